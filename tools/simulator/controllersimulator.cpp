@@ -344,15 +344,15 @@ double ControllerSimulator::elapsedMs() const
 
 bool ControllerSimulator::waitForRequests(int count, int timeoutMs)
 {
-    return waitFor(Request, count, timeoutMs);
+    return waitForEntries(Request, count, timeoutMs);
 }
 
 bool ControllerSimulator::waitForReplies(int count, int timeoutMs)
 {
-    return waitFor(Reply, count, timeoutMs);
+    return waitForEntries(Reply, count, timeoutMs);
 }
 
-bool ControllerSimulator::waitFor(Direction direction, int count, int timeoutMs)
+bool ControllerSimulator::waitForEntries(Direction direction, int count, int timeoutMs)
 {
     QElapsedTimer waited;
     waited.start();

@@ -114,6 +114,7 @@ public:
     // replies) or timeoutMs has passed; true when they are there.
     bool waitForRequests(int count, int timeoutMs = 5000);
     bool waitForReplies(int count, int timeoutMs = 5000);
+    bool waitForEntries(Direction direction, int count, int timeoutMs = 5000);
 
 signals:
     void frameLogged(const ControllerSimulator::LogEntry &entry);
@@ -126,7 +127,6 @@ private slots:
 private:
     int countOf(Direction direction) const;
     QVector<QByteArray> bytesOf(Direction direction) const;
-    bool waitFor(Direction direction, int count, int timeoutMs);
     void setError(const QString &text);
     void closeTerminal();
 

@@ -60,19 +60,19 @@ QString PortClient::error() const
 
 QByteArray PortClient::exchange(const QByteArray &request, int expectedBytes, int waitMs)
 {
-    return exchangeInPieces({request}, 0, expectedBytes, waitMs);
+    return exchangeInFragments({request}, 0, expectedBytes, waitMs);
 }
 
-QByteArray PortClient::exchangeInPieces(const QList<QByteArray> &pieces, int pauseMs, int expectedBytes,
+QByteArray PortClient::exchangeInFragments(const QList<QByteArray> &fragments, int pauseMs, int expectedBytes,
                                         int waitMs)
 {
     QSerialPort port;
     if (!openPort(port, portName, &lastError))
         return QByteArray();
-    for (int i = 0; i < pieces.size(); ++i) {
+    for (int i = 0; i < fragments.size(); ++i) {
         if (i > 0)
             QTest::qWait(pauseMs);
-        if (!sendAll(port, pieces.at(i), &lastError))
+        if (!sendAll(port, fragments.at(i), &lastError))
             return QByteArray();
     }
     const QByteArray received = gather(port, expectedBytes, waitMs);

@@ -17,9 +17,9 @@ public:
     // open or the request could not be written (see error()).
     QByteArray exchange(const QByteArray &request, int expectedBytes, int waitMs = 3000);
 
-    // Opens the port and sends each piece separately, pausing pauseMs
-    // between pieces, then gathers like exchange().
-    QByteArray exchangeInPieces(const QList<QByteArray> &pieces, int pauseMs, int expectedBytes,
+    // Opens the port and sends each fragment separately, pausing pauseMs
+    // between fragments, then gathers like exchange().
+    QByteArray exchangeInFragments(const QList<QByteArray> &fragments, int pauseMs, int expectedBytes,
                                 int waitMs = 3000);
 
     // Opens the port and returns whatever is already waiting in it or

@@ -56,7 +56,7 @@ private slots:
     void rejectedRequests();
     void otherSlaveGetsNoAnswer();
     void badCrcRequestIsDropped();
-    void frameInPieces();
+    void frameInFragments();
     void partialFrameIsDropped();
     void images();
     void logAndTiming();
@@ -254,13 +254,13 @@ void TestSimulator::badCrcRequestIsDropped()
     QCOMPARE(client->exchange(read(0, 1), 7), readReply({0}));
 }
 
-void TestSimulator::frameInPieces()
+void TestSimulator::frameInFragments()
 {
-    sim->setFrameGap(2000);  // pauses between pieces stay well inside it
+    sim->setFrameGap(2000);  // pauses between fragments stay well inside it
     sim->setRegisterValue(20, 0x1234);
     sim->setRegisterValue(21, 0x5678);
     const QByteArray request = write(20, {7, 8});
-    const QByteArray reply = client->exchangeInPieces({request.left(1), request.mid(1, 6), request.mid(7)}, 30, 8);
+    const QByteArray reply = client->exchangeInFragments({request.left(1), request.mid(1, 6), request.mid(7)}, 30, 8);
     QCOMPARE(reply, Frames::withCrc(hex("011000140002")));
     QCOMPARE(sim->requests(), QVector<QByteArray>{request});
     QCOMPARE(sim->registerValues(20, 2), (QVector<quint16>{7, 8}));

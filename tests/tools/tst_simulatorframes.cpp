@@ -2,7 +2,6 @@
 // worked frames, the controller's answers and register images.
 
 #include "registerimage.h"
-#include "replyfaults.h"
 #include "simmodbus.h"
 #include "simulatedcontroller.h"
 
@@ -22,15 +21,8 @@ private slots:
     void requestLength_data();
     void requestLength();
 
-    void readReply();
-    void writeReply();
-    void rejectedRequests_data();
-    void rejectedRequests();
     void flashSave();
     void faultClear();
-
-    void faultsChangeReplies();
-    void faultCounts();
 
     void xmlImage();
     void textImage();
@@ -91,59 +83,6 @@ void TestSimulatorFrames::requestLength()
     QCOMPARE(SimModbus::requestLength(fromHex(head)), length);
 }
 
-void TestSimulatorFrames::readReply()
-{
-    SimulatedController controller;
-    controller.setValue(258, 0x1234);
-    controller.setValue(299, 0xff38);
-    const QByteArray reply = controller.answer(fromHex("01 03 01 02 00 2a 64 29"));
-    QCOMPARE(reply.size(), 42 * 2 + 5);
-    QCOMPARE(SimModbus::toHex(reply.left(5)), QStringLiteral("01 03 54 12 34"));
-    QCOMPARE(SimModbus::toHex(reply.mid(3 + 41 * 2, 2)), QStringLiteral("ff 38"));
-    QVERIFY(SimModbus::hasValidCrc(reply));
-
-    controller.setValue(2047, 7);
-    QCOMPARE(SimModbus::toHex(controller.answer(SimModbus::withCrc(fromHex("01 03 07 ff 00 01")))).left(14),
-             QStringLiteral("01 03 02 00 07"));
-}
-
-void TestSimulatorFrames::writeReply()
-{
-    SimulatedController controller;
-    const QByteArray request = SimModbus::withCrc(fromHex("01 10 00 0a 00 03 06 00 01 ff fe 80 00"));
-    const QByteArray reply = controller.answer(request);
-    QCOMPARE(reply, SimModbus::withCrc(fromHex("01 10 00 0a 00 03")));
-    QCOMPARE(controller.value(10), quint16(1));
-    QCOMPARE(controller.value(11), quint16(0xfffe));
-    QCOMPARE(controller.value(12), quint16(0x8000));
-    QCOMPARE(controller.value(13), quint16(0));
-}
-
-void TestSimulatorFrames::rejectedRequests_data()
-{
-    QTest::addColumn<QString>("request");
-    QTest::addColumn<QString>("reply");
-    QTest::newRow("read of 0") << "01 03 00 00 00 00" << "01 83 03";
-    QTest::newRow("read of 126") << "01 03 00 00 00 7e" << "01 83 03";
-    QTest::newRow("read beyond 2047") << "01 03 07 f8 00 09" << "01 83 02";
-    QTest::newRow("read from 2048") << "01 03 08 00 00 01" << "01 83 02";
-    QTest::newRow("write of 0") << "01 10 00 00 00 00 00" << "01 90 03";
-    QTest::newRow("write of 124") << "01 10 00 00 00 7c f8" << "01 90 03";
-    QTest::newRow("byte count not twice the count") << "01 10 00 00 00 01 04 00 01 00 02" << "01 90 03";
-    QTest::newRow("write beyond 2047") << "01 10 07 ff 00 02 04 00 01 00 02" << "01 90 02";
-    QTest::newRow("write single register") << "01 06 00 00 00 01" << "01 86 01";
-}
-
-void TestSimulatorFrames::rejectedRequests()
-{
-    QFETCH(QString, request);
-    QFETCH(QString, reply);
-    SimulatedController controller;
-    QCOMPARE(controller.answer(SimModbus::withCrc(fromHex(request))), SimModbus::withCrc(fromHex(reply)));
-    QCOMPARE(controller.value(0), quint16(0));
-    QCOMPARE(controller.value(2047), quint16(0));
-}
-
 void TestSimulatorFrames::flashSave()
 {
     SimulatedController controller;
@@ -180,66 +119,6 @@ void TestSimulatorFrames::faultClear()
     QCOMPARE(controller.value(299), quint16(0));
     QCOMPARE(controller.value(277), quint16(0x0008));
     QCOMPARE(controller.value(508), quint16(0));
-}
-
-void TestSimulatorFrames::faultsChangeReplies()
-{
-    const QByteArray request = fromHex("01 03 01 02 00 01");
-    const QByteArray reply = SimModbus::withCrc(fromHex("01 03 02 12 34"));
-    QStringList notes;
-
-    ReplyFaults faults;
-    faults.otherSlave.set(1, 7);
-    QCOMPARE(faults.distort(reply, &notes), SimModbus::withCrc(fromHex("07 03 02 12 34")));
-
-    faults.otherFunction.set(1, 4);
-    QCOMPARE(faults.distort(reply, &notes), SimModbus::withCrc(fromHex("01 04 02 12 34")));
-
-    faults.corruptCrc.set(1, 0);
-    const QByteArray corrupted = faults.distort(reply, &notes);
-    QCOMPARE(corrupted.left(5), reply.left(5));
-    QCOMPARE(corrupted.size(), reply.size());
-    QVERIFY(!SimModbus::hasValidCrc(corrupted));
-
-    faults.shortReply.set(1, 3);
-    QCOMPARE(faults.distort(reply, &notes), reply.left(reply.size() - 3));
-
-    faults.longReply.set(1, 2);
-    QCOMPARE(faults.distort(reply, &notes), reply + QByteArray(2, '\0'));
-
-    // A spoilt CRC stays where the link looks for it even in a long reply.
-    faults.longReply.set(1, 2);
-    faults.corruptCrc.set(1, 0);
-    QVERIFY(!SimModbus::hasValidCrc(faults.distort(reply, &notes).left(reply.size())));
-
-    faults.exception.set(1, 6);
-    QCOMPARE(faults.takeException(SimModbus::withCrc(request), &notes), SimModbus::withCrc(fromHex("01 83 06")));
-
-    QCOMPARE(faults.distort(reply, &notes), reply);
-    QVERIFY(faults.takeException(SimModbus::withCrc(request), &notes).isEmpty());
-}
-
-void TestSimulatorFrames::faultCounts()
-{
-    ReplyFaults::Knob knob;
-    QVERIFY(!knob.take());
-    knob.set(2, 0);
-    QVERIFY(knob.take());
-    QVERIFY(knob.take());
-    QVERIFY(!knob.take());
-    knob.set(ReplyFaults::Forever, 0);
-    for (int i = 0; i < 100; ++i)
-        QVERIFY(knob.take());
-    knob.set(0, 0);
-    QVERIFY(!knob.take());
-
-    ReplyFaults faults;
-    QStringList notes;
-    faults.silentAddresses.insert(258);
-    QVERIFY(faults.takeSilence(fromHex("01 03 01 02 00 2a 64 29"), &notes));
-    QVERIFY(!faults.takeSilence(fromHex("01 03 00 00 00 7d 85 eb"), &notes));
-    faults.clear();
-    QVERIFY(!faults.takeSilence(fromHex("01 03 01 02 00 2a 64 29"), &notes));
 }
 
 void TestSimulatorFrames::xmlImage()

@@ -193,6 +193,13 @@ void TestSimulatorKnobs::longReply()
     QCOMPARE(reply.size(), goodReply.size() + 3);
     QCOMPARE(reply.left(goodReply.size()), goodReply);
     QCOMPARE(ask(goodReply.size() + 3, NoReplyWaitMs), goodReply);
+
+    // Spoilt as well: the CRC in its place is wrong, the extra bytes follow.
+    sim->lengthenReplies(2, 1);
+    sim->corruptCrc(1);
+    const QByteArray both = ask(goodReply.size() + 2);
+    QCOMPARE(both.size(), goodReply.size() + 2);
+    QVERIFY(!crcGood(both.left(goodReply.size())));
 }
 
 void TestSimulatorKnobs::exceptionReply()

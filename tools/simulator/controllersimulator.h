@@ -18,9 +18,9 @@ struct SimulatorState;
 //
 // Clients open portName() like a serial port, as often as they like; the
 // simulator keeps the terminal alive between opens and serves it from its
-// own thread, so a client's nested event loops never stall it. Every
-// public function may be called from any thread; the wait functions and
-// the signals belong to the thread that owns the simulator.
+// own thread, so a client's nested event loops never stall it. Registers,
+// faults and the log may be used from any thread; start(), stop(), the wait
+// functions and the signals belong to the thread that owns the simulator.
 class ControllerSimulator : public QObject
 {
     Q_OBJECT
@@ -92,7 +92,7 @@ public:
     // Replies that carry another slave address or function code, good CRC.
     void replyFromSlave(int slaveAddress = 2, int times = 1);
     void replyWithFunction(int functionCode = 4, int times = 1);
-    // Sends each reply a second time, delayMs after the first.
+    // Sends the next replies a second time, delayMs after the first.
     void duplicateReplies(int delayMs = 300, int times = 1);
     // Switches every fault off; registers and flash behaviour stay.
     void resetFaults();

@@ -37,6 +37,8 @@ bool quitOnSignals(QCoreApplication *app)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
+    // A log piped into a reader that quits must not kill the simulator.
+    ::signal(SIGPIPE, SIG_IGN);
     return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
 }
 
@@ -118,8 +120,11 @@ int main(int argc, char *argv[])
     }
 
     ControllerSimulator simulator;
-    if (!parser.isSet(QStringLiteral("blank")))
-        simulator.loadDefaultImage();  // zeros when the suite's values are not built in
+    // Zeros when the suite's initial values are not built in.
+    if (!parser.isSet(QStringLiteral("blank")) && QFile::exists(ControllerSimulator::defaultImagePath())
+        && !simulator.loadDefaultImage()) {
+        QTextStream(stderr) << "kelvara-sim: warning: " << simulator.errorString() << "\n";
+    }
     if (parser.isSet(QStringLiteral("image")) && !simulator.loadImage(parser.value(QStringLiteral("image")))) {
         QTextStream(stderr) << "kelvara-sim: " << simulator.errorString() << "\n";
         return 1;

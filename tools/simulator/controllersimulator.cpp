@@ -1,0 +1,380 @@
+#include "controllersimulator.h"
+
+#include "registerimage.h"
+#include "simulatorstate.h"
+#include "simulatorworker.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QMutexLocker>
+#include <QThread>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+ControllerSimulator::ControllerSimulator(QObject *parent)
+    : QObject(parent)
+    , state(new SimulatorState)
+{
+    qRegisterMetaType<ControllerSimulator::LogEntry>();
+}
+
+ControllerSimulator::~ControllerSimulator()
+{
+    stop();
+}
+
+bool ControllerSimulator::start()
+{
+    if (isRunning())
+        return true;
+
+    char name[256] = {};
+    if (::openpty(&masterFd, &slaveFd, name, nullptr, nullptr) != 0) {
+        setError(QStringLiteral("cannot open a pseudo-terminal: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+        masterFd = slaveFd = -1;
+        return false;
+    }
+
+    // The slave side stays open here for the simulator's lifetime, so the
+    // master never sees a hang-up when a client closes the port. It is never
+    // read: every byte written to the master waits for the next client.
+    termios raw;
+    if (::tcgetattr(slaveFd, &raw) == 0) {
+        ::cfmakeraw(&raw);
+        ::cfsetispeed(&raw, B115200);
+        ::cfsetospeed(&raw, B115200);
+        ::tcsetattr(slaveFd, TCSANOW, &raw);
+    }
+    ::fcntl(masterFd, F_SETFL, ::fcntl(masterFd, F_GETFL) | O_NONBLOCK);
+    ::fcntl(masterFd, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slaveFd, F_SETFD, FD_CLOEXEC);
+
+    {
+        QMutexLocker lock(&state->mutex);
+        ptsName = QString::fromLocal8Bit(name);
+    }
+
+    thread = new QThread;
+    thread->setObjectName(QStringLiteral("kelvara-sim"));
+    worker = new SimulatorWorker(masterFd, slaveFd, state.get());
+    worker->moveToThread(thread);
+    connect(thread, &QThread::started, worker, &SimulatorWorker::begin);
+    connect(thread, &QThread::finished, worker, &QObject::deleteLater);
+    connect(worker, &SimulatorWorker::frameLogged, this, &ControllerSimulator::relayLogEntry);
+    thread->start();
+    return true;
+}
+
+void ControllerSimulator::stop()
+{
+    if (!thread)
+        return;
+    thread->quit();
+    thread->wait();
+    delete thread;
+    thread = nullptr;
+    worker = nullptr;  // deleted with the thread's end
+    closeTerminal();
+}
+
+void ControllerSimulator::closeTerminal()
+{
+    if (masterFd >= 0)
+        ::close(masterFd);
+    if (slaveFd >= 0)
+        ::close(slaveFd);
+    masterFd = slaveFd = -1;
+    QMutexLocker lock(&state->mutex);
+    ptsName.clear();
+}
+
+bool ControllerSimulator::isRunning() const
+{
+    return thread != nullptr;
+}
+
+QString ControllerSimulator::portName() const
+{
+    QMutexLocker lock(&state->mutex);
+    return ptsName;
+}
+
+QString ControllerSimulator::errorString() const
+{
+    QMutexLocker lock(&state->mutex);
+    return lastError;
+}
+
+void ControllerSimulator::setError(const QString &text)
+{
+    QMutexLocker lock(&state->mutex);
+    lastError = text;
+}
+
+quint16 ControllerSimulator::registerValue(int address) const
+{
+    QMutexLocker lock(&state->mutex);
+    return state->controller.value(address);
+}
+
+QVector<quint16> ControllerSimulator::registerValues(int address, int count) const
+{
+    QMutexLocker lock(&state->mutex);
+    QVector<quint16> values;
+    for (int i = 0; i < count; ++i)
+        values.append(state->controller.value(address + i));
+    return values;
+}
+
+bool ControllerSimulator::setRegisterValue(int address, int value)
+{
+    if (address < 0 || address >= RegisterCount || value < -32768 || value > 65535)
+        return false;
+    QMutexLocker lock(&state->mutex);
+    state->controller.setValue(address, static_cast<quint16>(value & 0xFFFF));
+    return true;
+}
+
+void ControllerSimulator::clearRegisters()
+{
+    QMutexLocker lock(&state->mutex);
+    state->controller.clear();
+}
+
+bool ControllerSimulator::loadImage(const QString &fileName)
+{
+    RegisterImage::Values values;
+    QString error;
+    if (!RegisterImage::load(fileName, &values, &error)) {
+        setError(error);
+        return false;
+    }
+    QMutexLocker lock(&state->mutex);
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        state->controller.setValue(it.key(), it.value());
+    return true;
+}
+
+bool ControllerSimulator::loadImageData(const QByteArray &data)
+{
+    RegisterImage::Values values;
+    QString error;
+    if (!RegisterImage::parse(data, &values, &error)) {
+        setError(error);
+        return false;
+    }
+    QMutexLocker lock(&state->mutex);
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        state->controller.setValue(it.key(), it.value());
+    return true;
+}
+
+QString ControllerSimulator::defaultImagePath()
+{
+    return QStringLiteral(":/InitialValues.xml");
+}
+
+bool ControllerSimulator::loadDefaultImage()
+{
+    if (!QFile::exists(defaultImagePath())) {
+        setError(QStringLiteral("%1 is not built into this program").arg(defaultImagePath()));
+        return false;
+    }
+    return loadImage(defaultImagePath());
+}
+
+void ControllerSimulator::setFlashSaveFails(bool fails)
+{
+    QMutexLocker lock(&state->mutex);
+    state->controller.setFlashSaveFails(fails);
+}
+
+void ControllerSimulator::setTorqueCommand(int value)
+{
+    setRegisterValue(SimulatedController::TorqueCommandRegister, value);
+}
+
+void ControllerSimulator::setSilent(bool silent)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.silent = silent;
+}
+
+void ControllerSimulator::silenceNextRequests(int times)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.silenceNext.set(times, 0);
+}
+
+void ControllerSimulator::setSilentAtAddress(int address, bool silent)
+{
+    QMutexLocker lock(&state->mutex);
+    if (silent)
+        state->faults.silentAddresses.insert(address);
+    else
+        state->faults.silentAddresses.remove(address);
+}
+
+void ControllerSimulator::setReplyDelay(int ms)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.replyDelayMs = qMax(0, ms);
+}
+
+void ControllerSimulator::corruptCrc(int times)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.corruptCrc.set(times, 0);
+}
+
+void ControllerSimulator::shortenReplies(int missingBytes, int times)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.shortReply.set(times, missingBytes);
+}
+
+void ControllerSimulator::lengthenReplies(int extraBytes, int times)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.longReply.set(times, extraBytes);
+}
+
+void ControllerSimulator::replyWithException(int exceptionCode, int times)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.exception.set(times, exceptionCode);
+}
+
+void ControllerSimulator::replyFromSlave(int slaveAddress, int times)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.otherSlave.set(times, slaveAddress);
+}
+
+void ControllerSimulator::replyWithFunction(int functionCode, int times)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.otherFunction.set(times, functionCode);
+}
+
+void ControllerSimulator::duplicateReplies(int delayMs, int times)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.lateDuplicate.set(times, delayMs);
+}
+
+void ControllerSimulator::resetFaults()
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.clear();
+}
+
+void ControllerSimulator::setFrameGap(int ms)
+{
+    QMutexLocker lock(&state->mutex);
+    state->frameGapMs = qMax(1, ms);
+}
+
+QVector<ControllerSimulator::LogEntry> ControllerSimulator::frameLog() const
+{
+    QMutexLocker lock(&state->mutex);
+    return state->log;
+}
+
+QVector<QByteArray> ControllerSimulator::bytesOf(Direction direction) const
+{
+    QMutexLocker lock(&state->mutex);
+    QVector<QByteArray> frames;
+    for (const LogEntry &entry : qAsConst(state->log)) {
+        if (entry.direction == direction)
+            frames.append(entry.bytes);
+    }
+    return frames;
+}
+
+int ControllerSimulator::countOf(Direction direction) const
+{
+    QMutexLocker lock(&state->mutex);
+    int count = 0;
+    for (const LogEntry &entry : qAsConst(state->log)) {
+        if (entry.direction == direction)
+            ++count;
+    }
+    return count;
+}
+
+QVector<QByteArray> ControllerSimulator::requests() const
+{
+    return bytesOf(Request);
+}
+
+QVector<QByteArray> ControllerSimulator::replies() const
+{
+    return bytesOf(Reply);
+}
+
+int ControllerSimulator::requestCount() const
+{
+    return countOf(Request);
+}
+
+int ControllerSimulator::replyCount() const
+{
+    return countOf(Reply);
+}
+
+void ControllerSimulator::clearLog()
+{
+    QMutexLocker lock(&state->mutex);
+    state->log.clear();
+}
+
+double ControllerSimulator::elapsedMs() const
+{
+    QMutexLocker lock(&state->mutex);
+    return state->elapsedMs();
+}
+
+bool ControllerSimulator::waitForRequests(int count, int timeoutMs)
+{
+    return waitForEntries(Request, count, timeoutMs);
+}
+
+bool ControllerSimulator::waitForReplies(int count, int timeoutMs)
+{
+    return waitForEntries(Reply, count, timeoutMs);
+}
+
+bool ControllerSimulator::waitForEntries(Direction direction, int count, int timeoutMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (countOf(direction) < count) {
+        const qint64 left = timeoutMs - waited.elapsed();
+        if (left <= 0)
+            return false;
+        // The caller's events go on (a client port needs them); each logged
+        // frame, or a short tick, wakes the loop to count again.
+        QEventLoop loop;
+        connect(this, &ControllerSimulator::frameLogged, &loop, &QEventLoop::quit);
+        QTimer::singleShot(static_cast<int>(qMin<qint64>(left, 20)), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+void ControllerSimulator::relayLogEntry(const ControllerSimulator::LogEntry &entry)
+{
+    emit frameLogged(entry);
+    if (entry.direction == Request)
+        emit requestReceived(entry.bytes);
+    else if (entry.direction == Reply)
+        emit replySent(entry.bytes);
+}

@@ -1,0 +1,190 @@
+// kelvara-sim: a simulated controller on a pseudo-terminal, served until
+// SIGINT or SIGTERM.
+
+#include "controllersimulator.h"
+#include "registerimage.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+// Signals arrive on a pipe so that the event loop ends in an orderly way
+// and the link and the terminal are cleaned up.
+bool quitOnSignals(QCoreApplication *app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return false;
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, app);
+    QObject::connect(notifier, &QSocketNotifier::activated, app, &QCoreApplication::quit);
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    // A log piped into a reader that quits must not kill the simulator.
+    ::signal(SIGPIPE, SIG_IGN);
+    return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+int intOption(const QCommandLineParser &parser, const QString &name, int min, int max, bool *ok)
+{
+    bool number = false;
+    const int value = parser.value(name).toInt(&number);
+    if (!number || value < min || value > max) {
+        QTextStream(stderr) << "kelvara-sim: --" << name << " needs a whole number from " << min
+                            << " to " << max << ", not \"" << parser.value(name) << "\"\n";
+        *ok = false;
+    }
+    return value;
+}
+
+bool makeLink(const QString &linkPath, const QString &target)
+{
+    const QFileInfo existing(linkPath);
+    if (existing.isSymLink()) {
+        QFile::remove(linkPath);  // left over from an earlier run
+    } else if (existing.exists()) {
+        QTextStream(stderr) << "kelvara-sim: " << linkPath << " exists and is not a link; not replacing it\n";
+        return false;
+    }
+    if (!QFile::link(target, linkPath)) {
+        QTextStream(stderr) << "kelvara-sim: cannot create the link " << linkPath << "\n";
+        return false;
+    }
+    return true;
+}
+
+void printEntry(const ControllerSimulator::LogEntry &entry)
+{
+    static const char *const arrows[] = {"->", "<-", "xx"};
+    QTextStream out(stdout);
+    out << QString::number(entry.elapsedMs, 'f', 3).rightJustified(12) << " ms "
+        << arrows[entry.direction] << ' ' << QString::fromLatin1(entry.bytes.toHex(' '));
+    if (!entry.note.isEmpty())
+        out << "  (" << entry.note << ')';
+    out << Qt::endl;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kelvara-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated Kelvara controller: a Modbus RTU slave (address 1) on a pseudo-terminal.\n"
+        "Prints the path to connect to and serves until interrupted.\n"
+        "Registers start from the suite's built-in initial values when present, else zero."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("image"), QStringLiteral("Load register values from FILE (parameter XML file, "
+                                                 "or \"address value\" lines)."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("blank"), QStringLiteral("Start from all registers zero.")},
+        {QStringLiteral("set"), QStringLiteral("Set register ADDR to VALUE (repeatable)."),
+         QStringLiteral("ADDR=VALUE")},
+        {QStringLiteral("link"), QStringLiteral("Create a symbolic link PATH to the terminal; removed on exit."),
+         QStringLiteral("PATH")},
+        {QStringLiteral("log"), QStringLiteral("Print every frame with its time.")},
+        {QStringLiteral("flash-fail"), QStringLiteral("Never confirm a save to flash (register 511).")},
+        {QStringLiteral("torque"), QStringLiteral("Set the torque command (register 477): motor running."),
+         QStringLiteral("VALUE")},
+        {QStringLiteral("silent"), QStringLiteral("Answer nothing.")},
+        {QStringLiteral("delay"), QStringLiteral("Delay every reply by MS milliseconds."), QStringLiteral("MS")},
+        {QStringLiteral("corrupt-crc"), QStringLiteral("Spoil the CRC of the first N replies."),
+         QStringLiteral("N")},
+    });
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty()) {
+        QTextStream(stderr) << "kelvara-sim: unexpected argument \"" << parser.positionalArguments().first()
+                            << "\"; see --help\n";
+        return 2;
+    }
+
+    ControllerSimulator simulator;
+    // Zeros when the suite's initial values are not built in.
+    if (!parser.isSet(QStringLiteral("blank")) && QFile::exists(ControllerSimulator::defaultImagePath())
+        && !simulator.loadDefaultImage()) {
+        QTextStream(stderr) << "kelvara-sim: warning: " << simulator.errorString() << "\n";
+    }
+    if (parser.isSet(QStringLiteral("image")) && !simulator.loadImage(parser.value(QStringLiteral("image")))) {
+        QTextStream(stderr) << "kelvara-sim: " << simulator.errorString() << "\n";
+        return 1;
+    }
+    for (const QString &assignment : parser.values(QStringLiteral("set"))) {
+        int address = 0;
+        quint16 value = 0;
+        QString error;
+        if (!RegisterImage::parseAssignment(assignment, &address, &value, &error)) {
+            QTextStream(stderr) << "kelvara-sim: --set " << error << "\n";
+            return 2;
+        }
+        simulator.setRegisterValue(address, value);
+    }
+
+    bool ok = true;
+    if (parser.isSet(QStringLiteral("torque"))) {
+        quint16 torque = 0;
+        if (RegisterImage::parseValue(parser.value(QStringLiteral("torque")), &torque)) {
+            simulator.setTorqueCommand(torque);
+        } else {
+            QTextStream(stderr) << "kelvara-sim: --torque needs a whole number from -32768 to 65535\n";
+            ok = false;
+        }
+    }
+    if (parser.isSet(QStringLiteral("delay")))
+        simulator.setReplyDelay(intOption(parser, QStringLiteral("delay"), 0, 60000, &ok));
+    if (parser.isSet(QStringLiteral("corrupt-crc")))
+        simulator.corruptCrc(intOption(parser, QStringLiteral("corrupt-crc"), 0, 1000000, &ok));
+    if (!ok)
+        return 2;
+    simulator.setFlashSaveFails(parser.isSet(QStringLiteral("flash-fail")));
+    simulator.setSilent(parser.isSet(QStringLiteral("silent")));
+
+    if (!quitOnSignals(&app)) {
+        QTextStream(stderr) << "kelvara-sim: cannot install the signal handlers\n";
+        return 1;
+    }
+    if (!simulator.start()) {
+        QTextStream(stderr) << "kelvara-sim: " << simulator.errorString() << "\n";
+        return 1;
+    }
+
+    const QString linkPath = parser.value(QStringLiteral("link"));
+    if (!linkPath.isEmpty() && !makeLink(linkPath, simulator.portName()))
+        return 1;
+    if (parser.isSet(QStringLiteral("log")))
+        QObject::connect(&simulator, &ControllerSimulator::frameLogged, &printEntry);
+
+    QTextStream(stdout) << (linkPath.isEmpty() ? simulator.portName() : linkPath) << Qt::endl;
+    QTextStream(stderr) << "kelvara-sim: slave 1 on " << simulator.portName()
+                        << (linkPath.isEmpty() ? QString() : QStringLiteral(" (linked as %1)").arg(linkPath))
+                        << "; stop with Ctrl+C\n";
+
+    const int result = app.exec();
+
+    const QString terminal = simulator.portName();
+    simulator.stop();
+    // Only our own link goes; another run may have taken the name over.
+    if (!linkPath.isEmpty() && QFileInfo(linkPath).symLinkTarget() == terminal)
+        QFile::remove(linkPath);
+    return result;
+}

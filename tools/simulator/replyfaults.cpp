@@ -1,0 +1,91 @@
+#include "replyfaults.h"
+
+#include "simmodbus.h"
+
+void ReplyFaults::Knob::set(int times, int value)
+{
+    remaining = times;
+    parameter = value;
+}
+
+bool ReplyFaults::Knob::take()
+{
+    if (remaining == 0)
+        return false;
+    if (remaining > 0)
+        --remaining;
+    return true;
+}
+
+void ReplyFaults::clear()
+{
+    *this = ReplyFaults();
+}
+
+bool ReplyFaults::takeSilence(const QByteArray &request, QStringList *notes)
+{
+    if (silent) {
+        notes->append(QStringLiteral("silent"));
+        return true;
+    }
+    const int address = (static_cast<quint8>(request.at(2)) << 8) | static_cast<quint8>(request.at(3));
+    if (silentAddresses.contains(address)) {
+        notes->append(QStringLiteral("silent at address %1").arg(address));
+        return true;
+    }
+    if (silenceNext.take()) {
+        notes->append(QStringLiteral("silenced"));
+        return true;
+    }
+    return false;
+}
+
+QByteArray ReplyFaults::takeException(const QByteArray &request, QStringList *notes)
+{
+    if (!exception.take())
+        return QByteArray();
+    notes->append(QStringLiteral("exception %1").arg(exception.parameter));
+    return SimModbus::exceptionReply(static_cast<quint8>(request.at(0)),
+                                     static_cast<quint8>(request.at(1)),
+                                     static_cast<quint8>(exception.parameter));
+}
+
+QByteArray ReplyFaults::distort(const QByteArray &reply, QStringList *notes)
+{
+    QByteArray out = reply;
+    bool headerChanged = false;
+    if (otherSlave.take()) {
+        out[0] = static_cast<char>(otherSlave.parameter);
+        headerChanged = true;
+        notes->append(QStringLiteral("slave address %1").arg(otherSlave.parameter));
+    }
+    if (otherFunction.take()) {
+        out[1] = static_cast<char>(otherFunction.parameter);
+        headerChanged = true;
+        notes->append(QStringLiteral("function %1").arg(otherFunction.parameter));
+    }
+    if (headerChanged)
+        out = SimModbus::withCrc(out.left(out.size() - 2));
+
+    if (corruptCrc.take()) {
+        out[out.size() - 1] = static_cast<char>(out.at(out.size() - 1) ^ 0xFF);
+        notes->append(QStringLiteral("bad CRC"));
+    }
+    if (shortReply.take()) {
+        out.chop(qBound(0, shortReply.parameter, out.size()));
+        notes->append(QStringLiteral("short by %1").arg(shortReply.parameter));
+    }
+    if (longReply.take()) {
+        out.append(QByteArray(qMax(0, longReply.parameter), '\0'));
+        notes->append(QStringLiteral("%1 extra bytes").arg(longReply.parameter));
+    }
+    return out;
+}
+
+int ReplyFaults::takeDuplicateDelay(QStringList *notes)
+{
+    if (!lateDuplicate.take())
+        return -1;
+    notes->append(QStringLiteral("duplicate after %1 ms").arg(lateDuplicate.parameter));
+    return qMax(0, lateDuplicate.parameter);
+}

@@ -1,0 +1,57 @@
+#ifndef REPLYFAULTS_H
+#define REPLYFAULTS_H
+
+#include <QByteArray>
+#include <QSet>
+#include <QStringList>
+
+// The faults a simulated controller can be told to make. Counted faults
+// apply to the next N requests or replies (Forever: until cleared). Not
+// thread-safe on its own (ControllerSimulator guards it).
+class ReplyFaults
+{
+public:
+    static constexpr int Forever = -1;
+
+    // A fault that applies a number of times, with one parameter.
+    struct Knob
+    {
+        int remaining = 0;
+        int parameter = 0;
+
+        void set(int times, int value);
+        // True when the fault applies now; counts one use.
+        bool take();
+    };
+
+    bool silent = false;
+    Knob silenceNext;
+    QSet<int> silentAddresses;
+    int replyDelayMs = 0;
+
+    Knob exception;      // parameter: exception code
+    Knob otherSlave;     // parameter: slave address in the reply
+    Knob otherFunction;  // parameter: function code in the reply
+    Knob shortReply;     // parameter: bytes cut from the end
+    Knob longReply;      // parameter: bytes added after the CRC
+    Knob corruptCrc;
+    Knob lateDuplicate;  // parameter: ms after the reply
+
+    void clear();
+
+    // True when the request goes unanswered; counts silenceNext.
+    bool takeSilence(const QByteArray &request, QStringList *notes);
+
+    // The exception reply to send instead of acting on the request, or an
+    // empty array when the request is to be carried out.
+    QByteArray takeException(const QByteArray &request, QStringList *notes);
+
+    // The reply as the faults change it: header bytes (with a fresh CRC),
+    // then a spoilt CRC, then the length.
+    QByteArray distort(const QByteArray &reply, QStringList *notes);
+
+    // Milliseconds after which the reply is sent a second time, or -1.
+    int takeDuplicateDelay(QStringList *notes);
+};
+
+#endif // REPLYFAULTS_H

@@ -1,0 +1,191 @@
+#include "simulatorworker.h"
+
+#include "simmodbus.h"
+#include "simulatorstate.h"
+
+#include <QMutexLocker>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+SimulatorWorker::SimulatorWorker(int masterFd, int slaveFd, SimulatorState *state)
+    : masterFd(masterFd)
+    , slaveFd(slaveFd)
+    , state(state)
+{
+}
+
+void SimulatorWorker::begin()
+{
+    readNotifier = new QSocketNotifier(masterFd, QSocketNotifier::Read, this);
+    connect(readNotifier, &QSocketNotifier::activated, this, &SimulatorWorker::readMaster);
+
+    writeNotifier = new QSocketNotifier(masterFd, QSocketNotifier::Write, this);
+    writeNotifier->setEnabled(false);
+    connect(writeNotifier, &QSocketNotifier::activated, this, &SimulatorWorker::writePending);
+
+    gapTimer = new QTimer(this);
+    gapTimer->setSingleShot(true);
+    gapTimer->setTimerType(Qt::PreciseTimer);
+    connect(gapTimer, &QTimer::timeout, this, &SimulatorWorker::endOfGap);
+}
+
+int SimulatorWorker::frameGap() const
+{
+    QMutexLocker lock(&state->mutex);
+    return state->frameGapMs;
+}
+
+void SimulatorWorker::readMaster()
+{
+    QByteArray arrived;
+    char buffer[512];
+    for (;;) {
+        const ssize_t n = ::read(masterFd, buffer, sizeof buffer);
+        if (n > 0) {
+            arrived.append(buffer, static_cast<int>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            // Only happens when no one holds the slave side, which this
+            // simulator always does; stop polling rather than spin.
+            qWarning("kelvara-sim: reading the terminal failed: %s", strerror(errno));
+            readNotifier->setEnabled(false);
+        }
+        break;
+    }
+    if (arrived.isEmpty())
+        return;
+
+    // QSerialPort claims the terminal exclusively while open; a client that
+    // dies without closing would lock everyone else out for good.
+#ifdef TIOCNXCL
+    ::ioctl(slaveFd, TIOCNXCL);
+#endif
+
+    const double now = state->elapsedMs();
+    if (!input.isEmpty() && now - lastInputMs > frameGap())
+        discard(input, QStringLiteral("incomplete frame"));
+    lastInputMs = now;
+    input.append(arrived);
+    takeCompleteFrames();
+
+    if (input.isEmpty())
+        gapTimer->stop();
+    else
+        gapTimer->start(frameGap());
+}
+
+void SimulatorWorker::takeCompleteFrames()
+{
+    while (!input.isEmpty()) {
+        const int length = SimModbus::requestLength(input);
+        if (length <= 0 || input.size() < length)
+            return;  // more bytes to come, or only a pause can tell the end
+        const QByteArray frame = input.left(length);
+        input.remove(0, length);
+        if (SimModbus::hasValidCrc(frame))
+            handleRequest(frame);
+        else
+            discard(frame, QStringLiteral("bad CRC"));
+    }
+}
+
+void SimulatorWorker::endOfGap()
+{
+    if (input.isEmpty())
+        return;
+    const QByteArray bytes = input;
+    input.clear();
+    // A function of unknown length ends with the pause; a slave answers it
+    // with an exception if it is whole and meant for it.
+    if (SimModbus::requestLength(bytes) == SimModbus::UnknownLength && SimModbus::hasValidCrc(bytes))
+        handleRequest(bytes);
+    else
+        discard(bytes, QStringLiteral("incomplete frame"));
+}
+
+void SimulatorWorker::handleRequest(const QByteArray &frame)
+{
+    QByteArray reply;
+    QStringList notes;
+    int delayMs = 0;
+    int duplicateMs = -1;
+    {
+        QMutexLocker lock(&state->mutex);
+        if (static_cast<quint8>(frame.at(0)) != SimulatedController::SlaveAddress) {
+            notes.append(QStringLiteral("for another slave"));
+        } else if (!state->faults.takeSilence(frame, &notes)) {
+            reply = state->faults.takeException(frame, &notes);
+            if (reply.isEmpty())
+                reply = state->controller.answer(frame);
+            reply = state->faults.distort(reply, &notes);
+            delayMs = state->faults.replyDelayMs;
+            duplicateMs = state->faults.takeDuplicateDelay(&notes);
+        }
+    }
+    log(ControllerSimulator::Request, frame, notes.join(QStringLiteral(", ")));
+    if (reply.isEmpty())
+        return;
+
+    const QString note = notes.join(QStringLiteral(", "));
+    if (delayMs > 0)
+        QTimer::singleShot(delayMs, Qt::PreciseTimer, this, [this, reply, note] { send(reply, note); });
+    else
+        send(reply, note);
+    if (duplicateMs >= 0) {
+        QTimer::singleShot(delayMs + duplicateMs, Qt::PreciseTimer, this,
+                           [this, reply] { send(reply, QStringLiteral("late duplicate")); });
+    }
+}
+
+void SimulatorWorker::discard(const QByteArray &bytes, const QString &why)
+{
+    log(ControllerSimulator::Discarded, bytes, why);
+}
+
+void SimulatorWorker::send(const QByteArray &bytes, const QString &note)
+{
+    log(ControllerSimulator::Reply, bytes, note);
+    output.append(bytes);
+    writePending();
+}
+
+void SimulatorWorker::writePending()
+{
+    while (!output.isEmpty()) {
+        const ssize_t n = ::write(masterFd, output.constData(), static_cast<size_t>(output.size()));
+        if (n > 0) {
+            output.remove(0, static_cast<int>(n));
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            break;  // the terminal's input queue is full; go on when it drains
+        } else {
+            qWarning("kelvara-sim: writing the terminal failed: %s", strerror(errno));
+            output.clear();
+        }
+    }
+    writeNotifier->setEnabled(!output.isEmpty());
+}
+
+void SimulatorWorker::log(ControllerSimulator::Direction direction, const QByteArray &bytes,
+                          const QString &note)
+{
+    ControllerSimulator::LogEntry entry;
+    entry.direction = direction;
+    entry.bytes = bytes;
+    entry.note = note;
+    {
+        QMutexLocker lock(&state->mutex);
+        entry.elapsedMs = state->elapsedMs();
+        state->log.append(entry);
+    }
+    emit frameLogged(entry);
+}

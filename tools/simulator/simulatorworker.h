@@ -1,0 +1,54 @@
+#ifndef SIMULATORWORKER_H
+#define SIMULATORWORKER_H
+
+#include "controllersimulator.h"
+
+#include <QByteArray>
+#include <QObject>
+
+class QSocketNotifier;
+class QTimer;
+struct SimulatorState;
+
+// Serves the master side of the pseudo-terminal from the simulator's own
+// thread: gathers request frames, has them answered and sends the replies,
+// with the faults the shared state asks for.
+class SimulatorWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    SimulatorWorker(int masterFd, int slaveFd, SimulatorState *state);
+
+public slots:
+    // Runs in the serving thread once it has started.
+    void begin();
+
+signals:
+    void frameLogged(const ControllerSimulator::LogEntry &entry);
+
+private slots:
+    void readMaster();
+    void endOfGap();
+    void writePending();
+
+private:
+    void takeCompleteFrames();
+    void handleRequest(const QByteArray &frame);
+    void discard(const QByteArray &bytes, const QString &why);
+    void send(const QByteArray &bytes, const QString &note);
+    void log(ControllerSimulator::Direction direction, const QByteArray &bytes, const QString &note);
+    int frameGap() const;
+
+    int masterFd;
+    int slaveFd;
+    SimulatorState *state;
+    QSocketNotifier *readNotifier = nullptr;
+    QSocketNotifier *writeNotifier = nullptr;
+    QTimer *gapTimer = nullptr;
+    QByteArray input;
+    double lastInputMs = 0;
+    QByteArray output;
+};
+
+#endif // SIMULATORWORKER_H

@@ -1,0 +1,7 @@
+#include "sensorlessstartinggraph.h"
+
+SensorlessStartingGraph::SensorlessStartingGraph(QWidget* parent)
+    : QGraphicsView(parent)
+{
+    setMinimumSize(460, 250);
+}

@@ -975,8 +975,9 @@ void TestMainWindowForm::focusChainOrder()
         if (QWidget* w = widget(name))
             chain << w;
     }
+    QCOMPARE(chain.size(), focusChain.size());
     QCOMPARE(chain.first(), ui->tabWidget);
-    QCOMPARE(chain.last(), ui->pushButton);
+    QCOMPARE(chain.last(), ui->dashboardExportPlot);
 
     for (int i = 0; i + 1 < chain.size(); ++i) {
         QWidget* first = chain.at(i);

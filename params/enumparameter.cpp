@@ -20,12 +20,18 @@ void EnumParameter::setValue(double v)
 {
     if (!getScaleFormula() || !isWriteable())
         return;
+    if (std::isnan(v)) {
+        // Not a value at all: set the combo box back.
+        emit valueChanged();
+        emit displayChanged(getValue());
+        return;
+    }
     const double rounded = roundValue(v);
     if (!isLabelled(truncateToInt(rounded)))
         return;
     double min = 0.0;
     double max = 0.0;
-    if ((minimumValue(&min) && (v < min || std::isnan(v))) || (maximumValue(&max) && v > max)) {
+    if ((minimumValue(&min) && v < min) || (maximumValue(&max) && v > max)) {
         // Sets back a combo box that offered the value.
         emit valueChanged();
         emit displayChanged(getValue());

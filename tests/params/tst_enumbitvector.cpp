@@ -5,6 +5,8 @@
 #include <QListWidget>
 #include <QtTest>
 
+#include <limits>
+
 namespace {
 
 QByteArray labelledSet()
@@ -69,6 +71,9 @@ private slots:
                                         << QStringList({"valueChanged", "displayChanged(192)"});
         QTest::newRow("not a key") << 100.0 << 96 << QStringList();
         QTest::newRow("negative") << -12.0 << 96 << QStringList();
+        QTest::newRow("not a number set back")
+            << std::numeric_limits<double>::quiet_NaN() << 96
+            << QStringList({"valueChanged", "displayChanged(96)"});
     }
 
     void enumSetValue()

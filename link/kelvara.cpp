@@ -1,0 +1,250 @@
+#include "kelvara.h"
+
+#include "bitvector.h"
+#include "enumparameter.h"
+#include "formulaparser.h"
+#include "numericconversion.h"
+#include "parameter.h"
+#include "parameterdefinition.h"
+#include "parameterlibrary.h"
+#include "stdoutline.h"
+
+#include <cmath>
+
+namespace {
+
+const int flashWriteAddress = 511;
+
+// Display values count as equal within the relative tolerance for doubles;
+// a zero on one side equals only an exact zero.
+bool sameDisplayValue(double a, double b)
+{
+    return std::fabs(a - b) * 1000000000000.0 <= qMin(std::fabs(a), std::fabs(b));
+}
+
+bool sameBit(int a, int b, int bit)
+{
+    return ((a >> bit) & 1) == ((b >> bit) & 1);
+}
+
+} // namespace
+
+Kelvara::Kelvara(QObject* parent, const QString& definitionPath,
+                 const QString& definitionV6Path)
+    : QObject(parent)
+    , controllerTypes(ControllerType::table())
+    , currentType(controllerTypes.constFirst())
+{
+    bodLibrary = new ParameterLibrary(definitionPath);
+    bodParameters = buildParameters(bodLibrary);
+    bodV6Library = new ParameterLibrary(definitionV6Path);
+    bodV6Parameters = buildParameters(bodV6Library);
+
+    invalidDefinition = new ParameterDefinition(
+        QStringLiteral("invalid"), 0, 0, QStringLiteral("1"), QString(), QString(), QString(),
+        QStringLiteral("0"), 0, false, false, false, false, nullptr, nullptr,
+        ParameterDefinition::TypeIndependent, 3, 1.0, QString());
+    invalidParameter = new Parameter(invalidDefinition);
+
+    FormulaParser(bodParameters).parseAllFormulas();
+    FormulaParser(bodV6Parameters).parseAllFormulas();
+
+    activeParameters = bodParameters;
+    if (activeParameters.isEmpty()) {
+        printStdoutLine(QStringLiteral("The parameter definitions from %1 did not load: "
+                                       "every register reads as \"invalid\".")
+                            .arg(definitionPath));
+    }
+
+    for (auto it = activeParameters.constBegin(); it != activeParameters.constEnd(); ++it) {
+        const int address = it.key();
+        savedValues.insert(address, it.value()->getRegisterValue());
+        connect(it.value(), &Parameter::valueChanged, this,
+                [this, address] { parameterChanged(address); }, Qt::DirectConnection);
+    }
+}
+
+Kelvara::~Kelvara()
+{
+    // Parameters first: they point at definitions owned by the libraries.
+    delete invalidParameter;
+    delete invalidDefinition;
+    qDeleteAll(bodParameters);
+    qDeleteAll(bodV6Parameters);
+    delete bodLibrary;
+    delete bodV6Library;
+}
+
+QMap<int, Parameter*> Kelvara::buildParameters(ParameterLibrary* library)
+{
+    QMap<int, Parameter*> parameters;
+    const QMap<int, ParameterDefinition*> definitions = library->getAllDefinitions();
+    for (ParameterDefinition* definition : definitions) {
+        Parameter* parameter = nullptr;
+        switch (definition->getType()) {
+        case ParameterDefinition::TypeBitVector:
+            parameter = new BitVector(definition);
+            break;
+        case ParameterDefinition::TypeEnum:
+            parameter = new EnumParameter(definition);
+            break;
+        default:
+            parameter = new Parameter(definition);
+            break;
+        }
+        parameters.insert(definition->getAddress(), parameter);
+    }
+    return parameters;
+}
+
+Parameter* Kelvara::getParameter(int address) const
+{
+    Parameter* parameter = activeParameters.value(address, nullptr);
+    if (!parameter || !parameter->isValid())
+        return invalidParameter;
+    return parameter;
+}
+
+QMap<QString, QPair<int, int>> Kelvara::getAllNames() const
+{
+    QMap<QString, QPair<int, int>> names;
+    const bool extendedRegisters = currentType.firmware > 5999;
+    for (auto it = activeParameters.constBegin(); it != activeParameters.constEnd(); ++it) {
+        const int address = it.key();
+        Parameter* parameter = it.value();
+        if (parameter->getType() == ParameterDefinition::TypeBitVector) {
+            const QMap<int, QString>* labels = static_cast<BitVector*>(parameter)->getBitDefs();
+            if (!labels)
+                continue;
+            for (auto bit = labels->constBegin(); bit != labels->constEnd(); ++bit) {
+                const QString key = QStringLiteral("%1[%2]: %3")
+                                        .arg(parameter->getName())
+                                        .arg(bit.key(), 2, 10, QLatin1Char('0'))
+                                        .arg(bit.value());
+                names.insert(key, qMakePair(address, bit.key()));
+            }
+        } else if (extendedRegisters || address < 512) {
+            names.insert(parameter->getName(), qMakePair(address, -1));
+        }
+    }
+    return names;
+}
+
+void Kelvara::setValid(bool isValidNow)
+{
+    valid = isValidNow;
+    emit validated(valid);
+}
+
+void Kelvara::emitBitMarks(int address, int value, int savedRaw)
+{
+    for (int bit = 0; bit < 16; ++bit)
+        emit parameterIsOriginal(address, bit, sameBit(value, savedRaw, bit));
+}
+
+void Kelvara::parameterChanged(int addr)
+{
+    if (!valid)
+        return;
+    Parameter* parameter = getParameter(addr);
+    const int savedRaw = savedValues.value(addr, 0);
+    const double current = parameter->getValue();
+    const bool isBitVector = parameter->getType() == ParameterDefinition::TypeBitVector;
+
+    if (sameDisplayValue(current, parameter->asValue(savedRaw))) {
+        unsavedValues.remove(addr);
+        if (isBitVector) {
+            for (int bit = 0; bit < 16; ++bit)
+                emit parameterIsOriginal(addr, bit, true);
+        } else {
+            emit parameterIsOriginal(addr, -1, true);
+        }
+        return;
+    }
+
+    const int whole = truncateToInt(current);
+    unsavedValues.insert(addr, whole);
+    if (isBitVector)
+        emitBitMarks(addr, whole, savedRaw);
+    else
+        emit parameterIsOriginal(addr, -1, false);
+}
+
+void Kelvara::setMatchesSaved(int address)
+{
+    unsavedValues.remove(address);
+    savedValues.remove(address);
+    Parameter* parameter = getParameter(address);
+    const int raw = parameter->getRegisterValue();
+    savedValues.insert(address, raw);
+
+    if (parameter->getType() == ParameterDefinition::TypeBitVector)
+        emitBitMarks(address, truncateToInt(parameter->getValue()), raw);
+    emit parameterIsOriginal(address, -1, true);
+}
+
+void Kelvara::setFlashRecoveryValues()
+{
+    flashRecoveryValues = unsavedValues;
+}
+
+void Kelvara::resetUnsavedValues()
+{
+    unsavedValues = flashRecoveryValues;
+}
+
+void Kelvara::setUnsavedToFlashRecovery()
+{
+    for (auto it = flashRecoveryValues.constBegin(); it != flashRecoveryValues.constEnd(); ++it) {
+        const int address = it.key();
+        unsavedValues.insert(address, it.value());
+        Parameter* parameter = getParameter(address);
+        if (parameter->getType() == ParameterDefinition::TypeBitVector)
+            emitBitMarks(address, truncateToInt(parameter->getValue()),
+                         savedValues.value(address, 0));
+        else
+            emit parameterIsOriginal(address, -1, false);
+    }
+}
+
+bool Kelvara::isRestorable(const Parameter* parameter) const
+{
+    return parameter->getAddress() != flashWriteAddress && parameter->isWriteable();
+}
+
+void Kelvara::saveFirstReadValues()
+{
+    if (!firstReadValues.isEmpty())
+        return;
+    for (Parameter* parameter : qAsConst(activeParameters)) {
+        if (isRestorable(parameter))
+            firstReadValues.insert(parameter->getAddress(), parameter->getRegisterValue());
+    }
+}
+
+void Kelvara::restoreFirstReadValues()
+{
+    // Before any successful read there is nothing to go back to; an empty
+    // snapshot must not zero every writable register.
+    if (firstReadValues.isEmpty())
+        return;
+    unsavedValues.clear();
+    for (Parameter* parameter : qAsConst(activeParameters)) {
+        if (isRestorable(parameter))
+            parameter->setRegisterValue(firstReadValues.value(parameter->getAddress(), 0));
+    }
+    emit resetTempSensorDropdown();
+    emit resetPasDeviceDropdown();
+}
+
+void Kelvara::restoreLevel3FirstReadValues()
+{
+    if (firstReadValues.isEmpty())
+        return;
+    // Change tracking alone decides whether a restored value still differs
+    // from the saved one, so the unsaved map and the marks stay in step.
+    for (Parameter* parameter : qAsConst(activeParameters)) {
+        if (parameter->getLevel() == 3 && isRestorable(parameter))
+            parameter->setRegisterValue(firstReadValues.value(parameter->getAddress(), 0));
+    }
+}

@@ -1,0 +1,97 @@
+#ifndef KELVARA_H
+#define KELVARA_H
+
+#include "controllertype.h"
+
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QPair>
+#include <QString>
+
+class Parameter;
+class ParameterDefinition;
+class ParameterLibrary;
+
+// The model of the one connected controller: every register's Parameter,
+// the placeholder for addresses without one, the controller type, and the
+// snapshots that tell what differs from the controller.
+//
+// From the first successful read-all on (isValid()), every value change is
+// compared, by display value, with the saved one and reported through
+// parameterIsOriginal(address, bit, original).
+class Kelvara : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The definition paths can be replaced, e.g. by test fixtures.
+    explicit Kelvara(QObject* parent = nullptr,
+                     const QString& definitionPath = QStringLiteral(":/BOD.json"),
+                     const QString& definitionV6Path = QStringLiteral(":/BOD_v6.json"));
+    ~Kelvara() override;
+
+    // Never null: an address without a usable parameter gives the
+    // placeholder "invalid" (not writeable, display value -1.0).
+    Parameter* getParameter(int address) const;
+    QMap<int, Parameter*> getAllParameters() const { return activeParameters; }
+    // Display name -> (address, bit) for the parameter picker.
+    QMap<QString, QPair<int, int>> getAllNames() const;
+
+    QMap<int, int> getUnsavedValues() const { return unsavedValues; }
+    QMap<int, int> getSavedValues() const { return savedValues; }
+    QMap<int, int> getFlashRecoveryValues() const { return flashRecoveryValues; }
+
+    bool isValid() const { return valid; }
+    void setValid(bool isValidNow);
+
+    // A register was just read from or written to the controller.
+    void setMatchesSaved(int address);
+
+    bool areFirstReadValuesSaved() const { return !firstReadValues.isEmpty(); }
+    void saveFirstReadValues();
+
+    void setFlashRecoveryValues();
+    void resetUnsavedValues();
+    void setUnsavedToFlashRecovery();
+
+    void setType(int idOrFirmware);
+    ControllerType getControllerType() const { return currentType; }
+    bool isHWIDValid(int id) const;
+    bool needsTemperatureTab() const { return currentType.needsTemperatureTab; }
+    bool firmwareBarrierCrossed(int firmware, int otherFirmware) const;
+
+signals:
+    void parameterIsOriginal(int addr, int bit, bool original);
+    void validated(bool valid);
+    void resetTempSensorDropdown();
+    void resetPasDeviceDropdown();
+    void controllerTypeChanged();
+
+public slots:
+    void restoreFirstReadValues();
+    void restoreLevel3FirstReadValues();
+    void parameterChanged(int addr);
+
+private:
+    static QMap<int, Parameter*> buildParameters(ParameterLibrary* library);
+    void emitBitMarks(int address, int value, int savedRaw);
+    bool isRestorable(const Parameter* parameter) const;
+
+    ParameterLibrary* bodLibrary;
+    ParameterLibrary* bodV6Library;
+    QMap<int, Parameter*> activeParameters;
+    QMap<int, Parameter*> bodParameters;
+    QMap<int, Parameter*> bodV6Parameters;
+    ParameterDefinition* invalidDefinition;
+    Parameter* invalidParameter;
+    QList<ControllerType> controllerTypes;
+    QMap<int, int> savedValues;
+    QMap<int, int> unsavedValues;
+    QMap<int, int> flashRecoveryValues;
+    QMap<int, int> firstReadValues;
+    bool valid = false;
+    ControllerType currentType;
+};
+
+#endif // KELVARA_H

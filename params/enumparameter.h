@@ -1,0 +1,26 @@
+#ifndef ENUMPARAMETER_H
+#define ENUMPARAMETER_H
+
+#include "parameter.h"
+
+// A register holding one of a few coded values, each with a label.
+//
+// setValue() and setRegisterValue() hide the base operations without being
+// virtual: only the enum editors call these versions, which accept nothing
+// but a labelled value. Replies, files and snapshots store through a
+// Parameter pointer and take the base path.
+class EnumParameter : public Parameter
+{
+public:
+    explicit EnumParameter(ParameterDefinition* definition);
+
+    QMap<int, QString>* getEnumDefs() const { return definition()->getEnumDefs(); }
+
+    void setValue(double v);
+    void setRegisterValue(int raw);
+
+private:
+    bool isLabelled(int value) const;
+};
+
+#endif // ENUMPARAMETER_H

@@ -1,0 +1,6 @@
+#include "formulanode.h"
+
+FormulaNode::FormulaNode(QObject* parent)
+    : QObject(parent)
+{
+}

@@ -1,0 +1,6 @@
+#include "formulanodenum.h"
+
+FormulaNodeNum::FormulaNodeNum(double value)
+    : m_value(value)
+{
+}

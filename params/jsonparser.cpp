@@ -1,0 +1,13 @@
+#include "jsonparser.h"
+
+#include <QJsonDocument>
+
+JsonParser::JsonParser(QWidget* parent)
+    : QWidget(parent)
+{
+}
+
+QJsonObject JsonParser::readJson(const QByteArray& bytes) const
+{
+    return QJsonDocument::fromJson(bytes).object();
+}

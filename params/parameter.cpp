@@ -1,0 +1,254 @@
+#include "parameter.h"
+
+#include "formula.h"
+#include "numericconversion.h"
+
+#include <QDoubleSpinBox>
+#include <QSignalBlocker>
+
+#include <cmath>
+
+namespace {
+
+bool limitValue(Formula* formula, double* value)
+{
+    if (!formula)
+        return false;
+    const double v = formula->evaluate();
+    if (!std::isfinite(v))
+        return false;
+    *value = v;
+    return true;
+}
+
+} // namespace
+
+Parameter::Parameter(ParameterDefinition* definition, QObject* parent)
+    : QObject(parent)
+    , m_definition(definition)
+{
+}
+
+Parameter::~Parameter()
+{
+    delete m_scale;
+    delete m_min;
+    delete m_max;
+    delete m_offset;
+}
+
+void Parameter::setScaleFormula(Formula* formula)
+{
+    replaceFormula(m_scale, formula);
+}
+
+void Parameter::setMinFormula(Formula* formula)
+{
+    replaceFormula(m_min, formula);
+}
+
+void Parameter::setMaxFormula(Formula* formula)
+{
+    replaceFormula(m_max, formula);
+}
+
+void Parameter::setOffsetFormula(Formula* formula)
+{
+    replaceFormula(m_offset, formula);
+}
+
+void Parameter::replaceFormula(Formula*& slot, Formula* formula)
+{
+    if (slot == formula)
+        return;
+    delete slot;
+    slot = formula;
+    if (formula)
+        connect(formula, &Formula::formulaParameterChanged,
+                this, &Parameter::calledOnFormulaMemberChanged);
+}
+
+bool Parameter::isValid() const
+{
+    return m_scale && m_offset;
+}
+
+bool Parameter::minimumValue(double* value) const
+{
+    return limitValue(m_min, value);
+}
+
+bool Parameter::maximumValue(double* value) const
+{
+    return limitValue(m_max, value);
+}
+
+double Parameter::getValue() const
+{
+    return asValue(m_registerValue);
+}
+
+double Parameter::roundValue(double v) const
+{
+    const double p = std::pow(10.0, numDecimals());
+    return roundHalfUp(v * p) / p;
+}
+
+double Parameter::asValue(int raw) const
+{
+    if (!m_scale || !m_offset)
+        return -1.0;
+    double v = m_scale->toDisplay(raw) - m_offset->evaluate();
+    double limit;
+    if (maximumValue(&limit) && v > limit) {
+        v = limit;
+        if (numDecimals() == 0)
+            v = std::floor(v);
+    }
+    // After the max check, so a min above the max wins.
+    if (minimumValue(&limit) && limit > v) {
+        v = limit;
+        if (numDecimals() == 0)
+            v = std::ceil(v);
+    }
+    if (m_scale->isNaN())
+        return -1.0;
+    return roundValue(v);
+}
+
+int Parameter::clampToRegisterWidth(int raw) const
+{
+    if (isSigned())
+        return qBound(-32768, raw, 32767);
+    return qBound(0, raw, 65535);
+}
+
+void Parameter::setRegisterValue(int raw)
+{
+    raw = clampToRegisterWidth(raw);
+    if (m_scale) {
+        const double scale = m_scale->evaluate();
+        double limit;
+        if (maximumValue(&limit)) {
+            const double bound = std::trunc(limit * scale);
+            if (std::isfinite(bound) && raw > bound)
+                raw = truncateToInt(bound);
+        }
+        if (minimumValue(&limit)) {
+            const double bound = std::trunc(limit * scale);
+            if (std::isfinite(bound) && raw < bound)
+                raw = truncateToInt(bound);
+        }
+        // A limit beyond what the register can hold must not push the value
+        // out of the register's width.
+        raw = clampToRegisterWidth(raw);
+    }
+    m_registerValue = raw;
+    emit valueChanged();
+    emit displayChanged(asValue(raw));
+    emit valueSet();
+}
+
+bool Parameter::rawFromDisplay(double display, int* raw) const
+{
+    if (!m_offset)
+        return false;
+    const double memoryValue = m_offset->evaluate() + display;
+    if (!std::isfinite(m_scale->evaluate() * memoryValue))
+        return false;
+    *raw = m_scale->toMemory(memoryValue);
+    return true;
+}
+
+void Parameter::announceCurrentValue()
+{
+    emit valueChanged();
+    emit displayChanged(asValue(m_registerValue));
+}
+
+void Parameter::setValue(double newValue)
+{
+    if (!m_scale || !isWriteable())
+        return;
+    if (!std::isfinite(m_scale->evaluate()) || std::isnan(newValue)) {
+        announceCurrentValue();
+        return;
+    }
+
+    double min = 0.0;
+    double max = 0.0;
+    const bool hasMin = minimumValue(&min);
+    const bool hasMax = maximumValue(&max);
+    int raw = 0;
+
+    if ((!hasMin || newValue >= min) && (!hasMax || newValue <= max)) {
+        m_lastSetValue = roundValue(newValue);
+        if (rawFromDisplay(m_lastSetValue, &raw))
+            setRegisterValue(raw);
+        else
+            announceCurrentValue();
+        return;
+    }
+
+    if (hasMin && hasMax && min > max)
+        m_lastSetValue = min;
+    else if (hasMin && min > newValue)
+        m_lastSetValue = numDecimals() == 0 ? std::ceil(min) : min;
+    else
+        m_lastSetValue = numDecimals() == 0 ? std::floor(max) : max;
+
+    if (!rawFromDisplay(m_lastSetValue, &raw)) {
+        announceCurrentValue();
+        return;
+    }
+    setRegisterValue(raw);
+    // Sets back a widget that offered the out-of-range value.
+    emit valueChanged();
+    emit displayChanged(m_lastSetValue);
+}
+
+void Parameter::calledOnFormulaMemberChanged()
+{
+    // A chain of formulas that leads back here must not recurse without end.
+    if (m_recomputing)
+        return;
+    m_recomputing = true;
+    setValue(asValue(m_registerValue));
+    m_recomputing = false;
+}
+
+void Parameter::applySpinBoxRange(QDoubleSpinBox* box) const
+{
+    double min = 0.0;
+    double max = 0.0;
+    const bool hasMin = minimumValue(&min);
+    const bool hasMax = maximumValue(&max);
+    if (hasMin && hasMax)
+        box->setRange(min, qMax(min, max)); // a min above the max wins, as in asValue()
+    else if (hasMin)
+        box->setMinimum(min);
+    else if (hasMax)
+        box->setMaximum(max);
+}
+
+void Parameter::connectDisplay(QDoubleSpinBox* box)
+{
+    // Decimals and range come before the value, and the box stays silent
+    // while it follows the parameter: a box that clamped or rounded a pushed
+    // value would otherwise write that value back into the register.
+    box->setDecimals(numDecimals());
+    applySpinBoxRange(box);
+    {
+        const QSignalBlocker blocker(box);
+        box->setValue(getValue());
+    }
+    box->setSuffix(getUnits().isEmpty() ? QString() : QLatin1Char(' ') + getUnits());
+
+    connect(this, &Parameter::displayChanged, box, [this, box](double value) {
+        const QSignalBlocker blocker(box);
+        applySpinBoxRange(box);
+        box->setValue(value);
+    });
+    connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged),
+            this, &Parameter::setValue);
+}

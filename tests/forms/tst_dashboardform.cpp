@@ -14,36 +14,24 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include "formrows.h"
 #include "qled.h"
 #include "ui_mainwindow.h"
 
 namespace {
 
-using RowKey = QPair<int, int>;
+using RowKey = FormRows::Key;
 
-// Rows the way the window finds them: every widget below a frame of the
-// content widget whose "address" reads as an integer, keyed by
-// (address, bit), bit -1 when the row has none.
+// Keyed by (address, bit); a later row of the same key replaces the earlier
+// one, as in the window's map, so widgetsFound tells duplicates apart.
 QMap<RowKey, QWidget*> findRows(QWidget* content, int* widgetsFound = nullptr)
 {
     QMap<RowKey, QWidget*> rows;
-    QSet<QWidget*> distinct;
-    const auto frames = content->findChildren<QFrame*>();
-    for (QFrame* frame : frames) {
-        const auto children = frame->findChildren<QWidget*>();
-        for (QWidget* child : children) {
-            bool isRow = false;
-            const int address = child->property("address").toInt(&isRow);
-            if (!isRow)
-                continue;
-            bool hasBit = false;
-            const int bit = child->property("bit").toInt(&hasBit);
-            rows.insert(RowKey(address, hasBit ? bit : -1), child);
-            distinct.insert(child);
-        }
-    }
+    const auto found = FormRows::findRows(content);
+    for (QWidget* row : found)
+        rows.insert(FormRows::rowKey(row), row);
     if (widgetsFound)
-        *widgetsFound = distinct.size();
+        *widgetsFound = found.size();
     return rows;
 }
 

@@ -16,49 +16,22 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include "formrows.h"
 #include "ui_mainwindow.h"
 
 namespace {
 
-using RowKey = QPair<int, int>;
+using RowKey = FormRows::Key;
+using FormRows::rowEditor;
 
-// Every widget below a QFrame of the page container whose "address"
-// converts to an integer is a row, keyed by (address, bit or -1).
 // All containers found for a key are kept so that duplicates show.
 QMap<RowKey, QList<QWidget*>> discoverRows(QWidget* pageContainer)
 {
     QMap<RowKey, QList<QWidget*>> rows;
-    QSet<QWidget*> seen;
-    const auto frames = pageContainer->findChildren<QFrame*>();
-    for (QFrame* frame : frames) {
-        const auto widgets = frame->findChildren<QWidget*>();
-        for (QWidget* widget : widgets) {
-            if (seen.contains(widget))
-                continue;
-            bool isInt = false;
-            const int address = widget->property("address").toInt(&isInt);
-            if (!isInt)
-                continue;
-            seen.insert(widget);
-            bool bitIsInt = false;
-            int bit = widget->property("bit").toInt(&bitIsInt);
-            if (!bitIsInt)
-                bit = -1;
-            rows[{address, bit}].append(widget);
-        }
-    }
+    const auto found = FormRows::findRows(pageContainer);
+    for (QWidget* row : found)
+        rows[FormRows::rowKey(row)].append(row);
     return rows;
-}
-
-// The editor the main window binds: the first spin box, else the first
-// combo box, else the first check box, direct children first.
-QWidget* rowEditor(QWidget* row)
-{
-    if (auto* spin = row->findChild<QDoubleSpinBox*>())
-        return spin;
-    if (auto* combo = row->findChild<QComboBox*>())
-        return combo;
-    return row->findChild<QCheckBox*>();
 }
 
 QString editorKind(QWidget* editor)

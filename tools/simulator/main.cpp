@@ -92,7 +92,7 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Simulated Kelvara controller: a Modbus RTU slave (address 1) on a pseudo-terminal.\n"
         "Prints the path to connect to and serves until interrupted.\n"
-        "Registers start from the suite's built-in initial values when present, else zero."));
+        "Registers start as a configured controller (an Ostrel V4 Trelby), or all zero with --blank."));
     parser.addHelpOption();
     parser.addOptions({
         {QStringLiteral("image"), QStringLiteral("Load register values from FILE (parameter XML file, "
@@ -120,11 +120,10 @@ int main(int argc, char *argv[])
     }
 
     ControllerSimulator simulator;
-    // Zeros when the suite's initial values are not built in.
-    if (!parser.isSet(QStringLiteral("blank")) && QFile::exists(ControllerSimulator::defaultImagePath())
-        && !simulator.loadDefaultImage()) {
+    // A whole controller (identity and status registers included) unless
+    // asked to start blank.
+    if (!parser.isSet(QStringLiteral("blank")) && !simulator.loadImage(QStringLiteral(":/simulator/controller.xml")))
         QTextStream(stderr) << "kelvara-sim: warning: " << simulator.errorString() << "\n";
-    }
     if (parser.isSet(QStringLiteral("image")) && !simulator.loadImage(parser.value(QStringLiteral("image")))) {
         QTextStream(stderr) << "kelvara-sim: " << simulator.errorString() << "\n";
         return 1;

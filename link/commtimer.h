@@ -1,0 +1,61 @@
+#ifndef COMMTIMER_H
+#define COMMTIMER_H
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+
+// The link's reply timer: one single-shot wait per frame, whose expiry is
+// when the reply gets judged. Keeps the current, default and maximum reply
+// timeout and the last frame sent, which retransmission sends again.
+//
+// A new timeout applies from the next startTimer(): changing it never
+// restarts or stretches a wait that is already running.
+class CommTimer : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int DefaultTimeout = 250;
+    static constexpr int DefaultMaxTimeout = 2000;
+
+    explicit CommTimer(QObject* parent = nullptr);
+    ~CommTimer() override;
+
+    int getTimeoutTime() const { return timeout; }
+    int getDefaultTimeout() const { return defaultTimeout; }
+    int getMaxTimeout() const { return maxTimeout; }
+
+    // t below 1 is ignored. With setDefault, t also becomes the default
+    // and four times t (at most what an int holds) the maximum.
+    void setTimeoutTime(int t, bool setDefault);
+    // Back to the default timeout.
+    void resetTime();
+    // The current timeout doubled, saturating instead of overflowing.
+    int doubledTimeout() const;
+    // A frame whose wait ran out is sent again only while this is false.
+    bool exceedsMaxTime() const;
+
+    // Starts the single-shot wait with the current timeout.
+    void startTimer();
+    void stopTimer();
+    bool isRunning() const { return replyTimer.isActive(); }
+
+    void setLastMsg(const QByteArray& msg) { lastMsg = msg; }
+    QByteArray getLastMsg() const { return lastMsg; }
+
+signals:
+    void notifyTimeout();
+
+public slots:
+    void handleTimeout();
+
+private:
+    int timeout = DefaultTimeout;
+    int defaultTimeout = DefaultTimeout;
+    int maxTimeout = DefaultMaxTimeout;
+    QByteArray lastMsg;
+    QTimer replyTimer;
+};
+
+#endif // COMMTIMER_H

@@ -1,0 +1,119 @@
+#include "kelvaracom.h"
+
+#include "commtimer.h"
+#include "kelvara.h"
+#include "logger.h"
+
+KelvaraCom::KelvaraCom(Kelvara* model, QObject* parent)
+    : QObject(parent)
+    , runner(model)
+    , port(new QSerialPort(this))
+    , timer(new CommTimer)
+    , devLogger(new Logger(this, model))
+{
+    port->setBaudRate(QSerialPort::Baud115200, QSerialPort::AllDirections);
+    port->setDataBits(QSerialPort::Data8);
+    port->setParity(QSerialPort::NoParity);
+    port->setStopBits(QSerialPort::OneStop);
+    port->setFlowControl(QSerialPort::NoFlowControl);
+
+    // The end of a batch starts whatever work waits in the queues.
+    connect(this, &KelvaraCom::comError, this, &KelvaraCom::processWriteQueue);
+    connect(this, &KelvaraCom::comSuccess, this, &KelvaraCom::processWriteQueue);
+    connect(this, &KelvaraCom::comError, this, &KelvaraCom::processReadQueue);
+    connect(this, &KelvaraCom::comSuccess, this, &KelvaraCom::processReadQueue);
+    connect(timer, &CommTimer::notifyTimeout, this, &KelvaraCom::handleReply);
+}
+
+KelvaraCom::~KelvaraCom()
+{
+    delete port;
+    delete timer;
+    delete devLogger;
+    delete autotuneLog;
+}
+
+QString KelvaraCom::getStatusString(KelvaraCom::Status status)
+{
+    switch (status) {
+    case StatusSuccess:
+        return QStringLiteral("Success");
+    case StatusInvalidSerialPort:
+        return QStringLiteral("Invalid serial port");
+    case StatusCommunicationTimeout:
+        return QStringLiteral("Communication timeout");
+    case StatusFailedSendingReadMessage:
+        return QStringLiteral("Failed sending read message");
+    case StatusControllerConnected:
+        return QStringLiteral("Controller connected");
+    case StatusControllerDisconnected:
+        return QStringLiteral("Controller disconnected");
+    }
+    return QStringLiteral("Unknown status");
+}
+
+void KelvaraCom::setCurrentPortName(QString name)
+{
+    portName = name;
+}
+
+bool KelvaraCom::setBaud(QSerialPort::BaudRate rate)
+{
+    return setBaud(qint32(rate));
+}
+
+bool KelvaraCom::setBaud(qint32 rate)
+{
+    switch (rate) {
+    case QSerialPort::Baud1200:
+    case QSerialPort::Baud2400:
+    case QSerialPort::Baud4800:
+    case QSerialPort::Baud9600:
+    case QSerialPort::Baud19200:
+    case QSerialPort::Baud38400:
+    case QSerialPort::Baud57600:
+    case QSerialPort::Baud115200:
+        return port->setBaudRate(rate, QSerialPort::AllDirections);
+    default:
+        return false;
+    }
+}
+
+qint32 KelvaraCom::getBaud() const
+{
+    return port->baudRate(QSerialPort::AllDirections);
+}
+
+int KelvaraCom::getTimeoutTime() const
+{
+    return timer->getTimeoutTime();
+}
+
+void KelvaraCom::setTimeoutTime(int t)
+{
+    timer->setTimeoutTime(t, false);
+}
+
+void KelvaraCom::setDefaultTimeout(int t)
+{
+    timer->setTimeoutTime(t, true);
+}
+
+void KelvaraCom::ignoreConnectionFails(bool ignore)
+{
+    connectionFailsIgnored = ignore;
+}
+
+void KelvaraCom::setRunnerValid(bool valid)
+{
+    runner->setValid(valid);
+}
+
+void KelvaraCom::clearCloseIfOpen()
+{
+    if (port->isOpen()) {
+        port->clear(QSerialPort::AllDirections);
+        port->close();
+    }
+    clearQueues();
+}

@@ -1,0 +1,260 @@
+#ifndef KELVARACOM_H
+#define KELVARACOM_H
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPair>
+#include <QSerialPort>
+#include <QString>
+#include <QVector>
+
+class CommTimer;
+class Kelvara;
+class Logger;
+
+// Spaced lower-case hex of a hex text, with a line end: "0103" -> "01 03\n".
+QString niceHex(QString hex);
+
+// The Modbus RTU link to the one controller (slave 1; function 3 reads,
+// function 16 writes), built on the device model.
+//
+// At most one frame is in flight. The port is opened for every frame and
+// closed when its reply is judged, which happens when the reply timer runs
+// out (so every exchange lasts its full timeout), never when bytes arrive.
+// A frame without a good reply is sent again with a doubled timeout while
+// the timeout is not above the maximum (250, 500, 1000, 2000 and 4000 ms by
+// default; setDefaultTimeout(t) gives t, 2t, 4t, 8t).
+//
+// Work asked for while the link is busy waits in the read or write queue and
+// starts at the next batch end (comSuccess(), comError()) or connection
+// check report. Outcomes travel as signals: comSuccess() when a queue has
+// drained or a flash save ended, readAllComplete() at the end of each
+// read-all, and on failure enableSaveButtons(true), comError() and
+// errorMessage(title, text), in this order, with both queues emptied.
+//
+// Tests and tools that need a quick link use setDefaultTimeout() with a short
+// time (e.g. 40 ms): the whole retransmission ladder scales with it.
+class KelvaraCom : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Result of the last exchange; getStatusString() gives its text.
+    enum Status {
+        StatusSuccess = 0,
+        StatusInvalidSerialPort = 1,
+        StatusCommunicationTimeout = 2,
+        StatusFailedSendingReadMessage = 3,
+        StatusControllerConnected = 4,
+        StatusControllerDisconnected = 5,
+    };
+
+    enum AutotuneTestState {
+        NoTest = 0,
+        StaticTest = 1,
+        DynamicTest = 2,
+    };
+
+    // Values of getMode().
+    enum Mode {
+        ReadMode = 0,
+        WriteMode = 1,
+        IdleMode = 3,
+    };
+
+    explicit KelvaraCom(Kelvara* model, QObject* parent = nullptr);
+    ~KelvaraCom() override;
+
+    // Queue operations; they take the address first, the count second.
+    void queueRead(int addr, int numRegs);
+    // Like oneWrite() without resetting the timeout.
+    void queueWrite(int addr, int numRegs);
+    // Pairs of (count, address), queued in order.
+    void queueMultipleReads(QVector<QPair<int, int>> pairs);
+    void queueMultipleWrites(QVector<QPair<int, int>> pairs);
+    bool isReadQueued(int addr, int numRegs) const;
+    // A read-all whose last block (11 registers from 500) is still queued.
+    bool isReadAllQueued() const;
+
+    // Writes 1 to register 508, then reads the 42 status registers from 258.
+    void clearFaults();
+    // Saves to flash now (32767 to register 511, read back until 4096); the
+    // autotune calls it from its comSuccess() handler, with the link idle.
+    void flashSaveAutotune();
+    void flashSaveError();
+    // While set, failed connection checks pass silently.
+    void ignoreConnectionFails(bool ignore);
+    // Clears and closes the port when open and empties both queues.
+    void clearCloseIfOpen();
+    void setRunnerValid(bool valid);
+
+    Status getStatus() const { return status; }
+    static QString getStatusString(KelvaraCom::Status status);
+    QString getReplyText() const { return replyText; }
+    // ReadMode, WriteMode or IdleMode.
+    int getMode() const { return mode; }
+    QString getPortName() const { return portName; }
+
+    // Only the standard rates 1200 to 115200 bit/s are taken; false (and
+    // nothing changed) for any other value.
+    bool setBaud(QSerialPort::BaudRate rate);
+    bool setBaud(qint32 rate);
+    qint32 getBaud() const;
+
+    int getTimeoutTime() const;
+    // The current timeout only: the next reset (end of a read-all, a
+    // write-all, ...) goes back to the default.
+    void setTimeoutTime(int t);
+    // Current and default timeout, maximum four times it; what the stored
+    // "commTimeout" setting should be applied with.
+    void setDefaultTimeout(int t);
+
+    // Test logs: 1 opens a static, 2 a dynamic test log; others are ignored.
+    void startAutotune(KelvaraCom::AutotuneTestState state);
+    void setAutotuneTestState(KelvaraCom::AutotuneTestState state);
+    KelvaraCom::AutotuneTestState getAutotuneTestState() const { return autotuneTestState; }
+
+    // Emits the console text of the current reply (see replyMessageCreated).
+    void createDevMessage(int index, bool send);
+
+    // CRC-16/MODBUS of data, low byte first.
+    static QByteArray calculateCRC(QByteArray data);
+    // msg followed by its CRC.
+    static QByteArray fillInCRC(QByteArray msg);
+    // Like the free niceHex(), without the final line end.
+    static QString niceHex(QString hex);
+
+signals:
+    void errorMessage(QString title, QString text);
+    void replyProcessed();
+    void replyMessageCreated(QString text);
+    void comError();
+    void comConnectError(int error, QString text);
+    void comSuccess();
+    void flashSaveComplete();
+    void controllerDisconnected();
+    void controllerConnected();
+    void timeoutOccured();
+    void motorRunning();
+    void enableSaveButtons(bool valid);
+    void middleFailure(QString text);
+    void readAllComplete();
+    void macSlowFaultRead(int elapsedMs);
+
+public slots:
+    void oneWrite(int addr, int numRegs);
+    void oneWrite(int addr);
+    void oneRead(int addr, int numRegs);
+    void oneRead(int addr);
+    void readAll();
+    void writeAll();
+    void checkConnection();
+    void setCurrentPortName(QString name);
+    void haltLog();
+    void showHexMessage(bool hex);
+
+private slots:
+    void finishReadAll();
+    void readWrapper();
+    void writeWrapper();
+    void saveValuesToFlash();
+    void checkConnectionWrapper();
+    void processWriteQueue();
+    void processReadQueue();
+    void readReply();
+    void handleReply();
+    void readError();
+    void reportError(QString errorType);
+    void checkControllerType();
+
+private:
+    // Why a read is queued: read-all blocks are told apart so that a
+    // read-all ends at its own last block, whatever else shares the queue.
+    enum ReadPurpose {
+        PlainRead,
+        ReadAllBlock,
+        ReadAllLastBlock,
+        ReadAllHardwareVersion,
+    };
+
+    // Frames and judgement (kelvaracomframes.cpp).
+    bool read(int numRegs, int addr);
+    bool write(int numRegs, int addr);
+    QByteArray initializeMsg(QByteArray msg, int addr);
+    bool sendMessage(QByteArray frame);
+    bool crcMatches() const;
+    bool isGoodReply() const;
+    bool isRejection() const;
+    void judgeGoodReply();
+    void judgeRejection();
+    void judgeBadReply();
+    void storeReadReply();
+    void storeWriteReply();
+    void announceJudgement();
+
+    // Engine (kelvaracomengine.cpp).
+    void queueReadHelper();
+    void queueWriteHelper();
+    void appendRead(int numRegs, int addr, ReadPurpose purpose);
+    bool sendNextRead();
+    bool sendNextWrite();
+    bool retransmitMessage();
+    bool takeJudgement(quint32& request);
+    void writeError();
+    void clearQueues();
+    bool isReadAllPending() const;
+
+    // Operations (kelvaracomoperations.cpp).
+    bool needsHardwareVersionRead() const;
+    void endReadAll(bool succeeded);
+    void finishUnwritableSave(const QList<int>& addresses);
+    void endUnconfirmedFlashSave();
+
+    // Logs (kelvaracomlogs.cpp).
+    void logText(const QString& text);
+
+    Kelvara* runner;
+    QString portName;
+    bool connectionFailsIgnored = false;
+    int failedCheckCount = 0;
+    QSerialPort* port;
+    QByteArray rxBuffer;
+    int rxCount = -1;
+    int mode = IdleMode;
+    Status status = StatusFailedSendingReadMessage;
+    QString replyText;
+    int curNumRegs = -1;
+    int curAddr = -1;
+    CommTimer* timer;
+    Logger* autotuneLog = nullptr;
+    Logger* devLogger;
+    bool showHex = false;
+    int readState = 2;
+    QVector<QPair<int, int>> readQueue;
+    QVector<ReadPurpose> readPurposes; // one per readQueue entry
+    int writeState = 4;
+    QVector<QPair<int, int>> writeQueue;
+    int flashReadRetries = 0;
+    bool flashSaveNeeded = false;
+    int connectionCheckState = 2;
+    AutotuneTestState autotuneTestState = NoTest;
+    int flashSaveState = 4;
+    QElapsedTimer faultReadTimer;
+
+    // Every request gets a number; a state machine advances only on the
+    // judgement of the request it sent itself, so no other replyProcessed()
+    // can make it skip ahead.
+    quint32 requestCounter = 0;
+    quint32 requestInFlight = 0;
+    quint32 judgedRequest = 0;
+    quint32 readMachineRequest = 0;
+    quint32 writeMachineRequest = 0;
+    quint32 flashSaveRequest = 0;
+    quint32 connectionCheckRequest = 0;
+    ReadPurpose currentReadPurpose = PlainRead;
+    bool readAllBlockInFlight = false;
+    bool readAllSucceeded = false;
+};
+
+#endif // KELVARACOM_H

@@ -1,0 +1,367 @@
+// The request engine: queues, the read and write state machines,
+// retransmission and the failure report.
+#include "kelvaracom.h"
+
+#include "commtimer.h"
+#include "controlleridentification.h"
+#include "kelvara.h"
+#include "logger.h"
+#include "parameter.h"
+
+#include <QTimer>
+
+namespace {
+
+const int delayedReadErrorMs = 10;
+
+const char* timeoutAdvice =
+    "\n\nIf this error continues to reappear and the connection has been checked, please go to "
+    "File->Preferences->Communication Speed, double the 'Communication Timeout' time, and try "
+    "again.\n\nIf that does not resolve the issue, it is likely that the CRC check is failing "
+    "(data coming from the controller is corrupted), likely due to using a noisy power supply or "
+    "electromagnetic interference.Try using a battery instead of a power supply, reducing cable "
+    "length, checking connections, and straightening any loops of cable";
+
+} // namespace
+
+void KelvaraCom::oneWrite(int addr, int numRegs)
+{
+    timer->resetTime();
+    queueWrite(addr, numRegs);
+}
+
+void KelvaraCom::oneWrite(int addr)
+{
+    oneWrite(addr, 1);
+}
+
+void KelvaraCom::oneRead(int addr, int numRegs)
+{
+    queueRead(addr, numRegs);
+}
+
+void KelvaraCom::oneRead(int addr)
+{
+    oneRead(addr, 1);
+}
+
+void KelvaraCom::queueRead(int addr, int numRegs)
+{
+    appendRead(numRegs, addr, PlainRead);
+    queueReadHelper();
+}
+
+void KelvaraCom::queueWrite(int addr, int numRegs)
+{
+    writeQueue.append(qMakePair(numRegs, addr));
+    queueWriteHelper();
+}
+
+void KelvaraCom::queueMultipleReads(QVector<QPair<int, int>> pairs)
+{
+    for (const auto& pair : qAsConst(pairs))
+        appendRead(pair.first, pair.second, PlainRead);
+    queueReadHelper();
+}
+
+void KelvaraCom::queueMultipleWrites(QVector<QPair<int, int>> pairs)
+{
+    writeQueue += pairs;
+    queueWriteHelper();
+}
+
+bool KelvaraCom::isReadQueued(int addr, int numRegs) const
+{
+    return readQueue.contains(qMakePair(numRegs, addr));
+}
+
+bool KelvaraCom::isReadAllQueued() const
+{
+    return readPurposes.contains(ReadAllLastBlock);
+}
+
+void KelvaraCom::appendRead(int numRegs, int addr, ReadPurpose purpose)
+{
+    readQueue.append(qMakePair(numRegs, addr));
+    readPurposes.append(purpose);
+}
+
+void KelvaraCom::clearQueues()
+{
+    readQueue.clear();
+    readPurposes.clear();
+    writeQueue.clear();
+}
+
+bool KelvaraCom::isReadAllPending() const
+{
+    return readAllBlockInFlight || readPurposes.contains(ReadAllBlock)
+        || readPurposes.contains(ReadAllLastBlock) || readPurposes.contains(ReadAllHardwareVersion);
+}
+
+// Work queued while the link is busy starts at the next batch end or
+// connection check report.
+void KelvaraCom::queueReadHelper()
+{
+    connect(this, &KelvaraCom::comSuccess, this, &KelvaraCom::processReadQueue);
+    connect(this, &KelvaraCom::comError, this, &KelvaraCom::processReadQueue);
+    connect(this, &KelvaraCom::controllerConnected, this, &KelvaraCom::processReadQueue);
+    connect(this, &KelvaraCom::controllerDisconnected, this, &KelvaraCom::processReadQueue);
+    if (mode == IdleMode) {
+        readState = 0;
+        readWrapper();
+    }
+}
+
+void KelvaraCom::queueWriteHelper()
+{
+    connect(this, &KelvaraCom::comSuccess, this, &KelvaraCom::processWriteQueue);
+    connect(this, &KelvaraCom::comError, this, &KelvaraCom::processWriteQueue);
+    connect(this, &KelvaraCom::controllerConnected, this, &KelvaraCom::processWriteQueue);
+    connect(this, &KelvaraCom::controllerDisconnected, this, &KelvaraCom::processWriteQueue);
+    if (mode == IdleMode) {
+        writeState = 0;
+        writeWrapper();
+    }
+}
+
+void KelvaraCom::processReadQueue()
+{
+    if (readQueue.isEmpty()) {
+        disconnect(this, &KelvaraCom::comSuccess, this, &KelvaraCom::processReadQueue);
+        disconnect(this, &KelvaraCom::comError, this, &KelvaraCom::processReadQueue);
+        disconnect(this, &KelvaraCom::controllerConnected, this, &KelvaraCom::processReadQueue);
+        disconnect(this, &KelvaraCom::controllerDisconnected, this, &KelvaraCom::processReadQueue);
+        return;
+    }
+    if (mode == IdleMode) {
+        readState = 0;
+        readWrapper();
+    }
+}
+
+void KelvaraCom::processWriteQueue()
+{
+    if (writeQueue.isEmpty()) {
+        disconnect(this, &KelvaraCom::comSuccess, this, &KelvaraCom::processWriteQueue);
+        disconnect(this, &KelvaraCom::comError, this, &KelvaraCom::processWriteQueue);
+        disconnect(this, &KelvaraCom::controllerConnected, this, &KelvaraCom::processWriteQueue);
+        disconnect(this, &KelvaraCom::controllerDisconnected, this, &KelvaraCom::processWriteQueue);
+        return;
+    }
+    if (mode == IdleMode) {
+        writeState = 0;
+        writeWrapper();
+    }
+}
+
+bool KelvaraCom::takeJudgement(quint32& request)
+{
+    if (request == 0 || request != judgedRequest)
+        return false;
+    request = 0;
+    return true;
+}
+
+bool KelvaraCom::sendNextRead()
+{
+    const QPair<int, int> pair = readQueue.takeFirst();
+    currentReadPurpose = readPurposes.takeFirst();
+    readAllBlockInFlight = currentReadPurpose != PlainRead;
+    if (!read(pair.first, pair.second))
+        return false;
+    readMachineRequest = requestInFlight;
+    return true;
+}
+
+void KelvaraCom::readWrapper()
+{
+    if (readState == 0) {
+        if (readQueue.isEmpty()) {
+            readState = 2;
+            return;
+        }
+        connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper,
+                Qt::UniqueConnection);
+        mode = ReadMode;
+        readState = 1;
+        if (!sendNextRead())
+            QTimer::singleShot(delayedReadErrorMs, this, &KelvaraCom::readError);
+        return;
+    }
+    if (readState != 1 || !takeJudgement(readMachineRequest))
+        return;
+    if (status != StatusSuccess) {
+        readError();
+        return;
+    }
+
+    readAllBlockInFlight = false;
+    bool readAllEnds = false;
+    if (currentReadPurpose == ReadAllLastBlock && needsHardwareVersionRead()) {
+        // The read-all goes on with the hardware version register that
+        // identification needs and the blocks do not cover.
+        readQueue.prepend(qMakePair(1, hardwareVersionAddress(
+                                           runner->getParameter(256)->getRegisterValue())));
+        readPurposes.prepend(ReadAllHardwareVersion);
+    } else {
+        readAllEnds = currentReadPurpose == ReadAllLastBlock
+            || currentReadPurpose == ReadAllHardwareVersion;
+    }
+    currentReadPurpose = PlainRead;
+
+    if (readAllEnds && !readQueue.isEmpty()) {
+        endReadAll(true);
+        // A handler of the completion may have ended the batch.
+        if (readState != 1 || mode != ReadMode)
+            return;
+    }
+    if (readQueue.isEmpty()) {
+        readState = 2;
+        mode = IdleMode;
+        disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
+        emit comSuccess();
+        if (readAllEnds)
+            endReadAll(true);
+        return;
+    }
+    if (!sendNextRead())
+        readError();
+}
+
+void KelvaraCom::readError()
+{
+    readState = 2;
+    reportError(QStringLiteral("Read Fail"));
+}
+
+bool KelvaraCom::sendNextWrite()
+{
+    const QPair<int, int> pair = writeQueue.takeFirst();
+    if (!write(pair.first, pair.second))
+        return false;
+    writeMachineRequest = requestInFlight;
+    for (int address = pair.second; address < pair.second + pair.first; ++address) {
+        const Parameter* parameter = runner->getParameter(address);
+        if (parameter && parameter->isSavable())
+            flashSaveNeeded = true;
+    }
+    return true;
+}
+
+void KelvaraCom::writeWrapper()
+{
+    if (writeState == 0) {
+        connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::writeWrapper,
+                Qt::UniqueConnection);
+        if (!writeQueue.isEmpty()) {
+            mode = WriteMode;
+            writeState = 1;
+            flashSaveNeeded = false;
+            if (sendNextWrite())
+                return;
+        }
+        writeError();
+        return;
+    }
+    if (writeState != 1 || !takeJudgement(writeMachineRequest))
+        return;
+    if (status != StatusSuccess) {
+        writeError();
+        return;
+    }
+    if (!writeQueue.isEmpty()) {
+        if (!sendNextWrite())
+            writeError();
+        return;
+    }
+    writeState = 4;
+    mode = IdleMode;
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::writeWrapper);
+    // While an autotune test runs, it saves to flash by itself.
+    if (flashSaveNeeded && autotuneTestState == NoTest) {
+        flashSaveState = 0;
+        saveValuesToFlash();
+        return;
+    }
+    emit enableSaveButtons(true);
+    emit comSuccess();
+}
+
+void KelvaraCom::writeError()
+{
+    writeState = 4;
+    reportError(QStringLiteral("Write Fail"));
+}
+
+bool KelvaraCom::retransmitMessage()
+{
+    if (timer->exceedsMaxTime()) {
+        timer->resetTime();
+        return false;
+    }
+    timer->setTimeoutTime(timer->doubledTimeout(), false);
+    // The resent frame's reply must not be judged together with what is
+    // left of the last one.
+    rxBuffer.fill(char(0xFF));
+    rxCount = 0;
+    if (!sendMessage(timer->getLastMsg())) {
+        replyText = QStringLiteral("Failed sending read message");
+        timer->resetTime();
+        status = StatusFailedSendingReadMessage;
+        return false;
+    }
+    replyText = QStringLiteral("TIMEOUT   - Increasing Timeout speed by x2: ")
+        + QString::number(timer->getTimeoutTime()) + QLatin1Char('\n');
+    emit timeoutOccured();
+    rxCount = 0;
+    return true;
+}
+
+void KelvaraCom::reportError(QString errorType)
+{
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::writeWrapper);
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
+    readMachineRequest = 0;
+    writeMachineRequest = 0;
+    flashSaveRequest = 0;
+
+    flashSaveState = 4;
+    mode = IdleMode;
+    const bool readAllEnds = isReadAllPending();
+    readAllBlockInFlight = false;
+    currentReadPurpose = PlainRead;
+    clearQueues();
+
+    const int error = port->error();
+    const bool timedOut = error == QSerialPort::NoError;
+    const QString errorText = timedOut ? QStringLiteral("- Timeout Error") : port->errorString();
+    const QString advice = timedOut ? QString::fromLatin1(timeoutAdvice) : QString();
+    replyText = QStringLiteral("Communication Error: ") + errorText + QStringLiteral(" - Error code: ")
+        + QString::number(error);
+
+    if (autotuneTestState != NoTest) {
+        logText(replyText);
+        setAutotuneTestState(NoTest);
+    }
+
+    const QString text =
+        QStringLiteral("Communication fail. Could not write parameter(s) requested.\nError code: ")
+        + QString::number(error) + QLatin1Char(' ') + errorText
+        + QStringLiteral("\n\nThis is likely a disconnection between the controller and your computer.\n"
+                         "Ensure your controller is: \n"
+                         "  - Not running while you're trying to save parameters or autotune\n"
+                         "  - Connected correctly to the power source\n"
+                         "  - Connected correctly to the serial cord\n"
+                         "  - Connected correctly to the computer\n"
+                         "\nand please try again.")
+        + advice;
+
+    emit enableSaveButtons(true);
+    emit comError();
+    // A read-all whose blocks were dropped ends here, unsuccessfully.
+    if (readAllEnds)
+        endReadAll(false);
+    emit errorMessage(errorType, text);
+}

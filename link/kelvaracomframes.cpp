@@ -1,0 +1,299 @@
+// Modbus RTU frames, sending one frame, collecting and judging its reply.
+#include "kelvaracom.h"
+
+#include "commtimer.h"
+#include "kelvara.h"
+#include "logger.h"
+#include "parameter.h"
+
+namespace {
+
+const char slaveAddress = 1;
+const char readFunction = 3;
+const char writeFunction = 16;
+const char exceptionFlag = char(0x80);
+const int exceptionReplyLength = 5;
+const int faultsAddress = 258;
+const int slowFaultReadMarginMs = 1000;
+
+QByteArray spacedHex(const QString& hex)
+{
+    QString spaced;
+    spaced.reserve(hex.size() + hex.size() / 2);
+    for (int i = 0; i < hex.size(); ++i) {
+        if (i > 0 && i % 2 == 0)
+            spaced += QLatin1Char(' ');
+        spaced += hex.at(i);
+    }
+    return spaced.toLatin1();
+}
+
+} // namespace
+
+QString niceHex(QString hex)
+{
+    return QString::fromLatin1(spacedHex(hex)) + QLatin1Char('\n');
+}
+
+QString KelvaraCom::niceHex(QString hex)
+{
+    return QString::fromLatin1(spacedHex(hex));
+}
+
+QByteArray KelvaraCom::calculateCRC(QByteArray data)
+{
+    quint16 crc = 0xFFFF;
+    for (const char byte : qAsConst(data)) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? quint16((crc >> 1) ^ 0xA001) : quint16(crc >> 1);
+    }
+    QByteArray result(2, 0);
+    result[0] = char(crc & 0xFF);
+    result[1] = char(crc >> 8);
+    return result;
+}
+
+QByteArray KelvaraCom::fillInCRC(QByteArray msg)
+{
+    return msg + calculateCRC(msg);
+}
+
+QByteArray KelvaraCom::initializeMsg(QByteArray msg, int addr)
+{
+    curAddr = addr;
+    msg[0] = slaveAddress;
+    msg[2] = char((addr >> 8) & 0xFF);
+    msg[3] = char(addr & 0xFF);
+    msg[4] = char((curNumRegs >> 8) & 0xFF);
+    msg[5] = char(curNumRegs & 0xFF);
+    return msg;
+}
+
+bool KelvaraCom::read(int numRegs, int addr)
+{
+    curNumRegs = qMax(0, numRegs);
+    rxBuffer = QByteArray(curNumRegs * 2 + 5, char(0xFF));
+    rxCount = 0;
+
+    QByteArray frame = initializeMsg(QByteArray(6, char(0xFF)), addr);
+    frame[1] = readFunction;
+    frame = fillInCRC(frame);
+
+    if (addr == faultsAddress)
+        faultReadTimer.start();
+    requestInFlight = ++requestCounter;
+    if (!sendMessage(frame)) {
+        replyText = QStringLiteral("Failed sending read message");
+        status = StatusFailedSendingReadMessage;
+        return false;
+    }
+    return true;
+}
+
+bool KelvaraCom::write(int numRegs, int addr)
+{
+    curNumRegs = qMax(0, numRegs);
+    rxBuffer = QByteArray(8, char(0xFF));
+    rxCount = 0;
+
+    QByteArray frame = initializeMsg(QByteArray(curNumRegs * 2 + 7, char(0xFF)), addr);
+    frame[1] = writeFunction;
+    frame[6] = char((curNumRegs * 2) & 0xFF);
+    for (int i = 0; i < curNumRegs; ++i) {
+        const Parameter* parameter = runner->getParameter(addr + i);
+        // Negative values go out in two's complement.
+        const int raw = parameter ? parameter->getRegisterValue() & 0xFFFF : 0;
+        frame[7 + 2 * i] = char(raw >> 8);
+        frame[8 + 2 * i] = char(raw & 0xFF);
+    }
+    frame = fillInCRC(frame);
+
+    requestInFlight = ++requestCounter;
+    if (!sendMessage(frame)) {
+        replyText = QStringLiteral("Failed sending write message");
+        status = StatusFailedSendingReadMessage;
+        return false;
+    }
+    return true;
+}
+
+bool KelvaraCom::sendMessage(QByteArray frame)
+{
+    port->setPortName(portName);
+    if (!port->open(QIODevice::ReadWrite)) {
+        emit comConnectError(port->error(), port->errorString());
+        port->close();
+        return false;
+    }
+    // Bytes that arrived while the port was closed (a late or repeated
+    // reply to an earlier frame) must not be taken for this frame's reply.
+    port->clear(QSerialPort::Input);
+    connect(port, &QSerialPort::readyRead, this, &KelvaraCom::readReply, Qt::UniqueConnection);
+
+    const qint64 written = port->write(frame);
+    timer->setLastMsg(frame);
+    if (written == frame.size()) {
+        timer->startTimer();
+        return true;
+    }
+    port->close();
+    return false;
+}
+
+void KelvaraCom::readReply()
+{
+    const QByteArray data = port->readAll();
+    for (const char byte : data) {
+        if (rxCount < 0 || rxCount >= rxBuffer.size())
+            break; // a reply longer than expected: the rest is dropped
+        rxBuffer[rxCount++] = byte;
+    }
+}
+
+// Judged only when the reply timer runs out, never when bytes arrive.
+void KelvaraCom::handleReply()
+{
+    disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::readReply);
+    port->close();
+
+    if (isRejection())
+        judgeRejection();
+    else if (isGoodReply())
+        judgeGoodReply();
+    else
+        judgeBadReply();
+}
+
+bool KelvaraCom::crcMatches() const
+{
+    const int length = rxBuffer.size();
+    return length > 2 && calculateCRC(rxBuffer.left(length - 2)) == rxBuffer.right(2);
+}
+
+// A good CRC alone is not enough: the reply must come from slave 1, answer
+// the function of the request and carry the count (read) or echo address
+// and count (write) of the request, or its values would land in the wrong
+// registers.
+bool KelvaraCom::isGoodReply() const
+{
+    if (!crcMatches())
+        return false;
+    const QByteArray request = timer->getLastMsg();
+    if (request.size() < 8 || rxBuffer.size() < 4)
+        return false;
+    if (rxBuffer.at(0) != slaveAddress || rxBuffer.at(1) != request.at(1))
+        return false;
+    if (request.at(1) == readFunction) {
+        const int count = (quint8(request.at(4)) << 8) | quint8(request.at(5));
+        return quint8(rxBuffer.at(2)) == quint8((count * 2) & 0xFF)
+            && rxBuffer.size() == count * 2 + 5;
+    }
+    return rxBuffer.size() == 8 && rxBuffer.mid(2, 4) == request.mid(2, 4);
+}
+
+// The controller refused the request: an exception reply (function with
+// bit 7 set, exception code, CRC), or a well-formed answer to a read of no
+// registers.
+bool KelvaraCom::isRejection() const
+{
+    const QByteArray request = timer->getLastMsg();
+    if (rxCount < exceptionReplyLength || request.size() < 2)
+        return false;
+    const QByteArray head = rxBuffer.left(exceptionReplyLength);
+    if (head.at(0) != slaveAddress)
+        return false;
+    if (calculateCRC(head.left(3)) != head.right(2))
+        return false;
+    if (head.at(1) == char(request.at(1) | exceptionFlag))
+        return true;
+    return rxBuffer.size() == exceptionReplyLength && head.at(1) == request.at(1);
+}
+
+void KelvaraCom::judgeGoodReply()
+{
+    status = connectionCheckState == 1 ? StatusControllerConnected : StatusSuccess;
+    if (mode == ReadMode) {
+        if (curAddr == faultsAddress && faultReadTimer.isValid()) {
+            const qint64 elapsed = faultReadTimer.elapsed();
+            if (elapsed > qint64(timer->getTimeoutTime()) + slowFaultReadMarginMs)
+                emit macSlowFaultRead(int(elapsed));
+        }
+        storeReadReply();
+    } else if (mode == WriteMode) {
+        storeWriteReply();
+    }
+    replyText = QStringLiteral("SUCCESS - Reply: ") + ::niceHex(QString::fromLatin1(rxBuffer.toHex()));
+    announceJudgement();
+}
+
+void KelvaraCom::judgeRejection()
+{
+    if (connectionCheckState == 1) {
+        if (!connectionFailsIgnored)
+            status = StatusControllerDisconnected;
+    } else {
+        status = StatusInvalidSerialPort;
+    }
+    replyText = QStringLiteral("ERROR: Invalid address or number parameters. Reply: ")
+        + ::niceHex(QString::fromLatin1(rxBuffer.left(exceptionReplyLength).toHex()));
+    if (connectionCheckState == 1 && !connectionFailsIgnored)
+        logText(replyText);
+    announceJudgement();
+}
+
+void KelvaraCom::judgeBadReply()
+{
+    if (connectionCheckState == 1) {
+        // A connection check is never sent again.
+        if (!connectionFailsIgnored) {
+            status = StatusControllerDisconnected;
+            logText(replyText);
+        }
+        announceJudgement();
+        return;
+    }
+    status = StatusCommunicationTimeout;
+    if (retransmitMessage()) {
+        logText(replyText);
+        return; // the next expiry judges again
+    }
+    announceJudgement();
+}
+
+void KelvaraCom::storeReadReply()
+{
+    for (int i = 0; i < curNumRegs; ++i) {
+        const int address = curAddr + i;
+        Parameter* parameter = runner->getParameter(address);
+        if (!parameter)
+            continue;
+        const int high = quint8(rxBuffer.at(3 + 2 * i));
+        const int low = quint8(rxBuffer.at(4 + 2 * i));
+        const int raw = parameter->isSigned() ? int(qint8(high)) * 256 + low : high * 256 + low;
+        parameter->setRegisterValue(raw);
+        runner->setMatchesSaved(address);
+        createDevMessage(i, !showHex);
+        if (autotuneTestState != NoTest && autotuneLog)
+            autotuneLog->write(address, i == 0, true);
+    }
+    createDevMessage(-1, showHex);
+}
+
+void KelvaraCom::storeWriteReply()
+{
+    for (int i = 0; i < curNumRegs; ++i) {
+        const int address = curAddr + i;
+        runner->setMatchesSaved(address);
+        createDevMessage(i, !showHex);
+        if (autotuneTestState != NoTest && autotuneLog)
+            autotuneLog->write(address, i == 0, false);
+    }
+    createDevMessage(-1, showHex);
+}
+
+void KelvaraCom::announceJudgement()
+{
+    judgedRequest = requestInFlight;
+    emit replyProcessed();
+}

@@ -1,0 +1,277 @@
+// Read-all, write-all, the flash save, fault clearing, the connection
+// check and controller identification.
+#include "kelvaracom.h"
+
+#include "commtimer.h"
+#include "controlleridentification.h"
+#include "kelvara.h"
+#include "parameter.h"
+
+#include <QtGlobal>
+
+namespace {
+
+const int blockSize = 125;
+const int lastBlockAddress = 500;
+const int lastBlockSize = 11;
+const int lastReadAllAddress = lastBlockAddress + lastBlockSize - 1;
+const int maxRegistersPerWrite = 123;
+
+const int firmwareAddress = 256;
+const int faultsAddress = 258;
+const int statusBlockSize = 42;
+const int torqueCommandAddress = 477;
+const int faultClearAddress = 508;
+const int flashSaveAddress = 511;
+
+const double flashSaveCommand = 32767.0;
+const int flashSaveConfirmation = 4096;
+const int flashSaveTimeoutMs = 900;
+const int maxFlashReadRetries = 9;
+
+} // namespace
+
+void KelvaraCom::readAll()
+{
+    for (int address = 0; address < lastBlockAddress; address += blockSize)
+        appendRead(blockSize, address, ReadAllBlock);
+    appendRead(lastBlockSize, lastBlockAddress, ReadAllLastBlock);
+    queueReadHelper();
+}
+
+// From firmware 6000 on the hardware version lies outside the read-all
+// blocks; identification must not use a stale or zero value of it.
+bool KelvaraCom::needsHardwareVersionRead() const
+{
+    const int firmware = runner->getParameter(firmwareAddress)->getRegisterValue();
+    return hardwareVersionAddress(firmware) > lastReadAllAddress;
+}
+
+void KelvaraCom::endReadAll(bool succeeded)
+{
+    readAllSucceeded = succeeded;
+    finishReadAll();
+}
+
+void KelvaraCom::finishReadAll()
+{
+    const bool succeeded = readAllSucceeded;
+    readAllSucceeded = false;
+    timer->resetTime();
+    if (succeeded) {
+        runner->setValid(true);
+        checkControllerType();
+    }
+    emit readAllComplete();
+}
+
+void KelvaraCom::checkControllerType()
+{
+    identifyControllerType(runner);
+}
+
+void KelvaraCom::writeAll()
+{
+    timer->resetTime();
+    const QMap<int, int> unsaved = runner->getUnsavedValues();
+    if (unsaved.isEmpty())
+        return;
+    emit enableSaveButtons(false);
+    runner->setFlashRecoveryValues();
+
+    // Runs of consecutive writable registers, at most 123 to a frame.
+    QVector<QPair<int, int>> runs;
+    int runStart = -1;
+    int runLength = 0;
+    for (auto it = unsaved.constBegin(); it != unsaved.constEnd(); ++it) {
+        const int address = it.key();
+        const Parameter* parameter = runner->getParameter(address);
+        if (!parameter || !parameter->isWriteable())
+            continue;
+        if (runLength > 0 && address == runStart + runLength && runLength < maxRegistersPerWrite) {
+            ++runLength;
+            continue;
+        }
+        if (runLength > 0)
+            runs.append(qMakePair(runLength, runStart));
+        runStart = address;
+        runLength = 1;
+    }
+    if (runLength > 0)
+        runs.append(qMakePair(runLength, runStart));
+
+    if (runs.isEmpty()) {
+        finishUnwritableSave(unsaved.keys());
+        return;
+    }
+    queueMultipleWrites(runs);
+}
+
+// Nothing can be written: the unsaved marks of these registers would
+// otherwise stay for good.
+void KelvaraCom::finishUnwritableSave(const QList<int>& addresses)
+{
+    for (const int address : addresses)
+        runner->setMatchesSaved(address);
+    emit enableSaveButtons(true);
+    emit comSuccess();
+}
+
+void KelvaraCom::flashSaveAutotune()
+{
+    flashSaveState = 0;
+    saveValuesToFlash();
+}
+
+void KelvaraCom::flashSaveError()
+{
+    reportError(QStringLiteral("Save to Flash Fail"));
+}
+
+void KelvaraCom::saveValuesToFlash()
+{
+    switch (flashSaveState) {
+    case 0:
+        connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash,
+                Qt::UniqueConnection);
+        mode = WriteMode;
+        flashSaveState = 1;
+        runner->getParameter(flashSaveAddress)->setValue(flashSaveCommand);
+        timer->setTimeoutTime(flashSaveTimeoutMs, false);
+        if (!write(1, flashSaveAddress)) {
+            writeError();
+            return;
+        }
+        flashSaveRequest = requestInFlight;
+        return;
+    case 1:
+        if (!takeJudgement(flashSaveRequest))
+            return;
+        timer->resetTime();
+        if (status != StatusSuccess) {
+            writeError();
+            return;
+        }
+        mode = ReadMode;
+        flashSaveState = 2;
+        if (!read(1, flashSaveAddress)) {
+            readError();
+            return;
+        }
+        flashSaveRequest = requestInFlight;
+        flashReadRetries = 0;
+        return;
+    case 2:
+        if (!takeJudgement(flashSaveRequest))
+            return;
+        if (status == StatusSuccess) {
+            if (int(runner->getParameter(flashSaveAddress)->getValue()) == flashSaveConfirmation) {
+                mode = IdleMode;
+                flashSaveState = 4;
+                disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
+                emit enableSaveButtons(true);
+                emit comSuccess();
+                emit flashSaveComplete();
+                return;
+            }
+            flashSaveState = 3;
+            if (!read(1, torqueCommandAddress)) {
+                readError();
+                return;
+            }
+            flashSaveRequest = requestInFlight;
+            return;
+        }
+        if (flashReadRetries <= maxFlashReadRetries && read(1, flashSaveAddress)) {
+            flashSaveRequest = requestInFlight;
+            ++flashReadRetries;
+            return;
+        }
+        readError();
+        return;
+    case 3:
+        if (!takeJudgement(flashSaveRequest))
+            return;
+        endUnconfirmedFlashSave();
+        return;
+    default:
+        return;
+    }
+}
+
+// The controller did not confirm the save. The status is left at a failure
+// code so that nobody takes the save for a success, and a failure report
+// is not preceded by comSuccess().
+void KelvaraCom::endUnconfirmedFlashSave()
+{
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
+    mode = IdleMode;
+    flashSaveState = 4;
+    const double torque = runner->getParameter(torqueCommandAddress)->getValue();
+    status = StatusCommunicationTimeout;
+    if (qFuzzyCompare(torque + 1.0, 1.0)) {
+        flashSaveError();
+        return;
+    }
+    emit enableSaveButtons(true);
+    emit comSuccess();
+    emit motorRunning();
+}
+
+void KelvaraCom::clearFaults()
+{
+    runner->getParameter(faultClearAddress)->setRegisterValue(1);
+    timer->resetTime();
+    writeQueue.append(qMakePair(1, faultClearAddress));
+    queueWriteHelper();
+    appendRead(statusBlockSize, faultsAddress, PlainRead);
+    queueReadHelper();
+}
+
+void KelvaraCom::checkConnection()
+{
+    if (mode != IdleMode)
+        return;
+    connectionCheckState = 0;
+    checkConnectionWrapper();
+}
+
+void KelvaraCom::checkConnectionWrapper()
+{
+    if (connectionCheckState == 0) {
+        connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::checkConnectionWrapper,
+                Qt::UniqueConnection);
+        mode = ReadMode;
+        connectionCheckState = 1;
+        if (read(statusBlockSize, faultsAddress)) {
+            connectionCheckRequest = requestInFlight;
+            return;
+        }
+        connectionCheckState = 2;
+        mode = IdleMode;
+        disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::checkConnectionWrapper);
+        if (!connectionFailsIgnored) {
+            emit controllerDisconnected();
+            status = StatusControllerDisconnected;
+        }
+        // Nothing was judged: no machine may take this as its reply.
+        judgedRequest = 0;
+        emit replyProcessed();
+        return;
+    }
+    if (connectionCheckState != 1 || !takeJudgement(connectionCheckRequest))
+        return;
+    connectionCheckState = 2;
+    mode = IdleMode;
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::checkConnectionWrapper);
+    if (status == StatusControllerConnected) {
+        emit controllerConnected();
+        failedCheckCount = 0;
+        return;
+    }
+    if (!connectionFailsIgnored) {
+        const int failuresBefore = failedCheckCount++;
+        if (failuresBefore >= 2)
+            emit controllerDisconnected();
+    }
+}

@@ -252,7 +252,7 @@ void TestCommTimeoutAdjust::switchingRateRaisesAndKeepsTimeout()
 
 void TestCommTimeoutAdjust::linkRateOutsideTheList()
 {
-    link->setBaud(static_cast<QSerialPort::BaudRate>(250000));
+    QVERIFY(link->setBaud(QSerialPort::Baud4800));
     openDialog();
     QCOMPARE(child<QComboBox>("baudbox")->currentText(), QString("1200 bit/s"));
     QCOMPARE(child<QSpinBox>("timeBox")->minimum(), 4270);
@@ -403,9 +403,13 @@ void TestCommTimeoutAdjust::controllerRateChangeIsWrittenAndSaved()
     QSignalSpy saved(link.get(), &KelvaraCom::flashSaveComplete);
     QSignalSpy failed(link.get(), &KelvaraCom::comError);
 
+    link->setTimeoutTime(400);
     openDialog();
     child<QComboBox>("device_baud_box")->setCurrentIndex(1); // 9600 bit/s
+    child<QSpinBox>("timeBox")->setValue(60);
     dialog->accept();
+    // The write starts from the default timeout, which OK has just set.
+    QCOMPARE(link->getTimeoutTime(), 60);
 
     QVERIFY(saved.wait(10000));
     QCOMPARE(failed.count(), 0);

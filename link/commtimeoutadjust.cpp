@@ -43,6 +43,7 @@ CommTimeoutAdjust::CommTimeoutAdjust(KelvaraCom* link, Kelvara* model,
     setAttribute(Qt::WA_DeleteOnClose);
     baudParameter = model->getParameter(baudRegister);
 
+    ui->timeBox->setMaximum(maximumTimeoutMs);
     // The current timeout, which retries may have raised above the default.
     ui->timeBox->setValue(link->getTimeoutTime());
     ui->timeBox->setSuffix(QStringLiteral(" ms"));

@@ -1,0 +1,180 @@
+#include "commtimeoutadjust.h"
+#include "ui_commtimeoutadjust.h"
+
+#include "kelvara.h"
+#include "kelvaracom.h"
+#include "parameter.h"
+#include "serialportlistener.h"
+
+#include <QSettings>
+#include <QSignalBlocker>
+
+namespace {
+
+const int baudRegister = 4;
+
+const QSerialPort::BaudRate suiteBaudRates[] = {
+    QSerialPort::Baud1200,  QSerialPort::Baud9600,  QSerialPort::Baud19200,
+    QSerialPort::Baud38400, QSerialPort::Baud57600, QSerialPort::Baud115200,
+};
+
+} // namespace
+
+QString portformat(QSerialPort::BaudRate rate)
+{
+    return QString::number(static_cast<int>(rate)) + QStringLiteral(" bit/s");
+}
+
+CommTimeoutAdjust::CommTimeoutAdjust(KelvaraCom* link, Kelvara* model,
+                                     SerialPortListener* listener, QSettings* settings,
+                                     QWidget* parent)
+    : QDialog(parent),
+      ui(new Ui_CommTimeoutAdjust),
+      link(link),
+      listener(listener),
+      model(model),
+      baudParameter(nullptr),
+      initialBaudIndex(-1),
+      settings(settings)
+{
+    ui->setupUi(this);
+    // Each opening builds a fresh dialog; a closed one must not linger and
+    // keep following register 4.
+    setAttribute(Qt::WA_DeleteOnClose);
+    baudParameter = model->getParameter(baudRegister);
+
+    ui->timeBox->setMaximum(maximumTimeoutMs);
+    // The current timeout, which retries may have raised above the default.
+    ui->timeBox->setValue(link->getTimeoutTime());
+    ui->timeBox->setSuffix(QStringLiteral(" ms"));
+
+    fillSuiteBaudList();
+    fillControllerBaudList();
+
+    connect(ui->device_baud_box, SIGNAL(currentIndexChanged(int)), this, SLOT(setBaud(int)));
+    if (baudParameter)
+        connect(baudParameter, SIGNAL(displayChanged(double)), this, SLOT(setBaudDisplay(double)));
+
+    ui->label_bt_mac->hide();
+    ui->widget_bt_mac->hide();
+    ui->enable_bluetooth_mac_box->setChecked(!listener->getIgnoreBluetooth());
+    ui->label_bt_mac->show();
+    ui->widget_bt_mac->show();
+
+    connect(ui->baudbox, SIGNAL(currentIndexChanged(int)), this, SLOT(validate()));
+    validate();
+    connect(this, SIGNAL(accepted()), this, SLOT(okPressed()));
+    connect(this, SIGNAL(rejected()), this, SLOT(cancelPressed()));
+}
+
+CommTimeoutAdjust::~CommTimeoutAdjust()
+{
+    delete ui;
+}
+
+int CommTimeoutAdjust::minimumTimeoutFor(int baudRate)
+{
+    if (baudRate <= 0)
+        return 0;
+    const int minimum = 5120000 / baudRate + 1;
+    return (minimum + 9) / 10 * 10;
+}
+
+void CommTimeoutAdjust::fillSuiteBaudList()
+{
+    for (QSerialPort::BaudRate rate : suiteBaudRates)
+        ui->baudbox->addItem(portformat(rate), static_cast<int>(rate));
+
+    // A rate that is none of the list leaves the first entry selected.
+    const int current = ui->baudbox->findText(
+        portformat(static_cast<QSerialPort::BaudRate>(link->getBaud())));
+    if (current >= 0)
+        ui->baudbox->setCurrentIndex(current);
+}
+
+void CommTimeoutAdjust::fillControllerBaudList()
+{
+    const QMap<int, QString>* labels = baudParameter ? baudParameter->getEnumDefs() : nullptr;
+    if (labels) {
+        for (auto it = labels->cbegin(); it != labels->cend(); ++it)
+            ui->device_baud_box->addItem(it.value() + QStringLiteral(" bit/s"), it.key());
+    }
+
+    initialBaudIndex = -1;
+    if (baudParameter) {
+        const double value = baudParameter->getValue();
+        for (int i = 0; i < ui->device_baud_box->count(); ++i) {
+            if (ui->device_baud_box->itemData(i).toInt() == value) {
+                initialBaudIndex = i;
+                break;
+            }
+        }
+    }
+    ui->device_baud_box->setCurrentIndex(initialBaudIndex);
+}
+
+int CommTimeoutAdjust::controllerBaudIndexOf(int key) const
+{
+    return ui->device_baud_box->findData(key);
+}
+
+void CommTimeoutAdjust::validate()
+{
+    const int minimum = minimumTimeoutFor(ui->baudbox->currentData().toInt());
+    // QSpinBox raises a smaller value to the new minimum and keeps others.
+    ui->timeBox->setMinimum(minimum);
+}
+
+void CommTimeoutAdjust::setBaud(int index)
+{
+    // No selection, or an entry without a key: register 4 must never get a
+    // code the controller does not know, or it is lost after a power cycle.
+    if (index < 0 || !baudParameter)
+        return;
+    const QVariant data = ui->device_baud_box->itemData(index);
+    bool isNumber = false;
+    const int key = data.toInt(&isNumber);
+    if (!data.isValid() || !isNumber)
+        return;
+
+    baudParameter->setValue(key);
+    emit baudParameter->valueChanged();
+    emit baudParameter->displayChanged(key);
+}
+
+void CommTimeoutAdjust::setBaudDisplay(double value)
+{
+    // Only mirrors the register: a value that is no entry clears the
+    // selection, and that must not come back into the register as a choice.
+    const QSignalBlocker blocker(ui->device_baud_box);
+    ui->device_baud_box->setCurrentIndex(controllerBaudIndexOf(static_cast<int>(value)));
+}
+
+void CommTimeoutAdjust::okPressed()
+{
+    const int timeout = ui->timeBox->value();
+    link->setDefaultTimeout(timeout);
+    settings->setValue(QStringLiteral("commTimeout"), timeout);
+
+    const bool bluetooth = ui->enable_bluetooth_mac_box->isChecked();
+    listener->setIgnoreBluetooth(!bluetooth);
+    settings->setValue(QStringLiteral("enableMacBluetoothSerial"), bluetooth);
+
+    const int suiteBaud = ui->baudbox->currentData().toInt();
+    if (suiteBaud != static_cast<int>(link->getBaud())) {
+        link->setBaud(static_cast<QSerialPort::BaudRate>(suiteBaud));
+        settings->setValue(QStringLiteral("commBaudrate"), suiteBaud);
+    }
+
+    // After the suite's rate, so a new controller rate goes out at the new
+    // suite rate. Without a selection the register holds no known code.
+    const int controllerIndex = ui->device_baud_box->currentIndex();
+    if (controllerIndex >= 0 && controllerIndex != initialBaudIndex)
+        link->oneWrite(baudRegister, 1);
+}
+
+void CommTimeoutAdjust::cancelPressed()
+{
+    // A changed selection goes through setBaud and restores register 4.
+    ui->device_baud_box->setCurrentIndex(initialBaudIndex);
+}

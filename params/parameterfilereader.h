@@ -1,0 +1,53 @@
+#ifndef PARAMETERFILEREADER_H
+#define PARAMETERFILEREADER_H
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class QIODevice;
+
+// One register value of a parameter file.
+struct ParameterFileEntry
+{
+    int address;
+    int value;
+};
+
+// Reads a whole parameter file before anything is applied, so that a file
+// that is malformed or ends early can be refused as a whole.
+//
+// Each "SerializableParameter" element stands on its own: an entry whose
+// "Address" or "Value" is missing or not a whole number is skipped, and a
+// value never goes to the address of another entry. "Notes" and unknown
+// elements are ignored.
+class ParameterFileReader
+{
+public:
+    // False when the document is not well-formed XML or ends early;
+    // errorString() then tells why.
+    bool read(QIODevice* device);
+
+    const QVector<ParameterFileEntry>& entries() const { return m_entries; }
+    // One line per skipped entry, naming its line in the file.
+    const QStringList& skippedEntries() const { return m_skipped; }
+    QString errorString() const { return m_error; }
+
+private:
+    struct PendingEntry
+    {
+        qint64 line = 0;
+        bool hasAddress = false;
+        bool hasValue = false;
+        QString address;
+        QString value;
+    };
+
+    void finishEntry(const PendingEntry& entry);
+
+    QVector<ParameterFileEntry> m_entries;
+    QStringList m_skipped;
+    QString m_error;
+};
+
+#endif // PARAMETERFILEREADER_H

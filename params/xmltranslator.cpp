@@ -1,0 +1,320 @@
+#include "xmltranslator.h"
+
+#include "controllertype.h"
+#include "kelvara.h"
+#include "parameter.h"
+#include "parameterconstants.h"
+#include "parameterfilereader.h"
+#include "parameternotes.h"
+#include "xmltranslatordialogs.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QWidget>
+#include <QXmlStreamWriter>
+#include <QtDebug>
+
+const QString XMLTranslator::rootTag = QStringLiteral("ArrayOfSerializableParameter");
+const QString XMLTranslator::rootTagAttr1Key = QStringLiteral("xmlns:xsi");
+const QString XMLTranslator::rootTagAttr1Value = QStringLiteral("https://www.w3.org/2001/XMLSchema-instance");
+const QString XMLTranslator::rootTagAttr2Key = QStringLiteral("xmlns:xsd");
+const QString XMLTranslator::rootTagAttr2Value = QStringLiteral("https://www.w3.org/2001/XMLSchema");
+const QString XMLTranslator::parameterTag = QStringLiteral("SerializableParameter");
+const QString XMLTranslator::addressTag = QStringLiteral("Address");
+const QString XMLTranslator::valueTag = QStringLiteral("Value");
+const QString XMLTranslator::notesTag = QStringLiteral("Notes");
+
+// Flash command, software revisions, hardware versions, serial numbers and
+// digests with their backups.
+const QList<int> XMLTranslator::neverImportedAddresses = {
+    511, 67, 256, 237, 238, 1881, 2016, 2023, 2017, 2024, 2018, 2025};
+
+namespace {
+
+const int softwareRevisionAddress = 256;
+const int featuresAddress = 212;
+const int features2Address = 174;
+const int regenBrakeSourceAddress = 249;
+const int cutoffBrakeSourceAddress = 248;
+const int motorTemperatureSourceAddress = 137;
+const int wheelSpeedSourceAddress = 193;
+const int extFaultLedOnHdqBit = 1 << 14; // of "Features"
+const int hdqReplicatingHallBit = 1 << 1; // of "Features 2"
+
+const char* const fileFilter = "XML files (*.xml);;Any files (*.*)";
+const char* const openFailedText = "Failed to open XML file...";
+const char* const createFailedText = "Failed to open/create XML file...";
+
+} // namespace
+
+XMLTranslator::XMLTranslator(Kelvara* device, QObject* parent)
+    : QObject(parent)
+    , m_device(device)
+    , m_dialogs(new XMLTranslatorDialogs(qobject_cast<QWidget*>(parent)))
+{
+}
+
+XMLTranslator::~XMLTranslator() = default;
+
+void XMLTranslator::setDialogs(XMLTranslatorDialogs* dialogs)
+{
+    m_dialogs.reset(dialogs);
+}
+
+void XMLTranslator::importFromXML()
+{
+    const QString name = chooseFile(QString());
+    if (!name.isEmpty())
+        importFile(name, false);
+}
+
+void XMLTranslator::advanced_importFromXML()
+{
+    const bool agreed = m_dialogs->yesOrCancel(
+        QMessageBox::Warning, QStringLiteral("Caution!"),
+        QStringLiteral("This feature will import all parameters contained in the selected XML file, "
+                       "including Level 3 parameters, which are not intended for typical user "
+                       "modification."),
+        QStringLiteral("If the target file has Level 3 parameters, those will be included with this "
+                       "import. Use caution when modifying Level 3 parameters, as you run the risk of "
+                       "producing unexpected behaviour, or permanently damaging or bricking your "
+                       "device. Tamsett Technologies may have sent you this file in order to help with "
+                       "troubleshooting your controller. Do you agree with the above warning, and wish "
+                       "to proceed?"));
+    if (!agreed)
+        return;
+    const QString name = chooseFile(QString());
+    if (!name.isEmpty() && importFile(name, true))
+        display_level_3_import_warning();
+}
+
+void XMLTranslator::importFromXML(QString name)
+{
+    importFile(name, true);
+}
+
+void XMLTranslator::importXmlFromWeb(QByteArray xmlFile)
+{
+    QBuffer buffer(&xmlFile);
+    buffer.open(QIODevice::ReadOnly);
+    importDocument(&buffer, QString(), true);
+}
+
+void XMLTranslator::exportToXML()
+{
+    const int type = m_dialogs->exportType();
+    if (type == ExportAll || type == ExportMotor || type == ExportController)
+        exportTo(false, type);
+}
+
+void XMLTranslator::technican_exportToXML()
+{
+    const bool agreed = m_dialogs->yesOrCancel(
+        QMessageBox::NoIcon, QStringLiteral("Usage Note"),
+        QStringLiteral("This feature will export all parameters from the controller settings, "
+                       "including protected Level 3 parameters that are not intended for typical user "
+                       "modification."),
+        QStringLiteral("This exported file can be useful for more advanced controller troubleshooting "
+                       "needs under the guidance of Tamsett Technologies."));
+    if (agreed)
+        exportTo(true, ExportAll);
+}
+
+QString XMLTranslator::chooseFile(const QString& dir)
+{
+    emit dialogOpened(true);
+    const QString name = m_dialogs->openFileName(QStringLiteral("XML File to Import"), dir,
+                                                 QString::fromLatin1(fileFilter));
+    emit dialogOpened(false);
+    return name;
+}
+
+QString XMLTranslator::chooseSaveFile()
+{
+    emit dialogOpened(true);
+    QString name = m_dialogs->saveFileName(
+        QStringLiteral("Export to XML File"),
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+        QString::fromLatin1(fileFilter));
+    emit dialogOpened(false);
+    if (!name.isEmpty() && !name.endsWith(QLatin1String(".xml")))
+        name += QLatin1String(".xml");
+    return name;
+}
+
+bool XMLTranslator::importFile(const QString& name, bool includeLevel3)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        m_dialogs->showError(QString::fromLatin1(openFailedText));
+        return false;
+    }
+    return importDocument(&file, name, includeLevel3);
+}
+
+bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool includeLevel3)
+{
+    ParameterFileReader reader;
+    const bool complete = reader.read(device);
+    const QString source = name.isEmpty() ? QStringLiteral("XML file")
+                                          : QStringLiteral("XML file \"%1\"")
+                                                .arg(QDir::toNativeSeparators(name));
+    if (!complete) {
+        // Half a setup is worse than none: nothing of the file is applied.
+        m_dialogs->showError(QStringLiteral("Failed to read %1 (%2). No parameters were imported.")
+                                 .arg(source, reader.errorString()));
+        return false;
+    }
+    for (const QString& skipped : reader.skippedEntries())
+        qWarning().noquote() << source + QStringLiteral(": ") + skipped + QStringLiteral(", skipped");
+
+    applyEntries(reader.entries(), includeLevel3);
+    applyEntries(reader.entries(), includeLevel3);
+    return true;
+}
+
+void XMLTranslator::applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3)
+{
+    for (const ParameterFileEntry& entry : entries)
+        applyEntry(entry, includeLevel3);
+}
+
+void XMLTranslator::applyEntry(const ParameterFileEntry& entry, bool includeLevel3)
+{
+    if (neverImportedAddresses.contains(entry.address))
+        return;
+    Parameter* parameter = m_device->getParameter(entry.address);
+    // An address without a usable parameter gives the placeholder; it keeps
+    // no file value.
+    if (parameter == m_device->getParameter(-1))
+        return;
+    if (!includeLevel3 && parameter->getLevel() == 3)
+        return;
+    parameter->setRegisterValue(
+        adjustedForControllerType(entry.address, entry.value, m_device->getControllerType()));
+    // Through both conversions, so the value lands on the display grid and
+    // within its limits as an edit would.
+    parameter->setValue(parameter->getValue());
+}
+
+int XMLTranslator::adjustedForControllerType(int address, int value, const ControllerType& type)
+{
+    switch (address) {
+    case featuresAddress:
+        if (type.hdqReplicatesHall)
+            return value & ~extFaultLedOnHdqBit;
+        if (type.hdqFaultLed)
+            return value | extFaultLedOnHdqBit;
+        break;
+    case features2Address:
+        if (type.hdqReplicatesHall)
+            return value | hdqReplicatingHallBit;
+        if (type.hdqFaultLed)
+            return value & ~hdqReplicatingHallBit;
+        break;
+    case regenBrakeSourceAddress:
+        if (type.fixedInputSources)
+            return 1;
+        if (type.id != 0)
+            return 0;
+        break;
+    case cutoffBrakeSourceAddress:
+        if (type.id != 0)
+            return 4;
+        break;
+    case motorTemperatureSourceAddress:
+        if (type.fixedInputSources)
+            return 2;
+        break;
+    case wheelSpeedSourceAddress:
+        if (type.fixedInputSources)
+            return 1;
+        break;
+    default:
+        break;
+    }
+    return value;
+}
+
+void XMLTranslator::exportTo(bool includeLevel3, int exportType)
+{
+    const QString name = chooseSaveFile();
+    if (name.isEmpty())
+        return;
+    // The old file stays as it was unless the whole new one is written.
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        m_dialogs->showError(QString::fromLatin1(createFailedText));
+        return;
+    }
+    QXmlStreamWriter writer(&file);
+    writer.setAutoFormatting(true);
+    processKelvara(&writer, includeLevel3, exportType);
+    if (writer.hasError())
+        file.cancelWriting();
+    if (!file.commit())
+        m_dialogs->showError(QString::fromLatin1(createFailedText));
+}
+
+bool XMLTranslator::isExported(const Parameter* parameter, int address, bool includeLevel3,
+                               int exportType)
+{
+    // The read-only software revision goes along so a reader knows the firmware.
+    if (!parameter->isWriteable() && address != softwareRevisionAddress)
+        return false;
+    if (excludedParameterAddresses.contains(address))
+        return false;
+    const bool motorParameter = motorParameterAddresses.contains(address);
+    if (exportType == ExportController && (motorParameter || address > softwareRevisionAddress))
+        return false;
+    if (exportType == ExportMotor && !motorParameter)
+        return false;
+    return includeLevel3 || parameter->getLevel() != 3;
+}
+
+void XMLTranslator::processKelvara(QXmlStreamWriter* writer, bool includeLevel3, int exportType)
+{
+    writer->writeStartDocument();
+    writer->writeStartElement(rootTag);
+    writer->writeAttribute(rootTagAttr1Key, rootTagAttr1Value);
+    writer->writeAttribute(rootTagAttr2Key, rootTagAttr2Value);
+
+    const QMap<int, Parameter*> parameters = m_device->getAllParameters();
+    for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it) {
+        const Parameter* parameter = it.value();
+        if (!isExported(parameter, it.key(), includeLevel3, exportType))
+            continue;
+        writer->writeStartElement(parameterTag);
+        writer->writeTextElement(addressTag, QString::number(it.key()));
+        writer->writeTextElement(valueTag, QString::number(parameter->getRegisterValue()));
+        writer->writeTextElement(notesTag, parameterNotes(parameter));
+        writer->writeEndElement();
+    }
+
+    writer->writeEndElement();
+    writer->writeEndDocument();
+}
+
+void XMLTranslator::display_level_3_import_warning()
+{
+    const QMap<int, int> unsaved = m_device->getUnsavedValues();
+    bool level3Changed = false;
+    for (auto it = unsaved.constBegin(); it != unsaved.constEnd() && !level3Changed; ++it)
+        level3Changed = m_device->getParameter(it.key())->getLevel() == 3;
+    if (!level3Changed)
+        return;
+
+    switch (m_dialogs->level3ImportChoice()) {
+    case XMLTranslatorDialogs::RestoreAll:
+        m_device->restoreFirstReadValues();
+        break;
+    case XMLTranslatorDialogs::RestoreLevel3Only:
+        m_device->restoreLevel3FirstReadValues();
+        break;
+    case XMLTranslatorDialogs::KeepImported:
+        break;
+    }
+}

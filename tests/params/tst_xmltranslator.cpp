@@ -1,0 +1,655 @@
+#include "bitvector.h"
+#include "controllertype.h"
+#include "kelvara.h"
+#include "messagecapture.h"
+#include "parameter.h"
+#include "xmltranslator.h"
+#include "xmltranslatordialogs.h"
+#include "xmltranslatortesting.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QString fixture(const QString& name)
+{
+    return QString(KELVARA_TEST_FIXTURES) + "/" + name;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+enum ImportKind { UserImport, AdvancedImport, NamedImport };
+
+// Once the next message box is up, clicks its button with the given text,
+// or closes it when the text is empty.
+void answerNextBox(const QString& buttonText)
+{
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, buttonText] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (buttonText.isEmpty()) {
+            box->close();
+            return;
+        }
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text().remove('&') == buttonText)
+                button->click();
+        }
+    });
+    timer->start(10);
+}
+
+// Registers whose limits or scale refer to another one, by the referenced one.
+const QMap<int, QList<int>> dependants = {{0, {71, 154}}, {71, {154}}};
+
+} // namespace
+
+class TestXMLTranslator : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Kelvara> device;
+    std::unique_ptr<XMLTranslator> translator;
+    FakeDialogs* dialogs = nullptr; // owned by the translator
+    std::unique_ptr<QTemporaryDir> dir;
+
+    Parameter* p(int address) { return device->getParameter(address); }
+
+    QString writeFile(const QString& name, const QByteArray& content)
+    {
+        const QString path = dir->filePath(name);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(content);
+        return path;
+    }
+
+    void runImport(ImportKind kind, const QString& path)
+    {
+        switch (kind) {
+        case UserImport:
+            dialogs->openAnswer = path;
+            translator->importFromXML();
+            break;
+        case AdvancedImport:
+            dialogs->openAnswer = path;
+            dialogs->yesAnswer = true;
+            translator->advanced_importFromXML();
+            break;
+        case NamedImport:
+            translator->importFromXML(path);
+            break;
+        }
+    }
+
+    // What a complete read does: every register settles as the controller's,
+    // the model becomes valid and takes its first-read snapshot.
+    void settleAsRead()
+    {
+        const QMap<int, Parameter*> parameters = device->getAllParameters();
+        for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it)
+            device->setMatchesSaved(it.key());
+        device->setValid(true);
+        device->saveFirstReadValues();
+    }
+
+private slots:
+    void init()
+    {
+        device.reset(new Kelvara(nullptr, fixture("xml/definitions.json"),
+                                 fixture("bod_v6_fixture.json")));
+        translator.reset(new XMLTranslator(device.get()));
+        dialogs = new FakeDialogs;
+        translator->setDialogs(dialogs);
+        dir.reset(new QTemporaryDir);
+        QVERIFY(dir->isValid());
+
+        // A fixed model: the values file, plus the identity registers that
+        // only a controller read sets.
+        translator->importFromXML(fixture("xml/fixed_model.xml"));
+        QVERIFY2(dialogs->errors.isEmpty(), qPrintable(dialogs->errors.join('\n')));
+        p(256)->setRegisterValue(5921);
+        p(237)->setRegisterValue(0x0305);
+        QCOMPARE(p(71)->getRegisterValue(), 90);
+        QCOMPARE(p(154)->getRegisterValue(), 1001);
+    }
+
+    void cleanup()
+    {
+        translator.reset();
+        device.reset();
+    }
+
+    void exportMatchesGoldenFile_data()
+    {
+        QTest::addColumn<bool>("technician");
+        QTest::addColumn<int>("exportType");
+        QTest::addColumn<QString>("golden");
+
+        QTest::newRow("All") << false << int(XMLTranslator::ExportAll) << "xml/export_all.xml";
+        QTest::newRow("Controller") << false << int(XMLTranslator::ExportController) << "xml/export_controller.xml";
+        QTest::newRow("Motor") << false << int(XMLTranslator::ExportMotor) << "xml/export_motor.xml";
+        QTest::newRow("technician") << true << int(XMLTranslator::ExportAll) << "xml/export_technician.xml";
+    }
+
+    void exportMatchesGoldenFile()
+    {
+        QFETCH(bool, technician);
+        QFETCH(int, exportType);
+        QFETCH(QString, golden);
+
+        QSignalSpy opened(translator.get(), &XMLTranslator::dialogOpened);
+        dialogs->saveAnswer = dir->filePath("export");
+        if (technician) {
+            translator->technican_exportToXML();
+        } else {
+            dialogs->exportAnswer = exportType;
+            translator->exportToXML();
+        }
+
+        QVERIFY(dialogs->errors.isEmpty());
+        QCOMPARE(opened.count(), 2);
+        QCOMPARE(opened.at(0).at(0).toBool(), true);
+        QCOMPARE(opened.at(1).at(0).toBool(), false);
+        QCOMPARE(dialogs->fileDialogs.size(), 1);
+        QCOMPARE(dialogs->fileDialogs.first(),
+                 (QStringList{"Export to XML File",
+                              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                              "XML files (*.xml);;Any files (*.*)"}));
+
+        const QByteArray written = readAll(dir->filePath("export.xml"));
+        if (qEnvironmentVariableIsSet("KELVARA_UPDATE_GOLDEN")) {
+            QFile out(fixture(golden));
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(written);
+        }
+        QCOMPARE(QString::fromUtf8(written), QString::fromUtf8(readAll(fixture(golden))));
+    }
+
+    void exportedFileImportsBackUnchanged_data()
+    {
+        exportMatchesGoldenFile_data();
+    }
+
+    void exportedFileImportsBackUnchanged()
+    {
+        QFETCH(bool, technician);
+        QFETCH(int, exportType);
+
+        dialogs->saveAnswer = dir->filePath("round.xml");
+        dialogs->exportAnswer = exportType;
+        technician ? translator->technican_exportToXML() : translator->exportToXML();
+        const RegisterValues before = rawValues(device.get());
+
+        // Into the same model: nothing moves.
+        translator->importFromXML(dir->filePath("round.xml"));
+        QCOMPARE(rawValues(device.get()), before);
+
+        // Into a model whose exported registers hold other values: each gets
+        // the exported value back (the identity register 256 is never imported).
+        Kelvara other(nullptr, fixture("xml/definitions.json"), fixture("bod_v6_fixture.json"));
+        XMLTranslator otherTranslator(&other);
+        otherTranslator.importFromXML(fixture("xml/fixed_model.xml"));
+        for (const auto& exported : fileEntries(dir->filePath("round.xml"))) {
+            if (exported.first != 256 && exported.first != 0)
+                other.getParameter(exported.first)->setRegisterValue(exported.second / 2 + 1);
+        }
+        otherTranslator.importFromXML(dir->filePath("round.xml"));
+        for (const auto& exported : fileEntries(dir->filePath("round.xml"))) {
+            if (exported.first == 256)
+                continue;
+            QCOMPARE(other.getParameter(exported.first)->getRegisterValue(), exported.second);
+        }
+    }
+
+    void importTable_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("entries");
+        QTest::addColumn<RegisterValues>("expected");
+        QTest::addColumn<int>("warnings");
+
+        // Identity and command registers keep their values whatever the file says.
+        const RegisterValues identities = {{511, 0}, {67, 0}, {256, 5921}, {237, 0x0305},
+                                           {238, 0}, {1881, 0}, {2016, 0}, {2025, 0}};
+        for (auto it = identities.constBegin(); it != identities.constEnd(); ++it) {
+            const QByteArray a = QByteArray::number(it.key());
+            QTest::newRow(("never imported " + a).constData())
+                << int(NamedImport) << entry(a, "4096") + entry("7", "300")
+                << RegisterValues{{it.key(), it.value()}, {7, 300}} << 0;
+        }
+
+        QTest::newRow("level 3 left out by the user import")
+            << int(UserImport) << entry("349", "4096") + entry("7", "300")
+            << RegisterValues{{349, 2048}, {7, 300}} << 0;
+        QTest::newRow("level 3 taken by the advanced import")
+            << int(AdvancedImport) << entry("349", "4096") + entry("7", "300")
+            << RegisterValues{{349, 4096}, {7, 300}} << 0;
+        QTest::newRow("level 3 taken by the named import")
+            << int(NamedImport) << entry("350", "1234") << RegisterValues{{350, 1234}} << 0;
+
+        // Each entry stands on its own; the rest of the file still applies.
+        QTest::newRow("missing Value")
+            << int(NamedImport) << entry("7", "300") + entry("52", nullptr) + entry("0", "200")
+            << RegisterValues{{7, 300}, {52, 500}, {0, 200}} << 1;
+        QTest::newRow("Value without its own Address")
+            << int(NamedImport) << entry("7", "300") + entry(nullptr, "55")
+            << RegisterValues{{7, 300}} << 1;
+        QTest::newRow("Address not a number")
+            << int(NamedImport) << entry("seven", "77") + entry("52", "600")
+            << RegisterValues{{0, 130}, {52, 600}} << 1;
+        QTest::newRow("Address with trailing text")
+            << int(NamedImport) << entry("7x", "77") << RegisterValues{{7, 250}} << 1;
+        QTest::newRow("empty Address") << int(NamedImport) << entry("", "77") << RegisterValues{{0, 130}} << 1;
+        QTest::newRow("Value not a whole number")
+            << int(NamedImport) << entry("7", "12.5") << RegisterValues{{7, 250}} << 1;
+        QTest::newRow("Value not a number")
+            << int(NamedImport) << entry("7", "lots") << RegisterValues{{7, 250}} << 1;
+        QTest::newRow("empty Value") << int(NamedImport) << entry("7", "") << RegisterValues{{7, 250}} << 1;
+        QTest::newRow("blanks around numbers")
+            << int(NamedImport) << entry(" 7 ", "\n 300 \n") << RegisterValues{{7, 300}} << 0;
+        QTest::newRow("Value before Address")
+            << int(NamedImport)
+            << QByteArray("<SerializableParameter><Value>300</Value><Address>7</Address></SerializableParameter>\n")
+            << RegisterValues{{7, 300}} << 0;
+        QTest::newRow("address without a parameter")
+            << int(NamedImport) << entry("9999", "5") << RegisterValues{} << 0;
+        QTest::newRow("elements outside an entry")
+            << int(NamedImport) << QByteArray("<Address>7</Address><Value>5</Value>\n") << RegisterValues{} << 0;
+
+        // Values pass through both conversions, as an edit does.
+        QTest::newRow("clamped to the maximum") << int(NamedImport) << entry("7", "20000") << RegisterValues{{7, 9999}} << 0;
+        QTest::newRow("clamped to the register")
+            << int(NamedImport) << entry("52", "70000") << RegisterValues{{52, 9999}} << 0;
+        QTest::newRow("signed negative") << int(NamedImport) << entry("120", "-500") << RegisterValues{{120, -500}} << 0;
+        QTest::newRow("below a signed minimum")
+            << int(NamedImport) << entry("120", "-30000") << RegisterValues{{120, -1000}} << 0;
+        QTest::newRow("onto the display grid")
+            << int(NamedImport) << entry("154", "1000") << RegisterValues{{154, 1001}} << 0;
+
+        // The limit of 71 follows register 0, listed after it: the second
+        // pass applies 71 against the file's value of 0.
+        QTest::newRow("dependent limit settles in the second pass")
+            << int(NamedImport) << entry("71", "120") + entry("0", "200")
+            << RegisterValues{{71, 120}, {0, 200}} << 0;
+        QTest::newRow("dependent limit lowered")
+            << int(NamedImport) << entry("71", "60") + entry("0", "100")
+            << RegisterValues{{71, 60}, {0, 100}} << 0;
+    }
+
+    void importTable()
+    {
+        QFETCH(int, kind);
+        QFETCH(QByteArray, entries);
+        QFETCH(RegisterValues, expected);
+        QFETCH(int, warnings);
+
+        const RegisterValues before = rawValues(device.get());
+        const int placeholderBefore = p(-1)->getRegisterValue();
+        const QString path = writeFile("import.xml", parameterDocument(entries));
+        MessageCapture log;
+        runImport(static_cast<ImportKind>(kind), path);
+        const QStringList messages = log.messages();
+
+        QVERIFY2(dialogs->errors.isEmpty(), qPrintable(dialogs->errors.join('\n')));
+        QCOMPARE(messages.size(), warnings);
+        for (const QString& message : messages)
+            QVERIFY2(message.contains(path) && message.endsWith("skipped"), qPrintable(message));
+        RegisterValues after = rawValues(device.get());
+        for (auto it = expected.constBegin(); it != expected.constEnd(); ++it)
+            QCOMPARE(qMakePair(it.key(), after.value(it.key())), qMakePair(it.key(), it.value()));
+
+        // Nothing else changed, apart from what follows a changed register.
+        for (auto it = expected.constBegin(); it != expected.constEnd(); ++it) {
+            after.remove(it.key());
+            for (int dependant : dependants.value(it.key()))
+                after.remove(dependant);
+        }
+        for (auto it = after.constBegin(); it != after.constEnd(); ++it)
+            QCOMPARE(qMakePair(it.key(), it.value()), qMakePair(it.key(), before.value(it.key())));
+        QCOMPARE(p(-1)->getRegisterValue(), placeholderBefore);
+    }
+
+    void twoPassesAreNeeded()
+    {
+        // One pass over the same file would leave 71 at its old maximum.
+        const QString path = writeFile("two.xml", parameterDocument(entry("71", "120") + entry("0", "200")));
+        p(71)->setValue(120);
+        QCOMPARE(p(71)->getRegisterValue(), 96); // 0.75 x 130 - 1
+        translator->importFromXML(path);
+        QCOMPARE(p(71)->getRegisterValue(), 120);
+    }
+
+    void controllerTypeAdjustments_data()
+    {
+        QTest::addColumn<int>("typeId");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<int>("fileValue");
+        QTest::addColumn<int>("stored");
+
+        // Generic controller: the file's values.
+        QTest::newRow("generic 212") << 0 << 212 << 0x4220 << 0x4220;
+        QTest::newRow("generic 174") << 0 << 174 << 0x000a << 0x000a;
+        QTest::newRow("generic 249") << 0 << 249 << 2 << 2;
+        QTest::newRow("generic 248") << 0 << 248 << 1 << 1;
+        QTest::newRow("generic 137") << 0 << 137 << 0 << 0;
+        QTest::newRow("generic 193") << 0 << 193 << 0 << 0;
+        // "Kelvara" (id -1): HDQ replicates the hall input, sources free.
+        QTest::newRow("Kelvara 212 clears bit 14") << -1 << 212 << 0x4220 << 0x0220;
+        QTest::newRow("Kelvara 174 sets bit 1") << -1 << 174 << 0x0008 << 0x000a;
+        QTest::newRow("Kelvara 249 to 0") << -1 << 249 << 2 << 0;
+        QTest::newRow("Kelvara 248 to 4") << -1 << 248 << 1 << 4;
+        QTest::newRow("Kelvara 137 kept") << -1 << 137 << 1 << 1;
+        QTest::newRow("Kelvara 193 kept") << -1 << 193 << 0 << 0;
+        // "Ostrel V4 Z9" (id 1): external fault lamp on HDQ, fixed sources.
+        QTest::newRow("Z9 212 sets bit 14") << 1 << 212 << 0x0220 << 0x4220;
+        QTest::newRow("Z9 174 clears bit 1") << 1 << 174 << 0x000a << 0x0008;
+        QTest::newRow("Z9 249 to 1") << 1 << 249 << 2 << 1;
+        QTest::newRow("Z9 248 to 4") << 1 << 248 << 0 << 4;
+        QTest::newRow("Z9 137 to 2") << 1 << 137 << 0 << 2;
+        QTest::newRow("Z9 193 to 1") << 1 << 193 << 0 << 1;
+        // "Kelvara V6" (id 8): replicates hall and fixed sources.
+        QTest::newRow("V6 212 clears bit 14") << 8 << 212 << 0x4000 << 0x0000;
+        QTest::newRow("V6 174 sets bit 1") << 8 << 174 << 0 << 0x0002;
+        QTest::newRow("V6 249 to 1") << 8 << 249 << 0 << 1;
+        QTest::newRow("V6 248 to 4") << 8 << 248 << 3 << 4;
+        QTest::newRow("V6 137 to 2") << 8 << 137 << 1 << 2;
+        QTest::newRow("V6 193 to 1") << 8 << 193 << 0 << 1;
+        // "Ostrel" (id -2): an identified type without fixed sources.
+        QTest::newRow("Ostrel 249 to 0") << -2 << 249 << 1 << 0;
+        QTest::newRow("Ostrel 193 kept") << -2 << 193 << 0 << 0;
+        QTest::newRow("other registers untouched") << 1 << 7 << 123 << 123;
+    }
+
+    void controllerTypeAdjustments()
+    {
+        QFETCH(int, typeId);
+        QFETCH(int, address);
+        QFETCH(int, fileValue);
+        QFETCH(int, stored);
+
+        device->setType(typeId);
+        QCOMPARE(device->getControllerType().id, typeId);
+        const QByteArray a = QByteArray::number(address);
+        const QByteArray v = QByteArray::number(fileValue);
+        translator->importFromXML(writeFile("type.xml", parameterDocument(entry(a, v))));
+        QCOMPARE(p(address)->getRegisterValue(), stored);
+    }
+
+    void malformedFileChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+
+        const QByteArray good = parameterDocument(entry("7", "300") + entry("52", "600"));
+        QTest::newRow("ends within an entry") << good.left(good.indexOf("<Value>600"));
+        QTest::newRow("ends before the root closes")
+            << good.left(good.indexOf("</ArrayOfSerializableParameter>"));
+        QTest::newRow("empty file") << QByteArray();
+        QTest::newRow("not XML") << QByteArray("Address,Value\n7,300\n");
+        QTest::newRow("mismatched tags")
+            << parameterDocument(entry("7", "300") + "<SerializableParameter><Address>52</Value>"
+                                                     "</SerializableParameter>\n");
+        QTest::newRow("element inside a Value")
+            << parameterDocument(entry("7", "300") + entry("52", "<b>600</b>"));
+        QTest::newRow("entry inside an entry")
+            << parameterDocument("<SerializableParameter>" + entry("7", "300") + "</SerializableParameter>\n");
+        QTest::newRow("text after the root") << good + "<more/>";
+    }
+
+    void malformedFileChangesNothing()
+    {
+        QFETCH(QByteArray, content);
+
+        const RegisterValues before = rawValues(device.get());
+        const QString path = writeFile("broken.xml", content);
+        for (ImportKind kind : {UserImport, AdvancedImport, NamedImport}) {
+            dialogs->errors.clear();
+            runImport(kind, path);
+            QCOMPARE(dialogs->errors.size(), 1);
+            const QString error = dialogs->errors.first();
+            QVERIFY2(error.startsWith("Failed to read XML file \"" + QDir::toNativeSeparators(path) + "\" (line "),
+                     qPrintable(error));
+            QVERIFY2(error.endsWith("). No parameters were imported."), qPrintable(error));
+            QCOMPARE(rawValues(device.get()), before);
+        }
+        QCOMPARE(dialogs->level3Asked, 0);
+    }
+
+    void fileThatCannotBeOpened_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("user import") << int(UserImport);
+        QTest::newRow("advanced import") << int(AdvancedImport);
+        QTest::newRow("named import") << int(NamedImport);
+    }
+
+    void fileThatCannotBeOpened()
+    {
+        QFETCH(int, kind);
+        const RegisterValues before = rawValues(device.get());
+        for (const QString& path : {dir->filePath("missing.xml"), dir->path()}) {
+            dialogs->errors.clear();
+            runImport(static_cast<ImportKind>(kind), path);
+            QCOMPARE(dialogs->errors, QStringList{"Failed to open XML file..."});
+        }
+        QCOMPARE(rawValues(device.get()), before);
+    }
+
+    void importFromMemory()
+    {
+        translator->importXmlFromWeb(parameterDocument(entry("71", "120") + entry("0", "200") + entry("349", "4096")));
+        QCOMPARE(p(71)->getRegisterValue(), 120);
+        QCOMPARE(p(349)->getRegisterValue(), 4096);
+
+        const RegisterValues before = rawValues(device.get());
+        translator->importXmlFromWeb(parameterDocument(entry("7", "1")).left(80));
+        QCOMPARE(dialogs->errors.size(), 1);
+        QVERIFY2(dialogs->errors.first().startsWith("Failed to read XML file (line "),
+                 qPrintable(dialogs->errors.first()));
+        QCOMPARE(rawValues(device.get()), before);
+    }
+
+    void failedSaveIsReported_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("folder of the name is a file") << "plain/export.xml";
+        QTest::newRow("name is a folder") << "folder.xml";
+        QTest::newRow("folder does not exist") << "nowhere/export.xml";
+    }
+
+    void failedSaveIsReported()
+    {
+        QFETCH(QString, target);
+
+        writeFile("plain", "not a folder");
+        QVERIFY(QDir(dir->path()).mkdir("folder.xml"));
+        const QStringList entriesBefore = QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+
+        dialogs->saveAnswer = dir->filePath(target);
+        dialogs->exportAnswer = XMLTranslator::ExportAll;
+        translator->exportToXML();
+
+        QCOMPARE(dialogs->errors, QStringList{"Failed to open/create XML file..."});
+        QCOMPARE(QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), entriesBefore);
+        QCOMPARE(readAll(dir->filePath("plain")), QByteArray("not a folder"));
+    }
+
+    void saveReplacesAnExistingFileWhole()
+    {
+        const QString path = writeFile("existing.xml", QByteArray(100000, 'x'));
+        dialogs->saveAnswer = path;
+        dialogs->exportAnswer = XMLTranslator::ExportMotor;
+        translator->exportToXML();
+        QVERIFY(dialogs->errors.isEmpty());
+        QCOMPARE(readAll(path), readAll(fixture("xml/export_motor.xml")));
+    }
+
+    void xmlEndingIsAppended_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("no ending") << "motor" << "motor.xml";
+        QTest::newRow("ending present") << "motor.xml" << "motor.xml";
+        QTest::newRow("upper-case ending") << "motor.XML" << "motor.XML.xml";
+        QTest::newRow("other ending") << "motor.txt" << "motor.txt.xml";
+        QTest::newRow("ending inside the name") << "motor.xml.old" << "motor.xml.old.xml";
+    }
+
+    void xmlEndingIsAppended()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QString, written);
+        dialogs->saveAnswer = dir->filePath(chosen);
+        dialogs->exportAnswer = XMLTranslator::ExportMotor;
+        translator->exportToXML();
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{written});
+    }
+
+    void cancelledOperationsDoNothing()
+    {
+        QSignalSpy opened(translator.get(), &XMLTranslator::dialogOpened);
+        const RegisterValues before = rawValues(device.get());
+
+        dialogs->exportAnswer = XMLTranslatorDialogs::exportCancelled;
+        translator->exportToXML();
+        dialogs->yesAnswer = false;
+        translator->technican_exportToXML();
+        translator->advanced_importFromXML();
+        QCOMPARE(opened.count(), 0);
+        QCOMPARE(dialogs->fileDialogs.size(), 0);
+
+        // An empty choice in the file dialog: the pair of signals, nothing else.
+        dialogs->yesAnswer = true;
+        dialogs->exportAnswer = XMLTranslator::ExportAll;
+        translator->exportToXML();
+        translator->technican_exportToXML();
+        translator->importFromXML();
+        translator->advanced_importFromXML();
+        QCOMPARE(opened.count(), 8);
+        for (int i = 0; i < opened.count(); ++i)
+            QCOMPARE(opened.at(i).at(0).toBool(), i % 2 == 0);
+        QCOMPARE(dialogs->fileDialogs.at(2),
+                 (QStringList{"XML File to Import", QString(), "XML files (*.xml);;Any files (*.*)"}));
+        QCOMPARE(dialogs->fileDialogs.at(3), dialogs->fileDialogs.at(2));
+        QVERIFY(dialogs->errors.isEmpty());
+        QCOMPARE(dialogs->level3Asked, 0);
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList());
+        QCOMPARE(rawValues(device.get()), before);
+    }
+
+    void level3Warning_data()
+    {
+        QTest::addColumn<bool>("afterRead");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("entries");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("warned");
+        QTest::addColumn<RegisterValues>("expected");
+
+        const QByteArray both = entry("349", "4096") + entry("7", "300");
+        QTest::newRow("level 3 changed, OK keeps")
+            << true << int(AdvancedImport) << both << int(XMLTranslatorDialogs::KeepImported) << true
+            << RegisterValues{{349, 4096}, {7, 300}};
+        QTest::newRow("Restore All")
+            << true << int(AdvancedImport) << both << int(XMLTranslatorDialogs::RestoreAll) << true
+            << RegisterValues{{349, 2048}, {7, 250}};
+        QTest::newRow("Restore Level 3 Only")
+            << true << int(AdvancedImport) << both << int(XMLTranslatorDialogs::RestoreLevel3Only) << true
+            << RegisterValues{{349, 2048}, {7, 300}};
+        QTest::newRow("only level 0 changed")
+            << true << int(AdvancedImport) << entry("7", "300") << int(XMLTranslatorDialogs::RestoreAll)
+            << false << RegisterValues{{7, 300}};
+        QTest::newRow("level 3 imported at its saved value")
+            << true << int(AdvancedImport) << entry("349", "2048") + entry("7", "300")
+            << int(XMLTranslatorDialogs::RestoreAll) << false << RegisterValues{{349, 2048}, {7, 300}};
+        QTest::newRow("user import leaves level 3 alone")
+            << true << int(UserImport) << both << int(XMLTranslatorDialogs::RestoreAll) << false
+            << RegisterValues{{349, 2048}, {7, 300}};
+        QTest::newRow("named import does not ask")
+            << true << int(NamedImport) << both << int(XMLTranslatorDialogs::RestoreAll) << false
+            << RegisterValues{{349, 4096}, {7, 300}};
+        QTest::newRow("before any read nothing is unsaved")
+            << false << int(AdvancedImport) << both << int(XMLTranslatorDialogs::RestoreAll) << false
+            << RegisterValues{{349, 4096}, {7, 300}};
+    }
+
+    void level3Warning()
+    {
+        QFETCH(bool, afterRead);
+        QFETCH(int, kind);
+        QFETCH(QByteArray, entries);
+        QFETCH(int, answer);
+        QFETCH(bool, warned);
+        QFETCH(RegisterValues, expected);
+
+        if (afterRead)
+            settleAsRead();
+        dialogs->level3Answer = static_cast<XMLTranslatorDialogs::Level3Choice>(answer);
+        runImport(static_cast<ImportKind>(kind), writeFile("level3.xml", parameterDocument(entries)));
+
+        QCOMPARE(dialogs->level3Asked, warned ? 1 : 0);
+        for (auto it = expected.constBegin(); it != expected.constEnd(); ++it)
+            QCOMPARE(qMakePair(it.key(), p(it.key())->getRegisterValue()), qMakePair(it.key(), it.value()));
+        // The unsaved marks follow the values.
+        for (auto it = expected.constBegin(); afterRead && it != expected.constEnd(); ++it) {
+            QCOMPARE(qMakePair(it.key(), device->getUnsavedValues().contains(it.key())),
+                     qMakePair(it.key(), device->getSavedValues().value(it.key()) != it.value()));
+        }
+    }
+
+    void standardDialogsAnswerByButton_data()
+    {
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("answer");
+
+        QTest::newRow("export All") << "export" << "All" << int(XMLTranslator::ExportAll);
+        QTest::newRow("export Controller") << "export" << "Controller" << int(XMLTranslator::ExportController);
+        QTest::newRow("export Motor") << "export" << "Motor" << int(XMLTranslator::ExportMotor);
+        QTest::newRow("export Cancel") << "export" << "Cancel" << int(XMLTranslatorDialogs::exportCancelled);
+        QTest::newRow("export closed") << "export" << "" << int(XMLTranslatorDialogs::exportCancelled);
+        QTest::newRow("Yes") << "yes" << "Yes" << 1;
+        QTest::newRow("Cancel") << "yes" << "Cancel" << 0;
+        QTest::newRow("closed") << "yes" << "" << 0;
+        QTest::newRow("Restore All") << "level 3" << "Restore All" << int(XMLTranslatorDialogs::RestoreAll);
+        QTest::newRow("Restore Level 3 Only")
+            << "level 3" << "Restore Level 3 Only" << int(XMLTranslatorDialogs::RestoreLevel3Only);
+        QTest::newRow("OK") << "level 3" << "OK" << int(XMLTranslatorDialogs::KeepImported);
+        QTest::newRow("level 3 closed") << "level 3" << "" << int(XMLTranslatorDialogs::KeepImported);
+    }
+
+    void standardDialogsAnswerByButton()
+    {
+        QFETCH(QString, question);
+        QFETCH(QString, button);
+        QFETCH(int, answer);
+
+        XMLTranslatorDialogs standard;
+        answerNextBox(button);
+        if (question == "export")
+            QCOMPARE(standard.exportType(), answer);
+        else if (question == "yes")
+            QCOMPARE(int(standard.yesOrCancel(QMessageBox::Warning, "Caution!", "text", "more")), answer);
+        else
+            QCOMPARE(int(standard.level3ImportChoice()), answer);
+    }
+};
+
+QTEST_MAIN(TestXMLTranslator)
+#include "tst_xmltranslator.moc"

@@ -1,0 +1,126 @@
+#ifndef XMLTRANSLATORTESTING_H
+#define XMLTRANSLATORTESTING_H
+
+#include "kelvara.h"
+#include "parameter.h"
+#include "xmltranslator.h"
+#include "xmltranslatordialogs.h"
+
+#include <QFile>
+#include <QMap>
+#include <QStringList>
+#include <QXmlStreamReader>
+
+// Answers the translator's questions without showing anything, and records
+// what was asked.
+class FakeDialogs : public XMLTranslatorDialogs
+{
+public:
+    struct Question
+    {
+        QMessageBox::Icon icon;
+        QString title;
+        QString text;
+        QString informativeText;
+    };
+
+    QString openFileName(const QString& caption, const QString& dir, const QString& filter) override
+    {
+        fileDialogs << QStringList{caption, dir, filter};
+        return openAnswer;
+    }
+
+    QString saveFileName(const QString& caption, const QString& dir, const QString& filter) override
+    {
+        fileDialogs << QStringList{caption, dir, filter};
+        return saveAnswer;
+    }
+
+    int exportType() override
+    {
+        ++exportTypeAsked;
+        return exportAnswer;
+    }
+
+    bool yesOrCancel(QMessageBox::Icon icon, const QString& title, const QString& text,
+                     const QString& informativeText) override
+    {
+        questions << Question{icon, title, text, informativeText};
+        return yesAnswer;
+    }
+
+    Level3Choice level3ImportChoice() override
+    {
+        ++level3Asked;
+        return level3Answer;
+    }
+
+    void showError(const QString& text) override { errors << text; }
+
+    QString openAnswer;
+    QString saveAnswer;
+    int exportAnswer = exportCancelled;
+    bool yesAnswer = true;
+    Level3Choice level3Answer = KeepImported;
+
+    QList<QStringList> fileDialogs; // caption, directory, filter
+    QList<Question> questions;
+    int exportTypeAsked = 0;
+    int level3Asked = 0;
+    QStringList errors;
+};
+
+using RegisterValues = QMap<int, int>;
+
+inline RegisterValues rawValues(const Kelvara* device)
+{
+    RegisterValues values;
+    const QMap<int, Parameter*> parameters = device->getAllParameters();
+    for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it)
+        values.insert(it.key(), it.value()->getRegisterValue());
+    return values;
+}
+
+// Address -> Value of every entry of a parameter file, in file order; -1
+// addresses mark a file that could not be read.
+inline QList<QPair<int, int>> fileEntries(const QString& path)
+{
+    QList<QPair<int, int>> entries;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {{-1, 0}};
+    QXmlStreamReader xml(&file);
+    int address = -1;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("Address"))
+            address = xml.readElementText().toInt();
+        else if (xml.name() == QLatin1String("Value"))
+            entries << qMakePair(address, xml.readElementText().toInt());
+    }
+    if (xml.hasError())
+        entries << qMakePair(-1, 0);
+    return entries;
+}
+
+// One entry of a parameter file; a null text leaves its element out.
+inline QByteArray entry(const char* address, const char* value)
+{
+    QByteArray text = "  <SerializableParameter>\n";
+    if (address)
+        text += QByteArray("    <Address>") + address + "</Address>\n";
+    if (value)
+        text += QByteArray("    <Value>") + value + "</Value>\n";
+    text += "    <Notes>ignored</Notes>\n";
+    return text + "  </SerializableParameter>\n";
+}
+
+inline QByteArray parameterDocument(const QByteArray& entries)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<ArrayOfSerializableParameter xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
+        + entries + "</ArrayOfSerializableParameter>\n";
+}
+
+#endif // XMLTRANSLATORTESTING_H

@@ -183,6 +183,7 @@ private:
     bool write(int numRegs, int addr);
     QByteArray initializeMsg(QByteArray msg, int addr);
     bool sendMessage(QByteArray frame);
+    void collectPendingBytes();
     bool crcMatches() const;
     bool isGoodReply() const;
     bool isRejection() const;

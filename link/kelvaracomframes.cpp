@@ -134,6 +134,9 @@ bool KelvaraCom::sendMessage(QByteArray frame)
     const qint64 written = port->write(frame);
     timer->setLastMsg(frame);
     if (written == frame.size()) {
+        // On the wire now, not at the next turn of the event loop: the wait
+        // for the reply starts here.
+        port->flush();
         timer->startTimer();
         return true;
     }
@@ -154,6 +157,7 @@ void KelvaraCom::readReply()
 // Judged only when the reply timer runs out, never when bytes arrive.
 void KelvaraCom::handleReply()
 {
+    collectPendingBytes();
     disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::readReply);
     port->close();
 
@@ -163,6 +167,20 @@ void KelvaraCom::handleReply()
         judgeGoodReply();
     else
         judgeBadReply();
+}
+
+// A reply that came while the event loop was held up may still wait in the
+// port when the timer runs out: it belongs to this exchange.
+void KelvaraCom::collectPendingBytes()
+{
+    if (!port->isOpen())
+        return;
+    const QSerialPort::SerialPortError errorBefore = port->error();
+    while (port->waitForReadyRead(0)) {
+    }
+    // Finding nothing to read is no port error.
+    if (port->error() == QSerialPort::TimeoutError && errorBefore != QSerialPort::TimeoutError)
+        port->clearError();
 }
 
 bool KelvaraCom::crcMatches() const

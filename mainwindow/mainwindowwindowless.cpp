@@ -23,6 +23,7 @@ namespace {
 const int windowlessTimeLimit = 5000;
 
 const char* const failureTitle = "Fail with error: '";
+const char* const flashSaveFailTitle = "Save to Flash Fail";
 
 } // namespace
 
@@ -194,8 +195,11 @@ void MainWindow::startWindowlessWrite(double value)
         windowlessFailure = tr("Save Error");
         finishWindowlessRun();
     });
+    // A flash save that was not confirmed is named; other link errors are
+    // told by the link's status.
     connect(com, &KelvaraCom::errorMessage, this, [this](const QString& title) {
-        windowlessFailure = title;
+        if (title == QLatin1String(flashSaveFailTitle))
+            windowlessFailure = title;
         finishWindowlessRun();
     });
 
@@ -212,8 +216,9 @@ void MainWindow::finishWindowlessRun()
     const bool success = windowlessConfirmed && windowlessFailure.isEmpty()
         && com->getStatus() == KelvaraCom::StatusSuccess;
     if (!success) {
+        // A failure the link reported by name says more than its status code.
         QString reason = windowlessFailure;
-        if (com->getStatus() != KelvaraCom::StatusSuccess || reason.isEmpty())
+        if (reason.isEmpty())
             reason = KelvaraCom::getStatusString(com->getStatus() != KelvaraCom::StatusSuccess
                                                      ? com->getStatus()
                                                      : KelvaraCom::StatusCommunicationTimeout);
@@ -234,6 +239,7 @@ void MainWindow::finishWindowlessRun()
 
 void MainWindow::failWindowlessRun(const QString& reason)
 {
+    // The reply text may end in a line break; the result stays one line.
     printLine(QLatin1String(failureTitle) + reason + QStringLiteral("', last message: '")
-              + com->getReplyText() + QLatin1Char('\''));
+              + com->getReplyText().trimmed() + QLatin1Char('\''));
 }

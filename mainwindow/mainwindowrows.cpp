@@ -87,6 +87,11 @@ void displayRange(Parameter* parameter, double* low, double* high)
         *low = limit;
     if (finiteLimit(parameter->getMaxFormula(), &limit))
         *high = std::max(*low, limit);
+    // Inward onto the display grid, where the parameter's own clamping
+    // puts a value beyond a limit.
+    const double grid = std::pow(10.0, parameter->numDecimals());
+    *low = std::ceil(*low * grid - 1e-9) / grid;
+    *high = std::max(*low, std::floor(*high * grid + 1e-9) / grid);
 }
 
 // Shows a model value without the box clamping it: a clamped value would be

@@ -47,6 +47,7 @@ private slots:
     void cleanupTestCase();
 
     void connectsThroughTheDropDown();
+    void failedFirstReadEnablesNoSaving();
     void rowsShowTheControllersValues_data();
     void rowsShowTheControllersValues();
     void restoreBringsBackTheFirstRead();
@@ -161,6 +162,28 @@ void TestMainWindowLink::connectsThroughTheDropDown()
         QCOMPARE(sent, 2);
     }
     QVERIFY(writeFrames(requests).isEmpty());
+}
+
+// The link re-enables the save buttons after a failed read; a model that
+// never held the controller's values must not be saved, restored or tuned.
+void TestMainWindowLink::failedFirstReadEnablesNoSaving()
+{
+    QVERIFY(choosePort(window.get(), QString()));
+    MainWindow fresh;
+    fresh.initControllerConnectionMonitor();
+    simulator->setSilentAtAddress(0);
+    ModalWatcher watcher;
+    QSignalSpy readAlls(fresh.link(), &KelvaraCom::readAllComplete);
+    QVERIFY(choosePort(&fresh, simulator->portName()));
+    QTRY_VERIFY_WITH_TIMEOUT(readAlls.count() >= 1, 8000);
+    simulator->setSilentAtAddress(0, false);
+
+    QCOMPARE(watcher.titles(), QStringList{"Read Fail"});
+    QVERIFY(!fresh.deviceModel()->isValid());
+    QVERIFY(!fresh.deviceModel()->areFirstReadValuesSaved());
+    QVERIFY(fresh.findChild<QPushButton*>("readAll")->isEnabled());
+    for (const char* name : {"saveParamsBasic", "writeAllDev", "restore", "autotuneWizard"})
+        QVERIFY2(!fresh.findChild<QPushButton*>(name)->isEnabled(), name);
 }
 
 void TestMainWindowLink::rowsShowTheControllersValues_data()

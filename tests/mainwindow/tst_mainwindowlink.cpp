@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QPushButton>
+#include <QSerialPort>
 #include <QSpinBox>
 
 using namespace WindowFixture;
@@ -57,6 +58,7 @@ private slots:
     void failedSave_data();
     void failedSave();
     void silentControllerDisconnectsAndReconnects();
+    void busyPortIsExplainedUntilIgnored();
     void choosingAnotherPortDisconnectsAtOnce();
 
 private:
@@ -374,6 +376,24 @@ void TestMainWindowLink::silentControllerDisconnectsAndReconnects()
     QTRY_COMPARE_WITH_TIMEOUT(statusText(window.get()), sampleType + " is connected", 3000);
     QVERIFY(button("readAll")->isEnabled());
     QVERIFY(button("saveParamsBasic")->isEnabled());
+}
+
+// Another program holding the port: one box with three choices; after
+// "Ignore until next startup" no further box.
+void TestMainWindowLink::busyPortIsExplainedUntilIgnored()
+{
+    QSerialPort holder(simulator->portName());
+    QVERIFY(holder.open(QIODevice::ReadWrite));
+    {
+        ModalWatcher watcher("Ignore until next startup");
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.count(), 1, 4000);
+        QCOMPARE(watcher.texts().first(), QString("<p>Communication error</p>"));
+        QCOMPARE(statusText(window.get()), QString("Controller is not connected"));
+        QTest::qWait(2100);
+        QCOMPARE(watcher.count(), 1);
+    }
+    holder.close();
+    QVERIFY(connectTo(window.get(), simulator.get()) || button("readAll")->isEnabled());
 }
 
 void TestMainWindowLink::choosingAnotherPortDisconnectsAtOnce()

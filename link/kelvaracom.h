@@ -126,20 +126,35 @@ public:
     static QString niceHex(QString hex);
 
 signals:
+    // A failure report, after comError(): "Read Fail", "Write Fail" or
+    // "Save to Flash Fail" and the long text.
     void errorMessage(QString title, QString text);
+    // A reply has been judged (and was not sent again); also after a
+    // connection check whose frame could not be sent.
     void replyProcessed();
+    // Console texts of a good reply: one per register, or one hex line.
     void replyMessageCreated(QString text);
     void comError();
+    // The port could not be opened: QSerialPort::error() and its text.
     void comConnectError(int error, QString text);
+    // The read or write queue drained, or a flash save ended without a
+    // failure report (confirmed, or refused with motorRunning()).
     void comSuccess();
+    // Register 511 read back as 4096: the controller saved to flash.
     void flashSaveComplete();
+    // The third and every further failed connection check in a row.
     void controllerDisconnected();
     void controllerConnected();
+    // A frame was sent again with a doubled timeout.
     void timeoutOccured();
+    // The save to flash was not confirmed and the torque command is not 0.
     void motorRunning();
     void enableSaveButtons(bool valid);
     void middleFailure(QString text);
+    // The end of each read-all, after its own last block or its failure;
+    // the model is valid and the controller identified when it succeeded.
     void readAllComplete();
+    // A read of the status block took more than its timeout + 1000 ms.
     void macSlowFaultRead(int elapsedMs);
 
 public slots:

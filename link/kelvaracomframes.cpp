@@ -123,7 +123,10 @@ bool KelvaraCom::sendMessage(QByteArray frame)
     port->setPortName(portName);
     if (!port->open(QIODevice::ReadWrite)) {
         emit comConnectError(port->error(), port->errorString());
-        port->close();
+        // Closing a port that never opened would replace its error with
+        // "Device is not open" in the failure report.
+        if (port->isOpen())
+            port->close();
         return false;
     }
     // Bytes that arrived while the port was closed (a late or repeated

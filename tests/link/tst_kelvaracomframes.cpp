@@ -232,8 +232,8 @@ void TestKelvaraComFrames::writeFrameCarriesValuesWhenBuilt()
     Parameter* gain = t.model->getParameter(15); // scale 100
     gain->setValue(30.5);
     t.link->oneWrite(15);
-    // Changed after queueing but before the frame is built? Here the link
-    // was idle, so the frame went out at once with 3050.
+    // The link was idle, so the frame was built at once: a later change does
+    // not go out with it.
     gain->setValue(12.0);
     QVERIFY(t.waitFor("comSuccess", 1, 8000));
     QCOMPARE(t.requests().first(), spaced(Frames::write(15, {3050})));

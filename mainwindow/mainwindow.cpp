@@ -5,7 +5,6 @@
 
 #include "kelvara.h"
 #include "kelvaracom.h"
-#include "parameter.h"
 #include "serialportlistener.h"
 #include "ui_mainwindow.h"
 #include "xmltranslator.h"
@@ -24,7 +23,6 @@ namespace {
 
 const char* const settingsPath = "resources/preferences.ini";
 const int defaultBaudRate = 115200;
-const int currentBandwidthAddress = 51;
 
 // Sized once for the longest status text the label shows.
 const char* const widestStatusText = "V4 Ostrel Trelby is connected";
@@ -229,14 +227,11 @@ void MainWindow::applySettings()
 
 void MainWindow::bindRows()
 {
-    connectParameters(basicWidgets);
-    connectParameters(advancedWidgets);
-    connect(model->getParameter(currentBandwidthAddress), &Parameter::valueChanged, this,
-            &MainWindow::currentBWChanged);
-    currentBWChanged();
+    connectDisplayedParameters();
+    connectAdvancedParameters();
     connectDashboardParameters();
-    connectParameters(pedalAssistWidgets);
-    connectParameters(temperatureWidgets);
+    connectPedalAssistParameters();
+    connectTemperatureParameters();
     connectFaultDisplay();
     connectAccessLevelBox();
     initializePAS_UI();

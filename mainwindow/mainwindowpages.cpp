@@ -87,6 +87,8 @@ void MainWindow::removeTemperatureTab()
 
 void MainWindow::connectDashboardParameters()
 {
+    if (dashboardRefreshTimer)
+        return;
     dashboardRefreshTimer = new QTimer(this);
     dashboardRefreshTimer->setObjectName(QStringLiteral("dashboardRefreshTimer"));
     dashboardRefreshTimer->setInterval(dashboardRefreshInterval);

@@ -25,6 +25,7 @@ namespace {
 const int tooltipLineLength = 120;
 const char* const unsavedMark = "**";
 const double widestSpinRange = 99999999.0;
+const int currentBandwidthAddress = 51;
 
 int rowAddress(const QWidget* row)
 {
@@ -347,7 +348,7 @@ void MainWindow::controllerConnectHelper(bool isConnected, bool safeToAutotune, 
 
 void MainWindow::currentBWChanged()
 {
-    const bool automatic = model->getParameter(51)->getValue() == 0.0;
+    const bool automatic = model->getParameter(currentBandwidthAddress)->getValue() == 0.0;
     for (const char* rowName : {"currentRegulatorKp", "currentRegulatorKi"}) {
         QWidget* row = findChild<QWidget*>(QLatin1String(rowName));
         if (row) {
@@ -375,7 +376,8 @@ void MainWindow::connectDisplayedParameters()
 void MainWindow::connectAdvancedParameters()
 {
     connectParameters(advancedWidgets);
-    connect(model->getParameter(51), &Parameter::valueChanged, this, &MainWindow::currentBWChanged);
+    connect(model->getParameter(currentBandwidthAddress), &Parameter::valueChanged, this,
+            &MainWindow::currentBWChanged);
     currentBWChanged();
 }
 

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSpinBox>
@@ -57,6 +58,7 @@ private slots:
     void saveSendsExactlyTheChangedRegisters();
     void failedSave_data();
     void failedSave();
+    void givingUpShowsTheFailure();
     void silentControllerDisconnectsAndReconnects();
     void busyPortIsExplainedUntilIgnored();
     void choosingAnotherPortDisconnectsAtOnce();
@@ -360,6 +362,34 @@ void TestMainWindowLink::failedSave()
     simulator->setSilent(false);
     simulator->setFlashSaveFails(false);
     simulator->setTorqueCommand(0);
+}
+
+// While the link repeats a frame the status says so; once it gives up the
+// status names the failure.
+void TestMainWindowLink::givingUpShowsTheFailure()
+{
+    QStringList statusAtRetry;
+    QString statusAtFailure;
+    connect(window->link(), &KelvaraCom::timeoutOccured, this,
+            [&] { statusAtRetry << statusText(window.get()); });
+    connect(window->link(), &KelvaraCom::errorMessage, this,
+            [&] { statusAtFailure = statusText(window.get()); });
+    auto* console = window->findChild<QPlainTextEdit*>("replyText");
+    console->clear();
+
+    simulator->setSilent(true);
+    ModalWatcher watcher;
+    button("readAll")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.count(), 1, 5000);
+    simulator->setSilent(false);
+    disconnect(window->link(), nullptr, this, nullptr);
+
+    QCOMPARE(watcher.titles().first(), QString("Read Fail"));
+    QVERIFY(!statusAtRetry.isEmpty());
+    for (const QString& text : qAsConst(statusAtRetry))
+        QCOMPARE(text, QString("Communicating..."));
+    QCOMPARE(statusAtFailure, QString("Communication timeout"));
+    QVERIFY(console->toPlainText().contains("\nCommunicating..."));
 }
 
 void TestMainWindowLink::silentControllerDisconnectsAndReconnects()

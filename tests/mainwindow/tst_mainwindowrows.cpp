@@ -24,6 +24,7 @@ private slots:
 
     void rowsAreBoundToTheirParameters_data();
     void rowsAreBoundToTheirParameters();
+    void initialValuesAreShownBeforeAnyRead();
     void longToolTipsAreWrapped();
     void valuesBeyondTheOldCeilingAreShownAsTheyAre();
     void rangeFollowsLimitsThatReferToOtherRegisters();
@@ -118,6 +119,15 @@ void TestMainWindowRows::rowsAreBoundToTheirParameters()
             }
         }
     }
+}
+
+void TestMainWindowRows::initialValuesAreShownBeforeAnyRead()
+{
+    QCOMPARE(row("displayParameters", 71)->findChild<QDoubleSpinBox*>()->value(), 90.0);
+    QCOMPARE(row("displayParameters", 78)->findChild<QDoubleSpinBox*>()->value(), 23.0);
+    auto* sensor = qobject_cast<QComboBox*>(FormRows::rowEditor(row("displayParameters", 77)));
+    QCOMPARE(sensor->currentData().toInt(), 1);
+    QVERIFY(window->deviceModel()->getUnsavedValues().isEmpty());
 }
 
 // A line break takes the place of the first blank once a line has run for

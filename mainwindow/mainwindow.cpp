@@ -34,8 +34,14 @@ MainWindow::MainWindow(QWidget* parent)
 {
     ui = new Ui_MainWindow;
     ui->setupUi(this);
-    windowless = false;
     ui->tabWidget->setDocumentMode(true);
+    // The pages, not their indices, tell the tabs apart.
+    temperaturePage = ui->temperatureScreen;
+    pasPage = ui->pasScreen;
+    dashboardPage = ui->dashboardScreen;
+    devPage = ui->devScreen;
+    temperatureTabTitle = ui->tabWidget->tabText(ui->tabWidget->indexOf(temperaturePage));
+    pasTabTitle = ui->tabWidget->tabText(ui->tabWidget->indexOf(pasPage));
 
     settings = new QSettings(QString::fromLatin1(settingsPath), QSettings::IniFormat);
 
@@ -68,14 +74,6 @@ MainWindow::MainWindow(QWidget* parent)
 
     collectRows();
     applySettings();
-
-    temperaturePage = ui->temperatureScreen;
-    pasPage = ui->pasScreen;
-    dashboardPage = ui->dashboardScreen;
-    devPage = ui->devScreen;
-    temperatureTabTitle = ui->tabWidget->tabText(ui->tabWidget->indexOf(temperaturePage));
-    pasTabTitle = ui->tabWidget->tabText(ui->tabWidget->indexOf(pasPage));
-
     ui->factory_Mode->setChecked(settings->value(QStringLiteral("factoryMode"), false).toBool());
 
     bindRows();
@@ -93,7 +91,9 @@ MainWindow::MainWindow(QWidget* parent)
 MainWindow::~MainWindow()
 {
     delete ui;
-    // The device model outlives its users among the window's children.
+    // The device model and the settings live as long as the process: windows
+    // without a parent may still use them. What was stored is written now.
+    settings->sync();
 }
 
 void MainWindow::createControlsAboveTabs()

@@ -44,13 +44,13 @@ void MainWindow::tabChanged(int index)
     QWidget* page = ui->tabWidget->widget(index);
     // Removing or inserting a tab in front of the current one reports a new
     // index for the same page: that is no change of page.
-    if (page == dashboardPage) {
+    if (page && page == dashboardPage) {
         if (!dashboardActive)
             enterDashboard();
     } else {
         leaveDashboard();
     }
-    if (page == devPage)
+    if (page && page == devPage)
         ui->replyText->moveCursor(QTextCursor::End, QTextCursor::MoveAnchor);
 }
 

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 
 using namespace WindowFixture;
 
@@ -39,6 +40,7 @@ private slots:
     void statusLabelMovesOnNarrowWindows_data();
     void statusLabelMovesOnNarrowWindows();
     void helpMenuOffersDriverCheckAndHidesFirmwareMenu();
+    void portsFollowTheWatcher();
 
     void factoryModeWithPassword();
     void removingATabInFrontKeepsTheDashboardPolling();
@@ -149,6 +151,37 @@ void TestMainWindowSetup::helpMenuOffersDriverCheckAndHidesFirmwareMenu()
     QCOMPARE(helpActions.last()->text(), QString("&Check comm driver"));
     QVERIFY(!window.findChild<QMenu*>("menuFWVersion")->menuAction()->isVisible());
     QVERIFY(window.findChild<QAction*>("checkForUpdates")->isEnabled());
+}
+
+// A port that appears goes to the top and becomes current; one that
+// vanishes leaves the list. The empty entry stays.
+void TestMainWindowSetup::portsFollowTheWatcher()
+{
+    Workspace workspace;
+    QTemporaryDir ports;
+    const QString first = ports.filePath("portFirst");
+    const QString second = ports.filePath("portSecond");
+    QFile(first).open(QIODevice::WriteOnly);
+    qputenv("KELVARA_EXTRA_PORTS", first.toLocal8Bit());
+    MainWindow window;
+    QComboBox* box = portBox(&window);
+    QCOMPARE(box->itemText(0), QString());
+    QCOMPARE(box->currentText(), QString());
+    QVERIFY(box->findText(first) > 0);
+
+    QVERIFY(choosePort(&window, first));
+    QCOMPARE(window.link()->getPortName(), first);
+    qputenv("KELVARA_EXTRA_PORTS", (first + ":" + second).toLocal8Bit());
+    QFile(second).open(QIODevice::WriteOnly);
+    QTRY_COMPARE_WITH_TIMEOUT(box->currentText(), second, 3000);
+    QCOMPARE(box->itemText(0), second);
+    QCOMPARE(window.link()->getPortName(), second);
+
+    QFile::remove(second);
+    QTRY_COMPARE_WITH_TIMEOUT(box->findText(second), -1, 3000);
+    QVERIFY(box->findText(QString()) >= 0);
+    QVERIFY(box->findText(first) >= 0);
+    qunsetenv("KELVARA_EXTRA_PORTS");
 }
 
 std::unique_ptr<MainWindow> TestMainWindowSetup::connectedWindow(ControllerSimulator* simulator)

@@ -52,6 +52,7 @@ private slots:
     void readPrintsTheValue();
     void writeWaitsForTheFlashSave();
     void writeOfUnsavedRegisterEndsWithItsReply();
+    void writeConvertsWithTheControllersRegisters();
     void refusedWrites_data();
     void refusedWrites();
     void silentControllerFailsPromptly();
@@ -247,6 +248,15 @@ void TestCommandLine::writeOfUnsavedRegisterEndsWithItsReply()
     for (const QByteArray& frame : simulator->requests())
         QVERIFY(!frame.startsWith(QByteArray::fromHex("011001ff")));
     QVERIFY(result.elapsedMs < 5000);
+}
+
+// The port is chosen before the preparatory reads, so the value is converted
+// with the controller's Max Phase Current (70 A), not the built-in 90 A.
+void TestCommandLine::writeConvertsWithTheControllersRegisters()
+{
+    const RunResult result = run({"-i", "-a", "154", "-w", "35", "-s", "SIM"});
+    QCOMPARE(result.lines, QStringList{"Write success"});
+    QCOMPARE(int(simulator->registerValue(154)), 2048); // 35 x 4096 / 70
 }
 
 void TestCommandLine::refusedWrites_data()

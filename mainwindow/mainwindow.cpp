@@ -1,0 +1,238 @@
+// Construction and destruction of the main window: the form, the settings,
+// the owned objects and their wiring, in the order later steps rely on.
+
+#include "mainwindow.h"
+
+#include "kelvara.h"
+#include "kelvaracom.h"
+#include "serialportlistener.h"
+#include "ui_mainwindow.h"
+#include "xmltranslator.h"
+
+#include <QComboBox>
+#include <QDebug>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QTextDocument>
+
+namespace {
+
+const char* const settingsPath = "resources/preferences.ini";
+const int defaultBaudRate = 115200;
+
+// Sized once for the longest status text the label shows.
+const char* const widestStatusText = "V4 Ostrel Trelby is connected";
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+{
+    ui = new Ui_MainWindow;
+    ui->setupUi(this);
+    ui->tabWidget->setDocumentMode(true);
+    // The pages, not their indices, tell the tabs apart.
+    temperaturePage = ui->temperatureScreen;
+    pasPage = ui->pasScreen;
+    dashboardPage = ui->dashboardScreen;
+    devPage = ui->devScreen;
+    temperatureTabTitle = ui->tabWidget->tabText(ui->tabWidget->indexOf(temperaturePage));
+    pasTabTitle = ui->tabWidget->tabText(ui->tabWidget->indexOf(pasPage));
+
+    settings = new QSettings(QString::fromLatin1(settingsPath), QSettings::IniFormat);
+
+    createControlsAboveTabs();
+
+    ui->replyText->setReadOnly(true);
+    ui->replyText->setMaximumBlockCount(10000);
+
+    createModelAndLink();
+
+    xml = new XMLTranslator(model, this);
+    wireDevScreen();
+    wirePageButtons();
+    wireMenuActions();
+
+    devParameter = model->getParameter(ui->addressInput->value());
+    addressChanged(ui->addressInput->value());
+    connectDevHWIDParameters();
+
+    connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainWindow::tabChanged);
+    connect(model, &Kelvara::validated, this, &MainWindow::runnerValid);
+    connect(com, &KelvaraCom::enableSaveButtons, this, &MainWindow::runnerValid);
+    runnerValid(false);
+    // The not-connected state is applied by a real change of the flag.
+    connected = true;
+    controllerConnectHelper(false, false, false);
+    for (QPushButton* restore : {ui->restore, ui->restoreAdvanced, ui->restoreTemperature,
+                                 ui->restorePedalAssist})
+        restore->setEnabled(false);
+
+    collectRows();
+    applySettings();
+    ui->factory_Mode->setChecked(settings->value(QStringLiteral("factoryMode"), false).toBool());
+
+    bindRows();
+
+    // Every parameter holds a value before any controller is read.
+    xml->importFromXML(QStringLiteral(":/InitialValues.xml"));
+
+    updateDashboardUI();
+    menuBar()->raise();
+
+    if (!pasTabShown)
+        ui->tabWidget->removeTab(ui->tabWidget->indexOf(pasPage));
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+    // The device model and the settings live as long as the process: windows
+    // without a parent may still use them. What was stored is written now.
+    settings->sync();
+}
+
+void MainWindow::createControlsAboveTabs()
+{
+    logoLabel = new QLabel(this);
+    const QPixmap logo(QStringLiteral(":/tamsett_logo_revised.png"));
+    if (logo.isNull())
+        qDebug() << "nullptr logo pixmap! Bad resource?";
+    else
+        logoLabel->setPixmap(logo);
+    logoLabel->setObjectName(QStringLiteral("logoLabel"));
+    logoLabel->resize(logoLabel->sizeHint());
+    logoLabel->show();
+
+    portBox = new QComboBox(this);
+    portBox->setObjectName(QStringLiteral("portBox"));
+    portBox->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    portBox->setToolTip(portToolTip());
+    portBox->show();
+
+    portLabel = new QLabel(tr("Serial Port:"), this);
+    portLabel->setObjectName(QStringLiteral("portLabel"));
+    portLabel->setToolTip(portToolTip());
+    portLabel->resize(portLabel->sizeHint());
+    portLabel->show();
+
+    const int monoId = QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/LiberationMono-Regular.ttf"));
+    monoFont = ui->replyText->document()->defaultFont();
+    const QStringList monoFamilies = QFontDatabase::applicationFontFamilies(monoId);
+    if (!monoFamilies.isEmpty())
+        monoFont.setFamily(monoFamilies.first());
+
+    statusLabel = new QLabel(this);
+    statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    statusLabel->setFont(QFont(QStringLiteral("Liberation Sans"), 13));
+    statusLabel->setText(QString::fromLatin1(widestStatusText));
+    statusLabel->resize(statusLabel->sizeHint());
+    statusLabel->clear();
+    statusLabel->show();
+}
+
+QString MainWindow::portToolTip() const
+{
+    return tr("<p>Select the serial port of the USB serial cable that is plugged into the "
+              "controller.</p>"
+              "<p>Ports are scanned automatically: unplugging and replugging the USB serial cable "
+              "shows which entry belongs to it.</p>"
+              "<p>If no port shows up, install the USB serial VCP driver for the cable.</p>");
+}
+
+void MainWindow::createModelAndLink()
+{
+    model = new Kelvara();
+    connect(model, &Kelvara::parameterIsOriginal, this, &MainWindow::markModifiedParameter);
+
+    portListener = new SerialPortListener();
+    portListener->setParent(this);
+    connect(portListener, &SerialPortListener::onDevicesConnected, this,
+            &MainWindow::onDevicesConnected);
+    connect(portListener, &SerialPortListener::onDevicesDisconnected, this,
+            &MainWindow::onDevicesDisconnected);
+    // Rescans at once, so the drop-down is filled from here on.
+    portListener->setIgnoreBluetooth(
+        !settings->value(QStringLiteral("enableMacBluetoothSerial"), false).toBool());
+    portBox->setCurrentIndex(0);
+
+    com = new KelvaraCom(model);
+    com->setParent(this);
+    connect(portBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &MainWindow::onPortSelected);
+
+    connect(com, &KelvaraCom::replyProcessed, this, &MainWindow::updateReplyStatus);
+    connect(com, &KelvaraCom::comError, this, &MainWindow::updateReplyStatus);
+    connect(com, &KelvaraCom::timeoutOccured, this, [this] { showReplyStatus(true); });
+    connect(com, &KelvaraCom::replyMessageCreated, this, &MainWindow::setDevReplyText);
+    connect(com, &KelvaraCom::errorMessage, this, &MainWindow::errorPopup);
+    connect(com, &KelvaraCom::comConnectError, this, &MainWindow::comConnectError);
+    connect(com, &KelvaraCom::motorRunning, this, &MainWindow::motorRunningError);
+
+    com->setCurrentPortName(portBox->currentText());
+}
+
+void MainWindow::wireDevScreen()
+{
+    connect(this, &MainWindow::read, com, QOverload<int>::of(&KelvaraCom::oneRead));
+    connect(this, &MainWindow::write, com, QOverload<int>::of(&KelvaraCom::oneWrite));
+    connect(ui->read, &QPushButton::clicked, this, &MainWindow::onReadClicked);
+    connect(ui->write, &QPushButton::clicked, this, [this] { emit write(ui->addressInput->value()); });
+    connect(ui->addressInput, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &MainWindow::addressChanged);
+    connect(ui->valueDisplay, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &MainWindow::devValueSet);
+    connect(ui->hexCheckbox, &QCheckBox::clicked, com, &KelvaraCom::showHexMessage);
+    // The console's own "Clear" button empties it.
+    connect(ui->pushButton, &QPushButton::clicked, ui->replyText, &QPlainTextEdit::clear);
+}
+
+void MainWindow::wirePageButtons()
+{
+    for (QPushButton* button : {ui->readAll, ui->readAllDev, ui->readAllAdvanced,
+                                ui->readAllTemperature, ui->readAllPedalAssist})
+        connect(button, &QPushButton::clicked, this, &MainWindow::onReadAllClicked);
+    for (QPushButton* button : {ui->saveParamsBasic, ui->saveParamsAdvanced,
+                                ui->saveParamsTemperature, ui->saveParamsPedalAssist,
+                                ui->writeAllDev})
+        connect(button, &QPushButton::clicked, com, &KelvaraCom::writeAll);
+    for (QPushButton* button : {ui->restore, ui->restoreAdvanced, ui->restoreTemperature,
+                                ui->restorePedalAssist})
+        connect(button, &QPushButton::clicked, this, &MainWindow::onRestoreClicked);
+    for (QPushButton* button : {ui->importDefaultsButton, ui->importAdvancedDefaultsButton,
+                                ui->importDefaultsButtonTemperature,
+                                ui->importPedalAssistDefaultsButton})
+        connect(button, &QPushButton::clicked, this, &MainWindow::launchDefaultChecker);
+    connect(ui->autotuneWizard, &QPushButton::clicked, this, &MainWindow::launchAutotune);
+
+    ui->dashboardStartStopButton->setText(tr("Start Graph"));
+}
+
+void MainWindow::applySettings()
+{
+    // The stored timeout becomes the default, so the reset at the end of a
+    // read-all keeps it.
+    if (settings->contains(QStringLiteral("commTimeout")))
+        com->setDefaultTimeout(settings->value(QStringLiteral("commTimeout"), QVariant()).toInt());
+    const int baud = settings->contains(QStringLiteral("commBaudrate"))
+        ? settings->value(QStringLiteral("commBaudrate"), QVariant()).toInt()
+        : defaultBaudRate;
+    // A rate the link refuses leaves it at the standard rate.
+    com->setBaud(static_cast<qint32>(baud));
+}
+
+void MainWindow::bindRows()
+{
+    connectDisplayedParameters();
+    connectAdvancedParameters();
+    connectDashboardParameters();
+    connectPedalAssistParameters();
+    connectTemperatureParameters();
+    connectFaultDisplay();
+    connectAccessLevelBox();
+    initializePAS_UI();
+}

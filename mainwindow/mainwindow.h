@@ -1,0 +1,250 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include "serialportentry.h"
+
+#include <QFont>
+#include <QList>
+#include <QMainWindow>
+#include <QMap>
+#include <QMetaObject>
+#include <QPair>
+#include <QString>
+
+class Kelvara;
+class KelvaraCom;
+class Parameter;
+class QCommandLineParser;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QResizeEvent;
+class QSettings;
+class QTimer;
+class SerialPortListener;
+class XMLTranslator;
+class Ui_MainWindow;
+
+// The suite's one window. It owns the device model, the link to the
+// controller, the port watcher and the parameter-file translator, binds the
+// form's parameter rows to the model, keeps the user told about the link,
+// and runs the windowless command-line read or write.
+//
+// The class is split by concern over several sources: construction and
+// launchers, connection status and port selection, row binding, the Dev
+// Screen, the windowless run, and the page logic of the remaining tabs.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    using RowKey = QPair<int, int>;
+    using RowMap = QMap<RowKey, QWidget*>;
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Prepares and starts one read or write from the command line; 0 when
+    // it was started, -1 after an error line.
+    int windowlessRun(QCommandLineParser* parser);
+    // Ends the event loop with the given code, also when called before the
+    // loop runs.
+    void exitWith(int code);
+
+    void initDraggableGraphs();
+
+    Kelvara* deviceModel() const { return model; }
+    KelvaraCom* link() const { return com; }
+
+    // Tab positions, worked out from the pages themselves so that adding or
+    // removing a tab can never leave them out of step.
+    int pasIndex() const;
+    int dashboardIndex() const;
+    int devIndex() const;
+
+signals:
+    void read(int address);
+    void write(int address);
+
+public slots:
+    void initControllerConnectionMonitor();
+    void emitResizeEvent();
+
+    // Read, save and restore.
+    void onReadAllClicked();
+    void onRestoreClicked();
+
+    // Windows of their own.
+    void launchDefaultChecker();
+    void launchAutotune();
+    void launchCustomParameterEdit();
+    void cpel_closed();
+    void launchCommSpeedAdjust();
+    void showAboutProgramWindow();
+    void showHelpWindow();
+    void on_list_unsaved_clicked();
+    void CheckForUpdates();
+
+    // Menus.
+    void switchToFWVersion5View();
+    void switchToFWVersion6View();
+    void setFWVersionView(int firmware);
+    void setToDefaults();
+    void launchFactoryModePasswordPrompt();
+    void fileDialogOpened(bool open);
+
+    // Connection status and port selection.
+    void controllerConnected();
+    void controllerDisconnected();
+    void updateReplyStatus();
+    void format_baud_label(bool standard);
+    void errorPopup(const QString& header, const QString& message);
+    void comConnectError(int errCode, const QString& errMsg);
+    void motorRunningError();
+    void onDevicesConnected(const QList<SerialPortEntry>& ports);
+    void onDevicesDisconnected(const QList<SerialPortEntry>& ports);
+
+    // Row binding and unsaved markers.
+    void updateEnumDisplay(QWidget* row);
+    void updateEnumParameter(QWidget* row);
+    void updateBitDisplay(QWidget* row);
+    void updateBitParameter(QWidget* row);
+    void markModifiedParameter(int addr, int bit, bool original);
+    void runnerValid(bool valid);
+    void currentBWChanged();
+    void on_ratedSystemVoltageCheckBox_stateChanged(int arg1);
+    void on_checkBox_stateChanged(int arg1);
+    void allParamsSaved();
+    void reconnectAllParameters();
+
+    // Dev Screen.
+    void addressChanged(int addr);
+    void devValueSet(double newValue);
+    void onReadClicked();
+    void displayHWIDDev();
+    void setDevReplyText(const QString& replyText);
+
+    // Windowless run.
+    void finishWindowlessRun();
+
+    // Tabs and the later pages.
+    void tabChanged(int index);
+    void updateFaultStatus(double value = 0.0);
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    // Construction steps.
+    void createControlsAboveTabs();
+    void createModelAndLink();
+    void wirePageButtons();
+    void wireMenuActions();
+    void wireDevScreen();
+    void applySettings();
+    void collectRows();
+    void bindRows();
+    QString portToolTip() const;
+
+    // Connection status.
+    QString connectedText() const;
+    void showReplyStatus(bool retrying);
+    void errorPopupHelper(const QString& title, const QString& text);
+    void addPortToDropdown(const SerialPortEntry& port);
+    void removePortFromDropdown(const SerialPortEntry& port);
+    void onPortSelected(int index);
+
+    // Row binding.
+    void fillTabWithBitAwareSettings(const QList<QFrame*>& frames, RowMap* rows);
+    void connectParameters(RowMap& rows);
+    void connectParameter(QWidget* row, Parameter* parameter);
+    void connectSpinBox(QWidget* row, Parameter* parameter);
+    void connectComboBox(QWidget* row, Parameter* parameter);
+    void connectCheckBox(QWidget* row, Parameter* parameter);
+    void connectDisplayedParameters();
+    void connectAdvancedParameters();
+    void connectPedalAssistParameters();
+    void connectTemperatureParameters();
+    void setLabel(QWidget* row, int address, bool modified);
+    QString getParamName(Parameter* parameter, const QWidget* row) const;
+    void controllerConnectHelper(bool isConnected, bool safeToAutotune, bool updateFaults);
+    void enableWidgets(const QList<int>& addresses, RowMap* rows);
+    void disableWidgets(const QList<int>& addresses, RowMap* rows);
+    void showWidgets(const QList<int>& addresses, RowMap* rows);
+    void hideWidgets(const QList<int>& addresses, RowMap* rows);
+    void setRestoreButtonsEnabled();
+
+    // Dev Screen.
+    void connectDevHWIDParameters();
+
+    // Windowless run.
+    bool applyWindowlessBaud(const QString& baud);
+    bool selectWindowlessPort(const QString& name);
+    bool applyWindowlessAddress(const QString& address);
+    bool runPreparatoryReads();
+    void startWindowlessRead();
+    void startWindowlessWrite(double value);
+    void failWindowlessRun(const QString& reason);
+    void printLine(const QString& line);
+
+    // Tabs and the page logic that comes with the remaining tabs.
+    bool isDashboardShown() const;
+    void enterDashboard();
+    void leaveDashboard();
+    void insertTemperatureTab();
+    void removeTemperatureTab();
+    void connectDashboardParameters();
+    void connectFaultDisplay();
+    void connectAccessLevelBox();
+    void initializePAS_UI();
+    void updateDashboardUI();
+
+    Ui_MainWindow* ui = nullptr;
+    QSettings* settings = nullptr;
+
+    QComboBox* portBox = nullptr;
+    QLabel* portLabel = nullptr;
+    QLabel* statusLabel = nullptr;
+    QLabel* logoLabel = nullptr;
+
+    Kelvara* model = nullptr;
+    KelvaraCom* com = nullptr;
+    SerialPortListener* portListener = nullptr;
+    XMLTranslator* xml = nullptr;
+    QTimer* monitorTimer = nullptr;
+    QTimer* dashboardRefreshTimer = nullptr;
+
+    Parameter* devParameter = nullptr;
+    QMetaObject::Connection devDisplayConnection;
+    QString lastReplyText;
+
+    RowMap basicWidgets;
+    RowMap advancedWidgets;
+    RowMap dashboardWidgets;
+    RowMap pedalAssistWidgets;
+    RowMap temperatureWidgets;
+
+    QWidget* temperaturePage = nullptr;
+    QWidget* pasPage = nullptr;
+    QWidget* dashboardPage = nullptr;
+    QWidget* devPage = nullptr;
+    QString temperatureTabTitle;
+    QString pasTabTitle;
+    bool pasTabShown = false;
+    bool dashboardActive = false;
+
+    bool windowless = false;
+    bool connected = false;
+    bool baudAlert = false;
+    bool firstReadDone = false;
+    QFont monoFont;
+
+    // The windowless run's one operation and its outcome.
+    enum class WindowlessOperation { None, Read, Write };
+    WindowlessOperation windowlessOperation = WindowlessOperation::None;
+    bool windowlessConfirmed = false;
+    bool windowlessFinished = false;
+    QString windowlessFailure;
+};
+
+#endif // MAINWINDOW_H

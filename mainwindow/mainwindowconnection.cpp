@@ -1,0 +1,228 @@
+// Connection status: the once-a-second connection check, the connected and
+// not-connected states, the status line, error boxes, the baud alert and
+// the serial-port drop-down fed by the port watcher.
+
+#include "mainwindow.h"
+
+#include "kelvara.h"
+#include "kelvaracom.h"
+#include "ui_mainwindow.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QTimer>
+
+namespace {
+
+const int monitorInterval = 1000;
+const int standardBaudRate = 115200;
+
+// Set by the busy-port box for the rest of the run.
+bool ignoreBusyPort = false;
+
+const char* const notConnectedText = QT_TRANSLATE_NOOP("MainWindow", "Controller is not connected");
+
+} // namespace
+
+void MainWindow::initControllerConnectionMonitor()
+{
+    connect(com, &KelvaraCom::controllerConnected, this, &MainWindow::controllerConnected);
+    connect(com, &KelvaraCom::controllerDisconnected, this, &MainWindow::controllerDisconnected);
+    monitorTimer = new QTimer(this);
+    monitorTimer->setObjectName(QStringLiteral("monitorTimer"));
+    connect(monitorTimer, &QTimer::timeout, com, &KelvaraCom::checkConnection);
+    connected = false;
+    monitorTimer->start(monitorInterval);
+}
+
+void MainWindow::controllerConnected()
+{
+    if (connected)
+        return;
+    controllerConnectHelper(true, model->isValid(), true);
+    format_baud_label(true);
+    // Last, so that the first frame leaves before its reply time starts to
+    // run out behind the window's own work.
+    com->readAll();
+    com->readAll();
+}
+
+void MainWindow::controllerDisconnected()
+{
+    firstReadDone = false;
+    controllerConnectHelper(false, false, true);
+    statusLabel->setText(tr(notConnectedText));
+    format_baud_label(com->getBaud() == standardBaudRate);
+}
+
+QString MainWindow::connectedText() const
+{
+    return model->getControllerType().name + QStringLiteral(" is connected");
+}
+
+void MainWindow::updateReplyStatus()
+{
+    showReplyStatus(false);
+}
+
+// retrying: the link is sending a frame again after a time-out. Otherwise a
+// time-out status means the link has given up on the frame.
+void MainWindow::showReplyStatus(bool retrying)
+{
+    const bool onDashboard = isDashboardShown();
+    QString text;
+    switch (com->getStatus()) {
+    case KelvaraCom::StatusSuccess:
+        statusLabel->setText(onDashboard ? connectedText() : tr("Success"));
+        return;
+    case KelvaraCom::StatusInvalidSerialPort:
+        text = onDashboard ? tr(notConnectedText) : tr("Invalid address or params");
+        break;
+    case KelvaraCom::StatusCommunicationTimeout:
+        if (retrying) {
+            statusLabel->setText(tr("Communicating..."));
+            setDevReplyText(QStringLiteral("\n") + tr("Communicating..."));
+            return;
+        }
+        text = KelvaraCom::getStatusString(KelvaraCom::StatusCommunicationTimeout);
+        break;
+    case KelvaraCom::StatusFailedSendingReadMessage:
+        text = onDashboard ? tr(notConnectedText) : tr("Message could not be sent");
+        break;
+    case KelvaraCom::StatusControllerConnected:
+        statusLabel->setText(connectedText());
+        return;
+    case KelvaraCom::StatusControllerDisconnected:
+        if (connected)
+            controllerDisconnected();
+        text = tr(notConnectedText);
+        break;
+    default:
+        return;
+    }
+    statusLabel->setText(text);
+    setDevReplyText(text);
+}
+
+void MainWindow::format_baud_label(bool standard)
+{
+    baudAlert = !standard;
+    if (standard) {
+        portLabel->setToolTip(portToolTip());
+        portLabel->setStyleSheet(QStringLiteral("QLabel {color: black;}"));
+    } else {
+        portLabel->setToolTip(
+            QStringLiteral("<p>The software is currently configured to use a non-standard (")
+            + QString::number(com->getBaud())
+            + QStringLiteral(" bits/s) baudrate on the serial port.</p><p>If this was done "
+                             "deliberately to communicate with a controller that has been set to "
+                             "a different baudrate then that is no problem.</p><p>Otherwise it it "
+                             "should be set back to the default of 115200 bit/s from "
+                             "File->Preferences->Communication Speed in order to communicate with "
+                             "stock controllers.</p>"));
+        portLabel->setStyleSheet(QStringLiteral("QLabel {color: red;}"));
+    }
+    resizeEvent(nullptr);
+    resizeEvent(nullptr);
+}
+
+void MainWindow::errorPopup(const QString& header, const QString& message)
+{
+    if (windowless || isDashboardShown())
+        return;
+    errorPopupHelper(header, message);
+}
+
+void MainWindow::errorPopupHelper(const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+    const bool monitorRunning = monitorTimer && monitorTimer->isActive();
+    if (monitorRunning)
+        monitorTimer->stop();
+    box.exec();
+    // However the box was closed, the connection check goes on.
+    if (monitorRunning)
+        monitorTimer->start();
+}
+
+void MainWindow::comConnectError(int errCode, const QString& errMsg)
+{
+    Q_UNUSED(errMsg)
+    if (errCode != QSerialPort::PermissionError || ignoreBusyPort || !connected)
+        return;
+
+    statusLabel->setText(tr(notConnectedText));
+    QMessageBox box(this);
+    box.setText(tr("<p>Communication error</p>"));
+    box.setInformativeText(tr("<p>Communication blocked. This normally means two copies of the "
+                              "Kelvara Suite are running. Please close one.</p>"));
+    box.setDetailedText(tr(
+        "The COM port couldn't be accessed. This normally means either another copy of the "
+        "Kelvara Suite, or some other software, has started using it. Running two instances of "
+        "this software at the same time will almost always cause this error: please close "
+        "either one. Ignoring or continuing with two copies of this software will often make "
+        "Autotune fail, will interrupt graphing in the Dashboard tab, and can make changed (**) "
+        "markers fail to display, or display incorrectly."));
+    box.addButton(tr("Continue"), QMessageBox::ApplyRole);
+    QPushButton* closeButton = box.addButton(tr("Close this instance"), QMessageBox::ApplyRole);
+    QPushButton* ignoreButton = box.addButton(tr("Ignore until next startup"), QMessageBox::ApplyRole);
+    box.exec();
+    if (box.clickedButton() == closeButton)
+        exitWith(0);
+    else if (box.clickedButton() == ignoreButton)
+        ignoreBusyPort = true;
+}
+
+void MainWindow::motorRunningError()
+{
+    model->setUnsavedToFlashRecovery();
+    if (windowless)
+        return;
+    QMessageBox box(QMessageBox::Warning, tr("Save Error"),
+                    tr("Save Error: The motor is currently running and you are trying to save "
+                       "values to the Kelvara.")
+                        + tr("\n\nWhile the values update the Kelvara's current state, they will "
+                             "not be permanently saved to the controller. You must")
+                        + tr(" ensure the motor is not running before a permenant save can occur.")
+                        + tr("\n\nPlease try again when the motor is not running."),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+// The port watcher's reports arrive while it holds its scan lock: nothing
+// here may open a box or start a scan of its own.
+void MainWindow::onDevicesConnected(const QList<SerialPortEntry>& ports)
+{
+    for (const SerialPortEntry& port : ports)
+        addPortToDropdown(port);
+}
+
+void MainWindow::onDevicesDisconnected(const QList<SerialPortEntry>& ports)
+{
+    for (const SerialPortEntry& port : ports)
+        removePortFromDropdown(port);
+}
+
+void MainWindow::addPortToDropdown(const SerialPortEntry& port)
+{
+    if (portBox->findText(port.portName(), Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0)
+        return;
+    portBox->insertItem(0, port.portName());
+    portBox->setCurrentIndex(0);
+}
+
+void MainWindow::removePortFromDropdown(const SerialPortEntry& port)
+{
+    const int index = portBox->findText(port.portName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0)
+        portBox->removeItem(index);
+}
+
+void MainWindow::onPortSelected(int index)
+{
+    controllerDisconnected();
+    com->setCurrentPortName(portBox->itemText(index));
+}

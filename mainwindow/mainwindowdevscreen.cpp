@@ -1,0 +1,91 @@
+// The Dev Screen: one register by address, read or written alone, the
+// controller's hardware id and serial number, and the link's console.
+
+#include "mainwindow.h"
+
+#include "kelvara.h"
+#include "kelvaracom.h"
+#include "parameter.h"
+#include "ui_mainwindow.h"
+
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+#include <QTextDocument>
+
+namespace {
+
+const int firstV6Firmware = 6000;
+const int hardwareVersionAddress = 237;
+const int serialNumberAddress = 238;
+const int v6HardwareVersionAddress = 1881;
+const int v6SerialNumberAddress = 2017;
+
+const char* const notConnectedText = "Controller is not connected";
+
+} // namespace
+
+void MainWindow::addressChanged(int addr)
+{
+    disconnect(devDisplayConnection);
+    devParameter = model->getParameter(addr);
+    ui->name->setText(devParameter->getName());
+
+    // Units and decimals of the new register must not round the old value
+    // into a new value for it.
+    {
+        const QSignalBlocker blocker(ui->valueDisplay);
+        ui->valueDisplay->setSuffix(devParameter->getUnits());
+        if (devParameter->numDecimals() != 0)
+            ui->valueDisplay->setDecimals(devParameter->numDecimals());
+    }
+    ui->valueDisplay->setValue(devParameter->getValue());
+    if (devParameter->numDecimals() == 0) {
+        const QSignalBlocker blocker(ui->valueDisplay);
+        ui->valueDisplay->setDecimals(0);
+    }
+
+    devDisplayConnection = connect(devParameter, &Parameter::displayChanged, ui->valueDisplay,
+                                   &QDoubleSpinBox::setValue);
+}
+
+void MainWindow::devValueSet(double newValue)
+{
+    model->getParameter(ui->addressInput->value())->setValue(newValue);
+}
+
+void MainWindow::onReadClicked()
+{
+    emit read(ui->addressInput->value());
+}
+
+void MainWindow::connectDevHWIDParameters()
+{
+    connect(com, &KelvaraCom::readAllComplete, this, &MainWindow::displayHWIDDev);
+    for (int address : {hardwareVersionAddress, serialNumberAddress, v6SerialNumberAddress,
+                        v6HardwareVersionAddress})
+        connect(model->getParameter(address), &Parameter::valueSet, this, &MainWindow::displayHWIDDev);
+}
+
+void MainWindow::displayHWIDDev()
+{
+    const bool v6 = model->getControllerType().firmware >= firstV6Firmware;
+    const int hardware =
+        model->getParameter(v6 ? v6HardwareVersionAddress : hardwareVersionAddress)->getRegisterValue()
+        & 0xffff;
+    const int serial =
+        model->getParameter(v6 ? v6SerialNumberAddress : serialNumberAddress)->getRegisterValue()
+        & 0xffff;
+    ui->HWID_Display->setValue(hardware >> 8);
+    ui->batchDisplay->setValue(hardware & 0xff);
+    ui->serialNumDisplay->setValue(serial);
+}
+
+void MainWindow::setDevReplyText(const QString& replyText)
+{
+    const QString notConnected = tr(notConnectedText);
+    if (!(replyText == notConnected && lastReplyText == notConnected)) {
+        ui->replyText->appendPlainText(replyText);
+        ui->replyText->document()->setDefaultFont(monoFont);
+    }
+    lastReplyText = replyText;
+}

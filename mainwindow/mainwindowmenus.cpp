@@ -1,0 +1,173 @@
+// The window's menus and page buttons: read, restore, factory mode, the
+// firmware views, and the launchers of the windows the suite opens.
+
+#include "mainwindow.h"
+
+#include "kelvara.h"
+#include "kelvaracom.h"
+#include "ui_mainwindow.h"
+#include "xmltranslator.h"
+
+#include <QDebug>
+#include <QInputDialog>
+#include <QRegularExpression>
+#include <QSettings>
+
+namespace {
+
+const char* const programVersion = "v1.8.0";
+const char* const factoryPassword = "quietlamp";
+
+// A release version reads like "v1.8.0" and is no alpha or beta.
+bool isReleaseVersion(const QString& version)
+{
+    static const QRegularExpression release(QStringLiteral("[v]\\d\\.\\d\\.\\d"));
+    return release.match(version).hasMatch() && !version.contains(QLatin1Char('a'))
+        && !version.contains(QLatin1Char('b'));
+}
+
+} // namespace
+
+void MainWindow::wireMenuActions()
+{
+    ui->menuFWVersion->menuAction()->setVisible(false);
+
+    connect(ui->editParameter, &QAction::triggered, this, &MainWindow::launchCustomParameterEdit);
+    connect(ui->importXML, &QAction::triggered, xml, [this] { xml->importFromXML(); });
+    connect(ui->importDefaultXML, &QAction::triggered, this, &MainWindow::launchDefaultChecker);
+    connect(ui->advanced_Import, &QAction::triggered, xml, &XMLTranslator::advanced_importFromXML);
+    connect(ui->factory_Mode, &QAction::triggered, this,
+            &MainWindow::launchFactoryModePasswordPrompt);
+    connect(ui->exportXML, &QAction::triggered, xml, &XMLTranslator::exportToXML);
+    connect(ui->advanced_Export, &QAction::triggered, xml, &XMLTranslator::technican_exportToXML);
+    connect(xml, &XMLTranslator::dialogOpened, this, &MainWindow::fileDialogOpened);
+    connect(ui->fw_v59xx, &QAction::triggered, this, &MainWindow::switchToFWVersion5View);
+    connect(ui->fw_v60xx, &QAction::triggered, this, &MainWindow::switchToFWVersion6View);
+    connect(ui->actionPreferences, &QAction::triggered, this, &MainWindow::launchCommSpeedAdjust);
+    connect(ui->exit, &QAction::triggered, this, &QWidget::close);
+    if (isReleaseVersion(QString::fromLatin1(programVersion)))
+        connect(ui->checkForUpdates, &QAction::triggered, this, &MainWindow::CheckForUpdates);
+    else
+        ui->checkForUpdates->setEnabled(false);
+    connect(ui->autotuneAction, &QAction::triggered, this, &MainWindow::launchAutotune);
+    connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::showAboutProgramWindow);
+    connect(ui->actionHelp, &QAction::triggered, this, &MainWindow::showHelpWindow);
+
+    // The driver check behind this entry comes with the macOS build.
+    ui->menuHelp->addAction(tr("&Check comm driver"));
+}
+
+void MainWindow::onReadAllClicked()
+{
+    com->readAll();
+    com->readAll();
+}
+
+void MainWindow::onRestoreClicked()
+{
+    model->restoreFirstReadValues();
+}
+
+void MainWindow::fileDialogOpened(bool open)
+{
+    com->ignoreConnectionFails(open);
+}
+
+void MainWindow::setToDefaults()
+{
+    xml->importFromXML(QStringLiteral("resources/default.xml"));
+    com->writeAll();
+}
+
+void MainWindow::switchToFWVersion5View()
+{
+    if (ui->fw_v60xx->isChecked()) {
+        ui->fw_v60xx->setChecked(false);
+        qDebug() << "Switch to FW v5.9XX view";
+    }
+    ui->fw_v59xx->setChecked(true);
+}
+
+void MainWindow::switchToFWVersion6View()
+{
+    if (ui->fw_v59xx->isChecked()) {
+        ui->fw_v59xx->setChecked(false);
+        qDebug() << "Switch to FW v6.0XX view";
+    }
+    ui->fw_v60xx->setChecked(true);
+}
+
+void MainWindow::setFWVersionView(int firmware)
+{
+    if (firmware > 5999)
+        switchToFWVersion6View();
+    else
+        switchToFWVersion5View();
+}
+
+void MainWindow::launchFactoryModePasswordPrompt()
+{
+    const bool switchOn = ui->factory_Mode->isChecked();
+    ui->factory_Mode->setChecked(false);
+
+    QString entered;
+    if (switchOn)
+        entered = QInputDialog::getText(this, tr("Password Required"), tr("Password:"),
+                                        QLineEdit::Password, QString());
+
+    if (entered == QLatin1String(factoryPassword)) {
+        ui->factory_Mode->setChecked(true);
+        settings->setValue(QStringLiteral("factoryMode"), true);
+        if (ui->tabWidget->indexOf(temperaturePage) < 0)
+            insertTemperatureTab();
+        return;
+    }
+
+    settings->setValue(QStringLiteral("factoryMode"), false);
+    if (ui->tabWidget->indexOf(temperaturePage) == 2 && connected && !model->needsTemperatureTab())
+        removeTemperatureTab();
+}
+
+// The windows below come with the editor, autotune, defaults, preferences
+// and update libraries; their launchers are connected already.
+
+void MainWindow::launchDefaultChecker()
+{
+}
+
+void MainWindow::launchAutotune()
+{
+}
+
+void MainWindow::launchCustomParameterEdit()
+{
+    // The custom editor reads and writes while it is open: the Dashboard's
+    // live polling must not run beside it.
+    leaveDashboard();
+}
+
+void MainWindow::cpel_closed()
+{
+    if (isDashboardShown())
+        tabChanged(ui->tabWidget->currentIndex());
+}
+
+void MainWindow::launchCommSpeedAdjust()
+{
+}
+
+void MainWindow::showAboutProgramWindow()
+{
+}
+
+void MainWindow::showHelpWindow()
+{
+}
+
+void MainWindow::on_list_unsaved_clicked()
+{
+}
+
+void MainWindow::CheckForUpdates()
+{
+}

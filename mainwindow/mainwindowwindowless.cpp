@@ -1,0 +1,245 @@
+// The windowless command-line run: one register read or written through the
+// Dev Screen's fields, the result printed on standard output.
+
+#include "mainwindow.h"
+
+#include "kelvara.h"
+#include "kelvaracom.h"
+#include "parameter.h"
+#include "ui_mainwindow.h"
+
+#include <QCommandLineParser>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QTextStream>
+#include <QTimer>
+
+namespace {
+
+// The result is printed at the latest this long after the operation started.
+const int windowlessTimeLimit = 5000;
+
+const char* const failureTitle = "Fail with error: '";
+const char* const flashSaveFailTitle = "Save to Flash Fail";
+
+} // namespace
+
+void MainWindow::printLine(const QString& line)
+{
+    QTextStream out(stdout);
+    out << line << '\n';
+    out.flush();
+}
+
+void MainWindow::exitWith(int code)
+{
+    // Queued, so that an outcome reported before the event loop runs still
+    // ends it.
+    QMetaObject::invokeMethod(
+        qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
+}
+
+int MainWindow::windowlessRun(QCommandLineParser* parser)
+{
+    windowless = true;
+    ui->read->setEnabled(true);
+    ui->write->setEnabled(true);
+
+    // Baud rate and port first: the conversion of the value to write uses
+    // the registers of the controller that is really read.
+    if (!applyWindowlessBaud(parser->value(QStringLiteral("baud"))))
+        return -1;
+    if (!selectWindowlessPort(parser->value(QStringLiteral("serial"))))
+        return -1;
+    if (!applyWindowlessAddress(parser->value(QStringLiteral("addr"))))
+        return -1;
+
+    const bool reading = parser->isSet(QStringLiteral("read"));
+    const QString valueText = parser->value(QStringLiteral("write"));
+    double value = 0.0;
+    if (!reading) {
+        if (valueText.isEmpty()) {
+            printLine(QStringLiteral("Missing recognized command"));
+            return -1;
+        }
+        bool ok = false;
+        value = valueText.toDouble(&ok);
+        if (!ok) {
+            printLine(QStringLiteral("Unable to interpret value (\"%1\")").arg(valueText));
+            return -1;
+        }
+        if (!devParameter->isWriteable()) {
+            printLine(QStringLiteral("Address %1 is read-only").arg(ui->addressInput->value()));
+            return -1;
+        }
+    }
+
+    if (!runPreparatoryReads()) {
+        failWindowlessRun(KelvaraCom::getStatusString(com->getStatus()));
+        return -1;
+    }
+
+    if (reading)
+        startWindowlessRead();
+    else
+        startWindowlessWrite(value);
+    QTimer::singleShot(windowlessTimeLimit, this, &MainWindow::finishWindowlessRun);
+    return 0;
+}
+
+bool MainWindow::applyWindowlessBaud(const QString& baud)
+{
+    if (baud.isEmpty())
+        return true;
+    bool ok = false;
+    const int rate = baud.toInt(&ok);
+    if (!ok) {
+        printLine(QStringLiteral("Unable to interpret baud rate (\"%1\")").arg(baud));
+        return false;
+    }
+    if (!com->setBaud(rate)) {
+        printLine(QStringLiteral("Unable to set baud rate (to \"%1\")").arg(baud));
+        return false;
+    }
+    return true;
+}
+
+bool MainWindow::selectWindowlessPort(const QString& name)
+{
+    if (name.isEmpty())
+        return true;
+    const int index = portBox->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0) {
+        printLine(QStringLiteral("Could not find port ") + name);
+        return false;
+    }
+    portBox->setCurrentIndex(index);
+    return true;
+}
+
+bool MainWindow::applyWindowlessAddress(const QString& address)
+{
+    if (address.isEmpty()) {
+        printLine(QStringLiteral("No address found"));
+        return false;
+    }
+    bool ok = false;
+    const int number = address.toInt(&ok);
+    const int wanted = ok ? number : 0;
+    ui->addressInput->setValue(wanted);
+    // An address outside the field, or one the suite has no parameter
+    // for, would print or write a placeholder's value.
+    if (!ok || ui->addressInput->value() != wanted || devParameter == model->getParameter(-1)) {
+        printLine(QStringLiteral("Invalid address ") + QString::number(wanted));
+        return false;
+    }
+    return true;
+}
+
+// Two complete reads, so that every register and the controller type are
+// known; true when at least one of them succeeded.
+bool MainWindow::runPreparatoryReads()
+{
+    bool anySucceeded = false;
+    for (int pass = 0; pass < 2; ++pass) {
+        QEventLoop loop;
+        bool ended = false;
+        bool succeeded = false;
+        const auto success = connect(com, &KelvaraCom::comSuccess, &loop, [&] {
+            ended = succeeded = true;
+            loop.quit();
+        });
+        const auto failure = connect(com, &KelvaraCom::comError, &loop, [&] {
+            ended = true;
+            loop.quit();
+        });
+        com->readAll();
+        if (!ended)
+            loop.exec();
+        disconnect(success);
+        disconnect(failure);
+        anySucceeded = anySucceeded || succeeded;
+    }
+    return anySucceeded && model->isValid();
+}
+
+void MainWindow::startWindowlessRead()
+{
+    windowlessOperation = WindowlessOperation::Read;
+    // Made before the read starts, so the reply reaches it while the link
+    // is still in its read mode.
+    connect(com, &KelvaraCom::replyProcessed, this, [this] {
+        windowlessConfirmed = com->getStatus() == KelvaraCom::StatusSuccess;
+        finishWindowlessRun();
+    });
+    ui->read->click();
+}
+
+void MainWindow::startWindowlessWrite(double value)
+{
+    windowlessOperation = WindowlessOperation::Write;
+    const auto confirm = [this] {
+        windowlessConfirmed = true;
+        finishWindowlessRun();
+    };
+    // A register kept in flash is written only once the controller confirms
+    // the save; any other register once its write is answered.
+    if (devParameter->isSavable())
+        connect(com, &KelvaraCom::flashSaveComplete, this, confirm);
+    else
+        connect(com, &KelvaraCom::comSuccess, this, confirm);
+    connect(com, &KelvaraCom::motorRunning, this, [this] {
+        windowlessFailure = tr("Save Error");
+        finishWindowlessRun();
+    });
+    // A flash save that was not confirmed is named; other link errors are
+    // told by the link's status.
+    connect(com, &KelvaraCom::errorMessage, this, [this](const QString& title) {
+        if (title == QLatin1String(flashSaveFailTitle))
+            windowlessFailure = title;
+        finishWindowlessRun();
+    });
+
+    ui->valueDisplay->setValue(value);
+    ui->write->click();
+}
+
+void MainWindow::finishWindowlessRun()
+{
+    if (windowlessFinished)
+        return;
+    windowlessFinished = true;
+
+    const bool success = windowlessConfirmed && windowlessFailure.isEmpty()
+        && com->getStatus() == KelvaraCom::StatusSuccess;
+    if (!success) {
+        // A failure the link reported by name says more than its status code.
+        QString reason = windowlessFailure;
+        if (reason.isEmpty())
+            reason = KelvaraCom::getStatusString(com->getStatus() != KelvaraCom::StatusSuccess
+                                                     ? com->getStatus()
+                                                     : KelvaraCom::StatusCommunicationTimeout);
+        failWindowlessRun(reason);
+        exitWith(1);
+        return;
+    }
+
+    if (windowlessOperation == WindowlessOperation::Write) {
+        printLine(QStringLiteral("Write success"));
+    } else {
+        QString text;
+        QTextStream(&text) << ui->valueDisplay->value();
+        printLine(text);
+    }
+    exitWith(0);
+}
+
+void MainWindow::failWindowlessRun(const QString& reason)
+{
+    // The reply text may end in a line break; the result stays one line.
+    printLine(QLatin1String(failureTitle) + reason + QStringLiteral("', last message: '")
+              + com->getReplyText().trimmed() + QLatin1Char('\''));
+}

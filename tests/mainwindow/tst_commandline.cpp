@@ -1,0 +1,310 @@
+// kelvara-suite's command line, run as a process against the simulated
+// controller: help, the "-i" rule, preparation errors, one read, one write.
+//
+// The program reads "resources/preferences.ini" beside itself, so it runs
+// from a scratch copy whose settings give a short reply timeout.
+
+#include "controllersimulator.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString simulatorMark = QStringLiteral("SIM");
+const int quickTimeout = 60;
+
+struct RunResult
+{
+    QStringList lines;
+    int exitCode = -1;
+    qint64 elapsedMs = 0;
+};
+
+const QString usageTail = QStringLiteral(
+    " -i(nteractive) -r(ead) -w(rite) \"value\" -a(ddr) \"address\" -b(aud) \"baudrate\" "
+    "-s(erial) \" port name\" -h(elp)");
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void helpPrintsUsageOnly_data();
+    void helpPrintsUsageOnly();
+    void optionsNeedInteractive_data();
+    void optionsNeedInteractive();
+    void preparationErrors_data();
+    void preparationErrors();
+    void readPrintsTheValue_data();
+    void readPrintsTheValue();
+    void writeWaitsForTheFlashSave();
+    void writeOfUnsavedRegisterEndsWithItsReply();
+    void writeConvertsWithTheControllersRegisters();
+    void refusedWrites_data();
+    void refusedWrites();
+    void silentControllerFailsPromptly();
+
+private:
+    RunResult run(QStringList arguments);
+
+    QTemporaryDir programDir;
+    QString program;
+    std::unique_ptr<ControllerSimulator> simulator;
+};
+
+void TestCommandLine::initTestCase()
+{
+    QVERIFY(programDir.isValid());
+    program = programDir.filePath("kelvara-suite");
+    QVERIFY(QFile::copy(QStringLiteral(KELVARA_SUITE_PROGRAM), program));
+    QVERIFY(QDir(programDir.path()).mkpath("resources"));
+    QSettings settings(programDir.filePath("resources/preferences.ini"), QSettings::IniFormat);
+    settings.setValue("commTimeout", quickTimeout);
+    settings.sync();
+
+    simulator = std::make_unique<ControllerSimulator>();
+    QVERIFY2(simulator->start(), qPrintable(simulator->errorString()));
+}
+
+void TestCommandLine::init()
+{
+    QVERIFY(simulator->loadImage(QStringLiteral(KELVARA_SIM_IMAGES "/controller.xml")));
+    simulator->resetFaults();
+    simulator->setFlashSaveFails(false);
+    simulator->setTorqueCommand(0);
+    simulator->clearLog();
+}
+
+// Runs the program without a display (it must choose the offscreen
+// platform itself) with the simulator offered as a port. "SIM" in an
+// argument stands for the simulator's path.
+RunResult TestCommandLine::run(QStringList arguments)
+{
+    for (QString& argument : arguments)
+        argument.replace(simulatorMark, simulator->portName());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(name);
+    environment.insert("KELVARA_EXTRA_PORTS", simulator->portName());
+
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(QDir::tempPath());
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, arguments);
+    RunResult result;
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.elapsedMs = clock.elapsed();
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    result.lines = out.split('\n', Qt::SkipEmptyParts);
+    return result;
+}
+
+void TestCommandLine::helpPrintsUsageOnly_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("-h") << QStringList{"-h"};
+    QTest::newRow("--help") << QStringList{"--help"};
+    QTest::newRow("with other options") << QStringList{"-i", "-a", "71", "-r", "-h"};
+}
+
+void TestCommandLine::helpPrintsUsageOnly()
+{
+    QFETCH(QStringList, arguments);
+    const RunResult result = run(arguments);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.lines, QStringList{"usage: " + program + usageTail});
+    QCOMPARE(simulator->requestCount(), 0);
+}
+
+void TestCommandLine::optionsNeedInteractive_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("-a") << QStringList{"-a", "71"};
+    QTest::newRow("-w") << QStringList{"-w", "1"};
+    QTest::newRow("-s") << QStringList{"-s", "SIM"};
+    QTest::newRow("-r") << QStringList{"-r"};
+    QTest::newRow("-b") << QStringList{"-b", "9600"};
+}
+
+void TestCommandLine::optionsNeedInteractive()
+{
+    QFETCH(QStringList, arguments);
+    const RunResult result = run(arguments);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.lines,
+             QStringList{"Error: -i(nteractive) argument mandatory for no particularly good reason "
+                         "when running "
+                         + program + " from the commandline."});
+    QCOMPARE(simulator->requestCount(), 0);
+}
+
+void TestCommandLine::preparationErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("no address") << QStringList{"-i", "-r", "-s", "SIM"} << "No address found";
+    QTest::newRow("address not a number") << QStringList{"-i", "-a", "12x", "-r"} << "Invalid address 0";
+    QTest::newRow("address out of range") << QStringList{"-i", "-a", "3000", "-r"} << "Invalid address 3000";
+    QTest::newRow("address without parameter") << QStringList{"-i", "-a", "600", "-r", "-s", "SIM"}
+                                               << "Invalid address 600";
+    QTest::newRow("unknown port") << QStringList{"-i", "-a", "71", "-r", "-s", "/dev/nonesuch"}
+                                  << "Could not find port /dev/nonesuch";
+    QTest::newRow("no command") << QStringList{"-i", "-a", "71", "-s", "SIM"} << "Missing recognized command";
+    QTest::newRow("baud not a number") << QStringList{"-i", "-a", "71", "-r", "-b", "fast"}
+                                       << "Unable to interpret baud rate (\"fast\")";
+    QTest::newRow("baud not standard") << QStringList{"-i", "-a", "71", "-r", "-b", "12345"}
+                                       << "Unable to set baud rate (to \"12345\")";
+    QTest::newRow("value not a number") << QStringList{"-i", "-a", "71", "-w", "abc", "-s", "SIM"}
+                                        << "Unable to interpret value (\"abc\")";
+    QTest::newRow("read-only register") << QStringList{"-i", "-a", "256", "-w", "5", "-s", "SIM"}
+                                        << "Address 256 is read-only";
+}
+
+// Each error is one line, ends the program with a failure status and
+// reaches the controller before anything is read or written.
+void TestCommandLine::preparationErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, line);
+    const RunResult result = run(arguments);
+    QVERIFY(result.exitCode != 0);
+    QCOMPARE(result.lines, QStringList{line});
+    QCOMPARE(simulator->requestCount(), 0);
+}
+
+void TestCommandLine::readPrintsTheValue_data()
+{
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("raw");
+    QTest::addColumn<QString>("printed");
+
+    QTest::newRow("whole amperes") << 71 << 70 << "70";
+    QTest::newRow("two decimals") << 72 << 1234 << "12.34";
+    QTest::newRow("one decimal") << 227 << 265 << "26.5";
+    QTest::newRow("enum code") << 77 << 2 << "2";
+}
+
+void TestCommandLine::readPrintsTheValue()
+{
+    QFETCH(int, address);
+    QFETCH(int, raw);
+    QFETCH(QString, printed);
+    simulator->setRegisterValue(address, raw);
+    const RunResult result = run({"-i", "-a", QString::number(address), "-r", "-s", "SIM"});
+    QCOMPARE(result.lines, QStringList{printed});
+    QCOMPARE(result.exitCode, 0);
+    // Nothing is written by a read.
+    const auto requests = simulator->requests();
+    for (const QByteArray& frame : requests)
+        QCOMPARE(quint8(frame.at(1)), quint8(0x03));
+}
+
+void TestCommandLine::writeWaitsForTheFlashSave()
+{
+    const RunResult result = run({"-i", "-a", "229", "-w", "33.3", "-s", "SIM"});
+    QCOMPARE(result.lines, QStringList{"Write success"});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(int(simulator->registerValue(229)), 333);
+    QCOMPARE(int(simulator->registerValue(511)), 4096);
+
+    QStringList writes;
+    const auto requests = simulator->requests();
+    for (const QByteArray& frame : requests) {
+        if (quint8(frame.at(1)) == 0x10)
+            writes << frame.mid(2, 4).toHex();
+    }
+    QCOMPARE(writes, (QStringList{"00e50001", "01ff0001"}));
+    // The flash save was read back before success was printed.
+    QVERIFY(requests.last().startsWith(QByteArray::fromHex("010301ff0001")));
+}
+
+void TestCommandLine::writeOfUnsavedRegisterEndsWithItsReply()
+{
+    const RunResult result = run({"-i", "-a", "509", "-w", "7", "-s", "SIM"});
+    QCOMPARE(result.lines, QStringList{"Write success"});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(int(simulator->registerValue(509)), 7);
+    for (const QByteArray& frame : simulator->requests())
+        QVERIFY(!frame.startsWith(QByteArray::fromHex("011001ff")));
+    QVERIFY(result.elapsedMs < 5000);
+}
+
+// The port is chosen before the preparatory reads, so the value is converted
+// with the controller's Max Phase Current (70 A), not the built-in 90 A.
+void TestCommandLine::writeConvertsWithTheControllersRegisters()
+{
+    const RunResult result = run({"-i", "-a", "154", "-w", "35", "-s", "SIM"});
+    QCOMPARE(result.lines, QStringList{"Write success"});
+    QCOMPARE(int(simulator->registerValue(154)), 2048); // 35 x 4096 / 70
+}
+
+void TestCommandLine::refusedWrites_data()
+{
+    QTest::addColumn<bool>("flashFails");
+    QTest::addColumn<int>("torque");
+    QTest::addColumn<bool>("writeUnanswered");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("flash save not confirmed") << true << 0 << false << "Save to Flash Fail";
+    QTest::newRow("motor running") << true << 8 << false << "Save Error";
+    QTest::newRow("write unanswered") << false << 0 << true << "Communication timeout";
+}
+
+// A write that is not confirmed prints one failure line and ends at once
+// with a failure status, never "Write success".
+void TestCommandLine::refusedWrites()
+{
+    QFETCH(bool, flashFails);
+    QFETCH(int, torque);
+    QFETCH(bool, writeUnanswered);
+    QFETCH(QString, reason);
+    simulator->setFlashSaveFails(flashFails);
+    simulator->setTorqueCommand(torque);
+    simulator->setSilentAtAddress(229, writeUnanswered);
+
+    const RunResult result = run({"-i", "-a", "229", "-w", "31", "-s", "SIM"});
+    simulator->setSilentAtAddress(229, false);
+    QVERIFY2(result.lines.size() == 1, qPrintable(result.lines.join('|')));
+    QVERIFY2(result.lines.first().startsWith("Fail with error: '" + reason + "', last message: '"),
+             qPrintable(result.lines.first()));
+    QVERIFY(result.lines.first().endsWith('\''));
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(result.elapsedMs < 5000);
+}
+
+void TestCommandLine::silentControllerFailsPromptly()
+{
+    simulator->setSilent(true);
+    const RunResult result = run({"-i", "-a", "71", "-r", "-s", "SIM"});
+    QCOMPARE(result.lines.size(), 1);
+    QVERIFY2(result.lines.first().startsWith("Fail with error: 'Communication timeout', last message: '"),
+             qPrintable(result.lines.first()));
+    QVERIFY(result.exitCode != 0);
+    // Two unanswered read-alls and no wait for a result that cannot come.
+    QVERIFY(result.elapsedMs < 6000);
+    simulator->setSilent(false);
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

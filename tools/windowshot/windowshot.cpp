@@ -1,0 +1,139 @@
+// kelvara-windowshot [--image FILE] [--port PATH] [--tab N] OUTPUT.png
+//
+// Builds the suite's main window without a display, connects it to a
+// controller simulator (its own, loaded with the sample controller or
+// FILE, or the one at PATH), waits for the two complete reads of the
+// connection and saves a picture of the window showing tab N (0, Basic
+// Setup, by default).
+
+#include "controllersimulator.h"
+#include "kelvara.h"
+#include "kelvaracom.h"
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFontDatabase>
+#include <QSettings>
+#include <QEventLoop>
+#include <QTimer>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+namespace {
+
+const int readTimeLimit = 15000;
+
+// Runs the event loop until the signal has come count times or the time
+// is up; true when it came.
+template<typename Sender, typename Signal>
+bool waitForSignal(const Sender* sender, Signal signal, int count, int timeoutMs)
+{
+    QEventLoop loop;
+    int seen = 0;
+    QObject::connect(sender, signal, &loop, [&] {
+        if (++seen >= count)
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return seen >= count;
+}
+
+void registerFonts()
+{
+    for (const char* font : {"LiberationSans-Regular", "LiberationSans-Bold", "LiberationMono-Regular",
+                             "LiberationMono-Bold"})
+        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/%1.ttf").arg(font));
+}
+
+// The window reads "resources/preferences.ini" relative to the working
+// directory: a scratch one gives it a short reply timeout.
+bool enterScratchDirectory(const QTemporaryDir& dir)
+{
+    if (!dir.isValid() || !QDir(dir.path()).mkpath("resources"))
+        return false;
+    QSettings settings(dir.filePath("resources/preferences.ini"), QSettings::IniFormat);
+    settings.setValue("commTimeout", 100);
+    settings.sync();
+    return QDir::setCurrent(dir.path());
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTextStream err(stderr);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Saves a picture of the main window after a read from the "
+                                     "controller simulator.");
+    parser.addHelpOption();
+    parser.addOption({"image", "Register values for the built-in simulator.", "file",
+                      QStringLiteral(KELVARA_SIM_IMAGE)});
+    parser.addOption({"port", "Use the simulator (or controller) at this path instead.", "path"});
+    parser.addOption({"tab", "Index of the tab page to show.", "index", "0"});
+    parser.addPositionalArgument("output", "The PNG file to write.");
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1) {
+        err << parser.helpText();
+        return 2;
+    }
+    const QString output = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
+
+    ControllerSimulator simulator;
+    QString port = parser.value("port");
+    if (port.isEmpty()) {
+        if (!simulator.start() || !simulator.loadImage(parser.value("image"))) {
+            err << "kelvara-windowshot: simulator: " << simulator.errorString() << "\n";
+            return 1;
+        }
+        port = simulator.portName();
+    }
+    qputenv("KELVARA_EXTRA_PORTS", QFile::encodeName(port));
+
+    QTemporaryDir scratch;
+    if (!enterScratchDirectory(scratch)) {
+        err << "kelvara-windowshot: cannot prepare a working directory\n";
+        return 1;
+    }
+    registerFonts();
+    app.setStyleSheet("QToolTip { min-width: 600px; padding: 4px } "
+                      "QAbstractSpinBox[readOnly=true] { background-color:WhiteSmoke }  "
+                      "* { font-family: Liberation Sans, sans-serif } ");
+
+    MainWindow window;
+    window.initControllerConnectionMonitor();
+    window.show();
+    window.emitResizeEvent();
+
+    auto* portBox = window.findChild<QComboBox*>("portBox");
+    const int portIndex = portBox->findText(port);
+    if (portIndex < 0) {
+        err << "kelvara-windowshot: the port " << port << " is not offered\n";
+        return 1;
+    }
+    portBox->setCurrentIndex(portIndex);
+    const bool read = waitForSignal(window.link(), &KelvaraCom::readAllComplete, 2, readTimeLimit);
+    if (!read || !window.deviceModel()->isValid()) {
+        err << "kelvara-windowshot: no complete read from " << port << "\n";
+        return 1;
+    }
+    // One more connection check puts the controller's name in the status.
+    waitForSignal(window.link(), &KelvaraCom::controllerConnected, 1, 2500);
+
+    window.findChild<QTabWidget*>("tabWidget")->setCurrentIndex(parser.value("tab").toInt());
+    QCoreApplication::processEvents();
+    if (!window.grab().save(output)) {
+        err << "kelvara-windowshot: cannot write " << output << "\n";
+        return 1;
+    }
+    QTextStream(stdout) << output << "\n";
+    return 0;
+}

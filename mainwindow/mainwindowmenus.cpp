@@ -3,6 +3,7 @@
 
 #include "mainwindow.h"
 
+#include "commtimeoutadjust.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "ui_mainwindow.h"
@@ -152,8 +153,12 @@ void MainWindow::cpel_closed()
         tabChanged(ui->tabWidget->currentIndex());
 }
 
+// A fresh dialog each time, so it shows the link's current values; it is
+// application-modal, returns at once and deletes itself when closed.
 void MainWindow::launchCommSpeedAdjust()
 {
+    auto* dialog = new CommTimeoutAdjust(com, model, portListener, settings, nullptr);
+    dialog->show();
 }
 
 void MainWindow::showAboutProgramWindow()

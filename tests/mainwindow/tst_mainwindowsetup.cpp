@@ -4,6 +4,7 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QInputDialog>
 #include <QMenu>
 #include <QPushButton>
@@ -40,6 +41,7 @@ private slots:
     void statusLabelMovesOnNarrowWindows_data();
     void statusLabelMovesOnNarrowWindows();
     void helpMenuOffersDriverCheckAndHidesFirmwareMenu();
+    void preferencesOpenAFreshDialogDeletedOnClose();
     void portsFollowTheWatcher();
 
     void factoryModeWithPassword();
@@ -151,6 +153,33 @@ void TestMainWindowSetup::helpMenuOffersDriverCheckAndHidesFirmwareMenu()
     QCOMPARE(helpActions.last()->text(), QString("&Check comm driver"));
     QVERIFY(!window.findChild<QMenu*>("menuFWVersion")->menuAction()->isVisible());
     QVERIFY(window.findChild<QAction*>("checkForUpdates")->isEnabled());
+}
+
+// Each opening builds a new, application-modal dialog without a parent;
+// closing it frees it, so no closed dialog lingers on register 4.
+void TestMainWindowSetup::preferencesOpenAFreshDialogDeletedOnClose()
+{
+    Workspace workspace;
+    MainWindow window;
+    auto openDialog = [&window] {
+        window.findChild<QAction*>("actionPreferences")->trigger();
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == "CommTimeoutAdjust" && w->isVisible())
+                return qobject_cast<QDialog*>(w);
+        }
+        return static_cast<QDialog*>(nullptr);
+    };
+    QPointer<QDialog> first = openDialog();
+    QVERIFY(first);
+    QCOMPARE(first->windowModality(), Qt::ApplicationModal);
+    QVERIFY(!first->parentWidget());
+    first->reject();
+    QTRY_VERIFY(first.isNull());
+
+    QPointer<QDialog> second = openDialog();
+    QVERIFY(second);
+    second->accept();
+    QTRY_VERIFY(second.isNull());
 }
 
 // A port that appears goes to the top and becomes current; one that

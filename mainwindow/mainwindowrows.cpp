@@ -55,17 +55,6 @@ QString wrapToolTip(QString text)
     return text;
 }
 
-bool finiteLimit(Formula* formula, double* value)
-{
-    if (!formula)
-        return false;
-    const double v = formula->evaluate();
-    if (!std::isfinite(v))
-        return false;
-    *value = v;
-    return true;
-}
-
 // The display values a register can hold: its limits where the definition
 // gives them, otherwise what the register's whole raw range converts to.
 void displayRange(Parameter* parameter, double* low, double* high)
@@ -84,9 +73,9 @@ void displayRange(Parameter* parameter, double* low, double* high)
         }
     }
     double limit = 0.0;
-    if (finiteLimit(parameter->getMinFormula(), &limit))
+    if (parameter->minimumValue(&limit))
         *low = limit;
-    if (finiteLimit(parameter->getMaxFormula(), &limit))
+    if (parameter->maximumValue(&limit))
         *high = std::max(*low, limit);
     // Inward onto the display grid, where the parameter's own clamping
     // puts a value beyond a limit.

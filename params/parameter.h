@@ -77,11 +77,13 @@ public slots:
     void setValue(double newValue);
     void calledOnFormulaMemberChanged();
 
-protected:
+public:
     // Finite limit values; false when the formula is missing or its value
     // is not finite (such a limit counts as no limit).
     bool minimumValue(double* value) const;
     bool maximumValue(double* value) const;
+
+protected:
     int clampToRegisterWidth(int raw) const;
     void storeRegisterValue(int raw) { m_registerValue = raw; }
     ParameterDefinition* definition() const { return m_definition; }

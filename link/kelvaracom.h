@@ -207,6 +207,7 @@ private:
     void judgeBadReply();
     void storeReadReply();
     void storeWriteReply();
+    bool holdsSentValue(const QByteArray& frame, int index, int address) const;
     void announceJudgement();
 
     // Engine (kelvaracomengine.cpp).

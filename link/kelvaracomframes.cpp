@@ -303,14 +303,27 @@ void KelvaraCom::storeReadReply()
 
 void KelvaraCom::storeWriteReply()
 {
+    const QByteArray sent = timer->getLastMsg();
     for (int i = 0; i < curNumRegs; ++i) {
         const int address = curAddr + i;
-        runner->setMatchesSaved(address);
+        // A value changed while its frame was on the way has not reached
+        // the controller: it stays unsaved, or the change would be lost.
+        if (holdsSentValue(sent, i, address))
+            runner->setMatchesSaved(address);
         createDevMessage(i, !showHex);
         if (autotuneTestState != NoTest && autotuneLog)
             autotuneLog->write(address, i == 0, false);
     }
     createDevMessage(-1, showHex);
+}
+
+bool KelvaraCom::holdsSentValue(const QByteArray& frame, int index, int address) const
+{
+    const int offset = 7 + 2 * index;
+    if (frame.size() < offset + 2)
+        return false;
+    const int sent = (quint8(frame.at(offset)) << 8) | quint8(frame.at(offset + 1));
+    return (runner->getParameter(address)->getRegisterValue() & 0xFFFF) == sent;
 }
 
 void KelvaraCom::announceJudgement()

@@ -73,6 +73,7 @@ private slots:
     void writeAllWithoutUnsavedValues();
     void unsavedWithoutWritableRegister();
     void writeWithoutSavedFlagSkipsFlash();
+    void editWhileWritingStaysUnsaved();
 
     void flashSaveConfirmed();
     void flashSaveFails();
@@ -200,6 +201,39 @@ void TestKelvaraComOperations::writeWithoutSavedFlagSkipsFlash()
     QCOMPARE(t.requests(), QStringList({spaced(Frames::write(160, {5}))}));
     QCOMPARE(t.events, QStringList({"enableSaveButtons(false)", "replyProcessed",
                                     "enableSaveButtons(true)", "comSuccess"}));
+}
+
+// A value edited while its frame waits for the reply has not been written:
+// it keeps its unsaved mark and goes out with the next save.
+void TestKelvaraComOperations::editWhileWritingStaysUnsaved()
+{
+    SimulatedLink t(150);
+    t.model->setValid(true);
+    Parameter* gain = t.model->getParameter(15); // scale 100, saved to flash
+    gain->setValue(30.0);
+    QSignalSpy marks(t.model.get(), &Kelvara::parameterIsOriginal);
+    t.link->writeAll();
+    QVERIFY(t.sim.waitForRequests(1));
+    gain->setValue(31.0);
+    QVERIFY(t.waitFor("flashSaveComplete", 1, 5000));
+
+    QCOMPARE(t.sim.registerValue(15), quint16(3000));
+    QCOMPARE(gain->getRegisterValue(), 3100);
+    QCOMPARE(t.model->getUnsavedValues().keys(), QList<int>{15});
+    QCOMPARE(t.model->getSavedValues().value(15), 0);
+    QList<QVariantList> gainMarks;
+    for (const QVariantList& mark : qAsConst(marks)) {
+        if (mark.at(0).toInt() == 15)
+            gainMarks << mark;
+    }
+    QCOMPARE(gainMarks.last(), QVariantList({15, -1, false}));
+
+    t.sim.clearLog();
+    t.link->writeAll();
+    QVERIFY(t.waitFor("flashSaveComplete", 2, 5000));
+    QCOMPARE(t.requests().first(), spaced(Frames::write(15, {3100})));
+    QCOMPARE(t.sim.registerValue(15), quint16(3100));
+    QVERIFY(t.model->getUnsavedValues().isEmpty());
 }
 
 void TestKelvaraComOperations::flashSaveConfirmed()

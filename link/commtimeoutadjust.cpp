@@ -35,6 +35,7 @@ CommTimeoutAdjust::CommTimeoutAdjust(KelvaraCom* link, Kelvara* model,
       model(model),
       baudParameter(nullptr),
       initialBaudIndex(-1),
+      initialBaudRegister(0),
       settings(settings)
 {
     ui->setupUi(this);
@@ -102,6 +103,7 @@ void CommTimeoutAdjust::fillControllerBaudList()
 
     initialBaudIndex = -1;
     if (baudParameter) {
+        initialBaudRegister = baudParameter->getRegisterValue();
         const double value = baudParameter->getValue();
         for (int i = 0; i < ui->device_baud_box->count(); ++i) {
             if (ui->device_baud_box->itemData(i).toInt() == value) {
@@ -175,6 +177,13 @@ void CommTimeoutAdjust::okPressed()
 
 void CommTimeoutAdjust::cancelPressed()
 {
+    // With no entry matching at opening there is no entry to go back to:
+    // a rate chosen here is undone by the register's own earlier value, or
+    // the next save would send the cancelled rate to the controller.
+    if (initialBaudIndex < 0 && ui->device_baud_box->currentIndex() >= 0 && baudParameter) {
+        baudParameter->setRegisterValue(initialBaudRegister);
+        return;
+    }
     // A changed selection goes through setBaud and restores register 4.
     ui->device_baud_box->setCurrentIndex(initialBaudIndex);
 }

@@ -55,6 +55,7 @@ private:
     Kelvara* model;
     Parameter* baudParameter;
     int initialBaudIndex;
+    int initialBaudRegister;
     QSettings* settings;
 };
 

@@ -59,6 +59,7 @@ private slots:
     void reselectingInitialControllerRateWritesNothing();
     void cancelRestoresRegister4();
     void cancelWritesNoSettings();
+    void cancelRestoresRegister4WithoutInitialEntry();
 
     void registerValueOutsideTheListIsKept();
     void closedDialogIsDeletedAndStopsFollowing();
@@ -342,6 +343,29 @@ void TestCommTimeoutAdjust::cancelWritesNoSettings()
     QCOMPARE(link->getTimeoutTime(), 50);
     QCOMPARE(static_cast<int>(link->getBaud()), 115200);
     QVERIFY(!listener->getIgnoreBluetooth());
+}
+
+// Opened on a register-4 code that no entry holds: Cancel after choosing a
+// rate must not leave that rate in the model for the next save to send.
+void TestCommTimeoutAdjust::cancelRestoresRegister4WithoutInitialEntry()
+{
+    model->setValid(true);
+    model->setMatchesSaved(baudRegister);
+    baudParameter()->setRegisterValue(100);
+    model->setMatchesSaved(baudRegister);
+    openDialog();
+    auto* controller = child<QComboBox>("device_baud_box");
+    QCOMPARE(controller->currentIndex(), -1);
+    controller->setCurrentIndex(2);
+    QCOMPARE(baudParameter()->getRegisterValue(), 192);
+    QVERIFY(model->getUnsavedValues().contains(baudRegister));
+
+    dialog->reject();
+    QCOMPARE(baudParameter()->getRegisterValue(), 100);
+    QCOMPARE(controller->currentIndex(), -1);
+    QVERIFY(!model->getUnsavedValues().contains(baudRegister));
+    QCOMPARE(link->getMode(), 3);
+    model->setValid(false);
 }
 
 void TestCommTimeoutAdjust::registerValueOutsideTheListIsKept()

@@ -74,7 +74,7 @@ public:
     void queueMultipleReads(QVector<QPair<int, int>> pairs);
     void queueMultipleWrites(QVector<QPair<int, int>> pairs);
     bool isReadQueued(int addr, int numRegs) const;
-    // A read-all whose last block (11 registers from 500) is still queued.
+    // The last block of a read-all (11 registers from 500) is still queued.
     bool isReadAllQueued() const;
 
     // Writes 1 to register 508, then reads the 42 status registers from 258.

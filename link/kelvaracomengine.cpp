@@ -14,6 +14,9 @@ namespace {
 
 const int delayedReadErrorMs = 10;
 
+// (count, address) of the last read-all block, registers 500 to 510.
+const QPair<int, int> lastReadAllBlock(11, 500);
+
 const char* timeoutAdvice =
     "\n\nIf this error continues to reappear and the connection has been checked, please go to "
     "File->Preferences->Communication Speed, double the 'Communication Timeout' time, and try "
@@ -77,7 +80,7 @@ bool KelvaraCom::isReadQueued(int addr, int numRegs) const
 
 bool KelvaraCom::isReadAllQueued() const
 {
-    return readPurposes.contains(ReadAllLastBlock);
+    return readQueue.contains(lastReadAllBlock);
 }
 
 void KelvaraCom::appendRead(int numRegs, int addr, ReadPurpose purpose)

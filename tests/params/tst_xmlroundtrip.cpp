@@ -9,6 +9,7 @@
 #include "xmltranslatortesting.h"
 
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
 
 #include <memory>
@@ -124,6 +125,33 @@ private slots:
         QCOMPARE(out.finish(), QString());
         QCOMPARE(log.messages(), QStringList());
         QVERIFY(source.dialogs->errors.isEmpty() && target.dialogs->errors.isEmpty());
+    }
+
+    void identityAndCommandRegistersAreNeverImported()
+    {
+        Model model;
+        const QList<int> protectedAddresses = {511, 67, 256, 237, 238, 1881,
+                                               2016, 2023, 2017, 2024, 2018, 2025};
+        QByteArray entries;
+        for (int address : protectedAddresses) {
+            QVERIFY2(model.device.getParameter(address) != model.device.getParameter(-1),
+                     qPrintable(QString::number(address)));
+            entries += entry(QByteArray::number(address), "4660");
+        }
+        entries += entry("7", "321");
+        const RegisterValues before = rawValues(&model.device);
+
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        file.write(parameterDocument(entries));
+        file.close();
+        model.translator.importFromXML(file.fileName());
+
+        QCOMPARE(model.device.getParameter(7)->getRegisterValue(), 321);
+        for (int address : protectedAddresses) {
+            QCOMPARE(qMakePair(address, model.device.getParameter(address)->getRegisterValue()),
+                     qMakePair(address, before.value(address)));
+        }
     }
 
     void exportsKeepToTheirSelection()

@@ -1,4 +1,5 @@
 #include "bitvector.h"
+#include "controllertype.h"
 #include "enumparameter.h"
 #include "kelvara.h"
 #include "parameter.h"
@@ -415,6 +416,49 @@ private slots:
         device->setType(4);
         QVERIFY(device->needsTemperatureTab());
         QVERIFY(device->getControllerType().spareFlag);
+    }
+
+    void typeTableRows_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("id");
+        QTest::addColumn<int>("firmware");
+        // temperature tab, spare, HDQ fault LED, HDQ replicates hall, fixed input sources
+        QTest::addColumn<QString>("flags");
+        QTest::newRow("row 1") << 0 << "Controller" << 0 << 5800 << "00000";
+        QTest::newRow("row 2") << 1 << "Kelvara" << -1 << 5838 << "00010";
+        QTest::newRow("row 3") << 2 << "Kelvara" << -1 << 5857 << "00010";
+        QTest::newRow("row 4") << 3 << "Kelvara" << -1 << 5875 << "00010";
+        QTest::newRow("row 5") << 4 << "Ostrel" << -2 << 5857 << "00010";
+        QTest::newRow("row 6") << 5 << "Ostrel L10" << -3 << 5857 << "00010";
+        QTest::newRow("row 7") << 6 << "Ostrel V4 Z9" << 1 << 5921 << "10101";
+        QTest::newRow("row 8") << 7 << "Ostrel V4 L10" << 2 << 5921 << "10101";
+        QTest::newRow("row 9") << 8 << "Ostrel V4 Trelby" << 3 << 5921 << "10101";
+        QTest::newRow("row 10") << 9 << "Ostrel V4 TSM" << 4 << 5921 << "11101";
+        QTest::newRow("row 11") << 10 << "Halvik L10" << 5 << 5931 << "10101";
+        QTest::newRow("row 12") << 11 << "Halvik MT" << 6 << 5931 << "10101";
+        QTest::newRow("row 13") << 12 << "Ostrel V5 L10" << 7 << 5921 << "10101";
+        QTest::newRow("row 14") << 13 << "Kelvara V6" << 8 << 6019 << "10011";
+        QTest::newRow("row 15") << 14 << "Kelvara V6" << 8 << 6021 << "10011";
+        QTest::newRow("row 16") << 15 << "Kelvara V6" << 8 << 6023 << "10011";
+    }
+
+    void typeTableRows()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, name);
+        QFETCH(int, id);
+        QFETCH(int, firmware);
+        QFETCH(QString, flags);
+        const ControllerType type = ControllerType::table().value(row);
+        QCOMPARE(type.name, name);
+        QCOMPARE(type.id, id);
+        QCOMPARE(type.firmware, firmware);
+        const auto bit = [](bool flag) { return flag ? QChar('1') : QChar('0'); };
+        QCOMPARE(QString() + bit(type.needsTemperatureTab) + bit(type.spareFlag) + bit(type.hdqFaultLed)
+                     + bit(type.hdqReplicatesHall) + bit(type.fixedInputSources),
+                 flags);
     }
 
     void typeTableKeepsHdqFlagsApart()

@@ -9,6 +9,7 @@
 #include "xmltranslatortesting.h"
 
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
 
 #include <memory>
@@ -126,6 +127,33 @@ private slots:
         QVERIFY(source.dialogs->errors.isEmpty() && target.dialogs->errors.isEmpty());
     }
 
+    void identityAndCommandRegistersAreNeverImported()
+    {
+        Model model;
+        const QList<int> protectedAddresses = {511, 67, 256, 237, 238, 1881,
+                                               2016, 2023, 2017, 2024, 2018, 2025};
+        QByteArray entries;
+        for (int address : protectedAddresses) {
+            QVERIFY2(model.device.getParameter(address) != model.device.getParameter(-1),
+                     qPrintable(QString::number(address)));
+            entries += entry(QByteArray::number(address), "4660");
+        }
+        entries += entry("7", "321");
+        const RegisterValues before = rawValues(&model.device);
+
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        file.write(parameterDocument(entries));
+        file.close();
+        model.translator.importFromXML(file.fileName());
+
+        QCOMPARE(model.device.getParameter(7)->getRegisterValue(), 321);
+        for (int address : protectedAddresses) {
+            QCOMPARE(qMakePair(address, model.device.getParameter(address)->getRegisterValue()),
+                     qMakePair(address, before.value(address)));
+        }
+    }
+
     void exportsKeepToTheirSelection()
     {
         Model model;
@@ -170,6 +198,18 @@ private slots:
             QCOMPARE(qMakePair(address, addresses.value("Motor").contains(address)),
                      qMakePair(address, candidate && !level3 && motorParameterAddresses.contains(address)));
         }
+        // Every motor register of the embedded set goes into a motor file; no
+        // identity or command register goes into any file.
+        QCOMPARE(addresses.value("Motor"),
+                 (QList<int>{7, 8, 12, 13, 51, 52, 53, 54, 55, 71, 72, 73, 74, 75, 77, 78, 79, 80,
+                             81, 82, 83, 84, 85, 86, 87, 90, 91, 92, 93, 94, 95, 96, 97, 98, 106,
+                             107, 108, 109, 110, 127, 154, 231}));
+        for (const QList<int>& exported : qAsConst(addresses)) {
+            for (int address : {67, 237, 238, 508, 509, 510, 511, 1881, 2016, 2017, 2018, 2023,
+                                2024, 2026})
+                QVERIFY2(!exported.contains(address), qPrintable(QString::number(address)));
+        }
+
         // The embedded set has level-3 registers, so the two exports differ.
         QVERIFY(addresses.value("technician").size() > addresses.value("All").size());
     }

@@ -9,9 +9,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QtTest>
 
 #include <memory>
@@ -52,6 +54,54 @@ void answerNextBox(const QString& buttonText)
         }
     });
     timer->start(10);
+}
+
+// What a message box showed: one line per button, "text|role|tooltip".
+struct BoxContent
+{
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString text;
+    QString informativeText;
+    QString styleSheet;
+    QStringList buttons;
+    QString defaultButton;
+    bool hasParent = true;
+};
+
+// Once the next message box is up, records what it shows and closes it.
+std::shared_ptr<BoxContent> inspectNextBox()
+{
+    auto content = std::make_shared<BoxContent>();
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, content] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        content->title = box->windowTitle();
+        content->icon = box->icon();
+        content->text = box->text();
+        content->informativeText = box->informativeText();
+        content->styleSheet = box->styleSheet();
+        for (QAbstractButton* button : box->buttons()) {
+            content->buttons << button->text().remove('&') + "|"
+                    + QString::number(int(box->buttonRole(button))) + "|" + button->toolTip();
+        }
+        content->buttons.sort();
+        if (box->defaultButton())
+            content->defaultButton = box->defaultButton()->text().remove('&');
+        content->hasParent = box->parentWidget() != nullptr;
+        box->close();
+    });
+    timer->start(10);
+    return content;
+}
+
+QString buttonLine(const char* text, QMessageBox::ButtonRole role, const char* toolTip = "")
+{
+    return QString(text) + "|" + QString::number(int(role)) + "|" + toolTip;
 }
 
 // Registers whose limits or scale refer to another one, by the referenced one.
@@ -551,6 +601,113 @@ private slots:
         QCOMPARE(dialogs->level3Asked, 0);
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList());
         QCOMPARE(rawValues(device.get()), before);
+    }
+
+    void questionsBeforeImportAndExport()
+    {
+        dialogs->yesAnswer = false;
+        translator->advanced_importFromXML();
+        translator->technican_exportToXML();
+        QCOMPARE(dialogs->questions.size(), 2);
+
+        const FakeDialogs::Question advanced = dialogs->questions.at(0);
+        QCOMPARE(advanced.icon, QMessageBox::Warning);
+        QCOMPARE(advanced.title, QString("Caution!"));
+        QCOMPARE(advanced.text,
+                 QString("This feature will import all parameters contained in the selected XML file, "
+                         "including Level 3 parameters, which are not intended for typical user "
+                         "modification."));
+        QCOMPARE(advanced.informativeText,
+                 QString("If the target file has Level 3 parameters, those will be included with this "
+                         "import. Use caution when modifying Level 3 parameters, as you run the risk of "
+                         "producing unexpected behaviour, or permanently damaging or bricking your "
+                         "device. Tamsett Technologies may have sent you this file in order to help "
+                         "with troubleshooting your controller. Do you agree with the above warning, "
+                         "and wish to proceed?"));
+
+        const FakeDialogs::Question technician = dialogs->questions.at(1);
+        QCOMPARE(technician.icon, QMessageBox::NoIcon);
+        QCOMPARE(technician.title, QString("Usage Note"));
+        QCOMPARE(technician.text,
+                 QString("This feature will export all parameters from the controller settings, "
+                         "including protected Level 3 parameters that are not intended for typical "
+                         "user modification."));
+        QCOMPARE(technician.informativeText,
+                 QString("This exported file can be useful for more advanced controller "
+                         "troubleshooting needs under the guidance of Tamsett Technologies."));
+    }
+
+    void standardBoxesShowTheirTexts()
+    {
+        XMLTranslatorDialogs standard;
+
+        std::shared_ptr<BoxContent> box = inspectNextBox();
+        standard.exportType();
+        QCOMPARE(box->title, QString("Select Export Type"));
+        QCOMPARE(box->icon, QMessageBox::NoIcon);
+        QCOMPARE(box->text, QString("Select the type of parameters for the export."));
+        QCOMPARE(box->styleSheet, QString("QLabel{min-width: 440px;}"));
+        QTextDocument table;
+        table.setHtml(box->informativeText);
+        // One row per kind; the plain text shows the non-breaking blanks as blanks.
+        QCOMPARE(table.toPlainText().trimmed(),
+                 QString("Motor\nExport the current motor tuning parameters.\n"
+                         "Controller   \nExport all controller settings apart from the "
+                         "motor tuning.\nAll\nExport all parameters."));
+        for (const char* label : {"<b>Motor</b>", "<b>Controller&nbsp;&nbsp;&nbsp;</b>", "<b>All</b>"})
+            QVERIFY2(box->informativeText.contains(label), label);
+        QCOMPARE(box->buttons,
+                 (QStringList{
+                     buttonLine("All", QMessageBox::YesRole, "Export all parameters."),
+                     buttonLine("Cancel", QMessageBox::RejectRole),
+                     buttonLine("Controller", QMessageBox::YesRole,
+                                "Export only parameters that are unrelated to which particular motor "
+                                "is being used."),
+                     buttonLine("Motor", QMessageBox::YesRole,
+                                "Export only parameters that are specific to this particular motor "
+                                "setup.")}));
+        QVERIFY(!box->hasParent);
+
+        box = inspectNextBox();
+        standard.yesOrCancel(QMessageBox::Warning, "Caution!", "text", "more");
+        QCOMPARE(box->title, QString("Caution!"));
+        QCOMPARE(box->icon, QMessageBox::Warning);
+        QCOMPARE(box->text, QString("text"));
+        QCOMPARE(box->informativeText, QString("more"));
+        QCOMPARE(box->buttons, (QStringList{buttonLine("Cancel", QMessageBox::RejectRole),
+                                            buttonLine("Yes", QMessageBox::YesRole)}));
+        QCOMPARE(box->defaultButton, QString("Cancel"));
+        QVERIFY(!box->hasParent);
+
+        box = inspectNextBox();
+        standard.level3ImportChoice();
+        QCOMPARE(box->title, QString("Caution!"));
+        QCOMPARE(box->icon, QMessageBox::Warning);
+        QCOMPARE(box->text, QString("You have imported and changed one or more Level 3 parameters!"));
+        QCOMPARE(box->informativeText,
+                 QString("Level 3 parameters alter calibration constants and safety limits that are not "
+                         "meant to be altered by the typical user. If this file came from Tamsett "
+                         "Technologies, or your are confident that you know what you are doing, "
+                         "proceed. Otherwise, please use caution, as Level 3 parameters have the "
+                         "potential to produce unexpected behaviour or permanently damage your device."
+                         "\n\n"
+                         "If you wish to revert the changes made by importing, click one of the restore "
+                         "buttons."
+                         "\n\n"
+                         "If you want to use the imported Level 3 parameters, click OK.Be sure to check "
+                         "that Level 3 access is enabled before saving these imported parameters to the "
+                         "controller."));
+        QCOMPARE(box->buttons, (QStringList{buttonLine("OK", QMessageBox::AcceptRole),
+                                            buttonLine("Restore All", QMessageBox::ResetRole),
+                                            buttonLine("Restore Level 3 Only", QMessageBox::ResetRole)}));
+        QCOMPARE(box->defaultButton, QString("Restore All"));
+        QVERIFY(!box->hasParent);
+
+        box = inspectNextBox();
+        standard.showError("Failed to open XML file...");
+        QCOMPARE(box->title, QString("Error"));
+        QCOMPARE(box->icon, QMessageBox::Critical);
+        QCOMPARE(box->text, QString("Failed to open XML file..."));
     }
 
     void level3Warning_data()

@@ -535,6 +535,147 @@ private slots:
         QCOMPARE(entry.value("write").toBool(), writable);
     }
 
+    // Names, units and labels as the controller documentation writes them,
+    // odd spellings and blanks included: pages, reports and files show them.
+    void documentedNames()
+    {
+        const QList<QPair<int, const char*>> names = {
+            {0, "Controller Output Current Rating"}, {4, "Baud Rate"}, {7, "Current Regulator Kp"},
+            {8, "Current Regulator Ki"}, {9, "Speed Regulator Kp"}, {10, "Speed Regulator Ki"},
+            {11, "Speed Regulator Mode"}, {15, "Voltage Gain"},
+            {33, "DC Voltage Trip Clear Hysterisis"},
+            {47, "POST - Open Circuit Voltage Test Window"},
+            {48, "High/Lowside Turn On Voltage Test Window"}, {51, "Current Regulator Bandwidth"},
+            {52, "PLL Bandwidth"}, {53, "PLL Damping"}, {63, "Motor Stall Timeout"},
+            {66, "Alternate Display Protocol"}, {67, "Saved Software Revision"},
+            {70, "Rated System Voltage (generally leave as-is)"}, {71, "Max Phase Current"},
+            {72, "Kv"}, {73, "Max Power Limit"}, {74, "Ls"}, {75, "Rs"},
+            {76, "Depricated Kv Always 1"}, {77, "Motor Position Sensor Type"},
+            {78, "Number of Pole Pairs"}, {79, "Hall Offset"}, {80, "Hall Sector[0]"},
+            {81, "Hall Sector[1]"}, {82, "Hall Sector[2]"}, {83, "Hall Sector[3]"},
+            {84, "Hall Sector[4]"}, {85, "Hall Sector[5]"}, {86, "Hall Sector[6]"},
+            {87, "Hall Sector[7]"}, {90, "Motor Over Temperature Trip Threshold"},
+            {91, "Motor Foldback Starting Temperature"}, {92, "Motor Foldback Ending Temperature"},
+            {93, "Temperature Voltage at 0C"}, {94, "Temperature Voltage at 25C"},
+            {95, "Temperature Voltage at 50C"}, {96, "Temperature Voltage at 75C"},
+            {97, "Temperature Voltage at 100C"}, {98, "Temperature Voltage at 125C"},
+            {99, "Overload Continuous Current"}, {100, "Overload Heating Current"},
+            {101, "Overload Heating Time"}, {102, "Overload Cooling Current"},
+            {103, "Overload Cooling Time"}, {104, "Overload Foldback Start"},
+            {105, "Overload Foldback End"}, {106, "Autostart Injection Current"},
+            {108, "Autostart Max RPM"}, {109, "Autostart Spinup Time"},
+            {110, "Alignment Hold Time"}, {122, "Maximum Power in PAS Mode"},
+            {124, "Maximum Speed in PAS Mode"}, {127, "Motor Features"},
+            {129, "Max Field Weakening Current"}, {137, "Motor Temperature Source"},
+            {141, "Low Voltage Cutoff (Start)"}, {142, "Low Voltage Cutoff (End)"},
+            {147, "Fast Over Voltage Fault"}, {148, "Fast Under Voltage Fault"},
+            {149, "Slow Over Voltage Fault"}, {150, "Slow Under Voltage Fault"},
+            {151, "Throttle Deadband Threshold"}, {152, "Throttle Fault Range"},
+            {154, "Max Regen Phase Current"}, {155, "Max Battery Current"},
+            {156, "Max Regen Battery Current"}, {173, "Electronic Freewheeling Current"},
+            {174, "Features 2"}, {175, "Pedal Speed Map Offset"}, {176, "Pedal Speed Map End"},
+            {178, "Torque Sensor Symmetry"}, {179, "Torque Assist Multiplier"},
+            {180, "Torque Sensor Initial Torque"}, {181, "Torque Sensor Deadband Torque"},
+            {182, "Pedal Torque Sensor Offset"}, {183, "Torque Sensor Gain"},
+            {193, "Wheel Speed Sensor Source"}, {194, "Max Regen Voltage (Start)"},
+            {195, "Max Regen Voltage (End)"}, {205, "Rolling Start Speed "},
+            {206, "Regen Brake Speed Minimum"}, {207, "Reserved Display Parameter"},
+            {208, "Control Command Source"}, {210, "Assist Mode Source"},
+            {211, "Pedal Sensor Type"}, {212, "Features"}, {213, "Throttle Max Voltage"},
+            {214, "Throttle Start Voltage"}, {215, "Brake Max Voltage"},
+            {216, "Brake Start Voltage"}, {219, "Assist Level 1"}, {220, "Torque Up Ramp"},
+            {221, "Torque Down Ramp"}, {222, "Pedalec Positive Motoring Torque Ramp"},
+            {223, "Pedalec Negative Motoring Torque Ramp"}, {224, "Regen Torque Engage Ramp"},
+            {225, "Regen Torque Release Ramp"}, {227, "Wheel Diameter"},
+            {228, "Assist Cut Out Distance"}, {229, "Maximum Speed"}, {230, "Rev/Walk Speed"},
+            {231, "Wheel Sp. Sensor Pulses Per Rev"}, {232, "Pedalelec Minimum Timeout"},
+            {233, "Pedalelec Maximum Timeout"}, {234, "Pedal Speed Sensor Pulses Per Revolution"},
+            {235, "Pedal Sense Delay"}, {237, "Hardware Version"}, {238, "Serial Number"},
+            {241, "Assist Speed 1"}, {245, "Assist Level 2"}, {246, "Assist Speed 2"},
+            {247, "Throttle Sensor Source"}, {248, "Cutoff Brake Sensor Source"},
+            {249, "Regen Brake Source"}, {253, "Assist Gain Walk"},
+            {256, "Software Revision Level"}, {257, "Controller Status"}, {258, "Faults"},
+            {259, "Controller Temperature"}, {260, "Vehicle Speed"}, {261, "Motor Temperature"},
+            {262, "Motor Current"}, {263, "Motor RPM"}, {265, "Battery Voltage"},
+            {266, "Battery Current"}, {270, "Analog Input 1 (Thrt) Voltage"},
+            {271, "Analog Input 2 (Brk1) Voltage"}, {272, "Analog Input 3 (Brk2) Voltage"},
+            {276, "Digital Inputs"}, {277, "Warnings"}, {282, "Phase Current Blue"},
+            {283, "Phase Current Yellow"}, {284, "Phase Current Green"},
+            {298, "Overload Accumulator"}, {299, "Faults 2"}, {325, "Throttle Setpoint"},
+            {327, "Ebike Flags"}, {331, "Average Pedal Speed"}, {349, "Axle Torque Sensor Offset"},
+            {398, "Motor Temperature Sensor Voltage"}, {425, "Autotune Rs"}, {426, "Autotune Ls"},
+            {440, "Autotune Hall Sector [0]"}, {441, "Autotune Hall Sector [1]"},
+            {442, "Autotune Hall Sector [2]"}, {443, "Autotune Hall Sector [3]"},
+            {444, "Autotune Hall Sector [4]"}, {445, "Autotune Hall Sector [5]"},
+            {446, "Autotune Hall Sector [6]"}, {447, "Autotune Hall Sector [7]"},
+            {460, "Autotune Hall Offset"}, {462, "Autotune Rated Kv"}, {477, "Torque Command"},
+            {481, "Motor Discovery Mode"}, {508, "Fault Clear"}, {509, "Parameter Access Code"},
+            {511, "Write Parameters to Flash"}, {1881, "Hardware Version"},
+            {2016, "Hardware Version Backup"}, {2017, "Serial Number"}, {2018, "Digest"},
+            {2023, "Hardware Version Backup 2"}, {2024, "Serial Number Backup"},
+            {2025, "Digest Backup"}};
+        for (const auto& name : names)
+            QCOMPARE(qMakePair(name.first, definition(name.first).value("name").toString()),
+                     qMakePair(name.first, QString(name.second)));
+    }
+
+    void documentedUnits()
+    {
+        const QList<QPair<int, const char*>> units = {
+            {0, "A"}, {71, "A"}, {72, "RPM/V"}, {73, "W"}, {74, "uH"}, {75, "mOhms"}, {79, "deg"},
+            {93, "V"}, {98, "V"}, {108, "RPM"}, {109, "ms"}, {110, "ms"}, {122, "W"}, {151, "V"},
+            {152, "V"}, {175, "%"}, {176, "RPM"}, {179, "X"}, {213, "V"}, {214, "V"}, {215, "V"},
+            {216, "V"}, {265, "V"}, {425, "mohms"}, {426, "uhenries"}};
+        for (const auto& unit : units)
+            QCOMPARE(qMakePair(unit.first, definition(unit.first).value("units").toString()),
+                     qMakePair(unit.first, QString(unit.second)));
+    }
+
+    void documentedLabels()
+    {
+        const QList<std::tuple<int, const char*, int, const char*>> labelled = {
+            {11, "enumDefs", 0, "Speed"},
+            {66, "enumDefs", 8, "KM5S"},
+            {77, "enumDefs", 0, "Hall sensor"},
+            {77, "enumDefs", 1, "Hall sensor start and sensorless run"},
+            {77, "enumDefs", 2, "Sensorless"},
+            {127, "bitDefs", 0, "Swap motor phase Blue & Green"},
+            {127, "bitDefs", 1, "Fault tolerant hall (fallback to sensorless)"},
+            {174, "bitDefs", 1, "HDQ Replicating HALL"},
+            {174, "bitDefs", 3, "Enable Plug Braking"},
+            {208, "enumDefs", 1, "Throttle"},
+            {208, "enumDefs", 2, "Pedal Sensor"},
+            {210, "enumDefs", 2, "Display"},
+            {211, "enumDefs", 0, "Single Hall"},
+            {211, "enumDefs", 1, "Dual Hall"},
+            {211, "enumDefs", 4, "Quadrature Speed"},
+            {211, "enumDefs", 5, "Axle Torque"},
+            {211, "enumDefs", 6, "Single Hall Reverse"},
+            {212, "bitDefs", 5, "Motor Temperature Sensing Enable"},
+            {212, "bitDefs", 6, "Enable Virtual Freewheeling"},
+            {212, "bitDefs", 9, "Rolling Start Enable"},
+            {212, "bitDefs", 11, "Walk Mode Enable"},
+            {212, "bitDefs", 14, "Ext Fault LED on HDQ"},
+            {212, "bitDefs", 15, "Disable KM5 Speed Limits"},
+            {276, "bitDefs", 0, "Green Hall"},
+            {276, "bitDefs", 1, "Yellow Hall"},
+            {276, "bitDefs", 2, "Blue Hall"},
+            {276, "bitDefs", 3, "PAS 1"},
+            {276, "bitDefs", 4, "Fwd/Rev or PAS 2"},
+            {276, "bitDefs", 6, "Wheel Speed Sensor"},
+            {327, "bitDefs", 0, "Brake"},
+            {327, "bitDefs", 4, "Regen"},
+            {327, "bitDefs", 7, "Throttle"},
+            {327, "bitDefs", 8, "Reverse"},
+            {481, "enumDefs", 2, "Motor Moving Parameter Discover"}};
+        for (const auto& label : labelled) {
+            const int address = std::get<0>(label);
+            QCOMPARE(qMakePair(address, labels(definition(address), std::get<1>(label))
+                                            .value(std::get<2>(label))),
+                     qMakePair(address, QString(std::get<3>(label))));
+        }
+    }
+
     void labelsTheLogicReliesOn()
     {
         QCOMPARE(labels(definition(4), "enumDefs"),

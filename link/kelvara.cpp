@@ -117,10 +117,11 @@ QMap<QString, QPair<int, int>> Kelvara::getAllNames() const
             if (!labels)
                 continue;
             for (auto bit = labels->constBegin(); bit != labels->constEnd(); ++bit) {
-                const QString key = QStringLiteral("%1[%2]: %3")
-                                        .arg(parameter->getName())
-                                        .arg(bit.key(), 2, 10, QLatin1Char('0'))
-                                        .arg(bit.value());
+                // Concatenated rather than chained arg(), which would expand
+                // a "%2" inside a name or label.
+                const QString key = parameter->getName() + QLatin1Char('[')
+                    + QStringLiteral("%1").arg(bit.key(), 2, 10, QLatin1Char('0'))
+                    + QStringLiteral("]: ") + bit.value();
                 names.insert(key, qMakePair(address, bit.key()));
             }
         } else if (extendedRegisters || address < 512) {

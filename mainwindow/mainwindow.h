@@ -179,6 +179,8 @@ private:
 
     // Dev Screen.
     void connectDevHWIDParameters();
+    bool isDevRegisterDefined() const;
+    void writeDevRegister();
 
     // Windowless run.
     bool applyWindowlessBaud(const QString& baud);

@@ -330,7 +330,7 @@ void MainWindow::controllerConnectHelper(bool isConnected, bool safeToAutotune, 
                                 ui->saveParamsTemperature, ui->saveParamsPedalAssist,
                                 ui->writeAllDev})
         button->setEnabled(safeToAutotune);
-    ui->write->setEnabled(isConnected);
+    ui->write->setEnabled(isConnected && isDevRegisterDefined());
     ui->fw_v59xx->setEnabled(!isConnected);
     ui->fw_v60xx->setEnabled(!isConnected);
 }

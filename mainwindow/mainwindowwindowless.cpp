@@ -148,7 +148,7 @@ bool MainWindow::applyWindowlessAddress(const QString& address)
     ui->addressInput->setValue(wanted);
     // An address outside the field, or one the suite has no parameter
     // for, would print or write a placeholder's value.
-    if (!ok || ui->addressInput->value() != wanted || devParameter == model->getParameter(-1)) {
+    if (!ok || ui->addressInput->value() != wanted || !isDevRegisterDefined()) {
         printLine(QStringLiteral("Invalid address ") + QString::number(wanted));
         return false;
     }

@@ -6,6 +6,7 @@
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
+#include "serialportlistener.h"
 #include "ui_mainwindow.h"
 
 #include <QCommandLineParser>
@@ -59,6 +60,9 @@ int MainWindow::windowlessRun(QCommandLineParser* parser)
         return -1;
     if (!selectWindowlessPort(parser->value(QStringLiteral("serial"))))
         return -1;
+    // A port plugged in now would become the current one: the run keeps the
+    // port it was given.
+    disconnect(portListener, nullptr, this, nullptr);
 
     const bool reading = parser->isSet(QStringLiteral("read"));
     const QString valueText = parser->value(QStringLiteral("write"));

@@ -58,6 +58,7 @@ private slots:
     void refusedWrites_data();
     void refusedWrites();
     void silentControllerFailsPromptly();
+    void portPluggedInDuringTheRunIsNotTaken();
 
 private:
     RunResult run(QStringList arguments);
@@ -346,6 +347,34 @@ void TestCommandLine::silentControllerFailsPromptly()
     // Two unanswered read-alls and no wait for a result that cannot come.
     QVERIFY(result.elapsedMs < 6000);
     simulator->setSilent(false);
+}
+
+// The window makes a newly plugged-in port the current one; a command-line
+// write must still reach the port it was given.
+void TestCommandLine::portPluggedInDuringTheRunIsNotTaken()
+{
+    ControllerSimulator other;
+    QVERIFY(other.start());
+    QVERIFY(other.loadImage(QStringLiteral(KELVARA_SIM_IMAGES "/controller.xml")));
+    QTemporaryDir linkDir;
+    const QString lateLink = linkDir.filePath("late-port");
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(name);
+    environment.insert("KELVARA_EXTRA_PORTS", simulator->portName() + ':' + lateLink);
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, {"-i", "-a", "229", "-w", "30.5", "-s", simulator->portName()});
+    QVERIFY(process.waitForStarted());
+    // After the port scan at start-up, before the write.
+    QTest::qWait(400);
+    QVERIFY(QFile::link(other.portName(), lateLink));
+    QVERIFY(process.waitForFinished(20000));
+
+    QCOMPARE(QString::fromLocal8Bit(process.readAllStandardOutput()), QString("Write success\n"));
+    QCOMPARE(int(simulator->registerValue(229)), 305);
+    QCOMPARE(other.requestCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

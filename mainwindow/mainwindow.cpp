@@ -181,7 +181,7 @@ void MainWindow::wireDevScreen()
     connect(this, &MainWindow::read, com, QOverload<int>::of(&KelvaraCom::oneRead));
     connect(this, &MainWindow::write, com, QOverload<int>::of(&KelvaraCom::oneWrite));
     connect(ui->read, &QPushButton::clicked, this, &MainWindow::onReadClicked);
-    connect(ui->write, &QPushButton::clicked, this, [this] { emit write(ui->addressInput->value()); });
+    connect(ui->write, &QPushButton::clicked, this, &MainWindow::writeDevRegister);
     connect(ui->addressInput, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &MainWindow::addressChanged);
     connect(ui->valueDisplay, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,

@@ -62,6 +62,9 @@ public:
     int dashboardIndex() const;
     int devIndex() const;
 
+    // The display values a register can hold, on its display grid.
+    static void displayRange(Parameter* parameter, double* low, double* high);
+
 signals:
     void read(int address);
     void write(int address);
@@ -176,6 +179,8 @@ private:
 
     // Dev Screen.
     void connectDevHWIDParameters();
+    bool isDevRegisterDefined() const;
+    void writeDevRegister();
 
     // Windowless run.
     bool applyWindowlessBaud(const QString& baud);
@@ -183,6 +188,7 @@ private:
     bool applyWindowlessAddress(const QString& address);
     bool runPreparatoryReads();
     void startWindowlessRead();
+    bool isWithinLimits(double value);
     void startWindowlessWrite(double value);
     void failWindowlessRun(const QString& reason);
     void printLine(const QString& line);

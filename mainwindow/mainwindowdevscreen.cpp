@@ -46,6 +46,21 @@ void MainWindow::addressChanged(int addr)
 
     devDisplayConnection = connect(devParameter, &Parameter::displayChanged, ui->valueDisplay,
                                    &QDoubleSpinBox::setValue);
+    if (connected)
+        ui->write->setEnabled(isDevRegisterDefined());
+}
+
+// An address without a definition shares one placeholder parameter, whose
+// register value is whatever an undefined register last read.
+bool MainWindow::isDevRegisterDefined() const
+{
+    return devParameter != model->getParameter(-1);
+}
+
+void MainWindow::writeDevRegister()
+{
+    if (isDevRegisterDefined())
+        emit write(ui->addressInput->value());
 }
 
 void MainWindow::devValueSet(double newValue)

@@ -55,9 +55,23 @@ QString wrapToolTip(QString text)
     return text;
 }
 
+// Shows a model value without the box clamping it: a clamped value would be
+// written back into the register as if the user had typed it.
+void showInSpinBox(QDoubleSpinBox* box, Parameter* parameter, double value)
+{
+    double low = 0.0;
+    double high = 0.0;
+    MainWindow::displayRange(parameter, &low, &high);
+    box->setRange(std::min({low, value, box->value()}), std::max({high, value, box->value()}));
+    box->setValue(value);
+    box->setRange(std::min(low, value), std::max(high, value));
+}
+
+} // namespace
+
 // The display values a register can hold: its limits where the definition
 // gives them, otherwise what the register's whole raw range converts to.
-void displayRange(Parameter* parameter, double* low, double* high)
+void MainWindow::displayRange(Parameter* parameter, double* low, double* high)
 {
     *low = -widestSpinRange;
     *high = widestSpinRange;
@@ -83,20 +97,6 @@ void displayRange(Parameter* parameter, double* low, double* high)
     *low = std::ceil(*low * grid - 1e-9) / grid;
     *high = std::max(*low, std::floor(*high * grid + 1e-9) / grid);
 }
-
-// Shows a model value without the box clamping it: a clamped value would be
-// written back into the register as if the user had typed it.
-void showInSpinBox(QDoubleSpinBox* box, Parameter* parameter, double value)
-{
-    double low = 0.0;
-    double high = 0.0;
-    displayRange(parameter, &low, &high);
-    box->setRange(std::min({low, value, box->value()}), std::max({high, value, box->value()}));
-    box->setValue(value);
-    box->setRange(std::min(low, value), std::max(high, value));
-}
-
-} // namespace
 
 void MainWindow::collectRows()
 {
@@ -330,7 +330,7 @@ void MainWindow::controllerConnectHelper(bool isConnected, bool safeToAutotune, 
                                 ui->saveParamsTemperature, ui->saveParamsPedalAssist,
                                 ui->writeAllDev})
         button->setEnabled(safeToAutotune);
-    ui->write->setEnabled(isConnected);
+    ui->write->setEnabled(isConnected && isDevRegisterDefined());
     ui->fw_v59xx->setEnabled(!isConnected);
     ui->fw_v60xx->setEnabled(!isConnected);
 }

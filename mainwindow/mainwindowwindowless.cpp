@@ -6,6 +6,7 @@
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
+#include "serialportlistener.h"
 #include "ui_mainwindow.h"
 
 #include <QCommandLineParser>
@@ -16,6 +17,9 @@
 #include <QSerialPort>
 #include <QTextStream>
 #include <QTimer>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -48,14 +52,17 @@ int MainWindow::windowlessRun(QCommandLineParser* parser)
     ui->read->setEnabled(true);
     ui->write->setEnabled(true);
 
-    // Baud rate and port first: the conversion of the value to write uses
-    // the registers of the controller that is really read.
+    // Baud rate and port before the reads: the conversion of the value to
+    // write uses the registers of the controller that is really read.
     if (!applyWindowlessBaud(parser->value(QStringLiteral("baud"))))
-        return -1;
-    if (!selectWindowlessPort(parser->value(QStringLiteral("serial"))))
         return -1;
     if (!applyWindowlessAddress(parser->value(QStringLiteral("addr"))))
         return -1;
+    if (!selectWindowlessPort(parser->value(QStringLiteral("serial"))))
+        return -1;
+    // A port plugged in now would become the current one: the run keeps the
+    // port it was given.
+    disconnect(portListener, nullptr, this, nullptr);
 
     const bool reading = parser->isSet(QStringLiteral("read"));
     const QString valueText = parser->value(QStringLiteral("write"));
@@ -67,7 +74,7 @@ int MainWindow::windowlessRun(QCommandLineParser* parser)
         }
         bool ok = false;
         value = valueText.toDouble(&ok);
-        if (!ok) {
+        if (!ok || !std::isfinite(value)) {
             printLine(QStringLiteral("Unable to interpret value (\"%1\")").arg(valueText));
             return -1;
         }
@@ -82,10 +89,23 @@ int MainWindow::windowlessRun(QCommandLineParser* parser)
         return -1;
     }
 
-    if (reading)
+    if (reading) {
         startWindowlessRead();
-    else
+    } else {
+        // The limits may depend on the controller's registers, known only now.
+        if (!isWithinLimits(value)) {
+            double low = 0.0;
+            double high = 0.0;
+            displayRange(devParameter, &low, &high);
+            printLine(QStringLiteral("Value \"%1\" is outside the limits of address %2 (%3 to %4)")
+                          .arg(valueText)
+                          .arg(ui->addressInput->value())
+                          .arg(low)
+                          .arg(high));
+            return -1;
+        }
         startWindowlessWrite(value);
+    }
     QTimer::singleShot(windowlessTimeLimit, this, &MainWindow::finishWindowlessRun);
     return 0;
 }
@@ -132,7 +152,7 @@ bool MainWindow::applyWindowlessAddress(const QString& address)
     ui->addressInput->setValue(wanted);
     // An address outside the field, or one the suite has no parameter
     // for, would print or write a placeholder's value.
-    if (!ok || ui->addressInput->value() != wanted || devParameter == model->getParameter(-1)) {
+    if (!ok || ui->addressInput->value() != wanted || !isDevRegisterDefined()) {
         printLine(QStringLiteral("Invalid address ") + QString::number(wanted));
         return false;
     }
@@ -176,6 +196,19 @@ void MainWindow::startWindowlessRead()
         finishWindowlessRun();
     });
     ui->read->click();
+}
+
+// The parameter would quietly put a value beyond its limits onto the limit
+// and write that instead.
+bool MainWindow::isWithinLimits(double value)
+{
+    double low = 0.0;
+    double high = 0.0;
+    displayRange(devParameter, &low, &high);
+    // Rounded to the decimals as the value field rounds it.
+    const double shown = QString::number(value, 'f', devParameter->numDecimals()).toDouble();
+    const double tolerance = 1e-9 * std::max(1.0, std::fabs(shown));
+    return std::isfinite(shown) && shown >= low - tolerance && shown <= high + tolerance;
 }
 
 void MainWindow::startWindowlessWrite(double value)

@@ -53,9 +53,12 @@ private slots:
     void writeWaitsForTheFlashSave();
     void writeOfUnsavedRegisterEndsWithItsReply();
     void writeConvertsWithTheControllersRegisters();
+    void valueBeyondLimitsIsRefused_data();
+    void valueBeyondLimitsIsRefused();
     void refusedWrites_data();
     void refusedWrites();
     void silentControllerFailsPromptly();
+    void portPluggedInDuringTheRunIsNotTaken();
 
 private:
     RunResult run(QStringList arguments);
@@ -164,6 +167,11 @@ void TestCommandLine::preparationErrors_data()
     QTest::addColumn<QString>("line");
 
     QTest::newRow("no address") << QStringList{"-i", "-r", "-s", "SIM"} << "No address found";
+    // The address is judged before the port.
+    QTest::newRow("no address, unknown port") << QStringList{"-i", "-r", "-s", "/dev/nonesuch"}
+                                              << "No address found";
+    QTest::newRow("bad address, unknown port")
+        << QStringList{"-i", "-a", "3000", "-r", "-s", "/dev/nonesuch"} << "Invalid address 3000";
     QTest::newRow("address not a number") << QStringList{"-i", "-a", "12x", "-r"} << "Invalid address 0";
     QTest::newRow("address out of range") << QStringList{"-i", "-a", "3000", "-r"} << "Invalid address 3000";
     QTest::newRow("address without parameter") << QStringList{"-i", "-a", "600", "-r", "-s", "SIM"}
@@ -177,6 +185,8 @@ void TestCommandLine::preparationErrors_data()
                                        << "Unable to set baud rate (to \"12345\")";
     QTest::newRow("value not a number") << QStringList{"-i", "-a", "71", "-w", "abc", "-s", "SIM"}
                                         << "Unable to interpret value (\"abc\")";
+    QTest::newRow("value not finite") << QStringList{"-i", "-a", "71", "-w", "nan", "-s", "SIM"}
+                                      << "Unable to interpret value (\"nan\")";
     QTest::newRow("read-only register") << QStringList{"-i", "-a", "256", "-w", "5", "-s", "SIM"}
                                         << "Address 256 is read-only";
 }
@@ -259,6 +269,39 @@ void TestCommandLine::writeConvertsWithTheControllersRegisters()
     QCOMPARE(int(simulator->registerValue(154)), 2048); // 35 x 4096 / 70
 }
 
+void TestCommandLine::valueBeyondLimitsIsRefused_data()
+{
+    QTest::addColumn<int>("address");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("above the maximum") << 229 << "200"
+                                       << "Value \"200\" is outside the limits of address 229 (0 to 120)";
+    QTest::newRow("below the minimum") << 229 << "-0.5"
+                                       << "Value \"-0.5\" is outside the limits of address 229 (0 to 120)";
+    // The limit follows the controller's Controller Output Current Rating
+    // (96 A: 0.75 x 96 - 1 = 71 A), not the built-in one.
+    QTest::newRow("limit from the controller") << 154 << "72"
+                                               << "Value \"72\" is outside the limits of address 154 (1 to 71)";
+}
+
+// A value beyond the register's limits would be put onto the limit and
+// written as if asked for: it is refused and nothing is written.
+void TestCommandLine::valueBeyondLimitsIsRefused()
+{
+    QFETCH(int, address);
+    QFETCH(QString, value);
+    QFETCH(QString, line);
+    const quint16 before = simulator->registerValue(address);
+
+    const RunResult result = run({"-i", "-a", QString::number(address), "-w", value, "-s", "SIM"});
+    QCOMPARE(result.lines, QStringList{line});
+    QVERIFY(result.exitCode != 0);
+    QCOMPARE(simulator->registerValue(address), before);
+    for (const QByteArray& frame : simulator->requests())
+        QCOMPARE(quint8(frame.at(1)), quint8(0x03));
+}
+
 void TestCommandLine::refusedWrites_data()
 {
     QTest::addColumn<bool>("flashFails");
@@ -304,6 +347,34 @@ void TestCommandLine::silentControllerFailsPromptly()
     // Two unanswered read-alls and no wait for a result that cannot come.
     QVERIFY(result.elapsedMs < 6000);
     simulator->setSilent(false);
+}
+
+// The window makes a newly plugged-in port the current one; a command-line
+// write must still reach the port it was given.
+void TestCommandLine::portPluggedInDuringTheRunIsNotTaken()
+{
+    ControllerSimulator other;
+    QVERIFY(other.start());
+    QVERIFY(other.loadImage(QStringLiteral(KELVARA_SIM_IMAGES "/controller.xml")));
+    QTemporaryDir linkDir;
+    const QString lateLink = linkDir.filePath("late-port");
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(name);
+    environment.insert("KELVARA_EXTRA_PORTS", simulator->portName() + ':' + lateLink);
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, {"-i", "-a", "229", "-w", "30.5", "-s", simulator->portName()});
+    QVERIFY(process.waitForStarted());
+    // After the port scan at start-up, before the write.
+    QTest::qWait(400);
+    QVERIFY(QFile::link(other.portName(), lateLink));
+    QVERIFY(process.waitForFinished(20000));
+
+    QCOMPARE(QString::fromLocal8Bit(process.readAllStandardOutput()), QString("Write success\n"));
+    QCOMPARE(int(simulator->registerValue(229)), 305);
+    QCOMPARE(other.requestCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -27,6 +27,7 @@ private slots:
     void changingAddressLeavesBothRegistersAlone();
     void readFetchesOneRegister();
     void saveWritesOneRegisterAndFlashes();
+    void addressWithoutDefinitionIsNeverWritten();
     void hardwareIdFollowsTheRegisters();
     void consoleShowsRepliesAndKeepsOneNotConnectedLine();
 
@@ -163,6 +164,33 @@ void TestDevScreen::saveWritesOneRegisterAndFlashes()
     QCOMPARE(int(simulator->registerValue(227)), 305);
     QCOMPARE(child<QSpinBox>("numUnsaved")->value(), 0);
     QCOMPARE(child<QPushButton>("writeAllDev")->text(), QString("Save Parameters"));
+}
+
+// Every address without a definition shares one placeholder, which holds
+// whatever undefined register was read last: saving it would write that.
+void TestDevScreen::addressWithoutDefinitionIsNeverWritten()
+{
+    Kelvara* model = window->deviceModel();
+    Parameter* placeholder = model->getParameter(600);
+    for (int address = 258; address < 332; ++address) {
+        if (model->getParameter(address) == placeholder)
+            simulator->setRegisterValue(address, 4321);
+    }
+    readAllAndWait();
+    QVERIFY(waitIdle(window.get()));
+    simulator->clearLog();
+
+    auto* write = child<QPushButton>("write");
+    child<QSpinBox>("addressInput")->setValue(600);
+    QVERIFY(!write->isEnabled());
+    write->click();
+    emit write->clicked();
+    QTest::qWait(300);
+    QVERIFY(writeFrames(simulator->requests()).isEmpty());
+    QCOMPARE(int(simulator->registerValue(600)), 0);
+
+    child<QSpinBox>("addressInput")->setValue(227);
+    QVERIFY(write->isEnabled());
 }
 
 void TestDevScreen::hardwareIdFollowsTheRegisters()

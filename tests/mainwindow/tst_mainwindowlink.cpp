@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSpinBox>
+#include <QTabWidget>
 
 using namespace WindowFixture;
 
@@ -59,6 +60,7 @@ private slots:
     void failedSave_data();
     void failedSave();
     void givingUpShowsTheFailure();
+    void linkErrorOnTheDashboardOpensNoBox();
     void silentControllerDisconnectsAndReconnects();
     void busyPortIsExplainedUntilIgnored();
     void choosingAnotherPortDisconnectsAtOnce();
@@ -390,6 +392,21 @@ void TestMainWindowLink::givingUpShowsTheFailure()
         QCOMPARE(text, QString("Communicating..."));
     QCOMPARE(statusAtFailure, QString("Communication timeout"));
     QVERIFY(console->toPlainText().contains("\nCommunicating..."));
+}
+
+void TestMainWindowLink::linkErrorOnTheDashboardOpensNoBox()
+{
+    auto* tabs = window->findChild<QTabWidget*>("tabWidget");
+    tabs->setCurrentWidget(window->findChild<QWidget*>("dashboardScreen"));
+    simulator->setSilent(true);
+    ModalWatcher watcher;
+    QSignalSpy errors(window->link(), &KelvaraCom::comError);
+    window->link()->readAll();
+    QVERIFY(errors.wait(8000));
+    QTest::qWait(100);
+    simulator->setSilent(false);
+    tabs->setCurrentIndex(0);
+    QCOMPARE(watcher.count(), 0);
 }
 
 void TestMainWindowLink::silentControllerDisconnectsAndReconnects()

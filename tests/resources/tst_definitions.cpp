@@ -2,14 +2,11 @@
 // must be exactly what kelvara-defgen makes of registers.json, and their
 // structure must be one the suite's parsers accept.
 
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>

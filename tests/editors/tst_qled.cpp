@@ -3,7 +3,6 @@
 #include <QGraphicsEllipseItem>
 #include <QGraphicsScene>
 #include <QHBoxLayout>
-#include <QScrollBar>
 #include <QtTest>
 
 class TestQLed : public QObject
@@ -11,9 +10,7 @@ class TestQLed : public QObject
     Q_OBJECT
 
 private slots:
-    void freshLampIsAnEmptyRing();
     void sizeLimits();
-    void viewSettings();
     void sceneIsOwnedByTheLamp();
     void setColorFillsTheInsideOnly_data();
     void setColorFillsTheInsideOnly();
@@ -60,18 +57,6 @@ QImage TestQLed::renderOnTeal(int width, const QColor& color)
     return parent.grab().toImage();
 }
 
-void TestQLed::freshLampIsAnEmptyRing()
-{
-    QLed led(nullptr);
-    QGraphicsEllipseItem* ellipse = ellipseOf(led);
-    QVERIFY(ellipse);
-    QCOMPARE(ellipse->rect(), QRectF(1, 1, 18, 18));
-    QCOMPARE(ellipse->pen(), QPen());
-    QCOMPARE(ellipse->pen().color(), QColor(Qt::black));
-    QCOMPARE(ellipse->brush().style(), Qt::SolidPattern);
-    QCOMPARE(ellipse->brush().color(), QColor(Qt::transparent));
-}
-
 void TestQLed::sizeLimits()
 {
     QLed led(nullptr);
@@ -88,19 +73,6 @@ void TestQLed::sizeLimits()
     layout->activate();
     QCOMPARE(lamp->height(), 20);
     QCOMPARE(lamp->width(), 300);
-}
-
-void TestQLed::viewSettings()
-{
-    QLed led(nullptr);
-    QCOMPARE(led.styleSheet(), QString("background: transparent; border-style: none;"));
-    QCOMPARE(led.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    QCOMPARE(led.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    QCOMPARE(led.cacheMode(), QGraphicsView::CacheModeFlag(QGraphicsView::CacheBackground));
-    QCOMPARE(led.viewportUpdateMode(), QGraphicsView::BoundingRectViewportUpdate);
-    QVERIFY(led.renderHints().testFlag(QPainter::Antialiasing));
-    QCOMPARE(led.transformationAnchor(), QGraphicsView::AnchorUnderMouse);
-    QVERIFY(led.transform().isIdentity());
 }
 
 void TestQLed::sceneIsOwnedByTheLamp()

@@ -1,9 +1,11 @@
+// The main window's form as its logic sees it: the parameter rows of every
+// page found the way the window finds them, the widgets it reaches by name,
+// actions and menus, the states the builder leaves, the focus chain and a
+// sample of the texts users see.
+
 #include "formrows.h"
 #include "ui_mainwindow.h"
 
-#include <QDockWidget>
-#include <QStatusBar>
-#include <QToolBar>
 #include <QTranslator>
 #include <QtTest>
 
@@ -11,8 +13,155 @@ using FormRows::Key;
 
 namespace {
 
-// The window's whole keyboard focus chain; widgets of pages that are not in
-// the form yet are left out when the chain is checked.
+struct ExpectedRow
+{
+    const char* page;
+    const char* container;
+    int address;
+    int bit;
+    const char* label;
+    const char* labelText;
+    const char* kind;
+    const char* editor;
+};
+
+// Odd names and texts are the form's own: the logic and the users' screens
+// depend on them.
+const ExpectedRow expectedRows[] = {
+    {"displayParameters", "kvWidget", 72, -1, "KvLabel", "Kv", "spin", "KvValue"},
+    {"displayParameters", "polePairsWidget", 78, -1, "polePairsLabel", "Number of Pole Pairs", "spin", "polePairsValue"},
+    {"displayParameters", "RsWidget", 75, -1, "RsLabel", "Rs", "spin", "RsValue"},
+    {"displayParameters", "LsWidget", 74, -1, "LsLabel", "Ls", "spin", "LsValue"},
+    {"displayParameters", "motorPositionSensor", 77, -1, "label_55", "Motor Position Sensor Type", "combo", "comboBox"},
+    {"displayParameters", "faultTolerantHall", 127, 1, "label_faultTolerantHall", "Fault Tolerant Hall", "check", "FaultTolerantHallBox"},
+    {"displayParameters", "ratedMotorPowerWidget", 73, -1, "ratedMotorPowerValue", "Max Power Limit", "spin", "ratedMotorPowerLabel"},
+    {"displayParameters", "maxMotorPhaseCurr", 71, -1, "label_3", "Max Phase Current", "spin", "doubleSpinBox_6"},
+    {"displayParameters", "maxMotorRegenCurr", 154, -1, "label_11", "Max Regen Phase Current", "spin", "doubleSpinBox_7"},
+    {"displayParameters", "enablePlugBraking", 174, 3, "label_plugbraking", "Enable Plug Braking", "check", "checkBoxPlugBraking"},
+    {"displayParameters", "maxCurrent", 155, -1, "label_27", "Max Current", "spin", "doubleSpinBox_26"},
+    {"displayParameters", "maxRegenAmps", 156, -1, "label_26", "Max Regen Battery Current", "spin", "doubleSpinBox_25"},
+    {"displayParameters", "maxRegenEnd", 195, -1, "label_10", "Max Regen Voltage (end)", "spin", "doubleSpinBox_5"},
+    {"displayParameters", "maxRegenStart", 194, -1, "label_9", "Max Regen Voltage (start)", "spin", "doubleSpinBox_4"},
+    {"displayParameters", "lowVoltCutStartWidget", 141, -1, "label_28", "Low Voltage Cutoff (start)", "spin", "lowVoltButStartValue"},
+    {"displayParameters", "lowVoltCutEndWidget", 142, -1, "lowVoltVutEndLabel", "Low Voltage Cutoff (end)", "spin", "lowVoltCutEndValue"},
+    {"displayParameters", "wheelDiam", 227, -1, "label_34", "Wheel Diameter", "spin", "doubleSpinBox_32"},
+    {"displayParameters", "maxSpeed", 229, -1, "label_35", "Vehicle Maximum Speed", "spin", "doubleSpinBox_34"},
+    {"displayParameters", "minRegenSpeed", 206, -1, "label_72", "Minimum Regen Speed", "spin", "doubleSpinBox_8"},
+    {"displayParameters", "maxReverseSpeed", 230, -1, "label_14", "Maximum Reverse Speed", "spin", "doubleSpinBox_9"},
+    {"displayParameters", "wheelSpeedPulsesPerRev", 231, -1, "label_161", "Wheel Speed Sensor Pulses Per Revolution", "spin", "doubleSpinBox_108"},
+    {"displayParameters", "currRegBand", 51, -1, "label_6", "Current Regulator Bandwidth", "spin", "doubleSpinBox"},
+    {"displayParameters", "currentRegulatorKp", 7, -1, "label_2", "Current Regulator Kp", "spin", "doubleSpinBox_2"},
+    {"displayParameters", "currentRegulatorKi", 8, -1, "label_7", "Current Regulator Ki", "spin", "doubleSpinBox_22"},
+    {"displayParameters", "widget_24", 52, -1, "label_66", "PLL Bandwidth", "spin", "doubleSpinBox_49"},
+    {"displayParameters", "pllDamping", 53, -1, "label_73", "PLL Damping", "spin", "doubleSpinBox_19"},
+    {"displayParameters", "torqueUp", 220, -1, "label_30", "Torque Up Ramp", "spin", "doubleSpinBox_30"},
+    {"displayParameters", "torqueDown", 221, -1, "label_31", "Torque Down Ramp", "spin", "doubleSpinBox_28"},
+    {"displayParameters", "regenTorqueUp", 224, -1, "label_32", "Regen Torque Engage Ramp", "spin", "doubleSpinBox_31"},
+    {"displayParameters", "regenTorqueDown", 225, -1, "label_29", "Regen Torque Release Ramp", "spin", "doubleSpinBox_29"},
+    {"displayParameters", "horizontalWidget_3", 212, 6, "label_25", "Enable Virtual Freewheeling", "check", "checkBox"},
+    {"displayParameters", "horizontalWidget_2", 173, -1, "label_21", "Electronic Freewheeling Current", "spin", "doubleSpinBox_27"},
+    {"displayParameters", "horizontalWidget", 63, -1, "label_12", "Motor Stall Timeout", "spin", "doubleSpinBox_33"},
+    {"displayParameters", "widget_28", 129, -1, "label_24", "Max Field Weakening Current", "spin", "doubleSpinBox_24"},
+
+    {"advancedParameters", "widget_5", 214, -1, "label_76", "Throttle Start Voltage", "spin", "doubleSpinBox_51"},
+    {"advancedParameters", "widget_7", 213, -1, "label_77", "Throttle Max Voltage", "spin", "doubleSpinBox_52"},
+    {"advancedParameters", "widget_8", 151, -1, "label_78", "Throttle Deadband Threshold", "spin", "doubleSpinBox_53"},
+    {"advancedParameters", "widget_9", 152, -1, "label_82", "Throttle Fault Range", "spin", "doubleSpinBox_57"},
+    {"advancedParameters", "widget_10", 216, -1, "label_83", "Brake Start Voltage", "spin", "doubleSpinBox_58"},
+    {"advancedParameters", "widget_11", 215, -1, "label_84", "Brake Max Voltage", "spin", "doubleSpinBox_59"},
+    {"advancedParameters", "fastUnderVoltage", 148, -1, "label_19", "Fast under voltage fault", "spin", "doubleSpinBox_14"},
+    {"advancedParameters", "slowUnderVoltage", 150, -1, "label_44", "Slow under voltage fault", "spin", "doubleSpinBox_21"},
+    {"advancedParameters", "fastOverVoltage", 147, -1, "label_16", "Fast over voltage fault", "spin", "doubleSpinBox_11"},
+    {"advancedParameters", "slowOverVoltage", 149, -1, "label_43", "Slow over voltage fault", "spin", "doubleSpinBox_20"},
+    {"advancedParameters", "ratedSystemVoltage", 70, -1, "label_8", "(Rated system voltage)", "spin", "doubleSpinBox_3"},
+    {"advancedParameters", "highLowside", 48, -1, "label_50", "High/Lowside Turn On Voltage Test Window", "spin", "doubleSpinBox_40"},
+    {"advancedParameters", "openCircuitVoltageTestWindow", 47, -1, "label_51", "Open Circuit Voltage Test Window", "spin", "doubleSpinBox_41"},
+    {"advancedParameters", "horizontalWidget_4", 110, -1, "label_79", "Alignment Hold TIme", "spin", "doubleSpinBox_54"},
+    {"advancedParameters", "horizontalWidget_5", 106, -1, "label_74", "Autostart Injection Current", "spin", "doubleSpinBox_23"},
+    {"advancedParameters", "horizontalWidget_6", 109, -1, "label_80", "Autostart Spinup Time", "spin", "doubleSpinBox_55"},
+    {"advancedParameters", "horizontalWidget_7", 108, -1, "label_81", "Autostart Max RPM", "spin", "doubleSpinBox_56"},
+    {"advancedParameters", "speedRegulatorKp", 9, -1, "label_48", "Speed Regulator Kp", "spin", "doubleSpinBox_36"},
+    {"advancedParameters", "speedRegulatorKi", 10, -1, "label_49", "Speed Regulator Ki", "spin", "doubleSpinBox_37"},
+
+    {"temperatureParameters", "widget_87", 212, 5, "label_151", "Enable Motor Temperature Sensing", "check", "TempSensingBox"},
+    {"temperatureParameters", "widget_88", 90, -1, "label_152", "Motor Over Temperature Trip Threshold", "spin", "temperature_trip_threshold"},
+    {"temperatureParameters", "widget_89", 91, -1, "label_153", "Motor Foldback Starting Temperature", "spin", "temperature_foldback_start"},
+    {"temperatureParameters", "widget_90", 92, -1, "label_97", "Motor Foldback Ending Temperature", "spin", "temperature_foldback_end"},
+    {"temperatureParameters", "widget_motortemp", 261, -1, "label_149", "Motor Temperature", "spin", "motor_temperature"},
+    {"temperatureParameters", "widget_86", 398, -1, "label_150", "Motor Temperature Sensor Voltage", "spin", "doubleSpinBox_97"},
+    {"temperatureParameters", "widget_91", 298, -1, "label_98", "Overload Accumulator", "spin", "doubleSpinBox_100"},
+    {"temperatureParameters", "widget_92", 99, -1, "label_101", "Overload Continuous Current", "spin", "doubleSpinBox_101"},
+    {"temperatureParameters", "widget_95", 100, -1, "label_154", "Overload Heating Current", "spin", "doubleSpinBox_102"},
+    {"temperatureParameters", "widget_96", 101, -1, "label_155", "Overload Heating Time", "spin", "doubleSpinBox_103"},
+    {"temperatureParameters", "widget_97", 102, -1, "label_156", "Overload Cooling Current", "spin", "doubleSpinBox_104"},
+    {"temperatureParameters", "widget_98", 103, -1, "label_157", "Overload Cooling Time", "spin", "doubleSpinBox_105"},
+    {"temperatureParameters", "widget_99", 104, -1, "label_158", "Overload Foldback Start", "spin", "doubleSpinBox_106"},
+    {"temperatureParameters", "widget_100", 105, -1, "label_159", "Overload Foldback End", "spin", "doubleSpinBox_107"},
+    {"temperatureParameters", "widget_volts_0", 93, -1, "label_volts_0", "NAME", "spin", "volts_0_deg"},
+    {"temperatureParameters", "widget_volts_25", 94, -1, "label_volts_25", "NAME", "spin", "volts_25_deg"},
+    {"temperatureParameters", "widget_volts_50", 95, -1, "label_volts_50", "NAME", "spin", "volts_50_deg"},
+    {"temperatureParameters", "widget_volts_75", 96, -1, "label_volts_75", "NAME", "spin", "volts_75_deg"},
+    {"temperatureParameters", "widget_volts_100", 97, -1, "label_volts_100", "NAME", "spin", "volts_100_deg"},
+    {"temperatureParameters", "widget_volts_125", 98, -1, "label_volts_125", "NAME", "spin", "volts_125_deg"},
+
+    {"pedalAssistParameters", "torque_pedalgain", 179, -1, "label_torque_pedalgain", "Pedalec Power Gain", "spin", "torque_pedalgain_spinbox"},
+    {"pedalAssistParameters", "widget_84", 73, -1, "highAssistPowerTorqueThrottleLabel", "Vehicle Maximum Power (Torque / Throttle)", "spin", "highAssistPowerTorqueThrottleSpinbox"},
+    {"pedalAssistParameters", "pas_max_power", 122, -1, "highAssistPowerPASLabel", "Vehicle Maximum Power (PAS)", "spin", "highAssistPowerPASSpinbox"},
+    {"pedalAssistParameters", "widget_50", 245, -1, "medAssistPowerLabel", "Medium Assist Power", "spin", "medAssistPowerSpinbox"},
+    {"pedalAssistParameters", "widget_49", 219, -1, "lowAssistPowerLabel", "Low Assist Power", "spin", "lowAssistPowerSpinbox"},
+    {"pedalAssistParameters", "widget_85", 229, -1, "highAssistSpeedTorqueThrottleLabel", "Vehicle Maximum Speed (Torque / Throttle)", "spin", "highAssistSpeedTorqueThrottleSpinbox"},
+    {"pedalAssistParameters", "widget_82", 124, -1, "highAssistSpeedPASLabel", "Vehicle Maximum Speed (PAS)", "spin", "highAssistSpeedPASSpinbox"},
+    {"pedalAssistParameters", "widget_52", 246, -1, "medAssistSpeedLabel", "Medium Assist Speed", "spin", "medAssistSpeedSpinbox"},
+    {"pedalAssistParameters", "widget_54", 241, -1, "lowAssistSpeedLabel", "Low Assist Speed", "spin", "lowAssistSpeedSpinbox"},
+    {"pedalAssistParameters", "widget_63", 208, -1, "label_127", "Control Command Source", "combo", "comboBox_22"},
+    {"pedalAssistParameters", "horizontalWidget_22", 230, -1, "label_132", "Walk Mode Speed", "spin", "doubleSpinBox_95"},
+    {"pedalAssistParameters", "widget_60", 212, 11, "label_122", "Enable Walk Mode", "check", "checkBox_4"},
+    {"pedalAssistParameters", "widget_51", 253, -1, "label_106", "Assist Level Walk", "spin", "doubleSpinBox_74"},
+    {"pedalAssistParameters", "widget_55", 205, -1, "label_117", "Rolling Start Speed", "spin", "doubleSpinBox_16"},
+    {"pedalAssistParameters", "widget_58", 212, 9, "label_119", "Enable Rolling Start", "check", "checkBox_5"},
+    {"pedalAssistParameters", "widget_torquesymmetry", 178, -1, "label_torquesymmetry", "Torque Symmetry", "combo", "comboBox_torquesymmetry"},
+    {"pedalAssistParameters", "widget_torque_initial", 180, -1, "label_torque_initial", "Initial Torque", "spin", "doubleSpinBox_torque_initial"},
+    {"pedalAssistParameters", "widget_torque_deadband", 181, -1, "label_torque_deadband", "Deadband Torque", "spin", "doubleSpinBox_torque_deadband"},
+    {"pedalAssistParameters", "pedal_torque_offset", 182, -1, "label_pedal_torque_offset", "Pedal Torque Sensor Offset", "spin", "doubleSpinBox_torque_offset"},
+    {"pedalAssistParameters", "axle_torque_offset", 349, -1, "label_axle_torque_offset", "Axle Torque Sensor Offset", "spin", "doubleSpinBox_axle_torque_offset"},
+    {"pedalAssistParameters", "widget_torque_gain", 183, -1, "label_torque_gain", "Torque Sensor Gain", "spin", "doubleSpinBox_torque_gain"},
+    {"pedalAssistParameters", "widget_79", 222, -1, "label_146", "Pedalec Positive Motoring Torque Ramp", "spin", "doubleSpinBox_66"},
+    {"pedalAssistParameters", "widget_78", 223, -1, "label_145", "Pedalec Negative Motoring Torque Ramp", "spin", "doubleSpinBox_65"},
+    {"pedalAssistParameters", "widget_81", 220, -1, "label_148", "Torque Up Ramp", "spin", "doubleSpinBox_68"},
+    {"pedalAssistParameters", "widget_80", 221, -1, "label_147", "Torque Down Ramp", "spin", "doubleSpinBox_67"},
+    {"pedalAssistParameters", "widget_76", 234, -1, "label_143", "Pedal Speed Sensor Pulses Per Revolution", "spin", "doubleSpinBox_63"},
+    {"pedalAssistParameters", "widget_75", 235, -1, "label_142", "Pedal Sense Delay", "spin", "doubleSpinBox_62"},
+    {"pedalAssistParameters", "widget_74", 232, -1, "label_141", "Pedalec Minimum Timeout", "spin", "doubleSpinBox_61"},
+    {"pedalAssistParameters", "widget_72", 233, -1, "label_139", "Pedalec Maximum Timeout", "spin", "doubleSpinBox_50"},
+    {"pedalAssistParameters", "widget_71", 175, -1, "label_138", "Pedal Speed Map Offset", "spin", "doubleSpinBox_47"},
+    {"pedalAssistParameters", "widget_70", 176, -1, "label_137", "Pedal Speed Map End", "spin", "doubleSpinBox_46"},
+    {"pedalAssistParameters", "widget_73", 228, -1, "label_140", "Assist Cut Out Distance", "spin", "doubleSpinBox_60"},
+
+    {"dashboardParameters", "dashboardBatteryVoltage", 265, -1, "label_18", "Battery Voltage", "spin", "doubleSpinBox_13"},
+    {"dashboardParameters", "dashboardBatteryCurrent", 266, -1, "label_17", "Battery Current", "spin", "doubleSpinBox_12"},
+    {"dashboardParameters", "dashboardMotorCurrent", 262, -1, "label_41", "Motor Current", "spin", "doubleSpinBox_18"},
+    {"dashboardParameters", "widget_22", 259, -1, "label_64", "Controller Temperature", "spin", "doubleSpinBox_48"},
+    {"dashboardParameters", "dashboardMotorTemperature", 261, -1, "label_motortemp", "Motor Temperature", "spin", "doubleSpinBox_75"},
+    {"dashboardParameters", "widget_41", 276, 3, "label_59", "PAS", "led", "widget_47"},
+    {"dashboardParameters", "widget_pas2", 276, 4, "label_pas2", "PAS 2", "led", "widget_pas2_led"},
+    {"dashboardParameters", "widget_wheelspeed", 276, 6, "label_wheelspeed_digital", "Wheel Speed Sensor", "led", "widget_wheelspeed_led"},
+    {"dashboardParameters", "widget_hall3", 276, 2, "label_hall3", "Blue Hall", "led", "widget_hallLED3"},
+    {"dashboardParameters", "widget_hall2", 276, 1, "label_hall2", "Yellow Hall", "led", "widget_hallLED2"},
+    {"dashboardParameters", "widget_hall1", 276, 0, "label_hall1", "Green Hall", "led", "widget_hallLED1"},
+    {"dashboardParameters", "widget_42", 327, 7, "label_54", "Throttle", "led", "widget_43"},
+    {"dashboardParameters", "widget_37", 327, 0, "label_52", "Brake", "led", "widget_38"},
+    {"dashboardParameters", "widget_39", 327, 4, "label_53", "Regen", "led", "widget_40"},
+    {"dashboardParameters", "widget_6", 327, 8, "label_36", "Reverse", "led", "widget_12"},
+    {"dashboardParameters", "dashboardAnalog1Voltage", 270, -1, "label_analog_1", "Throttle Voltage", "spin", "doubleSpinBox_39"},
+    {"dashboardParameters", "dashboardThrottleSetpoint", 325, -1, "label_20", "Throttle Setpoint", "spin", "doubleSpinBox_15"},
+    {"dashboardParameters", "dashboardAnalog2Voltage", 271, -1, "label_analog_2", "Brake 1 Voltage", "spin", "doubleSpinBox_45"},
+    {"dashboardParameters", "dashboardAnalog3Voltage", 272, -1, "label_analog_3", "Brake 2 Voltage", "spin", "doubleSpinBox_17"},
+    {"dashboardParameters", "dashboardMotorRPM", 263, -1, "label_39", "Motor RPM", "spin", "doubleSpinBox_38"},
+    {"dashboardParameters", "dashboardVehicleSpeed", 260, -1, "label_15", "Vehicle Speed", "spin", "doubleSpinBox_10"},
+    {"dashboardParameters", "dashboardVehicleSpeed_2", 331, -1, "label_58", "Pedal Speed", "spin", "doubleSpinBox_35"},
+};
+
+// The window's whole keyboard focus chain.
 const QStringList focusChain = {
     "tabWidget", "readAll", "saveParamsBasic", "restore", "autotuneWizard", "KvValue", "polePairsValue",
     "RsValue", "LsValue", "comboBox", "FaultTolerantHallBox", "ratedMotorPowerLabel", "doubleSpinBox_6",
@@ -26,37 +175,70 @@ const QStringList focusChain = {
     "doubleSpinBox_38", "comboBox_10", "doubleSpinBox_10", "comboBox_6", "dashboardStartStopButton",
     "clearGraphsButton", "dashboardExportPlot"};
 
+QWidget* rowEditor(const QWidget* row)
+{
+    if (QWidget* editor = FormRows::rowEditor(row))
+        return editor;
+    return row->findChild<QLed*>();
+}
+
+QString editorKind(const QWidget* editor)
+{
+    if (qobject_cast<const QDoubleSpinBox*>(editor))
+        return "spin";
+    if (qobject_cast<const QComboBox*>(editor))
+        return "combo";
+    if (qobject_cast<const QCheckBox*>(editor))
+        return "check";
+    return qobject_cast<const QLed*>(editor) ? "led" : "none";
+}
+
+// The form's own widgets below the pages, without the inner parts Qt adds
+// (viewports, scroll bars, line edits of spin boxes) and the pages.
+QStringList formWidgetNames(const QTabWidget* tabs, bool (*pick)(const QWidget*))
+{
+    QStringList names;
+    for (int page = 0; page < tabs->count(); ++page) {
+        const auto all = tabs->widget(page)->findChildren<QWidget*>();
+        for (const QWidget* widget : all) {
+            if (!widget->objectName().isEmpty() && !widget->objectName().startsWith("qt_") && pick(widget))
+                names << widget->objectName();
+        }
+    }
+    names.sort();
+    return names;
+}
+
 QStringList menuEntries(const QMenu* menu)
 {
     QStringList entries;
     const auto actions = menu->actions();
-    for (const QAction* action : actions) {
-        if (action->isSeparator())
-            entries << "---";
-        else if (action->menu())
-            entries << action->menu()->objectName();
-        else
-            entries << action->objectName();
-    }
+    for (const QAction* action : actions)
+        entries << (action->isSeparator() ? "---" : action->menu() ? action->menu()->objectName() : action->objectName());
     return entries;
 }
 
 // Marks every text it is asked for, so the test sees which texts pass
-// through the translation function and under which context.
+// through the translation function.
 class MarkingTranslator : public QTranslator
 {
 public:
-    QString translate(const char* context, const char* sourceText, const char* disambiguation,
-                      int n) const override
+    QString translate(const char* context, const char* sourceText, const char*, int) const override
     {
-        Q_UNUSED(disambiguation)
-        Q_UNUSED(n)
-        if (QByteArray(context) != "MainWindow")
-            return QString();
-        return "[" + QString::fromUtf8(sourceText) + "]";
+        return QByteArray(context) == "MainWindow" ? "[" + QString::fromUtf8(sourceText) + "]" : QString();
     }
     bool isEmpty() const override { return false; }
 };
+
+QStringList warningsDuringBuild;
+QtMessageHandler previousHandler = nullptr;
+
+void recordWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg || type == QtCriticalMsg)
+        warningsDuringBuild << message;
+    previousHandler(type, context, message);
+}
 
 } // namespace
 
@@ -66,12 +248,13 @@ class SlotWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    QList<int> checkBoxStates;
-    int listUnsavedClicks = 0;
+    QStringList calls;
 
 public slots:
-    void on_checkBox_stateChanged(int state) { checkBoxStates << state; }
-    void on_list_unsaved_clicked() { ++listUnsavedClicks; }
+    void on_checkBox_stateChanged(int state) { calls << QString("checkBox %1").arg(state); }
+    void on_list_unsaved_clicked() { calls << "list_unsaved"; }
+    void on_ratedSystemVoltageCheckBox_stateChanged(int state) { calls << QString("rated %1").arg(state); }
+    void on_TempSensingBox_stateChanged(int state) { calls << QString("sensing %1").arg(state); }
 };
 
 class TestMainWindowForm : public QObject
@@ -79,48 +262,38 @@ class TestMainWindowForm : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void initTestCase();
+    void cleanupTestCase();
 
+    void buildsWithoutWarnings();
     void windowFrame();
-    void keepsAnExistingObjectName();
-    void windowNeverTallerThan1000();
-    void centralArea();
     void tabs_data();
     void tabs();
     void actions_data();
     void actions();
-    void actionOrderAndDefaults();
     void menus_data();
     void menus();
     void textsPassThroughTranslation();
     void slotsConnectedByNameRunOnlyAfterTheBuild();
 
-    void basicSetupRows_data();
-    void basicSetupRows();
-    void basicSetupRowsAreFoundOnlyInFrames();
-    void basicSetupPageStructure();
-    void groupFrames_data();
-    void groupFrames();
-    void basicSetupSpinBoxes_data();
-    void basicSetupSpinBoxes();
-    void basicSetupInitialStates();
-    void basicSetupSizesAfterLayout();
-    void voltageSliderIsTheOnlyOne();
+    void rows_data();
+    void rows();
+    void pageRows_data();
+    void pageRows();
+    void onlyTheTwoProtectedRowsCarryLevel3Access();
+    void throttleLampAddressIsSetByTextSetter();
+    void namedObjects_data();
+    void namedObjects();
 
-    void devScreenGrid_data();
-    void devScreenGrid();
-    void devScreenTexts_data();
-    void devScreenTexts();
-    void devScreenInitialStates();
-
-    void pagesShowAndEnableTheirWidgets();
+    void hiddenAndDisabledWidgets();
+    void initialStates();
+    void keyboardTracking();
+    void texts_data();
+    void texts();
     void tooltips_data();
     void tooltips();
-    void fonts();
+    void laidOutRows();
     void focusChainOrder();
-    void tabKeyFollowsTheChain_data();
-    void tabKeyFollowsTheChain();
 
 private:
     template<typename T = QWidget>
@@ -128,100 +301,43 @@ private:
     {
         return window->findChild<T*>(name);
     }
-    QWidget* rowByName(const QString& name) const;
 
-    QMainWindow* window = nullptr;
+    SlotWindow* window = nullptr;
     Ui_MainWindow* ui = nullptr;
 };
 
-void TestMainWindowForm::init()
+void TestMainWindowForm::initTestCase()
 {
-    window = new QMainWindow;
+    window = new SlotWindow;
     ui = new Ui_MainWindow;
+    previousHandler = qInstallMessageHandler(recordWarnings);
     ui->setupUi(window);
+    qInstallMessageHandler(previousHandler);
 }
 
-void TestMainWindowForm::cleanup()
+void TestMainWindowForm::cleanupTestCase()
 {
     delete ui;
-    ui = nullptr;
     delete window;
-    window = nullptr;
 }
 
-QWidget* TestMainWindowForm::rowByName(const QString& name) const
+void TestMainWindowForm::buildsWithoutWarnings()
 {
-    const auto rows = FormRows::findRows(ui->displayParameters);
-    for (QWidget* row : rows) {
-        if (row->objectName() == name)
-            return row;
-    }
-    return nullptr;
+    QCOMPARE(warningsDuringBuild, QStringList());
 }
-
-// ---------------------------------------------------------------- frame
 
 void TestMainWindowForm::windowFrame()
 {
-    QCOMPARE(window->objectName(), QString("MainWindow"));
     QCOMPARE(window->windowTitle(), QString("Kelvara Suite"));
-    QCOMPARE(window->windowModality(), Qt::NonModal);
     QCOMPARE(window->size(), QSize(1200, 940));
-    QCOMPARE(window->minimumSize(), QSize(10, 10));
-    QCOMPARE(window->maximumSize(), QSize(QWIDGETSIZE_MAX, 1000));
-    QCOMPARE(window->sizePolicy().horizontalPolicy(), QSizePolicy::Preferred);
-    QCOMPARE(window->sizePolicy().verticalPolicy(), QSizePolicy::Minimum);
+    QCOMPARE(window->maximumHeight(), 1000);
     QCOMPARE(window->font().family(), QString("Liberation Sans"));
-    QCOMPARE(window->font().pointSize(), 10);
-    QVERIFY(!window->documentMode());
-    QVERIFY(!window->isDockNestingEnabled());
     QCOMPARE(window->menuBar(), ui->menuBar);
     QCOMPARE(window->centralWidget(), ui->centralWidget);
-    QVERIFY(!window->findChild<QStatusBar*>());
-    QVERIFY(!window->findChild<QToolBar*>());
-    QVERIFY(!window->findChild<QDockWidget*>());
-}
-
-void TestMainWindowForm::keepsAnExistingObjectName()
-{
-    QMainWindow named;
-    named.setObjectName("kelvaraMain");
-    Ui_MainWindow form;
-    form.setupUi(&named);
-    QCOMPARE(named.objectName(), QString("kelvaraMain"));
-}
-
-void TestMainWindowForm::windowNeverTallerThan1000()
-{
-    window->show();
-    window->resize(1200, 1600);
-    QCOMPARE(window->height(), 1000);
-}
-
-void TestMainWindowForm::centralArea()
-{
-    auto* grid = qobject_cast<QGridLayout*>(ui->centralWidget->layout());
-    QVERIFY(grid);
-    QCOMPARE(grid, ui->gridLayout_6);
-    QCOMPARE(grid->contentsMargins(), QMargins(0, 9, 0, 0));
-    QCOMPARE(grid->spacing(), 6);
-    QCOMPARE(grid->count(), 2);
-    QCOMPARE(grid->itemAtPosition(0, 0)->layout(), ui->layout_aboveTabs);
-    QCOMPARE(grid->itemAtPosition(1, 0)->widget(), ui->tabWidget);
-
-    // The spacer above the tabs is the only item of its row; the main window
-    // changes its height.
+    // The main window changes the height of the spacer above the tabs.
     QCOMPARE(ui->layout_aboveTabs->count(), 1);
-    QSpacerItem* spacer = ui->layout_aboveTabs->itemAt(0)->spacerItem();
-    QVERIFY(spacer);
-    QCOMPARE(spacer->sizeHint(), QSize(0, 0));
-    QCOMPARE(spacer->sizePolicy().horizontalPolicy(), QSizePolicy::Minimum);
-    QCOMPARE(spacer->sizePolicy().verticalPolicy(), QSizePolicy::Fixed);
-
-    QCOMPARE(ui->tabWidget->font().pointSize(), 12);
-    QCOMPARE(ui->tabWidget->font().family(), QString("Liberation Sans"));
-    QCOMPARE(ui->tabWidget->focusPolicy(), Qt::TabFocus);
-    QVERIFY(!ui->tabWidget->documentMode());
+    QVERIFY(ui->layout_aboveTabs->itemAt(0)->spacerItem());
+    QCOMPARE(ui->gridLayout_6->itemAtPosition(1, 0)->widget(), ui->tabWidget);
 }
 
 void TestMainWindowForm::tabs_data()
@@ -240,12 +356,10 @@ void TestMainWindowForm::tabs_data()
 void TestMainWindowForm::tabs()
 {
     QFETCH(int, index);
-    QFETCH(QString, page);
-    QFETCH(QString, title);
     QCOMPARE(ui->tabWidget->count(), 6);
     QCOMPARE(ui->tabWidget->currentIndex(), 0);
-    QCOMPARE(ui->tabWidget->widget(index)->objectName(), page);
-    QCOMPARE(ui->tabWidget->tabText(index), title);
+    QTEST(ui->tabWidget->widget(index)->objectName(), "page");
+    QTEST(ui->tabWidget->tabText(index), "title");
 }
 
 void TestMainWindowForm::actions_data()
@@ -274,74 +388,44 @@ void TestMainWindowForm::actions_data()
 void TestMainWindowForm::actions()
 {
     QFETCH(QString, name);
-    QFETCH(QString, text);
-    QFETCH(bool, checkable);
+    const auto all = window->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly);
+    QCOMPARE(all.size(), 16);
     auto* action = window->findChild<QAction*>(name, Qt::FindDirectChildrenOnly);
     QVERIFY(action);
-    QCOMPARE(action->text(), text);
-    QCOMPARE(action->isCheckable(), checkable);
+    QTEST(action->text(), "text");
+    QTEST(action->isCheckable(), "checkable");
     QVERIFY(!action->isChecked());
     QVERIFY(action->shortcut().isEmpty());
-    QVERIFY(action->icon().isNull());
-    const bool isPreferences = name == "actionPreferences";
-    QCOMPARE(action->menuRole(), isPreferences ? QAction::PreferencesRole : QAction::TextHeuristicRole);
-    if (isPreferences) {
-        QCOMPARE(action->iconText(), QString("Preferences"));
-        QCOMPARE(action->toolTip(), QString("Change baudrate, timeouts, etc"));
-    }
-}
-
-void TestMainWindowForm::actionOrderAndDefaults()
-{
-    QStringList names;
-    const auto children = window->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly);
-    for (const QAction* action : children)
-        names << action->objectName();
-    const QStringList expected = {"importXML", "editParameter", "exit", "exportXML", "autotuneAction",
-                                  "actionAbout", "actionHelp", "actionPreferences", "fw_v59xx", "fw_v60xx",
-                                  "advanced_Export", "advanced_Import", "show_pas_tab", "importDefaultXML",
-                                  "factory_Mode", "checkForUpdates"};
-    QCOMPARE(names, expected);
 }
 
 void TestMainWindowForm::menus_data()
 {
     QTest::addColumn<QString>("menu");
     QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("parent");
     QTest::addColumn<QStringList>("entries");
-    QTest::newRow("File") << "menuFile" << "&File" << "menuBar"
-                          << QStringList{"importDefaultXML", "importXML", "exportXML", "---",
-                                         "actionPreferences", "menuFWVersion", "menuAdvanced",
-                                         "checkForUpdates", "exit", "---"};
-    QTest::newRow("Advanced") << "menuAdvanced" << "Advanced" << "menuFile"
+    QTest::newRow("File") << "menuFile" << "&File"
+                          << QStringList{"importDefaultXML", "importXML", "exportXML", "---", "actionPreferences",
+                                         "menuFWVersion", "menuAdvanced", "checkForUpdates", "exit", "---"};
+    QTest::newRow("Advanced") << "menuAdvanced" << "Advanced"
                               << QStringList{"advanced_Import", "advanced_Export", "show_pas_tab", "factory_Mode"};
-    QTest::newRow("Firmware Version") << "menuFWVersion" << "Firmware Version" << "menuFile"
-                                      << QStringList{"fw_v59xx", "fw_v60xx"};
-    QTest::newRow("Edit") << "menuEdit" << "&Edit" << "menuBar" << QStringList{"editParameter", "autotuneAction"};
-    QTest::newRow("Help") << "menuHelp" << "&Help" << "menuBar" << QStringList{"actionAbout", "actionHelp"};
+    QTest::newRow("Firmware Version") << "menuFWVersion" << "Firmware Version" << QStringList{"fw_v59xx", "fw_v60xx"};
+    QTest::newRow("Edit") << "menuEdit" << "&Edit" << QStringList{"editParameter", "autotuneAction"};
+    QTest::newRow("Help") << "menuHelp" << "&Help" << QStringList{"actionAbout", "actionHelp"};
 }
 
 void TestMainWindowForm::menus()
 {
     QFETCH(QString, menu);
-    QFETCH(QString, title);
-    QFETCH(QString, parent);
-    QFETCH(QStringList, entries);
-
     QStringList barEntries;
     const auto barActions = ui->menuBar->actions();
     for (const QAction* action : barActions)
         barEntries << action->menu()->objectName();
     QCOMPARE(barEntries, (QStringList{"menuFile", "menuEdit", "menuHelp"}));
-    QCOMPARE(ui->menuBar->sizePolicy().horizontalPolicy(), QSizePolicy::MinimumExpanding);
-    QCOMPARE(ui->menuBar->sizePolicy().verticalPolicy(), QSizePolicy::Minimum);
 
     auto* qmenu = widget<QMenu>(menu);
     QVERIFY(qmenu);
-    QCOMPARE(qmenu->title(), title);
-    QCOMPARE(qmenu->parent()->objectName(), parent);
-    QCOMPARE(menuEntries(qmenu), entries);
+    QTEST(qmenu->title(), "title");
+    QTEST(menuEntries(qmenu), "entries");
 }
 
 void TestMainWindowForm::textsPassThroughTranslation()
@@ -355,369 +439,363 @@ void TestMainWindowForm::textsPassThroughTranslation()
 
     QCOMPARE(translated.windowTitle(), QString("[Kelvara Suite]"));
     QCOMPARE(form.tabWidget->tabText(0), QString("[   Basic Setup   ]"));
-    QCOMPARE(form.tabWidget->tabText(5), QString("[Dev Screen]"));
-    QCOMPARE(form.menuFile->title(), QString("[&File]"));
     QCOMPARE(form.exit->text(), QString("[E&xit]"));
     QCOMPARE(form.actionPreferences->toolTip(), QString("[Change baudrate, timeouts, etc]"));
-    QCOMPARE(form.KvLabel->text(), QString("[Kv]"));
     QCOMPARE(form.label_plugbraking->toolTip(),
              QString("[<p>Allow plug braking, which will use battery current to stop at low speeds.</p>]"));
     QCOMPARE(form.hexCheckbox->text(), QString("[Display Communication in Hex]"));
     // Empty texts are set without translation.
     QCOMPARE(form.checkBox->text(), QString());
-    QCOMPARE(form.FaultTolerantHallBox->text(), QString());
     QCOMPARE(form.doubleSpinBox_33->toolTip(), QString());
 }
 
 void TestMainWindowForm::slotsConnectedByNameRunOnlyAfterTheBuild()
 {
-    SlotWindow slotWindow;
-    Ui_MainWindow form;
-    form.setupUi(&slotWindow);
-    QVERIFY(slotWindow.checkBoxStates.isEmpty());
-    QCOMPARE(slotWindow.listUnsavedClicks, 0);
-
-    form.checkBox->setChecked(true);
-    form.checkBox->setChecked(false);
-    QCOMPARE(slotWindow.checkBoxStates, (QList<int>{Qt::Checked, Qt::Unchecked}));
-    form.list_unsaved->click();
-    QCOMPARE(slotWindow.listUnsavedClicks, 1);
+    QVERIFY(window->calls.isEmpty());
+    ui->checkBox->setChecked(true);
+    ui->checkBox->setChecked(false);
+    ui->list_unsaved->click();
+    ui->ratedSystemVoltageCheckBox->setChecked(true);
+    ui->TempSensingBox->setChecked(true);
+    ui->ratedSystemVoltageCheckBox->setChecked(false);
+    ui->TempSensingBox->setChecked(false);
+    QCOMPARE(window->calls, (QStringList{"checkBox 2", "checkBox 0", "list_unsaved", "rated 2", "sensing 2",
+                                         "rated 0", "sensing 0"}));
 }
 
-// ---------------------------------------------------------------- Basic Setup
+// ---------------------------------------------------------------- rows
 
-void TestMainWindowForm::basicSetupRows_data()
+void TestMainWindowForm::rows_data()
 {
-    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("container");
     QTest::addColumn<int>("address");
     QTest::addColumn<int>("bit");
-    QTest::addColumn<QString>("frame");
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("labelText");
+    QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("editor");
-    QTest::addColumn<QString>("editorClass");
-    QTest::addColumn<int>("spacing");
-    QTest::addColumn<int>("topMargin");
-
-    const QString spin = "QDoubleSpinBox";
-    auto add = [](const char* row, int address, int bit, const char* frame, const char* label, const char* text,
-                  const char* editor, const QString& editorClass, int spacing, int topMargin = 0) {
-        QTest::newRow(row) << row << address << bit << frame << label << text << editor << editorClass << spacing
-                           << topMargin;
-    };
-    add("kvWidget", 72, -1, "motorParams", "KvLabel", "Kv", "KvValue", spin, 4);
-    add("polePairsWidget", 78, -1, "motorParams", "polePairsLabel", "Number of Pole Pairs", "polePairsValue", spin, 4);
-    add("RsWidget", 75, -1, "motorParams", "RsLabel", "Rs", "RsValue", spin, 4);
-    add("LsWidget", 74, -1, "motorParams", "LsLabel", "Ls", "LsValue", spin, 4);
-    add("motorPositionSensor", 77, -1, "motorParams", "label_55", "Motor Position Sensor Type", "comboBox",
-        "QComboBox", 4);
-    add("faultTolerantHall", 127, 1, "motorParams", "label_faultTolerantHall", "Fault Tolerant Hall",
-        "FaultTolerantHallBox", "QCheckBox", 4, 4);
-    add("ratedMotorPowerWidget", 73, -1, "motorParams", "ratedMotorPowerValue", "Max Power Limit",
-        "ratedMotorPowerLabel", spin, 4);
-    add("maxMotorPhaseCurr", 71, -1, "motorParams", "label_3", "Max Phase Current", "doubleSpinBox_6", spin, 4);
-    add("maxMotorRegenCurr", 154, -1, "motorParams", "label_11", "Max Regen Phase Current", "doubleSpinBox_7", spin,
-        4);
-    add("enablePlugBraking", 174, 3, "motorParams", "label_plugbraking", "Enable Plug Braking",
-        "checkBoxPlugBraking", "QCheckBox", 4, 4);
-    add("maxCurrent", 155, -1, "batteryParams", "label_27", "Max Current", "doubleSpinBox_26", spin, 0);
-    add("maxRegenAmps", 156, -1, "batteryParams", "label_26", "Max Regen Battery Current", "doubleSpinBox_25", spin,
-        4);
-    add("maxRegenEnd", 195, -1, "batteryParams", "label_10", "Max Regen Voltage (end)", "doubleSpinBox_5", spin, 4);
-    add("maxRegenStart", 194, -1, "batteryParams", "label_9", "Max Regen Voltage (start)", "doubleSpinBox_4", spin,
-        4);
-    add("lowVoltCutStartWidget", 141, -1, "batteryParams", "label_28", "Low Voltage Cutoff (start)",
-        "lowVoltButStartValue", spin, 4);
-    add("lowVoltCutEndWidget", 142, -1, "batteryParams", "lowVoltVutEndLabel", "Low Voltage Cutoff (end)",
-        "lowVoltCutEndValue", spin, 0);
-    add("wheelDiam", 227, -1, "vehicleParams", "label_34", "Wheel Diameter", "doubleSpinBox_32", spin, 0);
-    add("maxSpeed", 229, -1, "vehicleParams", "label_35", "Vehicle Maximum Speed", "doubleSpinBox_34", spin, 0);
-    add("minRegenSpeed", 206, -1, "vehicleParams", "label_72", "Minimum Regen Speed", "doubleSpinBox_8", spin, 0);
-    add("maxReverseSpeed", 230, -1, "vehicleParams", "label_14", "Maximum Reverse Speed", "doubleSpinBox_9", spin, 0);
-    add("wheelSpeedPulsesPerRev", 231, -1, "vehicleParams", "label_161", "Wheel Speed Sensor Pulses Per Revolution",
-        "doubleSpinBox_108", spin, 0);
-    add("currRegBand", 51, -1, "frame", "label_6", "Current Regulator Bandwidth", "doubleSpinBox", spin, 0);
-    add("currentRegulatorKp", 7, -1, "frame", "label_2", "Current Regulator Kp", "doubleSpinBox_2", spin, 0);
-    add("currentRegulatorKi", 8, -1, "frame", "label_7", "Current Regulator Ki", "doubleSpinBox_22", spin, 0);
-    add("widget_24", 52, -1, "frame", "label_66", "PLL Bandwidth", "doubleSpinBox_49", spin, 0);
-    add("pllDamping", 53, -1, "frame", "label_73", "PLL Damping", "doubleSpinBox_19", spin, 4);
-    add("torqueUp", 220, -1, "torqueParams", "label_30", "Torque Up Ramp", "doubleSpinBox_30", spin, 4);
-    add("torqueDown", 221, -1, "torqueParams", "label_31", "Torque Down Ramp", "doubleSpinBox_28", spin, 4);
-    add("regenTorqueUp", 224, -1, "torqueParams", "label_32", "Regen Torque Engage Ramp", "doubleSpinBox_31", spin, 4);
-    add("regenTorqueDown", 225, -1, "torqueParams", "label_29", "Regen Torque Release Ramp", "doubleSpinBox_29", spin,
-        4);
-    add("horizontalWidget_3", 212, 6, "frame_4", "label_25", "Enable Virtual Freewheeling", "checkBox", "QCheckBox",
-        6);
-    add("horizontalWidget_2", 173, -1, "frame_4", "label_21", "Electronic Freewheeling Current", "doubleSpinBox_27",
-        spin, 6);
-    add("horizontalWidget", 63, -1, "frame_4", "label_12", "Motor Stall Timeout", "doubleSpinBox_33", spin, 6);
-    add("widget_28", 129, -1, "frame_5", "label_24", "Max Field Weakening Current", "doubleSpinBox_24", spin, 6);
+    for (const ExpectedRow& row : expectedRows)
+        QTest::newRow(row.container) << row.page << row.container << row.address << row.bit << row.label
+                                     << row.labelText << row.kind << row.editor;
 }
 
-void TestMainWindowForm::basicSetupRows()
+void TestMainWindowForm::rows()
 {
-    QFETCH(QString, row);
+    QFETCH(QString, page);
+    QFETCH(QString, container);
     QFETCH(int, address);
     QFETCH(int, bit);
-    QFETCH(QString, frame);
-    QFETCH(QString, label);
-    QFETCH(QString, labelText);
-    QFETCH(QString, editor);
-    QFETCH(QString, editorClass);
-    QFETCH(int, spacing);
-    QFETCH(int, topMargin);
 
-    QWidget* container = rowByName(row);
-    QVERIFY2(container, "row not found below a frame of displayParameters");
-    QCOMPARE(container->metaObject(), &QWidget::staticMetaObject);
-    QCOMPARE(FormRows::rowKey(container), Key(address, bit));
-    QCOMPARE(container->property("address").type(), QVariant::Int);
-    QCOMPARE(container->property("bit").isValid(), bit >= 0);
-    QVERIFY(!container->property("level3access").isValid());
+    QWidget* row = nullptr;
+    const auto found = FormRows::findRows(widget(page));
+    for (QWidget* candidate : found) {
+        if (FormRows::rowKey(candidate) == Key(address, bit))
+            row = candidate;
+    }
+    QVERIFY2(row, "no row under the key below a frame of the page");
+    QCOMPARE(row->objectName(), container);
+    QCOMPARE(row->property("bit").isValid(), bit >= 0);
 
-    QWidget* ancestor = container->parentWidget();
-    while (ancestor && !qobject_cast<QFrame*>(ancestor))
-        ancestor = ancestor->parentWidget();
-    QVERIFY(ancestor);
-    QCOMPARE(ancestor->objectName(), frame);
-
-    QLabel* rowLabel = FormRows::rowLabel(container);
-    QVERIFY(rowLabel);
-    QCOMPARE(rowLabel->objectName(), label);
-    QCOMPARE(rowLabel->text(), labelText);
-    QVERIFY(!rowLabel->toolTip().isEmpty());
-
-    QWidget* rowEditor = FormRows::rowEditor(container);
-    QVERIFY(rowEditor);
-    QCOMPARE(rowEditor->objectName(), editor);
-    QCOMPARE(rowEditor->metaObject()->className(), editorClass.toLatin1().constData());
-    QVERIFY(rowEditor->toolTip().isEmpty());
-    QVERIFY(container->toolTip().isEmpty());
-
-    // One label and one editor, in that order, on a box layout without margins.
-    auto* layout = qobject_cast<QHBoxLayout*>(container->layout());
-    QVERIFY(layout);
-    QCOMPARE(layout->count(), 2);
-    QCOMPARE(layout->itemAt(0)->widget(), rowLabel);
-    QCOMPARE(layout->itemAt(1)->widget(), rowEditor);
-    QCOMPARE(layout->spacing(), spacing);
-    QCOMPARE(layout->contentsMargins(), QMargins(0, topMargin, 0, 0));
-    QCOMPARE(rowLabel->parentWidget(), container);
-    QCOMPARE(rowEditor->parentWidget(), container);
+    QLabel* label = FormRows::rowLabel(row);
+    QVERIFY(label);
+    QTEST(label->objectName(), "label");
+    QTEST(label->text(), "labelText");
+    QWidget* editor = rowEditor(row);
+    QVERIFY(editor);
+    QTEST(editorKind(editor), "kind");
+    QTEST(editor->objectName(), "editor");
+    // A row's tooltip belongs on its label.
+    QVERIFY(editor->toolTip().isEmpty());
+    QVERIFY(row->toolTip().isEmpty());
 }
 
-void TestMainWindowForm::basicSetupRowsAreFoundOnlyInFrames()
+void TestMainWindowForm::pageRows_data()
 {
-    const auto rows = FormRows::findRows(ui->displayParameters);
-    QCOMPARE(rows.size(), 34);
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<int>("total");
+    QTest::newRow("Basic Setup") << "displayParameters" << 34;
+    QTest::newRow("Advanced Setup") << "advancedParameters" << 19;
+    QTest::newRow("Temperature") << "temperatureParameters" << 20;
+    QTest::newRow("PAS Setup") << "pedalAssistParameters" << 32;
+    QTest::newRow("Dashboard") << "dashboardParameters" << 22;
+}
 
+// No row beyond the table, and no two rows of a page share a key.
+void TestMainWindowForm::pageRows()
+{
+    QFETCH(QString, page);
+    QFETCH(int, total);
+    QSet<Key> expected;
+    for (const ExpectedRow& row : expectedRows) {
+        if (page == QLatin1String(row.page))
+            expected.insert({row.address, row.bit});
+    }
+    QCOMPARE(expected.size(), total);
+
+    const auto found = FormRows::findRows(widget(page));
     QSet<Key> keys;
-    for (const QWidget* row : rows) {
-        const Key key = FormRows::rowKey(row);
-        QVERIFY2(!keys.contains(key), qPrintable(QString("duplicate key %1/%2").arg(key.first).arg(key.second)));
-        keys.insert(key);
-    }
+    for (const QWidget* row : found)
+        keys.insert(FormRows::rowKey(row));
+    QCOMPARE(found.size(), total);
+    QCOMPARE(keys, expected);
 
-    // Every widget carrying "address" on the page is reachable through a frame.
+    // Every widget of the page carrying "address" is reachable through a frame.
     int withAddress = 0;
-    const auto all = ui->displayParameters->findChildren<QWidget*>();
-    for (const QWidget* w : all) {
-        if (w->property("address").isValid())
-            ++withAddress;
-    }
-    QCOMPARE(withAddress, rows.size());
+    for (const QWidget* w : widget(page)->findChildren<QWidget*>())
+        withAddress += w->property("address").isValid();
+    QCOMPARE(withAddress, total);
+}
 
-    // Of the three check boxes only the bit rows carry "bit".
-    int bitRows = 0;
-    for (const QWidget* row : rows) {
-        if (row->property("bit").isValid()) {
-            ++bitRows;
-            QVERIFY(qobject_cast<QCheckBox*>(FormRows::rowEditor(row)));
+void TestMainWindowForm::onlyTheTwoProtectedRowsCarryLevel3Access()
+{
+    QStringList protectedRows;
+    for (int page = 0; page < ui->tabWidget->count(); ++page) {
+        for (const QWidget* w : ui->tabWidget->widget(page)->findChildren<QWidget*>()) {
+            const QVariant access = w->property("level3access");
+            if (access.isValid()) {
+                QCOMPARE(access, QVariant(true));
+                protectedRows << w->objectName();
+            }
         }
     }
-    QCOMPARE(bitRows, 3);
+    protectedRows.sort();
+    QCOMPARE(protectedRows, QStringList({"highLowside", "openCircuitVoltageTestWindow"}));
+    QVERIFY(ui->AccessLevel3Frame->isAncestorOf(ui->highLowside));
+    QVERIFY(ui->AccessLevel3Frame->isAncestorOf(ui->openCircuitVoltageTestWindow));
 }
 
-void TestMainWindowForm::basicSetupPageStructure()
+// The throttle lamp's "address" is a text set by retranslateUi; the row is
+// read as the integer 327 like its neighbours.
+void TestMainWindowForm::throttleLampAddressIsSetByTextSetter()
 {
-    QCOMPARE(ui->releaseScreen->layout()->itemAt(0)->widget(), ui->scrollArea);
-    QCOMPARE(ui->scrollArea->widget(), ui->scrollAreaWidgetContents_2);
-    QCOMPARE(ui->displayParameters->parentWidget(), ui->scrollAreaWidgetContents_2);
-    QCOMPARE(ui->scrollArea->focusPolicy(), Qt::NoFocus);
-    QCOMPARE(ui->scrollArea->frameShape(), QFrame::NoFrame);
-    QVERIFY(ui->scrollArea->widgetResizable());
+    QCOMPARE(ui->widget_42->property("address").userType(), int(QMetaType::QString));
+    QCOMPARE(ui->widget_37->property("address").userType(), int(QMetaType::Int));
+    ui->widget_42->setProperty("address", QVariant());
+    ui->retranslateUi(window);
+    QCOMPARE(ui->widget_42->property("address"), QVariant("327"));
+    QCOMPARE(FormRows::rowKey(ui->widget_42), Key(327, 7));
+}
 
-    struct Cell {
-        QWidget* widget;
-        int row, column, rowSpan, columnSpan;
-        Qt::Alignment alignment;
+void TestMainWindowForm::namedObjects_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("className");
+
+    const struct
+    {
+        const char* page;
+        const char* className;
+        QStringList names;
+    } groups[] = {
+        {"releaseScreen", "QPushButton", {"readAll", "saveParamsBasic", "restore", "importDefaultsButton",
+                                          "autotuneWizard", "clearFaults"}},
+        {"releaseScreen", "QGraphicsView", {"faultIndicator"}},
+        {"releaseScreen", "QTextEdit", {"faultText"}},
+        {"releaseScreen", "VoltageCutoffSlider", {"voltageCutoffSlider"}},
+        {"advancedScreen", "QPushButton", {"readAllAdvanced", "saveParamsAdvanced", "restoreAdvanced",
+                                           "importAdvancedDefaultsButton"}},
+        {"advancedScreen", "QFrame", {"AccessLevel3Frame"}},
+        {"advancedScreen", "QCheckBox", {"AccessLevelBox", "ratedSystemVoltageCheckBox"}},
+        {"advancedScreen", "ThrottleGraph", {"widget_36"}},
+        {"advancedScreen", "SensorlessStartingGraph", {"widget_45"}},
+        {"temperatureScreen", "QPushButton", {"readAllTemperature", "saveParamsTemperature", "restoreTemperature",
+                                              "importDefaultsButtonTemperature", "readMotorTemp"}},
+        {"temperatureScreen", "QComboBox", {"comboBox_tempSensorType"}},
+        {"temperatureScreen", "QFrame", {"frame_21"}},
+        {"temperatureScreen", "TemperatureFeedbackGraph", {"widget_temperatureSetpointsGraph"}},
+        {"pasScreen", "QPushButton", {"readAllPedalAssist", "saveParamsPedalAssist", "restorePedalAssist",
+                                      "importPedalAssistDefaultsButton"}},
+        {"pasScreen", "QComboBox", {"pedal_assist_type", "numAssistLevels"}},
+        {"pasScreen", "QCheckBox", {"usingKM5S"}},
+        {"pasScreen", "QLabel", {"km5sMessage", "rpmSliderDisplay"}},
+        {"pasScreen", "QFrame", {"pasConfigFrame", "torqueSensorConfigFrame"}},
+        {"pasScreen", "QWidget", {"assistLevelChart", "rpmSliderWidget"}},
+        {"pasScreen", "QSlider", {"rpmSlider"}},
+        {"pasScreen", "AssistLevelGraph", {"widget_16"}},
+        {"dashboardScreen", "QComboBox", {"comboBox_7", "comboBox_2", "comboBox_5", "comboBox_3", "comboBox_31",
+                                          "comboBox_11", "comboBox_8", "comboBox_13", "comboBox_9", "comboBox_10",
+                                          "comboBox_6", "comboBox_12"}},
+        {"dashboardScreen", "QTableWidget", {"hallTableWidget"}},
+        {"dashboardScreen", "QGraphicsView", {"dashboardFaultIndicator"}},
+        {"dashboardScreen", "QTextEdit", {"dashboardFaultText"}},
+        {"dashboardScreen", "QPushButton", {"dashboardClearFaults", "dashboardStartStopButton", "clearGraphsButton",
+                                            "dashboardExportPlot"}},
+        {"dashboardScreen", "QCustomPlot", {"dashboardPlot"}},
+        {"devScreen", "QSpinBox", {"addressInput", "numUnsaved", "HWID_Display", "batchDisplay",
+                                   "serialNumDisplay"}},
+        {"devScreen", "QLineEdit", {"name"}},
+        {"devScreen", "QDoubleSpinBox", {"valueDisplay"}},
+        {"devScreen", "QPushButton", {"read", "write", "list_unsaved", "writeAllDev", "readAllDev", "pushButton"}},
+        {"devScreen", "QCheckBox", {"hexCheckbox"}},
     };
-    const QList<Cell> cells = {
-        {ui->widget, 0, 1, 1, 1, {}},
-        {ui->widget_15, 0, 2, 1, 1, {}},
-        {ui->widget_2, 1, 1, 2, 1, {}},
-        {ui->widget_3, 1, 2, 1, 1, Qt::AlignTop},
-        {ui->frame_5, 2, 2, 1, 1, Qt::AlignTop},
-    };
-    QGridLayout* grid = ui->gridLayout_2;
-    QCOMPARE(grid->count(), cells.size());
-    for (const Cell& cell : cells) {
-        const int index = grid->indexOf(cell.widget);
-        QVERIFY2(index >= 0, qPrintable(cell.widget->objectName()));
-        int row, column, rowSpan, columnSpan;
-        grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
-        QCOMPARE(QList<int>({row, column, rowSpan, columnSpan}),
-                 QList<int>({cell.row, cell.column, cell.rowSpan, cell.columnSpan}));
-        QCOMPARE(grid->itemAt(index)->alignment(), cell.alignment);
+    for (const auto& group : groups) {
+        for (const QString& name : group.names)
+            QTest::newRow(qPrintable(name)) << group.page << name << group.className;
     }
-    // The buttons stand above the columns: read and save over the left one.
-    QCOMPARE(ui->readAll->parentWidget(), ui->widget);
-    QCOMPARE(ui->saveParamsBasic->parentWidget(), ui->widget);
-    QCOMPARE(ui->restore->parentWidget(), ui->widget_15);
-    QCOMPARE(ui->importDefaultsButton->parentWidget(), ui->widget_15);
-    QCOMPARE(ui->verticalLayout_22->indexOf(ui->frame_4), 3);
-    QCOMPARE(ui->verticalLayout_22->itemAt(3)->alignment(), Qt::AlignTop);
+    // The per-level table of the PAS page, filled in by name.
+    for (const char* prefix : {"level_l", "max_pas_pwr_l", "max_pas_spd_l", "max_pwr_l", "max_spd_l"}) {
+        for (int level = 1; level <= 9; ++level) {
+            const QString name = prefix + QString::number(level);
+            QTest::newRow(qPrintable(name)) << "assistLevelChart" << name << "QLabel";
+        }
+    }
 }
 
-void TestMainWindowForm::groupFrames_data()
+void TestMainWindowForm::namedObjects()
 {
-    QTest::addColumn<QString>("frame");
-    QTest::addColumn<QString>("header");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("motorParams") << "motorParams" << "motorLabel" << "Motor Settings";
-    QTest::newRow("batteryParams") << "batteryParams" << "batteryLabel" << "Battery Limits";
-    QTest::newRow("vehicleParams") << "vehicleParams" << "label_5" << "Vehicle Parameters";
-    QTest::newRow("faultsframe") << "faultsframe" << "label_13" << "Faults and Warnings";
-    QTest::newRow("frame") << "frame" << "label_65" << "Feedback Bandwidth Tuning";
-    QTest::newRow("torqueParams") << "torqueParams" << "label_4" << "Output Torque Ramping";
-    QTest::newRow("frame_4") << "frame_4" << "label_23" << "Virtual Electronic Freewheeling";
-    QTest::newRow("frame_5") << "frame_5" << "label_33" << "Top Speed Overdrive";
+    QFETCH(QString, page);
+    QFETCH(QString, name);
+    const auto matches = widget(page)->findChildren<QWidget*>(name);
+    QCOMPARE(matches.size(), 1);
+    QTEST(QString(matches.first()->metaObject()->className()), "className");
 }
 
-void TestMainWindowForm::groupFrames()
+// ---------------------------------------------------------------- states
+
+void TestMainWindowForm::hiddenAndDisabledWidgets()
 {
-    QFETCH(QString, frame);
-    QFETCH(QString, header);
-    QFETCH(QString, text);
-    auto* groupFrame = widget<QFrame>(frame);
-    QVERIFY(groupFrame);
-    QCOMPARE(groupFrame->metaObject(), &QFrame::staticMetaObject);
-    QCOMPARE(groupFrame->frameShape(), QFrame::StyledPanel);
-    QCOMPARE(groupFrame->frameShadow(), QFrame::Plain);
-
-    auto* headerLabel = widget<QLabel>(header);
-    QVERIFY(headerLabel);
-    QVERIFY(groupFrame->isAncestorOf(headerLabel));
-    QCOMPARE(headerLabel->text(), text);
-    QCOMPARE(headerLabel->font().pointSize(), 12);
-    QCOMPARE(headerLabel->font().weight(), 75);
-    QVERIFY(headerLabel->font().underline());
-    QVERIFY(!headerLabel->toolTip().isEmpty());
+    const QStringList hidden = formWidgetNames(ui->tabWidget, [](const QWidget* w) { return w->isHidden(); });
+    QCOMPARE(hidden, QStringList({"dashboardMotorTemperature", "frame_21", "rpmSliderWidget", "widget_63",
+                                  "widget_80", "widget_81"}));
+    const QStringList disabled = formWidgetNames(
+        ui->tabWidget, [](const QWidget* w) { return w->testAttribute(Qt::WA_ForceDisabled)
+                                                     && !w->parentWidget()->testAttribute(Qt::WA_ForceDisabled); });
+    QCOMPARE(disabled, QStringList({"comboBox_tempSensorType", "doubleSpinBox_27", "doubleSpinBox_3",
+                                    "motor_temperature", "temperature_foldback_end", "temperature_foldback_start",
+                                    "temperature_trip_threshold", "volts_0_deg", "volts_100_deg", "volts_125_deg",
+                                    "volts_25_deg", "volts_50_deg", "volts_75_deg"}));
 }
 
-void TestMainWindowForm::basicSetupSpinBoxes_data()
+void TestMainWindowForm::initialStates()
+{
+    // The logic fills every chooser and sets every switch itself.
+    for (const QComboBox* combo : ui->tabWidget->findChildren<QComboBox*>())
+        QVERIFY2(combo->count() == 0, qPrintable(combo->objectName()));
+    for (const QCheckBox* box : ui->tabWidget->findChildren<QCheckBox*>())
+        QVERIFY2(!box->isChecked(), qPrintable(box->objectName()));
+
+    // Readings are shown, never edited.
+    const QStringList readOnly = {
+        "motor_temperature", "doubleSpinBox_97", "doubleSpinBox_100", "doubleSpinBox_axle_torque_offset",
+        "doubleSpinBox_13", "doubleSpinBox_12", "doubleSpinBox_18", "doubleSpinBox_48", "doubleSpinBox_75",
+        "doubleSpinBox_39", "doubleSpinBox_15", "doubleSpinBox_45", "doubleSpinBox_17", "doubleSpinBox_38",
+        "doubleSpinBox_10", "doubleSpinBox_35", "numUnsaved", "HWID_Display", "batchDisplay", "serialNumDisplay"};
+    for (const QString& name : readOnly) {
+        auto* box = widget<QAbstractSpinBox>(name);
+        QVERIFY2(box && box->isReadOnly(), qPrintable(name));
+        QCOMPARE(box->buttonSymbols(), QAbstractSpinBox::NoButtons);
+    }
+    QVERIFY(ui->name->isReadOnly());
+    QVERIFY(ui->faultText->isReadOnly());
+    QVERIFY(ui->dashboardFaultText->isReadOnly());
+
+    QCOMPARE(ui->addressInput->value(), 229);
+    QCOMPARE(ui->addressInput->maximum(), 2047);
+    QCOMPARE(ui->numUnsaved->maximum(), 511);
+    QCOMPARE(ui->serialNumDisplay->maximum(), 65535);
+    QCOMPARE(ui->valueDisplay->maximum(), 99999999.0);
+    QCOMPARE(ui->rpmSlider->minimum(), 1);
+    QCOMPARE(ui->rpmSlider->maximum(), 1000);
+    QCOMPARE(ui->rpmSliderDisplay->text(), QString("000"));
+    QCOMPARE(ui->hallTableWidget->rowCount(), 0);
+    QVERIFY(!ui->faultIndicator->scene());
+    QVERIFY(!ui->dashboardFaultIndicator->scene());
+}
+
+// Spin boxes that report every keystroke write each one into the model.
+void TestMainWindowForm::keyboardTracking()
+{
+    const QStringList tracking = formWidgetNames(ui->tabWidget, [](const QWidget* w) {
+        auto* box = qobject_cast<const QAbstractSpinBox*>(w);
+        return box && !box->isReadOnly() && box->keyboardTracking();
+    });
+    QCOMPARE(tracking,
+             QStringList({"doubleSpinBox_16", "doubleSpinBox_19", "doubleSpinBox_2", "doubleSpinBox_22",
+                          "doubleSpinBox_46", "doubleSpinBox_47", "doubleSpinBox_49", "doubleSpinBox_50",
+                          "doubleSpinBox_54", "doubleSpinBox_55", "doubleSpinBox_56", "doubleSpinBox_60",
+                          "doubleSpinBox_61", "doubleSpinBox_62", "doubleSpinBox_63", "doubleSpinBox_65",
+                          "doubleSpinBox_66", "doubleSpinBox_67", "doubleSpinBox_68", "doubleSpinBox_8",
+                          "doubleSpinBox_95", "doubleSpinBox_torque_deadband", "doubleSpinBox_torque_gain",
+                          "doubleSpinBox_torque_initial", "doubleSpinBox_torque_offset",
+                          "highAssistPowerPASSpinbox", "highAssistPowerTorqueThrottleSpinbox",
+                          "highAssistSpeedPASSpinbox", "highAssistSpeedTorqueThrottleSpinbox",
+                          "torque_pedalgain_spinbox"}));
+}
+
+void TestMainWindowForm::texts_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<double>("minimum");
-    QTest::addColumn<double>("maximum");
-    QTest::addColumn<double>("step");
-    QTest::addColumn<bool>("tracking");
-
-    const QStringList plain = {"KvValue", "polePairsValue", "RsValue", "LsValue", "doubleSpinBox_6",
-                               "doubleSpinBox_7", "doubleSpinBox_26", "doubleSpinBox_25", "doubleSpinBox_5",
-                               "lowVoltCutEndValue", "doubleSpinBox_32", "doubleSpinBox_34", "doubleSpinBox_9",
-                               "doubleSpinBox_108", "doubleSpinBox", "doubleSpinBox_30", "doubleSpinBox_28",
-                               "doubleSpinBox_31", "doubleSpinBox_29", "doubleSpinBox_33", "doubleSpinBox_24"};
-    for (const QString& name : plain)
-        QTest::newRow(qPrintable(name)) << name << 0.0 << 99.99 << 1.0 << false;
-    for (const char* name : {"doubleSpinBox_8", "doubleSpinBox_2", "doubleSpinBox_22", "doubleSpinBox_49",
-                             "doubleSpinBox_19"})
-        QTest::newRow(name) << name << 0.0 << 99.99 << 1.0 << true;
-    QTest::newRow("ratedMotorPowerLabel") << "ratedMotorPowerLabel" << 0.0 << 9999.0 << 50.0 << false;
-    QTest::newRow("doubleSpinBox_4") << "doubleSpinBox_4" << -99.99 << 99.99 << 1.0 << false;
-    QTest::newRow("lowVoltButStartValue") << "lowVoltButStartValue" << -99.99 << 99.99 << 1.0 << false;
-    QTest::newRow("doubleSpinBox_27") << "doubleSpinBox_27" << 0.0 << 99.99 << 0.1 << false;
+    QTest::addColumn<QString>("text");
+    QTest::newRow("readAllAdvanced") << "readAllAdvanced" << "Read Parameters";
+    QTest::newRow("saveParamsTemperature") << "saveParamsTemperature" << "Save Parameters";
+    QTest::newRow("importPedalAssistDefaultsButton") << "importPedalAssistDefaultsButton" << "Load Default Parameters";
+    QTest::newRow("readMotorTemp") << "readMotorTemp" << "Refresh Motor Temperature Readings";
+    QTest::newRow("label_hallTitle") << "label_hallTitle" << " Digital Signals: ";
+    QTest::newRow("dashboardExportPlot") << "dashboardExportPlot" << "Export Graph Data";
+    QTest::newRow("write") << "write" << "Save";
+    QTest::newRow("label") << "label" << "Number of Unsaved Values:";
+    QTest::newRow("batchLabel") << "batchLabel" << "Batch #:";
+    QTest::newRow("km5sMessage") << "km5sMessage"
+                                 << "Switching between assist levels requires use of a KM5S display. Without a display "
+                                    "connected, only the highest assist level will be available.";
 }
 
-void TestMainWindowForm::basicSetupSpinBoxes()
+void TestMainWindowForm::texts()
 {
     QFETCH(QString, name);
-    QFETCH(double, minimum);
-    QFETCH(double, maximum);
-    QFETCH(double, step);
-    QFETCH(bool, tracking);
-    auto* spinBox = widget<QDoubleSpinBox>(name);
-    QVERIFY(spinBox);
-    QCOMPARE(spinBox->minimum(), minimum);
-    QCOMPARE(spinBox->maximum(), maximum);
-    QCOMPARE(spinBox->singleStep(), step);
-    QCOMPARE(spinBox->decimals(), 2);
-    QCOMPARE(spinBox->value(), 0.0);
-    QVERIFY(spinBox->prefix().isEmpty());
-    QVERIFY(spinBox->suffix().isEmpty());
-    QVERIFY(!spinBox->isReadOnly());
-    QCOMPARE(spinBox->keyboardTracking(), tracking);
-
-    // Typing emits a change per keystroke only with keyboard tracking.
-    QSignalSpy changes(spinBox, QOverload<double>::of(&QDoubleSpinBox::valueChanged));
-    spinBox->selectAll();
-    QTest::keyClicks(spinBox, "12");
-    QCOMPARE(changes.size(), tracking ? 2 : 0);
+    QVERIFY(widget(name));
+    QTEST(widget(name)->property("text").toString(), "text");
 }
 
-void TestMainWindowForm::basicSetupInitialStates()
+void TestMainWindowForm::tooltips_data()
 {
-    QVERIFY(!ui->doubleSpinBox_27->isEnabled());
-    for (QCheckBox* box : {ui->FaultTolerantHallBox, ui->checkBoxPlugBraking, ui->checkBox}) {
-        QVERIFY(!box->isChecked());
-        QVERIFY(box->text().isEmpty());
-    }
-    QCOMPARE(ui->comboBox->count(), 0);
-    QVERIFY(!ui->comboBox->isEditable());
-    QCOMPARE(ui->comboBox->sizeAdjustPolicy(), QComboBox::AdjustToContents);
-    QVERIFY(ui->faultText->isReadOnly());
-    QVERIFY(ui->faultText->toPlainText().isEmpty());
-    QCOMPARE(ui->faultText->focusPolicy(), Qt::ClickFocus);
-    QCOMPARE(ui->clearFaults->focusPolicy(), Qt::ClickFocus);
-    QCOMPARE(ui->faultIndicator->focusPolicy(), Qt::NoFocus);
-    QVERIFY(!ui->faultIndicator->scene());
-    QCOMPARE(ui->label_12->textFormat(), Qt::AutoText);
-
-    // Only the freewheeling current starts disabled on the page.
-    QStringList disabled;
-    const auto all = ui->releaseScreen->findChildren<QWidget*>();
-    for (const QWidget* w : all) {
-        if (w->testAttribute(Qt::WA_ForceDisabled) && !w->parentWidget()->testAttribute(Qt::WA_ForceDisabled))
-            disabled << w->objectName();
-    }
-    QCOMPARE(disabled, QStringList{"doubleSpinBox_27"});
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("tooltip");
+    QTest::newRow("quotes") << "label_faultTolerantHall"
+        << "<p>If Fault Tolerant Hall is set, the controller will try to intelligently work around up to two failing "
+           "hall sensors. This only applies if the controller is configured to detect motor position using either "
+           "\"Hall sensor only\" or \"Hall sensor start and sensorless run\".</p>";
+    QTest::newRow("two blanks, line break") << "label_82"
+        << "<p>This is the voltage above the Throttle Max  + Deadband range that is considered a fault in "
+           "the throttle signal and will cause the controller to turn off. Note that it also applies below "
+           "the throttle low voltage reading, and so too small of a fault range can cause a throttle fault "
+           "error when you are doing maximum regen.</p>\n";
+    QTest::newRow("two line breaks") << "label_48"
+        << "<p>This sets the proportional gain term for vehicle speed limit feedback. It is only relevant if "
+           "you are actively using the controller's max vehicle speed setting to limit the top speed of the "
+           "motor.</p>\n\n";
+    QTest::newRow("degree sign") << "label_64"
+        << QString::fromUtf8("<p>This is the measured internal temperature of the controller's circuit board. As the "
+                             "controller approaches 90°C it will go into thermal rollback and automatically limit the "
+                             "output phase current. You can choose to plot this controller temperature on one of the "
+                             "graph axis with the drop down selector beside it and monitor how the controller heats "
+                             "up under use.</p>");
+    QTest::newRow("button") << "saveParamsBasic" << "<p>Save all the modified settings to the controller</p>";
+    QTest::newRow("placeholder") << "label_150" << "<p>Failed to generate tooltip</p>";
+    QTest::newRow("Dev Screen") << "serialNumLabel" << "<p>This is the Tamsett serial number of the controller.</p>";
+    QTest::newRow("action") << "actionPreferences" << "Change baudrate, timeouts, etc";
+    QTest::newRow("none on defaults button") << "importAdvancedDefaultsButton" << "";
+    QTest::newRow("none on a map label") << "label_volts_0" << "";
+    QTest::newRow("none on clear faults") << "dashboardClearFaults" << "";
 }
 
-void TestMainWindowForm::basicSetupSizesAfterLayout()
+void TestMainWindowForm::tooltips()
+{
+    QFETCH(QString, name);
+    QObject* object = window->findChild<QObject*>(name);
+    QVERIFY(object);
+    QTEST(object->property("toolTip").toString(), "tooltip");
+}
+
+// Rows stay legible, and sizes whose minimum lies above their maximum keep
+// the minimum.
+void TestMainWindowForm::laidOutRows()
 {
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
-
-    // The slider's maximum height lies below its minimum; the minimum wins.
-    QCOMPARE(ui->voltageCutoffSlider->minimumSize(), QSize(80, 200));
-    QCOMPARE(ui->voltageCutoffSlider->maximumSize(), QSize(80, 190));
-    QCOMPARE(ui->voltageCutoffSlider->size(), QSize(80, 200));
-
-    QCOMPARE(ui->horizontalWidget_3->height(), 25);
-    QVERIFY(ui->torqueUp->height() <= 35);
-    QVERIFY(ui->maxCurrent->height() <= 25);
-    for (QWidget* row : {ui->horizontalWidget_2, ui->horizontalWidget, ui->widget_28})
-        QVERIFY(row->height() <= 25);
-    QCOMPARE(ui->faultIndicator->size(), QSize(30, 30));
-    QVERIFY(ui->faultText->height() >= 50 && ui->faultText->height() <= 120);
-    QCOMPARE(ui->FaultTolerantHallBox->width(), 20);
-    QVERIFY(ui->checkBoxPlugBraking->width() <= 20);
-    QVERIFY(ui->checkBox->width() <= 20);
-
-    // No row label is squeezed below the room its text needs, and label and
-    // editor of a row share one line.
-    const auto rows = FormRows::findRows(ui->displayParameters);
-    for (const QWidget* row : rows) {
+    for (const QWidget* row : FormRows::findRows(ui->displayParameters)) {
         const QLabel* label = FormRows::rowLabel(row);
         const QWidget* editor = FormRows::rowEditor(row);
         QVERIFY2(label->width() >= label->minimumSizeHint().width(), qPrintable(label->objectName()));
@@ -725,274 +803,36 @@ void TestMainWindowForm::basicSetupSizesAfterLayout()
         QVERIFY2(qAbs(label->geometry().center().y() - editor->geometry().center().y()) <= 2,
                  qPrintable(row->objectName()));
     }
+    QCOMPARE(ui->voltageCutoffSlider->maximumHeight(), 190);
+    QCOMPARE(ui->voltageCutoffSlider->size(), QSize(80, 200));
+    ui->tabWidget->setCurrentWidget(ui->dashboardScreen);
+    QTRY_COMPARE(ui->dashboardExportPlot->width(), 221);
+    QCOMPARE(ui->dashboardExportPlot->maximumWidth(), 196);
+    ui->tabWidget->setCurrentIndex(0);
+    window->hide();
 }
 
-void TestMainWindowForm::voltageSliderIsTheOnlyOne()
-{
-    const auto sliders = ui->tabWidget->findChildren<VoltageCutoffSlider*>();
-    QCOMPARE(sliders.size(), 1);
-    QCOMPARE(sliders.first(), ui->voltageCutoffSlider);
-    QCOMPARE(ui->voltageCutoffSlider->parentWidget(), ui->batteryParams);
-    QCOMPARE(ui->gridLayout_5->indexOf(ui->voltageCutoffSlider), 1);
-    int row, column, rowSpan, columnSpan;
-    ui->gridLayout_5->getItemPosition(1, &row, &column, &rowSpan, &columnSpan);
-    QCOMPARE(QPoint(column, row), QPoint(1, 1));
-}
-
-// ---------------------------------------------------------------- Dev Screen
-
-void TestMainWindowForm::devScreenGrid_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<int>("columnSpan");
-    auto add = [](const char* name, int row, int column, int columnSpan = 1) {
-        QTest::newRow(name) << name << row << column << columnSpan;
-    };
-    add("addressLabel", 2, 0);
-    add("addressInput", 2, 1, 2);
-    add("nameLabel", 3, 0);
-    add("name", 3, 1, 2);
-    add("HWIDLabel", 3, 4);
-    add("HWID_Display", 3, 5);
-    add("valueLabel", 4, 0);
-    add("valueDisplay", 4, 1, 2);
-    add("batchLabel", 4, 4);
-    add("batchDisplay", 4, 5);
-    add("write", 5, 1);
-    add("read", 5, 2);
-    add("serialNumLabel", 5, 4);
-    add("serialNumDisplay", 5, 5);
-    add("hr2", 6, 0, 6);
-    add("label", 7, 0);
-    add("numUnsaved", 7, 1);
-    add("list_unsaved", 7, 2);
-    add("writeAllDev", 7, 3);
-    add("readAllDev", 7, 4, 2);
-    add("hr3", 8, 0, 6);
-    add("hexCheckboxContainer", 9, 0, 2);
-    add("replyText", 11, 0, 6);
-    add("pushButton", 12, 4, 2);
-}
-
-void TestMainWindowForm::devScreenGrid()
-{
-    QFETCH(QString, name);
-    QFETCH(int, row);
-    QFETCH(int, column);
-    QFETCH(int, columnSpan);
-    QGridLayout* grid = ui->gridLayout_3;
-    QCOMPARE(grid->count(), 24);
-    QWidget* w = widget(name);
-    QVERIFY(w);
-    QCOMPARE(w->parentWidget(), ui->devScreenWidget);
-    const int index = grid->indexOf(w);
-    QVERIFY(index >= 0);
-    int r, c, rs, cs;
-    grid->getItemPosition(index, &r, &c, &rs, &cs);
-    QCOMPARE(QList<int>({r, c, rs, cs}), QList<int>({row, column, 1, columnSpan}));
-    QCOMPARE(grid->itemAt(index)->alignment(), Qt::Alignment());
-}
-
-void TestMainWindowForm::devScreenTexts_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("addressLabel") << "addressLabel" << "Address:";
-    QTest::newRow("nameLabel") << "nameLabel" << "Name:";
-    QTest::newRow("valueLabel") << "valueLabel" << "Value:";
-    QTest::newRow("read") << "read" << "Read";
-    QTest::newRow("write") << "write" << "Save";
-    QTest::newRow("pushButton") << "pushButton" << "Clear";
-    QTest::newRow("label") << "label" << "Number of Unsaved Values:";
-    QTest::newRow("hexCheckLabel") << "hexCheckLabel" << "Reply:";
-    QTest::newRow("hexCheckbox") << "hexCheckbox" << "Display Communication in Hex";
-    QTest::newRow("HWIDLabel") << "HWIDLabel" << "Hardware ID:";
-    QTest::newRow("batchLabel") << "batchLabel" << "Batch #:";
-    QTest::newRow("serialNumLabel") << "serialNumLabel" << "Serial #:";
-    QTest::newRow("writeAllDev") << "writeAllDev" << "Save All";
-    QTest::newRow("readAllDev") << "readAllDev" << "Read All";
-    QTest::newRow("list_unsaved") << "list_unsaved" << "List Unsaved Parameters";
-}
-
-void TestMainWindowForm::devScreenTexts()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    QWidget* w = widget(name);
-    QVERIFY(w);
-    QCOMPARE(w->property("text").toString(), text);
-}
-
-void TestMainWindowForm::devScreenInitialStates()
-{
-    QCOMPARE(ui->addressInput->value(), 229);
-    QCOMPARE(ui->addressInput->minimum(), 0);
-    QCOMPARE(ui->addressInput->maximum(), 2047);
-    QVERIFY(!ui->addressInput->keyboardTracking());
-    ui->addressInput->setValue(5000);
-    QCOMPARE(ui->addressInput->value(), 2047);
-
-    QCOMPARE(ui->valueDisplay->decimals(), 2);
-    QCOMPARE(ui->valueDisplay->minimum(), -99999999.0);
-    QCOMPARE(ui->valueDisplay->maximum(), 99999999.0);
-    QCOMPARE(ui->valueDisplay->buttonSymbols(), QAbstractSpinBox::NoButtons);
-    QVERIFY(!ui->valueDisplay->keyboardTracking());
-    QCOMPARE(ui->valueDisplay->focusPolicy(), Qt::ClickFocus);
-
-    QVERIFY(ui->name->isReadOnly());
-    QVERIFY(ui->name->text().isEmpty());
-    QCOMPARE(ui->name->focusPolicy(), Qt::ClickFocus);
-
-    struct ReadOnlyBox {
-        QSpinBox* box;
-        int maximum;
-    };
-    for (const ReadOnlyBox& entry : {ReadOnlyBox{ui->numUnsaved, 511}, ReadOnlyBox{ui->HWID_Display, 255},
-                                     ReadOnlyBox{ui->batchDisplay, 255}, ReadOnlyBox{ui->serialNumDisplay, 65535}}) {
-        QCOMPARE(entry.box->minimum(), 0);
-        QCOMPARE(entry.box->maximum(), entry.maximum);
-        QCOMPARE(entry.box->value(), 0);
-        QVERIFY(entry.box->isReadOnly());
-        QCOMPARE(entry.box->buttonSymbols(), QAbstractSpinBox::NoButtons);
-        QCOMPARE(entry.box->focusPolicy(), Qt::ClickFocus);
-    }
-    for (QWidget* w : {static_cast<QWidget*>(ui->HWIDLabel), static_cast<QWidget*>(ui->batchLabel),
-                       static_cast<QWidget*>(ui->serialNumLabel)})
-        QCOMPARE(w->maximumSize(), QSize(90, 40));
-    for (QWidget* w : {ui->HWID_Display, ui->batchDisplay, ui->serialNumDisplay})
-        QCOMPARE(w->maximumSize(), QSize(120, 40));
-
-    QVERIFY(!ui->hexCheckbox->isChecked());
-    QVERIFY(ui->replyText->toPlainText().isEmpty());
-    QCOMPARE(ui->replyText->focusPolicy(), Qt::ClickFocus);
-    QVERIFY(ui->label->wordWrap());
-    QCOMPARE(ui->hr2->frameShape(), QFrame::HLine);
-    QCOMPARE(ui->hr3->frameShadow(), QFrame::Sunken);
-
-    // The Dev Screen holds no parameter rows.
-    const auto all = ui->devScreen->findChildren<QWidget*>();
-    for (const QWidget* w : all)
-        QVERIFY2(!w->property("address").isValid(), qPrintable(w->objectName()));
-}
-
-// ---------------------------------------------------------------- both pages
-
-void TestMainWindowForm::pagesShowAndEnableTheirWidgets()
-{
-    for (QWidget* page : {ui->releaseScreen, ui->devScreen}) {
-        const auto all = page->findChildren<QWidget*>();
-        for (const QWidget* w : all) {
-            // The form names every widget it makes; unnamed ones and "qt_"
-            // ones are the toolkit's own parts, such as scroll bars.
-            if (w->objectName().isEmpty() || w->objectName().startsWith("qt_"))
-                continue;
-            QVERIFY2(w->isVisibleTo(page), qPrintable(w->objectName()));
-            if (w != ui->doubleSpinBox_27 && !ui->doubleSpinBox_27->isAncestorOf(w))
-                QVERIFY2(w->isEnabledTo(page), qPrintable(w->objectName()));
-        }
-    }
-}
-
-void TestMainWindowForm::tooltips_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("tooltip");
-    QTest::newRow("label_faultTolerantHall")
-        << "label_faultTolerantHall"
-        << "<p>If Fault Tolerant Hall is set, the controller will try to intelligently work around up to two failing "
-           "hall sensors. This only applies if the controller is configured to detect motor position using either "
-           "\"Hall sensor only\" or \"Hall sensor start and sensorless run\".</p>";
-    QTest::newRow("label_4")
-        << "label_4"
-        << "<p>The controller allows you to limit how quickly the output torque of the motor ramps up and down, which "
-           "can be used to smooth out the throttle response so that there is less 'kick' when the motor "
-           "engages.</p>\n<p>Shorter response times allow for a more responsive and faster feel, but that can also be "
-           "perceived as jerky. If you have a V3 Ridemeter, we recommend leaving the torque ramps on the controller "
-           "fast (&lt;100mS) and use the RM3's throttle output ramping to regulate the smoothness.</p>\n";
-    QTest::newRow("label_13")
-        << "label_13"
-        << "<p>If the controller has any fault condition then the LED will go red and the list of faults will be "
-           "shown in the text box. The Clear Faults button is necessary to reset the fault flags so that the "
-           "controller will run again. If there are only warning conditions, then the LED will turn yellow and "
-           "display the appropriate warning message.</p>\n";
-    QTest::newRow("label_72")
-        << "label_72"
-        << "<p>This is the speed below which regenerative braking is shut off. When you do regenerative brkaing "
-           "right to a full stop, the system switches to consuming energy from the battery rather than putting it "
-           "back into the pack.</p>";
-    QTest::newRow("RsLabel")
-        << "RsLabel"
-        << "<p>This is the resistance of one motor phase to neutral, so half the resistance you would measure from "
-           "phase to phase.  It is normally discovered automatically via the autotune routine</p>";
-    QTest::newRow("lowVoltVutEndLabel")
-        << "lowVoltVutEndLabel" << "<p>This is the voltage below which there will be no power at all to the system.</p>";
-    QTest::newRow("saveParamsBasic") << "saveParamsBasic" << "<p>Save all the modified settings to the controller</p>";
-    QTest::newRow("label_12") << "label_12"
-                              << "<p>This is the time period with no motion at which the motor is considered to have "
-                                 "stalled and the controller stops injecting current.</p>";
-    QTest::newRow("valueLabel")
-        << "valueLabel"
-        << "<p>This is the scaled value of the selected parameter. If you hit \"read\" then it will show the value "
-           "currently stored on the controller. You can also edit this field and then hit \"save\" to change the "
-           "value on the controller.</p>";
-    QTest::newRow("serialNumLabel") << "serialNumLabel" << "<p>This is the Tamsett serial number of the controller.</p>";
-    QTest::newRow("doubleSpinBox_33 empty") << "doubleSpinBox_33" << "";
-    QTest::newRow("importDefaultsButton none") << "importDefaultsButton" << "";
-    QTest::newRow("clearFaults none") << "clearFaults" << "";
-}
-
-void TestMainWindowForm::tooltips()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, tooltip);
-    QWidget* w = widget(name);
-    QVERIFY(w);
-    QCOMPARE(w->toolTip(), tooltip);
-}
-
-void TestMainWindowForm::fonts()
-{
-    QCOMPARE(ui->displayParameters->font().pointSize(), 11);
-    QCOMPARE(ui->devScreenWidget->font().pointSize(), 11);
-    QCOMPARE(ui->label_55->font().pointSize(), 11);
-    QCOMPARE(ui->label_55->font().family(), QString("Liberation Sans"));
-    QCOMPARE(ui->readAll->font().pointSize(), 11);
-    for (QWidget* w : {static_cast<QWidget*>(ui->faultText), static_cast<QWidget*>(ui->replyText)}) {
-        QCOMPARE(w->font().family(), QString("Liberation Mono"));
-        QCOMPARE(w->font().pointSize(), 11);
-    }
-    QVERIFY(ui->label_13->font().kerning());
-}
-
-// ---------------------------------------------------------------- focus chain
-
+// The next member of the chain met after each is the following one, and
+// nothing focusable stands between them apart from the first's own parts.
 void TestMainWindowForm::focusChainOrder()
 {
     QList<QWidget*> chain;
     for (const QString& name : focusChain) {
-        if (QWidget* w = widget(name))
-            chain << w;
+        QWidget* w = widget(name);
+        QVERIFY2(w, qPrintable(name));
+        chain << w;
     }
-    QCOMPARE(chain.size(), focusChain.size());
-    QCOMPARE(chain.first(), ui->tabWidget);
-    QCOMPARE(chain.last(), ui->dashboardExportPlot);
-
     for (int i = 0; i + 1 < chain.size(); ++i) {
         QWidget* first = chain.at(i);
         QWidget* second = chain.at(i + 1);
         const QString pair = first->objectName() + " -> " + second->objectName();
-
-        // The next member of the chain met after the first is the second.
         QWidget* next = first->nextInFocusChain();
         while (next != first && !chain.contains(next))
             next = next->nextInFocusChain();
         QVERIFY2(next == second, qPrintable(pair + ", met " + next->objectName()));
 
-        // Nothing focusable stands between them apart from the first's own
-        // parts. The tab widget is the exception: the toolkit puts its
-        // follower behind all of its focusable descendants.
+        // The toolkit puts the tab widget's follower behind all of its
+        // focusable descendants.
         if (first == ui->tabWidget)
             continue;
         next = first->nextInFocusChain();
@@ -1000,37 +840,6 @@ void TestMainWindowForm::focusChainOrder()
             next = next->nextInFocusChain();
         QVERIFY2(next == second, qPrintable(pair + ", met " + next->objectName()));
     }
-}
-
-void TestMainWindowForm::tabKeyFollowsTheChain_data()
-{
-    QTest::addColumn<int>("page");
-    QTest::addColumn<QString>("from");
-    QTest::addColumn<QString>("to");
-    QTest::newRow("Basic Setup") << 0 << "readAll" << "doubleSpinBox_9";
-    QTest::newRow("Dev Screen") << 5 << "addressInput" << "pushButton";
-}
-
-void TestMainWindowForm::tabKeyFollowsTheChain()
-{
-    QFETCH(int, page);
-    QFETCH(QString, from);
-    QFETCH(QString, to);
-
-    window->show();
-    QApplication::setActiveWindow(window);
-    QVERIFY(QTest::qWaitForWindowActive(window));
-    ui->tabWidget->setCurrentIndex(page);
-
-    const int start = focusChain.indexOf(from);
-    const QStringList expected = focusChain.mid(start, focusChain.indexOf(to) - start + 1);
-    widget(from)->setFocus(Qt::TabFocusReason);
-    QStringList visited = {QApplication::focusWidget()->objectName()};
-    while (visited.size() < expected.size()) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        visited << QApplication::focusWidget()->objectName();
-    }
-    QCOMPARE(visited, expected);
 }
 
 QTEST_MAIN(TestMainWindowForm)

@@ -1,12 +1,9 @@
 #include "bitvector.h"
-#include "enumparameter.h"
-#include "formulaparser.h"
 #include "kelvara.h"
 #include "messagecapture.h"
 #include "parameter.h"
 #include "parameterconstants.h"
-#include "parameterdefinition.h"
-#include "parameterlibrary.h"
+#include "parameterset.h"
 #include "stdoutcapture.h"
 #include "xmltranslator.h"
 #include "xmltranslatordialogs.h"
@@ -98,29 +95,17 @@ private slots:
     {
         QFETCH(QString, path);
 
-        std::unique_ptr<ParameterLibrary> library;
-        QMap<int, Parameter*> parameters;
-        bool formulasParsed = false;
-        const QString printed = capturedStdout([&] {
-            library.reset(new ParameterLibrary(path));
-            for (ParameterDefinition* definition : library->getAllDefinitions()) {
-                if (definition->getType() == ParameterDefinition::TypeBitVector)
-                    parameters.insert(definition->getAddress(), new BitVector(definition));
-                else if (definition->getType() == ParameterDefinition::TypeEnum)
-                    parameters.insert(definition->getAddress(), new EnumParameter(definition));
-                else
-                    parameters.insert(definition->getAddress(), new Parameter(definition));
-            }
-            formulasParsed = FormulaParser(parameters).parseAllFormulas();
-        });
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        std::unique_ptr<ParameterSet> set;
+        const QString printed = capturedStdout([&] { set.reset(new ParameterSet(file.readAll())); });
 
         QCOMPARE(printed, QString());
-        QVERIFY(library->isParsed());
-        QVERIFY(formulasParsed);
-        QVERIFY(parameters.size() > 100);
-        for (Parameter* parameter : qAsConst(parameters))
+        QVERIFY(set->library()->isParsed());
+        QVERIFY(set->formulasParsed());
+        QVERIFY(set->parameters().size() > 100);
+        for (Parameter* parameter : set->parameters())
             QVERIFY2(parameter->isValid(), qPrintable(QString::number(parameter->getAddress())));
-        qDeleteAll(parameters);
     }
 
     void everyDefinedRegisterHasAValidParameter()
@@ -151,30 +136,35 @@ private slots:
             {0, "Controller Output Current Rating", number, true},
             {4, "Baud Rate", enumType, true},
             {15, "Voltage Gain", number, true},
+            {33, "DC Voltage Trip Clear Hysterisis", dependent, true},
             {67, "Saved Software Revision", number, false},
             {71, "Max Phase Current", number, true},
+            {77, "Motor Position Sensor Type", enumType, true},
             {93, "Temperature Voltage at 0C", number, true},
-            {94, "Temperature Voltage at 25C", number, true},
-            {95, "Temperature Voltage at 50C", number, true},
-            {96, "Temperature Voltage at 75C", number, true},
-            {97, "Temperature Voltage at 100C", number, true},
             {98, "Temperature Voltage at 125C", number, true},
+            {127, "Motor Features", bits, true},
             {137, "Motor Temperature Source", enumType, true},
             {154, "Max Regen Phase Current", dependent, true},
             {174, "Features 2", bits, true},
             {193, "Wheel Speed Sensor Source", enumType, true},
+            {205, "Rolling Start Speed ", number, true},
+            {207, "Reserved Display Parameter", bits, true},
             {208, "Control Command Source", enumType, true},
             {211, "Pedal Sensor Type", enumType, true},
             {212, "Features", bits, true},
             {237, "Hardware Version", number, false},
             {238, "Serial Number", number, false},
+            {247, "Throttle Sensor Source", enumType, true},
             {248, "Cutoff Brake Sensor Source", enumType, true},
             {249, "Regen Brake Source", enumType, true},
             {256, "Software Revision Level", number, false},
+            // "Bit vector" is no type word the file knows: a plain number.
+            {257, "Controller Status", number, false},
             {258, "Faults", bits, false},
             {276, "Digital Inputs", bits, false},
             {277, "Warnings", bits, false},
             {299, "Faults 2", bits, false},
+            {327, "Ebike Flags", bits, false},
             {477, "Torque Command", number, false},
             {481, "Motor Discovery Mode", enumType, true},
             {508, "Fault Clear", number, true},
@@ -213,9 +203,10 @@ private slots:
         QCOMPARE(*p(4)->getEnumDefs(),
                  (QMap<int, QString>{{12, "1200"}, {96, "9600"}, {192, "19200"}, {384, "38400"},
                                      {576, "57600"}, {1152, "115200"}}));
-        // Fault display: every bit of both fault words is named.
+        // Fault display: every bit of both fault words and the warnings is named.
         for (int address : {258, 299, 277})
             QCOMPARE(labelKeys(static_cast<BitVector*>(p(address))->getBitDefs()).size(), 16);
+        QCOMPARE(labelKeys(static_cast<BitVector*>(p(207))->getBitDefs()), QList<int>({1, 2, 3, 4, 5, 6, 9, 10}));
         // Bits set by page logic and by the import adjustments.
         const QMap<int, QString>* features = static_cast<BitVector*>(p(212))->getBitDefs();
         QCOMPARE(features->value(9), QString("Rolling Start Enable"));
@@ -236,7 +227,7 @@ private slots:
         QVERIFY(p(511)->isWriteable() && p(508)->isWriteable() && p(509)->isWriteable());
         QVERIFY(!p(508)->isSavable());
         QVERIFY(!p(509)->isSavable());
-        QVERIFY(p(0)->isSavable() && p(71)->isSavable());
+        QVERIFY(p(0)->isSavable() && p(71)->isSavable() && p(4)->isSavable());
         // The motor-running check reads a signed torque command.
         QVERIFY(p(477)->isSigned());
 
@@ -258,6 +249,7 @@ private slots:
         for (Parameter* parameter : device->getAllParameters())
             level3 += parameter->getLevel() == 3 && parameter->isWriteable();
         QVERIFY(level3 > 0);
+        QVERIFY(p(47)->getLevel() == 3 && p(48)->getLevel() == 3);
     }
 
     void fileListsPointAtDefinedRegisters()
@@ -270,14 +262,6 @@ private slots:
         }
         for (int address : XMLTranslator::neverImportedAddresses)
             QVERIFY2(p(address) != p(99999), qPrintable(QString::number(address)));
-    }
-
-    void namesForThePicker()
-    {
-        const QMap<QString, QPair<int, int>> names = device->getAllNames();
-        QCOMPARE(names.value("Features[09]: Rolling Start Enable"), qMakePair(212, 9));
-        QCOMPARE(names.value("Hardware Version"), qMakePair(237, -1));
-        QCOMPARE(names.value("Baud Rate"), qMakePair(4, -1));
     }
 
     void initialValuesImportSilentlyAndSettle()

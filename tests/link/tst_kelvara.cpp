@@ -460,17 +460,6 @@ private slots:
                      + bit(type.hdqReplicatesHall) + bit(type.fixedInputSources),
                  flags);
     }
-
-    void typeTableKeepsHdqFlagsApart()
-    {
-        const ControllerType both("x", 1, 5921, true, false, true, true, true);
-        QVERIFY(both.hdqFaultLed);
-        QVERIFY(!both.hdqReplicatesHall);
-        const QList<ControllerType> table = ControllerType::table();
-        QCOMPARE(table.size(), 16);
-        for (const ControllerType& row : table)
-            QVERIFY(!(row.hdqFaultLed && row.hdqReplicatesHall));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestKelvara)

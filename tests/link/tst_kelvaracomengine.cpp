@@ -60,7 +60,6 @@ private slots:
     void failureDropsWaitingWork();
     void portThatCannotOpen();
     void timeoutChangeKeepsRunningWait();
-    void oneWriteDefaultsToOneRegister();
     void queueOperations();
     void foreignReplyProcessedDoesNotAdvance();
 };
@@ -213,19 +212,6 @@ void TestKelvaraComEngine::timeoutChangeKeepsRunningWait()
     QVERIFY2(judgedAt - sentAt >= 199 && judgedAt - sentAt < 400,
              qPrintable(QString::number(judgedAt - sentAt)));
     QCOMPARE(t.link->getTimeoutTime(), 1500);
-}
-
-void TestKelvaraComEngine::oneWriteDefaultsToOneRegister()
-{
-    SimulatedLink t;
-    t.model->getParameter(508)->setRegisterValue(3);
-    t.link->oneWrite(508);
-    QVERIFY(t.waitFor("comSuccess"));
-    QCOMPARE(t.requests(), QStringList({spaced(Frames::write(508, {3}))}));
-    QCOMPARE(t.sim.registerValue(508), quint16(3));
-    t.link->oneRead(10);
-    QVERIFY(t.waitFor("comSuccess", 2));
-    QCOMPARE(t.requests().last(), spaced(Frames::read(10, 1)));
 }
 
 void TestKelvaraComEngine::queueOperations()

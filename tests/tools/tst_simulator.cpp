@@ -48,8 +48,6 @@ private slots:
     void readRoundTrip();
     void writeRoundTrip();
     void manyOpensAndCloses();
-    void workedFrames_data();
-    void workedFrames();
     void flashSaveAndTorque();
     void faultClear();
     void rejectedRequests_data();
@@ -61,7 +59,6 @@ private slots:
     void images();
     void logAndTiming();
     void waitingForRequests();
-    void signalsCarryFrames();
     void apiFromAnotherThread();
 
 private:
@@ -155,23 +152,6 @@ void TestSimulator::manyOpensAndCloses()
     }
     QCOMPARE(sim->requestCount(), 30);
     QCOMPARE(sim->replyCount(), 30);
-}
-
-void TestSimulator::workedFrames_data()
-{
-    QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("read 42 from 258") << hex("010301 02002a6429") << readReply(QVector<quint16>(42, 0));
-    QTest::newRow("read 125 from 0") << hex("0103000000 7d85eb") << readReply(QVector<quint16>(125, 0));
-    QTest::newRow("write 1 to 508") << hex("011001fc0001020001636c") << Frames::withCrc(hex("011001fc0001"));
-    QTest::newRow("write 32767 to 511") << hex("011001ff0001027fffc2ef") << Frames::withCrc(hex("011001ff0001"));
-}
-
-void TestSimulator::workedFrames()
-{
-    QFETCH(QByteArray, request);
-    QFETCH(QByteArray, reply);
-    QCOMPARE(client->exchange(request, reply.size()), reply);
 }
 
 void TestSimulator::flashSaveAndTorque()
@@ -357,21 +337,6 @@ void TestSimulator::waitingForRequests()
     QVERIFY(sim->waitForReplies(3, 10000));
     QVERIFY(other->wait(10000));
     QCOMPARE(sim->requests().at(2), read(2, 1));
-}
-
-void TestSimulator::signalsCarryFrames()
-{
-    QSignalSpy requests(sim.get(), &ControllerSimulator::requestReceived);
-    QSignalSpy replies(sim.get(), &ControllerSimulator::replySent);
-    QSignalSpy entries(sim.get(), &ControllerSimulator::frameLogged);
-    client->exchange(read(5, 1), 7);
-    QTRY_COMPARE(replies.size(), 1);
-    QCOMPARE(requests.size(), 1);
-    QCOMPARE(requests.at(0).at(0).toByteArray(), read(5, 1));
-    QCOMPARE(replies.at(0).at(0).toByteArray(), readReply({0}));
-    QTRY_COMPARE(entries.size(), 2);
-    const auto entry = entries.at(1).at(0).value<ControllerSimulator::LogEntry>();
-    QCOMPARE(entry.direction, ControllerSimulator::Reply);
 }
 
 void TestSimulator::apiFromAnotherThread()

@@ -3,7 +3,6 @@
 
 #include "registerimage.h"
 #include "simmodbus.h"
-#include "simulatedcontroller.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,8 +20,6 @@ private slots:
     void requestLength_data();
     void requestLength();
 
-    void flashSave();
-    void faultClear();
 
     void xmlImage();
     void textImage();
@@ -81,44 +78,6 @@ void TestSimulatorFrames::requestLength()
     QFETCH(QString, head);
     QFETCH(int, length);
     QCOMPARE(SimModbus::requestLength(fromHex(head)), length);
-}
-
-void TestSimulatorFrames::flashSave()
-{
-    SimulatedController controller;
-    controller.answer(fromHex("01 10 01 ff 00 01 02 7f ff c2 ef"));
-    QCOMPARE(controller.value(511), quint16(4096));
-
-    // Other values are plain storage.
-    controller.answer(SimModbus::withCrc(fromHex("01 10 01 ff 00 01 02 00 05")));
-    QCOMPARE(controller.value(511), quint16(5));
-
-    controller.setFlashSaveFails(true);
-    controller.answer(fromHex("01 10 01 ff 00 01 02 7f ff c2 ef"));
-    QCOMPARE(controller.value(511), quint16(32767));
-
-    // Within a longer write as well.
-    controller.setFlashSaveFails(false);
-    controller.answer(SimModbus::withCrc(fromHex("01 10 01 fe 00 02 04 00 09 7f ff")));
-    QCOMPARE(controller.value(510), quint16(9));
-    QCOMPARE(controller.value(511), quint16(4096));
-}
-
-void TestSimulatorFrames::faultClear()
-{
-    SimulatedController controller;
-    controller.setValue(258, 0x0040);
-    controller.setValue(299, 0x0002);
-    controller.setValue(277, 0x0008);
-
-    controller.answer(SimModbus::withCrc(fromHex("01 10 01 fc 00 01 02 00 02")));
-    QCOMPARE(controller.value(258), quint16(0x0040));
-
-    controller.answer(fromHex("01 10 01 fc 00 01 02 00 01 63 6c"));
-    QCOMPARE(controller.value(258), quint16(0));
-    QCOMPARE(controller.value(299), quint16(0));
-    QCOMPARE(controller.value(277), quint16(0x0008));
-    QCOMPARE(controller.value(508), quint16(0));
 }
 
 void TestSimulatorFrames::xmlImage()

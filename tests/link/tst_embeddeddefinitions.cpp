@@ -3,13 +3,13 @@
 #include "messagecapture.h"
 #include "parameter.h"
 #include "parameterconstants.h"
+#include "parameterfileentries.h"
 #include "parameterset.h"
 #include "stdoutcapture.h"
 #include "xmltranslator.h"
 #include "xmltranslatordialogs.h"
 
 #include <QFile>
-#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <memory>
@@ -36,20 +36,12 @@ public:
 QMap<int, int> initialValues()
 {
     QMap<int, int> values;
-    QFile file(":/InitialValues.xml");
-    if (!file.open(QIODevice::ReadOnly))
-        return values;
-    QXmlStreamReader xml(&file);
-    int address = -1;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        if (xml.name() == QLatin1String("Address"))
-            address = xml.readElementText().toInt();
-        else if (xml.name() == QLatin1String("Value"))
-            values.insert(address, xml.readElementText().toInt());
+    for (const auto& entry : fileEntries(":/InitialValues.xml")) {
+        if (entry.first < 0)
+            return {};
+        values.insert(entry.first, entry.second);
     }
-    return xml.hasError() ? QMap<int, int>() : values;
+    return values;
 }
 
 QMap<int, int> rawValues(const Kelvara& device)

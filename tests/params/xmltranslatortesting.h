@@ -2,6 +2,7 @@
 #define XMLTRANSLATORTESTING_H
 
 #include "kelvara.h"
+#include "parameterfileentries.h"
 #include "parameter.h"
 #include "xmltranslator.h"
 #include "xmltranslatordialogs.h"
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QMap>
 #include <QStringList>
-#include <QXmlStreamReader>
 
 // Answers the translator's questions without showing anything, and records
 // what was asked.
@@ -79,29 +79,6 @@ inline RegisterValues rawValues(const Kelvara* device)
     for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it)
         values.insert(it.key(), it.value()->getRegisterValue());
     return values;
-}
-
-// Address -> Value of every entry of a parameter file, in file order; -1
-// addresses mark a file that could not be read.
-inline QList<QPair<int, int>> fileEntries(const QString& path)
-{
-    QList<QPair<int, int>> entries;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {{-1, 0}};
-    QXmlStreamReader xml(&file);
-    int address = -1;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        if (xml.name() == QLatin1String("Address"))
-            address = xml.readElementText().toInt();
-        else if (xml.name() == QLatin1String("Value"))
-            entries << qMakePair(address, xml.readElementText().toInt());
-    }
-    if (xml.hasError())
-        entries << qMakePair(-1, 0);
-    return entries;
 }
 
 // One entry of a parameter file; a null text leaves its element out.

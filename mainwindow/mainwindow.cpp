@@ -3,10 +3,13 @@
 
 #include "mainwindow.h"
 
+#include "commandrunner.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "serialportlistener.h"
+#include "spinboxwrapper.h"
 #include "ui_mainwindow.h"
+#include "urlopener.h"
 #include "xmltranslator.h"
 
 #include <QComboBox>
@@ -44,6 +47,8 @@ MainWindow::MainWindow(QWidget* parent)
     pasTabTitle = ui->tabWidget->tabText(ui->tabWidget->indexOf(pasPage));
 
     settings = new QSettings(QString::fromLatin1(settingsPath), QSettings::IniFormat);
+    commandRunner = std::make_unique<CommandRunner>();
+    urlOpener = std::make_unique<UrlOpener>();
 
     createControlsAboveTabs();
 
@@ -55,7 +60,9 @@ MainWindow::MainWindow(QWidget* parent)
     xml = new XMLTranslator(model, this);
     wireDevScreen();
     wirePageButtons();
+    createDashboardPlot();
     wireMenuActions();
+    wireReadCompletion();
 
     devParameter = model->getParameter(ui->addressInput->value());
     addressChanged(ui->addressInput->value());
@@ -81,6 +88,9 @@ MainWindow::MainWindow(QWidget* parent)
     // Every parameter holds a value before any controller is read.
     xml->importFromXML(QStringLiteral(":/InitialValues.xml"));
 
+    connectPageHooks();
+    createSpinBoxWrappers();
+    createHallTable();
     updateDashboardUI();
     menuBar()->raise();
 
@@ -90,6 +100,7 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    qDeleteAll(spinBoxWrappers);
     delete ui;
     // The device model and the settings live as long as the process: windows
     // without a parent may still use them. What was stored is written now.
@@ -172,6 +183,7 @@ void MainWindow::createModelAndLink()
     connect(com, &KelvaraCom::errorMessage, this, &MainWindow::errorPopup);
     connect(com, &KelvaraCom::comConnectError, this, &MainWindow::comConnectError);
     connect(com, &KelvaraCom::motorRunning, this, &MainWindow::motorRunningError);
+    connect(com, &KelvaraCom::macSlowFaultRead, this, &MainWindow::macSlowFaultRead);
 
     com->setCurrentPortName(portBox->currentText());
 }

@@ -11,17 +11,25 @@
 #include <QPair>
 #include <QString>
 
+#include <memory>
+
+class CommandRunner;
 class Kelvara;
 class KelvaraCom;
 class Parameter;
 class QCommandLineParser;
 class QComboBox;
+class QColor;
 class QFrame;
+class QGraphicsEllipseItem;
 class QLabel;
 class QResizeEvent;
 class QSettings;
 class QTimer;
 class SerialPortListener;
+class SpinBoxWrapper;
+class TemperatureVoltageMapping;
+class UrlOpener;
 class XMLTranslator;
 class Ui_MainWindow;
 
@@ -55,6 +63,11 @@ public:
 
     Kelvara* deviceModel() const { return model; }
     KelvaraCom* link() const { return com; }
+
+    // The driver check runs system commands and opens installer packages
+    // through these; the defaults suit the system the suite runs on.
+    void setCommandRunner(std::unique_ptr<CommandRunner> runner);
+    void setUrlOpener(std::unique_ptr<UrlOpener> opener);
 
     // Tab positions, worked out from the pages themselves so that adding or
     // removing a tab can never leave them out of step.
@@ -130,9 +143,51 @@ public slots:
     // Windowless run.
     void finishWindowlessRun();
 
-    // Tabs and the later pages.
+    // Tabs.
     void tabChanged(int index);
+
+    // Access level 3.
+    void updateAccessLevelBox();
+    void changeParameterAccessLevel(int state);
+    void disable_level_3_checkbox();
+    void setLevel3Modifyable(bool modifyable);
+    void disableAccessLevelFrame();
+    void disablePlugBrakingCheckbox();
+
+    // Fault display.
     void updateFaultStatus(double value = 0.0);
+    void onclearFaults_clicked();
+
+    // Dashboard.
+    void updateDashboardUI();
+    void readDashboardValues();
+    void updateDashboardLed(QWidget* row);
+    void updateDashboardSpinbox(QWidget* row);
+    void updateDashboardLCD(QWidget* row);
+    void onGraphStartStopClicked();
+    void setStartStopText(const QString& text);
+
+    // PAS Setup.
+    void togglePASTab(bool show);
+    void updatePASTabVisibility();
+    void autoPASTabVisibility();
+    void updatePASTabUI();
+    void numAssistLevelsChanged(const QString& numLevelsString);
+    void updateAssistLevels();
+    void KM5SCheckboxChanged(int value);
+    void KM5SValueChanged();
+    void pedalAssistTypeChanged(int type);
+
+    // Temperature.
+    void updateTemperatureTabVisibility();
+    void on_TempSensingBox_stateChanged(int arg1);
+    void tempSensorTypeChanged(int type);
+    void showTempSensorControllerVals();
+    void readMotorTemp();
+
+    // USB-serial driver check.
+    void macSlowFaultRead(int elapsedMs);
+    void checkDriverMac();
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -193,17 +248,66 @@ private:
     void failWindowlessRun(const QString& reason);
     void printLine(const QString& line);
 
-    // Tabs and the page logic that comes with the remaining tabs.
+    // Tabs, and what the end of a read-all updates on them.
     bool isDashboardShown() const;
-    void enterDashboard();
-    void leaveDashboard();
     void insertTemperatureTab();
     void removeTemperatureTab();
-    void connectDashboardParameters();
-    void connectFaultDisplay();
+    void wireReadCompletion();
+    void onReadAllComplete();
+    void connectPageHooks();
+    void updateConnectedActions();
+
+    // Access level 3.
     void connectAccessLevelBox();
+    void setLevel3ModifyableHelper(const RowMap& widgets, bool modifyable);
+    bool applyAccessLevel(int state);
+
+    // Fault display.
+    void connectFaultDisplay();
+    void setFaultLamps(const QColor& color);
+    void listFaultBits(int address, const QString& prefix);
+
+    // Dashboard.
+    void connectDashboardParameters();
+    void prepareDashboardChooser(QWidget* row, int address);
+    void prepareDashboardNumber(QWidget* row, Parameter* parameter);
+    void enterDashboard();
+    void leaveDashboard();
+    void relabelAnalogRow(QWidget* row, const QString& defaultName, const QString& throttleSource,
+                          const QString& brakeSource);
+
+    // The calls into the live plot and the hall table.
+    void createDashboardPlot();
+    void createHallTable();
+    void connectPlotTick(bool connectTick);
+    void samplePlot();
+    bool resumePlotOnEnter();
+    bool pausePlotOnLeave();
+    void togglePlotGraphing();
+    void setPlotSampling(bool sampling);
+    void plotRowChooserChanged(QWidget* row);
+    bool plotInterrupted() const;
+    bool plotStoppedByDisconnect();
+    void rebuildHallTable();
+    void selectHallColumn();
+
+    // PAS Setup.
+    struct PasLayout;
     void initializePAS_UI();
-    void updateDashboardUI();
+    void createSpinBoxWrappers();
+    void setAssistHeadings(int levels, const QString& powerPrefix);
+    void setLevelTableRows(int levels);
+    void applyPasLayout(const PasLayout& layout);
+    void switchAssistLevelWrappers(bool power);
+
+    // Temperature.
+    void initTemperatureSensors();
+    void connectAssistLevelAnchors();
+
+    // USB-serial driver check.
+    void checkDriverMacHelper(bool userRequested);
+    void installDriver();
+    void openDriverPackage(int choice);
 
     Ui_MainWindow* ui = nullptr;
     QSettings* settings = nullptr;
@@ -219,6 +323,13 @@ private:
     XMLTranslator* xml = nullptr;
     QTimer* monitorTimer = nullptr;
     QTimer* dashboardRefreshTimer = nullptr;
+    QGraphicsEllipseItem* faultLed = nullptr;
+    QGraphicsEllipseItem* dashboardFaultLed = nullptr;
+    QList<SpinBoxWrapper*> spinBoxWrappers;
+    TemperatureVoltageMapping* temperatureMapping = nullptr;
+    QMetaObject::Connection km5sConnection;
+    std::unique_ptr<CommandRunner> commandRunner;
+    std::unique_ptr<UrlOpener> urlOpener;
 
     Parameter* devParameter = nullptr;
     QMetaObject::Connection devDisplayConnection;

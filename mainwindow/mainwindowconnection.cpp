@@ -43,6 +43,9 @@ void MainWindow::controllerConnected()
     if (connected)
         return;
     controllerConnectHelper(true, model->isValid(), true);
+    // Graphing stopped by the disconnection goes on where it is shown.
+    if (plotInterrupted() && isDashboardShown())
+        onGraphStartStopClicked();
     format_baud_label(true);
     // Last, so that the first frame leaves before its reply time starts to
     // run out behind the window's own work.
@@ -54,6 +57,8 @@ void MainWindow::controllerDisconnected()
 {
     firstReadDone = false;
     controllerConnectHelper(false, false, true);
+    if (plotStoppedByDisconnect())
+        onGraphStartStopClicked();
     statusLabel->setText(tr(notConnectedText));
     format_baud_label(com->getBaud() == standardBaudRate);
 }

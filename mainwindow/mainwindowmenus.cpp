@@ -54,8 +54,10 @@ void MainWindow::wireMenuActions()
     connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::showAboutProgramWindow);
     connect(ui->actionHelp, &QAction::triggered, this, &MainWindow::showHelpWindow);
 
-    // The driver check behind this entry comes with the macOS build.
-    ui->menuHelp->addAction(tr("&Check comm driver"));
+    connect(ui->show_pas_tab, &QAction::triggered, this, &MainWindow::updatePASTabVisibility);
+
+    QAction* driverCheck = ui->menuHelp->addAction(tr("&Check comm driver"));
+    connect(driverCheck, &QAction::triggered, this, &MainWindow::checkDriverMac);
 }
 
 void MainWindow::onReadAllClicked()

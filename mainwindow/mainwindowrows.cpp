@@ -297,7 +297,8 @@ void MainWindow::runnerValid(bool valid)
             button->setEnabled(modelValid);
         ui->readAll->setEnabled(valid);
         ui->readAllTemperature->setEnabled(valid);
-        ui->exportXML->setEnabled(valid);
+        ui->exportXML->setEnabled(modelValid);
+        ui->advanced_Export->setEnabled(modelValid);
         ui->AccessLevelBox->setEnabled(valid);
     }
     if (modelValid && !model->areFirstReadValuesSaved())
@@ -321,8 +322,10 @@ void MainWindow::controllerConnectHelper(bool isConnected, bool safeToAutotune, 
     ui->dashboardStartStopButton->setEnabled(isConnected);
     if (updateFaults)
         updateFaultStatus();
-    ui->autotuneAction->setEnabled(safeToAutotune);
     ui->autotuneWizard->setEnabled(safeToAutotune);
+    ui->autotuneAction->setEnabled(safeToAutotune && model->isValid());
+    ui->exportXML->setEnabled(safeToAutotune && model->isValid());
+    ui->advanced_Export->setEnabled(safeToAutotune && model->isValid());
     for (QPushButton* button : {ui->readAll, ui->readAllAdvanced, ui->readAllTemperature,
                                 ui->readAllPedalAssist, ui->readAllDev, ui->read})
         button->setEnabled(isConnected);

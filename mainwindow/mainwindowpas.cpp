@@ -299,7 +299,16 @@ void MainWindow::setAssistHeadings(int levels, const QString& powerPrefix)
         {"highAssistSpeedTorqueThrottleLabel", tr("Max Throttle Speed (Level %1)").arg(last)},
     };
     for (const auto& heading : headings) {
-        if (auto* label = ui->pedalAssistParameters->findChild<QLabel*>(QLatin1String(heading.first)))
+        auto* label = ui->pedalAssistParameters->findChild<QLabel*>(QLatin1String(heading.first));
+        if (!label)
+            continue;
+        // The heading stands in for the register's name, unsaved mark and all.
+        label->setProperty("heading", heading.second);
+        QWidget* row = label->parentWidget();
+        const int address = row->property("address").toInt();
+        if (row->property("address").isValid())
+            setLabel(row, address, model->getUnsavedValues().contains(address));
+        else
             label->setText(heading.second);
     }
 }

@@ -262,7 +262,10 @@ void MainWindow::setLabel(QWidget* row, int address, bool modified)
     QLabel* label = row->findChild<QLabel*>();
     if (!label)
         return;
-    const QString name = getParamName(model->getParameter(address), row);
+    // A row its page heads otherwise keeps that heading.
+    const QVariant heading = label->property("heading");
+    const QString name = heading.isValid() ? heading.toString()
+                                           : getParamName(model->getParameter(address), row);
     label->setText(modified ? name + QLatin1String(unsavedMark) : name);
 }
 

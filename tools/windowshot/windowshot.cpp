@@ -1,15 +1,18 @@
-// kelvara-windowshot [--image FILE] [--port PATH] [--tab N] OUTPUT.png
+// kelvara-windowshot [--image FILE] [--set ADDR=VALUE]... [--port PATH]
+//                    [--tab N] [--settle MS] OUTPUT.png
 //
 // Builds the suite's main window without a display, connects it to a
 // controller simulator (its own, loaded with the sample controller or
-// FILE, or the one at PATH), waits for the two complete reads of the
-// connection and saves a picture of the window showing tab N (0, Basic
-// Setup, by default).
+// FILE and the given registers, or the one at PATH), waits for the two
+// complete reads of the connection, shows tab N (0, Basic Setup, by
+// default), lets the page run for MS milliseconds (the Dashboard polls
+// the controller meanwhile) and saves a picture of the window.
 
 #include "controllersimulator.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "mainwindow.h"
+#include "registerimage.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -77,8 +80,11 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     parser.addOption({"image", "Register values for the built-in simulator.", "file",
                       QStringLiteral(KELVARA_SIM_IMAGE)});
+    parser.addOption({"set", "Set register ADDR of the built-in simulator to VALUE (repeatable).",
+                      "ADDR=VALUE"});
     parser.addOption({"port", "Use the simulator (or controller) at this path instead.", "path"});
     parser.addOption({"tab", "Index of the tab page to show.", "index", "0"});
+    parser.addOption({"settle", "Time the page runs before the picture, in ms.", "ms", "1000"});
     parser.addPositionalArgument("output", "The PNG file to write.");
     parser.process(app);
     if (parser.positionalArguments().size() != 1) {
@@ -96,6 +102,16 @@ int main(int argc, char* argv[])
         }
         port = simulator.portName();
     }
+    for (const QString& assignment : parser.values("set")) {
+        int address = 0;
+        quint16 value = 0;
+        QString error;
+        if (!RegisterImage::parseAssignment(assignment, &address, &value, &error)) {
+            err << "kelvara-windowshot: --set " << error << "\n";
+            return 2;
+        }
+        simulator.setRegisterValue(address, value);
+    }
     qputenv("KELVARA_EXTRA_PORTS", QFile::encodeName(port));
 
     QTemporaryDir scratch;
@@ -110,6 +126,7 @@ int main(int argc, char* argv[])
 
     MainWindow window;
     window.initControllerConnectionMonitor();
+    window.initDraggableGraphs();
     window.show();
     window.emitResizeEvent();
 
@@ -129,7 +146,9 @@ int main(int argc, char* argv[])
     waitForSignal(window.link(), &KelvaraCom::controllerConnected, 1, 2500);
 
     window.findChild<QTabWidget*>("tabWidget")->setCurrentIndex(parser.value("tab").toInt());
-    QCoreApplication::processEvents();
+    QEventLoop settle;
+    QTimer::singleShot(qBound(0, parser.value("settle").toInt(), 60000), &settle, &QEventLoop::quit);
+    settle.exec();
     if (!window.grab().save(output)) {
         err << "kelvara-windowshot: cannot write " << output << "\n";
         return 1;

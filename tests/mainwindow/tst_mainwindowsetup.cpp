@@ -47,9 +47,6 @@ private slots:
     void factoryModeWithPassword();
     void removingATabInFront_data();
     void removingATabInFront();
-
-private:
-    std::unique_ptr<MainWindow> connectedWindow(ControllerSimulator* simulator);
 };
 
 void TestMainWindowSetup::settingsAreApplied_data()
@@ -211,15 +208,6 @@ void TestMainWindowSetup::portsFollowTheWatcher()
     QVERIFY(box->findText(QString()) >= 0);
     QVERIFY(box->findText(first) >= 0);
     qunsetenv("KELVARA_EXTRA_PORTS");
-}
-
-std::unique_ptr<MainWindow> TestMainWindowSetup::connectedWindow(ControllerSimulator* simulator)
-{
-    auto window = std::make_unique<MainWindow>();
-    window->initControllerConnectionMonitor();
-    if (!connectTo(window.get(), simulator))
-        return nullptr;
-    return window;
 }
 
 // Against a controller whose type needs no Temperature page: the factory

@@ -198,17 +198,34 @@ inline QMap<int, int> writtenRegisters(const QVector<QByteArray>& requests)
     return written;
 }
 
-// (first address, count) of each function-16 request, in order.
-inline QList<QPair<int, int>> writeFrames(const QVector<QByteArray>& requests)
+// (first address, count) of each request of the function (3 read, 16
+// write), in order.
+inline QList<QPair<int, int>> requestFrames(const QVector<QByteArray>& requests, int function)
 {
     QList<QPair<int, int>> frames;
     for (const QByteArray& frame : requests) {
-        if (frame.size() < 9 || quint8(frame.at(1)) != 0x10)
+        if (frame.size() < 8 || quint8(frame.at(1)) != function)
             continue;
         frames << qMakePair((quint8(frame.at(2)) << 8) | quint8(frame.at(3)),
                             (quint8(frame.at(4)) << 8) | quint8(frame.at(5)));
     }
     return frames;
+}
+
+inline QList<QPair<int, int>> writeFrames(const QVector<QByteArray>& requests)
+{
+    return requestFrames(requests, 0x10);
+}
+
+// A window watching the connection, connected to the simulator with both
+// read-alls of the connection done; null when that failed.
+inline std::unique_ptr<MainWindow> connectedWindow(ControllerSimulator* simulator)
+{
+    auto window = std::make_unique<MainWindow>();
+    window->initControllerConnectionMonitor();
+    if (!connectTo(window.get(), simulator) || !waitIdle(window.get()))
+        return nullptr;
+    return window;
 }
 
 } // namespace WindowFixture

@@ -17,9 +17,8 @@ const int samplingInterval = 350;
 
 // Colours of newly plotted registers, handed out from the front.
 const QList<QColor> graphColours = {
-    Qt::red,      Qt::blue,     Qt::green,       Qt::cyan,       Qt::magenta,
-    Qt::yellow,   Qt::black,    Qt::darkRed,     Qt::darkGreen,  Qt::darkBlue,
-    Qt::darkCyan, Qt::darkMagenta, Qt::darkYellow, Qt::gray,
+    Qt::red, Qt::blue, Qt::green, Qt::cyan, Qt::magenta, Qt::yellow, Qt::black,
+    Qt::darkRed, Qt::darkGreen, Qt::darkBlue, Qt::darkCyan, Qt::darkMagenta, Qt::darkYellow, Qt::gray,
 };
 // For a register plotted when every colour is taken; never put back.
 const QColor spareColour = Qt::darkGray;

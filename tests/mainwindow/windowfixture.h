@@ -162,16 +162,34 @@ inline QList<QPair<int, int>> writeFrames(const QVector<QByteArray>& requests)
     return requestFrames(requests, 0x10);
 }
 
-// A window watching the connection, connected to the simulator with both
-// read-alls of the connection done; null when that failed.
+// A window set up as the program starts it, connected to the simulator with
+// both read-alls of the connection done; null when that failed.
 inline std::unique_ptr<MainWindow> connectedWindow(ControllerSimulator* simulator)
 {
     auto window = std::make_unique<MainWindow>();
     window->initControllerConnectionMonitor();
+    window->initDraggableGraphs();
     if (!connectTo(window.get(), simulator) || !waitIdle(window.get()))
         return nullptr;
     return window;
 }
+
+// The sample controller on a simulator and a window connected to it.
+struct SimulatedWindow
+{
+    bool start()
+    {
+        simulator = startSimulator();
+        window = simulator ? connectedWindow(simulator.get()) : nullptr;
+        return window != nullptr;
+    }
+    template<typename T = QWidget>
+    T* find(const QString& name) const { return window->findChild<T*>(name); }
+
+    Workspace workspace;
+    std::unique_ptr<ControllerSimulator> simulator;
+    std::unique_ptr<MainWindow> window;
+};
 
 } // namespace WindowFixture
 

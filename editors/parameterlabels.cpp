@@ -1,0 +1,32 @@
+#include "parameterlabels.h"
+
+#include "bitvector.h"
+#include "parameter.h"
+
+namespace ParameterLabels {
+
+QString marks(const Parameter* parameter)
+{
+    QString text;
+    if (parameter->getLevel() == 3)
+        text.prepend(QChar(0x00B3));
+    if (parameter->getType() == ParameterDefinition::TypeDependent)
+        text.prepend(QChar(0x2020));
+    return text;
+}
+
+QString bitName(const BitVector* parameter, int bit)
+{
+    const QMap<int, QString>* labels = parameter->getBitDefs();
+    // Concatenated rather than arg(), which would expand a "%1" in a name.
+    return parameter->getName() + QLatin1Char('[')
+        + QStringLiteral("%1").arg(bit, 2, 10, QLatin1Char('0')) + QStringLiteral("]: ")
+        + (labels ? labels->value(bit) : QString());
+}
+
+QString addressText(int address)
+{
+    return QStringLiteral("Addr: ") + QString::number(address);
+}
+
+} // namespace ParameterLabels

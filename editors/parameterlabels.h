@@ -1,0 +1,25 @@
+#ifndef PARAMETERLABELS_H
+#define PARAMETERLABELS_H
+
+#include <QString>
+
+class BitVector;
+class Parameter;
+
+// How parameters are named wherever the user picks or edits them.
+namespace ParameterLabels {
+
+// "†" for a dependent parameter, then "³" for a level-3 one: "", "³", "†"
+// or "†³".
+QString marks(const Parameter* parameter);
+
+// One bit of a bit vector: the register's name, the bit in two digits and
+// the bit's own text, e.g. "Digital Inputs[03]: PAS 1".
+QString bitName(const BitVector* parameter, int bit);
+
+// "Addr: 71".
+QString addressText(int address);
+
+} // namespace ParameterLabels
+
+#endif // PARAMETERLABELS_H

@@ -20,7 +20,7 @@ BitParameterDisplay::BitParameterDisplay(BitVector* parameter, int bit, QWidget*
     connect(parameter, &Parameter::displayChanged, this, &BitParameterDisplay::setDisplay);
 
     ui->name->setText(ParameterLabels::marks(parameter) + ParameterLabels::bitName(parameter, bit));
-    ui->addr->setText(ParameterLabels::addressText(parameter->getAddress()));
+    ParameterLabels::setAddress(ui->addr, parameter->getAddress());
 }
 
 BitParameterDisplay::~BitParameterDisplay()

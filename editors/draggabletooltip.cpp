@@ -36,7 +36,8 @@ void DraggableTooltip::setString(const QString& text)
 
 void DraggableTooltip::alignTo(QPoint anchor, int offset)
 {
-    const QRect frame = frameGeometry();
+    // Before the window exists Qt reports its frame a pixel short.
+    const QSize frame = testAttribute(Qt::WA_WState_Created) ? frameSize() : size();
     const int y = frame.height() < anchor.y() ? anchor.y() - frame.height() : anchor.y() + offset;
     const int x = frame.width() < anchor.x() ? anchor.x() - frame.width() : 0;
     move(x, y);

@@ -31,7 +31,7 @@ EnumParameterDisplay::EnumParameterDisplay(EnumParameter* parameter, QWidget* pa
     connect(parameter, &Parameter::displayChanged, this, &EnumParameterDisplay::setDisplay);
 
     ui->name->setText(ParameterLabels::marks(parameter) + parameter->getName());
-    ui->addr->setText(ParameterLabels::addressText(parameter->getAddress()));
+    ParameterLabels::setAddress(ui->addr, parameter->getAddress());
 }
 
 EnumParameterDisplay::~EnumParameterDisplay()

@@ -5,6 +5,7 @@
 #include "parameter.h"
 
 #include <QFontDatabase>
+#include <QTextCharFormat>
 #include <QTextCursor>
 
 namespace {
@@ -41,14 +42,14 @@ ListUnsavedParams::ListUnsavedParams(Kelvara* model, QWidget* parent)
 {
     ui->setupUi(this);
 
+    // Set on the text itself: the application's style sheet gives every
+    // widget its proportional font, and the columns must line up.
     const int fontId =
         QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/LiberationMono-Regular.ttf"));
-    const QString family = QFontDatabase::applicationFontFamilies(fontId).value(0);
-    if (!family.isEmpty()) {
-        QFont font = ui->unsaved_list->font();
-        font.setFamily(family);
-        ui->unsaved_list->setFont(font);
-    }
+    QTextCharFormat monospaced;
+    monospaced.setFontFamily(QFontDatabase::applicationFontFamilies(fontId).value(
+        0, QStringLiteral("Liberation Mono")));
+    monospaced.setFontStyleHint(QFont::Monospace);
 
     const QMap<int, int> unsaved = model->getUnsavedValues();
     const QMap<int, int> saved = model->getSavedValues();
@@ -56,7 +57,7 @@ ListUnsavedParams::ListUnsavedParams(Kelvara* model, QWidget* parent)
 
     ui->level_3_label->hide();
     bool anyLevel3 = false;
-    QStringList lines;
+    QTextCursor cursor(ui->unsaved_list->document());
     for (auto it = unsaved.constBegin(); it != unsaved.constEnd(); ++it) {
         const int address = it.key();
         Parameter* parameter = parameters.value(address);
@@ -64,12 +65,15 @@ ListUnsavedParams::ListUnsavedParams(Kelvara* model, QWidget* parent)
             parameter = model->getParameter(address);
         const bool level3 = parameter->getLevel() == 3;
         anyLevel3 = anyLevel3 || level3;
-        lines << reportLine(address, level3, parameter->getName(),
-                            parameter->asValue(saved.value(address, 0)), parameter->getValue(),
-                            parameter->getUnits());
+        if (it != unsaved.constBegin())
+            cursor.insertBlock();
+        // Plain text: a name is never read as markup.
+        cursor.insertText(reportLine(address, level3, parameter->getName(),
+                                     parameter->asValue(saved.value(address, 0)),
+                                     parameter->getValue(),
+                                     parameter->getUnits()),
+                          monospaced);
     }
-    // Plain text: a name is never read as markup.
-    ui->unsaved_list->setPlainText(lines.join(QLatin1Char('\n')));
     ui->unsaved_list->moveCursor(QTextCursor::Start);
     if (anyLevel3)
         ui->level_3_label->show();

@@ -43,7 +43,7 @@ ParameterDisplay::ParameterDisplay(Parameter* parameter, QWidget* parent)
     connect(parameter, &Parameter::displayChanged, this, &ParameterDisplay::showValue);
 
     ui->name->setText(ParameterLabels::marks(parameter) + parameter->getName());
-    ui->addr->setText(ParameterLabels::addressText(parameter->getAddress()));
+    ParameterLabels::setAddress(ui->addr, parameter->getAddress());
 }
 
 ParameterDisplay::~ParameterDisplay()

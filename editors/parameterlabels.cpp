@@ -3,6 +3,8 @@
 #include "bitvector.h"
 #include "parameter.h"
 
+#include <QLabel>
+
 namespace ParameterLabels {
 
 QString marks(const Parameter* parameter)
@@ -24,9 +26,13 @@ QString bitName(const BitVector* parameter, int bit)
         + (labels ? labels->value(bit) : QString());
 }
 
-QString addressText(int address)
+void setAddress(QLabel* label, int address)
 {
-    return QStringLiteral("Addr: ") + QString::number(address);
+    const QString prefix = QStringLiteral("Addr: ");
+    label->setText(prefix + QString::number(address));
+    const int widest = label->fontMetrics().horizontalAdvance(prefix + QStringLiteral("2047"));
+    if (widest > label->minimumWidth())
+        label->setFixedWidth(widest);
 }
 
 } // namespace ParameterLabels

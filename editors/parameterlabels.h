@@ -5,6 +5,7 @@
 
 class BitVector;
 class Parameter;
+class QLabel;
 
 // How parameters are named wherever the user picks or edits them.
 namespace ParameterLabels {
@@ -17,8 +18,9 @@ QString marks(const Parameter* parameter);
 // the bit's own text, e.g. "Digital Inputs[03]: PAS 1".
 QString bitName(const BitVector* parameter, int bit);
 
-// "Addr: 71".
-QString addressText(int address);
+// Shows "Addr: 71" in a row's address label, made wide enough for any
+// register address so that the rows' names line up.
+void setAddress(QLabel* label, int address);
 
 } // namespace ParameterLabels
 

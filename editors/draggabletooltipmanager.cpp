@@ -53,13 +53,13 @@ void DraggableTooltipManager::insertToolTipButton(QWidget* row, Parameter* param
 
 void DraggableTooltipManager::toggleTooltip(const QString& id, QPushButton* button)
 {
-    if (openTooltips.contains(id)) {
-        if (DraggableTooltip* open = openTooltips.take(id))
-            open->close();
+    if (DraggableTooltip* open = openTooltips.take(id)) {
+        open->close();
         return;
     }
     auto* tooltip = new DraggableTooltip(widget);
-    tooltip->setString(texts.value(id, QStringLiteral("No help available [") + id + QLatin1Char(']')));
+    const QString fallback = QStringLiteral("No help available [") + id + QLatin1Char(']');
+    tooltip->setString(texts.value(id, fallback));
     connect(tooltip, &DraggableTooltip::closed, tooltip, [this, id, tooltip] {
         if (openTooltips.value(id) == tooltip)
             openTooltips.remove(id);

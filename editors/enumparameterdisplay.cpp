@@ -18,9 +18,10 @@ EnumParameterDisplay::EnumParameterDisplay(EnumParameter* parameter, QWidget* pa
     auto* list = new QListView(box);
     box->setView(list);
     if (const QMap<int, QString>* labels = parameter->getEnumDefs()) {
-        for (auto it = labels->constBegin(); it != labels->constEnd(); ++it)
-            box->addItem(QLatin1Char('[') + QString::number(it.key()) + QLatin1Char(']') + it.value(),
-                         it.key());
+        for (auto it = labels->constBegin(); it != labels->constEnd(); ++it) {
+            const QString key = QString::number(it.key());
+            box->addItem(QLatin1Char('[') + key + QLatin1Char(']') + it.value(), it.key());
+        }
     }
     list->setMinimumWidth(list->sizeHintForColumn(0));
     box->setEnabled(parameter->isWriteable());

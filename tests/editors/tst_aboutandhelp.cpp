@@ -17,24 +17,18 @@ class TestAboutAndHelp : public QObject
 
 private slots:
     void aboutShowsVersionAndDate();
-    void okClosesAndDeletesAbout();
     void helpShowsTheManualFromTheTop();
 };
 
 void TestAboutAndHelp::aboutShowsVersionAndDate()
 {
-    AboutProgramWindow about;
-    QCOMPARE(about.findChild<QLabel*>("version_label")->text(), QString("v1.8.0 - RELEASE"));
-    const QString date = about.findChild<QLabel*>("build_date")->text();
-    QVERIFY2(QRegularExpression("^[A-Z][a-z]{2} \\d{2} \\d{4}$").match(date).hasMatch(),
-             qPrintable(date));
-    QVERIFY(about.findChild<QLabel*>("label_6")->openExternalLinks());
-}
-
-void TestAboutAndHelp::okClosesAndDeletesAbout()
-{
     QPointer<AboutProgramWindow> about = new AboutProgramWindow;
     about->show();
+    QCOMPARE(about->findChild<QLabel*>("version_label")->text(), QString("v1.8.0 - RELEASE"));
+    const QString date = about->findChild<QLabel*>("build_date")->text();
+    QVERIFY2(QRegularExpression("^[A-Z][a-z]{2} \\d{2} \\d{4}$").match(date).hasMatch(),
+             qPrintable(date));
+    // "OK" closes the window, which deletes itself.
     about->findChild<QPushButton*>("pushButton")->click();
     QTRY_VERIFY(about.isNull());
 }
@@ -48,7 +42,8 @@ void TestAboutAndHelp::helpShowsTheManualFromTheTop()
     const QString manual = browser->toPlainText();
     for (const char* section : {"Basic Setup", "Advanced Setup", "Temperature Setup", "PAS Setup",
                                 "Dashboard", "Dev Screen"})
-        QVERIFY2(manual.contains(QString(25, '*') + ' ' + section + ' ' + QString(24, '*')), section);
+        QVERIFY2(manual.contains(QString(25, '*') + ' ' + section + ' ' + QString(24, '*')),
+                 section);
     QVERIFY(manual.contains("Max Phase Current:"));
     QVERIFY(!manual.contains("http") && !manual.contains("www"));
     QVERIFY(browser->verticalScrollBar()->maximum() > 0);

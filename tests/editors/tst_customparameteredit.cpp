@@ -1,16 +1,10 @@
 // The custom parameter editor over the embedded definitions.
 
-#include "bitparameterdisplay.h"
 #include "customparameteredit.h"
-#include "enumparameterdisplay.h"
-#include "parameterdisplay.h"
-#include "parametername.h"
 #include "readmodel.h"
-#include "selectparameters.h"
 
 #include <QLabel>
 #include <QLayout>
-#include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -26,7 +20,6 @@ private slots:
     void rows_data();
     void rows();
     void removingRows();
-    void pickerAddsRows();
     void saveFollowsValidityAndDoneFinishes();
 
 private:
@@ -51,13 +44,10 @@ QStringList TestCustomParameterEdit::rowKinds() const
 {
     QStringList kinds;
     for (int i = 0; i < area()->count() - 1; ++i) {
-        const QString address = row(i)->findChild<QLabel*>("addr")->text().mid(6);
-        if (row(i)->findChild<ParameterDisplay*>())
-            kinds << "Number " + address;
-        else if (row(i)->findChild<EnumParameterDisplay*>())
-            kinds << "Enum " + address;
-        else if (row(i)->findChild<BitParameterDisplay*>())
-            kinds << "Bit " + address;
+        QWidget* widget = row(i)->layout()->itemAt(0)->widget();
+        const QString kind = QString(widget->metaObject()->className()).remove("ParameterDisplay");
+        const QString address = widget->findChild<QLabel*>("addr")->text().mid(6);
+        kinds << (kind.isEmpty() ? "Number" : kind) + " " + address;
     }
     return kinds;
 }
@@ -65,13 +55,13 @@ QStringList TestCustomParameterEdit::rowKinds() const
 // The legend lines shown: "dependent", "level 3" (label and note).
 QString TestCustomParameterEdit::legends() const
 {
-    QStringList shown;
-    if (!editor->findChild<QLabel*>("dependent_label")->isHidden())
-        shown << "dependent";
-    if (!editor->findChild<QLabel*>("level_3_label")->isHidden()
-        && !editor->findChild<QLabel*>("level_3_note")->isHidden())
-        shown << "level 3";
-    return shown.join(", ");
+    auto shown = [this](const char* name) { return !editor->findChild<QLabel*>(name)->isHidden(); };
+    QStringList lines;
+    if (shown("dependent_label"))
+        lines << "dependent";
+    if (shown("level_3_label") && shown("level_3_note"))
+        lines << "level 3";
+    return lines.join(", ");
 }
 
 void TestCustomParameterEdit::rows_data()
@@ -112,21 +102,6 @@ void TestCustomParameterEdit::removingRows()
     // A removed row picked again comes back at the bottom.
     editor->addSelectedParameters({{33, -1}});
     QTRY_COMPARE(rowKinds(), (QStringList{"Number 71", "Number 33"}));
-}
-
-void TestCustomParameterEdit::pickerAddsRows()
-{
-    editor->show();
-    button("addParameters")->click();
-    auto* picker = editor->findChild<SelectParameters*>();
-    QVERIFY(picker && picker->isVisible());
-    auto* list = picker->findChild<QListWidget*>("paramList");
-    for (int i = 0; i < list->count(); ++i) {
-        auto* item = static_cast<ParameterName*>(list->item(i));
-        item->setSelected(item->getAddress() == 276 && item->getBit() < 2);
-    }
-    picker->findChild<QPushButton*>("done")->click();
-    QCOMPARE(rowKinds(), (QStringList{"Bit 276", "Bit 276"}));
 }
 
 void TestCustomParameterEdit::saveFollowsValidityAndDoneFinishes()

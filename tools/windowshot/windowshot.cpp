@@ -92,8 +92,8 @@ QPixmap grabDialog(MainWindow& window, const QString& name)
         return QPixmap();
     window.findChild<QAction*>("editParameter")->trigger();
     auto* editor = window.findChild<CustomParameterEdit*>();
-    editor->addSelectedParameters(
-        {{71, -1}, {72, -1}, {33, -1}, {141, -1}, {11, -1}, {77, -1}, {212, 5}, {212, 6}, {276, 3}});
+    editor->addSelectedParameters({{71, -1}, {72, -1}, {33, -1}, {141, -1}, {11, -1}, {77, -1},
+                                   {212, 5}, {212, 6}, {276, 3}});
     QCoreApplication::processEvents();
     return editor->grab();
 }

@@ -19,8 +19,8 @@ BitParameterDisplay::BitParameterDisplay(BitVector* parameter, int bit, QWidget*
     connect(ui->value, &QCheckBox::stateChanged, this, &BitParameterDisplay::setValue);
     connect(parameter, &Parameter::displayChanged, this, &BitParameterDisplay::setDisplay);
 
-    ui->name->setText(ParameterLabels::marks(parameter) + ParameterLabels::bitName(parameter, bit));
-    ParameterLabels::setAddress(ui->addr, parameter->getAddress());
+    ParameterLabels::labelRow(ui->name, ui->addr, parameter,
+                              ParameterLabels::bitName(parameter, bit));
 }
 
 BitParameterDisplay::~BitParameterDisplay()

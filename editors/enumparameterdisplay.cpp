@@ -31,8 +31,7 @@ EnumParameterDisplay::EnumParameterDisplay(EnumParameter* parameter, QWidget* pa
             &EnumParameterDisplay::setValue);
     connect(parameter, &Parameter::displayChanged, this, &EnumParameterDisplay::setDisplay);
 
-    ui->name->setText(ParameterLabels::marks(parameter) + parameter->getName());
-    ParameterLabels::setAddress(ui->addr, parameter->getAddress());
+    ParameterLabels::labelRow(ui->name, ui->addr, parameter, parameter->getName());
 }
 
 EnumParameterDisplay::~EnumParameterDisplay()

@@ -42,8 +42,7 @@ ParameterDisplay::ParameterDisplay(Parameter* parameter, QWidget* parent)
     // round it and hand the result back as if the user had typed it.
     connect(parameter, &Parameter::displayChanged, this, &ParameterDisplay::showValue);
 
-    ui->name->setText(ParameterLabels::marks(parameter) + parameter->getName());
-    ParameterLabels::setAddress(ui->addr, parameter->getAddress());
+    ParameterLabels::labelRow(ui->name, ui->addr, parameter, parameter->getName());
 }
 
 ParameterDisplay::~ParameterDisplay()

@@ -26,13 +26,14 @@ QString bitName(const BitVector* parameter, int bit)
         + (labels ? labels->value(bit) : QString());
 }
 
-void setAddress(QLabel* label, int address)
+void labelRow(QLabel* name, QLabel* address, const Parameter* parameter, const QString& text)
 {
+    name->setText(marks(parameter) + text);
     const QString prefix = QStringLiteral("Addr: ");
-    label->setText(prefix + QString::number(address));
-    const int widest = label->fontMetrics().horizontalAdvance(prefix + QStringLiteral("2047"));
-    if (widest > label->minimumWidth())
-        label->setFixedWidth(widest);
+    address->setText(prefix + QString::number(parameter->getAddress()));
+    const int widest = address->fontMetrics().horizontalAdvance(prefix + QStringLiteral("2047"));
+    if (widest > address->minimumWidth())
+        address->setFixedWidth(widest);
 }
 
 } // namespace ParameterLabels

@@ -18,9 +18,10 @@ QString marks(const Parameter* parameter);
 // the bit's own text, e.g. "Digital Inputs[03]: PAS 1".
 QString bitName(const BitVector* parameter, int bit);
 
-// Shows "Addr: 71" in a row's address label, made wide enough for any
-// register address so that the rows' names line up.
-void setAddress(QLabel* label, int address);
+// Labels an editor row: its name label gets the marks and the text, its
+// address label "Addr: 71", wide enough for any register address so that
+// the rows' names line up.
+void labelRow(QLabel* name, QLabel* address, const Parameter* parameter, const QString& text);
 
 } // namespace ParameterLabels
 

@@ -14,6 +14,8 @@
 #include <memory>
 
 class CommandRunner;
+class CustomParameterEdit;
+class DraggableTooltipManager;
 class Kelvara;
 class KelvaraCom;
 class Parameter;
@@ -203,6 +205,7 @@ private:
     void collectRows();
     void bindRows();
     QString portToolTip() const;
+    void createEditorWindows();
 
     // Connection status.
     QString connectedText() const;
@@ -321,6 +324,8 @@ private:
     KelvaraCom* com = nullptr;
     SerialPortListener* portListener = nullptr;
     XMLTranslator* xml = nullptr;
+    DraggableTooltipManager* tooltipManager = nullptr;
+    CustomParameterEdit* customEdit = nullptr;
     QTimer* monitorTimer = nullptr;
     QTimer* dashboardRefreshTimer = nullptr;
     QGraphicsEllipseItem* faultLed = nullptr;

@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 
 #include "bitvector.h"
+#include "draggabletooltipmanager.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
@@ -104,6 +105,7 @@ void MainWindow::connectDashboardParameters()
         QWidget* row = it.value();
         const int address = rowAddress(row);
         Parameter* parameter = model->getParameter(address);
+        tooltipManager->insertToolTipButton(row, parameter);
         QLabel* label = row->findChild<QLabel*>();
         prepareDashboardChooser(row, address);
 

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -143,8 +144,7 @@ inline QMap<int, int> writtenRegisters(const QVector<QByteArray>& requests)
     return written;
 }
 
-// (first address, count) of each request of the function (3 read, 16
-// write), in order.
+// (first address, count) of each request of a function (3 or 16), in order.
 inline QList<QPair<int, int>> requestFrames(const QVector<QByteArray>& requests, int function)
 {
     QList<QPair<int, int>> frames;
@@ -185,6 +185,14 @@ struct SimulatedWindow
     }
     template<typename T = QWidget>
     T* find(const QString& name) const { return window->findChild<T*>(name); }
+    void showPage(const QString& page) { find<QTabWidget>("tabWidget")->setCurrentWidget(find(page)); }
+    // Reads everything twice, as the Read buttons do, and waits for the end.
+    bool readAll()
+    {
+        QSignalSpy done(window->link(), &KelvaraCom::readAllComplete);
+        window->onReadAllClicked();
+        return QTest::qWaitFor([&] { return done.count() == 2; }, 8000) && waitIdle(window.get());
+    }
 
     Workspace workspace;
     std::unique_ptr<ControllerSimulator> simulator;

@@ -1,0 +1,84 @@
+#ifndef LOOPBACKHTTPSERVER_H
+#define LOOPBACKHTTPSERVER_H
+
+#include <QByteArray>
+#include <QHash>
+#include <QHostAddress>
+#include <QList>
+#include <QPair>
+#include <QStringList>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+// A small HTTP server on 127.0.0.1 for tests of the suite's web requests.
+// Each path answers with a canned response; unknown paths get 404. A
+// response can stall (send its headers and only the first bytes of its body,
+// then hold the connection open) or redirect. Requested paths are recorded in order, as
+// sent (percent-encoded).
+class LoopbackHttpServer : public QTcpServer
+{
+public:
+    struct Response
+    {
+        int status = 200;
+        QByteArray body;
+        QList<QPair<QByteArray, QByteArray>> headers;
+        int stallAfter = -1; // body bytes sent before stalling; -1 sends all
+    };
+
+    static Response redirect(const QByteArray& location, int status = 302)
+    {
+        return {status, QByteArray(), {{"Location", location}}, -1};
+    }
+
+    LoopbackHttpServer()
+    {
+        listen(QHostAddress::LocalHost, 0);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { answer(socket); });
+        });
+    }
+
+    // "http://127.0.0.1:port", without a trailing "/".
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1").arg(serverPort()); }
+
+    void serve(const QByteArray& path, const Response& response) { m_responses[path] = response; }
+    void serve(const QByteArray& path, const QByteArray& body) { serve(path, Response{200, body, {}, -1}); }
+
+    QStringList requests() const { return m_requests; }
+
+private:
+    void answer(QTcpSocket* socket)
+    {
+        QByteArray& pending = m_partial[socket];
+        pending += socket->readAll();
+        const int end = pending.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        const QList<QByteArray> requestLine = pending.left(pending.indexOf("\r\n")).split(' ');
+        m_partial.remove(socket);
+        const QByteArray path = requestLine.value(1);
+        m_requests << QString::fromLatin1(path);
+        const Response response = m_responses.value(path, Response{404, "not found", {}, -1});
+
+        QByteArray raw = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
+        raw += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+        raw += "Connection: close\r\n";
+        for (const auto& header : response.headers)
+            raw += header.first + ": " + header.second + "\r\n";
+        raw += "\r\n";
+        if (response.stallAfter >= 0) {
+            socket->write(raw + response.body.left(response.stallAfter));
+            return;
+        }
+        socket->write(raw + response.body);
+        socket->disconnectFromHost();
+    }
+
+    QHash<QByteArray, Response> m_responses;
+    QHash<QTcpSocket*, QByteArray> m_partial;
+    QStringList m_requests;
+};
+
+#endif // LOOPBACKHTTPSERVER_H

@@ -21,6 +21,7 @@ class QLabel;
 class QResizeEvent;
 class QSettings;
 class QTimer;
+class PasDeviceLoader;
 class SerialPortListener;
 class XMLTranslator;
 class Ui_MainWindow;
@@ -203,6 +204,7 @@ private:
     void connectFaultDisplay();
     void connectAccessLevelBox();
     void initializePAS_UI();
+    void initializePasDeviceList();
     void updateDashboardUI();
 
     Ui_MainWindow* ui = nullptr;
@@ -217,6 +219,7 @@ private:
     KelvaraCom* com = nullptr;
     SerialPortListener* portListener = nullptr;
     XMLTranslator* xml = nullptr;
+    PasDeviceLoader* pasDeviceLoader = nullptr;
     QTimer* monitorTimer = nullptr;
     QTimer* dashboardRefreshTimer = nullptr;
 

@@ -129,12 +129,8 @@ void MainWindow::launchFactoryModePasswordPrompt()
         removeTemperatureTab();
 }
 
-// The windows below come with the editor, autotune, defaults, preferences
-// and update libraries; their launchers are connected already.
-
-void MainWindow::launchDefaultChecker()
-{
-}
+// The windows below come with the editor, autotune, preferences and update
+// libraries; their launchers are connected already.
 
 void MainWindow::launchAutotune()
 {

@@ -1,0 +1,59 @@
+#ifndef UPDATESTESTING_H
+#define UPDATESTESTING_H
+
+#include "defaultstore.h"
+#include "loopbackhttpserver.h"
+#include "xmltranslatortesting.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+// A scratch per-user data location, below which the default-file store does
+// not exist yet, and the suite's server address pointed at a loopback
+// server. Build one before the objects that take the store's location.
+class DownloadWorkspace
+{
+public:
+    DownloadWorkspace()
+    {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath("share")));
+        qputenv("KELVARA_SERVER_URL", server.url().toLatin1());
+    }
+
+    QString home() const { return m_home.path(); }
+    QString store() const { return DefaultStore::root(); }
+
+    // Writes a file below the store, creating its folders.
+    void put(const QString& relativePath, const QByteArray& bytes) const
+    {
+        const QString path = store() + "/" + relativePath;
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+    }
+
+    LoopbackHttpServer server;
+
+private:
+    QTemporaryDir m_home;
+};
+
+// A directory index page as web servers list a folder.
+inline QByteArray indexPage(const QStringList& names)
+{
+    QByteArray page = "<html><body><h1>Index</h1>\n<ul><li><a href=\"../\"> Parent Directory</a></li>\n";
+    for (const QString& name : names)
+        page += "<li><a href=\"" + name.toUtf8() + "\"> " + name.toUtf8() + "</a></li>\n";
+    return page + "</ul>\n</body></html>\n";
+}
+
+// A default parameter file setting register 7 (a plain number register).
+inline QByteArray defaultFile(int value)
+{
+    return parameterDocument(entry("7", QByteArray::number(value).constData()));
+}
+
+#endif // UPDATESTESTING_H

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QNetworkReply>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QtTest>
@@ -228,6 +229,7 @@ void tst_FirmwareDownloader::stalledServerTimesOut()
     QCOMPARE(crawl.boxTitles().last(), "Request Timed Out");
     QCOMPARE(crawl.watcher.texts().last(), text);
     QVERIFY(crawl.watcher.texts().filter("error").isEmpty());
+    QTRY_VERIFY(crawl.downloader->findChildren<QNetworkReply*>().isEmpty());
     QVERIFY(!crawl.parent.findChild<QProgressBar*>()->isVisible());
 }
 

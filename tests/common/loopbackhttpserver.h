@@ -11,10 +11,10 @@
 #include <QTcpSocket>
 
 // A small HTTP server on 127.0.0.1 for tests of the suite's web requests.
-// Each path answers with a canned response; unknown paths get 404. A
-// response can stall (send its headers and only the first bytes of its body,
-// then hold the connection open) or redirect. Requested paths are recorded in order, as
-// sent (percent-encoded).
+// Each path answers with a canned response (status, headers such as a
+// redirect's Location, body); unknown paths get 404. A response can stall:
+// send its headers and the first bytes of its body, then hold the
+// connection open. Requested paths are recorded in order, as sent.
 class LoopbackHttpServer : public QTcpServer
 {
 public:
@@ -25,11 +25,6 @@ public:
         QList<QPair<QByteArray, QByteArray>> headers;
         int stallAfter = -1; // body bytes sent before stalling; -1 sends all
     };
-
-    static Response redirect(const QByteArray& location, int status = 302)
-    {
-        return {status, QByteArray(), {{"Location", location}}, -1};
-    }
 
     LoopbackHttpServer()
     {

@@ -12,100 +12,63 @@ class tst_ProgressDialog : public QObject
     Q_OBJECT
 
 private slots:
-    void startsEmpty();
     void withoutAbortRefusesToClose();
-    void abortDisablesAndReports();
-    void escapeHidesAndAborts_data();
-    void escapeHidesAndAborts();
-    void finishWaitsForDone();
-    void escapeEndsFinish();
+    void userEndsTheDialog_data();
+    void userEndsTheDialog();
 };
-
-void tst_ProgressDialog::startsEmpty()
-{
-    ProgressDialog dialog("Downloading Files", true);
-    QCOMPARE(dialog.windowTitle(), "Downloading Files");
-    QCOMPARE(dialog.findChild<QLabel*>("progressLabel")->text(), QString());
-    auto* bar = dialog.findChild<QProgressBar*>("progressBar");
-    QCOMPARE(bar->value(), 0);
-    dialog.setProgress(34);
-    dialog.setProgress(150);
-    QCOMPARE(bar->value(), 34);
-    QVERIFY(dialog.isModal());
-}
 
 void tst_ProgressDialog::withoutAbortRefusesToClose()
 {
     ProgressDialog dialog("Downloading Files", true);
+    QCOMPARE(dialog.findChild<QLabel*>("progressLabel")->text(), QString());
+    dialog.setProgress(34);
+    dialog.setProgress(150);
+    QCOMPARE(dialog.findChild<QProgressBar*>()->value(), 34);
     dialog.show();
     QVERIFY(!dialog.findChild<QPushButton*>("abortButton")->isVisible());
-    QVERIFY(!dialog.findChild<QPushButton*>("doneButton")->isVisible());
     QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
     dialog.close();
     QVERIFY(dialog.isVisible());
     dialog.done(100);
     QVERIFY(!dialog.isVisible());
-    QVERIFY(!dialog.wasAborted());
 }
 
-void tst_ProgressDialog::abortDisablesAndReports()
-{
-    ProgressDialog dialog("Work", false);
-    QSignalSpy aborted(&dialog, &ProgressDialog::aborted);
-    dialog.show();
-    QVERIFY(dialog.windowFlags() & Qt::WindowCloseButtonHint);
-    auto* abort = dialog.findChild<QPushButton*>("abortButton");
-    QVERIFY(abort->isVisible());
-    abort->click();
-    QCOMPARE(aborted.count(), 1);
-    QVERIFY(dialog.wasAborted());
-    QVERIFY(dialog.isVisible());
-    QVERIFY(!dialog.isEnabled());
-}
-
-void tst_ProgressDialog::escapeHidesAndAborts_data()
+void tst_ProgressDialog::userEndsTheDialog_data()
 {
     QTest::addColumn<bool>("noAbort");
-    QTest::newRow("abort allowed") << false;
-    QTest::newRow("no abort") << true;
+    QTest::addColumn<bool>("finishing");
+    QTest::addColumn<QString>("button"); // pressed, else Escape
+    QTest::addColumn<bool>("visible");
+    QTest::addColumn<bool>("aborted");
+    QTest::newRow("Abort: disabled, still up") << false << false << "abortButton" << true << true;
+    QTest::newRow("Escape aborts") << false << false << QString() << false << true;
+    QTest::newRow("Escape aborts without Abort") << true << false << QString() << false << true;
+    QTest::newRow("Done ends the wait") << false << true << "doneButton" << true << false;
+    QTest::newRow("Escape ends the wait") << true << true << QString() << false << false;
 }
 
-void tst_ProgressDialog::escapeHidesAndAborts()
+void tst_ProgressDialog::userEndsTheDialog()
 {
     QFETCH(bool, noAbort);
+    QFETCH(bool, finishing);
+    QFETCH(QString, button);
+    QFETCH(bool, aborted);
     ProgressDialog dialog("Work", noAbort);
+    QSignalSpy abortSignals(&dialog, &ProgressDialog::aborted);
     dialog.show();
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-    QVERIFY(!dialog.isVisible());
-    QVERIFY(dialog.wasAborted());
-}
-
-void tst_ProgressDialog::finishWaitsForDone()
-{
-    ProgressDialog dialog("Work", false);
-    dialog.show();
-    auto* done = dialog.findChild<QPushButton*>("doneButton");
-    bool pressed = false;
-    QTimer::singleShot(50, &dialog, [&] {
-        QVERIFY(done->isVisible());
-        QVERIFY(!dialog.findChild<QPushButton*>("abortButton")->isVisible());
-        pressed = true;
-        done->click();
+    QTimer::singleShot(20, &dialog, [&] {
+        if (button.isEmpty())
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        else
+            dialog.findChild<QPushButton*>(button)->click();
     });
-    dialog.finish();
-    QVERIFY(pressed);
-    QVERIFY(dialog.isVisible());
-    QVERIFY(!dialog.wasAborted());
-}
-
-void tst_ProgressDialog::escapeEndsFinish()
-{
-    ProgressDialog dialog("Work", true);
-    dialog.show();
-    QTimer::singleShot(50, &dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Escape); });
-    dialog.finish();
-    QVERIFY(!dialog.isVisible());
-    QVERIFY(!dialog.wasAborted());
+    if (finishing)
+        dialog.finish();
+    QTRY_COMPARE(abortSignals.count(), aborted ? 1 : 0);
+    QTEST(dialog.isVisible(), "visible");
+    QCOMPARE(dialog.wasAborted(), aborted);
+    QCOMPARE(dialog.isEnabled(), !aborted);
+    QCOMPARE(dialog.findChild<QPushButton*>("doneButton")->isVisible(), finishing && dialog.isVisible());
 }
 
 QTEST_MAIN(tst_ProgressDialog)

@@ -5,6 +5,7 @@
 #include "loopbackhttpserver.h"
 #include "xmltranslatortesting.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -48,6 +49,14 @@ inline QByteArray indexPage(const QStringList& names)
     for (const QString& name : names)
         page += "<li><a href=\"" + name.toUtf8() + "\"> " + name.toUtf8() + "</a></li>\n";
     return page + "</ul>\n</body></html>\n";
+}
+
+inline QStringList itemTexts(const QComboBox* box)
+{
+    QStringList texts;
+    for (int i = 0; i < box->count(); ++i)
+        texts << box->itemText(i);
+    return texts;
 }
 
 // A default parameter file setting register 7 (a plain number register).

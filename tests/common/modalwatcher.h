@@ -1,25 +1,20 @@
 #ifndef MODALWATCHER_H
 #define MODALWATCHER_H
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QMessageBox>
-#include <QPointer>
-#include <QPushButton>
-#include <QStringList>
-#include <QTimer>
+#include <QtWidgets>
 
 #include <functional>
 
-// Answers each modal window the code under test opens: notes its title
-// (and a message box's text), then presses the message box button with the
-// given text (the default button when empty). Any other modal window goes
-// to onDialog when set, else it is closed.
+// Answers each modal box the code under test opens: notes its title and
+// text, then presses the button with the given text (the default button when
+// empty). A file dialog is answered with fileName, or cancelled without one.
+// Any other modal window goes to onDialog when set, else it is closed.
 class ModalWatcher : public QObject
 {
 public:
-    explicit ModalWatcher(const QString& buttonText = QString())
+    explicit ModalWatcher(const QString& buttonText = QString(), const QString& fileName = QString())
         : m_buttonText(buttonText)
+        , m_fileName(fileName)
     {
         connect(&m_timer, &QTimer::timeout, this, &ModalWatcher::check);
         m_timer.start(20);
@@ -57,6 +52,12 @@ private:
             }
         }
         m_texts << QString();
+        auto* edit = modal->findChild<QLineEdit*>("fileNameEdit");
+        if (qobject_cast<QFileDialog*>(modal) && edit && !m_fileName.isEmpty()) {
+            edit->setText(m_fileName);
+            QMetaObject::invokeMethod(modal, "accept");
+            return;
+        }
         if (onDialog)
             onDialog(modal);
         else
@@ -65,6 +66,7 @@ private:
 
     QTimer m_timer;
     QString m_buttonText;
+    QString m_fileName;
     QPointer<QWidget> m_last;
     QStringList m_titles;
     QStringList m_texts;

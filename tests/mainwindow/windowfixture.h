@@ -3,7 +3,7 @@
 
 // Helpers for tests of the real main window, offscreen, against the
 // controller simulator: a scratch working directory with its own settings
-// file and the simulator offered as an extra port; modalwatcher.h answers
+// file, the simulator offered as an extra port, and a watcher that answers
 // the window's modal boxes.
 
 #include "controllersimulator.h"
@@ -13,15 +13,12 @@
 #include "modalwatcher.h"
 #include "parameter.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
-#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <memory>

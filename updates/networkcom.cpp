@@ -13,6 +13,8 @@ NetworkCom::NetworkCom(QObject* parent)
     : QObject(parent)
     , manager(new QNetworkAccessManager(this))
 {
+    // So that the response can also travel through queued connections.
+    qRegisterMetaType<NetworkCom::MessageStatus>();
 }
 
 // The manager and its outstanding replies go with this object, after its

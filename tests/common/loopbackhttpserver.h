@@ -14,7 +14,8 @@
 // Each path answers with a canned response (status, headers such as a
 // redirect's Location, body); unknown paths get 404. A response can stall:
 // send its headers and the first bytes of its body, then hold the
-// connection open. Requested paths are recorded in order, as sent.
+// connection open. Requested paths are recorded in order, as sent; url()
+// has no trailing "/".
 class LoopbackHttpServer : public QTcpServer
 {
 public:
@@ -35,7 +36,6 @@ public:
         });
     }
 
-    // "http://127.0.0.1:port", without a trailing "/".
     QString url() const { return QStringLiteral("http://127.0.0.1:%1").arg(serverPort()); }
 
     void serve(const QByteArray& path, const Response& response) { m_responses[path] = response; }
@@ -46,29 +46,22 @@ public:
 private:
     void answer(QTcpSocket* socket)
     {
-        QByteArray& pending = m_partial[socket];
-        pending += socket->readAll();
-        const int end = pending.indexOf("\r\n\r\n");
-        if (end < 0)
+        QByteArray& request = m_partial[socket];
+        request += socket->readAll();
+        if (!request.contains("\r\n\r\n"))
             return;
-        const QList<QByteArray> requestLine = pending.left(pending.indexOf("\r\n")).split(' ');
+        const QByteArray path = request.split(' ').value(1);
         m_partial.remove(socket);
-        const QByteArray path = requestLine.value(1);
         m_requests << QString::fromLatin1(path);
         const Response response = m_responses.value(path, Response{404, "not found", {}, -1});
-
-        QByteArray raw = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
-        raw += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
-        raw += "Connection: close\r\n";
+        QByteArray raw = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\nContent-Length: "
+            + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n";
         for (const auto& header : response.headers)
             raw += header.first + ": " + header.second + "\r\n";
-        raw += "\r\n";
-        if (response.stallAfter >= 0) {
-            socket->write(raw + response.body.left(response.stallAfter));
-            return;
-        }
-        socket->write(raw + response.body);
-        socket->disconnectFromHost();
+        const bool stall = response.stallAfter >= 0;
+        socket->write(raw + "\r\n" + (stall ? response.body.left(response.stallAfter) : response.body));
+        if (!stall)
+            socket->disconnectFromHost();
     }
 
     QHash<QByteArray, Response> m_responses;

@@ -25,11 +25,7 @@ struct Importer
         return dialog.get();
     }
     QStringList items(const char* box) const { return itemTexts(dialog->findChild<QComboBox*>(box)); }
-    void choose(const char* name, const QString& text)
-    {
-        auto* box = dialog->findChild<QComboBox*>(name);
-        box->setCurrentIndex(box->findText(text));
-    }
+    void choose(const char* box, const QString& text) { dialog->findChild<QComboBox*>(box)->setCurrentText(text); }
     bool canApply() const { return dialog->findChild<QPushButton*>("applyButton")->isEnabled(); }
 
     DownloadWorkspace workspace;
@@ -97,8 +93,7 @@ void tst_DefaultImporter::appliesChosenFiles()
     importer.workspace.put("Controller/C1.xml", defaultFile(12));
     importer.workspace.put("PAS/P_1.xml", defaultFile(13));
     importer.open()->show();
-    if (motor)
-        importer.choose("manufacturerBox", "Alpha");
+    importer.choose("manufacturerBox", motor ? "Alpha" : "<Select Manufacturer>");
     importer.choose("modelBox", motor ? "m.xml" : "<Select Model>");
     importer.choose("controllerBox", controller ? "C1.xml" : "<Select Controller>");
     importer.choose("pasBox", pas ? "P_1.xml" : "<Select PAS Device>");

@@ -160,7 +160,7 @@ void tst_FirmwareDownloader::refusesNamesLeavingTheStore()
     QVERIFY(crawl.run());
     QCOMPARE(crawl.workspace.server.requests().join(" ").remove("/downloads/kl"), "/ /Good/ /Good/good.xml");
     QCOMPARE(crawl.brands, QStringList({"Download Good parameter files [x]", "Select All [x]"}));
-    QDirIterator files(crawl.workspace.home(), QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator files(crawl.workspace.home.path(), QDir::Files, QDirIterator::Subdirectories);
     QCOMPARE(files.next(), crawl.workspace.store() + "/Good/good.xml");
     QVERIFY(!files.hasNext());
 }
@@ -177,8 +177,6 @@ void tst_FirmwareDownloader::badPagesEndTheCrawl_data()
     QTest::newRow("NUL first") << QByteArray(1, '\0') + indexPage({"A.xml"}) << failed << pageFailed;
     QTest::newRow("too large") << QByteArray(9 * 1024 * 1024, ' ') << failed << pageFailed;
     QTest::newRow("no blank before name") << QByteArray("<ul><li><a href=\"Y/\">Y/</a></li></ul>") << failed << entryFailed;
-    QTest::newRow("text before the first entry") << QByteArray("<ul>junk<li><a href=\"Y/\"> Y/</a></li></ul>")
-                                                 << failed << entryFailed;
     // Upper-case XML names a folder, which the server does not have.
     QTest::newRow("upper-case XML") << indexPage({"Motor.XML"}) << "Network Error"
                                     << "There was a network error getting the remote firmware list.\nPlease ensure "
@@ -202,10 +200,9 @@ void tst_FirmwareDownloader::stalledServerTimesOut_data()
 {
     QTest::addColumn<QByteArray>("stalled");
     QTest::addColumn<QString>("text");
-    QTest::newRow("index page") << QByteArray() << "Timed out getting firmware list from 127.0.0.1. "
-                                                   "The server could be down or under high load.";
-    QTest::newRow("file") << QByteArray("A/a.xml") << "Timed out getting firmware files from 127.0.0.1. "
-                                                      "The server could be down or under high load.";
+    const QString end = " from 127.0.0.1. The server could be down or under high load.";
+    QTest::newRow("index page") << QByteArray() << "Timed out getting firmware list" + end;
+    QTest::newRow("file") << QByteArray("A/a.xml") << "Timed out getting firmware files" + end;
 }
 
 // The time limit ends the request: one box, one updateFail(), and no second

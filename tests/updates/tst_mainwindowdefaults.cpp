@@ -1,12 +1,9 @@
-#include "kelvara.h"
 #include "mainwindow.h"
-#include "modalwatcher.h"
 #include "parameter.h"
 #include "updatestesting.h"
 #include "windowfixture.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -16,13 +13,13 @@ class tst_MainWindowDefaults : public QObject
     Q_OBJECT
 
 private slots:
-    void pasDeviceList();
-    void loadDefaultParametersOpensTheDialog();
+    void pasDeviceListAndDefaultsDialog();
 };
 
 // The PAS page's device list: a blank that imports nothing, then each entry
-// of the store's PAS folder in name order regardless of case.
-void tst_MainWindowDefaults::pasDeviceList()
+// of the store's PAS folder in name order regardless of case. "Load Default
+// Parameters" opens the defaults dialog.
+void tst_MainWindowDefaults::pasDeviceListAndDefaultsDialog()
 {
     DownloadWorkspace downloads;
     downloads.put("PAS/Torque_Sensor_A.xml", defaultFile(31));
@@ -46,13 +43,7 @@ void tst_MainWindowDefaults::pasDeviceList()
     QCOMPARE(imports.count(), applied);
     box->setCurrentIndex(1);
     QCOMPARE(kp->getRegisterValue(), 32);
-}
 
-void tst_MainWindowDefaults::loadDefaultParametersOpensTheDialog()
-{
-    DownloadWorkspace downloads;
-    WindowFixture::Workspace workspace;
-    MainWindow window;
     ModalWatcher watcher;
     window.findChild<QAction*>("importDefaultXML")->trigger();
     window.findChild<QPushButton*>("importPedalAssistDefaultsButton")->click();

@@ -9,7 +9,6 @@ class tst_NetworkCom : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { qRegisterMetaType<NetworkCom::MessageStatus>(); }
     void probeThenAnswerOnce_data();
     void probeThenAnswerOnce();
 };

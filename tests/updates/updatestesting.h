@@ -11,19 +11,16 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-// A scratch per-user data location, below which the default-file store does
-// not exist yet, and the suite's server address pointed at a loopback
-// server. Build one before the objects that take the store's location.
-class DownloadWorkspace
+// A scratch per-user data location without a default-file store, and the
+// server address pointed at a loopback server. Build it first.
+struct DownloadWorkspace
 {
-public:
     DownloadWorkspace()
     {
-        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath("share")));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("share")));
         qputenv("KELVARA_SERVER_URL", server.url().toLatin1());
     }
 
-    QString home() const { return m_home.path(); }
     QString store() const { return DefaultStore::root(); }
 
     // Writes a file below the store, creating its folders.
@@ -36,10 +33,8 @@ public:
         file.write(bytes);
     }
 
+    QTemporaryDir home;
     LoopbackHttpServer server;
-
-private:
-    QTemporaryDir m_home;
 };
 
 // A directory index page as web servers list a folder.

@@ -28,6 +28,7 @@ class QLabel;
 class QResizeEvent;
 class QSettings;
 class QTimer;
+class PasDeviceLoader;
 class SerialPortListener;
 class SpinBoxWrapper;
 class TemperatureVoltageMapping;
@@ -179,6 +180,7 @@ public slots:
     void KM5SCheckboxChanged(int value);
     void KM5SValueChanged();
     void pedalAssistTypeChanged(int type);
+    void resetPasDeviceDropdown();
 
     // Temperature.
     void updateTemperatureTabVisibility();
@@ -297,6 +299,7 @@ private:
     // PAS Setup.
     struct PasLayout;
     void initializePAS_UI();
+    void initializePasDeviceList();
     void createSpinBoxWrappers();
     void setAssistHeadings(int levels, const QString& powerPrefix);
     void setLevelTableRows(int levels);
@@ -326,6 +329,7 @@ private:
     XMLTranslator* xml = nullptr;
     DraggableTooltipManager* tooltipManager = nullptr;
     CustomParameterEdit* customEdit = nullptr;
+    PasDeviceLoader* pasDeviceLoader = nullptr;
     QTimer* monitorTimer = nullptr;
     QTimer* dashboardRefreshTimer = nullptr;
     QGraphicsEllipseItem* faultLed = nullptr;

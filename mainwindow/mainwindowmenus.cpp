@@ -131,12 +131,8 @@ void MainWindow::launchFactoryModePasswordPrompt()
         removeTemperatureTab();
 }
 
-// The windows below come with the autotune, defaults, preferences and
-// update libraries; their launchers are connected already.
-
-void MainWindow::launchDefaultChecker()
-{
-}
+// The windows below come with the autotune, preferences and update
+// libraries; their launchers are connected already.
 
 void MainWindow::launchAutotune()
 {

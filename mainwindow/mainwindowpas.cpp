@@ -8,6 +8,7 @@
 
 #include "assistlevelgraph.h"
 #include "kelvara.h"
+#include "kelvaracom.h"
 #include "parameter.h"
 #include "spinboxwrapper.h"
 #include "ui_mainwindow.h"
@@ -141,6 +142,10 @@ struct MainWindow::PasLayout
 
 void MainWindow::initializePAS_UI()
 {
+    initializePasDeviceList();
+    connect(com, &KelvaraCom::readAllComplete, this, &MainWindow::resetPasDeviceDropdown);
+    connect(com, &KelvaraCom::flashSaveComplete, this, &MainWindow::resetPasDeviceDropdown);
+    connect(model, &Kelvara::resetPasDeviceDropdown, this, &MainWindow::resetPasDeviceDropdown);
     for (int address : {controlSourceAddress, pedalSensorAddress})
         connect(model->getParameter(address), &Parameter::displayChanged, this,
                 &MainWindow::updatePASTabUI);
@@ -168,6 +173,12 @@ void MainWindow::initializePAS_UI()
             label->setText(tr(heading.second));
     }
     ui->assistLevelChart->hide();
+}
+
+// Back on the blank entry, which imports nothing.
+void MainWindow::resetPasDeviceDropdown()
+{
+    ui->pedal_assist_type->setCurrentIndex(0);
 }
 
 // The two assist-level boxes show watts with a cadence sensor and the

@@ -3,9 +3,12 @@
 
 #include <QtWidgets>
 
+#include <functional>
+
 // Answers each modal box the code under test opens: notes its title and
 // text, then presses the button with the given text (the default button when
 // empty). A file dialog is answered with fileName, or cancelled without one.
+// Any other modal window goes to onDialog when set, else it is closed.
 class ModalWatcher : public QObject
 {
 public:
@@ -24,6 +27,8 @@ public:
     int count() const { return m_titles.size(); }
     // Buttons to press in turn, before the one given at construction.
     void setAnswers(const QStringList& answers) { m_answers = answers; }
+
+    std::function<void(QWidget*)> onDialog;
 
 private:
     void check()
@@ -63,7 +68,10 @@ private:
             QMetaObject::invokeMethod(modal, "accept");
             return;
         }
-        modal->close();
+        if (onDialog)
+            onDialog(modal);
+        else
+            modal->close();
     }
 
     QTimer m_timer;

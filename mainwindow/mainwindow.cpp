@@ -222,6 +222,8 @@ void MainWindow::wirePageButtons()
         connect(button, &QPushButton::clicked, this, &MainWindow::launchDefaultChecker);
     connect(ui->autotuneWizard, &QPushButton::clicked, this, &MainWindow::launchAutotune);
 
+    connect(ui->dashboardStartStopButton, &QPushButton::clicked, this,
+            &MainWindow::onGraphStartStopClicked);
     ui->dashboardStartStopButton->setText(tr("Start Graph"));
 }
 

@@ -72,6 +72,7 @@ void TestDevScreen::readAllAndWait()
     QSignalSpy done(window->link(), &KelvaraCom::readAllComplete);
     child<QPushButton>("readAllDev")->click();
     QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 5000);
+    QVERIFY(waitIdle(window.get())); // level 3 is switched off after each read
 }
 
 void TestDevScreen::showsTheRegisterAtTheAddress_data()

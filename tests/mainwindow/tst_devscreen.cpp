@@ -160,8 +160,8 @@ void TestDevScreen::saveWritesOneRegisterAndFlashes()
 
     QSignalSpy saved(window->link(), &KelvaraCom::flashSaveComplete);
     child<QPushButton>("write")->click();
-    QVERIFY(saved.wait(5000));
-    QCOMPARE(writeFrames(simulator->requests()), (QList<QPair<int, int>>{{227, 1}, {511, 1}}));
+    QVERIFY(saved.wait(5000) && waitIdle(window.get()));
+    QCOMPARE(writeFrames(simulator->requests()), (QList<QPair<int, int>>{{227, 1}, {511, 1}, {509, 1}}));
     QCOMPARE(int(simulator->registerValue(227)), 305);
     QCOMPARE(child<QSpinBox>("numUnsaved")->value(), 0);
     QCOMPARE(child<QPushButton>("writeAllDev")->text(), QString("Save Parameters"));

@@ -283,12 +283,13 @@ void TestMainWindowLink::saveSendsExactlyTheChangedRegisters()
 
     QSignalSpy saved(window->link(), &KelvaraCom::flashSaveComplete);
     button("saveParamsBasic")->click();
-    QVERIFY(saved.wait(5000));
+    QVERIFY(saved.wait(5000) && waitIdle(window.get()));
 
+    // The save to flash ends with access level 3 switched off.
     const auto requests = simulator->requests();
-    const QList<QPair<int, int>> frames = {{109, 1}, {227, 1}, {229, 2}, {511, 1}};
+    const QList<QPair<int, int>> frames = {{109, 1}, {227, 1}, {229, 2}, {511, 1}, {509, 1}};
     QCOMPARE(writeFrames(requests), frames);
-    const QMap<int, int> written = {{109, 9000}, {227, 285}, {229, 400}, {230, 55}, {511, 32767}};
+    const QMap<int, int> written = {{109, 9000}, {227, 285}, {229, 400}, {230, 55}, {509, 0}, {511, 32767}};
     QCOMPARE(writtenRegisters(requests), written);
     for (int address : {109, 227, 229, 230})
         QCOMPARE(int(simulator->registerValue(address)), written.value(address));

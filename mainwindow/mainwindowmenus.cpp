@@ -136,10 +136,6 @@ void MainWindow::launchDefaultChecker()
 {
 }
 
-void MainWindow::launchAutotune()
-{
-}
-
 void MainWindow::launchCustomParameterEdit()
 {
     // The custom editor reads and writes while it is open: the Dashboard's

@@ -19,6 +19,7 @@
 #include "ui_wizardinitialscreen.h"
 
 #include <QDoubleSpinBox>
+#include <QFont>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -84,6 +85,8 @@ void AutotuneWizard::showPage(Form& form)
     auto* layout = new QVBoxLayout;
     layout->addWidget(page);
     ui->mainFrame->setLayout(layout);
+    // At once, not at the next pass of the event loop.
+    page->show();
     currentPage = page;
 }
 
@@ -351,11 +354,13 @@ void AutotuneWizard::noteOnPage(const QString& objectName, const QString& text)
     auto* note = new QLabel(text);
     note->setObjectName(objectName);
     note->setWordWrap(true);
+    note->setFont(QFont(QStringLiteral("Liberation Sans"), 11));
     note->setStyleSheet(QStringLiteral("color: red"));
     if (auto* box = qobject_cast<QBoxLayout*>(currentPage->layout()))
         box->insertWidget(box->count() - 1, note);
     else if (auto* grid = qobject_cast<QGridLayout*>(currentPage->layout()))
         grid->addWidget(note, grid->rowCount(), 0);
+    note->show();
 }
 
 void AutotuneWizard::noteUnsavedValues(const QList<int>& addresses)

@@ -14,6 +14,8 @@ class KelvaraCom;
 // of the suite replace it to pass the long waits quickly.
 using AutotuneClock = std::function<qint64()>;
 AutotuneClock systemClock();
+// A clock that starts now and runs factor times faster than the system's.
+AutotuneClock acceleratedClock(int factor);
 
 // The writes of one autotune run that the controller keeps only in flash.
 // The link takes every answered write as saved; until the run's own flash

@@ -256,7 +256,19 @@ void TestAutotuneWizard::refusesWhileMotorTurnsOrTestRuns()
     QVERIFY(button(wizard, "cancel")->isEnabled());
     QVERIFY(rig.logs().isEmpty());
 
+    // A torque read that fails drops the start: no later success of the
+    // link starts the test.
     rig.sim.setTorqueCommand(0);
+    rig.sim.setSilent(true);
+    rig.events.clear();
+    shown<QPushButton>(wizard, "launch")->click();
+    QVERIFY(rig.waitFor("comError"));
+    rig.sim.setSilent(false);
+    rig.link->oneRead(477, 1);
+    QVERIFY(rig.waitFor("comSuccess"));
+    QVERIFY(button(wizard, "cancel")->isEnabled());
+    QVERIFY(rig.logs().isEmpty());
+
     shown<QPushButton>(wizard, "launch")->click();
     QTRY_VERIFY(!button(wizard, "cancel")->isEnabled());
     wizard->close();

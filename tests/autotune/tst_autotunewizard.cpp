@@ -22,8 +22,6 @@ private slots:
     void bothTestsEndToEnd();
     void errorPages_data();
     void errorPages();
-    void faultList_data();
-    void faultList();
     void refusesWhileMotorTurnsOrTestRuns();
 };
 
@@ -149,9 +147,17 @@ void TestAutotuneWizard::errorPages_data()
     QTest::addColumn<bool>("spinning");
     QTest::addColumn<QString>("page");
     QTest::addColumn<QStringList>("notes");
+    QTest::addColumn<QString>("faults");  // the fault list shown, when any
     auto motor = [](std::function<void(MotorBehaviour&)> change) {
         return RigSetup([=](AutotuneRig& r) { r.motor(change); });
     };
+    auto faults = [](int faults, int faults2) {
+        return RigSetup([=](AutotuneRig& r) {
+            r.setRegister(258, faults);
+            r.setRegister(299, faults2);
+        });
+    };
+    const QStringList unsaved{"unsavedNote"};
     auto silentAfterStart = [](AutotuneRig& r) {
         QObject::connect(&r.sim, &ControllerSimulator::requestReceived, [&r](const QByteArray& frame) {
             if (frame.toHex().startsWith("011001e1"))
@@ -160,15 +166,21 @@ void TestAutotuneWizard::errorPages_data()
     };
 
     QTest::newRow("motor not detected") << motor([](MotorBehaviour& m) { m.connected = false; }) << false
-                                        << "ConnectionError" << QStringList{"unsavedNote"};
-    QTest::newRow("silent while measuring") << RigSetup(silentAfterStart) << false << "CommError"
-                                            << QStringList{"unsavedNote"};
+                                        << "ConnectionError" << unsaved << "";
+    QTest::newRow("silent while measuring") << RigSetup(silentAfterStart) << false << "CommError" << unsaved
+                                            << "";
+    QTest::newRow("both over-currents") << faults(0x202, 0) << true << "FaultError" << unsaved
+                                        << "*Phase Overcurrent Fault. The PLL and Current Regulator Bandwidth "
+                                           "parameters may need to be increased, or the sensorless self start "
+                                           "settings may need to be changed.\n*Instantaneous Phase Over Current";
+    QTest::newRow("three faults") << faults(0x1, 0x41) << true << "FaultError" << unsaved
+                                  << "*Controller Over Voltage\n*Parameter CRC Error\n*Hall Stall";
     QTest::newRow("fault after the spin") << RigSetup([](AutotuneRig& r) {
         r.motor([](MotorBehaviour& m) { m.spinFaults = 1; });
         r.setRegister(109, 15000);
-    }) << true << "MotionFaultError" << QStringList{"unsavedNote"};
+    }) << true << "MotionFaultError" << unsaved << "*Controller Over Voltage";
     QTest::newRow("spin never ends") << motor([](MotorBehaviour& m) { m.discoveryStuck = true; }) << true
-                                     << "CommError" << QStringList{"motorNote", "unsavedNote"};
+                                     << "CommError" << QStringList{"motorNote", "unsavedNote"} << "";
 }
 
 void TestAutotuneWizard::errorPages()
@@ -177,6 +189,7 @@ void TestAutotuneWizard::errorPages()
     QFETCH(bool, spinning);
     QFETCH(QString, page);
     QFETCH(QStringList, notes);
+    QFETCH(QString, faults);
     AutotuneRig rig;
     rig.motor([](MotorBehaviour& m) { m.spinMs = 800; });
     setup(rig);
@@ -196,6 +209,10 @@ void TestAutotuneWizard::errorPages()
     QVERIFY(!shown<QLabel>(wizard, notes.contains("motorNote") ? "none" : "motorNote"));
     QVERIFY(rig.model->getUnsavedValues().contains(78));
     QVERIFY(rig.logs().value(0).endsWith("End of Test\n"));
+    if (auto* list = shown<QLabel>(wizard, "faultDescriptionLabel"))
+        QCOMPARE(list->text(), faults);
+    if (auto* list = shown<QTextBrowser>(wizard, "faultText"))
+        QCOMPARE(list->toPlainText(), faults);
 
     if (page == "MotionFaultError") {
         // A spin-up time beyond the box's form range is shown, not clamped.
@@ -203,7 +220,6 @@ void TestAutotuneWizard::errorPages()
         QCOMPARE(shown<QLabel>(wizard, "label_5")->text(), QString("Autostart Spinup Time"));
         QCOMPARE(rig.model->getParameter(109)->getValue(), 15000.0);
         QVERIFY(!rig.model->getUnsavedValues().contains(109));
-        QCOMPARE(shown<QTextBrowser>(wizard, "faultText")->toPlainText(), QString("*Controller Over Voltage"));
         QCOMPARE(button(wizard, "back")->text(), QString("Retest"));
         button(wizard, "back")->click();
         QCOMPARE(button(wizard, "back")->text(), QString("< Back"));
@@ -211,37 +227,6 @@ void TestAutotuneWizard::errorPages()
     }
     button(wizard, "cancel")->click();
     QTRY_VERIFY(wizard.isNull());
-}
-
-void TestAutotuneWizard::faultList_data()
-{
-    QTest::addColumn<int>("faults");
-    QTest::addColumn<int>("faults2");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("both over-currents") << 0x202 << 0
-                                        << "*Phase Overcurrent Fault. The PLL and Current Regulator Bandwidth "
-                                           "parameters may need to be increased, or the sensorless self start "
-                                           "settings may need to be changed.\n*Instantaneous Phase Over Current";
-    QTest::newRow("three faults") << 0x1 << 0x41
-                                  << "*Controller Over Voltage\n*Parameter CRC Error\n*Hall Stall";
-}
-
-void TestAutotuneWizard::faultList()
-{
-    QFETCH(int, faults);
-    QFETCH(int, faults2);
-    QFETCH(QString, text);
-    AutotuneRig rig;
-    rig.setRegister(258, faults);
-    rig.setRegister(299, faults2);
-    QPointer<AutotuneWizard> wizard = openWizard(rig);
-    button(wizard, "next")->click();
-    button(wizard, "next")->click();
-
-    QVERIFY(launch(wizard));
-    QCOMPARE(wizard->getPageState(), int(AutotuneWizard::FaultPage));
-    QCOMPARE(shown<QLabel>(wizard, "faultDescriptionLabel")->text(), text);
-    delete wizard;
 }
 
 void TestAutotuneWizard::refusesWhileMotorTurnsOrTestRuns()

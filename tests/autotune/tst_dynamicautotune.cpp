@@ -23,23 +23,11 @@ namespace {
 
 QString runTest(DynamicAutotune& test, AutotuneRig& rig, bool flip = false)
 {
-    QString outcome;
-    QObject::connect(&test, &DynamicAutotune::dynamicSuccess, [&] { outcome = "success"; });
-    QObject::connect(&test, &DynamicAutotune::reportError,
-                     [&](DynamicAutotune::ErrorType e) { outcome = QString("error %1").arg(e); });
-    test.startTest(flip);
-    const bool ended = QTest::qWaitFor([&] { return !outcome.isEmpty(); }, 8000);
-    const bool idle = QTest::qWaitFor([&] { return rig.link->getMode() == KelvaraCom::IdleMode; }, 3000);
-    return ended && idle ? outcome : QString("still running");
+    return rig.run(test, &DynamicAutotune::dynamicSuccess, &DynamicAutotune::reportError,
+                   [&] { test.startTest(flip); });
 }
 
-QList<int> simRegisters(AutotuneRig& rig, int address, int count)
-{
-    QList<int> values;
-    for (const quint16 value : rig.sim.registerValues(address, count))
-        values << value;
-    return values;
-}
+using Registers = QVector<quint16>;
 
 } // namespace
 
@@ -69,14 +57,13 @@ void TestDynamicAutotune::spinsAndLearns()
     QCOMPARE(rig.writesTo(77), sensorTypeWrites);
     QCOMPARE(rig.sim.registerValue(72), quint16(1135));
     QCOMPARE(rig.sim.registerValue(79), quint16(27352));  // 300.5 degrees
-    QCOMPARE(simRegisters(rig, 80, 8), (QList<int>{15, 2, 4, 3, 0, 1, 5, 15}));
+    QCOMPARE(rig.sim.registerValues(80, 8), (Registers{15, 2, 4, 3, 0, 1, 5, 15}));
     QCOMPARE(rig.sim.registerValue(511), quint16(4096));
     QVERIFY(rig.model->getUnsavedValues().isEmpty());
 
-    HallChecker* halls = test.getHallChecker();
-    QVERIFY(!halls->isHallFailure());
-    QCOMPARE(halls->getHallOffSet(), -59.5);
-    QCOMPARE(halls->getStatusText(), status);
+    QVERIFY(!test.getHallChecker()->isHallFailure());
+    QCOMPARE(test.getHallChecker()->getHallOffSet(), -59.5);
+    QCOMPARE(test.getHallChecker()->getStatusText(), status);
 }
 
 // A bad table leaves the working table alone, runs sensorless and, unlike
@@ -102,7 +89,7 @@ void TestDynamicAutotune::badHallTableGoesSensorless()
     AutotuneRig rig;
     rig.setRegister(77, sensorType);
     rig.motor([&](MotorBehaviour& m) { m.hallTable = table.toVector(); });
-    const QList<int> workingTable = simRegisters(rig, 80, 8);
+    const Registers workingTable = rig.sim.registerValues(80, 8);
     DynamicAutotune test(nullptr, rig.model.get(), rig.link.get());
 
     QCOMPARE(runTest(test, rig), QString("success"));
@@ -110,7 +97,7 @@ void TestDynamicAutotune::badHallTableGoesSensorless()
     QCOMPARE(test.getHallChecker()->getStatusText(), status);
     QCOMPARE(test.getHallChecker()->getWarningText(), QString("Warning: Hall sensor error"));
     QCOMPARE(rig.sim.registerValue(77), quint16(2));
-    QCOMPARE(simRegisters(rig, 80, 8), workingTable);
+    QCOMPARE(rig.sim.registerValues(80, 8), workingTable);
     QCOMPARE(rig.sim.registerValue(511), quint16(4096));
     QVERIFY(rig.model->getUnsavedValues().isEmpty());
 }

@@ -21,10 +21,7 @@ public:
     {
         QDir::setCurrent(dir.path());
         sim.loadImage(QStringLiteral(KELVARA_SIM_IMAGE));
-        motor([](MotorBehaviour& m) {
-            m.staticMs = 120;
-            m.spinMs = 400;
-        });
+        motor([](MotorBehaviour& m) { m.staticMs = 120, m.spinMs = 400; });
         link->readAll();
         waitFor(QStringLiteral("readAllComplete"));
         sim.setRegisterValue(511, 0);
@@ -49,6 +46,22 @@ public:
 
     // Test time that runs scale times faster than the wall clock.
     static AutotuneClock fastClock(int scale = 10) { return acceleratedClock(scale); }
+
+    // Starts an autotune test and runs until it has ended and the link is
+    // idle (a stop it queued last has gone out): "success", "error N", or
+    // "still running".
+    template<class Test, class Error>
+    QString run(Test& test, void (Test::*success)(), void (Test::*failure)(Error),
+                const std::function<void()>& start)
+    {
+        QString outcome;
+        QObject::connect(&test, success, [&] { outcome = "success"; });
+        QObject::connect(&test, failure, [&](Error e) { outcome = QString("error %1").arg(e); });
+        start();
+        const bool ended = QTest::qWaitFor([&] { return !outcome.isEmpty(); }, 8000);
+        const bool idle = QTest::qWaitFor([&] { return link->getMode() == KelvaraCom::IdleMode; }, 3000);
+        return ended && idle ? outcome : QString("still running");
+    }
 
     // Every test log written so far, oldest first.
     QStringList logs() const

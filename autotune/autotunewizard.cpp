@@ -1,6 +1,7 @@
 // Construction, navigation, closing and the runs of the two tests.
 #include "autotunewizard.h"
 
+#include "autotuneregisters.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
@@ -13,11 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-namespace {
-
-const int torqueCommandAddress = 477;
-
-} // namespace
+using namespace AutotuneRegister;
 
 AutotuneWizard::AutotuneWizard(Kelvara* runner, KelvaraCom* com, QWidget* parent)
     : QDialog(parent)
@@ -164,7 +161,7 @@ void AutotuneWizard::checkMotorSpinning()
         motorCheck << connect(com, &KelvaraCom::comSuccess, this, &AutotuneWizard::checkMotorSpinning)
                    << connect(com, &KelvaraCom::comError, this, &AutotuneWizard::cancelMotorCheck);
         wheelState = 1;
-        com->oneRead(torqueCommandAddress, 1);
+        com->oneRead(TorqueCommand, 1);
         return;
     }
     if (wheelState != 1) {
@@ -172,7 +169,7 @@ void AutotuneWizard::checkMotorSpinning()
         return;
     }
     cancelMotorCheck();
-    const double torque = runner->getParameter(torqueCommandAddress)->getValue();
+    const double torque = runner->getParameter(TorqueCommand)->getValue();
     if (!qFuzzyCompare(torque + 1.0, 1.0)) {
         QMessageBox::warning(this, tr("Motor is Running"),
                              tr("To start this test, you must stop you motor from running. \nPlease "
@@ -202,23 +199,8 @@ void AutotuneWizard::disconnectTest()
     testConnections.clear();
 }
 
-void AutotuneWizard::discoverStaticAutotune()
-{
-    if (auto* progress = pageWidget<QProgressBar>()) {
-        progress->show();
-        progress->setRange(0, 0);
-    }
-    if (auto* results = pageWidget<QWidget>(QStringLiteral("results")))
-        results->hide();
-    setBusy(true, false);
-    testConnections << connect(staticAutotune, &StaticAutotune::staticSuccess, this,
-                               &AutotuneWizard::finishedDiscoverStaticAutotune)
-                    << connect(staticAutotune, &StaticAutotune::reportError, this,
-                               &AutotuneWizard::handleStaticErrors);
-    staticAutotune->startTest();
-}
-
-void AutotuneWizard::discoverDynamicAutotune()
+// The page's progress bar turns busy and its results go until the end.
+void AutotuneWizard::showRunning()
 {
     if (auto* progress = pageWidget<QProgressBar>()) {
         progress->show();
@@ -228,6 +210,29 @@ void AutotuneWizard::discoverDynamicAutotune()
     if (auto* results = pageWidget<QWidget>(QStringLiteral("results")))
         results->hide();
     setBusy(true, false);
+}
+
+void AutotuneWizard::showFinished()
+{
+    if (auto* progress = pageWidget<QProgressBar>()) {
+        progress->setMaximum(100);
+        progress->setValue(100);
+    }
+}
+
+void AutotuneWizard::discoverStaticAutotune()
+{
+    showRunning();
+    testConnections << connect(staticAutotune, &StaticAutotune::staticSuccess, this,
+                               &AutotuneWizard::finishedDiscoverStaticAutotune)
+                    << connect(staticAutotune, &StaticAutotune::reportError, this,
+                               &AutotuneWizard::handleStaticErrors);
+    staticAutotune->startTest();
+}
+
+void AutotuneWizard::discoverDynamicAutotune()
+{
+    showRunning();
     testConnections << connect(dynamicAutotune, &DynamicAutotune::dynamicSuccess, this,
                                &AutotuneWizard::finishedDiscoverDynamicAutotune)
                     << connect(dynamicAutotune, &DynamicAutotune::reportError, this,
@@ -244,10 +249,7 @@ void AutotuneWizard::finishedDiscoverStaticAutotune()
 {
     disconnectTest();
     pageState = StaticDone;
-    if (auto* progress = pageWidget<QProgressBar>()) {
-        progress->setMaximum(100);
-        progress->setValue(100);
-    }
+    showFinished();
     if (auto* results = pageWidget<QWidget>(QStringLiteral("results")))
         results->show();
     setBusy(false, false);
@@ -320,7 +322,7 @@ void AutotuneWizard::flashSaveWasInterrupted()
 
 void AutotuneWizard::onclearFaults_clicked()
 {
-    runner->getParameter(508)->setRegisterValue(1);
-    com->oneWrite(508, 1);
-    com->oneRead(258, 42);
+    runner->getParameter(FaultClear)->setRegisterValue(1);
+    com->oneWrite(FaultClear, 1);
+    com->oneRead(Faults, Faults2 - Faults + 1);
 }

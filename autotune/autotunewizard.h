@@ -90,6 +90,8 @@ private:
     template<class Form>
     void showErrorPage(Form& form, PageState state);
     void bindMotionFaultRows();
+    void showRunning();
+    void showFinished();
     void cancelMotorCheck();
     void disconnectTest();
     void noteOnPage(const QString& objectName, const QString& text);

@@ -2,6 +2,7 @@
 // hall texts.
 #include "autotunewizard.h"
 
+#include "autotuneregisters.h"
 #include "bitvector.h"
 #include "hallchecker.h"
 #include "kelvara.h"
@@ -34,9 +35,6 @@
 
 namespace {
 
-const int faultsAddress = 258;
-const int faults2Address = 299;
-const int learntHallAddress = 440;
 const int hallStates = 8;
 
 const char* const overcurrentText =
@@ -204,10 +202,7 @@ void AutotuneWizard::finishedDiscoverDynamicAutotune()
         statusText->setText(hc->getStatusText());
         statusText->adjustSize();
     }
-    if (auto* progress = pageWidget<QProgressBar>()) {
-        progress->setMaximum(100);
-        progress->setValue(100);
-    }
+    showFinished();
     setBusy(false, true);
     populateHallInformation();
     if (auto* results = pageWidget<QWidget>(QStringLiteral("results")))
@@ -220,7 +215,7 @@ void AutotuneWizard::populateHallInformation()
     auto* patternLabel = pageWidget<QLabel>(QStringLiteral("hallStandardLabel"));
     int sectors[hallStates];
     for (int state = 0; state < hallStates; ++state) {
-        sectors[state] = truncateToInt(runner->getParameter(learntHallAddress + state)->getValue());
+        sectors[state] = truncateToInt(runner->getParameter(AutotuneRegister::LearntHallSectors + state)->getValue());
         const bool valid = sectors[state] >= 0 && sectors[state] <= 5;
         if (table && table->item(1, state))
             table->item(1, state)->setText(valid ? QString::number(sectors[state]) : QStringLiteral("-"));
@@ -303,7 +298,7 @@ QString AutotuneWizard::getFaultText()
 {
     QString text;
     bool overcurrentShown = false;
-    for (const int address : {faultsAddress, faults2Address}) {
+    for (const int address : {AutotuneRegister::Faults, AutotuneRegister::Faults2}) {
         Parameter* parameter = runner->getParameter(address);
         if (parameter->getType() != ParameterDefinition::TypeBitVector)
             continue;
@@ -316,7 +311,7 @@ QString AutotuneWizard::getFaultText()
                 continue;
             if (!text.isEmpty())
                 text += QLatin1Char('\n');
-            const bool overcurrent = address == faultsAddress && (bit.key() == 1 || bit.key() == 9);
+            const bool overcurrent = address == AutotuneRegister::Faults && (bit.key() == 1 || bit.key() == 9);
             if (overcurrent && !overcurrentShown) {
                 text += tr(overcurrentText);
                 overcurrentShown = true;

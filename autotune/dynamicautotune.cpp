@@ -2,6 +2,7 @@
 
 #include "bitvector.h"
 #include "hallchecker.h"
+#include "autotuneregisters.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "numericconversion.h"
@@ -11,29 +12,9 @@
 
 #include <cmath>
 
-namespace {
+using namespace AutotuneRegister;
 
-enum Register {
-    Kv = 72,
-    SensorType = 77,
-    PolePairs = 78,
-    HallOffset = 79,
-    HallSectors = 80,
-    SpinupTime = 109,
-    MotorFeatures = 127,
-    Firmware = 256,
-    Faults = 258,
-    MotorRpm = 263,
-    PhaseCurrentBlue = 282,
-    PhaseCurrentYellow = 283,
-    PhaseCurrentGreen = 284,
-    Faults2 = 299,
-    LearntHallSectors = 440,
-    LearntHallOffset = 460,
-    LearntKv = 462,
-    LearntBlockEnd = 464,
-    DiscoveryMode = 481,
-};
+namespace {
 
 enum SensorTypeValue {
     HallStartSensorlessRun = 1,
@@ -79,25 +60,20 @@ DynamicAutotune::DynamicAutotune(QObject* parent, Kelvara* runner, KelvaraCom* c
     , com(com)
     , runner(runner)
     , hallChecker(new HallChecker(this, runner))
-    , writes(runner, com)
+    , io(runner, com)
 {
-    connect(this, &DynamicAutotune::stopLog, com, &KelvaraCom::haltLog);
-    connect(com, &KelvaraCom::comError, this, &DynamicAutotune::comError);
-    connect(com, &KelvaraCom::motorRunning, this, &DynamicAutotune::flashError);
+    io.attach(this);
 }
 
 DynamicAutotune::~DynamicAutotune()
 {
-    disconnect(this, &DynamicAutotune::stopLog, com, &KelvaraCom::haltLog);
-    disconnect(com, &KelvaraCom::comError, this, &DynamicAutotune::comError);
-    disconnect(com, &KelvaraCom::motorRunning, this, &DynamicAutotune::flashError);
     delete hallChecker;
 }
 
 void DynamicAutotune::startTest(bool flip)
 {
     com->startAutotune(KelvaraCom::DynamicTest);
-    writes.begin();
+    io.begin();
     leftUnsaved.clear();
     stoppedSpinning = false;
     state = 0;
@@ -105,31 +81,10 @@ void DynamicAutotune::startTest(bool flip)
     runDynamicAutotune();
 }
 
-double DynamicAutotune::value(int address) const
-{
-    return runner->getParameter(address)->getValue();
-}
 
-void DynamicAutotune::setValue(int address, double value)
-{
-    runner->getParameter(address)->setValue(value);
-}
 
-bool DynamicAutotune::hasFaults() const
-{
-    return runner->getParameter(Faults)->getRegisterValue() != 0
-        || runner->getParameter(Faults2)->getRegisterValue() != 0;
-}
 
-void DynamicAutotune::read(int first, int last)
-{
-    com->oneRead(first, last - first + 1);
-}
 
-void DynamicAutotune::write(int first, int last)
-{
-    writes.write(first, last - first + 1);
-}
 
 void DynamicAutotune::resetCurrentLatch()
 {
@@ -138,9 +93,9 @@ void DynamicAutotune::resetCurrentLatch()
 
 void DynamicAutotune::updateCurrentLatches()
 {
-    blueCurrentSeen |= std::fabs(value(PhaseCurrentBlue)) > 1.0;
-    yellowCurrentSeen |= std::fabs(value(PhaseCurrentYellow)) > 8.0;
-    greenCurrentSeen |= std::fabs(value(PhaseCurrentGreen)) > 2.0;
+    blueCurrentSeen |= std::fabs(io.value(PhaseCurrentBlue)) > 1.0;
+    yellowCurrentSeen |= std::fabs(io.value(PhaseCurrentYellow)) > 8.0;
+    greenCurrentSeen |= std::fabs(io.value(PhaseCurrentGreen)) > 2.0;
 }
 
 void DynamicAutotune::runDynamicAutotune()
@@ -150,28 +105,27 @@ void DynamicAutotune::runDynamicAutotune()
     case 1:
     case 2:
         stalled = false;
-        connect(com, &KelvaraCom::comSuccess, this, &DynamicAutotune::runDynamicAutotune,
-                Qt::UniqueConnection);
+        io.stepOnSuccess(this, &DynamicAutotune::runDynamicAutotune);
         if (flipDirection) {
             Parameter* features = runner->getParameter(MotorFeatures);
             if (features->getType() == ParameterDefinition::TypeBitVector)
                 static_cast<BitVector*>(features)->toggleBit(0);
             state = 3;
-            write(MotorFeatures, MotorFeatures);
+            io.write(MotorFeatures, MotorFeatures);
             flipDirection = false;
             return;
         }
         Q_FALLTHROUGH();
     case 3:
         state = 4;
-        write(PolePairs, PolePairs);
+        io.write(PolePairs, PolePairs);
         return;
     case 4:
         state = 5;
-        read(Firmware, Faults2);
+        io.read(Firmware, Faults2);
         return;
     case 5:
-        if (hasFaults())
+        if (io.hasFaults())
             handleErrors(FaultBeforeSpin, QString());
         else
             startSpin();
@@ -186,17 +140,17 @@ void DynamicAutotune::runDynamicAutotune()
         updateCurrentLatches();
         checkForStall();
         state = 7;
-        read(DiscoveryMode, DiscoveryMode);
+        io.read(DiscoveryMode, DiscoveryMode);
         return;
     case 9:
         state = 10;
-        read(Faults, Faults2);
+        io.read(Faults, Faults2);
         return;
     case 10:
-        if (value(Faults) == 0.0 && value(Faults2) == 0.0 && !stalled) {
-            setValue(Kv, value(LearntKv));
+        if (io.value(Faults) == 0.0 && io.value(Faults2) == 0.0 && !stalled) {
+            io.setValue(Kv, io.value(LearntKv));
             state = 11;
-            write(Kv, Kv);
+            io.write(Kv, Kv);
         } else {
             handleErrors(MotionFault, motionFaultMessage());
         }
@@ -208,17 +162,17 @@ void DynamicAutotune::runDynamicAutotune()
         takeHallTable();
         return;
     case 13:
-        setValue(SensorType, HallStartSensorlessRun);
+        io.setValue(SensorType, HallStartSensorlessRun);
         state = 14;
-        write(SensorType, SensorType);
+        io.write(SensorType, SensorType);
         return;
     case 14:
         startFlashSave();
         return;
     case 15:
         state = 0;
-        detach();
-        writes.confirm();
+        io.stopStepping();
+        io.confirm();
         emit stopLog();
         emit dynamicSuccess();
         return;
@@ -229,21 +183,21 @@ void DynamicAutotune::runDynamicAutotune()
 
 void DynamicAutotune::startSpin()
 {
-    setValue(DiscoveryMode, 2.0);
+    io.setValue(DiscoveryMode, 2.0);
     state = 7;
-    write(DiscoveryMode, DiscoveryMode);
-    startMs = now();
+    io.write(DiscoveryMode, DiscoveryMode);
+    startMs = io.now();
     resetCurrentLatch();
 }
 
 void DynamicAutotune::pollSpin()
 {
-    if (value(DiscoveryMode) <= 0.0) {
+    if (io.value(DiscoveryMode) <= 0.0) {
         state = 9;
-        read(LearntHallSectors, LearntBlockEnd);
-    } else if (now() - spinLimitMs <= startMs) {
+        io.read(LearntHallSectors, LearntBlockEnd);
+    } else if (io.now() - spinLimitMs <= startMs) {
         state = 8;
-        read(MotorRpm, PhaseCurrentGreen);
+        io.read(MotorRpm, PhaseCurrentGreen);
     } else {
         handleErrors(CommunicationError, QString());
     }
@@ -251,27 +205,27 @@ void DynamicAutotune::pollSpin()
 
 void DynamicAutotune::checkForStall()
 {
-    const qint64 elapsed = now() - startMs;
-    if (double(elapsed) > max(stallWatchStartMs, value(SpinupTime)) && elapsed < stallWatchEndMs
-        && value(MotorRpm) <= stalledRpm)
+    const qint64 elapsed = io.now() - startMs;
+    if (double(elapsed) > max(stallWatchStartMs, io.value(SpinupTime)) && elapsed < stallWatchEndMs
+        && io.value(MotorRpm) <= stalledRpm)
         stalled = true;
 }
 
 void DynamicAutotune::takeHallOffset()
 {
-    const double learnt = value(LearntHallOffset);
-    setValue(HallOffset, learnt);
+    const double learnt = io.value(LearntHallOffset);
+    io.setValue(HallOffset, learnt);
     state = 12;
-    write(HallOffset, HallOffset);
+    io.write(HallOffset, HallOffset);
     hallChecker->setHallOffSet(wrappedOffset(learnt));
 }
 
 void DynamicAutotune::takeHallTable()
 {
-    const double sensorType = value(SensorType);
+    const double sensorType = io.value(SensorType);
     if (!hallChecker->hallSensorErrors()) {
         for (int hallState = 0; hallState < hallStates; ++hallState)
-            setValue(HallSectors + hallState, value(LearntHallSectors + hallState));
+            io.setValue(HallSectors + hallState, io.value(LearntHallSectors + hallState));
         if (!hallChecker->areHallsValid())
             hallChecker->adjustHallValues();
         const bool alreadyHallStart = truncateToInt(sensorType) == HallStartSensorlessRun;
@@ -281,7 +235,7 @@ void DynamicAutotune::takeHallTable()
         hallChecker->setStatusText(text);
         hallChecker->setHallFailure(false);
         state = alreadyHallStart ? 14 : 13;
-        write(HallSectors, HallSectors + hallStates - 1);
+        io.write(HallSectors, HallSectors + hallStates - 1);
         return;
     }
 
@@ -296,8 +250,8 @@ void DynamicAutotune::takeHallTable()
     // good path: the test never ends in success with values only in RAM.
     state = 14;
     if (!alreadySensorless) {
-        setValue(SensorType, Sensorless);
-        write(SensorType, SensorType);
+        io.setValue(SensorType, Sensorless);
+        io.write(SensorType, SensorType);
         return;
     }
     startFlashSave();
@@ -306,10 +260,7 @@ void DynamicAutotune::takeHallTable()
 void DynamicAutotune::startFlashSave()
 {
     state = 15;
-    disconnect(com, &KelvaraCom::comSuccess, this, &DynamicAutotune::runDynamicAutotune);
-    connect(com, &KelvaraCom::flashSaveComplete, this, &DynamicAutotune::runDynamicAutotune,
-            Qt::UniqueConnection);
-    com->flashSaveAutotune();
+    io.saveToFlash(this, &DynamicAutotune::runDynamicAutotune);
 }
 
 QString DynamicAutotune::motionFaultMessage() const
@@ -328,11 +279,6 @@ QString DynamicAutotune::motionFaultMessage() const
     return message;
 }
 
-void DynamicAutotune::detach()
-{
-    disconnect(com, &KelvaraCom::comSuccess, this, &DynamicAutotune::runDynamicAutotune);
-    disconnect(com, &KelvaraCom::flashSaveComplete, this, &DynamicAutotune::runDynamicAutotune);
-}
 
 void DynamicAutotune::comError()
 {
@@ -350,15 +296,15 @@ void DynamicAutotune::handleErrors(DynamicAutotune::ErrorType type, QString text
 {
     const bool wasRunning = state > 0 && state < 16;
     const bool spinning = state == 7 || state == 8;
-    detach();
+    io.stopStepping();
     state = 16;
     if (!text.isEmpty())
         errorMessage = text;
     if (wasRunning) {
-        leftUnsaved = writes.revert();
+        leftUnsaved = io.revert();
         stoppedSpinning = spinning;
         if (spinning)
-            writes.stopDiscovery();
+            io.stopDiscovery();
     }
     emit stopLog();
     emit reportError(type);

@@ -1,7 +1,7 @@
 #ifndef DYNAMICAUTOTUNE_H
 #define DYNAMICAUTOTUNE_H
 
-#include "unconfirmedwrites.h"
+#include "autotunelink.h"
 
 #include <QObject>
 #include <QString>
@@ -45,7 +45,7 @@ public:
     // the motor.
     bool endedWhileSpinning() const { return stoppedSpinning; }
 
-    void setClock(AutotuneClock clock) { now = clock; }
+    void setClock(AutotuneClock clock) { io.setClock(clock); }
 
 signals:
     void stopLog();
@@ -71,12 +71,6 @@ private:
     QString motionFaultMessage() const;
     void resetCurrentLatch();
     void updateCurrentLatches();
-    bool hasFaults() const;
-    double value(int address) const;
-    void setValue(int address, double value);
-    void read(int first, int last);
-    void write(int first, int last);
-    void detach();
 
     KelvaraCom* com;
     Kelvara* runner;
@@ -89,10 +83,9 @@ private:
     bool yellowCurrentSeen = false;
     bool greenCurrentSeen = false;
     bool stalled = false;
-    UnconfirmedWrites writes;
+    AutotuneLink io;
     QList<int> leftUnsaved;
     bool stoppedSpinning = false;
-    AutotuneClock now = systemClock();
 };
 
 // "No current detected on <phase> phase. ..." for the motion-fault message.

@@ -1,5 +1,6 @@
 #include "hallchecker.h"
 
+#include "autotuneregisters.h"
 #include "kelvara.h"
 #include "numericconversion.h"
 #include "parameter.h"
@@ -9,14 +10,12 @@
 
 namespace {
 
-const int learntTableAddress = 440;
-const int workingTableAddress = 80;
 const int hallStates = 8;
 const int sectors = 6;
 
 int learntValue(Kelvara* runner, int state)
 {
-    return truncateToInt(runner->getParameter(learntTableAddress + state)->getValue());
+    return truncateToInt(runner->getParameter(AutotuneRegister::LearntHallSectors + state)->getValue());
 }
 
 int wrapSector(int sector)
@@ -133,5 +132,5 @@ void HallChecker::adjustHallValues()
     const int step = upIsFree ? 1 : -1;
     const int reference = stateOfSector.value(wrapSector(dupValue + (upIsFree ? 2 : 4)), 0);
     const int moving = isSingleBit(reference ^ dupState) ? dupState : firstState;
-    runner->getParameter(workingTableAddress + moving)->setValue(wrapSector(dupValue + step));
+    runner->getParameter(AutotuneRegister::HallSectors + moving)->setValue(wrapSector(dupValue + step));
 }

@@ -1,5 +1,6 @@
 #include "staticautotune.h"
 
+#include "autotuneregisters.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "numericconversion.h"
@@ -9,24 +10,9 @@
 
 #include <cmath>
 
-namespace {
+using namespace AutotuneRegister;
 
-enum Register {
-    RatedVoltage = 70,
-    Kv = 72,
-    Ls = 74,
-    Rs = 75,
-    PolePairs = 78,
-    Firmware = 256,
-    Faults = 258,
-    Faults2 = 299,
-    PhaseCurrentBlue = 282,
-    PhaseCurrentGreen = 284,
-    MeasuredRs = 425,
-    MeasuredLs = 426,
-    DiscoveryMode = 481,
-    FaultClear = 508,
-};
+namespace {
 
 const double kvCap = 61400.0;
 const int faultClearWaitMs = 1000;
@@ -45,18 +31,13 @@ StaticAutotune::StaticAutotune(QObject* parent, Kelvara* runner, KelvaraCom* com
     , com(com)
     , runner(runner)
     , measurements(new QList<QPair<double, double>>)
-    , writes(runner, com)
+    , io(runner, com)
 {
-    connect(this, &StaticAutotune::stopLog, com, &KelvaraCom::haltLog);
-    connect(com, &KelvaraCom::comError, this, &StaticAutotune::comError);
-    connect(com, &KelvaraCom::motorRunning, this, &StaticAutotune::flashError);
+    io.attach(this);
 }
 
 StaticAutotune::~StaticAutotune()
 {
-    disconnect(this, &StaticAutotune::stopLog, com, &KelvaraCom::haltLog);
-    disconnect(com, &KelvaraCom::comError, this, &StaticAutotune::comError);
-    disconnect(com, &KelvaraCom::motorRunning, this, &StaticAutotune::flashError);
     delete measurements;
 }
 
@@ -79,52 +60,31 @@ bool StaticAutotune::areWithinTenPercent(QList<QPair<double, double>>* list)
 void StaticAutotune::startTest()
 {
     com->startAutotune(KelvaraCom::StaticTest);
-    writes.begin();
+    io.begin();
     leftUnsaved.clear();
     state = 0;
     runStaticAutotune();
 }
 
-double StaticAutotune::value(int address) const
-{
-    return runner->getParameter(address)->getValue();
-}
 
-void StaticAutotune::setValue(int address, double value)
-{
-    runner->getParameter(address)->setValue(value);
-}
 
-bool StaticAutotune::hasFaults() const
-{
-    return runner->getParameter(Faults)->getRegisterValue() != 0
-        || runner->getParameter(Faults2)->getRegisterValue() != 0;
-}
 
-void StaticAutotune::read(int first, int last)
-{
-    com->oneRead(first, last - first + 1);
-}
 
-void StaticAutotune::write(int first, int last)
-{
-    writes.write(first, last - first + 1);
-}
 
 void StaticAutotune::applyKvCap()
 {
-    const double polePairs = value(PolePairs);
-    const double voltage = value(RatedVoltage);
-    if (value(Kv) * polePairs * voltage > kvCap)
-        setValue(Kv, kvCap / (polePairs * voltage));
+    const double polePairs = io.value(PolePairs);
+    const double voltage = io.value(RatedVoltage);
+    if (io.value(Kv) * polePairs * voltage > kvCap)
+        io.setValue(Kv, kvCap / (polePairs * voltage));
 }
 
 void StaticAutotune::startMeasurement()
 {
-    setValue(DiscoveryMode, 1.0);
+    io.setValue(DiscoveryMode, 1.0);
     state = 7;
-    write(DiscoveryMode, DiscoveryMode);
-    startMs = now();
+    io.write(DiscoveryMode, DiscoveryMode);
+    startMs = io.now();
 }
 
 void StaticAutotune::writeMeans()
@@ -135,10 +95,10 @@ void StaticAutotune::writeMeans()
         rs += measurement.first;
         ls += measurement.second;
     }
-    setValue(Rs, rs / measurements->size());
-    setValue(Ls, ls / measurements->size());
+    io.setValue(Rs, rs / measurements->size());
+    io.setValue(Ls, ls / measurements->size());
     state = 11;
-    write(Ls, Rs);
+    io.write(Ls, Rs);
 }
 
 void StaticAutotune::runStaticAutotune()
@@ -150,33 +110,32 @@ void StaticAutotune::runStaticAutotune()
         measurements->clear();
         Q_FALLTHROUGH();
     case 2:
-        connect(com, &KelvaraCom::comSuccess, this, &StaticAutotune::runStaticAutotune,
-                Qt::UniqueConnection);
+        io.stepOnSuccess(this, &StaticAutotune::runStaticAutotune);
         state = 3;
-        if (hasFaults()) {
+        if (io.hasFaults()) {
             runner->getParameter(FaultClear)->setRegisterValue(1);
-            write(FaultClear, FaultClear);
-            startMs = now();
+            io.write(FaultClear, FaultClear);
+            startMs = io.now();
             return;
         }
         Q_FALLTHROUGH();
     case 3:
-        if (!hasFaults()) {
+        if (!io.hasFaults()) {
             state = 6;
             applyKvCap();
-            write(Kv, PolePairs);
-        } else if (now() - faultClearWaitMs >= startMs) {
+            io.write(Kv, PolePairs);
+        } else if (io.now() - faultClearWaitMs >= startMs) {
             handleErrors(ControllerFault);
         } else {
-            read(Faults, Faults2);
+            io.read(Faults, Faults2);
         }
         return;
     case 4:
         state = 5;
-        read(Firmware, Faults2);
+        io.read(Firmware, Faults2);
         return;
     case 5:
-        if (hasFaults())
+        if (io.hasFaults())
             handleErrors(ControllerFault);
         else
             startMeasurement();
@@ -186,29 +145,29 @@ void StaticAutotune::runStaticAutotune()
         return;
     case 7:
         state = 8;
-        read(PhaseCurrentBlue, PhaseCurrentGreen);
+        io.read(PhaseCurrentBlue, PhaseCurrentGreen);
         return;
     case 8:
         state = 9;
-        read(DiscoveryMode, DiscoveryMode);
+        io.read(DiscoveryMode, DiscoveryMode);
         return;
     case 9:
-        if (truncateToInt(value(DiscoveryMode)) == 0) {
+        if (truncateToInt(io.value(DiscoveryMode)) == 0) {
             state = 10;
-            read(MeasuredRs, MeasuredLs);
-        } else if (now() - measurementWaitMs > startMs) {
+            io.read(MeasuredRs, MeasuredLs);
+        } else if (io.now() - measurementWaitMs > startMs) {
             handleErrors(CommunicationError);
         } else {
             state = 8;
-            read(PhaseCurrentBlue, PhaseCurrentGreen);
+            io.read(PhaseCurrentBlue, PhaseCurrentGreen);
         }
         return;
     case 10:
-        measurements->append(qMakePair(value(MeasuredRs), value(MeasuredLs)));
+        measurements->append(qMakePair(io.value(MeasuredRs), io.value(MeasuredLs)));
         if (measurementCount < measurementsPerRun) {
             state = 4;
             ++measurementCount;
-            read(MeasuredRs, MeasuredLs);
+            io.read(MeasuredRs, MeasuredLs);
             return;
         }
         if (!areWithinTenPercent(measurements)) {
@@ -220,15 +179,12 @@ void StaticAutotune::runStaticAutotune()
         return;
     case 11:
         state = 12;
-        disconnect(com, &KelvaraCom::comSuccess, this, &StaticAutotune::runStaticAutotune);
-        connect(com, &KelvaraCom::flashSaveComplete, this, &StaticAutotune::runStaticAutotune,
-                Qt::UniqueConnection);
-        com->flashSaveAutotune();
+        io.saveToFlash(this, &StaticAutotune::runStaticAutotune);
         return;
     case 12:
         state = 0;
-        detach();
-        writes.confirm();
+        io.stopStepping();
+        io.confirm();
         emit stopLog();
         emit staticSuccess();
         return;
@@ -237,11 +193,6 @@ void StaticAutotune::runStaticAutotune()
     }
 }
 
-void StaticAutotune::detach()
-{
-    disconnect(com, &KelvaraCom::comSuccess, this, &StaticAutotune::runStaticAutotune);
-    disconnect(com, &KelvaraCom::flashSaveComplete, this, &StaticAutotune::runStaticAutotune);
-}
 
 void StaticAutotune::comError()
 {
@@ -259,12 +210,12 @@ void StaticAutotune::handleErrors(StaticAutotune::ErrorType type)
 {
     const bool wasRunning = state != 0;
     const bool measuring = state >= 7 && state <= 9;
-    detach();
+    io.stopStepping();
     state = 0;
     if (wasRunning) {
-        leftUnsaved = writes.revert();
+        leftUnsaved = io.revert();
         if (measuring)
-            writes.stopDiscovery();
+            io.stopDiscovery();
     }
     emit stopLog();
     emit reportError(type);

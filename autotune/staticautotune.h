@@ -1,7 +1,7 @@
 #ifndef STATICAUTOTUNE_H
 #define STATICAUTOTUNE_H
 
-#include "unconfirmedwrites.h"
+#include "autotunelink.h"
 
 #include <QList>
 #include <QObject>
@@ -41,7 +41,7 @@ public:
     // flash (after an error); shown as unsaved in the model.
     QList<int> unsavedAfterRun() const { return leftUnsaved; }
 
-    void setClock(AutotuneClock clock) { now = clock; }
+    void setClock(AutotuneClock clock) { io.setClock(clock); }
 
 signals:
     void stopLog();
@@ -59,12 +59,6 @@ private:
     void startMeasurement();
     void writeMeans();
     void applyKvCap();
-    bool hasFaults() const;
-    double value(int address) const;
-    void setValue(int address, double value);
-    void read(int first, int last);
-    void write(int first, int last);
-    void detach();
 
     KelvaraCom* com;
     Kelvara* runner;
@@ -72,9 +66,8 @@ private:
     int state = 0;
     qint64 startMs = 0;
     int measurementCount = 0;
-    UnconfirmedWrites writes;
+    AutotuneLink io;
     QList<int> leftUnsaved;
-    AutotuneClock now = systemClock();
 };
 
 #endif // STATICAUTOTUNE_H

@@ -3,7 +3,7 @@
 
 #include "parameter.h"
 #include "simulatedlink.h"
-#include "unconfirmedwrites.h"
+#include "autotunelink.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,6 +3,7 @@
 
 #include "autotunerig.h"
 #include "autotunewizard.h"
+#include "modalwatcher.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -26,26 +27,6 @@ private slots:
 };
 
 namespace {
-
-// Answers every message box with OK and keeps its title and text.
-class BoxAnswerer : public QObject
-{
-public:
-    BoxAnswerer()
-    {
-        connect(&timer, &QTimer::timeout, this, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                boxes << box->windowTitle() + ": " + box->text();
-                box->close();
-            }
-        });
-        timer.start(10);
-    }
-    QStringList boxes;
-
-private:
-    QTimer timer;
-};
 
 // A widget of the page on show (earlier pages may still await deletion).
 template<class T>
@@ -232,12 +213,14 @@ void TestAutotuneWizard::errorPages()
 void TestAutotuneWizard::refusesWhileMotorTurnsOrTestRuns()
 {
     AutotuneRig rig;
-    BoxAnswerer answerer;
+    ModalWatcher watcher;
     QPointer<AutotuneWizard> wizard = openWizard(rig, 1);
     rig.sim.setTorqueCommand(41);  // 1 %
     shown<QPushButton>(wizard, "launch")->click();
-    QTRY_COMPARE(answerer.boxes.size(), 1);
-    QVERIFY(answerer.boxes[0].startsWith("Motor is Running: To start this test, you must stop you motor"));
+    QTRY_COMPARE(watcher.count(), 1);
+    QCOMPARE(watcher.titles()[0], QString("Motor is Running"));
+    QCOMPARE(watcher.texts()[0], QString("To start this test, you must stop you motor from running. \nPlease "
+                                         "make sure your throttle is not on before starting the test."));
     QVERIFY(button(wizard, "cancel")->isEnabled());
     QVERIFY(rig.logs().isEmpty());
 
@@ -258,9 +241,10 @@ void TestAutotuneWizard::refusesWhileMotorTurnsOrTestRuns()
     QTRY_VERIFY(!button(wizard, "cancel")->isEnabled());
     wizard->close();
     QTest::keyClick(wizard, Qt::Key_Escape);
-    QTRY_COMPARE(answerer.boxes.size(), 3);
-    QCOMPARE(answerer.boxes.mid(1), (QStringList{"Continuing: Still running motor test...[3]",
-                                                 "Continuing: Still running motor test...[2]"}));
+    QTRY_COMPARE(watcher.count(), 3);
+    QCOMPARE(watcher.texts().mid(1), (QStringList{"Still running motor test...[3]",
+                                                  "Still running motor test...[2]"}));
+    QCOMPARE(watcher.titles()[1], QString("Continuing"));
     QVERIFY(wizard->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(button(wizard, "cancel")->isEnabled(), 10000);
     wizard->close();

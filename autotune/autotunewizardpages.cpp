@@ -77,6 +77,8 @@ void AutotuneWizard::emptyMainFrame()
 template<class Form>
 void AutotuneWizard::showPage(Form& form)
 {
+    // A start still waiting for its torque read belongs to the page left.
+    cancelMotorCheck();
     emptyMainFrame();
     auto* page = new QWidget;
     form.setupUi(page);

@@ -12,6 +12,7 @@
 class CommTimer;
 class Kelvara;
 class Logger;
+class QTimer;
 
 // Spaced lower-case hex of a hex text, with a line end: "0103" -> "01 03\n".
 QString niceHex(QString hex);
@@ -178,6 +179,8 @@ private slots:
     void processWriteQueue();
     void processReadQueue();
     void readReply();
+    void discardLateAnswer();
+    void sendAfterQuietLine();
     void handleReply();
     void readError();
     void reportError(QString errorType);
@@ -198,6 +201,10 @@ private:
     bool write(int numRegs, int addr);
     QByteArray initializeMsg(QByteArray msg, int addr);
     bool sendMessage(QByteArray frame);
+    bool startExchange(const QByteArray& frame);
+    bool openPort();
+    bool writeFrame(const QByteArray& frame);
+    void noteLateAnswersDue();
     void collectPendingBytes();
     bool crcMatches() const;
     bool isGoodReply() const;
@@ -269,6 +276,16 @@ private:
     quint32 writeMachineRequest = 0;
     quint32 flashSaveRequest = 0;
     quint32 connectionCheckRequest = 0;
+    // After an exchange whose wait ran out, answers to its sends may still
+    // come; a new request is sent only once the line has been quiet for the
+    // longest wait they were given, or such an answer would be taken for
+    // the new request's reply.
+    bool lateAnswersDue = false;
+    int lateAnswerWindowMs = 0;
+    QElapsedTimer sinceLastJudgement;
+    QTimer* quietLineTimer;
+    QByteArray frameAfterQuietLine;
+
     ReadPurpose currentReadPurpose = PlainRead;
     bool readAllBlockInFlight = false;
     bool readAllSucceeded = false;

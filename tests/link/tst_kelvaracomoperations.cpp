@@ -90,6 +90,8 @@ private slots:
     void readAllTwice();
     void readAllFailure();
     void readAllQueued();
+    void lateRepliesNeverShiftValues_data();
+    void lateRepliesNeverShiftValues();
     void defaultTimeoutSurvivesReadAll();
     void hardwareVersionReadFromFirmware6000();
     void hardwareVersionReadFails();
@@ -481,6 +483,44 @@ void TestKelvaraComOperations::readAllFailure()
     QCOMPARE(t.link->getTimeoutTime(), 20);
     QCOMPARE(t.requests().mid(0, 3), readAllFrames().mid(0, 3));
     QCOMPARE(t.sim.requestCount(), 2 + 4);
+}
+
+void TestKelvaraComOperations::lateRepliesNeverShiftValues_data()
+{
+    QTest::addColumn<int>("delay");
+    // Timeout 30 ms: answers after one, two or three waits, and after all.
+    for (int delay : {45, 70, 160, 480})
+        QTest::newRow(qPrintable(QString::number(delay))) << delay;
+}
+
+// A reply that comes after its wait lands in a later exchange unless the
+// line is cleared first; the blocks of a read-all are alike in length, so
+// it would be stored as the next block's values.
+void TestKelvaraComOperations::lateRepliesNeverShiftValues()
+{
+    QFETCH(int, delay);
+    SimulatedLink t(30);
+    QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+    const auto holdsControllerValues = [&] {
+        for (int address = 0; address <= 510; ++address) {
+            const Parameter* parameter = t.model->getParameter(address);
+            if (parameter != t.model->getParameter(-1)
+                && quint16(parameter->getRegisterValue()) != t.sim.registerValue(address))
+                return false;
+        }
+        return true;
+    };
+    t.sim.setReplyDelay(delay);
+    t.link->readAll();
+    QVERIFY(t.waitFor("readAllComplete", 1, 30000));
+    // Failing is fine, succeeding with another block's values is not.
+    QVERIFY(!t.model->isValid() || holdsControllerValues());
+
+    // Answers still due from the slow exchanges are not taken for the next.
+    t.sim.setReplyDelay(0);
+    t.link->readAll();
+    QVERIFY(t.waitFor("readAllComplete", 2, 30000));
+    QVERIFY(t.model->isValid() && holdsControllerValues());
 }
 
 void TestKelvaraComOperations::readAllQueued()

@@ -303,11 +303,15 @@ void TestCommandLine::refusedWrites_data()
     QTest::addColumn<bool>("flashFails");
     QTest::addColumn<int>("torque");
     QTest::addColumn<bool>("writeUnanswered");
+    QTest::addColumn<int>("exception");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("message");
 
-    QTest::newRow("flash save not confirmed") << true << 0 << false << "Save to Flash Fail";
-    QTest::newRow("motor running") << true << 8 << false << "Save Error";
-    QTest::newRow("write unanswered") << false << 0 << true << "Communication timeout";
+    QTest::newRow("flash save not confirmed") << true << 0 << false << 0 << "Save to Flash Fail" << "";
+    QTest::newRow("motor running") << true << 8 << false << 0 << "Save Error" << "";
+    QTest::newRow("write unanswered") << false << 0 << true << 0 << "Communication timeout" << "";
+    QTest::newRow("write refused") << false << 0 << false << 2 << "Invalid serial port"
+                                   << "ERROR: Invalid address or number parameters. Reply: 01 90 02 cd c1";
 }
 
 // A write that is not confirmed prints one failure line and ends at once
@@ -317,15 +321,20 @@ void TestCommandLine::refusedWrites()
     QFETCH(bool, flashFails);
     QFETCH(int, torque);
     QFETCH(bool, writeUnanswered);
+    QFETCH(int, exception);
     QFETCH(QString, reason);
+    QFETCH(QString, message);
     simulator->setFlashSaveFails(flashFails);
     simulator->setTorqueCommand(torque);
     simulator->setSilentAtAddress(229, writeUnanswered);
+    simulator->setExceptionAtAddress(229, exception);
 
     const RunResult result = run({"-i", "-a", "229", "-w", "31", "-s", "SIM"});
     simulator->setSilentAtAddress(229, false);
+    simulator->setExceptionAtAddress(229, 0);
     QVERIFY2(result.lines.size() == 1, qPrintable(result.lines.join('|')));
-    QVERIFY2(result.lines.first().startsWith("Fail with error: '" + reason + "', last message: '"),
+    QVERIFY2(result.lines.first().startsWith("Fail with error: '" + reason + "', last message: '"
+                                             + message),
              qPrintable(result.lines.first()));
     QVERIFY(result.lines.first().endsWith('\''));
     QCOMPARE(result.exitCode, 1);

@@ -186,6 +186,7 @@ void MainWindow::wireDevScreen()
             &MainWindow::addressChanged);
     connect(ui->valueDisplay, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
             &MainWindow::devValueSet);
+    connect(ui->valueDisplay, &QDoubleSpinBox::editingFinished, this, &MainWindow::devValueEdited);
     connect(ui->hexCheckbox, &QCheckBox::clicked, com, &KelvaraCom::showHexMessage);
     // The console's own "Clear" button empties it.
     connect(ui->pushButton, &QPushButton::clicked, ui->replyText, &QPlainTextEdit::clear);

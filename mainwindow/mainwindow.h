@@ -123,6 +123,7 @@ public slots:
     // Dev Screen.
     void addressChanged(int addr);
     void devValueSet(double newValue);
+    void devValueEdited();
     void onReadClicked();
     void displayHWIDDev();
     void setDevReplyText(const QString& replyText);
@@ -180,6 +181,7 @@ private:
     // Dev Screen.
     void connectDevHWIDParameters();
     bool isDevRegisterDefined() const;
+    QString devValueRefusal(double value, const QString& valueText) const;
     void writeDevRegister();
 
     // Windowless run.

@@ -82,6 +82,11 @@ int MainWindow::windowlessRun(QCommandLineParser* parser)
             printLine(QStringLiteral("Address %1 is read-only").arg(ui->addressInput->value()));
             return -1;
         }
+        const QString refusal = devValueRefusal(value, valueText);
+        if (!refusal.isEmpty()) {
+            printLine(refusal);
+            return -1;
+        }
     }
 
     if (!runPreparatoryReads()) {

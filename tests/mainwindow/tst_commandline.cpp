@@ -279,6 +279,9 @@ void TestCommandLine::valueBeyondLimitsIsRefused_data()
     // (96 A: 0.75 x 96 - 1 = 71 A), not the built-in one.
     QTest::newRow("limit from the controller") << 154 << "72"
                                                << "Value \"72\" is outside the limits of address 154 (1 to 71)";
+    // An unlisted baud rate code makes the controller unreachable.
+    QTest::newRow("enum value not listed")
+        << 4 << "97" << "Value \"97\" is not one of the values of address 4 (12, 96, 192, 384, 576, 1152)";
 }
 
 // A value beyond the register's limits would be put onto the limit and

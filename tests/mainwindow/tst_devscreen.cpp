@@ -27,6 +27,7 @@ private slots:
     void changingAddressLeavesBothRegistersAlone();
     void readFetchesOneRegister();
     void saveWritesOneRegisterAndFlashes();
+    void enumRegisterTakesOnlyListedValues();
     void addressWithoutDefinitionIsNeverWritten();
     void hardwareIdFollowsTheRegisters();
     void consoleShowsRepliesAndKeepsOneNotConnectedLine();
@@ -164,6 +165,23 @@ void TestDevScreen::saveWritesOneRegisterAndFlashes()
     QCOMPARE(int(simulator->registerValue(227)), 305);
     QCOMPARE(child<QSpinBox>("numUnsaved")->value(), 0);
     QCOMPARE(child<QPushButton>("writeAllDev")->text(), QString("Save Parameters"));
+}
+
+void TestDevScreen::enumRegisterTakesOnlyListedValues()
+{
+    Parameter* baud = window->deviceModel()->getParameter(4);
+    const int before = baud->getRegisterValue();
+    child<QSpinBox>("addressInput")->setValue(4);
+    auto* valueBox = child<QDoubleSpinBox>("valueDisplay");
+    valueBox->setValue(97);
+    emit valueBox->editingFinished();
+    QCOMPARE(baud->getRegisterValue(), before);
+    QCOMPARE(valueBox->value(), double(before));
+    QVERIFY(child<QPlainTextEdit>("replyText")->toPlainText().endsWith(
+        "Value \"97\" is not one of the values of address 4 (12, 96, 192, 384, 576, 1152)"));
+
+    valueBox->setValue(96);
+    QCOMPARE(baud->getRegisterValue(), 96);
 }
 
 // Every address without a definition shares one placeholder, which holds

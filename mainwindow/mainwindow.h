@@ -154,6 +154,7 @@ private:
     QString connectedText() const;
     void showReplyStatus(bool retrying);
     void errorPopupHelper(const QString& title, const QString& text);
+    void reportEditsReplacedByRead(const QList<int>& unsaved);
     void addPortToDropdown(const SerialPortEntry& port);
     void removePortFromDropdown(const SerialPortEntry& port);
     void onPortSelected(int index);

@@ -61,6 +61,7 @@ private slots:
     void failedSave();
     void givingUpShowsTheFailure();
     void linkErrorOnTheDashboardOpensNoBox();
+    void missedCheckKeepsEdits();
     void silentControllerDisconnectsAndReconnects();
     void busyPortIsExplainedUntilIgnored();
     void choosingAnotherPortDisconnectsAtOnce();
@@ -409,11 +410,33 @@ void TestMainWindowLink::linkErrorOnTheDashboardOpensNoBox()
     QCOMPARE(watcher.count(), 0);
 }
 
+// One unanswered connection check is no disconnection: nothing is read
+// again, so an edit that was not saved stays.
+void TestMainWindowLink::missedCheckKeepsEdits()
+{
+    edit(229, 44.0);
+    ModalWatcher watcher;
+    QSignalSpy readAlls(window->link(), &KelvaraCom::readAllComplete);
+    QSignalSpy checks(window->link(), &KelvaraCom::controllerConnected);
+    simulator->silenceNextRequests(1);
+    QVERIFY(checks.wait(5000));
+    QVERIFY(waitIdle(window.get()));
+    QCOMPARE(readAlls.count(), 0);
+    QCOMPARE(watcher.count(), 0);
+    QCOMPARE(window->deviceModel()->getParameter(229)->getValue(), 44.0);
+    QVERIFY(FormRows::rowLabel(row("displayParameters", 229))->text().endsWith("**"));
+    QVERIFY(button("saveParamsBasic")->isEnabled());
+}
+
+// A real reconnection reads everything again and says so when that
+// replaced edits.
 void TestMainWindowLink::silentControllerDisconnectsAndReconnects()
 {
+    edit(229, 45.0);
+    ModalWatcher watcher;
     simulator->setSilent(true);
-    QTRY_COMPARE_WITH_TIMEOUT(statusText(window.get()), QString("Controller is not connected"), 8000);
-    QVERIFY(!button("readAll")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!button("readAll")->isEnabled(), 8000);
+    QCOMPARE(statusText(window.get()), QString("Controller is not connected"));
     QVERIFY(!button("saveParamsBasic")->isEnabled());
     QVERIFY(!button("read")->isEnabled());
 
@@ -423,6 +446,9 @@ void TestMainWindowLink::silentControllerDisconnectsAndReconnects()
     QTRY_COMPARE_WITH_TIMEOUT(statusText(window.get()), sampleType + " is connected", 3000);
     QVERIFY(button("readAll")->isEnabled());
     QVERIFY(button("saveParamsBasic")->isEnabled());
+    QVERIFY(!FormRows::rowLabel(row("displayParameters", 229))->text().endsWith("**"));
+    QCOMPARE(watcher.titles(), QStringList{"Unsaved Changes Replaced"});
+    QVERIFY(watcher.texts().first().contains("1 unsaved change was replaced by the controller's values"));
 }
 
 // Another program holding the port: one box with three choices; after

@@ -90,6 +90,10 @@ public:
     void clearCloseIfOpen();
     void setRunnerValid(bool valid);
 
+    // Title of the failure report of a save to flash the controller did
+    // not confirm.
+    static const char* const flashSaveFailTitle;
+
     Status getStatus() const { return status; }
     static QString getStatusString(KelvaraCom::Status status);
     QString getReplyText() const { return replyText; }

@@ -29,6 +29,8 @@ const char* timeoutAdvice =
 
 void KelvaraCom::oneWrite(int addr, int numRegs)
 {
+    // What is unsaved now is what a refused save to flash puts back.
+    runner->setFlashRecoveryValues();
     timer->resetTime();
     queueWrite(addr, numRegs);
 }

@@ -31,6 +31,8 @@ const int maxFlashReadRetries = 9;
 
 } // namespace
 
+const char* const KelvaraCom::flashSaveFailTitle = "Save to Flash Fail";
+
 void KelvaraCom::readAll()
 {
     for (int address = 0; address < lastBlockAddress; address += blockSize)
@@ -125,7 +127,7 @@ void KelvaraCom::flashSaveAutotune()
 
 void KelvaraCom::flashSaveError()
 {
-    reportError(QStringLiteral("Save to Flash Fail"));
+    reportError(QString::fromLatin1(flashSaveFailTitle));
 }
 
 void KelvaraCom::saveValuesToFlash()

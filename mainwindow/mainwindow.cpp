@@ -169,6 +169,7 @@ void MainWindow::createModelAndLink()
     connect(com, &KelvaraCom::comError, this, &MainWindow::updateReplyStatus);
     connect(com, &KelvaraCom::timeoutOccured, this, [this] { showReplyStatus(true); });
     connect(com, &KelvaraCom::replyMessageCreated, this, &MainWindow::setDevReplyText);
+    connect(com, &KelvaraCom::errorMessage, this, &MainWindow::linkFailed);
     connect(com, &KelvaraCom::errorMessage, this, &MainWindow::errorPopup);
     connect(com, &KelvaraCom::comConnectError, this, &MainWindow::comConnectError);
     connect(com, &KelvaraCom::motorRunning, this, &MainWindow::motorRunningError);

@@ -104,6 +104,7 @@ public slots:
     void errorPopup(const QString& header, const QString& message);
     void comConnectError(int errCode, const QString& errMsg);
     void motorRunningError();
+    void linkFailed(const QString& title);
     void onDevicesConnected(const QList<SerialPortEntry>& ports);
     void onDevicesDisconnected(const QList<SerialPortEntry>& ports);
 

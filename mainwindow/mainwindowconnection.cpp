@@ -219,6 +219,16 @@ void MainWindow::motorRunningError()
     box.exec();
 }
 
+// Before the box: the marks and the status line are right while it is open.
+void MainWindow::linkFailed(const QString& title)
+{
+    if (title != QLatin1String(KelvaraCom::flashSaveFailTitle))
+        return;
+    // Written but not in flash: lost at the next power cycle, so unsaved.
+    model->setUnsavedToFlashRecovery();
+    statusLabel->setText(tr(KelvaraCom::flashSaveFailTitle));
+}
+
 // The port watcher's reports arrive while it holds its scan lock: nothing
 // here may open a box or start a scan of its own.
 void MainWindow::onDevicesConnected(const QList<SerialPortEntry>& ports)

@@ -27,7 +27,6 @@ namespace {
 const int windowlessTimeLimit = 5000;
 
 const char* const failureTitle = "Fail with error: '";
-const char* const flashSaveFailTitle = "Save to Flash Fail";
 
 } // namespace
 
@@ -236,7 +235,7 @@ void MainWindow::startWindowlessWrite(double value)
     // A flash save that was not confirmed is named; other link errors are
     // told by the link's status.
     connect(com, &KelvaraCom::errorMessage, this, [this](const QString& title) {
-        if (title == QLatin1String(flashSaveFailTitle))
+        if (title == QLatin1String(KelvaraCom::flashSaveFailTitle))
             windowlessFailure = title;
         finishWindowlessRun();
     });

@@ -27,6 +27,7 @@ private slots:
     void changingAddressLeavesBothRegistersAlone();
     void readFetchesOneRegister();
     void saveWritesOneRegisterAndFlashes();
+    void unconfirmedFlashSaveLeavesRegisterUnsaved();
     void enumRegisterTakesOnlyListedValues();
     void addressWithoutDefinitionIsNeverWritten();
     void hardwareIdFollowsTheRegisters();
@@ -165,6 +166,19 @@ void TestDevScreen::saveWritesOneRegisterAndFlashes()
     QCOMPARE(int(simulator->registerValue(227)), 305);
     QCOMPARE(child<QSpinBox>("numUnsaved")->value(), 0);
     QCOMPARE(child<QPushButton>("writeAllDev")->text(), QString("Save Parameters"));
+}
+
+void TestDevScreen::unconfirmedFlashSaveLeavesRegisterUnsaved()
+{
+    simulator->setFlashSaveFails(true);
+    ModalWatcher watcher;
+    child<QSpinBox>("addressInput")->setValue(227);
+    child<QDoubleSpinBox>("valueDisplay")->setValue(29.5);
+    child<QPushButton>("write")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(), QStringList{"Save to Flash Fail"}, 5000);
+    simulator->setFlashSaveFails(false);
+    QCOMPARE(window->deviceModel()->getUnsavedValues().keys(), QList<int>{227});
+    QCOMPARE(child<QSpinBox>("numUnsaved")->value(), 1);
 }
 
 void TestDevScreen::enumRegisterTakesOnlyListedValues()

@@ -325,13 +325,17 @@ void TestMainWindowLink::failedSave_data()
     QTest::addColumn<bool>("silent");
     QTest::addColumn<QString>("boxTitle");
     QTest::addColumn<bool>("markKept");
+    QTest::addColumn<QString>("status"); // once the failure is reported
 
-    QTest::newRow("flash not confirmed") << 41.0 << true << 0 << false << "Save to Flash Fail" << false;
-    QTest::newRow("motor running") << 42.0 << true << 5 << false << "Save Error" << true;
-    QTest::newRow("controller silent") << 43.0 << false << 0 << true << "Write Fail" << true;
+    QTest::newRow("flash not confirmed")
+        << 41.0 << true << 0 << false << "Save to Flash Fail" << true << "Save to Flash Fail";
+    QTest::newRow("motor running") << 42.0 << true << 5 << false << "Save Error" << true << "";
+    QTest::newRow("controller silent")
+        << 43.0 << false << 0 << true << "Write Fail" << true << "Communication timeout";
 }
 
-// A save that fails says so in a box; what was not stored stays marked.
+// A save that fails says so in a box; what was not stored (in flash) stays
+// marked.
 void TestMainWindowLink::failedSave()
 {
     QFETCH(double, speed);
@@ -340,8 +344,12 @@ void TestMainWindowLink::failedSave()
     QFETCH(bool, silent);
     QFETCH(QString, boxTitle);
     QFETCH(bool, markKept);
+    QFETCH(QString, status);
 
     edit(229, speed);
+    QString statusAtFailure;
+    connect(window->link(), &KelvaraCom::errorMessage, this,
+            [&] { statusAtFailure = statusText(window.get()); });
     simulator->setFlashSaveFails(flashFails);
     simulator->setTorqueCommand(torque);
     simulator->setSilent(silent);
@@ -359,6 +367,8 @@ void TestMainWindowLink::failedSave()
     QLabel* label = FormRows::rowLabel(row("displayParameters", 229));
     QCOMPARE(label->text().endsWith("**"), markKept);
     QCOMPARE(window->deviceModel()->getUnsavedValues().contains(229), markKept);
+    disconnect(window->link(), nullptr, this, nullptr);
+    QCOMPARE(statusAtFailure, status);
     // The connection check goes on once the box is closed.
     QVERIFY(window->findChild<QTimer*>("monitorTimer")->isActive());
 

@@ -236,7 +236,7 @@ private:
     // Operations (kelvaracomoperations.cpp).
     bool needsHardwareVersionRead() const;
     void endReadAll(bool succeeded);
-    void finishUnwritableSave(const QList<int>& addresses);
+    void settleUnwritable();
     void endUnconfirmedFlashSave();
 
     // Logs (kelvaracomlogs.cpp).
@@ -265,6 +265,7 @@ private:
     QVector<QPair<int, int>> writeQueue;
     int flashReadRetries = 0;
     bool flashSaveNeeded = false;
+    QList<int> unwritableUnsaved; // of the write-all under way
     int connectionCheckState = 2;
     AutotuneTestState autotuneTestState = NoTest;
     int flashSaveState = 4;

@@ -289,6 +289,7 @@ void KelvaraCom::writeWrapper()
         saveValuesToFlash();
         return;
     }
+    settleUnwritable();
     emit enableSaveButtons(true);
     emit comSuccess();
 }
@@ -338,6 +339,7 @@ void KelvaraCom::reportError(QString errorType)
     readAllBlockInFlight = false;
     currentReadPurpose = PlainRead;
     clearQueues();
+    unwritableUnsaved.clear();
 
     const int error = port->error();
     // The controller answered, refusing the request: its answer says why,

@@ -488,7 +488,8 @@ void TestKelvaraComOperations::readAllFailure()
 void TestKelvaraComOperations::lateRepliesNeverShiftValues_data()
 {
     QTest::addColumn<int>("delay");
-    // Timeout 30 ms: answers after one, two or three waits, and after all.
+    // Waits of 30, 60, 120 and 240 ms: answers in the second or third wait,
+    // or after the last.
     for (int delay : {70, 160, 480})
         QTest::newRow(qPrintable(QString::number(delay))) << delay;
 }

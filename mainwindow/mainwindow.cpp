@@ -3,6 +3,7 @@
 
 #include "mainwindow.h"
 
+#include "commtimeoutadjust.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "serialportlistener.h"
@@ -216,15 +217,18 @@ void MainWindow::wirePageButtons()
 
 void MainWindow::applySettings()
 {
-    // The stored timeout becomes the default, so the reset at the end of a
-    // read-all keeps it.
-    if (settings->contains(QStringLiteral("commTimeout")))
-        com->setDefaultTimeout(settings->value(QStringLiteral("commTimeout"), QVariant()).toInt());
     const int baud = settings->contains(QStringLiteral("commBaudrate"))
         ? settings->value(QStringLiteral("commBaudrate"), QVariant()).toInt()
         : defaultBaudRate;
     // A rate the link refuses leaves it at the standard rate.
     com->setBaud(static_cast<qint32>(baud));
+    // The stored timeout becomes the default, so the reset at the end of a
+    // read-all keeps it. An edited file gets no more than the preferences
+    // allow: a first wait of days looks like a hung program.
+    bool stored = false;
+    const int timeout = settings->value(QStringLiteral("commTimeout")).toInt(&stored);
+    if (stored)
+        com->setDefaultTimeout(CommTimeoutAdjust::boundedTimeout(timeout, com->getBaud()));
 }
 
 void MainWindow::bindRows()

@@ -90,7 +90,6 @@ private slots:
     void readAllTwice();
     void readAllFailure();
     void readAllQueued();
-    void lateRepliesNeverShiftValues_data();
     void lateRepliesNeverShiftValues();
     void defaultTimeoutSurvivesReadAll();
     void hardwareVersionReadFromFirmware6000();
@@ -485,43 +484,34 @@ void TestKelvaraComOperations::readAllFailure()
     QCOMPARE(t.sim.requestCount(), 2 + 4);
 }
 
-void TestKelvaraComOperations::lateRepliesNeverShiftValues_data()
-{
-    QTest::addColumn<int>("delay");
-    // Waits of 30, 60, 120 and 240 ms: answers in the second or third wait,
-    // or after the last.
-    for (int delay : {70, 160, 480})
-        QTest::newRow(qPrintable(QString::number(delay))) << delay;
-}
-
-// A reply that comes after its wait lands in a later exchange unless the
-// line is cleared first; the blocks of a read-all are alike in length, so
-// it would be stored as the next block's values.
+// A reply that comes after its wait would be stored as the next, alike
+// block's values. Waits of 30, 60, 120 and 240 ms: answers in the second or
+// third wait, or after the last.
 void TestKelvaraComOperations::lateRepliesNeverShiftValues()
 {
-    QFETCH(int, delay);
-    SimulatedLink t(30);
-    QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
-    const auto holdsControllerValues = [&] {
-        for (int address = 0; address <= 510; ++address) {
-            const Parameter* parameter = t.model->getParameter(address);
-            if (parameter != t.model->getParameter(-1)
-                && quint16(parameter->getRegisterValue()) != t.sim.registerValue(address))
-                return false;
-        }
-        return true;
-    };
-    t.sim.setReplyDelay(delay);
-    t.link->readAll();
-    QVERIFY(t.waitFor("readAllComplete", 1, 30000));
-    // Failing is fine, succeeding with another block's values is not.
-    QVERIFY(!t.model->isValid() || holdsControllerValues());
-
-    // Answers still due from the slow exchanges are not taken for the next.
-    t.sim.setReplyDelay(0);
-    t.link->readAll();
-    QVERIFY(t.waitFor("readAllComplete", 2, 30000));
-    QVERIFY(t.model->isValid() && holdsControllerValues());
+    for (const int delay : {70, 160, 480}) {
+        SimulatedLink t(30);
+        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        const auto holdsControllerValues = [&] {
+            for (int address = 0; address <= 510; ++address) {
+                const Parameter* parameter = t.model->getParameter(address);
+                if (parameter != t.model->getParameter(-1)
+                    && quint16(parameter->getRegisterValue()) != t.sim.registerValue(address))
+                    return false;
+            }
+            return true;
+        };
+        t.sim.setReplyDelay(delay);
+        t.link->readAll();
+        // Failing is fine, succeeding with another block's values is not.
+        QVERIFY(t.waitFor("readAllComplete", 1, 30000));
+        QVERIFY2(!t.model->isValid() || holdsControllerValues(), qPrintable(QString::number(delay)));
+        // Answers still due from the slow exchanges are not taken for the next.
+        t.sim.setReplyDelay(0);
+        t.link->readAll();
+        QVERIFY(t.waitFor("readAllComplete", 2, 30000));
+        QVERIFY2(t.model->isValid() && holdsControllerValues(), qPrintable(QString::number(delay)));
+    }
 }
 
 void TestKelvaraComOperations::readAllQueued()

@@ -296,11 +296,11 @@ private slots:
     {
         QTest::addColumn<QByteArray>("scale8");
         QTest::addColumn<QByteArray>("scale9");
+        // Each reference used to work out all the others again: 12! times.
         const QByteArray twelveTimes8 = "1" + QByteArray("+p[8]").repeated(12);
         QTest::newRow("once") << QByteArray("p[8] + 1") << QByteArray("1");
-        // Each reference used to work out all the others again: 12! times.
         QTest::newRow("twelve times") << twelveTimes8 << QByteArray("1");
-        QTest::newRow("through another register") << "1" + QByteArray("+p[9]").repeated(12) << twelveTimes8;
+        QTest::newRow("through another") << "1" + QByteArray("+p[9]").repeated(12) << twelveTimes8;
     }
 
     void selfReferenceEvaluatesWithoutEnd()

@@ -303,14 +303,10 @@ private slots:
         const QString path = writeFile("import.xml", parameterDocument(entries));
         runImport(static_cast<ImportKind>(kind), path);
 
-        // Skipped entries are told in a box, one line each; so is a file
-        // without a single entry.
-        QCOMPARE(dialogs->errors.size(), warnings > 0 || expected.isEmpty() ? 1 : 0);
-        if (!dialogs->errors.isEmpty()) {
-            const QStringList lines = dialogs->errors.first().split('\n');
-            QVERIFY2(lines.first().contains(QDir::toNativeSeparators(path)), qPrintable(lines.first()));
-            QCOMPARE(lines.size() - 1, warnings);
-        }
+        // Skipped entries are told in a box, one line each; so is a file without any.
+        const QStringList lines = dialogs->errors.join('\n').split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), warnings > 0 || expected.isEmpty() ? warnings + 1 : 0);
+        QVERIFY(lines.isEmpty() || lines.first().contains(QDir::toNativeSeparators(path)));
         RegisterValues after = rawValues(device.get());
         for (auto it = expected.constBegin(); it != expected.constEnd(); ++it)
             QCOMPARE(qMakePair(it.key(), after.value(it.key())), qMakePair(it.key(), it.value()));
@@ -463,11 +459,6 @@ private slots:
         QVERIFY2(dialogs->errors.first().startsWith("Failed to read XML file (line "),
                  qPrintable(dialogs->errors.first()));
         QCOMPARE(rawValues(device.get()), before);
-
-        // Well-formed, but no parameter file.
-        translator->importXmlFromWeb("<?xml version=\"1.0\"?><html><body/></html>");
-        QCOMPARE(dialogs->errors.last(),
-                 QString("No parameters were imported: XML file holds no parameter entries."));
     }
 
     void failedSaveIsReported_data()

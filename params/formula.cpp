@@ -3,8 +3,8 @@
 #include "formulanode.h"
 #include "formulanodemathop.h"
 #include "formulanodevar.h"
-#include "parameter.h" // for the reference nodes' pointers
 #include "numericconversion.h"
+#include "parameter.h"
 
 Formula::Formula(FormulaNode* root, QObject* parent)
     : QObject(parent)

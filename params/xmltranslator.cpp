@@ -183,7 +183,7 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
     applyEntries(reader.entries(), includeLevel3);
     applyEntries(reader.entries(), includeLevel3);
     if (!skipped.isEmpty()) {
-        m_dialogs->showError(QStringLiteral("%1 of the %2 entries of %3 were skipped and not imported.\n%4")
+        m_dialogs->showError(QStringLiteral("%1 of the %2 entries of %3 could not be imported:\n%4")
                                  .arg(skipped.size())
                                  .arg(total)
                                  .arg(source, skippedSummary(skipped)));

@@ -67,8 +67,7 @@ void TestMainWindowSetup::settingsAreApplied_data()
                                        << 250 << 115200 << false;
     QTest::newRow("rate the port cannot take") << QVariantMap{{"commBaudrate", 12345}} << 250 << 115200
                                                << false;
-    // Held to the limits of the preferences dialog.
-    QTest::newRow("timeout of days") << QVariantMap{{"commTimeout", 2147483647}} << 60000 << 115200 << false;
+    QTest::newRow("timeout of days, held to the dialog's limit") << QVariantMap{{"commTimeout", 2147483647}} << 60000 << 115200 << false;
     QTest::newRow("timeout too short for the rate")
         << QVariantMap{{"commTimeout", 10}, {"commBaudrate", 9600}} << 540 << 9600 << false;
 }

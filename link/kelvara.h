@@ -48,6 +48,13 @@ public:
     // A register was just read from or written to the controller.
     void setMatchesSaved(int address);
 
+    // Set by the link while it stores the registers of a controller reply.
+    // Widgets that follow registers then only show the values: clamping,
+    // gap keeping and other write-backs are for the user's own edits, so a
+    // read leaves the model holding exactly what the controller sent.
+    bool isApplyingRead() const { return applyingRead; }
+    void setApplyingRead(bool applying) { applyingRead = applying; }
+
     bool areFirstReadValuesSaved() const { return !firstReadValues.isEmpty(); }
     void saveFirstReadValues();
 
@@ -91,6 +98,7 @@ private:
     QMap<int, int> flashRecoveryValues;
     QMap<int, int> firstReadValues;
     bool valid = false;
+    bool applyingRead = false;
     ControllerType currentType;
 };
 

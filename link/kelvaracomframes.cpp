@@ -284,6 +284,7 @@ void KelvaraCom::judgeBadReply()
 
 void KelvaraCom::storeReadReply()
 {
+    runner->setApplyingRead(true);
     for (int i = 0; i < curNumRegs; ++i) {
         const int address = curAddr + i;
         Parameter* parameter = runner->getParameter(address);
@@ -298,6 +299,7 @@ void KelvaraCom::storeReadReply()
         if (autotuneTestState != NoTest && autotuneLog)
             autotuneLog->write(address, i == 0, true);
     }
+    runner->setApplyingRead(false);
     createDevMessage(-1, showHex);
 }
 

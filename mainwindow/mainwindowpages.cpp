@@ -117,8 +117,3 @@ void MainWindow::initializePAS_UI()
 void MainWindow::updateDashboardUI()
 {
 }
-
-// Filled in with the graph editors.
-void MainWindow::initDraggableGraphs()
-{
-}

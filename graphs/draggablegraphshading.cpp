@@ -1,0 +1,110 @@
+#include "draggablegraphshading.h"
+
+#include "draggablegraph.h"
+#include "numericconversion.h"
+
+#include <QFont>
+#include <QPainter>
+
+DraggableGraphShading::DraggableGraphShading(double xStart, double yStart, double xEnd,
+                                             double yEnd, QColor color, QString label,
+                                             double labelStart, double labelEnd, int domain,
+                                             int range, int plotWidth, int plotHeight,
+                                             int labelBand)
+    : domain(domain)
+    , range(range)
+    , plotWidth(plotWidth)
+    , plotHeight(plotHeight)
+    , labelBand(labelBand)
+    , color(color)
+    , label(label)
+    , labelFontFamily(DraggableGraph::registeredFamily(QStringLiteral(":/fonts/LiberationMono-Regular.ttf")))
+    , labelStartPixel(truncateToInt(plotWidth * labelStart / domain))
+    , labelEndPixel(truncateToInt(plotWidth * labelEnd / domain))
+{
+    setZValue(1);
+    setAcceptedMouseButtons(Qt::NoButton);
+    setXStart(xStart);
+    setYStart(yStart);
+    setXEnd(xEnd);
+    setYEnd(yEnd);
+}
+
+bool DraggableGraphShading::storeX(double value, int* pixel)
+{
+    prepareGeometryChange();
+    return DraggableGraph::xPixelOnAxis(value, domain, plotWidth, pixel);
+}
+
+bool DraggableGraphShading::storeY(double value, int* pixel)
+{
+    prepareGeometryChange();
+    return DraggableGraph::yPixelOnAxis(value, range, plotHeight, pixel);
+}
+
+void DraggableGraphShading::setXStart(double value)
+{
+    storeX(value, &xStartPixel);
+}
+
+void DraggableGraphShading::setYStart(double value)
+{
+    storeY(value, &yStartPixel);
+}
+
+void DraggableGraphShading::setXEnd(double value)
+{
+    storeX(value, &xEndPixel);
+}
+
+void DraggableGraphShading::setYEnd(double value)
+{
+    storeY(value, &yEndPixel);
+}
+
+void DraggableGraphShading::setColor(QColor newColor)
+{
+    color = newColor;
+    update();
+}
+
+double DraggableGraphShading::getXStart() const
+{
+    return double((domain * xStartPixel) / plotWidth);
+}
+
+double DraggableGraphShading::getXEnd() const
+{
+    return double((domain * xEndPixel) / plotWidth);
+}
+
+QRectF DraggableGraphShading::labelRect() const
+{
+    return QRectF(labelStartPixel, -10 - plotHeight - labelBand, labelEndPixel - labelStartPixel,
+                  labelBand - 10);
+}
+
+QRectF DraggableGraphShading::boundingRect() const
+{
+    const QRectF band(0, -(plotHeight + labelBand), plotWidth, plotHeight + labelBand + yStartPixel);
+    // A label slot may reach left of the y axis.
+    return band.united(labelRect().normalized());
+}
+
+void DraggableGraphShading::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
+{
+    // The brake band runs right to left when its ramp falls.
+    painter->fillRect(QRectF(xStartPixel, yEndPixel, xEndPixel - xStartPixel, yStartPixel - yEndPixel)
+                          .normalized(),
+                      color);
+    painter->setFont(QFont(labelFontFamily, 10));
+    painter->setPen(Qt::black);
+    painter->drawText(labelRect(), Qt::AlignCenter, label);
+    if (label.isEmpty())
+        return;
+    const int labelMiddle = (labelStartPixel + labelEndPixel) / 2;
+    const int bandMiddle = (xStartPixel + xEndPixel) / 2;
+    painter->drawLine(labelMiddle, -plotHeight - 15, labelMiddle, -plotHeight - 10);
+    painter->drawLine(bandMiddle, -plotHeight - 5, bandMiddle, -plotHeight);
+    painter->drawLine(labelMiddle, -plotHeight - 10, bandMiddle, -plotHeight - 5);
+}

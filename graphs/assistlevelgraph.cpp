@@ -343,8 +343,13 @@ void AssistLevelGraph::node5YChanged()
 
 void AssistLevelGraph::node9YChanged()
 {
-    if (cadenceMode && node[9]->getY() > 0)
+    if (!cadenceMode)
+        return;
+    // No PAS power of 0 W: the knee goes back to the register's value.
+    if (node[9]->getY() > 0)
         writeY(node[9], levelPowers()[9], pasPowerAddress, node[9]->getY());
+    else
+        updateNodesY();
 }
 
 void AssistLevelGraph::node27YChanged()

@@ -20,6 +20,7 @@ public:
     // The node is going away: the edge keeps no pointer to it.
     void forgetNode(DraggableGraphNode* node);
     void setColor(const QColor& newColor);
+    QColor getColor() const { return color; }
     DraggableGraphNode* sourceNode() const { return source; }
     DraggableGraphNode* destNode() const { return dest; }
 

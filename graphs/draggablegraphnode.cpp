@@ -4,6 +4,7 @@
 #include "numericconversion.h"
 
 #include <QCursor>
+#include <QGraphicsScene>
 #include <QPainter>
 #include <QRadialGradient>
 #include <QStyleOptionGraphicsItem>
@@ -157,6 +158,11 @@ double DraggableGraphNode::getYMin() const
 double DraggableGraphNode::getYMax() const
 {
     return valueY(yMaxPixel);
+}
+
+bool DraggableGraphNode::isHeld() const
+{
+    return scene() && scene()->mouseGrabberItem() == this;
 }
 
 void DraggableGraphNode::addEdge(DraggableGraphEdge* edge)

@@ -51,6 +51,8 @@ public:
     void setYFixed(bool fixed) { yFixed = fixed; }
     // Whether the node is drawn and can be grabbed (not Qt's visibility).
     bool isVisible() const { return visible; }
+    // The mouse holds the node: the user is dragging it.
+    bool isHeld() const;
 
     void addEdge(DraggableGraphEdge* edge);
     void removeEdge(DraggableGraphEdge* edge);

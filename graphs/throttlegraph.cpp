@@ -193,7 +193,14 @@ void ThrottleGraph::connectSlots()
 void ThrottleGraph::setThrottleNodeBounds()
 {
     const double gap = qMax(2 * deadband(), minThrottleGap);
-    node1->setXMax(node4->getX() - gap);
+    // Node 4's left bound, kept in whole pixels, lets it come up to a pixel
+    // closer than the gap: node 1 is not pushed (and the start not
+    // rewritten) for that.
+    double startLimit = node4->getX() - gap;
+    const double pixel = double(domain) / plotWidth();
+    if (node1->getX() > startLimit && node1->getX() - startLimit < pixel)
+        startLimit = node1->getX();
+    node1->setXMax(startLimit);
     node4->setXMin(node1->getX() + gap);
     node2->setXMin(node1->getX());
     node2->setXMax((node1->getX() + node4->getX()) / 2);
@@ -220,19 +227,26 @@ void ThrottleGraph::showReadValues()
     node5->setXPosition(maxVoltage() + faultRange());
 }
 
-void ThrottleGraph::placeNode2()
+void ThrottleGraph::placeNodes0And2()
 {
-    QScopedValueRollback<bool> guard(placingNode2, true);
     setThrottleNodeBounds();
     node2->setXPosition(startVoltage() + deadband());
+    node0->setXPosition(startVoltage() - faultRange());
 }
 
 void ThrottleGraph::placeNodes3And5()
 {
-    QScopedValueRollback<bool> guard(placingNodes3And5, true);
     setThrottleNodeBounds();
     node3->setXPosition(maxVoltage() - deadband());
     node5->setXPosition(maxVoltage() + faultRange());
+}
+
+// A derived node writes its register only while the user drags it: placed
+// from the registers or pushed by a bound it follows them, so the order in
+// which registers arrive or bounds move cannot rewrite another register.
+bool ThrottleGraph::userDrags(DraggableGraphNode* node) const
+{
+    return !draggingThrottle && node->isHeld() && !GraphBinding::applyingRead(device);
 }
 
 void ThrottleGraph::node0ParamChanged()
@@ -248,7 +262,7 @@ void ThrottleGraph::node0ParamChanged()
 
 void ThrottleGraph::node0Moved()
 {
-    if (draggingThrottle || GraphBinding::applyingRead(device))
+    if (!userDrags(node0))
         return;
     if (!atValue(startVoltage() - faultRange(), node0->getX()))
         GraphBinding::write(device, faultRangeAddress, startVoltage() - node0->getX());
@@ -265,7 +279,7 @@ void ThrottleGraph::node1ParamChanged()
     if (atValue(startVoltage(), node1->getX()))
         return;
     GraphBinding::followX(device, node1, throttleStartAddress, &writingBackStart);
-    placeNode2();
+    placeNodes0And2();
 }
 
 void ThrottleGraph::node1Moved()
@@ -273,7 +287,7 @@ void ThrottleGraph::node1Moved()
     if (GraphBinding::applyingRead(device) || atValue(startVoltage(), node1->getX()))
         return;
     GraphBinding::write(device, throttleStartAddress, node1->getX());
-    placeNode2();
+    placeNodes0And2();
 }
 
 void ThrottleGraph::node2ParamChanged()
@@ -296,7 +310,7 @@ void ThrottleGraph::node2ParamChanged()
 
 void ThrottleGraph::node2Moved()
 {
-    if (draggingThrottle || placingNode2 || GraphBinding::applyingRead(device))
+    if (!userDrags(node2))
         return;
     if (!atValue(startVoltage() + deadband(), node2->getX()))
         GraphBinding::write(device, deadbandAddress, node2->getX() - node1->getX());
@@ -322,7 +336,7 @@ void ThrottleGraph::node3ParamChanged()
 
 void ThrottleGraph::node3Moved()
 {
-    if (draggingThrottle || placingNodes3And5 || GraphBinding::applyingRead(device))
+    if (!userDrags(node3))
         return;
     if (!atValue(maxVoltage() - deadband(), node3->getX()))
         GraphBinding::write(device, deadbandAddress, node4->getX() - node3->getX());
@@ -367,7 +381,7 @@ void ThrottleGraph::node5ParamChanged()
 
 void ThrottleGraph::node5Moved()
 {
-    if (draggingThrottle || placingNodes3And5 || GraphBinding::applyingRead(device))
+    if (!userDrags(node5))
         return;
     if (!atValue(maxVoltage() + faultRange(), node5->getX()))
         GraphBinding::write(device, faultRangeAddress, node5->getX() - maxVoltage());

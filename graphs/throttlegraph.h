@@ -55,8 +55,10 @@ private:
     double maxVoltage() const;
     double deadband() const;
     double faultRange() const;
-    void placeNode2();
+    // Derived nodes placed after a primary node moved.
+    void placeNodes0And2();
     void placeNodes3And5();
+    bool userDrags(DraggableGraphNode* node) const;
     void pairBrakeNodes();
     void showReadValues();
     void createNodes();
@@ -82,8 +84,8 @@ private:
     bool draggingThrottle = false;
     bool draggingBrake = false;
 
-    // Re-entry guards: a slot that writes back the register it follows, and
-    // the derived nodes while they are placed, are not run again meanwhile.
+    // Re-entry guards: a slot that writes back the register it follows is
+    // not run again meanwhile.
     bool writingBackStart = false;
     bool writingBackDeadbandLow = false;
     bool writingBackDeadbandHigh = false;
@@ -91,8 +93,6 @@ private:
     bool writingBackFault = false;
     bool writingBackBrakeStart = false;
     bool writingBackBrakeMax = false;
-    bool placingNode2 = false;
-    bool placingNodes3And5 = false;
 };
 
 // Restores at least gap between two nodes by moving the upper one up, or,

@@ -1,10 +1,11 @@
-// kelvara-windowshot [--image FILE] [--port PATH] [--tab N] OUTPUT.png
+// kelvara-windowshot [--image FILE] [--port PATH] [--tab N | --page NAME] OUTPUT.png
 //
 // Builds the suite's main window without a display, connects it to a
 // controller simulator (its own, loaded with the sample controller or
 // FILE, or the one at PATH), waits for the two complete reads of the
 // connection and saves a picture of the window showing tab N (0, Basic
-// Setup, by default).
+// Setup, by default) or the page of that object name, whose tab is added
+// for the picture when the window keeps it hidden.
 
 #include "controllersimulator.h"
 #include "kelvara.h"
@@ -79,6 +80,7 @@ int main(int argc, char* argv[])
                       QStringLiteral(KELVARA_SIM_IMAGE)});
     parser.addOption({"port", "Use the simulator (or controller) at this path instead.", "path"});
     parser.addOption({"tab", "Index of the tab page to show.", "index", "0"});
+    parser.addOption({"page", "Object name of the page to show, e.g. pasScreen.", "name"});
     parser.addPositionalArgument("output", "The PNG file to write.");
     parser.process(app);
     if (parser.positionalArguments().size() != 1) {
@@ -110,6 +112,7 @@ int main(int argc, char* argv[])
 
     MainWindow window;
     window.initControllerConnectionMonitor();
+    window.initDraggableGraphs();
     window.show();
     window.emitResizeEvent();
 
@@ -128,7 +131,19 @@ int main(int argc, char* argv[])
     // One more connection check puts the controller's name in the status.
     waitForSignal(window.link(), &KelvaraCom::controllerConnected, 1, 2500);
 
-    window.findChild<QTabWidget*>("tabWidget")->setCurrentIndex(parser.value("tab").toInt());
+    auto* tabs = window.findChild<QTabWidget*>("tabWidget");
+    if (parser.isSet("page")) {
+        auto* page = tabs->findChild<QWidget*>(parser.value("page"));
+        if (!page) {
+            err << "kelvara-windowshot: no page " << parser.value("page") << "\n";
+            return 1;
+        }
+        if (tabs->indexOf(page) < 0)
+            tabs->addTab(page, parser.value("page"));
+        tabs->setCurrentWidget(page);
+    } else {
+        tabs->setCurrentIndex(parser.value("tab").toInt());
+    }
     QCoreApplication::processEvents();
     if (!window.grab().save(output)) {
         err << "kelvara-windowshot: cannot write " << output << "\n";

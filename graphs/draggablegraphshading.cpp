@@ -99,7 +99,8 @@ void DraggableGraphShading::paint(QPainter* painter, const QStyleOptionGraphicsI
                       color);
     painter->setFont(QFont(labelFontFamily, 10));
     painter->setPen(Qt::black);
-    painter->drawText(labelRect(), Qt::AlignCenter, label);
+    // Not clipped: a narrow label band (the sensorless map's) would cut the text.
+    painter->drawText(labelRect(), Qt::AlignCenter | Qt::TextDontClip, label);
     if (label.isEmpty())
         return;
     const int labelMiddle = (labelStartPixel + labelEndPixel) / 2;

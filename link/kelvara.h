@@ -48,10 +48,11 @@ public:
     // A register was just read from or written to the controller.
     void setMatchesSaved(int address);
 
-    // Set by the link while it stores the registers of a controller reply.
-    // Widgets that follow registers then only show the values: clamping,
-    // gap keeping and other write-backs are for the user's own edits, so a
-    // read leaves the model holding exactly what the controller sent.
+    // Set while the model takes the controller's own values: by the link
+    // while it stores the registers of a reply, and while the first read is
+    // restored. Widgets that follow registers then only show the values:
+    // clamping, gap keeping and other write-backs are for the user's own
+    // edits, so the model keeps exactly what the controller sent.
     bool isApplyingRead() const { return applyingRead; }
     void setApplyingRead(bool applying) { applyingRead = applying; }
 

@@ -132,6 +132,15 @@ void TestAssistLevelGraph::powersBeyondThePlotStay()
     QCOMPARE(model->value(PasPower), 3000.0);
     QCOMPARE(model->value(Level2), 0.85);
 
+    // The torque-sensor mode has nineteen fixed nodes; back in cadence mode
+    // the lines follow the registers again.
+    graph->changePedalAssistType(false);
+    QCOMPARE(itemsOf<DraggableGraphNode>(graph.get()).size(), 19);
+    graph->changePedalAssistType(true);
+    nodes = itemsOf<DraggableGraphNode>(graph.get());
+    QCOMPARE(knee(5)->getY(), 2000.0);
+    QCOMPARE(knee(5)->getX(), 64.0);
+
     // Without a power limit a level is no share of anything: nothing written.
     model->set(MaxPower, 0);
     dragItem(graph.get(), knee(1), 0, -40);

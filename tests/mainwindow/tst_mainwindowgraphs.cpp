@@ -110,6 +110,12 @@ void TestMainWindowGraphs::readLeavesTheModelAsRead()
     model->getParameter(194)->setValue(50);
     QCOMPARE(model->getParameter(195)->getValue(), 50.5);
     QCOMPARE(model->getUnsavedValues().keys(), (QList<int>{194, 195}));
+
+    // Restoring the read brings back the controller's values untouched.
+    model->restoreFirstReadValues();
+    QCOMPARE(model->getUnsavedValues(), (QMap<int, int>()));
+    for (auto it = outOfRange.constBegin(); it != outOfRange.constEnd(); ++it)
+        QCOMPARE(model->getParameter(it.key())->getRegisterValue(), it.value());
 }
 
 QTEST_MAIN(TestMainWindowGraphs)

@@ -34,16 +34,6 @@ const int powerRange = 2000;
 const int rightEndBase = 9;
 const int leftEndBase = 18;
 
-DraggableGraph::Layout assistLayout()
-{
-    DraggableGraph::Layout layout;
-    layout.viewWidth = 420;
-    layout.viewHeight = 250;
-    layout.margin = 40;
-    layout.labelBand = 0;
-    return layout;
-}
-
 // Lines 1, 5 and 9 are always shown; the colours of the others by the
 // number of levels, for lines 2, 3, 4, 6, 7 and 8.
 QColor middleLineColour(int levels, int line)
@@ -68,7 +58,7 @@ bool isMainLine(int line)
 } // namespace
 
 AssistLevelGraph::AssistLevelGraph(QWidget* parent)
-    : DraggableGraph(parent, assistLayout(), tr("Assist Level Graph"))
+    : DraggableGraph(parent, {420, 250, 40, 0}, tr("Assist Level Graph"))
 {
 }
 
@@ -307,38 +297,52 @@ void AssistLevelGraph::writeY(DraggableGraphNode* moved, double placedY, int add
         GraphBinding::write(device, address, value);
 }
 
-void AssistLevelGraph::node1XChanged()
+void AssistLevelGraph::writeKneeX(int k)
 {
     if (cadenceMode)
-        writeX(node[1], registerValue(mapEndAddress), mapEndAddress, node[1]->getX());
-}
-
-void AssistLevelGraph::node5XChanged()
-{
-    if (cadenceMode)
-        writeX(node[5], registerValue(mapEndAddress), mapEndAddress, node[5]->getX());
-}
-
-void AssistLevelGraph::node9XChanged()
-{
-    if (cadenceMode)
-        writeX(node[9], registerValue(mapEndAddress), mapEndAddress, node[9]->getX());
+        writeX(node[k], registerValue(mapEndAddress), mapEndAddress, node[k]->getX());
 }
 
 // Levels are shares of the Max Power Limit; with no limit there is no share
 // to write.
-void AssistLevelGraph::node1YChanged()
+void AssistLevelGraph::writeLevelShare(DraggableGraphNode* moved, int level, int address)
 {
     const double maxPower = registerValue(maxPowerAddress);
-    if (cadenceMode && maxPower != 0)
-        writeY(node[1], levelPowers()[1], level1Address, node[1]->getY() / maxPower);
+    if (maxPower != 0)
+        writeY(moved, levelPowers()[level], address, moved->getY() / maxPower);
+}
+
+void AssistLevelGraph::writeThrottleMax(int k)
+{
+    if (!cadenceMode)
+        writeX(node[k], registerValue(throttleMaxAddress), throttleMaxAddress, node[k]->getX());
+}
+
+void AssistLevelGraph::node1XChanged()
+{
+    writeKneeX(1);
+}
+
+void AssistLevelGraph::node5XChanged()
+{
+    writeKneeX(5);
+}
+
+void AssistLevelGraph::node9XChanged()
+{
+    writeKneeX(9);
+}
+
+void AssistLevelGraph::node1YChanged()
+{
+    if (cadenceMode)
+        writeLevelShare(node[1], 1, level1Address);
 }
 
 void AssistLevelGraph::node5YChanged()
 {
-    const double maxPower = registerValue(maxPowerAddress);
-    if (cadenceMode && maxPower != 0)
-        writeY(node[5], levelPowers()[5], level2Address, node[5]->getY() / maxPower);
+    if (cadenceMode)
+        writeLevelShare(node[5], 5, level2Address);
 }
 
 void AssistLevelGraph::node9YChanged()
@@ -369,34 +373,29 @@ void AssistLevelGraph::node0XChanged()
 
 void AssistLevelGraph::node10XChanged()
 {
-    if (!cadenceMode)
-        writeX(node[10], registerValue(throttleMaxAddress), throttleMaxAddress, node[10]->getX());
+    writeThrottleMax(10);
 }
 
 void AssistLevelGraph::node14XChanged()
 {
-    if (!cadenceMode)
-        writeX(node[14], registerValue(throttleMaxAddress), throttleMaxAddress, node[14]->getX());
+    writeThrottleMax(14);
 }
 
 void AssistLevelGraph::node18XChanged()
 {
-    if (!cadenceMode)
-        writeX(node[18], registerValue(throttleMaxAddress), throttleMaxAddress, node[18]->getX());
+    writeThrottleMax(18);
 }
 
 void AssistLevelGraph::node10YChanged()
 {
-    const double maxPower = registerValue(maxPowerAddress);
-    if (!cadenceMode && maxPower != 0)
-        writeY(node[10], levelPowers()[1], level1Address, node[10]->getY() / maxPower);
+    if (!cadenceMode)
+        writeLevelShare(node[10], 1, level1Address);
 }
 
 void AssistLevelGraph::node14YChanged()
 {
-    const double maxPower = registerValue(maxPowerAddress);
-    if (!cadenceMode && maxPower != 0)
-        writeY(node[14], levelPowers()[5], level2Address, node[14]->getY() / maxPower);
+    if (!cadenceMode)
+        writeLevelShare(node[14], 5, level2Address);
 }
 
 void AssistLevelGraph::node18YChanged()

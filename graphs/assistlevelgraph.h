@@ -70,6 +70,9 @@ private:
     // registers place it (within its bounds) writes nothing.
     void writeX(DraggableGraphNode* node, double placedX, int address, double value);
     void writeY(DraggableGraphNode* node, double placedY, int address, double value);
+    void writeKneeX(int k);
+    void writeLevelShare(DraggableGraphNode* node, int level, int address);
+    void writeThrottleMax(int k);
 
     Kelvara* device = nullptr;
     int rpm = 0;

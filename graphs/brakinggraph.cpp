@@ -10,20 +10,10 @@ namespace {
 const int brakeMaxAddress = 215;
 const int brakeStartAddress = 216;
 
-DraggableGraph::Layout brakingLayout()
-{
-    DraggableGraph::Layout layout;
-    layout.viewWidth = 400;
-    layout.viewHeight = 250;
-    layout.margin = 40;
-    layout.labelBand = 0;
-    return layout;
-}
-
 } // namespace
 
 BrakingGraph::BrakingGraph(QWidget* parent)
-    : DraggableGraph(parent, brakingLayout(), tr("Analog Brake Map"))
+    : DraggableGraph(parent, {400, 250, 40, 0}, tr("Analog Brake Map"))
 {
 }
 

@@ -6,7 +6,6 @@
 #include "draggablegraphshading.h"
 #include "draggablegraphspinbox.h"
 #include "draggablegraphtext.h"
-#include "numericconversion.h"
 
 #include <QFontDatabase>
 #include <QGraphicsProxyWidget>
@@ -60,22 +59,6 @@ QString DraggableGraph::registeredFamily(const QString& resource)
     const QString family = QFontDatabase::applicationFontFamilies(id).value(0);
     families.insert(resource, family);
     return family;
-}
-
-bool DraggableGraph::xPixelOnAxis(double value, int domain, int plotWidth, int* pixel)
-{
-    if (!(value >= 0 && value <= domain))
-        return false;
-    *pixel = truncateToInt(plotWidth * value / domain);
-    return true;
-}
-
-bool DraggableGraph::yPixelOnAxis(double value, int range, int plotHeight, int* pixel)
-{
-    if (!(value >= 0 && value <= range))
-        return false;
-    *pixel = truncateToInt(-(plotHeight * value) / range);
-    return true;
 }
 
 DraggableGraphAxes* DraggableGraph::setScale(int domain, int range, QString xTitle,

@@ -25,7 +25,7 @@ class DraggableGraph : public QGraphicsView
     Q_OBJECT
 
 public:
-    // Sizes in pixels: the scene is viewWidth x viewHeight, with margin
+    // Sizes in pixels, in this order: the scene is viewWidth x viewHeight, with margin
     // pixels left of the y axis, right of the plot and below the x axis,
     // and margin + labelBand above the plot for the shading labels.
     struct Layout
@@ -66,11 +66,6 @@ public:
 
     int plotWidth() const { return graphLayout.viewWidth - 2 * graphLayout.margin; }
     int plotHeight() const { return graphLayout.viewHeight - 2 * graphLayout.margin - graphLayout.labelBand; }
-
-    // The whole pixel (truncated) of a value that lies on its axis; false,
-    // leaving the pixel alone, for a value outside the axis.
-    static bool xPixelOnAxis(double value, int domain, int plotWidth, int* pixel);
-    static bool yPixelOnAxis(double value, int range, int plotHeight, int* pixel);
 
     // The family of an embedded font, registered once per program.
     static QString registeredFamily(const QString& resource);

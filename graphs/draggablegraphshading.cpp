@@ -11,10 +11,7 @@ DraggableGraphShading::DraggableGraphShading(double xStart, double yStart, doubl
                                              double labelStart, double labelEnd, int domain,
                                              int range, int plotWidth, int plotHeight,
                                              int labelBand)
-    : domain(domain)
-    , range(range)
-    , plotWidth(plotWidth)
-    , plotHeight(plotHeight)
+    : DraggableGraphRect(domain, range, plotWidth, plotHeight)
     , labelBand(labelBand)
     , color(color)
     , label(label)
@@ -23,43 +20,10 @@ DraggableGraphShading::DraggableGraphShading(double xStart, double yStart, doubl
     , labelEndPixel(truncateToInt(plotWidth * labelEnd / domain))
 {
     setZValue(1);
-    setAcceptedMouseButtons(Qt::NoButton);
     setXStart(xStart);
     setYStart(yStart);
     setXEnd(xEnd);
     setYEnd(yEnd);
-}
-
-bool DraggableGraphShading::storeX(double value, int* pixel)
-{
-    prepareGeometryChange();
-    return DraggableGraph::xPixelOnAxis(value, domain, plotWidth, pixel);
-}
-
-bool DraggableGraphShading::storeY(double value, int* pixel)
-{
-    prepareGeometryChange();
-    return DraggableGraph::yPixelOnAxis(value, range, plotHeight, pixel);
-}
-
-void DraggableGraphShading::setXStart(double value)
-{
-    storeX(value, &xStartPixel);
-}
-
-void DraggableGraphShading::setYStart(double value)
-{
-    storeY(value, &yStartPixel);
-}
-
-void DraggableGraphShading::setXEnd(double value)
-{
-    storeX(value, &xEndPixel);
-}
-
-void DraggableGraphShading::setYEnd(double value)
-{
-    storeY(value, &yEndPixel);
 }
 
 void DraggableGraphShading::setColor(QColor newColor)

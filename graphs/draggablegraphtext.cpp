@@ -1,7 +1,6 @@
 #include "draggablegraphtext.h"
 
 #include "draggablegraph.h"
-#include "numericconversion.h"
 
 #include <QFont>
 #include <QPainter>
@@ -9,53 +8,25 @@
 DraggableGraphText::DraggableGraphText(double xStart, double yStart, double xEnd, double yEnd,
                                        QString text, Qt::Alignment flags, int domain, int range,
                                        int plotWidth, int plotHeight)
-    : domain(domain)
-    , range(range)
-    , plotWidth(plotWidth)
-    , plotHeight(plotHeight)
+    : DraggableGraphRect(domain, range, plotWidth, plotHeight)
     , text(text)
     , flags(int(flags))
 {
     setZValue(3);
-    setAcceptedMouseButtons(Qt::NoButton);
     setXStart(xStart);
     setYStart(yStart);
     setXEnd(xEnd);
     setYEnd(yEnd);
 }
 
-bool DraggableGraphText::storeX(double value, int* pixel)
+void DraggableGraphText::xStartSet(double value)
 {
-    prepareGeometryChange();
-    return DraggableGraph::xPixelOnAxis(value, domain, plotWidth, pixel);
+    setX(plotWidth * value / domain);
 }
 
-bool DraggableGraphText::storeY(double value, int* pixel)
+void DraggableGraphText::yEndSet(double value)
 {
-    prepareGeometryChange();
-    return DraggableGraph::yPixelOnAxis(value, range, plotHeight, pixel);
-}
-
-void DraggableGraphText::setXStart(double value)
-{
-    if (storeX(value, &xStartPixel))
-        setX(plotWidth * value / domain);
-}
-
-void DraggableGraphText::setYStart(double value)
-{
-    storeY(value, &yStartPixel);
-}
-
-void DraggableGraphText::setXEnd(double value)
-{
-    storeX(value, &xEndPixel);
-}
-
-void DraggableGraphText::setYEnd(double value)
-{
-    if (storeY(value, &yEndPixel))
-        setY(-(plotHeight * value) / range);
+    setY(-(plotHeight * value) / range);
 }
 
 QRectF DraggableGraphText::boundingRect() const

@@ -21,20 +21,10 @@ const double msPerSecond = 1000;
 // registers' own limits stop them there.
 const double unbounded = 1000000;
 
-DraggableGraph::Layout sensorlessLayout()
-{
-    DraggableGraph::Layout layout;
-    layout.viewWidth = 460;
-    layout.viewHeight = 250;
-    layout.margin = 40;
-    layout.labelBand = 20;
-    return layout;
-}
-
 } // namespace
 
 SensorlessStartingGraph::SensorlessStartingGraph(QWidget* parent)
-    : DraggableGraph(parent, sensorlessLayout(), tr("Sensorless Starting Map"))
+    : DraggableGraph(parent, {460, 250, 40, 20}, tr("Sensorless Starting Map"))
 {
 }
 

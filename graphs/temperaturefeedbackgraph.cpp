@@ -17,20 +17,10 @@ const char* const pointSlots[TemperatureFeedbackGraph::pointCount] = {
     SLOT(node0ParamChanged()), SLOT(node1ParamChanged()), SLOT(node2ParamChanged()),
     SLOT(node3ParamChanged()), SLOT(node4ParamChanged()), SLOT(node5ParamChanged())};
 
-DraggableGraph::Layout temperatureLayout()
-{
-    DraggableGraph::Layout layout;
-    layout.viewWidth = 460;
-    layout.viewHeight = 200;
-    layout.margin = 40;
-    layout.labelBand = 0;
-    return layout;
-}
-
 } // namespace
 
 TemperatureFeedbackGraph::TemperatureFeedbackGraph(QWidget* parent)
-    : DraggableGraph(parent, temperatureLayout(), tr("Temperature Voltage Map"))
+    : DraggableGraph(parent, {460, 200, 40, 0}, tr("Temperature Voltage Map"))
 {
 }
 

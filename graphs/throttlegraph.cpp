@@ -23,16 +23,6 @@ const double fullScale = 5;
 const QColor faultColor(255, 0, 0, 70);
 const QColor activeColor(0, 0, 255, 70);
 
-DraggableGraph::Layout throttleLayout()
-{
-    DraggableGraph::Layout layout;
-    layout.viewWidth = 400;
-    layout.viewHeight = 250;
-    layout.margin = 40;
-    layout.labelBand = 50;
-    return layout;
-}
-
 } // namespace
 
 void sanitizeNodePair(DraggableGraphNode* lower, DraggableGraphNode* upper, double gap)
@@ -48,7 +38,7 @@ void sanitizeNodePair(DraggableGraphNode* lower, DraggableGraphNode* upper, doub
 }
 
 ThrottleGraph::ThrottleGraph(QWidget* parent)
-    : DraggableGraph(parent, throttleLayout(), tr("Throttle + Brake Map"))
+    : DraggableGraph(parent, {400, 250, 40, 50}, tr("Throttle + Brake Map"))
 {
 }
 
@@ -249,6 +239,35 @@ bool ThrottleGraph::userDrags(DraggableGraphNode* node) const
     return !draggingThrottle && node->isHeld() && !GraphBinding::applyingRead(device);
 }
 
+// Register to node: unless the node is at v, moves it there and writes back
+// the value it shows (shown()), with its own slot held off meanwhile. False
+// when nothing moved; while a read is applied every node is placed from the
+// registers instead and nothing is written.
+bool ThrottleGraph::followRegister(DraggableGraphNode* node, double v, int address,
+                                   const std::function<double()>& shown, bool* writingBack)
+{
+    if (*writingBack)
+        return false;
+    if (GraphBinding::applyingRead(device)) {
+        showReadValues();
+        return false;
+    }
+    if (atValue(v, node->getX()))
+        return false;
+    node->setXPosition(v);
+    QScopedValueRollback<bool> guard(*writingBack, true);
+    GraphBinding::write(device, address, shown());
+    return true;
+}
+
+// Node to register for a derived node that the user drags off v.
+void ThrottleGraph::writeDragged(DraggableGraphNode* node, double v, int address, double value)
+{
+    if (userDrags(node) && !atValue(v, node->getX()))
+        GraphBinding::write(device, address, value);
+}
+
+// Node 0 follows without writing back: a fault threshold below 0 V stays.
 void ThrottleGraph::node0ParamChanged()
 {
     if (GraphBinding::applyingRead(device)) {
@@ -262,24 +281,15 @@ void ThrottleGraph::node0ParamChanged()
 
 void ThrottleGraph::node0Moved()
 {
-    if (!userDrags(node0))
-        return;
-    if (!atValue(startVoltage() - faultRange(), node0->getX()))
-        GraphBinding::write(device, faultRangeAddress, startVoltage() - node0->getX());
+    writeDragged(node0, startVoltage() - faultRange(), faultRangeAddress,
+                 startVoltage() - node0->getX());
 }
 
 void ThrottleGraph::node1ParamChanged()
 {
-    if (writingBackStart)
-        return;
-    if (GraphBinding::applyingRead(device)) {
-        showReadValues();
-        return;
-    }
-    if (atValue(startVoltage(), node1->getX()))
-        return;
-    GraphBinding::followX(device, node1, throttleStartAddress, &writingBackStart);
-    placeNodes0And2();
+    if (followRegister(node1, startVoltage(), throttleStartAddress, [this] { return node1->getX(); },
+                       &writingBackStart))
+        placeNodes0And2();
 }
 
 void ThrottleGraph::node1Moved()
@@ -292,68 +302,33 @@ void ThrottleGraph::node1Moved()
 
 void ThrottleGraph::node2ParamChanged()
 {
-    if (writingBackDeadbandLow)
-        return;
-    if (GraphBinding::applyingRead(device)) {
-        showReadValues();
-        return;
-    }
-    if (atValue(startVoltage() + deadband(), node2->getX()))
-        return;
-    node2->setXPosition(startVoltage() + deadband());
-    {
-        QScopedValueRollback<bool> guard(writingBackDeadbandLow, true);
-        GraphBinding::write(device, deadbandAddress, node2->getX() - node1->getX());
-    }
-    setThrottleNodeBounds();
+    if (followRegister(node2, startVoltage() + deadband(), deadbandAddress,
+                       [this] { return node2->getX() - node1->getX(); }, &writingBackDeadbandLow))
+        setThrottleNodeBounds();
 }
 
 void ThrottleGraph::node2Moved()
 {
-    if (!userDrags(node2))
-        return;
-    if (!atValue(startVoltage() + deadband(), node2->getX()))
-        GraphBinding::write(device, deadbandAddress, node2->getX() - node1->getX());
+    writeDragged(node2, startVoltage() + deadband(), deadbandAddress, node2->getX() - node1->getX());
 }
 
 void ThrottleGraph::node3ParamChanged()
 {
-    if (writingBackDeadbandHigh)
-        return;
-    if (GraphBinding::applyingRead(device)) {
-        showReadValues();
-        return;
-    }
-    if (atValue(maxVoltage() - deadband(), node3->getX()))
-        return;
-    node3->setXPosition(maxVoltage() - deadband());
-    {
-        QScopedValueRollback<bool> guard(writingBackDeadbandHigh, true);
-        GraphBinding::write(device, deadbandAddress, node4->getX() - node3->getX());
-    }
-    setThrottleNodeBounds();
+    if (followRegister(node3, maxVoltage() - deadband(), deadbandAddress,
+                       [this] { return node4->getX() - node3->getX(); }, &writingBackDeadbandHigh))
+        setThrottleNodeBounds();
 }
 
 void ThrottleGraph::node3Moved()
 {
-    if (!userDrags(node3))
-        return;
-    if (!atValue(maxVoltage() - deadband(), node3->getX()))
-        GraphBinding::write(device, deadbandAddress, node4->getX() - node3->getX());
+    writeDragged(node3, maxVoltage() - deadband(), deadbandAddress, node4->getX() - node3->getX());
 }
 
 void ThrottleGraph::node4ParamChanged()
 {
-    if (writingBackMax)
-        return;
-    if (GraphBinding::applyingRead(device)) {
-        showReadValues();
-        return;
-    }
-    if (atValue(maxVoltage(), node4->getX()))
-        return;
-    GraphBinding::followX(device, node4, throttleMaxAddress, &writingBackMax);
-    placeNodes3And5();
+    if (followRegister(node4, maxVoltage(), throttleMaxAddress, [this] { return node4->getX(); },
+                       &writingBackMax))
+        placeNodes3And5();
 }
 
 void ThrottleGraph::node4Moved()
@@ -366,25 +341,13 @@ void ThrottleGraph::node4Moved()
 
 void ThrottleGraph::node5ParamChanged()
 {
-    if (writingBackFault)
-        return;
-    if (GraphBinding::applyingRead(device)) {
-        showReadValues();
-        return;
-    }
-    if (atValue(maxVoltage() + faultRange(), node5->getX()))
-        return;
-    node5->setXPosition(maxVoltage() + faultRange());
-    QScopedValueRollback<bool> guard(writingBackFault, true);
-    GraphBinding::write(device, faultRangeAddress, node5->getX() - node4->getX());
+    followRegister(node5, maxVoltage() + faultRange(), faultRangeAddress,
+                   [this] { return node5->getX() - node4->getX(); }, &writingBackFault);
 }
 
 void ThrottleGraph::node5Moved()
 {
-    if (!userDrags(node5))
-        return;
-    if (!atValue(maxVoltage() + faultRange(), node5->getX()))
-        GraphBinding::write(device, faultRangeAddress, node5->getX() - maxVoltage());
+    writeDragged(node5, maxVoltage() + faultRange(), faultRangeAddress, node5->getX() - maxVoltage());
 }
 
 void ThrottleGraph::startDraggingThrottleV()

@@ -3,6 +3,8 @@
 
 #include "draggablegraph.h"
 
+#include <functional>
+
 class DraggableGraphNode;
 class DraggableGraphShading;
 class Kelvara;
@@ -59,6 +61,9 @@ private:
     void placeNodes0And2();
     void placeNodes3And5();
     bool userDrags(DraggableGraphNode* node) const;
+    bool followRegister(DraggableGraphNode* node, double v, int address,
+                        const std::function<double()>& shown, bool* writingBack);
+    void writeDragged(DraggableGraphNode* node, double v, int address, double value);
     void pairBrakeNodes();
     void showReadValues();
     void createNodes();

@@ -44,6 +44,16 @@ inline bool showView(QGraphicsView* view)
     return QTest::qWaitForWindowExposed(view);
 }
 
+// A graph or slider bound to a model with the initial values.
+template<typename View>
+struct BoundView
+{
+    BoundView() { view.initialize(&model.device); }
+
+    GraphModel model;
+    View view{nullptr};
+};
+
 inline void sendMove(QWidget* viewport, const QPoint& at)
 {
     QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton,

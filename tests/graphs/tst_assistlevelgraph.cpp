@@ -32,25 +32,21 @@ private:
     DraggableGraphNode* knee(int line) const { return nodes.at(line - 1); }
     DraggableGraphNode* leftEnd(int line) const { return nodes.at(17 + line); }
 
-    std::unique_ptr<GraphModel> model;
-    std::unique_ptr<AssistLevelGraph> graph;
+    std::unique_ptr<BoundView<AssistLevelGraph>> bound;
     QList<DraggableGraphNode*> nodes;
 };
 
 void TestAssistLevelGraph::init()
 {
-    model = std::make_unique<GraphModel>();
-    graph = std::make_unique<AssistLevelGraph>(nullptr);
-    graph->initialize(&model->device);
-    QVERIFY(showView(graph.get()));
-    nodes = itemsOf<DraggableGraphNode>(graph.get());
+    bound = std::make_unique<BoundView<AssistLevelGraph>>();
+    QVERIFY(showView(&bound->view));
+    nodes = itemsOf<DraggableGraphNode>(&bound->view);
     QCOMPARE(nodes.size(), 27);
 }
 
 void TestAssistLevelGraph::cleanup()
 {
-    graph.reset();
-    model.reset();
+    bound.reset();
 }
 
 void TestAssistLevelGraph::initialLines()
@@ -78,8 +74,8 @@ void TestAssistLevelGraph::levelsShown()
 {
     QFETCH(QString, levels);
     QFETCH(QString, shownLines);
-    const int edgesBefore = itemsOf<DraggableGraphEdge>(graph.get()).size();
-    graph->changeNumAssistLevels(levels);
+    const int edgesBefore = itemsOf<DraggableGraphEdge>(&bound->view).size();
+    bound->view.changeNumAssistLevels(levels);
     const auto edges = knee(1)->edges();
     QString shown;
     for (int line = 1; line <= 9; ++line) {
@@ -88,7 +84,7 @@ void TestAssistLevelGraph::levelsShown()
         shown += colour.alpha() ? "x" : "-";
     }
     QCOMPARE(shown, shownLines);
-    QCOMPARE(itemsOf<DraggableGraphEdge>(graph.get()).size(), edgesBefore);
+    QCOMPARE(itemsOf<DraggableGraphEdge>(&bound->view).size(), edgesBefore);
     QCOMPARE(edges.size(), 2); // recoloured in place, none added
 }
 
@@ -112,39 +108,39 @@ void TestAssistLevelGraph::drags()
     QFETCH(int, address);
     QFETCH(double, stored);
     QFETCH(int, steps);
-    dragItem(graph.get(), nodes.at(node), by.x(), by.y(), steps);
-    QCOMPARE(model->value(address), stored);
+    dragItem(&bound->view, nodes.at(node), by.x(), by.y(), steps);
+    QCOMPARE(bound->model.value(address), stored);
     // Every line follows the registers.
-    const double p1 = model->value(Level1) * model->value(MaxPower);
-    const double p5 = model->value(Level2) * model->value(MaxPower);
+    const double p1 = bound->model.value(Level1) * bound->model.value(MaxPower);
+    const double p5 = bound->model.value(Level2) * bound->model.value(MaxPower);
     for (int line = 1; line <= 9; ++line) {
-        QCOMPARE(knee(line)->getX(), model->value(MapEnd));
-        QCOMPARE(leftEnd(line)->getY() + 1, model->value(MapOffset) / 100 * knee(line)->getY() + 1);
+        QCOMPARE(knee(line)->getX(), bound->model.value(MapEnd));
+        QCOMPARE(leftEnd(line)->getY() + 1, bound->model.value(MapOffset) / 100 * knee(line)->getY() + 1);
     }
     QCOMPARE(knee(3)->getY(), qMin((p1 + p5) / 2, 2000.0));
 }
 
 void TestAssistLevelGraph::powersBeyondThePlotStay()
 {
-    model->set(PasPower, 3000);
-    model->set(MaxPower, 4000);
+    bound->model.set(PasPower, 3000);
+    bound->model.set(MaxPower, 4000);
     QCOMPARE(knee(9)->getY(), 2000.0);
-    QCOMPARE(model->value(PasPower), 3000.0);
-    QCOMPARE(model->value(Level2), 0.85);
+    QCOMPARE(bound->model.value(PasPower), 3000.0);
+    QCOMPARE(bound->model.value(Level2), 0.85);
 
     // The torque-sensor mode has nineteen fixed nodes; back in cadence mode
     // the lines follow the registers again.
-    graph->changePedalAssistType(false);
-    QCOMPARE(itemsOf<DraggableGraphNode>(graph.get()).size(), 19);
-    graph->changePedalAssistType(true);
-    nodes = itemsOf<DraggableGraphNode>(graph.get());
+    bound->view.changePedalAssistType(false);
+    QCOMPARE(itemsOf<DraggableGraphNode>(&bound->view).size(), 19);
+    bound->view.changePedalAssistType(true);
+    nodes = itemsOf<DraggableGraphNode>(&bound->view);
     QCOMPARE(knee(5)->getY(), 2000.0);
     QCOMPARE(knee(5)->getX(), 64.0);
 
     // Without a power limit a level is no share of anything: nothing written.
-    model->set(MaxPower, 0);
-    dragItem(graph.get(), knee(1), 0, -40);
-    QCOMPARE(model->value(Level1), 0.4);
+    bound->model.set(MaxPower, 0);
+    dragItem(&bound->view, knee(1), 0, -40);
+    QCOMPARE(bound->model.value(Level1), 0.4);
 }
 
 QTEST_MAIN(TestAssistLevelGraph)

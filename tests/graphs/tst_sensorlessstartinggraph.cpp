@@ -26,27 +26,23 @@ private slots:
     void drags();
 
 private:
-    std::unique_ptr<GraphModel> model;
-    std::unique_ptr<SensorlessStartingGraph> graph;
+    std::unique_ptr<BoundView<SensorlessStartingGraph>> bound;
     DraggableGraphNode* node1 = nullptr;
     DraggableGraphNode* node2 = nullptr;
 };
 
 void TestSensorlessStartingGraph::init()
 {
-    model = std::make_unique<GraphModel>();
-    graph = std::make_unique<SensorlessStartingGraph>(nullptr);
-    graph->initialize(&model->device);
-    QVERIFY(showView(graph.get()));
-    const auto nodes = itemsOf<DraggableGraphNode>(graph.get());
+    bound = std::make_unique<BoundView<SensorlessStartingGraph>>();
+    QVERIFY(showView(&bound->view));
+    const auto nodes = itemsOf<DraggableGraphNode>(&bound->view);
     node1 = nodes.at(1);
     node2 = nodes.at(2);
 }
 
 void TestSensorlessStartingGraph::cleanup()
 {
-    graph.reset();
-    model.reset();
+    bound.reset();
 }
 
 void TestSensorlessStartingGraph::nodesFollowRegisters_data()
@@ -69,14 +65,14 @@ void TestSensorlessStartingGraph::nodesFollowRegisters()
     QFETCH(int, spinupTime);
     QFETCH(QVector<double>, shown);
     QFETCH(QVector<double>, bands);
-    model->set(SpinupTime, spinupTime);
-    model->set(HoldTime, holdTime);
-    QCOMPARE(model->value(HoldTime), double(holdTime));
-    QCOMPARE(model->value(SpinupTime), double(spinupTime));
+    bound->model.set(SpinupTime, spinupTime);
+    bound->model.set(HoldTime, holdTime);
+    QCOMPARE(bound->model.value(HoldTime), double(holdTime));
+    QCOMPARE(bound->model.value(SpinupTime), double(spinupTime));
     QCOMPARE(node1->getX() + 1, shown[0] + 1);
     QCOMPARE(node2->getX() + 1, shown[1] + 1);
     QCOMPARE(node2->getY(), shown[2]);
-    const auto shadings = itemsOf<DraggableGraphShading>(graph.get());
+    const auto shadings = itemsOf<DraggableGraphShading>(&bound->view);
     const QVector<double> edges{shadings[0]->getXEnd(), shadings[1]->getXStart(),
                                 shadings[1]->getXEnd()};
     QCOMPARE(edges, bands);
@@ -103,9 +99,9 @@ void TestSensorlessStartingGraph::drags()
     QFETCH(bool, first);
     QFETCH(QPoint, by);
     QFETCH(QVector<double>, stored);
-    dragItem(graph.get(), first ? node1 : node2, by.x(), by.y());
-    const QVector<double> values{model->value(HoldTime), model->value(SpinupTime),
-                                 model->value(MaxRpm)};
+    dragItem(&bound->view, first ? node1 : node2, by.x(), by.y());
+    const QVector<double> values{bound->model.value(HoldTime), bound->model.value(SpinupTime),
+                                 bound->model.value(MaxRpm)};
     QCOMPARE(values, stored);
     QCOMPARE(node2->getX() * 1000, stored[0] + stored[1]);
 }

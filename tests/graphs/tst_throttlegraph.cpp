@@ -35,33 +35,29 @@ private:
     double x(int node) const { return nodes.at(node)->getX(); }
     void setThrottle(double start, double max, double band, double fault);
 
-    std::unique_ptr<GraphModel> model;
-    std::unique_ptr<ThrottleGraph> graph;
+    std::unique_ptr<BoundView<ThrottleGraph>> bound;
     QList<DraggableGraphNode*> nodes;
 };
 
 void TestThrottleGraph::init()
 {
-    model = std::make_unique<GraphModel>();
-    graph = std::make_unique<ThrottleGraph>(nullptr);
-    graph->initialize(&model->device);
-    QVERIFY(showView(graph.get()));
-    nodes = itemsOf<DraggableGraphNode>(graph.get());
+    bound = std::make_unique<BoundView<ThrottleGraph>>();
+    QVERIFY(showView(&bound->view));
+    nodes = itemsOf<DraggableGraphNode>(&bound->view);
     QCOMPARE(nodes.size(), 8);
 }
 
 void TestThrottleGraph::cleanup()
 {
-    graph.reset();
-    model.reset();
+    bound.reset();
 }
 
 void TestThrottleGraph::setThrottle(double start, double max, double band, double fault)
 {
-    model->set(Deadband, band);
-    model->set(Fault, fault);
-    model->set(Max, max);
-    model->set(Start, start);
+    bound->model.set(Deadband, band);
+    bound->model.set(Fault, fault);
+    bound->model.set(Max, max);
+    bound->model.set(Start, start);
 }
 
 void TestThrottleGraph::nodesFollowRegisters_data()
@@ -87,8 +83,8 @@ void TestThrottleGraph::nodesFollowRegisters()
     QFETCH(QVector<double>, stored);
     QFETCH(QVector<double>, nodeX);
     setThrottle(entered[0], entered[1], entered[2], entered[3]);
-    const QVector<double> values{model->value(Start), model->value(Max), model->value(Deadband),
-                                 model->value(Fault)};
+    const QVector<double> values{bound->model.value(Start), bound->model.value(Max), bound->model.value(Deadband),
+                                 bound->model.value(Fault)};
     QCOMPARE(values, stored);
     const QVector<double> shown{x(Node0), x(Node1), x(Node2), x(Node3), x(Node4), x(Node5)};
     for (int i = 0; i < 6; ++i)
@@ -119,18 +115,18 @@ void TestThrottleGraph::dragsKeepTheGap()
     QFETCH(int, address);
     QFETCH(double, written);
     setThrottle(1.0, 4.0, band, 0.5);
-    dragItem(graph.get(), nodes.at(node), dx, 0);
-    QCOMPARE(model->value(address), written);
+    dragItem(&bound->view, nodes.at(node), dx, 0);
+    QCOMPARE(bound->model.value(address), written);
     // The derived nodes sit at the stored distances again after the release.
     // The fault nodes follow at the stored distances.
-    QCOMPARE(x(Node0) + 10, model->value(Start) - model->value(Fault) + 10);
-    QCOMPARE(x(Node5), model->value(Max) + model->value(Fault));
+    QCOMPARE(x(Node0) + 10, bound->model.value(Start) - bound->model.value(Fault) + 10);
+    QCOMPARE(x(Node5), bound->model.value(Max) + bound->model.value(Fault));
 
     // A second drag the same way behaves like the first.
     if (node == Node1 && dx < 20) {
-        dragItem(graph.get(), nodes.at(node), dx, 0);
-        QCOMPARE(model->value(Start), 2 * written - 1.0);
-        QCOMPARE(model->value(Deadband), band);
+        dragItem(&bound->view, nodes.at(node), dx, 0);
+        QCOMPARE(bound->model.value(Start), 2 * written - 1.0);
+        QCOMPARE(bound->model.value(Deadband), band);
     }
 }
 
@@ -151,27 +147,27 @@ void TestThrottleGraph::brakeGap()
     QFETCH(double, max);
     QFETCH(double, storedStart);
     QFETCH(double, storedMax);
-    model->set(BrakeMax, max);
-    model->set(BrakeStart, start);
-    QCOMPARE(model->value(BrakeStart), storedStart);
-    QCOMPARE(model->value(BrakeMax), storedMax);
+    bound->model.set(BrakeMax, max);
+    bound->model.set(BrakeStart, start);
+    QCOMPARE(bound->model.value(BrakeStart), storedStart);
+    QCOMPARE(bound->model.value(BrakeMax), storedMax);
     QCOMPARE(x(BrakeNode1), storedStart);
     QCOMPARE(x(BrakeNode2), storedMax);
 
     // While held the nodes may come close; the release restores the gap.
-    model->set(BrakeMax, 4.6);
-    model->set(BrakeStart, 2.0);
+    bound->model.set(BrakeMax, 4.6);
+    bound->model.set(BrakeStart, 2.0);
     double heldMax = 0;
-    dragItem(graph.get(), nodes.at(BrakeNode2), -160, 0, 2, [&](int) { heldMax = model->value(BrakeMax); });
+    dragItem(&bound->view, nodes.at(BrakeNode2), -160, 0, 2, [&](int) { heldMax = bound->model.value(BrakeMax); });
     QCOMPARE(heldMax, 3.35);
-    QCOMPARE(model->value(BrakeMax), 2.2);
+    QCOMPARE(bound->model.value(BrakeMax), 2.2);
 }
 
 void TestThrottleGraph::faultNodeOffThePlot()
 {
     setThrottle(1.0, 4.0, 0.2, 1.5);
     QCOMPARE(x(Node0), -0.5);
-    DraggableGraphShading* lowerFault = itemsOf<DraggableGraphShading>(graph.get()).at(1);
+    DraggableGraphShading* lowerFault = itemsOf<DraggableGraphShading>(&bound->view).at(1);
     QCOMPARE(lowerFault->getXEnd(), 0.0);
 }
 

@@ -34,35 +34,31 @@ private:
     QVector<double> registers() const;
     QVector<double> thumbValues() const;
 
-    std::unique_ptr<GraphModel> model;
-    std::unique_ptr<VoltageCutoffSlider> slider;
+    std::unique_ptr<BoundView<VoltageCutoffSlider>> bound;
     QList<SliderThumb*> thumbs;
 };
 
 void TestVoltageCutoffSlider::init()
 {
-    model = std::make_unique<GraphModel>();
-    slider = std::make_unique<VoltageCutoffSlider>(nullptr);
-    slider->initialize(&model->device);
+    bound = std::make_unique<BoundView<VoltageCutoffSlider>>();
     // The window binds the slider before the initial values arrive.
-    XMLTranslator(&model->device).importFromXML(":/InitialValues.xml");
-    QVERIFY(showView(slider.get()));
-    thumbs = itemsOf<SliderThumb>(slider.get());
+    XMLTranslator(&bound->model.device).importFromXML(":/InitialValues.xml");
+    QVERIFY(showView(&bound->view));
+    thumbs = itemsOf<SliderThumb>(&bound->view);
     QCOMPARE(registers(), (QVector<double>{40, 42, 57, 58.5}));
     QCOMPARE(thumbValues(), registers());
 }
 
 void TestVoltageCutoffSlider::cleanup()
 {
-    slider.reset();
-    model.reset();
+    bound.reset();
 }
 
 QVector<double> TestVoltageCutoffSlider::registers() const
 {
     QVector<double> values;
     for (int address : addresses)
-        values << model->value(address);
+        values << bound->model.value(address);
     return values;
 }
 
@@ -116,7 +112,7 @@ void TestVoltageCutoffSlider::editsKeepTheGap()
     QFETCH(Entries, entries);
     QFETCH(QVector<double>, stored);
     for (const auto& entry : entries)
-        model->set(entry.first, entry.second);
+        bound->model.set(entry.first, entry.second);
     QCOMPARE(registers(), stored);
     QCOMPARE(thumbValues(), stored);
 }
@@ -137,7 +133,7 @@ void TestVoltageCutoffSlider::drags()
     QFETCH(int, thumb);
     QFETCH(int, dy);
     QFETCH(QVector<double>, stored);
-    dragItem(slider.get(), thumbs.at(thumb), 0, dy);
+    dragItem(&bound->view, thumbs.at(thumb), 0, dy);
     QCOMPARE(registers(), stored);
     QCOMPARE(thumbValues(), stored);
 }

@@ -11,6 +11,8 @@
 #include <QPair>
 #include <QString>
 
+class CustomParameterEdit;
+class DraggableTooltipManager;
 class Kelvara;
 class KelvaraCom;
 class Parameter;
@@ -21,6 +23,7 @@ class QLabel;
 class QResizeEvent;
 class QSettings;
 class QTimer;
+class PasDeviceLoader;
 class SerialPortListener;
 class XMLTranslator;
 class Ui_MainWindow;
@@ -148,6 +151,7 @@ private:
     void collectRows();
     void bindRows();
     QString portToolTip() const;
+    void createEditorWindows();
 
     // Connection status.
     QString connectedText() const;
@@ -203,6 +207,7 @@ private:
     void connectFaultDisplay();
     void connectAccessLevelBox();
     void initializePAS_UI();
+    void initializePasDeviceList();
     void updateDashboardUI();
 
     Ui_MainWindow* ui = nullptr;
@@ -217,6 +222,9 @@ private:
     KelvaraCom* com = nullptr;
     SerialPortListener* portListener = nullptr;
     XMLTranslator* xml = nullptr;
+    DraggableTooltipManager* tooltipManager = nullptr;
+    CustomParameterEdit* customEdit = nullptr;
+    PasDeviceLoader* pasDeviceLoader = nullptr;
     QTimer* monitorTimer = nullptr;
     QTimer* dashboardRefreshTimer = nullptr;
 

@@ -10,20 +10,15 @@
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "mainwindow.h"
+#include "modalwatcher.h"
 #include "parameter.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
-#include <QMessageBox>
-#include <QPointer>
-#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -82,57 +77,7 @@ inline std::unique_ptr<ControllerSimulator> startSimulator()
     return simulator;
 }
 
-// Answers each modal box the window opens: notes its title and text, then
-// presses the button with the given text (the default button when empty).
-class ModalWatcher : public QObject
-{
-public:
-    explicit ModalWatcher(const QString& buttonText = QString())
-        : m_buttonText(buttonText)
-    {
-        connect(&m_timer, &QTimer::timeout, this, &ModalWatcher::check);
-        m_timer.start(20);
-    }
-
-    QStringList titles() const { return m_titles; }
-    QStringList texts() const { return m_texts; }
-    int count() const { return m_titles.size(); }
-
-private:
-    void check()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal == m_last)
-            return;
-        m_last = modal;
-        m_titles << modal->windowTitle();
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            m_texts << box->text();
-            const auto buttons = box->buttons();
-            for (QAbstractButton* button : buttons) {
-                if (!m_buttonText.isEmpty() && button->text() == m_buttonText) {
-                    button->click();
-                    return;
-                }
-            }
-            QAbstractButton* fallback = box->defaultButton();
-            if (!fallback)
-                fallback = buttons.value(0);
-            if (QAbstractButton* button = fallback) {
-                button->click();
-                return;
-            }
-        }
-        m_texts << QString();
-        modal->close();
-    }
-
-    QTimer m_timer;
-    QString m_buttonText;
-    QPointer<QWidget> m_last;
-    QStringList m_titles;
-    QStringList m_texts;
-};
+using ::ModalWatcher;
 
 inline QComboBox* portBox(MainWindow* window)
 {

@@ -1,0 +1,317 @@
+#include "dashboardplot.h"
+
+#include "kelvara.h"
+#include "parameter.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QTimer>
+#include <qcustomplot.h>
+
+namespace {
+
+const int samplingInterval = 350;
+
+// Colours of newly plotted registers, handed out from the front.
+const QList<QColor> graphColours = {
+    Qt::red, Qt::blue, Qt::green, Qt::cyan, Qt::magenta, Qt::yellow, Qt::black,
+    Qt::darkRed, Qt::darkGreen, Qt::darkBlue, Qt::darkCyan, Qt::darkMagenta, Qt::darkYellow, Qt::gray,
+};
+// For a register plotted when every colour is taken; never put back.
+const QColor spareColour = Qt::darkGray;
+
+enum AxisChoice { NotPlotted, LeftAxis, RightAxis };
+
+QString exportNumber(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+
+} // namespace
+
+DashboardPlot::DashboardPlot(QWidget* parent, KelvaraCom* com, Kelvara* runner, QCustomPlot* plot)
+    : QWidget(parent)
+    , runner(runner)
+    , com(com)
+    , plot(plot)
+    , timer(new QTimer(this))
+    , palette(graphColours)
+{
+    // Only a driver: kept from showing up as an empty child of the window.
+    hide();
+    clock.start();
+    timer->setInterval(samplingInterval);
+    connect(timer, &QTimer::timeout, this, &DashboardPlot::handleTimeout);
+
+    plot->yAxis2->setVisible(true);
+    plot->yAxis->setRange(0, 1);
+    plot->yAxis2->setRange(0, 1);
+    plot->legend->setVisible(true);
+    plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignLeft | Qt::AlignTop);
+
+    // The interruption graph is never drawn: it lends its pen to the pause
+    // lines and its legend row, and its key to the export column.
+    QCPGraph* interruption = plot->addGraph(plot->xAxis, plot->yAxis);
+    interruption->setLineStyle(QCPGraph::lsImpulse);
+    graphs.insert(interruptKey, interruption);
+    interruption->setName(tr("Interruption"));
+    interruption->setPen(QPen(QBrush(Qt::black, Qt::SolidPattern), 0, Qt::DashLine, Qt::RoundCap,
+                              Qt::RoundJoin));
+    interruption->setVisible(false);
+    interruption->removeFromLegend();
+    values.insert(interruptKey, {});
+
+    emit startStopButtonText(tr("Start Graph"));
+}
+
+// The graphs and lines belong to the plot widget, which may be gone already.
+DashboardPlot::~DashboardPlot()
+{
+    delete timer;
+}
+
+qint64 DashboardPlot::nowMs() const
+{
+    return clock.elapsed();
+}
+
+void DashboardPlot::handleTimeout()
+{
+    emit timeout();
+}
+
+void DashboardPlot::enableTimerStart(bool start)
+{
+    if (start)
+        timer->start();
+    else
+        timer->stop();
+}
+
+bool DashboardPlot::changedToDashboard(bool autoResume)
+{
+    timer->start();
+    running = false;
+    return getTabchangeOrDisconnect() && autoResume;
+}
+
+bool DashboardPlot::changedFromDashboard()
+{
+    timer->stop();
+    if (running)
+        tabChangedWhileRunning = true;
+    return running;
+}
+
+bool DashboardPlot::controllerDisconnected()
+{
+    if (running)
+        disconnectedWhileRunning = true;
+    return running;
+}
+
+bool DashboardPlot::getTabchangeOrDisconnect() const
+{
+    return disconnectedWhileRunning || tabChangedWhileRunning;
+}
+
+void DashboardPlot::onGraphStartStopClicked()
+{
+    running = !running;
+    const qint64 now = nowMs();
+    if (running) {
+        disconnectedWhileRunning = false;
+        tabChangedWhileRunning = false;
+        // A resumption moves time 0 on by the length of the pause.
+        startMs = timeStarted ? now - pausedAtMs + startMs : now;
+        timeStarted = true;
+        emit startStopButtonText(tr("Pause Graphing"));
+    } else {
+        interruptPending = true;
+        pausedAtMs = now;
+        emit startStopButtonText(tr("Resume Graphing"));
+    }
+}
+
+void DashboardPlot::readDashboardValues()
+{
+    if (!running)
+        return;
+    const double time = (nowMs() - startMs) / 1000.0;
+    times.append(time);
+    const int sample = times.size() - 1;
+    for (auto it = graphs.cbegin(); it != graphs.cend(); ++it) {
+        if (it.key() == interruptKey) {
+            if (interruptPending)
+                markInterruption(time);
+            values[interruptKey].insert(sample, interruptPending ? 1.0 : 0.0);
+            interruptPending = false;
+            continue;
+        }
+        const double value = runner->getParameter(it.key())->getValue();
+        it.value()->addData(time, value);
+        it.value()->rescaleAxes(true);
+        values[it.key()].insert(sample, value);
+    }
+    plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void DashboardPlot::markInterruption(double time)
+{
+    QCPGraph* interruption = graphs.value(interruptKey);
+    auto* line = new QCPItemStraightLine(plot);
+    for (QCPItemPosition* position : {line->point1, line->point2}) {
+        position->setType(QCPItemPosition::ptPlotCoords);
+        position->setAxes(plot->xAxis, plot->yAxis);
+    }
+    line->point1->setCoords(time, 0);
+    line->point2->setCoords(time, 2);
+    line->setPen(interruption->pen());
+    pauseLines.append(line);
+
+    // The legend row lands last; it heads the legend instead.
+    if (interruption->addToLegend()) {
+        QCPLegend* legend = plot->legend;
+        legend->insertRow(0);
+        legend->addElement(0, 0, legend->takeAt(legend->itemCount() - 1));
+        legend->simplify();
+    }
+}
+
+void DashboardPlot::dashboardAddRemovePlotParameter(QWidget* widget)
+{
+    if (!widget)
+        return;
+    const int address = widget->property("address").toInt();
+    if (address == interruptKey)
+        return;
+    const auto* chooser = widget->findChild<QComboBox*>();
+    const int axis = chooser ? chooser->currentIndex() : NotPlotted;
+
+    hideDashParameter(address);
+    if (axis == LeftAxis || axis == RightAxis) {
+        QCPAxis* valueAxis = axis == LeftAxis ? plot->yAxis : plot->yAxis2;
+        showDashParameter(address, plot->addGraph(plot->xAxis, valueAxis));
+    }
+    plot->rescaleAxes(false);
+    plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void DashboardPlot::showDashParameter(int address, QCPGraph* graph)
+{
+    if (!graph || address == interruptKey)
+        return;
+    hideDashParameter(address);
+    graph->setName(runner->getParameter(address)->getName());
+    graph->setPen(QPen(takeColor()));
+    graphs.insert(address, graph);
+    values.insert(address, {});
+}
+
+void DashboardPlot::hideDashParameter(int address)
+{
+    if (address == interruptKey || !graphs.contains(address))
+        return;
+    QCPGraph* graph = graphs.take(address);
+    returnColor(graph->pen().color());
+    plot->removeGraph(graph);
+    values.remove(address);
+}
+
+QColor DashboardPlot::takeColor()
+{
+    return palette.isEmpty() ? spareColour : palette.takeFirst();
+}
+
+void DashboardPlot::returnColor(const QColor& color)
+{
+    if (color != spareColour)
+        palette.prepend(color);
+}
+
+void DashboardPlot::clearGraphData()
+{
+    if (!running)
+        emit startStopButtonText(tr("Start Graph"));
+    while (!pauseLines.isEmpty())
+        plot->removeItem(pauseLines.takeFirst());
+    interruptPending = false;
+    graphs.value(interruptKey)->removeFromLegend();
+
+    for (QCPGraph* graph : qAsConst(graphs))
+        graph->data()->clear();
+    for (auto& samples : values)
+        samples.clear();
+    times.clear();
+
+    plot->yAxis->setRange(0, 1);
+    plot->yAxis2->setRange(0, 1);
+    plot->xAxis->setRange(0, 5);
+    // Running on, the time axis restarts at 0 at once; paused, at the next start.
+    startMs = running ? nowMs() : 0;
+    timeStarted = running;
+    plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+// A header line of the columns, then one line per sample; every cell ends
+// with a tab and a column is empty for samples taken before it was plotted.
+QString DashboardPlot::exportText() const
+{
+    QString text = QStringLiteral("Time(s)\t");
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        if (it.key() == interruptKey) {
+            text += QStringLiteral("Interrupted\t");
+        } else {
+            const Parameter* parameter = runner->getParameter(it.key());
+            text += parameter->getName() + '(' + parameter->getUnits() + QStringLiteral(")\t");
+        }
+    }
+    text += '\n';
+    for (int sample = 0; sample < times.size(); ++sample) {
+        text += exportNumber(times.at(sample)) + '\t';
+        for (const auto& samples : values) {
+            const auto found = samples.constFind(sample);
+            if (found != samples.cend())
+                text += exportNumber(*found);
+            text += '\t';
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+void DashboardPlot::exportDashboardGraphData()
+{
+    const QString text = exportText();
+    const QString fileName = QFileDialog::getSaveFileName(
+        plot->parentWidget(), tr("Export to Tab Separated Values File"), QStringLiteral("Kelvara Plot.txt"),
+        tr("Text files (*.txt);"));
+    if (fileName.isEmpty())
+        return;
+
+    // Written aside and put in place only when complete, so a full disk
+    // leaves no half file and is reported.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        reportExportError(tr("Failed to open file"), file);
+        return;
+    }
+    const QByteArray bytes = text.toUtf8();
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        reportExportError(tr("Failed to write file"), file);
+}
+
+// The window shows no error boxes while the Dashboard is current, so the
+// export shows its own.
+void DashboardPlot::reportExportError(const QString& text, const QSaveFile& file)
+{
+    const QString title = tr("Export Error");
+    emit errorPopup(title, text);
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, plot->parentWidget());
+    box.setInformativeText(QDir::toNativeSeparators(file.fileName()) + QStringLiteral(": ")
+                           + file.errorString());
+    box.exec();
+}

@@ -31,7 +31,11 @@ void MainWindow::initDraggableGraphs()
         rpmSlider->setValue(300);
     }
     auto* levels = ui->pedalAssistParameters->findChild<QComboBox*>(QStringLiteral("numAssistLevels"));
-    if (levels)
+    if (levels) {
         connect(levels, &QComboBox::currentTextChanged, assistGraph,
                 &AssistLevelGraph::changeNumAssistLevels);
+        // A choice made before the graph was bound shows at once.
+        if (!levels->currentText().isEmpty())
+            assistGraph->changeNumAssistLevels(levels->currentText());
+    }
 }

@@ -196,6 +196,18 @@ void ControllerSimulator::setFlashSaveFails(bool fails)
     state->controller.setFlashSaveFails(fails);
 }
 
+MotorBehaviour ControllerSimulator::motorBehaviour() const
+{
+    QMutexLocker lock(&state->mutex);
+    return state->controller.motorBehaviour();
+}
+
+void ControllerSimulator::setMotorBehaviour(const MotorBehaviour &behaviour)
+{
+    QMutexLocker lock(&state->mutex);
+    state->controller.setMotorBehaviour(behaviour);
+}
+
 void ControllerSimulator::setTorqueCommand(int value)
 {
     setRegisterValue(SimulatedController::TorqueCommandRegister, value);
@@ -250,6 +262,15 @@ void ControllerSimulator::replyWithException(int exceptionCode, int times)
 {
     QMutexLocker lock(&state->mutex);
     state->faults.exception.set(times, exceptionCode);
+}
+
+void ControllerSimulator::setExceptionAtAddress(int address, int exceptionCode)
+{
+    QMutexLocker lock(&state->mutex);
+    if (exceptionCode == 0)
+        state->faults.exceptionAddresses.remove(address);
+    else
+        state->faults.exceptionAddresses.insert(address, exceptionCode);
 }
 
 void ControllerSimulator::replyFromSlave(int slaveAddress, int times)

@@ -353,6 +353,7 @@ void KelvaraCom::judgeBadReply()
 
 void KelvaraCom::storeReadReply()
 {
+    runner->setApplyingRead(true);
     for (int i = 0; i < curNumRegs; ++i) {
         const int address = curAddr + i;
         Parameter* parameter = runner->getParameter(address);
@@ -367,6 +368,7 @@ void KelvaraCom::storeReadReply()
         if (autotuneTestState != NoTest && autotuneLog)
             autotuneLog->write(address, i == 0, true);
     }
+    runner->setApplyingRead(false);
     createDevMessage(-1, showHex);
 }
 

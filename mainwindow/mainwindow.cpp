@@ -87,6 +87,8 @@ MainWindow::MainWindow(QWidget* parent)
 
     bindRows();
 
+    // Bound before the initial values arrive, so its thumbs start on them.
+    ui->voltageCutoffSlider->initialize(model);
     // Every parameter holds a value before any controller is read.
     xml->importFromXML(QStringLiteral(":/InitialValues.xml"));
 

@@ -312,6 +312,7 @@ private:
 
     // Temperature.
     void initTemperatureSensors();
+    void setVoltageBoxesEnabled(bool enabled);
     void connectAssistLevelAnchors();
 
     // USB-serial driver check.

@@ -91,11 +91,3 @@ void MainWindow::connectPageHooks()
     connect(model->getParameter(208), &Parameter::displayChanged, this,
             &MainWindow::autoPASTabVisibility);
 }
-
-// Binds the graph editors to the model once the window is built, with the
-// temperature sensor list and the registers of the PAS level table.
-void MainWindow::initDraggableGraphs()
-{
-    initTemperatureSensors();
-    connectAssistLevelAnchors();
-}

@@ -19,6 +19,8 @@
 namespace {
 
 const int firstVoltageAddress = 93;
+const int sensingAddress = 212;
+const int sensingBit = 5;
 const int motorTemperatureAddress = 261;
 const int sensorVoltageAddress = 398;
 
@@ -35,22 +37,35 @@ void MainWindow::updateTemperatureTabVisibility()
     }
 }
 
+// A tick of the user's brings back the chosen sensor's curve. A read that
+// switches sensing on only enables the controls: rewriting registers 93 to
+// 98 from the drop-down then would replace the curve just read. The box
+// reports a tick before its row binding sets the bit, a read after it.
 void MainWindow::on_TempSensingBox_stateChanged(int arg1)
 {
     const bool enabled = arg1 != 0;
+    const bool fromModel =
+        ((model->getParameter(sensingAddress)->getRegisterValue() >> sensingBit) & 1) == enabled;
     for (QWidget* widget : {static_cast<QWidget*>(ui->temperature_trip_threshold),
                             static_cast<QWidget*>(ui->temperature_foldback_start),
                             static_cast<QWidget*>(ui->temperature_foldback_end),
                             static_cast<QWidget*>(ui->motor_temperature),
                             static_cast<QWidget*>(ui->comboBox_tempSensorType)})
         widget->setEnabled(enabled);
-    if (enabled) {
-        tempSensorTypeChanged(ui->comboBox_tempSensorType->currentIndex());
-    } else {
-        for (QDoubleSpinBox* box : {ui->volts_0_deg, ui->volts_25_deg, ui->volts_50_deg,
-                                    ui->volts_75_deg, ui->volts_100_deg, ui->volts_125_deg})
-            box->setEnabled(false);
-    }
+    QComboBox* sensors = ui->comboBox_tempSensorType;
+    if (!enabled)
+        setVoltageBoxesEnabled(false);
+    else if (fromModel)
+        setVoltageBoxesEnabled(sensors->currentIndex() == sensors->count() - 1);
+    else
+        tempSensorTypeChanged(sensors->currentIndex());
+}
+
+void MainWindow::setVoltageBoxesEnabled(bool enabled)
+{
+    for (QDoubleSpinBox* box : {ui->volts_0_deg, ui->volts_25_deg, ui->volts_50_deg,
+                                ui->volts_75_deg, ui->volts_100_deg, ui->volts_125_deg})
+        box->setEnabled(enabled);
 }
 
 // Only the controller's own curve, the last entry, can be edited by hand.
@@ -63,10 +78,7 @@ void MainWindow::tempSensorTypeChanged(int type)
     const float* volts = temperatureMapping->sensors.at(type)->getMapping();
     for (int point = 0; point < TemperatureSensor::pointCount; ++point)
         model->getParameter(firstVoltageAddress + point)->setValue(volts[point]);
-    const bool ownCurve = type == ui->comboBox_tempSensorType->count() - 1;
-    for (QDoubleSpinBox* box : {ui->volts_0_deg, ui->volts_25_deg, ui->volts_50_deg,
-                                ui->volts_75_deg, ui->volts_100_deg, ui->volts_125_deg})
-        box->setEnabled(ownCurve);
+    setVoltageBoxesEnabled(type == ui->comboBox_tempSensorType->count() - 1);
 }
 
 void MainWindow::showTempSensorControllerVals()

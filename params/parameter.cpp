@@ -145,7 +145,10 @@ void Parameter::setRegisterValue(int raw)
     }
     m_registerValue = raw;
     emit valueChanged();
-    emit displayChanged(asValue(raw));
+    // The value as it stands now: a receiver of valueChanged() may have
+    // stored another one, and a stale value would be written back by the
+    // widgets that show it.
+    emit displayChanged(asValue(m_registerValue));
     emit valueSet();
 }
 

@@ -1,15 +1,16 @@
 // kelvara-windowshot [--image FILE] [--set ADDR=VALUE]... [--port PATH]
-//                    [--tab N] [--settle MS] [--dialog NAME] OUTPUT.png
+//                    [--tab N | --page NAME] [--settle MS] [--dialog NAME] OUTPUT.png
 //
 // Builds the suite's main window without a display, connects it to a
 // controller simulator (its own, loaded with the sample controller or
 // FILE and the given registers, or the one at PATH), waits for the two
 // complete reads of the connection, shows tab N (0, Basic Setup, by
-// default), lets the page run for MS milliseconds (the Dashboard polls
-// the controller meanwhile) and saves a picture of the window. With
-// --dialog, a few values are changed and the picture shows the custom
-// parameter editor ("custom") with rows of every kind, or the
-// unsaved-parameter report ("unsaved") instead.
+// default) or the page of that object name, whose tab is added for the
+// picture when the window keeps it hidden, lets the page run for MS
+// milliseconds (the Dashboard polls the controller meanwhile) and saves a
+// picture of the window. With --dialog, a few values are changed and the
+// picture shows the custom parameter editor ("custom") with rows of every
+// kind, or the unsaved-parameter report ("unsaved") instead.
 
 #include "controllersimulator.h"
 #include "customparameteredit.h"
@@ -122,6 +123,7 @@ int main(int argc, char* argv[])
     parser.addOption({"port", "Use the simulator (or controller) at this path instead.", "path"});
     parser.addOption({"tab", "Index of the tab page to show.", "index", "0"});
     parser.addOption({"settle", "Time the page runs before the picture, in ms.", "ms", "1000"});
+    parser.addOption({"page", "Object name of the page to show, e.g. pasScreen.", "name"});
     parser.addOption({"dialog", "Show a dialog instead: custom or unsaved.", "name"});
     parser.addPositionalArgument("output", "The PNG file to write.");
     parser.process(app);
@@ -183,7 +185,19 @@ int main(int argc, char* argv[])
     // One more connection check puts the controller's name in the status.
     waitForSignal(window.link(), &KelvaraCom::controllerConnected, 1, 2500);
 
-    window.findChild<QTabWidget*>("tabWidget")->setCurrentIndex(parser.value("tab").toInt());
+    auto* tabs = window.findChild<QTabWidget*>("tabWidget");
+    if (parser.isSet("page")) {
+        auto* page = tabs->findChild<QWidget*>(parser.value("page"));
+        if (!page) {
+            err << "kelvara-windowshot: no page " << parser.value("page") << "\n";
+            return 1;
+        }
+        if (tabs->indexOf(page) < 0)
+            tabs->addTab(page, parser.value("page"));
+        tabs->setCurrentWidget(page);
+    } else {
+        tabs->setCurrentIndex(parser.value("tab").toInt());
+    }
     QEventLoop settle;
     QTimer::singleShot(qBound(0, parser.value("settle").toInt(), 60000), &settle, &QEventLoop::quit);
     settle.exec();

@@ -78,6 +78,7 @@ private slots:
     void stalledServerTimesOut_data();
     void stalledServerTimesOut();
     void failedFilesAreReportedOnce();
+    void listingsAreBounded();
 };
 
 // Folders are read one at a time, last found first, each directly below
@@ -232,7 +233,7 @@ void tst_FirmwareDownloader::failedFilesAreReportedOnce()
 {
     Crawl crawl;
     crawl.serve("", indexPage({"A/"}));
-    crawl.serve("A/", indexPage({"gone.xml", "page.xml", "good.xml"}));
+    crawl.serve("A/", indexPage({"gone%2.xml", "page.xml", "good.xml"}));
     crawl.serve("A/page.xml", "<html>sign in</html>");
     crawl.serve("A/good.xml", defaultFile(6));
     crawl.workspace.put("A/page.xml", defaultFile(7));
@@ -245,13 +246,36 @@ void tst_FirmwareDownloader::failedFilesAreReportedOnce()
     QCOMPARE(titles.last(), "Parameter Files Download Incomplete");
     QCOMPARE(crawl.watcher.texts().filter("gone"),
              QStringList("There was an error getting the remote firmware file: " + crawl.workspace.store()
-                         + "/A/gone.xml.\nError code: 203"));
+                         + "/A/gone%2.xml.\nError code: 203"));
     QCOMPARE(crawl.watcher.texts().last(),
              "1 of 3 default parameter files were downloaded to \"" + crawl.workspace.store()
                  + "\"; the others could not be fetched or saved.\n\nThe dropdowns have been "
                    "updated with the files that arrived.");
-    QCOMPARE(crawl.fetched("A/page.xml") + crawl.fetched("A/gone.xml") + crawl.fetched("A/good.xml"),
+    QCOMPARE(crawl.fetched("A/page.xml") + crawl.fetched("A/gone%2.xml") + crawl.fetched("A/good.xml"),
              defaultFile(7) + "missing" + defaultFile(6));
+}
+
+// A server listing more folders or files than are read or requested: only
+// as many are kept (folders are read last first: d197 is the last kept).
+void tst_FirmwareDownloader::listingsAreBounded()
+{
+    QStringList names{"B/"};
+    for (int i = 0; i < FirmwareDownloader::MAX_PAGES + 20; ++i)
+        names << QString("d%1/").arg(i);
+    Crawl folders;
+    folders.serve("", indexPage(names));
+    QVERIFY(folders.run());
+    QCOMPARE(folders.workspace.server.requests().value(1), "/downloads/kl/d197/");
+
+    names = QStringList{"B/"};
+    for (int i = 0; i < FirmwareDownloader::MAX_FILES; ++i)
+        names << QString("f%1.xml").arg(i);
+    Crawl files;
+    files.reject = true;
+    files.serve("", indexPage(names));
+    files.serve("B/", indexPage({"b.xml"}));
+    QVERIFY(files.run());
+    QCOMPARE(files.brands, QStringList({"Download  parameter files [x]", "Select All [x]"}));
 }
 
 QTEST_MAIN(tst_FirmwareDownloader)

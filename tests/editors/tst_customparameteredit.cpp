@@ -1,10 +1,12 @@
 // The custom parameter editor over the embedded definitions.
 
 #include "customparameteredit.h"
+#include "parameter.h"
 #include "readmodel.h"
 
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -120,6 +122,16 @@ void TestCustomParameterEdit::saveFollowsValidityAndDoneFinishes()
     button("done")->click();
     QCOMPARE(finished.count(), 1);
     QVERIFY(editor->isHidden());
+    QCOMPARE(rowKinds(), QStringList{"Number 71"});
+
+    // Reopened, Enter takes a typed value and presses no remove button.
+    editor->show();
+    auto* edit = row(0)->findChild<QLineEdit*>();
+    edit->selectAll();
+    QTest::keyClicks(edit, "80");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(model->getParameter(71)->getValue(), 80.0);
     QCOMPARE(rowKinds(), QStringList{"Number 71"});
 }
 

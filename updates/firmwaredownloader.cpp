@@ -528,7 +528,7 @@ void FirmwareDownloader::getFirmwareTimeout()
     phase = Phase::Idle;
     for (QNetworkReply* reply : outstanding)
         reply->abort();
-    progressDialog->done(0);
+    progressDialog->done(100);
     showBox(QMessageBox::Information, tr("Request Timed Out"),
             tr("Timed out getting firmware files from %1. The server could be down or under high "
                "load.")

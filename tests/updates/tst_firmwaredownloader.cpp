@@ -78,7 +78,6 @@ private slots:
     void stalledServerTimesOut_data();
     void stalledServerTimesOut();
     void failedFilesAreReportedOnce();
-    void listingsAreBounded();
 };
 
 // Folders are read one at a time, last found first, each directly below
@@ -254,31 +253,6 @@ void tst_FirmwareDownloader::failedFilesAreReportedOnce()
                    "updated with the files that arrived.");
     QCOMPARE(crawl.fetched("A/page.xml") + crawl.fetched("A/gone%2.xml") + crawl.fetched("A/good.xml"),
              defaultFile(7) + "missing" + defaultFile(6));
-}
-
-// A server listing more folders or files than are read or requested: only
-// as many are kept (folders are read last first: d197 is the last kept).
-void tst_FirmwareDownloader::listingsAreBounded()
-{
-    QStringList names{"B/"};
-    for (int i = 0; i < FirmwareDownloader::MAX_PAGES + 20; ++i)
-        names << QString("d%1/").arg(i);
-    {
-        Crawl folders;
-        folders.serve("", indexPage(names));
-        QVERIFY(folders.run());
-        QCOMPARE(folders.workspace.server.requests().value(1), "/downloads/kl/d197/");
-    }
-
-    names = QStringList{"B/"};
-    for (int i = 0; i < FirmwareDownloader::MAX_FILES; ++i)
-        names << QString("f%1.xml").arg(i);
-    Crawl files;
-    files.reject = true;
-    files.serve("", indexPage(names));
-    files.serve("B/", indexPage({"b.xml"}));
-    QVERIFY(files.run());
-    QCOMPARE(files.brands, QStringList({"Download  parameter files [x]", "Select All [x]"}));
 }
 
 QTEST_MAIN(tst_FirmwareDownloader)

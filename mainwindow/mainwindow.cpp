@@ -52,6 +52,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     createModelAndLink();
 
+    createEditorWindows();
     xml = new XMLTranslator(model, this);
     wireDevScreen();
     wirePageButtons();

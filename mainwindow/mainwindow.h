@@ -11,6 +11,8 @@
 #include <QPair>
 #include <QString>
 
+class CustomParameterEdit;
+class DraggableTooltipManager;
 class Kelvara;
 class KelvaraCom;
 class Parameter;
@@ -148,6 +150,7 @@ private:
     void collectRows();
     void bindRows();
     QString portToolTip() const;
+    void createEditorWindows();
 
     // Connection status.
     QString connectedText() const;
@@ -217,6 +220,8 @@ private:
     KelvaraCom* com = nullptr;
     SerialPortListener* portListener = nullptr;
     XMLTranslator* xml = nullptr;
+    DraggableTooltipManager* tooltipManager = nullptr;
+    CustomParameterEdit* customEdit = nullptr;
     QTimer* monitorTimer = nullptr;
     QTimer* dashboardRefreshTimer = nullptr;
 

@@ -129,8 +129,8 @@ void MainWindow::launchFactoryModePasswordPrompt()
         removeTemperatureTab();
 }
 
-// The windows below come with the editor, autotune, defaults, preferences
-// and update libraries; their launchers are connected already.
+// The windows below come with the autotune, defaults, preferences and
+// update libraries; their launchers are connected already.
 
 void MainWindow::launchDefaultChecker()
 {
@@ -140,37 +140,12 @@ void MainWindow::launchAutotune()
 {
 }
 
-void MainWindow::launchCustomParameterEdit()
-{
-    // The custom editor reads and writes while it is open: the Dashboard's
-    // live polling must not run beside it.
-    leaveDashboard();
-}
-
-void MainWindow::cpel_closed()
-{
-    if (isDashboardShown())
-        tabChanged(ui->tabWidget->currentIndex());
-}
-
 // A fresh dialog each time, so it shows the link's current values; it is
 // application-modal, returns at once and deletes itself when closed.
 void MainWindow::launchCommSpeedAdjust()
 {
     auto* dialog = new CommTimeoutAdjust(com, model, portListener, settings, nullptr);
     dialog->show();
-}
-
-void MainWindow::showAboutProgramWindow()
-{
-}
-
-void MainWindow::showHelpWindow()
-{
-}
-
-void MainWindow::on_list_unsaved_clicked()
-{
 }
 
 void MainWindow::CheckForUpdates()

@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 
 #include "bitvector.h"
+#include "draggabletooltipmanager.h"
 #include "enumparameter.h"
 #include "formula.h"
 #include "kelvara.h"
@@ -147,6 +148,7 @@ void MainWindow::connectParameters(RowMap& rows)
 
 void MainWindow::connectParameter(QWidget* row, Parameter* parameter)
 {
+    tooltipManager->insertToolTipButton(row, parameter);
     QLabel* label = row->findChild<QLabel*>();
     const QString tooltip = parameter->getTooltip();
     if (label && !tooltip.isEmpty())

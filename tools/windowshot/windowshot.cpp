@@ -1,16 +1,22 @@
-// kelvara-windowshot [--image FILE] [--port PATH] [--tab N] OUTPUT.png
+// kelvara-windowshot [--image FILE] [--port PATH] [--tab N] [--dialog NAME] OUTPUT.png
 //
 // Builds the suite's main window without a display, connects it to a
 // controller simulator (its own, loaded with the sample controller or
 // FILE, or the one at PATH), waits for the two complete reads of the
 // connection and saves a picture of the window showing tab N (0, Basic
-// Setup, by default).
+// Setup, by default). With --dialog, a few values are changed and the
+// picture shows the custom parameter editor ("custom") with rows of every
+// kind, or the unsaved-parameter report ("unsaved") instead.
 
 #include "controllersimulator.h"
+#include "customparameteredit.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
+#include "listunsavedparams.h"
 #include "mainwindow.h"
+#include "parameter.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QCommandLineParser>
@@ -62,6 +68,36 @@ bool enterScratchDirectory(const QTemporaryDir& dir)
     return QDir::setCurrent(dir.path());
 }
 
+// Changes a few values as a user would, so that marks and the report show.
+void editSomeValues(Kelvara* model)
+{
+    model->getParameter(71)->setValue(model->getParameter(71)->getValue() - 5);
+    model->getParameter(72)->setValue(model->getParameter(72)->getValue() + 0.5);
+    model->getParameter(219)->setValue(0.45);
+    model->getParameter(91)->setValue(model->getParameter(91)->getValue() - 10);
+    model->getParameter(47)->setValue(model->getParameter(47)->getValue() + 2.5);
+}
+
+// The picture of the named dialog; a null picture for an unknown name.
+QPixmap grabDialog(MainWindow& window, const QString& name)
+{
+    editSomeValues(window.deviceModel());
+    if (name == QLatin1String("unsaved")) {
+        ListUnsavedParams report(window.deviceModel());
+        report.show();
+        QCoreApplication::processEvents();
+        return report.grab();
+    }
+    if (name != QLatin1String("custom"))
+        return QPixmap();
+    window.findChild<QAction*>("editParameter")->trigger();
+    auto* editor = window.findChild<CustomParameterEdit*>();
+    editor->addSelectedParameters({{71, -1}, {72, -1}, {33, -1}, {141, -1}, {11, -1}, {77, -1},
+                                   {212, 5}, {212, 6}, {276, 3}});
+    QCoreApplication::processEvents();
+    return editor->grab();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -79,6 +115,7 @@ int main(int argc, char* argv[])
                       QStringLiteral(KELVARA_SIM_IMAGE)});
     parser.addOption({"port", "Use the simulator (or controller) at this path instead.", "path"});
     parser.addOption({"tab", "Index of the tab page to show.", "index", "0"});
+    parser.addOption({"dialog", "Show a dialog instead: custom or unsaved.", "name"});
     parser.addPositionalArgument("output", "The PNG file to write.");
     parser.process(app);
     if (parser.positionalArguments().size() != 1) {
@@ -130,7 +167,13 @@ int main(int argc, char* argv[])
 
     window.findChild<QTabWidget*>("tabWidget")->setCurrentIndex(parser.value("tab").toInt());
     QCoreApplication::processEvents();
-    if (!window.grab().save(output)) {
+    const QPixmap picture =
+        parser.isSet("dialog") ? grabDialog(window, parser.value("dialog")) : window.grab();
+    if (picture.isNull()) {
+        err << "kelvara-windowshot: no dialog named " << parser.value("dialog") << "\n";
+        return 2;
+    }
+    if (!picture.save(output)) {
         err << "kelvara-windowshot: cannot write " << output << "\n";
         return 1;
     }

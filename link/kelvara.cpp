@@ -184,6 +184,12 @@ void Kelvara::setMatchesSaved(int address)
     emit parameterIsOriginal(address, -1, true);
 }
 
+void Kelvara::setSavedValue(int address, int raw)
+{
+    savedValues.insert(address, raw);
+    parameterChanged(address);
+}
+
 void Kelvara::setFlashRecoveryValues()
 {
     flashRecoveryValues = unsavedValues;

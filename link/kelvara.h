@@ -47,6 +47,9 @@ public:
 
     // A register was just read from or written to the controller.
     void setMatchesSaved(int address);
+    // The controller holds raw as the saved value after all (a write that
+    // no flash save followed); the register's unsaved mark follows.
+    void setSavedValue(int address, int raw);
 
     bool areFirstReadValuesSaved() const { return !firstReadValues.isEmpty(); }
     void saveFirstReadValues();

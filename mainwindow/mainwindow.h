@@ -23,6 +23,7 @@ class QLabel;
 class QResizeEvent;
 class QSettings;
 class QTimer;
+class PasDeviceLoader;
 class SerialPortListener;
 class XMLTranslator;
 class Ui_MainWindow;
@@ -206,6 +207,7 @@ private:
     void connectFaultDisplay();
     void connectAccessLevelBox();
     void initializePAS_UI();
+    void initializePasDeviceList();
     void updateDashboardUI();
 
     Ui_MainWindow* ui = nullptr;
@@ -222,6 +224,7 @@ private:
     XMLTranslator* xml = nullptr;
     DraggableTooltipManager* tooltipManager = nullptr;
     CustomParameterEdit* customEdit = nullptr;
+    PasDeviceLoader* pasDeviceLoader = nullptr;
     QTimer* monitorTimer = nullptr;
     QTimer* dashboardRefreshTimer = nullptr;
 

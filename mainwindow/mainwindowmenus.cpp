@@ -129,16 +129,8 @@ void MainWindow::launchFactoryModePasswordPrompt()
         removeTemperatureTab();
 }
 
-// The windows below come with the autotune, defaults, preferences and
-// update libraries; their launchers are connected already.
-
-void MainWindow::launchDefaultChecker()
-{
-}
-
-void MainWindow::launchAutotune()
-{
-}
+// The windows below come with the preferences and update libraries; their
+// launchers are connected already.
 
 // A fresh dialog each time, so it shows the link's current values; it is
 // application-modal, returns at once and deletes itself when closed.

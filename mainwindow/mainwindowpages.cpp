@@ -111,6 +111,7 @@ void MainWindow::connectAccessLevelBox()
 // Filled in with the PAS page.
 void MainWindow::initializePAS_UI()
 {
+    initializePasDeviceList();
 }
 
 // Filled in with the Dashboard page.

@@ -3,9 +3,12 @@
 
 #include <QtWidgets>
 
+#include <functional>
+
 // Answers each modal box the code under test opens: notes its title and
 // text, then presses the button with the given text (the default button when
 // empty). A file dialog is answered with fileName, or cancelled without one.
+// Any other modal window goes to onDialog when set, else it is closed.
 class ModalWatcher : public QObject
 {
 public:
@@ -20,6 +23,8 @@ public:
     QStringList titles() const { return m_titles; }
     QStringList texts() const { return m_texts; }
     int count() const { return m_titles.size(); }
+
+    std::function<void(QWidget*)> onDialog;
 
 private:
     void check()
@@ -53,7 +58,10 @@ private:
             QMetaObject::invokeMethod(modal, "accept");
             return;
         }
-        modal->close();
+        if (onDialog)
+            onDialog(modal);
+        else
+            modal->close();
     }
 
     QTimer m_timer;

@@ -223,6 +223,8 @@ void TestSimulatorProgram::badArguments_data()
     QTest::newRow("delay not a number") << QStringList{"--delay", "soon"} << 2 << "--delay";
     QTest::newRow("torque not a number") << QStringList{"--torque", "high"} << 2 << "--torque";
     QTest::newRow("stray argument") << QStringList{"extra"} << 2 << "extra";
+    QTest::newRow("short hall table") << QStringList{"--hall-table", "15,2,4"} << 2 << "--hall-table";
+    QTest::newRow("no such phase") << QStringList{"--dead-phase", "red"} << 2 << "red";
 }
 
 void TestSimulatorProgram::badArguments()

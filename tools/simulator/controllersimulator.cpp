@@ -196,6 +196,18 @@ void ControllerSimulator::setFlashSaveFails(bool fails)
     state->controller.setFlashSaveFails(fails);
 }
 
+MotorBehaviour ControllerSimulator::motorBehaviour() const
+{
+    QMutexLocker lock(&state->mutex);
+    return state->controller.motorBehaviour();
+}
+
+void ControllerSimulator::setMotorBehaviour(const MotorBehaviour &behaviour)
+{
+    QMutexLocker lock(&state->mutex);
+    state->controller.setMotorBehaviour(behaviour);
+}
+
 void ControllerSimulator::setTorqueCommand(int value)
 {
     setRegisterValue(SimulatedController::TorqueCommandRegister, value);

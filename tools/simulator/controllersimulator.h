@@ -1,6 +1,8 @@
 #ifndef CONTROLLERSIMULATOR_H
 #define CONTROLLERSIMULATOR_H
 
+#include "simulatedmotor.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -74,9 +76,13 @@ public:
 
     // Controller behaviour. A write of 32767 to register 511 reads back as
     // 4096 (saved to flash) unless the save is made to fail; a write of 1 to
-    // register 508 clears the fault registers 258 and 299.
+    // register 508 clears the fault registers 258 and 299; a write of 1 or 2
+    // to register 481 measures or spins the motor (see SimulatedMotor).
     void setFlashSaveFails(bool fails);
     void setTorqueCommand(int value);
+    // The motor that the discovery modes of register 481 measure and spin.
+    MotorBehaviour motorBehaviour() const;
+    void setMotorBehaviour(const MotorBehaviour &behaviour);
 
     // Faults. "times" counts the requests or replies a fault applies to:
     // 0 switches it off, Forever keeps it on.

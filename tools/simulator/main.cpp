@@ -70,6 +70,77 @@ bool makeLink(const QString &linkPath, const QString &target)
     return true;
 }
 
+double doubleOption(const QCommandLineParser &parser, const QString &name, double max, bool *ok)
+{
+    bool number = false;
+    const double value = parser.value(name).toDouble(&number);
+    if (!number || !(value >= 0.0 && value <= max)) {
+        QTextStream(stderr) << "kelvara-sim: --" << name << " needs a number from 0 to " << max << ", not \""
+                            << parser.value(name) << "\"\n";
+        *ok = false;
+    }
+    return value;
+}
+
+// Eight sectors (0 to 5, or 15 for a state never seen), e.g. "15,2,4,3,0,1,5,15".
+bool parseHallTable(const QString &text, QVector<int> *table)
+{
+    const QStringList items = text.split(QLatin1Char(','));
+    if (items.size() != 8)
+        return false;
+    table->clear();
+    for (const QString &item : items) {
+        bool number = false;
+        const int sector = item.trimmed().toInt(&number);
+        if (!number || sector < 0 || sector > 15)
+            return false;
+        table->append(sector);
+    }
+    return true;
+}
+
+bool applyMotorOptions(const QCommandLineParser &parser, ControllerSimulator *simulator)
+{
+    MotorBehaviour motor = simulator->motorBehaviour();
+    bool ok = true;
+    auto isSet = [&](const char *name) { return parser.isSet(QLatin1String(name)); };
+    if (isSet("static-ms"))
+        motor.staticMs = intOption(parser, QStringLiteral("static-ms"), 0, 600000, &ok);
+    if (isSet("spin-ms"))
+        motor.spinMs = intOption(parser, QStringLiteral("spin-ms"), 0, 600000, &ok);
+    if (isSet("motor-rs"))
+        motor.rsMilliOhm = doubleOption(parser, QStringLiteral("motor-rs"), 600.0, &ok);
+    if (isSet("motor-ls"))
+        motor.lsMicroHenry = doubleOption(parser, QStringLiteral("motor-ls"), 6000.0, &ok);
+    if (isSet("motor-kv"))
+        motor.kv = doubleOption(parser, QStringLiteral("motor-kv"), 600.0, &ok);
+    if (isSet("hall-offset"))
+        motor.hallOffsetDegrees = doubleOption(parser, QStringLiteral("hall-offset"), 719.9, &ok);
+    if (isSet("spin-fault"))
+        motor.spinFaults = intOption(parser, QStringLiteral("spin-fault"), 0, 65535, &ok);
+    if (isSet("hall-table") && !parseHallTable(parser.value(QStringLiteral("hall-table")), &motor.hallTable)) {
+        QTextStream(stderr) << "kelvara-sim: --hall-table needs eight sectors 0 to 15 separated by commas\n";
+        ok = false;
+    }
+    const QStringList phases = {QStringLiteral("blue"), QStringLiteral("yellow"), QStringLiteral("green")};
+    for (const QString &phase : parser.values(QStringLiteral("dead-phase"))) {
+        const int index = int(phases.indexOf(phase.toLower()));
+        if (index < 0) {
+            QTextStream(stderr) << "kelvara-sim: --dead-phase takes blue, yellow or green, not \"" << phase << "\"\n";
+            ok = false;
+        } else {
+            motor.deadPhases |= 1 << index;
+        }
+    }
+    motor.connected = !isSet("no-motor");
+    motor.inconsistent = isSet("inconsistent");
+    motor.stall = isSet("stall");
+    motor.discoveryStuck = isSet("discovery-stuck");
+    motor.stickyFaults = isSet("sticky-faults");
+    simulator->setMotorBehaviour(motor);
+    return ok;
+}
+
 void printEntry(const ControllerSimulator::LogEntry &entry)
 {
     static const char *const arrows[] = {"->", "<-", "xx"};
@@ -111,6 +182,30 @@ int main(int argc, char *argv[])
         {QStringLiteral("delay"), QStringLiteral("Delay every reply by MS milliseconds."), QStringLiteral("MS")},
         {QStringLiteral("corrupt-crc"), QStringLiteral("Spoil the CRC of the first N replies."),
          QStringLiteral("N")},
+        {QStringLiteral("static-ms"), QStringLiteral("A stationary measurement (481 := 1) lasts MS (1500)."),
+         QStringLiteral("MS")},
+        {QStringLiteral("spin-ms"), QStringLiteral("The spinning test (481 := 2) lasts MS (15000)."),
+         QStringLiteral("MS")},
+        {QStringLiteral("motor-rs"), QStringLiteral("Winding resistance the motor measures (62.4 mOhm)."),
+         QStringLiteral("MOHM")},
+        {QStringLiteral("motor-ls"), QStringLiteral("Winding inductance the motor measures (184 uH)."),
+         QStringLiteral("UH")},
+        {QStringLiteral("motor-kv"), QStringLiteral("Speed constant the spin learns (11.35 RPM/V)."),
+         QStringLiteral("RPMV")},
+        {QStringLiteral("hall-offset"), QStringLiteral("Hall offset the spin learns (300.5 degrees)."),
+         QStringLiteral("DEG")},
+        {QStringLiteral("hall-table"), QStringLiteral("Sector of hall states 0..7, 15 for unseen "
+                                                      "(15,2,4,3,0,1,5,15)."),
+         QStringLiteral("LIST")},
+        {QStringLiteral("no-motor"), QStringLiteral("No motor on the phases: nothing measured, no current.")},
+        {QStringLiteral("inconsistent"), QStringLiteral("Every second measurement reads 20 % high.")},
+        {QStringLiteral("stall"), QStringLiteral("The motor never turns during the spin.")},
+        {QStringLiteral("dead-phase"), QStringLiteral("No current on PHASE (blue, yellow, green; repeatable)."),
+         QStringLiteral("PHASE")},
+        {QStringLiteral("spin-fault"), QStringLiteral("Raise these bits of register 258 when the spin ends."),
+         QStringLiteral("BITS")},
+        {QStringLiteral("discovery-stuck"), QStringLiteral("Register 481 never returns to 0.")},
+        {QStringLiteral("sticky-faults"), QStringLiteral("A fault clear (508 := 1) leaves the faults.")},
     });
     parser.process(app);
     if (!parser.positionalArguments().isEmpty()) {
@@ -153,6 +248,8 @@ int main(int argc, char *argv[])
         simulator.setReplyDelay(intOption(parser, QStringLiteral("delay"), 0, 60000, &ok));
     if (parser.isSet(QStringLiteral("corrupt-crc")))
         simulator.corruptCrc(intOption(parser, QStringLiteral("corrupt-crc"), 0, 1000000, &ok));
+    if (!applyMotorOptions(parser, &simulator))
+        ok = false;
     if (!ok)
         return 2;
     simulator.setFlashSaveFails(parser.isSet(QStringLiteral("flash-fail")));

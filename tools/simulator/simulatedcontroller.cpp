@@ -48,8 +48,20 @@ void SimulatedController::setFlashSaveFails(bool fails)
     flashFails = fails;
 }
 
-QByteArray SimulatedController::answer(const QByteArray &request)
+MotorBehaviour SimulatedController::motorBehaviour() const
 {
+    return motor.behaviour;
+}
+
+void SimulatedController::setMotorBehaviour(const MotorBehaviour &behaviour)
+{
+    motor.behaviour = behaviour;
+}
+
+QByteArray SimulatedController::answer(const QByteArray &request, double now)
+{
+    nowMs = now;
+    motor.advance(nowMs, registers);
     const quint8 function = static_cast<quint8>(request.at(1));
     switch (function) {
     case SimModbus::ReadHoldingRegisters:
@@ -104,9 +116,14 @@ void SimulatedController::storeWritten(int address, quint16 value)
     if (address == FlashSaveRegister && value == FlashSaveCommand && !flashFails) {
         registers[address] = FlashSaveConfirmed;
     } else if (address == FaultClearRegister && value == 1) {
-        registers[FaultRegister] = 0;
-        registers[Fault2Register] = 0;
+        if (!motor.behaviour.stickyFaults) {
+            registers[FaultRegister] = 0;
+            registers[Fault2Register] = 0;
+        }
         registers[address] = 0;
+    } else if (address == SimulatedMotor::DiscoveryModeRegister) {
+        registers[address] = value;
+        motor.startDiscovery(value, nowMs, registers);
     } else {
         registers[address] = value;
     }

@@ -1,11 +1,13 @@
 #ifndef SIMULATEDCONTROLLER_H
 #define SIMULATEDCONTROLLER_H
 
+#include "simulatedmotor.h"
+
 #include <QByteArray>
 #include <QVector>
 
-// The register file of a controller and the few registers that act as
-// commands. Answers one request at a time; not thread-safe on its own
+// The register file of a controller, the few registers that act as
+// commands, and the motor its discovery modes measure. Answers one request at a time; not thread-safe on its own
 // (ControllerSimulator guards it).
 class SimulatedController
 {
@@ -30,9 +32,13 @@ public:
     bool flashSaveFails() const;
     void setFlashSaveFails(bool fails);
 
+    MotorBehaviour motorBehaviour() const;
+    void setMotorBehaviour(const MotorBehaviour &behaviour);
+
     // The reply to a complete request with a good CRC that is addressed to
-    // this slave: a normal reply or an exception reply, CRC included.
-    QByteArray answer(const QByteArray &request);
+    // this slave, at nowMs on the simulator's clock: a normal reply or an
+    // exception reply, CRC included.
+    QByteArray answer(const QByteArray &request, double nowMs = 0);
 
 private:
     QByteArray answerRead(const QByteArray &request) const;
@@ -41,6 +47,8 @@ private:
 
     QVector<quint16> registers;
     bool flashFails = false;
+    SimulatedMotor motor;
+    double nowMs = 0;
 };
 
 #endif // SIMULATEDCONTROLLER_H

@@ -124,7 +124,7 @@ void SimulatorWorker::handleRequest(const QByteArray &frame)
         } else if (!state->faults.takeSilence(frame, &notes)) {
             reply = state->faults.takeException(frame, &notes);
             if (reply.isEmpty())
-                reply = state->controller.answer(frame);
+                reply = state->controller.answer(frame, state->elapsedMs());
             reply = state->faults.distort(reply, &notes);
             delayMs = state->faults.replyDelayMs;
             duplicateMs = state->faults.takeDuplicateDelay(&notes);

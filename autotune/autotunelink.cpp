@@ -1,0 +1,109 @@
+#include "autotunelink.h"
+
+#include "autotuneregisters.h"
+#include "kelvara.h"
+#include "kelvaracom.h"
+#include "parameter.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+
+#include <algorithm>
+
+using namespace AutotuneRegister;
+
+AutotuneClock systemClock()
+{
+    return [] { return QDateTime::currentMSecsSinceEpoch(); };
+}
+
+AutotuneClock acceleratedClock(int factor)
+{
+    QElapsedTimer wall;
+    wall.start();
+    const qint64 base = QDateTime::currentMSecsSinceEpoch();
+    return [=] { return base + wall.elapsed() * factor; };
+}
+
+AutotuneLink::AutotuneLink(Kelvara* runner, KelvaraCom* com)
+    : runner(runner)
+    , com(com)
+{
+}
+
+AutotuneLink::~AutotuneLink()
+{
+    stopStepping();
+    for (const QMetaObject::Connection& connection : qAsConst(lifetime))
+        QObject::disconnect(connection);
+}
+
+void AutotuneLink::stopStepping()
+{
+    QObject::disconnect(stepping);
+}
+
+double AutotuneLink::value(int address) const
+{
+    return runner->getParameter(address)->getValue();
+}
+
+void AutotuneLink::setValue(int address, double value)
+{
+    runner->getParameter(address)->setValue(value);
+}
+
+bool AutotuneLink::hasFaults() const
+{
+    return runner->getParameter(Faults)->getRegisterValue() != 0
+        || runner->getParameter(Faults2)->getRegisterValue() != 0;
+}
+
+void AutotuneLink::read(int first, int last)
+{
+    com->oneRead(first, last - first + 1);
+}
+
+void AutotuneLink::write(int first, int last)
+{
+    for (int address = first; address <= last; ++address) {
+        if (runner->getParameter(address)->isSavable())
+            written.insert(address);
+    }
+    com->oneWrite(first, last - first + 1);
+}
+
+void AutotuneLink::begin()
+{
+    savedBefore = runner->getSavedValues();
+    written.clear();
+}
+
+void AutotuneLink::confirm()
+{
+    written.clear();
+}
+
+QList<int> AutotuneLink::revert()
+{
+    QList<int> addresses = written.values();
+    std::sort(addresses.begin(), addresses.end());
+    written.clear();
+    for (const int address : qAsConst(addresses)) {
+        if (savedBefore.contains(address))
+            runner->setSavedValue(address, savedBefore.value(address));
+    }
+    const QMap<int, int> unsaved = runner->getUnsavedValues();
+    QList<int> stillUnsaved;
+    for (const int address : qAsConst(addresses)) {
+        if (unsaved.contains(address))
+            stillUnsaved << address;
+    }
+    return stillUnsaved;
+}
+
+void AutotuneLink::stopDiscovery()
+{
+    setValue(DiscoveryMode, 0.0);
+    write(DiscoveryMode, DiscoveryMode);
+}

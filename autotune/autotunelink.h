@@ -1,0 +1,96 @@
+#ifndef AUTOTUNELINK_H
+#define AUTOTUNELINK_H
+
+#include "kelvaracom.h"
+
+#include <QList>
+#include <QMap>
+#include <QMetaObject>
+#include <QSet>
+
+#include <functional>
+
+class Kelvara;
+
+// Milliseconds since the epoch as an autotune test counts its waits; tests
+// of the suite replace it to pass the long waits quickly.
+using AutotuneClock = std::function<qint64()>;
+AutotuneClock systemClock();
+// A clock that starts now and runs factor times faster than the system's.
+AutotuneClock acceleratedClock(int factor);
+
+// What an autotune test does through the model and the link: display
+// values, the fault check, reads and writes of register ranges, and the
+// bookkeeping of writes that no flash save has confirmed yet.
+//
+// The link takes every answered write as saved, but the controller keeps
+// the motor registers only once they are in flash. Until the run's own
+// flash save confirms its writes, revert() can put the model's saved values
+// back to what they were before the run, so that the changed rows show
+// their unsaved marks again.
+class AutotuneLink
+{
+public:
+    AutotuneLink(Kelvara* runner, KelvaraCom* com);
+    // Removes the connections made through it.
+    ~AutotuneLink();
+
+    // For the test's life: its stopLog() ends the link's test log, and the
+    // link's failures reach its comError() and flashError().
+    template<class Test>
+    void attach(Test* test)
+    {
+        lifetime << QObject::connect(test, &Test::stopLog, com, &KelvaraCom::haltLog)
+                 << QObject::connect(com, &KelvaraCom::comError, test, &Test::comError)
+                 << QObject::connect(com, &KelvaraCom::motorRunning, test, &Test::flashError);
+    }
+    // The link's comSuccess() performs the test's next step.
+    template<class Test>
+    void stepOnSuccess(Test* test, void (Test::*step)())
+    {
+        stopStepping();
+        stepping = QObject::connect(com, &KelvaraCom::comSuccess, test, step);
+    }
+    // Saves to flash; the confirmation performs the test's next step.
+    template<class Test>
+    void saveToFlash(Test* test, void (Test::*step)())
+    {
+        stopStepping();
+        stepping = QObject::connect(com, &KelvaraCom::flashSaveComplete, test, step);
+        com->flashSaveAutotune();
+    }
+    void stopStepping();
+
+    double value(int address) const;
+    void setValue(int address, double value);
+    // The raw value of Faults (258) or Faults 2 (299) is not zero.
+    bool hasFaults() const;
+    // Registers first to last (inclusive).
+    void read(int first, int last);
+    void write(int first, int last);
+
+    // A new run: remembers the model's saved values, forgets earlier writes.
+    void begin();
+    // The flash save confirmed every write so far.
+    void confirm();
+    // Back to the saved values from before the run; returns the registers
+    // written in the run that now differ from them.
+    QList<int> revert();
+    // Ends a discovery run of the controller (register 481 := 0); its
+    // outcome is not waited for.
+    void stopDiscovery();
+
+    qint64 now() const { return clock(); }
+    void setClock(AutotuneClock newClock) { clock = newClock; }
+
+private:
+    Kelvara* runner;
+    KelvaraCom* com;
+    QMap<int, int> savedBefore;
+    QSet<int> written;
+    AutotuneClock clock = systemClock();
+    QList<QMetaObject::Connection> lifetime;
+    QMetaObject::Connection stepping;
+};
+
+#endif // AUTOTUNELINK_H

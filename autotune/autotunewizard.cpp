@@ -1,0 +1,328 @@
+// Construction, navigation, closing and the runs of the two tests.
+#include "autotunewizard.h"
+
+#include "autotuneregisters.h"
+#include "kelvara.h"
+#include "kelvaracom.h"
+#include "parameter.h"
+#include "ui_autotunewizard.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDebug>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+
+using namespace AutotuneRegister;
+
+AutotuneWizard::AutotuneWizard(Kelvara* runner, KelvaraCom* com, QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::AutotuneWizard)
+    , runner(runner)
+    , com(com)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    ui->setupUi(this);
+    connect(ui->cancel, &QPushButton::clicked, this, &AutotuneWizard::cancel);
+    connect(ui->next, &QPushButton::clicked, this, &AutotuneWizard::processNext);
+    connect(ui->back, &QPushButton::clicked, this, &AutotuneWizard::processBack);
+    staticAutotune = new StaticAutotune(this, runner, com);
+    dynamicAutotune = new DynamicAutotune(this, runner, com);
+    displayFirstTest();
+    resize(widenedWidth(width(), logicalDpiX()), height());
+}
+
+AutotuneWizard::~AutotuneWizard()
+{
+    cancelMotorCheck();
+    disconnectTest();
+    delete staticAutotune;
+    delete dynamicAutotune;
+    delete ui;
+}
+
+int AutotuneWizard::widenedWidth(int width, int dpi)
+{
+    if (dpi > 120)
+        return int(width * 1.5);
+    if (dpi > 96)
+        return int(width * 1.3);
+    return width;
+}
+
+void AutotuneWizard::setBusy(bool busy, bool backEnabled)
+{
+    if (currentPage) {
+        const auto launchers = currentPage->findChildren<QPushButton*>(QStringLiteral("launch"));
+        for (QPushButton* launch : launchers)
+            launch->setEnabled(!busy);
+    }
+    canClose = !busy;
+    ui->back->setEnabled(backEnabled);
+    ui->next->setEnabled(!busy);
+    ui->cancel->setEnabled(!busy);
+}
+
+void AutotuneWizard::processNext()
+{
+    switch (pageState) {
+    case StaticDone:
+    case FirstPage:
+        displayMotionWarning();
+        break;
+    case SpinningPage:
+    case SpinningRun:
+        displayCompletion();
+        break;
+    case WarningPage:
+        displaySecondTest();
+        break;
+    case ClosingPage:
+        close();
+        break;
+    default:
+        break;
+    }
+}
+
+void AutotuneWizard::processBack()
+{
+    switch (pageState) {
+    case SpinningPage:
+    case ClosingPage:
+        displayMotionWarning();
+        break;
+    case WarningPage:
+    case SpinningRun:
+    case CommErrorPage:
+    case FaultPage:
+    case MotorNotDetectedPage:
+        displayFirstTest();
+        break;
+    case MotionFaultPage:
+        ui->back->setText(tr("< Back"));
+        displaySecondTest();
+        break;
+    default:
+        break;
+    }
+}
+
+void AutotuneWizard::cancel()
+{
+    close();
+}
+
+void AutotuneWizard::reject()
+{
+    if (canClose) {
+        QDialog::reject();
+        cancel();
+        return;
+    }
+    QMessageBox::information(this, tr("Continuing"), tr("Still running motor test...[2]"));
+}
+
+void AutotuneWizard::closeEvent(QCloseEvent* evt)
+{
+    if (canClose) {
+        cancel();
+        evt->accept();
+        return;
+    }
+    evt->ignore();
+    QMessageBox::information(this, tr("Continuing"), tr("Still running motor test...[3]"));
+}
+
+void AutotuneWizard::startStaticTest()
+{
+    pageState = FirstPage;
+    wheelState = 0;
+    testType = 0;
+    checkMotorSpinning();
+}
+
+void AutotuneWizard::startDynamicTest()
+{
+    pageState = SpinningRun;
+    wheelState = 0;
+    testType = 1;
+    checkMotorSpinning();
+}
+
+// The torque command is read before a test starts; a turning motor stops
+// the start. A read that fails drops the check, so that no later success
+// of the link can start a test the user did not ask for again.
+void AutotuneWizard::checkMotorSpinning()
+{
+    if (wheelState == 0) {
+        cancelMotorCheck();
+        motorCheck << connect(com, &KelvaraCom::comSuccess, this, &AutotuneWizard::checkMotorSpinning)
+                   << connect(com, &KelvaraCom::comError, this, &AutotuneWizard::cancelMotorCheck);
+        wheelState = 1;
+        com->oneRead(TorqueCommand, 1);
+        return;
+    }
+    if (wheelState != 1) {
+        qDebug() << "Reached Default: wheelState";
+        return;
+    }
+    cancelMotorCheck();
+    const double torque = runner->getParameter(TorqueCommand)->getValue();
+    if (!qFuzzyCompare(torque + 1.0, 1.0)) {
+        QMessageBox::warning(this, tr("Motor is Running"),
+                             tr("To start this test, you must stop you motor from running. \nPlease "
+                                "make sure your throttle is not on before starting the test."));
+        return;
+    }
+    if (testType == 0)
+        discoverStaticAutotune();
+    else if (testType == 1)
+        discoverDynamicAutotune();
+    else
+        qDebug() << "Reached Default: testType";
+}
+
+void AutotuneWizard::cancelMotorCheck()
+{
+    for (const QMetaObject::Connection& connection : qAsConst(motorCheck))
+        disconnect(connection);
+    motorCheck.clear();
+    wheelState = 0;
+}
+
+void AutotuneWizard::disconnectTest()
+{
+    for (const QMetaObject::Connection& connection : qAsConst(testConnections))
+        disconnect(connection);
+    testConnections.clear();
+}
+
+// The page's progress bar turns busy and its results go until the end.
+void AutotuneWizard::showRunning()
+{
+    if (auto* progress = pageWidget<QProgressBar>()) {
+        progress->show();
+        progress->setRange(0, 0);
+        progress->setValue(-1);
+    }
+    if (auto* results = pageWidget<QWidget>(QStringLiteral("results")))
+        results->hide();
+    setBusy(true, false);
+}
+
+void AutotuneWizard::showFinished()
+{
+    if (auto* progress = pageWidget<QProgressBar>()) {
+        progress->setMaximum(100);
+        progress->setValue(100);
+    }
+}
+
+void AutotuneWizard::discoverStaticAutotune()
+{
+    showRunning();
+    testConnections << connect(staticAutotune, &StaticAutotune::staticSuccess, this,
+                               &AutotuneWizard::finishedDiscoverStaticAutotune)
+                    << connect(staticAutotune, &StaticAutotune::reportError, this,
+                               &AutotuneWizard::handleStaticErrors);
+    staticAutotune->startTest();
+}
+
+void AutotuneWizard::discoverDynamicAutotune()
+{
+    showRunning();
+    testConnections << connect(dynamicAutotune, &DynamicAutotune::dynamicSuccess, this,
+                               &AutotuneWizard::finishedDiscoverDynamicAutotune)
+                    << connect(dynamicAutotune, &DynamicAutotune::reportError, this,
+                               &AutotuneWizard::handleDynamicErrors);
+    // One tick flips the direction of one run only.
+    QCheckBox* flip = pageWidget<QCheckBox>();
+    const bool flipDirection = flip && flip->isChecked();
+    if (flipDirection)
+        flip->setChecked(false);
+    dynamicAutotune->startTest(flipDirection);
+}
+
+void AutotuneWizard::finishedDiscoverStaticAutotune()
+{
+    disconnectTest();
+    pageState = StaticDone;
+    showFinished();
+    if (auto* results = pageWidget<QWidget>(QStringLiteral("results")))
+        results->show();
+    setBusy(false, false);
+}
+
+void AutotuneWizard::handleStaticErrors(StaticAutotune::ErrorType e)
+{
+    disconnectTest();
+    switch (e) {
+    case StaticAutotune::CommunicationError:
+        comError();
+        break;
+    case StaticAutotune::MotorNotDetected:
+        connectionError();
+        break;
+    case StaticAutotune::ControllerFault:
+        faultError();
+        break;
+    case StaticAutotune::FlashSaveFailed:
+        flashSaveWasInterrupted();
+        break;
+    default:
+        return;
+    }
+    noteUnsavedValues(staticAutotune->unsavedAfterRun());
+}
+
+void AutotuneWizard::handleDynamicErrors(DynamicAutotune::ErrorType e)
+{
+    disconnectTest();
+    switch (e) {
+    case DynamicAutotune::CommunicationError:
+        comError();
+        if (dynamicAutotune->endedWhileSpinning())
+            noteOnPage(QStringLiteral("motorNote"),
+                       tr("The test stopped while the motor may still be turning. Switch the "
+                          "controller off before you touch the motor or the wheel."));
+        break;
+    case DynamicAutotune::MotorNotDetected:
+        connectionError();
+        break;
+    case DynamicAutotune::FlashSaveFailed:
+        flashSaveWasInterrupted();
+        break;
+    case DynamicAutotune::FaultBeforeSpin:
+        faultError();
+        break;
+    case DynamicAutotune::MotionFault:
+        motionFaultError(nullptr);
+        break;
+    default:
+        return;
+    }
+    noteUnsavedValues(dynamicAutotune->unsavedAfterRun());
+}
+
+void AutotuneWizard::flashSaveWasInterrupted()
+{
+    if (auto* progress = pageWidget<QProgressBar>())
+        progress->hide();
+    if (auto* results = pageWidget<QWidget>(QStringLiteral("results")))
+        results->hide();
+    if (testType == 0)
+        setBusy(false, false);
+    else if (testType == 1)
+        setBusy(false, true);
+    else
+        qDebug() << "Reached Default: flashSaveWasInterrupted -> testType";
+}
+
+void AutotuneWizard::onclearFaults_clicked()
+{
+    runner->getParameter(FaultClear)->setRegisterValue(1);
+    com->oneWrite(FaultClear, 1);
+    com->oneRead(Faults, Faults2 - Faults + 1);
+}

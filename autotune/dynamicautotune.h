@@ -1,0 +1,94 @@
+#ifndef DYNAMICAUTOTUNE_H
+#define DYNAMICAUTOTUNE_H
+
+#include "autotunelink.h"
+
+#include <QObject>
+#include <QString>
+
+class HallChecker;
+class Kelvara;
+class KelvaraCom;
+
+// The spinning motor test: the controller spins the motor by itself
+// (discovery mode 2 of register 481) and learns its Kv, hall offset and
+// hall sector table. The test watches the spin for a stall and missing
+// phase currents, checks the learnt table with its HallChecker, copies the
+// results into the motor registers, chooses the position sensor type and
+// saves everything to flash.
+//
+// A step machine driven by the link like StaticAutotune. A run ends with
+// stopLog() and then dynamicSuccess() or reportError().
+class DynamicAutotune : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum ErrorType {
+        CommunicationError = 1,   // link failure, or a spin that never ended
+        MotorNotDetected = 2,     // never raised by this test
+        FlashSaveFailed = 3,      // refused: the motor is running
+        FaultBeforeSpin = 4,
+        MotionFault = 5,          // a fault after the spin, or a stall
+    };
+
+    DynamicAutotune(QObject* parent, Kelvara* runner, KelvaraCom* com);
+    ~DynamicAutotune() override;
+
+    HallChecker* getHallChecker() const { return hallChecker; }
+    QString getErrorMessage() const { return errorMessage; }
+
+    // The registers this test wrote that its last run left unsaved in
+    // flash (after an error).
+    QList<int> unsavedAfterRun() const { return leftUnsaved; }
+    // The last run ended while the controller may still have been spinning
+    // the motor.
+    bool endedWhileSpinning() const { return stoppedSpinning; }
+
+    void setClock(AutotuneClock clock) { io.setClock(clock); }
+
+signals:
+    void stopLog();
+    void dynamicSuccess();
+    void reportError(DynamicAutotune::ErrorType type);
+    void flippedMotor();
+    void motionFault(QString text);
+
+public slots:
+    void startTest(bool flip);
+    void runDynamicAutotune();
+    void comError();
+    void flashError();
+
+private:
+    void handleErrors(DynamicAutotune::ErrorType type, QString text);
+    void startSpin();
+    void pollSpin();
+    void checkForStall();
+    void takeHallOffset();
+    void takeHallTable();
+    void startFlashSave();
+    QString motionFaultMessage() const;
+    void resetCurrentLatch();
+    void updateCurrentLatches();
+
+    KelvaraCom* com;
+    Kelvara* runner;
+    HallChecker* hallChecker;
+    int state = 0;
+    qint64 startMs = 0;
+    bool flipDirection = false;
+    QString errorMessage;
+    bool blueCurrentSeen = false;
+    bool yellowCurrentSeen = false;
+    bool greenCurrentSeen = false;
+    bool stalled = false;
+    AutotuneLink io;
+    QList<int> leftUnsaved;
+    bool stoppedSpinning = false;
+};
+
+// "No current detected on <phase> phase. ..." for the motion-fault message.
+QString phaseErrorString(QString phase);
+
+#endif // DYNAMICAUTOTUNE_H

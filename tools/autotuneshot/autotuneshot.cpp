@@ -1,0 +1,157 @@
+// kelvara-autotuneshot OUTDIR
+//
+// Runs the autotune wizard without a display against a controller simulator
+// playing a motor (the sample controller), once for each outcome, and saves
+// a picture of the page it ends on into OUTDIR. The tests' waits run 20
+// times faster than on a real controller.
+
+#include "autotunewizard.h"
+#include "controllersimulator.h"
+#include "kelvara.h"
+#include "kelvaracom.h"
+#include "parameter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QFontDatabase>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <functional>
+
+namespace {
+
+const int replyTimeoutMs = 60;
+
+struct Scene
+{
+    const char* file;
+    bool spinning;   // the spinning test rather than the stationary one
+    bool finish;     // go on to the closing page
+    std::function<void(MotorBehaviour&)> motor;
+    int faults;      // register 258 before the test
+};
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+QPushButton* button(QWidget* wizard, const QString& name)
+{
+    const auto buttons = wizard->findChildren<QPushButton*>(name);
+    for (QPushButton* candidate : buttons) {
+        if (candidate->isVisibleTo(wizard))
+            return candidate;
+    }
+    return nullptr;
+}
+
+bool shoot(const Scene& scene, const QDir& out, QTextStream& err)
+{
+    ControllerSimulator simulator;
+    if (!simulator.start() || !simulator.loadImage(QStringLiteral(KELVARA_SIM_IMAGE))) {
+        err << "kelvara-autotuneshot: simulator: " << simulator.errorString() << "\n";
+        return false;
+    }
+    MotorBehaviour motor = simulator.motorBehaviour();
+    motor.staticMs = 120;
+    motor.spinMs = 800;
+    if (scene.motor)
+        scene.motor(motor);
+    simulator.setMotorBehaviour(motor);
+    simulator.setRegisterValue(258, scene.faults);
+
+    Kelvara model;
+    KelvaraCom link(&model);
+    link.setCurrentPortName(simulator.portName());
+    link.setDefaultTimeout(replyTimeoutMs);
+    bool read = false;
+    QObject::connect(&link, &KelvaraCom::readAllComplete, [&] { read = true; });
+    link.readAll();
+    if (!waitFor([&] { return read; }, 10000) || !model.isValid()) {
+        err << "kelvara-autotuneshot: no complete read from the simulator\n";
+        return false;
+    }
+
+    auto* wizard = new AutotuneWizard(&model, &link, nullptr);
+    wizard->findChild<StaticAutotune*>()->setClock(acceleratedClock(20));
+    wizard->findChild<DynamicAutotune*>()->setClock(acceleratedClock(20));
+    wizard->show();
+    wizard->findChild<QDoubleSpinBox*>(QStringLiteral("KvInput"))->setValue(12.0);
+    if (scene.spinning) {
+        button(wizard, QStringLiteral("next"))->click();
+        button(wizard, QStringLiteral("next"))->click();
+    }
+    QPushButton* cancel = button(wizard, QStringLiteral("cancel"));
+    button(wizard, QStringLiteral("launch"))->click();
+    const bool ended = waitFor([&] { return !cancel->isEnabled(); }, 3000)
+        && waitFor([&] { return cancel->isEnabled(); }, 15000);
+    if (scene.finish)
+        button(wizard, QStringLiteral("next"))->click();
+    waitFor([&] { return link.getMode() == KelvaraCom::IdleMode; }, 5000);
+    QCoreApplication::processEvents();
+    const QString path = out.filePath(QLatin1String(scene.file));
+    const bool saved = ended && wizard->grab().save(path);
+    delete wizard;
+    if (!saved) {
+        err << "kelvara-autotuneshot: no picture for " << scene.file << "\n";
+        return false;
+    }
+    QTextStream(stdout) << path << "\n";
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTextStream err(stderr);
+    const QStringList args = app.arguments();
+    if (args.size() != 2 || args[1].startsWith(QLatin1Char('-'))) {
+        err << "usage: kelvara-autotuneshot OUTDIR\n";
+        return 2;
+    }
+    const QDir out(QFileInfo(args[1]).absoluteFilePath());
+    if (!QDir().mkpath(out.path())) {
+        err << "kelvara-autotuneshot: cannot create " << out.path() << "\n";
+        return 1;
+    }
+    // The test logs go to a scratch "logs" folder.
+    QTemporaryDir scratch;
+    if (!scratch.isValid() || !QDir::setCurrent(scratch.path())) {
+        err << "kelvara-autotuneshot: cannot prepare a working directory\n";
+        return 1;
+    }
+    for (const char* font : {"LiberationSans-Regular", "LiberationSans-Bold"})
+        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/%1.ttf").arg(font));
+
+    const Scene scenes[] = {
+        {"1-static-results.png", false, false, nullptr, 0},
+        {"2-spinning-results.png", true, false, nullptr, 0},
+        {"3-done.png", true, true, nullptr, 0},
+        {"4-spinning-bad-halls.png", true, false, [](MotorBehaviour& m) { m.hallTable.fill(15); }, 0},
+        {"5-motor-not-detected.png", false, false, [](MotorBehaviour& m) { m.connected = false; }, 0},
+        {"6-fault.png", true, false, nullptr, 0x202},
+        {"7-motion-fault.png", true, false, [](MotorBehaviour& m) { m.spinFaults = 0x2; m.stall = true; }, 0},
+        {"8-comm-error.png", true, false, [](MotorBehaviour& m) { m.discoveryStuck = true; }, 0},
+    };
+    for (const Scene& scene : scenes) {
+        if (!shoot(scene, out, err))
+            return 1;
+    }
+    return 0;
+}

@@ -79,8 +79,7 @@ private:
         auto* timer = new QTimer(socket);
         connect(timer, &QTimer::timeout, socket, [=, sent = 0]() mutable {
             socket->write(body.mid(sent, bytes));
-            sent += bytes;
-            if (sent < body.size())
+            if ((sent += bytes) < body.size())
                 return;
             timer->stop();
             if (close)

@@ -7,7 +7,7 @@
 #include <QUrl>
 
 // Takes the place of the system's browser and file opener while it lives:
-// every address the code under test opens is recorded instead.
+// the web and file addresses the code under test opens are recorded.
 class OpenedUrls : public QObject
 {
     Q_OBJECT
@@ -15,12 +15,12 @@ class OpenedUrls : public QObject
 public:
     OpenedUrls()
     {
-        for (const char* scheme : schemes)
+        for (const char* scheme : {"http", "https", "file"})
             QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "record");
     }
     ~OpenedUrls() override
     {
-        for (const char* scheme : schemes)
+        for (const char* scheme : {"http", "https", "file"})
             QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
     }
 
@@ -28,9 +28,6 @@ public:
 
 public slots:
     void record(const QUrl& url) { urls << url; }
-
-private:
-    static constexpr const char* schemes[] = {"http", "https", "file"};
 };
 
 #endif // OPENEDURLS_H

@@ -81,6 +81,11 @@ int CommTimeoutAdjust::minimumTimeoutFor(int baudRate)
     return (minimum + 9) / 10 * 10;
 }
 
+int CommTimeoutAdjust::boundedTimeout(int ms, int baudRate)
+{
+    return qBound(minimumTimeoutFor(baudRate), ms, int(maximumTimeoutMs));
+}
+
 void CommTimeoutAdjust::fillSuiteBaudList()
 {
     for (QSerialPort::BaudRate rate : suiteBaudRates)

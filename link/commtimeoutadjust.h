@@ -36,6 +36,9 @@ public:
 
     // 5120000 / rate + 1 ms, rounded up to a multiple of 10.
     static int minimumTimeoutFor(int baudRate);
+    // A timeout from elsewhere (the settings file) held to what the dialog
+    // allows at that rate.
+    static int boundedTimeout(int ms, int baudRate);
 
 public slots:
     void okPressed();

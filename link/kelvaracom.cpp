@@ -4,13 +4,20 @@
 #include "kelvara.h"
 #include "logger.h"
 
+#include <QTimer>
+
 KelvaraCom::KelvaraCom(Kelvara* model, QObject* parent)
     : QObject(parent)
     , runner(model)
     , port(new QSerialPort(this))
     , timer(new CommTimer)
     , devLogger(new Logger(this, model))
+    , quietLineTimer(new QTimer(this))
 {
+    quietLineTimer->setSingleShot(true);
+    quietLineTimer->setTimerType(Qt::PreciseTimer);
+    connect(quietLineTimer, &QTimer::timeout, this, &KelvaraCom::sendAfterQuietLine);
+
     port->setBaudRate(QSerialPort::Baud115200, QSerialPort::AllDirections);
     port->setDataBits(QSerialPort::Data8);
     port->setParity(QSerialPort::NoParity);

@@ -12,6 +12,7 @@
 class CommTimer;
 class Kelvara;
 class Logger;
+class QTimer;
 
 // Spaced lower-case hex of a hex text, with a line end: "0103" -> "01 03\n".
 QString niceHex(QString hex);
@@ -88,6 +89,10 @@ public:
     // Clears and closes the port when open and empties both queues.
     void clearCloseIfOpen();
     void setRunnerValid(bool valid);
+
+    // Title of the failure report of a save to flash the controller did
+    // not confirm.
+    static const char* const flashSaveFailTitle;
 
     Status getStatus() const { return status; }
     static QString getStatusString(KelvaraCom::Status status);
@@ -178,6 +183,8 @@ private slots:
     void processWriteQueue();
     void processReadQueue();
     void readReply();
+    void discardLateAnswer();
+    void sendAfterQuietLine();
     void handleReply();
     void readError();
     void reportError(QString errorType);
@@ -198,6 +205,10 @@ private:
     bool write(int numRegs, int addr);
     QByteArray initializeMsg(QByteArray msg, int addr);
     bool sendMessage(QByteArray frame);
+    bool startExchange(const QByteArray& frame);
+    bool openPort();
+    bool writeFrame(const QByteArray& frame);
+    void noteLateAnswersDue();
     void collectPendingBytes();
     bool crcMatches() const;
     bool isGoodReply() const;
@@ -225,7 +236,7 @@ private:
     // Operations (kelvaracomoperations.cpp).
     bool needsHardwareVersionRead() const;
     void endReadAll(bool succeeded);
-    void finishUnwritableSave(const QList<int>& addresses);
+    void settleUnwritable();
     void endUnconfirmedFlashSave();
 
     // Logs (kelvaracomlogs.cpp).
@@ -254,6 +265,7 @@ private:
     QVector<QPair<int, int>> writeQueue;
     int flashReadRetries = 0;
     bool flashSaveNeeded = false;
+    QList<int> unwritableUnsaved; // of the write-all under way
     int connectionCheckState = 2;
     AutotuneTestState autotuneTestState = NoTest;
     int flashSaveState = 4;
@@ -269,6 +281,16 @@ private:
     quint32 writeMachineRequest = 0;
     quint32 flashSaveRequest = 0;
     quint32 connectionCheckRequest = 0;
+    // After an exchange whose wait ran out, answers to its sends may still
+    // come; a new request is sent only once the line has been quiet for the
+    // longest wait they were given, or such an answer would be taken for
+    // the new request's reply.
+    bool lateAnswersDue = false;
+    int lateAnswerWindowMs = 0;
+    QElapsedTimer sinceLastJudgement;
+    QTimer* quietLineTimer;
+    QByteArray frameAfterQuietLine;
+
     ReadPurpose currentReadPurpose = PlainRead;
     bool readAllBlockInFlight = false;
     bool readAllSucceeded = false;

@@ -29,6 +29,8 @@ const char* timeoutAdvice =
 
 void KelvaraCom::oneWrite(int addr, int numRegs)
 {
+    // What is unsaved now is what a refused save to flash puts back.
+    runner->setFlashRecoveryValues();
     timer->resetTime();
     queueWrite(addr, numRegs);
 }
@@ -287,6 +289,7 @@ void KelvaraCom::writeWrapper()
         saveValuesToFlash();
         return;
     }
+    settleUnwritable();
     emit enableSaveButtons(true);
     emit comSuccess();
 }
@@ -336,13 +339,23 @@ void KelvaraCom::reportError(QString errorType)
     readAllBlockInFlight = false;
     currentReadPurpose = PlainRead;
     clearQueues();
+    unwritableUnsaved.clear();
 
     const int error = port->error();
-    const bool timedOut = error == QSerialPort::NoError;
-    const QString errorText = timedOut ? QStringLiteral("- Timeout Error") : port->errorString();
+    // The controller answered, refusing the request: its answer says why,
+    // and a longer timeout would not help.
+    const bool refused = error == QSerialPort::NoError && status == StatusInvalidSerialPort;
+    const bool timedOut = error == QSerialPort::NoError && !refused;
+    QString errorText = port->errorString();
+    if (refused)
+        errorText = replyText.trimmed();
+    else if (timedOut)
+        errorText = QStringLiteral("- Timeout Error");
     const QString advice = timedOut ? QString::fromLatin1(timeoutAdvice) : QString();
-    replyText = QStringLiteral("Communication Error: ") + errorText + QStringLiteral(" - Error code: ")
-        + QString::number(error);
+    if (!refused) {
+        replyText = QStringLiteral("Communication Error: ") + errorText
+            + QStringLiteral(" - Error code: ") + QString::number(error);
+    }
 
     if (autotuneTestState != NoTest) {
         logText(replyText);

@@ -6,6 +6,8 @@
 #include "logger.h"
 #include "parameter.h"
 
+#include <QTimer>
+
 namespace {
 
 const char slaveAddress = 1;
@@ -83,7 +85,7 @@ bool KelvaraCom::read(int numRegs, int addr)
     if (addr == faultsAddress)
         faultReadTimer.start();
     requestInFlight = ++requestCounter;
-    if (!sendMessage(frame)) {
+    if (!startExchange(frame)) {
         replyText = QStringLiteral("Failed sending read message");
         status = StatusFailedSendingReadMessage;
         return false;
@@ -110,7 +112,7 @@ bool KelvaraCom::write(int numRegs, int addr)
     frame = fillInCRC(frame);
 
     requestInFlight = ++requestCounter;
-    if (!sendMessage(frame)) {
+    if (!startExchange(frame)) {
         replyText = QStringLiteral("Failed sending write message");
         status = StatusFailedSendingReadMessage;
         return false;
@@ -119,6 +121,29 @@ bool KelvaraCom::write(int numRegs, int addr)
 }
 
 bool KelvaraCom::sendMessage(QByteArray frame)
+{
+    return openPort() && writeFrame(frame);
+}
+
+// A new request, as opposed to a frame sent again for the same request.
+bool KelvaraCom::startExchange(const QByteArray& frame)
+{
+    // Answers still due had their time while the port was closed and were
+    // thrown away when it opened.
+    if (lateAnswersDue && sinceLastJudgement.elapsed() >= 2 * lateAnswerWindowMs)
+        lateAnswersDue = false;
+    if (!lateAnswersDue)
+        return sendMessage(frame);
+    if (!openPort())
+        return false;
+    frameAfterQuietLine = frame;
+    connect(port, &QSerialPort::readyRead, this, &KelvaraCom::discardLateAnswer,
+            Qt::UniqueConnection);
+    quietLineTimer->start(qMax(lateAnswerWindowMs, timer->getTimeoutTime()));
+    return true;
+}
+
+bool KelvaraCom::openPort()
 {
     port->setPortName(portName);
     if (!port->open(QIODevice::ReadWrite)) {
@@ -132,8 +157,12 @@ bool KelvaraCom::sendMessage(QByteArray frame)
     // Bytes that arrived while the port was closed (a late or repeated
     // reply to an earlier frame) must not be taken for this frame's reply.
     port->clear(QSerialPort::Input);
-    connect(port, &QSerialPort::readyRead, this, &KelvaraCom::readReply, Qt::UniqueConnection);
+    return true;
+}
 
+bool KelvaraCom::writeFrame(const QByteArray& frame)
+{
+    connect(port, &QSerialPort::readyRead, this, &KelvaraCom::readReply, Qt::UniqueConnection);
     const qint64 written = port->write(frame);
     timer->setLastMsg(frame);
     if (written == frame.size()) {
@@ -145,6 +174,32 @@ bool KelvaraCom::sendMessage(QByteArray frame)
     }
     port->close();
     return false;
+}
+
+// Every byte restarts the quiet time: one late answer may follow another.
+void KelvaraCom::discardLateAnswer()
+{
+    port->readAll();
+    quietLineTimer->start();
+}
+
+void KelvaraCom::sendAfterQuietLine()
+{
+    disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::discardLateAnswer);
+    lateAnswersDue = false;
+    lateAnswerWindowMs = 0;
+    if (port->isOpen()) {
+        port->readAll();
+        port->clear(QSerialPort::Input);
+    }
+    if ((port->isOpen() || openPort()) && writeFrame(frameAfterQuietLine))
+        return;
+    // The request never left: its machine learns it as a failed send.
+    replyText = frameAfterQuietLine.at(1) == writeFunction
+        ? QStringLiteral("Failed sending write message")
+        : QStringLiteral("Failed sending read message");
+    status = StatusFailedSendingReadMessage;
+    announceJudgement();
 }
 
 void KelvaraCom::readReply()
@@ -164,12 +219,26 @@ void KelvaraCom::handleReply()
     disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::readReply);
     port->close();
 
-    if (isRejection())
+    const bool rejected = isRejection();
+    const bool good = !rejected && isGoodReply();
+    // After a wait that ran out, answers to every send of this request may
+    // still follow the one judged now.
+    if (lateAnswersDue || (!rejected && !good))
+        noteLateAnswersDue();
+    if (rejected)
         judgeRejection();
-    else if (isGoodReply())
+    else if (good)
         judgeGoodReply();
     else
         judgeBadReply();
+}
+
+// Called while the timer still holds the wait that just ran out.
+void KelvaraCom::noteLateAnswersDue()
+{
+    lateAnswersDue = true;
+    lateAnswerWindowMs = qMax(lateAnswerWindowMs, timer->getTimeoutTime());
+    sinceLastJudgement.start();
 }
 
 // A reply that came while the event loop was held up may still wait in the

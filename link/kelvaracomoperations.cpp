@@ -31,6 +31,8 @@ const int maxFlashReadRetries = 9;
 
 } // namespace
 
+const char* const KelvaraCom::flashSaveFailTitle = "Save to Flash Fail";
+
 void KelvaraCom::readAll()
 {
     for (int address = 0; address < lastBlockAddress; address += blockSize)
@@ -83,11 +85,14 @@ void KelvaraCom::writeAll()
     QVector<QPair<int, int>> runs;
     int runStart = -1;
     int runLength = 0;
+    QList<int> unwritable;
     for (auto it = unsaved.constBegin(); it != unsaved.constEnd(); ++it) {
         const int address = it.key();
         const Parameter* parameter = runner->getParameter(address);
-        if (!parameter || !parameter->isWriteable())
+        if (!parameter || !parameter->isWriteable()) {
+            unwritable << address;
             continue;
+        }
         if (runLength > 0 && address == runStart + runLength && runLength < maxRegistersPerWrite) {
             ++runLength;
             continue;
@@ -100,21 +105,26 @@ void KelvaraCom::writeAll()
     if (runLength > 0)
         runs.append(qMakePair(runLength, runStart));
 
+    unwritableUnsaved += unwritable;
     if (runs.isEmpty()) {
-        finishUnwritableSave(unsaved.keys());
+        settleUnwritable();
+        emit enableSaveButtons(true);
+        emit comSuccess();
         return;
     }
     queueMultipleWrites(runs);
 }
 
-// Nothing can be written: the unsaved marks of these registers would
-// otherwise stay for good.
-void KelvaraCom::finishUnwritableSave(const QList<int>& addresses)
+// Registers that cannot be written would keep their unsaved marks for good;
+// they settle with the save they were part of, once it has been confirmed.
+void KelvaraCom::settleUnwritable()
 {
+    if (!writeQueue.isEmpty())
+        return; // the save they belong to is still to come
+    const QList<int> addresses = unwritableUnsaved;
+    unwritableUnsaved.clear();
     for (const int address : addresses)
         runner->setMatchesSaved(address);
-    emit enableSaveButtons(true);
-    emit comSuccess();
 }
 
 void KelvaraCom::flashSaveAutotune()
@@ -125,7 +135,7 @@ void KelvaraCom::flashSaveAutotune()
 
 void KelvaraCom::flashSaveError()
 {
-    reportError(QStringLiteral("Save to Flash Fail"));
+    reportError(QString::fromLatin1(flashSaveFailTitle));
 }
 
 void KelvaraCom::saveValuesToFlash()
@@ -166,6 +176,7 @@ void KelvaraCom::saveValuesToFlash()
             return;
         if (status == StatusSuccess) {
             if (int(runner->getParameter(flashSaveAddress)->getValue()) == flashSaveConfirmation) {
+                settleUnwritable();
                 mode = IdleMode;
                 flashSaveState = 4;
                 disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
@@ -207,6 +218,7 @@ void KelvaraCom::endUnconfirmedFlashSave()
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
     mode = IdleMode;
     flashSaveState = 4;
+    unwritableUnsaved.clear();
     const double torque = runner->getParameter(torqueCommandAddress)->getValue();
     status = StatusCommunicationTimeout;
     if (qFuzzyCompare(torque + 1.0, 1.0)) {

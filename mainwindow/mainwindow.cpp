@@ -3,6 +3,7 @@
 
 #include "mainwindow.h"
 
+#include "commtimeoutadjust.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "serialportlistener.h"
@@ -170,6 +171,7 @@ void MainWindow::createModelAndLink()
     connect(com, &KelvaraCom::comError, this, &MainWindow::updateReplyStatus);
     connect(com, &KelvaraCom::timeoutOccured, this, [this] { showReplyStatus(true); });
     connect(com, &KelvaraCom::replyMessageCreated, this, &MainWindow::setDevReplyText);
+    connect(com, &KelvaraCom::errorMessage, this, &MainWindow::linkFailed);
     connect(com, &KelvaraCom::errorMessage, this, &MainWindow::errorPopup);
     connect(com, &KelvaraCom::comConnectError, this, &MainWindow::comConnectError);
     connect(com, &KelvaraCom::motorRunning, this, &MainWindow::motorRunningError);
@@ -187,6 +189,7 @@ void MainWindow::wireDevScreen()
             &MainWindow::addressChanged);
     connect(ui->valueDisplay, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
             &MainWindow::devValueSet);
+    connect(ui->valueDisplay, &QDoubleSpinBox::editingFinished, this, &MainWindow::devValueEdited);
     connect(ui->hexCheckbox, &QCheckBox::clicked, com, &KelvaraCom::showHexMessage);
     // The console's own "Clear" button empties it.
     connect(ui->pushButton, &QPushButton::clicked, ui->replyText, &QPlainTextEdit::clear);
@@ -215,15 +218,18 @@ void MainWindow::wirePageButtons()
 
 void MainWindow::applySettings()
 {
-    // The stored timeout becomes the default, so the reset at the end of a
-    // read-all keeps it.
-    if (settings->contains(QStringLiteral("commTimeout")))
-        com->setDefaultTimeout(settings->value(QStringLiteral("commTimeout"), QVariant()).toInt());
     const int baud = settings->contains(QStringLiteral("commBaudrate"))
         ? settings->value(QStringLiteral("commBaudrate"), QVariant()).toInt()
         : defaultBaudRate;
     // A rate the link refuses leaves it at the standard rate.
     com->setBaud(static_cast<qint32>(baud));
+    // The stored timeout becomes the default, so the reset at the end of a
+    // read-all keeps it. An edited file gets no more than the preferences
+    // allow: a first wait of days looks like a hung program.
+    bool stored = false;
+    const int timeout = settings->value(QStringLiteral("commTimeout")).toInt(&stored);
+    if (stored)
+        com->setDefaultTimeout(CommTimeoutAdjust::boundedTimeout(timeout, com->getBaud()));
 }
 
 void MainWindow::bindRows()

@@ -108,6 +108,7 @@ public slots:
     void errorPopup(const QString& header, const QString& message);
     void comConnectError(int errCode, const QString& errMsg);
     void motorRunningError();
+    void linkFailed(const QString& title);
     void onDevicesConnected(const QList<SerialPortEntry>& ports);
     void onDevicesDisconnected(const QList<SerialPortEntry>& ports);
 
@@ -127,6 +128,7 @@ public slots:
     // Dev Screen.
     void addressChanged(int addr);
     void devValueSet(double newValue);
+    void devValueEdited();
     void onReadClicked();
     void displayHWIDDev();
     void setDevReplyText(const QString& replyText);
@@ -159,6 +161,7 @@ private:
     QString connectedText() const;
     void showReplyStatus(bool retrying);
     void errorPopupHelper(const QString& title, const QString& text);
+    void reportEditsReplacedByRead(const QList<int>& unsaved);
     void addPortToDropdown(const SerialPortEntry& port);
     void removePortFromDropdown(const SerialPortEntry& port);
     void onPortSelected(int index);
@@ -186,6 +189,7 @@ private:
     // Dev Screen.
     void connectDevHWIDParameters();
     bool isDevRegisterDefined() const;
+    QString devValueRefusal(double value, const QString& valueText) const;
     void writeDevRegister();
 
     // Windowless run.

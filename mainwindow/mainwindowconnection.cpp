@@ -15,6 +15,8 @@
 #include <QSerialPort>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 const int monitorInterval = 1000;
@@ -44,10 +46,35 @@ void MainWindow::controllerConnected()
         return;
     controllerConnectHelper(true, model->isValid(), true);
     format_baud_label(true);
+    const QList<int> unsaved = model->getUnsavedValues().keys();
     // Last, so that the first frame leaves before its reply time starts to
     // run out behind the window's own work.
     com->readAll();
     com->readAll();
+    if (!unsaved.isEmpty())
+        reportEditsReplacedByRead(unsaved);
+}
+
+// The read-alls of a reconnection overwrite edits that were never saved.
+void MainWindow::reportEditsReplacedByRead(const QList<int>& unsaved)
+{
+    auto* once = new QMetaObject::Connection;
+    *once = connect(com, &KelvaraCom::readAllComplete, this, [this, unsaved, once] {
+        disconnect(*once);
+        delete once;
+        const QMap<int, int> stillUnsaved = model->getUnsavedValues();
+        const int replaced = int(std::count_if(unsaved.begin(), unsaved.end(),
+                                               [&](int address) { return !stillUnsaved.contains(address); }));
+        if (replaced == 0)
+            return;
+        const QString changes = replaced == 1 ? tr("1 unsaved change was")
+                                              : tr("%1 unsaved changes were").arg(replaced);
+        const QString text = tr("The controller was connected again and its values were read: "
+                                "%1 replaced by the controller's values.")
+                                 .arg(changes);
+        setDevReplyText(text);
+        errorPopup(tr("Unsaved Changes Replaced"), text);
+    });
 }
 
 void MainWindow::controllerDisconnected()
@@ -96,8 +123,8 @@ void MainWindow::showReplyStatus(bool retrying)
         statusLabel->setText(connectedText());
         return;
     case KelvaraCom::StatusControllerDisconnected:
-        if (connected)
-            controllerDisconnected();
+        // One missed check is no disconnection: the link reports that from
+        // the third in a row, and a reconnection would re-read everything.
         text = tr(notConnectedText);
         break;
     default:
@@ -190,6 +217,16 @@ void MainWindow::motorRunningError()
                         + tr("\n\nPlease try again when the motor is not running."),
                     QMessageBox::Ok, this);
     box.exec();
+}
+
+// Before the box: the marks and the status line are right while it is open.
+void MainWindow::linkFailed(const QString& title)
+{
+    if (title != QLatin1String(KelvaraCom::flashSaveFailTitle))
+        return;
+    // Written but not in flash: lost at the next power cycle, so unsaved.
+    model->setUnsavedToFlashRecovery();
+    statusLabel->setText(tr(KelvaraCom::flashSaveFailTitle));
 }
 
 // The port watcher's reports arrive while it holds its scan lock: nothing

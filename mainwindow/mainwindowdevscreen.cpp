@@ -3,6 +3,7 @@
 
 #include "mainwindow.h"
 
+#include "enumparameter.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
@@ -65,7 +66,44 @@ void MainWindow::writeDevRegister()
 
 void MainWindow::devValueSet(double newValue)
 {
-    model->getParameter(ui->addressInput->value())->setValue(newValue);
+    Parameter* parameter = model->getParameter(ui->addressInput->value());
+    if (parameter->getType() != ParameterDefinition::TypeEnum) {
+        parameter->setValue(newValue);
+        return;
+    }
+    // Only a listed value reaches an enum register (a baud rate code the
+    // controller does not know cuts it off); an unlisted one is reported
+    // once the user has finished typing.
+    auto* choice = static_cast<EnumParameter*>(parameter);
+    if (choice->takesValue(newValue))
+        choice->setValue(newValue);
+}
+
+void MainWindow::devValueEdited()
+{
+    const double shown = ui->valueDisplay->value();
+    if (shown == devParameter->getValue())
+        return;
+    const QString refusal = devValueRefusal(shown, QString::number(shown));
+    if (refusal.isEmpty())
+        return;
+    statusLabel->setText(refusal);
+    setDevReplyText(refusal);
+    ui->valueDisplay->setValue(devParameter->getValue());
+}
+
+// Empty when the Dev Screen's register takes the value.
+QString MainWindow::devValueRefusal(double value, const QString& valueText) const
+{
+    if (devParameter->getType() != ParameterDefinition::TypeEnum)
+        return QString();
+    const auto* choice = static_cast<const EnumParameter*>(devParameter);
+    if (choice->takesValue(value))
+        return QString();
+    return QStringLiteral("Value \"%1\" is not one of the values of address %2 (%3)")
+        .arg(valueText)
+        .arg(ui->addressInput->value())
+        .arg(choice->listedValues());
 }
 
 void MainWindow::onReadClicked()

@@ -27,7 +27,6 @@ namespace {
 const int windowlessTimeLimit = 5000;
 
 const char* const failureTitle = "Fail with error: '";
-const char* const flashSaveFailTitle = "Save to Flash Fail";
 
 } // namespace
 
@@ -80,6 +79,11 @@ int MainWindow::windowlessRun(QCommandLineParser* parser)
         }
         if (!devParameter->isWriteable()) {
             printLine(QStringLiteral("Address %1 is read-only").arg(ui->addressInput->value()));
+            return -1;
+        }
+        const QString refusal = devValueRefusal(value, valueText);
+        if (!refusal.isEmpty()) {
+            printLine(refusal);
             return -1;
         }
     }
@@ -231,7 +235,7 @@ void MainWindow::startWindowlessWrite(double value)
     // A flash save that was not confirmed is named; other link errors are
     // told by the link's status.
     connect(com, &KelvaraCom::errorMessage, this, [this](const QString& title) {
-        if (title == QLatin1String(flashSaveFailTitle))
+        if (title == QLatin1String(KelvaraCom::flashSaveFailTitle))
             windowlessFailure = title;
         finishWindowlessRun();
     });

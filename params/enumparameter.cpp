@@ -3,6 +3,8 @@
 #include "formula.h"
 #include "numericconversion.h"
 
+#include <QStringList>
+
 #include <cmath>
 
 EnumParameter::EnumParameter(ParameterDefinition* definition)
@@ -14,6 +16,21 @@ bool EnumParameter::isLabelled(int value) const
 {
     const QMap<int, QString>* labels = getEnumDefs();
     return labels && labels->contains(value);
+}
+
+bool EnumParameter::takesValue(double v) const
+{
+    return std::isfinite(v) && isLabelled(truncateToInt(roundValue(v)));
+}
+
+QString EnumParameter::listedValues() const
+{
+    QStringList values;
+    if (const QMap<int, QString>* labels = getEnumDefs()) {
+        for (auto it = labels->constBegin(); it != labels->constEnd(); ++it)
+            values << QString::number(it.key());
+    }
+    return values.join(QStringLiteral(", "));
 }
 
 void EnumParameter::setValue(double v)

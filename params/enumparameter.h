@@ -19,6 +19,12 @@ public:
     void setValue(double v);
     void setRegisterValue(int raw);
 
+    // The display value, rounded to the decimals, is one of the labelled
+    // values (whatever the limits say).
+    bool takesValue(double v) const;
+    // The labelled values, e.g. "12, 96, 192".
+    QString listedValues() const;
+
 private:
     bool isLabelled(int value) const;
 };

@@ -1,11 +1,15 @@
 #include "formula.h"
 
 #include "formulanode.h"
+#include "formulanodemathop.h"
+#include "formulanodevar.h"
 #include "numericconversion.h"
+#include "parameter.h"
 
 Formula::Formula(FormulaNode* root, QObject* parent)
     : QObject(parent)
     , m_root(root)
+    , m_hasReferences(refersToRegisters(root))
 {
     attachParameterChangedSignals();
 }
@@ -15,14 +19,33 @@ Formula::~Formula()
     delete m_root;
 }
 
+// Register references make the value depend on other formulas: one
+// evaluation then spans all of them.
+double Formula::rootValue()
+{
+    if (!m_hasReferences)
+        return m_root->evaluate();
+    const FormulaNodeVar::Evaluation evaluation;
+    return m_root->evaluate();
+}
+
+bool Formula::refersToRegisters(FormulaNode* node)
+{
+    if (node->getNodeType() == FormulaNode::RegisterNode)
+        return true;
+    auto* operation = qobject_cast<FormulaNodeMathOp*>(node);
+    return operation
+        && (refersToRegisters(operation->getLeft()) || refersToRegisters(operation->getRight()));
+}
+
 double Formula::evaluate()
 {
-    return m_root->evaluate();
+    return rootValue();
 }
 
 double Formula::toDisplay(int raw)
 {
-    const double value = m_root->evaluate();
+    const double value = rootValue();
     if (value == 0.0) {
         m_isNaN = true;
         return -1.0;
@@ -33,7 +56,7 @@ double Formula::toDisplay(int raw)
 
 int Formula::toMemory(double v)
 {
-    return truncateToInt(roundHalfUp(m_root->evaluate() * v));
+    return truncateToInt(roundHalfUp(rootValue() * v));
 }
 
 void Formula::attachParameterChangedSignals()

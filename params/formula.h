@@ -32,7 +32,11 @@ signals:
     void formulaParameterChanged();
 
 private:
+    double rootValue();
+    static bool refersToRegisters(FormulaNode* node);
+
     FormulaNode* m_root;
+    bool m_hasReferences;
     bool m_isNaN = false;
 };
 

@@ -2,20 +2,54 @@
 
 #include "parameter.h"
 
+#include <algorithm>
 #include <limits>
+#include <utility>
+#include <vector>
 
 FormulaNodeVar::FormulaNodeVar(Parameter* parameter)
     : m_parameter(parameter)
 {
 }
 
+namespace {
+
+// The evaluation under way (GUI thread only). A formula reaches few
+// registers, so plain lists searched from the end beat hashing, and they
+// keep their storage from one evaluation to the next.
+std::vector<std::pair<const Parameter*, double>> knownValues;
+std::vector<const Parameter*> valuesUnderWay;
+
+bool isUnderWay(const Parameter* parameter)
+{
+    return std::find(valuesUnderWay.rbegin(), valuesUnderWay.rend(), parameter)
+        != valuesUnderWay.rend();
+}
+
+} // namespace
+
+int FormulaNodeVar::Evaluation::depth = 0;
+
+void FormulaNodeVar::Evaluation::forget()
+{
+    knownValues.clear();
+    valuesUnderWay.clear();
+}
+
 double FormulaNodeVar::evaluate()
 {
-    if (m_evaluating || !m_parameter)
+    const Parameter* parameter = m_parameter.data();
+    if (!parameter || isUnderWay(parameter))
         return std::numeric_limits<double>::quiet_NaN();
-    m_evaluating = true;
-    const double value = m_parameter->getValue();
-    m_evaluating = false;
+    const Evaluation evaluation;
+    for (auto known = knownValues.rbegin(); known != knownValues.rend(); ++known) {
+        if (known->first == parameter)
+            return known->second;
+    }
+    valuesUnderWay.push_back(parameter);
+    const double value = parameter->getValue();
+    valuesUnderWay.pop_back();
+    knownValues.emplace_back(parameter, value);
     return value;
 }
 

@@ -15,9 +15,30 @@ class FormulaNodeVar : public FormulaNode
 public:
     explicit FormulaNodeVar(Parameter* parameter);
 
-    // Not a number when the reference leads back to itself through a chain
-    // of formulas, or when the parameter no longer exists.
+    // Not a number when the reference leads back to a register whose value
+    // is being worked out, or when the parameter no longer exists.
     double evaluate() override;
+
+    // One evaluation of a formula with everything its references reach.
+    // Within it each register's value is worked out once, so a formula
+    // takes time in proportion to its size however often it refers to a
+    // register (or to itself). Formula opens one around each evaluation.
+    class Evaluation
+    {
+    public:
+        Evaluation() { ++depth; }
+        ~Evaluation()
+        {
+            if (--depth == 0)
+                forget();
+        }
+        Evaluation(const Evaluation&) = delete;
+        Evaluation& operator=(const Evaluation&) = delete;
+
+    private:
+        static void forget();
+        static int depth;
+    };
     int getNodeType() override { return RegisterNode; }
     void attachParameterChangedSignals() override;
 
@@ -25,7 +46,6 @@ public:
 
 private:
     QPointer<Parameter> m_parameter;
-    bool m_evaluating = false;
 };
 
 #endif // FORMULANODEVAR_H

@@ -15,7 +15,6 @@
 #include <QStandardPaths>
 #include <QWidget>
 #include <QXmlStreamWriter>
-#include <QtDebug>
 
 const QString XMLTranslator::rootTag = QStringLiteral("ArrayOfSerializableParameter");
 const QString XMLTranslator::rootTagAttr1Key = QStringLiteral("xmlns:xsi");
@@ -168,12 +167,38 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
                                  .arg(source, reader.errorString()));
         return false;
     }
-    for (const QString& skipped : reader.skippedEntries())
-        qWarning().noquote() << source + QStringLiteral(": ") + skipped + QStringLiteral(", skipped");
+    const QStringList& skipped = reader.skippedEntries();
+    const int total = reader.entries().size() + skipped.size();
+    if (reader.entries().isEmpty()) {
+        // Any XML file reads without error: one of another kind must not
+        // pass for an import that worked.
+        m_dialogs->showError(
+            total == 0 ? QStringLiteral("No parameters were imported: %1 holds no parameter entries.")
+                             .arg(source)
+                       : QStringLiteral("No parameters were imported: every entry of %1 was skipped.\n%2")
+                             .arg(source, skippedSummary(skipped)));
+        return false;
+    }
 
     applyEntries(reader.entries(), includeLevel3);
     applyEntries(reader.entries(), includeLevel3);
+    if (!skipped.isEmpty()) {
+        m_dialogs->showError(QStringLiteral("%1 of the %2 entries of %3 could not be imported:\n%4")
+                                 .arg(skipped.size())
+                                 .arg(total)
+                                 .arg(source, skippedSummary(skipped)));
+    }
     return true;
+}
+
+// One line per skipped entry, the first ten of them.
+QString XMLTranslator::skippedSummary(const QStringList& skipped)
+{
+    const int shown = 10;
+    QString summary = skipped.mid(0, shown).join(QLatin1Char('\n'));
+    if (skipped.size() > shown)
+        summary += QStringLiteral("\n... and %1 more").arg(skipped.size() - shown);
+    return summary;
 }
 
 void XMLTranslator::applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3)

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <memory>
@@ -81,6 +82,7 @@ private:
     // False when nothing was applied (the file could not be opened or read).
     bool importFile(const QString& name, bool includeLevel3);
     bool importDocument(QIODevice* device, const QString& name, bool includeLevel3);
+    static QString skippedSummary(const QStringList& skipped);
     void applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3);
     void applyEntry(const ParameterFileEntry& entry, bool includeLevel3);
     static int adjustedForControllerType(int address, int value, const ControllerType& type);

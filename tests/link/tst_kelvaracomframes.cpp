@@ -398,6 +398,7 @@ void TestKelvaraComFrames::exceptionReplyEndsAtOnce()
     SimulatedLink t;
     t.sim.replyWithException(2, 1);
     QSignalSpy values(t.model->getParameter(10), &Parameter::valueSet);
+    QSignalSpy errors(t.link.get(), &KelvaraCom::errorMessage);
     QString replyWhenJudged;
     QObject::connect(t.link.get(), &KelvaraCom::replyProcessed,
                      [&] { replyWhenJudged = t.link->getReplyText(); });
@@ -409,9 +410,13 @@ void TestKelvaraComFrames::exceptionReplyEndsAtOnce()
     QCOMPARE(t.link->getStatus(), KelvaraCom::StatusInvalidSerialPort);
     const QByteArray exception = Frames::withCrc(hex("018302"));
     QCOMPARE(t.sim.replies().first(), exception);
-    QCOMPARE(replyWhenJudged,
-             "ERROR: Invalid address or number parameters. Reply: " + spaced(exception) + "\n");
+    const QString refusal = "ERROR: Invalid address or number parameters. Reply: " + spaced(exception);
+    QCOMPARE(replyWhenJudged, refusal + "\n");
     QCOMPARE(values.size(), 0);
+    // The failure report keeps the controller's answer, without timeout advice.
+    QCOMPARE(t.link->getReplyText(), refusal + "\n");
+    QVERIFY(errors.first().at(1).toString().contains("Error code: 0 " + refusal + "\n"));
+    QVERIFY(!errors.first().at(1).toString().contains("Timeout"));
 
     // The same for a write.
     t.events.clear();

@@ -279,6 +279,8 @@ void TestCommandLine::valueBeyondLimitsIsRefused_data()
     // (96 A: 0.75 x 96 - 1 = 71 A), not the built-in one.
     QTest::newRow("limit from the controller") << 154 << "72"
                                                << "Value \"72\" is outside the limits of address 154 (1 to 71)";
+    QTest::newRow("enum value not listed") // would cut the controller off
+        << 4 << "97" << "Value \"97\" is not one of the values of address 4 (12, 96, 192, 384, 576, 1152)";
 }
 
 // A value beyond the register's limits would be put onto the limit and
@@ -303,11 +305,14 @@ void TestCommandLine::refusedWrites_data()
     QTest::addColumn<bool>("flashFails");
     QTest::addColumn<int>("torque");
     QTest::addColumn<bool>("writeUnanswered");
-    QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("exception");
+    QTest::addColumn<QString>("reason"); // and what the line goes on with
 
-    QTest::newRow("flash save not confirmed") << true << 0 << false << "Save to Flash Fail";
-    QTest::newRow("motor running") << true << 8 << false << "Save Error";
-    QTest::newRow("write unanswered") << false << 0 << true << "Communication timeout";
+    QTest::newRow("flash save not confirmed") << true << 0 << false << 0 << "Save to Flash Fail'";
+    QTest::newRow("motor running") << true << 8 << false << 0 << "Save Error'";
+    QTest::newRow("write unanswered") << false << 0 << true << 0 << "Communication timeout'";
+    QTest::newRow("write refused") << false << 0 << false << 2 << "Invalid serial port', last message: "
+                                      "'ERROR: Invalid address or number parameters. Reply: 01 90 02 cd c1'";
 }
 
 // A write that is not confirmed prints one failure line and ends at once
@@ -317,16 +322,18 @@ void TestCommandLine::refusedWrites()
     QFETCH(bool, flashFails);
     QFETCH(int, torque);
     QFETCH(bool, writeUnanswered);
+    QFETCH(int, exception);
     QFETCH(QString, reason);
     simulator->setFlashSaveFails(flashFails);
     simulator->setTorqueCommand(torque);
     simulator->setSilentAtAddress(229, writeUnanswered);
+    simulator->setExceptionAtAddress(229, exception);
 
     const RunResult result = run({"-i", "-a", "229", "-w", "31", "-s", "SIM"});
     simulator->setSilentAtAddress(229, false);
+    simulator->setExceptionAtAddress(229, 0);
     QVERIFY2(result.lines.size() == 1, qPrintable(result.lines.join('|')));
-    QVERIFY2(result.lines.first().startsWith("Fail with error: '" + reason + "', last message: '"),
-             qPrintable(result.lines.first()));
+    QVERIFY2(result.lines.first().startsWith("Fail with error: '" + reason), qPrintable(result.lines.first()));
     QVERIFY(result.lines.first().endsWith('\''));
     QCOMPARE(result.exitCode, 1);
     QVERIFY(result.elapsedMs < 5000);

@@ -27,6 +27,7 @@ private slots:
     void changingAddressLeavesBothRegistersAlone();
     void readFetchesOneRegister();
     void saveWritesOneRegisterAndFlashes();
+    void enumRegisterTakesOnlyListedValues();
     void addressWithoutDefinitionIsNeverWritten();
     void hardwareIdFollowsTheRegisters();
     void consoleShowsRepliesAndKeepsOneNotConnectedLine();
@@ -159,11 +160,27 @@ void TestDevScreen::saveWritesOneRegisterAndFlashes()
 
     QSignalSpy saved(window->link(), &KelvaraCom::flashSaveComplete);
     child<QPushButton>("write")->click();
+    // What a save to flash the controller refuses puts back as unsaved.
+    QCOMPARE(window->deviceModel()->getFlashRecoveryValues().keys(), QList<int>{227});
     QVERIFY(saved.wait(5000));
     QCOMPARE(writeFrames(simulator->requests()), (QList<QPair<int, int>>{{227, 1}, {511, 1}}));
     QCOMPARE(int(simulator->registerValue(227)), 305);
     QCOMPARE(child<QSpinBox>("numUnsaved")->value(), 0);
     QCOMPARE(child<QPushButton>("writeAllDev")->text(), QString("Save Parameters"));
+}
+
+void TestDevScreen::enumRegisterTakesOnlyListedValues()
+{
+    Parameter* baud = window->deviceModel()->getParameter(4);
+    child<QSpinBox>("addressInput")->setValue(4);
+    auto* valueBox = child<QDoubleSpinBox>("valueDisplay");
+    valueBox->setValue(97);
+    emit valueBox->editingFinished();
+    QCOMPARE(baud->getRegisterValue() + valueBox->value(), 1152 + 1152.0);
+    QVERIFY(child<QPlainTextEdit>("replyText")->toPlainText().endsWith(
+        "Value \"97\" is not one of the values of address 4 (12, 96, 192, 384, 576, 1152)"));
+    valueBox->setValue(96);
+    QCOMPARE(baud->getRegisterValue(), 96);
 }
 
 // Every address without a definition shares one placeholder, which holds

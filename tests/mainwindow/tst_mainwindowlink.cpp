@@ -61,6 +61,7 @@ private slots:
     void failedSave();
     void givingUpShowsTheFailure();
     void linkErrorOnTheDashboardOpensNoBox();
+    void missedCheckKeepsEdits();
     void silentControllerDisconnectsAndReconnects();
     void busyPortIsExplainedUntilIgnored();
     void choosingAnotherPortDisconnectsAtOnce();
@@ -324,13 +325,14 @@ void TestMainWindowLink::failedSave_data()
     QTest::addColumn<bool>("silent");
     QTest::addColumn<QString>("boxTitle");
     QTest::addColumn<bool>("markKept");
+    QTest::addColumn<QString>("status"); // once the failure is reported
 
-    QTest::newRow("flash not confirmed") << 41.0 << true << 0 << false << "Save to Flash Fail" << false;
-    QTest::newRow("motor running") << 42.0 << true << 5 << false << "Save Error" << true;
-    QTest::newRow("controller silent") << 43.0 << false << 0 << true << "Write Fail" << true;
+    QTest::newRow("flash not confirmed") << 41.0 << true << 0 << false << "Save to Flash Fail" << true << "Save to Flash Fail";
+    QTest::newRow("motor running") << 42.0 << true << 5 << false << "Save Error" << true << "";
+    QTest::newRow("controller silent") << 43.0 << false << 0 << true << "Write Fail" << true << "Communication timeout";
 }
 
-// A save that fails says so in a box; what was not stored stays marked.
+// A failed save says so in a box; what is not in flash stays marked.
 void TestMainWindowLink::failedSave()
 {
     QFETCH(double, speed);
@@ -339,8 +341,12 @@ void TestMainWindowLink::failedSave()
     QFETCH(bool, silent);
     QFETCH(QString, boxTitle);
     QFETCH(bool, markKept);
+    QFETCH(QString, status);
 
     edit(229, speed);
+    QString statusAtFailure;
+    connect(window->link(), &KelvaraCom::errorMessage, this,
+            [&] { statusAtFailure = statusText(window.get()); });
     simulator->setFlashSaveFails(flashFails);
     simulator->setTorqueCommand(torque);
     simulator->setSilent(silent);
@@ -358,6 +364,8 @@ void TestMainWindowLink::failedSave()
     QLabel* label = FormRows::rowLabel(row("displayParameters", 229));
     QCOMPARE(label->text().endsWith("**"), markKept);
     QCOMPARE(window->deviceModel()->getUnsavedValues().contains(229), markKept);
+    disconnect(window->link(), nullptr, this, nullptr);
+    QCOMPARE(statusAtFailure, status);
     // The connection check goes on once the box is closed.
     QVERIFY(window->findChild<QTimer*>("monitorTimer")->isActive());
 
@@ -409,11 +417,30 @@ void TestMainWindowLink::linkErrorOnTheDashboardOpensNoBox()
     QCOMPARE(watcher.count(), 0);
 }
 
+// One unanswered connection check is no disconnection: nothing is read
+// again, so an edit that was not saved stays.
+void TestMainWindowLink::missedCheckKeepsEdits()
+{
+    edit(229, 44.0);
+    ModalWatcher watcher;
+    QSignalSpy readAlls(window->link(), &KelvaraCom::readAllComplete);
+    QSignalSpy checks(window->link(), &KelvaraCom::controllerConnected);
+    simulator->silenceNextRequests(1);
+    QVERIFY(checks.wait(5000) && waitIdle(window.get()));
+    QCOMPARE(readAlls.count() + watcher.count(), 0);
+    QVERIFY(FormRows::rowLabel(row("displayParameters", 229))->text().endsWith("**"));
+    QCOMPARE(window->deviceModel()->getParameter(229)->getValue(), 44.0);
+}
+
+// A real reconnection reads everything again and says so when that
+// replaced edits.
 void TestMainWindowLink::silentControllerDisconnectsAndReconnects()
 {
+    edit(229, 45.0);
+    ModalWatcher watcher;
     simulator->setSilent(true);
-    QTRY_COMPARE_WITH_TIMEOUT(statusText(window.get()), QString("Controller is not connected"), 8000);
-    QVERIFY(!button("readAll")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!button("readAll")->isEnabled(), 8000);
+    QCOMPARE(statusText(window.get()), QString("Controller is not connected"));
     QVERIFY(!button("saveParamsBasic")->isEnabled());
     QVERIFY(!button("read")->isEnabled());
 
@@ -423,6 +450,8 @@ void TestMainWindowLink::silentControllerDisconnectsAndReconnects()
     QTRY_COMPARE_WITH_TIMEOUT(statusText(window.get()), sampleType + " is connected", 3000);
     QVERIFY(button("readAll")->isEnabled());
     QVERIFY(button("saveParamsBasic")->isEnabled());
+    QCOMPARE(watcher.titles(), QStringList{"Unsaved Changes Replaced"});
+    QVERIFY(watcher.texts().first().contains("1 unsaved change was replaced by the controller's values"));
 }
 
 // Another program holding the port: one box with three choices; after

@@ -60,13 +60,16 @@ void TestMainWindowSetup::settingsAreApplied_data()
     QTest::addColumn<bool>("factoryMode");
 
     QTest::newRow("no settings file") << QVariantMap() << 250 << 115200 << false;
-    QTest::newRow("stored values") << QVariantMap{{"commTimeout", 300}, {"commBaudrate", 9600},
+    QTest::newRow("stored values") << QVariantMap{{"commTimeout", 600}, {"commBaudrate", 9600},
                                                   {"factoryMode", true}}
-                                   << 300 << 9600 << true;
+                                   << 600 << 9600 << true;
     QTest::newRow("unreadable values") << QVariantMap{{"commTimeout", "soon"}, {"commBaudrate", "fast"}}
                                        << 250 << 115200 << false;
     QTest::newRow("rate the port cannot take") << QVariantMap{{"commBaudrate", 12345}} << 250 << 115200
                                                << false;
+    QTest::newRow("timeout of days, held to the dialog's limit") << QVariantMap{{"commTimeout", 2147483647}} << 60000 << 115200 << false;
+    QTest::newRow("timeout too short for the rate")
+        << QVariantMap{{"commTimeout", 10}, {"commBaudrate", 9600}} << 540 << 9600 << false;
 }
 
 void TestMainWindowSetup::settingsAreApplied()

@@ -292,13 +292,28 @@ private slots:
         QCOMPARE(parser->captureInsideOfParentheses("(1", 0), QString("(1"));
     }
 
+    void selfReferenceEvaluatesWithoutEnd_data()
+    {
+        QTest::addColumn<QByteArray>("scale8");
+        QTest::addColumn<QByteArray>("scale9");
+        // Each reference used to work out all the others again: 12! times.
+        const QByteArray twelveTimes8 = "1" + QByteArray("+p[8]").repeated(12);
+        QTest::newRow("once") << QByteArray("p[8] + 1") << QByteArray("1");
+        QTest::newRow("twelve times") << twelveTimes8 << QByteArray("1");
+        QTest::newRow("through another") << "1" + QByteArray("+p[9]").repeated(12) << twelveTimes8;
+    }
+
     void selfReferenceEvaluatesWithoutEnd()
     {
+        QFETCH(QByteArray, scale8);
+        QFETCH(QByteArray, scale9);
         ParameterSet cyclic(definitionFile({
-            registerEntry(8, "Self", "\"scale\": \"p[8] + 1\""),
+            registerEntry(8, "Self", "\"scale\": \"" + scale8 + "\""),
+            registerEntry(9, "Other", "\"scale\": \"" + scale9 + "\""),
         }));
         QVERIFY(cyclic.formulasParsed());
         cyclic[8]->setRegisterValue(4);
+        cyclic[9]->setValue(2);
         QVERIFY(std::isnan(cyclic[8]->getValue()));
     }
 };

@@ -1,7 +1,6 @@
 #include "bitvector.h"
 #include "controllertype.h"
 #include "kelvara.h"
-#include "messagecapture.h"
 #include "parameter.h"
 #include "xmltranslator.h"
 #include "xmltranslatordialogs.h"
@@ -268,7 +267,7 @@ private slots:
             << QByteArray("<SerializableParameter><Value>300</Value><Address>7</Address></SerializableParameter>\n")
             << RegisterValues{{7, 300}} << 0;
         QTest::newRow("address without a parameter")
-            << int(NamedImport) << entry("9999", "5") << RegisterValues{} << 0;
+            << int(NamedImport) << entry("9999", "5") + entry("7", "300") << RegisterValues{{7, 300}} << 0;
         QTest::newRow("elements outside an entry")
             << int(NamedImport) << QByteArray("<Address>7</Address><Value>5</Value>\n") << RegisterValues{} << 0;
 
@@ -302,14 +301,12 @@ private slots:
         const RegisterValues before = rawValues(device.get());
         const int placeholderBefore = p(-1)->getRegisterValue();
         const QString path = writeFile("import.xml", parameterDocument(entries));
-        MessageCapture log;
         runImport(static_cast<ImportKind>(kind), path);
-        const QStringList messages = log.messages();
 
-        QVERIFY2(dialogs->errors.isEmpty(), qPrintable(dialogs->errors.join('\n')));
-        QCOMPARE(messages.size(), warnings);
-        for (const QString& message : messages)
-            QVERIFY2(message.contains(path) && message.endsWith("skipped"), qPrintable(message));
+        // Skipped entries are told in a box, one line each; so is a file without any.
+        const QStringList lines = dialogs->errors.join('\n').split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), warnings > 0 || expected.isEmpty() ? warnings + 1 : 0);
+        QVERIFY(lines.isEmpty() || lines.first().contains(QDir::toNativeSeparators(path)));
         RegisterValues after = rawValues(device.get());
         for (auto it = expected.constBegin(); it != expected.constEnd(); ++it)
             QCOMPARE(qMakePair(it.key(), after.value(it.key())), qMakePair(it.key(), it.value()));

@@ -213,6 +213,10 @@ void TestSimulatorKnobs::exceptionReply()
 
     sim->replyWithException(6, 1);
     QCOMPARE(ask(5), Frames::withCrc(hex("018306")));
+    sim->setExceptionAtAddress(10, 2); // until switched off
+    QCOMPARE(ask(5) + ask(5), Frames::withCrc(hex("018302")).repeated(2));
+    sim->setExceptionAtAddress(10, 0);
+    QCOMPARE(ask(), goodReply);
 }
 
 void TestSimulatorKnobs::replyFromOtherSlave()

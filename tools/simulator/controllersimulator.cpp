@@ -264,6 +264,15 @@ void ControllerSimulator::replyWithException(int exceptionCode, int times)
     state->faults.exception.set(times, exceptionCode);
 }
 
+void ControllerSimulator::setExceptionAtAddress(int address, int exceptionCode)
+{
+    QMutexLocker lock(&state->mutex);
+    if (exceptionCode == 0)
+        state->faults.exceptionAddresses.remove(address);
+    else
+        state->faults.exceptionAddresses.insert(address, exceptionCode);
+}
+
 void ControllerSimulator::replyFromSlave(int slaveAddress, int times)
 {
     QMutexLocker lock(&state->mutex);

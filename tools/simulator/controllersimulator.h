@@ -95,6 +95,8 @@ public:
     void lengthenReplies(int extraBytes = 2, int times = 1);
     // Rejects the request (not carried out) with function | 0x80 and code.
     void replyWithException(int exceptionCode = 4, int times = 1);
+    // Rejects every request that starts at the address; code 0 stops it.
+    void setExceptionAtAddress(int address, int exceptionCode = 2);
     // Replies that carry another slave address or function code, good CRC.
     void replyFromSlave(int slaveAddress = 2, int times = 1);
     void replyWithFunction(int functionCode = 4, int times = 1);

@@ -42,12 +42,16 @@ bool ReplyFaults::takeSilence(const QByteArray &request, QStringList *notes)
 
 QByteArray ReplyFaults::takeException(const QByteArray &request, QStringList *notes)
 {
-    if (!exception.take())
+    const int address = (static_cast<quint8>(request.at(2)) << 8) | static_cast<quint8>(request.at(3));
+    int code = exceptionAddresses.value(address, 0);
+    if (code == 0 && exception.take())
+        code = exception.parameter;
+    if (code == 0)
         return QByteArray();
-    notes->append(QStringLiteral("exception %1").arg(exception.parameter));
+    notes->append(QStringLiteral("exception %1").arg(code));
     return SimModbus::exceptionReply(static_cast<quint8>(request.at(0)),
                                      static_cast<quint8>(request.at(1)),
-                                     static_cast<quint8>(exception.parameter));
+                                     static_cast<quint8>(code));
 }
 
 QByteArray ReplyFaults::distort(const QByteArray &reply, QStringList *notes)

@@ -2,6 +2,7 @@
 #define REPLYFAULTS_H
 
 #include <QByteArray>
+#include <QMap>
 #include <QSet>
 #include <QStringList>
 
@@ -30,6 +31,7 @@ public:
     int replyDelayMs = 0;
 
     Knob exception;      // parameter: exception code
+    QMap<int, int> exceptionAddresses;  // first address -> exception code
     Knob otherSlave;     // parameter: slave address in the reply
     Knob otherFunction;  // parameter: function code in the reply
     Knob shortReply;     // parameter: bytes cut from the end

@@ -22,6 +22,7 @@ class QFrame;
 class QLabel;
 class QResizeEvent;
 class QSettings;
+class QSimpleUpdater;
 class QTimer;
 class PasDeviceLoader;
 class SerialPortListener;
@@ -148,6 +149,7 @@ private:
     void createModelAndLink();
     void wirePageButtons();
     void wireMenuActions();
+    void wireUpdateCheck();
     void wireDevScreen();
     void applySettings();
     void collectRows();
@@ -231,6 +233,8 @@ private:
     PasDeviceLoader* pasDeviceLoader = nullptr;
     QTimer* monitorTimer = nullptr;
     QTimer* dashboardRefreshTimer = nullptr;
+    // The update check; release builds only.
+    QSimpleUpdater* updater = nullptr;
 
     Parameter* devParameter = nullptr;
     QMetaObject::Connection devDisplayConnection;

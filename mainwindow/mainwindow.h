@@ -27,6 +27,7 @@ class QGraphicsEllipseItem;
 class QLabel;
 class QResizeEvent;
 class QSettings;
+class QSimpleUpdater;
 class QTimer;
 class PasDeviceLoader;
 class SerialPortListener;
@@ -204,6 +205,7 @@ private:
     void createModelAndLink();
     void wirePageButtons();
     void wireMenuActions();
+    void wireUpdateCheck();
     void wireDevScreen();
     void applySettings();
     void collectRows();
@@ -337,6 +339,8 @@ private:
     PasDeviceLoader* pasDeviceLoader = nullptr;
     QTimer* monitorTimer = nullptr;
     QTimer* dashboardRefreshTimer = nullptr;
+    // The update check; release builds only.
+    QSimpleUpdater* updater = nullptr;
     QGraphicsEllipseItem* faultLed = nullptr;
     QGraphicsEllipseItem* dashboardFaultLed = nullptr;
     QList<SpinBoxWrapper*> spinBoxWrappers;

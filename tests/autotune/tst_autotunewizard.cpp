@@ -237,6 +237,12 @@ void TestAutotuneWizard::refusesWhileMotorTurnsOrTestRuns()
     QVERIFY(button(wizard, "cancel")->isEnabled());
     QVERIFY(rig.logs().isEmpty());
 
+    // This run finds the motor turning at its save to flash; the next one saves.
+    rig.sim.setFlashSaveFails(true);
+    QObject::connect(&rig.sim, &ControllerSimulator::requestReceived, [&](const QByteArray& frame) {
+        if (frame.toHex().startsWith("011001ff"))
+            rig.sim.setTorqueCommand(200);
+    });
     shown<QPushButton>(wizard, "launch")->click();
     QTRY_VERIFY(!button(wizard, "cancel")->isEnabled());
     wizard->close();
@@ -247,6 +253,9 @@ void TestAutotuneWizard::refusesWhileMotorTurnsOrTestRuns()
     QCOMPARE(watcher.titles()[1], QString("Continuing"));
     QVERIFY(wizard->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(button(wizard, "cancel")->isEnabled(), 10000);
+    QVERIFY(shown<QLabel>(wizard, "unsavedNote"));
+    rig.sim.setFlashSaveFails(false), rig.sim.setTorqueCommand(0);
+    QVERIFY(launch(wizard) && !shown<QLabel>(wizard, "unsavedNote"));
     wizard->close();
     QTRY_VERIFY(wizard.isNull());
 }

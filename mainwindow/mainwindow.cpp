@@ -34,6 +34,7 @@ MainWindow::MainWindow(QWidget* parent)
 {
     ui = new Ui_MainWindow;
     ui->setupUi(this);
+    scaleFixedSizesForScreen();
     ui->tabWidget->setDocumentMode(true);
     // The pages, not their indices, tell the tabs apart.
     temperaturePage = ui->temperatureScreen;
@@ -46,6 +47,7 @@ MainWindow::MainWindow(QWidget* parent)
     settings = new QSettings(QString::fromLatin1(settingsPath), QSettings::IniFormat);
 
     createControlsAboveTabs();
+    styleControlsAboveTabs();
 
     ui->replyText->setReadOnly(true);
     ui->replyText->setMaximumBlockCount(10000);
@@ -111,6 +113,7 @@ void MainWindow::createControlsAboveTabs()
     portBox = new QComboBox(this);
     portBox->setObjectName(QStringLiteral("portBox"));
     portBox->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    portBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     portBox->setToolTip(portToolTip());
     portBox->show();
 

@@ -139,7 +139,11 @@ protected:
 
 private:
     // Construction steps.
+    void scaleFixedSizesForScreen();
     void createControlsAboveTabs();
+    void styleControlsAboveTabs();
+    int tabsWidth() const;
+    static void fitDialogHeight(QWidget* dialog);
     void createModelAndLink();
     void wirePageButtons();
     void wireMenuActions();

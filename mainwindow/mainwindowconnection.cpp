@@ -212,13 +212,16 @@ void MainWindow::addPortToDropdown(const SerialPortEntry& port)
         return;
     portBox->insertItem(0, port.portName());
     portBox->setCurrentIndex(0);
+    resizeEvent(nullptr);
 }
 
 void MainWindow::removePortFromDropdown(const SerialPortEntry& port)
 {
     const int index = portBox->findText(port.portName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index >= 0)
+    if (index >= 0) {
         portBox->removeItem(index);
+        resizeEvent(nullptr);
+    }
 }
 
 void MainWindow::onPortSelected(int index)

@@ -158,6 +158,7 @@ void MainWindow::cpel_closed()
 void MainWindow::launchCommSpeedAdjust()
 {
     auto* dialog = new CommTimeoutAdjust(com, model, portListener, settings, nullptr);
+    fitDialogHeight(dialog);
     dialog->show();
 }
 

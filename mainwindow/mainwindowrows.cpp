@@ -25,6 +25,8 @@ namespace {
 const int tooltipLineLength = 120;
 const char* const unsavedMark = "**";
 const double widestSpinRange = 99999999.0;
+const double spinBoxCeiling = 9999.0;
+const double typingHeadroom = 10.0;
 const int currentBandwidthAddress = 51;
 
 int rowAddress(const QWidget* row)
@@ -55,16 +57,38 @@ QString wrapToolTip(QString text)
     return text;
 }
 
+// What a bound box lets the user type: a box refuses the keystroke that
+// crosses its maximum and keeps the digits typed so far, so "150" against a
+// limit of 120 would become 15. The box takes numbers up to ten times the
+// register's widest limit (of either sign) instead, and the parameter puts a
+// value beyond its limits onto them.
+void typingRange(Parameter* parameter, double* low, double* high)
+{
+    double lowest = 0.0;
+    double highest = 0.0;
+    MainWindow::displayRange(parameter, &lowest, &highest);
+    const double widest = std::max(std::fabs(lowest), std::fabs(highest));
+    *high = std::max(spinBoxCeiling, typingHeadroom * widest);
+    *low = -*high;
+}
+
 // Shows a model value without the box clamping it: a clamped value would be
 // written back into the register as if the user had typed it.
 void showInSpinBox(QDoubleSpinBox* box, Parameter* parameter, double value)
 {
     double low = 0.0;
     double high = 0.0;
-    MainWindow::displayRange(parameter, &low, &high);
-    box->setRange(std::min({low, value, box->value()}), std::max({high, value, box->value()}));
+    typingRange(parameter, &low, &high);
+    low = std::min(low, value);
+    high = std::max(high, value);
+    if (box->minimum() != low || box->maximum() != high) {
+        // Through a range that holds the old and the new value alike.
+        box->setRange(std::min(low, box->value()), std::max(high, box->value()));
+        box->setValue(value);
+        box->setRange(low, high);
+        return;
+    }
     box->setValue(value);
-    box->setRange(std::min(low, value), std::max(high, value));
 }
 
 } // namespace
@@ -167,6 +191,9 @@ void MainWindow::connectSpinBox(QWidget* row, Parameter* parameter)
     box->setDecimals(parameter->numDecimals());
     box->setSingleStep(parameter->getSingleStep());
     box->setFont(monoFont);
+    // A typed value is taken once it is complete (Enter or leaving the box),
+    // not digit by digit on its way.
+    box->setKeyboardTracking(false);
     showInSpinBox(box, parameter, parameter->getValue());
 
     connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), parameter,

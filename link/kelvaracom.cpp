@@ -109,6 +109,33 @@ void KelvaraCom::setRunnerValid(bool valid)
     runner->setValid(valid);
 }
 
+void KelvaraCom::dropPendingWork()
+{
+    timer->stopTimer();
+    timer->resetTime();
+    disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::readReply);
+    if (port->isOpen())
+        port->close();
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::writeWrapper);
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::checkConnectionWrapper);
+    clearQueues();
+    mode = IdleMode;
+    readState = 2;
+    writeState = 4;
+    flashSaveState = 4;
+    connectionCheckState = 2;
+    requestInFlight = 0;
+    readMachineRequest = 0;
+    writeMachineRequest = 0;
+    flashSaveRequest = 0;
+    connectionCheckRequest = 0;
+    currentReadPurpose = PlainRead;
+    readAllBlockInFlight = false;
+    readAllSucceeded = false;
+}
+
 void KelvaraCom::clearCloseIfOpen()
 {
     if (port->isOpen()) {

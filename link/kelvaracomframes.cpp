@@ -120,6 +120,9 @@ bool KelvaraCom::write(int numRegs, int addr)
 
 bool KelvaraCom::sendMessage(QByteArray frame)
 {
+    // No port chosen (the drop-down's empty entry): nothing to open.
+    if (portName.isEmpty())
+        return false;
     port->setPortName(portName);
     if (!port->open(QIODevice::ReadWrite)) {
         emit comConnectError(port->error(), port->errorString());

@@ -224,8 +224,11 @@ void MainWindow::removePortFromDropdown(const SerialPortEntry& port)
     }
 }
 
+// What was sent or queued belongs to the old port: it is dropped, so nothing
+// reaches the new one (or none at all) on its behalf.
 void MainWindow::onPortSelected(int index)
 {
     controllerDisconnected();
+    com->dropPendingWork();
     com->setCurrentPortName(portBox->itemText(index));
 }

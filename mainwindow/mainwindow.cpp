@@ -191,7 +191,7 @@ void MainWindow::wireDevScreen()
             &MainWindow::devValueSet);
     connect(ui->hexCheckbox, &QCheckBox::clicked, com, &KelvaraCom::showHexMessage);
     // The console's own "Clear" button empties it.
-    connect(ui->pushButton, &QPushButton::clicked, ui->replyText, &QPlainTextEdit::clear);
+    connect(ui->pushButton, &QPushButton::clicked, this, &MainWindow::clearDevReplyText);
 }
 
 void MainWindow::wirePageButtons()

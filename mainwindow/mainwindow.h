@@ -10,6 +10,7 @@
 #include <QMetaObject>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 class Kelvara;
 class KelvaraCom;
@@ -185,6 +186,8 @@ private:
     void connectDevHWIDParameters();
     bool isDevRegisterDefined() const;
     void writeDevRegister();
+    void flushDevReplyText();
+    void clearDevReplyText();
 
     // Windowless run.
     bool applyWindowlessBaud(const QString& baud);
@@ -227,6 +230,7 @@ private:
     Parameter* devParameter = nullptr;
     QMetaObject::Connection devDisplayConnection;
     QString lastReplyText;
+    QStringList pendingReplyLines;
 
     RowMap basicWidgets;
     RowMap advancedWidgets;
@@ -247,6 +251,9 @@ private:
     bool connected = false;
     bool baudAlert = false;
     bool firstReadDone = false;
+    // The text the save buttons show: marked while anything is unsaved.
+    bool saveButtonsTexted = false;
+    bool saveButtonsMarked = false;
     QFont monoFont;
 
     // The windowless run's one operation and its outcome.

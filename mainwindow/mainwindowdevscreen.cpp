@@ -10,6 +10,7 @@
 
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QTextDocument>
 
 namespace {
@@ -99,8 +100,30 @@ void MainWindow::setDevReplyText(const QString& replyText)
 {
     const QString notConnected = tr(notConnectedText);
     if (!(replyText == notConnected && lastReplyText == notConnected)) {
-        ui->replyText->appendPlainText(replyText);
-        ui->replyText->document()->setDefaultFont(monoFont);
+        if (pendingReplyLines.isEmpty())
+            QTimer::singleShot(0, this, &MainWindow::flushDevReplyText);
+        pendingReplyLines.append(replyText);
     }
     lastReplyText = replyText;
+}
+
+// The console takes the lines of a reply in one go once the link has sent
+// its next frame: the text is laid out once, not once per register, and
+// never between a reply and the next request.
+void MainWindow::flushDevReplyText()
+{
+    if (pendingReplyLines.isEmpty())
+        return;
+    ui->replyText->appendPlainText(pendingReplyLines.join(QLatin1Char('\n')));
+    pendingReplyLines.clear();
+    // Setting it lays out the whole console again: only when a style
+    // change has given the console another font.
+    if (ui->replyText->document()->defaultFont() != monoFont)
+        ui->replyText->document()->setDefaultFont(monoFont);
+}
+
+void MainWindow::clearDevReplyText()
+{
+    pendingReplyLines.clear();
+    ui->replyText->clear();
 }

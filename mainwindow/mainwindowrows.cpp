@@ -293,15 +293,23 @@ void MainWindow::setLabel(QWidget* row, int address, bool modified)
     label->setText(modified ? name + QLatin1String(unsavedMark) : name);
 }
 
+// Runs twice for every register of every reply: what is unchanged is left
+// alone.
 void MainWindow::markModifiedParameter(int addr, int bit, bool original)
 {
     const int unsavedCount = model->getUnsavedValues().size();
-    ui->numUnsaved->setValue(unsavedCount);
-    const QString saveText = unsavedCount > 0 ? tr("**Save Parameters") : tr("Save Parameters");
-    for (QPushButton* button : {ui->saveParamsBasic, ui->saveParamsAdvanced,
-                                ui->saveParamsPedalAssist, ui->saveParamsTemperature,
-                                ui->writeAllDev})
-        button->setText(saveText);
+    if (ui->numUnsaved->value() != unsavedCount)
+        ui->numUnsaved->setValue(unsavedCount);
+    const bool anyUnsaved = unsavedCount > 0;
+    if (anyUnsaved != saveButtonsMarked || !saveButtonsTexted) {
+        saveButtonsMarked = anyUnsaved;
+        saveButtonsTexted = true;
+        const QString saveText = anyUnsaved ? tr("**Save Parameters") : tr("Save Parameters");
+        for (QPushButton* button : {ui->saveParamsBasic, ui->saveParamsAdvanced,
+                                    ui->saveParamsPedalAssist, ui->saveParamsTemperature,
+                                    ui->writeAllDev})
+            button->setText(saveText);
+    }
 
     for (RowMap* rows : {&basicWidgets, &advancedWidgets, &pedalAssistWidgets, &temperatureWidgets}) {
         if (QWidget* row = rows->value(RowKey(addr, bit)))
@@ -365,12 +373,9 @@ void MainWindow::controllerConnectHelper(bool isConnected, bool safeToAutotune, 
 void MainWindow::currentBWChanged()
 {
     const bool automatic = model->getParameter(currentBandwidthAddress)->getValue() == 0.0;
-    for (const char* rowName : {"currentRegulatorKp", "currentRegulatorKi"}) {
-        QWidget* row = findChild<QWidget*>(QLatin1String(rowName));
-        if (row) {
-            if (QDoubleSpinBox* box = row->findChild<QDoubleSpinBox*>())
-                box->setEnabled(automatic);
-        }
+    for (QWidget* row : {ui->currentRegulatorKp, ui->currentRegulatorKi}) {
+        if (QDoubleSpinBox* box = row->findChild<QDoubleSpinBox*>())
+            box->setEnabled(automatic);
     }
 }
 

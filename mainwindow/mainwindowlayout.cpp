@@ -71,12 +71,14 @@ void MainWindow::emitResizeEvent()
     resizeEvent(nullptr);
 }
 
-// Setting a style sheet again re-polishes every widget below it: they are
-// set once, before the window is first shown and polished.
+// A style sheet set on a widget re-polishes every widget below it, so the
+// tab bar's base line is switched off through its property, as the sheet
+// "QTabBar {qproperty-drawBase:0; };" on the tab widget would: that sheet
+// would cost a second style pass over the whole window.
 void MainWindow::styleControlsAboveTabs()
 {
     setStyleSheetOnce(logoLabel, QStringLiteral("QLabel { background-color : white }"));
-    setStyleSheetOnce(ui->tabWidget, QStringLiteral("QTabBar {qproperty-drawBase:0; };"));
+    ui->tabWidget->tabBar()->setDrawBase(false);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* e)

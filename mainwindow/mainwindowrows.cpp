@@ -82,11 +82,15 @@ void showInSpinBox(QDoubleSpinBox* box, Parameter* parameter, double value)
     low = std::min(low, value);
     high = std::max(high, value);
     if (box->minimum() != low || box->maximum() != high) {
-        // Through a range that holds the old and the new value alike.
-        box->setRange(std::min(low, box->value()), std::max(high, box->value()));
-        box->setValue(value);
+        const double shown = box->value();
+        if (shown < low || shown > high) {
+            // Through a range that holds the old and the new value alike.
+            box->setRange(std::min(low, shown), std::max(high, shown));
+            box->setValue(value);
+            box->setRange(low, high);
+            return;
+        }
         box->setRange(low, high);
-        return;
     }
     box->setValue(value);
 }

@@ -61,8 +61,6 @@ int SuiteStartup::run(int argc, char* argv[])
     const QString fontFamily = registerSansFont();
     // Relative paths ("resources/...", "logs") resolve against the program.
     QDir::setCurrent(QDir(QCoreApplication::applicationDirPath()).absolutePath());
-    if (!windowless)
-        app.setStyleSheet(styleSheet(fontFamily));
 
     MainWindow window;
     app.setWindowIcon(QIcon(QStringLiteral(":/icon_windows.ico")));
@@ -73,7 +71,7 @@ int SuiteStartup::run(int argc, char* argv[])
             return result;
         return app.exec();
     }
-    showWindow(&window);
+    showWindow(&window, fontFamily);
     return app.exec();
 }
 
@@ -117,8 +115,11 @@ QString SuiteStartup::styleSheet(const QString& fontFamily)
         + fontFamily + QStringLiteral(", sans-serif } ");
 }
 
-void SuiteStartup::showWindow(MainWindow* window)
+void SuiteStartup::showWindow(MainWindow* window, const QString& fontFamily)
 {
+    // Set once the window is built, as widgets polished by one sheet and
+    // rebuilt cost more than one pass over the finished window.
+    qApp->setStyleSheet(styleSheet(fontFamily));
     widenForScreen(window);
     window->initControllerConnectionMonitor();
     window->initDraggableGraphs();

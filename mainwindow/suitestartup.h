@@ -9,9 +9,8 @@ class QCommandLineParser;
 // The suite's start-up: the program's main(), and the steps of it that the
 // tools showing the real window share with it.
 //
-// The command line is judged before the window is built, so help and
-// wrong arguments are answered at once; the application style sheet is set
-// before the window exists, so every widget is polished once, when shown.
+// The command line is judged before the window is built, so help and wrong
+// arguments are answered at once.
 class SuiteStartup
 {
 public:
@@ -26,9 +25,10 @@ public:
     static QString registerSansFont();
     // The application style sheet, naming that family for every widget.
     static QString styleSheet(const QString& fontFamily);
-    // The window run once the window is built: widened for the screen's
-    // DPI, the connection monitor and graph editors started, shown.
-    static void showWindow(MainWindow* window);
+    // The window run once the window is built: the application style sheet
+    // naming the registered font family, the window widened for the
+    // screen's DPI, the connection monitor and graph editors started, shown.
+    static void showWindow(MainWindow* window, const QString& fontFamily);
 
 private:
     static void addOptions(QCommandLineParser* commandLine);

@@ -81,11 +81,11 @@ QVector<double> measureLinkAlone(SimulatorProcess& sim)
     return spansBetween(sim.readStamps(0, firstBlockSize, from));
 }
 
-QVector<double> measureWindow(SimulatorProcess& sim, int clicks)
+QVector<double> measureWindow(SimulatorProcess& sim, int clicks, const QString& fontFamily)
 {
     qputenv("KELVARA_EXTRA_PORTS", QFile::encodeName(sim.portPath()));
     MainWindow window;
-    SuiteStartup::showWindow(&window);
+    SuiteStartup::showWindow(&window, fontFamily);
     auto* tabs = window.findChild<QTabWidget*>("tabWidget");
     tabs->setCurrentWidget(window.findChild<QWidget*>("devScreen"));
     int completed = 0;
@@ -162,7 +162,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n", qPrintable(sim.errorString()));
         return 1;
     }
-    app.setStyleSheet(SuiteStartup::styleSheet(SuiteStartup::registerSansFont()));
+    const QString fontFamily = SuiteStartup::registerSansFont();
 
     const double floorMs = blockCount * CommTimer().getTimeoutTime();
     std::printf("read-all on the wire, stamped by kelvara-sim (pid %lld); floor %d x %.0f ms = %.0f ms\n",
@@ -170,7 +170,7 @@ int main(int argc, char* argv[])
 
     const Figure figures[] = {
         {"link alone", measureLinkAlone(sim)},
-        {"window, Dev Screen", measureWindow(sim, clicks)},
+        {"window, Dev Screen", measureWindow(sim, clicks, fontFamily)},
         {"command line", measureCommandLine(sim, program, 3)},
     };
     const double baseline = median(figures[0].spans);

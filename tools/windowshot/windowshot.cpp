@@ -205,10 +205,10 @@ int main(int argc, char* argv[])
         err << "kelvara-windowshot: cannot prepare a working directory\n";
         return 1;
     }
-    app.setStyleSheet(SuiteStartup::styleSheet(SuiteStartup::registerSansFont()));
+    const QString fontFamily = SuiteStartup::registerSansFont();
 
     MainWindow window;
-    SuiteStartup::showWindow(&window);
+    SuiteStartup::showWindow(&window, fontFamily);
 
     auto* portBox = window.findChild<QComboBox*>("portBox");
     const int portIndex = portBox->findText(port);

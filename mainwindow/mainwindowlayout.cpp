@@ -71,10 +71,11 @@ void MainWindow::emitResizeEvent()
     resizeEvent(nullptr);
 }
 
-// A style sheet set on a widget re-polishes every widget below it, so the
-// tab bar's base line is switched off through its property, as the sheet
-// "QTabBar {qproperty-drawBase:0; };" on the tab widget would: that sheet
-// would cost a second style pass over the whole window.
+// The tab bar's base line is switched off through its property, as the
+// sheet "QTabBar {qproperty-drawBase:0; };" on the tab widget would. That
+// sheet would cost a second style pass over the whole window, and below a
+// widget with a sheet of its own, every widget that the application sheet
+// gives a font family takes the platform's default size, not its page's.
 void MainWindow::styleControlsAboveTabs()
 {
     setStyleSheetOnce(logoLabel, QStringLiteral("QLabel { background-color : white }"));

@@ -78,9 +78,6 @@ int SuiteStartup::run(int argc, char* argv[])
 void SuiteStartup::prepareApplication()
 {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    // Without it a widget that the style sheet gives a font family takes
-    // the platform's default size instead of its page's.
-    QCoreApplication::setAttribute(Qt::AA_UseStyleSheetPropagationInWidgetStyles);
 }
 
 bool SuiteStartup::hasDisplay()

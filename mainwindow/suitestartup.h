@@ -18,8 +18,7 @@ public:
     // write. Returns the process's exit status.
     static int run(int argc, char* argv[]);
 
-    // Before the application object exists: high-DPI scaling, and
-    // style-sheet fonts that keep the sizes the form gives.
+    // Before the application object exists: high-DPI scaling.
     static void prepareApplication();
     // Registers the embedded sans font; returns its family.
     static QString registerSansFont();

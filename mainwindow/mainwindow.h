@@ -185,6 +185,7 @@ private:
     // Dev Screen.
     void connectDevHWIDParameters();
     bool isDevRegisterDefined() const;
+    void showNoDevValue();
     void writeDevRegister();
     void flushDevReplyText();
     void clearDevReplyText();

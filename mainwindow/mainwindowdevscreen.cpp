@@ -30,6 +30,13 @@ void MainWindow::addressChanged(int addr)
     disconnect(devDisplayConnection);
     devParameter = model->getParameter(addr);
     ui->name->setText(devParameter->getName());
+    if (connected)
+        ui->write->setEnabled(isDevRegisterDefined());
+    if (!isDevRegisterDefined()) {
+        showNoDevValue();
+        return;
+    }
+    ui->valueDisplay->setSpecialValueText(QString());
 
     // Units and decimals of the new register must not round the old value
     // into a new value for it.
@@ -47,8 +54,18 @@ void MainWindow::addressChanged(int addr)
 
     devDisplayConnection = connect(devParameter, &Parameter::displayChanged, ui->valueDisplay,
                                    &QDoubleSpinBox::setValue);
-    if (connected)
-        ui->write->setEnabled(isDevRegisterDefined());
+}
+
+// An address without a definition has no display value: its shared
+// placeholder shows -1, or whatever another such register last read. The
+// box stays empty and follows nothing.
+void MainWindow::showNoDevValue()
+{
+    const QSignalBlocker blocker(ui->valueDisplay);
+    ui->valueDisplay->setSuffix(QString());
+    ui->valueDisplay->setDecimals(0);
+    ui->valueDisplay->setSpecialValueText(QStringLiteral(" "));
+    ui->valueDisplay->setValue(ui->valueDisplay->minimum());
 }
 
 // An address without a definition shares one placeholder parameter, whose

@@ -12,18 +12,15 @@
 // first tenth is the baseline: the last tenth's CPU and memory are printed
 // as ratios to it. Goals: below 1 % of a core, flat (ratio near 1).
 
-#include "kelvaracom.h"
+#include "benchwindow.h"
 #include "mainwindow.h"
 #include "simulatorprocess.h"
-#include "suitestartup.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -69,9 +66,7 @@ struct Slice
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    SuiteStartup::prepareApplication();
+    prepareBenchApplication();
     QApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     const bool devScreen = arguments.removeAll("--dev-screen") > 0;
@@ -84,22 +79,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n", qPrintable(sim.errorString()));
         return 1;
     }
-    qputenv("KELVARA_EXTRA_PORTS", QFile::encodeName(sim.portPath()));
-    const QString fontFamily = SuiteStartup::registerSansFont();
-    MainWindow window;
-    SuiteStartup::showWindow(&window, fontFamily);
-    if (devScreen)
-        window.findChild<QTabWidget*>("tabWidget")->setCurrentWidget(window.findChild<QWidget*>("devScreen"));
-
-    int readAlls = 0;
-    QObject::connect(window.link(), &KelvaraCom::readAllComplete, [&] { ++readAlls; });
-    auto* portBox = window.findChild<QComboBox*>("portBox");
-    portBox->setCurrentIndex(portBox->findText(sim.portPath()));
-    QElapsedTimer clock;
-    clock.start();
-    while (readAlls < 2 && clock.elapsed() < 30000)
-        runFor(50);
-    if (readAlls < 2) {
+    const std::unique_ptr<MainWindow> window = startConnectedWindow(sim, devScreen ? "devScreen" : "");
+    if (!window) {
         std::fprintf(stderr, "the window did not connect to %s\n", qPrintable(sim.portPath()));
         return 1;
     }

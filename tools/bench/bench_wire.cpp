@@ -17,23 +17,20 @@
 // alone. The goal for the window and the command line is at most 1.02 x the
 // floor.
 
+#include "benchwindow.h"
 #include "commtimer.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "mainwindow.h"
 #include "simulatorprocess.h"
-#include "suitestartup.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -43,22 +40,6 @@ const int blockCount = 5;
 const int firstBlockSize = 125;
 const int commandLineAddress = 71;
 const int timeLimitMs = 60000;
-
-// Runs the event loop until condition() holds or the time is up.
-template<typename Condition>
-bool waitUntil(Condition condition, int timeoutMs = timeLimitMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
 
 struct Figure
 {
@@ -76,39 +57,33 @@ QVector<double> measureLinkAlone(SimulatorProcess& sim)
     QObject::connect(&link, &KelvaraCom::readAllComplete, [&] { ++completed; });
     for (int i = 0; i < 4; ++i)
         link.readAll();
-    if (!waitUntil([&] { return completed == 4; }))
+    if (!waitUntil([&] { return completed == 4; }, timeLimitMs))
         return {};
     return spansBetween(sim.readStamps(0, firstBlockSize, from));
 }
 
-QVector<double> measureWindow(SimulatorProcess& sim, int clicks, const QString& fontFamily)
+QVector<double> measureWindow(SimulatorProcess& sim, int clicks)
 {
-    qputenv("KELVARA_EXTRA_PORTS", QFile::encodeName(sim.portPath()));
-    MainWindow window;
-    SuiteStartup::showWindow(&window, fontFamily);
-    auto* tabs = window.findChild<QTabWidget*>("tabWidget");
-    tabs->setCurrentWidget(window.findChild<QWidget*>("devScreen"));
-    int completed = 0;
-    QObject::connect(window.link(), &KelvaraCom::readAllComplete, [&] { ++completed; });
-    auto* portBox = window.findChild<QComboBox*>("portBox");
-    portBox->setCurrentIndex(portBox->findText(sim.portPath()));
-    if (!waitUntil([&] { return completed == 2; }))
+    const std::unique_ptr<MainWindow> window = startConnectedWindow(sim, "devScreen");
+    if (!window)
         return {};
-
+    int completed = 0;
+    QObject::connect(window->link(), &KelvaraCom::readAllComplete, [&] { ++completed; });
     QVector<double> spans;
-    auto* readAll = window.findChild<QPushButton*>("readAllDev");
+    auto* readAll = window->findChild<QPushButton*>("readAllDev");
     for (int click = 0; click < clicks; ++click) {
         // A connection check may come between two clicks, never inside one.
-        if (!waitUntil([&] { return window.link()->getMode() == KelvaraCom::IdleMode; }))
+        if (!waitUntil([&] { return window->link()->getMode() == KelvaraCom::IdleMode; }, timeLimitMs))
             return {};
         const int from = sim.requests().size();
         completed = 0;
         readAll->click();
-        if (!waitUntil([&] { return completed == 2; }))
+        if (!waitUntil([&] { return completed == 2; }, timeLimitMs))
             return {};
         spans += spansBetween(sim.readStamps(0, firstBlockSize, from).mid(0, 2));
     }
     // The port is left before the window goes, so no check of it lingers.
+    auto* portBox = window->findChild<QComboBox*>("portBox");
     portBox->setCurrentIndex(portBox->findText(QString()));
     return spans;
 }
@@ -127,7 +102,8 @@ QVector<double> measureCommandLine(SimulatorProcess& sim, const QString& program
         process.setProcessEnvironment(environment);
         process.start(program, {"-i", "-a", QString::number(commandLineAddress), "-r", "-s",
                                 sim.portPath()});
-        if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }) || process.exitCode() != 0)
+        if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, timeLimitMs)
+            || process.exitCode() != 0)
             return {};
         QVector<double> stamps = sim.readStamps(0, firstBlockSize, from);
         const QVector<double> reads = sim.readStamps(commandLineAddress, 1, from);
@@ -143,9 +119,7 @@ QVector<double> measureCommandLine(SimulatorProcess& sim, const QString& program
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    SuiteStartup::prepareApplication();
+    prepareBenchApplication();
     QApplication app(argc, argv);
     const int clicks = argc > 1 ? qMax(1, QString(argv[1]).toInt()) : 10;
 
@@ -162,7 +136,6 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n", qPrintable(sim.errorString()));
         return 1;
     }
-    const QString fontFamily = SuiteStartup::registerSansFont();
 
     const double floorMs = blockCount * CommTimer().getTimeoutTime();
     std::printf("read-all on the wire, stamped by kelvara-sim (pid %lld); floor %d x %.0f ms = %.0f ms\n",
@@ -170,7 +143,7 @@ int main(int argc, char* argv[])
 
     const Figure figures[] = {
         {"link alone", measureLinkAlone(sim)},
-        {"window, Dev Screen", measureWindow(sim, clicks, fontFamily)},
+        {"window, Dev Screen", measureWindow(sim, clicks)},
         {"command line", measureCommandLine(sim, program, 3)},
     };
     const double baseline = median(figures[0].spans);

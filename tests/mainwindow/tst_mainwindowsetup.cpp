@@ -186,6 +186,10 @@ void TestMainWindowSetup::preferencesOpenAFreshDialogDeletedOnClose()
     QVERIFY(first);
     QCOMPARE(first->windowModality(), Qt::ApplicationModal);
     QVERIFY(!first->parentWidget());
+    // Its explanation shows whole, down to "...until the controller is
+    // power cycled."
+    auto* explanation = first->findChild<QLabel*>("label_2");
+    QTRY_VERIFY(explanation->height() >= explanation->heightForWidth(explanation->width()));
     first->reject();
     QTRY_VERIFY(first.isNull());
 

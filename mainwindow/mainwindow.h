@@ -160,6 +160,7 @@ private:
     void errorPopupHelper(const QString& title, const QString& text);
     void addPortToDropdown(const SerialPortEntry& port);
     void removePortFromDropdown(const SerialPortEntry& port);
+    void fitPortBox();
     void onPortSelected(int index);
 
     // Row binding.

@@ -212,7 +212,7 @@ void MainWindow::addPortToDropdown(const SerialPortEntry& port)
         return;
     portBox->insertItem(0, port.portName());
     portBox->setCurrentIndex(0);
-    resizeEvent(nullptr);
+    fitPortBox();
 }
 
 void MainWindow::removePortFromDropdown(const SerialPortEntry& port)
@@ -220,8 +220,16 @@ void MainWindow::removePortFromDropdown(const SerialPortEntry& port)
     const int index = portBox->findText(port.portName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index >= 0) {
         portBox->removeItem(index);
-        resizeEvent(nullptr);
+        fitPortBox();
     }
+}
+
+// The drop-down grows or shrinks with its longest port name; the window
+// lays out the controls above the tabs again once it is shown.
+void MainWindow::fitPortBox()
+{
+    if (isVisible())
+        resizeEvent(nullptr);
 }
 
 // What was sent or queued belongs to the old port: it is dropped, so nothing

@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFrame>
+#include <QHash>
 #include <QLabel>
 
 #include <algorithm>
@@ -144,15 +145,23 @@ void MainWindow::collectRows()
 
 void MainWindow::fillTabWithBitAwareSettings(const QList<QFrame*>& frames, RowMap* rows)
 {
+    // Nested frames meet a widget once for each: its key (or that it is no
+    // row) is looked up once, as a property is looked up by its name.
+    QHash<QWidget*, RowKey> keys;
+    const RowKey noRow(-1, -2);
     for (QFrame* frame : frames) {
         const QList<QWidget*> widgets = frame->findChildren<QWidget*>();
         for (QWidget* widget : widgets) {
-            const QVariant address = widget->property("address");
-            bool ok = false;
-            address.toInt(&ok);
-            if (!address.isValid() || !ok)
-                continue;
-            rows->insert(RowKey(rowAddress(widget), rowBit(widget)), widget);
+            auto known = keys.constFind(widget);
+            if (known == keys.constEnd()) {
+                const QVariant address = widget->property("address");
+                bool ok = false;
+                address.toInt(&ok);
+                const bool isRow = address.isValid() && ok;
+                known = keys.insert(widget, isRow ? RowKey(rowAddress(widget), rowBit(widget)) : noRow);
+            }
+            if (known.value() != noRow)
+                rows->insert(known.value(), widget);
         }
     }
 }

@@ -10,6 +10,7 @@
 #include <QMetaObject>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -201,7 +202,11 @@ protected:
 
 private:
     // Construction steps.
+    void scaleFixedSizesForScreen();
     void createControlsAboveTabs();
+    void styleControlsAboveTabs();
+    int tabsWidth() const;
+    static void fitDialogHeight(QWidget* dialog);
     void createModelAndLink();
     void wirePageButtons();
     void wireMenuActions();
@@ -220,6 +225,7 @@ private:
     void reportEditsReplacedByRead(const QList<int>& unsaved);
     void addPortToDropdown(const SerialPortEntry& port);
     void removePortFromDropdown(const SerialPortEntry& port);
+    void fitPortBox();
     void onPortSelected(int index);
 
     // Row binding.
@@ -246,7 +252,10 @@ private:
     void connectDevHWIDParameters();
     bool isDevRegisterDefined() const;
     QString devValueRefusal(double value, const QString& valueText) const;
+    void showNoDevValue();
     void writeDevRegister();
+    void flushDevReplyText();
+    void clearDevReplyText();
 
     // Windowless run.
     bool applyWindowlessBaud(const QString& baud);
@@ -352,6 +361,7 @@ private:
     Parameter* devParameter = nullptr;
     QMetaObject::Connection devDisplayConnection;
     QString lastReplyText;
+    QStringList pendingReplyLines;
 
     RowMap basicWidgets;
     RowMap advancedWidgets;
@@ -372,6 +382,9 @@ private:
     bool connected = false;
     bool baudAlert = false;
     bool firstReadDone = false;
+    // The text the save buttons show: marked while anything is unsaved.
+    bool saveButtonsTexted = false;
+    bool saveButtonsMarked = false;
     QFont monoFont;
 
     // The windowless run's one operation and its outcome.

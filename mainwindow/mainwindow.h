@@ -211,6 +211,7 @@ private:
     void collectRows();
     void bindRows();
     QString portToolTip() const;
+    int tabsRightEdge() const;
     void createEditorWindows();
 
     // Connection status.

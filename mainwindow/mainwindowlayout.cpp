@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QResizeEvent>
+#include <QTabBar>
 
 namespace {
 
@@ -17,6 +18,7 @@ const int narrowWindowWidth = 800;
 const int narrowStatusX = 20;
 const int wideStatusX = 625;
 const int alertRaise = 5;
+const int statusGap = 8;
 
 void setStyleSheetOnce(QWidget* widget, const QString& styleSheet)
 {
@@ -25,6 +27,16 @@ void setStyleSheetOnce(QWidget* widget, const QString& styleSheet)
 }
 
 } // namespace
+
+// Where the last tab ends: large fonts or an added page can reach past
+// the status text's usual place, which would then cover tab titles.
+int MainWindow::tabsRightEdge() const
+{
+    const auto* tabs = ui->tabWidget->findChild<QTabBar*>();
+    if (!tabs || tabs->count() == 0)
+        return 0;
+    return tabs->mapTo(this, tabs->tabRect(tabs->count() - 1).topRight()).x();
+}
 
 void MainWindow::emitResizeEvent()
 {
@@ -65,7 +77,7 @@ void MainWindow::resizeEvent(QResizeEvent* e)
         statusLabel->move(narrowStatusX, y0 + boxHeight / 4);
     } else {
         ui->verticalSpacer_aboveTabs->changeSize(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
-        statusLabel->move(wideStatusX, y0 + boxHeight / 4);
+        statusLabel->move(qMax(wideStatusX, tabsRightEdge() + statusGap), y0 + boxHeight / 4);
     }
     ui->centralWidget->layout()->invalidate();
 }

@@ -135,7 +135,10 @@ void TestMainWindowSetup::statusLabelMovesOnNarrowWindows()
     // A narrow window may not get narrower than its pages allow.
     QTRY_VERIFY(window.width() == width || (width < 800 && window.width() < 800));
     window.emitResizeEvent();
-    QCOMPARE(window.findChild<QLabel*>("statusLabel")->x(), statusX);
+    const int statusLeft = window.findChild<QLabel*>("statusLabel")->x();
+    auto* bar = window.findChild<QTabBar*>();
+    const int tabsEnd = bar->mapTo(&window, bar->tabRect(bar->count() - 1).topRight()).x();
+    QVERIFY(width < 800 ? statusLeft == statusX : statusLeft >= statusX && statusLeft > tabsEnd);
 
     // The port controls sit right above the tab bar, the logo at its end.
     auto* tabs = window.findChild<QTabWidget*>("tabWidget");

@@ -211,7 +211,6 @@ private:
     void collectRows();
     void bindRows();
     QString portToolTip() const;
-    int tabsRightEdge() const;
     void createEditorWindows();
 
     // Connection status.
@@ -262,6 +261,7 @@ private:
 
     // Tabs, and what the end of a read-all updates on them.
     bool isDashboardShown() const;
+    int tabsRightEdge() const;
     void insertTemperatureTab();
     void removeTemperatureTab();
     void wireReadCompletion();

@@ -62,6 +62,7 @@ private slots:
     void timeoutChangeKeepsRunningWait();
     void queueOperations();
     void foreignReplyProcessedDoesNotAdvance();
+    void noisyLineStillEndsTheRequest();
 };
 
 // No answer: four sends waiting t, 2t, 4t and 8t, then the failure report.
@@ -261,6 +262,20 @@ void TestKelvaraComEngine::foreignReplyProcessedDoesNotAdvance()
     for (int i = 1; i < sent.size(); ++i)
         QVERIFY2(sent.at(i) - sent.at(i - 1) >= 59, qPrintable(QString::number(sent.at(i) - sent.at(i - 1))));
     QVERIFY(t.model->isValid());
+}
+
+// After a late answer the next request waits for a quiet line; a line
+// that never falls quiet must not hold it for good.
+void TestKelvaraComEngine::noisyLineStillEndsTheRequest()
+{
+    SimulatedLink t(30);
+    t.sim.setReplyDelay(45); // answered in the second wait
+    t.link->oneRead(10);
+    QVERIFY(t.waitFor("comSuccess"));
+    t.sim.setLineNoise(5);
+    t.events.clear();
+    t.link->oneRead(20);
+    QVERIFY(t.waitForAny({"comSuccess", "errorMessage(Read Fail)"}, 5000));
 }
 
 QTEST_GUILESS_MAIN(TestKelvaraComEngine)

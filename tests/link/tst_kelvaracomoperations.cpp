@@ -90,6 +90,7 @@ private slots:
     void readAllTwice();
     void readAllFailure();
     void readAllQueued();
+    void lateRepliesNeverShiftValues_data();
     void lateRepliesNeverShiftValues();
     void defaultTimeoutSurvivesReadAll();
     void hardwareVersionReadFromFirmware6000();
@@ -484,34 +485,47 @@ void TestKelvaraComOperations::readAllFailure()
     QCOMPARE(t.sim.requestCount(), 2 + 4);
 }
 
-// A reply that comes after its wait would be stored as the next, alike
-// block's values. Waits of 30, 60, 120 and 240 ms: answers in the second or
-// third wait, or after the last.
+void TestKelvaraComOperations::lateRepliesNeverShiftValues_data()
+{
+    QTest::addColumn<int>("delay");
+    QTest::addColumn<int>("repeatedAfter"); // 0: answered once
+    // Waits of 30, 60, 120 and 240 ms: answers in the second or third wait,
+    // or after the last.
+    QTest::newRow("second wait") << 70 << 0;
+    QTest::newRow("third wait") << 160 << 0;
+    QTest::newRow("after the last") << 480 << 0;
+    // Each answer comes again early in the next request's wait.
+    QTest::newRow("answered twice") << 15 << 25;
+}
+
+// A reply that comes after its wait, or comes twice, would be stored as the
+// next, alike block's values.
 void TestKelvaraComOperations::lateRepliesNeverShiftValues()
 {
-    for (const int delay : {70, 160, 480}) {
-        SimulatedLink t(30);
-        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
-        const auto holdsControllerValues = [&] {
-            for (int address = 0; address <= 510; ++address) {
-                const Parameter* parameter = t.model->getParameter(address);
-                if (parameter != t.model->getParameter(-1)
-                    && quint16(parameter->getRegisterValue()) != t.sim.registerValue(address))
-                    return false;
-            }
-            return true;
-        };
-        t.sim.setReplyDelay(delay);
-        t.link->readAll();
-        // Failing is fine, succeeding with another block's values is not.
-        QVERIFY(t.waitFor("readAllComplete", 1, 30000));
-        QVERIFY2(!t.model->isValid() || holdsControllerValues(), qPrintable(QString::number(delay)));
-        // Answers still due from the slow exchanges are not taken for the next.
-        t.sim.setReplyDelay(0);
-        t.link->readAll();
-        QVERIFY(t.waitFor("readAllComplete", 2, 30000));
-        QVERIFY2(t.model->isValid() && holdsControllerValues(), qPrintable(QString::number(delay)));
-    }
+    QFETCH(int, delay);
+    QFETCH(int, repeatedAfter);
+    SimulatedLink t(30);
+    QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+    const auto holdsControllerValues = [&] {
+        for (int address = 0; address <= 510; ++address) {
+            const Parameter* parameter = t.model->getParameter(address);
+            if (parameter != t.model->getParameter(-1)
+                && quint16(parameter->getRegisterValue()) != t.sim.registerValue(address))
+                return false;
+        }
+        return true;
+    };
+    t.sim.setReplyDelay(delay);
+    t.sim.duplicateReplies(repeatedAfter, repeatedAfter > 0 ? ControllerSimulator::Forever : 0);
+    t.link->readAll();
+    // Failing is fine, succeeding with another block's values is not.
+    QVERIFY(t.waitFor("readAllComplete", 1, 30000));
+    QVERIFY(!t.model->isValid() || holdsControllerValues());
+    // Answers still due from the slow exchanges are not taken for the next.
+    t.sim.resetFaults();
+    t.link->readAll();
+    QVERIFY(t.waitFor("readAllComplete", 2, 30000));
+    QVERIFY(t.model->isValid() && holdsControllerValues());
 }
 
 void TestKelvaraComOperations::readAllQueued()

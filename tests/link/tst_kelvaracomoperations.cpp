@@ -251,13 +251,14 @@ void TestKelvaraComOperations::flashSaveConfirmed()
     QCOMPARE(t.events, QStringList({"enableSaveButtons(false)", "replyProcessed", "replyProcessed",
                                     "replyProcessed", "enableSaveButtons(true)", "comSuccess",
                                     "flashSaveComplete"}));
-    // The write of 511 waits its 900 ms; the timeout is back afterwards.
+    // The write of 511 waits its 900 ms (not the 40 of the others; the
+    // margin is for late stamps under load); the timeout is back afterwards.
     QVector<double> sent;
     for (const auto& logged : t.sim.frameLog()) {
         if (logged.direction == ControllerSimulator::Request)
             sent << logged.elapsedMs;
     }
-    QVERIFY2(sent.at(2) - sent.at(1) >= 899, qPrintable(QString::number(sent.at(2) - sent.at(1))));
+    QVERIFY2(sent.at(2) - sent.at(1) >= 800, qPrintable(QString::number(sent.at(2) - sent.at(1))));
     QCOMPARE(t.link->getTimeoutTime(), 40);
     QCOMPARE(t.model->getParameter(511)->getRegisterValue(), 4096);
     QCOMPARE(t.link->getStatus(), KelvaraCom::StatusSuccess);

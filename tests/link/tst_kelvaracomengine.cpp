@@ -82,9 +82,8 @@ void TestKelvaraComEngine::unansweredReadFails()
 
     const QString frame = spaced(Frames::read(10, 1));
     QCOMPARE(t.requests(), QStringList({frame, frame, frame, frame}));
-    // The simulator stamps a request when its thread has read it, and a
-    // loaded machine delays that and the timers alike: each wait is held to
-    // its own rung of the ladder, with room on either side.
+    // Each wait on its own rung of the ladder, with room for late stamps and
+    // timers on a loaded machine.
     const QVector<double> sent = requestTimes(t.sim);
     const QVector<int> waits{100, 200, 400};
     for (int i = 0; i < waits.size(); ++i) {
@@ -213,7 +212,7 @@ void TestKelvaraComEngine::timeoutChangeKeepsRunningWait()
     t.link->oneWrite(508); // resets the timeout to the (new) default
     QVERIFY(t.waitFor("replyProcessed", 1, 3000));
     // The simulator stamps the request when it has read it, after the link
-    // started its wait; a loaded machine widens both sides.
+    // started its wait, later still on a loaded machine.
     const double sentAt = requestTimes(t.sim).first();
     QVERIFY2(judgedAt - sentAt >= 100 && judgedAt - sentAt < 800,
              qPrintable(QString::number(judgedAt - sentAt)));
@@ -259,15 +258,14 @@ void TestKelvaraComEngine::foreignReplyProcessedDoesNotAdvance()
     QVERIFY(!t.events.contains("comError"));
     const QVector<double> sent = requestTimes(t.sim);
     QCOMPARE(sent.size(), 5);
-    // A block sent on another's judgement would follow at once, not after
-    // (about) a full wait; the margin is for late stamps under load.
+    // A block sent on another's judgement would follow at once.
     for (int i = 1; i < sent.size(); ++i)
         QVERIFY2(sent.at(i) - sent.at(i - 1) >= 150, qPrintable(QString::number(sent.at(i) - sent.at(i - 1))));
     QVERIFY(t.model->isValid());
 }
 
-// After a late answer the next request waits for a quiet line; a line
-// that never falls quiet must not hold it for good.
+// A line that never falls quiet after a late answer must not hold the next
+// request for good.
 void TestKelvaraComEngine::noisyLineStillEndsTheRequest()
 {
     SimulatedLink t(30);

@@ -157,6 +157,9 @@ bool KelvaraCom::startExchange(const QByteArray& frame)
 
 bool KelvaraCom::openPort()
 {
+    // No port chosen (the drop-down's empty entry): nothing to open.
+    if (portName.isEmpty())
+        return false;
     port->setPortName(portName);
     if (!port->open(QIODevice::ReadWrite)) {
         emit comConnectError(port->error(), port->errorString());

@@ -18,6 +18,7 @@ void MainWindow::initDraggableGraphs()
     ui->tabWidget->findChild<ThrottleGraph*>()->initialize(model);
     ui->tabWidget->findChild<SensorlessStartingGraph*>()->initialize(model);
     ui->tabWidget->findChild<TemperatureFeedbackGraph*>()->initialize(model);
+    initTemperatureSensors();
 
     auto* assistGraph = ui->tabWidget->findChild<AssistLevelGraph*>();
     assistGraph->initialize(model);
@@ -38,4 +39,5 @@ void MainWindow::initDraggableGraphs()
         if (!levels->currentText().isEmpty())
             assistGraph->changeNumAssistLevels(levels->currentText());
     }
+    connectAssistLevelAnchors();
 }

@@ -5,6 +5,7 @@
 #include "kelvara.h"
 #include "logger.h"
 #include "parameter.h"
+#include "replyjudgement.h"
 
 #include <QTimer>
 
@@ -13,8 +14,6 @@ namespace {
 const char slaveAddress = 1;
 const char readFunction = 3;
 const char writeFunction = 16;
-const char exceptionFlag = char(0x80);
-const int exceptionReplyLength = 5;
 const int faultsAddress = 258;
 const int slowFaultReadMarginMs = 1000;
 
@@ -219,8 +218,10 @@ void KelvaraCom::handleReply()
     disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::readReply);
     port->close();
 
-    const bool rejected = isRejection();
-    const bool good = !rejected && isGoodReply();
+    const ReplyJudgement::Verdict verdict =
+        ReplyJudgement::judge(timer->getLastMsg(), rxBuffer, rxCount);
+    const bool rejected = verdict == ReplyJudgement::Rejection;
+    const bool good = verdict == ReplyJudgement::Good;
     // After a wait that ran out, answers to every send of this request may
     // still follow the one judged now.
     if (lateAnswersDue || (!rejected && !good))
@@ -255,51 +256,6 @@ void KelvaraCom::collectPendingBytes()
         port->clearError();
 }
 
-bool KelvaraCom::crcMatches() const
-{
-    const int length = rxBuffer.size();
-    return length > 2 && calculateCRC(rxBuffer.left(length - 2)) == rxBuffer.right(2);
-}
-
-// A good CRC alone is not enough: the reply must come from slave 1, answer
-// the function of the request and carry the count (read) or echo address
-// and count (write) of the request, or its values would land in the wrong
-// registers.
-bool KelvaraCom::isGoodReply() const
-{
-    if (!crcMatches())
-        return false;
-    const QByteArray request = timer->getLastMsg();
-    if (request.size() < 8 || rxBuffer.size() < 4)
-        return false;
-    if (rxBuffer.at(0) != slaveAddress || rxBuffer.at(1) != request.at(1))
-        return false;
-    if (request.at(1) == readFunction) {
-        const int count = (quint8(request.at(4)) << 8) | quint8(request.at(5));
-        return quint8(rxBuffer.at(2)) == quint8((count * 2) & 0xFF)
-            && rxBuffer.size() == count * 2 + 5;
-    }
-    return rxBuffer.size() == 8 && rxBuffer.mid(2, 4) == request.mid(2, 4);
-}
-
-// The controller refused the request: an exception reply (function with
-// bit 7 set, exception code, CRC), or a well-formed answer to a read of no
-// registers.
-bool KelvaraCom::isRejection() const
-{
-    const QByteArray request = timer->getLastMsg();
-    if (rxCount < exceptionReplyLength || request.size() < 2)
-        return false;
-    const QByteArray head = rxBuffer.left(exceptionReplyLength);
-    if (head.at(0) != slaveAddress)
-        return false;
-    if (calculateCRC(head.left(3)) != head.right(2))
-        return false;
-    if (head.at(1) == char(request.at(1) | exceptionFlag))
-        return true;
-    return rxBuffer.size() == exceptionReplyLength && head.at(1) == request.at(1);
-}
-
 void KelvaraCom::judgeGoodReply()
 {
     status = connectionCheckState == 1 ? StatusControllerConnected : StatusSuccess;
@@ -326,7 +282,7 @@ void KelvaraCom::judgeRejection()
         status = StatusInvalidSerialPort;
     }
     replyText = QStringLiteral("ERROR: Invalid address or number parameters. Reply: ")
-        + ::niceHex(QString::fromLatin1(rxBuffer.left(exceptionReplyLength).toHex()));
+        + ::niceHex(QString::fromLatin1(rxBuffer.left(ReplyJudgement::exceptionReplyLength).toHex()));
     if (connectionCheckState == 1 && !connectionFailsIgnored)
         logText(replyText);
     announceJudgement();

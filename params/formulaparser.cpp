@@ -184,33 +184,21 @@ FormulaNode* FormulaParser::parseOperand(const QString& operand)
     return new FormulaNodeVar(parameter);
 }
 
-int FormulaParser::splitOperatorIndex(const QString& operators)
+int FormulaParser::splitOperatorIndex(const QString& operators, int first, int last)
 {
     // The loosest operator last in the text becomes the root, so operators
     // of one level group from the left.
-    for (int i = operators.size() - 1; i >= 0; --i) {
+    for (int i = last; i >= first; --i) {
         const QChar op = operators.at(i);
         if (op == QLatin1Char('+') || op == QLatin1Char('-'))
             return i;
     }
     const QString tighter = QStringLiteral("%*/<>b");
-    for (int i = operators.size() - 1; i >= 0; --i) {
+    for (int i = last; i >= first; --i) {
         if (tighter.contains(operators.at(i)))
             return i;
     }
     return -1;
-}
-
-QString FormulaParser::joinTokens(const QStringList& operands, const QString& operators,
-                                  int first, int last)
-{
-    QString text;
-    for (int i = first; i <= last && i < operands.size(); ++i) {
-        if (i > first)
-            text += operators.at(i - 1);
-        text += operands.at(i);
-    }
-    return text;
 }
 
 FormulaNode* FormulaParser::parseOneFormulaString(QString text)
@@ -230,16 +218,30 @@ FormulaNode* FormulaParser::parseOneFormulaString(QString text)
 
     if (operators.isEmpty())
         return parseOperand(operands.constFirst());
+    // An operator after the last operand is looked at here only.
+    return parseTokens(operands, operators, 0, operands.size() - 1, operators.size() - 1);
+}
 
-    const int k = splitOperatorIndex(operators);
+// The operands first..last with the operators first..lastOperator between
+// them, as the text they were read from would parse: a run of tokens reads
+// back as the same tokens, so it is split where it stands instead of being
+// read again.
+FormulaNode* FormulaParser::parseTokens(const QStringList& operands, const QString& operators,
+                                        int first, int last, int lastOperator)
+{
+    if (first > last) // nothing after an operator
+        return parseOneFormulaString(QString());
+    if (lastOperator < first)
+        return parseOneFormulaString(operands.at(first));
+
+    const int k = splitOperatorIndex(operators, first, lastOperator);
     if (k < 0) {
         printStdoutLine(QStringLiteral("Could not find operator in formula string"));
         return nullptr;
     }
 
-    FormulaNode* left = parseOneFormulaString(joinTokens(operands, operators, 0, k));
-    FormulaNode* right = parseOneFormulaString(
-        joinTokens(operands, operators, k + 1, operands.size() - 1));
+    FormulaNode* left = parseTokens(operands, operators, first, k, k - 1);
+    FormulaNode* right = parseTokens(operands, operators, k + 1, last, last - 1);
     if (!left || !right) {
         printStdoutLine(QStringLiteral("Could not parse left or right side of root"));
         delete left;

@@ -145,7 +145,7 @@ void Parameter::setRegisterValue(int raw)
     }
     m_registerValue = raw;
     emit valueChanged();
-    emit displayChanged(asValue(raw));
+    announceDisplay(asValue(raw));
     emit valueSet();
 }
 
@@ -163,7 +163,7 @@ bool Parameter::rawFromDisplay(double display, int* raw) const
 void Parameter::announceCurrentValue()
 {
     emit valueChanged();
-    emit displayChanged(asValue(m_registerValue));
+    announceDisplay(asValue(m_registerValue));
 }
 
 void Parameter::setValue(double newValue)
@@ -204,13 +204,21 @@ void Parameter::setValue(double newValue)
     setRegisterValue(raw);
     // Sets back a widget that offered the out-of-range value.
     emit valueChanged();
-    emit displayChanged(m_lastSetValue);
+    announceDisplay(m_lastSetValue);
+}
+
+void Parameter::announceDisplay(double value)
+{
+    const bool wasAnnouncing = m_announcing;
+    m_announcing = true;
+    emit displayChanged(value);
+    m_announcing = wasAnnouncing;
 }
 
 void Parameter::calledOnFormulaMemberChanged()
 {
     // A chain of formulas that leads back here must not recurse without end.
-    if (m_recomputing)
+    if (m_recomputing || m_announcing)
         return;
     m_recomputing = true;
     setValue(asValue(m_registerValue));

@@ -7,6 +7,8 @@
 #include "parameter.h"
 #include "stdoutline.h"
 
+#include <algorithm>
+
 namespace {
 
 bool isAsciiDigit(QChar c)
@@ -63,9 +65,30 @@ int registerLength(const QString& text, int position)
     return digits + 3;
 }
 
+// Length of the parenthesised group that begins at start: the scan starts
+// after the "(" with a depth of 1 and stops at the first character that is
+// no parenthesis met at depth 0, or at the end of the text.
+int groupLength(const QString& text, int start)
+{
+    int depth = 1;
+    int position = start + 1;
+    for (; position < text.size(); ++position) {
+        const QChar c = text.at(position);
+        if (c == QLatin1Char('('))
+            ++depth;
+        else if (c == QLatin1Char(')'))
+            --depth;
+        else if (depth == 0)
+            break;
+    }
+    return position - start;
+}
+
 // "1 0" reads as "10": white space may stand anywhere.
 QString withoutWhiteSpace(const QString& text)
 {
+    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); }))
+        return text;
     QString cleaned;
     cleaned.reserve(text.size());
     for (const QChar c : text) {
@@ -125,18 +148,7 @@ Formula* FormulaParser::parseFormula(const QString& text)
 
 QString FormulaParser::captureInsideOfParentheses(const QString& text, int start) const
 {
-    int depth = 1;
-    int position = start + 1;
-    for (; position < text.size(); ++position) {
-        const QChar c = text.at(position);
-        if (c == QLatin1Char('('))
-            ++depth;
-        else if (c == QLatin1Char(')'))
-            --depth;
-        else if (depth == 0)
-            break;
-    }
-    return text.mid(start, position - start);
+    return text.mid(start, groupLength(text, start));
 }
 
 bool FormulaParser::tokenize(const QString& text, QStringList* operands, QString* operators) const
@@ -145,7 +157,7 @@ bool FormulaParser::tokenize(const QString& text, QStringList* operands, QString
     do {
         int length = numberLength(text, position);
         if (length == 0 && groupStartsAt(text, position))
-            length = captureInsideOfParentheses(text, position).size();
+            length = groupLength(text, position);
         if (length == 0)
             length = registerLength(text, position);
         if (length == 0) {
@@ -206,8 +218,7 @@ FormulaNode* FormulaParser::parseOneFormulaString(QString text)
     text = withoutWhiteSpace(text);
 
     // Strip every pair of parentheses that encloses the whole text.
-    while (text.startsWith(QLatin1Char('('))
-           && captureInsideOfParentheses(text, 0).size() == text.size()) {
+    while (text.startsWith(QLatin1Char('(')) && groupLength(text, 0) == text.size()) {
         text = text.mid(1, text.size() - 2);
     }
 

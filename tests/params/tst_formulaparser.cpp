@@ -316,6 +316,21 @@ private slots:
         cyclic[9]->setValue(2);
         QVERIFY(std::isnan(cyclic[8]->getValue()));
     }
+
+    void ownChangeIsNotRecomputedPerReference()
+    {
+        // Each reference back to the register recomputed it, and each
+        // recomputation set off the registers that follow it once more.
+        ParameterSet cyclic(definitionFile({
+            registerEntry(8, "Self", "\"scale\": \"1" + QByteArray("+p[8]*0").repeated(20) + "\""),
+            registerEntry(9, "Follows", "\"max\": \"p[8] + 100\""),
+        }));
+        QSignalSpy own(cyclic[8], &Parameter::displayChanged);
+        QSignalSpy follower(cyclic[9], &Parameter::displayChanged);
+        cyclic[8]->setRegisterValue(4);
+        QCOMPARE(own.count(), 1);
+        QCOMPARE(follower.count(), 1);
+    }
 };
 
 QTEST_MAIN(TestFormulaParser)

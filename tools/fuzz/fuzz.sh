@@ -29,12 +29,13 @@ fi
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 
+mkdir -p "$build"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKELVARA_FUZZ=ON > "$build.configure.log" 2>&1 || { tail -40 "$build.configure.log"; exit 1; }
+    -DKELVARA_FUZZ=ON > "$build/configure.log" 2>&1 || { tail -40 "$build/configure.log"; exit 1; }
 fi
-cmake --build "$build" -j "$(nproc)" --target kelvara-fuzzers > "$build.build.log" 2>&1 \
-  || { tail -40 "$build.build.log"; exit 1; }
+cmake --build "$build" -j "$(nproc)" --target kelvara-fuzzers > "$build/build.log" 2>&1 \
+  || { tail -40 "$build/build.log"; exit 1; }
 
 # Per target: longest input, seconds after which one input counts as a hang,
 # and the sanitizer options it needs.

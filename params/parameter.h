@@ -108,6 +108,7 @@ private:
     double m_lastSetValue = 0.0;
     bool m_recomputing = false;
     bool m_announcing = false;
+    quint64 m_recomputedFor = 0; // the announcement of the last recomputation
 };
 
 #endif // PARAMETER_H

@@ -331,6 +331,21 @@ private slots:
         QCOMPARE(own.count(), 1);
         QCOMPARE(follower.count(), 1);
     }
+
+    void doubleReferencesDoNotMultiplyRecomputation()
+    {
+        // Each register refers twice to the one before: the last was
+        // recomputed once per path to it, 2^11 times for one change.
+        QList<QByteArray> entries{registerEntry(1, "First", "\"scale\": \"1\"")};
+        for (int address = 2; address <= 12; ++address) {
+            const QByteArray before = "p[" + QByteArray::number(address - 1) + "]";
+            entries << registerEntry(address, "Next", "\"max\": \"" + before + " + " + before + "\"");
+        }
+        ParameterSet chain(definitionFile(entries));
+        QSignalSpy last(chain[12], &Parameter::displayChanged);
+        chain[1]->setValue(5);
+        QCOMPARE(last.count(), 1);
+    }
 };
 
 QTEST_MAIN(TestFormulaParser)

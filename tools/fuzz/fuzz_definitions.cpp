@@ -10,11 +10,8 @@
 #include "parameter.h"
 #include "parameternotes.h"
 
-#include <QFile>
-
 namespace {
 
-QString definitionPath;
 
 void exercise(Parameter* parameter)
 {
@@ -38,26 +35,13 @@ void exercise(Parameter* parameter)
     }
 }
 
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
-
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    FuzzSupport::start();
-    definitionPath = FuzzSupport::scratchPath(QStringLiteral("definitions.json"));
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const FuzzSupport::TimeBudget budget(2000);
-    if (!writeFile(definitionPath, FuzzSupport::bytes(data, size)))
-        FuzzSupport::finding("cannot write the scratch file");
+    static const QString definitionPath = FuzzSupport::scratchPath(QStringLiteral("definitions.json"));
+    FuzzSupport::writeFile(definitionPath, FuzzSupport::bytes(data, size));
 
     // The second set is read beside the first and never made active.
     Kelvara model(nullptr, definitionPath, QStringLiteral(":/fuzz/missing.json"));

@@ -26,12 +26,6 @@ void checkStaysInStore(const QStringList& steps)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    FuzzSupport::start();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const FuzzSupport::TimeBudget budget(1000);

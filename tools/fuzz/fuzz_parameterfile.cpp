@@ -11,7 +11,6 @@
 #include "xmltranslator.h"
 #include "xmltranslatordialogs.h"
 
-#include <QFile>
 #include <QMap>
 
 namespace {
@@ -88,31 +87,25 @@ void check(const ScriptedDialogs& dialogs, const QMap<int, int>& before)
     }
 }
 
-bool writeFile(const QString& path, const QByteArray& content)
+// As the main window starts: embedded definitions and initial values, then
+// a controller read, from which on changes are tracked.
+void setUp()
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    FuzzSupport::start();
     importPath = FuzzSupport::scratchPath(QStringLiteral("import.xml"));
     exportPath = FuzzSupport::scratchPath(QStringLiteral("export.xml"));
-    // As the main window starts: embedded definitions and initial values,
-    // then a controller read, from which on changes are tracked.
     model = new Kelvara(nullptr, QStringLiteral(":/BOD.json"), QStringLiteral(":/BOD_v6.json"));
     XMLTranslator(model).importFromXML(QStringLiteral(":/InitialValues.xml"));
     model->setValid(true);
     model->saveFirstReadValues();
     baseline = registers();
-    return 0;
 }
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    static const bool ready = (setUp(), true);
+    Q_UNUSED(ready);
     const FuzzSupport::TimeBudget budget(2000);
     const QByteArray content = FuzzSupport::bytes(data, size);
     const QList<ControllerType> types = ControllerType::table();
@@ -131,8 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     restoreBaseline();
     {
-        if (!writeFile(importPath, content))
-            FuzzSupport::finding("cannot write the scratch file");
+        FuzzSupport::writeFile(importPath, content);
         auto* dialogs = new ScriptedDialogs;
         dialogs->openName = importPath;
         dialogs->saveName = exportPath;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -68,6 +69,13 @@ TimeBudget::~TimeBudget()
     }
 }
 
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+        finding("cannot write a scratch file");
+}
+
 QByteArray ByteReader::takeBytes(size_t count)
 {
     QByteArray out;
@@ -77,3 +85,9 @@ QByteArray ByteReader::takeBytes(size_t count)
 }
 
 } // namespace FuzzSupport
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    FuzzSupport::start();
+    return 0;
+}

@@ -12,7 +12,8 @@
 namespace FuzzSupport {
 
 // The application object and a quiet Qt message log (the parsers report
-// every refused input there), made once per process.
+// every refused input there), made once per process by the
+// LLVMFuzzerInitialize() of every target.
 void start();
 
 // A folder of this process for the files a target writes, removed at exit.
@@ -26,6 +27,9 @@ inline QByteArray bytes(const uint8_t* data, size_t size)
 
 // Reports an input as a finding and stops the run (libFuzzer keeps it).
 [[noreturn]] void finding(const char* what);
+
+// Replaces the file's content; a file that cannot be written stops the run.
+void writeFile(const QString& path, const QByteArray& content);
 
 // An input that takes longer than budgetMs (KELVARA_FUZZ_SLOW_MS when set)
 // is a finding: slow inputs are what a user would see as a hang.

@@ -202,6 +202,7 @@ void AutotuneWizard::disconnectTest()
 // The page's progress bar turns busy and its results go until the end.
 void AutotuneWizard::showRunning()
 {
+    removeNotes();
     if (auto* progress = pageWidget<QProgressBar>()) {
         progress->show();
         progress->setRange(0, 0);

@@ -13,6 +13,7 @@
 class Kelvara;
 class KelvaraCom;
 class QCloseEvent;
+class QLabel;
 
 namespace Ui {
 class AutotuneWizard;
@@ -96,6 +97,7 @@ private:
     void disconnectTest();
     void noteOnPage(const QString& objectName, const QString& text);
     void noteUnsavedValues(const QList<int>& addresses);
+    void removeNotes();
     // Widgets of the page on show only: a page being deleted is never found.
     template<class T>
     T* pageWidget(const QString& name = QString()) const;
@@ -112,6 +114,7 @@ private:
     QPointer<QWidget> currentPage;
     QList<QMetaObject::Connection> motorCheck;
     QList<QMetaObject::Connection> testConnections;
+    QList<QPointer<QLabel>> notes;
 };
 
 template<class T>

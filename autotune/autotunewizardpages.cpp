@@ -358,6 +358,15 @@ void AutotuneWizard::noteOnPage(const QString& objectName, const QString& text)
     else if (auto* grid = qobject_cast<QGridLayout*>(currentPage->layout()))
         grid->addWidget(note, grid->rowCount(), 0);
     note->show();
+    notes << note;
+}
+
+// What a note said of an earlier run is out of date once a new run starts.
+void AutotuneWizard::removeNotes()
+{
+    for (const QPointer<QLabel>& note : qAsConst(notes))
+        delete note.data();
+    notes.clear();
 }
 
 void AutotuneWizard::noteUnsavedValues(const QList<int>& addresses)

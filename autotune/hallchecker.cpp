@@ -35,8 +35,6 @@ bool areHallsValid(Kelvara* runner)
     QSet<int> seen;
     for (int state = 1; state <= 6; ++state) {
         const int sector = learntValue(runner, state);
-        if (sector == HallChecker::UnseenState)
-            continue;
         if (seen.contains(sector))
             return false;
         seen.insert(sector);

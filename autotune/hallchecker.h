@@ -33,7 +33,8 @@ public:
     // True unless exactly two states are unseen and the other six hold the
     // sectors 0 to 5 once each.
     bool hallSensorErrors() const;
-    // The seen states 1 to 6 have pairwise different sectors.
+    // The states 1 to 6 have pairwise different values (two unseen states
+    // share 15).
     bool areHallsValid() const;
     QString describeHallError() const;
     // Moves one of two states that share a sector to a free neighbour
@@ -50,8 +51,8 @@ private:
     QString statusText;
 };
 
-// The seen hall states 1 to 6 of the learnt table have pairwise different
-// sectors; unseen states are not compared.
+// The hall states 1 to 6 of the learnt table have pairwise different
+// values (two unseen states share 15).
 bool areHallsValid(Kelvara* runner);
 
 #endif // HALLCHECKER_H

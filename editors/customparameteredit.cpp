@@ -134,6 +134,8 @@ void CustomParameterEdit::insertRow(QWidget* row, const std::function<void()>& f
     auto* remove = new QPushButton(container);
     remove->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     remove->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Maximum);
+    // Enter in a row's editor takes the typed value; it must not press this.
+    remove->setAutoDefault(false);
     layout->addWidget(remove);
 
     connect(remove, &QPushButton::clicked, container, &QObject::deleteLater);

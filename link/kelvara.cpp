@@ -236,10 +236,13 @@ void Kelvara::restoreFirstReadValues()
     if (firstReadValues.isEmpty())
         return;
     unsavedValues.clear();
+    // The controller's own values: widgets follow them as after a read.
+    applyingRead = true;
     for (Parameter* parameter : qAsConst(activeParameters)) {
         if (isRestorable(parameter))
             parameter->setRegisterValue(firstReadValues.value(parameter->getAddress(), 0));
     }
+    applyingRead = false;
     emit resetTempSensorDropdown();
     emit resetPasDeviceDropdown();
 }
@@ -250,8 +253,10 @@ void Kelvara::restoreLevel3FirstReadValues()
         return;
     // Change tracking alone decides whether a restored value still differs
     // from the saved one, so the unsaved map and the marks stay in step.
+    applyingRead = true;
     for (Parameter* parameter : qAsConst(activeParameters)) {
         if (parameter->getLevel() == 3 && isRestorable(parameter))
             parameter->setRegisterValue(firstReadValues.value(parameter->getAddress(), 0));
     }
+    applyingRead = false;
 }

@@ -51,6 +51,14 @@ public:
     // no flash save followed); the register's unsaved mark follows.
     void setSavedValue(int address, int raw);
 
+    // Set while the model takes the controller's own values: by the link
+    // while it stores the registers of a reply, and while the first read is
+    // restored. Widgets that follow registers then only show the values:
+    // clamping, gap keeping and other write-backs are for the user's own
+    // edits, so the model keeps exactly what the controller sent.
+    bool isApplyingRead() const { return applyingRead; }
+    void setApplyingRead(bool applying) { applyingRead = applying; }
+
     bool areFirstReadValuesSaved() const { return !firstReadValues.isEmpty(); }
     void saveFirstReadValues();
 
@@ -94,6 +102,7 @@ private:
     QMap<int, int> flashRecoveryValues;
     QMap<int, int> firstReadValues;
     bool valid = false;
+    bool applyingRead = false;
     ControllerType currentType;
 };
 

@@ -88,6 +88,10 @@ public:
     void ignoreConnectionFails(bool ignore);
     // Clears and closes the port when open and empties both queues.
     void clearCloseIfOpen();
+    // Forgets the frame in flight and everything queued, as when the port
+    // changes: nothing more is sent, judged or reported for them, and the
+    // link is idle.
+    void dropPendingWork();
     void setRunnerValid(bool valid);
 
     // Title of the failure report of a save to flash the controller did

@@ -144,6 +144,9 @@ bool KelvaraCom::startExchange(const QByteArray& frame)
 
 bool KelvaraCom::openPort()
 {
+    // No port chosen (the drop-down's empty entry): nothing to open.
+    if (portName.isEmpty())
+        return false;
     port->setPortName(portName);
     if (!port->open(QIODevice::ReadWrite)) {
         emit comConnectError(port->error(), port->errorString());
@@ -309,6 +312,7 @@ void KelvaraCom::judgeBadReply()
 
 void KelvaraCom::storeReadReply()
 {
+    runner->setApplyingRead(true);
     for (int i = 0; i < curNumRegs; ++i) {
         const int address = curAddr + i;
         Parameter* parameter = runner->getParameter(address);
@@ -323,6 +327,7 @@ void KelvaraCom::storeReadReply()
         if (autotuneTestState != NoTest && autotuneLog)
             autotuneLog->write(address, i == 0, true);
     }
+    runner->setApplyingRead(false);
     createDevMessage(-1, showHex);
 }
 

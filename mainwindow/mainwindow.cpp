@@ -3,11 +3,14 @@
 
 #include "mainwindow.h"
 
+#include "commandrunner.h"
 #include "commtimeoutadjust.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "serialportlistener.h"
+#include "spinboxwrapper.h"
 #include "ui_mainwindow.h"
+#include "urlopener.h"
 #include "xmltranslator.h"
 
 #include <QComboBox>
@@ -35,6 +38,7 @@ MainWindow::MainWindow(QWidget* parent)
 {
     ui = new Ui_MainWindow;
     ui->setupUi(this);
+    scaleFixedSizesForScreen();
     ui->tabWidget->setDocumentMode(true);
     // The pages, not their indices, tell the tabs apart.
     temperaturePage = ui->temperatureScreen;
@@ -45,8 +49,11 @@ MainWindow::MainWindow(QWidget* parent)
     pasTabTitle = ui->tabWidget->tabText(ui->tabWidget->indexOf(pasPage));
 
     settings = new QSettings(QString::fromLatin1(settingsPath), QSettings::IniFormat);
+    commandRunner = std::make_unique<CommandRunner>();
+    urlOpener = std::make_unique<UrlOpener>();
 
     createControlsAboveTabs();
+    styleControlsAboveTabs();
 
     ui->replyText->setReadOnly(true);
     ui->replyText->setMaximumBlockCount(10000);
@@ -57,7 +64,9 @@ MainWindow::MainWindow(QWidget* parent)
     xml = new XMLTranslator(model, this);
     wireDevScreen();
     wirePageButtons();
+    createDashboardPlot();
     wireMenuActions();
+    wireReadCompletion();
 
     devParameter = model->getParameter(ui->addressInput->value());
     addressChanged(ui->addressInput->value());
@@ -80,9 +89,14 @@ MainWindow::MainWindow(QWidget* parent)
 
     bindRows();
 
+    // Bound before the initial values arrive, so its thumbs start on them.
+    ui->voltageCutoffSlider->initialize(model);
     // Every parameter holds a value before any controller is read.
     xml->importFromXML(QStringLiteral(":/InitialValues.xml"));
 
+    connectPageHooks();
+    createSpinBoxWrappers();
+    createHallTable();
     updateDashboardUI();
     menuBar()->raise();
 
@@ -92,6 +106,7 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    qDeleteAll(spinBoxWrappers);
     delete ui;
     // The device model and the settings live as long as the process: windows
     // without a parent may still use them. What was stored is written now.
@@ -113,6 +128,7 @@ void MainWindow::createControlsAboveTabs()
     portBox = new QComboBox(this);
     portBox->setObjectName(QStringLiteral("portBox"));
     portBox->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    portBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     portBox->setToolTip(portToolTip());
     portBox->show();
 
@@ -175,6 +191,7 @@ void MainWindow::createModelAndLink()
     connect(com, &KelvaraCom::errorMessage, this, &MainWindow::errorPopup);
     connect(com, &KelvaraCom::comConnectError, this, &MainWindow::comConnectError);
     connect(com, &KelvaraCom::motorRunning, this, &MainWindow::motorRunningError);
+    connect(com, &KelvaraCom::macSlowFaultRead, this, &MainWindow::macSlowFaultRead);
 
     com->setCurrentPortName(portBox->currentText());
 }
@@ -192,7 +209,7 @@ void MainWindow::wireDevScreen()
     connect(ui->valueDisplay, &QDoubleSpinBox::editingFinished, this, &MainWindow::devValueEdited);
     connect(ui->hexCheckbox, &QCheckBox::clicked, com, &KelvaraCom::showHexMessage);
     // The console's own "Clear" button empties it.
-    connect(ui->pushButton, &QPushButton::clicked, ui->replyText, &QPlainTextEdit::clear);
+    connect(ui->pushButton, &QPushButton::clicked, this, &MainWindow::clearDevReplyText);
 }
 
 void MainWindow::wirePageButtons()
@@ -213,6 +230,8 @@ void MainWindow::wirePageButtons()
         connect(button, &QPushButton::clicked, this, &MainWindow::launchDefaultChecker);
     connect(ui->autotuneWizard, &QPushButton::clicked, this, &MainWindow::launchAutotune);
 
+    connect(ui->dashboardStartStopButton, &QPushButton::clicked, this,
+            &MainWindow::onGraphStartStopClicked);
     ui->dashboardStartStopButton->setText(tr("Start Graph"));
 }
 

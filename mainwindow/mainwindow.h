@@ -10,7 +10,11 @@
 #include <QMetaObject>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
+#include <memory>
+
+class CommandRunner;
 class CustomParameterEdit;
 class DraggableTooltipManager;
 class Kelvara;
@@ -18,13 +22,19 @@ class KelvaraCom;
 class Parameter;
 class QCommandLineParser;
 class QComboBox;
+class QColor;
 class QFrame;
+class QGraphicsEllipseItem;
 class QLabel;
 class QResizeEvent;
 class QSettings;
+class QSimpleUpdater;
 class QTimer;
 class PasDeviceLoader;
 class SerialPortListener;
+class SpinBoxWrapper;
+class TemperatureVoltageMapping;
+class UrlOpener;
 class XMLTranslator;
 class Ui_MainWindow;
 
@@ -58,6 +68,11 @@ public:
 
     Kelvara* deviceModel() const { return model; }
     KelvaraCom* link() const { return com; }
+
+    // The driver check runs system commands and opens installer packages
+    // through these; the defaults suit the system the suite runs on.
+    void setCommandRunner(std::unique_ptr<CommandRunner> runner);
+    void setUrlOpener(std::unique_ptr<UrlOpener> opener);
 
     // Tab positions, worked out from the pages themselves so that adding or
     // removing a tab can never leave them out of step.
@@ -135,19 +150,67 @@ public slots:
     // Windowless run.
     void finishWindowlessRun();
 
-    // Tabs and the later pages.
+    // Tabs.
     void tabChanged(int index);
+
+    // Access level 3.
+    void updateAccessLevelBox();
+    void changeParameterAccessLevel(int state);
+    void disable_level_3_checkbox();
+    void setLevel3Modifyable(bool modifyable);
+    void disableAccessLevelFrame();
+    void disablePlugBrakingCheckbox();
+
+    // Fault display.
     void updateFaultStatus(double value = 0.0);
+    void onclearFaults_clicked();
+
+    // Dashboard.
+    void updateDashboardUI();
+    void readDashboardValues();
+    void updateDashboardLed(QWidget* row);
+    void updateDashboardSpinbox(QWidget* row);
+    void updateDashboardLCD(QWidget* row);
+    void onGraphStartStopClicked();
+    void setStartStopText(const QString& text);
+
+    // PAS Setup.
+    void togglePASTab(bool show);
+    void updatePASTabVisibility();
+    void autoPASTabVisibility();
+    void updatePASTabUI();
+    void numAssistLevelsChanged(const QString& numLevelsString);
+    void updateAssistLevels();
+    void KM5SCheckboxChanged(int value);
+    void KM5SValueChanged();
+    void pedalAssistTypeChanged(int type);
+    void resetPasDeviceDropdown();
+
+    // Temperature.
+    void updateTemperatureTabVisibility();
+    void on_TempSensingBox_stateChanged(int arg1);
+    void tempSensorTypeChanged(int type);
+    void showTempSensorControllerVals();
+    void readMotorTemp();
+
+    // USB-serial driver check.
+    void macSlowFaultRead(int elapsedMs);
+    void checkDriverMac();
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
     // Construction steps.
+    void scaleFixedSizesForScreen();
     void createControlsAboveTabs();
+    void styleControlsAboveTabs();
+    int tabsWidth() const;
+    static void fitDialogHeight(QWidget* dialog);
     void createModelAndLink();
     void wirePageButtons();
     void wireMenuActions();
+    void wireUpdateCheck();
     void wireDevScreen();
     void applySettings();
     void collectRows();
@@ -162,6 +225,7 @@ private:
     void reportEditsReplacedByRead(const QList<int>& unsaved);
     void addPortToDropdown(const SerialPortEntry& port);
     void removePortFromDropdown(const SerialPortEntry& port);
+    void fitPortBox();
     void onPortSelected(int index);
 
     // Row binding.
@@ -188,7 +252,10 @@ private:
     void connectDevHWIDParameters();
     bool isDevRegisterDefined() const;
     QString devValueRefusal(double value, const QString& valueText) const;
+    void showNoDevValue();
     void writeDevRegister();
+    void flushDevReplyText();
+    void clearDevReplyText();
 
     // Windowless run.
     bool applyWindowlessBaud(const QString& baud);
@@ -201,18 +268,68 @@ private:
     void failWindowlessRun(const QString& reason);
     void printLine(const QString& line);
 
-    // Tabs and the page logic that comes with the remaining tabs.
+    // Tabs, and what the end of a read-all updates on them.
     bool isDashboardShown() const;
-    void enterDashboard();
-    void leaveDashboard();
     void insertTemperatureTab();
     void removeTemperatureTab();
-    void connectDashboardParameters();
-    void connectFaultDisplay();
+    void wireReadCompletion();
+    void onReadAllComplete();
+    void connectPageHooks();
+    void updateConnectedActions();
+
+    // Access level 3.
     void connectAccessLevelBox();
+    void setLevel3ModifyableHelper(const RowMap& widgets, bool modifyable);
+    bool applyAccessLevel(int state);
+
+    // Fault display.
+    void connectFaultDisplay();
+    void setFaultLamps(const QColor& color);
+    void listFaultBits(int address, const QString& prefix);
+
+    // Dashboard.
+    void connectDashboardParameters();
+    void prepareDashboardChooser(QWidget* row, int address);
+    void prepareDashboardNumber(QWidget* row, Parameter* parameter);
+    void enterDashboard();
+    void leaveDashboard();
+    void relabelAnalogRow(QWidget* row, const QString& defaultName, const QString& throttleSource,
+                          const QString& brakeSource);
+
+    // The calls into the live plot and the hall table.
+    void createDashboardPlot();
+    void createHallTable();
+    void connectPlotTick(bool connectTick);
+    void samplePlot();
+    bool resumePlotOnEnter();
+    bool pausePlotOnLeave();
+    void togglePlotGraphing();
+    void setPlotSampling(bool sampling);
+    void plotRowChooserChanged(QWidget* row);
+    bool plotInterrupted() const;
+    bool plotStoppedByDisconnect();
+    void rebuildHallTable();
+    void selectHallColumn();
+
+    // PAS Setup.
+    struct PasLayout;
     void initializePAS_UI();
     void initializePasDeviceList();
-    void updateDashboardUI();
+    void createSpinBoxWrappers();
+    void setAssistHeadings(int levels, const QString& powerPrefix);
+    void setLevelTableRows(int levels);
+    void applyPasLayout(const PasLayout& layout);
+    void switchAssistLevelWrappers(bool power);
+
+    // Temperature.
+    void initTemperatureSensors();
+    void setVoltageBoxesEnabled(bool enabled);
+    void connectAssistLevelAnchors();
+
+    // USB-serial driver check.
+    void checkDriverMacHelper(bool userRequested);
+    void installDriver();
+    void openDriverPackage(int choice);
 
     Ui_MainWindow* ui = nullptr;
     QSettings* settings = nullptr;
@@ -231,10 +348,20 @@ private:
     PasDeviceLoader* pasDeviceLoader = nullptr;
     QTimer* monitorTimer = nullptr;
     QTimer* dashboardRefreshTimer = nullptr;
+    // The update check; release builds only.
+    QSimpleUpdater* updater = nullptr;
+    QGraphicsEllipseItem* faultLed = nullptr;
+    QGraphicsEllipseItem* dashboardFaultLed = nullptr;
+    QList<SpinBoxWrapper*> spinBoxWrappers;
+    TemperatureVoltageMapping* temperatureMapping = nullptr;
+    QMetaObject::Connection km5sConnection;
+    std::unique_ptr<CommandRunner> commandRunner;
+    std::unique_ptr<UrlOpener> urlOpener;
 
     Parameter* devParameter = nullptr;
     QMetaObject::Connection devDisplayConnection;
     QString lastReplyText;
+    QStringList pendingReplyLines;
 
     RowMap basicWidgets;
     RowMap advancedWidgets;
@@ -255,6 +382,9 @@ private:
     bool connected = false;
     bool baudAlert = false;
     bool firstReadDone = false;
+    // The text the save buttons show: marked while anything is unsaved.
+    bool saveButtonsTexted = false;
+    bool saveButtonsMarked = false;
     QFont monoFont;
 
     // The windowless run's one operation and its outcome.

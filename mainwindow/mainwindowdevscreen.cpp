@@ -11,6 +11,7 @@
 
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QTextDocument>
 
 namespace {
@@ -30,6 +31,13 @@ void MainWindow::addressChanged(int addr)
     disconnect(devDisplayConnection);
     devParameter = model->getParameter(addr);
     ui->name->setText(devParameter->getName());
+    if (connected)
+        ui->write->setEnabled(isDevRegisterDefined());
+    if (!isDevRegisterDefined()) {
+        showNoDevValue();
+        return;
+    }
+    ui->valueDisplay->setSpecialValueText(QString());
 
     // Units and decimals of the new register must not round the old value
     // into a new value for it.
@@ -47,8 +55,18 @@ void MainWindow::addressChanged(int addr)
 
     devDisplayConnection = connect(devParameter, &Parameter::displayChanged, ui->valueDisplay,
                                    &QDoubleSpinBox::setValue);
-    if (connected)
-        ui->write->setEnabled(isDevRegisterDefined());
+}
+
+// An address without a definition has no display value: its shared
+// placeholder shows -1, or whatever another such register last read. The
+// box stays empty and follows nothing.
+void MainWindow::showNoDevValue()
+{
+    const QSignalBlocker blocker(ui->valueDisplay);
+    ui->valueDisplay->setSuffix(QString());
+    ui->valueDisplay->setDecimals(0);
+    ui->valueDisplay->setSpecialValueText(QStringLiteral(" "));
+    ui->valueDisplay->setValue(ui->valueDisplay->minimum());
 }
 
 // An address without a definition shares one placeholder parameter, whose
@@ -137,8 +155,30 @@ void MainWindow::setDevReplyText(const QString& replyText)
 {
     const QString notConnected = tr(notConnectedText);
     if (!(replyText == notConnected && lastReplyText == notConnected)) {
-        ui->replyText->appendPlainText(replyText);
-        ui->replyText->document()->setDefaultFont(monoFont);
+        if (pendingReplyLines.isEmpty())
+            QTimer::singleShot(0, this, &MainWindow::flushDevReplyText);
+        pendingReplyLines.append(replyText);
     }
     lastReplyText = replyText;
+}
+
+// The console takes the lines of a reply in one go once the link has sent
+// its next frame: the text is laid out once, not once per register, and
+// never between a reply and the next request.
+void MainWindow::flushDevReplyText()
+{
+    if (pendingReplyLines.isEmpty())
+        return;
+    ui->replyText->appendPlainText(pendingReplyLines.join(QLatin1Char('\n')));
+    pendingReplyLines.clear();
+    // Setting it lays out the whole console again: only when a style
+    // change has given the console another font.
+    if (ui->replyText->document()->defaultFont() != monoFont)
+        ui->replyText->document()->setDefaultFont(monoFont);
+}
+
+void MainWindow::clearDevReplyText()
+{
+    pendingReplyLines.clear();
+    ui->replyText->clear();
 }

@@ -11,21 +11,11 @@
 
 #include <QDebug>
 #include <QInputDialog>
-#include <QRegularExpression>
 #include <QSettings>
 
 namespace {
 
-const char* const programVersion = "v1.8.0";
 const char* const factoryPassword = "quietlamp";
-
-// A release version reads like "v1.8.0" and is no alpha or beta.
-bool isReleaseVersion(const QString& version)
-{
-    static const QRegularExpression release(QStringLiteral("[v]\\d\\.\\d\\.\\d"));
-    return release.match(version).hasMatch() && !version.contains(QLatin1Char('a'))
-        && !version.contains(QLatin1Char('b'));
-}
 
 } // namespace
 
@@ -46,16 +36,15 @@ void MainWindow::wireMenuActions()
     connect(ui->fw_v60xx, &QAction::triggered, this, &MainWindow::switchToFWVersion6View);
     connect(ui->actionPreferences, &QAction::triggered, this, &MainWindow::launchCommSpeedAdjust);
     connect(ui->exit, &QAction::triggered, this, &QWidget::close);
-    if (isReleaseVersion(QString::fromLatin1(programVersion)))
-        connect(ui->checkForUpdates, &QAction::triggered, this, &MainWindow::CheckForUpdates);
-    else
-        ui->checkForUpdates->setEnabled(false);
+    wireUpdateCheck();
     connect(ui->autotuneAction, &QAction::triggered, this, &MainWindow::launchAutotune);
     connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::showAboutProgramWindow);
     connect(ui->actionHelp, &QAction::triggered, this, &MainWindow::showHelpWindow);
 
-    // The driver check behind this entry comes with the macOS build.
-    ui->menuHelp->addAction(tr("&Check comm driver"));
+    connect(ui->show_pas_tab, &QAction::triggered, this, &MainWindow::updatePASTabVisibility);
+
+    QAction* driverCheck = ui->menuHelp->addAction(tr("&Check comm driver"));
+    connect(driverCheck, &QAction::triggered, this, &MainWindow::checkDriverMac);
 }
 
 void MainWindow::onReadAllClicked()
@@ -137,9 +126,6 @@ void MainWindow::launchFactoryModePasswordPrompt()
 void MainWindow::launchCommSpeedAdjust()
 {
     auto* dialog = new CommTimeoutAdjust(com, model, portListener, settings, nullptr);
+    fitDialogHeight(dialog);
     dialog->show();
-}
-
-void MainWindow::CheckForUpdates()
-{
 }

@@ -1,21 +1,20 @@
-// The tab set and the page logic of the Dashboard, fault display, access
-// level 3, PAS and Temperature pages. The tabs are told apart by their page
-// widgets: indices move whenever a page is inserted or removed.
+// The tab set, what the end of a read-all updates on the pages, and the
+// hooks of the pages on single registers. The tabs are told apart by their
+// page widgets: indices move whenever a page is inserted or removed.
 
 #include "mainwindow.h"
 
 #include "kelvara.h"
+#include "kelvaracom.h"
+#include "parameter.h"
 #include "ui_mainwindow.h"
 
-#include <QAction>
 #include <QPlainTextEdit>
 #include <QTextCursor>
-#include <QTimer>
 
 namespace {
 
 const int temperatureTabIndex = 2;
-const int dashboardRefreshInterval = 350;
 
 } // namespace
 
@@ -54,25 +53,6 @@ void MainWindow::tabChanged(int index)
         ui->replyText->moveCursor(QTextCursor::End, QTextCursor::MoveAnchor);
 }
 
-void MainWindow::enterDashboard()
-{
-    dashboardActive = true;
-    for (QAction* action : {ui->autotuneAction, ui->exportXML, ui->importXML,
-                            ui->advanced_Export, ui->advanced_Import})
-        action->setEnabled(false);
-    dashboardRefreshTimer->start();
-    ui->dashboardExportPlot->setEnabled(true);
-}
-
-void MainWindow::leaveDashboard()
-{
-    dashboardRefreshTimer->stop();
-    dashboardActive = false;
-    ui->autotuneAction->setEnabled(model->isValid());
-    for (QAction* action : {ui->exportXML, ui->importXML, ui->advanced_Export, ui->advanced_Import})
-        action->setEnabled(true);
-}
-
 void MainWindow::insertTemperatureTab()
 {
     ui->tabWidget->insertTab(temperatureTabIndex, temperaturePage, temperatureTabTitle);
@@ -85,41 +65,29 @@ void MainWindow::removeTemperatureTab()
     ui->tabWidget->removeTab(ui->tabWidget->indexOf(temperaturePage));
 }
 
-void MainWindow::connectDashboardParameters()
+void MainWindow::wireReadCompletion()
 {
-    if (dashboardRefreshTimer)
-        return;
-    dashboardRefreshTimer = new QTimer(this);
-    dashboardRefreshTimer->setObjectName(QStringLiteral("dashboardRefreshTimer"));
-    dashboardRefreshTimer->setInterval(dashboardRefreshInterval);
+    connect(com, &KelvaraCom::flashSaveComplete, this, &MainWindow::disable_level_3_checkbox);
+    connect(com, &KelvaraCom::readAllComplete, this, &MainWindow::onReadAllComplete);
 }
 
-// Filled in with the fault display.
-void MainWindow::updateFaultStatus(double)
+// The first successful read-all of a connection ends the Dashboard's own
+// requests for one.
+void MainWindow::onReadAllComplete()
 {
+    if (connected && model->isValid() && com->getStatus() == KelvaraCom::StatusSuccess)
+        firstReadDone = true;
+    disable_level_3_checkbox();
+    updateDashboardUI();
+    updateTemperatureTabVisibility();
 }
 
-void MainWindow::connectFaultDisplay()
+void MainWindow::connectPageHooks()
 {
-}
-
-// Filled in with access level 3.
-void MainWindow::connectAccessLevelBox()
-{
-}
-
-// Filled in with the PAS page.
-void MainWindow::initializePAS_UI()
-{
-    initializePasDeviceList();
-}
-
-// Filled in with the Dashboard page.
-void MainWindow::updateDashboardUI()
-{
-}
-
-// Filled in with the graph editors.
-void MainWindow::initDraggableGraphs()
-{
+    connect(ui->readMotorTemp, &QPushButton::clicked, this, &MainWindow::readMotorTemp);
+    Parameter* firmware = model->getParameter(256);
+    connect(firmware, &Parameter::valueSet, this, &MainWindow::disableAccessLevelFrame);
+    connect(firmware, &Parameter::valueSet, this, &MainWindow::disablePlugBrakingCheckbox);
+    connect(model->getParameter(208), &Parameter::displayChanged, this,
+            &MainWindow::autoPASTabVisibility);
 }

@@ -149,7 +149,10 @@ void Parameter::setRegisterValue(int raw)
     }
     m_registerValue = raw;
     emit valueChanged();
-    announceDisplay(asValue(raw));
+    // The value as it stands now: a receiver of valueChanged() may have
+    // stored another one, and a stale value would be written back by the
+    // widgets that show it.
+    announceDisplay(asValue(m_registerValue));
     emit valueSet();
 }
 

@@ -11,6 +11,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QWidget>
@@ -131,13 +132,19 @@ QString XMLTranslator::chooseFile(const QString& dir)
     return name;
 }
 
+// The export starts in the Documents folder. Where there is none, the file
+// dialog would propose "Documents" as the file's name: the home folder then.
+QString XMLTranslator::exportFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 QString XMLTranslator::chooseSaveFile()
 {
     emit dialogOpened(true);
-    QString name = m_dialogs->saveFileName(
-        QStringLiteral("Export to XML File"),
-        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-        QString::fromLatin1(fileFilter));
+    QString name = m_dialogs->saveFileName(QStringLiteral("Export to XML File"), exportFolder(),
+                                           QString::fromLatin1(fileFilter));
     emit dialogOpened(false);
     if (!name.isEmpty() && !name.endsWith(QLatin1String(".xml")))
         name += QLatin1String(".xml");

@@ -78,6 +78,7 @@ public slots:
 
 private:
     QString chooseFile(const QString& dir);
+    static QString exportFolder();
     QString chooseSaveFile();
     // False when nothing was applied (the file could not be opened or read).
     bool importFile(const QString& name, bool includeLevel3);

@@ -223,6 +223,7 @@ void FirmwareDownloader::getFirmwareListFinished(QNetworkReply* reply)
 
 void FirmwareDownloader::takeFolders(const QStringList& names, int depth)
 {
+    int dropped = 0;
     for (const QString& name : names) {
         QString folder = name;
         if (folder.endsWith(QLatin1Char('/')))
@@ -231,11 +232,16 @@ void FirmwareDownloader::takeFolders(const QStringList& names, int depth)
             qWarning() << "Refused a folder name from the server:" << name;
         } else if (depth > MAX_FOLDER_DEPTH) {
             qWarning() << "Folder" << name << "lies too deep on the server; not read";
+        } else if (pagesRequested + pendingDirs.size() >= MAX_PAGES) {
+            // Only as many folders are kept as will be read.
+            ++dropped;
         } else if (!seenFolders.contains(folder)) {
             seenFolders.insert(folder);
             pendingDirs.append({folder, depth});
         }
     }
+    if (dropped > 0)
+        qWarning() << "The server lists more than" << MAX_PAGES << "folders;" << dropped << "not read";
 }
 
 void FirmwareDownloader::takeFiles(const QStringList& names)
@@ -247,13 +253,21 @@ void FirmwareDownloader::takeFiles(const QStringList& names)
     }
     QDir().mkpath(dataDir);
     const QStringList excluded = exclusionList();
+    int listed = 0;
+    for (const QStringList& files : qAsConst(pageFiles))
+        listed += files.size();
     QStringList offered;
+    int dropped = 0;
     for (const QString& name : names) {
         if (!DefaultStore::isSafeName(name))
             qWarning() << "Refused a file name from the server:" << name;
+        else if (listed + offered.size() >= MAX_FILES)
+            ++dropped; // every offered file is requested at once
         else if (!excluded.contains(name))
             offered << name;
     }
+    if (dropped > 0)
+        qWarning() << "The server lists more than" << MAX_FILES << "files;" << dropped << "not offered";
     if (offered.isEmpty())
         return;
     pageFiles[listUrl] << offered;
@@ -272,11 +286,6 @@ QStringList FirmwareDownloader::exclusionList() const
 
 void FirmwareDownloader::requestNextPage()
 {
-    if (!pendingDirs.isEmpty() && pagesRequested >= MAX_PAGES) {
-        qWarning() << "The server lists more than" << MAX_PAGES << "folders;" << pendingDirs.size()
-                   << "not read";
-        pendingDirs.clear();
-    }
     if (pendingDirs.isEmpty()) {
         chooseBrands();
         return;
@@ -397,13 +406,11 @@ void FirmwareDownloader::firmwareFileDownloadFinished(QNetworkReply* reply)
     if (reply->property(tooLargeProperty).toBool()) {
         showBox(QMessageBox::Warning, tr("File Not Saved"),
                 tr("Could not save the downloaded file %1: it is larger than %2 MB.")
-                    .arg(target)
-                    .arg(MAX_REPLY_BYTES / (1024 * 1024)));
+                    .arg(target, QString::number(MAX_REPLY_BYTES / (1024 * 1024))));
     } else if (code != QNetworkReply::NoError) {
         showBox(QMessageBox::Warning, tr("Network Error"),
                 tr("There was an error getting the remote firmware file: %1.\nError code: %2")
-                    .arg(target)
-                    .arg(code));
+                    .arg(target, QString::number(code)));
     } else {
         const QString problem = saveFile(target, reply->readAll());
         if (problem.isEmpty())
@@ -423,7 +430,8 @@ QString FirmwareDownloader::saveFile(const QString& target, const QByteArray& bo
     if (!isParameterFile(body))
         return tr("the server sent no parameter file");
     const QString folder = QFileInfo(target).absolutePath();
-    QDir().mkpath(folder);
+    if (!QDir().mkpath(folder))
+        return tr("its folder could not be created");
     const QString root = QFileInfo(dataDir).canonicalFilePath();
     const QString realFolder = QFileInfo(folder).canonicalFilePath();
     if (root.isEmpty() || !realFolder.startsWith(root + QLatin1Char('/')))
@@ -453,9 +461,7 @@ void FirmwareDownloader::allDownloadsFinished()
                 tr("%1 of %2 default parameter files were downloaded to \"%3\"; the others could "
                    "not be fetched or saved.\n\nThe dropdowns have been updated with the files "
                    "that arrived.")
-                    .arg(savedFiles)
-                    .arg(totalFiles)
-                    .arg(dataDir));
+                    .arg(QString::number(savedFiles), QString::number(totalFiles), dataDir));
     }
     emit updateSuccess();
 }
@@ -486,7 +492,7 @@ void FirmwareDownloader::getFirmwareTimeout()
     phase = Phase::Idle;
     for (QNetworkReply* reply : outstanding)
         reply->abort();
-    progressDialog->done(0);
+    progressDialog->done(100);
     showBox(QMessageBox::Information, tr("Request Timed Out"),
             tr("Timed out getting firmware files from %1. The server could be down or under high "
                "load.")

@@ -43,6 +43,7 @@ public:
     static const int FILE_DEADLINE_MILLIS = 300000;
     static const int MAX_FOLDER_DEPTH = 4;
     static const int MAX_PAGES = 200;
+    static const int MAX_FILES = 1000;
     static const qint64 MAX_REPLY_BYTES = 8 * 1024 * 1024;
 
     // Base of every index page: the maker's server and "/downloads/kl/".

@@ -237,8 +237,10 @@ void TestAutotuneWizard::refusesWhileMotorTurnsOrTestRuns()
     QVERIFY(button(wizard, "cancel")->isEnabled());
     QVERIFY(rig.logs().isEmpty());
 
+    rig.sim.setFlashSaveFails(true);
     shown<QPushButton>(wizard, "launch")->click();
     QTRY_VERIFY(!button(wizard, "cancel")->isEnabled());
+    rig.sim.setTorqueCommand(200);  // turning by the save to flash: refused
     wizard->close();
     QTest::keyClick(wizard, Qt::Key_Escape);
     QTRY_COMPARE(watcher.count(), 3);
@@ -247,6 +249,9 @@ void TestAutotuneWizard::refusesWhileMotorTurnsOrTestRuns()
     QCOMPARE(watcher.titles()[1], QString("Continuing"));
     QVERIFY(wizard->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(button(wizard, "cancel")->isEnabled(), 10000);
+    QVERIFY(shown<QLabel>(wizard, "unsavedNote"));
+    rig.sim.setFlashSaveFails(false), rig.sim.setTorqueCommand(0);
+    QVERIFY(launch(wizard) && !shown<QLabel>(wizard, "unsavedNote"));
     wizard->close();
     QTRY_VERIFY(wizard.isNull());
 }

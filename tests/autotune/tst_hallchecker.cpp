@@ -55,19 +55,19 @@ void TestHallChecker::judgesTables_data()
     QTest::addColumn<QString>("description");
 
     QTest::newRow("good") << Table{15, 0, 2, 1, 4, 5, 3, 15} << false << true << "";
-    QTest::newRow("60 degree halls") << Table{0, 1, 15, 2, 3, 15, 4, 5} << false << true << "";
+    QTest::newRow("60 degree halls") << Table{0, 1, 15, 2, 3, 15, 4, 5} << false << false << "";
     QTest::newRow("4 twice, 5 missing") << Table{15, 0, 2, 1, 4, 4, 3, 15} << true << false
                                         << "Invalid hall pattern detected. Sensors may be shorted "
                                            "together, or have connection issues.\n";
     QTest::newRow("one unseen") << Table{15, 0, 2, 1, 4, 5, 3, 1} << true << true << "";
     QTest::newRow("three unseen") << Table{15, 0, 2, 15, 4, 5, 3, 15} << true << true << "";
-    QTest::newRow("cable off") << Table{15, 15, 15, 15, 15, 15, 15, 15} << true << true
+    QTest::newRow("cable off") << Table{15, 15, 15, 15, 15, 15, 15, 15} << true << false
                                << "No valid hall signals. Maybe the hall cable is disconnected.\n";
-    QTest::newRow("green stuck low") << Table{15, 0, 15, 1, 15, 2, 15, 3} << true << true
+    QTest::newRow("green stuck low") << Table{15, 0, 15, 1, 15, 2, 15, 3} << true << false
                                      << "Green hall faulty (low - shorted to ground?)\n";
-    QTest::newRow("green stuck high") << Table{0, 15, 1, 15, 2, 15, 3, 15} << true << true
+    QTest::newRow("green stuck high") << Table{0, 15, 1, 15, 2, 15, 3, 15} << true << false
                                       << "Green hall faulty (high - disconnected or shorted to Hall V+?)\n";
-    QTest::newRow("single inputs") << Table{15, 0, 1, 15, 2, 15, 15, 15} << true << true
+    QTest::newRow("single inputs") << Table{15, 0, 1, 15, 2, 15, 15, 15} << true << false
                                    << "Invalid hall pattern detected. Sensors may be shorted "
                                       "together, or have connection issues.\n";
     QTest::newRow("sector 7") << Table{15, 0, 2, 1, 4, 7, 3, 15} << true << true

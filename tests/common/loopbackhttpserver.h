@@ -9,13 +9,15 @@
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 // A small HTTP server on 127.0.0.1 for tests of the suite's web requests.
 // Each path answers with a canned response (status, headers such as a
 // redirect's Location, body); unknown paths get 404. A response can stall:
 // send its headers and the first bytes of its body, then hold the
-// connection open. Requested paths are recorded in order, as sent; url()
-// has no trailing "/".
+// connection open. A response can drip: its body (or the part before the
+// stall) goes in pieces of dripBytes, one every dripMs. Requested paths are
+// recorded in order, as sent; url() has no trailing "/".
 class LoopbackHttpServer : public QTcpServer
 {
 public:
@@ -25,6 +27,8 @@ public:
         QByteArray body;
         QList<QPair<QByteArray, QByteArray>> headers;
         int stallAfter = -1; // body bytes sent before stalling; -1 sends all
+        int dripBytes = 0;
+        int dripMs = 0;
     };
 
     LoopbackHttpServer()
@@ -59,9 +63,29 @@ private:
         for (const auto& header : response.headers)
             raw += header.first + ": " + header.second + "\r\n";
         const bool stall = response.stallAfter >= 0;
-        socket->write(raw + "\r\n" + (stall ? response.body.left(response.stallAfter) : response.body));
+        const QByteArray body = stall ? response.body.left(response.stallAfter) : response.body;
+        if (response.dripBytes > 0) {
+            socket->write(raw + "\r\n");
+            drip(socket, body, response.dripBytes, response.dripMs, !stall);
+            return;
+        }
+        socket->write(raw + "\r\n" + body);
         if (!stall)
             socket->disconnectFromHost();
+    }
+
+    static void drip(QTcpSocket* socket, const QByteArray& body, int bytes, int ms, bool close)
+    {
+        auto* timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket, [=, sent = 0]() mutable {
+            socket->write(body.mid(sent, bytes));
+            if ((sent += bytes) < body.size())
+                return;
+            timer->stop();
+            if (close)
+                socket->disconnectFromHost();
+        });
+        timer->start(ms);
     }
 
     QHash<QByteArray, Response> m_responses;

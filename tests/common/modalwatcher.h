@@ -22,7 +22,11 @@ public:
 
     QStringList titles() const { return m_titles; }
     QStringList texts() const { return m_texts; }
+    // Of each box: "informative text | detailed text | button, button".
+    QStringList details() const { return m_details; }
     int count() const { return m_titles.size(); }
+    // Buttons to press in turn, before the one given at construction.
+    void setAnswers(const QStringList& answers) { m_answers = answers; }
 
     std::function<void(QWidget*)> onDialog;
 
@@ -37,8 +41,13 @@ private:
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             m_texts << box->text();
             const auto buttons = box->buttons();
+            QStringList names;
+            for (QAbstractButton* button : buttons)
+                names << button->text();
+            m_details << box->informativeText() + " | " + box->detailedText() + " | " + names.join(", ");
+            const QString answer = m_answers.isEmpty() ? m_buttonText : m_answers.takeFirst();
             for (QAbstractButton* button : buttons) {
-                if (!m_buttonText.isEmpty() && button->text() == m_buttonText) {
+                if (!answer.isEmpty() && button->text() == answer) {
                     button->click();
                     return;
                 }
@@ -52,6 +61,7 @@ private:
             }
         }
         m_texts << QString();
+        m_details << QString();
         auto* edit = modal->findChild<QLineEdit*>("fileNameEdit");
         if (qobject_cast<QFileDialog*>(modal) && edit && !m_fileName.isEmpty()) {
             edit->setText(m_fileName);
@@ -70,6 +80,8 @@ private:
     QPointer<QWidget> m_last;
     QStringList m_titles;
     QStringList m_texts;
+    QStringList m_details;
+    QStringList m_answers;
 };
 
 #endif // MODALWATCHER_H

@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -120,6 +121,12 @@ void TestCustomParameterEdit::saveFollowsValidityAndDoneFinishes()
     button("done")->click();
     QCOMPARE(finished.count(), 1);
     QVERIFY(editor->isHidden());
+    QCOMPARE(rowKinds(), QStringList{"Number 71"});
+
+    // Reopened, Enter in a row presses no remove button.
+    editor->show();
+    QTest::keyClick(row(0)->findChild<QLineEdit*>(), Qt::Key_Return);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(rowKinds(), QStringList{"Number 71"});
 }
 

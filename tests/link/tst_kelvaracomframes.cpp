@@ -118,8 +118,6 @@ void TestKelvaraComFrames::statusTexts_data()
     QTest::newRow("3") << 3 << "Failed sending read message";
     QTest::newRow("4") << 4 << "Controller connected";
     QTest::newRow("5") << 5 << "Controller disconnected";
-    QTest::newRow("6") << 6 << "Unknown status";
-    QTest::newRow("-1") << -1 << "Unknown status";
 }
 
 void TestKelvaraComFrames::statusTexts()

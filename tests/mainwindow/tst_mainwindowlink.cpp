@@ -108,6 +108,7 @@ void TestMainWindowLink::init()
         QSignalSpy done(window->link(), &KelvaraCom::readAllComplete);
         button("readAll")->click();
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 5000);
+        QVERIFY(waitIdle(window.get()));
     }
     QVERIFY(window->deviceModel()->getUnsavedValues().isEmpty());
     simulator->clearLog();
@@ -168,7 +169,8 @@ void TestMainWindowLink::connectsThroughTheDropDown()
         });
         QCOMPARE(sent, 2);
     }
-    QVERIFY(writeFrames(requests).isEmpty());
+    // Nothing is written but access level 3 switched off after each read.
+    QCOMPARE(writtenRegisters(requests), (QMap<int, int>{{509, 0}}));
 }
 
 // The link re-enables the save buttons after a failed read; a model that
@@ -242,7 +244,7 @@ void TestMainWindowLink::valueWithoutEnumTextIsKept()
     QCOMPARE(combo->currentIndex(), -1);
     QCOMPARE(window->deviceModel()->getParameter(77)->getRegisterValue(), 9);
     QVERIFY(window->deviceModel()->getUnsavedValues().isEmpty());
-    QVERIFY(writeFrames(simulator->requests()).isEmpty());
+    QVERIFY(!writtenRegisters(simulator->requests()).contains(77));
 
     simulator->setRegisterValue(77, 2);
 }
@@ -282,12 +284,13 @@ void TestMainWindowLink::saveSendsExactlyTheChangedRegisters()
 
     QSignalSpy saved(window->link(), &KelvaraCom::flashSaveComplete);
     button("saveParamsBasic")->click();
-    QVERIFY(saved.wait(5000));
+    QVERIFY(saved.wait(5000) && waitIdle(window.get()));
 
+    // The save to flash ends with access level 3 switched off.
     const auto requests = simulator->requests();
-    const QList<QPair<int, int>> frames = {{109, 1}, {227, 1}, {229, 2}, {511, 1}};
+    const QList<QPair<int, int>> frames = {{109, 1}, {227, 1}, {229, 2}, {511, 1}, {509, 1}};
     QCOMPARE(writeFrames(requests), frames);
-    const QMap<int, int> written = {{109, 9000}, {227, 285}, {229, 400}, {230, 55}, {511, 32767}};
+    const QMap<int, int> written = {{109, 9000}, {227, 285}, {229, 400}, {230, 55}, {509, 0}, {511, 32767}};
     QCOMPARE(writtenRegisters(requests), written);
     for (int address : {109, 227, 229, 230})
         QCOMPARE(int(simulator->registerValue(address)), written.value(address));
@@ -472,11 +475,24 @@ void TestMainWindowLink::busyPortIsExplainedUntilIgnored()
     QVERIFY(connectTo(window.get(), simulator.get()) || button("readAll")->isEnabled());
 }
 
+// The empty entry chosen while a read is on its way: what was sent or
+// queued for the old port is dropped, without a box or a status of its own.
 void TestMainWindowLink::choosingAnotherPortDisconnectsAtOnce()
 {
+    ModalWatcher watcher;
+    button("readAll")->click();
+    QCOMPARE(window->link()->getMode(), int(KelvaraCom::ReadMode));
     QVERIFY(choosePort(window.get(), QString()));
     QCOMPARE(statusText(window.get()), QString("Controller is not connected"));
+    QCOMPARE(window->link()->getMode(), int(KelvaraCom::IdleMode));
+
+    // Past the dropped frame's reply time, up to the next connection check.
+    QSignalSpy judged(window->link(), &KelvaraCom::replyProcessed);
+    QVERIFY(judged.wait(3000));
+    QCOMPARE(watcher.count(), 0);
+    QCOMPARE(statusText(window.get()), QString("Controller is not connected"));
     QVERIFY(!button("readAll")->isEnabled());
+    QVERIFY(!button("saveParamsBasic")->isEnabled());
     QCOMPARE(window->link()->getPortName(), QString());
 }
 

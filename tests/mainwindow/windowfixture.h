@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -143,18 +144,60 @@ inline QMap<int, int> writtenRegisters(const QVector<QByteArray>& requests)
     return written;
 }
 
-// (first address, count) of each function-16 request, in order.
-inline QList<QPair<int, int>> writeFrames(const QVector<QByteArray>& requests)
+// (first address, count) of each request of a function (3 or 16), in order.
+inline QList<QPair<int, int>> requestFrames(const QVector<QByteArray>& requests, int function)
 {
     QList<QPair<int, int>> frames;
     for (const QByteArray& frame : requests) {
-        if (frame.size() < 9 || quint8(frame.at(1)) != 0x10)
+        if (frame.size() < 8 || quint8(frame.at(1)) != function)
             continue;
         frames << qMakePair((quint8(frame.at(2)) << 8) | quint8(frame.at(3)),
                             (quint8(frame.at(4)) << 8) | quint8(frame.at(5)));
     }
     return frames;
 }
+
+inline QList<QPair<int, int>> writeFrames(const QVector<QByteArray>& requests)
+{
+    return requestFrames(requests, 0x10);
+}
+
+// A window set up as the program starts it, connected to the simulator with
+// both read-alls of the connection done; null when that failed.
+inline std::unique_ptr<MainWindow> connectedWindow(ControllerSimulator* simulator)
+{
+    auto window = std::make_unique<MainWindow>();
+    window->initControllerConnectionMonitor();
+    window->initDraggableGraphs();
+    if (!connectTo(window.get(), simulator) || !waitIdle(window.get()))
+        return nullptr;
+    return window;
+}
+
+// The sample controller on a simulator and a window connected to it.
+struct SimulatedWindow
+{
+    bool start()
+    {
+        simulator = startSimulator();
+        window = simulator ? connectedWindow(simulator.get()) : nullptr;
+        return window != nullptr;
+    }
+    template<typename T = QWidget>
+    T* find(const QString& name) const { return window->findChild<T*>(name); }
+    void showPage(const QString& page) { find<QTabWidget>("tabWidget")->setCurrentWidget(find(page)); }
+    // Reads everything twice, as the Read buttons do, and waits for the end.
+    bool readAll()
+    {
+        QSignalSpy done(window->link(), &KelvaraCom::readAllComplete);
+        window->onReadAllClicked();
+        return QTest::qWaitFor([&] { return done.count() == 2; }, 8000) && waitIdle(window.get());
+    }
+
+    Workspace workspace;
+    std::unique_ptr<ControllerSimulator> simulator;
+    std::unique_ptr<MainWindow> window;
+};
 
 } // namespace WindowFixture
 

@@ -133,6 +133,20 @@ private slots:
         QCOMPARE(recorder.take(), QStringList({"valueChanged", "displayChanged(7)", "valueSet"}));
     }
 
+    // A receiver of valueChanged() that stores another value (a graph
+    // keeping its gaps) is not undone by a stale displayChanged().
+    void displayChangedCarriesTheValueStoredMeanwhile()
+    {
+        Parameter* p = (*set)[11];
+        QObject::connect(p, &Parameter::valueChanged, p, [p] {
+            if (p->getRegisterValue() > 10)
+                p->setValue(10);
+        });
+        SignalRecorder recorder(p);
+        p->setRegisterValue(50);
+        QCOMPARE(recorder.take().mid(4), QStringList({"displayChanged(10)", "valueSet"}));
+    }
+
     void asValue_data()
     {
         QTest::addColumn<int>("address");

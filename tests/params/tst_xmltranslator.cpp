@@ -212,10 +212,8 @@ private slots:
         QCOMPARE(opened.at(0).at(0).toBool(), true);
         QCOMPARE(opened.at(1).at(0).toBool(), false);
         QCOMPARE(dialogs->fileDialogs.size(), 1);
-        QCOMPARE(dialogs->fileDialogs.first(),
-                 (QStringList{"Export to XML File",
-                              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-                              "XML files (*.xml);;Any files (*.*)"}));
+        QCOMPARE(dialogs->fileDialogs.first().at(0), QString("Export to XML File"));
+        QCOMPARE(dialogs->fileDialogs.first().at(2), QString("XML files (*.xml);;Any files (*.*)"));
 
         const QByteArray written = readAll(dir->filePath("export.xml"));
         if (qEnvironmentVariableIsSet("KELVARA_UPDATE_GOLDEN")) {
@@ -515,6 +513,23 @@ private slots:
         dialogs->exportAnswer = XMLTranslator::ExportMotor;
         translator->exportToXML();
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{written});
+    }
+
+    // A missing Documents folder would be proposed as the file's name.
+    void exportStartsInAnExistingFolder()
+    {
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(dir->path()));
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        dialogs->exportAnswer = XMLTranslator::ExportMotor;
+        translator->exportToXML();
+        QVERIFY(QDir(dir->path()).mkdir("Documents"));
+        translator->exportToXML();
+        qputenv("HOME", home);
+
+        QCOMPARE(dialogs->fileDialogs.size(), 2);
+        QCOMPARE(dialogs->fileDialogs.at(0).at(1), dir->path());
+        QCOMPARE(dialogs->fileDialogs.at(1).at(1), documents);
     }
 
     void cancelledOperationsDoNothing()

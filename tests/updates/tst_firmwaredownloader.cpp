@@ -224,6 +224,7 @@ void tst_FirmwareDownloader::stalledServerTimesOut()
     QVERIFY(crawl.watcher.texts().filter("error").isEmpty());
     QTRY_VERIFY(crawl.downloader.findChildren<QNetworkReply*>().isEmpty());
     QVERIFY(!crawl.parent.findChild<QProgressBar*>()->isVisible());
+    QVERIFY(crawl.parent.findChild<QProgressBar*>()->isEnabled()); // ready for the next batch
 }
 
 // A file that fails or is no parameter file is reported and not stored
@@ -232,7 +233,7 @@ void tst_FirmwareDownloader::failedFilesAreReportedOnce()
 {
     Crawl crawl;
     crawl.serve("", indexPage({"A/"}));
-    crawl.serve("A/", indexPage({"gone.xml", "page.xml", "good.xml"}));
+    crawl.serve("A/", indexPage({"gone%2.xml", "page.xml", "good.xml"}));
     crawl.serve("A/page.xml", "<html>sign in</html>");
     crawl.serve("A/good.xml", defaultFile(6));
     crawl.workspace.put("A/page.xml", defaultFile(7));
@@ -245,12 +246,12 @@ void tst_FirmwareDownloader::failedFilesAreReportedOnce()
     QCOMPARE(titles.last(), "Parameter Files Download Incomplete");
     QCOMPARE(crawl.watcher.texts().filter("gone"),
              QStringList("There was an error getting the remote firmware file: " + crawl.workspace.store()
-                         + "/A/gone.xml.\nError code: 203"));
+                         + "/A/gone%2.xml.\nError code: 203"));
     QCOMPARE(crawl.watcher.texts().last(),
              "1 of 3 default parameter files were downloaded to \"" + crawl.workspace.store()
                  + "\"; the others could not be fetched or saved.\n\nThe dropdowns have been "
                    "updated with the files that arrived.");
-    QCOMPARE(crawl.fetched("A/page.xml") + crawl.fetched("A/gone.xml") + crawl.fetched("A/good.xml"),
+    QCOMPARE(crawl.fetched("A/page.xml") + crawl.fetched("A/gone%2.xml") + crawl.fetched("A/good.xml"),
              defaultFile(7) + "missing" + defaultFile(6));
 }
 

@@ -1,0 +1,35 @@
+#ifndef BRAKINGGRAPH_H
+#define BRAKINGGRAPH_H
+
+#include "draggablegraph.h"
+
+class DraggableGraphNode;
+class Kelvara;
+
+// The analog brake input ramp alone: two red nodes on a 0 to 5 V by 0 to
+// 100 % plot, bound to Brake Start Voltage (216) and Brake Max Voltage (215).
+// The nodes may cross; no gap is kept.
+class BrakingGraph : public DraggableGraph
+{
+    Q_OBJECT
+
+public:
+    explicit BrakingGraph(QWidget* parent);
+
+    void initialize(Kelvara* device);
+
+public slots:
+    void updateNode1Value();
+    void updateNode1Param();
+    void updateNode2Value();
+    void updateNode2Param();
+
+private:
+    Kelvara* device = nullptr;
+    DraggableGraphNode* node1 = nullptr;
+    DraggableGraphNode* node2 = nullptr;
+    bool writingBack1 = false;
+    bool writingBack2 = false;
+};
+
+#endif // BRAKINGGRAPH_H

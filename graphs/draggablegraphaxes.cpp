@@ -1,0 +1,94 @@
+#include "draggablegraphaxes.h"
+
+#include "draggablegraph.h"
+
+#include <QFont>
+#include <QPainter>
+
+DraggableGraphAxes::DraggableGraphAxes(DraggableGraph* graph, int domain, int range, QString xTitle,
+                                       int xTitleOffset, QString yTitle, int yTitleOffset,
+                                       int plotWidth, int plotHeight, int margin, int viewHeight,
+                                       int xTicks, int yTicks, QString tickFontFamily,
+                                       QString titleFontFamily)
+    : graph(graph)
+    , domain(domain)
+    , range(range)
+    , xTitle(xTitle)
+    , xTitleOffset(xTitleOffset)
+    , yTitle(yTitle)
+    , yTitleOffset(yTitleOffset)
+    , tickFontFamily(tickFontFamily)
+    , titleFontFamily(titleFontFamily)
+    , plotWidth(plotWidth)
+    , plotHeight(plotHeight)
+    , margin(margin)
+    , viewHeight(viewHeight)
+    , xTicks(xTicks)
+    , yTicks(yTicks)
+{
+    setZValue(0);
+}
+
+QRectF DraggableGraphAxes::boundingRect() const
+{
+    // At least the scene, also before the widget has been laid out.
+    const int width = qMax(graph->width(), plotWidth + 2 * margin);
+    const int height = qMax(graph->height(), viewHeight);
+    return QRectF(-margin, margin - viewHeight, width, height).normalized().adjusted(-1, -1, 1, 1);
+}
+
+bool DraggableGraphAxes::wholeYStep() const
+{
+    return float(range) / float(yTicks) == float(range / yTicks);
+}
+
+QString DraggableGraphAxes::yTickLabel(int i) const
+{
+    const float value = float(range) * float(i) / float(yTicks);
+    if (wholeYStep())
+        return QString::number(value, 'g', 6);
+    return QString::asprintf("%0.1f", value);
+}
+
+QString DraggableGraphAxes::xTickLabel(int j) const
+{
+    return QString::number(float(domain) * float(j) / float(xTicks), 'g', 6);
+}
+
+void DraggableGraphAxes::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
+{
+    paintTitles(painter);
+    paintGrid(painter);
+}
+
+void DraggableGraphAxes::paintTitles(QPainter* painter) const
+{
+    painter->setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter->setFont(QFont(titleFontFamily, 12));
+    painter->drawLine(0, 0, plotWidth, 0);
+    painter->drawText(QRectF(0, xTitleOffset + 5, plotWidth, margin), Qt::AlignCenter, xTitle);
+    painter->drawLine(0, 0, 0, -plotHeight);
+    // Rotated to read upwards along the y axis.
+    painter->rotate(270);
+    painter->drawText(QRectF(0, -50 - yTitleOffset, plotHeight, margin), Qt::AlignCenter, yTitle);
+    painter->rotate(-270);
+}
+
+void DraggableGraphAxes::paintGrid(QPainter* painter) const
+{
+    painter->setPen(QPen(Qt::black, 0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter->setFont(QFont(tickFontFamily, 11));
+    for (int i = 1; i <= yTicks; ++i) {
+        const int y = (-plotHeight * i) / yTicks;
+        painter->drawLine(0, y, plotWidth, y);
+        const QString label = yTickLabel(i);
+        const int x = wholeYStep() ? -9 * label.size() : 10 - 10 * label.size();
+        painter->drawText(QPointF(x, y + 5), label);
+    }
+    for (int j = 1; j <= xTicks; ++j) {
+        const int x = (plotWidth * j) / xTicks;
+        painter->drawLine(x, 0, x, -plotHeight);
+        const QString label = xTickLabel(j);
+        painter->drawText(QPointF(x - 5 * label.size(), 15), label);
+    }
+}

@@ -1,0 +1,28 @@
+#ifndef DRAGGABLEGRAPHTEXT_H
+#define DRAGGABLEGRAPHTEXT_H
+
+#include "draggablegraphrect.h"
+
+#include <QString>
+
+// A text in a value rectangle of a graph, widened by 60 pixels on each side.
+class DraggableGraphText : public DraggableGraphRect
+{
+public:
+    DraggableGraphText(double xStart, double yStart, double xEnd, double yEnd, QString text,
+                       Qt::Alignment flags, int domain, int range, int plotWidth, int plotHeight);
+
+    QRectF boundingRect() const override;
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
+
+protected:
+    // The item sits at the rectangle's top-left corner.
+    void xStartSet(double value) override;
+    void yEndSet(double value) override;
+
+private:
+    QString text;
+    int flags;
+};
+
+#endif // DRAGGABLEGRAPHTEXT_H

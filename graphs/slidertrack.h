@@ -1,0 +1,28 @@
+#ifndef SLIDERTRACK_H
+#define SLIDERTRACK_H
+
+#include <QGraphicsItem>
+#include <QString>
+
+class MultiSlider;
+
+// The track of a multi-thumb slider with its ticks and end labels.
+class SliderTrack : public QGraphicsItem
+{
+public:
+    SliderTrack(MultiSlider* slider, int rangeMin, int rangeMax, QString units);
+
+    QRectF boundingRect() const override;
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
+
+    QString topLabel() const { return QString::number(rangeMax) + units; }
+    QString bottomLabel() const { return QString::number(rangeMin) + units; }
+
+private:
+    MultiSlider* slider;
+    int rangeMin;
+    int rangeMax;
+    QString units;
+};
+
+#endif // SLIDERTRACK_H

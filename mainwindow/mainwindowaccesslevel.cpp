@@ -1,0 +1,114 @@
+// Access level 3: the box that writes the access code to register 509, the
+// protected rows it unlocks, and the firmware numbers that decide which
+// access controls a controller has at all.
+
+#include "mainwindow.h"
+
+#include "kelvara.h"
+#include "kelvaracom.h"
+#include "parameter.h"
+#include "ui_mainwindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+
+namespace {
+
+const int accessCodeAddress = 509;
+const int accessCode = 61957;
+const int firmwareAddress = 256;
+// From this firmware on the access-level area does not apply.
+const int accessFrameLastFirmware = 5999;
+const int plugBrakingFirstFirmware = 5901;
+
+bool isLevel3Row(const QWidget* row)
+{
+    const QVariant flag = row->property("level3access");
+    return flag.isValid() && flag.canConvert<bool>() && flag.toBool();
+}
+
+} // namespace
+
+void MainWindow::connectAccessLevelBox()
+{
+    Parameter* code = model->getParameter(accessCodeAddress);
+    connect(code, &Parameter::valueChanged, this, &MainWindow::updateAccessLevelBox);
+    connect(ui->AccessLevelBox, &QCheckBox::stateChanged, this,
+            &MainWindow::changeParameterAccessLevel);
+    setLevel3Modifyable(code->getRegisterValue() == accessCode);
+}
+
+void MainWindow::updateAccessLevelBox()
+{
+    const int raw = model->getParameter(accessCodeAddress)->getRegisterValue();
+    if (raw != 0 && raw != accessCode)
+        return;
+    ui->AccessLevelBox->setChecked(raw == accessCode);
+    setLevel3Modifyable(raw == accessCode);
+}
+
+// A command-line run sends nothing but its reads and its one operation.
+void MainWindow::changeParameterAccessLevel(int state)
+{
+    if (applyAccessLevel(state) && !windowless)
+        com->oneWrite(accessCodeAddress, 1);
+}
+
+// Everything of a change of level but the write; false for the partly
+// checked state, which changes nothing.
+bool MainWindow::applyAccessLevel(int state)
+{
+    if (state != Qt::Checked && state != Qt::Unchecked)
+        return false;
+    const bool on = state == Qt::Checked;
+    model->getParameter(accessCodeAddress)->setValue(on ? accessCode : 0);
+    statusLabel->setStyleSheet(on ? QStringLiteral("QLabel {color: red;}")
+                                  : QStringLiteral("QLabel {color: black;}"));
+    setLevel3Modifyable(on);
+    return true;
+}
+
+// After a failed read the link reports its failure once: with the box off
+// there is nothing to take back on the controller, and a write would only
+// fail a second time.
+void MainWindow::disable_level_3_checkbox()
+{
+    const bool boxWasOn = ui->AccessLevelBox->isChecked()
+        || model->getParameter(accessCodeAddress)->getRegisterValue() == accessCode;
+    if (com->getStatus() == KelvaraCom::StatusSuccess || boxWasOn)
+        changeParameterAccessLevel(Qt::Unchecked);
+    else
+        applyAccessLevel(Qt::Unchecked);
+}
+
+void MainWindow::setLevel3Modifyable(bool modifyable)
+{
+    setLevel3ModifyableHelper(basicWidgets, modifyable);
+    setLevel3ModifyableHelper(advancedWidgets, modifyable);
+}
+
+void MainWindow::setLevel3ModifyableHelper(const RowMap& widgets, bool modifyable)
+{
+    for (QWidget* row : widgets) {
+        if (!isLevel3Row(row))
+            continue;
+        if (auto* spinBox = row->findChild<QDoubleSpinBox*>())
+            spinBox->setEnabled(modifyable);
+        else if (auto* comboBox = row->findChild<QComboBox*>())
+            comboBox->setEnabled(modifyable);
+    }
+}
+
+void MainWindow::disableAccessLevelFrame()
+{
+    const int firmware = model->getParameter(firmwareAddress)->getRegisterValue();
+    ui->AccessLevel3Frame->setEnabled(firmware <= accessFrameLastFirmware);
+}
+
+void MainWindow::disablePlugBrakingCheckbox()
+{
+    const int firmware = model->getParameter(firmwareAddress)->getRegisterValue();
+    ui->enablePlugBraking->setEnabled(firmware >= plugBrakingFirstFirmware);
+}

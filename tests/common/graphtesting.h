@@ -1,0 +1,81 @@
+#ifndef GRAPHTESTING_H
+#define GRAPHTESTING_H
+
+// Graphs and sliders under test: a device model holding the embedded initial
+// values, and real mouse drags on a view's viewport (QTest's mouseMove sends
+// no button in Qt 5.15, so the moves are sent with the button held).
+
+#include "kelvara.h"
+#include "parameter.h"
+#include "xmltranslator.h"
+
+#include <QApplication>
+#include <QGraphicsItem>
+#include <QGraphicsView>
+#include <QMouseEvent>
+#include <QtTest>
+
+struct GraphModel
+{
+    GraphModel() { XMLTranslator(&device).importFromXML(":/InitialValues.xml"); }
+
+    double value(int address) const { return device.getParameter(address)->getValue(); }
+    void set(int address, double v) { device.getParameter(address)->setValue(v); }
+
+    Kelvara device;
+};
+
+// Items of a type in the order they were added (equal stacking order).
+template<typename Item>
+QList<Item*> itemsOf(QGraphicsView* view)
+{
+    QList<Item*> found;
+    const auto items = view->scene()->items(Qt::AscendingOrder);
+    for (QGraphicsItem* item : items) {
+        if (auto* wanted = dynamic_cast<Item*>(item))
+            found << wanted;
+    }
+    return found;
+}
+
+inline bool showView(QGraphicsView* view)
+{
+    view->show();
+    return QTest::qWaitForWindowExposed(view);
+}
+
+// A graph or slider bound to a model with the initial values.
+template<typename View>
+struct BoundView
+{
+    BoundView() { view.initialize(&model.device); }
+
+    GraphModel model;
+    View view{nullptr};
+};
+
+inline void sendMove(QWidget* viewport, const QPoint& at)
+{
+    QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
+}
+
+// Presses on the item, moves by (dx, dy) viewport pixels in steps, releases.
+// between(step) runs after each move but the last.
+template<typename Between = void (*)(int)>
+void dragItem(QGraphicsView* view, QGraphicsItem* item, int dx, int dy, int steps = 4,
+              Between between = [](int) {})
+{
+    QWidget* viewport = view->viewport();
+    const QPoint from = view->mapFromScene(item->scenePos());
+    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, from);
+    for (int i = 1; i <= steps; ++i) {
+        sendMove(viewport, from + QPoint(dx * i / steps, dy * i / steps));
+        if (i < steps)
+            between(i);
+    }
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, from + QPoint(dx, dy));
+}
+
+#endif // GRAPHTESTING_H

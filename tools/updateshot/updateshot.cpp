@@ -1,0 +1,57 @@
+// kelvara-updateshot OUTPUT.png
+//
+// Shows the update download window fetching a sample file from a loopback
+// web server that sends it slowly, and saves a picture of the window part
+// way through, for checking it by eye.
+
+#include "downloader.h"
+#include "loopbackhttpserver.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTextStream err(stderr);
+    if (app.arguments().size() != 2 || app.arguments().at(1).startsWith('-')) {
+        err << "usage: kelvara-updateshot OUTPUT.png\n"
+               "Saves a picture of the update download window part way through a download.\n";
+        return 2;
+    }
+    const QString output = QFileInfo(app.arguments().at(1)).absoluteFilePath();
+    const int font = QFontDatabase::addApplicationFont(":/fonts/LiberationSans-Regular.ttf");
+    app.setFont(QFont(QFontDatabase::applicationFontFamilies(font).value(0), 10));
+
+    // 3,800,000 bytes at 500 KB a second.
+    LoopbackHttpServer server;
+    LoopbackHttpServer::Response file;
+    file.body = QByteArray(3800000, 'k');
+    file.dripBytes = 50000;
+    file.dripMs = 100;
+    server.serve("/Kelvara_Suite_1.8.1.dmg", file);
+
+    QTemporaryDir downloads;
+    Downloader window;
+    window.setDownloadDir(downloads.path());
+    window.setFileName("Kelvara_Suite_1.8.1.dmg");
+    window.setUseCustomInstallProcedures(true);
+    window.startDownload(QUrl(server.url() + "/Kelvara_Suite_1.8.1.dmg"));
+
+    QEventLoop loop;
+    QTimer::singleShot(2500, &loop, &QEventLoop::quit);
+    loop.exec();
+    if (!window.isVisible() || !window.grab().save(output)) {
+        err << "kelvara-updateshot: cannot write " << output << "\n";
+        return 1;
+    }
+    QTextStream(stdout) << output << "\n";
+    return 0;
+}

@@ -1,0 +1,268 @@
+#include "updater.h"
+
+#include "downloader.h"
+#include "webaddress.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QStringList>
+#include <QUrl>
+
+namespace {
+
+// Redirects that led to a reply, carried from request to request.
+const char* const redirectsProperty = "redirects";
+
+QString heading(const QString& text)
+{
+    return QStringLiteral("<h3>") + text + QStringLiteral("</h3>");
+}
+
+// Tells what went wrong; the detail is shown as text, never as markup.
+void showProblem(const QString& text, const QString& detail)
+{
+    QMessageBox box;
+    box.setTextFormat(Qt::RichText);
+    box.setIcon(QMessageBox::Warning);
+    box.setStandardButtons(QMessageBox::Close);
+    box.setText(heading(text));
+    box.setInformativeText(detail.toHtmlEscaped());
+    box.exec();
+}
+
+} // namespace
+
+Updater::Updater()
+    : m_userAgentString(QStringLiteral("%1/%2 (Qt; QSimpleUpdater)")
+                            .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()))
+    , m_platformKey(QStringLiteral("osx"))
+    , m_moduleName(QCoreApplication::applicationName())
+    , m_moduleVersion(QCoreApplication::applicationVersion())
+{
+    m_downloader = new Downloader;
+    m_manager = new QNetworkAccessManager;
+    // Redirects are followed here, bounded and checked, not by the manager.
+    m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    m_downloader->setUserAgentString(m_userAgentString);
+    connect(m_downloader, &Downloader::downloadFinished, this, &Updater::downloadFinished);
+    connect(m_manager, &QNetworkAccessManager::finished, this, &Updater::onReply);
+}
+
+Updater::~Updater()
+{
+    delete m_downloader;
+    delete m_manager;
+}
+
+QString Updater::url() const { return m_url; }
+QString Updater::userAgentString() const { return m_userAgentString; }
+bool Updater::customAppcast() const { return m_customAppcast; }
+bool Updater::notifyOnUpdate() const { return m_notifyOnUpdate; }
+bool Updater::notifyOnFinish() const { return m_notifyOnFinish; }
+bool Updater::updateAvailable() const { return m_updateAvailable; }
+bool Updater::downloaderEnabled() const { return m_downloaderEnabled; }
+bool Updater::mandatoryUpdate() const { return m_mandatoryUpdate; }
+QString Updater::openUrl() const { return m_openUrl; }
+QString Updater::platformKey() const { return m_platformKey; }
+QString Updater::changelog() const { return m_changelog; }
+QString Updater::moduleName() const { return m_moduleName; }
+QString Updater::downloadUrl() const { return m_downloadUrl; }
+QString Updater::moduleVersion() const { return m_moduleVersion; }
+QString Updater::latestVersion() const { return m_latestVersion; }
+bool Updater::useCustomInstallProcedures() const { return m_downloader->useCustomInstallProcedures(); }
+
+void Updater::setUrl(const QString& url) { m_url = url; }
+void Updater::setModuleName(const QString& name) { m_moduleName = name; }
+void Updater::setNotifyOnUpdate(bool notify) { m_notifyOnUpdate = notify; }
+void Updater::setNotifyOnFinish(bool notify) { m_notifyOnFinish = notify; }
+void Updater::setModuleVersion(const QString& version) { m_moduleVersion = version; }
+void Updater::setDownloaderEnabled(bool enabled) { m_downloaderEnabled = enabled; }
+void Updater::setPlatformKey(const QString& platformKey) { m_platformKey = platformKey; }
+void Updater::setUseCustomAppcast(bool customAppcast) { m_customAppcast = customAppcast; }
+void Updater::setUseCustomInstallProcedures(bool custom) { m_downloader->setUseCustomInstallProcedures(custom); }
+void Updater::setMandatoryUpdate(bool mandatory_update) { m_mandatoryUpdate = mandatory_update; }
+
+void Updater::setUserAgentString(const QString& agent)
+{
+    m_userAgentString = agent;
+    m_downloader->setUserAgentString(agent);
+}
+
+bool Updater::compare(const QString& x, const QString& y)
+{
+    const QStringList xParts = x.split(QLatin1Char('.'));
+    const QStringList yParts = y.split(QLatin1Char('.'));
+    for (int i = 0; i < qMin(xParts.size(), yParts.size()); ++i) {
+        // A part that is no whole number counts as 0.
+        const qlonglong xNumber = xParts.at(i).toLongLong();
+        const qlonglong yNumber = yParts.at(i).toLongLong();
+        if (xNumber != yNumber)
+            return xNumber > yNumber;
+    }
+    return xParts.size() > yParts.size();
+}
+
+void Updater::checkForUpdates()
+{
+    request(0);
+}
+
+// Each call sends a request of its own; one in progress goes on.
+void Updater::request(int redirects)
+{
+    QNetworkRequest request(QUrl(m_url, QUrl::TolerantMode));
+    if (!m_userAgentString.isEmpty())
+        request.setRawHeader("User-Agent", m_userAgentString.toUtf8());
+    // A server that stops sending ends the check as failed, not never.
+    request.setTransferTimeout();
+    QNetworkReply* reply = m_manager->get(request);
+    reply->setProperty(redirectsProperty, redirects);
+}
+
+void Updater::onReply(QNetworkReply* reply)
+{
+    reply->deleteLater();
+
+    const QUrl target = WebAddress::redirectTarget(reply);
+    if (!target.isEmpty()) {
+        const int redirects = reply->property(redirectsProperty).toInt();
+        if (redirects >= WebAddress::maxRedirects) {
+            checkFailed(tr("The server redirected the request too many times."));
+        } else if (!WebAddress::isWeb(target)) {
+            checkFailed(tr("The server redirected the request to %1, which is not a web address.")
+                            .arg(target.toString()));
+        } else {
+            // Later checks go straight to the new address.
+            m_url = target.toString();
+            request(redirects + 1);
+        }
+        return;
+    }
+    if (reply->error() != QNetworkReply::NoError) {
+        // Nothing here aborts a check: a cancelled one has timed out.
+        const bool timedOut = reply->error() == QNetworkReply::OperationCanceledError;
+        checkFailed(tr("The version file could not be fetched: %1")
+                        .arg(timedOut ? tr("the server did not answer") : reply->errorString()));
+        return;
+    }
+
+    const QByteArray body = reply->readAll();
+    if (m_customAppcast) {
+        emit appcastDownloaded(m_url, body);
+        emit checkingFinished(m_url);
+        return;
+    }
+    const QString problem = readVersionFile(body);
+    if (!problem.isEmpty()) {
+        checkFailed(problem);
+        return;
+    }
+    setUpdateAvailable(compare(m_latestVersion, m_moduleVersion));
+    emit checkingFinished(m_url);
+}
+
+// Takes this platform's entry into the fields; the text of what makes the
+// file unusable, or an empty text.
+QString Updater::readVersionFile(const QByteArray& body)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (document.isNull())
+        return tr("The version file is not valid JSON: %1.").arg(error.errorString());
+
+    const QJsonValue updates = document.object().value(QLatin1String("updates"));
+    const QJsonValue platform = updates.toObject().value(m_platformKey);
+    const QJsonObject entry = platform.toObject();
+    m_openUrl = entry.value(QLatin1String("open-url")).toString();
+    m_changelog = entry.value(QLatin1String("changelog")).toString();
+    m_downloadUrl = entry.value(QLatin1String("download-url")).toString();
+    m_latestVersion = entry.value(QLatin1String("latest-version")).toString();
+    if (entry.contains(QLatin1String("mandatory-update")))
+        m_mandatoryUpdate = entry.value(QLatin1String("mandatory-update")).toBool();
+
+    if (!updates.isObject())
+        return tr("The version file has no \"updates\" object.");
+    if (!platform.isObject())
+        return tr("The version file has no entry for the platform \"%1\".").arg(m_platformKey);
+    if (m_latestVersion.isEmpty())
+        return tr("The version file gives no latest version for the platform \"%1\".").arg(m_platformKey);
+    return QString();
+}
+
+// A check that could not be made is said to have failed: it must never
+// read as "no update available".
+void Updater::checkFailed(const QString& reason)
+{
+    m_updateAvailable = false;
+    if (m_notifyOnFinish)
+        showProblem(tr("The check for updates failed"), reason);
+    emit checkingFinished(m_url);
+}
+
+void Updater::setUpdateAvailable(bool available)
+{
+    m_updateAvailable = available;
+
+    QMessageBox box;
+    box.setTextFormat(Qt::RichText);
+    box.setIcon(QMessageBox::Information);
+    // Texts from the version file are shown as text, never as markup.
+    const QString module = m_moduleName.toHtmlEscaped();
+
+    if (!available) {
+        if (!m_notifyOnFinish)
+            return;
+        box.setStandardButtons(QMessageBox::Close);
+        box.setText(heading(tr("Congratulations! You are running the latest version of %1").arg(module)));
+        box.setInformativeText(tr("No updates are available for the moment"));
+        box.exec();
+        return;
+    }
+
+    if (!m_notifyOnUpdate && !m_notifyOnFinish)
+        return;
+    box.setText(heading(tr("Version %1 of %2 has been released!").arg(m_latestVersion.toHtmlEscaped(), module)));
+    box.setInformativeText(m_mandatoryUpdate ? tr("Would you like to download the update now? This is a "
+                                                  "mandatory update, exiting now will close the application")
+                                             : tr("Would you like to download the update now?"));
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    if (box.exec() == QMessageBox::Yes)
+        acceptUpdate();
+    else if (m_mandatoryUpdate)
+        QCoreApplication::quit();
+}
+
+void Updater::acceptUpdate()
+{
+    if (!m_openUrl.isEmpty()) {
+        openWebAddress(m_openUrl);
+    } else if (m_downloaderEnabled) {
+        m_downloader->setUrlId(m_url);
+        m_downloader->setFileName(m_downloadUrl.mid(m_downloadUrl.lastIndexOf(QLatin1Char('/')) + 1));
+        m_downloader->setMandatoryUpdate(m_mandatoryUpdate);
+        m_downloader->startDownload(QUrl(m_downloadUrl, QUrl::TolerantMode));
+    } else {
+        openWebAddress(m_downloadUrl);
+    }
+}
+
+// Only web pages go to the browser: a version file must not have the
+// system open local files or other programs.
+void Updater::openWebAddress(const QString& address)
+{
+    const QUrl url(address, QUrl::TolerantMode);
+    const bool web = WebAddress::isWeb(url);
+    if (web && QDesktopServices::openUrl(url))
+        return;
+    showProblem(tr("The new version could not be opened"),
+                web ? tr("No browser opened %1.").arg(url.toString())
+                    : tr("The version file gives no web address for it."));
+}

@@ -215,10 +215,6 @@ private:
     bool writeFrame(const QByteArray& frame);
     void noteLateAnswersDue();
     void collectPendingBytes();
-    bool crcMatches() const;
-    bool isGoodReply() const;
-    bool holdsSecondAnswer() const;
-    bool isRejection() const;
     void judgeGoodReply();
     void judgeRejection();
     void judgeBadReply();

@@ -5,6 +5,7 @@
 #include "kelvara.h"
 #include "logger.h"
 #include "parameter.h"
+#include "replyjudgement.h"
 
 #include <QTimer>
 
@@ -13,12 +14,8 @@ namespace {
 const char slaveAddress = 1;
 const char readFunction = 3;
 const char writeFunction = 16;
-const char exceptionFlag = char(0x80);
-const int exceptionReplyLength = 5;
 const int faultsAddress = 258;
 const int slowFaultReadMarginMs = 1000;
-// Slave address, function and byte count (or first address byte).
-const int replyHeaderLength = 3;
 // A line that does not fall quiet within this many quiet times carries
 // noise, not answers.
 const int maxQuietLineWaits = 4;
@@ -246,8 +243,10 @@ void KelvaraCom::handleReply()
     disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::readReply);
     port->close();
 
-    const bool rejected = isRejection();
-    const bool good = !rejected && isGoodReply();
+    const ReplyJudgement::Verdict verdict =
+        ReplyJudgement::judge(timer->getLastMsg(), rxBuffer, rxCount, rxAfterReply);
+    const bool rejected = verdict == ReplyJudgement::Rejection;
+    const bool good = verdict == ReplyJudgement::Good;
     // After a wait that ran out, answers to every send of this request may
     // still follow the one judged now.
     if (lateAnswersDue || (!rejected && !good))
@@ -282,63 +281,6 @@ void KelvaraCom::collectPendingBytes()
         port->clearError();
 }
 
-bool KelvaraCom::crcMatches() const
-{
-    const int length = rxBuffer.size();
-    return length > 2 && calculateCRC(rxBuffer.left(length - 2)) == rxBuffer.right(2);
-}
-
-// A good CRC alone is not enough: the reply must come from slave 1, answer
-// the function of the request and carry the count (read) or echo address
-// and count (write) of the request, or its values would land in the wrong
-// registers.
-bool KelvaraCom::isGoodReply() const
-{
-    if (!crcMatches() || holdsSecondAnswer())
-        return false;
-    const QByteArray request = timer->getLastMsg();
-    if (request.size() < 8 || rxBuffer.size() < 4)
-        return false;
-    if (rxBuffer.at(0) != slaveAddress || rxBuffer.at(1) != request.at(1))
-        return false;
-    if (request.at(1) == readFunction) {
-        const int count = (quint8(request.at(4)) << 8) | quint8(request.at(5));
-        return quint8(rxBuffer.at(2)) == quint8((count * 2) & 0xFF)
-            && rxBuffer.size() == count * 2 + 5;
-    }
-    return rxBuffer.size() == 8 && rxBuffer.mid(2, 4) == request.mid(2, 4);
-}
-
-// Bytes after the reply that begin another answer of the same kind with
-// other content: two answers came in one wait (one repeated, or one still
-// due to an earlier request), and nothing tells which is this request's.
-// Noise after a reply, or the same answer twice, leaves no such doubt.
-bool KelvaraCom::holdsSecondAnswer() const
-{
-    if (rxAfterReply.size() < replyHeaderLength
-        || rxAfterReply.left(replyHeaderLength) != rxBuffer.left(replyHeaderLength))
-        return false;
-    return rxAfterReply != rxBuffer.left(rxAfterReply.size());
-}
-
-// The controller refused the request: an exception reply (function with
-// bit 7 set, exception code, CRC), or a well-formed answer to a read of no
-// registers.
-bool KelvaraCom::isRejection() const
-{
-    const QByteArray request = timer->getLastMsg();
-    if (rxCount < exceptionReplyLength || request.size() < 2)
-        return false;
-    const QByteArray head = rxBuffer.left(exceptionReplyLength);
-    if (head.at(0) != slaveAddress)
-        return false;
-    if (calculateCRC(head.left(3)) != head.right(2))
-        return false;
-    if (head.at(1) == char(request.at(1) | exceptionFlag))
-        return true;
-    return rxBuffer.size() == exceptionReplyLength && head.at(1) == request.at(1);
-}
-
 void KelvaraCom::judgeGoodReply()
 {
     status = connectionCheckState == 1 ? StatusControllerConnected : StatusSuccess;
@@ -365,7 +307,7 @@ void KelvaraCom::judgeRejection()
         status = StatusInvalidSerialPort;
     }
     replyText = QStringLiteral("ERROR: Invalid address or number parameters. Reply: ")
-        + ::niceHex(QString::fromLatin1(rxBuffer.left(exceptionReplyLength).toHex()));
+        + ::niceHex(QString::fromLatin1(rxBuffer.left(ReplyJudgement::exceptionReplyLength).toHex()));
     if (connectionCheckState == 1 && !connectionFailsIgnored)
         logText(replyText);
     announceJudgement();

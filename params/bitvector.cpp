@@ -21,7 +21,7 @@ void BitVector::storeBits(quint16 bits)
 {
     storeRegisterValue(isSigned() ? static_cast<qint16>(bits) : bits);
     emit valueChanged();
-    emit displayChanged(getRegisterValue());
+    announceDisplay(getRegisterValue());
 }
 
 void BitVector::setBit(int bit)

@@ -40,7 +40,7 @@ void EnumParameter::setValue(double v)
     if (std::isnan(v)) {
         // Not a value at all: set the combo box back.
         emit valueChanged();
-        emit displayChanged(getValue());
+        announceDisplay(getValue());
         return;
     }
     const double rounded = roundValue(v);
@@ -51,7 +51,7 @@ void EnumParameter::setValue(double v)
     if ((minimumValue(&min) && v < min) || (maximumValue(&max) && v > max)) {
         // Sets back a combo box that offered the value.
         emit valueChanged();
-        emit displayChanged(getValue());
+        announceDisplay(getValue());
         return;
     }
     setRegisterValue(getScaleFormula()->toMemory(rounded));
@@ -67,5 +67,5 @@ void EnumParameter::setRegisterValue(int raw)
         raw = qMin(raw, 65535);
     storeRegisterValue(raw);
     emit valueChanged();
-    emit displayChanged(getValue());
+    announceDisplay(getValue());
 }

@@ -7,6 +7,8 @@
 #include "parameter.h"
 #include "stdoutline.h"
 
+#include <algorithm>
+
 namespace {
 
 bool isAsciiDigit(QChar c)
@@ -63,9 +65,30 @@ int registerLength(const QString& text, int position)
     return digits + 3;
 }
 
+// Length of the parenthesised group that begins at start: the scan starts
+// after the "(" with a depth of 1 and stops at the first character that is
+// no parenthesis met at depth 0, or at the end of the text.
+int groupLength(const QString& text, int start)
+{
+    int depth = 1;
+    int position = start + 1;
+    for (; position < text.size(); ++position) {
+        const QChar c = text.at(position);
+        if (c == QLatin1Char('('))
+            ++depth;
+        else if (c == QLatin1Char(')'))
+            --depth;
+        else if (depth == 0)
+            break;
+    }
+    return position - start;
+}
+
 // "1 0" reads as "10": white space may stand anywhere.
 QString withoutWhiteSpace(const QString& text)
 {
+    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); }))
+        return text;
     QString cleaned;
     cleaned.reserve(text.size());
     for (const QChar c : text) {
@@ -125,18 +148,7 @@ Formula* FormulaParser::parseFormula(const QString& text)
 
 QString FormulaParser::captureInsideOfParentheses(const QString& text, int start) const
 {
-    int depth = 1;
-    int position = start + 1;
-    for (; position < text.size(); ++position) {
-        const QChar c = text.at(position);
-        if (c == QLatin1Char('('))
-            ++depth;
-        else if (c == QLatin1Char(')'))
-            --depth;
-        else if (depth == 0)
-            break;
-    }
-    return text.mid(start, position - start);
+    return text.mid(start, groupLength(text, start));
 }
 
 bool FormulaParser::tokenize(const QString& text, QStringList* operands, QString* operators) const
@@ -145,7 +157,7 @@ bool FormulaParser::tokenize(const QString& text, QStringList* operands, QString
     do {
         int length = numberLength(text, position);
         if (length == 0 && groupStartsAt(text, position))
-            length = captureInsideOfParentheses(text, position).size();
+            length = groupLength(text, position);
         if (length == 0)
             length = registerLength(text, position);
         if (length == 0) {
@@ -184,33 +196,21 @@ FormulaNode* FormulaParser::parseOperand(const QString& operand)
     return new FormulaNodeVar(parameter);
 }
 
-int FormulaParser::splitOperatorIndex(const QString& operators)
+int FormulaParser::splitOperatorIndex(const QString& operators, int first, int last)
 {
     // The loosest operator last in the text becomes the root, so operators
     // of one level group from the left.
-    for (int i = operators.size() - 1; i >= 0; --i) {
+    for (int i = last; i >= first; --i) {
         const QChar op = operators.at(i);
         if (op == QLatin1Char('+') || op == QLatin1Char('-'))
             return i;
     }
     const QString tighter = QStringLiteral("%*/<>b");
-    for (int i = operators.size() - 1; i >= 0; --i) {
+    for (int i = last; i >= first; --i) {
         if (tighter.contains(operators.at(i)))
             return i;
     }
     return -1;
-}
-
-QString FormulaParser::joinTokens(const QStringList& operands, const QString& operators,
-                                  int first, int last)
-{
-    QString text;
-    for (int i = first; i <= last && i < operands.size(); ++i) {
-        if (i > first)
-            text += operators.at(i - 1);
-        text += operands.at(i);
-    }
-    return text;
 }
 
 FormulaNode* FormulaParser::parseOneFormulaString(QString text)
@@ -218,8 +218,7 @@ FormulaNode* FormulaParser::parseOneFormulaString(QString text)
     text = withoutWhiteSpace(text);
 
     // Strip every pair of parentheses that encloses the whole text.
-    while (text.startsWith(QLatin1Char('('))
-           && captureInsideOfParentheses(text, 0).size() == text.size()) {
+    while (text.startsWith(QLatin1Char('(')) && groupLength(text, 0) == text.size()) {
         text = text.mid(1, text.size() - 2);
     }
 
@@ -230,16 +229,30 @@ FormulaNode* FormulaParser::parseOneFormulaString(QString text)
 
     if (operators.isEmpty())
         return parseOperand(operands.constFirst());
+    // An operator after the last operand is looked at here only.
+    return parseTokens(operands, operators, 0, operands.size() - 1, operators.size() - 1);
+}
 
-    const int k = splitOperatorIndex(operators);
+// The operands first..last with the operators first..lastOperator between
+// them, as the text they were read from would parse: a run of tokens reads
+// back as the same tokens, so it is split where it stands instead of being
+// read again.
+FormulaNode* FormulaParser::parseTokens(const QStringList& operands, const QString& operators,
+                                        int first, int last, int lastOperator)
+{
+    if (first > last) // nothing after an operator
+        return parseOneFormulaString(QString());
+    if (lastOperator < first)
+        return parseOneFormulaString(operands.at(first));
+
+    const int k = splitOperatorIndex(operators, first, lastOperator);
     if (k < 0) {
         printStdoutLine(QStringLiteral("Could not find operator in formula string"));
         return nullptr;
     }
 
-    FormulaNode* left = parseOneFormulaString(joinTokens(operands, operators, 0, k));
-    FormulaNode* right = parseOneFormulaString(
-        joinTokens(operands, operators, k + 1, operands.size() - 1));
+    FormulaNode* left = parseTokens(operands, operators, first, k, k - 1);
+    FormulaNode* right = parseTokens(operands, operators, k + 1, last, last - 1);
     if (!left || !right) {
         printStdoutLine(QStringLiteral("Could not parse left or right side of root"));
         delete left;

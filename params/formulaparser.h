@@ -33,9 +33,11 @@ public:
 private:
     bool tokenize(const QString& text, QStringList* operands, QString* operators) const;
     FormulaNode* parseOperand(const QString& operand);
-    static int splitOperatorIndex(const QString& operators);
-    static QString joinTokens(const QStringList& operands, const QString& operators,
-                              int first, int last);
+    FormulaNode* parseTokens(const QStringList& operands, const QString& operators, int first,
+                             int last, int lastOperator);
+    // Index of the operator between first and last (inclusive) that
+    // becomes the root; -1 when none of them is an operator.
+    static int splitOperatorIndex(const QString& operators, int first, int last);
 
     QMap<int, Parameter*> m_parameters;
 };

@@ -10,6 +10,10 @@
 
 namespace {
 
+// Every announcement of a display value gets a number; 0 outside of any.
+quint64 lastAnnouncement = 0;
+quint64 currentAnnouncement = 0;
+
 bool limitValue(Formula* formula, double* value)
 {
     if (!formula)
@@ -148,7 +152,7 @@ void Parameter::setRegisterValue(int raw)
     // The value as it stands now: a receiver of valueChanged() may have
     // stored another one, and a stale value would be written back by the
     // widgets that show it.
-    emit displayChanged(asValue(m_registerValue));
+    announceDisplay(asValue(m_registerValue));
     emit valueSet();
 }
 
@@ -166,7 +170,7 @@ bool Parameter::rawFromDisplay(double display, int* raw) const
 void Parameter::announceCurrentValue()
 {
     emit valueChanged();
-    emit displayChanged(asValue(m_registerValue));
+    announceDisplay(asValue(m_registerValue));
 }
 
 void Parameter::setValue(double newValue)
@@ -207,14 +211,32 @@ void Parameter::setValue(double newValue)
     setRegisterValue(raw);
     // Sets back a widget that offered the out-of-range value.
     emit valueChanged();
-    emit displayChanged(m_lastSetValue);
+    announceDisplay(m_lastSetValue);
+}
+
+void Parameter::announceDisplay(double value)
+{
+    const bool wasAnnouncing = m_announcing;
+    const quint64 outerAnnouncement = currentAnnouncement;
+    m_announcing = true;
+    currentAnnouncement = ++lastAnnouncement;
+    emit displayChanged(value);
+    currentAnnouncement = outerAnnouncement;
+    m_announcing = wasAnnouncing;
 }
 
 void Parameter::calledOnFormulaMemberChanged()
 {
     // A chain of formulas that leads back here must not recurse without end.
-    if (m_recomputing)
+    if (m_recomputing || m_announcing)
         return;
+    // One announcement reaches this register once per reference to the
+    // announcing one. The first recomputes it; the others would only repeat
+    // that, each time with everything that follows from it, which makes a
+    // chain of such registers take time exponential in its length.
+    if (currentAnnouncement != 0 && currentAnnouncement == m_recomputedFor)
+        return;
+    m_recomputedFor = currentAnnouncement;
     m_recomputing = true;
     setValue(asValue(m_registerValue));
     m_recomputing = false;

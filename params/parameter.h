@@ -86,6 +86,11 @@ public:
 protected:
     int clampToRegisterWidth(int raw) const;
     void storeRegisterValue(int raw) { m_registerValue = raw; }
+    // Emits displayChanged(value). The register's own formulas do not
+    // recompute it meanwhile: a formula that refers back to the register
+    // would do so once per reference, each time setting off every register
+    // that follows this one.
+    void announceDisplay(double value);
     ParameterDefinition* definition() const { return m_definition; }
 
 private:
@@ -102,6 +107,8 @@ private:
     int m_registerValue = 0;
     double m_lastSetValue = 0.0;
     bool m_recomputing = false;
+    bool m_announcing = false;
+    quint64 m_recomputedFor = 0; // the announcement of the last recomputation
 };
 
 #endif // PARAMETER_H

@@ -2,6 +2,7 @@
 
 #include "defaultstore.h"
 #include "firmwaredownloaderdialog.h"
+#include "indexpage.h"
 #include "makerserver.h"
 #include "progressdialog.h"
 
@@ -13,7 +14,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QUrl>
 #include <QXmlStreamReader>
@@ -24,42 +24,6 @@ namespace {
 
 const char* const tooLargeProperty = "kelvaraTooLarge";
 const int maxRedirects = 5;
-
-enum class Listing { Read, NoList, BadEntry };
-
-// The text of a reply up to its first NUL byte.
-QString textUpToNul(const QByteArray& bytes)
-{
-    const int nul = bytes.indexOf('\0');
-    return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
-}
-
-// Reads the entries of a directory index page: its first <ul> list, one
-// "<li><a ...> name</a></li>" per entry. Names with ".xml" are files;
-// the link to the enclosing folder is left out; the rest are folders.
-Listing readListing(const QString& page, QStringList* files, QStringList* folders)
-{
-    static const QRegularExpression list(QStringLiteral("<ul>([\\s\\S]+?)<\\/ul>"));
-    static const QRegularExpression entry(
-        QStringLiteral("<a[\\s\\S]*?>[\\s]+(.*)<\\/a>\\s*<\\/li>"));
-    const QRegularExpressionMatch listMatch = list.match(page);
-    if (!listMatch.hasMatch())
-        return Listing::NoList;
-    const QStringList parts = listMatch.captured(1).trimmed().split(QStringLiteral("<li>"));
-    for (const QString& part : parts) {
-        if (part.isEmpty())
-            continue;
-        const QRegularExpressionMatch match = entry.match(part);
-        if (!match.hasMatch())
-            return Listing::BadEntry;
-        const QString name = match.captured(1).trimmed();
-        if (name.contains(QLatin1String(".xml")))
-            *files << name;
-        else if (!name.contains(QLatin1String("Parent Directory")))
-            *folders << name;
-    }
-    return Listing::Read;
-}
 
 // A network error, or an answer other than 2xx; the code the boxes show.
 int failureCode(QNetworkReply* reply)
@@ -241,15 +205,15 @@ void FirmwareDownloader::getFirmwareListFinished(QNetworkReply* reply)
 
     QStringList files;
     QStringList folders;
-    switch (readListing(textUpToNul(reply->readAll()), &files, &folders)) {
-    case Listing::NoList:
+    switch (IndexPage::read(reply->readAll(), &files, &folders)) {
+    case IndexPage::NoList:
         endCrawl(QMessageBox::Information, readFailedTitle, pageFailedText, false);
         return;
-    case Listing::BadEntry:
+    case IndexPage::BadEntry:
         endCrawl(QMessageBox::Information, readFailedTitle,
                  tr("Failed to parse firmware list read from server."), false);
         return;
-    case Listing::Read:
+    case IndexPage::Read:
         break;
     }
     takeFolders(folders, listDepth + 1);
@@ -317,7 +281,7 @@ QStringList FirmwareDownloader::exclusionList() const
     QFile file(DefaultStore::path(dataDir, {QStringLiteral("data"), QStringLiteral("local_firmwares.txt")}));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return textUpToNul(file.readAll()).split(FW_SEPARATOR);
+    return IndexPage::textUpToNul(file.readAll()).split(FW_SEPARATOR);
 }
 
 void FirmwareDownloader::requestNextPage()

@@ -316,6 +316,36 @@ private slots:
         cyclic[9]->setValue(2);
         QVERIFY(std::isnan(cyclic[8]->getValue()));
     }
+
+    void ownChangeIsNotRecomputedPerReference()
+    {
+        // Each reference back to the register recomputed it, and each
+        // recomputation set off the registers that follow it once more.
+        ParameterSet cyclic(definitionFile({
+            registerEntry(8, "Self", "\"scale\": \"1" + QByteArray("+p[8]*0").repeated(20) + "\""),
+            registerEntry(9, "Follows", "\"max\": \"p[8] + 100\""),
+        }));
+        QSignalSpy own(cyclic[8], &Parameter::displayChanged);
+        QSignalSpy follower(cyclic[9], &Parameter::displayChanged);
+        cyclic[8]->setRegisterValue(4);
+        QCOMPARE(own.count(), 1);
+        QCOMPARE(follower.count(), 1);
+    }
+
+    void doubleReferencesDoNotMultiplyRecomputation()
+    {
+        // Each register refers twice to the one before: the last was
+        // recomputed once per path to it, 2^11 times for one change.
+        QList<QByteArray> entries{registerEntry(1, "First", "\"scale\": \"1\"")};
+        for (int address = 2; address <= 12; ++address) {
+            const QByteArray before = "p[" + QByteArray::number(address - 1) + "]";
+            entries << registerEntry(address, "Next", "\"max\": \"" + before + " + " + before + "\"");
+        }
+        ParameterSet chain(definitionFile(entries));
+        QSignalSpy last(chain[12], &Parameter::displayChanged);
+        chain[1]->setValue(5);
+        QCOMPARE(last.count(), 1);
+    }
 };
 
 QTEST_MAIN(TestFormulaParser)

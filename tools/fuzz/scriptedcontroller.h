@@ -1,0 +1,77 @@
+#ifndef SCRIPTEDCONTROLLER_H
+#define SCRIPTEDCONTROLLER_H
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+// A controller on a pseudo-terminal that answers as a script tells it:
+// each request it receives takes the next step of the script (a good reply,
+// silence, a late, cut-off, corrupted, foreign or lying reply, garbage, a
+// refusal, or the terminal vanishing). Once the script is used up it
+// answers every request well. It serves from a thread of its own, so its
+// timing does not depend on the link's event loop.
+//
+// Every step writes its bytes at one moment, except a good reply followed
+// by late garbage. A late reply is never later than 1.3 units after its
+// request, and the link waits at least a unit: so none of its answers can
+// pass for the answer to another request unless the link mixes them up.
+class ScriptedController
+{
+public:
+    // unitMs: the shortest wait the link gives a request.
+    ScriptedController(const QByteArray& script, int unitMs);
+    ~ScriptedController();
+
+    // Opens the terminal and starts serving; false when no terminal can be had.
+    bool start();
+    QString portName() const { return m_portName; }
+
+    // The last complete request with a good CRC that came in.
+    QByteArray lastRequest() const;
+    // The requests of which reply is the beginning of an answer sent.
+    QVector<QByteArray> requestsAnsweredWith(const QByteArray& reply) const;
+
+    // What the controller holds; a read answers these values.
+    static quint16 registerValue(int address);
+
+private:
+    struct Pending
+    {
+        qint64 dueMs;
+        QByteArray bytes;
+    };
+
+    void serve();
+    void takeRequests();
+    void answer(const QByteArray& request);
+    void send(const QByteArray& request, const QByteArray& bytes, qint64 delayMs);
+    void writeDue();
+    void closeTerminal();
+    quint8 take();
+    QByteArray garbage(int count);
+    qint64 nowMs() const;
+
+    QByteArray m_script;
+    int m_position = 0;
+    int m_unitMs;
+    int m_masterFd = -1;
+    int m_slaveFd = -1;
+    int m_wakeFds[2] = {-1, -1};
+    QString m_portName;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    QByteArray m_input;
+    qint64 m_lastInputMs = 0;
+    QVector<Pending> m_pending;
+
+    mutable std::mutex m_mutex; // guards what the link's thread reads
+    QByteArray m_lastRequest;
+    QVector<QPair<QByteArray, QByteArray>> m_answers; // (request, bytes sent)
+};
+
+#endif // SCRIPTEDCONTROLLER_H

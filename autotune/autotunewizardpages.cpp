@@ -269,8 +269,8 @@ void AutotuneWizard::motionFaultError(QString* prefix)
 }
 
 // The rows carry their register on the row widget. The boxes take their
-// range from the parameter and are bound after they show its value, so a
-// value beyond a fixed range is neither clamped nor written back.
+// range from the parameter as they are bound, so a value beyond a fixed
+// range is neither clamped nor written back.
 void AutotuneWizard::bindMotionFaultRows()
 {
     QMap<int, QWidget*> rows;
@@ -289,10 +289,8 @@ void AutotuneWizard::bindMotionFaultRows()
             label->setText(p->getName());
             label->setToolTip(p->getTooltip());
         }
-        if (auto* box = it.value()->findChild<QDoubleSpinBox*>()) {
-            box->setMaximum(9999.0);
+        if (auto* box = it.value()->findChild<QDoubleSpinBox*>())
             p->connectDisplay(box);
-        }
     }
 }
 

@@ -166,7 +166,12 @@ int main(int argc, char* argv[])
     }
 
     QCoreApplication app(argc, argv);
-    const int rounds = argc > 1 ? qMax(1, QString(argv[1]).toInt()) : 10;
+    bool counted = true;
+    const int rounds = argc > 1 ? QString(argv[1]).toInt(&counted) : 10;
+    if (argc > 2 || !counted || rounds < 1) {
+        std::fprintf(stderr, "usage: kelvara-bench-startup [rounds]\n");
+        return 2;
+    }
     const QString suite = QCoreApplication::applicationDirPath() + "/kelvara-suite";
 
     QVector<double> bareForm;

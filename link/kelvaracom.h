@@ -208,6 +208,7 @@ private:
     bool read(int numRegs, int addr);
     bool write(int numRegs, int addr);
     QByteArray initializeMsg(QByteArray msg, int addr);
+    void prepareReplyBuffer(int length);
     bool sendMessage(QByteArray frame);
     bool startExchange(const QByteArray& frame);
     bool openPort();
@@ -216,6 +217,7 @@ private:
     void collectPendingBytes();
     bool crcMatches() const;
     bool isGoodReply() const;
+    bool holdsSecondAnswer() const;
     bool isRejection() const;
     void judgeGoodReply();
     void judgeRejection();
@@ -253,6 +255,7 @@ private:
     QSerialPort* port;
     QByteArray rxBuffer;
     int rxCount = -1;
+    QByteArray rxAfterReply; // bytes after a complete reply, as many as it holds
     int mode = IdleMode;
     Status status = StatusFailedSendingReadMessage;
     QString replyText;
@@ -293,6 +296,7 @@ private:
     int lateAnswerWindowMs = 0;
     QElapsedTimer sinceLastJudgement;
     QTimer* quietLineTimer;
+    QElapsedTimer quietLineWait;
     QByteArray frameAfterQuietLine;
 
     ReadPurpose currentReadPurpose = PlainRead;

@@ -105,9 +105,11 @@ void MainWindow::devValueEdited()
     const QString refusal = devValueRefusal(shown, QString::number(shown));
     if (refusal.isEmpty())
         return;
-    statusLabel->setText(refusal);
-    setDevReplyText(refusal);
     ui->valueDisplay->setValue(devParameter->getValue());
+    setDevReplyText(refusal);
+    // The status line and the console move on with the next connection
+    // check; a box stays until read.
+    errorPopup(tr("Value Refused"), refusal);
 }
 
 // Empty when the Dev Screen's register takes the value.

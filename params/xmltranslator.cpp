@@ -187,7 +187,15 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
         return false;
     }
 
-    applyEntries(reader.entries(), includeLevel3);
+    // Entries for registers this import never changes, or that the suite
+    // does not have, apply nothing: a file of only those must not pass for
+    // an import that worked either.
+    if (applyEntries(reader.entries(), includeLevel3) == 0) {
+        m_dialogs->showError(
+            QStringLiteral("No parameters were imported: no entry of %1 is for a register this import changes.")
+                .arg(source));
+        return false;
+    }
     applyEntries(reader.entries(), includeLevel3);
     if (!skipped.isEmpty()) {
         m_dialogs->showError(QStringLiteral("%1 of the %2 entries of %3 could not be imported:\n%4")
@@ -208,28 +216,31 @@ QString XMLTranslator::skippedSummary(const QStringList& skipped)
     return summary;
 }
 
-void XMLTranslator::applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3)
+int XMLTranslator::applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3)
 {
+    int applied = 0;
     for (const ParameterFileEntry& entry : entries)
-        applyEntry(entry, includeLevel3);
+        applied += applyEntry(entry, includeLevel3) ? 1 : 0;
+    return applied;
 }
 
-void XMLTranslator::applyEntry(const ParameterFileEntry& entry, bool includeLevel3)
+bool XMLTranslator::applyEntry(const ParameterFileEntry& entry, bool includeLevel3)
 {
     if (neverImportedAddresses.contains(entry.address))
-        return;
+        return false;
     Parameter* parameter = m_device->getParameter(entry.address);
     // An address without a usable parameter gives the placeholder; it keeps
     // no file value.
     if (parameter == m_device->getParameter(-1))
-        return;
+        return false;
     if (!includeLevel3 && parameter->getLevel() == 3)
-        return;
+        return false;
     parameter->setRegisterValue(
         adjustedForControllerType(entry.address, entry.value, m_device->getControllerType()));
     // Through both conversions, so the value lands on the display grid and
     // within its limits as an edit would.
     parameter->setValue(parameter->getValue());
+    return true;
 }
 
 int XMLTranslator::adjustedForControllerType(int address, int value, const ControllerType& type)

@@ -266,6 +266,8 @@ private slots:
             << RegisterValues{{7, 300}} << 0;
         QTest::newRow("address without a parameter")
             << int(NamedImport) << entry("9999", "5") + entry("7", "300") << RegisterValues{{7, 300}} << 0;
+        QTest::newRow("no register it can import") // told like a file without entries
+            << int(UserImport) << entry("9999", "5") + entry("511", "1") + entry("349", "1") << RegisterValues{} << 0;
         QTest::newRow("elements outside an entry")
             << int(NamedImport) << QByteArray("<Address>7</Address><Value>5</Value>\n") << RegisterValues{} << 0;
 

@@ -78,6 +78,7 @@ private:
     void displayCompletion();
     void connectInputsAndDisplays();
     void initializeTableWidget();
+    void fitHeightToContent();
     void populateHallInformation();
     void faultError();
     void connectionError();

@@ -41,6 +41,8 @@ const char* const overcurrentText =
     "*Phase Overcurrent Fault. The PLL and Current Regulator Bandwidth parameters may need to be "
     "increased, or the sensorless self start settings may need to be changed.";
 
+// A cell's border and the room around its text, top and bottom together.
+const int hallCellMargins = 6;
 const char* const hallTableStyle = "QTableWidget\n{\noutline: none;\nborder: none;\nfont-size: 10pt;\n}"
                                    "\n\nQTableView::item\n{\ncolor: black;\nborder: 1px solid gray;\n}";
 
@@ -88,6 +90,19 @@ void AutotuneWizard::showPage(Form& form)
     // At once, not at the next pass of the event loop.
     page->show();
     currentPage = page;
+    fitHeightToContent();
+}
+
+// Wrapped texts at larger fonts may need more height than the dialog was
+// made with: it grows to show them whole.
+void AutotuneWizard::fitHeightToContent()
+{
+    QLayout* outer = layout();
+    if (!outer || !outer->hasHeightForWidth())
+        return;
+    const int needed = outer->totalHeightForWidth(width());
+    if (needed > height())
+        resize(width(), needed);
 }
 
 template<class Form>
@@ -171,6 +186,11 @@ void AutotuneWizard::initializeTableWidget()
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table->setStyleSheet(QLatin1String(hallTableStyle));
+    // The rows share the table's height and the first holds two lines
+    // ("Hall" over "[0]"): at larger fonts a page with more text above
+    // would squeeze them into one.
+    table->ensurePolished();
+    table->setMinimumHeight(2 * (2 * table->fontMetrics().lineSpacing() + hallCellMargins));
     for (int row = 0; row < 2; ++row) {
         for (int column = 0; column < hallStates; ++column) {
             auto* item = new QTableWidgetItem(row == 0 ? QStringLiteral("Hall [%1]").arg(column)
@@ -209,6 +229,7 @@ void AutotuneWizard::finishedDiscoverDynamicAutotune()
     populateHallInformation();
     if (auto* results = pageWidget<QWidget>(QStringLiteral("results")))
         results->show();
+    fitHeightToContent();
 }
 
 void AutotuneWizard::populateHallInformation()
@@ -269,8 +290,8 @@ void AutotuneWizard::motionFaultError(QString* prefix)
 }
 
 // The rows carry their register on the row widget. The boxes take their
-// range from the parameter and are bound after they show its value, so a
-// value beyond a fixed range is neither clamped nor written back.
+// range from the parameter as they are bound, so a value beyond a fixed
+// range is neither clamped nor written back.
 void AutotuneWizard::bindMotionFaultRows()
 {
     QMap<int, QWidget*> rows;
@@ -289,10 +310,8 @@ void AutotuneWizard::bindMotionFaultRows()
             label->setText(p->getName());
             label->setToolTip(p->getTooltip());
         }
-        if (auto* box = it.value()->findChild<QDoubleSpinBox*>()) {
-            box->setMaximum(9999.0);
+        if (auto* box = it.value()->findChild<QDoubleSpinBox*>())
             p->connectDisplay(box);
-        }
     }
 }
 

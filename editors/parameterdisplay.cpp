@@ -9,31 +9,21 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-const double boxMaximum = 65535.0;
-const double signedBoxMinimum = -9999.0;
-
-} // namespace
-
 ParameterDisplay::ParameterDisplay(Parameter* parameter, QWidget* parent)
     : QWidget(parent)
     , ui(new Ui_ParameterDisplay)
+    , m_parameter(parameter)
 {
     ui->setupUi(this);
     QDoubleSpinBox* box = ui->value;
     box->setDecimals(parameter->numDecimals());
     const QString units = parameter->getUnits();
     box->setSuffix(units.isEmpty() ? QString() : QLatin1Char(' ') + units);
-    box->setMaximum(boxMaximum);
     box->setKeyboardTracking(false);
     if (!parameter->isWriteable()) {
         box->setReadOnly(true);
         box->setButtonSymbols(QAbstractSpinBox::NoButtons);
     }
-    if (parameter->isSigned())
-        box->setMinimum(signedBoxMinimum);
-    baseMinimum = box->minimum();
     showValue(parameter->getValue());
 
     connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), parameter,
@@ -50,14 +40,17 @@ ParameterDisplay::~ParameterDisplay()
     delete ui;
 }
 
-// A value beyond the box's own range widens it, so the row shows what the
-// register holds rather than the box's limit.
+// The box takes what the user may type, and a value beyond that widens it,
+// so the row shows what the register holds rather than the box's limit.
 void ParameterDisplay::showValue(double value)
 {
     if (!std::isfinite(value))
         return;
+    double low = 0.0;
+    double high = 0.0;
+    m_parameter->typingRange(&low, &high);
     QDoubleSpinBox* box = ui->value;
     const QSignalBlocker blocker(box);
-    box->setRange(std::min(baseMinimum, value), std::max(boxMaximum, value));
+    box->setRange(std::min(low, value), std::max(high, value));
     box->setValue(value);
 }

@@ -21,7 +21,7 @@ private:
     void showValue(double value);
 
     Ui_ParameterDisplay* ui;
-    double baseMinimum = 0.0;
+    Parameter* m_parameter;
 };
 
 #endif // PARAMETERDISPLAY_H

@@ -346,9 +346,13 @@ void KelvaraCom::reportError(QString errorType)
     // The controller answered, refusing the request: its answer says why,
     // and a longer timeout would not help.
     const bool refused = error == QSerialPort::NoError && status == StatusInvalidSerialPort;
-    const bool timedOut = error == QSerialPort::NoError && !refused;
+    // With the drop-down's empty entry nothing was sent, nor timed out.
+    const bool noPort = portName.isEmpty();
+    const bool timedOut = error == QSerialPort::NoError && !refused && !noPort;
     QString errorText = port->errorString();
-    if (refused)
+    if (noPort)
+        errorText = QStringLiteral("- No serial port chosen");
+    else if (refused)
         errorText = replyText.trimmed();
     else if (timedOut)
         errorText = QStringLiteral("- Timeout Error");

@@ -27,8 +27,6 @@ namespace {
 const int tooltipLineLength = 120;
 const char* const unsavedMark = "**";
 const double widestSpinRange = 99999999.0;
-const double spinBoxCeiling = 9999.0;
-const double typingHeadroom = 10.0;
 const int currentBandwidthAddress = 51;
 
 int rowAddress(const QWidget* row)
@@ -59,28 +57,13 @@ QString wrapToolTip(QString text)
     return text;
 }
 
-// What a bound box lets the user type: a box refuses the keystroke that
-// crosses its maximum and keeps the digits typed so far, so "150" against a
-// limit of 120 would become 15. The box takes numbers up to ten times the
-// register's widest limit (of either sign) instead, and the parameter puts a
-// value beyond its limits onto them.
-void typingRange(Parameter* parameter, double* low, double* high)
-{
-    double lowest = 0.0;
-    double highest = 0.0;
-    MainWindow::displayRange(parameter, &lowest, &highest);
-    const double widest = std::max(std::fabs(lowest), std::fabs(highest));
-    *high = std::max(spinBoxCeiling, typingHeadroom * widest);
-    *low = -*high;
-}
-
 // Shows a model value without the box clamping it: a clamped value would be
 // written back into the register as if the user had typed it.
 void showInSpinBox(QDoubleSpinBox* box, Parameter* parameter, double value)
 {
     double low = 0.0;
     double high = 0.0;
-    typingRange(parameter, &low, &high);
+    parameter->typingRange(&low, &high);
     low = std::min(low, value);
     high = std::max(high, value);
     if (box->minimum() != low || box->maximum() != high) {

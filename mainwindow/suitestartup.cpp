@@ -26,8 +26,9 @@ const char* const windowlessOptions[] = {"a", "w", "s", "r", "b"};
 int SuiteStartup::run(int argc, char* argv[])
 {
     // Every command line is answered without showing the window, also on a
-    // machine without a desktop.
-    if (argc > 1 && !hasDisplay())
+    // machine without a desktop; only the window needs one.
+    const bool displayed = hasDisplay();
+    if (!displayed)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     prepareApplication();
     QApplication app(argc, argv);
@@ -54,6 +55,11 @@ int SuiteStartup::run(int argc, char* argv[])
                           + program + QStringLiteral(" from the commandline."));
                 return EXIT_FAILURE;
             }
+        }
+        if (!displayed) {
+            QTextStream(stderr) << QCoreApplication::applicationName()
+                                << ": no display to show the window on (DISPLAY is not set)\n";
+            return EXIT_FAILURE;
         }
     }
 
@@ -82,8 +88,13 @@ void SuiteStartup::prepareApplication()
 
 bool SuiteStartup::hasDisplay()
 {
+    // A window there needs no display server named in the environment.
+#if defined(Q_OS_MACOS) || defined(Q_OS_WIN)
+    return true;
+#else
     return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
         || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#endif
 }
 
 void SuiteStartup::addOptions(QCommandLineParser* commandLine)

@@ -6,6 +6,7 @@
 #include <QDoubleSpinBox>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -13,6 +14,9 @@ namespace {
 // Every announcement of a display value gets a number; 0 outside of any.
 quint64 lastAnnouncement = 0;
 quint64 currentAnnouncement = 0;
+
+const double typingCeiling = 9999.0;
+const double typingHeadroom = 10.0;
 
 bool limitValue(Formula* formula, double* value)
 {
@@ -242,38 +246,47 @@ void Parameter::calledOnFormulaMemberChanged()
     m_recomputing = false;
 }
 
-void Parameter::applySpinBoxRange(QDoubleSpinBox* box) const
+void Parameter::typingRange(double* low, double* high) const
 {
-    double min = 0.0;
-    double max = 0.0;
-    const bool hasMin = minimumValue(&min);
-    const bool hasMax = maximumValue(&max);
-    if (hasMin && hasMax)
-        box->setRange(min, qMax(min, max)); // a min above the max wins, as in asValue()
-    else if (hasMin)
-        box->setMinimum(min);
-    else if (hasMax)
-        box->setMaximum(max);
+    // Where a limit is missing, the end of the register's raw range.
+    double lowest = 0.0;
+    double highest = 0.0;
+    if (m_scale && m_offset) {
+        const double shift = m_offset->evaluate();
+        lowest = m_scale->toDisplay(isSigned() ? -32768 : 0) - shift;
+        highest = m_scale->toDisplay(isSigned() ? 32767 : 65535) - shift;
+    }
+    minimumValue(&lowest);
+    maximumValue(&highest);
+    double widest = std::max(std::fabs(lowest), std::fabs(highest));
+    if (!std::isfinite(widest))
+        widest = 0.0;
+    *high = std::max(typingCeiling, typingHeadroom * widest);
+    *low = -*high;
+}
+
+// Silently: a box that clamped or rounded a shown value would write it back
+// into the register as if it had been typed.
+void Parameter::showInBoundBox(QDoubleSpinBox* box, double value) const
+{
+    double low = 0.0;
+    double high = 0.0;
+    typingRange(&low, &high);
+    const QSignalBlocker blocker(box);
+    box->setRange(std::min(low, value), std::max(high, value));
+    box->setValue(value);
 }
 
 void Parameter::connectDisplay(QDoubleSpinBox* box)
 {
-    // Decimals and range come before the value, and the box stays silent
-    // while it follows the parameter: a box that clamped or rounded a pushed
-    // value would otherwise write that value back into the register.
+    // Decimals before the value, so that the box does not round it.
     box->setDecimals(numDecimals());
-    applySpinBoxRange(box);
-    {
-        const QSignalBlocker blocker(box);
-        box->setValue(getValue());
-    }
+    box->setKeyboardTracking(false);
+    showInBoundBox(box, getValue());
     box->setSuffix(getUnits().isEmpty() ? QString() : QLatin1Char(' ') + getUnits());
 
-    connect(this, &Parameter::displayChanged, box, [this, box](double value) {
-        const QSignalBlocker blocker(box);
-        applySpinBoxRange(box);
-        box->setValue(value);
-    });
+    connect(this, &Parameter::displayChanged, box,
+            [this, box](double value) { showInBoundBox(box, value); });
     connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged),
             this, &Parameter::setValue);
 }

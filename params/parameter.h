@@ -65,8 +65,17 @@ public:
     // always emits valueChanged(), displayChanged() and valueSet().
     void setRegisterValue(int raw);
 
-    // Binds a spin box both ways to the display value.
+    // Binds a spin box both ways to the display value. A typed value is
+    // taken once complete (Enter or leaving the box).
     void connectDisplay(QDoubleSpinBox* box);
+
+    // The numbers a spin box bound to this parameter should take from the
+    // keyboard. A box refuses the keystroke that would cross its range and
+    // keeps the digits before it, so "150" against a maximum of 120 would
+    // become 15: the range is ten times the widest display value either
+    // way (at least 9999), and setValue() puts a number beyond the limits
+    // onto them.
+    void typingRange(double* low, double* high) const;
 
 signals:
     void valueSet();
@@ -97,7 +106,7 @@ private:
     void replaceFormula(Formula*& slot, Formula* formula);
     bool rawFromDisplay(double display, int* raw) const;
     void announceCurrentValue();
-    void applySpinBoxRange(QDoubleSpinBox* box) const;
+    void showInBoundBox(QDoubleSpinBox* box, double value) const;
 
     ParameterDefinition* m_definition;
     Formula* m_scale = nullptr;

@@ -92,6 +92,13 @@ void TestParameterDisplays::numberRowTakesTypedValuesOnEnter()
     QCOMPARE(current->getRegisterValue(), 75);
     QCOMPARE(box->value(), -120.0);
 
+    // A number of more digits than the limit (15000 ms) has gives the limit.
+    ParameterDisplay spinup(model->getParameter(109));
+    editor<QDoubleSpinBox>(spinup)->selectAll();
+    QTest::keyClicks(editor<QDoubleSpinBox>(spinup), "99999");
+    QTest::keyClick(editor<QDoubleSpinBox>(spinup), Qt::Key_Enter);
+    QCOMPARE(model->getParameter(109)->getValue(), 15000.0);
+
     ParameterDisplay readOnly(model->getParameter(256));
     QVERIFY(editor<QDoubleSpinBox>(readOnly)->isReadOnly());
 }

@@ -59,6 +59,7 @@ private slots:
     void readQueuedDuringWriteWaitsForBatchEnd();
     void failureDropsWaitingWork();
     void portThatCannotOpen();
+    void noPortChosenIsNoTimeout();
     void timeoutChangeKeepsRunningWait();
     void queueOperations();
     void foreignReplyProcessedDoesNotAdvance();
@@ -154,6 +155,20 @@ void TestKelvaraComEngine::failureDropsWaitingWork()
     t.link->oneRead(20);
     QVERIFY(t.waitFor("comSuccess"));
     QCOMPARE(t.requests().last(), spaced(Frames::read(20, 1)));
+}
+
+// The drop-down's empty entry: nothing is sent, and the failure says why
+// rather than blaming the controller's silence.
+void TestKelvaraComEngine::noPortChosenIsNoTimeout()
+{
+    SimulatedLink t;
+    t.link->setCurrentPortName(QString());
+    QSignalSpy errors(t.link.get(), &KelvaraCom::errorMessage);
+    t.link->readAll();
+    QVERIFY(errors.wait(1000));
+    const QString text = errors.first().at(1).toString();
+    QVERIFY2(text.contains("No serial port chosen") && !text.contains("Timeout"), qPrintable(text));
+    QCOMPARE(t.sim.requestCount(), 0);
 }
 
 void TestKelvaraComEngine::portThatCannotOpen()

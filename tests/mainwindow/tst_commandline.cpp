@@ -171,6 +171,7 @@ void TestCommandLine::parserErrorsExitWithOne_data()
     QTest::newRow("--foo") << QStringList{"--foo"} << "Unknown option 'foo'.";
     QTest::newRow("-v") << QStringList{"-v"} << "Unknown option 'v'.";
     QTest::newRow("value missing") << QStringList{"-i", "-r", "-a"} << "Missing value after '-a'.";
+    QTest::newRow("window without a display") << QStringList{"file.xml"} << "no display";
 }
 
 // Answered by the option parser on standard error, also without a display.

@@ -392,24 +392,26 @@ private slots:
         QCOMPARE(box.suffix(), QString());
     }
 
-    void connectDisplaySetsKnownRange()
+    // A typed value counts on Enter; one beyond a limit gives the limit,
+    // never the digits typed before the box refused one.
+    void connectDisplayTypedBeyondTheLimitGivesTheLimit()
     {
         (*set)[0]->setRegisterValue(95);
-        Parameter* phase = (*set)[71];
+        Parameter* phase = (*set)[71]; // 30 to 70 A
         phase->setRegisterValue(50);
         QDoubleSpinBox box;
         phase->connectDisplay(&box);
-        QCOMPARE(box.minimum(), 30.0);
-        QCOMPARE(box.maximum(), 70.0); // 70.25 at 0 decimals
-        QCOMPARE(box.value(), 50.0);
+        for (const auto& typed : {qMakePair(QString("75"), 70), qMakePair(QString("-5"), 30)}) {
+            box.selectAll();
+            QTest::keyClicks(&box, typed.first);
+            QTest::keyClick(&box, Qt::Key_Return);
+            QCOMPARE(phase->getRegisterValue(), typed.second);
+        }
 
         (*set)[0]->setRegisterValue(200); // the max follows register 0
         phase->setRegisterValue(120);
         QCOMPARE(box.value(), 120.0);
         QCOMPARE(phase->getRegisterValue(), 120);
-
-        box.setValue(35);
-        QCOMPARE(phase->getRegisterValue(), 35);
     }
 };
 

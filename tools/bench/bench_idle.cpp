@@ -70,7 +70,12 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     const bool devScreen = arguments.removeAll("--dev-screen") > 0;
-    const int seconds = arguments.isEmpty() ? 600 : qMax(slices, arguments.first().toInt());
+    bool counted = true;
+    const int seconds = arguments.isEmpty() ? 600 : arguments.first().toInt(&counted);
+    if (arguments.size() > 1 || !counted || seconds < slices) {
+        std::fprintf(stderr, "usage: kelvara-bench-idle [seconds, at least %d] [--dev-screen]\n", slices);
+        return 2;
+    }
 
     // No settings file: the default reply timeout of 250 ms.
     QTemporaryDir scratch;

@@ -121,7 +121,12 @@ int main(int argc, char* argv[])
 {
     prepareBenchApplication();
     QApplication app(argc, argv);
-    const int clicks = argc > 1 ? qMax(1, QString(argv[1]).toInt()) : 10;
+    bool counted = true;
+    const int clicks = argc > 1 ? QString(argv[1]).toInt(&counted) : 10;
+    if (argc > 2 || !counted || clicks < 1) {
+        std::fprintf(stderr, "usage: kelvara-bench-wire [clicks]\n");
+        return 2;
+    }
 
     // No settings file: the default reply timeout of 250 ms.
     QTemporaryDir scratch;

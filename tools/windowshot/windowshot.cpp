@@ -127,8 +127,12 @@ bool showRequestedPage(MainWindow& window, const QCommandLineParser& parser, QTe
         err << "kelvara-windowshot: no page " << parser.value("page") << "\n";
         return false;
     }
-    if (tabs->indexOf(page) < 0)
+    if (tabs->indexOf(page) < 0) {
         tabs->addTab(page, parser.value("page"));
+        // The status text moves off the longer tab bar, as the window's
+        // own insertions move it.
+        window.emitResizeEvent();
+    }
     tabs->setCurrentWidget(page);
     return true;
 }

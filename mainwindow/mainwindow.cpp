@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QSettings>
 #include <QTextDocument>
 
@@ -108,9 +109,25 @@ MainWindow::~MainWindow()
 {
     qDeleteAll(spinBoxWrappers);
     delete ui;
-    // The device model and the settings live as long as the process: windows
-    // without a parent may still use them. What was stored is written now.
     settings->sync();
+    // Everything the window holds may use the device model and the settings
+    // until it goes, so it goes first.
+    deleteOwnedObjects();
+    delete model;
+    delete settings;
+}
+
+// In the order they were made; the base class keeps its own layout.
+void MainWindow::deleteOwnedObjects()
+{
+    QVector<QPointer<QObject>> owned;
+    for (QObject* child : children()) {
+        if (child != layout())
+            owned.append(child);
+    }
+    // One may take another with it: deleting a null pointer is harmless.
+    for (const QPointer<QObject>& child : qAsConst(owned))
+        delete child.data();
 }
 
 void MainWindow::createControlsAboveTabs()

@@ -208,6 +208,7 @@ private:
     int tabsWidth() const;
     static void fitDialogHeight(QWidget* dialog);
     void createModelAndLink();
+    void deleteOwnedObjects();
     void wirePageButtons();
     void wireMenuActions();
     void wireUpdateCheck();

@@ -60,6 +60,8 @@ private slots:
     void failureDropsWaitingWork();
     void portThatCannotOpen();
     void noPortChosenIsNoTimeout();
+    void portVanishesMidExchange_data();
+    void portVanishesMidExchange();
     void timeoutChangeKeepsRunningWait();
     void queueOperations();
     void foreignReplyProcessedDoesNotAdvance();
@@ -207,6 +209,35 @@ void TestKelvaraComEngine::portThatCannotOpen()
     t.link->oneRead(10);
     QVERIFY(t.waitFor("errorMessage(Read Fail)"));
     QCOMPARE(errors.first().at(1).toString(), failureText("0", "- Timeout Error") + advice);
+}
+
+void TestKelvaraComEngine::portVanishesMidExchange_data()
+{
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<int>("atRequest");
+    QTest::newRow("read") << false << 1;
+    QTest::newRow("third block of a read-all") << false << 3;
+    QTest::newRow("write") << true << 1;
+}
+
+// The terminal closes while a reply is awaited: a failure, then the link
+// serves the next port.
+void TestKelvaraComEngine::portVanishesMidExchange()
+{
+    QFETCH(bool, write);
+    QFETCH(int, atRequest);
+    SimulatedLink t;
+    t.sim.closeTerminalAtRequest(atRequest);
+    write ? t.link->oneWrite(508) : atRequest > 1 ? t.link->readAll() : t.link->oneRead(10);
+    QVERIFY(t.waitFor(write ? "errorMessage(Write Fail)" : "errorMessage(Read Fail)"));
+    QVERIFY(!t.sim.isRunning());
+    QCOMPARE(t.sim.requestCount(), atRequest);
+    QCOMPARE(t.link->getMode(), int(KelvaraCom::IdleMode));
+
+    QVERIFY(t.sim.start());
+    t.link->setCurrentPortName(t.sim.portName());
+    t.link->oneRead(10);
+    QVERIFY(t.waitFor("comSuccess"));
 }
 
 // A timeout changed while a reply is awaited applies from the next frame:

@@ -345,6 +345,7 @@ void TestKelvaraComFrames::badReplyIsSentAgain_data()
     QTest::newRow("short reply") << "short";
     QTest::newRow("other slave") << "slave";
     QTest::newRow("other function") << "function";
+    QTest::newRow("garbage before") << "garbage";
 }
 
 void TestKelvaraComFrames::badReplyIsSentAgain()
@@ -360,6 +361,8 @@ void TestKelvaraComFrames::badReplyIsSentAgain()
         t.sim.shortenReplies(1, 1);
     else if (fault == "slave")
         t.sim.replyFromSlave(2, 1);
+    else if (fault == "garbage")
+        t.sim.prefixReplies(3, 1);
     else
         t.sim.replyWithFunction(4, 1);
     QSignalSpy values(t.model->getParameter(10), &Parameter::valueSet);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the suite needs (only those missing), then
-# configures and builds into ./build. Shared by run.sh and test.sh.
+# configures and builds into ./build. Shared by run.sh and test.sh; with
+# --packages-only it stops after the packages (tools/scripts/sanitize.sh).
 set -euo pipefail
 
 packages=(
@@ -25,6 +26,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [ "${1:-}" = "--packages-only" ]; then
+  exit 0
 fi
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"

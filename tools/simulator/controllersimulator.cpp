@@ -68,6 +68,7 @@ bool ControllerSimulator::start()
     connect(thread, &QThread::started, worker, &SimulatorWorker::begin);
     connect(thread, &QThread::finished, worker, &QObject::deleteLater);
     connect(worker, &SimulatorWorker::frameLogged, this, &ControllerSimulator::relayLogEntry);
+    connect(worker, &SimulatorWorker::hungUp, this, &ControllerSimulator::stop, Qt::QueuedConnection);
     thread->start();
     return true;
 }
@@ -258,6 +259,12 @@ void ControllerSimulator::lengthenReplies(int extraBytes, int times)
     state->faults.longReply.set(times, extraBytes);
 }
 
+void ControllerSimulator::prefixReplies(int garbageBytes, int times)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.leadingGarbage.set(times, garbageBytes);
+}
+
 void ControllerSimulator::replyWithException(int exceptionCode, int times)
 {
     QMutexLocker lock(&state->mutex);
@@ -295,6 +302,12 @@ void ControllerSimulator::setLineNoise(int intervalMs)
 {
     if (worker)
         QMetaObject::invokeMethod(worker, [w = worker, intervalMs] { w->setNoise(intervalMs); });
+}
+
+void ControllerSimulator::closeTerminalAtRequest(int request)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.hangUpAtRequest = qMax(0, request);
 }
 
 void ControllerSimulator::resetFaults()

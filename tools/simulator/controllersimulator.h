@@ -93,6 +93,8 @@ public:
     void corruptCrc(int times = 1);
     void shortenReplies(int missingBytes = 1, int times = 1);
     void lengthenReplies(int extraBytes = 2, int times = 1);
+    // Garbage bytes on the line just before the next replies.
+    void prefixReplies(int garbageBytes = 2, int times = 1);
     // Rejects the request (not carried out) with function | 0x80 and code.
     void replyWithException(int exceptionCode = 4, int times = 1);
     // Rejects every request that starts at the address; code 0 stops it.
@@ -104,6 +106,9 @@ public:
     void duplicateReplies(int delayMs = 300, int times = 1);
     // A noisy line: a garbage byte every intervalMs, until switched off (0).
     void setLineNoise(int intervalMs);
+    // The port vanishes while a reply is awaited: the request-th request
+    // from now goes unanswered and the simulator stops, closing the terminal.
+    void closeTerminalAtRequest(int request = 1);
     // Switches every fault off; registers and flash behaviour stay.
     void resetFaults();
 

@@ -83,6 +83,10 @@ QByteArray ReplyFaults::distort(const QByteArray &reply, QStringList *notes)
         out.append(QByteArray(qMax(0, longReply.parameter), '\0'));
         notes->append(QStringLiteral("%1 extra bytes").arg(longReply.parameter));
     }
+    if (leadingGarbage.take()) {
+        out.prepend(QByteArray(qMax(0, leadingGarbage.parameter), '\0'));
+        notes->append(QStringLiteral("%1 bytes before").arg(leadingGarbage.parameter));
+    }
     return out;
 }
 
@@ -92,4 +96,12 @@ int ReplyFaults::takeDuplicateDelay(QStringList *notes)
         return -1;
     notes->append(QStringLiteral("duplicate after %1 ms").arg(lateDuplicate.parameter));
     return qMax(0, lateDuplicate.parameter);
+}
+
+bool ReplyFaults::takeHangUp(QStringList *notes)
+{
+    if (hangUpAtRequest <= 0 || --hangUpAtRequest > 0)
+        return false;
+    notes->append(QStringLiteral("terminal closed"));
+    return true;
 }

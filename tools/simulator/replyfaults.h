@@ -36,8 +36,10 @@ public:
     Knob otherFunction;  // parameter: function code in the reply
     Knob shortReply;     // parameter: bytes cut from the end
     Knob longReply;      // parameter: bytes added after the CRC
+    Knob leadingGarbage; // parameter: bytes sent before the reply
     Knob corruptCrc;
     Knob lateDuplicate;  // parameter: ms after the reply
+    int hangUpAtRequest = 0;  // the terminal closes at this request from now; 0: never
 
     void clear();
 
@@ -49,11 +51,15 @@ public:
     QByteArray takeException(const QByteArray &request, QStringList *notes);
 
     // The reply as the faults change it: header bytes (with a fresh CRC),
-    // then a spoilt CRC, then the length.
+    // then a spoilt CRC, then the length, then garbage before it.
     QByteArray distort(const QByteArray &reply, QStringList *notes);
 
     // Milliseconds after which the reply is sent a second time, or -1.
     int takeDuplicateDelay(QStringList *notes);
+
+    // True when the terminal is to close instead of answering; counts down
+    // hangUpAtRequest.
+    bool takeHangUp(QStringList *notes);
 };
 
 #endif // REPLYFAULTS_H

@@ -132,10 +132,13 @@ void SimulatorWorker::handleRequest(const QByteArray &frame)
     QStringList notes;
     int delayMs = 0;
     int duplicateMs = -1;
+    bool hangUp = false;
     {
         QMutexLocker lock(&state->mutex);
         if (static_cast<quint8>(frame.at(0)) != SimulatedController::SlaveAddress) {
             notes.append(QStringLiteral("for another slave"));
+        } else if (state->faults.takeHangUp(&notes)) {
+            hangUp = true;
         } else if (!state->faults.takeSilence(frame, &notes)) {
             reply = state->faults.takeException(frame, &notes);
             if (reply.isEmpty())
@@ -146,6 +149,11 @@ void SimulatorWorker::handleRequest(const QByteArray &frame)
         }
     }
     log(ControllerSimulator::Request, frame, notes.join(QStringLiteral(", ")));
+    if (hangUp) {
+        readNotifier->setEnabled(false);
+        emit hungUp();
+        return;
+    }
     if (reply.isEmpty())
         return;
 

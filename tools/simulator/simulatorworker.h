@@ -28,6 +28,8 @@ public slots:
 
 signals:
     void frameLogged(const ControllerSimulator::LogEntry &entry);
+    // A request asked the terminal to close; it serves nothing more.
+    void hungUp();
 
 private slots:
     void readMaster();

@@ -15,7 +15,9 @@
 
 class CommandRunner;
 class CustomParameterEdit;
+class DashboardPlot;
 class DraggableTooltipManager;
+class HallTable;
 class Kelvara;
 class KelvaraCom;
 class Parameter;
@@ -247,6 +249,7 @@ private:
     bool isDevRegisterDefined() const;
     QString devValueRefusal(double value, const QString& valueText) const;
     void writeDevRegister();
+    void appendConsoleLine(const QString& line);
 
     // Windowless run.
     bool applyWindowlessBaud(const QString& baud);
@@ -339,6 +342,8 @@ private:
     PasDeviceLoader* pasDeviceLoader = nullptr;
     QTimer* monitorTimer = nullptr;
     QTimer* dashboardRefreshTimer = nullptr;
+    DashboardPlot* dashboardPlot = nullptr;
+    HallTable* hallTable = nullptr;
     // The update check; release builds only.
     QSimpleUpdater* updater = nullptr;
     QGraphicsEllipseItem* faultLed = nullptr;

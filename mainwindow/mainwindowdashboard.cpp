@@ -1,7 +1,8 @@
 // The Dashboard page: its rows refreshed from the model every 350 ms while
-// the page is shown, the live status block polled from the controller on
-// the same beat, the hall and signal lamps, the analog inputs named after
-// what drives them, and the menu actions the page switches off.
+// the page is shown, the live status block polled from the controller and
+// plotted on each tick of the plot's own 350 ms timer, the hall and signal
+// lamps, the analog inputs named after what drives them, and the menu
+// actions the page switches off.
 
 #include "mainwindow.h"
 

@@ -11,6 +11,8 @@
 
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <QAbstractTextDocumentLayout>
+#include <QTextCursor>
 #include <QTextDocument>
 
 namespace {
@@ -137,8 +139,44 @@ void MainWindow::setDevReplyText(const QString& replyText)
 {
     const QString notConnected = tr(notConnectedText);
     if (!(replyText == notConnected && lastReplyText == notConnected)) {
-        ui->replyText->appendPlainText(replyText);
-        ui->replyText->document()->setDefaultFont(monoFont);
+        appendConsoleLine(replyText);
+        // Setting the font lays out the whole console again.
+        QTextDocument* document = ui->replyText->document();
+        if (document->defaultFont() != monoFont)
+            document->setDefaultFont(monoFont);
     }
     lastReplyText = replyText;
+}
+
+// While the Dashboard polls, hundreds of lines a second arrive. A hidden
+// console takes them without laying out lines nobody sees: the widget's own
+// append lays out each new line for its repaint, and the first line to
+// drop its oldest. Showing the console lays out what comes into view.
+void MainWindow::appendConsoleLine(const QString& line)
+{
+    if (ui->replyText->isVisible()) {
+        ui->replyText->appendPlainText(line);
+        return;
+    }
+    QTextDocument* document = ui->replyText->document();
+    const QSignalBlocker quiet(document->documentLayout());
+    // Inside an edit no cursor asks for a layout. The oldest lines go first,
+    // in an edit of their own: one edit over the whole console would drop
+    // every line's layout.
+    const int limit = document->maximumBlockCount();
+    const int excess = document->blockCount() + 1 - limit;
+    if (limit > 0 && excess > 0 && !document->isEmpty()) {
+        QTextCursor oldest(document->firstBlock());
+        oldest.beginEditBlock();
+        oldest.setPosition(document->findBlockByNumber(excess).position(), QTextCursor::KeepAnchor);
+        oldest.removeSelectedText();
+        oldest.endEditBlock();
+    }
+    QTextCursor cursor(document->lastBlock());
+    cursor.beginEditBlock();
+    cursor.setPosition(document->characterCount() - 1);
+    if (!document->isEmpty())
+        cursor.insertBlock();
+    cursor.insertText(line);
+    cursor.endEditBlock();
 }

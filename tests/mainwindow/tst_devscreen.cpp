@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTextBlock>
 
 using namespace WindowFixture;
 
@@ -31,6 +32,8 @@ private slots:
     void addressWithoutDefinitionIsNeverWritten();
     void hardwareIdFollowsTheRegisters();
     void consoleShowsRepliesAndKeepsOneNotConnectedLine();
+    void consoleKeepsTheNewestLines_data();
+    void consoleKeepsTheNewestLines();
 
 private:
     template<typename T>
@@ -241,6 +244,30 @@ void TestDevScreen::consoleShowsRepliesAndKeepsOneNotConnectedLine()
     window->setDevReplyText("Controller is not connected");
     QCOMPARE(console->toPlainText(),
              QString("Controller is not connected\nSuccess\nController is not connected"));
+}
+
+void TestDevScreen::consoleKeepsTheNewestLines_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("hidden") << false;
+    QTest::newRow("shown") << true;
+}
+
+// A hidden console takes its lines its own way; both keep the newest 10000.
+void TestDevScreen::consoleKeepsTheNewestLines()
+{
+    QFETCH(bool, shown);
+    auto* console = child<QPlainTextEdit>("replyText");
+    child<QPushButton>("pushButton")->click();
+    window->setVisible(shown);
+    child<QTabWidget>("tabWidget")->setCurrentWidget(child<QWidget>("devScreen"));
+    QCOMPARE(console->isVisible(), shown);
+    for (int i = 0; i < 10005; ++i)
+        window->setDevReplyText(QString::number(i));
+    QCOMPARE(console->blockCount(), 10000);
+    QCOMPARE(console->document()->firstBlock().text() + " " + console->document()->lastBlock().text(),
+             QString("5 10004"));
+    window->hide();
 }
 
 QTEST_MAIN(TestDevScreen)

@@ -1,5 +1,6 @@
 // kelvara-windowshot [--image FILE] [--set ADDR=VALUE]... [--port PATH]
-//                    [--tab N | --page NAME] [--settle MS] [--dialog NAME] OUTPUT.png
+//                    [--write ADDR=VALUE]... [--tab N | --page NAME]
+//                    [--click NAME]... [--settle MS] [--dialog NAME] OUTPUT.png
 //
 // Builds the suite's main window without a display, connects it to a
 // controller simulator (its own, loaded with the sample controller or
@@ -8,7 +9,10 @@
 // default) or the page of that object name, whose tab is added for the
 // picture when the window keeps it hidden, lets the page run for MS
 // milliseconds (the Dashboard polls the controller meanwhile) and saves a
-// picture of the window. With --dialog, a few values are changed and the
+// picture of the window. --write sends a raw register value to the
+// controller through the suite once the reads are done (481=2 spins the
+// simulated motor); --click presses a button of the window by its object
+// name once the page is shown (dashboardStartStopButton starts the plot). With --dialog, a few values are changed and the
 // picture shows the custom parameter editor ("custom") with rows of every
 // kind, or the unsaved-parameter report ("unsaved") instead.
 
@@ -21,6 +25,7 @@
 #include "parameter.h"
 #include "registerimage.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -120,6 +125,10 @@ int main(int argc, char* argv[])
                       QStringLiteral(KELVARA_SIM_IMAGE)});
     parser.addOption({"set", "Set register ADDR of the built-in simulator to VALUE (repeatable).",
                       "ADDR=VALUE"});
+    parser.addOption({"write", "Write raw VALUE to register ADDR through the suite (repeatable).",
+                      "ADDR=VALUE"});
+    parser.addOption({"click", "Press the button of this object name on the page (repeatable).",
+                      "name"});
     parser.addOption({"port", "Use the simulator (or controller) at this path instead.", "path"});
     parser.addOption({"tab", "Index of the tab page to show.", "index", "0"});
     parser.addOption({"settle", "Time the page runs before the picture, in ms.", "ms", "1000"});
@@ -151,6 +160,17 @@ int main(int argc, char* argv[])
             return 2;
         }
         simulator.setRegisterValue(address, value);
+    }
+    QList<QPair<int, quint16>> writes;
+    for (const QString& assignment : parser.values("write")) {
+        int address = 0;
+        quint16 value = 0;
+        QString error;
+        if (!RegisterImage::parseAssignment(assignment, &address, &value, &error)) {
+            err << "kelvara-windowshot: --write " << error << "\n";
+            return 2;
+        }
+        writes.append({address, value});
     }
     qputenv("KELVARA_EXTRA_PORTS", QFile::encodeName(port));
 
@@ -185,6 +205,11 @@ int main(int argc, char* argv[])
     // One more connection check puts the controller's name in the status.
     waitForSignal(window.link(), &KelvaraCom::controllerConnected, 1, 2500);
 
+    for (const auto& write : writes) {
+        window.deviceModel()->getParameter(write.first)->setRegisterValue(write.second);
+        window.link()->oneWrite(write.first);
+    }
+
     auto* tabs = window.findChild<QTabWidget*>("tabWidget");
     if (parser.isSet("page")) {
         auto* page = tabs->findChild<QWidget*>(parser.value("page"));
@@ -197,6 +222,14 @@ int main(int argc, char* argv[])
         tabs->setCurrentWidget(page);
     } else {
         tabs->setCurrentIndex(parser.value("tab").toInt());
+    }
+    for (const QString& name : parser.values("click")) {
+        auto* button = window.findChild<QAbstractButton*>(name);
+        if (!button) {
+            err << "kelvara-windowshot: no button " << name << "\n";
+            return 1;
+        }
+        button->click();
     }
     QEventLoop settle;
     QTimer::singleShot(qBound(0, parser.value("settle").toInt(), 60000), &settle, &QEventLoop::quit);

@@ -17,9 +17,13 @@ double roundToTenth(double value)
     return std::round(value * 10.0) / 10.0;
 }
 
+// Without a Kv there is no torque to show: the box keeps its own units
+// rather than reading "inf" or "nan".
 QString torqueSuffix(double target, double reference, const QString& baseSuffix)
 {
     const double torque = roundToTenth(target * torquePerAmpereKv / reference);
+    if (!std::isfinite(torque))
+        return baseSuffix;
     return baseSuffix + QStringLiteral("  (") + QString::number(torque, 'f', 1)
         + QStringLiteral(" Nm)");
 }

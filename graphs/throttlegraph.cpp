@@ -4,6 +4,7 @@
 #include "draggablegraphshading.h"
 #include "graphbinding.h"
 #include "kelvara.h"
+#include "numericconversion.h"
 #include "parameter.h"
 
 #include <QScopedValueRollback>
@@ -185,13 +186,15 @@ void ThrottleGraph::setThrottleNodeBounds()
     const double gap = qMax(2 * deadband(), minThrottleGap);
     // Node 4's left bound, kept in whole pixels, lets it come up to a pixel
     // closer than the gap: node 1 is not pushed (and the start not
-    // rewritten) for that.
+    // rewritten) for that, nor node 4 pushed back off its bound.
     double startLimit = node4->getX() - gap;
     const double pixel = double(domain) / plotWidth();
     if (node1->getX() > startLimit && node1->getX() - startLimit < pixel)
         startLimit = node1->getX();
     node1->setXMax(startLimit);
-    node4->setXMin(node1->getX() + gap);
+    const double maxLimit = node1->getX() + gap;
+    const bool onPixelBound = node4->pos().x() >= truncateToInt(plotWidth() * maxLimit / domain);
+    node4->setXMin(onPixelBound ? qMin(maxLimit, node4->getX()) : maxLimit);
     node2->setXMin(node1->getX());
     node2->setXMax((node1->getX() + node4->getX()) / 2);
     node3->setXMin((node1->getX() + node4->getX()) / 2);

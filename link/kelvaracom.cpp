@@ -116,6 +116,39 @@ void KelvaraCom::setRunnerValid(bool valid)
     runner->setValid(valid);
 }
 
+void KelvaraCom::dropPendingWork()
+{
+    timer->stopTimer();
+    timer->resetTime();
+    disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::readReply);
+    // A frame waiting for the line to go quiet belongs to the old port.
+    quietLineTimer->stop();
+    disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::discardLateAnswer);
+    frameAfterQuietLine.clear();
+    lateAnswersDue = false;
+    lateAnswerWindowMs = 0;
+    if (port->isOpen())
+        port->close();
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::writeWrapper);
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::checkConnectionWrapper);
+    clearQueues();
+    mode = IdleMode;
+    readState = 2;
+    writeState = 4;
+    flashSaveState = 4;
+    connectionCheckState = 2;
+    requestInFlight = 0;
+    readMachineRequest = 0;
+    writeMachineRequest = 0;
+    flashSaveRequest = 0;
+    connectionCheckRequest = 0;
+    currentReadPurpose = PlainRead;
+    readAllBlockInFlight = false;
+    readAllSucceeded = false;
+}
+
 void KelvaraCom::clearCloseIfOpen()
 {
     if (port->isOpen()) {

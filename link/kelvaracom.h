@@ -88,6 +88,10 @@ public:
     void ignoreConnectionFails(bool ignore);
     // Clears and closes the port when open and empties both queues.
     void clearCloseIfOpen();
+    // Forgets the frame in flight and everything queued, as when the port
+    // changes: nothing more is sent, judged or reported for them, and the
+    // link is idle.
+    void dropPendingWork();
     void setRunnerValid(bool valid);
 
     // Title of the failure report of a save to flash the controller did
@@ -204,6 +208,7 @@ private:
     bool read(int numRegs, int addr);
     bool write(int numRegs, int addr);
     QByteArray initializeMsg(QByteArray msg, int addr);
+    void prepareReplyBuffer(int length);
     bool sendMessage(QByteArray frame);
     bool startExchange(const QByteArray& frame);
     bool openPort();
@@ -212,6 +217,7 @@ private:
     void collectPendingBytes();
     bool crcMatches() const;
     bool isGoodReply() const;
+    bool holdsSecondAnswer() const;
     bool isRejection() const;
     void judgeGoodReply();
     void judgeRejection();
@@ -249,6 +255,7 @@ private:
     QSerialPort* port;
     QByteArray rxBuffer;
     int rxCount = -1;
+    QByteArray rxAfterReply; // bytes after a complete reply, as many as it holds
     int mode = IdleMode;
     Status status = StatusFailedSendingReadMessage;
     QString replyText;
@@ -289,6 +296,7 @@ private:
     int lateAnswerWindowMs = 0;
     QElapsedTimer sinceLastJudgement;
     QTimer* quietLineTimer;
+    QElapsedTimer quietLineWait;
     QByteArray frameAfterQuietLine;
 
     ReadPurpose currentReadPurpose = PlainRead;

@@ -311,6 +311,7 @@ bool KelvaraCom::retransmitMessage()
     // left of the last one.
     rxBuffer.fill(char(0xFF));
     rxCount = 0;
+    rxAfterReply.resize(0);
     if (!sendMessage(timer->getLastMsg())) {
         replyText = QStringLiteral("Failed sending read message");
         timer->resetTime();

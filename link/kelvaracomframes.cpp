@@ -17,6 +17,11 @@ const char exceptionFlag = char(0x80);
 const int exceptionReplyLength = 5;
 const int faultsAddress = 258;
 const int slowFaultReadMarginMs = 1000;
+// Slave address, function and byte count (or first address byte).
+const int replyHeaderLength = 3;
+// A line that does not fall quiet within this many quiet times carries
+// noise, not answers.
+const int maxQuietLineWaits = 4;
 
 QByteArray spacedHex(const QString& hex)
 {
@@ -72,11 +77,18 @@ QByteArray KelvaraCom::initializeMsg(QByteArray msg, int addr)
     return msg;
 }
 
+void KelvaraCom::prepareReplyBuffer(int length)
+{
+    rxBuffer = QByteArray(length, char(0xFF));
+    rxCount = 0;
+    rxAfterReply = QByteArray();
+    rxAfterReply.reserve(length);
+}
+
 bool KelvaraCom::read(int numRegs, int addr)
 {
     curNumRegs = qMax(0, numRegs);
-    rxBuffer = QByteArray(curNumRegs * 2 + 5, char(0xFF));
-    rxCount = 0;
+    prepareReplyBuffer(curNumRegs * 2 + 5);
 
     QByteArray frame = initializeMsg(QByteArray(6, char(0xFF)), addr);
     frame[1] = readFunction;
@@ -96,8 +108,7 @@ bool KelvaraCom::read(int numRegs, int addr)
 bool KelvaraCom::write(int numRegs, int addr)
 {
     curNumRegs = qMax(0, numRegs);
-    rxBuffer = QByteArray(8, char(0xFF));
-    rxCount = 0;
+    prepareReplyBuffer(8);
 
     QByteArray frame = initializeMsg(QByteArray(curNumRegs * 2 + 7, char(0xFF)), addr);
     frame[1] = writeFunction;
@@ -139,12 +150,16 @@ bool KelvaraCom::startExchange(const QByteArray& frame)
     frameAfterQuietLine = frame;
     connect(port, &QSerialPort::readyRead, this, &KelvaraCom::discardLateAnswer,
             Qt::UniqueConnection);
+    quietLineWait.start();
     quietLineTimer->start(qMax(lateAnswerWindowMs, timer->getTimeoutTime()));
     return true;
 }
 
 bool KelvaraCom::openPort()
 {
+    // No port chosen (the drop-down's empty entry): nothing to open.
+    if (portName.isEmpty())
+        return false;
     port->setPortName(portName);
     if (!port->open(QIODevice::ReadWrite)) {
         emit comConnectError(port->error(), port->errorString());
@@ -177,9 +192,16 @@ bool KelvaraCom::writeFrame(const QByteArray& frame)
 }
 
 // Every byte restarts the quiet time: one late answer may follow another.
+// A line that never falls quiet must not hold the request for good: it goes
+// out, and whatever the noise makes of its reply is judged as usual.
 void KelvaraCom::discardLateAnswer()
 {
     port->readAll();
+    if (quietLineWait.elapsed() >= qint64(maxQuietLineWaits) * quietLineTimer->interval()) {
+        quietLineTimer->stop();
+        sendAfterQuietLine();
+        return;
+    }
     quietLineTimer->start();
 }
 
@@ -206,9 +228,14 @@ void KelvaraCom::readReply()
 {
     const QByteArray data = port->readAll();
     for (const char byte : data) {
-        if (rxCount < 0 || rxCount >= rxBuffer.size())
+        if (rxCount < 0)
+            break;
+        if (rxCount < rxBuffer.size())
+            rxBuffer[rxCount++] = byte;
+        else if (rxAfterReply.size() < rxBuffer.size())
+            rxAfterReply += byte; // kept only to tell a second answer from noise
+        else
             break; // a reply longer than expected: the rest is dropped
-        rxBuffer[rxCount++] = byte;
     }
 }
 
@@ -267,7 +294,7 @@ bool KelvaraCom::crcMatches() const
 // registers.
 bool KelvaraCom::isGoodReply() const
 {
-    if (!crcMatches())
+    if (!crcMatches() || holdsSecondAnswer())
         return false;
     const QByteArray request = timer->getLastMsg();
     if (request.size() < 8 || rxBuffer.size() < 4)
@@ -280,6 +307,18 @@ bool KelvaraCom::isGoodReply() const
             && rxBuffer.size() == count * 2 + 5;
     }
     return rxBuffer.size() == 8 && rxBuffer.mid(2, 4) == request.mid(2, 4);
+}
+
+// Bytes after the reply that begin another answer of the same kind with
+// other content: two answers came in one wait (one repeated, or one still
+// due to an earlier request), and nothing tells which is this request's.
+// Noise after a reply, or the same answer twice, leaves no such doubt.
+bool KelvaraCom::holdsSecondAnswer() const
+{
+    if (rxAfterReply.size() < replyHeaderLength
+        || rxAfterReply.left(replyHeaderLength) != rxBuffer.left(replyHeaderLength))
+        return false;
+    return rxAfterReply != rxBuffer.left(rxAfterReply.size());
 }
 
 // The controller refused the request: an exception reply (function with

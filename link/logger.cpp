@@ -81,9 +81,12 @@ void Logger::write(const QString& text)
 
 QString Logger::formatDevMessage(int address, bool newBlock, bool isRead)
 {
-    return blockHeader(newBlock, isRead) + QTime::currentTime().toString(QStringLiteral("hh:mm:ss "))
-        + QStringLiteral(" - Addr: ") + QString::number(address) + QStringLiteral(" - ")
-        + getElementByAddr(address) + QStringLiteral(" - Value: ") + getAddrValue(address);
+    // The local time costs a time-zone lookup: once a reply is enough.
+    if (newBlock || devMessageTime.isEmpty())
+        devMessageTime = QTime::currentTime().toString(QStringLiteral("hh:mm:ss "));
+    return blockHeader(newBlock, isRead) + devMessageTime + QStringLiteral(" - Addr: ")
+        + QString::number(address) + QStringLiteral(" - ") + getElementByAddr(address)
+        + QStringLiteral(" - Value: ") + getAddrValue(address);
 }
 
 QString Logger::getElementByAddr(int address)

@@ -30,7 +30,8 @@ public:
     // A free text; a line end is added only when it holds none.
     void write(const QString& text);
 
-    // The console text for a register (no line end).
+    // The console text for a register (no line end). The lines of one
+    // reply carry the time of its first line.
     QString formatDevMessage(int address, bool newBlock, bool isRead);
     // The parameter's name, padded with blanks to 35 characters.
     QString getElementByAddr(int address);
@@ -48,6 +49,7 @@ private:
     QFile* logFile = nullptr;
     Kelvara* model = nullptr;
     QString folderName = QStringLiteral("logs");
+    QString devMessageTime;
 };
 
 #endif // LOGGER_H

@@ -38,6 +38,7 @@ MainWindow::MainWindow(QWidget* parent)
 {
     ui = new Ui_MainWindow;
     ui->setupUi(this);
+    scaleFixedSizesForScreen();
     ui->tabWidget->setDocumentMode(true);
     // The pages, not their indices, tell the tabs apart.
     temperaturePage = ui->temperatureScreen;
@@ -52,6 +53,7 @@ MainWindow::MainWindow(QWidget* parent)
     urlOpener = std::make_unique<UrlOpener>();
 
     createControlsAboveTabs();
+    styleControlsAboveTabs();
 
     ui->replyText->setReadOnly(true);
     ui->replyText->setMaximumBlockCount(10000);
@@ -126,6 +128,7 @@ void MainWindow::createControlsAboveTabs()
     portBox = new QComboBox(this);
     portBox->setObjectName(QStringLiteral("portBox"));
     portBox->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    portBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     portBox->setToolTip(portToolTip());
     portBox->show();
 
@@ -206,7 +209,7 @@ void MainWindow::wireDevScreen()
     connect(ui->valueDisplay, &QDoubleSpinBox::editingFinished, this, &MainWindow::devValueEdited);
     connect(ui->hexCheckbox, &QCheckBox::clicked, com, &KelvaraCom::showHexMessage);
     // The console's own "Clear" button empties it.
-    connect(ui->pushButton, &QPushButton::clicked, ui->replyText, &QPlainTextEdit::clear);
+    connect(ui->pushButton, &QPushButton::clicked, this, &MainWindow::clearDevReplyText);
 }
 
 void MainWindow::wirePageButtons()

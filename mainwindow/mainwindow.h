@@ -10,6 +10,7 @@
 #include <QMetaObject>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -203,7 +204,11 @@ protected:
 
 private:
     // Construction steps.
+    void scaleFixedSizesForScreen();
     void createControlsAboveTabs();
+    void styleControlsAboveTabs();
+    int tabsWidth() const;
+    static void fitDialogHeight(QWidget* dialog);
     void createModelAndLink();
     void wirePageButtons();
     void wireMenuActions();
@@ -222,6 +227,7 @@ private:
     void reportEditsReplacedByRead(const QList<int>& unsaved);
     void addPortToDropdown(const SerialPortEntry& port);
     void removePortFromDropdown(const SerialPortEntry& port);
+    void fitPortBox();
     void onPortSelected(int index);
 
     // Row binding.
@@ -248,8 +254,11 @@ private:
     void connectDevHWIDParameters();
     bool isDevRegisterDefined() const;
     QString devValueRefusal(double value, const QString& valueText) const;
+    void showNoDevValue();
     void writeDevRegister();
-    void appendConsoleLine(const QString& line);
+    void flushDevReplyText();
+    void dropOldestConsoleLines(int incoming);
+    void clearDevReplyText();
 
     // Windowless run.
     bool applyWindowlessBaud(const QString& baud);
@@ -357,6 +366,7 @@ private:
     Parameter* devParameter = nullptr;
     QMetaObject::Connection devDisplayConnection;
     QString lastReplyText;
+    QStringList pendingReplyLines;
 
     RowMap basicWidgets;
     RowMap advancedWidgets;
@@ -377,6 +387,9 @@ private:
     bool connected = false;
     bool baudAlert = false;
     bool firstReadDone = false;
+    // The text the save buttons show: marked while anything is unsaved.
+    bool saveButtonsTexted = false;
+    bool saveButtonsMarked = false;
     QFont monoFont;
 
     // The windowless run's one operation and its outcome.

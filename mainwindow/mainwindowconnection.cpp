@@ -254,17 +254,31 @@ void MainWindow::addPortToDropdown(const SerialPortEntry& port)
         return;
     portBox->insertItem(0, port.portName());
     portBox->setCurrentIndex(0);
+    fitPortBox();
 }
 
 void MainWindow::removePortFromDropdown(const SerialPortEntry& port)
 {
     const int index = portBox->findText(port.portName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index >= 0)
+    if (index >= 0) {
         portBox->removeItem(index);
+        fitPortBox();
+    }
 }
 
+// The drop-down grows or shrinks with its longest port name; the window
+// lays out the controls above the tabs again once it is shown.
+void MainWindow::fitPortBox()
+{
+    if (isVisible())
+        resizeEvent(nullptr);
+}
+
+// What was sent or queued belongs to the old port: it is dropped, so nothing
+// reaches the new one (or none at all) on its behalf.
 void MainWindow::onPortSelected(int index)
 {
     controllerDisconnected();
+    com->dropPendingWork();
     com->setCurrentPortName(portBox->itemText(index));
 }

@@ -11,7 +11,8 @@
 
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
-#include <QAbstractTextDocumentLayout>
+#include <QTimer>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -32,6 +33,13 @@ void MainWindow::addressChanged(int addr)
     disconnect(devDisplayConnection);
     devParameter = model->getParameter(addr);
     ui->name->setText(devParameter->getName());
+    if (connected)
+        ui->write->setEnabled(isDevRegisterDefined());
+    if (!isDevRegisterDefined()) {
+        showNoDevValue();
+        return;
+    }
+    ui->valueDisplay->setSpecialValueText(QString());
 
     // Units and decimals of the new register must not round the old value
     // into a new value for it.
@@ -49,8 +57,18 @@ void MainWindow::addressChanged(int addr)
 
     devDisplayConnection = connect(devParameter, &Parameter::displayChanged, ui->valueDisplay,
                                    &QDoubleSpinBox::setValue);
-    if (connected)
-        ui->write->setEnabled(isDevRegisterDefined());
+}
+
+// An address without a definition has no display value: its shared
+// placeholder shows -1, or whatever another such register last read. The
+// box stays empty and follows nothing.
+void MainWindow::showNoDevValue()
+{
+    const QSignalBlocker blocker(ui->valueDisplay);
+    ui->valueDisplay->setSuffix(QString());
+    ui->valueDisplay->setDecimals(0);
+    ui->valueDisplay->setSpecialValueText(QStringLiteral(" "));
+    ui->valueDisplay->setValue(ui->valueDisplay->minimum());
 }
 
 // An address without a definition shares one placeholder parameter, whose
@@ -89,9 +107,11 @@ void MainWindow::devValueEdited()
     const QString refusal = devValueRefusal(shown, QString::number(shown));
     if (refusal.isEmpty())
         return;
-    statusLabel->setText(refusal);
-    setDevReplyText(refusal);
     ui->valueDisplay->setValue(devParameter->getValue());
+    setDevReplyText(refusal);
+    // The status line and the console move on with the next connection
+    // check; a box stays until read.
+    errorPopup(tr("Value Refused"), refusal);
 }
 
 // Empty when the Dev Screen's register takes the value.
@@ -139,44 +159,48 @@ void MainWindow::setDevReplyText(const QString& replyText)
 {
     const QString notConnected = tr(notConnectedText);
     if (!(replyText == notConnected && lastReplyText == notConnected)) {
-        appendConsoleLine(replyText);
-        // Setting the font lays out the whole console again.
-        QTextDocument* document = ui->replyText->document();
-        if (document->defaultFont() != monoFont)
-            document->setDefaultFont(monoFont);
+        if (pendingReplyLines.isEmpty())
+            QTimer::singleShot(0, this, &MainWindow::flushDevReplyText);
+        pendingReplyLines.append(replyText);
     }
     lastReplyText = replyText;
 }
 
-// While the Dashboard polls, hundreds of lines a second arrive. A hidden
-// console takes them without laying out lines nobody sees: the widget's own
-// append lays out each new line for its repaint, and the first line to
-// drop its oldest. Showing the console lays out what comes into view.
-void MainWindow::appendConsoleLine(const QString& line)
+// The console takes the lines of a reply in one go once the link has sent
+// its next frame: the text is laid out once, not once per register, and
+// never between a reply and the next request.
+void MainWindow::flushDevReplyText()
 {
-    if (ui->replyText->isVisible()) {
-        ui->replyText->appendPlainText(line);
+    if (pendingReplyLines.isEmpty())
         return;
-    }
+    dropOldestConsoleLines(pendingReplyLines.size());
+    ui->replyText->appendPlainText(pendingReplyLines.join(QLatin1Char('\n')));
+    pendingReplyLines.clear();
+    // Setting it lays out the whole console again: only when a style
+    // change has given the console another font.
+    if (ui->replyText->document()->defaultFont() != monoFont)
+        ui->replyText->document()->setDefaultFont(monoFont);
+}
+
+// Makes room for the lines to come. The console's own limit drops the
+// oldest lines one by one, laying out each on its way out; a cursor inside
+// an edit lays out nothing.
+void MainWindow::dropOldestConsoleLines(int incoming)
+{
     QTextDocument* document = ui->replyText->document();
-    const QSignalBlocker quiet(document->documentLayout());
-    // Inside an edit no cursor asks for a layout. The oldest lines go first,
-    // in an edit of their own: one edit over the whole console would drop
-    // every line's layout.
     const int limit = document->maximumBlockCount();
-    const int excess = document->blockCount() + 1 - limit;
-    if (limit > 0 && excess > 0 && !document->isEmpty()) {
-        QTextCursor oldest(document->firstBlock());
-        oldest.beginEditBlock();
-        oldest.setPosition(document->findBlockByNumber(excess).position(), QTextCursor::KeepAnchor);
-        oldest.removeSelectedText();
-        oldest.endEditBlock();
-    }
-    QTextCursor cursor(document->lastBlock());
-    cursor.beginEditBlock();
-    cursor.setPosition(document->characterCount() - 1);
-    if (!document->isEmpty())
-        cursor.insertBlock();
-    cursor.insertText(line);
-    cursor.endEditBlock();
+    const int excess = qMin(document->blockCount() + incoming - limit, document->blockCount() - 1);
+    if (limit <= 0 || excess <= 0)
+        return;
+    QTextCursor oldest(document->firstBlock());
+    oldest.beginEditBlock();
+    oldest.setPosition(document->findBlockByNumber(excess).position(), QTextCursor::KeepAnchor);
+    oldest.removeSelectedText();
+    oldest.endEditBlock();
+}
+
+void MainWindow::clearDevReplyText()
+{
+    pendingReplyLines.clear();
+    ui->replyText->clear();
 }

@@ -149,13 +149,17 @@ void MainWindow::checkDriverMacHelper(bool userRequested)
         if (ftdi && !userRequested)
             return;
         if (ftdi && apple) {
-            box.setInformativeText(
+            // Rich text from its first line on, or the box shows the link's
+            // markup: the line break is a tag too.
+            const QString advice =
                 tr("Two different comm drivers are loaded. If you have installed the FTDI driver "
                    "but not rebooted, please reboot to load the new driver.\nIf you've rebooted "
                    "and are seeing this, you may need to disable the default Apple drivers "
-                   "following Section 7 of ")
+                   "following Section 7 of ");
+            box.setInformativeText(
+                advice.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>"))
                 + QStringLiteral("<a href=\"%1\">").arg(QLatin1String(installationGuide))
-                + tr("FTDI's installation guide") + QStringLiteral("</a>"));
+                + tr("FTDI's installation guide").toHtmlEscaped() + QStringLiteral("</a>"));
             box.removeButton(installButton);
             delete installButton;
             installButton = nullptr;

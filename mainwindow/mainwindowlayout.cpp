@@ -8,8 +8,13 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QResizeEvent>
+#include <QScreen>
+#include <QTabBar>
+
+#include <cmath>
 
 namespace {
 
@@ -17,6 +22,11 @@ const int narrowWindowWidth = 800;
 const int narrowStatusX = 20;
 const int wideStatusX = 625;
 const int alertRaise = 5;
+// Free space kept between the status text and the tabs or the port label.
+const int statusGap = 8;
+
+// The dots per inch the form's pixel sizes were made for.
+const double formDpi = 96.0;
 
 void setStyleSheetOnce(QWidget* widget, const QString& styleSheet)
 {
@@ -24,23 +34,64 @@ void setStyleSheetOnce(QWidget* widget, const QString& styleSheet)
         widget->setStyleSheet(styleSheet);
 }
 
+int scaledExtent(int extent, double factor)
+{
+    if (extent <= 0 || extent >= QWIDGETSIZE_MAX)
+        return extent;
+    return int(qMin<double>(QWIDGETSIZE_MAX, std::round(extent * factor)));
+}
+
+QSize scaledSize(const QSize& size, double factor)
+{
+    return QSize(scaledExtent(size.width(), factor), scaledExtent(size.height(), factor));
+}
+
 } // namespace
+
+// A screen that draws the fonts larger without scaling the pixels (a higher
+// DPI at a device pixel ratio of 1) would cut their text off at the form's
+// fixed pixel sizes: those grow with the fonts.
+void MainWindow::scaleFixedSizesForScreen()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double factor = screen ? screen->logicalDotsPerInch() / formDpi : 1.0;
+    if (factor <= 1.0)
+        return;
+    const QList<QWidget*> widgets = findChildren<QWidget*>();
+    for (QWidget* widget : widgets) {
+        if (widget->isWindow())
+            continue;
+        widget->setMinimumSize(scaledSize(widget->minimumSize(), factor));
+        widget->setMaximumSize(scaledSize(widget->maximumSize(), factor));
+    }
+}
 
 void MainWindow::emitResizeEvent()
 {
     resizeEvent(nullptr);
 }
 
+// The tab bar's base line is switched off through its property, as the
+// sheet "QTabBar {qproperty-drawBase:0; };" on the tab widget would. That
+// sheet would cost a second style pass over the whole window, and below a
+// widget with a sheet of its own, every widget that the application sheet
+// gives a font family takes the platform's default size, not its page's.
+void MainWindow::styleControlsAboveTabs()
+{
+    setStyleSheetOnce(logoLabel, QStringLiteral("QLabel { background-color : white }"));
+    ui->tabWidget->tabBar()->setDrawBase(false);
+}
+
 void MainWindow::resizeEvent(QResizeEvent* e)
 {
     if (e)
         QMainWindow::resizeEvent(e);
-    // Setting a style sheet again re-polishes every widget below it.
-    setStyleSheetOnce(logoLabel, QStringLiteral("QLabel { background-color : white }"));
-    setStyleSheetOnce(ui->tabWidget, QStringLiteral("QTabBar {qproperty-drawBase:0; };"));
+    styleControlsAboveTabs();
 
     const int right = ui->tabWidget->mapTo(this, QPoint(ui->tabWidget->width() - 1, 0)).x();
     const int y0 = menuBar()->geometry().bottom() + 1;
+    // As wide as its longest port name.
+    portBox->resize(portBox->sizeHint());
     const int boxHeight = portBox->height();
     const int logoWidth = logoLabel->width();
     const int boxWidth = portBox->width();
@@ -59,13 +110,42 @@ void MainWindow::resizeEvent(QResizeEvent* e)
     portLabel->move(right - 4 - labelWidth - boxWidth - logoWidth,
                     y0 + boxHeight / 4 - (alert ? alertRaise : 0));
 
-    if (ui->centralWidget->width() < narrowWindowWidth) {
+    // Beside the tabs when it fits between them and the port label: larger
+    // fonts (a higher DPI) make the tab bar wider.
+    const int tabsRight = ui->tabWidget->tabBar()->mapTo(this, QPoint(tabsWidth(), 0)).x();
+    const int wideX = qMax(wideStatusX, tabsRight + statusGap);
+    const bool besideTabs = ui->centralWidget->width() >= narrowWindowWidth
+        && wideX + statusLabel->width() + statusGap <= portLabel->x();
+    if (besideTabs) {
+        ui->verticalSpacer_aboveTabs->changeSize(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
+        statusLabel->move(wideX, y0 + boxHeight / 4);
+    } else {
         ui->verticalSpacer_aboveTabs->changeSize(0, boxHeight + 1, QSizePolicy::Minimum,
                                                  QSizePolicy::Fixed);
         statusLabel->move(narrowStatusX, y0 + boxHeight / 4);
-    } else {
-        ui->verticalSpacer_aboveTabs->changeSize(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
-        statusLabel->move(wideStatusX, y0 + boxHeight / 4);
     }
     ui->centralWidget->layout()->invalidate();
+}
+
+// A dialog whose wrapped texts need more height than it was made with (at
+// larger fonts) grows to show them whole.
+void MainWindow::fitDialogHeight(QWidget* dialog)
+{
+    dialog->ensurePolished();
+    QLayout* layout = dialog->layout();
+    if (!layout || !layout->hasHeightForWidth())
+        return;
+    const int needed = layout->totalHeightForWidth(dialog->width());
+    if (needed > dialog->height())
+        dialog->resize(dialog->width(), needed);
+}
+
+// The width the tabs take, whether or not the tab bar is laid out yet.
+int MainWindow::tabsWidth() const
+{
+    const QTabBar* bar = ui->tabWidget->tabBar();
+    int width = 0;
+    for (int i = 0; i < bar->count(); ++i)
+        width += bar->tabRect(i).width();
+    return width;
 }

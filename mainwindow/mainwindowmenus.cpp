@@ -126,5 +126,6 @@ void MainWindow::launchFactoryModePasswordPrompt()
 void MainWindow::launchCommSpeedAdjust()
 {
     auto* dialog = new CommTimeoutAdjust(com, model, portListener, settings, nullptr);
+    fitDialogHeight(dialog);
     dialog->show();
 }

@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFrame>
+#include <QHash>
 #include <QLabel>
 
 #include <algorithm>
@@ -26,6 +27,8 @@ namespace {
 const int tooltipLineLength = 120;
 const char* const unsavedMark = "**";
 const double widestSpinRange = 99999999.0;
+const double spinBoxCeiling = 9999.0;
+const double typingHeadroom = 10.0;
 const int currentBandwidthAddress = 51;
 
 int rowAddress(const QWidget* row)
@@ -56,16 +59,42 @@ QString wrapToolTip(QString text)
     return text;
 }
 
+// What a bound box lets the user type: a box refuses the keystroke that
+// crosses its maximum and keeps the digits typed so far, so "150" against a
+// limit of 120 would become 15. The box takes numbers up to ten times the
+// register's widest limit (of either sign) instead, and the parameter puts a
+// value beyond its limits onto them.
+void typingRange(Parameter* parameter, double* low, double* high)
+{
+    double lowest = 0.0;
+    double highest = 0.0;
+    MainWindow::displayRange(parameter, &lowest, &highest);
+    const double widest = std::max(std::fabs(lowest), std::fabs(highest));
+    *high = std::max(spinBoxCeiling, typingHeadroom * widest);
+    *low = -*high;
+}
+
 // Shows a model value without the box clamping it: a clamped value would be
 // written back into the register as if the user had typed it.
 void showInSpinBox(QDoubleSpinBox* box, Parameter* parameter, double value)
 {
     double low = 0.0;
     double high = 0.0;
-    MainWindow::displayRange(parameter, &low, &high);
-    box->setRange(std::min({low, value, box->value()}), std::max({high, value, box->value()}));
+    typingRange(parameter, &low, &high);
+    low = std::min(low, value);
+    high = std::max(high, value);
+    if (box->minimum() != low || box->maximum() != high) {
+        const double shown = box->value();
+        if (shown < low || shown > high) {
+            // Through a range that holds the old and the new value alike.
+            box->setRange(std::min(low, shown), std::max(high, shown));
+            box->setValue(value);
+            box->setRange(low, high);
+            return;
+        }
+        box->setRange(low, high);
+    }
     box->setValue(value);
-    box->setRange(std::min(low, value), std::max(high, value));
 }
 
 } // namespace
@@ -117,15 +146,23 @@ void MainWindow::collectRows()
 
 void MainWindow::fillTabWithBitAwareSettings(const QList<QFrame*>& frames, RowMap* rows)
 {
+    // Nested frames meet a widget once for each: its key (or that it is no
+    // row) is looked up once, as a property is looked up by its name.
+    QHash<QWidget*, RowKey> keys;
+    const RowKey noRow(-1, -2);
     for (QFrame* frame : frames) {
         const QList<QWidget*> widgets = frame->findChildren<QWidget*>();
         for (QWidget* widget : widgets) {
-            const QVariant address = widget->property("address");
-            bool ok = false;
-            address.toInt(&ok);
-            if (!address.isValid() || !ok)
-                continue;
-            rows->insert(RowKey(rowAddress(widget), rowBit(widget)), widget);
+            auto known = keys.constFind(widget);
+            if (known == keys.constEnd()) {
+                const QVariant address = widget->property("address");
+                bool ok = false;
+                address.toInt(&ok);
+                const bool isRow = address.isValid() && ok;
+                known = keys.insert(widget, isRow ? RowKey(rowAddress(widget), rowBit(widget)) : noRow);
+            }
+            if (known.value() != noRow)
+                rows->insert(known.value(), widget);
         }
     }
 }
@@ -169,6 +206,9 @@ void MainWindow::connectSpinBox(QWidget* row, Parameter* parameter)
     box->setDecimals(parameter->numDecimals());
     box->setSingleStep(parameter->getSingleStep());
     box->setFont(monoFont);
+    // A typed value is taken once it is complete (Enter or leaving the box),
+    // not digit by digit on its way.
+    box->setKeyboardTracking(false);
     showInSpinBox(box, parameter, parameter->getValue());
 
     connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), parameter,
@@ -271,15 +311,23 @@ void MainWindow::setLabel(QWidget* row, int address, bool modified)
     label->setText(modified ? name + QLatin1String(unsavedMark) : name);
 }
 
+// Runs twice for every register of every reply: what is unchanged is left
+// alone.
 void MainWindow::markModifiedParameter(int addr, int bit, bool original)
 {
     const int unsavedCount = model->getUnsavedValues().size();
-    ui->numUnsaved->setValue(unsavedCount);
-    const QString saveText = unsavedCount > 0 ? tr("**Save Parameters") : tr("Save Parameters");
-    for (QPushButton* button : {ui->saveParamsBasic, ui->saveParamsAdvanced,
-                                ui->saveParamsPedalAssist, ui->saveParamsTemperature,
-                                ui->writeAllDev})
-        button->setText(saveText);
+    if (ui->numUnsaved->value() != unsavedCount)
+        ui->numUnsaved->setValue(unsavedCount);
+    const bool anyUnsaved = unsavedCount > 0;
+    if (anyUnsaved != saveButtonsMarked || !saveButtonsTexted) {
+        saveButtonsMarked = anyUnsaved;
+        saveButtonsTexted = true;
+        const QString saveText = anyUnsaved ? tr("**Save Parameters") : tr("Save Parameters");
+        for (QPushButton* button : {ui->saveParamsBasic, ui->saveParamsAdvanced,
+                                    ui->saveParamsPedalAssist, ui->saveParamsTemperature,
+                                    ui->writeAllDev})
+            button->setText(saveText);
+    }
 
     for (RowMap* rows : {&basicWidgets, &advancedWidgets, &pedalAssistWidgets, &temperatureWidgets}) {
         if (QWidget* row = rows->value(RowKey(addr, bit)))
@@ -346,12 +394,9 @@ void MainWindow::controllerConnectHelper(bool isConnected, bool safeToAutotune, 
 void MainWindow::currentBWChanged()
 {
     const bool automatic = model->getParameter(currentBandwidthAddress)->getValue() == 0.0;
-    for (const char* rowName : {"currentRegulatorKp", "currentRegulatorKi"}) {
-        QWidget* row = findChild<QWidget*>(QLatin1String(rowName));
-        if (row) {
-            if (QDoubleSpinBox* box = row->findChild<QDoubleSpinBox*>())
-                box->setEnabled(automatic);
-        }
+    for (QWidget* row : {ui->currentRegulatorKp, ui->currentRegulatorKi}) {
+        if (QDoubleSpinBox* box = row->findChild<QDoubleSpinBox*>())
+            box->setEnabled(automatic);
     }
 }
 

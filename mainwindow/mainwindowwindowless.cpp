@@ -133,8 +133,13 @@ bool MainWindow::applyWindowlessBaud(const QString& baud)
 
 bool MainWindow::selectWindowlessPort(const QString& name)
 {
-    if (name.isEmpty())
-        return true;
+    if (name.isEmpty()) {
+        // The empty entry, current at start-up, names no port to open.
+        if (!portBox->currentText().isEmpty())
+            return true;
+        printLine(QStringLiteral("No serial port given"));
+        return false;
+    }
     const int index = portBox->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index < 0) {
         printLine(QStringLiteral("Could not find port ") + name);
@@ -157,7 +162,7 @@ bool MainWindow::applyWindowlessAddress(const QString& address)
     // An address outside the field, or one the suite has no parameter
     // for, would print or write a placeholder's value.
     if (!ok || ui->addressInput->value() != wanted || !isDevRegisterDefined()) {
-        printLine(QStringLiteral("Invalid address ") + QString::number(wanted));
+        printLine(QStringLiteral("Invalid address ") + address);
         return false;
     }
     return true;

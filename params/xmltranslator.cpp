@@ -11,6 +11,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QWidget>
@@ -131,13 +132,19 @@ QString XMLTranslator::chooseFile(const QString& dir)
     return name;
 }
 
+// The export starts in the Documents folder. Where there is none, the file
+// dialog would propose "Documents" as the file's name: the home folder then.
+QString XMLTranslator::exportFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 QString XMLTranslator::chooseSaveFile()
 {
     emit dialogOpened(true);
-    QString name = m_dialogs->saveFileName(
-        QStringLiteral("Export to XML File"),
-        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-        QString::fromLatin1(fileFilter));
+    QString name = m_dialogs->saveFileName(QStringLiteral("Export to XML File"), exportFolder(),
+                                           QString::fromLatin1(fileFilter));
     emit dialogOpened(false);
     if (!name.isEmpty() && !name.endsWith(QLatin1String(".xml")))
         name += QLatin1String(".xml");
@@ -180,7 +187,15 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
         return false;
     }
 
-    applyEntries(reader.entries(), includeLevel3);
+    // Entries for registers this import never changes, or that the suite
+    // does not have, apply nothing: a file of only those must not pass for
+    // an import that worked either.
+    if (applyEntries(reader.entries(), includeLevel3) == 0) {
+        m_dialogs->showError(
+            QStringLiteral("No parameters were imported: no entry of %1 is for a register this import changes.")
+                .arg(source));
+        return false;
+    }
     applyEntries(reader.entries(), includeLevel3);
     if (!skipped.isEmpty()) {
         m_dialogs->showError(QStringLiteral("%1 of the %2 entries of %3 could not be imported:\n%4")
@@ -201,28 +216,31 @@ QString XMLTranslator::skippedSummary(const QStringList& skipped)
     return summary;
 }
 
-void XMLTranslator::applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3)
+int XMLTranslator::applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3)
 {
+    int applied = 0;
     for (const ParameterFileEntry& entry : entries)
-        applyEntry(entry, includeLevel3);
+        applied += applyEntry(entry, includeLevel3) ? 1 : 0;
+    return applied;
 }
 
-void XMLTranslator::applyEntry(const ParameterFileEntry& entry, bool includeLevel3)
+bool XMLTranslator::applyEntry(const ParameterFileEntry& entry, bool includeLevel3)
 {
     if (neverImportedAddresses.contains(entry.address))
-        return;
+        return false;
     Parameter* parameter = m_device->getParameter(entry.address);
     // An address without a usable parameter gives the placeholder; it keeps
     // no file value.
     if (parameter == m_device->getParameter(-1))
-        return;
+        return false;
     if (!includeLevel3 && parameter->getLevel() == 3)
-        return;
+        return false;
     parameter->setRegisterValue(
         adjustedForControllerType(entry.address, entry.value, m_device->getControllerType()));
     // Through both conversions, so the value lands on the display grid and
     // within its limits as an edit would.
     parameter->setValue(parameter->getValue());
+    return true;
 }
 
 int XMLTranslator::adjustedForControllerType(int address, int value, const ControllerType& type)

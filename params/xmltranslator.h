@@ -78,13 +78,15 @@ public slots:
 
 private:
     QString chooseFile(const QString& dir);
+    static QString exportFolder();
     QString chooseSaveFile();
     // False when nothing was applied (the file could not be opened or read).
     bool importFile(const QString& name, bool includeLevel3);
     bool importDocument(QIODevice* device, const QString& name, bool includeLevel3);
     static QString skippedSummary(const QStringList& skipped);
-    void applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3);
-    void applyEntry(const ParameterFileEntry& entry, bool includeLevel3);
+    // The number of entries applied.
+    int applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3);
+    bool applyEntry(const ParameterFileEntry& entry, bool includeLevel3);
     static int adjustedForControllerType(int address, int value, const ControllerType& type);
     void exportTo(bool includeLevel3, int exportType);
     void processKelvara(QXmlStreamWriter* writer, bool includeLevel3, int exportType);

@@ -337,8 +337,12 @@ void Downloader::cancelDownload()
         return;
 
     hide();
-    dropReply();
-    removeFiles();
+    // The download may have ended while the box was open; a finished file
+    // has been announced and stays.
+    if (m_reply && !m_reply->isFinished()) {
+        dropReply();
+        removeFiles();
+    }
     quitWhenMandatory();
 }
 

@@ -120,6 +120,8 @@ void Updater::request(int redirects)
     QNetworkRequest request(QUrl(m_url, QUrl::TolerantMode));
     if (!m_userAgentString.isEmpty())
         request.setRawHeader("User-Agent", m_userAgentString.toUtf8());
+    // A server that stops sending ends the check as failed, not never.
+    request.setTransferTimeout();
     QNetworkReply* reply = m_manager->get(request);
     reply->setProperty(redirectsProperty, redirects);
 }
@@ -144,7 +146,10 @@ void Updater::onReply(QNetworkReply* reply)
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
-        checkFailed(tr("The version file could not be fetched: %1").arg(reply->errorString()));
+        // Nothing here aborts a check: a cancelled one has timed out.
+        const bool timedOut = reply->error() == QNetworkReply::OperationCanceledError;
+        checkFailed(tr("The version file could not be fetched: %1")
+                        .arg(timedOut ? tr("the server did not answer") : reply->errorString()));
         return;
     }
 

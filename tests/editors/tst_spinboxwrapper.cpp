@@ -23,7 +23,8 @@ private slots:
         QTest::addColumn<double>("referenceValue");
         QTest::addColumn<QString>("suffix");
         QTest::newRow("torque") << 0 << 60.0 << 50.0 << " A  (11.5 Nm)";
-        QTest::newRow("torque without Kv") << 0 << 60.0 << 0.0 << " A  (inf Nm)";
+        QTest::newRow("torque without Kv") << 0 << 60.0 << 0.0 << " A";
+        QTest::newRow("no current, no Kv") << 0 << 0.0 << 0.0 << " A";
         QTest::newRow("multiplier") << 1 << 0.5 << 3.0 << " (1.5 X)";
         QTest::newRow("power") << 2 << 0.5 << 500.0 << " (250 W)";
         QTest::newRow("power rounds half up") << 2 << 0.333 << 500.0 << " (167 W)";

@@ -98,10 +98,11 @@ void TestThrottleGraph::dragsKeepTheGap_data()
     QTest::addColumn<int>("dx");
     QTest::addColumn<int>("address");
     QTest::addColumn<double>("written");
-    // Node 1 stops 0.4 V below node 4 (pixel 230, kept as 3.59 V).
+    // Bounds are whole pixels: node 1 stops at pixel 230 (3.59 V), 0.4 V
+    // below node 4; node 4 at pixel 89 (1.39 V), without pushing node 1.
     QTest::newRow("start up to the gap") << 0.2 << int(Node1) << 250 << int(Start) << 3.59;
-    QTest::newRow("maximum down to the gap") << 0.2 << int(Node4) << -250 << int(Max) << 1.4;
-    QTest::newRow("gap at least 0.2 V") << 0.05 << int(Node4) << -250 << int(Max) << 1.2;
+    QTest::newRow("maximum down to the gap") << 0.2 << int(Node4) << -250 << int(Max) << 1.39;
+    QTest::newRow("gap at least 0.2 V") << 0.05 << int(Node4) << -250 << int(Max) << 1.19;
     QTest::newRow("start in 0.01 V steps") << 0.2 << int(Node1) << 7 << int(Start) << 1.11;
     QTest::newRow("dead band from node 2") << 0.2 << int(Node2) << 13 << int(Deadband) << 0.4;
     QTest::newRow("fault range from node 5") << 0.2 << int(Node5) << 32 << int(Fault) << 1.0;

@@ -62,12 +62,13 @@ private slots:
     void timeoutChangeKeepsRunningWait();
     void queueOperations();
     void foreignReplyProcessedDoesNotAdvance();
+    void noisyLineStillEndsTheRequest();
 };
 
 // No answer: four sends waiting t, 2t, 4t and 8t, then the failure report.
 void TestKelvaraComEngine::unansweredReadFails()
 {
-    SimulatedLink t(30);
+    SimulatedLink t(100);
     t.sim.setSilent(true);
     QStringList retryTexts;
     QObject::connect(t.link.get(), &KelvaraCom::timeoutOccured,
@@ -81,29 +82,28 @@ void TestKelvaraComEngine::unansweredReadFails()
 
     const QString frame = spaced(Frames::read(10, 1));
     QCOMPARE(t.requests(), QStringList({frame, frame, frame, frame}));
+    // Each wait on its own rung of the ladder, with room for late stamps and
+    // timers on a loaded machine.
     const QVector<double> sent = requestTimes(t.sim);
-    const QVector<int> waits{30, 60, 120};
-    // The simulator stamps a request when its thread has read it, which a
-    // loaded machine can delay by some milliseconds.
-    const int stampMargin = 10;
+    const QVector<int> waits{100, 200, 400};
     for (int i = 0; i < waits.size(); ++i) {
         const double gap = sent.at(i + 1) - sent.at(i);
-        QVERIFY2(gap >= waits.at(i) - stampMargin && gap < waits.at(i) + 40,
+        QVERIFY2(gap >= 0.6 * waits.at(i) && gap < 1.6 * waits.at(i),
                  qPrintable(QString("wait %1: %2 ms").arg(i).arg(gap)));
     }
-    QVERIFY2(end - sent.last() >= 240 - stampMargin, qPrintable(QString::number(end - sent.last())));
-    QVERIFY(end - start < 30 + 60 + 120 + 240 + 150);
+    QVERIFY2(end - sent.last() >= 0.6 * 800, qPrintable(QString::number(end - sent.last())));
+    QVERIFY(end - start < 1.6 * (100 + 200 + 400 + 800));
 
-    QCOMPARE(retryTexts, QStringList({"TIMEOUT   - Increasing Timeout speed by x2: 60\n",
-                                      "TIMEOUT   - Increasing Timeout speed by x2: 120\n",
-                                      "TIMEOUT   - Increasing Timeout speed by x2: 240\n"}));
+    QCOMPARE(retryTexts, QStringList({"TIMEOUT   - Increasing Timeout speed by x2: 200\n",
+                                      "TIMEOUT   - Increasing Timeout speed by x2: 400\n",
+                                      "TIMEOUT   - Increasing Timeout speed by x2: 800\n"}));
     QCOMPARE(t.events, QStringList({"timeoutOccured", "timeoutOccured", "timeoutOccured",
                                     "replyProcessed", "enableSaveButtons(true)", "comError",
                                     "errorMessage(Read Fail)"}));
     QCOMPARE(errors.first().at(1).toString(), failureText("0", "- Timeout Error") + advice);
     QCOMPARE(t.link->getReplyText(), QString("Communication Error: - Timeout Error - Error code: 0"));
     QCOMPARE(t.link->getStatus(), KelvaraCom::StatusCommunicationTimeout);
-    QCOMPARE(t.link->getTimeoutTime(), 30);
+    QCOMPARE(t.link->getTimeoutTime(), 100);
     QCOMPARE(t.link->getMode(), int(KelvaraCom::IdleMode));
 }
 
@@ -211,10 +211,10 @@ void TestKelvaraComEngine::timeoutChangeKeepsRunningWait()
     t.link->setDefaultTimeout(1500);
     t.link->oneWrite(508); // resets the timeout to the (new) default
     QVERIFY(t.waitFor("replyProcessed", 1, 3000));
-    // The simulator stamps the request when it has read it, a few ms after
-    // the link started its wait, hence the margin below 200.
+    // The simulator stamps the request when it has read it, after the link
+    // started its wait, later still on a loaded machine.
     const double sentAt = requestTimes(t.sim).first();
-    QVERIFY2(judgedAt - sentAt >= 150 && judgedAt - sentAt < 400,
+    QVERIFY2(judgedAt - sentAt >= 100 && judgedAt - sentAt < 800,
              qPrintable(QString::number(judgedAt - sentAt)));
     QCOMPARE(t.link->getTimeoutTime(), 1500);
 }
@@ -246,7 +246,7 @@ void TestKelvaraComEngine::queueOperations()
 // replyProcessed() in between must not make it send its next block early.
 void TestKelvaraComEngine::foreignReplyProcessedDoesNotAdvance()
 {
-    SimulatedLink t(60);
+    SimulatedLink t(300);
     QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
     t.link->readAll();
     QVERIFY(t.sim.waitForRequests(1));
@@ -258,9 +258,24 @@ void TestKelvaraComEngine::foreignReplyProcessedDoesNotAdvance()
     QVERIFY(!t.events.contains("comError"));
     const QVector<double> sent = requestTimes(t.sim);
     QCOMPARE(sent.size(), 5);
+    // A block sent on another's judgement would follow at once.
     for (int i = 1; i < sent.size(); ++i)
-        QVERIFY2(sent.at(i) - sent.at(i - 1) >= 59, qPrintable(QString::number(sent.at(i) - sent.at(i - 1))));
+        QVERIFY2(sent.at(i) - sent.at(i - 1) >= 150, qPrintable(QString::number(sent.at(i) - sent.at(i - 1))));
     QVERIFY(t.model->isValid());
+}
+
+// A line that never falls quiet after a late answer must not hold the next
+// request for good.
+void TestKelvaraComEngine::noisyLineStillEndsTheRequest()
+{
+    SimulatedLink t(30);
+    t.sim.setReplyDelay(45); // answered in the second wait
+    t.link->oneRead(10);
+    QVERIFY(t.waitFor("comSuccess"));
+    t.sim.setLineNoise(5);
+    t.events.clear();
+    t.link->oneRead(20);
+    QVERIFY(t.waitForAny({"comSuccess", "errorMessage(Read Fail)"}, 5000));
 }
 
 QTEST_GUILESS_MAIN(TestKelvaraComEngine)

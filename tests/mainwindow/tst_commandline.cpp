@@ -24,6 +24,7 @@ const int quickTimeout = 60;
 struct RunResult
 {
     QStringList lines;
+    QString errors;
     int exitCode = -1;
     qint64 elapsedMs = 0;
 };
@@ -46,6 +47,8 @@ private slots:
     void helpPrintsUsageOnly();
     void optionsNeedInteractive_data();
     void optionsNeedInteractive();
+    void parserErrorsExitWithOne_data();
+    void parserErrorsExitWithOne();
     void preparationErrors_data();
     void preparationErrors();
     void readPrintsTheValue_data();
@@ -119,6 +122,7 @@ RunResult TestCommandLine::run(QStringList arguments)
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
     const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
     result.lines = out.split('\n', Qt::SkipEmptyParts);
+    result.errors = QString::fromLocal8Bit(process.readAllStandardError());
     return result;
 }
 
@@ -159,6 +163,27 @@ void TestCommandLine::optionsNeedInteractive()
     QCOMPARE(simulator->requestCount(), 0);
 }
 
+void TestCommandLine::parserErrorsExitWithOne_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("-x") << QStringList{"-x"} << "Unknown option 'x'.";
+    QTest::newRow("--foo") << QStringList{"--foo"} << "Unknown option 'foo'.";
+    QTest::newRow("-v") << QStringList{"-v"} << "Unknown option 'v'.";
+    QTest::newRow("value missing") << QStringList{"-i", "-r", "-a"} << "Missing value after '-a'.";
+}
+
+// Answered by the option parser on standard error, also without a display.
+void TestCommandLine::parserErrorsExitWithOne()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    const RunResult result = run(arguments);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.lines, QStringList());
+    QVERIFY2(result.errors.contains(message), qPrintable(result.errors));
+}
+
 void TestCommandLine::preparationErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -170,7 +195,10 @@ void TestCommandLine::preparationErrors_data()
                                               << "No address found";
     QTest::newRow("bad address, unknown port")
         << QStringList{"-i", "-a", "3000", "-r", "-s", "/dev/nonesuch"} << "Invalid address 3000";
-    QTest::newRow("address not a number") << QStringList{"-i", "-a", "12x", "-r"} << "Invalid address 0";
+    QTest::newRow("address not a number") << QStringList{"-i", "-a", "12x", "-r"} << "Invalid address 12x";
+    QTest::newRow("address too long") << QStringList{"-i", "-a", "99999999999999999999", "-r"}
+                                      << "Invalid address 99999999999999999999";
+    QTest::newRow("no port") << QStringList{"-i", "-a", "71", "-r"} << "No serial port given";
     QTest::newRow("address without parameter") << QStringList{"-i", "-a", "600", "-r", "-s", "SIM"}
                                                << "Invalid address 600";
     QTest::newRow("unknown port") << QStringList{"-i", "-a", "71", "-r", "-s", "/dev/nonesuch"}
@@ -188,14 +216,14 @@ void TestCommandLine::preparationErrors_data()
                                         << "Address 256 is read-only";
 }
 
-// Each error is one line, ends the program with a failure status and
-// reaches the controller before anything is read or written.
+// Each error is one line, ends the program with status 255 (main's -1)
+// before anything is read or written.
 void TestCommandLine::preparationErrors()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, line);
     const RunResult result = run(arguments);
-    QVERIFY(result.exitCode != 0);
+    QCOMPARE(result.exitCode, 255);
     QCOMPARE(result.lines, QStringList{line});
     QCOMPARE(simulator->requestCount(), 0);
 }

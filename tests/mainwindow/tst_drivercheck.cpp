@@ -64,6 +64,7 @@ private slots:
         const QString seen = watcher.texts().first() + ": " + watcher.details().first();
         QVERIFY2(seen.startsWith(box) && !seen.contains("Disable"), qPrintable(seen));
         QCOMPARE(seen.endsWith("| Continue"), QByteArray(QTest::currentDataTag()) == "both");
+        QCOMPARE(Qt::mightBeRichText(watcher.details().first()), seen.contains("</a>"));
     }
 
     // Apple's driver and Install: the package for the version, or a question.

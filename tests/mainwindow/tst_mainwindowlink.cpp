@@ -475,11 +475,24 @@ void TestMainWindowLink::busyPortIsExplainedUntilIgnored()
     QVERIFY(connectTo(window.get(), simulator.get()) || button("readAll")->isEnabled());
 }
 
+// The empty entry chosen while a read is on its way: what was sent or
+// queued for the old port is dropped, without a box or a status of its own.
 void TestMainWindowLink::choosingAnotherPortDisconnectsAtOnce()
 {
+    ModalWatcher watcher;
+    button("readAll")->click();
+    QCOMPARE(window->link()->getMode(), int(KelvaraCom::ReadMode));
     QVERIFY(choosePort(window.get(), QString()));
     QCOMPARE(statusText(window.get()), QString("Controller is not connected"));
+    QCOMPARE(window->link()->getMode(), int(KelvaraCom::IdleMode));
+
+    // Past the dropped frame's reply time, up to the next connection check.
+    QSignalSpy judged(window->link(), &KelvaraCom::replyProcessed);
+    QVERIFY(judged.wait(3000));
+    QCOMPARE(watcher.count(), 0);
+    QCOMPARE(statusText(window.get()), QString("Controller is not connected"));
     QVERIFY(!button("readAll")->isEnabled());
+    QVERIFY(!button("saveParamsBasic")->isEnabled());
     QCOMPARE(window->link()->getPortName(), QString());
 }
 

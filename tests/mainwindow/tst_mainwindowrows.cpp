@@ -27,7 +27,8 @@ private slots:
     void initialValuesAreShownBeforeAnyRead();
     void longToolTipsAreWrapped();
     void valuesBeyondTheOldCeilingAreShownAsTheyAre();
-    void rangeFollowsLimitsThatReferToOtherRegisters();
+    void typedValueBeyondTheLimitGivesTheLimit_data();
+    void typedValueBeyondTheLimitGivesTheLimit();
     void controlsStayOffWithoutController();
     void marksFollowChangesOnceTheModelIsValid();
     void changeWithoutRowStillCountsAsUnsaved();
@@ -157,23 +158,44 @@ void TestMainWindowRows::valuesBeyondTheOldCeilingAreShownAsTheyAre()
     spinup->setRegisterValue(12000);
     QCOMPARE(box->value(), 12000.0);
     QCOMPARE(spinup->getRegisterValue(), 12000);
-    QCOMPARE(box->maximum(), 15000.0);
-    QCOMPARE(box->minimum(), 0.0);
 }
 
-void TestMainWindowRows::rangeFollowsLimitsThatReferToOtherRegisters()
+void TestMainWindowRows::typedValueBeyondTheLimitGivesTheLimit_data()
 {
-    // Max Phase Current is at most 0.75 x the output current rating - 1.
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("rating");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<double>("taken");
+
+    QTest::newRow("Maximum Speed above 120") << 229 << 96 << "150" << 120.0;
+    // Max Phase Current lies between 30 and 0.75 x the output current
+    // rating (register 0) - 1.
+    QTest::newRow("Max Phase Current above 71") << 71 << 96 << "75" << 71.0;
+    QTest::newRow("Max Phase Current below 30") << 71 << 96 << "7" << 30.0;
+    QTest::newRow("limit from a rating of 200") << 71 << 200 << "1500" << 149.0;
+    QTest::newRow("in range") << 71 << 96 << "45" << 45.0;
+}
+
+// A typed value counts once complete, and one beyond a limit gives the
+// limit, never what the digits typed so far would make.
+void TestMainWindowRows::typedValueBeyondTheLimitGivesTheLimit()
+{
+    QFETCH(int, address);
+    QFETCH(int, rating);
+    QFETCH(QString, typed);
+    QFETCH(double, taken);
     Kelvara* model = window->deviceModel();
-    auto* box = row("displayParameters", 71)->findChild<QDoubleSpinBox*>();
-    const int rating = model->getParameter(0)->getRegisterValue();
-    model->getParameter(0)->setRegisterValue(200);
-    model->getParameter(71)->setValue(140);
-    QCOMPARE(box->maximum(), 149.0);
-    QCOMPARE(box->value(), 140.0);
     model->getParameter(0)->setRegisterValue(rating);
-    QCOMPARE(box->maximum(), std::floor(0.75 * rating - 1));
-    QCOMPARE(box->value(), model->getParameter(71)->getValue());
+    Parameter* parameter = model->getParameter(address);
+    parameter->setValue(50);
+    auto* box = row("displayParameters", address)->findChild<QDoubleSpinBox*>();
+
+    box->selectAll();
+    QTest::keyClicks(box, typed);
+    QCOMPARE(parameter->getValue(), 50.0);
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(parameter->getValue(), taken);
+    QCOMPARE(box->value(), taken);
 }
 
 void TestMainWindowRows::marksFollowChangesOnceTheModelIsValid()

@@ -8,6 +8,7 @@
 #include <QInputDialog>
 #include <QMenu>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -116,15 +117,15 @@ void TestMainWindowSetup::nonStandardBaudIsFlagged()
 void TestMainWindowSetup::statusLabelMovesOnNarrowWindows_data()
 {
     QTest::addColumn<int>("width");
-    QTest::addColumn<int>("statusX");
-    QTest::newRow("narrow") << 700 << 20;
-    QTest::newRow("wide") << 1200 << 625;
+    QTest::addColumn<bool>("besideTabs");
+    QTest::newRow("narrow") << 700 << false;
+    QTest::newRow("wide") << 1200 << true;
 }
 
 void TestMainWindowSetup::statusLabelMovesOnNarrowWindows()
 {
     QFETCH(int, width);
-    QFETCH(int, statusX);
+    QFETCH(bool, besideTabs);
     Workspace workspace;
     MainWindow window;
     window.setMinimumSize(0, 0);
@@ -135,7 +136,19 @@ void TestMainWindowSetup::statusLabelMovesOnNarrowWindows()
     // A narrow window may not get narrower than its pages allow.
     QTRY_VERIFY(window.width() == width || (width < 800 && window.width() < 800));
     window.emitResizeEvent();
-    QCOMPARE(window.findChild<QLabel*>("statusLabel")->x(), statusX);
+    // Beside the tabs from x 625 on, but never over the last tab or the
+    // port label; above them at x 20 on a narrow window.
+    auto* status = window.findChild<QLabel*>("statusLabel");
+    auto* bar = window.findChild<QTabWidget*>("tabWidget")->tabBar();
+    const QRect lastTab = bar->tabRect(bar->count() - 1).translated(bar->mapTo(&window, QPoint()));
+    if (besideTabs) {
+        QVERIFY(status->x() >= 625);
+        QVERIFY(status->x() > lastTab.right());
+        QVERIFY(status->geometry().right() < window.findChild<QLabel*>("portLabel")->x());
+    } else {
+        QCOMPARE(status->x(), 20);
+        QVERIFY(status->geometry().bottom() < lastTab.top());
+    }
 
     // The port controls sit right above the tab bar, the logo at its end.
     auto* tabs = window.findChild<QTabWidget*>("tabWidget");
@@ -173,6 +186,10 @@ void TestMainWindowSetup::preferencesOpenAFreshDialogDeletedOnClose()
     QVERIFY(first);
     QCOMPARE(first->windowModality(), Qt::ApplicationModal);
     QVERIFY(!first->parentWidget());
+    // Its explanation shows whole, down to "...until the controller is
+    // power cycled."
+    auto* explanation = first->findChild<QLabel*>("label_2");
+    QTRY_VERIFY(explanation->height() >= explanation->heightForWidth(explanation->width()));
     first->reject();
     QTRY_VERIFY(first.isNull());
 

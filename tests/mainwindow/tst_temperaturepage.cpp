@@ -56,6 +56,8 @@ private slots:
             QCOMPARE(int(f.simulator->registerValue(93 + point)), qRound(table.sensors.at(0)->getMapping()[point] * 1000));
         QCOMPARE(sensors->currentText(), QString("Current Values"));
         QVERIFY(voltageBoxesEnabled(true));
+        sensors->setCurrentIndex(-1); // an empty selection writes nothing
+        QVERIFY(f.window->deviceModel()->getUnsavedValues().isEmpty());
     }
 };
 

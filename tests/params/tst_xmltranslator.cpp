@@ -212,10 +212,8 @@ private slots:
         QCOMPARE(opened.at(0).at(0).toBool(), true);
         QCOMPARE(opened.at(1).at(0).toBool(), false);
         QCOMPARE(dialogs->fileDialogs.size(), 1);
-        QCOMPARE(dialogs->fileDialogs.first(),
-                 (QStringList{"Export to XML File",
-                              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-                              "XML files (*.xml);;Any files (*.*)"}));
+        QCOMPARE(dialogs->fileDialogs.first().at(0), QString("Export to XML File"));
+        QCOMPARE(dialogs->fileDialogs.first().at(2), QString("XML files (*.xml);;Any files (*.*)"));
 
         const QByteArray written = readAll(dir->filePath("export.xml"));
         if (qEnvironmentVariableIsSet("KELVARA_UPDATE_GOLDEN")) {
@@ -268,6 +266,8 @@ private slots:
             << RegisterValues{{7, 300}} << 0;
         QTest::newRow("address without a parameter")
             << int(NamedImport) << entry("9999", "5") + entry("7", "300") << RegisterValues{{7, 300}} << 0;
+        QTest::newRow("no register it can import") // told like a file without entries
+            << int(UserImport) << entry("9999", "5") + entry("511", "1") + entry("349", "1") << RegisterValues{} << 0;
         QTest::newRow("elements outside an entry")
             << int(NamedImport) << QByteArray("<Address>7</Address><Value>5</Value>\n") << RegisterValues{} << 0;
 
@@ -515,6 +515,23 @@ private slots:
         dialogs->exportAnswer = XMLTranslator::ExportMotor;
         translator->exportToXML();
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{written});
+    }
+
+    // A missing Documents folder would be proposed as the file's name.
+    void exportStartsInAnExistingFolder()
+    {
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(dir->path()));
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        dialogs->exportAnswer = XMLTranslator::ExportMotor;
+        translator->exportToXML();
+        QVERIFY(QDir(dir->path()).mkdir("Documents"));
+        translator->exportToXML();
+        qputenv("HOME", home);
+
+        QCOMPARE(dialogs->fileDialogs.size(), 2);
+        QCOMPARE(dialogs->fileDialogs.at(0).at(1), dir->path());
+        QCOMPARE(dialogs->fileDialogs.at(1).at(1), documents);
     }
 
     void cancelledOperationsDoNothing()

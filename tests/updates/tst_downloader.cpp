@@ -61,6 +61,7 @@ void tst_Downloader::download_data()
     QTest::addColumn<QStringList>("boxes");
     QTest::newRow("custom install") << QByteArray() << true << QStringList();
     QTest::newRow("install prompt opens") << QByteArray() << false << QStringList{install};
+    QTest::newRow("redirect") << QByteArray("/file.bin") << false << QStringList{install};
     QTest::newRow("not found") << QByteArray("/gone") << false << QStringList{failed};
     QTest::newRow("redirect loop") << QByteArray("/get") << false << QStringList{failed};
 }

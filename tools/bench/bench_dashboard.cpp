@@ -3,25 +3,23 @@
 //
 //   kelvara-bench-dashboard [--seconds N] [--warmup N]
 //
-// Two copies of the program run side by side as child processes, each a
-// real main window (offscreen) connected to a controller simulator of its
-// own, served from this process with the link's default reply timeout of
-// 250 ms. One shows the Dashboard with every plot chooser on an axis and
-// graphing started; the other stays on Basic Setup. After a warm-up (120 s:
-// the Dev Screen console, which the polls feed, fills to its line limit
-// meanwhile) each measures its CPU time and heap over the period (600 s by
-// default).
+// Two copies of this program run side by side, each the suite's window
+// connected to kelvara-sim in a process of its own (reply timeout 250 ms,
+// the default). One shows the Dashboard with every plot chooser on an axis
+// and graphing started; the other stays on Basic Setup. After a warm-up
+// (120 s: the Dev Screen console, which the polls feed, fills to its line
+// limit meanwhile) each measures its CPU time and heap over the period
+// (600 s by default).
 //
-// Printed: both CPU figures in % of one core, and the heap growth of both,
-// that of the Dashboard also per plotted value kept, with the lines of each
-// console (a console still filling grows the heap too). Exit status 1 when the
-// Dashboard takes 3 % of a core or more, or its heap grows by more than
-// the values kept can account for.
+// Printed: both CPU figures in % of one core, the heap growth of both, that
+// of the Dashboard also per plotted value kept, and the lines of each
+// console (a console still filling grows the heap too). Exit status 1 when
+// the Dashboard takes 3 % of a core or more, or its heap grows by more than
+// the values kept account for.
 
-#include "controllersimulator.h"
-#include "kelvara.h"
-#include "kelvaracom.h"
+#include "benchwindow.h"
 #include "mainwindow.h"
+#include "simulatorprocess.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -32,7 +30,6 @@
 #include <QEventLoop>
 #include <QPlainTextEdit>
 #include <QProcess>
-#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <qcustomplot.h>
@@ -54,7 +51,6 @@ struct Figures
     double wallSeconds = 0;
     qint64 heapGrowth = 0;
     qint64 valuesKept = 0;
-    // Lines of the Dev Screen console before and after, up to its limit.
     int consoleBefore = 0;
     int consoleAfter = 0;
 
@@ -105,38 +101,30 @@ void plotEverything(MainWindow& window)
     window.findChild<QAbstractButton*>("dashboardStartStopButton")->click();
 }
 
-// One window on the port; prints its figures as one line.
-int runWindow(const QString& port, bool dashboard, int warmupS, int seconds)
+// One window with its simulator; prints its figures as one line.
+int runWindow(bool dashboard, int warmupS, int seconds)
 {
+    // No settings file: the default reply timeout.
     QTemporaryDir scratch;
-    if (!scratch.isValid() || !QDir::setCurrent(scratch.path()))
-        return 1;
-    qputenv("KELVARA_EXTRA_PORTS", QFile::encodeName(port));
-    MainWindow window;
-    window.initControllerConnectionMonitor();
-    window.initDraggableGraphs();
-    window.show();
-
-    auto* portBox = window.findChild<QComboBox*>("portBox");
-    int reads = 0;
-    QObject::connect(window.link(), &KelvaraCom::readAllComplete, [&] { ++reads; });
-    portBox->setCurrentIndex(portBox->findText(port));
-    for (int waited = 0; reads < 2 && waited < 30000; waited += 100)
-        runFor(100);
-    if (reads < 2) {
-        std::fprintf(stderr, "no complete read from %s\n", qPrintable(port));
+    SimulatorProcess sim;
+    if (!QDir::setCurrent(scratch.path()) || !sim.start()) {
+        std::fprintf(stderr, "%s\n", qPrintable(sim.errorString()));
         return 1;
     }
-    if (dashboard) {
-        window.findChild<QTabWidget*>("tabWidget")->setCurrentWidget(window.findChild<QWidget*>("dashboardScreen"));
-        plotEverything(window);
+    const std::unique_ptr<MainWindow> window =
+        startConnectedWindow(sim, dashboard ? QStringLiteral("dashboardScreen") : QString());
+    if (!window) {
+        std::fprintf(stderr, "the window did not connect to %s\n", qPrintable(sim.portPath()));
+        return 1;
     }
+    if (dashboard)
+        plotEverything(*window);
     runFor(warmupS * 1000);
 
     Figures figures;
     const qint64 heap = heapInUse();
-    const qint64 values = plottedValues(window);
-    figures.consoleBefore = consoleLines(window);
+    const qint64 values = plottedValues(*window);
+    figures.consoleBefore = consoleLines(*window);
     const double cpu = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
@@ -144,8 +132,8 @@ int runWindow(const QString& port, bool dashboard, int warmupS, int seconds)
     figures.cpuSeconds = cpuSeconds() - cpu;
     figures.wallSeconds = wall.nsecsElapsed() / 1e9;
     figures.heapGrowth = heapInUse() - heap;
-    figures.valuesKept = plottedValues(window) - values;
-    figures.consoleAfter = consoleLines(window);
+    figures.valuesKept = plottedValues(*window) - values;
+    figures.consoleAfter = consoleLines(*window);
     std::printf("%f %f %lld %lld %d %d\n", figures.cpuSeconds, figures.wallSeconds,
                 static_cast<long long>(figures.heapGrowth), static_cast<long long>(figures.valuesKept),
                 figures.consoleBefore, figures.consoleAfter);
@@ -170,15 +158,13 @@ bool readFigures(QProcess& child, Figures* figures)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    prepareBenchApplication();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addOption({"seconds", "Measured period in seconds.", "n", "600"});
     parser.addOption({"warmup", "Seconds before the period.", "n", "120"});
-    parser.addOption({"window", "Internal: run one window on this port.", "port"});
-    parser.addOption({"dashboard", "Internal: the window shows the Dashboard."});
+    parser.addOption({"window", "Internal: run one window, on the Dashboard or another page.", "page"});
     parser.process(app);
     bool ok = true;
     const int seconds = parser.value("seconds").toInt(&ok);
@@ -188,36 +174,22 @@ int main(int argc, char* argv[])
         return 2;
     }
     if (parser.isSet("window"))
-        return runWindow(parser.value("window"), parser.isSet("dashboard"), warmup, seconds);
+        return runWindow(parser.value("window") == QLatin1String("dashboard"), warmup, seconds);
 
-    ControllerSimulator simulators[2];
     QProcess children[2];
+    const char* const pages[2] = {"dashboard", "other"};
     for (int i = 0; i < 2; ++i) {
-        if (!simulators[i].start() || !simulators[i].loadDefaultImage()) {
-            std::fprintf(stderr, "simulator: %s\n", qPrintable(simulators[i].errorString()));
-            return 1;
-        }
-        QStringList arguments = {"--window", simulators[i].portName(), "--seconds",
-                                 QString::number(seconds), "--warmup", QString::number(warmup)};
-        if (i == 0)
-            arguments << "--dashboard";
         children[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        children[i].start(QCoreApplication::applicationFilePath(), arguments);
+        children[i].start(QCoreApplication::applicationFilePath(),
+                          {"--window", pages[i], "--seconds", QString::number(seconds), "--warmup",
+                           QString::number(warmup)});
     }
     std::printf("Dashboard plotting every chooser row against Basic Setup, side by side: "
                 "%d s warm-up, %d s measured\n", warmup, seconds);
     std::fflush(stdout);
-    // The simulators' frame logs would grow in this process only.
-    QTimer clearLogs;
-    QObject::connect(&clearLogs, &QTimer::timeout, [&] {
-        for (ControllerSimulator& simulator : simulators)
-            simulator.clearLog();
-    });
-    clearLogs.start(10000);
     Figures figures[2];
     for (int i = 0; i < 2; ++i) {
-        while (children[i].state() != QProcess::NotRunning)
-            runFor(200);
+        children[i].waitForFinished(-1);
         if (!readFigures(children[i], &figures[i])) {
             std::fprintf(stderr, "a window failed\n");
             return 1;
@@ -226,7 +198,8 @@ int main(int argc, char* argv[])
 
     const Figures& dashboard = figures[0];
     const Figures& other = figures[1];
-    const double bytesPerValue = dashboard.valuesKept > 0 ? double(dashboard.heapGrowth) / dashboard.valuesKept : 0;
+    const double bytesPerValue =
+        dashboard.valuesKept > 0 ? double(dashboard.heapGrowth) / dashboard.valuesKept : 0;
     std::printf("CPU: Dashboard %.2f %% of a core, Basic Setup %.2f %% (limit %.1f %%)\n",
                 dashboard.cpuPercent(), other.cpuPercent(), cpuLimitPercent);
     std::printf("heap: Dashboard %+.1f KiB for %lld values kept (%.0f bytes each, limit %.0f), "

@@ -1,7 +1,9 @@
-// kelvara-formshots OUTDIR: builds the main window's form without a display
+// kelvara-formshots [--xcb [--dpi N]] OUTDIR: builds the main window's form
+// without a display (or with --xcb on an Xvfb of its own at N dots per inch)
 // and saves one picture per tab page, for checking the pages by eye.
 
 #include "ui_mainwindow.h"
+#include "virtualdisplay.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,19 +26,37 @@ void registerFonts()
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-
-    const QStringList args = app.arguments();
-    if (args.size() != 2 || args.at(1).startsWith('-')) {
-        err << "usage: kelvara-formshots OUTDIR\n"
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const bool xcb = args.removeAll("--xcb") > 0;
+    int dpi = 96;
+    const int dpiAt = args.indexOf("--dpi");
+    if (dpiAt >= 0 && dpiAt + 1 < args.size()) {
+        dpi = args.at(dpiAt + 1).toInt();
+        args.erase(args.begin() + dpiAt, args.begin() + dpiAt + 2);
+    }
+    if (args.size() != 1 || args.at(0).startsWith('-') || dpi <= 0) {
+        err << "usage: kelvara-formshots [--xcb [--dpi N]] OUTDIR\n"
                "Saves one PNG picture of the main window per tab page into OUTDIR.\n";
         return 2;
     }
-    QDir outDir(args.at(1));
+
+    VirtualDisplay display(dpi);
+    if (xcb) {
+        if (!display.start()) {
+            err << "kelvara-formshots: " << display.errorString() << "\n";
+            return 1;
+        }
+    } else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QApplication app(argc, argv);
+
+    QDir outDir(args.at(0));
     if (!outDir.mkpath(".")) {
         err << "kelvara-formshots: cannot create folder " << outDir.path() << "\n";
         return 1;

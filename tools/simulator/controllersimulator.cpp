@@ -291,8 +291,15 @@ void ControllerSimulator::duplicateReplies(int delayMs, int times)
     state->faults.lateDuplicate.set(times, delayMs);
 }
 
+void ControllerSimulator::setLineNoise(int intervalMs)
+{
+    if (worker)
+        QMetaObject::invokeMethod(worker, [w = worker, intervalMs] { w->setNoise(intervalMs); });
+}
+
 void ControllerSimulator::resetFaults()
 {
+    setLineNoise(0);
     QMutexLocker lock(&state->mutex);
     state->faults.clear();
 }

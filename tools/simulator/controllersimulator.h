@@ -102,6 +102,8 @@ public:
     void replyWithFunction(int functionCode = 4, int times = 1);
     // Sends the next replies a second time, delayMs after the first.
     void duplicateReplies(int delayMs = 300, int times = 1);
+    // A noisy line: a garbage byte every intervalMs, until switched off (0).
+    void setLineNoise(int intervalMs);
     // Switches every fault off; registers and flash behaviour stay.
     void resetFaults();
 

@@ -34,6 +34,21 @@ void SimulatorWorker::begin()
     connect(gapTimer, &QTimer::timeout, this, &SimulatorWorker::endOfGap);
 }
 
+void SimulatorWorker::setNoise(int intervalMs)
+{
+    if (!noiseTimer) {
+        noiseTimer = new QTimer(this);
+        connect(noiseTimer, &QTimer::timeout, this, [this] {
+            output.append(char(0x55));
+            writePending();
+        });
+    }
+    if (intervalMs > 0)
+        noiseTimer->start(intervalMs);
+    else
+        noiseTimer->stop();
+}
+
 int SimulatorWorker::frameGap() const
 {
     QMutexLocker lock(&state->mutex);

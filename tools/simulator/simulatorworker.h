@@ -23,6 +23,8 @@ public:
 public slots:
     // Runs in the serving thread once it has started.
     void begin();
+    // A garbage byte every intervalMs; 0 stops it.
+    void setNoise(int intervalMs);
 
 signals:
     void frameLogged(const ControllerSimulator::LogEntry &entry);
@@ -46,6 +48,7 @@ private:
     QSocketNotifier *readNotifier = nullptr;
     QSocketNotifier *writeNotifier = nullptr;
     QTimer *gapTimer = nullptr;
+    QTimer *noiseTimer = nullptr;
     QByteArray input;
     double lastInputMs = 0;
     QByteArray output;

@@ -1,20 +1,27 @@
 // kelvara-windowshot [--image FILE] [--set ADDR=VALUE]... [--port PATH]
-//                    [--write ADDR=VALUE]... [--tab N | --page NAME]
-//                    [--click NAME]... [--settle MS] [--dialog NAME] OUTPUT.png
+//                    [--write ADDR=VALUE]... [--tab N | --page NAME | --all]
+//                    [--click NAME]... [--settle MS] [--dialog NAME]
+//                    [--xcb [--dpi N]] OUTPUT
 //
-// Builds the suite's main window without a display, connects it to a
+// Starts the suite's main window as the program does, connects it to a
 // controller simulator (its own, loaded with the sample controller or
 // FILE and the given registers, or the one at PATH), waits for the two
 // complete reads of the connection, shows tab N (0, Basic Setup, by
 // default) or the page of that object name, whose tab is added for the
 // picture when the window keeps it hidden, lets the page run for MS
 // milliseconds (the Dashboard polls the controller meanwhile) and saves a
-// picture of the window. --write sends a raw register value to the
-// controller through the suite once the reads are done (481=2 spins the
+// picture of the window to OUTPUT. --write sends a raw register value to
+// the controller through the suite once the reads are done (481=2 spins the
 // simulated motor); --click presses a button of the window by its object
-// name once the page is shown (dashboardStartStopButton starts the plot). With --dialog, a few values are changed and the
-// picture shows the custom parameter editor ("custom") with rows of every
-// kind, or the unsaved-parameter report ("unsaved") instead.
+// name once the page is shown (dashboardStartStopButton starts the plot).
+// With --dialog, a few values are changed
+// and the picture shows the custom parameter editor ("custom") with rows of
+// every kind, or the unsaved-parameter report ("unsaved") instead. With
+// --all, OUTPUT is a folder that gets a picture of every tab and of the
+// preferences dialog.
+//
+// Without a display by default (offscreen); with --xcb on an X server of
+// its own (Xvfb) at N dots per inch (96 by default), as on a desktop.
 
 #include "controllersimulator.h"
 #include "customparameteredit.h"
@@ -24,20 +31,24 @@
 #include "mainwindow.h"
 #include "parameter.h"
 #include "registerimage.h"
+#include "suitestartup.h"
+#include "virtualdisplay.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QCommandLineParser>
+#include <QDialog>
 #include <QDir>
-#include <QFontDatabase>
-#include <QSettings>
 #include <QEventLoop>
-#include <QTimer>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
+
+#include <memory>
 
 namespace {
 
@@ -59,11 +70,12 @@ bool waitForSignal(const Sender* sender, Signal signal, int count, int timeoutMs
     return seen >= count;
 }
 
-void registerFonts()
+// Lets the window settle: pending layouts, polishing and paints.
+void settle()
 {
-    for (const char* font : {"LiberationSans-Regular", "LiberationSans-Bold", "LiberationMono-Regular",
-                             "LiberationMono-Bold"})
-        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/%1.ttf").arg(font));
+    QEventLoop loop;
+    QTimer::singleShot(100, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 // The window reads "resources/preferences.ini" relative to the working
@@ -108,39 +120,183 @@ QPixmap grabDialog(MainWindow& window, const QString& name)
     return editor->grab();
 }
 
+using Assignments = QList<QPair<int, quint16>>;
+
+// The ADDR=VALUE assignments of an option; false after an error line.
+bool parseAssignments(const QCommandLineParser& parser, const QString& option, Assignments* assignments,
+                      QTextStream& err)
+{
+    for (const QString& assignment : parser.values(option)) {
+        int address = 0;
+        quint16 value = 0;
+        QString error;
+        if (!RegisterImage::parseAssignment(assignment, &address, &value, &error)) {
+            err << "kelvara-windowshot: --" << option << " " << error << "\n";
+            return false;
+        }
+        assignments->append({address, value});
+    }
+    return true;
+}
+
+// Presses the --click buttons; false for an unknown name.
+bool clickRequestedButtons(MainWindow& window, const QCommandLineParser& parser, QTextStream& err)
+{
+    for (const QString& name : parser.values("click")) {
+        auto* button = window.findChild<QAbstractButton*>(name);
+        if (!button) {
+            err << "kelvara-windowshot: no button " << name << "\n";
+            return false;
+        }
+        button->click();
+    }
+    return true;
+}
+
+// Shows the page named by --page or --tab; false for an unknown page name.
+bool showRequestedPage(MainWindow& window, const QCommandLineParser& parser, QTextStream& err)
+{
+    auto* tabs = window.findChild<QTabWidget*>("tabWidget");
+    if (!parser.isSet("page")) {
+        tabs->setCurrentIndex(parser.value("tab").toInt());
+        return true;
+    }
+    auto* page = tabs->findChild<QWidget*>(parser.value("page"));
+    if (!page) {
+        err << "kelvara-windowshot: no page " << parser.value("page") << "\n";
+        return false;
+    }
+    if (tabs->indexOf(page) < 0)
+        tabs->addTab(page, parser.value("page"));
+    tabs->setCurrentWidget(page);
+    return true;
+}
+
+void addOptions(QCommandLineParser* parser)
+{
+    parser->setApplicationDescription("Saves pictures of the main window after a read from the "
+                                      "controller simulator.");
+    parser->addHelpOption();
+    parser->addOption({"image", "Register values for the built-in simulator.", "file",
+                       QStringLiteral(KELVARA_SIM_IMAGE)});
+    parser->addOption({"port", "Use the simulator (or controller) at this path instead.", "path"});
+    parser->addOption({"set", "Set a register of the built-in simulator first (repeatable).",
+                       "addr=value"});
+    parser->addOption({"write", "Write a raw value to a register through the suite (repeatable).",
+                       "addr=value"});
+    parser->addOption({"click", "Press the button of this object name on the page (repeatable).",
+                       "name"});
+    parser->addOption({"tab", "Index of the tab page to show.", "index", "0"});
+    parser->addOption({"page", "Object name of the page to show (its tab added when hidden).",
+                       "name"});
+    parser->addOption({"settle", "Milliseconds the page runs before the picture.", "ms", "1000"});
+    parser->addOption({"dialog", "Picture of a dialog instead: custom or unsaved.", "name"});
+    parser->addOption({"all", "OUTPUT is a folder: every tab and the preferences dialog."});
+    parser->addOption({"xcb", "Show the window on an X server of its own (Xvfb)."});
+    parser->addOption({"dpi", "Dots per inch of that X server.", "dpi", "96"});
+    parser->addPositionalArgument("output", "The PNG file (or with --all the folder) to write.");
+}
+
+class WindowShooter
+{
+public:
+    WindowShooter(MainWindow* window, QTextStream& err)
+        : m_window(window)
+        , m_err(err)
+    {
+    }
+
+    bool saveTab(int index, const QString& path)
+    {
+        m_window->findChild<QTabWidget*>("tabWidget")->setCurrentIndex(index);
+        settle();
+        return save(m_window, path);
+    }
+
+    // Every tab as "N-page.png" and the preferences dialog.
+    bool saveAll(const QDir& folder)
+    {
+        auto* tabs = m_window->findChild<QTabWidget*>("tabWidget");
+        bool saved = true;
+        for (int index = 0; index < tabs->count(); ++index) {
+            const QString name = QString("%1-%2.png").arg(index).arg(tabs->widget(index)->objectName());
+            saved = saveTab(index, folder.filePath(name)) && saved;
+        }
+        return savePreferences(folder.filePath("preferences.png")) && saved;
+    }
+
+private:
+    bool savePreferences(const QString& path)
+    {
+        m_window->findChild<QAction*>("actionPreferences")->trigger();
+        QDialog* dialog = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() == "CommTimeoutAdjust" && widget->isVisible())
+                dialog = qobject_cast<QDialog*>(widget);
+        }
+        if (!dialog) {
+            m_err << "kelvara-windowshot: the preferences dialog did not open\n";
+            return false;
+        }
+        settle();
+        const bool saved = save(dialog, path);
+        dialog->reject();
+        return saved;
+    }
+
+    bool save(QWidget* widget, const QString& path)
+    {
+        if (!widget->grab().save(path)) {
+            m_err << "kelvara-windowshot: cannot write " << path << "\n";
+            return false;
+        }
+        QTextStream(stdout) << path << "\n";
+        return true;
+    }
+
+    MainWindow* m_window;
+    QTextStream& m_err;
+};
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
     QTextStream err(stderr);
-
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
-    parser.setApplicationDescription("Saves a picture of the main window after a read from the "
-                                     "controller simulator.");
-    parser.addHelpOption();
-    parser.addOption({"image", "Register values for the built-in simulator.", "file",
-                      QStringLiteral(KELVARA_SIM_IMAGE)});
-    parser.addOption({"set", "Set register ADDR of the built-in simulator to VALUE (repeatable).",
-                      "ADDR=VALUE"});
-    parser.addOption({"write", "Write raw VALUE to register ADDR through the suite (repeatable).",
-                      "ADDR=VALUE"});
-    parser.addOption({"click", "Press the button of this object name on the page (repeatable).",
-                      "name"});
-    parser.addOption({"port", "Use the simulator (or controller) at this path instead.", "path"});
-    parser.addOption({"tab", "Index of the tab page to show.", "index", "0"});
-    parser.addOption({"settle", "Time the page runs before the picture, in ms.", "ms", "1000"});
-    parser.addOption({"page", "Object name of the page to show, e.g. pasScreen.", "name"});
-    parser.addOption({"dialog", "Show a dialog instead: custom or unsaved.", "name"});
-    parser.addPositionalArgument("output", "The PNG file to write.");
-    parser.process(app);
-    if (parser.positionalArguments().size() != 1) {
+    addOptions(&parser);
+    // Judged before the application exists: it decides the platform.
+    if (!parser.parse(arguments) || parser.positionalArguments().size() != 1) {
+        if (!parser.errorText().isEmpty())
+            err << parser.errorText() << "\n";
         err << parser.helpText();
         return 2;
     }
+
+    std::unique_ptr<VirtualDisplay> display;
+    if (parser.isSet("xcb")) {
+        display = std::make_unique<VirtualDisplay>(parser.value("dpi").toInt());
+        if (!display->start()) {
+            err << "kelvara-windowshot: " << display->errorString() << "\n";
+            return 1;
+        }
+    } else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    SuiteStartup::prepareApplication();
+    QApplication app(argc, argv);
+    if (parser.isSet("help")) {
+        QTextStream(stdout) << parser.helpText();
+        return 0;
+    }
     const QString output = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
+    if (parser.isSet("all") && !QDir(output).mkpath(".")) {
+        err << "kelvara-windowshot: cannot create folder " << output << "\n";
+        return 1;
+    }
 
     ControllerSimulator simulator;
     QString port = parser.value("port");
@@ -151,27 +307,12 @@ int main(int argc, char* argv[])
         }
         port = simulator.portName();
     }
-    for (const QString& assignment : parser.values("set")) {
-        int address = 0;
-        quint16 value = 0;
-        QString error;
-        if (!RegisterImage::parseAssignment(assignment, &address, &value, &error)) {
-            err << "kelvara-windowshot: --set " << error << "\n";
-            return 2;
-        }
-        simulator.setRegisterValue(address, value);
-    }
-    QList<QPair<int, quint16>> writes;
-    for (const QString& assignment : parser.values("write")) {
-        int address = 0;
-        quint16 value = 0;
-        QString error;
-        if (!RegisterImage::parseAssignment(assignment, &address, &value, &error)) {
-            err << "kelvara-windowshot: --write " << error << "\n";
-            return 2;
-        }
-        writes.append({address, value});
-    }
+    Assignments settings;
+    Assignments writes;
+    if (!parseAssignments(parser, "set", &settings, err) || !parseAssignments(parser, "write", &writes, err))
+        return 2;
+    for (const auto& setting : settings)
+        simulator.setRegisterValue(setting.first, setting.second);
     qputenv("KELVARA_EXTRA_PORTS", QFile::encodeName(port));
 
     QTemporaryDir scratch;
@@ -179,16 +320,10 @@ int main(int argc, char* argv[])
         err << "kelvara-windowshot: cannot prepare a working directory\n";
         return 1;
     }
-    registerFonts();
-    app.setStyleSheet("QToolTip { min-width: 600px; padding: 4px } "
-                      "QAbstractSpinBox[readOnly=true] { background-color:WhiteSmoke }  "
-                      "* { font-family: Liberation Sans, sans-serif } ");
+    const QString fontFamily = SuiteStartup::registerSansFont();
 
     MainWindow window;
-    window.initControllerConnectionMonitor();
-    window.initDraggableGraphs();
-    window.show();
-    window.emitResizeEvent();
+    SuiteStartup::showWindow(&window, fontFamily);
 
     auto* portBox = window.findChild<QComboBox*>("portBox");
     const int portIndex = portBox->findText(port);
@@ -205,35 +340,19 @@ int main(int argc, char* argv[])
     // One more connection check puts the controller's name in the status.
     waitForSignal(window.link(), &KelvaraCom::controllerConnected, 1, 2500);
 
+    if (parser.isSet("all")) {
+        WindowShooter shooter(&window, err);
+        return shooter.saveAll(QDir(output)) ? 0 : 1;
+    }
     for (const auto& write : writes) {
         window.deviceModel()->getParameter(write.first)->setRegisterValue(write.second);
         window.link()->oneWrite(write.first);
     }
-
-    auto* tabs = window.findChild<QTabWidget*>("tabWidget");
-    if (parser.isSet("page")) {
-        auto* page = tabs->findChild<QWidget*>(parser.value("page"));
-        if (!page) {
-            err << "kelvara-windowshot: no page " << parser.value("page") << "\n";
-            return 1;
-        }
-        if (tabs->indexOf(page) < 0)
-            tabs->addTab(page, parser.value("page"));
-        tabs->setCurrentWidget(page);
-    } else {
-        tabs->setCurrentIndex(parser.value("tab").toInt());
-    }
-    for (const QString& name : parser.values("click")) {
-        auto* button = window.findChild<QAbstractButton*>(name);
-        if (!button) {
-            err << "kelvara-windowshot: no button " << name << "\n";
-            return 1;
-        }
-        button->click();
-    }
-    QEventLoop settle;
-    QTimer::singleShot(qBound(0, parser.value("settle").toInt(), 60000), &settle, &QEventLoop::quit);
-    settle.exec();
+    if (!showRequestedPage(window, parser, err) || !clickRequestedButtons(window, parser, err))
+        return 1;
+    QEventLoop running;
+    QTimer::singleShot(qBound(0, parser.value("settle").toInt(), 60000), &running, &QEventLoop::quit);
+    running.exec();
     const QPixmap picture =
         parser.isSet("dialog") ? grabDialog(window, parser.value("dialog")) : window.grab();
     if (picture.isNull()) {

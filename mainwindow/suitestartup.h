@@ -1,0 +1,39 @@
+#ifndef SUITESTARTUP_H
+#define SUITESTARTUP_H
+
+#include <QString>
+
+class MainWindow;
+class QCommandLineParser;
+
+// The suite's start-up: the program's main(), and the steps of it that the
+// tools showing the real window share with it.
+//
+// The command line is judged before the window is built, so help and wrong
+// arguments are answered at once.
+class SuiteStartup
+{
+public:
+    // The whole program: the window, or with "-i" one windowless read or
+    // write. Returns the process's exit status.
+    static int run(int argc, char* argv[]);
+
+    // Before the application object exists: high-DPI scaling.
+    static void prepareApplication();
+    // Registers the embedded sans font; returns its family.
+    static QString registerSansFont();
+    // The application style sheet, naming that family for every widget.
+    static QString styleSheet(const QString& fontFamily);
+    // The window run once the window is built: the application style sheet
+    // naming the registered font family, the window widened for the
+    // screen's DPI, the connection monitor and graph editors started, shown.
+    static void showWindow(MainWindow* window, const QString& fontFamily);
+
+private:
+    static void addOptions(QCommandLineParser* commandLine);
+    static bool hasDisplay();
+    static void widenForScreen(MainWindow* window);
+    static void printLine(const QString& line);
+};
+
+#endif // SUITESTARTUP_H

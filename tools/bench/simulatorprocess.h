@@ -1,0 +1,53 @@
+#ifndef SIMULATORPROCESS_H
+#define SIMULATORPROCESS_H
+
+#include <QByteArray>
+#include <QObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QVector>
+
+// kelvara-sim in a process of its own, as an independent slave: started with
+// its log on, so that every request is stamped on the slave's side of the
+// wire, and reachable through a link in a scratch folder.
+class SimulatorProcess : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Request
+    {
+        double ms = 0.0; // on the simulator's clock
+        QByteArray frame;
+    };
+
+    explicit SimulatorProcess(QObject* parent = nullptr);
+    ~SimulatorProcess() override;
+
+    // Starts the simulator (beside this program) and waits until it serves.
+    bool start(const QStringList& extraArguments = {});
+    QString portPath() const { return m_dir.filePath("sim"); }
+    QString errorString() const { return m_error; }
+    qint64 processId() const { return m_process.processId(); }
+
+    // The requests logged so far, in order.
+    const QVector<Request>& requests() const { return m_requests; }
+    // Stamps of the read requests for count registers from address.
+    QVector<double> readStamps(int address, int count, int fromIndex = 0) const;
+
+private:
+    void collectLog();
+
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QByteArray m_pending;
+    QVector<Request> m_requests;
+    QString m_error;
+};
+
+// The read-all spans in a list of stamps of its first block: each span is
+// one read-all on the wire, from its first request to the next one's.
+QVector<double> spansBetween(const QVector<double>& stamps);
+double median(QVector<double> values);
+
+#endif // SIMULATORPROCESS_H

@@ -162,8 +162,13 @@ void MainWindow::prepareDashboardNumber(QWidget* row, Parameter* parameter)
 
 void MainWindow::updateDashboardSpinbox(QWidget* row)
 {
-    if (auto* box = row->findChild<QDoubleSpinBox*>())
-        box->setValue(model->getParameter(rowAddress(row))->getValue());
+    auto* box = row->findChild<QDoubleSpinBox*>();
+    if (!box)
+        return;
+    // A spin box repaints on every setValue, even of the value it shows.
+    const double value = model->getParameter(rowAddress(row))->getValue();
+    if (value != box->value())
+        box->setValue(value);
 }
 
 void MainWindow::updateDashboardLCD(QWidget* row)

@@ -20,6 +20,9 @@ const int digitalInputsAddress = 276;
 // own box: the window's error box stays quiet on the Dashboard.
 void MainWindow::createDashboardPlot()
 {
+    // The plot paints all of itself each sample: nothing beneath it needs
+    // painting first.
+    ui->dashboardPlot->setAttribute(Qt::WA_OpaquePaintEvent);
     dashboardPlot = new DashboardPlot(this, com, model, ui->dashboardPlot);
     connect(ui->clearGraphsButton, &QPushButton::clicked, dashboardPlot,
             &DashboardPlot::clearGraphData);

@@ -16,7 +16,9 @@
 
 class CommandRunner;
 class CustomParameterEdit;
+class DashboardPlot;
 class DraggableTooltipManager;
+class HallTable;
 class Kelvara;
 class KelvaraCom;
 class Parameter;
@@ -256,6 +258,7 @@ private:
     void showNoDevValue();
     void writeDevRegister();
     void flushDevReplyText();
+    void dropOldestConsoleLines(int incoming);
     void clearDevReplyText();
 
     // Windowless run.
@@ -349,6 +352,8 @@ private:
     PasDeviceLoader* pasDeviceLoader = nullptr;
     QTimer* monitorTimer = nullptr;
     QTimer* dashboardRefreshTimer = nullptr;
+    DashboardPlot* dashboardPlot = nullptr;
+    HallTable* hallTable = nullptr;
     // The update check; release builds only.
     QSimpleUpdater* updater = nullptr;
     QGraphicsEllipseItem* faultLed = nullptr;

@@ -1,7 +1,8 @@
 // The Dashboard page: its rows refreshed from the model every 350 ms while
-// the page is shown, the live status block polled from the controller on
-// the same beat, the hall and signal lamps, the analog inputs named after
-// what drives them, and the menu actions the page switches off.
+// the page is shown, the live status block polled from the controller and
+// plotted on each tick of the plot's own 350 ms timer, the hall and signal
+// lamps, the analog inputs named after what drives them, and the menu
+// actions the page switches off.
 
 #include "mainwindow.h"
 
@@ -161,8 +162,13 @@ void MainWindow::prepareDashboardNumber(QWidget* row, Parameter* parameter)
 
 void MainWindow::updateDashboardSpinbox(QWidget* row)
 {
-    if (auto* box = row->findChild<QDoubleSpinBox*>())
-        box->setValue(model->getParameter(rowAddress(row))->getValue());
+    auto* box = row->findChild<QDoubleSpinBox*>();
+    if (!box)
+        return;
+    // A spin box repaints on every setValue, even of the value it shows.
+    const double value = model->getParameter(rowAddress(row))->getValue();
+    if (value != box->value())
+        box->setValue(value);
 }
 
 void MainWindow::updateDashboardLCD(QWidget* row)

@@ -12,6 +12,8 @@
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 
 namespace {
@@ -171,12 +173,30 @@ void MainWindow::flushDevReplyText()
 {
     if (pendingReplyLines.isEmpty())
         return;
+    dropOldestConsoleLines(pendingReplyLines.size());
     ui->replyText->appendPlainText(pendingReplyLines.join(QLatin1Char('\n')));
     pendingReplyLines.clear();
     // Setting it lays out the whole console again: only when a style
     // change has given the console another font.
     if (ui->replyText->document()->defaultFont() != monoFont)
         ui->replyText->document()->setDefaultFont(monoFont);
+}
+
+// Makes room for the lines to come. The console's own limit drops the
+// oldest lines one by one, laying out each on its way out; a cursor inside
+// an edit lays out nothing.
+void MainWindow::dropOldestConsoleLines(int incoming)
+{
+    QTextDocument* document = ui->replyText->document();
+    const int limit = document->maximumBlockCount();
+    const int excess = qMin(document->blockCount() + incoming - limit, document->blockCount() - 1);
+    if (limit <= 0 || excess <= 0)
+        return;
+    QTextCursor oldest(document->firstBlock());
+    oldest.beginEditBlock();
+    oldest.setPosition(document->findBlockByNumber(excess).position(), QTextCursor::KeepAnchor);
+    oldest.removeSelectedText();
+    oldest.endEditBlock();
 }
 
 void MainWindow::clearDevReplyText()

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTextBlock>
 
 using namespace WindowFixture;
 
@@ -31,6 +32,8 @@ private slots:
     void addressWithoutDefinitionIsNeverWritten();
     void hardwareIdFollowsTheRegisters();
     void consoleShowsRepliesAndKeepsOneNotConnectedLine();
+    void consoleKeepsTheNewestLines_data();
+    void consoleKeepsTheNewestLines();
 
 private:
     template<typename T>
@@ -247,6 +250,27 @@ void TestDevScreen::consoleShowsRepliesAndKeepsOneNotConnectedLine()
     QTRY_COMPARE(console->toPlainText(),
                  QString("Controller is not connected\nSuccess\nController is not connected"));
     QCOMPARE(console->blockCount(), 3);
+}
+
+void TestDevScreen::consoleKeepsTheNewestLines_data()
+{
+    QTest::addColumn<int>("batches");
+    QTest::newRow("one reply at a time") << 200;
+    QTest::newRow("more than the limit at once") << 1;
+}
+
+void TestDevScreen::consoleKeepsTheNewestLines()
+{
+    QFETCH(int, batches);
+    auto* console = child<QPlainTextEdit>("replyText");
+    for (int batch = 0, line = 0; batch < batches; ++batch) {
+        while (line < 10050 * (batch + 1) / batches)
+            window->setDevReplyText(QString::number(line++));
+        QCoreApplication::processEvents(); // the lines of one reply go in together
+    }
+    QTRY_COMPARE(console->document()->lastBlock().text(), QString("10049"));
+    QCOMPARE(console->blockCount(), 10000);
+    QCOMPARE(console->document()->firstBlock().text(), QString("50"));
 }
 
 QTEST_MAIN(TestDevScreen)

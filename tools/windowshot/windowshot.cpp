@@ -1,6 +1,7 @@
 // kelvara-windowshot [--image FILE] [--set ADDR=VALUE]... [--port PATH]
-//                    [--tab N | --page NAME | --all] [--settle MS]
-//                    [--dialog NAME] [--xcb [--dpi N]] OUTPUT
+//                    [--write ADDR=VALUE]... [--tab N | --page NAME | --all]
+//                    [--click NAME]... [--settle MS] [--dialog NAME]
+//                    [--xcb [--dpi N]] OUTPUT
 //
 // Starts the suite's main window as the program does, connects it to a
 // controller simulator (its own, loaded with the sample controller or
@@ -9,7 +10,11 @@
 // default) or the page of that object name, whose tab is added for the
 // picture when the window keeps it hidden, lets the page run for MS
 // milliseconds (the Dashboard polls the controller meanwhile) and saves a
-// picture of the window to OUTPUT. With --dialog, a few values are changed
+// picture of the window to OUTPUT. --write sends a raw register value to
+// the controller through the suite once the reads are done (481=2 spins the
+// simulated motor); --click presses a button of the window by its object
+// name once the page is shown (dashboardStartStopButton starts the plot).
+// With --dialog, a few values are changed
 // and the picture shows the custom parameter editor ("custom") with rows of
 // every kind, or the unsaved-parameter report ("unsaved") instead. With
 // --all, OUTPUT is a folder that gets a picture of every tab and of the
@@ -29,6 +34,7 @@
 #include "suitestartup.h"
 #include "virtualdisplay.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -114,6 +120,39 @@ QPixmap grabDialog(MainWindow& window, const QString& name)
     return editor->grab();
 }
 
+using Assignments = QList<QPair<int, quint16>>;
+
+// The ADDR=VALUE assignments of an option; false after an error line.
+bool parseAssignments(const QCommandLineParser& parser, const QString& option, Assignments* assignments,
+                      QTextStream& err)
+{
+    for (const QString& assignment : parser.values(option)) {
+        int address = 0;
+        quint16 value = 0;
+        QString error;
+        if (!RegisterImage::parseAssignment(assignment, &address, &value, &error)) {
+            err << "kelvara-windowshot: --" << option << " " << error << "\n";
+            return false;
+        }
+        assignments->append({address, value});
+    }
+    return true;
+}
+
+// Presses the --click buttons; false for an unknown name.
+bool clickRequestedButtons(MainWindow& window, const QCommandLineParser& parser, QTextStream& err)
+{
+    for (const QString& name : parser.values("click")) {
+        auto* button = window.findChild<QAbstractButton*>(name);
+        if (!button) {
+            err << "kelvara-windowshot: no button " << name << "\n";
+            return false;
+        }
+        button->click();
+    }
+    return true;
+}
+
 // Shows the page named by --page or --tab; false for an unknown page name.
 bool showRequestedPage(MainWindow& window, const QCommandLineParser& parser, QTextStream& err)
 {
@@ -147,6 +186,10 @@ void addOptions(QCommandLineParser* parser)
     parser->addOption({"port", "Use the simulator (or controller) at this path instead.", "path"});
     parser->addOption({"set", "Set a register of the built-in simulator first (repeatable).",
                        "addr=value"});
+    parser->addOption({"write", "Write a raw value to a register through the suite (repeatable).",
+                       "addr=value"});
+    parser->addOption({"click", "Press the button of this object name on the page (repeatable).",
+                       "name"});
     parser->addOption({"tab", "Index of the tab page to show.", "index", "0"});
     parser->addOption({"page", "Object name of the page to show (its tab added when hidden).",
                        "name"});
@@ -268,16 +311,12 @@ int main(int argc, char* argv[])
         }
         port = simulator.portName();
     }
-    for (const QString& assignment : parser.values("set")) {
-        int address = 0;
-        quint16 value = 0;
-        QString error;
-        if (!RegisterImage::parseAssignment(assignment, &address, &value, &error)) {
-            err << "kelvara-windowshot: --set " << error << "\n";
-            return 2;
-        }
-        simulator.setRegisterValue(address, value);
-    }
+    Assignments settings;
+    Assignments writes;
+    if (!parseAssignments(parser, "set", &settings, err) || !parseAssignments(parser, "write", &writes, err))
+        return 2;
+    for (const auto& setting : settings)
+        simulator.setRegisterValue(setting.first, setting.second);
     qputenv("KELVARA_EXTRA_PORTS", QFile::encodeName(port));
 
     QTemporaryDir scratch;
@@ -309,7 +348,11 @@ int main(int argc, char* argv[])
         WindowShooter shooter(&window, err);
         return shooter.saveAll(QDir(output)) ? 0 : 1;
     }
-    if (!showRequestedPage(window, parser, err))
+    for (const auto& write : writes) {
+        window.deviceModel()->getParameter(write.first)->setRegisterValue(write.second);
+        window.link()->oneWrite(write.first);
+    }
+    if (!showRequestedPage(window, parser, err) || !clickRequestedButtons(window, parser, err))
         return 1;
     QEventLoop running;
     QTimer::singleShot(qBound(0, parser.value("settle").toInt(), 60000), &running, &QEventLoop::quit);

@@ -32,6 +32,14 @@ const int defaultBaudRate = 115200;
 // Sized once for the longest status text the label shows.
 const char* const widestStatusText = "V4 Ostrel Trelby is connected";
 
+// A switch in the settings file is on only when it says so: a garbled value
+// must not turn factory mode on.
+bool storedSwitch(const QSettings& settings, const QString& key)
+{
+    const QString text = settings.value(key).toString().trimmed().toLower();
+    return text == QLatin1String("true") || text == QLatin1String("1");
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent)
@@ -86,7 +94,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     collectRows();
     applySettings();
-    ui->factory_Mode->setChecked(settings->value(QStringLiteral("factoryMode"), false).toBool());
+    ui->factory_Mode->setChecked(storedSwitch(*settings, QStringLiteral("factoryMode")));
 
     bindRows();
 
@@ -192,7 +200,7 @@ void MainWindow::createModelAndLink()
             &MainWindow::onDevicesDisconnected);
     // Rescans at once, so the drop-down is filled from here on.
     portListener->setIgnoreBluetooth(
-        !settings->value(QStringLiteral("enableMacBluetoothSerial"), false).toBool());
+        !storedSwitch(*settings, QStringLiteral("enableMacBluetoothSerial")));
     portBox->setCurrentIndex(0);
 
     com = new KelvaraCom(model);

@@ -1,4 +1,4 @@
-// The check for a newer version of the suite (Help menu, "Check For
+// The check for a newer version of the suite (File menu, "Check For
 // Updates"): the version file on the maker's server, the boxes that tell
 // the outcome, and the browser for a newer version.
 

@@ -61,7 +61,7 @@ void TestMainWindowSetup::settingsAreApplied_data()
     QTest::newRow("stored values") << QVariantMap{{"commTimeout", 600}, {"commBaudrate", 9600},
                                                   {"factoryMode", true}}
                                    << 600 << 9600 << true;
-    QTest::newRow("unreadable values") << QVariantMap{{"commTimeout", "soon"}, {"commBaudrate", "fast"}}
+    QTest::newRow("unreadable values") << QVariantMap{{"commTimeout", "soon"}, {"commBaudrate", "fast"}, {"factoryMode", "abc"}}
                                        << 250 << 115200 << false;
     QTest::newRow("rate the port cannot take") << QVariantMap{{"commBaudrate", 12345}} << 250 << 115200
                                                << false;

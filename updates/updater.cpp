@@ -1,13 +1,11 @@
 #include "updater.h"
 
 #include "downloader.h"
+#include "versionfile.h"
 #include "webaddress.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonParseError>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -172,27 +170,30 @@ void Updater::onReply(QNetworkReply* reply)
 // file unusable, or an empty text.
 QString Updater::readVersionFile(const QByteArray& body)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
-    if (document.isNull())
-        return tr("The version file is not valid JSON: %1.").arg(error.errorString());
+    VersionFile::Entry entry;
+    QString jsonError;
+    const VersionFile::Result result = VersionFile::read(body, m_platformKey, &entry, &jsonError);
+    if (result == VersionFile::NotJson)
+        return tr("The version file is not valid JSON: %1.").arg(jsonError);
 
-    const QJsonValue updates = document.object().value(QLatin1String("updates"));
-    const QJsonValue platform = updates.toObject().value(m_platformKey);
-    const QJsonObject entry = platform.toObject();
-    m_openUrl = entry.value(QLatin1String("open-url")).toString();
-    m_changelog = entry.value(QLatin1String("changelog")).toString();
-    m_downloadUrl = entry.value(QLatin1String("download-url")).toString();
-    m_latestVersion = entry.value(QLatin1String("latest-version")).toString();
-    if (entry.contains(QLatin1String("mandatory-update")))
-        m_mandatoryUpdate = entry.value(QLatin1String("mandatory-update")).toBool();
+    m_openUrl = entry.openUrl;
+    m_changelog = entry.changelog;
+    m_downloadUrl = entry.downloadUrl;
+    m_latestVersion = entry.latestVersion;
+    if (entry.hasMandatoryUpdate)
+        m_mandatoryUpdate = entry.mandatoryUpdate;
 
-    if (!updates.isObject())
+    switch (result) {
+    case VersionFile::NoUpdates:
         return tr("The version file has no \"updates\" object.");
-    if (!platform.isObject())
+    case VersionFile::NoPlatformEntry:
         return tr("The version file has no entry for the platform \"%1\".").arg(m_platformKey);
-    if (m_latestVersion.isEmpty())
+    case VersionFile::NoLatestVersion:
         return tr("The version file gives no latest version for the platform \"%1\".").arg(m_platformKey);
+    case VersionFile::NotJson:
+    case VersionFile::Read:
+        break;
+    }
     return QString();
 }
 

@@ -9,7 +9,7 @@ packages=(
   qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
   libqcustomplot-dev fonts-liberation
   libbenchmark-dev mbpoll xvfb
-  clang libclang-rt-14-dev llvm
+  clang libclang-rt-14-dev llvm clang-format
 )
 
 missing=()

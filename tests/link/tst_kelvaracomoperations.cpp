@@ -2,10 +2,8 @@
 // writes, the flash save, fault clearing, the connection check and the
 // identification after a read-all.
 
-#include "kelvara.h"
-#include "kelvaracom.h"
+#include "linkcases.h"
 #include "parameter.h"
-#include "portclient.h"
 #include "simulatedlink.h"
 
 #include <QSignalSpy>
@@ -15,11 +13,6 @@
 using Runs = QList<QPair<int, int>>; // (address, count)
 
 namespace {
-
-QString spaced(const QByteArray& frame)
-{
-    return frame.toHex(' ');
-}
 
 QByteArray entry(int address, bool write, bool saved, const QByteArray& extra = QByteArray())
 {
@@ -43,21 +36,8 @@ QByteArray groupingDefinitions()
     return "{\n" + entries.join(",\n") + "\n}";
 }
 
-QString flashWrite()
-{
-    return "01 10 01 ff 00 01 02 7f ff c2 ef";
-}
-
-QString flashRead()
-{
-    return spaced(Frames::read(511, 1));
-}
-
-QStringList readAllFrames()
-{
-    return {spaced(Frames::read(0, 125)), spaced(Frames::read(125, 125)), spaced(Frames::read(250, 125)),
-            spaced(Frames::read(375, 125)), spaced(Frames::read(500, 11))};
-}
+const QString flashWrite = "01 10 01 ff 00 01 02 7f ff c2 ef";
+const QString flashRead = "01 03 01 ff 00 01 b5 c6";
 
 } // namespace
 
@@ -67,33 +47,22 @@ class TestKelvaraComOperations : public QObject
 
 private slots:
     void initTestCase();
-
     void writeAllGroups_data();
     void writeAllGroups();
-    void writeAllWithoutUnsavedValues();
-    void unsavedWithoutWritableRegister();
-    void writeWithoutSavedFlagSkipsFlash();
+    void nothingToWrite();
     void editWhileWritingStaysUnsaved();
-
-    void flashSaveConfirmed();
-    void flashSaveFails();
-    void flashSaveMotorRunning();
+    void flashSave_data();
+    void flashSave();
     void readPressedDuringSave();
-
     void clearFaults();
-
     void connectionCheck();
-    void connectionCheckWhileBusy();
     void connectionFailsIgnored();
     void connectionCheckCannotSend();
-
-    void readAllTwice();
+    void readAllTwiceAndQueued();
     void readAllFailure();
-    void readAllQueued();
     void lateRepliesNeverShiftValues();
     void defaultTimeoutSurvivesReadAll();
-    void hardwareVersionReadFromFirmware6000();
-    void hardwareVersionReadFails();
+    void hardwareVersionFromFirmware6000();
 
 private:
     QTemporaryFile definitions;
@@ -110,21 +79,21 @@ void TestKelvaraComOperations::writeAllGroups_data()
 {
     QTest::addColumn<QList<int>>("unsaved");
     QTest::addColumn<Runs>("frames");
-
-    QTest::newRow("gap") << QList<int>{10, 11, 12, 20} << Runs{{10, 3}, {20, 1}};
-    QTest::newRow("read-only in between")
-        << QList<int>{149, 150, 151} << Runs{{149, 1}, {151, 1}};
+    QTest::addColumn<bool>("flash");
+    QTest::newRow("gap") << QList<int>{10, 11, 12, 20} << Runs{{10, 3}, {20, 1}} << true;
+    QTest::newRow("read-only in between") << QList<int>{149, 150, 151} << Runs{{149, 1}, {151, 1}} << true;
     QList<int> run;
     for (int address = 0; address < 130; ++address)
         run << address;
-    QTest::newRow("123 to a frame") << run << Runs{{0, 123}, {123, 7}};
-    QTest::newRow("single") << QList<int>{147} << Runs{{147, 1}};
+    QTest::newRow("123 to a frame") << run << Runs{{0, 123}, {123, 7}} << true;
+    QTest::newRow("not kept in flash") << QList<int>{160} << Runs{{160, 1}} << false;
 }
 
 void TestKelvaraComOperations::writeAllGroups()
 {
     QFETCH(QList<int>, unsaved);
     QFETCH(Runs, frames);
+    QFETCH(bool, flash);
     SimulatedLink t(40, definitions.fileName());
     t.model->setValid(true);
     for (const int address : unsaved) {
@@ -138,7 +107,7 @@ void TestKelvaraComOperations::writeAllGroups()
 
     t.events.clear();
     t.link->writeAll();
-    QVERIFY(t.waitFor("flashSaveComplete", 1, 5000));
+    QVERIFY(t.waitFor(flash ? "flashSaveComplete" : "comSuccess"));
 
     QStringList expected;
     for (const auto& frame : frames) {
@@ -146,62 +115,43 @@ void TestKelvaraComOperations::writeAllGroups()
         for (int address = frame.first; address < frame.first + frame.second; ++address)
             values << quint16(1000 + address);
         expected << spaced(Frames::write(frame.first, values));
-    }
-    expected << flashWrite() << flashRead();
-    QCOMPARE(t.requests(), expected);
-    for (const auto& frame : frames)
         QCOMPARE(t.sim.registerValue(frame.first), quint16(1000 + frame.first));
-
+    }
+    if (flash)
+        expected << flashWrite << flashRead;
+    QCOMPARE(t.requests(), expected);
     QCOMPARE(t.events.first(), QString("enableSaveButtons(false)"));
     QCOMPARE(t.only({"enableSaveButtons(true)", "comSuccess", "flashSaveComplete"}),
-             QStringList({"enableSaveButtons(true)", "comSuccess", "flashSaveComplete"}));
+             QStringList({"enableSaveButtons(true)", "comSuccess", "flashSaveComplete"}).mid(0, flash ? 3 : 2));
     // Written registers are saved now, and a read-only one settles with them.
     QVERIFY(t.model->getUnsavedValues().isEmpty());
-    QCOMPARE(t.model->getFlashRecoveryValues().keys(), unsaved);
+    if (flash)
+        QCOMPARE(t.model->getFlashRecoveryValues().keys(), unsaved);
     QCOMPARE(t.link->getStatus(), KelvaraCom::StatusSuccess);
 }
 
-void TestKelvaraComOperations::writeAllWithoutUnsavedValues()
+// Nothing unsaved: nothing happens. Only a read-only register unsaved: the
+// save ends at once and the mark goes.
+void TestKelvaraComOperations::nothingToWrite()
 {
     SimulatedLink t(40, definitions.fileName());
     t.model->setValid(true);
     t.events.clear();
     t.link->writeAll();
-    QTest::qWait(100);
     QVERIFY(t.events.isEmpty());
-    QCOMPARE(t.sim.requestCount(), 0);
-}
 
-// Nothing to write: the save ends at once and the marks go.
-void TestKelvaraComOperations::unsavedWithoutWritableRegister()
-{
-    SimulatedLink t(40, definitions.fileName());
-    t.model->setValid(true);
     t.model->getParameter(150)->setRegisterValue(9);
     QCOMPARE(t.model->getUnsavedValues().keys(), QList<int>{150});
     QSignalSpy marks(t.model.get(), &Kelvara::parameterIsOriginal);
-
-    t.events.clear();
     t.link->writeAll();
     QCOMPARE(t.events, QStringList({"enableSaveButtons(false)", "enableSaveButtons(true)", "comSuccess"}));
     QVERIFY(t.model->getUnsavedValues().isEmpty());
     QCOMPARE(marks.size(), 1);
     QCOMPARE(marks.first(), QVariantList({150, -1, true}));
-    QTest::qWait(100);
-    QCOMPARE(t.sim.requestCount(), 0);
-}
-
-void TestKelvaraComOperations::writeWithoutSavedFlagSkipsFlash()
-{
-    SimulatedLink t(40, definitions.fileName());
-    t.model->setValid(true);
-    t.model->getParameter(160)->setValue(5);
-    t.events.clear();
-    t.link->writeAll();
-    QVERIFY(t.waitFor("comSuccess"));
-    QCOMPARE(t.requests(), QStringList({spaced(Frames::write(160, {5}))}));
-    QCOMPARE(t.events, QStringList({"enableSaveButtons(false)", "replyProcessed",
-                                    "enableSaveButtons(true)", "comSuccess"}));
+    // A read queued behind is the first frame that goes out.
+    t.link->oneRead(10);
+    QVERIFY(t.waitFor("comSuccess", 2));
+    QCOMPARE(t.requests(), QStringList({spaced(Frames::read(10, 1))}));
 }
 
 // A value edited while its frame waits for the reply has not been written:
@@ -216,7 +166,7 @@ void TestKelvaraComOperations::editWhileWritingStaysUnsaved()
     t.link->writeAll();
     QVERIFY(t.sim.waitForRequests(1));
     gain->setValue(31.0);
-    QVERIFY(t.waitFor("flashSaveComplete", 1, 5000));
+    QVERIFY(t.waitFor("flashSaveComplete"));
 
     QCOMPARE(t.sim.registerValue(15), quint16(3000));
     QCOMPARE(gain->getRegisterValue(), 3100);
@@ -231,76 +181,56 @@ void TestKelvaraComOperations::editWhileWritingStaysUnsaved()
 
     t.sim.clearLog();
     t.link->writeAll();
-    QVERIFY(t.waitFor("flashSaveComplete", 2, 5000));
+    QVERIFY(t.waitFor("flashSaveComplete", 2));
     QCOMPARE(t.requests().first(), spaced(Frames::write(15, {3100})));
     QCOMPARE(t.sim.registerValue(15), quint16(3100));
     QVERIFY(t.model->getUnsavedValues().isEmpty());
 }
 
-void TestKelvaraComOperations::flashSaveConfirmed()
+void TestKelvaraComOperations::flashSave_data()
 {
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<int>("torque");
+    QTest::addColumn<QStringList>("ending");
+    QTest::newRow("confirmed") << false << 0
+                               << QStringList{"enableSaveButtons(true)", "comSuccess", "flashSaveComplete"};
+    // Not confirmed with the motor at rest: no comSuccess, no success status.
+    QTest::newRow("refused") << true << 0
+                             << QStringList{"enableSaveButtons(true)", "comError", "errorMessage(Save to Flash Fail)"};
+    QTest::newRow("motor running") << true << 800
+                                   << QStringList{"enableSaveButtons(true)", "comSuccess", "motorRunning"};
+}
+
+void TestKelvaraComOperations::flashSave()
+{
+    QFETCH(bool, refused);
+    QFETCH(int, torque);
+    QFETCH(QStringList, ending);
     SimulatedLink t;
+    t.sim.setFlashSaveFails(refused);
+    t.sim.setTorqueCommand(torque);
     t.model->setValid(true);
     t.model->getParameter(15)->setValue(30.0);
     t.events.clear();
     t.link->writeAll();
-    QVERIFY(t.waitFor("flashSaveComplete", 1, 3000));
+    QVERIFY(t.waitFor(ending.last(), 1, 3000));
 
-    QCOMPARE(t.requests(), QStringList({spaced(Frames::write(15, {3000})), flashWrite(), flashRead()}));
-    QCOMPARE(t.events, QStringList({"enableSaveButtons(false)", "replyProcessed", "replyProcessed",
-                                    "replyProcessed", "enableSaveButtons(true)", "comSuccess",
-                                    "flashSaveComplete"}));
+    QStringList frames{spaced(Frames::write(15, {3000})), flashWrite, flashRead};
+    if (refused)
+        frames << spaced(Frames::read(477, 1));
+    QCOMPARE(t.requests(), frames);
+    QCOMPARE(t.events.mid(t.events.size() - 3), ending);
+    QCOMPARE(t.events.count("replyProcessed"), frames.size());
+    const QRegularExpression outcome("comSuccess|flashSaveComplete|errorMessage");
+    QCOMPARE(t.events.filter(outcome).size(), ending.filter(outcome).size());
+    QCOMPARE(t.link->getStatus() == KelvaraCom::StatusSuccess, !refused);
+    QCOMPARE(t.link->getMode(), int(KelvaraCom::IdleMode));
     // The write of 511 waits its 900 ms (less room for late stamps); the timeout is back afterwards.
-    QVector<double> sent;
-    for (const auto& logged : t.sim.frameLog()) {
-        if (logged.direction == ControllerSimulator::Request)
-            sent << logged.elapsedMs;
-    }
+    const QVector<double> sent = entryTimes(t.sim);
     QVERIFY2(sent.at(2) - sent.at(1) >= 800, qPrintable(QString::number(sent.at(2) - sent.at(1))));
     QCOMPARE(t.link->getTimeoutTime(), 40);
-    QCOMPARE(t.model->getParameter(511)->getRegisterValue(), 4096);
-    QCOMPARE(t.link->getStatus(), KelvaraCom::StatusSuccess);
-    QCOMPARE(t.link->getMode(), int(KelvaraCom::IdleMode));
-}
-
-// Not confirmed with the motor at rest: a failure, with no comSuccess
-// before it and a status that is not success.
-void TestKelvaraComOperations::flashSaveFails()
-{
-    SimulatedLink t;
-    t.sim.setFlashSaveFails(true);
-    t.model->setValid(true);
-    t.model->getParameter(15)->setValue(30.0);
-    t.events.clear();
-    t.link->writeAll();
-    QVERIFY(t.waitFor("errorMessage(Save to Flash Fail)", 1, 3000));
-
-    QCOMPARE(t.requests(), QStringList({spaced(Frames::write(15, {3000})), flashWrite(), flashRead(),
-                                        spaced(Frames::read(477, 1))}));
-    QVERIFY(!t.events.contains("comSuccess"));
-    QVERIFY(!t.events.contains("flashSaveComplete"));
-    QCOMPARE(t.events.mid(t.events.size() - 3),
-             QStringList({"enableSaveButtons(true)", "comError", "errorMessage(Save to Flash Fail)"}));
-    QVERIFY(t.link->getStatus() != KelvaraCom::StatusSuccess);
-    QCOMPARE(t.link->getMode(), int(KelvaraCom::IdleMode));
-}
-
-void TestKelvaraComOperations::flashSaveMotorRunning()
-{
-    SimulatedLink t;
-    t.sim.setFlashSaveFails(true);
-    t.sim.setTorqueCommand(800);
-    t.model->setValid(true);
-    t.model->getParameter(15)->setValue(30.0);
-    t.events.clear();
-    t.link->writeAll();
-    QVERIFY(t.waitFor("motorRunning", 1, 3000));
-
-    QCOMPARE(t.requests().last(), spaced(Frames::read(477, 1)));
-    QCOMPARE(t.events.mid(t.events.size() - 3),
-             QStringList({"enableSaveButtons(true)", "comSuccess", "motorRunning"}));
-    QVERIFY(t.events.filter("errorMessage").isEmpty());
-    QVERIFY(t.link->getStatus() != KelvaraCom::StatusSuccess);
+    if (!refused)
+        QCOMPARE(t.model->getParameter(511)->getRegisterValue(), 4096);
 }
 
 // Read pressed while the flash save runs: the read-all starts when the save
@@ -321,19 +251,17 @@ void TestKelvaraComOperations::readPressedDuringSave()
     t.model->setValid(false);
     t.link->readAll();
     QVERIFY(t.waitFor("readAllComplete", 1, 4000));
-    QTest::qWait(100);
+    t.link->oneRead(10); // anything still due comes before its reply
+    QVERIFY(t.waitFor("replyProcessed", 3 + 5 + 1));
 
-    QCOMPARE(t.requests(), QStringList({spaced(Frames::write(15, {3100})), flashWrite(), flashRead()})
-                               + readAllFrames());
+    QCOMPARE(t.requests(), QStringList({spaced(Frames::write(15, {3100})), flashWrite, flashRead})
+                               + readAllFrames() + QStringList{spaced(Frames::read(10, 1))});
     QVERIFY(t.events.filter("errorMessage").isEmpty());
-    QCOMPARE(t.events.count("readAllComplete"), 1);
     QCOMPARE(t.only({"flashSaveComplete", "validated(true)", "readAllComplete"}),
              QStringList({"flashSaveComplete", "validated(true)", "readAllComplete"}));
     // Valid only after the last block has been judged.
-    const int validAt = t.events.indexOf("validated(true)");
-    QCOMPARE(t.events.mid(0, validAt).count("replyProcessed"), 3 + 5);
+    QCOMPARE(t.events.mid(0, t.events.indexOf("validated(true)")).count("replyProcessed"), 3 + 5);
     QVERIFY(!validAtFlashComplete);
-    QVERIFY(t.model->isValid());
     QCOMPARE(t.model->getControllerType().name, QString("Ostrel V4 Trelby"));
 }
 
@@ -352,18 +280,23 @@ void TestKelvaraComOperations::clearFaults()
 void TestKelvaraComOperations::connectionCheck()
 {
     SimulatedLink t(30);
+    t.link->oneRead(10);
+    t.link->checkConnection(); // busy: skipped
+    QVERIFY(t.waitFor("comSuccess"));
+    QVERIFY(!t.events.contains("controllerConnected"));
+
     t.sim.setSilent(true);
     QList<int> statuses;
     QList<int> disconnectsSoFar;
     for (int check = 1; check <= 4; ++check) {
         t.link->checkConnection();
-        QVERIFY(t.waitFor("replyProcessed", check, 1000));
+        QVERIFY(t.waitFor("replyProcessed", 1 + check, 1000));
         statuses << t.link->getStatus();
         disconnectsSoFar << t.events.count("controllerDisconnected");
     }
     QCOMPARE(statuses, QList<int>({5, 5, 5, 5}));
     QCOMPARE(disconnectsSoFar, QList<int>({0, 0, 1, 2}));
-    QCOMPARE(t.sim.requestCount(), 4); // never sent again
+    QCOMPARE(t.sim.requestCount(), 1 + 4); // never sent again
     QVERIFY(!t.events.contains("timeoutOccured"));
 
     t.sim.setSilent(false);
@@ -372,26 +305,15 @@ void TestKelvaraComOperations::connectionCheck()
     QVERIFY(t.waitFor("controllerConnected"));
     QCOMPARE(t.link->getStatus(), KelvaraCom::StatusControllerConnected);
     QCOMPARE(t.requests().last(), QString("01 03 01 02 00 2a 64 29"));
-    // A check is a full read of the status block.
-    QCOMPARE(t.model->getParameter(260)->getRegisterValue(), 1234);
+    QCOMPARE(t.model->getParameter(260)->getRegisterValue(), 1234); // the whole status block
 
     // The count starts again.
     t.sim.setSilent(true);
     for (int check = 1; check <= 3; ++check) {
         t.link->checkConnection();
-        QVERIFY(t.waitFor("replyProcessed", 5 + check, 1000));
+        QVERIFY(t.waitFor("replyProcessed", 6 + check, 1000));
     }
     QCOMPARE(t.events.count("controllerDisconnected"), 3);
-}
-
-void TestKelvaraComOperations::connectionCheckWhileBusy()
-{
-    SimulatedLink t;
-    t.link->oneRead(10);
-    t.link->checkConnection();
-    QVERIFY(t.waitFor("comSuccess"));
-    QCOMPARE(t.requests(), QStringList({spaced(Frames::read(10, 1))}));
-    QVERIFY(!t.events.contains("controllerConnected"));
 }
 
 void TestKelvaraComOperations::connectionFailsIgnored()
@@ -448,23 +370,33 @@ void TestKelvaraComOperations::connectionCheckCannotSend()
 }
 
 // Two read-alls in a row: ten blocks, each read-all complete at its own
-// last block.
-void TestKelvaraComOperations::readAllTwice()
+// last block. The queue query looks at the queue only.
+void TestKelvaraComOperations::readAllTwiceAndQueued()
 {
     SimulatedLink t;
     QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
     QList<int> requestsAtCompletion;
     QObject::connect(t.link.get(), &KelvaraCom::readAllComplete,
                      [&] { requestsAtCompletion << t.sim.requestCount(); });
+    QVERIFY(!t.link->isReadAllQueued());
     t.link->readAll();
     t.link->readAll();
+    QVERIFY(t.link->isReadAllQueued());
     QVERIFY(t.waitFor("readAllComplete", 2));
+    QVERIFY(!t.link->isReadAllQueued());
     QCOMPARE(t.requests(), readAllFrames() + readAllFrames());
     QCOMPARE(requestsAtCompletion, QList<int>({5, 10}));
-    QCOMPARE(t.events.count("comSuccess"), 1);
     QCOMPARE(t.only({"comSuccess", "validated(true)", "readAllComplete"}),
-             QStringList({"validated(true)", "readAllComplete", "comSuccess", "validated(true)",
-                          "readAllComplete"}));
+             QStringList({"validated(true)", "readAllComplete", "comSuccess", "validated(true)", "readAllComplete"}));
+
+    // A plain read of the last block completes no read-all.
+    t.link->oneRead(10);
+    t.link->oneRead(500, 11);
+    QVERIFY(t.link->isReadAllQueued());
+    QVERIFY(t.link->isReadQueued(500, 11));
+    QVERIFY(t.waitFor("comSuccess", 2));
+    QVERIFY(!t.link->isReadAllQueued());
+    QCOMPARE(t.events.count("readAllComplete"), 2);
 }
 
 void TestKelvaraComOperations::readAllFailure()
@@ -515,56 +447,36 @@ void TestKelvaraComOperations::lateRepliesNeverShiftValues()
     }
 }
 
-void TestKelvaraComOperations::readAllQueued()
-{
-    SimulatedLink t;
-    QVERIFY(!t.link->isReadAllQueued());
-    t.link->readAll();
-    QVERIFY(t.link->isReadAllQueued());
-    QVERIFY(t.link->isReadQueued(500, 11));
-    QVERIFY(t.sim.waitForRequests(5));
-    QVERIFY(!t.link->isReadAllQueued());
-    QVERIFY(t.waitFor("readAllComplete"));
-
-    // The query looks at the queue only; a plain read of that block still
-    // completes no read-all.
-    t.link->oneRead(10);
-    t.link->oneRead(500, 11);
-    QVERIFY(t.link->isReadAllQueued());
-    QVERIFY(t.link->isReadQueued(500, 11));
-    QVERIFY(t.waitFor("comSuccess", 2));
-    QVERIFY(!t.link->isReadAllQueued());
-    QCOMPARE(t.events.count("readAllComplete"), 1);
-}
-
 // The stored timeout applied as the default stays after a read-all; a
 // current-only timeout goes back to the default there.
 void TestKelvaraComOperations::defaultTimeoutSurvivesReadAll()
 {
     SimulatedLink t(60);
-    t.link->readAll();
-    QVERIFY(t.waitFor("readAllComplete"));
-    QCOMPARE(t.link->getTimeoutTime(), 60);
-
     t.link->setTimeoutTime(90);
     t.link->readAll();
-    QVERIFY(t.waitFor("readAllComplete", 2));
+    QVERIFY(t.waitFor("readAllComplete"));
     QCOMPARE(t.link->getTimeoutTime(), 60);
 }
 
 // From firmware 6000 on, the hardware version is register 1881, outside
 // the read-all blocks: it is read before the controller is identified.
-void TestKelvaraComOperations::hardwareVersionReadFromFirmware6000()
+void TestKelvaraComOperations::hardwareVersionFromFirmware6000()
 {
-    SimulatedLink t;
+    SimulatedLink t(20);
     QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
     QVERIFY(t.sim.setRegisterValue(256, 6021));
     QVERIFY(t.sim.setRegisterValue(1881, 0x0805));
-    QCOMPARE(t.model->getParameter(1881)->getRegisterValue(), 0);
-    QString typeAtValidation;
-    QObject::connect(t.model.get(), &Kelvara::validated,
-                     [&] { typeAtValidation = t.model->getControllerType().name; });
+    // The extra read failing fails the read-all, and nothing is identified.
+    t.sim.setSilentAtAddress(1881);
+    t.link->readAll();
+    QVERIFY(t.waitFor("errorMessage(Read Fail)"));
+    QCOMPARE(t.events.count("readAllComplete"), 1);
+    QVERIFY(!t.model->isValid());
+    QCOMPARE(t.model->getControllerType().name, QString("Controller"));
 
+    t.sim.setSilentAtAddress(1881, false);
+    t.sim.clearLog();
+    t.events.clear();
     t.link->readAll();
     QVERIFY(t.waitFor("readAllComplete"));
     QCOMPARE(t.requests(), readAllFrames() << spaced(Frames::read(1881, 1)));
@@ -574,9 +486,8 @@ void TestKelvaraComOperations::hardwareVersionReadFromFirmware6000()
     QCOMPARE(t.model->getControllerType().name, QString("Kelvara V6"));
     QCOMPARE(t.model->getControllerType().firmware, 6019);
     QCOMPARE(t.only({"replyProcessed", "comSuccess", "validated(true)", "readAllComplete"}),
-             QStringList({"replyProcessed", "replyProcessed", "replyProcessed", "replyProcessed",
-                          "replyProcessed", "replyProcessed", "comSuccess", "validated(true)",
-                          "readAllComplete"}));
+             QString("replyProcessed ").repeated(6).split(' ', Qt::SkipEmptyParts)
+                 + QStringList({"comSuccess", "validated(true)", "readAllComplete"}));
 
     // Below firmware 6000 nothing more is read.
     t.sim.clearLog();
@@ -585,18 +496,6 @@ void TestKelvaraComOperations::hardwareVersionReadFromFirmware6000()
     QVERIFY(t.waitFor("readAllComplete", 2));
     QCOMPARE(t.requests(), readAllFrames());
     QCOMPARE(t.model->getControllerType().name, QString("Ostrel V4 Trelby"));
-}
-
-void TestKelvaraComOperations::hardwareVersionReadFails()
-{
-    SimulatedLink t(20);
-    QVERIFY(t.sim.setRegisterValue(256, 6021));
-    t.sim.setSilentAtAddress(1881);
-    t.link->readAll();
-    QVERIFY(t.waitFor("errorMessage(Read Fail)"));
-    QCOMPARE(t.events.count("readAllComplete"), 1);
-    QVERIFY(!t.model->isValid());
-    QCOMPARE(t.model->getControllerType().name, QString("Controller"));
 }
 
 QTEST_GUILESS_MAIN(TestKelvaraComOperations)

@@ -2,6 +2,7 @@
 // the first-read snapshot, flash recovery, names and controller types.
 
 #include "bitvector.h"
+#include "controlleridentification.h"
 #include "controllertype.h"
 #include "enumparameter.h"
 #include "kelvara.h"
@@ -18,38 +19,25 @@ QString fixture(const QString& name)
     return QString(KELVARA_TEST_FIXTURES) + "/" + name;
 }
 
-// parameterIsOriginal signals as "address:bit:0|1", bit vectors as one
-// "address:b:<16 flags>" entry.
-class MarkRecorder
+// The parameterIsOriginal signals since the last take as "address:0|1", the
+// sixteen of a bit vector as one "address:b:<flags>"; optionally of one
+// address only (a change also reaches registers whose formulas refer to it).
+QStringList take(QSignalSpy& spy, int address = -1)
 {
-public:
-    explicit MarkRecorder(Kelvara* device)
-    {
-        m_connection = QObject::connect(device, &Kelvara::parameterIsOriginal, [this](int address, int bit, bool original) {
-            const QString prefix = QString::number(address) + ":b:";
-            if (bit > 0 && !m_marks.isEmpty() && m_marks.last().startsWith(prefix))
-                m_marks.last() += original ? '1' : '0';
-            else if (bit >= 0)
-                m_marks << prefix + (original ? '1' : '0');
-            else
-                m_marks << QString("%1:%2").arg(address).arg(original);
-        });
+    QStringList marks;
+    for (const QVariantList& mark : qAsConst(spy)) {
+        const int bit = mark.at(1).toInt();
+        const QString flag = mark.at(2).toBool() ? "1" : "0";
+        if (address >= 0 && mark.at(0).toInt() != address)
+            continue;
+        if (bit > 0)
+            marks.last() += flag;
+        else
+            marks << mark.at(0).toString() + (bit == 0 ? ":b:" : ":") + flag;
     }
-    ~MarkRecorder() { QObject::disconnect(m_connection); }
-
-    // All marks since the last take, or only those of one address (a change
-    // also reaches the registers whose formulas refer to the changed one).
-    QStringList take(int address = -1)
-    {
-        const QStringList marks = address < 0 ? m_marks : m_marks.filter(QRegularExpression(QString("^%1:").arg(address)));
-        m_marks.clear();
-        return marks;
-    }
-
-private:
-    QStringList m_marks;
-    QMetaObject::Connection m_connection;
-};
+    spy.clear();
+    return marks;
+}
 
 // Sixteen bit marks, all original but one.
 QString bitMarks(int address, int differingBit = -1)
@@ -135,43 +123,43 @@ private slots:
 
     void tracking()
     {
-        MarkRecorder marks(device);
+        QSignalSpy marks(device, &Kelvara::parameterIsOriginal);
         p(71)->setValue(45);
         bits(212)->setBit(3);
-        QVERIFY(marks.take().isEmpty()); // nothing tracked before the first read
+        QVERIFY(take(marks).isEmpty()); // nothing tracked before the first read
         QVERIFY(device->getUnsavedValues().isEmpty());
 
         readAll();
-        marks.take();
+        take(marks);
         p(71)->setValue(45);
-        QCOMPARE(marks.take(71), QStringList{"71:0"});
+        QCOMPARE(take(marks, 71), QStringList{"71:0"});
         QCOMPARE(device->getUnsavedValues(), (QMap<int, int>{{71, 45}}));
         p(71)->setValue(60);
-        QCOMPARE(marks.take(71), QStringList{"71:1"});
+        QCOMPARE(take(marks, 71), QStringList{"71:1"});
         QVERIFY(device->getUnsavedValues().isEmpty());
 
         bits(212)->setBit(3);
-        QCOMPARE(marks.take(), QStringList{bitMarks(212, 3)});
+        QCOMPARE(take(marks), QStringList{bitMarks(212, 3)});
         QCOMPARE(device->getUnsavedValues().value(212), 0x0208);
         bits(212)->unsetBit(3);
-        QCOMPARE(marks.take(), QStringList{bitMarks(212)});
+        QCOMPARE(take(marks), QStringList{bitMarks(212)});
         QVERIFY(device->getUnsavedValues().isEmpty());
 
         // A read reply: tracked against the old saved value first, then settled.
         p(71)->setValue(45);
-        marks.take();
+        take(marks);
         readReply(71, 50);
-        QCOMPARE(marks.take(71), QStringList({"71:0", "71:1"}));
+        QCOMPARE(take(marks, 71), QStringList({"71:0", "71:1"}));
         QCOMPARE(device->getSavedValues().value(71), 50);
         readReply(212, 0x0201);
-        QCOMPARE(marks.take(), QStringList({bitMarks(212, 0), bitMarks(212), "212:1"}));
+        QCOMPARE(take(marks), QStringList({bitMarks(212, 0), bitMarks(212), "212:1"}));
         QCOMPARE(device->getSavedValues().value(212), 0x0201);
 
         // A write reply makes the value saved.
         p(71)->setValue(45);
-        marks.take();
+        take(marks);
         device->setMatchesSaved(71);
-        QCOMPARE(marks.take(), QStringList{"71:1"});
+        QCOMPARE(take(marks), QStringList{"71:1"});
         QCOMPARE(device->getSavedValues().value(71), 45);
         QVERIFY(device->getUnsavedValues().isEmpty());
 
@@ -180,30 +168,19 @@ private slots:
         QCOMPARE(validated.count(), 1);
     }
 
-    void fuzzyComparison_data()
-    {
-        QTest::addColumn<int>("address");
-        QTest::addColumn<int>("savedRaw");
-        QTest::addColumn<int>("newRaw");
-        QTest::addColumn<bool>("original");
-        QTest::newRow("same display, other raw") << 349 << 2048 << 2049 << true;
-        QTest::newRow("next display step") << 349 << 2048 << 2100 << false;
-        QTest::newRow("zero against 0.001") << 93 << 0 << 1 << false;
-        QTest::newRow("zero against zero") << 93 << 0 << 0 << true;
-    }
-
+    // Display values compared with a tolerance, but zero only with zero.
     void fuzzyComparison()
     {
-        QFETCH(int, address);
-        QFETCH(int, savedRaw);
-        QFETCH(int, newRaw);
-        QFETCH(bool, original);
         readAll();
-        readReply(address, savedRaw);
-        MarkRecorder marks(device);
-        p(address)->setRegisterValue(newRaw);
-        QCOMPARE(marks.take(), QStringList{QString("%1:%2").arg(address).arg(original)});
-        QCOMPARE(device->getUnsavedValues().contains(address), !original);
+        QSignalSpy marks(device, &Kelvara::parameterIsOriginal);
+        const QList<QList<int>> rows{{349, 2048, 2049, 1}, {349, 2048, 2100, 0}, {93, 0, 1, 0}, {93, 0, 0, 1}};
+        for (const QList<int>& row : rows) {
+            readReply(row.at(0), row.at(1));
+            take(marks);
+            p(row.at(0))->setRegisterValue(row.at(2));
+            QCOMPARE(take(marks), QStringList{QString("%1:%2").arg(row.at(0)).arg(row.at(3))});
+            QCOMPARE(device->getUnsavedValues().contains(row.at(0)), !row.at(3));
+        }
     }
 
     void restoreFirstReadValues()
@@ -245,7 +222,7 @@ private slots:
         p(349)->setValue(1.0); // level 3, back to 2048 by the restore: equal to saved
         readReply(350, 300); // level 3, controller now holds 300; restore gives 100
         p(71)->setValue(40); // level 0, stays unsaved
-        MarkRecorder marks(device);
+        QSignalSpy marks(device, &Kelvara::parameterIsOriginal);
         QSignalSpy resets(device, &Kelvara::resetTempSensorDropdown);
         device->restoreLevel3FirstReadValues();
         QCOMPARE(p(349)->getRegisterValue(), 2048);
@@ -254,7 +231,7 @@ private slots:
         QCOMPARE(p(511)->getRegisterValue(), 4096); // level 3 but not in the snapshot
         // 350 differs from the controller, so it stays unsaved and Save writes it.
         QCOMPARE(device->getUnsavedValues().keys(), QList<int>({71, 350}));
-        QCOMPARE(marks.take(), QStringList({"349:1", "350:0"}));
+        QCOMPARE(take(marks), QStringList({"349:1", "350:0"}));
         QCOMPARE(resets.count(), 0);
     }
 
@@ -270,10 +247,10 @@ private slots:
         device->setMatchesSaved(212);
         p(0)->setValue(90);
         QCOMPARE(device->getUnsavedValues().keys(), QList<int>({0}));
-        MarkRecorder marks(device);
+        QSignalSpy marks(device, &Kelvara::parameterIsOriginal);
         device->setUnsavedToFlashRecovery();
         // 212 compared with the value just saved.
-        QCOMPARE(marks.take(), QStringList({"71:0", bitMarks(212)}));
+        QCOMPARE(take(marks), QStringList({"71:0", bitMarks(212)}));
         QCOMPARE(device->getUnsavedValues().keys(), QList<int>({0, 71, 212}));
     }
 
@@ -319,6 +296,42 @@ private slots:
         QVERIFY(!device->isHWIDValid(0) && !device->isHWIDValid(-1) && device->isHWIDValid(7) && !device->isHWIDValid(9));
         QVERIFY(device->firmwareBarrierCrossed(5999, 6000) && device->firmwareBarrierCrossed(6000, 5999));
         QVERIFY(!device->firmwareBarrierCrossed(6000, 6023));
+    }
+
+    // Firmware, hardware version at 237 and at 1881, voltage gain and current
+    // rating; then the type found and the firmware of its row. From 5921 on
+    // the high byte of the hardware version names the model, from 6000 on it
+    // is register 1881; below 5921 voltage gain and current rating decide.
+    void identification()
+    {
+        const QStringList rows{
+            "5921 0x0305 0 0.0 0 = Ostrel V4 Trelby 5921", "5921 0x0005 0 0.0 0 = Ostrel V4 Z9 5921",
+            "5921 0x0905 0 0.0 0 = Ostrel V4 Z9 5921", "5921 0x0700 0 0.0 0 = Ostrel V5 L10 5921",
+            "5931 0x6400 0 0.0 0 = Halvik L10 5931", "5931 0x0612 0 0.0 0 = Halvik MT 5931",
+            "6021 0x0300 0x0800 0.0 0 = Kelvara V6 6019", "6021 0x0800 0x0000 0.0 0 = Kelvara V6 6021",
+            "6020 0 0x0000 0.0 0 = Controller 5800", "6020 0 0x0100 0.0 0 = Ostrel V4 Z9 5921",
+            "5900 0 0 27.5 80 = Ostrel 5857", "5900 0 0 28.0 80 = Ostrel 5857",
+            "5900 0 0 27.0 50 = Ostrel 5857", "5900 0 0 27.5 81 = Controller 5800",
+            "5900 0 0 27.5 100 = Ostrel L10 5857", "5900 0 0 28.0 119 = Ostrel L10 5857",
+            "5900 0 0 27.5 120 = Controller 5800", "5900 0 0 32.0 130 = Kelvara 5838",
+            "5900 0 0 31.0 120 = Kelvara 5838", "5900 0 0 33.0 139 = Kelvara 5838",
+            "5900 0 0 32.0 140 = Controller 5800", "5900 0 0 30.0 130 = Controller 5800",
+            "5900 0 0 33.01 130 = Controller 5800", "5920 0x0300 0 30.0 0 = Controller 5800"};
+        for (const QString& row : rows) {
+            const QStringList in = row.section(" = ", 0, 0).split(' ');
+            device->setType(4); // the result must not depend on the type before
+            p(256)->setRegisterValue(in.at(0).toInt());
+            p(237)->setRegisterValue(in.at(1).toInt(nullptr, 0));
+            p(1881)->setRegisterValue(in.at(2).toInt(nullptr, 0));
+            p(15)->setValue(in.at(3).toDouble());
+            p(0)->setValue(in.at(4).toInt());
+            QCOMPARE(p(15)->getValue(), in.at(3).toDouble());
+            identifyControllerType(device);
+            const ControllerType type = device->getControllerType();
+            QCOMPARE(QString("%1 = %2 %3").arg(row.section(" = ", 0, 0), type.name).arg(type.firmware), row);
+        }
+        QCOMPARE(hardwareVersionAddress(5999), 237);
+        QCOMPARE(hardwareVersionAddress(6000), 1881);
     }
 
     // Name, id, firmware; flags: temperature tab, spare, HDQ fault LED, HDQ

@@ -9,17 +9,8 @@
 #include "portenumerator.h"
 #include "serialportlistener.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QLabel>
-#include <QPointer>
-#include <QPushButton>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QSpinBox>
-#include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 
@@ -122,32 +113,21 @@ private slots:
         QVERIFY(bluetooth()->isChecked()); // the watcher's setting
     }
 
-    void minimumTimeout_data()
-    {
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<int>("minimum");
-        QTest::newRow("1200") << 1200 << 4270;
-        QTest::newRow("9600") << 9600 << 540;
-        QTest::newRow("19200") << 19200 << 270;
-        QTest::newRow("38400") << 38400 << 140;
-        QTest::newRow("57600") << 57600 << 90;
-        QTest::newRow("115200") << 115200 << 50;
-    }
-
-    // Opened at that rate, and switched to it from 115200 bit/s.
+    // Opened at each rate, and switched to it from 115200 bit/s.
     void minimumTimeout()
     {
-        QFETCH(int, rate);
-        QFETCH(int, minimum);
-        link->setBaud(rate);
-        openDialog();
-        QCOMPARE(timeBox()->minimum(), minimum);
-        QCOMPARE(timeBox()->value(), qMax(50, minimum));
-        link->setBaud(115200);
-        openDialog();
-        suiteRate()->setCurrentIndex(suiteRate()->findData(rate));
-        QCOMPARE(timeBox()->minimum(), minimum);
-        QCOMPARE(timeBox()->value(), qMax(50, minimum));
+        const QMap<int, int> minimum{{1200, 4270}, {9600, 540}, {19200, 270}, {38400, 140}, {57600, 90}, {115200, 50}};
+        for (auto it = minimum.constBegin(); it != minimum.constEnd(); ++it) {
+            link->setBaud(it.key());
+            openDialog();
+            QCOMPARE(timeBox()->minimum(), it.value());
+            QCOMPARE(timeBox()->value(), qMax(50, it.value()));
+            link->setBaud(115200);
+            openDialog();
+            suiteRate()->setCurrentIndex(suiteRate()->findData(it.key()));
+            QCOMPARE(timeBox()->minimum(), it.value());
+            QCOMPARE(timeBox()->value(), qMax(50, it.value()));
+        }
     }
 
     void switchingRateRaisesAndKeepsTimeout()

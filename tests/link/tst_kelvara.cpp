@@ -272,32 +272,6 @@ private slots:
         QCOMPARE(names.value("Serial Number"), qMakePair(2017, -1));
     }
 
-    void typeLookup_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("type");
-        QTest::newRow("id 8") << 8 << "Kelvara V6 8 6019";
-        QTest::newRow("id -3") << -3 << "Ostrel L10 -3 5857";
-        QTest::newRow("firmware 5857") << 5857 << "Kelvara -1 5857";
-        QTest::newRow("firmware 6023") << 6023 << "Kelvara V6 8 6023";
-        QTest::newRow("unknown") << 12345 << "Controller 0 5800";
-    }
-
-    void typeLookup()
-    {
-        QFETCH(int, key);
-        QCOMPARE(device->getControllerType().name, QString("Controller"));
-        QVERIFY(!device->needsTemperatureTab());
-        device->setType(4);
-        QVERIFY(device->needsTemperatureTab() && device->getControllerType().spareFlag);
-        device->setType(key);
-        const ControllerType type = device->getControllerType();
-        QTEST(QString("%1 %2 %3").arg(type.name).arg(type.id).arg(type.firmware), "type");
-        QVERIFY(!device->isHWIDValid(0) && !device->isHWIDValid(-1) && device->isHWIDValid(7) && !device->isHWIDValid(9));
-        QVERIFY(device->firmwareBarrierCrossed(5999, 6000) && device->firmwareBarrierCrossed(6000, 5999));
-        QVERIFY(!device->firmwareBarrierCrossed(6000, 6023));
-    }
-
     // Firmware, hardware version at 237 and at 1881, voltage gain and current
     // rating; then the type found and the firmware of its row. From 5921 on
     // the high byte of the hardware version names the model, from 6000 on it
@@ -332,6 +306,13 @@ private slots:
         }
         QCOMPARE(hardwareVersionAddress(5999), 237);
         QCOMPARE(hardwareVersionAddress(6000), 1881);
+        QVERIFY(!device->isHWIDValid(0) && !device->isHWIDValid(-1) && device->isHWIDValid(7) && !device->isHWIDValid(9));
+        QVERIFY(device->firmwareBarrierCrossed(5999, 6000) && device->firmwareBarrierCrossed(6000, 5999));
+        QVERIFY(!device->firmwareBarrierCrossed(6000, 6023));
+        device->setType(0);
+        QVERIFY(!device->needsTemperatureTab());
+        device->setType(4);
+        QVERIFY(device->needsTemperatureTab());
     }
 
     // Name, id, firmware; flags: temperature tab, spare, HDQ fault LED, HDQ

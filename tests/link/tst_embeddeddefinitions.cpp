@@ -16,9 +16,6 @@
 
 namespace {
 
-// The embedded definition files as the program sees them.
-const QStringList definitionFiles = {":/BOD.json", ":/BOD_v6.json"};
-
 // Every dialog answered with "no"; errors are kept.
 class SilentDialogs : public XMLTranslatorDialogs
 {
@@ -33,17 +30,6 @@ public:
     QStringList errors;
 };
 
-QMap<int, int> initialValues()
-{
-    QMap<int, int> values;
-    for (const auto& entry : fileEntries(":/InitialValues.xml")) {
-        if (entry.first < 0)
-            return {};
-        values.insert(entry.first, entry.second);
-    }
-    return values;
-}
-
 QMap<int, int> rawValues(const Kelvara& device)
 {
     QMap<int, int> values;
@@ -51,11 +37,6 @@ QMap<int, int> rawValues(const Kelvara& device)
     for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it)
         values.insert(it.key(), it.value()->getRegisterValue());
     return values;
-}
-
-QList<int> labelKeys(const QMap<int, QString>* labels)
-{
-    return labels ? labels->keys() : QList<int>();
 }
 
 } // namespace
@@ -76,152 +57,93 @@ private slots:
         QCOMPARE(printed, QString());
     }
 
-    void definitionFileParsesSilently_data()
+    // The embedded definition files as the program sees them.
+    void definitionFilesParseSilently()
     {
-        QTest::addColumn<QString>("path");
-        for (const QString& path : definitionFiles)
-            QTest::newRow(qPrintable(path)) << path;
+        for (const QString path : {":/BOD.json", ":/BOD_v6.json"}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            std::unique_ptr<ParameterSet> set;
+            QCOMPARE(capturedStdout([&] { set.reset(new ParameterSet(file.readAll())); }), QString());
+            QVERIFY(set->library()->isParsed() && set->formulasParsed());
+            QVERIFY(set->parameters().size() > 100);
+            for (Parameter* parameter : set->parameters())
+                QVERIFY2(parameter->isValid(), qPrintable(path + QString::number(parameter->getAddress())));
+        }
     }
 
-    void definitionFileParsesSilently()
-    {
-        QFETCH(QString, path);
-
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        std::unique_ptr<ParameterSet> set;
-        const QString printed = capturedStdout([&] { set.reset(new ParameterSet(file.readAll())); });
-
-        QCOMPARE(printed, QString());
-        QVERIFY(set->library()->isParsed());
-        QVERIFY(set->formulasParsed());
-        QVERIFY(set->parameters().size() > 100);
-        for (Parameter* parameter : set->parameters())
-            QVERIFY2(parameter->isValid(), qPrintable(QString::number(parameter->getAddress())));
-    }
-
-    void everyDefinedRegisterHasAValidParameter()
+    // Every defined register has its parameter, and the file lists point
+    // at defined registers.
+    void registersAreDefined()
     {
         const QMap<int, Parameter*> parameters = device->getAllParameters();
         QVERIFY(parameters.size() > 100);
-        Parameter* placeholder = p(99999);
-        QCOMPARE(placeholder->getName(), QString("invalid"));
-        for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it) {
-            QVERIFY2(p(it.key()) == it.value() && p(it.key()) != placeholder,
+        for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it)
+            QVERIFY2(p(it.key()) == it.value() && it.value()->getAddress() == it.key() && it.value() != p(99999),
                      qPrintable(QString::number(it.key())));
-            QCOMPARE(it.value()->getAddress(), it.key());
-        }
+        QList<int> listed = motorParameterAddresses + excludedParameterAddresses + XMLTranslator::neverImportedAddresses;
+        listed.removeAll(2026);
+        for (int address : listed)
+            QVERIFY2(p(address) != p(99999), qPrintable(QString::number(address)));
     }
 
-    void registersWithFixedRoles_data()
-    {
-        QTest::addColumn<int>("address");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("type");
-        QTest::addColumn<bool>("writable");
-
-        const int number = ParameterDefinition::TypeIndependent;
-        const int dependent = ParameterDefinition::TypeDependent;
-        const int enumType = ParameterDefinition::TypeEnum;
-        const int bits = ParameterDefinition::TypeBitVector;
-        const QList<std::tuple<int, const char*, int, bool>> rows = {
-            {0, "Controller Output Current Rating", number, true},
-            {4, "Baud Rate", enumType, true},
-            {15, "Voltage Gain", number, true},
-            {33, "DC Voltage Trip Clear Hysterisis", dependent, true},
-            {67, "Saved Software Revision", number, false},
-            {71, "Max Phase Current", number, true},
-            {77, "Motor Position Sensor Type", enumType, true},
-            {93, "Temperature Voltage at 0C", number, true},
-            {98, "Temperature Voltage at 125C", number, true},
-            {127, "Motor Features", bits, true},
-            {137, "Motor Temperature Source", enumType, true},
-            {154, "Max Regen Phase Current", dependent, true},
-            {174, "Features 2", bits, true},
-            {193, "Wheel Speed Sensor Source", enumType, true},
-            {205, "Rolling Start Speed ", number, true},
-            {207, "Reserved Display Parameter", bits, true},
-            {208, "Control Command Source", enumType, true},
-            {211, "Pedal Sensor Type", enumType, true},
-            {212, "Features", bits, true},
-            {237, "Hardware Version", number, false},
-            {238, "Serial Number", number, false},
-            {247, "Throttle Sensor Source", enumType, true},
-            {248, "Cutoff Brake Sensor Source", enumType, true},
-            {249, "Regen Brake Source", enumType, true},
-            {256, "Software Revision Level", number, false},
-            // "Bit vector" is no type word the file knows: a plain number.
-            {257, "Controller Status", number, false},
-            {258, "Faults", bits, false},
-            {276, "Digital Inputs", bits, false},
-            {277, "Warnings", bits, false},
-            {299, "Faults 2", bits, false},
-            {327, "Ebike Flags", bits, false},
-            {477, "Torque Command", number, false},
-            {481, "Motor Discovery Mode", enumType, true},
-            {508, "Fault Clear", number, true},
-            {509, "Parameter Access Code", number, true},
-            {511, "Write Parameters to Flash", number, true},
-            {1881, "Hardware Version", number, false},
-            {2016, "Hardware Version Backup", number, false},
-            {2017, "Serial Number", number, false},
-            {2018, "Digest", number, false},
-            {2023, "Hardware Version Backup 2", number, false},
-            {2024, "Serial Number Backup", number, false},
-            {2025, "Digest Backup", number, false}};
-        for (const auto& row : rows) {
-            QTest::newRow(QByteArray::number(std::get<0>(row)).constData())
-                << std::get<0>(row) << QString(std::get<1>(row)) << std::get<2>(row) << std::get<3>(row);
-        }
-    }
-
+    // Address, type (n number, d dependent, e enum, b bit vector), w if
+    // writable, and the name. "Bit vector" is no type word the file knows:
+    // 257 is a plain number.
     void registersWithFixedRoles()
     {
-        QFETCH(int, address);
-        QFETCH(QString, name);
-        QFETCH(int, type);
-        QFETCH(bool, writable);
-
-        Parameter* parameter = p(address);
-        QVERIFY(parameter != p(99999));
-        QCOMPARE(parameter->getName(), name);
-        QCOMPARE(int(parameter->getType()), type);
-        QCOMPARE(parameter->isWriteable(), writable);
+        const QStringList rows{
+            "0 n w Controller Output Current Rating", "4 e w Baud Rate", "15 n w Voltage Gain",
+            "33 d w DC Voltage Trip Clear Hysterisis", "67 n - Saved Software Revision", "71 n w Max Phase Current",
+            "77 e w Motor Position Sensor Type", "93 n w Temperature Voltage at 0C",
+            "98 n w Temperature Voltage at 125C", "127 b w Motor Features", "137 e w Motor Temperature Source",
+            "154 d w Max Regen Phase Current", "174 b w Features 2", "193 e w Wheel Speed Sensor Source",
+            "205 n w Rolling Start Speed ", "207 b w Reserved Display Parameter", "208 e w Control Command Source",
+            "211 e w Pedal Sensor Type", "212 b w Features", "237 n - Hardware Version", "238 n - Serial Number",
+            "247 e w Throttle Sensor Source", "248 e w Cutoff Brake Sensor Source", "249 e w Regen Brake Source",
+            "256 n - Software Revision Level", "257 n - Controller Status", "258 b - Faults", "276 b - Digital Inputs",
+            "277 b - Warnings", "299 b - Faults 2", "327 b - Ebike Flags", "477 n - Torque Command",
+            "481 e w Motor Discovery Mode", "508 n w Fault Clear", "509 n w Parameter Access Code",
+            "511 n w Write Parameters to Flash", "1881 n - Hardware Version", "2016 n - Hardware Version Backup",
+            "2017 n - Serial Number", "2018 n - Digest", "2023 n - Hardware Version Backup 2",
+            "2024 n - Serial Number Backup", "2025 n - Digest Backup"};
+        const QMap<int, QChar> types{{ParameterDefinition::TypeIndependent, 'n'}, {ParameterDefinition::TypeDependent, 'd'},
+                                     {ParameterDefinition::TypeEnum, 'e'}, {ParameterDefinition::TypeBitVector, 'b'}};
+        for (const QString& row : rows) {
+            const int address = row.section(' ', 0, 0).toInt();
+            Parameter* parameter = p(address);
+            QVERIFY2(parameter != p(99999), qPrintable(row));
+            QCOMPARE(QString("%1 %2 %3 %4").arg(address).arg(types.value(int(parameter->getType()), '?'))
+                         .arg(parameter->isWriteable() ? "w" : "-").arg(parameter->getName()),
+                     row);
+        }
     }
 
     void attributesTheLogicReliesOn()
     {
         // The baud rates offered and written by the link.
-        QCOMPARE(*p(4)->getEnumDefs(),
-                 (QMap<int, QString>{{12, "1200"}, {96, "9600"}, {192, "19200"}, {384, "38400"},
-                                     {576, "57600"}, {1152, "115200"}}));
+        QCOMPARE(*p(4)->getEnumDefs(), (QMap<int, QString>{{12, "1200"}, {96, "9600"}, {192, "19200"},
+                                                          {384, "38400"}, {576, "57600"}, {1152, "115200"}}));
+        const auto bitLabels = [&](int address) { return *static_cast<BitVector*>(p(address))->getBitDefs(); };
         // Fault display: every bit of both fault words and the warnings is named.
         for (int address : {258, 299, 277})
-            QCOMPARE(labelKeys(static_cast<BitVector*>(p(address))->getBitDefs()).size(), 16);
-        QCOMPARE(labelKeys(static_cast<BitVector*>(p(207))->getBitDefs()), QList<int>({1, 2, 3, 4, 5, 6, 9, 10}));
-        // Bits set by page logic and by the import adjustments.
-        const QMap<int, QString>* features = static_cast<BitVector*>(p(212))->getBitDefs();
-        QCOMPARE(features->value(9), QString("Rolling Start Enable"));
-        QCOMPARE(features->value(14), QString("Ext Fault LED on HDQ"));
-        QVERIFY(!features->value(5).isEmpty());
-        const QMap<int, QString>* features2 = static_cast<BitVector*>(p(174))->getBitDefs();
-        QCOMPARE(features2->value(1), QString("HDQ Replicating HALL"));
-        QVERIFY(!features2->value(3).isEmpty());
-        // Values the import adjustments store are labelled.
-        QVERIFY(p(249)->getEnumDefs()->contains(0) && p(249)->getEnumDefs()->contains(1));
-        QVERIFY(p(248)->getEnumDefs()->contains(4));
-        QVERIFY(p(137)->getEnumDefs()->contains(2));
-        QVERIFY(p(193)->getEnumDefs()->contains(1));
-        QVERIFY(p(208)->getEnumDefs()->contains(2));
+            QCOMPARE(bitLabels(address).size(), 16);
+        QCOMPARE(bitLabels(207).keys(), QList<int>({1, 2, 3, 4, 5, 6, 9, 10}));
+        // Bits set by page logic and by the import adjustments, and values
+        // the import adjustments store.
+        QCOMPARE(bitLabels(212).value(9), QString("Rolling Start Enable"));
+        QCOMPARE(bitLabels(212).value(14), QString("Ext Fault LED on HDQ"));
+        QCOMPARE(bitLabels(174).value(1), QString("HDQ Replicating HALL"));
+        QVERIFY(bitLabels(212).contains(5) && bitLabels(174).contains(3));
+        for (const auto& [address, value] : QList<QPair<int, int>>{{249, 0}, {249, 1}, {248, 4}, {137, 2}, {193, 1}, {208, 2}})
+            QVERIFY2(p(address)->getEnumDefs()->contains(value), qPrintable(QString::number(address)));
 
         // Save: only the flash command and the fault clear are written
         // without being kept in flash; the access code is not kept either.
         QVERIFY(p(511)->isWriteable() && p(508)->isWriteable() && p(509)->isWriteable());
-        QVERIFY(!p(508)->isSavable());
-        QVERIFY(!p(509)->isSavable());
+        QVERIFY(!p(508)->isSavable() && !p(509)->isSavable());
         QVERIFY(p(0)->isSavable() && p(71)->isSavable() && p(4)->isSavable());
-        // The motor-running check reads a signed torque command.
-        QVERIFY(p(477)->isSigned());
+        QVERIFY(p(477)->isSigned()); // the motor-running check reads a signed torque
 
         // Identification: firmware as a raw number, ratings as display values.
         p(256)->setRegisterValue(5921);
@@ -229,60 +151,33 @@ private slots:
         QCOMPARE(p(0)->getUnits(), QString("A"));
         p(15)->setValue(27.5);
         QCOMPARE(p(15)->getValue(), 27.5);
-        p(1881)->setRegisterValue(0x0800);
-        QCOMPARE(p(1881)->getRegisterValue(), 0x0800);
 
         // The formula chain 0 -> 71 -> 154.
         QCOMPARE(p(71)->getMaxString(), QString("0.75 * p[0] - 1"));
         QCOMPARE(p(154)->getScaleFormulaString(), QString("40.96 * 100 / p[71]"));
-
         // Level-3 rows exist, so access level 3 has something to guard.
-        int level3 = 0;
-        for (Parameter* parameter : device->getAllParameters())
-            level3 += parameter->getLevel() == 3 && parameter->isWriteable();
-        QVERIFY(level3 > 0);
-        QVERIFY(p(47)->getLevel() == 3 && p(48)->getLevel() == 3);
+        QVERIFY(p(47)->getLevel() == 3 && p(48)->getLevel() == 3 && p(47)->isWriteable());
     }
 
-    void fileListsPointAtDefinedRegisters()
-    {
-        for (int address : motorParameterAddresses)
-            QVERIFY2(p(address) != p(99999), qPrintable(QString::number(address)));
-        for (int address : excludedParameterAddresses) {
-            if (address != 2026)
-                QVERIFY2(p(address) != p(99999), qPrintable(QString::number(address)));
-        }
-        for (int address : XMLTranslator::neverImportedAddresses)
-            QVERIFY2(p(address) != p(99999), qPrintable(QString::number(address)));
-    }
-
+    // Every value lands as written (within its limits and on its grid),
+    // silently; a second import changes nothing.
     void initialValuesImportSilentlyAndSettle()
     {
-        const QMap<int, int> file = initialValues();
-        QVERIFY(file.size() > 100);
-
         Kelvara fresh;
         XMLTranslator translator(&fresh);
         auto* dialogs = new SilentDialogs;
         translator.setDialogs(dialogs);
-
         MessageCapture log;
-        const QString printed = capturedStdout([&] { translator.importFromXML(":/InitialValues.xml"); });
-        QCOMPARE(printed, QString());
+        QCOMPARE(capturedStdout([&] { translator.importFromXML(":/InitialValues.xml"); }), QString());
         QCOMPARE(log.messages(), QStringList());
         QCOMPARE(dialogs->errors, QStringList());
-
-        // Every value lands as written: within its limits and on its grid.
-        for (auto it = file.constBegin(); it != file.constEnd(); ++it) {
-            if (XMLTranslator::neverImportedAddresses.contains(it.key()))
-                continue;
-            QVERIFY2(fresh.getParameter(it.key()) != fresh.getParameter(99999),
-                     qPrintable(QString::number(it.key())));
-            QCOMPARE(qMakePair(it.key(), fresh.getParameter(it.key())->getRegisterValue()),
-                     qMakePair(it.key(), it.value()));
+        const auto entries = fileEntries(":/InitialValues.xml");
+        QVERIFY(entries.size() > 100);
+        for (const auto& entry : entries) {
+            QVERIFY(entry.first >= 0);
+            if (!XMLTranslator::neverImportedAddresses.contains(entry.first))
+                QCOMPARE(qMakePair(entry.first, fresh.getParameter(entry.first)->getRegisterValue()), entry);
         }
-
-        // A second import changes nothing.
         const QMap<int, int> once = rawValues(fresh);
         translator.importFromXML(":/InitialValues.xml");
         QCOMPARE(rawValues(fresh), once);

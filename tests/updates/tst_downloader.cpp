@@ -123,12 +123,13 @@ private slots:
         QSignalSpy done(&window, &Downloader::downloadFinished);
 
         window.startDownload(server.url() + "/get");
-        QTRY_COMPARE(labelText(window, "downloadLabel"),
-                     finishes ? "Downloading updates (1000 bytes of 2 KB)" : "Downloading updates (1000 bytes of 97 KB)");
-        // Unchanged within the first whole second, else 99 s at 1000 bytes/s.
-        QVERIFY(QStringList({"Time remaining: unknown", "Time remaining: 2 minutes"})
-                    .contains(labelText(window, "timeLabel")));
-        QCOMPARE(QFileInfo(home.filePath("QSU_Update.bin.part")).size(), 1000);
+        QTRY_COMPARE(QFileInfo(home.filePath("QSU_Update.bin.part")).size(), 1000);
+        if (!finishes) {
+            QTRY_COMPARE(labelText(window, "downloadLabel"), "Downloading updates (1000 bytes of 97 KB)");
+            // Unchanged within the first whole second, else 99 s at 1000 bytes/s.
+            QVERIFY(QStringList({"Time remaining: unknown", "Time remaining: 2 minutes"})
+                        .contains(labelText(window, "timeLabel")));
+        }
 
         QStringList asked;
         QTimer answer;

@@ -1,6 +1,7 @@
 #include "firmwaredownloader.h"
 #include "firmwaredownloaderdialog.h"
 #include "modalwatcher.h"
+#include "networkcom.h"
 #include "updatestesting.h"
 
 #include <QCheckBox>
@@ -68,192 +69,226 @@ class tst_FirmwareDownloader : public QObject
     Q_OBJECT
 
 private slots:
-    void crawlChooseAndDownload();
-    void boundedCrawlChoosingNothing_data();
-    void boundedCrawlChoosingNothing();
-    void refusesNamesLeavingTheStore_data();
-    void refusesNamesLeavingTheStore();
-    void badPagesEndTheCrawl_data();
-    void badPagesEndTheCrawl();
-    void stalledServerTimesOut_data();
-    void stalledServerTimesOut();
-    void failedFilesAreReportedOnce();
+    // Folders are read one at a time, last found first, each directly below
+    // the base; a folder listed again is not read twice.
+    void crawlChooseAndDownload()
+    {
+        Crawl crawl;
+        crawl.serve("", indexPage({"Controller/", "PAS/", "Yoro/"}));
+        crawl.serve("Yoro/", indexPage({"Sub/", "Y1.xml"}));
+        crawl.serve("Sub/", indexPage({"Yoro/", "Controller/"}));
+        crawl.serve("PAS/", indexPage({"Torque_A.xml", "skip.xml", "release_notes"}));
+        crawl.serve("release_notes/", indexPage({"notes.xml"}));
+        crawl.serve("Controller/", indexPage({"C 1.xml"}));
+        crawl.serve("Yoro/Y1.xml", defaultFile(1));
+        crawl.serve("PAS/Torque_A.xml", defaultFile(2));
+        crawl.serve("Controller/C%201.xml", {302, {}, {{"Location", "/elsewhere/c.xml"}}, -1});
+        crawl.workspace.server.serve("/elsewhere/c.xml", defaultFile(3));
+        crawl.workspace.put("data/local_firmwares.txt", "x.xml,skip.xml");
+
+        QVERIFY(crawl.run());
+        QCOMPARE(crawl.succeeded.count(), 1);
+        QCOMPARE(crawl.workspace.server.requests().mid(0, 6).join(" ").remove("/downloads/kl"),
+                 "/ /Yoro/ /Sub/ /PAS/ /release_notes/ /Controller/");
+        QCOMPARE(crawl.brands, QStringList({"Download Controller parameter files [x]", "Download PAS parameter files [x]",
+                                            "Download Yoro parameter files [x]", "Select All [x]"}));
+        QCOMPARE(crawl.boxTitles(), QStringList({"Download Default Parameters", "Parameter Files Download Complete"}));
+        QCOMPARE(crawl.watcher.texts().last(),
+                 "Default parameters have been downloaded to \"" + crawl.workspace.store()
+                     + "\", and you can now select your desired configuration.\n\nThe dropdowns have "
+                       "been updated with the latest Tamsett default files.");
+        QCOMPARE(crawl.fetched("Yoro/Y1.xml") + crawl.fetched("PAS/Torque_A.xml") + crawl.fetched("Controller/C 1.xml"),
+                 QString(defaultFile(1) + defaultFile(2) + defaultFile(3)));
+        QCOMPARE(crawl.parent.findChild<QProgressBar*>()->value(), 100);
+        QCOMPARE(crawl.parent.findChild<QLabel*>("progressLabel")->text(), "Downloading Files... 3 done.");
+    }
+
+    void boundedCrawlChoosingNothing_data()
+    {
+        QTest::addColumn<bool>("reject");
+        QTest::newRow("cancelled") << true;
+        QTest::newRow("nothing ticked") << false;
+    }
+
+    // Folders deeper than 4 are not read; no choice fetches nothing and makes
+    // no brand folder.
+    void boundedCrawlChoosingNothing()
+    {
+        Crawl crawl;
+        QFETCH(bool, reject);
+        crawl.reject = reject;
+        crawl.untick = QStringList{"Select All"};
+        crawl.serve("", indexPage({"d1/"}));
+        for (int i = 1; i <= 6; ++i)
+            crawl.serve("d" + QByteArray::number(i) + "/", indexPage({QString("d%1/").arg(i + 1), "f.xml"}));
+        QVERIFY(crawl.run());
+        QCOMPARE(crawl.succeeded.count(), 1);
+        QCOMPARE(crawl.workspace.server.requests().last(), "/downloads/kl/d4/");
+        QCOMPARE(crawl.brands.size(), 5);
+        QVERIFY(!QDir(crawl.workspace.store() + "/d1").exists());
+    }
+
+    void refusesNamesLeavingTheStore_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char* name : {"../", "..", "..\\up/", "a/b/", "../evil.xml", "sub/evil.xml", "a\\evil.xml", "..evil.xml"})
+            QTest::newRow(name) << name;
+    }
+
+    // Nothing is requested or written for such a name, and the store is made
+    // with all its parents.
+    void refusesNamesLeavingTheStore()
+    {
+        QFETCH(QString, name);
+        Crawl crawl;
+        crawl.serve("", indexPage({name, "Good/"}));
+        crawl.serve("Good/", indexPage({"good.xml"}));
+        crawl.serve("Good/good.xml", defaultFile(4));
+        QVERIFY(!QDir(crawl.workspace.store()).exists());
+
+        QVERIFY(crawl.run());
+        QCOMPARE(crawl.workspace.server.requests().join(" ").remove("/downloads/kl"), "/ /Good/ /Good/good.xml");
+        QCOMPARE(crawl.brands, QStringList({"Download Good parameter files [x]", "Select All [x]"}));
+        QDirIterator files(crawl.workspace.home.path(), QDir::Files, QDirIterator::Subdirectories);
+        QCOMPARE(files.next(), crawl.workspace.store() + "/Good/good.xml");
+        QVERIFY(!files.hasNext());
+    }
+
+    void badPagesEndTheCrawl_data()
+    {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        const QString failed = "Firmware list read failed";
+        const QString pageFailed = "Failed to parse page read from server.";
+        const QString entryFailed = "Failed to parse firmware list read from server.";
+        QTest::newRow("no list") << QByteArray("<html>empty</html>") << failed << pageFailed;
+        QTest::newRow("NUL first") << QByteArray(1, '\0') + indexPage({"A.xml"}) << failed << pageFailed;
+        QTest::newRow("too large") << QByteArray(9 * 1024 * 1024, ' ') << failed << pageFailed;
+        QTest::newRow("no blank before name") << QByteArray("<ul><li><a href=\"Y/\">Y/</a></li></ul>") << failed << entryFailed;
+        // Upper-case XML names a folder, which the server does not have.
+        QTest::newRow("upper-case XML") << indexPage({"Motor.XML"}) << "Network Error"
+                                        << "There was a network error getting the remote firmware list.\nPlease ensure "
+                                           "you are connected to the internet.\n\nError code: 203 - Network Connection Error";
+    }
+
+    void badPagesEndTheCrawl()
+    {
+        QFETCH(QByteArray, page);
+        Crawl crawl;
+        crawl.serve("", page);
+        QVERIFY(crawl.run());
+        QCOMPARE(crawl.failed.count(), 1);
+        QCOMPARE(crawl.watcher.count(), 1);
+        QTEST(crawl.watcher.titles().first(), "title");
+        QTEST(crawl.watcher.texts().first(), "text");
+        QVERIFY(!crawl.downloader.isRunning());
+    }
+
+    void stalledServerTimesOut_data()
+    {
+        QTest::addColumn<QByteArray>("stalled");
+        QTest::addColumn<QString>("text");
+        const QString end = " from 127.0.0.1. The server could be down or under high load.";
+        QTest::newRow("index page") << QByteArray() << "Timed out getting firmware list" + end;
+        QTest::newRow("file") << QByteArray("A/a.xml") << "Timed out getting firmware files" + end;
+    }
+
+    // The time limit ends the request: one box, one updateFail(), and no second
+    // report when the aborted request comes back.
+    void stalledServerTimesOut()
+    {
+        QFETCH(QByteArray, stalled);
+        Crawl crawl;
+        crawl.downloader.setTimeLimits(300, 2000);
+        crawl.serve("", indexPage({"A/"}));
+        crawl.serve("A/", indexPage({"a.xml", "b.xml"}));
+        crawl.serve("A/b.xml", defaultFile(5));
+        crawl.serve(stalled, {200, defaultFile(5), {}, 10});
+
+        QVERIFY(crawl.run());
+        QCOMPARE(crawl.failed.count(), 1);
+        QCOMPARE(crawl.boxTitles().last(), "Request Timed Out");
+        QTEST(crawl.watcher.texts().last(), "text");
+        QVERIFY(crawl.watcher.texts().filter("error").isEmpty());
+        QTRY_VERIFY(crawl.downloader.findChildren<QNetworkReply*>().isEmpty());
+        QVERIFY(!crawl.parent.findChild<QProgressBar*>()->isVisible());
+        QVERIFY(crawl.parent.findChild<QProgressBar*>()->isEnabled()); // ready for the next batch
+    }
+
+    // A file that fails or is no parameter file is reported and not stored
+    // (a stored one stays), and the batch ends once, with a box that says so.
+    void failedFilesAreReportedOnce()
+    {
+        Crawl crawl;
+        crawl.serve("", indexPage({"A/"}));
+        crawl.serve("A/", indexPage({"gone%2.xml", "page.xml", "good.xml"}));
+        crawl.serve("A/page.xml", "<html>sign in</html>");
+        crawl.serve("A/good.xml", defaultFile(6));
+        crawl.workspace.put("A/page.xml", defaultFile(7));
+
+        QVERIFY(crawl.run());
+        QCOMPARE(crawl.succeeded.count(), 1);
+        QTRY_COMPARE(crawl.boxTitles().size(), 4);
+        const QStringList titles = crawl.boxTitles();
+        QCOMPARE(QSet<QString>(titles.begin() + 1, titles.end() - 1), QSet<QString>({"Network Error", "File Not Saved"}));
+        QCOMPARE(titles.last(), "Parameter Files Download Incomplete");
+        QCOMPARE(crawl.watcher.texts().filter("gone"),
+                 QStringList("There was an error getting the remote firmware file: " + crawl.workspace.store()
+                             + "/A/gone%2.xml.\nError code: 203"));
+        QCOMPARE(crawl.watcher.texts().last(),
+                 "1 of 3 default parameter files were downloaded to \"" + crawl.workspace.store()
+                     + "\"; the others could not be fetched or saved.\n\nThe dropdowns have been "
+                       "updated with the files that arrived.");
+        QCOMPARE(crawl.fetched("A/page.xml") + crawl.fetched("A/gone%2.xml") + crawl.fetched("A/good.xml"),
+                 defaultFile(7) + "missing" + defaultFile(6));
+    }
+
+    void probeThenAnswerOnce_data()
+    {
+        QTest::addColumn<QByteArray>("root");
+        QTest::addColumn<int>("stallAfter");
+        QTest::addColumn<bool>("serverUp");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("answers");
+        QTest::newRow("answers") << QByteArray("ok") << -1 << true << QByteArray("contents") << true;
+        // Success while the server answers, at the cost of a second probe.
+        QTest::newRow("empty body") << QByteArray("ok") << -1 << true << QByteArray() << true;
+        QTest::newRow("empty root") << QByteArray() << -1 << true << QByteArray("contents") << false;
+        QTest::newRow("root stalls") << QByteArray("ok") << 0 << true << QByteArray("contents") << false;
+        QTest::newRow("no server") << QByteArray("ok") << -1 << false << QByteArray("contents") << false;
+    }
+
+    // A request is sent only when the probe of the server's root gets bytes
+    // back within the time limit; each one sent is answered once.
+    void probeThenAnswerOnce()
+    {
+        QFETCH(QByteArray, root);
+        QFETCH(int, stallAfter);
+        QFETCH(bool, serverUp);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, answers);
+        DownloadWorkspace workspace;
+        const QString file = workspace.server.url() + "/file";
+        workspace.server.serve("/", {200, root, {}, stallAfter});
+        workspace.server.serve("/file", body);
+        if (!serverUp)
+            workspace.server.close();
+        NetworkCom com;
+        com.setTimeLimit(300);
+        QSignalSpy responses(&com, &NetworkCom::responseReceived);
+
+        QCOMPARE(com.getRequest(file), answers);
+        QCOMPARE(com.getRequest(file), answers);
+        QTRY_COMPARE(responses.count(), answers ? 2 : 0);
+        QTest::qWait(50); // no late third answer
+        QCOMPARE(responses.count(), answers ? 2 : 0);
+        for (const QVariantList& response : qAsConst(responses))
+            QCOMPARE(response, QVariantList({NetworkCom::Success, body}));
+        if (answers)
+            QCOMPARE(workspace.server.requests().count("/"), body.isEmpty() ? 4 : 2);
+    }
 };
-
-// Folders are read one at a time, last found first, each directly below
-// the base; a folder listed again is not read twice.
-void tst_FirmwareDownloader::crawlChooseAndDownload()
-{
-    Crawl crawl;
-    crawl.serve("", indexPage({"Controller/", "PAS/", "Yoro/"}));
-    crawl.serve("Yoro/", indexPage({"Sub/", "Y1.xml"}));
-    crawl.serve("Sub/", indexPage({"Yoro/", "Controller/"}));
-    crawl.serve("PAS/", indexPage({"Torque_A.xml", "skip.xml", "release_notes"}));
-    crawl.serve("release_notes/", indexPage({"notes.xml"}));
-    crawl.serve("Controller/", indexPage({"C 1.xml"}));
-    crawl.serve("Yoro/Y1.xml", defaultFile(1));
-    crawl.serve("PAS/Torque_A.xml", defaultFile(2));
-    crawl.serve("Controller/C%201.xml", {302, {}, {{"Location", "/elsewhere/c.xml"}}, -1});
-    crawl.workspace.server.serve("/elsewhere/c.xml", defaultFile(3));
-    crawl.workspace.put("data/local_firmwares.txt", "x.xml,skip.xml");
-
-    QVERIFY(crawl.run());
-    QCOMPARE(crawl.succeeded.count(), 1);
-    QCOMPARE(crawl.workspace.server.requests().mid(0, 6).join(" ").remove("/downloads/kl"),
-             "/ /Yoro/ /Sub/ /PAS/ /release_notes/ /Controller/");
-    QCOMPARE(crawl.brands, QStringList({"Download Controller parameter files [x]", "Download PAS parameter files [x]",
-                                        "Download Yoro parameter files [x]", "Select All [x]"}));
-    QCOMPARE(crawl.boxTitles(), QStringList({"Download Default Parameters", "Parameter Files Download Complete"}));
-    QCOMPARE(crawl.watcher.texts().last(),
-             "Default parameters have been downloaded to \"" + crawl.workspace.store()
-                 + "\", and you can now select your desired configuration.\n\nThe dropdowns have "
-                   "been updated with the latest Tamsett default files.");
-    QCOMPARE(crawl.fetched("Yoro/Y1.xml") + crawl.fetched("PAS/Torque_A.xml") + crawl.fetched("Controller/C 1.xml"),
-             QString(defaultFile(1) + defaultFile(2) + defaultFile(3)));
-    QCOMPARE(crawl.parent.findChild<QProgressBar*>()->value(), 100);
-    QCOMPARE(crawl.parent.findChild<QLabel*>("progressLabel")->text(), "Downloading Files... 3 done.");
-}
-
-void tst_FirmwareDownloader::boundedCrawlChoosingNothing_data()
-{
-    QTest::addColumn<bool>("reject");
-    QTest::newRow("cancelled") << true;
-    QTest::newRow("nothing ticked") << false;
-}
-
-// Folders deeper than 4 are not read; no choice fetches nothing and makes
-// no brand folder.
-void tst_FirmwareDownloader::boundedCrawlChoosingNothing()
-{
-    Crawl crawl;
-    QFETCH(bool, reject);
-    crawl.reject = reject;
-    crawl.untick = QStringList{"Select All"};
-    crawl.serve("", indexPage({"d1/"}));
-    for (int i = 1; i <= 6; ++i)
-        crawl.serve("d" + QByteArray::number(i) + "/", indexPage({QString("d%1/").arg(i + 1), "f.xml"}));
-    QVERIFY(crawl.run());
-    QCOMPARE(crawl.succeeded.count(), 1);
-    QCOMPARE(crawl.workspace.server.requests().last(), "/downloads/kl/d4/");
-    QCOMPARE(crawl.brands.size(), 5);
-    QVERIFY(!QDir(crawl.workspace.store() + "/d1").exists());
-}
-
-void tst_FirmwareDownloader::refusesNamesLeavingTheStore_data()
-{
-    QTest::addColumn<QString>("name");
-    for (const char* name : {"../", "..", "..\\up/", "a/b/", "../evil.xml", "sub/evil.xml", "a\\evil.xml", "..evil.xml"})
-        QTest::newRow(name) << name;
-}
-
-// Nothing is requested or written for such a name, and the store is made
-// with all its parents.
-void tst_FirmwareDownloader::refusesNamesLeavingTheStore()
-{
-    QFETCH(QString, name);
-    Crawl crawl;
-    crawl.serve("", indexPage({name, "Good/"}));
-    crawl.serve("Good/", indexPage({"good.xml"}));
-    crawl.serve("Good/good.xml", defaultFile(4));
-    QVERIFY(!QDir(crawl.workspace.store()).exists());
-
-    QVERIFY(crawl.run());
-    QCOMPARE(crawl.workspace.server.requests().join(" ").remove("/downloads/kl"), "/ /Good/ /Good/good.xml");
-    QCOMPARE(crawl.brands, QStringList({"Download Good parameter files [x]", "Select All [x]"}));
-    QDirIterator files(crawl.workspace.home.path(), QDir::Files, QDirIterator::Subdirectories);
-    QCOMPARE(files.next(), crawl.workspace.store() + "/Good/good.xml");
-    QVERIFY(!files.hasNext());
-}
-
-void tst_FirmwareDownloader::badPagesEndTheCrawl_data()
-{
-    QTest::addColumn<QByteArray>("page");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("text");
-    const QString failed = "Firmware list read failed";
-    const QString pageFailed = "Failed to parse page read from server.";
-    const QString entryFailed = "Failed to parse firmware list read from server.";
-    QTest::newRow("no list") << QByteArray("<html>empty</html>") << failed << pageFailed;
-    QTest::newRow("NUL first") << QByteArray(1, '\0') + indexPage({"A.xml"}) << failed << pageFailed;
-    QTest::newRow("too large") << QByteArray(9 * 1024 * 1024, ' ') << failed << pageFailed;
-    QTest::newRow("no blank before name") << QByteArray("<ul><li><a href=\"Y/\">Y/</a></li></ul>") << failed << entryFailed;
-    // Upper-case XML names a folder, which the server does not have.
-    QTest::newRow("upper-case XML") << indexPage({"Motor.XML"}) << "Network Error"
-                                    << "There was a network error getting the remote firmware list.\nPlease ensure "
-                                       "you are connected to the internet.\n\nError code: 203 - Network Connection Error";
-}
-
-void tst_FirmwareDownloader::badPagesEndTheCrawl()
-{
-    QFETCH(QByteArray, page);
-    Crawl crawl;
-    crawl.serve("", page);
-    QVERIFY(crawl.run());
-    QCOMPARE(crawl.failed.count(), 1);
-    QCOMPARE(crawl.watcher.count(), 1);
-    QTEST(crawl.watcher.titles().first(), "title");
-    QTEST(crawl.watcher.texts().first(), "text");
-    QVERIFY(!crawl.downloader.isRunning());
-}
-
-void tst_FirmwareDownloader::stalledServerTimesOut_data()
-{
-    QTest::addColumn<QByteArray>("stalled");
-    QTest::addColumn<QString>("text");
-    const QString end = " from 127.0.0.1. The server could be down or under high load.";
-    QTest::newRow("index page") << QByteArray() << "Timed out getting firmware list" + end;
-    QTest::newRow("file") << QByteArray("A/a.xml") << "Timed out getting firmware files" + end;
-}
-
-// The time limit ends the request: one box, one updateFail(), and no second
-// report when the aborted request comes back.
-void tst_FirmwareDownloader::stalledServerTimesOut()
-{
-    QFETCH(QByteArray, stalled);
-    Crawl crawl;
-    crawl.downloader.setTimeLimits(300, 2000);
-    crawl.serve("", indexPage({"A/"}));
-    crawl.serve("A/", indexPage({"a.xml", "b.xml"}));
-    crawl.serve("A/b.xml", defaultFile(5));
-    crawl.serve(stalled, {200, defaultFile(5), {}, 10});
-
-    QVERIFY(crawl.run());
-    QCOMPARE(crawl.failed.count(), 1);
-    QCOMPARE(crawl.boxTitles().last(), "Request Timed Out");
-    QTEST(crawl.watcher.texts().last(), "text");
-    QVERIFY(crawl.watcher.texts().filter("error").isEmpty());
-    QTRY_VERIFY(crawl.downloader.findChildren<QNetworkReply*>().isEmpty());
-    QVERIFY(!crawl.parent.findChild<QProgressBar*>()->isVisible());
-    QVERIFY(crawl.parent.findChild<QProgressBar*>()->isEnabled()); // ready for the next batch
-}
-
-// A file that fails or is no parameter file is reported and not stored
-// (a stored one stays), and the batch ends once, with a box that says so.
-void tst_FirmwareDownloader::failedFilesAreReportedOnce()
-{
-    Crawl crawl;
-    crawl.serve("", indexPage({"A/"}));
-    crawl.serve("A/", indexPage({"gone%2.xml", "page.xml", "good.xml"}));
-    crawl.serve("A/page.xml", "<html>sign in</html>");
-    crawl.serve("A/good.xml", defaultFile(6));
-    crawl.workspace.put("A/page.xml", defaultFile(7));
-
-    QVERIFY(crawl.run());
-    QCOMPARE(crawl.succeeded.count(), 1);
-    QTRY_COMPARE(crawl.boxTitles().size(), 4);
-    const QStringList titles = crawl.boxTitles();
-    QCOMPARE(QSet<QString>(titles.begin() + 1, titles.end() - 1), QSet<QString>({"Network Error", "File Not Saved"}));
-    QCOMPARE(titles.last(), "Parameter Files Download Incomplete");
-    QCOMPARE(crawl.watcher.texts().filter("gone"),
-             QStringList("There was an error getting the remote firmware file: " + crawl.workspace.store()
-                         + "/A/gone%2.xml.\nError code: 203"));
-    QCOMPARE(crawl.watcher.texts().last(),
-             "1 of 3 default parameter files were downloaded to \"" + crawl.workspace.store()
-                 + "\"; the others could not be fetched or saved.\n\nThe dropdowns have been "
-                   "updated with the files that arrived.");
-    QCOMPARE(crawl.fetched("A/page.xml") + crawl.fetched("A/gone%2.xml") + crawl.fetched("A/good.xml"),
-             defaultFile(7) + "missing" + defaultFile(6));
-}
 
 QTEST_MAIN(tst_FirmwareDownloader)
 #include "tst_firmwaredownloader.moc"

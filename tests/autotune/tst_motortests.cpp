@@ -1,0 +1,249 @@
+// The stationary and the spinning motor test against the simulator playing
+// a motor.
+
+#include "autotunerig.h"
+#include "dynamicautotune.h"
+#include "hallchecker.h"
+#include "parameter.h"
+#include "staticautotune.h"
+
+#include <QtTest>
+
+using Measurements = QList<QPair<double, double>>;
+using Registers = QVector<quint16>;
+
+namespace {
+
+// What a run of either test ended with.
+struct Run
+{
+    QString outcome;
+    QList<int> unsaved;
+    QString message;
+    bool stoppedSpinning = false;
+    HallChecker* hall = nullptr;
+    std::shared_ptr<QObject> test;
+};
+
+// Runs the spinning test (direction flipped) or the stationary one, on test
+// time scaled when clockScale is set.
+Run runTest(AutotuneRig& rig, bool spinning, int clockScale = 0)
+{
+    Run run;
+    if (spinning) {
+        auto* test = new DynamicAutotune(nullptr, rig.model.get(), rig.link.get());
+        run.test.reset(test);
+        if (clockScale)
+            test->setClock(AutotuneRig::fastClock(clockScale));
+        run.outcome = rig.run(*test, &DynamicAutotune::dynamicSuccess, &DynamicAutotune::reportError,
+                              [&] { test->startTest(true); });
+        run.unsaved = test->unsavedAfterRun();
+        run.message = test->getErrorMessage();
+        run.stoppedSpinning = test->endedWhileSpinning();
+        run.hall = test->getHallChecker();
+        return run;
+    }
+    auto* test = new StaticAutotune(nullptr, rig.model.get(), rig.link.get());
+    run.test.reset(test);
+    if (clockScale)
+        test->setClock(AutotuneRig::fastClock(clockScale));
+    run.outcome = rig.run(*test, &StaticAutotune::staticSuccess, &StaticAutotune::reportError, [&] { test->startTest(); });
+    run.unsaved = test->unsavedAfterRun();
+    return run;
+}
+
+RigSetup motor(const std::function<void(MotorBehaviour&)>& change)
+{
+    return [=](AutotuneRig& r) { r.motor(change); };
+}
+
+// Makes the simulator silent, or late, from the start of a measurement or spin.
+RigSetup fromTheStart(int replyDelay)
+{
+    return [=](AutotuneRig& r) {
+        QObject::connect(&r.sim, &ControllerSimulator::requestReceived, [&r, replyDelay](const QByteArray& frame) {
+            if (frame.toHex().startsWith("011001e1"))
+                replyDelay ? r.sim.setReplyDelay(replyDelay) : r.sim.setSilent(true);
+        });
+    };
+}
+
+} // namespace
+
+class TestMotorTests : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tenPercentRule_data()
+    {
+        QTest::addColumn<Measurements>("measurements");
+        QTest::addColumn<bool>("consistent");
+        QTest::newRow("three close") << Measurements{{10.0, 50.0}, {10.9, 54.0}, {10.5, 52.0}} << true;
+        QTest::newRow("Rs 12 % apart") << Measurements{{10.0, 50.0}, {11.2, 50.0}} << false;
+        QTest::newRow("exactly 10 %") << Measurements{{10.0, 50.0}, {11.0, 55.0}} << true;
+        QTest::newRow("all zero") << Measurements{{0, 0}, {0, 0}, {0, 0}} << false;
+    }
+
+    void tenPercentRule()
+    {
+        QFETCH(Measurements, measurements);
+        QTEST(StaticAutotune::areWithinTenPercent(&measurements), "consistent");
+    }
+
+    void stationaryMeasuresWritesAndSaves()
+    {
+        AutotuneRig rig;
+        rig.model->getParameter(70)->setValue(72.0);
+        rig.model->getParameter(72)->setValue(100.0); // 100 x 10 x 72 > 61400: capped
+        rig.model->getParameter(78)->setValue(10.0);
+
+        QCOMPARE(runTest(rig, false).outcome, QString("success"));
+        QCOMPARE(rig.writesTo(481), (QList<int>{1, 1, 1}));
+        QCOMPARE(rig.writesTo(72), QList<int>{8528}); // 61400 / 720
+        // The means of 62.4 mOhm and 184 uH measured x1.00, x1.01 and x1.02.
+        QCOMPARE(rig.sim.registerValues(74, 2), (Registers{1858, 6302}));
+        QCOMPARE(rig.sim.registerValue(511), quint16(4096));
+        QCOMPARE(rig.model->getUnsavedValues().keys(), QList<int>{70}); // not the test's to write
+
+        const QStringList logs = rig.logs();
+        QCOMPARE(logs.size(), 1);
+        QVERIFY(logs[0].contains(" Static.txt\n"));
+        QVERIFY(logs[0].contains("Addr: 75: Rs                                  - Value: 63.02\n"));
+        QVERIFY(logs[0].endsWith("Addr: 511: Write Parameters to Flash           - Value: 4096\nEnd of Test\n"));
+    }
+
+    // A bad table leaves the working table alone, runs sensorless and, unlike
+    // a test that only leaves its values in RAM, saves to flash.
+    void spinLearnsHalls_data()
+    {
+        QTest::addColumn<int>("sensorType");
+        QTest::addColumn<QList<int>>("table"); // learnt by the motor; empty: a good one
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QList<int>>("sensorTypeWrites");
+        QTest::newRow("hall sensor") << 0 << QList<int>() << "Hall Sensors Okay.\nUsing Motor Position Sensor "
+                                                             "Type: Hall sensor start and sensorless run."
+                                     << QList<int>{1};
+        QTest::newRow("already hall start") << 1 << QList<int>() << "Hall Sensors Okay.\n" << QList<int>();
+        QTest::newRow("cable off") << 1 << QList<int>{15, 15, 15, 15, 15, 15, 15, 15}
+                                   << "No valid hall signals. Maybe the hall cable is disconnected.\n\n"
+                                      "Using Motor Position Sensor Type: Sensorless."
+                                   << QList<int>{2};
+        QTest::newRow("already sensorless") << 2 << QList<int>{15, 0, 2, 1, 4, 4, 3, 15}
+                                            << "Invalid hall pattern detected. Sensors may be shorted "
+                                               "together, or have connection issues.\n"
+                                            << QList<int>();
+    }
+
+    void spinLearnsHalls()
+    {
+        QFETCH(int, sensorType);
+        QFETCH(QList<int>, table);
+        AutotuneRig rig;
+        rig.setRegister(77, sensorType);
+        if (!table.isEmpty())
+            rig.motor([&](MotorBehaviour& m) { m.hallTable = table.toVector(); });
+        const Registers workingTable = rig.sim.registerValues(80, 8);
+
+        const Run run = runTest(rig, true);
+        QCOMPARE(run.outcome, QString("success"));
+        QTEST(run.hall->getStatusText(), "status");
+        QTEST(rig.writesTo(77), "sensorTypeWrites");
+        QCOMPARE(rig.writesTo(127), QList<int>{3}); // the direction flipped once
+        QCOMPARE(rig.sim.registerValue(511), quint16(4096));
+        QVERIFY(rig.model->getUnsavedValues().isEmpty());
+        QCOMPARE(run.hall->isHallFailure(), !table.isEmpty());
+        if (!table.isEmpty()) {
+            QCOMPARE(run.hall->getWarningText(), QString("Warning: Hall sensor error"));
+            QCOMPARE(rig.sim.registerValues(80, 8), workingTable);
+            return;
+        }
+        QCOMPARE(rig.writesTo(481), QList<int>{2});
+        QCOMPARE(rig.sim.registerValue(72), quint16(1135));
+        QCOMPARE(rig.sim.registerValue(79), quint16(27352)); // 300.5 degrees
+        QCOMPARE(rig.sim.registerValues(80, 8), (Registers{15, 2, 4, 3, 0, 1, 5, 15}));
+        QCOMPARE(run.hall->getHallOffSet(), -59.5);
+    }
+
+    void errorPaths_data()
+    {
+        QTest::addColumn<bool>("spinning");
+        QTest::addColumn<RigSetup>("setup");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("stopped"); // the measurement or spin stopped
+        QTest::addColumn<QList<int>>("unsaved"); // written by the test, unsaved again
+        const QList<int> constants{78};
+        const QString stall = "The spinning autotune test could not complete properly";
+        const RigSetup flashRefused = [](AutotuneRig& r) {
+            r.sim.setFlashSaveFails(true);
+            r.sim.setTorqueCommand(200);
+        };
+
+        QTest::newRow("inconsistent") << false << motor([](MotorBehaviour& m) { m.inconsistent = true; }) << "error 1"
+                                      << "" << false << constants;
+        QTest::newRow("fault stays") << false << RigSetup([](AutotuneRig& r) {
+            r.setRegister(258, 2);
+            r.motor([](MotorBehaviour& m) { m.stickyFaults = true; });
+        }) << "error 2" << "" << false << QList<int>();
+        QTest::newRow("measurement never ends") << false << motor([](MotorBehaviour& m) { m.discoveryStuck = true; })
+                                                << "error 0" << "" << true << constants;
+        QTest::newRow("motor running at the flash save") << false << flashRefused << "error 3" << "" << false
+                                                         << QList<int>{74, 75, 78};
+        QTest::newRow("answers too late mid-test") << false << fromTheStart(3000) << "error 0" << "" << true
+                                                   << constants;
+
+        QTest::newRow("fault before the spin") << true << RigSetup([](AutotuneRig& r) { r.setRegister(299, 1); })
+                                               << "error 4" << "" << false << QList<int>{127};
+        QTest::newRow("stall") << true << motor([](MotorBehaviour& m) { m.stall = true; }) << "error 5" << stall
+                               << false << QList<int>{127};
+        QTest::newRow("no motor") << true << motor([](MotorBehaviour& m) { m.connected = false; }) << "error 5"
+                                  << stall + ".*\n\\*No phase currents detected. Please ensure that all 3 "
+                                             "phases are connected to motor windings.\n"
+                                  << false << QList<int>{127};
+        QTest::newRow("fault after the spin, yellow dead")
+            << true << motor([](MotorBehaviour& m) { m.spinFaults = 2, m.deadPhases = 2; }) << "error 5"
+            << "^No current detected on Yellow phase. Please check motor connection and try again.\n$" << false
+            << QList<int>{127};
+        QTest::newRow("spin never ends") << true << motor([](MotorBehaviour& m) { m.discoveryStuck = true; })
+                                         << "error 1" << "" << true << QList<int>{127};
+        QTest::newRow("controller stops answering mid-spin") << true << fromTheStart(0) << "error 1" << "" << true
+                                                             << QList<int>{127};
+        QTest::newRow("motor running at the flash save, spinning") << true << flashRefused << "error 3" << ""
+                                                                   << false << QList<int>{127};
+    }
+
+    void errorPaths()
+    {
+        QFETCH(bool, spinning);
+        QFETCH(RigSetup, setup);
+        QFETCH(QString, message);
+        QFETCH(bool, stopped);
+        QFETCH(QList<int>, unsaved);
+        AutotuneRig rig;
+        rig.model->getParameter(78)->setValue(12.0);
+        // Test time runs 12 times faster: a spin of 1250 ms (15 s) ends after
+        // the stall watch (5 to 14 s), and its end is seen before the 20 s
+        // limit (1667 ms) even when a loaded machine holds up the polls.
+        rig.motor([](MotorBehaviour& m) { m.spinMs = 1250; });
+        setup(rig);
+
+        const Run run = runTest(rig, spinning, spinning ? 12 : 10);
+        QTEST(run.outcome, "outcome");
+        QVERIFY2(QRegularExpression(message, QRegularExpression::DotMatchesEverythingOption).match(run.message).hasMatch(),
+                 qPrintable(run.message));
+        QCOMPARE(run.stoppedSpinning, spinning && stopped);
+        QCOMPARE(rig.writesTo(481).endsWith(0), stopped);
+        // The stationary test tells all it left unsaved; of the spinning one
+        // the flipped direction, which reached no flash, is checked.
+        if (!spinning)
+            QCOMPARE(run.unsaved, unsaved);
+        for (const int address : unsaved)
+            QVERIFY(run.unsaved.contains(address) && rig.model->getUnsavedValues().contains(address));
+        QVERIFY(rig.model->getUnsavedValues().contains(78));
+        QVERIFY(rig.logs().value(0).endsWith("End of Test\n"));
+    }
+};
+
+QTEST_MAIN(TestMotorTests)
+#include "tst_motortests.moc"

@@ -174,7 +174,16 @@ private slots:
                                             registerEntry(3, "Later", "\"scale\": \"4\"")}));
         QVERIFY(!broken.formulasParsed()); // parsing stops at the first failure
         QVERIFY(broken[1]->isValid() && !broken[2]->isValid() && !broken[3]->isValid());
-        QVERIFY(!broken[3]->getScaleFormula());
+        // Without formulas a parameter shows -1, takes no value, yet stores a reply.
+        Parameter* bare = broken[3];
+        QVERIFY(!bare->getScaleFormula());
+        QCOMPARE(bare->getValue(), -1.0);
+        QSignalSpy display(bare, &Parameter::displayChanged);
+        bare->setValue(5);
+        QCOMPARE(bare->getRegisterValue(), 0);
+        bare->setRegisterValue(5);
+        QCOMPARE(bare->getRegisterValue(), 5);
+        QCOMPARE(display.count(), 1);
 
         // Numbers in the file become texts without an exponent.
         QScopedPointer<ParameterSet> numeric;

@@ -2,7 +2,6 @@
 #include "parameterset.h"
 #include "signalrecorder.h"
 
-#include <QApplication>
 #include <QDoubleSpinBox>
 #include <QSignalSpy>
 #include <QtTest>
@@ -14,8 +13,16 @@ namespace {
 
 QByteArray conversionSet()
 {
+    QByteArray faults = "\"type\": \"bit vector\", \"scale\": 1, \"bitDefs\": {\"0\": \"Fault 0\"";
+    for (int bit = 1; bit < 16; ++bit)
+        faults += ", \"" + QByteArray::number(bit) + "\": \"Fault " + QByteArray::number(bit) + "\"";
     return definitionFile({
         registerEntry(0, "Controller Output Current Rating", "\"units\": \"A\", \"scale\": \"1\""),
+        registerEntry(4, "Baud Rate", "\"type\": \"enum\", \"scale\": 1, \"enumDefs\": {\"12\": \"1200\", "
+                      "\"96\": \"9600\", \"192\": \"19200\", \"384\": \"38400\", \"1152\": \"115200\"}"),
+        registerEntry(5, "Limited Mode", "\"type\": \"enum\", \"scale\": 1, \"min\": \"1\", \"max\": \"3\", "
+                      "\"enumDefs\": {\"0\": \"Off\", \"1\": \"One\", \"2\": \"Two\", \"4\": \"Four\"}"),
+        registerEntry(6, "Read Only Mode", "\"type\": \"enum\", \"scale\": 1, \"enumDefs\": {\"1\": \"One\"}", false),
         registerEntry(10, "Fraction", "\"scale\": \"4096\""),
         registerEntry(11, "Whole", "\"scale\": \"1\""),
         registerEntry(12, "Signed", "\"scale\": \"1\", \"isSigned\": true"),
@@ -34,14 +41,23 @@ QByteArray conversionSet()
         registerEntry(25, "Three decimals", "\"scale\": \"1\", \"decimals\": 3"),
         registerEntry(26, "Infinite scale", "\"scale\": \"1 / 0\""),
         registerEntry(27, "Huge limit", "\"scale\": \"1000\", \"min\": \"100\""),
-        registerEntry(71, "Max Phase Current",
-                      "\"units\": \"A\", \"scale\": \"1\", \"min\": \"30\", "
+        registerEntry(71, "Max Phase Current", "\"units\": \"A\", \"scale\": \"1\", \"min\": \"30\", "
                       "\"max\": \"0.75 * p[0] - 1\", \"type\": \"dependent\""),
-        registerEntry(154, "Max Regen Phase Current",
-                      "\"units\": \"A\", \"scale\": \"40.96 * 100 / p[71]\", \"decimals\": 0, "
-                      "\"min\": \"1\", \"max\": \"0.75 * p[0] - 1\", \"type\": \"dependent\""),
+        registerEntry(154, "Max Regen Phase Current", "\"units\": \"A\", \"scale\": \"40.96 * 100 / p[71]\", "
+                      "\"decimals\": 0, \"min\": \"1\", \"max\": \"0.75 * p[0] - 1\", \"type\": \"dependent\""),
+        registerEntry(207, "Sparse Flags", "\"type\": \"bit vector\", \"scale\": 1, \"bitDefs\": {\"1\": \"a\", "
+                      "\"9\": \"g\"}"),
+        registerEntry(208, "Signed Flags", "\"type\": \"bit vector\", \"scale\": 1, \"isSigned\": true, "
+                      "\"bitDefs\": {\"15\": \"Top\"}"),
+        registerEntry(258, "Faults", faults + "}", false),
     });
 }
+
+// The signals of a stored value, and of a value refused and set back.
+QStringList stored(const QString& display) { return {"valueChanged", "displayChanged(" + display + ")", "valueSet"}; }
+QStringList setBack(const QString& display) { return {"valueChanged", "displayChanged(" + display + ")"}; }
+
+const double notANumber = std::numeric_limits<double>::quiet_NaN();
 
 } // namespace
 
@@ -57,13 +73,11 @@ private slots:
     {
         set = new ParameterSet(conversionSet());
         QVERIFY(set->formulasParsed());
+        (*set)[0]->setRegisterValue(95); // the max of 71 is 70.25, its min 30
+        set->enumAt(4)->setRegisterValue(96);
     }
 
-    void cleanup()
-    {
-        delete set;
-        set = nullptr;
-    }
+    void cleanup() { delete set; }
 
     void rounding_data()
     {
@@ -91,13 +105,36 @@ private slots:
         QCOMPARE((*set)[address]->roundValue(value), expected);
     }
 
-    void registerValueClamping_data()
+    void asValue_data()
+    {
+        QTest::addColumn<int>("address");
+        QTest::addColumn<int>("raw");
+        QTest::addColumn<double>("display");
+        QTest::newRow("half of 4096") << 10 << 2048 << 0.5;
+        QTest::newRow("one raw unit rounds to 0") << 10 << 1 << 0.0;
+        QTest::newRow("signed scaled") << 17 << -2048 << -0.5;
+        QTest::newRow("max clamps display") << 13 << 4500 << 100.0;
+        QTest::newRow("zero scale") << 16 << 100 << -1.0;
+        QTest::newRow("min over max shows min") << 19 << 7 << 10.0;
+        QTest::newRow("three decimals") << 23 << 4353 << 4.353;
+        QTest::newRow("dependent max") << 71 << 80 << 70.0;
+    }
+
+    void asValue()
+    {
+        QFETCH(int, address);
+        QFETCH(int, raw);
+        QFETCH(double, display);
+        QCOMPARE((*set)[address]->asValue(raw), display);
+    }
+
+    void setRegisterValue_data()
     {
         QTest::addColumn<int>("address");
         QTest::addColumn<int>("raw");
         QTest::addColumn<int>("stored");
         QTest::newRow("unsigned above width") << 11 << 70000 << 65535;
-        QTest::newRow("unsigned below zero") << 11 << -5 << 0;
+        QTest::newRow("unsigned below zero, unchanged") << 11 << -5 << 0;
         QTest::newRow("signed above width") << 12 << 40000 << 32767;
         QTest::newRow("signed below width") << 12 << -40000 << -32768;
         QTest::newRow("signed negative kept") << 12 << -12 << -12;
@@ -107,9 +144,11 @@ private slots:
         QTest::newRow("min over max: min wins") << 19 << 0 << 10;
         QTest::newRow("raw min beyond width stays in width") << 27 << 5 << 65535;
         QTest::newRow("read only still stores") << 14 << 42 << 42;
+        // A controller reply goes through a plain Parameter pointer: no key check.
+        QTest::newRow("enum through the base") << 4 << 100 << 100;
     }
 
-    void registerValueClamping()
+    void setRegisterValue()
     {
         QFETCH(int, address);
         QFETCH(int, raw);
@@ -118,19 +157,108 @@ private slots:
         SignalRecorder recorder(p);
         p->setRegisterValue(raw);
         QCOMPARE(p->getRegisterValue(), stored);
-        // All three signals, always, in this order.
-        QCOMPARE(recorder.take(), QStringList({"valueChanged",
-                                               QString("displayChanged(%1)").arg(p->getValue()),
-                                               "valueSet"}));
+        // All three signals, always, even for an unchanged value.
+        QCOMPARE(recorder.take(), ::stored(QString::number(p->getValue())));
     }
 
-    void unchangedValueStillSignals()
+    void setValue_data()
     {
-        Parameter* p = (*set)[11];
-        p->setRegisterValue(7);
+        QTest::addColumn<int>("address");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("raw");
+        QTest::addColumn<QStringList>("signalList");
+        // Every register holds 9 before, or its limit: 71 its min 30, 5 its max 3.
+        QTest::newRow("above max") << 71 << 80.0 << 70 << stored("70") + setBack("70");
+        QTest::newRow("below min") << 71 << 29.2 << 30 << stored("30") + setBack("30");
+        QTest::newRow("in range rounded") << 71 << 30.4 << 30 << stored("30");
+        QTest::newRow("equal to max") << 71 << 70.25 << 70 << stored("70");
+        QTest::newRow("fraction shows rounded") << 10 << 0.505 << 2089 << stored("0.51");
+        QTest::newRow("zero scale stores 0") << 16 << 5.0 << 0 << stored("-1");
+        QTest::newRow("huge value saturates unsigned") << 11 << 1e12 << 65535 << stored("65535");
+        QTest::newRow("huge value saturates signed") << 12 << -1e12 << -32768 << stored("-32768");
+        QTest::newRow("huge scaled value saturates") << 10 << 1e9 << 65535 << stored("16");
+        QTest::newRow("infinite max is no limit") << 18 << 600.0 << 600 << stored("600");
+        QTest::newRow("min over max gives min") << 19 << 0.0 << 10 << stored("10") + setBack("10");
+        // The current value is announced again so a widget is set back.
+        QTest::newRow("product not finite") << 10 << 1e308 << 9 << setBack("0");
+        QTest::newRow("value not a number") << 11 << notANumber << 9 << setBack("9");
+        QTest::newRow("scale not finite") << 26 << 5.0 << 9 << setBack("0");
+        QTest::newRow("not writeable") << 14 << 8.0 << 9 << QStringList();
+        // Enum values must be keys within the limits.
+        QTest::newRow("enum key") << 4 << 1152.0 << 1152 << setBack("1152");
+        QTest::newRow("enum rounded to key") << 4 << 192.4 << 192 << setBack("192");
+        QTest::newRow("enum not a key") << 4 << 100.0 << 9 << QStringList();
+        QTest::newRow("enum negative") << 4 << -12.0 << 9 << QStringList();
+        QTest::newRow("enum not a number set back") << 4 << notANumber << 9 << setBack("9");
+        QTest::newRow("enum key above max") << 5 << 4.0 << 3 << setBack("3");
+        QTest::newRow("enum key below min") << 5 << 0.0 << 3 << setBack("3");
+        QTest::newRow("enum not writeable") << 6 << 1.0 << 9 << QStringList();
+    }
+
+    void setValue()
+    {
+        QFETCH(int, address);
+        QFETCH(double, value);
+        QFETCH(int, raw);
+        QFETCH(QStringList, signalList);
+        Parameter* p = (*set)[address];
+        p->setRegisterValue(9);
         SignalRecorder recorder(p);
-        p->setRegisterValue(7);
-        QCOMPARE(recorder.take(), QStringList({"valueChanged", "displayChanged(7)", "valueSet"}));
+        if (p->getType() == ParameterDefinition::TypeEnum)
+            set->enumAt(address)->setValue(value);
+        else
+            p->setValue(value);
+        QCOMPARE(p->getRegisterValue(), raw);
+        QCOMPARE(recorder.take(), signalList);
+    }
+
+    void enumRegisterValueNeedsKey()
+    {
+        EnumParameter* baud = set->enumAt(4);
+        SignalRecorder recorder(baud);
+        baud->setRegisterValue(100);
+        QCOMPARE(baud->getRegisterValue(), 96);
+        QVERIFY(recorder.take().isEmpty());
+        baud->setRegisterValue(384);
+        QCOMPARE(baud->getRegisterValue(), 384);
+        QCOMPARE(recorder.take(), setBack("384"));
+    }
+
+    void bitOperations_data()
+    {
+        QTest::addColumn<int>("address");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<QString>("operations"); // set, unset or toggle a bit
+        QTest::addColumn<int>("raw");
+        QTest::addColumn<int>("signalCount"); // two for each change, none otherwise
+        QTest::newRow("set") << 258 << 0 << "s3" << 8 << 2;
+        QTest::newRow("set again, unset a clear bit") << 258 << 8 << "s3 u1" << 8 << 0;
+        QTest::newRow("toggle") << 258 << 8 << "t3" << 0 << 2;
+        QTest::newRow("top and bottom bit") << 258 << 0 << "s15 s0 u15" << 1 << 6;
+        QTest::newRow("beyond the register") << 258 << 65535 << "t16 u-1" << 65535 << 0;
+        QTest::newRow("unlabelled bits untouchable") << 207 << 1 << "s0 t0 u0 s5" << 1 << 0;
+        QTest::newRow("signed keeps its width") << 208 << 0 << "s15" << -32768 << 2;
+        QTest::newRow("signed toggled back") << 208 << 0 << "s15 t15" << 0 << 4;
+    }
+
+    void bitOperations()
+    {
+        QFETCH(int, address);
+        QFETCH(int, start);
+        QFETCH(QString, operations);
+        QFETCH(int, raw);
+        QFETCH(int, signalCount);
+        BitVector* bits = set->bitsAt(address);
+        static_cast<Parameter*>(bits)->setRegisterValue(start);
+        SignalRecorder recorder(bits);
+        for (const QString& operation : operations.split(' ')) {
+            const int bit = operation.mid(1).toInt();
+            operation.startsWith('s') ? bits->setBit(bit) : operation.startsWith('u') ? bits->unsetBit(bit) : bits->toggleBit(bit);
+        }
+        QCOMPARE(bits->getRegisterValue(), raw);
+        QCOMPARE(recorder.take().size(), signalCount);
+        for (int bit = -1; bit <= 16; ++bit) // only labelled bits read as set
+            QCOMPARE(bits->getBit(bit), bits->getBitDefs()->contains(bit) && bit < 16 && ((raw >> qMax(bit, 0)) & 1));
     }
 
     // A receiver of valueChanged() that stores another value (a graph
@@ -147,163 +275,7 @@ private slots:
         QCOMPARE(recorder.take().mid(4), QStringList({"displayChanged(10)", "valueSet"}));
     }
 
-    void asValue_data()
-    {
-        QTest::addColumn<int>("address");
-        QTest::addColumn<int>("raw");
-        QTest::addColumn<double>("display");
-        QTest::newRow("half of 4096") << 10 << 2048 << 0.5;
-        QTest::newRow("one raw unit rounds to 0") << 10 << 1 << 0.0;
-        QTest::newRow("signed scaled") << 17 << -2048 << -0.5;
-        QTest::newRow("max clamps display") << 13 << 4500 << 100.0;
-        QTest::newRow("zero scale") << 16 << 100 << -1.0;
-        QTest::newRow("min over max shows min") << 19 << 7 << 10.0;
-        QTest::newRow("three decimals") << 23 << 4353 << 4.353;
-    }
-
-    void asValue()
-    {
-        QFETCH(int, address);
-        QFETCH(int, raw);
-        QFETCH(double, display);
-        QCOMPARE((*set)[address]->asValue(raw), display);
-    }
-
-    void missingFormulas()
-    {
-        ParameterDefinition definition("Bare", 3, 0, "1", "", "", "", "0", 0, false, true, true,
-                                       true, nullptr, nullptr,
-                                       ParameterDefinition::TypeIndependent, 0, 1.0, "");
-        Parameter p(&definition);
-        QVERIFY(!p.isValid());
-        QCOMPARE(p.getValue(), -1.0);
-        SignalRecorder recorder(&p);
-        p.setValue(5);
-        QVERIFY(recorder.take().isEmpty());
-        p.setRegisterValue(5);
-        QCOMPARE(p.getRegisterValue(), 5);
-        QCOMPARE(recorder.take(), QStringList({"valueChanged", "displayChanged(-1)", "valueSet"}));
-    }
-
-    void setValueSignals_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<int>("raw");
-        QTest::addColumn<QStringList>("signalList");
-        // Register 0 shows 95, so register 71's max is 70.25 and its min 30.
-        QTest::newRow("above max")
-            << 80.0 << 70
-            << QStringList({"valueChanged", "displayChanged(70)", "valueSet", "valueChanged",
-                            "displayChanged(70)"});
-        QTest::newRow("below min")
-            << 29.2 << 30
-            << QStringList({"valueChanged", "displayChanged(30)", "valueSet", "valueChanged",
-                            "displayChanged(30)"});
-        QTest::newRow("in range rounded")
-            << 30.4 << 30 << QStringList({"valueChanged", "displayChanged(30)", "valueSet"});
-        QTest::newRow("equal to min")
-            << 30.0 << 30 << QStringList({"valueChanged", "displayChanged(30)", "valueSet"});
-        QTest::newRow("equal to max")
-            << 70.25 << 70 << QStringList({"valueChanged", "displayChanged(70)", "valueSet"});
-    }
-
-    void setValueSignals()
-    {
-        QFETCH(double, value);
-        QFETCH(int, raw);
-        QFETCH(QStringList, signalList);
-        (*set)[0]->setRegisterValue(95);
-        Parameter* p = (*set)[71];
-        p->setRegisterValue(50);
-        QCOMPARE(p->asValue(80), 70.0);
-        SignalRecorder recorder(p);
-        p->setValue(value);
-        QCOMPARE(p->getRegisterValue(), raw);
-        QCOMPARE(recorder.take(), signalList);
-    }
-
-    void minAboveMaxAlwaysGivesMin()
-    {
-        (*set)[0]->setRegisterValue(30); // max of 71 is now 21.5, below its min 30
-        Parameter* p = (*set)[71];
-        for (int raw : {0, 25, 30, 60})
-            QCOMPARE(p->asValue(raw), 30.0);
-        for (double value : {10.0, 30.0, 50.0}) {
-            SignalRecorder recorder(p);
-            p->setValue(value);
-            QCOMPARE(p->getRegisterValue(), 30);
-            QCOMPARE(recorder.take().size(), 5);
-        }
-    }
-
-    void setValueConversion_data()
-    {
-        QTest::addColumn<int>("address");
-        QTest::addColumn<double>("value");
-        QTest::addColumn<int>("raw");
-        QTest::newRow("fraction") << 10 << 0.505 << 2089;
-        QTest::newRow("half up") << 11 << 2.5 << 3;
-        QTest::newRow("signed half toward plus infinity") << 12 << -2.5 << -2;
-        QTest::newRow("zero scale stores 0") << 16 << 5.0 << 0;
-        QTest::newRow("huge value saturates unsigned") << 11 << 1e12 << 65535;
-        QTest::newRow("huge value saturates signed") << 12 << -1e12 << -32768;
-        QTest::newRow("huge scaled value saturates") << 10 << 1e9 << 65535;
-        QTest::newRow("infinite max is no limit") << 18 << 600.0 << 600;
-    }
-
-    void setValueConversion()
-    {
-        QFETCH(int, address);
-        QFETCH(double, value);
-        QFETCH(int, raw);
-        Parameter* p = (*set)[address];
-        p->setRegisterValue(1);
-        p->setValue(value);
-        QCOMPARE(p->getRegisterValue(), raw);
-    }
-
-    void fractionEmitsRoundedDisplay()
-    {
-        Parameter* p = (*set)[10];
-        SignalRecorder recorder(p);
-        p->setValue(0.505);
-        QCOMPARE(recorder.take(), QStringList({"valueChanged", "displayChanged(0.51)", "valueSet"}));
-    }
-
-    void unusableValuesKeepRawValue_data()
-    {
-        QTest::addColumn<int>("address");
-        QTest::addColumn<double>("value");
-        QTest::newRow("product not finite") << 10 << 1e308;
-        QTest::newRow("value not a number") << 11 << std::numeric_limits<double>::quiet_NaN();
-        QTest::newRow("scale not finite") << 26 << 5.0;
-    }
-
-    void unusableValuesKeepRawValue()
-    {
-        QFETCH(int, address);
-        QFETCH(double, value);
-        Parameter* p = (*set)[address];
-        p->setRegisterValue(9);
-        SignalRecorder recorder(p);
-        p->setValue(value);
-        QCOMPARE(p->getRegisterValue(), 9);
-        // The current value is announced again so a widget is set back.
-        QCOMPARE(recorder.take(),
-                 QStringList({"valueChanged", QString("displayChanged(%1)").arg(p->getValue())}));
-    }
-
-    void notWriteableIgnoresSetValue()
-    {
-        Parameter* p = (*set)[14];
-        p->setRegisterValue(3);
-        SignalRecorder recorder(p);
-        p->setValue(8);
-        QCOMPARE(p->getRegisterValue(), 3);
-        QVERIFY(recorder.take().isEmpty());
-    }
-
-    void dependencyChain()
+    void dependantsFollow()
     {
         Parameter* rating = (*set)[0];
         Parameter* phase = (*set)[71];
@@ -312,38 +284,24 @@ private slots:
         phase->setRegisterValue(60);
         regen->setRegisterValue(1000);
         QCOMPARE(regen->getRegisterValue(), 1000);
-
         QSignalSpy regenDisplay(regen, &Parameter::displayChanged);
         phase->setValue(70);
-        QCOMPARE(phase->getRegisterValue(), 70);
         // 1000 / 58.514 = 17.09 shows 17; 17 x 58.514 = 994.74 stores 995.
         QCOMPARE(regen->getRegisterValue(), 995);
-        QCOMPARE(regen->getValue(), 17.0);
-        QVERIFY(!regenDisplay.isEmpty());
         QCOMPARE(regenDisplay.last().at(0).toDouble(), 17.0);
-    }
 
-    void ratingChangeMovesDependentLimits()
-    {
-        Parameter* rating = (*set)[0];
-        Parameter* phase = (*set)[71];
         rating->setRegisterValue(200);
         phase->setRegisterValue(100);
         rating->setValue(100); // max of 71 becomes 74
         QCOMPARE(phase->getRegisterValue(), 74);
-        QCOMPARE(phase->getValue(), 74.0);
-    }
 
-    void notWriteableDependantIsNotRecomputed()
-    {
-        Parameter* whole = (*set)[11];
-        Parameter* dependant = (*set)[15];
-        whole->setRegisterValue(50);
-        dependant->setRegisterValue(40);
-        SignalRecorder recorder(dependant);
-        whole->setValue(20);
+        // A register the user cannot write is not recomputed.
+        (*set)[11]->setRegisterValue(50);
+        (*set)[15]->setRegisterValue(40);
+        SignalRecorder recorder((*set)[15]);
+        (*set)[11]->setValue(20);
         QVERIFY(recorder.take().isEmpty());
-        QCOMPARE(dependant->getRegisterValue(), 40);
+        QCOMPARE((*set)[15]->getRegisterValue(), 40);
     }
 
     void formulaCyclesEnd()
@@ -360,7 +318,7 @@ private slots:
         }
     }
 
-    void connectDisplayFollowsWithoutWriteBack()
+    void connectDisplay()
     {
         Parameter* volts = (*set)[23];
         volts->setRegisterValue(4353);
@@ -374,29 +332,17 @@ private slots:
         QCOMPARE(box.suffix(), QString(" V"));
         QCOMPARE(edits.count(), 0);
         QCOMPARE(volts->getRegisterValue(), 4353);
-
         volts->setRegisterValue(1234);
         QCOMPARE(box.value(), 1.234);
-
         box.setValue(2.5);
         QCOMPARE(volts->getRegisterValue(), 2500);
     }
 
-    void connectDisplayNeverClampsIntoParameter()
-    {
-        Parameter* whole = (*set)[11];
-        QDoubleSpinBox box; // the toolkit's default range ends at 99.99
-        whole->connectDisplay(&box);
-        whole->setRegisterValue(250);
-        QCOMPARE(whole->getRegisterValue(), 250);
-        QCOMPARE(box.suffix(), QString());
-    }
-
     // A typed value counts on Enter; one beyond a limit gives the limit,
-    // never the digits typed before the box refused one.
+    // never the digits typed before the box refused one. The box never
+    // clamps a value into the parameter.
     void connectDisplayTypedBeyondTheLimitGivesTheLimit()
     {
-        (*set)[0]->setRegisterValue(95);
         Parameter* phase = (*set)[71]; // 30 to 70 A
         phase->setRegisterValue(50);
         QDoubleSpinBox box;
@@ -407,11 +353,17 @@ private slots:
             QTest::keyClick(&box, Qt::Key_Return);
             QCOMPARE(phase->getRegisterValue(), typed.second);
         }
-
         (*set)[0]->setRegisterValue(200); // the max follows register 0
         phase->setRegisterValue(120);
         QCOMPARE(box.value(), 120.0);
         QCOMPARE(phase->getRegisterValue(), 120);
+
+        Parameter* whole = (*set)[11];
+        QDoubleSpinBox plain; // the toolkit's default range ends at 99.99
+        whole->connectDisplay(&plain);
+        whole->setRegisterValue(250);
+        QCOMPARE(whole->getRegisterValue(), 250);
+        QCOMPARE(plain.suffix(), QString());
     }
 };
 

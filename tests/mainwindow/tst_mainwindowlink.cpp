@@ -100,17 +100,10 @@ private slots:
             QVERIFY2(!fresh->findChild<QPushButton*>(name)->isEnabled(), name);
     }
 
-    void rowsShowTheControllersValues_data()
-    {
-        QTest::addColumn<QString>("container");
-        QTest::newRow("Basic Setup") << "displayParameters";
-        QTest::newRow("Advanced Setup") << "advancedParameters";
-    }
     void rowsShowTheControllersValues()
     {
-        QFETCH(QString, container);
-        const auto rows = FormRows::findRows(f.find(container));
-        QVERIFY(!rows.isEmpty());
+        const auto rows = FormRows::findRows(f.find("displayParameters")) + FormRows::findRows(f.find("advancedParameters"));
+        QVERIFY(rows.size() > 50);
         for (QWidget* found : rows) {
             const FormRows::Key key = FormRows::rowKey(found);
             Parameter* parameter = f.model()->getParameter(key.first);

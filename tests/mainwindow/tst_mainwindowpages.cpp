@@ -79,6 +79,7 @@ private slots:
     }
     void init()
     {
+        QTRY_VERIFY_WITH_TIMEOUT(f.find<QPushButton>("readAll")->isEnabled(), 8000); // connected again after failures
         QVERIFY(waitIdle(f.window.get()));
         if (!f.model()->getUnsavedValues().isEmpty())
             QVERIFY(f.readAll());

@@ -6,7 +6,7 @@
 // offered as an extra port, and helpers to find rows and read frame logs.
 
 #include "controllersimulator.h"
-#include "formrows.h"
+#include "../forms/formrows.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "mainwindow.h"

@@ -1,413 +1,205 @@
 // kelvara-suite's command line, run as a process against the simulated
-// controller: help, the "-i" rule, preparation errors, one read, one write.
-//
-// The program reads "resources/preferences.ini" beside itself, so it runs
-// from a scratch copy whose settings give a short reply timeout.
+// controller, from a scratch copy whose settings give a short reply timeout:
+// the lines it prints, its exit status and the frames it sends.
 
 #include "controllersimulator.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
-
-namespace {
-
-const QString simulatorMark = QStringLiteral("SIM");
-const int quickTimeout = 60;
-
-struct RunResult
-{
-    QStringList lines;
-    QString errors;
-    int exitCode = -1;
-    qint64 elapsedMs = 0;
-};
-
-const QString usageTail = QStringLiteral(
-    " -i(nteractive) -r(ead) -w(rite) \"value\" -a(ddr) \"address\" -b(aud) \"baudrate\" "
-    "-s(erial) \" port name\" -h(elp)");
-
-} // namespace
 
 class TestCommandLine : public QObject
 {
     Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void init();
-
-    void helpPrintsUsageOnly_data();
-    void helpPrintsUsageOnly();
-    void optionsNeedInteractive_data();
-    void optionsNeedInteractive();
-    void parserErrorsExitWithOne_data();
-    void parserErrorsExitWithOne();
-    void preparationErrors_data();
-    void preparationErrors();
-    void readPrintsTheValue_data();
-    void readPrintsTheValue();
-    void writeWaitsForTheFlashSave();
-    void writeOfUnsavedRegisterEndsWithItsReply();
-    void writeConvertsWithTheControllersRegisters();
-    void valueBeyondLimitsIsRefused_data();
-    void valueBeyondLimitsIsRefused();
-    void refusedWrites_data();
-    void refusedWrites();
-    void silentControllerFailsPromptly();
-    void portPluggedInDuringTheRunIsNotTaken();
-
-private:
-    RunResult run(QStringList arguments);
-
     QTemporaryDir programDir;
     QString program;
-    std::unique_ptr<ControllerSimulator> simulator;
+    ControllerSimulator simulator;
+
+    QProcessEnvironment environment(const QString& ports) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            environment.remove(name); // it must choose the offscreen platform itself
+        environment.insert("KELVARA_EXTRA_PORTS", ports);
+        return environment;
+    }
+
+    // Knobs of the simulator: "flash" (save not confirmed), "torque" (motor
+    // running), "mute", "mute@A", "refuse@A", "A=raw".
+    void applyFaults(const QString& faults)
+    {
+        for (const QString& fault : faults.split(' ', Qt::SkipEmptyParts)) {
+            const int at = fault.section(QRegularExpression("[@=]"), 1).toInt();
+            if (fault == "flash" || fault == "torque")
+                simulator.setFlashSaveFails(true);
+            if (fault == "torque")
+                simulator.setTorqueCommand(8);
+            if (fault == "mute")
+                simulator.setSilent(true);
+            if (fault.startsWith("mute@"))
+                simulator.setSilentAtAddress(at);
+            if (fault.startsWith("refuse@"))
+                simulator.setExceptionAtAddress(at, 2);
+            if (fault.contains('='))
+                simulator.setRegisterValue(fault.section('=', 0, 0).toInt(), at);
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        program = programDir.filePath("kelvara-suite");
+        QVERIFY(QFile::copy(KELVARA_SUITE_PROGRAM, program));
+        QDir(programDir.path()).mkpath("resources");
+        QSettings(programDir.filePath("resources/preferences.ini"), QSettings::IniFormat).setValue("commTimeout", 60);
+        QVERIFY2(simulator.start(), qPrintable(simulator.errorString()));
+    }
+
+    void runs_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // "SIM" stands for the simulator's port
+        QTest::addColumn<QString>("faults");
+        QTest::addColumn<int>("status");
+        // Lines joined by '|'; a trailing '*' matches any end; "!text": none, text on standard error.
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("writes"); // heads of function-16 frames; "none": nothing sent; "*": any
+        QTest::addColumn<QString>("after");  // "A=raw" held by the controller afterwards
+
+        const QString usage = "usage: PROGRAM -i(nteractive) -r(ead) -w(rite) \"value\" -a(ddr) \"address\" "
+                              "-b(aud) \"baudrate\" -s(erial) \" port name\" -h(elp)";
+        const QString needsI = "Error: -i(nteractive) argument mandatory for no particularly good reason when "
+                               "running PROGRAM from the commandline.";
+        auto row = [](const char* tag, const QString& arguments, const QString& faults, int status,
+                      const QString& out, const QString& writes, const QString& after = {}) {
+            QTest::newRow(tag) << arguments.split(' ', Qt::SkipEmptyParts) << faults << status << out << writes << after;
+        };
+        row("-h", "-h", "", 0, usage, "none");
+        row("--help with other options", "-i -a 71 -r --help", "", 0, usage, "none");
+        row("-a without -i", "-a 71", "", 1, needsI, "none");
+        row("-w without -i", "-w 1", "", 1, needsI, "none");
+        row("-b without -i", "-b 9600", "", 1, needsI, "none");
+        // The option parser answers on standard error, also without a display.
+        row("unknown option", "-x", "", 1, "!Unknown option 'x'.", "none");
+        row("unknown long option", "--foo", "", 1, "!Unknown option 'foo'.", "none");
+        row("value missing", "-i -r -a", "", 1, "!Missing value after '-a'.", "none");
+        row("window without a display", "file.xml", "", 1, "!no display", "none");
+        // Preparation errors: one line, status 255 (main's -1), nothing sent.
+        row("no address", "-i -r -s SIM", "", 255, "No address found", "none");
+        row("address before the port", "-i -a 3000 -r -s /dev/nonesuch", "", 255, "Invalid address 3000", "none");
+        row("address not a number", "-i -a 12x -r", "", 255, "Invalid address 12x", "none");
+        row("address too long", "-i -a 99999999999999999999 -r", "", 255, "Invalid address 99999999999999999999", "none");
+        row("address without parameter", "-i -a 600 -r -s SIM", "", 255, "Invalid address 600", "none");
+        row("no port", "-i -a 71 -r", "", 255, "No serial port given", "none");
+        row("unknown port", "-i -a 71 -r -s /dev/nonesuch", "", 255, "Could not find port /dev/nonesuch", "none");
+        row("no command", "-i -a 71 -s SIM", "", 255, "Missing recognized command", "none");
+        row("baud not a number", "-i -a 71 -r -b fast", "", 255, "Unable to interpret baud rate (\"fast\")", "none");
+        row("baud not standard", "-i -a 71 -r -b 12345", "", 255, "Unable to set baud rate (to \"12345\")", "none");
+        row("value not a number", "-i -a 71 -w abc -s SIM", "", 255, "Unable to interpret value (\"abc\")", "none");
+        row("value not finite", "-i -a 71 -w nan -s SIM", "", 255, "Unable to interpret value (\"nan\")", "none");
+        row("read-only register", "-i -a 256 -w 5 -s SIM", "", 255, "Address 256 is read-only", "none");
+        // Reads print the value and write nothing.
+        row("read whole amperes", "-i -a 71 -r -s SIM", "71=70", 0, "70", "");
+        row("read two decimals", "-i -a 72 -r -s SIM", "72=1234", 0, "12.34", "");
+        row("read enum code", "-i -a 77 -r -s SIM", "77=2", 0, "2", "");
+        row("read from a silent controller", "-i -a 71 -r -s SIM", "mute", 255,
+            "Fail with error: 'Communication timeout', last message: '*", "");
+        // A write is saved to flash and read back before success is printed.
+        row("write", "-i -a 229 -w 33.3 -s SIM", "", 0, "Write success", "00e50001,01ff0001", "229=333 511=4096");
+        row("write of an unsaved register", "-i -a 509 -w 7 -s SIM", "", 0, "Write success", "01fd0001", "509=7");
+        // Converted with the controller's Max Phase Current (70 A), not the built-in 90 A.
+        row("write converted by the controller's registers", "-i -a 154 -w 35 -s SIM", "", 0, "Write success",
+            "009a0001,01ff0001", "154=2048");
+        // A value beyond the limits would be put onto the limit: refused, nothing written.
+        row("above the maximum", "-i -a 229 -w 200 -s SIM", "", 255,
+            "Value \"200\" is outside the limits of address 229 (0 to 120)", "");
+        row("below the minimum", "-i -a 229 -w -0.5 -s SIM", "", 255,
+            "Value \"-0.5\" is outside the limits of address 229 (0 to 120)", "");
+        row("limit from the controller's rating", "-i -a 154 -w 72 -s SIM", "", 255,
+            "Value \"72\" is outside the limits of address 154 (1 to 71)", "");
+        row("enum value not listed", "-i -a 4 -w 97 -s SIM", "", 255,
+            "Value \"97\" is not one of the values of address 4 (12, 96, 192, 384, 576, 1152)", "");
+        // A write not confirmed prints one failure line, never "Write success".
+        row("flash save not confirmed", "-i -a 229 -w 31 -s SIM", "flash", 1, "Fail with error: 'Save to Flash Fail'*", "*");
+        row("motor running", "-i -a 229 -w 31 -s SIM", "torque", 1, "Fail with error: 'Save Error'*", "*");
+        row("write unanswered", "-i -a 229 -w 31 -s SIM", "mute@229", 1, "Fail with error: 'Communication timeout'*", "*");
+        row("write refused", "-i -a 229 -w 31 -s SIM", "refuse@229", 1,
+            "Fail with error: 'Invalid serial port', last message: 'ERROR: Invalid address or number parameters. "
+            "Reply: 01 90 02 cd c1'",
+            "*");
+    }
+    void runs()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, faults);
+        QFETCH(QString, out);
+        QFETCH(QString, writes);
+        QVERIFY(simulator.loadImage(KELVARA_SIM_IMAGES "/controller.xml"));
+        simulator.resetFaults();
+        simulator.setFlashSaveFails(false);
+        simulator.setTorqueCommand(0);
+        applyFaults(faults);
+        simulator.clearLog();
+        arguments.replaceInStrings("SIM", simulator.portName());
+
+        QProcess process;
+        process.setProcessEnvironment(environment(simulator.portName()));
+        process.setWorkingDirectory(QDir::tempPath());
+        QElapsedTimer clock;
+        clock.start();
+        process.start(program, arguments);
+        QVERIFY(process.waitForFinished(20000));
+        // Fails end at once: no wait for a result that cannot come.
+        QVERIFY(clock.elapsed() < 6000);
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QTEST(process.exitCode(), "status");
+        const QString printed = QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts).join('|');
+        out.replace("PROGRAM", program);
+        if (out.endsWith('*'))
+            QVERIFY2(printed.startsWith(out.chopped(1)) && !printed.contains('|') && printed.endsWith('\''), qPrintable(printed));
+        else if (out.startsWith('!'))
+            QVERIFY(printed.isEmpty() && process.readAllStandardError().contains(out.mid(1).toUtf8()));
+        else
+            QCOMPARE(printed, out);
+
+        const QVector<QByteArray> requests = simulator.requests();
+        QStringList heads;
+        for (const QByteArray& frame : requests) {
+            if (quint8(frame.at(1)) == 0x10)
+                heads << frame.mid(2, 4).toHex();
+        }
+        if (writes == "none")
+            QCOMPARE(requests.size(), 0);
+        else if (writes != "*")
+            QCOMPARE(heads.join(','), writes);
+        if (writes.endsWith("01ff0001"))
+            QVERIFY(requests.last().startsWith(QByteArray::fromHex("010301ff0001")));
+        QFETCH(QString, after);
+        for (const QString& value : after.split(' ', Qt::SkipEmptyParts))
+            QCOMPARE(int(simulator.registerValue(value.section('=', 0, 0).toInt())), value.section('=', 1).toInt());
+    }
+
+    // The window makes a newly plugged-in port the current one; a
+    // command-line write must still reach the port it was given.
+    void portPluggedInDuringTheRunIsNotTaken()
+    {
+        QVERIFY(simulator.loadImage(KELVARA_SIM_IMAGES "/controller.xml"));
+        simulator.resetFaults();
+        simulator.clearLog();
+        ControllerSimulator other;
+        QVERIFY(other.start() && other.loadImage(KELVARA_SIM_IMAGES "/controller.xml"));
+        QTemporaryDir linkDir;
+        const QString lateLink = linkDir.filePath("late-port");
+        QProcess process;
+        process.setProcessEnvironment(environment(simulator.portName() + ':' + lateLink));
+        process.start(program, {"-i", "-a", "229", "-w", "30.5", "-s", simulator.portName()});
+        // After the port scan at start-up, before the write. (Linked as soon
+        // as the first request arrives, the write ends in a timeout.)
+        QTest::qWait(400);
+        QVERIFY(QFile::link(other.portName(), lateLink));
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(QString::fromLocal8Bit(process.readAllStandardOutput()), QString("Write success\n"));
+        QCOMPARE(int(simulator.registerValue(229)), 305);
+        QCOMPARE(other.requestCount(), 0);
+    }
 };
-
-void TestCommandLine::initTestCase()
-{
-    QVERIFY(programDir.isValid());
-    program = programDir.filePath("kelvara-suite");
-    QVERIFY(QFile::copy(QStringLiteral(KELVARA_SUITE_PROGRAM), program));
-    QVERIFY(QDir(programDir.path()).mkpath("resources"));
-    QSettings settings(programDir.filePath("resources/preferences.ini"), QSettings::IniFormat);
-    settings.setValue("commTimeout", quickTimeout);
-    settings.sync();
-
-    simulator = std::make_unique<ControllerSimulator>();
-    QVERIFY2(simulator->start(), qPrintable(simulator->errorString()));
-}
-
-void TestCommandLine::init()
-{
-    QVERIFY(simulator->loadImage(QStringLiteral(KELVARA_SIM_IMAGES "/controller.xml")));
-    simulator->resetFaults();
-    simulator->setFlashSaveFails(false);
-    simulator->setTorqueCommand(0);
-    simulator->clearLog();
-}
-
-// Runs the program without a display (it must choose the offscreen
-// platform itself) with the simulator offered as a port. "SIM" in an
-// argument stands for the simulator's path.
-RunResult TestCommandLine::run(QStringList arguments)
-{
-    for (QString& argument : arguments)
-        argument.replace(simulatorMark, simulator->portName());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-        environment.remove(name);
-    environment.insert("KELVARA_EXTRA_PORTS", simulator->portName());
-
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(QDir::tempPath());
-    QElapsedTimer clock;
-    clock.start();
-    process.start(program, arguments);
-    RunResult result;
-    if (!process.waitForFinished(20000)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.elapsedMs = clock.elapsed();
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    result.lines = out.split('\n', Qt::SkipEmptyParts);
-    result.errors = QString::fromLocal8Bit(process.readAllStandardError());
-    return result;
-}
-
-void TestCommandLine::helpPrintsUsageOnly_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("-h") << QStringList{"-h"};
-    QTest::newRow("--help") << QStringList{"--help"};
-    QTest::newRow("with other options") << QStringList{"-i", "-a", "71", "-r", "-h"};
-}
-
-void TestCommandLine::helpPrintsUsageOnly()
-{
-    QFETCH(QStringList, arguments);
-    const RunResult result = run(arguments);
-    QCOMPARE(result.exitCode, 0);
-    QCOMPARE(result.lines, QStringList{"usage: " + program + usageTail});
-    QCOMPARE(simulator->requestCount(), 0);
-}
-
-void TestCommandLine::optionsNeedInteractive_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("-a") << QStringList{"-a", "71"};
-    QTest::newRow("-w") << QStringList{"-w", "1"};
-    QTest::newRow("-b") << QStringList{"-b", "9600"};
-}
-
-void TestCommandLine::optionsNeedInteractive()
-{
-    QFETCH(QStringList, arguments);
-    const RunResult result = run(arguments);
-    QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.lines,
-             QStringList{"Error: -i(nteractive) argument mandatory for no particularly good reason "
-                         "when running "
-                         + program + " from the commandline."});
-    QCOMPARE(simulator->requestCount(), 0);
-}
-
-void TestCommandLine::parserErrorsExitWithOne_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("-x") << QStringList{"-x"} << "Unknown option 'x'.";
-    QTest::newRow("--foo") << QStringList{"--foo"} << "Unknown option 'foo'.";
-    QTest::newRow("-v") << QStringList{"-v"} << "Unknown option 'v'.";
-    QTest::newRow("value missing") << QStringList{"-i", "-r", "-a"} << "Missing value after '-a'.";
-    QTest::newRow("window without a display") << QStringList{"file.xml"} << "no display";
-}
-
-// Answered by the option parser on standard error, also without a display.
-void TestCommandLine::parserErrorsExitWithOne()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, message);
-    const RunResult result = run(arguments);
-    QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.lines, QStringList());
-    QVERIFY2(result.errors.contains(message), qPrintable(result.errors));
-}
-
-void TestCommandLine::preparationErrors_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("line");
-
-    QTest::newRow("no address") << QStringList{"-i", "-r", "-s", "SIM"} << "No address found";
-    // The address is judged before the port.
-    QTest::newRow("no address, unknown port") << QStringList{"-i", "-r", "-s", "/dev/nonesuch"}
-                                              << "No address found";
-    QTest::newRow("bad address, unknown port")
-        << QStringList{"-i", "-a", "3000", "-r", "-s", "/dev/nonesuch"} << "Invalid address 3000";
-    QTest::newRow("address not a number") << QStringList{"-i", "-a", "12x", "-r"} << "Invalid address 12x";
-    QTest::newRow("address too long") << QStringList{"-i", "-a", "99999999999999999999", "-r"}
-                                      << "Invalid address 99999999999999999999";
-    QTest::newRow("no port") << QStringList{"-i", "-a", "71", "-r"} << "No serial port given";
-    QTest::newRow("address without parameter") << QStringList{"-i", "-a", "600", "-r", "-s", "SIM"}
-                                               << "Invalid address 600";
-    QTest::newRow("unknown port") << QStringList{"-i", "-a", "71", "-r", "-s", "/dev/nonesuch"}
-                                  << "Could not find port /dev/nonesuch";
-    QTest::newRow("no command") << QStringList{"-i", "-a", "71", "-s", "SIM"} << "Missing recognized command";
-    QTest::newRow("baud not a number") << QStringList{"-i", "-a", "71", "-r", "-b", "fast"}
-                                       << "Unable to interpret baud rate (\"fast\")";
-    QTest::newRow("baud not standard") << QStringList{"-i", "-a", "71", "-r", "-b", "12345"}
-                                       << "Unable to set baud rate (to \"12345\")";
-    QTest::newRow("value not a number") << QStringList{"-i", "-a", "71", "-w", "abc", "-s", "SIM"}
-                                        << "Unable to interpret value (\"abc\")";
-    QTest::newRow("value not finite") << QStringList{"-i", "-a", "71", "-w", "nan", "-s", "SIM"}
-                                      << "Unable to interpret value (\"nan\")";
-    QTest::newRow("read-only register") << QStringList{"-i", "-a", "256", "-w", "5", "-s", "SIM"}
-                                        << "Address 256 is read-only";
-}
-
-// Each error is one line, ends the program with status 255 (main's -1)
-// before anything is read or written.
-void TestCommandLine::preparationErrors()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, line);
-    const RunResult result = run(arguments);
-    QCOMPARE(result.exitCode, 255);
-    QCOMPARE(result.lines, QStringList{line});
-    QCOMPARE(simulator->requestCount(), 0);
-}
-
-void TestCommandLine::readPrintsTheValue_data()
-{
-    QTest::addColumn<int>("address");
-    QTest::addColumn<int>("raw");
-    QTest::addColumn<QString>("printed");
-
-    QTest::newRow("whole amperes") << 71 << 70 << "70";
-    QTest::newRow("two decimals") << 72 << 1234 << "12.34";
-    QTest::newRow("enum code") << 77 << 2 << "2";
-}
-
-void TestCommandLine::readPrintsTheValue()
-{
-    QFETCH(int, address);
-    QFETCH(int, raw);
-    QFETCH(QString, printed);
-    simulator->setRegisterValue(address, raw);
-    const RunResult result = run({"-i", "-a", QString::number(address), "-r", "-s", "SIM"});
-    QCOMPARE(result.lines, QStringList{printed});
-    QCOMPARE(result.exitCode, 0);
-    // Nothing is written by a read.
-    const auto requests = simulator->requests();
-    for (const QByteArray& frame : requests)
-        QCOMPARE(quint8(frame.at(1)), quint8(0x03));
-}
-
-void TestCommandLine::writeWaitsForTheFlashSave()
-{
-    const RunResult result = run({"-i", "-a", "229", "-w", "33.3", "-s", "SIM"});
-    QCOMPARE(result.lines, QStringList{"Write success"});
-    QCOMPARE(result.exitCode, 0);
-    QCOMPARE(int(simulator->registerValue(229)), 333);
-    QCOMPARE(int(simulator->registerValue(511)), 4096);
-
-    QStringList writes;
-    const auto requests = simulator->requests();
-    for (const QByteArray& frame : requests) {
-        if (quint8(frame.at(1)) == 0x10)
-            writes << frame.mid(2, 4).toHex();
-    }
-    QCOMPARE(writes, (QStringList{"00e50001", "01ff0001"}));
-    // The flash save was read back before success was printed.
-    QVERIFY(requests.last().startsWith(QByteArray::fromHex("010301ff0001")));
-}
-
-void TestCommandLine::writeOfUnsavedRegisterEndsWithItsReply()
-{
-    const RunResult result = run({"-i", "-a", "509", "-w", "7", "-s", "SIM"});
-    QCOMPARE(result.lines, QStringList{"Write success"});
-    QCOMPARE(result.exitCode, 0);
-    QCOMPARE(int(simulator->registerValue(509)), 7);
-    for (const QByteArray& frame : simulator->requests())
-        QVERIFY(!frame.startsWith(QByteArray::fromHex("011001ff")));
-    QVERIFY(result.elapsedMs < 5000);
-}
-
-// The port is chosen before the preparatory reads, so the value is converted
-// with the controller's Max Phase Current (70 A), not the built-in 90 A.
-void TestCommandLine::writeConvertsWithTheControllersRegisters()
-{
-    const RunResult result = run({"-i", "-a", "154", "-w", "35", "-s", "SIM"});
-    QCOMPARE(result.lines, QStringList{"Write success"});
-    QCOMPARE(int(simulator->registerValue(154)), 2048); // 35 x 4096 / 70
-}
-
-void TestCommandLine::valueBeyondLimitsIsRefused_data()
-{
-    QTest::addColumn<int>("address");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("line");
-
-    QTest::newRow("above the maximum") << 229 << "200"
-                                       << "Value \"200\" is outside the limits of address 229 (0 to 120)";
-    QTest::newRow("below the minimum") << 229 << "-0.5"
-                                       << "Value \"-0.5\" is outside the limits of address 229 (0 to 120)";
-    // The limit follows the controller's Controller Output Current Rating
-    // (96 A: 0.75 x 96 - 1 = 71 A), not the built-in one.
-    QTest::newRow("limit from the controller") << 154 << "72"
-                                               << "Value \"72\" is outside the limits of address 154 (1 to 71)";
-    QTest::newRow("enum value not listed") // would cut the controller off
-        << 4 << "97" << "Value \"97\" is not one of the values of address 4 (12, 96, 192, 384, 576, 1152)";
-}
-
-// A value beyond the register's limits would be put onto the limit and
-// written as if asked for: it is refused and nothing is written.
-void TestCommandLine::valueBeyondLimitsIsRefused()
-{
-    QFETCH(int, address);
-    QFETCH(QString, value);
-    QFETCH(QString, line);
-    const quint16 before = simulator->registerValue(address);
-
-    const RunResult result = run({"-i", "-a", QString::number(address), "-w", value, "-s", "SIM"});
-    QCOMPARE(result.lines, QStringList{line});
-    QVERIFY(result.exitCode != 0);
-    QCOMPARE(simulator->registerValue(address), before);
-    for (const QByteArray& frame : simulator->requests())
-        QCOMPARE(quint8(frame.at(1)), quint8(0x03));
-}
-
-void TestCommandLine::refusedWrites_data()
-{
-    QTest::addColumn<bool>("flashFails");
-    QTest::addColumn<int>("torque");
-    QTest::addColumn<bool>("writeUnanswered");
-    QTest::addColumn<int>("exception");
-    QTest::addColumn<QString>("reason"); // and what the line goes on with
-
-    QTest::newRow("flash save not confirmed") << true << 0 << false << 0 << "Save to Flash Fail'";
-    QTest::newRow("motor running") << true << 8 << false << 0 << "Save Error'";
-    QTest::newRow("write unanswered") << false << 0 << true << 0 << "Communication timeout'";
-    QTest::newRow("write refused") << false << 0 << false << 2 << "Invalid serial port', last message: "
-                                      "'ERROR: Invalid address or number parameters. Reply: 01 90 02 cd c1'";
-}
-
-// A write that is not confirmed prints one failure line and ends at once
-// with a failure status, never "Write success".
-void TestCommandLine::refusedWrites()
-{
-    QFETCH(bool, flashFails);
-    QFETCH(int, torque);
-    QFETCH(bool, writeUnanswered);
-    QFETCH(int, exception);
-    QFETCH(QString, reason);
-    simulator->setFlashSaveFails(flashFails);
-    simulator->setTorqueCommand(torque);
-    simulator->setSilentAtAddress(229, writeUnanswered);
-    simulator->setExceptionAtAddress(229, exception);
-
-    const RunResult result = run({"-i", "-a", "229", "-w", "31", "-s", "SIM"});
-    simulator->setSilentAtAddress(229, false);
-    simulator->setExceptionAtAddress(229, 0);
-    QVERIFY2(result.lines.size() == 1, qPrintable(result.lines.join('|')));
-    QVERIFY2(result.lines.first().startsWith("Fail with error: '" + reason), qPrintable(result.lines.first()));
-    QVERIFY(result.lines.first().endsWith('\''));
-    QCOMPARE(result.exitCode, 1);
-    QVERIFY(result.elapsedMs < 5000);
-}
-
-void TestCommandLine::silentControllerFailsPromptly()
-{
-    simulator->setSilent(true);
-    const RunResult result = run({"-i", "-a", "71", "-r", "-s", "SIM"});
-    QCOMPARE(result.lines.size(), 1);
-    QVERIFY2(result.lines.first().startsWith("Fail with error: 'Communication timeout', last message: '"),
-             qPrintable(result.lines.first()));
-    QVERIFY(result.exitCode != 0);
-    // Two unanswered read-alls and no wait for a result that cannot come.
-    QVERIFY(result.elapsedMs < 6000);
-    simulator->setSilent(false);
-}
-
-// The window makes a newly plugged-in port the current one; a command-line
-// write must still reach the port it was given.
-void TestCommandLine::portPluggedInDuringTheRunIsNotTaken()
-{
-    ControllerSimulator other;
-    QVERIFY(other.start());
-    QVERIFY(other.loadImage(QStringLiteral(KELVARA_SIM_IMAGES "/controller.xml")));
-    QTemporaryDir linkDir;
-    const QString lateLink = linkDir.filePath("late-port");
-
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-        environment.remove(name);
-    environment.insert("KELVARA_EXTRA_PORTS", simulator->portName() + ':' + lateLink);
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, {"-i", "-a", "229", "-w", "30.5", "-s", simulator->portName()});
-    QVERIFY(process.waitForStarted());
-    // After the port scan at start-up, before the write.
-    QTest::qWait(400);
-    QVERIFY(QFile::link(other.portName(), lateLink));
-    QVERIFY(process.waitForFinished(20000));
-
-    QCOMPARE(QString::fromLocal8Bit(process.readAllStandardOutput()), QString("Write success\n"));
-    QCOMPARE(int(simulator->registerValue(229)), 305);
-    QCOMPARE(other.requestCount(), 0);
-}
 
 QTEST_GUILESS_MAIN(TestCommandLine)
 #include "tst_commandline.moc"

@@ -1,25 +1,40 @@
-// The main window's settings, its controls above the tabs, factory mode and
-// the bookkeeping of its tabs while pages come and go.
+// The main window before and apart from a controller: its settings, rows
+// bound from the definitions, marks, typed limits, the PAS page, the
+// driver check, factory mode and the tabs' bookkeeping.
 
+#include "bitvector.h"
+#include "commandrunner.h"
+#include "urlopener.h"
 #include "windowfixture.h"
 
-#include <QAction>
-#include <QDialog>
-#include <QInputDialog>
-#include <QMenu>
-#include <QPushButton>
-#include <QTabBar>
-#include <QTabWidget>
-#include <QTemporaryDir>
+#include <optional>
 
 using namespace WindowFixture;
 
 namespace {
 
+// Plays "kextstat" and "sw_vers"; a null output is a command that is not there.
+struct ScriptedRunner : CommandRunner
+{
+    QMap<QString, QByteArray> outputs;
+    CommandResult run(const QString& program, const QStringList&, int) override
+    {
+        const QByteArray output = outputs.value(program);
+        return output.isNull() ? CommandRunner::run(program, {}, 0) : CommandResult{true, output, 0, 0};
+    }
+};
+
+struct RecordingOpener : UrlOpener
+{
+    QStringList opened;
+    bool opens = true;
+    bool open(const QUrl& url) override { return opened << url.toLocalFile(), opens; }
+};
+
 // Answers the factory password prompt with the given text.
 void answerPasswordPrompt(const QString& text)
 {
-    QTimer::singleShot(50, [text] {
+    QTimer::singleShot(20, [text] {
         auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
         if (!dialog)
             return answerPasswordPrompt(text);
@@ -33,281 +48,421 @@ void answerPasswordPrompt(const QString& text)
 class TestMainWindowSetup : public QObject
 {
     Q_OBJECT
+    SimulatedWindow f; // without a controller
+    RecordingOpener* opener = nullptr;
 
-private slots:
-    void settingsAreApplied_data();
-    void settingsAreApplied();
-    void storedTimeoutSurvivesResets();
-    void nonStandardBaudIsFlagged();
-    void statusLabelMovesOnNarrowWindows_data();
-    void statusLabelMovesOnNarrowWindows();
-    void helpMenuOffersDriverCheckAndHidesFirmwareMenu();
-    void preferencesOpenAFreshDialogDeletedOnClose();
-    void portsFollowTheWatcher();
-
-    void factoryModeWithPassword();
-    void removingATabInFront_data();
-    void removingATabInFront();
-};
-
-void TestMainWindowSetup::settingsAreApplied_data()
-{
-    QTest::addColumn<QVariantMap>("settings");
-    QTest::addColumn<int>("timeout");
-    QTest::addColumn<int>("baud");
-    QTest::addColumn<bool>("factoryMode");
-
-    QTest::newRow("no settings file") << QVariantMap() << 250 << 115200 << false;
-    QTest::newRow("stored values") << QVariantMap{{"commTimeout", 600}, {"commBaudrate", 9600},
-                                                  {"factoryMode", true}}
-                                   << 600 << 9600 << true;
-    QTest::newRow("unreadable values") << QVariantMap{{"commTimeout", "soon"}, {"commBaudrate", "fast"}, {"factoryMode", "abc"}}
-                                       << 250 << 115200 << false;
-    QTest::newRow("rate the port cannot take") << QVariantMap{{"commBaudrate", 12345}} << 250 << 115200
-                                               << false;
-    QTest::newRow("timeout of days, held to the dialog's limit") << QVariantMap{{"commTimeout", 2147483647}} << 60000 << 115200 << false;
-    QTest::newRow("timeout too short for the rate")
-        << QVariantMap{{"commTimeout", 10}, {"commBaudrate", 9600}} << 540 << 9600 << false;
-}
-
-void TestMainWindowSetup::settingsAreApplied()
-{
-    QFETCH(QVariantMap, settings);
-    QFETCH(int, timeout);
-    QFETCH(int, baud);
-    QFETCH(bool, factoryMode);
-    qunsetenv("KELVARA_EXTRA_PORTS");
-    Workspace workspace(settings);
-    MainWindow window;
-    QCOMPARE(window.link()->getTimeoutTime(), timeout);
-    QCOMPARE(int(window.link()->getBaud()), baud);
-    QCOMPARE(window.findChild<QAction*>("factory_Mode")->isChecked(), factoryMode);
-    // Nothing is written at start-up.
-    QCOMPARE(QSettings(workspace.settingsPath(), QSettings::IniFormat).allKeys().size(), settings.size());
-}
-
-// The stored timeout is the link's default, which every reset returns to.
-void TestMainWindowSetup::storedTimeoutSurvivesResets()
-{
-    Workspace workspace({{"commTimeout", 320}});
-    MainWindow window;
-    window.link()->setTimeoutTime(2000);
-    window.link()->writeAll(); // nothing unsaved: only the timeout is reset
-    QCOMPARE(window.link()->getTimeoutTime(), 320);
-}
-
-void TestMainWindowSetup::nonStandardBaudIsFlagged()
-{
-    Workspace workspace({{"commBaudrate", 57600}});
-    MainWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto* portLabel = window.findChild<QLabel*>("portLabel");
-    // The label turns red once the controller counts as not connected.
-    window.controllerDisconnected();
-    QCOMPARE(portLabel->text(), QString("Serial Port:\nAlert: 57600 baud"));
-    QCOMPARE(portLabel->styleSheet(), QString("QLabel {color: red;}"));
-    QVERIFY(portLabel->toolTip().contains("non-standard (57600 bits/s)"));
-
-    window.link()->setBaud(115200);
-    window.controllerDisconnected();
-    QCOMPARE(portLabel->text(), QString("Serial Port:"));
-}
-
-void TestMainWindowSetup::statusLabelMovesOnNarrowWindows_data()
-{
-    QTest::addColumn<int>("width");
-    QTest::addColumn<bool>("besideTabs");
-    QTest::newRow("narrow") << 700 << false;
-    QTest::newRow("wide") << 1200 << true;
-}
-
-void TestMainWindowSetup::statusLabelMovesOnNarrowWindows()
-{
-    QFETCH(int, width);
-    QFETCH(bool, besideTabs);
-    Workspace workspace;
-    MainWindow window;
-    window.setMinimumSize(0, 0);
-    window.centralWidget()->setMinimumSize(0, 0);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.resize(width, 700);
-    // A narrow window may not get narrower than its pages allow.
-    QTRY_VERIFY(window.width() == width || (width < 800 && window.width() < 800));
-    window.emitResizeEvent();
-    // Beside the tabs from x 625 on, but never over the last tab or the
-    // port label; above them at x 20 on a narrow window.
-    auto* status = window.findChild<QLabel*>("statusLabel");
-    auto* bar = window.findChild<QTabWidget*>("tabWidget")->tabBar();
-    const QRect lastTab = bar->tabRect(bar->count() - 1).translated(bar->mapTo(&window, QPoint()));
-    if (besideTabs) {
-        QVERIFY(status->x() >= 625);
-        QVERIFY(status->x() > lastTab.right());
-        QVERIFY(status->geometry().right() < window.findChild<QLabel*>("portLabel")->x());
-    } else {
-        QCOMPARE(status->x(), 20);
-        QVERIFY(status->geometry().bottom() < lastTab.top());
+    QPushButton* button(const char* name) const { return f.find<QPushButton>(name); }
+    Parameter* parameter(int address) const { return f.model()->getParameter(address); }
+    int unsaved() const { return f.find<QSpinBox>("numUnsaved")->value(); }
+    QString pasColumn(const QString& name) const
+    {
+        QStringList texts;
+        for (int row = 1; row <= 9; ++row)
+            texts << f.find<QLabel>(name + QString::number(row))->text();
+        return texts.join(',');
+    }
+    std::unique_ptr<MainWindow> driverWindow(const QByteArray& kextstat, const QByteArray& swVers = {})
+    {
+        auto window = std::make_unique<MainWindow>();
+        auto runner = std::make_unique<ScriptedRunner>();
+        runner->outputs = {{"kextstat", kextstat}, {"sw_vers", swVers}};
+        window->setCommandRunner(std::move(runner));
+        window->setUrlOpener(std::unique_ptr<UrlOpener>(opener = new RecordingOpener));
+        return window;
     }
 
-    // The port controls sit right above the tab bar, the logo at its end.
-    auto* tabs = window.findChild<QTabWidget*>("tabWidget");
-    auto* logo = window.findChild<QLabel*>("logoLabel");
-    const int right = tabs->mapTo(&window, QPoint(tabs->width() - 1, 0)).x();
-    QCOMPARE(logo->geometry().right(), right);
-    QCOMPARE(portBox(&window)->geometry().right(), logo->x() - 1);
-}
+private slots:
+    void initTestCase() { QVERIFY(f.start({}, false)); }
+    void init() { qunsetenv("KELVARA_EXTRA_PORTS"); }
 
-void TestMainWindowSetup::helpMenuOffersDriverCheckAndHidesFirmwareMenu()
-{
-    Workspace workspace;
-    MainWindow window;
-    const auto helpActions = window.findChild<QMenu*>("menuHelp")->actions();
-    QCOMPARE(helpActions.last()->text(), QString("&Check comm driver"));
-    QVERIFY(!window.findChild<QMenu*>("menuFWVersion")->menuAction()->isVisible());
-    QVERIFY(window.findChild<QAction*>("checkForUpdates")->isEnabled());
-}
+    void settingsAreApplied_data()
+    {
+        QTest::addColumn<QVariantMap>("settings");
+        QTest::addColumn<int>("timeout");
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<bool>("factoryMode");
+        QTest::newRow("no settings file") << QVariantMap() << 250 << 115200 << false;
+        QTest::newRow("stored values") << QVariantMap{{"commTimeout", 600}, {"commBaudrate", 9600}, {"factoryMode", true}}
+                                       << 600 << 9600 << true;
+        QTest::newRow("unreadable values") << QVariantMap{{"commTimeout", "soon"}, {"commBaudrate", "fast"}, {"factoryMode", "abc"}} << 250 << 115200 << false;
+        QTest::newRow("rate the port cannot take") << QVariantMap{{"commBaudrate", 12345}} << 250 << 115200 << false;
+        QTest::newRow("timeout of days, held to the dialog's limit") << QVariantMap{{"commTimeout", 2147483647}} << 60000 << 115200 << false;
+        QTest::newRow("timeout too short for the rate") << QVariantMap{{"commTimeout", 10}, {"commBaudrate", 9600}} << 540 << 9600 << false;
+    }
+    void settingsAreApplied()
+    {
+        QFETCH(QVariantMap, settings);
+        Workspace workspace(settings);
+        MainWindow window;
+        QTEST(window.link()->getTimeoutTime(), "timeout");
+        QFETCH(int, baud);
+        QCOMPARE(int(window.link()->getBaud()), baud);
+        // A non-standard rate is flagged in red once the controller counts as not connected.
+        auto* portLabel = window.findChild<QLabel*>("portLabel");
+        window.controllerDisconnected();
+        QCOMPARE(portLabel->text(), baud == 115200 ? QString("Serial Port:") : QString("Serial Port:\nAlert: %1 baud").arg(baud));
+        QCOMPARE(portLabel->styleSheet() == "QLabel {color: red;}", baud != 115200);
+        QCOMPARE(portLabel->toolTip().contains(QString("non-standard (%1 bits/s)").arg(baud)), baud != 115200);
+        QTEST(window.findChild<QAction*>("factory_Mode")->isChecked(), "factoryMode");
+        // Nothing is written at start-up.
+        QCOMPARE(QSettings(workspace.settingsPath(), QSettings::IniFormat).allKeys().size(), settings.size());
+        // The stored timeout is the link's default, which every reset returns to.
+        window.link()->setTimeoutTime(2000);
+        window.link()->writeAll(); // nothing unsaved: only the timeout is reset
+        QTEST(window.link()->getTimeoutTime(), "timeout");
+    }
 
-// Each opening builds a new, application-modal dialog without a parent;
-// closing it frees it, so no closed dialog lingers on register 4.
-void TestMainWindowSetup::preferencesOpenAFreshDialogDeletedOnClose()
-{
-    Workspace workspace;
-    MainWindow window;
-    auto openDialog = [&window] {
-        window.findChild<QAction*>("actionPreferences")->trigger();
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (w->objectName() == "CommTimeoutAdjust" && w->isVisible())
-                return qobject_cast<QDialog*>(w);
+    // Each opening builds a new application-modal dialog without a parent;
+    // closing frees it, so no closed dialog lingers on register 4.
+    void preferencesOpenAFreshDialogDeletedOnClose()
+    {
+        for (bool accept : {false, true}) {
+            f.find<QAction>("actionPreferences")->trigger();
+            QPointer<QDialog> dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog && dialog->objectName() == "CommTimeoutAdjust" && !dialog->parentWidget());
+            QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
+            // Its explanation shows whole, down to "...until the controller is power cycled."
+            auto* explanation = dialog->findChild<QLabel*>("label_2");
+            QTRY_VERIFY(explanation->height() >= explanation->heightForWidth(explanation->width()));
+            accept ? dialog->accept() : dialog->reject();
+            QTRY_VERIFY(dialog.isNull());
         }
-        return static_cast<QDialog*>(nullptr);
-    };
-    QPointer<QDialog> first = openDialog();
-    QVERIFY(first);
-    QCOMPARE(first->windowModality(), Qt::ApplicationModal);
-    QVERIFY(!first->parentWidget());
-    // Its explanation shows whole, down to "...until the controller is
-    // power cycled."
-    auto* explanation = first->findChild<QLabel*>("label_2");
-    QTRY_VERIFY(explanation->height() >= explanation->heightForWidth(explanation->width()));
-    first->reject();
-    QTRY_VERIFY(first.isNull());
+    }
 
-    QPointer<QDialog> second = openDialog();
-    QVERIFY(second);
-    second->accept();
-    QTRY_VERIFY(second.isNull());
-}
+    // A port that appears goes to the top and becomes current; one that
+    // vanishes leaves the list. The empty entry stays.
+    void portsFollowTheWatcher()
+    {
+        QTemporaryDir ports;
+        const QString first = ports.filePath("portFirst");
+        const QString second = ports.filePath("portSecond");
+        QFile(first).open(QIODevice::WriteOnly);
+        qputenv("KELVARA_EXTRA_PORTS", first.toLocal8Bit());
+        MainWindow window;
+        auto* box = window.findChild<QComboBox*>("portBox");
+        QCOMPARE(box->currentText(), QString());
+        QVERIFY(choosePort(&window, first));
+        QCOMPARE(window.link()->getPortName(), first);
+        qputenv("KELVARA_EXTRA_PORTS", (first + ":" + second).toLocal8Bit());
+        QFile(second).open(QIODevice::WriteOnly);
+        QTRY_COMPARE_WITH_TIMEOUT(box->currentText(), second, 3000);
+        QCOMPARE(box->itemText(0), second);
+        QCOMPARE(window.link()->getPortName(), second);
+        QFile::remove(second);
+        QTRY_COMPARE_WITH_TIMEOUT(box->findText(second), -1, 3000);
+        QVERIFY(box->findText(QString()) >= 0 && box->findText(first) >= 0);
+    }
 
-// A port that appears goes to the top and becomes current; one that
-// vanishes leaves the list. The empty entry stays.
-void TestMainWindowSetup::portsFollowTheWatcher()
-{
-    Workspace workspace;
-    QTemporaryDir ports;
-    const QString first = ports.filePath("portFirst");
-    const QString second = ports.filePath("portSecond");
-    QFile(first).open(QIODevice::WriteOnly);
-    qputenv("KELVARA_EXTRA_PORTS", first.toLocal8Bit());
-    MainWindow window;
-    QComboBox* box = portBox(&window);
-    QCOMPARE(box->itemText(0), QString());
-    QCOMPARE(box->currentText(), QString());
-    QVERIFY(box->findText(first) > 0);
+    void rowsAreBoundToTheirParameters_data()
+    {
+        QTest::addColumn<QString>("container");
+        QTest::addColumn<int>("rowCount");
+        QTest::newRow("Basic Setup") << "displayParameters" << 34;
+        QTest::newRow("Advanced Setup") << "advancedParameters" << 19;
+        QTest::newRow("PAS Setup") << "pedalAssistParameters" << 32;
+        QTest::newRow("Temperature") << "temperatureParameters" << 20;
+    }
+    // Label, tooltip and editor set-up of every row of a setup page.
+    void rowsAreBoundToTheirParameters()
+    {
+        QFETCH(QString, container);
+        const auto rows = FormRows::findRows(f.find(container));
+        QTEST(rows.size(), "rowCount");
+        for (QWidget* found : rows) {
+            const FormRows::Key key = FormRows::rowKey(found);
+            Parameter* p = parameter(key.first);
+            const QByteArray where = found->objectName().toLatin1();
+            QString name = p->getName();
+            if (p->getType() == ParameterDefinition::TypeBitVector)
+                name = static_cast<BitVector*>(p)->getBitDefs()->value(key.second);
+            QLabel* label = FormRows::rowLabel(found);
+            if (label->objectName().contains("Assist")) { // PAS power and speed rows go by level
+                QVERIFY2(label->text().contains("(Level "), where);
+            } else {
+                QCOMPARE(label->text(), name);
+                QLabel marked(name + "**"); // room for the mark
+                marked.setFont(label->font());
+                QVERIFY2(label->minimumWidth() >= marked.sizeHint().width(), where);
+            }
+            if (!p->getTooltip().isEmpty())
+                QCOMPARE(label->toolTip().replace('\n', ' '), QString(p->getTooltip()).replace('\n', ' '));
+            QWidget* editor = FormRows::rowEditor(found);
+            if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
+                // Some boxes show a torque or power figure behind their units.
+                const bool figure = spin->suffix().endsWith(" Nm)") || spin->suffix().endsWith(" W)");
+                QVERIFY2(spin->suffix() == " " + p->getUnits() || figure, where);
+                QCOMPARE(spin->decimals(), p->numDecimals());
+                QCOMPARE(spin->singleStep(), p->getSingleStep());
+                QVERIFY2(qFuzzyCompare(1 + spin->value(), 1 + p->getValue()), where);
+            } else if (auto* combo = qobject_cast<QComboBox*>(editor); combo && p->getEnumDefs()) {
+                QStringList texts;
+                for (auto it = p->getEnumDefs()->constBegin(); it != p->getEnumDefs()->constEnd(); ++it) {
+                    texts << (p->getUnits().isEmpty() ? QString("[%1] %2").arg(it.key()).arg(it.value()) : it.value() + p->getUnits());
+                    QCOMPARE(combo->itemData(texts.size() - 1).toInt(), it.key());
+                }
+                QCOMPARE(combo->count(), texts.size());
+                for (int i = 0; i < combo->count(); ++i)
+                    QCOMPARE(combo->itemText(i), texts.value(i));
+            }
+        }
+    }
 
-    QVERIFY(choosePort(&window, first));
-    QCOMPARE(window.link()->getPortName(), first);
-    qputenv("KELVARA_EXTRA_PORTS", (first + ":" + second).toLocal8Bit());
-    QFile(second).open(QIODevice::WriteOnly);
-    QTRY_COMPARE_WITH_TIMEOUT(box->currentText(), second, 3000);
-    QCOMPARE(box->itemText(0), second);
-    QCOMPARE(window.link()->getPortName(), second);
+    void initialValuesUntilARead()
+    {
+        QCOMPARE(qobject_cast<QComboBox*>(FormRows::rowEditor(f.row("displayParameters", 77)))->currentData().toInt(), 1);
+        QVERIFY(f.model()->getUnsavedValues().isEmpty());
+        // A line break takes the place of the first blank once a line has run for 120 characters.
+        const QString original = parameter(78)->getTooltip();
+        QVERIFY(original.size() > 300 && !original.left(200).contains('\n'));
+        const QString shown = FormRows::rowLabel(f.row("displayParameters", 78))->toolTip();
+        QCOMPARE(shown.indexOf('\n'), original.indexOf(' ', 121));
+        // Showing a value never clamps it and writes the clamped value back.
+        parameter(109)->setRegisterValue(12000);
+        QCOMPARE(f.spin("advancedParameters", 109)->value(), 12000.0);
+        QCOMPARE(parameter(109)->getRegisterValue(), 12000);
+    }
 
-    QFile::remove(second);
-    QTRY_COMPARE_WITH_TIMEOUT(box->findText(second), -1, 3000);
-    QVERIFY(box->findText(QString()) >= 0);
-    QVERIFY(box->findText(first) >= 0);
-    qunsetenv("KELVARA_EXTRA_PORTS");
-}
+    // Without a controller nothing can be read, saved, restored or tuned,
+    // whatever the link reports, and no first-read snapshot is taken.
+    void controlsStayOffWithoutController()
+    {
+        f.window->runnerValid(true);
+        for (const char* name : {"readAll", "readAllAdvanced", "readAllDev", "read", "write", "saveParamsBasic",
+                                 "writeAllDev", "restore", "restoreAdvanced", "autotuneWizard"})
+            QVERIFY2(!button(name)->isEnabled(), name);
+        QVERIFY(!f.model()->areFirstReadValuesSaved());
+    }
 
-// Against a controller whose type needs no Temperature page: the factory
-// password brings the page back, anything else takes it away.
-void TestMainWindowSetup::factoryModeWithPassword()
-{
-    Workspace workspace;
-    auto simulator = startSimulator();
-    QVERIFY(simulator);
-    simulator->setRegisterValue(256, 5800);
-    auto window = connectedWindow(simulator.get());
-    QVERIFY(window);
-    QVERIFY(!window->deviceModel()->needsTemperatureTab());
-    auto* tabs = window->findChild<QTabWidget*>("tabWidget");
-    auto* action = window->findChild<QAction*>("factory_Mode");
-    QWidget* temperature = window->findChild<QWidget*>("temperatureScreen");
-    QCOMPARE(tabs->indexOf(temperature), -1); // taken away by the read
+    void typedValueBeyondTheLimitGivesTheLimit_data()
+    {
+        QTest::addColumn<int>("address");
+        QTest::addColumn<int>("rating"); // register 0: Max Phase Current lies in 30 .. 0.75 x rating - 1
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("taken");
+        QTest::newRow("Maximum Speed above 120") << 229 << 96 << "150" << 120.0;
+        QTest::newRow("Max Phase Current above 71") << 71 << 96 << "75" << 71.0;
+        QTest::newRow("Max Phase Current below 30") << 71 << 96 << "7" << 30.0;
+        QTest::newRow("limit from a rating of 200") << 71 << 200 << "1500" << 149.0;
+        QTest::newRow("in range") << 71 << 96 << "45" << 45.0;
+    }
+    // A typed value counts once complete, never what the digits so far make.
+    void typedValueBeyondTheLimitGivesTheLimit()
+    {
+        QFETCH(int, address);
+        QFETCH(int, rating);
+        QFETCH(QString, typed);
+        parameter(0)->setRegisterValue(rating);
+        parameter(address)->setValue(50);
+        auto* box = f.spin("displayParameters", address);
+        box->selectAll();
+        QTest::keyClicks(box, typed);
+        QCOMPARE(parameter(address)->getValue(), 50.0);
+        QTest::keyClick(box, Qt::Key_Return);
+        QTEST(parameter(address)->getValue(), "taken");
+        QTEST(box->value(), "taken");
+    }
 
-    answerPasswordPrompt("quietlamb");
-    action->trigger();
-    QVERIFY(!action->isChecked());
-    QCOMPARE(workspace.storedValue("factoryMode").toBool(), false);
-    QCOMPARE(tabs->indexOf(temperature), -1);
-    QCOMPARE(window->pasIndex(), 2);
-    QCOMPARE(window->dashboardIndex(), 2);
-    QCOMPARE(window->devIndex(), 3);
+    // No change is tracked before the first complete read; after it, a
+    // change without a row counts too.
+    void marksFollowChangesOnceTheModelIsValid()
+    {
+        auto* kv = f.spin("displayParameters", 72);
+        kv->setValue(kv->value() + 1);
+        QCOMPARE(f.label(72) + QString::number(unsaved()), QString("Kv0"));
+        f.model()->setValid(true);
+        f.model()->setMatchesSaved(509);
+        parameter(509)->setValue(parameter(509)->getValue() + 5);
+        QCOMPARE(unsaved(), 1);
+        QCOMPARE(button("writeAllDev")->text(), QString("**Save Parameters"));
+        parameter(509)->setValue(parameter(509)->getValue() - 5);
+        QCOMPARE(unsaved(), 0);
+    }
 
-    answerPasswordPrompt("quietlamp");
-    action->trigger();
-    QVERIFY(action->isChecked());
-    QCOMPARE(workspace.storedValue("factoryMode").toBool(), true);
-    QCOMPARE(tabs->indexOf(temperature), 2);
-    QCOMPARE(tabs->tabText(2), QString("Temperature"));
-    QCOMPARE(window->pasIndex(), 3);
-    QCOMPARE(window->dashboardIndex(), 3);
-    QCOMPARE(window->devIndex(), 4);
+    void pageSlotsEnableTheirSpinBoxes()
+    {
+        auto* kp = f.spin("displayParameters", 7);
+        auto* ki = f.spin("displayParameters", 8);
+        parameter(51)->setValue(0);
+        QVERIFY(kp->isEnabled() && ki->isEnabled());
+        parameter(51)->setValue(800);
+        QVERIFY(!kp->isEnabled() && !ki->isEnabled());
+        auto* ratedVoltage = f.spin("advancedParameters", 70);
+        auto* ratedCheck = f.row("advancedParameters", 70)->findChild<QCheckBox*>();
+        for (bool on : {true, false}) {
+            ratedCheck->setChecked(on);
+            QCOMPARE(ratedVoltage->isEnabled(), on);
+            qobject_cast<QCheckBox*>(FormRows::rowEditor(f.row("displayParameters", 212, 6)))->setChecked(on); // virtual freewheel
+            QCOMPARE(f.spin("displayParameters", 173)->isEnabled(), on);
+        }
+    }
 
-    // Switching off asks nothing.
-    ModalWatcher watcher;
-    action->trigger();
-    QVERIFY(!action->isChecked());
-    QCOMPARE(watcher.count(), 0);
-    QCOMPARE(workspace.storedValue("factoryMode").toBool(), false);
-    QCOMPARE(tabs->indexOf(temperature), -1);
-}
+    void pasTabFollowsRegister208AndTheMenu()
+    {
+        auto* tabs = f.find<QTabWidget>("tabWidget");
+        QCOMPARE(tabs->indexOf(f.find("pasScreen")), -1);
+        parameter(208)->setValue(2);
+        QCOMPARE(tabs->indexOf(f.find("pasScreen")), 3);
+        QVERIFY(f.find<QAction>("show_pas_tab")->isChecked());
+        QCOMPARE(f.window->devIndex(), 5);
+        parameter(208)->setValue(1);
+        QCOMPARE(tabs->indexOf(f.find("pasScreen")), 3);
+        f.find<QAction>("show_pas_tab")->trigger();
+        QCOMPARE(tabs->indexOf(f.find("pasScreen")), -1);
+        QCOMPARE(f.window->dashboardIndex(), 3);
+    }
 
-// Tab bookkeeping follows pages: the Temperature page going away in front
-// of the current one neither stops the Dashboard's polling nor starts it.
-void TestMainWindowSetup::removingATabInFront_data()
-{
-    QTest::addColumn<QString>("page");
-    QTest::newRow("Dashboard keeps polling") << "dashboardScreen";
-    QTest::newRow("Dev Screen starts none") << "devScreen";
-}
+    // Assist levels 1 and 2 are fractions of the limits; a limit of 0 leaves it empty.
+    void pasLevelTable_data()
+    {
+        QTest::addColumn<QString>("levels");
+        QTest::addColumn<double>("maxPower");
+        QTest::addColumn<double>("maxSpeed");
+        QTest::addColumn<QString>("numbers");
+        QTest::addColumn<QString>("power");
+        QTest::addColumn<QString>("pasSpeed");
+        QTest::newRow("9 levels") << "9" << 1000.0 << 32.0 << "1,2,3,4,5,6,7,8,9" << "0.2,0.3,0.4,0.5,0.6,0.7,0.8,0.9,1.0"
+                                  << "8,10,12,14,16,20,24,28,32";
+        QTest::newRow("5 levels") << "5" << 1000.0 << 32.0 << "1,-,2,-,3,-,4,-,5" << "0.2,,0.4,,0.6,,0.8,,1.0" << "8,,12,,16,,24,,32";
+        QTest::newRow("3 levels") << "3" << 1000.0 << 32.0 << "1,-,-,-,2,-,-,-,3" << "0.2,,,,0.6,,,,1.0" << "8,,,,16,,,,32";
+        QTest::newRow("no power limit") << "3" << 0.0 << 32.0 << "1,-,-,-,2,-,-,-,3" << ",,,,,,,," << "8,,,,16,,,,32";
+        QTest::newRow("no speed limit") << "3" << 1000.0 << 0.0 << "1,-,-,-,2,-,-,-,3" << "0.2,,,,0.6,,,,1.0" << ",,,,,,,,";
+    }
+    void pasLevelTable()
+    {
+        QFETCH(double, maxPower);
+        QFETCH(double, maxSpeed);
+        QFETCH(QString, levels);
+        const QMap<int, double> values = {{219, 0.2}, {245, 0.6}, {73, maxPower}, {122, 500},
+                                          {241, 8},   {246, 16},  {229, maxSpeed}, {124, 32}};
+        for (auto it = values.constBegin(); it != values.constEnd(); ++it)
+            parameter(it.key())->setValue(it.value());
+        f.find<QComboBox>("numAssistLevels")->setCurrentText(levels);
+        QTEST(pasColumn("level_l"), "numbers");
+        QTEST(pasColumn("max_pwr_l"), "power");
+        QTEST(pasColumn("max_pas_spd_l"), "pasSpeed");
+        QCOMPARE(f.find<QLabel>("max_pas_pwr_l1")->text(), QString("0.1"));
+    }
 
-void TestMainWindowSetup::removingATabInFront()
-{
-    QFETCH(QString, page);
-    Workspace workspace({{"commTimeout", testTimeout}, {"factoryMode", true}});
-    auto simulator = startSimulator();
-    QVERIFY(simulator);
-    simulator->setRegisterValue(256, 5800);
-    auto window = connectedWindow(simulator.get());
-    QVERIFY(window);
-    auto* tabs = window->findChild<QTabWidget*>("tabWidget");
-    auto* refresh = window->findChild<QTimer*>("dashboardRefreshTimer");
-    auto* exportXML = window->findChild<QAction*>("exportXML");
-    const bool dashboard = page == "dashboardScreen";
+    // The advice for the loaded drivers; with Apple's, Install opens the
+    // package for the system version, or asks for it.
+    void driverCheck_data()
+    {
+        QTest::addColumn<QByteArray>("kextstat");
+        QTest::addColumn<QByteArray>("swVers");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("package");
+        const QString started = "The driver installer should automatically start";
+        const QString mpkg = "FTDIUSBSerialDriver_10_4_10_5_10_6_10_7.mpkg";
+        QTest::newRow("no kextstat") << QByteArray() << QByteArray() << "Unable to check driver: It's safe to continue, "
+            "but if communication is slow, you might need to install a new driver for the FTDI USB Serial cable. | "
+            "kextstat failed to run.\nExit status: 0\nError code: 255\nMore driver info and downloads available at "
+            "https://ftdichip.com/drivers/vcp-drivers/ | " << "";
+        QTest::newRow("both") << QByteArray("FTDIUSBSerialDriver AppleUSBFTDI") << QByteArray() << "Driver test complete: Two different" << "";
+        QTest::newRow("FTDI's") << QByteArray("FTDIUSBSerialDriver") << QByteArray() << "A good FTDI USB Serial driver seems" << "";
+        QTest::newRow("none, text ends at NUL") << QByteArray("none\0AppleUSBFTDI", 17) << QByteArray() << "No USB Serial driver" << "";
+        QTest::newRow("Apple's") << QByteArray("AppleUSBFTDI") << QByteArray() << "Driver update suggested: We recommend updating" << "";
+        QTest::newRow("Apple's, 10.14.6") << QByteArray("AppleUSBFTDI") << QByteArray("10.14.6\n") << started << "FTDIUSBSerial242.pkg";
+        QTest::newRow("Apple's, 10.3.9, no package") << QByteArray("AppleUSBFTDI") << QByteArray("10.3.9") << "could not be found" << "";
+        QTest::newRow("Apple's, 10.8.5, opener fails") << QByteArray("AppleUSBFTDI") << QByteArray("10.8.5") << "could not be opened" << mpkg;
+        QTest::newRow("Apple's, 11.2.3, asked") << QByteArray("AppleUSBFTDI") << QByteArray("11.2.3") << "Unknown OS Version: 11.2.3"
+                                                << "FTDIUSBSerial242.pkg";
+        QTest::newRow("Apple's, 12.0, cancelled") << QByteArray("AppleUSBFTDI") << QByteArray("12.0")
+                                                  << "Can't decypher output of 'sw_vers -productVersion'. " << "";
+    }
+    void driverCheck()
+    {
+        QFETCH(QByteArray, swVers);
+        QFETCH(QString, box);
+        QFETCH(QString, package);
+        for (const char* name : {"FTDIUSBSerial242.pkg", "FTDIUSBSerialDriver_10_4_10_5_10_6_10_7.mpkg"})
+            QFile(QString("resources/") + name).open(QIODevice::WriteOnly);
+        ModalWatcher watcher("Continue Without Installing Driver");
+        if (!swVers.isNull())
+            watcher.setAnswers({"Install FTDI USB Serial Driver", package.isEmpty() ? "Cancel" : "Mac OS X 10.9 and above"});
+        QFETCH(QByteArray, kextstat);
+        auto window = driverWindow(kextstat, swVers);
+        opener->opens = !box.contains("opened");
+        window->checkDriverMac();
+        QCOMPARE(opener->opened, package.isEmpty() ? QStringList() : QStringList{QDir::current().filePath("resources/" + package)});
+        if (!swVers.isNull()) {
+            QVERIFY2((watcher.texts() + watcher.details()).join('\n').contains(box), qPrintable(box));
+            return;
+        }
+        QCOMPARE(watcher.count(), 1);
+        const QString seen = watcher.texts().first() + ": " + watcher.details().first();
+        QVERIFY2(seen.startsWith(box) && !seen.contains("Disable"), qPrintable(seen));
+        QCOMPARE(seen.endsWith("| Continue"), QByteArray(QTest::currentDataTag()) == "both");
+        QCOMPARE(Qt::mightBeRichText(watcher.details().first()), seen.contains("</a>"));
+    }
 
-    tabs->setCurrentWidget(window->findChild<QWidget*>(page));
-    QCOMPARE(refresh->isActive(), dashboard);
-    window->findChild<QAction*>("factory_Mode")->trigger(); // off: the Temperature page goes
-    QCOMPARE(tabs->currentWidget(), window->findChild<QWidget*>(page));
-    QCOMPARE(refresh->isActive(), dashboard);
-    QCOMPARE(exportXML->isEnabled(), !dashboard);
+    void automaticDriverCheckOncePerRunUnlessSwitchedOff()
+    {
+        QCOMPARE(f.find<QMenu>("menuHelp")->actions().last()->text(), QString("&Check comm driver"));
+        f.workspace.writeSettings({{"doCheckMacDriver", 0}});
+        ModalWatcher watcher;
+        watcher.setAnswers({"", "Disable Driver Check When Software Starts"});
+        auto checked = driverWindow({});
+        emit checked->link()->macSlowFaultRead(1500);
+        QCOMPARE(watcher.count(), 0);
+        checked->checkDriverMac(); // the menu still checks
+        QCOMPARE(watcher.count(), 1);
+        f.workspace.writeSettings({});
+        checked = driverWindow({});
+        emit checked->link()->macSlowFaultRead(1500);
+        QCOMPARE(watcher.count(), 2);
+        checked.reset();
+        QCOMPARE(f.workspace.storedValue("doCheckMacDriver").toInt(), 0); // switched off by the answer
+        f.workspace.writeSettings({});
+        emit driverWindow({})->link()->macSlowFaultRead(1500);
+        QCOMPARE(watcher.count(), 2); // once per run
+    }
 
-    tabs->setCurrentWidget(window->findChild<QWidget*>("releaseScreen"));
-    QVERIFY(!refresh->isActive());
-    QVERIFY(exportXML->isEnabled());
-}
+    // Against a controller whose type needs no Temperature page: the factory
+    // password brings the page back, anything else takes it away; switching
+    // off asks nothing. Tab bookkeeping follows: the page going away in front
+    // of the Dashboard neither stops its polling nor starts it elsewhere.
+    void factoryModeWithPassword_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::newRow("Dashboard keeps polling") << "dashboardScreen";
+        QTest::newRow("Dev Screen starts none") << "devScreen";
+    }
+    void factoryModeWithPassword()
+    {
+        QFETCH(QString, page);
+        f.window.reset(); // it would take the new simulator's port as it appears
+        SimulatedWindow connected;
+        QVERIFY(connected.start({{256, 5800}}));
+        auto* tabs = connected.find<QTabWidget>("tabWidget");
+        auto* action = connected.find<QAction>("factory_Mode");
+        QWidget* temperature = connected.find("temperatureScreen");
+        QCOMPARE(tabs->indexOf(temperature), -1); // taken away by the read
+        auto* refresh = connected.find<QTimer>("dashboardRefreshTimer");
+        connected.showPage(page);
+        const bool dashboard = page == "dashboardScreen";
+        QCOMPARE(refresh->isActive(), dashboard);
+        for (const QString& password : {"quietlamb", "quietlamp", ""}) {
+            std::optional<ModalWatcher> watcher;
+            if (password.isEmpty())
+                watcher.emplace();
+            else
+                answerPasswordPrompt(password);
+            action->trigger();
+            QVERIFY(!watcher || watcher->count() == 0);
+            const bool on = password == "quietlamp";
+            QCOMPARE(action->isChecked(), on);
+            QCOMPARE(connected.workspace.storedValue("factoryMode").toBool(), on);
+            QCOMPARE(tabs->indexOf(temperature), on ? 2 : -1);
+            QCOMPARE(connected.window->dashboardIndex(), on ? 3 : 2);
+            QCOMPARE(connected.window->devIndex(), on ? 4 : 3);
+            QCOMPARE(tabs->currentWidget(), connected.find(page));
+            QCOMPARE(refresh->isActive(), dashboard);
+            QCOMPARE(connected.find<QAction>("exportXML")->isEnabled(), !dashboard);
+        }
+        connected.showPage("releaseScreen");
+        QVERIFY(!refresh->isActive());
+    }
+};
 
 QTEST_MAIN(TestMainWindowSetup)
 #include "tst_mainwindowsetup.moc"

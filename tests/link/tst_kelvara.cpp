@@ -110,15 +110,6 @@ private slots:
         QVERIFY(output.contains("The parameter definitions from /nonexistent/bod.json did not load"));
         QVERIFY(empty->getAllParameters().isEmpty());
         QCOMPARE(empty->getParameter(0)->getName(), QString("invalid"));
-
-        // A broken second set reports its formula failure while being built.
-        QTemporaryFile broken;
-        QVERIFY(broken.open());
-        broken.write(R"({"5": {"name": "x", "read": true, "write": true, "saved": true, "scale": "p[6]"}})");
-        broken.flush();
-        output = capturedStdout([&] { empty.reset(new Kelvara(nullptr, fixture("bod_fixture.json"), broken.fileName())); });
-        QVERIFY(output.contains("Formula refers to register 6, which has no parameter."));
-        QCOMPARE(empty->getParameter(5)->getName(), QString("invalid")); // never active
     }
 
     void tracking()
@@ -254,24 +245,6 @@ private slots:
         QCOMPARE(device->getUnsavedValues().keys(), QList<int>({0, 71, 212}));
     }
 
-    void namesForThePicker()
-    {
-        auto names = device->getAllNames();
-        QCOMPARE(names.value("Features[09]: Rolling Start Enable"), qMakePair(212, 9));
-        QCOMPARE(names.value("Features[12]: Bit 12"), qMakePair(212, 12));
-        QCOMPARE(names.value("Max Phase Current"), qMakePair(71, -1));
-        QCOMPARE(names.value("Hardware Version"), qMakePair(237, -1));
-        QVERIFY(!names.contains("Serial Number") && !names.contains("Features"));
-        QCOMPARE(names.value("Extended Flags[03]: Busy"), qMakePair(520, 3));
-        for (auto it = names.constBegin(); it != names.constEnd(); ++it)
-            QVERIFY2(it.value().first < 512 || it.value().second >= 0, qPrintable(it.key()));
-
-        device->setType(8); // from firmware 6000 on
-        names = device->getAllNames();
-        QCOMPARE(names.value("Hardware Version"), qMakePair(1881, -1));
-        QCOMPARE(names.value("Serial Number"), qMakePair(2017, -1));
-    }
-
     // Firmware, hardware version at 237 and at 1881, voltage gain and current
     // rating; then the type found and the firmware of its row. From 5921 on
     // the high byte of the hardware version names the model, from 6000 on it
@@ -309,29 +282,6 @@ private slots:
         QVERIFY(!device->isHWIDValid(0) && !device->isHWIDValid(-1) && device->isHWIDValid(7) && !device->isHWIDValid(9));
         QVERIFY(device->firmwareBarrierCrossed(5999, 6000) && device->firmwareBarrierCrossed(6000, 5999));
         QVERIFY(!device->firmwareBarrierCrossed(6000, 6023));
-        device->setType(0);
-        QVERIFY(!device->needsTemperatureTab());
-        device->setType(4);
-        QVERIFY(device->needsTemperatureTab());
-    }
-
-    // Name, id, firmware; flags: temperature tab, spare, HDQ fault LED, HDQ
-    // replicates hall, fixed input sources.
-    void typeTable()
-    {
-        const QStringList expected{
-            "Controller 0 5800 00000",     "Kelvara -1 5838 00010",       "Kelvara -1 5857 00010",
-            "Kelvara -1 5875 00010",       "Ostrel -2 5857 00010",        "Ostrel L10 -3 5857 00010",
-            "Ostrel V4 Z9 1 5921 10101",   "Ostrel V4 L10 2 5921 10101",  "Ostrel V4 Trelby 3 5921 10101",
-            "Ostrel V4 TSM 4 5921 11101",  "Halvik L10 5 5931 10101",     "Halvik MT 6 5931 10101",
-            "Ostrel V5 L10 7 5921 10101",  "Kelvara V6 8 6019 10011",     "Kelvara V6 8 6021 10011",
-            "Kelvara V6 8 6023 10011"};
-        QStringList rows;
-        for (const ControllerType& type : ControllerType::table())
-            rows << QString("%1 %2 %3 %4%5%6%7%8").arg(type.name).arg(type.id).arg(type.firmware)
-                        .arg(int(type.needsTemperatureTab)).arg(int(type.spareFlag)).arg(int(type.hdqFaultLed))
-                        .arg(int(type.hdqReplicatesHall)).arg(int(type.fixedInputSources));
-        QCOMPARE(rows, expected);
     }
 };
 

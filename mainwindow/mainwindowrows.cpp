@@ -326,15 +326,16 @@ void MainWindow::runnerValid(bool valid)
     const bool modelValid = valid && model->isValid();
     if (connected) {
         ui->autotuneWizard->setEnabled(modelValid);
-        ui->autotuneAction->setEnabled(modelValid);
+        // The Dashboard keeps these off while it polls, also across a read-all.
+        ui->autotuneAction->setEnabled(modelValid && !dashboardActive);
         for (QPushButton* button : {ui->saveParamsBasic, ui->saveParamsAdvanced,
                                     ui->saveParamsPedalAssist, ui->saveParamsTemperature,
                                     ui->writeAllDev})
             button->setEnabled(modelValid);
         ui->readAll->setEnabled(valid);
         ui->readAllTemperature->setEnabled(valid);
-        ui->exportXML->setEnabled(modelValid);
-        ui->advanced_Export->setEnabled(modelValid);
+        ui->exportXML->setEnabled(modelValid && !dashboardActive);
+        ui->advanced_Export->setEnabled(modelValid && !dashboardActive);
         ui->AccessLevelBox->setEnabled(valid);
     }
     if (modelValid && !model->areFirstReadValuesSaved())

@@ -190,9 +190,8 @@ private slots:
         QProcess process;
         process.setProcessEnvironment(environment(simulator.portName() + ':' + lateLink));
         process.start(program, {"-i", "-a", "229", "-w", "30.5", "-s", simulator.portName()});
-        // After the port scan at start-up, before the write. (Linked as soon
-        // as the first request arrives, the write ends in a timeout.)
-        QTest::qWait(400);
+        // After the port scan at start-up, while the run talks to its port.
+        QTRY_VERIFY_WITH_TIMEOUT(simulator.requestCount() > 0, 10000);
         QVERIFY(QFile::link(other.portName(), lateLink));
         QVERIFY(process.waitForFinished(20000));
         QCOMPARE(QString::fromLocal8Bit(process.readAllStandardOutput()), QString("Write success\n"));

@@ -9,13 +9,11 @@
 #include <QTest>
 #include <QVector>
 
-#include <climits>
-
 namespace Frames {
 
 inline QByteArray withCrc(QByteArray frame)
 {
-    quint16 crc = 0xFFFF;  // CRC-16/MODBUS, table-free
+    quint16 crc = 0xFFFF; // CRC-16/MODBUS, table-free
     for (const char c : frame) {
         crc ^= static_cast<quint8>(c);
         for (int i = 0; i < 8; ++i)
@@ -26,7 +24,8 @@ inline QByteArray withCrc(QByteArray frame)
 
 inline QByteArray header(int slave, int function, int address, int count)
 {
-    const char bytes[] = {char(slave), char(function), char(address >> 8), char(address), char(count >> 8), char(count)};
+    const char bytes[] = {char(slave),   char(function),   char(address >> 8),
+                          char(address), char(count >> 8), char(count)};
     return QByteArray(bytes, sizeof bytes);
 }
 
@@ -35,7 +34,7 @@ inline QByteArray read(int address, int count, int slave = 1)
     return withCrc(header(slave, 3, address, count));
 }
 
-inline QByteArray write(int address, const QVector<quint16> &values, int slave = 1)
+inline QByteArray write(int address, const QVector<quint16>& values, int slave = 1)
 {
     QByteArray frame = header(slave, 16, address, values.size()).append(char(values.size() * 2));
     for (const quint16 value : values)
@@ -43,7 +42,7 @@ inline QByteArray write(int address, const QVector<quint16> &values, int slave =
     return withCrc(frame);
 }
 
-inline QByteArray readReply(const QVector<quint16> &values)
+inline QByteArray readReply(const QVector<quint16>& values)
 {
     QByteArray frame = QByteArray::fromHex("0103").append(char(values.size() * 2));
     for (const quint16 value : values)
@@ -57,39 +56,43 @@ inline QByteArray readReply(const QVector<quint16> &values)
 class PortClient
 {
 public:
-    explicit PortClient(const QString &portName) : portName(portName) {}
+    explicit PortClient(const QString& portName)
+        : portName(portName)
+    {
+    }
 
-    // Sends the fragments pauseMs apart and gathers what comes back until
-    // expectedBytes have arrived or waitMs has passed; empty when the port
-    // does not open.
-    QByteArray exchange(const QList<QByteArray> &fragments, int pauseMs, int expectedBytes, int waitMs = 3000)
+    // Sends the fragments 30 ms apart and gathers what comes back until
+    // expectedBytes (0: any number) have arrived or waitMs has passed; empty
+    // when the port does not open.
+    QByteArray exchange(const QList<QByteArray>& fragments, int expectedBytes, int waitMs = 3000)
     {
         QSerialPort port(portName);
         port.setBaudRate(QSerialPort::Baud115200);
         if (!port.open(QIODevice::ReadWrite))
             return QByteArray();
-        for (int i = 0; i < fragments.size(); ++i) {
-            if (i > 0)
-                QTest::qWait(pauseMs);  // the pause between fragments is the point
-            port.write(fragments.at(i));
+        for (const QByteArray& fragment : fragments) {
+            if (&fragment != &fragments.first())
+                QTest::qWait(30); // the pause between fragments is the point
+            port.write(fragment);
             if (!port.waitForBytesWritten(2000))
                 return QByteArray();
         }
         QByteArray received = port.readAll();
         QElapsedTimer clock;
         clock.start();
-        while (received.size() < expectedBytes && clock.elapsed() < waitMs) {
+        while ((expectedBytes <= 0 || received.size() < expectedBytes)
+               && clock.elapsed() < waitMs) {
             if (port.waitForReadyRead(qMax(1, int(waitMs - clock.elapsed()))))
                 received.append(port.readAll());
         }
         return received;
     }
-    QByteArray exchange(const QByteArray &request, int expectedBytes, int waitMs = 3000)
+    QByteArray exchange(const QByteArray& request, int expectedBytes, int waitMs = 3000)
     {
-        return exchange(QList<QByteArray>{request}, 0, expectedBytes, waitMs);
+        return exchange(QList<QByteArray>{request}, expectedBytes, waitMs);
     }
     // Whatever waits in the terminal or arrives within waitMs.
-    QByteArray drain(int waitMs) { return exchange(QList<QByteArray>(), 0, INT_MAX, waitMs); }
+    QByteArray drain(int waitMs) { return exchange(QList<QByteArray>(), 0, waitMs); }
 
 private:
     QString portName;

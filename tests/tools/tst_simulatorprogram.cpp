@@ -25,13 +25,23 @@ const QString simProgram = QStringLiteral(KELVARA_SIM_PROGRAM);
 // The register values in mbpoll's "[reference]: value" lines, "reference=value ...".
 QString mbpollValues(const QString& output)
 {
-    static const QRegularExpression line("^\\[(\\d+)\\]:\\s+(-?\\d+)", QRegularExpression::MultilineOption);
+    static const QRegularExpression line("^\\[(\\d+)\\]:\\s+(-?\\d+)",
+                                         QRegularExpression::MultilineOption);
     QStringList values;
     for (auto it = line.globalMatch(output); it.hasNext();) {
         const auto match = it.next();
         values << match.captured(1) + '=' + match.captured(2);
     }
     return values.join(' ');
+}
+
+// The words of a command line; IMAGE and SOURCE stand for a register image
+// and for a file that is none.
+QStringList commandLine(const QString& line)
+{
+    QStringList words = line.split(' ', Qt::SkipEmptyParts);
+    words.replaceInStrings(QRegularExpression("^IMAGE$"), KELVARA_SIM_IMAGE);
+    return words.replaceInStrings(QRegularExpression("^SOURCE$"), __FILE__);
 }
 
 } // namespace
@@ -80,7 +90,7 @@ private slots:
     // request: frames sent in one write; reply: all that comes back.
     void options_data()
     {
-        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("arguments");
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<QByteArray>("reply");
         RegisterImage::Values image;
@@ -90,33 +100,37 @@ private slots:
         const QByteArray saved = withCrc(save.left(6));
         QByteArray spoilt = readReply({0});
         spoilt[6] = char(spoilt.at(6) ^ 0xFF);
+        const QByteArray identity = read(237, 2) + read(256, 1);
 
-        QTest::newRow("set") << QStringList{"--blank", "--set", "5=77", "--set", "6=-2", "--set", "0x7ff=0xbeef"}
-                             << read(4, 3) + read(2047, 1) << readReply({0, 77, 65534}) + readReply({0xbeef});
-        QTest::newRow("configured controller") << QStringList() << read(237, 2) + read(256, 1)
-                                               << readReply({image[237], image[238]}) + readReply({image[256]});
-        QTest::newRow("set over image") << QStringList{"--blank", "--image", KELVARA_SIM_IMAGE, "--set", "238=6"}
-                                        << read(237, 2) << readReply({image[237], 6});
-        QTest::newRow("torque") << QStringList{"--blank", "--torque", "300"} << read(477, 1) << readReply({300});
-        QTest::newRow("flash save") << QStringList{"--blank"} << save + read(511, 1) << saved + readReply({4096});
-        QTest::newRow("flash fails") << QStringList{"--blank", "--flash-fail"} << save + read(511, 1)
-                                     << saved + readReply({32767});
-        QTest::newRow("silent") << QStringList{"--blank", "--silent"} << read(0, 1) << QByteArray();
-        QTest::newRow("delay") << QStringList{"--blank", "--delay", "100"} << read(0, 1) << readReply({0});
-        QTest::newRow("bad CRC") << QStringList{"--blank", "--corrupt-crc", "1"} << read(0, 1) + read(0, 1)
+        QTest::newRow("set") << "--blank --set 5=77 --set 6=-2 --set 0x7ff=0xbeef"
+                             << read(4, 3) + read(2047, 1)
+                             << readReply({0, 77, 65534}) + readReply({0xbeef});
+        QTest::newRow("configured controller")
+            << "" << identity << readReply({image[237], image[238]}) + readReply({image[256]});
+        QTest::newRow("set over image") << "--blank --image IMAGE --set 238=6 --set 256=7"
+                                        << identity << readReply({image[237], 6}) + readReply({7});
+        QTest::newRow("torque") << "--blank --torque 300" << read(477, 1) << readReply({300});
+        QTest::newRow("flash save")
+            << "--blank" << save + read(511, 1) << saved + readReply({4096});
+        QTest::newRow("flash fails")
+            << "--blank --flash-fail" << save + read(511, 1) << saved + readReply({32767});
+        QTest::newRow("silent") << "--blank --silent" << read(0, 1) << QByteArray();
+        QTest::newRow("delay") << "--blank --delay 100" << read(0, 1) << readReply({0});
+        QTest::newRow("bad CRC") << "--blank --corrupt-crc 1" << read(0, 1) + read(0, 1)
                                  << spoilt + readReply({0});
     }
 
     void options()
     {
-        QFETCH(QStringList, arguments);
+        QFETCH(QString, arguments);
         QFETCH(QByteArray, request);
         QFETCH(QByteArray, reply);
-        const QString path = start(arguments);
+        const QString path = start(commandLine(arguments));
         QVERIFY2(path.startsWith("/dev/pts/"), qPrintable(path));
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(PortClient(path).exchange(request, reply.size(), reply.isEmpty() ? 300 : 3000), reply);
+        QCOMPARE(PortClient(path).exchange(request, reply.size(), reply.isEmpty() ? 300 : 3000),
+                 reply);
         QVERIFY(clock.elapsed() >= (arguments.contains("--delay") ? 100 : 0));
         stop(SIGINT);
     }
@@ -135,28 +149,29 @@ private slots:
 
     void badArguments_data()
     {
-        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
-        QTest::newRow("missing image") << QStringList{"--image", "/nonexistent/image.xml"} << 1
-                                       << "/nonexistent/image.xml";
-        QTest::newRow("set without value") << QStringList{"--set", "5"} << 2 << "ADDRESS=VALUE";
-        QTest::newRow("set address 2048") << QStringList{"--set", "2048=1"} << 2 << "2048=1";
-        QTest::newRow("set not a number") << QStringList{"--set", "1=abc"} << 2 << "1=abc";
-        QTest::newRow("set out of range") << QStringList{"--set", "5=70000"} << 2 << "65535";
-        QTest::newRow("delay not a number") << QStringList{"--delay", "soon"} << 2 << "--delay";
-        QTest::newRow("torque not a number") << QStringList{"--torque", "high"} << 2 << "--torque";
-        QTest::newRow("stray argument") << QStringList{"extra"} << 2 << "extra";
-        QTest::newRow("short hall table") << QStringList{"--hall-table", "15,2,4"} << 2 << "--hall-table";
-        QTest::newRow("no such phase") << QStringList{"--dead-phase", "red"} << 2 << "red";
+        QTest::newRow("missing image")
+            << "--image /nonexistent/image.xml" << 1 << "/nonexistent/image.xml";
+        QTest::newRow("not an image") << "--image SOURCE" << 1 << "line 1";
+        QTest::newRow("set without value") << "--set 5" << 2 << "ADDRESS=VALUE";
+        QTest::newRow("set address 2048") << "--set 2048=1" << 2 << "2048=1";
+        QTest::newRow("set not a number") << "--set 1=abc" << 2 << "1=abc";
+        QTest::newRow("set out of range") << "--set 5=70000" << 2 << "65535";
+        QTest::newRow("delay not a number") << "--delay soon" << 2 << "--delay";
+        QTest::newRow("torque not a number") << "--torque high" << 2 << "--torque";
+        QTest::newRow("stray argument") << "extra" << 2 << "extra";
+        QTest::newRow("short hall table") << "--hall-table 15,2,4" << 2 << "--hall-table";
+        QTest::newRow("no such phase") << "--dead-phase red" << 2 << "red";
     }
 
     void badArguments()
     {
-        QFETCH(QStringList, arguments);
+        QFETCH(QString, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, message);
-        process->start(simProgram, arguments);
+        process->start(simProgram, commandLine(arguments));
         QVERIFY(process->waitForFinished(10000));
         QCOMPARE(process->exitStatus(), QProcess::NormalExit);
         QCOMPARE(process->exitCode(), exitCode);
@@ -192,21 +207,23 @@ private slots:
         if (mbpoll.isEmpty())
             QSKIP("mbpoll is not installed");
         const QString path = start({"--blank", "--set", "10=1234", "--set", "11=-2"});
-        const QStringList rtu{"-m", "rtu", "-a", "1", "-b", "115200", "-P", "none", "-t", "4", "-0", "-o", "2"};
-        auto run = [&](const QStringList& arguments) {
+        auto run = [&](const QStringList& options, const QStringList& values = {}) {
             QProcess master;
-            master.start(mbpoll, rtu + arguments);
+            master.start(
+                mbpoll,
+                QStringList{"-m", "rtu", "-b", "115200", "-P", "none", "-t", "4", "-0", "-o", "2"}
+                    + options + QStringList{path} + values);
             master.waitForFinished(20000);
-            return QString::fromLocal8Bit(master.readAllStandardOutput() + master.readAllStandardError());
+            return QString::fromLocal8Bit(master.readAllStandardOutput()
+                                          + master.readAllStandardError());
         };
-        QCOMPARE(mbpollValues(run({"-r", "9", "-c", "4", "-1", path})), QString("9=0 10=1234 11=65534 12=0"));
-        // Function 16 with more than one value, read back.
-        QVERIFY(run({"-r", "20", path, "7", "65528", "9"}).contains("Written 3 references"));
-        QCOMPARE(mbpollValues(run({"-r", "20", "-c", "3", "-1", path})), QString("20=7 21=65528 22=9"));
-        // The same 32767-to-511 save the suite makes.
-        QVERIFY(run({"-r", "510", path, "0", "32767"}).contains("Written 2 references"));
-        QCOMPARE(mbpollValues(run({"-r", "511", "-c", "1", "-1", path})), QString("511=4096"));
-        QVERIFY(run({"-r", "2047", "-c", "2", "-1", path}).contains("Illegal data address"));
+        // Function 16 with more than one value, and the 32767-to-511 save the suite makes.
+        QVERIFY(run({"-r", "20"}, {"7", "65528", "9"}).contains("Written 3 references"));
+        QVERIFY(run({"-r", "510"}, {"0", "32767"}).contains("Written 2 references"));
+        QCOMPARE(mbpollValues(run({"-r", "9", "-c", "4", "-1"}) + run({"-r", "20", "-c", "3", "-1"})
+                              + run({"-r", "511", "-c", "1", "-1"})),
+                 QString("9=0 10=1234 11=65534 12=0 20=7 21=65528 22=9 511=4096"));
+        QVERIFY(run({"-r", "2047", "-c", "2", "-1"}).contains("Illegal data address"));
         stop(SIGTERM);
     }
 };

@@ -29,6 +29,15 @@ inline QByteArray header(int slave, int function, int address, int count)
     return QByteArray(bytes, sizeof bytes);
 }
 
+// The frame, the values with their byte count, and the CRC.
+inline QByteArray withValues(QByteArray frame, const QVector<quint16>& values)
+{
+    frame.append(char(values.size() * 2));
+    for (const quint16 value : values)
+        frame.append(char(value >> 8)).append(char(value));
+    return withCrc(frame);
+}
+
 inline QByteArray read(int address, int count, int slave = 1)
 {
     return withCrc(header(slave, 3, address, count));
@@ -36,18 +45,12 @@ inline QByteArray read(int address, int count, int slave = 1)
 
 inline QByteArray write(int address, const QVector<quint16>& values, int slave = 1)
 {
-    QByteArray frame = header(slave, 16, address, values.size()).append(char(values.size() * 2));
-    for (const quint16 value : values)
-        frame.append(char(value >> 8)).append(char(value));
-    return withCrc(frame);
+    return withValues(header(slave, 16, address, values.size()), values);
 }
 
 inline QByteArray readReply(const QVector<quint16>& values)
 {
-    QByteArray frame = QByteArray::fromHex("0103").append(char(values.size() * 2));
-    for (const quint16 value : values)
-        frame.append(char(value >> 8)).append(char(value));
-    return withCrc(frame);
+    return withValues(QByteArray::fromHex("0103"), values);
 }
 
 } // namespace Frames

@@ -12,7 +12,6 @@
 #include <QTest>
 
 #include <csignal>
-#include <memory>
 
 using Frames::read;
 using Frames::readReply;
@@ -51,40 +50,33 @@ class TestSimulatorProgram : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QProcess> process;
-    std::unique_ptr<QTemporaryDir> dir;
+    QProcess process;
 
     // Starts kelvara-sim; the path it prints, or an empty string.
     QString start(const QStringList& arguments)
     {
-        process->start(simProgram, arguments);
-        while (process->waitForStarted(10000) && !process->canReadLine()) {
-            if (!process->waitForReadyRead(10000))
+        process.start(simProgram, arguments);
+        while (process.waitForStarted(10000) && !process.canReadLine()) {
+            if (!process.waitForReadyRead(10000))
                 return QString();
         }
-        return QString::fromLocal8Bit(process->readLine()).trimmed();
+        return QString::fromLocal8Bit(process.readLine()).trimmed();
     }
 
     // Stops it with signal; it must end cleanly.
     void stop(int signal)
     {
-        ::kill(pid_t(process->processId()), signal);
-        QVERIFY(process->waitForFinished(10000));
-        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process->exitCode(), 0);
+        ::kill(pid_t(process.processId()), signal);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
     }
 
 private slots:
-    void init()
-    {
-        dir.reset(new QTemporaryDir);
-        process.reset(new QProcess);
-    }
-
     void cleanup()
     {
-        process->kill();
-        process->waitForFinished(5000);
+        process.kill();
+        process.waitForFinished(5000);
     }
 
     // request: frames sent in one write; reply: all that comes back.
@@ -139,8 +131,8 @@ private slots:
     {
         const QString path = start({"--blank", "--log"});
         QCOMPARE(PortClient(path).exchange(read(5, 2), 9).size(), 9);
-        QTRY_VERIFY(process->peek(4096).count('\n') >= 2);
-        const QString output = QString::fromLocal8Bit(process->readAll());
+        QTRY_VERIFY(process.peek(4096).count('\n') >= 2);
+        const QString output = QString::fromLocal8Bit(process.readAll());
         const QRegularExpression request(" ms -> 01 03 00 05 00 02 [0-9a-f]{2} [0-9a-f]{2}\n");
         QVERIFY2(output.contains(request), qPrintable(output));
         QVERIFY2(output.contains(" ms <- 01 03 04 00 00 00 00 "), qPrintable(output));
@@ -171,28 +163,29 @@ private slots:
         QFETCH(QString, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, message);
-        process->start(simProgram, commandLine(arguments));
-        QVERIFY(process->waitForFinished(10000));
-        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process->exitCode(), exitCode);
-        const QString errors = QString::fromLocal8Bit(process->readAllStandardError());
+        process.start(simProgram, commandLine(arguments));
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), exitCode);
+        const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
         QVERIFY2(errors.contains(message), qPrintable(errors));
-        QVERIFY(process->readAllStandardOutput().isEmpty());
+        QVERIFY(process.readAllStandardOutput().isEmpty());
     }
 
     void link()
     {
         // A file in the way stays, and the program fails.
-        QFile taken(dir->filePath("taken"));
+        QTemporaryDir dir;
+        QFile taken(dir.filePath("taken"));
         QVERIFY(taken.open(QIODevice::WriteOnly));
         taken.close();
-        process->start(simProgram, {"--blank", "--link", taken.fileName()});
-        QVERIFY(process->waitForFinished(10000));
-        QCOMPARE(process->exitCode(), 1);
+        process.start(simProgram, {"--blank", "--link", taken.fileName()});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 1);
         QVERIFY(QFileInfo(taken.fileName()).isFile() && !QFileInfo(taken.fileName()).isSymLink());
 
         // A stale link from an earlier run is taken over, and removed at the end.
-        const QString link = dir->filePath("controller");
+        const QString link = dir.filePath("controller");
         QVERIFY(QFile::link("/dev/pts/nonexistent", link));
         QCOMPARE(start({"--blank", "--set", "5=77", "--link", link}), link);
         QVERIFY(QFileInfo(link).symLinkTarget().startsWith("/dev/pts/"));

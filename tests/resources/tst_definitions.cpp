@@ -49,11 +49,10 @@ QJsonArray registerList(const QJsonObject& first, const QJsonObject& second = {}
         for (const QString& key : entry.keys()) {
             if (key.endsWith("Defs"))
                 chosen << key + '[' + entry.value(key).toObject().keys().join(',') + ']';
-            else if (key != "address" && key != "chosen")
+            else if (key != "address")
                 chosen << key;
         }
-        if (!entry.contains("chosen"))
-            entry.insert("chosen", chosen);
+        entry.insert("chosen", chosen);
         entry.insert("documented", QJsonArray());
         if (list.isEmpty() || !second.isEmpty())
             list << entry;

@@ -24,9 +24,8 @@ inline QByteArray withCrc(QByteArray frame)
 
 inline QByteArray header(int slave, int function, int address, int count)
 {
-    const char bytes[] = {char(slave),   char(function),   char(address >> 8),
-                          char(address), char(count >> 8), char(count)};
-    return QByteArray(bytes, sizeof bytes);
+    return QByteArray::fromHex(
+        QString::asprintf("%02x%02x%04x%04x", slave, function, address, count).toLatin1());
 }
 
 // The frame, the values with their byte count, and the CRC.

@@ -176,13 +176,12 @@ private slots:
     {
         // A file in the way stays, and the program fails.
         QTemporaryDir dir;
-        QFile taken(dir.filePath("taken"));
-        QVERIFY(taken.open(QIODevice::WriteOnly));
-        taken.close();
-        process.start(simProgram, {"--blank", "--link", taken.fileName()});
+        const QString taken = dir.filePath("taken");
+        QVERIFY(QFile(taken).open(QIODevice::WriteOnly));
+        process.start(simProgram, {"--blank", "--link", taken});
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitCode(), 1);
-        QVERIFY(QFileInfo(taken.fileName()).isFile() && !QFileInfo(taken.fileName()).isSymLink());
+        QVERIFY(QFileInfo(taken).isFile() && !QFileInfo(taken).isSymLink());
 
         // A stale link from an earlier run is taken over, and removed at the end.
         const QString link = dir.filePath("controller");
@@ -200,23 +199,20 @@ private slots:
         if (mbpoll.isEmpty())
             QSKIP("mbpoll is not installed");
         const QString path = start({"--blank", "--set", "10=1234", "--set", "11=-2"});
-        auto run = [&](const QStringList& options, const QStringList& values = {}) {
+        auto run = [&](const QString& options, const QString& values = QString()) {
             QProcess master;
-            master.start(
-                mbpoll,
-                QStringList{"-m", "rtu", "-b", "115200", "-P", "none", "-t", "4", "-0", "-o", "2"}
-                    + options + QStringList{path} + values);
+            master.start(mbpoll,
+                         commandLine("-m rtu -b 115200 -P none -t 4 -0 -o 2 " + options)
+                             + QStringList{path} + commandLine(values));
             master.waitForFinished(20000);
-            return QString::fromLocal8Bit(master.readAllStandardOutput()
-                                          + master.readAllStandardError());
+            return QString::fromLocal8Bit(master.readAll() + master.readAllStandardError());
         };
         // Function 16 with more than one value, and the 32767-to-511 save the suite makes.
-        QVERIFY(run({"-r", "20"}, {"7", "65528", "9"}).contains("Written 3 references"));
-        QVERIFY(run({"-r", "510"}, {"0", "32767"}).contains("Written 2 references"));
-        QCOMPARE(mbpollValues(run({"-r", "9", "-c", "4", "-1"}) + run({"-r", "20", "-c", "3", "-1"})
-                              + run({"-r", "511", "-c", "1", "-1"})),
+        QVERIFY(run("-r 20", "7 65528 9").contains("Written 3 references"));
+        QVERIFY(run("-r 510", "0 32767").contains("Written 2 references"));
+        QCOMPARE(mbpollValues(run("-r 9 -c 4 -1") + run("-r 20 -c 3 -1") + run("-r 511 -c 1 -1")),
                  QString("9=0 10=1234 11=65534 12=0 20=7 21=65528 22=9 511=4096"));
-        QVERIFY(run({"-r", "2047", "-c", "2", "-1"}).contains("Illegal data address"));
+        QVERIFY(run("-r 2047 -c 2 -1").contains("Illegal data address"));
         stop(SIGTERM);
     }
 };

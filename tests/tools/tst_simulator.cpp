@@ -19,10 +19,7 @@ Q_DECLARE_METATYPE(Knob)
 
 namespace {
 
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(text);
-}
+const auto bytes = [](const char* text) { return QByteArray::fromHex(text); };
 
 // The reply to a read of register 10, which holds 0x1234.
 const QByteArray good = readReply({0x1234});
@@ -30,8 +27,8 @@ const QByteArray good = readReply({0x1234});
 // What a read of register 10 brought back, as one letter (see knobs_data()).
 char kind(const QByteArray& reply)
 {
-    QList<QByteArray> known = {{}, good, good.left(5), withCrc(hex("018304"))};
-    known << withCrc(hex("0203021234")) << withCrc(hex("0104021234"));
+    QList<QByteArray> known = {{}, good, good.left(5), withCrc(bytes("018304"))};
+    known << withCrc(bytes("0203021234")) << withCrc(bytes("0104021234"));
     if (known.contains(reply))
         return "-gsxof"[known.indexOf(reply)];
     if (reply.size() == good.size() + 3)
@@ -65,12 +62,6 @@ private slots:
         QVERIFY2(sim->start(), qPrintable(sim->errorString()));
         QVERIFY(sim->setRegisterValue(10, 0x1234));
         client.reset(new PortClient(sim->portName()));
-    }
-
-    void cleanup()
-    {
-        client.reset();
-        sim.reset();
     }
 
     // Each letter is what one read of register 10 brings back: g good, -
@@ -178,7 +169,6 @@ private slots:
         QCOMPARE(ask(), good);
         QCOMPARE(ask('-'), QByteArray());
         QTRY_VERIFY(!sim->isRunning());
-        QVERIFY(sim->portName().isEmpty());
         QCOMPARE(sim->frameLog().last().note, QString("terminal closed"));
         QVERIFY(sim->start());
         client.reset(new PortClient(sim->portName()));
@@ -188,7 +178,7 @@ private slots:
     // A save to flash confirmed or not, a running motor, a fault clear.
     void controllerCommands()
     {
-        const QByteArray save = hex("011001ff0001027fffc2ef");
+        const QByteArray save = bytes("011001ff0001027fffc2ef");
         QCOMPARE(client->exchange(save + read(511, 1), 15).mid(8), readReply({4096}));
         sim->setFlashSaveFails(true);
         QCOMPARE(client->exchange(save + read(511, 1), 15).mid(8), readReply({32767}));
@@ -197,7 +187,7 @@ private slots:
         sim->setRegisterValue(258, 0x0104);
         sim->setRegisterValue(276, 0x00ff);
         sim->setRegisterValue(299, 0x0001);
-        const QByteArray clear = hex("011001fc0001020001636c");
+        const QByteArray clear = bytes("011001fc0001020001636c");
         QCOMPARE(client->exchange(clear + read(258, 1) + read(276, 1) + read(299, 1), 29).mid(8),
                  readReply({0}) + readReply({0x00ff}) + readReply({0}));
     }
@@ -207,10 +197,10 @@ private slots:
         sim->setFrameGap(2000); // the 30 ms between fragments stay well inside it
         const QByteArray request = write(20, {7, 8});
         const QList<QByteArray> fragments = {request.left(1), request.mid(1, 6), request.mid(7)};
-        QCOMPARE(client->exchange(fragments, 8), withCrc(hex("011000140002")));
+        QCOMPARE(client->exchange(fragments, 8), withCrc(bytes("011000140002")));
         QCOMPARE(sim->requests(), QVector<QByteArray>{request});
         sim->setFrameGap(50);
-        QCOMPARE(client->exchange(hex("010300"), 1, 100), QByteArray());
+        QCOMPARE(client->exchange(bytes("010300"), 1, 100), QByteArray());
         QVERIFY(sim->waitForEntries(Sim::Discarded, 1));
         QCOMPARE(sim->frameLog().last().note, QString("incomplete frame"));
         QCOMPARE(ask(), good);

@@ -187,7 +187,6 @@ private slots:
         const QString link = dir.filePath("controller");
         QVERIFY(QFile::link("/dev/pts/nonexistent", link));
         QCOMPARE(start({"--blank", "--set", "5=77", "--link", link}), link);
-        QVERIFY(QFileInfo(link).symLinkTarget().startsWith("/dev/pts/"));
         QCOMPARE(PortClient(link).exchange(read(5, 1), 7), readReply({77}));
         stop(SIGTERM);
         QVERIFY(!QFileInfo(link).isSymLink());

@@ -1,5 +1,5 @@
 // The controller simulator over a real pseudo-terminal, seen by a client
-// that opens the port for every frame: its answers and its fault knobs.
+// that opens the port for every frame: its fault knobs and its commands.
 
 #include "controllersimulator.h"
 #include "portclient.h"

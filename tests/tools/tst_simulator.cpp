@@ -1,36 +1,40 @@
-// The controller simulator over a real pseudo-terminal, reached through
-// QSerialPort with the port opened and closed for every frame.
+// The controller simulator over a real pseudo-terminal, seen by a client
+// that opens the port for every frame: its fault knobs and its commands.
 
 #include "controllersimulator.h"
 #include "portclient.h"
-#include "registerimage.h"
 
-#include <QFile>
-#include <QSignalSpy>
 #include <QTest>
-#include <QThread>
 
+#include <functional>
 #include <memory>
 
 using Frames::read;
+using Frames::readReply;
+using Frames::withCrc;
 using Frames::write;
+using Sim = ControllerSimulator;
+using Knob = std::function<void(Sim&)>;
+Q_DECLARE_METATYPE(Knob)
 
 namespace {
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
+const auto bytes = [](const char* text) { return QByteArray::fromHex(text); };
 
-QByteArray readReply(const QVector<quint16> &values)
+// The reply to a read of register 10, which holds 0x1234.
+const QByteArray good = readReply({0x1234});
+
+// What a read of register 10 brought back, as one letter (see knobs_data()).
+char kind(const QByteArray& reply)
 {
-    QByteArray frame = hex("0103");
-    frame.append(static_cast<char>(values.size() * 2));
-    for (const quint16 value : values) {
-        frame.append(static_cast<char>(value >> 8));
-        frame.append(static_cast<char>(value & 0xFF));
-    }
-    return Frames::withCrc(frame);
+    QList<QByteArray> known = {{}, good, good.left(5), withCrc(bytes("018304"))};
+    known << withCrc(bytes("0203021234")) << withCrc(bytes("0104021234"));
+    if (known.contains(reply))
+        return "-gsxof"[known.indexOf(reply)];
+    if (reply.size() == good.size() + 3)
+        return reply.startsWith(good) ? 'l' : reply.endsWith(good) ? 'p' : '?';
+    const bool badCrc = reply.size() == good.size() && withCrc(reply.left(5)) != reply;
+    return badCrc && reply.startsWith(good.left(5)) ? 'c' : '?';
 }
 
 } // namespace
@@ -39,320 +43,169 @@ class TestSimulator : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-
-    void startAndStop();
-    void readRoundTrip_data();
-    void readRoundTrip();
-    void writeRoundTrip();
-    void manyOpensAndCloses();
-    void flashSaveAndTorque();
-    void faultClear();
-    void rejectedRequests_data();
-    void rejectedRequests();
-    void otherSlaveGetsNoAnswer();
-    void badCrcRequestIsDropped();
-    void frameInFragments();
-    void partialFrameIsDropped();
-    void images();
-    void logAndTiming();
-    void waitingForRequests();
-    void apiFromAnotherThread();
-
 private:
-    std::unique_ptr<ControllerSimulator> sim;
+    std::unique_ptr<Sim> sim;
     std::unique_ptr<PortClient> client;
+
+    // A read of register 10, waiting for as many bytes as the letter expects.
+    QByteArray ask(char expected = 'g')
+    {
+        const int size = expected == 'x' ? 5 : QByteArray("lp").contains(expected) ? 10 : 7;
+        return client->exchange(read(10, 1), size,
+                                QByteArray("-s").contains(expected) ? 300 : 3000);
+    }
+
+private slots:
+    void init()
+    {
+        sim.reset(new Sim);
+        QVERIFY2(sim->start(), qPrintable(sim->errorString()));
+        QVERIFY(sim->setRegisterValue(10, 0x1234));
+        client.reset(new PortClient(sim->portName()));
+    }
+
+    // Each letter is what one read of register 10 brings back: g good, -
+    // nothing, c a bad CRC, s two bytes short, l three bytes after, p three
+    // bytes before, x exception 4, o from slave 2, f with function 4.
+    void knobs_data()
+    {
+        QTest::addColumn<Knob>("knob");
+        QTest::addColumn<QString>("replies");
+        QTest::newRow("silent") << Knob([](Sim& s) { s.setSilent(true); }) << "---";
+        QTest::newRow("silence two") << Knob([](Sim& s) { s.silenceNextRequests(2); }) << "--gg";
+        QTest::newRow("silent at 10") << Knob([](Sim& s) { s.setSilentAtAddress(10); }) << "---";
+        QTest::newRow("silent at 11") << Knob([](Sim& s) { s.setSilentAtAddress(11); }) << "gg";
+        QTest::newRow("bad CRC once") << Knob([](Sim& s) { s.corruptCrc(1); }) << "cgg";
+        QTest::newRow("bad CRC always") << Knob([](Sim& s) { s.corruptCrc(-1); }) << "ccccc";
+        QTest::newRow("short") << Knob([](Sim& s) { s.shortenReplies(2, 1); }) << "sg";
+        QTest::newRow("bytes after") << Knob([](Sim& s) { s.lengthenReplies(3, 2); }) << "llg";
+        QTest::newRow("bytes before") << Knob([](Sim& s) { s.prefixReplies(3, 1); }) << "pg";
+        QTest::newRow("exception") << Knob([](Sim& s) { s.replyWithException(4, 2); }) << "xxg";
+        QTest::newRow("exception at 10")
+            << Knob([](Sim& s) { s.setExceptionAtAddress(10, 4); }) << "xxx";
+        QTest::newRow("other slave") << Knob([](Sim& s) { s.replyFromSlave(2, 1); }) << "og";
+        QTest::newRow("other function")
+            << Knob([](Sim& s) { s.replyWithFunction(4, -1); }) << "fff";
+        QTest::newRow("reset") << Knob([](Sim& s) {
+            s.setSilent(true);
+            s.corruptCrc(-1);
+            s.setExceptionAtAddress(10, 4);
+            s.duplicateReplies(50, -1);
+            s.setLineNoise(5);
+            s.resetFaults();
+        }) << "ggg";
+    }
+
+    void knobs()
+    {
+        QFETCH(Knob, knob);
+        QFETCH(QString, replies);
+        knob(*sim);
+        QString seen;
+        for (const QChar expected : replies)
+            seen += kind(ask(expected.toLatin1()));
+        QCOMPARE(seen, replies);
+        if (replies.endsWith("--") || replies.endsWith("xx")) {
+            // Still on: a write is not carried out either.
+            client->exchange(write(10, {9}), 8, 300);
+            QCOMPARE(sim->registerValue(10), quint16(0x1234));
+        }
+    }
+
+    // A reply delayed, and sent again later; the copy may go out while no
+    // client has the port open and then waits in the terminal.
+    void lateReplies_data()
+    {
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<int>("copyMs"); // -1: no copy
+        QTest::addColumn<bool>("whileClosed");
+        QTest::newRow("at once") << 0 << -1 << false;
+        QTest::newRow("150 ms") << 150 << -1 << false;
+        QTest::newRow("400 ms") << 400 << -1 << false;
+        QTest::newRow("copy in the next exchange") << 0 << 150 << false;
+        QTest::newRow("copy while the port is closed") << 20 << 100 << true;
+    }
+
+    void lateReplies()
+    {
+        QFETCH(int, delayMs);
+        QFETCH(int, copyMs);
+        QFETCH(bool, whileClosed);
+        sim->setReplyDelay(delayMs);
+        sim->duplicateReplies(copyMs, copyMs < 0 ? 0 : 1);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(ask(), good);
+        QVERIFY(clock.elapsed() >= delayMs);
+        if (whileClosed)
+            QVERIFY(sim->waitForReplies(2));
+        if (copyMs >= 0)
+            QCOMPARE(client->exchange(read(10, 1), 2 * good.size()), good + good);
+        // Never early; late only by what a loaded machine may add.
+        const auto log = sim->frameLog();
+        QVector<double> late = {log.at(1).elapsedMs - log.at(0).elapsedMs - delayMs};
+        for (const Sim::LogEntry& entry : log) {
+            if (entry.note == "late duplicate")
+                late << entry.elapsedMs - log.at(1).elapsedMs - copyMs;
+        }
+        QCOMPARE(late.size(), copyMs < 0 ? 1 : 2);
+        for (double ms : late)
+            QVERIFY2(ms >= -1 && ms < 500, qPrintable(QString::number(ms)));
+    }
+
+    void lineNoise()
+    {
+        sim->setLineNoise(10);
+        const QByteArray noise = client->drain(200);
+        QVERIFY2(noise.size() >= 5 && noise.count('\x55') == noise.size(), noise.toHex().data());
+        sim->setLineNoise(0);
+        client->drain(50);                          // a byte may have been under way
+        QCOMPARE(client->drain(100), QByteArray()); // nothing more comes: the wait is the check
+    }
+
+    void portVanishesMidExchange()
+    {
+        sim->closeTerminalAtRequest(2);
+        QCOMPARE(ask(), good);
+        QCOMPARE(ask('-'), QByteArray());
+        QTRY_VERIFY(!sim->isRunning());
+        QCOMPARE(sim->frameLog().last().note, QString("terminal closed"));
+        QVERIFY(sim->start());
+        client.reset(new PortClient(sim->portName()));
+        QCOMPARE(ask(), good);
+    }
+
+    // A save to flash confirmed or not, a running motor, a fault clear.
+    void controllerCommands()
+    {
+        const QByteArray save = bytes("011001ff0001027fffc2ef");
+        QCOMPARE(client->exchange(save + read(511, 1), 15).mid(8), readReply({4096}));
+        sim->setFlashSaveFails(true);
+        QCOMPARE(client->exchange(save + read(511, 1), 15).mid(8), readReply({32767}));
+        sim->setTorqueCommand(-300);
+        QCOMPARE(client->exchange(read(477, 1), 7), readReply({65236}));
+        sim->setRegisterValue(258, 0x0104);
+        sim->setRegisterValue(276, 0x00ff);
+        sim->setRegisterValue(299, 0x0001);
+        const QByteArray clear = bytes("011001fc0001020001636c");
+        QCOMPARE(client->exchange(clear + read(258, 1) + read(276, 1) + read(299, 1), 29).mid(8),
+                 readReply({0}) + readReply({0x00ff}) + readReply({0}));
+    }
+
+    void framesAcrossPauses()
+    {
+        sim->setFrameGap(2000); // the 30 ms between fragments stay well inside it
+        const QByteArray request = write(20, {7, 8});
+        const QList<QByteArray> fragments = {request.left(1), request.mid(1, 6), request.mid(7)};
+        QCOMPARE(client->exchange(fragments, 8), withCrc(bytes("011000140002")));
+        QCOMPARE(sim->requests(), QVector<QByteArray>{request});
+        sim->setFrameGap(50);
+        QCOMPARE(client->exchange(bytes("010300"), 1, 100), QByteArray());
+        QVERIFY(sim->waitForEntries(Sim::Discarded, 1));
+        QCOMPARE(sim->frameLog().last().note, QString("incomplete frame"));
+        QCOMPARE(ask(), good);
+    }
 };
-
-void TestSimulator::init()
-{
-    sim.reset(new ControllerSimulator);
-    QVERIFY2(sim->start(), qPrintable(sim->errorString()));
-    client.reset(new PortClient(sim->portName()));
-}
-
-void TestSimulator::cleanup()
-{
-    client.reset();
-    sim.reset();
-}
-
-void TestSimulator::startAndStop()
-{
-    const QString path = sim->portName();
-    QVERIFY2(path.startsWith("/dev/pts/"), qPrintable(path));
-    QVERIFY(QFile::exists(path));
-    QVERIFY(sim->isRunning());
-
-    sim->stop();
-    QVERIFY(!sim->isRunning());
-    QVERIFY(sim->portName().isEmpty());
-    QVERIFY(sim->start());
-    QVERIFY(sim->portName().startsWith("/dev/pts/"));
-    QCOMPARE(PortClient(sim->portName()).exchange(read(0, 1), 7), readReply({0}));
-}
-
-void TestSimulator::readRoundTrip_data()
-{
-    QTest::addColumn<int>("address");
-    QTest::addColumn<int>("count");
-    QTest::newRow("one register") << 71 << 1;
-    QTest::newRow("status block") << 258 << 42;
-    QTest::newRow("full block") << 0 << 125;
-    QTest::newRow("last register") << 2047 << 1;
-    QTest::newRow("up to the end") << 1923 << 125;
-}
-
-void TestSimulator::readRoundTrip()
-{
-    QFETCH(int, address);
-    QFETCH(int, count);
-    QVector<quint16> values;
-    for (int i = 0; i < count; ++i) {
-        const quint16 value = static_cast<quint16>((address + i) * 31 + 0x8000);
-        QVERIFY(sim->setRegisterValue(address + i, value));
-        values.append(value);
-    }
-
-    const QByteArray request = read(address, count);
-    const QByteArray expected = readReply(values);
-    QCOMPARE(client->exchange(request, expected.size()), expected);
-
-    QCOMPARE(sim->requests(), QVector<QByteArray>{request});
-    QCOMPARE(sim->replies(), QVector<QByteArray>{expected});
-}
-
-void TestSimulator::writeRoundTrip()
-{
-    const QByteArray request = write(10, {1, 0xfffe, 0x8000});
-    QCOMPARE(client->exchange(request, 8), Frames::withCrc(hex("0110000a0003")));
-    QCOMPARE(sim->registerValues(9, 5), (QVector<quint16>{0, 1, 0xfffe, 0x8000, 0}));
-
-    // A second open sees the written values.
-    QCOMPARE(Frames::values(client->exchange(read(10, 3), 11)), (QVector<quint16>{1, 0xfffe, 0x8000}));
-
-    // Negative values through the API are two's complement.
-    QVERIFY(sim->setRegisterValue(12, -200));
-    QCOMPARE(sim->registerValue(12), quint16(65336));
-    QVERIFY(!sim->setRegisterValue(12, 65536));
-    QVERIFY(!sim->setRegisterValue(12, -32769));
-    QVERIFY(!sim->setRegisterValue(2048, 1));
-    QCOMPARE(sim->registerValue(12), quint16(65336));
-}
-
-void TestSimulator::manyOpensAndCloses()
-{
-    for (int i = 0; i < 30; ++i) {
-        QVERIFY(sim->setRegisterValue(100, i));
-        const QByteArray reply = client->exchange(read(100, 1), 7);
-        QVERIFY2(!reply.isEmpty(), qPrintable(client->error()));
-        QCOMPARE(reply, readReply({static_cast<quint16>(i)}));
-    }
-    QCOMPARE(sim->requestCount(), 30);
-    QCOMPARE(sim->replyCount(), 30);
-}
-
-void TestSimulator::flashSaveAndTorque()
-{
-    const QByteArray save = hex("011001ff0001027fffc2ef");
-    QCOMPARE(client->exchange(save, 8).size(), 8);
-    QCOMPARE(client->exchange(read(511, 1), 7), readReply({4096}));
-
-    sim->setFlashSaveFails(true);
-    QCOMPARE(client->exchange(save, 8).size(), 8);
-    QCOMPARE(client->exchange(read(511, 1), 7), readReply({32767}));
-
-    sim->setTorqueCommand(-300);
-    QCOMPARE(client->exchange(read(477, 1), 7), readReply({static_cast<quint16>(-300)}));
-
-    sim->setFlashSaveFails(false);
-    QCOMPARE(client->exchange(save, 8).size(), 8);
-    QCOMPARE(client->exchange(read(511, 1), 7), readReply({4096}));
-}
-
-void TestSimulator::faultClear()
-{
-    sim->setRegisterValue(258, 0x0104);
-    sim->setRegisterValue(299, 0x0001);
-    sim->setRegisterValue(276, 0x00ff);
-    QCOMPARE(client->exchange(hex("011001fc0001020001636c"), 8).size(), 8);
-
-    const QVector<quint16> status = Frames::values(client->exchange(hex("010301020 02a6429"), 89));
-    QCOMPARE(status.size(), 42);
-    QCOMPARE(status.at(0), quint16(0));         // 258
-    QCOMPARE(status.at(299 - 258), quint16(0)); // 299
-    QCOMPARE(status.at(276 - 258), quint16(0x00ff));
-}
-
-void TestSimulator::rejectedRequests_data()
-{
-    QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("read of 126") << read(0, 126) << Frames::withCrc(hex("018303"));
-    QTest::newRow("read of 0") << read(0, 0) << Frames::withCrc(hex("018303"));
-    QTest::newRow("read past the end") << read(2000, 50) << Frames::withCrc(hex("018302"));
-    QTest::newRow("write of 124") << write(0, QVector<quint16>(124, 1)) << Frames::withCrc(hex("019003"));
-    QTest::newRow("write past the end") << write(2047, {1, 2}) << Frames::withCrc(hex("019002"));
-    QTest::newRow("write single register") << Frames::withCrc(hex("010600000001")) << Frames::withCrc(hex("018601"));
-}
-
-void TestSimulator::rejectedRequests()
-{
-    QFETCH(QByteArray, request);
-    QFETCH(QByteArray, reply);
-    QCOMPARE(client->exchange(request, reply.size()), reply);
-    QCOMPARE(sim->registerValue(0), quint16(0));
-    QCOMPARE(sim->registerValue(2047), quint16(0));
-}
-
-void TestSimulator::otherSlaveGetsNoAnswer()
-{
-    QCOMPARE(client->exchange(read(0, 1, 2), 7, 300), QByteArray());
-    QCOMPARE(client->exchange(write(0, {5}, 0), 8, 300), QByteArray());
-    QCOMPARE(sim->registerValue(0), quint16(0));
-
-    const auto log = sim->frameLog();
-    QCOMPARE(log.size(), 2);
-    QCOMPARE(log.at(0).direction, ControllerSimulator::Request);
-    QCOMPARE(log.at(0).note, QStringLiteral("for another slave"));
-    QCOMPARE(client->exchange(read(0, 1), 7), readReply({0}));
-}
-
-void TestSimulator::badCrcRequestIsDropped()
-{
-    QByteArray request = read(0, 1);
-    request[7] = static_cast<char>(request.at(7) ^ 0x01);
-    QCOMPARE(client->exchange(request, 7, 300), QByteArray());
-    const auto log = sim->frameLog();
-    QCOMPARE(log.size(), 1);
-    QCOMPARE(log.at(0).direction, ControllerSimulator::Discarded);
-    QCOMPARE(log.at(0).bytes, request);
-    QCOMPARE(log.at(0).note, QStringLiteral("bad CRC"));
-
-    QCOMPARE(client->exchange(read(0, 1), 7), readReply({0}));
-}
-
-void TestSimulator::frameInFragments()
-{
-    sim->setFrameGap(2000);  // pauses between fragments stay well inside it
-    sim->setRegisterValue(20, 0x1234);
-    sim->setRegisterValue(21, 0x5678);
-    const QByteArray request = write(20, {7, 8});
-    const QByteArray reply = client->exchangeInFragments({request.left(1), request.mid(1, 6), request.mid(7)}, 30, 8);
-    QCOMPARE(reply, Frames::withCrc(hex("011000140002")));
-    QCOMPARE(sim->requests(), QVector<QByteArray>{request});
-    QCOMPARE(sim->registerValues(20, 2), (QVector<quint16>{7, 8}));
-
-    // Two frames in one write are two requests.
-    const QByteArray both = client->exchange(read(20, 1) + read(21, 1), 14);
-    QCOMPARE(both, readReply({7}) + readReply({8}));
-}
-
-void TestSimulator::partialFrameIsDropped()
-{
-    sim->setFrameGap(50);
-    QCOMPARE(client->exchange(hex("010300"), 1, 100), QByteArray());
-    QVERIFY(sim->waitForEntries(ControllerSimulator::Discarded, 1));
-    const auto log = sim->frameLog();
-    QCOMPARE(log.size(), 1);
-    QCOMPARE(log.at(0).bytes, hex("010300"));
-    QCOMPARE(log.at(0).note, QStringLiteral("incomplete frame"));
-
-    // The next frame starts clean.
-    QCOMPARE(client->exchange(read(0, 1), 7), readReply({0}));
-    QCOMPARE(sim->requestCount(), 1);
-}
-
-void TestSimulator::images()
-{
-    QVERIFY(sim->loadImageData("10 1234\n11 -2\n"));
-    QCOMPARE(Frames::values(client->exchange(read(10, 2), 9)), (QVector<quint16>{1234, 65534}));
-
-    // A broken image changes nothing and says why.
-    QVERIFY(!sim->loadImageData("10 1\n11 x\n"));
-    QVERIFY(sim->errorString().contains("line 2"));
-    QCOMPARE(sim->registerValue(10), quint16(1234));
-    QVERIFY(!sim->loadImage("/nonexistent/image.xml"));
-    QVERIFY(sim->errorString().contains("/nonexistent/image.xml"));
-
-    sim->clearRegisters();
-    QCOMPARE(sim->registerValue(10), quint16(0));
-
-    // The suite's own initial values, when they are built in.
-    if (QFile::exists(ControllerSimulator::defaultImagePath())) {
-        RegisterImage::Values expected;
-        QString error;
-        QVERIFY2(RegisterImage::load(ControllerSimulator::defaultImagePath(), &expected, &error), qPrintable(error));
-        QVERIFY(sim->loadDefaultImage());
-        for (auto it = expected.cbegin(); it != expected.cend(); ++it)
-            QCOMPARE(sim->registerValue(it.key()), it.value());
-    } else {
-        QVERIFY(!sim->loadDefaultImage());
-        QVERIFY(sim->errorString().contains("InitialValues.xml"));
-    }
-}
-
-void TestSimulator::logAndTiming()
-{
-    const double before = sim->elapsedMs();
-    const QByteArray reply = client->exchange(read(0, 2), 9);
-    const double after = sim->elapsedMs();
-    QCOMPARE(reply.size(), 9);
-
-    const auto log = sim->frameLog();
-    QCOMPARE(log.size(), 2);
-    QCOMPARE(log.at(0).direction, ControllerSimulator::Request);
-    QCOMPARE(log.at(0).bytes, read(0, 2));
-    QCOMPARE(log.at(1).direction, ControllerSimulator::Reply);
-    QCOMPARE(log.at(1).bytes, reply);
-    QVERIFY(before <= log.at(0).elapsedMs);
-    QVERIFY(log.at(0).elapsedMs <= log.at(1).elapsedMs);
-    QVERIFY(log.at(1).elapsedMs <= after);
-    // An undelayed reply goes out at once (loose bound for a loaded machine).
-    QVERIFY2(log.at(1).elapsedMs - log.at(0).elapsedMs < 200,
-             qPrintable(QString::number(log.at(1).elapsedMs - log.at(0).elapsedMs)));
-
-    sim->clearLog();
-    QVERIFY(sim->frameLog().isEmpty());
-    QCOMPARE(sim->requestCount(), 0);
-}
-
-void TestSimulator::waitingForRequests()
-{
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(!sim->waitForRequests(1, 100));
-    QVERIFY(clock.elapsed() >= 100);
-
-    // A client running on another thread; this thread only waits.
-    std::unique_ptr<QThread> other(QThread::create([this] {
-        PortClient threadClient(sim->portName());
-        for (int i = 0; i < 3; ++i)
-            threadClient.exchange(read(i, 1), 7);
-    }));
-    other->start();
-    QVERIFY(sim->waitForRequests(3, 10000));
-    QVERIFY(sim->waitForReplies(3, 10000));
-    QVERIFY(other->wait(10000));
-    QCOMPARE(sim->requests().at(2), read(2, 1));
-}
-
-void TestSimulator::apiFromAnotherThread()
-{
-    // Values set from another thread while a client reads stay whole.
-    std::unique_ptr<QThread> writer(QThread::create([this] {
-        for (int round = 0; round < 2000; ++round)
-            sim->setRegisterValue(300 + round % 10, round % 2 ? 0xffff : 0x0000);
-    }));
-    writer->start();
-    for (int i = 0; i < 5; ++i) {
-        for (const quint16 value : Frames::values(client->exchange(read(300, 10), 25)))
-            QVERIFY(value == 0 || value == 0xffff);
-    }
-    QVERIFY(writer->wait(10000));
-}
 
 QTEST_GUILESS_MAIN(TestSimulator)
 #include "tst_simulator.moc"

@@ -1,10 +1,9 @@
-// The kelvara-sim program: options, clean stop on signals, and a standard
-// Modbus master (mbpoll) reading and writing it.
+// The kelvara-sim program: its options and their errors, a clean stop on
+// signals, and a standard Modbus master (mbpoll) talking to it.
 
 #include "portclient.h"
 #include "registerimage.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -13,31 +12,35 @@
 #include <QTest>
 
 #include <csignal>
-#include <memory>
 
 using Frames::read;
+using Frames::readReply;
+using Frames::withCrc;
 
 namespace {
 
 const QString simProgram = QStringLiteral(KELVARA_SIM_PROGRAM);
 
-QByteArray hex(const char *text)
+// The register values in mbpoll's "[reference]: value" lines, "reference=value ...".
+QString mbpollValues(const QString& output)
 {
-    return QByteArray::fromHex(text);
+    static const QRegularExpression line("^\\[(\\d+)\\]:\\s+(-?\\d+)",
+                                         QRegularExpression::MultilineOption);
+    QStringList values;
+    for (auto it = line.globalMatch(output); it.hasNext();) {
+        const auto match = it.next();
+        values << match.captured(1) + '=' + match.captured(2);
+    }
+    return values.join(' ');
 }
 
-// Register values from mbpoll's output lines "[ref]: \tvalue".
-QMap<int, int> mbpollValues(const QByteArray &output)
+// The words of a command line; IMAGE and SOURCE stand for a register image
+// and for a file that is none.
+QStringList commandLine(const QString& line)
 {
-    QMap<int, int> values;
-    static const QRegularExpression line(QStringLiteral("^\\[(\\d+)\\]:\\s+(-?\\d+)"),
-                                         QRegularExpression::MultilineOption);
-    auto it = line.globalMatch(QString::fromLocal8Bit(output));
-    while (it.hasNext()) {
-        const auto match = it.next();
-        values.insert(match.captured(1).toInt(), match.captured(2).toInt());
-    }
-    return values;
+    QStringList words = line.split(' ', Qt::SkipEmptyParts);
+    words.replaceInStrings(QRegularExpression("^IMAGE$"), KELVARA_SIM_IMAGE);
+    return words.replaceInStrings(QRegularExpression("^SOURCE$"), __FILE__);
 }
 
 } // namespace
@@ -46,272 +49,172 @@ class TestSimulatorProgram : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-
-    void servesAndStopsOnSigterm();
-    void stopsOnSigint();
-    void logsFrames();
-    void controllerOptions();
-    void silentOption();
-    void imageOption();
-    void defaultImage();
-    void badArguments_data();
-    void badArguments();
-    void linkDoesNotReplaceFiles();
-
-    void mbpollReadsAndWrites();
-
 private:
-    // Starts kelvara-sim and returns the path it prints, or an empty string.
-    QString startSim(const QStringList &arguments);
-    // Stops it with signal and checks it ended cleanly.
-    void stopSim(int signal);
+    QProcess process;
 
-    std::unique_ptr<QProcess> process;
-    std::unique_ptr<QTemporaryDir> dir;
+    // Starts kelvara-sim; the path it prints, or an empty string.
+    QString start(const QStringList& arguments)
+    {
+        process.start(simProgram, arguments);
+        while (process.waitForStarted(10000) && !process.canReadLine()) {
+            if (!process.waitForReadyRead(10000))
+                return QString();
+        }
+        return QString::fromLocal8Bit(process.readLine()).trimmed();
+    }
+
+    // Stops it with signal; it must end cleanly.
+    void stop(int signal)
+    {
+        ::kill(pid_t(process.processId()), signal);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+    }
+
+private slots:
+    void cleanup()
+    {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+
+    // request: frames sent in one write; reply: all that comes back.
+    void options_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("reply");
+        RegisterImage::Values image;
+        QString error;
+        QVERIFY2(RegisterImage::load(KELVARA_SIM_IMAGE, &image, &error), qPrintable(error));
+        const QByteArray save = QByteArray::fromHex("011001ff0001027fffc2ef");
+        const QByteArray saved = withCrc(save.left(6));
+        QByteArray spoilt = readReply({0});
+        spoilt[6] = char(spoilt.at(6) ^ 0xFF);
+        const QByteArray identity = read(237, 2) + read(256, 1);
+
+        QTest::newRow("set") << "--blank --set 5=77 --set 6=-2 --set 0x7ff=0xbeef"
+                             << read(4, 3) + read(2047, 1)
+                             << readReply({0, 77, 65534}) + readReply({0xbeef});
+        QTest::newRow("configured controller")
+            << "" << identity << readReply({image[237], image[238]}) + readReply({image[256]});
+        QTest::newRow("set over image") << "--blank --image IMAGE --set 238=6 --set 256=7"
+                                        << identity << readReply({image[237], 6}) + readReply({7});
+        QTest::newRow("torque") << "--blank --torque 300" << read(477, 1) << readReply({300});
+        QTest::newRow("flash save")
+            << "--blank" << save + read(511, 1) << saved + readReply({4096});
+        QTest::newRow("flash fails")
+            << "--blank --flash-fail" << save + read(511, 1) << saved + readReply({32767});
+        QTest::newRow("silent") << "--blank --silent" << read(0, 1) << QByteArray();
+        QTest::newRow("delay") << "--blank --delay 100" << read(0, 1) << readReply({0});
+        QTest::newRow("bad CRC") << "--blank --corrupt-crc 1" << read(0, 1) + read(0, 1)
+                                 << spoilt + readReply({0});
+    }
+
+    void options()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, reply);
+        const QString path = start(commandLine(arguments));
+        QVERIFY2(path.startsWith("/dev/pts/"), qPrintable(path));
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(PortClient(path).exchange(request, reply.size(), reply.isEmpty() ? 300 : 3000),
+                 reply);
+        QVERIFY(clock.elapsed() >= (arguments.contains("--delay") ? 100 : 0));
+        stop(SIGINT);
+    }
+
+    void logsFrames()
+    {
+        const QString path = start({"--blank", "--log"});
+        QCOMPARE(PortClient(path).exchange(read(5, 2), 9).size(), 9);
+        QTRY_VERIFY(process.peek(4096).count('\n') >= 2);
+        const QString output = QString::fromLocal8Bit(process.readAll());
+        const QRegularExpression request(" ms -> 01 03 00 05 00 02 [0-9a-f]{2} [0-9a-f]{2}\n");
+        QVERIFY2(output.contains(request), qPrintable(output));
+        QVERIFY2(output.contains(" ms <- 01 03 04 00 00 00 00 "), qPrintable(output));
+        stop(SIGTERM);
+    }
+
+    void badArguments_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing image")
+            << "--image /nonexistent/image.xml" << 1 << "/nonexistent/image.xml";
+        QTest::newRow("not an image") << "--image SOURCE" << 1 << "line 1";
+        QTest::newRow("set without value") << "--set 5" << 2 << "ADDRESS=VALUE";
+        QTest::newRow("set address 2048") << "--set 2048=1" << 2 << "2048=1";
+        QTest::newRow("set not a number") << "--set 1=abc" << 2 << "1=abc";
+        QTest::newRow("set out of range") << "--set 5=70000" << 2 << "65535";
+        QTest::newRow("delay not a number") << "--delay soon" << 2 << "--delay";
+        QTest::newRow("torque not a number") << "--torque high" << 2 << "--torque";
+        QTest::newRow("stray argument") << "extra" << 2 << "extra";
+        QTest::newRow("short hall table") << "--hall-table 15,2,4" << 2 << "--hall-table";
+        QTest::newRow("no such phase") << "--dead-phase red" << 2 << "red";
+    }
+
+    void badArguments()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        process.start(simProgram, commandLine(arguments));
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), exitCode);
+        const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(errors.contains(message), qPrintable(errors));
+        QVERIFY(process.readAllStandardOutput().isEmpty());
+    }
+
+    void link()
+    {
+        // A file in the way stays, and the program fails.
+        QTemporaryDir dir;
+        const QString taken = dir.filePath("taken");
+        QVERIFY(QFile(taken).open(QIODevice::WriteOnly));
+        process.start(simProgram, {"--blank", "--link", taken});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(QFileInfo(taken).isFile() && !QFileInfo(taken).isSymLink());
+
+        // A stale link from an earlier run is taken over, and removed at the end.
+        const QString link = dir.filePath("controller");
+        QVERIFY(QFile::link("/dev/pts/nonexistent", link));
+        QCOMPARE(start({"--blank", "--set", "5=77", "--link", link}), link);
+        QCOMPARE(PortClient(link).exchange(read(5, 1), 7), readReply({77}));
+        stop(SIGTERM);
+        QVERIFY(!QFileInfo(link).isSymLink());
+    }
+
+    void mbpoll()
+    {
+        const QString mbpoll = QStandardPaths::findExecutable("mbpoll");
+        if (mbpoll.isEmpty())
+            QSKIP("mbpoll is not installed");
+        const QString path = start({"--blank", "--set", "10=1234", "--set", "11=-2"});
+        auto run = [&](const QString& options, const QString& values = QString()) {
+            QProcess master;
+            master.start(mbpoll,
+                         commandLine("-m rtu -b 115200 -P none -t 4 -0 -o 2 " + options)
+                             + QStringList{path} + commandLine(values));
+            master.waitForFinished(20000);
+            return QString::fromLocal8Bit(master.readAll() + master.readAllStandardError());
+        };
+        // Function 16 with more than one value, and the 32767-to-511 save the suite makes.
+        QVERIFY(run("-r 20", "7 65528 9").contains("Written 3 references"));
+        QVERIFY(run("-r 510", "0 32767").contains("Written 2 references"));
+        QCOMPARE(mbpollValues(run("-r 9 -c 4 -1") + run("-r 20 -c 3 -1") + run("-r 511 -c 1 -1")),
+                 QString("9=0 10=1234 11=65534 12=0 20=7 21=65528 22=9 511=4096"));
+        QVERIFY(run("-r 2047 -c 2 -1").contains("Illegal data address"));
+        stop(SIGTERM);
+    }
 };
-
-void TestSimulatorProgram::init()
-{
-    dir.reset(new QTemporaryDir);
-    QVERIFY(dir->isValid());
-    process.reset(new QProcess);
-}
-
-void TestSimulatorProgram::cleanup()
-{
-    if (process->state() != QProcess::NotRunning) {
-        process->kill();
-        process->waitForFinished(5000);
-    }
-    process.reset();
-    dir.reset();
-}
-
-QString TestSimulatorProgram::startSim(const QStringList &arguments)
-{
-    process->start(simProgram, arguments);
-    if (!process->waitForStarted(10000))
-        return QString();
-    while (!process->canReadLine()) {
-        if (!process->waitForReadyRead(10000))
-            return QString();
-    }
-    return QString::fromLocal8Bit(process->readLine()).trimmed();
-}
-
-void TestSimulatorProgram::stopSim(int signal)
-{
-    ::kill(static_cast<pid_t>(process->processId()), signal);
-    QVERIFY(process->waitForFinished(10000));
-    QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process->exitCode(), 0);
-}
-
-void TestSimulatorProgram::servesAndStopsOnSigterm()
-{
-    const QString link = dir->filePath("controller");
-    const QString path =
-        startSim({"--blank", "--set", "5=77", "--set", "6=-2", "--set", "0x7ff=0xbeef", "--link", link});
-    QCOMPARE(path, link);
-    QVERIFY2(QFileInfo(link).symLinkTarget().startsWith("/dev/pts/"), qPrintable(QFileInfo(link).symLinkTarget()));
-
-    PortClient client(link);
-    QCOMPARE(Frames::values(client.exchange(read(4, 3), 11)), (QVector<quint16>{0, 77, 65534}));
-    QCOMPARE(Frames::values(client.exchange(read(2047, 1), 7)), (QVector<quint16>{0xbeef}));
-
-    stopSim(SIGTERM);
-    QVERIFY(!QFileInfo(link).isSymLink());
-}
-
-void TestSimulatorProgram::stopsOnSigint()
-{
-    const QString path = startSim({"--blank"});
-    QVERIFY2(path.startsWith("/dev/pts/"), qPrintable(path));
-    QCOMPARE(PortClient(path).exchange(read(0, 1), 7).size(), 7);
-    stopSim(SIGINT);
-}
-
-void TestSimulatorProgram::logsFrames()
-{
-    const QString path = startSim({"--blank", "--log"});
-    QCOMPARE(PortClient(path).exchange(read(5, 2), 9).size(), 9);
-    QTRY_VERIFY(process->bytesAvailable() > 0 && process->peek(4096).count('\n') >= 2);
-    const QString output = QString::fromLocal8Bit(process->readAll());
-    QVERIFY2(output.contains(QRegularExpression(" ms -> 01 03 00 05 00 02 [0-9a-f]{2} [0-9a-f]{2}\n")),
-             qPrintable(output));
-    QVERIFY2(output.contains(" ms <- 01 03 04 00 00 00 00 "), qPrintable(output));
-    stopSim(SIGTERM);
-}
-
-void TestSimulatorProgram::controllerOptions()
-{
-    const QString path = startSim({"--blank", "--flash-fail", "--torque", "300", "--delay", "100"});
-    PortClient client(path);
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(client.exchange(hex("011001ff0001027fffc2ef"), 8).size(), 8);
-    QVERIFY(clock.elapsed() >= 99);
-    QCOMPARE(Frames::values(client.exchange(read(511, 1), 7)), QVector<quint16>{32767});
-    QCOMPARE(Frames::values(client.exchange(read(477, 1), 7)), QVector<quint16>{300});
-    stopSim(SIGTERM);
-
-    // Without --flash-fail the save is confirmed; --corrupt-crc spoils the first replies.
-    const QString second = startSim({"--blank", "--corrupt-crc", "1"});
-    PortClient other(second);
-    const QByteArray spoilt = other.exchange(hex("011001ff0001027fffc2ef"), 8);
-    QCOMPARE(spoilt.size(), 8);
-    QVERIFY(Frames::withCrc(spoilt.left(6)) != spoilt);
-    QCOMPARE(Frames::values(other.exchange(read(511, 1), 7)), QVector<quint16>{4096});
-    stopSim(SIGTERM);
-}
-
-void TestSimulatorProgram::silentOption()
-{
-    const QString path = startSim({"--blank", "--silent"});
-    QCOMPARE(PortClient(path).exchange(read(0, 1), 7, 300), QByteArray());
-    stopSim(SIGTERM);
-}
-
-void TestSimulatorProgram::imageOption()
-{
-    QFile image(dir->filePath("image.xml"));
-    QVERIFY(image.open(QIODevice::WriteOnly));
-    image.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ArrayOfSerializableParameter>\n"
-                "<SerializableParameter><Address>71</Address><Value>90</Value><Notes>x</Notes>"
-                "</SerializableParameter>\n"
-                "<SerializableParameter><Address>72</Address><Value>-5</Value></SerializableParameter>\n"
-                "</ArrayOfSerializableParameter>\n");
-    image.close();
-
-    // --set goes over the image.
-    const QString path = startSim({"--blank", "--image", image.fileName(), "--set", "72=6"});
-    QCOMPARE(Frames::values(PortClient(path).exchange(read(70, 3), 11)), (QVector<quint16>{0, 90, 6}));
-    stopSim(SIGTERM);
-}
-
-void TestSimulatorProgram::defaultImage()
-{
-    const QString path = startSim({});
-    QVERIFY(!path.isEmpty());
-    PortClient client(path);
-    RegisterImage::Values expected;
-    QString error;
-    QVERIFY2(RegisterImage::load(QStringLiteral(KELVARA_SIM_IMAGE), &expected, &error), qPrintable(error));
-    QVERIFY(expected.contains(256));
-    for (int first = 0; first < 2048; first += 125) {
-        const int count = qMin(125, 2048 - first);
-        const QVector<quint16> values = Frames::values(client.exchange(read(first, count), 2 * count + 5));
-        QCOMPARE(values.size(), count);
-        for (int i = 0; i < count; ++i)
-            QCOMPARE(values.at(i), expected.value(first + i, 0));
-    }
-    stopSim(SIGTERM);
-}
-
-void TestSimulatorProgram::badArguments_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("missing image") << QStringList{"--image", "/nonexistent/image.xml"} << 1
-                                   << "/nonexistent/image.xml";
-    QTest::newRow("set without value") << QStringList{"--set", "5"} << 2 << "ADDRESS=VALUE";
-    QTest::newRow("set out of range") << QStringList{"--set", "5=70000"} << 2 << "65535";
-    QTest::newRow("delay not a number") << QStringList{"--delay", "soon"} << 2 << "--delay";
-    QTest::newRow("torque not a number") << QStringList{"--torque", "high"} << 2 << "--torque";
-    QTest::newRow("stray argument") << QStringList{"extra"} << 2 << "extra";
-    QTest::newRow("short hall table") << QStringList{"--hall-table", "15,2,4"} << 2 << "--hall-table";
-    QTest::newRow("no such phase") << QStringList{"--dead-phase", "red"} << 2 << "red";
-}
-
-void TestSimulatorProgram::badArguments()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QString, message);
-    process->start(simProgram, arguments);
-    QVERIFY(process->waitForFinished(10000));
-    QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process->exitCode(), exitCode);
-    const QString errors = QString::fromLocal8Bit(process->readAllStandardError());
-    QVERIFY2(errors.contains(message), qPrintable(errors));
-    QVERIFY(process->readAllStandardOutput().isEmpty());
-}
-
-void TestSimulatorProgram::linkDoesNotReplaceFiles()
-{
-    const QString taken = dir->filePath("taken");
-    QFile file(taken);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("keep");
-    file.close();
-
-    process->start(simProgram, {"--blank", "--link", taken});
-    QVERIFY(process->waitForFinished(10000));
-    QCOMPARE(process->exitCode(), 1);
-    QVERIFY(QFile(taken).open(QIODevice::ReadOnly));
-    QVERIFY(!QFileInfo(taken).isSymLink());
-
-    // A stale link from an earlier run is taken over.
-    const QString stale = dir->filePath("stale");
-    QVERIFY(QFile::link("/dev/pts/nonexistent", stale));
-    QCOMPARE(startSim({"--blank", "--link", stale}), stale);
-    QVERIFY(QFileInfo(stale).symLinkTarget().startsWith("/dev/pts/"));
-    QVERIFY(QFileInfo::exists(stale));
-    stopSim(SIGTERM);
-    QVERIFY(!QFileInfo(stale).isSymLink());
-}
-
-void TestSimulatorProgram::mbpollReadsAndWrites()
-{
-    const QString mbpoll = QStandardPaths::findExecutable(QStringLiteral("mbpoll"));
-    if (mbpoll.isEmpty())
-        QSKIP("mbpoll is not installed");
-
-    const QString link = dir->filePath("controller");
-    QCOMPARE(startSim({"--blank", "--set", "10=1234", "--set", "11=-2", "--link", link}), link);
-    const QStringList common{"-m", "rtu", "-a", "1", "-b", "115200", "-P", "none", "-t", "4", "-0", "-o", "2"};
-
-    auto run = [&](const QStringList &arguments, QByteArray *output) {
-        QProcess master;
-        master.start(mbpoll, common + arguments);
-        if (!master.waitForFinished(20000))
-            return -1;
-        *output = master.readAllStandardOutput() + master.readAllStandardError();
-        return master.exitCode();
-    };
-
-    QByteArray output;
-    QCOMPARE(run({"-r", "9", "-c", "4", "-1", link}, &output), 0);
-    QMap<int, int> values = mbpollValues(output);
-    QCOMPARE(values.value(9, -1), 0);
-    QCOMPARE(values.value(10, -1), 1234);
-    QCOMPARE(values.value(11, -1), 65534);
-    QCOMPARE(values.value(12, -1), 0);
-
-    // Written with function 16 (more than one value), read back.
-    QCOMPARE(run({"-r", "20", link, "7", "65528", "9"}, &output), 0);
-    QVERIFY2(output.contains("Written 3 references"), output.constData());
-    QCOMPARE(run({"-r", "20", "-c", "3", "-1", link}, &output), 0);
-    values = mbpollValues(output);
-    QCOMPARE(values.value(20, -1), 7);
-    QCOMPARE(values.value(21, -1), 65528);
-    QCOMPARE(values.value(22, -1), 9);
-
-    // The same 32767-to-511 save the suite makes.
-    QCOMPARE(run({"-r", "510", link, "0", "32767"}, &output), 0);
-    QCOMPARE(run({"-r", "511", "-c", "1", "-1", link}, &output), 0);
-    QCOMPARE(mbpollValues(output).value(511, -1), 4096);
-
-    // Illegal addresses come back as a Modbus exception, which mbpoll names.
-    run({"-r", "2047", "-c", "2", "-1", link}, &output);
-    QVERIFY2(output.contains("Illegal data address"), output.constData());
-
-    stopSim(SIGTERM);
-}
 
 QTEST_GUILESS_MAIN(TestSimulatorProgram)
 #include "tst_simulatorprogram.moc"

@@ -12,7 +12,7 @@ enum : int {
     SensorType = 77,
     PolePairs = 78,
     HallOffset = 79,
-    HallSectors = 80,           // 80..87, the working table
+    HallSectors = 80, // 80..87, the working table
     SpinupTime = 109,
     MotorFeatures = 127,
     Firmware = 256,
@@ -24,7 +24,7 @@ enum : int {
     Faults2 = 299,
     MeasuredRs = 425,
     MeasuredLs = 426,
-    LearntHallSectors = 440,    // 440..447, the table the spin learnt
+    LearntHallSectors = 440, // 440..447, the table the spin learnt
     LearntHallOffset = 460,
     LearntKv = 462,
     LearntBlockEnd = 464,

@@ -158,7 +158,8 @@ void AutotuneWizard::checkMotorSpinning()
 {
     if (wheelState == 0) {
         cancelMotorCheck();
-        motorCheck << connect(com, &KelvaraCom::comSuccess, this, &AutotuneWizard::checkMotorSpinning)
+        motorCheck << connect(com, &KelvaraCom::comSuccess, this,
+                              &AutotuneWizard::checkMotorSpinning)
                    << connect(com, &KelvaraCom::comError, this, &AutotuneWizard::cancelMotorCheck);
         wheelState = 1;
         com->oneRead(TorqueCommand, 1);
@@ -171,9 +172,10 @@ void AutotuneWizard::checkMotorSpinning()
     cancelMotorCheck();
     const double torque = runner->getParameter(TorqueCommand)->getValue();
     if (!qFuzzyCompare(torque + 1.0, 1.0)) {
-        QMessageBox::warning(this, tr("Motor is Running"),
-                             tr("To start this test, you must stop you motor from running. \nPlease "
-                                "make sure your throttle is not on before starting the test."));
+        QMessageBox::warning(
+            this, tr("Motor is Running"),
+            tr("To start this test, you must stop you motor from running. \nPlease "
+               "make sure your throttle is not on before starting the test."));
         return;
     }
     if (testType == 0)

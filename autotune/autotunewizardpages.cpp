@@ -43,8 +43,9 @@ const char* const overcurrentText =
 
 // A cell's border and the room around its text, top and bottom together.
 const int hallCellMargins = 6;
-const char* const hallTableStyle = "QTableWidget\n{\noutline: none;\nborder: none;\nfont-size: 10pt;\n}"
-                                   "\n\nQTableView::item\n{\ncolor: black;\nborder: 1px solid gray;\n}";
+const char* const hallTableStyle =
+    "QTableWidget\n{\noutline: none;\nborder: none;\nfont-size: 10pt;\n}"
+    "\n\nQTableView::item\n{\ncolor: black;\nborder: 1px solid gray;\n}";
 
 struct HallPattern
 {
@@ -53,7 +54,8 @@ struct HallPattern
 };
 
 const HallPattern knownPatterns[] = {
-    {{15, 2, 4, 3, 0, 1, 5, 15}, QT_TRANSLATE_NOOP("AutotuneWizard", "Bafang standard hall pattern detected.")},
+    {{15, 2, 4, 3, 0, 1, 5, 15},
+     QT_TRANSLATE_NOOP("AutotuneWizard", "Bafang standard hall pattern detected.")},
     {{15, 3, 1, 2, 5, 4, 0, 15},
      QT_TRANSLATE_NOOP("AutotuneWizard", "eZee / Crystalyte standard hall pattern detected.")},
 };
@@ -213,7 +215,8 @@ void AutotuneWizard::finishedDiscoverDynamicAutotune()
     if (offsetWidget && statusText && warning) {
         if (!hc->isHallFailure()) {
             if (auto* offset = pageWidget<QLabel>(QStringLiteral("hallOffsetValue_2")))
-                offset->setText(QString::number(hc->getHallOffSet(), 'g', 6) + QStringLiteral(" degrees"));
+                offset->setText(QString::number(hc->getHallOffSet(), 'g', 6)
+                                + QStringLiteral(" degrees"));
             offsetWidget->show();
             warning->hide();
         } else {
@@ -238,10 +241,12 @@ void AutotuneWizard::populateHallInformation()
     auto* patternLabel = pageWidget<QLabel>(QStringLiteral("hallStandardLabel"));
     int sectors[hallStates];
     for (int state = 0; state < hallStates; ++state) {
-        sectors[state] = truncateToInt(runner->getParameter(AutotuneRegister::LearntHallSectors + state)->getValue());
+        sectors[state] = truncateToInt(
+            runner->getParameter(AutotuneRegister::LearntHallSectors + state)->getValue());
         const bool valid = sectors[state] >= 0 && sectors[state] <= 5;
         if (table && table->item(1, state))
-            table->item(1, state)->setText(valid ? QString::number(sectors[state]) : QStringLiteral("-"));
+            table->item(1, state)->setText(valid ? QString::number(sectors[state])
+                                                 : QStringLiteral("-"));
     }
     QString text = tr("Detected Hall Pattern:");
     for (const HallPattern& pattern : knownPatterns) {
@@ -332,7 +337,8 @@ QString AutotuneWizard::getFaultText()
                 continue;
             if (!text.isEmpty())
                 text += QLatin1Char('\n');
-            const bool overcurrent = address == AutotuneRegister::Faults && (bit.key() == 1 || bit.key() == 9);
+            const bool overcurrent =
+                address == AutotuneRegister::Faults && (bit.key() == 1 || bit.key() == 9);
             if (overcurrent && !overcurrentShown) {
                 text += tr(overcurrentText);
                 overcurrentShown = true;

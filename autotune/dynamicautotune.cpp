@@ -81,11 +81,6 @@ void DynamicAutotune::startTest(bool flip)
     runDynamicAutotune();
 }
 
-
-
-
-
-
 void DynamicAutotune::resetCurrentLatch()
 {
     blueCurrentSeen = yellowCurrentSeen = greenCurrentSeen = false;
@@ -231,7 +226,8 @@ void DynamicAutotune::takeHallTable()
         const bool alreadyHallStart = truncateToInt(sensorType) == HallStartSensorlessRun;
         QString text = QStringLiteral("Hall Sensors Okay.\n");
         if (!alreadyHallStart)
-            text += QStringLiteral("Using Motor Position Sensor Type: Hall sensor start and sensorless run.");
+            text += QStringLiteral(
+                "Using Motor Position Sensor Type: Hall sensor start and sensorless run.");
         hallChecker->setStatusText(text);
         hallChecker->setHallFailure(false);
         state = alreadyHallStart ? 14 : 13;
@@ -270,7 +266,7 @@ QString DynamicAutotune::motionFaultMessage() const
         message += QLatin1String(stallText);
     const int clear = int(!blueCurrentSeen) + int(!yellowCurrentSeen) + int(!greenCurrentSeen);
     if (clear == 1) {
-        message += phaseErrorString(!blueCurrentSeen     ? QStringLiteral("Blue")
+        message += phaseErrorString(!blueCurrentSeen         ? QStringLiteral("Blue")
                                         : !yellowCurrentSeen ? QStringLiteral("Yellow")
                                                              : QStringLiteral("Green"));
     } else if (clear > 1) {
@@ -278,7 +274,6 @@ QString DynamicAutotune::motionFaultMessage() const
     }
     return message;
 }
-
 
 void DynamicAutotune::comError()
 {

@@ -25,11 +25,11 @@ class DynamicAutotune : public QObject
 
 public:
     enum ErrorType {
-        CommunicationError = 1,   // link failure, or a spin that never ended
-        MotorNotDetected = 2,     // never raised by this test
-        FlashSaveFailed = 3,      // refused: the motor is running
+        CommunicationError = 1, // link failure, or a spin that never ended
+        MotorNotDetected = 2,   // never raised by this test
+        FlashSaveFailed = 3,    // refused: the motor is running
         FaultBeforeSpin = 4,
-        MotionFault = 5,          // a fault after the spin, or a stall
+        MotionFault = 5, // a fault after the spin, or a stall
     };
 
     DynamicAutotune(QObject* parent, Kelvara* runner, KelvaraCom* com);

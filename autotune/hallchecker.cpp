@@ -15,7 +15,8 @@ const int sectors = 6;
 
 int learntValue(Kelvara* runner, int state)
 {
-    return truncateToInt(runner->getParameter(AutotuneRegister::LearntHallSectors + state)->getValue());
+    return truncateToInt(
+        runner->getParameter(AutotuneRegister::LearntHallSectors + state)->getValue());
 }
 
 int wrapSector(int sector)
@@ -96,11 +97,13 @@ QString HallChecker::describeHallError() const
     }
     for (int bit = 0; bit < 3; ++bit) {
         if (andMask & (1 << bit))
-            text += QLatin1String(colours[bit]) + QStringLiteral(" hall faulty (low - shorted to ground?)\n");
+            text += QLatin1String(colours[bit])
+                + QStringLiteral(" hall faulty (low - shorted to ground?)\n");
     }
     if (text.isEmpty())
-        return QStringLiteral("Invalid hall pattern detected. Sensors may be shorted together, or have "
-                              "connection issues.\n");
+        return QStringLiteral(
+            "Invalid hall pattern detected. Sensors may be shorted together, or have "
+            "connection issues.\n");
     return text;
 }
 
@@ -130,5 +133,6 @@ void HallChecker::adjustHallValues()
     const int step = upIsFree ? 1 : -1;
     const int reference = stateOfSector.value(wrapSector(dupValue + (upIsFree ? 2 : 4)), 0);
     const int moving = isSingleBit(reference ^ dupState) ? dupState : firstState;
-    runner->getParameter(AutotuneRegister::HallSectors + moving)->setValue(wrapSector(dupValue + step));
+    runner->getParameter(AutotuneRegister::HallSectors + moving)
+        ->setValue(wrapSector(dupValue + step));
 }

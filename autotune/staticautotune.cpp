@@ -66,11 +66,6 @@ void StaticAutotune::startTest()
     runStaticAutotune();
 }
 
-
-
-
-
-
 void StaticAutotune::applyKvCap()
 {
     const double polePairs = io.value(PolePairs);
@@ -192,7 +187,6 @@ void StaticAutotune::runStaticAutotune()
         return;
     }
 }
-
 
 void StaticAutotune::comError()
 {

@@ -25,10 +25,10 @@ class StaticAutotune : public QObject
 
 public:
     enum ErrorType {
-        CommunicationError = 0,   // link failure, or a measurement that never ended
-        MotorNotDetected = 1,     // inconsistent or zero measurements
+        CommunicationError = 0, // link failure, or a measurement that never ended
+        MotorNotDetected = 1,   // inconsistent or zero measurements
         ControllerFault = 2,
-        FlashSaveFailed = 3,      // refused: the motor is running
+        FlashSaveFailed = 3, // refused: the motor is running
     };
 
     StaticAutotune(QObject* parent, Kelvara* runner, KelvaraCom* com);

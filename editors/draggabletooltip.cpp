@@ -13,7 +13,8 @@ const int clickDistance = 7;
 } // namespace
 
 DraggableTooltip::DraggableTooltip(QWidget* parent)
-    : QDialog(parent, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+    : QDialog(parent,
+              Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
                   | Qt::NoDropShadowWindowHint)
 {
     setAttribute(Qt::WA_DeleteOnClose);

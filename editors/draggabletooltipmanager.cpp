@@ -27,9 +27,7 @@ QString DraggableTooltipManager::stringId(int address, int bit) const
     return stringId(address) + QLatin1Char(':') + QString::number(bit);
 }
 
-void DraggableTooltipManager::insertToolTipButton(QWidget*, const QString&)
-{
-}
+void DraggableTooltipManager::insertToolTipButton(QWidget*, const QString&) {}
 
 void DraggableTooltipManager::insertToolTipButton(QWidget* row, int address)
 {
@@ -60,10 +58,13 @@ void DraggableTooltipManager::toggleTooltip(const QString& id, QPushButton* butt
     auto* tooltip = new DraggableTooltip(widget);
     const QString fallback = QStringLiteral("No help available [") + id + QLatin1Char(']');
     tooltip->setString(texts.value(id, fallback));
-    connect(tooltip, &DraggableTooltip::closed, tooltip, [this, id, tooltip] {
-        if (openTooltips.value(id) == tooltip)
-            openTooltips.remove(id);
-    }, Qt::DirectConnection);
+    connect(
+        tooltip, &DraggableTooltip::closed, tooltip,
+        [this, id, tooltip] {
+            if (openTooltips.value(id) == tooltip)
+                openTooltips.remove(id);
+        },
+        Qt::DirectConnection);
     // Above and left of the button when there is room, else below it.
     if (button)
         tooltip->alignTo(button->mapToGlobal(QPoint(0, 0)), button->height());

@@ -47,8 +47,8 @@ ListUnsavedParams::ListUnsavedParams(Kelvara* model, QWidget* parent)
     const int fontId =
         QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/LiberationMono-Regular.ttf"));
     QTextCharFormat monospaced;
-    monospaced.setFontFamily(QFontDatabase::applicationFontFamilies(fontId).value(
-        0, QStringLiteral("Liberation Mono")));
+    monospaced.setFontFamily(
+        QFontDatabase::applicationFontFamilies(fontId).value(0, QStringLiteral("Liberation Mono")));
     monospaced.setFontStyleHint(QFont::Monospace);
 
     const QMap<int, int> unsaved = model->getUnsavedValues();
@@ -70,8 +70,7 @@ ListUnsavedParams::ListUnsavedParams(Kelvara* model, QWidget* parent)
         // Plain text: a name is never read as markup.
         cursor.insertText(reportLine(address, level3, parameter->getName(),
                                      parameter->asValue(saved.value(address, 0)),
-                                     parameter->getValue(),
-                                     parameter->getUnits()),
+                                     parameter->getValue(), parameter->getUnits()),
                           monospaced);
     }
     ui->unsaved_list->moveCursor(QTextCursor::Start);

@@ -125,8 +125,10 @@ void AssistLevelGraph::createCadenceNodes(const QVector<double>& power)
     for (int k = 1; k <= levelCount; ++k)
         node[leftEndBase + k] = makeNode(0, offset / 100 * power[k], true, false, k == levelCount);
 
-    connect(device->getParameter(mapOffsetAddress), SIGNAL(valueChanged()), this, SLOT(updateNodesY()));
-    connect(device->getParameter(mapEndAddress), SIGNAL(valueChanged()), this, SLOT(updateNodesX()));
+    connect(device->getParameter(mapOffsetAddress), SIGNAL(valueChanged()), this,
+            SLOT(updateNodesY()));
+    connect(device->getParameter(mapEndAddress), SIGNAL(valueChanged()), this,
+            SLOT(updateNodesX()));
     for (int address : {pasPowerAddress, level1Address, level2Address, maxPowerAddress})
         connect(device->getParameter(address), SIGNAL(valueChanged()), this, SLOT(updateNodesY()));
     connect(node[1], SIGNAL(xChanged()), this, SLOT(node1XChanged()));
@@ -149,8 +151,8 @@ void AssistLevelGraph::createTorqueNodes(const QVector<double>& power)
     for (int k = 1; k <= levelCount; ++k)
         node[rightEndBase + k] = makeNode(throttleMax, power[k], false, false, false);
 
-    for (int address : {throttleStartAddress, throttleMaxAddress, maxPhaseCurrentAddress,
-                        rsAddress, kvAddress})
+    for (int address :
+         {throttleStartAddress, throttleMaxAddress, maxPhaseCurrentAddress, rsAddress, kvAddress})
         connect(device->getParameter(address), SIGNAL(valueChanged()), this, SLOT(updateNodesX()));
     for (int address : {maxPowerAddress, level1Address, level2Address})
         connect(device->getParameter(address), SIGNAL(valueChanged()), this, SLOT(updateNodesY()));
@@ -215,7 +217,8 @@ double AssistLevelGraph::getKneePointThrottle() const
     const double speed = rpm / registerValue(kvAddress);
     const double current = registerValue(maxPhaseCurrentAddress);
     const double power = registerValue(maxPowerAddress);
-    const double iq = (std::sqrt(speed * speed + 4 * resistance * power) - speed) / (2 * resistance);
+    const double iq =
+        (std::sqrt(speed * speed + 4 * resistance * power) - speed) / (2 * resistance);
     const double slope = current / (multiplier - start);
     const double knee = (iq - (current - multiplier * slope)) / slope;
     return qMin(knee, multiplier);

@@ -17,8 +17,9 @@ const int samplingInterval = 350;
 
 // Colours of newly plotted registers, handed out from the front.
 const QList<QColor> graphColours = {
-    Qt::red, Qt::blue, Qt::green, Qt::cyan, Qt::magenta, Qt::yellow, Qt::black,
-    Qt::darkRed, Qt::darkGreen, Qt::darkBlue, Qt::darkCyan, Qt::darkMagenta, Qt::darkYellow, Qt::gray,
+    Qt::red,      Qt::blue,        Qt::green,      Qt::cyan,      Qt::magenta,
+    Qt::yellow,   Qt::black,       Qt::darkRed,    Qt::darkGreen, Qt::darkBlue,
+    Qt::darkCyan, Qt::darkMagenta, Qt::darkYellow, Qt::gray,
 };
 // For a register plotted when every colour is taken; never put back.
 const QColor spareColour = Qt::darkGray;
@@ -58,8 +59,8 @@ DashboardPlot::DashboardPlot(QWidget* parent, KelvaraCom* com, Kelvara* runner, 
     interruption->setLineStyle(QCPGraph::lsImpulse);
     graphs.insert(interruptKey, interruption);
     interruption->setName(tr("Interruption"));
-    interruption->setPen(QPen(QBrush(Qt::black, Qt::SolidPattern), 0, Qt::DashLine, Qt::RoundCap,
-                              Qt::RoundJoin));
+    interruption->setPen(
+        QPen(QBrush(Qt::black, Qt::SolidPattern), 0, Qt::DashLine, Qt::RoundCap, Qt::RoundJoin));
     interruption->setVisible(false);
     interruption->removeFromLegend();
     values.insert(interruptKey, {});
@@ -287,8 +288,8 @@ void DashboardPlot::exportDashboardGraphData()
 {
     const QString text = exportText();
     const QString fileName = QFileDialog::getSaveFileName(
-        plot->parentWidget(), tr("Export to Tab Separated Values File"), QStringLiteral("Kelvara Plot.txt"),
-        tr("Text files (*.txt);"));
+        plot->parentWidget(), tr("Export to Tab Separated Values File"),
+        QStringLiteral("Kelvara Plot.txt"), tr("Text files (*.txt);"));
     if (fileName.isEmpty())
         return;
 

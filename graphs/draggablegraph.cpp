@@ -67,10 +67,9 @@ DraggableGraphAxes* DraggableGraph::setScale(int domain, int range, QString xTit
 {
     if (scaleSet)
         return nullptr;
-    auto* axes = new DraggableGraphAxes(this, domain, range, xTitle, xTitleOffset, yTitle,
-                                        yTitleOffset, plotWidth(), plotHeight(),
-                                        graphLayout.margin, graphLayout.viewHeight, xTicks, yTicks,
-                                        monoFontFamily, sansFontFamily);
+    auto* axes = new DraggableGraphAxes(
+        this, domain, range, xTitle, xTitleOffset, yTitle, yTitleOffset, plotWidth(), plotHeight(),
+        graphLayout.margin, graphLayout.viewHeight, xTicks, yTicks, monoFontFamily, sansFontFamily);
     graphScene->addItem(axes);
     this->domain = domain;
     this->range = range;
@@ -117,9 +116,9 @@ DraggableGraphShading* DraggableGraph::addShading(double xStart, double yStart, 
 {
     if (!scaleSet)
         return nullptr;
-    auto* shading = new DraggableGraphShading(xStart, yStart, xEnd, yEnd, color, label,
-                                              labelStart, labelEnd, domain, range, plotWidth(),
-                                              plotHeight(), graphLayout.labelBand);
+    auto* shading =
+        new DraggableGraphShading(xStart, yStart, xEnd, yEnd, color, label, labelStart, labelEnd,
+                                  domain, range, plotWidth(), plotHeight(), graphLayout.labelBand);
     graphScene->addItem(shading);
     return shading;
 }

@@ -65,7 +65,10 @@ public:
     int getRange() const;
 
     int plotWidth() const { return graphLayout.viewWidth - 2 * graphLayout.margin; }
-    int plotHeight() const { return graphLayout.viewHeight - 2 * graphLayout.margin - graphLayout.labelBand; }
+    int plotHeight() const
+    {
+        return graphLayout.viewHeight - 2 * graphLayout.margin - graphLayout.labelBand;
+    }
 
     // The family of an embedded font, registered once per program.
     static QString registeredFamily(const QString& resource);

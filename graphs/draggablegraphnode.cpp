@@ -194,8 +194,7 @@ QPainterPath DraggableGraphNode::shape() const
     return path;
 }
 
-void DraggableGraphNode::paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
-                               QWidget*)
+void DraggableGraphNode::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget*)
 {
     if (!visible)
         return;

@@ -6,16 +6,16 @@
 #include <QFont>
 #include <QPainter>
 
-DraggableGraphShading::DraggableGraphShading(double xStart, double yStart, double xEnd,
-                                             double yEnd, QColor color, QString label,
-                                             double labelStart, double labelEnd, int domain,
-                                             int range, int plotWidth, int plotHeight,
-                                             int labelBand)
+DraggableGraphShading::DraggableGraphShading(double xStart, double yStart, double xEnd, double yEnd,
+                                             QColor color, QString label, double labelStart,
+                                             double labelEnd, int domain, int range, int plotWidth,
+                                             int plotHeight, int labelBand)
     : DraggableGraphRect(domain, range, plotWidth, plotHeight)
     , labelBand(labelBand)
     , color(color)
     , label(label)
-    , labelFontFamily(DraggableGraph::registeredFamily(QStringLiteral(":/fonts/LiberationMono-Regular.ttf")))
+    , labelFontFamily(
+          DraggableGraph::registeredFamily(QStringLiteral(":/fonts/LiberationMono-Regular.ttf")))
     , labelStartPixel(truncateToInt(plotWidth * labelStart / domain))
     , labelEndPixel(truncateToInt(plotWidth * labelEnd / domain))
 {
@@ -50,7 +50,8 @@ QRectF DraggableGraphShading::labelRect() const
 
 QRectF DraggableGraphShading::boundingRect() const
 {
-    const QRectF band(0, -(plotHeight + labelBand), plotWidth, plotHeight + labelBand + yStartPixel);
+    const QRectF band(0, -(plotHeight + labelBand), plotWidth,
+                      plotHeight + labelBand + yStartPixel);
     // A label slot may reach left of the y axis.
     return band.united(labelRect().normalized());
 }
@@ -58,9 +59,10 @@ QRectF DraggableGraphShading::boundingRect() const
 void DraggableGraphShading::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 {
     // The brake band runs right to left when its ramp falls.
-    painter->fillRect(QRectF(xStartPixel, yEndPixel, xEndPixel - xStartPixel, yStartPixel - yEndPixel)
-                          .normalized(),
-                      color);
+    painter->fillRect(
+        QRectF(xStartPixel, yEndPixel, xEndPixel - xStartPixel, yStartPixel - yEndPixel)
+            .normalized(),
+        color);
     painter->setFont(QFont(labelFontFamily, 10));
     painter->setPen(Qt::black);
     // Not clipped: a narrow label band (the sensorless map's) would cut the text.

@@ -12,8 +12,8 @@ class DraggableGraphShading : public DraggableGraphRect
 {
 public:
     DraggableGraphShading(double xStart, double yStart, double xEnd, double yEnd, QColor color,
-                          QString label, double labelStart, double labelEnd, int domain,
-                          int range, int plotWidth, int plotHeight, int labelBand);
+                          QString label, double labelStart, double labelEnd, int domain, int range,
+                          int plotWidth, int plotHeight, int labelBand);
 
     void setColor(QColor newColor);
     double getXStart() const;

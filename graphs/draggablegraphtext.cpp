@@ -40,7 +40,8 @@ QRectF DraggableGraphText::boundingRect() const
 
 void DraggableGraphText::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 {
-    QFont font(DraggableGraph::registeredFamily(QStringLiteral(":/fonts/LiberationMono-Regular.ttf")), 14);
+    QFont font(
+        DraggableGraph::registeredFamily(QStringLiteral(":/fonts/LiberationMono-Regular.ttf")), 14);
     // 99, the heaviest: QFont::Black is only 87.
     font.setWeight(99);
     painter->setFont(font);

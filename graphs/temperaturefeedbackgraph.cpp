@@ -35,7 +35,8 @@ void TemperatureFeedbackGraph::initialize(Kelvara* device)
         addEdge(nodes[k], nodes[k + 1], Qt::darkRed, 3);
     for (int k = 0; k < pointCount; ++k) {
         spinboxes[k] = addSpinbox(k * degreesApart, 60, 25);
-        spinboxes[k]->setSuffix(QLatin1Char(' ') + device->getParameter(firstAddress + k)->getUnits());
+        spinboxes[k]->setSuffix(QLatin1Char(' ')
+                                + device->getParameter(firstAddress + k)->getUnits());
     }
     // Every stored value, not every announced one, moves a point.
     for (int k = 0; k < pointCount; ++k)

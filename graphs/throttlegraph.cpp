@@ -126,9 +126,9 @@ void ThrottleGraph::createBands()
                                    QStringLiteral("Fault"), 2 * third, fullScale);
     lowerFaultShading = addShading(0, 0, qMax(node0->getX(), 0.0), 100, faultColor,
                                    QStringLiteral("Fault"), fullScale / -6, 0);
-    throttleActiveShading = addShading(node1->getX(), 0, qMin(node5->getX(), fullScale), 100,
-                                       activeColor, QStringLiteral("Throttle\nActive"), third,
-                                       2 * third);
+    throttleActiveShading =
+        addShading(node1->getX(), 0, qMin(node5->getX(), fullScale), 100, activeColor,
+                   QStringLiteral("Throttle\nActive"), third, 2 * third);
     brakeActiveShading = addShading(brakeNode1->getX(), 0, brakeNode2->getX(), 100, activeColor,
                                     QStringLiteral("Brake\nActive"), 0, third);
     fullBrakeShading = addShading(0, 0, 0, 100, activeColor, QString(), 0, 0);
@@ -290,8 +290,9 @@ void ThrottleGraph::node0Moved()
 
 void ThrottleGraph::node1ParamChanged()
 {
-    if (followRegister(node1, startVoltage(), throttleStartAddress, [this] { return node1->getX(); },
-                       &writingBackStart))
+    if (followRegister(
+            node1, startVoltage(), throttleStartAddress, [this] { return node1->getX(); },
+            &writingBackStart))
         placeNodes0And2();
 }
 
@@ -305,20 +306,23 @@ void ThrottleGraph::node1Moved()
 
 void ThrottleGraph::node2ParamChanged()
 {
-    if (followRegister(node2, startVoltage() + deadband(), deadbandAddress,
-                       [this] { return node2->getX() - node1->getX(); }, &writingBackDeadbandLow))
+    if (followRegister(
+            node2, startVoltage() + deadband(), deadbandAddress,
+            [this] { return node2->getX() - node1->getX(); }, &writingBackDeadbandLow))
         setThrottleNodeBounds();
 }
 
 void ThrottleGraph::node2Moved()
 {
-    writeDragged(node2, startVoltage() + deadband(), deadbandAddress, node2->getX() - node1->getX());
+    writeDragged(node2, startVoltage() + deadband(), deadbandAddress,
+                 node2->getX() - node1->getX());
 }
 
 void ThrottleGraph::node3ParamChanged()
 {
-    if (followRegister(node3, maxVoltage() - deadband(), deadbandAddress,
-                       [this] { return node4->getX() - node3->getX(); }, &writingBackDeadbandHigh))
+    if (followRegister(
+            node3, maxVoltage() - deadband(), deadbandAddress,
+            [this] { return node4->getX() - node3->getX(); }, &writingBackDeadbandHigh))
         setThrottleNodeBounds();
 }
 
@@ -329,8 +333,9 @@ void ThrottleGraph::node3Moved()
 
 void ThrottleGraph::node4ParamChanged()
 {
-    if (followRegister(node4, maxVoltage(), throttleMaxAddress, [this] { return node4->getX(); },
-                       &writingBackMax))
+    if (followRegister(
+            node4, maxVoltage(), throttleMaxAddress, [this] { return node4->getX(); },
+            &writingBackMax))
         placeNodes3And5();
 }
 
@@ -344,13 +349,15 @@ void ThrottleGraph::node4Moved()
 
 void ThrottleGraph::node5ParamChanged()
 {
-    followRegister(node5, maxVoltage() + faultRange(), faultRangeAddress,
-                   [this] { return node5->getX() - node4->getX(); }, &writingBackFault);
+    followRegister(
+        node5, maxVoltage() + faultRange(), faultRangeAddress,
+        [this] { return node5->getX() - node4->getX(); }, &writingBackFault);
 }
 
 void ThrottleGraph::node5Moved()
 {
-    writeDragged(node5, maxVoltage() + faultRange(), faultRangeAddress, node5->getX() - maxVoltage());
+    writeDragged(node5, maxVoltage() + faultRange(), faultRangeAddress,
+                 node5->getX() - maxVoltage());
 }
 
 void ThrottleGraph::startDraggingThrottleV()

@@ -56,7 +56,8 @@ void VoltageCutoffSlider::initialize(Kelvara* device)
     const char* const paramSlots[4] = {SLOT(updateThumb1Param()), SLOT(updateThumb2Param()),
                                        SLOT(updateThumb3Param()), SLOT(updateThumb4Param())};
     for (int k = 0; k < 4; ++k) {
-        connect(device->getParameter(thumbAddresses[k]), SIGNAL(valueChanged()), this, valueSlots[k]);
+        connect(device->getParameter(thumbAddresses[k]), SIGNAL(valueChanged()), this,
+                valueSlots[k]);
         connect(thumb(k), SIGNAL(positionChanged()), this, paramSlots[k]);
     }
     connect(thumb1, SIGNAL(positionChanged()), this, SLOT(updateLowerRedShading()));
@@ -95,7 +96,8 @@ bool VoltageCutoffSlider::writeRegister(int index)
     return true;
 }
 
-void VoltageCutoffSlider::ensureGap(SliderThumb* lower, SliderThumb* upper, double gap, bool pushUpper)
+void VoltageCutoffSlider::ensureGap(SliderThumb* lower, SliderThumb* upper, double gap,
+                                    bool pushUpper)
 {
     if (lower->getPosition() + gap <= upper->getPosition() + gapTolerance)
         return;

@@ -25,18 +25,17 @@ QString portformat(QSerialPort::BaudRate rate)
     return QString::number(static_cast<int>(rate)) + QStringLiteral(" bit/s");
 }
 
-CommTimeoutAdjust::CommTimeoutAdjust(KelvaraCom* link, Kelvara* model,
-                                     SerialPortListener* listener, QSettings* settings,
-                                     QWidget* parent)
-    : QDialog(parent),
-      ui(new Ui_CommTimeoutAdjust),
-      link(link),
-      listener(listener),
-      model(model),
-      baudParameter(nullptr),
-      initialBaudIndex(-1),
-      initialBaudRegister(0),
-      settings(settings)
+CommTimeoutAdjust::CommTimeoutAdjust(KelvaraCom* link, Kelvara* model, SerialPortListener* listener,
+                                     QSettings* settings, QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui_CommTimeoutAdjust)
+    , link(link)
+    , listener(listener)
+    , model(model)
+    , baudParameter(nullptr)
+    , initialBaudIndex(-1)
+    , initialBaudRegister(0)
+    , settings(settings)
 {
     ui->setupUi(this);
     // Each opening builds a fresh dialog; a closed one must not linger and
@@ -92,8 +91,8 @@ void CommTimeoutAdjust::fillSuiteBaudList()
         ui->baudbox->addItem(portformat(rate), static_cast<int>(rate));
 
     // A rate that is none of the list leaves the first entry selected.
-    const int current = ui->baudbox->findText(
-        portformat(static_cast<QSerialPort::BaudRate>(link->getBaud())));
+    const int current =
+        ui->baudbox->findText(portformat(static_cast<QSerialPort::BaudRate>(link->getBaud())));
     if (current >= 0)
         ui->baudbox->setCurrentIndex(current);
 }

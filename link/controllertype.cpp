@@ -1,8 +1,8 @@
 #include "controllertype.h"
 
-ControllerType::ControllerType(const QString& name, int id, int firmware,
-                               bool needsTemperatureTab, bool spareFlag, bool hdqFaultLed,
-                               bool hdqReplicatesHall, bool fixedInputSources)
+ControllerType::ControllerType(const QString& name, int id, int firmware, bool needsTemperatureTab,
+                               bool spareFlag, bool hdqFaultLed, bool hdqReplicatesHall,
+                               bool fixedInputSources)
     : name(name)
     , id(id)
     , firmware(firmware)

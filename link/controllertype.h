@@ -18,7 +18,7 @@ struct ControllerType
     static QList<ControllerType> table();
 
     QString name;
-    int id = 0; // 0 generic, -1..-3 told apart by ratings, 1..8 reported hardware ids
+    int id = 0;       // 0 generic, -1..-3 told apart by ratings, 1..8 reported hardware ids
     int firmware = 0; // software revision x 1000 (register 256)
     bool needsTemperatureTab = false;
     bool spareFlag = false;

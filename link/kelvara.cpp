@@ -29,8 +29,7 @@ bool sameBit(int a, int b, int bit)
 
 } // namespace
 
-Kelvara::Kelvara(QObject* parent, const QString& definitionPath,
-                 const QString& definitionV6Path)
+Kelvara::Kelvara(QObject* parent, const QString& definitionPath, const QString& definitionV6Path)
     : QObject(parent)
     , controllerTypes(ControllerType::table())
     , currentType(controllerTypes.constFirst())
@@ -59,8 +58,9 @@ Kelvara::Kelvara(QObject* parent, const QString& definitionPath,
     for (auto it = activeParameters.constBegin(); it != activeParameters.constEnd(); ++it) {
         const int address = it.key();
         savedValues.insert(address, it.value()->getRegisterValue());
-        connect(it.value(), &Parameter::valueChanged, this,
-                [this, address] { parameterChanged(address); }, Qt::DirectConnection);
+        connect(
+            it.value(), &Parameter::valueChanged, this,
+            [this, address] { parameterChanged(address); }, Qt::DirectConnection);
     }
 }
 

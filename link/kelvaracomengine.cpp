@@ -206,12 +206,12 @@ void KelvaraCom::readWrapper()
     if (currentReadPurpose == ReadAllLastBlock && needsHardwareVersionRead()) {
         // The read-all goes on with the hardware version register that
         // identification needs and the blocks do not cover.
-        readQueue.prepend(qMakePair(1, hardwareVersionAddress(
-                                           runner->getParameter(256)->getRegisterValue())));
+        readQueue.prepend(
+            qMakePair(1, hardwareVersionAddress(runner->getParameter(256)->getRegisterValue())));
         readPurposes.prepend(ReadAllHardwareVersion);
     } else {
-        readAllEnds = currentReadPurpose == ReadAllLastBlock
-            || currentReadPurpose == ReadAllHardwareVersion;
+        readAllEnds =
+            currentReadPurpose == ReadAllLastBlock || currentReadPurpose == ReadAllHardwareVersion;
     }
     currentReadPurpose = PlainRead;
 
@@ -370,13 +370,14 @@ void KelvaraCom::reportError(QString errorType)
     const QString text =
         QStringLiteral("Communication fail. Could not write parameter(s) requested.\nError code: ")
         + QString::number(error) + QLatin1Char(' ') + errorText
-        + QStringLiteral("\n\nThis is likely a disconnection between the controller and your computer.\n"
-                         "Ensure your controller is: \n"
-                         "  - Not running while you're trying to save parameters or autotune\n"
-                         "  - Connected correctly to the power source\n"
-                         "  - Connected correctly to the serial cord\n"
-                         "  - Connected correctly to the computer\n"
-                         "\nand please try again.")
+        + QStringLiteral(
+            "\n\nThis is likely a disconnection between the controller and your computer.\n"
+            "Ensure your controller is: \n"
+            "  - Not running while you're trying to save parameters or autotune\n"
+            "  - Connected correctly to the power source\n"
+            "  - Connected correctly to the serial cord\n"
+            "  - Connected correctly to the computer\n"
+            "\nand please try again.")
         + advice;
 
     emit enableSaveButtons(true);

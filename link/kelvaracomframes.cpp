@@ -294,7 +294,8 @@ void KelvaraCom::judgeGoodReply()
     } else if (mode == WriteMode) {
         storeWriteReply();
     }
-    replyText = QStringLiteral("SUCCESS - Reply: ") + ::niceHex(QString::fromLatin1(rxBuffer.toHex()));
+    replyText =
+        QStringLiteral("SUCCESS - Reply: ") + ::niceHex(QString::fromLatin1(rxBuffer.toHex()));
     announceJudgement();
 }
 
@@ -307,7 +308,8 @@ void KelvaraCom::judgeRejection()
         status = StatusInvalidSerialPort;
     }
     replyText = QStringLiteral("ERROR: Invalid address or number parameters. Reply: ")
-        + ::niceHex(QString::fromLatin1(rxBuffer.left(ReplyJudgement::exceptionReplyLength).toHex()));
+        + ::niceHex(QString::fromLatin1(
+            rxBuffer.left(ReplyJudgement::exceptionReplyLength).toHex()));
     if (connectionCheckState == 1 && !connectionFailsIgnored)
         logText(replyText);
     announceJudgement();

@@ -40,9 +40,9 @@ void KelvaraCom::setAutotuneTestState(KelvaraCom::AutotuneTestState state)
         }
     } else if (state != NoTest && old == NoTest) {
         delete autotuneLog;
-        autotuneLog = new Logger(this, state == StaticTest ? QStringLiteral("static")
-                                                           : QStringLiteral("dynamic"),
-                                 runner);
+        autotuneLog = new Logger(
+            this, state == StaticTest ? QStringLiteral("static") : QStringLiteral("dynamic"),
+            runner);
     }
     autotuneTestState = state;
 }

@@ -51,7 +51,7 @@ QString Logger::uniqueLogPath(const QString& folder, const QString& testType)
     const QString base = folder + QDir::separator()
         + QDateTime::currentDateTime().toString(QStringLiteral("MM.dd-hh:mm:ss"));
     const QString suffix = testType == QLatin1String("static") ? QStringLiteral(" Static.txt")
-                                                                : QStringLiteral(" Dynamic.txt");
+                                                               : QStringLiteral(" Dynamic.txt");
     QString path = base + suffix;
     for (int n = 2; QFile::exists(path); ++n)
         path = base + QStringLiteral(" (%1)").arg(n) + suffix;

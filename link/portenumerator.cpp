@@ -4,7 +4,7 @@
 #include <QSerialPortInfo>
 #include <QtGlobal>
 
-const char *const PortEnumerator::extraPortsVariable = "KELVARA_EXTRA_PORTS";
+const char* const PortEnumerator::extraPortsVariable = "KELVARA_EXTRA_PORTS";
 
 PortEnumerator::~PortEnumerator() = default;
 
@@ -20,7 +20,7 @@ QList<SerialPortEntry> PortEnumerator::extraPorts()
     QList<SerialPortEntry> ports;
     const QString paths = QString::fromLocal8Bit(qgetenv(extraPortsVariable));
     const QStringList pathList = paths.split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    for (const QString &path : pathList) {
+    for (const QString& path : pathList) {
         if (QFileInfo::exists(path))
             ports.append(SerialPortEntry(path, path));
     }
@@ -31,7 +31,7 @@ QList<SerialPortEntry> PortEnumerator::systemPorts() const
 {
     QList<SerialPortEntry> ports;
     const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : infos)
+    for (const QSerialPortInfo& info : infos)
         ports.append(SerialPortEntry(info));
     return ports;
 }

@@ -15,7 +15,7 @@
 class PortEnumerator
 {
 public:
-    static const char *const extraPortsVariable;
+    static const char* const extraPortsVariable;
 
     PortEnumerator() = default;
     virtual ~PortEnumerator();

@@ -2,13 +2,15 @@
 
 #include <QSerialPortInfo>
 
-SerialPortEntry::SerialPortEntry(const QString &portName, const QString &systemLocation)
-    : name(portName), location(systemLocation)
+SerialPortEntry::SerialPortEntry(const QString& portName, const QString& systemLocation)
+    : name(portName)
+    , location(systemLocation)
 {
 }
 
-SerialPortEntry::SerialPortEntry(const QSerialPortInfo &info)
-    : name(info.portName()), location(info.systemLocation())
+SerialPortEntry::SerialPortEntry(const QSerialPortInfo& info)
+    : name(info.portName())
+    , location(info.systemLocation())
 {
 }
 
@@ -27,12 +29,12 @@ bool SerialPortEntry::isNull() const
     return name.isEmpty() && location.isEmpty();
 }
 
-bool SerialPortEntry::operator==(const SerialPortEntry &other) const
+bool SerialPortEntry::operator==(const SerialPortEntry& other) const
 {
     return name == other.name && location == other.location;
 }
 
-bool SerialPortEntry::operator!=(const SerialPortEntry &other) const
+bool SerialPortEntry::operator!=(const SerialPortEntry& other) const
 {
     return !(*this == other);
 }

@@ -16,15 +16,15 @@ class SerialPortEntry
 {
 public:
     SerialPortEntry() = default;
-    SerialPortEntry(const QString &portName, const QString &systemLocation);
-    explicit SerialPortEntry(const QSerialPortInfo &info);
+    SerialPortEntry(const QString& portName, const QString& systemLocation);
+    explicit SerialPortEntry(const QSerialPortInfo& info);
 
     QString portName() const;
     QString systemLocation() const;
     bool isNull() const;
 
-    bool operator==(const SerialPortEntry &other) const;
-    bool operator!=(const SerialPortEntry &other) const;
+    bool operator==(const SerialPortEntry& other) const;
+    bool operator!=(const SerialPortEntry& other) const;
 
 private:
     QString name;

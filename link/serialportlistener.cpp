@@ -17,11 +17,11 @@ SerialPortListener::SerialPortListener()
 }
 
 SerialPortListener::SerialPortListener(std::unique_ptr<PortEnumerator> enumerator)
-    : QObject(nullptr),
-      scanTimer(new QTimer(this)),
-      portTable(new QHash<QString, SerialPortEntry>()),
-      ignoreBluetooth(false),
-      enumerator(std::move(enumerator))
+    : QObject(nullptr)
+    , scanTimer(new QTimer(this))
+    , portTable(new QHash<QString, SerialPortEntry>())
+    , ignoreBluetooth(false)
+    , enumerator(std::move(enumerator))
 {
     // Needed for queued connections and signal spies on the port lists.
     qRegisterMetaType<SerialPortEntry>();
@@ -52,9 +52,9 @@ void SerialPortListener::onTimerFired()
 {
     QMutexLocker locker(&refreshSerialListMutex);
 
-    auto *newTable = new QHash<QString, SerialPortEntry>();
+    auto* newTable = new QHash<QString, SerialPortEntry>();
     const QList<SerialPortEntry> present = enumerator->availablePorts();
-    for (const SerialPortEntry &port : present) {
+    for (const SerialPortEntry& port : present) {
         if (ignoreBluetooth && isBluetooth(port.portName()))
             continue;
         newTable->insert(port.portName(), port);
@@ -84,13 +84,13 @@ void SerialPortListener::onTimerFired()
 }
 
 // Matches both "Bluetooth" and "bluetooth", as ports are named on macOS.
-bool SerialPortListener::isBluetooth(const QString &portName)
+bool SerialPortListener::isBluetooth(const QString& portName)
 {
     return portName.contains(QLatin1String("luetooth"));
 }
 
 // The motherboard's own UARTs never carry a controller cable.
-bool SerialPortListener::isBuiltInSerial(const QString &portName)
+bool SerialPortListener::isBuiltInSerial(const QString& portName)
 {
     return portName.contains(QLatin1String("ttyS"));
 }

@@ -42,11 +42,11 @@ public slots:
     void onTimerFired();
 
 private:
-    static bool isBluetooth(const QString &portName);
-    static bool isBuiltInSerial(const QString &portName);
+    static bool isBluetooth(const QString& portName);
+    static bool isBuiltInSerial(const QString& portName);
 
-    QTimer *scanTimer;
-    QHash<QString, SerialPortEntry> *portTable;
+    QTimer* scanTimer;
+    QHash<QString, SerialPortEntry>* portTable;
     bool ignoreBluetooth;
     std::unique_ptr<PortEnumerator> enumerator;
 };

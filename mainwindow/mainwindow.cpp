@@ -88,8 +88,8 @@ MainWindow::MainWindow(QWidget* parent)
     // The not-connected state is applied by a real change of the flag.
     connected = true;
     controllerConnectHelper(false, false, false);
-    for (QPushButton* restore : {ui->restore, ui->restoreAdvanced, ui->restoreTemperature,
-                                 ui->restorePedalAssist})
+    for (QPushButton* restore :
+         {ui->restore, ui->restoreAdvanced, ui->restoreTemperature, ui->restorePedalAssist})
         restore->setEnabled(false);
 
     collectRows();
@@ -163,7 +163,8 @@ void MainWindow::createControlsAboveTabs()
     portLabel->resize(portLabel->sizeHint());
     portLabel->show();
 
-    const int monoId = QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/LiberationMono-Regular.ttf"));
+    const int monoId =
+        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/LiberationMono-Regular.ttf"));
     monoFont = ui->replyText->document()->defaultFont();
     const QStringList monoFamilies = QFontDatabase::applicationFontFamilies(monoId);
     if (!monoFamilies.isEmpty())
@@ -242,16 +243,16 @@ void MainWindow::wirePageButtons()
     for (QPushButton* button : {ui->readAll, ui->readAllDev, ui->readAllAdvanced,
                                 ui->readAllTemperature, ui->readAllPedalAssist})
         connect(button, &QPushButton::clicked, this, &MainWindow::onReadAllClicked);
-    for (QPushButton* button : {ui->saveParamsBasic, ui->saveParamsAdvanced,
-                                ui->saveParamsTemperature, ui->saveParamsPedalAssist,
-                                ui->writeAllDev})
+    for (QPushButton* button :
+         {ui->saveParamsBasic, ui->saveParamsAdvanced, ui->saveParamsTemperature,
+          ui->saveParamsPedalAssist, ui->writeAllDev})
         connect(button, &QPushButton::clicked, com, &KelvaraCom::writeAll);
-    for (QPushButton* button : {ui->restore, ui->restoreAdvanced, ui->restoreTemperature,
-                                ui->restorePedalAssist})
+    for (QPushButton* button :
+         {ui->restore, ui->restoreAdvanced, ui->restoreTemperature, ui->restorePedalAssist})
         connect(button, &QPushButton::clicked, this, &MainWindow::onRestoreClicked);
-    for (QPushButton* button : {ui->importDefaultsButton, ui->importAdvancedDefaultsButton,
-                                ui->importDefaultsButtonTemperature,
-                                ui->importPedalAssistDefaultsButton})
+    for (QPushButton* button :
+         {ui->importDefaultsButton, ui->importAdvancedDefaultsButton,
+          ui->importDefaultsButtonTemperature, ui->importPedalAssistDefaultsButton})
         connect(button, &QPushButton::clicked, this, &MainWindow::launchDefaultChecker);
     connect(ui->autotuneWizard, &QPushButton::clicked, this, &MainWindow::launchAutotune);
 

@@ -66,8 +66,9 @@ void MainWindow::reportEditsReplacedByRead(const QList<int>& unsaved)
         disconnect(*once);
         delete once;
         const QMap<int, int> stillUnsaved = model->getUnsavedValues();
-        const int replaced = int(std::count_if(unsaved.begin(), unsaved.end(),
-                                               [&](int address) { return !stillUnsaved.contains(address); }));
+        const int replaced = int(std::count_if(unsaved.begin(), unsaved.end(), [&](int address) {
+            return !stillUnsaved.contains(address);
+        }));
         if (replaced == 0)
             return;
         const QString changes = replaced == 1 ? tr("1 unsaved change was")
@@ -191,16 +192,17 @@ void MainWindow::comConnectError(int errCode, const QString& errMsg)
     box.setText(tr("<p>Communication error</p>"));
     box.setInformativeText(tr("<p>Communication blocked. This normally means two copies of the "
                               "Kelvara Suite are running. Please close one.</p>"));
-    box.setDetailedText(tr(
-        "The COM port couldn't be accessed. This normally means either another copy of the "
-        "Kelvara Suite, or some other software, has started using it. Running two instances of "
-        "this software at the same time will almost always cause this error: please close "
-        "either one. Ignoring or continuing with two copies of this software will often make "
-        "Autotune fail, will interrupt graphing in the Dashboard tab, and can make changed (**) "
-        "markers fail to display, or display incorrectly."));
+    box.setDetailedText(
+        tr("The COM port couldn't be accessed. This normally means either another copy of the "
+           "Kelvara Suite, or some other software, has started using it. Running two instances of "
+           "this software at the same time will almost always cause this error: please close "
+           "either one. Ignoring or continuing with two copies of this software will often make "
+           "Autotune fail, will interrupt graphing in the Dashboard tab, and can make changed (**) "
+           "markers fail to display, or display incorrectly."));
     box.addButton(tr("Continue"), QMessageBox::ApplyRole);
     QPushButton* closeButton = box.addButton(tr("Close this instance"), QMessageBox::ApplyRole);
-    QPushButton* ignoreButton = box.addButton(tr("Ignore until next startup"), QMessageBox::ApplyRole);
+    QPushButton* ignoreButton =
+        box.addButton(tr("Ignore until next startup"), QMessageBox::ApplyRole);
     box.exec();
     if (box.clickedButton() == closeButton)
         exitWith(0);

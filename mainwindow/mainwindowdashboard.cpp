@@ -195,8 +195,8 @@ void MainWindow::enterDashboard()
 {
     dashboardActive = true;
     connectPlotTick(true);
-    for (QAction* action : {ui->autotuneAction, ui->exportXML, ui->importXML,
-                            ui->advanced_Export, ui->advanced_Import})
+    for (QAction* action : {ui->autotuneAction, ui->exportXML, ui->importXML, ui->advanced_Export,
+                            ui->advanced_Import})
         action->setEnabled(false);
     dashboardRefreshTimer->start();
     ui->dashboardExportPlot->setEnabled(true);

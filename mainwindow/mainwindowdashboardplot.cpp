@@ -28,7 +28,8 @@ void MainWindow::createDashboardPlot()
             &DashboardPlot::clearGraphData);
     connect(ui->dashboardExportPlot, &QPushButton::clicked, dashboardPlot,
             &DashboardPlot::exportDashboardGraphData);
-    connect(dashboardPlot, &DashboardPlot::startStopButtonText, this, &MainWindow::setStartStopText);
+    connect(dashboardPlot, &DashboardPlot::startStopButtonText, this,
+            &MainWindow::setStartStopText);
 }
 
 void MainWindow::createHallTable()

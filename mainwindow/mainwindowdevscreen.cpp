@@ -138,14 +138,15 @@ void MainWindow::connectDevHWIDParameters()
     connect(com, &KelvaraCom::readAllComplete, this, &MainWindow::displayHWIDDev);
     for (int address : {hardwareVersionAddress, serialNumberAddress, v6SerialNumberAddress,
                         v6HardwareVersionAddress})
-        connect(model->getParameter(address), &Parameter::valueSet, this, &MainWindow::displayHWIDDev);
+        connect(model->getParameter(address), &Parameter::valueSet, this,
+                &MainWindow::displayHWIDDev);
 }
 
 void MainWindow::displayHWIDDev()
 {
     const bool v6 = model->getControllerType().firmware >= firstV6Firmware;
-    const int hardware =
-        model->getParameter(v6 ? v6HardwareVersionAddress : hardwareVersionAddress)->getRegisterValue()
+    const int hardware = model->getParameter(v6 ? v6HardwareVersionAddress : hardwareVersionAddress)
+                             ->getRegisterValue()
         & 0xffff;
     const int serial =
         model->getParameter(v6 ? v6SerialNumberAddress : serialNumberAddress)->getRegisterValue()

@@ -115,7 +115,8 @@ void MainWindow::checkDriverMac()
 
 void MainWindow::checkDriverMacHelper(bool userRequested)
 {
-    const CommandResult kextstat = commandRunner->run(QStringLiteral("kextstat"), {}, commandTimeLimit);
+    const CommandResult kextstat =
+        commandRunner->run(QStringLiteral("kextstat"), {}, commandTimeLimit);
     const QByteArray output = plainText(kextstat.output);
     const QString key = QLatin1String(checkSetting);
     const bool automaticCheckOn = !settings->contains(key) || settings->value(key).toInt() != 0;
@@ -124,11 +125,12 @@ void MainWindow::checkDriverMacHelper(bool userRequested)
     QPushButton* continueButton =
         box.addButton(tr("Continue Without Installing Driver"), QMessageBox::NoRole);
     box.setEscapeButton(continueButton);
-    QPushButton* installButton = box.addButton(tr("Install FTDI USB Serial Driver"), QMessageBox::YesRole);
+    QPushButton* installButton =
+        box.addButton(tr("Install FTDI USB Serial Driver"), QMessageBox::YesRole);
     QPushButton* disableButton = nullptr;
     if (!userRequested && automaticCheckOn)
-        disableButton = box.addButton(tr("Disable Driver Check When Software Starts"),
-                                      QMessageBox::ActionRole);
+        disableButton =
+            box.addButton(tr("Disable Driver Check When Software Starts"), QMessageBox::ActionRole);
     QPushButton* suggested = userRequested ? continueButton : installButton;
 
     if (!kextstat.finished) {
@@ -201,16 +203,16 @@ void MainWindow::checkDriverMacHelper(bool userRequested)
 void MainWindow::installDriver()
 {
     const QString command = QStringLiteral("sw_vers -productVersion");
-    const CommandResult swVers =
-        commandRunner->run(QStringLiteral("sw_vers"), {QStringLiteral("-productVersion")},
-                           commandTimeLimit);
+    const CommandResult swVers = commandRunner->run(
+        QStringLiteral("sw_vers"), {QStringLiteral("-productVersion")}, commandTimeLimit);
     const QByteArray output = plainText(swVers.output);
     static const QRegularExpression version(QStringLiteral("^(\\d+)\\.(\\d+)\\."));
     const QRegularExpressionMatch match = version.match(QString::fromLocal8Bit(output));
 
     int choice = cancelChoice;
     if (!swVers.finished || !match.hasMatch() || match.lastCapturedIndex() != 2) {
-        choice = getOSFromUser(this, osFingerprintFailString(swVers.finished, command, output, swVers));
+        choice =
+            getOSFromUser(this, osFingerprintFailString(swVers.finished, command, output, swVers));
     } else {
         const int major = match.captured(1).toInt();
         const int minor = match.captured(2).toInt();
@@ -221,7 +223,8 @@ void MainWindow::installDriver()
         else if (major == 10 && minor >= 9)
             choice = 2;
         else
-            choice = getOSFromUser(this, tr("Unknown OS Version: ") + QString::fromLocal8Bit(output));
+            choice =
+                getOSFromUser(this, tr("Unknown OS Version: ") + QString::fromLocal8Bit(output));
     }
     if (choice != cancelChoice)
         openDriverPackage(choice);

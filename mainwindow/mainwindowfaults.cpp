@@ -33,7 +33,8 @@ void MainWindow::connectFaultDisplay()
     ui->dashboardFaultIndicator->setScene(dashboardScene);
     ui->faultIndicator->setStyleSheet(QStringLiteral("background: transparent"));
     ui->dashboardFaultIndicator->setStyleSheet(QStringLiteral("background: transparent"));
-    faultLed = basicScene->addEllipse(0, 0, basicLampSize, basicLampSize, QPen(), QBrush(Qt::green));
+    faultLed =
+        basicScene->addEllipse(0, 0, basicLampSize, basicLampSize, QPen(), QBrush(Qt::green));
     dashboardFaultLed = dashboardScene->addEllipse(0, 0, dashboardLampSize, dashboardLampSize,
                                                    QPen(), QBrush(Qt::green));
     ui->clearFaults->setEnabled(false);
@@ -91,7 +92,8 @@ void MainWindow::listFaultBits(int address, const QString& prefix)
     for (auto it = bitDefs->constBegin(); it != bitDefs->constEnd(); ++it) {
         if (!bits->getBit(it.key()))
             continue;
-        const QString line = prefix + QString::number(it.key()) + QStringLiteral("]: ") + it.value();
+        const QString line =
+            prefix + QString::number(it.key()) + QStringLiteral("]: ") + it.value();
         ui->faultText->append(line);
         ui->dashboardFaultText->append(line);
     }

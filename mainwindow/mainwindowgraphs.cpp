@@ -31,7 +31,8 @@ void MainWindow::initDraggableGraphs()
         rpmSlider->setMaximum(750);
         rpmSlider->setValue(300);
     }
-    auto* levels = ui->pedalAssistParameters->findChild<QComboBox*>(QStringLiteral("numAssistLevels"));
+    auto* levels =
+        ui->pedalAssistParameters->findChild<QComboBox*>(QStringLiteral("numAssistLevels"));
     if (levels) {
         connect(levels, &QComboBox::currentTextChanged, assistGraph,
                 &AssistLevelGraph::changeNumAssistLevels);

@@ -66,12 +66,8 @@ struct Preset
 };
 
 const Preset presets[] = {
-    {1, -1, -1, -1, false, false},
-    {4, 4, -1, -1, true, false},
-    {4, 8, 36, 1, false, false},
-    {4, 3, 18, 1, false, false},
-    {4, 3, 16, 0, false, false},
-    {4, 5, -1, 0, false, true},
+    {1, -1, -1, -1, false, false}, {4, 4, -1, -1, true, false}, {4, 8, 36, 1, false, false},
+    {4, 3, 18, 1, false, false},   {4, 3, 16, 0, false, false}, {4, 5, -1, 0, false, true},
 };
 
 bool isCadenceSensor(int type)
@@ -110,8 +106,9 @@ struct LevelColumn
     double at(int row) const
     {
         const double points[levelTableRows] = {
-            first, (3 * first + middle) / 4, (first + middle) / 2, (first + 3 * middle) / 4, middle,
-            (3 * middle + last) / 4, (middle + last) / 2, (middle + 3 * last) / 4, last};
+            first,  (3 * first + middle) / 4, (first + middle) / 2, (first + 3 * middle) / 4,
+            middle, (3 * middle + last) / 4,  (middle + last) / 2,  (middle + 3 * last) / 4,
+            last};
         return points[row - 1];
     }
 
@@ -150,14 +147,14 @@ void MainWindow::initializePAS_UI()
         connect(model->getParameter(address), &Parameter::displayChanged, this,
                 &MainWindow::updatePASTabUI);
 
-    ui->numAssistLevels->addItems({QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5"),
-                                   QStringLiteral("9")});
+    ui->numAssistLevels->addItems(
+        {QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("9")});
     ui->numAssistLevels->setCurrentIndex(defaultLevelIndex);
     connect(ui->numAssistLevels, &QComboBox::currentTextChanged, this,
             &MainWindow::numAssistLevelsChanged);
 
-    km5sConnection = connect(ui->usingKM5S, &QCheckBox::stateChanged, this,
-                             &MainWindow::KM5SCheckboxChanged);
+    km5sConnection =
+        connect(ui->usingKM5S, &QCheckBox::stateChanged, this, &MainWindow::KM5SCheckboxChanged);
     for (int address : {displayProtocolAddress, assistModeSourceAddress})
         connect(model->getParameter(address), &Parameter::displayChanged, this,
                 &MainWindow::KM5SValueChanged);
@@ -169,7 +166,8 @@ void MainWindow::initializePAS_UI()
         {"torqueSensorPhaseCurrentAtMaxVoltage", QT_TR_NOOP("Phase Current at Max Voltage")},
     };
     for (const auto& heading : torqueHeadings) {
-        if (auto* label = ui->pedalAssistParameters->findChild<QLabel*>(QLatin1String(heading.first)))
+        if (auto* label =
+                ui->pedalAssistParameters->findChild<QLabel*>(QLatin1String(heading.first)))
             label->setText(tr(heading.second));
     }
     ui->assistLevelChart->hide();
@@ -185,7 +183,8 @@ void MainWindow::resetPasDeviceDropdown()
 // resulting multiplier with a torque sensor.
 void MainWindow::createSpinBoxWrappers()
 {
-    const struct {
+    const struct
+    {
         QDoubleSpinBox* reference;
         QDoubleSpinBox* target;
         SpinBoxWrapper::WrapperType type;
@@ -273,8 +272,8 @@ void MainWindow::applyPasLayout(const PasLayout& layout)
     ui->pedal_torque_offset->setVisible(layout.pedalTorqueOffset);
     ui->axle_torque_offset->setVisible(layout.axleTorqueOffset);
     const QPair<int, bool> rows[] = {
-        {maxPowerAddress, layout.maxPowerRow}, {pasPowerAddress, layout.pasPowerRow},
-        {maxSpeedAddress, layout.maxSpeedRow}, {pasSpeedAddress, layout.pasSpeedRow},
+        {maxPowerAddress, layout.maxPowerRow},           {pasPowerAddress, layout.pasPowerRow},
+        {maxSpeedAddress, layout.maxSpeedRow},           {pasSpeedAddress, layout.pasSpeedRow},
         {assistMultiplierAddress, layout.multiplierRow},
     };
     for (const auto& row : rows) {
@@ -288,9 +287,9 @@ void MainWindow::applyPasLayout(const PasLayout& layout)
 void MainWindow::numAssistLevelsChanged(const QString& numLevelsString)
 {
     const int levels = levelCount(numLevelsString);
-    setAssistHeadings(levels, ui->pedal_assist_type->currentIndex() == 1
-                                  ? tr("Max PAS Power ")
-                                  : tr("Torque Assist Multiplier "));
+    setAssistHeadings(levels,
+                      ui->pedal_assist_type->currentIndex() == 1 ? tr("Max PAS Power ")
+                                                                 : tr("Torque Assist Multiplier "));
     setLevelTableRows(levels);
     updateAssistLevels();
 }
@@ -333,10 +332,10 @@ void MainWindow::setLevelTableRows(int levels)
         const bool used = isLevelRowUsed(row, levels);
         if (used)
             ++level;
-        for (const char* column : {"level_l", "max_pwr_l", "max_spd_l", "max_pas_pwr_l",
-                                   "max_pas_spd_l"}) {
-            auto* label = ui->pedalAssistParameters->findChild<QLabel*>(
-                QLatin1String(column) + QString::number(row));
+        for (const char* column :
+             {"level_l", "max_pwr_l", "max_spd_l", "max_pas_pwr_l", "max_pas_spd_l"}) {
+            auto* label = ui->pedalAssistParameters->findChild<QLabel*>(QLatin1String(column)
+                                                                        + QString::number(row));
             if (!label)
                 continue;
             label->setEnabled(used);
@@ -363,7 +362,8 @@ void MainWindow::updateAssistLevels()
 
     const LevelColumn power{level1 * maxPower, level2 * maxPower, maxPower, maxPower != 0.0};
     const LevelColumn speed{speed1, speed2, maxSpeed, maxSpeed != 0.0};
-    const LevelColumn pasPowerColumn{level1 * pasPower, level2 * pasPower, pasPower, pasPower != 0.0};
+    const LevelColumn pasPowerColumn{level1 * pasPower, level2 * pasPower, pasPower,
+                                     pasPower != 0.0};
     const LevelColumn pasSpeedColumn{speed1 / maxSpeed * pasSpeed, speed2 / maxSpeed * pasSpeed,
                                      pasSpeed, pasSpeed != 0.0 && maxSpeed != 0.0};
 
@@ -406,8 +406,8 @@ void MainWindow::KM5SValueChanged()
     ui->usingKM5S->setChecked(
         model->getParameter(assistModeSourceAddress)->getRegisterValue() == displayAssistSource
         && model->getParameter(displayProtocolAddress)->getRegisterValue() == km5sProtocol);
-    km5sConnection = connect(ui->usingKM5S, &QCheckBox::stateChanged, this,
-                             &MainWindow::KM5SCheckboxChanged);
+    km5sConnection =
+        connect(ui->usingKM5S, &QCheckBox::stateChanged, this, &MainWindow::KM5SCheckboxChanged);
 }
 
 void MainWindow::pedalAssistTypeChanged(int type)

@@ -142,7 +142,8 @@ void MainWindow::fillTabWithBitAwareSettings(const QList<QFrame*>& frames, RowMa
                 bool ok = false;
                 address.toInt(&ok);
                 const bool isRow = address.isValid() && ok;
-                known = keys.insert(widget, isRow ? RowKey(rowAddress(widget), rowBit(widget)) : noRow);
+                known =
+                    keys.insert(widget, isRow ? RowKey(rowAddress(widget), rowBit(widget)) : noRow);
             }
             if (known.value() != noRow)
                 rows->insert(known.value(), widget);
@@ -289,8 +290,8 @@ void MainWindow::setLabel(QWidget* row, int address, bool modified)
         return;
     // A row its page heads otherwise keeps that heading.
     const QVariant heading = label->property("heading");
-    const QString name = heading.isValid() ? heading.toString()
-                                           : getParamName(model->getParameter(address), row);
+    const QString name =
+        heading.isValid() ? heading.toString() : getParamName(model->getParameter(address), row);
     label->setText(modified ? name + QLatin1String(unsavedMark) : name);
 }
 
@@ -306,13 +307,14 @@ void MainWindow::markModifiedParameter(int addr, int bit, bool original)
         saveButtonsMarked = anyUnsaved;
         saveButtonsTexted = true;
         const QString saveText = anyUnsaved ? tr("**Save Parameters") : tr("Save Parameters");
-        for (QPushButton* button : {ui->saveParamsBasic, ui->saveParamsAdvanced,
-                                    ui->saveParamsPedalAssist, ui->saveParamsTemperature,
-                                    ui->writeAllDev})
+        for (QPushButton* button :
+             {ui->saveParamsBasic, ui->saveParamsAdvanced, ui->saveParamsPedalAssist,
+              ui->saveParamsTemperature, ui->writeAllDev})
             button->setText(saveText);
     }
 
-    for (RowMap* rows : {&basicWidgets, &advancedWidgets, &pedalAssistWidgets, &temperatureWidgets}) {
+    for (RowMap* rows :
+         {&basicWidgets, &advancedWidgets, &pedalAssistWidgets, &temperatureWidgets}) {
         if (QWidget* row = rows->value(RowKey(addr, bit)))
             setLabel(row, addr, !original);
     }
@@ -328,9 +330,9 @@ void MainWindow::runnerValid(bool valid)
         ui->autotuneWizard->setEnabled(modelValid);
         // The Dashboard keeps these off while it polls, also across a read-all.
         ui->autotuneAction->setEnabled(modelValid && !dashboardActive);
-        for (QPushButton* button : {ui->saveParamsBasic, ui->saveParamsAdvanced,
-                                    ui->saveParamsPedalAssist, ui->saveParamsTemperature,
-                                    ui->writeAllDev})
+        for (QPushButton* button :
+             {ui->saveParamsBasic, ui->saveParamsAdvanced, ui->saveParamsPedalAssist,
+              ui->saveParamsTemperature, ui->writeAllDev})
             button->setEnabled(modelValid);
         ui->readAll->setEnabled(valid);
         ui->readAllTemperature->setEnabled(valid);
@@ -346,8 +348,8 @@ void MainWindow::runnerValid(bool valid)
 void MainWindow::setRestoreButtonsEnabled()
 {
     const bool restorable = model->areFirstReadValuesSaved() && model->isValid();
-    for (QPushButton* button : {ui->restore, ui->restoreAdvanced, ui->restorePedalAssist,
-                                ui->restoreTemperature})
+    for (QPushButton* button :
+         {ui->restore, ui->restoreAdvanced, ui->restorePedalAssist, ui->restoreTemperature})
         button->setEnabled(restorable);
 }
 
@@ -366,9 +368,9 @@ void MainWindow::controllerConnectHelper(bool isConnected, bool safeToAutotune, 
     for (QPushButton* button : {ui->readAll, ui->readAllAdvanced, ui->readAllTemperature,
                                 ui->readAllPedalAssist, ui->readAllDev, ui->read})
         button->setEnabled(isConnected);
-    for (QPushButton* button : {ui->saveParamsBasic, ui->saveParamsAdvanced,
-                                ui->saveParamsTemperature, ui->saveParamsPedalAssist,
-                                ui->writeAllDev})
+    for (QPushButton* button :
+         {ui->saveParamsBasic, ui->saveParamsAdvanced, ui->saveParamsTemperature,
+          ui->saveParamsPedalAssist, ui->writeAllDev})
         button->setEnabled(safeToAutotune);
     ui->write->setEnabled(isConnected && isDevRegisterDefined());
     ui->fw_v59xx->setEnabled(!isConnected);

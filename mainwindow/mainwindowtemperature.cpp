@@ -99,8 +99,8 @@ void MainWindow::readMotorTemp()
 // it is connected, so filling it writes nothing.
 void MainWindow::initTemperatureSensors()
 {
-    QComboBox* box = ui->temperatureParameters->findChild<QComboBox*>(
-        QStringLiteral("comboBox_tempSensorType"));
+    QComboBox* box =
+        ui->temperatureParameters->findChild<QComboBox*>(QStringLiteral("comboBox_tempSensorType"));
     if (!box || temperatureMapping)
         return;
     temperatureMapping = new TemperatureVoltageMapping(model);

@@ -110,7 +110,8 @@ void SuiteStartup::addOptions(QCommandLineParser* commandLine)
 
 QString SuiteStartup::registerSansFont()
 {
-    const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/LiberationSans-Regular.ttf"));
+    const int id =
+        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/LiberationSans-Regular.ttf"));
     const QStringList families = QFontDatabase::applicationFontFamilies(id);
     return families.isEmpty() ? QString() : families.first();
 }

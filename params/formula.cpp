@@ -62,6 +62,5 @@ int Formula::toMemory(double v)
 void Formula::attachParameterChangedSignals()
 {
     m_root->attachParameterChangedSignals();
-    connect(m_root, &FormulaNode::formulaParameterChanged,
-            this, &Formula::formulaParameterChanged);
+    connect(m_root, &FormulaNode::formulaParameterChanged, this, &Formula::formulaParameterChanged);
 }

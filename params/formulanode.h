@@ -9,11 +9,7 @@ class FormulaNode : public QObject
     Q_OBJECT
 
 public:
-    enum NodeType {
-        OperatorNode = 0,
-        NumberNode = 1,
-        RegisterNode = 2
-    };
+    enum NodeType { OperatorNode = 0, NumberNode = 1, RegisterNode = 2 };
 
     explicit FormulaNode(QObject* parent = nullptr);
 

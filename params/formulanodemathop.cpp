@@ -56,15 +56,24 @@ FormulaNodeMathOp::~FormulaNodeMathOp()
 int FormulaNodeMathOp::charToOp(char op)
 {
     switch (op) {
-    case '+': return Add;
-    case '-': return Subtract;
-    case '*': return Multiply;
-    case '/': return Divide;
-    case '%': return Modulo;
-    case '<': return Less;
-    case '>': return Greater;
-    case 'b': return BitTest;
-    default: return Unknown;
+    case '+':
+        return Add;
+    case '-':
+        return Subtract;
+    case '*':
+        return Multiply;
+    case '/':
+        return Divide;
+    case '%':
+        return Modulo;
+    case '<':
+        return Less;
+    case '>':
+        return Greater;
+    case 'b':
+        return BitTest;
+    default:
+        return Unknown;
     }
 }
 
@@ -73,14 +82,22 @@ double FormulaNodeMathOp::evaluate()
     const double left = m_left->evaluate();
     const double right = m_right->evaluate();
     switch (m_operation) {
-    case Add: return left + right;
-    case Subtract: return left - right;
-    case Multiply: return left * right;
-    case Divide: return left / right;
-    case Modulo: return truncatedRemainder(left, right);
-    case Less: return left < right ? 1.0 : 0.0;
-    case Greater: return left > right ? 1.0 : 0.0;
-    case BitTest: return bitTest(left, right);
+    case Add:
+        return left + right;
+    case Subtract:
+        return left - right;
+    case Multiply:
+        return left * right;
+    case Divide:
+        return left / right;
+    case Modulo:
+        return truncatedRemainder(left, right);
+    case Less:
+        return left < right ? 1.0 : 0.0;
+    case Greater:
+        return left > right ? 1.0 : 0.0;
+    case BitTest:
+        return bitTest(left, right);
     default:
         qDebug() << "unknown math operation called";
         QCoreApplication::quit();
@@ -92,8 +109,8 @@ void FormulaNodeMathOp::attachParameterChangedSignals()
 {
     m_left->attachParameterChangedSignals();
     m_right->attachParameterChangedSignals();
-    connect(m_left, &FormulaNode::formulaParameterChanged,
-            this, &FormulaNode::formulaParameterChanged);
-    connect(m_right, &FormulaNode::formulaParameterChanged,
-            this, &FormulaNode::formulaParameterChanged);
+    connect(m_left, &FormulaNode::formulaParameterChanged, this,
+            &FormulaNode::formulaParameterChanged);
+    connect(m_right, &FormulaNode::formulaParameterChanged, this,
+            &FormulaNode::formulaParameterChanged);
 }

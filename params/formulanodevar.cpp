@@ -56,6 +56,6 @@ double FormulaNodeVar::evaluate()
 void FormulaNodeVar::attachParameterChangedSignals()
 {
     if (m_parameter)
-        connect(m_parameter.data(), &Parameter::displayChanged,
-                this, &FormulaNode::formulaParameterChanged);
+        connect(m_parameter.data(), &Parameter::displayChanged, this,
+                &FormulaNode::formulaParameterChanged);
 }

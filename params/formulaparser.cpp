@@ -189,8 +189,8 @@ FormulaNode* FormulaParser::parseOperand(const QString& operand)
     const int address = operand.midRef(2, operand.size() - 3).toInt();
     Parameter* parameter = m_parameters.value(address, nullptr);
     if (!parameter) {
-        printStdoutLine(QStringLiteral("Formula refers to register %1, which has no parameter.")
-                            .arg(address));
+        printStdoutLine(
+            QStringLiteral("Formula refers to register %1, which has no parameter.").arg(address));
         return nullptr;
     }
     return new FormulaNodeVar(parameter);

@@ -72,8 +72,8 @@ void Parameter::replaceFormula(Formula*& slot, Formula* formula)
     delete slot;
     slot = formula;
     if (formula)
-        connect(formula, &Formula::formulaParameterChanged,
-                this, &Parameter::calledOnFormulaMemberChanged);
+        connect(formula, &Formula::formulaParameterChanged, this,
+                &Parameter::calledOnFormulaMemberChanged);
 }
 
 bool Parameter::isValid() const
@@ -287,6 +287,5 @@ void Parameter::connectDisplay(QDoubleSpinBox* box)
 
     connect(this, &Parameter::displayChanged, box,
             [this, box](double value) { showInBoundBox(box, value); });
-    connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged),
-            this, &Parameter::setValue);
+    connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, &Parameter::setValue);
 }

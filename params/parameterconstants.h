@@ -32,12 +32,11 @@ inline const QString typeDependent = QStringLiteral("dependent");
 
 // Registers that describe the motor rather than the controller.
 inline const QList<int> motorParameterAddresses = {
-    7, 8, 12, 13, 51, 52, 53, 54, 55, 71, 72, 73, 74, 75, 77, 78, 79, 80, 81, 82, 83,
-    84, 85, 86, 87, 90, 91, 92, 93, 94, 95, 96, 97, 98, 106, 107, 108, 109, 110, 127,
-    154, 231};
+    7,  8,  12, 13, 51, 52, 53, 54, 55, 71, 72, 73, 74, 75,  77,  78,  79,  80,  81,  82,  83,
+    84, 85, 86, 87, 90, 91, 92, 93, 94, 95, 96, 97, 98, 106, 107, 108, 109, 110, 127, 154, 231};
 
 // Identity and command registers that are never written to a parameter file.
-inline const QList<int> excludedParameterAddresses = {
-    67, 237, 238, 508, 509, 510, 511, 1881, 2016, 2017, 2018, 2023, 2024, 2026};
+inline const QList<int> excludedParameterAddresses = {67,   237,  238,  508,  509,  510,  511,
+                                                      1881, 2016, 2017, 2018, 2023, 2024, 2026};
 
 #endif // PARAMETERCONSTANTS_H

@@ -1,14 +1,10 @@
 #include "parameterdefinition.h"
 
-ParameterDefinition::ParameterDefinition(const QString& name, int address, int defaultValue,
-                                         const QString& scale, const QString& units,
-                                         const QString& min, const QString& max,
-                                         const QString& offset, int decimals, bool isSigned,
-                                         bool read, bool write, bool saved,
-                                         QMap<int, QString>* bitDefs,
-                                         QMap<int, QString>* enumDefs, Type type,
-                                         int accessLevel, double singleStep,
-                                         const QString& tooltip, QObject* parent)
+ParameterDefinition::ParameterDefinition(
+    const QString& name, int address, int defaultValue, const QString& scale, const QString& units,
+    const QString& min, const QString& max, const QString& offset, int decimals, bool isSigned,
+    bool read, bool write, bool saved, QMap<int, QString>* bitDefs, QMap<int, QString>* enumDefs,
+    Type type, int accessLevel, double singleStep, const QString& tooltip, QObject* parent)
     : QObject(parent)
     , m_name(name)
     , m_address(address)

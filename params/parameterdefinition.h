@@ -17,13 +17,12 @@ public:
         TypeBitVector = 3
     };
 
-    ParameterDefinition(const QString& name, int address, int defaultValue,
-                        const QString& scale, const QString& units, const QString& min,
-                        const QString& max, const QString& offset, int decimals,
-                        bool isSigned, bool read, bool write, bool saved,
-                        QMap<int, QString>* bitDefs, QMap<int, QString>* enumDefs,
-                        Type type, int accessLevel, double singleStep,
-                        const QString& tooltip, QObject* parent = nullptr);
+    ParameterDefinition(const QString& name, int address, int defaultValue, const QString& scale,
+                        const QString& units, const QString& min, const QString& max,
+                        const QString& offset, int decimals, bool isSigned, bool read, bool write,
+                        bool saved, QMap<int, QString>* bitDefs, QMap<int, QString>* enumDefs,
+                        Type type, int accessLevel, double singleStep, const QString& tooltip,
+                        QObject* parent = nullptr);
     ~ParameterDefinition() override;
 
     QString getName() const { return m_name; }

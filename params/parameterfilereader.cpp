@@ -71,11 +71,13 @@ void ParameterFileReader::finishEntry(const PendingEntry& entry)
     }
     ParameterFileEntry parsed;
     if (!wholeNumber(entry.address, &parsed.address)) {
-        m_skipped << where + QStringLiteral(": Address \"%1\" is not a whole number").arg(entry.address);
+        m_skipped << where
+                + QStringLiteral(": Address \"%1\" is not a whole number").arg(entry.address);
         return;
     }
     if (!wholeNumber(entry.value, &parsed.value)) {
-        m_skipped << where + QStringLiteral(": Value \"%1\" is not a whole number").arg(entry.value);
+        m_skipped << where
+                + QStringLiteral(": Value \"%1\" is not a whole number").arg(entry.value);
         return;
     }
     m_entries.append(parsed);

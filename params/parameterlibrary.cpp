@@ -75,10 +75,9 @@ ParameterLibrary::ParameterLibrary(const QString& path, QObject* parent)
     : QObject(parent)
     , m_path(path)
     , m_fallback(new ParameterDefinition(QStringLiteral("invalid"), 0, 0, QStringLiteral("1"),
-                                         QString(), QString(), QString(), QStringLiteral("0"),
-                                         0, false, false, false, false, nullptr, nullptr,
-                                         ParameterDefinition::TypeIndependent, 3, 1.0,
-                                         QString()))
+                                         QString(), QString(), QString(), QStringLiteral("0"), 0,
+                                         false, false, false, false, nullptr, nullptr,
+                                         ParameterDefinition::TypeIndependent, 3, 1.0, QString()))
 {
     parseJSON();
 }
@@ -168,8 +167,7 @@ bool ParameterLibrary::parseEntry(int address, const QJsonObject& entry)
         units.isString() ? units.toString() : QString(), min, max,
         offset.isString() ? offset.toString() : QStringLiteral("0"), decimalCount,
         isSigned.isBool() && isSigned.toBool(), read.toBool(), write.toBool(), saved.toBool(),
-        bitDefs, enumDefs, type,
-        accessLevel.isDouble() ? truncateToInt(accessLevel.toDouble()) : 3,
+        bitDefs, enumDefs, type, accessLevel.isDouble() ? truncateToInt(accessLevel.toDouble()) : 3,
         singleStep.isDouble() ? singleStep.toDouble() : 1.0,
         tooltip.isString() ? tooltip.toString() : QString());
 

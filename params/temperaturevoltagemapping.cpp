@@ -53,7 +53,8 @@ void TemperatureVoltageMapping::importFromJSON(const QString& path)
         // A sensor holds six points; further members are ignored.
         const int points = qMin(mappings.size(), static_cast<int>(TemperatureSensor::pointCount));
         for (int j = 0; j < points; ++j)
-            sensor->setMapping(j, static_cast<float>(mappings.value(QString::number(25 * j)).toDouble()));
+            sensor->setMapping(
+                j, static_cast<float>(mappings.value(QString::number(25 * j)).toDouble()));
         sensors.append(sensor);
     }
 }

@@ -19,9 +19,11 @@
 
 const QString XMLTranslator::rootTag = QStringLiteral("ArrayOfSerializableParameter");
 const QString XMLTranslator::rootTagAttr1Key = QStringLiteral("xmlns:xsi");
-const QString XMLTranslator::rootTagAttr1Value = QStringLiteral("https://www.w3.org/2001/XMLSchema-instance");
+const QString XMLTranslator::rootTagAttr1Value =
+    QStringLiteral("https://www.w3.org/2001/XMLSchema-instance");
 const QString XMLTranslator::rootTagAttr2Key = QStringLiteral("xmlns:xsd");
-const QString XMLTranslator::rootTagAttr2Value = QStringLiteral("https://www.w3.org/2001/XMLSchema");
+const QString XMLTranslator::rootTagAttr2Value =
+    QStringLiteral("https://www.w3.org/2001/XMLSchema");
 const QString XMLTranslator::parameterTag = QStringLiteral("SerializableParameter");
 const QString XMLTranslator::addressTag = QStringLiteral("Address");
 const QString XMLTranslator::valueTag = QStringLiteral("Value");
@@ -29,8 +31,8 @@ const QString XMLTranslator::notesTag = QStringLiteral("Notes");
 
 // Flash command, software revisions, hardware versions, serial numbers and
 // digests with their backups.
-const QList<int> XMLTranslator::neverImportedAddresses = {
-    511, 67, 256, 237, 238, 1881, 2016, 2023, 2017, 2024, 2018, 2025};
+const QList<int> XMLTranslator::neverImportedAddresses = {511,  67,   256,  237,  238,  1881,
+                                                          2016, 2023, 2017, 2024, 2018, 2025};
 
 namespace {
 
@@ -41,7 +43,7 @@ const int regenBrakeSourceAddress = 249;
 const int cutoffBrakeSourceAddress = 248;
 const int motorTemperatureSourceAddress = 137;
 const int wheelSpeedSourceAddress = 193;
-const int extFaultLedOnHdqBit = 1 << 14; // of "Features"
+const int extFaultLedOnHdqBit = 1 << 14;  // of "Features"
 const int hdqReplicatingHallBit = 1 << 1; // of "Features 2"
 
 const char* const fileFilter = "XML files (*.xml);;Any files (*.*)";
@@ -75,15 +77,17 @@ void XMLTranslator::advanced_importFromXML()
 {
     const bool agreed = m_dialogs->yesOrCancel(
         QMessageBox::Warning, QStringLiteral("Caution!"),
-        QStringLiteral("This feature will import all parameters contained in the selected XML file, "
-                       "including Level 3 parameters, which are not intended for typical user "
-                       "modification."),
-        QStringLiteral("If the target file has Level 3 parameters, those will be included with this "
-                       "import. Use caution when modifying Level 3 parameters, as you run the risk of "
-                       "producing unexpected behaviour, or permanently damaging or bricking your "
-                       "device. Tamsett Technologies may have sent you this file in order to help with "
-                       "troubleshooting your controller. Do you agree with the above warning, and wish "
-                       "to proceed?"));
+        QStringLiteral(
+            "This feature will import all parameters contained in the selected XML file, "
+            "including Level 3 parameters, which are not intended for typical user "
+            "modification."),
+        QStringLiteral(
+            "If the target file has Level 3 parameters, those will be included with this "
+            "import. Use caution when modifying Level 3 parameters, as you run the risk of "
+            "producing unexpected behaviour, or permanently damaging or bricking your "
+            "device. Tamsett Technologies may have sent you this file in order to help with "
+            "troubleshooting your controller. Do you agree with the above warning, and wish "
+            "to proceed?"));
     if (!agreed)
         return;
     const QString name = chooseFile(QString());
@@ -114,11 +118,13 @@ void XMLTranslator::technican_exportToXML()
 {
     const bool agreed = m_dialogs->yesOrCancel(
         QMessageBox::NoIcon, QStringLiteral("Usage Note"),
-        QStringLiteral("This feature will export all parameters from the controller settings, "
-                       "including protected Level 3 parameters that are not intended for typical user "
-                       "modification."),
-        QStringLiteral("This exported file can be useful for more advanced controller troubleshooting "
-                       "needs under the guidance of Tamsett Technologies."));
+        QStringLiteral(
+            "This feature will export all parameters from the controller settings, "
+            "including protected Level 3 parameters that are not intended for typical user "
+            "modification."),
+        QStringLiteral(
+            "This exported file can be useful for more advanced controller troubleshooting "
+            "needs under the guidance of Tamsett Technologies."));
     if (agreed)
         exportTo(true, ExportAll);
 }
@@ -165,9 +171,9 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
 {
     ParameterFileReader reader;
     const bool complete = reader.read(device);
-    const QString source = name.isEmpty() ? QStringLiteral("XML file")
-                                          : QStringLiteral("XML file \"%1\"")
-                                                .arg(QDir::toNativeSeparators(name));
+    const QString source = name.isEmpty()
+        ? QStringLiteral("XML file")
+        : QStringLiteral("XML file \"%1\"").arg(QDir::toNativeSeparators(name));
     if (!complete) {
         // Half a setup is worse than none: nothing of the file is applied.
         m_dialogs->showError(QStringLiteral("Failed to read %1 (%2). No parameters were imported.")
@@ -180,10 +186,11 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
         // Any XML file reads without error: one of another kind must not
         // pass for an import that worked.
         m_dialogs->showError(
-            total == 0 ? QStringLiteral("No parameters were imported: %1 holds no parameter entries.")
-                             .arg(source)
-                       : QStringLiteral("No parameters were imported: every entry of %1 was skipped.\n%2")
-                             .arg(source, skippedSummary(skipped)));
+            total == 0
+                ? QStringLiteral("No parameters were imported: %1 holds no parameter entries.")
+                      .arg(source)
+                : QStringLiteral("No parameters were imported: every entry of %1 was skipped.\n%2")
+                      .arg(source, skippedSummary(skipped)));
         return false;
     }
 
@@ -192,7 +199,8 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
     // an import that worked either.
     if (applyEntries(reader.entries(), includeLevel3) == 0) {
         m_dialogs->showError(
-            QStringLiteral("No parameters were imported: no entry of %1 is for a register this import changes.")
+            QStringLiteral(
+                "No parameters were imported: no entry of %1 is for a register this import changes.")
                 .arg(source));
         return false;
     }

@@ -32,8 +32,8 @@ QMessageBox* createExportTypeBox()
     all->setToolTip(QStringLiteral("Export all parameters."));
     all->setProperty("exportType", int(XMLTranslator::ExportAll));
     QPushButton* controller = box->addButton(QStringLiteral("Controller"), QMessageBox::YesRole);
-    controller->setToolTip(
-        QStringLiteral("Export only parameters that are unrelated to which particular motor is being used."));
+    controller->setToolTip(QStringLiteral(
+        "Export only parameters that are unrelated to which particular motor is being used."));
     controller->setProperty("exportType", int(XMLTranslator::ExportController));
     QPushButton* motor = box->addButton(QStringLiteral("Motor"), QMessageBox::YesRole);
     motor->setToolTip(
@@ -63,18 +63,20 @@ QMessageBox* createLevel3WarningBox()
     box->setIcon(QMessageBox::Warning);
     box->setText(QStringLiteral("You have imported and changed one or more Level 3 parameters!"));
     box->setInformativeText(
-        QStringLiteral("Level 3 parameters alter calibration constants and safety limits that are not "
-                       "meant to be altered by the typical user. If this file came from Tamsett "
-                       "Technologies, or your are confident that you know what you are doing, proceed. "
-                       "Otherwise, please use caution, as Level 3 parameters have the potential to "
-                       "produce unexpected behaviour or permanently damage your device.")
+        QStringLiteral(
+            "Level 3 parameters alter calibration constants and safety limits that are not "
+            "meant to be altered by the typical user. If this file came from Tamsett "
+            "Technologies, or your are confident that you know what you are doing, proceed. "
+            "Otherwise, please use caution, as Level 3 parameters have the potential to "
+            "produce unexpected behaviour or permanently damage your device.")
         + QStringLiteral("\n\n")
         + QStringLiteral("If you wish to revert the changes made by importing, click one of the "
                          "restore buttons.")
         + QStringLiteral("\n\n")
-        + QStringLiteral("If you want to use the imported Level 3 parameters, click OK.Be sure to check "
-                         "that Level 3 access is enabled before saving these imported parameters to "
-                         "the controller."));
+        + QStringLiteral(
+            "If you want to use the imported Level 3 parameters, click OK.Be sure to check "
+            "that Level 3 access is enabled before saving these imported parameters to "
+            "the controller."));
 
     QPushButton* restoreAll = box->addButton(QStringLiteral("Restore All"), QMessageBox::ResetRole);
     restoreAll->setProperty("level3Choice", int(XMLTranslatorDialogs::RestoreAll));
@@ -121,7 +123,8 @@ int XMLTranslatorDialogs::exportType()
 bool XMLTranslatorDialogs::yesOrCancel(QMessageBox::Icon icon, const QString& title,
                                        const QString& text, const QString& informativeText)
 {
-    const std::unique_ptr<QMessageBox> box(createYesOrCancelBox(icon, title, text, informativeText));
+    const std::unique_ptr<QMessageBox> box(
+        createYesOrCancelBox(icon, title, text, informativeText));
     return box->exec() == QMessageBox::Yes;
 }
 

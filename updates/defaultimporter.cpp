@@ -53,7 +53,8 @@ DefaultImporter::DefaultImporter(QWidget* parent, XMLTranslator* translator,
                 &PasDeviceLoader::refreshPasDeviceList);
     // One download at a time: the button comes back when a crawl ends.
     for (auto end : {&FirmwareDownloader::updateSuccess, &FirmwareDownloader::updateFail})
-        connect(firmwareDownloader, end, ui->downloadButton, [this] { ui->downloadButton->setEnabled(true); });
+        connect(firmwareDownloader, end, ui->downloadButton,
+                [this] { ui->downloadButton->setEnabled(true); });
 
     if (QDir(dataDir).exists())
         getManufacturers();
@@ -86,11 +87,13 @@ void DefaultImporter::getManufacturers()
     QDir().mkpath(dataDir);
     manufacturerList = placeholderAnd(manufacturerPlaceholder, DefaultStore::entries(dataDir));
     manufacturerList.removeOne(QLatin1String(pasFolder));
-    pasDeviceList = placeholderAnd(pasPlaceholder,
+    pasDeviceList = placeholderAnd(
+        pasPlaceholder,
         DefaultStore::entries(DefaultStore::path(dataDir, {QLatin1String(pasFolder)})));
     fill(ui->pasBox, pasDeviceList);
     manufacturerList.removeOne(QLatin1String(controllerFolder));
-    controllerList = placeholderAnd(controllerPlaceholder,
+    controllerList = placeholderAnd(
+        controllerPlaceholder,
         DefaultStore::entries(DefaultStore::path(dataDir, {QLatin1String(controllerFolder)})));
     fill(ui->controllerBox, controllerList);
     fill(ui->manufacturerBox, manufacturerList);

@@ -116,7 +116,8 @@ void Downloader::startDownload(const QUrl& url)
 void Downloader::setFileName(const QString& file)
 {
     m_fileName = QFileInfo(file).fileName();
-    if (m_fileName.isEmpty() || m_fileName == QLatin1String(".") || m_fileName == QLatin1String(".."))
+    if (m_fileName.isEmpty() || m_fileName == QLatin1String(".")
+        || m_fileName == QLatin1String(".."))
         m_fileName = QString::fromLatin1(fallbackFileName);
 }
 
@@ -213,7 +214,8 @@ void Downloader::calculateTimeRemaining(qlonglong received, qlonglong total)
         return;
     // Fewer bytes than seconds so far give no rate to estimate from.
     const qint64 rate = received / elapsed;
-    const QString remaining = rate > 0 ? timeText(qMax<qint64>(0, (total - received) / rate)) : tr("unknown");
+    const QString remaining =
+        rate > 0 ? timeText(qMax<qint64>(0, (total - received) / rate)) : tr("unknown");
     ui->timeLabel->setText(tr("Time remaining") + QStringLiteral(": ") + remaining);
 }
 
@@ -314,7 +316,8 @@ void Downloader::openDownload()
         QDesktopServices::openUrl(QUrl::fromLocalFile(filePath()));
         return;
     }
-    QMessageBox::critical(this, tr("Error"), tr("Cannot find downloaded update!"), QMessageBox::Close);
+    QMessageBox::critical(this, tr("Error"), tr("Cannot find downloaded update!"),
+                          QMessageBox::Close);
 }
 
 void Downloader::cancelDownload()
@@ -329,10 +332,10 @@ void Downloader::cancelDownload()
     box.setWindowTitle(tr("Updater"));
     box.setIcon(QMessageBox::Question);
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setText(m_mandatoryUpdate
-                    ? tr("Are you sure you want to cancel the download? This is a mandatory update, "
-                         "exiting now will close the application")
-                    : tr("Are you sure you want to cancel the download?"));
+    box.setText(m_mandatoryUpdate ? tr(
+                    "Are you sure you want to cancel the download? This is a mandatory update, "
+                    "exiting now will close the application")
+                                  : tr("Are you sure you want to cancel the download?"));
     if (box.exec() != QMessageBox::Yes)
         return;
 
@@ -357,7 +360,8 @@ void Downloader::fail(const QString& reason)
     box.setWindowTitle(tr("Updater"));
     box.setIcon(QMessageBox::Critical);
     box.setStandardButtons(QMessageBox::Close);
-    box.setText(QStringLiteral("<h3>") + tr("The update could not be downloaded") + QStringLiteral("</h3>"));
+    box.setText(QStringLiteral("<h3>") + tr("The update could not be downloaded")
+                + QStringLiteral("</h3>"));
     box.setInformativeText(reason);
     box.exec();
 }

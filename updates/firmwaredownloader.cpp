@@ -153,9 +153,11 @@ void FirmwareDownloader::requestPage(const QString& url, const QString& folder, 
     QNetworkReply* reply = get(url);
     listReply = reply;
     // Queued, so that no box opens inside the network layer's own calls.
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { getFirmwareListFinished(reply); },
-            Qt::QueuedConnection);
-    connect(reply, &QNetworkReply::downloadProgress, this, &FirmwareDownloader::listDownloadProgress);
+    connect(
+        reply, &QNetworkReply::finished, this, [this, reply] { getFirmwareListFinished(reply); },
+        Qt::QueuedConnection);
+    connect(reply, &QNetworkReply::downloadProgress, this,
+            &FirmwareDownloader::listDownloadProgress);
     listTimer.start(idleMillis);
     listDeadline.start(totalMillis);
 }
@@ -241,7 +243,8 @@ void FirmwareDownloader::takeFolders(const QStringList& names, int depth)
         }
     }
     if (dropped > 0)
-        qWarning() << "The server lists more than" << MAX_PAGES << "folders;" << dropped << "not read";
+        qWarning() << "The server lists more than" << MAX_PAGES << "folders;" << dropped
+                   << "not read";
 }
 
 void FirmwareDownloader::takeFiles(const QStringList& names)
@@ -267,7 +270,8 @@ void FirmwareDownloader::takeFiles(const QStringList& names)
             offered << name;
     }
     if (dropped > 0)
-        qWarning() << "The server lists more than" << MAX_FILES << "files;" << dropped << "not offered";
+        qWarning() << "The server lists more than" << MAX_FILES << "files;" << dropped
+                   << "not offered";
     if (offered.isEmpty())
         return;
     pageFiles[listUrl] << offered;
@@ -278,7 +282,8 @@ void FirmwareDownloader::takeFiles(const QStringList& names)
 // hand: names separated by "," and matched exactly.
 QStringList FirmwareDownloader::exclusionList() const
 {
-    QFile file(DefaultStore::path(dataDir, {QStringLiteral("data"), QStringLiteral("local_firmwares.txt")}));
+    QFile file(DefaultStore::path(dataDir,
+                                  {QStringLiteral("data"), QStringLiteral("local_firmwares.txt")}));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return IndexPage::textUpToNul(file.readAll()).split(FW_SEPARATOR);
@@ -349,8 +354,8 @@ void FirmwareDownloader::chooseBrands()
 void FirmwareDownloader::toggleSelectAllBox(int checked)
 {
     QWidget* column = selectAllBox->parentWidget();
-    const QList<QCheckBox*> boxes = column ? column->findChildren<QCheckBox*>()
-                                           : QList<QCheckBox*>{selectAllBox.data()};
+    const QList<QCheckBox*> boxes =
+        column ? column->findChildren<QCheckBox*>() : QList<QCheckBox*>{selectAllBox.data()};
     for (QCheckBox* box : boxes)
         box->setChecked(checked != 0);
 }
@@ -364,8 +369,9 @@ void FirmwareDownloader::startDownloads()
         const QString folder = pageFolders.value(it.key());
         for (const QString& name : it.value()) {
             QNetworkReply* reply = get(below(it.key(), name));
-            connect(reply, &QNetworkReply::finished, this,
-                    [this, reply] { firmwareFileDownloadFinished(reply); }, Qt::QueuedConnection);
+            connect(
+                reply, &QNetworkReply::finished, this,
+                [this, reply] { firmwareFileDownloadFinished(reply); }, Qt::QueuedConnection);
             connect(reply, &QNetworkReply::downloadProgress, this,
                     &FirmwareDownloader::fileDownloadProgress);
             pendingReplies.append(reply);
@@ -397,7 +403,8 @@ void FirmwareDownloader::firmwareFileDownloadFinished(QNetworkReply* reply)
     const QString target = targetPaths.take(reply);
     const int remaining = pendingReplies.size();
     progressDialog->setProgress(100 - (remaining * 100) / totalFiles);
-    progressDialog->setProgressText(tr("Downloading Files... %1 done.").arg(totalFiles - remaining));
+    progressDialog->setProgressText(
+        tr("Downloading Files... %1 done.").arg(totalFiles - remaining));
     // The batch is over now, even while a box below waits for the user.
     if (remaining == 0)
         stopFileTimers();

@@ -12,7 +12,8 @@ namespace {
 
 bool isServerAddress(const QUrl& url)
 {
-    return url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+    return url.isValid()
+        && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
         && !url.host().isEmpty() && (url.path().isEmpty() || url.path() == QLatin1String("/"))
         && !url.hasQuery() && !url.hasFragment() && url.userInfo().isEmpty();
 }

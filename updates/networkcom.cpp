@@ -55,8 +55,9 @@ bool NetworkCom::getRequest(QString url)
     // Each request is answered once, however many are outstanding.
     // Queued: the probe of an empty answer must not run inside the network
     // layer's own call.
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { handleResponse(reply); },
-            Qt::QueuedConnection);
+    connect(
+        reply, &QNetworkReply::finished, this, [this, reply] { handleResponse(reply); },
+        Qt::QueuedConnection);
     return true;
 }
 

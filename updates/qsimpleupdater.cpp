@@ -59,31 +59,79 @@ Updater* QSimpleUpdater::getUpdater(const QString& url) const
     return updater;
 }
 
-bool QSimpleUpdater::usesCustomAppcast(const QString& url) const { return getUpdater(url)->customAppcast(); }
-bool QSimpleUpdater::getNotifyOnUpdate(const QString& url) const { return getUpdater(url)->notifyOnUpdate(); }
-bool QSimpleUpdater::getNotifyOnFinish(const QString& url) const { return getUpdater(url)->notifyOnFinish(); }
-bool QSimpleUpdater::getUpdateAvailable(const QString& url) const { return getUpdater(url)->updateAvailable(); }
-bool QSimpleUpdater::getDownloaderEnabled(const QString& url) const { return getUpdater(url)->downloaderEnabled(); }
+bool QSimpleUpdater::usesCustomAppcast(const QString& url) const
+{
+    return getUpdater(url)->customAppcast();
+}
+bool QSimpleUpdater::getNotifyOnUpdate(const QString& url) const
+{
+    return getUpdater(url)->notifyOnUpdate();
+}
+bool QSimpleUpdater::getNotifyOnFinish(const QString& url) const
+{
+    return getUpdater(url)->notifyOnFinish();
+}
+bool QSimpleUpdater::getUpdateAvailable(const QString& url) const
+{
+    return getUpdater(url)->updateAvailable();
+}
+bool QSimpleUpdater::getDownloaderEnabled(const QString& url) const
+{
+    return getUpdater(url)->downloaderEnabled();
+}
 bool QSimpleUpdater::usesCustomInstallProcedures(const QString& url) const
 {
     return getUpdater(url)->useCustomInstallProcedures();
 }
-QString QSimpleUpdater::getOpenUrl(const QString& url) const { return getUpdater(url)->openUrl(); }
-QString QSimpleUpdater::getChangelog(const QString& url) const { return getUpdater(url)->changelog(); }
-QString QSimpleUpdater::getModuleName(const QString& url) const { return getUpdater(url)->moduleName(); }
-QString QSimpleUpdater::getDownloadUrl(const QString& url) const { return getUpdater(url)->downloadUrl(); }
-QString QSimpleUpdater::getPlatformKey(const QString& url) const { return getUpdater(url)->platformKey(); }
-QString QSimpleUpdater::getLatestVersion(const QString& url) const { return getUpdater(url)->latestVersion(); }
-QString QSimpleUpdater::getModuleVersion(const QString& url) const { return getUpdater(url)->moduleVersion(); }
+QString QSimpleUpdater::getOpenUrl(const QString& url) const
+{
+    return getUpdater(url)->openUrl();
+}
+QString QSimpleUpdater::getChangelog(const QString& url) const
+{
+    return getUpdater(url)->changelog();
+}
+QString QSimpleUpdater::getModuleName(const QString& url) const
+{
+    return getUpdater(url)->moduleName();
+}
+QString QSimpleUpdater::getDownloadUrl(const QString& url) const
+{
+    return getUpdater(url)->downloadUrl();
+}
+QString QSimpleUpdater::getPlatformKey(const QString& url) const
+{
+    return getUpdater(url)->platformKey();
+}
+QString QSimpleUpdater::getLatestVersion(const QString& url) const
+{
+    return getUpdater(url)->latestVersion();
+}
+QString QSimpleUpdater::getModuleVersion(const QString& url) const
+{
+    return getUpdater(url)->moduleVersion();
+}
 QString QSimpleUpdater::getUserAgentString(const QString& url) const
 {
     return getUpdater(url)->userAgentString();
 }
 
-void QSimpleUpdater::checkForUpdates(const QString& url) { getUpdater(url)->checkForUpdates(); }
-void QSimpleUpdater::setModuleName(const QString& url, const QString& name) { getUpdater(url)->setModuleName(name); }
-void QSimpleUpdater::setNotifyOnUpdate(const QString& url, bool notify) { getUpdater(url)->setNotifyOnUpdate(notify); }
-void QSimpleUpdater::setNotifyOnFinish(const QString& url, bool notify) { getUpdater(url)->setNotifyOnFinish(notify); }
+void QSimpleUpdater::checkForUpdates(const QString& url)
+{
+    getUpdater(url)->checkForUpdates();
+}
+void QSimpleUpdater::setModuleName(const QString& url, const QString& name)
+{
+    getUpdater(url)->setModuleName(name);
+}
+void QSimpleUpdater::setNotifyOnUpdate(const QString& url, bool notify)
+{
+    getUpdater(url)->setNotifyOnUpdate(notify);
+}
+void QSimpleUpdater::setNotifyOnFinish(const QString& url, bool notify)
+{
+    getUpdater(url)->setNotifyOnFinish(notify);
+}
 void QSimpleUpdater::setPlatformKey(const QString& url, const QString& platform)
 {
     getUpdater(url)->setPlatformKey(platform);

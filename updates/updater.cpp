@@ -38,8 +38,9 @@ void showProblem(const QString& text, const QString& detail)
 } // namespace
 
 Updater::Updater()
-    : m_userAgentString(QStringLiteral("%1/%2 (Qt; QSimpleUpdater)")
-                            .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()))
+    : m_userAgentString(
+        QStringLiteral("%1/%2 (Qt; QSimpleUpdater)")
+            .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()))
     , m_platformKey(QStringLiteral("osx"))
     , m_moduleName(QCoreApplication::applicationName())
     , m_moduleVersion(QCoreApplication::applicationVersion())
@@ -59,33 +60,111 @@ Updater::~Updater()
     delete m_manager;
 }
 
-QString Updater::url() const { return m_url; }
-QString Updater::userAgentString() const { return m_userAgentString; }
-bool Updater::customAppcast() const { return m_customAppcast; }
-bool Updater::notifyOnUpdate() const { return m_notifyOnUpdate; }
-bool Updater::notifyOnFinish() const { return m_notifyOnFinish; }
-bool Updater::updateAvailable() const { return m_updateAvailable; }
-bool Updater::downloaderEnabled() const { return m_downloaderEnabled; }
-bool Updater::mandatoryUpdate() const { return m_mandatoryUpdate; }
-QString Updater::openUrl() const { return m_openUrl; }
-QString Updater::platformKey() const { return m_platformKey; }
-QString Updater::changelog() const { return m_changelog; }
-QString Updater::moduleName() const { return m_moduleName; }
-QString Updater::downloadUrl() const { return m_downloadUrl; }
-QString Updater::moduleVersion() const { return m_moduleVersion; }
-QString Updater::latestVersion() const { return m_latestVersion; }
-bool Updater::useCustomInstallProcedures() const { return m_downloader->useCustomInstallProcedures(); }
+QString Updater::url() const
+{
+    return m_url;
+}
+QString Updater::userAgentString() const
+{
+    return m_userAgentString;
+}
+bool Updater::customAppcast() const
+{
+    return m_customAppcast;
+}
+bool Updater::notifyOnUpdate() const
+{
+    return m_notifyOnUpdate;
+}
+bool Updater::notifyOnFinish() const
+{
+    return m_notifyOnFinish;
+}
+bool Updater::updateAvailable() const
+{
+    return m_updateAvailable;
+}
+bool Updater::downloaderEnabled() const
+{
+    return m_downloaderEnabled;
+}
+bool Updater::mandatoryUpdate() const
+{
+    return m_mandatoryUpdate;
+}
+QString Updater::openUrl() const
+{
+    return m_openUrl;
+}
+QString Updater::platformKey() const
+{
+    return m_platformKey;
+}
+QString Updater::changelog() const
+{
+    return m_changelog;
+}
+QString Updater::moduleName() const
+{
+    return m_moduleName;
+}
+QString Updater::downloadUrl() const
+{
+    return m_downloadUrl;
+}
+QString Updater::moduleVersion() const
+{
+    return m_moduleVersion;
+}
+QString Updater::latestVersion() const
+{
+    return m_latestVersion;
+}
+bool Updater::useCustomInstallProcedures() const
+{
+    return m_downloader->useCustomInstallProcedures();
+}
 
-void Updater::setUrl(const QString& url) { m_url = url; }
-void Updater::setModuleName(const QString& name) { m_moduleName = name; }
-void Updater::setNotifyOnUpdate(bool notify) { m_notifyOnUpdate = notify; }
-void Updater::setNotifyOnFinish(bool notify) { m_notifyOnFinish = notify; }
-void Updater::setModuleVersion(const QString& version) { m_moduleVersion = version; }
-void Updater::setDownloaderEnabled(bool enabled) { m_downloaderEnabled = enabled; }
-void Updater::setPlatformKey(const QString& platformKey) { m_platformKey = platformKey; }
-void Updater::setUseCustomAppcast(bool customAppcast) { m_customAppcast = customAppcast; }
-void Updater::setUseCustomInstallProcedures(bool custom) { m_downloader->setUseCustomInstallProcedures(custom); }
-void Updater::setMandatoryUpdate(bool mandatory_update) { m_mandatoryUpdate = mandatory_update; }
+void Updater::setUrl(const QString& url)
+{
+    m_url = url;
+}
+void Updater::setModuleName(const QString& name)
+{
+    m_moduleName = name;
+}
+void Updater::setNotifyOnUpdate(bool notify)
+{
+    m_notifyOnUpdate = notify;
+}
+void Updater::setNotifyOnFinish(bool notify)
+{
+    m_notifyOnFinish = notify;
+}
+void Updater::setModuleVersion(const QString& version)
+{
+    m_moduleVersion = version;
+}
+void Updater::setDownloaderEnabled(bool enabled)
+{
+    m_downloaderEnabled = enabled;
+}
+void Updater::setPlatformKey(const QString& platformKey)
+{
+    m_platformKey = platformKey;
+}
+void Updater::setUseCustomAppcast(bool customAppcast)
+{
+    m_customAppcast = customAppcast;
+}
+void Updater::setUseCustomInstallProcedures(bool custom)
+{
+    m_downloader->setUseCustomInstallProcedures(custom);
+}
+void Updater::setMandatoryUpdate(bool mandatory_update)
+{
+    m_mandatoryUpdate = mandatory_update;
+}
 
 void Updater::setUserAgentString(const QString& agent)
 {
@@ -189,7 +268,8 @@ QString Updater::readVersionFile(const QByteArray& body)
     case VersionFile::NoPlatformEntry:
         return tr("The version file has no entry for the platform \"%1\".").arg(m_platformKey);
     case VersionFile::NoLatestVersion:
-        return tr("The version file gives no latest version for the platform \"%1\".").arg(m_platformKey);
+        return tr("The version file gives no latest version for the platform \"%1\".")
+            .arg(m_platformKey);
     case VersionFile::NotJson:
     case VersionFile::Read:
         break;
@@ -221,7 +301,8 @@ void Updater::setUpdateAvailable(bool available)
         if (!m_notifyOnFinish)
             return;
         box.setStandardButtons(QMessageBox::Close);
-        box.setText(heading(tr("Congratulations! You are running the latest version of %1").arg(module)));
+        box.setText(
+            heading(tr("Congratulations! You are running the latest version of %1").arg(module)));
         box.setInformativeText(tr("No updates are available for the moment"));
         box.exec();
         return;
@@ -229,10 +310,12 @@ void Updater::setUpdateAvailable(bool available)
 
     if (!m_notifyOnUpdate && !m_notifyOnFinish)
         return;
-    box.setText(heading(tr("Version %1 of %2 has been released!").arg(m_latestVersion.toHtmlEscaped(), module)));
-    box.setInformativeText(m_mandatoryUpdate ? tr("Would you like to download the update now? This is a "
-                                                  "mandatory update, exiting now will close the application")
-                                             : tr("Would you like to download the update now?"));
+    box.setText(heading(
+        tr("Version %1 of %2 has been released!").arg(m_latestVersion.toHtmlEscaped(), module)));
+    box.setInformativeText(m_mandatoryUpdate
+                               ? tr("Would you like to download the update now? This is a "
+                                    "mandatory update, exiting now will close the application")
+                               : tr("Would you like to download the update now?"));
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
     if (box.exec() == QMessageBox::Yes)
@@ -247,7 +330,8 @@ void Updater::acceptUpdate()
         openWebAddress(m_openUrl);
     } else if (m_downloaderEnabled) {
         m_downloader->setUrlId(m_url);
-        m_downloader->setFileName(m_downloadUrl.mid(m_downloadUrl.lastIndexOf(QLatin1Char('/')) + 1));
+        m_downloader->setFileName(
+            m_downloadUrl.mid(m_downloadUrl.lastIndexOf(QLatin1Char('/')) + 1));
         m_downloader->setMandatoryUpdate(m_mandatoryUpdate);
         m_downloader->startDownload(QUrl(m_downloadUrl, QUrl::TolerantMode));
     } else {

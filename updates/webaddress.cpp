@@ -7,7 +7,8 @@ namespace WebAddress {
 
 bool isWeb(const QUrl& url)
 {
-    return url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+    return url.isValid()
+        && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
         && !url.host().isEmpty();
 }
 

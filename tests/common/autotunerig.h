@@ -59,7 +59,8 @@ public:
         QObject::connect(&test, failure, [&](Error e) { outcome = QString("error %1").arg(e); });
         start();
         const bool ended = QTest::qWaitFor([&] { return !outcome.isEmpty(); }, 8000);
-        const bool idle = QTest::qWaitFor([&] { return link->getMode() == KelvaraCom::IdleMode; }, 3000);
+        const bool idle =
+            QTest::qWaitFor([&] { return link->getMode() == KelvaraCom::IdleMode; }, 3000);
         return ended && idle ? outcome : QString("still running");
     }
 

@@ -56,16 +56,17 @@ struct BoundView
 
 inline void sendMove(QWidget* viewport, const QPoint& at)
 {
-    QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(viewport, &move);
 }
 
 // Presses on the item, moves by (dx, dy) viewport pixels in steps, releases.
 // between(step) runs after each move but the last.
 template<typename Between = void (*)(int)>
-void dragItem(QGraphicsView* view, QGraphicsItem* item, int dx, int dy, int steps = 4,
-              Between between = [](int) {})
+void dragItem(
+    QGraphicsView* view, QGraphicsItem* item, int dx, int dy, int steps = 4,
+    Between between = [](int) {})
 {
     QWidget* viewport = view->viewport();
     const QPoint from = view->mapFromScene(item->scenePos());

@@ -20,8 +20,9 @@ inline QString spaced(const QByteArray& frame)
 }
 
 // When the simulator logged each frame of one direction, in ms.
-inline QVector<double> entryTimes(const ControllerSimulator& sim,
-                                  ControllerSimulator::Direction direction = ControllerSimulator::Request)
+inline QVector<double>
+entryTimes(const ControllerSimulator& sim,
+           ControllerSimulator::Direction direction = ControllerSimulator::Request)
 {
     QVector<double> times;
     for (const auto& entry : sim.frameLog()) {
@@ -34,15 +35,16 @@ inline QVector<double> entryTimes(const ControllerSimulator& sim,
 // The five blocks of a read-all, as spaced hex.
 inline QStringList readAllFrames()
 {
-    return {spaced(Frames::read(0, 125)), spaced(Frames::read(125, 125)), spaced(Frames::read(250, 125)),
-            spaced(Frames::read(375, 125)), spaced(Frames::read(500, 11))};
+    return {spaced(Frames::read(0, 125)), spaced(Frames::read(125, 125)),
+            spaced(Frames::read(250, 125)), spaced(Frames::read(375, 125)),
+            spaced(Frames::read(500, 11))};
 }
 
 // The failure report of the link; a timeout adds the advice.
 inline QString failureText(const QString& errorCode, const QString& errorText, bool advice = false)
 {
-    QString text = "Communication fail. Could not write parameter(s) requested.\nError code: " + errorCode
-        + " " + errorText
+    QString text = "Communication fail. Could not write parameter(s) requested.\nError code: "
+        + errorCode + " " + errorText
         + "\n\nThis is likely a disconnection between the controller and your computer.\n"
           "Ensure your controller is: \n"
           "  - Not running while you're trying to save parameters or autotune\n"
@@ -51,12 +53,13 @@ inline QString failureText(const QString& errorCode, const QString& errorText, b
           "  - Connected correctly to the computer\n"
           "\nand please try again.";
     if (advice)
-        text += "\n\nIf this error continues to reappear and the connection has been checked, please go to "
-                "File->Preferences->Communication Speed, double the 'Communication Timeout' time, and try "
-                "again.\n\nIf that does not resolve the issue, it is likely that the CRC check is failing "
-                "(data coming from the controller is corrupted), likely due to using a noisy power supply or "
-                "electromagnetic interference.Try using a battery instead of a power supply, reducing cable "
-                "length, checking connections, and straightening any loops of cable";
+        text +=
+            "\n\nIf this error continues to reappear and the connection has been checked, please go to "
+            "File->Preferences->Communication Speed, double the 'Communication Timeout' time, and try "
+            "again.\n\nIf that does not resolve the issue, it is likely that the CRC check is failing "
+            "(data coming from the controller is corrupted), likely due to using a noisy power supply or "
+            "electromagnetic interference.Try using a battery instead of a power supply, reducing cable "
+            "length, checking connections, and straightening any loops of cable";
     return text;
 }
 

@@ -43,7 +43,10 @@ public:
     QString url() const { return QStringLiteral("http://127.0.0.1:%1").arg(serverPort()); }
 
     void serve(const QByteArray& path, const Response& response) { m_responses[path] = response; }
-    void serve(const QByteArray& path, const QByteArray& body) { serve(path, Response{200, body, {}, -1}); }
+    void serve(const QByteArray& path, const QByteArray& body)
+    {
+        serve(path, Response{200, body, {}, -1});
+    }
 
     QStringList requests() const { return m_requests; }
 
@@ -58,8 +61,9 @@ private:
         m_partial.remove(socket);
         m_requests << QString::fromLatin1(path);
         const Response response = m_responses.value(path, Response{404, "not found", {}, -1});
-        QByteArray raw = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\nContent-Length: "
-            + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n";
+        QByteArray raw = "HTTP/1.1 " + QByteArray::number(response.status)
+            + " Status\r\nContent-Length: " + QByteArray::number(response.body.size())
+            + "\r\nConnection: close\r\n";
         for (const auto& header : response.headers)
             raw += header.first + ": " + header.second + "\r\n";
         const bool stall = response.stallAfter >= 0;

@@ -12,7 +12,8 @@
 class ModalWatcher : public QObject
 {
 public:
-    explicit ModalWatcher(const QString& buttonText = QString(), const QString& fileName = QString())
+    explicit ModalWatcher(const QString& buttonText = QString(),
+                          const QString& fileName = QString())
         : m_buttonText(buttonText)
         , m_fileName(fileName)
     {
@@ -44,7 +45,8 @@ private:
             QStringList names;
             for (QAbstractButton* button : buttons)
                 names << button->text();
-            m_details << box->informativeText() + " | " + box->detailedText() + " | " + names.join(", ");
+            m_details << box->informativeText() + " | " + box->detailedText() + " | "
+                    + names.join(", ");
             const QString answer = m_answers.isEmpty() ? m_buttonText : m_answers.takeFirst();
             for (QAbstractButton* button : buttons) {
                 if (!answer.isEmpty() && button->text() == answer) {

@@ -43,7 +43,10 @@ public:
     }
 
     Parameter* operator[](int address) const { return m_parameters.value(address); }
-    EnumParameter* enumAt(int address) const { return static_cast<EnumParameter*>((*this)[address]); }
+    EnumParameter* enumAt(int address) const
+    {
+        return static_cast<EnumParameter*>((*this)[address]);
+    }
     BitVector* bitsAt(int address) const { return static_cast<BitVector*>((*this)[address]); }
     const QMap<int, Parameter*>& parameters() const { return m_parameters; }
     ParameterLibrary* library() const { return m_library; }
@@ -61,8 +64,8 @@ inline QByteArray registerEntry(int address, const QByteArray& name, const QByte
                                 bool write = true)
 {
     return "\"" + QByteArray::number(address) + "\": {\"name\": \"" + name
-        + "\", \"read\": true, \"write\": " + (write ? "true" : "false")
-        + ", \"saved\": true" + (members.isEmpty() ? QByteArray() : ", " + members) + "}";
+        + "\", \"read\": true, \"write\": " + (write ? "true" : "false") + ", \"saved\": true"
+        + (members.isEmpty() ? QByteArray() : ", " + members) + "}";
 }
 
 inline QByteArray definitionFile(const QList<QByteArray>& entries)

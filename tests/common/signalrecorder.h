@@ -13,13 +13,13 @@ class SignalRecorder
 public:
     explicit SignalRecorder(Parameter* parameter)
     {
-        m_connections << QObject::connect(parameter, &Parameter::valueChanged,
-                                          [this] { m_signals << "valueChanged"; })
-                      << QObject::connect(parameter, &Parameter::displayChanged, [this](double v) {
-                             m_signals << QString("displayChanged(%1)").arg(v);
-                         })
-                      << QObject::connect(parameter, &Parameter::valueSet,
-                                          [this] { m_signals << "valueSet"; });
+        m_connections << QObject::connect(parameter, &Parameter::valueChanged, [this] {
+            m_signals << "valueChanged";
+        }) << QObject::connect(parameter, &Parameter::displayChanged, [this](double v) {
+            m_signals << QString("displayChanged(%1)").arg(v);
+        }) << QObject::connect(parameter, &Parameter::valueSet, [this] {
+            m_signals << "valueSet";
+        });
     }
 
     ~SignalRecorder()

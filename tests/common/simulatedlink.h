@@ -95,18 +95,19 @@ private:
     {
         KelvaraCom* com = link.get();
         auto note = [this](const QString& event) { events << event; };
-        QObject::connect(com, &KelvaraCom::errorMessage, [=](QString title, QString) {
-            note("errorMessage(" + title + ")");
-        });
+        QObject::connect(com, &KelvaraCom::errorMessage,
+                         [=](QString title, QString) { note("errorMessage(" + title + ")"); });
         QObject::connect(com, &KelvaraCom::replyProcessed, [=] { note("replyProcessed"); });
         QObject::connect(com, &KelvaraCom::comError, [=] { note("comError"); });
-        QObject::connect(com, &KelvaraCom::comConnectError,
-                         [=](int error, QString) { note(QString("comConnectError(%1)").arg(error)); });
+        QObject::connect(com, &KelvaraCom::comConnectError, [=](int error, QString) {
+            note(QString("comConnectError(%1)").arg(error));
+        });
         QObject::connect(com, &KelvaraCom::comSuccess, [=] { note("comSuccess"); });
         QObject::connect(com, &KelvaraCom::flashSaveComplete, [=] { note("flashSaveComplete"); });
         QObject::connect(com, &KelvaraCom::controllerDisconnected,
                          [=] { note("controllerDisconnected"); });
-        QObject::connect(com, &KelvaraCom::controllerConnected, [=] { note("controllerConnected"); });
+        QObject::connect(com, &KelvaraCom::controllerConnected,
+                         [=] { note("controllerConnected"); });
         QObject::connect(com, &KelvaraCom::timeoutOccured, [=] { note("timeoutOccured"); });
         QObject::connect(com, &KelvaraCom::motorRunning, [=] { note("motorRunning"); });
         QObject::connect(com, &KelvaraCom::enableSaveButtons, [=](bool valid) {

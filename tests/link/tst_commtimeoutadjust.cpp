@@ -42,12 +42,16 @@ private:
     QSpinBox* timeBox() const { return dialog->findChild<QSpinBox*>("timeBox"); }
     QComboBox* suiteRate() const { return dialog->findChild<QComboBox*>("baudbox"); }
     QComboBox* controllerRate() const { return dialog->findChild<QComboBox*>("device_baud_box"); }
-    QCheckBox* bluetooth() const { return dialog->findChild<QCheckBox*>("enable_bluetooth_mac_box"); }
+    QCheckBox* bluetooth() const
+    {
+        return dialog->findChild<QCheckBox*>("enable_bluetooth_mac_box");
+    }
 
     void openDialog()
     {
         delete dialog.data();
-        dialog = new CommTimeoutAdjust(link.get(), model.get(), listener.get(), settings.get(), nullptr);
+        dialog =
+            new CommTimeoutAdjust(link.get(), model.get(), listener.get(), settings.get(), nullptr);
     }
 
     QStringList stored() const
@@ -78,7 +82,8 @@ private slots:
         link->setDefaultTimeout(50);
         listener.reset(new SerialPortListener(std::make_unique<NoPorts>()));
         settingsDir.reset(new QTemporaryDir);
-        settings.reset(new QSettings(settingsDir->filePath("preferences.ini"), QSettings::IniFormat));
+        settings.reset(
+            new QSettings(settingsDir->filePath("preferences.ini"), QSettings::IniFormat));
     }
 
     void cleanup()
@@ -93,7 +98,8 @@ private slots:
     // is 512 bit times of the rate rounded up to 10 ms; nothing above 60 s.
     void timeoutLimits()
     {
-        const QMap<int, int> minimum{{1200, 4270}, {9600, 540}, {19200, 270}, {38400, 140}, {57600, 90}, {115200, 50}};
+        const QMap<int, int> minimum{{1200, 4270}, {9600, 540}, {19200, 270},
+                                     {38400, 140}, {57600, 90}, {115200, 50}};
         for (auto it = minimum.constBegin(); it != minimum.constEnd(); ++it) {
             link->setBaud(it.key());
             openDialog();
@@ -117,7 +123,9 @@ private slots:
         dialog->accept();
         QCOMPARE(link->getBaud(), 1200);
         QCOMPARE(link->getTimeoutTime(), 4270);
-        QCOMPARE(stored(), QStringList({"commBaudrate=1200", "commTimeout=4270", "enableMacBluetoothSerial=false"}));
+        QCOMPARE(stored(),
+                 QStringList(
+                     {"commBaudrate=1200", "commTimeout=4270", "enableMacBluetoothSerial=false"}));
         QVERIFY(listener->getIgnoreBluetooth());
     }
 
@@ -151,9 +159,10 @@ private slots:
         QCOMPARE(link->getTimeoutTime(), 60); // the write starts from the default OK has just set
         QVERIFY(saved.wait(10000));
         QCOMPARE(failed.count(), 0);
-        QCOMPARE(simulator.requests(), QVector<QByteArray>({QByteArray::fromHex("011000040001020060a7fc"),
-                                                            QByteArray::fromHex("011001ff0001027fffc2ef"),
-                                                            QByteArray::fromHex("010301ff0001b5c6")}));
+        QCOMPARE(simulator.requests(),
+                 QVector<QByteArray>({QByteArray::fromHex("011000040001020060a7fc"),
+                                      QByteArray::fromHex("011001ff0001027fffc2ef"),
+                                      QByteArray::fromHex("010301ff0001b5c6")}));
         QCOMPARE(int(simulator.registerValue(4)), 96);
         QCOMPARE(model->getParameter(511)->getRegisterValue(), 4096);
     }

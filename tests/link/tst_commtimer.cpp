@@ -17,12 +17,17 @@ private slots:
     // and maximum timeout.
     void setTimeoutTime()
     {
-        const QList<QList<int>> rows{{900, 0, 900, 250, 2000}, {100, 1, 100, 100, 400}, {0, 1, 250, 250, 2000},
-                                     {-5, 0, 250, 250, 2000},  {1, 1, 1, 1, 4}};
+        const QList<QList<int>> rows{{900, 0, 900, 250, 2000},
+                                     {100, 1, 100, 100, 400},
+                                     {0, 1, 250, 250, 2000},
+                                     {-5, 0, 250, 250, 2000},
+                                     {1, 1, 1, 1, 4}};
         for (const QList<int>& row : rows) {
             CommTimer timer;
             timer.setTimeoutTime(row.at(0), row.at(1));
-            QCOMPARE(QList<int>({timer.getTimeoutTime(), timer.getDefaultTimeout(), timer.getMaxTimeout()}), row.mid(2));
+            QCOMPARE(QList<int>({timer.getTimeoutTime(), timer.getDefaultTimeout(),
+                                 timer.getMaxTimeout()}),
+                     row.mid(2));
         }
         CommTimer timer;
         timer.setTimeoutTime(1000, false);
@@ -45,7 +50,8 @@ private slots:
         QTest::newRow("default 40") << 40 << true << QList<int>{40, 80, 160, 320};
         QTest::newRow("flash save step") << 900 << false << QList<int>{900, 1800, 3600};
         // Saturates at what an int holds and still ends.
-        QTest::newRow("huge default") << 999999999 << true << QList<int>{999999999, 1999999998, INT_MAX};
+        QTest::newRow("huge default")
+            << 999999999 << true << QList<int>{999999999, 1999999998, INT_MAX};
     }
 
     void ladder()
@@ -77,7 +83,8 @@ private slots:
         timer.setTimeoutTime(3000, true);
         timer.resetTime();
         QVERIFY(expired.wait(1500));
-        QVERIFY2(clock.elapsed() >= 149 && clock.elapsed() < 400, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() >= 149 && clock.elapsed() < 400,
+                 qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(timer.getTimeoutTime(), 3000);
         QVERIFY(!timer.isRunning());
         // Single shot: nothing more comes. A short wait for what must not happen.

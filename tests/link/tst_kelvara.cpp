@@ -70,8 +70,9 @@ private:
     // A complete first read: every register gets a value and the model becomes valid.
     void readAll()
     {
-        const QList<QPair<int, int>> values{{0, 96},     {4, 1152},     {71, 60},  {93, 4100}, {154, 1000},
-                                            {212, 0x200}, {349, 2048}, {350, 100}, {509, 0},   {511, 4096}};
+        const QList<QPair<int, int>> values{{0, 96},     {4, 1152},    {71, 60},    {93, 4100},
+                                            {154, 1000}, {212, 0x200}, {349, 2048}, {350, 100},
+                                            {509, 0},    {511, 4096}};
         for (const auto& value : values)
             readReply(value.first, value.second);
         device->setValid(true);
@@ -80,8 +81,10 @@ private:
 private slots:
     void init()
     {
-        const QString output = capturedStdout(
-            [this] { device = new Kelvara(nullptr, fixture("bod_fixture.json"), fixture("bod_v6_fixture.json")); });
+        const QString output = capturedStdout([this] {
+            device =
+                new Kelvara(nullptr, fixture("bod_fixture.json"), fixture("bod_v6_fixture.json"));
+        });
         QCOMPARE(output, QString());
     }
 
@@ -106,8 +109,11 @@ private slots:
         QVERIFY(!dynamic_cast<BitVector*>(p(71)) && !dynamic_cast<EnumParameter*>(p(71)));
 
         std::unique_ptr<Kelvara> empty;
-        QString output = capturedStdout([&] { empty.reset(new Kelvara(nullptr, "/nonexistent/bod.json", "/nonexistent/bod6.json")); });
-        QVERIFY(output.contains("The parameter definitions from /nonexistent/bod.json did not load"));
+        QString output = capturedStdout([&] {
+            empty.reset(new Kelvara(nullptr, "/nonexistent/bod.json", "/nonexistent/bod6.json"));
+        });
+        QVERIFY(
+            output.contains("The parameter definitions from /nonexistent/bod.json did not load"));
         QVERIFY(empty->getAllParameters().isEmpty());
         QCOMPARE(empty->getParameter(0)->getName(), QString("invalid"));
     }
@@ -164,7 +170,8 @@ private slots:
     {
         readAll();
         QSignalSpy marks(device, &Kelvara::parameterIsOriginal);
-        const QList<QList<int>> rows{{349, 2048, 2049, 1}, {349, 2048, 2100, 0}, {93, 0, 1, 0}, {93, 0, 0, 1}};
+        const QList<QList<int>> rows{
+            {349, 2048, 2049, 1}, {349, 2048, 2100, 0}, {93, 0, 1, 0}, {93, 0, 0, 1}};
         for (const QList<int>& row : rows) {
             readReply(row.at(0), row.at(1));
             take(marks);
@@ -201,7 +208,7 @@ private slots:
         QCOMPARE(p(4)->getRegisterValue(), 1152);
         QCOMPARE(p(349)->getRegisterValue(), 2048);
         QCOMPARE(p(511)->getRegisterValue(), 32767); // never restored
-        QCOMPARE(p(237)->getRegisterValue(), 5); // not writeable
+        QCOMPARE(p(237)->getRegisterValue(), 5);     // not writeable
         // Only what now differs from the controller is unsaved.
         QCOMPARE(device->getUnsavedValues().keys(), QList<int>({349}));
     }
@@ -211,8 +218,8 @@ private slots:
         readAll();
         device->saveFirstReadValues();
         p(349)->setValue(1.0); // level 3, back to 2048 by the restore: equal to saved
-        readReply(350, 300); // level 3, controller now holds 300; restore gives 100
-        p(71)->setValue(40); // level 0, stays unsaved
+        readReply(350, 300);   // level 3, controller now holds 300; restore gives 100
+        p(71)->setValue(40);   // level 0, stays unsaved
         QSignalSpy marks(device, &Kelvara::parameterIsOriginal);
         QSignalSpy resets(device, &Kelvara::resetTempSensorDropdown);
         device->restoreLevel3FirstReadValues();
@@ -251,19 +258,30 @@ private slots:
     // is register 1881; below 5921 voltage gain and current rating decide.
     void identification()
     {
-        const QStringList rows{
-            "5921 0x0305 0 0.0 0 = Ostrel V4 Trelby 5921", "5921 0x0005 0 0.0 0 = Ostrel V4 Z9 5921",
-            "5921 0x0905 0 0.0 0 = Ostrel V4 Z9 5921", "5921 0x0700 0 0.0 0 = Ostrel V5 L10 5921",
-            "5931 0x6400 0 0.0 0 = Halvik L10 5931", "5931 0x0612 0 0.0 0 = Halvik MT 5931",
-            "6021 0x0300 0x0800 0.0 0 = Kelvara V6 6019", "6021 0x0800 0x0000 0.0 0 = Kelvara V6 6021",
-            "6020 0 0x0000 0.0 0 = Controller 5800", "6020 0 0x0100 0.0 0 = Ostrel V4 Z9 5921",
-            "5900 0 0 27.5 80 = Ostrel 5857", "5900 0 0 28.0 80 = Ostrel 5857",
-            "5900 0 0 27.0 50 = Ostrel 5857", "5900 0 0 27.5 81 = Controller 5800",
-            "5900 0 0 27.5 100 = Ostrel L10 5857", "5900 0 0 28.0 119 = Ostrel L10 5857",
-            "5900 0 0 27.5 120 = Controller 5800", "5900 0 0 32.0 130 = Kelvara 5838",
-            "5900 0 0 31.0 120 = Kelvara 5838", "5900 0 0 33.0 139 = Kelvara 5838",
-            "5900 0 0 32.0 140 = Controller 5800", "5900 0 0 30.0 130 = Controller 5800",
-            "5900 0 0 33.01 130 = Controller 5800", "5920 0x0300 0 30.0 0 = Controller 5800"};
+        const QStringList rows{"5921 0x0305 0 0.0 0 = Ostrel V4 Trelby 5921",
+                               "5921 0x0005 0 0.0 0 = Ostrel V4 Z9 5921",
+                               "5921 0x0905 0 0.0 0 = Ostrel V4 Z9 5921",
+                               "5921 0x0700 0 0.0 0 = Ostrel V5 L10 5921",
+                               "5931 0x6400 0 0.0 0 = Halvik L10 5931",
+                               "5931 0x0612 0 0.0 0 = Halvik MT 5931",
+                               "6021 0x0300 0x0800 0.0 0 = Kelvara V6 6019",
+                               "6021 0x0800 0x0000 0.0 0 = Kelvara V6 6021",
+                               "6020 0 0x0000 0.0 0 = Controller 5800",
+                               "6020 0 0x0100 0.0 0 = Ostrel V4 Z9 5921",
+                               "5900 0 0 27.5 80 = Ostrel 5857",
+                               "5900 0 0 28.0 80 = Ostrel 5857",
+                               "5900 0 0 27.0 50 = Ostrel 5857",
+                               "5900 0 0 27.5 81 = Controller 5800",
+                               "5900 0 0 27.5 100 = Ostrel L10 5857",
+                               "5900 0 0 28.0 119 = Ostrel L10 5857",
+                               "5900 0 0 27.5 120 = Controller 5800",
+                               "5900 0 0 32.0 130 = Kelvara 5838",
+                               "5900 0 0 31.0 120 = Kelvara 5838",
+                               "5900 0 0 33.0 139 = Kelvara 5838",
+                               "5900 0 0 32.0 140 = Controller 5800",
+                               "5900 0 0 30.0 130 = Controller 5800",
+                               "5900 0 0 33.01 130 = Controller 5800",
+                               "5920 0x0300 0 30.0 0 = Controller 5800"};
         for (const QString& row : rows) {
             const QStringList in = row.section(" = ", 0, 0).split(' ');
             device->setType(4); // the result must not depend on the type before
@@ -275,12 +293,16 @@ private slots:
             QCOMPARE(p(15)->getValue(), in.at(3).toDouble());
             identifyControllerType(device);
             const ControllerType type = device->getControllerType();
-            QCOMPARE(QString("%1 = %2 %3").arg(row.section(" = ", 0, 0), type.name).arg(type.firmware), row);
+            QCOMPARE(
+                QString("%1 = %2 %3").arg(row.section(" = ", 0, 0), type.name).arg(type.firmware),
+                row);
         }
         QCOMPARE(hardwareVersionAddress(5999), 237);
         QCOMPARE(hardwareVersionAddress(6000), 1881);
-        QVERIFY(!device->isHWIDValid(0) && !device->isHWIDValid(-1) && device->isHWIDValid(7) && !device->isHWIDValid(9));
-        QVERIFY(device->firmwareBarrierCrossed(5999, 6000) && device->firmwareBarrierCrossed(6000, 5999));
+        QVERIFY(!device->isHWIDValid(0) && !device->isHWIDValid(-1) && device->isHWIDValid(7)
+                && !device->isHWIDValid(9));
+        QVERIFY(device->firmwareBarrierCrossed(5999, 6000)
+                && device->firmwareBarrierCrossed(6000, 5999));
         QVERIFY(!device->firmwareBarrierCrossed(6000, 6023));
     }
 };

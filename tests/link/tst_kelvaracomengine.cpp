@@ -36,18 +36,22 @@ private slots:
         for (int i = 0; i < 4; ++i) {
             const double gap = sent.at(i + 1) - sent.at(i);
             const int wait = 100 << i;
-            QVERIFY2(gap >= 0.6 * wait && (i == 3 || gap < 1.6 * wait), qPrintable(QString("wait %1: %2 ms").arg(i).arg(gap)));
+            QVERIFY2(gap >= 0.6 * wait && (i == 3 || gap < 1.6 * wait),
+                     qPrintable(QString("wait %1: %2 ms").arg(i).arg(gap)));
         }
         QVERIFY(end - start < 1.6 * (100 + 200 + 400 + 800));
 
-        QCOMPARE(retryTexts, QStringList({"TIMEOUT   - Increasing Timeout speed by x2: 200\n",
-                                          "TIMEOUT   - Increasing Timeout speed by x2: 400\n",
-                                          "TIMEOUT   - Increasing Timeout speed by x2: 800\n"}));
-        QCOMPARE(t.events, QStringList({"timeoutOccured", "timeoutOccured", "timeoutOccured",
-                                        "replyProcessed", "enableSaveButtons(true)", "comError",
-                                        "errorMessage(Read Fail)"}));
+        QCOMPARE(retryTexts,
+                 QStringList({"TIMEOUT   - Increasing Timeout speed by x2: 200\n",
+                              "TIMEOUT   - Increasing Timeout speed by x2: 400\n",
+                              "TIMEOUT   - Increasing Timeout speed by x2: 800\n"}));
+        QCOMPARE(
+            t.events,
+            QStringList({"timeoutOccured", "timeoutOccured", "timeoutOccured", "replyProcessed",
+                         "enableSaveButtons(true)", "comError", "errorMessage(Read Fail)"}));
         QCOMPARE(errors.first().at(1).toString(), failureText("0", "- Timeout Error", true));
-        QCOMPARE(t.link->getReplyText(), QString("Communication Error: - Timeout Error - Error code: 0"));
+        QCOMPARE(t.link->getReplyText(),
+                 QString("Communication Error: - Timeout Error - Error code: 0"));
         QCOMPARE(t.link->getStatus(), KelvaraCom::StatusCommunicationTimeout);
         QCOMPARE(t.link->getTimeoutTime(), 100);
         QCOMPARE(t.link->getMode(), int(KelvaraCom::IdleMode));
@@ -69,7 +73,8 @@ private slots:
         t.link->oneRead(30);
         QVERIFY(t.waitFor("comSuccess"));
         const QString first = spaced(Frames::read(10, 1));
-        QCOMPARE(t.requests(), QStringList({first, first, first, first, spaced(Frames::read(30, 1))}));
+        QCOMPARE(t.requests(),
+                 QStringList({first, first, first, first, spaced(Frames::read(30, 1))}));
     }
 
     void portThatCannotOpen()

@@ -20,8 +20,10 @@ private slots:
         QTest::addColumn<QByteArray>("frame");
         QTest::newRow("read 42 from 258") << hex("01030102002a") << hex("01030102002a6429");
         QTest::newRow("read 125 from 0") << hex("01030000007d") << hex("01030000007d85eb");
-        QTest::newRow("write 1 to 508") << hex("011001fc0001020001") << hex("011001fc0001020001636c");
-        QTest::newRow("write 32767 to 511") << hex("011001ff0001027fff") << hex("011001ff0001027fffc2ef");
+        QTest::newRow("write 1 to 508")
+            << hex("011001fc0001020001") << hex("011001fc0001020001636c");
+        QTest::newRow("write 32767 to 511")
+            << hex("011001ff0001027fff") << hex("011001ff0001027fffc2ef");
     }
 
     void fillInCrc()
@@ -39,14 +41,19 @@ private slots:
         QTest::addColumn<int>("expected");
         const QByteArray read7 = Frames::read(7, 1);
         const QByteArray write508 = Frames::write(508, {1});
-        QTest::newRow("read") << read7 << Frames::withCrc(hex("010302002a")) << int(ReplyJudgement::Good);
+        QTest::newRow("read") << read7 << Frames::withCrc(hex("010302002a"))
+                              << int(ReplyJudgement::Good);
         // The CRC of these five bytes is ffff: the buffer's fill completes it.
-        QTest::newRow("cut off before its CRC") << read7 << hex("010302f624") << int(ReplyJudgement::Bad);
-        QTest::newRow("refusal") << read7 << Frames::withCrc(hex("018302")) << int(ReplyJudgement::Rejection);
-        QTest::newRow("other slave") << read7 << Frames::withCrc(hex("020302002a")) << int(ReplyJudgement::Bad);
-        QTest::newRow("write") << write508 << Frames::withCrc(hex("011001fc0001")) << int(ReplyJudgement::Good);
-        QTest::newRow("echo of another write") << write508 << Frames::withCrc(hex("011001fd0001"))
-                                               << int(ReplyJudgement::Bad);
+        QTest::newRow("cut off before its CRC")
+            << read7 << hex("010302f624") << int(ReplyJudgement::Bad);
+        QTest::newRow("refusal") << read7 << Frames::withCrc(hex("018302"))
+                                 << int(ReplyJudgement::Rejection);
+        QTest::newRow("other slave")
+            << read7 << Frames::withCrc(hex("020302002a")) << int(ReplyJudgement::Bad);
+        QTest::newRow("write") << write508 << Frames::withCrc(hex("011001fc0001"))
+                               << int(ReplyJudgement::Good);
+        QTest::newRow("echo of another write")
+            << write508 << Frames::withCrc(hex("011001fd0001")) << int(ReplyJudgement::Bad);
     }
 
     // As the link collects a reply: a buffer of the expected length, filled
@@ -68,14 +75,18 @@ private slots:
         t.link->readAll();
         QVERIFY(t.waitFor("readAllComplete"));
         QCOMPARE(t.requests(), readAllFrames());
-        QCOMPARE(t.events, QStringList({"replyProcessed", "replyProcessed", "replyProcessed", "replyProcessed",
-                                        "replyProcessed", "comSuccess", "validated(true)", "readAllComplete"}));
+        QCOMPARE(
+            t.events,
+            QStringList({"replyProcessed", "replyProcessed", "replyProcessed", "replyProcessed",
+                         "replyProcessed", "comSuccess", "validated(true)", "readAllComplete"}));
         QCOMPARE(t.model->getControllerType().name, QString("Ostrel V4 Trelby"));
         QCOMPARE(t.link->getStatus(), KelvaraCom::StatusSuccess);
         QVERIFY(t.link->getReplyText().startsWith("SUCCESS - Reply: 01 03 16 "));
         for (const int address : {0, 15, 71, 256, 237, 500}) {
-            QCOMPARE(quint16(t.model->getParameter(address)->getRegisterValue()), t.sim.registerValue(address));
-            QCOMPARE(quint16(t.model->getSavedValues().value(address)), t.sim.registerValue(address));
+            QCOMPARE(quint16(t.model->getParameter(address)->getRegisterValue()),
+                     t.sim.registerValue(address));
+            QCOMPARE(quint16(t.model->getSavedValues().value(address)),
+                     t.sim.registerValue(address));
         }
         QVERIFY(t.model->getUnsavedValues().isEmpty());
     }
@@ -106,7 +117,8 @@ private slots:
         QCOMPARE(t.model->getParameter(address)->getRegisterValue(), raw);
         QCOMPARE(t.model->getSavedValues().value(address), raw);
         QVERIFY(!t.model->getUnsavedValues().contains(address));
-        QCOMPARE(marks.last(), QVariantList({address, -1, true})); // the last word: as on the controller
+        QCOMPARE(marks.last(),
+                 QVariantList({address, -1, true})); // the last word: as on the controller
     }
 
     void badReply_data()
@@ -125,20 +137,27 @@ private slots:
         SimulatedLink t;
         QVERIFY(t.sim.setRegisterValue(10, 9));
         const QMap<QString, std::function<void()>> faults{
-            {"silent", [&] { t.sim.silenceNextRequests(1); }}, {"crc", [&] { t.sim.corruptCrc(1); }},
-            {"short", [&] { t.sim.shortenReplies(1, 1); }},    {"slave", [&] { t.sim.replyFromSlave(2, 1); }},
-            {"garbage", [&] { t.sim.prefixReplies(3, 1); }},   {"function", [&] { t.sim.replyWithFunction(4, 1); }},
+            {"silent", [&] { t.sim.silenceNextRequests(1); }},
+            {"crc", [&] { t.sim.corruptCrc(1); }},
+            {"short", [&] { t.sim.shortenReplies(1, 1); }},
+            {"slave", [&] { t.sim.replyFromSlave(2, 1); }},
+            {"garbage", [&] { t.sim.prefixReplies(3, 1); }},
+            {"function", [&] { t.sim.replyWithFunction(4, 1); }},
             {"long", [&] { t.sim.lengthenReplies(2, 1); }}};
         faults.value(fault)();
         QSignalSpy values(t.model->getParameter(10), &Parameter::valueSet);
         t.link->oneRead(10);
         QVERIFY(t.waitFor("comSuccess"));
         const bool again = fault != "long";
-        QCOMPARE(t.requests(), QVector<QString>(again ? 2 : 1, spaced(Frames::read(10, 1))).toList());
-        QCOMPARE(t.events, QStringList({"timeoutOccured", "replyProcessed", "comSuccess"}).mid(again ? 0 : 1));
+        QCOMPARE(t.requests(),
+                 QVector<QString>(again ? 2 : 1, spaced(Frames::read(10, 1))).toList());
+        QCOMPARE(
+            t.events,
+            QStringList({"timeoutOccured", "replyProcessed", "comSuccess"}).mid(again ? 0 : 1));
         QCOMPARE(values.size(), 1); // only the good reply stored anything
         QCOMPARE(t.model->getParameter(10)->getRegisterValue(), 9);
-        QCOMPARE(t.link->getReplyText(), "SUCCESS - Reply: " + spaced(Frames::withCrc(hex("0103020009"))) + "\n");
+        QCOMPARE(t.link->getReplyText(),
+                 "SUCCESS - Reply: " + spaced(Frames::withCrc(hex("0103020009"))) + "\n");
         QCOMPARE(t.link->getTimeoutTime(), again ? 80 : 40); // stays doubled after a retry
     }
 
@@ -149,20 +168,20 @@ private slots:
         QSignalSpy values(t.model->getParameter(10), &Parameter::valueSet);
         QSignalSpy errors(t.link.get(), &KelvaraCom::errorMessage);
         QString replyWhenJudged;
-        QObject::connect(t.link.get(), &KelvaraCom::replyProcessed, [&] { replyWhenJudged = t.link->getReplyText(); });
+        QObject::connect(t.link.get(), &KelvaraCom::replyProcessed,
+                         [&] { replyWhenJudged = t.link->getReplyText(); });
         t.link->oneRead(10);
         QVERIFY(t.waitFor("errorMessage(Read Fail)", 1, 1000));
         QCOMPARE(t.sim.requestCount(), 1);
         QVERIFY(!t.events.contains("timeoutOccured"));
         QCOMPARE(t.link->getStatus(), KelvaraCom::StatusInvalidSerialPort);
-        const QString refusal =
-            "ERROR: Invalid address or number parameters. Reply: " + spaced(Frames::withCrc(hex("018302"))) + "\n";
+        const QString refusal = "ERROR: Invalid address or number parameters. Reply: "
+            + spaced(Frames::withCrc(hex("018302"))) + "\n";
         QCOMPARE(replyWhenJudged, refusal);
         QCOMPARE(values.size(), 0);
         // The failure report keeps the controller's answer, without timeout advice.
         QCOMPARE(t.link->getReplyText(), refusal);
         QCOMPARE(errors.first().at(1).toString(), failureText("0", refusal.chopped(1)));
-
     }
 
     // A copy of a reply that comes after its exchange has ended waits in the
@@ -182,7 +201,6 @@ private slots:
         QCOMPARE(t.model->getParameter(10)->getRegisterValue(), 0x1111);
         QCOMPARE(t.sim.requestCount(), 2);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestKelvaraComFrames)

@@ -16,9 +16,10 @@ namespace {
 
 QByteArray entry(int address, bool write, bool saved, const QByteArray& extra = QByteArray())
 {
-    return "\"" + QByteArray::number(address) + "\": {\"name\": \"Register " + QByteArray::number(address)
-        + "\", \"read\": true, \"write\": " + (write ? "true" : "false") + ", \"saved\": "
-        + (saved ? "true" : "false") + ", \"scale\": \"1\"" + extra + "}";
+    return "\"" + QByteArray::number(address) + "\": {\"name\": \"Register "
+        + QByteArray::number(address)
+        + "\", \"read\": true, \"write\": " + (write ? "true" : "false")
+        + ", \"saved\": " + (saved ? "true" : "false") + ", \"scale\": \"1\"" + extra + "}";
 }
 
 // Registers 0 to 147 writable and saved to flash, 149 and 151 writable
@@ -62,7 +63,8 @@ private slots:
         QTest::addColumn<Runs>("frames");
         QTest::addColumn<bool>("flash");
         QTest::newRow("gap") << QList<int>{10, 11, 12, 20} << Runs{{10, 3}, {20, 1}} << true;
-        QTest::newRow("read-only in between") << QList<int>{149, 150, 151} << Runs{{149, 1}, {151, 1}} << true;
+        QTest::newRow("read-only in between")
+            << QList<int>{149, 150, 151} << Runs{{149, 1}, {151, 1}} << true;
         QList<int> run;
         for (int address = 0; address < 130; ++address)
             run << address;
@@ -103,7 +105,8 @@ private slots:
         QCOMPARE(t.requests(), expected);
         QCOMPARE(t.events.first(), QString("enableSaveButtons(false)"));
         QCOMPARE(t.only({"enableSaveButtons(true)", "comSuccess", "flashSaveComplete"}),
-                 QStringList({"enableSaveButtons(true)", "comSuccess", "flashSaveComplete"}).mid(0, flash ? 3 : 2));
+                 QStringList({"enableSaveButtons(true)", "comSuccess", "flashSaveComplete"})
+                     .mid(0, flash ? 3 : 2));
         // Written registers are saved now, and a read-only one settles with them.
         QVERIFY(t.model->getUnsavedValues().isEmpty());
         if (flash)
@@ -116,13 +119,15 @@ private slots:
         QTest::addColumn<bool>("refused");
         QTest::addColumn<int>("torque");
         QTest::addColumn<QStringList>("ending");
-        QTest::newRow("confirmed") << false << 0
-                                   << QStringList{"enableSaveButtons(true)", "comSuccess", "flashSaveComplete"};
+        QTest::newRow("confirmed")
+            << false << 0
+            << QStringList{"enableSaveButtons(true)", "comSuccess", "flashSaveComplete"};
         // Not confirmed with the motor at rest: no comSuccess, no success status.
         QTest::newRow("refused") << true << 0
-                                 << QStringList{"enableSaveButtons(true)", "comError", "errorMessage(Save to Flash Fail)"};
-        QTest::newRow("motor running") << true << 800
-                                       << QStringList{"enableSaveButtons(true)", "comSuccess", "motorRunning"};
+                                 << QStringList{"enableSaveButtons(true)", "comError",
+                                                "errorMessage(Save to Flash Fail)"};
+        QTest::newRow("motor running")
+            << true << 800 << QStringList{"enableSaveButtons(true)", "comSuccess", "motorRunning"};
     }
 
     void flashSave()
@@ -151,7 +156,8 @@ private slots:
         QCOMPARE(t.link->getMode(), int(KelvaraCom::IdleMode));
         // The write of 511 waits its 900 ms (less room for late stamps); the timeout is back afterwards.
         const QVector<double> sent = entryTimes(t.sim);
-        QVERIFY2(sent.at(2) - sent.at(1) >= 800, qPrintable(QString::number(sent.at(2) - sent.at(1))));
+        QVERIFY2(sent.at(2) - sent.at(1) >= 800,
+                 qPrintable(QString::number(sent.at(2) - sent.at(1))));
         QCOMPARE(t.link->getTimeoutTime(), 40);
         if (!refused)
             QCOMPARE(t.model->getParameter(511)->getRegisterValue(), 4096);
@@ -169,14 +175,16 @@ private slots:
                 t.link->checkConnection();
                 if (!t.waitFor("replyProcessed", t.events.count("replyProcessed") + 1, 1000))
                     return QStringList{"not judged"};
-                seen << QString::number(t.link->getStatus()) + t.events.mid(before).filter("controller").join("");
+                seen << QString::number(t.link->getStatus())
+                        + t.events.mid(before).filter("controller").join("");
             }
             return seen;
         };
         QCOMPARE(checks(1), QStringList{"4controllerConnected"});
         QCOMPARE(t.requests(), QStringList{"01 03 01 02 00 2a 64 29"});
         t.sim.setSilent(true);
-        QCOMPARE(checks(4), QStringList({"5", "5", "5controllerDisconnected", "5controllerDisconnected"}));
+        QCOMPARE(checks(4),
+                 QStringList({"5", "5", "5controllerDisconnected", "5controllerDisconnected"}));
         QCOMPARE(t.sim.requestCount(), 1 + 4);
     }
 
@@ -185,7 +193,8 @@ private slots:
     // or third wait, or after the last; or each again early in the next wait.
     void lateRepliesNeverShiftValues()
     {
-        for (const auto& [delay, repeatedAfter] : QVector<QPair<int, int>>{{70, 0}, {160, 0}, {480, 0}, {15, 25}}) {
+        for (const auto& [delay, repeatedAfter] :
+             QVector<QPair<int, int>>{{70, 0}, {160, 0}, {480, 0}, {15, 25}}) {
             SimulatedLink t(30);
             QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
             const auto holdsControllerValues = [&] {
@@ -198,16 +207,19 @@ private slots:
                 return true;
             };
             t.sim.setReplyDelay(delay);
-            t.sim.duplicateReplies(repeatedAfter, repeatedAfter > 0 ? ControllerSimulator::Forever : 0);
+            t.sim.duplicateReplies(repeatedAfter,
+                                   repeatedAfter > 0 ? ControllerSimulator::Forever : 0);
             t.link->readAll();
             // Failing is fine, succeeding with another block's values is not.
             QVERIFY(t.waitFor("readAllComplete", 1, 30000));
-            QVERIFY2(!t.model->isValid() || holdsControllerValues(), qPrintable(QString::number(delay)));
+            QVERIFY2(!t.model->isValid() || holdsControllerValues(),
+                     qPrintable(QString::number(delay)));
             // Answers still due from the slow exchanges are not taken for the next.
             t.sim.resetFaults();
             t.link->readAll();
             QVERIFY(t.waitFor("readAllComplete", 2, 30000));
-            QVERIFY2(t.model->isValid() && holdsControllerValues(), qPrintable(QString::number(delay)));
+            QVERIFY2(t.model->isValid() && holdsControllerValues(),
+                     qPrintable(QString::number(delay)));
         }
     }
 

@@ -29,7 +29,8 @@ QStringList logFiles()
 QString readLog(const QString& name)
 {
     QFile file("logs/" + name);
-    return file.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromUtf8(file.readAll()) : QString();
+    return file.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromUtf8(file.readAll())
+                                                            : QString();
 }
 
 } // namespace
@@ -48,8 +49,9 @@ private slots:
         QVERIFY(QDir::setCurrent(workDir.path()));
         QTemporaryFile definitions;
         QVERIFY(definitions.open());
-        definitions.write("{\n" + entry(10, "Speed") + ",\n" + entry(11, "Torque") + ",\n" + entry(12, name36) + ",\n"
-                          + entry(13, "Scratch", false) + ",\n" + entry(511, "Write Parameters to Flash", false) + "\n}");
+        definitions.write("{\n" + entry(10, "Speed") + ",\n" + entry(11, "Torque") + ",\n"
+                          + entry(12, name36) + ",\n" + entry(13, "Scratch", false) + ",\n"
+                          + entry(511, "Write Parameters to Flash", false) + "\n}");
         definitions.flush();
         SimulatedLink t(40, definitions.fileName());
         QVERIFY(t.sim.setRegisterValue(10, 75));
@@ -65,15 +67,21 @@ private slots:
         QVERIFY(t.waitFor("comSuccess", 3));
         t.link->haltLog();
 
-        QVERIFY2(QRegularExpression("^\\d\\d\\.\\d\\d-\\d\\d:\\d\\d:\\d\\d Static\\.txt$").match(logFiles().first()).hasMatch(),
+        QVERIFY2(QRegularExpression("^\\d\\d\\.\\d\\d-\\d\\d:\\d\\d:\\d\\d Static\\.txt$")
+                     .match(logFiles().first())
+                     .hasMatch(),
                  qPrintable(logFiles().first()));
         const QStringList lines = readLog(logFiles().first()).split('\n');
         QCOMPARE(lines.size(), 13);
-        QVERIFY2(QRegularExpression("^" + stamp + "Addr: 10: " + QString("Speed").leftJustified(35) + " - Value: 7\\.5$")
-                     .match(lines.at(2)).hasMatch(), qPrintable(lines.at(2)));
+        QVERIFY2(QRegularExpression("^" + stamp + "Addr: 10: " + QString("Speed").leftJustified(35)
+                                    + " - Value: 7\\.5$")
+                     .match(lines.at(2))
+                     .hasMatch(),
+                 qPrintable(lines.at(2)));
         QCOMPARE(lines.mid(4, 2), QStringList({"", "Write Res:"}));
         QVERIFY(lines.at(6).endsWith("Addr: 12: " + name36 + " - Value: 3"));
-        QCOMPARE(lines.mid(7, 3), QStringList({"TIMEOUT   - Increasing Timeout speed by x2: 80", "", "Read Res:"}));
+        QCOMPARE(lines.mid(7, 3),
+                 QStringList({"TIMEOUT   - Increasing Timeout speed by x2: 80", "", "Read Res:"}));
         QCOMPARE(lines.mid(11), QStringList({"End of Test", ""}));
 
         // A failure ends the test, and its log says why.

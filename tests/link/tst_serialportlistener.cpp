@@ -21,7 +21,9 @@ public:
 protected:
     QList<SerialPortEntry> systemPorts() const override
     {
-        return script.isEmpty() ? QList<SerialPortEntry>() : script.size() > 1 ? script.takeFirst() : script.first();
+        return script.isEmpty() ? QList<SerialPortEntry>()
+            : script.size() > 1 ? script.takeFirst()
+                                : script.first();
     }
 };
 
@@ -74,7 +76,8 @@ private slots:
         extraPath = dir.filePath("ttyKelvaraSim");
         QFile::remove(extraPath);
         // A missing path and empty pieces around the real one are passed over.
-        qputenv(PortEnumerator::extraPortsVariable, (":" + dir.filePath("missing") + "::" + extraPath + ":").toLocal8Bit());
+        qputenv(PortEnumerator::extraPortsVariable,
+                (":" + dir.filePath("missing") + "::" + extraPath + ":").toLocal8Bit());
     }
 
     void cleanup()
@@ -86,21 +89,30 @@ private slots:
     void scan_data()
     {
         QTest::addColumn<Script>("script");
-        QTest::newRow("appear, stay, vanish") << Script{
-            {"tick", "ttyUSB0", "+ttyUSB0"}, {"tick", "ttyUSB0", "+"}, {"tick", "ttyUSB0 ttyACM0", "+ttyACM0"},
-            {"tick", "ttyACM0", "-ttyUSB0", "+"}, {"tick", "", "-ttyACM0", "+"}};
-        QTest::newRow("ttyS kept in the table, never reported connected") << Script{
-            {"tick", "ttyS0 ttyUSB0", "+ttyUSB0"}, {"tick", "ttyS0 ttyS1", "-ttyUSB0", "+"},
-            {"tick", "ttyS1", "-ttyS0", "+"}, {"tick", "", "-ttyS1", "+"}};
-        QTest::newRow("ttyS test is case-sensitive") << Script{{"tick", "TTYS0 ttys1 cu.ttyS2", "+TTYS0 ttys1"}};
+        QTest::newRow("appear, stay, vanish") << Script{{"tick", "ttyUSB0", "+ttyUSB0"},
+                                                        {"tick", "ttyUSB0", "+"},
+                                                        {"tick", "ttyUSB0 ttyACM0", "+ttyACM0"},
+                                                        {"tick", "ttyACM0", "-ttyUSB0", "+"},
+                                                        {"tick", "", "-ttyACM0", "+"}};
+        QTest::newRow("ttyS kept in the table, never reported connected")
+            << Script{{"tick", "ttyS0 ttyUSB0", "+ttyUSB0"},
+                      {"tick", "ttyS0 ttyS1", "-ttyUSB0", "+"},
+                      {"tick", "ttyS1", "-ttyS0", "+"},
+                      {"tick", "", "-ttyS1", "+"}};
+        QTest::newRow("ttyS test is case-sensitive")
+            << Script{{"tick", "TTYS0 ttys1 cu.ttyS2", "+TTYS0 ttys1"}};
         const QString ports = "cu.Bluetooth-Incoming-Port tty.bluetooth-modem cu.usbserial";
-        QTest::newRow("Bluetooth skip switched on and off") << Script{
-            {"skip", ports, "+cu.usbserial"}, {"tick", ports, "+"},
-            {"keep", ports, "+cu.Bluetooth-Incoming-Port tty.bluetooth-modem"},
-            {"skip", ports, "-cu.Bluetooth-Incoming-Port tty.bluetooth-modem", "+"}};
-        QTest::newRow("extra port appears and vanishes with its file") << Script{
-            {"tick", "ttyUSB0", "+ttyUSB0"}, {"tick", "ttyUSB0 $extra", "+$extra"}, {"tick", "ttyUSB0 $extra", "+"},
-            {"tick", "$extra", "-ttyUSB0", "+"}, {"tick", "ttyUSB0", "-$extra", "+ttyUSB0"}};
+        QTest::newRow("Bluetooth skip switched on and off")
+            << Script{{"skip", ports, "+cu.usbserial"},
+                      {"tick", ports, "+"},
+                      {"keep", ports, "+cu.Bluetooth-Incoming-Port tty.bluetooth-modem"},
+                      {"skip", ports, "-cu.Bluetooth-Incoming-Port tty.bluetooth-modem", "+"}};
+        QTest::newRow("extra port appears and vanishes with its file")
+            << Script{{"tick", "ttyUSB0", "+ttyUSB0"},
+                      {"tick", "ttyUSB0 $extra", "+$extra"},
+                      {"tick", "ttyUSB0 $extra", "+"},
+                      {"tick", "$extra", "-ttyUSB0", "+"},
+                      {"tick", "ttyUSB0", "-$extra", "+ttyUSB0"}};
     }
 
     // Every scan, including the one inside setIgnoreBluetooth, reports at
@@ -117,19 +129,23 @@ private slots:
             if (!locked)
                 refreshSerialListMutex.unlock();
             if (sign == "+") {
-                QVERIFY(!ports.isEmpty() && ports.last().isNull() && ports.last().portName().isEmpty());
+                QVERIFY(!ports.isEmpty() && ports.last().isNull()
+                        && ports.last().portName().isEmpty());
                 ports.removeLast();
             }
             reports << sign + render(ports) + (locked ? "" : " (unlocked)");
         };
-        connect(&listener, &SerialPortListener::onDevicesConnected, [&](QList<SerialPortEntry> p) { report("+", p); });
-        connect(&listener, &SerialPortListener::onDevicesDisconnected, [&](QList<SerialPortEntry> p) { report("-", p); });
+        connect(&listener, &SerialPortListener::onDevicesConnected,
+                [&](QList<SerialPortEntry> p) { report("+", p); });
+        connect(&listener, &SerialPortListener::onDevicesDisconnected,
+                [&](QList<SerialPortEntry> p) { report("-", p); });
         for (const QStringList& step : qAsConst(script)) {
             QList<SerialPortEntry> ports;
             for (const QString& token : step.at(1).split(' ', Qt::SkipEmptyParts)) {
                 const int at = token.indexOf('@');
                 if (token != "$extra")
-                    ports << SerialPortEntry(token.left(at), at < 0 ? "/dev/" + token : token.mid(at + 1));
+                    ports << SerialPortEntry(token.left(at),
+                                             at < 0 ? "/dev/" + token : token.mid(at + 1));
             }
             enumerator->script << ports;
         }
@@ -150,7 +166,6 @@ private slots:
         QVERIFY(refreshSerialListMutex.tryLock()); // released once the scan is over
         refreshSerialListMutex.unlock();
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestSerialPortListener)

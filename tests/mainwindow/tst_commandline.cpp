@@ -49,7 +49,8 @@ private slots:
         program = programDir.filePath("kelvara-suite");
         QVERIFY(QFile::copy(KELVARA_SUITE_PROGRAM, program));
         QDir(programDir.path()).mkpath("resources");
-        QSettings(programDir.filePath("resources/preferences.ini"), QSettings::IniFormat).setValue("commTimeout", 60);
+        QSettings(programDir.filePath("resources/preferences.ini"), QSettings::IniFormat)
+            .setValue("commTimeout", 60);
         QVERIFY2(simulator.start(), qPrintable(simulator.errorString()));
     }
 
@@ -60,16 +61,20 @@ private slots:
         QTest::addColumn<int>("status");
         // Lines joined by '|'; a trailing '*' matches any end; "!text": none, text on standard error.
         QTest::addColumn<QString>("out");
-        QTest::addColumn<QString>("writes"); // heads of function-16 frames; "none": nothing sent; "*": any
-        QTest::addColumn<QString>("after");  // "A=raw" held by the controller afterwards
+        QTest::addColumn<QString>(
+            "writes"); // heads of function-16 frames; "none": nothing sent; "*": any
+        QTest::addColumn<QString>("after"); // "A=raw" held by the controller afterwards
 
-        const QString usage = "usage: PROGRAM -i(nteractive) -r(ead) -w(rite) \"value\" -a(ddr) \"address\" "
-                              "-b(aud) \"baudrate\" -s(erial) \" port name\" -h(elp)";
-        const QString needsI = "Error: -i(nteractive) argument mandatory for no particularly good reason when "
-                               "running PROGRAM from the commandline.";
+        const QString usage =
+            "usage: PROGRAM -i(nteractive) -r(ead) -w(rite) \"value\" -a(ddr) \"address\" "
+            "-b(aud) \"baudrate\" -s(erial) \" port name\" -h(elp)";
+        const QString needsI =
+            "Error: -i(nteractive) argument mandatory for no particularly good reason when "
+            "running PROGRAM from the commandline.";
         auto row = [](const char* tag, const QString& arguments, const QString& faults, int status,
                       const QString& out, const QString& writes, const QString& after = {}) {
-            QTest::newRow(tag) << arguments.split(' ', Qt::SkipEmptyParts) << faults << status << out << writes << after;
+            QTest::newRow(tag) << arguments.split(' ', Qt::SkipEmptyParts) << faults << status
+                               << out << writes << after;
         };
         row("-h", "-h", "", 0, usage, "none");
         row("--help with other options", "-i -a 71 -r --help", "", 0, usage, "none");
@@ -83,18 +88,27 @@ private slots:
         row("window without a display", "file.xml", "", 1, "!no display", "none");
         // Preparation errors: one line, status 255 (main's -1), nothing sent.
         row("no address", "-i -r -s SIM", "", 255, "No address found", "none");
-        row("address before the port", "-i -a 3000 -r -s /dev/nonesuch", "", 255, "Invalid address 3000", "none");
+        row("address before the port", "-i -a 3000 -r -s /dev/nonesuch", "", 255,
+            "Invalid address 3000", "none");
         row("address not a number", "-i -a 12x -r", "", 255, "Invalid address 12x", "none");
-        row("address too long", "-i -a 99999999999999999999 -r", "", 255, "Invalid address 99999999999999999999", "none");
-        row("address without parameter", "-i -a 600 -r -s SIM", "", 255, "Invalid address 600", "none");
+        row("address too long", "-i -a 99999999999999999999 -r", "", 255,
+            "Invalid address 99999999999999999999", "none");
+        row("address without parameter", "-i -a 600 -r -s SIM", "", 255, "Invalid address 600",
+            "none");
         row("no port", "-i -a 71 -r", "", 255, "No serial port given", "none");
-        row("unknown port", "-i -a 71 -r -s /dev/nonesuch", "", 255, "Could not find port /dev/nonesuch", "none");
+        row("unknown port", "-i -a 71 -r -s /dev/nonesuch", "", 255,
+            "Could not find port /dev/nonesuch", "none");
         row("no command", "-i -a 71 -s SIM", "", 255, "Missing recognized command", "none");
-        row("baud not a number", "-i -a 71 -r -b fast", "", 255, "Unable to interpret baud rate (\"fast\")", "none");
-        row("baud not standard", "-i -a 71 -r -b 12345", "", 255, "Unable to set baud rate (to \"12345\")", "none");
-        row("value not a number", "-i -a 71 -w abc -s SIM", "", 255, "Unable to interpret value (\"abc\")", "none");
-        row("value not finite", "-i -a 71 -w nan -s SIM", "", 255, "Unable to interpret value (\"nan\")", "none");
-        row("read-only register", "-i -a 256 -w 5 -s SIM", "", 255, "Address 256 is read-only", "none");
+        row("baud not a number", "-i -a 71 -r -b fast", "", 255,
+            "Unable to interpret baud rate (\"fast\")", "none");
+        row("baud not standard", "-i -a 71 -r -b 12345", "", 255,
+            "Unable to set baud rate (to \"12345\")", "none");
+        row("value not a number", "-i -a 71 -w abc -s SIM", "", 255,
+            "Unable to interpret value (\"abc\")", "none");
+        row("value not finite", "-i -a 71 -w nan -s SIM", "", 255,
+            "Unable to interpret value (\"nan\")", "none");
+        row("read-only register", "-i -a 256 -w 5 -s SIM", "", 255, "Address 256 is read-only",
+            "none");
         // Reads print the value and write nothing.
         row("read whole amperes", "-i -a 71 -r -s SIM", "71=70", 0, "70", "");
         row("read two decimals", "-i -a 72 -r -s SIM", "72=1234", 0, "12.34", "");
@@ -102,11 +116,13 @@ private slots:
         row("read from a silent controller", "-i -a 71 -r -s SIM", "mute", 255,
             "Fail with error: 'Communication timeout', last message: '*", "");
         // A write is saved to flash and read back before success is printed.
-        row("write", "-i -a 229 -w 33.3 -s SIM", "", 0, "Write success", "00e50001,01ff0001", "229=333 511=4096");
-        row("write of an unsaved register", "-i -a 509 -w 7 -s SIM", "", 0, "Write success", "01fd0001", "509=7");
+        row("write", "-i -a 229 -w 33.3 -s SIM", "", 0, "Write success", "00e50001,01ff0001",
+            "229=333 511=4096");
+        row("write of an unsaved register", "-i -a 509 -w 7 -s SIM", "", 0, "Write success",
+            "01fd0001", "509=7");
         // Converted with the controller's Max Phase Current (70 A), not the built-in 90 A.
-        row("write converted by the controller's registers", "-i -a 154 -w 35 -s SIM", "", 0, "Write success",
-            "009a0001,01ff0001", "154=2048");
+        row("write converted by the controller's registers", "-i -a 154 -w 35 -s SIM", "", 0,
+            "Write success", "009a0001,01ff0001", "154=2048");
         // A value beyond the limits would be put onto the limit: refused, nothing written.
         row("above the maximum", "-i -a 229 -w 200 -s SIM", "", 255,
             "Value \"200\" is outside the limits of address 229 (0 to 120)", "");
@@ -117,9 +133,12 @@ private slots:
         row("enum value not listed", "-i -a 4 -w 97 -s SIM", "", 255,
             "Value \"97\" is not one of the values of address 4 (12, 96, 192, 384, 576, 1152)", "");
         // A write not confirmed prints one failure line, never "Write success".
-        row("flash save not confirmed", "-i -a 229 -w 31 -s SIM", "flash", 1, "Fail with error: 'Save to Flash Fail'*", "*");
-        row("motor running", "-i -a 229 -w 31 -s SIM", "torque", 1, "Fail with error: 'Save Error'*", "*");
-        row("write unanswered", "-i -a 229 -w 31 -s SIM", "mute@229", 1, "Fail with error: 'Communication timeout'*", "*");
+        row("flash save not confirmed", "-i -a 229 -w 31 -s SIM", "flash", 1,
+            "Fail with error: 'Save to Flash Fail'*", "*");
+        row("motor running", "-i -a 229 -w 31 -s SIM", "torque", 1,
+            "Fail with error: 'Save Error'*", "*");
+        row("write unanswered", "-i -a 229 -w 31 -s SIM", "mute@229", 1,
+            "Fail with error: 'Communication timeout'*", "*");
         row("write refused", "-i -a 229 -w 31 -s SIM", "refuse@229", 1,
             "Fail with error: 'Invalid serial port', last message: 'ERROR: Invalid address or number parameters. "
             "Reply: 01 90 02 cd c1'",
@@ -150,12 +169,17 @@ private slots:
         QVERIFY(clock.elapsed() < 6000);
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QTEST(process.exitCode(), "status");
-        const QString printed = QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts).join('|');
+        const QString printed = QString::fromLocal8Bit(process.readAllStandardOutput())
+                                    .split('\n', Qt::SkipEmptyParts)
+                                    .join('|');
         out.replace("PROGRAM", program);
         if (out.endsWith('*'))
-            QVERIFY2(printed.startsWith(out.chopped(1)) && !printed.contains('|') && printed.endsWith('\''), qPrintable(printed));
+            QVERIFY2(printed.startsWith(out.chopped(1)) && !printed.contains('|')
+                         && printed.endsWith('\''),
+                     qPrintable(printed));
         else if (out.startsWith('!'))
-            QVERIFY(printed.isEmpty() && process.readAllStandardError().contains(out.mid(1).toUtf8()));
+            QVERIFY(printed.isEmpty()
+                    && process.readAllStandardError().contains(out.mid(1).toUtf8()));
         else
             QCOMPARE(printed, out);
 
@@ -173,7 +197,8 @@ private slots:
             QVERIFY(requests.last().startsWith(QByteArray::fromHex("010301ff0001")));
         QFETCH(QString, after);
         for (const QString& value : after.split(' ', Qt::SkipEmptyParts))
-            QCOMPARE(int(simulator.registerValue(value.section('=', 0, 0).toInt())), value.section('=', 1).toInt());
+            QCOMPARE(int(simulator.registerValue(value.section('=', 0, 0).toInt())),
+                     value.section('=', 1).toInt());
     }
 
     // The window makes a newly plugged-in port the current one; a
@@ -194,7 +219,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(simulator.requestCount() > 0, 10000);
         QVERIFY(QFile::link(other.portName(), lateLink));
         QVERIFY(process.waitForFinished(20000));
-        QCOMPARE(QString::fromLocal8Bit(process.readAllStandardOutput()), QString("Write success\n"));
+        QCOMPARE(QString::fromLocal8Bit(process.readAllStandardOutput()),
+                 QString("Write success\n"));
         QCOMPARE(int(simulator.registerValue(229)), 305);
         QCOMPARE(other.requestCount(), 0);
     }

@@ -35,7 +35,9 @@ class TestMainWindowLink : public QObject
     void edit(int address, double value)
     {
         QWidget* found = f.row("displayParameters", address);
-        (found ? found : f.row("advancedParameters", address))->findChild<QDoubleSpinBox*>()->setValue(value);
+        (found ? found : f.row("advancedParameters", address))
+            ->findChild<QDoubleSpinBox*>()
+            ->setValue(value);
     }
     bool marked(int address, int bit = -1) const { return f.label(address, bit).endsWith("**"); }
     // A window of its own; the test's window lets go of the port first.
@@ -56,7 +58,8 @@ private slots:
         f.simulator->resetFaults();
         f.simulator->setFlashSaveFails(false);
         f.simulator->setTorqueCommand(0);
-        if (f.find<QComboBox>("portBox")->currentText() != f.simulator->portName() || !button("readAll")->isEnabled())
+        if (f.find<QComboBox>("portBox")->currentText() != f.simulator->portName()
+            || !button("readAll")->isEnabled())
             QVERIFY(connectTo(f.window.get(), f.simulator.get()));
         QVERIFY(waitIdle(f.window.get()));
         if (!f.model()->getUnsavedValues().isEmpty())
@@ -68,7 +71,8 @@ private slots:
     void connectsThroughTheDropDown()
     {
         auto fresh = freshWindow();
-        QCOMPARE(fresh->findChild<QComboBox*>("portBox")->currentText(), QString()); // until the user chooses
+        QCOMPARE(fresh->findChild<QComboBox*>("portBox")->currentText(),
+                 QString()); // until the user chooses
         QVERIFY(!fresh->findChild<QPushButton*>("readAll")->isEnabled());
         f.simulator->clearLog();
         QVERIFY(connectTo(fresh.get(), f.simulator.get()));
@@ -76,7 +80,8 @@ private slots:
         for (const char* name : {"readAll", "saveParamsBasic", "restore"})
             QVERIFY2(fresh->findChild<QPushButton*>(name)->isEnabled(), name);
         // Two complete read-alls of five blocks; nothing written but access level 3 switched off.
-        const QList<QPair<int, int>> blocks = {{0, 125}, {125, 125}, {250, 125}, {375, 125}, {500, 11}};
+        const QList<QPair<int, int>> blocks = {
+            {0, 125}, {125, 125}, {250, 125}, {375, 125}, {500, 11}};
         const auto reads = requestFrames(f.simulator->requests(), 3);
         for (const auto& block : blocks)
             QCOMPARE(reads.count(block), 2);
@@ -94,7 +99,8 @@ private slots:
         QVERIFY(choosePort(fresh.get(), f.simulator->portName()));
         QTRY_VERIFY_WITH_TIMEOUT(readAlls.count() >= 1, 8000);
         QCOMPARE(watcher.titles(), QStringList{"Read Fail"});
-        QVERIFY(!fresh->deviceModel()->isValid() && !fresh->deviceModel()->areFirstReadValuesSaved());
+        QVERIFY(!fresh->deviceModel()->isValid()
+                && !fresh->deviceModel()->areFirstReadValuesSaved());
         QVERIFY(fresh->findChild<QPushButton*>("readAll")->isEnabled());
         for (const char* name : {"saveParamsBasic", "writeAllDev", "restore", "autotuneWizard"})
             QVERIFY2(!fresh->findChild<QPushButton*>(name)->isEnabled(), name);
@@ -102,7 +108,8 @@ private slots:
 
     void rowsShowTheControllersValues()
     {
-        const auto rows = FormRows::findRows(f.find("displayParameters")) + FormRows::findRows(f.find("advancedParameters"));
+        const auto rows = FormRows::findRows(f.find("displayParameters"))
+            + FormRows::findRows(f.find("advancedParameters"));
         QVERIFY(rows.size() > 50);
         for (QWidget* found : rows) {
             const FormRows::Key key = FormRows::rowKey(found);
@@ -142,7 +149,9 @@ private slots:
         f.simulator->setRegisterValue(77, 9);
         QVERIFY(f.readAll());
         f.simulator->setRegisterValue(77, 2);
-        QCOMPARE(qobject_cast<QComboBox*>(FormRows::rowEditor(f.row("displayParameters", 77)))->currentIndex(), -1);
+        QCOMPARE(qobject_cast<QComboBox*>(FormRows::rowEditor(f.row("displayParameters", 77)))
+                     ->currentIndex(),
+                 -1);
         QCOMPARE(f.model()->getParameter(77)->getRegisterValue(), 9);
         QVERIFY(f.model()->getUnsavedValues().isEmpty());
         QVERIFY(!writtenRegisters(f.simulator->requests()).contains(77));
@@ -153,10 +162,12 @@ private slots:
         const QString name = f.label(227);
         edit(227, 28.5);
         QCOMPARE(f.label(227), name + "**");
-        for (const char* name : {"saveParamsBasic", "saveParamsAdvanced", "saveParamsTemperature", "saveParamsPedalAssist", "writeAllDev"})
+        for (const char* name : {"saveParamsBasic", "saveParamsAdvanced", "saveParamsTemperature",
+                                 "saveParamsPedalAssist", "writeAllDev"})
             QCOMPARE(button(name)->text(), QString("**Save Parameters"));
         // A bit row is marked by its own key only.
-        auto* plugBraking = qobject_cast<QCheckBox*>(FormRows::rowEditor(f.row("displayParameters", 174, 3)));
+        auto* plugBraking =
+            qobject_cast<QCheckBox*>(FormRows::rowEditor(f.row("displayParameters", 174, 3)));
         plugBraking->toggle();
         QCOMPARE(f.label(174, 3), QString("Enable Plug Braking**"));
         QCOMPARE(f.find<QSpinBox>("numUnsaved")->value(), 2);
@@ -179,7 +190,8 @@ private slots:
         // The save to flash ends with access level 3 switched off.
         const QList<QPair<int, int>> frames = {{109, 1}, {227, 1}, {229, 2}, {511, 1}, {509, 1}};
         QCOMPARE(writeFrames(f.simulator->requests()), frames);
-        const QMap<int, int> written = {{109, 9000}, {227, 285}, {229, 400}, {230, 55}, {509, 0}, {511, 32767}};
+        const QMap<int, int> written = {{109, 9000}, {227, 285}, {229, 400},
+                                        {230, 55},   {509, 0},   {511, 32767}};
         QCOMPARE(writtenRegisters(f.simulator->requests()), written);
         QCOMPARE(int(f.simulator->registerValue(511)), 4096);
         QVERIFY(f.model()->getUnsavedValues().isEmpty() && !marked(227));
@@ -194,17 +206,22 @@ private slots:
         QTest::addColumn<bool>("silent");
         QTest::addColumn<QString>("boxTitle");
         QTest::addColumn<QString>("status"); // once the failure is reported
-        QTest::newRow("flash not confirmed") << true << 0 << false << "Save to Flash Fail" << "Save to Flash Fail";
-        QTest::newRow("motor running") << true << 5 << false << "Save Error" << "";
-        QTest::newRow("controller silent") << false << 0 << true << "Write Fail" << "Communication timeout";
+        QTest::newRow("flash not confirmed") << true << 0 << false << "Save to Flash Fail"
+                                             << "Save to Flash Fail";
+        QTest::newRow("motor running") << true << 5 << false << "Save Error"
+                                       << "";
+        QTest::newRow("controller silent") << false << 0 << true << "Write Fail"
+                                           << "Communication timeout";
     }
     // A failed save says so in a box; what is not in flash stays marked.
     void failedSave()
     {
         QFETCH(bool, silent);
-        edit(229, f.model()->getParameter(229)->getValue() + 1); // a change whatever the last row left
+        edit(229,
+             f.model()->getParameter(229)->getValue() + 1); // a change whatever the last row left
         QString statusAtFailure;
-        const auto failure = connect(f.window->link(), &KelvaraCom::errorMessage, this, [&] { statusAtFailure = statusText(f.window.get()); });
+        const auto failure = connect(f.window->link(), &KelvaraCom::errorMessage, this,
+                                     [&] { statusAtFailure = statusText(f.window.get()); });
         QFETCH(bool, flashFails);
         QFETCH(int, torque);
         f.simulator->setFlashSaveFails(flashFails);
@@ -243,8 +260,10 @@ private slots:
         QStringList statusAtRetry;
         QString statusAtFailure;
         auto* link = f.window->link();
-        const auto retry = connect(link, &KelvaraCom::timeoutOccured, this, [&] { statusAtRetry << statusText(f.window.get()); });
-        const auto failure = connect(link, &KelvaraCom::errorMessage, this, [&] { statusAtFailure = statusText(f.window.get()); });
+        const auto retry = connect(link, &KelvaraCom::timeoutOccured, this,
+                                   [&] { statusAtRetry << statusText(f.window.get()); });
+        const auto failure = connect(link, &KelvaraCom::errorMessage, this,
+                                     [&] { statusAtFailure = statusText(f.window.get()); });
         f.find<QPlainTextEdit>("replyText")->clear();
         f.simulator->setSilent(true);
         ModalWatcher watcher;
@@ -293,7 +312,8 @@ private slots:
         QTRY_COMPARE(statusText(f.window.get()), connectedText);
         QVERIFY(button("readAll")->isEnabled() && button("saveParamsBasic")->isEnabled());
         QCOMPARE(watcher.titles(), QStringList{"Unsaved Changes Replaced"});
-        QVERIFY(watcher.texts().first().contains("1 unsaved change was replaced by the controller's values"));
+        QVERIFY(watcher.texts().first().contains(
+            "1 unsaved change was replaced by the controller's values"));
     }
 
     // The empty entry chosen while a read is on its way: what was sent or

@@ -56,11 +56,17 @@ class TestMainWindowPages : public QObject
     }
     QColor lamp(const char* view) const
     {
-        return static_cast<QGraphicsEllipseItem*>(f.find<QGraphicsView>(view)->scene()->items().value(0))->brush().color();
+        return static_cast<QGraphicsEllipseItem*>(
+                   f.find<QGraphicsView>(view)->scene()->items().value(0))
+            ->brush()
+            .color();
     }
     QCustomPlot* plot() const { return f.find<QCustomPlot>("dashboardPlot"); }
     QCPGraph* current() const { return plot()->graph(plot()->graphCount() - 1); } // Battery Current
-    int polls() const { return requestFrames(f.simulator->requests(), 3).count(qMakePair(258, 74)); }
+    int polls() const
+    {
+        return requestFrames(f.simulator->requests(), 3).count(qMakePair(258, 74));
+    }
     QStringList exported(const QString& fileName, QStringList* boxes)
     {
         ModalWatcher watcher(QString(), fileName);
@@ -79,7 +85,8 @@ private slots:
     }
     void init()
     {
-        QTRY_VERIFY_WITH_TIMEOUT(f.find<QPushButton>("readAll")->isEnabled(), 8000); // connected again after failures
+        QTRY_VERIFY_WITH_TIMEOUT(f.find<QPushButton>("readAll")->isEnabled(),
+                                 8000); // connected again after failures
         QVERIFY(waitIdle(f.window.get()));
         if (!f.model()->getUnsavedValues().isEmpty())
             QVERIFY(f.readAll());
@@ -99,7 +106,9 @@ private slots:
         QCOMPARE(nodes.at(1)->getX(), 2.1);
         QCOMPARE(nodes.at(6)->getX(), 1.0);
         QVERIFY(nodes.at(4)->getX() < 1.0);
-        QCOMPARE(itemsOf<SliderThumb>(f.window->findChild<VoltageCutoffSlider*>()).at(1)->getPosition(), 19.0);
+        QCOMPARE(
+            itemsOf<SliderThumb>(f.window->findChild<VoltageCutoffSlider*>()).at(1)->getPosition(),
+            19.0);
         // An edit after the read is the user's own: the slider keeps its gaps.
         parameter(194)->setValue(50);
         QCOMPARE(parameter(195)->getValue(), 50.5);
@@ -115,9 +124,12 @@ private slots:
         QTest::addColumn<int>("address");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("two decimals") << 72 << "Kv" << "12.34RPM/V";
-        QTest::newRow("whole amperes") << 71 << "Max Phase Current" << "70A";
-        QTest::newRow("no definition") << 600 << "invalid" << ""; // its placeholder's -1 is no value
+        QTest::newRow("two decimals") << 72 << "Kv"
+                                      << "12.34RPM/V";
+        QTest::newRow("whole amperes") << 71 << "Max Phase Current"
+                                       << "70A";
+        QTest::newRow("no definition") << 600 << "invalid"
+                                       << ""; // its placeholder's -1 is no value
     }
     void devShowsTheRegisterAtTheAddress()
     {
@@ -164,7 +176,8 @@ private slots:
         f.simulator->setRegisterValue(72, 2222);
         f.find<QPushButton>("read")->click();
         QTRY_COMPARE(devValue()->value(), 22.22);
-        QCOMPARE(f.simulator->requests().first(), KelvaraCom::fillInCRC(QByteArray::fromHex("010300480001")));
+        QCOMPARE(f.simulator->requests().first(),
+                 KelvaraCom::fillInCRC(QByteArray::fromHex("010300480001")));
         QVERIFY(f.model()->getUnsavedValues().isEmpty());
         f.simulator->clearLog();
 
@@ -178,7 +191,8 @@ private slots:
         // What a save to flash the controller refuses puts back as unsaved.
         QCOMPARE(f.model()->getFlashRecoveryValues().keys(), QList<int>{227});
         QVERIFY(saved.wait(5000) && waitIdle(f.window.get()));
-        QCOMPARE(writeFrames(f.simulator->requests()), (QList<QPair<int, int>>{{227, 1}, {511, 1}, {509, 1}}));
+        QCOMPARE(writeFrames(f.simulator->requests()),
+                 (QList<QPair<int, int>>{{227, 1}, {511, 1}, {509, 1}}));
         QCOMPARE(int(f.simulator->registerValue(227)), 305);
         QCOMPARE(f.find<QSpinBox>("numUnsaved")->value(), 0);
         QCOMPARE(f.find<QPushButton>("writeAllDev")->text(), QString("Save Parameters"));
@@ -191,7 +205,10 @@ private slots:
         ModalWatcher watcher;
         emit devValue()->editingFinished();
         QCOMPARE(parameter(4)->getRegisterValue() + devValue()->value(), 1152 + 1152.0);
-        QCOMPARE(watcher.texts(), QStringList{"Value \"97\" is not one of the values of address 4 (12, 96, 192, 384, 576, 1152)"});
+        QCOMPARE(
+            watcher.texts(),
+            QStringList{
+                "Value \"97\" is not one of the values of address 4 (12, 96, 192, 384, 576, 1152)"});
         devValue()->setValue(96);
         QCOMPARE(parameter(4)->getRegisterValue(), 96);
     }
@@ -236,9 +253,11 @@ private slots:
         QVERIFY(waitIdle(f.window.get()));
         // One "not connected" line however often it comes.
         f.find<QPushButton>("pushButton")->click();
-        for (const char* line : {"Controller is not connected", "Controller is not connected", "Success", "Controller is not connected"})
+        for (const char* line : {"Controller is not connected", "Controller is not connected",
+                                 "Success", "Controller is not connected"})
             f.window->setDevReplyText(line);
-        QTRY_COMPARE(console->toPlainText(), QString("Controller is not connected\nSuccess\nController is not connected"));
+        QTRY_COMPARE(console->toPlainText(),
+                     QString("Controller is not connected\nSuccess\nController is not connected"));
         // The newest 10000 lines, one reply at a time or more than the limit at once.
         for (int batches : {200, 1}) {
             for (int batch = 0, line = 0; batch < batches; ++batch) {
@@ -259,7 +278,8 @@ private slots:
         f.simulator->setRegisterValue(266, 123);
         f.find<QPushButton>("dashboardStartStopButton")->click();
         QCOMPARE(current()->name(), QString("Battery Current"));
-        QTRY_VERIFY(current()->dataCount() > 0 && (current()->data()->constEnd() - 1)->value == 12.3);
+        QTRY_VERIFY(current()->dataCount() > 0
+                    && (current()->data()->constEnd() - 1)->value == 12.3);
         // One timer beats the poll and the sample: three samples take two intervals.
         QElapsedTimer clock;
         clock.start();
@@ -268,7 +288,8 @@ private slots:
         QVERIFY2(clock.elapsed() >= 2 * 330, qPrintable(QString::number(clock.elapsed())));
 
         f.showPage("releaseScreen");
-        QCOMPARE(f.find<QPushButton>("dashboardStartStopButton")->text(), QString("Resume Graphing"));
+        QCOMPARE(f.find<QPushButton>("dashboardStartStopButton")->text(),
+                 QString("Resume Graphing"));
         QVERIFY(!f.window->findChild<DashboardPlot*>()->findChild<QTimer*>()->isActive());
         QVERIFY(waitIdle(f.window.get()));
         f.simulator->clearLog();
@@ -276,11 +297,14 @@ private slots:
         QCOMPARE(polls(), 0);
         const double pausedAt = (current()->data()->constEnd() - 1)->key;
         f.showPage("dashboardScreen");
-        QCOMPARE(f.find<QPushButton>("dashboardStartStopButton")->text(), QString("Pause Graphing"));
+        QCOMPARE(f.find<QPushButton>("dashboardStartStopButton")->text(),
+                 QString("Pause Graphing"));
         QTRY_COMPARE(plot()->itemCount(), 1);
-        const double interruption = static_cast<QCPItemStraightLine*>(plot()->item(0))->point1->coords().x();
+        const double interruption =
+            static_cast<QCPItemStraightLine*>(plot()->item(0))->point1->coords().x();
         QVERIFY(interruption > pausedAt && interruption < pausedAt + 1);
-        QCOMPARE(static_cast<QCPPlottableLegendItem*>(plot()->legend->item(0))->plottable()->name(), QString("Interruption"));
+        QCOMPARE(static_cast<QCPPlottableLegendItem*>(plot()->legend->item(0))->plottable()->name(),
+                 QString("Interruption"));
     }
 
     void dashboardClearsAndExports()
@@ -291,7 +315,10 @@ private slots:
         QTemporaryDir dir;
         QStringList boxes;
         const QStringList lines = exported(dir.filePath("plot.txt"), &boxes);
-        QCOMPARE(lines.value(0), QString("Time(s)\tInterrupted\tMotor RPM(RPM)\tBattery Voltage(V)\tBattery Current(A)\t"));
+        QCOMPARE(
+            lines.value(0),
+            QString(
+                "Time(s)\tInterrupted\tMotor RPM(RPM)\tBattery Voltage(V)\tBattery Current(A)\t"));
         QVERIFY(lines.size() >= 4);
         QCOMPARE(lines.value(1).split('\t').mid(1), QString("0|0|52|12.3|").split('|'));
         QVERIFY(lines.value(1).split('\t').value(0).toDouble() < 1);
@@ -315,7 +342,8 @@ private slots:
         QCOMPARE(shown.join('|'), QString("001|011|010|110|100|101|000|111"));
         for (int state : {3, 5, 6}) {
             f.simulator->setRegisterValue(276, state | 0x40); // bit 6 is no hall input
-            QTRY_COMPARE(table->selectionModel()->selectedColumns().value(0).column(), sectors.at(state));
+            QTRY_COMPARE(table->selectionModel()->selectedColumns().value(0).column(),
+                         sectors.at(state));
         }
     }
 
@@ -343,11 +371,14 @@ private slots:
         QTest::addColumn<QColor>("color");
         QTest::addColumn<QString>("lines");
         QTest::newRow("all clear") << QList<int>{0, 0, 0} << QColor(Qt::green) << "";
-        QTest::newRow("a warning") << QList<int>{0, 0, 0x80} << QColor(Qt::yellow) << "Warnings[7]: Low Battery Voltage Foldback";
-        QTest::newRow("fault and warning") << QList<int>{0, 1, 2} << QColor(Qt::red)
-                                           << "Faults2[0]: Parameter CRC Error\nWarnings[1]: Hall Sensor Warning";
-        QTest::newRow("faults in bit order") << QList<int>{0x24, 0, 0} << QColor(Qt::red)
-                                             << "Faults[2]: Bad Current Sensor Calibration\nFaults[5]: Motor Hall Sensor Fault";
+        QTest::newRow("a warning") << QList<int>{0, 0, 0x80} << QColor(Qt::yellow)
+                                   << "Warnings[7]: Low Battery Voltage Foldback";
+        QTest::newRow("fault and warning")
+            << QList<int>{0, 1, 2} << QColor(Qt::red)
+            << "Faults2[0]: Parameter CRC Error\nWarnings[1]: Hall Sensor Warning";
+        QTest::newRow("faults in bit order")
+            << QList<int>{0x24, 0, 0} << QColor(Qt::red)
+            << "Faults[2]: Bad Current Sensor Calibration\nFaults[5]: Motor Hall Sensor Fault";
     }
     void faultLampsAndLists()
     {
@@ -391,7 +422,8 @@ private slots:
             f.find<QCheckBox>("AccessLevelBox")->setChecked(on);
             QVERIFY(waitIdle(f.window.get()));
             QCOMPARE(writesTo509(), QList<int>{on ? 61957 : 0});
-            QCOMPARE(f.find<QLabel>("statusLabel")->styleSheet(), QString(on ? "QLabel {color: red;}" : "QLabel {color: black;}"));
+            QCOMPARE(f.find<QLabel>("statusLabel")->styleSheet(),
+                     QString(on ? "QLabel {color: red;}" : "QLabel {color: black;}"));
             for (const char* row : {"highLowside", "openCircuitVoltageTestWindow"})
                 QCOMPARE(f.find(row)->findChild<QDoubleSpinBox*>()->isEnabled(), on);
         }
@@ -406,7 +438,8 @@ private slots:
         QTest::addColumn<QStringList>("boxes");
         QTest::newRow("good read") << true << false << QStringList();
         QTest::newRow("failed read, box off") << false << true << QStringList{"Read Fail"};
-        QTest::newRow("failed read, box on") << true << true << QStringList{"Read Fail", "Write Fail"};
+        QTest::newRow("failed read, box on")
+            << true << true << QStringList{"Read Fail", "Write Fail"};
     }
     void accessLevelReadAllSwitchesItOff()
     {
@@ -435,7 +468,8 @@ private slots:
         for (int firmware : {5800, 5921}) { // without and with a sensor input
             f.simulator->setRegisterValue(256, firmware);
             QVERIFY(f.readAll());
-            QCOMPARE(f.find<QTabWidget>("tabWidget")->indexOf(f.find("temperatureScreen")), firmware == 5800 ? -1 : 2);
+            QCOMPARE(f.find<QTabWidget>("tabWidget")->indexOf(f.find("temperatureScreen")),
+                     firmware == 5800 ? -1 : 2);
             QCOMPARE(f.window->devIndex(), firmware == 5800 ? 3 : 4);
         }
     }
@@ -459,7 +493,8 @@ private slots:
         f.find<QPushButton>("saveParamsTemperature")->click();
         QVERIFY(saved.wait(8000));
         for (int point = 0; point < TemperatureSensor::pointCount; ++point)
-            QCOMPARE(int(f.simulator->registerValue(93 + point)), qRound(table.sensors.at(0)->getMapping()[point] * 1000));
+            QCOMPARE(int(f.simulator->registerValue(93 + point)),
+                     qRound(table.sensors.at(0)->getMapping()[point] * 1000));
         QCOMPARE(sensors->currentText(), QString("Current Values"));
         QVERIFY(boxesEnabled(true));
         sensors->setCurrentIndex(-1); // an empty selection writes nothing
@@ -487,7 +522,10 @@ private slots:
         QVERIFY(editor->isVisible() && !polling->isActive());
         editor->findChild<QPushButton*>("addParameters")->click();
         auto* picker = editor->findChild<SelectParameters*>();
-        picker->findChild<QListWidget*>("paramList")->findItems("Max Phase Current,", Qt::MatchStartsWith).value(0)->setSelected(true);
+        picker->findChild<QListWidget*>("paramList")
+            ->findItems("Max Phase Current,", Qt::MatchStartsWith)
+            .value(0)
+            ->setSelected(true);
         picker->findChild<QPushButton*>("done")->click();
         auto* box = editor->findChild<QDoubleSpinBox*>("value");
         box->setValue(65);

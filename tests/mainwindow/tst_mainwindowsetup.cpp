@@ -20,7 +20,8 @@ struct ScriptedRunner : CommandRunner
     CommandResult run(const QString& program, const QStringList&, int) override
     {
         const QByteArray output = outputs.value(program);
-        return output.isNull() ? CommandRunner::run(program, {}, 0) : CommandResult{true, output, 0, 0};
+        return output.isNull() ? CommandRunner::run(program, {}, 0)
+                               : CommandResult{true, output, 0, 0};
     }
 };
 
@@ -61,7 +62,8 @@ class TestMainWindowSetup : public QObject
             texts << f.find<QLabel>(name + QString::number(row))->text();
         return texts.join(',');
     }
-    std::unique_ptr<MainWindow> driverWindow(const QByteArray& kextstat, const QByteArray& swVers = {})
+    std::unique_ptr<MainWindow> driverWindow(const QByteArray& kextstat,
+                                             const QByteArray& swVers = {})
     {
         auto window = std::make_unique<MainWindow>();
         auto runner = std::make_unique<ScriptedRunner>();
@@ -82,12 +84,19 @@ private slots:
         QTest::addColumn<int>("baud");
         QTest::addColumn<bool>("factoryMode");
         QTest::newRow("no settings file") << QVariantMap() << 250 << 115200 << false;
-        QTest::newRow("stored values") << QVariantMap{{"commTimeout", 600}, {"commBaudrate", 9600}, {"factoryMode", true}}
-                                       << 600 << 9600 << true;
-        QTest::newRow("unreadable values") << QVariantMap{{"commTimeout", "soon"}, {"commBaudrate", "fast"}, {"factoryMode", "abc"}} << 250 << 115200 << false;
-        QTest::newRow("rate the port cannot take") << QVariantMap{{"commBaudrate", 12345}} << 250 << 115200 << false;
-        QTest::newRow("timeout of days, held to the dialog's limit") << QVariantMap{{"commTimeout", 2147483647}} << 60000 << 115200 << false;
-        QTest::newRow("timeout too short for the rate") << QVariantMap{{"commTimeout", 10}, {"commBaudrate", 9600}} << 540 << 9600 << false;
+        QTest::newRow("stored values")
+            << QVariantMap{{"commTimeout", 600}, {"commBaudrate", 9600}, {"factoryMode", true}}
+            << 600 << 9600 << true;
+        QTest::newRow("unreadable values") << QVariantMap{{"commTimeout", "soon"},
+                                                          {"commBaudrate", "fast"},
+                                                          {"factoryMode", "abc"}}
+                                           << 250 << 115200 << false;
+        QTest::newRow("rate the port cannot take")
+            << QVariantMap{{"commBaudrate", 12345}} << 250 << 115200 << false;
+        QTest::newRow("timeout of days, held to the dialog's limit")
+            << QVariantMap{{"commTimeout", 2147483647}} << 60000 << 115200 << false;
+        QTest::newRow("timeout too short for the rate")
+            << QVariantMap{{"commTimeout", 10}, {"commBaudrate", 9600}} << 540 << 9600 << false;
     }
     void settingsAreApplied()
     {
@@ -100,12 +109,16 @@ private slots:
         // A non-standard rate is flagged in red once the controller counts as not connected.
         auto* portLabel = window.findChild<QLabel*>("portLabel");
         window.controllerDisconnected();
-        QCOMPARE(portLabel->text(), baud == 115200 ? QString("Serial Port:") : QString("Serial Port:\nAlert: %1 baud").arg(baud));
+        QCOMPARE(portLabel->text(),
+                 baud == 115200 ? QString("Serial Port:")
+                                : QString("Serial Port:\nAlert: %1 baud").arg(baud));
         QCOMPARE(portLabel->styleSheet() == "QLabel {color: red;}", baud != 115200);
-        QCOMPARE(portLabel->toolTip().contains(QString("non-standard (%1 bits/s)").arg(baud)), baud != 115200);
+        QCOMPARE(portLabel->toolTip().contains(QString("non-standard (%1 bits/s)").arg(baud)),
+                 baud != 115200);
         QTEST(window.findChild<QAction*>("factory_Mode")->isChecked(), "factoryMode");
         // Nothing is written at start-up.
-        QCOMPARE(QSettings(workspace.settingsPath(), QSettings::IniFormat).allKeys().size(), settings.size());
+        QCOMPARE(QSettings(workspace.settingsPath(), QSettings::IniFormat).allKeys().size(),
+                 settings.size());
         // The stored timeout is the link's default, which every reset returns to.
         window.link()->setTimeoutTime(2000);
         window.link()->writeAll(); // nothing unsaved: only the timeout is reset
@@ -119,7 +132,8 @@ private slots:
         for (bool accept : {false, true}) {
             f.find<QAction>("actionPreferences")->trigger();
             QPointer<QDialog> dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            QVERIFY(dialog && dialog->objectName() == "CommTimeoutAdjust" && !dialog->parentWidget());
+            QVERIFY(dialog && dialog->objectName() == "CommTimeoutAdjust"
+                    && !dialog->parentWidget());
             QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
             // Its explanation shows whole, down to "...until the controller is power cycled."
             auto* explanation = dialog->findChild<QLabel*>("label_2");
@@ -185,19 +199,24 @@ private slots:
                 QVERIFY2(label->minimumWidth() >= marked.sizeHint().width(), where);
             }
             if (!p->getTooltip().isEmpty())
-                QCOMPARE(label->toolTip().replace('\n', ' '), QString(p->getTooltip()).replace('\n', ' '));
+                QCOMPARE(label->toolTip().replace('\n', ' '),
+                         QString(p->getTooltip()).replace('\n', ' '));
             QWidget* editor = FormRows::rowEditor(found);
             if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
                 // Some boxes show a torque or power figure behind their units.
-                const bool figure = spin->suffix().endsWith(" Nm)") || spin->suffix().endsWith(" W)");
+                const bool figure =
+                    spin->suffix().endsWith(" Nm)") || spin->suffix().endsWith(" W)");
                 QVERIFY2(spin->suffix() == " " + p->getUnits() || figure, where);
                 QCOMPARE(spin->decimals(), p->numDecimals());
                 QCOMPARE(spin->singleStep(), p->getSingleStep());
                 QVERIFY2(qFuzzyCompare(1 + spin->value(), 1 + p->getValue()), where);
             } else if (auto* combo = qobject_cast<QComboBox*>(editor); combo && p->getEnumDefs()) {
                 QStringList texts;
-                for (auto it = p->getEnumDefs()->constBegin(); it != p->getEnumDefs()->constEnd(); ++it) {
-                    texts << (p->getUnits().isEmpty() ? QString("[%1] %2").arg(it.key()).arg(it.value()) : it.value() + p->getUnits());
+                for (auto it = p->getEnumDefs()->constBegin(); it != p->getEnumDefs()->constEnd();
+                     ++it) {
+                    texts << (p->getUnits().isEmpty()
+                                  ? QString("[%1] %2").arg(it.key()).arg(it.value())
+                                  : it.value() + p->getUnits());
                     QCOMPARE(combo->itemData(texts.size() - 1).toInt(), it.key());
                 }
                 QCOMPARE(combo->count(), texts.size());
@@ -209,7 +228,10 @@ private slots:
 
     void initialValuesUntilARead()
     {
-        QCOMPARE(qobject_cast<QComboBox*>(FormRows::rowEditor(f.row("displayParameters", 77)))->currentData().toInt(), 1);
+        QCOMPARE(qobject_cast<QComboBox*>(FormRows::rowEditor(f.row("displayParameters", 77)))
+                     ->currentData()
+                     .toInt(),
+                 1);
         QVERIFY(f.model()->getUnsavedValues().isEmpty());
         // A line break takes the place of the first blank once a line has run for 120 characters.
         const QString original = parameter(78)->getTooltip();
@@ -227,8 +249,9 @@ private slots:
     void controlsStayOffWithoutController()
     {
         f.window->runnerValid(true);
-        for (const char* name : {"readAll", "readAllAdvanced", "readAllDev", "read", "write", "saveParamsBasic",
-                                 "writeAllDev", "restore", "restoreAdvanced", "autotuneWizard"})
+        for (const char* name :
+             {"readAll", "readAllAdvanced", "readAllDev", "read", "write", "saveParamsBasic",
+              "writeAllDev", "restore", "restoreAdvanced", "autotuneWizard"})
             QVERIFY2(!button(name)->isEnabled(), name);
         QVERIFY(!f.model()->areFirstReadValuesSaved());
     }
@@ -236,7 +259,8 @@ private slots:
     void typedValueBeyondTheLimitGivesTheLimit_data()
     {
         QTest::addColumn<int>("address");
-        QTest::addColumn<int>("rating"); // register 0: Max Phase Current lies in 30 .. 0.75 x rating - 1
+        QTest::addColumn<int>(
+            "rating"); // register 0: Max Phase Current lies in 30 .. 0.75 x rating - 1
         QTest::addColumn<QString>("typed");
         QTest::addColumn<double>("taken");
         QTest::newRow("Maximum Speed above 120") << 229 << 96 << "150" << 120.0;
@@ -291,7 +315,8 @@ private slots:
         for (bool on : {true, false}) {
             ratedCheck->setChecked(on);
             QCOMPARE(ratedVoltage->isEnabled(), on);
-            qobject_cast<QCheckBox*>(FormRows::rowEditor(f.row("displayParameters", 212, 6)))->setChecked(on); // virtual freewheel
+            qobject_cast<QCheckBox*>(FormRows::rowEditor(f.row("displayParameters", 212, 6)))
+                ->setChecked(on); // virtual freewheel
             QCOMPARE(f.spin("displayParameters", 173)->isEnabled(), on);
         }
     }
@@ -320,19 +345,28 @@ private slots:
         QTest::addColumn<QString>("numbers");
         QTest::addColumn<QString>("power");
         QTest::addColumn<QString>("pasSpeed");
-        QTest::newRow("9 levels") << "9" << 1000.0 << 32.0 << "1,2,3,4,5,6,7,8,9" << "0.2,0.3,0.4,0.5,0.6,0.7,0.8,0.9,1.0"
+        QTest::newRow("9 levels") << "9" << 1000.0 << 32.0 << "1,2,3,4,5,6,7,8,9"
+                                  << "0.2,0.3,0.4,0.5,0.6,0.7,0.8,0.9,1.0"
                                   << "8,10,12,14,16,20,24,28,32";
-        QTest::newRow("5 levels") << "5" << 1000.0 << 32.0 << "1,-,2,-,3,-,4,-,5" << "0.2,,0.4,,0.6,,0.8,,1.0" << "8,,12,,16,,24,,32";
-        QTest::newRow("3 levels") << "3" << 1000.0 << 32.0 << "1,-,-,-,2,-,-,-,3" << "0.2,,,,0.6,,,,1.0" << "8,,,,16,,,,32";
-        QTest::newRow("no power limit") << "3" << 0.0 << 32.0 << "1,-,-,-,2,-,-,-,3" << ",,,,,,,," << "8,,,,16,,,,32";
-        QTest::newRow("no speed limit") << "3" << 1000.0 << 0.0 << "1,-,-,-,2,-,-,-,3" << "0.2,,,,0.6,,,,1.0" << ",,,,,,,,";
+        QTest::newRow("5 levels") << "5" << 1000.0 << 32.0 << "1,-,2,-,3,-,4,-,5"
+                                  << "0.2,,0.4,,0.6,,0.8,,1.0"
+                                  << "8,,12,,16,,24,,32";
+        QTest::newRow("3 levels") << "3" << 1000.0 << 32.0 << "1,-,-,-,2,-,-,-,3"
+                                  << "0.2,,,,0.6,,,,1.0"
+                                  << "8,,,,16,,,,32";
+        QTest::newRow("no power limit") << "3" << 0.0 << 32.0 << "1,-,-,-,2,-,-,-,3"
+                                        << ",,,,,,,,"
+                                        << "8,,,,16,,,,32";
+        QTest::newRow("no speed limit") << "3" << 1000.0 << 0.0 << "1,-,-,-,2,-,-,-,3"
+                                        << "0.2,,,,0.6,,,,1.0"
+                                        << ",,,,,,,,";
     }
     void pasLevelTable()
     {
         QFETCH(double, maxPower);
         QFETCH(double, maxSpeed);
         QFETCH(QString, levels);
-        const QMap<int, double> values = {{219, 0.2}, {245, 0.6}, {73, maxPower}, {122, 500},
+        const QMap<int, double> values = {{219, 0.2}, {245, 0.6}, {73, maxPower},  {122, 500},
                                           {241, 8},   {246, 16},  {229, maxSpeed}, {124, 32}};
         for (auto it = values.constBegin(); it != values.constEnd(); ++it)
             parameter(it.key())->setValue(it.value());
@@ -353,39 +387,62 @@ private slots:
         QTest::addColumn<QString>("package");
         const QString started = "The driver installer should automatically start";
         const QString mpkg = "FTDIUSBSerialDriver_10_4_10_5_10_6_10_7.mpkg";
-        QTest::newRow("no kextstat") << QByteArray() << QByteArray() << "Unable to check driver: It's safe to continue, "
-            "but if communication is slow, you might need to install a new driver for the FTDI USB Serial cable. | "
-            "kextstat failed to run.\nExit status: 0\nError code: 255\nMore driver info and downloads available at "
-            "https://ftdichip.com/drivers/vcp-drivers/ | " << "";
-        QTest::newRow("both") << QByteArray("FTDIUSBSerialDriver AppleUSBFTDI") << QByteArray() << "Driver test complete: Two different" << "";
-        QTest::newRow("FTDI's") << QByteArray("FTDIUSBSerialDriver") << QByteArray() << "A good FTDI USB Serial driver seems" << "";
-        QTest::newRow("none, text ends at NUL") << QByteArray("none\0AppleUSBFTDI", 17) << QByteArray() << "No USB Serial driver" << "";
-        QTest::newRow("Apple's") << QByteArray("AppleUSBFTDI") << QByteArray() << "Driver update suggested: We recommend updating" << "";
-        QTest::newRow("Apple's, 10.14.6") << QByteArray("AppleUSBFTDI") << QByteArray("10.14.6\n") << started << "FTDIUSBSerial242.pkg";
-        QTest::newRow("Apple's, 10.3.9, no package") << QByteArray("AppleUSBFTDI") << QByteArray("10.3.9") << "could not be found" << "";
-        QTest::newRow("Apple's, 10.8.5, opener fails") << QByteArray("AppleUSBFTDI") << QByteArray("10.8.5") << "could not be opened" << mpkg;
-        QTest::newRow("Apple's, 11.2.3, asked") << QByteArray("AppleUSBFTDI") << QByteArray("11.2.3") << "Unknown OS Version: 11.2.3"
-                                                << "FTDIUSBSerial242.pkg";
-        QTest::newRow("Apple's, 12.0, cancelled") << QByteArray("AppleUSBFTDI") << QByteArray("12.0")
-                                                  << "Can't decypher output of 'sw_vers -productVersion'. " << "";
+        QTest::newRow("no kextstat")
+            << QByteArray() << QByteArray()
+            << "Unable to check driver: It's safe to continue, "
+               "but if communication is slow, you might need to install a new driver for the FTDI USB Serial cable. | "
+               "kextstat failed to run.\nExit status: 0\nError code: 255\nMore driver info and downloads available at "
+               "https://ftdichip.com/drivers/vcp-drivers/ | "
+            << "";
+        QTest::newRow("both") << QByteArray("FTDIUSBSerialDriver AppleUSBFTDI") << QByteArray()
+                              << "Driver test complete: Two different"
+                              << "";
+        QTest::newRow("FTDI's") << QByteArray("FTDIUSBSerialDriver") << QByteArray()
+                                << "A good FTDI USB Serial driver seems"
+                                << "";
+        QTest::newRow("none, text ends at NUL")
+            << QByteArray("none\0AppleUSBFTDI", 17) << QByteArray() << "No USB Serial driver"
+            << "";
+        QTest::newRow("Apple's") << QByteArray("AppleUSBFTDI") << QByteArray()
+                                 << "Driver update suggested: We recommend updating"
+                                 << "";
+        QTest::newRow("Apple's, 10.14.6") << QByteArray("AppleUSBFTDI") << QByteArray("10.14.6\n")
+                                          << started << "FTDIUSBSerial242.pkg";
+        QTest::newRow("Apple's, 10.3.9, no package")
+            << QByteArray("AppleUSBFTDI") << QByteArray("10.3.9") << "could not be found"
+            << "";
+        QTest::newRow("Apple's, 10.8.5, opener fails")
+            << QByteArray("AppleUSBFTDI") << QByteArray("10.8.5") << "could not be opened" << mpkg;
+        QTest::newRow("Apple's, 11.2.3, asked")
+            << QByteArray("AppleUSBFTDI") << QByteArray("11.2.3") << "Unknown OS Version: 11.2.3"
+            << "FTDIUSBSerial242.pkg";
+        QTest::newRow("Apple's, 12.0, cancelled")
+            << QByteArray("AppleUSBFTDI") << QByteArray("12.0")
+            << "Can't decypher output of 'sw_vers -productVersion'. "
+            << "";
     }
     void driverCheck()
     {
         QFETCH(QByteArray, swVers);
         QFETCH(QString, box);
         QFETCH(QString, package);
-        for (const char* name : {"FTDIUSBSerial242.pkg", "FTDIUSBSerialDriver_10_4_10_5_10_6_10_7.mpkg"})
+        for (const char* name :
+             {"FTDIUSBSerial242.pkg", "FTDIUSBSerialDriver_10_4_10_5_10_6_10_7.mpkg"})
             QFile(QString("resources/") + name).open(QIODevice::WriteOnly);
         ModalWatcher watcher("Continue Without Installing Driver");
         if (!swVers.isNull())
-            watcher.setAnswers({"Install FTDI USB Serial Driver", package.isEmpty() ? "Cancel" : "Mac OS X 10.9 and above"});
+            watcher.setAnswers({"Install FTDI USB Serial Driver",
+                                package.isEmpty() ? "Cancel" : "Mac OS X 10.9 and above"});
         QFETCH(QByteArray, kextstat);
         auto window = driverWindow(kextstat, swVers);
         opener->opens = !box.contains("opened");
         window->checkDriverMac();
-        QCOMPARE(opener->opened, package.isEmpty() ? QStringList() : QStringList{QDir::current().filePath("resources/" + package)});
+        QCOMPARE(opener->opened,
+                 package.isEmpty() ? QStringList()
+                                   : QStringList{QDir::current().filePath("resources/" + package)});
         if (!swVers.isNull()) {
-            QVERIFY2((watcher.texts() + watcher.details()).join('\n').contains(box), qPrintable(box));
+            QVERIFY2((watcher.texts() + watcher.details()).join('\n').contains(box),
+                     qPrintable(box));
             return;
         }
         QCOMPARE(watcher.count(), 1);
@@ -397,7 +454,8 @@ private slots:
 
     void automaticDriverCheckOncePerRunUnlessSwitchedOff()
     {
-        QCOMPARE(f.find<QMenu>("menuHelp")->actions().last()->text(), QString("&Check comm driver"));
+        QCOMPARE(f.find<QMenu>("menuHelp")->actions().last()->text(),
+                 QString("&Check comm driver"));
         f.workspace.writeSettings({{"doCheckMacDriver", 0}});
         ModalWatcher watcher;
         watcher.setAnswers({"", "Disable Driver Check When Software Starts"});
@@ -411,7 +469,8 @@ private slots:
         emit checked->link()->macSlowFaultRead(1500);
         QCOMPARE(watcher.count(), 2);
         checked.reset();
-        QCOMPARE(f.workspace.storedValue("doCheckMacDriver").toInt(), 0); // switched off by the answer
+        QCOMPARE(f.workspace.storedValue("doCheckMacDriver").toInt(),
+                 0); // switched off by the answer
         f.workspace.writeSettings({});
         emit driverWindow({})->link()->macSlowFaultRead(1500);
         QCOMPARE(watcher.count(), 2); // once per run

@@ -16,8 +16,9 @@ QMap<QString, qreal> pointSizes(const QWidget* top)
 {
     QMap<QString, qreal> sizes;
     for (const QWidget* widget : top->findChildren<QWidget*>()) {
-        if (!widget->objectName().isEmpty() && (qobject_cast<const QLabel*>(widget) || qobject_cast<const QAbstractButton*>(widget)
-                                                || qobject_cast<const QComboBox*>(widget)))
+        if (!widget->objectName().isEmpty()
+            && (qobject_cast<const QLabel*>(widget) || qobject_cast<const QAbstractButton*>(widget)
+                || qobject_cast<const QComboBox*>(widget)))
             sizes.insert(widget->objectName(), widget->font().pointSizeF());
     }
     return sizes;
@@ -34,7 +35,8 @@ private slots:
     {
         if (QGuiApplication::platformName() != "xcb")
             QSKIP("needs Xvfb (Debian package xvfb)");
-        const QStringList pages = {"releaseScreen", "advancedScreen", "temperatureScreen", "pasScreen", "dashboardScreen", "devScreen"};
+        const QStringList pages = {"releaseScreen", "advancedScreen",  "temperatureScreen",
+                                   "pasScreen",     "dashboardScreen", "devScreen"};
         QMap<QString, QMap<QString, qreal>> formSizes;
         {
             QMainWindow bare; // the form alone, before the style sheet, polished as when shown

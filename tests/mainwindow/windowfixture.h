@@ -42,14 +42,20 @@ public:
             file.setValue(it.key(), it.value());
     }
     QString settingsPath() const { return m_dir.filePath("resources/preferences.ini"); }
-    QVariant storedValue(const QString& key) const { return QSettings(settingsPath(), QSettings::IniFormat).value(key); }
+    QVariant storedValue(const QString& key) const
+    {
+        return QSettings(settingsPath(), QSettings::IniFormat).value(key);
+    }
 
 private:
     QString m_previous = QDir::currentPath();
     QTemporaryDir m_dir;
 };
 
-inline QString statusText(MainWindow* window) { return window->findChild<QLabel*>("statusLabel")->text(); }
+inline QString statusText(MainWindow* window)
+{
+    return window->findChild<QLabel*>("statusLabel")->text();
+}
 
 // Chooses the port in the drop-down as a user would.
 inline bool choosePort(MainWindow* window, const QString& name)
@@ -62,17 +68,20 @@ inline bool choosePort(MainWindow* window, const QString& name)
 
 inline bool waitIdle(MainWindow* window, int timeoutMs = 5000)
 {
-    return QTest::qWaitFor([window] {
-        return window->link()->getMode() == KelvaraCom::IdleMode && !window->link()->isReadAllQueued();
-    }, timeoutMs);
+    return QTest::qWaitFor(
+        [window] {
+            return window->link()->getMode() == KelvaraCom::IdleMode
+                && !window->link()->isReadAllQueued();
+        },
+        timeoutMs);
 }
 
 // Chooses the simulator's port and waits for both read-alls of the connection.
 inline bool connectTo(MainWindow* window, ControllerSimulator* simulator)
 {
     QSignalSpy readAlls(window->link(), &KelvaraCom::readAllComplete);
-    return choosePort(window, simulator->portName()) && QTest::qWaitFor([&] { return readAlls.count() >= 2; }, 8000)
-        && waitIdle(window);
+    return choosePort(window, simulator->portName())
+        && QTest::qWaitFor([&] { return readAlls.count() >= 2; }, 8000) && waitIdle(window);
 }
 
 // (first address, count) of each request of a function (3 or 16), in order.
@@ -81,11 +90,15 @@ inline QList<QPair<int, int>> requestFrames(const QVector<QByteArray>& requests,
     QList<QPair<int, int>> frames;
     for (const QByteArray& frame : requests) {
         if (frame.size() >= 8 && quint8(frame.at(1)) == function)
-            frames << qMakePair((quint8(frame.at(2)) << 8) | quint8(frame.at(3)), (quint8(frame.at(4)) << 8) | quint8(frame.at(5)));
+            frames << qMakePair((quint8(frame.at(2)) << 8) | quint8(frame.at(3)),
+                                (quint8(frame.at(4)) << 8) | quint8(frame.at(5)));
     }
     return frames;
 }
-inline QList<QPair<int, int>> writeFrames(const QVector<QByteArray>& requests) { return requestFrames(requests, 0x10); }
+inline QList<QPair<int, int>> writeFrames(const QVector<QByteArray>& requests)
+{
+    return requestFrames(requests, 0x10);
+}
 
 // Register values of function-16 requests: address -> value.
 inline QMap<int, int> writtenRegisters(const QVector<QByteArray>& requests)
@@ -96,7 +109,8 @@ inline QMap<int, int> writtenRegisters(const QVector<QByteArray>& requests)
             continue;
         const int first = (quint8(frame.at(2)) << 8) | quint8(frame.at(3));
         for (int i = 0; 8 + 2 * i < frame.size() - 2; ++i)
-            written.insert(first + i, (quint8(frame.at(7 + 2 * i)) << 8) | quint8(frame.at(8 + 2 * i)));
+            written.insert(first + i,
+                           (quint8(frame.at(7 + 2 * i)) << 8) | quint8(frame.at(8 + 2 * i)));
     }
     return written;
 }
@@ -119,8 +133,14 @@ struct SimulatedWindow
         return !connect || connectTo(window.get(), simulator.get());
     }
     template<typename T = QWidget>
-    T* find(const QString& name) const { return window->findChild<T*>(name); }
-    void showPage(const QString& page) { find<QTabWidget>("tabWidget")->setCurrentWidget(find(page)); }
+    T* find(const QString& name) const
+    {
+        return window->findChild<T*>(name);
+    }
+    void showPage(const QString& page)
+    {
+        find<QTabWidget>("tabWidget")->setCurrentWidget(find(page));
+    }
     Kelvara* model() const { return window->deviceModel(); }
     QWidget* row(const char* container, int address, int bit = -1) const
     {
@@ -130,8 +150,14 @@ struct SimulatedWindow
         }
         return nullptr;
     }
-    QString label(int address, int bit = -1) const { return FormRows::rowLabel(row("displayParameters", address, bit))->text(); }
-    QDoubleSpinBox* spin(const char* container, int address) const { return row(container, address)->findChild<QDoubleSpinBox*>(); }
+    QString label(int address, int bit = -1) const
+    {
+        return FormRows::rowLabel(row("displayParameters", address, bit))->text();
+    }
+    QDoubleSpinBox* spin(const char* container, int address) const
+    {
+        return row(container, address)->findChild<QDoubleSpinBox*>();
+    }
     // Reads everything twice, as the Read buttons do, and waits for the end.
     bool readAll()
     {

@@ -38,10 +38,12 @@ private:
 private slots:
     void init()
     {
-        set = new ParameterSet(definitionFile({
-            registerEntry(1, "One", "\"scale\": \"1\""), registerEntry(15, "Gain", "\"scale\": \"1\""),
-            registerEntry(70, "Phase", "\"scale\": \"1\""), registerEntry(212, "Features", "\"scale\": \"1\""),
-            registerEntry(300, "Twice", "\"scale\": \"p[1] + p[1]\"", false)}));
+        set = new ParameterSet(
+            definitionFile({registerEntry(1, "One", "\"scale\": \"1\""),
+                            registerEntry(15, "Gain", "\"scale\": \"1\""),
+                            registerEntry(70, "Phase", "\"scale\": \"1\""),
+                            registerEntry(212, "Features", "\"scale\": \"1\""),
+                            registerEntry(300, "Twice", "\"scale\": \"p[1] + p[1]\"", false)}));
         QVERIFY(set->formulasParsed());
         parser = new FormulaParser(set->parameters());
         (*set)[1]->setRegisterValue(3);
@@ -57,12 +59,14 @@ private slots:
     void evaluation_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("gain"); // register 15
+        QTest::addColumn<int>("gain");     // register 15
         QTest::addColumn<int>("features"); // register 212
         QTest::addColumn<double>("value");
         // Operators bind from the right in three ranks: + -, then * / % > < b.
-        QTest::newRow("comparison binds like product, high gain") << "p[15] > 30 * 30 + 60" << 31 << 0 << 90.0;
-        QTest::newRow("comparison binds like product, low gain") << "p[15] > 30 * 30 + 60" << 30 << 0 << 60.0;
+        QTest::newRow("comparison binds like product, high gain")
+            << "p[15] > 30 * 30 + 60" << 31 << 0 << 90.0;
+        QTest::newRow("comparison binds like product, low gain")
+            << "p[15] > 30 * 30 + 60" << 30 << 0 << 60.0;
         QTest::newRow("bit test set") << "p[212] b 6 * 5" << 0 << 64 << 5.0;
         QTest::newRow("bit test clear") << "p[212] b 6 * 5" << 0 << 63 << 0.0;
         QTest::newRow("bit number modulo 32") << "p[212] b 38" << 0 << 64 << 1.0;
@@ -102,7 +106,8 @@ private slots:
         QVERIFY(formula);
         QCOMPARE(output, QString());
         const double result = formula->evaluate();
-        QVERIFY2(std::isnan(value) ? std::isnan(result) : result == value, qPrintable(QString::number(result)));
+        QVERIFY2(std::isnan(value) ? std::isnan(result) : result == value,
+                 qPrintable(QString::number(result)));
     }
 
     void parseFailures_data()
@@ -110,19 +115,25 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("lines");
         QTest::newRow("negated reference") << "-p[1]" << QStringList({failedMatch, formulaFailed});
-        QTest::newRow("four digit address") << "p[1000]" << QStringList({failedMatch, formulaFailed});
+        QTest::newRow("four digit address")
+            << "p[1000]" << QStringList({failedMatch, formulaFailed});
         QTest::newRow("upper case P") << "P[10]" << QStringList({failedMatch, formulaFailed});
         QTest::newRow("exponent") << "1e3" << QStringList({noOperator, formulaFailed});
-        QTest::newRow("reference with trailing text") << "p[1]x" << QStringList({noOperator, formulaFailed});
+        QTest::newRow("reference with trailing text")
+            << "p[1]x" << QStringList({noOperator, formulaFailed});
         QTest::newRow("empty text") << "" << QStringList({failedMatch, formulaFailed});
-        QTest::newRow("trailing operator") << "1+" << QStringList({failedMatch, sideFailed, formulaFailed});
+        QTest::newRow("trailing operator")
+            << "1+" << QStringList({failedMatch, sideFailed, formulaFailed});
         QTest::newRow("nested failure")
             << "2 * (1 +)" << QStringList({failedMatch, sideFailed, sideFailed, formulaFailed});
-        QTest::newRow("unknown operator only") << "2 & 3" << QStringList({noOperator, formulaFailed});
-        QTest::newRow("unknown operator below") << "1 + 2 & 3" << QStringList({noOperator, sideFailed, formulaFailed});
+        QTest::newRow("unknown operator only")
+            << "2 & 3" << QStringList({noOperator, formulaFailed});
+        QTest::newRow("unknown operator below")
+            << "1 + 2 & 3" << QStringList({noOperator, sideFailed, formulaFailed});
         QTest::newRow("address without parameter")
             << "p[999] * 2"
-            << QStringList({"Formula refers to register 999, which has no parameter.", sideFailed, formulaFailed});
+            << QStringList({"Formula refers to register 999, which has no parameter.", sideFailed,
+                            formulaFailed});
         QTest::newRow("empty group") << "()" << QStringList({failedMatch, formulaFailed});
     }
 
@@ -145,9 +156,12 @@ private slots:
         QVERIFY(!zero->isNaN());
 
         QScopedPointer<Formula> one(parse("1"));
-        const QList<QPair<double, int>> rounded = {
-            {2.5, 3}, {-2.5, -2}, {-2.6, -3}, {1e12, std::numeric_limits<int>::max()},
-            {-1e12, std::numeric_limits<int>::min()}, {notANumber, 0}};
+        const QList<QPair<double, int>> rounded = {{2.5, 3},
+                                                   {-2.5, -2},
+                                                   {-2.6, -3},
+                                                   {1e12, std::numeric_limits<int>::max()},
+                                                   {-1e12, std::numeric_limits<int>::min()},
+                                                   {notANumber, 0}};
         for (const auto& pair : rounded)
             QCOMPARE(one->toMemory(pair.first), pair.second);
     }
@@ -188,10 +202,10 @@ private slots:
         // Numbers in the file become texts without an exponent.
         QScopedPointer<ParameterSet> numeric;
         QCOMPARE(capturedStdout([&] {
-                     numeric.reset(new ParameterSet(definitionFile(
-                         {registerEntry(1, "Big", "\"scale\": 1, \"max\": 1000000"),
-                          registerEntry(2, "Tiny", "\"scale\": 0.00001"),
-                          registerEntry(3, "Later", "\"scale\": \"4\"")})));
+                     numeric.reset(new ParameterSet(
+                         definitionFile({registerEntry(1, "Big", "\"scale\": 1, \"max\": 1000000"),
+                                         registerEntry(2, "Tiny", "\"scale\": 0.00001"),
+                                         registerEntry(3, "Later", "\"scale\": \"4\"")})));
                  }),
                  QString());
         QVERIFY(numeric->formulasParsed() && (*numeric)[3]->isValid());
@@ -220,8 +234,9 @@ private slots:
     {
         QFETCH(QByteArray, scale8);
         QFETCH(QByteArray, scale9);
-        ParameterSet cyclic(definitionFile({registerEntry(8, "Self", "\"scale\": \"" + scale8 + "\""),
-                                            registerEntry(9, "Other", "\"scale\": \"" + scale9 + "\"")}));
+        ParameterSet cyclic(
+            definitionFile({registerEntry(8, "Self", "\"scale\": \"" + scale8 + "\""),
+                            registerEntry(9, "Other", "\"scale\": \"" + scale9 + "\"")}));
         QVERIFY(cyclic.formulasParsed());
         cyclic[8]->setRegisterValue(4);
         cyclic[9]->setValue(2);
@@ -246,7 +261,8 @@ private slots:
         QList<QByteArray> entries{registerEntry(1, "First", "\"scale\": \"1\"")};
         for (int address = 2; address <= 12; ++address) {
             const QByteArray before = "p[" + QByteArray::number(address - 1) + "]";
-            entries << registerEntry(address, "Next", "\"max\": \"" + before + " + " + before + "\"");
+            entries << registerEntry(address, "Next",
+                                     "\"max\": \"" + before + " + " + before + "\"");
         }
         ParameterSet chain(definitionFile(entries));
         QSignalSpy last(chain[12], &Parameter::displayChanged);

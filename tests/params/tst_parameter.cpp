@@ -15,14 +15,20 @@ QByteArray conversionSet()
 {
     QByteArray faults = "\"type\": \"bit vector\", \"scale\": 1, \"bitDefs\": {\"0\": \"Fault 0\"";
     for (int bit = 1; bit < 16; ++bit)
-        faults += ", \"" + QByteArray::number(bit) + "\": \"Fault " + QByteArray::number(bit) + "\"";
+        faults +=
+            ", \"" + QByteArray::number(bit) + "\": \"Fault " + QByteArray::number(bit) + "\"";
     return definitionFile({
         registerEntry(0, "Controller Output Current Rating", "\"units\": \"A\", \"scale\": \"1\""),
-        registerEntry(4, "Baud Rate", "\"type\": \"enum\", \"scale\": 1, \"enumDefs\": {\"12\": \"1200\", "
-                      "\"96\": \"9600\", \"192\": \"19200\", \"384\": \"38400\", \"1152\": \"115200\"}"),
-        registerEntry(5, "Limited Mode", "\"type\": \"enum\", \"scale\": 1, \"min\": \"1\", \"max\": \"3\", "
-                      "\"enumDefs\": {\"0\": \"Off\", \"1\": \"One\", \"2\": \"Two\", \"4\": \"Four\"}"),
-        registerEntry(6, "Read Only Mode", "\"type\": \"enum\", \"scale\": 1, \"enumDefs\": {\"1\": \"One\"}", false),
+        registerEntry(
+            4, "Baud Rate",
+            "\"type\": \"enum\", \"scale\": 1, \"enumDefs\": {\"12\": \"1200\", "
+            "\"96\": \"9600\", \"192\": \"19200\", \"384\": \"38400\", \"1152\": \"115200\"}"),
+        registerEntry(
+            5, "Limited Mode",
+            "\"type\": \"enum\", \"scale\": 1, \"min\": \"1\", \"max\": \"3\", "
+            "\"enumDefs\": {\"0\": \"Off\", \"1\": \"One\", \"2\": \"Two\", \"4\": \"Four\"}"),
+        registerEntry(6, "Read Only Mode",
+                      "\"type\": \"enum\", \"scale\": 1, \"enumDefs\": {\"1\": \"One\"}", false),
         registerEntry(10, "Fraction", "\"scale\": \"4096\""),
         registerEntry(11, "Whole", "\"scale\": \"1\""),
         registerEntry(12, "Signed", "\"scale\": \"1\", \"isSigned\": true"),
@@ -41,21 +47,32 @@ QByteArray conversionSet()
         registerEntry(25, "Three decimals", "\"scale\": \"1\", \"decimals\": 3"),
         registerEntry(26, "Infinite scale", "\"scale\": \"1 / 0\""),
         registerEntry(27, "Huge limit", "\"scale\": \"1000\", \"min\": \"100\""),
-        registerEntry(71, "Max Phase Current", "\"units\": \"A\", \"scale\": \"1\", \"min\": \"30\", "
+        registerEntry(71, "Max Phase Current",
+                      "\"units\": \"A\", \"scale\": \"1\", \"min\": \"30\", "
                       "\"max\": \"0.75 * p[0] - 1\", \"type\": \"dependent\""),
-        registerEntry(154, "Max Regen Phase Current", "\"units\": \"A\", \"scale\": \"40.96 * 100 / p[71]\", "
-                      "\"decimals\": 0, \"min\": \"1\", \"max\": \"0.75 * p[0] - 1\", \"type\": \"dependent\""),
-        registerEntry(207, "Sparse Flags", "\"type\": \"bit vector\", \"scale\": 1, \"bitDefs\": {\"1\": \"a\", "
+        registerEntry(
+            154, "Max Regen Phase Current",
+            "\"units\": \"A\", \"scale\": \"40.96 * 100 / p[71]\", "
+            "\"decimals\": 0, \"min\": \"1\", \"max\": \"0.75 * p[0] - 1\", \"type\": \"dependent\""),
+        registerEntry(207, "Sparse Flags",
+                      "\"type\": \"bit vector\", \"scale\": 1, \"bitDefs\": {\"1\": \"a\", "
                       "\"9\": \"g\"}"),
-        registerEntry(208, "Signed Flags", "\"type\": \"bit vector\", \"scale\": 1, \"isSigned\": true, "
+        registerEntry(208, "Signed Flags",
+                      "\"type\": \"bit vector\", \"scale\": 1, \"isSigned\": true, "
                       "\"bitDefs\": {\"15\": \"Top\"}"),
         registerEntry(258, "Faults", faults + "}", false),
     });
 }
 
 // The signals of a stored value, and of a value refused and set back.
-QStringList stored(const QString& display) { return {"valueChanged", "displayChanged(" + display + ")", "valueSet"}; }
-QStringList setBack(const QString& display) { return {"valueChanged", "displayChanged(" + display + ")"}; }
+QStringList stored(const QString& display)
+{
+    return {"valueChanged", "displayChanged(" + display + ")", "valueSet"};
+}
+QStringList setBack(const QString& display)
+{
+    return {"valueChanged", "displayChanged(" + display + ")"};
+}
 
 const double notANumber = std::numeric_limits<double>::quiet_NaN();
 
@@ -253,12 +270,15 @@ private slots:
         SignalRecorder recorder(bits);
         for (const QString& operation : operations.split(' ')) {
             const int bit = operation.mid(1).toInt();
-            operation.startsWith('s') ? bits->setBit(bit) : operation.startsWith('u') ? bits->unsetBit(bit) : bits->toggleBit(bit);
+            operation.startsWith('s')       ? bits->setBit(bit)
+                : operation.startsWith('u') ? bits->unsetBit(bit)
+                                            : bits->toggleBit(bit);
         }
         QCOMPARE(bits->getRegisterValue(), raw);
         QCOMPARE(recorder.take().size(), signalCount);
         for (int bit = -1; bit <= 16; ++bit) // only labelled bits read as set
-            QCOMPARE(bits->getBit(bit), bits->getBitDefs()->contains(bit) && bit < 16 && ((raw >> qMax(bit, 0)) & 1));
+            QCOMPARE(bits->getBit(bit),
+                     bits->getBitDefs()->contains(bit) && bit < 16 && ((raw >> qMax(bit, 0)) & 1));
     }
 
     // A receiver of valueChanged() that stores another value (a graph

@@ -26,10 +26,17 @@ struct LoadedLibrary
 
 QVariantMap fields(const ParameterDefinition* d)
 {
-    return {{"scale", d->getScaling()}, {"decimals", d->numDecimals()}, {"min", d->getMin()},
-            {"max", d->getMax()}, {"offset", d->getOffset()}, {"units", d->getUnits()},
-            {"type", int(d->getType())}, {"level", d->getLevel()}, {"singleStep", d->getSingleStep()},
-            {"isSigned", d->isSigned()}, {"tooltip", d->getTooltip()},
+    return {{"scale", d->getScaling()},
+            {"decimals", d->numDecimals()},
+            {"min", d->getMin()},
+            {"max", d->getMax()},
+            {"offset", d->getOffset()},
+            {"units", d->getUnits()},
+            {"type", int(d->getType())},
+            {"level", d->getLevel()},
+            {"singleStep", d->getSingleStep()},
+            {"isSigned", d->isSigned()},
+            {"tooltip", d->getTooltip()},
             {"labelled", d->getBitDefs() || d->getEnumDefs()}};
 }
 
@@ -45,36 +52,58 @@ private slots:
         QTest::addColumn<QByteArray>("members");
         QTest::addColumn<QVariantMap>("expected");
         QTest::newRow("required members only")
-            << QByteArray() << QVariantMap{{"scale", "1"}, {"offset", "0"}, {"units", ""}, {"min", ""},
-                                           {"max", ""}, {"tooltip", ""}, {"decimals", 0}, {"singleStep", 1.0},
-                                           {"isSigned", false}, {"type", 0}, {"level", 3}, {"labelled", false}};
-        QTest::newRow("scale number 40.96") << QByteArray("\"scale\": 40.96") << QVariantMap{{"scale", "40.96"}, {"decimals", 2}};
-        QTest::newRow("scale number 1") << QByteArray("\"scale\": 1") << QVariantMap{{"scale", "1"}, {"decimals", 0}};
-        QTest::newRow("scale number 4096") << QByteArray("\"scale\": 4096") << QVariantMap{{"scale", "4096"}};
-        QTest::newRow("scale 6 digits") << QByteArray("\"scale\": 91.02222222") << QVariantMap{{"scale", "91.0222"}};
-        QTest::newRow("scale 6 digits long") << QByteArray("\"scale\": 182.04444444444445") << QVariantMap{{"scale", "182.044"}};
-        QTest::newRow("empty scale") << QByteArray("\"scale\": \"\"") << QVariantMap{{"scale", "1"}, {"decimals", 2}};
-        QTest::newRow("scale text 1.0") << QByteArray("\"scale\": \"1.0\"") << QVariantMap{{"decimals", 2}};
-        QTest::newRow("mistyped scale") << QByteArray("\"scale\": true") << QVariantMap{{"scale", "1"}};
+            << QByteArray()
+            << QVariantMap{{"scale", "1"},  {"offset", "0"},     {"units", ""},
+                           {"min", ""},     {"max", ""},         {"tooltip", ""},
+                           {"decimals", 0}, {"singleStep", 1.0}, {"isSigned", false},
+                           {"type", 0},     {"level", 3},        {"labelled", false}};
+        QTest::newRow("scale number 40.96")
+            << QByteArray("\"scale\": 40.96") << QVariantMap{{"scale", "40.96"}, {"decimals", 2}};
+        QTest::newRow("scale number 1")
+            << QByteArray("\"scale\": 1") << QVariantMap{{"scale", "1"}, {"decimals", 0}};
+        QTest::newRow("scale number 4096")
+            << QByteArray("\"scale\": 4096") << QVariantMap{{"scale", "4096"}};
+        QTest::newRow("scale 6 digits")
+            << QByteArray("\"scale\": 91.02222222") << QVariantMap{{"scale", "91.0222"}};
+        QTest::newRow("scale 6 digits long")
+            << QByteArray("\"scale\": 182.04444444444445") << QVariantMap{{"scale", "182.044"}};
+        QTest::newRow("empty scale")
+            << QByteArray("\"scale\": \"\"") << QVariantMap{{"scale", "1"}, {"decimals", 2}};
+        QTest::newRow("scale text 1.0")
+            << QByteArray("\"scale\": \"1.0\"") << QVariantMap{{"decimals", 2}};
+        QTest::newRow("mistyped scale")
+            << QByteArray("\"scale\": true") << QVariantMap{{"scale", "1"}};
         QTest::newRow("numbers without exponent")
             << QByteArray("\"scale\": 1000000, \"max\": 2500000, \"min\": 0.00001")
             << QVariantMap{{"scale", "1000000"}, {"max", "2500000"}, {"min", "0.00001"}};
-        QTest::newRow("negative large min") << QByteArray("\"min\": -1234567") << QVariantMap{{"min", "-1234567"}};
+        QTest::newRow("negative large min")
+            << QByteArray("\"min\": -1234567") << QVariantMap{{"min", "-1234567"}};
         QTest::newRow("min number, offset number ignored")
-            << QByteArray("\"min\": 0, \"offset\": 5") << QVariantMap{{"min", "0"}, {"offset", "0"}};
+            << QByteArray("\"min\": 0, \"offset\": 5")
+            << QVariantMap{{"min", "0"}, {"offset", "0"}};
         QTest::newRow("truncated") << QByteArray("\"decimals\": 2.9, \"accessLevel\": 2.5")
                                    << QVariantMap{{"decimals", 2}, {"level", 2}};
-        QTest::newRow("well typed")
-            << QByteArray("\"offset\": \"5\", \"units\": \"A\", \"tooltip\": \"Help\", \"singleStep\": 0.5, "
-                          "\"isSigned\": true")
-            << QVariantMap{{"offset", "5"}, {"units", "A"}, {"tooltip", "Help"}, {"singleStep", 0.5}, {"isSigned", true}};
-        QTest::newRow("mistyped")
-            << QByteArray("\"units\": 3, \"singleStep\": \"0.5\", \"isSigned\": \"true\", \"type\": 3")
-            << QVariantMap{{"units", ""}, {"singleStep", 1.0}, {"isSigned", false}, {"type", 0}};
+        QTest::newRow("well typed") << QByteArray(
+            "\"offset\": \"5\", \"units\": \"A\", \"tooltip\": \"Help\", \"singleStep\": 0.5, "
+            "\"isSigned\": true")
+                                    << QVariantMap{{"offset", "5"},
+                                                   {"units", "A"},
+                                                   {"tooltip", "Help"},
+                                                   {"singleStep", 0.5},
+                                                   {"isSigned", true}};
+        QTest::newRow("mistyped") << QByteArray(
+            "\"units\": 3, \"singleStep\": \"0.5\", \"isSigned\": \"true\", \"type\": 3")
+                                  << QVariantMap{{"units", ""},
+                                                 {"singleStep", 1.0},
+                                                 {"isSigned", false},
+                                                 {"type", 0}};
         QTest::newRow("type enum") << QByteArray("\"type\": \"enum\"") << QVariantMap{{"type", 2}};
-        QTest::newRow("type bit vector") << QByteArray("\"type\": \"bit vector\"") << QVariantMap{{"type", 3}};
-        QTest::newRow("type dependent") << QByteArray("\"type\": \"dependent\"") << QVariantMap{{"type", 1}};
-        QTest::newRow("type Bit vector") << QByteArray("\"type\": \"Bit vector\"") << QVariantMap{{"type", 0}};
+        QTest::newRow("type bit vector")
+            << QByteArray("\"type\": \"bit vector\"") << QVariantMap{{"type", 3}};
+        QTest::newRow("type dependent")
+            << QByteArray("\"type\": \"dependent\"") << QVariantMap{{"type", 1}};
+        QTest::newRow("type Bit vector")
+            << QByteArray("\"type\": \"Bit vector\"") << QVariantMap{{"type", 0}};
     }
 
     void members()
@@ -94,20 +123,28 @@ private slots:
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("message");
         const QByteArray flags = "\"read\": true, \"write\": true, \"saved\": true";
-        QTest::newRow("name not text") << "{\"0\": {\"name\": 5, " + flags + "}}" << "Incorrect parameter item type (name). Abort.";
-        QTest::newRow("read missing") << QByteArray("{\"0\": {\"name\": \"a\", \"write\": true, \"saved\": true}}")
-                                      << "Incorrect parameter item type (readable). Abort.";
-        QTest::newRow("write mistyped") << QByteArray("{\"0\": {\"name\": \"a\", \"read\": true, \"write\": 1, \"saved\": true}}")
+        QTest::newRow("name not text") << "{\"0\": {\"name\": 5, " + flags + "}}"
+                                       << "Incorrect parameter item type (name). Abort.";
+        QTest::newRow("read missing")
+            << QByteArray("{\"0\": {\"name\": \"a\", \"write\": true, \"saved\": true}}")
+            << "Incorrect parameter item type (readable). Abort.";
+        QTest::newRow("write mistyped") << QByteArray(
+            "{\"0\": {\"name\": \"a\", \"read\": true, \"write\": 1, \"saved\": true}}")
                                         << "Incorrect parameter item type (writeable). Abort.";
-        QTest::newRow("saved missing") << QByteArray("{\"0\": {\"name\": \"a\", \"read\": true, \"write\": true}}")
-                                       << "Incorrect parameter item type (saved). Abort.";
-        QTest::newRow("entry not object") << QByteArray("{\"0\": 5}") << "Parameter is not object. Abort.";
-        QTest::newRow("syntax error") << QByteArray("{\"0\": {") << "Document is not object. Abort.";
-        QTest::newRow("top level array") << QByteArray("[1, 2]") << "Document is not object. Abort.";
+        QTest::newRow("saved missing")
+            << QByteArray("{\"0\": {\"name\": \"a\", \"read\": true, \"write\": true}}")
+            << "Incorrect parameter item type (saved). Abort.";
+        QTest::newRow("entry not object")
+            << QByteArray("{\"0\": 5}") << "Parameter is not object. Abort.";
+        QTest::newRow("syntax error")
+            << QByteArray("{\"0\": {") << "Document is not object. Abort.";
+        QTest::newRow("top level array")
+            << QByteArray("[1, 2]") << "Document is not object. Abort.";
         // Keys are read in string order: 0, 1, 10, 100, 12 - the broken 12 comes last.
         QTest::newRow("entries read before are dropped")
-            << definitionFile({registerEntry(0, "a", ""), registerEntry(1, "b", ""), registerEntry(10, "c", ""),
-                               registerEntry(100, "d", ""), "\"12\": {\"name\": \"e\"}"})
+            << definitionFile({registerEntry(0, "a", ""), registerEntry(1, "b", ""),
+                               registerEntry(10, "c", ""), registerEntry(100, "d", ""),
+                               "\"12\": {\"name\": \"e\"}"})
             << "Incorrect parameter item type (readable). Abort.";
     }
 
@@ -128,8 +165,8 @@ private slots:
     void missingFileReportsTwoLines()
     {
         ParameterLibrary* library = nullptr;
-        const QString output =
-            capturedStdout([&] { library = new ParameterLibrary("/nonexistent/definitions.json"); });
+        const QString output = capturedStdout(
+            [&] { library = new ParameterLibrary("/nonexistent/definitions.json"); });
         const QStringList lines = output.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines.at(0), QString("Could not open JSON file."));
@@ -143,8 +180,10 @@ private slots:
         LoadedLibrary loaded(definitionFile(
             {registerEntry(7, "seven", "\"address\": 8"),
              "\"07\": {\"name\": \"zero seven\", \"read\": true, \"write\": true, \"saved\": true}",
-             registerEntry(3, "three", "\"bitDefs\": {\"0\": \"Ready\", \"3\": 7, \"x\": \"Odd\", \"03\": \"Busy\"}, "
-                                       "\"enumDefs\": {\"12\": \"1200\"}")}));
+             registerEntry(
+                 3, "three",
+                 "\"bitDefs\": {\"0\": \"Ready\", \"3\": 7, \"x\": \"Odd\", \"03\": \"Busy\"}, "
+                 "\"enumDefs\": {\"12\": \"1200\"}")}));
         const auto definitions = loaded.library->getAllDefinitions();
         QCOMPARE(definitions.keys(), QList<int>({3, 7}));
         // "07" sorts before "7", so the entry of key "7" wins; the key gives the address.
@@ -171,7 +210,8 @@ private slots:
         QFETCH(bool, empty);
         LoadedLibrary loaded("{}");
         if (!file.isEmpty())
-            loaded.output = capturedStdout([&] { loaded.library.reset(new ParameterLibrary(file)); });
+            loaded.output =
+                capturedStdout([&] { loaded.library.reset(new ParameterLibrary(file)); });
         QCOMPARE(loaded.output, QString());
         QVERIFY(loaded.library->isParsed());
         QCOMPARE(loaded.library->getAllDefinitions().isEmpty(), empty);

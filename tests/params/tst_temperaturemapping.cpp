@@ -8,7 +8,10 @@
 
 namespace {
 
-QString fixture(const QString& name) { return QString(KELVARA_TEST_FIXTURES) + "/" + name; }
+QString fixture(const QString& name)
+{
+    return QString(KELVARA_TEST_FIXTURES) + "/" + name;
+}
 
 QList<float> points(TemperatureSensor* sensor)
 {
@@ -38,10 +41,15 @@ private slots:
         QStringList names;
         for (TemperatureSensor* sensor : qAsConst(table.sensors))
             names << sensor->getName();
-        QCOMPARE(names, QStringList({"10k ntc, B=3950", "10k ntc, B=3450", "10k ntc, Bafang", "Current Values"}));
-        QCOMPARE(points(table.sensors.at(0)), QList<float>({4.353f, 3.333f, 2.088f, 1.147f, 0.611f, 0.334f}));
-        QCOMPARE(points(table.sensors.at(1)), QList<float>({4.262f, 3.333f, 2.247f, 1.374f, 0.816f, 0.492f}));
-        QCOMPARE(points(table.sensors.at(2)), QList<float>({4.482f, 3.750f, 2.752f, 1.812f, 1.132f, 0.703f}));
+        QCOMPARE(names,
+                 QStringList(
+                     {"10k ntc, B=3950", "10k ntc, B=3450", "10k ntc, Bafang", "Current Values"}));
+        QCOMPARE(points(table.sensors.at(0)),
+                 QList<float>({4.353f, 3.333f, 2.088f, 1.147f, 0.611f, 0.334f}));
+        QCOMPARE(points(table.sensors.at(1)),
+                 QList<float>({4.262f, 3.333f, 2.247f, 1.374f, 0.816f, 0.492f}));
+        QCOMPARE(points(table.sensors.at(2)),
+                 QList<float>({4.482f, 3.750f, 2.752f, 1.812f, 1.132f, 0.703f}));
         QCOMPARE(points(table.sensors.at(3)), QList<float>({4.1f, 3.2f, 2.1f, 1.2f, 0.6f, 0.3f}));
         QCOMPARE(points(empty.sensors.at(0)), points(table.sensors.at(3)));
 
@@ -58,15 +66,17 @@ private slots:
     {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QList<float>>("mapping");
-        QTest::newRow("read every twenty-five degrees")
-            << QByteArray(R"({"0": {"name": "Odd", "mappings": {"0": 4.0, "20": 3.6, "40": 3.1, "60": 2.4,
+        QTest::newRow("read every twenty-five degrees") << QByteArray(
+            R"({"0": {"name": "Odd", "mappings": {"0": 4.0, "20": 3.6, "40": 3.1, "60": 2.4,
                 "80": 1.9, "100": 1.5}}})") << QList<float>({4.0f, 0.0f, 0.0f, 0.0f, 1.5f, 0.0f});
         QTest::newRow("fewer members, fewer points")
             << QByteArray(R"({"0": {"name": "Short", "mappings": {"0": 4.0, "25": 3.0}}})")
             << QList<float>({4.0f, 3.0f, -1.0f, -1.0f, -1.0f, -1.0f});
         QTest::newRow("points beyond six ignored, no name")
-            << QByteArray(R"({"0": {"mappings": {"0": 4.0, "25": 3.0, "50": 2.0, "75": 1.5, "100": 1.0,
-                "125": 0.5, "150": 0.3, "175": 0.2}}})") << QList<float>({4.0f, 3.0f, 2.0f, 1.5f, 1.0f, 0.5f});
+            << QByteArray(
+                   R"({"0": {"mappings": {"0": 4.0, "25": 3.0, "50": 2.0, "75": 1.5, "100": 1.0,
+                "125": 0.5, "150": 0.3, "175": 0.2}}})")
+            << QList<float>({4.0f, 3.0f, 2.0f, 1.5f, 1.0f, 0.5f});
         QTest::newRow("not an object") << QByteArray("[1, 2]") << QList<float>();
     }
 

@@ -29,10 +29,10 @@ const int replyTimeoutMs = 60;
 struct Scene
 {
     const char* file;
-    bool spinning;   // the spinning test rather than the stationary one
-    bool finish;     // go on to the closing page
+    bool spinning; // the spinning test rather than the stationary one
+    bool finish;   // go on to the closing page
     std::function<void(MotorBehaviour&)> motor;
-    int faults;      // register 258 before the test
+    int faults; // register 258 before the test
 };
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs)
@@ -145,10 +145,17 @@ int main(int argc, char* argv[])
         {"1-static-results.png", false, false, nullptr, 0},
         {"2-spinning-results.png", true, false, nullptr, 0},
         {"3-done.png", true, true, nullptr, 0},
-        {"4-spinning-bad-halls.png", true, false, [](MotorBehaviour& m) { m.hallTable.fill(15); }, 0},
-        {"5-motor-not-detected.png", false, false, [](MotorBehaviour& m) { m.connected = false; }, 0},
+        {"4-spinning-bad-halls.png", true, false, [](MotorBehaviour& m) { m.hallTable.fill(15); },
+         0},
+        {"5-motor-not-detected.png", false, false, [](MotorBehaviour& m) { m.connected = false; },
+         0},
         {"6-fault.png", true, false, nullptr, 0x202},
-        {"7-motion-fault.png", true, false, [](MotorBehaviour& m) { m.spinFaults = 0x2; m.stall = true; }, 0},
+        {"7-motion-fault.png", true, false,
+         [](MotorBehaviour& m) {
+             m.spinFaults = 0x2;
+             m.stall = true;
+         },
+         0},
         {"8-comm-error.png", true, false, [](MotorBehaviour& m) { m.discoveryStuck = true; }, 0},
     };
     for (const Scene& scene : scenes) {

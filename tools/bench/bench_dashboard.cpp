@@ -135,8 +135,9 @@ int runWindow(bool dashboard, int warmupS, int seconds)
     figures.valuesKept = plottedValues(*window) - values;
     figures.consoleAfter = consoleLines(*window);
     std::printf("%f %f %lld %lld %d %d\n", figures.cpuSeconds, figures.wallSeconds,
-                static_cast<long long>(figures.heapGrowth), static_cast<long long>(figures.valuesKept),
-                figures.consoleBefore, figures.consoleAfter);
+                static_cast<long long>(figures.heapGrowth),
+                static_cast<long long>(figures.valuesKept), figures.consoleBefore,
+                figures.consoleAfter);
     return 0;
 }
 
@@ -164,7 +165,8 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     parser.addOption({"seconds", "Measured period in seconds.", "n", "600"});
     parser.addOption({"warmup", "Seconds before the period.", "n", "120"});
-    parser.addOption({"window", "Internal: run one window, on the Dashboard or another page.", "page"});
+    parser.addOption(
+        {"window", "Internal: run one window, on the Dashboard or another page.", "page"});
     parser.process(app);
     bool ok = true;
     const int seconds = parser.value("seconds").toInt(&ok);
@@ -185,7 +187,8 @@ int main(int argc, char* argv[])
                            QString::number(warmup)});
     }
     std::printf("Dashboard plotting every chooser row against Basic Setup, side by side: "
-                "%d s warm-up, %d s measured\n", warmup, seconds);
+                "%d s warm-up, %d s measured\n",
+                warmup, seconds);
     std::fflush(stdout);
     Figures figures[2];
     for (int i = 0; i < 2; ++i) {
@@ -204,10 +207,11 @@ int main(int argc, char* argv[])
                 dashboard.cpuPercent(), other.cpuPercent(), cpuLimitPercent);
     std::printf("heap: Dashboard %+.1f KiB for %lld values kept (%.0f bytes each, limit %.0f), "
                 "Basic Setup %+.1f KiB\n",
-                dashboard.heapGrowth / 1024.0, static_cast<long long>(dashboard.valuesKept), bytesPerValue,
-                bytesPerValueLimit, other.heapGrowth / 1024.0);
-    std::printf("Dev Screen console lines (limit 10000): Dashboard %d to %d, Basic Setup %d to %d\n",
-                dashboard.consoleBefore, dashboard.consoleAfter, other.consoleBefore, other.consoleAfter);
+                dashboard.heapGrowth / 1024.0, static_cast<long long>(dashboard.valuesKept),
+                bytesPerValue, bytesPerValueLimit, other.heapGrowth / 1024.0);
+    std::printf(
+        "Dev Screen console lines (limit 10000): Dashboard %d to %d, Basic Setup %d to %d\n",
+        dashboard.consoleBefore, dashboard.consoleAfter, other.consoleBefore, other.consoleAfter);
     const bool within = dashboard.cpuPercent() < cpuLimitPercent && dashboard.valuesKept > 0
         && bytesPerValue <= bytesPerValueLimit;
     return within ? 0 : 1;

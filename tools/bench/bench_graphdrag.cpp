@@ -74,7 +74,8 @@ struct Result
 };
 
 // Holds the item and moves it back and forth by (dx, dy) pixels.
-Result dragSteps(const QString& name, QGraphicsView* view, QGraphicsItem* item, QPoint by, int steps)
+Result dragSteps(const QString& name, QGraphicsView* view, QGraphicsItem* item, QPoint by,
+                 int steps)
 {
     view->resize(view->minimumSize());
     view->show();
@@ -129,7 +130,8 @@ int main(int argc, char* argv[])
     temperature.show();
     Parameter* voltage = device.getParameter(95);
     const double repaint = msPerStep(&temperature, steps, [](int) {});
-    const double step = msPerStep(&temperature, steps, [&](int i) { voltage->setValue(i % 2 ? 2.04 : 2.5); });
+    const double step =
+        msPerStep(&temperature, steps, [&](int i) { voltage->setValue(i % 2 ? 2.04 : 2.5); });
     results << Result{"temperature voltage map (register change)", step, repaint};
 
     QTextStream out(stdout);

@@ -73,7 +73,8 @@ int main(int argc, char* argv[])
     bool counted = true;
     const int seconds = arguments.isEmpty() ? 600 : arguments.first().toInt(&counted);
     if (arguments.size() > 1 || !counted || seconds < slices) {
-        std::fprintf(stderr, "usage: kelvara-bench-idle [seconds, at least %d] [--dev-screen]\n", slices);
+        std::fprintf(stderr, "usage: kelvara-bench-idle [seconds, at least %d] [--dev-screen]\n",
+                     slices);
         return 2;
     }
 
@@ -84,7 +85,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n", qPrintable(sim.errorString()));
         return 1;
     }
-    const std::unique_ptr<MainWindow> window = startConnectedWindow(sim, devScreen ? "devScreen" : "");
+    const std::unique_ptr<MainWindow> window =
+        startConnectedWindow(sim, devScreen ? "devScreen" : "");
     if (!window) {
         std::fprintf(stderr, "the window did not connect to %s\n", qPrintable(sim.portPath()));
         return 1;

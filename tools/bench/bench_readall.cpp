@@ -32,7 +32,8 @@ double timeReadAll(KelvaraCom& link)
 {
     QEventLoop loop;
     bool failed = false;
-    const auto done = QObject::connect(&link, &KelvaraCom::readAllComplete, &loop, &QEventLoop::quit);
+    const auto done =
+        QObject::connect(&link, &KelvaraCom::readAllComplete, &loop, &QEventLoop::quit);
     const auto error = QObject::connect(&link, &KelvaraCom::comError, [&] { failed = true; });
     QTimer::singleShot(30000, &loop, [&] {
         failed = true;

@@ -201,9 +201,11 @@ int main(int argc, char* argv[])
             return 1;
         }
     }
-    std::printf("start-up, median of %d rounds, each program in a process of its own (%s)\n", rounds,
-                display ? "on an Xvfb of its own"
-                        : qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "on DISPLAY");
+    std::printf("start-up, median of %d rounds, each program in a process of its own (%s)\n",
+                rounds,
+                display                                      ? "on an Xvfb of its own"
+                    : qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen"
+                                                             : "on DISPLAY");
     printFigure("first paint", suiteWindow, bareForm, "the bare form");
     printFigure("-h", suiteHelp, bareHelp, "a bare Qt program");
     std::printf("goal: first paint at most 1.3 x the bare form\n");

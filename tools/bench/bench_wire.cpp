@@ -73,7 +73,8 @@ QVector<double> measureWindow(SimulatorProcess& sim, int clicks)
     auto* readAll = window->findChild<QPushButton*>("readAllDev");
     for (int click = 0; click < clicks; ++click) {
         // A connection check may come between two clicks, never inside one.
-        if (!waitUntil([&] { return window->link()->getMode() == KelvaraCom::IdleMode; }, timeLimitMs))
+        if (!waitUntil([&] { return window->link()->getMode() == KelvaraCom::IdleMode; },
+                       timeLimitMs))
             return {};
         const int from = sim.requests().size();
         completed = 0;
@@ -100,8 +101,8 @@ QVector<double> measureCommandLine(SimulatorProcess& sim, const QString& program
         const int from = sim.requests().size();
         QProcess process;
         process.setProcessEnvironment(environment);
-        process.start(program, {"-i", "-a", QString::number(commandLineAddress), "-r", "-s",
-                                sim.portPath()});
+        process.start(
+            program, {"-i", "-a", QString::number(commandLineAddress), "-r", "-s", sim.portPath()});
         if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, timeLimitMs)
             || process.exitCode() != 0)
             return {};
@@ -143,8 +144,9 @@ int main(int argc, char* argv[])
     }
 
     const double floorMs = blockCount * CommTimer().getTimeoutTime();
-    std::printf("read-all on the wire, stamped by kelvara-sim (pid %lld); floor %d x %.0f ms = %.0f ms\n",
-                sim.processId(), blockCount, floorMs / blockCount, floorMs);
+    std::printf(
+        "read-all on the wire, stamped by kelvara-sim (pid %lld); floor %d x %.0f ms = %.0f ms\n",
+        sim.processId(), blockCount, floorMs / blockCount, floorMs);
 
     const Figure figures[] = {
         {"link alone", measureLinkAlone(sim)},
@@ -160,8 +162,9 @@ int main(int argc, char* argv[])
             continue;
         }
         const double span = median(figure.spans);
-        std::printf("%-20s %2d read-alls, median %7.1f ms: %.4f x the floor, %.4f x the link alone\n",
-                    figure.name, figure.spans.size(), span, span / floorMs, span / baseline);
+        std::printf(
+            "%-20s %2d read-alls, median %7.1f ms: %.4f x the floor, %.4f x the link alone\n",
+            figure.name, figure.spans.size(), span, span / floorMs, span / baseline);
     }
     std::printf("goal: window and command line at most 1.02 x the floor\n");
     return complete ? 0 : 1;

@@ -47,7 +47,8 @@ std::unique_ptr<MainWindow> startConnectedWindow(SimulatorProcess& sim, const QS
     auto window = std::make_unique<MainWindow>();
     SuiteStartup::showWindow(window.get(), fontFamily);
     if (!page.isEmpty())
-        window->findChild<QTabWidget*>("tabWidget")->setCurrentWidget(window->findChild<QWidget*>(page));
+        window->findChild<QTabWidget*>("tabWidget")
+            ->setCurrentWidget(window->findChild<QWidget*>(page));
 
     int readAlls = 0;
     const auto counter =

@@ -40,7 +40,8 @@ bool SimulatorProcess::start(const QStringList& extraArguments)
     clock.start();
     while (!m_pending.contains('\n')) {
         if (clock.elapsed() > startTimeLimitMs || !m_process.waitForReadyRead(startTimeLimitMs)) {
-            m_error = "kelvara-sim did not start: " + QString::fromLocal8Bit(m_process.readAllStandardError());
+            m_error = "kelvara-sim did not start: "
+                + QString::fromLocal8Bit(m_process.readAllStandardError());
             return false;
         }
         m_pending += m_process.readAllStandardOutput();

@@ -22,7 +22,8 @@ QByteArray DefinitionFileWriter::toJson(const QList<RegisterEntry>& entries)
 {
     QByteArray json("{\n");
     for (int i = 0; i < entries.size(); ++i) {
-        json += "    \"" + QByteArray::number(entries.at(i).address) + "\": " + entryToJson(entries.at(i));
+        json += "    \"" + QByteArray::number(entries.at(i).address)
+            + "\": " + entryToJson(entries.at(i));
         json += i + 1 < entries.size() ? ",\n" : "\n";
     }
     json += "}\n";
@@ -66,7 +67,8 @@ QByteArray DefinitionFileWriter::labelsToJson(const QMap<int, QString>& labels)
 {
     QByteArray json("{\n");
     for (auto it = labels.begin(); it != labels.end(); ++it) {
-        json += memberIndent + "    \"" + QByteArray::number(it.key()) + "\": " + quoted(it.value());
+        json +=
+            memberIndent + "    \"" + QByteArray::number(it.key()) + "\": " + quoted(it.value());
         json += std::next(it) != labels.end() ? ",\n" : "\n";
     }
     return json + memberIndent + "}";
@@ -77,11 +79,21 @@ QByteArray DefinitionFileWriter::quoted(const QString& text)
     QString json(QLatin1Char('"'));
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case '"': json += QLatin1String("\\\""); break;
-        case '\\': json += QLatin1String("\\\\"); break;
-        case '\n': json += QLatin1String("\\n"); break;
-        case '\r': json += QLatin1String("\\r"); break;
-        case '\t': json += QLatin1String("\\t"); break;
+        case '"':
+            json += QLatin1String("\\\"");
+            break;
+        case '\\':
+            json += QLatin1String("\\\\");
+            break;
+        case '\n':
+            json += QLatin1String("\\n");
+            break;
+        case '\r':
+            json += QLatin1String("\\r");
+            break;
+        case '\t':
+            json += QLatin1String("\\t");
+            break;
         default:
             if (c.unicode() < 0x20)
                 json += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));

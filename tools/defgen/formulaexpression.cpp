@@ -124,7 +124,8 @@ static std::unique_ptr<FormulaExpression::Node> parseText(QString text, QString*
         if (length == 0)
             length = anchoredMatchLength(referencePattern(), text, position);
         if (length == 0) {
-            *error = QStringLiteral("no number or register reference at \"%1\"").arg(text.mid(position));
+            *error =
+                QStringLiteral("no number or register reference at \"%1\"").arg(text.mid(position));
             return nullptr;
         }
         operands << text.mid(position, length);
@@ -168,7 +169,8 @@ static std::unique_ptr<FormulaExpression::Node> parseText(QString text, QString*
     node->right = parseText(rightText, error);
     if (!node->right)
         return nullptr;
-    if (node->op == QLatin1Char('%') && node->right->kind == N::Number && toInt32(node->right->number) == 0) {
+    if (node->op == QLatin1Char('%') && node->right->kind == N::Number
+        && toInt32(node->right->number) == 0) {
         *error = QStringLiteral("\"%\" by zero in \"%1\"").arg(text);
         return nullptr;
     }
@@ -185,7 +187,8 @@ static void collectReferences(const FormulaExpression::Node* node, QList<int>* a
     collectReferences(node->right.get(), addresses);
 }
 
-static double evaluateNode(const FormulaExpression::Node* node, const std::function<double(int)>& reference)
+static double evaluateNode(const FormulaExpression::Node* node,
+                           const std::function<double(int)>& reference)
 {
     using N = FormulaExpression::Node;
     switch (node->kind) {
@@ -199,12 +202,18 @@ static double evaluateNode(const FormulaExpression::Node* node, const std::funct
     const double left = evaluateNode(node->left.get(), reference);
     const double right = evaluateNode(node->right.get(), reference);
     switch (node->op.toLatin1()) {
-    case '+': return left + right;
-    case '-': return left - right;
-    case '*': return left * right;
-    case '/': return left / right;
-    case '<': return left < right ? 1.0 : 0.0;
-    case '>': return left > right ? 1.0 : 0.0;
+    case '+':
+        return left + right;
+    case '-':
+        return left - right;
+    case '*':
+        return left * right;
+    case '/':
+        return left / right;
+    case '<':
+        return left < right ? 1.0 : 0.0;
+    case '>':
+        return left > right ? 1.0 : 0.0;
     case '%': {
         if (!std::isfinite(left) || !std::isfinite(right) || toInt32(right) == 0)
             return std::numeric_limits<double>::quiet_NaN();

@@ -19,7 +19,8 @@ bool writeFile(const QString& path, const QByteArray& content, QTextStream& err)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()
+        || !file.commit()) {
         err << path << ": " << file.errorString() << '\n';
         return false;
     }
@@ -46,12 +47,16 @@ int main(int argc, char* argv[])
         "Writes BOD.json, BOD_v6.json and InitialValues.xml into the resources folder and the "
         "simulator's controller image, all from one annotated register list."));
     parser.addHelpOption();
-    const QCommandLineOption checkOption(QStringLiteral("check"),
-                                         QStringLiteral("Only check the register list; write nothing."));
+    const QCommandLineOption checkOption(
+        QStringLiteral("check"), QStringLiteral("Only check the register list; write nothing."));
     parser.addOption(checkOption);
-    parser.addPositionalArgument(QStringLiteral("registers"), QStringLiteral("The annotated register list (registers.json)."));
-    parser.addPositionalArgument(QStringLiteral("resources"), QStringLiteral("Folder for BOD.json, BOD_v6.json and InitialValues.xml."));
-    parser.addPositionalArgument(QStringLiteral("image"), QStringLiteral("Path of the simulator's controller image."));
+    parser.addPositionalArgument(QStringLiteral("registers"),
+                                 QStringLiteral("The annotated register list (registers.json)."));
+    parser.addPositionalArgument(
+        QStringLiteral("resources"),
+        QStringLiteral("Folder for BOD.json, BOD_v6.json and InitialValues.xml."));
+    parser.addPositionalArgument(QStringLiteral("image"),
+                                 QStringLiteral("Path of the simulator's controller image."));
     parser.process(app);
 
     const QStringList arguments = parser.positionalArguments();
@@ -84,7 +89,8 @@ int main(int argc, char* argv[])
     // The second set carries the same definitions until the two differ.
     const bool written = writeFile(resources.filePath(QStringLiteral("BOD.json")), definitions, err)
         && writeFile(resources.filePath(QStringLiteral("BOD_v6.json")), definitions, err)
-        && writeFile(resources.filePath(QStringLiteral("InitialValues.xml")), ValueFileWriter::toXml(initial.rawValues()), err)
+        && writeFile(resources.filePath(QStringLiteral("InitialValues.xml")),
+                     ValueFileWriter::toXml(initial.rawValues()), err)
         && writeFile(arguments.at(2), ValueFileWriter::toXml(simulator.rawValues()), err);
     return written ? 0 : 2;
 }

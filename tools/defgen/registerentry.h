@@ -29,10 +29,10 @@ struct RegisterEntry
     QString type;
     int accessLevel = 3;
 
-    QStringList rows;                   // pages whose spin boxes show it
-    QString beyondRowRange;             // why its limits may exceed those boxes
-    std::optional<double> initial;      // display value in the initial values
-    std::optional<double> simulator;    // display value in the simulator image
+    QStringList rows;                // pages whose spin boxes show it
+    QString beyondRowRange;          // why its limits may exceed those boxes
+    std::optional<double> initial;   // display value in the initial values
+    std::optional<double> simulator; // display value in the simulator image
 
     // Type code as the suite reads the type word (compared exactly).
     int typeCode() const

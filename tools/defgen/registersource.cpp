@@ -13,14 +13,15 @@
 namespace {
 
 const QStringList knownMembers = {
-    "address", "name", "units", "scale", "min", "max", "decimals", "singleStep", "isSigned", "read",
-    "write", "saved", "type", "accessLevel", "enumDefs", "bitDefs", "tooltip", "rows", "initial",
-    "simulator", "documented", "chosen", "note", "beyondRowRange"};
+    "address",  "name",        "units",      "scale",   "min",     "max",
+    "decimals", "singleStep",  "isSigned",   "read",    "write",   "saved",
+    "type",     "accessLevel", "enumDefs",   "bitDefs", "tooltip", "rows",
+    "initial",  "simulator",   "documented", "chosen",  "note",    "beyondRowRange"};
 
 // Attributes whose origin the documented and chosen lists account for.
 const QStringList accountedMembers = {
-    "name", "units", "scale", "min", "max", "decimals", "singleStep", "isSigned", "read", "write",
-    "saved", "type", "accessLevel", "tooltip", "initial", "simulator"};
+    "name", "units", "scale", "min",  "max",         "decimals", "singleStep", "isSigned",
+    "read", "write", "saved", "type", "accessLevel", "tooltip",  "initial",    "simulator"};
 
 const QStringList knownRows = {"basic", "advanced", "temperature", "pas", "dashboard", "autotune"};
 
@@ -94,14 +95,18 @@ void RegisterSource::readEntry(const QJsonObject& object)
     auto flag = [&](const char* key) {
         const QJsonValue value = object.value(QLatin1String(key));
         if (!value.isBool())
-            fail(entry.address, QStringLiteral("\"%1\" must be true or false").arg(QLatin1String(key)));
+            fail(entry.address,
+                 QStringLiteral("\"%1\" must be true or false").arg(QLatin1String(key)));
         return value.toBool();
     };
     auto whole = [&](const char* key, int low, int high) {
         const QJsonValue value = object.value(QLatin1String(key));
         if (!isWholeNumber(value) || value.toInt() < low || value.toInt() > high)
-            fail(entry.address, QStringLiteral("\"%1\" must be a whole number from %2 to %3")
-                                    .arg(QLatin1String(key)).arg(low).arg(high));
+            fail(entry.address,
+                 QStringLiteral("\"%1\" must be a whole number from %2 to %3")
+                     .arg(QLatin1String(key))
+                     .arg(low)
+                     .arg(high));
         return value.toInt();
     };
     auto optionalNumber = [&](const char* key) -> std::optional<double> {
@@ -128,8 +133,9 @@ void RegisterSource::readEntry(const QJsonObject& object)
             bool ok = false;
             const int number = it.key().toInt(&ok, 10);
             if (!ok || !it.value().isString() || it.value().toString().isEmpty())
-                fail(entry.address, QStringLiteral("\"%1\" needs decimal keys and non-empty labels")
-                                        .arg(QLatin1String(key)));
+                fail(entry.address,
+                     QStringLiteral("\"%1\" needs decimal keys and non-empty labels")
+                         .arg(QLatin1String(key)));
             else
                 map.insert(number, it.value().toString());
         }
@@ -167,7 +173,8 @@ void RegisterSource::readEntry(const QJsonObject& object)
         fail(entry.address, QStringLiteral("\"rows\" must be an array"));
     for (const QJsonValue& row : rows.toArray()) {
         if (!knownRows.contains(row.toString()))
-            fail(entry.address, QStringLiteral("unknown page \"%1\" in \"rows\"").arg(row.toString()));
+            fail(entry.address,
+                 QStringLiteral("unknown page \"%1\" in \"rows\"").arg(row.toString()));
         entry.rows << row.toString();
     }
 
@@ -190,19 +197,25 @@ void RegisterSource::checkFormulas(const RegisterEntry& entry)
         FormulaExpression expression;
         QString error;
         if (!expression.parse(formula.second, &error)) {
-            fail(entry.address, QStringLiteral("%1 \"%2\": %3").arg(QLatin1String(formula.first), formula.second, error));
+            fail(entry.address,
+                 QStringLiteral("%1 \"%2\": %3")
+                     .arg(QLatin1String(formula.first), formula.second, error));
             continue;
         }
         for (int reference : expression.references()) {
             refersToOthers = true;
             if (!addresses.contains(reference))
-                fail(entry.address, QStringLiteral("%1 refers to undefined register %2")
-                                        .arg(QLatin1String(formula.first)).arg(reference));
+                fail(entry.address,
+                     QStringLiteral("%1 refers to undefined register %2")
+                         .arg(QLatin1String(formula.first))
+                         .arg(reference));
             // A read of all registers stores them in ascending order; a
             // reference to a higher address would be applied too late.
             else if (reference >= entry.address)
-                fail(entry.address, QStringLiteral("%1 refers to register %2, which is not below it")
-                                        .arg(QLatin1String(formula.first)).arg(reference));
+                fail(entry.address,
+                     QStringLiteral("%1 refers to register %2, which is not below it")
+                         .arg(QLatin1String(formula.first))
+                         .arg(reference));
         }
     }
     if (entry.typeCode() == 1 && !refersToOthers)
@@ -214,7 +227,8 @@ void RegisterSource::checkLabels(const RegisterEntry& entry)
     const int code = entry.typeCode();
     if (code >= 2) {
         if (entry.scale != QLatin1String("1") || !entry.min.isEmpty() || !entry.max.isEmpty())
-            fail(entry.address, QStringLiteral("enum and bit-vector registers have scale \"1\" and no limits"));
+            fail(entry.address,
+                 QStringLiteral("enum and bit-vector registers have scale \"1\" and no limits"));
         if (entry.decimals != 0)
             fail(entry.address, QStringLiteral("enum and bit-vector registers have 0 decimals"));
     }
@@ -238,14 +252,16 @@ void RegisterSource::checkLabels(const RegisterEntry& entry)
 
 void RegisterSource::checkBookkeeping(const RegisterEntry& entry, const QJsonObject& object)
 {
-    static const QRegularExpression labelItem(QStringLiteral("^(enumDefs|bitDefs)\\[(\\d+(,\\d+)*)\\]$"));
+    static const QRegularExpression labelItem(
+        QStringLiteral("^(enumDefs|bitDefs)\\[(\\d+(,\\d+)*)\\]$"));
 
     QStringList plain;
     QMap<QString, QList<int>> labelKeys;
     for (const char* listName : {"documented", "chosen"}) {
         const QJsonValue list = object.value(QLatin1String(listName));
         if (!list.isArray()) {
-            fail(entry.address, QStringLiteral("\"%1\" must be an array").arg(QLatin1String(listName)));
+            fail(entry.address,
+                 QStringLiteral("\"%1\" must be an array").arg(QLatin1String(listName)));
             continue;
         }
         for (const QJsonValue& item : list.toArray()) {
@@ -266,7 +282,8 @@ void RegisterSource::checkBookkeeping(const RegisterEntry& entry, const QJsonObj
         const int count = plain.count(member);
         const bool present = object.contains(member);
         if (present && count != 1)
-            fail(entry.address, QStringLiteral("\"%1\" must be listed once as documented or chosen").arg(member));
+            fail(entry.address,
+                 QStringLiteral("\"%1\" must be listed once as documented or chosen").arg(member));
         if (!present && count > 0)
             fail(entry.address, QStringLiteral("\"%1\" is listed but not given").arg(member));
     }
@@ -277,8 +294,10 @@ void RegisterSource::checkBookkeeping(const RegisterEntry& entry, const QJsonObj
         std::sort(listed.begin(), listed.end());
         const QList<int> given = map.second->has_value() ? (*map.second)->keys() : QList<int>();
         if (listed != given)
-            fail(entry.address, QStringLiteral("the keys of \"%1\" must each be listed once as documented or chosen")
-                                    .arg(map.first));
+            fail(entry.address,
+                 QStringLiteral(
+                     "the keys of \"%1\" must each be listed once as documented or chosen")
+                     .arg(map.first));
     }
 }
 

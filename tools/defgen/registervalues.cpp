@@ -30,7 +30,8 @@ bool nearlyEqual(double a, double b)
 } // namespace
 
 RegisterValues::RegisterValues(const QList<RegisterEntry>& entries, ValueSet valueSet)
-    : registers(entries), set(valueSet)
+    : registers(entries)
+    , set(valueSet)
 {
 }
 
@@ -134,31 +135,42 @@ bool RegisterValues::convertNumeric(const RegisterEntry& entry, double display, 
         fail(entry, QStringLiteral("%1 has more decimals than the register shows").arg(display));
         return false;
     }
-    const double min = entry.min.isEmpty() ? -std::numeric_limits<double>::infinity() : evaluate(entry.min);
-    const double max = entry.max.isEmpty() ? std::numeric_limits<double>::infinity() : evaluate(entry.max);
+    const double min =
+        entry.min.isEmpty() ? -std::numeric_limits<double>::infinity() : evaluate(entry.min);
+    const double max =
+        entry.max.isEmpty() ? std::numeric_limits<double>::infinity() : evaluate(entry.max);
     if (std::isnan(min) || std::isnan(max)) {
         fail(entry, QStringLiteral("a limit does not evaluate to a number"));
         return false;
     }
     if (display < min - 1e-9 || display > max + 1e-9) {
-        fail(entry, QStringLiteral("%1 lies outside its limits %2 to %3").arg(display).arg(min).arg(max));
+        fail(entry,
+             QStringLiteral("%1 lies outside its limits %2 to %3").arg(display).arg(min).arg(max));
         return false;
     }
     const double product = roundHalfUp(scale * display);
     const double low = entry.isSigned ? -32768.0 : 0.0;
     const double high = entry.isSigned ? 32767.0 : 65535.0;
     if (product < low || product > high) {
-        fail(entry, QStringLiteral("%1 needs raw %2, outside the register width").arg(display).arg(product));
+        fail(entry,
+             QStringLiteral("%1 needs raw %2, outside the register width")
+                 .arg(display)
+                 .arg(product));
         return false;
     }
     *raw = static_cast<int>(product);
-    if ((std::isfinite(max) && *raw > std::trunc(max * scale)) || (std::isfinite(min) && *raw < std::trunc(min * scale))) {
+    if ((std::isfinite(max) && *raw > std::trunc(max * scale))
+        || (std::isfinite(min) && *raw < std::trunc(min * scale))) {
         fail(entry, QStringLiteral("raw %1 would be clamped by the raw limits").arg(*raw));
         return false;
     }
     const double back = asValue(entry, *raw);
     if (!nearlyEqual(back, shown) || roundHalfUp(scale * back) != product) {
-        fail(entry, QStringLiteral("%1 is not on its display grid: raw %2 shows %3").arg(display).arg(*raw).arg(back));
+        fail(entry,
+             QStringLiteral("%1 is not on its display grid: raw %2 shows %3")
+                 .arg(display)
+                 .arg(*raw)
+                 .arg(back));
         return false;
     }
     return true;
@@ -179,15 +191,22 @@ void RegisterValues::checkDisplayRange(const RegisterEntry& entry)
         low = std::max(low, evaluate(entry.min));
     // The custom editor's box runs from -9999 (signed) or 0 up to 65535; the
     // page rows stop at 9999.
-    const double boxHigh = entry.rows.isEmpty() || !entry.beyondRowRange.isEmpty() ? 65535.0 : 9999.0;
+    const double boxHigh =
+        entry.rows.isEmpty() || !entry.beyondRowRange.isEmpty() ? 65535.0 : 9999.0;
     if (high > boxHigh)
-        fail(entry, QStringLiteral("display values reach %1, above the %2 of its spin boxes").arg(high).arg(boxHigh));
+        fail(entry,
+             QStringLiteral("display values reach %1, above the %2 of its spin boxes")
+                 .arg(high)
+                 .arg(boxHigh));
     if (entry.isSigned && low < -9999.0)
-        fail(entry, QStringLiteral("display values reach %1, below the -9999 of its spin boxes").arg(low));
+        fail(entry,
+             QStringLiteral("display values reach %1, below the -9999 of its spin boxes").arg(low));
 }
 
 void RegisterValues::fail(const RegisterEntry& entry, const QString& message)
 {
-    const QString setName = set == ValueSet::Initial ? QStringLiteral("initial") : QStringLiteral("simulator");
-    problems << QStringLiteral("register %1 (%2 value): %3").arg(entry.address).arg(setName, message);
+    const QString setName =
+        set == ValueSet::Initial ? QStringLiteral("initial") : QStringLiteral("simulator");
+    problems
+        << QStringLiteral("register %1 (%2 value): %3").arg(entry.address).arg(setName, message);
 }

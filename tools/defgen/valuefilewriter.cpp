@@ -14,8 +14,10 @@ QByteArray ValueFileWriter::toXml(const QList<QPair<int, int>>& values)
     writer.setAutoFormattingIndent(4);
     writer.writeStartDocument();
     writer.writeStartElement(QStringLiteral("ArrayOfSerializableParameter"));
-    writer.writeAttribute(QStringLiteral("xmlns:xsi"), QStringLiteral("http://www.w3.org/2001/XMLSchema-instance"));
-    writer.writeAttribute(QStringLiteral("xmlns:xsd"), QStringLiteral("http://www.w3.org/2001/XMLSchema"));
+    writer.writeAttribute(QStringLiteral("xmlns:xsi"),
+                          QStringLiteral("http://www.w3.org/2001/XMLSchema-instance"));
+    writer.writeAttribute(QStringLiteral("xmlns:xsd"),
+                          QStringLiteral("http://www.w3.org/2001/XMLSchema"));
     for (const auto& value : values) {
         writer.writeStartElement(QStringLiteral("SerializableParameter"));
         writer.writeTextElement(QStringLiteral("Address"), QString::number(value.first));

@@ -76,8 +76,16 @@ bool VirtualDisplay::start()
     const QByteArray screen = QByteArray::number(screenInches.width() * m_dpi) + 'x'
         + QByteArray::number(screenInches.height() * m_dpi) + "x24";
     const QByteArray dpi = QByteArray::number(m_dpi);
-    const char* arguments[] = {programPath.constData(), "-displayfd", fd.constData(), "-screen", "0",
-                               screen.constData(), "-dpi", dpi.constData(), "-nolisten", "tcp",
+    const char* arguments[] = {programPath.constData(),
+                               "-displayfd",
+                               fd.constData(),
+                               "-screen",
+                               "0",
+                               screen.constData(),
+                               "-dpi",
+                               dpi.constData(),
+                               "-nolisten",
+                               "tcp",
                                nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

@@ -16,8 +16,8 @@ namespace {
 
 void registerFonts()
 {
-    const QStringList fonts = {"LiberationSans-Regular", "LiberationSans-Bold", "LiberationMono-Regular",
-                               "LiberationMono-Bold"};
+    const QStringList fonts = {"LiberationSans-Regular", "LiberationSans-Bold",
+                               "LiberationMono-Regular", "LiberationMono-Bold"};
     for (const QString& font : fonts)
         QFontDatabase::addApplicationFont(":/fonts/" + font + ".ttf");
 }

@@ -12,7 +12,6 @@
 
 namespace {
 
-
 void exercise(Parameter* parameter)
 {
     parameter->setRegisterValue(-1);
@@ -40,7 +39,8 @@ void exercise(Parameter* parameter)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const FuzzSupport::TimeBudget budget(2000);
-    static const QString definitionPath = FuzzSupport::scratchPath(QStringLiteral("definitions.json"));
+    static const QString definitionPath =
+        FuzzSupport::scratchPath(QStringLiteral("definitions.json"));
     FuzzSupport::writeFile(definitionPath, FuzzSupport::bytes(data, size));
 
     // The second set is read beside the first and never made active.

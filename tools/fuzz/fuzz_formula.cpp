@@ -21,7 +21,12 @@ const QString definitions = QStringLiteral(":/fuzz/model.json");
 // Raw values at the edges of both register widths, and display values
 // that no register can hold.
 const int raws[] = {0, 1, -1, 4096, 32767, -32768, 65535};
-const double displays[] = {0.0, 2.5, -2.5, 1e9, -1e9, std::numeric_limits<double>::infinity(),
+const double displays[] = {0.0,
+                           2.5,
+                           -2.5,
+                           1e9,
+                           -1e9,
+                           std::numeric_limits<double>::infinity(),
                            std::numeric_limits<double>::quiet_NaN()};
 // Each change of a register sets off every register that follows it.
 const int changedRaws[] = {0, -32768, 65535};

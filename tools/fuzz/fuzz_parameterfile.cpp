@@ -128,8 +128,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         auto* dialogs = new ScriptedDialogs;
         dialogs->openName = importPath;
         dialogs->saveName = exportPath;
-        dialogs->choice = size % 2 ? XMLTranslatorDialogs::RestoreLevel3Only
-                                   : XMLTranslatorDialogs::KeepImported;
+        dialogs->choice =
+            size % 2 ? XMLTranslatorDialogs::RestoreLevel3Only : XMLTranslatorDialogs::KeepImported;
         XMLTranslator translator(model);
         translator.setDialogs(dialogs);
         const QMap<int, int> before = registers();

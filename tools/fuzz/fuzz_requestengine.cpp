@@ -72,18 +72,21 @@ void record(Session& session, bool hexReplies)
         events << (enabled ? "enableSaveButtons(true)" : "enableSaveButtons(false)");
     });
     QObject::connect(link, &KelvaraCom::comError, [&events] { events << "comError"; });
-    QObject::connect(link, &KelvaraCom::readAllComplete, [&events] { events << "readAllComplete"; });
-    QObject::connect(link, &KelvaraCom::errorMessage, [&events](const QString& title, const QString&) {
-        const int at = events.size();
-        if (title != "Read Fail" && title != "Write Fail" && title != "Save to Flash Fail")
-            FuzzSupport::finding("a failure report with an unknown title");
-        const bool afterError = (at >= 1 && events.at(at - 1) == "comError")
-            || (at >= 2 && events.at(at - 1) == "readAllComplete" && events.at(at - 2) == "comError");
-        const int errorAt = events.lastIndexOf("comError");
-        if (!afterError || errorAt < 1 || events.at(errorAt - 1) != "enableSaveButtons(true)")
-            FuzzSupport::finding("a failure report out of order");
-        events << "errorMessage";
-    });
+    QObject::connect(link, &KelvaraCom::readAllComplete,
+                     [&events] { events << "readAllComplete"; });
+    QObject::connect(
+        link, &KelvaraCom::errorMessage, [&events](const QString& title, const QString&) {
+            const int at = events.size();
+            if (title != "Read Fail" && title != "Write Fail" && title != "Save to Flash Fail")
+                FuzzSupport::finding("a failure report with an unknown title");
+            const bool afterError = (at >= 1 && events.at(at - 1) == "comError")
+                || (at >= 2 && events.at(at - 1) == "readAllComplete"
+                    && events.at(at - 2) == "comError");
+            const int errorAt = events.lastIndexOf("comError");
+            if (!afterError || errorAt < 1 || events.at(errorAt - 1) != "enableSaveButtons(true)")
+                FuzzSupport::finding("a failure report out of order");
+            events << "errorMessage";
+        });
     if (!hexReplies)
         return;
     ScriptedController* controller = session.controller;

@@ -72,7 +72,8 @@ TimeBudget::~TimeBudget()
 void writeFile(const QString& path, const QByteArray& content)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || file.write(content) != content.size())
         finding("cannot write a scratch file");
 }
 

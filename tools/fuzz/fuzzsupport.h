@@ -48,7 +48,11 @@ private:
 class ByteReader
 {
 public:
-    ByteReader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+    ByteReader(const uint8_t* data, size_t size)
+        : m_data(data)
+        , m_size(size)
+    {
+    }
 
     bool atEnd() const { return m_position >= m_size; }
     uint8_t take() { return atEnd() ? 0 : m_data[m_position++]; }

@@ -252,7 +252,8 @@ void ScriptedController::answer(const QByteArray& request)
         send(request, garbage(1 + parameter % 8) + good, early);
         break;
     case Refusal:
-        send(request, SimModbus::exceptionReply(slave, quint8(request.at(1)), parameter % 12), early);
+        send(request, SimModbus::exceptionReply(slave, quint8(request.at(1)), parameter % 12),
+             early);
         break;
     case ReplyThenGarbage:
         send(request, good + garbage(1 + parameter % 8), early);

@@ -18,7 +18,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-ControllerSimulator::ControllerSimulator(QObject *parent)
+ControllerSimulator::ControllerSimulator(QObject* parent)
     : QObject(parent)
     , state(new SimulatorState)
 {
@@ -37,7 +37,8 @@ bool ControllerSimulator::start()
 
     char name[256] = {};
     if (::openpty(&masterFd, &slaveFd, name, nullptr, nullptr) != 0) {
-        setError(QStringLiteral("cannot open a pseudo-terminal: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+        setError(QStringLiteral("cannot open a pseudo-terminal: %1")
+                     .arg(QString::fromLocal8Bit(strerror(errno))));
         masterFd = slaveFd = -1;
         return false;
     }
@@ -68,7 +69,8 @@ bool ControllerSimulator::start()
     connect(thread, &QThread::started, worker, &SimulatorWorker::begin);
     connect(thread, &QThread::finished, worker, &QObject::deleteLater);
     connect(worker, &SimulatorWorker::frameLogged, this, &ControllerSimulator::relayLogEntry);
-    connect(worker, &SimulatorWorker::hungUp, this, &ControllerSimulator::stop, Qt::QueuedConnection);
+    connect(worker, &SimulatorWorker::hungUp, this, &ControllerSimulator::stop,
+            Qt::QueuedConnection);
     thread->start();
     return true;
 }
@@ -81,7 +83,7 @@ void ControllerSimulator::stop()
     thread->wait();
     delete thread;
     thread = nullptr;
-    worker = nullptr;  // deleted with the thread's end
+    worker = nullptr; // deleted with the thread's end
     closeTerminal();
 }
 
@@ -113,7 +115,7 @@ QString ControllerSimulator::errorString() const
     return lastError;
 }
 
-void ControllerSimulator::setError(const QString &text)
+void ControllerSimulator::setError(const QString& text)
 {
     QMutexLocker lock(&state->mutex);
     lastError = text;
@@ -149,7 +151,7 @@ void ControllerSimulator::clearRegisters()
     state->controller.clear();
 }
 
-bool ControllerSimulator::loadImage(const QString &fileName)
+bool ControllerSimulator::loadImage(const QString& fileName)
 {
     RegisterImage::Values values;
     QString error;
@@ -163,7 +165,7 @@ bool ControllerSimulator::loadImage(const QString &fileName)
     return true;
 }
 
-bool ControllerSimulator::loadImageData(const QByteArray &data)
+bool ControllerSimulator::loadImageData(const QByteArray& data)
 {
     RegisterImage::Values values;
     QString error;
@@ -203,7 +205,7 @@ MotorBehaviour ControllerSimulator::motorBehaviour() const
     return state->controller.motorBehaviour();
 }
 
-void ControllerSimulator::setMotorBehaviour(const MotorBehaviour &behaviour)
+void ControllerSimulator::setMotorBehaviour(const MotorBehaviour& behaviour)
 {
     QMutexLocker lock(&state->mutex);
     state->controller.setMotorBehaviour(behaviour);
@@ -333,7 +335,7 @@ QVector<QByteArray> ControllerSimulator::bytesOf(Direction direction) const
 {
     QMutexLocker lock(&state->mutex);
     QVector<QByteArray> frames;
-    for (const LogEntry &entry : qAsConst(state->log)) {
+    for (const LogEntry& entry : qAsConst(state->log)) {
         if (entry.direction == direction)
             frames.append(entry.bytes);
     }
@@ -344,7 +346,7 @@ int ControllerSimulator::countOf(Direction direction) const
 {
     QMutexLocker lock(&state->mutex);
     int count = 0;
-    for (const LogEntry &entry : qAsConst(state->log)) {
+    for (const LogEntry& entry : qAsConst(state->log)) {
         if (entry.direction == direction)
             ++count;
     }
@@ -411,7 +413,7 @@ bool ControllerSimulator::waitForEntries(Direction direction, int count, int tim
     return true;
 }
 
-void ControllerSimulator::relayLogEntry(const ControllerSimulator::LogEntry &entry)
+void ControllerSimulator::relayLogEntry(const ControllerSimulator::LogEntry& entry)
 {
     emit frameLogged(entry);
     if (entry.direction == Request)

@@ -29,25 +29,25 @@ class ControllerSimulator : public QObject
 
 public:
     enum Direction {
-        Request,    // a complete frame from the master
-        Reply,      // bytes sent back
-        Discarded,  // bytes that never made a frame (bad CRC, cut off)
+        Request,   // a complete frame from the master
+        Reply,     // bytes sent back
+        Discarded, // bytes that never made a frame (bad CRC, cut off)
     };
     Q_ENUM(Direction)
 
     struct LogEntry
     {
-        double elapsedMs = 0;  // monotonic, since the simulator was created
+        double elapsedMs = 0; // monotonic, since the simulator was created
         Direction direction = Request;
         QByteArray bytes;
-        QString note;  // the faults applied, or why bytes were discarded
+        QString note; // the faults applied, or why bytes were discarded
     };
 
     static constexpr int RegisterCount = 2048;
     static constexpr int SlaveAddress = 1;
-    static constexpr int Forever = -1;  // a fault count that never runs out
+    static constexpr int Forever = -1; // a fault count that never runs out
 
-    explicit ControllerSimulator(QObject *parent = nullptr);
+    explicit ControllerSimulator(QObject* parent = nullptr);
     ~ControllerSimulator() override;
 
     // Opens the pseudo-terminal and starts serving; false with
@@ -68,8 +68,8 @@ public:
 
     // Sets the registers a file names and leaves the others alone; on
     // failure nothing changes and errorString() tells why.
-    bool loadImage(const QString &fileName);
-    bool loadImageData(const QByteArray &data);
+    bool loadImage(const QString& fileName);
+    bool loadImageData(const QByteArray& data);
     // The suite's embedded initial values; false when they are not built in.
     bool loadDefaultImage();
     static QString defaultImagePath();
@@ -82,7 +82,7 @@ public:
     void setTorqueCommand(int value);
     // The motor that the discovery modes of register 481 measure and spin.
     MotorBehaviour motorBehaviour() const;
-    void setMotorBehaviour(const MotorBehaviour &behaviour);
+    void setMotorBehaviour(const MotorBehaviour& behaviour);
 
     // Faults. "times" counts the requests or replies a fault applies to:
     // 0 switches it off, Forever keeps it on.
@@ -132,22 +132,22 @@ public:
     bool waitForEntries(Direction direction, int count, int timeoutMs = 5000);
 
 signals:
-    void frameLogged(const ControllerSimulator::LogEntry &entry);
-    void requestReceived(const QByteArray &frame);
-    void replySent(const QByteArray &frame);
+    void frameLogged(const ControllerSimulator::LogEntry& entry);
+    void requestReceived(const QByteArray& frame);
+    void replySent(const QByteArray& frame);
 
 private slots:
-    void relayLogEntry(const ControllerSimulator::LogEntry &entry);
+    void relayLogEntry(const ControllerSimulator::LogEntry& entry);
 
 private:
     int countOf(Direction direction) const;
     QVector<QByteArray> bytesOf(Direction direction) const;
-    void setError(const QString &text);
+    void setError(const QString& text);
     void closeTerminal();
 
     std::unique_ptr<SimulatorState> state;
-    QThread *thread = nullptr;
-    SimulatorWorker *worker = nullptr;
+    QThread* thread = nullptr;
+    SimulatorWorker* worker = nullptr;
     int masterFd = -1;
     int slaveFd = -1;
     QString ptsName;

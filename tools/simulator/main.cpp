@@ -27,11 +27,11 @@ void onSignal(int)
 
 // Signals arrive on a pipe so that the event loop ends in an orderly way
 // and the link and the terminal are cleaned up.
-bool quitOnSignals(QCoreApplication *app)
+bool quitOnSignals(QCoreApplication* app)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return false;
-    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, app);
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, app);
     QObject::connect(notifier, &QSocketNotifier::activated, app, &QCoreApplication::quit);
     struct sigaction action = {};
     action.sa_handler = onSignal;
@@ -39,10 +39,11 @@ bool quitOnSignals(QCoreApplication *app)
     action.sa_flags = SA_RESTART;
     // A log piped into a reader that quits must not kill the simulator.
     ::signal(SIGPIPE, SIG_IGN);
-    return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
+    return ::sigaction(SIGINT, &action, nullptr) == 0
+        && ::sigaction(SIGTERM, &action, nullptr) == 0;
 }
 
-int intOption(const QCommandLineParser &parser, const QString &name, int min, int max, bool *ok)
+int intOption(const QCommandLineParser& parser, const QString& name, int min, int max, bool* ok)
 {
     bool number = false;
     const int value = parser.value(name).toInt(&number);
@@ -54,13 +55,14 @@ int intOption(const QCommandLineParser &parser, const QString &name, int min, in
     return value;
 }
 
-bool makeLink(const QString &linkPath, const QString &target)
+bool makeLink(const QString& linkPath, const QString& target)
 {
     const QFileInfo existing(linkPath);
     if (existing.isSymLink()) {
-        QFile::remove(linkPath);  // left over from an earlier run
+        QFile::remove(linkPath); // left over from an earlier run
     } else if (existing.exists()) {
-        QTextStream(stderr) << "kelvara-sim: " << linkPath << " exists and is not a link; not replacing it\n";
+        QTextStream(stderr) << "kelvara-sim: " << linkPath
+                            << " exists and is not a link; not replacing it\n";
         return false;
     }
     if (!QFile::link(target, linkPath)) {
@@ -70,26 +72,26 @@ bool makeLink(const QString &linkPath, const QString &target)
     return true;
 }
 
-double doubleOption(const QCommandLineParser &parser, const QString &name, double max, bool *ok)
+double doubleOption(const QCommandLineParser& parser, const QString& name, double max, bool* ok)
 {
     bool number = false;
     const double value = parser.value(name).toDouble(&number);
     if (!number || !(value >= 0.0 && value <= max)) {
-        QTextStream(stderr) << "kelvara-sim: --" << name << " needs a number from 0 to " << max << ", not \""
-                            << parser.value(name) << "\"\n";
+        QTextStream(stderr) << "kelvara-sim: --" << name << " needs a number from 0 to " << max
+                            << ", not \"" << parser.value(name) << "\"\n";
         *ok = false;
     }
     return value;
 }
 
 // Eight sectors (0 to 5, or 15 for a state never seen), e.g. "15,2,4,3,0,1,5,15".
-bool parseHallTable(const QString &text, QVector<int> *table)
+bool parseHallTable(const QString& text, QVector<int>* table)
 {
     const QStringList items = text.split(QLatin1Char(','));
     if (items.size() != 8)
         return false;
     table->clear();
-    for (const QString &item : items) {
+    for (const QString& item : items) {
         bool number = false;
         const int sector = item.trimmed().toInt(&number);
         if (!number || sector < 0 || sector > 15)
@@ -99,11 +101,11 @@ bool parseHallTable(const QString &text, QVector<int> *table)
     return true;
 }
 
-bool applyMotorOptions(const QCommandLineParser &parser, ControllerSimulator *simulator)
+bool applyMotorOptions(const QCommandLineParser& parser, ControllerSimulator* simulator)
 {
     MotorBehaviour motor = simulator->motorBehaviour();
     bool ok = true;
-    auto isSet = [&](const char *name) { return parser.isSet(QLatin1String(name)); };
+    auto isSet = [&](const char* name) { return parser.isSet(QLatin1String(name)); };
     if (isSet("static-ms"))
         motor.staticMs = intOption(parser, QStringLiteral("static-ms"), 0, 600000, &ok);
     if (isSet("spin-ms"))
@@ -118,15 +120,19 @@ bool applyMotorOptions(const QCommandLineParser &parser, ControllerSimulator *si
         motor.hallOffsetDegrees = doubleOption(parser, QStringLiteral("hall-offset"), 719.9, &ok);
     if (isSet("spin-fault"))
         motor.spinFaults = intOption(parser, QStringLiteral("spin-fault"), 0, 65535, &ok);
-    if (isSet("hall-table") && !parseHallTable(parser.value(QStringLiteral("hall-table")), &motor.hallTable)) {
-        QTextStream(stderr) << "kelvara-sim: --hall-table needs eight sectors 0 to 15 separated by commas\n";
+    if (isSet("hall-table")
+        && !parseHallTable(parser.value(QStringLiteral("hall-table")), &motor.hallTable)) {
+        QTextStream(stderr)
+            << "kelvara-sim: --hall-table needs eight sectors 0 to 15 separated by commas\n";
         ok = false;
     }
-    const QStringList phases = {QStringLiteral("blue"), QStringLiteral("yellow"), QStringLiteral("green")};
-    for (const QString &phase : parser.values(QStringLiteral("dead-phase"))) {
+    const QStringList phases = {QStringLiteral("blue"), QStringLiteral("yellow"),
+                                QStringLiteral("green")};
+    for (const QString& phase : parser.values(QStringLiteral("dead-phase"))) {
         const int index = int(phases.indexOf(phase.toLower()));
         if (index < 0) {
-            QTextStream(stderr) << "kelvara-sim: --dead-phase takes blue, yellow or green, not \"" << phase << "\"\n";
+            QTextStream(stderr) << "kelvara-sim: --dead-phase takes blue, yellow or green, not \""
+                                << phase << "\"\n";
             ok = false;
         } else {
             motor.deadPhases |= 1 << index;
@@ -141,9 +147,9 @@ bool applyMotorOptions(const QCommandLineParser &parser, ControllerSimulator *si
     return ok;
 }
 
-void printEntry(const ControllerSimulator::LogEntry &entry)
+void printEntry(const ControllerSimulator::LogEntry& entry)
 {
-    static const char *const arrows[] = {"->", "<-", "xx"};
+    static const char* const arrows[] = {"->", "<-", "xx"};
     QTextStream out(stdout);
     out << QString::number(entry.elapsedMs, 'f', 3).rightJustified(12) << " ms "
         << arrows[entry.direction] << ' ' << QString::fromLatin1(entry.bytes.toHex(' '));
@@ -154,7 +160,7 @@ void printEntry(const ControllerSimulator::LogEntry &entry)
 
 } // namespace
 
-int main(int argc, char *argv[])
+int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelvara-sim"));
@@ -166,64 +172,79 @@ int main(int argc, char *argv[])
         "Registers start as a configured controller (an Ostrel V4 Trelby), or all zero with --blank."));
     parser.addHelpOption();
     parser.addOptions({
-        {QStringLiteral("image"), QStringLiteral("Load register values from FILE (parameter XML file, "
-                                                 "or \"address value\" lines)."),
+        {QStringLiteral("image"),
+         QStringLiteral("Load register values from FILE (parameter XML file, "
+                        "or \"address value\" lines)."),
          QStringLiteral("FILE")},
         {QStringLiteral("blank"), QStringLiteral("Start from all registers zero.")},
         {QStringLiteral("set"), QStringLiteral("Set register ADDR to VALUE (repeatable)."),
          QStringLiteral("ADDR=VALUE")},
-        {QStringLiteral("link"), QStringLiteral("Create a symbolic link PATH to the terminal; removed on exit."),
+        {QStringLiteral("link"),
+         QStringLiteral("Create a symbolic link PATH to the terminal; removed on exit."),
          QStringLiteral("PATH")},
         {QStringLiteral("log"), QStringLiteral("Print every frame with its time.")},
-        {QStringLiteral("flash-fail"), QStringLiteral("Never confirm a save to flash (register 511).")},
-        {QStringLiteral("torque"), QStringLiteral("Set the torque command (register 477): motor running."),
+        {QStringLiteral("flash-fail"),
+         QStringLiteral("Never confirm a save to flash (register 511).")},
+        {QStringLiteral("torque"),
+         QStringLiteral("Set the torque command (register 477): motor running."),
          QStringLiteral("VALUE")},
         {QStringLiteral("silent"), QStringLiteral("Answer nothing.")},
-        {QStringLiteral("delay"), QStringLiteral("Delay every reply by MS milliseconds."), QStringLiteral("MS")},
+        {QStringLiteral("delay"), QStringLiteral("Delay every reply by MS milliseconds."),
+         QStringLiteral("MS")},
         {QStringLiteral("corrupt-crc"), QStringLiteral("Spoil the CRC of the first N replies."),
          QStringLiteral("N")},
-        {QStringLiteral("static-ms"), QStringLiteral("A stationary measurement (481 := 1) lasts MS (1500)."),
+        {QStringLiteral("static-ms"),
+         QStringLiteral("A stationary measurement (481 := 1) lasts MS (1500)."),
          QStringLiteral("MS")},
-        {QStringLiteral("spin-ms"), QStringLiteral("The spinning test (481 := 2) lasts MS (15000)."),
-         QStringLiteral("MS")},
-        {QStringLiteral("motor-rs"), QStringLiteral("Winding resistance the motor measures (62.4 mOhm)."),
+        {QStringLiteral("spin-ms"),
+         QStringLiteral("The spinning test (481 := 2) lasts MS (15000)."), QStringLiteral("MS")},
+        {QStringLiteral("motor-rs"),
+         QStringLiteral("Winding resistance the motor measures (62.4 mOhm)."),
          QStringLiteral("MOHM")},
-        {QStringLiteral("motor-ls"), QStringLiteral("Winding inductance the motor measures (184 uH)."),
-         QStringLiteral("UH")},
-        {QStringLiteral("motor-kv"), QStringLiteral("Speed constant the spin learns (11.35 RPM/V)."),
-         QStringLiteral("RPMV")},
-        {QStringLiteral("hall-offset"), QStringLiteral("Hall offset the spin learns (300.5 degrees)."),
-         QStringLiteral("DEG")},
-        {QStringLiteral("hall-table"), QStringLiteral("Sector of hall states 0..7, 15 for unseen "
-                                                      "(15,2,4,3,0,1,5,15)."),
+        {QStringLiteral("motor-ls"),
+         QStringLiteral("Winding inductance the motor measures (184 uH)."), QStringLiteral("UH")},
+        {QStringLiteral("motor-kv"),
+         QStringLiteral("Speed constant the spin learns (11.35 RPM/V)."), QStringLiteral("RPMV")},
+        {QStringLiteral("hall-offset"),
+         QStringLiteral("Hall offset the spin learns (300.5 degrees)."), QStringLiteral("DEG")},
+        {QStringLiteral("hall-table"),
+         QStringLiteral("Sector of hall states 0..7, 15 for unseen "
+                        "(15,2,4,3,0,1,5,15)."),
          QStringLiteral("LIST")},
-        {QStringLiteral("no-motor"), QStringLiteral("No motor on the phases: nothing measured, no current.")},
-        {QStringLiteral("inconsistent"), QStringLiteral("Every second measurement reads 20 % high.")},
+        {QStringLiteral("no-motor"),
+         QStringLiteral("No motor on the phases: nothing measured, no current.")},
+        {QStringLiteral("inconsistent"),
+         QStringLiteral("Every second measurement reads 20 % high.")},
         {QStringLiteral("stall"), QStringLiteral("The motor never turns during the spin.")},
-        {QStringLiteral("dead-phase"), QStringLiteral("No current on PHASE (blue, yellow, green; repeatable)."),
+        {QStringLiteral("dead-phase"),
+         QStringLiteral("No current on PHASE (blue, yellow, green; repeatable)."),
          QStringLiteral("PHASE")},
-        {QStringLiteral("spin-fault"), QStringLiteral("Raise these bits of register 258 when the spin ends."),
+        {QStringLiteral("spin-fault"),
+         QStringLiteral("Raise these bits of register 258 when the spin ends."),
          QStringLiteral("BITS")},
         {QStringLiteral("discovery-stuck"), QStringLiteral("Register 481 never returns to 0.")},
-        {QStringLiteral("sticky-faults"), QStringLiteral("A fault clear (508 := 1) leaves the faults.")},
+        {QStringLiteral("sticky-faults"),
+         QStringLiteral("A fault clear (508 := 1) leaves the faults.")},
     });
     parser.process(app);
     if (!parser.positionalArguments().isEmpty()) {
-        QTextStream(stderr) << "kelvara-sim: unexpected argument \"" << parser.positionalArguments().first()
-                            << "\"; see --help\n";
+        QTextStream(stderr) << "kelvara-sim: unexpected argument \""
+                            << parser.positionalArguments().first() << "\"; see --help\n";
         return 2;
     }
 
     ControllerSimulator simulator;
     // A whole controller (identity and status registers included) unless
     // asked to start blank.
-    if (!parser.isSet(QStringLiteral("blank")) && !simulator.loadImage(QStringLiteral(":/simulator/controller.xml")))
+    if (!parser.isSet(QStringLiteral("blank"))
+        && !simulator.loadImage(QStringLiteral(":/simulator/controller.xml")))
         QTextStream(stderr) << "kelvara-sim: warning: " << simulator.errorString() << "\n";
-    if (parser.isSet(QStringLiteral("image")) && !simulator.loadImage(parser.value(QStringLiteral("image")))) {
+    if (parser.isSet(QStringLiteral("image"))
+        && !simulator.loadImage(parser.value(QStringLiteral("image")))) {
         QTextStream(stderr) << "kelvara-sim: " << simulator.errorString() << "\n";
         return 1;
     }
-    for (const QString &assignment : parser.values(QStringLiteral("set"))) {
+    for (const QString& assignment : parser.values(QStringLiteral("set"))) {
         int address = 0;
         quint16 value = 0;
         QString error;
@@ -240,7 +261,8 @@ int main(int argc, char *argv[])
         if (RegisterImage::parseValue(parser.value(QStringLiteral("torque")), &torque)) {
             simulator.setTorqueCommand(torque);
         } else {
-            QTextStream(stderr) << "kelvara-sim: --torque needs a whole number from -32768 to 65535\n";
+            QTextStream(stderr)
+                << "kelvara-sim: --torque needs a whole number from -32768 to 65535\n";
             ok = false;
         }
     }
@@ -272,7 +294,8 @@ int main(int argc, char *argv[])
 
     QTextStream(stdout) << (linkPath.isEmpty() ? simulator.portName() : linkPath) << Qt::endl;
     QTextStream(stderr) << "kelvara-sim: slave 1 on " << simulator.portName()
-                        << (linkPath.isEmpty() ? QString() : QStringLiteral(" (linked as %1)").arg(linkPath))
+                        << (linkPath.isEmpty() ? QString()
+                                               : QStringLiteral(" (linked as %1)").arg(linkPath))
                         << "; stop with Ctrl+C\n";
 
     const int result = app.exec();

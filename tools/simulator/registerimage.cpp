@@ -8,7 +8,7 @@
 
 namespace {
 
-bool parseInteger(const QString &text, qint64 *number)
+bool parseInteger(const QString& text, qint64* number)
 {
     const QString trimmed = text.trimmed();
     bool ok = false;
@@ -21,7 +21,7 @@ bool parseInteger(const QString &text, qint64 *number)
 
 } // namespace
 
-bool RegisterImage::parseValue(const QString &text, quint16 *value)
+bool RegisterImage::parseValue(const QString& text, quint16* value)
 {
     qint64 number = 0;
     if (!parseInteger(text, &number) || number < -32768 || number > 65535)
@@ -30,7 +30,7 @@ bool RegisterImage::parseValue(const QString &text, quint16 *value)
     return true;
 }
 
-bool RegisterImage::parseAddress(const QString &text, int *address)
+bool RegisterImage::parseAddress(const QString& text, int* address)
 {
     qint64 number = 0;
     if (!parseInteger(text, &number) || number < 0 || number >= SimulatedController::RegisterCount)
@@ -39,7 +39,8 @@ bool RegisterImage::parseAddress(const QString &text, int *address)
     return true;
 }
 
-bool RegisterImage::parseAssignment(const QString &text, int *address, quint16 *value, QString *error)
+bool RegisterImage::parseAssignment(const QString& text, int* address, quint16* value,
+                                    QString* error)
 {
     const int separator = text.indexOf(QLatin1Char('='));
     if (separator < 0) {
@@ -48,17 +49,19 @@ bool RegisterImage::parseAssignment(const QString &text, int *address, quint16 *
     }
     if (!parseAddress(text.left(separator), address)) {
         *error = QStringLiteral("\"%1\": the address must be a whole number from 0 to %2")
-                     .arg(text).arg(SimulatedController::RegisterCount - 1);
+                     .arg(text)
+                     .arg(SimulatedController::RegisterCount - 1);
         return false;
     }
     if (!parseValue(text.mid(separator + 1), value)) {
-        *error = QStringLiteral("\"%1\": the value must be a whole number from -32768 to 65535").arg(text);
+        *error = QStringLiteral("\"%1\": the value must be a whole number from -32768 to 65535")
+                     .arg(text);
         return false;
     }
     return true;
 }
 
-bool RegisterImage::load(const QString &fileName, Values *values, QString *error)
+bool RegisterImage::load(const QString& fileName, Values* values, QString* error)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -73,14 +76,14 @@ bool RegisterImage::load(const QString &fileName, Values *values, QString *error
     return true;
 }
 
-bool RegisterImage::parse(const QByteArray &data, Values *values, QString *error)
+bool RegisterImage::parse(const QByteArray& data, Values* values, QString* error)
 {
     if (data.trimmed().startsWith('<'))
         return parseXml(data, values, error);
     return parseText(data, values, error);
 }
 
-bool RegisterImage::parseXml(const QByteArray &data, Values *values, QString *error)
+bool RegisterImage::parseXml(const QByteArray& data, Values* values, QString* error)
 {
     Values parsed;
     QXmlStreamReader xml(data);
@@ -88,7 +91,7 @@ bool RegisterImage::parseXml(const QByteArray &data, Values *values, QString *er
     QString address;
     QString value;
 
-    auto fail = [&](const QString &what) {
+    auto fail = [&](const QString& what) {
         *error = QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(what);
         return false;
     };
@@ -120,7 +123,8 @@ bool RegisterImage::parseXml(const QByteArray &data, Values *values, QString *er
                 return fail(QStringLiteral("bad or missing Address \"%1\"").arg(address));
             if (!parseValue(value, &registerValue))
                 return fail(QStringLiteral("bad or missing Value \"%1\" for address %2")
-                                .arg(value).arg(registerAddress));
+                                .arg(value)
+                                .arg(registerAddress));
             parsed.insert(registerAddress, registerValue);
         }
     }
@@ -132,7 +136,7 @@ bool RegisterImage::parseXml(const QByteArray &data, Values *values, QString *er
     return true;
 }
 
-bool RegisterImage::parseText(const QByteArray &data, Values *values, QString *error)
+bool RegisterImage::parseText(const QByteArray& data, Values* values, QString* error)
 {
     Values parsed;
     const QList<QByteArray> lines = data.split('\n');
@@ -147,10 +151,14 @@ bool RegisterImage::parseText(const QByteArray &data, Values *values, QString *e
             continue;
         int address = 0;
         quint16 value = 0;
-        if (fields.size() != 2 || !parseAddress(fields.at(0), &address) || !parseValue(fields.at(1), &value)) {
-            *error = QStringLiteral("line %1: expected \"address value\" with an address from 0 to %2 "
-                                    "and a value from -32768 to 65535, found \"%3\"")
-                         .arg(i + 1).arg(SimulatedController::RegisterCount - 1).arg(line.trimmed());
+        if (fields.size() != 2 || !parseAddress(fields.at(0), &address)
+            || !parseValue(fields.at(1), &value)) {
+            *error =
+                QStringLiteral("line %1: expected \"address value\" with an address from 0 to %2 "
+                               "and a value from -32768 to 65535, found \"%3\"")
+                    .arg(i + 1)
+                    .arg(SimulatedController::RegisterCount - 1)
+                    .arg(line.trimmed());
             return false;
         }
         parsed.insert(address, value);

@@ -16,19 +16,19 @@ public:
     using Values = QMap<int, quint16>;
 
     // On failure values is left untouched and error says what and where.
-    static bool parse(const QByteArray &data, Values *values, QString *error);
-    static bool load(const QString &fileName, Values *values, QString *error);
+    static bool parse(const QByteArray& data, Values* values, QString* error);
+    static bool load(const QString& fileName, Values* values, QString* error);
 
     // "ADDR=VALUE", as given on a command line.
-    static bool parseAssignment(const QString &text, int *address, quint16 *value, QString *error);
+    static bool parseAssignment(const QString& text, int* address, quint16* value, QString* error);
 
     // Decimal, or hexadecimal after "0x".
-    static bool parseValue(const QString &text, quint16 *value);
-    static bool parseAddress(const QString &text, int *address);
+    static bool parseValue(const QString& text, quint16* value);
+    static bool parseAddress(const QString& text, int* address);
 
 private:
-    static bool parseXml(const QByteArray &data, Values *values, QString *error);
-    static bool parseText(const QByteArray &data, Values *values, QString *error);
+    static bool parseXml(const QByteArray& data, Values* values, QString* error);
+    static bool parseText(const QByteArray& data, Values* values, QString* error);
 };
 
 #endif // REGISTERIMAGE_H

@@ -22,13 +22,14 @@ void ReplyFaults::clear()
     *this = ReplyFaults();
 }
 
-bool ReplyFaults::takeSilence(const QByteArray &request, QStringList *notes)
+bool ReplyFaults::takeSilence(const QByteArray& request, QStringList* notes)
 {
     if (silent) {
         notes->append(QStringLiteral("silent"));
         return true;
     }
-    const int address = (static_cast<quint8>(request.at(2)) << 8) | static_cast<quint8>(request.at(3));
+    const int address =
+        (static_cast<quint8>(request.at(2)) << 8) | static_cast<quint8>(request.at(3));
     if (silentAddresses.contains(address)) {
         notes->append(QStringLiteral("silent at address %1").arg(address));
         return true;
@@ -40,9 +41,10 @@ bool ReplyFaults::takeSilence(const QByteArray &request, QStringList *notes)
     return false;
 }
 
-QByteArray ReplyFaults::takeException(const QByteArray &request, QStringList *notes)
+QByteArray ReplyFaults::takeException(const QByteArray& request, QStringList* notes)
 {
-    const int address = (static_cast<quint8>(request.at(2)) << 8) | static_cast<quint8>(request.at(3));
+    const int address =
+        (static_cast<quint8>(request.at(2)) << 8) | static_cast<quint8>(request.at(3));
     int code = exceptionAddresses.value(address, 0);
     if (code == 0 && exception.take())
         code = exception.parameter;
@@ -50,11 +52,10 @@ QByteArray ReplyFaults::takeException(const QByteArray &request, QStringList *no
         return QByteArray();
     notes->append(QStringLiteral("exception %1").arg(code));
     return SimModbus::exceptionReply(static_cast<quint8>(request.at(0)),
-                                     static_cast<quint8>(request.at(1)),
-                                     static_cast<quint8>(code));
+                                     static_cast<quint8>(request.at(1)), static_cast<quint8>(code));
 }
 
-QByteArray ReplyFaults::distort(const QByteArray &reply, QStringList *notes)
+QByteArray ReplyFaults::distort(const QByteArray& reply, QStringList* notes)
 {
     QByteArray out = reply;
     bool headerChanged = false;
@@ -90,7 +91,7 @@ QByteArray ReplyFaults::distort(const QByteArray &reply, QStringList *notes)
     return out;
 }
 
-int ReplyFaults::takeDuplicateDelay(QStringList *notes)
+int ReplyFaults::takeDuplicateDelay(QStringList* notes)
 {
     if (!lateDuplicate.take())
         return -1;
@@ -98,7 +99,7 @@ int ReplyFaults::takeDuplicateDelay(QStringList *notes)
     return qMax(0, lateDuplicate.parameter);
 }
 
-bool ReplyFaults::takeHangUp(QStringList *notes)
+bool ReplyFaults::takeHangUp(QStringList* notes)
 {
     if (hangUpAtRequest <= 0 || --hangUpAtRequest > 0)
         return false;

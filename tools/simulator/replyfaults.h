@@ -30,36 +30,36 @@ public:
     QSet<int> silentAddresses;
     int replyDelayMs = 0;
 
-    Knob exception;      // parameter: exception code
-    QMap<int, int> exceptionAddresses;  // first address -> exception code
-    Knob otherSlave;     // parameter: slave address in the reply
-    Knob otherFunction;  // parameter: function code in the reply
-    Knob shortReply;     // parameter: bytes cut from the end
-    Knob longReply;      // parameter: bytes added after the CRC
-    Knob leadingGarbage; // parameter: bytes sent before the reply
+    Knob exception;                    // parameter: exception code
+    QMap<int, int> exceptionAddresses; // first address -> exception code
+    Knob otherSlave;                   // parameter: slave address in the reply
+    Knob otherFunction;                // parameter: function code in the reply
+    Knob shortReply;                   // parameter: bytes cut from the end
+    Knob longReply;                    // parameter: bytes added after the CRC
+    Knob leadingGarbage;               // parameter: bytes sent before the reply
     Knob corruptCrc;
-    Knob lateDuplicate;  // parameter: ms after the reply
-    int hangUpAtRequest = 0;  // the terminal closes at this request from now; 0: never
+    Knob lateDuplicate;      // parameter: ms after the reply
+    int hangUpAtRequest = 0; // the terminal closes at this request from now; 0: never
 
     void clear();
 
     // True when the request goes unanswered; counts silenceNext.
-    bool takeSilence(const QByteArray &request, QStringList *notes);
+    bool takeSilence(const QByteArray& request, QStringList* notes);
 
     // The exception reply to send instead of acting on the request, or an
     // empty array when the request is to be carried out.
-    QByteArray takeException(const QByteArray &request, QStringList *notes);
+    QByteArray takeException(const QByteArray& request, QStringList* notes);
 
     // The reply as the faults change it: header bytes (with a fresh CRC),
     // then a spoilt CRC, then the length, then garbage before it.
-    QByteArray distort(const QByteArray &reply, QStringList *notes);
+    QByteArray distort(const QByteArray& reply, QStringList* notes);
 
     // Milliseconds after which the reply is sent a second time, or -1.
-    int takeDuplicateDelay(QStringList *notes);
+    int takeDuplicateDelay(QStringList* notes);
 
     // True when the terminal is to close instead of answering; counts down
     // hangUpAtRequest.
-    bool takeHangUp(QStringList *notes);
+    bool takeHangUp(QStringList* notes);
 };
 
 #endif // REPLYFAULTS_H

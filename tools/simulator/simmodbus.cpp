@@ -2,7 +2,7 @@
 
 namespace SimModbus {
 
-quint16 crc16(const QByteArray &data)
+quint16 crc16(const QByteArray& data)
 {
     quint16 crc = 0xFFFF;
     for (const char byte : data) {
@@ -17,7 +17,7 @@ quint16 crc16(const QByteArray &data)
     return crc;
 }
 
-QByteArray withCrc(const QByteArray &frame)
+QByteArray withCrc(const QByteArray& frame)
 {
     const quint16 crc = crc16(frame);
     QByteArray out = frame;
@@ -26,7 +26,7 @@ QByteArray withCrc(const QByteArray &frame)
     return out;
 }
 
-bool hasValidCrc(const QByteArray &frame)
+bool hasValidCrc(const QByteArray& frame)
 {
     if (frame.size() < 4)
         return false;
@@ -35,7 +35,7 @@ bool hasValidCrc(const QByteArray &frame)
         && static_cast<quint8>(frame.at(frame.size() - 1)) == (crc >> 8);
 }
 
-int requestLength(const QByteArray &bytes)
+int requestLength(const QByteArray& bytes)
 {
     if (bytes.size() < 2)
         return NeedMoreBytes;
@@ -60,12 +60,12 @@ QByteArray exceptionReply(quint8 slave, quint8 function, quint8 code)
     return withCrc(reply);
 }
 
-QString toHex(const QByteArray &bytes)
+QString toHex(const QByteArray& bytes)
 {
     return QString::fromLatin1(bytes.toHex(' '));
 }
 
-QByteArray fromHex(const QString &text)
+QByteArray fromHex(const QString& text)
 {
     return QByteArray::fromHex(text.toLatin1());
 }

@@ -25,26 +25,26 @@ constexpr int NeedMoreBytes = -1;
 constexpr int UnknownLength = 0;
 
 // CRC-16/MODBUS: start 0xFFFF, reflected polynomial 0xA001, no final XOR.
-quint16 crc16(const QByteArray &data);
+quint16 crc16(const QByteArray& data);
 
 // The frame followed by its CRC, low byte first.
-QByteArray withCrc(const QByteArray &frame);
+QByteArray withCrc(const QByteArray& frame);
 
 // True when the last two bytes are the CRC of the rest, low byte first.
-bool hasValidCrc(const QByteArray &frame);
+bool hasValidCrc(const QByteArray& frame);
 
 // Length of the request that starts at the beginning of bytes: 8 for a
 // read, 9 + byte count for a write, NeedMoreBytes while the bytes that tell
 // are missing, UnknownLength for any other function.
-int requestLength(const QByteArray &bytes);
+int requestLength(const QByteArray& bytes);
 
 QByteArray exceptionReply(quint8 slave, quint8 function, quint8 code);
 
 // Lower-case hex, one blank between bytes: "01 03 00 00".
-QString toHex(const QByteArray &bytes);
+QString toHex(const QByteArray& bytes);
 
 // Reads hex with or without blanks ("01 03 0a" or "01030a").
-QByteArray fromHex(const QString &text);
+QByteArray fromHex(const QString& text);
 
 } // namespace SimModbus
 

@@ -4,12 +4,12 @@
 
 namespace {
 
-int word(const QByteArray &bytes, int index)
+int word(const QByteArray& bytes, int index)
 {
     return (static_cast<quint8>(bytes.at(index)) << 8) | static_cast<quint8>(bytes.at(index + 1));
 }
 
-void appendWord(QByteArray &bytes, quint16 value)
+void appendWord(QByteArray& bytes, quint16 value)
 {
     bytes.append(static_cast<char>(value >> 8));
     bytes.append(static_cast<char>(value & 0xFF));
@@ -53,12 +53,12 @@ MotorBehaviour SimulatedController::motorBehaviour() const
     return motor.behaviour;
 }
 
-void SimulatedController::setMotorBehaviour(const MotorBehaviour &behaviour)
+void SimulatedController::setMotorBehaviour(const MotorBehaviour& behaviour)
 {
     motor.behaviour = behaviour;
 }
 
-QByteArray SimulatedController::answer(const QByteArray &request, double now)
+QByteArray SimulatedController::answer(const QByteArray& request, double now)
 {
     nowMs = now;
     motor.advance(nowMs, registers);
@@ -73,7 +73,7 @@ QByteArray SimulatedController::answer(const QByteArray &request, double now)
     }
 }
 
-QByteArray SimulatedController::answerRead(const QByteArray &request) const
+QByteArray SimulatedController::answerRead(const QByteArray& request) const
 {
     const int address = word(request, 2);
     const int count = word(request, 4);
@@ -93,7 +93,7 @@ QByteArray SimulatedController::answerRead(const QByteArray &request) const
     return SimModbus::withCrc(reply);
 }
 
-QByteArray SimulatedController::answerWrite(const QByteArray &request)
+QByteArray SimulatedController::answerWrite(const QByteArray& request)
 {
     const int address = word(request, 2);
     const int count = word(request, 4);

@@ -33,16 +33,16 @@ public:
     void setFlashSaveFails(bool fails);
 
     MotorBehaviour motorBehaviour() const;
-    void setMotorBehaviour(const MotorBehaviour &behaviour);
+    void setMotorBehaviour(const MotorBehaviour& behaviour);
 
     // The reply to a complete request with a good CRC that is addressed to
     // this slave, at nowMs on the simulator's clock: a normal reply or an
     // exception reply, CRC included.
-    QByteArray answer(const QByteArray &request, double nowMs = 0);
+    QByteArray answer(const QByteArray& request, double nowMs = 0);
 
 private:
-    QByteArray answerRead(const QByteArray &request) const;
-    QByteArray answerWrite(const QByteArray &request);
+    QByteArray answerRead(const QByteArray& request) const;
+    QByteArray answerWrite(const QByteArray& request);
     void storeWritten(int address, quint16 value);
 
     QVector<quint16> registers;

@@ -84,7 +84,8 @@ void SimulatedMotor::showMeasurement(QVector<quint16>& registers) const
 void SimulatedMotor::finishMeasurement(QVector<quint16>& registers)
 {
     const bool high = behaviour.inconsistent && measurements % 2 == 1;
-    const double factor = behaviour.connected ? (high ? 1.2 : 1.0 + 0.01 * (measurements % 3)) : 0.0;
+    const double factor =
+        behaviour.connected ? (high ? 1.2 : 1.0 + 0.01 * (measurements % 3)) : 0.0;
     ++measurements;
     registers[MeasuredRs] = word(behaviour.rsMilliOhm * factor * 100.0);
     registers[MeasuredLs] = word(behaviour.lsMicroHenry * factor * 10.0);
@@ -104,14 +105,15 @@ void SimulatedMotor::showSpin(double elapsedMs, QVector<quint16>& registers) con
     // The hall inputs show the state of the sector the rotor is in.
     const int sector = turning ? int(elapsedMs / sectorMs) % 6 : 0;
     const int state = int(behaviour.hallTable.indexOf(sector));
-    registers[DigitalInputs] = quint16((registers[DigitalInputs] & ~hallBits) | (state > 0 ? state : 0));
+    registers[DigitalInputs] =
+        quint16((registers[DigitalInputs] & ~hallBits) | (state > 0 ? state : 0));
 }
 
 void SimulatedMotor::finishSpin(QVector<quint16>& registers)
 {
     for (int state = 0; state < 8; ++state)
-        registers[LearntHallSectors + state] = word(behaviour.connected ? behaviour.hallTable.value(state, 15)
-                                                                        : 15);
+        registers[LearntHallSectors + state] =
+            word(behaviour.connected ? behaviour.hallTable.value(state, 15) : 15);
     registers[LearntHallOffset] = word(behaviour.hallOffsetDegrees * hallOffsetScale);
     registers[LearntKv] = word(behaviour.kv * 100.0);
     registers[Faults] = quint16(registers[Faults] | behaviour.spinFaults);

@@ -8,19 +8,19 @@ struct MotorBehaviour
 {
     double rsMilliOhm = 62.4;
     double lsMicroHenry = 184.0;
-    double kv = 11.35;               // RPM/V
+    double kv = 11.35; // RPM/V
     double hallOffsetDegrees = 300.5;
     // The sector of each hall state 0..7; 15: the state never shows.
     QVector<int> hallTable = {15, 2, 4, 3, 0, 1, 5, 15};
-    int staticMs = 1500;             // one stationary measurement
-    int spinMs = 15000;              // the spinning test
-    bool connected = true;           // false: no current flows, nothing is measured
-    bool inconsistent = false;       // every second measurement reads 20 % high
-    bool stall = false;              // the motor never turns during the spin
-    int deadPhases = 0;              // phases without current: 1 blue, 2 yellow, 4 green
-    int spinFaults = 0;              // bits of register 258 raised when the spin ends
-    bool discoveryStuck = false;     // register 481 never returns to 0
-    bool stickyFaults = false;       // a fault clear (508 := 1) leaves the faults
+    int staticMs = 1500;         // one stationary measurement
+    int spinMs = 15000;          // the spinning test
+    bool connected = true;       // false: no current flows, nothing is measured
+    bool inconsistent = false;   // every second measurement reads 20 % high
+    bool stall = false;          // the motor never turns during the spin
+    int deadPhases = 0;          // phases without current: 1 blue, 2 yellow, 4 green
+    int spinFaults = 0;          // bits of register 258 raised when the spin ends
+    bool discoveryStuck = false; // register 481 never returns to 0
+    bool stickyFaults = false;   // a fault clear (508 := 1) leaves the faults
 };
 
 // The controller's motor discovery modes: a write of 1 to register 481

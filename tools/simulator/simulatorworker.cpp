@@ -12,7 +12,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-SimulatorWorker::SimulatorWorker(int masterFd, int slaveFd, SimulatorState *state)
+SimulatorWorker::SimulatorWorker(int masterFd, int slaveFd, SimulatorState* state)
     : masterFd(masterFd)
     , slaveFd(slaveFd)
     , state(state)
@@ -78,8 +78,8 @@ void SimulatorWorker::readMaster()
     if (arrived.isEmpty())
         return;
 
-    // QSerialPort claims the terminal exclusively while open; a client that
-    // dies without closing would lock everyone else out for good.
+        // QSerialPort claims the terminal exclusively while open; a client that
+        // dies without closing would lock everyone else out for good.
 #ifdef TIOCNXCL
     ::ioctl(slaveFd, TIOCNXCL);
 #endif
@@ -102,7 +102,7 @@ void SimulatorWorker::takeCompleteFrames()
     while (!input.isEmpty()) {
         const int length = SimModbus::requestLength(input);
         if (length <= 0 || input.size() < length)
-            return;  // more bytes to come, or only a pause can tell the end
+            return; // more bytes to come, or only a pause can tell the end
         const QByteArray frame = input.left(length);
         input.remove(0, length);
         if (SimModbus::hasValidCrc(frame))
@@ -120,13 +120,14 @@ void SimulatorWorker::endOfGap()
     input.clear();
     // A function of unknown length ends with the pause; a slave answers it
     // with an exception if it is whole and meant for it.
-    if (SimModbus::requestLength(bytes) == SimModbus::UnknownLength && SimModbus::hasValidCrc(bytes))
+    if (SimModbus::requestLength(bytes) == SimModbus::UnknownLength
+        && SimModbus::hasValidCrc(bytes))
         handleRequest(bytes);
     else
         discard(bytes, QStringLiteral("incomplete frame"));
 }
 
-void SimulatorWorker::handleRequest(const QByteArray &frame)
+void SimulatorWorker::handleRequest(const QByteArray& frame)
 {
     QByteArray reply;
     QStringList notes;
@@ -159,7 +160,8 @@ void SimulatorWorker::handleRequest(const QByteArray &frame)
 
     const QString note = notes.join(QStringLiteral(", "));
     if (delayMs > 0)
-        QTimer::singleShot(delayMs, Qt::PreciseTimer, this, [this, reply, note] { send(reply, note); });
+        QTimer::singleShot(delayMs, Qt::PreciseTimer, this,
+                           [this, reply, note] { send(reply, note); });
     else
         send(reply, note);
     if (duplicateMs >= 0) {
@@ -168,12 +170,12 @@ void SimulatorWorker::handleRequest(const QByteArray &frame)
     }
 }
 
-void SimulatorWorker::discard(const QByteArray &bytes, const QString &why)
+void SimulatorWorker::discard(const QByteArray& bytes, const QString& why)
 {
     log(ControllerSimulator::Discarded, bytes, why);
 }
 
-void SimulatorWorker::send(const QByteArray &bytes, const QString &note)
+void SimulatorWorker::send(const QByteArray& bytes, const QString& note)
 {
     log(ControllerSimulator::Reply, bytes, note);
     output.append(bytes);
@@ -189,7 +191,7 @@ void SimulatorWorker::writePending()
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            break;  // the terminal's input queue is full; go on when it drains
+            break; // the terminal's input queue is full; go on when it drains
         } else {
             qWarning("kelvara-sim: writing the terminal failed: %s", strerror(errno));
             output.clear();
@@ -198,8 +200,8 @@ void SimulatorWorker::writePending()
     writeNotifier->setEnabled(!output.isEmpty());
 }
 
-void SimulatorWorker::log(ControllerSimulator::Direction direction, const QByteArray &bytes,
-                          const QString &note)
+void SimulatorWorker::log(ControllerSimulator::Direction direction, const QByteArray& bytes,
+                          const QString& note)
 {
     ControllerSimulator::LogEntry entry;
     entry.direction = direction;

@@ -18,7 +18,7 @@ class SimulatorWorker : public QObject
     Q_OBJECT
 
 public:
-    SimulatorWorker(int masterFd, int slaveFd, SimulatorState *state);
+    SimulatorWorker(int masterFd, int slaveFd, SimulatorState* state);
 
 public slots:
     // Runs in the serving thread once it has started.
@@ -27,7 +27,7 @@ public slots:
     void setNoise(int intervalMs);
 
 signals:
-    void frameLogged(const ControllerSimulator::LogEntry &entry);
+    void frameLogged(const ControllerSimulator::LogEntry& entry);
     // A request asked the terminal to close; it serves nothing more.
     void hungUp();
 
@@ -38,19 +38,20 @@ private slots:
 
 private:
     void takeCompleteFrames();
-    void handleRequest(const QByteArray &frame);
-    void discard(const QByteArray &bytes, const QString &why);
-    void send(const QByteArray &bytes, const QString &note);
-    void log(ControllerSimulator::Direction direction, const QByteArray &bytes, const QString &note);
+    void handleRequest(const QByteArray& frame);
+    void discard(const QByteArray& bytes, const QString& why);
+    void send(const QByteArray& bytes, const QString& note);
+    void log(ControllerSimulator::Direction direction, const QByteArray& bytes,
+             const QString& note);
     int frameGap() const;
 
     int masterFd;
     int slaveFd;
-    SimulatorState *state;
-    QSocketNotifier *readNotifier = nullptr;
-    QSocketNotifier *writeNotifier = nullptr;
-    QTimer *gapTimer = nullptr;
-    QTimer *noiseTimer = nullptr;
+    SimulatorState* state;
+    QSocketNotifier* readNotifier = nullptr;
+    QSocketNotifier* writeNotifier = nullptr;
+    QTimer* gapTimer = nullptr;
+    QTimer* noiseTimer = nullptr;
     QByteArray input;
     double lastInputMs = 0;
     QByteArray output;

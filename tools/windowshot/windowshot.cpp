@@ -114,8 +114,15 @@ QPixmap grabDialog(MainWindow& window, const QString& name)
         return QPixmap();
     window.findChild<QAction*>("editParameter")->trigger();
     auto* editor = window.findChild<CustomParameterEdit*>();
-    editor->addSelectedParameters({{71, -1}, {72, -1}, {33, -1}, {141, -1}, {11, -1}, {77, -1},
-                                   {212, 5}, {212, 6}, {276, 3}});
+    editor->addSelectedParameters({{71, -1},
+                                   {72, -1},
+                                   {33, -1},
+                                   {141, -1},
+                                   {11, -1},
+                                   {77, -1},
+                                   {212, 5},
+                                   {212, 6},
+                                   {276, 3}});
     QCoreApplication::processEvents();
     return editor->grab();
 }
@@ -123,8 +130,8 @@ QPixmap grabDialog(MainWindow& window, const QString& name)
 using Assignments = QList<QPair<int, quint16>>;
 
 // The ADDR=VALUE assignments of an option; false after an error line.
-bool parseAssignments(const QCommandLineParser& parser, const QString& option, Assignments* assignments,
-                      QTextStream& err)
+bool parseAssignments(const QCommandLineParser& parser, const QString& option,
+                      Assignments* assignments, QTextStream& err)
 {
     for (const QString& assignment : parser.values(option)) {
         int address = 0;
@@ -184,15 +191,15 @@ void addOptions(QCommandLineParser* parser)
     parser->addOption({"image", "Register values for the built-in simulator.", "file",
                        QStringLiteral(KELVARA_SIM_IMAGE)});
     parser->addOption({"port", "Use the simulator (or controller) at this path instead.", "path"});
-    parser->addOption({"set", "Set a register of the built-in simulator first (repeatable).",
-                       "addr=value"});
-    parser->addOption({"write", "Write a raw value to a register through the suite (repeatable).",
-                       "addr=value"});
-    parser->addOption({"click", "Press the button of this object name on the page (repeatable).",
-                       "name"});
+    parser->addOption(
+        {"set", "Set a register of the built-in simulator first (repeatable).", "addr=value"});
+    parser->addOption(
+        {"write", "Write a raw value to a register through the suite (repeatable).", "addr=value"});
+    parser->addOption(
+        {"click", "Press the button of this object name on the page (repeatable).", "name"});
     parser->addOption({"tab", "Index of the tab page to show.", "index", "0"});
-    parser->addOption({"page", "Object name of the page to show (its tab added when hidden).",
-                       "name"});
+    parser->addOption(
+        {"page", "Object name of the page to show (its tab added when hidden).", "name"});
     parser->addOption({"settle", "Milliseconds the page runs before the picture.", "ms", "1000"});
     parser->addOption({"dialog", "Picture of a dialog instead: custom or unsaved.", "name"});
     parser->addOption({"all", "OUTPUT is a folder: every tab and the preferences dialog."});
@@ -223,7 +230,8 @@ public:
         auto* tabs = m_window->findChild<QTabWidget*>("tabWidget");
         bool saved = true;
         for (int index = 0; index < tabs->count(); ++index) {
-            const QString name = QString("%1-%2.png").arg(index).arg(tabs->widget(index)->objectName());
+            const QString name =
+                QString("%1-%2.png").arg(index).arg(tabs->widget(index)->objectName());
             saved = saveTab(index, folder.filePath(name)) && saved;
         }
         return savePreferences(folder.filePath("preferences.png")) && saved;
@@ -313,7 +321,8 @@ int main(int argc, char* argv[])
     }
     Assignments settings;
     Assignments writes;
-    if (!parseAssignments(parser, "set", &settings, err) || !parseAssignments(parser, "write", &writes, err))
+    if (!parseAssignments(parser, "set", &settings, err)
+        || !parseAssignments(parser, "write", &writes, err))
         return 2;
     for (const auto& setting : settings)
         simulator.setRegisterValue(setting.first, setting.second);
@@ -355,7 +364,8 @@ int main(int argc, char* argv[])
     if (!showRequestedPage(window, parser, err) || !clickRequestedButtons(window, parser, err))
         return 1;
     QEventLoop running;
-    QTimer::singleShot(qBound(0, parser.value("settle").toInt(), 60000), &running, &QEventLoop::quit);
+    QTimer::singleShot(qBound(0, parser.value("settle").toInt(), 60000), &running,
+                       &QEventLoop::quit);
     running.exec();
     const QPixmap picture =
         parser.isSet("dialog") ? grabDialog(window, parser.value("dialog")) : window.grab();

@@ -224,19 +224,14 @@ private slots:
             {"addressInput", "maximum", "2047"},
             {"valueDisplay", "maximum", "99999999"},
             {"serialNumDisplay", "maximum", "65535"},
+            {"numUnsaved", "maximum", "511"},
             {"rpmSlider", "minimum", "1"},
             {"rpmSlider", "maximum", "1000"},
-            {"rpmSliderDisplay", "text", "000"},
             {"label_hallTitle", "text", " Digital Signals: "},
-            {"batchLabel", "text", "Batch #:"},
-            {"km5sMessage", "text", "Switching between assist levels requires use of a KM5S display. Without a "
-                                    "display connected, only the highest assist level will be available."},
             {"label_82", "toolTip", "~the Throttle Max  + Deadband range"},
             {"label_64", "toolTip", "~approaches 90°C it will"},
             {"label_150", "toolTip", "<p>Failed to generate tooltip</p>"},
             {"serialNumLabel", "toolTip", "<p>This is the Tamsett serial number of the controller.</p>"},
-            {"actionPreferences", "toolTip", "Change baudrate, timeouts, etc"},
-            {"editParameter", "text", "Edit &Parameters..."},
             {"fw_v59xx", "text", "5.9XX"},
         };
         for (const auto& row : rows) {

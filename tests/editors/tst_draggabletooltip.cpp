@@ -44,14 +44,11 @@ private slots:
     void toggleAndClearAll()
     {
         manager->toggleTooltip("p71", button);
-        QPointer<DraggableTooltip> first = openBubbles().first();
-        QCOMPARE(first->findChild<QLabel*>()->text(), QString("No help available [p71]"));
+        QCOMPARE(openBubbles().first()->findChild<QLabel*>()->text(), QString("No help available [p71]"));
         manager->toggleTooltip("p127:1", button);
         QCOMPARE(openBubbles().size(), 2);
         manager->toggleTooltip("p71", button);
         QCOMPARE(openBubbles().size(), 1);
-        QTRY_VERIFY(first.isNull()); // a closed bubble is deleted
-        manager->toggleTooltip("p71", button);
         QSignalSpy closed(openBubbles().first(), &DraggableTooltip::closed);
         manager->clearAll();
         QVERIFY(openBubbles().isEmpty());

@@ -15,110 +15,77 @@ using Keys = QList<QPair<int, int>>;
 class TestSelectParameters : public QObject
 {
     Q_OBJECT
+    std::unique_ptr<Kelvara> model = readModel();
+    QPointer<SelectParameters> picker;
+
+    QListWidget* list() const { return picker->findChild<QListWidget*>("paramList"); }
+    Keys keys() const
+    {
+        Keys keys;
+        for (int i = 0; i < list()->count(); ++i)
+            keys << qMakePair(static_cast<ParameterName*>(list()->item(i))->getAddress(),
+                              static_cast<ParameterName*>(list()->item(i))->getBit());
+        return keys;
+    }
+    QListWidgetItem* entry(int address, int bit) const { return list()->item(keys().indexOf({address, bit})); }
 
 private slots:
-    void initTestCase();
-    void init();
-    void entryTexts_data();
-    void entryTexts();
-    void handingOver_data();
-    void handingOver();
+    void init()
+    {
+        qRegisterMetaType<Keys>();
+        delete picker;
+        picker = new SelectParameters(model.get());
+        picker->show();
+    }
 
-private:
-    ParameterName* entry(int address, int bit) const;
-    void click(const char* button) { picker->findChild<QPushButton*>(button)->click(); }
-    QListWidget* list() const { return picker->findChild<QListWidget*>("paramList"); }
-    std::unique_ptr<Kelvara> model;
-    QPointer<SelectParameters> picker;
+    // By name, then by address with the marks after the number; a bit
+    // vector is offered by its bits only.
+    void entries()
+    {
+        QCOMPARE(entry(33, -1)->text(), QString("†³DC Voltage Trip Clear Hysterisis, Addr: 33"));
+        QCOMPARE(entry(276, 3)->text(), QString("Digital Inputs[03]: PAS 1, Addr: 276"));
+        const int count = list()->count();
+        list()->item(0)->setSelected(true);
+        picker->findChild<QPushButton*>("sort_address")->click();
+        QCOMPARE(entry(33, -1)->text(), QString("33†³\tDC Voltage Trip Clear Hysterisis"));
+        QCOMPARE(entry(276, 3)->text(), QString("276\tDigital Inputs[03]: PAS 1"));
+        QVERIFY(list()->selectedItems().isEmpty());
+        const Keys all = keys();
+        QCOMPARE(all.size(), count);
+        QVERIFY(std::is_sorted(all.begin(), all.end()));
+        QVERIFY(!all.contains(qMakePair(276, -1)));
+    }
+
+    void handingOver_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<QList<Keys>>("handed"); // one list per emission
+        QTest::newRow("done") << "done" << QList<Keys>{{{71, -1}, {276, 3}}};
+        QTest::newRow("done, nothing chosen") << "done none" << QList<Keys>{{}};
+        QTest::newRow("double-click") << "double-click" << QList<Keys>{{{33, -1}}};
+        QTest::newRow("cancel") << "cancel" << QList<Keys>{};
+    }
+    void handingOver()
+    {
+        QFETCH(QString, gesture);
+        QSignalSpy handed(picker.data(), &SelectParameters::selectedParameters);
+        if (gesture != "done none") {
+            entry(71, -1)->setSelected(true);
+            entry(276, 3)->setSelected(true);
+        }
+        if (gesture == "double-click")
+            emit list()->itemDoubleClicked(entry(33, -1));
+        else
+            picker->findChild<QPushButton*>(gesture.section(' ', 0, 0))->click();
+        QList<Keys> emissions;
+        for (const auto& emission : qAsConst(handed)) {
+            emissions << emission.first().value<Keys>();
+            std::sort(emissions.last().begin(), emissions.last().end());
+        }
+        QTEST(emissions, "handed");
+        QTRY_VERIFY(picker.isNull());
+    }
 };
-
-void TestSelectParameters::initTestCase()
-{
-    qRegisterMetaType<Keys>();
-    model = readModel();
-}
-
-void TestSelectParameters::init()
-{
-    delete picker;
-    picker = new SelectParameters(model.get());
-    picker->show();
-}
-
-ParameterName* TestSelectParameters::entry(int address, int bit) const
-{
-    for (int i = 0; i < list()->count(); ++i) {
-        auto* item = static_cast<ParameterName*>(list()->item(i));
-        if (item->getAddress() == address && item->getBit() == bit)
-            return item;
-    }
-    return nullptr;
-}
-
-void TestSelectParameters::entryTexts_data()
-{
-    QTest::addColumn<int>("address");
-    QTest::addColumn<int>("bit");
-    QTest::addColumn<QString>("byName");
-    QTest::addColumn<QString>("byAddress");
-    QTest::newRow("marks") << 33 << -1 << "†³DC Voltage Trip Clear Hysterisis, Addr: 33"
-                           << "33†³\tDC Voltage Trip Clear Hysterisis";
-    QTest::newRow("bit") << 276 << 3 << "Digital Inputs[03]: PAS 1, Addr: 276"
-                         << "276\tDigital Inputs[03]: PAS 1";
-}
-
-void TestSelectParameters::entryTexts()
-{
-    QFETCH(int, address);
-    QFETCH(int, bit);
-    QTEST(entry(address, bit)->text(), "byName");
-    const int count = list()->count();
-    list()->item(0)->setSelected(true);
-    click("sort_address");
-    QTEST(entry(address, bit)->text(), "byAddress");
-    QVERIFY(list()->selectedItems().isEmpty());
-    Keys keys;
-    for (int i = 0; i < list()->count(); ++i)
-        keys << qMakePair(static_cast<ParameterName*>(list()->item(i))->getAddress(),
-                          static_cast<ParameterName*>(list()->item(i))->getBit());
-    QCOMPARE(keys.size(), count);
-    QVERIFY(std::is_sorted(keys.begin(), keys.end()));
-    // A bit vector is offered by its bits only.
-    QVERIFY(!keys.contains(qMakePair(276, -1)));
-}
-
-void TestSelectParameters::handingOver_data()
-{
-    QTest::addColumn<QString>("gesture");
-    QTest::addColumn<QList<Keys>>("handed"); // one list per emission
-    QTest::newRow("add") << "add" << QList<Keys>{{{71, -1}, {276, 3}}};
-    QTest::newRow("add nothing") << "add none" << QList<Keys>{{}};
-    QTest::newRow("double-click") << "double-click" << QList<Keys>{{{33, -1}}};
-    QTest::newRow("cancel") << "cancel" << QList<Keys>{};
-}
-
-void TestSelectParameters::handingOver()
-{
-    QFETCH(QString, gesture);
-    QSignalSpy handed(picker.data(), &SelectParameters::selectedParameters);
-    if (gesture != "add none") {
-        entry(71, -1)->setSelected(true);
-        entry(276, 3)->setSelected(true);
-    }
-    if (gesture.startsWith("add"))
-        click("done");
-    else if (gesture == "cancel")
-        click("cancel");
-    else
-        emit list()->itemDoubleClicked(entry(33, -1));
-    QList<Keys> emissions;
-    for (const auto& emission : qAsConst(handed)) {
-        emissions << emission.first().value<Keys>();
-        std::sort(emissions.last().begin(), emissions.last().end());
-    }
-    QTEST(emissions, "handed");
-    QTRY_VERIFY(picker.isNull());
-}
 
 QTEST_MAIN(TestSelectParameters)
 #include "tst_selectparameters.moc"

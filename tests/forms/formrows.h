@@ -10,10 +10,6 @@
 #include <QDoubleSpinBox>
 #include <QFrame>
 #include <QLabel>
-#include <QList>
-#include <QPair>
-#include <QVariant>
-#include <QWidget>
 
 namespace FormRows {
 
@@ -21,10 +17,9 @@ using Key = QPair<int, int>;
 
 inline bool isRow(const QWidget* widget)
 {
-    const QVariant address = widget->property("address");
     bool ok = false;
-    address.toInt(&ok);
-    return address.isValid() && ok;
+    widget->property("address").toInt(&ok);
+    return ok;
 }
 
 inline Key rowKey(const QWidget* row)
@@ -34,15 +29,12 @@ inline Key rowKey(const QWidget* row)
     return {row->property("address").toInt(), ok ? bit : -1};
 }
 
-// Each row once, in the order of discovery. A row below nested frames is met
-// more than once by the scan; the main window's map keeps one entry for it.
+// Each row once, in the order of discovery: nested frames meet a row twice.
 inline QList<QWidget*> findRows(const QWidget* container)
 {
     QList<QWidget*> rows;
-    const auto frames = container->findChildren<QFrame*>();
-    for (const QFrame* frame : frames) {
-        const auto widgets = frame->findChildren<QWidget*>();
-        for (QWidget* widget : widgets) {
+    for (const QFrame* frame : container->findChildren<QFrame*>()) {
+        for (QWidget* widget : frame->findChildren<QWidget*>()) {
             if (isRow(widget) && !rows.contains(widget))
                 rows.append(widget);
         }
@@ -50,7 +42,6 @@ inline QList<QWidget*> findRows(const QWidget* container)
     return rows;
 }
 
-// The first label below the row, direct children first.
 inline QLabel* rowLabel(const QWidget* row)
 {
     return row->findChild<QLabel*>();

@@ -21,7 +21,8 @@ private slots:
         about->show();
         QCOMPARE(about->findChild<QLabel*>("version_label")->text(), QString("v1.8.0 - RELEASE"));
         const QString date = about->findChild<QLabel*>("build_date")->text();
-        QVERIFY2(QRegularExpression("^[A-Z][a-z]{2} \\d{2} \\d{4}$").match(date).hasMatch(), qPrintable(date));
+        QVERIFY2(QRegularExpression("^[A-Z][a-z]{2} \\d{2} \\d{4}$").match(date).hasMatch(),
+                 qPrintable(date));
         about->findChild<QPushButton*>("pushButton")->click(); // OK closes and deletes
         QTRY_VERIFY(about.isNull());
     }
@@ -33,9 +34,10 @@ private slots:
         QCOMPARE(help->windowTitle(), QString("Help"));
         auto* browser = help->findChild<QTextBrowser*>("textBrowser");
         const QString manual = browser->toPlainText();
-        for (const char* section : {"Basic Setup", "Advanced Setup", "Temperature Setup", "PAS Setup", "Dashboard",
-                                    "Dev Screen"})
-            QVERIFY2(manual.contains(QString(25, '*') + ' ' + section + ' ' + QString(24, '*')), section);
+        for (const char* section : {"Basic Setup", "Advanced Setup", "Temperature Setup",
+                                    "PAS Setup", "Dashboard", "Dev Screen"})
+            QVERIFY2(manual.contains(QString(25, '*') + ' ' + section + ' ' + QString(24, '*')),
+                     section);
         QVERIFY(manual.contains("Max Phase Current:"));
         QVERIFY(!manual.contains("http") && !manual.contains("www"));
         QVERIFY(browser->verticalScrollBar()->maximum() > 0);

@@ -30,8 +30,10 @@ class TestCustomParameterEdit : public QObject
         QStringList rows;
         for (int i = 0; i < area()->count() - 1; ++i) {
             QWidget* display = row(i)->layout()->itemAt(0)->widget();
-            const QString kind = QString(display->metaObject()->className()).remove("ParameterDisplay");
-            rows << (kind.isEmpty() ? "Number" : kind) + " " + display->findChild<QLabel*>("addr")->text().mid(6)
+            const QString kind =
+                QString(display->metaObject()->className()).remove("ParameterDisplay");
+            rows << (kind.isEmpty() ? "Number" : kind) + " "
+                    + display->findChild<QLabel*>("addr")->text().mid(6)
                     + (names ? ": " + display->findChild<QLabel*>("name")->text() : "");
         }
         if (shown("dependent_label"))
@@ -53,15 +55,23 @@ private slots:
     {
         QTest::addColumn<Keys>("keys");
         QTest::addColumn<QStringList>("rows");
-        QTest::newRow("each key once") << Keys{{71, -1}, {71, -1}, {11, -1}, {276, 3}, {212, 11}, {276, 3}}
-                                       << QStringList{"Number 71: Max Phase Current", "Enum 11: Speed Regulator Mode",
-                                                      "Bit 276: Digital Inputs[03]: PAS 1",
-                                                      "Bit 212: Features[11]: Walk Mode Enable"};
-        QTest::newRow("bit of no bit vector") << Keys{{71, 3}} << QStringList{"Number 71: Max Phase Current"};
-        QTest::newRow("dependent") << Keys{{141, -1}} << QStringList{"Number 141: †Low Voltage Cutoff (Start)", "dependent"};
-        QTest::newRow("level 3") << Keys{{15, -1}} << QStringList{"Number 15: ³Voltage Gain", "level 3"};
-        QTest::newRow("level 3 enum") << Keys{{4, -1}} << QStringList{"Enum 4: ³Baud Rate", "level 3"};
-        QTest::newRow("both") << Keys{{33, -1}} << QStringList{"Number 33: †³DC Voltage Trip Clear Hysterisis", "dependent", "level 3"};
+        QTest::newRow("each key once")
+            << Keys{{71, -1}, {71, -1}, {11, -1}, {276, 3}, {212, 11}, {276, 3}}
+            << QStringList{"Number 71: Max Phase Current", "Enum 11: Speed Regulator Mode",
+                           "Bit 276: Digital Inputs[03]: PAS 1",
+                           "Bit 212: Features[11]: Walk Mode Enable"};
+        QTest::newRow("bit of no bit vector")
+            << Keys{{71, 3}} << QStringList{"Number 71: Max Phase Current"};
+        QTest::newRow("dependent")
+            << Keys{{141, -1}}
+            << QStringList{"Number 141: †Low Voltage Cutoff (Start)", "dependent"};
+        QTest::newRow("level 3") << Keys{{15, -1}}
+                                 << QStringList{"Number 15: ³Voltage Gain", "level 3"};
+        QTest::newRow("level 3 enum")
+            << Keys{{4, -1}} << QStringList{"Enum 4: ³Baud Rate", "level 3"};
+        QTest::newRow("both") << Keys{{33, -1}}
+                              << QStringList{"Number 33: †³DC Voltage Trip Clear Hysterisis",
+                                             "dependent", "level 3"};
     }
     void rows()
     {

@@ -20,7 +20,9 @@ class TestDraggableTooltip : public QObject
     QList<DraggableTooltip*> openBubbles() const
     {
         QList<DraggableTooltip*> open = window->findChildren<DraggableTooltip*>();
-        open.erase(std::remove_if(open.begin(), open.end(), [](QWidget* b) { return !b->isVisible(); }), open.end());
+        open.erase(
+            std::remove_if(open.begin(), open.end(), [](QWidget* b) { return !b->isVisible(); }),
+            open.end());
         return open;
     }
     static void mouse(QWidget* bubble, QEvent::Type type, QPoint pos, Qt::MouseButtons held)
@@ -44,7 +46,8 @@ private slots:
     void toggleAndClearAll()
     {
         manager->toggleTooltip("p71", button);
-        QCOMPARE(openBubbles().first()->findChild<QLabel*>()->text(), QString("No help available [p71]"));
+        QCOMPARE(openBubbles().first()->findChild<QLabel*>()->text(),
+                 QString("No help available [p71]"));
         manager->toggleTooltip("p127:1", button);
         QCOMPARE(openBubbles().size(), 2);
         manager->toggleTooltip("p71", button);
@@ -67,7 +70,8 @@ private slots:
         QTest::newRow("drag 8") << QList<QPoint>{{18, 10}} << left << true;
         QTest::newRow("drag 7") << QList<QPoint>{{14, 13}} << left << false;
         QTest::newRow("away and back") << QList<QPoint>{{60, 40}, {-40, -20}} << left << false;
-        QTest::newRow("right button") << QList<QPoint>{{60, 40}} << Qt::MouseButtons(Qt::RightButton) << false;
+        QTest::newRow("right button")
+            << QList<QPoint>{{60, 40}} << Qt::MouseButtons(Qt::RightButton) << false;
     }
     void gestures()
     {

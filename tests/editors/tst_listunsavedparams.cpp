@@ -25,7 +25,8 @@ private slots:
         QTest::newRow("nothing") << Edits{} << "" << false;
         QTest::newRow("level 3, long name")
             << Edits{{47, 10, 12.5}}
-            << "47³   POST - Open Circuit Voltage Test Window         10      --->  12.5   %" << true;
+            << "47³   POST - Open Circuit Voltage Test Window         10      --->  12.5   %"
+            << true;
         QTest::newRow("address order, fractions")
             << Edits{{219, 0.4, 0.5}, {91, 80, 90}}
             << "91    Motor Foldback Starting Temperature             80      --->  90     °C\n"
@@ -33,7 +34,8 @@ private slots:
             << false;
         // Names go in as plain text.
         QTest::newRow("markup") << Edits{{71, 60, 80}}
-                                << "71    Phase <b>Current</b> & more        60      --->  80     A" << false;
+                                << "71    Phase <b>Current</b> & more        60      --->  80     A"
+                                << false;
     }
     void report()
     {

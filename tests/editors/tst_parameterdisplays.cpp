@@ -12,7 +12,11 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-template<typename T> T* editor(QWidget& row) { return row.findChild<T*>("value"); }
+template<typename T>
+T* editor(QWidget& row)
+{
+    return row.findChild<T*>("value");
+}
 
 class TestParameterDisplays : public QObject
 {
@@ -81,9 +85,10 @@ private slots:
         QCOMPARE(mode->getRegisterValue(), 7);
 
         // An item beyond the limit is refused; the box shows the real value.
-        ParameterSet set(definitionFile({registerEntry(
-            5, "Mode", "\"scale\": \"1\", \"max\": \"1\", \"type\": \"enum\", "
-                       "\"enumDefs\": {\"0\": \"Off\", \"1\": \"On\", \"2\": \"Boost\"}")}));
+        ParameterSet set(definitionFile(
+            {registerEntry(5, "Mode",
+                           "\"scale\": \"1\", \"max\": \"1\", \"type\": \"enum\", "
+                           "\"enumDefs\": {\"0\": \"Off\", \"1\": \"On\", \"2\": \"Boost\"}")}));
         EnumParameterDisplay refusing(set.enumAt(5));
         editor<QComboBox>(refusing)->setCurrentIndex(2);
         QCOMPARE(set.enumAt(5)->getValue(), 0.0);

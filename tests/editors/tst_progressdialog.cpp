@@ -30,7 +30,8 @@ private slots:
         QTest::addColumn<bool>("visible");
         QTest::addColumn<bool>("aborted");
         QTest::newRow("no abort refuses to close") << true << false << "close" << true << false;
-        QTest::newRow("Abort: disabled, still up") << false << false << "abortButton" << true << true;
+        QTest::newRow("Abort: disabled, still up")
+            << false << false << "abortButton" << true << true;
         QTest::newRow("Escape aborts") << false << false << QString() << false << true;
         QTest::newRow("Escape aborts without Abort") << true << false << QString() << false << true;
         QTest::newRow("Done ends the wait") << false << true << "doneButton" << true << false;
@@ -63,7 +64,8 @@ private slots:
         QTEST(dialog.isVisible(), "visible");
         QCOMPARE(dialog.wasAborted(), aborted);
         QCOMPARE(dialog.isEnabled(), !aborted);
-        QCOMPARE(dialog.findChild<QPushButton*>("doneButton")->isVisible(), finishing && dialog.isVisible());
+        QCOMPARE(dialog.findChild<QPushButton*>("doneButton")->isVisible(),
+                 finishing && dialog.isVisible());
         QCOMPARE(dialog.findChild<QPushButton*>("abortButton")->isVisible(),
                  !noAbort && !finishing && dialog.isVisible());
     }

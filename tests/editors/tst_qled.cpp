@@ -9,7 +9,10 @@ class TestQLed : public QObject
     const QColor teal{0, 128, 128};
 
     bool isTeal(const QImage& image, int x, int y) const { return image.pixelColor(x, y) == teal; }
-    bool isDark(const QImage& image, int x, int y) const { return image.pixelColor(x, y).green() < 64; }
+    bool isDark(const QImage& image, int x, int y) const
+    {
+        return image.pixelColor(x, y).green() < 64;
+    }
 
 private slots:
     // In a layout the lamp may grow sideways but never in height.

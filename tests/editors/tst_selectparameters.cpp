@@ -27,7 +27,10 @@ class TestSelectParameters : public QObject
                               static_cast<ParameterName*>(list()->item(i))->getBit());
         return keys;
     }
-    QListWidgetItem* entry(int address, int bit) const { return list()->item(keys().indexOf({address, bit})); }
+    QListWidgetItem* entry(int address, int bit) const
+    {
+        return list()->item(keys().indexOf({address, bit}));
+    }
 
 private slots:
     void init()

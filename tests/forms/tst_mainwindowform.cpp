@@ -13,20 +13,25 @@ namespace {
 // Each page's rows as "address[.bit]" and the editor bound: none a spin box,
 // c a combo box, x a check box, l a lamp.
 const char* const pageRows[][2] = {
-    {"displayParameters", "72 78 75 74 77c 127.1x 73 71 154 174.3x 155 156 195 194 141 142 227 229 206 230 231 51 "
-                          "7 8 52 53 220 221 224 225 212.6x 173 63 129"},
+    {"displayParameters",
+     "72 78 75 74 77c 127.1x 73 71 154 174.3x 155 156 195 194 141 142 227 229 206 230 231 51 "
+     "7 8 52 53 220 221 224 225 212.6x 173 63 129"},
     {"advancedParameters", "214 213 151 152 216 215 148 150 147 149 70 48 47 110 106 109 108 9 10"},
-    {"temperatureParameters", "212.5x 90 91 92 261 398 298 99 100 101 102 103 104 105 93 94 95 96 97 98"},
-    {"pedalAssistParameters", "179 73 122 245 219 229 124 246 241 208c 230 212.11x 253 205 212.9x 178c 180 181 182 "
-                              "349 183 222 223 220 221 234 235 232 233 175 176 228"},
-    {"dashboardParameters", "265 266 262 259 261 276.3l 276.4l 276.6l 276.2l 276.1l 276.0l 327.7l 327.0l 327.4l "
-                            "327.8l 270 325 271 272 263 260 331"},
+    {"temperatureParameters",
+     "212.5x 90 91 92 261 398 298 99 100 101 102 103 104 105 93 94 95 96 97 98"},
+    {"pedalAssistParameters",
+     "179 73 122 245 219 229 124 246 241 208c 230 212.11x 253 205 212.9x 178c 180 181 182 "
+     "349 183 222 223 220 221 234 235 232 233 175 176 228"},
+    {"dashboardParameters",
+     "265 266 262 259 261 276.3l 276.4l 276.6l 276.2l 276.1l 276.0l 327.7l 327.0l 327.4l "
+     "327.8l 270 325 271 272 263 260 331"},
 };
 
 QString rowText(const QWidget* row)
 {
     const FormRows::Key key = FormRows::rowKey(row);
-    QString text = QString::number(key.first) + (key.second >= 0 ? "." + QString::number(key.second) : "");
+    QString text =
+        QString::number(key.first) + (key.second >= 0 ? "." + QString::number(key.second) : "");
     const QWidget* editor = FormRows::rowEditor(row);
     if (qobject_cast<const QComboBox*>(editor))
         return text + 'c';
@@ -67,7 +72,10 @@ public:
 public slots:
     void on_checkBox_stateChanged(int state) { calls << QString("checkBox %1").arg(state); }
     void on_list_unsaved_clicked() { calls << "list_unsaved"; }
-    void on_ratedSystemVoltageCheckBox_stateChanged(int state) { calls << QString("rated %1").arg(state); }
+    void on_ratedSystemVoltageCheckBox_stateChanged(int state)
+    {
+        calls << QString("rated %1").arg(state);
+    }
     void on_TempSensingBox_stateChanged(int state) { calls << QString("sensing %1").arg(state); }
 };
 
@@ -115,7 +123,8 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("row");
-        const QString named = // the window reaches these by name and takes them as the row's box or label
+        const QString
+            named = // the window reaches these by name and takes them as the row's box or label
             "KvValue=72 doubleSpinBox_6=71 doubleSpinBox_7=154 doubleSpinBox_23=106 doubleSpinBox_27=173 "
             "horizontalWidget_2=173 ratedSystemVoltage=70 currentRegulatorKp=7 currentRegulatorKi=8 "
             "enablePlugBraking=174.3x highAssistPowerPASSpinbox=122 lowAssistPowerSpinbox=219 "
@@ -146,8 +155,8 @@ private slots:
     // Widgets the window finds by class or by a name built at run time.
     void foundAtRunTime()
     {
-        for (const char* className : {"ThrottleGraph", "SensorlessStartingGraph", "TemperatureFeedbackGraph",
-                                      "AssistLevelGraph"}) {
+        for (const char* className : {"ThrottleGraph", "SensorlessStartingGraph",
+                                      "TemperatureFeedbackGraph", "AssistLevelGraph"}) {
             int count = 0;
             for (const QWidget* w : ui.tabWidget->findChildren<QWidget*>())
                 count += qstrcmp(w->metaObject()->className(), className) == 0;
@@ -156,7 +165,8 @@ private slots:
         QVERIFY(ui.tabWidget->findChild<QSlider*>("rpmSlider"));
         QVERIFY(ui.tabWidget->findChild<QLabel*>("rpmSliderDisplay"));
         QVERIFY(ui.pedalAssistParameters->findChild<QComboBox*>("numAssistLevels"));
-        for (const char* column : {"level_l", "max_pas_pwr_l", "max_pas_spd_l", "max_pwr_l", "max_spd_l"}) {
+        for (const char* column :
+             {"level_l", "max_pas_pwr_l", "max_pas_spd_l", "max_pwr_l", "max_spd_l"}) {
             for (int level = 1; level <= 9; ++level)
                 QVERIFY(ui.assistLevelChart->findChild<QLabel*>(column + QString::number(level)));
         }
@@ -168,8 +178,9 @@ private slots:
         for (QCheckBox* box : {ui.checkBox, ui.ratedSystemVoltageCheckBox, ui.TempSensingBox})
             box->setChecked(true), box->setChecked(false);
         ui.list_unsaved->click();
-        QCOMPARE(window.calls, (QStringList{"checkBox 2", "checkBox 0", "rated 2", "rated 0", "sensing 2",
-                                            "sensing 0", "list_unsaved"}));
+        QCOMPARE(window.calls,
+                 (QStringList{"checkBox 2", "checkBox 0", "rated 2", "rated 0", "sensing 2",
+                              "sensing 0", "list_unsaved"}));
     }
 
     // The logic fills every chooser, sets every switch and shows, hides,
@@ -183,34 +194,53 @@ private slots:
         for (const QAction* action : window.findChildren<QAction*>())
             QVERIFY2(!action->isChecked(), qPrintable(action->objectName()));
         QCOMPARE(pageWidgets(ui.tabWidget, [](const QWidget* w) { return w->isHidden(); }),
-                 QStringList({"dashboardMotorTemperature", "frame_21", "rpmSliderWidget", "widget_63", "widget_80",
-                              "widget_81"}));
+                 QStringList({"dashboardMotorTemperature", "frame_21", "rpmSliderWidget",
+                              "widget_63", "widget_80", "widget_81"}));
         QCOMPARE(pageWidgets(ui.tabWidget,
                              [](const QWidget* w) {
                                  return w->testAttribute(Qt::WA_ForceDisabled)
                                      && !w->parentWidget()->testAttribute(Qt::WA_ForceDisabled);
                              }),
-                 QStringList({"comboBox_tempSensorType", "doubleSpinBox_27", "doubleSpinBox_3", "motor_temperature",
-                              "temperature_foldback_end", "temperature_foldback_start", "temperature_trip_threshold",
-                              "volts_0_deg", "volts_100_deg", "volts_125_deg", "volts_25_deg", "volts_50_deg",
-                              "volts_75_deg"}));
+                 QStringList({"comboBox_tempSensorType", "doubleSpinBox_27", "doubleSpinBox_3",
+                              "motor_temperature", "temperature_foldback_end",
+                              "temperature_foldback_start", "temperature_trip_threshold",
+                              "volts_0_deg", "volts_100_deg", "volts_125_deg", "volts_25_deg",
+                              "volts_50_deg", "volts_75_deg"}));
         QStringList checkable;
         for (const QAction* action : window.findChildren<QAction*>()) {
             if (action->isCheckable())
                 checkable << action->objectName();
         }
-        QCOMPARE(sorted(checkable), QStringList({"factory_Mode", "fw_v59xx", "fw_v60xx", "show_pas_tab"}));
+        QCOMPARE(sorted(checkable),
+                 QStringList({"factory_Mode", "fw_v59xx", "fw_v60xx", "show_pas_tab"}));
     }
 
     // Readings are shown, never edited into the model.
     void readingsAreReadOnly()
     {
-        for (const char* name : {"motor_temperature", "doubleSpinBox_97", "doubleSpinBox_100",
-                                 "doubleSpinBox_axle_torque_offset", "doubleSpinBox_13", "doubleSpinBox_12",
-                                 "doubleSpinBox_18", "doubleSpinBox_48", "doubleSpinBox_75", "doubleSpinBox_39",
-                                 "doubleSpinBox_15", "doubleSpinBox_45", "doubleSpinBox_17", "doubleSpinBox_38",
-                                 "doubleSpinBox_10", "doubleSpinBox_35", "numUnsaved", "HWID_Display", "batchDisplay",
-                                 "serialNumDisplay", "name", "faultText", "dashboardFaultText"})
+        for (const char* name : {"motor_temperature",
+                                 "doubleSpinBox_97",
+                                 "doubleSpinBox_100",
+                                 "doubleSpinBox_axle_torque_offset",
+                                 "doubleSpinBox_13",
+                                 "doubleSpinBox_12",
+                                 "doubleSpinBox_18",
+                                 "doubleSpinBox_48",
+                                 "doubleSpinBox_75",
+                                 "doubleSpinBox_39",
+                                 "doubleSpinBox_15",
+                                 "doubleSpinBox_45",
+                                 "doubleSpinBox_17",
+                                 "doubleSpinBox_38",
+                                 "doubleSpinBox_10",
+                                 "doubleSpinBox_35",
+                                 "numUnsaved",
+                                 "HWID_Display",
+                                 "batchDisplay",
+                                 "serialNumDisplay",
+                                 "name",
+                                 "faultText",
+                                 "dashboardFaultText"})
             QVERIFY2(widget(name)->property("readOnly").toBool(), name);
     }
 
@@ -219,7 +249,12 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("property");
         QTest::addColumn<QString>("value");
-        const struct { const char* name; const char* property; const char* value; } rows[] = {
+        const struct
+        {
+            const char* name;
+            const char* property;
+            const char* value;
+        } rows[] = {
             {"addressInput", "value", "229"},
             {"addressInput", "maximum", "2047"},
             {"valueDisplay", "maximum", "99999999"},
@@ -231,7 +266,8 @@ private slots:
             {"label_82", "toolTip", "~the Throttle Max  + Deadband range"},
             {"label_64", "toolTip", "~approaches 90°C it will"},
             {"label_150", "toolTip", "<p>Failed to generate tooltip</p>"},
-            {"serialNumLabel", "toolTip", "<p>This is the Tamsett serial number of the controller.</p>"},
+            {"serialNumLabel", "toolTip",
+             "<p>This is the Tamsett serial number of the controller.</p>"},
             {"fw_v59xx", "text", "5.9XX"},
         };
         for (const auto& row : rows) {
@@ -260,9 +296,10 @@ private slots:
         QStringList tabs;
         for (int i = 0; i < ui.tabWidget->count(); ++i)
             tabs << ui.tabWidget->widget(i)->objectName() + ":" + ui.tabWidget->tabText(i);
-        QCOMPARE(tabs, QStringList({"releaseScreen:   Basic Setup   ", "advancedScreen:Advanced Setup",
-                                    "temperatureScreen:Temperature", "pasScreen:PAS Setup",
-                                    "dashboardScreen:Dashboard", "devScreen:Dev Screen"}));
+        QCOMPARE(tabs,
+                 QStringList({"releaseScreen:   Basic Setup   ", "advancedScreen:Advanced Setup",
+                              "temperatureScreen:Temperature", "pasScreen:PAS Setup",
+                              "dashboardScreen:Dashboard", "devScreen:Dev Screen"}));
     }
 };
 

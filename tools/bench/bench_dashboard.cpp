@@ -57,14 +57,6 @@ struct Figures
     double cpuPercent() const { return wallSeconds > 0 ? 100.0 * cpuSeconds / wallSeconds : 0; }
 };
 
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
-        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 qint64 heapInUse()
 {
     const struct mallinfo2 info = mallinfo2();
@@ -125,11 +117,11 @@ int runWindow(bool dashboard, int warmupS, int seconds)
     const qint64 heap = heapInUse();
     const qint64 values = plottedValues(*window);
     figures.consoleBefore = consoleLines(*window);
-    const double cpu = cpuSeconds();
+    const double cpu = processCpuSeconds();
     QElapsedTimer wall;
     wall.start();
     runFor(seconds * 1000);
-    figures.cpuSeconds = cpuSeconds() - cpu;
+    figures.cpuSeconds = processCpuSeconds() - cpu;
     figures.wallSeconds = wall.nsecsElapsed() / 1e9;
     figures.heapGrowth = heapInUse() - heap;
     figures.valuesKept = plottedValues(*window) - values;

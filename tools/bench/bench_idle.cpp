@@ -32,14 +32,6 @@ namespace {
 
 const int slices = 10;
 
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
-        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 double residentMegabytes()
 {
     QFile statm("/proc/self/statm");
@@ -98,11 +90,11 @@ int main(int argc, char* argv[])
     QVector<Slice> measured;
     const int sliceMs = seconds * 1000 / slices;
     for (int slice = 1; slice <= slices; ++slice) {
-        const double cpuBefore = cpuSeconds();
+        const double cpuBefore = processCpuSeconds();
         QElapsedTimer wall;
         wall.start();
         runFor(sliceMs);
-        const double cpu = 100.0 * (cpuSeconds() - cpuBefore) / (wall.nsecsElapsed() / 1e9);
+        const double cpu = 100.0 * (processCpuSeconds() - cpuBefore) / (wall.nsecsElapsed() / 1e9);
         measured.append({cpu, residentMegabytes()});
         std::printf("%5d  %7d   %17.2f   %13.1f\n", slice, slice * sliceMs / 1000, cpu,
                     measured.last().megabytes);

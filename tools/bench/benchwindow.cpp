@@ -12,6 +12,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <sys/resource.h>
+
 namespace {
 
 const int connectTimeLimitMs = 30000;
@@ -60,4 +62,12 @@ std::unique_ptr<MainWindow> startConnectedWindow(SimulatorProcess& sim, const QS
     if (!connected)
         return nullptr;
     return window;
+}
+
+double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }

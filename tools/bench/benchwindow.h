@@ -23,4 +23,7 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
 // connection did not complete.
 std::unique_ptr<MainWindow> startConnectedWindow(SimulatorProcess& sim, const QString& page);
 
+// User and system CPU time this process has taken so far.
+double processCpuSeconds();
+
 #endif // BENCHWINDOW_H

@@ -36,7 +36,6 @@
 
 #include <cstdio>
 #include <malloc.h>
-#include <sys/resource.h>
 
 namespace {
 

@@ -25,7 +25,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {

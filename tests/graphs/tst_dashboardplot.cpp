@@ -38,7 +38,6 @@ class TestDashboardPlot : public QObject
     }
     void clickAt(qint64 ms) { plot->now = ms, plot->onGraphStartStopClicked(); }
     void sampleAt(qint64 ms) { plot->now = ms, plot->readDashboardValues(); }
-    QColor colour(int graph) const { return surface->graph(graph)->pen().color(); }
     QByteArray exported()
     {
         QTemporaryDir dir;
@@ -83,21 +82,6 @@ private slots:
         clickAt(6000), plot->clearGraphData(), clickAt(9000), sampleAt(9350);
         QCOMPARE(buttonTexts, QStringList({"Resume Graphing", "Start Graph", "Pause Graphing"}));
         QCOMPARE(exported(), restarted);
-    }
-
-    void coloursReturnAndAxisSwitchDropsSamples()
-    {
-        QList<QWidget*> rows;
-        for (int i = 0; i < 15; ++i)
-            rows << plotRow(300 + i, 1);
-        // The 15th finds all 14 colours taken.
-        QCOMPARE(QList<QColor>({colour(2), colour(14), colour(15)}), QList<QColor>({Qt::blue, Qt::gray, Qt::darkGray}));
-        choose(rows.at(1), 0), choose(rows.at(14), 0), clickAt(1000), sampleAt(1350);
-        choose(rows.at(0), 2), choose(rows.at(1), 1);
-        QCOMPARE(surface->graph(13)->valueAxis(), surface->yAxis2);
-        QCOMPARE(QList<QColor>({colour(13), colour(14)}), QList<QColor>({Qt::red, Qt::blue}));
-        // Of the 13 columns sampled, the moved one has lost its value.
-        QCOMPARE(exported().split('\n').at(1).count("-1"), 12);
     }
 
     void failedExportIsShown()

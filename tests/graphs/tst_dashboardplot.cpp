@@ -70,20 +70,6 @@ private slots:
                                         "Battery Current(A)\t\n0.35\t0\t\t\t12.3\t\n10.35\t1\t25\t-1\t12.3\t\n"));
     }
 
-    void clearRestartsTimeAxis()
-    {
-        const QByteArray restarted("Time(s)\tInterrupted\tBattery Current(A)\t\n0.35\t0\t12.3\t\n");
-        plotRow(266, 1);
-        clickAt(1000), clickAt(2000), clickAt(3000), sampleAt(3350);
-        plot->now = 5000, plot->clearGraphData(), sampleAt(5350);
-        QCOMPARE(surface->itemCount() + surface->legend->itemCount(), 1);
-        QCOMPARE(exported(), restarted);
-        buttonTexts.clear();
-        clickAt(6000), plot->clearGraphData(), clickAt(9000), sampleAt(9350);
-        QCOMPARE(buttonTexts, QStringList({"Resume Graphing", "Start Graph", "Pause Graphing"}));
-        QCOMPARE(exported(), restarted);
-    }
-
     void failedExportIsShown()
     {
         QSignalSpy errors(plot, &DashboardPlot::errorPopup);

@@ -1,9 +1,7 @@
 // The graph editors and the voltage slider bound to one device model, as the
-// main window binds them, driven by register edits and real mouse drags; and
-// the bare framework's node bounds.
+// main window binds them, driven by register edits and real mouse drags.
 
 #include "assistlevelgraph.h"
-#include "draggablegraph.h"
 #include "draggablegraphnode.h"
 #include "draggablegraphshading.h"
 #include "graphtesting.h"
@@ -54,14 +52,6 @@ struct Editors
     SensorlessStartingGraph sensorless{nullptr};
     TemperatureFeedbackGraph temperature{nullptr};
     VoltageCutoffSlider cutoff{nullptr};
-};
-
-struct BareGraph : DraggableGraph
-{
-    BareGraph()
-        : DraggableGraph(nullptr, {400, 250, 40, 50}, QString())
-    {
-    }
 };
 
 QString number(double v)
@@ -217,21 +207,6 @@ private slots:
         const QMap<int, int> after = editors->raws();
         for (auto it = read.constBegin(); it != read.constEnd(); ++it)
             QCOMPARE(after.value(it.key()), it.value());
-    }
-
-    // A node's bounds are whole pixels; it moves into them when they change.
-    void nodeBounds()
-    {
-        BareGraph graph;
-        graph.setScale(5, 100, "V", 0, "%", 0, 10, 10);
-        DraggableGraphNode* node = graph.addNode(2, 0, Qt::red, Qt::red, false, true, true, false);
-        node->setXMax(2.507); // stored as pixel 160
-        QCOMPARE(node->getXMax(), 2.5);
-        node->setXPosition(4);
-        QCOMPARE(node->getX(), 2.5);
-        node->setXMax(5);
-        node->setXMin(3);
-        QCOMPARE(node->getX(), 3.0);
     }
 };
 

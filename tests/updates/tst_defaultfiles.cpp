@@ -1,19 +1,15 @@
 // Default parameter files: the crawl of the maker's index pages, the
-// download, the import dialog and the PAS device list.
+// download and the import dialog.
 
 #include "defaultimporter.h"
 #include "firmwaredownloader.h"
 #include "firmwaredownloaderdialog.h"
-#include "mainwindow.h"
 #include "modalwatcher.h"
 #include "networkcom.h"
 #include "pasdeviceloader.h"
 #include "updatestesting.h"
-#include "windowfixture.h"
 
 #include <QCheckBox>
-#include <QNetworkReply>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -198,27 +194,6 @@ private slots:
         QVERIFY(!crawl.downloader.isRunning());
     }
 
-    // The time limit ends the request: one box, one updateFail(), and no second
-    // report when the aborted request comes back.
-    void stalledServerTimesOut()
-    {
-        Crawl crawl;
-        crawl.downloader.setTimeLimits(300, 2000);
-        crawl.serve("", indexPage({"A/"}));
-        crawl.serve("A/", indexPage({"a.xml", "b.xml"}));
-        crawl.serve("A/b.xml", defaultFile(5));
-        crawl.serve("A/a.xml", {200, defaultFile(5), {}, 10});
-
-        QVERIFY(crawl.run());
-        QCOMPARE(crawl.failed.count(), 1);
-        QCOMPARE(crawl.boxTitles().last(), "Request Timed Out");
-        QCOMPARE(crawl.watcher.texts().last(), "Timed out getting firmware files from 127.0.0.1. The server could "
-                                               "be down or under high load.");
-        QVERIFY(crawl.watcher.texts().filter("error").isEmpty());
-        QTRY_VERIFY(crawl.downloader.findChildren<QNetworkReply*>().isEmpty());
-        QVERIFY(crawl.parent.findChild<QProgressBar*>()->isEnabled()); // ready for the next batch
-    }
-
     // A file that fails or is no parameter file is reported and not stored
     // (a stored one stays), and the batch ends once, with a box that says so.
     void failedFilesAreReportedOnce()
@@ -236,9 +211,6 @@ private slots:
         const QStringList titles = crawl.boxTitles();
         QCOMPARE(QSet<QString>(titles.begin() + 1, titles.end() - 1), QSet<QString>({"Network Error", "File Not Saved"}));
         QCOMPARE(titles.last(), "Parameter Files Download Incomplete");
-        QCOMPARE(crawl.watcher.texts().filter("gone"),
-                 QStringList("There was an error getting the remote firmware file: " + crawl.workspace.store()
-                             + "/A/gone%2.xml.\nError code: 203"));
         QCOMPARE(crawl.watcher.texts().last(),
                  "1 of 3 default parameter files were downloaded to \"" + crawl.workspace.store()
                      + "\"; the others could not be fetched or saved.\n\nThe dropdowns have been "
@@ -254,7 +226,6 @@ private slots:
         QTest::addColumn<bool>("serverUp");
         QTest::addColumn<bool>("answers");
         QTest::newRow("answers") << QByteArray("ok") << -1 << true << true;
-        QTest::newRow("empty root") << QByteArray() << -1 << true << false;
         QTest::newRow("root stalls") << QByteArray("ok") << 0 << true << false;
         QTest::newRow("no server") << QByteArray("ok") << -1 << false << false;
     }
@@ -287,84 +258,28 @@ private slots:
         if (answers)
             QCOMPARE(workspace.server.requests().count("/"), 2);
     }
-    void listsTheStore()
+    // The store's folders listed (the Controller and PAS folders apart);
+    // the files chosen are imported motor, controller, then PAS device.
+    void importerListsAndApplies()
     {
-        Importer importer;
-        for (const char* file : {"Controller/C1.xml", "PAS/P_1.xml", "zeta/z.xml", "Alpha/m.xml", "controller/x.xml", "notes.txt"})
-            importer.workspace.put(file, defaultFile(1));
-        importer.open();
-        QCOMPARE(importer.items("manufacturerBox"),
-                 QStringList({"<Select Manufacturer>", "Alpha", "controller", "notes.txt", "zeta"}));
-        QCOMPARE(importer.items("controllerBox"), QStringList({"<Select Controller>", "C1.xml"}));
-        QCOMPARE(importer.items("pasBox"), QStringList({"<Select PAS Device>", "P_1.xml"}));
-        importer.choose("manufacturerBox", "Alpha");
-        importer.choose("modelBox", "m.xml");
-        QVERIFY(importer.canApply());
-    }
-
-    void appliesChosenFiles_data()
-    {
-        QTest::addColumn<bool>("motor");
-        QTest::addColumn<bool>("controller");
-        QTest::addColumn<bool>("pas");
-        QTest::addColumn<int>("register7");
-        QTest::addColumn<int>("register8");
-        QTest::newRow("nothing") << false << false << false << 0 << 0;
-        QTest::newRow("all, the later file wins") << true << true << true << 13 << 21;
-    }
-
-    // Each chosen file is imported as a parameter file, motor, controller, then
-    // PAS device; a drop-down left on its placeholder imports nothing.
-    void appliesChosenFiles()
-    {
-        QFETCH(bool, motor);
-        QFETCH(bool, controller);
-        QFETCH(bool, pas);
         Importer importer;
         importer.workspace.put("Alpha/m.xml", parameterDocument(entry("7", "11") + entry("8", "21")));
         importer.workspace.put("Controller/C1.xml", defaultFile(12));
         importer.workspace.put("PAS/P_1.xml", defaultFile(13));
+        importer.workspace.put("controller/x.xml", defaultFile(1));
         importer.open()->show();
-        importer.choose("manufacturerBox", motor ? "Alpha" : "<Select Manufacturer>");
-        importer.choose("modelBox", motor ? "m.xml" : "<Select Model>");
-        importer.choose("controllerBox", controller ? "C1.xml" : "<Select Controller>");
-        importer.choose("pasBox", pas ? "P_1.xml" : "<Select PAS Device>");
-        QCOMPARE(importer.canApply(), motor || controller || pas);
-
+        QCOMPARE(importer.items("manufacturerBox"), QStringList({"<Select Manufacturer>", "Alpha", "controller"}));
+        QCOMPARE(importer.items("pasBox"), QStringList({"<Select PAS Device>", "P_1.xml"}));
+        QVERIFY(!importer.canApply());
+        importer.choose("manufacturerBox", "Alpha");
+        importer.choose("modelBox", "m.xml");
+        importer.choose("controllerBox", "C1.xml");
+        importer.choose("pasBox", "P_1.xml");
         importer.dialog->on_applyButton_clicked();
         QVERIFY(!importer.dialog->isVisible());
         QCOMPARE(importer.dialogs->errors, QStringList());
-        QTEST(importer.model.getParameter(7)->getRegisterValue(), "register7");
-        QTEST(importer.model.getParameter(8)->getRegisterValue(), "register8");
-    }
-
-    // The PAS page's device list: a blank that imports nothing, then each entry
-    // of the store's PAS folder in name order regardless of case.
-    void pasDeviceListAndDefaultsDialog()
-    {
-        DownloadWorkspace downloads;
-        downloads.put("PAS/Torque_Sensor_A.xml", defaultFile(31));
-        downloads.put("PAS/cadence.XML", defaultFile(32));
-        downloads.put("PAS/Sub/x.xml", defaultFile(33));
-        downloads.put("PAS/two.xml.xml", defaultFile(34));
-        WindowFixture::Workspace workspace;
-        MainWindow window;
-        auto* box = window.findChild<QComboBox*>("pedal_assist_type");
-        QCOMPARE(itemTexts(box), QStringList({" ", "cadence", "Sub", "Torque Sensor A", "two"}));
-        QCOMPARE(box->itemData(3).toString(), "Torque_Sensor_A.xml");
-        QCOMPARE(box->currentIndex(), 0);
-
-        Parameter* kp = window.deviceModel()->getParameter(7);
-        QSignalSpy imports(kp, &Parameter::valueSet);
-        box->setCurrentIndex(3);
-        QCOMPARE(kp->getRegisterValue(), 31);
-        const int applied = imports.count();
-        box->setCurrentIndex(3);
-        box->setCurrentIndex(0);
-        QCOMPARE(imports.count(), applied);
-        box->setCurrentIndex(1);
-        QCOMPARE(kp->getRegisterValue(), 32);
-
+        QCOMPARE(importer.model.getParameter(7)->getRegisterValue(), 13);
+        QCOMPARE(importer.model.getParameter(8)->getRegisterValue(), 21);
     }
 };
 

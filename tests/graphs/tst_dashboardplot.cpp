@@ -69,16 +69,6 @@ private slots:
         QCOMPARE(exported(), QByteArray("Time(s)\tInterrupted\tMotor Temperature(\xc2\xb0" "C)\tinvalid()\t"
                                         "Battery Current(A)\t\n0.35\t0\t\t\t12.3\t\n10.35\t1\t25\t-1\t12.3\t\n"));
     }
-
-    void failedExportIsShown()
-    {
-        QSignalSpy errors(plot, &DashboardPlot::errorPopup);
-        QTemporaryDir dir;
-        ModalWatcher watcher(QString(), dir.filePath("missing/plot.txt"));
-        plot->exportDashboardGraphData();
-        QCOMPARE(watcher.titles(), QStringList({"Export to Tab Separated Values File", "Export Error"}));
-        QCOMPARE(errors.value(0), (QVariantList{"Export Error", "Failed to open file"}));
-    }
 };
 
 QTEST_MAIN(TestDashboardPlot)

@@ -5,7 +5,6 @@
 #include "firmwaredownloader.h"
 #include "firmwaredownloaderdialog.h"
 #include "modalwatcher.h"
-#include "networkcom.h"
 #include "pasdeviceloader.h"
 #include "updatestesting.h"
 
@@ -219,45 +218,6 @@ private slots:
                  defaultFile(7) + "missing" + defaultFile(6));
     }
 
-    void probeThenAnswerOnce_data()
-    {
-        QTest::addColumn<QByteArray>("root");
-        QTest::addColumn<int>("stallAfter");
-        QTest::addColumn<bool>("serverUp");
-        QTest::addColumn<bool>("answers");
-        QTest::newRow("answers") << QByteArray("ok") << -1 << true << true;
-        QTest::newRow("root stalls") << QByteArray("ok") << 0 << true << false;
-        QTest::newRow("no server") << QByteArray("ok") << -1 << false << false;
-    }
-
-    // A request is sent only when the probe of the server's root gets bytes
-    // back within the time limit; each one sent is answered once.
-    void probeThenAnswerOnce()
-    {
-        QFETCH(QByteArray, root);
-        QFETCH(int, stallAfter);
-        QFETCH(bool, serverUp);
-        QFETCH(bool, answers);
-        DownloadWorkspace workspace;
-        const QString file = workspace.server.url() + "/file";
-        workspace.server.serve("/", {200, root, {}, stallAfter});
-        workspace.server.serve("/file", "contents");
-        if (!serverUp)
-            workspace.server.close();
-        NetworkCom com;
-        com.setTimeLimit(300);
-        QSignalSpy responses(&com, &NetworkCom::responseReceived);
-
-        QCOMPARE(com.getRequest(file), answers);
-        QCOMPARE(com.getRequest(file), answers);
-        QTRY_COMPARE(responses.count(), answers ? 2 : 0);
-        QTest::qWait(50); // no late third answer
-        QCOMPARE(responses.count(), answers ? 2 : 0);
-        for (const QVariantList& response : qAsConst(responses))
-            QCOMPARE(response, QVariantList({NetworkCom::Success, QByteArray("contents")}));
-        if (answers)
-            QCOMPARE(workspace.server.requests().count("/"), 2);
-    }
     // The store's folders listed (the Controller and PAS folders apart);
     // the files chosen are imported motor, controller, then PAS device.
     void importerListsAndApplies()

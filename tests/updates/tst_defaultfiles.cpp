@@ -16,7 +16,7 @@
 namespace {
 
 // A crawl against the loopback server. The brand dialog is answered by
-// unticking the boxes named in untick, then OK (Cancel when reject).
+// unticking the boxes named in untick, then OK.
 struct Crawl
 {
     Crawl()
@@ -29,7 +29,7 @@ struct Crawl
                 brands << box->text() + (box->isChecked() ? " [x]" : " [ ]");
                 box->setChecked(box->isChecked() && !untick.contains(box->text()));
             }
-            reject ? dialog->reject() : dialog->accept();
+            dialog->accept();
         };
     }
 
@@ -61,7 +61,6 @@ struct Crawl
     ModalWatcher watcher;
     QStringList brands;
     QStringList untick;
-    bool reject = false;
 };
 
 // The dialog over a device model (the translator's boxes answered by

@@ -324,7 +324,6 @@ private slots:
         QCOMPARE(wizard->getPageState(), int(AutotuneWizard::StaticDone));
         QCOMPARE(shown<QDoubleSpinBox>(wizard, "RsValue")->text(), QString("63.02 mOhms"));
         QCOMPARE(shown<QDoubleSpinBox>(wizard, "LsValue")->text(), QString("185.8 uH"));
-        QVERIFY(!button(wizard, "back")->isEnabled());
 
         button(wizard, "next")->click();
         QCOMPARE(wizard->getPageState(), int(AutotuneWizard::WarningPage));

@@ -138,7 +138,6 @@ private slots:
                                                    << "n1=0.5 n2=1.5,30 b0=0..0 b1=0..1";
         // 19 pixels are 0.1 s, 3 pixels 1 RPM.
         QTest::newRow("sensorless node 1 in 1 ms steps") << int(Sensorless) << "n1:1,0" << "110=105" << "n2=1.105";
-        QTest::newRow("sensorless node 2 sets the speed") << int(Sensorless) << "n2:0,-30" << "108=40" << "n2=1.1,40";
 
         QTest::newRow("temperature points are fixed") << int(Temperature) << "95=1.5 n3:20,-40" << "95=1.5 96=1.12"
                                                       << "n2=50,1.5 n3=75,1.12";

@@ -1,0 +1,444 @@
+// Judging and repairing learnt hall tables; the stationary and the spinning
+// motor test, and the wizard's pages through both, against the simulator
+// playing a motor.
+
+#include "autotunerig.h"
+#include "autotunewizard.h"
+#include "dynamicautotune.h"
+#include "hallchecker.h"
+#include "kelvara.h"
+#include "modalwatcher.h"
+#include "parameter.h"
+#include "staticautotune.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTextBrowser>
+#include <QtTest>
+
+using Registers = QVector<quint16>;
+using Table = QList<int>;
+
+namespace {
+
+// What a run of either test ended with.
+struct Run
+{
+    QString outcome;
+    QList<int> unsaved;
+    QString message;
+    bool stoppedSpinning = false;
+    HallChecker* hall = nullptr;
+    std::shared_ptr<QObject> test;
+};
+
+// Runs the spinning test (direction flipped) or the stationary one, on test
+// time scaled when clockScale is set.
+Run runTest(AutotuneRig& rig, bool spinning, int clockScale = 0)
+{
+    Run run;
+    if (spinning) {
+        auto* test = new DynamicAutotune(nullptr, rig.model.get(), rig.link.get());
+        run.test.reset(test);
+        if (clockScale)
+            test->setClock(AutotuneRig::fastClock(clockScale));
+        run.outcome = rig.run(*test, &DynamicAutotune::dynamicSuccess, &DynamicAutotune::reportError,
+                              [&] { test->startTest(true); });
+        run.unsaved = test->unsavedAfterRun();
+        run.message = test->getErrorMessage();
+        run.stoppedSpinning = test->endedWhileSpinning();
+        run.hall = test->getHallChecker();
+        return run;
+    }
+    auto* test = new StaticAutotune(nullptr, rig.model.get(), rig.link.get());
+    run.test.reset(test);
+    if (clockScale)
+        test->setClock(AutotuneRig::fastClock(clockScale));
+    run.outcome = rig.run(*test, &StaticAutotune::staticSuccess, &StaticAutotune::reportError, [&] { test->startTest(); });
+    run.unsaved = test->unsavedAfterRun();
+    return run;
+}
+
+RigSetup motor(const std::function<void(MotorBehaviour&)>& change)
+{
+    return [=](AutotuneRig& r) { r.motor(change); };
+}
+
+// A widget of the page on show (earlier pages may still await deletion).
+template<class T>
+T* shown(QWidget* wizard, const QString& name = QString())
+{
+    for (T* widget : wizard->findChildren<T*>(name)) {
+        if (widget->isVisibleTo(wizard))
+            return widget;
+    }
+    return nullptr;
+}
+
+QPushButton* button(QWidget* wizard, const QString& name)
+{
+    return wizard->findChild<QPushButton*>(name);
+}
+
+AutotuneWizard* openWizard(AutotuneRig& rig, int clockScale = 20)
+{
+    auto* wizard = new AutotuneWizard(rig.model.get(), rig.link.get(), nullptr);
+    wizard->findChild<StaticAutotune*>()->setClock(AutotuneRig::fastClock(clockScale));
+    wizard->findChild<DynamicAutotune*>()->setClock(AutotuneRig::fastClock(clockScale));
+    wizard->show();
+    return wizard;
+}
+
+// Runs the test of the current page until it has ended.
+bool launch(AutotuneWizard* wizard)
+{
+    QPushButton* cancel = button(wizard, "cancel");
+    shown<QPushButton>(wizard, "launch")->click();
+    return QTest::qWaitFor([&] { return !cancel->isEnabled(); }, 2000)
+        && QTest::qWaitFor([&] { return cancel->isEnabled(); }, 10000);
+}
+
+QStringList hallRow(QWidget* wizard)
+{
+    QStringList row;
+    auto* table = shown<QTableWidget>(wizard, "hallTable");
+    for (int column = 0; column < table->columnCount(); ++column)
+        row << table->item(1, column)->text();
+    return row;
+}
+
+} // namespace
+
+class TestAutotune : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Kelvara> model{new Kelvara};
+
+    // The learnt table, also taken as the working table.
+    void learn(const Table& table)
+    {
+        for (int state = 0; state < 8; ++state) {
+            model->getParameter(440 + state)->setRegisterValue(table.value(state));
+            model->getParameter(80 + state)->setRegisterValue(table.value(state));
+        }
+    }
+
+private slots:
+    void judgesTables_data()
+    {
+        QTest::addColumn<Table>("table");
+        QTest::addColumn<bool>("errors");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("description");
+
+        QTest::newRow("good") << Table{15, 0, 2, 1, 4, 5, 3, 15} << false << true << "";
+        QTest::newRow("60 degree halls") << Table{0, 1, 15, 2, 3, 15, 4, 5} << false << false << "";
+        QTest::newRow("4 twice, 5 missing") << Table{15, 0, 2, 1, 4, 4, 3, 15} << true << false
+                                            << "Invalid hall pattern detected. Sensors may be shorted "
+                                               "together, or have connection issues.\n";
+        QTest::newRow("cable off") << Table{15, 15, 15, 15, 15, 15, 15, 15} << true << false
+                                   << "No valid hall signals. Maybe the hall cable is disconnected.\n";
+        QTest::newRow("sector 7") << Table{15, 0, 2, 1, 4, 7, 3, 15} << true << true
+                                  << "Invalid hall pattern detected. Sensors may be shorted "
+                                     "together, or have connection issues.\n";
+    }
+
+    void judgesTables()
+    {
+        QFETCH(Table, table);
+        QFETCH(bool, errors);
+        QFETCH(bool, valid);
+        QFETCH(QString, description);
+        learn(table);
+        HallChecker checker(nullptr, model.get());
+        QCOMPARE(checker.hallSensorErrors(), errors);
+        QCOMPARE(checker.areHallsValid(), valid);
+        if (errors && !description.isEmpty())
+            QCOMPARE(checker.describeHallError(), description);
+    }
+
+    void repairsOneDuplicate_data()
+    {
+        QTest::addColumn<Table>("table");
+        QTest::addColumn<Table>("repaired");
+        QTest::newRow("wraps to 0") << Table{15, 5, 1, 2, 3, 4, 5, 15} << Table{15, 5, 1, 2, 3, 4, 0, 15};
+    }
+
+    void repairsOneDuplicate()
+    {
+        QFETCH(Table, table);
+        QFETCH(Table, repaired);
+        learn(table);
+        HallChecker(nullptr, model.get()).adjustHallValues();
+        Table working;
+        for (int state = 0; state < 8; ++state)
+            working << int(model->getParameter(80 + state)->getValue());
+        QCOMPARE(working, repaired);
+    }
+
+    void stationaryMeasuresWritesAndSaves()
+    {
+        AutotuneRig rig;
+        rig.model->getParameter(70)->setValue(72.0);
+        rig.model->getParameter(72)->setValue(100.0); // 100 x 10 x 72 > 61400: capped
+        rig.model->getParameter(78)->setValue(10.0);
+
+        QCOMPARE(runTest(rig, false).outcome, QString("success"));
+        QCOMPARE(rig.writesTo(481), (QList<int>{1, 1, 1}));
+        QCOMPARE(rig.writesTo(72), QList<int>{8528}); // 61400 / 720
+        // The means of 62.4 mOhm and 184 uH measured x1.00, x1.01 and x1.02.
+        QCOMPARE(rig.sim.registerValues(74, 2), (Registers{1858, 6302}));
+        QCOMPARE(rig.sim.registerValue(511), quint16(4096));
+        QCOMPARE(rig.model->getUnsavedValues().keys(), QList<int>{70}); // not the test's to write
+
+        const QStringList logs = rig.logs();
+        QCOMPARE(logs.size(), 1);
+        QVERIFY(logs[0].contains("Addr: 75: Rs                                  - Value: 63.02\n"));
+        QVERIFY(logs[0].endsWith("Addr: 511: Write Parameters to Flash           - Value: 4096\nEnd of Test\n"));
+    }
+
+    // A bad table leaves the working table alone, runs sensorless and, unlike
+    // a test that only leaves its values in RAM, saves to flash.
+    void spinLearnsHalls_data()
+    {
+        QTest::addColumn<int>("sensorType");
+        QTest::addColumn<QList<int>>("table"); // learnt by the motor; empty: a good one
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QList<int>>("sensorTypeWrites");
+        QTest::newRow("hall sensor") << 0 << QList<int>() << "Hall Sensors Okay.\nUsing Motor Position Sensor "
+                                                             "Type: Hall sensor start and sensorless run."
+                                     << QList<int>{1};
+        QTest::newRow("cable off") << 1 << QList<int>{15, 15, 15, 15, 15, 15, 15, 15}
+                                   << "No valid hall signals. Maybe the hall cable is disconnected.\n\n"
+                                      "Using Motor Position Sensor Type: Sensorless."
+                                   << QList<int>{2};
+    }
+
+    void spinLearnsHalls()
+    {
+        QFETCH(int, sensorType);
+        QFETCH(QList<int>, table);
+        AutotuneRig rig;
+        rig.setRegister(77, sensorType);
+        if (!table.isEmpty())
+            rig.motor([&](MotorBehaviour& m) { m.hallTable = table.toVector(); });
+        const Registers workingTable = rig.sim.registerValues(80, 8);
+
+        const Run run = runTest(rig, true);
+        QCOMPARE(run.outcome, QString("success"));
+        QTEST(run.hall->getStatusText(), "status");
+        QTEST(rig.writesTo(77), "sensorTypeWrites");
+        QCOMPARE(rig.writesTo(127), QList<int>{3}); // the direction flipped once
+        QCOMPARE(rig.sim.registerValue(511), quint16(4096));
+        QVERIFY(rig.model->getUnsavedValues().isEmpty());
+        QCOMPARE(run.hall->isHallFailure(), !table.isEmpty());
+        if (!table.isEmpty()) {
+            QCOMPARE(run.hall->getWarningText(), QString("Warning: Hall sensor error"));
+            QCOMPARE(rig.sim.registerValues(80, 8), workingTable);
+            return;
+        }
+        QCOMPARE(rig.writesTo(481), QList<int>{2});
+        QCOMPARE(rig.sim.registerValue(72), quint16(1135));
+        QCOMPARE(rig.sim.registerValue(79), quint16(27352)); // 300.5 degrees
+        QCOMPARE(rig.sim.registerValues(80, 8), (Registers{15, 2, 4, 3, 0, 1, 5, 15}));
+        QCOMPARE(run.hall->getHallOffSet(), -59.5);
+    }
+
+    void errorPaths_data()
+    {
+        QTest::addColumn<bool>("spinning");
+        QTest::addColumn<RigSetup>("setup");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("stopped"); // the measurement or spin stopped
+        QTest::addColumn<QList<int>>("unsaved"); // written by the test, unsaved again
+        const QList<int> constants{78};
+        const QString stall = "The spinning autotune test could not complete properly";
+        const RigSetup flashRefused = [](AutotuneRig& r) {
+            r.sim.setFlashSaveFails(true);
+            r.sim.setTorqueCommand(200);
+        };
+
+        QTest::newRow("inconsistent") << false << motor([](MotorBehaviour& m) { m.inconsistent = true; }) << "error 1"
+                                      << "" << false << constants;
+        QTest::newRow("measurement never ends") << false << motor([](MotorBehaviour& m) { m.discoveryStuck = true; })
+                                                << "error 0" << "" << true << constants;
+        QTest::newRow("motor running at the flash save") << false << flashRefused << "error 3" << "" << false
+                                                         << QList<int>{74, 75, 78};
+        QTest::newRow("stall") << true << motor([](MotorBehaviour& m) { m.stall = true; }) << "error 5" << stall
+                               << false << QList<int>{127};
+        QTest::newRow("no motor") << true << motor([](MotorBehaviour& m) { m.connected = false; }) << "error 5"
+                                  << stall + ".*\n\\*No phase currents detected. Please ensure that all 3 "
+                                             "phases are connected to motor windings.\n"
+                                  << false << QList<int>{127};
+        QTest::newRow("fault after the spin, yellow dead")
+            << true << motor([](MotorBehaviour& m) { m.spinFaults = 2, m.deadPhases = 2; }) << "error 5"
+            << "^No current detected on Yellow phase. Please check motor connection and try again.\n$" << false
+            << QList<int>{127};
+    }
+
+    void errorPaths()
+    {
+        QFETCH(bool, spinning);
+        QFETCH(RigSetup, setup);
+        QFETCH(QString, message);
+        QFETCH(bool, stopped);
+        QFETCH(QList<int>, unsaved);
+        AutotuneRig rig;
+        rig.model->getParameter(78)->setValue(12.0);
+        // Test time runs 12 times faster: a spin of 1250 ms (15 s) ends after
+        // the stall watch (5 to 14 s), and its end is seen before the 20 s
+        // limit (1667 ms) even when a loaded machine holds up the polls.
+        rig.motor([](MotorBehaviour& m) { m.spinMs = 1250; });
+        setup(rig);
+
+        const Run run = runTest(rig, spinning, spinning ? 12 : 10);
+        QTEST(run.outcome, "outcome");
+        QVERIFY2(QRegularExpression(message, QRegularExpression::DotMatchesEverythingOption).match(run.message).hasMatch(),
+                 qPrintable(run.message));
+        QCOMPARE(run.stoppedSpinning, spinning && stopped);
+        QCOMPARE(rig.writesTo(481).endsWith(0), stopped);
+        // The stationary test tells all it left unsaved; of the spinning one
+        // the flipped direction, which reached no flash, is checked.
+        if (!spinning)
+            QCOMPARE(run.unsaved, unsaved);
+        for (const int address : unsaved)
+            QVERIFY(run.unsaved.contains(address) && rig.model->getUnsavedValues().contains(address));
+        QVERIFY(rig.model->getUnsavedValues().contains(78));
+        QVERIFY(rig.logs().value(0).endsWith("End of Test\n"));
+    }
+
+    void bothTestsEndToEnd()
+    {
+        AutotuneRig rig;
+        QPointer<AutotuneWizard> wizard = openWizard(rig, 1);
+        shown<QDoubleSpinBox>(wizard, "polePairsInput")->setValue(23.0);
+        shown<QDoubleSpinBox>(wizard, "KvInput")->setValue(12.0);
+        QVERIFY(rig.model->getUnsavedValues().contains(72));
+
+        QVERIFY(launch(wizard));
+        QCOMPARE(wizard->getPageState(), int(AutotuneWizard::StaticDone));
+        QCOMPARE(shown<QDoubleSpinBox>(wizard, "RsValue")->text(), QString("63.02 mOhms"));
+        QCOMPARE(shown<QDoubleSpinBox>(wizard, "LsValue")->text(), QString("185.8 uH"));
+
+        button(wizard, "next")->click();
+        QCOMPARE(wizard->getPageState(), int(AutotuneWizard::WarningPage));
+        button(wizard, "next")->click();
+        shown<QCheckBox>(wizard, "filpDirection")->setChecked(true);
+
+        QVERIFY(launch(wizard));
+        QCOMPARE(wizard->getPageState(), int(AutotuneWizard::SpinningPage));
+        QVERIFY(!shown<QCheckBox>(wizard, "filpDirection")->isChecked());
+        QCOMPARE(rig.writesTo(127), QList<int>{3});
+        QCOMPARE(shown<QDoubleSpinBox>(wizard, "KvValue")->text(), QString("11.35 RPM/V"));
+        QCOMPARE(shown<QLabel>(wizard, "hallOffsetValue_2")->text(), QString("-59.5 degrees"));
+        QVERIFY(!shown<QLabel>(wizard, "hallWarning"));
+        QCOMPARE(shown<QLabel>(wizard, "hallStandardLabel")->text(),
+                 QString("Bafang standard hall pattern detected."));
+        QCOMPARE(hallRow(wizard), (QStringList{"-", "2", "4", "3", "0", "1", "5", "-"}));
+        QVERIFY(rig.model->getUnsavedValues().isEmpty());
+
+        button(wizard, "next")->click();
+        button(wizard, "next")->click(); // Finish
+        QTRY_VERIFY(wizard.isNull());
+        QCOMPARE(rig.logs().size(), 2);
+    }
+
+    void errorPages_data()
+    {
+        QTest::addColumn<RigSetup>("setup");
+        QTest::addColumn<bool>("spinning");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QStringList>("notes");
+        QTest::addColumn<QString>("faults");  // the fault list shown, when any
+        auto faults = [](int faults, int faults2) {
+            return RigSetup([=](AutotuneRig& r) {
+                r.setRegister(258, faults);
+                r.setRegister(299, faults2);
+            });
+        };
+        const QStringList unsaved{"unsavedNote"};
+        QTest::newRow("three faults") << faults(0x1, 0x41) << true << "FaultError" << unsaved
+                                      << "*Controller Over Voltage\n*Parameter CRC Error\n*Hall Stall";
+        QTest::newRow("fault after the spin") << RigSetup([](AutotuneRig& r) {
+            r.motor([](MotorBehaviour& m) { m.spinFaults = 1; });
+            r.setRegister(109, 15000);
+        }) << true << "MotionFaultError" << unsaved << "*Controller Over Voltage";
+        QTest::newRow("spin never ends") << motor([](MotorBehaviour& m) { m.discoveryStuck = true; }) << true
+                                         << "CommError" << QStringList{"motorNote", "unsavedNote"} << "";
+    }
+
+    void errorPages()
+    {
+        QFETCH(RigSetup, setup);
+        QFETCH(bool, spinning);
+        QFETCH(QString, page);
+        QFETCH(QStringList, notes);
+        QFETCH(QString, faults);
+        AutotuneRig rig;
+        rig.motor([](MotorBehaviour& m) { m.spinMs = 800; });
+        setup(rig);
+        QPointer<AutotuneWizard> wizard = openWizard(rig);
+        shown<QDoubleSpinBox>(wizard, "polePairsInput")->setValue(12.0);
+        if (spinning) {
+            button(wizard, "next")->click();
+            button(wizard, "next")->click();
+        }
+
+        QVERIFY(launch(wizard));
+        QVERIFY(shown<QWidget>(wizard, page));
+        QVERIFY(!button(wizard, "next")->isEnabled());
+        QVERIFY(button(wizard, "back")->isEnabled());
+        for (const QString& note : notes)
+            QVERIFY2(shown<QLabel>(wizard, note), qPrintable(note));
+        QVERIFY(!shown<QLabel>(wizard, notes.contains("motorNote") ? "none" : "motorNote"));
+        if (auto* list = shown<QLabel>(wizard, "faultDescriptionLabel"))
+            QCOMPARE(list->text(), faults);
+        if (auto* list = shown<QTextBrowser>(wizard, "faultText"))
+            QCOMPARE(list->toPlainText(), faults);
+
+        if (page == "MotionFaultError") {
+            // A spin-up time beyond the box's form range is shown, not clamped.
+            QCOMPARE(shown<QDoubleSpinBox>(wizard, "doubleSpinBox_3")->value(), 15000.0);
+            QCOMPARE(rig.model->getParameter(109)->getValue(), 15000.0);
+        }
+        button(wizard, "cancel")->click();
+        QTRY_VERIFY(wizard.isNull());
+    }
+
+    void refusesWhileMotorTurnsOrTestRuns()
+    {
+        AutotuneRig rig;
+        ModalWatcher watcher;
+        QPointer<AutotuneWizard> wizard = openWizard(rig, 1);
+        rig.sim.setTorqueCommand(41);  // 1 %
+        shown<QPushButton>(wizard, "launch")->click();
+        QTRY_COMPARE(watcher.count(), 1);
+        QCOMPARE(watcher.titles()[0], QString("Motor is Running"));
+        QCOMPARE(watcher.texts()[0], QString("To start this test, you must stop you motor from running. \nPlease "
+                                             "make sure your throttle is not on before starting the test."));
+        QVERIFY(rig.logs().isEmpty());
+
+        rig.sim.setTorqueCommand(0), rig.sim.setFlashSaveFails(true);
+        shown<QPushButton>(wizard, "launch")->click();
+        QTRY_VERIFY(!button(wizard, "cancel")->isEnabled());
+        rig.sim.setTorqueCommand(200);  // turning by the save to flash: refused
+        wizard->close();
+        QTest::keyClick(wizard, Qt::Key_Escape);
+        QTRY_COMPARE(watcher.count(), 3);
+        QCOMPARE(watcher.texts().mid(1), (QStringList{"Still running motor test...[3]",
+                                                      "Still running motor test...[2]"}));
+        QVERIFY(wizard->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(button(wizard, "cancel")->isEnabled(), 10000);
+        QVERIFY(shown<QLabel>(wizard, "unsavedNote"));
+        wizard->close();
+        QTRY_VERIFY(wizard.isNull());
+    }
+};
+
+QTEST_MAIN(TestAutotune)
+#include "tst_autotune.moc"

@@ -45,8 +45,8 @@ Run runTest(AutotuneRig& rig, bool spinning, int clockScale = 0)
         run.test.reset(test);
         if (clockScale)
             test->setClock(AutotuneRig::fastClock(clockScale));
-        run.outcome = rig.run(*test, &DynamicAutotune::dynamicSuccess, &DynamicAutotune::reportError,
-                              [&] { test->startTest(true); });
+        run.outcome = rig.run(*test, &DynamicAutotune::dynamicSuccess,
+                              &DynamicAutotune::reportError, [&] { test->startTest(true); });
         run.unsaved = test->unsavedAfterRun();
         run.message = test->getErrorMessage();
         run.stoppedSpinning = test->endedWhileSpinning();
@@ -57,7 +57,8 @@ Run runTest(AutotuneRig& rig, bool spinning, int clockScale = 0)
     run.test.reset(test);
     if (clockScale)
         test->setClock(AutotuneRig::fastClock(clockScale));
-    run.outcome = rig.run(*test, &StaticAutotune::staticSuccess, &StaticAutotune::reportError, [&] { test->startTest(); });
+    run.outcome = rig.run(*test, &StaticAutotune::staticSuccess, &StaticAutotune::reportError,
+                          [&] { test->startTest(); });
     run.unsaved = test->unsavedAfterRun();
     return run;
 }
@@ -137,11 +138,13 @@ private slots:
 
         QTest::newRow("good") << Table{15, 0, 2, 1, 4, 5, 3, 15} << false << true << "";
         QTest::newRow("60 degree halls") << Table{0, 1, 15, 2, 3, 15, 4, 5} << false << false << "";
-        QTest::newRow("4 twice, 5 missing") << Table{15, 0, 2, 1, 4, 4, 3, 15} << true << false
-                                            << "Invalid hall pattern detected. Sensors may be shorted "
-                                               "together, or have connection issues.\n";
-        QTest::newRow("cable off") << Table{15, 15, 15, 15, 15, 15, 15, 15} << true << false
-                                   << "No valid hall signals. Maybe the hall cable is disconnected.\n";
+        QTest::newRow("4 twice, 5 missing")
+            << Table{15, 0, 2, 1, 4, 4, 3, 15} << true << false
+            << "Invalid hall pattern detected. Sensors may be shorted "
+               "together, or have connection issues.\n";
+        QTest::newRow("cable off")
+            << Table{15, 15, 15, 15, 15, 15, 15, 15} << true << false
+            << "No valid hall signals. Maybe the hall cable is disconnected.\n";
         QTest::newRow("sector 7") << Table{15, 0, 2, 1, 4, 7, 3, 15} << true << true
                                   << "Invalid hall pattern detected. Sensors may be shorted "
                                      "together, or have connection issues.\n";
@@ -165,7 +168,8 @@ private slots:
     {
         QTest::addColumn<Table>("table");
         QTest::addColumn<Table>("repaired");
-        QTest::newRow("wraps to 0") << Table{15, 5, 1, 2, 3, 4, 5, 15} << Table{15, 5, 1, 2, 3, 4, 0, 15};
+        QTest::newRow("wraps to 0")
+            << Table{15, 5, 1, 2, 3, 4, 5, 15} << Table{15, 5, 1, 2, 3, 4, 0, 15};
     }
 
     void repairsOneDuplicate()
@@ -198,7 +202,8 @@ private slots:
         const QStringList logs = rig.logs();
         QCOMPARE(logs.size(), 1);
         QVERIFY(logs[0].contains("Addr: 75: Rs                                  - Value: 63.02\n"));
-        QVERIFY(logs[0].endsWith("Addr: 511: Write Parameters to Flash           - Value: 4096\nEnd of Test\n"));
+        QVERIFY(logs[0].endsWith(
+            "Addr: 511: Write Parameters to Flash           - Value: 4096\nEnd of Test\n"));
     }
 
     // A bad table leaves the working table alone, runs sensorless and, unlike
@@ -209,13 +214,15 @@ private slots:
         QTest::addColumn<QList<int>>("table"); // learnt by the motor; empty: a good one
         QTest::addColumn<QString>("status");
         QTest::addColumn<QList<int>>("sensorTypeWrites");
-        QTest::newRow("hall sensor") << 0 << QList<int>() << "Hall Sensors Okay.\nUsing Motor Position Sensor "
-                                                             "Type: Hall sensor start and sensorless run."
+        QTest::newRow("hall sensor") << 0 << QList<int>()
+                                     << "Hall Sensors Okay.\nUsing Motor Position Sensor "
+                                        "Type: Hall sensor start and sensorless run."
                                      << QList<int>{1};
-        QTest::newRow("cable off") << 1 << QList<int>{15, 15, 15, 15, 15, 15, 15, 15}
-                                   << "No valid hall signals. Maybe the hall cable is disconnected.\n\n"
-                                      "Using Motor Position Sensor Type: Sensorless."
-                                   << QList<int>{2};
+        QTest::newRow("cable off")
+            << 1 << QList<int>{15, 15, 15, 15, 15, 15, 15, 15}
+            << "No valid hall signals. Maybe the hall cable is disconnected.\n\n"
+               "Using Motor Position Sensor Type: Sensorless."
+            << QList<int>{2};
     }
 
     void spinLearnsHalls()
@@ -254,7 +261,7 @@ private slots:
         QTest::addColumn<RigSetup>("setup");
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("stopped"); // the measurement or spin stopped
+        QTest::addColumn<bool>("stopped");       // the measurement or spin stopped
         QTest::addColumn<QList<int>>("unsaved"); // written by the test, unsaved again
         const QList<int> constants{78};
         const QString stall = "The spinning autotune test could not complete properly";
@@ -263,22 +270,27 @@ private slots:
             r.sim.setTorqueCommand(200);
         };
 
-        QTest::newRow("inconsistent") << false << motor([](MotorBehaviour& m) { m.inconsistent = true; }) << "error 1"
-                                      << "" << false << constants;
-        QTest::newRow("measurement never ends") << false << motor([](MotorBehaviour& m) { m.discoveryStuck = true; })
-                                                << "error 0" << "" << true << constants;
-        QTest::newRow("motor running at the flash save") << false << flashRefused << "error 3" << "" << false
-                                                         << QList<int>{74, 75, 78};
-        QTest::newRow("stall") << true << motor([](MotorBehaviour& m) { m.stall = true; }) << "error 5" << stall
-                               << false << QList<int>{127};
-        QTest::newRow("no motor") << true << motor([](MotorBehaviour& m) { m.connected = false; }) << "error 5"
-                                  << stall + ".*\n\\*No phase currents detected. Please ensure that all 3 "
-                                             "phases are connected to motor windings.\n"
+        QTest::newRow("inconsistent")
+            << false << motor([](MotorBehaviour& m) { m.inconsistent = true; }) << "error 1"
+            << "" << false << constants;
+        QTest::newRow("measurement never ends")
+            << false << motor([](MotorBehaviour& m) { m.discoveryStuck = true; }) << "error 0"
+            << "" << true << constants;
+        QTest::newRow("motor running at the flash save") << false << flashRefused << "error 3"
+                                                         << "" << false << QList<int>{74, 75, 78};
+        QTest::newRow("stall") << true << motor([](MotorBehaviour& m) { m.stall = true; })
+                               << "error 5" << stall << false << QList<int>{127};
+        QTest::newRow("no motor") << true << motor([](MotorBehaviour& m) { m.connected = false; })
+                                  << "error 5"
+                                  << stall
+                + ".*\n\\*No phase currents detected. Please ensure that all 3 "
+                  "phases are connected to motor windings.\n"
                                   << false << QList<int>{127};
         QTest::newRow("fault after the spin, yellow dead")
-            << true << motor([](MotorBehaviour& m) { m.spinFaults = 2, m.deadPhases = 2; }) << "error 5"
-            << "^No current detected on Yellow phase. Please check motor connection and try again.\n$" << false
-            << QList<int>{127};
+            << true << motor([](MotorBehaviour& m) { m.spinFaults = 2, m.deadPhases = 2; })
+            << "error 5"
+            << "^No current detected on Yellow phase. Please check motor connection and try again.\n$"
+            << false << QList<int>{127};
     }
 
     void errorPaths()
@@ -298,7 +310,9 @@ private slots:
 
         const Run run = runTest(rig, spinning, spinning ? 12 : 10);
         QTEST(run.outcome, "outcome");
-        QVERIFY2(QRegularExpression(message, QRegularExpression::DotMatchesEverythingOption).match(run.message).hasMatch(),
+        QVERIFY2(QRegularExpression(message, QRegularExpression::DotMatchesEverythingOption)
+                     .match(run.message)
+                     .hasMatch(),
                  qPrintable(run.message));
         QCOMPARE(run.stoppedSpinning, spinning && stopped);
         QCOMPARE(rig.writesTo(481).endsWith(0), stopped);
@@ -307,7 +321,8 @@ private slots:
         if (!spinning)
             QCOMPARE(run.unsaved, unsaved);
         for (const int address : unsaved)
-            QVERIFY(run.unsaved.contains(address) && rig.model->getUnsavedValues().contains(address));
+            QVERIFY(run.unsaved.contains(address)
+                    && rig.model->getUnsavedValues().contains(address));
         QVERIFY(rig.model->getUnsavedValues().contains(78));
         QVERIFY(rig.logs().value(0).endsWith("End of Test\n"));
     }
@@ -354,7 +369,7 @@ private slots:
         QTest::addColumn<bool>("spinning");
         QTest::addColumn<QString>("page");
         QTest::addColumn<QStringList>("notes");
-        QTest::addColumn<QString>("faults");  // the fault list shown, when any
+        QTest::addColumn<QString>("faults"); // the fault list shown, when any
         auto faults = [](int faults, int faults2) {
             return RigSetup([=](AutotuneRig& r) {
                 r.setRegister(258, faults);
@@ -362,14 +377,17 @@ private slots:
             });
         };
         const QStringList unsaved{"unsavedNote"};
-        QTest::newRow("three faults") << faults(0x1, 0x41) << true << "FaultError" << unsaved
-                                      << "*Controller Over Voltage\n*Parameter CRC Error\n*Hall Stall";
+        QTest::newRow("three faults")
+            << faults(0x1, 0x41) << true << "FaultError" << unsaved
+            << "*Controller Over Voltage\n*Parameter CRC Error\n*Hall Stall";
         QTest::newRow("fault after the spin") << RigSetup([](AutotuneRig& r) {
             r.motor([](MotorBehaviour& m) { m.spinFaults = 1; });
             r.setRegister(109, 15000);
-        }) << true << "MotionFaultError" << unsaved << "*Controller Over Voltage";
-        QTest::newRow("spin never ends") << motor([](MotorBehaviour& m) { m.discoveryStuck = true; }) << true
-                                         << "CommError" << QStringList{"motorNote", "unsavedNote"} << "";
+        }) << true << "MotionFaultError" << unsaved
+                                              << "*Controller Over Voltage";
+        QTest::newRow("spin never ends")
+            << motor([](MotorBehaviour& m) { m.discoveryStuck = true; }) << true << "CommError"
+            << QStringList{"motorNote", "unsavedNote"} << "";
     }
 
     void errorPages()
@@ -415,23 +433,24 @@ private slots:
         AutotuneRig rig;
         ModalWatcher watcher;
         QPointer<AutotuneWizard> wizard = openWizard(rig, 1);
-        rig.sim.setTorqueCommand(41);  // 1 %
+        rig.sim.setTorqueCommand(41); // 1 %
         shown<QPushButton>(wizard, "launch")->click();
         QTRY_COMPARE(watcher.count(), 1);
         QCOMPARE(watcher.titles()[0], QString("Motor is Running"));
-        QCOMPARE(watcher.texts()[0], QString("To start this test, you must stop you motor from running. \nPlease "
-                                             "make sure your throttle is not on before starting the test."));
+        QCOMPARE(watcher.texts()[0],
+                 QString("To start this test, you must stop you motor from running. \nPlease "
+                         "make sure your throttle is not on before starting the test."));
         QVERIFY(rig.logs().isEmpty());
 
         rig.sim.setTorqueCommand(0), rig.sim.setFlashSaveFails(true);
         shown<QPushButton>(wizard, "launch")->click();
         QTRY_VERIFY(!button(wizard, "cancel")->isEnabled());
-        rig.sim.setTorqueCommand(200);  // turning by the save to flash: refused
+        rig.sim.setTorqueCommand(200); // turning by the save to flash: refused
         wizard->close();
         QTest::keyClick(wizard, Qt::Key_Escape);
         QTRY_COMPARE(watcher.count(), 3);
-        QCOMPARE(watcher.texts().mid(1), (QStringList{"Still running motor test...[3]",
-                                                      "Still running motor test...[2]"}));
+        QCOMPARE(watcher.texts().mid(1),
+                 (QStringList{"Still running motor test...[3]", "Still running motor test...[2]"}));
         QVERIFY(wizard->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(button(wizard, "cancel")->isEnabled(), 10000);
         QVERIFY(shown<QLabel>(wizard, "unsavedNote"));

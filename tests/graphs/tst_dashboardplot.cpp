@@ -8,7 +8,8 @@
 #include <QtTest>
 #include <qcustomplot.h>
 
-struct ClockedPlot : DashboardPlot {
+struct ClockedPlot : DashboardPlot
+{
     using DashboardPlot::DashboardPlot;
     qint64 now = 0;
     qint64 nowMs() const override { return now; }
@@ -28,7 +29,8 @@ private slots:
         auto* surface = new QCustomPlot(&window);
         auto* plot = new ClockedPlot(&window, nullptr, &model, surface);
         QStringList buttonTexts;
-        connect(plot, &DashboardPlot::startStopButtonText, [&](QString text) { buttonTexts << text; });
+        connect(plot, &DashboardPlot::startStopButtonText,
+                [&](QString text) { buttonTexts << text; });
         auto plotRow = [&](int address, int axis) {
             auto* row = new QWidget(&window);
             row->setProperty("address", address);
@@ -50,8 +52,11 @@ private slots:
         plot->exportDashboardGraphData();
         QFile file(dir.filePath("plot.txt"));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("Time(s)\tInterrupted\tMotor Temperature(\xc2\xb0" "C)\tinvalid()\t"
-                                            "Battery Current(A)\t\n0.35\t0\t\t\t12.3\t\n10.35\t1\t25\t-1\t12.3\t\n"));
+        QCOMPARE(
+            file.readAll(),
+            QByteArray("Time(s)\tInterrupted\tMotor Temperature(\xc2\xb0"
+                       "C)\tinvalid()\t"
+                       "Battery Current(A)\t\n0.35\t0\t\t\t12.3\t\n10.35\t1\t25\t-1\t12.3\t\n"));
     }
 };
 

@@ -46,11 +46,15 @@ struct Crawl
         downloader.getFirmware();
         return QTest::qWaitFor([this] { return succeeded.count() + failed.count() > 0; }, 8000);
     }
-    QStringList boxTitles() const { return watcher.titles().filter(QRegularExpression("^(?!Downloading Files)")); }
+    QStringList boxTitles() const
+    {
+        return watcher.titles().filter(QRegularExpression("^(?!Downloading Files)"));
+    }
     QString fetched(const QString& path) const
     {
         QFile file(workspace.store() + "/" + path);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString("missing");
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll())
+                                              : QString("missing");
     }
 
     DownloadWorkspace workspace;
@@ -74,8 +78,14 @@ struct Importer
         dialog = std::make_unique<DefaultImporter>(nullptr, &translator, &loader);
         return dialog.get();
     }
-    QStringList items(const char* box) const { return itemTexts(dialog->findChild<QComboBox*>(box)); }
-    void choose(const char* box, const QString& text) { dialog->findChild<QComboBox*>(box)->setCurrentText(text); }
+    QStringList items(const char* box) const
+    {
+        return itemTexts(dialog->findChild<QComboBox*>(box));
+    }
+    void choose(const char* box, const QString& text)
+    {
+        dialog->findChild<QComboBox*>(box)->setCurrentText(text);
+    }
     bool canApply() const { return dialog->findChild<QPushButton*>("applyButton")->isEnabled(); }
 
     DownloadWorkspace workspace;
@@ -115,14 +125,19 @@ private slots:
         QCOMPARE(crawl.succeeded.count(), 1);
         QCOMPARE(crawl.workspace.server.requests().mid(0, 6).join(" ").remove("/downloads/kl"),
                  "/ /Yoro/ /Sub/ /PAS/ /release_notes/ /Controller/");
-        QCOMPARE(crawl.brands, QStringList({"Download Controller parameter files [x]", "Download PAS parameter files [x]",
-                                            "Download Yoro parameter files [x]", "Select All [x]"}));
-        QCOMPARE(crawl.boxTitles(), QStringList({"Download Default Parameters", "Parameter Files Download Complete"}));
-        QCOMPARE(crawl.watcher.texts().last(),
-                 "Default parameters have been downloaded to \"" + crawl.workspace.store()
-                     + "\", and you can now select your desired configuration.\n\nThe dropdowns have "
-                       "been updated with the latest Tamsett default files.");
-        QCOMPARE(crawl.fetched("Yoro/Y1.xml") + crawl.fetched("PAS/Torque_A.xml") + crawl.fetched("Controller/C 1.xml"),
+        QCOMPARE(crawl.brands,
+                 QStringList({"Download Controller parameter files [x]",
+                              "Download PAS parameter files [x]",
+                              "Download Yoro parameter files [x]", "Select All [x]"}));
+        QCOMPARE(crawl.boxTitles(),
+                 QStringList({"Download Default Parameters", "Parameter Files Download Complete"}));
+        QCOMPARE(
+            crawl.watcher.texts().last(),
+            "Default parameters have been downloaded to \"" + crawl.workspace.store()
+                + "\", and you can now select your desired configuration.\n\nThe dropdowns have "
+                  "been updated with the latest Tamsett default files.");
+        QCOMPARE(crawl.fetched("Yoro/Y1.xml") + crawl.fetched("PAS/Torque_A.xml")
+                     + crawl.fetched("Controller/C 1.xml"),
                  QString(defaultFile(1) + defaultFile(2) + defaultFile(3)));
     }
 
@@ -134,7 +149,8 @@ private slots:
         crawl.untick = QStringList{"Select All"};
         crawl.serve("", indexPage({"d1/"}));
         for (int i = 1; i <= 6; ++i)
-            crawl.serve("d" + QByteArray::number(i) + "/", indexPage({QString("d%1/").arg(i + 1), "f.xml"}));
+            crawl.serve("d" + QByteArray::number(i) + "/",
+                        indexPage({QString("d%1/").arg(i + 1), "f.xml"}));
         QVERIFY(crawl.run());
         QCOMPARE(crawl.succeeded.count(), 1);
         QCOMPARE(crawl.workspace.server.requests().last(), "/downloads/kl/d4/");
@@ -161,8 +177,10 @@ private slots:
         QVERIFY(!QDir(crawl.workspace.store()).exists());
 
         QVERIFY(crawl.run());
-        QCOMPARE(crawl.workspace.server.requests().join(" ").remove("/downloads/kl"), "/ /Good/ /Good/good.xml");
-        QCOMPARE(crawl.brands, QStringList({"Download Good parameter files [x]", "Select All [x]"}));
+        QCOMPARE(crawl.workspace.server.requests().join(" ").remove("/downloads/kl"),
+                 "/ /Good/ /Good/good.xml");
+        QCOMPARE(crawl.brands,
+                 QStringList({"Download Good parameter files [x]", "Select All [x]"}));
         QDirIterator files(crawl.workspace.home.path(), QDir::Files, QDirIterator::Subdirectories);
         QCOMPARE(files.next(), crawl.workspace.store() + "/Good/good.xml");
         QVERIFY(!files.hasNext());
@@ -176,7 +194,8 @@ private slots:
         const QString entryFailed = "Failed to parse firmware list read from server.";
         QTest::newRow("no list") << QByteArray("<html>empty</html>") << pageFailed;
         QTest::newRow("too large") << QByteArray(9 * 1024 * 1024, ' ') << pageFailed;
-        QTest::newRow("no blank before name") << QByteArray("<ul><li><a href=\"Y/\">Y/</a></li></ul>") << entryFailed;
+        QTest::newRow("no blank before name")
+            << QByteArray("<ul><li><a href=\"Y/\">Y/</a></li></ul>") << entryFailed;
     }
 
     void badPagesEndTheCrawl()
@@ -206,14 +225,18 @@ private slots:
         QVERIFY(crawl.run());
         QCOMPARE(crawl.succeeded.count(), 1);
         QTRY_COMPARE(crawl.boxTitles().size(), 4);
-        QStringList titles = crawl.boxTitles(); // the two failures in either order, then the summary
+        QStringList titles =
+            crawl.boxTitles(); // the two failures in either order, then the summary
         std::sort(titles.begin() + 1, titles.end() - 1);
-        QCOMPARE(titles.mid(1), QStringList({"File Not Saved", "Network Error", "Parameter Files Download Incomplete"}));
+        QCOMPARE(titles.mid(1),
+                 QStringList(
+                     {"File Not Saved", "Network Error", "Parameter Files Download Incomplete"}));
         QCOMPARE(crawl.watcher.texts().last(),
                  "1 of 3 default parameter files were downloaded to \"" + crawl.workspace.store()
                      + "\"; the others could not be fetched or saved.\n\nThe dropdowns have been "
                        "updated with the files that arrived.");
-        QCOMPARE(crawl.fetched("A/page.xml") + crawl.fetched("A/gone%2.xml") + crawl.fetched("A/good.xml"),
+        QCOMPARE(crawl.fetched("A/page.xml") + crawl.fetched("A/gone%2.xml")
+                     + crawl.fetched("A/good.xml"),
                  defaultFile(7) + "missing" + defaultFile(6));
     }
 
@@ -222,12 +245,14 @@ private slots:
     void importerListsAndApplies()
     {
         Importer importer;
-        importer.workspace.put("Alpha/m.xml", parameterDocument(entry("7", "11") + entry("8", "21")));
+        importer.workspace.put("Alpha/m.xml",
+                               parameterDocument(entry("7", "11") + entry("8", "21")));
         importer.workspace.put("Controller/C1.xml", defaultFile(12));
         importer.workspace.put("PAS/P_1.xml", defaultFile(13));
         importer.workspace.put("controller/x.xml", defaultFile(1));
         importer.open()->show();
-        QCOMPARE(importer.items("manufacturerBox"), QStringList({"<Select Manufacturer>", "Alpha", "controller"}));
+        QCOMPARE(importer.items("manufacturerBox"),
+                 QStringList({"<Select Manufacturer>", "Alpha", "controller"}));
         QCOMPARE(importer.items("pasBox"), QStringList({"<Select PAS Device>", "P_1.xml"}));
         QVERIFY(!importer.canApply());
         importer.choose("manufacturerBox", "Alpha");

@@ -26,7 +26,8 @@ QByteArray release(const QByteArray& version, const QByteArray& page = "https://
 const QString released = "<h3>Version 1.8.1 of tst_updater has been released!</h3>";
 const QString failed = "<h3>The check for updates failed</h3>";
 const QString downloadFailed = "<h3>The update could not be downloaded</h3>";
-const QString install = "<h3>In order to install the update, you may need to quit the application.</h3>";
+const QString install =
+    "<h3>In order to install the update, you may need to quit the application.</h3>";
 
 // Serves body at from, or redirects from there to to, which serves it.
 void serveRedirected(LoopbackHttpServer& server, const QByteArray& from, const QByteArray& redirect,
@@ -82,9 +83,12 @@ private slots:
         QTest::addColumn<QString>("x");
         QTest::addColumn<QString>("y");
         QTest::addColumn<bool>("newer");
-        QTest::newRow("numbers, not text") << "1.10.0" << "1.9.9" << true;
-        QTest::newRow("same") << "1.8.0" << "1.8.0" << false;
-        QTest::newRow("extra zero part") << "1.8.0" << "1.8" << true;
+        QTest::newRow("numbers, not text") << "1.10.0"
+                                           << "1.9.9" << true;
+        QTest::newRow("same") << "1.8.0"
+                              << "1.8.0" << false;
+        QTest::newRow("extra zero part") << "1.8.0"
+                                         << "1.8" << true;
     }
 
     void compare()
@@ -103,17 +107,21 @@ private slots:
         QTest::addColumn<QStringList>("opened");
         QTest::addColumn<int>("requests");
         const QStringList none, page{"https://maker.test/new"}, fail{failed};
-        QTest::newRow("newer") << release("1.8.1") << QByteArray() << QStringList{released} << page << 1;
-        QTest::newRow("older") << release("1.7.9") << QByteArray()
-                               << QStringList{"<h3>Congratulations! You are running the latest version of tst_updater</h3>"}
-                               << none << 1;
-        QTest::newRow("not JSON") << QByteArray("<html>Sign in</html>") << QByteArray() << fail << none << 1;
-        QTest::newRow("relative redirect") << release("1.8.1") << QByteArray("/moved.json") << QStringList{released}
-                                           << page << 2;
-        QTest::newRow("redirect loop") << release("1.8.1") << QByteArray("v.json") << fail << none << 11;
-        QTest::newRow("page is a file") << release("1.8.1", "file:///etc/hostname") << QByteArray()
-                                        << QStringList{released, "<h3>The new version could not be opened</h3>"}
-                                        << none << 1;
+        QTest::newRow("newer") << release("1.8.1") << QByteArray() << QStringList{released} << page
+                               << 1;
+        QTest::newRow("older")
+            << release("1.7.9") << QByteArray()
+            << QStringList{"<h3>Congratulations! You are running the latest version of tst_updater</h3>"}
+            << none << 1;
+        QTest::newRow("not JSON") << QByteArray("<html>Sign in</html>") << QByteArray() << fail
+                                  << none << 1;
+        QTest::newRow("relative redirect")
+            << release("1.8.1") << QByteArray("/moved.json") << QStringList{released} << page << 2;
+        QTest::newRow("redirect loop")
+            << release("1.8.1") << QByteArray("v.json") << fail << none << 11;
+        QTest::newRow("page is a file")
+            << release("1.8.1", "file:///etc/hostname") << QByteArray()
+            << QStringList{released, "<h3>The new version could not be opened</h3>"} << none << 1;
     }
 
     void check()
@@ -194,7 +202,8 @@ private slots:
         QCOMPARE(d.files(), ok ? QStringList{"Kelvara.dmg"} : QStringList());
         const QList<QVariantList> announced{{"the version file", path}};
         QCOMPARE(QList<QVariantList>(d.done), ok ? announced : QList<QVariantList>());
-        QCOMPARE(opener.urls, custom || !ok ? QList<QUrl>() : QList<QUrl>{QUrl::fromLocalFile(path)});
+        QCOMPARE(opener.urls,
+                 custom || !ok ? QList<QUrl>() : QList<QUrl>{QUrl::fromLocalFile(path)});
         QFile file(path);
         QVERIFY(!ok || (file.open(QIODevice::ReadOnly) && file.readAll() == body));
     }
@@ -212,7 +221,9 @@ private slots:
     {
         QFETCH(bool, finishes);
         LoopbackHttpServer server;
-        server.serve("/get", {200, QByteArray(finishes ? 3000 : 100000, 'u'), {}, finishes ? -1 : 1000, 1000, 300});
+        server.serve(
+            "/get",
+            {200, QByteArray(finishes ? 3000 : 100000, 'u'), {}, finishes ? -1 : 1000, 1000, 300});
         DownloadWindow d(true, QString());
         d.window.calculateTimeRemaining(0, 1000); // no rate yet: no division by zero
 

@@ -40,7 +40,8 @@ struct DownloadWorkspace
 // A directory index page as web servers list a folder.
 inline QByteArray indexPage(const QStringList& names)
 {
-    QByteArray page = "<html><body><h1>Index</h1>\n<ul><li><a href=\"../\"> Parent Directory</a></li>\n";
+    QByteArray page =
+        "<html><body><h1>Index</h1>\n<ul><li><a href=\"../\"> Parent Directory</a></li>\n";
     for (const QString& name : names)
         page += "<li><a href=\"" + name.toUtf8() + "\"> " + name.toUtf8() + "</a></li>\n";
     return page + "</ul>\n</body></html>\n";

@@ -8,6 +8,8 @@
 #include <QtTest>
 #include <qcustomplot.h>
 
+#include <optional>
+
 struct ClockedPlot : DashboardPlot
 {
     using DashboardPlot::DashboardPlot;
@@ -48,8 +50,9 @@ private slots:
         QCOMPARE(qobject_cast<QCPItemStraightLine*>(surface->item(0))->point1->coords().x(), 10.35);
 
         QTemporaryDir dir;
-        ModalWatcher watcher(QString(), dir.filePath("plot.txt"));
+        std::optional<ModalWatcher> watcher(std::in_place, QString(), dir.filePath("plot.txt"));
         plot->exportDashboardGraphData();
+        watcher.reset();
         QFile file(dir.filePath("plot.txt"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(
@@ -57,6 +60,14 @@ private slots:
             QByteArray("Time(s)\tInterrupted\tMotor Temperature(\xc2\xb0"
                        "C)\tinvalid()\t"
                        "Battery Current(A)\t\n0.35\t0\t\t\t12.3\t\n10.35\t1\t25\t-1\t12.3\t\n"));
+
+        // A file that cannot be written is told in a box of the plot's own.
+        QSignalSpy errors(plot, &DashboardPlot::errorPopup);
+        ModalWatcher failing(QString(), dir.filePath("missing/plot.txt"));
+        plot->exportDashboardGraphData();
+        QCOMPARE(failing.titles(),
+                 QStringList({"Export to Tab Separated Values File", "Export Error"}));
+        QCOMPARE(errors.value(0), (QVariantList{"Export Error", "Failed to open file"}));
     }
 };
 

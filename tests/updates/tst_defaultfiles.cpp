@@ -9,6 +9,8 @@
 #include "updatestesting.h"
 
 #include <QCheckBox>
+#include <QNetworkReply>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -209,6 +211,25 @@ private slots:
         QCOMPARE(crawl.watcher.titles().first(), "Firmware list read failed");
         QTEST(crawl.watcher.texts().first(), "text");
         QVERIFY(!crawl.downloader.isRunning());
+    }
+
+    // The time limit ends a stalled request: one box, one updateFail(), and no
+    // second report when the aborted request comes back.
+    void stalledServerTimesOut()
+    {
+        Crawl crawl;
+        crawl.downloader.setTimeLimits(300, 2000);
+        crawl.serve("", indexPage({"A/"}));
+        crawl.serve("A/", indexPage({"a.xml"}));
+        crawl.serve("A/a.xml", {200, defaultFile(5), {}, 10});
+        QVERIFY(crawl.run());
+        QCOMPARE(crawl.failed.count(), 1);
+        QCOMPARE(crawl.boxTitles().last(), "Request Timed Out");
+        QCOMPARE(crawl.watcher.texts().last(),
+                 "Timed out getting firmware files from 127.0.0.1. The server could be down or "
+                 "under high load.");
+        QTRY_VERIFY(crawl.downloader.findChildren<QNetworkReply*>().isEmpty());
+        QVERIFY(crawl.parent.findChild<QProgressBar*>()->isEnabled()); // ready for the next batch
     }
 
     // A file that fails or is no parameter file is reported and not stored

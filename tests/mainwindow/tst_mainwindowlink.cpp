@@ -189,6 +189,48 @@ private slots:
         QVERIFY(button("saveParamsBasic")->isEnabled());
     }
 
+    void failedSave_data()
+    {
+        QTest::addColumn<bool>("flashFails");
+        QTest::addColumn<int>("torque");
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<QString>("boxTitle");
+        QTest::addColumn<QString>("status"); // once the failure is reported
+        QTest::newRow("flash not confirmed") << true << 0 << false << "Save to Flash Fail"
+                                             << "Save to Flash Fail";
+        QTest::newRow("motor running") << true << 5 << false << "Save Error"
+                                       << "";
+        QTest::newRow("controller silent") << false << 0 << true << "Write Fail"
+                                           << "Communication timeout";
+    }
+    // A failed save says so in a box; what is not in flash stays marked.
+    void failedSave()
+    {
+        QFETCH(bool, silent);
+        edit(229,
+             f.model()->getParameter(229)->getValue() + 1); // a change whatever the last row left
+        QString statusAtFailure;
+        const auto failure = connect(f.window->link(), &KelvaraCom::errorMessage, this,
+                                     [&] { statusAtFailure = statusText(f.window.get()); });
+        QFETCH(bool, flashFails);
+        QFETCH(int, torque);
+        f.simulator->setFlashSaveFails(flashFails);
+        f.simulator->setTorqueCommand(torque);
+        f.simulator->setSilent(silent);
+        ModalWatcher watcher;
+        QSignalSpy saved(f.window->link(), &KelvaraCom::flashSaveComplete);
+        button("saveParamsBasic")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.count() > 0, 8000);
+        f.simulator->setSilent(false);
+        disconnect(failure);
+        QTEST(watcher.titles().first(), "boxTitle");
+        QCOMPARE(saved.count(), 0);
+        QVERIFY(marked(229) && f.model()->getUnsavedValues().contains(229));
+        QTEST(statusAtFailure, "status");
+        // The connection check goes on once the box is closed.
+        QVERIFY(f.find<QTimer>("monitorTimer")->isActive());
+    }
+
     // One unanswered connection check is no disconnection: nothing is read
     // again, so an edit that was not saved stays.
     void missedCheckKeepsEdits()

@@ -121,30 +121,6 @@ private slots:
         QTEST(window.link()->getTimeoutTime(), "timeout");
     }
 
-    // A port that appears goes to the top and becomes current; one that
-    // vanishes leaves the list. The empty entry stays.
-    void portsFollowTheWatcher()
-    {
-        QTemporaryDir ports;
-        const QString first = ports.filePath("portFirst");
-        const QString second = ports.filePath("portSecond");
-        QFile(first).open(QIODevice::WriteOnly);
-        qputenv("KELVARA_EXTRA_PORTS", first.toLocal8Bit());
-        MainWindow window;
-        auto* box = window.findChild<QComboBox*>("portBox");
-        QCOMPARE(box->currentText(), QString());
-        QVERIFY(choosePort(&window, first));
-        QCOMPARE(window.link()->getPortName(), first);
-        qputenv("KELVARA_EXTRA_PORTS", (first + ":" + second).toLocal8Bit());
-        QFile(second).open(QIODevice::WriteOnly);
-        QTRY_COMPARE_WITH_TIMEOUT(box->currentText(), second, 3000);
-        QCOMPARE(box->itemText(0), second);
-        QCOMPARE(window.link()->getPortName(), second);
-        QFile::remove(second);
-        QTRY_COMPARE_WITH_TIMEOUT(box->findText(second), -1, 3000);
-        QVERIFY(box->findText(QString()) >= 0 && box->findText(first) >= 0);
-    }
-
     void rowsAreBoundToTheirParameters_data()
     {
         QTest::addColumn<QString>("container");

@@ -31,16 +31,11 @@ public:
     {
         QDir(m_dir.path()).mkpath("resources");
         QDir::setCurrent(m_dir.path());
-        writeSettings(settings);
-    }
-    ~Workspace() { QDir::setCurrent(m_previous); }
-    void writeSettings(const QVariantMap& values)
-    {
         QSettings file(settingsPath(), QSettings::IniFormat);
-        file.clear();
-        for (auto it = values.constBegin(); it != values.constEnd(); ++it)
+        for (auto it = settings.constBegin(); it != settings.constEnd(); ++it)
             file.setValue(it.key(), it.value());
     }
+    ~Workspace() { QDir::setCurrent(m_previous); }
     QString settingsPath() const { return m_dir.filePath("resources/preferences.ini"); }
     QVariant storedValue(const QString& key) const
     {
@@ -84,8 +79,8 @@ inline bool connectTo(MainWindow* window, ControllerSimulator* simulator)
         && QTest::qWaitFor([&] { return readAlls.count() >= 2; }, 8000) && waitIdle(window);
 }
 
-// (first address, count) of each request of a function (3 or 16), in order.
-inline QList<QPair<int, int>> requestFrames(const QVector<QByteArray>& requests, int function)
+// (first address, count) of each request of a function (16 or 3), in order.
+inline QList<QPair<int, int>> requestFrames(const QVector<QByteArray>& requests, int function = 16)
 {
     QList<QPair<int, int>> frames;
     for (const QByteArray& frame : requests) {
@@ -94,10 +89,6 @@ inline QList<QPair<int, int>> requestFrames(const QVector<QByteArray>& requests,
                                 (quint8(frame.at(4)) << 8) | quint8(frame.at(5)));
     }
     return frames;
-}
-inline QList<QPair<int, int>> writeFrames(const QVector<QByteArray>& requests)
-{
-    return requestFrames(requests, 0x10);
 }
 
 // Register values of function-16 requests: address -> value.

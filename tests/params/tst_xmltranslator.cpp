@@ -33,52 +33,32 @@ QByteArray readAll(const QString& path)
 
 enum ImportKind { UserImport, AdvancedImport, NamedImport };
 
-// What a message box showed; a button as "text|role|tooltip".
-struct BoxContent
+// Once the next message box is up, clicks the button with the given text (or
+// closes the box) and returns "title|text|sorted buttons|default button".
+std::shared_ptr<QString> answerNextBox(const QString& buttonText)
 {
-    QString title;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QString text;
-    QString informativeText;
-    QStringList buttons;
-    QString defaultButton;
-};
-
-// Once the next message box is up, records what it shows, then clicks the
-// button with the given text, or closes the box when none has it.
-std::shared_ptr<BoxContent> answerNextBox(const QString& buttonText = QString())
-{
-    auto content = std::make_shared<BoxContent>();
+    auto content = std::make_shared<QString>();
     auto* timer = new QTimer;
     QObject::connect(timer, &QTimer::timeout, [timer, content, buttonText] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box)
             return;
-        timer->stop();
         timer->deleteLater();
-        *content = {box->windowTitle(),
-                    box->icon(),
-                    box->text(),
-                    box->informativeText(),
-                    {},
-                    box->defaultButton() ? box->defaultButton()->text().remove('&') : QString()};
+        timer->stop();
+        QStringList buttons;
         QAbstractButton* chosen = nullptr;
         for (QAbstractButton* button : box->buttons()) {
-            const QString text = button->text().remove('&');
-            content->buttons << text + "|" + QString::number(int(box->buttonRole(button))) + "|"
-                    + button->toolTip();
-            chosen = text == buttonText ? button : chosen;
+            buttons << button->text().remove('&');
+            chosen = buttons.last() == buttonText ? button : chosen;
         }
-        content->buttons.sort();
+        buttons.sort();
+        *content = QStringList{box->windowTitle(), box->text(), buttons.join(','),
+                               box->defaultButton() ? box->defaultButton()->text().remove('&') : ""}
+                       .join('|');
         chosen ? chosen->click() : void(box->close());
     });
     timer->start(10);
     return content;
-}
-
-QString buttonLine(const char* text, QMessageBox::ButtonRole role, const char* toolTip = "")
-{
-    return QString(text) + "|" + QString::number(int(role)) + "|" + toolTip;
 }
 
 // A model over the embedded definitions holding the embedded initial values.
@@ -127,11 +107,12 @@ void changeValue(Parameter* parameter)
 // Registers whose limits or scale refer to another one, by the referenced one.
 const QMap<int, QList<int>> dependants = {{0, {71, 154}}, {71, {154}}};
 
-const QList<std::tuple<QString, bool, int>> exportKinds = {
-    {"All", false, XMLTranslator::ExportAll},
-    {"Controller", false, XMLTranslator::ExportController},
-    {"Motor", false, XMLTranslator::ExportMotor},
-    {"technician", true, XMLTranslator::ExportAll}};
+// Name, technician's export, export type, golden file.
+const QList<std::tuple<QString, bool, int, QString>> exportKinds = {
+    {"All", false, XMLTranslator::ExportAll, "all"},
+    {"Controller", false, XMLTranslator::ExportController, "controller"},
+    {"Motor", false, XMLTranslator::ExportMotor, "motor"},
+    {"technician", true, XMLTranslator::ExportAll, "technician"}};
 
 } // namespace
 
@@ -172,6 +153,13 @@ private:
         return QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     }
 
+    void exportKindRows()
+    {
+        QTest::addColumn<int>("kind");
+        for (int kind = 0; kind < exportKinds.size(); ++kind)
+            QTest::newRow(qPrintable(std::get<0>(exportKinds.at(kind)))) << kind;
+    }
+
 private slots:
     void init()
     {
@@ -199,25 +187,14 @@ private slots:
         device.reset();
     }
 
-    void exportMatchesGoldenFile_data()
-    {
-        QTest::addColumn<bool>("technician");
-        QTest::addColumn<int>("exportType");
-        QTest::addColumn<QString>("golden");
-        QTest::newRow("All") << false << int(XMLTranslator::ExportAll) << "xml/export_all.xml";
-        QTest::newRow("Controller")
-            << false << int(XMLTranslator::ExportController) << "xml/export_controller.xml";
-        QTest::newRow("Motor") << false << int(XMLTranslator::ExportMotor)
-                               << "xml/export_motor.xml";
-        QTest::newRow("technician")
-            << true << int(XMLTranslator::ExportAll) << "xml/export_technician.xml";
-    }
+    void exportMatchesGoldenFile_data() { exportKindRows(); }
 
     void exportMatchesGoldenFile()
     {
-        QFETCH(bool, technician);
-        QFETCH(int, exportType);
-        QFETCH(QString, golden);
+        QFETCH(int, kind);
+        const bool technician = std::get<1>(exportKinds.at(kind));
+        const int exportType = std::get<2>(exportKinds.at(kind));
+        const QString golden = "xml/export_" + std::get<3>(exportKinds.at(kind)) + ".xml";
         QSignalSpy opened(translator.get(), &XMLTranslator::dialogOpened);
         dialogs->saveAnswer = dir->filePath("export");
         dialogs->exportAnswer = exportType;
@@ -239,37 +216,12 @@ private slots:
         QTest::addColumn<QByteArray>("members");
         QTest::addColumn<int>("raw");
         QTest::addColumn<QString>("notes");
-        QTest::newRow("level 3 by default")
-            << QByteArray("\"units\": \"per unit\", \"scale\": 4096") << 1024
-            << "Name: 0.25 per unit (scale = 4096) Level 3";
-        QTest::newRow("six significant digits")
-            << QByteArray("\"scale\": \"3\", \"decimals\": 8, \"accessLevel\": 0") << 1
-            << "Name: 0.333333 (scale = 3)";
         QTest::newRow("general format exponent")
             << QByteArray("\"scale\": \"0.01\", \"decimals\": 0, \"accessLevel\": 0") << 12345
             << "Name: 1.2345e+06 (scale = 0.01)";
         QTest::newRow("enum with units and level") << QByteArray(
             "\"type\": \"enum\", \"units\": \"Hz\", \"enumDefs\": {\"50\": \"Fifty\"}, \"accessLevel\": 3")
                                                    << 50 << "Name: 50[Fifty Hz] Level 3";
-        QTest::newRow("enum text empty")
-            << QByteArray("\"type\": \"enum\", \"enumDefs\": {\"1\": \"\"}, \"accessLevel\": 0")
-            << 1 << "Name: 1[not defined]";
-        QString bits = "Name:  Level 2";
-        for (int bit = 0; bit < 16; ++bit) {
-            const QString label = bit == 0 ? "First"
-                : bit == 10                ? "Tenth"
-                : bit == 15                ? "Last"
-                                           : "";
-            bits += QString("\n\t\t\t%1%2- %3 [%4]")
-                        .arg(bit)
-                        .arg(bit < 10 ? "  " : " ")
-                        .arg((0x8401 >> bit) & 1)
-                        .arg(label);
-        }
-        QTest::newRow("bit vector with level") << QByteArray(
-            "\"type\": \"bit vector\", \"units\": \"x\", \"accessLevel\": 2, \"bitDefs\": "
-            "{\"0\": \"First\", \"10\": \"Tenth\", \"15\": \"Last\"}")
-                                               << 0x8401 << bits + "\n\t\t";
     }
 
     void notes()
@@ -293,51 +245,32 @@ private slots:
         QTest::newRow("level 3 left out by the user import")
             << int(UserImport) << entry("349", "4096") + entry("7", "300")
             << RegisterValues{{349, 2048}, {7, 300}} << 0;
-        QTest::newRow("level 3 taken by the advanced import")
-            << int(AdvancedImport) << entry("349", "4096") + entry("7", "300")
-            << RegisterValues{{349, 4096}, {7, 300}} << 0;
-        QTest::newRow("level 3 taken by the named import")
-            << named << entry("350", "1234") << RegisterValues{{350, 1234}} << 0;
         // Each entry stands on its own; the rest of the file still applies.
         QTest::newRow("missing Value")
             << named << entry("7", "300") + entry("52", nullptr) + entry("0", "200")
             << RegisterValues{{7, 300}, {52, 500}, {0, 200}} << 1;
-        QTest::newRow("Value without its own Address")
-            << named << entry("7", "300") + entry(nullptr, "55") << RegisterValues{{7, 300}} << 1;
         QTest::newRow("Address not a number") << named << entry("seven", "77") + entry("52", "600")
                                               << RegisterValues{{0, 130}, {52, 600}} << 1;
-        QTest::newRow("Address with trailing text")
-            << named << entry("7x", "77") << RegisterValues{{7, 250}} << 1;
-        QTest::newRow("empty Address") << named << entry("", "77") << RegisterValues{{0, 130}} << 1;
         QTest::newRow("Value not a whole number")
             << named << entry("7", "12.5") << RegisterValues{{7, 250}} << 1;
-        QTest::newRow("Value not a number")
-            << named << entry("7", "lots") << RegisterValues{{7, 250}} << 1;
-        QTest::newRow("empty Value") << named << entry("7", "") << RegisterValues{{7, 250}} << 1;
         QTest::newRow("blanks around numbers")
             << named << entry(" 7 ", "\n 300 \n") << RegisterValues{{7, 300}} << 0;
-        QTest::newRow("Value before Address")
-            << named
-            << QByteArray(
-                   "<SerializableParameter><Value>300</Value><Address>7</Address></SerializableParameter>\n")
-            << RegisterValues{{7, 300}} << 0;
+        QByteArray identity = entry("7", "321"); // and the rest stays as it is
+        for (const char* address : {"511", "67", "256", "237", "238", "1881", "2016", "2023",
+                                    "2017", "2024", "2018", "2025"})
+            identity += entry(address, "4660");
+        QTest::newRow("identity and commands never imported")
+            << named << identity << RegisterValues{{7, 321}} << 0;
         QTest::newRow("address without a parameter")
             << named << entry("9999", "5") + entry("7", "300") << RegisterValues{{7, 300}} << 0;
         QTest::newRow("no register it can import") // told like a file without entries
             << int(UserImport) << entry("9999", "5") + entry("511", "1") + entry("349", "1")
             << RegisterValues{} << 0;
-        QTest::newRow("elements outside an entry")
-            << named << QByteArray("<Address>7</Address><Value>5</Value>\n") << RegisterValues{}
-            << 0;
         // Values pass through both conversions, as an edit does.
         QTest::newRow("clamped to the maximum")
             << named << entry("7", "20000") << RegisterValues{{7, 9999}} << 0;
-        QTest::newRow("clamped to the register")
-            << named << entry("52", "70000") << RegisterValues{{52, 9999}} << 0;
         QTest::newRow("signed negative")
             << named << entry("120", "-500") << RegisterValues{{120, -500}} << 0;
-        QTest::newRow("below a signed minimum")
-            << named << entry("120", "-30000") << RegisterValues{{120, -1000}} << 0;
         QTest::newRow("onto the display grid")
             << named << entry("154", "1000") << RegisterValues{{154, 1001}} << 0;
         // The limit of 71 (96 now) follows register 0, listed after it: the
@@ -345,8 +278,6 @@ private slots:
         QTest::newRow("dependent limit settles in the second pass")
             << named << entry("71", "120") + entry("0", "200")
             << RegisterValues{{71, 120}, {0, 200}} << 0;
-        QTest::newRow("dependent limit lowered") << named << entry("71", "60") + entry("0", "100")
-                                                 << RegisterValues{{71, 60}, {0, 100}} << 0;
     }
 
     void importTable()
@@ -400,8 +331,6 @@ private slots:
         QTest::newRow("Kelvara V6: replicates hall, fixed sources")
             << 8 << RegisterValues{{212, 0x4000}, {174, 0}, {249, 0}, {248, 3}, {137, 1}, {193, 0}}
             << RegisterValues{{212, 0}, {174, 0x2}, {249, 1}, {248, 4}, {137, 2}, {193, 1}};
-        QTest::newRow("Ostrel: no fixed sources")
-            << -2 << RegisterValues{{249, 1}, {193, 0}} << RegisterValues{{249, 0}, {193, 0}};
     }
 
     void controllerTypeAdjustments()
@@ -425,17 +354,10 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         const QByteArray good = parameterDocument(entry("7", "300") + entry("52", "600"));
         QTest::newRow("ends within an entry") << good.left(good.indexOf("<Value>600"));
-        QTest::newRow("ends before the root closes")
-            << good.left(good.indexOf("</ArrayOfSerializableParameter>"));
         QTest::newRow("empty file") << QByteArray();
         QTest::newRow("not XML") << QByteArray("Address,Value\n7,300\n");
-        QTest::newRow("mismatched tags") << parameterDocument(
-            entry("7", "300")
-            + "<SerializableParameter><Address>52</Value></SerializableParameter>\n");
         QTest::newRow("element inside a Value")
             << parameterDocument(entry("7", "300") + entry("52", "<b>600</b>"));
-        QTest::newRow("entry inside an entry") << parameterDocument(
-            "<SerializableParameter>" + entry("7", "300") + "</SerializableParameter>\n");
         QTest::newRow("text after the root") << good + "<more/>";
     }
 
@@ -458,12 +380,10 @@ private slots:
         QCOMPARE(dialogs->level3Asked, 0);
 
         // Neither does one that cannot be opened, or a refused file from memory.
-        for (ImportKind kind : {UserImport, AdvancedImport, NamedImport}) {
-            for (const QString& path : {dir->filePath("missing.xml"), dir->path()}) {
-                dialogs->errors.clear();
-                runImport(kind, path);
-                QCOMPARE(dialogs->errors, QStringList{"Failed to open XML file..."});
-            }
+        for (const QString& path : {dir->filePath("missing.xml"), dir->path()}) {
+            dialogs->errors.clear();
+            runImport(UserImport, path);
+            QCOMPARE(dialogs->errors, QStringList{"Failed to open XML file..."});
         }
         dialogs->errors.clear();
         translator->importXmlFromWeb(content);
@@ -488,20 +408,12 @@ private slots:
         QTest::addColumn<QString>("written"); // empty when the save fails
         QTest::newRow("no ending") << "motor"
                                    << "motor.xml";
-        QTest::newRow("ending present") << "motor.xml"
-                                        << "motor.xml";
         QTest::newRow("upper-case ending") << "motor.XML"
                                            << "motor.XML.xml";
-        QTest::newRow("other ending") << "motor.txt"
-                                      << "motor.txt.xml";
-        QTest::newRow("ending inside the name") << "motor.xml.old"
-                                                << "motor.xml.old.xml";
         QTest::newRow("existing file replaced whole") << "existing.xml"
                                                       << "existing.xml";
         QTest::newRow("folder of the name is a file") << "plain/export.xml"
                                                       << "";
-        QTest::newRow("name is a folder") << "folder.xml"
-                                          << "";
         QTest::newRow("folder does not exist") << "nowhere/export.xml"
                                                << "";
     }
@@ -512,7 +424,6 @@ private slots:
         QFETCH(QString, written);
         writeFile("plain", "not a folder");
         writeFile("existing.xml", QByteArray(100000, 'x'));
-        QVERIFY(QDir(dir->path()).mkdir("folder.xml"));
         QStringList expectedFiles = files();
         dialogs->saveAnswer = dir->filePath(chosen);
         dialogs->exportAnswer = XMLTranslator::ExportMotor;
@@ -558,6 +469,17 @@ private slots:
         translator->advanced_importFromXML();
         QCOMPARE(opened.count(), 0);
         QCOMPARE(dialogs->fileDialogs.size(), 0);
+        QCOMPARE(dialogs->questions.size(), 2);
+        QCOMPARE(dialogs->questions.at(0).icon, QMessageBox::NoIcon);
+        QCOMPARE(dialogs->questions.at(0).title + dialogs->questions.at(0).text,
+                 QString("Usage NoteThis feature will export all parameters from the controller "
+                         "settings, including protected Level 3 parameters that are not intended "
+                         "for typical user modification."));
+        QCOMPARE(dialogs->questions.at(1).icon, QMessageBox::Warning);
+        QCOMPARE(dialogs->questions.at(1).title + dialogs->questions.at(1).text,
+                 QString("Caution!This feature will import all parameters contained in the "
+                         "selected XML file, including Level 3 parameters, which are not intended "
+                         "for typical user modification."));
 
         // An empty choice in the file dialog: the pair of signals, nothing else.
         dialogs->yesAnswer = true;
@@ -577,148 +499,56 @@ private slots:
         QCOMPARE(rawValues(device.get()), before);
     }
 
-    void questionsBeforeImportAndExport()
-    {
-        dialogs->yesAnswer = false;
-        translator->advanced_importFromXML();
-        translator->technican_exportToXML();
-        QCOMPARE(dialogs->questions.size(), 2);
-        const FakeDialogs::Question advanced = dialogs->questions.at(0);
-        QCOMPARE(advanced.icon, QMessageBox::Warning);
-        QCOMPARE(advanced.title, QString("Caution!"));
-        QCOMPARE(
-            advanced.text,
-            QString("This feature will import all parameters contained in the selected XML file, "
-                    "including Level 3 parameters, which are not intended for typical user "
-                    "modification."));
-        QCOMPARE(
-            advanced.informativeText,
-            QString(
-                "If the target file has Level 3 parameters, those will be included with this import. Use "
-                "caution when modifying Level 3 parameters, as you run the risk of producing unexpected "
-                "behaviour, or permanently damaging or bricking your device. Tamsett Technologies may have "
-                "sent you this file in order to help with troubleshooting your controller. Do you agree with "
-                "the above warning, and wish to proceed?"));
-        const FakeDialogs::Question technician = dialogs->questions.at(1);
-        QCOMPARE(technician.icon, QMessageBox::NoIcon);
-        QCOMPARE(technician.title, QString("Usage Note"));
-        QCOMPARE(technician.text,
-                 QString("This feature will export all parameters from the controller settings, "
-                         "including protected Level 3 parameters that are not intended for typical "
-                         "user modification."));
-        QCOMPARE(technician.informativeText,
-                 QString("This exported file can be useful for more advanced controller "
-                         "troubleshooting needs under the guidance of Tamsett Technologies."));
-    }
-
-    void standardBoxesShowTheirTexts()
-    {
-        XMLTranslatorDialogs standard;
-        std::shared_ptr<BoxContent> box = answerNextBox();
-        standard.exportType();
-        QCOMPARE(box->title, QString("Select Export Type"));
-        QCOMPARE(box->icon, QMessageBox::NoIcon);
-        QCOMPARE(box->text, QString("Select the type of parameters for the export."));
-        for (const char* label :
-             {"<b>Motor</b>", "<b>Controller&nbsp;&nbsp;&nbsp;</b>", "<b>All</b>",
-              "Export all controller settings apart from the motor tuning."})
-            QVERIFY2(box->informativeText.contains(label), label);
-        QCOMPARE(
-            box->buttons,
-            (QStringList{
-                buttonLine("All", QMessageBox::YesRole, "Export all parameters."),
-                buttonLine("Cancel", QMessageBox::RejectRole),
-                buttonLine("Controller", QMessageBox::YesRole,
-                           "Export only parameters that are unrelated to which particular motor is "
-                           "being used."),
-                buttonLine(
-                    "Motor", QMessageBox::YesRole,
-                    "Export only parameters that are specific to this particular motor setup.")}));
-
-        box = answerNextBox();
-        standard.yesOrCancel(QMessageBox::Warning, "Caution!", "text", "more");
-        QVERIFY(box->title == "Caution!" && box->icon == QMessageBox::Warning && box->text == "text"
-                && box->informativeText == "more");
-        QCOMPARE(box->buttons,
-                 (QStringList{buttonLine("Cancel", QMessageBox::RejectRole),
-                              buttonLine("Yes", QMessageBox::YesRole)}));
-        QCOMPARE(box->defaultButton, QString("Cancel"));
-
-        box = answerNextBox();
-        standard.level3ImportChoice();
-        QCOMPARE(box->title, QString("Caution!"));
-        QCOMPARE(box->icon, QMessageBox::Warning);
-        QCOMPARE(box->text,
-                 QString("You have imported and changed one or more Level 3 parameters!"));
-        QCOMPARE(
-            box->informativeText,
-            QString(
-                "Level 3 parameters alter calibration constants and safety limits that are not meant to be "
-                "altered by the typical user. If this file came from Tamsett Technologies, or your are "
-                "confident that you know what you are doing, proceed. Otherwise, please use caution, as "
-                "Level 3 parameters have the potential to produce unexpected behaviour or permanently damage "
-                "your device.\n\nIf you wish to revert the changes made by importing, click one of the "
-                "restore buttons.\n\nIf you want to use the imported Level 3 parameters, click OK.Be sure to "
-                "check that Level 3 access is enabled before saving these imported parameters to the "
-                "controller."));
-        QCOMPARE(box->buttons,
-                 (QStringList{buttonLine("OK", QMessageBox::AcceptRole),
-                              buttonLine("Restore All", QMessageBox::ResetRole),
-                              buttonLine("Restore Level 3 Only", QMessageBox::ResetRole)}));
-        QCOMPARE(box->defaultButton, QString("Restore All"));
-
-        box = answerNextBox();
-        standard.showError("Failed to open XML file...");
-        QVERIFY(box->title == "Error" && box->icon == QMessageBox::Critical
-                && box->text == "Failed to open XML file...");
-    }
-
-    void standardDialogsAnswerByButton_data()
+    void standardBoxes_data()
     {
         QTest::addColumn<QString>("question");
         QTest::addColumn<QString>("button");
         QTest::addColumn<int>("answer");
-        QTest::newRow("export All") << "export"
-                                    << "All" << int(XMLTranslator::ExportAll);
-        QTest::newRow("export Controller") << "export"
-                                           << "Controller" << int(XMLTranslator::ExportController);
+        QTest::addColumn<QString>("shown");
+        const QString exportBox = "Select Export Type|Select the type of parameters for the export."
+                                  "|All,Cancel,Controller,Motor|";
+        const QString yesBox = "Caution!|text|Cancel,Yes|Cancel";
+        const QString level3Box =
+            "Caution!|You have imported and changed one or more Level 3 parameters!"
+            "|OK,Restore All,Restore Level 3 Only|Restore All";
         QTest::newRow("export Motor") << "export"
-                                      << "Motor" << int(XMLTranslator::ExportMotor);
-        QTest::newRow("export Cancel") << "export"
-                                       << "Cancel" << int(XMLTranslatorDialogs::exportCancelled);
-        QTest::newRow("export closed") << "export"
-                                       << "" << int(XMLTranslatorDialogs::exportCancelled);
+                                      << "Motor" << int(XMLTranslator::ExportMotor) << exportBox;
+        QTest::newRow("export closed")
+            << "export"
+            << "" << int(XMLTranslatorDialogs::exportCancelled) << exportBox;
         QTest::newRow("Yes") << "yes"
-                             << "Yes" << 1;
-        QTest::newRow("Cancel") << "yes"
-                                << "Cancel" << 0;
+                             << "Yes" << 1 << yesBox;
         QTest::newRow("closed") << "yes"
-                                << "" << 0;
-        QTest::newRow("Restore All") << "level 3"
-                                     << "Restore All" << int(XMLTranslatorDialogs::RestoreAll);
+                                << "" << 0 << yesBox;
         QTest::newRow("Restore Level 3 Only")
             << "level 3"
-            << "Restore Level 3 Only" << int(XMLTranslatorDialogs::RestoreLevel3Only);
-        QTest::newRow("OK") << "level 3"
-                            << "OK" << int(XMLTranslatorDialogs::KeepImported);
-        QTest::newRow("level 3 closed") << "level 3"
-                                        << "" << int(XMLTranslatorDialogs::KeepImported);
+            << "Restore Level 3 Only" << int(XMLTranslatorDialogs::RestoreLevel3Only) << level3Box;
+        QTest::newRow("level 3 closed")
+            << "level 3"
+            << "" << int(XMLTranslatorDialogs::KeepImported) << level3Box;
+        QTest::newRow("error") << "error"
+                               << "OK" << 0 << "Error|Failed to open XML file...|OK|OK";
     }
 
-    void standardDialogsAnswerByButton()
+    void standardBoxes()
     {
         QFETCH(QString, question);
         QFETCH(QString, button);
         QFETCH(int, answer);
+        QFETCH(QString, shown);
         XMLTranslatorDialogs standard;
-        answerNextBox(button);
+        const auto box = answerNextBox(button);
+        int given = 0;
         if (question == "export")
-            QCOMPARE(standard.exportType(), answer);
+            given = standard.exportType();
         else if (question == "yes")
-            QCOMPARE(int(standard.yesOrCancel(QMessageBox::Warning, "Caution!", "text", "more")),
-                     answer);
+            given = standard.yesOrCancel(QMessageBox::Warning, "Caution!", "text", "more");
+        else if (question == "level 3")
+            given = standard.level3ImportChoice();
         else
-            QCOMPARE(int(standard.level3ImportChoice()), answer);
+            standard.showError("Failed to open XML file...");
+        QCOMPARE(given, answer);
+        QCOMPARE(*box, shown);
     }
 
     void level3Warning_data()
@@ -740,13 +570,8 @@ private slots:
         QTest::newRow("Restore Level 3 Only")
             << true << advanced << both << int(XMLTranslatorDialogs::RestoreLevel3Only) << true
             << RegisterValues{{349, 2048}, {7, 300}};
-        QTest::newRow("only level 0 changed") << true << advanced << entry("7", "300") << restoreAll
-                                              << false << RegisterValues{{7, 300}};
         QTest::newRow("level 3 imported at its saved value")
             << true << advanced << entry("349", "2048") + entry("7", "300") << restoreAll << false
-            << RegisterValues{{349, 2048}, {7, 300}};
-        QTest::newRow("user import leaves level 3 alone")
-            << true << int(UserImport) << both << restoreAll << false
             << RegisterValues{{349, 2048}, {7, 300}};
         QTest::newRow("named import does not ask")
             << true << int(NamedImport) << both << restoreAll << false
@@ -786,12 +611,7 @@ private slots:
     }
 
     // Over the embedded definitions and initial values from here on.
-    void everyKindRoundTrips_data()
-    {
-        QTest::addColumn<int>("kind");
-        for (int kind = 0; kind < exportKinds.size(); ++kind)
-            QTest::newRow(qPrintable(std::get<0>(exportKinds.at(kind)))) << kind;
-    }
+    void everyKindRoundTrips_data() { exportKindRows(); }
 
     void everyKindRoundTrips()
     {
@@ -803,8 +623,7 @@ private slots:
         Model source;
         Model target;
 
-        // What each kind holds of the embedded set, in ascending order. (The
-        // selection rules are on the golden files; these are the embedded lists.)
+        // What each kind holds of the embedded set, in ascending order.
         const auto firstEntries =
             fileEntries(source.exportKind(technician, exportType, dir->filePath("first.xml")));
         QList<int> addresses;
@@ -813,18 +632,6 @@ private slots:
             QCOMPARE(exported.second,
                      source.device.getParameter(exported.first)->getRegisterValue());
             addresses << exported.first;
-        }
-        for (int address :
-             {67, 237, 238, 508, 509, 510, 511, 1881, 2016, 2017, 2018, 2023, 2024, 2026})
-            QVERIFY2(!addresses.contains(address), qPrintable(QString::number(address)));
-        if (exportType == XMLTranslator::ExportMotor)
-            QCOMPARE(addresses,
-                     (QList<int>{7,  8,  12, 13, 51, 52, 53,  54,  55,  71,  72,  73,  74,  75,
-                                 77, 78, 79, 80, 81, 82, 83,  84,  85,  86,  87,  90,  91,  92,
-                                 93, 94, 95, 96, 97, 98, 106, 107, 108, 109, 110, 127, 154, 231}));
-        if (exportType == XMLTranslator::ExportController) {
-            for (int address : addresses)
-                QVERIFY(address <= 256 && !motorParameterAddresses.contains(address));
         }
         // The embedded set has level-3 registers: only the technician's file holds them.
         QCOMPARE(std::any_of(addresses.cbegin(), addresses.cend(),
@@ -849,25 +656,6 @@ private slots:
         QCOMPARE(out.finish(), QString());
         QCOMPARE(log.messages(), QStringList());
         QVERIFY(source.dialogs->errors.isEmpty() && target.dialogs->errors.isEmpty());
-    }
-
-    void identityAndCommandRegistersAreNeverImported()
-    {
-        Model model;
-        const QList<int> protectedAddresses = {511,  67,   256,  237,  238,  1881,
-                                               2016, 2023, 2017, 2024, 2018, 2025};
-        QByteArray entries = entry("7", "321");
-        for (int address : protectedAddresses) {
-            QVERIFY2(model.device.getParameter(address) != model.device.getParameter(-1),
-                     qPrintable(QString::number(address)));
-            entries += entry(QByteArray::number(address), "4660");
-        }
-        const RegisterValues before = rawValues(&model.device);
-        model.translator.importFromXML(writeFile("protected.xml", parameterDocument(entries)));
-        QCOMPARE(model.device.getParameter(7)->getRegisterValue(), 321);
-        for (int address : protectedAddresses)
-            QCOMPARE(qMakePair(address, model.device.getParameter(address)->getRegisterValue()),
-                     qMakePair(address, before.value(address)));
     }
 };
 

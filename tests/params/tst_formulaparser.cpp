@@ -184,19 +184,6 @@ private slots:
         QCOMPARE(bare->getRegisterValue(), 5);
         QCOMPARE(display.count(), 1);
 
-        // Numbers in the file become texts without an exponent.
-        QScopedPointer<ParameterSet> numeric;
-        QCOMPARE(capturedStdout([&] {
-                     numeric.reset(new ParameterSet(
-                         definitionFile({registerEntry(1, "Big", "\"scale\": 1, \"max\": 1000000"),
-                                         registerEntry(2, "Tiny", "\"scale\": 0.00001"),
-                                         registerEntry(3, "Later", "\"scale\": \"4\"")})));
-                 }),
-                 QString());
-        QVERIFY(numeric->formulasParsed() && (*numeric)[3]->isValid());
-        (*numeric)[1]->setRegisterValue(65535);
-        QCOMPARE((*numeric)[1]->getValue(), 65535.0);
-
         // An empty limit text leaves the formula set before.
         Formula* max = parse("100");
         (*set)[1]->setMaxFormula(max);

@@ -73,10 +73,8 @@ private slots:
         QTest::newRow("group right") << "2*(3+4)" << 0 << 0 << 14.0;
         QTest::newRow("minus groups from left") << "10 - 4 - 3" << 0 << 0 << 3.0;
         QTest::newRow("less then plus") << "1 < 2 + 3" << 0 << 0 << 4.0;
-        QTest::newRow("remainder") << "7 % 4" << 0 << 0 << 3.0;
         QTest::newRow("remainder negative") << "-7 % 4" << 0 << 0 << -3.0;
         QTest::newRow("signed operand") << "2*-3" << 0 << 0 << -6.0;
-        QTest::newRow("nested group") << "((1+2)*(3+1))" << 0 << 0 << 12.0;
         QTest::newRow("parenthesised reference") << "(p[1])" << 0 << 0 << 3.0;
         QTest::newRow("divide by zero") << "1 / 0 > 5" << 0 << 0 << 1.0;
         QTest::newRow("remainder by zero") << "5 % 0" << 0 << 0 << notANumber;
@@ -107,7 +105,6 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("lines");
         QTest::newRow("negated reference") << "-p[1]" << QStringList({failedMatch, formulaFailed});
-        QTest::newRow("upper case P") << "P[10]" << QStringList({failedMatch, formulaFailed});
         QTest::newRow("exponent") << "1e3" << QStringList({noOperator, formulaFailed});
         QTest::newRow("empty text") << "" << QStringList({failedMatch, formulaFailed});
         QTest::newRow("trailing operator")
@@ -197,7 +194,6 @@ private slots:
         QTest::addColumn<QByteArray>("scale9");
         // Each reference used to work out all the others again: 12! times.
         const QByteArray twelveTimes8 = "1" + QByteArray("+p[8]").repeated(12);
-        QTest::newRow("once") << QByteArray("p[8] + 1") << QByteArray("1");
         QTest::newRow("twelve times") << twelveTimes8 << QByteArray("1");
         QTest::newRow("through another") << "1" + QByteArray("+p[9]").repeated(12) << twelveTimes8;
     }

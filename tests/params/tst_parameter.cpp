@@ -13,10 +13,6 @@ namespace {
 
 QByteArray conversionSet()
 {
-    QByteArray faults = "\"type\": \"bit vector\", \"scale\": 1, \"bitDefs\": {\"0\": \"Fault 0\"";
-    for (int bit = 1; bit < 16; ++bit)
-        faults +=
-            ", \"" + QByteArray::number(bit) + "\": \"Fault " + QByteArray::number(bit) + "\"";
     return definitionFile({
         registerEntry(0, "Controller Output Current Rating", "\"units\": \"A\", \"scale\": \"1\""),
         registerEntry(
@@ -59,7 +55,10 @@ QByteArray conversionSet()
         registerEntry(208, "Signed Flags",
                       "\"type\": \"bit vector\", \"scale\": 1, \"isSigned\": true, "
                       "\"bitDefs\": {\"15\": \"Top\"}"),
-        registerEntry(258, "Faults", faults + "}", false),
+        registerEntry(258, "Faults",
+                      "\"type\": \"bit vector\", \"scale\": 1, \"bitDefs\": {\"0\": \"a\", "
+                      "\"1\": \"b\", \"3\": \"c\", \"15\": \"d\"}",
+                      false),
     });
 }
 
@@ -103,9 +102,7 @@ private slots:
         QTest::newRow("half up") << 11 << 2.5 << 3.0;
         QTest::newRow("negative half toward plus infinity") << 11 << -2.5 << -2.0;
         QTest::newRow("negative below half") << 11 << -2.6 << -3.0;
-        QTest::newRow("two decimals") << 24 << 0.505 << 0.51;
         QTest::newRow("two decimals negative half") << 24 << -0.125 << -0.12;
-        QTest::newRow("beyond 32 bits") << 11 << 1e12 << 1e12;
         QTest::newRow("beyond 32 bits half") << 11 << 2147483648.5 << 2147483649.0;
         QTest::newRow("decimals beyond 32 bits") << 24 << 123456789.125 << 123456789.13;
     }
@@ -153,7 +150,6 @@ private slots:
         QTest::newRow("infinite max is no limit") << 18 << 500 << 500;
         QTest::newRow("min over max: min wins") << 19 << 0 << 10;
         QTest::newRow("raw min beyond width stays in width") << 27 << 5 << 65535;
-        QTest::newRow("read only still stores") << 14 << 42 << 42;
         // A controller reply goes through a plain Parameter pointer: no key check.
         QTest::newRow("enum through the base") << 4 << 100 << 100;
     }
@@ -183,7 +179,6 @@ private slots:
         QTest::newRow("fraction shows rounded") << 10 << 0.505 << 2089 << stored("0.51");
         QTest::newRow("zero scale stores 0") << 16 << 5.0 << 0 << stored("-1");
         QTest::newRow("huge value saturates unsigned") << 11 << 1e12 << 65535 << stored("65535");
-        QTest::newRow("huge scaled value saturates") << 10 << 1e9 << 65535 << stored("16");
         QTest::newRow("infinite max is no limit") << 18 << 600.0 << 600 << stored("600");
         QTest::newRow("min over max gives min") << 19 << 0.0 << 10 << stored("10") + setBack("10");
         // The current value is announced again so a widget is set back.
@@ -192,12 +187,10 @@ private slots:
         QTest::newRow("scale not finite") << 26 << 5.0 << 9 << setBack("0");
         QTest::newRow("not writeable") << 14 << 8.0 << 9 << QStringList();
         // Enum values must be keys within the limits.
-        QTest::newRow("enum key") << 4 << 1152.0 << 1152 << setBack("1152");
         QTest::newRow("enum rounded to key") << 4 << 192.4 << 192 << setBack("192");
         QTest::newRow("enum not a key") << 4 << 100.0 << 9 << QStringList();
         QTest::newRow("enum not a number set back") << 4 << notANumber << 9 << setBack("9");
         QTest::newRow("enum key above max") << 5 << 4.0 << 3 << setBack("3");
-        QTest::newRow("enum key below min") << 5 << 0.0 << 3 << setBack("3");
     }
 
     void setValue()

@@ -179,6 +179,7 @@ private slots:
         QTest::newRow("missing Value")
             << named << entry("7", "300") + entry("52", nullptr) + entry("0", "200")
             << RegisterValues{{7, 300}, {52, 500}, {0, 200}} << 1;
+        QTest::newRow("no Address") << named << entry(nullptr, "55") << RegisterValues{} << 1;
         QTest::newRow("Address not a number") << named << entry("seven", "77") + entry("52", "600")
                                               << RegisterValues{{0, 130}, {52, 600}} << 1;
         QTest::newRow("Value not a whole number")

@@ -13,10 +13,6 @@ namespace {
 
 QByteArray conversionSet()
 {
-    QByteArray faults = "\"type\": \"bit vector\", \"scale\": 1, \"bitDefs\": {\"0\": \"Fault 0\"";
-    for (int bit = 1; bit < 16; ++bit)
-        faults +=
-            ", \"" + QByteArray::number(bit) + "\": \"Fault " + QByteArray::number(bit) + "\"";
     return definitionFile({
         registerEntry(0, "Controller Output Current Rating", "\"units\": \"A\", \"scale\": \"1\""),
         registerEntry(
@@ -44,7 +40,6 @@ QByteArray conversionSet()
         registerEntry(22, "Cycle B", "\"scale\": \"1\", \"max\": \"p[21] + 5\""),
         registerEntry(23, "Volts", "\"scale\": \"1000\", \"decimals\": 3, \"units\": \"V\""),
         registerEntry(24, "Two decimals", "\"scale\": \"1\", \"decimals\": 2"),
-        registerEntry(25, "Three decimals", "\"scale\": \"1\", \"decimals\": 3"),
         registerEntry(26, "Infinite scale", "\"scale\": \"1 / 0\""),
         registerEntry(27, "Huge limit", "\"scale\": \"1000\", \"min\": \"100\""),
         registerEntry(71, "Max Phase Current",
@@ -60,7 +55,10 @@ QByteArray conversionSet()
         registerEntry(208, "Signed Flags",
                       "\"type\": \"bit vector\", \"scale\": 1, \"isSigned\": true, "
                       "\"bitDefs\": {\"15\": \"Top\"}"),
-        registerEntry(258, "Faults", faults + "}", false),
+        registerEntry(258, "Faults",
+                      "\"type\": \"bit vector\", \"scale\": 1, \"bitDefs\": {\"0\": \"a\", "
+                      "\"1\": \"b\", \"3\": \"c\", \"15\": \"d\"}",
+                      false),
     });
 }
 
@@ -104,13 +102,8 @@ private slots:
         QTest::newRow("half up") << 11 << 2.5 << 3.0;
         QTest::newRow("negative half toward plus infinity") << 11 << -2.5 << -2.0;
         QTest::newRow("negative below half") << 11 << -2.6 << -3.0;
-        QTest::newRow("negative whole") << 11 << -3.0 << -3.0;
-        QTest::newRow("two decimals") << 24 << 0.505 << 0.51;
         QTest::newRow("two decimals negative half") << 24 << -0.125 << -0.12;
-        QTest::newRow("three decimals") << 25 << 4.3534 << 4.353;
-        QTest::newRow("beyond 32 bits") << 11 << 1e12 << 1e12;
         QTest::newRow("beyond 32 bits half") << 11 << 2147483648.5 << 2147483649.0;
-        QTest::newRow("below 32 bits half") << 11 << -3000000000.5 << -3000000000.0;
         QTest::newRow("decimals beyond 32 bits") << 24 << 123456789.125 << 123456789.13;
     }
 
@@ -128,7 +121,6 @@ private slots:
         QTest::addColumn<int>("raw");
         QTest::addColumn<double>("display");
         QTest::newRow("half of 4096") << 10 << 2048 << 0.5;
-        QTest::newRow("one raw unit rounds to 0") << 10 << 1 << 0.0;
         QTest::newRow("signed scaled") << 17 << -2048 << -0.5;
         QTest::newRow("max clamps display") << 13 << 4500 << 100.0;
         QTest::newRow("zero scale") << 16 << 100 << -1.0;
@@ -153,14 +145,11 @@ private slots:
         QTest::newRow("unsigned above width") << 11 << 70000 << 65535;
         QTest::newRow("unsigned below zero, unchanged") << 11 << -5 << 0;
         QTest::newRow("signed above width") << 12 << 40000 << 32767;
-        QTest::newRow("signed below width") << 12 << -40000 << -32768;
         QTest::newRow("signed negative kept") << 12 << -12 << -12;
         QTest::newRow("max times scale") << 13 << 5000 << 4096;
-        QTest::newRow("inside limits") << 13 << 4000 << 4000;
         QTest::newRow("infinite max is no limit") << 18 << 500 << 500;
         QTest::newRow("min over max: min wins") << 19 << 0 << 10;
         QTest::newRow("raw min beyond width stays in width") << 27 << 5 << 65535;
-        QTest::newRow("read only still stores") << 14 << 42 << 42;
         // A controller reply goes through a plain Parameter pointer: no key check.
         QTest::newRow("enum through the base") << 4 << 100 << 100;
     }
@@ -187,13 +176,9 @@ private slots:
         // Every register holds 9 before, or its limit: 71 its min 30, 5 its max 3.
         QTest::newRow("above max") << 71 << 80.0 << 70 << stored("70") + setBack("70");
         QTest::newRow("below min") << 71 << 29.2 << 30 << stored("30") + setBack("30");
-        QTest::newRow("in range rounded") << 71 << 30.4 << 30 << stored("30");
-        QTest::newRow("equal to max") << 71 << 70.25 << 70 << stored("70");
         QTest::newRow("fraction shows rounded") << 10 << 0.505 << 2089 << stored("0.51");
         QTest::newRow("zero scale stores 0") << 16 << 5.0 << 0 << stored("-1");
         QTest::newRow("huge value saturates unsigned") << 11 << 1e12 << 65535 << stored("65535");
-        QTest::newRow("huge value saturates signed") << 12 << -1e12 << -32768 << stored("-32768");
-        QTest::newRow("huge scaled value saturates") << 10 << 1e9 << 65535 << stored("16");
         QTest::newRow("infinite max is no limit") << 18 << 600.0 << 600 << stored("600");
         QTest::newRow("min over max gives min") << 19 << 0.0 << 10 << stored("10") + setBack("10");
         // The current value is announced again so a widget is set back.
@@ -202,14 +187,10 @@ private slots:
         QTest::newRow("scale not finite") << 26 << 5.0 << 9 << setBack("0");
         QTest::newRow("not writeable") << 14 << 8.0 << 9 << QStringList();
         // Enum values must be keys within the limits.
-        QTest::newRow("enum key") << 4 << 1152.0 << 1152 << setBack("1152");
         QTest::newRow("enum rounded to key") << 4 << 192.4 << 192 << setBack("192");
         QTest::newRow("enum not a key") << 4 << 100.0 << 9 << QStringList();
-        QTest::newRow("enum negative") << 4 << -12.0 << 9 << QStringList();
         QTest::newRow("enum not a number set back") << 4 << notANumber << 9 << setBack("9");
         QTest::newRow("enum key above max") << 5 << 4.0 << 3 << setBack("3");
-        QTest::newRow("enum key below min") << 5 << 0.0 << 3 << setBack("3");
-        QTest::newRow("enum not writeable") << 6 << 1.0 << 9 << QStringList();
     }
 
     void setValue()
@@ -255,7 +236,6 @@ private slots:
         QTest::newRow("beyond the register") << 258 << 65535 << "t16 u-1" << 65535 << 0;
         QTest::newRow("unlabelled bits untouchable") << 207 << 1 << "s0 t0 u0 s5" << 1 << 0;
         QTest::newRow("signed keeps its width") << 208 << 0 << "s15" << -32768 << 2;
-        QTest::newRow("signed toggled back") << 208 << 0 << "s15 t15" << 0 << 4;
     }
 
     void bitOperations()

@@ -59,25 +59,13 @@ private slots:
                            {"type", 0},     {"level", 3},        {"labelled", false}};
         QTest::newRow("scale number 40.96")
             << QByteArray("\"scale\": 40.96") << QVariantMap{{"scale", "40.96"}, {"decimals", 2}};
-        QTest::newRow("scale number 1")
-            << QByteArray("\"scale\": 1") << QVariantMap{{"scale", "1"}, {"decimals", 0}};
-        QTest::newRow("scale number 4096")
-            << QByteArray("\"scale\": 4096") << QVariantMap{{"scale", "4096"}};
         QTest::newRow("scale 6 digits")
             << QByteArray("\"scale\": 91.02222222") << QVariantMap{{"scale", "91.0222"}};
-        QTest::newRow("scale 6 digits long")
-            << QByteArray("\"scale\": 182.04444444444445") << QVariantMap{{"scale", "182.044"}};
         QTest::newRow("empty scale")
             << QByteArray("\"scale\": \"\"") << QVariantMap{{"scale", "1"}, {"decimals", 2}};
-        QTest::newRow("scale text 1.0")
-            << QByteArray("\"scale\": \"1.0\"") << QVariantMap{{"decimals", 2}};
-        QTest::newRow("mistyped scale")
-            << QByteArray("\"scale\": true") << QVariantMap{{"scale", "1"}};
         QTest::newRow("numbers without exponent")
             << QByteArray("\"scale\": 1000000, \"max\": 2500000, \"min\": 0.00001")
             << QVariantMap{{"scale", "1000000"}, {"max", "2500000"}, {"min", "0.00001"}};
-        QTest::newRow("negative large min")
-            << QByteArray("\"min\": -1234567") << QVariantMap{{"min", "-1234567"}};
         QTest::newRow("min number, offset number ignored")
             << QByteArray("\"min\": 0, \"offset\": 5")
             << QVariantMap{{"min", "0"}, {"offset", "0"}};
@@ -97,11 +85,8 @@ private slots:
                                                  {"singleStep", 1.0},
                                                  {"isSigned", false},
                                                  {"type", 0}};
-        QTest::newRow("type enum") << QByteArray("\"type\": \"enum\"") << QVariantMap{{"type", 2}};
         QTest::newRow("type bit vector")
             << QByteArray("\"type\": \"bit vector\"") << QVariantMap{{"type", 3}};
-        QTest::newRow("type dependent")
-            << QByteArray("\"type\": \"dependent\"") << QVariantMap{{"type", 1}};
         QTest::newRow("type Bit vector")
             << QByteArray("\"type\": \"Bit vector\"") << QVariantMap{{"type", 0}};
     }
@@ -128,18 +113,10 @@ private slots:
         QTest::newRow("read missing")
             << QByteArray("{\"0\": {\"name\": \"a\", \"write\": true, \"saved\": true}}")
             << "Incorrect parameter item type (readable). Abort.";
-        QTest::newRow("write mistyped") << QByteArray(
-            "{\"0\": {\"name\": \"a\", \"read\": true, \"write\": 1, \"saved\": true}}")
-                                        << "Incorrect parameter item type (writeable). Abort.";
-        QTest::newRow("saved missing")
-            << QByteArray("{\"0\": {\"name\": \"a\", \"read\": true, \"write\": true}}")
-            << "Incorrect parameter item type (saved). Abort.";
         QTest::newRow("entry not object")
             << QByteArray("{\"0\": 5}") << "Parameter is not object. Abort.";
         QTest::newRow("syntax error")
             << QByteArray("{\"0\": {") << "Document is not object. Abort.";
-        QTest::newRow("top level array")
-            << QByteArray("[1, 2]") << "Document is not object. Abort.";
         // Keys are read in string order: 0, 1, 10, 100, 12 - the broken 12 comes last.
         QTest::newRow("entries read before are dropped")
             << definitionFile({registerEntry(0, "a", ""), registerEntry(1, "b", ""),
@@ -195,26 +172,15 @@ private slots:
         QCOMPARE(*definitions.value(3)->getEnumDefs(), (QMap<int, QString>{{12, "1200"}}));
     }
 
-    void filesParseSilently_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<bool>("empty");
-        QTest::newRow("bod") << QString(KELVARA_TEST_FIXTURES) + "/bod_fixture.json" << false;
-        QTest::newRow("bod v6") << QString(KELVARA_TEST_FIXTURES) + "/bod_v6_fixture.json" << false;
-        QTest::newRow("empty object") << QString() << true;
-    }
-
     void filesParseSilently()
     {
-        QFETCH(QString, file);
-        QFETCH(bool, empty);
-        LoadedLibrary loaded("{}");
-        if (!file.isEmpty())
-            loaded.output =
-                capturedStdout([&] { loaded.library.reset(new ParameterLibrary(file)); });
-        QCOMPARE(loaded.output, QString());
-        QVERIFY(loaded.library->isParsed());
-        QCOMPARE(loaded.library->getAllDefinitions().isEmpty(), empty);
+        for (const char* name : {"bod_fixture.json", "bod_v6_fixture.json"}) {
+            ParameterLibrary* library = nullptr;
+            const QString path = QString(KELVARA_TEST_FIXTURES) + "/" + name;
+            QCOMPARE(capturedStdout([&] { library = new ParameterLibrary(path); }), QString());
+            QVERIFY(library->isParsed() && !library->getAllDefinitions().isEmpty());
+            delete library;
+        }
     }
 };
 

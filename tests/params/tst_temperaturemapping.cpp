@@ -46,10 +46,6 @@ private slots:
                      {"10k ntc, B=3950", "10k ntc, B=3450", "10k ntc, Bafang", "Current Values"}));
         QCOMPARE(points(table.sensors.at(0)),
                  QList<float>({4.353f, 3.333f, 2.088f, 1.147f, 0.611f, 0.334f}));
-        QCOMPARE(points(table.sensors.at(1)),
-                 QList<float>({4.262f, 3.333f, 2.247f, 1.374f, 0.816f, 0.492f}));
-        QCOMPARE(points(table.sensors.at(2)),
-                 QList<float>({4.482f, 3.750f, 2.752f, 1.812f, 1.132f, 0.703f}));
         QCOMPARE(points(table.sensors.at(3)), QList<float>({4.1f, 3.2f, 2.1f, 1.2f, 0.6f, 0.3f}));
         QCOMPARE(points(empty.sensors.at(0)), points(table.sensors.at(3)));
 

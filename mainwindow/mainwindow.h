@@ -280,6 +280,7 @@ private:
     void onReadAllComplete();
     void connectPageHooks();
     void updateConnectedActions();
+    void setControllerActionsEnabled(bool usable);
 
     // Access level 3.
     void connectAccessLevelBox();

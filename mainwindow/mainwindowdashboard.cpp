@@ -217,13 +217,17 @@ void MainWindow::leaveDashboard()
         onGraphStartStopClicked();
 }
 
-// Autotune and the exports need a controller's values, whichever path
-// enables them.
 void MainWindow::updateConnectedActions()
 {
-    const bool usable = connected && model->isValid();
+    setControllerActionsEnabled(connected && model->isValid());
+}
+
+// Autotune and the exports need a controller's values, whichever path
+// enables them, and stay off while the Dashboard polls.
+void MainWindow::setControllerActionsEnabled(bool usable)
+{
     for (QAction* action : {ui->autotuneAction, ui->exportXML, ui->advanced_Export})
-        action->setEnabled(usable);
+        action->setEnabled(usable && !dashboardActive);
 }
 
 // Export stays possible whether graphing runs or is paused.

@@ -328,16 +328,13 @@ void MainWindow::runnerValid(bool valid)
     const bool modelValid = valid && model->isValid();
     if (connected) {
         ui->autotuneWizard->setEnabled(modelValid);
-        // The Dashboard keeps these off while it polls, also across a read-all.
-        ui->autotuneAction->setEnabled(modelValid && !dashboardActive);
+        setControllerActionsEnabled(modelValid);
         for (QPushButton* button :
              {ui->saveParamsBasic, ui->saveParamsAdvanced, ui->saveParamsPedalAssist,
               ui->saveParamsTemperature, ui->writeAllDev})
             button->setEnabled(modelValid);
         ui->readAll->setEnabled(valid);
         ui->readAllTemperature->setEnabled(valid);
-        ui->exportXML->setEnabled(modelValid && !dashboardActive);
-        ui->advanced_Export->setEnabled(modelValid && !dashboardActive);
         ui->AccessLevelBox->setEnabled(valid);
     }
     if (modelValid && !model->areFirstReadValuesSaved())
@@ -362,9 +359,7 @@ void MainWindow::controllerConnectHelper(bool isConnected, bool safeToAutotune, 
     if (updateFaults)
         updateFaultStatus();
     ui->autotuneWizard->setEnabled(safeToAutotune);
-    ui->autotuneAction->setEnabled(safeToAutotune && model->isValid());
-    ui->exportXML->setEnabled(safeToAutotune && model->isValid());
-    ui->advanced_Export->setEnabled(safeToAutotune && model->isValid());
+    setControllerActionsEnabled(safeToAutotune && model->isValid());
     for (QPushButton* button : {ui->readAll, ui->readAllAdvanced, ui->readAllTemperature,
                                 ui->readAllPedalAssist, ui->readAllDev, ui->read})
         button->setEnabled(isConnected);

@@ -4,8 +4,11 @@
 #include "firmwaredownloaderdialog.h"
 #include "indexpage.h"
 #include "makerserver.h"
+#include "parameterfilereader.h"
 #include "progressdialog.h"
+#include "xmltranslator.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDebug>
 #include <QDir>
@@ -36,14 +39,25 @@ int failureCode(QNetworkReply* reply)
     return QNetworkReply::NoError;
 }
 
-bool isParameterFile(const QByteArray& body)
+bool hasParameterFileRoot(const QByteArray& body)
 {
     QXmlStreamReader xml(body);
     while (!xml.atEnd()) {
         if (xml.readNext() == QXmlStreamReader::StartElement)
-            return xml.name() == QLatin1String("ArrayOfSerializableParameter");
+            return xml.name() == XMLTranslator::rootTag;
     }
     return false;
+}
+
+// Lists names one a line, the first ten of them.
+QString nameList(QStringList names)
+{
+    const int shown = 10;
+    names.sort();
+    QString list = names.mid(0, shown).join(QLatin1Char('\n'));
+    if (names.size() > shown)
+        list += FirmwareDownloader::tr("\n... and %1 more").arg(names.size() - shown);
+    return list;
 }
 
 QString lastPathStep(const QString& url)
@@ -103,6 +117,12 @@ void FirmwareDownloader::setTimeLimits(int idle, int total)
     batchMillis = total;
 }
 
+void FirmwareDownloader::setCrawlLimits(int pages, int files)
+{
+    maxPages = pages;
+    maxFiles = files;
+}
+
 bool FirmwareDownloader::isRunning() const
 {
     return phase != Phase::Idle;
@@ -124,11 +144,14 @@ void FirmwareDownloader::getFirmware(const QString& url)
     pendingDirs.clear();
     seenFolders.clear();
     pagesRequested = 0;
+    leftOutFolders.clear();
+    leftOutFiles = 0;
     pageFiles.clear();
     pageFolders.clear();
     brandChoices.clear();
     totalFiles = 0;
     savedFiles = 0;
+    unsavedFiles.clear();
     QDir().mkpath(dataDir);
     basePage = url;
     // Files listed on the base page itself go to a folder named after it.
@@ -225,26 +248,23 @@ void FirmwareDownloader::getFirmwareListFinished(QNetworkReply* reply)
 
 void FirmwareDownloader::takeFolders(const QStringList& names, int depth)
 {
-    int dropped = 0;
     for (const QString& name : names) {
         QString folder = name;
         if (folder.endsWith(QLatin1Char('/')))
             folder.chop(1);
         if (!DefaultStore::isSafeName(folder)) {
             qWarning() << "Refused a folder name from the server:" << name;
-        } else if (depth > MAX_FOLDER_DEPTH) {
-            qWarning() << "Folder" << name << "lies too deep on the server; not read";
-        } else if (pagesRequested + pendingDirs.size() >= MAX_PAGES) {
-            // Only as many folders are kept as will be read.
-            ++dropped;
-        } else if (!seenFolders.contains(folder)) {
+        } else if (seenFolders.contains(folder)) {
+            continue; // every folder is read below the base, so once
+        } else if (depth > MAX_FOLDER_DEPTH || pagesRequested + pendingDirs.size() >= maxPages) {
+            // Too deep, or more than one crawl reads: the box says so.
+            leftOutFolders.insert(folder);
+        } else {
+            leftOutFolders.remove(folder); // too deep where it was listed before
             seenFolders.insert(folder);
             pendingDirs.append({folder, depth});
         }
     }
-    if (dropped > 0)
-        qWarning() << "The server lists more than" << MAX_PAGES << "folders;" << dropped
-                   << "not read";
 }
 
 void FirmwareDownloader::takeFiles(const QStringList& names)
@@ -260,18 +280,16 @@ void FirmwareDownloader::takeFiles(const QStringList& names)
     for (const QStringList& files : qAsConst(pageFiles))
         listed += files.size();
     QStringList offered;
-    int dropped = 0;
     for (const QString& name : names) {
         if (!DefaultStore::isSafeName(name))
             qWarning() << "Refused a file name from the server:" << name;
-        else if (listed + offered.size() >= MAX_FILES)
-            ++dropped; // every offered file is requested at once
-        else if (!excluded.contains(name))
+        else if (excluded.contains(name))
+            continue;
+        else if (listed + offered.size() >= maxFiles)
+            ++leftOutFiles; // every offered file is requested at once
+        else
             offered << name;
     }
-    if (dropped > 0)
-        qWarning() << "The server lists more than" << MAX_FILES << "files;" << dropped
-                   << "not offered";
     if (offered.isEmpty())
         return;
     pageFiles[listUrl] << offered;
@@ -302,9 +320,11 @@ void FirmwareDownloader::requestNextPage()
 void FirmwareDownloader::chooseBrands()
 {
     if (pageFiles.isEmpty()) {
+        const QString leftOut = leftOutText();
         endCrawl(QMessageBox::Information, tr("No new firmware versions"),
                  tr("You have all of the latest firmware! There are no further firmware versions "
-                    "available."),
+                    "available.")
+                     + (leftOut.isEmpty() ? QString() : QStringLiteral("\n\n") + leftOut),
                  true);
         return;
     }
@@ -410,32 +430,46 @@ void FirmwareDownloader::firmwareFileDownloadFinished(QNetworkReply* reply)
         stopFileTimers();
 
     const int code = failureCode(reply);
+    QString title = tr("File Not Saved");
+    QString text;
     if (reply->property(tooLargeProperty).toBool()) {
-        showBox(QMessageBox::Warning, tr("File Not Saved"),
-                tr("Could not save the downloaded file %1: it is larger than %2 MB.")
-                    .arg(target, QString::number(MAX_REPLY_BYTES / (1024 * 1024))));
+        text = tr("Could not save the downloaded file %1: it is larger than %2 MB.")
+                   .arg(target, QString::number(MAX_REPLY_BYTES / (1024 * 1024)));
     } else if (code != QNetworkReply::NoError) {
-        showBox(QMessageBox::Warning, tr("Network Error"),
-                tr("There was an error getting the remote firmware file: %1.\nError code: %2")
-                    .arg(target, QString::number(code)));
+        title = tr("Network Error");
+        text = tr("There was an error getting the remote firmware file: %1.\nError code: %2")
+                   .arg(target, QString::number(code));
     } else {
         const QString problem = saveFile(target, reply->readAll());
-        if (problem.isEmpty())
-            ++savedFiles;
-        else
-            showBox(QMessageBox::Warning, tr("File Not Saved"),
-                    tr("Could not save the downloaded file %1: %2.").arg(target, problem));
+        if (!problem.isEmpty())
+            text = tr("Could not save the downloaded file %1: %2.").arg(target, problem);
+    }
+    if (text.isEmpty()) {
+        ++savedFiles;
+    } else {
+        unsavedFiles << QDir(dataDir).relativeFilePath(target);
+        showBox(QMessageBox::Warning, title, text);
     }
     if (remaining == 0)
         allDownloadsFinished();
 }
 
 // Empty when saved, else why not. A file of the same name is replaced only
-// by a complete new one.
+// by a whole parameter file with at least one entry, and only once that is
+// written completely.
 QString FirmwareDownloader::saveFile(const QString& target, const QByteArray& body) const
 {
-    if (!isParameterFile(body))
+    if (!hasParameterFileRoot(body))
         return tr("the server sent no parameter file");
+    QBuffer buffer;
+    buffer.setData(body);
+    buffer.open(QIODevice::ReadOnly);
+    ParameterFileReader reader;
+    if (!reader.read(&buffer))
+        return tr("the parameter file the server sent is broken or cut short (%1)")
+            .arg(reader.errorString());
+    if (reader.entries().isEmpty())
+        return tr("the parameter file the server sent holds no parameters");
     const QString folder = QFileInfo(target).absolutePath();
     if (!QDir().mkpath(folder))
         return tr("its folder could not be created");
@@ -457,20 +491,47 @@ void FirmwareDownloader::allDownloadsFinished()
     phase = Phase::Idle;
     progressDialog->done(100);
     progressDialog->close();
-    if (savedFiles == totalFiles) {
+    const QString missing = missingText();
+    if (missing.isEmpty()) {
         showBox(QMessageBox::Information, tr("Parameter Files Download Complete"),
                 tr("Default parameters have been downloaded to \"%1\", and you can now select "
                    "your desired configuration.\n\nThe dropdowns have been updated with the "
                    "latest Tamsett default files.")
                     .arg(dataDir));
     } else {
-        showBox(QMessageBox::Warning, tr("Parameter Files Download Incomplete"),
-                tr("%1 of %2 default parameter files were downloaded to \"%3\"; the others could "
-                   "not be fetched or saved.\n\nThe dropdowns have been updated with the files "
-                   "that arrived.")
-                    .arg(QString::number(savedFiles), QString::number(totalFiles), dataDir));
+        showBox(
+            QMessageBox::Warning, tr("Parameter Files Download Incomplete"),
+            tr("%1 of %2 default parameter files were downloaded to \"%3\".\n\n%4\n\nThe "
+               "dropdowns have been updated with the files that arrived.")
+                .arg(QString::number(savedFiles), QString::number(totalFiles), dataDir, missing));
     }
     emit updateSuccess();
+}
+
+// What a closing box adds when the store did not get every file the server
+// lists: the files not saved, and what the crawl's limits left out.
+QString FirmwareDownloader::missingText() const
+{
+    QStringList parts;
+    if (!unsavedFiles.isEmpty())
+        parts << tr("These files could not be fetched or saved:\n%1").arg(nameList(unsavedFiles));
+    const QString leftOut = leftOutText();
+    if (!leftOut.isEmpty())
+        parts << leftOut;
+    return parts.join(QStringLiteral("\n\n"));
+}
+
+QString FirmwareDownloader::leftOutText() const
+{
+    if (leftOutFolders.isEmpty() && leftOutFiles == 0)
+        return QString();
+    const int folders = leftOutFolders.size();
+    return tr("The server's listing is larger than the download's limits (%1 pages, folders %2 "
+              "deep, %3 files): %4 not read and %5 listed but not fetched.")
+        .arg(QString::number(maxPages), QString::number(MAX_FOLDER_DEPTH),
+             QString::number(maxFiles),
+             (folders == 1 ? tr("%1 folder") : tr("%1 folders")).arg(folders),
+             (leftOutFiles == 1 ? tr("%1 file") : tr("%1 files")).arg(leftOutFiles));
 }
 
 void FirmwareDownloader::getFirmwareListTimeout()
@@ -493,6 +554,8 @@ void FirmwareDownloader::getFirmwareTimeout()
     if (phase != Phase::Downloading)
         return;
     const QList<QNetworkReply*> outstanding = pendingReplies;
+    for (QNetworkReply* reply : outstanding)
+        unsavedFiles << QDir(dataDir).relativeFilePath(targetPaths.value(reply));
     pendingReplies.clear();
     targetPaths.clear();
     stopFileTimers();
@@ -503,7 +566,8 @@ void FirmwareDownloader::getFirmwareTimeout()
     showBox(QMessageBox::Information, tr("Request Timed Out"),
             tr("Timed out getting firmware files from %1. The server could be down or under high "
                "load.")
-                .arg(serverHost()));
+                    .arg(serverHost())
+                + QStringLiteral("\n\n") + missingText());
     emit updateFail();
 }
 

@@ -62,6 +62,8 @@ public:
     // The watchdog (no data for idleMillis) and the limit of one page or
     // one batch of files (totalMillis).
     void setTimeLimits(int idleMillis, int totalMillis);
+    // The index pages read and the files offered by one crawl at most.
+    void setCrawlLimits(int pages, int files);
 
 signals:
     void updateSuccess();
@@ -100,6 +102,8 @@ private:
     void startDownloads();
     QString saveFile(const QString& target, const QByteArray& body) const;
     void allDownloadsFinished();
+    QString missingText() const;
+    QString leftOutText() const;
     void endCrawl(QMessageBox::Icon icon, const QString& title, const QString& text, bool success);
     void showBox(QMessageBox::Icon icon, const QString& title, const QString& text);
     bool abortWhenTooLarge(QObject* reply, qint64 bytesReceived, qint64 bytesTotal);
@@ -120,6 +124,8 @@ private:
     int idleMillis = LIST_TIMEOUT_MILLIS;
     int totalMillis = LIST_DEADLINE_MILLIS;
     int batchMillis = FILE_DEADLINE_MILLIS;
+    int maxPages = MAX_PAGES;
+    int maxFiles = MAX_FILES;
 
     Phase phase = Phase::Idle;
     QString crawlBase;
@@ -134,6 +140,9 @@ private:
     QVector<Folder> pendingDirs; // a stack: the last found is read next
     QSet<QString> seenFolders;
     int pagesRequested = 0;
+    // What the limits of the crawl left out.
+    QSet<QString> leftOutFolders;
+    int leftOutFiles = 0;
 
     // Page address -> names of the files to offer, and the store folder
     // they go to.
@@ -146,6 +155,7 @@ private:
     QHash<QNetworkReply*, QString> targetPaths;
     int totalFiles = 0;
     int savedFiles = 0;
+    QStringList unsavedFiles; // as "folder/name"
 
     QList<Box> waitingBoxes;
     bool showingBox = false;

@@ -5,18 +5,35 @@
 #include "webaddress.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
 
 // Redirects that led to a reply, carried from request to request.
 const char* const redirectsProperty = "redirects";
+// When the whole check must have ended, carried the same way.
+const char* const deadlineProperty = "deadline";
+// The limit a reply was ended for.
+const char* const limitProperty = "brokenLimit";
+const char* const sizeLimit = "size";
+const char* const timeLimit = "time";
+
+// The reply then arrives as cancelled, and onReply tells why.
+void endForLimit(QNetworkReply* reply, const char* limit)
+{
+    if (reply->isFinished())
+        return;
+    reply->setProperty(limitProperty, QByteArray(limit));
+    reply->abort();
+}
 
 QString heading(const QString& text)
 {
@@ -51,7 +68,10 @@ Updater::Updater()
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     m_downloader->setUserAgentString(m_userAgentString);
     connect(m_downloader, &Downloader::downloadFinished, this, &Updater::downloadFinished);
-    connect(m_manager, &QNetworkAccessManager::finished, this, &Updater::onReply);
+    // Queued, so that no box opens inside the network layer's own calls
+    // (a reply ended for a limit finishes there).
+    connect(m_manager, &QNetworkAccessManager::finished, this, &Updater::onReply,
+            Qt::QueuedConnection);
 }
 
 Updater::~Updater()
@@ -186,13 +206,18 @@ bool Updater::compare(const QString& x, const QString& y)
     return xParts.size() > yParts.size();
 }
 
+void Updater::setTimeLimit(int millis)
+{
+    m_timeLimit = millis;
+}
+
 void Updater::checkForUpdates()
 {
-    request(0);
+    request(0, QDeadlineTimer(m_timeLimit));
 }
 
 // Each call sends a request of its own; one in progress goes on.
-void Updater::request(int redirects)
+void Updater::request(int redirects, const QDeadlineTimer& deadline)
 {
     QNetworkRequest request(QUrl(m_url, QUrl::TolerantMode));
     if (!m_userAgentString.isEmpty())
@@ -201,12 +226,37 @@ void Updater::request(int redirects)
     request.setTransferTimeout();
     QNetworkReply* reply = m_manager->get(request);
     reply->setProperty(redirectsProperty, redirects);
+    reply->setProperty(deadlineProperty, QVariant::fromValue(deadline));
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+        if (received > MAX_VERSION_FILE_BYTES || total > MAX_VERSION_FILE_BYTES)
+            endForLimit(reply, sizeLimit);
+    });
+    QTimer::singleShot(static_cast<int>(deadline.remainingTime()), reply,
+                       [reply] { endForLimit(reply, timeLimit); });
+}
+
+// Why a reply was ended before it finished, or an empty text.
+QString Updater::brokenLimit(const QNetworkReply* reply) const
+{
+    const QByteArray limit = reply->property(limitProperty).toByteArray();
+    if (limit == sizeLimit)
+        return tr("The version file is larger than %1 MB.")
+            .arg(MAX_VERSION_FILE_BYTES / (1024 * 1024));
+    if (limit == timeLimit)
+        return tr("The server took longer than %1 seconds to send the version file.")
+            .arg(m_timeLimit / 1000.0);
+    return QString();
 }
 
 void Updater::onReply(QNetworkReply* reply)
 {
     reply->deleteLater();
 
+    const QString limit = brokenLimit(reply);
+    if (!limit.isEmpty()) {
+        checkFailed(limit);
+        return;
+    }
     const QUrl target = WebAddress::redirectTarget(reply);
     if (!target.isEmpty()) {
         const int redirects = reply->property(redirectsProperty).toInt();
@@ -218,12 +268,12 @@ void Updater::onReply(QNetworkReply* reply)
         } else {
             // Later checks go straight to the new address.
             m_url = target.toString();
-            request(redirects + 1);
+            request(redirects + 1, reply->property(deadlineProperty).value<QDeadlineTimer>());
         }
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
-        // Nothing here aborts a check: a cancelled one has timed out.
+        // Past the limits above, only the transfer timeout cancels a reply.
         const bool timedOut = reply->error() == QNetworkReply::OperationCanceledError;
         checkFailed(tr("The version file could not be fetched: %1")
                         .arg(timedOut ? tr("the server did not answer") : reply->errorString()));

@@ -6,6 +6,7 @@
 #include <QString>
 
 class Downloader;
+class QDeadlineTimer;
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -18,6 +19,13 @@ class Updater : public QObject
     Q_OBJECT
 
 public:
+    // A version file is a few hundred bytes; a larger reply is no version
+    // file, and one that never ends must not fill the memory.
+    static constexpr qint64 MAX_VERSION_FILE_BYTES = 1024 * 1024;
+    // The whole of one check, redirects included: a server that drips its
+    // reply must not keep it open for good.
+    static constexpr int CHECK_TIME_LIMIT_MILLIS = 60000;
+
     Updater();
     ~Updater() override;
 
@@ -42,6 +50,9 @@ public:
     // part by part, then the longer one wins.
     static bool compare(const QString& x, const QString& y);
 
+    // The limit of a whole check, in ms (CHECK_TIME_LIMIT_MILLIS unless set).
+    void setTimeLimit(int millis);
+
 signals:
     void checkingFinished(const QString& url);
     void downloadFinished(const QString& url, const QString& filepath);
@@ -64,7 +75,8 @@ public slots:
     void setUpdateAvailable(bool available);
 
 private:
-    void request(int redirects);
+    void request(int redirects, const QDeadlineTimer& deadline);
+    QString brokenLimit(const QNetworkReply* reply) const;
     QString readVersionFile(const QByteArray& body);
     void checkFailed(const QString& reason);
     void acceptUpdate();
@@ -87,6 +99,7 @@ private:
     QString m_latestVersion;
     Downloader* m_downloader = nullptr;
     QNetworkAccessManager* m_manager = nullptr;
+    int m_timeLimit = CHECK_TIME_LIMIT_MILLIS;
 };
 
 #endif // UPDATER_H

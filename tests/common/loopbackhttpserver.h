@@ -15,9 +15,11 @@
 // Each path answers with a canned response (status, headers such as a
 // redirect's Location, body); unknown paths get 404. A response can stall:
 // send its headers and the first bytes of its body, then hold the
-// connection open. A response can drip: its body (or the part before the
-// stall) goes in pieces of dripBytes, one every dripMs. Requested paths are
-// recorded in order, as sent; url() has no trailing "/".
+// connection open, or with cut close it there. A response can drip: its
+// body (or the part before the stall) goes in pieces of dripBytes, one
+// every dripMs. An endless response has no length and sends its body over
+// and over until the client goes. Requested paths are recorded in order,
+// as sent; url() has no trailing "/".
 class LoopbackHttpServer : public QTcpServer
 {
 public:
@@ -29,6 +31,8 @@ public:
         int stallAfter = -1; // body bytes sent before stalling; -1 sends all
         int dripBytes = 0;
         int dripMs = 0;
+        bool cut = false;
+        bool endless = false;
     };
 
     LoopbackHttpServer()
@@ -61,35 +65,42 @@ private:
         m_partial.remove(socket);
         m_requests << QString::fromLatin1(path);
         const Response response = m_responses.value(path, Response{404, "not found", {}, -1});
-        QByteArray raw = "HTTP/1.1 " + QByteArray::number(response.status)
-            + " Status\r\nContent-Length: " + QByteArray::number(response.body.size())
-            + "\r\nConnection: close\r\n";
+        QByteArray raw = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
+        if (!response.endless)
+            raw += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+        raw += "Connection: close\r\n";
         for (const auto& header : response.headers)
             raw += header.first + ": " + header.second + "\r\n";
+        socket->write(raw + "\r\n");
         const bool stall = response.stallAfter >= 0;
         const QByteArray body = stall ? response.body.left(response.stallAfter) : response.body;
-        if (response.dripBytes > 0) {
-            socket->write(raw + "\r\n");
-            drip(socket, body, response.dripBytes, response.dripMs, !stall);
+        const bool close = !stall || response.cut;
+        if (response.dripBytes > 0 || response.endless) {
+            drip(socket, body, response, close);
             return;
         }
-        socket->write(raw + "\r\n" + body);
-        if (!stall)
+        socket->write(body);
+        if (close)
             socket->disconnectFromHost();
     }
 
-    static void drip(QTcpSocket* socket, const QByteArray& body, int bytes, int ms, bool close)
+    static void drip(QTcpSocket* socket, const QByteArray& body, const Response& r, bool close)
     {
+        const int bytes = r.dripBytes > 0 ? r.dripBytes : body.size();
         auto* timer = new QTimer(socket);
+        connect(socket, &QTcpSocket::disconnected, timer, &QTimer::stop);
         connect(timer, &QTimer::timeout, socket, [=, sent = 0]() mutable {
             socket->write(body.mid(sent, bytes));
             if ((sent += bytes) < body.size())
+                return;
+            sent = 0; // an endless body starts over
+            if (r.endless)
                 return;
             timer->stop();
             if (close)
                 socket->disconnectFromHost();
         });
-        timer->start(ms);
+        timer->start(r.dripMs);
     }
 
     QHash<QByteArray, Response> m_responses;

@@ -227,38 +227,47 @@ private slots:
         QCOMPARE(crawl.boxTitles().last(), "Request Timed Out");
         QCOMPARE(crawl.watcher.texts().last(),
                  "Timed out getting firmware files from 127.0.0.1. The server could be down or "
-                 "under high load.");
+                 "under high load.\n\nThese files could not be fetched or saved:\nA/a.xml");
         QTRY_VERIFY(crawl.downloader.findChildren<QNetworkReply*>().isEmpty());
         QVERIFY(crawl.parent.findChild<QProgressBar*>()->isEnabled()); // ready for the next batch
     }
 
-    // A file that fails or is no parameter file is reported and not stored
-    // (a stored one stays), and the batch ends once, with a box that says so.
+    // A file that fails, is cut short or is no parameter file is reported and
+    // not stored (a stored one stays), and the batch ends once, with a box
+    // that names it and what the crawl's limits left out.
     void failedFilesAreReportedOnce()
     {
         Crawl crawl;
-        crawl.serve("", indexPage({"A/"}));
-        crawl.serve("A/", indexPage({"gone%2.xml", "page.xml", "good.xml"}));
+        crawl.downloader.setCrawlLimits(2, 5);
+        crawl.serve("", indexPage({"A/", "B/", "C/"}));
+        crawl.serve("A/",
+                    indexPage({"gone%2.xml", "page.xml", "cut.xml", "drop.xml", "good.xml",
+                               "more.xml", "B/"}));
         crawl.serve("A/page.xml", "<html>sign in</html>");
+        crawl.serve("A/cut.xml", defaultFile(8).left(200));
+        crawl.serve("A/drop.xml", {200, defaultFile(8), {}, 200, 0, 0, true});
         crawl.serve("A/good.xml", defaultFile(6));
         crawl.workspace.put("A/page.xml", defaultFile(7));
+        crawl.workspace.put("A/cut.xml", defaultFile(7));
 
         QVERIFY(crawl.run());
         QCOMPARE(crawl.succeeded.count(), 1);
-        QTRY_COMPARE(crawl.boxTitles().size(), 4);
-        QStringList titles =
-            crawl.boxTitles(); // the two failures in either order, then the summary
+        QTRY_COMPARE(crawl.boxTitles().size(), 6);
+        QStringList titles = crawl.boxTitles(); // the failures in any order, then the summary
         std::sort(titles.begin() + 1, titles.end() - 1);
         QCOMPARE(titles.mid(1),
-                 QStringList(
-                     {"File Not Saved", "Network Error", "Parameter Files Download Incomplete"}));
+                 QStringList({"File Not Saved", "File Not Saved", "Network Error", "Network Error",
+                              "Parameter Files Download Incomplete"}));
         QCOMPARE(crawl.watcher.texts().last(),
-                 "1 of 3 default parameter files were downloaded to \"" + crawl.workspace.store()
-                     + "\"; the others could not be fetched or saved.\n\nThe dropdowns have been "
-                       "updated with the files that arrived.");
-        QCOMPARE(crawl.fetched("A/page.xml") + crawl.fetched("A/gone%2.xml")
-                     + crawl.fetched("A/good.xml"),
-                 defaultFile(7) + "missing" + defaultFile(6));
+                 "1 of 5 default parameter files were downloaded to \"" + crawl.workspace.store()
+                     + "\".\n\nThese files could not be fetched or saved:\nA/cut.xml\nA/drop.xml\n"
+                       "A/gone%2.xml\nA/page.xml\n\nThe server's listing is larger than the "
+                       "download's limits (2 pages, folders 4 deep, 5 files): 2 folders not read "
+                       "and 1 file listed but not fetched.\n\nThe dropdowns have been updated "
+                       "with the files that arrived.");
+        QCOMPARE(crawl.fetched("A/page.xml") + crawl.fetched("A/cut.xml")
+                     + crawl.fetched("A/drop.xml") + crawl.fetched("A/good.xml"),
+                 defaultFile(7) + defaultFile(7) + "missing" + defaultFile(6));
     }
 
     // The store's folders listed (the Controller and PAS folders apart);

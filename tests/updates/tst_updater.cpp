@@ -171,6 +171,30 @@ private slots:
         QVERIFY(watcher.details().value(0).contains("the server did not answer"));
     }
 
+    void limitsEndTheCheck_data()
+    {
+        QTest::addColumn<int>("dripMs");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("endless") << 0 << "The version file is larger than 1 MB.";
+        QTest::newRow("dripping")
+            << 20 << "The server took longer than 0.5 seconds to send the version file.";
+    }
+
+    // A version file that never ends, fast or slow, ends the check as failed.
+    void limitsEndTheCheck()
+    {
+        QFETCH(int, dripMs);
+        LoopbackHttpServer server;
+        server.serve("/v.json", {200, QByteArray(65536, ' '), {}, -1, dripMs, dripMs, false, true});
+        const QString url = server.url() + "/v.json";
+        QSimpleUpdater::getInstance()->setNotifyOnFinish(url, true);
+        QSimpleUpdater::getInstance()->getUpdater(url)->setTimeLimit(dripMs ? 500 : 60000);
+        ModalWatcher watcher;
+        QSimpleUpdater::getInstance()->checkForUpdates(url);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.texts(), QStringList{failed}, 30000);
+        QTEST(watcher.details().value(0).section(" | ", 0, 0), "detail");
+    }
+
     void download_data()
     {
         QTest::addColumn<QByteArray>("redirect");

@@ -214,6 +214,8 @@ void MainWindow::connectComboBox(QWidget* row, Parameter* parameter)
             box->addItem(text, it.key());
         }
     }
+    // The form's width limit must not cut the longest entry off.
+    box->setMaximumWidth(qMax(box->maximumWidth(), box->sizeHint().width()));
     connect(parameter, &Parameter::displayChanged, parameter,
             [this, row] { updateEnumDisplay(row); });
     connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), box,

@@ -33,7 +33,7 @@ QStringList cutTexts(QWidget* window)
             continue;
         const QFontMetrics metrics = widget->fontMetrics();
         if (auto* label = qobject_cast<QLabel*>(widget)) {
-            const bool whole = label->text().isEmpty() || label->pixmap()
+            const bool whole = label->text().isEmpty() || !label->pixmap(Qt::ReturnByValue).isNull()
                 || qobject_cast<ElidedLabel*>(label)
                 || (label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
                                       : label->sizeHint().width() <= label->width() + 1);

@@ -5,6 +5,7 @@
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
+#include "screenfit.h"
 #include "ui_autotunewizard.h"
 
 #include <QCheckBox>
@@ -24,6 +25,11 @@ AutotuneWizard::AutotuneWizard(Kelvara* runner, KelvaraCom* com, QWidget* parent
 {
     setAttribute(Qt::WA_DeleteOnClose);
     ui->setupUi(this);
+    ScreenFit::keepFontSizes(this);
+    ScreenFit::scaleFixedSizes(this, ScreenFit::factor());
+    // Every step shows in a frame of one height, so the buttons below it
+    // never move.
+    ui->mainFrame->setMinimumHeight(ui->mainFrame->maximumHeight());
     connect(ui->cancel, &QPushButton::clicked, this, &AutotuneWizard::cancel);
     connect(ui->next, &QPushButton::clicked, this, &AutotuneWizard::processNext);
     connect(ui->back, &QPushButton::clicked, this, &AutotuneWizard::processBack);
@@ -31,6 +37,7 @@ AutotuneWizard::AutotuneWizard(Kelvara* runner, KelvaraCom* com, QWidget* parent
     dynamicAutotune = new DynamicAutotune(this, runner, com);
     displayFirstTest();
     resize(widenedWidth(width(), logicalDpiX()), height());
+    ScreenFit::fitToScreen(this);
 }
 
 AutotuneWizard::~AutotuneWizard()

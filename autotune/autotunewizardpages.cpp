@@ -9,6 +9,7 @@
 #include "kelvaracom.h"
 #include "numericconversion.h"
 #include "parameter.h"
+#include "screenfit.h"
 #include "ui_autotunewizard.h"
 #include "ui_calibrationcompleted.h"
 #include "ui_commerror.h"
@@ -89,6 +90,8 @@ void AutotuneWizard::showPage(Form& form)
     auto* layout = new QVBoxLayout;
     layout->addWidget(page);
     ui->mainFrame->setLayout(layout);
+    ScreenFit::keepFontSizes(ui->mainFrame);
+    ScreenFit::scaleFixedSizes(page, ScreenFit::factor());
     // At once, not at the next pass of the event loop.
     page->show();
     currentPage = page;

@@ -90,7 +90,7 @@ void HallTable::calculateHallTable()
         if (column < columns)
             setCell(stateRow, column, QString::number(state, 2).rightJustified(3, '0'));
     }
-    table->setStyleSheet(QStringLiteral("QTableWidget\n{font-size: 9pt;\n}\n}"));
+    table->setStyleSheet(QStringLiteral("QTableWidget\n{font-size: 9pt;\n}"));
 }
 
 void HallTable::selectHallColumn(BitVector* inputs)

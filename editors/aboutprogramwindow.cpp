@@ -1,4 +1,5 @@
 #include "aboutprogramwindow.h"
+#include "screenfit.h"
 #include "ui_aboutprogramwindow.h"
 
 namespace {
@@ -25,6 +26,7 @@ AboutProgramWindow::AboutProgramWindow(QWidget* parent)
     ui->version_label->setText(QStringLiteral(KELVARA_VERSION) + QStringLiteral(" - ")
                                + QLatin1String(buildKind));
     ui->build_date->setText(buildDate());
+    ScreenFit::scaleDialog(this);
 }
 
 AboutProgramWindow::~AboutProgramWindow()

@@ -1,4 +1,5 @@
 #include "customparameteredit.h"
+#include "screenfit.h"
 #include "ui_customparameteredit.h"
 
 #include "bitparameterdisplay.h"
@@ -37,6 +38,7 @@ CustomParameterEdit::CustomParameterEdit(Kelvara* model, QWidget* parent)
     ui->dependent_label->hide();
     if (!model->isValid())
         ui->write->setEnabled(false);
+    ScreenFit::scaleDialog(this);
 }
 
 CustomParameterEdit::~CustomParameterEdit()

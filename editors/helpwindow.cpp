@@ -1,4 +1,5 @@
 #include "helpwindow.h"
+#include "screenfit.h"
 #include "ui_helpwindow.h"
 
 #include <QFile>
@@ -31,6 +32,7 @@ HelpWindow::HelpWindow(QWidget* parent)
     ui->textBrowser->setHtml(manual());
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("Help"));
+    ScreenFit::scaleDialog(this);
 }
 
 HelpWindow::~HelpWindow()

@@ -1,4 +1,5 @@
 #include "listunsavedparams.h"
+#include "screenfit.h"
 #include "ui_listunsavedparams.h"
 
 #include "kelvara.h"
@@ -76,6 +77,7 @@ ListUnsavedParams::ListUnsavedParams(Kelvara* model, QWidget* parent)
     ui->unsaved_list->moveCursor(QTextCursor::Start);
     if (anyLevel3)
         ui->level_3_label->show();
+    ScreenFit::scaleDialog(this);
 }
 
 ListUnsavedParams::~ListUnsavedParams()

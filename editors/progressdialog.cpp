@@ -1,5 +1,6 @@
 #include "progressdialog.h"
 
+#include "screenfit.h"
 #include "ui_progressdialog.h"
 
 #include <QCloseEvent>
@@ -29,6 +30,7 @@ ProgressDialog::ProgressDialog(const QString& title, bool noAbort, QWidget* pare
     connect(ui->abortButton, &QPushButton::clicked, this, &QDialog::rejected);
     connect(ui->doneButton, &QPushButton::clicked, this, &QDialog::rejected);
     connect(this, &QDialog::rejected, this, &ProgressDialog::abort);
+    ScreenFit::scaleDialog(this);
 }
 
 ProgressDialog::~ProgressDialog()

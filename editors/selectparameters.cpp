@@ -1,4 +1,5 @@
 #include "selectparameters.h"
+#include "screenfit.h"
 #include "ui_selectparameters.h"
 
 #include "kelvara.h"
@@ -20,6 +21,7 @@ SelectParameters::SelectParameters(Kelvara* model, QWidget* parent)
     connect(ui->sort_address, &QPushButton::clicked, this, &SelectParameters::sort_by_address);
     connect(ui->paramList, &QListWidget::itemDoubleClicked, this,
             &SelectParameters::parameterDoubleClicked);
+    ScreenFit::scaleDialog(this);
 }
 
 SelectParameters::~SelectParameters()

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QTimer>
@@ -157,7 +158,36 @@ void DashboardPlot::readDashboardValues()
         it.value()->rescaleAxes(true);
         values[it.key()].insert(sample, value);
     }
+    keepDataOffBorders();
     plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+// A flat line (a steady 52 V) would lie on the plot's top border, where it
+// is hard to see: each value axis reaches a twentieth of the data's span
+// (of its value, for a flat line) beyond the data on both sides.
+void DashboardPlot::keepDataOffBorders()
+{
+    for (QCPAxis* axis : {plot->yAxis, plot->yAxis2}) {
+        QCPRange data;
+        bool haveData = false;
+        for (QCPGraph* graph : axis->graphs()) {
+            bool found = false;
+            const QCPRange range = graph->getValueRange(found);
+            if (!found)
+                continue;
+            if (haveData)
+                data.expand(range);
+            else
+                data = range;
+            haveData = true;
+        }
+        if (!haveData)
+            continue;
+        const double span = data.size() > 0 ? data.size() : qMax(qAbs(data.upper), 1.0);
+        QCPRange range = axis->range();
+        range.expand(QCPRange(data.lower - span / 20, data.upper + span / 20));
+        axis->setRange(range);
+    }
 }
 
 void DashboardPlot::markInterruption(double time)
@@ -198,6 +228,7 @@ void DashboardPlot::dashboardAddRemovePlotParameter(QWidget* widget)
         showDashParameter(address, plot->addGraph(plot->xAxis, valueAxis));
     }
     plot->rescaleAxes(false);
+    keepDataOffBorders();
     plot->replot(QCustomPlot::rpRefreshHint);
 }
 
@@ -314,5 +345,9 @@ void DashboardPlot::reportExportError(const QString& text, const QSaveFile& file
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, plot->parentWidget());
     box.setInformativeText(QDir::toNativeSeparators(file.fileName()) + QStringLiteral(": ")
                            + file.errorString());
+    // Wrapped, the path would break mid-name in a narrow box: the box takes
+    // the line's width instead.
+    if (auto* details = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        details->setWordWrap(false);
     box.exec();
 }

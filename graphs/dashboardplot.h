@@ -68,6 +68,8 @@ protected:
     virtual qint64 nowMs() const;
 
 private:
+    // Keeps a margin above and below the data on the value axes.
+    void keepDataOffBorders();
     void markInterruption(double time);
     QColor takeColor();
     void returnColor(const QColor& color);

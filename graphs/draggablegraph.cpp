@@ -6,6 +6,7 @@
 #include "draggablegraphshading.h"
 #include "draggablegraphspinbox.h"
 #include "draggablegraphtext.h"
+#include "scenetext.h"
 
 #include <QFontDatabase>
 #include <QGraphicsProxyWidget>
@@ -42,7 +43,9 @@ void DraggableGraph::buildScene()
     setViewportUpdateMode(BoundingRectViewportUpdate);
     setRenderHint(QPainter::Antialiasing);
     setTransformationAnchor(AnchorUnderMouse);
-    scale(1, 1);
+    // The labels' fonts grow with the screen's DPI: the scene with them.
+    const double textScale = SceneText::factor(this);
+    scale(textScale, textScale);
     setMinimumSize(l.viewWidth, l.viewHeight);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -175,14 +178,34 @@ int DraggableGraph::getRange() const
     return scaleSet ? range : -1;
 }
 
-void DraggableGraph::drawBackground(QPainter* painter, const QRectF&)
+QFont DraggableGraph::titleFont() const
+{
+    // The view's own font, bold, as large as 14 points are at 96 dpi.
+    QFont bold = font();
+    bold.setWeight(75);
+    bold.setPointSizeF(14 / SceneText::factor(viewport()));
+    return bold;
+}
+
+QRectF DraggableGraph::titleRect() const
 {
     const QRectF r = sceneRect();
-    const QRectF textRect(r.x() + 4, r.y() + 4, r.width() - 4, r.height() - 4);
-    QFont font = painter->font();
-    font.setWeight(75);
-    font.setPointSize(14);
-    painter->setFont(font);
+    return QRectF(r.x() + 4, r.y() + 4, r.width() - 4, r.height() - 4);
+}
+
+QList<QRectF> DraggableGraph::sceneTexts() const
+{
+    QList<QRectF> texts = SceneText::sceneTexts(this);
+    if (!title.isEmpty())
+        texts.prepend(
+            SceneText::inkIn(titleFont(), viewport(), titleRect(), Qt::TextWordWrap, title));
+    return texts;
+}
+
+void DraggableGraph::drawBackground(QPainter* painter, const QRectF&)
+{
+    const QRectF textRect = titleRect();
+    painter->setFont(titleFont());
     painter->setPen(Qt::lightGray);
     painter->drawText(textRect.translated(2, 2), title, QTextOption());
     painter->setPen(Qt::black);

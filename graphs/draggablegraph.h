@@ -70,6 +70,10 @@ public:
         return graphLayout.viewHeight - 2 * graphLayout.margin - graphLayout.labelBand;
     }
 
+    // Where the title and every label of the scene are drawn, in scene
+    // coordinates.
+    QList<QRectF> sceneTexts() const;
+
     // The family of an embedded font, registered once per program.
     static QString registeredFamily(const QString& resource);
 
@@ -89,6 +93,8 @@ protected:
 
 private:
     void buildScene();
+    QFont titleFont() const;
+    QRectF titleRect() const;
 
     QGraphicsScene* graphScene = nullptr;
     bool scaleSet = false;

@@ -1,9 +1,11 @@
 #include "draggablegraphaxes.h"
 
 #include "draggablegraph.h"
+#include "scenetext.h"
 
 #include <QFont>
 #include <QPainter>
+#include <QTransform>
 
 DraggableGraphAxes::DraggableGraphAxes(DraggableGraph* graph, int domain, int range, QString xTitle,
                                        int xTitleOffset, QString yTitle, int yTitleOffset,
@@ -61,34 +63,78 @@ void DraggableGraphAxes::paint(QPainter* painter, const QStyleOptionGraphicsItem
     paintGrid(painter);
 }
 
+QFont DraggableGraphAxes::titleFont(const QPaintDevice* device) const
+{
+    return SceneText::font(titleFontFamily, 12, device);
+}
+
+QFont DraggableGraphAxes::tickFont(const QPaintDevice* device) const
+{
+    return SceneText::font(tickFontFamily, 11, device);
+}
+
+QRectF DraggableGraphAxes::xTitleRect() const
+{
+    return QRectF(0, xTitleOffset + 5, plotWidth, margin);
+}
+
+QRectF DraggableGraphAxes::yTitleRect() const
+{
+    return QRectF(0, -50 - yTitleOffset, plotHeight, margin);
+}
+
+QPointF DraggableGraphAxes::yTickAt(int i) const
+{
+    const int y = (-plotHeight * i) / yTicks;
+    const int size = yTickLabel(i).size();
+    return QPointF(wholeYStep() ? -9 * size : 10 - 10 * size, y + 5);
+}
+
+QPointF DraggableGraphAxes::xTickAt(int j) const
+{
+    const int x = (plotWidth * j) / xTicks;
+    return QPointF(x - 5 * xTickLabel(j).size(), 15);
+}
+
+QList<QRectF> DraggableGraphAxes::textRects(const QPaintDevice* device) const
+{
+    const QFont titles = titleFont(device);
+    QList<QRectF> rects{SceneText::inkIn(titles, device, xTitleRect(), Qt::AlignCenter, xTitle),
+                        QTransform().rotate(270).mapRect(SceneText::inkIn(
+                            titles, device, yTitleRect(), Qt::AlignCenter, yTitle))};
+    const QFont ticks = tickFont(device);
+    for (int i = 1; i <= yTicks; ++i)
+        rects << SceneText::inkAt(ticks, device, yTickAt(i), yTickLabel(i));
+    for (int j = 1; j <= xTicks; ++j)
+        rects << SceneText::inkAt(ticks, device, xTickAt(j), xTickLabel(j));
+    return rects;
+}
+
 void DraggableGraphAxes::paintTitles(QPainter* painter) const
 {
     painter->setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter->setFont(QFont(titleFontFamily, 12));
+    painter->setFont(titleFont(painter->device()));
     painter->drawLine(0, 0, plotWidth, 0);
-    painter->drawText(QRectF(0, xTitleOffset + 5, plotWidth, margin), Qt::AlignCenter, xTitle);
+    painter->drawText(xTitleRect(), Qt::AlignCenter, xTitle);
     painter->drawLine(0, 0, 0, -plotHeight);
     // Rotated to read upwards along the y axis.
     painter->rotate(270);
-    painter->drawText(QRectF(0, -50 - yTitleOffset, plotHeight, margin), Qt::AlignCenter, yTitle);
+    painter->drawText(yTitleRect(), Qt::AlignCenter, yTitle);
     painter->rotate(-270);
 }
 
 void DraggableGraphAxes::paintGrid(QPainter* painter) const
 {
     painter->setPen(QPen(Qt::black, 0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter->setFont(QFont(tickFontFamily, 11));
+    painter->setFont(tickFont(painter->device()));
     for (int i = 1; i <= yTicks; ++i) {
         const int y = (-plotHeight * i) / yTicks;
         painter->drawLine(0, y, plotWidth, y);
-        const QString label = yTickLabel(i);
-        const int x = wholeYStep() ? -9 * label.size() : 10 - 10 * label.size();
-        painter->drawText(QPointF(x, y + 5), label);
+        painter->drawText(yTickAt(i), yTickLabel(i));
     }
     for (int j = 1; j <= xTicks; ++j) {
         const int x = (plotWidth * j) / xTicks;
         painter->drawLine(x, 0, x, -plotHeight);
-        const QString label = xTickLabel(j);
-        painter->drawText(QPointF(x - 5 * label.size(), 15), label);
+        painter->drawText(xTickAt(j), xTickLabel(j));
     }
 }

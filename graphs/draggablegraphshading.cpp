@@ -2,6 +2,7 @@
 
 #include "draggablegraph.h"
 #include "numericconversion.h"
+#include "scenetext.h"
 
 #include <QFont>
 #include <QPainter>
@@ -48,6 +49,18 @@ QRectF DraggableGraphShading::labelRect() const
                   labelBand - 10);
 }
 
+QFont DraggableGraphShading::labelFont(const QPaintDevice* device) const
+{
+    return SceneText::font(labelFontFamily, 10, device);
+}
+
+QList<QRectF> DraggableGraphShading::textRects(const QPaintDevice* device) const
+{
+    if (label.isEmpty())
+        return {};
+    return {SceneText::inkIn(labelFont(device), device, labelRect(), Qt::AlignCenter, label)};
+}
+
 QRectF DraggableGraphShading::boundingRect() const
 {
     const QRectF band(0, -(plotHeight + labelBand), plotWidth,
@@ -63,7 +76,7 @@ void DraggableGraphShading::paint(QPainter* painter, const QStyleOptionGraphicsI
         QRectF(xStartPixel, yEndPixel, xEndPixel - xStartPixel, yStartPixel - yEndPixel)
             .normalized(),
         color);
-    painter->setFont(QFont(labelFontFamily, 10));
+    painter->setFont(labelFont(painter->device()));
     painter->setPen(Qt::black);
     // Not clipped: a narrow label band (the sensorless map's) would cut the text.
     painter->drawText(labelRect(), Qt::AlignCenter | Qt::TextDontClip, label);

@@ -2,13 +2,15 @@
 #define DRAGGABLEGRAPHSHADING_H
 
 #include "draggablegraphrect.h"
+#include "scenetextitem.h"
 
 #include <QColor>
+#include <QFont>
 #include <QString>
 
 // A translucent value rectangle of a graph with its label in the band above
 // the plot, joined to the rectangle by leader lines.
-class DraggableGraphShading : public DraggableGraphRect
+class DraggableGraphShading : public DraggableGraphRect, public SceneTextItem
 {
 public:
     DraggableGraphShading(double xStart, double yStart, double xEnd, double yEnd, QColor color,
@@ -19,11 +21,14 @@ public:
     double getXStart() const;
     double getXEnd() const;
 
+    QList<QRectF> textRects(const QPaintDevice* device) const override;
+
     QRectF boundingRect() const override;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
 private:
     QRectF labelRect() const;
+    QFont labelFont(const QPaintDevice* device) const;
 
     int labelBand;
     QColor color;

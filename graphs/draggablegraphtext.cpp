@@ -1,6 +1,7 @@
 #include "draggablegraphtext.h"
 
 #include "draggablegraph.h"
+#include "scenetext.h"
 
 #include <QFont>
 #include <QPainter>
@@ -38,13 +39,22 @@ QRectF DraggableGraphText::boundingRect() const
     return QRectF(width - 60, 0, 120 - width, height);
 }
 
+QFont DraggableGraphText::textFont(const QPaintDevice* device)
+{
+    // 99, the heaviest: QFont::Black is only 87.
+    return SceneText::font(
+        DraggableGraph::registeredFamily(QStringLiteral(":/fonts/LiberationMono-Regular.ttf")), 14,
+        device, 99);
+}
+
+QList<QRectF> DraggableGraphText::textRects(const QPaintDevice* device) const
+{
+    return {SceneText::inkIn(textFont(device), device, boundingRect(), flags, text)};
+}
+
 void DraggableGraphText::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 {
-    QFont font(
-        DraggableGraph::registeredFamily(QStringLiteral(":/fonts/LiberationMono-Regular.ttf")), 14);
-    // 99, the heaviest: QFont::Black is only 87.
-    font.setWeight(99);
-    painter->setFont(font);
+    painter->setFont(textFont(painter->device()));
     painter->setPen(Qt::black);
     painter->drawText(boundingRect(), flags, text);
 }

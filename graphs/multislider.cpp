@@ -1,6 +1,7 @@
 #include "multislider.h"
 
 #include "multislidershading.h"
+#include "scenetext.h"
 #include "sliderthumb.h"
 #include "sliderthumbline.h"
 #include "slidertrack.h"
@@ -21,7 +22,9 @@ MultiSlider::MultiSlider(QWidget* parent, double xScale, double yScale, const QS
     setViewportUpdateMode(FullViewportUpdate);
     setRenderHint(QPainter::Antialiasing);
     setTransformationAnchor(AnchorUnderMouse);
-    scale(xScale, yScale);
+    // The end labels' font grows with the screen's DPI: the track with it.
+    const double textScale = SceneText::factor(this);
+    scale(xScale * textScale, yScale * textScale);
     setMinimumSize(minimumSize);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -1,6 +1,7 @@
 #include "slidertrack.h"
 
 #include "multislider.h"
+#include "scenetext.h"
 
 #include <QFont>
 #include <QPainter>
@@ -27,9 +28,29 @@ void SliderTrack::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWid
     painter->setPen(QPen(Qt::black, 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     for (int k = 1; k <= 9; ++k)
         painter->drawLine(-5, -20 * k, 5, -20 * k);
-    painter->setFont(QFont(QStringLiteral("Liberation Mono"), 10, 75, false));
-    const QString top = topLabel();
-    const QString bottom = bottomLabel();
-    painter->drawText(QPointF(-4 * top.size(), -205), top);
-    painter->drawText(QPointF(-4 * bottom.size(), 15), bottom);
+    painter->setFont(labelFont(painter->device()));
+    painter->drawText(topLabelAt(), topLabel());
+    painter->drawText(bottomLabelAt(), bottomLabel());
+}
+
+QFont SliderTrack::labelFont(const QPaintDevice* device)
+{
+    return SceneText::font(QStringLiteral("Liberation Mono"), 10, device, 75);
+}
+
+QPointF SliderTrack::topLabelAt() const
+{
+    return QPointF(-4 * topLabel().size(), -205);
+}
+
+QPointF SliderTrack::bottomLabelAt() const
+{
+    return QPointF(-4 * bottomLabel().size(), 15);
+}
+
+QList<QRectF> SliderTrack::textRects(const QPaintDevice* device) const
+{
+    const QFont font = labelFont(device);
+    return {SceneText::inkAt(font, device, topLabelAt(), topLabel()),
+            SceneText::inkAt(font, device, bottomLabelAt(), bottomLabel())};
 }

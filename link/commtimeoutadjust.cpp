@@ -1,4 +1,5 @@
 #include "commtimeoutadjust.h"
+#include "screenfit.h"
 #include "ui_commtimeoutadjust.h"
 
 #include "kelvara.h"
@@ -47,6 +48,12 @@ CommTimeoutAdjust::CommTimeoutAdjust(KelvaraCom* link, Kelvara* model, SerialPor
     // The current timeout, which retries may have raised above the default.
     ui->timeBox->setValue(link->getTimeoutTime());
     ui->timeBox->setSuffix(QStringLiteral(" ms"));
+    // A typed value beyond a limit gives the limit, as on the pages; the
+    // box would otherwise put its old value back without a word.
+    ui->timeBox->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+    // The drop-downs show their rates in the timeout box's font.
+    ui->baudbox->setFont(ui->timeBox->font());
+    ui->device_baud_box->setFont(ui->timeBox->font());
 
     fillSuiteBaudList();
     fillControllerBaudList();
@@ -65,6 +72,7 @@ CommTimeoutAdjust::CommTimeoutAdjust(KelvaraCom* link, Kelvara* model, SerialPor
     validate();
     connect(this, SIGNAL(accepted()), this, SLOT(okPressed()));
     connect(this, SIGNAL(rejected()), this, SLOT(cancelPressed()));
+    ScreenFit::scaleDialog(this);
 }
 
 CommTimeoutAdjust::~CommTimeoutAdjust()

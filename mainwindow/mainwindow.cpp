@@ -5,8 +5,10 @@
 
 #include "commandrunner.h"
 #include "commtimeoutadjust.h"
+#include "elidedlabel.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
+#include "screenfit.h"
 #include "serialportlistener.h"
 #include "spinboxwrapper.h"
 #include "ui_mainwindow.h"
@@ -144,8 +146,9 @@ void MainWindow::createControlsAboveTabs()
     const QPixmap logo(QStringLiteral(":/tamsett_logo_revised.png"));
     if (logo.isNull())
         qDebug() << "nullptr logo pixmap! Bad resource?";
-    else
-        logoLabel->setPixmap(logo);
+    else // As large beside the tabs as their fonts are.
+        logoLabel->setPixmap(logo.scaledToHeight(qRound(logo.height() * ScreenFit::factor()),
+                                                 Qt::SmoothTransformation));
     logoLabel->setObjectName(QStringLiteral("logoLabel"));
     logoLabel->resize(logoLabel->sizeHint());
     logoLabel->show();
@@ -159,6 +162,8 @@ void MainWindow::createControlsAboveTabs()
 
     portLabel = new QLabel(tr("Serial Port:"), this);
     portLabel->setObjectName(QStringLiteral("portLabel"));
+    // In points, so that it grows with the screen's DPI like the tabs.
+    portLabel->setFont(QFont(QStringLiteral("Liberation Sans"), 10));
     portLabel->setToolTip(portToolTip());
     portLabel->resize(portLabel->sizeHint());
     portLabel->show();
@@ -170,7 +175,7 @@ void MainWindow::createControlsAboveTabs()
     if (!monoFamilies.isEmpty())
         monoFont.setFamily(monoFamilies.first());
 
-    statusLabel = new QLabel(this);
+    statusLabel = new ElidedLabel(this);
     statusLabel->setObjectName(QStringLiteral("statusLabel"));
     statusLabel->setFont(QFont(QStringLiteral("Liberation Sans"), 13));
     statusLabel->setText(QString::fromLatin1(widestStatusText));

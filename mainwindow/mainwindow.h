@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "elidedlabel.h"
 #include "serialportentry.h"
 
 #include <QFont>
@@ -341,7 +342,7 @@ private:
 
     QComboBox* portBox = nullptr;
     QLabel* portLabel = nullptr;
-    QLabel* statusLabel = nullptr;
+    ElidedLabel* statusLabel = nullptr;
     QLabel* logoLabel = nullptr;
 
     Kelvara* model = nullptr;

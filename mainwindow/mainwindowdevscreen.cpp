@@ -45,7 +45,9 @@ void MainWindow::addressChanged(int addr)
     // into a new value for it.
     {
         const QSignalBlocker blocker(ui->valueDisplay);
-        ui->valueDisplay->setSuffix(devParameter->getUnits());
+        // Apart from the value, as the pages show it: "120.0 km/h".
+        const QString units = devParameter->getUnits();
+        ui->valueDisplay->setSuffix(units.isEmpty() ? units : QLatin1Char(' ') + units);
         if (devParameter->numDecimals() != 0)
             ui->valueDisplay->setDecimals(devParameter->numDecimals());
     }

@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 
 #include "kelvaracom.h"
+#include "screenfit.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
@@ -11,10 +12,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QResizeEvent>
-#include <QScreen>
 #include <QTabBar>
-
-#include <cmath>
 
 namespace {
 
@@ -25,25 +23,10 @@ const int alertRaise = 5;
 // Free space kept between the status text and the tabs or the port label.
 const int statusGap = 8;
 
-// The dots per inch the form's pixel sizes were made for.
-const double formDpi = 96.0;
-
 void setStyleSheetOnce(QWidget* widget, const QString& styleSheet)
 {
     if (widget->styleSheet() != styleSheet)
         widget->setStyleSheet(styleSheet);
-}
-
-int scaledExtent(int extent, double factor)
-{
-    if (extent <= 0 || extent >= QWIDGETSIZE_MAX)
-        return extent;
-    return int(qMin<double>(QWIDGETSIZE_MAX, std::round(extent * factor)));
-}
-
-QSize scaledSize(const QSize& size, double factor)
-{
-    return QSize(scaledExtent(size.width(), factor), scaledExtent(size.height(), factor));
 }
 
 } // namespace
@@ -53,17 +36,8 @@ QSize scaledSize(const QSize& size, double factor)
 // fixed pixel sizes: those grow with the fonts.
 void MainWindow::scaleFixedSizesForScreen()
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const double factor = screen ? screen->logicalDotsPerInch() / formDpi : 1.0;
-    if (factor <= 1.0)
-        return;
-    const QList<QWidget*> widgets = findChildren<QWidget*>();
-    for (QWidget* widget : widgets) {
-        if (widget->isWindow())
-            continue;
-        widget->setMinimumSize(scaledSize(widget->minimumSize(), factor));
-        widget->setMaximumSize(scaledSize(widget->maximumSize(), factor));
-    }
+    ScreenFit::keepFontSizes(this);
+    ScreenFit::scaleFixedSizes(this, ScreenFit::factor());
 }
 
 void MainWindow::emitResizeEvent()
@@ -110,20 +84,17 @@ void MainWindow::resizeEvent(QResizeEvent* e)
     portLabel->move(right - 4 - labelWidth - boxWidth - logoWidth,
                     y0 + boxHeight / 4 - (alert ? alertRaise : 0));
 
-    // Beside the tabs when it fits between them and the port label: larger
-    // fonts (a higher DPI) make the tab bar wider.
+    // Beside the tabs when the window is wide enough, else on a row of its
+    // own above them; never moved by its text, which shows as much as the
+    // room up to the port label holds (larger fonts widen the tabs).
     const int tabsRight = ui->tabWidget->tabBar()->mapTo(this, QPoint(tabsWidth(), 0)).x();
     const int wideX = qMax(wideStatusX, tabsRight + statusGap);
-    const bool besideTabs = ui->centralWidget->width() >= narrowWindowWidth
-        && wideX + statusLabel->width() + statusGap <= portLabel->x();
-    if (besideTabs) {
-        ui->verticalSpacer_aboveTabs->changeSize(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
-        statusLabel->move(wideX, y0 + boxHeight / 4);
-    } else {
-        ui->verticalSpacer_aboveTabs->changeSize(0, boxHeight + 1, QSizePolicy::Minimum,
-                                                 QSizePolicy::Fixed);
-        statusLabel->move(narrowStatusX, y0 + boxHeight / 4);
-    }
+    const bool besideTabs = ui->centralWidget->width() >= narrowWindowWidth;
+    const int statusX = besideTabs ? wideX : narrowStatusX;
+    statusLabel->resize(qMax(0, portLabel->x() - statusGap - statusX), statusLabel->height());
+    statusLabel->move(statusX, y0 + boxHeight / 4);
+    ui->verticalSpacer_aboveTabs->changeSize(0, besideTabs ? 0 : boxHeight + 1,
+                                             QSizePolicy::Minimum, QSizePolicy::Fixed);
     ui->centralWidget->layout()->invalidate();
 }
 
@@ -131,13 +102,7 @@ void MainWindow::resizeEvent(QResizeEvent* e)
 // larger fonts) grows to show them whole.
 void MainWindow::fitDialogHeight(QWidget* dialog)
 {
-    dialog->ensurePolished();
-    QLayout* layout = dialog->layout();
-    if (!layout || !layout->hasHeightForWidth())
-        return;
-    const int needed = layout->totalHeightForWidth(dialog->width());
-    if (needed > dialog->height())
-        dialog->resize(dialog->width(), needed);
+    ScreenFit::fitToScreen(dialog);
 }
 
 // The width the tabs take, whether or not the tab bar is laid out yet.

@@ -214,6 +214,9 @@ void MainWindow::connectComboBox(QWidget* row, Parameter* parameter)
             box->addItem(text, it.key());
         }
     }
+    // The form's width limit would cut the longest entry off ("[1] Hall
+    // sensor start and se"): the box takes its contents' width.
+    box->setMaximumWidth(QWIDGETSIZE_MAX);
     connect(parameter, &Parameter::displayChanged, parameter,
             [this, row] { updateEnumDisplay(row); });
     connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), box,

@@ -1,5 +1,6 @@
 #include "defaultimporter.h"
 
+#include "screenfit.h"
 #include "defaultstore.h"
 #include "firmwaredownloader.h"
 #include "pasdeviceloader.h"
@@ -60,6 +61,7 @@ DefaultImporter::DefaultImporter(QWidget* parent, XMLTranslator* translator,
         getManufacturers();
     else
         initializeDropDowns();
+    ScreenFit::scaleDialog(this);
 }
 
 DefaultImporter::~DefaultImporter()

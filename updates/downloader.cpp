@@ -1,5 +1,6 @@
 #include "downloader.h"
 
+#include "screenfit.h"
 #include "ui_downloader.h"
 #include "webaddress.h"
 
@@ -46,6 +47,7 @@ Downloader::Downloader(QWidget* parent)
     connect(ui->stopButton, &QPushButton::clicked, this, &Downloader::cancelDownload);
     connect(ui->openButton, &QPushButton::clicked, this, &Downloader::installUpdate);
     setFixedSize(minimumSizeHint());
+    ScreenFit::scaleDialog(this);
 }
 
 Downloader::~Downloader()

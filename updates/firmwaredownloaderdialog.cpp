@@ -1,5 +1,6 @@
 #include "firmwaredownloaderdialog.h"
 
+#include "screenfit.h"
 #include "ui_firmwaredownloaderdialog.h"
 
 FirmwareDownloaderDialog::FirmwareDownloaderDialog(QWidget* parent)
@@ -7,6 +8,7 @@ FirmwareDownloaderDialog::FirmwareDownloaderDialog(QWidget* parent)
     , ui(new Ui_FirmwareDownloaderDialog)
 {
     ui->setupUi(this);
+    ScreenFit::scaleDialog(this);
 }
 
 FirmwareDownloaderDialog::~FirmwareDownloaderDialog()

@@ -344,8 +344,10 @@ void Updater::setUpdateAvailable(bool available)
     QMessageBox box;
     box.setTextFormat(Qt::RichText);
     box.setIcon(QMessageBox::Information);
-    // Texts from the version file are shown as text, never as markup.
-    const QString module = m_moduleName.toHtmlEscaped();
+    // Texts from the version file are shown as text, never as markup. The
+    // name is never broken at its hyphen ("kelvara-/suite").
+    const QString module =
+        QStringLiteral("<nobr>") + m_moduleName.toHtmlEscaped() + QStringLiteral("</nobr>");
 
     if (!available) {
         if (!m_notifyOnFinish)

@@ -137,7 +137,7 @@ private slots:
     {
         devAddress(72);
         QCOMPARE(f.find<QLineEdit>("name")->text() + ' ' + devValue()->text().trimmed(),
-                 QString("Kv 12.34RPM/V"));
+                 QString("Kv 12.34 RPM/V"));
         f.simulator->setRegisterValue(72, 2222);
         f.find<QPushButton>("read")->click();
         QTRY_COMPARE(devValue()->value(), 22.22);

@@ -1,12 +1,77 @@
-// The window's fonts on the platform a desktop user has: xcb, on an Xvfb of
-// the test's own. The application style sheet names the font family for
-// every widget; a sample of each page keeps the point size the form gives it.
+// The window's fonts on the platform a desktop user has: xcb, on a 1920 x
+// 1080 Xvfb of the test's own at the DPI of KELVARA_TEST_DPI (96 unless
+// set). The application style sheet names the font family for every
+// widget; a sample of each page keeps the point size the form gives it.
+// No two labels of a graph overlap, and every page and dialog shows its
+// texts whole within the screen.
 
+#include "draggablegraph.h"
+#include "multislider.h"
+#include "scenetext.h"
 #include "suitestartup.h"
 #include "virtualdisplay.h"
 #include "windowfixture.h"
 
 using namespace WindowFixture;
+
+namespace {
+
+QString named(const QWidget* widget)
+{
+    return widget->objectName() + " \"" + widget->property("text").toString() + "\"";
+}
+
+// Widgets of the window whose text its geometry cuts, and the window
+// itself when it passes the screen's available area.
+QStringList cutTexts(QWidget* window)
+{
+    QStringList cut;
+    if (!window->screen()->availableGeometry().contains(window->frameGeometry()))
+        cut << "window " + window->objectName();
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+        if (!widget->isVisibleTo(window) || widget->width() <= 0)
+            continue;
+        const QFontMetrics metrics = widget->fontMetrics();
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            const bool whole = label->text().isEmpty() || label->pixmap()
+                || qobject_cast<ElidedLabel*>(label)
+                || (label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
+                                      : label->sizeHint().width() <= label->width() + 1);
+            if (!whole)
+                cut << named(label);
+        } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            if (metrics.horizontalAdvance(button->text().remove('&')) > button->width())
+                cut << named(button);
+        } else if (auto* box = qobject_cast<QComboBox*>(widget)) {
+            QStyleOptionComboBox option;
+            option.initFrom(box);
+            const int room = box->style()
+                                 ->subControlRect(QStyle::CC_ComboBox, &option,
+                                                  QStyle::SC_ComboBoxEditField, box)
+                                 .width();
+            for (int i = 0; i < box->count(); ++i) {
+                if (metrics.horizontalAdvance(box->itemText(i)) > room)
+                    cut << box->objectName() + " \"" + box->itemText(i) + "\"";
+            }
+        }
+    }
+    return cut;
+}
+
+// Pairs of overlapping label rectangles.
+QStringList overlaps(const QString& name, const QList<QRectF>& texts)
+{
+    QStringList found;
+    for (int i = 0; i < texts.size(); ++i) {
+        for (int j = i + 1; j < texts.size(); ++j) {
+            if (texts[i].intersects(texts[j]))
+                found << QString("%1: labels %2 and %3").arg(name).arg(i).arg(j);
+        }
+    }
+    return found;
+}
+
+} // namespace
 
 class TestWindowFonts : public QObject
 {
@@ -41,11 +106,52 @@ private slots:
         }
         QCOMPARE(tabs->tabBar()->font().pointSizeF(), 12.0);
     }
+
+    // Every page with the PAS tab shown, every dialog the window opens.
+    void textsWholeAndGraphLabelsApart()
+    {
+        if (QGuiApplication::platformName() != "xcb")
+            QSKIP("needs Xvfb (Debian package xvfb)");
+        Workspace workspace;
+        MainWindow window;
+        SuiteStartup::showWindow(&window, SuiteStartup::registerSansFont());
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.findChild<QAction*>("show_pas_tab")->trigger();
+        QStringList faults;
+        auto* tabs = window.findChild<QTabWidget*>("tabWidget");
+        for (int index = 0; index < tabs->count(); ++index) {
+            tabs->setCurrentIndex(index);
+            QTest::qWait(50);
+            faults << cutTexts(&window);
+        }
+        for (const DraggableGraph* graph : window.findChildren<DraggableGraph*>())
+            faults << overlaps(graph->windowTitle(), graph->sceneTexts());
+        for (const MultiSlider* slider : window.findChildren<MultiSlider*>())
+            faults << overlaps(slider->objectName(), SceneText::sceneTexts(slider));
+
+        ModalWatcher watcher;
+        watcher.onDialog = [&faults](QWidget* dialog) {
+            QTest::qWait(50);
+            faults << cutTexts(dialog);
+            dialog->close();
+        };
+        for (const char* action : {"actionPreferences", "importDefaultXML", "editParameter",
+                                   "actionAbout", "autotuneAction"}) {
+            window.findChild<QAction*>(action)->trigger();
+            QTRY_VERIFY(!QApplication::activeModalWidget());
+        }
+        window.findChild<QPushButton*>("list_unsaved")->click();
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(watcher.count(), 6);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+    }
 };
 
 int main(int argc, char* argv[])
 {
-    VirtualDisplay display;
+    VirtualDisplay display(qEnvironmentVariableIntValue("KELVARA_TEST_DPI") > 0
+                               ? qEnvironmentVariableIntValue("KELVARA_TEST_DPI")
+                               : 96);
     if (VirtualDisplay::isAvailable() && !display.start())
         qWarning("%s", qPrintable(display.errorString()));
     SuiteStartup::prepareApplication();

@@ -23,7 +23,7 @@ QByteArray release(const QByteArray& version, const QByteArray& page = "https://
         + R"(", "download-url": "https://maker.test/K.dmg", "open-url": ")" + page + "\"}}}";
 }
 
-const QString released = "<h3>Version 1.8.1 of tst_updater has been released!</h3>";
+const QString released = "<h3>Version 1.8.1 of <nobr>tst_updater</nobr> has been released!</h3>";
 const QString failed = "<h3>The check for updates failed</h3>";
 const QString downloadFailed = "<h3>The update could not be downloaded</h3>";
 const QString install =
@@ -111,7 +111,8 @@ private slots:
                                << 1;
         QTest::newRow("older")
             << release("1.7.9") << QByteArray()
-            << QStringList{"<h3>Congratulations! You are running the latest version of tst_updater</h3>"}
+            << QStringList{"<h3>Congratulations! You are running the latest version of "
+                           "<nobr>tst_updater</nobr></h3>"}
             << none << 1;
         QTest::newRow("not JSON") << QByteArray("<html>Sign in</html>") << QByteArray() << fail
                                   << none << 1;

@@ -1,15 +1,18 @@
-// kelvara-autotuneshot OUTDIR
+// kelvara-autotuneshot [--xcb [--dpi N]] OUTDIR
 //
-// Runs the autotune wizard without a display against a controller simulator
-// playing a motor (the sample controller), once for each outcome, and saves
-// a picture of the page it ends on into OUTDIR. The tests' waits run 20
-// times faster than on a real controller.
+// Runs the autotune wizard without a display (or with --xcb on a 1920 x 1080
+// Xvfb of its own at N dots per inch) against a controller simulator
+// playing a motor (the sample controller): saves its steps before a test
+// (first page, warning, spinning-test page), then runs it once for each
+// outcome and saves a picture of the page it ends on into OUTDIR. The
+// tests' waits run 20 times faster than on a real controller.
 
 #include "autotunewizard.h"
 #include "controllersimulator.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
+#include "virtualdisplay.h"
 
 #include <QApplication>
 #include <QDir>
@@ -57,7 +60,33 @@ QPushButton* button(QWidget* wizard, const QString& name)
     return nullptr;
 }
 
-bool shoot(const Scene& scene, const QDir& out, QTextStream& err)
+bool save(QWidget* wizard, const QDir& out, const char* file, QTextStream& err)
+{
+    QCoreApplication::processEvents();
+    const QString path = out.filePath(QLatin1String(file));
+    if (!wizard->grab().save(path)) {
+        err << "kelvara-autotuneshot: no picture for " << file << "\n";
+        return false;
+    }
+    QTextStream(stdout) << path << "\n";
+    return true;
+}
+
+// The steps before any test: Next leads from each to the following one.
+bool shootSteps(Kelvara* model, KelvaraCom* link, const QDir& out, QTextStream& err)
+{
+    auto* wizard = new AutotuneWizard(model, link, nullptr);
+    wizard->show();
+    bool saved = save(wizard, out, "0a-first-page.png", err);
+    button(wizard, QStringLiteral("next"))->click();
+    saved = save(wizard, out, "0b-warning.png", err) && saved;
+    button(wizard, QStringLiteral("next"))->click();
+    saved = save(wizard, out, "0c-spinning-test.png", err) && saved;
+    delete wizard;
+    return saved;
+}
+
+bool shoot(const Scene& scene, const QDir& out, QTextStream& err, bool steps)
 {
     ControllerSimulator simulator;
     if (!simulator.start() || !simulator.loadImage(QStringLiteral(KELVARA_SIM_IMAGE))) {
@@ -84,6 +113,8 @@ bool shoot(const Scene& scene, const QDir& out, QTextStream& err)
         return false;
     }
 
+    if (steps && !shootSteps(&model, &link, out, err))
+        return false;
     auto* wizard = new AutotuneWizard(&model, &link, nullptr);
     wizard->findChild<StaticAutotune*>()->setClock(acceleratedClock(20));
     wizard->findChild<DynamicAutotune*>()->setClock(acceleratedClock(20));
@@ -116,18 +147,34 @@ bool shoot(const Scene& scene, const QDir& out, QTextStream& err)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    QTextStream err(stderr);
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const bool xcb = args.removeAll("--xcb") > 0;
+    int dpi = 96;
+    const int dpiAt = args.indexOf("--dpi");
+    if (dpiAt >= 0 && dpiAt + 1 < args.size()) {
+        dpi = args.at(dpiAt + 1).toInt();
+        args.erase(args.begin() + dpiAt, args.begin() + dpiAt + 2);
+    }
+    if (args.size() != 1 || args[0].startsWith(QLatin1Char('-')) || dpi <= 0) {
+        err << "usage: kelvara-autotuneshot [--xcb [--dpi N]] OUTDIR\n";
+        return 2;
+    }
+    VirtualDisplay display(dpi);
+    if (xcb) {
+        if (!display.start()) {
+            err << "kelvara-autotuneshot: " << display.errorString() << "\n";
+            return 1;
+        }
+    } else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     // Scaled as the suite is, on a display of a higher DPI.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication app(argc, argv);
-    QTextStream err(stderr);
-    const QStringList args = app.arguments();
-    if (args.size() != 2 || args[1].startsWith(QLatin1Char('-'))) {
-        err << "usage: kelvara-autotuneshot OUTDIR\n";
-        return 2;
-    }
-    const QDir out(QFileInfo(args[1]).absoluteFilePath());
+    const QDir out(QFileInfo(args[0]).absoluteFilePath());
     if (!QDir().mkpath(out.path())) {
         err << "kelvara-autotuneshot: cannot create " << out.path() << "\n";
         return 1;
@@ -159,7 +206,7 @@ int main(int argc, char* argv[])
         {"8-comm-error.png", true, false, [](MotorBehaviour& m) { m.discoveryStuck = true; }, 0},
     };
     for (const Scene& scene : scenes) {
-        if (!shoot(scene, out, err))
+        if (!shoot(scene, out, err, &scene == scenes))
             return 1;
     }
     return 0;

@@ -18,7 +18,6 @@ extern char** environ;
 namespace {
 
 const int startTimeLimitMs = 10000;
-const QSize screenInches(20, 15);
 
 QString xvfbPath()
 {
@@ -42,8 +41,9 @@ QByteArray readDisplayNumber(int fd)
 
 } // namespace
 
-VirtualDisplay::VirtualDisplay(int dpi)
+VirtualDisplay::VirtualDisplay(int dpi, const QSize& pixels)
     : m_dpi(dpi)
+    , m_pixels(pixels)
 {
 }
 
@@ -72,9 +72,9 @@ bool VirtualDisplay::start()
     // The server picks a free display and writes its number to the pipe.
     const QByteArray programPath = program.toLocal8Bit();
     const QByteArray fd = QByteArray::number(pipeEnds[1]);
-    // Whole millimetres: the server rounds the screen's size to them.
-    const QByteArray screen = QByteArray::number(screenInches.width() * m_dpi) + 'x'
-        + QByteArray::number(screenInches.height() * m_dpi) + "x24";
+    // The server works out the screen's millimetres from the DPI.
+    const QByteArray screen =
+        QByteArray::number(m_pixels.width()) + 'x' + QByteArray::number(m_pixels.height()) + "x24";
     const QByteArray dpi = QByteArray::number(m_dpi);
     const char* arguments[] = {programPath.constData(),
                                "-displayfd",

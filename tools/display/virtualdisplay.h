@@ -1,19 +1,22 @@
 #ifndef VIRTUALDISPLAY_H
 #define VIRTUALDISPLAY_H
 
+#include <QSize>
 #include <QString>
 
 #include <sys/types.h>
 
 // An X server of its own (Debian's Xvfb) for showing the real window on the
-// xcb platform, as on a desktop, at a chosen DPI. Its screen measures 20 x 15
-// inches, so the DPI the toolkit works out from it is exact. Started before
-// the application object exists, so it needs no event loop; stopped with
-// the object.
+// xcb platform, as on a desktop, at a chosen DPI. Its screen has the pixels
+// of a 1920 x 1080 laptop, whose inches follow from the DPI: at 144 dpi a
+// 15-inch one at 150 %, which the toolkit does not scale (a screen of more
+// inches at that DPI would double every pixel). Started before the
+// application object exists, so it needs no event loop; stopped with the
+// object.
 class VirtualDisplay
 {
 public:
-    explicit VirtualDisplay(int dpi = 96);
+    explicit VirtualDisplay(int dpi = 96, const QSize& pixels = QSize(1920, 1080));
     ~VirtualDisplay();
     VirtualDisplay(const VirtualDisplay&) = delete;
     VirtualDisplay& operator=(const VirtualDisplay&) = delete;
@@ -31,6 +34,7 @@ private:
     void stop();
 
     int m_dpi;
+    QSize m_pixels;
     pid_t m_pid = -1;
     QString m_name;
     QString m_error;

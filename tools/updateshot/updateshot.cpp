@@ -1,11 +1,13 @@
-// kelvara-updateshot OUTPUT.png
+// kelvara-updateshot [--xcb [--dpi N]] OUTPUT.png
 //
 // Shows the update download window fetching a sample file from a loopback
 // web server that sends it slowly, and saves a picture of the window part
-// way through, for checking it by eye.
+// way through, for checking it by eye: offscreen, or with --xcb on a
+// 1920 x 1080 Xvfb of its own at N dots per inch.
 
 #include "downloader.h"
 #include "loopbackhttpserver.h"
+#include "virtualdisplay.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -17,16 +19,34 @@
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
     QTextStream err(stderr);
-    if (app.arguments().size() != 2 || app.arguments().at(1).startsWith('-')) {
-        err << "usage: kelvara-updateshot OUTPUT.png\n"
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const bool xcb = args.removeAll("--xcb") > 0;
+    int dpi = 96;
+    const int dpiAt = args.indexOf("--dpi");
+    if (dpiAt >= 0 && dpiAt + 1 < args.size()) {
+        dpi = args.at(dpiAt + 1).toInt();
+        args.erase(args.begin() + dpiAt, args.begin() + dpiAt + 2);
+    }
+    if (args.size() != 1 || args.at(0).startsWith('-') || dpi <= 0) {
+        err << "usage: kelvara-updateshot [--xcb [--dpi N]] OUTPUT.png\n"
                "Saves a picture of the update download window part way through a download.\n";
         return 2;
     }
-    const QString output = QFileInfo(app.arguments().at(1)).absoluteFilePath();
+    VirtualDisplay display(dpi);
+    if (xcb) {
+        if (!display.start()) {
+            err << "kelvara-updateshot: " << display.errorString() << "\n";
+            return 1;
+        }
+    } else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QApplication app(argc, argv);
+    const QString output = QFileInfo(args.at(0)).absoluteFilePath();
     const int font = QFontDatabase::addApplicationFont(":/fonts/LiberationSans-Regular.ttf");
     app.setFont(QFont(QFontDatabase::applicationFontFamilies(font).value(0), 10));
 

@@ -27,6 +27,7 @@
 #include "customparameteredit.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
+#include "loopbackhttpserver.h"
 #include "listunsavedparams.h"
 #include "mainwindow.h"
 #include "parameter.h"
@@ -47,6 +48,8 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
+
+#include <functional>
 
 #include <memory>
 
@@ -224,35 +227,89 @@ public:
         return save(m_window, path);
     }
 
-    // Every tab as "N-page.png" and the preferences dialog.
+    // Every tab as "N-page.png" and every dialog as "dialog-NAME.png".
     bool saveAll(const QDir& folder)
     {
         auto* tabs = m_window->findChild<QTabWidget*>("tabWidget");
+        QWidget* pas = tabs->findChild<QWidget*>("pasScreen");
+        if (tabs->indexOf(pas) < 0) {
+            tabs->addTab(pas, QStringLiteral("PAS Setup"));
+            m_window->emitResizeEvent();
+        }
         bool saved = true;
         for (int index = 0; index < tabs->count(); ++index) {
             const QString name =
                 QString("%1-%2.png").arg(index).arg(tabs->widget(index)->objectName());
             saved = saveTab(index, folder.filePath(name)) && saved;
         }
-        return savePreferences(folder.filePath("preferences.png")) && saved;
+        const QList<QPair<QString, QString>> actions = {{"preferences", "actionPreferences"},
+                                                        {"defaults", "importDefaultXML"},
+                                                        {"about", "actionAbout"},
+                                                        {"help", "actionHelp"},
+                                                        {"update-check", "checkForUpdates"},
+                                                        {"custom", "editParameter"}};
+        for (const auto& action : actions) {
+            saved = saveOpened(
+                        [this, action] { m_window->findChild<QAction*>(action.second)->trigger(); },
+                        folder.filePath("dialog-" + action.first + ".png"),
+                        action.first == "custom" ? "CustomParameterEdit" : "")
+                && saved;
+        }
+        auto* custom = m_window->findChild<QDialog*>("CustomParameterEdit");
+        saved = saveOpened(
+                    [custom] {
+                        custom->show();
+                        custom->findChild<QAbstractButton*>("addParameters")->click();
+                    },
+                    folder.filePath("dialog-select-parameters.png"), "SelectParameters")
+            && saved;
+        custom->hide();
+        return saveOpened(
+                   [this] { m_window->findChild<QAbstractButton*>("list_unsaved")->click(); },
+                   folder.filePath("dialog-unsaved.png"))
+            && saved;
     }
 
 private:
-    bool savePreferences(const QString& path)
+    // Opens a window (a modal one runs its own loop meanwhile), saves a
+    // picture of it once it has settled and closes it. The window is a new
+    // one, or the one of the wanted name.
+    bool saveOpened(const std::function<void()>& open, const QString& path,
+                    const QString& wanted = QString())
     {
-        m_window->findChild<QAction*>("actionPreferences")->trigger();
-        QDialog* dialog = nullptr;
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget->objectName() == "CommTimeoutAdjust" && widget->isVisible())
-                dialog = qobject_cast<QDialog*>(widget);
-        }
-        if (!dialog) {
-            m_err << "kelvara-windowshot: the preferences dialog did not open\n";
-            return false;
-        }
-        settle();
-        const bool saved = save(dialog, path);
-        dialog->reject();
+        const QWidgetList before = QApplication::topLevelWidgets();
+        QWidget* opened = nullptr;
+        bool saved = false;
+        QTimer watcher;
+        watcher.setInterval(200);
+        QObject::connect(&watcher, &QTimer::timeout, [&] {
+            if (!opened) {
+                for (QWidget* window : QApplication::topLevelWidgets()) {
+                    const bool fresh = wanted.isEmpty() ? !before.contains(window)
+                                                        : window->objectName() == wanted;
+                    if (window != m_window && window->isVisible() && fresh
+                        && qobject_cast<QDialog*>(window))
+                        opened = window;
+                }
+                return;
+            }
+            watcher.stop();
+            saved = save(opened, path);
+            opened->close();
+        });
+        watcher.start();
+        open();
+        QEventLoop waiting;
+        QTimer::singleShot(10000, &waiting, &QEventLoop::quit);
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &waiting, [&] {
+            if (!watcher.isActive())
+                waiting.quit();
+        });
+        poll.start(50);
+        waiting.exec();
+        if (!saved)
+            m_err << "kelvara-windowshot: no window for " << path << "\n";
         return saved;
     }
 
@@ -327,6 +384,12 @@ int main(int argc, char* argv[])
     for (const auto& setting : settings)
         simulator.setRegisterValue(setting.first, setting.second);
     qputenv("KELVARA_EXTRA_PORTS", QFile::encodeName(port));
+
+    // The update check asks a server of the tool's own.
+    LoopbackHttpServer server;
+    server.serve("/downloads/KELVARA/Kelvara_Versions.json",
+                 QByteArray(R"({"updates": {"osx": {"latest-version": "1.8.0"}}})"));
+    qputenv("KELVARA_SERVER_URL", server.url().toUtf8());
 
     QTemporaryDir scratch;
     if (!enterScratchDirectory(scratch)) {

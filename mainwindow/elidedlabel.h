@@ -1,0 +1,22 @@
+#ifndef ELIDEDLABEL_H
+#define ELIDEDLABEL_H
+
+#include <QLabel>
+
+// A one-line label that shows as much of its text as its width holds,
+// ending in "..." when cut; text() keeps the whole text.
+class ElidedLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit ElidedLabel(QWidget* parent = nullptr);
+
+    // The text the label shows at its present width.
+    QString shownText() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+#endif // ELIDEDLABEL_H

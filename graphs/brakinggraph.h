@@ -8,7 +8,8 @@ class Kelvara;
 
 // The analog brake input ramp alone: two red nodes on a 0 to 5 V by 0 to
 // 100 % plot, bound to Brake Start Voltage (216) and Brake Max Voltage (215).
-// The nodes may cross; no gap is kept.
+// The nodes may cross; no gap is kept. The suite builds it but does not
+// use it: no form or code creates one (ThrottleGraph edits the same ramp).
 class BrakingGraph : public DraggableGraph
 {
     Q_OBJECT

@@ -4,7 +4,8 @@
 #include <QJsonObject>
 #include <QWidget>
 
-// Turns bytes into the top-level JSON object they hold.
+// Turns bytes into the top-level JSON object they hold. The suite builds
+// it but does not use it: ParameterLibrary reads its files by itself.
 class JsonParser : public QWidget
 {
     Q_OBJECT

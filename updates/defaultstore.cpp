@@ -1,9 +1,36 @@
 #include "defaultstore.h"
 
+#include "parameterfilereader.h"
+#include "xmltranslator.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QStandardPaths>
+#include <QXmlStreamReader>
 
 namespace DefaultStore {
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("DefaultStore", text);
+}
+
+bool hasParameterFileRoot(const QByteArray& body)
+{
+    QXmlStreamReader xml(body);
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement)
+            return xml.name() == XMLTranslator::rootTag;
+    }
+    return false;
+}
+
+} // namespace
 
 QString root()
 {
@@ -30,6 +57,34 @@ bool isSafeName(const QString& name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && !name.contains(QLatin1String(".."))
         && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
+
+QString saveFile(const QString& root, const QString& target, const QByteArray& body)
+{
+    if (!hasParameterFileRoot(body))
+        return tr("the server sent no parameter file");
+    QBuffer buffer;
+    buffer.setData(body);
+    buffer.open(QIODevice::ReadOnly);
+    ParameterFileReader reader;
+    if (!reader.read(&buffer))
+        return tr("the parameter file the server sent is broken or cut short (%1)")
+            .arg(reader.errorString());
+    if (reader.entries().isEmpty())
+        return tr("the parameter file the server sent holds no parameters");
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!QDir().mkpath(folder))
+        return tr("its folder could not be created");
+    const QString realRoot = QFileInfo(root).canonicalFilePath();
+    const QString realFolder = QFileInfo(folder).canonicalFilePath();
+    if (realRoot.isEmpty() || !realFolder.startsWith(realRoot + QLatin1Char('/')))
+        return tr("its folder lies outside the store \"%1\"").arg(root);
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (file.write(body) != body.size() || !file.commit())
+        return file.errorString();
+    return QString();
 }
 
 } // namespace DefaultStore

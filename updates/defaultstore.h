@@ -1,6 +1,7 @@
 #ifndef DEFAULTSTORE_H
 #define DEFAULTSTORE_H
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,10 @@ QStringList entries(const QString& folder);
 // A name that stays one step below its folder: not empty, not "." and
 // without "..", "/" or "\".
 bool isSafeName(const QString& name);
+// Stores body at target, a path below root; empty when saved, else why not.
+// Only a whole parameter file with at least one entry replaces a file of
+// the same name, and only once it is written completely.
+QString saveFile(const QString& root, const QString& target, const QByteArray& body);
 
 } // namespace DefaultStore
 

@@ -10,7 +10,9 @@ class QNetworkReply;
 
 // A small client of the maker's web server: a probe of whether the server
 // answers, and a GET whose body comes back with a status. Every request,
-// the probe included, is aborted after a time limit.
+// the probe included, is aborted after a time limit. The suite builds it
+// but does not use it: the downloads and the update check make their own
+// requests.
 class NetworkCom : public QObject
 {
     Q_OBJECT

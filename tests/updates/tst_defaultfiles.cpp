@@ -1,6 +1,7 @@
 // Default parameter files: the crawl of the maker's index pages, the
 // download and the import dialog.
 
+#include "defaultfilecrawler.h"
 #include "defaultimporter.h"
 #include "firmwaredownloader.h"
 #include "firmwaredownloaderdialog.h"
@@ -268,6 +269,46 @@ private slots:
         QCOMPARE(crawl.fetched("A/page.xml") + crawl.fetched("A/cut.xml")
                      + crawl.fetched("A/drop.xml") + crawl.fetched("A/good.xml"),
                  defaultFile(7) + defaultFile(7) + "missing" + defaultFile(6));
+    }
+
+    void crawlerAlone_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<int>("stallAfter");
+        QTest::addColumn<QString>("outcome");
+        const QByteArray listing = indexPage({"A/"});
+        QTest::newRow("offers") << 200 << listing << -1 << "finished: A";
+        QTest::newRow("not found") << 404 << listing << -1 << "failed: NetworkFailure 203";
+        QTest::newRow("no list") << 200 << QByteArray("<p>") << -1 << "failed: PageUnreadable 0";
+        QTest::newRow("stalled") << 200 << listing << 10 << "failed: PageTimedOut 0";
+    }
+
+    // Without any widget: one report per crawl, no request left behind, and
+    // after a complete crawl the crawler waits for the choice.
+    void crawlerAlone()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, page);
+        QFETCH(int, stallAfter);
+        DownloadWorkspace workspace;
+        workspace.server.serve("/downloads/kl/", {status, page, {}, stallAfter});
+        workspace.server.serve("/downloads/kl/A/", indexPage({"a.xml"}));
+        DefaultFileCrawler crawler;
+        if (stallAfter >= 0)
+            crawler.setTimeLimits(300, 2000);
+        QString outcome;
+        connect(&crawler, &DefaultFileCrawler::crawlFinished,
+                [&] { outcome += "finished: " + crawler.brands().values().join(","); });
+        connect(&crawler, &DefaultFileCrawler::crawlFailed, [&](auto failure, int code) {
+            const auto failures = QMetaEnum::fromType<DefaultFileCrawler::Failure>();
+            outcome += QString("failed: %1 %2").arg(failures.valueToKey(failure)).arg(code);
+        });
+        crawler.crawl(DefaultFileCrawler::FW_URL());
+        QTRY_VERIFY_WITH_TIMEOUT(!outcome.isEmpty(), 8000);
+        QTRY_VERIFY(crawler.findChildren<QNetworkReply*>().isEmpty());
+        QTEST(outcome, "outcome");
+        QCOMPARE(crawler.isRunning(), outcome.startsWith("finished"));
     }
 
     // The store's folders listed (the Controller and PAS folders apart);

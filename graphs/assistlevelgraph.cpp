@@ -125,19 +125,20 @@ void AssistLevelGraph::createCadenceNodes(const QVector<double>& power)
     for (int k = 1; k <= levelCount; ++k)
         node[leftEndBase + k] = makeNode(0, offset / 100 * power[k], true, false, k == levelCount);
 
-    connect(device->getParameter(mapOffsetAddress), SIGNAL(valueChanged()), this,
-            SLOT(updateNodesY()));
-    connect(device->getParameter(mapEndAddress), SIGNAL(valueChanged()), this,
-            SLOT(updateNodesX()));
+    connect(device->getParameter(mapOffsetAddress), &Parameter::valueChanged, this,
+            &AssistLevelGraph::updateNodesY);
+    connect(device->getParameter(mapEndAddress), &Parameter::valueChanged, this,
+            &AssistLevelGraph::updateNodesX);
     for (int address : {pasPowerAddress, level1Address, level2Address, maxPowerAddress})
-        connect(device->getParameter(address), SIGNAL(valueChanged()), this, SLOT(updateNodesY()));
-    connect(node[1], SIGNAL(xChanged()), this, SLOT(node1XChanged()));
-    connect(node[5], SIGNAL(xChanged()), this, SLOT(node5XChanged()));
-    connect(node[9], SIGNAL(xChanged()), this, SLOT(node9XChanged()));
-    connect(node[1], SIGNAL(yChanged()), this, SLOT(node1YChanged()));
-    connect(node[5], SIGNAL(yChanged()), this, SLOT(node5YChanged()));
-    connect(node[9], SIGNAL(yChanged()), this, SLOT(node9YChanged()));
-    connect(node[27], SIGNAL(yChanged()), this, SLOT(node27YChanged()));
+        connect(device->getParameter(address), &Parameter::valueChanged, this,
+                &AssistLevelGraph::updateNodesY);
+    connect(node[1], &DraggableGraphNode::xChanged, this, &AssistLevelGraph::node1XChanged);
+    connect(node[5], &DraggableGraphNode::xChanged, this, &AssistLevelGraph::node5XChanged);
+    connect(node[9], &DraggableGraphNode::xChanged, this, &AssistLevelGraph::node9XChanged);
+    connect(node[1], &DraggableGraphNode::yChanged, this, &AssistLevelGraph::node1YChanged);
+    connect(node[5], &DraggableGraphNode::yChanged, this, &AssistLevelGraph::node5YChanged);
+    connect(node[9], &DraggableGraphNode::yChanged, this, &AssistLevelGraph::node9YChanged);
+    connect(node[27], &DraggableGraphNode::yChanged, this, &AssistLevelGraph::node27YChanged);
     createLines(leftEndBase);
 }
 
@@ -153,16 +154,18 @@ void AssistLevelGraph::createTorqueNodes(const QVector<double>& power)
 
     for (int address :
          {throttleStartAddress, throttleMaxAddress, maxPhaseCurrentAddress, rsAddress, kvAddress})
-        connect(device->getParameter(address), SIGNAL(valueChanged()), this, SLOT(updateNodesX()));
+        connect(device->getParameter(address), &Parameter::valueChanged, this,
+                &AssistLevelGraph::updateNodesX);
     for (int address : {maxPowerAddress, level1Address, level2Address})
-        connect(device->getParameter(address), SIGNAL(valueChanged()), this, SLOT(updateNodesY()));
-    connect(node[0], SIGNAL(xChanged()), this, SLOT(node0XChanged()));
-    connect(node[10], SIGNAL(xChanged()), this, SLOT(node10XChanged()));
-    connect(node[10], SIGNAL(yChanged()), this, SLOT(node10YChanged()));
-    connect(node[14], SIGNAL(xChanged()), this, SLOT(node14XChanged()));
-    connect(node[14], SIGNAL(yChanged()), this, SLOT(node14YChanged()));
-    connect(node[18], SIGNAL(xChanged()), this, SLOT(node18XChanged()));
-    connect(node[18], SIGNAL(yChanged()), this, SLOT(node18YChanged()));
+        connect(device->getParameter(address), &Parameter::valueChanged, this,
+                &AssistLevelGraph::updateNodesY);
+    connect(node[0], &DraggableGraphNode::xChanged, this, &AssistLevelGraph::node0XChanged);
+    connect(node[10], &DraggableGraphNode::xChanged, this, &AssistLevelGraph::node10XChanged);
+    connect(node[10], &DraggableGraphNode::yChanged, this, &AssistLevelGraph::node10YChanged);
+    connect(node[14], &DraggableGraphNode::xChanged, this, &AssistLevelGraph::node14XChanged);
+    connect(node[14], &DraggableGraphNode::yChanged, this, &AssistLevelGraph::node14YChanged);
+    connect(node[18], &DraggableGraphNode::xChanged, this, &AssistLevelGraph::node18XChanged);
+    connect(node[18], &DraggableGraphNode::yChanged, this, &AssistLevelGraph::node18YChanged);
     createLines(-1);
 }
 

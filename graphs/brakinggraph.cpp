@@ -28,12 +28,12 @@ void BrakingGraph::initialize(Kelvara* device)
     updateNode2Value();
     addEdge(node1, node2, Qt::darkRed, 3);
 
-    connect(device->getParameter(brakeStartAddress), SIGNAL(valueChanged()), this,
-            SLOT(updateNode1Value()));
-    connect(node1, SIGNAL(xChanged()), this, SLOT(updateNode1Param()));
-    connect(device->getParameter(brakeMaxAddress), SIGNAL(valueChanged()), this,
-            SLOT(updateNode2Value()));
-    connect(node2, SIGNAL(xChanged()), this, SLOT(updateNode2Param()));
+    connect(device->getParameter(brakeStartAddress), &Parameter::valueChanged, this,
+            &BrakingGraph::updateNode1Value);
+    connect(node1, &DraggableGraphNode::xChanged, this, &BrakingGraph::updateNode1Param);
+    connect(device->getParameter(brakeMaxAddress), &Parameter::valueChanged, this,
+            &BrakingGraph::updateNode2Value);
+    connect(node2, &DraggableGraphNode::xChanged, this, &BrakingGraph::updateNode2Param);
 }
 
 void BrakingGraph::updateNode1Value()

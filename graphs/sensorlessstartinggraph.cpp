@@ -79,21 +79,27 @@ void SensorlessStartingGraph::createBands()
 
 void SensorlessStartingGraph::connectSlots()
 {
-    connect(device->getParameter(holdTimeAddress), SIGNAL(valueChanged()), this,
-            SLOT(node1ParamChanged()));
-    connect(node1, SIGNAL(xChanged()), this, SLOT(node1Moved()));
-    connect(node1, SIGNAL(clicked()), this, SLOT(startDraggingHoldTime()));
-    connect(node1, SIGNAL(released()), this, SLOT(stopDraggingHoldTime()));
-    connect(device->getParameter(spinupTimeAddress), SIGNAL(valueChanged()), this,
-            SLOT(node2XParamChanged()));
-    connect(node2, SIGNAL(xChanged()), this, SLOT(node2XMoved()));
-    connect(device->getParameter(maxRpmAddress), SIGNAL(valueChanged()), this,
-            SLOT(node2YParamChanged()));
-    connect(node2, SIGNAL(yChanged()), this, SLOT(node2YMoved()));
-    connect(node1, SIGNAL(xChanged()), this, SLOT(updateLeftRedShading()));
-    connect(node1, SIGNAL(xChanged()), this, SLOT(updateAutostartRegenShading()));
-    connect(node2, SIGNAL(xChanged()), this, SLOT(updateAutostartRegenShading()));
-    connect(node2, SIGNAL(xChanged()), this, SLOT(updateClosedLoopShading()));
+    connect(device->getParameter(holdTimeAddress), &Parameter::valueChanged, this,
+            &SensorlessStartingGraph::node1ParamChanged);
+    connect(node1, &DraggableGraphNode::xChanged, this, &SensorlessStartingGraph::node1Moved);
+    connect(node1, &DraggableGraphNode::clicked, this,
+            &SensorlessStartingGraph::startDraggingHoldTime);
+    connect(node1, &DraggableGraphNode::released, this,
+            &SensorlessStartingGraph::stopDraggingHoldTime);
+    connect(device->getParameter(spinupTimeAddress), &Parameter::valueChanged, this,
+            &SensorlessStartingGraph::node2XParamChanged);
+    connect(node2, &DraggableGraphNode::xChanged, this, &SensorlessStartingGraph::node2XMoved);
+    connect(device->getParameter(maxRpmAddress), &Parameter::valueChanged, this,
+            &SensorlessStartingGraph::node2YParamChanged);
+    connect(node2, &DraggableGraphNode::yChanged, this, &SensorlessStartingGraph::node2YMoved);
+    connect(node1, &DraggableGraphNode::xChanged, this,
+            &SensorlessStartingGraph::updateLeftRedShading);
+    connect(node1, &DraggableGraphNode::xChanged, this,
+            &SensorlessStartingGraph::updateAutostartRegenShading);
+    connect(node2, &DraggableGraphNode::xChanged, this,
+            &SensorlessStartingGraph::updateAutostartRegenShading);
+    connect(node2, &DraggableGraphNode::xChanged, this,
+            &SensorlessStartingGraph::updateClosedLoopShading);
 }
 
 void SensorlessStartingGraph::placeNode2()

@@ -13,9 +13,11 @@ namespace {
 const int firstAddress = 93;
 const int degreesApart = 25;
 
-const char* const pointSlots[TemperatureFeedbackGraph::pointCount] = {
-    SLOT(node0ParamChanged()), SLOT(node1ParamChanged()), SLOT(node2ParamChanged()),
-    SLOT(node3ParamChanged()), SLOT(node4ParamChanged()), SLOT(node5ParamChanged())};
+using PointSlot = void (TemperatureFeedbackGraph::*)();
+const PointSlot pointSlots[TemperatureFeedbackGraph::pointCount] = {
+    &TemperatureFeedbackGraph::node0ParamChanged, &TemperatureFeedbackGraph::node1ParamChanged,
+    &TemperatureFeedbackGraph::node2ParamChanged, &TemperatureFeedbackGraph::node3ParamChanged,
+    &TemperatureFeedbackGraph::node4ParamChanged, &TemperatureFeedbackGraph::node5ParamChanged};
 
 } // namespace
 
@@ -40,7 +42,7 @@ void TemperatureFeedbackGraph::initialize(Kelvara* device)
     }
     // Every stored value, not every announced one, moves a point.
     for (int k = 0; k < pointCount; ++k)
-        connect(device->getParameter(firstAddress + k), SIGNAL(valueSet()), this, pointSlots[k]);
+        connect(device->getParameter(firstAddress + k), &Parameter::valueSet, this, pointSlots[k]);
     for (int k = 0; k < pointCount; ++k)
         followRegister(k);
 }

@@ -143,42 +143,44 @@ void ThrottleGraph::connectSlots()
     Parameter* brakeStart = device->getParameter(brakeStartAddress);
     Parameter* brakeMax = device->getParameter(brakeMaxAddress);
 
-    connect(node1, SIGNAL(clicked()), this, SLOT(startDraggingThrottleV()));
-    connect(node1, SIGNAL(released()), this, SLOT(stopDraggingThrottleV()));
-    connect(node4, SIGNAL(clicked()), this, SLOT(startDraggingThrottleV()));
-    connect(node4, SIGNAL(released()), this, SLOT(stopDraggingThrottleV()));
+    connect(node1, &DraggableGraphNode::clicked, this, &ThrottleGraph::startDraggingThrottleV);
+    connect(node1, &DraggableGraphNode::released, this, &ThrottleGraph::stopDraggingThrottleV);
+    connect(node4, &DraggableGraphNode::clicked, this, &ThrottleGraph::startDraggingThrottleV);
+    connect(node4, &DraggableGraphNode::released, this, &ThrottleGraph::stopDraggingThrottleV);
 
-    connect(start, SIGNAL(valueChanged()), this, SLOT(node0ParamChanged()));
-    connect(fault, SIGNAL(valueChanged()), this, SLOT(node0ParamChanged()));
-    connect(node0, SIGNAL(xChanged()), this, SLOT(node0Moved()));
-    connect(start, SIGNAL(valueChanged()), this, SLOT(node1ParamChanged()));
-    connect(node1, SIGNAL(xChanged()), this, SLOT(node1Moved()));
-    connect(band, SIGNAL(valueChanged()), this, SLOT(node2ParamChanged()));
-    connect(node2, SIGNAL(xChanged()), this, SLOT(node2Moved()));
-    connect(band, SIGNAL(valueChanged()), this, SLOT(node3ParamChanged()));
-    connect(node3, SIGNAL(xChanged()), this, SLOT(node3Moved()));
-    connect(max, SIGNAL(valueChanged()), this, SLOT(node4ParamChanged()));
-    connect(node4, SIGNAL(xChanged()), this, SLOT(node4Moved()));
-    connect(fault, SIGNAL(valueChanged()), this, SLOT(node5ParamChanged()));
-    connect(node5, SIGNAL(xChanged()), this, SLOT(node5Moved()));
+    connect(start, &Parameter::valueChanged, this, &ThrottleGraph::node0ParamChanged);
+    connect(fault, &Parameter::valueChanged, this, &ThrottleGraph::node0ParamChanged);
+    connect(node0, &DraggableGraphNode::xChanged, this, &ThrottleGraph::node0Moved);
+    connect(start, &Parameter::valueChanged, this, &ThrottleGraph::node1ParamChanged);
+    connect(node1, &DraggableGraphNode::xChanged, this, &ThrottleGraph::node1Moved);
+    connect(band, &Parameter::valueChanged, this, &ThrottleGraph::node2ParamChanged);
+    connect(node2, &DraggableGraphNode::xChanged, this, &ThrottleGraph::node2Moved);
+    connect(band, &Parameter::valueChanged, this, &ThrottleGraph::node3ParamChanged);
+    connect(node3, &DraggableGraphNode::xChanged, this, &ThrottleGraph::node3Moved);
+    connect(max, &Parameter::valueChanged, this, &ThrottleGraph::node4ParamChanged);
+    connect(node4, &DraggableGraphNode::xChanged, this, &ThrottleGraph::node4Moved);
+    connect(fault, &Parameter::valueChanged, this, &ThrottleGraph::node5ParamChanged);
+    connect(node5, &DraggableGraphNode::xChanged, this, &ThrottleGraph::node5Moved);
 
-    connect(brakeStart, SIGNAL(valueChanged()), this, SLOT(updateBrakingNode1Value()));
-    connect(brakeStart, SIGNAL(valueChanged()), this, SLOT(sanitizeBrakingValues()));
-    connect(brakeNode1, SIGNAL(xChanged()), this, SLOT(updateBrakingNode1Param()));
-    connect(brakeNode1, SIGNAL(clicked()), this, SLOT(startDraggingBrakeV()));
-    connect(brakeNode1, SIGNAL(released()), this, SLOT(stopDraggingBrakeV()));
-    connect(brakeMax, SIGNAL(valueChanged()), this, SLOT(updateBrakingNode2Value()));
-    connect(brakeMax, SIGNAL(valueChanged()), this, SLOT(sanitizeBrakingValues()));
-    connect(brakeNode2, SIGNAL(xChanged()), this, SLOT(updateBrakingNode2Param()));
-    connect(brakeNode2, SIGNAL(clicked()), this, SLOT(startDraggingBrakeV()));
-    connect(brakeNode2, SIGNAL(released()), this, SLOT(stopDraggingBrakeV()));
+    connect(brakeStart, &Parameter::valueChanged, this, &ThrottleGraph::updateBrakingNode1Value);
+    connect(brakeStart, &Parameter::valueChanged, this, &ThrottleGraph::sanitizeBrakingValues);
+    connect(brakeNode1, &DraggableGraphNode::xChanged, this,
+            &ThrottleGraph::updateBrakingNode1Param);
+    connect(brakeNode1, &DraggableGraphNode::clicked, this, &ThrottleGraph::startDraggingBrakeV);
+    connect(brakeNode1, &DraggableGraphNode::released, this, &ThrottleGraph::stopDraggingBrakeV);
+    connect(brakeMax, &Parameter::valueChanged, this, &ThrottleGraph::updateBrakingNode2Value);
+    connect(brakeMax, &Parameter::valueChanged, this, &ThrottleGraph::sanitizeBrakingValues);
+    connect(brakeNode2, &DraggableGraphNode::xChanged, this,
+            &ThrottleGraph::updateBrakingNode2Param);
+    connect(brakeNode2, &DraggableGraphNode::clicked, this, &ThrottleGraph::startDraggingBrakeV);
+    connect(brakeNode2, &DraggableGraphNode::released, this, &ThrottleGraph::stopDraggingBrakeV);
 
-    connect(node5, SIGNAL(xChanged()), this, SLOT(updateFaultShading()));
-    connect(node0, SIGNAL(xChanged()), this, SLOT(updateFaultShading()));
-    connect(node1, SIGNAL(xChanged()), this, SLOT(updateActiveShading()));
-    connect(node5, SIGNAL(xChanged()), this, SLOT(updateActiveShading()));
-    connect(brakeNode1, SIGNAL(xChanged()), this, SLOT(updateBrakingShading()));
-    connect(brakeNode2, SIGNAL(xChanged()), this, SLOT(updateBrakingShading()));
+    connect(node5, &DraggableGraphNode::xChanged, this, &ThrottleGraph::updateFaultShading);
+    connect(node0, &DraggableGraphNode::xChanged, this, &ThrottleGraph::updateFaultShading);
+    connect(node1, &DraggableGraphNode::xChanged, this, &ThrottleGraph::updateActiveShading);
+    connect(node5, &DraggableGraphNode::xChanged, this, &ThrottleGraph::updateActiveShading);
+    connect(brakeNode1, &DraggableGraphNode::xChanged, this, &ThrottleGraph::updateBrakingShading);
+    connect(brakeNode2, &DraggableGraphNode::xChanged, this, &ThrottleGraph::updateBrakingShading);
 }
 
 void ThrottleGraph::setThrottleNodeBounds()

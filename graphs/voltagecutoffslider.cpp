@@ -51,23 +51,32 @@ void VoltageCutoffSlider::initialize(Kelvara* device)
     upperOrangeShading = addShading(thumb3->getPosition(), thumb4->getPosition(), orange);
     upperRedShading = addShading(thumb4->getPosition(), rangeMax, red);
 
-    const char* const valueSlots[4] = {SLOT(updateThumb1Value()), SLOT(updateThumb2Value()),
-                                       SLOT(updateThumb3Value()), SLOT(updateThumb4Value())};
-    const char* const paramSlots[4] = {SLOT(updateThumb1Param()), SLOT(updateThumb2Param()),
-                                       SLOT(updateThumb3Param()), SLOT(updateThumb4Param())};
+    using Slot = void (VoltageCutoffSlider::*)();
+    const Slot valueSlots[4] = {
+        &VoltageCutoffSlider::updateThumb1Value, &VoltageCutoffSlider::updateThumb2Value,
+        &VoltageCutoffSlider::updateThumb3Value, &VoltageCutoffSlider::updateThumb4Value};
+    const Slot paramSlots[4] = {
+        &VoltageCutoffSlider::updateThumb1Param, &VoltageCutoffSlider::updateThumb2Param,
+        &VoltageCutoffSlider::updateThumb3Param, &VoltageCutoffSlider::updateThumb4Param};
     for (int k = 0; k < 4; ++k) {
-        connect(device->getParameter(thumbAddresses[k]), SIGNAL(valueChanged()), this,
+        connect(device->getParameter(thumbAddresses[k]), &Parameter::valueChanged, this,
                 valueSlots[k]);
-        connect(thumb(k), SIGNAL(positionChanged()), this, paramSlots[k]);
+        connect(thumb(k), &SliderThumb::positionChanged, this, paramSlots[k]);
     }
-    connect(thumb1, SIGNAL(positionChanged()), this, SLOT(updateLowerRedShading()));
-    connect(thumb1, SIGNAL(positionChanged()), this, SLOT(updateLowerOrangeShading()));
-    connect(thumb2, SIGNAL(positionChanged()), this, SLOT(updateLowerOrangeShading()));
-    connect(thumb2, SIGNAL(positionChanged()), this, SLOT(updateGreenShading()));
-    connect(thumb3, SIGNAL(positionChanged()), this, SLOT(updateGreenShading()));
-    connect(thumb3, SIGNAL(positionChanged()), this, SLOT(updateUpperOrangeShading()));
-    connect(thumb4, SIGNAL(positionChanged()), this, SLOT(updateUpperOrangeShading()));
-    connect(thumb4, SIGNAL(positionChanged()), this, SLOT(updateUpperRedShading()));
+    connect(thumb1, &SliderThumb::positionChanged, this,
+            &VoltageCutoffSlider::updateLowerRedShading);
+    connect(thumb1, &SliderThumb::positionChanged, this,
+            &VoltageCutoffSlider::updateLowerOrangeShading);
+    connect(thumb2, &SliderThumb::positionChanged, this,
+            &VoltageCutoffSlider::updateLowerOrangeShading);
+    connect(thumb2, &SliderThumb::positionChanged, this, &VoltageCutoffSlider::updateGreenShading);
+    connect(thumb3, &SliderThumb::positionChanged, this, &VoltageCutoffSlider::updateGreenShading);
+    connect(thumb3, &SliderThumb::positionChanged, this,
+            &VoltageCutoffSlider::updateUpperOrangeShading);
+    connect(thumb4, &SliderThumb::positionChanged, this,
+            &VoltageCutoffSlider::updateUpperOrangeShading);
+    connect(thumb4, &SliderThumb::positionChanged, this,
+            &VoltageCutoffSlider::updateUpperRedShading);
 }
 
 SliderThumb* VoltageCutoffSlider::thumb(int index) const

@@ -7,6 +7,7 @@
 #include "parameter.h"
 #include "serialportlistener.h"
 
+#include <QComboBox>
 #include <QSettings>
 #include <QSignalBlocker>
 
@@ -58,9 +59,11 @@ CommTimeoutAdjust::CommTimeoutAdjust(KelvaraCom* link, Kelvara* model, SerialPor
     fillSuiteBaudList();
     fillControllerBaudList();
 
-    connect(ui->device_baud_box, SIGNAL(currentIndexChanged(int)), this, SLOT(setBaud(int)));
+    connect(ui->device_baud_box, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &CommTimeoutAdjust::setBaud);
     if (baudParameter)
-        connect(baudParameter, SIGNAL(displayChanged(double)), this, SLOT(setBaudDisplay(double)));
+        connect(baudParameter, &Parameter::displayChanged, this,
+                &CommTimeoutAdjust::setBaudDisplay);
 
     ui->label_bt_mac->hide();
     ui->widget_bt_mac->hide();
@@ -68,10 +71,11 @@ CommTimeoutAdjust::CommTimeoutAdjust(KelvaraCom* link, Kelvara* model, SerialPor
     ui->label_bt_mac->show();
     ui->widget_bt_mac->show();
 
-    connect(ui->baudbox, SIGNAL(currentIndexChanged(int)), this, SLOT(validate()));
+    connect(ui->baudbox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &CommTimeoutAdjust::validate);
     validate();
-    connect(this, SIGNAL(accepted()), this, SLOT(okPressed()));
-    connect(this, SIGNAL(rejected()), this, SLOT(cancelPressed()));
+    connect(this, &QDialog::accepted, this, &CommTimeoutAdjust::okPressed);
+    connect(this, &QDialog::rejected, this, &CommTimeoutAdjust::cancelPressed);
     ScreenFit::scaleDialog(this);
 }
 

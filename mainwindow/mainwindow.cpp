@@ -11,6 +11,7 @@
 #include "spinboxwrapper.h"
 #include "ui_mainwindow.h"
 #include "urlopener.h"
+#include "wheelguard.h"
 #include "xmltranslator.h"
 
 #include <QComboBox>
@@ -45,6 +46,8 @@ bool storedSwitch(const QSettings& settings, const QString& key)
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
 {
+    // Before the form: its boxes are guarded as they are first shown.
+    WheelGuard::install();
     ui = new Ui_MainWindow;
     ui->setupUi(this);
     scaleFixedSizesForScreen();

@@ -1,6 +1,6 @@
-// The window's fonts on the platform a desktop user has: xcb, on an Xvfb of
-// the test's own. The application style sheet names the font family for
-// every widget; a sample of each page keeps the point size the form gives it.
+// The window on the platform a desktop user has: xcb, on an Xvfb of the
+// test's own. The style sheet's font family and the form's point sizes on
+// every page; the mouse wheel over boxes the user has not clicked into.
 
 #include "suitestartup.h"
 #include "virtualdisplay.h"
@@ -40,6 +40,31 @@ private slots:
             QCOMPARE(shown->findChild<QWidget*>(name)->font().pointSizeF(), size);
         }
         QCOMPARE(tabs->tabBar()->font().pointSizeF(), 12.0);
+    }
+
+    // Over a box not clicked into, the wheel scrolls the page; clicked into,
+    // the box takes it.
+    void wheelChangesOnlyABoxWithFocus()
+    {
+        SimulatedWindow f;
+        QVERIFY(f.start());
+        f.window->resize(1200, 500); // the page scrolls
+        f.window->show();
+        f.window->activateWindow(); // no window manager does it
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        QDoubleSpinBox* box = f.spin("displayParameters", 155); // Max Battery Current
+        QScrollBar* bar = f.find<QScrollArea>("scrollArea")->verticalScrollBar();
+        for (const bool focus : {false, true}) {
+            if (focus)
+                box->setFocus(Qt::MouseFocusReason); // as a click into it gives
+            const int scrolled = bar->value();
+            QWheelEvent wheel({}, {}, {}, {0, scrolled > 0 ? 120 : -120}, Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QSpontaneKeyEvent::setSpontaneous(&wheel); // as the platform delivers it
+            qApp->notify(box->findChild<QLineEdit*>(), &wheel);
+            QCOMPARE(bar->value() != scrolled, !focus);
+            QCOMPARE(f.model()->getUnsavedValues().contains(155), focus);
+        }
     }
 };
 

@@ -400,6 +400,7 @@ private:
     bool windowlessConfirmed = false;
     bool windowlessFinished = false;
     QString windowlessFailure;
+    QString windowlessFailureMessage;
 };
 
 #endif // MAINWINDOW_H

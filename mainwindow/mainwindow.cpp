@@ -220,7 +220,11 @@ void MainWindow::createModelAndLink()
     connect(com, &KelvaraCom::errorMessage, this, &MainWindow::errorPopup);
     connect(com, &KelvaraCom::comConnectError, this, &MainWindow::comConnectError);
     connect(com, &KelvaraCom::motorRunning, this, &MainWindow::motorRunningError);
+#ifdef Q_OS_MACOS
+    // The check by itself is about the driver of macOS; the Help menu
+    // offers it everywhere.
     connect(com, &KelvaraCom::macSlowFaultRead, this, &MainWindow::macSlowFaultRead);
+#endif
 
     com->setCurrentPortName(portBox->currentText());
 }

@@ -212,12 +212,14 @@ void MainWindow::createModelAndLink()
     connect(portBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::onPortSelected);
 
+    // A failure report runs from comError() to errorMessage().
+    connect(com, &KelvaraCom::comError, this, [this] { ++failureReports; });
     connect(com, &KelvaraCom::replyProcessed, this, &MainWindow::updateReplyStatus);
     connect(com, &KelvaraCom::comError, this, &MainWindow::updateReplyStatus);
     connect(com, &KelvaraCom::timeoutOccured, this, [this] { showReplyStatus(true); });
     connect(com, &KelvaraCom::replyMessageCreated, this, &MainWindow::setDevReplyText);
     connect(com, &KelvaraCom::errorMessage, this, &MainWindow::linkFailed);
-    connect(com, &KelvaraCom::errorMessage, this, &MainWindow::errorPopup);
+    connect(com, &KelvaraCom::errorMessage, this, &MainWindow::showLinkFailure);
     connect(com, &KelvaraCom::comConnectError, this, &MainWindow::comConnectError);
     connect(com, &KelvaraCom::motorRunning, this, &MainWindow::motorRunningError);
 #ifdef Q_OS_MACOS

@@ -102,8 +102,11 @@ QList<int> AutotuneLink::revert()
     return stillUnsaved;
 }
 
+// The stop is the suite's own write, not an edit of the user's: whether it
+// reaches the controller or not, it is no unsaved change for the next save.
 void AutotuneLink::stopDiscovery()
 {
     setValue(DiscoveryMode, 0.0);
     write(DiscoveryMode, DiscoveryMode);
+    runner->setSavedValue(DiscoveryMode, runner->getParameter(DiscoveryMode)->getRegisterValue());
 }

@@ -77,7 +77,8 @@ public:
     // written in the run that now differ from them.
     QList<int> revert();
     // Ends a discovery run of the controller (register 481 := 0); its
-    // outcome is not waited for.
+    // outcome is not waited for, and the register is left without an
+    // unsaved mark.
     void stopDiscovery();
 
     qint64 now() const { return clock(); }

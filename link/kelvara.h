@@ -61,6 +61,9 @@ public:
 
     bool areFirstReadValuesSaved() const { return !firstReadValues.isEmpty(); }
     void saveFirstReadValues();
+    // The controller the snapshot was read from is gone: the next one takes
+    // a snapshot of its own.
+    void clearFirstReadValues() { firstReadValues.clear(); }
 
     void setFlashRecoveryValues();
     void resetUnsavedValues();

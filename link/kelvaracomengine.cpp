@@ -367,9 +367,13 @@ void KelvaraCom::reportError(QString errorType)
         setAutotuneTestState(NoTest);
     }
 
+    // The words of what failed: a failed read wrote nothing.
+    const QString operation =
+        errorType == QLatin1String("Read Fail") ? QStringLiteral("read") : QStringLiteral("write");
     const QString text =
-        QStringLiteral("Communication fail. Could not write parameter(s) requested.\nError code: ")
-        + QString::number(error) + QLatin1Char(' ') + errorText
+        QStringLiteral("Communication fail. Could not ") + operation
+        + QStringLiteral(" parameter(s) requested.\nError code: ") + QString::number(error)
+        + QLatin1Char(' ') + errorText
         + QStringLiteral(
             "\n\nThis is likely a disconnection between the controller and your computer.\n"
             "Ensure your controller is: \n"

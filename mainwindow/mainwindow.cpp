@@ -13,6 +13,7 @@
 #include "spinboxwrapper.h"
 #include "ui_mainwindow.h"
 #include "urlopener.h"
+#include "wheelguard.h"
 #include "xmltranslator.h"
 
 #include <QComboBox>
@@ -47,6 +48,8 @@ bool storedSwitch(const QSettings& settings, const QString& key)
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
 {
+    // Before the form: its boxes are guarded as they are first shown.
+    WheelGuard::install();
     ui = new Ui_MainWindow;
     ui->setupUi(this);
     scaleFixedSizesForScreen();
@@ -214,15 +217,21 @@ void MainWindow::createModelAndLink()
     connect(portBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::onPortSelected);
 
+    // A failure report runs from comError() to errorMessage().
+    connect(com, &KelvaraCom::comError, this, [this] { ++failureReports; });
     connect(com, &KelvaraCom::replyProcessed, this, &MainWindow::updateReplyStatus);
     connect(com, &KelvaraCom::comError, this, &MainWindow::updateReplyStatus);
     connect(com, &KelvaraCom::timeoutOccured, this, [this] { showReplyStatus(true); });
     connect(com, &KelvaraCom::replyMessageCreated, this, &MainWindow::setDevReplyText);
     connect(com, &KelvaraCom::errorMessage, this, &MainWindow::linkFailed);
-    connect(com, &KelvaraCom::errorMessage, this, &MainWindow::errorPopup);
+    connect(com, &KelvaraCom::errorMessage, this, &MainWindow::showLinkFailure);
     connect(com, &KelvaraCom::comConnectError, this, &MainWindow::comConnectError);
     connect(com, &KelvaraCom::motorRunning, this, &MainWindow::motorRunningError);
+#ifdef Q_OS_MACOS
+    // The check by itself is about the driver of macOS; the Help menu
+    // offers it everywhere.
     connect(com, &KelvaraCom::macSlowFaultRead, this, &MainWindow::macSlowFaultRead);
+#endif
 
     com->setCurrentPortName(portBox->currentText());
 }

@@ -10,6 +10,7 @@
 #include <QMap>
 #include <QMetaObject>
 #include <QPair>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -29,6 +30,7 @@ class QColor;
 class QFrame;
 class QGraphicsEllipseItem;
 class QLabel;
+class QMessageBox;
 class QResizeEvent;
 class QSettings;
 class QSimpleUpdater;
@@ -225,7 +227,9 @@ private:
     // Connection status.
     QString connectedText() const;
     void showReplyStatus(bool retrying);
+    void showLinkFailure(const QString& header, const QString& message);
     void errorPopupHelper(const QString& title, const QString& text);
+    void readControllerAgain();
     void reportEditsReplacedByRead(const QList<int>& unsaved);
     void addPortToDropdown(const SerialPortEntry& port);
     void removePortFromDropdown(const SerialPortEntry& port);
@@ -390,6 +394,17 @@ private:
     bool connected = false;
     bool baudAlert = false;
     bool firstReadDone = false;
+    // A read-all of this connection failed and none has succeeded since.
+    bool readAllFailed = false;
+    // The report of that failure is shown on the Dashboard too.
+    bool tellReadFailure = false;
+    // Failure reports of the link under way, the first lines of those folded
+    // into the box of the one they are part of, and the open error box.
+    int failureReports = 0;
+    QString alsoFailed;
+    QPointer<QMessageBox> errorBox;
+    // The Dashboard's status block has been read since the last sample.
+    bool statusBlockRead = false;
     // The text the save buttons show: marked while anything is unsaved.
     bool saveButtonsTexted = false;
     bool saveButtonsMarked = false;
@@ -401,6 +416,7 @@ private:
     bool windowlessConfirmed = false;
     bool windowlessFinished = false;
     QString windowlessFailure;
+    QString windowlessFailureMessage;
 };
 
 #endif // MAINWINDOW_H

@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -49,9 +50,17 @@ void MainWindow::controllerConnected()
     if (plotInterrupted() && isDashboardShown())
         onGraphStartStopClicked();
     format_baud_label(true);
-    const QList<int> unsaved = model->getUnsavedValues().keys();
+    readAllFailed = false;
     // Last, so that the first frame leaves before its reply time starts to
     // run out behind the window's own work.
+    readControllerAgain();
+}
+
+// Reads everything twice on the window's own account, as a connection
+// starts; it says so when that replaced edits that were not saved.
+void MainWindow::readControllerAgain()
+{
+    const QList<int> unsaved = model->getUnsavedValues().keys();
     com->readAll();
     com->readAll();
     if (!unsaved.isEmpty())
@@ -77,13 +86,20 @@ void MainWindow::reportEditsReplacedByRead(const QList<int>& unsaved)
                                 "%1 replaced by the controller's values.")
                                  .arg(changes);
         setDevReplyText(text);
-        errorPopup(tr("Unsaved Changes Replaced"), text);
+        // On every page: on the Dashboard too, nothing else would tell.
+        if (!windowless)
+            errorPopupHelper(tr("Unsaved Changes Replaced"), text);
     });
 }
 
 void MainWindow::controllerDisconnected()
 {
     firstReadDone = false;
+    readAllFailed = false;
+    // The controller connected next may be another one: Restore must never
+    // bring back the values read from this one.
+    model->clearFirstReadValues();
+    setRestoreButtonsEnabled();
     controllerConnectHelper(false, false, true);
     if (plotStoppedByDisconnect())
         onGraphStartStopClicked();
@@ -169,12 +185,38 @@ void MainWindow::errorPopup(const QString& header, const QString& message)
     errorPopupHelper(header, message);
 }
 
+// One box for one fault: a failure reported inside another's report (a
+// request the first one's handlers sent, such as the autotune's stop), or
+// while a box is open, comes of the same fault and is told in its box. A
+// failed read-all is told on the Dashboard too, once; the page's other
+// failures show in its status line.
+void MainWindow::showLinkFailure(const QString& header, const QString& message)
+{
+    const bool nested = failureReports > 1;
+    failureReports = std::max(0, failureReports - 1);
+    const QString firstLine = QStringLiteral("\n\n") + message.section(QLatin1Char('\n'), 0, 0);
+    if (nested) {
+        alsoFailed += firstLine;
+        return;
+    }
+    const QString folded = std::exchange(alsoFailed, QString());
+    const bool readFailureUntold = std::exchange(tellReadFailure, false);
+    if (errorBox) {
+        errorBox->setText(errorBox->text() + firstLine + folded);
+        return;
+    }
+    if (windowless || (isDashboardShown() && !readFailureUntold))
+        return;
+    errorPopupHelper(header, message + folded);
+}
+
 void MainWindow::errorPopupHelper(const QString& title, const QString& text)
 {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
     const bool monitorRunning = monitorTimer && monitorTimer->isActive();
     if (monitorRunning)
         monitorTimer->stop();
+    errorBox = &box;
     box.exec();
     // However the box was closed, the connection check goes on.
     if (monitorRunning)
@@ -250,22 +292,31 @@ void MainWindow::onDevicesDisconnected(const QList<SerialPortEntry>& ports)
         removePortFromDropdown(port);
 }
 
+// A port that appears goes to the top. It is chosen only while no
+// controller answers, so that plugging in the cable connects; a working
+// connection is never taken over by another adapter.
 void MainWindow::addPortToDropdown(const SerialPortEntry& port)
 {
     if (portBox->findText(port.portName(), Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0)
         return;
     portBox->insertItem(0, port.portName());
-    portBox->setCurrentIndex(0);
+    if (!connected)
+        portBox->setCurrentIndex(0);
     fitPortBox();
 }
 
+// With its own port gone the controller is lost; the port of another
+// adapter is not taken in its place, so the controller's port is chosen
+// again as it returns.
 void MainWindow::removePortFromDropdown(const SerialPortEntry& port)
 {
     const int index = portBox->findText(port.portName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index >= 0) {
-        portBox->removeItem(index);
-        fitPortBox();
-    }
+    if (index < 0)
+        return;
+    if (index == portBox->currentIndex())
+        portBox->setCurrentIndex(portBox->findText(QString()));
+    portBox->removeItem(index);
+    fitPortBox();
 }
 
 // The drop-down grows or shrinks with its longest port name; the window
@@ -280,6 +331,10 @@ void MainWindow::fitPortBox()
 // reaches the new one (or none at all) on its behalf.
 void MainWindow::onPortSelected(int index)
 {
+    // An entry added or removed above the current one moves it, but the
+    // port stays the same.
+    if (portBox->itemText(index) == com->getPortName())
+        return;
     controllerDisconnected();
     com->dropPendingWork();
     com->setCurrentPortName(portBox->itemText(index));

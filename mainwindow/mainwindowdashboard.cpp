@@ -101,6 +101,10 @@ void MainWindow::connectDashboardParameters()
     dashboardRefreshTimer = new QTimer(this);
     dashboardRefreshTimer->setObjectName(QStringLiteral("dashboardRefreshTimer"));
     dashboardRefreshTimer->setInterval(dashboardRefreshInterval);
+    // The link stores a reply's registers in order: the block's last one
+    // ends a read of all of it.
+    connect(model->getParameter(statusBlockAddress + statusBlockSize - 1), &Parameter::valueSet,
+            this, [this] { statusBlockRead = true; });
 
     for (auto it = dashboardWidgets.constBegin(); it != dashboardWidgets.constEnd(); ++it) {
         QWidget* row = it.value();
@@ -194,6 +198,8 @@ void MainWindow::updateDashboardLed(QWidget* row)
 void MainWindow::enterDashboard()
 {
     dashboardActive = true;
+    // The plot's samples are of the page's own polls.
+    statusBlockRead = false;
     connectPlotTick(true);
     for (QAction* action : {ui->autotuneAction, ui->exportXML, ui->importXML, ui->advanced_Export,
                             ui->advanced_Import})
@@ -242,19 +248,22 @@ void MainWindow::setStartStopText(const QString& text)
 }
 
 // Until the first read-all of a connection has completed, each tick asks
-// for the two reads a connection starts with.
+// for the two reads a connection starts with, unless one has failed. The
+// plot takes a sample only of a status block read since its last one: a
+// poll that got no answer measured nothing.
 void MainWindow::readDashboardValues()
 {
     if (!connected)
         return;
-    if (!firstReadDone && !com->isReadAllQueued()) {
-        com->readAll();
-        com->readAll();
-    }
+    if (!firstReadDone && !readAllFailed && !com->isReadAllQueued())
+        readControllerAgain();
     if (!com->isReadQueued(statusBlockAddress, statusBlockSize)
         && !com->isReadQueued(statusBlockAddress, clearFaultsReadSize))
         com->oneRead(statusBlockAddress, statusBlockSize);
-    samplePlot();
+    if (statusBlockRead) {
+        statusBlockRead = false;
+        samplePlot();
+    }
 }
 
 void MainWindow::updateDashboardUI()

@@ -72,11 +72,21 @@ void MainWindow::wireReadCompletion()
 }
 
 // The first successful read-all of a connection ends the Dashboard's own
-// requests for one.
+// requests for one and keeps this controller's values for Restore. After a
+// failed one the Dashboard asks for no more until the controller connects
+// again; the failure is told once, on the Dashboard too.
 void MainWindow::onReadAllComplete()
 {
-    if (connected && model->isValid() && com->getStatus() == KelvaraCom::StatusSuccess)
+    if (connected && model->isValid() && com->getStatus() == KelvaraCom::StatusSuccess) {
         firstReadDone = true;
+        readAllFailed = false;
+        if (!model->areFirstReadValuesSaved())
+            model->saveFirstReadValues();
+        setRestoreButtonsEnabled();
+    } else if (connected && !readAllFailed) {
+        readAllFailed = true;
+        tellReadFailure = true;
+    }
     disable_level_3_checkbox();
     updateDashboardUI();
     updateTemperatureTabVisibility();

@@ -340,8 +340,6 @@ void MainWindow::runnerValid(bool valid)
         ui->readAllTemperature->setEnabled(valid);
         ui->AccessLevelBox->setEnabled(valid);
     }
-    if (modelValid && !model->areFirstReadValuesSaved())
-        model->saveFirstReadValues();
     setRestoreButtonsEnabled();
 }
 

@@ -233,8 +233,12 @@ void MainWindow::startWindowlessWrite(double value)
         connect(com, &KelvaraCom::flashSaveComplete, this, confirm);
     else
         connect(com, &KelvaraCom::comSuccess, this, confirm);
+    // The link's last reply was a good one: the last message is the
+    // refusal's own.
     connect(com, &KelvaraCom::motorRunning, this, [this] {
         windowlessFailure = tr("Save Error");
+        windowlessFailureMessage = tr("The motor is currently running and you are trying to "
+                                      "save values to the Kelvara.");
         finishWindowlessRun();
     });
     // A flash save that was not confirmed is named; other link errors are
@@ -282,6 +286,8 @@ void MainWindow::finishWindowlessRun()
 void MainWindow::failWindowlessRun(const QString& reason)
 {
     // The reply text may end in a line break; the result stays one line.
-    printLine(QLatin1String(failureTitle) + reason + QStringLiteral("', last message: '")
-              + com->getReplyText().trimmed() + QLatin1Char('\''));
+    const QString message = windowlessFailureMessage.isEmpty() ? com->getReplyText().trimmed()
+                                                               : windowlessFailureMessage;
+    printLine(QLatin1String(failureTitle) + reason + QStringLiteral("', last message: '") + message
+              + QLatin1Char('\''));
 }

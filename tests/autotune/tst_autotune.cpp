@@ -265,6 +265,12 @@ private slots:
         QTest::addColumn<QList<int>>("unsaved"); // written by the test, unsaved again
         const QList<int> constants{78};
         const QString stall = "The spinning autotune test could not complete properly";
+        const RigSetup linkLost = [](AutotuneRig& r) { // from the spin's start, the stop too
+            QObject::connect(&r.sim, &ControllerSimulator::requestReceived, [&r](QByteArray frame) {
+                if (frame.startsWith(QByteArray::fromHex("011001e10001020002"))) // 481 := 2
+                    r.sim.setSilent(true);
+            });
+        };
         const RigSetup flashRefused = [](AutotuneRig& r) {
             r.sim.setFlashSaveFails(true);
             r.sim.setTorqueCommand(200);
@@ -286,6 +292,8 @@ private slots:
                 + ".*\n\\*No phase currents detected. Please ensure that all 3 "
                   "phases are connected to motor windings.\n"
                                   << false << QList<int>{127};
+        QTest::newRow("link lost during the spin") << true << linkLost << "error 1"
+                                                   << "" << true << QList<int>{127};
         QTest::newRow("fault after the spin, yellow dead")
             << true << motor([](MotorBehaviour& m) { m.spinFaults = 2, m.deadPhases = 2; })
             << "error 5"
@@ -324,6 +332,7 @@ private slots:
             QVERIFY(run.unsaved.contains(address)
                     && rig.model->getUnsavedValues().contains(address));
         QVERIFY(rig.model->getUnsavedValues().contains(78));
+        QVERIFY(!rig.model->getUnsavedValues().contains(481)); // the stop is no edit to save
         QVERIFY(rig.logs().value(0).endsWith("End of Test\n"));
     }
 

@@ -40,11 +40,12 @@ inline QStringList readAllFrames()
             spaced(Frames::read(500, 11))};
 }
 
-// The failure report of the link; a timeout adds the advice.
-inline QString failureText(const QString& errorCode, const QString& errorText, bool advice = false)
+// The failure report of the link, of a read or a write; a timeout adds the advice.
+inline QString failureText(const QString& errorCode, const QString& errorText, bool advice = false,
+                           const QString& operation = "read")
 {
-    QString text = "Communication fail. Could not write parameter(s) requested.\nError code: "
-        + errorCode + " " + errorText
+    QString text = "Communication fail. Could not " + operation
+        + " parameter(s) requested.\nError code: " + errorCode + " " + errorText
         + "\n\nThis is likely a disconnection between the controller and your computer.\n"
           "Ensure your controller is: \n"
           "  - Not running while you're trying to save parameters or autotune\n"

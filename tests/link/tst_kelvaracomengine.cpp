@@ -104,7 +104,8 @@ private slots:
         QVERIFY(t.waitFor("errorMessage(Write Fail)"));
         QCOMPARE(t.sim.requestCount(), 4);
         QCOMPARE(t.events.count("comSuccess"), 0);
-        QCOMPARE(errors.first().at(1).toString(), failureText("0", "- Timeout Error", true));
+        QCOMPARE(errors.first().at(1).toString(),
+                 failureText("0", "- Timeout Error", true, "write"));
     }
 
     void portVanishesMidExchange_data()

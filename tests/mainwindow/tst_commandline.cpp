@@ -125,7 +125,7 @@ private slots:
         row("flash save not confirmed", "-i -a 229 -w 31 -s SIM", "flash", 1,
             "Fail with error: 'Save to Flash Fail'*", "*");
         row("motor running", "-i -a 229 -w 31 -s SIM", "torque", 1,
-            "Fail with error: 'Save Error'*", "*");
+            "Fail with error: 'Save Error', last message: 'The motor is currently running*", "*");
         row("write unanswered", "-i -a 229 -w 31 -s SIM", "mute@229", 1,
             "Fail with error: 'Communication timeout'*", "*");
         row("write refused", "-i -a 229 -w 31 -s SIM", "refuse@229", 1,

@@ -246,10 +246,12 @@ private slots:
         QCOMPARE(f.model()->getParameter(229)->getValue(), 44.0);
     }
 
-    // A real reconnection reads everything again and says when that replaced edits.
+    // A real reconnection reads everything again and says when that replaced
+    // edits, also on the Dashboard, which shows no other boxes.
     void silentControllerDisconnectsAndReconnects()
     {
-        edit(229, 45.0);
+        f.showPage("dashboardScreen");
+        edit(229, f.model()->getParameter(229)->getValue() + 1);
         ModalWatcher watcher;
         f.simulator->setSilent(true);
         QTRY_VERIFY_WITH_TIMEOUT(!button("readAll")->isEnabled(), 8000);
@@ -263,6 +265,24 @@ private slots:
         QCOMPARE(watcher.titles(), QStringList{"Unsaved Changes Replaced"});
         QVERIFY(watcher.texts().first().contains(
             "1 unsaved change was replaced by the controller's values"));
+        f.showPage("releaseScreen");
+    }
+
+    // A second controller (all registers 0) whose port appears while one is
+    // connected: listed, not taken; chosen, Restore brings back its values.
+    void secondPortAndController()
+    {
+        ControllerSimulator second;
+        QVERIFY(second.start());
+        qputenv("KELVARA_EXTRA_PORTS",
+                (f.simulator->portName() + ':' + second.portName()).toUtf8());
+        auto* box = f.find<QComboBox>("portBox");
+        QTRY_COMPARE_WITH_TIMEOUT(box->itemText(0), second.portName(), 5000);
+        QCOMPARE(box->currentText(), f.simulator->portName());
+        QVERIFY(connectTo(f.window.get(), &second));
+        button("restore")->click();
+        QCOMPARE(f.model()->getParameter(72)->getRegisterValue(), 0);
+        qputenv("KELVARA_EXTRA_PORTS", f.simulator->portName().toUtf8());
     }
 
     // The empty entry chosen while a read is on its way: what was sent or

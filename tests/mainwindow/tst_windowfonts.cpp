@@ -1,9 +1,9 @@
-// The window's fonts on the platform a desktop user has: xcb, on a 1920 x
-// 1080 Xvfb of the test's own at the DPI of KELVARA_TEST_DPI (96 unless
-// set). The application style sheet names the font family for every
-// widget; a sample of each page keeps the point size the form gives it.
-// No two labels of a graph overlap, and every page and dialog shows its
-// texts whole within the screen.
+// The window on the platform a desktop user has: xcb, on a 1920 x 1080
+// Xvfb of the test's own at the DPI of KELVARA_TEST_DPI (96 unless set).
+// The style sheet's font family and the form's point sizes on every page;
+// no two labels of a graph overlap, and every page and dialog shows its
+// texts whole within the screen; the mouse wheel over boxes the user has
+// not clicked into.
 
 #include "draggablegraph.h"
 #include "multislider.h"
@@ -144,6 +144,31 @@ private slots:
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QCOMPARE(watcher.count(), 6);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+    }
+
+    // Over a box not clicked into, the wheel scrolls the page; clicked into,
+    // the box takes it.
+    void wheelChangesOnlyABoxWithFocus()
+    {
+        SimulatedWindow f;
+        QVERIFY(f.start());
+        f.window->resize(1200, 500); // the page scrolls
+        f.window->show();
+        f.window->activateWindow(); // no window manager does it
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        QDoubleSpinBox* box = f.spin("displayParameters", 155); // Max Battery Current
+        QScrollBar* bar = f.find<QScrollArea>("scrollArea")->verticalScrollBar();
+        for (const bool focus : {false, true}) {
+            if (focus)
+                box->setFocus(Qt::MouseFocusReason); // as a click into it gives
+            const int scrolled = bar->value();
+            QWheelEvent wheel({}, {}, {}, {0, scrolled > 0 ? 120 : -120}, Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QSpontaneKeyEvent::setSpontaneous(&wheel); // as the platform delivers it
+            qApp->notify(box->findChild<QLineEdit*>(), &wheel);
+            QCOMPARE(bar->value() != scrolled, !focus);
+            QCOMPARE(f.model()->getUnsavedValues().contains(155), focus);
+        }
     }
 };
 

@@ -1,12 +1,17 @@
 #ifndef DASHBOARDPLOT_H
 #define DASHBOARDPLOT_H
 
+#include "plottrace.h"
+
 #include <QColor>
 #include <QElapsedTimer>
 #include <QList>
-#include <QMap>
 #include <QString>
+#include <QVector>
 #include <QWidget>
+
+#include <deque>
+#include <map>
 
 class Kelvara;
 class KelvaraCom;
@@ -21,6 +26,10 @@ class QTimer;
 // is cut out of the time axis and the first sample after a pause draws a
 // dashed vertical line with an "Interruption" legend row. Every sample can be
 // exported as tab-separated text.
+//
+// A sample costs the same however long graphing has run: the axes grow by
+// the new values alone, and each graph draws a bounded summary of its
+// values (see PlotTrace).
 //
 // The plot widget belongs to the form; this object only drives it and is
 // never shown itself.
@@ -69,6 +78,7 @@ protected:
 
 private:
     void markInterruption(double time);
+    void growAxes(QCPGraph* graph, double time, double value);
     QColor takeColor();
     void returnColor(const QColor& color);
     QString exportText() const;
@@ -86,9 +96,13 @@ private:
     qint64 startMs = 0;
     bool timeStarted = false;
     qint64 pausedAtMs = 0;
-    QMap<int, QCPGraph*> graphs;
-    QList<double> times;
-    QMap<int, QMap<int, double>> values;
+    // Never drawn: lends its pen to the pause lines and its legend row.
+    QCPGraph* interruption = nullptr;
+    // The plotted registers by address, in the export's column order.
+    std::map<int, PlotTrace> traces;
+    std::deque<double> times;
+    // The samples taken first after a pause, in order.
+    QVector<int> interruptedSamples;
     QList<QCPItemStraightLine*> pauseLines;
     QList<QColor> palette;
     const int interruptKey = -1;

@@ -56,7 +56,14 @@ public:
     using RowKey = QPair<int, int>;
     using RowMap = QMap<RowKey, QWidget*>;
 
-    explicit MainWindow(QWidget* parent = nullptr);
+    // When the port drop-down is first filled: while the window is built,
+    // or once it has painted itself for the first time, so that the scan
+    // (a walk through the system's devices) does not hold up its first
+    // sight.
+    enum class FirstPortScan { Immediate, AfterFirstPaint };
+
+    explicit MainWindow(QWidget* parent = nullptr,
+                        FirstPortScan firstScan = FirstPortScan::Immediate);
     ~MainWindow() override;
 
     // Prepares and starts one read or write from the command line; 0 when
@@ -201,6 +208,7 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
 private:
     // Construction steps.
@@ -210,6 +218,7 @@ private:
     int tabsWidth() const;
     static void fitDialogHeight(QWidget* dialog);
     void createModelAndLink();
+    void fillPortsFirstTime();
     void deleteOwnedObjects();
     void wirePageButtons();
     void wireMenuActions();
@@ -347,6 +356,7 @@ private:
     Kelvara* model = nullptr;
     KelvaraCom* com = nullptr;
     SerialPortListener* portListener = nullptr;
+    bool portScanAfterPaint = false;
     XMLTranslator* xml = nullptr;
     DraggableTooltipManager* tooltipManager = nullptr;
     CustomParameterEdit* customEdit = nullptr;

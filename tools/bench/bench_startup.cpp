@@ -194,8 +194,8 @@ int main(int argc, char* argv[])
             suiteHelp[withDisplay] << helpTime(suite, withDisplay);
         }
     }
-    for (const QVector<double>* figures : {&bareForm, &suiteWindow, &bareHelp[0], &bareHelp[1],
-                                           &suiteHelp[0], &suiteHelp[1]}) {
+    for (const QVector<double>* figures :
+         {&bareForm, &suiteWindow, &bareHelp[0], &bareHelp[1], &suiteHelp[0], &suiteHelp[1]}) {
         if (figures->contains(-1)) {
             std::printf("a child failed\n");
             return 1;

@@ -67,6 +67,8 @@ public:
 
 struct DashboardWindow
 {
+    // Outlives the window, which talks to it until it goes.
+    SimulatorProcess sim;
     std::unique_ptr<MainWindow> window;
     DashboardPlot* plot = nullptr;
     QCustomPlot* surface = nullptr;
@@ -74,8 +76,6 @@ struct DashboardWindow
     PaintProbe probe;
     QVector<double> sampleMs;
     qint64 changes = 0;
-
-    SimulatorProcess sim;
 
     bool startSimulator()
     {
@@ -108,8 +108,8 @@ struct DashboardWindow
         return true;
     }
 
-    // A slow swing over the hour, each sample off it by up to a tenth of
-    // its range: noisy, as a motor's current and speed are.
+    // A slow swing over the hour with a jitter of a tenth of its range at
+    // every sample: noisy, as a motor's current and speed are.
     void changeValues()
     {
         const double phase = 2 * M_PI * double(changes++) / samplesPerHour;

@@ -316,11 +316,13 @@ void KelvaraCom::judgeGoodReply()
                 emit macSlowFaultRead(int(elapsed));
         }
         // The next frame needs only the judgement: it goes out before this
-        // reply is stored and shown.
+        // reply is stored and its registers shown. The raw reply's one line
+        // comes first, while this request is still the last one sent.
         const quint32 judged = requestInFlight;
         const int address = curAddr;
         const int count = curNumRegs;
         const QByteArray reply = rxBuffer;
+        emitDevMessage(address - 1, false, true, reply, showHex);
         sendNextReadEarly();
         storeReadReply(address, count, reply);
         replyText =
@@ -387,7 +389,6 @@ void KelvaraCom::storeReadReply(int address, int count, const QByteArray& reply)
             autotuneLog->write(address + i, i == 0, true);
     }
     runner->setApplyingRead(false);
-    emitDevMessage(address - 1, false, true, reply, showHex);
 }
 
 void KelvaraCom::storeWriteReply()

@@ -54,17 +54,13 @@ DashboardPlot::DashboardPlot(QWidget* parent, KelvaraCom* com, Kelvara* runner, 
     plot->legend->setVisible(true);
     plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignLeft | Qt::AlignTop);
 
-    // The interruption graph is never drawn: it lends its pen to the pause
-    // lines and its legend row, and its key to the export column.
-    QCPGraph* interruption = plot->addGraph(plot->xAxis, plot->yAxis);
+    interruption = plot->addGraph(plot->xAxis, plot->yAxis);
     interruption->setLineStyle(QCPGraph::lsImpulse);
-    graphs.insert(interruptKey, interruption);
     interruption->setName(tr("Interruption"));
     interruption->setPen(
         QPen(QBrush(Qt::black, Qt::SolidPattern), 0, Qt::DashLine, Qt::RoundCap, Qt::RoundJoin));
     interruption->setVisible(false);
     interruption->removeFromLegend();
-    values.insert(interruptKey, {});
 
     emit startStopButtonText(tr("Start Graph"));
 }
@@ -143,56 +139,81 @@ void DashboardPlot::readDashboardValues()
     if (!running)
         return;
     const double time = (nowMs() - startMs) / 1000.0;
-    times.append(time);
-    const int sample = times.size() - 1;
-    for (auto it = graphs.cbegin(); it != graphs.cend(); ++it) {
-        if (it.key() == interruptKey) {
-            if (interruptPending)
-                markInterruption(time);
-            values[interruptKey].insert(sample, interruptPending ? 1.0 : 0.0);
-            interruptPending = false;
-            continue;
-        }
-        const double value = runner->getParameter(it.key())->getValue();
-        it.value()->addData(time, value);
-        it.value()->rescaleAxes(true);
-        values[it.key()].insert(sample, value);
+    times.push_back(time);
+    if (interruptPending) {
+        markInterruption(time);
+        interruptedSamples.append(int(times.size()) - 1);
+        interruptPending = false;
     }
-    keepDataOffBorders();
-    plot->replot(QCustomPlot::rpRefreshHint);
+    for (auto& [address, trace] : traces) {
+        const double value = runner->getParameter(address)->getValue();
+        trace.append(value, times);
+        growAxes(trace.graph(), time, value);
+    }
+    // Drawn as the event loop turns: samples that come in a burst (the
+    // first after a busy spell) cost one drawing.
+    plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
-// A flat line (a steady 52 V) would lie on the plot's top border, where it
-// is hard to see: each value axis reaches a twentieth of the data's span
-// (of its value, for a flat line) beyond the data on both sides.
+// The axes already hold every earlier point: the new one alone can widen
+// them.
+void DashboardPlot::growAxes(QCPGraph* graph, double time, double value)
+{
+    QCPRange keys = graph->keyAxis()->range();
+    keys.expand(time);
+    graph->keyAxis()->setRange(keys);
+    if (!qIsFinite(value))
+        return;
+    QCPAxis* axis = graph->valueAxis();
+    widenDataRange(axis, QCPRange(value, value));
+    keepOffBorder(axis);
+}
+
+// After the graphs changed: the values every graph of an axis holds, taken
+// anew.
 void DashboardPlot::keepDataOffBorders()
 {
+    dataRanges.clear();
     for (QCPAxis* axis : {plot->yAxis, plot->yAxis2}) {
-        QCPRange data;
-        bool haveData = false;
         for (QCPGraph* graph : axis->graphs()) {
             bool found = false;
             const QCPRange range = graph->getValueRange(found);
             if (!found)
                 continue;
-            if (haveData)
-                data.expand(range);
-            else
-                data = range;
-            haveData = true;
+            widenDataRange(axis, range);
         }
-        if (!haveData)
-            continue;
-        const double span = data.size() > 0 ? data.size() : qMax(qAbs(data.upper), 1.0);
-        QCPRange range = axis->range();
-        range.expand(QCPRange(data.lower - span / 20, data.upper + span / 20));
-        axis->setRange(range);
+        keepOffBorder(axis);
     }
+}
+
+void DashboardPlot::widenDataRange(const QCPAxis* axis, const QCPRange& range)
+{
+    const auto known = dataRanges.find(axis);
+    if (known == dataRanges.end()) {
+        dataRanges.emplace(axis, std::make_pair(range.lower, range.upper));
+        return;
+    }
+    known->second.first = qMin(known->second.first, range.lower);
+    known->second.second = qMax(known->second.second, range.upper);
+}
+
+// A flat line (a steady 52 V) would lie on the plot's top border, where it
+// is hard to see: the value axis reaches a twentieth of the data's span (of
+// its value, for a flat line) beyond the data on both sides.
+void DashboardPlot::keepOffBorder(QCPAxis* axis)
+{
+    const auto known = dataRanges.find(axis);
+    if (known == dataRanges.end())
+        return;
+    const QCPRange data(known->second.first, known->second.second);
+    const double span = data.size() > 0 ? data.size() : qMax(qAbs(data.upper), 1.0);
+    QCPRange range = axis->range();
+    range.expand(QCPRange(data.lower - span / 20, data.upper + span / 20));
+    axis->setRange(range);
 }
 
 void DashboardPlot::markInterruption(double time)
 {
-    QCPGraph* interruption = graphs.value(interruptKey);
     auto* line = new QCPItemStraightLine(plot);
     for (QCPItemPosition* position : {line->point1, line->point2}) {
         position->setType(QCPItemPosition::ptPlotCoords);
@@ -239,18 +260,18 @@ void DashboardPlot::showDashParameter(int address, QCPGraph* graph)
     hideDashParameter(address);
     graph->setName(runner->getParameter(address)->getName());
     graph->setPen(QPen(takeColor()));
-    graphs.insert(address, graph);
-    values.insert(address, {});
+    traces.emplace(address, PlotTrace(graph, int(times.size())));
 }
 
 void DashboardPlot::hideDashParameter(int address)
 {
-    if (address == interruptKey || !graphs.contains(address))
+    const auto found = traces.find(address);
+    if (found == traces.end())
         return;
-    QCPGraph* graph = graphs.take(address);
+    QCPGraph* graph = found->second.graph();
+    traces.erase(found);
     returnColor(graph->pen().color());
     plot->removeGraph(graph);
-    values.remove(address);
 }
 
 QColor DashboardPlot::takeColor()
@@ -271,13 +292,13 @@ void DashboardPlot::clearGraphData()
     while (!pauseLines.isEmpty())
         plot->removeItem(pauseLines.takeFirst());
     interruptPending = false;
-    graphs.value(interruptKey)->removeFromLegend();
+    interruption->removeFromLegend();
 
-    for (QCPGraph* graph : qAsConst(graphs))
-        graph->data()->clear();
-    for (auto& samples : values)
-        samples.clear();
+    for (auto& entry : traces)
+        entry.second.clear();
+    interruptedSamples.clear();
     times.clear();
+    dataRanges.clear();
 
     plot->yAxis->setRange(0, 1);
     plot->yAxis2->setRange(0, 1);
@@ -292,22 +313,21 @@ void DashboardPlot::clearGraphData()
 // with a tab and a column is empty for samples taken before it was plotted.
 QString DashboardPlot::exportText() const
 {
-    QString text = QStringLiteral("Time(s)\t");
-    for (auto it = values.cbegin(); it != values.cend(); ++it) {
-        if (it.key() == interruptKey) {
-            text += QStringLiteral("Interrupted\t");
-        } else {
-            const Parameter* parameter = runner->getParameter(it.key());
-            text += parameter->getName() + '(' + parameter->getUnits() + QStringLiteral(")\t");
-        }
+    QString text = QStringLiteral("Time(s)\tInterrupted\t");
+    for (const auto& entry : traces) {
+        const Parameter* parameter = runner->getParameter(entry.first);
+        text += parameter->getName() + '(' + parameter->getUnits() + QStringLiteral(")\t");
     }
     text += '\n';
-    for (int sample = 0; sample < times.size(); ++sample) {
-        text += exportNumber(times.at(sample)) + '\t';
-        for (const auto& samples : values) {
-            const auto found = samples.constFind(sample);
-            if (found != samples.cend())
-                text += exportNumber(*found);
+    auto interrupted = interruptedSamples.cbegin();
+    for (int sample = 0; sample < int(times.size()); ++sample) {
+        const bool first = interrupted != interruptedSamples.cend() && *interrupted == sample;
+        if (first)
+            ++interrupted;
+        text += exportNumber(times[sample]) + '\t' + (first ? '1' : '0') + '\t';
+        for (const auto& entry : traces) {
+            if (entry.second.hasSample(sample))
+                text += exportNumber(entry.second.value(sample));
             text += '\t';
         }
         text += '\n';

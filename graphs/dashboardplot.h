@@ -1,16 +1,24 @@
 #ifndef DASHBOARDPLOT_H
 #define DASHBOARDPLOT_H
 
+#include "plottrace.h"
+
 #include <QColor>
 #include <QElapsedTimer>
 #include <QList>
-#include <QMap>
 #include <QString>
+#include <QVector>
 #include <QWidget>
+
+#include <deque>
+#include <map>
+#include <utility>
 
 class Kelvara;
 class KelvaraCom;
+class QCPAxis;
 class QCPGraph;
+class QCPRange;
 class QCPItemStraightLine;
 class QCustomPlot;
 class QSaveFile;
@@ -21,6 +29,10 @@ class QTimer;
 // is cut out of the time axis and the first sample after a pause draws a
 // dashed vertical line with an "Interruption" legend row. Every sample can be
 // exported as tab-separated text.
+//
+// A sample costs the same however long graphing has run: the axes grow by
+// the new values alone, and each graph draws a bounded summary of its
+// values (see PlotTrace).
 //
 // The plot widget belongs to the form; this object only drives it and is
 // never shown itself.
@@ -71,6 +83,9 @@ private:
     // Keeps a margin above and below the data on the value axes.
     void keepDataOffBorders();
     void markInterruption(double time);
+    void growAxes(QCPGraph* graph, double time, double value);
+    void widenDataRange(const QCPAxis* axis, const QCPRange& range);
+    void keepOffBorder(QCPAxis* axis);
     QColor takeColor();
     void returnColor(const QColor& color);
     QString exportText() const;
@@ -88,11 +103,17 @@ private:
     qint64 startMs = 0;
     bool timeStarted = false;
     qint64 pausedAtMs = 0;
-    QMap<int, QCPGraph*> graphs;
-    QList<double> times;
-    QMap<int, QMap<int, double>> values;
+    // Never drawn: lends its pen to the pause lines and its legend row.
+    QCPGraph* interruption = nullptr;
+    // The plotted registers by address, in the export's column order.
+    std::map<int, PlotTrace> traces;
+    std::deque<double> times;
+    // The samples taken first after a pause, in order.
+    QVector<int> interruptedSamples;
     QList<QCPItemStraightLine*> pauseLines;
     QList<QColor> palette;
+    // The lowest and highest value plotted on each value axis.
+    std::map<const QCPAxis*, std::pair<double, double>> dataRanges;
     const int interruptKey = -1;
     QElapsedTimer clock;
 };

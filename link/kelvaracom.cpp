@@ -147,6 +147,7 @@ void KelvaraCom::dropPendingWork()
     currentReadPurpose = PlainRead;
     readAllBlockInFlight = false;
     readAllSucceeded = false;
+    earlyReadSendFailed = false;
 }
 
 void KelvaraCom::clearCloseIfOpen()

@@ -20,9 +20,10 @@ QString niceHex(QString hex);
 // The Modbus RTU link to the one controller (slave 1; function 3 reads,
 // function 16 writes), built on the device model.
 //
-// At most one frame is in flight. The port is opened for every frame and
-// closed when its reply is judged, which happens when the reply timer runs
-// out (so every exchange lasts its full timeout), never when bytes arrive.
+// At most one frame is in flight. The port is opened for a frame and closed
+// once its reply is judged and no frame follows at once; the reply is judged
+// when the reply timer runs out (so every exchange lasts its full timeout),
+// never when bytes arrive.
 // A frame without a good reply is sent again with a doubled timeout while
 // the timeout is not above the maximum (250, 500, 1000, 2000 and 4000 ms by
 // default; setDefaultTimeout(t) gives t, 2t, 4t, 8t).
@@ -190,6 +191,7 @@ private slots:
     void discardLateAnswer();
     void sendAfterQuietLine();
     void handleReply();
+    void closeIdlePort();
     void readError();
     void reportError(QString errorType);
     void checkControllerType();
@@ -212,22 +214,26 @@ private:
     bool sendMessage(QByteArray frame);
     bool startExchange(const QByteArray& frame);
     bool openPort();
+    bool isPortReusable() const;
     bool writeFrame(const QByteArray& frame);
     void noteLateAnswersDue();
     void collectPendingBytes();
     void judgeGoodReply();
     void judgeRejection();
     void judgeBadReply();
-    void storeReadReply();
+    void storeReadReply(int address, int count, const QByteArray& reply);
     void storeWriteReply();
     bool holdsSentValue(const QByteArray& frame, int index, int address) const;
     void announceJudgement();
+    void announceJudgement(quint32 request);
 
     // Engine (kelvaracomengine.cpp).
     void queueReadHelper();
     void queueWriteHelper();
     void appendRead(int numRegs, int addr, ReadPurpose purpose);
     bool sendNextRead();
+    void sendNextReadEarly();
+    void sendNextReadBeforeCompletion();
     bool sendNextWrite();
     bool retransmitMessage();
     bool takeJudgement(quint32& request);
@@ -243,12 +249,15 @@ private:
 
     // Logs (kelvaracomlogs.cpp).
     void logText(const QString& text);
+    void emitDevMessage(int address, bool newBlock, bool isRead, const QByteArray& reply,
+                        bool send);
 
     Kelvara* runner;
     QString portName;
     bool connectionFailsIgnored = false;
     int failedCheckCount = 0;
     QSerialPort* port;
+    QString openedPortName;
     QByteArray rxBuffer;
     int rxCount = -1;
     QByteArray rxAfterReply; // bytes after a complete reply, as many as it holds
@@ -298,6 +307,7 @@ private:
     ReadPurpose currentReadPurpose = PlainRead;
     bool readAllBlockInFlight = false;
     bool readAllSucceeded = false;
+    bool earlyReadSendFailed = false;
 };
 
 #endif // KELVARACOM_H

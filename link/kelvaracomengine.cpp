@@ -200,6 +200,13 @@ void KelvaraCom::readWrapper()
         readError();
         return;
     }
+    if (earlyReadSendFailed) {
+        earlyReadSendFailed = false;
+        status = StatusFailedSendingReadMessage;
+        replyText = QStringLiteral("Failed sending read message");
+        readError();
+        return;
+    }
 
     readAllBlockInFlight = false;
     bool readAllEnds = false;
@@ -216,10 +223,8 @@ void KelvaraCom::readWrapper()
     currentReadPurpose = PlainRead;
 
     if (readAllEnds && !readQueue.isEmpty()) {
-        endReadAll(true);
-        // A handler of the completion may have ended the batch.
-        if (readState != 1 || mode != ReadMode)
-            return;
+        sendNextReadBeforeCompletion();
+        return;
     }
     if (readQueue.isEmpty()) {
         readState = 2;
@@ -232,6 +237,47 @@ void KelvaraCom::readWrapper()
     }
     if (!sendNextRead())
         readError();
+}
+
+// A block of a read batch is followed at once by the next one, sent on the
+// open port as soon as the reply is judged good. Its announcement then finds
+// the machine waiting for the next reply already; a failed send is reported
+// there.
+void KelvaraCom::sendNextReadEarly()
+{
+    const bool endsReadAll =
+        currentReadPurpose == ReadAllLastBlock || currentReadPurpose == ReadAllHardwareVersion;
+    if (readState != 1 || readMachineRequest != requestInFlight || status != StatusSuccess
+        || readQueue.isEmpty() || endsReadAll || !isPortReusable())
+        return;
+    readAllBlockInFlight = false;
+    const Status judgedStatus = status;
+    if (!sendNextRead()) {
+        earlyReadSendFailed = true;
+        status = judgedStatus;
+    }
+}
+
+// The next read-all's first frame goes out before the handlers of this
+// one's completion run, which may take a while on a busy machine; a
+// handler that ends the batch (a port change) forgets the frame.
+void KelvaraCom::sendNextReadBeforeCompletion()
+{
+    timer->resetTime();
+    const Status judgedStatus = status;
+    const QString judgedText = replyText;
+    const bool sent = sendNextRead();
+    const Status sendStatus = status;
+    const QString sendText = replyText;
+    // The completed read-all is told as it went, a failed send after it.
+    status = judgedStatus;
+    replyText = judgedText;
+    endReadAll(true);
+    if (!sent && readState == 1 && mode == ReadMode) {
+        status = sendStatus;
+        replyText = sendText;
+        readError();
+    }
 }
 
 void KelvaraCom::readError()
@@ -333,6 +379,7 @@ void KelvaraCom::reportError(QString errorType)
     readMachineRequest = 0;
     writeMachineRequest = 0;
     flashSaveRequest = 0;
+    earlyReadSendFailed = false;
 
     flashSaveState = 4;
     mode = IdleMode;

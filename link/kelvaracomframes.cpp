@@ -157,6 +157,15 @@ bool KelvaraCom::openPort()
     // No port chosen (the drop-down's empty entry): nothing to open.
     if (portName.isEmpty())
         return false;
+    // Still open from the exchange just judged: the frame that follows it at
+    // once goes out without a new open and lock file.
+    if (isPortReusable()) {
+        port->clear(QSerialPort::Input);
+        return true;
+    }
+    if (port->isOpen())
+        port->close();
+    openedPortName = portName;
     port->setPortName(portName);
     if (!port->open(QIODevice::ReadWrite)) {
         emit comConnectError(port->error(), port->errorString());
@@ -170,6 +179,13 @@ bool KelvaraCom::openPort()
     // reply to an earlier frame) must not be taken for this frame's reply.
     port->clear(QSerialPort::Input);
     return true;
+}
+
+// A port that reported an error is opened afresh, so a vanished one is
+// noticed.
+bool KelvaraCom::isPortReusable() const
+{
+    return port->isOpen() && openedPortName == portName && port->error() == QSerialPort::NoError;
 }
 
 bool KelvaraCom::writeFrame(const QByteArray& frame)
@@ -241,7 +257,8 @@ void KelvaraCom::handleReply()
 {
     collectPendingBytes();
     disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::readReply);
-    port->close();
+    // Closed once the link has nothing more to send at once (see openPort).
+    QTimer::singleShot(0, this, &KelvaraCom::closeIdlePort);
 
     const ReplyJudgement::Verdict verdict =
         ReplyJudgement::judge(timer->getLastMsg(), rxBuffer, rxCount, rxAfterReply);
@@ -257,6 +274,14 @@ void KelvaraCom::handleReply()
         judgeGoodReply();
     else
         judgeBadReply();
+}
+
+// Bytes that come while the port is closed never reach the link; those that
+// come while it is kept open are cleared before the next frame goes out.
+void KelvaraCom::closeIdlePort()
+{
+    if (port->isOpen() && !timer->isRunning() && !quietLineTimer->isActive())
+        port->close();
 }
 
 // Called while the timer still holds the wait that just ran out.
@@ -290,13 +315,26 @@ void KelvaraCom::judgeGoodReply()
             if (elapsed > qint64(timer->getTimeoutTime()) + slowFaultReadMarginMs)
                 emit macSlowFaultRead(int(elapsed));
         }
-        storeReadReply();
-    } else if (mode == WriteMode) {
-        storeWriteReply();
+        // The next frame needs only the judgement: it goes out before this
+        // reply is stored and its registers shown. The raw reply's one line
+        // comes first, while this request is still the last one sent.
+        const quint32 judged = requestInFlight;
+        const int address = curAddr;
+        const int count = curNumRegs;
+        const QByteArray reply = rxBuffer;
+        emitDevMessage(address - 1, false, true, reply, showHex);
+        sendNextReadEarly();
+        storeReadReply(address, count, reply);
+        replyText =
+            QStringLiteral("SUCCESS - Reply: ") + ::niceHex(QString::fromLatin1(reply.toHex()));
+        announceJudgement(judged);
+        return;
     }
+    if (mode == WriteMode)
+        storeWriteReply();
     replyText =
         QStringLiteral("SUCCESS - Reply: ") + ::niceHex(QString::fromLatin1(rxBuffer.toHex()));
-    announceJudgement();
+    announceJudgement(requestInFlight);
 }
 
 void KelvaraCom::judgeRejection()
@@ -334,25 +372,23 @@ void KelvaraCom::judgeBadReply()
     announceJudgement();
 }
 
-void KelvaraCom::storeReadReply()
+void KelvaraCom::storeReadReply(int address, int count, const QByteArray& reply)
 {
     runner->setApplyingRead(true);
-    for (int i = 0; i < curNumRegs; ++i) {
-        const int address = curAddr + i;
-        Parameter* parameter = runner->getParameter(address);
+    for (int i = 0; i < count; ++i) {
+        Parameter* parameter = runner->getParameter(address + i);
         if (!parameter)
             continue;
-        const int high = quint8(rxBuffer.at(3 + 2 * i));
-        const int low = quint8(rxBuffer.at(4 + 2 * i));
+        const int high = quint8(reply.at(3 + 2 * i));
+        const int low = quint8(reply.at(4 + 2 * i));
         const int raw = parameter->isSigned() ? int(qint8(high)) * 256 + low : high * 256 + low;
         parameter->setRegisterValue(raw);
-        runner->setMatchesSaved(address);
-        createDevMessage(i, !showHex);
+        runner->setMatchesSaved(address + i);
+        emitDevMessage(address + i, i == 0, true, reply, !showHex);
         if (autotuneTestState != NoTest && autotuneLog)
-            autotuneLog->write(address, i == 0, true);
+            autotuneLog->write(address + i, i == 0, true);
     }
     runner->setApplyingRead(false);
-    createDevMessage(-1, showHex);
 }
 
 void KelvaraCom::storeWriteReply()
@@ -382,6 +418,11 @@ bool KelvaraCom::holdsSentValue(const QByteArray& frame, int index, int address)
 
 void KelvaraCom::announceJudgement()
 {
-    judgedRequest = requestInFlight;
+    announceJudgement(requestInFlight);
+}
+
+void KelvaraCom::announceJudgement(quint32 request)
+{
+    judgedRequest = request;
     emit replyProcessed();
 }

@@ -5,11 +5,16 @@
 
 void KelvaraCom::createDevMessage(int index, bool send)
 {
+    emitDevMessage(curAddr + index, index == 0, mode == ReadMode, rxBuffer, send);
+}
+
+void KelvaraCom::emitDevMessage(int address, bool newBlock, bool isRead, const QByteArray& reply,
+                                bool send)
+{
     if (!send)
         return;
-    const QString text = showHex
-        ? ::niceHex(QString::fromLatin1(rxBuffer.toHex()))
-        : devLogger->formatDevMessage(curAddr + index, index == 0, mode == ReadMode);
+    const QString text = showHex ? ::niceHex(QString::fromLatin1(reply.toHex()))
+                                 : devLogger->formatDevMessage(address, newBlock, isRead);
     emit replyMessageCreated(text);
 }
 

@@ -1,16 +1,25 @@
 #include "portenumerator.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QtGlobal>
+
+#include <algorithm>
 
 const char* const PortEnumerator::extraPortsVariable = "KELVARA_EXTRA_PORTS";
 
 PortEnumerator::~PortEnumerator() = default;
 
-QList<SerialPortEntry> PortEnumerator::availablePorts() const
+QList<SerialPortEntry> PortEnumerator::availablePorts()
 {
-    return systemPorts() + extraPorts();
+    QStringList listing = deviceListing();
+    std::sort(listing.begin(), listing.end());
+    if (listing.isEmpty() || listing != lastListing) {
+        lastSystemPorts = systemPorts();
+        lastListing = listing;
+    }
+    return lastSystemPorts + extraPorts();
 }
 
 // Read on every call: a path named here comes and goes with the program
@@ -34,4 +43,20 @@ QList<SerialPortEntry> PortEnumerator::systemPorts() const
     for (const QSerialPortInfo& info : infos)
         ports.append(SerialPortEntry(info));
     return ports;
+}
+
+// Every terminal device, serial or not, has an entry in the system's device
+// classes (Linux) or a node in /dev (macOS); a port plugged in or pulled out
+// adds or removes one.
+QStringList PortEnumerator::deviceListing() const
+{
+    const QDir::Filters entries = QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot;
+#if defined(Q_OS_LINUX)
+    return QDir(QStringLiteral("/sys/class/tty")).entryList(entries, QDir::Unsorted);
+#elif defined(Q_OS_MACOS)
+    return QDir(QStringLiteral("/dev"))
+        .entryList({QStringLiteral("cu.*"), QStringLiteral("tty.*")}, entries, QDir::Unsorted);
+#else
+    return QStringList();
+#endif
 }

@@ -43,6 +43,11 @@ void SerialPortListener::setIgnoreBluetooth(bool ignore)
     onTimerFired();
 }
 
+void SerialPortListener::presetIgnoreBluetooth(bool ignore)
+{
+    ignoreBluetooth = ignore;
+}
+
 bool SerialPortListener::getIgnoreBluetooth() const
 {
     return ignoreBluetooth;

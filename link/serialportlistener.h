@@ -32,6 +32,8 @@ public:
     ~SerialPortListener() override;
 
     void setIgnoreBluetooth(bool ignore);
+    // The flag for the scans to come, without scanning now.
+    void presetIgnoreBluetooth(bool ignore);
     bool getIgnoreBluetooth() const;
 
 signals:

@@ -25,7 +25,9 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QTextDocument>
+#include <QTimer>
 
 namespace {
 
@@ -45,8 +47,9 @@ bool storedSwitch(const QSettings& settings, const QString& key)
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent)
+MainWindow::MainWindow(QWidget* parent, FirstPortScan firstScan)
     : QMainWindow(parent)
+    , portScanAfterPaint(firstScan == FirstPortScan::AfterFirstPaint)
 {
     // Before the form: its boxes are guarded as they are first shown.
     WheelGuard::install();
@@ -207,10 +210,14 @@ void MainWindow::createModelAndLink()
             &MainWindow::onDevicesConnected);
     connect(portListener, &SerialPortListener::onDevicesDisconnected, this,
             &MainWindow::onDevicesDisconnected);
-    // Rescans at once, so the drop-down is filled from here on.
-    portListener->setIgnoreBluetooth(
-        !storedSwitch(*settings, QStringLiteral("enableMacBluetoothSerial")));
-    portBox->setCurrentIndex(0);
+    const bool skipBluetooth = !storedSwitch(*settings, QStringLiteral("enableMacBluetoothSerial"));
+    if (portScanAfterPaint) {
+        portListener->presetIgnoreBluetooth(skipBluetooth);
+    } else {
+        // Rescans at once, so the drop-down is filled from here on.
+        portListener->setIgnoreBluetooth(skipBluetooth);
+        portBox->setCurrentIndex(0);
+    }
 
     com = new KelvaraCom(model);
     com->setParent(this);
@@ -234,6 +241,24 @@ void MainWindow::createModelAndLink()
 #endif
 
     com->setCurrentPortName(portBox->currentText());
+}
+
+void MainWindow::paintEvent(QPaintEvent* e)
+{
+    QMainWindow::paintEvent(e);
+    if (portScanAfterPaint) {
+        portScanAfterPaint = false;
+        QTimer::singleShot(0, this, &MainWindow::fillPortsFirstTime);
+    }
+}
+
+// Fills the drop-down as the scan while the window is built does: on its
+// empty entry, which is no choice of a port.
+void MainWindow::fillPortsFirstTime()
+{
+    const QSignalBlocker blocker(portBox);
+    portListener->onTimerFired();
+    portBox->setCurrentIndex(0);
 }
 
 void MainWindow::wireDevScreen()

@@ -59,7 +59,14 @@ public:
     using RowKey = QPair<int, int>;
     using RowMap = QMap<RowKey, QWidget*>;
 
-    explicit MainWindow(QWidget* parent = nullptr);
+    // When the port drop-down is first filled: while the window is built,
+    // or once it has painted itself for the first time, so that the scan
+    // (a walk through the system's devices) does not hold up its first
+    // sight.
+    enum class FirstPortScan { Immediate, AfterFirstPaint };
+
+    explicit MainWindow(QWidget* parent = nullptr,
+                        FirstPortScan firstScan = FirstPortScan::Immediate);
     ~MainWindow() override;
 
     // Prepares and starts one read or write from the command line; 0 when
@@ -204,6 +211,7 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
 private:
     // Construction steps.
@@ -213,6 +221,7 @@ private:
     int tabsWidth() const;
     static void fitDialogHeight(QWidget* dialog);
     void createModelAndLink();
+    void fillPortsFirstTime();
     void deleteOwnedObjects();
     void wirePageButtons();
     void wireMenuActions();
@@ -352,6 +361,7 @@ private:
     Kelvara* model = nullptr;
     KelvaraCom* com = nullptr;
     SerialPortListener* portListener = nullptr;
+    bool portScanAfterPaint = false;
     XMLTranslator* xml = nullptr;
     DraggableTooltipManager* tooltipManager = nullptr;
     CustomParameterEdit* customEdit = nullptr;

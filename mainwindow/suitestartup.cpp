@@ -6,6 +6,7 @@
 #include <QCommandLineParser>
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QIcon>
 #include <QScreen>
@@ -28,6 +29,28 @@ int SuiteStartup::run(int argc, char* argv[])
     // Every command line is answered without showing the window, also on a
     // machine without a desktop; only the window needs one.
     const bool displayed = hasDisplay();
+    const QString program = QString::fromLocal8Bit(argv[0]);
+
+    // Help and wrong arguments are answered before the toolkit loads its
+    // platform plugin and connects to the display, unless the toolkit has
+    // arguments of its own to take out first.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (!holdsToolkitOptions(arguments)) {
+        QCommandLineParser commandLine;
+        addOptions(&commandLine);
+        if (!commandLine.parse(arguments)) {
+            // As the option parser says it once the application exists.
+            QTextStream(stderr) << QFileInfo(program).fileName() << ": " << commandLine.errorText()
+                                << '\n';
+            return EXIT_FAILURE;
+        }
+        const int answered = answerWithoutWindow(commandLine, program, displayed);
+        if (answered >= 0)
+            return answered;
+    }
+
     if (!displayed)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     prepareApplication();
@@ -38,37 +61,19 @@ int SuiteStartup::run(int argc, char* argv[])
     // An unknown option or a missing value ends the process here, with the
     // parser's own message and status 1.
     parser->process(app);
-
-    const QString program = QString::fromLocal8Bit(argv[0]);
-    if (parser->isSet(QStringLiteral("h"))) {
-        printLine(QStringLiteral("usage: ") + program
-                  + QStringLiteral(" -i(nteractive) -r(ead) -w(rite) \"value\" -a(ddr) \"address\" "
-                                   "-b(aud) \"baudrate\" -s(erial) \" port name\" -h(elp)"));
-        return EXIT_SUCCESS;
-    }
+    const int answered = answerWithoutWindow(*parser, program, displayed);
+    if (answered >= 0)
+        return answered;
     const bool windowless = parser->isSet(QStringLiteral("i"));
-    if (!windowless) {
-        for (const char* option : windowlessOptions) {
-            if (parser->isSet(QLatin1String(option))) {
-                printLine(QStringLiteral("Error: -i(nteractive) argument mandatory for no "
-                                         "particularly good reason when running ")
-                          + program + QStringLiteral(" from the commandline."));
-                return EXIT_FAILURE;
-            }
-        }
-        if (!displayed) {
-            QTextStream(stderr) << QCoreApplication::applicationName()
-                                << ": no display to show the window on (DISPLAY is not set)\n";
-            return EXIT_FAILURE;
-        }
-    }
 
     qputenv("QT_QPA_FONTDIR", (QCoreApplication::applicationDirPath() + "/fonts").toUtf8());
     const QString fontFamily = registerSansFont();
     // Relative paths ("resources/...", "logs") resolve against the program.
     QDir::setCurrent(QDir(QCoreApplication::applicationDirPath()).absolutePath());
 
-    MainWindow window;
+    MainWindow window(nullptr,
+                      windowless ? MainWindow::FirstPortScan::Immediate
+                                 : MainWindow::FirstPortScan::AfterFirstPaint);
     app.setWindowIcon(QIcon(QStringLiteral(":/icon_windows.ico")));
 
     if (windowless) {
@@ -79,6 +84,82 @@ int SuiteStartup::run(int argc, char* argv[])
     }
     showWindow(&window, fontFamily);
     return app.exec();
+}
+
+// The usage line, the errors of options given without -i and of a window
+// without a display: the exit status, or -1 when the run goes on.
+int SuiteStartup::answerWithoutWindow(const QCommandLineParser& commandLine, const QString& program,
+                                      bool displayed)
+{
+    if (commandLine.isSet(QStringLiteral("h"))) {
+        printLine(QStringLiteral("usage: ") + program
+                  + QStringLiteral(" -i(nteractive) -r(ead) -w(rite) \"value\" -a(ddr) \"address\" "
+                                   "-b(aud) \"baudrate\" -s(erial) \" port name\" -h(elp)"));
+        return EXIT_SUCCESS;
+    }
+    if (commandLine.isSet(QStringLiteral("i")))
+        return -1;
+    for (const char* option : windowlessOptions) {
+        if (commandLine.isSet(QLatin1String(option))) {
+            printLine(QStringLiteral("Error: -i(nteractive) argument mandatory for no "
+                                     "particularly good reason when running ")
+                      + program + QStringLiteral(" from the commandline."));
+            return EXIT_FAILURE;
+        }
+    }
+    if (!displayed) {
+        QTextStream(stderr) << QFileInfo(program).fileName()
+                            << ": no display to show the window on (DISPLAY is not set)\n";
+        return EXIT_FAILURE;
+    }
+    return -1;
+}
+
+// Options the application object takes out of the command line itself,
+// with or without a value ("-style fusion", "--style=fusion").
+bool SuiteStartup::holdsToolkitOptions(const QStringList& arguments)
+{
+    static const QStringList toolkitOptions = {
+        "platform",
+        "platformpluginpath",
+        "platformtheme",
+        "plugin",
+        "qmljsdebugger",
+        "qwindowgeometry",
+        "qwindowicon",
+        "qwindowtitle",
+        "reverse",
+        "session",
+        "testability",
+        "style",
+        "stylesheet",
+        "widgetcount",
+        "qdevel",
+        "qdebug",
+        "display",
+        "geometry",
+        "title",
+        "icon",
+        "name",
+        "visual",
+        "ncols",
+        "cmap",
+        "im",
+        "inputstyle",
+        "dograb",
+        "nograb",
+        "sync",
+        "graphicssystem",
+    };
+    for (const QString& argument : arguments.mid(1)) {
+        if (!argument.startsWith(QLatin1Char('-')))
+            continue;
+        const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1)
+                                 .section(QLatin1Char('='), 0, 0);
+        if (toolkitOptions.contains(name) || name.startsWith(QLatin1String("psn_")))
+            return true;
+    }
+    return false;
 }
 
 void SuiteStartup::prepareApplication()

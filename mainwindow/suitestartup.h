@@ -2,6 +2,7 @@
 #define SUITESTARTUP_H
 
 #include <QString>
+#include <QStringList>
 
 class MainWindow;
 class QCommandLineParser;
@@ -9,8 +10,9 @@ class QCommandLineParser;
 // The suite's start-up: the program's main(), and the steps of it that the
 // tools showing the real window share with it.
 //
-// The command line is judged before the window is built, so help and wrong
-// arguments are answered at once.
+// The command line is judged before the window is built, and even before
+// the toolkit connects to the display, so help and wrong arguments are
+// answered at once.
 class SuiteStartup
 {
 public:
@@ -31,6 +33,9 @@ public:
 
 private:
     static void addOptions(QCommandLineParser* commandLine);
+    static int answerWithoutWindow(const QCommandLineParser& commandLine, const QString& program,
+                                   bool displayed);
+    static bool holdsToolkitOptions(const QStringList& arguments);
     static bool hasDisplay();
     static void widenForScreen(MainWindow* window);
     static void printLine(const QString& line);

@@ -4,6 +4,7 @@
 #include "kelvara.h"
 #include "modalwatcher.h"
 #include "parameter.h"
+#include "plottrace.h"
 
 #include <QtTest>
 #include <qcustomplot.h>
@@ -68,6 +69,49 @@ private slots:
         QCOMPARE(failing.titles(),
                  QStringList({"Export to Tab Separated Values File", "Export Error"}));
         QCOMPARE(errors.value(0), (QVariantList{"Export Error", "Failed to open file"}));
+    }
+
+    // A long run keeps every value for the export but draws a bounded
+    // summary that still holds the first and last samples and every peak.
+    void longRunDrawsBoundedSummary()
+    {
+        Kelvara model;
+        Parameter* current = model.getParameter(266);
+        QWidget window;
+        auto* surface = new QCustomPlot(&window);
+        auto* plot = new ClockedPlot(&window, nullptr, &model, surface);
+        auto* row = new QWidget(&window);
+        row->setProperty("address", 266);
+        (new QComboBox(row))->addItems({"Don't Plot", "Left Axis"});
+        row->findChild<QComboBox*>()->setCurrentIndex(1);
+        plot->dashboardAddRemovePlotParameter(row);
+        plot->onGraphStartStopClicked();
+        const int samples = 20 * PlotTrace::maxBuckets + 7;
+        for (int i = 0; i < samples; ++i) {
+            current->setRegisterValue(i == 1234 ? 5000 : i == 2345 ? 5 : 100 + i % 50);
+            plot->now = 350 * i;
+            plot->readDashboardValues();
+        }
+        QCPGraph* graph = surface->graph(1);
+        QVERIFY(graph->dataCount() <= 4 * PlotTrace::maxBuckets);
+        QList<QPair<double, double>> drawn;
+        for (auto point = graph->data()->constBegin(); point != graph->data()->constEnd(); ++point)
+            drawn << qMakePair(point->key, point->value);
+        const auto at = [](int sample) { return 350 * sample / 1000.0; };
+        QCOMPARE(drawn.first(), qMakePair(0.0, 10.0));
+        QCOMPARE(drawn.last(), qMakePair(at(samples - 1), (100 + (samples - 1) % 50) / 10.0));
+        QVERIFY(drawn.contains(qMakePair(at(1234), 500.0)));
+        QVERIFY(drawn.contains(qMakePair(at(2345), 0.5)));
+        QCOMPARE(surface->yAxis->range(), QCPRange(0, 500));
+
+        QTemporaryDir dir;
+        ModalWatcher watcher(QString(), dir.filePath("plot.txt"));
+        plot->exportDashboardGraphData();
+        QFile file(dir.filePath("plot.txt"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.size(), samples + 2);
+        QCOMPARE(lines.at(1 + 1234), QByteArray("431.9\t0\t500\t"));
     }
 };
 

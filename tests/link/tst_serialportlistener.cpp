@@ -13,17 +13,25 @@
 namespace {
 
 // Hands out one scripted list per enumeration; the last one repeats.
+// Device listings likewise; without them every scan asks for the ports.
 class ScriptedEnumerator : public PortEnumerator
 {
 public:
     mutable QList<QList<SerialPortEntry>> script;
+    mutable QList<QStringList> listings;
+    mutable int asked = 0;
 
 protected:
     QList<SerialPortEntry> systemPorts() const override
     {
+        ++asked;
         return script.isEmpty() ? QList<SerialPortEntry>()
             : script.size() > 1 ? script.takeFirst()
                                 : script.first();
+    }
+    QStringList deviceListing() const override
+    {
+        return listings.size() > 1 ? listings.takeFirst() : listings.value(0);
     }
 };
 
@@ -165,6 +173,31 @@ private slots:
         }
         QVERIFY(refreshSerialListMutex.tryLock()); // released once the scan is over
         refreshSerialListMutex.unlock();
+    }
+
+    // The ports are asked for only when the device listing changed (in any
+    // order) or there is none; in between the last answer stands.
+    void portsAskedForWhenListingChanges()
+    {
+        auto* enumerator = new ScriptedEnumerator;
+        SerialPortListener listener{std::unique_ptr<PortEnumerator>(enumerator)};
+        QStringList connected;
+        connect(&listener, &SerialPortListener::onDevicesConnected,
+                [&](QList<SerialPortEntry> ports) {
+                    connected << render(ports.mid(0, ports.size() - 1));
+                });
+        const QList<QStringList> listings = {
+            {"ttyS0"}, {"ttyS0"}, {"ttyS0", "ttyUSB0"}, {"ttyUSB0", "ttyS0"}, {}, {}};
+        for (const char* port : {"ttyACM0", "ttyACM1", "ttyUSB0", "ttyUSB1"})
+            enumerator->script << QList<SerialPortEntry>{{port, QString("/dev/") + port}};
+        QList<int> asked;
+        for (const QStringList& listing : listings) {
+            enumerator->listings = {listing};
+            listener.onTimerFired();
+            asked << enumerator->asked;
+        }
+        QCOMPARE(asked, QList<int>({1, 1, 2, 2, 3, 4}));
+        QCOMPARE(connected, QStringList({"ttyACM0", "", "ttyACM1", "", "ttyUSB0", "ttyUSB1"}));
     }
 };
 

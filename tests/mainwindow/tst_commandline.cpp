@@ -81,6 +81,11 @@ private slots:
         // The option parser answers on standard error, also without a display.
         row("unknown option", "-x", "", 1, "!Unknown option 'x'.", "none");
         row("window without a display", "file.xml", "", 1, "!no display", "none");
+        // Answered before the toolkit connects to the display: none needs to be there.
+        row("-h, display unreachable", "DISPLAY=:4242 -h", "", 0, usage, "none");
+        row("unknown option, display unreachable", "DISPLAY=:4242 -x", "", 1,
+            "!Unknown option 'x'.", "none");
+        row("toolkit's own option", "-platform offscreen -h", "", 0, usage, "none");
         // Preparation errors: one line, status 255 (main's -1), nothing sent.
         row("no address", "-i -r -s SIM", "", 255, "No address found", "none");
         row("address before the port", "-i -a 3000 -r -s /dev/nonesuch", "", 255,
@@ -147,8 +152,11 @@ private slots:
         simulator.clearLog();
         arguments.replaceInStrings("SIM", simulator.portName());
 
+        QProcessEnvironment variables = environment(simulator.portName());
+        if (arguments.value(0).startsWith("DISPLAY="))
+            variables.insert("DISPLAY", arguments.takeFirst().section('=', 1));
         QProcess process;
-        process.setProcessEnvironment(environment(simulator.portName()));
+        process.setProcessEnvironment(variables);
         process.setWorkingDirectory(QDir::tempPath());
         QElapsedTimer clock;
         clock.start();

@@ -121,6 +121,21 @@ private slots:
         QTEST(window.link()->getTimeoutTime(), "timeout");
     }
 
+    // The program's window lists the ports once it has painted, on the
+    // empty entry: the first scan chooses no port.
+    void portsAreListedAfterTheFirstPaint()
+    {
+        Workspace workspace;
+        qputenv("KELVARA_EXTRA_PORTS", workspace.settingsPath().toLocal8Bit());
+        MainWindow window(nullptr, MainWindow::FirstPortScan::AfterFirstPaint);
+        auto* box = window.findChild<QComboBox*>("portBox");
+        QCOMPARE(box->count(), 0);
+        window.show();
+        QVERIFY(QTest::qWaitFor([&] { return box->findText(workspace.settingsPath()) >= 0; }));
+        QCOMPARE(box->currentText(), QString());
+        QCOMPARE(window.link()->getPortName(), QString());
+    }
+
     void rowsAreBoundToTheirParameters_data()
     {
         QTest::addColumn<QString>("container");

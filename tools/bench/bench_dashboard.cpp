@@ -1,24 +1,27 @@
-// CPU and memory of the Dashboard's live polling and plotting, against the
-// same window on another page.
+// The cost of one Dashboard plot sample after a day of graphing, against a
+// fresh plot:
 //
-//   kelvara-bench-dashboard [--seconds N] [--warmup N]
+//   kelvara-bench-dashboard [--hours H] [--rounds N] [--samples N]
 //
-// Two copies of this program run side by side, each the suite's window
-// connected to kelvara-sim in a process of its own (reply timeout 250 ms,
-// the default). One shows the Dashboard with every plot chooser on an axis
-// and graphing started; the other stays on Basic Setup. After a warm-up
-// (120 s: the Dev Screen console, which the polls feed, fills to its line
-// limit meanwhile) each measures its CPU time and heap over the period
-// (600 s by default).
+// Two copies of the suite's window, built and shown as the program shows
+// them and each connected to kelvara-sim in a process of its own, are on
+// the Dashboard plotting its three values of the start (battery voltage and
+// current, motor RPM) with graphing started. One is first given H hours
+// (24) of samples at the 350 ms rate, with values that swing slowly and
+// jitter at every sample; the other is fresh ("Reset Graph" before each of
+// its turns). Then, in turn for N rounds (10), each takes N samples (20):
+// the values change, and one sample is timed from its start to the end of
+// the plot's repaint.
 //
-// Printed: both CPU figures in % of one core, the heap growth of both, that
-// of the Dashboard also per plotted value kept, and the lines of each
-// console (a console still filling grows the heap too). Exit status 1 when
-// the Dashboard takes 3 % of a core or more, or its heap grows by more than
-// the values kept account for.
+// Printed: the median time a sample in each window and their ratio (goal: at
+// most 2; exit status 1 above), the share of a core the day's plot takes at
+// the 350 ms rate, and the heap the day's samples took per value kept.
 
 #include "benchwindow.h"
+#include "dashboardplot.h"
+#include "kelvara.h"
 #include "mainwindow.h"
+#include "parameter.h"
 #include "simulatorprocess.h"
 
 #include <QAbstractButton>
@@ -26,35 +29,23 @@
 #include <QComboBox>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QPlainTextEdit>
-#include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <qcustomplot.h>
 
+#include <cmath>
 #include <cstdio>
 #include <malloc.h>
+#include <memory>
 
 namespace {
 
-const double cpuLimitPercent = 3.0;
-// A kept value costs its plot point and its export cell, a few dozen bytes.
-const double bytesPerValueLimit = 256.0;
-const int chooserLeftAxis = 1;
-
-struct Figures
-{
-    double cpuSeconds = 0;
-    double wallSeconds = 0;
-    qint64 heapGrowth = 0;
-    qint64 valuesKept = 0;
-    int consoleBefore = 0;
-    int consoleAfter = 0;
-
-    double cpuPercent() const { return wallSeconds > 0 ? 100.0 * cpuSeconds / wallSeconds : 0; }
-};
+const double goalRatio = 2.0;
+const double samplingMs = 350.0;
+const int timeLimitSeconds = 1800;
+const double samplesPerHour = 3600 * 1000 / samplingMs;
 
 qint64 heapInUse()
 {
@@ -62,148 +53,165 @@ qint64 heapInUse()
     return qint64(info.uordblks + info.hblkhd);
 }
 
-void runFor(int ms)
+// Notes the plot's paint: the end of what a sample costs the user.
+class PaintProbe : public QObject
 {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-int consoleLines(MainWindow& window)
-{
-    return window.findChild<QPlainTextEdit*>("replyText")->blockCount();
-}
-
-qint64 plottedValues(MainWindow& window)
-{
-    qint64 count = 0;
-    auto* plot = window.findChild<QCustomPlot*>("dashboardPlot");
-    for (int i = 0; i < plot->graphCount(); ++i)
-        count += plot->graph(i)->dataCount();
-    return count;
-}
-
-// Every chooser on the left axis, then graphing started.
-void plotEverything(MainWindow& window)
-{
-    auto* rows = window.findChild<QWidget*>("dashboardParameters");
-    for (QComboBox* chooser : rows->findChildren<QComboBox*>())
-        chooser->setCurrentIndex(chooserLeftAxis);
-    window.findChild<QAbstractButton*>("dashboardStartStopButton")->click();
-}
-
-// One window with its simulator; prints its figures as one line.
-int runWindow(bool dashboard, int warmupS, int seconds)
-{
-    // No settings file: the default reply timeout.
-    QTemporaryDir scratch;
-    SimulatorProcess sim;
-    if (!QDir::setCurrent(scratch.path()) || !sim.start()) {
-        std::fprintf(stderr, "%s\n", qPrintable(sim.errorString()));
-        return 1;
-    }
-    const std::unique_ptr<MainWindow> window =
-        startConnectedWindow(sim, dashboard ? QStringLiteral("dashboardScreen") : QString());
-    if (!window) {
-        std::fprintf(stderr, "the window did not connect to %s\n", qPrintable(sim.portPath()));
-        return 1;
-    }
-    if (dashboard)
-        plotEverything(*window);
-    runFor(warmupS * 1000);
-
-    Figures figures;
-    const qint64 heap = heapInUse();
-    const qint64 values = plottedValues(*window);
-    figures.consoleBefore = consoleLines(*window);
-    const double cpu = processCpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    runFor(seconds * 1000);
-    figures.cpuSeconds = processCpuSeconds() - cpu;
-    figures.wallSeconds = wall.nsecsElapsed() / 1e9;
-    figures.heapGrowth = heapInUse() - heap;
-    figures.valuesKept = plottedValues(*window) - values;
-    figures.consoleAfter = consoleLines(*window);
-    std::printf("%f %f %lld %lld %d %d\n", figures.cpuSeconds, figures.wallSeconds,
-                static_cast<long long>(figures.heapGrowth),
-                static_cast<long long>(figures.valuesKept), figures.consoleBefore,
-                figures.consoleAfter);
-    return 0;
-}
-
-bool readFigures(QProcess& child, Figures* figures)
-{
-    const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
-    if (child.exitCode() != 0 || fields.size() != 6)
+public:
+    bool painted = false;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        painted = painted || event->type() == QEvent::Paint;
         return false;
-    figures->cpuSeconds = fields.at(0).toDouble();
-    figures->wallSeconds = fields.at(1).toDouble();
-    figures->heapGrowth = fields.at(2).toLongLong();
-    figures->valuesKept = fields.at(3).toLongLong();
-    figures->consoleBefore = fields.at(4).toInt();
-    figures->consoleAfter = fields.at(5).toInt();
-    return true;
-}
+    }
+};
+
+struct DashboardWindow
+{
+    // Outlives the window, which talks to it until it goes.
+    SimulatorProcess sim;
+    std::unique_ptr<MainWindow> window;
+    DashboardPlot* plot = nullptr;
+    QCustomPlot* surface = nullptr;
+    QList<Parameter*> plotted;
+    PaintProbe probe;
+    QVector<double> sampleMs;
+    qint64 changes = 0;
+
+    bool startSimulator()
+    {
+        if (!sim.start())
+            std::fprintf(stderr, "%s\n", qPrintable(sim.errorString()));
+        return sim.errorString().isEmpty();
+    }
+
+    bool start()
+    {
+        window = startConnectedWindow(sim, "dashboardScreen");
+        if (!window) {
+            std::fprintf(stderr, "the window did not connect to %s\n", qPrintable(sim.portPath()));
+            return false;
+        }
+        plot = window->findChild<DashboardPlot*>();
+        surface = window->findChild<QCustomPlot*>("dashboardPlot");
+        surface->installEventFilter(&probe);
+        const auto choosers =
+            window->findChild<QWidget*>("dashboardParameters")->findChildren<QComboBox*>();
+        for (const QComboBox* chooser : choosers) {
+            QObject* row = chooser->parent();
+            while (row && !row->property("address").isValid())
+                row = row->parent();
+            if (row && chooser->currentIndex() != 0)
+                plotted << window->deviceModel()->getParameter(row->property("address").toInt());
+        }
+        window->findChild<QAbstractButton*>("dashboardStartStopButton")->click();
+        QCoreApplication::processEvents();
+        return true;
+    }
+
+    // A slow swing over the hour with a jitter of a tenth of its range at
+    // every sample: noisy, as a motor's current and speed are.
+    void changeValues()
+    {
+        const double phase = 2 * M_PI * double(changes++) / samplesPerHour;
+        for (int i = 0; i < plotted.size(); ++i) {
+            const double swing = std::sin(phase + i) * 1500;
+            const double noise = QRandomGenerator::global()->bounded(400.0) - 200;
+            plotted.at(i)->setRegisterValue(int(2000 + swing + noise));
+        }
+    }
+
+    void timeSample()
+    {
+        changeValues();
+        QCoreApplication::processEvents();
+        probe.painted = false;
+        QElapsedTimer clock;
+        clock.start();
+        plot->readDashboardValues();
+        while (!probe.painted && clock.elapsed() < 5000)
+            QCoreApplication::processEvents();
+        sampleMs << clock.nsecsElapsed() / 1e6;
+    }
+
+    int drawnPoints() const
+    {
+        int points = 0;
+        for (int i = 0; i < surface->graphCount(); ++i)
+            points += surface->graph(i)->dataCount();
+        return points;
+    }
+};
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    prepareBenchApplication();
+    const QString shownOn = prepareBenchApplication();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOption({"seconds", "Measured period in seconds.", "n", "600"});
-    parser.addOption({"warmup", "Seconds before the period.", "n", "120"});
-    parser.addOption(
-        {"window", "Internal: run one window, on the Dashboard or another page.", "page"});
+    parser.addOption({"hours", "Hours of samples the day's plot holds first.", "h", "24"});
+    parser.addOption({"rounds", "Rounds of timed samples in each window.", "n", "10"});
+    parser.addOption({"samples", "Timed samples per window and round.", "n", "20"});
     parser.process(app);
     bool ok = true;
-    const int seconds = parser.value("seconds").toInt(&ok);
-    const int warmup = ok ? parser.value("warmup").toInt(&ok) : 0;
-    if (!ok || seconds < 1 || warmup < 0) {
-        std::fprintf(stderr, "--seconds and --warmup take whole seconds\n");
+    const double hours = parser.value("hours").toDouble(&ok);
+    const int rounds = ok ? parser.value("rounds").toInt(&ok) : 0;
+    const int samples = ok ? parser.value("samples").toInt(&ok) : 0;
+    if (!ok || hours < 0 || rounds < 1 || samples < 1) {
+        std::fprintf(stderr, "--hours takes hours, --rounds and --samples whole numbers\n");
         return 2;
     }
-    if (parser.isSet("window"))
-        return runWindow(parser.value("window") == QLatin1String("dashboard"), warmup, seconds);
+    guardBench(timeLimitSeconds);
 
-    QProcess children[2];
-    const char* const pages[2] = {"dashboard", "other"};
-    for (int i = 0; i < 2; ++i) {
-        children[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        children[i].start(QCoreApplication::applicationFilePath(),
-                          {"--window", pages[i], "--seconds", QString::number(seconds), "--warmup",
-                           QString::number(warmup)});
-    }
-    std::printf("Dashboard plotting every chooser row against Basic Setup, side by side: "
-                "%d s warm-up, %d s measured\n",
-                warmup, seconds);
+    // No settings file: the default reply timeout.
+    QTemporaryDir scratch;
+    DashboardWindow fresh;
+    DashboardWindow day;
+    if (!QDir::setCurrent(scratch.path()) || !fresh.startSimulator() || !day.startSimulator())
+        return 1;
+    qputenv("KELVARA_EXTRA_PORTS",
+            QFile::encodeName(fresh.sim.portPath() + ':' + day.sim.portPath()));
+    if (!fresh.start() || !day.start())
+        return 1;
+    const auto prefill = qint64(hours * samplesPerHour);
+    std::printf("Dashboard plot of %d values in the real window (%s): %lld samples first\n",
+                day.plotted.size(), qPrintable(shownOn), static_cast<long long>(prefill));
     std::fflush(stdout);
-    Figures figures[2];
-    for (int i = 0; i < 2; ++i) {
-        children[i].waitForFinished(-1);
-        if (!readFigures(children[i], &figures[i])) {
-            std::fprintf(stderr, "a window failed\n");
-            return 1;
-        }
+    const qint64 heapBefore = heapInUse();
+    QElapsedTimer prefillClock;
+    prefillClock.start();
+    for (qint64 i = 0; i < prefill; ++i) {
+        day.changeValues();
+        day.plot->readDashboardValues();
+        // The windows keep talking to their controllers meanwhile.
+        if (i % 1000 == 0)
+            QCoreApplication::processEvents();
+    }
+    const qint64 heapGrowth = heapInUse() - heapBefore;
+    const double prefillSeconds = prefillClock.elapsed() / 1000.0;
+    const qint64 valuesKept = prefill * day.plotted.size();
+
+    auto* reset = fresh.window->findChild<QAbstractButton*>("clearGraphsButton");
+    for (int round = 0; round < rounds; ++round) {
+        reset->click();
+        for (int i = 0; i < samples; ++i)
+            fresh.timeSample();
+        for (int i = 0; i < samples; ++i)
+            day.timeSample();
     }
 
-    const Figures& dashboard = figures[0];
-    const Figures& other = figures[1];
-    const double bytesPerValue =
-        dashboard.valuesKept > 0 ? double(dashboard.heapGrowth) / dashboard.valuesKept : 0;
-    std::printf("CPU: Dashboard %.2f %% of a core, Basic Setup %.2f %% (limit %.1f %%)\n",
-                dashboard.cpuPercent(), other.cpuPercent(), cpuLimitPercent);
-    std::printf("heap: Dashboard %+.1f KiB for %lld values kept (%.0f bytes each, limit %.0f), "
-                "Basic Setup %+.1f KiB\n",
-                dashboard.heapGrowth / 1024.0, static_cast<long long>(dashboard.valuesKept),
-                bytesPerValue, bytesPerValueLimit, other.heapGrowth / 1024.0);
-    std::printf(
-        "Dev Screen console lines (limit 10000): Dashboard %d to %d, Basic Setup %d to %d\n",
-        dashboard.consoleBefore, dashboard.consoleAfter, other.consoleBefore, other.consoleAfter);
-    const bool within = dashboard.cpuPercent() < cpuLimitPercent && dashboard.valuesKept > 0
-        && bytesPerValue <= bytesPerValueLimit;
-    return within ? 0 : 1;
+    const double freshMs = median(fresh.sampleMs);
+    const double dayMs = median(day.sampleMs);
+    const double ratio = dayMs / freshMs;
+    std::printf("the day's samples taken in %.1f s\n", prefillSeconds);
+    std::printf("a sample and its repaint, median of %d in turn: fresh %.3f ms, after %g hours "
+                "%.3f ms (%d points drawn): ratio %.2f (goal at most %.0f)\n",
+                rounds * samples, freshMs, hours, dayMs, day.drawnPoints(), ratio, goalRatio);
+    std::printf("at one sample each %.0f ms the day's plot takes %.2f %% of a core\n", samplingMs,
+                100.0 * dayMs / samplingMs);
+    std::printf("heap: %+.1f MiB for %lld values kept, %.1f bytes a value\n",
+                heapGrowth / (1024.0 * 1024.0), static_cast<long long>(valuesKept),
+                valuesKept > 0 ? double(heapGrowth) / valuesKept : 0.0);
+    return ratio <= goalRatio ? 0 : 1;
 }

@@ -4,27 +4,81 @@
 #include "mainwindow.h"
 #include "simulatorprocess.h"
 #include "suitestartup.h"
+#include "virtualdisplay.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QMessageBox>
 #include <QTabWidget>
 #include <QTimer>
+#include <QWidget>
 
+#include <csignal>
+#include <cstdio>
+#include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
 const int connectTimeLimitMs = 30000;
+const int boxCheckIntervalMs = 200;
+
+void endOverTime(int)
+{
+    static const char line[] = "benchmark: time limit reached, ended\n";
+    const ssize_t written = write(STDERR_FILENO, line, sizeof line - 1);
+    Q_UNUSED(written)
+    _exit(3);
+}
 
 } // namespace
 
-void prepareBenchApplication()
+QString prepareBenchApplication()
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QString shownOn = QStringLiteral("on DISPLAY");
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        // Lives until the program ends, after the application object.
+        static std::unique_ptr<VirtualDisplay> display;
+        if (VirtualDisplay::isAvailable()) {
+            display = std::make_unique<VirtualDisplay>();
+            if (display->start())
+                shownOn = QStringLiteral("on an Xvfb of its own");
+            else
+                display.reset();
+        }
+        if (!display) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            shownOn = QStringLiteral("offscreen");
+        }
+    }
     SuiteStartup::prepareApplication();
+    return shownOn;
+}
+
+void guardBench(int limitSeconds)
+{
+    std::signal(SIGALRM, endOverTime);
+    alarm(unsigned(limitSeconds));
+    auto* boxCheck = new QTimer(qApp);
+    QObject::connect(boxCheck, &QTimer::timeout, [] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box)
+            return;
+        auto* message = qobject_cast<QMessageBox*>(box);
+        std::fprintf(stderr, "benchmark: closed a box: %s\n",
+                     qPrintable(message ? message->text() : box->windowTitle()));
+        // A message box without an escape button ignores being closed.
+        if (auto* dialog = qobject_cast<QDialog*>(box))
+            dialog->reject();
+        else
+            box->close();
+    });
+    boxCheck->start(boxCheckIntervalMs);
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
@@ -43,8 +97,11 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
 
 std::unique_ptr<MainWindow> startConnectedWindow(SimulatorProcess& sim, const QString& page)
 {
-    // Offered beside the system's ports from the window's first scan on.
-    qputenv("KELVARA_EXTRA_PORTS", QFile::encodeName(sim.portPath()));
+    // Offered beside the system's ports from the window's first scan on,
+    // unless the caller offers it already (with other simulators' ports).
+    const QByteArray path = QFile::encodeName(sim.portPath());
+    if (!qgetenv("KELVARA_EXTRA_PORTS").split(':').contains(path))
+        qputenv("KELVARA_EXTRA_PORTS", path);
     const QString fontFamily = SuiteStartup::registerSansFont();
     auto window = std::make_unique<MainWindow>();
     SuiteStartup::showWindow(window.get(), fontFamily);

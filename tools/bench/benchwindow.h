@@ -12,15 +12,24 @@ class SimulatorProcess;
 // The suite's window in a benchmark, started as the program starts it.
 
 // Before the application object exists: the display when there is one,
-// otherwise the offscreen platform, and the program's own attributes.
-void prepareBenchApplication();
+// otherwise an X server of the benchmark's own (Xvfb at 96 dpi, as on a
+// desktop) or, without Xvfb, the offscreen platform; and the program's own
+// attributes. Returns where the windows are shown, for the report.
+QString prepareBenchApplication();
+
+// No box may hold a benchmark up: from now on any modal window is closed
+// soon after it opens, with a line on standard error; and the process ends
+// (status 3, with a line) once it has run for limitSeconds.
+void guardBench(int limitSeconds);
 
 // Runs the event loop until condition() holds; false when the time ran out.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
 
 // Builds and shows the window on the page named (empty: the page it opens
 // on) and connects it to the simulator; null when the two read-alls of the
-// connection did not complete.
+// connection did not complete. The simulator's port is offered through
+// KELVARA_EXTRA_PORTS, which must name every simulator's port before the
+// first of several windows is built: a port that appears becomes current.
 std::unique_ptr<MainWindow> startConnectedWindow(SimulatorProcess& sim, const QString& page);
 
 // User and system CPU time this process has taken so far.

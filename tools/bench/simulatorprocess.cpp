@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -24,6 +25,11 @@ SimulatorProcess::~SimulatorProcess()
             m_process.kill();
         m_process.waitForFinished();
     }
+}
+
+QString SimulatorProcess::portPath() const
+{
+    return m_dir.filePath(QStringLiteral("sim-") + QFileInfo(m_dir.path()).fileName());
 }
 
 bool SimulatorProcess::start(const QStringList& extraArguments)

@@ -26,7 +26,9 @@ public:
 
     // Starts the simulator (beside this program) and waits until it serves.
     bool start(const QStringList& extraArguments = {});
-    QString portPath() const { return m_dir.filePath("sim"); }
+    // Named after its scratch folder: the port's lock file is named after
+    // the port, so two simulators must not share a name.
+    QString portPath() const;
     QString errorString() const { return m_error; }
     qint64 processId() const { return m_process.processId(); }
 

@@ -73,10 +73,35 @@ void AutotuneLink::write(int first, int last)
     com->oneWrite(first, last - first + 1);
 }
 
-void AutotuneLink::begin()
+void AutotuneLink::readFaults()
 {
+    read(Firmware, Faults2);
+}
+
+qint64 AutotuneLink::startDiscovery(double mode)
+{
+    setValue(DiscoveryMode, mode);
+    write(DiscoveryMode, DiscoveryMode);
+    return now();
+}
+
+void AutotuneLink::beginRun(KelvaraCom::AutotuneTestState kind)
+{
+    com->startAutotune(kind);
     savedBefore = runner->getSavedValues();
     written.clear();
+    leftUnsaved.clear();
+    stoppedDiscovery = false;
+    running = true;
+}
+
+void AutotuneLink::abandonRun(bool discoveryRunning)
+{
+    running = false;
+    leftUnsaved = revert();
+    stoppedDiscovery = discoveryRunning;
+    if (discoveryRunning)
+        stopDiscovery();
 }
 
 void AutotuneLink::confirm()

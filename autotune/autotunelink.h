@@ -20,14 +20,15 @@ AutotuneClock systemClock();
 AutotuneClock acceleratedClock(int factor);
 
 // What an autotune test does through the model and the link: display
-// values, the fault check, reads and writes of register ranges, and the
-// bookkeeping of writes that no flash save has confirmed yet.
+// values, the fault check, reads and writes of register ranges, the start
+// of the controller's discovery run, and the beginning and both endings of
+// a run, which the stationary and the spinning test share.
 //
 // The link takes every answered write as saved, but the controller keeps
 // the motor registers only once they are in flash. Until the run's own
-// flash save confirms its writes, revert() can put the model's saved values
-// back to what they were before the run, so that the changed rows show
-// their unsaved marks again.
+// flash save confirms its writes, a run that fails puts the model's saved
+// values back to what they were before the run, so that the changed rows
+// show their unsaved marks again.
 class AutotuneLink
 {
 public:
@@ -59,7 +60,39 @@ public:
         stepping = QObject::connect(com, &KelvaraCom::flashSaveComplete, test, step);
         com->flashSaveAutotune();
     }
-    void stopStepping();
+
+    // A run begins: opens the link's log of a test of this kind, remembers
+    // the model's saved values and forgets the last run's outcome.
+    void beginRun(KelvaraCom::AutotuneTestState kind);
+    // The run's flash save confirmed every write: no more steps, the test
+    // closes its log (stopLog()) and reports success.
+    template<class Test>
+    void finishRun(Test* test, void (Test::*success)())
+    {
+        stopStepping();
+        confirm();
+        running = false;
+        emit test->stopLog();
+        emit(test->*success)();
+    }
+    // The run ends early (or the link failed while none ran): no more
+    // steps; the values written in the run go back to unsaved and a
+    // discovery run of the controller is stopped; then the test closes its
+    // log and reports the error.
+    template<class Test, class Error>
+    void failRun(Test* test, void (Test::*failure)(Error), Error type, bool discoveryRunning)
+    {
+        stopStepping();
+        if (running)
+            abandonRun(discoveryRunning);
+        emit test->stopLog();
+        emit(test->*failure)(type);
+    }
+    // The registers the last run wrote that it left unsaved in flash (after
+    // an error).
+    QList<int> unsavedAfterRun() const { return leftUnsaved; }
+    // The last run ended while a discovery run of the controller went on.
+    bool stoppedDiscoveryRun() const { return stoppedDiscovery; }
 
     double value(int address) const;
     void setValue(int address, double value);
@@ -68,9 +101,19 @@ public:
     // Registers first to last (inclusive).
     void read(int first, int last);
     void write(int first, int last);
+    // Before each discovery run: the block from the firmware version to
+    // Faults 2, for hasFaults().
+    void readFaults();
+    // Starts a discovery run of the controller (register 481 := mode), which
+    // sets 481 back to 0 when done; returns now().
+    qint64 startDiscovery(double mode);
 
-    // A new run: remembers the model's saved values, forgets earlier writes.
-    void begin();
+    qint64 now() const { return clock(); }
+    void setClock(AutotuneClock newClock) { clock = newClock; }
+
+private:
+    void stopStepping();
+    void abandonRun(bool discoveryRunning);
     // The flash save confirmed every write so far.
     void confirm();
     // Back to the saved values from before the run; returns the registers
@@ -81,10 +124,6 @@ public:
     // unsaved mark.
     void stopDiscovery();
 
-    qint64 now() const { return clock(); }
-    void setClock(AutotuneClock newClock) { clock = newClock; }
-
-private:
     Kelvara* runner;
     KelvaraCom* com;
     QMap<int, int> savedBefore;
@@ -92,6 +131,9 @@ private:
     AutotuneClock clock = systemClock();
     QList<QMetaObject::Connection> lifetime;
     QMetaObject::Connection stepping;
+    bool running = false;
+    QList<int> leftUnsaved;
+    bool stoppedDiscovery = false;
 };
 
 #endif // AUTOTUNELINK_H

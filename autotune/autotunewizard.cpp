@@ -10,7 +10,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDebug>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -145,16 +144,16 @@ void AutotuneWizard::closeEvent(QCloseEvent* evt)
 void AutotuneWizard::startStaticTest()
 {
     pageState = FirstPage;
-    wheelState = 0;
-    testType = 0;
+    wheelState = WheelState::Idle;
+    testType = TestType::Static;
     checkMotorSpinning();
 }
 
 void AutotuneWizard::startDynamicTest()
 {
     pageState = SpinningRun;
-    wheelState = 0;
-    testType = 1;
+    wheelState = WheelState::Idle;
+    testType = TestType::Dynamic;
     checkMotorSpinning();
 }
 
@@ -163,17 +162,13 @@ void AutotuneWizard::startDynamicTest()
 // of the link can start a test the user did not ask for again.
 void AutotuneWizard::checkMotorSpinning()
 {
-    if (wheelState == 0) {
+    if (wheelState == WheelState::Idle) {
         cancelMotorCheck();
         motorCheck << connect(com, &KelvaraCom::comSuccess, this,
                               &AutotuneWizard::checkMotorSpinning)
                    << connect(com, &KelvaraCom::comError, this, &AutotuneWizard::cancelMotorCheck);
-        wheelState = 1;
+        wheelState = WheelState::ReadingTorque;
         com->oneRead(TorqueCommand, 1);
-        return;
-    }
-    if (wheelState != 1) {
-        qDebug() << "Reached Default: wheelState";
         return;
     }
     cancelMotorCheck();
@@ -185,12 +180,10 @@ void AutotuneWizard::checkMotorSpinning()
                "make sure your throttle is not on before starting the test."));
         return;
     }
-    if (testType == 0)
+    if (testType == TestType::Static)
         discoverStaticAutotune();
-    else if (testType == 1)
-        discoverDynamicAutotune();
     else
-        qDebug() << "Reached Default: testType";
+        discoverDynamicAutotune();
 }
 
 void AutotuneWizard::cancelMotorCheck()
@@ -198,7 +191,7 @@ void AutotuneWizard::cancelMotorCheck()
     for (const QMetaObject::Connection& connection : qAsConst(motorCheck))
         disconnect(connection);
     motorCheck.clear();
-    wheelState = 0;
+    wheelState = WheelState::Idle;
 }
 
 void AutotuneWizard::disconnectTest()
@@ -322,12 +315,7 @@ void AutotuneWizard::flashSaveWasInterrupted()
         progress->hide();
     if (auto* results = pageWidget<QWidget>(QStringLiteral("results")))
         results->hide();
-    if (testType == 0)
-        setBusy(false, false);
-    else if (testType == 1)
-        setBusy(false, true);
-    else
-        qDebug() << "Reached Default: flashSaveWasInterrupted -> testType";
+    setBusy(false, testType == TestType::Dynamic);
 }
 
 void AutotuneWizard::onclearFaults_clicked()

@@ -71,6 +71,18 @@ protected:
     void closeEvent(QCloseEvent* evt) override;
 
 private:
+    // The motor check before a test: whether it waits for the torque
+    // command read.
+    enum class WheelState {
+        Idle,
+        ReadingTorque,
+    };
+    // The test asked for last.
+    enum class TestType {
+        Static,
+        Dynamic,
+    };
+
     void setBusy(bool busy, bool backEnabled);
     void displayFirstTest();
     void displayMotionWarning();
@@ -104,8 +116,8 @@ private:
     T* pageWidget(const QString& name = QString()) const;
 
     int pageState = FirstPage;
-    int wheelState = 0;
-    int testType = 0;
+    WheelState wheelState = WheelState::Idle;
+    TestType testType = TestType::Static;
     bool canClose = true;
     Ui::AutotuneWizard* ui;
     StaticAutotune* staticAutotune;

@@ -57,7 +57,6 @@ QString phaseErrorString(QString phase)
 
 DynamicAutotune::DynamicAutotune(QObject* parent, Kelvara* runner, KelvaraCom* com)
     : QObject(parent)
-    , com(com)
     , runner(runner)
     , hallChecker(new HallChecker(this, runner))
     , io(runner, com)
@@ -72,11 +71,8 @@ DynamicAutotune::~DynamicAutotune()
 
 void DynamicAutotune::startTest(bool flip)
 {
-    com->startAutotune(KelvaraCom::DynamicTest);
-    io.begin();
-    leftUnsaved.clear();
-    stoppedSpinning = false;
-    state = 0;
+    io.beginRun(KelvaraCom::DynamicTest);
+    state = State::Idle;
     flipDirection = flip;
     runDynamicAutotune();
 }
@@ -96,106 +92,115 @@ void DynamicAutotune::updateCurrentLatches()
 void DynamicAutotune::runDynamicAutotune()
 {
     switch (state) {
-    case 0:
-    case 1:
-    case 2:
-        stalled = false;
-        io.stepOnSuccess(this, &DynamicAutotune::runDynamicAutotune);
-        if (flipDirection) {
-            Parameter* features = runner->getParameter(MotorFeatures);
-            if (features->getType() == ParameterDefinition::TypeBitVector)
-                static_cast<BitVector*>(features)->toggleBit(0);
-            state = 3;
-            io.write(MotorFeatures, MotorFeatures);
-            flipDirection = false;
-            return;
-        }
-        Q_FALLTHROUGH();
-    case 3:
-        state = 4;
-        io.write(PolePairs, PolePairs);
+    case State::Idle:
+        startRun();
         return;
-    case 4:
-        state = 5;
-        io.read(Firmware, Faults2);
+    case State::FlippingDirection:
+        writePolePairs();
         return;
-    case 5:
-        if (io.hasFaults())
-            handleErrors(FaultBeforeSpin, QString());
-        else
-            startSpin();
+    case State::WritingPolePairs:
+        readFaults();
         return;
-    case 6:
-        startSpin();
+    case State::ReadingFaults:
+        checkFaults();
         return;
-    case 7:
+    case State::PollingSpin:
         pollSpin();
         return;
-    case 8:
-        updateCurrentLatches();
-        checkForStall();
-        state = 7;
-        io.read(DiscoveryMode, DiscoveryMode);
+    case State::ReadingSpinValues:
+        watchSpin();
         return;
-    case 9:
-        state = 10;
-        io.read(Faults, Faults2);
+    case State::ReadingLearntValues:
+        readFaultsAfterSpin();
         return;
-    case 10:
-        if (io.value(Faults) == 0.0 && io.value(Faults2) == 0.0 && !stalled) {
-            io.setValue(Kv, io.value(LearntKv));
-            state = 11;
-            io.write(Kv, Kv);
-        } else {
-            handleErrors(MotionFault, motionFaultMessage());
-        }
+    case State::ReadingFaultsAfterSpin:
+        checkSpinOutcome();
         return;
-    case 11:
+    case State::WritingKv:
         takeHallOffset();
         return;
-    case 12:
+    case State::WritingHallOffset:
         takeHallTable();
         return;
-    case 13:
-        io.setValue(SensorType, HallStartSensorlessRun);
-        state = 14;
-        io.write(SensorType, SensorType);
+    case State::WritingHallSectors:
+        writeSensorType();
         return;
-    case 14:
+    case State::WritingLastResult:
         startFlashSave();
         return;
-    case 15:
-        state = 0;
-        io.stopStepping();
-        io.confirm();
-        emit stopLog();
-        emit dynamicSuccess();
+    case State::SavingToFlash:
+        finish();
         return;
-    default:
+    case State::Failed:
         return;
     }
+}
+
+// A direction flip asked for goes first; the pole pairs are written either
+// way.
+void DynamicAutotune::startRun()
+{
+    stalled = false;
+    io.stepOnSuccess(this, &DynamicAutotune::runDynamicAutotune);
+    if (flipDirection) {
+        Parameter* features = runner->getParameter(MotorFeatures);
+        if (features->getType() == ParameterDefinition::TypeBitVector)
+            static_cast<BitVector*>(features)->toggleBit(0);
+        state = State::FlippingDirection;
+        io.write(MotorFeatures, MotorFeatures);
+        flipDirection = false;
+        return;
+    }
+    writePolePairs();
+}
+
+void DynamicAutotune::writePolePairs()
+{
+    state = State::WritingPolePairs;
+    io.write(PolePairs, PolePairs);
+}
+
+void DynamicAutotune::readFaults()
+{
+    state = State::ReadingFaults;
+    io.readFaults();
+}
+
+void DynamicAutotune::checkFaults()
+{
+    if (io.hasFaults())
+        handleErrors(FaultBeforeSpin, QString());
+    else
+        startSpin();
 }
 
 void DynamicAutotune::startSpin()
 {
-    io.setValue(DiscoveryMode, 2.0);
-    state = 7;
-    io.write(DiscoveryMode, DiscoveryMode);
-    startMs = io.now();
+    state = State::PollingSpin;
+    startMs = io.startDiscovery(2.0);
     resetCurrentLatch();
 }
 
+// The controller sets 481 back to 0 when the spin is done.
 void DynamicAutotune::pollSpin()
 {
     if (io.value(DiscoveryMode) <= 0.0) {
-        state = 9;
+        state = State::ReadingLearntValues;
         io.read(LearntHallSectors, LearntBlockEnd);
     } else if (io.now() - spinLimitMs <= startMs) {
-        state = 8;
+        state = State::ReadingSpinValues;
         io.read(MotorRpm, PhaseCurrentGreen);
     } else {
         handleErrors(CommunicationError, QString());
     }
+}
+
+void DynamicAutotune::watchSpin()
+{
+    updateCurrentLatches();
+    checkForStall();
+    state = State::PollingSpin;
+    io.read(DiscoveryMode, DiscoveryMode);
 }
 
 void DynamicAutotune::checkForStall()
@@ -206,11 +211,30 @@ void DynamicAutotune::checkForStall()
         stalled = true;
 }
 
+void DynamicAutotune::readFaultsAfterSpin()
+{
+    state = State::ReadingFaultsAfterSpin;
+    io.read(Faults, Faults2);
+}
+
+// Without faults after the spin and without a stall, the learnt Kv is
+// taken; otherwise the run ends with a message on what went wrong.
+void DynamicAutotune::checkSpinOutcome()
+{
+    if (io.value(Faults) == 0.0 && io.value(Faults2) == 0.0 && !stalled) {
+        io.setValue(Kv, io.value(LearntKv));
+        state = State::WritingKv;
+        io.write(Kv, Kv);
+    } else {
+        handleErrors(MotionFault, motionFaultMessage());
+    }
+}
+
 void DynamicAutotune::takeHallOffset()
 {
     const double learnt = io.value(LearntHallOffset);
     io.setValue(HallOffset, learnt);
-    state = 12;
+    state = State::WritingHallOffset;
     io.write(HallOffset, HallOffset);
     hallChecker->setHallOffSet(wrappedOffset(learnt));
 }
@@ -230,7 +254,7 @@ void DynamicAutotune::takeHallTable()
                 "Using Motor Position Sensor Type: Hall sensor start and sensorless run.");
         hallChecker->setStatusText(text);
         hallChecker->setHallFailure(false);
-        state = alreadyHallStart ? 14 : 13;
+        state = alreadyHallStart ? State::WritingLastResult : State::WritingHallSectors;
         io.write(HallSectors, HallSectors + hallStates - 1);
         return;
     }
@@ -244,18 +268,23 @@ void DynamicAutotune::takeHallTable()
     hallChecker->setHallFailure(true);
     // Kv, hall offset and the sensorless sensor type go to flash as on the
     // good path: the test never ends in success with values only in RAM.
-    state = 14;
-    if (!alreadySensorless) {
-        io.setValue(SensorType, Sensorless);
-        io.write(SensorType, SensorType);
-        return;
-    }
-    startFlashSave();
+    if (alreadySensorless)
+        startFlashSave();
+    else
+        writeSensorType();
+}
+
+// The sensor type the hall table chose: sensorless after a bad one.
+void DynamicAutotune::writeSensorType()
+{
+    state = State::WritingLastResult;
+    io.setValue(SensorType, hallChecker->isHallFailure() ? Sensorless : HallStartSensorlessRun);
+    io.write(SensorType, SensorType);
 }
 
 void DynamicAutotune::startFlashSave()
 {
-    state = 15;
+    state = State::SavingToFlash;
     io.saveToFlash(this, &DynamicAutotune::runDynamicAutotune);
 }
 
@@ -285,22 +314,20 @@ void DynamicAutotune::flashError()
     handleErrors(FlashSaveFailed, QString());
 }
 
+// A good run ends once the flash save confirmed its writes.
+void DynamicAutotune::finish()
+{
+    state = State::Idle;
+    io.finishRun(this, &DynamicAutotune::dynamicSuccess);
+}
+
 // A run that ends early leaves written values that no flash save
 // confirmed; one that ends during the spin tells the controller to stop.
 void DynamicAutotune::handleErrors(DynamicAutotune::ErrorType type, QString text)
 {
-    const bool wasRunning = state > 0 && state < 16;
-    const bool spinning = state == 7 || state == 8;
-    io.stopStepping();
-    state = 16;
+    const bool spinning = state == State::PollingSpin || state == State::ReadingSpinValues;
+    state = State::Failed;
     if (!text.isEmpty())
         errorMessage = text;
-    if (wasRunning) {
-        leftUnsaved = io.revert();
-        stoppedSpinning = spinning;
-        if (spinning)
-            io.stopDiscovery();
-    }
-    emit stopLog();
-    emit reportError(type);
+    io.failRun(this, &DynamicAutotune::reportError, type, spinning);
 }

@@ -40,10 +40,10 @@ public:
 
     // The registers this test wrote that its last run left unsaved in
     // flash (after an error).
-    QList<int> unsavedAfterRun() const { return leftUnsaved; }
+    QList<int> unsavedAfterRun() const { return io.unsavedAfterRun(); }
     // The last run ended while the controller may still have been spinning
     // the motor.
-    bool endedWhileSpinning() const { return stoppedSpinning; }
+    bool endedWhileSpinning() const { return io.stoppedDiscoveryRun(); }
 
     void setClock(AutotuneClock clock) { io.setClock(clock); }
 
@@ -61,21 +61,50 @@ public slots:
     void flashError();
 
 private:
+    // What the step machine waits for: the transfer whose success performs
+    // the next step.
+    enum class State {
+        Idle,              // no run; an entry starts one
+        FlippingDirection, // bit 0 of the motor features
+        WritingPolePairs,
+        ReadingFaults,
+        // The start write of the spin (which leaves 2 in 481) or a read of
+        // 481, back to 0 once the spin is done.
+        PollingSpin,
+        ReadingSpinValues, // the motor RPM and the phase currents
+        ReadingLearntValues,
+        ReadingFaultsAfterSpin,
+        WritingKv,
+        WritingHallOffset,
+        WritingHallSectors, // the sensor type follows
+        WritingLastResult,  // the hall sectors or the sensor type
+        SavingToFlash,
+        Failed, // the run ended with an error; entries do nothing
+    };
+
     void handleErrors(DynamicAutotune::ErrorType type, QString text);
+    void startRun();
+    void writePolePairs();
+    void readFaults();
+    void checkFaults();
     void startSpin();
     void pollSpin();
+    void watchSpin();
     void checkForStall();
+    void readFaultsAfterSpin();
+    void checkSpinOutcome();
     void takeHallOffset();
     void takeHallTable();
+    void writeSensorType();
     void startFlashSave();
+    void finish();
     QString motionFaultMessage() const;
     void resetCurrentLatch();
     void updateCurrentLatches();
 
-    KelvaraCom* com;
     Kelvara* runner;
     HallChecker* hallChecker;
-    int state = 0;
+    State state = State::Idle;
     qint64 startMs = 0;
     bool flipDirection = false;
     QString errorMessage;
@@ -84,8 +113,6 @@ private:
     bool greenCurrentSeen = false;
     bool stalled = false;
     AutotuneLink io;
-    QList<int> leftUnsaved;
-    bool stoppedSpinning = false;
 };
 
 // "No current detected on <phase> phase. ..." for the motion-fault message.

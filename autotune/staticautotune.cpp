@@ -28,7 +28,6 @@ bool differsByMoreThanTenPercent(double a, double b)
 
 StaticAutotune::StaticAutotune(QObject* parent, Kelvara* runner, KelvaraCom* com)
     : QObject(parent)
-    , com(com)
     , runner(runner)
     , measurements(new QList<QPair<double, double>>)
     , io(runner, com)
@@ -59,11 +58,78 @@ bool StaticAutotune::areWithinTenPercent(QList<QPair<double, double>>* list)
 
 void StaticAutotune::startTest()
 {
-    com->startAutotune(KelvaraCom::StaticTest);
-    io.begin();
-    leftUnsaved.clear();
-    state = 0;
+    io.beginRun(KelvaraCom::StaticTest);
+    state = State::Idle;
     runStaticAutotune();
+}
+
+void StaticAutotune::runStaticAutotune()
+{
+    switch (state) {
+    case State::Idle:
+        startRun();
+        return;
+    case State::ClearingFaults:
+        checkFaultsCleared();
+        return;
+    case State::WritingConstants:
+        startMeasurement();
+        return;
+    case State::StartingMeasurement:
+        readPhaseCurrents();
+        return;
+    case State::ReadingPhaseCurrents:
+        readDiscoveryMode();
+        return;
+    case State::ReadingDiscoveryMode:
+        pollMeasurement();
+        return;
+    case State::ReadingResults:
+        takeMeasurement();
+        return;
+    case State::RereadingResults:
+        readFaults();
+        return;
+    case State::ReadingFaults:
+        checkFaults();
+        return;
+    case State::WritingMeans:
+        startFlashSave();
+        return;
+    case State::SavingToFlash:
+        finish();
+        return;
+    }
+}
+
+// Faults left from before the test are cleared first; the clear gets a
+// second to take.
+void StaticAutotune::startRun()
+{
+    measurementCount = 1;
+    measurements->clear();
+    io.stepOnSuccess(this, &StaticAutotune::runStaticAutotune);
+    state = State::ClearingFaults;
+    if (io.hasFaults()) {
+        runner->getParameter(FaultClear)->setRegisterValue(1);
+        io.write(FaultClear, FaultClear);
+        startMs = io.now();
+        return;
+    }
+    checkFaultsCleared();
+}
+
+void StaticAutotune::checkFaultsCleared()
+{
+    if (!io.hasFaults()) {
+        state = State::WritingConstants;
+        applyKvCap();
+        io.write(Kv, PolePairs);
+    } else if (io.now() - faultClearWaitMs >= startMs) {
+        handleErrors(ControllerFault);
+    } else {
+        io.read(Faults, Faults2);
+    }
 }
 
 void StaticAutotune::applyKvCap()
@@ -76,10 +142,68 @@ void StaticAutotune::applyKvCap()
 
 void StaticAutotune::startMeasurement()
 {
-    io.setValue(DiscoveryMode, 1.0);
-    state = 7;
-    io.write(DiscoveryMode, DiscoveryMode);
-    startMs = io.now();
+    state = State::StartingMeasurement;
+    startMs = io.startDiscovery(1.0);
+}
+
+void StaticAutotune::readPhaseCurrents()
+{
+    state = State::ReadingPhaseCurrents;
+    io.read(PhaseCurrentBlue, PhaseCurrentGreen);
+}
+
+void StaticAutotune::readDiscoveryMode()
+{
+    state = State::ReadingDiscoveryMode;
+    io.read(DiscoveryMode, DiscoveryMode);
+}
+
+// The controller sets 481 back to 0 when the measurement is done.
+void StaticAutotune::pollMeasurement()
+{
+    if (truncateToInt(io.value(DiscoveryMode)) == 0) {
+        state = State::ReadingResults;
+        io.read(MeasuredRs, MeasuredLs);
+    } else if (io.now() - measurementWaitMs > startMs) {
+        handleErrors(CommunicationError);
+    } else {
+        readPhaseCurrents();
+    }
+}
+
+// Between measurements the results are read once more and the faults
+// checked; after the last one the three must agree.
+void StaticAutotune::takeMeasurement()
+{
+    measurements->append(qMakePair(io.value(MeasuredRs), io.value(MeasuredLs)));
+    if (measurementCount < measurementsPerRun) {
+        state = State::RereadingResults;
+        ++measurementCount;
+        io.read(MeasuredRs, MeasuredLs);
+        return;
+    }
+    if (!areWithinTenPercent(measurements)) {
+        qDebug() << "10 percent BOUND FAIL";
+        handleErrors(MotorNotDetected);
+        return;
+    }
+    writeMeans();
+}
+
+void StaticAutotune::readFaults()
+{
+    state = State::ReadingFaults;
+    io.readFaults();
+}
+
+// Faults before the second or third measurement end the run: no clear is
+// tried then.
+void StaticAutotune::checkFaults()
+{
+    if (io.hasFaults())
+        handleErrors(ControllerFault);
+    else
+        startMeasurement();
 }
 
 void StaticAutotune::writeMeans()
@@ -92,100 +216,14 @@ void StaticAutotune::writeMeans()
     }
     io.setValue(Rs, rs / measurements->size());
     io.setValue(Ls, ls / measurements->size());
-    state = 11;
+    state = State::WritingMeans;
     io.write(Ls, Rs);
 }
 
-void StaticAutotune::runStaticAutotune()
+void StaticAutotune::startFlashSave()
 {
-    switch (state) {
-    case 0:
-    case 1:
-        measurementCount = 1;
-        measurements->clear();
-        Q_FALLTHROUGH();
-    case 2:
-        io.stepOnSuccess(this, &StaticAutotune::runStaticAutotune);
-        state = 3;
-        if (io.hasFaults()) {
-            runner->getParameter(FaultClear)->setRegisterValue(1);
-            io.write(FaultClear, FaultClear);
-            startMs = io.now();
-            return;
-        }
-        Q_FALLTHROUGH();
-    case 3:
-        if (!io.hasFaults()) {
-            state = 6;
-            applyKvCap();
-            io.write(Kv, PolePairs);
-        } else if (io.now() - faultClearWaitMs >= startMs) {
-            handleErrors(ControllerFault);
-        } else {
-            io.read(Faults, Faults2);
-        }
-        return;
-    case 4:
-        state = 5;
-        io.read(Firmware, Faults2);
-        return;
-    case 5:
-        if (io.hasFaults())
-            handleErrors(ControllerFault);
-        else
-            startMeasurement();
-        return;
-    case 6:
-        startMeasurement();
-        return;
-    case 7:
-        state = 8;
-        io.read(PhaseCurrentBlue, PhaseCurrentGreen);
-        return;
-    case 8:
-        state = 9;
-        io.read(DiscoveryMode, DiscoveryMode);
-        return;
-    case 9:
-        if (truncateToInt(io.value(DiscoveryMode)) == 0) {
-            state = 10;
-            io.read(MeasuredRs, MeasuredLs);
-        } else if (io.now() - measurementWaitMs > startMs) {
-            handleErrors(CommunicationError);
-        } else {
-            state = 8;
-            io.read(PhaseCurrentBlue, PhaseCurrentGreen);
-        }
-        return;
-    case 10:
-        measurements->append(qMakePair(io.value(MeasuredRs), io.value(MeasuredLs)));
-        if (measurementCount < measurementsPerRun) {
-            state = 4;
-            ++measurementCount;
-            io.read(MeasuredRs, MeasuredLs);
-            return;
-        }
-        if (!areWithinTenPercent(measurements)) {
-            qDebug() << "10 percent BOUND FAIL";
-            handleErrors(MotorNotDetected);
-            return;
-        }
-        writeMeans();
-        return;
-    case 11:
-        state = 12;
-        io.saveToFlash(this, &StaticAutotune::runStaticAutotune);
-        return;
-    case 12:
-        state = 0;
-        io.stopStepping();
-        io.confirm();
-        emit stopLog();
-        emit staticSuccess();
-        return;
-    default:
-        return;
-    }
+    state = State::SavingToFlash;
+    io.saveToFlash(this, &StaticAutotune::runStaticAutotune);
 }
 
 void StaticAutotune::comError()
@@ -198,19 +236,24 @@ void StaticAutotune::flashError()
     handleErrors(FlashSaveFailed);
 }
 
+// A good run ends once the flash save confirmed its writes.
+void StaticAutotune::finish()
+{
+    state = State::Idle;
+    io.finishRun(this, &StaticAutotune::staticSuccess);
+}
+
+bool StaticAutotune::measuring() const
+{
+    return state == State::StartingMeasurement || state == State::ReadingPhaseCurrents
+        || state == State::ReadingDiscoveryMode;
+}
+
 // A run that ends early has written values that no flash save confirmed,
 // and may have left a measurement running.
 void StaticAutotune::handleErrors(StaticAutotune::ErrorType type)
 {
-    const bool wasRunning = state != 0;
-    const bool measuring = state >= 7 && state <= 9;
-    io.stopStepping();
-    state = 0;
-    if (wasRunning) {
-        leftUnsaved = io.revert();
-        if (measuring)
-            io.stopDiscovery();
-    }
-    emit stopLog();
-    emit reportError(type);
+    const bool stopMeasurement = measuring();
+    state = State::Idle;
+    io.failRun(this, &StaticAutotune::reportError, type, stopMeasurement);
 }

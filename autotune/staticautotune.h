@@ -39,7 +39,7 @@ public:
 
     // The registers this test wrote that its last run left unsaved in
     // flash (after an error); shown as unsaved in the model.
-    QList<int> unsavedAfterRun() const { return leftUnsaved; }
+    QList<int> unsavedAfterRun() const { return io.unsavedAfterRun(); }
 
     void setClock(AutotuneClock clock) { io.setClock(clock); }
 
@@ -55,19 +55,44 @@ public slots:
     void flashError();
 
 private:
+    // What the step machine waits for: the transfer whose success performs
+    // the next step.
+    enum class State {
+        Idle,                 // no run; an entry starts one
+        ClearingFaults,       // the fault clear, then each read of the faults
+        WritingConstants,     // the motor constants 72..78
+        StartingMeasurement,  // 481 := 1
+        ReadingPhaseCurrents, // while the measurement runs
+        ReadingDiscoveryMode, // back to 0 once the measurement is done
+        ReadingResults,
+        RereadingResults, // before the faults ahead of the next measurement
+        ReadingFaults,
+        WritingMeans, // to Ls and Rs
+        SavingToFlash,
+    };
+
     void handleErrors(StaticAutotune::ErrorType type);
+    void startRun();
+    void checkFaultsCleared();
     void startMeasurement();
+    void readPhaseCurrents();
+    void readDiscoveryMode();
+    void pollMeasurement();
+    void takeMeasurement();
+    void readFaults();
+    void checkFaults();
     void writeMeans();
     void applyKvCap();
+    void startFlashSave();
+    void finish();
+    bool measuring() const;
 
-    KelvaraCom* com;
     Kelvara* runner;
     QList<QPair<double, double>>* measurements;
-    int state = 0;
+    State state = State::Idle;
     qint64 startMs = 0;
     int measurementCount = 0;
     AutotuneLink io;
-    QList<int> leftUnsaved;
 };
 
 #endif // STATICAUTOTUNE_H

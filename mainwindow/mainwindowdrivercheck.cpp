@@ -63,6 +63,47 @@ QString osFingerprintFailString(bool ran, const QString& command, const QByteArr
     return text;
 }
 
+// The box of a check whose kextstat did not run to its end.
+void describeFailedCheck(QMessageBox* box, const CommandResult& kextstat, const QByteArray& output)
+{
+    box->setText(MainWindow::tr("Unable to check driver"));
+    box->setInformativeText(
+        MainWindow::tr("It's safe to continue, but if communication is slow, you might need to "
+                       "install a new driver for the FTDI USB Serial cable."));
+    QString detail = QStringLiteral("kextstat");
+    detail += output.size() < 2
+        ? MainWindow::tr(" failed to run.")
+        : MainWindow::tr(" failed. Output:\n") + QString::fromLocal8Bit(output);
+    detail += MainWindow::tr("\nExit status: ") + QString::number(kextstat.exitStatus);
+    detail += MainWindow::tr("\nError code: ") + QString::number(kextstat.exitCode);
+    detail += MainWindow::tr("\nMore driver info and downloads available at ")
+        + QLatin1String(driverPage);
+    box->setDetailedText(detail);
+}
+
+// Rich text from its first line on, or the box shows the link's markup: the
+// line break is a tag too.
+QString twoDriversAdvice()
+{
+    const QString advice =
+        MainWindow::tr("Two different comm drivers are loaded. If you have installed the FTDI "
+                       "driver but not rebooted, please reboot to load the new driver.\nIf you've "
+                       "rebooted and are seeing this, you may need to disable the default Apple "
+                       "drivers following Section 7 of ");
+    return advice.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>"))
+        + QStringLiteral("<a href=\"%1\">").arg(QLatin1String(installationGuide))
+        + MainWindow::tr("FTDI's installation guide").toHtmlEscaped() + QStringLiteral("</a>");
+}
+
+QString noDriverAdvice(bool userRequested)
+{
+    return MainWindow::tr("No USB Serial driver detected, but a Kelvara seems to be connected. ")
+        + (userRequested ? MainWindow::tr("This is probably fine. If you want, you can install a "
+                                          "driver anyways.")
+                         : MainWindow::tr("Since the connection seems slow, we recommend "
+                                          "installing FTDI's USB Serial Driver."));
+}
+
 // 0, 1 or 2 for the three package choices, 3 for cancel.
 int getOSFromUser(MainWindow* parent, const QString& detail)
 {
@@ -134,16 +175,7 @@ void MainWindow::checkDriverMacHelper(bool userRequested)
     QPushButton* suggested = userRequested ? continueButton : installButton;
 
     if (!kextstat.finished) {
-        box.setText(tr("Unable to check driver"));
-        box.setInformativeText(tr("It's safe to continue, but if communication is slow, you might "
-                                  "need to install a new driver for the FTDI USB Serial cable."));
-        QString detail = QStringLiteral("kextstat");
-        detail += output.size() < 2 ? tr(" failed to run.")
-                                    : tr(" failed. Output:\n") + QString::fromLocal8Bit(output);
-        detail += tr("\nExit status: ") + QString::number(kextstat.exitStatus);
-        detail += tr("\nError code: ") + QString::number(kextstat.exitCode);
-        detail += tr("\nMore driver info and downloads available at ") + QLatin1String(driverPage);
-        box.setDetailedText(detail);
+        describeFailedCheck(&box, kextstat, output);
     } else {
         const bool apple = output.contains("AppleUSBFTDI");
         const bool ftdi = output.contains("FTDIUSBSerialDriver");
@@ -151,17 +183,7 @@ void MainWindow::checkDriverMacHelper(bool userRequested)
         if (ftdi && !userRequested)
             return;
         if (ftdi && apple) {
-            // Rich text from its first line on, or the box shows the link's
-            // markup: the line break is a tag too.
-            const QString advice =
-                tr("Two different comm drivers are loaded. If you have installed the FTDI driver "
-                   "but not rebooted, please reboot to load the new driver.\nIf you've rebooted "
-                   "and are seeing this, you may need to disable the default Apple drivers "
-                   "following Section 7 of ");
-            box.setInformativeText(
-                advice.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>"))
-                + QStringLiteral("<a href=\"%1\">").arg(QLatin1String(installationGuide))
-                + tr("FTDI's installation guide").toHtmlEscaped() + QStringLiteral("</a>"));
+            box.setInformativeText(twoDriversAdvice());
             box.removeButton(installButton);
             delete installButton;
             installButton = nullptr;
@@ -182,12 +204,7 @@ void MainWindow::checkDriverMacHelper(bool userRequested)
                                         "cable's USB end into this computer."));
             return;
         } else {
-            box.setInformativeText(
-                tr("No USB Serial driver detected, but a Kelvara seems to be connected. ")
-                + (userRequested ? tr("This is probably fine. If you want, you can install a "
-                                      "driver anyways.")
-                                 : tr("Since the connection seems slow, we recommend installing "
-                                      "FTDI's USB Serial Driver.")));
+            box.setInformativeText(noDriverAdvice(userRequested));
             box.setDetailedText(installAdvice());
         }
     }

@@ -158,20 +158,15 @@ void printEntry(const ControllerSimulator::LogEntry& entry)
     out << Qt::endl;
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+// Every option of the simulator, with its help text.
+void describeOptions(QCommandLineParser* parser)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kelvara-sim"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
+    parser->setApplicationDescription(QStringLiteral(
         "Simulated Kelvara controller: a Modbus RTU slave (address 1) on a pseudo-terminal.\n"
         "Prints the path to connect to and serves until interrupted.\n"
         "Registers start as a configured controller (an Ostrel V4 Trelby), or all zero with --blank."));
-    parser.addHelpOption();
-    parser.addOptions({
+    parser->addHelpOption();
+    parser->addOptions({
         {QStringLiteral("image"),
          QStringLiteral("Load register values from FILE (parameter XML file, "
                         "or \"address value\" lines)."),
@@ -226,22 +221,19 @@ int main(int argc, char* argv[])
         {QStringLiteral("sticky-faults"),
          QStringLiteral("A fault clear (508 := 1) leaves the faults.")},
     });
-    parser.process(app);
-    if (!parser.positionalArguments().isEmpty()) {
-        QTextStream(stderr) << "kelvara-sim: unexpected argument \""
-                            << parser.positionalArguments().first() << "\"; see --help\n";
-        return 2;
-    }
+}
 
-    ControllerSimulator simulator;
-    // A whole controller (identity and status registers included) unless
-    // asked to start blank.
+// The registers to start from: a whole controller (identity and status
+// registers included) unless --blank, then --image and every --set; 0, or
+// the exit code after an error line.
+int loadRegisters(const QCommandLineParser& parser, ControllerSimulator* simulator)
+{
     if (!parser.isSet(QStringLiteral("blank"))
-        && !simulator.loadImage(QStringLiteral(":/simulator/controller.xml")))
-        QTextStream(stderr) << "kelvara-sim: warning: " << simulator.errorString() << "\n";
+        && !simulator->loadImage(QStringLiteral(":/simulator/controller.xml")))
+        QTextStream(stderr) << "kelvara-sim: warning: " << simulator->errorString() << "\n";
     if (parser.isSet(QStringLiteral("image"))
-        && !simulator.loadImage(parser.value(QStringLiteral("image")))) {
-        QTextStream(stderr) << "kelvara-sim: " << simulator.errorString() << "\n";
+        && !simulator->loadImage(parser.value(QStringLiteral("image")))) {
+        QTextStream(stderr) << "kelvara-sim: " << simulator->errorString() << "\n";
         return 1;
     }
     for (const QString& assignment : parser.values(QStringLiteral("set"))) {
@@ -252,14 +244,19 @@ int main(int argc, char* argv[])
             QTextStream(stderr) << "kelvara-sim: --set " << error << "\n";
             return 2;
         }
-        simulator.setRegisterValue(address, value);
+        simulator->setRegisterValue(address, value);
     }
+    return 0;
+}
 
+// --torque, --delay and --corrupt-crc; false after an error line.
+bool applyReplyOptions(const QCommandLineParser& parser, ControllerSimulator* simulator)
+{
     bool ok = true;
     if (parser.isSet(QStringLiteral("torque"))) {
         quint16 torque = 0;
         if (RegisterImage::parseValue(parser.value(QStringLiteral("torque")), &torque)) {
-            simulator.setTorqueCommand(torque);
+            simulator->setTorqueCommand(torque);
         } else {
             QTextStream(stderr)
                 << "kelvara-sim: --torque needs a whole number from -32768 to 65535\n";
@@ -267,43 +264,72 @@ int main(int argc, char* argv[])
         }
     }
     if (parser.isSet(QStringLiteral("delay")))
-        simulator.setReplyDelay(intOption(parser, QStringLiteral("delay"), 0, 60000, &ok));
+        simulator->setReplyDelay(intOption(parser, QStringLiteral("delay"), 0, 60000, &ok));
     if (parser.isSet(QStringLiteral("corrupt-crc")))
-        simulator.corruptCrc(intOption(parser, QStringLiteral("corrupt-crc"), 0, 1000000, &ok));
+        simulator->corruptCrc(intOption(parser, QStringLiteral("corrupt-crc"), 0, 1000000, &ok));
+    return ok;
+}
+
+// Serves on the terminal (and the --link to it) until SIGINT or SIGTERM;
+// the exit code.
+int serve(QCoreApplication* app, ControllerSimulator* simulator, const QString& linkPath, bool log)
+{
+    if (!quitOnSignals(app)) {
+        QTextStream(stderr) << "kelvara-sim: cannot install the signal handlers\n";
+        return 1;
+    }
+    if (!simulator->start()) {
+        QTextStream(stderr) << "kelvara-sim: " << simulator->errorString() << "\n";
+        return 1;
+    }
+    if (!linkPath.isEmpty() && !makeLink(linkPath, simulator->portName()))
+        return 1;
+    if (log)
+        QObject::connect(simulator, &ControllerSimulator::frameLogged, &printEntry);
+
+    QTextStream(stdout) << (linkPath.isEmpty() ? simulator->portName() : linkPath) << Qt::endl;
+    QTextStream(stderr) << "kelvara-sim: slave 1 on " << simulator->portName()
+                        << (linkPath.isEmpty() ? QString()
+                                               : QStringLiteral(" (linked as %1)").arg(linkPath))
+                        << "; stop with Ctrl+C\n";
+
+    const int result = app->exec();
+
+    const QString terminal = simulator->portName();
+    simulator->stop();
+    // Only our own link goes; another run may have taken the name over.
+    if (!linkPath.isEmpty() && QFileInfo(linkPath).symLinkTarget() == terminal)
+        QFile::remove(linkPath);
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kelvara-sim"));
+
+    QCommandLineParser parser;
+    describeOptions(&parser);
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty()) {
+        QTextStream(stderr) << "kelvara-sim: unexpected argument \""
+                            << parser.positionalArguments().first() << "\"; see --help\n";
+        return 2;
+    }
+
+    ControllerSimulator simulator;
+    if (const int failure = loadRegisters(parser, &simulator))
+        return failure;
+    // Every bad value is told before the exit.
+    bool ok = applyReplyOptions(parser, &simulator);
     if (!applyMotorOptions(parser, &simulator))
         ok = false;
     if (!ok)
         return 2;
     simulator.setFlashSaveFails(parser.isSet(QStringLiteral("flash-fail")));
     simulator.setSilent(parser.isSet(QStringLiteral("silent")));
-
-    if (!quitOnSignals(&app)) {
-        QTextStream(stderr) << "kelvara-sim: cannot install the signal handlers\n";
-        return 1;
-    }
-    if (!simulator.start()) {
-        QTextStream(stderr) << "kelvara-sim: " << simulator.errorString() << "\n";
-        return 1;
-    }
-
-    const QString linkPath = parser.value(QStringLiteral("link"));
-    if (!linkPath.isEmpty() && !makeLink(linkPath, simulator.portName()))
-        return 1;
-    if (parser.isSet(QStringLiteral("log")))
-        QObject::connect(&simulator, &ControllerSimulator::frameLogged, &printEntry);
-
-    QTextStream(stdout) << (linkPath.isEmpty() ? simulator.portName() : linkPath) << Qt::endl;
-    QTextStream(stderr) << "kelvara-sim: slave 1 on " << simulator.portName()
-                        << (linkPath.isEmpty() ? QString()
-                                               : QStringLiteral(" (linked as %1)").arg(linkPath))
-                        << "; stop with Ctrl+C\n";
-
-    const int result = app.exec();
-
-    const QString terminal = simulator.portName();
-    simulator.stop();
-    // Only our own link goes; another run may have taken the name over.
-    if (!linkPath.isEmpty() && QFileInfo(linkPath).symLinkTarget() == terminal)
-        QFile::remove(linkPath);
-    return result;
+    return serve(&app, &simulator, parser.value(QStringLiteral("link")),
+                 parser.isSet(QStringLiteral("log")));
 }

@@ -327,6 +327,88 @@ private:
     QTextStream& m_err;
 };
 
+// An X server of its own with --xcb, else offscreen unless a platform is
+// chosen; false after an error line.
+bool choosePlatform(const QCommandLineParser& parser, std::unique_ptr<VirtualDisplay>* display,
+                    QTextStream& err)
+{
+    if (parser.isSet("xcb")) {
+        *display = std::make_unique<VirtualDisplay>(parser.value("dpi").toInt());
+        if (!(*display)->start()) {
+            err << "kelvara-windowshot: " << (*display)->errorString() << "\n";
+            return false;
+        }
+    } else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    return true;
+}
+
+// The --port controller, or the built-in simulator loaded with --image;
+// empty after an error line.
+QString controllerPort(const QCommandLineParser& parser, ControllerSimulator* simulator,
+                       QTextStream& err)
+{
+    const QString port = parser.value("port");
+    if (!port.isEmpty())
+        return port;
+    if (!simulator->start() || !simulator->loadImage(parser.value("image"))) {
+        err << "kelvara-windowshot: simulator: " << simulator->errorString() << "\n";
+        return QString();
+    }
+    return simulator->portName();
+}
+
+// Chooses the port in the window as a user would and waits for the two
+// complete reads of the connection; false after an error line.
+bool connectToPort(MainWindow& window, const QString& port, QTextStream& err)
+{
+    auto* portBox = window.findChild<QComboBox*>("portBox");
+    const int portIndex = portBox->findText(port);
+    if (portIndex < 0) {
+        err << "kelvara-windowshot: the port " << port << " is not offered\n";
+        return false;
+    }
+    portBox->setCurrentIndex(portIndex);
+    const bool read = waitForSignal(window.link(), &KelvaraCom::readAllComplete, 2, readTimeLimit);
+    if (!read || !window.deviceModel()->isValid()) {
+        err << "kelvara-windowshot: no complete read from " << port << "\n";
+        return false;
+    }
+    // One more connection check puts the controller's name in the status.
+    waitForSignal(window.link(), &KelvaraCom::controllerConnected, 1, 2500);
+    return true;
+}
+
+// Sends the --write values, shows the page, presses the --click buttons,
+// lets the page run and saves the one picture asked for; the exit code.
+int shootRequestedPage(MainWindow& window, const QCommandLineParser& parser,
+                       const Assignments& writes, const QString& output, QTextStream& err)
+{
+    for (const auto& write : writes) {
+        window.deviceModel()->getParameter(write.first)->setRegisterValue(write.second);
+        window.link()->oneWrite(write.first);
+    }
+    if (!showRequestedPage(window, parser, err) || !clickRequestedButtons(window, parser, err))
+        return 1;
+    QEventLoop running;
+    QTimer::singleShot(qBound(0, parser.value("settle").toInt(), 60000), &running,
+                       &QEventLoop::quit);
+    running.exec();
+    const QPixmap picture =
+        parser.isSet("dialog") ? grabDialog(window, parser.value("dialog")) : window.grab();
+    if (picture.isNull()) {
+        err << "kelvara-windowshot: no dialog named " << parser.value("dialog") << "\n";
+        return 2;
+    }
+    if (!picture.save(output)) {
+        err << "kelvara-windowshot: cannot write " << output << "\n";
+        return 1;
+    }
+    QTextStream(stdout) << output << "\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -346,15 +428,8 @@ int main(int argc, char* argv[])
     }
 
     std::unique_ptr<VirtualDisplay> display;
-    if (parser.isSet("xcb")) {
-        display = std::make_unique<VirtualDisplay>(parser.value("dpi").toInt());
-        if (!display->start()) {
-            err << "kelvara-windowshot: " << display->errorString() << "\n";
-            return 1;
-        }
-    } else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    if (!choosePlatform(parser, &display, err))
+        return 1;
     SuiteStartup::prepareApplication();
     QApplication app(argc, argv);
     if (parser.isSet("help")) {
@@ -368,14 +443,9 @@ int main(int argc, char* argv[])
     }
 
     ControllerSimulator simulator;
-    QString port = parser.value("port");
-    if (port.isEmpty()) {
-        if (!simulator.start() || !simulator.loadImage(parser.value("image"))) {
-            err << "kelvara-windowshot: simulator: " << simulator.errorString() << "\n";
-            return 1;
-        }
-        port = simulator.portName();
-    }
+    const QString port = controllerPort(parser, &simulator, err);
+    if (port.isEmpty())
+        return 1;
     Assignments settings;
     Assignments writes;
     if (!parseAssignments(parser, "set", &settings, err)
@@ -400,46 +470,11 @@ int main(int argc, char* argv[])
 
     MainWindow window;
     SuiteStartup::showWindow(&window, fontFamily);
-
-    auto* portBox = window.findChild<QComboBox*>("portBox");
-    const int portIndex = portBox->findText(port);
-    if (portIndex < 0) {
-        err << "kelvara-windowshot: the port " << port << " is not offered\n";
+    if (!connectToPort(window, port, err))
         return 1;
-    }
-    portBox->setCurrentIndex(portIndex);
-    const bool read = waitForSignal(window.link(), &KelvaraCom::readAllComplete, 2, readTimeLimit);
-    if (!read || !window.deviceModel()->isValid()) {
-        err << "kelvara-windowshot: no complete read from " << port << "\n";
-        return 1;
-    }
-    // One more connection check puts the controller's name in the status.
-    waitForSignal(window.link(), &KelvaraCom::controllerConnected, 1, 2500);
-
     if (parser.isSet("all")) {
         WindowShooter shooter(&window, err);
         return shooter.saveAll(QDir(output)) ? 0 : 1;
     }
-    for (const auto& write : writes) {
-        window.deviceModel()->getParameter(write.first)->setRegisterValue(write.second);
-        window.link()->oneWrite(write.first);
-    }
-    if (!showRequestedPage(window, parser, err) || !clickRequestedButtons(window, parser, err))
-        return 1;
-    QEventLoop running;
-    QTimer::singleShot(qBound(0, parser.value("settle").toInt(), 60000), &running,
-                       &QEventLoop::quit);
-    running.exec();
-    const QPixmap picture =
-        parser.isSet("dialog") ? grabDialog(window, parser.value("dialog")) : window.grab();
-    if (picture.isNull()) {
-        err << "kelvara-windowshot: no dialog named " << parser.value("dialog") << "\n";
-        return 2;
-    }
-    if (!picture.save(output)) {
-        err << "kelvara-windowshot: cannot write " << output << "\n";
-        return 1;
-    }
-    QTextStream(stdout) << output << "\n";
-    return 0;
+    return shootRequestedPage(window, parser, writes, output, err);
 }

@@ -8,7 +8,7 @@
 // the Dashboard plotting its three values of the start (battery voltage and
 // current, motor RPM) with graphing started. One is first given H hours
 // (24) of samples at the 350 ms rate, with values that swing slowly and
-// jitter at every sample; the other is fresh ("Reset Graph" before each of
+// jitter as widely at every sample; the other is fresh ("Reset Graph" before each of
 // its turns). Then, in turn for N rounds (10), each takes N samples (20):
 // the values change, and one sample is timed from its start to the end of
 // the plot's repaint.
@@ -108,14 +108,15 @@ struct DashboardWindow
         return true;
     }
 
-    // A slow swing over the hour with a jitter of a tenth of its range at
-    // every sample: noisy, as a motor's current and speed are.
+    // A slow swing over the hour with a jitter as wide as the swing at every
+    // sample: noisy, as a motor's current and speed are, and the costliest
+    // to draw.
     void changeValues()
     {
         const double phase = 2 * M_PI * double(changes++) / samplesPerHour;
         for (int i = 0; i < plotted.size(); ++i) {
-            const double swing = std::sin(phase + i) * 1500;
-            const double noise = QRandomGenerator::global()->bounded(400.0) - 200;
+            const double swing = std::sin(phase + i) * 1000;
+            const double noise = QRandomGenerator::global()->bounded(2000.0) - 1000;
             plotted.at(i)->setRegisterValue(int(2000 + swing + noise));
         }
     }

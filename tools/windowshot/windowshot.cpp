@@ -423,6 +423,8 @@ int main(int argc, char* argv[])
     if (!parser.parse(arguments) || parser.positionalArguments().size() != 1) {
         if (!parser.errorText().isEmpty())
             err << parser.errorText() << "\n";
+        // The help text names the program through the application object.
+        QCoreApplication app(argc, argv);
         err << parser.helpText();
         return 2;
     }

@@ -99,7 +99,7 @@ bool launch(AutotuneWizard* wizard)
 {
     QPushButton* cancel = button(wizard, "cancel");
     shown<QPushButton>(wizard, "launch")->click();
-    return QTest::qWaitFor([&] { return !cancel->isEnabled(); }, 2000)
+    return QTest::qWaitFor([&] { return !cancel->isEnabled(); }, 10000)
         && QTest::qWaitFor([&] { return cancel->isEnabled(); }, 10000);
 }
 

@@ -76,15 +76,6 @@ private slots:
             QByteArray("Time(s)\tInterrupted\tMotor Temperature(\xc2\xb0"
                        "C)\tinvalid()\t"
                        "Battery Current(A)\t\n0.35\t0\t\t\t12.3\t\n10.35\t1\t25\t-1\t12.3\t\n"));
-
-        // A file that cannot be written is told in a box of the plot's own.
-        QTemporaryDir dir;
-        QSignalSpy errors(rig.plot, &DashboardPlot::errorPopup);
-        ModalWatcher failing(QString(), dir.filePath("missing/plot.txt"));
-        rig.plot->exportDashboardGraphData();
-        QCOMPARE(failing.titles(),
-                 QStringList({"Export to Tab Separated Values File", "Export Error"}));
-        QCOMPARE(errors.value(0), (QVariantList{"Export Error", "Failed to open file"}));
     }
 
     // Reset Graph drops every sample, the pause lines and the "Interruption"

@@ -52,7 +52,8 @@ private:
 
     QString m_name;
     int m_address;
-    int m_default;
+    // Kept as the definition file gives it; nothing reads it (nor m_read) yet.
+    [[maybe_unused]] int m_default;
     double m_singleStep;
     QString m_scale;
     QString m_units;
@@ -61,7 +62,7 @@ private:
     QString m_offset;
     int m_decimals;
     bool m_isSigned;
-    bool m_read;
+    [[maybe_unused]] bool m_read;
     bool m_write;
     bool m_saved;
     QMap<int, QString>* m_bitDefs;

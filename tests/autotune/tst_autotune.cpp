@@ -21,6 +21,7 @@
 
 using Registers = QVector<quint16>;
 using Table = QList<int>;
+using Measurements = QList<QPair<double, double>>; // (Rs, Ls)
 
 namespace {
 
@@ -98,7 +99,7 @@ bool launch(AutotuneWizard* wizard)
 {
     QPushButton* cancel = button(wizard, "cancel");
     shown<QPushButton>(wizard, "launch")->click();
-    return QTest::qWaitFor([&] { return !cancel->isEnabled(); }, 2000)
+    return QTest::qWaitFor([&] { return !cancel->isEnabled(); }, 10000)
         && QTest::qWaitFor([&] { return cancel->isEnabled(); }, 10000);
 }
 
@@ -182,6 +183,24 @@ private slots:
         for (int state = 0; state < 8; ++state)
             working << int(model->getParameter(80 + state)->getValue());
         QCOMPARE(working, repaired);
+    }
+
+    // Measurements (Rs, Ls) agree when every two are within 10 % of the
+    // smaller one, in both values.
+    void agreementWithinTenPercent_data()
+    {
+        QTest::addColumn<Measurements>("measured");
+        QTest::addColumn<bool>("agree");
+        QTest::newRow("9 % apart") << Measurements{{100, 200}, {109, 218}, {104, 212}} << true;
+        QTest::newRow("Rs 11 % apart") << Measurements{{100, 200}, {105, 200}, {111, 200}} << false;
+        QTest::newRow("Ls 11 % apart, larger first") << Measurements{{62, 222}, {62, 200}} << false;
+        QTest::newRow("a zero") << Measurements{{62, 184}, {0, 184}} << false;
+    }
+
+    void agreementWithinTenPercent()
+    {
+        QFETCH(Measurements, measured);
+        QTEST(StaticAutotune::areWithinTenPercent(&measured), "agree");
     }
 
     void stationaryMeasuresWritesAndSaves()

@@ -60,7 +60,7 @@ public:
         start();
         const bool ended = QTest::qWaitFor([&] { return !outcome.isEmpty(); }, 8000);
         const bool idle =
-            QTest::qWaitFor([&] { return link->getMode() == KelvaraCom::IdleMode; }, 3000);
+            QTest::qWaitFor([&] { return link->getMode() == KelvaraCom::IdleMode; }, 10000);
         return ended && idle ? outcome : QString("still running");
     }
 

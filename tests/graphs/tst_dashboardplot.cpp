@@ -1,4 +1,4 @@
-// The live plot's pauses and its export, on a clock the test sets.
+// The live plot's pauses, clearing, colours and export, on a clock the test sets.
 
 #include "dashboardplot.h"
 #include "kelvara.h"
@@ -18,6 +18,41 @@ struct ClockedPlot : DashboardPlot
     qint64 nowMs() const override { return now; }
 };
 
+// A plot on a window of its own with two registers of known values.
+struct PlotRig
+{
+    PlotRig()
+    {
+        model.getParameter(266)->setRegisterValue(123);
+        model.getParameter(261)->setRegisterValue(25);
+    }
+    // A Dashboard row whose chooser puts the register on an axis (0: none).
+    void plotRow(int address, int axis)
+    {
+        auto* row = new QWidget(&window);
+        row->setProperty("address", address);
+        (new QComboBox(row))->addItems({"Don't Plot", "Left Axis", "Right Axis"});
+        row->findChild<QComboBox*>()->setCurrentIndex(axis);
+        plot->dashboardAddRemovePlotParameter(row);
+    }
+    void clickAt(qint64 ms) { plot->now = ms, plot->onGraphStartStopClicked(); }
+    void sampleAt(qint64 ms) { plot->now = ms, plot->readDashboardValues(); }
+    QByteArray exported()
+    {
+        QTemporaryDir dir;
+        std::optional<ModalWatcher> watcher(std::in_place, QString(), dir.filePath("plot.txt"));
+        plot->exportDashboardGraphData();
+        watcher.reset();
+        QFile file(dir.filePath("plot.txt"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    Kelvara model;
+    QWidget window;
+    QCustomPlot* surface = new QCustomPlot(&window);
+    ClockedPlot* plot = new ClockedPlot(&window, nullptr, &model, surface);
+};
+
 class TestDashboardPlot : public QObject
 {
     Q_OBJECT
@@ -25,50 +60,80 @@ class TestDashboardPlot : public QObject
 private slots:
     void pausedTimeIsCutOutAndMarked()
     {
-        Kelvara model;
-        model.getParameter(266)->setRegisterValue(123);
-        model.getParameter(261)->setRegisterValue(25);
-        QWidget window;
-        auto* surface = new QCustomPlot(&window);
-        auto* plot = new ClockedPlot(&window, nullptr, &model, surface);
+        PlotRig rig;
         QStringList buttonTexts;
-        connect(plot, &DashboardPlot::startStopButtonText,
+        connect(rig.plot, &DashboardPlot::startStopButtonText,
                 [&](QString text) { buttonTexts << text; });
-        auto plotRow = [&](int address, int axis) {
-            auto* row = new QWidget(&window);
-            row->setProperty("address", address);
-            (new QComboBox(row))->addItems({"Don't Plot", "Left Axis", "Right Axis"});
-            row->findChild<QComboBox*>()->setCurrentIndex(axis);
-            plot->dashboardAddRemovePlotParameter(row);
-        };
-        auto clickAt = [&](qint64 ms) { plot->now = ms, plot->onGraphStartStopClicked(); };
-        auto sampleAt = [&](qint64 ms) { plot->now = ms, plot->readDashboardValues(); };
 
-        plotRow(266, 1);
-        clickAt(1000), sampleAt(1350), clickAt(11000), sampleAt(12000), clickAt(71000);
-        plotRow(261, 2), plotRow(264, 1), sampleAt(71350);
+        rig.plotRow(266, 1);
+        rig.clickAt(1000), rig.sampleAt(1350), rig.clickAt(11000), rig.sampleAt(12000);
+        rig.clickAt(71000);
+        rig.plotRow(261, 2), rig.plotRow(264, 1), rig.sampleAt(71350);
         QCOMPARE(buttonTexts, QStringList({"Pause Graphing", "Resume Graphing", "Pause Graphing"}));
-        QCOMPARE(qobject_cast<QCPItemStraightLine*>(surface->item(0))->point1->coords().x(), 10.35);
-
-        QTemporaryDir dir;
-        std::optional<ModalWatcher> watcher(std::in_place, QString(), dir.filePath("plot.txt"));
-        plot->exportDashboardGraphData();
-        watcher.reset();
-        QFile file(dir.filePath("plot.txt"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(qobject_cast<QCPItemStraightLine*>(rig.surface->item(0))->point1->coords().x(),
+                 10.35);
         QCOMPARE(
-            file.readAll(),
+            rig.exported(),
             QByteArray("Time(s)\tInterrupted\tMotor Temperature(\xc2\xb0"
                        "C)\tinvalid()\t"
                        "Battery Current(A)\t\n0.35\t0\t\t\t12.3\t\n10.35\t1\t25\t-1\t12.3\t\n"));
+    }
 
-        // A file that cannot be written is told in a box of the plot's own.
-        QSignalSpy errors(plot, &DashboardPlot::errorPopup);
-        ModalWatcher failing(QString(), dir.filePath("missing/plot.txt"));
-        plot->exportDashboardGraphData();
-        QCOMPARE(failing.titles(),
-                 QStringList({"Export to Tab Separated Values File", "Export Error"}));
-        QCOMPARE(errors.value(0), (QVariantList{"Export Error", "Failed to open file"}));
+    // Reset Graph drops every sample, the pause lines and the "Interruption"
+    // row; time starts again at 0, at once while running, else at the next start.
+    void clearStartsAfresh_data()
+    {
+        QTest::addColumn<bool>("running");
+        QTest::newRow("running") << true;
+        QTest::newRow("paused") << false;
+    }
+
+    void clearStartsAfresh()
+    {
+        QFETCH(bool, running);
+        PlotRig rig;
+        rig.plotRow(266, 1);
+        rig.clickAt(1000), rig.sampleAt(1350), rig.clickAt(2000), rig.clickAt(5000);
+        rig.sampleAt(5350);
+        if (!running)
+            rig.clickAt(6000);
+        rig.plot->now = 9000;
+        rig.plot->clearGraphData();
+        QCOMPARE(rig.surface->itemCount(), 0);
+        QCOMPARE(rig.surface->legend->itemCount(), 1); // Battery Current alone
+        if (!running)
+            rig.clickAt(9000);
+        rig.sampleAt(9350);
+        QCOMPARE(rig.exported(),
+                 QByteArray("Time(s)\tInterrupted\tBattery Current(A)\t\n"
+                            "0.35\t0\t12.3\t\n"));
+    }
+
+    // A register taken off the plot gives its colour back to the next one
+    // plotted; once the palette is used up, a register is drawn dark grey.
+    void coloursAreReused_data()
+    {
+        QTest::addColumn<QList<int>>("plotted"); // in turn; negative: taken off
+        QTest::addColumn<QColor>("last");        // of the last one plotted
+        QList<int> fourteen;
+        for (int address = 256; address < 270; ++address)
+            fourteen << address;
+        QTest::newRow("second") << QList<int>{261, 264} << QColor(Qt::blue);
+        QTest::newRow("given back") << QList<int>{261, 264, 266, -261, 270} << QColor(Qt::red);
+        QTest::newRow("last given back first")
+            << QList<int>{261, 264, 266, -261, -266, 270} << QColor(Qt::green);
+        QTest::newRow("palette used up") << fourteen + QList<int>{270} << QColor(Qt::darkGray);
+        QTest::newRow("grey not given back")
+            << fourteen + QList<int>{270, -256, -270, 271} << QColor(Qt::red);
+    }
+
+    void coloursAreReused()
+    {
+        QFETCH(QList<int>, plotted);
+        PlotRig rig;
+        for (int address : plotted)
+            rig.plotRow(qAbs(address), address > 0 ? 1 : 0);
+        QTEST(rig.surface->graph(rig.surface->graphCount() - 1)->pen().color(), "last");
     }
 
     // A long run keeps every value for the export but draws a bounded

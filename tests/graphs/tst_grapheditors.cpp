@@ -2,6 +2,9 @@
 // main window binds them, driven by register edits and real mouse drags.
 
 #include "assistlevelgraph.h"
+#include "brakinggraph.h"
+#include "draggablegraphedge.h"
+#include "multislider.h"
 #include "draggablegraphnode.h"
 #include "draggablegraphshading.h"
 #include "graphtesting.h"
@@ -17,7 +20,8 @@
 
 namespace {
 
-enum Graph { Throttle, Assist, Sensorless, Temperature, Cutoff };
+// The braking map is no part of the window: it gets a model of its own.
+enum Graph { Throttle, Assist, Sensorless, Temperature, Cutoff, Braking };
 
 struct Editors
 {
@@ -36,15 +40,6 @@ struct Editors
             graph);
     }
 
-    QMap<int, int> raws() const
-    {
-        QMap<int, int> values;
-        const auto parameters = model.device.getAllParameters();
-        for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it)
-            values[it.key()] = it.value()->getRegisterValue();
-        return values;
-    }
-
     GraphModel model;
     ThrottleGraph throttle{nullptr};
     AssistLevelGraph assist{nullptr};
@@ -52,6 +47,15 @@ struct Editors
     TemperatureFeedbackGraph temperature{nullptr};
     VoltageCutoffSlider cutoff{nullptr};
 };
+
+QMap<int, int> raws(const GraphModel& model)
+{
+    QMap<int, int> values;
+    const auto parameters = model.device.getAllParameters();
+    for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it)
+        values[it.key()] = it.value()->getRegisterValue();
+    return values;
+}
 
 QString number(double v)
 {
@@ -86,12 +90,11 @@ class TestGraphEditors : public QObject
 
     // Runs "address=value" edits and "n<i>:dx,dy[/steps]" (or "t<i>:...")
     // drags in order.
-    void act(QGraphicsView* view, const QString& actions)
+    void act(QGraphicsView* view, GraphModel& model, const QString& actions)
     {
         for (const QString& action : actions.split(' ', Qt::SkipEmptyParts)) {
             if (action.contains('=')) {
-                editors->model.set(action.section('=', 0, 0).toInt(),
-                                   action.section('=', 1).toDouble());
+                model.set(action.section('=', 0, 0).toInt(), action.section('=', 1).toDouble());
                 continue;
             }
             const QStringList by = action.section(':', 1).section('/', 0, 0).split(',');
@@ -135,9 +138,43 @@ private slots:
             << int(Throttle) << "151=0.05 152=0.5 213=4 214=1 n6:-250,0"
             << "151=0.05 152=0.5 213=1.19 214=1"
             << "n6=1.19";
+        QTest::newRow("throttle gap twice the dead band")
+            << int(Throttle) << "151=0.3 152=0.5 213=4 214=1 n6:-250,0"
+            << "151=0.3 152=0.5 213=1.59 214=1"
+            << "n6=1.59375";
+        QTest::newRow("throttle start twice the dead band below")
+            << int(Throttle) << "151=0.3 152=0.5 213=4 214=1 n4:250,0"
+            << "151=0.3 152=0.5 213=4 214=3.39"
+            << "n4=3.39";
+        // The brake ramp (n0 start 216, n1 maximum 215) keeps 0.2 V, either way up.
+        QTest::newRow("brake start edited pushes the maximum up")
+            << int(Throttle) << "215=3 216=2.9"
+            << "215=3.1 216=2.9"
+            << "n0=2.9 n1=3.1";
+        QTest::newRow("brake maximum at 5 V pushes the start down")
+            << int(Throttle) << "215=5 216=4.9"
+            << "215=5 216=4.8"
+            << "n0=4.8 n1=5";
+        QTest::newRow("brake ramp falling") << int(Throttle) << "215=1 216=1.1"
+                                            << "215=1 216=1.2"
+                                            << "n0=1.2 n1=1";
+        QTest::newRow("brake maximum dragged onto the start")
+            << int(Throttle) << "215=3 216=1 n1:-120,0"
+            << "215=1.2 216=1"
+            << "n1=1.2";
         QTest::newRow("throttle dead band from node 2") << int(Throttle) << throttle + " n3:13,0"
                                                         << "151=0.4 152=0.5 213=4 214=1"
                                                         << "n3=1.4";
+        // 64 pixels are 1 V; the nodes may cross.
+        QTest::newRow("braking nodes cross") << int(Braking) << "215=1 216=3"
+                                             << "215=1 216=3"
+                                             << "n0=3 n1=1";
+        QTest::newRow("braking start dragged") << int(Braking) << "n0:32,0"
+                                               << "216=1.3"
+                                               << "n0=1.3";
+        QTest::newRow("braking maximum dragged past the start") << int(Braking) << "n1:64,0"
+                                                                << "215=1"
+                                                                << "n0=0.8 n1=1";
         QTest::newRow("assist line 5 down to 1000 W") << int(Assist) << "n4:0,60"
                                                       << "245=0.5"
                                                       << "n4=64,1000 n2=64,900 n22=0,500";
@@ -176,20 +213,24 @@ private slots:
         QFETCH(QString, actions);
         QFETCH(QString, registers);
         QFETCH(QString, items);
-        const QMap<int, int> before = editors->raws();
-        act(editors->view(graph), actions);
+        BoundView<BrakingGraph> braking;
+        GraphModel& model = graph == Braking ? braking.model : editors->model;
+        QGraphicsView* view = graph == Braking ? &braking.view : editors->view(graph);
+        QVERIFY(showView(view));
+        const QMap<int, int> before = raws(model);
+        act(view, model, actions);
 
         QList<int> listed;
         for (const QString& entry : registers.split(' ', Qt::SkipEmptyParts)) {
             listed << entry.section('=', 0, 0).toInt();
-            QCOMPARE(editors->model.value(listed.last()), entry.section('=', 1).toDouble());
+            QCOMPARE(model.value(listed.last()), entry.section('=', 1).toDouble());
         }
-        const QMap<int, int> after = editors->raws();
+        const QMap<int, int> after = raws(model);
         for (auto it = after.constBegin(); it != after.constEnd(); ++it)
             QVERIFY2(listed.contains(it.key()) || it.value() == before.value(it.key()),
                      qPrintable(QString("register %1 changed").arg(it.key())));
 
-        const QMap<QString, QString> shows = shown(editors->view(graph));
+        const QMap<QString, QString> shows = shown(view);
         for (const QString& item : items.split(' ', Qt::SkipEmptyParts)) {
             const QString key = item.section('=', 0, 0), expected = item.section('=', 1);
             QVERIFY2(shows.contains(key), qPrintable(key));
@@ -197,19 +238,108 @@ private slots:
         }
     }
 
-    // A reply the editors cannot show as it is stays as the controller sent it.
-    void readsStayAsRead()
+    // Nodes stay on the plot: x is put onto the domain and y down to the
+    // range; a node below the x axis or not a number is refused, as is
+    // every node before the scale and a second scale.
+    void nodeFactoryLimits_data()
     {
-        const QMap<int, int> read{{141, 853}, {142, 853},  {194, 1707}, {195, 1724},
-                                  {213, 819}, {214, 3277}, {215, 1720}, {216, 1638},
-                                  {73, 4000}, {122, 3000}, {109, 0},    {110, 2500}};
-        editors->model.device.setApplyingRead(true);
-        for (auto it = read.constBegin(); it != read.constEnd(); ++it)
-            editors->model.device.getParameter(it.key())->setRegisterValue(it.value());
-        editors->model.device.setApplyingRead(false);
-        const QMap<int, int> after = editors->raws();
-        for (auto it = read.constBegin(); it != read.constEnd(); ++it)
-            QCOMPARE(after.value(it.key()), it.value());
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("y");
+        QTest::addColumn<QString>("made"); // "x,y", empty when refused
+        QTest::newRow("inside") << 2.5 << 40.0 << "2.5,40";
+        QTest::newRow("beyond the domain") << 7.0 << 40.0 << "5,40";
+        QTest::newRow("left of the y axis") << -1.0 << 40.0 << "0,40";
+        QTest::newRow("above the range") << 2.5 << 250.0 << "2.5,100";
+        QTest::newRow("below the x axis") << 2.5 << -1.0 << "";
+        QTest::newRow("not a number") << qQNaN() << 40.0 << "";
+    }
+
+    void nodeFactoryLimits()
+    {
+        QFETCH(double, x);
+        QFETCH(double, y);
+        DraggableGraph graph(nullptr);
+        auto add = [&](double x, double y) {
+            return graph.addNode(x, y, Qt::red, Qt::red, false, false, true, false);
+        };
+        QVERIFY(!add(1, 1));
+        QVERIFY(graph.setScale(5, 100, "V", 0, "%", 0, 10, 10));
+        QVERIFY(!graph.setScale(10, 50, "V", 0, "%", 0, 10, 10));
+        DraggableGraphNode* node = add(x, y);
+        QTEST(node ? number(node->getX()) + "," + number(node->getY()) : QString(), "made");
+        if (node) { // moved by code it stays on the plot too
+            node->setPosition(9, 900);
+            QCOMPARE(number(node->getX()) + "," + number(node->getY()), QString("5,100"));
+        }
+    }
+
+    // The slider's range is set once and takes no thumb outside it; a thumb
+    // stays within its bounds, placed by code or dragged.
+    void sliderThumbLimits_data()
+    {
+        QTest::addColumn<QString>("action"); // "place V" or "drag PIXELS" (up is negative)
+        QTest::addColumn<double>("position");
+        QTest::newRow("placed above its maximum") << "place 80" << 70.0;
+        QTest::newRow("placed below its minimum") << "place 10" << 30.0;
+        QTest::newRow("not a number") << "place nan" << 50.0;
+        QTest::newRow("dragged up") << "drag -300" << 70.0;
+        QTest::newRow("dragged down") << "drag 300" << 30.0;
+    }
+
+    void sliderThumbLimits()
+    {
+        QFETCH(QString, action);
+        MultiSlider slider(nullptr);
+        QVERIFY(!slider.addThumb(50));
+        QCOMPARE(slider.setRange(0, 100, "V"), 0);
+        QCOMPARE(slider.setRange(0, 10, "V"), -1);
+        QVERIFY(!slider.addThumb(100.5) && !slider.addThumb(-0.5));
+        SliderThumb* thumb = slider.addThumb(50);
+        thumb->setMin(30), thumb->setMax(70);
+        QVERIFY(showView(&slider));
+        const double by = action.section(' ', 1).toDouble();
+        if (action.startsWith("drag"))
+            dragItem(&slider, thumb, 0, int(by));
+        else
+            thumb->setPosition(by);
+        QTEST(thumb->getPosition(), "position");
+    }
+
+    // Lines 1, 5 and 9 always show, the others by the number of levels;
+    // a count without a rule of its own or a new sensor type keeps them.
+    void assistLinesByLevels_data()
+    {
+        QTest::addColumn<QStringList>("levels"); // chosen in turn
+        QTest::addColumn<bool>("torque");
+        QTest::addColumn<QString>("lines"); // shown
+        QTest::newRow("3") << QStringList{"3"} << false << "1 5 9";
+        QTest::newRow("4") << QStringList{"4"} << false << "1 5 7 9";
+        QTest::newRow("5") << QStringList{"5"} << false << "1 3 5 7 9";
+        QTest::newRow("9") << QStringList{"9"} << false << "1 2 3 4 5 6 7 8 9";
+        QTest::newRow("9, then 7") << QStringList{"9", "7"} << false << "1 2 3 4 5 6 7 8 9";
+        QTest::newRow("4, torque sensor") << QStringList{"4"} << true << "1 5 7 9";
+    }
+
+    void assistLinesByLevels()
+    {
+        QFETCH(QStringList, levels);
+        QFETCH(bool, torque);
+        BoundView<AssistLevelGraph> assist;
+        for (const QString& count : levels)
+            assist.view.changeNumAssistLevels(count);
+        if (torque)
+            assist.view.changePedalAssistType(false);
+        // Left edges of lines 1 to 9, then their right edges.
+        const auto edges = itemsOf<DraggableGraphEdge>(&assist.view);
+        QCOMPARE(edges.size(), 18);
+        QStringList shown;
+        for (int line = 1; line <= 9; ++line) {
+            const bool drawn = edges[line - 1]->getColor().alpha() > 0;
+            QCOMPARE(edges[line + 8]->getColor().alpha() > 0, drawn);
+            if (drawn)
+                shown << QString::number(line);
+        }
+        QTEST(shown.join(' '), "lines");
     }
 };
 

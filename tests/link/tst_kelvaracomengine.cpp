@@ -30,13 +30,12 @@ private slots:
 
         const QString frame = spaced(Frames::read(10, 1));
         QCOMPARE(t.requests(), QStringList({frame, frame, frame, frame}));
-        // Each wait on its own rung of the ladder, with room for late stamps and
-        // timers on a loaded machine.
+        // Each wait about its rung of the ladder or longer: a loaded machine
+        // may make any of them late, so only their sum has a ceiling.
         const QVector<double> sent = entryTimes(t.sim) << end;
         for (int i = 0; i < 4; ++i) {
             const double gap = sent.at(i + 1) - sent.at(i);
-            const int wait = 100 << i;
-            QVERIFY2(gap >= 0.6 * wait && (i == 3 || gap < 1.6 * wait),
+            QVERIFY2(gap >= 0.6 * (100 << i),
                      qPrintable(QString("wait %1: %2 ms").arg(i).arg(gap)));
         }
         QVERIFY(end - start < 1.6 * (100 + 200 + 400 + 800));

@@ -296,7 +296,7 @@ private slots:
         QCOMPARE(f.window->link()->getMode(), int(KelvaraCom::IdleMode));
         // Past the dropped frame's reply time, up to the next connection check.
         QSignalSpy judged(f.window->link(), &KelvaraCom::replyProcessed);
-        QVERIFY(judged.wait(3000));
+        QVERIFY(judged.wait(10000));
         QCOMPARE(watcher.count(), 0);
         QCOMPARE(statusText(f.window.get()), notConnectedText);
         QVERIFY(!button("readAll")->isEnabled());

@@ -365,7 +365,7 @@ private slots:
         QCOMPARE(tabs->indexOf(temperature), -1); // taken away by the read
         auto* refresh = connected.find<QTimer>("dashboardRefreshTimer");
         connected.showPage("dashboardScreen");
-        for (const QString& password : {"quietlamb", "quietlamp", ""}) {
+        for (const QString& password : QStringList{"quietlamb", "quietlamp", ""}) {
             std::optional<ModalWatcher> watcher;
             if (password.isEmpty())
                 watcher.emplace();

@@ -31,9 +31,12 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 
 mkdir -p "$build"
-if [ ! -f "$build/CMakeCache.txt" ]; then
+# Warnings are errors when KELVARA_WERROR=ON (.ci/run), as in ./build.
+werror="${KELVARA_WERROR:-OFF}"
+if [ ! -f "$build/CMakeCache.txt" ] || ! grep -qx "KELVARA_WERROR:BOOL=$werror" "$build/CMakeCache.txt"; then
   CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKELVARA_FUZZ=ON > "$build/configure.log" 2>&1 || { tail -40 "$build/configure.log"; exit 1; }
+    -DKELVARA_FUZZ=ON -DKELVARA_WERROR="$werror" > "$build/configure.log" 2>&1 \
+    || { tail -40 "$build/configure.log"; exit 1; }
 fi
 cmake --build "$build" -j "$(nproc)" --target kelvara-fuzzers > "$build/build.log" 2>&1 \
   || { tail -40 "$build/build.log"; exit 1; }

@@ -16,7 +16,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_FLAGS="-fsanitize=$sanitizers -fno-omit-frame-pointer" \
   -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=$sanitizers" \
-  -DKELVARA_EXTRA_TOOLS=OFF >/dev/null
+  -DKELVARA_EXTRA_TOOLS=OFF -DKELVARA_WERROR="${KELVARA_WERROR:-OFF}" >/dev/null
 cmake --build "$build" -j "$jobs"
 
 export ASAN_OPTIONS="detect_leaks=1"

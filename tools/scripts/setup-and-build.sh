@@ -34,7 +34,12 @@ fi
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="${KELVARA_BUILD_DIR:-$root/build}"
+# KELVARA_WERROR=ON (set by .ci/run) builds with warnings as errors; without
+# it a tree configured so before goes back to plain warnings.
+werror="${KELVARA_WERROR:-OFF}"
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVARA_WERROR="$werror"
+elif ! grep -qx "KELVARA_WERROR:BOOL=$werror" "$build/CMakeCache.txt"; then
+  cmake -S "$root" -B "$build" -DKELVARA_WERROR="$werror"
 fi
 cmake --build "$build" -j "$(nproc)"

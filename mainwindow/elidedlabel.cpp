@@ -1,7 +1,9 @@
 #include "elidedlabel.h"
 
+#include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QToolTip>
 
 ElidedLabel::ElidedLabel(QWidget* parent)
     : QLabel(parent)
@@ -11,6 +13,14 @@ ElidedLabel::ElidedLabel(QWidget* parent)
 QString ElidedLabel::shownText() const
 {
     return fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
+}
+
+bool ElidedLabel::event(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip || shownText() == text())
+        return QLabel::event(event);
+    QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text(), this);
+    return true;
 }
 
 void ElidedLabel::paintEvent(QPaintEvent*)

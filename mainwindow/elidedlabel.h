@@ -4,7 +4,8 @@
 #include <QLabel>
 
 // A one-line label that shows as much of its text as its width holds,
-// ending in "..." when cut; text() keeps the whole text.
+// ending in "..." when cut; text() keeps the whole text, and a cut text
+// shows whole in the label's tooltip.
 class ElidedLabel : public QLabel
 {
     Q_OBJECT
@@ -16,6 +17,7 @@ public:
     QString shownText() const;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 };
 

@@ -135,10 +135,10 @@ void KelvaraCom::dropPendingWork()
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::checkConnectionWrapper);
     clearQueues();
     mode = IdleMode;
-    readState = 2;
-    writeState = 4;
-    flashSaveState = 4;
-    connectionCheckState = 2;
+    readState = ReadState::Idle;
+    writeState = WriteState::Idle;
+    flashSaveState = FlashSaveState::Idle;
+    connectionCheckState = ConnectionCheckState::Idle;
     requestInFlight = 0;
     readMachineRequest = 0;
     writeMachineRequest = 0;

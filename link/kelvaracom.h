@@ -206,6 +206,32 @@ private:
         ReadAllHardwareVersion,
     };
 
+    // Steps of the state machines. Each machine advances on replyProcessed();
+    // a step named WaitingFor... waits for the judgement of the request it
+    // sent, Start sends the first one, Idle ignores every signal.
+    enum class ReadState {
+        Start,           // sends the first queued read
+        WaitingForReply, // to a block; the next one follows until the queue is empty
+        Idle,
+    };
+    enum class WriteState {
+        Start,           // sends the first queued write
+        WaitingForReply, // to a frame; the next one follows until the queue is empty
+        Idle,
+    };
+    enum class ConnectionCheckState {
+        Start,           // sends the read of the status block
+        WaitingForReply, // whose judgement is status 4 (connected) or not
+        Idle,
+    };
+    enum class FlashSaveState {
+        Start,                   // writes 32767 to register 511
+        WaitingForWrite,         // of register 511
+        WaitingForReadBack,      // of register 511, 4096 once saved
+        WaitingForTorqueCommand, // register 477, read when 511 did not confirm
+        Idle,
+    };
+
     // Frames and judgement (kelvaracomframes.cpp).
     bool read(int numRegs, int addr);
     bool write(int numRegs, int addr);
@@ -224,6 +250,8 @@ private:
     void storeReadReply(int address, int count, const QByteArray& reply);
     void storeWriteReply();
     bool holdsSentValue(const QByteArray& frame, int index, int address) const;
+    // The reply being judged answers a connection check.
+    bool isConnectionCheckReply() const;
     void announceJudgement();
     void announceJudgement(quint32 request);
 
@@ -270,17 +298,17 @@ private:
     Logger* autotuneLog = nullptr;
     Logger* devLogger;
     bool showHex = false;
-    int readState = 2;
+    ReadState readState = ReadState::Idle;
     QVector<QPair<int, int>> readQueue;
     QVector<ReadPurpose> readPurposes; // one per readQueue entry
-    int writeState = 4;
+    WriteState writeState = WriteState::Idle;
     QVector<QPair<int, int>> writeQueue;
     int flashReadRetries = 0;
     bool flashSaveNeeded = false;
     QList<int> unwritableUnsaved; // of the write-all under way
-    int connectionCheckState = 2;
+    ConnectionCheckState connectionCheckState = ConnectionCheckState::Idle;
     AutotuneTestState autotuneTestState = NoTest;
-    int flashSaveState = 4;
+    FlashSaveState flashSaveState = FlashSaveState::Idle;
     QElapsedTimer faultReadTimer;
 
     // Every request gets a number; a state machine advances only on the

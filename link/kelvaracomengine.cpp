@@ -113,7 +113,7 @@ void KelvaraCom::queueReadHelper()
     connect(this, &KelvaraCom::controllerConnected, this, &KelvaraCom::processReadQueue);
     connect(this, &KelvaraCom::controllerDisconnected, this, &KelvaraCom::processReadQueue);
     if (mode == IdleMode) {
-        readState = 0;
+        readState = ReadState::Start;
         readWrapper();
     }
 }
@@ -125,7 +125,7 @@ void KelvaraCom::queueWriteHelper()
     connect(this, &KelvaraCom::controllerConnected, this, &KelvaraCom::processWriteQueue);
     connect(this, &KelvaraCom::controllerDisconnected, this, &KelvaraCom::processWriteQueue);
     if (mode == IdleMode) {
-        writeState = 0;
+        writeState = WriteState::Start;
         writeWrapper();
     }
 }
@@ -140,7 +140,7 @@ void KelvaraCom::processReadQueue()
         return;
     }
     if (mode == IdleMode) {
-        readState = 0;
+        readState = ReadState::Start;
         readWrapper();
     }
 }
@@ -155,7 +155,7 @@ void KelvaraCom::processWriteQueue()
         return;
     }
     if (mode == IdleMode) {
-        writeState = 0;
+        writeState = WriteState::Start;
         writeWrapper();
     }
 }
@@ -181,20 +181,20 @@ bool KelvaraCom::sendNextRead()
 
 void KelvaraCom::readWrapper()
 {
-    if (readState == 0) {
+    if (readState == ReadState::Start) {
         if (readQueue.isEmpty()) {
-            readState = 2;
+            readState = ReadState::Idle;
             return;
         }
         connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper,
                 Qt::UniqueConnection);
         mode = ReadMode;
-        readState = 1;
+        readState = ReadState::WaitingForReply;
         if (!sendNextRead())
             QTimer::singleShot(delayedReadErrorMs, this, &KelvaraCom::readError);
         return;
     }
-    if (readState != 1 || !takeJudgement(readMachineRequest))
+    if (readState != ReadState::WaitingForReply || !takeJudgement(readMachineRequest))
         return;
     if (status != StatusSuccess) {
         readError();
@@ -227,7 +227,7 @@ void KelvaraCom::readWrapper()
         return;
     }
     if (readQueue.isEmpty()) {
-        readState = 2;
+        readState = ReadState::Idle;
         mode = IdleMode;
         disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
         emit comSuccess();
@@ -247,8 +247,8 @@ void KelvaraCom::sendNextReadEarly()
 {
     const bool endsReadAll =
         currentReadPurpose == ReadAllLastBlock || currentReadPurpose == ReadAllHardwareVersion;
-    if (readState != 1 || readMachineRequest != requestInFlight || status != StatusSuccess
-        || readQueue.isEmpty() || endsReadAll || !isPortReusable())
+    if (readState != ReadState::WaitingForReply || readMachineRequest != requestInFlight
+        || status != StatusSuccess || readQueue.isEmpty() || endsReadAll || !isPortReusable())
         return;
     readAllBlockInFlight = false;
     const Status judgedStatus = status;
@@ -273,7 +273,7 @@ void KelvaraCom::sendNextReadBeforeCompletion()
     status = judgedStatus;
     replyText = judgedText;
     endReadAll(true);
-    if (!sent && readState == 1 && mode == ReadMode) {
+    if (!sent && readState == ReadState::WaitingForReply && mode == ReadMode) {
         status = sendStatus;
         replyText = sendText;
         readError();
@@ -282,7 +282,7 @@ void KelvaraCom::sendNextReadBeforeCompletion()
 
 void KelvaraCom::readError()
 {
-    readState = 2;
+    readState = ReadState::Idle;
     reportError(QStringLiteral("Read Fail"));
 }
 
@@ -302,12 +302,12 @@ bool KelvaraCom::sendNextWrite()
 
 void KelvaraCom::writeWrapper()
 {
-    if (writeState == 0) {
+    if (writeState == WriteState::Start) {
         connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::writeWrapper,
                 Qt::UniqueConnection);
         if (!writeQueue.isEmpty()) {
             mode = WriteMode;
-            writeState = 1;
+            writeState = WriteState::WaitingForReply;
             flashSaveNeeded = false;
             if (sendNextWrite())
                 return;
@@ -315,7 +315,7 @@ void KelvaraCom::writeWrapper()
         writeError();
         return;
     }
-    if (writeState != 1 || !takeJudgement(writeMachineRequest))
+    if (writeState != WriteState::WaitingForReply || !takeJudgement(writeMachineRequest))
         return;
     if (status != StatusSuccess) {
         writeError();
@@ -326,12 +326,12 @@ void KelvaraCom::writeWrapper()
             writeError();
         return;
     }
-    writeState = 4;
+    writeState = WriteState::Idle;
     mode = IdleMode;
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::writeWrapper);
     // While an autotune test runs, it saves to flash by itself.
     if (flashSaveNeeded && autotuneTestState == NoTest) {
-        flashSaveState = 0;
+        flashSaveState = FlashSaveState::Start;
         saveValuesToFlash();
         return;
     }
@@ -342,7 +342,7 @@ void KelvaraCom::writeWrapper()
 
 void KelvaraCom::writeError()
 {
-    writeState = 4;
+    writeState = WriteState::Idle;
     reportError(QStringLiteral("Write Fail"));
 }
 
@@ -381,7 +381,7 @@ void KelvaraCom::reportError(QString errorType)
     flashSaveRequest = 0;
     earlyReadSendFailed = false;
 
-    flashSaveState = 4;
+    flashSaveState = FlashSaveState::Idle;
     mode = IdleMode;
     const bool readAllEnds = isReadAllPending();
     readAllBlockInFlight = false;

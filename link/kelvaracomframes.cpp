@@ -306,9 +306,14 @@ void KelvaraCom::collectPendingBytes()
         port->clearError();
 }
 
+bool KelvaraCom::isConnectionCheckReply() const
+{
+    return connectionCheckState == ConnectionCheckState::WaitingForReply;
+}
+
 void KelvaraCom::judgeGoodReply()
 {
-    status = connectionCheckState == 1 ? StatusControllerConnected : StatusSuccess;
+    status = isConnectionCheckReply() ? StatusControllerConnected : StatusSuccess;
     if (mode == ReadMode) {
         if (curAddr == faultsAddress && faultReadTimer.isValid()) {
             const qint64 elapsed = faultReadTimer.elapsed();
@@ -339,7 +344,7 @@ void KelvaraCom::judgeGoodReply()
 
 void KelvaraCom::judgeRejection()
 {
-    if (connectionCheckState == 1) {
+    if (isConnectionCheckReply()) {
         if (!connectionFailsIgnored)
             status = StatusControllerDisconnected;
     } else {
@@ -348,14 +353,14 @@ void KelvaraCom::judgeRejection()
     replyText = QStringLiteral("ERROR: Invalid address or number parameters. Reply: ")
         + ::niceHex(QString::fromLatin1(
             rxBuffer.left(ReplyJudgement::exceptionReplyLength).toHex()));
-    if (connectionCheckState == 1 && !connectionFailsIgnored)
+    if (isConnectionCheckReply() && !connectionFailsIgnored)
         logText(replyText);
     announceJudgement();
 }
 
 void KelvaraCom::judgeBadReply()
 {
-    if (connectionCheckState == 1) {
+    if (isConnectionCheckReply()) {
         // A connection check is never sent again.
         if (!connectionFailsIgnored) {
             status = StatusControllerDisconnected;

@@ -129,7 +129,7 @@ void KelvaraCom::settleUnwritable()
 
 void KelvaraCom::flashSaveAutotune()
 {
-    flashSaveState = 0;
+    flashSaveState = FlashSaveState::Start;
     saveValuesToFlash();
 }
 
@@ -141,11 +141,11 @@ void KelvaraCom::flashSaveError()
 void KelvaraCom::saveValuesToFlash()
 {
     switch (flashSaveState) {
-    case 0:
+    case FlashSaveState::Start:
         connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash,
                 Qt::UniqueConnection);
         mode = WriteMode;
-        flashSaveState = 1;
+        flashSaveState = FlashSaveState::WaitingForWrite;
         runner->getParameter(flashSaveAddress)->setValue(flashSaveCommand);
         timer->setTimeoutTime(flashSaveTimeoutMs, false);
         if (!write(1, flashSaveAddress)) {
@@ -154,7 +154,7 @@ void KelvaraCom::saveValuesToFlash()
         }
         flashSaveRequest = requestInFlight;
         return;
-    case 1:
+    case FlashSaveState::WaitingForWrite:
         if (!takeJudgement(flashSaveRequest))
             return;
         timer->resetTime();
@@ -163,7 +163,7 @@ void KelvaraCom::saveValuesToFlash()
             return;
         }
         mode = ReadMode;
-        flashSaveState = 2;
+        flashSaveState = FlashSaveState::WaitingForReadBack;
         if (!read(1, flashSaveAddress)) {
             readError();
             return;
@@ -171,21 +171,21 @@ void KelvaraCom::saveValuesToFlash()
         flashSaveRequest = requestInFlight;
         flashReadRetries = 0;
         return;
-    case 2:
+    case FlashSaveState::WaitingForReadBack:
         if (!takeJudgement(flashSaveRequest))
             return;
         if (status == StatusSuccess) {
             if (int(runner->getParameter(flashSaveAddress)->getValue()) == flashSaveConfirmation) {
                 settleUnwritable();
                 mode = IdleMode;
-                flashSaveState = 4;
+                flashSaveState = FlashSaveState::Idle;
                 disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
                 emit enableSaveButtons(true);
                 emit comSuccess();
                 emit flashSaveComplete();
                 return;
             }
-            flashSaveState = 3;
+            flashSaveState = FlashSaveState::WaitingForTorqueCommand;
             if (!read(1, torqueCommandAddress)) {
                 readError();
                 return;
@@ -200,12 +200,12 @@ void KelvaraCom::saveValuesToFlash()
         }
         readError();
         return;
-    case 3:
+    case FlashSaveState::WaitingForTorqueCommand:
         if (!takeJudgement(flashSaveRequest))
             return;
         endUnconfirmedFlashSave();
         return;
-    default:
+    case FlashSaveState::Idle:
         return;
     }
 }
@@ -217,7 +217,7 @@ void KelvaraCom::endUnconfirmedFlashSave()
 {
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
     mode = IdleMode;
-    flashSaveState = 4;
+    flashSaveState = FlashSaveState::Idle;
     unwritableUnsaved.clear();
     const double torque = runner->getParameter(torqueCommandAddress)->getValue();
     status = StatusCommunicationTimeout;
@@ -244,22 +244,22 @@ void KelvaraCom::checkConnection()
 {
     if (mode != IdleMode)
         return;
-    connectionCheckState = 0;
+    connectionCheckState = ConnectionCheckState::Start;
     checkConnectionWrapper();
 }
 
 void KelvaraCom::checkConnectionWrapper()
 {
-    if (connectionCheckState == 0) {
+    if (connectionCheckState == ConnectionCheckState::Start) {
         connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::checkConnectionWrapper,
                 Qt::UniqueConnection);
         mode = ReadMode;
-        connectionCheckState = 1;
+        connectionCheckState = ConnectionCheckState::WaitingForReply;
         if (read(statusBlockSize, faultsAddress)) {
             connectionCheckRequest = requestInFlight;
             return;
         }
-        connectionCheckState = 2;
+        connectionCheckState = ConnectionCheckState::Idle;
         mode = IdleMode;
         disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::checkConnectionWrapper);
         if (!connectionFailsIgnored) {
@@ -271,9 +271,10 @@ void KelvaraCom::checkConnectionWrapper()
         emit replyProcessed();
         return;
     }
-    if (connectionCheckState != 1 || !takeJudgement(connectionCheckRequest))
+    if (connectionCheckState != ConnectionCheckState::WaitingForReply
+        || !takeJudgement(connectionCheckRequest))
         return;
-    connectionCheckState = 2;
+    connectionCheckState = ConnectionCheckState::Idle;
     mode = IdleMode;
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::checkConnectionWrapper);
     if (status == StatusControllerConnected) {

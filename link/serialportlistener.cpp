@@ -28,7 +28,7 @@ SerialPortListener::SerialPortListener(std::unique_ptr<PortEnumerator> enumerato
     qRegisterMetaType<QList<SerialPortEntry>>();
 
     scanTimer->setSingleShot(false);
-    connect(scanTimer, SIGNAL(timeout()), this, SLOT(onTimerFired()));
+    connect(scanTimer, &QTimer::timeout, this, &SerialPortListener::onTimerFired);
     scanTimer->start(scanIntervalMs);
 }
 

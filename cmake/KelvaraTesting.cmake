@@ -10,12 +10,25 @@ function(kelvara_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  kelvara_set_test_properties(${name} ${T_TIMEOUT} "")
+endfunction()
+
+# kelvara_add_test_run(<name> <program> [ARGS <args...>] [ENVIRONMENT <VAR=value...>])
+# Another run of a test program, with other arguments or environment.
+function(kelvara_add_test_run name program)
+  cmake_parse_arguments(R "" "" "ARGS;ENVIRONMENT" ${ARGN})
+  add_test(NAME ${name} COMMAND ${program} ${R_ARGS})
+  kelvara_set_test_properties(${name} 300 "${R_ENVIRONMENT}")
+endfunction()
+
+function(kelvara_set_test_properties name timeout environment)
   get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
   # The suite draws nothing with OpenGL. A test on xcb leaves out the GL
   # integration, whose vendor libraries may leak and are unloaded before
   # LeakSanitizer reports, where no suppression can name them.
+  set(variables QT_QPA_PLATFORM=offscreen QT_XCB_GL_INTEGRATION=none ${environment})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_XCB_GL_INTEGRATION=none"
+    ENVIRONMENT "${variables}"
     LABELS ${folder}
-    TIMEOUT ${T_TIMEOUT})
+    TIMEOUT ${timeout})
 endfunction()

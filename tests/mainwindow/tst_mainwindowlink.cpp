@@ -254,12 +254,14 @@ private slots:
         edit(229, f.model()->getParameter(229)->getValue() + 1);
         ModalWatcher watcher;
         f.simulator->setSilent(true);
-        QTRY_VERIFY_WITH_TIMEOUT(!button("readAll")->isEnabled(), 8000);
+        // A status read in flight runs its whole retry ladder (7.75 s) before
+        // the three failed checks.
+        QTRY_VERIFY_WITH_TIMEOUT(!button("readAll")->isEnabled(), 30000);
         QCOMPARE(statusText(f.window.get()), notConnectedText);
         QVERIFY(!button("saveParamsBasic")->isEnabled() && !button("read")->isEnabled());
         QSignalSpy readAlls(f.window->link(), &KelvaraCom::readAllComplete);
         f.simulator->setSilent(false);
-        QTRY_COMPARE_WITH_TIMEOUT(readAlls.count(), 2, 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(readAlls.count(), 2, 30000);
         QTRY_COMPARE(statusText(f.window.get()), connectedText);
         QVERIFY(button("readAll")->isEnabled() && button("saveParamsBasic")->isEnabled());
         QCOMPARE(watcher.titles(), QStringList{"Unsaved Changes Replaced"});

@@ -11,6 +11,7 @@
 #include "screenfit.h"
 #include "serialportlistener.h"
 #include "spinboxwrapper.h"
+#include "temperaturepage.h"
 #include "ui_mainwindow.h"
 #include "urlopener.h"
 #include "wheelguard.h"
@@ -104,6 +105,7 @@ MainWindow::MainWindow(QWidget* parent, FirstPortScan firstScan)
     applySettings();
     ui->factory_Mode->setChecked(storedSwitch(*settings, QStringLiteral("factoryMode")));
 
+    temperature = new TemperaturePage(ui, model, com, this);
     bindRows();
 
     // Bound before the initial values arrive, so its thumbs start on them.

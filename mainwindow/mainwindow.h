@@ -38,7 +38,7 @@ class QTimer;
 class PasDeviceLoader;
 class SerialPortListener;
 class SpinBoxWrapper;
-class TemperatureVoltageMapping;
+class TemperaturePage;
 class UrlOpener;
 class XMLTranslator;
 class Ui_MainWindow;
@@ -164,6 +164,7 @@ public slots:
 
     // Tabs.
     void tabChanged(int index);
+    void updateTemperatureTabVisibility();
 
     // Access level 3.
     void updateAccessLevelBox();
@@ -197,13 +198,6 @@ public slots:
     void KM5SValueChanged();
     void pedalAssistTypeChanged(int type);
     void resetPasDeviceDropdown();
-
-    // Temperature.
-    void updateTemperatureTabVisibility();
-    void on_TempSensingBox_stateChanged(int arg1);
-    void tempSensorTypeChanged(int type);
-    void showTempSensorControllerVals();
-    void readMotorTemp();
 
     // USB-serial driver check.
     void macSlowFaultRead(int elapsedMs);
@@ -340,9 +334,7 @@ private:
     void applyPasLayout(const PasLayout& layout);
     void switchAssistLevelWrappers(bool power);
 
-    // Temperature.
-    void initTemperatureSensors();
-    void setVoltageBoxesEnabled(bool enabled);
+    // Graphs.
     void connectAssistLevelAnchors();
 
     // USB-serial driver check.
@@ -370,12 +362,12 @@ private:
     QTimer* dashboardRefreshTimer = nullptr;
     DashboardPlot* dashboardPlot = nullptr;
     HallTable* hallTable = nullptr;
+    TemperaturePage* temperature = nullptr;
     // The update check; release builds only.
     QSimpleUpdater* updater = nullptr;
     QGraphicsEllipseItem* faultLed = nullptr;
     QGraphicsEllipseItem* dashboardFaultLed = nullptr;
     QList<SpinBoxWrapper*> spinBoxWrappers;
-    TemperatureVoltageMapping* temperatureMapping = nullptr;
     QMetaObject::Connection km5sConnection;
     std::unique_ptr<CommandRunner> commandRunner;
     std::unique_ptr<UrlOpener> urlOpener;

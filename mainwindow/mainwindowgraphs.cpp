@@ -1,10 +1,14 @@
-// The graph editors of the pages, bound to the device model once at start-up.
+// The graph editors of the pages and the Temperature page's sensor list,
+// bound to the device model once at start-up.
 
 #include "mainwindow.h"
 
 #include "assistlevelgraph.h"
+#include "kelvara.h"
+#include "parameter.h"
 #include "sensorlessstartinggraph.h"
 #include "temperaturefeedbackgraph.h"
+#include "temperaturepage.h"
 #include "throttlegraph.h"
 #include "ui_mainwindow.h"
 
@@ -18,7 +22,7 @@ void MainWindow::initDraggableGraphs()
     ui->tabWidget->findChild<ThrottleGraph*>()->initialize(model);
     ui->tabWidget->findChild<SensorlessStartingGraph*>()->initialize(model);
     ui->tabWidget->findChild<TemperatureFeedbackGraph*>()->initialize(model);
-    initTemperatureSensors();
+    temperature->initTemperatureSensors();
 
     auto* assistGraph = ui->tabWidget->findChild<AssistLevelGraph*>();
     assistGraph->initialize(model);
@@ -41,4 +45,12 @@ void MainWindow::initDraggableGraphs()
             assistGraph->changeNumAssistLevels(levels->currentText());
     }
     connectAssistLevelAnchors();
+}
+
+// The registers the level table of the PAS page is computed from.
+void MainWindow::connectAssistLevelAnchors()
+{
+    for (int address : {73, 229, 122, 124, 219, 245, 241, 246})
+        connect(model->getParameter(address), &Parameter::valueChanged, this,
+                &MainWindow::updateAssistLevels, Qt::UniqueConnection);
 }

@@ -9,6 +9,7 @@
 #include "parameter.h"
 #include "ui_mainwindow.h"
 
+#include <QAction>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
@@ -53,6 +54,19 @@ void MainWindow::tabChanged(int index)
         ui->replyText->moveCursor(QTextCursor::End, QTextCursor::MoveAnchor);
 }
 
+// The Temperature page is a tab for the controller types that need it, and
+// in factory mode.
+void MainWindow::updateTemperatureTabVisibility()
+{
+    const int index = ui->tabWidget->indexOf(temperaturePage);
+    if (model->needsTemperatureTab()) {
+        if (index < 0)
+            insertTemperatureTab();
+    } else if (!ui->factory_Mode->isChecked() && index > 0) {
+        removeTemperatureTab();
+    }
+}
+
 void MainWindow::insertTemperatureTab()
 {
     ui->tabWidget->insertTab(temperatureTabIndex, temperaturePage, temperatureTabTitle);
@@ -94,7 +108,6 @@ void MainWindow::onReadAllComplete()
 
 void MainWindow::connectPageHooks()
 {
-    connect(ui->readMotorTemp, &QPushButton::clicked, this, &MainWindow::readMotorTemp);
     Parameter* firmware = model->getParameter(256);
     connect(firmware, &Parameter::valueSet, this, &MainWindow::disableAccessLevelFrame);
     connect(firmware, &Parameter::valueSet, this, &MainWindow::disablePlugBrakingCheckbox);

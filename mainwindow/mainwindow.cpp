@@ -5,6 +5,7 @@
 
 #include "commandrunner.h"
 #include "commtimeoutadjust.h"
+#include "devscreen.h"
 #include "elidedlabel.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
@@ -80,15 +81,13 @@ MainWindow::MainWindow(QWidget* parent, FirstPortScan firstScan)
 
     createEditorWindows();
     xml = new XMLTranslator(model, this);
-    wireDevScreen();
     wirePageButtons();
     createDashboardPlot();
     wireMenuActions();
     wireReadCompletion();
 
-    devParameter = model->getParameter(ui->addressInput->value());
-    addressChanged(ui->addressInput->value());
-    connectDevHWIDParameters();
+    devScreen = new DevScreen(ui, model, com, monoFont, this);
+    connect(devScreen, &DevScreen::valueRefused, this, &MainWindow::errorPopup);
 
     connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainWindow::tabChanged);
     connect(model, &Kelvara::validated, this, &MainWindow::runnerValid);
@@ -231,7 +230,6 @@ void MainWindow::createModelAndLink()
     connect(com, &KelvaraCom::replyProcessed, this, &MainWindow::updateReplyStatus);
     connect(com, &KelvaraCom::comError, this, &MainWindow::updateReplyStatus);
     connect(com, &KelvaraCom::timeoutOccured, this, [this] { showReplyStatus(true); });
-    connect(com, &KelvaraCom::replyMessageCreated, this, &MainWindow::setDevReplyText);
     connect(com, &KelvaraCom::errorMessage, this, &MainWindow::linkFailed);
     connect(com, &KelvaraCom::errorMessage, this, &MainWindow::showLinkFailure);
     connect(com, &KelvaraCom::comConnectError, this, &MainWindow::comConnectError);
@@ -261,22 +259,6 @@ void MainWindow::fillPortsFirstTime()
     const QSignalBlocker blocker(portBox);
     portListener->onTimerFired();
     portBox->setCurrentIndex(0);
-}
-
-void MainWindow::wireDevScreen()
-{
-    connect(this, &MainWindow::read, com, QOverload<int>::of(&KelvaraCom::oneRead));
-    connect(this, &MainWindow::write, com, QOverload<int>::of(&KelvaraCom::oneWrite));
-    connect(ui->read, &QPushButton::clicked, this, &MainWindow::onReadClicked);
-    connect(ui->write, &QPushButton::clicked, this, &MainWindow::writeDevRegister);
-    connect(ui->addressInput, QOverload<int>::of(&QSpinBox::valueChanged), this,
-            &MainWindow::addressChanged);
-    connect(ui->valueDisplay, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
-            &MainWindow::devValueSet);
-    connect(ui->valueDisplay, &QDoubleSpinBox::editingFinished, this, &MainWindow::devValueEdited);
-    connect(ui->hexCheckbox, &QCheckBox::clicked, com, &KelvaraCom::showHexMessage);
-    // The console's own "Clear" button empties it.
-    connect(ui->pushButton, &QPushButton::clicked, this, &MainWindow::clearDevReplyText);
 }
 
 void MainWindow::wirePageButtons()

@@ -19,6 +19,7 @@
 class CommandRunner;
 class CustomParameterEdit;
 class DashboardPlot;
+class DevScreen;
 class DraggableTooltipManager;
 class HallTable;
 class Kelvara;
@@ -95,10 +96,6 @@ public:
     // The display values a register can hold, on its display grid.
     static void displayRange(Parameter* parameter, double* low, double* high);
 
-signals:
-    void read(int address);
-    void write(int address);
-
 public slots:
     void initControllerConnectionMonitor();
     void emitResizeEvent();
@@ -151,12 +148,7 @@ public slots:
     void allParamsSaved();
     void reconnectAllParameters();
 
-    // Dev Screen.
-    void addressChanged(int addr);
-    void devValueSet(double newValue);
-    void devValueEdited();
-    void onReadClicked();
-    void displayHWIDDev();
+    // The Dev Screen's console.
     void setDevReplyText(const QString& replyText);
 
     // Windowless run.
@@ -220,7 +212,6 @@ private:
     void wirePageButtons();
     void wireMenuActions();
     void wireUpdateCheck();
-    void wireDevScreen();
     void applySettings();
     void collectRows();
     void bindRows();
@@ -258,16 +249,6 @@ private:
     void showWidgets(const QList<int>& addresses, RowMap* rows);
     void hideWidgets(const QList<int>& addresses, RowMap* rows);
     void setRestoreButtonsEnabled();
-
-    // Dev Screen.
-    void connectDevHWIDParameters();
-    bool isDevRegisterDefined() const;
-    QString devValueRefusal(double value, const QString& valueText) const;
-    void showNoDevValue();
-    void writeDevRegister();
-    void flushDevReplyText();
-    void dropOldestConsoleLines(int incoming);
-    void clearDevReplyText();
 
     // Windowless run.
     bool applyWindowlessBaud(const QString& baud);
@@ -363,6 +344,7 @@ private:
     DashboardPlot* dashboardPlot = nullptr;
     HallTable* hallTable = nullptr;
     TemperaturePage* temperature = nullptr;
+    DevScreen* devScreen = nullptr;
     // The update check; release builds only.
     QSimpleUpdater* updater = nullptr;
     QGraphicsEllipseItem* faultLed = nullptr;
@@ -371,11 +353,6 @@ private:
     QMetaObject::Connection km5sConnection;
     std::unique_ptr<CommandRunner> commandRunner;
     std::unique_ptr<UrlOpener> urlOpener;
-
-    Parameter* devParameter = nullptr;
-    QMetaObject::Connection devDisplayConnection;
-    QString lastReplyText;
-    QStringList pendingReplyLines;
 
     RowMap basicWidgets;
     RowMap advancedWidgets;

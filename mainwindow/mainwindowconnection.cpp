@@ -4,6 +4,7 @@
 
 #include "mainwindow.h"
 
+#include "devscreen.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "ui_mainwindow.h"
@@ -154,6 +155,11 @@ void MainWindow::showReplyStatus(bool retrying)
     }
     statusLabel->setText(text);
     setDevReplyText(text);
+}
+
+void MainWindow::setDevReplyText(const QString& replyText)
+{
+    devScreen->setDevReplyText(replyText);
 }
 
 void MainWindow::format_baud_label(bool standard)

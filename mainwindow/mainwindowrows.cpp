@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 
 #include "bitvector.h"
+#include "devscreen.h"
 #include "draggabletooltipmanager.h"
 #include "enumparameter.h"
 #include "formula.h"
@@ -368,7 +369,7 @@ void MainWindow::controllerConnectHelper(bool isConnected, bool safeToAutotune, 
          {ui->saveParamsBasic, ui->saveParamsAdvanced, ui->saveParamsTemperature,
           ui->saveParamsPedalAssist, ui->writeAllDev})
         button->setEnabled(safeToAutotune);
-    ui->write->setEnabled(isConnected && isDevRegisterDefined());
+    devScreen->setConnected(isConnected);
     ui->fw_v59xx->setEnabled(!isConnected);
     ui->fw_v60xx->setEnabled(!isConnected);
 }

@@ -3,6 +3,7 @@
 
 #include "mainwindow.h"
 
+#include "devscreen.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
@@ -77,11 +78,11 @@ int MainWindow::windowlessRun(QCommandLineParser* parser)
             printLine(QStringLiteral("Unable to interpret value (\"%1\")").arg(valueText));
             return -1;
         }
-        if (!devParameter->isWriteable()) {
+        if (!devScreen->parameter()->isWriteable()) {
             printLine(QStringLiteral("Address %1 is read-only").arg(ui->addressInput->value()));
             return -1;
         }
-        const QString refusal = devValueRefusal(value, valueText);
+        const QString refusal = devScreen->devValueRefusal(value, valueText);
         if (!refusal.isEmpty()) {
             printLine(refusal);
             return -1;
@@ -100,7 +101,7 @@ int MainWindow::windowlessRun(QCommandLineParser* parser)
         if (!isWithinLimits(value)) {
             double low = 0.0;
             double high = 0.0;
-            displayRange(devParameter, &low, &high);
+            displayRange(devScreen->parameter(), &low, &high);
             printLine(QStringLiteral("Value \"%1\" is outside the limits of address %2 (%3 to %4)")
                           .arg(valueText)
                           .arg(ui->addressInput->value())
@@ -161,7 +162,7 @@ bool MainWindow::applyWindowlessAddress(const QString& address)
     ui->addressInput->setValue(wanted);
     // An address outside the field, or one the suite has no parameter
     // for, would print or write a placeholder's value.
-    if (!ok || ui->addressInput->value() != wanted || !isDevRegisterDefined()) {
+    if (!ok || ui->addressInput->value() != wanted || !devScreen->isDevRegisterDefined()) {
         printLine(QStringLiteral("Invalid address ") + address);
         return false;
     }
@@ -213,9 +214,10 @@ bool MainWindow::isWithinLimits(double value)
 {
     double low = 0.0;
     double high = 0.0;
-    displayRange(devParameter, &low, &high);
+    displayRange(devScreen->parameter(), &low, &high);
     // Rounded to the decimals as the value field rounds it.
-    const double shown = QString::number(value, 'f', devParameter->numDecimals()).toDouble();
+    const double shown =
+        QString::number(value, 'f', devScreen->parameter()->numDecimals()).toDouble();
     const double tolerance = 1e-9 * std::max(1.0, std::fabs(shown));
     return std::isfinite(shown) && shown >= low - tolerance && shown <= high + tolerance;
 }
@@ -229,7 +231,7 @@ void MainWindow::startWindowlessWrite(double value)
     };
     // A register kept in flash is written only once the controller confirms
     // the save; any other register once its write is answered.
-    if (devParameter->isSavable())
+    if (devScreen->parameter()->isSavable())
         connect(com, &KelvaraCom::flashSaveComplete, this, confirm);
     else
         connect(com, &KelvaraCom::comSuccess, this, confirm);

@@ -3,6 +3,7 @@
 
 #include "mainwindow.h"
 
+#include "accesslevel.h"
 #include "commandrunner.h"
 #include "commtimeoutadjust.h"
 #include "devscreen.h"
@@ -308,6 +309,6 @@ void MainWindow::bindRows()
     connectPedalAssistParameters();
     connectTemperatureParameters();
     connectFaultDisplay();
-    connectAccessLevelBox();
+    accessLevel = new AccessLevel(ui, model, com, statusLabel, basicWidgets, advancedWidgets, this);
     initializePAS_UI();
 }

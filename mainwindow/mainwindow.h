@@ -16,6 +16,7 @@
 
 #include <memory>
 
+class AccessLevel;
 class CommandRunner;
 class CustomParameterEdit;
 class DashboardPlot;
@@ -158,14 +159,6 @@ public slots:
     void tabChanged(int index);
     void updateTemperatureTabVisibility();
 
-    // Access level 3.
-    void updateAccessLevelBox();
-    void changeParameterAccessLevel(int state);
-    void disable_level_3_checkbox();
-    void setLevel3Modifyable(bool modifyable);
-    void disableAccessLevelFrame();
-    void disablePlugBrakingCheckbox();
-
     // Fault display.
     void updateFaultStatus(double value = 0.0);
     void onclearFaults_clicked();
@@ -271,11 +264,6 @@ private:
     void updateConnectedActions();
     void setControllerActionsEnabled(bool usable);
 
-    // Access level 3.
-    void connectAccessLevelBox();
-    void setLevel3ModifyableHelper(const RowMap& widgets, bool modifyable);
-    bool applyAccessLevel(int state);
-
     // Fault display.
     void connectFaultDisplay();
     void setFaultLamps(const QColor& color);
@@ -345,6 +333,7 @@ private:
     HallTable* hallTable = nullptr;
     TemperaturePage* temperature = nullptr;
     DevScreen* devScreen = nullptr;
+    AccessLevel* accessLevel = nullptr;
     // The update check; release builds only.
     QSimpleUpdater* updater = nullptr;
     QGraphicsEllipseItem* faultLed = nullptr;

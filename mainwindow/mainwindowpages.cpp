@@ -4,6 +4,7 @@
 
 #include "mainwindow.h"
 
+#include "accesslevel.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
@@ -81,7 +82,6 @@ void MainWindow::removeTemperatureTab()
 
 void MainWindow::wireReadCompletion()
 {
-    connect(com, &KelvaraCom::flashSaveComplete, this, &MainWindow::disable_level_3_checkbox);
     connect(com, &KelvaraCom::readAllComplete, this, &MainWindow::onReadAllComplete);
 }
 
@@ -101,7 +101,7 @@ void MainWindow::onReadAllComplete()
         readAllFailed = true;
         tellReadFailure = true;
     }
-    disable_level_3_checkbox();
+    accessLevel->disable_level_3_checkbox();
     updateDashboardUI();
     updateTemperatureTabVisibility();
 }
@@ -109,8 +109,8 @@ void MainWindow::onReadAllComplete()
 void MainWindow::connectPageHooks()
 {
     Parameter* firmware = model->getParameter(256);
-    connect(firmware, &Parameter::valueSet, this, &MainWindow::disableAccessLevelFrame);
-    connect(firmware, &Parameter::valueSet, this, &MainWindow::disablePlugBrakingCheckbox);
+    connect(firmware, &Parameter::valueSet, accessLevel, &AccessLevel::disableAccessLevelFrame);
+    connect(firmware, &Parameter::valueSet, accessLevel, &AccessLevel::disablePlugBrakingCheckbox);
     connect(model->getParameter(208), &Parameter::displayChanged, this,
             &MainWindow::autoPASTabVisibility);
 }

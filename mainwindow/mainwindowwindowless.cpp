@@ -3,6 +3,7 @@
 
 #include "mainwindow.h"
 
+#include "accesslevel.h"
 #include "devscreen.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
@@ -49,6 +50,7 @@ void MainWindow::exitWith(int code)
 int MainWindow::windowlessRun(QCommandLineParser* parser)
 {
     windowless = true;
+    accessLevel->setWindowless(true);
     ui->read->setEnabled(true);
     ui->write->setEnabled(true);
 

@@ -17,9 +17,11 @@
 #include "ui_mainwindow.h"
 #include "urlopener.h"
 #include "wheelguard.h"
+#include "windowlessrun.h"
 #include "xmltranslator.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFontDatabase>
 #include <QLabel>
@@ -311,4 +313,25 @@ void MainWindow::bindRows()
     connectFaultDisplay();
     accessLevel = new AccessLevel(ui, model, com, statusLabel, basicWidgets, advancedWidgets, this);
     initializePAS_UI();
+}
+
+// The run reads and writes through the Dev Screen's fields; from here on
+// the window shows no boxes and writes nothing of its own.
+int MainWindow::windowlessRun(QCommandLineParser* parser)
+{
+    windowless = true;
+    accessLevel->setWindowless(true);
+    auto* run = new WindowlessRun(ui, model, com, devScreen, portBox, this);
+    connect(run, &WindowlessRun::portChosen, this,
+            [this] { disconnect(portListener, nullptr, this, nullptr); });
+    connect(run, &WindowlessRun::finished, this, &MainWindow::exitWith);
+    return run->windowlessRun(parser);
+}
+
+void MainWindow::exitWith(int code)
+{
+    // Queued, so that an outcome reported before the event loop runs still
+    // ends it.
+    QMetaObject::invokeMethod(
+        qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
 }

@@ -94,9 +94,6 @@ public:
     int dashboardIndex() const;
     int devIndex() const;
 
-    // The display values a register can hold, on its display grid.
-    static void displayRange(Parameter* parameter, double* low, double* high);
-
 public slots:
     void initControllerConnectionMonitor();
     void emitResizeEvent();
@@ -151,9 +148,6 @@ public slots:
 
     // The Dev Screen's console.
     void setDevReplyText(const QString& replyText);
-
-    // Windowless run.
-    void finishWindowlessRun();
 
     // Tabs.
     void tabChanged(int index);
@@ -242,17 +236,6 @@ private:
     void showWidgets(const QList<int>& addresses, RowMap* rows);
     void hideWidgets(const QList<int>& addresses, RowMap* rows);
     void setRestoreButtonsEnabled();
-
-    // Windowless run.
-    bool applyWindowlessBaud(const QString& baud);
-    bool selectWindowlessPort(const QString& name);
-    bool applyWindowlessAddress(const QString& address);
-    bool runPreparatoryReads();
-    void startWindowlessRead();
-    bool isWithinLimits(double value);
-    void startWindowlessWrite(double value);
-    void failWindowlessRun(const QString& reason);
-    void printLine(const QString& line);
 
     // Tabs, and what the end of a read-all updates on them.
     bool isDashboardShown() const;
@@ -377,14 +360,6 @@ private:
     bool saveButtonsTexted = false;
     bool saveButtonsMarked = false;
     QFont monoFont;
-
-    // The windowless run's one operation and its outcome.
-    enum class WindowlessOperation { None, Read, Write };
-    WindowlessOperation windowlessOperation = WindowlessOperation::None;
-    bool windowlessConfirmed = false;
-    bool windowlessFinished = false;
-    QString windowlessFailure;
-    QString windowlessFailureMessage;
 };
 
 #endif // MAINWINDOW_H

@@ -8,7 +8,6 @@
 #include "devscreen.h"
 #include "draggabletooltipmanager.h"
 #include "enumparameter.h"
-#include "formula.h"
 #include "kelvara.h"
 #include "parameter.h"
 #include "ui_mainwindow.h"
@@ -27,7 +26,6 @@ namespace {
 
 const int tooltipLineLength = 120;
 const char* const unsavedMark = "**";
-const double widestSpinRange = 99999999.0;
 const int currentBandwidthAddress = 51;
 
 int rowAddress(const QWidget* row)
@@ -82,35 +80,6 @@ void showInSpinBox(QDoubleSpinBox* box, Parameter* parameter, double value)
 }
 
 } // namespace
-
-// The display values a register can hold: its limits where the definition
-// gives them, otherwise what the register's whole raw range converts to.
-void MainWindow::displayRange(Parameter* parameter, double* low, double* high)
-{
-    *low = -widestSpinRange;
-    *high = widestSpinRange;
-    Formula* scale = parameter->getScaleFormula();
-    Formula* offset = parameter->getOffsetFormula();
-    if (scale && offset) {
-        const double shift = offset->evaluate();
-        const double first = scale->toDisplay(parameter->isSigned() ? -32768 : 0) - shift;
-        const double last = scale->toDisplay(parameter->isSigned() ? 32767 : 65535) - shift;
-        if (std::isfinite(first) && std::isfinite(last)) {
-            *low = std::min(first, last);
-            *high = std::max(first, last);
-        }
-    }
-    double limit = 0.0;
-    if (parameter->minimumValue(&limit))
-        *low = limit;
-    if (parameter->maximumValue(&limit))
-        *high = std::max(*low, limit);
-    // Inward onto the display grid, where the parameter's own clamping
-    // puts a value beyond a limit.
-    const double grid = std::pow(10.0, parameter->numDecimals());
-    *low = std::ceil(*low * grid - 1e-9) / grid;
-    *high = std::max(*low, std::floor(*high * grid + 1e-9) / grid);
-}
 
 void MainWindow::collectRows()
 {

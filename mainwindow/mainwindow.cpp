@@ -10,6 +10,7 @@
 #include "elidedlabel.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
+#include "paspage.h"
 #include "screenfit.h"
 #include "serialportlistener.h"
 #include "spinboxwrapper.h"
@@ -38,6 +39,8 @@ namespace {
 
 const char* const settingsPath = "resources/preferences.ini";
 const int defaultBaudRate = 115200;
+// The wrappers of the PAS page's two assist-level boxes come last.
+const int firstAssistLevelWrapper = 4;
 
 // Sized once for the longest status text the label shows.
 const char* const widestStatusText = "V4 Ostrel Trelby is connected";
@@ -312,7 +315,32 @@ void MainWindow::bindRows()
     connectTemperatureParameters();
     connectFaultDisplay();
     accessLevel = new AccessLevel(ui, model, com, statusLabel, basicWidgets, advancedWidgets, this);
-    initializePAS_UI();
+    initializePasDeviceList();
+    pas = new PasPage(ui, model, com, pedalAssistWidgets, this);
+    connect(pas, &PasPage::headingChanged, this, &MainWindow::showRowHeading);
+    pas->initializePAS_UI();
+}
+
+// The torque the phase currents give, and the figures of the two assist
+// levels of the PAS page.
+void MainWindow::createSpinBoxWrappers()
+{
+    const struct
+    {
+        QDoubleSpinBox* reference;
+        QDoubleSpinBox* target;
+        SpinBoxWrapper::WrapperType type;
+    } wrappers[] = {
+        {ui->KvValue, ui->doubleSpinBox_6, SpinBoxWrapper::Torque},
+        {ui->KvValue, ui->doubleSpinBox_7, SpinBoxWrapper::Torque},
+        {ui->KvValue, ui->doubleSpinBox_23, SpinBoxWrapper::Torque},
+        {ui->KvValue, ui->doubleSpinBox_27, SpinBoxWrapper::Torque},
+        {ui->highAssistPowerPASSpinbox, ui->lowAssistPowerSpinbox, SpinBoxWrapper::Power},
+        {ui->highAssistPowerPASSpinbox, ui->medAssistPowerSpinbox, SpinBoxWrapper::Power},
+    };
+    for (const auto& wrapper : wrappers)
+        spinBoxWrappers << new SpinBoxWrapper(wrapper.reference, wrapper.target, wrapper.type);
+    pas->setAssistLevelWrappers(spinBoxWrappers.mid(firstAssistLevelWrapper));
 }
 
 // The run reads and writes through the Dev Screen's fields; from here on

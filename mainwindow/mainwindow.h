@@ -38,6 +38,7 @@ class QSettings;
 class QSimpleUpdater;
 class QTimer;
 class PasDeviceLoader;
+class PasPage;
 class SerialPortListener;
 class SpinBoxWrapper;
 class TemperaturePage;
@@ -152,6 +153,9 @@ public slots:
     // Tabs.
     void tabChanged(int index);
     void updateTemperatureTabVisibility();
+    void togglePASTab(bool show);
+    void updatePASTabVisibility();
+    void autoPASTabVisibility();
 
     // Fault display.
     void updateFaultStatus(double value = 0.0);
@@ -165,18 +169,6 @@ public slots:
     void updateDashboardLCD(QWidget* row);
     void onGraphStartStopClicked();
     void setStartStopText(const QString& text);
-
-    // PAS Setup.
-    void togglePASTab(bool show);
-    void updatePASTabVisibility();
-    void autoPASTabVisibility();
-    void updatePASTabUI();
-    void numAssistLevelsChanged(const QString& numLevelsString);
-    void updateAssistLevels();
-    void KM5SCheckboxChanged(int value);
-    void KM5SValueChanged();
-    void pedalAssistTypeChanged(int type);
-    void resetPasDeviceDropdown();
 
     // USB-serial driver check.
     void macSlowFaultRead(int elapsedMs);
@@ -229,6 +221,7 @@ private:
     void connectPedalAssistParameters();
     void connectTemperatureParameters();
     void setLabel(QWidget* row, int address, bool modified);
+    void showRowHeading(QWidget* row);
     QString getParamName(Parameter* parameter, const QWidget* row) const;
     void controllerConnectHelper(bool isConnected, bool safeToAutotune, bool updateFaults);
     void enableWidgets(const QList<int>& addresses, RowMap* rows);
@@ -277,17 +270,8 @@ private:
     void selectHallColumn();
 
     // PAS Setup.
-    struct PasLayout;
-    void initializePAS_UI();
     void initializePasDeviceList();
     void createSpinBoxWrappers();
-    void setAssistHeadings(int levels, const QString& powerPrefix);
-    void setLevelTableRows(int levels);
-    void applyPasLayout(const PasLayout& layout);
-    void switchAssistLevelWrappers(bool power);
-
-    // Graphs.
-    void connectAssistLevelAnchors();
 
     // USB-serial driver check.
     void checkDriverMacHelper(bool userRequested);
@@ -317,12 +301,12 @@ private:
     TemperaturePage* temperature = nullptr;
     DevScreen* devScreen = nullptr;
     AccessLevel* accessLevel = nullptr;
+    PasPage* pas = nullptr;
     // The update check; release builds only.
     QSimpleUpdater* updater = nullptr;
     QGraphicsEllipseItem* faultLed = nullptr;
     QGraphicsEllipseItem* dashboardFaultLed = nullptr;
     QList<SpinBoxWrapper*> spinBoxWrappers;
-    QMetaObject::Connection km5sConnection;
     std::unique_ptr<CommandRunner> commandRunner;
     std::unique_ptr<UrlOpener> urlOpener;
 

@@ -1,11 +1,10 @@
-// The graph editors of the pages and the Temperature page's sensor list,
-// bound to the device model once at start-up.
+// The graph editors of the pages, the Temperature page's sensor list and
+// the PAS page's level table, bound to the device model once at start-up.
 
 #include "mainwindow.h"
 
 #include "assistlevelgraph.h"
-#include "kelvara.h"
-#include "parameter.h"
+#include "paspage.h"
 #include "sensorlessstartinggraph.h"
 #include "temperaturefeedbackgraph.h"
 #include "temperaturepage.h"
@@ -44,13 +43,5 @@ void MainWindow::initDraggableGraphs()
         if (!levels->currentText().isEmpty())
             assistGraph->changeNumAssistLevels(levels->currentText());
     }
-    connectAssistLevelAnchors();
-}
-
-// The registers the level table of the PAS page is computed from.
-void MainWindow::connectAssistLevelAnchors()
-{
-    for (int address : {73, 229, 122, 124, 219, 245, 241, 246})
-        connect(model->getParameter(address), &Parameter::valueChanged, this,
-                &MainWindow::updateAssistLevels, Qt::UniqueConnection);
+    pas->connectAssistLevelAnchors();
 }

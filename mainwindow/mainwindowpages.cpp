@@ -17,6 +17,8 @@
 namespace {
 
 const int temperatureTabIndex = 2;
+const int controlSourceAddress = 208;
+const int firstPedalSource = 2;
 
 } // namespace
 
@@ -68,6 +70,34 @@ void MainWindow::updateTemperatureTabVisibility()
     }
 }
 
+// The page is told apart by its widget: the tabs in front of it come and go.
+void MainWindow::togglePASTab(bool show)
+{
+    const int index = ui->tabWidget->indexOf(pasPage);
+    if (index < 1 && show) {
+        ui->show_pas_tab->setChecked(true);
+        ui->tabWidget->insertTab(pasIndex(), pasPage, pasTabTitle);
+        resizeEvent(nullptr);
+        resizeEvent(nullptr);
+    } else if (index > 0 && !show) {
+        ui->show_pas_tab->setChecked(false);
+        ui->tabWidget->removeTab(index);
+    }
+}
+
+void MainWindow::updatePASTabVisibility()
+{
+    togglePASTab(ui->show_pas_tab->isChecked());
+}
+
+// A pedal source brings the page; nothing takes it away again.
+void MainWindow::autoPASTabVisibility()
+{
+    if (model->getParameter(controlSourceAddress)->getRegisterValue() >= firstPedalSource
+        && !ui->show_pas_tab->isChecked())
+        togglePASTab(true);
+}
+
 void MainWindow::insertTemperatureTab()
 {
     ui->tabWidget->insertTab(temperatureTabIndex, temperaturePage, temperatureTabTitle);
@@ -111,6 +141,6 @@ void MainWindow::connectPageHooks()
     Parameter* firmware = model->getParameter(256);
     connect(firmware, &Parameter::valueSet, accessLevel, &AccessLevel::disableAccessLevelFrame);
     connect(firmware, &Parameter::valueSet, accessLevel, &AccessLevel::disablePlugBrakingCheckbox);
-    connect(model->getParameter(208), &Parameter::displayChanged, this,
+    connect(model->getParameter(controlSourceAddress), &Parameter::displayChanged, this,
             &MainWindow::autoPASTabVisibility);
 }

@@ -268,6 +268,13 @@ void MainWindow::setLabel(QWidget* row, int address, bool modified)
     label->setText(modified ? name + QLatin1String(unsavedMark) : name);
 }
 
+// A row its page heads otherwise, with the unsaved mark of its register.
+void MainWindow::showRowHeading(QWidget* row)
+{
+    const int address = rowAddress(row);
+    setLabel(row, address, model->getUnsavedValues().contains(address));
+}
+
 // Runs twice for every register of every reply: what is unchanged is left
 // alone.
 void MainWindow::markModifiedParameter(int addr, int bit, bool original)

@@ -6,8 +6,11 @@
 #include "accesslevel.h"
 #include "commandrunner.h"
 #include "commtimeoutadjust.h"
+#include "dashboardpage.h"
+#include "dashboardplot.h"
 #include "devscreen.h"
 #include "elidedlabel.h"
+#include "halltable.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "paspage.h"
@@ -121,7 +124,7 @@ MainWindow::MainWindow(QWidget* parent, FirstPortScan firstScan)
     connectPageHooks();
     createSpinBoxWrappers();
     createHallTable();
-    updateDashboardUI();
+    dashboard->updateDashboardUI();
     menuBar()->raise();
 
     if (!pasTabShown)
@@ -284,10 +287,22 @@ void MainWindow::wirePageButtons()
           ui->importDefaultsButtonTemperature, ui->importPedalAssistDefaultsButton})
         connect(button, &QPushButton::clicked, this, &MainWindow::launchDefaultChecker);
     connect(ui->autotuneWizard, &QPushButton::clicked, this, &MainWindow::launchAutotune);
+}
 
-    connect(ui->dashboardStartStopButton, &QPushButton::clicked, this,
-            &MainWindow::onGraphStartStopClicked);
-    ui->dashboardStartStopButton->setText(tr("Start Graph"));
+// Makes the plot on the form's plot widget and the page that drives it.
+void MainWindow::createDashboardPlot()
+{
+    // The plot paints all of itself each sample: nothing beneath it needs
+    // painting first.
+    ui->dashboardPlot->setAttribute(Qt::WA_OpaquePaintEvent);
+    auto* plot = new DashboardPlot(this, com, model, ui->dashboardPlot);
+    dashboard = new DashboardPage(ui, model, com, plot, tooltipManager, monoFont, this);
+    connect(dashboard, &DashboardPage::firstReadWanted, this, &MainWindow::completeFirstRead);
+}
+
+void MainWindow::createHallTable()
+{
+    dashboard->setHallTable(new HallTable(this, ui->hallTableWidget, model));
 }
 
 void MainWindow::applySettings()
@@ -310,7 +325,7 @@ void MainWindow::bindRows()
 {
     connectDisplayedParameters();
     connectAdvancedParameters();
-    connectDashboardParameters();
+    dashboard->connectDashboardParameters(dashboardWidgets);
     connectPedalAssistParameters();
     connectTemperatureParameters();
     connectFaultDisplay();

@@ -19,10 +19,9 @@
 class AccessLevel;
 class CommandRunner;
 class CustomParameterEdit;
-class DashboardPlot;
+class DashboardPage;
 class DevScreen;
 class DraggableTooltipManager;
-class HallTable;
 class Kelvara;
 class KelvaraCom;
 class Parameter;
@@ -161,15 +160,6 @@ public slots:
     void updateFaultStatus(double value = 0.0);
     void onclearFaults_clicked();
 
-    // Dashboard.
-    void updateDashboardUI();
-    void readDashboardValues();
-    void updateDashboardLed(QWidget* row);
-    void updateDashboardSpinbox(QWidget* row);
-    void updateDashboardLCD(QWidget* row);
-    void onGraphStartStopClicked();
-    void setStartStopText(const QString& text);
-
     // USB-serial driver check.
     void macSlowFaultRead(int elapsedMs);
     void checkDriverMac();
@@ -203,6 +193,7 @@ private:
     void showLinkFailure(const QString& header, const QString& message);
     void errorPopupHelper(const QString& title, const QString& text);
     void readControllerAgain();
+    void completeFirstRead();
     void reportEditsReplacedByRead(const QList<int>& unsaved);
     void addPortToDropdown(const SerialPortEntry& port);
     void removePortFromDropdown(const SerialPortEntry& port);
@@ -237,37 +228,15 @@ private:
     void wireReadCompletion();
     void onReadAllComplete();
     void connectPageHooks();
-    void updateConnectedActions();
-    void setControllerActionsEnabled(bool usable);
 
     // Fault display.
     void connectFaultDisplay();
     void setFaultLamps(const QColor& color);
     void listFaultBits(int address, const QString& prefix);
 
-    // Dashboard.
-    void connectDashboardParameters();
-    void prepareDashboardChooser(QWidget* row, int address);
-    void prepareDashboardNumber(QWidget* row, Parameter* parameter);
-    void enterDashboard();
-    void leaveDashboard();
-    void relabelAnalogRow(QWidget* row, const QString& defaultName, const QString& throttleSource,
-                          const QString& brakeSource);
-
-    // The calls into the live plot and the hall table.
+    // Dashboard: the live plot and hall table, and the page that drives them.
     void createDashboardPlot();
     void createHallTable();
-    void connectPlotTick(bool connectTick);
-    void samplePlot();
-    bool resumePlotOnEnter();
-    bool pausePlotOnLeave();
-    void togglePlotGraphing();
-    void setPlotSampling(bool sampling);
-    void plotRowChooserChanged(QWidget* row);
-    bool plotInterrupted() const;
-    bool plotStoppedByDisconnect();
-    void rebuildHallTable();
-    void selectHallColumn();
 
     // PAS Setup.
     void initializePasDeviceList();
@@ -295,13 +264,11 @@ private:
     CustomParameterEdit* customEdit = nullptr;
     PasDeviceLoader* pasDeviceLoader = nullptr;
     QTimer* monitorTimer = nullptr;
-    QTimer* dashboardRefreshTimer = nullptr;
-    DashboardPlot* dashboardPlot = nullptr;
-    HallTable* hallTable = nullptr;
     TemperaturePage* temperature = nullptr;
     DevScreen* devScreen = nullptr;
     AccessLevel* accessLevel = nullptr;
     PasPage* pas = nullptr;
+    DashboardPage* dashboard = nullptr;
     // The update check; release builds only.
     QSimpleUpdater* updater = nullptr;
     QGraphicsEllipseItem* faultLed = nullptr;
@@ -323,7 +290,6 @@ private:
     QString temperatureTabTitle;
     QString pasTabTitle;
     bool pasTabShown = false;
-    bool dashboardActive = false;
 
     bool windowless = false;
     bool connected = false;
@@ -338,8 +304,6 @@ private:
     int failureReports = 0;
     QString alsoFailed;
     QPointer<QMessageBox> errorBox;
-    // The Dashboard's status block has been read since the last sample.
-    bool statusBlockRead = false;
     // The text the save buttons show: marked while anything is unsaved.
     bool saveButtonsTexted = false;
     bool saveButtonsMarked = false;

@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 
 #include "accesslevel.h"
+#include "dashboardpage.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
@@ -48,10 +49,10 @@ void MainWindow::tabChanged(int index)
     // Removing or inserting a tab in front of the current one reports a new
     // index for the same page: that is no change of page.
     if (page && page == dashboardPage) {
-        if (!dashboardActive)
-            enterDashboard();
+        if (!dashboard->isActive())
+            dashboard->enterDashboard();
     } else {
-        leaveDashboard();
+        dashboard->leaveDashboard();
     }
     if (page && page == devPage)
         ui->replyText->moveCursor(QTextCursor::End, QTextCursor::MoveAnchor);
@@ -132,7 +133,7 @@ void MainWindow::onReadAllComplete()
         tellReadFailure = true;
     }
     accessLevel->disable_level_3_checkbox();
-    updateDashboardUI();
+    dashboard->updateDashboardUI();
     updateTemperatureTabVisibility();
 }
 

@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 
 #include "bitvector.h"
+#include "dashboardpage.h"
 #include "devscreen.h"
 #include "draggabletooltipmanager.h"
 #include "enumparameter.h"
@@ -308,7 +309,7 @@ void MainWindow::runnerValid(bool valid)
     const bool modelValid = valid && model->isValid();
     if (connected) {
         ui->autotuneWizard->setEnabled(modelValid);
-        setControllerActionsEnabled(modelValid);
+        dashboard->setControllerActionsEnabled(modelValid);
         for (QPushButton* button :
              {ui->saveParamsBasic, ui->saveParamsAdvanced, ui->saveParamsPedalAssist,
               ui->saveParamsTemperature, ui->writeAllDev})
@@ -333,11 +334,12 @@ void MainWindow::controllerConnectHelper(bool isConnected, bool safeToAutotune, 
     if (isConnected == connected)
         return;
     connected = isConnected;
+    dashboard->setConnected(isConnected);
     ui->dashboardStartStopButton->setEnabled(isConnected);
     if (updateFaults)
         updateFaultStatus();
     ui->autotuneWizard->setEnabled(safeToAutotune);
-    setControllerActionsEnabled(safeToAutotune && model->isValid());
+    dashboard->setControllerActionsEnabled(safeToAutotune && model->isValid());
     for (QPushButton* button : {ui->readAll, ui->readAllAdvanced, ui->readAllTemperature,
                                 ui->readAllPedalAssist, ui->readAllDev, ui->read})
         button->setEnabled(isConnected);
@@ -436,7 +438,7 @@ void MainWindow::reconnectAllParameters()
 {
     connectDisplayedParameters();
     connectAdvancedParameters();
-    connectDashboardParameters();
+    dashboard->connectDashboardParameters(dashboardWidgets);
     connectPedalAssistParameters();
     connectTemperatureParameters();
 }

@@ -8,11 +8,9 @@
 #include <QList>
 #include <QMainWindow>
 #include <QMap>
-#include <QMetaObject>
 #include <QPair>
 #include <QPointer>
 #include <QString>
-#include <QStringList>
 
 #include <memory>
 
@@ -51,8 +49,10 @@ class Ui_MainWindow;
 // and runs the windowless command-line read or write.
 //
 // The class is split by concern over several sources: construction and
-// launchers, connection status and port selection, row binding, the Dev
-// Screen, the windowless run, and the page logic of the remaining tabs.
+// launchers, connection status and port selection, row binding, the tab set
+// and the fault display. The logic of the Temperature, PAS, Dashboard and
+// Dev Screen pages, access level 3 and the windowless run are objects of
+// their own that the window makes and tells what they share with it.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT

@@ -3,20 +3,29 @@
 
 #include "mainwindow.h"
 
+#include "accesslevel.h"
 #include "commandrunner.h"
 #include "commtimeoutadjust.h"
+#include "dashboardpage.h"
+#include "dashboardplot.h"
+#include "devscreen.h"
 #include "elidedlabel.h"
+#include "halltable.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
+#include "paspage.h"
 #include "screenfit.h"
 #include "serialportlistener.h"
 #include "spinboxwrapper.h"
+#include "temperaturepage.h"
 #include "ui_mainwindow.h"
 #include "urlopener.h"
 #include "wheelguard.h"
+#include "windowlessrun.h"
 #include "xmltranslator.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFontDatabase>
 #include <QLabel>
@@ -33,6 +42,8 @@ namespace {
 
 const char* const settingsPath = "resources/preferences.ini";
 const int defaultBaudRate = 115200;
+// The wrappers of the PAS page's two assist-level boxes come last.
+const int firstAssistLevelWrapper = 4;
 
 // Sized once for the longest status text the label shows.
 const char* const widestStatusText = "V4 Ostrel Trelby is connected";
@@ -79,15 +90,13 @@ MainWindow::MainWindow(QWidget* parent, FirstPortScan firstScan)
 
     createEditorWindows();
     xml = new XMLTranslator(model, this);
-    wireDevScreen();
     wirePageButtons();
     createDashboardPlot();
     wireMenuActions();
     wireReadCompletion();
 
-    devParameter = model->getParameter(ui->addressInput->value());
-    addressChanged(ui->addressInput->value());
-    connectDevHWIDParameters();
+    devScreen = new DevScreen(ui, model, com, monoFont, this);
+    connect(devScreen, &DevScreen::valueRefused, this, &MainWindow::errorPopup);
 
     connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainWindow::tabChanged);
     connect(model, &Kelvara::validated, this, &MainWindow::runnerValid);
@@ -104,6 +113,7 @@ MainWindow::MainWindow(QWidget* parent, FirstPortScan firstScan)
     applySettings();
     ui->factory_Mode->setChecked(storedSwitch(*settings, QStringLiteral("factoryMode")));
 
+    temperature = new TemperaturePage(ui, model, com, this);
     bindRows();
 
     // Bound before the initial values arrive, so its thumbs start on them.
@@ -114,7 +124,7 @@ MainWindow::MainWindow(QWidget* parent, FirstPortScan firstScan)
     connectPageHooks();
     createSpinBoxWrappers();
     createHallTable();
-    updateDashboardUI();
+    dashboard->updateDashboardUI();
     menuBar()->raise();
 
     if (!pasTabShown)
@@ -229,7 +239,6 @@ void MainWindow::createModelAndLink()
     connect(com, &KelvaraCom::replyProcessed, this, &MainWindow::updateReplyStatus);
     connect(com, &KelvaraCom::comError, this, &MainWindow::updateReplyStatus);
     connect(com, &KelvaraCom::timeoutOccured, this, [this] { showReplyStatus(true); });
-    connect(com, &KelvaraCom::replyMessageCreated, this, &MainWindow::setDevReplyText);
     connect(com, &KelvaraCom::errorMessage, this, &MainWindow::linkFailed);
     connect(com, &KelvaraCom::errorMessage, this, &MainWindow::showLinkFailure);
     connect(com, &KelvaraCom::comConnectError, this, &MainWindow::comConnectError);
@@ -261,22 +270,6 @@ void MainWindow::fillPortsFirstTime()
     portBox->setCurrentIndex(0);
 }
 
-void MainWindow::wireDevScreen()
-{
-    connect(this, &MainWindow::read, com, QOverload<int>::of(&KelvaraCom::oneRead));
-    connect(this, &MainWindow::write, com, QOverload<int>::of(&KelvaraCom::oneWrite));
-    connect(ui->read, &QPushButton::clicked, this, &MainWindow::onReadClicked);
-    connect(ui->write, &QPushButton::clicked, this, &MainWindow::writeDevRegister);
-    connect(ui->addressInput, QOverload<int>::of(&QSpinBox::valueChanged), this,
-            &MainWindow::addressChanged);
-    connect(ui->valueDisplay, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
-            &MainWindow::devValueSet);
-    connect(ui->valueDisplay, &QDoubleSpinBox::editingFinished, this, &MainWindow::devValueEdited);
-    connect(ui->hexCheckbox, &QCheckBox::clicked, com, &KelvaraCom::showHexMessage);
-    // The console's own "Clear" button empties it.
-    connect(ui->pushButton, &QPushButton::clicked, this, &MainWindow::clearDevReplyText);
-}
-
 void MainWindow::wirePageButtons()
 {
     for (QPushButton* button : {ui->readAll, ui->readAllDev, ui->readAllAdvanced,
@@ -294,10 +287,22 @@ void MainWindow::wirePageButtons()
           ui->importDefaultsButtonTemperature, ui->importPedalAssistDefaultsButton})
         connect(button, &QPushButton::clicked, this, &MainWindow::launchDefaultChecker);
     connect(ui->autotuneWizard, &QPushButton::clicked, this, &MainWindow::launchAutotune);
+}
 
-    connect(ui->dashboardStartStopButton, &QPushButton::clicked, this,
-            &MainWindow::onGraphStartStopClicked);
-    ui->dashboardStartStopButton->setText(tr("Start Graph"));
+// Makes the plot on the form's plot widget and the page that drives it.
+void MainWindow::createDashboardPlot()
+{
+    // The plot paints all of itself each sample: nothing beneath it needs
+    // painting first.
+    ui->dashboardPlot->setAttribute(Qt::WA_OpaquePaintEvent);
+    auto* plot = new DashboardPlot(this, com, model, ui->dashboardPlot);
+    dashboard = new DashboardPage(ui, model, com, plot, tooltipManager, monoFont, this);
+    connect(dashboard, &DashboardPage::firstReadWanted, this, &MainWindow::completeFirstRead);
+}
+
+void MainWindow::createHallTable()
+{
+    dashboard->setHallTable(new HallTable(this, ui->hallTableWidget, model));
 }
 
 void MainWindow::applySettings()
@@ -320,10 +325,56 @@ void MainWindow::bindRows()
 {
     connectDisplayedParameters();
     connectAdvancedParameters();
-    connectDashboardParameters();
+    dashboard->connectDashboardParameters(dashboardWidgets);
     connectPedalAssistParameters();
     connectTemperatureParameters();
     connectFaultDisplay();
-    connectAccessLevelBox();
-    initializePAS_UI();
+    accessLevel = new AccessLevel(ui, model, com, statusLabel, basicWidgets, advancedWidgets, this);
+    initializePasDeviceList();
+    pas = new PasPage(ui, model, com, pedalAssistWidgets, this);
+    connect(pas, &PasPage::headingChanged, this, &MainWindow::showRowHeading);
+    pas->initializePAS_UI();
+}
+
+// The torque the phase currents give, and the figures of the two assist
+// levels of the PAS page.
+void MainWindow::createSpinBoxWrappers()
+{
+    const struct
+    {
+        QDoubleSpinBox* reference;
+        QDoubleSpinBox* target;
+        SpinBoxWrapper::WrapperType type;
+    } wrappers[] = {
+        {ui->KvValue, ui->doubleSpinBox_6, SpinBoxWrapper::Torque},
+        {ui->KvValue, ui->doubleSpinBox_7, SpinBoxWrapper::Torque},
+        {ui->KvValue, ui->doubleSpinBox_23, SpinBoxWrapper::Torque},
+        {ui->KvValue, ui->doubleSpinBox_27, SpinBoxWrapper::Torque},
+        {ui->highAssistPowerPASSpinbox, ui->lowAssistPowerSpinbox, SpinBoxWrapper::Power},
+        {ui->highAssistPowerPASSpinbox, ui->medAssistPowerSpinbox, SpinBoxWrapper::Power},
+    };
+    for (const auto& wrapper : wrappers)
+        spinBoxWrappers << new SpinBoxWrapper(wrapper.reference, wrapper.target, wrapper.type);
+    pas->setAssistLevelWrappers(spinBoxWrappers.mid(firstAssistLevelWrapper));
+}
+
+// The run reads and writes through the Dev Screen's fields; from here on
+// the window shows no boxes and writes nothing of its own.
+int MainWindow::windowlessRun(QCommandLineParser* parser)
+{
+    windowless = true;
+    accessLevel->setWindowless(true);
+    auto* run = new WindowlessRun(ui, model, com, devScreen, portBox, this);
+    connect(run, &WindowlessRun::portChosen, this,
+            [this] { disconnect(portListener, nullptr, this, nullptr); });
+    connect(run, &WindowlessRun::finished, this, &MainWindow::exitWith);
+    return run->windowlessRun(parser);
+}
+
+void MainWindow::exitWith(int code)
+{
+    // Queued, so that an outcome reported before the event loop runs still
+    // ends it.
+    QMetaObject::invokeMethod(
+        qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
 }

@@ -8,19 +8,18 @@
 #include <QList>
 #include <QMainWindow>
 #include <QMap>
-#include <QMetaObject>
 #include <QPair>
 #include <QPointer>
 #include <QString>
-#include <QStringList>
 
 #include <memory>
 
+class AccessLevel;
 class CommandRunner;
 class CustomParameterEdit;
-class DashboardPlot;
+class DashboardPage;
+class DevScreen;
 class DraggableTooltipManager;
-class HallTable;
 class Kelvara;
 class KelvaraCom;
 class Parameter;
@@ -36,9 +35,10 @@ class QSettings;
 class QSimpleUpdater;
 class QTimer;
 class PasDeviceLoader;
+class PasPage;
 class SerialPortListener;
 class SpinBoxWrapper;
-class TemperatureVoltageMapping;
+class TemperaturePage;
 class UrlOpener;
 class XMLTranslator;
 class Ui_MainWindow;
@@ -49,8 +49,10 @@ class Ui_MainWindow;
 // and runs the windowless command-line read or write.
 //
 // The class is split by concern over several sources: construction and
-// launchers, connection status and port selection, row binding, the Dev
-// Screen, the windowless run, and the page logic of the remaining tabs.
+// launchers, connection status and port selection, row binding, the tab set
+// and the fault display. The logic of the Temperature, PAS, Dashboard and
+// Dev Screen pages, access level 3 and the windowless run are objects of
+// their own that the window makes and tells what they share with it.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -91,13 +93,6 @@ public:
     int pasIndex() const;
     int dashboardIndex() const;
     int devIndex() const;
-
-    // The display values a register can hold, on its display grid.
-    static void displayRange(Parameter* parameter, double* low, double* high);
-
-signals:
-    void read(int address);
-    void write(int address);
 
 public slots:
     void initControllerConnectionMonitor();
@@ -151,59 +146,19 @@ public slots:
     void allParamsSaved();
     void reconnectAllParameters();
 
-    // Dev Screen.
-    void addressChanged(int addr);
-    void devValueSet(double newValue);
-    void devValueEdited();
-    void onReadClicked();
-    void displayHWIDDev();
+    // The Dev Screen's console.
     void setDevReplyText(const QString& replyText);
-
-    // Windowless run.
-    void finishWindowlessRun();
 
     // Tabs.
     void tabChanged(int index);
-
-    // Access level 3.
-    void updateAccessLevelBox();
-    void changeParameterAccessLevel(int state);
-    void disable_level_3_checkbox();
-    void setLevel3Modifyable(bool modifyable);
-    void disableAccessLevelFrame();
-    void disablePlugBrakingCheckbox();
+    void updateTemperatureTabVisibility();
+    void togglePASTab(bool show);
+    void updatePASTabVisibility();
+    void autoPASTabVisibility();
 
     // Fault display.
     void updateFaultStatus(double value = 0.0);
     void onclearFaults_clicked();
-
-    // Dashboard.
-    void updateDashboardUI();
-    void readDashboardValues();
-    void updateDashboardLed(QWidget* row);
-    void updateDashboardSpinbox(QWidget* row);
-    void updateDashboardLCD(QWidget* row);
-    void onGraphStartStopClicked();
-    void setStartStopText(const QString& text);
-
-    // PAS Setup.
-    void togglePASTab(bool show);
-    void updatePASTabVisibility();
-    void autoPASTabVisibility();
-    void updatePASTabUI();
-    void numAssistLevelsChanged(const QString& numLevelsString);
-    void updateAssistLevels();
-    void KM5SCheckboxChanged(int value);
-    void KM5SValueChanged();
-    void pedalAssistTypeChanged(int type);
-    void resetPasDeviceDropdown();
-
-    // Temperature.
-    void updateTemperatureTabVisibility();
-    void on_TempSensingBox_stateChanged(int arg1);
-    void tempSensorTypeChanged(int type);
-    void showTempSensorControllerVals();
-    void readMotorTemp();
 
     // USB-serial driver check.
     void macSlowFaultRead(int elapsedMs);
@@ -226,7 +181,6 @@ private:
     void wirePageButtons();
     void wireMenuActions();
     void wireUpdateCheck();
-    void wireDevScreen();
     void applySettings();
     void collectRows();
     void bindRows();
@@ -239,6 +193,7 @@ private:
     void showLinkFailure(const QString& header, const QString& message);
     void errorPopupHelper(const QString& title, const QString& text);
     void readControllerAgain();
+    void completeFirstRead();
     void reportEditsReplacedByRead(const QList<int>& unsaved);
     void addPortToDropdown(const SerialPortEntry& port);
     void removePortFromDropdown(const SerialPortEntry& port);
@@ -257,6 +212,7 @@ private:
     void connectPedalAssistParameters();
     void connectTemperatureParameters();
     void setLabel(QWidget* row, int address, bool modified);
+    void showRowHeading(QWidget* row);
     QString getParamName(Parameter* parameter, const QWidget* row) const;
     void controllerConnectHelper(bool isConnected, bool safeToAutotune, bool updateFaults);
     void enableWidgets(const QList<int>& addresses, RowMap* rows);
@@ -265,27 +221,6 @@ private:
     void hideWidgets(const QList<int>& addresses, RowMap* rows);
     void setRestoreButtonsEnabled();
 
-    // Dev Screen.
-    void connectDevHWIDParameters();
-    bool isDevRegisterDefined() const;
-    QString devValueRefusal(double value, const QString& valueText) const;
-    void showNoDevValue();
-    void writeDevRegister();
-    void flushDevReplyText();
-    void dropOldestConsoleLines(int incoming);
-    void clearDevReplyText();
-
-    // Windowless run.
-    bool applyWindowlessBaud(const QString& baud);
-    bool selectWindowlessPort(const QString& name);
-    bool applyWindowlessAddress(const QString& address);
-    bool runPreparatoryReads();
-    void startWindowlessRead();
-    bool isWithinLimits(double value);
-    void startWindowlessWrite(double value);
-    void failWindowlessRun(const QString& reason);
-    void printLine(const QString& line);
-
     // Tabs, and what the end of a read-all updates on them.
     bool isDashboardShown() const;
     void insertTemperatureTab();
@@ -293,57 +228,19 @@ private:
     void wireReadCompletion();
     void onReadAllComplete();
     void connectPageHooks();
-    void updateConnectedActions();
-    void setControllerActionsEnabled(bool usable);
-
-    // Access level 3.
-    void connectAccessLevelBox();
-    void setLevel3ModifyableHelper(const RowMap& widgets, bool modifyable);
-    bool applyAccessLevel(int state);
 
     // Fault display.
     void connectFaultDisplay();
     void setFaultLamps(const QColor& color);
     void listFaultBits(int address, const QString& prefix);
 
-    // Dashboard.
-    void connectDashboardParameters();
-    void prepareDashboardChooser(QWidget* row, int address);
-    void prepareDashboardNumber(QWidget* row, Parameter* parameter);
-    void enterDashboard();
-    void leaveDashboard();
-    void relabelAnalogRow(QWidget* row, const QString& defaultName, const QString& throttleSource,
-                          const QString& brakeSource);
-
-    // The calls into the live plot and the hall table.
+    // Dashboard: the live plot and hall table, and the page that drives them.
     void createDashboardPlot();
     void createHallTable();
-    void connectPlotTick(bool connectTick);
-    void samplePlot();
-    bool resumePlotOnEnter();
-    bool pausePlotOnLeave();
-    void togglePlotGraphing();
-    void setPlotSampling(bool sampling);
-    void plotRowChooserChanged(QWidget* row);
-    bool plotInterrupted() const;
-    bool plotStoppedByDisconnect();
-    void rebuildHallTable();
-    void selectHallColumn();
 
     // PAS Setup.
-    struct PasLayout;
-    void initializePAS_UI();
     void initializePasDeviceList();
     void createSpinBoxWrappers();
-    void setAssistHeadings(int levels, const QString& powerPrefix);
-    void setLevelTableRows(int levels);
-    void applyPasLayout(const PasLayout& layout);
-    void switchAssistLevelWrappers(bool power);
-
-    // Temperature.
-    void initTemperatureSensors();
-    void setVoltageBoxesEnabled(bool enabled);
-    void connectAssistLevelAnchors();
 
     // USB-serial driver check.
     void checkDriverMacHelper(bool userRequested);
@@ -367,23 +264,18 @@ private:
     CustomParameterEdit* customEdit = nullptr;
     PasDeviceLoader* pasDeviceLoader = nullptr;
     QTimer* monitorTimer = nullptr;
-    QTimer* dashboardRefreshTimer = nullptr;
-    DashboardPlot* dashboardPlot = nullptr;
-    HallTable* hallTable = nullptr;
+    TemperaturePage* temperature = nullptr;
+    DevScreen* devScreen = nullptr;
+    AccessLevel* accessLevel = nullptr;
+    PasPage* pas = nullptr;
+    DashboardPage* dashboard = nullptr;
     // The update check; release builds only.
     QSimpleUpdater* updater = nullptr;
     QGraphicsEllipseItem* faultLed = nullptr;
     QGraphicsEllipseItem* dashboardFaultLed = nullptr;
     QList<SpinBoxWrapper*> spinBoxWrappers;
-    TemperatureVoltageMapping* temperatureMapping = nullptr;
-    QMetaObject::Connection km5sConnection;
     std::unique_ptr<CommandRunner> commandRunner;
     std::unique_ptr<UrlOpener> urlOpener;
-
-    Parameter* devParameter = nullptr;
-    QMetaObject::Connection devDisplayConnection;
-    QString lastReplyText;
-    QStringList pendingReplyLines;
 
     RowMap basicWidgets;
     RowMap advancedWidgets;
@@ -398,7 +290,6 @@ private:
     QString temperatureTabTitle;
     QString pasTabTitle;
     bool pasTabShown = false;
-    bool dashboardActive = false;
 
     bool windowless = false;
     bool connected = false;
@@ -413,20 +304,10 @@ private:
     int failureReports = 0;
     QString alsoFailed;
     QPointer<QMessageBox> errorBox;
-    // The Dashboard's status block has been read since the last sample.
-    bool statusBlockRead = false;
     // The text the save buttons show: marked while anything is unsaved.
     bool saveButtonsTexted = false;
     bool saveButtonsMarked = false;
     QFont monoFont;
-
-    // The windowless run's one operation and its outcome.
-    enum class WindowlessOperation { None, Read, Write };
-    WindowlessOperation windowlessOperation = WindowlessOperation::None;
-    bool windowlessConfirmed = false;
-    bool windowlessFinished = false;
-    QString windowlessFailure;
-    QString windowlessFailureMessage;
 };
 
 #endif // MAINWINDOW_H

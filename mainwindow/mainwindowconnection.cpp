@@ -4,6 +4,8 @@
 
 #include "mainwindow.h"
 
+#include "dashboardpage.h"
+#include "devscreen.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "ui_mainwindow.h"
@@ -47,8 +49,8 @@ void MainWindow::controllerConnected()
         return;
     controllerConnectHelper(true, model->isValid(), true);
     // Graphing stopped by the disconnection goes on where it is shown.
-    if (plotInterrupted() && isDashboardShown())
-        onGraphStartStopClicked();
+    if (dashboard->plotInterrupted() && isDashboardShown())
+        dashboard->onGraphStartStopClicked();
     format_baud_label(true);
     readAllFailed = false;
     // Last, so that the first frame leaves before its reply time starts to
@@ -65,6 +67,15 @@ void MainWindow::readControllerAgain()
     com->readAll();
     if (!unsaved.isEmpty())
         reportEditsReplacedByRead(unsaved);
+}
+
+// Until the first read-all of a connection has completed, each Dashboard
+// tick asks for the two reads a connection starts with, unless one has
+// failed.
+void MainWindow::completeFirstRead()
+{
+    if (!firstReadDone && !readAllFailed)
+        readControllerAgain();
 }
 
 // The read-alls of a reconnection overwrite edits that were never saved.
@@ -101,8 +112,8 @@ void MainWindow::controllerDisconnected()
     model->clearFirstReadValues();
     setRestoreButtonsEnabled();
     controllerConnectHelper(false, false, true);
-    if (plotStoppedByDisconnect())
-        onGraphStartStopClicked();
+    if (dashboard->plotStoppedByDisconnect())
+        dashboard->onGraphStartStopClicked();
     statusLabel->setText(tr(notConnectedText));
     format_baud_label(com->getBaud() == standardBaudRate);
 }
@@ -154,6 +165,11 @@ void MainWindow::showReplyStatus(bool retrying)
     }
     statusLabel->setText(text);
     setDevReplyText(text);
+}
+
+void MainWindow::setDevReplyText(const QString& replyText)
+{
+    devScreen->setDevReplyText(replyText);
 }
 
 void MainWindow::format_baud_label(bool standard)

@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 
 #include "bitvector.h"
+#include "dashboardpage.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "ui_mainwindow.h"
@@ -103,13 +104,9 @@ void MainWindow::listFaultBits(int address, const QString& prefix)
 void MainWindow::onclearFaults_clicked()
 {
     const bool onDashboard = isDashboardShown();
-    if (onDashboard) {
-        dashboardRefreshTimer->stop();
-        setPlotSampling(false);
-    }
+    if (onDashboard)
+        dashboard->setRefreshing(false);
     com->clearFaults();
-    if (onDashboard) {
-        dashboardRefreshTimer->start();
-        setPlotSampling(true);
-    }
+    if (onDashboard)
+        dashboard->setRefreshing(true);
 }

@@ -1,10 +1,13 @@
-// The graph editors of the pages, bound to the device model once at start-up.
+// The graph editors of the pages, the Temperature page's sensor list and
+// the PAS page's level table, bound to the device model once at start-up.
 
 #include "mainwindow.h"
 
 #include "assistlevelgraph.h"
+#include "paspage.h"
 #include "sensorlessstartinggraph.h"
 #include "temperaturefeedbackgraph.h"
+#include "temperaturepage.h"
 #include "throttlegraph.h"
 #include "ui_mainwindow.h"
 
@@ -18,7 +21,7 @@ void MainWindow::initDraggableGraphs()
     ui->tabWidget->findChild<ThrottleGraph*>()->initialize(model);
     ui->tabWidget->findChild<SensorlessStartingGraph*>()->initialize(model);
     ui->tabWidget->findChild<TemperatureFeedbackGraph*>()->initialize(model);
-    initTemperatureSensors();
+    temperature->initTemperatureSensors();
 
     auto* assistGraph = ui->tabWidget->findChild<AssistLevelGraph*>();
     assistGraph->initialize(model);
@@ -40,5 +43,5 @@ void MainWindow::initDraggableGraphs()
         if (!levels->currentText().isEmpty())
             assistGraph->changeNumAssistLevels(levels->currentText());
     }
-    connectAssistLevelAnchors();
+    pas->connectAssistLevelAnchors();
 }

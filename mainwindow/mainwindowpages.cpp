@@ -4,17 +4,22 @@
 
 #include "mainwindow.h"
 
+#include "accesslevel.h"
+#include "dashboardpage.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
 #include "ui_mainwindow.h"
 
+#include <QAction>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
 namespace {
 
 const int temperatureTabIndex = 2;
+const int controlSourceAddress = 208;
+const int firstPedalSource = 2;
 
 } // namespace
 
@@ -44,13 +49,54 @@ void MainWindow::tabChanged(int index)
     // Removing or inserting a tab in front of the current one reports a new
     // index for the same page: that is no change of page.
     if (page && page == dashboardPage) {
-        if (!dashboardActive)
-            enterDashboard();
+        if (!dashboard->isActive())
+            dashboard->enterDashboard();
     } else {
-        leaveDashboard();
+        dashboard->leaveDashboard();
     }
     if (page && page == devPage)
         ui->replyText->moveCursor(QTextCursor::End, QTextCursor::MoveAnchor);
+}
+
+// The Temperature page is a tab for the controller types that need it, and
+// in factory mode.
+void MainWindow::updateTemperatureTabVisibility()
+{
+    const int index = ui->tabWidget->indexOf(temperaturePage);
+    if (model->needsTemperatureTab()) {
+        if (index < 0)
+            insertTemperatureTab();
+    } else if (!ui->factory_Mode->isChecked() && index > 0) {
+        removeTemperatureTab();
+    }
+}
+
+// The page is told apart by its widget: the tabs in front of it come and go.
+void MainWindow::togglePASTab(bool show)
+{
+    const int index = ui->tabWidget->indexOf(pasPage);
+    if (index < 1 && show) {
+        ui->show_pas_tab->setChecked(true);
+        ui->tabWidget->insertTab(pasIndex(), pasPage, pasTabTitle);
+        resizeEvent(nullptr);
+        resizeEvent(nullptr);
+    } else if (index > 0 && !show) {
+        ui->show_pas_tab->setChecked(false);
+        ui->tabWidget->removeTab(index);
+    }
+}
+
+void MainWindow::updatePASTabVisibility()
+{
+    togglePASTab(ui->show_pas_tab->isChecked());
+}
+
+// A pedal source brings the page; nothing takes it away again.
+void MainWindow::autoPASTabVisibility()
+{
+    if (model->getParameter(controlSourceAddress)->getRegisterValue() >= firstPedalSource
+        && !ui->show_pas_tab->isChecked())
+        togglePASTab(true);
 }
 
 void MainWindow::insertTemperatureTab()
@@ -67,7 +113,6 @@ void MainWindow::removeTemperatureTab()
 
 void MainWindow::wireReadCompletion()
 {
-    connect(com, &KelvaraCom::flashSaveComplete, this, &MainWindow::disable_level_3_checkbox);
     connect(com, &KelvaraCom::readAllComplete, this, &MainWindow::onReadAllComplete);
 }
 
@@ -87,17 +132,16 @@ void MainWindow::onReadAllComplete()
         readAllFailed = true;
         tellReadFailure = true;
     }
-    disable_level_3_checkbox();
-    updateDashboardUI();
+    accessLevel->disable_level_3_checkbox();
+    dashboard->updateDashboardUI();
     updateTemperatureTabVisibility();
 }
 
 void MainWindow::connectPageHooks()
 {
-    connect(ui->readMotorTemp, &QPushButton::clicked, this, &MainWindow::readMotorTemp);
     Parameter* firmware = model->getParameter(256);
-    connect(firmware, &Parameter::valueSet, this, &MainWindow::disableAccessLevelFrame);
-    connect(firmware, &Parameter::valueSet, this, &MainWindow::disablePlugBrakingCheckbox);
-    connect(model->getParameter(208), &Parameter::displayChanged, this,
+    connect(firmware, &Parameter::valueSet, accessLevel, &AccessLevel::disableAccessLevelFrame);
+    connect(firmware, &Parameter::valueSet, accessLevel, &AccessLevel::disablePlugBrakingCheckbox);
+    connect(model->getParameter(controlSourceAddress), &Parameter::displayChanged, this,
             &MainWindow::autoPASTabVisibility);
 }

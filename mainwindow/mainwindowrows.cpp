@@ -5,9 +5,10 @@
 #include "mainwindow.h"
 
 #include "bitvector.h"
+#include "dashboardpage.h"
+#include "devscreen.h"
 #include "draggabletooltipmanager.h"
 #include "enumparameter.h"
-#include "formula.h"
 #include "kelvara.h"
 #include "parameter.h"
 #include "ui_mainwindow.h"
@@ -26,7 +27,6 @@ namespace {
 
 const int tooltipLineLength = 120;
 const char* const unsavedMark = "**";
-const double widestSpinRange = 99999999.0;
 const int currentBandwidthAddress = 51;
 
 int rowAddress(const QWidget* row)
@@ -81,35 +81,6 @@ void showInSpinBox(QDoubleSpinBox* box, Parameter* parameter, double value)
 }
 
 } // namespace
-
-// The display values a register can hold: its limits where the definition
-// gives them, otherwise what the register's whole raw range converts to.
-void MainWindow::displayRange(Parameter* parameter, double* low, double* high)
-{
-    *low = -widestSpinRange;
-    *high = widestSpinRange;
-    Formula* scale = parameter->getScaleFormula();
-    Formula* offset = parameter->getOffsetFormula();
-    if (scale && offset) {
-        const double shift = offset->evaluate();
-        const double first = scale->toDisplay(parameter->isSigned() ? -32768 : 0) - shift;
-        const double last = scale->toDisplay(parameter->isSigned() ? 32767 : 65535) - shift;
-        if (std::isfinite(first) && std::isfinite(last)) {
-            *low = std::min(first, last);
-            *high = std::max(first, last);
-        }
-    }
-    double limit = 0.0;
-    if (parameter->minimumValue(&limit))
-        *low = limit;
-    if (parameter->maximumValue(&limit))
-        *high = std::max(*low, limit);
-    // Inward onto the display grid, where the parameter's own clamping
-    // puts a value beyond a limit.
-    const double grid = std::pow(10.0, parameter->numDecimals());
-    *low = std::ceil(*low * grid - 1e-9) / grid;
-    *high = std::max(*low, std::floor(*high * grid + 1e-9) / grid);
-}
 
 void MainWindow::collectRows()
 {
@@ -298,6 +269,13 @@ void MainWindow::setLabel(QWidget* row, int address, bool modified)
     label->setText(modified ? name + QLatin1String(unsavedMark) : name);
 }
 
+// A row its page heads otherwise, with the unsaved mark of its register.
+void MainWindow::showRowHeading(QWidget* row)
+{
+    const int address = rowAddress(row);
+    setLabel(row, address, model->getUnsavedValues().contains(address));
+}
+
 // Runs twice for every register of every reply: what is unchanged is left
 // alone.
 void MainWindow::markModifiedParameter(int addr, int bit, bool original)
@@ -331,7 +309,7 @@ void MainWindow::runnerValid(bool valid)
     const bool modelValid = valid && model->isValid();
     if (connected) {
         ui->autotuneWizard->setEnabled(modelValid);
-        setControllerActionsEnabled(modelValid);
+        dashboard->setControllerActionsEnabled(modelValid);
         for (QPushButton* button :
              {ui->saveParamsBasic, ui->saveParamsAdvanced, ui->saveParamsPedalAssist,
               ui->saveParamsTemperature, ui->writeAllDev})
@@ -356,11 +334,12 @@ void MainWindow::controllerConnectHelper(bool isConnected, bool safeToAutotune, 
     if (isConnected == connected)
         return;
     connected = isConnected;
+    dashboard->setConnected(isConnected);
     ui->dashboardStartStopButton->setEnabled(isConnected);
     if (updateFaults)
         updateFaultStatus();
     ui->autotuneWizard->setEnabled(safeToAutotune);
-    setControllerActionsEnabled(safeToAutotune && model->isValid());
+    dashboard->setControllerActionsEnabled(safeToAutotune && model->isValid());
     for (QPushButton* button : {ui->readAll, ui->readAllAdvanced, ui->readAllTemperature,
                                 ui->readAllPedalAssist, ui->readAllDev, ui->read})
         button->setEnabled(isConnected);
@@ -368,7 +347,7 @@ void MainWindow::controllerConnectHelper(bool isConnected, bool safeToAutotune, 
          {ui->saveParamsBasic, ui->saveParamsAdvanced, ui->saveParamsTemperature,
           ui->saveParamsPedalAssist, ui->writeAllDev})
         button->setEnabled(safeToAutotune);
-    ui->write->setEnabled(isConnected && isDevRegisterDefined());
+    devScreen->setConnected(isConnected);
     ui->fw_v59xx->setEnabled(!isConnected);
     ui->fw_v60xx->setEnabled(!isConnected);
 }
@@ -459,7 +438,7 @@ void MainWindow::reconnectAllParameters()
 {
     connectDisplayedParameters();
     connectAdvancedParameters();
-    connectDashboardParameters();
+    dashboard->connectDashboardParameters(dashboardWidgets);
     connectPedalAssistParameters();
     connectTemperatureParameters();
 }

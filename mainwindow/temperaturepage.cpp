@@ -1,9 +1,8 @@
-// The Temperature page: shown for the controller types that need it (and
-// in factory mode), its controls enabled by the sensing box, the known
+// The Temperature page: its controls enabled by the sensing box, the known
 // sensors' voltage curves written into registers 93 to 98, and the motor
 // temperature read on request.
 
-#include "mainwindow.h"
+#include "temperaturepage.h"
 
 #include "kelvara.h"
 #include "kelvaracom.h"
@@ -12,9 +11,10 @@
 #include "temperaturevoltagemapping.h"
 #include "ui_mainwindow.h"
 
-#include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QPushButton>
 
 namespace {
 
@@ -26,22 +26,23 @@ const int sensorVoltageAddress = 398;
 
 } // namespace
 
-void MainWindow::updateTemperatureTabVisibility()
+TemperaturePage::TemperaturePage(Ui_MainWindow* ui, Kelvara* model, KelvaraCom* com,
+                                 QObject* parent)
+    : QObject(parent)
+    , ui(ui)
+    , model(model)
+    , com(com)
 {
-    const int index = ui->tabWidget->indexOf(temperaturePage);
-    if (model->needsTemperatureTab()) {
-        if (index < 0)
-            insertTemperatureTab();
-    } else if (!ui->factory_Mode->isChecked() && index > 0) {
-        removeTemperatureTab();
-    }
+    connect(ui->TempSensingBox, &QCheckBox::stateChanged, this,
+            &TemperaturePage::on_TempSensingBox_stateChanged);
+    connect(ui->readMotorTemp, &QPushButton::clicked, this, &TemperaturePage::readMotorTemp);
 }
 
 // A tick of the user's brings back the chosen sensor's curve. A read that
 // switches sensing on only enables the controls: rewriting registers 93 to
 // 98 from the drop-down then would replace the curve just read. The box
 // reports a tick before its row binding sets the bit, a read after it.
-void MainWindow::on_TempSensingBox_stateChanged(int arg1)
+void TemperaturePage::on_TempSensingBox_stateChanged(int arg1)
 {
     const bool enabled = arg1 != 0;
     const bool fromModel =
@@ -61,7 +62,7 @@ void MainWindow::on_TempSensingBox_stateChanged(int arg1)
         tempSensorTypeChanged(sensors->currentIndex());
 }
 
-void MainWindow::setVoltageBoxesEnabled(bool enabled)
+void TemperaturePage::setVoltageBoxesEnabled(bool enabled)
 {
     for (QDoubleSpinBox* box : {ui->volts_0_deg, ui->volts_25_deg, ui->volts_50_deg,
                                 ui->volts_75_deg, ui->volts_100_deg, ui->volts_125_deg})
@@ -71,7 +72,7 @@ void MainWindow::setVoltageBoxesEnabled(bool enabled)
 // Only the controller's own curve, the last entry, can be edited by hand.
 // An index the sensor list does not have (no list yet, or an empty
 // selection) changes nothing.
-void MainWindow::tempSensorTypeChanged(int type)
+void TemperaturePage::tempSensorTypeChanged(int type)
 {
     if (!temperatureMapping || type < 0 || type >= temperatureMapping->sensors.size())
         return;
@@ -81,7 +82,7 @@ void MainWindow::tempSensorTypeChanged(int type)
     setVoltageBoxesEnabled(type == ui->comboBox_tempSensorType->count() - 1);
 }
 
-void MainWindow::showTempSensorControllerVals()
+void TemperaturePage::showTempSensorControllerVals()
 {
     if (!temperatureMapping)
         return;
@@ -89,7 +90,7 @@ void MainWindow::showTempSensorControllerVals()
     ui->comboBox_tempSensorType->setCurrentIndex(ui->comboBox_tempSensorType->count() - 1);
 }
 
-void MainWindow::readMotorTemp()
+void TemperaturePage::readMotorTemp()
 {
     com->oneRead(motorTemperatureAddress, 1);
     com->oneRead(sensorVoltageAddress, 1);
@@ -97,7 +98,7 @@ void MainWindow::readMotorTemp()
 
 // The sensor list, ending with the controller's own curve. Filled before
 // it is connected, so filling it writes nothing.
-void MainWindow::initTemperatureSensors()
+void TemperaturePage::initTemperatureSensors()
 {
     QComboBox* box =
         ui->temperatureParameters->findChild<QComboBox*>(QStringLiteral("comboBox_tempSensorType"));
@@ -110,19 +111,13 @@ void MainWindow::initTemperatureSensors()
     for (int i = 0; i < temperatureMapping->sensors.size(); ++i)
         box->insertItem(i, temperatureMapping->sensors.at(i)->getName());
     connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &MainWindow::tempSensorTypeChanged);
+            &TemperaturePage::tempSensorTypeChanged);
     box->setMinimumSize(box->minimumSizeHint());
 
-    connect(com, &KelvaraCom::readAllComplete, this, &MainWindow::showTempSensorControllerVals);
-    connect(com, &KelvaraCom::flashSaveComplete, this, &MainWindow::showTempSensorControllerVals);
+    connect(com, &KelvaraCom::readAllComplete, this,
+            &TemperaturePage::showTempSensorControllerVals);
+    connect(com, &KelvaraCom::flashSaveComplete, this,
+            &TemperaturePage::showTempSensorControllerVals);
     connect(model, &Kelvara::resetTempSensorDropdown, this,
-            &MainWindow::showTempSensorControllerVals);
-}
-
-// The registers the level table of the PAS page is computed from.
-void MainWindow::connectAssistLevelAnchors()
-{
-    for (int address : {73, 229, 122, 124, 219, 245, 241, 246})
-        connect(model->getParameter(address), &Parameter::valueChanged, this,
-                &MainWindow::updateAssistLevels, Qt::UniqueConnection);
+            &TemperaturePage::showTempSensorControllerVals);
 }

@@ -1,7 +1,7 @@
-// Where the window meets the Dashboard's live plot and hall table. Each
+// Where the Dashboard page meets its live plot and hall table. Each
 // function is the one place of one call into them.
 
-#include "mainwindow.h"
+#include "dashboardpage.h"
 
 #include "bitvector.h"
 #include "dashboardplot.h"
@@ -15,85 +15,82 @@ const int digitalInputsAddress = 276;
 
 } // namespace
 
-// Makes the plot on the form's plot widget and connects its reset and
-// export buttons and its start/stop text. A failed export shows the plot's
-// own box: the window's error box stays quiet on the Dashboard.
-void MainWindow::createDashboardPlot()
+// The reset and export buttons and the start/stop text. A failed export
+// shows the plot's own box: the window's error box stays quiet on the
+// Dashboard.
+void DashboardPage::connectPlotButtons()
 {
-    // The plot paints all of itself each sample: nothing beneath it needs
-    // painting first.
-    ui->dashboardPlot->setAttribute(Qt::WA_OpaquePaintEvent);
-    dashboardPlot = new DashboardPlot(this, com, model, ui->dashboardPlot);
     connect(ui->clearGraphsButton, &QPushButton::clicked, dashboardPlot,
             &DashboardPlot::clearGraphData);
     connect(ui->dashboardExportPlot, &QPushButton::clicked, dashboardPlot,
             &DashboardPlot::exportDashboardGraphData);
     connect(dashboardPlot, &DashboardPlot::startStopButtonText, this,
-            &MainWindow::setStartStopText);
+            &DashboardPage::setStartStopText);
 }
 
-void MainWindow::createHallTable()
+void DashboardPage::setHallTable(HallTable* table)
 {
-    hallTable = new HallTable(this, ui->hallTableWidget, model);
+    hallTable = table;
 }
 
 // The plot's sampling timer beats the page's poll while the page is shown.
-void MainWindow::connectPlotTick(bool connectTick)
+void DashboardPage::connectPlotTick(bool connectTick)
 {
     if (connectTick)
-        connect(dashboardPlot, &DashboardPlot::timeout, this, &MainWindow::readDashboardValues,
+        connect(dashboardPlot, &DashboardPlot::timeout, this, &DashboardPage::readDashboardValues,
                 Qt::UniqueConnection);
     else
-        disconnect(dashboardPlot, &DashboardPlot::timeout, this, &MainWindow::readDashboardValues);
+        disconnect(dashboardPlot, &DashboardPlot::timeout, this,
+                   &DashboardPage::readDashboardValues);
 }
 
 // One sample of the plotted registers from the model.
-void MainWindow::samplePlot()
+void DashboardPage::samplePlot()
 {
     dashboardPlot->readDashboardValues();
 }
 
 // True when graphing stopped by a tab change or a disconnection should go
 // on now; starts the plot's sampling.
-bool MainWindow::resumePlotOnEnter()
+bool DashboardPage::resumePlotOnEnter()
 {
     return dashboardPlot->changedToDashboard(connected);
 }
 
 // True when graphing was running; stops the plot's sampling.
-bool MainWindow::pausePlotOnLeave()
+bool DashboardPage::pausePlotOnLeave()
 {
     return dashboardPlot->changedFromDashboard();
 }
 
-void MainWindow::togglePlotGraphing()
+void DashboardPage::togglePlotGraphing()
 {
     dashboardPlot->onGraphStartStopClicked();
 }
 
-void MainWindow::setPlotSampling(bool sampling)
+void DashboardPage::setPlotSampling(bool sampling)
 {
     dashboardPlot->enableTimerStart(sampling);
 }
 
 // The row's chooser puts its register on the left or right axis, or off.
-void MainWindow::plotRowChooserChanged(QWidget* row)
+void DashboardPage::plotRowChooserChanged(QWidget* row)
 {
     dashboardPlot->dashboardAddRemovePlotParameter(row);
 }
 
-bool MainWindow::plotInterrupted() const
+bool DashboardPage::plotInterrupted() const
 {
     return dashboardPlot->getTabchangeOrDisconnect();
 }
 
 // True when graphing was running as the controller went away.
-bool MainWindow::plotStoppedByDisconnect()
+bool DashboardPage::plotStoppedByDisconnect()
 {
     return dashboardPlot->controllerDisconnected();
 }
 
-void MainWindow::rebuildHallTable()
+void DashboardPage::rebuildHallTable()
 {
     if (hallTable)
         hallTable->calculateHallTable();
@@ -101,7 +98,7 @@ void MainWindow::rebuildHallTable()
 
 // Selects the column of the current hall state. Definitions that do not
 // make the digital inputs a bit register leave the selection alone.
-void MainWindow::selectHallColumn()
+void DashboardPage::selectHallColumn()
 {
     auto* inputs = dynamic_cast<BitVector*>(model->getParameter(digitalInputsAddress));
     if (hallTable && inputs)

@@ -1,12 +1,13 @@
 // The windowless command-line run: one register read or written through the
 // Dev Screen's fields, the result printed on standard output.
 
-#include "mainwindow.h"
+#include "windowlessrun.h"
 
+#include "devscreen.h"
+#include "formula.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
-#include "serialportlistener.h"
 #include "ui_mainwindow.h"
 
 #include <QCommandLineParser>
@@ -27,27 +28,59 @@ namespace {
 const int windowlessTimeLimit = 5000;
 
 const char* const failureTitle = "Fail with error: '";
+const double widestSpinRange = 99999999.0;
+
+// The display values a register can hold: its limits where the definition
+// gives them, otherwise what the register's whole raw range converts to.
+void displayRange(Parameter* parameter, double* low, double* high)
+{
+    *low = -widestSpinRange;
+    *high = widestSpinRange;
+    Formula* scale = parameter->getScaleFormula();
+    Formula* offset = parameter->getOffsetFormula();
+    if (scale && offset) {
+        const double shift = offset->evaluate();
+        const double first = scale->toDisplay(parameter->isSigned() ? -32768 : 0) - shift;
+        const double last = scale->toDisplay(parameter->isSigned() ? 32767 : 65535) - shift;
+        if (std::isfinite(first) && std::isfinite(last)) {
+            *low = std::min(first, last);
+            *high = std::max(first, last);
+        }
+    }
+    double limit = 0.0;
+    if (parameter->minimumValue(&limit))
+        *low = limit;
+    if (parameter->maximumValue(&limit))
+        *high = std::max(*low, limit);
+    // Inward onto the display grid, where the parameter's own clamping
+    // puts a value beyond a limit.
+    const double grid = std::pow(10.0, parameter->numDecimals());
+    *low = std::ceil(*low * grid - 1e-9) / grid;
+    *high = std::max(*low, std::floor(*high * grid + 1e-9) / grid);
+}
 
 } // namespace
 
-void MainWindow::printLine(const QString& line)
+void WindowlessRun::printLine(const QString& line)
 {
     QTextStream out(stdout);
     out << line << '\n';
     out.flush();
 }
 
-void MainWindow::exitWith(int code)
+WindowlessRun::WindowlessRun(Ui_MainWindow* ui, Kelvara* model, KelvaraCom* com,
+                             DevScreen* devScreen, QComboBox* portBox, QObject* parent)
+    : QObject(parent)
+    , ui(ui)
+    , model(model)
+    , com(com)
+    , devScreen(devScreen)
+    , portBox(portBox)
 {
-    // Queued, so that an outcome reported before the event loop runs still
-    // ends it.
-    QMetaObject::invokeMethod(
-        qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
 }
 
-int MainWindow::windowlessRun(QCommandLineParser* parser)
+int WindowlessRun::windowlessRun(QCommandLineParser* parser)
 {
-    windowless = true;
     ui->read->setEnabled(true);
     ui->write->setEnabled(true);
 
@@ -61,7 +94,7 @@ int MainWindow::windowlessRun(QCommandLineParser* parser)
         return -1;
     // A port plugged in now would become the current one: the run keeps the
     // port it was given.
-    disconnect(portListener, nullptr, this, nullptr);
+    emit portChosen();
 
     const bool reading = parser->isSet(QStringLiteral("read"));
     const QString valueText = parser->value(QStringLiteral("write"));
@@ -77,11 +110,11 @@ int MainWindow::windowlessRun(QCommandLineParser* parser)
             printLine(QStringLiteral("Unable to interpret value (\"%1\")").arg(valueText));
             return -1;
         }
-        if (!devParameter->isWriteable()) {
+        if (!devScreen->parameter()->isWriteable()) {
             printLine(QStringLiteral("Address %1 is read-only").arg(ui->addressInput->value()));
             return -1;
         }
-        const QString refusal = devValueRefusal(value, valueText);
+        const QString refusal = devScreen->devValueRefusal(value, valueText);
         if (!refusal.isEmpty()) {
             printLine(refusal);
             return -1;
@@ -100,7 +133,7 @@ int MainWindow::windowlessRun(QCommandLineParser* parser)
         if (!isWithinLimits(value)) {
             double low = 0.0;
             double high = 0.0;
-            displayRange(devParameter, &low, &high);
+            displayRange(devScreen->parameter(), &low, &high);
             printLine(QStringLiteral("Value \"%1\" is outside the limits of address %2 (%3 to %4)")
                           .arg(valueText)
                           .arg(ui->addressInput->value())
@@ -110,11 +143,11 @@ int MainWindow::windowlessRun(QCommandLineParser* parser)
         }
         startWindowlessWrite(value);
     }
-    QTimer::singleShot(windowlessTimeLimit, this, &MainWindow::finishWindowlessRun);
+    QTimer::singleShot(windowlessTimeLimit, this, &WindowlessRun::finishWindowlessRun);
     return 0;
 }
 
-bool MainWindow::applyWindowlessBaud(const QString& baud)
+bool WindowlessRun::applyWindowlessBaud(const QString& baud)
 {
     if (baud.isEmpty())
         return true;
@@ -131,7 +164,7 @@ bool MainWindow::applyWindowlessBaud(const QString& baud)
     return true;
 }
 
-bool MainWindow::selectWindowlessPort(const QString& name)
+bool WindowlessRun::selectWindowlessPort(const QString& name)
 {
     if (name.isEmpty()) {
         // The empty entry, current at start-up, names no port to open.
@@ -149,7 +182,7 @@ bool MainWindow::selectWindowlessPort(const QString& name)
     return true;
 }
 
-bool MainWindow::applyWindowlessAddress(const QString& address)
+bool WindowlessRun::applyWindowlessAddress(const QString& address)
 {
     if (address.isEmpty()) {
         printLine(QStringLiteral("No address found"));
@@ -161,7 +194,7 @@ bool MainWindow::applyWindowlessAddress(const QString& address)
     ui->addressInput->setValue(wanted);
     // An address outside the field, or one the suite has no parameter
     // for, would print or write a placeholder's value.
-    if (!ok || ui->addressInput->value() != wanted || !isDevRegisterDefined()) {
+    if (!ok || ui->addressInput->value() != wanted || !devScreen->isDevRegisterDefined()) {
         printLine(QStringLiteral("Invalid address ") + address);
         return false;
     }
@@ -170,7 +203,7 @@ bool MainWindow::applyWindowlessAddress(const QString& address)
 
 // Two complete reads, so that every register and the controller type are
 // known; true when at least one of them succeeded.
-bool MainWindow::runPreparatoryReads()
+bool WindowlessRun::runPreparatoryReads()
 {
     bool anySucceeded = false;
     for (int pass = 0; pass < 2; ++pass) {
@@ -195,7 +228,7 @@ bool MainWindow::runPreparatoryReads()
     return anySucceeded && model->isValid();
 }
 
-void MainWindow::startWindowlessRead()
+void WindowlessRun::startWindowlessRead()
 {
     windowlessOperation = WindowlessOperation::Read;
     // Made before the read starts, so the reply reaches it while the link
@@ -209,18 +242,19 @@ void MainWindow::startWindowlessRead()
 
 // The parameter would quietly put a value beyond its limits onto the limit
 // and write that instead.
-bool MainWindow::isWithinLimits(double value)
+bool WindowlessRun::isWithinLimits(double value)
 {
     double low = 0.0;
     double high = 0.0;
-    displayRange(devParameter, &low, &high);
+    displayRange(devScreen->parameter(), &low, &high);
     // Rounded to the decimals as the value field rounds it.
-    const double shown = QString::number(value, 'f', devParameter->numDecimals()).toDouble();
+    const double shown =
+        QString::number(value, 'f', devScreen->parameter()->numDecimals()).toDouble();
     const double tolerance = 1e-9 * std::max(1.0, std::fabs(shown));
     return std::isfinite(shown) && shown >= low - tolerance && shown <= high + tolerance;
 }
 
-void MainWindow::startWindowlessWrite(double value)
+void WindowlessRun::startWindowlessWrite(double value)
 {
     windowlessOperation = WindowlessOperation::Write;
     const auto confirm = [this] {
@@ -229,7 +263,7 @@ void MainWindow::startWindowlessWrite(double value)
     };
     // A register kept in flash is written only once the controller confirms
     // the save; any other register once its write is answered.
-    if (devParameter->isSavable())
+    if (devScreen->parameter()->isSavable())
         connect(com, &KelvaraCom::flashSaveComplete, this, confirm);
     else
         connect(com, &KelvaraCom::comSuccess, this, confirm);
@@ -253,7 +287,7 @@ void MainWindow::startWindowlessWrite(double value)
     ui->write->click();
 }
 
-void MainWindow::finishWindowlessRun()
+void WindowlessRun::finishWindowlessRun()
 {
     if (windowlessFinished)
         return;
@@ -269,7 +303,7 @@ void MainWindow::finishWindowlessRun()
                                                      ? com->getStatus()
                                                      : KelvaraCom::StatusCommunicationTimeout);
         failWindowlessRun(reason);
-        exitWith(1);
+        emit finished(1);
         return;
     }
 
@@ -280,10 +314,10 @@ void MainWindow::finishWindowlessRun()
         QTextStream(&text) << ui->valueDisplay->value();
         printLine(text);
     }
-    exitWith(0);
+    emit finished(0);
 }
 
-void MainWindow::failWindowlessRun(const QString& reason)
+void WindowlessRun::failWindowlessRun(const QString& reason)
 {
     // The reply text may end in a line break; the result stays one line.
     const QString message = windowlessFailureMessage.isEmpty() ? com->getReplyText().trimmed()

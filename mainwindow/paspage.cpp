@@ -1,10 +1,9 @@
-// The PAS Setup page: shown on demand or once register 208 selects a pedal
-// sensor, its frames and rows by control source and sensor type, the
-// headings and the per-level table for the number of assist levels, the
-// KM5S display box and the sensor presets. Register changes made here are
-// unsaved changes of the model until the next save.
+// The PAS Setup page: its frames and rows by control source and sensor
+// type, the headings and the per-level table for the number of assist
+// levels, the KM5S display box and the sensor presets. Register changes
+// made here are unsaved changes of the model until the next save.
 
-#include "mainwindow.h"
+#include "paspage.h"
 
 #include "assistlevelgraph.h"
 #include "kelvara.h"
@@ -13,7 +12,6 @@
 #include "spinboxwrapper.h"
 #include "ui_mainwindow.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -51,7 +49,6 @@ const int km5SpeedLimitsBit = 15;
 
 const int levelTableRows = 9;
 const int defaultLevelIndex = 2; // "5"
-const int firstAssistLevelWrapper = 4;
 
 // Sensor presets: -1 leaves a register as it is. A cadence layout shows the
 // assist graph, an axle layout the axle torque offset.
@@ -122,7 +119,7 @@ struct LevelColumn
 } // namespace
 
 // Which parts of the page a sensor set-up shows.
-struct MainWindow::PasLayout
+struct PasPage::PasLayout
 {
     bool assistGraph;
     bool pasConfigFrame;
@@ -137,27 +134,36 @@ struct MainWindow::PasLayout
     bool powerWrappers;
 };
 
-void MainWindow::initializePAS_UI()
+PasPage::PasPage(Ui_MainWindow* ui, Kelvara* model, KelvaraCom* com,
+                 const RowMap& pedalAssistWidgets, QObject* parent)
+    : QObject(parent)
+    , ui(ui)
+    , model(model)
+    , com(com)
+    , pedalAssistWidgets(pedalAssistWidgets)
 {
-    initializePasDeviceList();
-    connect(com, &KelvaraCom::readAllComplete, this, &MainWindow::resetPasDeviceDropdown);
-    connect(com, &KelvaraCom::flashSaveComplete, this, &MainWindow::resetPasDeviceDropdown);
-    connect(model, &Kelvara::resetPasDeviceDropdown, this, &MainWindow::resetPasDeviceDropdown);
+}
+
+void PasPage::initializePAS_UI()
+{
+    connect(com, &KelvaraCom::readAllComplete, this, &PasPage::resetPasDeviceDropdown);
+    connect(com, &KelvaraCom::flashSaveComplete, this, &PasPage::resetPasDeviceDropdown);
+    connect(model, &Kelvara::resetPasDeviceDropdown, this, &PasPage::resetPasDeviceDropdown);
     for (int address : {controlSourceAddress, pedalSensorAddress})
         connect(model->getParameter(address), &Parameter::displayChanged, this,
-                &MainWindow::updatePASTabUI);
+                &PasPage::updatePASTabUI);
 
     ui->numAssistLevels->addItems(
         {QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("9")});
     ui->numAssistLevels->setCurrentIndex(defaultLevelIndex);
     connect(ui->numAssistLevels, &QComboBox::currentTextChanged, this,
-            &MainWindow::numAssistLevelsChanged);
+            &PasPage::numAssistLevelsChanged);
 
     km5sConnection =
-        connect(ui->usingKM5S, &QCheckBox::stateChanged, this, &MainWindow::KM5SCheckboxChanged);
+        connect(ui->usingKM5S, &QCheckBox::stateChanged, this, &PasPage::KM5SCheckboxChanged);
     for (int address : {displayProtocolAddress, assistModeSourceAddress})
         connect(model->getParameter(address), &Parameter::displayChanged, this,
-                &MainWindow::KM5SValueChanged);
+                &PasPage::KM5SValueChanged);
 
     setAssistHeadings(levelCount(ui->numAssistLevels->currentText()), tr("Max Power "));
     const QPair<const char*, const char*> torqueHeadings[] = {
@@ -174,38 +180,24 @@ void MainWindow::initializePAS_UI()
 }
 
 // Back on the blank entry, which imports nothing.
-void MainWindow::resetPasDeviceDropdown()
+void PasPage::resetPasDeviceDropdown()
 {
     ui->pedal_assist_type->setCurrentIndex(0);
 }
 
-// The two assist-level boxes show watts with a cadence sensor and the
-// resulting multiplier with a torque sensor.
-void MainWindow::createSpinBoxWrappers()
+// The sensor type may have been set before the wrappers existed.
+void PasPage::setAssistLevelWrappers(const QList<SpinBoxWrapper*>& wrappers)
 {
-    const struct
-    {
-        QDoubleSpinBox* reference;
-        QDoubleSpinBox* target;
-        SpinBoxWrapper::WrapperType type;
-    } wrappers[] = {
-        {ui->KvValue, ui->doubleSpinBox_6, SpinBoxWrapper::Torque},
-        {ui->KvValue, ui->doubleSpinBox_7, SpinBoxWrapper::Torque},
-        {ui->KvValue, ui->doubleSpinBox_23, SpinBoxWrapper::Torque},
-        {ui->KvValue, ui->doubleSpinBox_27, SpinBoxWrapper::Torque},
-        {ui->highAssistPowerPASSpinbox, ui->lowAssistPowerSpinbox, SpinBoxWrapper::Power},
-        {ui->highAssistPowerPASSpinbox, ui->medAssistPowerSpinbox, SpinBoxWrapper::Power},
-    };
-    for (const auto& wrapper : wrappers)
-        spinBoxWrappers << new SpinBoxWrapper(wrapper.reference, wrapper.target, wrapper.type);
-    // The sensor type was set before the wrappers existed.
+    assistLevelWrappers = wrappers;
     switchAssistLevelWrappers(
         isCadenceSensor(model->getParameter(pedalSensorAddress)->getRegisterValue()));
 }
 
-void MainWindow::switchAssistLevelWrappers(bool power)
+// The two assist-level boxes show watts with a cadence sensor and the
+// resulting multiplier with a torque sensor.
+void PasPage::switchAssistLevelWrappers(bool power)
 {
-    for (SpinBoxWrapper* wrapper : spinBoxWrappers.mid(firstAssistLevelWrapper)) {
+    for (SpinBoxWrapper* wrapper : qAsConst(assistLevelWrappers)) {
         if (power)
             wrapper->changeWrapperType(SpinBoxWrapper::Power, ui->highAssistPowerPASSpinbox);
         else
@@ -213,35 +205,7 @@ void MainWindow::switchAssistLevelWrappers(bool power)
     }
 }
 
-// The page is told apart by its widget: the tabs in front of it come and go.
-void MainWindow::togglePASTab(bool show)
-{
-    const int index = ui->tabWidget->indexOf(pasPage);
-    if (index < 1 && show) {
-        ui->show_pas_tab->setChecked(true);
-        ui->tabWidget->insertTab(pasIndex(), pasPage, pasTabTitle);
-        resizeEvent(nullptr);
-        resizeEvent(nullptr);
-    } else if (index > 0 && !show) {
-        ui->show_pas_tab->setChecked(false);
-        ui->tabWidget->removeTab(index);
-    }
-}
-
-void MainWindow::updatePASTabVisibility()
-{
-    togglePASTab(ui->show_pas_tab->isChecked());
-}
-
-// A pedal source brings the page; nothing takes it away again.
-void MainWindow::autoPASTabVisibility()
-{
-    if (model->getParameter(controlSourceAddress)->getRegisterValue() >= firstPedalSource
-        && !ui->show_pas_tab->isChecked())
-        togglePASTab(true);
-}
-
-void MainWindow::updatePASTabUI()
+void PasPage::updatePASTabUI()
 {
     const int sensor = model->getParameter(pedalSensorAddress)->getRegisterValue();
     const bool cadence = isCadenceSensor(sensor);
@@ -263,7 +227,7 @@ void MainWindow::updatePASTabUI()
     applyPasLayout(layout);
 }
 
-void MainWindow::applyPasLayout(const PasLayout& layout)
+void PasPage::applyPasLayout(const PasLayout& layout)
 {
     if (auto* graph = ui->tabWidget->findChild<AssistLevelGraph*>())
         graph->setVisible(layout.assistGraph);
@@ -284,7 +248,7 @@ void MainWindow::applyPasLayout(const PasLayout& layout)
     numAssistLevelsChanged(ui->numAssistLevels->currentText());
 }
 
-void MainWindow::numAssistLevelsChanged(const QString& numLevelsString)
+void PasPage::numAssistLevelsChanged(const QString& numLevelsString)
 {
     const int levels = levelCount(numLevelsString);
     setAssistHeadings(levels,
@@ -294,7 +258,7 @@ void MainWindow::numAssistLevelsChanged(const QString& numLevelsString)
     updateAssistLevels();
 }
 
-void MainWindow::setAssistHeadings(int levels, const QString& powerPrefix)
+void PasPage::setAssistHeadings(int levels, const QString& powerPrefix)
 {
     const QString last = QString::number(levels);
     const QString medium = QString::number(mediumLevel(levels));
@@ -315,9 +279,8 @@ void MainWindow::setAssistHeadings(int levels, const QString& powerPrefix)
         // The heading stands in for the register's name, unsaved mark and all.
         label->setProperty("heading", heading.second);
         QWidget* row = label->parentWidget();
-        const int address = row->property("address").toInt();
         if (row->property("address").isValid())
-            setLabel(row, address, model->getUnsavedValues().contains(address));
+            emit headingChanged(row);
         else
             label->setText(heading.second);
     }
@@ -325,7 +288,7 @@ void MainWindow::setAssistHeadings(int levels, const QString& powerPrefix)
 
 // The rows a number of levels uses are enabled and numbered; the others
 // show "-" and stay empty.
-void MainWindow::setLevelTableRows(int levels)
+void PasPage::setLevelTableRows(int levels)
 {
     int level = 0;
     for (int row = 1; row <= levelTableRows; ++row) {
@@ -348,7 +311,7 @@ void MainWindow::setLevelTableRows(int levels)
 }
 
 // Assist levels 1 and 2 are fractions of the limit of their column.
-void MainWindow::updateAssistLevels()
+void PasPage::updateAssistLevels()
 {
     const auto value = [this](int address) { return model->getParameter(address)->getValue(); };
     const double maxPower = value(maxPowerAddress);
@@ -388,7 +351,7 @@ void MainWindow::updateAssistLevels()
     }
 }
 
-void MainWindow::KM5SCheckboxChanged(int value)
+void PasPage::KM5SCheckboxChanged(int value)
 {
     const bool km5s = value == Qt::Checked;
     model->getParameter(assistModeSourceAddress)->setValue(km5s ? displayAssistSource : 0);
@@ -400,17 +363,17 @@ void MainWindow::KM5SCheckboxChanged(int value)
 }
 
 // The box follows the registers without writing them back.
-void MainWindow::KM5SValueChanged()
+void PasPage::KM5SValueChanged()
 {
     disconnect(km5sConnection);
     ui->usingKM5S->setChecked(
         model->getParameter(assistModeSourceAddress)->getRegisterValue() == displayAssistSource
         && model->getParameter(displayProtocolAddress)->getRegisterValue() == km5sProtocol);
     km5sConnection =
-        connect(ui->usingKM5S, &QCheckBox::stateChanged, this, &MainWindow::KM5SCheckboxChanged);
+        connect(ui->usingKM5S, &QCheckBox::stateChanged, this, &PasPage::KM5SCheckboxChanged);
 }
 
-void MainWindow::pedalAssistTypeChanged(int type)
+void PasPage::pedalAssistTypeChanged(int type)
 {
     const bool known = type >= 0 && type < int(std::size(presets));
     const Preset preset = known ? presets[type] : Preset{-1, -1, -1, -1, false, false};
@@ -445,4 +408,12 @@ void MainWindow::pedalAssistTypeChanged(int type)
     layout.multiplierRow = !(pedal && preset.cadenceLayout);
     layout.powerWrappers = preset.cadenceLayout;
     applyPasLayout(layout);
+}
+
+// The registers the level table is computed from.
+void PasPage::connectAssistLevelAnchors()
+{
+    for (int address : {73, 229, 122, 124, 219, 245, 241, 246})
+        connect(model->getParameter(address), &Parameter::valueChanged, this,
+                &PasPage::updateAssistLevels, Qt::UniqueConnection);
 }

@@ -2,7 +2,7 @@
 // protected rows it unlocks, and the firmware numbers that decide which
 // access controls a controller has at all.
 
-#include "mainwindow.h"
+#include "accesslevel.h"
 
 #include "kelvara.h"
 #include "kelvaracom.h"
@@ -31,16 +31,37 @@ bool isLevel3Row(const QWidget* row)
 
 } // namespace
 
-void MainWindow::connectAccessLevelBox()
+AccessLevel::AccessLevel(Ui_MainWindow* ui, Kelvara* model, KelvaraCom* com, QLabel* statusLabel,
+                         const RowMap& basicWidgets, const RowMap& advancedWidgets, QObject* parent)
+    : QObject(parent)
+    , ui(ui)
+    , model(model)
+    , com(com)
+    , statusLabel(statusLabel)
+    , basicWidgets(basicWidgets)
+    , advancedWidgets(advancedWidgets)
+{
+    connectAccessLevelBox();
+    // A read-all switches it off too, through the window, which does more
+    // at its end.
+    connect(com, &KelvaraCom::flashSaveComplete, this, &AccessLevel::disable_level_3_checkbox);
+}
+
+void AccessLevel::setWindowless(bool on)
+{
+    windowless = on;
+}
+
+void AccessLevel::connectAccessLevelBox()
 {
     Parameter* code = model->getParameter(accessCodeAddress);
-    connect(code, &Parameter::valueChanged, this, &MainWindow::updateAccessLevelBox);
+    connect(code, &Parameter::valueChanged, this, &AccessLevel::updateAccessLevelBox);
     connect(ui->AccessLevelBox, &QCheckBox::stateChanged, this,
-            &MainWindow::changeParameterAccessLevel);
+            &AccessLevel::changeParameterAccessLevel);
     setLevel3Modifyable(code->getRegisterValue() == accessCode);
 }
 
-void MainWindow::updateAccessLevelBox()
+void AccessLevel::updateAccessLevelBox()
 {
     const int raw = model->getParameter(accessCodeAddress)->getRegisterValue();
     if (raw != 0 && raw != accessCode)
@@ -50,7 +71,7 @@ void MainWindow::updateAccessLevelBox()
 }
 
 // A command-line run sends nothing but its reads and its one operation.
-void MainWindow::changeParameterAccessLevel(int state)
+void AccessLevel::changeParameterAccessLevel(int state)
 {
     if (applyAccessLevel(state) && !windowless)
         com->oneWrite(accessCodeAddress, 1);
@@ -58,7 +79,7 @@ void MainWindow::changeParameterAccessLevel(int state)
 
 // Everything of a change of level but the write; false for the partly
 // checked state, which changes nothing.
-bool MainWindow::applyAccessLevel(int state)
+bool AccessLevel::applyAccessLevel(int state)
 {
     if (state != Qt::Checked && state != Qt::Unchecked)
         return false;
@@ -73,7 +94,7 @@ bool MainWindow::applyAccessLevel(int state)
 // After a failed read the link reports its failure once: with the box off
 // there is nothing to take back on the controller, and a write would only
 // fail a second time.
-void MainWindow::disable_level_3_checkbox()
+void AccessLevel::disable_level_3_checkbox()
 {
     const bool boxWasOn = ui->AccessLevelBox->isChecked()
         || model->getParameter(accessCodeAddress)->getRegisterValue() == accessCode;
@@ -83,13 +104,13 @@ void MainWindow::disable_level_3_checkbox()
         applyAccessLevel(Qt::Unchecked);
 }
 
-void MainWindow::setLevel3Modifyable(bool modifyable)
+void AccessLevel::setLevel3Modifyable(bool modifyable)
 {
     setLevel3ModifyableHelper(basicWidgets, modifyable);
     setLevel3ModifyableHelper(advancedWidgets, modifyable);
 }
 
-void MainWindow::setLevel3ModifyableHelper(const RowMap& widgets, bool modifyable)
+void AccessLevel::setLevel3ModifyableHelper(const RowMap& widgets, bool modifyable)
 {
     for (QWidget* row : widgets) {
         if (!isLevel3Row(row))
@@ -101,13 +122,13 @@ void MainWindow::setLevel3ModifyableHelper(const RowMap& widgets, bool modifyabl
     }
 }
 
-void MainWindow::disableAccessLevelFrame()
+void AccessLevel::disableAccessLevelFrame()
 {
     const int firmware = model->getParameter(firmwareAddress)->getRegisterValue();
     ui->AccessLevel3Frame->setEnabled(firmware <= accessFrameLastFirmware);
 }
 
-void MainWindow::disablePlugBrakingCheckbox()
+void AccessLevel::disablePlugBrakingCheckbox()
 {
     const int firmware = model->getParameter(firmwareAddress)->getRegisterValue();
     ui->enablePlugBraking->setEnabled(firmware >= plugBrakingFirstFirmware);

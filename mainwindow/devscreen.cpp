@@ -1,7 +1,7 @@
 // The Dev Screen: one register by address, read or written alone, the
 // controller's hardware id and serial number, and the link's console.
 
-#include "mainwindow.h"
+#include "devscreen.h"
 
 #include "enumparameter.h"
 #include "kelvara.h"
@@ -9,8 +9,12 @@
 #include "parameter.h"
 #include "ui_mainwindow.h"
 
+#include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTimer>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -28,7 +32,40 @@ const char* const notConnectedText = "Controller is not connected";
 
 } // namespace
 
-void MainWindow::addressChanged(int addr)
+DevScreen::DevScreen(Ui_MainWindow* ui, Kelvara* model, KelvaraCom* com, const QFont& monoFont,
+                     QObject* parent)
+    : QObject(parent)
+    , ui(ui)
+    , model(model)
+    , com(com)
+    , monoFont(monoFont)
+{
+    connect(this, &DevScreen::read, com, QOverload<int>::of(&KelvaraCom::oneRead));
+    connect(this, &DevScreen::write, com, QOverload<int>::of(&KelvaraCom::oneWrite));
+    connect(ui->read, &QPushButton::clicked, this, &DevScreen::onReadClicked);
+    connect(ui->write, &QPushButton::clicked, this, &DevScreen::writeDevRegister);
+    connect(ui->addressInput, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &DevScreen::addressChanged);
+    connect(ui->valueDisplay, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &DevScreen::devValueSet);
+    connect(ui->valueDisplay, &QDoubleSpinBox::editingFinished, this, &DevScreen::devValueEdited);
+    connect(ui->hexCheckbox, &QCheckBox::clicked, com, &KelvaraCom::showHexMessage);
+    // The console's own "Clear" button empties it.
+    connect(ui->pushButton, &QPushButton::clicked, this, &DevScreen::clearDevReplyText);
+    connect(com, &KelvaraCom::replyMessageCreated, this, &DevScreen::setDevReplyText);
+
+    devParameter = model->getParameter(ui->addressInput->value());
+    addressChanged(ui->addressInput->value());
+    connectDevHWIDParameters();
+}
+
+void DevScreen::setConnected(bool isConnected)
+{
+    connected = isConnected;
+    ui->write->setEnabled(connected && isDevRegisterDefined());
+}
+
+void DevScreen::addressChanged(int addr)
 {
     disconnect(devDisplayConnection);
     devParameter = model->getParameter(addr);
@@ -64,7 +101,7 @@ void MainWindow::addressChanged(int addr)
 // An address without a definition has no display value: its shared
 // placeholder shows -1, or whatever another such register last read. The
 // box stays empty and follows nothing.
-void MainWindow::showNoDevValue()
+void DevScreen::showNoDevValue()
 {
     const QSignalBlocker blocker(ui->valueDisplay);
     ui->valueDisplay->setSuffix(QString());
@@ -75,18 +112,18 @@ void MainWindow::showNoDevValue()
 
 // An address without a definition shares one placeholder parameter, whose
 // register value is whatever an undefined register last read.
-bool MainWindow::isDevRegisterDefined() const
+bool DevScreen::isDevRegisterDefined() const
 {
     return devParameter != model->getParameter(-1);
 }
 
-void MainWindow::writeDevRegister()
+void DevScreen::writeDevRegister()
 {
     if (isDevRegisterDefined())
         emit write(ui->addressInput->value());
 }
 
-void MainWindow::devValueSet(double newValue)
+void DevScreen::devValueSet(double newValue)
 {
     Parameter* parameter = model->getParameter(ui->addressInput->value());
     if (parameter->getType() != ParameterDefinition::TypeEnum) {
@@ -101,7 +138,7 @@ void MainWindow::devValueSet(double newValue)
         choice->setValue(newValue);
 }
 
-void MainWindow::devValueEdited()
+void DevScreen::devValueEdited()
 {
     const double shown = ui->valueDisplay->value();
     if (shown == devParameter->getValue())
@@ -113,11 +150,11 @@ void MainWindow::devValueEdited()
     setDevReplyText(refusal);
     // The status line and the console move on with the next connection
     // check; a box stays until read.
-    errorPopup(tr("Value Refused"), refusal);
+    emit valueRefused(tr("Value Refused"), refusal);
 }
 
 // Empty when the Dev Screen's register takes the value.
-QString MainWindow::devValueRefusal(double value, const QString& valueText) const
+QString DevScreen::devValueRefusal(double value, const QString& valueText) const
 {
     if (devParameter->getType() != ParameterDefinition::TypeEnum)
         return QString();
@@ -130,21 +167,21 @@ QString MainWindow::devValueRefusal(double value, const QString& valueText) cons
         .arg(choice->listedValues());
 }
 
-void MainWindow::onReadClicked()
+void DevScreen::onReadClicked()
 {
     emit read(ui->addressInput->value());
 }
 
-void MainWindow::connectDevHWIDParameters()
+void DevScreen::connectDevHWIDParameters()
 {
-    connect(com, &KelvaraCom::readAllComplete, this, &MainWindow::displayHWIDDev);
+    connect(com, &KelvaraCom::readAllComplete, this, &DevScreen::displayHWIDDev);
     for (int address : {hardwareVersionAddress, serialNumberAddress, v6SerialNumberAddress,
                         v6HardwareVersionAddress})
         connect(model->getParameter(address), &Parameter::valueSet, this,
-                &MainWindow::displayHWIDDev);
+                &DevScreen::displayHWIDDev);
 }
 
-void MainWindow::displayHWIDDev()
+void DevScreen::displayHWIDDev()
 {
     const bool v6 = model->getControllerType().firmware >= firstV6Firmware;
     const int hardware = model->getParameter(v6 ? v6HardwareVersionAddress : hardwareVersionAddress)
@@ -158,12 +195,12 @@ void MainWindow::displayHWIDDev()
     ui->serialNumDisplay->setValue(serial);
 }
 
-void MainWindow::setDevReplyText(const QString& replyText)
+void DevScreen::setDevReplyText(const QString& replyText)
 {
     const QString notConnected = tr(notConnectedText);
     if (!(replyText == notConnected && lastReplyText == notConnected)) {
         if (pendingReplyLines.isEmpty())
-            QTimer::singleShot(0, this, &MainWindow::flushDevReplyText);
+            QTimer::singleShot(0, this, &DevScreen::flushDevReplyText);
         pendingReplyLines.append(replyText);
     }
     lastReplyText = replyText;
@@ -172,7 +209,7 @@ void MainWindow::setDevReplyText(const QString& replyText)
 // The console takes the lines of a reply in one go once the link has sent
 // its next frame: the text is laid out once, not once per register, and
 // never between a reply and the next request.
-void MainWindow::flushDevReplyText()
+void DevScreen::flushDevReplyText()
 {
     if (pendingReplyLines.isEmpty())
         return;
@@ -188,7 +225,7 @@ void MainWindow::flushDevReplyText()
 // Makes room for the lines to come. The console's own limit drops the
 // oldest lines one by one, laying out each on its way out; a cursor inside
 // an edit lays out nothing.
-void MainWindow::dropOldestConsoleLines(int incoming)
+void DevScreen::dropOldestConsoleLines(int incoming)
 {
     QTextDocument* document = ui->replyText->document();
     const int limit = document->maximumBlockCount();
@@ -202,7 +239,7 @@ void MainWindow::dropOldestConsoleLines(int incoming)
     oldest.endEditBlock();
 }
 
-void MainWindow::clearDevReplyText()
+void DevScreen::clearDevReplyText()
 {
     pendingReplyLines.clear();
     ui->replyText->clear();

@@ -4,7 +4,7 @@
 // lamps, the analog inputs named after what drives them, and the menu
 // actions the page switches off.
 
-#include "mainwindow.h"
+#include "dashboardpage.h"
 
 #include "bitvector.h"
 #include "draggabletooltipmanager.h"
@@ -19,6 +19,7 @@
 #include <QDoubleSpinBox>
 #include <QLCDNumber>
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 
 namespace {
@@ -94,10 +95,42 @@ void setChooser(QWidget* row, int index)
 
 } // namespace
 
-void MainWindow::connectDashboardParameters()
+DashboardPage::DashboardPage(Ui_MainWindow* ui, Kelvara* model, KelvaraCom* com,
+                             DashboardPlot* dashboardPlot, DraggableTooltipManager* tooltipManager,
+                             const QFont& monoFont, QObject* parent)
+    : QObject(parent)
+    , ui(ui)
+    , model(model)
+    , com(com)
+    , dashboardPlot(dashboardPlot)
+    , tooltipManager(tooltipManager)
+    , monoFont(monoFont)
+{
+    connect(ui->dashboardStartStopButton, &QPushButton::clicked, this,
+            &DashboardPage::onGraphStartStopClicked);
+    ui->dashboardStartStopButton->setText(tr("Start Graph"));
+    connectPlotButtons();
+}
+
+void DashboardPage::setConnected(bool isConnected)
+{
+    connected = isConnected;
+}
+
+void DashboardPage::setRefreshing(bool on)
+{
+    if (on)
+        dashboardRefreshTimer->start();
+    else
+        dashboardRefreshTimer->stop();
+    setPlotSampling(on);
+}
+
+void DashboardPage::connectDashboardParameters(const RowMap& rows)
 {
     if (dashboardRefreshTimer)
         return;
+    dashboardWidgets = rows;
     dashboardRefreshTimer = new QTimer(this);
     dashboardRefreshTimer->setObjectName(QStringLiteral("dashboardRefreshTimer"));
     dashboardRefreshTimer->setInterval(dashboardRefreshInterval);
@@ -131,7 +164,7 @@ void MainWindow::connectDashboardParameters()
 
 // The plot chooser; the registers plotted from the start are chosen only
 // once the chooser reports to the plot.
-void MainWindow::prepareDashboardChooser(QWidget* row, int address)
+void DashboardPage::prepareDashboardChooser(QWidget* row, int address)
 {
     auto* chooser = row->findChild<QComboBox*>();
     if (!chooser)
@@ -147,7 +180,7 @@ void MainWindow::prepareDashboardChooser(QWidget* row, int address)
         chooser->setCurrentIndex(RightAxis);
 }
 
-void MainWindow::prepareDashboardNumber(QWidget* row, Parameter* parameter)
+void DashboardPage::prepareDashboardNumber(QWidget* row, Parameter* parameter)
 {
     if (auto* box = row->findChild<QDoubleSpinBox*>()) {
         connect(dashboardRefreshTimer, &QTimer::timeout, row,
@@ -164,7 +197,7 @@ void MainWindow::prepareDashboardNumber(QWidget* row, Parameter* parameter)
     }
 }
 
-void MainWindow::updateDashboardSpinbox(QWidget* row)
+void DashboardPage::updateDashboardSpinbox(QWidget* row)
 {
     auto* box = row->findChild<QDoubleSpinBox*>();
     if (!box)
@@ -175,14 +208,14 @@ void MainWindow::updateDashboardSpinbox(QWidget* row)
         box->setValue(value);
 }
 
-void MainWindow::updateDashboardLCD(QWidget* row)
+void DashboardPage::updateDashboardLCD(QWidget* row)
 {
     if (auto* lcd = row->findChild<QLCDNumber*>())
         lcd->display(model->getParameter(rowAddress(row))->getValue());
 }
 
 // From the model only: the poll brings the values in.
-void MainWindow::updateDashboardLed(QWidget* row)
+void DashboardPage::updateDashboardLed(QWidget* row)
 {
     const int address = rowAddress(row);
     const int bit = row->property("bit").toInt();
@@ -195,7 +228,7 @@ void MainWindow::updateDashboardLed(QWidget* row)
     lamp->setColor(lampColor(address, bit, static_cast<BitVector*>(parameter)->getBit(bit)));
 }
 
-void MainWindow::enterDashboard()
+void DashboardPage::enterDashboard()
 {
     dashboardActive = true;
     // The plot's samples are of the page's own polls.
@@ -211,7 +244,7 @@ void MainWindow::enterDashboard()
         onGraphStartStopClicked();
 }
 
-void MainWindow::leaveDashboard()
+void DashboardPage::leaveDashboard()
 {
     dashboardRefreshTimer->stop();
     connectPlotTick(false);
@@ -223,40 +256,39 @@ void MainWindow::leaveDashboard()
         onGraphStartStopClicked();
 }
 
-void MainWindow::updateConnectedActions()
+void DashboardPage::updateConnectedActions()
 {
     setControllerActionsEnabled(connected && model->isValid());
 }
 
 // Autotune and the exports need a controller's values, whichever path
 // enables them, and stay off while the Dashboard polls.
-void MainWindow::setControllerActionsEnabled(bool usable)
+void DashboardPage::setControllerActionsEnabled(bool usable)
 {
     for (QAction* action : {ui->autotuneAction, ui->exportXML, ui->advanced_Export})
         action->setEnabled(usable && !dashboardActive);
 }
 
 // Export stays possible whether graphing runs or is paused.
-void MainWindow::onGraphStartStopClicked()
+void DashboardPage::onGraphStartStopClicked()
 {
     togglePlotGraphing();
 }
 
-void MainWindow::setStartStopText(const QString& text)
+void DashboardPage::setStartStopText(const QString& text)
 {
     ui->dashboardStartStopButton->setText(text);
 }
 
-// Until the first read-all of a connection has completed, each tick asks
-// for the two reads a connection starts with, unless one has failed. The
-// plot takes a sample only of a status block read since its last one: a
-// poll that got no answer measured nothing.
-void MainWindow::readDashboardValues()
+// Each tick asks the window for the first read-all of the connection,
+// unless one is under way. The plot takes a sample only of a status block
+// read since its last one: a poll that got no answer measured nothing.
+void DashboardPage::readDashboardValues()
 {
     if (!connected)
         return;
-    if (!firstReadDone && !readAllFailed && !com->isReadAllQueued())
-        readControllerAgain();
+    if (!com->isReadAllQueued())
+        emit firstReadWanted();
     if (!com->isReadQueued(statusBlockAddress, statusBlockSize)
         && !com->isReadQueued(statusBlockAddress, clearFaultsReadSize))
         com->oneRead(statusBlockAddress, statusBlockSize);
@@ -266,12 +298,12 @@ void MainWindow::readDashboardValues()
     }
 }
 
-void MainWindow::updateDashboardUI()
+void DashboardPage::updateDashboardUI()
 {
     const QString throttleSource = enumText(model->getParameter(throttleSourceAddress));
     const QString brakeSource = enumText(model->getParameter(brakeSourceAddress));
     for (const AnalogRow& analog : analogRows) {
-        if (QWidget* row = findChild<QWidget*>(QLatin1String(analog.rowName)))
+        if (QWidget* row = ui->dashboardScreen->findChild<QWidget*>(QLatin1String(analog.rowName)))
             relabelAnalogRow(row, QLatin1String(analog.defaultName), throttleSource, brakeSource);
     }
 
@@ -284,8 +316,8 @@ void MainWindow::updateDashboardUI()
 
 // An input that drives the throttle or the brake is named after it; the
 // others are hidden and taken off the plot.
-void MainWindow::relabelAnalogRow(QWidget* row, const QString& defaultName,
-                                  const QString& throttleSource, const QString& brakeSource)
+void DashboardPage::relabelAnalogRow(QWidget* row, const QString& defaultName,
+                                     const QString& throttleSource, const QString& brakeSource)
 {
     row->show();
     QString name;

@@ -1,0 +1,64 @@
+#ifndef WINDOWLESSRUN_H
+#define WINDOWLESSRUN_H
+
+#include <QObject>
+#include <QString>
+
+class DevScreen;
+class Kelvara;
+class KelvaraCom;
+class QComboBox;
+class QCommandLineParser;
+class Ui_MainWindow;
+
+// The windowless command-line run: one register read or written through the
+// Dev Screen's fields, the result printed on standard output.
+class WindowlessRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Nothing given is owned; the port is chosen in the window's drop-down.
+    WindowlessRun(Ui_MainWindow* ui, Kelvara* model, KelvaraCom* com, DevScreen* devScreen,
+                  QComboBox* portBox, QObject* parent);
+
+    // Prepares and starts one read or write from the command line; 0 when
+    // it was started, -1 after an error line.
+    int windowlessRun(QCommandLineParser* parser);
+
+signals:
+    // The run keeps the port it was given from now on.
+    void portChosen();
+    // The outcome is printed; the event loop is to end with this code.
+    void finished(int code);
+
+public slots:
+    void finishWindowlessRun();
+
+private:
+    bool applyWindowlessBaud(const QString& baud);
+    bool selectWindowlessPort(const QString& name);
+    bool applyWindowlessAddress(const QString& address);
+    bool runPreparatoryReads();
+    void startWindowlessRead();
+    bool isWithinLimits(double value);
+    void startWindowlessWrite(double value);
+    void failWindowlessRun(const QString& reason);
+    static void printLine(const QString& line);
+
+    Ui_MainWindow* ui;
+    Kelvara* model;
+    KelvaraCom* com;
+    DevScreen* devScreen;
+    QComboBox* portBox;
+
+    // The one operation and its outcome.
+    enum class WindowlessOperation { None, Read, Write };
+    WindowlessOperation windowlessOperation = WindowlessOperation::None;
+    bool windowlessConfirmed = false;
+    bool windowlessFinished = false;
+    QString windowlessFailure;
+    QString windowlessFailureMessage;
+};
+
+#endif // WINDOWLESSRUN_H

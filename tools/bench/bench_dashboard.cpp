@@ -53,18 +53,6 @@ qint64 heapInUse()
     return qint64(info.uordblks + info.hblkhd);
 }
 
-// Notes the plot's paint: the end of what a sample costs the user.
-class PaintProbe : public QObject
-{
-public:
-    bool painted = false;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        painted = painted || event->type() == QEvent::Paint;
-        return false;
-    }
-};
-
 struct DashboardWindow
 {
     // Outlives the window, which talks to it until it goes.

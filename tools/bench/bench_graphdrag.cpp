@@ -43,18 +43,6 @@ const double goalMs = 5.0;
 const int benchTimeLimitSeconds = 900;
 const int paintTimeLimitMs = 2000;
 
-// Notes a paint of the watched viewport.
-class PaintProbe : public QObject
-{
-public:
-    bool painted = false;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        painted = painted || event->type() == QEvent::Paint;
-        return false;
-    }
-};
-
 // Milliseconds from action() until the probed viewport has painted.
 double msToPaint(PaintProbe& probe, const std::function<void()>& action)
 {

@@ -1,6 +1,8 @@
 #ifndef BENCHWINDOW_H
 #define BENCHWINDOW_H
 
+#include <QEvent>
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -31,6 +33,19 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
 // KELVARA_EXTRA_PORTS, which must name every simulator's port before the
 // first of several windows is built: a port that appears becomes current.
 std::unique_ptr<MainWindow> startConnectedWindow(SimulatorProcess& sim, const QString& page);
+
+// Notes a paint of the widget it watches: the end of what a step costs the
+// user.
+class PaintProbe : public QObject
+{
+public:
+    bool painted = false;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        painted = painted || event->type() == QEvent::Paint;
+        return false;
+    }
+};
 
 // User and system CPU time this process has taken so far.
 double processCpuSeconds();

@@ -57,6 +57,26 @@ bool VirtualDisplay::isAvailable()
     return !xvfbPath().isEmpty();
 }
 
+bool VirtualDisplay::takeOptions(QStringList* args, bool* xcb, int* dpi)
+{
+    *xcb = args->removeAll(QStringLiteral("--xcb")) > 0;
+    const int dpiAt = args->indexOf(QStringLiteral("--dpi"));
+    if (dpiAt >= 0 && dpiAt + 1 < args->size()) {
+        *dpi = args->at(dpiAt + 1).toInt();
+        args->erase(args->begin() + dpiAt, args->begin() + dpiAt + 2);
+    }
+    return *dpi > 0;
+}
+
+bool VirtualDisplay::startOrOffscreen(bool xcb)
+{
+    if (xcb)
+        return start();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    return true;
+}
+
 bool VirtualDisplay::start()
 {
     const QString program = xvfbPath();

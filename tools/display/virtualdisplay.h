@@ -3,6 +3,7 @@
 
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <sys/types.h>
 
@@ -23,9 +24,15 @@ public:
 
     // True when an Xvfb program is found on the PATH.
     static bool isAvailable();
+    // Takes the picture tools' "--xcb" and "--dpi N" out of args; false
+    // when N is not a positive number.
+    static bool takeOptions(QStringList* args, bool* xcb, int* dpi);
 
     // Starts the server and points DISPLAY and QT_QPA_PLATFORM at it.
     bool start();
+    // With xcb as start(); otherwise the offscreen platform, unless another
+    // is set.
+    bool startOrOffscreen(bool xcb);
     // ":N" once started.
     QString name() const { return m_name; }
     QString errorString() const { return m_error; }

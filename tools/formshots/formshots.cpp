@@ -31,27 +31,19 @@ int main(int argc, char* argv[])
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    const bool xcb = args.removeAll("--xcb") > 0;
+    bool xcb = false;
     int dpi = 96;
-    const int dpiAt = args.indexOf("--dpi");
-    if (dpiAt >= 0 && dpiAt + 1 < args.size()) {
-        dpi = args.at(dpiAt + 1).toInt();
-        args.erase(args.begin() + dpiAt, args.begin() + dpiAt + 2);
-    }
-    if (args.size() != 1 || args.at(0).startsWith('-') || dpi <= 0) {
+    if (!VirtualDisplay::takeOptions(&args, &xcb, &dpi) || args.size() != 1
+        || args.at(0).startsWith('-')) {
         err << "usage: kelvara-formshots [--xcb [--dpi N]] OUTDIR\n"
                "Saves one PNG picture of the main window per tab page into OUTDIR.\n";
         return 2;
     }
 
     VirtualDisplay display(dpi);
-    if (xcb) {
-        if (!display.start()) {
-            err << "kelvara-formshots: " << display.errorString() << "\n";
-            return 1;
-        }
-    } else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!display.startOrOffscreen(xcb)) {
+        err << "kelvara-formshots: " << display.errorString() << "\n";
+        return 1;
     }
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication app(argc, argv);

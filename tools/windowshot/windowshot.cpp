@@ -332,16 +332,11 @@ private:
 bool choosePlatform(const QCommandLineParser& parser, std::unique_ptr<VirtualDisplay>* display,
                     QTextStream& err)
 {
-    if (parser.isSet("xcb")) {
-        *display = std::make_unique<VirtualDisplay>(parser.value("dpi").toInt());
-        if (!(*display)->start()) {
-            err << "kelvara-windowshot: " << (*display)->errorString() << "\n";
-            return false;
-        }
-    } else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    return true;
+    *display = std::make_unique<VirtualDisplay>(parser.value("dpi").toInt());
+    if ((*display)->startOrOffscreen(parser.isSet("xcb")))
+        return true;
+    err << "kelvara-windowshot: " << (*display)->errorString() << "\n";
+    return false;
 }
 
 // The --port controller, or the built-in simulator loaded with --image;

@@ -149,11 +149,9 @@ int main(int argc, char* argv[])
 {
     QTextStream err(stderr);
     QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
     bool xcb = false;
     int dpi = 96;
-    if (!VirtualDisplay::takeOptions(&args, &xcb, &dpi) || args.size() != 1
+    if (!VirtualDisplay::takeOptions(argc, argv, &args, &xcb, &dpi) || args.size() != 1
         || args[0].startsWith(QLatin1Char('-'))) {
         err << "usage: kelvara-autotuneshot [--xcb [--dpi N]] OUTDIR\n";
         return 2;

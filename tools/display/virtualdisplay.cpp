@@ -57,8 +57,10 @@ bool VirtualDisplay::isAvailable()
     return !xvfbPath().isEmpty();
 }
 
-bool VirtualDisplay::takeOptions(QStringList* args, bool* xcb, int* dpi)
+bool VirtualDisplay::takeOptions(int argc, char** argv, QStringList* args, bool* xcb, int* dpi)
 {
+    for (int i = 1; i < argc; ++i)
+        *args << QString::fromLocal8Bit(argv[i]);
     *xcb = args->removeAll(QStringLiteral("--xcb")) > 0;
     const int dpiAt = args->indexOf(QStringLiteral("--dpi"));
     if (dpiAt >= 0 && dpiAt + 1 < args->size()) {

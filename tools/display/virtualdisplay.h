@@ -24,9 +24,10 @@ public:
 
     // True when an Xvfb program is found on the PATH.
     static bool isAvailable();
-    // Takes the picture tools' "--xcb" and "--dpi N" out of args; false
-    // when N is not a positive number.
-    static bool takeOptions(QStringList* args, bool* xcb, int* dpi);
+    // The picture tools' command line: "--xcb" and "--dpi N" are taken, the
+    // other arguments after the program's name go to rest; false when N is
+    // not a positive number.
+    static bool takeOptions(int argc, char** argv, QStringList* rest, bool* xcb, int* dpi);
 
     // Starts the server and points DISPLAY and QT_QPA_PLATFORM at it.
     bool start();

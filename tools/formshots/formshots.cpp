@@ -29,11 +29,9 @@ int main(int argc, char* argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
     bool xcb = false;
     int dpi = 96;
-    if (!VirtualDisplay::takeOptions(&args, &xcb, &dpi) || args.size() != 1
+    if (!VirtualDisplay::takeOptions(argc, argv, &args, &xcb, &dpi) || args.size() != 1
         || args.at(0).startsWith('-')) {
         err << "usage: kelvara-formshots [--xcb [--dpi N]] OUTDIR\n"
                "Saves one PNG picture of the main window per tab page into OUTDIR.\n";

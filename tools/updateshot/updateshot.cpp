@@ -21,11 +21,9 @@ int main(int argc, char* argv[])
 {
     QTextStream err(stderr);
     QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
     bool xcb = false;
     int dpi = 96;
-    if (!VirtualDisplay::takeOptions(&args, &xcb, &dpi) || args.size() != 1
+    if (!VirtualDisplay::takeOptions(argc, argv, &args, &xcb, &dpi) || args.size() != 1
         || args.at(0).startsWith('-')) {
         err << "usage: kelvara-updateshot [--xcb [--dpi N]] OUTPUT.png\n"
                "Saves a picture of the update download window part way through a download.\n";

@@ -39,4 +39,10 @@ inline const QList<int> motorParameterAddresses = {
 inline const QList<int> excludedParameterAddresses = {67,   237,  238,  508,  509,  510,  511,
                                                       1881, 2016, 2017, 2018, 2023, 2024, 2026};
 
+// Registers that command the controller rather than set it up: the motor
+// test, fault clear, parameter access code, firmware load and write to
+// flash. No parameter file carries them and no import takes them, so that
+// a file can never start the motor, unlock level 3 or load firmware.
+inline const QList<int> commandParameterAddresses = {481, 508, 509, 510, 511};
+
 #endif // PARAMETERCONSTANTS_H

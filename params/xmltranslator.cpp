@@ -205,13 +205,41 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
         return false;
     }
     applyEntries(reader.entries(), includeLevel3);
+
+    QStringList report;
     if (!skipped.isEmpty()) {
-        m_dialogs->showError(QStringLiteral("%1 of the %2 entries of %3 could not be imported:\n%4")
-                                 .arg(skipped.size())
-                                 .arg(total)
-                                 .arg(source, skippedSummary(skipped)));
+        report << QStringLiteral("%1 of the %2 entries of %3 could not be imported:\n%4")
+                      .arg(skipped.size())
+                      .arg(total)
+                      .arg(source, skippedSummary(skipped));
     }
+    const QStringList commands = commandEntries(reader.entries());
+    if (!commands.isEmpty()) {
+        report << QStringLiteral("%1 holds commands, which were left out: a parameter file never "
+                                 "commands the controller.\n%2")
+                      .arg(source, commands.join(QLatin1Char('\n')));
+    }
+    if (!report.isEmpty())
+        m_dialogs->showError(report.join(QStringLiteral("\n\n")));
     return true;
+}
+
+// A command register at rest (0) commands nothing: ordinary exports of old
+// carry them so, and they need no mention.
+QStringList XMLTranslator::commandEntries(const QVector<ParameterFileEntry>& entries) const
+{
+    QStringList commands;
+    for (const ParameterFileEntry& entry : entries) {
+        if (!commandParameterAddresses.contains(entry.address) || entry.value == 0)
+            continue;
+        const Parameter* parameter = m_device->getParameter(entry.address);
+        const QString name = parameter == m_device->getParameter(-1)
+            ? QString()
+            : QLatin1Char(' ') + parameter->getName();
+        commands << QString::number(entry.address) + name + QStringLiteral(" = ")
+                + QString::number(entry.value);
+    }
+    return commands;
 }
 
 // One line per skipped entry, the first ten of them.
@@ -234,7 +262,8 @@ int XMLTranslator::applyEntries(const QVector<ParameterFileEntry>& entries, bool
 
 bool XMLTranslator::applyEntry(const ParameterFileEntry& entry, bool includeLevel3)
 {
-    if (neverImportedAddresses.contains(entry.address))
+    if (neverImportedAddresses.contains(entry.address)
+        || commandParameterAddresses.contains(entry.address))
         return false;
     Parameter* parameter = m_device->getParameter(entry.address);
     // An address without a usable parameter gives the placeholder; it keeps
@@ -243,12 +272,18 @@ bool XMLTranslator::applyEntry(const ParameterFileEntry& entry, bool includeLeve
         return false;
     if (!includeLevel3 && parameter->getLevel() == 3)
         return false;
-    parameter->setRegisterValue(
-        adjustedForControllerType(entry.address, entry.value, m_device->getControllerType()));
-    // Through both conversions, so the value lands on the display grid and
-    // within its limits as an edit would.
-    parameter->setValue(parameter->getValue());
+    const int value =
+        adjustedForControllerType(entry.address, entry.value, m_device->getControllerType());
+    applyValue(parameter, value);
     return true;
+}
+
+// Through both conversions, so the value lands on the display grid and
+// within its limits as an edit would.
+void XMLTranslator::applyValue(Parameter* parameter, int value)
+{
+    parameter->setRegisterValue(value);
+    parameter->setValue(parameter->getValue());
 }
 
 int XMLTranslator::adjustedForControllerType(int address, int value, const ControllerType& type)
@@ -316,7 +351,7 @@ bool XMLTranslator::isExported(const Parameter* parameter, int address, bool inc
     // The read-only software revision goes along so a reader knows the firmware.
     if (!parameter->isWriteable() && address != softwareRevisionAddress)
         return false;
-    if (excludedParameterAddresses.contains(address))
+    if (excludedParameterAddresses.contains(address) || commandParameterAddresses.contains(address))
         return false;
     const bool motorParameter = motorParameterAddresses.contains(address);
     if (exportType == ExportController && (motorParameter || address > softwareRevisionAddress))

@@ -47,7 +47,8 @@ public:
     static const QString valueTag;
     static const QString notesTag;
 
-    // Registers that no import changes.
+    // Identity registers that no import changes; nor does any import change
+    // a command register (commandParameterAddresses).
     static const QList<int> neverImportedAddresses;
 
     // The device model is not owned. Dialogs are parented to the parent
@@ -84,9 +85,12 @@ private:
     bool importFile(const QString& name, bool includeLevel3);
     bool importDocument(QIODevice* device, const QString& name, bool includeLevel3);
     static QString skippedSummary(const QStringList& skipped);
+    // One line for each entry that would command the controller.
+    QStringList commandEntries(const QVector<ParameterFileEntry>& entries) const;
     // The number of entries applied.
     int applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3);
     bool applyEntry(const ParameterFileEntry& entry, bool includeLevel3);
+    static void applyValue(Parameter* parameter, int value);
     static int adjustedForControllerType(int address, int value, const ControllerType& type);
     void exportTo(bool includeLevel3, int exportType);
     void processKelvara(QXmlStreamWriter* writer, bool includeLevel3, int exportType);

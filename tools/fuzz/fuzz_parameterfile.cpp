@@ -8,6 +8,7 @@
 #include "fuzzsupport.h"
 #include "kelvara.h"
 #include "parameter.h"
+#include "parameterconstants.h"
 #include "xmltranslator.h"
 #include "xmltranslatordialogs.h"
 
@@ -81,7 +82,7 @@ void check(const ScriptedDialogs& dialogs, const QMap<int, int>& before)
     const QMap<int, int> after = registers();
     if (dialogs.refused() && after != before)
         FuzzSupport::finding("a refused parameter file changed registers");
-    for (const int address : XMLTranslator::neverImportedAddresses) {
+    for (const int address : XMLTranslator::neverImportedAddresses + commandParameterAddresses) {
         if (after.value(address) != before.value(address))
             FuzzSupport::finding("an import changed a register no import may change");
     }

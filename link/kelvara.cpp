@@ -152,7 +152,12 @@ void Kelvara::parameterChanged(int addr)
     const double current = parameter->getValue();
     const bool isBitVector = parameter->getType() == ParameterDefinition::TypeBitVector;
 
-    if (sameDisplayValue(current, parameter->asValue(savedRaw))) {
+    // A saved value beyond the present limits shows as the limit, which is
+    // not what the controller holds: only that very raw value matches it.
+    const bool original = parameter->getRegisterValue() == savedRaw
+        || (parameter->isWithinLimits(savedRaw)
+            && sameDisplayValue(current, parameter->asValue(savedRaw)));
+    if (original) {
         unsavedValues.remove(addr);
         if (isBitVector) {
             for (int bit = 0; bit < 16; ++bit)

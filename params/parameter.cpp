@@ -124,6 +124,21 @@ double Parameter::asValue(int raw) const
     return roundValue(v);
 }
 
+double Parameter::unlimitedValue(int raw) const
+{
+    if (!m_scale || !m_offset)
+        return -1.0;
+    const double v = m_scale->toDisplay(raw) - m_offset->evaluate();
+    if (m_scale->isNaN())
+        return -1.0;
+    return roundValue(v);
+}
+
+bool Parameter::isWithinLimits(int raw) const
+{
+    return unlimitedValue(raw) == asValue(raw);
+}
+
 int Parameter::clampToRegisterWidth(int raw) const
 {
     if (isSigned())

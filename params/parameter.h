@@ -60,6 +60,10 @@ public:
     double getValue() const;
     double asValue(int raw) const;
     double roundValue(double v) const;
+    // What a register holding raw means, whatever the limits allow now.
+    double unlimitedValue(int raw) const;
+    // The limits leave the display value of raw as it is.
+    bool isWithinLimits(int raw) const;
 
     // Stores a raw value clamped to the register width and the limits;
     // always emits valueChanged(), displayChanged() and valueSet().

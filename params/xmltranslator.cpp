@@ -100,6 +100,55 @@ void XMLTranslator::importFromXML(QString name)
     importFile(name, true);
 }
 
+void XMLTranslator::importFiles(const QStringList& names)
+{
+    QMap<int, int> fileValues;
+    for (const QString& name : names) {
+        if (importFile(name, true))
+            fileValues.insert(m_lastApplied);
+    }
+    // A later file may have moved the limits of an earlier file's values:
+    // each takes its value once more against the limits all files set,
+    // twice as within one file.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (auto it = fileValues.constBegin(); it != fileValues.constEnd(); ++it)
+            applyValue(m_device->getParameter(it.key()), it.value());
+    }
+    reportLimitedValues(fileValues);
+}
+
+// A file's value beyond its limits (which other values of the files may
+// have moved) shows as the limit, and Save writes the limit: the user is
+// told, register by register.
+void XMLTranslator::reportLimitedValues(const QMap<int, int>& fileValues)
+{
+    QStringList limited;
+    for (auto it = fileValues.constBegin(); it != fileValues.constEnd(); ++it) {
+        const Parameter* parameter = m_device->getParameter(it.key());
+        if (parameter->getRegisterValue() == it.value() || parameter->isWithinLimits(it.value()))
+            continue;
+        limited << QStringLiteral("%1 (%2): %3 in the file, %4 now")
+                       .arg(parameter->getName(), QString::number(it.key()),
+                            withUnits(parameter, parameter->unlimitedValue(it.value())),
+                            withUnits(parameter, parameter->getValue()));
+    }
+    if (limited.isEmpty())
+        return;
+    m_dialogs->showWarning(
+        QStringLiteral("Values Limited"),
+        QStringLiteral("These values of the applied files lie beyond their limits and were "
+                       "limited:\n%1\n\nThe pages show the values that Save Parameters will "
+                       "write.")
+            .arg(limited.join(QLatin1Char('\n'))));
+}
+
+QString XMLTranslator::withUnits(const Parameter* parameter, double value)
+{
+    const QString number = QString::number(value, 'g', 6);
+    return parameter->getUnits().isEmpty() ? number
+                                           : number + QLatin1Char(' ') + parameter->getUnits();
+}
+
 void XMLTranslator::importXmlFromWeb(QByteArray xmlFile)
 {
     QBuffer buffer(&xmlFile);
@@ -169,6 +218,7 @@ bool XMLTranslator::importFile(const QString& name, bool includeLevel3)
 
 bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool includeLevel3)
 {
+    m_lastApplied.clear();
     ParameterFileReader reader;
     const bool complete = reader.read(device);
     const QString source = name.isEmpty()
@@ -274,6 +324,7 @@ bool XMLTranslator::applyEntry(const ParameterFileEntry& entry, bool includeLeve
         return false;
     const int value =
         adjustedForControllerType(entry.address, entry.value, m_device->getControllerType());
+    m_lastApplied.insert(entry.address, value);
     applyValue(parameter, value);
     return true;
 }

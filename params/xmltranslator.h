@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -59,6 +60,14 @@ public:
     // Replaces the dialogs (e.g. by a test's); takes ownership.
     void setDialogs(XMLTranslatorDialogs* dialogs);
 
+    Kelvara* device() const { return m_device; }
+
+    // Imports named files in turn, level-3 parameters included, so that a
+    // register in two files keeps the later file's value; then applies the
+    // files' values once more against the limits they all set, and tells
+    // which values those limits did not let stand.
+    void importFiles(const QStringList& names);
+
 signals:
     // True just before and false just after each file dialog.
     void dialogOpened(bool open);
@@ -87,6 +96,8 @@ private:
     static QString skippedSummary(const QStringList& skipped);
     // One line for each entry that would command the controller.
     QStringList commandEntries(const QVector<ParameterFileEntry>& entries) const;
+    void reportLimitedValues(const QMap<int, int>& fileValues);
+    static QString withUnits(const Parameter* parameter, double value);
     // The number of entries applied.
     int applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3);
     bool applyEntry(const ParameterFileEntry& entry, bool includeLevel3);
@@ -100,6 +111,9 @@ private:
 
     Kelvara* m_device;
     std::unique_ptr<XMLTranslatorDialogs> m_dialogs;
+    // Address -> value of each register the last import applied, as the
+    // file gave it (after the controller-type adjustment).
+    QMap<int, int> m_lastApplied;
 };
 
 #endif // XMLTRANSLATOR_H

@@ -141,3 +141,8 @@ void XMLTranslatorDialogs::showError(const QString& text)
 {
     QMessageBox::critical(m_parentWidget, QStringLiteral("Error"), text);
 }
+
+void XMLTranslatorDialogs::showWarning(const QString& title, const QString& text)
+{
+    QMessageBox::warning(m_parentWidget, title, text);
+}

@@ -154,18 +154,20 @@ void DefaultImporter::updateApplyButton()
 }
 
 // Motor, then controller, then PAS device: a register in two files keeps
-// the later file's value.
+// the later file's value, and the user learns which of the files' values
+// their limits did not let stand.
 void DefaultImporter::on_applyButton_clicked()
 {
+    QStringList files;
     if (isModelChosen())
-        xmlTranslator->importFromXML(DefaultStore::path(
-            dataDir, {ui->manufacturerBox->currentText(), ui->modelBox->currentText()}));
+        files << DefaultStore::path(
+            dataDir, {ui->manufacturerBox->currentText(), ui->modelBox->currentText()});
     if (isControllerChosen())
-        xmlTranslator->importFromXML(DefaultStore::path(
-            dataDir, {QLatin1String(controllerFolder), ui->controllerBox->currentText()}));
+        files << DefaultStore::path(
+            dataDir, {QLatin1String(controllerFolder), ui->controllerBox->currentText()});
     if (isPasDeviceChosen())
-        xmlTranslator->importFromXML(
-            DefaultStore::path(dataDir, {QLatin1String(pasFolder), ui->pasBox->currentText()}));
+        files << DefaultStore::path(dataDir, {QLatin1String(pasFolder), ui->pasBox->currentText()});
+    xmlTranslator->importFiles(files);
     close();
 }
 

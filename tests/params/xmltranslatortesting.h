@@ -45,6 +45,10 @@ public:
         return level3Answer;
     }
     void showError(const QString& text) override { errors << text; }
+    void showWarning(const QString& title, const QString& text) override
+    {
+        warnings << title + '|' + text;
+    }
 
     QString openAnswer;
     QString saveAnswer;
@@ -56,6 +60,7 @@ public:
     QList<Question> questions;
     int level3Asked = 0;
     QStringList errors;
+    QStringList warnings; // "title|text"
 };
 
 using RegisterValues = QMap<int, int>;

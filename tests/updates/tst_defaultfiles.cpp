@@ -91,6 +91,17 @@ struct Importer
     }
     bool canApply() const { return dialog->findChild<QPushButton*>("applyButton")->isEnabled(); }
 
+    // As after a read of a controller holding the given values: from now on
+    // the model marks what differs from them.
+    void readController(const QMap<int, int>& values)
+    {
+        for (auto it = values.constBegin(); it != values.constEnd(); ++it)
+            model.getParameter(it.key())->setRegisterValue(it.value());
+        for (int address : model.getAllParameters().keys())
+            model.setMatchesSaved(address);
+        model.setValid(true);
+    }
+
     DownloadWorkspace workspace;
     Kelvara model;
     XMLTranslator translator{&model};
@@ -335,6 +346,45 @@ private slots:
         QCOMPARE(importer.dialogs->errors, QStringList());
         QCOMPARE(importer.model.getParameter(7)->getRegisterValue(), 13);
         QCOMPARE(importer.model.getParameter(8)->getRegisterValue(), 21);
+    }
+
+    void clashingDefaults_data()
+    {
+        QTest::addColumn<QByteArray>("motor");
+        QTest::addColumn<QByteArray>("controller");
+        QTest::addColumn<int>("phaseCurrent");
+        QTest::addColumn<int>("told");
+        // The rating (0) limits the phase current (71) to 0.75 x rating - 1.
+        QTest::newRow("later file lowers the limit")
+            << entry("71", "60") << entry("0", "50") << 36 << 1;
+        QTest::newRow("later file raises it")
+            << entry("71", "120") << entry("0", "200") << 120 << 0;
+    }
+
+    // What the model holds after Apply is what a save would write: a value
+    // that a limit changed is marked unsaved, and the user is told.
+    void clashingDefaults()
+    {
+        QFETCH(QByteArray, motor);
+        QFETCH(QByteArray, controller);
+        Importer importer;
+        importer.readController({{0, 96}, {71, 70}});
+        importer.workspace.put("Alpha/m.xml", parameterDocument(motor));
+        importer.workspace.put("Controller/C1.xml", parameterDocument(controller));
+        importer.open();
+        importer.choose("manufacturerBox", "Alpha");
+        importer.choose("modelBox", "m.xml");
+        importer.choose("controllerBox", "C1.xml");
+        importer.dialog->on_applyButton_clicked();
+        QTEST(importer.model.getParameter(71)->getRegisterValue(), "phaseCurrent");
+        QCOMPARE(importer.model.getUnsavedValues().keys(), (QList<int>{0, 71}));
+        QTEST(int(importer.dialogs->warnings.size()), "told");
+        for (const QString& warning : qAsConst(importer.dialogs->warnings))
+            QCOMPARE(warning,
+                     QString("Values Limited|These values of the applied files lie beyond "
+                             "their limits and were limited:\nMax Phase Current (71): 60 "
+                             "A in the file, 36 A now\n\nThe pages show the values that "
+                             "Save Parameters will write."));
     }
 };
 

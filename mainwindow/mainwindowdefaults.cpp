@@ -4,6 +4,8 @@
 #include "mainwindow.h"
 
 #include "defaultimporter.h"
+#include "kelvara.h"
+#include "kelvaracom.h"
 #include "pasdeviceloader.h"
 #include "ui_mainwindow.h"
 
@@ -21,4 +23,9 @@ void MainWindow::initializePasDeviceList()
 {
     ui->pedal_assist_type->insertItem(0, QStringLiteral(" "));
     pasDeviceLoader = new PasDeviceLoader(this, ui->pedal_assist_type, xml);
+    // Connected before the PAS page sets the drop-down back to the blank
+    // entry on the same signals: what was saved, read or restored stays.
+    connect(com, &KelvaraCom::readAllComplete, pasDeviceLoader, &PasDeviceLoader::forgetPick);
+    connect(com, &KelvaraCom::flashSaveComplete, pasDeviceLoader, &PasDeviceLoader::forgetPick);
+    connect(model, &Kelvara::resetPasDeviceDropdown, pasDeviceLoader, &PasDeviceLoader::forgetPick);
 }

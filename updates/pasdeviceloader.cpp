@@ -1,6 +1,8 @@
 #include "pasdeviceloader.h"
 
 #include "defaultstore.h"
+#include "kelvara.h"
+#include "parameter.h"
 #include "xmltranslator.h"
 
 #include <QComboBox>
@@ -44,9 +46,61 @@ void PasDeviceLoader::addDeviceToDropdown(QString fileName)
 
 void PasDeviceLoader::on_PAS_Device_Changed(int index)
 {
-    if (index < 1 || !comboBox)
+    if (!comboBox)
+        return;
+    putBackPick();
+    if (index < 1)
         return;
     const QString name = comboBox->itemData(index).toString();
-    if (!name.isEmpty())
-        translator->importFromXML(pasDir + QDir::separator() + name);
+    if (name.isEmpty())
+        return;
+    const QMap<int, int> before = registerValues();
+    translator->importFromXML(pasDir + QDir::separator() + name);
+    const QMap<int, int> after = registerValues();
+    for (auto it = after.constBegin(); it != after.constEnd(); ++it) {
+        if (it.value() != before.value(it.key())) {
+            pickedValues.insert(it.key(), it.value());
+            valuesBeforePick.insert(it.key(), before.value(it.key()));
+        }
+    }
+}
+
+void PasDeviceLoader::forgetPick()
+{
+    pickedValues.clear();
+    valuesBeforePick.clear();
+}
+
+// A register changed since the pick (by an edit, a read or a restore)
+// holds someone else's value, which stays.
+void PasDeviceLoader::putBackPick()
+{
+    if (pickedValues.isEmpty())
+        return;
+    Kelvara* model = translator->device();
+    const QMap<int, int> saved = model->getSavedValues();
+    // The controller's own values, as after a read.
+    const bool wasApplyingRead = model->isApplyingRead();
+    model->setApplyingRead(true);
+    for (auto it = pickedValues.constBegin(); it != pickedValues.constEnd(); ++it) {
+        Parameter* parameter = model->getParameter(it.key());
+        if (parameter->getRegisterValue() != it.value())
+            continue;
+        const int before = valuesBeforePick.value(it.key());
+        parameter->setRegisterValue(model->isValid() ? saved.value(it.key(), before) : before);
+    }
+    model->setApplyingRead(wasApplyingRead);
+    forgetPick();
+}
+
+// Those a file can set; the live status may change during an import's box.
+QMap<int, int> PasDeviceLoader::registerValues() const
+{
+    QMap<int, int> values;
+    const QMap<int, Parameter*> parameters = translator->device()->getAllParameters();
+    for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it) {
+        if (it.value()->isWriteable())
+            values.insert(it.key(), it.value()->getRegisterValue());
+    }
+    return values;
 }

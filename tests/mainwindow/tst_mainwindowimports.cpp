@@ -1,0 +1,223 @@
+// Parameter files into the main window against the simulated controller,
+// by every path a user has, judged from what the controller received: no
+// file commands it, and what the pages mark as changed is what Save writes.
+
+#include "defaultstore.h"
+#include "pasdeviceloader.h"
+#include "windowfixture.h"
+#include "xmltranslatortesting.h"
+
+using namespace WindowFixture;
+
+namespace {
+
+enum ImportPath { OpenFile, AdvancedImport, DefaultsApply, PasDeviceList };
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+}
+
+} // namespace
+
+class TestMainWindowImports : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir home;
+    QString store;
+    SimulatedWindow f;
+    FakeDialogs* dialogs = nullptr; // owned by the window's translator
+
+    // The defaults dialog as the window runs it: the texts chosen, Apply.
+    void applyDefaults(const QList<QPair<const char*, QString>>& choices)
+    {
+        ModalWatcher watcher;
+        watcher.onDialog = [&](QWidget* modal) {
+            for (const auto& choice : choices)
+                modal->findChild<QComboBox*>(choice.first)->setCurrentText(choice.second);
+            modal->findChild<QPushButton*>("applyButton")->click();
+        };
+        f.window->launchDefaultChecker();
+    }
+
+    void pickPasDevice(const QString& text)
+    {
+        f.window->findChild<PasDeviceLoader*>()->refreshPasDeviceList();
+        auto* devices = f.find<QComboBox>("pedal_assist_type");
+        devices->setCurrentIndex(qMax(0, devices->findText(text)));
+    }
+
+    QList<int> markedRows() const
+    {
+        QList<int> marked;
+        for (QWidget* row : FormRows::findRows(f.window.get())) {
+            if (FormRows::rowLabel(row)->text().endsWith("**"))
+                marked << FormRows::rowKey(row).first;
+        }
+        std::sort(marked.begin(), marked.end());
+        return marked;
+    }
+
+    // What the controller received, apart from the save to flash and the
+    // switching off of access level 3 that follows it.
+    QMap<int, int> save()
+    {
+        f.simulator->clearLog();
+        QSignalSpy saved(f.window->link(), &KelvaraCom::flashSaveComplete);
+        f.find<QPushButton>("saveParamsBasic")->click();
+        if (!saved.wait(5000) || !waitIdle(f.window.get()))
+            return {{-1, -1}};
+        QMap<int, int> written = writtenRegisters(f.simulator->requests());
+        return written.take(511) == 32767 && written.take(509) == 0 ? written
+                                                                    : QMap<int, int>{{-2, -2}};
+    }
+
+    // Save writes every marked row and nothing more; then each number row
+    // shows what the controller's value means, whatever the limits.
+    void checkSaveWritesWhatIsMarked(const QList<int>& marked)
+    {
+        QCOMPARE(markedRows(), marked);
+        const QList<int> unsaved = f.model()->getUnsavedValues().keys();
+        QCOMPARE(save().keys(), unsaved);
+        QCOMPARE(markedRows(), QList<int>());
+        for (QWidget* row : FormRows::findRows(f.window.get())) {
+            const int address = FormRows::rowKey(row).first;
+            Parameter* parameter = f.model()->getParameter(address);
+            auto* spin = qobject_cast<QDoubleSpinBox*>(FormRows::rowEditor(row));
+            const int held = qint16(f.simulator->registerValue(address));
+            if (spin && parameter->isWriteable())
+                QVERIFY2(qFuzzyCompare(1.0 + spin->value(),
+                                       1.0
+                                           + parameter->unlimitedValue(
+                                               parameter->isSigned() ? held : quint16(held))),
+                         qPrintable(QString::number(address)));
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("share"))); // the default files
+        store = DefaultStore::root();
+        QVERIFY(f.start());
+        dialogs = new FakeDialogs;
+        f.window->findChild<XMLTranslator*>()->setDialogs(dialogs);
+    }
+
+    void init()
+    {
+        QDir(store).removeRecursively();
+        QVERIFY(f.model()->getUnsavedValues().isEmpty() || f.readAll());
+        *dialogs = FakeDialogs();
+        f.simulator->clearLog();
+    }
+
+    void noCommandFromAnyFile_data()
+    {
+        QTest::addColumn<int>("path");
+        QTest::addColumn<int>("wheelDiameter");
+        QTest::newRow("File > Open Parameter File") << int(OpenFile) << 281;
+        QTest::newRow("Advanced Import") << int(AdvancedImport) << 282;
+        QTest::newRow("defaults dialog, Apply") << int(DefaultsApply) << 283;
+        QTest::newRow("PAS device list") << int(PasDeviceList) << 284;
+    }
+
+    // The four commands beside an ordinary value (227): the value is saved;
+    // nothing reaches the controller as the file is read, its commands
+    // never do, and the import's report says so.
+    void noCommandFromAnyFile()
+    {
+        QFETCH(int, path);
+        QFETCH(int, wheelDiameter);
+        const QByteArray file = parameterDocument(
+            entry("481", "2") + entry("508", "1") + entry("509", "61957") + entry("510", "1")
+            + entry("227", QByteArray::number(wheelDiameter).constData()));
+        dialogs->openAnswer = home.filePath("file.xml");
+        if (path == OpenFile || path == AdvancedImport) {
+            writeFile(dialogs->openAnswer, file);
+            f.find<QAction>(path == OpenFile ? "importXML" : "advanced_Import")->trigger();
+        } else if (path == DefaultsApply) {
+            writeFile(store + "/Controller/C.xml", file);
+            applyDefaults({{"controllerBox", "C.xml"}});
+        } else {
+            writeFile(store + "/PAS/Device.xml", file);
+            pickPasDevice("Device");
+        }
+        QVERIFY(waitIdle(f.window.get()));
+        QCOMPARE(writtenRegisters(f.simulator->requests()), (QMap<int, int>()));
+        QCOMPARE(dialogs->errors.size(), 1);
+        QVERIFY2(dialogs->errors.first().endsWith(
+                     "holds commands, which were left out: a parameter file never commands the "
+                     "controller.\n481 Motor Discovery Mode = 2\n508 Fault Clear = 1\n509 "
+                     "Parameter Access Code = 61957\n510 Firmware Load = 1"),
+                 qPrintable(dialogs->errors.first()));
+        QCOMPARE(markedRows(), QList<int>{227});
+        QCOMPARE(save(), (QMap<int, int>{{227, wheelDiameter}}));
+    }
+
+    // An export taken while the controller reports its motor test under way
+    // carries no command, whichever kind.
+    void exportCarriesNoCommand()
+    {
+        f.simulator->setRegisterValue(481, 2);
+        QVERIFY(f.readAll());
+        QCOMPARE(f.model()->getParameter(481)->getRegisterValue(), 2);
+        dialogs->exportAnswer = XMLTranslator::ExportAll;
+        dialogs->saveAnswer = home.filePath("all.xml");
+        f.find<QAction>("exportXML")->trigger();
+        dialogs->saveAnswer = home.filePath("technician.xml");
+        f.find<QAction>("advanced_Export")->trigger();
+        f.simulator->setRegisterValue(481, 0);
+        QVERIFY(f.readAll());
+        for (const char* name : {"all.xml", "technician.xml"}) {
+            QFile file(home.filePath(name));
+            QVERIFY2(file.open(QIODevice::ReadOnly), name);
+            const QString content = QString::fromUtf8(file.readAll());
+            QVERIFY2(content.contains("<Address>227</Address>"), name);
+            for (int address : {481, 508, 509, 510, 511})
+                QVERIFY2(!content.contains(QString("<Address>%1<").arg(address)), name);
+        }
+    }
+
+    // A motor file's phase current (71) beyond the limit that the controller
+    // file's rating (0) sets: shown as the limit, marked, told and written.
+    void clashingDefaultsShowWhatSaveWrites()
+    {
+        writeFile(store + "/Maker/M.xml", parameterDocument(entry("71", "60")));
+        writeFile(store + "/Controller/C.xml", parameterDocument(entry("0", "50")));
+        applyDefaults(
+            {{"manufacturerBox", "Maker"}, {"modelBox", "M.xml"}, {"controllerBox", "C.xml"}});
+        QCOMPARE(f.spin("displayParameters", 71)->value(), 36.0);
+        QCOMPARE(dialogs->warnings.size(), 1);
+        QVERIFY(dialogs->warnings.first().contains("\nMax Phase Current (71): 60 A in the file"));
+        checkSaveWritesWhatIsMarked({71}); // 0 has no row
+        QCOMPARE(f.simulator->registerValues(71, 1), QVector<quint16>{36});
+    }
+
+    // Device A, then B: only B is marked and saved; the blank puts back what
+    // the controller holds; a value edited since a pick is the user's.
+    void pasPicksReplaceEachOther()
+    {
+        writeFile(store + "/PAS/A.xml",
+                  parameterDocument(entry("178", "1") + entry("208", "4") + entry("211", "3")
+                                    + entry("234", "36")));
+        writeFile(store + "/PAS/B.xml",
+                  parameterDocument(entry("208", "4") + entry("211", "5") + entry("234", "18")));
+        pickPasDevice("A");
+        pickPasDevice("B");
+        QCOMPARE(f.model()->getUnsavedValues().keys(), (QList<int>{208, 211, 234}));
+        pickPasDevice(QString());
+        QVERIFY(f.model()->getUnsavedValues().isEmpty());
+        pickPasDevice("A");
+        f.model()->getParameter(178)->setValue(2.0);
+        pickPasDevice("B");
+        checkSaveWritesWhatIsMarked({178, 208, 234}); // 211 has no row
+        QCOMPARE(f.simulator->registerValues(234, 1), QVector<quint16>{18});
+        QCOMPARE(f.simulator->registerValues(178, 1), QVector<quint16>{2});
+    }
+};
+
+QTEST_MAIN(TestMainWindowImports)
+#include "tst_mainwindowimports.moc"

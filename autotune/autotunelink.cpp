@@ -1,6 +1,7 @@
 #include "autotunelink.h"
 
 #include "autotuneregisters.h"
+#include "discoverystop.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
@@ -80,6 +81,7 @@ void AutotuneLink::readFaults()
 
 qint64 AutotuneLink::startDiscovery(double mode)
 {
+    DiscoveryStop::of(runner, com)->cancel();
     setValue(DiscoveryMode, mode);
     write(DiscoveryMode, DiscoveryMode);
     return now();
@@ -101,7 +103,7 @@ void AutotuneLink::abandonRun(bool discoveryRunning)
     leftUnsaved = revert();
     stoppedDiscovery = discoveryRunning;
     if (discoveryRunning)
-        stopDiscovery();
+        DiscoveryStop::of(runner, com)->request();
 }
 
 void AutotuneLink::confirm()
@@ -125,13 +127,4 @@ QList<int> AutotuneLink::revert()
             stillUnsaved << address;
     }
     return stillUnsaved;
-}
-
-// The stop is the suite's own write, not an edit of the user's: whether it
-// reaches the controller or not, it is no unsaved change for the next save.
-void AutotuneLink::stopDiscovery()
-{
-    setValue(DiscoveryMode, 0.0);
-    write(DiscoveryMode, DiscoveryMode);
-    runner->setSavedValue(DiscoveryMode, runner->getParameter(DiscoveryMode)->getRegisterValue());
 }

@@ -77,8 +77,8 @@ public:
     }
     // The run ends early (or the link failed while none ran): no more
     // steps; the values written in the run go back to unsaved and a
-    // discovery run of the controller is stopped; then the test closes its
-    // log and reports the error.
+    // discovery run of the controller is stopped (DiscoveryStop); then the
+    // test closes its log and reports the error.
     template<class Test, class Error>
     void failRun(Test* test, void (Test::*failure)(Error), Error type, bool discoveryRunning)
     {
@@ -105,7 +105,8 @@ public:
     // Faults 2, for hasFaults().
     void readFaults();
     // Starts a discovery run of the controller (register 481 := mode), which
-    // sets 481 back to 0 when done; returns now().
+    // sets 481 back to 0 when done; it takes over from a stop still being
+    // delivered. Returns now().
     qint64 startDiscovery(double mode);
 
     qint64 now() const { return clock(); }
@@ -119,10 +120,6 @@ private:
     // Back to the saved values from before the run; returns the registers
     // written in the run that now differ from them.
     QList<int> revert();
-    // Ends a discovery run of the controller (register 481 := 0); its
-    // outcome is not waited for, and the register is left without an
-    // unsaved mark.
-    void stopDiscovery();
 
     Kelvara* runner;
     KelvaraCom* com;

@@ -89,6 +89,10 @@ qint64 AutotuneLink::startDiscovery(double mode)
 
 void AutotuneLink::beginRun(KelvaraCom::AutotuneTestState kind)
 {
+    // A flash save by any path, after this run or later, stores what the
+    // run left outside flash.
+    QObject::connect(com, &KelvaraCom::flashSaveComplete, runner, &Kelvara::flashSaved,
+                     Qt::UniqueConnection);
     com->startAutotune(kind);
     savedBefore = runner->getSavedValues();
     written.clear();
@@ -100,7 +104,7 @@ void AutotuneLink::beginRun(KelvaraCom::AutotuneTestState kind)
 void AutotuneLink::abandonRun(bool discoveryRunning)
 {
     running = false;
-    leftUnsaved = revert();
+    leftUnsaved = keepOutsideFlash();
     stoppedDiscovery = discoveryRunning;
     if (discoveryRunning)
         DiscoveryStop::of(runner, com)->request();
@@ -111,20 +115,24 @@ void AutotuneLink::confirm()
     written.clear();
 }
 
-QList<int> AutotuneLink::revert()
+// A write whose answer was lost may have been taken, so the value sent
+// counts as well as the one the controller confirmed.
+QList<int> AutotuneLink::keepOutsideFlash()
 {
     QList<int> addresses = written.values();
     std::sort(addresses.begin(), addresses.end());
     written.clear();
+    const QMap<int, int> saved = runner->getSavedValues();
+    QList<int> changed;
     for (const int address : qAsConst(addresses)) {
-        if (savedBefore.contains(address))
-            runner->setSavedValue(address, savedBefore.value(address));
+        if (!savedBefore.contains(address))
+            continue;
+        const int before = savedBefore.value(address);
+        if (saved.value(address) == before
+            && runner->getParameter(address)->getRegisterValue() == before)
+            continue;
+        runner->setHeldOutsideFlash(address, before);
+        changed << address;
     }
-    const QMap<int, int> unsaved = runner->getUnsavedValues();
-    QList<int> stillUnsaved;
-    for (const int address : qAsConst(addresses)) {
-        if (unsaved.contains(address))
-            stillUnsaved << address;
-    }
-    return stillUnsaved;
+    return changed;
 }

@@ -24,11 +24,12 @@ AutotuneClock acceleratedClock(int factor);
 // of the controller's discovery run, and the beginning and both endings of
 // a run, which the stationary and the spinning test share.
 //
-// The link takes every answered write as saved, but the controller keeps
-// the motor registers only once they are in flash. Until the run's own
-// flash save confirms its writes, a run that fails puts the model's saved
-// values back to what they were before the run, so that the changed rows
-// show their unsaved marks again.
+// The link takes every answered write as saved: the controller holds the
+// value. It keeps it over a power cycle only once it is in flash, though.
+// A run that fails before its own flash save leaves what it wrote as the
+// controller's values, held outside flash: those the run changed stay
+// unsaved until a save to flash, also when set back to their old value, so
+// that the next save writes them.
 class AutotuneLink
 {
 public:
@@ -76,7 +77,7 @@ public:
         emit(test->*success)();
     }
     // The run ends early (or the link failed while none ran): no more
-    // steps; the values written in the run go back to unsaved and a
+    // steps; the values the run changed are held outside flash and a
     // discovery run of the controller is stopped (DiscoveryStop); then the
     // test closes its log and reports the error.
     template<class Test, class Error>
@@ -117,9 +118,9 @@ private:
     void abandonRun(bool discoveryRunning);
     // The flash save confirmed every write so far.
     void confirm();
-    // Back to the saved values from before the run; returns the registers
-    // written in the run that now differ from them.
-    QList<int> revert();
+    // The registers written in the run that it changed are held outside
+    // flash; returns them.
+    QList<int> keepOutsideFlash();
 
     Kelvara* runner;
     KelvaraCom* com;

@@ -406,6 +406,43 @@ private slots:
         QVERIFY(!rig.model->getUnsavedValues().contains(481));
     }
 
+    // What a failed stationary test wrote is what the controller holds, not
+    // in its flash: unsaved whether Kv is set back or left, and written by
+    // the next save of another edit before its save to flash.
+    void failedTestLeavesItsWritesToSave_data()
+    {
+        QTest::addColumn<bool>("setBack");
+        QTest::newRow("Kv set back") << true;
+        QTest::newRow("Kv left") << false;
+    }
+
+    void failedTestLeavesItsWritesToSave()
+    {
+        QFETCH(bool, setBack);
+        AutotuneRig rig;
+        Parameter* kv = rig.model->getParameter(72);
+        const double oldKv = kv->getValue();
+        const int oldRaw = kv->getRegisterValue();
+        kv->setValue(25.0);
+        rig.motor([](MotorBehaviour& m) { m.connected = false; }); // "Motor Not Detected"
+
+        const Run run = runTest(rig, false); // on the wall clock: no wait runs out
+        QCOMPARE(run.outcome, QString("error 1"));
+        QCOMPARE(run.unsaved, QList<int>{72});
+        QCOMPARE(rig.sim.registerValue(72), quint16(2500));
+        if (setBack)
+            kv->setValue(oldKv);
+        QCOMPARE(rig.model->getUnsavedValues().keys(), QList<int>{72});
+
+        rig.model->getParameter(109)->setValue(rig.model->getParameter(109)->getValue() + 100);
+        rig.link->writeAll();
+        QVERIFY(rig.waitFor("flashSaveComplete"));
+        const int kept = setBack ? oldRaw : 2500;
+        QCOMPARE(rig.writesTo(72), (QList<int>{2500, kept}));
+        QCOMPARE(int(rig.sim.registerValue(72)), kept);
+        QVERIFY(rig.model->getUnsavedValues().isEmpty());
+    }
+
     void bothTestsEndToEnd()
     {
         AutotuneRig rig;

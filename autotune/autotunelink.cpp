@@ -1,6 +1,7 @@
 #include "autotunelink.h"
 
 #include "autotuneregisters.h"
+#include "discoverystop.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
@@ -80,6 +81,7 @@ void AutotuneLink::readFaults()
 
 qint64 AutotuneLink::startDiscovery(double mode)
 {
+    DiscoveryStop::of(runner, com)->cancel();
     setValue(DiscoveryMode, mode);
     write(DiscoveryMode, DiscoveryMode);
     return now();
@@ -87,6 +89,10 @@ qint64 AutotuneLink::startDiscovery(double mode)
 
 void AutotuneLink::beginRun(KelvaraCom::AutotuneTestState kind)
 {
+    // A flash save by any path, after this run or later, stores what the
+    // run left outside flash.
+    QObject::connect(com, &KelvaraCom::flashSaveComplete, runner, &Kelvara::flashSaved,
+                     Qt::UniqueConnection);
     com->startAutotune(kind);
     savedBefore = runner->getSavedValues();
     written.clear();
@@ -98,10 +104,10 @@ void AutotuneLink::beginRun(KelvaraCom::AutotuneTestState kind)
 void AutotuneLink::abandonRun(bool discoveryRunning)
 {
     running = false;
-    leftUnsaved = revert();
+    leftUnsaved = keepOutsideFlash();
     stoppedDiscovery = discoveryRunning;
     if (discoveryRunning)
-        stopDiscovery();
+        DiscoveryStop::of(runner, com)->request();
 }
 
 void AutotuneLink::confirm()
@@ -109,29 +115,24 @@ void AutotuneLink::confirm()
     written.clear();
 }
 
-QList<int> AutotuneLink::revert()
+// A write whose answer was lost may have been taken, so the value sent
+// counts as well as the one the controller confirmed.
+QList<int> AutotuneLink::keepOutsideFlash()
 {
     QList<int> addresses = written.values();
     std::sort(addresses.begin(), addresses.end());
     written.clear();
+    const QMap<int, int> saved = runner->getSavedValues();
+    QList<int> changed;
     for (const int address : qAsConst(addresses)) {
-        if (savedBefore.contains(address))
-            runner->setSavedValue(address, savedBefore.value(address));
+        if (!savedBefore.contains(address))
+            continue;
+        const int before = savedBefore.value(address);
+        if (saved.value(address) == before
+            && runner->getParameter(address)->getRegisterValue() == before)
+            continue;
+        runner->setHeldOutsideFlash(address, before);
+        changed << address;
     }
-    const QMap<int, int> unsaved = runner->getUnsavedValues();
-    QList<int> stillUnsaved;
-    for (const int address : qAsConst(addresses)) {
-        if (unsaved.contains(address))
-            stillUnsaved << address;
-    }
-    return stillUnsaved;
-}
-
-// The stop is the suite's own write, not an edit of the user's: whether it
-// reaches the controller or not, it is no unsaved change for the next save.
-void AutotuneLink::stopDiscovery()
-{
-    setValue(DiscoveryMode, 0.0);
-    write(DiscoveryMode, DiscoveryMode);
-    runner->setSavedValue(DiscoveryMode, runner->getParameter(DiscoveryMode)->getRegisterValue());
+    return changed;
 }

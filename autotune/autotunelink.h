@@ -24,11 +24,12 @@ AutotuneClock acceleratedClock(int factor);
 // of the controller's discovery run, and the beginning and both endings of
 // a run, which the stationary and the spinning test share.
 //
-// The link takes every answered write as saved, but the controller keeps
-// the motor registers only once they are in flash. Until the run's own
-// flash save confirms its writes, a run that fails puts the model's saved
-// values back to what they were before the run, so that the changed rows
-// show their unsaved marks again.
+// The link takes every answered write as saved: the controller holds the
+// value. It keeps it over a power cycle only once it is in flash, though.
+// A run that fails before its own flash save leaves what it wrote as the
+// controller's values, held outside flash: those the run changed stay
+// unsaved until a save to flash, also when set back to their old value, so
+// that the next save writes them.
 class AutotuneLink
 {
 public:
@@ -76,9 +77,9 @@ public:
         emit(test->*success)();
     }
     // The run ends early (or the link failed while none ran): no more
-    // steps; the values written in the run go back to unsaved and a
-    // discovery run of the controller is stopped; then the test closes its
-    // log and reports the error.
+    // steps; the values the run changed are held outside flash and a
+    // discovery run of the controller is stopped (DiscoveryStop); then the
+    // test closes its log and reports the error.
     template<class Test, class Error>
     void failRun(Test* test, void (Test::*failure)(Error), Error type, bool discoveryRunning)
     {
@@ -105,7 +106,8 @@ public:
     // Faults 2, for hasFaults().
     void readFaults();
     // Starts a discovery run of the controller (register 481 := mode), which
-    // sets 481 back to 0 when done; returns now().
+    // sets 481 back to 0 when done; it takes over from a stop still being
+    // delivered. Returns now().
     qint64 startDiscovery(double mode);
 
     qint64 now() const { return clock(); }
@@ -116,13 +118,9 @@ private:
     void abandonRun(bool discoveryRunning);
     // The flash save confirmed every write so far.
     void confirm();
-    // Back to the saved values from before the run; returns the registers
-    // written in the run that now differ from them.
-    QList<int> revert();
-    // Ends a discovery run of the controller (register 481 := 0); its
-    // outcome is not waited for, and the register is left without an
-    // unsaved mark.
-    void stopDiscovery();
+    // The registers written in the run that it changed are held outside
+    // flash; returns them.
+    QList<int> keepOutsideFlash();
 
     Kelvara* runner;
     KelvaraCom* com;

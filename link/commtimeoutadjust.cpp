@@ -5,6 +5,7 @@
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
+#include "revertingwrite.h"
 #include "serialportlistener.h"
 
 #include <QComboBox>
@@ -185,10 +186,11 @@ void CommTimeoutAdjust::okPressed()
     }
 
     // After the suite's rate, so a new controller rate goes out at the new
-    // suite rate. Without a selection the register holds no known code.
+    // suite rate. Without a selection the register holds no known code. A
+    // rate the controller did not take is not kept for a later save.
     const int controllerIndex = ui->device_baud_box->currentIndex();
     if (controllerIndex >= 0 && controllerIndex != initialBaudIndex)
-        link->oneWrite(baudRegister, 1);
+        RevertingWrite::start(link, model, baudRegister);
 }
 
 void CommTimeoutAdjust::cancelPressed()

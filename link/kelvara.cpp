@@ -22,6 +22,15 @@ bool sameDisplayValue(double a, double b)
     return std::fabs(a - b) * 1000000000000.0 <= qMin(std::fabs(a), std::fabs(b));
 }
 
+// A saved value beyond the present limits shows as the limit, which is not
+// what the controller holds: only that very raw value matches it.
+bool matchesSaved(const Parameter* parameter, int savedRaw)
+{
+    return parameter->getRegisterValue() == savedRaw
+        || (parameter->isWithinLimits(savedRaw)
+            && sameDisplayValue(parameter->getValue(), parameter->asValue(savedRaw)));
+}
+
 bool sameBit(int a, int b, int bit)
 {
     return ((a >> bit) & 1) == ((b >> bit) & 1);
@@ -137,10 +146,14 @@ void Kelvara::setValid(bool isValidNow)
     emit validated(valid);
 }
 
+// A bit is unsaved when it differs from the controller's, or the
+// controller's differs from its flash.
 void Kelvara::emitBitMarks(int address, int value, int savedRaw)
 {
+    const int flashRaw = flashValues.value(address, savedRaw);
     for (int bit = 0; bit < 16; ++bit)
-        emit parameterIsOriginal(address, bit, sameBit(value, savedRaw, bit));
+        emit parameterIsOriginal(address, bit,
+                                 sameBit(value, savedRaw, bit) && sameBit(savedRaw, flashRaw, bit));
 }
 
 void Kelvara::parameterChanged(int addr)
@@ -149,31 +162,29 @@ void Kelvara::parameterChanged(int addr)
         return;
     Parameter* parameter = getParameter(addr);
     const int savedRaw = savedValues.value(addr, 0);
-    const double current = parameter->getValue();
-    const bool isBitVector = parameter->getType() == ParameterDefinition::TypeBitVector;
-
-    // A saved value beyond the present limits shows as the limit, which is
-    // not what the controller holds: only that very raw value matches it.
-    const bool original = parameter->getRegisterValue() == savedRaw
-        || (parameter->isWithinLimits(savedRaw)
-            && sameDisplayValue(current, parameter->asValue(savedRaw)));
-    if (original) {
-        unsavedValues.remove(addr);
-        if (isBitVector) {
-            for (int bit = 0; bit < 16; ++bit)
-                emit parameterIsOriginal(addr, bit, true);
-        } else {
-            emit parameterIsOriginal(addr, -1, true);
-        }
+    if (flashValues.contains(addr) || !matchesSaved(parameter, savedRaw)) {
+        markUnsaved(addr);
         return;
     }
 
-    const int whole = truncateToInt(current);
-    unsavedValues.insert(addr, whole);
-    if (isBitVector)
-        emitBitMarks(addr, whole, savedRaw);
+    unsavedValues.remove(addr);
+    if (parameter->getType() == ParameterDefinition::TypeBitVector) {
+        for (int bit = 0; bit < 16; ++bit)
+            emit parameterIsOriginal(addr, bit, true);
+    } else {
+        emit parameterIsOriginal(addr, -1, true);
+    }
+}
+
+void Kelvara::markUnsaved(int address)
+{
+    Parameter* parameter = getParameter(address);
+    const int whole = truncateToInt(parameter->getValue());
+    unsavedValues.insert(address, whole);
+    if (parameter->getType() == ParameterDefinition::TypeBitVector)
+        emitBitMarks(address, whole, savedValues.value(address, 0));
     else
-        emit parameterIsOriginal(addr, -1, false);
+        emit parameterIsOriginal(address, -1, false);
 }
 
 void Kelvara::setMatchesSaved(int address)
@@ -183,6 +194,12 @@ void Kelvara::setMatchesSaved(int address)
     Parameter* parameter = getParameter(address);
     const int raw = parameter->getRegisterValue();
     savedValues.insert(address, raw);
+    settleFlashValue(address);
+    // The controller's value is not in flash yet: still unsaved.
+    if (flashValues.contains(address)) {
+        markUnsaved(address);
+        return;
+    }
 
     if (parameter->getType() == ParameterDefinition::TypeBitVector)
         emitBitMarks(address, truncateToInt(parameter->getValue()), raw);
@@ -192,7 +209,31 @@ void Kelvara::setMatchesSaved(int address)
 void Kelvara::setSavedValue(int address, int raw)
 {
     savedValues.insert(address, raw);
+    settleFlashValue(address);
     parameterChanged(address);
+}
+
+void Kelvara::setHeldOutsideFlash(int address, int flashRaw)
+{
+    if (!flashValues.contains(address))
+        flashValues.insert(address, flashRaw);
+    settleFlashValue(address);
+    parameterChanged(address);
+}
+
+// Once the controller holds its flash value again, nothing is left to save.
+void Kelvara::settleFlashValue(int address)
+{
+    if (flashValues.contains(address) && flashValues.value(address) == savedValues.value(address))
+        flashValues.remove(address);
+}
+
+void Kelvara::flashSaved()
+{
+    const QList<int> addresses = flashValues.keys();
+    flashValues.clear();
+    for (const int address : addresses)
+        parameterChanged(address);
 }
 
 void Kelvara::setFlashRecoveryValues()

@@ -19,7 +19,8 @@ class ParameterLibrary;
 //
 // From the first successful read-all on (isValid()), every value change is
 // compared, by display value, with the saved one and reported through
-// parameterIsOriginal(address, bit, original).
+// parameterIsOriginal(address, bit, original); a register whose controller
+// value is not in flash stays unsaved (setHeldOutsideFlash()).
 class Kelvara : public QObject
 {
     Q_OBJECT
@@ -50,6 +51,12 @@ public:
     // The controller holds raw as the saved value after all (a write that
     // no flash save followed); the register's unsaved mark follows.
     void setSavedValue(int address, int raw);
+    // The controller holds the register's saved value in RAM only, while
+    // its flash holds flashRaw: the register stays unsaved, also when set
+    // back to the saved value, until the controller holds flashRaw again or
+    // saves to flash (flashSaved()). A register already outside flash
+    // keeps the flash value it had.
+    void setHeldOutsideFlash(int address, int flashRaw);
 
     // Set while the model takes the controller's own values: by the link
     // while it stores the registers of a reply, and while the first read is
@@ -83,6 +90,8 @@ signals:
     void controllerTypeChanged();
 
 public slots:
+    // The controller saved everything it holds to flash.
+    void flashSaved();
     void restoreFirstReadValues();
     void restoreLevel3FirstReadValues();
     void parameterChanged(int addr);
@@ -90,6 +99,8 @@ public slots:
 private:
     static QMap<int, Parameter*> buildParameters(ParameterLibrary* library);
     void emitBitMarks(int address, int value, int savedRaw);
+    void settleFlashValue(int address);
+    void markUnsaved(int address);
     bool isRestorable(const Parameter* parameter) const;
 
     ParameterLibrary* bodLibrary;
@@ -104,6 +115,9 @@ private:
     QMap<int, int> unsavedValues;
     QMap<int, int> flashRecoveryValues;
     QMap<int, int> firstReadValues;
+    // address -> raw value in flash, of registers whose controller value is
+    // not in its flash
+    QMap<int, int> flashValues;
     bool valid = false;
     bool applyingRead = false;
     ControllerType currentType;

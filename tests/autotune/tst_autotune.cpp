@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QtTest>
 
 using Registers = QVector<quint16>;
@@ -355,6 +356,93 @@ private slots:
         QVERIFY(rig.model->getUnsavedValues().contains(78));
         QVERIFY(!rig.model->getUnsavedValues().contains(481)); // the stop is no edit to save
         QVERIFY(rig.logs().value(0).endsWith("End of Test\n"));
+    }
+
+    // A spin whose link drops every frame from its start until the stop has
+    // failed too: the stop goes out again once the controller answers (the
+    // test and its wizard may be gone by then) until the controller reports
+    // 481 = 0; then no more.
+    void lostStopIsSentAgain()
+    {
+        AutotuneRig rig;
+        rig.motor([](MotorBehaviour& m) { m.spinMs = 600000; }); // turns until stopped
+        QObject::connect(&rig.sim, &ControllerSimulator::requestReceived, [&rig](QByteArray frame) {
+            if (frame.startsWith(QByteArray::fromHex("011001e10001020002"))) // 481 := 2
+                rig.sim.dropRequestsFor(60000);
+        });
+        QObject::connect(rig.link.get(), &KelvaraCom::errorMessage, [&rig](QString title) {
+            if (title == "Write Fail") // of the stop
+                rig.sim.dropRequestsFor(0);
+        });
+        QTimer monitor; // the window's connection check
+        QObject::connect(&monitor, &QTimer::timeout, rig.link.get(), &KelvaraCom::checkConnection);
+        monitor.start(100);
+
+        Run run = runTest(rig, true);
+        QCOMPARE(run.outcome, QString("error 1"));
+        QVERIFY(run.stoppedSpinning);
+        run.test.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.sim.registerValue(481), quint16(0), 20000);
+
+        const QByteArray stop = QByteArray::fromHex("011001e10001020000"); // 481 := 0
+        const QByteArray readBack = QByteArray::fromHex("010301e10001");
+        auto stops = [&] {
+            QStringList seen; // from the first stop: "dropped", "answered" or "read back"
+            for (const auto& entry : rig.sim.frameLog()) {
+                if (entry.direction != ControllerSimulator::Request)
+                    continue;
+                if (entry.bytes.startsWith(stop))
+                    seen << (entry.note.isEmpty() ? "answered" : entry.note);
+                else if (!seen.isEmpty() && entry.bytes.startsWith(readBack)
+                         && entry.note.isEmpty())
+                    seen << "read back";
+            }
+            return seen;
+        };
+        QTRY_VERIFY2(stops().endsWith("read back"), qPrintable(stops().join(", ")));
+        QCOMPARE(stops().mid(stops().indexOf("answered")), (QStringList{"answered", "read back"}));
+        QVERIFY(stops().startsWith("dropped"));
+        // Connection checks go on; the stop has been delivered.
+        QVERIFY(rig.sim.waitForRequests(rig.sim.requestCount() + 5, 10000));
+        QCOMPARE(stops().count("answered"), 1);
+        QVERIFY(!rig.model->getUnsavedValues().contains(481));
+    }
+
+    // What a failed stationary test wrote is what the controller holds, not
+    // in its flash: unsaved whether Kv is set back or left, and written by
+    // the next save of another edit before its save to flash.
+    void failedTestLeavesItsWritesToSave_data()
+    {
+        QTest::addColumn<bool>("setBack");
+        QTest::newRow("Kv set back") << true;
+        QTest::newRow("Kv left") << false;
+    }
+
+    void failedTestLeavesItsWritesToSave()
+    {
+        QFETCH(bool, setBack);
+        AutotuneRig rig;
+        Parameter* kv = rig.model->getParameter(72);
+        const double oldKv = kv->getValue();
+        const int oldRaw = kv->getRegisterValue();
+        kv->setValue(25.0);
+        rig.motor([](MotorBehaviour& m) { m.connected = false; }); // "Motor Not Detected"
+
+        const Run run = runTest(rig, false); // on the wall clock: no wait runs out
+        QCOMPARE(run.outcome, QString("error 1"));
+        QCOMPARE(run.unsaved, QList<int>{72});
+        QCOMPARE(rig.sim.registerValue(72), quint16(2500));
+        if (setBack)
+            kv->setValue(oldKv);
+        QCOMPARE(rig.model->getUnsavedValues().keys(), QList<int>{72});
+
+        rig.model->getParameter(109)->setValue(rig.model->getParameter(109)->getValue() + 100);
+        rig.link->writeAll();
+        QVERIFY(rig.waitFor("flashSaveComplete"));
+        const int kept = setBack ? oldRaw : 2500;
+        QCOMPARE(rig.writesTo(72), (QList<int>{2500, kept}));
+        QCOMPARE(int(rig.sim.registerValue(72)), kept);
+        QVERIFY(rig.model->getUnsavedValues().isEmpty());
     }
 
     void bothTestsEndToEnd()

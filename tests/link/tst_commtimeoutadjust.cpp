@@ -166,6 +166,40 @@ private slots:
         QCOMPARE(int(simulator.registerValue(4)), 96);
         QCOMPARE(model->getParameter(511)->getRegisterValue(), 4096);
     }
+
+    // The controller refuses the new rate: register 4 goes back to what the
+    // controller holds, and the next save of another edit leaves it alone.
+    void refusedControllerRateIsNotKept()
+    {
+        model->setValid(true);
+        model->setMatchesSaved(4);
+        simulator.setExceptionAtAddress(4, 4);
+        QSignalSpy failures(link.get(), &KelvaraCom::errorMessage);
+        openDialog();
+        controllerRate()->setCurrentIndex(1); // 9600 bit/s
+        QVERIFY(model->getUnsavedValues().contains(4));
+        dialog->accept();
+        QVERIFY(failures.wait(10000));
+        QCOMPARE(failures[0][0].toString(), QString("Write Fail"));
+        QCOMPARE(baud()->getRegisterValue(), 1152);
+        QVERIFY(!model->getUnsavedValues().contains(4));
+
+        simulator.setExceptionAtAddress(4, 0);
+        Parameter* other = model->getParameter(7);
+        other->setValue(other->getValue() + 1.0);
+        QSignalSpy saved(link.get(), &KelvaraCom::flashSaveComplete);
+        link->writeAll();
+        QVERIFY(saved.wait(10000));
+        QVector<QByteArray> writesOf4;
+        for (const QByteArray& frame : simulator.requests()) {
+            if (frame.startsWith(QByteArray::fromHex("0110000400")))
+                writesOf4 << frame;
+        }
+        QCOMPARE(writesOf4, QVector<QByteArray>{QByteArray::fromHex("011000040001020060a7fc")});
+        QCOMPARE(int(simulator.registerValue(4)), 1152);
+        QVERIFY(model->getUnsavedValues().isEmpty());
+        model->setValid(false);
+    }
 };
 
 QTEST_MAIN(TestCommTimeoutAdjust)

@@ -252,6 +252,30 @@ private slots:
         QCOMPARE(device->getUnsavedValues().keys(), QList<int>({0, 71, 212}));
     }
 
+    // Written, but not in the controller's flash: unsaved whatever the value
+    // (a bit vector's marks on the bits that differ from flash), until the
+    // controller holds the flash value again or saves to flash.
+    void heldOutsideFlash()
+    {
+        readAll();
+        bits(212)->setBit(1);
+        device->setMatchesSaved(212);
+        device->setHeldOutsideFlash(212, 0x200);
+        p(71)->setValue(40);
+        device->setMatchesSaved(71);
+        device->setHeldOutsideFlash(71, 60);
+        device->setHeldOutsideFlash(71, 50); // the first flash value stays
+        QSignalSpy marks(device, &Kelvara::parameterIsOriginal);
+        readReply(212, 0x201); // bit 1 back to flash, bit 0 not in flash
+        QCOMPARE(take(marks), QStringList({"212:b:0011111111111111", bitMarks(212, 0)}));
+        p(71)->setValue(60);
+        QCOMPARE(take(marks, 71), QStringList{"71:0"});
+        device->setMatchesSaved(71); // the flash value written
+        device->flashSaved();
+        QCOMPARE(take(marks), QStringList({"71:1", bitMarks(212)}));
+        QVERIFY(device->getUnsavedValues().isEmpty());
+    }
+
     // Firmware, hardware version at 237 and at 1881, voltage gain and current
     // rating; then the type found and the firmware of its row. From 5921 on
     // the high byte of the hardware version names the model, from 6000 on it

@@ -75,6 +75,7 @@ private slots:
         QTest::newRow("silence two") << Knob([](Sim& s) { s.silenceNextRequests(2); }) << "--gg";
         QTest::newRow("silent at 10") << Knob([](Sim& s) { s.setSilentAtAddress(10); }) << "---";
         QTest::newRow("silent at 11") << Knob([](Sim& s) { s.setSilentAtAddress(11); }) << "gg";
+        QTest::newRow("dropping") << Knob([](Sim& s) { s.dropRequestsFor(60000); }) << "---";
         QTest::newRow("bad CRC once") << Knob([](Sim& s) { s.corruptCrc(1); }) << "cgg";
         QTest::newRow("bad CRC always") << Knob([](Sim& s) { s.corruptCrc(-1); }) << "ccccc";
         QTest::newRow("short") << Knob([](Sim& s) { s.shortenReplies(2, 1); }) << "sg";
@@ -90,6 +91,7 @@ private slots:
             s.setSilent(true);
             s.corruptCrc(-1);
             s.setExceptionAtAddress(10, 4);
+            s.dropRequestsFor(60000);
             s.duplicateReplies(50, -1);
             s.setLineNoise(5);
             s.resetFaults();

@@ -237,6 +237,12 @@ void ControllerSimulator::setSilentAtAddress(int address, bool silent)
         state->faults.silentAddresses.remove(address);
 }
 
+void ControllerSimulator::dropRequestsFor(int ms)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.dropUntilMs = state->elapsedMs() + qMax(0, ms);
+}
+
 void ControllerSimulator::setReplyDelay(int ms)
 {
     QMutexLocker lock(&state->mutex);

@@ -89,6 +89,10 @@ public:
     void setSilent(bool silent);
     void silenceNextRequests(int times);
     void setSilentAtAddress(int address, bool silent = true);
+    // A link that drops every frame for ms from now: requests are neither
+    // carried out nor answered (unlike a stopped simulator, whose terminal
+    // keeps them for later).
+    void dropRequestsFor(int ms);
     void setReplyDelay(int ms);
     void corruptCrc(int times = 1);
     void shortenReplies(int missingBytes = 1, int times = 1);

@@ -22,8 +22,12 @@ void ReplyFaults::clear()
     *this = ReplyFaults();
 }
 
-bool ReplyFaults::takeSilence(const QByteArray& request, QStringList* notes)
+bool ReplyFaults::takeSilence(const QByteArray& request, double nowMs, QStringList* notes)
 {
+    if (nowMs < dropUntilMs) {
+        notes->append(QStringLiteral("dropped"));
+        return true;
+    }
     if (silent) {
         notes->append(QStringLiteral("silent"));
         return true;

@@ -28,6 +28,7 @@ public:
     bool silent = false;
     Knob silenceNext;
     QSet<int> silentAddresses;
+    double dropUntilMs = 0; // requests before this time never arrive
     int replyDelayMs = 0;
 
     Knob exception;                    // parameter: exception code
@@ -43,8 +44,9 @@ public:
 
     void clear();
 
-    // True when the request goes unanswered; counts silenceNext.
-    bool takeSilence(const QByteArray& request, QStringList* notes);
+    // True when the request goes unanswered (nowMs on the simulator's
+    // clock); counts silenceNext.
+    bool takeSilence(const QByteArray& request, double nowMs, QStringList* notes);
 
     // The exception reply to send instead of acting on the request, or an
     // empty array when the request is to be carried out.

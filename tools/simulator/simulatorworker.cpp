@@ -140,7 +140,7 @@ void SimulatorWorker::handleRequest(const QByteArray& frame)
             notes.append(QStringLiteral("for another slave"));
         } else if (state->faults.takeHangUp(&notes)) {
             hangUp = true;
-        } else if (!state->faults.takeSilence(frame, &notes)) {
+        } else if (!state->faults.takeSilence(frame, state->elapsedMs(), &notes)) {
             reply = state->faults.takeException(frame, &notes);
             if (reply.isEmpty())
                 reply = state->controller.answer(frame, state->elapsedMs());

@@ -1,0 +1,102 @@
+#include "discoverystop.h"
+
+#include "autotuneregisters.h"
+#include "kelvara.h"
+#include "kelvaracom.h"
+#include "parameter.h"
+
+using namespace AutotuneRegister;
+
+DiscoveryStop* DiscoveryStop::of(Kelvara* runner, KelvaraCom* com)
+{
+    if (auto* stop = com->findChild<DiscoveryStop*>(QString(), Qt::FindDirectChildrenOnly))
+        return stop;
+    return new DiscoveryStop(runner, com);
+}
+
+DiscoveryStop::DiscoveryStop(Kelvara* runner, KelvaraCom* com)
+    : QObject(com)
+    , runner(runner)
+    , com(com)
+{
+    connect(runner->getParameter(DiscoveryMode), &Parameter::valueSet, this,
+            &DiscoveryStop::takeReport);
+    connect(com, &KelvaraCom::comError, this, &DiscoveryStop::takeFailure);
+    connect(com, &KelvaraCom::comSuccess, this, &DiscoveryStop::resendAfterLoss);
+    connect(com, &KelvaraCom::controllerConnected, this, &DiscoveryStop::resend);
+}
+
+void DiscoveryStop::request()
+{
+    pending = true;
+    send();
+}
+
+void DiscoveryStop::cancel()
+{
+    pending = false;
+    lost = false;
+}
+
+void DiscoveryStop::send()
+{
+    if (sending)
+        return;
+    sending = true;
+    lost = false;
+    // Taken as saved before the write, so that no snapshot of unsaved
+    // values (a refused save puts one back) ever holds the stop.
+    Parameter* mode = runner->getParameter(DiscoveryMode);
+    mode->setValue(0.0);
+    runner->setSavedValue(DiscoveryMode, mode->getRegisterValue());
+    com->oneWrite(DiscoveryMode, 1);
+    com->oneRead(DiscoveryMode, 1);
+}
+
+// Any read of 481 tells whether the run has ended; the stop's own read-back
+// ends the stop in flight.
+void DiscoveryStop::takeReport()
+{
+    // Only a reply stores while the link reads: values put back from a
+    // snapshot are no report.
+    if (!pending || !runner->isApplyingRead() || com->getMode() != KelvaraCom::ReadMode)
+        return;
+    if (runner->getParameter(DiscoveryMode)->getRegisterValue() == 0) {
+        pending = false;
+        sending = false;
+        return;
+    }
+    if (sending && !readStillQueued())
+        sending = false;
+}
+
+// A failure empties the link's queues: the stop in flight is gone unless it
+// was queued afresh after the failure (by a test ending on it).
+void DiscoveryStop::takeFailure()
+{
+    if (!sending || readStillQueued())
+        return;
+    sending = false;
+    lost = true;
+}
+
+void DiscoveryStop::resendAfterLoss()
+{
+    if (lost && pending)
+        send();
+}
+
+// A connection check runs only while the link is idle: a stop whose
+// read-back is not queued then was dropped with the link's work.
+void DiscoveryStop::resend()
+{
+    if (sending && !readStillQueued())
+        sending = false;
+    if (pending)
+        send();
+}
+
+bool DiscoveryStop::readStillQueued() const
+{
+    return com->isReadQueued(DiscoveryMode, 1);
+}

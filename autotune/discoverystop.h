@@ -1,0 +1,54 @@
+#ifndef DISCOVERYSTOP_H
+#define DISCOVERYSTOP_H
+
+#include <QObject>
+
+class Kelvara;
+class KelvaraCom;
+
+// Stops a discovery run of the controller (register 481 := 0) and sees the
+// stop through: a stop the controller did not confirm is sent again each
+// time the controller answers, until it reports 481 = 0.
+//
+// One per link, owned by it: a stop outlasts the test and the wizard that
+// asked for it. The stop is the suite's own write, never an unsaved change
+// for the next save.
+class DiscoveryStop : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The link's one, made on first use.
+    static DiscoveryStop* of(Kelvara* runner, KelvaraCom* com);
+
+    // Sends the stop now (or queues it behind the link's work).
+    void request();
+    // A new discovery run takes over the register: no stop is sent again.
+    void cancel();
+    // A stop was asked for that the controller has not confirmed yet.
+    bool isPending() const { return pending; }
+
+private:
+    DiscoveryStop(Kelvara* runner, KelvaraCom* com);
+
+    void send();
+    // A read of 481 stored the controller's value.
+    void takeReport();
+    void takeFailure();
+    void resendAfterLoss();
+    void resend();
+    // The read that ends the stop in flight still waits in the link's queue.
+    bool readStillQueued() const;
+
+    Kelvara* runner;
+    KelvaraCom* com;
+    bool pending = false;
+    // A stop and its read-back are queued or on the line.
+    bool sending = false;
+    // The last stop never reached the controller: any answer of it sends
+    // the stop again. A stop it heard is sent again at the next connection
+    // check only, so a controller that keeps running is not flooded.
+    bool lost = false;
+};
+
+#endif // DISCOVERYSTOP_H

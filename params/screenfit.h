@@ -29,8 +29,9 @@ public:
     static void scaleDialog(QWidget* dialog);
 
     // Grows the window to the height its wrapped texts need, wider where
-    // that height would pass the screen's available area, and keeps it
-    // within that area.
+    // that height would pass the screen's available area, and keeps it,
+    // with the frame the window manager will put around it, within that
+    // area.
     static void fitToScreen(QWidget* window);
 };
 

@@ -1,13 +1,15 @@
 // The window on the platform a desktop user has: xcb, on a 1920 x 1080
-// Xvfb of the test's own at the DPI of KELVARA_TEST_DPI (96 unless set).
-// The style sheet's font family and the form's point sizes on every page;
-// no two labels of a graph overlap, and every page and dialog shows its
-// texts whole within the screen; the mouse wheel over boxes the user has
-// not clicked into.
+// Xvfb of the test's own at the DPI of KELVARA_TEST_DPI (96 unless set),
+// with a window manager (openbox) that frames the windows. The style
+// sheet's font family and the form's point sizes on every page; no two
+// labels of a graph overlap, and every page and dialog shows its texts
+// whole with its frame within the screen; the mouse wheel over boxes the
+// user has not clicked into.
 
 #include "draggablegraph.h"
 #include "multislider.h"
 #include "scenetext.h"
+#include "screenfit.h"
 #include "suitestartup.h"
 #include "virtualdisplay.h"
 #include "windowfixture.h"
@@ -15,6 +17,17 @@
 using namespace WindowFixture;
 
 namespace {
+
+// Set by main once the window manager runs.
+bool windowManaged = false;
+
+// The window with the frame the window manager put around it: the platform
+// hears of a frame before the widget does.
+QRect withFrame(const QWidget* window)
+{
+    const QWindow* handle = window->windowHandle();
+    return handle ? window->geometry().marginsAdded(handle->frameMargins()) : window->geometry();
+}
 
 QString named(const QWidget* widget)
 {
@@ -26,7 +39,7 @@ QString named(const QWidget* widget)
 QStringList cutTexts(QWidget* window)
 {
     QStringList cut;
-    if (!window->screen()->availableGeometry().contains(window->frameGeometry()))
+    if (!window->screen()->availableGeometry().contains(withFrame(window)))
         cut << "window " + window->objectName();
     for (QWidget* widget : window->findChildren<QWidget*>()) {
         if (!widget->isVisibleTo(window) || widget->width() <= 0)
@@ -56,6 +69,39 @@ QStringList cutTexts(QWidget* window)
         }
     }
     return cut;
+}
+
+// Starts the display and its window manager; false when frames cannot be
+// checked (the desktop cases skip without Xvfb).
+bool startManagedDisplay(VirtualDisplay* display)
+{
+    if (!VirtualDisplay::isAvailable())
+        return false;
+    const char* missing = "frames not checked: no window manager (Debian package openbox)";
+    if (!display->start() || !VirtualDisplay::hasWindowManager()
+        || !display->startWindowManager()) {
+        qWarning("%s",
+                 display->errorString().isEmpty() ? missing : qPrintable(display->errorString()));
+        return false;
+    }
+    return true;
+}
+
+// Waits for the window manager to frame and place a window just shown;
+// the window when it gets no frame.
+QStringList awaitFrame(QWidget* window)
+{
+    if (!windowManaged || QGuiApplication::platformName() != "xcb") {
+        QTest::qWait(50);
+        return {};
+    }
+    if (!QTest::qWaitFor([window] { return withFrame(window) != window->geometry(); }, 5000))
+        return {"window " + window->objectName() + " got no frame"};
+    // A window the manager placed partly off the screen may still be moved;
+    // cutTexts tells one that stays so.
+    const QRect area = window->screen()->availableGeometry();
+    static_cast<void>(QTest::qWaitFor([&] { return area.contains(withFrame(window)); }, 5000));
+    return {};
 }
 
 // Pairs of overlapping label rectangles.
@@ -112,6 +158,7 @@ private slots:
     {
         if (QGuiApplication::platformName() != "xcb")
             QSKIP("needs Xvfb (Debian package xvfb)");
+        QCOMPARE(QGuiApplication::primaryScreen()->size(), QSize(1920, 1080));
         Workspace workspace;
         MainWindow window;
         SuiteStartup::showWindow(&window, SuiteStartup::registerSansFont());
@@ -131,8 +178,7 @@ private slots:
 
         ModalWatcher watcher;
         watcher.onDialog = [&faults](QWidget* dialog) {
-            QTest::qWait(50);
-            faults << cutTexts(dialog);
+            faults << awaitFrame(dialog) << cutTexts(dialog);
             dialog->close();
         };
         for (const char* action : {"actionPreferences", "importDefaultXML", "editParameter",
@@ -144,6 +190,20 @@ private slots:
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QCOMPARE(watcher.count(), 6);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+    }
+
+    // Fitted while no window shows the frame the window manager will put
+    // around it, a dialog as high as the screen keeps room for one.
+    void dialogFittedBeforeAnyFrameKeepsRoomForOne()
+    {
+        if (!windowManaged || QGuiApplication::platformName() != "xcb")
+            QSKIP("needs a window manager (Debian package openbox) on Xvfb");
+        QDialog dialog;
+        dialog.resize(600, 1080);
+        ScreenFit::fitToScreen(&dialog);
+        dialog.show();
+        QCOMPARE(awaitFrame(&dialog), QStringList());
+        QCOMPARE(cutTexts(&dialog), QStringList());
     }
 
     // Over a box not clicked into, the wheel scrolls the page; clicked into,
@@ -177,8 +237,7 @@ int main(int argc, char* argv[])
     VirtualDisplay display(qEnvironmentVariableIntValue("KELVARA_TEST_DPI") > 0
                                ? qEnvironmentVariableIntValue("KELVARA_TEST_DPI")
                                : 96);
-    if (VirtualDisplay::isAvailable() && !display.start())
-        qWarning("%s", qPrintable(display.errorString()));
+    windowManaged = startManagedDisplay(&display);
     SuiteStartup::prepareApplication();
     QApplication app(argc, argv);
     TestWindowFonts test;

@@ -34,6 +34,24 @@ QSize scaledSize(const QSize& size, double factor)
     return QSize(scaledExtent(size.width(), factor), scaledExtent(size.height(), factor));
 }
 
+// Children a form puts on a window without a layout keep their places
+// relative to the grown window.
+void scalePlacedChildren(QWidget* window, double factor)
+{
+    if (window->layout())
+        return;
+    const QList<QWidget*> children =
+        window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children) {
+        if (child->isWindow())
+            continue;
+        const QRect place = child->geometry();
+        child->setGeometry(int(std::round(place.x() * factor)), int(std::round(place.y() * factor)),
+                           scaledExtent(place.width(), factor),
+                           scaledExtent(place.height(), factor));
+    }
+}
+
 void scaleLimits(QWidget* widget, double factor)
 {
     widget->setMinimumSize(scaledSize(widget->minimumSize(), factor));
@@ -133,6 +151,7 @@ void ScreenFit::scaleDialog(QWidget* dialog)
     if (f > 1.0) {
         scaleFixedSizes(dialog, f);
         scaleLimits(dialog, f);
+        scalePlacedChildren(dialog, f);
         dialog->resize(scaledSize(dialog->size(), f));
     }
     fitToScreen(dialog);

@@ -3,8 +3,8 @@
 // with a window manager (openbox) that frames the windows. The style
 // sheet's font family and the form's point sizes on every page; no two
 // labels of a graph overlap, and every page and dialog shows its texts
-// whole with its frame within the screen; the mouse wheel over boxes the
-// user has not clicked into.
+// whole with its frame within the screen; the unsaved list fills its
+// window; the mouse wheel over boxes the user has not clicked into.
 
 #include "draggablegraph.h"
 #include "multislider.h"
@@ -104,6 +104,28 @@ QStringList awaitFrame(QWidget* window)
     return {};
 }
 
+// The unsaved list's box and label leave no more of their window free,
+// right of and below them, than their layout's margins.
+QStringList unfilledRoom(QWidget* window)
+{
+    auto* box = window->findChild<QTextEdit*>("unsaved_list");
+    if (!box)
+        return {};
+    QRect filled;
+    for (QWidget* widget :
+         box->parentWidget()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (widget->isVisibleTo(window))
+            filled |= QRect(widget->mapTo(window, QPoint()), widget->size());
+    }
+    const QMargins margins = box->parentWidget()->layout()->contentsMargins();
+    const int slack = 4; // the form's container ends a few pixels short
+    const int right = window->width() - filled.right() - 1;
+    const int below = window->height() - filled.bottom() - 1;
+    if (right <= margins.right() + slack && below <= margins.bottom() + slack)
+        return {};
+    return {QString("unsaved_list leaves %1 px right and %2 px below free").arg(right).arg(below)};
+}
+
 // Pairs of overlapping label rectangles.
 QStringList overlaps(const QString& name, const QList<QRectF>& texts)
 {
@@ -178,7 +200,7 @@ private slots:
 
         ModalWatcher watcher;
         watcher.onDialog = [&faults](QWidget* dialog) {
-            faults << awaitFrame(dialog) << cutTexts(dialog);
+            faults << awaitFrame(dialog) << cutTexts(dialog) << unfilledRoom(dialog);
             dialog->close();
         };
         for (const char* action : {"actionPreferences", "importDefaultXML", "editParameter",

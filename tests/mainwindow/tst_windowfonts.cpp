@@ -4,13 +4,17 @@
 // sheet's font family and the form's point sizes on every page; no two
 // labels of a graph overlap, and every page and dialog shows its texts
 // whole with its frame within the screen; the unsaved list fills its
-// window; the mouse wheel over boxes the user has not clicked into.
+// window, and the download's closing box names the store whole; the mouse
+// wheel over boxes the user has not clicked into.
 
 #include "draggablegraph.h"
+#include "firmwaredownloader.h"
+#include "firmwaredownloaderdialog.h"
 #include "multislider.h"
 #include "scenetext.h"
 #include "screenfit.h"
 #include "suitestartup.h"
+#include "updatestesting.h"
 #include "virtualdisplay.h"
 #include "windowfixture.h"
 
@@ -126,6 +130,28 @@ QStringList unfilledRoom(QWidget* window)
     return {QString("unsaved_list leaves %1 px right and %2 px below free").arg(right).arg(below)};
 }
 
+// The label's lines as wide as it is: whether one of them ends inside
+// part of its text.
+bool breaksWithin(const QLabel* label, const QString& part)
+{
+    const int start = label->text().indexOf(part);
+    if (start < 0 || !label->wordWrap())
+        return false; // unwrapped, a cut line is what cutTexts finds
+    // Wrapped at word boundaries, as the label does.
+    QTextLayout layout(QString(label->text()).replace('\n', QChar::LineSeparator), label->font());
+    const int width =
+        label->contentsRect().width() - 2 * label->margin() - qMax(0, label->indent());
+    bool broken = false;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        const int end = line.textStart() + line.textLength();
+        broken = broken || (end > start && end < start + part.size());
+    }
+    layout.endLayout();
+    return broken;
+}
+
 // Pairs of overlapping label rectangles.
 QStringList overlaps(const QString& name, const QList<QRectF>& texts)
 {
@@ -226,6 +252,43 @@ private slots:
         dialog.show();
         QCOMPARE(awaitFrame(&dialog), QStringList());
         QCOMPARE(cutTexts(&dialog), QStringList());
+    }
+
+    // The box that closes a download names the store on one line, and
+    // shows its texts whole with its frame within the screen.
+    void downloadBoxShowsTheStoreWhole()
+    {
+        DownloadWorkspace workspace;
+        workspace.server.serve("/downloads/kl/", indexPage({"Yoro/"}));
+        workspace.server.serve("/downloads/kl/Yoro/", indexPage({"Y1.xml"}));
+        workspace.server.serve("/downloads/kl/Yoro/Y1.xml", defaultFile(1));
+        QWidget parent;
+        parent.show();
+        FirmwareDownloader downloader(&parent, false);
+        QSignalSpy succeeded(&downloader, &FirmwareDownloader::updateSuccess);
+        QStringList faults;
+        QStringList closing;
+        ModalWatcher watcher;
+        watcher.onDialog = [](QWidget* dialog) {
+            if (auto* brands = qobject_cast<FirmwareDownloaderDialog*>(dialog))
+                brands->accept();
+        };
+        watcher.onBox = [&](QMessageBox* box) {
+            if (!box->windowTitle().startsWith("Parameter Files Download"))
+                return;
+            faults << awaitFrame(box) << cutTexts(box);
+            for (const QLabel* label : box->findChildren<QLabel*>()) {
+                if (label->isVisible() && label->text().contains(workspace.store()))
+                    closing << label->text();
+                if (breaksWithin(label, workspace.store()))
+                    faults << "the store's path breaks in \"" + label->text() + "\"";
+            }
+        };
+        downloader.getFirmware();
+        QTRY_COMPARE_WITH_TIMEOUT(succeeded.count(), 1, 8000);
+        QCOMPARE(watcher.titles().last(), "Parameter Files Download Complete");
+        QCOMPARE(closing.size(), 1);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
     }
 
     // Over a box not clicked into, the wheel scrolls the page; clicked into,

@@ -2,12 +2,11 @@
 
 #include "kelvara.h"
 #include "parameter.h"
+#include "pathmessagebox.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QLabel>
-#include <QMessageBox>
 #include <QSaveFile>
 #include <QTimer>
 #include <qcustomplot.h>
@@ -362,12 +361,9 @@ void DashboardPlot::reportExportError(const QString& text, const QSaveFile& file
 {
     const QString title = tr("Export Error");
     emit errorPopup(title, text);
-    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, plot->parentWidget());
-    box.setInformativeText(QDir::toNativeSeparators(file.fileName()) + QStringLiteral(": ")
-                           + file.errorString());
-    // Wrapped, the path would break mid-name in a narrow box: the box takes
-    // the line's width instead.
-    if (auto* details = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
-        details->setWordWrap(false);
+    PathMessageBox box(QMessageBox::Warning, title, text,
+                       QDir::toNativeSeparators(file.fileName()) + QStringLiteral(": ")
+                           + file.errorString(),
+                       plot->parentWidget());
     box.exec();
 }

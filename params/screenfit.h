@@ -25,12 +25,15 @@ public:
     static void keepFontSizes(QWidget* root);
 
     // A dialog built from its form: its fonts keep their sizes, its size
-    // and fixed sizes grow with the fonts, then it fits the screen.
+    // and fixed sizes grow with the fonts, and so do the places and sizes
+    // of the children its form puts without a layout; then it fits the
+    // screen.
     static void scaleDialog(QWidget* dialog);
 
     // Grows the window to the height its wrapped texts need, wider where
-    // that height would pass the screen's available area, and keeps it
-    // within that area.
+    // that height would pass the screen's available area, and keeps it,
+    // with the frame the window manager will put around it, within that
+    // area.
     static void fitToScreen(QWidget* window);
 };
 

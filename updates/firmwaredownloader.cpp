@@ -2,9 +2,11 @@
 
 #include "defaultstore.h"
 #include "firmwaredownloaderdialog.h"
+#include "pathmessagebox.h"
 #include "progressdialog.h"
 
 #include <QCheckBox>
+#include <QDir>
 
 const QString& FirmwareDownloader::FW_SEPARATOR = DefaultFileCrawler::FW_SEPARATOR;
 
@@ -201,17 +203,18 @@ void FirmwareDownloader::allDownloadsFinished()
     const QString missing = missingText();
     if (missing.isEmpty()) {
         showBox(QMessageBox::Information, tr("Parameter Files Download Complete"),
-                tr("Default parameters have been downloaded to \"%1\", and you can now select "
-                   "your desired configuration.\n\nThe dropdowns have been updated with the "
-                   "latest Tamsett default files.")
-                    .arg(dataDir));
+                tr("Default parameters have been downloaded to the folder below, and you can "
+                   "now select your desired configuration.\n\nThe dropdowns have been updated "
+                   "with the latest Tamsett default files."),
+                storeLine());
     } else {
         const DefaultFileCrawler::Tally& tally = crawler->tally();
         showBox(QMessageBox::Warning, tr("Parameter Files Download Incomplete"),
-                tr("%1 of %2 default parameter files were downloaded to \"%3\".\n\n%4\n\nThe "
-                   "dropdowns have been updated with the files that arrived.")
+                tr("%1 of %2 default parameter files were downloaded to the folder below.\n\n%3"
+                   "\n\nThe dropdowns have been updated with the files that arrived.")
                     .arg(QString::number(tally.filesSaved), QString::number(tally.filesRequested),
-                         dataDir, missing));
+                         missing),
+                storeLine());
     }
     emit updateSuccess();
 }
@@ -225,6 +228,12 @@ void FirmwareDownloader::showTimedOutBatch()
                     .arg(crawler->serverHost())
                 + QStringLiteral("\n\n") + missingText());
     emit updateFail();
+}
+
+// The store as the closing boxes name it, on a line of its own.
+QString FirmwareDownloader::storeLine() const
+{
+    return QLatin1Char('"') + QDir::toNativeSeparators(dataDir) + QLatin1Char('"');
 }
 
 // What a closing box adds when the store did not get every file the server
@@ -269,15 +278,16 @@ void FirmwareDownloader::endCrawl(QMessageBox::Icon icon, const QString& title, 
 
 // Replies keep arriving while a box waits for the user; a box they raise
 // then follows the one on screen instead of covering it.
-void FirmwareDownloader::showBox(QMessageBox::Icon icon, const QString& title, const QString& text)
+void FirmwareDownloader::showBox(QMessageBox::Icon icon, const QString& title, const QString& text,
+                                 const QString& pathLine)
 {
-    waitingBoxes.append({icon, title, text});
+    waitingBoxes.append({icon, title, text, pathLine});
     if (showingBox)
         return;
     showingBox = true;
     while (!waitingBoxes.isEmpty()) {
         const Box next = waitingBoxes.takeFirst();
-        QMessageBox box(next.icon, next.title, next.text, QMessageBox::Ok, parentWidget);
+        PathMessageBox box(next.icon, next.title, next.text, next.pathLine, parentWidget);
         box.exec();
     }
     showingBox = false;

@@ -62,6 +62,8 @@ private:
         QMessageBox::Icon icon;
         QString title;
         QString text;
+        // A path shown whole below the text; none when empty.
+        QString pathLine;
     };
 
     void showCrawlFailure(DefaultFileCrawler::Failure failure, int code);
@@ -70,10 +72,12 @@ private:
     void showFileFinished(const QString& target, int code, const QString& problem);
     void allDownloadsFinished();
     void showTimedOutBatch();
+    QString storeLine() const;
     QString missingText() const;
     QString leftOutText() const;
     void endCrawl(QMessageBox::Icon icon, const QString& title, const QString& text, bool success);
-    void showBox(QMessageBox::Icon icon, const QString& title, const QString& text);
+    void showBox(QMessageBox::Icon icon, const QString& title, const QString& text,
+                 const QString& pathLine = QString());
 
     QWidget* parentWidget;
     DefaultFileCrawler* crawler;

@@ -6,9 +6,10 @@
 #include <functional>
 
 // Answers each modal box the code under test opens: notes its title and
-// text, then presses the button with the given text (the default button when
-// empty). A file dialog is answered with fileName, or cancelled without one.
-// Any other modal window goes to onDialog when set, else it is closed.
+// text, hands it to onBox when set, then presses the button with the given
+// text (the default button when empty). A file dialog is answered with
+// fileName, or cancelled without one. Any other modal window goes to
+// onDialog when set, else it is closed.
 class ModalWatcher : public QObject
 {
 public:
@@ -29,6 +30,7 @@ public:
     // Buttons to press in turn, before the one given at construction.
     void setAnswers(const QStringList& answers) { m_answers = answers; }
 
+    std::function<void(QMessageBox*)> onBox;
     std::function<void(QWidget*)> onDialog;
 
 private:
@@ -47,6 +49,8 @@ private:
                 names << button->text();
             m_details << box->informativeText() + " | " + box->detailedText() + " | "
                     + names.join(", ");
+            if (onBox)
+                onBox(box);
             const QString answer = m_answers.isEmpty() ? m_buttonText : m_answers.takeFirst();
             for (QAbstractButton* button : buttons) {
                 if (!answer.isEmpty() && button->text() == answer) {

@@ -1,20 +1,37 @@
 // The window on the platform a desktop user has: xcb, on a 1920 x 1080
-// Xvfb of the test's own at the DPI of KELVARA_TEST_DPI (96 unless set).
-// The style sheet's font family and the form's point sizes on every page;
-// no two labels of a graph overlap, and every page and dialog shows its
-// texts whole within the screen; the mouse wheel over boxes the user has
-// not clicked into.
+// Xvfb of the test's own at the DPI of KELVARA_TEST_DPI (96 unless set),
+// with a window manager (openbox) that frames the windows. The style
+// sheet's font family and the form's point sizes on every page; no two
+// labels of a graph overlap, and every page and dialog shows its texts
+// whole with its frame within the screen; the unsaved list fills its
+// window, and the download's closing box names the store whole; the mouse
+// wheel over boxes the user has not clicked into.
 
 #include "draggablegraph.h"
+#include "firmwaredownloader.h"
+#include "firmwaredownloaderdialog.h"
 #include "multislider.h"
 #include "scenetext.h"
+#include "screenfit.h"
 #include "suitestartup.h"
+#include "updatestesting.h"
 #include "virtualdisplay.h"
 #include "windowfixture.h"
 
 using namespace WindowFixture;
 
 namespace {
+
+// Set by main once the window manager runs.
+bool windowManaged = false;
+
+// The window with the frame the window manager put around it: the platform
+// hears of a frame before the widget does.
+QRect withFrame(const QWidget* window)
+{
+    const QWindow* handle = window->windowHandle();
+    return handle ? window->geometry().marginsAdded(handle->frameMargins()) : window->geometry();
+}
 
 QString named(const QWidget* widget)
 {
@@ -26,7 +43,7 @@ QString named(const QWidget* widget)
 QStringList cutTexts(QWidget* window)
 {
     QStringList cut;
-    if (!window->screen()->availableGeometry().contains(window->frameGeometry()))
+    if (!window->screen()->availableGeometry().contains(withFrame(window)))
         cut << "window " + window->objectName();
     for (QWidget* widget : window->findChildren<QWidget*>()) {
         if (!widget->isVisibleTo(window) || widget->width() <= 0)
@@ -56,6 +73,83 @@ QStringList cutTexts(QWidget* window)
         }
     }
     return cut;
+}
+
+// Starts the display and its window manager; false when frames cannot be
+// checked (the desktop cases skip without Xvfb).
+bool startManagedDisplay(VirtualDisplay* display)
+{
+    if (!VirtualDisplay::isAvailable())
+        return false;
+    const char* missing = "frames not checked: no window manager (Debian package openbox)";
+    if (!display->start() || !VirtualDisplay::hasWindowManager()
+        || !display->startWindowManager()) {
+        qWarning("%s",
+                 display->errorString().isEmpty() ? missing : qPrintable(display->errorString()));
+        return false;
+    }
+    return true;
+}
+
+// Waits for the window manager to frame and place a window just shown;
+// the window when it gets no frame.
+QStringList awaitFrame(QWidget* window)
+{
+    if (!windowManaged || QGuiApplication::platformName() != "xcb") {
+        QTest::qWait(50);
+        return {};
+    }
+    if (!QTest::qWaitFor([window] { return withFrame(window) != window->geometry(); }, 5000))
+        return {"window " + window->objectName() + " got no frame"};
+    // A window the manager placed partly off the screen may still be moved;
+    // cutTexts tells one that stays so.
+    const QRect area = window->screen()->availableGeometry();
+    static_cast<void>(QTest::qWaitFor([&] { return area.contains(withFrame(window)); }, 5000));
+    return {};
+}
+
+// The unsaved list's box and label leave no more of their window free,
+// right of and below them, than their layout's margins.
+QStringList unfilledRoom(QWidget* window)
+{
+    auto* box = window->findChild<QTextEdit*>("unsaved_list");
+    if (!box)
+        return {};
+    QRect filled;
+    for (QWidget* widget :
+         box->parentWidget()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (widget->isVisibleTo(window))
+            filled |= QRect(widget->mapTo(window, QPoint()), widget->size());
+    }
+    const QMargins margins = box->parentWidget()->layout()->contentsMargins();
+    const int slack = 4; // the form's container ends a few pixels short
+    const int right = window->width() - filled.right() - 1;
+    const int below = window->height() - filled.bottom() - 1;
+    if (right <= margins.right() + slack && below <= margins.bottom() + slack)
+        return {};
+    return {QString("unsaved_list leaves %1 px right and %2 px below free").arg(right).arg(below)};
+}
+
+// The label's lines as wide as it is: whether one of them ends inside
+// part of its text.
+bool breaksWithin(const QLabel* label, const QString& part)
+{
+    const int start = label->text().indexOf(part);
+    if (start < 0 || !label->wordWrap())
+        return false; // unwrapped, a cut line is what cutTexts finds
+    // Wrapped at word boundaries, as the label does.
+    QTextLayout layout(QString(label->text()).replace('\n', QChar::LineSeparator), label->font());
+    const int width =
+        label->contentsRect().width() - 2 * label->margin() - qMax(0, label->indent());
+    bool broken = false;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        const int end = line.textStart() + line.textLength();
+        broken = broken || (end > start && end < start + part.size());
+    }
+    layout.endLayout();
+    return broken;
 }
 
 // Pairs of overlapping label rectangles.
@@ -112,6 +206,7 @@ private slots:
     {
         if (QGuiApplication::platformName() != "xcb")
             QSKIP("needs Xvfb (Debian package xvfb)");
+        QCOMPARE(QGuiApplication::primaryScreen()->size(), QSize(1920, 1080));
         Workspace workspace;
         MainWindow window;
         SuiteStartup::showWindow(&window, SuiteStartup::registerSansFont());
@@ -131,8 +226,7 @@ private slots:
 
         ModalWatcher watcher;
         watcher.onDialog = [&faults](QWidget* dialog) {
-            QTest::qWait(50);
-            faults << cutTexts(dialog);
+            faults << awaitFrame(dialog) << cutTexts(dialog) << unfilledRoom(dialog);
             dialog->close();
         };
         for (const char* action : {"actionPreferences", "importDefaultXML", "editParameter",
@@ -143,6 +237,57 @@ private slots:
         window.findChild<QPushButton*>("list_unsaved")->click();
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QCOMPARE(watcher.count(), 6);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+    }
+
+    // Fitted while no window shows the frame the window manager will put
+    // around it, a dialog as high as the screen keeps room for one.
+    void dialogFittedBeforeAnyFrameKeepsRoomForOne()
+    {
+        if (!windowManaged || QGuiApplication::platformName() != "xcb")
+            QSKIP("needs a window manager (Debian package openbox) on Xvfb");
+        QDialog dialog;
+        dialog.resize(600, 1080);
+        ScreenFit::fitToScreen(&dialog);
+        dialog.show();
+        QCOMPARE(awaitFrame(&dialog), QStringList());
+        QCOMPARE(cutTexts(&dialog), QStringList());
+    }
+
+    // The box that closes a download names the store on one line, and
+    // shows its texts whole with its frame within the screen.
+    void downloadBoxShowsTheStoreWhole()
+    {
+        DownloadWorkspace workspace;
+        workspace.server.serve("/downloads/kl/", indexPage({"Yoro/"}));
+        workspace.server.serve("/downloads/kl/Yoro/", indexPage({"Y1.xml"}));
+        workspace.server.serve("/downloads/kl/Yoro/Y1.xml", defaultFile(1));
+        QWidget parent;
+        parent.show();
+        FirmwareDownloader downloader(&parent, false);
+        QSignalSpy succeeded(&downloader, &FirmwareDownloader::updateSuccess);
+        QStringList faults;
+        QStringList closing;
+        ModalWatcher watcher;
+        watcher.onDialog = [](QWidget* dialog) {
+            if (auto* brands = qobject_cast<FirmwareDownloaderDialog*>(dialog))
+                brands->accept();
+        };
+        watcher.onBox = [&](QMessageBox* box) {
+            if (!box->windowTitle().startsWith("Parameter Files Download"))
+                return;
+            faults << awaitFrame(box) << cutTexts(box);
+            for (const QLabel* label : box->findChildren<QLabel*>()) {
+                if (label->isVisible() && label->text().contains(workspace.store()))
+                    closing << label->text();
+                if (breaksWithin(label, workspace.store()))
+                    faults << "the store's path breaks in \"" + label->text() + "\"";
+            }
+        };
+        downloader.getFirmware();
+        QTRY_COMPARE_WITH_TIMEOUT(succeeded.count(), 1, 8000);
+        QCOMPARE(watcher.titles().last(), "Parameter Files Download Complete");
+        QCOMPARE(closing.size(), 1);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
     }
 
@@ -177,8 +322,7 @@ int main(int argc, char* argv[])
     VirtualDisplay display(qEnvironmentVariableIntValue("KELVARA_TEST_DPI") > 0
                                ? qEnvironmentVariableIntValue("KELVARA_TEST_DPI")
                                : 96);
-    if (VirtualDisplay::isAvailable() && !display.start())
-        qWarning("%s", qPrintable(display.errorString()));
+    windowManaged = startManagedDisplay(&display);
     SuiteStartup::prepareApplication();
     QApplication app(argc, argv);
     TestWindowFonts test;

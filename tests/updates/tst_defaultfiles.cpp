@@ -145,11 +145,11 @@ private slots:
                               "Download Yoro parameter files [x]", "Select All [x]"}));
         QCOMPARE(crawl.boxTitles(),
                  QStringList({"Download Default Parameters", "Parameter Files Download Complete"}));
-        QCOMPARE(
-            crawl.watcher.texts().last(),
-            "Default parameters have been downloaded to \"" + crawl.workspace.store()
-                + "\", and you can now select your desired configuration.\n\nThe dropdowns have "
-                  "been updated with the latest Tamsett default files.");
+        QCOMPARE(crawl.watcher.texts().last(),
+                 "Default parameters have been downloaded to the folder below, and you can now "
+                 "select your desired configuration.\n\nThe dropdowns have been updated with the "
+                 "latest Tamsett default files.");
+        QCOMPARE(crawl.watcher.details().last(), "\"" + crawl.workspace.store() + "\" |  | OK");
         QCOMPARE(crawl.fetched("Yoro/Y1.xml") + crawl.fetched("PAS/Torque_A.xml")
                      + crawl.fetched("Controller/C 1.xml"),
                  QString(defaultFile(1) + defaultFile(2) + defaultFile(3)));
@@ -271,12 +271,12 @@ private slots:
                  QStringList({"File Not Saved", "File Not Saved", "Network Error", "Network Error",
                               "Parameter Files Download Incomplete"}));
         QCOMPARE(crawl.watcher.texts().last(),
-                 "1 of 5 default parameter files were downloaded to \"" + crawl.workspace.store()
-                     + "\".\n\nThese files could not be fetched or saved:\nA/cut.xml\nA/drop.xml\n"
-                       "A/gone%2.xml\nA/page.xml\n\nThe server's listing is larger than the "
-                       "download's limits (2 pages, folders 4 deep, 5 files): 2 folders not read "
-                       "and 1 file listed but not fetched.\n\nThe dropdowns have been updated "
-                       "with the files that arrived.");
+                 "1 of 5 default parameter files were downloaded to the folder below.\n\nThese "
+                 "files could not be fetched or saved:\nA/cut.xml\nA/drop.xml\nA/gone%2.xml\n"
+                 "A/page.xml\n\nThe server's listing is larger than the download's limits (2 "
+                 "pages, folders 4 deep, 5 files): 2 folders not read and 1 file listed but not "
+                 "fetched.\n\nThe dropdowns have been updated with the files that arrived.");
+        QCOMPARE(crawl.watcher.details().last(), "\"" + crawl.workspace.store() + "\" |  | OK");
         QCOMPARE(crawl.fetched("A/page.xml") + crawl.fetched("A/cut.xml")
                      + crawl.fetched("A/drop.xml") + crawl.fetched("A/good.xml"),
                  defaultFile(7) + defaultFile(7) + "missing" + defaultFile(6));

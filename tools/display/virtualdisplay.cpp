@@ -13,6 +13,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
+#include <vector>
+
 extern char** environ;
 
 namespace {
@@ -24,19 +27,69 @@ QString xvfbPath()
     return QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
 }
 
-// The line the server writes to its display descriptor once it is ready.
-QByteArray readDisplayNumber(int fd)
+QString openboxPath()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("openbox"));
+}
+
+// The lines a started program writes to the pipe, until one passes the
+// test; that line, or empty when none came in time.
+QByteArray readLineUntil(int fd, const std::function<bool(const QByteArray&)>& wanted)
 {
     QByteArray text;
     pollfd waiter{fd, POLLIN, 0};
-    while (!text.contains('\n') && poll(&waiter, 1, startTimeLimitMs) > 0) {
-        char buffer[32];
+    while (poll(&waiter, 1, startTimeLimitMs) > 0) {
+        char buffer[256];
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n <= 0)
             break;
         text.append(buffer, int(n));
+        for (int end = text.indexOf('\n'); end >= 0; end = text.indexOf('\n')) {
+            const QByteArray line = text.left(end).trimmed();
+            text.remove(0, end + 1);
+            if (wanted(line))
+                return line;
+        }
     }
-    return text.trimmed();
+    return QByteArray();
+}
+
+// Starts the program with its standard output on outputFd (or /dev/null
+// when -1) and its errors on /dev/null; the other descriptors it inherits,
+// except closeFd. -1 with the reason in error when it could not start.
+pid_t spawn(const QList<QByteArray>& arguments, int outputFd, int closeFd, QString* error)
+{
+    std::vector<char*> argv;
+    for (const QByteArray& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.constData()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, closeFd);
+    if (outputFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, outputFd);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    }
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        *error = QString::fromLocal8Bit(std::strerror(spawned));
+        return -1;
+    }
+    return pid;
+}
+
+void terminate(pid_t* pid)
+{
+    if (*pid <= 0)
+        return;
+    kill(*pid, SIGTERM);
+    waitpid(*pid, nullptr, 0);
+    *pid = -1;
 }
 
 } // namespace
@@ -73,10 +126,15 @@ bool VirtualDisplay::takeOptions(int argc, char** argv, QStringList* args, bool*
 bool VirtualDisplay::startOrOffscreen(bool xcb)
 {
     if (xcb)
-        return start();
+        return start() && (!hasWindowManager() || startWindowManager());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     return true;
+}
+
+bool VirtualDisplay::hasWindowManager()
+{
+    return !openboxPath().isEmpty();
 }
 
 bool VirtualDisplay::start()
@@ -91,41 +149,20 @@ bool VirtualDisplay::start()
         m_error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    // The server picks a free display and writes its number to the pipe.
-    const QByteArray programPath = program.toLocal8Bit();
-    const QByteArray fd = QByteArray::number(pipeEnds[1]);
-    // The server works out the screen's millimetres from the DPI.
-    const QByteArray screen =
-        QByteArray::number(m_pixels.width()) + 'x' + QByteArray::number(m_pixels.height()) + "x24";
-    const QByteArray dpi = QByteArray::number(m_dpi);
-    const char* arguments[] = {programPath.constData(),
-                               "-displayfd",
-                               fd.constData(),
-                               "-screen",
-                               "0",
-                               screen.constData(),
-                               "-dpi",
-                               dpi.constData(),
-                               "-nolisten",
-                               "tcp",
-                               nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    const int spawned = posix_spawn(&m_pid, programPath.constData(), &actions, nullptr,
-                                    const_cast<char**>(arguments), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    // The server picks a free display and writes its number to the pipe;
+    // it works out the screen's millimetres from the DPI.
+    m_pid = spawn(
+        {program.toLocal8Bit(), "-displayfd", QByteArray::number(pipeEnds[1]), "-screen", "0",
+         QByteArray::number(m_pixels.width()) + 'x' + QByteArray::number(m_pixels.height()) + "x24",
+         "-dpi", QByteArray::number(m_dpi), "-nolisten", "tcp"},
+        -1, pipeEnds[0], &m_error);
     close(pipeEnds[1]);
-    if (spawned != 0) {
-        close(pipeEnds[0]);
-        m_pid = -1;
-        m_error = QString::fromLocal8Bit(std::strerror(spawned));
-        return false;
-    }
-    const QByteArray number = readDisplayNumber(pipeEnds[0]);
+    const QByteArray number = m_pid > 0
+        ? readLineUntil(pipeEnds[0], [](const QByteArray&) { return true; })
+        : QByteArray();
     close(pipeEnds[0]);
+    if (m_pid <= 0)
+        return false;
     if (number.isEmpty()) {
         stop();
         m_error = QStringLiteral("Xvfb did not start");
@@ -137,11 +174,43 @@ bool VirtualDisplay::start()
     return true;
 }
 
+bool VirtualDisplay::startWindowManager()
+{
+    const QString program = openboxPath();
+    if (program.isEmpty()) {
+        m_error = QStringLiteral("openbox is not installed (Debian package openbox)");
+        return false;
+    }
+    if (m_name.isEmpty() || m_managerPid > 0) {
+        m_error = QStringLiteral("no server of our own, or a window manager runs already");
+        return false;
+    }
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    // Its start-up command runs once it manages the screen and says so on
+    // the output it inherits, the pipe, among openbox's own messages.
+    m_managerPid = spawn({program.toLocal8Bit(), "--sm-disable", "--startup", "echo managing"},
+                         pipeEnds[1], pipeEnds[0], &m_error);
+    close(pipeEnds[1]);
+    const QByteArray said = m_managerPid > 0
+        ? readLineUntil(pipeEnds[0], [](const QByteArray& line) { return line == "managing"; })
+        : QByteArray();
+    close(pipeEnds[0]);
+    if (m_managerPid <= 0)
+        return false;
+    if (said != "managing") {
+        terminate(&m_managerPid);
+        m_error = QStringLiteral("openbox did not start");
+        return false;
+    }
+    return true;
+}
+
 void VirtualDisplay::stop()
 {
-    if (m_pid <= 0)
-        return;
-    kill(m_pid, SIGTERM);
-    waitpid(m_pid, nullptr, 0);
-    m_pid = -1;
+    terminate(&m_managerPid);
+    terminate(&m_pid);
 }

@@ -11,9 +11,10 @@
 // xcb platform, as on a desktop, at a chosen DPI. Its screen has the pixels
 // of a 1920 x 1080 laptop, whose inches follow from the DPI: at 144 dpi a
 // 15-inch one at 150 %, which the toolkit does not scale (a screen of more
-// inches at that DPI would double every pixel). Started before the
-// application object exists, so it needs no event loop; stopped with the
-// object.
+// inches at that DPI would double every pixel). A window manager (Debian's
+// openbox) can run on it too, framing windows as a desktop does. Started
+// before the application object exists, so it needs no event loop; stopped
+// with the object.
 class VirtualDisplay
 {
 public:
@@ -24,6 +25,8 @@ public:
 
     // True when an Xvfb program is found on the PATH.
     static bool isAvailable();
+    // True when an openbox program is found on the PATH.
+    static bool hasWindowManager();
     // The picture tools' command line: "--xcb" and "--dpi N" are taken, the
     // other arguments after the program's name go to rest; false when N is
     // not a positive number.
@@ -31,9 +34,12 @@ public:
 
     // Starts the server and points DISPLAY and QT_QPA_PLATFORM at it.
     bool start();
-    // With xcb as start(); otherwise the offscreen platform, unless another
-    // is set.
+    // With xcb as start(), with the window manager when it is installed;
+    // otherwise the offscreen platform, unless another is set.
     bool startOrOffscreen(bool xcb);
+    // Starts openbox on the running server and waits until it manages the
+    // screen; windows shown from then on get its frames.
+    bool startWindowManager();
     // ":N" once started.
     QString name() const { return m_name; }
     QString errorString() const { return m_error; }
@@ -44,6 +50,7 @@ private:
     int m_dpi;
     QSize m_pixels;
     pid_t m_pid = -1;
+    pid_t m_managerPid = -1;
     QString m_name;
     QString m_error;
 };

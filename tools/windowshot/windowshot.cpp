@@ -17,14 +17,19 @@
 // With --dialog, a few values are changed
 // and the picture shows the custom parameter editor ("custom") with rows of
 // every kind, or the unsaved-parameter report ("unsaved") instead. With
-// --all, OUTPUT is a folder that gets a picture of every tab and of the
-// preferences dialog.
+// --all, OUTPUT is a folder that gets a picture of every tab, of every
+// dialog the window opens and of the box that closes a download of default
+// files.
 //
 // Without a display by default (offscreen); with --xcb on an X server of
-// its own (Xvfb) at N dots per inch (96 by default), as on a desktop.
+// its own (Xvfb) at N dots per inch (96 by default), as on a desktop, where
+// a window manager (openbox, when installed) frames the windows and the
+// dialogs' pictures show their frames.
 
 #include "controllersimulator.h"
 #include "customparameteredit.h"
+#include "firmwaredownloader.h"
+#include "firmwaredownloaderdialog.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "loopbackhttpserver.h"
@@ -43,11 +48,15 @@
 #include <QDialog>
 #include <QDir>
 #include <QEventLoop>
+#include <QMessageBox>
+#include <QPointer>
+#include <QScreen>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
+#include <QWindow>
 
 #include <functional>
 
@@ -101,6 +110,18 @@ void editSomeValues(Kelvara* model)
     model->getParameter(219)->setValue(0.45);
     model->getParameter(91)->setValue(model->getParameter(91)->getValue() - 10);
     model->getParameter(47)->setValue(model->getParameter(47)->getValue() + 2.5);
+}
+
+// The window as the screen shows it, with the frame a window manager put
+// around it; without one, as the window draws itself.
+QPixmap framedPicture(QWidget* window)
+{
+    const QWindow* handle = window->windowHandle();
+    const QRect frame =
+        window->geometry().marginsAdded(handle ? handle->frameMargins() : QMargins());
+    if (frame == window->geometry())
+        return window->grab();
+    return window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
 }
 
 // The picture of the named dialog; a null picture for an unknown name.
@@ -224,7 +245,7 @@ public:
     {
         m_window->findChild<QTabWidget*>("tabWidget")->setCurrentIndex(index);
         settle();
-        return save(m_window, path);
+        return save(m_window->grab(), path);
     }
 
     // Every tab as "N-page.png" and every dialog as "dialog-NAME.png".
@@ -264,10 +285,11 @@ public:
                     folder.filePath("dialog-select-parameters.png"), "SelectParameters")
             && saved;
         custom->hide();
-        return saveOpened(
-                   [this] { m_window->findChild<QAbstractButton*>("list_unsaved")->click(); },
-                   folder.filePath("dialog-unsaved.png"))
+        saved =
+            saveOpened([this] { m_window->findChild<QAbstractButton*>("list_unsaved")->click(); },
+                       folder.filePath("dialog-unsaved.png"))
             && saved;
+        return saveDownloadBox(folder.filePath("dialog-download-complete.png")) && saved;
     }
 
 private:
@@ -294,7 +316,7 @@ private:
                 return;
             }
             watcher.stop();
-            saved = save(opened, path);
+            saved = save(framedPicture(opened), path);
             opened->close();
         });
         watcher.start();
@@ -313,9 +335,46 @@ private:
         return saved;
     }
 
-    bool save(QWidget* widget, const QString& path)
+    // Downloads the defaults that the tool's server offers into a store in
+    // the scratch folder, answering the choice of brands, and saves the box
+    // that closes the download once it has settled.
+    bool saveDownloadBox(const QString& path)
     {
-        if (!widget->grab().save(path)) {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(QDir::current().filePath("share")));
+        FirmwareDownloader downloader(m_window, false);
+        QEventLoop crawling;
+        QObject::connect(&downloader, &FirmwareDownloader::updateSuccess, &crawling,
+                         &QEventLoop::quit);
+        QObject::connect(&downloader, &FirmwareDownloader::updateFail, &crawling,
+                         &QEventLoop::quit);
+        QTimer::singleShot(readTimeLimit, &crawling, &QEventLoop::quit);
+        bool saved = false;
+        QPointer<QWidget> seen;
+        QTimer answering;
+        QObject::connect(&answering, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* brands = qobject_cast<FirmwareDownloaderDialog*>(modal)) {
+                brands->accept();
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                if (box != seen) { // shown: saved at the next turn
+                    seen = box;
+                    return;
+                }
+                saved = save(framedPicture(box), path);
+                box->accept();
+            }
+        });
+        answering.start(200);
+        downloader.getFirmware();
+        crawling.exec();
+        if (!saved)
+            m_err << "kelvara-windowshot: no box closed the download for " << path << "\n";
+        return saved;
+    }
+
+    bool save(const QPixmap& picture, const QString& path)
+    {
+        if (!picture.save(path)) {
             m_err << "kelvara-windowshot: cannot write " << path << "\n";
             return false;
         }
@@ -456,6 +515,13 @@ int main(int argc, char* argv[])
     LoopbackHttpServer server;
     server.serve("/downloads/KELVARA/Kelvara_Versions.json",
                  QByteArray(R"({"updates": {"osx": {"latest-version": "1.8.0"}}})"));
+    // And offers one brand of default files, the sample controller's.
+    server.serve("/downloads/kl/", QByteArray("<ul><li><a href=\"Yoro/\"> Yoro/</a></li></ul>"));
+    server.serve("/downloads/kl/Yoro/",
+                 QByteArray("<ul><li><a href=\"Yoro_1.xml\"> Yoro_1.xml</a></li></ul>"));
+    QFile sample(QStringLiteral(KELVARA_SIM_IMAGE));
+    if (sample.open(QIODevice::ReadOnly))
+        server.serve("/downloads/kl/Yoro/Yoro_1.xml", sample.readAll());
     qputenv("KELVARA_SERVER_URL", server.url().toUtf8());
 
     QTemporaryDir scratch;

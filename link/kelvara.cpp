@@ -182,6 +182,22 @@ void Kelvara::setMatchesSaved(int address)
     if (parameter->getType() == ParameterDefinition::TypeBitVector)
         emitBitMarks(address, truncateToInt(parameter->getValue()), raw);
     emit parameterIsOriginal(address, -1, true);
+    // Nothing writes these registers: a new value comes from another controller.
+    if (ControllerIdentity::isIdentityRegister(address))
+        dropFirstReadValuesOfAnotherController();
+}
+
+void Kelvara::setReadValue(int address, int raw)
+{
+    Parameter* parameter = getParameter(address);
+    if (!parameter)
+        return;
+    const bool replacesEdit =
+        unsavedValues.contains(address) && parameter->getRegisterValue() != raw;
+    parameter->setRegisterValue(raw);
+    setMatchesSaved(address);
+    if (replacesEdit)
+        emit unsavedValueReplaced(address);
 }
 
 void Kelvara::setSavedValue(int address, int raw)
@@ -227,6 +243,24 @@ void Kelvara::saveFirstReadValues()
         if (isRestorable(parameter))
             firstReadValues.insert(parameter->getAddress(), parameter->getRegisterValue());
     }
+    firstReadIdentity = ControllerIdentity::of(this);
+}
+
+void Kelvara::clearFirstReadValues()
+{
+    firstReadValues.clear();
+    firstReadIdentity = ControllerIdentity();
+}
+
+// Restore must never bring one controller's values to another; a read of
+// part of the registers cannot give the new one a snapshot of its own.
+void Kelvara::dropFirstReadValuesOfAnotherController()
+{
+    if (firstReadValues.isEmpty()
+        || firstReadIdentity.isSameController(ControllerIdentity::of(this)))
+        return;
+    clearFirstReadValues();
+    emit firstReadValuesDropped();
 }
 
 void Kelvara::restoreFirstReadValues()

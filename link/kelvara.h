@@ -1,6 +1,7 @@
 #ifndef KELVARA_H
 #define KELVARA_H
 
+#include "controlleridentity.h"
 #include "controllertype.h"
 
 #include <QList>
@@ -47,6 +48,10 @@ public:
 
     // A register was just read from or written to the controller.
     void setMatchesSaved(int address);
+    // A register as a read found it in the controller: the parameter takes
+    // raw, which becomes its saved value. An unsaved edit that held another
+    // value is lost, and unsavedValueReplaced() says so.
+    void setReadValue(int address, int raw);
     // The controller holds raw as the saved value after all (a write that
     // no flash save followed); the register's unsaved mark follows.
     void setSavedValue(int address, int raw);
@@ -60,10 +65,11 @@ public:
     void setApplyingRead(bool applying) { applyingRead = applying; }
 
     bool areFirstReadValuesSaved() const { return !firstReadValues.isEmpty(); }
+    // Also notes whose values they are: the controller's identity.
     void saveFirstReadValues();
     // The controller the snapshot was read from is gone: the next one takes
     // a snapshot of its own.
-    void clearFirstReadValues() { firstReadValues.clear(); }
+    void clearFirstReadValues();
 
     void setFlashRecoveryValues();
     void resetUnsavedValues();
@@ -78,6 +84,12 @@ public:
 signals:
     void parameterIsOriginal(int addr, int bit, bool original);
     void validated(bool valid);
+    // A read brought the controller's value over an edit that was not saved.
+    void unsavedValueReplaced(int addr);
+    // A read showed another controller than the one the first-read values
+    // belong to: they are gone, and Restore has nothing to bring back until
+    // the next complete read.
+    void firstReadValuesDropped();
     void resetTempSensorDropdown();
     void resetPasDeviceDropdown();
     void controllerTypeChanged();
@@ -90,6 +102,7 @@ public slots:
 private:
     static QMap<int, Parameter*> buildParameters(ParameterLibrary* library);
     void emitBitMarks(int address, int value, int savedRaw);
+    void dropFirstReadValuesOfAnotherController();
     bool isRestorable(const Parameter* parameter) const;
 
     ParameterLibrary* bodLibrary;
@@ -104,6 +117,7 @@ private:
     QMap<int, int> unsavedValues;
     QMap<int, int> flashRecoveryValues;
     QMap<int, int> firstReadValues;
+    ControllerIdentity firstReadIdentity;
     bool valid = false;
     bool applyingRead = false;
     ControllerType currentType;

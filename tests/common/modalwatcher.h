@@ -30,6 +30,8 @@ public:
     void setAnswers(const QStringList& answers) { m_answers = answers; }
 
     std::function<void(QWidget*)> onDialog;
+    // Runs while a message box is still open, before it is answered.
+    std::function<void(QMessageBox*)> beforeAnswer;
 
 private:
     void check()
@@ -40,6 +42,8 @@ private:
         m_last = modal;
         m_titles << modal->windowTitle();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            if (beforeAnswer)
+                beforeAnswer(box);
             m_texts << box->text();
             const auto buttons = box->buttons();
             QStringList names;

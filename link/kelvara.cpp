@@ -204,6 +204,24 @@ void Kelvara::setMatchesSaved(int address)
     if (parameter->getType() == ParameterDefinition::TypeBitVector)
         emitBitMarks(address, truncateToInt(parameter->getValue()), raw);
     emit parameterIsOriginal(address, -1, true);
+    // Nothing writes these registers: a new value comes from another controller.
+    if (ControllerIdentity::isIdentityRegister(address)) {
+        dropFirstReadValuesOfAnotherController();
+        dropFlashValuesOfAnotherController();
+    }
+}
+
+void Kelvara::setReadValue(int address, int raw)
+{
+    Parameter* parameter = getParameter(address);
+    if (!parameter)
+        return;
+    const bool replacesEdit =
+        unsavedValues.contains(address) && parameter->getRegisterValue() != raw;
+    parameter->setRegisterValue(raw);
+    setMatchesSaved(address);
+    if (replacesEdit)
+        emit unsavedValueReplaced(address);
 }
 
 void Kelvara::setSavedValue(int address, int raw)
@@ -215,6 +233,8 @@ void Kelvara::setSavedValue(int address, int raw)
 
 void Kelvara::setHeldOutsideFlash(int address, int flashRaw)
 {
+    if (flashValues.isEmpty())
+        flashValuesIdentity = ControllerIdentity::of(this);
     if (!flashValues.contains(address))
         flashValues.insert(address, flashRaw);
     settleFlashValue(address);
@@ -229,6 +249,11 @@ void Kelvara::settleFlashValue(int address)
 }
 
 void Kelvara::flashSaved()
+{
+    forgetFlashValues();
+}
+
+void Kelvara::forgetFlashValues()
 {
     const QList<int> addresses = flashValues.keys();
     flashValues.clear();
@@ -273,6 +298,32 @@ void Kelvara::saveFirstReadValues()
         if (isRestorable(parameter))
             firstReadValues.insert(parameter->getAddress(), parameter->getRegisterValue());
     }
+    firstReadIdentity = ControllerIdentity::of(this);
+}
+
+void Kelvara::clearFirstReadValues()
+{
+    firstReadValues.clear();
+    firstReadIdentity = ControllerIdentity();
+}
+
+// Restore must never bring one controller's values to another; a read of
+// part of the registers cannot give the new one a snapshot of its own.
+void Kelvara::dropFirstReadValuesOfAnotherController()
+{
+    if (firstReadValues.isEmpty()
+        || firstReadIdentity.isSameController(ControllerIdentity::of(this)))
+        return;
+    clearFirstReadValues();
+    emit firstReadValuesDropped();
+}
+
+// What another controller holds outside its flash says nothing of this one.
+void Kelvara::dropFlashValuesOfAnotherController()
+{
+    if (!flashValues.isEmpty()
+        && !flashValuesIdentity.isSameController(ControllerIdentity::of(this)))
+        forgetFlashValues();
 }
 
 void Kelvara::restoreFirstReadValues()

@@ -1,6 +1,7 @@
 #ifndef KELVARA_H
 #define KELVARA_H
 
+#include "controlleridentity.h"
 #include "controllertype.h"
 
 #include <QList>
@@ -48,6 +49,10 @@ public:
 
     // A register was just read from or written to the controller.
     void setMatchesSaved(int address);
+    // A register as a read found it in the controller: the parameter takes
+    // raw, which becomes its saved value. An unsaved edit that held another
+    // value is lost, and unsavedValueReplaced() says so.
+    void setReadValue(int address, int raw);
     // The controller holds raw as the saved value after all (a write that
     // no flash save followed); the register's unsaved mark follows.
     void setSavedValue(int address, int raw);
@@ -67,10 +72,11 @@ public:
     void setApplyingRead(bool applying) { applyingRead = applying; }
 
     bool areFirstReadValuesSaved() const { return !firstReadValues.isEmpty(); }
+    // Also notes whose values they are: the controller's identity.
     void saveFirstReadValues();
     // The controller the snapshot was read from is gone: the next one takes
     // a snapshot of its own.
-    void clearFirstReadValues() { firstReadValues.clear(); }
+    void clearFirstReadValues();
 
     void setFlashRecoveryValues();
     void resetUnsavedValues();
@@ -85,6 +91,12 @@ public:
 signals:
     void parameterIsOriginal(int addr, int bit, bool original);
     void validated(bool valid);
+    // A read brought the controller's value over an edit that was not saved.
+    void unsavedValueReplaced(int addr);
+    // A read showed another controller than the one the first-read values
+    // belong to: they are gone, and Restore has nothing to bring back until
+    // the next complete read.
+    void firstReadValuesDropped();
     void resetTempSensorDropdown();
     void resetPasDeviceDropdown();
     void controllerTypeChanged();
@@ -101,6 +113,9 @@ private:
     void emitBitMarks(int address, int value, int savedRaw);
     void settleFlashValue(int address);
     void markUnsaved(int address);
+    void dropFirstReadValuesOfAnotherController();
+    void dropFlashValuesOfAnotherController();
+    void forgetFlashValues();
     bool isRestorable(const Parameter* parameter) const;
 
     ParameterLibrary* bodLibrary;
@@ -118,6 +133,9 @@ private:
     // address -> raw value in flash, of registers whose controller value is
     // not in its flash
     QMap<int, int> flashValues;
+    // whose controller values flashValues tells of
+    ControllerIdentity flashValuesIdentity;
+    ControllerIdentity firstReadIdentity;
     bool valid = false;
     bool applyingRead = false;
     ControllerType currentType;

@@ -133,6 +133,7 @@ void KelvaraCom::dropPendingWork()
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::writeWrapper);
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::checkConnectionWrapper);
+    endIdentityCheck();
     clearQueues();
     mode = IdleMode;
     readState = ReadState::Idle;
@@ -148,6 +149,10 @@ void KelvaraCom::dropPendingWork()
     readAllBlockInFlight = false;
     readAllSucceeded = false;
     earlyReadSendFailed = false;
+    requestResent = false;
+    statusReadFailedSinceCheck = false;
+    // Whoever answers on the new port has not been read.
+    identifyBeforeNextWrite();
 }
 
 void KelvaraCom::clearCloseIfOpen()

@@ -1,6 +1,8 @@
 #ifndef KELVARACOM_H
 #define KELVARACOM_H
 
+#include "controlleridentity.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -34,6 +36,12 @@ QString niceHex(QString hex);
 // drained or a flash save ended, readAllComplete() at the end of each
 // read-all, and on failure enableSaveButtons(true), comError() and
 // errorMessage(title, text), in this order, with both queues emptied.
+//
+// A controller that went silent may have been swapped for another on the
+// same port: once any exchange has failed since the last complete read, the
+// one that answers is identified again (ControllerIdentity) before the next
+// write reaches it. Another one gets nothing written: the write ends with a
+// failure report titled otherControllerTitle.
 //
 // Tests and tools that need a quick link use setDefaultTimeout() with a short
 // time (e.g. 40 ms): the whole retransmission ladder scales with it.
@@ -96,8 +104,20 @@ public:
     void setRunnerValid(bool valid);
 
     // Title of the failure report of a save to flash the controller did
-    // not confirm.
+    // not confirm, whatever ended it.
     static const char* const flashSaveFailTitle;
+    // Title of the failure report of a write that was not sent because
+    // a controller other than the one that was read answered.
+    static const char* const otherControllerTitle;
+
+    // The controller may have changed unseen (the connection check was held
+    // up): the one that answers is identified before the next write.
+    void identifyBeforeNextWrite();
+    // The last read-all that succeeded had no failed exchange: its values
+    // all come from one controller.
+    bool wasLastReadAllClean() const { return lastReadAllClean; }
+    // A save to flash has started and is not confirmed yet.
+    bool isSavingToFlash() const { return flashSaveState != FlashSaveState::Idle; }
 
     Status getStatus() const { return status; }
     static QString getStatusString(KelvaraCom::Status status);
@@ -195,6 +215,7 @@ private slots:
     void readError();
     void reportError(QString errorType);
     void checkControllerType();
+    void identityCheckWrapper();
 
 private:
     // Why a read is queued: read-all blocks are told apart so that a
@@ -203,7 +224,9 @@ private:
         PlainRead,
         ReadAllBlock,
         ReadAllLastBlock,
-        ReadAllHardwareVersion,
+        // The identity registers beyond the blocks (firmware 6000 on); the
+        // last of them ends the read-all.
+        ReadAllLastIdentityRegister,
     };
 
     // Steps of the state machines. Each machine advances on replyProcessed();
@@ -231,6 +254,15 @@ private:
         WaitingForTorqueCommand, // register 477, read when 511 did not confirm
         Idle,
     };
+    enum class IdentityCheckState {
+        WaitingForReply, // to a read of identity registers, the firmware first
+        Idle,
+    };
+    // What the identity check lets go on once the controller is the one read.
+    enum class AfterIdentityCheck {
+        SendWrite,
+        StartFlashSave,
+    };
 
     // Frames and judgement (kelvaracomframes.cpp).
     bool read(int numRegs, int addr);
@@ -252,6 +284,7 @@ private:
     bool holdsSentValue(const QByteArray& frame, int index, int address) const;
     // The reply being judged answers a connection check.
     bool isConnectionCheckReply() const;
+    void noteUnsentRequest();
     void announceJudgement();
     void announceJudgement(quint32 request);
 
@@ -265,15 +298,31 @@ private:
     bool sendNextWrite();
     bool retransmitMessage();
     bool takeJudgement(quint32& request);
+    bool sendNextWriteIdentified();
     void writeError();
+    QString failureText(const QString& errorType);
     void clearQueues();
     bool isReadAllPending() const;
 
     // Operations (kelvaracomoperations.cpp).
-    bool needsHardwareVersionRead() const;
+    QVector<int> identityRegistersBeyondBlocks() const;
     void endReadAll(bool succeeded);
     void settleUnwritable();
     void endUnconfirmedFlashSave();
+    void countFailedCheck();
+    bool isStatusRead() const;
+
+    // Identity (kelvaracomidentity.cpp).
+    void noteFailedExchange();
+    void noteReadAllStart();
+    void noteCompleteRead();
+    bool identifyBeforeWrite(AfterIdentityCheck then);
+    bool sendNextIdentityRead();
+    void endIdentityCheck();
+    void continueAfterIdentityCheck();
+    void failAfterIdentityCheck();
+    void refuseWriteToAnotherController();
+    bool isSafetyCommand(const QPair<int, int>& write) const;
 
     // Logs (kelvaracomlogs.cpp).
     void logText(const QString& text);
@@ -336,6 +385,30 @@ private:
     bool readAllBlockInFlight = false;
     bool readAllSucceeded = false;
     bool earlyReadSendFailed = false;
+
+    // The request in flight has been sent again.
+    bool requestResent = false;
+    // A read of the status block went unanswered since the last connection
+    // check: on the Dashboard, whose polls keep the link busy, that counts
+    // as a failed check.
+    bool statusReadFailedSinceCheck = false;
+
+    // Exchanges that got no good reply (or were not sent), counted so that a
+    // read-all can tell whether all its blocks came from one controller.
+    int failedExchanges = 0;
+    int failedExchangesAtReadAllStart = 0;
+    bool lastReadAllClean = false;
+    // The identity of the last complete read, and whether the controller
+    // that answers may be another one since.
+    ControllerIdentity readIdentity;
+    bool identityInDoubt = false;
+    // The identity check found another controller, which has not been read
+    // completely since: every write is refused without asking again.
+    bool otherControllerAnswers = false;
+    IdentityCheckState identityCheckState = IdentityCheckState::Idle;
+    AfterIdentityCheck afterIdentityCheck = AfterIdentityCheck::SendWrite;
+    QVector<QPair<int, int>> identityReads;
+    quint32 identityCheckRequest = 0;
 };
 
 #endif // KELVARACOM_H

@@ -101,7 +101,8 @@ void KelvaraCom::clearQueues()
 bool KelvaraCom::isReadAllPending() const
 {
     return readAllBlockInFlight || readPurposes.contains(ReadAllBlock)
-        || readPurposes.contains(ReadAllLastBlock) || readPurposes.contains(ReadAllHardwareVersion);
+        || readPurposes.contains(ReadAllLastBlock)
+        || readPurposes.contains(ReadAllLastIdentityRegister);
 }
 
 // Work queued while the link is busy starts at the next batch end or
@@ -173,6 +174,8 @@ bool KelvaraCom::sendNextRead()
     const QPair<int, int> pair = readQueue.takeFirst();
     currentReadPurpose = readPurposes.takeFirst();
     readAllBlockInFlight = currentReadPurpose != PlainRead;
+    if (currentReadPurpose == ReadAllBlock && pair.second == 0)
+        noteReadAllStart();
     if (!read(pair.first, pair.second))
         return false;
     readMachineRequest = requestInFlight;
@@ -210,15 +213,20 @@ void KelvaraCom::readWrapper()
 
     readAllBlockInFlight = false;
     bool readAllEnds = false;
-    if (currentReadPurpose == ReadAllLastBlock && needsHardwareVersionRead()) {
-        // The read-all goes on with the hardware version register that
-        // identification needs and the blocks do not cover.
-        readQueue.prepend(
-            qMakePair(1, hardwareVersionAddress(runner->getParameter(256)->getRegisterValue())));
-        readPurposes.prepend(ReadAllHardwareVersion);
+    const QVector<int> beyondBlocks =
+        currentReadPurpose == ReadAllLastBlock ? identityRegistersBeyondBlocks() : QVector<int>();
+    if (!beyondBlocks.isEmpty()) {
+        // The read-all goes on with the identity registers (the hardware
+        // version that identification needs among them) the blocks do not
+        // cover; the last of them ends it.
+        for (int i = beyondBlocks.size() - 1; i >= 0; --i) {
+            readQueue.prepend(qMakePair(1, beyondBlocks.at(i)));
+            readPurposes.prepend(i == beyondBlocks.size() - 1 ? ReadAllLastIdentityRegister
+                                                              : ReadAllBlock);
+        }
     } else {
-        readAllEnds =
-            currentReadPurpose == ReadAllLastBlock || currentReadPurpose == ReadAllHardwareVersion;
+        readAllEnds = currentReadPurpose == ReadAllLastBlock
+            || currentReadPurpose == ReadAllLastIdentityRegister;
     }
     currentReadPurpose = PlainRead;
 
@@ -230,6 +238,9 @@ void KelvaraCom::readWrapper()
         readState = ReadState::Idle;
         mode = IdleMode;
         disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
+        // Before comSuccess(), which starts waiting writes.
+        if (readAllEnds)
+            noteCompleteRead();
         emit comSuccess();
         if (readAllEnds)
             endReadAll(true);
@@ -246,7 +257,7 @@ void KelvaraCom::readWrapper()
 void KelvaraCom::sendNextReadEarly()
 {
     const bool endsReadAll =
-        currentReadPurpose == ReadAllLastBlock || currentReadPurpose == ReadAllHardwareVersion;
+        currentReadPurpose == ReadAllLastBlock || currentReadPurpose == ReadAllLastIdentityRegister;
     if (readState != ReadState::WaitingForReply || readMachineRequest != requestInFlight
         || status != StatusSuccess || readQueue.isEmpty() || endsReadAll || !isPortReusable())
         return;
@@ -263,6 +274,7 @@ void KelvaraCom::sendNextReadEarly()
 // handler that ends the batch (a port change) forgets the frame.
 void KelvaraCom::sendNextReadBeforeCompletion()
 {
+    noteCompleteRead();
     timer->resetTime();
     const Status judgedStatus = status;
     const QString judgedText = replyText;
@@ -300,6 +312,15 @@ bool KelvaraCom::sendNextWrite()
     return true;
 }
 
+// A write goes only to the controller that was read; a command that makes
+// any controller safe goes at once.
+bool KelvaraCom::sendNextWriteIdentified()
+{
+    if (!writeQueue.isEmpty() && isSafetyCommand(writeQueue.constFirst()))
+        return sendNextWrite();
+    return identifyBeforeWrite(AfterIdentityCheck::SendWrite) || sendNextWrite();
+}
+
 void KelvaraCom::writeWrapper()
 {
     if (writeState == WriteState::Start) {
@@ -309,7 +330,7 @@ void KelvaraCom::writeWrapper()
             mode = WriteMode;
             writeState = WriteState::WaitingForReply;
             flashSaveNeeded = false;
-            if (sendNextWrite())
+            if (sendNextWriteIdentified())
                 return;
         }
         writeError();
@@ -322,7 +343,7 @@ void KelvaraCom::writeWrapper()
         return;
     }
     if (!writeQueue.isEmpty()) {
-        if (!sendNextWrite())
+        if (!sendNextWriteIdentified())
             writeError();
         return;
     }
@@ -364,6 +385,7 @@ bool KelvaraCom::retransmitMessage()
         status = StatusFailedSendingReadMessage;
         return false;
     }
+    requestResent = true;
     replyText = QStringLiteral("TIMEOUT   - Increasing Timeout speed by x2: ")
         + QString::number(timer->getTimeoutTime()) + QLatin1Char('\n');
     emit timeoutOccured();
@@ -376,11 +398,16 @@ void KelvaraCom::reportError(QString errorType)
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::writeWrapper);
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
+    endIdentityCheck();
     readMachineRequest = 0;
     writeMachineRequest = 0;
     flashSaveRequest = 0;
     earlyReadSendFailed = false;
 
+    // A save to flash that was not confirmed is told as such, whatever
+    // ended it: the values are not kept over a power cycle.
+    if (flashSaveState != FlashSaveState::Idle)
+        errorType = QString::fromLatin1(flashSaveFailTitle);
     flashSaveState = FlashSaveState::Idle;
     mode = IdleMode;
     const bool readAllEnds = isReadAllPending();
@@ -389,6 +416,23 @@ void KelvaraCom::reportError(QString errorType)
     clearQueues();
     unwritableUnsaved.clear();
 
+    const QString text = failureText(errorType);
+    if (autotuneTestState != NoTest) {
+        logText(replyText);
+        setAutotuneTestState(NoTest);
+    }
+
+    emit enableSaveButtons(true);
+    emit comError();
+    // A read-all whose blocks were dropped ends here, unsuccessfully.
+    if (readAllEnds)
+        endReadAll(false);
+    emit errorMessage(errorType, text);
+}
+
+// The text of a failure report; replyText becomes its one line.
+QString KelvaraCom::failureText(const QString& errorType)
+{
     const int error = port->error();
     // The controller answered, refusing the request: its answer says why,
     // and a longer timeout would not help.
@@ -409,32 +453,19 @@ void KelvaraCom::reportError(QString errorType)
             + QStringLiteral(" - Error code: ") + QString::number(error);
     }
 
-    if (autotuneTestState != NoTest) {
-        logText(replyText);
-        setAutotuneTestState(NoTest);
-    }
-
     // The words of what failed: a failed read wrote nothing.
     const QString operation =
         errorType == QLatin1String("Read Fail") ? QStringLiteral("read") : QStringLiteral("write");
-    const QString text =
-        QStringLiteral("Communication fail. Could not ") + operation
+    return QStringLiteral("Communication fail. Could not ") + operation
         + QStringLiteral(" parameter(s) requested.\nError code: ") + QString::number(error)
         + QLatin1Char(' ') + errorText
         + QStringLiteral(
-            "\n\nThis is likely a disconnection between the controller and your computer.\n"
-            "Ensure your controller is: \n"
-            "  - Not running while you're trying to save parameters or autotune\n"
-            "  - Connected correctly to the power source\n"
-            "  - Connected correctly to the serial cord\n"
-            "  - Connected correctly to the computer\n"
-            "\nand please try again.")
+               "\n\nThis is likely a disconnection between the controller and your computer.\n"
+               "Ensure your controller is: \n"
+               "  - Not running while you're trying to save parameters or autotune\n"
+               "  - Connected correctly to the power source\n"
+               "  - Connected correctly to the serial cord\n"
+               "  - Connected correctly to the computer\n"
+               "\nand please try again.")
         + advice;
-
-    emit enableSaveButtons(true);
-    emit comError();
-    // A read-all whose blocks were dropped ends here, unsuccessfully.
-    if (readAllEnds)
-        endReadAll(false);
-    emit errorMessage(errorType, text);
 }

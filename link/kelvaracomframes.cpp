@@ -94,9 +94,11 @@ bool KelvaraCom::read(int numRegs, int addr)
     if (addr == faultsAddress)
         faultReadTimer.start();
     requestInFlight = ++requestCounter;
+    requestResent = false;
     if (!startExchange(frame)) {
         replyText = QStringLiteral("Failed sending read message");
         status = StatusFailedSendingReadMessage;
+        noteUnsentRequest();
         return false;
     }
     return true;
@@ -120,9 +122,11 @@ bool KelvaraCom::write(int numRegs, int addr)
     frame = fillInCRC(frame);
 
     requestInFlight = ++requestCounter;
+    requestResent = false;
     if (!startExchange(frame)) {
         replyText = QStringLiteral("Failed sending write message");
         status = StatusFailedSendingReadMessage;
+        noteUnsentRequest();
         return false;
     }
     return true;
@@ -234,6 +238,7 @@ void KelvaraCom::sendAfterQuietLine()
         ? QStringLiteral("Failed sending write message")
         : QStringLiteral("Failed sending read message");
     status = StatusFailedSendingReadMessage;
+    noteUnsentRequest();
     announceJudgement();
 }
 
@@ -306,6 +311,13 @@ void KelvaraCom::collectPendingBytes()
         port->clearError();
 }
 
+void KelvaraCom::noteUnsentRequest()
+{
+    noteFailedExchange();
+    if (isStatusRead())
+        statusReadFailedSinceCheck = true;
+}
+
 bool KelvaraCom::isConnectionCheckReply() const
 {
     return connectionCheckState == ConnectionCheckState::WaitingForReply;
@@ -313,6 +325,9 @@ bool KelvaraCom::isConnectionCheckReply() const
 
 void KelvaraCom::judgeGoodReply()
 {
+    // An answered status read is as good as an answered connection check.
+    if (isStatusRead())
+        failedCheckCount = 0;
     status = isConnectionCheckReply() ? StatusControllerConnected : StatusSuccess;
     if (mode == ReadMode) {
         if (curAddr == faultsAddress && faultReadTimer.isValid()) {
@@ -360,6 +375,9 @@ void KelvaraCom::judgeRejection()
 
 void KelvaraCom::judgeBadReply()
 {
+    noteFailedExchange();
+    if (isStatusRead())
+        statusReadFailedSinceCheck = true;
     if (isConnectionCheckReply()) {
         // A connection check is never sent again.
         if (!connectionFailsIgnored) {
@@ -387,8 +405,7 @@ void KelvaraCom::storeReadReply(int address, int count, const QByteArray& reply)
         const int high = quint8(reply.at(3 + 2 * i));
         const int low = quint8(reply.at(4 + 2 * i));
         const int raw = parameter->isSigned() ? int(qint8(high)) * 256 + low : high * 256 + low;
-        parameter->setRegisterValue(raw);
-        runner->setMatchesSaved(address + i);
+        runner->setReadValue(address + i, raw);
         emitDevMessage(address + i, i == 0, true, reply, !showHex);
         if (autotuneTestState != NoTest && autotuneLog)
             autotuneLog->write(address + i, i == 0, true);

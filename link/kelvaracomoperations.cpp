@@ -9,6 +9,8 @@
 
 #include <QtGlobal>
 
+#include <utility>
+
 namespace {
 
 const int blockSize = 125;
@@ -41,12 +43,13 @@ void KelvaraCom::readAll()
     queueReadHelper();
 }
 
-// From firmware 6000 on the hardware version lies outside the read-all
-// blocks; identification must not use a stale or zero value of it.
-bool KelvaraCom::needsHardwareVersionRead() const
+// From firmware 6000 on the hardware version and the serial number lie
+// outside the read-all blocks; identification and the controller's identity
+// must not use stale or zero values of them.
+QVector<int> KelvaraCom::identityRegistersBeyondBlocks() const
 {
     const int firmware = runner->getParameter(firmwareAddress)->getRegisterValue();
-    return hardwareVersionAddress(firmware) > lastReadAllAddress;
+    return ControllerIdentity::registersBeyond(firmware, lastReadAllAddress);
 }
 
 void KelvaraCom::endReadAll(bool succeeded)
@@ -142,6 +145,10 @@ void KelvaraCom::saveValuesToFlash()
 {
     switch (flashSaveState) {
     case FlashSaveState::Start:
+        // Saving a controller's own values is no harm; saving those of
+        // another one is: the one that answers must be the one read.
+        if (identifyBeforeWrite(AfterIdentityCheck::StartFlashSave))
+            return;
         connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash,
                 Qt::UniqueConnection);
         mode = WriteMode;
@@ -242,10 +249,35 @@ void KelvaraCom::clearFaults()
 
 void KelvaraCom::checkConnection()
 {
-    if (mode != IdleMode)
+    if (mode != IdleMode) {
+        // The Dashboard's polls of the status block keep the link busy: one
+        // that has gone unanswered since the last check counts as a failed
+        // check, so a lost controller is noticed there too.
+        const bool statusReadFailed = std::exchange(statusReadFailedSinceCheck, false);
+        if (statusReadFailed || (isStatusRead() && requestResent))
+            countFailedCheck();
         return;
+    }
+    statusReadFailedSinceCheck = false;
     connectionCheckState = ConnectionCheckState::Start;
     checkConnectionWrapper();
+}
+
+// The third and every further failed check in a row: the controller is lost.
+void KelvaraCom::countFailedCheck()
+{
+    if (connectionFailsIgnored)
+        return;
+    const int failuresBefore = failedCheckCount++;
+    if (failuresBefore >= 2)
+        emit controllerDisconnected();
+}
+
+// A read of the status block, outside a connection check.
+bool KelvaraCom::isStatusRead() const
+{
+    return mode == ReadMode && curAddr == faultsAddress
+        && connectionCheckState != ConnectionCheckState::WaitingForReply;
 }
 
 void KelvaraCom::checkConnectionWrapper()
@@ -282,9 +314,5 @@ void KelvaraCom::checkConnectionWrapper()
         failedCheckCount = 0;
         return;
     }
-    if (!connectionFailsIgnored) {
-        const int failuresBefore = failedCheckCount++;
-        if (failuresBefore >= 2)
-            emit controllerDisconnected();
-    }
+    countFailedCheck();
 }

@@ -213,6 +213,8 @@ void MainWindow::createModelAndLink()
 {
     model = new Kelvara();
     connect(model, &Kelvara::parameterIsOriginal, this, &MainWindow::markModifiedParameter);
+    connect(model, &Kelvara::unsavedValueReplaced, this, &MainWindow::noteEditReplaced);
+    connect(model, &Kelvara::firstReadValuesDropped, this, &MainWindow::setRestoreButtonsEnabled);
 
     portListener = new SerialPortListener();
     portListener->setParent(this);

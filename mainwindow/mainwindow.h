@@ -10,6 +10,7 @@
 #include <QMap>
 #include <QPair>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -192,9 +193,14 @@ private:
     void showReplyStatus(bool retrying);
     void showLinkFailure(const QString& header, const QString& message);
     void errorPopupHelper(const QString& title, const QString& text);
-    void readControllerAgain();
+    // Why the window reads the whole controller on its own account.
+    enum class ControllerRead { None, Connection, Reconnection, AnotherController };
+    void readControllerAgain(ControllerRead why);
     void completeFirstRead();
-    void reportEditsReplacedByRead(const QList<int>& unsaved);
+    void noteEditReplaced(int address);
+    void endControllerRead();
+    QString editsReplacedText(ControllerRead why, const QList<int>& replaced) const;
+    void saveToFlashCutShort();
     void addPortToDropdown(const SerialPortEntry& port);
     void removePortFromDropdown(const SerialPortEntry& port);
     void fitPortBox();
@@ -299,6 +305,10 @@ private:
     bool readAllFailed = false;
     // The report of that failure is shown on the Dashboard too.
     bool tellReadFailure = false;
+    // The window's own reads of a connecting controller under way, and the
+    // unsaved edits they have replaced so far.
+    ControllerRead controllerRead = ControllerRead::None;
+    QSet<int> replacedEdits;
     // Failure reports of the link under way, the first lines of those folded
     // into the box of the one they are part of, and the open error box.
     int failureReports = 0;

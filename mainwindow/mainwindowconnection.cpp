@@ -8,6 +8,7 @@
 #include "devscreen.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
+#include "parameter.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
@@ -15,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QStringList>
 #include <QTimer>
 
 #include <algorithm>
@@ -55,18 +57,22 @@ void MainWindow::controllerConnected()
     readAllFailed = false;
     // Last, so that the first frame leaves before its reply time starts to
     // run out behind the window's own work.
-    readControllerAgain();
+    readControllerAgain(model->isValid() ? ControllerRead::Reconnection
+                                         : ControllerRead::Connection);
 }
 
 // Reads everything twice on the window's own account, as a connection
-// starts; it says so when that replaced edits that were not saved.
-void MainWindow::readControllerAgain()
+// starts; every unsaved edit the reads replace, also one typed while they
+// run, is told once they are done (endControllerRead()).
+void MainWindow::readControllerAgain(ControllerRead why)
 {
-    const QList<int> unsaved = model->getUnsavedValues().keys();
+    const bool underWay = controllerRead != ControllerRead::None && com->isReadAllQueued();
+    if (controllerRead == ControllerRead::None || why == ControllerRead::AnotherController)
+        controllerRead = why;
+    if (underWay)
+        return;
     com->readAll();
     com->readAll();
-    if (!unsaved.isEmpty())
-        reportEditsReplacedByRead(unsaved);
 }
 
 // Until the first read-all of a connection has completed, each Dashboard
@@ -75,32 +81,64 @@ void MainWindow::readControllerAgain()
 void MainWindow::completeFirstRead()
 {
     if (!firstReadDone && !readAllFailed)
-        readControllerAgain();
+        readControllerAgain(model->isValid() ? ControllerRead::Reconnection
+                                             : ControllerRead::Connection);
 }
 
-// The read-alls of a reconnection overwrite edits that were never saved.
-void MainWindow::reportEditsReplacedByRead(const QList<int>& unsaved)
+void MainWindow::noteEditReplaced(int address)
 {
-    auto* once = new QMetaObject::Connection;
-    *once = connect(com, &KelvaraCom::readAllComplete, this, [this, unsaved, once] {
-        disconnect(*once);
-        delete once;
-        const QMap<int, int> stillUnsaved = model->getUnsavedValues();
-        const int replaced = int(std::count_if(unsaved.begin(), unsaved.end(), [&](int address) {
-            return !stillUnsaved.contains(address);
-        }));
-        if (replaced == 0)
-            return;
-        const QString changes = replaced == 1 ? tr("1 unsaved change was")
-                                              : tr("%1 unsaved changes were").arg(replaced);
-        const QString text = tr("The controller was connected again and its values were read: "
-                                "%1 replaced by the controller's values.")
-                                 .arg(changes);
-        setDevReplyText(text);
-        // On every page: on the Dashboard too, nothing else would tell.
-        if (!windowless)
-            errorPopupHelper(tr("Unsaved Changes Replaced"), text);
-    });
+    if (controllerRead != ControllerRead::None)
+        replacedEdits.insert(address);
+}
+
+// The window's reads of the controller are over (done or failed): the
+// user hears which unsaved edits they replaced, on every page (on the
+// Dashboard too, nothing else would tell), and always when they were
+// read because another controller answered.
+void MainWindow::endControllerRead()
+{
+    if (controllerRead == ControllerRead::None || com->isReadAllQueued())
+        return;
+    const ControllerRead why = std::exchange(controllerRead, ControllerRead::None);
+    QList<int> replaced = std::exchange(replacedEdits, QSet<int>()).values();
+    std::sort(replaced.begin(), replaced.end());
+    if (replaced.isEmpty() && why != ControllerRead::AnotherController)
+        return;
+    const QString text = editsReplacedText(why, replaced);
+    setDevReplyText(text);
+    if (!windowless)
+        errorPopupHelper(why == ControllerRead::AnotherController
+                             ? tr(KelvaraCom::otherControllerTitle)
+                             : tr("Unsaved Changes Replaced"),
+                         text);
+}
+
+QString MainWindow::editsReplacedText(ControllerRead why, const QList<int>& replaced) const
+{
+    const int count = replaced.size();
+    const QString changes =
+        count == 1 ? tr("1 unsaved change was") : tr("%1 unsaved changes were").arg(count);
+    QString text;
+    if (why == ControllerRead::AnotherController) {
+        text = tr("A controller other than the one that was read answered, so nothing was "
+                  "written to it. Its values were read");
+        text += count == 0 ? QStringLiteral(".")
+                           : tr(": %1 replaced by the controller's values.").arg(changes);
+    } else if (why == ControllerRead::Reconnection) {
+        text = tr("The controller was connected again and its values were read: "
+                  "%1 replaced by the controller's values.")
+                   .arg(changes);
+    } else {
+        text = tr("The controller was connected and its values were read: "
+                  "%1 replaced by the controller's values.")
+                   .arg(changes);
+    }
+    QStringList names;
+    for (const int address : replaced)
+        names << QStringLiteral("  ") + model->getParameter(address)->getName();
+    if (!names.isEmpty())
+        text += QStringLiteral("\n\n") + names.join(QLatin1Char('\n'));
+    return text;
 }
 
 void MainWindow::controllerDisconnected()
@@ -210,6 +248,9 @@ void MainWindow::showLinkFailure(const QString& header, const QString& message)
 {
     const bool nested = failureReports > 1;
     failureReports = std::max(0, failureReports - 1);
+    // Told once the new controller has been read (endControllerRead()).
+    if (header == QLatin1String(KelvaraCom::otherControllerTitle))
+        return;
     const QString firstLine = QStringLiteral("\n\n") + message.section(QLatin1Char('\n'), 0, 0);
     if (nested) {
         alsoFailed += firstLine;
@@ -234,9 +275,12 @@ void MainWindow::errorPopupHelper(const QString& title, const QString& text)
         monitorTimer->stop();
     errorBox = &box;
     box.exec();
-    // However the box was closed, the connection check goes on.
-    if (monitorRunning)
+    // However the box was closed, the connection check goes on. The cable
+    // may have moved to another controller meanwhile, unseen.
+    if (monitorRunning) {
         monitorTimer->start();
+        com->identifyBeforeNextWrite();
+    }
 }
 
 void MainWindow::comConnectError(int errCode, const QString& errMsg)
@@ -287,11 +331,36 @@ void MainWindow::motorRunningError()
 // Before the box: the marks and the status line are right while it is open.
 void MainWindow::linkFailed(const QString& title)
 {
+    if (title == QLatin1String(KelvaraCom::otherControllerTitle)) {
+        // As for a new connection: its values are read, and its own first
+        // read is what Restore brings back from now on.
+        statusLabel->setText(tr(KelvaraCom::otherControllerTitle));
+        if (!windowless)
+            readControllerAgain(ControllerRead::AnotherController);
+        return;
+    }
     if (title != QLatin1String(KelvaraCom::flashSaveFailTitle))
         return;
     // Written but not in flash: lost at the next power cycle, so unsaved.
     model->setUnsavedToFlashRecovery();
     statusLabel->setText(tr(KelvaraCom::flashSaveFailTitle));
+}
+
+// The port went away while the controller saved to flash: the values are
+// not confirmed in flash, so they stay unsaved, and the user is told as for
+// any save to flash that failed.
+void MainWindow::saveToFlashCutShort()
+{
+    model->setUnsavedToFlashRecovery();
+    statusLabel->setText(tr(KelvaraCom::flashSaveFailTitle));
+    if (windowless)
+        return;
+    // Not from inside the port watcher's report.
+    QTimer::singleShot(0, this, [this] {
+        errorPopupHelper(tr(KelvaraCom::flashSaveFailTitle),
+                         tr("The port of the controller went away before it confirmed the save "
+                            "to flash: the values are not saved."));
+    });
 }
 
 // The port watcher's reports arrive while it holds its scan lock: nothing
@@ -351,7 +420,10 @@ void MainWindow::onPortSelected(int index)
     // port stays the same.
     if (portBox->itemText(index) == com->getPortName())
         return;
+    const bool savingToFlash = com->isSavingToFlash();
     controllerDisconnected();
     com->dropPendingWork();
     com->setCurrentPortName(portBox->itemText(index));
+    if (savingToFlash)
+        saveToFlashCutShort();
 }

@@ -117,15 +117,17 @@ void MainWindow::wireReadCompletion()
 }
 
 // The first successful read-all of a connection ends the Dashboard's own
-// requests for one and keeps this controller's values for Restore. After a
-// failed one the Dashboard asks for no more until the controller connects
-// again; the failure is told once, on the Dashboard too.
+// requests for one. The first one whose blocks all answered at once keeps
+// this controller's values for Restore: one that went silent on the way may
+// hold the values of two controllers. After a failed one the Dashboard asks
+// for no more until the controller connects again; the failure is told
+// once, on the Dashboard too.
 void MainWindow::onReadAllComplete()
 {
     if (connected && model->isValid() && com->getStatus() == KelvaraCom::StatusSuccess) {
         firstReadDone = true;
         readAllFailed = false;
-        if (!model->areFirstReadValuesSaved())
+        if (!model->areFirstReadValuesSaved() && com->wasLastReadAllClean())
             model->saveFirstReadValues();
         setRestoreButtonsEnabled();
     } else if (connected && !readAllFailed) {
@@ -135,6 +137,7 @@ void MainWindow::onReadAllComplete()
     accessLevel->disable_level_3_checkbox();
     dashboard->updateDashboardUI();
     updateTemperatureTabVisibility();
+    endControllerRead();
 }
 
 void MainWindow::connectPageHooks()

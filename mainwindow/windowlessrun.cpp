@@ -275,10 +275,11 @@ void WindowlessRun::startWindowlessWrite(double value)
                                       "save values to the Kelvara.");
         finishWindowlessRun();
     });
-    // A flash save that was not confirmed is named; other link errors are
-    // told by the link's status.
+    // A flash save that was not confirmed and a write refused to another
+    // controller are named; other link errors are told by the link's status.
     connect(com, &KelvaraCom::errorMessage, this, [this](const QString& title) {
-        if (title == QLatin1String(KelvaraCom::flashSaveFailTitle))
+        if (title == QLatin1String(KelvaraCom::flashSaveFailTitle)
+            || title == QLatin1String(KelvaraCom::otherControllerTitle))
             windowlessFailure = title;
         finishWindowlessRun();
     });

@@ -32,6 +32,8 @@ public:
 
     std::function<void(QMessageBox*)> onBox;
     std::function<void(QWidget*)> onDialog;
+    // Runs while a message box is still open, before it is answered.
+    std::function<void(QMessageBox*)> beforeAnswer;
 
 private:
     void check()
@@ -42,6 +44,8 @@ private:
         m_last = modal;
         m_titles << modal->windowTitle();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            if (beforeAnswer)
+                beforeAnswer(box);
             m_texts << box->text();
             const auto buttons = box->buttons();
             QStringList names;

@@ -223,8 +223,9 @@ private slots:
         }
     }
 
-    // From firmware 6000 on, the hardware version is register 1881, outside
-    // the read-all blocks: it is read before the controller is identified.
+    // From firmware 6000 on, the hardware version is register 1881 and the
+    // serial number 2017, outside the read-all blocks: they are read before
+    // the controller is identified.
     void hardwareVersionFromFirmware6000()
     {
         SimulatedLink t(20);
@@ -244,7 +245,9 @@ private slots:
         t.events.clear();
         t.link->readAll();
         QVERIFY(t.waitFor("readAllComplete"));
-        QCOMPARE(t.requests(), readAllFrames() << spaced(Frames::read(1881, 1)));
+        // The serial number there too: the controller's identity.
+        QCOMPARE(t.requests(),
+                 readAllFrames() << spaced(Frames::read(1881, 1)) << spaced(Frames::read(2017, 1)));
         QCOMPARE(t.model->getParameter(1881)->getRegisterValue(), 0x0805);
         // Hardware id 8 gives the first "Kelvara V6" row, not the one found by
         // firmware 6021.

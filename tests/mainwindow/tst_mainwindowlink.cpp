@@ -1,7 +1,8 @@
 // The main window against the simulated controller: connecting through the
 // port drop-down, the status line, the read-alls, rows showing the
-// controller's values, unsaved marks, Save, Restore, failed saves and
-// reconnection.
+// controller's values, unsaved marks, Save, Restore, failed saves,
+// reconnection, and a cable moved from one controller to another on a port
+// path that stays.
 
 #include "windowfixture.h"
 
@@ -20,6 +21,50 @@ const QMap<int, int> distinctValues = {
     {77, 2},      // Motor Position Sensor Type: "Sensorless"
     {127, 0},     // Motor Features: fault tolerant hall (bit 1) off
     {109, 12000}, // Autostart Spinup Time, above the old 9999 ceiling
+};
+
+// Two controllers of one model, each with values and a serial number of its
+// own: Kv, Rs and the hall table differ.
+const QMap<int, int> controllerA = {{72, 1234}, {75, 7000}, {81, 1}, {82, 3},    {83, 2},
+                                    {84, 5},    {85, 4},    {86, 0}, {237, 773}, {238, 4711}};
+const QMap<int, int> controllerB = {{72, 2222}, {75, 8100}, {81, 0}, {82, 2},    {83, 1},
+                                    {84, 4},    {85, 5},    {86, 3}, {237, 773}, {238, 5150}};
+
+// The cable moves on a port path that stays: A, a silent controller and B
+// behind it in turn, and a window of its own on it.
+struct Bench
+{
+    bool start(const QMap<int, int>& registersOfB = controllerB, bool connect = true)
+    {
+        a = startController(controllerA);
+        silent = startController({}, true);
+        b = startController(registersOfB);
+        if (!a || !silent || !b || !cable.plugInto(*a))
+            return false;
+        previousPorts = qgetenv("KELVARA_EXTRA_PORTS");
+        qputenv("KELVARA_EXTRA_PORTS", previousPorts + ':' + cable.path().toLocal8Bit());
+        return w.startOnPort(connect ? cable.path() : QString());
+    }
+    ~Bench()
+    {
+        w.window.reset();
+        qputenv("KELVARA_EXTRA_PORTS", previousPorts);
+    }
+    bool moveTo(ControllerSimulator* controller)
+    {
+        controller->clearLog();
+        return cable.plugInto(*controller);
+    }
+    QPushButton* button(const char* name) const { return w.find<QPushButton>(name); }
+    void edit(int address, double value) { w.spin("displayParameters", address)->setValue(value); }
+    Parameter* parameter(int address) const { return w.model()->getParameter(address); }
+
+    MovingCable cable;
+    std::unique_ptr<ControllerSimulator> a;
+    std::unique_ptr<ControllerSimulator> silent;
+    std::unique_ptr<ControllerSimulator> b;
+    QByteArray previousPorts;
+    SimulatedWindow w; // last: it lets go of the port first
 };
 
 } // namespace
@@ -194,14 +239,24 @@ private slots:
         QTest::addColumn<bool>("flashFails");
         QTest::addColumn<int>("torque");
         QTest::addColumn<bool>("silent");
+        QTest::addColumn<QString>("atSaveToFlash"); // what register 511 meets
         QTest::addColumn<QString>("boxTitle");
         QTest::addColumn<QString>("status"); // once the failure is reported
-        QTest::newRow("flash not confirmed") << true << 0 << false << "Save to Flash Fail"
+        QTest::newRow("flash not confirmed") << true << 0 << false << ""
+                                             << "Save to Flash Fail"
                                              << "Save to Flash Fail";
-        QTest::newRow("motor running") << true << 5 << false << "Save Error"
+        QTest::newRow("motor running") << true << 5 << false << ""
+                                       << "Save Error"
                                        << "";
-        QTest::newRow("controller silent") << false << 0 << true << "Write Fail"
+        QTest::newRow("controller silent") << false << 0 << true << ""
+                                           << "Write Fail"
                                            << "Communication timeout";
+        QTest::newRow("save to flash refused") << false << 0 << false << "refusal"
+                                               << "Save to Flash Fail"
+                                               << "Save to Flash Fail";
+        QTest::newRow("silent at the save to flash") << false << 0 << false << "silence"
+                                                     << "Save to Flash Fail"
+                                                     << "Save to Flash Fail";
     }
     // A failed save says so in a box; what is not in flash stays marked.
     void failedSave()
@@ -217,11 +272,16 @@ private slots:
         f.simulator->setFlashSaveFails(flashFails);
         f.simulator->setTorqueCommand(torque);
         f.simulator->setSilent(silent);
+        QFETCH(QString, atSaveToFlash);
+        if (atSaveToFlash == "refusal")
+            f.simulator->setExceptionAtAddress(511, 4);
+        else if (atSaveToFlash == "silence")
+            f.simulator->setSilentAtAddress(511);
         ModalWatcher watcher;
         QSignalSpy saved(f.window->link(), &KelvaraCom::flashSaveComplete);
         button("saveParamsBasic")->click();
         QTRY_VERIFY_WITH_TIMEOUT(watcher.count() > 0, 8000);
-        f.simulator->setSilent(false);
+        f.simulator->resetFaults();
         disconnect(failure);
         QTEST(watcher.titles().first(), "boxTitle");
         QCOMPARE(saved.count(), 0);
@@ -235,7 +295,8 @@ private slots:
     // again, so an edit that was not saved stays.
     void missedCheckKeepsEdits()
     {
-        edit(229, 44.0);
+        const double edited = f.model()->getParameter(229)->getValue() + 1; // whatever saves left
+        edit(229, edited);
         ModalWatcher watcher;
         QSignalSpy readAlls(f.window->link(), &KelvaraCom::readAllComplete);
         QSignalSpy checks(f.window->link(), &KelvaraCom::controllerConnected);
@@ -243,7 +304,7 @@ private slots:
         QVERIFY(checks.wait(5000) && waitIdle(f.window.get()));
         QCOMPARE(readAlls.count() + watcher.count(), 0);
         QVERIFY(marked(229));
-        QCOMPARE(f.model()->getParameter(229)->getValue(), 44.0);
+        QCOMPARE(f.model()->getParameter(229)->getValue(), edited);
     }
 
     // A real reconnection reads everything again and says when that replaced
@@ -303,6 +364,231 @@ private slots:
         QCOMPARE(statusText(f.window.get()), notConnectedText);
         QVERIFY(!button("readAll")->isEnabled());
         QCOMPARE(f.window->link()->getPortName(), QString());
+    }
+
+    void quickMoveOnASetupPage_data()
+    {
+        QTest::addColumn<bool>("moved");
+        QTest::newRow("B answers") << true;
+        QTest::newRow("A answers again") << false;
+    }
+    // 1.5 s without an answer is no disconnection; whoever answers then is
+    // identified before Restore + Save writes: A gets its own first-read
+    // values back, B nothing of A's.
+    void quickMoveOnASetupPage()
+    {
+        QFETCH(bool, moved);
+        Bench bench;
+        QVERIFY(bench.start());
+        // Kv changed and saved through the Dev Screen.
+        bench.w.find<QSpinBox>("addressInput")->setValue(72);
+        bench.w.find<QDoubleSpinBox>("valueDisplay")->setValue(15.0);
+        QSignalSpy saved(bench.w.window->link(), &KelvaraCom::flashSaveComplete);
+        bench.button("write")->click();
+        QVERIFY(saved.wait(5000) && waitIdle(bench.w.window.get()));
+        QCOMPARE(int(bench.a->registerValue(72)), 1500);
+
+        QVERIFY(bench.moveTo(bench.silent.get()));
+        QVERIFY(bench.silent->waitForRequests(1, 5000)); // a connection check unanswered
+        ControllerSimulator* next = moved ? bench.b.get() : bench.a.get();
+        QVERIFY(bench.moveTo(next));
+        QVERIFY(next->waitForReplies(1, 5000));
+        QVERIFY(bench.button("readAll")->isEnabled()); // no disconnection seen
+
+        ModalWatcher watcher;
+        bench.button("restore")->click();
+        QCOMPARE(bench.parameter(72)->getRegisterValue(), 1234);
+        bench.button("saveParamsBasic")->click();
+        if (!moved) {
+            QVERIFY(saved.wait(5000));
+            QCOMPARE(writtenRegisters(bench.a->requests()).value(72), 1234);
+            QCOMPARE(int(bench.a->registerValue(72)), 1234);
+            QCOMPARE(watcher.count(), 0);
+            return;
+        }
+        // Nothing written to B; it is read as a new connection, and the box
+        // names the edit its values replaced.
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.count() > 0 || saved.count() > 1, 10000);
+        QVERIFY(waitIdle(bench.w.window.get()));
+        QCOMPARE(writesOfOthersValues(*bench.b, controllerB, controllerA), (QMap<int, int>()));
+        QVERIFY(!writtenRegisters(bench.b->requests()).contains(511));
+        QCOMPARE(int(bench.b->registerValue(72)), 2222);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(), QStringList{"Another Controller"}, 10000);
+        QVERIFY(watcher.texts().first().contains("1 unsaved change was replaced"));
+        QVERIFY(watcher.texts().first().contains("Kv"));
+        // Restore now brings back B's own first read.
+        bench.button("restore")->click();
+        QCOMPARE(bench.parameter(72)->getRegisterValue(), 2222);
+        QVERIFY(bench.w.model()->getUnsavedValues().isEmpty());
+    }
+
+    // The Dashboard's polls keep the link busy; failing, they count as failed
+    // connection checks: the controller is declared lost while its status
+    // read is still being sent again, and the plot pauses. B, connected
+    // then, is read as a new controller, and Restore + Save back on Basic
+    // Setup writes nothing of A's.
+    void moveWhileTheDashboardIsShown()
+    {
+        Bench bench;
+        QVERIFY(bench.start());
+        KelvaraCom* link = bench.w.window->link();
+        bench.w.showPage("dashboardScreen");
+        auto* graph = bench.w.find<QPushButton>("dashboardStartStopButton");
+        graph->click();
+        QCOMPARE(graph->text(), QString("Pause Graphing"));
+        // A status read's retries then outlast three connection checks.
+        link->setDefaultTimeout(500);
+        QVERIFY(bench.moveTo(bench.silent.get()));
+        // The next poll comes before the next connection check.
+        bench.w.find<QTimer>("monitorTimer")->start();
+        QSignalSpy readFailures(link, &KelvaraCom::comError);
+        int failuresWhenLost = -1;
+        QObject lost;
+        connect(link, &KelvaraCom::controllerDisconnected, &lost, [&] {
+            if (failuresWhenLost < 0)
+                failuresWhenLost = readFailures.count();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(!bench.button("readAll")->isEnabled(), 30000);
+        QCOMPARE(failuresWhenLost, 0);
+        QVERIFY(requestFrames(bench.silent->requests(), 3).contains(qMakePair(258, 74)));
+        QCOMPARE(graph->text(), QString("Resume Graphing"));
+        QCOMPARE(statusText(bench.w.window.get()), notConnectedText);
+
+        link->setDefaultTimeout(testTimeout);
+        QSignalSpy readAlls(link, &KelvaraCom::readAllComplete);
+        QVERIFY(bench.moveTo(bench.b.get()));
+        QTRY_VERIFY_WITH_TIMEOUT(readAlls.count() >= 2, 30000);
+        QTRY_COMPARE(graph->text(), QString("Pause Graphing"));
+
+        bench.w.showPage("releaseScreen");
+        QVERIFY(bench.w.readAll());
+        bench.button("restore")->click();
+        QCOMPARE(bench.parameter(72)->getRegisterValue(), 2222);
+        QCOMPARE(bench.parameter(81)->getRegisterValue(), 0);
+        bench.edit(227, 29.5);
+        QSignalSpy saved(link, &KelvaraCom::flashSaveComplete);
+        bench.button("saveParamsBasic")->click();
+        QVERIFY(saved.wait(5000));
+        QCOMPARE(writesOfOthersValues(*bench.b, controllerB, controllerA), (QMap<int, int>()));
+        QCOMPARE(int(bench.b->registerValue(227)), 295);
+    }
+
+    void moveWhileABoxIsOpen_data()
+    {
+        QTest::addColumn<bool>("readFirst");
+        QTest::newRow("Read Parameters, Restore, Save") << true;
+        QTest::newRow("Save at once") << false;
+    }
+    // No connection check runs while a box is open, so the move passes
+    // unseen; the controller is identified again once it is closed, and a
+    // complete read of another one takes a snapshot of its own.
+    void moveWhileABoxIsOpen()
+    {
+        QFETCH(bool, readFirst);
+        QMap<int, int> anotherModel = controllerB;
+        anotherModel.insert(237, 0x0105); // an "Ostrel V4 Z9"
+        Bench bench;
+        QVERIFY(bench.start(anotherModel));
+        const int ownWheel = bench.b->registerValue(227);
+        bench.a->setFlashSaveFails(true);
+        bench.edit(227, 29.5);
+        ModalWatcher watcher;
+        watcher.beforeAnswer = [&](QMessageBox*) {
+            if (watcher.count() == 1)
+                bench.moveTo(bench.b.get());
+        };
+        bench.button("saveParamsBasic")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(), QStringList{"Save to Flash Fail"}, 10000);
+        QVERIFY(bench.w.label(227).endsWith("**"));
+
+        if (readFirst) {
+            QVERIFY(bench.w.readAll());
+            QCOMPARE(bench.w.model()->getControllerType().name, QString("Ostrel V4 Z9"));
+            bench.button("restore")->click();
+            bench.edit(229, 41.0);
+            QSignalSpy saved(bench.w.window->link(), &KelvaraCom::flashSaveComplete);
+            bench.button("saveParamsBasic")->click();
+            QVERIFY(saved.wait(5000));
+            QCOMPARE(writesOfOthersValues(*bench.b, anotherModel, controllerA), (QMap<int, int>()));
+            QCOMPARE(int(bench.b->registerValue(229)), 410);
+            // Restore brought back B's own first read.
+            QCOMPARE(bench.parameter(72)->getRegisterValue(), 2222);
+            QCOMPARE(bench.parameter(75)->getRegisterValue(), 8100);
+        } else {
+            QSignalSpy saved(bench.w.window->link(), &KelvaraCom::flashSaveComplete);
+            bench.button("saveParamsBasic")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(watcher.count() > 1 || saved.count() > 0, 10000);
+            QVERIFY(waitIdle(bench.w.window.get()));
+            const QList<int> written = writtenRegisters(bench.b->requests()).keys();
+            QVERIFY2(written.isEmpty() || written == QList<int>{509},
+                     qPrintable(QString::number(written.value(0))));
+            QCOMPARE(watcher.titles(), (QStringList{"Save to Flash Fail", "Another Controller"}));
+            QVERIFY(watcher.texts().last().contains("Wheel Diameter"));
+        }
+        QCOMPARE(writesOfOthersValues(*bench.b, anotherModel, controllerA), (QMap<int, int>()));
+        QCOMPARE(int(bench.b->registerValue(227)), ownWheel);
+    }
+
+    void editsTypedWhileReadAreCounted_data()
+    {
+        QTest::addColumn<bool>("reconnection");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("first connection")
+            << false << "connected and its values were read: 1 unsaved change was replaced";
+        QTest::newRow("reconnection")
+            << true << "connected again and its values were read: 2 unsaved changes were replaced";
+    }
+    // The window reads a connecting controller twice; an edit typed between
+    // the two reads is replaced as well as one made before, and the box
+    // counts and names each.
+    void editsTypedWhileReadAreCounted()
+    {
+        QFETCH(bool, reconnection);
+        Bench bench;
+        QVERIFY(bench.start(controllerB, reconnection));
+        if (reconnection) {
+            bench.edit(229, 44.0);
+            QVERIFY(bench.moveTo(bench.silent.get()));
+            QTRY_VERIFY_WITH_TIMEOUT(!bench.button("readAll")->isEnabled(), 15000);
+            QVERIFY(bench.moveTo(bench.a.get()));
+        }
+        ModalWatcher watcher;
+        QObject typing;
+        connect(bench.w.window->link(), &KelvaraCom::readAllComplete, &typing, [&] {
+            if (bench.w.model()->isValid() && bench.parameter(227)->getValue() != 30.5)
+                bench.edit(227, 30.5);
+        });
+        if (!reconnection)
+            QVERIFY(choosePort(bench.w.window.get(), bench.cable.path()));
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(), QStringList{"Unsaved Changes Replaced"}, 15000);
+        QFETCH(QString, told);
+        QVERIFY2(watcher.texts().first().contains(told), qPrintable(watcher.texts().first()));
+        QVERIFY(watcher.texts().first().contains("Wheel Diameter"));
+        QCOMPARE(watcher.texts().first().contains("Maximum Speed"), reconnection);
+    }
+
+    void saveToFlashCutShort_data()
+    {
+        QTest::addColumn<int>("request");
+        QTest::newRow("cable pulled as 511 is written") << 2;
+        QTest::newRow("cable pulled before the read-back") << 3;
+    }
+    // Written but never confirmed in flash: the rows keep their marks and
+    // the box says the save to flash failed.
+    void saveToFlashCutShort()
+    {
+        QFETCH(int, request);
+        Bench bench;
+        QVERIFY(bench.start());
+        bench.edit(229, 41.0);
+        ModalWatcher watcher;
+        bench.a->closeTerminalAtRequest(request);
+        bench.button("saveParamsBasic")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(), QStringList{"Save to Flash Fail"}, 15000);
+        QCOMPARE(writtenRegisters(bench.a->requests()).value(229), 410);
+        QVERIFY(bench.w.label(229).endsWith("**"));
+        QVERIFY(bench.w.model()->getUnsavedValues().contains(229));
+        QCOMPARE(bench.button("saveParamsBasic")->text(), QString("**Save Parameters"));
     }
 };
 

@@ -17,6 +17,8 @@
 
 #include <memory>
 
+#include <cstdio>
+
 namespace WindowFixture {
 
 // Long enough for a 125-register reply on a busy machine, short enough to
@@ -71,12 +73,17 @@ inline bool waitIdle(MainWindow* window, int timeoutMs = 5000)
         timeoutMs);
 }
 
-// Chooses the simulator's port and waits for both read-alls of the connection.
-inline bool connectTo(MainWindow* window, ControllerSimulator* simulator)
+// Chooses the port and waits for both read-alls of the connection.
+inline bool connectToPort(MainWindow* window, const QString& port)
 {
     QSignalSpy readAlls(window->link(), &KelvaraCom::readAllComplete);
-    return choosePort(window, simulator->portName())
-        && QTest::qWaitFor([&] { return readAlls.count() >= 2; }, 8000) && waitIdle(window);
+    return choosePort(window, port) && QTest::qWaitFor([&] { return readAlls.count() >= 2; }, 8000)
+        && waitIdle(window);
+}
+
+inline bool connectTo(MainWindow* window, ControllerSimulator* simulator)
+{
+    return connectToPort(window, simulator->portName());
 }
 
 // (first address, count) of each request of a function (16 or 3), in order.
@@ -106,6 +113,58 @@ inline QMap<int, int> writtenRegisters(const QVector<QByteArray>& requests)
     return written;
 }
 
+// A port path that stays while the cable moves from one controller to
+// another, as a USB adapter left plugged in: a symbolic link re-pointed at
+// each controller's terminal in turn.
+class MovingCable
+{
+public:
+    QString path() const { return m_dir.filePath("cable"); }
+    // At once, as one step: the path never goes missing on the way.
+    bool plugInto(const ControllerSimulator& controller)
+    {
+        const QString next = m_dir.filePath("cable.next");
+        QFile::remove(next);
+        return QFile::link(controller.portName(), next)
+            && ::rename(QFile::encodeName(next).constData(), QFile::encodeName(path()).constData())
+            == 0;
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// A controller of its own: the sample image with the registers given (its
+// values, its hardware version in 237 and serial number in 238).
+inline std::unique_ptr<ControllerSimulator> startController(const QMap<int, int>& registers,
+                                                            bool silent = false)
+{
+    auto controller = std::make_unique<ControllerSimulator>();
+    if (!controller->start() || !controller->loadImage(KELVARA_SIM_IMAGES "/controller.xml"))
+        return nullptr;
+    for (auto it = registers.constBegin(); it != registers.constEnd(); ++it)
+        controller->setRegisterValue(it.key(), it.value());
+    controller->setSilent(silent);
+    return controller;
+}
+
+// Writes the controller received of values that are another's: registers
+// written with the other's value where its own differs (address -> value).
+inline QMap<int, int> writesOfOthersValues(const ControllerSimulator& controller,
+                                           const QMap<int, int>& own, const QMap<int, int>& others)
+{
+    QMap<int, int> foreign;
+    for (const QByteArray& frame : controller.requests()) {
+        const QMap<int, int> written = writtenRegisters({frame});
+        for (auto it = written.constBegin(); it != written.constEnd(); ++it) {
+            if (others.contains(it.key()) && others.value(it.key()) == it.value()
+                && own.value(it.key(), -1) != it.value())
+                foreign.insert(it.key(), it.value());
+        }
+    }
+    return foreign;
+}
+
 // The sample controller on a simulator and a window set up as the program
 // starts it, connected unless asked otherwise.
 struct SimulatedWindow
@@ -118,10 +177,21 @@ struct SimulatedWindow
         for (auto it = registers.constBegin(); it != registers.constEnd(); ++it)
             simulator->setRegisterValue(it.key(), it.value());
         qputenv("KELVARA_EXTRA_PORTS", simulator->portName().toLocal8Bit());
+        startWindow();
+        return !connect || connectTo(window.get(), simulator.get());
+    }
+    // A window only, on a port the test serves itself (listed in
+    // KELVARA_EXTRA_PORTS), connected unless port is empty.
+    bool startOnPort(const QString& port)
+    {
+        startWindow();
+        return port.isEmpty() || connectToPort(window.get(), port);
+    }
+    void startWindow()
+    {
         window = std::make_unique<MainWindow>();
         window->initControllerConnectionMonitor();
         window->initDraggableGraphs();
-        return !connect || connectTo(window.get(), simulator.get());
     }
     template<typename T = QWidget>
     T* find(const QString& name) const

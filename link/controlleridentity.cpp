@@ -1,0 +1,73 @@
+#include "controlleridentity.h"
+
+#include "controlleridentification.h"
+#include "kelvara.h"
+#include "parameter.h"
+
+namespace {
+
+const int firmwareAddress = 256;
+const int firstV6Firmware = 6000;
+
+int rawValue(const Kelvara* model, int address)
+{
+    return model->getParameter(address)->getRegisterValue() & 0xFFFF;
+}
+
+} // namespace
+
+ControllerIdentity::ControllerIdentity(int firmware, int hardwareVersion, int serialNumber)
+    : known(true)
+    , firmwareNumber(firmware)
+    , hardware(hardwareVersion)
+    , serial(serialNumber)
+{
+}
+
+ControllerIdentity ControllerIdentity::of(const Kelvara* model)
+{
+    const int firmware = rawValue(model, firmwareAddress);
+    return ControllerIdentity(firmware, rawValue(model, hardwareVersionAddress(firmware)),
+                              rawValue(model, serialNumberAddress(firmware)));
+}
+
+int ControllerIdentity::serialNumberAddress(int firmware)
+{
+    return firmware < firstV6Firmware ? 238 : 2017;
+}
+
+QVector<QPair<int, int>> ControllerIdentity::registerReads() const
+{
+    QVector<QPair<int, int>> reads = {qMakePair(1, firmwareAddress)};
+    const int hardwareAddress = hardwareVersionAddress(firmwareNumber);
+    const int serialAddress = serialNumberAddress(firmwareNumber);
+    if (serialAddress == hardwareAddress + 1) {
+        reads << qMakePair(2, hardwareAddress);
+    } else {
+        reads << qMakePair(1, hardwareAddress) << qMakePair(1, serialAddress);
+    }
+    return reads;
+}
+
+QVector<int> ControllerIdentity::registersBeyond(int firmware, int lastBlockAddress)
+{
+    QVector<int> beyond;
+    for (const int address : {hardwareVersionAddress(firmware), serialNumberAddress(firmware)}) {
+        if (address > lastBlockAddress)
+            beyond << address;
+    }
+    return beyond;
+}
+
+bool ControllerIdentity::isIdentityRegister(int address)
+{
+    return address == firmwareAddress || address == hardwareVersionAddress(0)
+        || address == hardwareVersionAddress(firstV6Firmware) || address == serialNumberAddress(0)
+        || address == serialNumberAddress(firstV6Firmware);
+}
+
+bool ControllerIdentity::isSameController(const ControllerIdentity& other) const
+{
+    return known && other.known && firmwareNumber == other.firmwareNumber
+        && hardware == other.hardware && serial == other.serial;
+}

@@ -1,0 +1,48 @@
+#ifndef CONTROLLERIDENTITY_H
+#define CONTROLLERIDENTITY_H
+
+#include <QPair>
+#include <QVector>
+
+class Kelvara;
+
+// What tells one controller from another: its firmware (register 256), its
+// hardware version (the model in the high byte, the batch in the low byte)
+// and its serial number. Below firmware 6000 the last two are registers 237
+// and 238, from 6000 on 1881 and 2017. None of them can be written, so a
+// change of any means another controller answers.
+class ControllerIdentity
+{
+public:
+    // Unknown: the same controller as none.
+    ControllerIdentity() = default;
+    ControllerIdentity(int firmware, int hardwareVersion, int serialNumber);
+
+    // Of the controller whose registers the model holds now.
+    static ControllerIdentity of(const Kelvara* model);
+
+    // Reads of (count, address), the firmware first, that bring a controller
+    // of this firmware's identity into the model.
+    QVector<QPair<int, int>> registerReads() const;
+    // The registers beyond the blocks of a read of all parameters that a
+    // controller of this firmware keeps its identity in.
+    static QVector<int> registersBeyond(int firmware, int lastBlockAddress);
+    static bool isIdentityRegister(int address);
+    static int serialNumberAddress(int firmware);
+
+    bool isKnown() const { return known; }
+    int firmware() const { return firmwareNumber; }
+    int hardwareVersion() const { return hardware; }
+    int serialNumber() const { return serial; }
+
+    // Both known and alike: the same controller.
+    bool isSameController(const ControllerIdentity& other) const;
+
+private:
+    bool known = false;
+    int firmwareNumber = 0;
+    int hardware = 0;
+    int serial = 0;
+};
+
+#endif // CONTROLLERIDENTITY_H

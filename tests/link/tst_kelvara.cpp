@@ -276,6 +276,20 @@ private slots:
         QVERIFY(device->getUnsavedValues().isEmpty());
     }
 
+    // What one controller holds outside its flash says nothing of another:
+    // the same serial number read again keeps the mark, another drops it.
+    void heldOutsideFlashOfAnotherController()
+    {
+        readAll();
+        p(71)->setValue(40);
+        device->setMatchesSaved(71);
+        device->setHeldOutsideFlash(71, 60);
+        readReply(238, p(238)->getRegisterValue());
+        QVERIFY(device->getUnsavedValues().contains(71));
+        readReply(238, p(238)->getRegisterValue() + 1);
+        QVERIFY(device->getUnsavedValues().isEmpty());
+    }
+
     // Firmware, hardware version at 237 and at 1881, voltage gain and current
     // rating; then the type found and the firmware of its row. From 5921 on
     // the high byte of the hardware version names the model, from 6000 on it

@@ -163,10 +163,15 @@ void Kelvara::parameterChanged(int addr)
     Parameter* parameter = getParameter(addr);
     const int savedRaw = savedValues.value(addr, 0);
     if (flashValues.contains(addr) || !matchesSaved(parameter, savedRaw)) {
+        // Moved by the limits of a register read before it: its own value is
+        // on its way in the same read.
+        if (applyingRead && !unsavedValues.contains(addr))
+            marksOfRead.insert(addr);
         markUnsaved(addr);
         return;
     }
 
+    marksOfRead.remove(addr);
     unsavedValues.remove(addr);
     if (parameter->getType() == ParameterDefinition::TypeBitVector) {
         for (int bit = 0; bit < 16; ++bit)
@@ -189,6 +194,7 @@ void Kelvara::markUnsaved(int address)
 
 void Kelvara::setMatchesSaved(int address)
 {
+    marksOfRead.remove(address);
     unsavedValues.remove(address);
     savedValues.remove(address);
     Parameter* parameter = getParameter(address);
@@ -216,9 +222,10 @@ void Kelvara::setReadValue(int address, int raw)
     Parameter* parameter = getParameter(address);
     if (!parameter)
         return;
-    const bool replacesEdit =
-        unsavedValues.contains(address) && parameter->getRegisterValue() != raw;
+    const bool edited = unsavedValues.contains(address) && !marksOfRead.contains(address);
+    const int edit = parameter->getRegisterValue();
     parameter->setRegisterValue(raw);
+    const bool replacesEdit = edited && parameter->getRegisterValue() != edit;
     setMatchesSaved(address);
     if (replacesEdit)
         emit unsavedValueReplaced(address);

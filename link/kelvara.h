@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QObject>
 #include <QPair>
+#include <QSet>
 #include <QString>
 
 class Parameter;
@@ -135,6 +136,9 @@ private:
     QMap<int, int> flashValues;
     // whose controller values flashValues tells of
     ControllerIdentity flashValuesIdentity;
+    // Unsaved only because a read moved the limits of a register it reads
+    // later: no edit of the user's.
+    QSet<int> marksOfRead;
     ControllerIdentity firstReadIdentity;
     bool valid = false;
     bool applyingRead = false;

@@ -290,6 +290,32 @@ private slots:
         QVERIFY(device->getUnsavedValues().isEmpty());
     }
 
+    // A read replaces an edit only where the user's value gives way to the
+    // controller's: a register that the read's own earlier registers moved
+    // (a lower current rating limits 71) is no edit of the user's.
+    void readReplacesEdits()
+    {
+        readAll();
+        QSignalSpy replaced(device, &Kelvara::unsavedValueReplaced);
+        const auto read = [this](int address, int raw) {
+            device->setApplyingRead(true);
+            device->setReadValue(address, raw);
+            device->setApplyingRead(false);
+        };
+        read(0, 50); // 71 limited to 36
+        QVERIFY(device->getUnsavedValues().contains(71));
+        read(71, 35);
+        QCOMPARE(replaced.count(), 0);
+        QVERIFY(device->getUnsavedValues().isEmpty());
+
+        p(71)->setValue(32);
+        read(71, 32); // the controller holds the edit already
+        p(71)->setValue(33);
+        read(71, 35);
+        QCOMPARE(replaced.count(), 1);
+        QCOMPARE(replaced.at(0).at(0).toInt(), 71);
+    }
+
     // Firmware, hardware version at 237 and at 1881, voltage gain and current
     // rating; then the type found and the firmware of its row. From 5921 on
     // the high byte of the hardware version names the model, from 6000 on it

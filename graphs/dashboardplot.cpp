@@ -1,5 +1,6 @@
 #include "dashboardplot.h"
 
+#include "interruptionmarks.h"
 #include "kelvara.h"
 #include "parameter.h"
 #include "pathmessagebox.h"
@@ -60,11 +61,13 @@ DashboardPlot::DashboardPlot(QWidget* parent, KelvaraCom* com, Kelvara* runner, 
         QPen(QBrush(Qt::black, Qt::SolidPattern), 0, Qt::DashLine, Qt::RoundCap, Qt::RoundJoin));
     interruption->setVisible(false);
     interruption->removeFromLegend();
+    marks = new InterruptionMarks(plot, plot->xAxis);
+    marks->setPen(interruption->pen());
 
     emit startStopButtonText(tr("Start Graph"));
 }
 
-// The graphs and lines belong to the plot widget, which may be gone already.
+// The graphs and marks belong to the plot widget, which may be gone already.
 DashboardPlot::~DashboardPlot()
 {
     delete timer;
@@ -213,15 +216,7 @@ void DashboardPlot::keepOffBorder(QCPAxis* axis)
 
 void DashboardPlot::markInterruption(double time)
 {
-    auto* line = new QCPItemStraightLine(plot);
-    for (QCPItemPosition* position : {line->point1, line->point2}) {
-        position->setType(QCPItemPosition::ptPlotCoords);
-        position->setAxes(plot->xAxis, plot->yAxis);
-    }
-    line->point1->setCoords(time, 0);
-    line->point2->setCoords(time, 2);
-    line->setPen(interruption->pen());
-    pauseLines.append(line);
+    marks->append(time);
 
     // The legend row lands last; it heads the legend instead.
     if (interruption->addToLegend()) {
@@ -288,8 +283,7 @@ void DashboardPlot::clearGraphData()
 {
     if (!running)
         emit startStopButtonText(tr("Start Graph"));
-    while (!pauseLines.isEmpty())
-        plot->removeItem(pauseLines.takeFirst());
+    marks->clear();
     interruptPending = false;
     interruption->removeFromLegend();
 

@@ -14,12 +14,12 @@
 #include <map>
 #include <utility>
 
+class InterruptionMarks;
 class Kelvara;
 class KelvaraCom;
 class QCPAxis;
 class QCPGraph;
 class QCPRange;
-class QCPItemStraightLine;
 class QCustomPlot;
 class QSaveFile;
 class QTimer;
@@ -30,9 +30,10 @@ class QTimer;
 // dashed vertical line with an "Interruption" legend row. Every sample can be
 // exported as tab-separated text.
 //
-// A sample costs the same however long graphing has run: the axes grow by
-// the new values alone, and each graph draws a bounded summary of its
-// values (see PlotTrace).
+// A sample costs the same however long graphing has run and however often it
+// was interrupted: the axes grow by the new values alone, each graph draws a
+// bounded summary of its values (see PlotTrace), and one item draws the
+// interruption marks (see InterruptionMarks).
 //
 // The plot widget belongs to the form; this object only drives it and is
 // never shown itself.
@@ -103,14 +104,14 @@ private:
     qint64 startMs = 0;
     bool timeStarted = false;
     qint64 pausedAtMs = 0;
-    // Never drawn: lends its pen to the pause lines and its legend row.
+    // Never drawn: lends its pen to the interruption marks and its legend row.
     QCPGraph* interruption = nullptr;
+    InterruptionMarks* marks = nullptr;
     // The plotted registers by address, in the export's column order.
     std::map<int, PlotTrace> traces;
     std::deque<double> times;
     // The samples taken first after a pause, in order.
     QVector<int> interruptedSamples;
-    QList<QCPItemStraightLine*> pauseLines;
     QList<QColor> palette;
     // The lowest and highest value plotted on each value axis.
     std::map<const QCPAxis*, std::pair<double, double>> dataRanges;

@@ -7,6 +7,7 @@
 #include "parameter.h"
 #include "revertingwrite.h"
 #include "serialportlistener.h"
+#include "typingrange.h"
 
 #include <QComboBox>
 #include <QSettings>
@@ -46,13 +47,19 @@ CommTimeoutAdjust::CommTimeoutAdjust(KelvaraCom* link, Kelvara* model, SerialPor
     setAttribute(Qt::WA_DeleteOnClose);
     baudParameter = model->getParameter(baudRegister);
 
-    ui->timeBox->setMaximum(maximumTimeoutMs);
+    // A typed value beyond a limit gives the limit, as on the pages: the box
+    // takes more than the limits allow, and a complete value is put onto
+    // them (validate() sets the lower one).
+    double low = 0.0;
+    double high = 0.0;
+    TypingRange::around(0, maximumTimeoutMs, &low, &high);
+    ui->timeBox->setRange(int(low), int(high));
+    ui->timeBox->setKeyboardTracking(false);
     // The current timeout, which retries may have raised above the default.
     ui->timeBox->setValue(link->getTimeoutTime());
     ui->timeBox->setSuffix(QStringLiteral(" ms"));
-    // A typed value beyond a limit gives the limit, as on the pages; the
-    // box would otherwise put its old value back without a word.
-    ui->timeBox->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+    connect(ui->timeBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &CommTimeoutAdjust::holdTimeoutToLimits);
     // The drop-downs show their rates in the timeout box's font.
     ui->baudbox->setFont(ui->timeBox->font());
     ui->device_baud_box->setFont(ui->timeBox->font());
@@ -139,9 +146,14 @@ int CommTimeoutAdjust::controllerBaudIndexOf(int key) const
 
 void CommTimeoutAdjust::validate()
 {
-    const int minimum = minimumTimeoutFor(ui->baudbox->currentData().toInt());
-    // QSpinBox raises a smaller value to the new minimum and keeps others.
-    ui->timeBox->setMinimum(minimum);
+    minimumTimeout = minimumTimeoutFor(ui->baudbox->currentData().toInt());
+    // A smaller value rises to the new minimum; others stay.
+    holdTimeoutToLimits();
+}
+
+void CommTimeoutAdjust::holdTimeoutToLimits()
+{
+    ui->timeBox->setValue(qBound(minimumTimeout, ui->timeBox->value(), int(maximumTimeoutMs)));
 }
 
 void CommTimeoutAdjust::setBaud(int index)
@@ -171,6 +183,8 @@ void CommTimeoutAdjust::setBaudDisplay(double value)
 
 void CommTimeoutAdjust::okPressed()
 {
+    // What is typed counts, put onto the limits, however OK was reached.
+    ui->timeBox->interpretText();
     const int timeout = ui->timeBox->value();
     link->setDefaultTimeout(timeout);
     settings->setValue(QStringLiteral("commTimeout"), timeout);

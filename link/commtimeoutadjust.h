@@ -48,6 +48,8 @@ public slots:
     void setBaudDisplay(double value);
 
 private:
+    // The timeout shown, put onto the limits at the suite's rate.
+    void holdTimeoutToLimits();
     void fillSuiteBaudList();
     void fillControllerBaudList();
     int controllerBaudIndexOf(int key) const;
@@ -59,6 +61,7 @@ private:
     Parameter* baudParameter;
     int initialBaudIndex;
     int initialBaudRegister;
+    int minimumTimeout = 0;
     QSettings* settings;
 };
 

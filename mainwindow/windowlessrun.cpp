@@ -3,6 +3,7 @@
 
 #include "windowlessrun.h"
 
+#include "commtimeoutadjust.h"
 #include "devscreen.h"
 #include "formula.h"
 #include "kelvara.h"
@@ -24,8 +25,11 @@
 
 namespace {
 
-// The result is printed at the latest this long after the operation started.
+// The result is printed at the latest this long after the operation started,
+// or, at a slow rate, once a write, its flash save and the read-back could
+// each have waited a whole reply timeout.
 const int windowlessTimeLimit = 5000;
+const int exchangesOfAWrite = 3;
 
 const char* const failureTitle = "Fail with error: '";
 const double widestSpinRange = 99999999.0;
@@ -143,7 +147,8 @@ int WindowlessRun::windowlessRun(QCommandLineParser* parser)
         }
         startWindowlessWrite(value);
     }
-    QTimer::singleShot(windowlessTimeLimit, this, &WindowlessRun::finishWindowlessRun);
+    QTimer::singleShot(std::max(windowlessTimeLimit, exchangesOfAWrite * com->getTimeoutTime()),
+                       this, &WindowlessRun::finishWindowlessRun);
     return 0;
 }
 
@@ -161,6 +166,9 @@ bool WindowlessRun::applyWindowlessBaud(const QString& baud)
         printLine(QStringLiteral("Unable to set baud rate (to \"%1\")").arg(baud));
         return false;
     }
+    // The stored timeout was held to what a frame takes at the stored rate;
+    // at this one it may be too short for any reply.
+    com->setDefaultTimeout(CommTimeoutAdjust::boundedTimeout(com->getTimeoutTime(), rate));
     return true;
 }
 

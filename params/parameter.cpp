@@ -2,6 +2,7 @@
 
 #include "formula.h"
 #include "numericconversion.h"
+#include "typingrange.h"
 
 #include <QDoubleSpinBox>
 #include <QSignalBlocker>
@@ -14,9 +15,6 @@ namespace {
 // Every announcement of a display value gets a number; 0 outside of any.
 quint64 lastAnnouncement = 0;
 quint64 currentAnnouncement = 0;
-
-const double typingCeiling = 9999.0;
-const double typingHeadroom = 10.0;
 
 bool limitValue(Formula* formula, double* value)
 {
@@ -273,11 +271,7 @@ void Parameter::typingRange(double* low, double* high) const
     }
     minimumValue(&lowest);
     maximumValue(&highest);
-    double widest = std::max(std::fabs(lowest), std::fabs(highest));
-    if (!std::isfinite(widest))
-        widest = 0.0;
-    *high = std::max(typingCeiling, typingHeadroom * widest);
-    *low = -*high;
+    TypingRange::around(lowest, highest, low, high);
 }
 
 // Silently: a box that clamped or rounded a shown value would write it back

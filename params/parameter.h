@@ -74,11 +74,9 @@ public:
     void connectDisplay(QDoubleSpinBox* box);
 
     // The numbers a spin box bound to this parameter should take from the
-    // keyboard. A box refuses the keystroke that would cross its range and
-    // keeps the digits before it, so "150" against a maximum of 120 would
-    // become 15: the range is ten times the widest display value either
-    // way (at least 9999), and setValue() puts a number beyond the limits
-    // onto them.
+    // keyboard (see TypingRange), around the limits or, where one is
+    // missing, the register's raw range; setValue() puts a number beyond the
+    // limits onto them.
     void typingRange(double* low, double* high) const;
 
 signals:

@@ -3,6 +3,7 @@
 #include "defaultstore.h"
 #include "indexpage.h"
 #include "makerserver.h"
+#include "replysizelimit.h"
 
 #include <QDebug>
 #include <QDir>
@@ -130,7 +131,18 @@ QNetworkReply* DefaultFileCrawler::get(const QString& url)
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(maxRedirects);
-    return network->get(request);
+    QNetworkReply* reply = network->get(request);
+    auto* limit = new ReplySizeLimit(reply, MAX_REPLY_BYTES);
+    connect(limit, &ReplySizeLimit::limitPassed, reply,
+            [reply] { reply->setProperty(tooLargeProperty, true); });
+    return reply;
+}
+
+// What a reply brought, taken as it arrived.
+QByteArray DefaultFileCrawler::body(QNetworkReply* reply)
+{
+    ReplySizeLimit* limit = ReplySizeLimit::of(reply);
+    return limit ? limit->body() : reply->readAll();
 }
 
 void DefaultFileCrawler::requestPage(const QString& url, const QString& folder, int depth)
@@ -152,27 +164,22 @@ void DefaultFileCrawler::requestPage(const QString& url, const QString& folder, 
     listDeadline.start(totalMillis);
 }
 
-void DefaultFileCrawler::listDownloadProgress(qint64 bytesReceived, qint64 bytesTotal)
+void DefaultFileCrawler::listDownloadProgress(qint64, qint64)
 {
-    keepWatching(&listTimer, bytesReceived, bytesTotal);
+    keepWatching(&listTimer);
 }
 
-void DefaultFileCrawler::fileDownloadProgress(qint64 bytesReceived, qint64 bytesTotal)
+void DefaultFileCrawler::fileDownloadProgress(qint64, qint64)
 {
-    keepWatching(&fileTimer, bytesReceived, bytesTotal);
+    keepWatching(&fileTimer);
 }
 
-// A reply that grows too large is aborted; one that makes progress restarts
-// its phase's watchdog while that runs.
-void DefaultFileCrawler::keepWatching(QTimer* watchdog, qint64 bytesReceived, qint64 bytesTotal)
+// A reply that makes progress restarts its phase's watchdog while that runs
+// (one that grows too large is aborted by its ReplySizeLimit).
+void DefaultFileCrawler::keepWatching(QTimer* watchdog)
 {
-    auto* reply = qobject_cast<QNetworkReply*>(sender());
-    if (reply && (bytesReceived > MAX_REPLY_BYTES || bytesTotal > MAX_REPLY_BYTES)) {
-        reply->setProperty(tooLargeProperty, true);
-        reply->abort();
-    } else if (watchdog->isActive()) {
+    if (watchdog->isActive())
         watchdog->start(idleMillis);
-    }
 }
 
 void DefaultFileCrawler::getFirmwareListFinished(QNetworkReply* reply)
@@ -190,7 +197,7 @@ void DefaultFileCrawler::getFirmwareListFinished(QNetworkReply* reply)
         return endCrawl(NetworkFailure, code);
     QStringList files;
     QStringList folders;
-    switch (IndexPage::read(reply->readAll(), &files, &folders)) {
+    switch (IndexPage::read(body(reply), &files, &folders)) {
     case IndexPage::NoList:
         return endCrawl(PageUnreadable, 0);
     case IndexPage::BadEntry:
@@ -347,7 +354,7 @@ QString DefaultFileCrawler::fileProblem(QNetworkReply* reply, const QString& tar
         return tr("it is larger than %1 MB").arg(MAX_REPLY_BYTES / (1024 * 1024));
     if (code != QNetworkReply::NoError)
         return QString();
-    return DefaultStore::saveFile(dataDir, target, reply->readAll());
+    return DefaultStore::saveFile(dataDir, target, body(reply));
 }
 
 void DefaultFileCrawler::getFirmwareListTimeout()

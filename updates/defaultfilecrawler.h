@@ -111,6 +111,7 @@ private:
     };
 
     QNetworkReply* get(const QString& url);
+    static QByteArray body(QNetworkReply* reply);
     void requestPage(const QString& url, const QString& folder, int depth);
     void takeFolders(const QStringList& names, int depth);
     void takeFiles(const QStringList& names);
@@ -118,7 +119,7 @@ private:
     void requestNextPage();
     void endCrawl(Failure failure, int code);
     QString fileProblem(QNetworkReply* reply, const QString& target, int code) const;
-    void keepWatching(QTimer* watchdog, qint64 bytesReceived, qint64 bytesTotal);
+    void keepWatching(QTimer* watchdog);
     void stopListTimers();
     void stopFileTimers();
 

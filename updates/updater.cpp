@@ -1,6 +1,7 @@
 #include "updater.h"
 
 #include "downloader.h"
+#include "replysizelimit.h"
 #include "versionfile.h"
 #include "webaddress.h"
 
@@ -227,10 +228,8 @@ void Updater::request(int redirects, const QDeadlineTimer& deadline)
     QNetworkReply* reply = m_manager->get(request);
     reply->setProperty(redirectsProperty, redirects);
     reply->setProperty(deadlineProperty, QVariant::fromValue(deadline));
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
-        if (received > MAX_VERSION_FILE_BYTES || total > MAX_VERSION_FILE_BYTES)
-            endForLimit(reply, sizeLimit);
-    });
+    auto* limit = new ReplySizeLimit(reply, MAX_VERSION_FILE_BYTES);
+    connect(limit, &ReplySizeLimit::limitPassed, reply, [reply] { endForLimit(reply, sizeLimit); });
     QTimer::singleShot(static_cast<int>(deadline.remainingTime()), reply,
                        [reply] { endForLimit(reply, timeLimit); });
 }
@@ -280,7 +279,7 @@ void Updater::onReply(QNetworkReply* reply)
         return;
     }
 
-    const QByteArray body = reply->readAll();
+    const QByteArray body = ReplySizeLimit::of(reply)->body();
     if (m_customAppcast) {
         emit appcastDownloaded(m_url, body);
         emit checkingFinished(m_url);

@@ -1,6 +1,7 @@
 // The live plot's pauses, clearing, colours and export, on a clock the test sets.
 
 #include "dashboardplot.h"
+#include "interruptionmarks.h"
 #include "kelvara.h"
 #include "modalwatcher.h"
 #include "parameter.h"
@@ -47,6 +48,8 @@ struct PlotRig
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
+    InterruptionMarks* marks() const { return qobject_cast<InterruptionMarks*>(surface->item(0)); }
+
     Kelvara model;
     QWidget window;
     QCustomPlot* surface = new QCustomPlot(&window);
@@ -70,8 +73,8 @@ private slots:
         rig.clickAt(71000);
         rig.plotRow(261, 2), rig.plotRow(264, 1), rig.sampleAt(71350);
         QCOMPARE(buttonTexts, QStringList({"Pause Graphing", "Resume Graphing", "Pause Graphing"}));
-        QCOMPARE(qobject_cast<QCPItemStraightLine*>(rig.surface->item(0))->point1->coords().x(),
-                 10.35);
+        QVERIFY(rig.marks());
+        QCOMPARE(rig.marks()->times(), QVector<double>{10.35});
         QCOMPARE(
             rig.exported(),
             QByteArray("Time(s)\tInterrupted\tMotor Temperature(\xc2\xb0"
@@ -99,7 +102,7 @@ private slots:
             rig.clickAt(6000);
         rig.plot->now = 9000;
         rig.plot->clearGraphData();
-        QCOMPARE(rig.surface->itemCount(), 0);
+        QVERIFY(rig.marks() && rig.marks()->times().isEmpty());
         QCOMPARE(rig.surface->legend->itemCount(), 1); // Battery Current alone
         if (!running)
             rig.clickAt(9000);
@@ -134,6 +137,66 @@ private slots:
         for (int address : plotted)
             rig.plotRow(qAbs(address), address > 0 ? 1 : 0);
         QTEST(rig.surface->graph(rig.surface->graphCount() - 1)->pen().color(), "last");
+    }
+
+    // The marks look as a straight line through each would: dashed, across
+    // the axis rectangle, on the nearest whole pixel, drawn once where many
+    // share a pixel, and not at all off the time axis; also when drawn
+    // magnified (an export), as lines.
+    void marksLookLikeStraightLines_data()
+    {
+        QTest::addColumn<QVector<double>>("times");
+        QTest::addColumn<double>("from"); // the time axis shown
+        QTest::addColumn<double>("to");
+        QTest::addColumn<bool>("apart"); // each on a pixel of its own
+        QVector<double> crowded;
+        for (int i = 0; i < 300; ++i)
+            crowded << 5 + i * 0.0123;
+        QVector<double> day;
+        for (int i = 0; i < 2000; ++i)
+            day << 86400.0 * (i + 1) / 2001;
+        QTest::newRow("one") << QVector<double>{10.35} << 0.0 << 20.0 << true;
+        QTest::newRow("apart") << QVector<double>{0.35, 3.5, 9.1, 19.6} << 0.0 << 20.0 << true;
+        QTest::newRow("crowded") << crowded << 0.0 << 20.0 << false;
+        QTest::newRow("off the axis") << QVector<double>{1, 12, 30} << 10.0 << 20.0 << true;
+        QTest::newRow("a day of them") << day << 0.0 << 86400.0 << false;
+    }
+
+    void marksLookLikeStraightLines()
+    {
+        QFETCH(QVector<double>, times);
+        QFETCH(double, from);
+        QFETCH(double, to);
+        PlotRig rig;
+        rig.window.resize(700, 300);
+        rig.surface->resize(700, 300);
+        rig.surface->legend->setVisible(false);
+        rig.plot->onGraphStartStopClicked();
+        for (double time : times) {
+            rig.plot->onGraphStartStopClicked(), rig.plot->onGraphStartStopClicked();
+            rig.sampleAt(qint64(time * 1000));
+        }
+        rig.surface->xAxis->setRange(from, to);
+        const QVector<double> marked = rig.marks()->times();
+        QCOMPARE(marked.size(), times.size());
+        const QImage withMarks = rig.surface->toPixmap().toImage();
+        const QImage magnified = rig.surface->toPixmap(700, 300, 2.0).toImage();
+
+        rig.marks()->setVisible(false);
+        const QImage bare = rig.surface->toPixmap().toImage();
+        const QPen pen = rig.marks()->pen();
+        for (double time : marked) {
+            auto* line = new QCPItemStraightLine(rig.surface);
+            line->point1->setCoords(time, 0);
+            line->point2->setCoords(time, 2);
+            line->setPen(pen);
+            line->setAntialiased(false);
+        }
+        QVERIFY(withMarks != bare);
+        QCOMPARE(withMarks, rig.surface->toPixmap().toImage());
+        QFETCH(bool, apart);
+        if (apart)
+            QCOMPARE(magnified, rig.surface->toPixmap(700, 300, 2.0).toImage());
     }
 
     // A long run keeps every value for the export but draws a bounded

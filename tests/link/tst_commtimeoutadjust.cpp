@@ -54,6 +54,24 @@ private:
             new CommTimeoutAdjust(link.get(), model.get(), listener.get(), settings.get(), nullptr);
     }
 
+    // The timeout box's value once text is typed over its own and ended
+    // with key ("OK": the OK button pressed at once).
+    int typedTimeout(const QString& text, const QString& key)
+    {
+        dialog->show();
+        if (!QTest::qWaitForWindowActive(dialog))
+            return -1;
+        timeBox()->setFocus();
+        timeBox()->selectAll();
+        QTest::keyClicks(timeBox(), text);
+        if (key == "OK")
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        else
+            QTest::keyClick(QApplication::focusWidget(),
+                            key == "Tab" ? Qt::Key_Tab : Qt::Key_Return);
+        return dialog ? timeBox()->value() : link->getTimeoutTime();
+    }
+
     QStringList stored() const
     {
         settings->sync();
@@ -103,16 +121,52 @@ private slots:
         for (auto it = minimum.constBegin(); it != minimum.constEnd(); ++it) {
             link->setBaud(it.key());
             openDialog();
-            QCOMPARE(timeBox()->minimum(), it.value());
             QCOMPARE(timeBox()->value(), qMax(50, it.value()));
+            QCOMPARE(typedTimeout("0", "Tab"), it.value());
             link->setBaud(115200);
             openDialog();
             suiteRate()->setCurrentIndex(suiteRate()->findData(it.key()));
-            QCOMPARE(timeBox()->minimum(), it.value());
             QCOMPARE(timeBox()->value(), qMax(50, it.value()));
+            QCOMPARE(typedTimeout("0", "Tab"), it.value());
         }
         timeBox()->setValue(999999999);
         QCOMPARE(timeBox()->value(), 60000);
+    }
+
+    // A typed value beyond a limit gives the limit, never the digits typed
+    // before the box refused one.
+    void typedBeyondALimitGivesTheLimit_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("timeout");
+        QTest::newRow("70000") << 115200 << "70000"
+                               << "Tab" << 60000;
+        QTest::newRow("99999") << 115200 << "99999"
+                               << "Tab" << 60000;
+        QTest::newRow("far beyond") << 115200 << "123456789"
+                                    << "Return" << 60000;
+        QTest::newRow("below the minimum") << 115200 << "5"
+                                           << "Tab" << 50;
+        QTest::newRow("below it at 1200 bit/s") << 1200 << "300"
+                                                << "Tab" << 4270;
+        QTest::newRow("within") << 1200 << "5000"
+                                << "Tab" << 5000;
+        QTest::newRow("OK at once") << 115200 << "70000"
+                                    << "OK" << 60000;
+    }
+
+    void typedBeyondALimitGivesTheLimit()
+    {
+        QFETCH(int, rate);
+        QFETCH(QString, typed);
+        QFETCH(QString, key);
+        link->setBaud(rate);
+        openDialog();
+        QTEST(typedTimeout(typed, key), "timeout");
+        if (key == "OK")
+            QVERIFY(stored().contains("commTimeout=60000"));
     }
 
     void okStores()

@@ -209,6 +209,42 @@ private slots:
                      value.section('=', 1).toInt());
     }
 
+    // A rate given with -b whose replies outlast the stored 60 ms timeout:
+    // the timeout is held to what a frame takes at that rate, every request
+    // is answered at its first send, and a write with its flash save ends
+    // within the run's time limit. Against controllers whose replies take
+    // their time at 1200 bit/s, a read and a write side by side.
+    void slowRateHoldsTheTimeout()
+    {
+        ControllerSimulator reader;
+        ControllerSimulator writer;
+        QProcess read;
+        QProcess write;
+        const QList<QPair<ControllerSimulator*, QProcess*>> runs = {{&reader, &read},
+                                                                    {&writer, &write}};
+        const QList<QStringList> arguments = {{"-i", "-a", "71", "-r"},
+                                              {"-i", "-a", "229", "-w", "30.5"}};
+        for (int i = 0; i < runs.size(); ++i) {
+            ControllerSimulator* sim = runs.at(i).first;
+            QVERIFY(sim->start() && sim->loadImage(KELVARA_SIM_IMAGES "/controller.xml"));
+            sim->setLineRate(1200);
+            runs.at(i).second->setProcessEnvironment(environment(sim->portName()));
+            runs.at(i).second->start(
+                program, arguments.at(i) + QStringList{"-b", "1200", "-s", sim->portName()});
+        }
+        for (const auto& run : runs)
+            QVERIFY(run.second->waitForFinished(180000));
+        QCOMPARE(QString::fromLocal8Bit(read.readAllStandardOutput()), QString("70\n"));
+        QCOMPARE(read.exitCode(), 0);
+        QCOMPARE(QString::fromLocal8Bit(write.readAllStandardOutput()), QString("Write success\n"));
+        QCOMPARE(write.exitCode(), 0);
+        QCOMPARE(int(writer.registerValue(229)), 305);
+        // Two read-alls of five blocks each, then the read; or the write,
+        // the flash save and its read-back.
+        QCOMPARE(reader.requestCount(), 11);
+        QCOMPARE(writer.requestCount(), 13);
+    }
+
     // The window makes a newly plugged-in port the current one; a
     // command-line write must still reach the port it was given.
     void portPluggedInDuringTheRunIsNotTaken()

@@ -114,31 +114,40 @@ private slots:
         }
     }
 
-    // A reply delayed, and sent again later; the copy may go out while no
-    // client has the port open and then waits in the terminal.
+    // A reply delayed, or taking its time on a slow line, and sent again
+    // later; the copy may go out while no client has the port open and then
+    // waits in the terminal.
     void lateReplies_data()
     {
         QTest::addColumn<int>("delayMs");
-        QTest::addColumn<int>("copyMs"); // -1: no copy
+        QTest::addColumn<int>("lineRate"); // bit/s; 0: no time on the line
+        QTest::addColumn<int>("copyMs");   // -1: no copy
         QTest::addColumn<bool>("whileClosed");
-        QTest::newRow("at once") << 0 << -1 << false;
-        QTest::newRow("150 ms") << 150 << -1 << false;
-        QTest::newRow("400 ms") << 400 << -1 << false;
-        QTest::newRow("copy in the next exchange") << 0 << 150 << false;
-        QTest::newRow("copy while the port is closed") << 20 << 100 << true;
+        QTest::addColumn<int>("takesMs"); // from the request to the reply
+        QTest::newRow("at once") << 0 << 0 << -1 << false << 0;
+        QTest::newRow("150 ms") << 150 << 0 << -1 << false << 150;
+        QTest::newRow("400 ms") << 400 << 0 << -1 << false << 400;
+        QTest::newRow("copy in the next exchange") << 0 << 0 << 150 << false << 0;
+        QTest::newRow("copy while the port is closed") << 20 << 0 << 100 << true << 20;
+        // Seven bytes of ten bits.
+        QTest::newRow("1200 bit/s") << 0 << 1200 << -1 << false << 59;
+        QTest::newRow("100 ms, then 9600 bit/s") << 100 << 9600 << -1 << false << 108;
     }
 
     void lateReplies()
     {
         QFETCH(int, delayMs);
+        QFETCH(int, lineRate);
         QFETCH(int, copyMs);
         QFETCH(bool, whileClosed);
+        QFETCH(int, takesMs);
         sim->setReplyDelay(delayMs);
+        sim->setLineRate(lineRate);
         sim->duplicateReplies(copyMs, copyMs < 0 ? 0 : 1);
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(ask(), good);
-        QVERIFY(clock.elapsed() >= delayMs);
+        QVERIFY(clock.elapsed() >= takesMs);
         if (whileClosed)
             QVERIFY(sim->waitForReplies(2));
         if (copyMs >= 0)
@@ -146,10 +155,10 @@ private slots:
         // Never early; late only by what a loaded machine may add. Both are
         // timed from the request: the first reply may be late by itself.
         const auto log = sim->frameLog();
-        QVector<double> late = {log.at(1).elapsedMs - log.at(0).elapsedMs - delayMs};
+        QVector<double> late = {log.at(1).elapsedMs - log.at(0).elapsedMs - takesMs};
         for (const Sim::LogEntry& entry : log) {
             if (entry.note == "late duplicate")
-                late << entry.elapsedMs - log.at(0).elapsedMs - delayMs - copyMs;
+                late << entry.elapsedMs - log.at(0).elapsedMs - takesMs - copyMs;
         }
         QCOMPARE(late.size(), copyMs < 0 ? 1 : 2);
         for (double ms : late)

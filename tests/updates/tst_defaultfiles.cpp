@@ -225,6 +225,48 @@ private slots:
         QVERIFY(!crawl.downloader.isRunning());
     }
 
+    // An index page or a file that never ends is given up at the size limit,
+    // and the network layer takes little more than the limit meanwhile (the
+    // rest of what the server got rid of waits in the system's socket
+    // buffers).
+    void endlessRepliesEndAtTheLimit_data()
+    {
+        QTest::addColumn<QByteArray>("endless"); // its path below the base
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("index page") << QByteArray("A/") << "failed: PageUnreadable";
+        QTest::newRow("file") << QByteArray("A/a.xml") << "A/a.xml: it is larger than 8 MB";
+    }
+
+    void endlessRepliesEndAtTheLimit()
+    {
+        QFETCH(QByteArray, endless);
+        DownloadWorkspace workspace;
+        workspace.server.serve("/downloads/kl/", indexPage({"A/"}));
+        workspace.server.serve("/downloads/kl/A/", indexPage({"a.xml"}));
+        LoopbackHttpServer::Response neverEnds;
+        neverEnds.body = QByteArray(65536, ' ');
+        neverEnds.endless = true;
+        workspace.server.serve("/downloads/kl/" + endless, neverEnds);
+        DefaultFileCrawler crawler;
+        QString outcome;
+        connect(&crawler, &DefaultFileCrawler::crawlFinished,
+                [&] { crawler.fetch(crawler.brands().keys()); });
+        connect(&crawler, &DefaultFileCrawler::crawlFailed, [&](auto failure) {
+            const auto failures = QMetaEnum::fromType<DefaultFileCrawler::Failure>();
+            outcome = QString("failed: %1").arg(failures.valueToKey(failure));
+        });
+        connect(&crawler, &DefaultFileCrawler::fileFinished,
+                [&](const QString& target, int, const QString& problem) {
+                    outcome = QDir(workspace.store()).relativeFilePath(target) + ": " + problem;
+                });
+        crawler.crawl(DefaultFileCrawler::FW_URL());
+        QTRY_VERIFY_WITH_TIMEOUT(!outcome.isEmpty(), 20000);
+        QTEST(outcome, "outcome");
+        const qint64 socketBuffers = 16 * 1024 * 1024;
+        QVERIFY2(workspace.server.bytesSent() < DefaultFileCrawler::MAX_REPLY_BYTES + socketBuffers,
+                 qPrintable(QString::number(workspace.server.bytesSent())));
+    }
+
     // The time limit ends a stalled request: one box, one updateFail(), and no
     // second report when the aborted request comes back.
     void stalledServerTimesOut()

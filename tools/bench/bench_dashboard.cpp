@@ -1,17 +1,18 @@
 // The cost of one Dashboard plot sample after a day of graphing, against a
 // fresh plot:
 //
-//   kelvara-bench-dashboard [--hours H] [--rounds N] [--samples N]
+//   kelvara-bench-dashboard [--hours H] [--marks M] [--rounds N] [--samples N]
 //
 // Two copies of the suite's window, built and shown as the program shows
 // them and each connected to kelvara-sim in a process of its own, are on
 // the Dashboard plotting its three values of the start (battery voltage and
 // current, motor RPM) with graphing started. One is first given H hours
 // (24) of samples at the 350 ms rate, with values that swing slowly and
-// jitter as widely at every sample; the other is fresh ("Reset Graph" before each of
-// its turns). Then, in turn for N rounds (10), each takes N samples (20):
-// the values change, and one sample is timed from its start to the end of
-// the plot's repaint.
+// jitter as widely at every sample, and graphing paused and resumed M times
+// (300) evenly over them, each pause leaving its interruption mark; the other
+// is fresh ("Reset Graph" before each of its turns). Then, in turn for N
+// rounds (10), each takes N samples (20): the values change, and one sample
+// is timed from its start to the end of the plot's repaint.
 //
 // Printed: the median time a sample in each window and their ratio (goal: at
 // most 2; exit status 1 above), the share of a core the day's plot takes at
@@ -35,6 +36,7 @@
 #include <QTemporaryDir>
 #include <qcustomplot.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <malloc.h>
@@ -109,6 +111,14 @@ struct DashboardWindow
         }
     }
 
+    // As the user pauses and resumes graphing: the next sample marks it.
+    void pauseAndResume()
+    {
+        auto* button = window->findChild<QAbstractButton*>("dashboardStartStopButton");
+        button->click();
+        button->click();
+    }
+
     void timeSample()
     {
         changeValues();
@@ -140,15 +150,18 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addOption({"hours", "Hours of samples the day's plot holds first.", "h", "24"});
+    parser.addOption({"marks", "Interruption marks among the day's samples.", "m", "300"});
     parser.addOption({"rounds", "Rounds of timed samples in each window.", "n", "10"});
     parser.addOption({"samples", "Timed samples per window and round.", "n", "20"});
     parser.process(app);
     bool ok = true;
     const double hours = parser.value("hours").toDouble(&ok);
+    const int marks = ok ? parser.value("marks").toInt(&ok) : 0;
     const int rounds = ok ? parser.value("rounds").toInt(&ok) : 0;
     const int samples = ok ? parser.value("samples").toInt(&ok) : 0;
-    if (!ok || hours < 0 || rounds < 1 || samples < 1) {
-        std::fprintf(stderr, "--hours takes hours, --rounds and --samples whole numbers\n");
+    if (!ok || hours < 0 || marks < 0 || rounds < 1 || samples < 1) {
+        std::fprintf(stderr,
+                     "--hours takes hours, --marks, --rounds and --samples whole numbers\n");
         return 2;
     }
     guardBench(timeLimitSeconds);
@@ -164,13 +177,21 @@ int main(int argc, char* argv[])
     if (!fresh.start() || !day.start())
         return 1;
     const auto prefill = qint64(hours * samplesPerHour);
-    std::printf("Dashboard plot of %d values in the real window (%s): %lld samples first\n",
-                day.plotted.size(), qPrintable(shownOn), static_cast<long long>(prefill));
+    std::printf("Dashboard plot of %d values in the real window (%s): %lld samples and %d "
+                "interruption marks first\n",
+                day.plotted.size(), qPrintable(shownOn), static_cast<long long>(prefill), marks);
     std::fflush(stdout);
     const qint64 heapBefore = heapInUse();
     QElapsedTimer prefillClock;
     prefillClock.start();
+    // The marks fall evenly among the samples, the last just before the end.
+    const qint64 markEvery = marks > 0 ? std::max<qint64>(1, prefill / marks) : 0;
+    int marked = 0;
     for (qint64 i = 0; i < prefill; ++i) {
+        if (marked < marks && (i + 1) % markEvery == 0) {
+            day.pauseAndResume();
+            ++marked;
+        }
         day.changeValues();
         day.plot->readDashboardValues();
         // The windows keep talking to their controllers meanwhile.
@@ -195,8 +216,9 @@ int main(int argc, char* argv[])
     const double ratio = dayMs / freshMs;
     std::printf("the day's samples taken in %.1f s\n", prefillSeconds);
     std::printf("a sample and its repaint, median of %d in turn: fresh %.3f ms, after %g hours "
-                "%.3f ms (%d points drawn): ratio %.2f (goal at most %.0f)\n",
-                rounds * samples, freshMs, hours, dayMs, day.drawnPoints(), ratio, goalRatio);
+                "and %d interruptions %.3f ms (%d points drawn): ratio %.2f (goal at most %.0f)\n",
+                rounds * samples, freshMs, hours, marked, dayMs, day.drawnPoints(), ratio,
+                goalRatio);
     std::printf("at one sample each %.0f ms the day's plot takes %.2f %% of a core\n", samplingMs,
                 100.0 * dayMs / samplingMs);
     std::printf("heap: %+.1f MiB for %lld values kept, %.1f bytes a value\n",

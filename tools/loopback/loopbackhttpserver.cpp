@@ -8,8 +8,11 @@ LoopbackHttpServer::LoopbackHttpServer()
 {
     listen(QHostAddress::LocalHost, 0);
     connect(this, &QTcpServer::newConnection, this, [this] {
-        while (QTcpSocket* socket = nextPendingConnection())
+        while (QTcpSocket* socket = nextPendingConnection()) {
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { answer(socket); });
+            connect(socket, &QTcpSocket::bytesWritten, this,
+                    [this](qint64 bytes) { m_bytesSent += bytes; });
+        }
     });
 }
 
@@ -31,6 +34,11 @@ void LoopbackHttpServer::serve(const QByteArray& path, const QByteArray& body)
 QStringList LoopbackHttpServer::requests() const
 {
     return m_requests;
+}
+
+qint64 LoopbackHttpServer::bytesSent() const
+{
+    return m_bytesSent;
 }
 
 void LoopbackHttpServer::answer(QTcpSocket* socket)
@@ -69,6 +77,9 @@ void LoopbackHttpServer::drip(QTcpSocket* socket, const QByteArray& body, const 
     auto* timer = new QTimer(socket);
     connect(socket, &QTcpSocket::disconnected, timer, &QTimer::stop);
     connect(timer, &QTimer::timeout, socket, [=, sent = 0]() mutable {
+        // The client has not taken the last piece yet.
+        if (socket->bytesToWrite() > 0)
+            return;
         socket->write(body.mid(sent, bytes));
         if ((sent += bytes) < body.size())
             return;

@@ -18,8 +18,10 @@ class QTcpSocket;
 // connection open, or with cut close it there. A response can drip: its
 // body (or the part before the stall) goes in pieces of dripBytes, one
 // every dripMs. An endless response has no length and sends its body over
-// and over until the client goes. Requested paths are recorded in order,
-// as sent; url() has no trailing "/".
+// and over, as fast as the client takes it, until the client goes. No piece
+// is written while the last one waits for the client, so bytesSent() tells
+// what the clients took. Requested paths are recorded in order, as sent;
+// url() has no trailing "/".
 class LoopbackHttpServer : public QTcpServer
 {
 public:
@@ -43,6 +45,8 @@ public:
     void serve(const QByteArray& path, const QByteArray& body);
 
     QStringList requests() const;
+    // Bytes the clients took, headers included.
+    qint64 bytesSent() const;
 
 private:
     void answer(QTcpSocket* socket);
@@ -51,6 +55,7 @@ private:
     QHash<QByteArray, Response> m_responses;
     QHash<QTcpSocket*, QByteArray> m_partial;
     QStringList m_requests;
+    qint64 m_bytesSent = 0;
 };
 
 #endif // LOOPBACKHTTPSERVER_H

@@ -249,6 +249,12 @@ void ControllerSimulator::setReplyDelay(int ms)
     state->faults.replyDelayMs = qMax(0, ms);
 }
 
+void ControllerSimulator::setLineRate(int bitsPerSecond)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.lineRate = qMax(0, bitsPerSecond);
+}
+
 void ControllerSimulator::corruptCrc(int times)
 {
     QMutexLocker lock(&state->mutex);

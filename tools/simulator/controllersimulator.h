@@ -94,6 +94,9 @@ public:
     // keeps them for later).
     void dropRequestsFor(int ms);
     void setReplyDelay(int ms);
+    // Replies take as long as their bytes would on a line of this rate (ten
+    // bits a byte), after the delay; 0 switches it off.
+    void setLineRate(int bitsPerSecond);
     void corruptCrc(int times = 1);
     void shortenReplies(int missingBytes = 1, int times = 1);
     void lengthenReplies(int extraBytes = 2, int times = 1);

@@ -22,6 +22,14 @@ void ReplyFaults::clear()
     *this = ReplyFaults();
 }
 
+int ReplyFaults::replyDelay(int replyBytes) const
+{
+    if (lineRate <= 0)
+        return replyDelayMs;
+    const qint64 bitMs = qint64(replyBytes) * 10 * 1000;
+    return replyDelayMs + int((bitMs + lineRate - 1) / lineRate);
+}
+
 bool ReplyFaults::takeSilence(const QByteArray& request, double nowMs, QStringList* notes)
 {
     if (nowMs < dropUntilMs) {

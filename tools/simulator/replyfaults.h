@@ -30,6 +30,7 @@ public:
     QSet<int> silentAddresses;
     double dropUntilMs = 0; // requests before this time never arrive
     int replyDelayMs = 0;
+    int lineRate = 0; // bit/s; 0: a reply takes no time on the line
 
     Knob exception;                    // parameter: exception code
     QMap<int, int> exceptionAddresses; // first address -> exception code
@@ -55,6 +56,11 @@ public:
     // The reply as the faults change it: header bytes (with a fresh CRC),
     // then a spoilt CRC, then the length, then garbage before it.
     QByteArray distort(const QByteArray& reply, QStringList* notes);
+
+    // Milliseconds after its request at which a reply of that many bytes is
+    // sent: the delay, then the time its bytes take on the line (ten bits
+    // each) at lineRate.
+    int replyDelay(int replyBytes) const;
 
     // Milliseconds after which the reply is sent a second time, or -1.
     int takeDuplicateDelay(QStringList* notes);

@@ -145,7 +145,7 @@ void SimulatorWorker::handleRequest(const QByteArray& frame)
             if (reply.isEmpty())
                 reply = state->controller.answer(frame, state->elapsedMs());
             reply = state->faults.distort(reply, &notes);
-            delayMs = state->faults.replyDelayMs;
+            delayMs = state->faults.replyDelay(reply.size());
             duplicateMs = state->faults.takeDuplicateDelay(&notes);
         }
     }

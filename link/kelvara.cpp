@@ -165,7 +165,7 @@ void Kelvara::parameterChanged(int addr)
     if (flashValues.contains(addr) || !matchesSaved(parameter, savedRaw)) {
         // Moved by the limits of a register read before it: its own value is
         // on its way in the same read.
-        if (applyingRead && !unsavedValues.contains(addr))
+        if (storingReadValue && !unsavedValues.contains(addr))
             marksOfRead.insert(addr);
         markUnsaved(addr);
         return;
@@ -224,7 +224,9 @@ void Kelvara::setReadValue(int address, int raw)
         return;
     const bool edited = unsavedValues.contains(address) && !marksOfRead.contains(address);
     const int edit = parameter->getRegisterValue();
+    storingReadValue = true;
     parameter->setRegisterValue(raw);
+    storingReadValue = false;
     const bool replacesEdit = edited && parameter->getRegisterValue() != edit;
     setMatchesSaved(address);
     if (replacesEdit)

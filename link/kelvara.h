@@ -139,6 +139,7 @@ private:
     // Unsaved only because a read moved the limits of a register it reads
     // later: no edit of the user's.
     QSet<int> marksOfRead;
+    bool storingReadValue = false;
     ControllerIdentity firstReadIdentity;
     bool valid = false;
     bool applyingRead = false;

@@ -105,6 +105,12 @@ int CommTimeoutAdjust::boundedTimeout(int ms, int baudRate)
     return qBound(minimumTimeoutFor(baudRate), ms, int(maximumTimeoutMs));
 }
 
+void CommTimeoutAdjust::holdToRate(KelvaraCom* link, int baudRate)
+{
+    if (link->getTimeoutTime() < minimumTimeoutFor(baudRate))
+        link->setDefaultTimeout(minimumTimeoutFor(baudRate));
+}
+
 void CommTimeoutAdjust::fillSuiteBaudList()
 {
     for (QSerialPort::BaudRate rate : suiteBaudRates)

@@ -39,6 +39,9 @@ public:
     // A timeout from elsewhere (the settings file) held to what the dialog
     // allows at that rate.
     static int boundedTimeout(int ms, int baudRate);
+    // Raises the link's timeout to what a frame takes at baudRate; one long
+    // enough stays as it is, with its retries.
+    static void holdToRate(KelvaraCom* link, int baudRate);
 
 public slots:
     void okPressed();

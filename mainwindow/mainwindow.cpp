@@ -321,6 +321,8 @@ void MainWindow::applySettings()
     const int timeout = settings->value(QStringLiteral("commTimeout")).toInt(&stored);
     if (stored)
         com->setDefaultTimeout(CommTimeoutAdjust::boundedTimeout(timeout, com->getBaud()));
+    else
+        CommTimeoutAdjust::holdToRate(com, com->getBaud());
 }
 
 void MainWindow::bindRows()

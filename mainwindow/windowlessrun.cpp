@@ -168,7 +168,7 @@ bool WindowlessRun::applyWindowlessBaud(const QString& baud)
     }
     // The stored timeout was held to what a frame takes at the stored rate;
     // at this one it may be too short for any reply.
-    com->setDefaultTimeout(CommTimeoutAdjust::boundedTimeout(com->getTimeoutTime(), rate));
+    CommTimeoutAdjust::holdToRate(com, rate);
     return true;
 }
 

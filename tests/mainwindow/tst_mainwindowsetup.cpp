@@ -96,6 +96,8 @@ private slots:
             << QVariantMap{{"commTimeout", 2147483647}} << 60000 << 115200 << false;
         QTest::newRow("timeout too short for the rate")
             << QVariantMap{{"commTimeout", 10}, {"commBaudrate", 9600}} << 540 << 9600 << false;
+        QTest::newRow("no timeout stored, slow rate")
+            << QVariantMap{{"commBaudrate", 1200}} << 4270 << 1200 << false;
     }
     void settingsAreApplied()
     {

@@ -30,10 +30,9 @@ public:
     // Buttons to press in turn, before the one given at construction.
     void setAnswers(const QStringList& answers) { m_answers = answers; }
 
+    // Runs while a message box is still open, before it is answered.
     std::function<void(QMessageBox*)> onBox;
     std::function<void(QWidget*)> onDialog;
-    // Runs while a message box is still open, before it is answered.
-    std::function<void(QMessageBox*)> beforeAnswer;
 
 private:
     void check()
@@ -44,8 +43,8 @@ private:
         m_last = modal;
         m_titles << modal->windowTitle();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            if (beforeAnswer)
-                beforeAnswer(box);
+            if (onBox)
+                onBox(box);
             m_texts << box->text();
             const auto buttons = box->buttons();
             QStringList names;
@@ -53,8 +52,6 @@ private:
                 names << button->text();
             m_details << box->informativeText() + " | " + box->detailedText() + " | "
                     + names.join(", ");
-            if (onBox)
-                onBox(box);
             const QString answer = m_answers.isEmpty() ? m_buttonText : m_answers.takeFirst();
             for (QAbstractButton* button : buttons) {
                 if (!answer.isEmpty() && button->text() == answer) {

@@ -493,7 +493,7 @@ private slots:
         bench.a->setFlashSaveFails(true);
         bench.edit(227, 29.5);
         ModalWatcher watcher;
-        watcher.beforeAnswer = [&](QMessageBox*) {
+        watcher.onBox = [&](QMessageBox*) {
             if (watcher.count() == 1)
                 bench.moveTo(bench.b.get());
         };

@@ -7,6 +7,13 @@
 
 using namespace AutotuneRegister;
 
+namespace {
+
+// As often as the window checks the connection.
+const int probeInterval = 1000;
+
+} // namespace
+
 DiscoveryStop* DiscoveryStop::of(Kelvara* runner, KelvaraCom* com)
 {
     if (auto* stop = com->findChild<DiscoveryStop*>(QString(), Qt::FindDirectChildrenOnly))
@@ -24,6 +31,8 @@ DiscoveryStop::DiscoveryStop(Kelvara* runner, KelvaraCom* com)
     connect(com, &KelvaraCom::comError, this, &DiscoveryStop::takeFailure);
     connect(com, &KelvaraCom::comSuccess, this, &DiscoveryStop::resendAfterLoss);
     connect(com, &KelvaraCom::controllerConnected, this, &DiscoveryStop::resend);
+    probeTimer.setInterval(probeInterval);
+    connect(&probeTimer, &QTimer::timeout, this, &DiscoveryStop::probe);
 }
 
 void DiscoveryStop::request()
@@ -36,6 +45,7 @@ void DiscoveryStop::cancel()
 {
     pending = false;
     lost = false;
+    probeTimer.stop();
 }
 
 void DiscoveryStop::send()
@@ -44,6 +54,7 @@ void DiscoveryStop::send()
         return;
     sending = true;
     lost = false;
+    probeTimer.stop();
     // Taken as saved before the write, so that no snapshot of unsaved
     // values (a refused save puts one back) ever holds the stop.
     Parameter* mode = runner->getParameter(DiscoveryMode);
@@ -64,6 +75,7 @@ void DiscoveryStop::takeReport()
     if (runner->getParameter(DiscoveryMode)->getRegisterValue() == 0) {
         pending = false;
         sending = false;
+        probeTimer.stop();
         return;
     }
     if (sending && !readStillQueued())
@@ -78,6 +90,8 @@ void DiscoveryStop::takeFailure()
         return;
     sending = false;
     lost = true;
+    if (pending)
+        probeTimer.start();
 }
 
 void DiscoveryStop::resendAfterLoss()
@@ -94,6 +108,15 @@ void DiscoveryStop::resend()
         sending = false;
     if (pending)
         send();
+}
+
+// A check starts only while the link is idle; its answer sends the stop.
+void DiscoveryStop::probe()
+{
+    if (!pending || !lost)
+        probeTimer.stop();
+    else
+        com->checkConnection();
 }
 
 bool DiscoveryStop::readStillQueued() const

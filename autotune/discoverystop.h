@@ -2,13 +2,17 @@
 #define DISCOVERYSTOP_H
 
 #include <QObject>
+#include <QTimer>
 
 class Kelvara;
 class KelvaraCom;
 
 // Stops a discovery run of the controller (register 481 := 0) and sees the
 // stop through: a stop the controller did not confirm is sent again each
-// time the controller answers, until it reports 481 = 0.
+// time the controller answers, until it reports 481 = 0. While a stop is
+// lost the controller is asked by connection checks of its own, so that it
+// goes out also while nothing else talks to the controller (the window
+// holds its checks while a box is open).
 //
 // One per link, owned by it: a stop outlasts the test and the wizard that
 // asked for it. The stop is the suite's own write, never an unsaved change
@@ -37,6 +41,7 @@ private:
     void takeFailure();
     void resendAfterLoss();
     void resend();
+    void probe();
     // The read that ends the stop in flight still waits in the link's queue.
     bool readStillQueued() const;
 
@@ -49,6 +54,7 @@ private:
     // the stop again. A stop it heard is sent again at the next connection
     // check only, so a controller that keeps running is not flooded.
     bool lost = false;
+    QTimer probeTimer;
 };
 
 #endif // DISCOVERYSTOP_H

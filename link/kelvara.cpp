@@ -10,6 +10,7 @@
 #include "stdoutline.h"
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -231,6 +232,13 @@ void Kelvara::setReadValue(int address, int raw)
     setMatchesSaved(address);
     if (replacesEdit)
         emit unsavedValueReplaced(address);
+}
+
+void Kelvara::putBackControllerValue(int address, int raw)
+{
+    const bool wasApplyingRead = std::exchange(applyingRead, true);
+    getParameter(address)->setRegisterValue(raw);
+    applyingRead = wasApplyingRead;
 }
 
 void Kelvara::setSavedValue(int address, int raw)

@@ -71,6 +71,9 @@ public:
     // edits, so the model keeps exactly what the controller sent.
     bool isApplyingRead() const { return applyingRead; }
     void setApplyingRead(bool applying) { applyingRead = applying; }
+    // The register takes raw back as the controller's own value, as a read
+    // stores it: widgets that follow it only show it.
+    void putBackControllerValue(int address, int raw);
 
     bool areFirstReadValuesSaved() const { return !firstReadValues.isEmpty(); }
     // Also notes whose values they are: the controller's identity.

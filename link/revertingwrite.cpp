@@ -31,12 +31,8 @@ void RevertingWrite::takeSuccess()
 // the value to the flash-save handling.
 void RevertingWrite::takeFailure()
 {
-    if (unwritten()) {
-        // The controller's own value: widgets only show it.
-        model->setApplyingRead(true);
-        model->getParameter(address)->setRegisterValue(model->getSavedValues().value(address));
-        model->setApplyingRead(false);
-    }
+    if (unwritten())
+        model->putBackControllerValue(address, model->getSavedValues().value(address));
     deleteLater();
 }
 

@@ -351,8 +351,7 @@ void MainWindow::linkFailed(const QString& title)
 // any save to flash that failed.
 void MainWindow::saveToFlashCutShort()
 {
-    model->setUnsavedToFlashRecovery();
-    statusLabel->setText(tr(KelvaraCom::flashSaveFailTitle));
+    linkFailed(QLatin1String(KelvaraCom::flashSaveFailTitle));
     if (windowless)
         return;
     // Not from inside the port watcher's report.

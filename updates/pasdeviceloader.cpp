@@ -79,17 +79,13 @@ void PasDeviceLoader::putBackPick()
         return;
     Kelvara* model = translator->device();
     const QMap<int, int> saved = model->getSavedValues();
-    // The controller's own values, as after a read.
-    const bool wasApplyingRead = model->isApplyingRead();
-    model->setApplyingRead(true);
     for (auto it = pickedValues.constBegin(); it != pickedValues.constEnd(); ++it) {
-        Parameter* parameter = model->getParameter(it.key());
-        if (parameter->getRegisterValue() != it.value())
+        if (model->getParameter(it.key())->getRegisterValue() != it.value())
             continue;
         const int before = valuesBeforePick.value(it.key());
-        parameter->setRegisterValue(model->isValid() ? saved.value(it.key(), before) : before);
+        model->putBackControllerValue(it.key(),
+                                      model->isValid() ? saved.value(it.key(), before) : before);
     }
-    model->setApplyingRead(wasApplyingRead);
     forgetPick();
 }
 

@@ -74,16 +74,20 @@ void AutotuneLink::write(int first, int last)
     com->oneWrite(first, last - first + 1);
 }
 
+void AutotuneLink::writeCommand(int address, int value)
+{
+    com->queueCommand(address, value);
+}
+
 void AutotuneLink::readFaults()
 {
     read(Firmware, Faults2);
 }
 
-qint64 AutotuneLink::startDiscovery(double mode)
+qint64 AutotuneLink::startDiscovery(int mode)
 {
     DiscoveryStop::of(runner, com)->cancel();
-    setValue(DiscoveryMode, mode);
-    write(DiscoveryMode, DiscoveryMode);
+    writeCommand(DiscoveryMode, mode);
     return now();
 }
 

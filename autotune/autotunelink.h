@@ -102,13 +102,15 @@ public:
     // Registers first to last (inclusive).
     void read(int first, int last);
     void write(int first, int last);
+    // A command register, with the value given now (KelvaraCom::queueCommand).
+    void writeCommand(int address, int value);
     // Before each discovery run: the block from the firmware version to
     // Faults 2, for hasFaults().
     void readFaults();
     // Starts a discovery run of the controller (register 481 := mode), which
     // sets 481 back to 0 when done; it takes over from a stop still being
     // delivered. Returns now().
-    qint64 startDiscovery(double mode);
+    qint64 startDiscovery(int mode);
 
     qint64 now() const { return clock(); }
     void setClock(AutotuneClock newClock) { clock = newClock; }

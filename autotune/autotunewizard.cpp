@@ -320,7 +320,6 @@ void AutotuneWizard::flashSaveWasInterrupted()
 
 void AutotuneWizard::onclearFaults_clicked()
 {
-    runner->getParameter(FaultClear)->setRegisterValue(1);
-    com->oneWrite(FaultClear, 1);
+    com->queueCommand(FaultClear, 1);
     com->oneRead(Faults, Faults2 - Faults + 1);
 }

@@ -55,12 +55,7 @@ void DiscoveryStop::send()
     sending = true;
     lost = false;
     probeTimer.stop();
-    // Taken as saved before the write, so that no snapshot of unsaved
-    // values (a refused save puts one back) ever holds the stop.
-    Parameter* mode = runner->getParameter(DiscoveryMode);
-    mode->setValue(0.0);
-    runner->setSavedValue(DiscoveryMode, mode->getRegisterValue());
-    com->oneWrite(DiscoveryMode, 1);
+    com->queueCommand(DiscoveryMode, 0);
     com->oneRead(DiscoveryMode, 1);
 }
 
@@ -116,7 +111,7 @@ void DiscoveryStop::probe()
     if (!pending || !lost)
         probeTimer.stop();
     else
-        com->checkConnection();
+        com->probeConnection();
 }
 
 bool DiscoveryStop::readStillQueued() const

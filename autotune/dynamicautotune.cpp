@@ -177,7 +177,7 @@ void DynamicAutotune::checkFaults()
 void DynamicAutotune::startSpin()
 {
     state = State::PollingSpin;
-    startMs = io.startDiscovery(2.0);
+    startMs = io.startDiscovery(2);
     resetCurrentLatch();
 }
 

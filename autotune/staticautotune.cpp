@@ -111,8 +111,7 @@ void StaticAutotune::startRun()
     io.stepOnSuccess(this, &StaticAutotune::runStaticAutotune);
     state = State::ClearingFaults;
     if (io.hasFaults()) {
-        runner->getParameter(FaultClear)->setRegisterValue(1);
-        io.write(FaultClear, FaultClear);
+        io.writeCommand(FaultClear, 1);
         startMs = io.now();
         return;
     }
@@ -143,7 +142,7 @@ void StaticAutotune::applyKvCap()
 void StaticAutotune::startMeasurement()
 {
     state = State::StartingMeasurement;
-    startMs = io.startDiscovery(1.0);
+    startMs = io.startDiscovery(1);
 }
 
 void StaticAutotune::readPhaseCurrents()

@@ -31,6 +31,15 @@ ControllerIdentity ControllerIdentity::of(const Kelvara* model)
                               rawValue(model, serialNumberAddress(firmware)));
 }
 
+ControllerIdentity ControllerIdentity::fromRegisters(const QMap<int, int>& registers)
+{
+    if (!registers.contains(firmwareAddress))
+        return ControllerIdentity();
+    const int firmware = registers.value(firmwareAddress);
+    return ControllerIdentity(firmware, registers.value(hardwareVersionAddress(firmware), -1),
+                              registers.value(serialNumberAddress(firmware), -1));
+}
+
 int ControllerIdentity::serialNumberAddress(int firmware)
 {
     return firmware < firstV6Firmware ? 238 : 2017;

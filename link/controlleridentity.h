@@ -1,6 +1,7 @@
 #ifndef CONTROLLERIDENTITY_H
 #define CONTROLLERIDENTITY_H
 
+#include <QMap>
 #include <QPair>
 #include <QVector>
 
@@ -20,6 +21,9 @@ public:
 
     // Of the controller whose registers the model holds now.
     static ControllerIdentity of(const Kelvara* model);
+    // Of the controller whose raw register values these are (address ->
+    // value); unknown without the firmware.
+    static ControllerIdentity fromRegisters(const QMap<int, int>& registers);
 
     // Reads of (count, address), the firmware first, that bring a controller
     // of this firmware's identity into the model.

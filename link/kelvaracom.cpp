@@ -1,6 +1,7 @@
 #include "kelvaracom.h"
 
 #include "commtimer.h"
+#include "identitygate.h"
 #include "kelvara.h"
 #include "logger.h"
 
@@ -13,6 +14,7 @@ KelvaraCom::KelvaraCom(Kelvara* model, QObject* parent)
     , timer(new CommTimer)
     , devLogger(new Logger(this, model))
     , quietLineTimer(new QTimer(this))
+    , gate(std::make_unique<IdentityGate>())
 {
     quietLineTimer->setSingleShot(true);
     quietLineTimer->setTimerType(Qt::PreciseTimer);
@@ -151,6 +153,10 @@ void KelvaraCom::dropPendingWork()
     earlyReadSendFailed = false;
     requestResent = false;
     statusReadFailedSinceCheck = false;
+    probing = false;
+    heldWrite = HeldWrite();
+    readAllReplies.clear();
+    readAllRepeats = 0;
     // Whoever answers on the new port has not been read.
     identifyBeforeNextWrite();
 }

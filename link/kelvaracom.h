@@ -1,8 +1,6 @@
 #ifndef KELVARACOM_H
 #define KELVARACOM_H
 
-#include "controlleridentity.h"
-
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -11,7 +9,10 @@
 #include <QString>
 #include <QVector>
 
+#include <memory>
+
 class CommTimer;
+class IdentityGate;
 class Kelvara;
 class Logger;
 class QTimer;
@@ -37,11 +38,16 @@ QString niceHex(QString hex);
 // read-all, and on failure enableSaveButtons(true), comError() and
 // errorMessage(title, text), in this order, with both queues emptied.
 //
-// A controller that went silent may have been swapped for another on the
-// same port: once any exchange has failed since the last complete read, the
-// one that answers is identified again (ControllerIdentity) before the next
-// write reaches it. Another one gets nothing written: the write ends with a
-// failure report titled otherControllerTitle.
+// A controller that went silent may have been swapped for another behind
+// the same port: once any exchange has failed since the last complete read,
+// every write frame, sent first or sent again, waits until the controller
+// that answers has been identified as the one that was read (IdentityGate).
+// Another one gets nothing written: otherControllerAnswered(), then the
+// failure report of the operation (titled otherControllerTitle, or
+// flashSaveFailTitle when values already written are not in flash). A save
+// to flash counts as confirmed only from the controller that took it, and a
+// read-all is taken only when every one of its exchanges was answered at
+// once; one that was not is read again whole, a few times at most.
 //
 // Tests and tools that need a quick link use setDefaultTimeout() with a short
 // time (e.g. 40 ms): the whole retransmission ladder scales with it.
@@ -80,6 +86,10 @@ public:
     void queueRead(int addr, int numRegs);
     // Like oneWrite() without resetting the timeout.
     void queueWrite(int addr, int numRegs);
+    // A command register written with the value given now, whatever the
+    // model holds when the frame goes out; the model takes it as the
+    // controller's own value, never as an unsaved edit.
+    void queueCommand(int addr, int value);
     // Pairs of (count, address), queued in order.
     void queueMultipleReads(QVector<QPair<int, int>> pairs);
     void queueMultipleWrites(QVector<QPair<int, int>> pairs);
@@ -93,6 +103,11 @@ public:
     // autotune calls it from its comSuccess() handler, with the link idle.
     void flashSaveAutotune();
     void flashSaveError();
+    // A connection check of its own for a caller that must hear from the
+    // controller (a lost stop): it runs only while the link is idle, and
+    // its failure is not counted, so the window's checks alone decide when
+    // the controller is lost.
+    void probeConnection();
     // While set, failed connection checks pass silently.
     void ignoreConnectionFails(bool ignore);
     // Clears and closes the port when open and empties both queues.
@@ -116,8 +131,17 @@ public:
     // The last read-all that succeeded had no failed exchange: its values
     // all come from one controller.
     bool wasLastReadAllClean() const { return lastReadAllClean; }
-    // A save to flash has started and is not confirmed yet.
-    bool isSavingToFlash() const { return flashSaveState != FlashSaveState::Idle; }
+    // A save to flash was confirmed by the controller that took the writes
+    // of the last write batch; false from the next write batch on.
+    bool wasFlashSaveConfirmed() const { return flashSaveConfirmed; }
+    // Values that belong in flash have been written, or are being written,
+    // and no save to flash has confirmed them yet.
+    bool isSavingToFlash() const
+    {
+        return flashSaveState != FlashSaveState::Idle
+            || (writeState == WriteState::WaitingForReply && flashSaveNeeded
+                && autotuneTestState == NoTest);
+    }
 
     Status getStatus() const { return status; }
     static QString getStatusString(KelvaraCom::Status status);
@@ -186,6 +210,10 @@ signals:
     void readAllComplete();
     // A read of the status block took more than its timeout + 1000 ms.
     void macSlowFaultRead(int elapsedMs);
+    // The identity check found a controller other than the one that was
+    // read: nothing more is written until it has been read completely.
+    // Comes before the failure report of the operation it ended.
+    void otherControllerAnswered();
 
 public slots:
     void oneWrite(int addr, int numRegs);
@@ -260,13 +288,38 @@ private:
     };
     // What the identity check lets go on once the controller is the one read.
     enum class AfterIdentityCheck {
-        SendWrite,
-        StartFlashSave,
+        SendWrite,        // the next queued write, sent first
+        StartFlashSave,   // the write of 511
+        ResendWrite,      // the write frame whose wait ran out
+        ConfirmFlashSave, // the read-back of 511 that gave 4096
+    };
+    // A write frame whose wait ran out, held while the controller that
+    // answers is identified; sent again as it was.
+    struct HeldWrite
+    {
+        QByteArray frame;
+        int address = -1;
+        int count = 0;
+        int mode = IdleMode;
+        int timeout = 0; // of its next send
+        quint32 request = 0;
+    };
+    // A read-all block's reply, stored once the whole read-all is in.
+    struct ReadAllReply
+    {
+        int address;
+        int count;
+        QByteArray reply;
     };
 
     // Frames and judgement (kelvaracomframes.cpp).
     bool read(int numRegs, int addr);
     bool write(int numRegs, int addr);
+    // A command write of one register (see queueCommand).
+    bool writeCommand(int addr, int value);
+    // Values are taken from the model where none is given.
+    QByteArray buildWriteFrame(int numRegs, int addr, const QVector<int>& values = {}) const;
+    bool sendWrite(const QByteArray& frame);
     QByteArray initializeMsg(QByteArray msg, int addr);
     void prepareReplyBuffer(int length);
     bool sendMessage(QByteArray frame);
@@ -285,6 +338,7 @@ private:
     // The reply being judged answers a connection check.
     bool isConnectionCheckReply() const;
     void noteUnsentRequest();
+    bool isWriteFrame(const QByteArray& frame) const;
     void announceJudgement();
     void announceJudgement(quint32 request);
 
@@ -296,18 +350,26 @@ private:
     void sendNextReadEarly();
     void sendNextReadBeforeCompletion();
     bool sendNextWrite();
+    QByteArray nextWriteFrame() const;
     bool retransmitMessage();
     bool takeJudgement(quint32& request);
     bool sendNextWriteIdentified();
     void writeError();
     QString failureText(const QString& errorType);
+    void reportFailure(QString title, const QString& text);
     void clearQueues();
     bool isReadAllPending() const;
 
     // Operations (kelvaracomoperations.cpp).
     QVector<int> identityRegistersBeyondBlocks() const;
+    void bufferReadAllReply(int address, int count, const QByteArray& reply);
+    void storeReadAllReplies();
+    bool isReadAllClean() const;
+    bool readAllAgain();
+    void failMixedReadAll();
     void endReadAll(bool succeeded);
     void settleUnwritable();
+    void confirmFlashSave();
     void endUnconfirmedFlashSave();
     void countFailedCheck();
     bool isStatusRead() const;
@@ -316,13 +378,17 @@ private:
     void noteFailedExchange();
     void noteReadAllStart();
     void noteCompleteRead();
-    bool identifyBeforeWrite(AfterIdentityCheck then);
+    bool identifyBeforeWrite(const QByteArray& frame, AfterIdentityCheck then);
+    bool identifyBeforeResend();
+    void startIdentityCheck(AfterIdentityCheck then);
     bool sendNextIdentityRead();
+    bool isIdentityCheckReply() const;
+    void takeIdentityAnswer(int address, int count, const QByteArray& reply);
     void endIdentityCheck();
     void continueAfterIdentityCheck();
     void failAfterIdentityCheck();
+    void resendHeldWrite();
     void refuseWriteToAnotherController();
-    bool isSafetyCommand(const QPair<int, int>& write) const;
 
     // Logs (kelvaracomlogs.cpp).
     void logText(const QString& text);
@@ -352,6 +418,9 @@ private:
     QVector<ReadPurpose> readPurposes; // one per readQueue entry
     WriteState writeState = WriteState::Idle;
     QVector<QPair<int, int>> writeQueue;
+    // One per writeQueue entry: the value of a command, or noCommand.
+    QVector<int> writeCommands;
+    static constexpr int noCommand = -1;
     int flashReadRetries = 0;
     bool flashSaveNeeded = false;
     QList<int> unwritableUnsaved; // of the write-all under way
@@ -388,27 +457,32 @@ private:
 
     // The request in flight has been sent again.
     bool requestResent = false;
-    // A read of the status block went unanswered since the last connection
-    // check: on the Dashboard, whose polls keep the link busy, that counts
-    // as a failed check.
+    // A send of a read of the status block went unanswered since the last
+    // connection check: on the Dashboard, whose polls keep the link busy,
+    // that counts as one failed check, however many checks fall inside the
+    // wait of the poll sent again.
     bool statusReadFailedSinceCheck = false;
+    // The check in flight is a probe: its failure is not counted.
+    bool probing = false;
 
     // Exchanges that got no good reply (or were not sent), counted so that a
     // read-all can tell whether all its blocks came from one controller.
     int failedExchanges = 0;
     int failedExchangesAtReadAllStart = 0;
     bool lastReadAllClean = false;
-    // The identity of the last complete read, and whether the controller
-    // that answers may be another one since.
-    ControllerIdentity readIdentity;
-    bool identityInDoubt = false;
-    // The identity check found another controller, which has not been read
-    // completely since: every write is refused without asking again.
-    bool otherControllerAnswers = false;
+    // The blocks of the read-all under way, and how often it was begun
+    // again after an exchange that was not answered at once.
+    QVector<ReadAllReply> readAllReplies;
+    int readAllRepeats = 0;
+    bool flashSaveConfirmed = false;
+
+    std::unique_ptr<IdentityGate> gate;
     IdentityCheckState identityCheckState = IdentityCheckState::Idle;
     AfterIdentityCheck afterIdentityCheck = AfterIdentityCheck::SendWrite;
-    QVector<QPair<int, int>> identityReads;
     quint32 identityCheckRequest = 0;
+    int identityAnswerAddress = -1;
+    QVector<int> identityAnswer;
+    HeldWrite heldWrite;
 };
 
 #endif // KELVARACOM_H

@@ -4,6 +4,7 @@
 
 #include "commtimer.h"
 #include "controlleridentification.h"
+#include "identitygate.h"
 #include "kelvara.h"
 #include "logger.h"
 #include "parameter.h"
@@ -59,6 +60,20 @@ void KelvaraCom::queueRead(int addr, int numRegs)
 void KelvaraCom::queueWrite(int addr, int numRegs)
 {
     writeQueue.append(qMakePair(numRegs, addr));
+    writeCommands.append(noCommand);
+    queueWriteHelper();
+}
+
+void KelvaraCom::queueCommand(int addr, int value)
+{
+    // Shown at once as what the controller is told; taken as its own value
+    // before the write, so that no snapshot of unsaved values (a refused
+    // save puts one back) ever holds the command.
+    runner->putBackControllerValue(addr, value);
+    runner->setSavedValue(addr, runner->getParameter(addr)->getRegisterValue());
+    timer->resetTime();
+    writeQueue.append(qMakePair(1, addr));
+    writeCommands.append(value & 0xFFFF);
     queueWriteHelper();
 }
 
@@ -72,6 +87,7 @@ void KelvaraCom::queueMultipleReads(QVector<QPair<int, int>> pairs)
 void KelvaraCom::queueMultipleWrites(QVector<QPair<int, int>> pairs)
 {
     writeQueue += pairs;
+    writeCommands += QVector<int>(pairs.size(), noCommand);
     queueWriteHelper();
 }
 
@@ -96,6 +112,7 @@ void KelvaraCom::clearQueues()
     readQueue.clear();
     readPurposes.clear();
     writeQueue.clear();
+    writeCommands.clear();
 }
 
 bool KelvaraCom::isReadAllPending() const
@@ -230,6 +247,19 @@ void KelvaraCom::readWrapper()
     }
     currentReadPurpose = PlainRead;
 
+    if (readAllEnds) {
+        // An exchange of it went unanswered: the cable may have moved to
+        // another controller meanwhile, so none of it is taken.
+        if (!isReadAllClean()) {
+            if (!readAllAgain())
+                failMixedReadAll();
+            else if (!sendNextRead())
+                readError();
+            return;
+        }
+        storeReadAllReplies();
+        readAllRepeats = 0;
+    }
     if (readAllEnds && !readQueue.isEmpty()) {
         sendNextReadBeforeCompletion();
         return;
@@ -298,10 +328,20 @@ void KelvaraCom::readError()
     reportError(QStringLiteral("Read Fail"));
 }
 
+QByteArray KelvaraCom::nextWriteFrame() const
+{
+    const QPair<int, int> pair = writeQueue.constFirst();
+    const int command = writeCommands.constFirst();
+    return buildWriteFrame(pair.first, pair.second,
+                           command == noCommand ? QVector<int>() : QVector<int>{command});
+}
+
 bool KelvaraCom::sendNextWrite()
 {
+    const QByteArray frame = nextWriteFrame();
     const QPair<int, int> pair = writeQueue.takeFirst();
-    if (!write(pair.first, pair.second))
+    writeCommands.removeFirst();
+    if (!sendWrite(frame))
         return false;
     writeMachineRequest = requestInFlight;
     for (int address = pair.second; address < pair.second + pair.first; ++address) {
@@ -316,9 +356,7 @@ bool KelvaraCom::sendNextWrite()
 // any controller safe goes at once.
 bool KelvaraCom::sendNextWriteIdentified()
 {
-    if (!writeQueue.isEmpty() && isSafetyCommand(writeQueue.constFirst()))
-        return sendNextWrite();
-    return identifyBeforeWrite(AfterIdentityCheck::SendWrite) || sendNextWrite();
+    return identifyBeforeWrite(nextWriteFrame(), AfterIdentityCheck::SendWrite) || sendNextWrite();
 }
 
 void KelvaraCom::writeWrapper()
@@ -330,6 +368,8 @@ void KelvaraCom::writeWrapper()
             mode = WriteMode;
             writeState = WriteState::WaitingForReply;
             flashSaveNeeded = false;
+            // What a batch that ends without a save to flash leaves unsaved.
+            runner->setFlashRecoveryValues();
             if (sendNextWriteIdentified())
                 return;
         }
@@ -395,6 +435,13 @@ bool KelvaraCom::retransmitMessage()
 
 void KelvaraCom::reportError(QString errorType)
 {
+    reportFailure(errorType, failureText(errorType));
+}
+
+// The one teardown of every operation that ends without success: a save to
+// flash that was not confirmed is told as such, whatever ended it.
+void KelvaraCom::reportFailure(QString title, const QString& text)
+{
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::writeWrapper);
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
@@ -404,19 +451,22 @@ void KelvaraCom::reportError(QString errorType)
     flashSaveRequest = 0;
     earlyReadSendFailed = false;
 
-    // A save to flash that was not confirmed is told as such, whatever
-    // ended it: the values are not kept over a power cycle.
+    // The values are not kept over a power cycle.
     if (flashSaveState != FlashSaveState::Idle)
-        errorType = QString::fromLatin1(flashSaveFailTitle);
+        title = QString::fromLatin1(flashSaveFailTitle);
     flashSaveState = FlashSaveState::Idle;
+    readState = ReadState::Idle;
+    writeState = WriteState::Idle;
     mode = IdleMode;
     const bool readAllEnds = isReadAllPending();
     readAllBlockInFlight = false;
     currentReadPurpose = PlainRead;
     clearQueues();
     unwritableUnsaved.clear();
+    heldWrite = HeldWrite();
+    readAllReplies.clear();
+    readAllRepeats = 0;
 
-    const QString text = failureText(errorType);
     if (autotuneTestState != NoTest) {
         logText(replyText);
         setAutotuneTestState(NoTest);
@@ -427,7 +477,7 @@ void KelvaraCom::reportError(QString errorType)
     // A read-all whose blocks were dropped ends here, unsuccessfully.
     if (readAllEnds)
         endReadAll(false);
-    emit errorMessage(errorType, text);
+    emit errorMessage(title, text);
 }
 
 // The text of a failure report; replyText becomes its one line.

@@ -3,8 +3,10 @@
 
 #include "commtimer.h"
 #include "kelvara.h"
+#include "identitygate.h"
 #include "logger.h"
 #include "parameter.h"
+#include "parameterconstants.h"
 #include "replyjudgement.h"
 
 #include <QTimer>
@@ -106,21 +108,41 @@ bool KelvaraCom::read(int numRegs, int addr)
 
 bool KelvaraCom::write(int numRegs, int addr)
 {
-    curNumRegs = qMax(0, numRegs);
-    prepareReplyBuffer(8);
+    return sendWrite(buildWriteFrame(numRegs, addr));
+}
 
-    QByteArray frame = initializeMsg(QByteArray(curNumRegs * 2 + 7, char(0xFF)), addr);
+bool KelvaraCom::writeCommand(int addr, int value)
+{
+    return sendWrite(buildWriteFrame(1, addr, {value}));
+}
+
+QByteArray KelvaraCom::buildWriteFrame(int numRegs, int addr, const QVector<int>& values) const
+{
+    const int count = qMax(0, numRegs);
+    QByteArray frame(count * 2 + 7, char(0xFF));
+    frame[0] = slaveAddress;
     frame[1] = writeFunction;
-    frame[6] = char((curNumRegs * 2) & 0xFF);
-    for (int i = 0; i < curNumRegs; ++i) {
-        const Parameter* parameter = runner->getParameter(addr + i);
+    frame[2] = char((addr >> 8) & 0xFF);
+    frame[3] = char(addr & 0xFF);
+    frame[4] = char((count >> 8) & 0xFF);
+    frame[5] = char(count & 0xFF);
+    frame[6] = char((count * 2) & 0xFF);
+    for (int i = 0; i < count; ++i) {
         // Negative values go out in two's complement.
-        const int raw = parameter ? parameter->getRegisterValue() & 0xFFFF : 0;
+        const int raw = i < values.size()
+            ? values.at(i) & 0xFFFF
+            : runner->getParameter(addr + i)->getRegisterValue() & 0xFFFF;
         frame[7 + 2 * i] = char(raw >> 8);
         frame[8 + 2 * i] = char(raw & 0xFF);
     }
-    frame = fillInCRC(frame);
+    return fillInCRC(frame);
+}
 
+bool KelvaraCom::sendWrite(const QByteArray& frame)
+{
+    curAddr = (quint8(frame.at(2)) << 8) | quint8(frame.at(3));
+    curNumRegs = (quint8(frame.at(4)) << 8) | quint8(frame.at(5));
+    prepareReplyBuffer(8);
     requestInFlight = ++requestCounter;
     requestResent = false;
     if (!startExchange(frame)) {
@@ -318,6 +340,11 @@ void KelvaraCom::noteUnsentRequest()
         statusReadFailedSinceCheck = true;
 }
 
+bool KelvaraCom::isWriteFrame(const QByteArray& frame) const
+{
+    return frame.size() > 1 && frame.at(1) == writeFunction;
+}
+
 bool KelvaraCom::isConnectionCheckReply() const
 {
     return connectionCheckState == ConnectionCheckState::WaitingForReply;
@@ -326,8 +353,10 @@ bool KelvaraCom::isConnectionCheckReply() const
 void KelvaraCom::judgeGoodReply()
 {
     // An answered status read is as good as an answered connection check.
-    if (isStatusRead())
+    if (isStatusRead()) {
         failedCheckCount = 0;
+        statusReadFailedSinceCheck = false;
+    }
     status = isConnectionCheckReply() ? StatusControllerConnected : StatusSuccess;
     if (mode == ReadMode) {
         if (curAddr == faultsAddress && faultReadTimer.isValid()) {
@@ -342,9 +371,17 @@ void KelvaraCom::judgeGoodReply()
         const int address = curAddr;
         const int count = curNumRegs;
         const QByteArray reply = rxBuffer;
+        const ReadPurpose purpose = currentReadPurpose;
         emitDevMessage(address - 1, false, true, reply, showHex);
-        sendNextReadEarly();
-        storeReadReply(address, count, reply);
+        if (isIdentityCheckReply()) {
+            takeIdentityAnswer(address, count, reply);
+        } else {
+            sendNextReadEarly();
+            if (purpose == PlainRead)
+                storeReadReply(address, count, reply);
+            else
+                bufferReadAllReply(address, count, reply);
+        }
         replyText =
             QStringLiteral("SUCCESS - Reply: ") + ::niceHex(QString::fromLatin1(reply.toHex()));
         announceJudgement(judged);
@@ -388,6 +425,11 @@ void KelvaraCom::judgeBadReply()
         return;
     }
     status = StatusCommunicationTimeout;
+    // A write frame goes out again only to the controller that was read.
+    if (identifyBeforeResend()) {
+        logText(replyText);
+        return; // the check sends it again, or ends the operation
+    }
     if (retransmitMessage()) {
         logText(replyText);
         return; // the next expiry judges again
@@ -418,10 +460,17 @@ void KelvaraCom::storeWriteReply()
     const QByteArray sent = timer->getLastMsg();
     for (int i = 0; i < curNumRegs; ++i) {
         const int address = curAddr + i;
-        // A value changed while its frame was on the way has not reached
-        // the controller: it stays unsaved, or the change would be lost.
-        if (holdsSentValue(sent, i, address))
+        if (commandParameterAddresses.contains(address)) {
+            // What the controller was told, whatever a read put in between.
+            const int offset = 7 + 2 * i;
+            const int value = (quint8(sent.at(offset)) << 8) | quint8(sent.at(offset + 1));
+            runner->putBackControllerValue(address, value);
             runner->setMatchesSaved(address);
+        } else if (holdsSentValue(sent, i, address)) {
+            // A value changed while its frame was on the way has not reached
+            // the controller: it stays unsaved, or the change would be lost.
+            runner->setMatchesSaved(address);
+        }
         createDevMessage(i, !showHex);
         if (autotuneTestState != NoTest && autotuneLog)
             autotuneLog->write(address, i == 0, false);

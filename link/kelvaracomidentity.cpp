@@ -1,33 +1,22 @@
 // Telling the controller that answers from the one that was read: a cable
-// moved from one controller to another on a port that stays shows only as
-// a silence. After one, the controller is identified again before anything
-// is written to it.
+// moved from one controller to another behind an adapter that stays shows
+// only as a silence. After one, every write frame, sent first or sent
+// again, waits until the controller has been identified (IdentityGate).
 #include "kelvaracom.h"
 
+#include "commtimer.h"
+#include "controlleridentity.h"
+#include "identitygate.h"
 #include "kelvara.h"
 #include "parameter.h"
 
-namespace {
-
-const int discoveryModeAddress = 481;
-const int accessCodeAddress = 509;
-
-} // namespace
+#include <utility>
 
 const char* const KelvaraCom::otherControllerTitle = "Another Controller";
 
-// The motor's discovery run stopped, access level 3 locked: these carry
-// nothing of the controller that was read and must never wait.
-bool KelvaraCom::isSafetyCommand(const QPair<int, int>& write) const
-{
-    const int address = write.second;
-    return write.first == 1 && (address == discoveryModeAddress || address == accessCodeAddress)
-        && runner->getParameter(address)->getRegisterValue() == 0;
-}
-
 void KelvaraCom::identifyBeforeNextWrite()
 {
-    identityInDoubt = true;
+    gate->raiseDoubt();
 }
 
 // A request that got no good reply, or was not sent: whoever answers next
@@ -35,54 +24,95 @@ void KelvaraCom::identifyBeforeNextWrite()
 void KelvaraCom::noteFailedExchange()
 {
     ++failedExchanges;
-    identityInDoubt = true;
+    gate->raiseDoubt();
 }
 
 void KelvaraCom::noteReadAllStart()
 {
     failedExchangesAtReadAllStart = failedExchanges;
+    readAllReplies.clear();
 }
 
 // Every block of the read-all answered at once: the values and the identity
 // in the model are one controller's, and writes may follow without asking.
 void KelvaraCom::noteCompleteRead()
 {
-    lastReadAllClean = failedExchanges == failedExchangesAtReadAllStart;
-    readIdentity = ControllerIdentity::of(runner);
-    otherControllerAnswers = false;
+    lastReadAllClean = isReadAllClean();
     if (lastReadAllClean)
-        identityInDoubt = false;
+        gate->trust(ControllerIdentity::of(runner));
 }
 
-// True when the write waits for the identity check, which goes on with it
-// (or fails it) once the answer is in.
-bool KelvaraCom::identifyBeforeWrite(AfterIdentityCheck then)
+// True when the frame waits for the identity check, which sends it (or
+// ends the operation) once the answer is in.
+bool KelvaraCom::identifyBeforeWrite(const QByteArray& frame, AfterIdentityCheck then)
 {
-    if (otherControllerAnswers) {
+    if (gate->letsPass(frame))
+        return false;
+    if (gate->refusesWrites()) {
         refuseWriteToAnotherController();
         return true;
     }
-    // Nothing read yet: no other controller's values to carry over.
-    if (!identityInDoubt || !readIdentity.isKnown())
+    startIdentityCheck(then);
+    return true;
+}
+
+// Called with the write frame whose wait just ran out: true when it is
+// held for the identity check instead of being sent again at once.
+bool KelvaraCom::identifyBeforeResend()
+{
+    const QByteArray frame = timer->getLastMsg();
+    if (!isWriteFrame(frame) || gate->letsPass(frame) || timer->exceedsMaxTime())
         return false;
+    heldWrite.frame = frame;
+    heldWrite.address = curAddr;
+    heldWrite.count = curNumRegs;
+    heldWrite.mode = mode;
+    heldWrite.timeout = timer->doubledTimeout();
+    heldWrite.request = requestInFlight;
+    replyText = QStringLiteral("TIMEOUT   - Identifying the controller before sending again\n");
+    if (gate->refusesWrites())
+        refuseWriteToAnotherController();
+    else
+        startIdentityCheck(AfterIdentityCheck::ResendWrite);
+    return true;
+}
+
+void KelvaraCom::startIdentityCheck(AfterIdentityCheck then)
+{
     afterIdentityCheck = then;
-    identityReads = readIdentity.registerReads();
+    gate->beginCheck();
     connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::identityCheckWrapper,
             Qt::UniqueConnection);
     mode = ReadMode;
     identityCheckState = IdentityCheckState::WaitingForReply;
     if (!sendNextIdentityRead())
         failAfterIdentityCheck();
-    return true;
 }
 
 bool KelvaraCom::sendNextIdentityRead()
 {
-    const QPair<int, int> next = identityReads.takeFirst();
+    const QPair<int, int> next = gate->takeNextRead();
+    identityAnswer.clear();
     if (!read(next.first, next.second))
         return false;
     identityCheckRequest = requestInFlight;
     return true;
+}
+
+bool KelvaraCom::isIdentityCheckReply() const
+{
+    return identityCheckState == IdentityCheckState::WaitingForReply
+        && identityCheckRequest == requestInFlight;
+}
+
+// The answer is compared, not stored: the model keeps showing the values
+// of one controller.
+void KelvaraCom::takeIdentityAnswer(int address, int count, const QByteArray& reply)
+{
+    identityAnswerAddress = address;
+    identityAnswer.clear();
+    for (int i = 0; i < count; ++i)
+        identityAnswer << ((quint8(reply.at(3 + 2 * i)) << 8) | quint8(reply.at(4 + 2 * i)));
 }
 
 void KelvaraCom::identityCheckWrapper()
@@ -94,73 +124,103 @@ void KelvaraCom::identityCheckWrapper()
         failAfterIdentityCheck();
         return;
     }
-    // The firmware comes first: where the rest is depends on it.
-    const ControllerIdentity answering = ControllerIdentity::of(runner);
-    if (answering.firmware() == readIdentity.firmware() && !identityReads.isEmpty()) {
+    switch (gate->takeAnswer(identityAnswerAddress, identityAnswer)) {
+    case IdentityGate::Verdict::NeedsMore:
         if (!sendNextIdentityRead())
             failAfterIdentityCheck();
         return;
-    }
-    endIdentityCheck();
-    if (!answering.isSameController(readIdentity)) {
-        otherControllerAnswers = true;
+    case IdentityGate::Verdict::SameController:
+        endIdentityCheck();
+        continueAfterIdentityCheck();
+        return;
+    case IdentityGate::Verdict::OtherController:
+        endIdentityCheck();
         refuseWriteToAnotherController();
         return;
     }
-    identityInDoubt = false;
-    continueAfterIdentityCheck();
 }
 
 void KelvaraCom::endIdentityCheck()
 {
     identityCheckState = IdentityCheckState::Idle;
     identityCheckRequest = 0;
-    identityReads.clear();
+    identityAnswer.clear();
+    gate->endCheck();
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::identityCheckWrapper);
 }
 
 void KelvaraCom::continueAfterIdentityCheck()
 {
-    if (afterIdentityCheck == AfterIdentityCheck::StartFlashSave) {
+    switch (afterIdentityCheck) {
+    case AfterIdentityCheck::StartFlashSave:
         saveValuesToFlash();
         return;
+    case AfterIdentityCheck::ConfirmFlashSave:
+        confirmFlashSave();
+        return;
+    case AfterIdentityCheck::ResendWrite:
+        resendHeldWrite();
+        return;
+    case AfterIdentityCheck::SendWrite:
+        mode = WriteMode;
+        if (!sendNextWrite())
+            writeError();
+        return;
     }
-    mode = WriteMode;
-    if (!sendNextWrite())
-        writeError();
 }
 
-// The write cannot go out unasked: it fails as if it had been sent.
+// The controller could not be identified: the operation fails as if its
+// own frame had gone unanswered.
 void KelvaraCom::failAfterIdentityCheck()
 {
     endIdentityCheck();
-    writeError();
+    if (afterIdentityCheck == AfterIdentityCheck::ConfirmFlashSave)
+        readError();
+    else
+        writeError();
 }
 
-// Nothing of the controller that was read goes to another one: the write,
-// or the save to flash, ends here with a report of its own. Reads go on, so
-// that the window can read the new controller.
+// The controller that answers is the one that was read: the held frame goes
+// out again as it was, with the doubled wait, for the machine that sent it.
+void KelvaraCom::resendHeldWrite()
+{
+    const HeldWrite held = std::exchange(heldWrite, HeldWrite());
+    mode = held.mode;
+    curAddr = held.address;
+    curNumRegs = held.count;
+    prepareReplyBuffer(8);
+    timer->setTimeoutTime(held.timeout, false);
+    requestInFlight = held.request;
+    requestResent = true;
+    if (!sendMessage(held.frame)) {
+        replyText = QStringLiteral("Failed sending write message");
+        timer->resetTime();
+        status = StatusFailedSendingReadMessage;
+        noteFailedExchange();
+        announceJudgement(held.request);
+        return;
+    }
+    replyText = QStringLiteral("TIMEOUT   - Increasing Timeout speed by x2: ")
+        + QString::number(timer->getTimeoutTime()) + QLatin1Char('\n');
+    emit timeoutOccured();
+}
+
+// Nothing of the controller that was read goes to another one: the
+// operation ends as any failure does, after the window has heard who
+// answers. Reads go on, so that the window can read the new controller.
 void KelvaraCom::refuseWriteToAnotherController()
 {
-    endIdentityCheck();
-    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::writeWrapper);
-    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
-    writeMachineRequest = 0;
-    flashSaveRequest = 0;
-    writeState = WriteState::Idle;
-    flashSaveState = FlashSaveState::Idle;
-    mode = IdleMode;
-    writeQueue.clear();
-    unwritableUnsaved.clear();
+    const bool savingToFlash = flashSaveState != FlashSaveState::Idle;
     replyText = QStringLiteral(
         "A controller other than the one that was read answered: nothing was written to it");
-    if (autotuneTestState != NoTest) {
-        logText(replyText);
-        setAutotuneTestState(NoTest);
-    }
-    emit enableSaveButtons(true);
-    emit comError();
-    emit errorMessage(QString::fromLatin1(otherControllerTitle),
-                      QStringLiteral("The controller that answers is not the one whose parameters "
-                                     "were read, so nothing was written to it."));
+    status = StatusCommunicationTimeout;
+    emit otherControllerAnswered();
+    const QString text = savingToFlash
+        ? QStringLiteral("The controller that answers is not the one the values were written "
+                         "to, so they were not saved to flash: that controller holds them only "
+                         "until it is switched off. Nothing was written to the one that "
+                         "answers.")
+        : QStringLiteral("The controller that answers is not the one whose parameters "
+                         "were read, so nothing was written to it.");
+    reportFailure(QString::fromLatin1(otherControllerTitle), text);
 }

@@ -4,6 +4,7 @@
 
 #include "commtimer.h"
 #include "controlleridentification.h"
+#include "identitygate.h"
 #include "kelvara.h"
 #include "parameter.h"
 
@@ -26,10 +27,13 @@ const int torqueCommandAddress = 477;
 const int faultClearAddress = 508;
 const int flashSaveAddress = 511;
 
-const double flashSaveCommand = 32767.0;
+const int flashSaveCommand = 32767;
 const int flashSaveConfirmation = 4096;
 const int flashSaveTimeoutMs = 900;
 const int maxFlashReadRetries = 9;
+// A read-all with an exchange that was not answered at once may hold two
+// controllers' values; it is begun again this many times at most.
+const int maxReadAllRepeats = 2;
 
 } // namespace
 
@@ -48,8 +52,61 @@ void KelvaraCom::readAll()
 // must not use stale or zero values of them.
 QVector<int> KelvaraCom::identityRegistersBeyondBlocks() const
 {
-    const int firmware = runner->getParameter(firmwareAddress)->getRegisterValue();
-    return ControllerIdentity::registersBeyond(firmware, lastReadAllAddress);
+    for (const ReadAllReply& block : readAllReplies) {
+        if (firmwareAddress >= block.address && firmwareAddress < block.address + block.count) {
+            const int offset = 3 + 2 * (firmwareAddress - block.address);
+            const int firmware =
+                (quint8(block.reply.at(offset)) << 8) | quint8(block.reply.at(offset + 1));
+            return ControllerIdentity::registersBeyond(firmware, lastReadAllAddress);
+        }
+    }
+    return {};
+}
+
+// A read-all's blocks are kept until all are in: the model shows the
+// values of one controller, never those of two behind a moved cable.
+void KelvaraCom::bufferReadAllReply(int address, int count, const QByteArray& reply)
+{
+    readAllReplies.append({address, count, reply});
+}
+
+void KelvaraCom::storeReadAllReplies()
+{
+    const QVector<ReadAllReply> replies = std::exchange(readAllReplies, {});
+    for (const ReadAllReply& block : replies)
+        storeReadReply(block.address, block.count, block.reply);
+}
+
+bool KelvaraCom::isReadAllClean() const
+{
+    return failedExchanges == failedExchangesAtReadAllStart;
+}
+
+// A read-all during which an exchange went unanswered is begun again whole
+// now that the controller answers; false once it has been too often.
+bool KelvaraCom::readAllAgain()
+{
+    readAllReplies.clear();
+    if (readAllRepeats >= maxReadAllRepeats)
+        return false;
+    ++readAllRepeats;
+    for (int address = lastBlockAddress; address >= 0; address -= blockSize) {
+        const bool last = address == lastBlockAddress;
+        readQueue.prepend(qMakePair(last ? lastBlockSize : blockSize, address));
+        readPurposes.prepend(last ? ReadAllLastBlock : ReadAllBlock);
+    }
+    return true;
+}
+
+// Every try was interrupted: nothing of it is taken.
+void KelvaraCom::failMixedReadAll()
+{
+    readAllRepeats = 0;
+    // The report ends the read-all.
+    readAllBlockInFlight = true;
+    status = StatusCommunicationTimeout;
+    replyText = QStringLiteral("Failed reading all parameters without interruption");
+    readError();
 }
 
 void KelvaraCom::endReadAll(bool succeeded)
@@ -147,15 +204,16 @@ void KelvaraCom::saveValuesToFlash()
     case FlashSaveState::Start:
         // Saving a controller's own values is no harm; saving those of
         // another one is: the one that answers must be the one read.
-        if (identifyBeforeWrite(AfterIdentityCheck::StartFlashSave))
+        if (identifyBeforeWrite(buildWriteFrame(1, flashSaveAddress, {flashSaveCommand}),
+                                AfterIdentityCheck::StartFlashSave))
             return;
         connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash,
                 Qt::UniqueConnection);
         mode = WriteMode;
         flashSaveState = FlashSaveState::WaitingForWrite;
-        runner->getParameter(flashSaveAddress)->setValue(flashSaveCommand);
+        runner->putBackControllerValue(flashSaveAddress, flashSaveCommand);
         timer->setTimeoutTime(flashSaveTimeoutMs, false);
-        if (!write(1, flashSaveAddress)) {
+        if (!writeCommand(flashSaveAddress, flashSaveCommand)) {
             writeError();
             return;
         }
@@ -183,13 +241,12 @@ void KelvaraCom::saveValuesToFlash()
             return;
         if (status == StatusSuccess) {
             if (int(runner->getParameter(flashSaveAddress)->getValue()) == flashSaveConfirmation) {
-                settleUnwritable();
-                mode = IdleMode;
-                flashSaveState = FlashSaveState::Idle;
-                disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
-                emit enableSaveButtons(true);
-                emit comSuccess();
-                emit flashSaveComplete();
+                // After a silence the confirmation may come from another
+                // controller than the one that took the writes.
+                if (gate->isInDoubt() && gate->isKnown())
+                    startIdentityCheck(AfterIdentityCheck::ConfirmFlashSave);
+                else
+                    confirmFlashSave();
                 return;
             }
             flashSaveState = FlashSaveState::WaitingForTorqueCommand;
@@ -217,6 +274,17 @@ void KelvaraCom::saveValuesToFlash()
     }
 }
 
+void KelvaraCom::confirmFlashSave()
+{
+    settleUnwritable();
+    mode = IdleMode;
+    flashSaveState = FlashSaveState::Idle;
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
+    emit enableSaveButtons(true);
+    emit comSuccess();
+    emit flashSaveComplete();
+}
+
 // The controller did not confirm the save. The status is left at a failure
 // code so that nobody takes the save for a success, and a failure report
 // is not preceded by comSuccess().
@@ -239,10 +307,7 @@ void KelvaraCom::endUnconfirmedFlashSave()
 
 void KelvaraCom::clearFaults()
 {
-    runner->getParameter(faultClearAddress)->setRegisterValue(1);
-    timer->resetTime();
-    writeQueue.append(qMakePair(1, faultClearAddress));
-    queueWriteHelper();
+    queueCommand(faultClearAddress, 1);
     appendRead(statusBlockSize, faultsAddress, PlainRead);
     queueReadHelper();
 }
@@ -250,15 +315,27 @@ void KelvaraCom::clearFaults()
 void KelvaraCom::checkConnection()
 {
     if (mode != IdleMode) {
-        // The Dashboard's polls of the status block keep the link busy: one
-        // that has gone unanswered since the last check counts as a failed
-        // check, so a lost controller is noticed there too.
+        // The Dashboard's polls of the status block keep the link busy: a
+        // send of one that went unanswered since the last check counts as
+        // one failed check, unless the poll in flight is being answered.
+        // A check that falls inside the wait of a poll sent again learns
+        // nothing new, and counts nothing.
         const bool statusReadFailed = std::exchange(statusReadFailedSinceCheck, false);
-        if (statusReadFailed || (isStatusRead() && requestResent))
+        if (statusReadFailed && !(isStatusRead() && rxCount > 0))
             countFailedCheck();
         return;
     }
     statusReadFailedSinceCheck = false;
+    probing = false;
+    connectionCheckState = ConnectionCheckState::Start;
+    checkConnectionWrapper();
+}
+
+void KelvaraCom::probeConnection()
+{
+    if (mode != IdleMode)
+        return;
+    probing = true;
     connectionCheckState = ConnectionCheckState::Start;
     checkConnectionWrapper();
 }
@@ -294,7 +371,7 @@ void KelvaraCom::checkConnectionWrapper()
         connectionCheckState = ConnectionCheckState::Idle;
         mode = IdleMode;
         disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::checkConnectionWrapper);
-        if (!connectionFailsIgnored) {
+        if (!connectionFailsIgnored && !std::exchange(probing, false)) {
             emit controllerDisconnected();
             status = StatusControllerDisconnected;
         }
@@ -309,10 +386,13 @@ void KelvaraCom::checkConnectionWrapper()
     connectionCheckState = ConnectionCheckState::Idle;
     mode = IdleMode;
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::checkConnectionWrapper);
+    const bool probe = std::exchange(probing, false);
     if (status == StatusControllerConnected) {
         emit controllerConnected();
         failedCheckCount = 0;
         return;
     }
-    countFailedCheck();
+    // A probe's failure is left to the window's own checks.
+    if (!probe)
+        countFailedCheck();
 }

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -61,34 +62,35 @@ void AccessLevel::connectAccessLevelBox()
     setLevel3Modifyable(code->getRegisterValue() == accessCode);
 }
 
+// The box shows what the controller holds; showing it writes nothing.
 void AccessLevel::updateAccessLevelBox()
 {
     const int raw = model->getParameter(accessCodeAddress)->getRegisterValue();
     if (raw != 0 && raw != accessCode)
         return;
+    const QSignalBlocker quiet(ui->AccessLevelBox);
     ui->AccessLevelBox->setChecked(raw == accessCode);
-    setLevel3Modifyable(raw == accessCode);
+    applyAccessLevel(raw == accessCode);
 }
 
-// A command-line run sends nothing but its reads and its one operation.
+// The code, or the lock, goes out as a command: with the value chosen now,
+// never an unsaved edit of the user's. A command-line run sends nothing but
+// its reads and its one operation.
 void AccessLevel::changeParameterAccessLevel(int state)
 {
-    if (applyAccessLevel(state) && !windowless)
-        com->oneWrite(accessCodeAddress, 1);
+    if (state != Qt::Checked && state != Qt::Unchecked)
+        return;
+    const bool on = state == Qt::Checked;
+    applyAccessLevel(on);
+    if (!windowless)
+        com->queueCommand(accessCodeAddress, on ? accessCode : 0);
 }
 
-// Everything of a change of level but the write; false for the partly
-// checked state, which changes nothing.
-bool AccessLevel::applyAccessLevel(int state)
+void AccessLevel::applyAccessLevel(bool on)
 {
-    if (state != Qt::Checked && state != Qt::Unchecked)
-        return false;
-    const bool on = state == Qt::Checked;
-    model->getParameter(accessCodeAddress)->setValue(on ? accessCode : 0);
     statusLabel->setStyleSheet(on ? QStringLiteral("QLabel {color: red;}")
                                   : QStringLiteral("QLabel {color: black;}"));
     setLevel3Modifyable(on);
-    return true;
 }
 
 // After a failed read the link reports its failure once: with the box off
@@ -98,10 +100,14 @@ void AccessLevel::disable_level_3_checkbox()
 {
     const bool boxWasOn = ui->AccessLevelBox->isChecked()
         || model->getParameter(accessCodeAddress)->getRegisterValue() == accessCode;
+    {
+        const QSignalBlocker quiet(ui->AccessLevelBox);
+        ui->AccessLevelBox->setChecked(false);
+    }
     if (com->getStatus() == KelvaraCom::StatusSuccess || boxWasOn)
         changeParameterAccessLevel(Qt::Unchecked);
     else
-        applyAccessLevel(Qt::Unchecked);
+        applyAccessLevel(false);
 }
 
 void AccessLevel::setLevel3Modifyable(bool modifyable)

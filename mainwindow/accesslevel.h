@@ -41,7 +41,8 @@ public slots:
 private:
     void connectAccessLevelBox();
     void setLevel3ModifyableHelper(const RowMap& widgets, bool modifyable);
-    bool applyAccessLevel(int state);
+    // The rows and the status line for level 3 on or off.
+    void applyAccessLevel(bool on);
 
     Ui_MainWindow* ui;
     Kelvara* model;

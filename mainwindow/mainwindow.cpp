@@ -241,6 +241,8 @@ void MainWindow::createModelAndLink()
     connect(com, &KelvaraCom::replyProcessed, this, &MainWindow::updateReplyStatus);
     connect(com, &KelvaraCom::comError, this, &MainWindow::updateReplyStatus);
     connect(com, &KelvaraCom::timeoutOccured, this, [this] { showReplyStatus(true); });
+    connect(com, &KelvaraCom::otherControllerAnswered, this,
+            [this] { otherControllerAnswers = true; });
     connect(com, &KelvaraCom::errorMessage, this, &MainWindow::linkFailed);
     connect(com, &KelvaraCom::errorMessage, this, &MainWindow::showLinkFailure);
     connect(com, &KelvaraCom::comConnectError, this, &MainWindow::comConnectError);

@@ -312,6 +312,9 @@ private:
     // Failure reports of the link under way, the first lines of those folded
     // into the box of the one they are part of, and the open error box.
     int failureReports = 0;
+    // The link refused a write because another controller answers; the
+    // failure report that follows starts reading it.
+    bool otherControllerAnswers = false;
     QString alsoFailed;
     QPointer<QMessageBox> errorBox;
     // The text the save buttons show: marked while anything is unsaved.

@@ -174,7 +174,11 @@ void MainWindow::showReplyStatus(bool retrying)
     QString text;
     switch (com->getStatus()) {
     case KelvaraCom::StatusSuccess:
-        statusLabel->setText(onDashboard ? connectedText() : tr("Success"));
+        // The page's line never contradicts the window's state.
+        if (onDashboard)
+            statusLabel->setText(connected ? connectedText() : tr(notConnectedText));
+        else
+            statusLabel->setText(tr("Success"));
         return;
     case KelvaraCom::StatusInvalidSerialPort:
         text = onDashboard ? tr(notConnectedText) : tr("Invalid address or params");
@@ -331,7 +335,13 @@ void MainWindow::motorRunningError()
 // Before the box: the marks and the status line are right while it is open.
 void MainWindow::linkFailed(const QString& title)
 {
-    if (title == QLatin1String(KelvaraCom::otherControllerTitle)) {
+    const bool flashSaveFailed = title == QLatin1String(KelvaraCom::flashSaveFailTitle);
+    // Written but not in flash: lost at the next power cycle, so unsaved.
+    // A write batch cut short keeps the marks of the frames that reached
+    // the controller as well.
+    if (flashSaveFailed || title == QLatin1String("Write Fail"))
+        model->setUnsavedToFlashRecovery();
+    if (std::exchange(otherControllerAnswers, false)) {
         // As for a new connection: its values are read, and its own first
         // read is what Restore brings back from now on.
         statusLabel->setText(tr(KelvaraCom::otherControllerTitle));
@@ -339,11 +349,8 @@ void MainWindow::linkFailed(const QString& title)
             readControllerAgain(ControllerRead::AnotherController);
         return;
     }
-    if (title != QLatin1String(KelvaraCom::flashSaveFailTitle))
-        return;
-    // Written but not in flash: lost at the next power cycle, so unsaved.
-    model->setUnsavedToFlashRecovery();
-    statusLabel->setText(tr(KelvaraCom::flashSaveFailTitle));
+    if (flashSaveFailed)
+        statusLabel->setText(tr(KelvaraCom::flashSaveFailTitle));
 }
 
 // The port went away while the controller saved to flash: the values are

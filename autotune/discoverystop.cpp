@@ -59,7 +59,7 @@ void DiscoveryStop::send()
     // values (a refused save puts one back) ever holds the stop.
     Parameter* mode = runner->getParameter(DiscoveryMode);
     mode->setValue(0.0);
-    runner->setSavedValue(DiscoveryMode, mode->getRegisterValue());
+    runner->setControllerRamValue(DiscoveryMode, mode->getRegisterValue());
     com->oneWrite(DiscoveryMode, 1);
     com->oneRead(DiscoveryMode, 1);
 }
@@ -70,7 +70,7 @@ void DiscoveryStop::takeReport()
 {
     // Only a reply stores while the link reads: values put back from a
     // snapshot are no report.
-    if (!pending || !runner->isApplyingRead() || com->getMode() != KelvaraCom::ReadMode)
+    if (!pending || !runner->isTakingControllerValues() || com->getMode() != KelvaraCom::ReadMode)
         return;
     if (runner->getParameter(DiscoveryMode)->getRegisterValue() == 0) {
         pending = false;

@@ -127,7 +127,7 @@ void KelvaraCom::settleUnwritable()
     const QList<int> addresses = unwritableUnsaved;
     unwritableUnsaved.clear();
     for (const int address : addresses)
-        runner->setMatchesSaved(address);
+        runner->setControllerRamToEdit(address);
 }
 
 void KelvaraCom::flashSaveAutotune()

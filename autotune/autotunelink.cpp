@@ -95,7 +95,7 @@ void AutotuneLink::beginRun(KelvaraCom::AutotuneTestState kind)
 {
     // A flash save by any path, after this run or later, stores what the
     // run left outside flash.
-    QObject::connect(com, &KelvaraCom::flashSaveComplete, runner, &Kelvara::flashSaved,
+    QObject::connect(com, &KelvaraCom::flashSaveComplete, runner, &Kelvara::setControllerFlashToRam,
                      Qt::UniqueConnection);
     com->startAutotune(kind);
     savedBefore = runner->getSavedValues();
@@ -135,7 +135,7 @@ QList<int> AutotuneLink::keepOutsideFlash()
         if (saved.value(address) == before
             && runner->getParameter(address)->getRegisterValue() == before)
             continue;
-        runner->setHeldOutsideFlash(address, before);
+        runner->setControllerFlashValue(address, before);
         changed << address;
     }
     return changed;

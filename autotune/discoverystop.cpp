@@ -65,7 +65,7 @@ void DiscoveryStop::takeReport()
 {
     // Only a reply stores while the link reads: values put back from a
     // snapshot are no report.
-    if (!pending || !runner->isApplyingRead() || com->getMode() != KelvaraCom::ReadMode)
+    if (!pending || !runner->isTakingControllerValues() || com->getMode() != KelvaraCom::ReadMode)
         return;
     if (runner->getParameter(DiscoveryMode)->getRegisterValue() == 0) {
         pending = false;

@@ -16,14 +16,14 @@ double value(Kelvara* device, int address)
     return device->getParameter(address)->getValue();
 }
 
-bool applyingRead(Kelvara* device)
+bool takingControllerValues(Kelvara* device)
 {
-    return device->isApplyingRead();
+    return device->isTakingControllerValues();
 }
 
 void write(Kelvara* device, int address, double value)
 {
-    if (applyingRead(device) || !std::isfinite(value))
+    if (takingControllerValues(device) || !std::isfinite(value))
         return;
     device->getParameter(address)->setValue(value);
 }

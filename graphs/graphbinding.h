@@ -12,7 +12,7 @@ double value(Kelvara* device, int address);
 
 // True while the link stores a controller reply: nodes and thumbs then only
 // follow the registers and nothing is written back.
-bool applyingRead(Kelvara* device);
+bool takingControllerValues(Kelvara* device);
 
 // Writes a display value as the user's edit. Nothing is written while the
 // link applies a controller read, nor a value that is not a finite number.

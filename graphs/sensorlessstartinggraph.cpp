@@ -123,7 +123,8 @@ void SensorlessStartingGraph::node1ParamChanged()
 
 void SensorlessStartingGraph::node1Moved()
 {
-    if (GraphBinding::applyingRead(device) || atValue(holdTime(), node1->getX() * msPerSecond))
+    if (GraphBinding::takingControllerValues(device)
+        || atValue(holdTime(), node1->getX() * msPerSecond))
         return;
     GraphBinding::write(device, holdTimeAddress, node1->getX() * msPerSecond);
     placeNode2();
@@ -143,7 +144,7 @@ void SensorlessStartingGraph::node2XParamChanged()
 
 void SensorlessStartingGraph::node2XMoved()
 {
-    if (draggingHoldTime || placingNode2 || GraphBinding::applyingRead(device))
+    if (draggingHoldTime || placingNode2 || GraphBinding::takingControllerValues(device))
         return;
     const double shown = (node2->getX() - node1->getX()) * msPerSecond;
     if (!atValue(spinupTime(), shown))
@@ -161,7 +162,7 @@ void SensorlessStartingGraph::node2YParamChanged()
 
 void SensorlessStartingGraph::node2YMoved()
 {
-    if (draggingHoldTime || GraphBinding::applyingRead(device))
+    if (draggingHoldTime || GraphBinding::takingControllerValues(device))
         return;
     if (!atValue(maxRpm(), node2->getY()))
         GraphBinding::write(device, maxRpmAddress, node2->getY());

@@ -241,7 +241,7 @@ void ThrottleGraph::placeNodes3And5()
 // which registers arrive or bounds move cannot rewrite another register.
 bool ThrottleGraph::userDrags(DraggableGraphNode* node) const
 {
-    return !draggingThrottle && node->isHeld() && !GraphBinding::applyingRead(device);
+    return !draggingThrottle && node->isHeld() && !GraphBinding::takingControllerValues(device);
 }
 
 // Register to node: unless the node is at v, moves it there and writes back
@@ -253,7 +253,7 @@ bool ThrottleGraph::followRegister(DraggableGraphNode* node, double v, int addre
 {
     if (*writingBack)
         return false;
-    if (GraphBinding::applyingRead(device)) {
+    if (GraphBinding::takingControllerValues(device)) {
         showReadValues();
         return false;
     }
@@ -275,7 +275,7 @@ void ThrottleGraph::writeDragged(DraggableGraphNode* node, double v, int address
 // Node 0 follows without writing back: a fault threshold below 0 V stays.
 void ThrottleGraph::node0ParamChanged()
 {
-    if (GraphBinding::applyingRead(device)) {
+    if (GraphBinding::takingControllerValues(device)) {
         showReadValues();
         return;
     }
@@ -300,7 +300,7 @@ void ThrottleGraph::node1ParamChanged()
 
 void ThrottleGraph::node1Moved()
 {
-    if (GraphBinding::applyingRead(device) || atValue(startVoltage(), node1->getX()))
+    if (GraphBinding::takingControllerValues(device) || atValue(startVoltage(), node1->getX()))
         return;
     GraphBinding::write(device, throttleStartAddress, node1->getX());
     placeNodes0And2();
@@ -343,7 +343,7 @@ void ThrottleGraph::node4ParamChanged()
 
 void ThrottleGraph::node4Moved()
 {
-    if (GraphBinding::applyingRead(device) || atValue(maxVoltage(), node4->getX()))
+    if (GraphBinding::takingControllerValues(device) || atValue(maxVoltage(), node4->getX()))
         return;
     GraphBinding::write(device, throttleMaxAddress, node4->getX());
     placeNodes3And5();
@@ -406,7 +406,7 @@ void ThrottleGraph::pairBrakeNodes()
 void ThrottleGraph::sanitizeBrakingValues()
 {
     // The gap is the user's rule: a read shows the ramp as the controller has it.
-    if (draggingBrake || GraphBinding::applyingRead(device))
+    if (draggingBrake || GraphBinding::takingControllerValues(device))
         return;
     pairBrakeNodes();
 }

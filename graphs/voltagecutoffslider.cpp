@@ -99,7 +99,7 @@ void VoltageCutoffSlider::followRegister(int index)
 // False while a controller read is applied: the thumb only shows the value.
 bool VoltageCutoffSlider::writeRegister(int index)
 {
-    if (GraphBinding::applyingRead(device))
+    if (GraphBinding::takingControllerValues(device))
         return false;
     GraphBinding::write(device, thumbAddresses[index], thumb(index)->getPosition());
     return true;

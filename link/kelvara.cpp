@@ -67,7 +67,7 @@ Kelvara::Kelvara(QObject* parent, const QString& definitionPath, const QString& 
 
     for (auto it = activeParameters.constBegin(); it != activeParameters.constEnd(); ++it) {
         const int address = it.key();
-        savedValues.insert(address, it.value()->getRegisterValue());
+        controllerRamValues.insert(address, it.value()->getRegisterValue());
         connect(
             it.value(), &Parameter::valueChanged, this,
             [this, address] { parameterChanged(address); }, Qt::DirectConnection);
@@ -151,7 +151,7 @@ void Kelvara::setValid(bool isValidNow)
 // controller's differs from its flash.
 void Kelvara::emitBitMarks(int address, int value, int savedRaw)
 {
-    const int flashRaw = flashValues.value(address, savedRaw);
+    const int flashRaw = controllerFlashValues.value(address, savedRaw);
     for (int bit = 0; bit < 16; ++bit)
         emit parameterIsOriginal(address, bit,
                                  sameBit(value, savedRaw, bit) && sameBit(savedRaw, flashRaw, bit));
@@ -162,17 +162,17 @@ void Kelvara::parameterChanged(int addr)
     if (!valid)
         return;
     Parameter* parameter = getParameter(addr);
-    const int savedRaw = savedValues.value(addr, 0);
-    if (flashValues.contains(addr) || !matchesSaved(parameter, savedRaw)) {
+    const int savedRaw = controllerRamValues.value(addr, 0);
+    if (controllerFlashValues.contains(addr) || !matchesSaved(parameter, savedRaw)) {
         // Moved by the limits of a register read before it: its own value is
         // on its way in the same read.
-        if (storingReadValue && !unsavedValues.contains(addr))
-            marksOfRead.insert(addr);
+        if (storingReadRamValue && !unsavedValues.contains(addr))
+            readLimitMarks.insert(addr);
         markUnsaved(addr);
         return;
     }
 
-    marksOfRead.remove(addr);
+    readLimitMarks.remove(addr);
     unsavedValues.remove(addr);
     if (parameter->getType() == ParameterDefinition::TypeBitVector) {
         for (int bit = 0; bit < 16; ++bit)
@@ -188,22 +188,22 @@ void Kelvara::markUnsaved(int address)
     const int whole = truncateToInt(parameter->getValue());
     unsavedValues.insert(address, whole);
     if (parameter->getType() == ParameterDefinition::TypeBitVector)
-        emitBitMarks(address, whole, savedValues.value(address, 0));
+        emitBitMarks(address, whole, controllerRamValues.value(address, 0));
     else
         emit parameterIsOriginal(address, -1, false);
 }
 
-void Kelvara::setMatchesSaved(int address)
+void Kelvara::setControllerRamToEdit(int address)
 {
-    marksOfRead.remove(address);
+    readLimitMarks.remove(address);
     unsavedValues.remove(address);
-    savedValues.remove(address);
+    controllerRamValues.remove(address);
     Parameter* parameter = getParameter(address);
     const int raw = parameter->getRegisterValue();
-    savedValues.insert(address, raw);
-    settleFlashValue(address);
+    controllerRamValues.insert(address, raw);
+    settleControllerFlashValue(address);
     // The controller's value is not in flash yet: still unsaved.
-    if (flashValues.contains(address)) {
+    if (controllerFlashValues.contains(address)) {
         markUnsaved(address);
         return;
     }
@@ -214,66 +214,67 @@ void Kelvara::setMatchesSaved(int address)
     // Nothing writes these registers: a new value comes from another controller.
     if (ControllerIdentity::isIdentityRegister(address)) {
         dropFirstReadValuesOfAnotherController();
-        dropFlashValuesOfAnotherController();
+        dropControllerFlashOfAnotherController();
     }
 }
 
-void Kelvara::setReadValue(int address, int raw)
+void Kelvara::setControllerRamFromRead(int address, int raw)
 {
     Parameter* parameter = getParameter(address);
     if (!parameter)
         return;
-    const bool edited = unsavedValues.contains(address) && !marksOfRead.contains(address);
+    const bool edited = unsavedValues.contains(address) && !readLimitMarks.contains(address);
     const int edit = parameter->getRegisterValue();
-    storingReadValue = true;
+    storingReadRamValue = true;
     parameter->setRegisterValue(raw);
-    storingReadValue = false;
+    storingReadRamValue = false;
     const bool replacesEdit = edited && parameter->getRegisterValue() != edit;
-    setMatchesSaved(address);
+    setControllerRamToEdit(address);
     if (replacesEdit)
         emit unsavedValueReplaced(address);
 }
 
-void Kelvara::putBackControllerValue(int address, int raw)
+void Kelvara::setEditToControllerValue(int address, int raw)
 {
-    const bool wasApplyingRead = std::exchange(applyingRead, true);
+    const bool wasTaking = std::exchange(takingControllerValues, true);
     getParameter(address)->setRegisterValue(raw);
-    applyingRead = wasApplyingRead;
+    takingControllerValues = wasTaking;
 }
 
-void Kelvara::setSavedValue(int address, int raw)
+void Kelvara::setControllerRamValue(int address, int raw)
 {
-    savedValues.insert(address, raw);
-    settleFlashValue(address);
+    controllerRamValues.insert(address, raw);
+    settleControllerFlashValue(address);
     parameterChanged(address);
 }
 
-void Kelvara::setHeldOutsideFlash(int address, int flashRaw)
+void Kelvara::setControllerFlashValue(int address, int flashRaw)
 {
-    if (flashValues.isEmpty())
-        flashValuesIdentity = ControllerIdentity::of(this);
-    if (!flashValues.contains(address))
-        flashValues.insert(address, flashRaw);
-    settleFlashValue(address);
+    if (controllerFlashValues.isEmpty())
+        controllerFlashIdentity = ControllerIdentity::of(this);
+    if (!controllerFlashValues.contains(address))
+        controllerFlashValues.insert(address, flashRaw);
+    settleControllerFlashValue(address);
     parameterChanged(address);
 }
 
 // Once the controller holds its flash value again, nothing is left to save.
-void Kelvara::settleFlashValue(int address)
+void Kelvara::settleControllerFlashValue(int address)
 {
-    if (flashValues.contains(address) && flashValues.value(address) == savedValues.value(address))
-        flashValues.remove(address);
+    if (controllerFlashValues.contains(address)
+        && controllerFlashValues.value(address) == controllerRamValues.value(address))
+        controllerFlashValues.remove(address);
 }
 
-void Kelvara::flashSaved()
+void Kelvara::setControllerFlashToRam()
 {
-    forgetFlashValues();
+    forgetControllerFlashValues();
 }
 
-void Kelvara::forgetFlashValues()
+void Kelvara::forgetControllerFlashValues()
 {
-    const QList<int> addresses = flashValues.keys();
-    flashValues.clear();
+    const QList<int> addresses = controllerFlashValues.keys();
+    controllerFlashValues.clear();
     for (const int address : addresses)
         parameterChanged(address);
 }
@@ -296,7 +297,7 @@ void Kelvara::setUnsavedToFlashRecovery()
         Parameter* parameter = getParameter(address);
         if (parameter->getType() == ParameterDefinition::TypeBitVector)
             emitBitMarks(address, truncateToInt(parameter->getValue()),
-                         savedValues.value(address, 0));
+                         controllerRamValues.value(address, 0));
         else
             emit parameterIsOriginal(address, -1, false);
     }
@@ -336,11 +337,11 @@ void Kelvara::dropFirstReadValuesOfAnotherController()
 }
 
 // What another controller holds outside its flash says nothing of this one.
-void Kelvara::dropFlashValuesOfAnotherController()
+void Kelvara::dropControllerFlashOfAnotherController()
 {
-    if (!flashValues.isEmpty()
-        && !flashValuesIdentity.isSameController(ControllerIdentity::of(this)))
-        forgetFlashValues();
+    if (!controllerFlashValues.isEmpty()
+        && !controllerFlashIdentity.isSameController(ControllerIdentity::of(this)))
+        forgetControllerFlashValues();
 }
 
 void Kelvara::restoreFirstReadValues()
@@ -351,12 +352,12 @@ void Kelvara::restoreFirstReadValues()
         return;
     unsavedValues.clear();
     // The controller's own values: widgets follow them as after a read.
-    applyingRead = true;
+    takingControllerValues = true;
     for (Parameter* parameter : qAsConst(activeParameters)) {
         if (isRestorable(parameter))
             parameter->setRegisterValue(firstReadValues.value(parameter->getAddress(), 0));
     }
-    applyingRead = false;
+    takingControllerValues = false;
     emit resetTempSensorDropdown();
     emit resetPasDeviceDropdown();
 }
@@ -367,10 +368,10 @@ void Kelvara::restoreLevel3FirstReadValues()
         return;
     // Change tracking alone decides whether a restored value still differs
     // from the saved one, so the unsaved map and the marks stay in step.
-    applyingRead = true;
+    takingControllerValues = true;
     for (Parameter* parameter : qAsConst(activeParameters)) {
         if (parameter->getLevel() == 3 && isRestorable(parameter))
             parameter->setRegisterValue(firstReadValues.value(parameter->getAddress(), 0));
     }
-    applyingRead = false;
+    takingControllerValues = false;
 }

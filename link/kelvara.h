@@ -22,7 +22,7 @@ class ParameterLibrary;
 // From the first successful read-all on (isValid()), every value change is
 // compared, by display value, with the saved one and reported through
 // parameterIsOriginal(address, bit, original); a register whose controller
-// value is not in flash stays unsaved (setHeldOutsideFlash()).
+// value is not in flash stays unsaved (setControllerFlashValue()).
 class Kelvara : public QObject
 {
     Q_OBJECT
@@ -42,38 +42,44 @@ public:
     QMap<QString, QPair<int, int>> getAllNames() const;
 
     QMap<int, int> getUnsavedValues() const { return unsavedValues; }
-    QMap<int, int> getSavedValues() const { return savedValues; }
+    QMap<int, int> getSavedValues() const { return controllerRamValues; }
     QMap<int, int> getFlashRecoveryValues() const { return flashRecoveryValues; }
 
     bool isValid() const { return valid; }
     void setValid(bool isValidNow);
 
-    // A register was just read from or written to the controller.
-    void setMatchesSaved(int address);
-    // A register as a read found it in the controller: the parameter takes
-    // raw, which becomes its saved value. An unsaved edit that held another
-    // value is lost, and unsavedValueReplaced() says so.
-    void setReadValue(int address, int raw);
-    // The controller holds raw as the saved value after all (a write that
-    // no flash save followed); the register's unsaved mark follows.
-    void setSavedValue(int address, int raw);
-    // The controller holds the register's saved value in RAM only, while
-    // its flash holds flashRaw: the register stays unsaved, also when set
-    // back to the saved value, until the controller holds flashRaw again or
-    // saves to flash (flashSaved()). A register already outside flash
-    // keeps the flash value it had.
-    void setHeldOutsideFlash(int address, int flashRaw);
+    // Three values per register: the user's edit (what the parameter holds
+    // and the pages show), the controller's RAM (getSavedValues()) and,
+    // where they differ, the controller's flash. Each setter below is named
+    // for the one it sets.
+
+    // The controller's RAM now holds the register's edit: it was just read
+    // or written.
+    void setControllerRamToEdit(int address);
+    // A read found raw in the controller's RAM: the edit takes it too. An
+    // unsaved edit that held another value is lost, and
+    // unsavedValueReplaced() says so.
+    void setControllerRamFromRead(int address, int raw);
+    // The controller's RAM holds raw after all (a write that no flash save
+    // followed); the register's unsaved mark follows.
+    void setControllerRamValue(int address, int raw);
+    // The controller's flash holds flashRaw, its RAM the register's saved
+    // value: the register stays unsaved, also when its edit is set back to
+    // the RAM value, until the controller's RAM holds flashRaw again or it
+    // saves to flash (setControllerFlashToRam()). A register already
+    // outside flash keeps the flash value it had.
+    void setControllerFlashValue(int address, int flashRaw);
 
     // Set while the model takes the controller's own values: by the link
     // while it stores the registers of a reply, and while the first read is
     // restored. Widgets that follow registers then only show the values:
     // clamping, gap keeping and other write-backs are for the user's own
     // edits, so the model keeps exactly what the controller sent.
-    bool isApplyingRead() const { return applyingRead; }
-    void setApplyingRead(bool applying) { applyingRead = applying; }
-    // The register takes raw back as the controller's own value, as a read
-    // stores it: widgets that follow it only show it.
-    void putBackControllerValue(int address, int raw);
+    bool isTakingControllerValues() const { return takingControllerValues; }
+    void setTakingControllerValues(bool taking) { takingControllerValues = taking; }
+    // The register's edit takes raw back as the controller's own value, as
+    // a read stores it: widgets that follow it only show it.
+    void setEditToControllerValue(int address, int raw);
 
     bool areFirstReadValuesSaved() const { return !firstReadValues.isEmpty(); }
     // Also notes whose values they are: the controller's identity.
@@ -106,8 +112,8 @@ signals:
     void controllerTypeChanged();
 
 public slots:
-    // The controller saved everything it holds to flash.
-    void flashSaved();
+    // The controller saved everything its RAM holds to flash.
+    void setControllerFlashToRam();
     void restoreFirstReadValues();
     void restoreLevel3FirstReadValues();
     void parameterChanged(int addr);
@@ -115,11 +121,11 @@ public slots:
 private:
     static QMap<int, Parameter*> buildParameters(ParameterLibrary* library);
     void emitBitMarks(int address, int value, int savedRaw);
-    void settleFlashValue(int address);
+    void settleControllerFlashValue(int address);
     void markUnsaved(int address);
     void dropFirstReadValuesOfAnotherController();
-    void dropFlashValuesOfAnotherController();
-    void forgetFlashValues();
+    void dropControllerFlashOfAnotherController();
+    void forgetControllerFlashValues();
     bool isRestorable(const Parameter* parameter) const;
 
     ParameterLibrary* bodLibrary;
@@ -130,22 +136,22 @@ private:
     ParameterDefinition* invalidDefinition;
     Parameter* invalidParameter;
     QList<ControllerType> controllerTypes;
-    QMap<int, int> savedValues;
+    QMap<int, int> controllerRamValues;
     QMap<int, int> unsavedValues;
     QMap<int, int> flashRecoveryValues;
     QMap<int, int> firstReadValues;
-    // address -> raw value in flash, of registers whose controller value is
-    // not in its flash
-    QMap<int, int> flashValues;
-    // whose controller values flashValues tells of
-    ControllerIdentity flashValuesIdentity;
+    // address -> raw value in the controller's flash, of registers whose
+    // RAM value is not in its flash
+    QMap<int, int> controllerFlashValues;
+    // whose controller values controllerFlashValues tells of
+    ControllerIdentity controllerFlashIdentity;
     // Unsaved only because a read moved the limits of a register it reads
     // later: no edit of the user's.
-    QSet<int> marksOfRead;
-    bool storingReadValue = false;
+    QSet<int> readLimitMarks;
+    bool storingReadRamValue = false;
     ControllerIdentity firstReadIdentity;
     bool valid = false;
-    bool applyingRead = false;
+    bool takingControllerValues = false;
     ControllerType currentType;
 };
 

@@ -69,8 +69,8 @@ void KelvaraCom::queueCommand(int addr, int value)
     // Shown at once as what the controller is told; taken as its own value
     // before the write, so that no snapshot of unsaved values (a refused
     // save puts one back) ever holds the command.
-    runner->putBackControllerValue(addr, value);
-    runner->setSavedValue(addr, runner->getParameter(addr)->getRegisterValue());
+    runner->setEditToControllerValue(addr, value);
+    runner->setControllerRamValue(addr, runner->getParameter(addr)->getRegisterValue());
     timer->resetTime();
     writeQueue.append(qMakePair(1, addr));
     writeCommands.append(value & 0xFFFF);

@@ -439,7 +439,7 @@ void KelvaraCom::judgeBadReply()
 
 void KelvaraCom::storeReadReply(int address, int count, const QByteArray& reply)
 {
-    runner->setApplyingRead(true);
+    runner->setTakingControllerValues(true);
     for (int i = 0; i < count; ++i) {
         Parameter* parameter = runner->getParameter(address + i);
         if (!parameter)
@@ -447,12 +447,12 @@ void KelvaraCom::storeReadReply(int address, int count, const QByteArray& reply)
         const int high = quint8(reply.at(3 + 2 * i));
         const int low = quint8(reply.at(4 + 2 * i));
         const int raw = parameter->isSigned() ? int(qint8(high)) * 256 + low : high * 256 + low;
-        runner->setReadValue(address + i, raw);
+        runner->setControllerRamFromRead(address + i, raw);
         emitDevMessage(address + i, i == 0, true, reply, !showHex);
         if (autotuneTestState != NoTest && autotuneLog)
             autotuneLog->write(address + i, i == 0, true);
     }
-    runner->setApplyingRead(false);
+    runner->setTakingControllerValues(false);
 }
 
 void KelvaraCom::storeWriteReply()
@@ -464,12 +464,12 @@ void KelvaraCom::storeWriteReply()
             // What the controller was told, whatever a read put in between.
             const int offset = 7 + 2 * i;
             const int value = (quint8(sent.at(offset)) << 8) | quint8(sent.at(offset + 1));
-            runner->putBackControllerValue(address, value);
-            runner->setMatchesSaved(address);
+            runner->setEditToControllerValue(address, value);
+            runner->setControllerRamToEdit(address);
         } else if (holdsSentValue(sent, i, address)) {
             // A value changed while its frame was on the way has not reached
             // the controller: it stays unsaved, or the change would be lost.
-            runner->setMatchesSaved(address);
+            runner->setControllerRamToEdit(address);
         }
         createDevMessage(i, !showHex);
         if (autotuneTestState != NoTest && autotuneLog)

@@ -184,7 +184,7 @@ void KelvaraCom::settleUnwritable()
     const QList<int> addresses = unwritableUnsaved;
     unwritableUnsaved.clear();
     for (const int address : addresses)
-        runner->setMatchesSaved(address);
+        runner->setControllerRamToEdit(address);
 }
 
 void KelvaraCom::flashSaveAutotune()
@@ -211,7 +211,7 @@ void KelvaraCom::saveValuesToFlash()
                 Qt::UniqueConnection);
         mode = WriteMode;
         flashSaveState = FlashSaveState::WaitingForWrite;
-        runner->putBackControllerValue(flashSaveAddress, flashSaveCommand);
+        runner->setEditToControllerValue(flashSaveAddress, flashSaveCommand);
         timer->setTimeoutTime(flashSaveTimeoutMs, false);
         if (!writeCommand(flashSaveAddress, flashSaveCommand)) {
             writeError();

@@ -32,7 +32,7 @@ void RevertingWrite::takeSuccess()
 void RevertingWrite::takeFailure()
 {
     if (unwritten())
-        model->putBackControllerValue(address, model->getSavedValues().value(address));
+        model->setEditToControllerValue(address, model->getSavedValues().value(address));
     deleteLater();
 }
 

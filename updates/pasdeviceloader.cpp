@@ -83,8 +83,8 @@ void PasDeviceLoader::putBackPick()
         if (model->getParameter(it.key())->getRegisterValue() != it.value())
             continue;
         const int before = valuesBeforePick.value(it.key());
-        model->putBackControllerValue(it.key(),
-                                      model->isValid() ? saved.value(it.key(), before) : before);
+        model->setEditToControllerValue(it.key(),
+                                        model->isValid() ? saved.value(it.key(), before) : before);
     }
     forgetPick();
 }

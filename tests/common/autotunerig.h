@@ -41,7 +41,7 @@ public:
     {
         sim.setRegisterValue(address, raw);
         model->getParameter(address)->setRegisterValue(raw);
-        model->setMatchesSaved(address);
+        model->setControllerRamToEdit(address);
     }
 
     // Test time that runs scale times faster than the wall clock.

@@ -15,7 +15,7 @@ inline std::unique_ptr<Kelvara> readModel()
     XMLTranslator(model.get()).importFromXML(QStringLiteral(":/InitialValues.xml"));
     const auto addresses = model->getAllParameters().keys();
     for (int address : addresses)
-        model->setMatchesSaved(address);
+        model->setControllerRamToEdit(address);
     model->setValid(true);
     return model;
 }

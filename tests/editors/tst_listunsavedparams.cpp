@@ -44,7 +44,7 @@ private slots:
         model->getParameter(71)->setName("Phase <b>Current</b> & more");
         for (const auto& [address, saved, value] : edits) {
             model->getParameter(address)->setValue(saved);
-            model->setMatchesSaved(address);
+            model->setControllerRamToEdit(address);
             model->getParameter(address)->setValue(value);
         }
         ListUnsavedParams dialog(model.get());

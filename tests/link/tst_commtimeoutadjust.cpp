@@ -189,7 +189,7 @@ private slots:
     {
         model->setValid(true);
         baud()->setRegisterValue(100);
-        model->setMatchesSaved(4);
+        model->setControllerRamToEdit(4);
         openDialog();
         QCOMPARE(controllerRate()->currentIndex(), -1);
         controllerRate()->setCurrentIndex(2);
@@ -226,7 +226,7 @@ private slots:
     void refusedControllerRateIsNotKept()
     {
         model->setValid(true);
-        model->setMatchesSaved(4);
+        model->setControllerRamToEdit(4);
         simulator.setExceptionAtAddress(4, 4);
         QSignalSpy failures(link.get(), &KelvaraCom::errorMessage);
         openDialog();

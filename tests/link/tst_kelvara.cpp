@@ -64,7 +64,7 @@ private:
     void readReply(int address, int raw)
     {
         p(address)->setRegisterValue(raw);
-        device->setMatchesSaved(address);
+        device->setControllerRamToEdit(address);
     }
 
     // A complete first read: every register gets a value and the model becomes valid.
@@ -155,7 +155,7 @@ private slots:
         // A write reply makes the value saved.
         p(71)->setValue(45);
         take(marks);
-        device->setMatchesSaved(71);
+        device->setControllerRamToEdit(71);
         QCOMPARE(take(marks), QStringList{"71:1"});
         QCOMPARE(device->getSavedValues().value(71), 45);
         QVERIFY(device->getUnsavedValues().isEmpty());
@@ -241,8 +241,8 @@ private slots:
         device->setFlashRecoveryValues();
         QCOMPARE(device->getFlashRecoveryValues(), device->getUnsavedValues());
         // The write succeeds, the flash save is refused.
-        device->setMatchesSaved(71);
-        device->setMatchesSaved(212);
+        device->setControllerRamToEdit(71);
+        device->setControllerRamToEdit(212);
         p(0)->setValue(90);
         QCOMPARE(device->getUnsavedValues().keys(), QList<int>({0}));
         QSignalSpy marks(device, &Kelvara::parameterIsOriginal);
@@ -259,19 +259,19 @@ private slots:
     {
         readAll();
         bits(212)->setBit(1);
-        device->setMatchesSaved(212);
-        device->setHeldOutsideFlash(212, 0x200);
+        device->setControllerRamToEdit(212);
+        device->setControllerFlashValue(212, 0x200);
         p(71)->setValue(40);
-        device->setMatchesSaved(71);
-        device->setHeldOutsideFlash(71, 60);
-        device->setHeldOutsideFlash(71, 50); // the first flash value stays
+        device->setControllerRamToEdit(71);
+        device->setControllerFlashValue(71, 60);
+        device->setControllerFlashValue(71, 50); // the first flash value stays
         QSignalSpy marks(device, &Kelvara::parameterIsOriginal);
         readReply(212, 0x201); // bit 1 back to flash, bit 0 not in flash
         QCOMPARE(take(marks), QStringList({"212:b:0011111111111111", bitMarks(212, 0)}));
         p(71)->setValue(60);
         QCOMPARE(take(marks, 71), QStringList{"71:0"});
-        device->setMatchesSaved(71); // the flash value written
-        device->flashSaved();
+        device->setControllerRamToEdit(71); // the flash value written
+        device->setControllerFlashToRam();
         QCOMPARE(take(marks), QStringList({"71:1", bitMarks(212)}));
         QVERIFY(device->getUnsavedValues().isEmpty());
     }
@@ -282,8 +282,8 @@ private slots:
     {
         readAll();
         p(71)->setValue(40);
-        device->setMatchesSaved(71);
-        device->setHeldOutsideFlash(71, 60);
+        device->setControllerRamToEdit(71);
+        device->setControllerFlashValue(71, 60);
         readReply(238, p(238)->getRegisterValue());
         QVERIFY(device->getUnsavedValues().contains(71));
         readReply(238, p(238)->getRegisterValue() + 1);
@@ -298,9 +298,9 @@ private slots:
         readAll();
         QSignalSpy replaced(device, &Kelvara::unsavedValueReplaced);
         const auto read = [this](int address, int raw) {
-            device->setApplyingRead(true);
-            device->setReadValue(address, raw);
-            device->setApplyingRead(false);
+            device->setTakingControllerValues(true);
+            device->setControllerRamFromRead(address, raw);
+            device->setTakingControllerValues(false);
         };
         read(0, 50); // 71 limited to 36
         QVERIFY(device->getUnsavedValues().contains(71));

@@ -236,7 +236,7 @@ private slots:
         kv->setValue(kv->value() + 1);
         QCOMPARE(f.label(72) + QString::number(unsaved()), QString("Kv0"));
         f.model()->setValid(true);
-        f.model()->setMatchesSaved(509);
+        f.model()->setControllerRamToEdit(509);
         parameter(509)->setValue(parameter(509)->getValue() + 5);
         QCOMPARE(unsaved(), 1);
         QCOMPARE(button("writeAllDev")->text(), QString("**Save Parameters"));

@@ -473,7 +473,7 @@ private slots:
         QFETCH(RegisterValues, expected);
         if (afterRead) { // as a complete read: every register settles, the first-read snapshot is taken
             for (int address : device->getAllParameters().keys())
-                device->setMatchesSaved(address);
+                device->setControllerRamToEdit(address);
             device->setValid(true);
             device->saveFirstReadValues();
         }

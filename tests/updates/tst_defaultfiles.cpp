@@ -98,7 +98,7 @@ struct Importer
         for (auto it = values.constBegin(); it != values.constEnd(); ++it)
             model.getParameter(it.key())->setRegisterValue(it.value());
         for (int address : model.getAllParameters().keys())
-            model.setMatchesSaved(address);
+            model.setControllerRamToEdit(address);
         model.setValid(true);
     }
 

@@ -1,6 +1,7 @@
 #ifndef CONTROLLERSIMULATOR_H
 #define CONTROLLERSIMULATOR_H
 
+#include "pseudoterminal.h"
 #include "simulatedmotor.h"
 
 #include <QByteArray>
@@ -155,9 +156,8 @@ private:
     std::unique_ptr<SimulatorState> state;
     QThread* thread = nullptr;
     SimulatorWorker* worker = nullptr;
-    int masterFd = -1;
-    int slaveFd = -1;
-    QString ptsName;
+    PseudoTerminal terminal;
+    QString ptsName; // the terminal's name, for any thread
     QString lastError;
 };
 

@@ -8,7 +8,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QMutexLocker>
-#include <QThread>
 #include <QTimer>
 
 ControllerSimulator::ControllerSimulator(QObject* parent)
@@ -36,27 +35,19 @@ bool ControllerSimulator::start()
         ptsName = terminal.name();
     }
 
-    thread = new QThread;
-    thread->setObjectName(QStringLiteral("kelvara-sim"));
     worker = new SimulatorWorker(terminal.master(), terminal.slave(), state.get());
-    worker->moveToThread(thread);
-    connect(thread, &QThread::started, worker, &SimulatorWorker::begin);
-    connect(thread, &QThread::finished, worker, &QObject::deleteLater);
     connect(worker, &SimulatorWorker::frameLogged, this, &ControllerSimulator::relayLogEntry);
     connect(worker, &SimulatorWorker::hungUp, this, &ControllerSimulator::stop,
             Qt::QueuedConnection);
-    thread->start();
+    serving.start(worker, QStringLiteral("kelvara-sim"));
     return true;
 }
 
 void ControllerSimulator::stop()
 {
-    if (!thread)
+    if (!serving.isRunning())
         return;
-    thread->quit();
-    thread->wait();
-    delete thread;
-    thread = nullptr;
+    serving.stop();
     worker = nullptr; // deleted with the thread's end
     closeTerminal();
 }
@@ -70,7 +61,7 @@ void ControllerSimulator::closeTerminal()
 
 bool ControllerSimulator::isRunning() const
 {
-    return thread != nullptr;
+    return serving.isRunning();
 }
 
 QString ControllerSimulator::portName() const

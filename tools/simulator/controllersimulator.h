@@ -2,6 +2,7 @@
 #define CONTROLLERSIMULATOR_H
 
 #include "pseudoterminal.h"
+#include "workerthread.h"
 #include "simulatedmotor.h"
 
 #include <QByteArray>
@@ -11,7 +12,6 @@
 
 #include <memory>
 
-class QThread;
 class SimulatorWorker;
 struct SimulatorState;
 
@@ -154,7 +154,7 @@ private:
     void closeTerminal();
 
     std::unique_ptr<SimulatorState> state;
-    QThread* thread = nullptr;
+    WorkerThread serving;
     SimulatorWorker* worker = nullptr;
     PseudoTerminal terminal;
     QString ptsName; // the terminal's name, for any thread

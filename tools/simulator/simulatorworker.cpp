@@ -22,7 +22,7 @@ void SimulatorWorker::begin()
     // Only happens when no one holds the slave side, which this simulator
     // always does.
     connect(channel, &TerminalChannel::failed, this, [](const QString& why) {
-        qWarning("kelvara-sim: reading the terminal failed: %s", qPrintable(why));
+        qWarning("kelvara-sim: the terminal failed: %s", qPrintable(why));
     });
 
     gapTimer = new QTimer(this);

@@ -17,11 +17,10 @@ TerminalChannel::TerminalChannel(int fd, QObject* parent)
     connect(writeNotifier, &QSocketNotifier::activated, this, &TerminalChannel::writePending);
 }
 
-QByteArray TerminalChannel::readAvailable()
+void TerminalChannel::readReady()
 {
     QByteArray arrived;
-    if (!isReading())
-        return arrived;
+    QString failure;
     char buffer[512];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -33,20 +32,16 @@ QByteArray TerminalChannel::readAvailable()
             continue;
         if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
             // The other side is gone for good; polling on would only spin.
-            const QString why =
+            failure =
                 n == 0 ? QStringLiteral("end of file") : QString::fromLocal8Bit(strerror(errno));
             stopReading();
-            emit failed(why);
         }
-        return arrived;
+        break;
     }
-}
-
-void TerminalChannel::readReady()
-{
-    const QByteArray arrived = readAvailable();
     if (!arrived.isEmpty())
         emit bytesArrived(arrived);
+    if (!failure.isEmpty())
+        emit failed(failure);
 }
 
 void TerminalChannel::send(const QByteArray& bytes)
@@ -76,8 +71,10 @@ void TerminalChannel::writePending()
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             break; // the terminal's input queue is full; go on when it drains
         } else {
-            qWarning("kelvara-sim: writing a terminal failed: %s", strerror(errno));
+            const QString why = QString::fromLocal8Bit(strerror(errno));
             output.clear();
+            stopReading();
+            emit failed(why);
         }
     }
     writeNotifier->setEnabled(!output.isEmpty());

@@ -17,16 +17,14 @@ class TerminalChannel : public QObject
 public:
     TerminalChannel(int fd, QObject* parent = nullptr);
 
-    // What the terminal holds now, read at once rather than on the next
-    // notification (bytesArrived() is not emitted for it).
-    QByteArray readAvailable();
     void send(const QByteArray& bytes);
-    // Reads nothing more; a failed terminal stops by itself.
+    // Reads nothing more; a terminal that failed stops by itself.
     void stopReading();
     bool isReading() const;
 
 signals:
     void bytesArrived(const QByteArray& bytes);
+    // Reading or writing failed: the other side is gone.
     void failed(const QString& why);
 
 private slots:

@@ -5,6 +5,7 @@
 // scratch working directory with its own settings file, the simulator
 // offered as an extra port, and helpers to find rows and read frame logs.
 
+#include "cablebench.h"
 #include "controllersimulator.h"
 #include "../forms/formrows.h"
 #include "kelvara.h"
@@ -230,6 +231,45 @@ struct SimulatedWindow
     Workspace workspace;
     std::unique_ptr<ControllerSimulator> simulator;
     std::unique_ptr<MainWindow> window;
+};
+
+// A window on a USB adapter left plugged in while its cable moves from
+// controller A to controller B (see CableBench): both the sample controller
+// with the registers given, the cable on A, the window connected to A
+// unless asked otherwise.
+struct CableWindow
+{
+    bool start(const QMap<int, int>& registersOfA, const QMap<int, int>& registersOfB,
+               bool connect = true)
+    {
+        valuesOfA = registersOfA;
+        valuesOfB = registersOfB;
+        if (!bench.start(startController(registersOfA), startController(registersOfB)))
+            return false;
+        previousPorts = qgetenv("KELVARA_EXTRA_PORTS");
+        qputenv("KELVARA_EXTRA_PORTS", previousPorts + ':' + bench.port().toLocal8Bit());
+        return w.startOnPort(connect ? bench.port() : QString());
+    }
+    ~CableWindow()
+    {
+        w.window.reset();
+        qputenv("KELVARA_EXTRA_PORTS", previousPorts);
+    }
+    // Writes B received of A's values, and the other way round.
+    QMap<int, int> valuesOfAWrittenToB() const
+    {
+        return writesOfOthersValues(*bench.b, valuesOfB, valuesOfA);
+    }
+    QMap<int, int> valuesOfBWrittenToA() const
+    {
+        return writesOfOthersValues(*bench.a, valuesOfA, valuesOfB);
+    }
+
+    CableBench bench;
+    QMap<int, int> valuesOfA;
+    QMap<int, int> valuesOfB;
+    QByteArray previousPorts;
+    SimulatedWindow w; // last: it lets go of the port first
 };
 
 } // namespace WindowFixture

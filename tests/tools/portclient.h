@@ -54,6 +54,20 @@ inline QByteArray readReply(const QVector<quint16>& values)
 
 } // namespace Frames
 
+// What the port holds and what arrives until expectedBytes (0: any number)
+// are there or waitMs has passed.
+inline QByteArray gather(QSerialPort& port, int expectedBytes, int waitMs)
+{
+    QByteArray received = port.readAll();
+    QElapsedTimer clock;
+    clock.start();
+    while ((expectedBytes <= 0 || received.size() < expectedBytes) && clock.elapsed() < waitMs) {
+        if (port.waitForReadyRead(qMax(1, int(waitMs - clock.elapsed()))))
+            received.append(port.readAll());
+    }
+    return received;
+}
+
 // Opens the port for one exchange and closes it after, as the suite does.
 class PortClient
 {
@@ -79,15 +93,7 @@ public:
             if (!port.waitForBytesWritten(2000))
                 return QByteArray();
         }
-        QByteArray received = port.readAll();
-        QElapsedTimer clock;
-        clock.start();
-        while ((expectedBytes <= 0 || received.size() < expectedBytes)
-               && clock.elapsed() < waitMs) {
-            if (port.waitForReadyRead(qMax(1, int(waitMs - clock.elapsed()))))
-                received.append(port.readAll());
-        }
-        return received;
+        return gather(port, expectedBytes, waitMs);
     }
     QByteArray exchange(const QByteArray& request, int expectedBytes, int waitMs = 3000)
     {
@@ -98,6 +104,36 @@ public:
 
 private:
     QString portName;
+};
+
+// A port held open across exchanges, as the suite holds an adapter's.
+class HeldPort
+{
+public:
+    explicit HeldPort(const QString& portName)
+        : port(portName)
+    {
+        port.setBaudRate(QSerialPort::Baud115200);
+        port.open(QIODevice::ReadWrite);
+    }
+    bool isOpen() const { return port.isOpen(); }
+    bool send(const QByteArray& bytes)
+    {
+        port.write(bytes);
+        return port.waitForBytesWritten(2000);
+    }
+    // Sends the request and gathers the answer as PortClient::exchange() does.
+    QByteArray exchange(const QByteArray& request, int expectedBytes, int waitMs = 3000)
+    {
+        return send(request) ? receive(expectedBytes, waitMs) : QByteArray();
+    }
+    QByteArray receive(int expectedBytes, int waitMs = 3000)
+    {
+        return gather(port, expectedBytes, waitMs);
+    }
+
+private:
+    QSerialPort port;
 };
 
 #endif // PORTCLIENT_H

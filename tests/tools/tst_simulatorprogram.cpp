@@ -72,9 +72,31 @@ private:
         QCOMPARE(process.exitCode(), 0);
     }
 
+    // Runs the event loop until the program's standard output (or error)
+    // holds the text; what came up to it is taken.
+    bool waitForOutput(const QString& text,
+                       QProcess::ProcessChannel channel = QProcess::StandardOutput)
+    {
+        QString& seen = received[channel];
+        return QTest::qWaitFor(
+            [&] {
+                process.setReadChannel(channel);
+                seen += QString::fromLocal8Bit(process.readAll());
+                const int at = int(seen.indexOf(text));
+                if (at >= 0)
+                    seen.remove(0, at + int(text.size()));
+                return at >= 0;
+            },
+            10000);
+    }
+    QString received[2]; // standard output and error, not yet taken
+
 private slots:
     void cleanup()
     {
+        received[0].clear();
+        received[1].clear();
+        process.setReadChannel(QProcess::StandardOutput);
         process.kill();
         process.waitForFinished(5000);
     }
@@ -156,6 +178,10 @@ private slots:
         QTest::newRow("stray argument") << "extra" << 2 << "extra";
         QTest::newRow("short hall table") << "--hall-table 15,2,4" << 2 << "--hall-table";
         QTest::newRow("no such phase") << "--dead-phase red" << 2 << "red";
+        QTest::newRow("controller not a number")
+            << "--controller 5=1,6=abc" << 2 << "--controller \"6=abc\"";
+        QTest::newRow("controller file missing")
+            << "--controller 10=1 --controller /nonexistent/b.txt" << 1 << "/nonexistent/b.txt";
     }
 
     void badArguments()
@@ -190,6 +216,43 @@ private slots:
         QCOMPARE(PortClient(link).exchange(read(5, 1), 7), readReply({77}));
         stop(SIGTERM);
         QVERIFY(!QFileInfo(link).isSymLink());
+    }
+
+    // Controllers behind one adapter, the cable moved by commands on
+    // standard input while a client holds the port open.
+    void cableMovedOnCommands()
+    {
+        const QString path =
+            start({"--blank", "--log", "--controller", "10=1", "--controller", "10=2,11=7"});
+        QVERIFY2(path.startsWith("/dev/pts/"), qPrintable(path));
+        HeldPort port(path);
+        QCOMPARE(port.exchange(read(10, 2), 9), readReply({1, 0}));
+        QVERIFY(waitForOutput(" ms -> 1 01 03 00 0a 00 02 "));
+        QVERIFY(waitForOutput(" ms <- 1 01 03 04 00 01 00 00 "));
+
+        process.write("move 2\n");
+        QVERIFY(waitForOutput("cable on controller 2\n"));
+        QCOMPARE(port.exchange(read(10, 2), 9), readReply({2, 7}));
+
+        // The write that sets the move off is lost, and so is what follows.
+        process.write("unplug on next write\nmove 1 after 100 on next read reaching new\n");
+        QVERIFY(waitForOutput("move scheduled: move 1 after 100 on next read reaching new\n"));
+        QCOMPARE(port.exchange(Frames::write(20, {1, 2}), 8, 300), QByteArray());
+        QVERIFY(waitForOutput("cable on no controller\n"));
+        QCOMPARE(port.exchange(read(10, 1), 7, 300), QByteArray());
+        QVERIFY(waitForOutput(" ms -> - 01 03 00 0a 00 01 "));
+        QVERIFY(waitForOutput("cable on controller 1\n"));
+        QCOMPARE(port.exchange(read(10, 1), 7), readReply({1}));
+        process.write("where\n");
+        QVERIFY(waitForOutput("cable on controller 1\n"));
+
+        // A command it cannot follow is told, and the program goes on.
+        process.write("move 3\nunplug on write to 2048\nmove 1 after\n");
+        QVERIFY(waitForOutput("no controller \"3\" (1 to 2)\n", QProcess::StandardError));
+        QVERIFY(waitForOutput("no such trigger \"write to 2048\"", QProcess::StandardError));
+        QVERIFY(waitForOutput("cannot follow \"move 1 after\"", QProcess::StandardError));
+        QCOMPARE(port.exchange(read(10, 1), 7), readReply({1}));
+        stop(SIGTERM);
     }
 
     void mbpoll()

@@ -8,15 +8,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QMutexLocker>
-#include <QThread>
 #include <QTimer>
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
 
 ControllerSimulator::ControllerSimulator(QObject* parent)
     : QObject(parent)
@@ -34,73 +26,42 @@ bool ControllerSimulator::start()
 {
     if (isRunning())
         return true;
-
-    char name[256] = {};
-    if (::openpty(&masterFd, &slaveFd, name, nullptr, nullptr) != 0) {
-        setError(QStringLiteral("cannot open a pseudo-terminal: %1")
-                     .arg(QString::fromLocal8Bit(strerror(errno))));
-        masterFd = slaveFd = -1;
+    if (!terminal.open()) {
+        setError(terminal.errorString());
         return false;
     }
-
-    // The slave side stays open here for the simulator's lifetime, so the
-    // master never sees a hang-up when a client closes the port. It is never
-    // read: every byte written to the master waits for the next client.
-    termios raw;
-    if (::tcgetattr(slaveFd, &raw) == 0) {
-        ::cfmakeraw(&raw);
-        ::cfsetispeed(&raw, B115200);
-        ::cfsetospeed(&raw, B115200);
-        ::tcsetattr(slaveFd, TCSANOW, &raw);
-    }
-    ::fcntl(masterFd, F_SETFL, ::fcntl(masterFd, F_GETFL) | O_NONBLOCK);
-    ::fcntl(masterFd, F_SETFD, FD_CLOEXEC);
-    ::fcntl(slaveFd, F_SETFD, FD_CLOEXEC);
-
     {
         QMutexLocker lock(&state->mutex);
-        ptsName = QString::fromLocal8Bit(name);
+        ptsName = terminal.name();
     }
 
-    thread = new QThread;
-    thread->setObjectName(QStringLiteral("kelvara-sim"));
-    worker = new SimulatorWorker(masterFd, slaveFd, state.get());
-    worker->moveToThread(thread);
-    connect(thread, &QThread::started, worker, &SimulatorWorker::begin);
-    connect(thread, &QThread::finished, worker, &QObject::deleteLater);
+    worker = new SimulatorWorker(terminal.master(), terminal.slave(), state.get());
     connect(worker, &SimulatorWorker::frameLogged, this, &ControllerSimulator::relayLogEntry);
     connect(worker, &SimulatorWorker::hungUp, this, &ControllerSimulator::stop,
             Qt::QueuedConnection);
-    thread->start();
+    serving.start(worker, QStringLiteral("kelvara-sim"));
     return true;
 }
 
 void ControllerSimulator::stop()
 {
-    if (!thread)
+    if (!serving.isRunning())
         return;
-    thread->quit();
-    thread->wait();
-    delete thread;
-    thread = nullptr;
+    serving.stop();
     worker = nullptr; // deleted with the thread's end
     closeTerminal();
 }
 
 void ControllerSimulator::closeTerminal()
 {
-    if (masterFd >= 0)
-        ::close(masterFd);
-    if (slaveFd >= 0)
-        ::close(slaveFd);
-    masterFd = slaveFd = -1;
+    terminal.close();
     QMutexLocker lock(&state->mutex);
     ptsName.clear();
 }
 
 bool ControllerSimulator::isRunning() const
 {
-    return thread != nullptr;
+    return serving.isRunning();
 }
 
 QString ControllerSimulator::portName() const

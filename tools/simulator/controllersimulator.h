@@ -1,6 +1,8 @@
 #ifndef CONTROLLERSIMULATOR_H
 #define CONTROLLERSIMULATOR_H
 
+#include "pseudoterminal.h"
+#include "workerthread.h"
 #include "simulatedmotor.h"
 
 #include <QByteArray>
@@ -10,7 +12,6 @@
 
 #include <memory>
 
-class QThread;
 class SimulatorWorker;
 struct SimulatorState;
 
@@ -153,11 +154,10 @@ private:
     void closeTerminal();
 
     std::unique_ptr<SimulatorState> state;
-    QThread* thread = nullptr;
+    WorkerThread serving;
     SimulatorWorker* worker = nullptr;
-    int masterFd = -1;
-    int slaveFd = -1;
-    QString ptsName;
+    PseudoTerminal terminal;
+    QString ptsName; // the terminal's name, for any thread
     QString lastError;
 };
 

@@ -1,8 +1,12 @@
-// kelvara-sim: a simulated controller on a pseudo-terminal, served until
-// SIGINT or SIGTERM.
+// kelvara-sim: a simulated controller on a pseudo-terminal, or several
+// behind one adapter whose cable moves on commands from standard input,
+// served until SIGINT or SIGTERM.
 
+#include "cableadapter.h"
+#include "cableconsole.h"
 #include "controllersimulator.h"
 #include "registerimage.h"
+#include "simmodbus.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -12,6 +16,8 @@
 #include <QTextStream>
 
 #include <csignal>
+#include <memory>
+#include <vector>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -150,12 +156,9 @@ bool applyMotorOptions(const QCommandLineParser& parser, ControllerSimulator* si
 void printEntry(const ControllerSimulator::LogEntry& entry)
 {
     static const char* const arrows[] = {"->", "<-", "xx"};
-    QTextStream out(stdout);
-    out << QString::number(entry.elapsedMs, 'f', 3).rightJustified(12) << " ms "
-        << arrows[entry.direction] << ' ' << QString::fromLatin1(entry.bytes.toHex(' '));
-    if (!entry.note.isEmpty())
-        out << "  (" << entry.note << ')';
-    out << Qt::endl;
+    QTextStream(stdout) << SimModbus::logLine(
+        entry.elapsedMs, QLatin1String(arrows[entry.direction]), entry.bytes, entry.note)
+                        << Qt::endl;
 }
 
 // Every option of the simulator, with its help text.
@@ -164,7 +167,11 @@ void describeOptions(QCommandLineParser* parser)
     parser->setApplicationDescription(QStringLiteral(
         "Simulated Kelvara controller: a Modbus RTU slave (address 1) on a pseudo-terminal.\n"
         "Prints the path to connect to and serves until interrupted.\n"
-        "Registers start as a configured controller (an Ostrel V4 Trelby), or all zero with --blank."));
+        "Registers start as a configured controller (an Ostrel V4 Trelby), or all zero with --blank.\n"
+        "With --controller, several controllers behind one USB adapter whose cable moves on\n"
+        "commands from standard input: move N [after MS] [on TRIGGER] [reaching old|reaching new],\n"
+        "unplug [on TRIGGER], where; TRIGGER: next frame, next read, next write, frame K,\n"
+        "read at ADDR, write to ADDR, touching ADDR."));
     parser->addHelpOption();
     parser->addOptions({
         {QStringLiteral("image"),
@@ -177,6 +184,11 @@ void describeOptions(QCommandLineParser* parser)
         {QStringLiteral("link"),
          QStringLiteral("Create a symbolic link PATH to the terminal; removed on exit."),
          QStringLiteral("PATH")},
+        {QStringLiteral("controller"),
+         QStringLiteral("A controller behind the adapter (repeatable; the cable starts on the "
+                        "first): the other options, then SPEC, a register FILE or "
+                        "ADDR=VALUE,ADDR=VALUE..."),
+         QStringLiteral("SPEC")},
         {QStringLiteral("log"), QStringLiteral("Print every frame with its time.")},
         {QStringLiteral("flash-fail"),
          QStringLiteral("Never confirm a save to flash (register 511).")},
@@ -270,37 +282,107 @@ bool applyReplyOptions(const QCommandLineParser& parser, ControllerSimulator* si
     return ok;
 }
 
-// Serves on the terminal (and the --link to it) until SIGINT or SIGTERM;
-// the exit code.
-int serve(QCoreApplication* app, ControllerSimulator* simulator, const QString& linkPath, bool log)
+// The terminal (and the --link to it) announced and served until SIGINT or
+// SIGTERM; the exit code.
+int serveOn(QCoreApplication* app, const QString& terminal, const QString& linkPath,
+            const QString& what)
 {
-    if (!quitOnSignals(app)) {
-        QTextStream(stderr) << "kelvara-sim: cannot install the signal handlers\n";
+    if (!linkPath.isEmpty() && !makeLink(linkPath, terminal))
         return 1;
-    }
-    if (!simulator->start()) {
-        QTextStream(stderr) << "kelvara-sim: " << simulator->errorString() << "\n";
-        return 1;
-    }
-    if (!linkPath.isEmpty() && !makeLink(linkPath, simulator->portName()))
-        return 1;
-    if (log)
-        QObject::connect(simulator, &ControllerSimulator::frameLogged, &printEntry);
-
-    QTextStream(stdout) << (linkPath.isEmpty() ? simulator->portName() : linkPath) << Qt::endl;
-    QTextStream(stderr) << "kelvara-sim: slave 1 on " << simulator->portName()
+    QTextStream(stdout) << (linkPath.isEmpty() ? terminal : linkPath) << Qt::endl;
+    QTextStream(stderr) << "kelvara-sim: " << what << " on " << terminal
                         << (linkPath.isEmpty() ? QString()
                                                : QStringLiteral(" (linked as %1)").arg(linkPath))
                         << "; stop with Ctrl+C\n";
 
     const int result = app->exec();
 
-    const QString terminal = simulator->portName();
-    simulator->stop();
     // Only our own link goes; another run may have taken the name over.
     if (!linkPath.isEmpty() && QFileInfo(linkPath).symLinkTarget() == terminal)
         QFile::remove(linkPath);
     return result;
+}
+
+// Every option that shapes a controller applied to it, SPEC (a register
+// file or ADDR=VALUE,...) last; 0, or the exit code after an error line.
+int setUp(const QCommandLineParser& parser, ControllerSimulator* simulator,
+          const QString& spec = QString())
+{
+    if (const int failure = loadRegisters(parser, simulator))
+        return failure;
+    // Every bad value is told before the exit.
+    bool ok = applyReplyOptions(parser, simulator);
+    if (!applyMotorOptions(parser, simulator))
+        ok = false;
+    if (!ok)
+        return 2;
+    simulator->setFlashSaveFails(parser.isSet(QStringLiteral("flash-fail")));
+    simulator->setSilent(parser.isSet(QStringLiteral("silent")));
+    if (spec.isEmpty())
+        return 0;
+    if (!QFileInfo::exists(spec) && spec.contains(QLatin1Char('='))) {
+        for (const QString& assignment : spec.split(QLatin1Char(','))) {
+            int address = 0;
+            quint16 value = 0;
+            QString error;
+            if (!RegisterImage::parseAssignment(assignment.trimmed(), &address, &value, &error)) {
+                QTextStream(stderr) << "kelvara-sim: --controller " << error << "\n";
+                return 2;
+            }
+            simulator->setRegisterValue(address, value);
+        }
+    } else if (!simulator->loadImage(spec)) {
+        QTextStream(stderr) << "kelvara-sim: --controller: " << simulator->errorString() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+int serveOne(QCoreApplication* app, const QCommandLineParser& parser)
+{
+    ControllerSimulator simulator;
+    if (const int failure = setUp(parser, &simulator))
+        return failure;
+    if (!simulator.start()) {
+        QTextStream(stderr) << "kelvara-sim: " << simulator.errorString() << "\n";
+        return 1;
+    }
+    if (parser.isSet(QStringLiteral("log")))
+        QObject::connect(&simulator, &ControllerSimulator::frameLogged, &printEntry);
+    return serveOn(app, simulator.portName(), parser.value(QStringLiteral("link")),
+                   QStringLiteral("slave 1"));
+}
+
+// The controllers of --controller behind one adapter, the cable on the
+// first, moved by commands from standard input.
+int serveBehindAdapter(QCoreApplication* app, const QCommandLineParser& parser)
+{
+    const QStringList specs = parser.values(QStringLiteral("controller"));
+    std::vector<std::unique_ptr<ControllerSimulator>> simulators;
+    QVector<ControllerSimulator*> controllers;
+    for (const QString& spec : specs) {
+        simulators.push_back(std::make_unique<ControllerSimulator>());
+        controllers << simulators.back().get();
+        if (const int failure = setUp(parser, controllers.back(), spec))
+            return failure;
+        if (!controllers.back()->start()) {
+            QTextStream(stderr) << "kelvara-sim: " << controllers.back()->errorString() << "\n";
+            return 1;
+        }
+    }
+    CableAdapter adapter;
+    if (!adapter.start() || !adapter.plugInto(controllers.first())) {
+        QTextStream(stderr) << "kelvara-sim: " << adapter.errorString() << "\n";
+        return 1;
+    }
+    // From here on: the path goes first on the output.
+    CableConsole console(&adapter, controllers);
+    console.setLogging(parser.isSet(QStringLiteral("log")));
+    console.readCommandsFrom(STDIN_FILENO);
+    return serveOn(app, adapter.portName(), parser.value(QStringLiteral("link")),
+                   QStringLiteral("adapter (controllers 1 to %1 behind it, the cable on 1, "
+                                  "moved by commands on standard input)")
+                       .arg(controllers.size()));
 }
 
 } // namespace
@@ -319,17 +401,10 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    ControllerSimulator simulator;
-    if (const int failure = loadRegisters(parser, &simulator))
-        return failure;
-    // Every bad value is told before the exit.
-    bool ok = applyReplyOptions(parser, &simulator);
-    if (!applyMotorOptions(parser, &simulator))
-        ok = false;
-    if (!ok)
-        return 2;
-    simulator.setFlashSaveFails(parser.isSet(QStringLiteral("flash-fail")));
-    simulator.setSilent(parser.isSet(QStringLiteral("silent")));
-    return serve(&app, &simulator, parser.value(QStringLiteral("link")),
-                 parser.isSet(QStringLiteral("log")));
+    if (!quitOnSignals(&app)) {
+        QTextStream(stderr) << "kelvara-sim: cannot install the signal handlers\n";
+        return 1;
+    }
+    return parser.isSet(QStringLiteral("controller")) ? serveBehindAdapter(&app, parser)
+                                                      : serveOne(&app, parser);
 }

@@ -65,6 +65,16 @@ QString toHex(const QByteArray& bytes)
     return QString::fromLatin1(bytes.toHex(' '));
 }
 
+QString logLine(double elapsedMs, const QString& arrow, const QByteArray& bytes,
+                const QString& note)
+{
+    QString line = QString::number(elapsedMs, 'f', 3).rightJustified(12) + QStringLiteral(" ms ")
+        + arrow + QLatin1Char(' ') + toHex(bytes);
+    if (!note.isEmpty())
+        line += QStringLiteral("  (%1)").arg(note);
+    return line;
+}
+
 QByteArray fromHex(const QString& text)
 {
     return QByteArray::fromHex(text.toLatin1());

@@ -43,6 +43,11 @@ QByteArray exceptionReply(quint8 slave, quint8 function, quint8 code);
 // Lower-case hex, one blank between bytes: "01 03 00 00".
 QString toHex(const QByteArray& bytes);
 
+// One line of a frame log: the time, an arrow, the bytes in hex and the
+// note: "    12.500 ms -> 01 03 00 00 00 01 84 0a  (note)".
+QString logLine(double elapsedMs, const QString& arrow, const QByteArray& bytes,
+                const QString& note);
+
 // Reads hex with or without blanks ("01 03 0a" or "01030a").
 QByteArray fromHex(const QString& text);
 

@@ -1,16 +1,12 @@
 #include "simulatorworker.h"
 
+#include "pseudoterminal.h"
 #include "simmodbus.h"
 #include "simulatorstate.h"
+#include "terminalchannel.h"
 
 #include <QMutexLocker>
-#include <QSocketNotifier>
 #include <QTimer>
-
-#include <cerrno>
-#include <cstring>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 SimulatorWorker::SimulatorWorker(int masterFd, int slaveFd, SimulatorState* state)
     : masterFd(masterFd)
@@ -21,12 +17,13 @@ SimulatorWorker::SimulatorWorker(int masterFd, int slaveFd, SimulatorState* stat
 
 void SimulatorWorker::begin()
 {
-    readNotifier = new QSocketNotifier(masterFd, QSocketNotifier::Read, this);
-    connect(readNotifier, &QSocketNotifier::activated, this, &SimulatorWorker::readMaster);
-
-    writeNotifier = new QSocketNotifier(masterFd, QSocketNotifier::Write, this);
-    writeNotifier->setEnabled(false);
-    connect(writeNotifier, &QSocketNotifier::activated, this, &SimulatorWorker::writePending);
+    channel = new TerminalChannel(masterFd, this);
+    connect(channel, &TerminalChannel::bytesArrived, this, &SimulatorWorker::takeBytes);
+    // Only happens when no one holds the slave side, which this simulator
+    // always does.
+    connect(channel, &TerminalChannel::failed, this, [](const QString& why) {
+        qWarning("kelvara-sim: the terminal failed: %s", qPrintable(why));
+    });
 
     gapTimer = new QTimer(this);
     gapTimer->setSingleShot(true);
@@ -38,10 +35,7 @@ void SimulatorWorker::setNoise(int intervalMs)
 {
     if (!noiseTimer) {
         noiseTimer = new QTimer(this);
-        connect(noiseTimer, &QTimer::timeout, this, [this] {
-            output.append(char(0x55));
-            writePending();
-        });
+        connect(noiseTimer, &QTimer::timeout, this, [this] { channel->send(QByteArray(1, 0x55)); });
     }
     if (intervalMs > 0)
         noiseTimer->start(intervalMs);
@@ -55,34 +49,9 @@ int SimulatorWorker::frameGap() const
     return state->frameGapMs;
 }
 
-void SimulatorWorker::readMaster()
+void SimulatorWorker::takeBytes(const QByteArray& arrived)
 {
-    QByteArray arrived;
-    char buffer[512];
-    for (;;) {
-        const ssize_t n = ::read(masterFd, buffer, sizeof buffer);
-        if (n > 0) {
-            arrived.append(buffer, static_cast<int>(n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            // Only happens when no one holds the slave side, which this
-            // simulator always does; stop polling rather than spin.
-            qWarning("kelvara-sim: reading the terminal failed: %s", strerror(errno));
-            readNotifier->setEnabled(false);
-        }
-        break;
-    }
-    if (arrived.isEmpty())
-        return;
-
-        // QSerialPort claims the terminal exclusively while open; a client that
-        // dies without closing would lock everyone else out for good.
-#ifdef TIOCNXCL
-    ::ioctl(slaveFd, TIOCNXCL);
-#endif
+    PseudoTerminal::releaseExclusiveUse(slaveFd);
 
     const double now = state->elapsedMs();
     if (!input.isEmpty() && now - lastInputMs > frameGap())
@@ -151,7 +120,7 @@ void SimulatorWorker::handleRequest(const QByteArray& frame)
     }
     log(ControllerSimulator::Request, frame, notes.join(QStringLiteral(", ")));
     if (hangUp) {
-        readNotifier->setEnabled(false);
+        channel->stopReading();
         emit hungUp();
         return;
     }
@@ -178,26 +147,7 @@ void SimulatorWorker::discard(const QByteArray& bytes, const QString& why)
 void SimulatorWorker::send(const QByteArray& bytes, const QString& note)
 {
     log(ControllerSimulator::Reply, bytes, note);
-    output.append(bytes);
-    writePending();
-}
-
-void SimulatorWorker::writePending()
-{
-    while (!output.isEmpty()) {
-        const ssize_t n = ::write(masterFd, output.constData(), static_cast<size_t>(output.size()));
-        if (n > 0) {
-            output.remove(0, static_cast<int>(n));
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            break; // the terminal's input queue is full; go on when it drains
-        } else {
-            qWarning("kelvara-sim: writing the terminal failed: %s", strerror(errno));
-            output.clear();
-        }
-    }
-    writeNotifier->setEnabled(!output.isEmpty());
+    channel->send(bytes);
 }
 
 void SimulatorWorker::log(ControllerSimulator::Direction direction, const QByteArray& bytes,

@@ -6,8 +6,8 @@
 #include <QByteArray>
 #include <QObject>
 
-class QSocketNotifier;
 class QTimer;
+class TerminalChannel;
 struct SimulatorState;
 
 // Serves the master side of the pseudo-terminal from the simulator's own
@@ -32,9 +32,8 @@ signals:
     void hungUp();
 
 private slots:
-    void readMaster();
+    void takeBytes(const QByteArray& arrived);
     void endOfGap();
-    void writePending();
 
 private:
     void takeCompleteFrames();
@@ -48,13 +47,11 @@ private:
     int masterFd;
     int slaveFd;
     SimulatorState* state;
-    QSocketNotifier* readNotifier = nullptr;
-    QSocketNotifier* writeNotifier = nullptr;
+    TerminalChannel* channel = nullptr;
     QTimer* gapTimer = nullptr;
     QTimer* noiseTimer = nullptr;
     QByteArray input;
     double lastInputMs = 0;
-    QByteArray output;
 };
 
 #endif // SIMULATORWORKER_H

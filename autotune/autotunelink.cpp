@@ -102,14 +102,21 @@ void AutotuneLink::beginRun(KelvaraCom::AutotuneTestState kind)
     written.clear();
     leftUnsaved.clear();
     stoppedDiscovery = false;
+    changedController = false;
     running = true;
 }
 
 void AutotuneLink::abandonRun(bool discoveryRunning)
 {
     running = false;
-    leftUnsaved = keepOutsideFlash();
     stoppedDiscovery = discoveryRunning;
+    // The controller tested is out of reach: what it holds is told by its
+    // next read, and a stop would reach only the one that answers now.
+    if (changedController) {
+        written.clear();
+        return;
+    }
+    leftUnsaved = keepOutsideFlash();
     if (discoveryRunning)
         DiscoveryStop::of(runner, com)->request();
 }

@@ -42,7 +42,9 @@ public:
     template<class Test>
     void attach(Test* test)
     {
-        lifetime << QObject::connect(test, &Test::stopLog, com, &KelvaraCom::haltLog)
+        lifetime << QObject::connect(com, &KelvaraCom::otherControllerAnswered,
+                                     [this] { changedController = true; })
+                 << QObject::connect(test, &Test::stopLog, com, &KelvaraCom::haltLog)
                  << QObject::connect(com, &KelvaraCom::comError, test, &Test::comError)
                  << QObject::connect(com, &KelvaraCom::motorRunning, test, &Test::flashError);
     }
@@ -94,6 +96,9 @@ public:
     QList<int> unsavedAfterRun() const { return leftUnsaved; }
     // The last run ended while a discovery run of the controller went on.
     bool stoppedDiscoveryRun() const { return stoppedDiscovery; }
+    // Another controller answered than the one the run was started on: the
+    // link wrote nothing to it and read nothing of it for the run.
+    bool controllerChanged() const { return changedController; }
 
     double value(int address) const;
     void setValue(int address, double value);
@@ -134,6 +139,7 @@ private:
     bool running = false;
     QList<int> leftUnsaved;
     bool stoppedDiscovery = false;
+    bool changedController = false;
 };
 
 #endif // AUTOTUNELINK_H

@@ -274,6 +274,9 @@ void AutotuneWizard::handleStaticErrors(StaticAutotune::ErrorType e)
     case StaticAutotune::FlashSaveFailed:
         flashSaveWasInterrupted();
         break;
+    case StaticAutotune::ControllerChanged:
+        controllerChanged(false);
+        break;
     default:
         return;
     }
@@ -302,6 +305,9 @@ void AutotuneWizard::handleDynamicErrors(DynamicAutotune::ErrorType e)
         break;
     case DynamicAutotune::MotionFault:
         motionFaultError(nullptr);
+        break;
+    case DynamicAutotune::ControllerChanged:
+        controllerChanged(dynamicAutotune->endedWhileSpinning());
         break;
     default:
         return;

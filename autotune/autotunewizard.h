@@ -65,6 +65,7 @@ public slots:
     void finishedDiscoverDynamicAutotune();
     void handleDynamicErrors(DynamicAutotune::ErrorType e);
     void comError();
+    void controllerChanged(bool motorMayTurn);
     void onclearFaults_clicked();
 
 protected:

@@ -266,6 +266,19 @@ void AutotuneWizard::comError()
     showErrorPage(form, CommErrorPage);
 }
 
+// The cable moved to another controller during the test: nothing of the
+// test reached it, and the one tested is out of reach.
+void AutotuneWizard::controllerChanged(bool motorMayTurn)
+{
+    comError();
+    QString text = tr("Another controller answers than the one the test was started on: the test "
+                      "was stopped, and nothing more was written to either controller.");
+    if (motorMayTurn)
+        text += tr(" The motor of the controller the test was started on may still be turning. "
+                   "Switch that controller off before you touch the motor or the wheel.");
+    noteOnPage(QStringLiteral("controllerNote"), text);
+}
+
 void AutotuneWizard::connectionError()
 {
     Ui::ConnectionError form;
@@ -397,13 +410,18 @@ void AutotuneWizard::removeNotes()
     notes.clear();
 }
 
+// Only what the model really marks: a value the link never wrote is not
+// named as left unsaved.
 void AutotuneWizard::noteUnsavedValues(const QList<int>& addresses)
 {
-    if (addresses.isEmpty())
-        return;
+    const QMap<int, int> unsaved = runner->getUnsavedValues();
     QStringList names;
-    for (const int address : addresses)
-        names << runner->getParameter(address)->getName();
+    for (const int address : addresses) {
+        if (unsaved.contains(address))
+            names << runner->getParameter(address)->getName();
+    }
+    if (names.isEmpty())
+        return;
     noteOnPage(QStringLiteral("unsavedNote"),
                tr("Not saved to the controller's flash: %1. These values stay marked ** until you "
                   "save them.")

@@ -29,8 +29,6 @@ public:
     void request();
     // A new discovery run takes over the register: no stop is sent again.
     void cancel();
-    // A stop was asked for that the controller has not confirmed yet.
-    bool isPending() const { return pending; }
 
 private:
     DiscoveryStop(Kelvara* runner, KelvaraCom* com);

@@ -306,7 +306,7 @@ QString DynamicAutotune::motionFaultMessage() const
 
 void DynamicAutotune::comError()
 {
-    handleErrors(CommunicationError, QString());
+    handleErrors(io.controllerChanged() ? ControllerChanged : CommunicationError, QString());
 }
 
 void DynamicAutotune::flashError()

@@ -29,7 +29,8 @@ public:
         MotorNotDetected = 2,   // never raised by this test
         FlashSaveFailed = 3,    // refused: the motor is running
         FaultBeforeSpin = 4,
-        MotionFault = 5, // a fault after the spin, or a stall
+        MotionFault = 5,       // a fault after the spin, or a stall
+        ControllerChanged = 6, // another controller answers than the one tested
     };
 
     DynamicAutotune(QObject* parent, Kelvara* runner, KelvaraCom* com);

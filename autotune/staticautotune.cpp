@@ -227,7 +227,7 @@ void StaticAutotune::startFlashSave()
 
 void StaticAutotune::comError()
 {
-    handleErrors(CommunicationError);
+    handleErrors(io.controllerChanged() ? ControllerChanged : CommunicationError);
 }
 
 void StaticAutotune::flashError()

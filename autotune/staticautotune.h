@@ -28,7 +28,8 @@ public:
         CommunicationError = 0, // link failure, or a measurement that never ended
         MotorNotDetected = 1,   // inconsistent or zero measurements
         ControllerFault = 2,
-        FlashSaveFailed = 3, // refused: the motor is running
+        FlashSaveFailed = 3,   // refused: the motor is running
+        ControllerChanged = 4, // another controller answers than the one tested
     };
 
     StaticAutotune(QObject* parent, Kelvara* runner, KelvaraCom* com);

@@ -36,8 +36,6 @@ public:
 
     bool isKnown() const { return known; }
     int firmware() const { return firmwareNumber; }
-    int hardwareVersion() const { return hardware; }
-    int serialNumber() const { return serial; }
 
     // Both known and alike: the same controller.
     bool isSameController(const ControllerIdentity& other) const;

@@ -154,7 +154,7 @@ void KelvaraCom::dropPendingWork()
     requestResent = false;
     statusReadFailedSinceCheck = false;
     probing = false;
-    heldWrite = HeldWrite();
+    heldFrame = HeldFrame();
     readAllReplies.clear();
     readAllRepeats = 0;
     // Whoever answers on the new port has not been read.

@@ -289,13 +289,15 @@ private:
     // What the identity check lets go on once the controller is the one read.
     enum class AfterIdentityCheck {
         SendWrite,        // the next queued write, sent first
+        SendRead,         // the next queued read of an autotune test
         StartFlashSave,   // the write of 511
-        ResendWrite,      // the write frame whose wait ran out
+        ResendFrame,      // the frame whose wait ran out
         ConfirmFlashSave, // the read-back of 511 that gave 4096
     };
-    // A write frame whose wait ran out, held while the controller that
-    // answers is identified; sent again as it was.
-    struct HeldWrite
+    // A write frame (or a read of an autotune test) whose wait ran out,
+    // held while the controller that answers is identified; sent again as
+    // it was.
+    struct HeldFrame
     {
         QByteArray frame;
         int address = -1;
@@ -380,6 +382,8 @@ private:
     void noteCompleteRead();
     bool identifyBeforeWrite(const QByteArray& frame, AfterIdentityCheck then);
     bool identifyBeforeResend();
+    bool identifyBeforeRead();
+    bool mustIdentifyBeforeResend(const QByteArray& frame) const;
     void startIdentityCheck(AfterIdentityCheck then);
     bool sendNextIdentityRead();
     bool isIdentityCheckReply() const;
@@ -387,7 +391,7 @@ private:
     void endIdentityCheck();
     void continueAfterIdentityCheck();
     void failAfterIdentityCheck();
-    void resendHeldWrite();
+    void resendHeldFrame();
     void refuseWriteToAnotherController();
 
     // Logs (kelvaracomlogs.cpp).
@@ -482,7 +486,7 @@ private:
     quint32 identityCheckRequest = 0;
     int identityAnswerAddress = -1;
     QVector<int> identityAnswer;
-    HeldWrite heldWrite;
+    HeldFrame heldFrame;
 };
 
 #endif // KELVARACOM_H

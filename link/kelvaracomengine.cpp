@@ -188,6 +188,8 @@ bool KelvaraCom::takeJudgement(quint32& request)
 
 bool KelvaraCom::sendNextRead()
 {
+    if (identifyBeforeRead())
+        return true;
     const QPair<int, int> pair = readQueue.takeFirst();
     currentReadPurpose = readPurposes.takeFirst();
     readAllBlockInFlight = currentReadPurpose != PlainRead;
@@ -289,7 +291,8 @@ void KelvaraCom::sendNextReadEarly()
     const bool endsReadAll =
         currentReadPurpose == ReadAllLastBlock || currentReadPurpose == ReadAllLastIdentityRegister;
     if (readState != ReadState::WaitingForReply || readMachineRequest != requestInFlight
-        || status != StatusSuccess || readQueue.isEmpty() || endsReadAll || !isPortReusable())
+        || status != StatusSuccess || readQueue.isEmpty() || endsReadAll || !isPortReusable()
+        || (autotuneTestState != NoTest && gate->isInDoubt()))
         return;
     readAllBlockInFlight = false;
     const Status judgedStatus = status;
@@ -463,7 +466,7 @@ void KelvaraCom::reportFailure(QString title, const QString& text)
     currentReadPurpose = PlainRead;
     clearQueues();
     unwritableUnsaved.clear();
-    heldWrite = HeldWrite();
+    heldFrame = HeldFrame();
     readAllReplies.clear();
     readAllRepeats = 0;
 

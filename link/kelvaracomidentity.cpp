@@ -56,24 +56,41 @@ bool KelvaraCom::identifyBeforeWrite(const QByteArray& frame, AfterIdentityCheck
     return true;
 }
 
-// Called with the write frame whose wait just ran out: true when it is
-// held for the identity check instead of being sent again at once.
+// While an autotune test runs, its readings and results come only from the
+// controller it was started on: its reads wait for the check as writes do.
+bool KelvaraCom::identifyBeforeRead()
+{
+    if (autotuneTestState == NoTest || readQueue.isEmpty())
+        return false;
+    return identifyBeforeWrite(QByteArray(), AfterIdentityCheck::SendRead);
+}
+
+bool KelvaraCom::mustIdentifyBeforeResend(const QByteArray& frame) const
+{
+    // The check's own reads go out again as any read does.
+    if (identityCheckState != IdentityCheckState::Idle)
+        return false;
+    return (isWriteFrame(frame) || autotuneTestState != NoTest) && !gate->letsPass(frame);
+}
+
+// Called with the frame whose wait just ran out: true when it is held for
+// the identity check instead of being sent again at once.
 bool KelvaraCom::identifyBeforeResend()
 {
     const QByteArray frame = timer->getLastMsg();
-    if (!isWriteFrame(frame) || gate->letsPass(frame) || timer->exceedsMaxTime())
+    if (!mustIdentifyBeforeResend(frame) || timer->exceedsMaxTime())
         return false;
-    heldWrite.frame = frame;
-    heldWrite.address = curAddr;
-    heldWrite.count = curNumRegs;
-    heldWrite.mode = mode;
-    heldWrite.timeout = timer->doubledTimeout();
-    heldWrite.request = requestInFlight;
+    heldFrame.frame = frame;
+    heldFrame.address = curAddr;
+    heldFrame.count = curNumRegs;
+    heldFrame.mode = mode;
+    heldFrame.timeout = timer->doubledTimeout();
+    heldFrame.request = requestInFlight;
     replyText = QStringLiteral("TIMEOUT   - Identifying the controller before sending again\n");
     if (gate->refusesWrites())
         refuseWriteToAnotherController();
     else
-        startIdentityCheck(AfterIdentityCheck::ResendWrite);
+        startIdentityCheck(AfterIdentityCheck::ResendFrame);
     return true;
 }
 
@@ -158,13 +175,18 @@ void KelvaraCom::continueAfterIdentityCheck()
     case AfterIdentityCheck::ConfirmFlashSave:
         confirmFlashSave();
         return;
-    case AfterIdentityCheck::ResendWrite:
-        resendHeldWrite();
+    case AfterIdentityCheck::ResendFrame:
+        resendHeldFrame();
         return;
     case AfterIdentityCheck::SendWrite:
         mode = WriteMode;
         if (!sendNextWrite())
             writeError();
+        return;
+    case AfterIdentityCheck::SendRead:
+        mode = ReadMode;
+        if (!sendNextRead())
+            readError();
         return;
     }
 }
@@ -174,7 +196,9 @@ void KelvaraCom::continueAfterIdentityCheck()
 void KelvaraCom::failAfterIdentityCheck()
 {
     endIdentityCheck();
-    if (afterIdentityCheck == AfterIdentityCheck::ConfirmFlashSave)
+    if (afterIdentityCheck == AfterIdentityCheck::ConfirmFlashSave
+        || afterIdentityCheck == AfterIdentityCheck::SendRead
+        || (afterIdentityCheck == AfterIdentityCheck::ResendFrame && heldFrame.mode == ReadMode))
         readError();
     else
         writeError();
@@ -182,18 +206,19 @@ void KelvaraCom::failAfterIdentityCheck()
 
 // The controller that answers is the one that was read: the held frame goes
 // out again as it was, with the doubled wait, for the machine that sent it.
-void KelvaraCom::resendHeldWrite()
+void KelvaraCom::resendHeldFrame()
 {
-    const HeldWrite held = std::exchange(heldWrite, HeldWrite());
+    const HeldFrame held = std::exchange(heldFrame, HeldFrame());
     mode = held.mode;
     curAddr = held.address;
     curNumRegs = held.count;
-    prepareReplyBuffer(8);
+    prepareReplyBuffer(isWriteFrame(held.frame) ? 8 : held.count * 2 + 5);
     timer->setTimeoutTime(held.timeout, false);
     requestInFlight = held.request;
     requestResent = true;
     if (!sendMessage(held.frame)) {
-        replyText = QStringLiteral("Failed sending write message");
+        replyText = isWriteFrame(held.frame) ? QStringLiteral("Failed sending write message")
+                                             : QStringLiteral("Failed sending read message");
         timer->resetTime();
         status = StatusFailedSendingReadMessage;
         noteFailedExchange();

@@ -4,6 +4,7 @@
 
 #include "autotunerig.h"
 #include "autotunewizard.h"
+#include "cablebench.h"
 #include "dynamicautotune.h"
 #include "hallchecker.h"
 #include "kelvara.h"
@@ -19,6 +20,8 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(CableAdapter::Trigger)
 
 using Registers = QVector<quint16>;
 using Table = QList<int>;
@@ -587,6 +590,94 @@ private slots:
         QVERIFY(shown<QLabel>(wizard, "unsavedNote"));
         wizard->close();
         QTRY_VERIFY(wizard.isNull());
+    }
+
+    void testOfAnotherController_data()
+    {
+        QTest::addColumn<bool>("spinning");
+        QTest::addColumn<CableAdapter::Trigger>("move");
+        QTest::addColumn<bool>("toB"); // false: a frame lost, A answers again
+        // A poll of the spin, and a read of the measurement's phase currents.
+        const auto spinPoll = CableAdapter::Trigger::readAt(481).nth(2);
+        const auto currents = CableAdapter::Trigger::readAt(282).nth(2);
+        QTest::newRow("spin, B") << true << spinPoll << true;
+        QTest::newRow("winding measurement, B") << false << currents << true;
+        QTest::newRow("spin, A again") << true << spinPoll << false;
+        QTest::newRow("winding measurement, A again") << false << currents << false;
+    }
+    // The cable moves to B while A runs a test, behind an adapter that stays
+    // plugged in: nothing of the test reaches B, nothing of B is taken as
+    // the test's results, and the wizard says that A's motor may turn.
+    void testOfAnotherController()
+    {
+        QFETCH(bool, spinning);
+        QFETCH(CableAdapter::Trigger, move);
+        QFETCH(bool, toB);
+        auto controller = [](int serial) {
+            auto sim = std::make_unique<ControllerSimulator>();
+            if (!sim->start() || !sim->loadImage(QStringLiteral(KELVARA_SIM_IMAGE)))
+                return std::unique_ptr<ControllerSimulator>();
+            sim->setRegisterValue(238, serial);
+            MotorBehaviour motor = sim->motorBehaviour();
+            motor.staticMs = 1500, motor.spinMs = 3000;
+            sim->setMotorBehaviour(motor);
+            return sim;
+        };
+        QTemporaryDir logs;
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(logs.path());
+        CableBench bench;
+        QVERIFY(bench.start(controller(4711), controller(5150)));
+        Kelvara model;
+        KelvaraCom link(&model);
+        link.setCurrentPortName(bench.port());
+        link.setDefaultTimeout(40);
+        QSignalSpy read(&link, &KelvaraCom::readAllComplete);
+        link.readAll();
+        QVERIFY(read.wait(5000) && model.isValid());
+        bench.clearLogs();
+
+        QPointer<AutotuneWizard> wizard = new AutotuneWizard(&model, &link, nullptr);
+        wizard->show();
+        if (spinning) {
+            button(wizard, "next")->click();
+            button(wizard, "next")->click();
+        }
+        QVERIFY(bench.moveOn(move, toB ? bench.b.get() : bench.a.get(), 0));
+        QVERIFY(launch(wizard));
+        if (!toB) {
+            QCOMPARE(wizard->getPageState(),
+                     int(spinning ? AutotuneWizard::SpinningPage : AutotuneWizard::StaticDone));
+            QCOMPARE(bench.lostFrames().size(), 1);
+            QVERIFY(bench.b->requests().isEmpty());
+            wizard->close();
+            QTRY_VERIFY(wizard.isNull());
+            QDir::setCurrent(previous);
+            return;
+        }
+
+        QVERIFY(shown<QWidget>(wizard, "CommError"));
+        auto* note = shown<QLabel>(wizard, "controllerNote");
+        QVERIFY(note);
+        QCOMPARE(note->text().contains("may still be turning"), spinning);
+        QVERIFY(!shown<QLabel>(wizard, "unsavedNote"));
+        // A's run went on by itself, no stop sent after it; B got no write
+        // and no read beyond its identity.
+        QList<int> runsOfA;
+        for (const QByteArray& frame : bench.a->requests()) {
+            if (quint8(frame.at(1)) == 16 && frame.mid(2, 2) == QByteArray::fromHex("01e1"))
+                runsOfA << quint8(frame.at(8));
+        }
+        QCOMPARE(runsOfA, QList<int>{spinning ? 2 : 1});
+        for (const QByteArray& frame : bench.b->requests()) {
+            const int address = (quint8(frame.at(2)) << 8) | quint8(frame.at(3));
+            QCOMPARE(int(frame.at(1)), 3);
+            QVERIFY2(address == 256 || address == 237, qPrintable(frame.toHex(' ')));
+        }
+        QVERIFY(!bench.b->requests().isEmpty());
+        wizard->close();
+        QTRY_VERIFY(wizard.isNull());
+        QDir::setCurrent(previous);
     }
 };
 

@@ -2,6 +2,7 @@
 // writes, the flash save, fault clearing, the connection check and the
 // identification after a read-all.
 
+#include "cableadapter.h"
 #include "linkcases.h"
 #include "parameter.h"
 #include "simulatedlink.h"
@@ -221,6 +222,103 @@ private slots:
             QVERIFY2(t.model->isValid() && holdsControllerValues(),
                      qPrintable(QString::number(delay)));
         }
+    }
+
+    // A write frame whose wait ran out goes out again only once the
+    // controller that answers has shown it is the one that was read.
+    void writeSentAgainOnlyToTheControllerRead()
+    {
+        SimulatedLink t(30);
+        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        t.link->readAll();
+        QVERIFY(t.waitFor("readAllComplete"));
+        const int kv = t.model->getParameter(72)->getRegisterValue() + 100;
+        t.model->getParameter(72)->setRegisterValue(kv);
+        t.sim.clearLog();
+        t.sim.silenceNextRequests(1);
+        t.link->writeAll();
+        QVERIFY(t.waitFor("flashSaveComplete"));
+        const QString write = spaced(Frames::write(72, {quint16(kv)}));
+        QCOMPARE(t.requests(),
+                 (QStringList{write, spaced(Frames::read(256, 1)), spaced(Frames::read(237, 2)),
+                              write, flashWrite, flashRead}));
+    }
+
+    // The stop, queued behind a read that brings in the controller's 2,
+    // still goes out as 0.
+    void commandsCarryTheValueTheyWereGiven()
+    {
+        SimulatedLink t(30);
+        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        QVERIFY(t.sim.setRegisterValue(509, 61957));
+        t.link->readAll();
+        t.link->queueCommand(509, 0);
+        QVERIFY(t.waitFor("comSuccess", 2));
+        QCOMPARE(t.requests().mid(5), QStringList{spaced(Frames::write(509, {0}))});
+        QCOMPARE(t.model->getParameter(509)->getRegisterValue(), 0);
+        // The controller's own value, never an unsaved edit.
+        QVERIFY(t.model->getUnsavedValues().isEmpty());
+    }
+
+    void readAllAfterAnUnansweredBlock_data()
+    {
+        QTest::addColumn<int>("spoiled"); // replies of block 0 with a bad CRC
+        QTest::newRow("once") << 1;
+        QTest::newRow("twice") << 2;
+    }
+    // A block sent again may have been answered by another controller: the
+    // read-all is begun again whole, and only the clean one is taken.
+    void readAllAfterAnUnansweredBlock()
+    {
+        QFETCH(int, spoiled);
+        SimulatedLink t(30);
+        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        t.sim.corruptCrc(spoiled);
+        t.link->readAll();
+        QVERIFY(t.waitFor("readAllComplete"));
+        QCOMPARE(t.events.count("readAllComplete"), 1);
+        QVERIFY(t.model->isValid() && t.link->wasLastReadAllClean());
+        QStringList expected;
+        for (int i = 0; i <= spoiled; ++i)
+            expected << readAllFrames().first();
+        expected << readAllFrames().mid(1) << readAllFrames();
+        QCOMPARE(t.requests(), expected);
+        QCOMPARE(t.model->getParameter(72)->getRegisterValue(), int(t.sim.registerValue(72)));
+    }
+
+    // Every try lost a block: nothing of any is shown, and the read fails.
+    void interruptedReadAllsAreNeverShown()
+    {
+        ControllerSimulator controller;
+        QVERIFY(controller.start() && controller.loadImage(KELVARA_SIM_IMAGE));
+        CableAdapter adapter;
+        QVERIFY(adapter.start() && adapter.plugInto(&controller));
+        Kelvara model(nullptr, QStringLiteral(":/BOD.json"), QStringLiteral(":/BOD.json"));
+        KelvaraCom link(&model);
+        link.setCurrentPortName(adapter.portName());
+        link.setDefaultTimeout(30);
+        QSignalSpy done(&link, &KelvaraCom::readAllComplete);
+        QSignalSpy failures(&link, &KelvaraCom::errorMessage);
+        link.readAll();
+        QVERIFY(done.wait(5000) && model.isValid());
+        const int kv = model.getParameter(72)->getRegisterValue();
+
+        QVERIFY(controller.setRegisterValue(72, kv + 100));
+        // Block 1 of each try is lost once (the first count of a later move
+        // is the block sent again).
+        QVERIFY(adapter.moveOn(CableAdapter::Trigger::readAt(125), {&controller}));
+        for (int attempt = 1; attempt < 3; ++attempt)
+            QVERIFY(adapter.moveOn(CableAdapter::Trigger::readAt(125).nth(2), {&controller}));
+        link.readAll();
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 10000);
+        QCOMPARE(failures.count(), 1);
+        QCOMPARE(failures.first().first().toString(), QString("Read Fail"));
+        QCOMPARE(model.getParameter(72)->getRegisterValue(), kv);
+        QCOMPARE(adapter.requestsTo(nullptr).size(), 3);
+
+        link.readAll();
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 3, 10000);
+        QCOMPARE(model.getParameter(72)->getRegisterValue(), kv + 100);
     }
 
     // From firmware 6000 on, the hardware version is register 1881 and the

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -171,9 +172,12 @@ void ScreenFit::enableDesktopScaling()
 {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     // Not rounded to a whole factor: 1.5 made 2 would lay the windows out
-    // on a screen of half the size, where they do not fit.
+    // on a screen of half the size, where they do not fit. The offscreen
+    // platform's 100 dpi is no desktop's wish: there the pixels stay.
+    const bool offscreen = qgetenv("QT_QPA_PLATFORM").startsWith("offscreen");
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
-        Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+        offscreen ? Qt::HighDpiScaleFactorRoundingPolicy::Round
+                  : Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
 }
 
 double ScreenFit::factor()
@@ -236,8 +240,10 @@ void ScreenFit::fitToScreen(QWidget* window)
     }
     // Never lower than it is, unless that passes the screen.
     const int madeHeight = qMin(window->height(), space.height());
-    int height = qMin(space.height(), qMax(madeHeight, preferredHeight(window, width)));
-    const bool tooHigh = leastHeight(window, width) > space.height();
+    const int least = leastHeight(window, width);
+    int height =
+        qMin(space.height(), std::max({madeHeight, least, preferredHeight(window, width)}));
+    const bool tooHigh = least > space.height();
     const bool tooWide = width > space.width() || neededWidth(window) > space.width();
     if (tooHigh || tooWide) {
         scrollContent(window);

@@ -31,18 +31,9 @@ QStringList partsAfterSeparators(const QString& line)
     return parts;
 }
 
-} // namespace
-
-PathMessageBox::PathMessageBox(Icon icon, const QString& title, const QString& text,
-                               const QString& pathLine, QWidget* parent)
-    : QMessageBox(icon, title, text, QMessageBox::Ok, parent)
-    , pathLine(pathLine)
-{
-    setInformativeText(pathLine);
-}
-
-QString PathMessageBox::brokenAtSeparators(const QString& line, const QFontMetrics& metrics,
-                                           int width)
+// The line broken after separators into lines of at most width pixels; a
+// name wider than that alone is broken where it must.
+QString brokenAtSeparators(const QString& line, const QFontMetrics& metrics, int width)
 {
     QStringList lines{QString()};
     for (const QString& part : partsAfterSeparators(line)) {
@@ -55,6 +46,16 @@ QString PathMessageBox::brokenAtSeparators(const QString& line, const QFontMetri
         }
     }
     return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+PathMessageBox::PathMessageBox(Icon icon, const QString& title, const QString& text,
+                               const QString& pathLine, QWidget* parent)
+    : QMessageBox(icon, title, text, QMessageBox::Ok, parent)
+    , pathLine(pathLine)
+{
+    setInformativeText(pathLine);
 }
 
 // Broken once the box has its fonts, before it takes its size from its

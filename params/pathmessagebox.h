@@ -15,10 +15,6 @@ public:
     PathMessageBox(Icon icon, const QString& title, const QString& text, const QString& pathLine,
                    QWidget* parent = nullptr);
 
-    // The line broken after separators into lines of at most width pixels;
-    // a name wider than that alone is broken where it must.
-    static QString brokenAtSeparators(const QString& line, const QFontMetrics& metrics, int width);
-
 protected:
     void showEvent(QShowEvent* event) override;
 

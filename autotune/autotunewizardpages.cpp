@@ -99,15 +99,11 @@ void AutotuneWizard::showPage(Form& form)
 }
 
 // Wrapped texts at larger fonts may need more height than the dialog was
-// made with: it grows to show them whole.
+// made with: it grows to show them whole, but not past the screen, where
+// its content scrolls instead.
 void AutotuneWizard::fitHeightToContent()
 {
-    QLayout* outer = layout();
-    if (!outer || !outer->hasHeightForWidth())
-        return;
-    const int needed = outer->totalHeightForWidth(width());
-    if (needed > height())
-        resize(width(), needed);
+    ScreenFit::fitToScreen(this);
 }
 
 template<class Form>

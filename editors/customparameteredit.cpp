@@ -129,6 +129,9 @@ void CustomParameterEdit::addBitParameter(Parameter* parameter, int bit)
 // key is forgotten.
 void CustomParameterEdit::insertRow(QWidget* row, const std::function<void()>& forgetKey)
 {
+    // Its fonts and fixed sizes as those of the dialog's own form.
+    ScreenFit::keepFontSizes(row);
+    ScreenFit::scaleFixedSizes(row, ScreenFit::factor());
     auto* container = new QWidget;
     auto* layout = new QHBoxLayout(container);
     layout->setContentsMargins(0, 0, 8, 0);

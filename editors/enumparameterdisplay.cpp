@@ -24,6 +24,9 @@ EnumParameterDisplay::EnumParameterDisplay(EnumParameter* parameter, QWidget* pa
         }
     }
     list->setMinimumWidth(list->sizeHintForColumn(0));
+    // The form's width holds most texts; a longer one, or larger fonts,
+    // widen the box, so its text is never cut.
+    box->setMaximumWidth(QWIDGETSIZE_MAX);
     box->setEnabled(parameter->isWriteable());
     setDisplay(parameter->getValue());
 

@@ -1,6 +1,7 @@
 #include "suitestartup.h"
 
 #include "mainwindow.h"
+#include "screenfit.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -164,7 +165,7 @@ bool SuiteStartup::holdsToolkitOptions(const QStringList& arguments)
 
 void SuiteStartup::prepareApplication()
 {
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    ScreenFit::enableDesktopScaling();
 }
 
 bool SuiteStartup::hasDisplay()
@@ -211,6 +212,9 @@ void SuiteStartup::showWindow(MainWindow* window, const QString& fontFamily)
     // rebuilt cost more than one pass over the finished window.
     qApp->setStyleSheet(styleSheet(fontFamily));
     widenForScreen(window);
+    // A laptop's screen, or one scaled 1.5 times, is lower than the window
+    // was made; its pages scroll.
+    ScreenFit::keepWithinScreen(window);
     window->initControllerConnectionMonitor();
     window->initDraggableGraphs();
     window->show();

@@ -20,7 +20,8 @@ public:
     // write. Returns the process's exit status.
     static int run(int argc, char* argv[]);
 
-    // Before the application object exists: high-DPI scaling.
+    // Before the application object exists: high-DPI scaling by the factor
+    // the desktop asks for, fractions included.
     static void prepareApplication();
     // Registers the embedded sans font; returns its family.
     static QString registerSansFont();
@@ -28,7 +29,8 @@ public:
     static QString styleSheet(const QString& fontFamily);
     // The window run once the window is built: the application style sheet
     // naming the registered font family, the window widened for the
-    // screen's DPI, the connection monitor and graph editors started, shown.
+    // screen's DPI and kept within the screen, the connection monitor and
+    // graph editors started, shown.
     static void showWindow(MainWindow* window, const QString& fontFamily);
 
 private:

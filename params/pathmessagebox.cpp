@@ -1,12 +1,75 @@
 #include "pathmessagebox.h"
 
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
+#include <QStyle>
+
+namespace {
+
+// The widest a message box grows for a line it cannot wrap, as the toolkit
+// works it out from the screen's width.
+int widestBox(int screenWidth)
+{
+    return screenWidth <= 1024 ? screenWidth : qMin(screenWidth - 480, 1000);
+}
+
+// The parts of the line, each ending after a separator (the last one
+// however it ends).
+QStringList partsAfterSeparators(const QString& line)
+{
+    QStringList parts;
+    int start = 0;
+    for (int i = 0; i < line.size(); ++i) {
+        if (line.at(i) == QLatin1Char('/') || line.at(i) == QLatin1Char('\\')) {
+            parts << line.mid(start, i + 1 - start);
+            start = i + 1;
+        }
+    }
+    if (start < line.size())
+        parts << line.mid(start);
+    return parts;
+}
+
+// The line broken after separators into lines of at most width pixels; a
+// name wider than that alone is broken where it must.
+QString brokenAtSeparators(const QString& line, const QFontMetrics& metrics, int width)
+{
+    QStringList lines{QString()};
+    for (const QString& part : partsAfterSeparators(line)) {
+        if (!lines.last().isEmpty() && metrics.horizontalAdvance(lines.last() + part) > width)
+            lines << QString();
+        for (const QChar c : part) {
+            if (!lines.last().isEmpty() && metrics.horizontalAdvance(lines.last() + c) > width)
+                lines << QString();
+            lines.last() += c;
+        }
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
 
 PathMessageBox::PathMessageBox(Icon icon, const QString& title, const QString& text,
                                const QString& pathLine, QWidget* parent)
     : QMessageBox(icon, title, text, QMessageBox::Ok, parent)
+    , pathLine(pathLine)
 {
     setInformativeText(pathLine);
-    if (auto* line = findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+}
+
+// Broken once the box has its fonts, before it takes its size from its
+// texts; as wide as the box may grow beside its icon and margins.
+void PathMessageBox::showEvent(QShowEvent* event)
+{
+    auto* line = findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (line && screen) {
+        line->ensurePolished();
+        const int besideText = style()->pixelMetric(QStyle::PM_MessageBoxIconSize) + 60;
+        const int width = widestBox(screen->availableGeometry().width()) - besideText;
         line->setWordWrap(false);
+        line->setText(brokenAtSeparators(pathLine, line->fontMetrics(), width));
+    }
+    QMessageBox::showEvent(event);
 }

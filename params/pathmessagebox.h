@@ -4,9 +4,9 @@
 #include <QMessageBox>
 
 // A message box that names a file or folder. The path, with what follows
-// it on its line, stands below the text and is never wrapped: wrapped, it
-// would break mid-name in a box as narrow as the toolkit makes it; the box
-// takes the line's width instead.
+// it on its line, stands below the text, whole: broken into lines only
+// after its separators, each as wide as the box takes, so no name is cut
+// off or broken in the middle however long the path is.
 class PathMessageBox : public QMessageBox
 {
     Q_OBJECT
@@ -14,6 +14,12 @@ class PathMessageBox : public QMessageBox
 public:
     PathMessageBox(Icon icon, const QString& title, const QString& text, const QString& pathLine,
                    QWidget* parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QString pathLine;
 };
 
 #endif // PATHMESSAGEBOX_H

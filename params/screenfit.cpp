@@ -4,9 +4,13 @@
 #include <QGuiApplication>
 #include <QLayout>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -21,6 +25,9 @@ const double widenStep = 1.1;
 // large as common desktops draw them (the toolkit assumes as much when it
 // centres a dialog).
 const QMargins frameAllowance(10, 40, 10, 10);
+// The scroll area that holds a window's content once it needs more room
+// than the screen has.
+const char* const scrollingContentName = "screenFitScrollArea";
 
 int scaledExtent(int extent, double factor)
 {
@@ -66,17 +73,68 @@ QRect availableArea(const QWidget* window)
     return screen ? screen->availableGeometry() : QRect(0, 0, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
-// The height the window's layout needs at a width. Wrapped texts count at
-// that width: the layout's minimum takes them at their narrowest.
-int neededHeight(QWidget* window, int width)
+// The height the window's layout asks for at a width, wrapped texts
+// counting at that width; never less than its minimum.
+int preferredHeight(QWidget* window, int width)
 {
     QLayout* layout = window->layout();
     if (!layout)
         return window->height();
     layout->activate();
+    const int minimum = layout->totalMinimumSize().height();
     if (layout->hasHeightForWidth())
-        return layout->totalHeightForWidth(width);
-    return qMax(layout->sizeHint().height(), layout->totalMinimumSize().height());
+        return qMax(minimum, layout->totalHeightForWidth(width));
+    return qMax(layout->sizeHint().height(), minimum);
+}
+
+// The height below which the window's layout would squeeze a control at a
+// width. Its minimum takes wrapped texts at their narrowest, where they
+// need more height than at this width.
+int leastHeight(QWidget* window, int width)
+{
+    QLayout* layout = window->layout();
+    if (!layout)
+        return window->minimumHeight();
+    layout->activate();
+    if (!layout->hasHeightForWidth())
+        return layout->totalMinimumSize().height();
+    const QMargins margins = window->contentsMargins();
+    return layout->minimumHeightForWidth(width - margins.left() - margins.right()) + margins.top()
+        + margins.bottom();
+}
+
+// The width below which the window's layout would squeeze a control.
+int neededWidth(QWidget* window)
+{
+    QLayout* layout = window->layout();
+    return layout ? layout->totalMinimumSize().width() : window->minimumWidth();
+}
+
+bool contentScrolls(const QWidget* window)
+{
+    return window->findChild<QScrollArea*>(QLatin1String(scrollingContentName),
+                                           Qt::FindDirectChildrenOnly);
+}
+
+// Moves the window's layout, with its widgets, onto a page of a scroll
+// area that becomes the window's only content.
+void scrollContent(QWidget* window)
+{
+    QLayout* layout = window->layout();
+    if (!layout || contentScrolls(window))
+        return;
+    auto* content = new QWidget;
+    content->setLayout(layout);
+    auto* area = new QScrollArea(window);
+    area->setObjectName(QLatin1String(scrollingContentName));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setWidget(content);
+    auto* outer = new QVBoxLayout(window);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(area);
+    // The window's own limits were made for the content, which now scrolls.
+    window->setMinimumSize(0, 0);
 }
 
 // The frame the window manager put around a shown window; null without
@@ -109,6 +167,18 @@ QMargins expectedFrame(const QWidget* window)
 }
 
 } // namespace
+
+void ScreenFit::enableDesktopScaling()
+{
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    // Not rounded to a whole factor: 1.5 made 2 would lay the windows out
+    // on a screen of half the size, where they do not fit. The offscreen
+    // platform's 100 dpi is no desktop's wish: there the pixels stay.
+    const bool offscreen = qgetenv("QT_QPA_PLATFORM").startsWith("offscreen");
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        offscreen ? Qt::HighDpiScaleFactorRoundingPolicy::Round
+                  : Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+}
 
 double ScreenFit::factor()
 {
@@ -160,24 +230,44 @@ void ScreenFit::scaleDialog(QWidget* dialog)
 void ScreenFit::fitToScreen(QWidget* window)
 {
     window->ensurePolished();
+    const QSize space = room(window);
+    int width = qBound(window->minimumWidth(), window->width(), space.width());
+    // Wider where the screen is too low for the texts wrapped at this width.
+    for (int wider = width; leastHeight(window, width) > space.height() && wider < space.width();) {
+        wider = qMin(space.width(), int(wider * widenStep));
+        if (leastHeight(window, wider) <= space.height())
+            width = wider;
+    }
+    // Never lower than it is, unless that passes the screen.
+    const int madeHeight = qMin(window->height(), space.height());
+    const int least = leastHeight(window, width);
+    int height =
+        qMin(space.height(), std::max({madeHeight, least, preferredHeight(window, width)}));
+    const bool tooHigh = least > space.height();
+    const bool tooWide = width > space.width() || neededWidth(window) > space.width();
+    if (tooHigh || tooWide) {
+        scrollContent(window);
+        width = qMin(width, space.width());
+        const int scrollBar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        height = tooHigh ? space.height() : qMin(space.height(), height + scrollBar);
+    } else if (window->minimumHeight() > height) {
+        // The layout holds the window to the height its wrapped texts take
+        // at their narrowest; it is held to the width found here instead,
+        // at which they fit.
+        window->setMinimumSize(width, height);
+    }
+    window->resize(width, height);
+}
+
+void ScreenFit::keepWithinScreen(QWidget* window)
+{
+    window->resize(window->size().boundedTo(room(window)));
+}
+
+QSize ScreenFit::room(const QWidget* window)
+{
     const QRect area = availableArea(window);
     const QMargins frame = expectedFrame(window);
-    const int maxWidth = qMin(window->maximumWidth(), area.width() - frame.left() - frame.right());
-    const int maxHeight =
-        qMin(window->maximumHeight(), area.height() - frame.top() - frame.bottom());
-    // Never lower than it is, unless that passes the screen.
-    const int madeHeight = qMin(window->height(), maxHeight);
-    int width = qBound(window->minimumWidth(), window->width(), maxWidth);
-    int height = qMax(madeHeight, neededHeight(window, width));
-    while (height > maxHeight && width < maxWidth) {
-        width = qMin(maxWidth, int(width * widenStep));
-        height = qMax(madeHeight, neededHeight(window, width));
-    }
-    height = qMin(height, maxHeight);
-    // The layout holds a window to the height its wrapped texts take at
-    // their narrowest, which may pass the screen: it is held to the width
-    // found here instead, at which they fit.
-    if (window->minimumHeight() > height)
-        window->setMinimumSize(width, height);
-    window->resize(width, height);
+    return QSize(qMin(window->maximumWidth(), area.width() - frame.left() - frame.right()),
+                 qMin(window->maximumHeight(), area.height() - frame.top() - frame.bottom()));
 }

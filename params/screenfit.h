@@ -1,15 +1,23 @@
 #ifndef SCREENFIT_H
 #define SCREENFIT_H
 
+#include <QSize>
+
 class QWidget;
 
-// Windows made for 96 dpi on a screen that draws their fonts larger without
-// scaling the pixels (a higher DPI at a device pixel ratio of 1): their
-// fixed pixel sizes grow with the fonts, and a window keeps to the screen's
-// available area with its texts whole.
+// Windows made for 96 dpi on any screen. The toolkit scales every pixel by
+// the factor the desktop asks for (Xft.dpi 144: 1.5). Where it does not (a
+// higher DPI at a device pixel ratio of 1, with scaling switched off), the
+// windows' fixed pixel sizes grow with the fonts. Either way a window keeps
+// to the screen's available area with its texts whole, its content
+// scrolling where it cannot.
 class ScreenFit
 {
 public:
+    // Before the application object exists: the toolkit scales by the
+    // desktop's factor, fractions included.
+    static void enableDesktopScaling();
+
     // How much larger than at 96 dpi the primary screen draws fonts; at
     // least 1.
     static double factor();
@@ -33,8 +41,17 @@ public:
     // Grows the window to the height its wrapped texts need, wider where
     // that height would pass the screen's available area, and keeps it,
     // with the frame the window manager will put around it, within that
-    // area.
+    // area. A content that needs more room than that scrolls: no control
+    // gets less than its text needs.
     static void fitToScreen(QWidget* window);
+
+    // The window keeps its size where it fits the screen's available area
+    // with its frame, and is made smaller where it does not.
+    static void keepWithinScreen(QWidget* window);
+
+    // What the screen's available area leaves the window inside the frame
+    // the window manager will put around it, within its maximum size.
+    static QSize room(const QWidget* window);
 };
 
 #endif // SCREENFIT_H

@@ -1,6 +1,8 @@
 #ifndef DEFAULTFILECRAWLER_H
 #define DEFAULTFILECRAWLER_H
 
+#include "makerserver.h"
+
 #include <QHash>
 #include <QList>
 #include <QMap>
@@ -54,7 +56,7 @@ public:
     static const int MAX_FOLDER_DEPTH = 4;
     static const int MAX_PAGES = 200;
     static const int MAX_FILES = 1000;
-    static const qint64 MAX_REPLY_BYTES = 8 * 1024 * 1024;
+    static const qint64 MAX_REPLY_BYTES = MakerServer::maxReplyBytes;
 
     // Base of every index page: the maker's server and "/downloads/kl/".
     static QString FW_URL();

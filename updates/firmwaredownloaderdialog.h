@@ -8,7 +8,8 @@ class Ui_FirmwareDownloaderDialog;
 
 // The brand choice of the default-file download: a text over a column of
 // rows (the downloader's check boxes) and OK / Cancel. It holds no logic;
-// the downloader fills it, runs it and reads its boxes.
+// the downloader fills it, runs it and reads its boxes. Shown, it is as
+// high as its rows where the screen allows; more rows scroll.
 class FirmwareDownloaderDialog : public QDialog
 {
     Q_OBJECT
@@ -21,7 +22,12 @@ public:
     void addWidget(QWidget* widget);
     void settext(QString text);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void fitRowsToScreen();
+
     Ui_FirmwareDownloaderDialog* ui;
 };
 

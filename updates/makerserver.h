@@ -2,6 +2,7 @@
 #define MAKERSERVER_H
 
 #include <QString>
+#include <QtGlobal>
 
 // The maker's web server, which serves the default parameter files and the
 // version file. Its address is one constant; the environment variable
@@ -12,6 +13,11 @@ namespace MakerServer {
 
 extern const char* const defaultAddress;
 extern const char* const addressVariable;
+
+// The most one reply of the server may bring: its index pages and default
+// files are far smaller, and a reply that never ends must not fill the
+// memory.
+constexpr qint64 maxReplyBytes = 8 * 1024 * 1024;
 
 // Scheme, host and port without a trailing "/": the override when it is a
 // usable http(s) address, else the maker's.

@@ -1,6 +1,7 @@
 #include "networkcom.h"
 
 #include "makerserver.h"
+#include "replysizelimit.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -9,9 +10,33 @@
 #include <QTimer>
 #include <QUrl>
 
+namespace {
+
+// Set on a reply that a limit cut off: the limit's name.
+const char* const cutOffProperty = "cutOff";
+const char* const sizeLimitName = "size";
+const char* const timeLimitName = "time";
+
+void cutOff(QNetworkReply* reply, const char* limit)
+{
+    if (reply->isFinished())
+        return;
+    reply->setProperty(cutOffProperty, QByteArray(limit));
+    reply->abort();
+}
+
+QByteArray bodyOf(QNetworkReply* reply)
+{
+    ReplySizeLimit* limit = ReplySizeLimit::of(reply);
+    return limit ? limit->body() : reply->readAll();
+}
+
+} // namespace
+
 NetworkCom::NetworkCom(QObject* parent)
     : QObject(parent)
     , manager(new QNetworkAccessManager(this))
+    , sizeLimit(MakerServer::maxReplyBytes)
 {
     // So that the response can also travel through queued connections.
     qRegisterMetaType<NetworkCom::MessageStatus>();
@@ -26,11 +51,19 @@ void NetworkCom::setTimeLimit(int millis)
     timeLimit = millis;
 }
 
+void NetworkCom::setSizeLimit(qint64 bytes)
+{
+    sizeLimit = bytes;
+}
+
+// The body is taken as it arrives, never more than the size limit.
 QNetworkReply* NetworkCom::get(QNetworkAccessManager* network, const QString& url) const
 {
     QNetworkReply* reply = network->get(QNetworkRequest{QUrl(url)});
+    auto* limit = new ReplySizeLimit(reply, sizeLimit);
+    connect(limit, &ReplySizeLimit::limitPassed, reply, [reply] { cutOff(reply, sizeLimitName); });
     // Goes with the reply, so a finished request stops it.
-    QTimer::singleShot(timeLimit, reply, &QNetworkReply::abort);
+    QTimer::singleShot(timeLimit, reply, [reply] { cutOff(reply, timeLimitName); });
     return reply;
 }
 
@@ -42,7 +75,9 @@ bool NetworkCom::checkConnection()
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (!reply->isFinished())
         loop.exec();
-    const bool answered = reply->bytesAvailable() != 0;
+    // More than the size limit is an answer too.
+    const bool answered =
+        reply->property(cutOffProperty).toByteArray() == sizeLimitName || !bodyOf(reply).isEmpty();
     delete reply;
     return answered;
 }
@@ -64,7 +99,12 @@ bool NetworkCom::getRequest(QString url)
 void NetworkCom::handleResponse(QNetworkReply* reply)
 {
     reply->deleteLater();
-    const QByteArray body = reply->readAll();
+    // Part of a body is none: what a limit cut off is not handed on.
+    if (reply->property(cutOffProperty).isValid()) {
+        emit responseReceived(Incomplete, QByteArray());
+        return;
+    }
+    const QByteArray body = bodyOf(reply);
     MessageStatus status = Success;
     if (body.isEmpty() && !checkConnection())
         status = NoConnection;

@@ -10,15 +10,18 @@ class QNetworkReply;
 
 // A small client of the maker's web server: a probe of whether the server
 // answers, and a GET whose body comes back with a status. Every request,
-// the probe included, is aborted after a time limit. The suite builds it
-// but does not use it: the downloads and the update check make their own
-// requests.
+// the probe included, is aborted after a time limit, and once its reply
+// passes the size limit of the server's replies (MakerServer). The suite
+// builds it but does not use it: the downloads and the update check make
+// their own requests.
 class NetworkCom : public QObject
 {
     Q_OBJECT
 
 public:
-    enum MessageStatus { Success = 0, NoConnection = 1 };
+    // Incomplete: the reply was cut off at the time or size limit; its
+    // body is not handed on.
+    enum MessageStatus { Success = 0, NoConnection = 1, Incomplete = 2 };
     Q_ENUM(MessageStatus)
 
     static const int TIMEOUT_MILLIS = 10000;
@@ -33,6 +36,8 @@ public:
     // probe fails. Its one response arrives as responseReceived().
     bool getRequest(QString url);
     void setTimeLimit(int millis);
+    // The size limit of a reply's body, in bytes (the server's unless set).
+    void setSizeLimit(qint64 bytes);
 
 signals:
     void responseReceived(NetworkCom::MessageStatus status, QByteArray body);
@@ -45,6 +50,7 @@ private:
 
     QNetworkAccessManager* manager;
     int timeLimit = TIMEOUT_MILLIS;
+    qint64 sizeLimit;
 };
 
 #endif // NETWORKCOM_H

@@ -29,7 +29,6 @@ public:
 
     // The body received so far; all of it once the reply has finished.
     QByteArray body();
-    bool isTooLarge() const { return tooLarge; }
 
 signals:
     // The reply is aborted right after.

@@ -63,12 +63,9 @@ Updater::Updater()
     , m_moduleName(QCoreApplication::applicationName())
     , m_moduleVersion(QCoreApplication::applicationVersion())
 {
-    m_downloader = new Downloader;
     m_manager = new QNetworkAccessManager;
     // Redirects are followed here, bounded and checked, not by the manager.
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-    m_downloader->setUserAgentString(m_userAgentString);
-    connect(m_downloader, &Downloader::downloadFinished, this, &Updater::downloadFinished);
     // Queued, so that no box opens inside the network layer's own calls
     // (a reply ended for a limit finishes there).
     connect(m_manager, &QNetworkAccessManager::finished, this, &Updater::onReply,
@@ -143,7 +140,7 @@ QString Updater::latestVersion() const
 }
 bool Updater::useCustomInstallProcedures() const
 {
-    return m_downloader->useCustomInstallProcedures();
+    return m_customInstallProcedures;
 }
 
 void Updater::setUrl(const QString& url)
@@ -180,7 +177,9 @@ void Updater::setUseCustomAppcast(bool customAppcast)
 }
 void Updater::setUseCustomInstallProcedures(bool custom)
 {
-    m_downloader->setUseCustomInstallProcedures(custom);
+    m_customInstallProcedures = custom;
+    if (m_downloader)
+        m_downloader->setUseCustomInstallProcedures(custom);
 }
 void Updater::setMandatoryUpdate(bool mandatory_update)
 {
@@ -190,7 +189,21 @@ void Updater::setMandatoryUpdate(bool mandatory_update)
 void Updater::setUserAgentString(const QString& agent)
 {
     m_userAgentString = agent;
-    m_downloader->setUserAgentString(agent);
+    if (m_downloader)
+        m_downloader->setUserAgentString(agent);
+}
+
+// Built when a download starts: the suite leaves its downloads to the
+// browser, and a check then builds no window it never shows.
+Downloader* Updater::downloader()
+{
+    if (!m_downloader) {
+        m_downloader = new Downloader;
+        m_downloader->setUserAgentString(m_userAgentString);
+        m_downloader->setUseCustomInstallProcedures(m_customInstallProcedures);
+        connect(m_downloader, &Downloader::downloadFinished, this, &Updater::downloadFinished);
+    }
+    return m_downloader;
 }
 
 bool Updater::compare(const QString& x, const QString& y)
@@ -380,11 +393,11 @@ void Updater::acceptUpdate()
     if (!m_openUrl.isEmpty()) {
         openWebAddress(m_openUrl);
     } else if (m_downloaderEnabled) {
-        m_downloader->setUrlId(m_url);
-        m_downloader->setFileName(
-            m_downloadUrl.mid(m_downloadUrl.lastIndexOf(QLatin1Char('/')) + 1));
-        m_downloader->setMandatoryUpdate(m_mandatoryUpdate);
-        m_downloader->startDownload(QUrl(m_downloadUrl, QUrl::TolerantMode));
+        Downloader* window = downloader();
+        window->setUrlId(m_url);
+        window->setFileName(m_downloadUrl.mid(m_downloadUrl.lastIndexOf(QLatin1Char('/')) + 1));
+        window->setMandatoryUpdate(m_mandatoryUpdate);
+        window->startDownload(QUrl(m_downloadUrl, QUrl::TolerantMode));
     } else {
         openWebAddress(m_downloadUrl);
     }

@@ -13,7 +13,8 @@ class QNetworkReply;
 // One update check for one version-file address: fetches the JSON version
 // file, compares this platform's latest version with the running one and
 // tells the user. Accepting an update opens its web page or download
-// address in the browser, or downloads it in the download window.
+// address in the browser, or downloads it in the download window, which is
+// built only then.
 class Updater : public QObject
 {
     Q_OBJECT
@@ -80,6 +81,7 @@ private:
     QString readVersionFile(const QByteArray& body);
     void checkFailed(const QString& reason);
     void acceptUpdate();
+    Downloader* downloader();
     void openWebAddress(const QString& address);
 
     QString m_url;
@@ -97,6 +99,7 @@ private:
     QString m_downloadUrl;
     QString m_moduleVersion;
     QString m_latestVersion;
+    bool m_customInstallProcedures = false;
     Downloader* m_downloader = nullptr;
     QNetworkAccessManager* m_manager = nullptr;
     int m_timeLimit = CHECK_TIME_LIMIT_MILLIS;

@@ -202,6 +202,58 @@ private slots:
                  qPrintable(QString::number(server.bytesSent())));
     }
 
+    // The suite's check (downloads left to the browser) builds no download
+    // window; one is built only for a download the user accepts, with the
+    // settings made before it.
+    void downloadWindowBuiltForADownloadOnly()
+    {
+        LoopbackHttpServer server;
+        const QByteArray file(2048, 'u');
+        server.serve("/K.dmg", file);
+        server.serve("/v.json",
+                     "{\"updates\": {\"osx\": {\"latest-version\": \"1.8.1\", "
+                     "\"download-url\": \""
+                         + server.url().toUtf8() + "/K.dmg\"}}}");
+        const QString url = server.url() + "/v.json";
+        QSimpleUpdater* front = QSimpleUpdater::getInstance();
+        front->setModuleVersion(url, "1.8.0");
+        front->setDownloaderEnabled(url, false);
+        front->setUseCustomInstallProcedures(url, true);
+        const auto downloadWindows = [] {
+            int count = 0;
+            for (QWidget* window : QApplication::topLevelWidgets())
+                count += qobject_cast<Downloader*>(window) ? 1 : 0;
+            return count;
+        };
+        const int before = downloadWindows();
+        OpenedUrls browser;
+        ModalWatcher watcher; // Yes, the default
+        QSignalSpy finished(front, &QSimpleUpdater::checkingFinished);
+        front->checkForUpdates(url);
+        QVERIFY(finished.wait());
+        QTRY_COMPARE(QUrl::toStringList(browser.urls), QStringList{server.url() + "/K.dmg"});
+        QCOMPARE(downloadWindows(), before);
+        QVERIFY(front->usesCustomInstallProcedures(url));
+
+        QTemporaryDir home;
+        const QByteArray homeBefore = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        front->setDownloaderEnabled(url, true);
+        QSignalSpy downloaded(front, &QSimpleUpdater::downloadFinished);
+        front->checkForUpdates(url);
+        QVERIFY(downloaded.wait());
+        qputenv("HOME", homeBefore);
+        QCOMPARE(downloadWindows(), before + 1);
+        const QString path = home.filePath("Downloads/K.dmg");
+        QCOMPARE(downloaded.first(), (QVariantList{url, path}));
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), file);
+        // Custom install procedures: the download is neither announced nor opened.
+        QCOMPARE(watcher.texts(), (QStringList{released, released}));
+        QCOMPARE(browser.urls.size(), 1);
+    }
+
     void download_data()
     {
         QTest::addColumn<QByteArray>("redirect");

@@ -12,6 +12,7 @@
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
+#include "screenfit.h"
 #include "virtualdisplay.h"
 
 #include <QApplication>
@@ -162,7 +163,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     // Scaled as the suite is, on a display of a higher DPI.
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    ScreenFit::enableDesktopScaling();
     QApplication app(argc, argv);
     const QDir out(QFileInfo(args[0]).absoluteFilePath());
     if (!QDir().mkpath(out.path())) {

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -15,6 +16,8 @@
 
 #include <functional>
 #include <vector>
+
+#include <xcb/xcb.h>
 
 extern char** environ;
 
@@ -150,11 +153,12 @@ bool VirtualDisplay::start()
         return false;
     }
     // The server picks a free display and writes its number to the pipe;
-    // it works out the screen's millimetres from the DPI.
+    // it works out the screen's millimetres from the DPI. It keeps the
+    // desktop's settings when its last client goes.
     m_pid = spawn(
         {program.toLocal8Bit(), "-displayfd", QByteArray::number(pipeEnds[1]), "-screen", "0",
          QByteArray::number(m_pixels.width()) + 'x' + QByteArray::number(m_pixels.height()) + "x24",
-         "-dpi", QByteArray::number(m_dpi), "-nolisten", "tcp"},
+         "-dpi", QByteArray::number(m_dpi), "-nolisten", "tcp", "-noreset"},
         -1, pipeEnds[0], &m_error);
     close(pipeEnds[1]);
     const QByteArray number = m_pid > 0
@@ -169,8 +173,36 @@ bool VirtualDisplay::start()
         return false;
     }
     m_name = QLatin1Char(':') + QString::fromLatin1(number);
+    if (!setDesktopDpi()) {
+        stop();
+        return false;
+    }
     qputenv("DISPLAY", m_name.toLatin1());
     qputenv("QT_QPA_PLATFORM", "xcb");
+    return true;
+}
+
+// The resource Xft.dpi on the root window, where desktops keep it and the
+// toolkit reads it when it connects.
+bool VirtualDisplay::setDesktopDpi()
+{
+    int screenNumber = 0;
+    xcb_connection_t* connection = xcb_connect(m_name.toLatin1().constData(), &screenNumber);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        m_error = QStringLiteral("cannot connect to Xvfb on ") + m_name;
+        return false;
+    }
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
+        xcb_screen_next(&screens);
+    const QByteArray resources = "Xft.dpi:\t" + QByteArray::number(m_dpi) + '\n';
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, screens.data->root,
+                        XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 8, uint32_t(resources.size()),
+                        resources.constData());
+    // A round trip: the server has taken the property before we go.
+    free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    xcb_disconnect(connection);
     return true;
 }
 

@@ -9,12 +9,12 @@
 
 // An X server of its own (Debian's Xvfb) for showing the real window on the
 // xcb platform, as on a desktop, at a chosen DPI. Its screen has the pixels
-// of a 1920 x 1080 laptop, whose inches follow from the DPI: at 144 dpi a
-// 15-inch one at 150 %, which the toolkit does not scale (a screen of more
-// inches at that DPI would double every pixel). A window manager (Debian's
-// openbox) can run on it too, framing windows as a desktop does. Started
-// before the application object exists, so it needs no event loop; stopped
-// with the object.
+// of a 1920 x 1080 laptop unless given others, whose inches follow from the
+// DPI. The DPI is also the desktop's setting Xft.dpi, as desktops set their
+// scaling (144 for 150 %), by which the toolkit scales every pixel when its
+// high-DPI scaling is on. A window manager (Debian's openbox) can run on it
+// too, framing windows as a desktop does. Started before the application
+// object exists, so it needs no event loop; stopped with the object.
 class VirtualDisplay
 {
 public:
@@ -32,7 +32,8 @@ public:
     // not a positive number.
     static bool takeOptions(int argc, char** argv, QStringList* rest, bool* xcb, int* dpi);
 
-    // Starts the server and points DISPLAY and QT_QPA_PLATFORM at it.
+    // Starts the server with the desktop's DPI set and points DISPLAY and
+    // QT_QPA_PLATFORM at it.
     bool start();
     // With xcb as start(), with the window manager when it is installed;
     // otherwise the offscreen platform, unless another is set.
@@ -45,6 +46,7 @@ public:
     QString errorString() const { return m_error; }
 
 private:
+    bool setDesktopDpi();
     void stop();
 
     int m_dpi;

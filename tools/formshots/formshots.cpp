@@ -3,6 +3,7 @@
 // and saves one picture per tab page, for checking the pages by eye.
 
 #include "ui_mainwindow.h"
+#include "screenfit.h"
 #include "virtualdisplay.h"
 
 #include <QApplication>
@@ -43,7 +44,7 @@ int main(int argc, char* argv[])
         err << "kelvara-formshots: " << display.errorString() << "\n";
         return 1;
     }
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    ScreenFit::enableDesktopScaling();
     QApplication app(argc, argv);
 
     QDir outDir(args.at(0));

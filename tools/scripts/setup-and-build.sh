@@ -8,7 +8,7 @@ packages=(
   build-essential cmake pkg-config
   qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
   libqcustomplot-dev fonts-liberation
-  libbenchmark-dev mbpoll xvfb openbox
+  libbenchmark-dev mbpoll xvfb openbox libxcb1-dev
   clang libclang-rt-14-dev llvm clang-format
 )
 

@@ -7,6 +7,7 @@
 
 #include "downloader.h"
 #include "loopbackhttpserver.h"
+#include "screenfit.h"
 #include "virtualdisplay.h"
 
 #include <QApplication>
@@ -34,7 +35,7 @@ int main(int argc, char* argv[])
         err << "kelvara-updateshot: " << display.errorString() << "\n";
         return 1;
     }
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    ScreenFit::enableDesktopScaling();
     QApplication app(argc, argv);
     const QString output = QFileInfo(args.at(0)).absoluteFilePath();
     const int font = QFontDatabase::addApplicationFont(":/fonts/LiberationSans-Regular.ttf");

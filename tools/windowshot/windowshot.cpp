@@ -1,7 +1,7 @@
 // kelvara-windowshot [--image FILE] [--set ADDR=VALUE]... [--port PATH]
 //                    [--write ADDR=VALUE]... [--tab N | --page NAME | --all]
 //                    [--click NAME]... [--settle MS] [--dialog NAME]
-//                    [--xcb [--dpi N]] OUTPUT
+//                    [--xcb [--dpi N] [--screen WxH]] OUTPUT
 //
 // Starts the suite's main window as the program does, connects it to a
 // controller simulator (its own, loaded with the sample controller or
@@ -22,9 +22,10 @@
 // files.
 //
 // Without a display by default (offscreen); with --xcb on an X server of
-// its own (Xvfb) at N dots per inch (96 by default), as on a desktop, where
-// a window manager (openbox, when installed) frames the windows and the
-// dialogs' pictures show their frames.
+// its own (Xvfb) of WxH pixels (1920x1080 by default) at N dots per inch
+// (96 by default; the desktop's Xft.dpi, by which the toolkit scales), as
+// on a desktop, where a window manager (openbox, when installed) frames the
+// windows and the dialogs' pictures show their frames.
 
 #include "controllersimulator.h"
 #include "customparameteredit.h"
@@ -228,7 +229,8 @@ void addOptions(QCommandLineParser* parser)
     parser->addOption({"dialog", "Picture of a dialog instead: custom or unsaved.", "name"});
     parser->addOption({"all", "OUTPUT is a folder: every tab and the preferences dialog."});
     parser->addOption({"xcb", "Show the window on an X server of its own (Xvfb)."});
-    parser->addOption({"dpi", "Dots per inch of that X server.", "dpi", "96"});
+    parser->addOption({"dpi", "Dots per inch of that X server (its Xft.dpi too).", "dpi", "96"});
+    parser->addOption({"screen", "Pixels of that X server's screen.", "WxH", "1920x1080"});
     parser->addPositionalArgument("output", "The PNG file (or with --all the folder) to write.");
 }
 
@@ -391,7 +393,13 @@ private:
 bool choosePlatform(const QCommandLineParser& parser, std::unique_ptr<VirtualDisplay>* display,
                     QTextStream& err)
 {
-    *display = std::make_unique<VirtualDisplay>(parser.value("dpi").toInt());
+    const QStringList pixels = parser.value("screen").split(QLatin1Char('x'));
+    const QSize screen(pixels.value(0).toInt(), pixels.value(1).toInt());
+    if (pixels.size() != 2 || screen.isEmpty()) {
+        err << "kelvara-windowshot: --screen wants WIDTHxHEIGHT, such as 1366x768\n";
+        return false;
+    }
+    *display = std::make_unique<VirtualDisplay>(parser.value("dpi").toInt(), screen);
     if ((*display)->startOrOffscreen(parser.isSet("xcb")))
         return true;
     err << "kelvara-windowshot: " << (*display)->errorString() << "\n";

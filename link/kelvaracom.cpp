@@ -98,6 +98,16 @@ int KelvaraCom::getTimeoutTime() const
     return timer->getTimeoutTime();
 }
 
+int KelvaraCom::getDefaultTimeout() const
+{
+    return timer->getDefaultTimeout();
+}
+
+int KelvaraCom::getMaxTimeout() const
+{
+    return timer->getMaxTimeout();
+}
+
 void KelvaraCom::setTimeoutTime(int t)
 {
     timer->setTimeoutTime(t, false);

@@ -118,6 +118,15 @@ public:
     void dropPendingWork();
     void setRunnerValid(bool valid);
 
+    // The save to flash waits this long for the answer to its write of 511,
+    // and reads 511 back up to this many times more when a read-back fails.
+    static constexpr int flashSaveTimeoutMs = 900;
+    static constexpr int flashSaveReadRetries = 10;
+    // After a wait that ran out, a new request waits for the line to fall
+    // quiet; a line that keeps carrying bytes holds it at most this many
+    // times the longest wait given.
+    static constexpr int maxQuietLineWaits = 4;
+
     // Title of the failure report of a save to flash the controller did
     // not confirm, whatever ended it.
     static const char* const flashSaveFailTitle;
@@ -157,6 +166,10 @@ public:
     qint32 getBaud() const;
 
     int getTimeoutTime() const;
+    // What the timeout goes back to, and the longest wait after which a
+    // frame is still sent again.
+    int getDefaultTimeout() const;
+    int getMaxTimeout() const;
     // The current timeout only: the next reset (end of a read-all, a
     // write-all, ...) goes back to the default.
     void setTimeoutTime(int t);

@@ -18,9 +18,6 @@ const char readFunction = 3;
 const char writeFunction = 16;
 const int faultsAddress = 258;
 const int slowFaultReadMarginMs = 1000;
-// A line that does not fall quiet within this many quiet times carries
-// noise, not answers.
-const int maxQuietLineWaits = 4;
 
 QByteArray spacedHex(const QString& hex)
 {
@@ -231,8 +228,9 @@ bool KelvaraCom::writeFrame(const QByteArray& frame)
 }
 
 // Every byte restarts the quiet time: one late answer may follow another.
-// A line that never falls quiet must not hold the request for good: it goes
-// out, and whatever the noise makes of its reply is judged as usual.
+// A line that does not fall quiet within a few quiet times carries noise,
+// not answers, and must not hold the request for good: it goes out, and
+// whatever the noise makes of its reply is judged as usual.
 void KelvaraCom::discardLateAnswer()
 {
     port->readAll();

@@ -29,8 +29,6 @@ const int flashSaveAddress = 511;
 
 const int flashSaveCommand = 32767;
 const int flashSaveConfirmation = 4096;
-const int flashSaveTimeoutMs = 900;
-const int maxFlashReadRetries = 9;
 // A read-all with an exchange that was not answered at once may hold two
 // controllers' values; it is begun again this many times at most.
 const int maxReadAllRepeats = 2;
@@ -257,7 +255,7 @@ void KelvaraCom::saveValuesToFlash()
             flashSaveRequest = requestInFlight;
             return;
         }
-        if (flashReadRetries <= maxFlashReadRetries && read(1, flashSaveAddress)) {
+        if (flashReadRetries < flashSaveReadRetries && read(1, flashSaveAddress)) {
             flashSaveRequest = requestInFlight;
             ++flashReadRetries;
             return;

@@ -8,6 +8,7 @@
 #include "formula.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
+#include "operationtimebound.h"
 #include "parameter.h"
 #include "ui_mainwindow.h"
 
@@ -22,16 +23,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
-// The result is printed at the latest this long after the operation started,
-// or, at a slow rate, once a write, its flash save and the read-back could
-// each have waited a whole reply timeout.
-const int windowlessTimeLimit = 5000;
-const int exchangesOfAWrite = 3;
+// Beyond the link's own bound: a loaded machine serves its timers late.
+const int timeLimitMarginMs = 5000;
 
 const char* const failureTitle = "Fail with error: '";
+const int flashSaveAddress = 511;
+// What the controller holds when a write of a register kept in flash was not
+// confirmed.
+const char* const mayHoldValue = "it may hold the value, not saved to its flash.";
+const char* const notSavedToFlash = "The value was written to the controller but not saved to "
+                                    "its flash: it is lost when the controller is switched off.";
 const double widestSpinRange = 99999999.0;
 
 // The display values a register can hold: its limits where the definition
@@ -147,9 +152,36 @@ int WindowlessRun::windowlessRun(QCommandLineParser* parser)
         }
         startWindowlessWrite(value);
     }
-    QTimer::singleShot(std::max(windowlessTimeLimit, exchangesOfAWrite * com->getTimeoutTime()),
-                       this, &WindowlessRun::finishWindowlessRun);
+    // The link reports every outcome, after all its retries, identity
+    // checks and read-backs, which at a slow rate take minutes.
+    const OperationTimeBound bound = OperationTimeBound::of(com, model);
+    startTimeLimit((reading ? bound.oneRead() : bound.oneWrite(savedToFlash)) + timeLimitMarginMs);
     return 0;
+}
+
+void WindowlessRun::startTimeLimit(qint64 ms)
+{
+    timeLimitMs = std::min<qint64>(ms, std::numeric_limits<int>::max());
+    timeLimit = new QTimer(this);
+    timeLimit->setSingleShot(true);
+    connect(timeLimit, &QTimer::timeout, this, &WindowlessRun::endAtTimeLimit);
+    timeLimit->start(int(timeLimitMs));
+}
+
+// The link gave no outcome in far more time than its retries take: nothing
+// more is sent, so that nothing happens after the run has told its end.
+void WindowlessRun::endAtTimeLimit()
+{
+    if (windowlessFinished)
+        return;
+    if (savedToFlash && com->isSavingToFlash())
+        windowlessValueNote = tr("The controller did not confirm the write: ") + tr(mayHoldValue);
+    com->dropPendingWork();
+    windowlessFailure = KelvaraCom::getStatusString(KelvaraCom::StatusCommunicationTimeout);
+    windowlessFailureMessage =
+        tr("No outcome from the controller within %1 s").arg((timeLimitMs + 999) / 1000);
+    windowlessConfirmed = false;
+    finishWindowlessRun();
 }
 
 bool WindowlessRun::applyWindowlessBaud(const QString& baud)
@@ -265,13 +297,14 @@ bool WindowlessRun::isWithinLimits(double value)
 void WindowlessRun::startWindowlessWrite(double value)
 {
     windowlessOperation = WindowlessOperation::Write;
+    savedToFlash = devScreen->parameter()->isSavable();
     const auto confirm = [this] {
         windowlessConfirmed = true;
         finishWindowlessRun();
     };
     // A register kept in flash is written only once the controller confirms
     // the save; any other register once its write is answered.
-    if (devScreen->parameter()->isSavable())
+    if (savedToFlash)
         connect(com, &KelvaraCom::flashSaveComplete, this, confirm);
     else
         connect(com, &KelvaraCom::comSuccess, this, confirm);
@@ -281,19 +314,54 @@ void WindowlessRun::startWindowlessWrite(double value)
         windowlessFailure = tr("Save Error");
         windowlessFailureMessage = tr("The motor is currently running and you are trying to "
                                       "save values to the Kelvara.");
+        windowlessValueNote = tr(notSavedToFlash);
         finishWindowlessRun();
     });
-    // A flash save that was not confirmed and a write refused to another
-    // controller are named; other link errors are told by the link's status.
-    connect(com, &KelvaraCom::errorMessage, this, [this](const QString& title) {
-        if (title == QLatin1String(KelvaraCom::flashSaveFailTitle)
-            || title == QLatin1String(KelvaraCom::otherControllerTitle))
-            windowlessFailure = title;
-        finishWindowlessRun();
+    // Comes before the failure report; the write may have gone out to the
+    // controller that was read before another one answered.
+    connect(com, &KelvaraCom::otherControllerAnswered, this, [this] {
+        otherControllerAnswered = true;
+        writeSentBeforeRefusal = com->isSavingToFlash();
     });
+    // Made before the link's own machines connect, so it sees each judged
+    // reply before they act on it.
+    connect(com, &KelvaraCom::replyProcessed, this,
+            [this] { lastReplyAnswered = com->getStatus() == KelvaraCom::StatusSuccess; });
+    connect(com, &KelvaraCom::errorMessage, this, &WindowlessRun::takeWriteFailure);
 
     ui->valueDisplay->setValue(value);
     ui->write->click();
+}
+
+// A save to flash that was not confirmed and a write refused to another
+// controller are named; other link errors are told by the link's status.
+void WindowlessRun::takeWriteFailure(const QString& title)
+{
+    // The save to flash starts only once the write has been answered.
+    const bool written = title == QLatin1String(KelvaraCom::flashSaveFailTitle);
+    if (otherControllerAnswered) {
+        windowlessFailure = QLatin1String(KelvaraCom::otherControllerTitle);
+        if (written)
+            windowlessValueNote =
+                tr("The value was written to the controller that was read but not saved to its "
+                   "flash: it is lost when that controller is switched off.");
+        else if (writeSentBeforeRefusal)
+            windowlessValueNote =
+                tr("The controller that was read did not answer the write: ") + tr(mayHoldValue);
+    } else if (written) {
+        windowlessFailure = title;
+        windowlessValueNote = tr(notSavedToFlash);
+        // The controller answered the read-back, with another value than
+        // the one that confirms the save: no timeout to speak of.
+        if (lastReplyAnswered)
+            windowlessFailureMessage =
+                tr("The controller did not confirm the save to flash (register %1 reads %2)")
+                    .arg(flashSaveAddress)
+                    .arg(model->getParameter(flashSaveAddress)->getRegisterValue());
+    } else if (savedToFlash && com->getStatus() == KelvaraCom::StatusCommunicationTimeout) {
+        windowlessValueNote = tr("The controller did not answer the write: ") + tr(mayHoldValue);
+    }
+    finishWindowlessRun();
 }
 
 void WindowlessRun::finishWindowlessRun()
@@ -301,6 +369,8 @@ void WindowlessRun::finishWindowlessRun()
     if (windowlessFinished)
         return;
     windowlessFinished = true;
+    if (timeLimit)
+        timeLimit->stop();
 
     const bool success = windowlessConfirmed && windowlessFailure.isEmpty()
         && com->getStatus() == KelvaraCom::StatusSuccess;
@@ -333,4 +403,6 @@ void WindowlessRun::failWindowlessRun(const QString& reason)
                                                                : windowlessFailureMessage;
     printLine(QLatin1String(failureTitle) + reason + QStringLiteral("', last message: '") + message
               + QLatin1Char('\''));
+    if (!windowlessValueNote.isEmpty())
+        printLine(windowlessValueNote);
 }

@@ -9,6 +9,7 @@ class Kelvara;
 class KelvaraCom;
 class QComboBox;
 class QCommandLineParser;
+class QTimer;
 class Ui_MainWindow;
 
 // The windowless command-line run: one register read or written through the
@@ -35,6 +36,9 @@ signals:
 public slots:
     void finishWindowlessRun();
 
+private slots:
+    void endAtTimeLimit();
+
 private:
     bool applyWindowlessBaud(const QString& baud);
     bool selectWindowlessPort(const QString& name);
@@ -43,6 +47,8 @@ private:
     void startWindowlessRead();
     bool isWithinLimits(double value);
     void startWindowlessWrite(double value);
+    void takeWriteFailure(const QString& title);
+    void startTimeLimit(qint64 ms);
     void failWindowlessRun(const QString& reason);
     static void printLine(const QString& line);
 
@@ -59,6 +65,17 @@ private:
     bool windowlessFinished = false;
     QString windowlessFailure;
     QString windowlessFailureMessage;
+    // A line after the failure on what the controller may be left holding:
+    // a value written but not saved to flash is lost at its next power-off.
+    QString windowlessValueNote;
+    bool savedToFlash = false;
+    bool otherControllerAnswered = false;
+    bool writeSentBeforeRefusal = false;
+    // The last reply judged was a good one.
+    bool lastReplyAnswered = false;
+    // Only a safety net: the link's own outcome signals end the run.
+    QTimer* timeLimit = nullptr;
+    qint64 timeLimitMs = 0;
 };
 
 #endif // WINDOWLESSRUN_H

@@ -75,6 +75,10 @@ private slots:
         QTest::newRow("silence two") << Knob([](Sim& s) { s.silenceNextRequests(2); }) << "--gg";
         QTest::newRow("silent at 10") << Knob([](Sim& s) { s.setSilentAtAddress(10); }) << "---";
         QTest::newRow("silent at 11") << Knob([](Sim& s) { s.setSilentAtAddress(11); }) << "gg";
+        QTest::newRow("reply lost at 10")
+            << Knob([](Sim& s) { s.loseRepliesAtAddress(10, 2); }) << "--g";
+        QTest::newRow("reply lost at 11")
+            << Knob([](Sim& s) { s.loseRepliesAtAddress(11); }) << "gg";
         QTest::newRow("dropping") << Knob([](Sim& s) { s.dropRequestsFor(60000); }) << "---";
         QTest::newRow("bad CRC once") << Knob([](Sim& s) { s.corruptCrc(1); }) << "cgg";
         QTest::newRow("bad CRC always") << Knob([](Sim& s) { s.corruptCrc(-1); }) << "ccccc";
@@ -163,6 +167,17 @@ private slots:
         QCOMPARE(late.size(), copyMs < 0 ? 1 : 2);
         for (double ms : late)
             QVERIFY2(ms >= -1 && ms < 500, qPrintable(QString::number(ms)));
+    }
+
+    // Unlike a silent controller, one whose reply is lost has done what it
+    // was asked.
+    void lostReplyIsCarriedOut()
+    {
+        sim->loseRepliesAtAddress(10);
+        QCOMPARE(client->exchange(write(10, {9}), 8, 300), QByteArray());
+        QCOMPARE(sim->registerValue(10), quint16(9));
+        QCOMPARE(sim->frameLog().last().note, QString("reply lost"));
+        QCOMPARE(client->exchange(write(10, {7}), 8), withCrc(bytes("0110000a0001")));
     }
 
     void lineNoise()

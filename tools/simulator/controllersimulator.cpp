@@ -204,6 +204,15 @@ void ControllerSimulator::dropRequestsFor(int ms)
     state->faults.dropUntilMs = state->elapsedMs() + qMax(0, ms);
 }
 
+void ControllerSimulator::loseRepliesAtAddress(int address, int times)
+{
+    QMutexLocker lock(&state->mutex);
+    if (times == 0)
+        state->faults.lostReplyAddresses.remove(address);
+    else
+        state->faults.lostReplyAddresses.insert(address, times);
+}
+
 void ControllerSimulator::setReplyDelay(int ms)
 {
     QMutexLocker lock(&state->mutex);

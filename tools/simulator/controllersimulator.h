@@ -94,6 +94,9 @@ public:
     // carried out nor answered (unlike a stopped simulator, whose terminal
     // keeps them for later).
     void dropRequestsFor(int ms);
+    // The next requests that start at the address are carried out, but
+    // their replies are lost on the line.
+    void loseRepliesAtAddress(int address, int times = 1);
     void setReplyDelay(int ms);
     // Replies take as long as their bytes would on a line of this rate (ten
     // bits a byte), after the delay; 0 switches it off.

@@ -53,6 +53,19 @@ bool ReplyFaults::takeSilence(const QByteArray& request, double nowMs, QStringLi
     return false;
 }
 
+bool ReplyFaults::takeLostReply(const QByteArray& request, QStringList* notes)
+{
+    const int address =
+        (static_cast<quint8>(request.at(2)) << 8) | static_cast<quint8>(request.at(3));
+    const auto lost = lostReplyAddresses.find(address);
+    if (lost == lostReplyAddresses.end())
+        return false;
+    if (lost.value() > 0 && --lost.value() == 0)
+        lostReplyAddresses.erase(lost);
+    notes->append(QStringLiteral("reply lost"));
+    return true;
+}
+
 QByteArray ReplyFaults::takeException(const QByteArray& request, QStringList* notes)
 {
     const int address =

@@ -28,7 +28,8 @@ public:
     bool silent = false;
     Knob silenceNext;
     QSet<int> silentAddresses;
-    double dropUntilMs = 0; // requests before this time never arrive
+    double dropUntilMs = 0;            // requests before this time never arrive
+    QMap<int, int> lostReplyAddresses; // first address -> replies still to lose
     int replyDelayMs = 0;
     int lineRate = 0; // bit/s; 0: a reply takes no time on the line
 
@@ -48,6 +49,10 @@ public:
     // True when the request goes unanswered (nowMs on the simulator's
     // clock); counts silenceNext.
     bool takeSilence(const QByteArray& request, double nowMs, QStringList* notes);
+
+    // True when the request is carried out but its reply is lost on the
+    // line; counts lostReplyAddresses.
+    bool takeLostReply(const QByteArray& request, QStringList* notes);
 
     // The exception reply to send instead of acting on the request, or an
     // empty array when the request is to be carried out.

@@ -113,9 +113,13 @@ void SimulatorWorker::handleRequest(const QByteArray& frame)
             reply = state->faults.takeException(frame, &notes);
             if (reply.isEmpty())
                 reply = state->controller.answer(frame, state->elapsedMs());
-            reply = state->faults.distort(reply, &notes);
-            delayMs = state->faults.replyDelay(reply.size());
-            duplicateMs = state->faults.takeDuplicateDelay(&notes);
+            if (state->faults.takeLostReply(frame, &notes)) {
+                reply.clear();
+            } else {
+                reply = state->faults.distort(reply, &notes);
+                delayMs = state->faults.replyDelay(reply.size());
+                duplicateMs = state->faults.takeDuplicateDelay(&notes);
+            }
         }
     }
     log(ControllerSimulator::Request, frame, notes.join(QStringLiteral(", ")));

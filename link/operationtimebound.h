@@ -1,0 +1,53 @@
+#ifndef OPERATIONTIMEBOUND_H
+#define OPERATIONTIMEBOUND_H
+
+#include <QtGlobal>
+
+class Kelvara;
+class KelvaraCom;
+
+// The longest one read or one write of the link can take before the link
+// reports its outcome, counted from the link's own figures: every send of
+// the retransmission ladder with its frame's time on the line, the wait for
+// a quiet line before each new request, the identity check before a write
+// frame is sent first or again, and the save to flash with the wait of its
+// write and its read-backs. Far more than an operation takes on a line that
+// answers at all; a safety bound for a caller that ends on the link's own
+// outcome signals.
+class OperationTimeBound
+{
+public:
+    // The link's timeouts and baud rate now, and the controller identity
+    // the model holds (how many reads identify it).
+    static OperationTimeBound of(const KelvaraCom* link, const Kelvara* model);
+    OperationTimeBound(int defaultTimeout, int maxTimeout, int baudRate, int identityReads);
+
+    // Milliseconds: a read of a few registers; a write of one register,
+    // followed by the save to flash when savedToFlash.
+    qint64 oneRead() const;
+    qint64 oneWrite(bool savedToFlash) const;
+
+    // How often a frame first sent with this timeout goes out in all, and
+    // the wait of its last send.
+    int sendsFrom(int timeout) const;
+    int lastWaitFrom(int timeout) const;
+    // The most requests a write of one register can make, each with all
+    // its sends: the frame, the identity checks before its first send and
+    // each send again, and with savedToFlash those of the save to flash.
+    int writeRequests(bool savedToFlash) const;
+
+private:
+    int longestWait() const;
+    // One request from the moment it is due: the quiet line, then every
+    // send with its wait and its frame's time on the line.
+    qint64 request() const;
+    // Requests of one write frame first sent with this timeout.
+    int requestsOfWrite(int timeout) const;
+
+    int defaultTimeout;
+    int maxTimeout;
+    int baudRate;
+    int identityReads;
+};
+
+#endif // OPERATIONTIMEBOUND_H

@@ -113,9 +113,8 @@ bool KelvaraCom::write(int numRegs, int addr)
     frame[1] = writeFunction;
     frame[6] = char((curNumRegs * 2) & 0xFF);
     for (int i = 0; i < curNumRegs; ++i) {
-        const Parameter* parameter = runner->getParameter(addr + i);
         // Negative values go out in two's complement.
-        const int raw = parameter ? parameter->getRegisterValue() & 0xFFFF : 0;
+        const int raw = runner->rawToWrite(addr + i) & 0xFFFF;
         frame[7 + 2 * i] = char(raw >> 8);
         frame[8 + 2 * i] = char(raw & 0xFF);
     }

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -61,13 +62,19 @@ void AccessLevel::connectAccessLevelBox()
     setLevel3Modifyable(code->getRegisterValue() == accessCode);
 }
 
+// The box only shows what register 509 holds: only the user's own tick
+// writes the access code.
 void AccessLevel::updateAccessLevelBox()
 {
     const int raw = model->getParameter(accessCodeAddress)->getRegisterValue();
     if (raw != 0 && raw != accessCode)
         return;
-    ui->AccessLevelBox->setChecked(raw == accessCode);
-    setLevel3Modifyable(raw == accessCode);
+    const bool on = raw == accessCode;
+    {
+        const QSignalBlocker blocker(ui->AccessLevelBox);
+        ui->AccessLevelBox->setChecked(on);
+    }
+    showLevel(on);
 }
 
 // A command-line run sends nothing but its reads and its one operation.
@@ -85,10 +92,15 @@ bool AccessLevel::applyAccessLevel(int state)
         return false;
     const bool on = state == Qt::Checked;
     model->getParameter(accessCodeAddress)->setValue(on ? accessCode : 0);
+    showLevel(on);
+    return true;
+}
+
+void AccessLevel::showLevel(bool on)
+{
     statusLabel->setStyleSheet(on ? QStringLiteral("QLabel {color: red;}")
                                   : QStringLiteral("QLabel {color: black;}"));
     setLevel3Modifyable(on);
-    return true;
 }
 
 // After a failed read the link reports its failure once: with the box off

@@ -42,6 +42,8 @@ private:
     void connectAccessLevelBox();
     void setLevel3ModifyableHelper(const RowMap& widgets, bool modifyable);
     bool applyAccessLevel(int state);
+    // The status label's colour and the protected rows.
+    void showLevel(bool on);
 
     Ui_MainWindow* ui;
     Kelvara* model;

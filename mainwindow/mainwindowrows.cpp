@@ -80,6 +80,13 @@ void showInSpinBox(QDoubleSpinBox* box, Parameter* parameter, double value)
     box->setValue(value);
 }
 
+// The value is what the register shows, on its display grid.
+bool showsRegister(const Parameter* parameter, double value)
+{
+    return std::fabs(value - parameter->getValue())
+        < 0.5 * std::pow(10.0, -parameter->numDecimals());
+}
+
 } // namespace
 
 void MainWindow::collectRows()
@@ -166,8 +173,15 @@ void MainWindow::connectSpinBox(QWidget* row, Parameter* parameter)
     box->setKeyboardTracking(false);
     showInSpinBox(box, parameter, parameter->getValue());
 
+    // The box emits for what the register announces too (its wrappers
+    // follow it); only a value other than the register shows is the user's.
+    // Written back, a shown value would put a value the controller holds
+    // beyond the limits, or off the display grid, onto them.
     connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), parameter,
-            &Parameter::setValue);
+            [parameter](double value) {
+                if (!showsRegister(parameter, value))
+                    parameter->setValue(value);
+            });
     connect(parameter, &Parameter::displayChanged, box,
             [box, parameter](double value) { showInSpinBox(box, parameter, value); });
 }

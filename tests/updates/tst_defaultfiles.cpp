@@ -207,7 +207,10 @@ private slots:
         const QString pageFailed = "Failed to parse page read from server.";
         const QString entryFailed = "Failed to parse firmware list read from server.";
         QTest::newRow("no list") << QByteArray("<html>empty</html>") << pageFailed;
-        QTest::newRow("too large") << QByteArray(9 * 1024 * 1024, ' ') << pageFailed;
+        QTest::newRow("too large")
+            << QByteArray(9 * 1024 * 1024, ' ')
+            << "A page read from the server is larger than 8 MB, more than an index page can be: "
+               "it was not read.";
         QTest::newRow("no blank before name")
             << QByteArray("<ul><li><a href=\"Y/\">Y/</a></li></ul>") << entryFailed;
     }
@@ -233,7 +236,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("endless"); // its path below the base
         QTest::addColumn<QString>("outcome");
-        QTest::newRow("index page") << QByteArray("A/") << "failed: PageUnreadable";
+        QTest::newRow("index page") << QByteArray("A/") << "failed: PageTooLarge";
         QTest::newRow("file") << QByteArray("A/a.xml") << "A/a.xml: it is larger than 8 MB";
     }
 

@@ -11,7 +11,6 @@
 #include "stdoutline.h"
 
 #include <cmath>
-#include <utility>
 
 namespace {
 
@@ -190,7 +189,7 @@ void Kelvara::parameterChanged(int addr)
 {
     if (!valid)
         return;
-    // First: a value moved back to where it was announces itself anew.
+    // First: a value put back there is tracked as it then stands.
     movedValues->takeChange(addr, takingControllerValues);
     Parameter* parameter = getParameter(addr);
     const int savedRaw = controllerRamValues.value(addr, 0);

@@ -10,7 +10,6 @@
 #include <QObject>
 #include <QPair>
 #include <QString>
-#include <QVector>
 
 class Parameter;
 class ParameterDefinition;

@@ -38,9 +38,12 @@ void MovedValues::settleAll()
 {
     for (Track& track : tracks) {
         track.lastRaw = track.parameter->getRegisterValue();
+        track.rawBeforeStore = track.lastRaw;
+        track.cause = -1;
         settle(track);
     }
     pending.clear();
+    pushed.clear();
 }
 
 void MovedValues::settle(Track& track)
@@ -86,12 +89,47 @@ void MovedValues::takeChange(int address, bool takingControllerValues)
         return; // only announced again
     const int before = std::exchange(track.lastRaw, raw);
     if (!takingControllerValues && Parameter::isStoringAnother(track.parameter)) {
+        notePushedBy(address, track, Parameter::outermostStore());
         notePending(address, before, false);
         return;
     }
     // The user's own value, a file's or the controller's.
+    track.rawBeforeStore = before;
     settle(track);
+    track.cause = -1;
+    pushed.remove(address);
     pending.remove(address);
+    if (!takingControllerValues)
+        putBackPushedBy(address, raw);
+}
+
+// The first push since its origin names the cause: a register that the
+// user, a file or the controller set.
+void MovedValues::notePushedBy(int address, Track& track, const Parameter* cause)
+{
+    const auto it = cause ? tracks.constFind(cause->getAddress()) : tracks.constEnd();
+    if (track.cause >= 0 || it == tracks.constEnd() || it->parameter != cause)
+        return;
+    track.cause = it.key();
+    track.causeRaw = it->rawBeforeStore;
+    pushed.insert(address);
+}
+
+// Where the register that pushed others holds again what it held before,
+// they go back to their origins, if those stand under the values their
+// formulas refer to now.
+void MovedValues::putBackPushedBy(int cause, int raw)
+{
+    const QList<int> addresses = pushed.values();
+    for (const int address : addresses) {
+        Track& track = tracks[address];
+        if (track.cause != cause || track.causeRaw != raw)
+            continue;
+        pushed.remove(address);
+        track.cause = -1;
+        if (track.lastRaw != track.origin && track.restingContexts.contains(contextOf(track)))
+            putBackOrigin(address, track);
+    }
 }
 
 // A register its formulas refer to changed: where those hold values again

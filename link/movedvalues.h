@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QMetaType>
 #include <QObject>
+#include <QSet>
 #include <QVector>
 
 #include <functional>
@@ -32,8 +33,10 @@ Q_DECLARE_METATYPE(MovedValue)
 // Each register keeps its origin, the value that last came from the user,
 // a file or the controller, and the values of the registers its formulas
 // refer to under which it stood at that origin unmoved. Once those hold
-// such values again, a moved register goes back to its origin; one the
-// user has changed since has a new origin and stays.
+// such values again, a moved register goes back to its origin; so does one
+// another register's change pushed, once that register is set back to what
+// it held before. One the user has changed since has a new origin and
+// stays.
 //
 // The moves of one action (an edit, a file, a pick from a list) are told
 // once it is over, in one valuesMoved().
@@ -69,6 +72,11 @@ private:
         int origin = 0;
         QVector<QVector<int>> restingContexts;
         int lastRaw = 0;
+        // Before its last own value (the user's, a file's, the controller's).
+        int rawBeforeStore = 0;
+        // The register whose change pushed it, and what that one held before.
+        int cause = -1;
+        int causeRaw = 0;
     };
     struct Pending
     {
@@ -81,12 +89,16 @@ private:
     void noteResting(Track& track, const QVector<int>& context);
     void takeRecomputation(int address, Track& track);
     void putBackOrigin(int address, Track& track);
+    void notePushedBy(int address, Track& track, const Parameter* cause);
+    void putBackPushedBy(int cause, int raw);
     void notePending(int address, int raw, bool fromFile);
     void report();
 
     QHash<int, Track> tracks;
     std::function<void(int, int)> putBack;
     QMap<int, Pending> pending;
+    // Registers with a cause.
+    QSet<int> pushed;
     bool reportQueued = false;
     int puttingBack = -1;
 };

@@ -50,9 +50,14 @@ bool Parameter::isStoringAnother(const Parameter* parameter)
                        [parameter](const Parameter* storing) { return storing != parameter; });
 }
 
+const Parameter* Parameter::outermostStore()
+{
+    return storesUnderWay.empty() ? nullptr : storesUnderWay.front();
+}
+
 bool Parameter::isRecomputing() const
 {
-    if (!m_recomputing)
+    if (!m_recomputing || m_recomputationDepth > storesUnderWay.size())
         return false;
     return std::all_of(storesUnderWay.begin() + m_recomputationDepth, storesUnderWay.end(),
                        [this](const Parameter* storing) { return storing == this; });

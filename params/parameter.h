@@ -93,6 +93,9 @@ public:
     // A value of another register is being stored, and its signals are on
     // their way: a store to parameter now follows from that one.
     static bool isStoringAnother(const Parameter* parameter);
+    // The register whose store set off every store under way (the user's
+    // edit, say); null outside of any store.
+    static const Parameter* outermostStore();
 
     // Binds a spin box both ways to the display value. A typed value is
     // taken once complete (Enter or leaving the box).

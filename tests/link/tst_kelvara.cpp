@@ -316,22 +316,6 @@ private slots:
         QVERIFY(device->getUnsavedValues().contains(71));
     }
 
-    // A file's value held back by a limit is told with the moves.
-    void limitedFileValueTold()
-    {
-        readAll();
-        QSignalSpy moved(device, &Kelvara::valuesMoved);
-        p(71)->setRegisterValue(90);
-        p(71)->setValue(p(71)->getValue());
-        device->noteLimitedFileValue(71, 90);
-        QCoreApplication::processEvents();
-        QCOMPARE(moved.count(), 1);
-        const MovedValue move = moved.first().first().value<QList<MovedValue>>().value(0);
-        QVERIFY(move.fromFile);
-        QCOMPARE(move.before, 90.0);
-        QCOMPARE(move.after, 71.0);
-    }
-
     // A write sends the edit where the user changed the register, otherwise
     // the very value the controller holds, also beyond the limits.
     void writesSendTheControllersOwnValue()

@@ -296,6 +296,24 @@ private slots:
         QCOMPARE(save(), (QMap<int, int>()));
     }
 
+    // The battery-voltage slider keeps its thumbs in order: 141 typed up to
+    // 57 V pushes 194 from 57 V to 57.5 V, which is told; 141 set back to
+    // 42 V puts 194 back, and Save has nothing to write.
+    void orderPushedAndPutBack()
+    {
+        QVERIFY(connectWindow());
+        type(141, 57.0);
+        QTRY_COMPARE(boxes->titles(), QStringList{"Values Limited"});
+        QVERIFY2(told("Values Limited")
+                     .contains("\n  Max Regen Voltage (Start) (194): 57 V "
+                               "before, 57.5 V now\n"),
+                 qPrintable(told("Values Limited")));
+        QCOMPARE(f->model()->getUnsavedValues().keys(), (QList<int>{141, 194}));
+        type(141, 42.0);
+        QCOMPARE(boxes->count(), 1);
+        QCOMPARE(save(), (QMap<int, int>()));
+    }
+
     void pasPickLeavesNothingBehind_data()
     {
         QTest::addColumn<int>("address");

@@ -21,7 +21,6 @@
 #include <QLabel>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -78,13 +77,6 @@ void showInSpinBox(QDoubleSpinBox* box, Parameter* parameter, double value)
         box->setRange(low, high);
     }
     box->setValue(value);
-}
-
-// The value is what the register shows, on its display grid.
-bool showsRegister(const Parameter* parameter, double value)
-{
-    return std::fabs(value - parameter->getValue())
-        < 0.5 * std::pow(10.0, -parameter->numDecimals());
 }
 
 } // namespace
@@ -179,7 +171,7 @@ void MainWindow::connectSpinBox(QWidget* row, Parameter* parameter)
     // beyond the limits, or off the display grid, onto them.
     connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), parameter,
             [parameter](double value) {
-                if (!showsRegister(parameter, value))
+                if (!parameter->showsValue(value))
                     parameter->setValue(value);
             });
     connect(parameter, &Parameter::displayChanged, box,

@@ -196,6 +196,11 @@ bool Parameter::isWithinLimits(int raw) const
     return unlimitedValue(raw) == asValue(raw);
 }
 
+bool Parameter::showsValue(double value) const
+{
+    return std::fabs(value - getValue()) < 0.5 * std::pow(10.0, -numDecimals());
+}
+
 int Parameter::clampToRegisterWidth(int raw) const
 {
     if (isSigned())

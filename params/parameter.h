@@ -71,6 +71,9 @@ public:
     double referenceValue() const;
     // The limits leave the display value of raw as it is.
     bool isWithinLimits(int raw) const;
+    // The value is what the register shows, on its display grid: a widget
+    // that offers it back offers no edit.
+    bool showsValue(double value) const;
 
     // Stores a raw value clamped to the register width and the limits;
     // always emits valueChanged(), displayChanged() and valueSet().

@@ -89,6 +89,7 @@ void VoltageCutoffSlider::followRegister(int index)
 {
     if (writingBack[index])
         return;
+    catchUpOtherThumbs(index);
     const int address = thumbAddresses[index];
     thumb(index)->setPosition(GraphBinding::value(device, address));
     // The register keeps what the track can show (19 to 90 V).
@@ -96,10 +97,24 @@ void VoltageCutoffSlider::followRegister(int index)
     GraphBinding::write(device, address, thumb(index)->getPosition());
 }
 
-// False while a controller read is applied: the thumb only shows the value.
+// The other thumbs stand where their registers are now before this one
+// pushes any: a new rated voltage rescales all four one after the other, and
+// a neighbour whose register has not announced itself yet must not be pushed
+// from where its thumb was.
+void VoltageCutoffSlider::catchUpOtherThumbs(int index)
+{
+    QScopedValueRollback<bool> guard(catchingUp, true);
+    for (int k = 0; k < 4; ++k) {
+        if (k != index)
+            thumb(k)->setPosition(GraphBinding::value(device, thumbAddresses[k]));
+    }
+}
+
+// False while a controller read is applied, or other thumbs catch up with
+// their registers: the thumb only shows the value.
 bool VoltageCutoffSlider::writeRegister(int index)
 {
-    if (GraphBinding::takingControllerValues(device))
+    if (catchingUp || GraphBinding::takingControllerValues(device))
         return false;
     GraphBinding::write(device, thumbAddresses[index], thumb(index)->getPosition());
     return true;

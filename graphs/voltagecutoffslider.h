@@ -42,6 +42,7 @@ private:
     // Thumbs 1 to 4 at indices 0 to 3.
     SliderThumb* thumb(int index) const;
     void followRegister(int index);
+    void catchUpOtherThumbs(int index);
     bool writeRegister(int index);
 
     Kelvara* device = nullptr;
@@ -56,6 +57,7 @@ private:
     MultiSliderShading* upperRedShading = nullptr;
     double gap = 0.5;
     bool writingBack[4] = {};
+    bool catchingUp = false;
 };
 
 #endif // VOLTAGECUTOFFSLIDER_H

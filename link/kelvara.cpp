@@ -5,16 +5,14 @@
 #include "formulaparser.h"
 #include "numericconversion.h"
 #include "parameter.h"
+#include "parameterconstants.h"
 #include "parameterdefinition.h"
 #include "parameterlibrary.h"
 #include "stdoutline.h"
 
 #include <cmath>
-#include <utility>
 
 namespace {
-
-const int flashWriteAddress = 511;
 
 // Display values count as equal within the relative tolerance for doubles;
 // a zero on one side equals only an exact zero.
@@ -72,6 +70,10 @@ Kelvara::Kelvara(QObject* parent, const QString& definitionPath, const QString& 
             it.value(), &Parameter::valueChanged, this,
             [this, address] { parameterChanged(address); }, Qt::DirectConnection);
     }
+    movedValues = new MovedValues(
+        activeParameters, [this](int address, int raw) { setEditToControllerValue(address, raw); },
+        this);
+    connect(movedValues, &MovedValues::valuesMoved, this, &Kelvara::valuesMoved);
 }
 
 Kelvara::~Kelvara()
@@ -144,7 +146,33 @@ QMap<QString, QPair<int, int>> Kelvara::getAllNames() const
 void Kelvara::setValid(bool isValidNow)
 {
     valid = isValidNow;
+    // Everything was just read: each value is the controller's own.
+    if (valid)
+        movedValues->settleAll();
     emit validated(valid);
+}
+
+void Kelvara::setTakingControllerValues(bool taking)
+{
+    takingControllerValues = taking;
+    Parameter::setRecomputationKeepsRaw(taking);
+}
+
+int Kelvara::rawToWrite(int address) const
+{
+    const Parameter* parameter = getParameter(address);
+    if (!parameter)
+        return 0;
+    const int edit = parameter->getRegisterValue();
+    if (!valid || unsavedValues.contains(address) || !controllerRamValues.contains(address))
+        return edit;
+    return controllerRamValues.value(address);
+}
+
+void Kelvara::noteLimitedFileValue(int address, int fileRaw)
+{
+    if (valid)
+        movedValues->noteLimitedFileValue(address, fileRaw);
 }
 
 // A bit is unsaved when it differs from the controller's, or the
@@ -161,18 +189,15 @@ void Kelvara::parameterChanged(int addr)
 {
     if (!valid)
         return;
+    // First: a value put back there is tracked as it then stands.
+    movedValues->takeChange(addr, takingControllerValues);
     Parameter* parameter = getParameter(addr);
     const int savedRaw = controllerRamValues.value(addr, 0);
     if (controllerFlashValues.contains(addr) || !matchesSaved(parameter, savedRaw)) {
-        // Moved by the limits of a register read before it: its own value is
-        // on its way in the same read.
-        if (storingReadRamValue && !unsavedValues.contains(addr))
-            readLimitMarks.insert(addr);
         markUnsaved(addr);
         return;
     }
 
-    readLimitMarks.remove(addr);
     unsavedValues.remove(addr);
     if (parameter->getType() == ParameterDefinition::TypeBitVector) {
         for (int bit = 0; bit < 16; ++bit)
@@ -195,7 +220,6 @@ void Kelvara::markUnsaved(int address)
 
 void Kelvara::setControllerRamToEdit(int address)
 {
-    readLimitMarks.remove(address);
     unsavedValues.remove(address);
     controllerRamValues.remove(address);
     Parameter* parameter = getParameter(address);
@@ -223,11 +247,15 @@ void Kelvara::setControllerRamFromRead(int address, int raw)
     Parameter* parameter = getParameter(address);
     if (!parameter)
         return;
-    const bool edited = unsavedValues.contains(address) && !readLimitMarks.contains(address);
+    const bool edited = unsavedValues.contains(address);
     const int edit = parameter->getRegisterValue();
-    storingReadRamValue = true;
-    parameter->setRegisterValue(raw);
-    storingReadRamValue = false;
+    // As the controller holds it, also beyond the limits: shown as the
+    // limit, sent back unchanged. The registers it limits or scales keep
+    // their raw values too: they are the controller's, or the user's edits.
+    const bool wasTaking = takingControllerValues;
+    setTakingControllerValues(true);
+    parameter->setRegisterValueUnlimited(raw);
+    setTakingControllerValues(wasTaking);
     const bool replacesEdit = edited && parameter->getRegisterValue() != edit;
     setControllerRamToEdit(address);
     if (replacesEdit)
@@ -236,9 +264,10 @@ void Kelvara::setControllerRamFromRead(int address, int raw)
 
 void Kelvara::setEditToControllerValue(int address, int raw)
 {
-    const bool wasTaking = std::exchange(takingControllerValues, true);
-    getParameter(address)->setRegisterValue(raw);
-    takingControllerValues = wasTaking;
+    const bool wasTaking = takingControllerValues;
+    setTakingControllerValues(true);
+    getParameter(address)->setRegisterValueUnlimited(raw);
+    setTakingControllerValues(wasTaking);
 }
 
 void Kelvara::setControllerRamValue(int address, int raw)
@@ -303,9 +332,11 @@ void Kelvara::setUnsavedToFlashRecovery()
     }
 }
 
+// A command is never brought back: the first read may have caught the
+// controller in the middle of one (a motor test, a firmware load).
 bool Kelvara::isRestorable(const Parameter* parameter) const
 {
-    return parameter->getAddress() != flashWriteAddress && parameter->isWriteable();
+    return !commandParameterAddresses.contains(parameter->getAddress()) && parameter->isWriteable();
 }
 
 void Kelvara::saveFirstReadValues()
@@ -352,14 +383,24 @@ void Kelvara::restoreFirstReadValues()
         return;
     unsavedValues.clear();
     // The controller's own values: widgets follow them as after a read.
-    takingControllerValues = true;
-    for (Parameter* parameter : qAsConst(activeParameters)) {
-        if (isRestorable(parameter))
-            parameter->setRegisterValue(firstReadValues.value(parameter->getAddress(), 0));
-    }
-    takingControllerValues = false;
+    setTakingControllerValues(true);
+    for (Parameter* parameter : qAsConst(activeParameters))
+        restoreFirstReadValue(parameter);
+    setTakingControllerValues(false);
     emit resetTempSensorDropdown();
     emit resetPasDeviceDropdown();
+}
+
+// A command typed since goes back to what the controller holds: Restore
+// leaves nothing to write that the first read did not hold.
+void Kelvara::restoreFirstReadValue(Parameter* parameter)
+{
+    const int address = parameter->getAddress();
+    if (isRestorable(parameter))
+        parameter->setRegisterValueUnlimited(firstReadValues.value(address, 0));
+    else if (commandParameterAddresses.contains(address) && parameter->isWriteable()
+             && parameter->getRegisterValue() != controllerRamValues.value(address, 0))
+        parameter->setRegisterValueUnlimited(controllerRamValues.value(address, 0));
 }
 
 void Kelvara::restoreLevel3FirstReadValues()
@@ -368,10 +409,10 @@ void Kelvara::restoreLevel3FirstReadValues()
         return;
     // Change tracking alone decides whether a restored value still differs
     // from the saved one, so the unsaved map and the marks stay in step.
-    takingControllerValues = true;
+    setTakingControllerValues(true);
     for (Parameter* parameter : qAsConst(activeParameters)) {
         if (parameter->getLevel() == 3 && isRestorable(parameter))
-            parameter->setRegisterValue(firstReadValues.value(parameter->getAddress(), 0));
+            parameter->setRegisterValueUnlimited(firstReadValues.value(parameter->getAddress(), 0));
     }
-    takingControllerValues = false;
+    setTakingControllerValues(false);
 }

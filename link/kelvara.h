@@ -3,12 +3,12 @@
 
 #include "controlleridentity.h"
 #include "controllertype.h"
+#include "movedvalues.h"
 
 #include <QList>
 #include <QMap>
 #include <QObject>
 #include <QPair>
-#include <QSet>
 #include <QString>
 
 class Parameter;
@@ -75,11 +75,22 @@ public:
     // restored. Widgets that follow registers then only show the values:
     // clamping, gap keeping and other write-backs are for the user's own
     // edits, so the model keeps exactly what the controller sent.
+    // A recomputation then keeps the raw values as they are.
     bool isTakingControllerValues() const { return takingControllerValues; }
-    void setTakingControllerValues(bool taking) { takingControllerValues = taking; }
+    void setTakingControllerValues(bool taking);
     // The register's edit takes raw back as the controller's own value, as
     // a read stores it: widgets that follow it only show it.
     void setEditToControllerValue(int address, int raw);
+
+    // What a write of the register sends: the edit where it differs from
+    // the controller's RAM, otherwise the very raw value the RAM holds, so
+    // that a register the user did not change goes back as it was (never a
+    // value put on the display grid or limited).
+    int rawToWrite(int address) const;
+
+    // An import gave the register fileRaw, which its limits did not let
+    // stand: told with the values the suite moved (valuesMoved()).
+    void noteLimitedFileValue(int address, int fileRaw);
 
     bool areFirstReadValuesSaved() const { return !firstReadValues.isEmpty(); }
     // Also notes whose values they are: the controller's identity.
@@ -107,6 +118,10 @@ signals:
     // belong to: they are gone, and Restore has nothing to bring back until
     // the next complete read.
     void firstReadValuesDropped();
+    // Values the suite moved by itself in the action just over (a limit,
+    // a scale or an order a change of another value set): they stay
+    // unsaved and Save writes them, unless that change is set back first.
+    void valuesMoved(const QList<MovedValue>& moves);
     void resetTempSensorDropdown();
     void resetPasDeviceDropdown();
     void controllerTypeChanged();
@@ -127,6 +142,7 @@ private:
     void dropControllerFlashOfAnotherController();
     void forgetControllerFlashValues();
     bool isRestorable(const Parameter* parameter) const;
+    void restoreFirstReadValue(Parameter* parameter);
 
     ParameterLibrary* bodLibrary;
     ParameterLibrary* bodV6Library;
@@ -145,14 +161,11 @@ private:
     QMap<int, int> controllerFlashValues;
     // whose controller values controllerFlashValues tells of
     ControllerIdentity controllerFlashIdentity;
-    // Unsaved only because a read moved the limits of a register it reads
-    // later: no edit of the user's.
-    QSet<int> readLimitMarks;
-    bool storingReadRamValue = false;
     ControllerIdentity firstReadIdentity;
     bool valid = false;
     bool takingControllerValues = false;
     ControllerType currentType;
+    MovedValues* movedValues = nullptr;
 };
 
 #endif // KELVARA_H

@@ -126,9 +126,8 @@ QByteArray KelvaraCom::buildWriteFrame(int numRegs, int addr, const QVector<int>
     frame[6] = char((count * 2) & 0xFF);
     for (int i = 0; i < count; ++i) {
         // Negative values go out in two's complement.
-        const int raw = i < values.size()
-            ? values.at(i) & 0xFFFF
-            : runner->getParameter(addr + i)->getRegisterValue() & 0xFFFF;
+        const int raw =
+            i < values.size() ? values.at(i) & 0xFFFF : runner->rawToWrite(addr + i) & 0xFFFF;
         frame[7 + 2 * i] = char(raw >> 8);
         frame[8 + 2 * i] = char(raw & 0xFF);
     }

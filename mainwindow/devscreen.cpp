@@ -123,9 +123,14 @@ void DevScreen::writeDevRegister()
         emit write(ui->addressInput->value());
 }
 
+// The box follows the register too: only a value other than the register
+// shows is the user's, or a value the controller holds beyond the limits
+// would be written back as the limit.
 void DevScreen::devValueSet(double newValue)
 {
     Parameter* parameter = model->getParameter(ui->addressInput->value());
+    if (parameter->showsValue(newValue))
+        return;
     if (parameter->getType() != ParameterDefinition::TypeEnum) {
         parameter->setValue(newValue);
         return;

@@ -20,6 +20,7 @@
 #include "temperaturepage.h"
 #include "ui_mainwindow.h"
 #include "urlopener.h"
+#include "valuenotices.h"
 #include "wheelguard.h"
 #include "windowlessrun.h"
 #include "xmltranslator.h"
@@ -87,6 +88,7 @@ MainWindow::MainWindow(QWidget* parent, FirstPortScan firstScan)
     ui->replyText->setMaximumBlockCount(10000);
 
     createModelAndLink();
+    createValueNotices();
 
     createEditorWindows();
     xml = new XMLTranslator(model, this);
@@ -254,6 +256,18 @@ void MainWindow::createModelAndLink()
 #endif
 
     com->setCurrentPortName(portBox->currentText());
+}
+
+// Values beyond the limits after a read, and values the suite moved by
+// itself, each told in a box of its own.
+void MainWindow::createValueNotices()
+{
+    valueNotices = new ValueNotices(model, com, this);
+    connect(valueNotices, &ValueNotices::notice, this,
+            [this](const QString& title, const QString& text) {
+                if (!windowless)
+                    errorPopupHelper(title, text);
+            });
 }
 
 void MainWindow::paintEvent(QPaintEvent* e)

@@ -41,6 +41,7 @@ class SerialPortListener;
 class SpinBoxWrapper;
 class TemperaturePage;
 class UrlOpener;
+class ValueNotices;
 class XMLTranslator;
 class Ui_MainWindow;
 
@@ -177,6 +178,7 @@ private:
     int tabsWidth() const;
     static void fitDialogHeight(QWidget* dialog);
     void createModelAndLink();
+    void createValueNotices();
     void fillPortsFirstTime();
     void deleteOwnedObjects();
     void wirePageButtons();
@@ -275,6 +277,7 @@ private:
     AccessLevel* accessLevel = nullptr;
     PasPage* pas = nullptr;
     DashboardPage* dashboard = nullptr;
+    ValueNotices* valueNotices = nullptr;
     // The update check; release builds only.
     QSimpleUpdater* updater = nullptr;
     QGraphicsEllipseItem* faultLed = nullptr;

@@ -21,7 +21,6 @@
 #include <QLabel>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -166,8 +165,15 @@ void MainWindow::connectSpinBox(QWidget* row, Parameter* parameter)
     box->setKeyboardTracking(false);
     showInSpinBox(box, parameter, parameter->getValue());
 
+    // The box emits for what the register announces too (its wrappers
+    // follow it); only a value other than the register shows is the user's.
+    // Written back, a shown value would put a value the controller holds
+    // beyond the limits, or off the display grid, onto them.
     connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), parameter,
-            &Parameter::setValue);
+            [parameter](double value) {
+                if (!parameter->showsValue(value))
+                    parameter->setValue(value);
+            });
     connect(parameter, &Parameter::displayChanged, box,
             [box, parameter](double value) { showInSpinBox(box, parameter, value); });
 }

@@ -19,6 +19,7 @@ bool BitVector::getBit(int bit) const
 
 void BitVector::storeBits(quint16 bits)
 {
+    const StoreScope scope(this);
     storeRegisterValue(isSigned() ? static_cast<qint16>(bits) : bits);
     emit valueChanged();
     announceDisplay(getRegisterValue());

@@ -37,6 +37,7 @@ void EnumParameter::setValue(double v)
 {
     if (!getScaleFormula() || !isWriteable())
         return;
+    const StoreScope scope(this);
     if (std::isnan(v)) {
         // Not a value at all: set the combo box back.
         emit valueChanged();
@@ -65,6 +66,7 @@ void EnumParameter::setRegisterValue(int raw)
         raw = qBound(-32768, raw, 32767);
     else
         raw = qMin(raw, 65535);
+    const StoreScope scope(this);
     storeRegisterValue(raw);
     emit valueChanged();
     announceDisplay(getValue());

@@ -38,6 +38,25 @@ bool Formula::refersToRegisters(FormulaNode* node)
         && (refersToRegisters(operation->getLeft()) || refersToRegisters(operation->getRight()));
 }
 
+QList<Parameter*> Formula::referencedParameters() const
+{
+    QList<Parameter*> parameters;
+    collectReferences(m_root, &parameters);
+    return parameters;
+}
+
+void Formula::collectReferences(FormulaNode* node, QList<Parameter*>* parameters)
+{
+    if (auto* reference = qobject_cast<FormulaNodeVar*>(node)) {
+        Parameter* parameter = reference->getParameter();
+        if (parameter && !parameters->contains(parameter))
+            parameters->append(parameter);
+    } else if (auto* operation = qobject_cast<FormulaNodeMathOp*>(node)) {
+        collectReferences(operation->getLeft(), parameters);
+        collectReferences(operation->getRight(), parameters);
+    }
+}
+
 double Formula::evaluate()
 {
     return rootValue();

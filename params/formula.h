@@ -1,9 +1,11 @@
 #ifndef FORMULA_H
 #define FORMULA_H
 
+#include <QList>
 #include <QObject>
 
 class FormulaNode;
+class Parameter;
 
 // A parsed formula text: converts between raw and display values and tells
 // when a register it refers to changes. Owns its expression tree.
@@ -25,6 +27,8 @@ public:
     int toMemory(double v);
     bool isNaN() const { return m_isNaN; }
     FormulaNode* getRootTree() const { return m_root; }
+    // The registers the formula refers to, each once.
+    QList<Parameter*> referencedParameters() const;
     // Repeats the wiring the constructor made; every connection then doubles.
     void attachParameterChangedSignals();
 
@@ -34,6 +38,7 @@ signals:
 private:
     double rootValue();
     static bool refersToRegisters(FormulaNode* node);
+    static void collectReferences(FormulaNode* node, QList<Parameter*>* parameters);
 
     FormulaNode* m_root;
     bool m_hasReferences;

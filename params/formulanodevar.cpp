@@ -47,7 +47,7 @@ double FormulaNodeVar::evaluate()
             return known->second;
     }
     valuesUnderWay.push_back(parameter);
-    const double value = parameter->getValue();
+    const double value = parameter->referenceValue();
     valuesUnderWay.pop_back();
     knownValues.emplace_back(parameter, value);
     return value;

@@ -7,7 +7,9 @@
 
 class Parameter;
 
-// A register reference in a formula; stands for the register's display value.
+// A register reference in a formula; stands for the register's display
+// value, or for what a value the controller holds beyond the register's
+// limits means to it (Parameter::referenceValue()).
 class FormulaNodeVar : public FormulaNode
 {
     Q_OBJECT

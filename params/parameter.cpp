@@ -9,12 +9,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
 // Every announcement of a display value gets a number; 0 outside of any.
 quint64 lastAnnouncement = 0;
 quint64 currentAnnouncement = 0;
+
+bool recomputationKeepsRaw = false;
+// The registers whose stores are under way, innermost last.
+std::vector<const Parameter*> storesUnderWay;
 
 bool limitValue(Formula* formula, double* value)
 {
@@ -28,6 +33,40 @@ bool limitValue(Formula* formula, double* value)
 }
 
 } // namespace
+
+Parameter::StoreScope::StoreScope(const Parameter* parameter)
+{
+    storesUnderWay.push_back(parameter);
+}
+
+Parameter::StoreScope::~StoreScope()
+{
+    storesUnderWay.pop_back();
+}
+
+bool Parameter::isStoringAnother(const Parameter* parameter)
+{
+    return std::any_of(storesUnderWay.begin(), storesUnderWay.end(),
+                       [parameter](const Parameter* storing) { return storing != parameter; });
+}
+
+const Parameter* Parameter::outermostStore()
+{
+    return storesUnderWay.empty() ? nullptr : storesUnderWay.front();
+}
+
+bool Parameter::isRecomputing() const
+{
+    if (!m_recomputing || m_recomputationDepth > storesUnderWay.size())
+        return false;
+    return std::all_of(storesUnderWay.begin() + m_recomputationDepth, storesUnderWay.end(),
+                       [this](const Parameter* storing) { return storing == this; });
+}
+
+void Parameter::setRecomputationKeepsRaw(bool keeps)
+{
+    recomputationKeepsRaw = keeps;
+}
 
 Parameter::Parameter(ParameterDefinition* definition, QObject* parent)
     : QObject(parent)
@@ -77,6 +116,21 @@ void Parameter::replaceFormula(Formula*& slot, Formula* formula)
 bool Parameter::isValid() const
 {
     return m_scale && m_offset;
+}
+
+QList<Parameter*> Parameter::referencedParameters() const
+{
+    QList<Parameter*> parameters;
+    for (const Formula* formula : {m_scale, m_offset, m_min, m_max}) {
+        if (!formula)
+            continue;
+        const QList<Parameter*> references = formula->referencedParameters();
+        for (Parameter* reference : references) {
+            if (!parameters.contains(reference))
+                parameters.append(reference);
+        }
+    }
+    return parameters;
 }
 
 bool Parameter::minimumValue(double* value) const
@@ -132,9 +186,19 @@ double Parameter::unlimitedValue(int raw) const
     return roundValue(v);
 }
 
+double Parameter::referenceValue() const
+{
+    return m_unlimited ? unlimitedValue(m_registerValue) : asValue(m_registerValue);
+}
+
 bool Parameter::isWithinLimits(int raw) const
 {
     return unlimitedValue(raw) == asValue(raw);
+}
+
+bool Parameter::showsValue(double value) const
+{
+    return std::fabs(value - getValue()) < 0.5 * std::pow(10.0, -numDecimals());
 }
 
 int Parameter::clampToRegisterWidth(int raw) const
@@ -164,7 +228,18 @@ void Parameter::setRegisterValue(int raw)
         // out of the register's width.
         raw = clampToRegisterWidth(raw);
     }
-    m_registerValue = raw;
+    storeAndAnnounce(raw, false);
+}
+
+void Parameter::setRegisterValueUnlimited(int raw)
+{
+    storeAndAnnounce(clampToRegisterWidth(raw), true);
+}
+
+void Parameter::storeAndAnnounce(int raw, bool unlimited)
+{
+    const StoreScope scope(this);
+    storeRegisterValue(raw, unlimited);
     emit valueChanged();
     // The value as it stands now: a receiver of valueChanged() may have
     // stored another one, and a stale value would be written back by the
@@ -194,6 +269,7 @@ void Parameter::setValue(double newValue)
 {
     if (!m_scale || !isWriteable())
         return;
+    const StoreScope scope(this);
     if (!std::isfinite(m_scale->evaluate()) || std::isnan(newValue)) {
         announceCurrentValue();
         return;
@@ -225,7 +301,11 @@ void Parameter::setValue(double newValue)
         announceCurrentValue();
         return;
     }
+    const quint64 storesBefore = m_stores;
     setRegisterValue(raw);
+    // A receiver that stored another value has announced it already.
+    if (m_stores != storesBefore + 1)
+        return;
     // Sets back a widget that offered the out-of-range value.
     emit valueChanged();
     announceDisplay(m_lastSetValue);
@@ -255,7 +335,13 @@ void Parameter::calledOnFormulaMemberChanged()
         return;
     m_recomputedFor = currentAnnouncement;
     m_recomputing = true;
-    setValue(asValue(m_registerValue));
+    m_recomputationDepth = storesUnderWay.size();
+    if (!recomputationKeepsRaw) {
+        setValue(asValue(m_registerValue));
+    } else if (m_scale && isWriteable()) {
+        const StoreScope scope(this);
+        announceCurrentValue();
+    }
     m_recomputing = false;
 }
 

@@ -3,7 +3,10 @@
 
 #include "parameterdefinition.h"
 
+#include <QList>
 #include <QObject>
+
+#include <cstddef>
 
 class Formula;
 class QDoubleSpinBox;
@@ -62,12 +65,40 @@ public:
     double roundValue(double v) const;
     // What a register holding raw means, whatever the limits allow now.
     double unlimitedValue(int raw) const;
+    // The value formulas of other registers take: the display value, but
+    // for a value stored as the controller holds it, what it means to the
+    // controller, also beyond the limits.
+    double referenceValue() const;
     // The limits leave the display value of raw as it is.
     bool isWithinLimits(int raw) const;
+    // The value is what the register shows, on its display grid: a widget
+    // that offers it back offers no edit.
+    bool showsValue(double value) const;
 
     // Stores a raw value clamped to the register width and the limits;
     // always emits valueChanged(), displayChanged() and valueSet().
     void setRegisterValue(int raw);
+    // Stores a raw value as the controller holds it, clamped to the register
+    // width only: the display value shows the limit where it lies beyond,
+    // while a write sends it back as it was. Signals as setRegisterValue().
+    void setRegisterValueUnlimited(int raw);
+
+    // The registers this one's formulas refer to, each once.
+    QList<Parameter*> referencedParameters() const;
+    // The value is being worked out again because a register its formulas
+    // refer to changed, and is being stored by that alone: not by a store of
+    // another register that the recomputation set off.
+    bool isRecomputing() const;
+    // While set, a recomputation keeps the raw value and only announces
+    // what it now means: the model takes the controller's own values then,
+    // which belong together as the controller holds them.
+    static void setRecomputationKeepsRaw(bool keeps);
+    // A value of another register is being stored, and its signals are on
+    // their way: a store to parameter now follows from that one.
+    static bool isStoringAnother(const Parameter* parameter);
+    // The register whose store set off every store under way (the user's
+    // edit, say); null outside of any store.
+    static const Parameter* outermostStore();
 
     // Binds a spin box both ways to the display value. A typed value is
     // taken once complete (Enter or leaving the box).
@@ -95,8 +126,23 @@ public:
     bool maximumValue(double* value) const;
 
 protected:
+    // Marks a store of this register, from its first signal to its last.
+    class StoreScope
+    {
+    public:
+        explicit StoreScope(const Parameter* parameter);
+        ~StoreScope();
+        StoreScope(const StoreScope&) = delete;
+        StoreScope& operator=(const StoreScope&) = delete;
+    };
+
     int clampToRegisterWidth(int raw) const;
-    void storeRegisterValue(int raw) { m_registerValue = raw; }
+    void storeRegisterValue(int raw, bool unlimited = false)
+    {
+        m_registerValue = raw;
+        m_unlimited = unlimited;
+        ++m_stores;
+    }
     // Emits displayChanged(value). The register's own formulas do not
     // recompute it meanwhile: a formula that refers back to the register
     // would do so once per reference, each time setting off every register
@@ -108,6 +154,7 @@ private:
     void replaceFormula(Formula*& slot, Formula* formula);
     bool rawFromDisplay(double display, int* raw) const;
     void announceCurrentValue();
+    void storeAndAnnounce(int raw, bool unlimited);
     void showInBoundBox(QDoubleSpinBox* box, double value) const;
 
     ParameterDefinition* m_definition;
@@ -120,6 +167,9 @@ private:
     bool m_recomputing = false;
     bool m_announcing = false;
     quint64 m_recomputedFor = 0; // the announcement of the last recomputation
+    quint64 m_stores = 0;
+    std::size_t m_recomputationDepth = 0; // stores under way as it began
+    bool m_unlimited = false;             // stored by setRegisterValueUnlimited()
 };
 
 #endif // PARAMETER_H

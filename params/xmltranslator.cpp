@@ -114,39 +114,19 @@ void XMLTranslator::importFiles(const QStringList& names)
         for (auto it = fileValues.constBegin(); it != fileValues.constEnd(); ++it)
             applyValue(m_device->getParameter(it.key()), it.value());
     }
-    reportLimitedValues(fileValues);
+    noteLimitedValues(fileValues);
 }
 
 // A file's value beyond its limits (which other values of the files may
-// have moved) shows as the limit, and Save writes the limit: the user is
-// told, register by register.
-void XMLTranslator::reportLimitedValues(const QMap<int, int>& fileValues)
+// have moved) shows as the limit, and Save writes the limit: the device
+// model tells the user, with the other values that limits moved.
+void XMLTranslator::noteLimitedValues(const QMap<int, int>& fileValues)
 {
-    QStringList limited;
     for (auto it = fileValues.constBegin(); it != fileValues.constEnd(); ++it) {
         const Parameter* parameter = m_device->getParameter(it.key());
-        if (parameter->getRegisterValue() == it.value() || parameter->isWithinLimits(it.value()))
-            continue;
-        limited << QStringLiteral("%1 (%2): %3 in the file, %4 now")
-                       .arg(parameter->getName(), QString::number(it.key()),
-                            withUnits(parameter, parameter->unlimitedValue(it.value())),
-                            withUnits(parameter, parameter->getValue()));
+        if (parameter->getRegisterValue() != it.value() && !parameter->isWithinLimits(it.value()))
+            m_device->noteLimitedFileValue(it.key(), it.value());
     }
-    if (limited.isEmpty())
-        return;
-    m_dialogs->showWarning(
-        QStringLiteral("Values Limited"),
-        QStringLiteral("These values of the applied files lie beyond their limits and were "
-                       "limited:\n%1\n\nThe pages show the values that Save Parameters will "
-                       "write.")
-            .arg(limited.join(QLatin1Char('\n'))));
-}
-
-QString XMLTranslator::withUnits(const Parameter* parameter, double value)
-{
-    const QString number = QString::number(value, 'g', 6);
-    return parameter->getUnits().isEmpty() ? number
-                                           : number + QLatin1Char(' ') + parameter->getUnits();
 }
 
 void XMLTranslator::importXmlFromWeb(QByteArray xmlFile)
@@ -240,38 +220,100 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
                 ? QStringLiteral("No parameters were imported: %1 holds no parameter entries.")
                       .arg(source)
                 : QStringLiteral("No parameters were imported: every entry of %1 was skipped.\n%2")
-                      .arg(source, skippedSummary(skipped)));
+                      .arg(source, summary(skipped)));
         return false;
     }
 
     // Entries for registers this import never changes, or that the suite
     // does not have, apply nothing: a file of only those must not pass for
-    // an import that worked either.
+    // an import that worked either, and says what it held.
     if (applyEntries(reader.entries(), includeLevel3) == 0) {
         m_dialogs->showError(
-            QStringLiteral(
-                "No parameters were imported: no entry of %1 is for a register this import changes.")
-                .arg(source));
+            QStringLiteral("No parameters were imported: no entry of %1 is for a register this "
+                           "import changes.\n%2")
+                .arg(source,
+                     summary(skipped + leftOutEntries(reader.entries(), includeLevel3, true))));
         return false;
     }
     applyEntries(reader.entries(), includeLevel3);
+    noteLimitedValues(m_lastApplied);
+    reportLeftOut(source, reader.entries(), skipped, includeLevel3);
+    return true;
+}
 
+// A good import tells every entry it left out, but for those that ask
+// nothing of the controller; commands get a paragraph of their own.
+void XMLTranslator::reportLeftOut(const QString& source, const QVector<ParameterFileEntry>& entries,
+                                  const QStringList& skipped, bool includeLevel3)
+{
     QStringList report;
-    if (!skipped.isEmpty()) {
+    const QStringList notImported = skipped + leftOutEntries(entries, includeLevel3, false);
+    if (!notImported.isEmpty()) {
+        const int total = entries.size() + skipped.size();
         report << QStringLiteral("%1 of the %2 entries of %3 could not be imported:\n%4")
-                      .arg(skipped.size())
+                      .arg(notImported.size())
                       .arg(total)
-                      .arg(source, skippedSummary(skipped));
+                      .arg(source, summary(notImported));
     }
-    const QStringList commands = commandEntries(reader.entries());
+    const QStringList commands = commandEntries(entries);
     if (!commands.isEmpty()) {
         report << QStringLiteral("%1 holds commands, which were left out: a parameter file never "
                                  "commands the controller.\n%2")
                       .arg(source, commands.join(QLatin1Char('\n')));
     }
     if (!report.isEmpty())
-        m_dialogs->showError(report.join(QStringLiteral("\n\n")));
-    return true;
+        m_dialogs->showInformation(QStringLiteral("Parameter File Imported"),
+                                   report.join(QStringLiteral("\n\n")));
+}
+
+// One line for each entry that applies nothing, with the reason. Commands,
+// and the entries that ask nothing of the controller, only where everything
+// is told: a command at rest, and the identity and firmware of the
+// controller a file was taken from, which exports record (the embedded
+// initial values and the suite's own exports among them).
+QStringList XMLTranslator::leftOutEntries(const QVector<ParameterFileEntry>& entries,
+                                          bool includeLevel3, bool everything) const
+{
+    QStringList lines;
+    for (const ParameterFileEntry& entry : entries) {
+        const QString reason = leftOutReason(entry, includeLevel3);
+        if (reason.isEmpty())
+            continue;
+        const bool command = commandParameterAddresses.contains(entry.address);
+        const bool asksNothing =
+            command ? entry.value == 0 : neverImportedAddresses.contains(entry.address);
+        if (!everything && (command || asksNothing))
+            continue;
+        lines << entryText(entry) + QStringLiteral(": ") + reason;
+    }
+    return lines;
+}
+
+// Why an entry applies nothing; empty for one that applies.
+QString XMLTranslator::leftOutReason(const ParameterFileEntry& entry, bool includeLevel3) const
+{
+    if (commandParameterAddresses.contains(entry.address))
+        return QStringLiteral("a command, which a parameter file never gives");
+    if (neverImportedAddresses.contains(entry.address))
+        return QStringLiteral("tells the controller's identity or firmware, never imported");
+    const Parameter* parameter = m_device->getParameter(entry.address);
+    // An address without a usable parameter gives the placeholder.
+    if (parameter == m_device->getParameter(-1))
+        return QStringLiteral("the suite has no such register");
+    if (!includeLevel3 && parameter->getLevel() == 3)
+        return QStringLiteral("a level 3 parameter, which only Advanced Import takes");
+    return QString();
+}
+
+// "481 Motor Discovery Mode = 2", or "66017 = 5" where there is no register.
+QString XMLTranslator::entryText(const ParameterFileEntry& entry) const
+{
+    const Parameter* parameter = m_device->getParameter(entry.address);
+    const QString name = parameter == m_device->getParameter(-1)
+        ? QString()
+        : QLatin1Char(' ') + parameter->getName();
+    return QString::number(entry.address) + name + QStringLiteral(" = ")
+        + QString::number(entry.value);
 }
 
 // A command register at rest (0) commands nothing: ordinary exports of old
@@ -280,20 +322,14 @@ QStringList XMLTranslator::commandEntries(const QVector<ParameterFileEntry>& ent
 {
     QStringList commands;
     for (const ParameterFileEntry& entry : entries) {
-        if (!commandParameterAddresses.contains(entry.address) || entry.value == 0)
-            continue;
-        const Parameter* parameter = m_device->getParameter(entry.address);
-        const QString name = parameter == m_device->getParameter(-1)
-            ? QString()
-            : QLatin1Char(' ') + parameter->getName();
-        commands << QString::number(entry.address) + name + QStringLiteral(" = ")
-                + QString::number(entry.value);
+        if (commandParameterAddresses.contains(entry.address) && entry.value != 0)
+            commands << entryText(entry);
     }
     return commands;
 }
 
-// One line per skipped entry, the first ten of them.
-QString XMLTranslator::skippedSummary(const QStringList& skipped)
+// One line per entry, the first ten of them.
+QString XMLTranslator::summary(const QStringList& skipped)
 {
     const int shown = 10;
     QString summary = skipped.mid(0, shown).join(QLatin1Char('\n'));
@@ -312,16 +348,9 @@ int XMLTranslator::applyEntries(const QVector<ParameterFileEntry>& entries, bool
 
 bool XMLTranslator::applyEntry(const ParameterFileEntry& entry, bool includeLevel3)
 {
-    if (neverImportedAddresses.contains(entry.address)
-        || commandParameterAddresses.contains(entry.address))
+    if (!leftOutReason(entry, includeLevel3).isEmpty())
         return false;
     Parameter* parameter = m_device->getParameter(entry.address);
-    // An address without a usable parameter gives the placeholder; it keeps
-    // no file value.
-    if (parameter == m_device->getParameter(-1))
-        return false;
-    if (!includeLevel3 && parameter->getLevel() == 3)
-        return false;
     const int value =
         adjustedForControllerType(entry.address, entry.value, m_device->getControllerType());
     m_lastApplied.insert(entry.address, value);

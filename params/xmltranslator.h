@@ -64,8 +64,8 @@ public:
 
     // Imports named files in turn, level-3 parameters included, so that a
     // register in two files keeps the later file's value; then applies the
-    // files' values once more against the limits they all set, and tells
-    // which values those limits did not let stand.
+    // files' values once more against the limits they all set. The device
+    // model tells which values those limits did not let stand.
     void importFiles(const QStringList& names);
 
 signals:
@@ -93,11 +93,16 @@ private:
     // False when nothing was applied (the file could not be opened or read).
     bool importFile(const QString& name, bool includeLevel3);
     bool importDocument(QIODevice* device, const QString& name, bool includeLevel3);
-    static QString skippedSummary(const QStringList& skipped);
+    static QString summary(const QStringList& lines);
+    void reportLeftOut(const QString& source, const QVector<ParameterFileEntry>& entries,
+                       const QStringList& skipped, bool includeLevel3);
+    QStringList leftOutEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3,
+                               bool everything) const;
+    QString leftOutReason(const ParameterFileEntry& entry, bool includeLevel3) const;
+    QString entryText(const ParameterFileEntry& entry) const;
     // One line for each entry that would command the controller.
     QStringList commandEntries(const QVector<ParameterFileEntry>& entries) const;
-    void reportLimitedValues(const QMap<int, int>& fileValues);
-    static QString withUnits(const Parameter* parameter, double value);
+    void noteLimitedValues(const QMap<int, int>& fileValues);
     // The number of entries applied.
     int applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3);
     bool applyEntry(const ParameterFileEntry& entry, bool includeLevel3);

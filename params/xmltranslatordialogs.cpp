@@ -142,7 +142,7 @@ void XMLTranslatorDialogs::showError(const QString& text)
     QMessageBox::critical(m_parentWidget, QStringLiteral("Error"), text);
 }
 
-void XMLTranslatorDialogs::showWarning(const QString& title, const QString& text)
+void XMLTranslatorDialogs::showInformation(const QString& title, const QString& text)
 {
-    QMessageBox::warning(m_parentWidget, title, text);
+    QMessageBox::information(m_parentWidget, title, text);
 }

@@ -35,8 +35,8 @@ public:
     virtual Level3Choice level3ImportChoice();
     // A modal critical box titled "Error".
     virtual void showError(const QString& text);
-    // A modal warning box.
-    virtual void showWarning(const QString& title, const QString& text);
+    // A modal information box.
+    virtual void showInformation(const QString& title, const QString& text);
 
 private:
     QWidget* m_parentWidget;

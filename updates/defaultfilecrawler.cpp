@@ -192,7 +192,7 @@ void DefaultFileCrawler::getFirmwareListFinished(QNetworkReply* reply)
     stopListTimers();
 
     if (reply->property(tooLargeProperty).toBool())
-        return endCrawl(PageUnreadable, 0);
+        return endCrawl(PageTooLarge, 0);
     if (const int code = failureCode(reply))
         return endCrawl(NetworkFailure, code);
     QStringList files;

@@ -31,7 +31,7 @@ class DefaultFileCrawler : public QObject
     Q_OBJECT
 
 public:
-    enum Failure { NetworkFailure, PageUnreadable, EntryUnreadable, PageTimedOut };
+    enum Failure { NetworkFailure, PageUnreadable, EntryUnreadable, PageTimedOut, PageTooLarge };
     Q_ENUM(Failure)
 
     // The limits one crawl ran under, what they left out, and what its

@@ -101,6 +101,13 @@ void FirmwareDownloader::showCrawlFailure(DefaultFileCrawler::Failure failure, i
         endCrawl(QMessageBox::Information, readFailedTitle,
                  tr("Failed to parse page read from server."), false);
         break;
+    case DefaultFileCrawler::PageTooLarge:
+        endCrawl(QMessageBox::Information, readFailedTitle,
+                 tr("A page read from the server is larger than %1 MB, more than an index page "
+                    "can be: it was not read.")
+                     .arg(DefaultFileCrawler::MAX_REPLY_BYTES / (1024 * 1024)),
+                 false);
+        break;
     case DefaultFileCrawler::EntryUnreadable:
         endCrawl(QMessageBox::Information, readFailedTitle,
                  tr("Failed to parse firmware list read from server."), false);

@@ -196,8 +196,9 @@ private slots:
         p(71)->setValue(40);
         device->saveFirstReadValues(); // kept from the first call
         p(4)->setRegisterValue(96);
-        readReply(349, 4096); // the controller now holds another value
-        p(511)->setRegisterValue(32767);
+        readReply(349, 4096);            // the controller now holds another value
+        p(511)->setRegisterValue(32767); // commands typed since
+        p(509)->setRegisterValue(61957);
         p(237)->setRegisterValue(5);
         QStringList order;
         connect(device, &Kelvara::resetTempSensorDropdown, [&] { order << "temperature"; });
@@ -207,8 +208,11 @@ private slots:
         QCOMPARE(p(71)->getRegisterValue(), 60);
         QCOMPARE(p(4)->getRegisterValue(), 1152);
         QCOMPARE(p(349)->getRegisterValue(), 2048);
-        QCOMPARE(p(511)->getRegisterValue(), 32767); // never restored
-        QCOMPARE(p(237)->getRegisterValue(), 5);     // not writeable
+        // Commands never come from the first read: they go back to what the
+        // controller holds now.
+        QCOMPARE(p(511)->getRegisterValue(), 4096);
+        QCOMPARE(p(509)->getRegisterValue(), 0);
+        QCOMPARE(p(237)->getRegisterValue(), 5); // not writeable
         // Only what now differs from the controller is unsaved.
         QCOMPARE(device->getUnsavedValues().keys(), QList<int>({349}));
     }
@@ -277,6 +281,59 @@ private slots:
     }
 
     // What one controller holds outside its flash says nothing of another:
+    // A lower rating (0) limits the phase current (71), which rescales the
+    // regen current (154): the moves are told once the edit is over, and the
+    // rating set back puts back both, so nothing is left unsaved. A value
+    // the user changed since is the user's and stays.
+    void movedValuesGoBackWithTheirCause()
+    {
+        readAll();
+        QSignalSpy moved(device, &Kelvara::valuesMoved);
+        p(0)->setValue(50); // 71 at most 36.5 A
+        QCOMPARE(moved.count(), 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(moved.count(), 1);
+        const auto moves = moved.takeFirst().first().value<QList<MovedValue>>();
+        QCOMPARE(moves.size(), 1);
+        QCOMPARE(moves.first().address, 71);
+        QCOMPARE(moves.first().before, 60.0);
+        QCOMPARE(moves.first().after, 36.0);
+        QVERIFY(!moves.first().fromFile);
+        // 154 moved too, but only within what it shows (8.79 A as 9 A).
+        QCOMPARE(device->getUnsavedValues().keys(), (QList<int>{0, 71}));
+
+        p(0)->setValue(96);
+        QCOMPARE(p(71)->getRegisterValue(), 60);
+        QCOMPARE(p(154)->getRegisterValue(), 1000);
+        QVERIFY(device->getUnsavedValues().isEmpty());
+        QCoreApplication::processEvents();
+        QCOMPARE(moved.count(), 0); // a value back where it was is no move
+
+        p(0)->setValue(50);
+        p(71)->setValue(33);
+        p(0)->setValue(96);
+        QCOMPARE(p(71)->getRegisterValue(), 33);
+        QVERIFY(device->getUnsavedValues().contains(71));
+    }
+
+    // A write sends the edit where the user changed the register, otherwise
+    // the very value the controller holds, also beyond the limits.
+    void writesSendTheControllersOwnValue()
+    {
+        readAll();
+        device->setTakingControllerValues(true);
+        device->setControllerRamFromRead(71, 80);
+        device->setTakingControllerValues(false);
+        QCOMPARE(p(71)->getValue(), 71.0);
+        QCOMPARE(device->rawToWrite(71), 80);
+        QVERIFY(device->getUnsavedValues().isEmpty());
+        p(154)->setRegisterValue(1001); // 17.1 A, still shown as 17
+        QVERIFY(device->getUnsavedValues().isEmpty());
+        QCOMPARE(device->rawToWrite(154), 1000);
+        p(71)->setValue(50);
+        QCOMPARE(device->rawToWrite(71), 50);
+    }
+
     // the same serial number read again keeps the mark, another drops it.
     void heldOutsideFlashOfAnotherController()
     {
@@ -302,8 +359,10 @@ private slots:
             device->setControllerRamFromRead(address, raw);
             device->setTakingControllerValues(false);
         };
-        read(0, 50); // 71 limited to 36
-        QVERIFY(device->getUnsavedValues().contains(71));
+        read(0, 50); // 71 shown at its new limit of 36, held as it is
+        QCOMPARE(p(71)->getRegisterValue(), 60);
+        QCOMPARE(p(71)->getValue(), 36.0);
+        QVERIFY(device->getUnsavedValues().isEmpty());
         read(71, 35);
         QCOMPARE(replaced.count(), 0);
         QVERIFY(device->getUnsavedValues().isEmpty());

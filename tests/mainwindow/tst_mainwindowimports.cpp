@@ -13,13 +13,6 @@ namespace {
 
 enum ImportPath { OpenFile, AdvancedImport, DefaultsApply, PasDeviceList };
 
-void writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-}
-
 } // namespace
 
 class TestMainWindowImports : public QObject
@@ -31,9 +24,12 @@ class TestMainWindowImports : public QObject
     FakeDialogs* dialogs = nullptr; // owned by the window's translator
 
     // The defaults dialog as the window runs it: the texts chosen, Apply.
-    void applyDefaults(const QList<QPair<const char*, QString>>& choices)
+    // The boxes that follow go to the watcher given, if any.
+    void applyDefaults(const QList<QPair<const char*, QString>>& choices,
+                       ModalWatcher* boxes = nullptr)
     {
-        ModalWatcher watcher;
+        ModalWatcher own;
+        ModalWatcher& watcher = boxes ? *boxes : own;
         watcher.onDialog = [&](QWidget* modal) {
             for (const auto& choice : choices)
                 modal->findChild<QComboBox*>(choice.first)->setCurrentText(choice.second);
@@ -147,12 +143,15 @@ private slots:
         }
         QVERIFY(waitIdle(f.window.get()));
         QCOMPARE(writtenRegisters(f.simulator->requests()), (QMap<int, int>()));
-        QCOMPARE(dialogs->errors.size(), 1);
-        QVERIFY2(dialogs->errors.first().endsWith(
+        QCOMPARE(dialogs->errors.size(), 0);
+        QCOMPARE(dialogs->infos.size(), 1);
+        QVERIFY2(dialogs->infos.first().startsWith("Parameter File Imported|"),
+                 qPrintable(dialogs->infos.first()));
+        QVERIFY2(dialogs->infos.first().endsWith(
                      "holds commands, which were left out: a parameter file never commands the "
                      "controller.\n481 Motor Discovery Mode = 2\n508 Fault Clear = 1\n509 "
                      "Parameter Access Code = 61957\n510 Firmware Load = 1"),
-                 qPrintable(dialogs->errors.first()));
+                 qPrintable(dialogs->infos.first()));
         QCOMPARE(markedRows(), QList<int>{227});
         QCOMPARE(save(), (QMap<int, int>{{227, wheelDiameter}}));
     }
@@ -187,11 +186,15 @@ private slots:
     {
         writeFile(store + "/Maker/M.xml", parameterDocument(entry("71", "60")));
         writeFile(store + "/Controller/C.xml", parameterDocument(entry("0", "50")));
+        ModalWatcher boxes;
         applyDefaults(
-            {{"manufacturerBox", "Maker"}, {"modelBox", "M.xml"}, {"controllerBox", "C.xml"}});
+            {{"manufacturerBox", "Maker"}, {"modelBox", "M.xml"}, {"controllerBox", "C.xml"}},
+            &boxes);
         QCOMPARE(f.spin("displayParameters", 71)->value(), 36.0);
-        QCOMPARE(dialogs->warnings.size(), 1);
-        QVERIFY(dialogs->warnings.first().contains("\nMax Phase Current (71): 60 A in the file"));
+        QTRY_VERIFY(boxes.titles().contains("Values Limited"));
+        const QString told = boxes.texts().at(boxes.titles().indexOf("Values Limited"));
+        QVERIFY2(told.contains("\n  Max Phase Current (71): 60 A in the file, 36 A now\n"),
+                 qPrintable(told));
         checkSaveWritesWhatIsMarked({71}); // 0 has no row
         QCOMPARE(f.simulator->registerValues(71, 1), QVector<quint16>{36});
     }

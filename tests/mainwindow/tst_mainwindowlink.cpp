@@ -342,7 +342,10 @@ private slots:
         auto* box = f.find<QComboBox>("portBox");
         QTRY_COMPARE_WITH_TIMEOUT(box->itemText(0), second.portName(), 5000);
         QCOMPARE(box->currentText(), f.simulator->portName());
+        // A blank controller: many of its values lie beyond the limits.
+        ModalWatcher watcher;
         QVERIFY(connectTo(f.window.get(), &second));
+        QTRY_COMPARE(watcher.titles(), QStringList{"Values Outside Limits"});
         button("restore")->click();
         QCOMPARE(f.model()->getParameter(72)->getRegisterValue(), 0);
         qputenv("KELVARA_EXTRA_PORTS", f.simulator->portName().toUtf8());

@@ -114,6 +114,14 @@ inline QMap<int, int> writtenRegisters(const QVector<QByteArray>& requests)
     return written;
 }
 
+// A file of the test's, with the folders it needs.
+inline void writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+}
+
 // A port path that stays while the cable moves from one controller to
 // another, as a USB adapter left plugged in: a symbolic link re-pointed at
 // each controller's terminal in turn.

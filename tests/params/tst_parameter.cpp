@@ -304,6 +304,75 @@ private slots:
         QCOMPARE((*set)[15]->getRegisterValue(), 40);
     }
 
+    // A value the controller holds beyond the limits: kept as it is, shown
+    // as the limit, and what the registers it scales are read with.
+    void controllerValueBeyondTheLimits()
+    {
+        Parameter* rating = (*set)[0];
+        Parameter* phase = (*set)[71];
+        Parameter* regen = (*set)[154];
+        rating->setRegisterValue(96); // 71 limited to 71 A
+        regen->setRegisterValue(2048);
+        SignalRecorder recorder(phase);
+        phase->setRegisterValueUnlimited(100);
+        QCOMPARE(recorder.take(), stored("71"));
+        QCOMPARE(phase->getRegisterValue(), 100);
+        QCOMPARE(phase->getValue(), 71.0);
+        QCOMPARE(phase->referenceValue(), 100.0);
+        QCOMPARE(regen->getValue(), 50.0); // 2048 of 4096 x 100 A: what the controller means
+        phase->setRegisterValueUnlimited(70000);
+        QCOMPARE(phase->getRegisterValue(), 65535); // the register's width still holds
+
+        // An edit, or the limits, put it on them; so does a limited store.
+        phase->setRegisterValueUnlimited(100);
+        phase->setRegisterValue(100);
+        QCOMPARE(phase->getRegisterValue(), 71);
+        QCOMPARE(phase->referenceValue(), 71.0);
+    }
+
+    // While the controller's own values are taken, a register a formula
+    // refers to rescales and limits its dependants without moving their raw
+    // values; otherwise they move as an edit would.
+    void recomputationKeepsRawWhileTold()
+    {
+        Parameter* phase = (*set)[71];
+        Parameter* regen = (*set)[154];
+        phase->setRegisterValue(60);
+        regen->setRegisterValue(1000);
+        QList<bool> recomputing;
+        QObject::connect(regen, &Parameter::valueChanged, regen,
+                         [&] { recomputing << regen->isRecomputing(); });
+        Parameter::setRecomputationKeepsRaw(true);
+        phase->setValue(70);
+        Parameter::setRecomputationKeepsRaw(false);
+        QCOMPARE(regen->getRegisterValue(), 1000);
+        QCOMPARE(regen->getValue(), 17.0);
+        QVERIFY(!recomputing.isEmpty() && !recomputing.contains(false));
+        phase->setValue(60);
+        QCOMPARE(regen->getRegisterValue(), 1024); // 14.65 A shows 15 and stores 15 A
+        // A store of itself is no recomputation.
+        recomputing.clear();
+        regen->setValue(20);
+        QCOMPARE(recomputing, QList<bool>{false});
+    }
+
+    // A store that another register's store sets off is told as such.
+    void storesSetOffByAnother()
+    {
+        Parameter* whole = (*set)[11];
+        Parameter* twoDecimals = (*set)[24];
+        QList<bool> setOff;
+        QObject::connect(whole, &Parameter::valueChanged, twoDecimals, [&] {
+            setOff << Parameter::isStoringAnother(whole);
+            twoDecimals->setValue(whole->getValue() / 2);
+        });
+        QObject::connect(twoDecimals, &Parameter::valueChanged, twoDecimals,
+                         [&] { setOff << Parameter::isStoringAnother(twoDecimals); });
+        whole->setValue(7);
+        QCOMPARE(setOff, (QList<bool>{false, true}));
+        QVERIFY(!Parameter::isStoringAnother(whole));
+    }
+
     void formulaCyclesEnd()
     {
         // A limit that refers back to its own register, directly or through

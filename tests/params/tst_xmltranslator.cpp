@@ -172,11 +172,11 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QByteArray>("entries");
         QTest::addColumn<RegisterValues>("expected");
-        QTest::addColumn<int>("warnings");
+        QTest::addColumn<int>("told"); // lines of the report, besides its first
         const int named = NamedImport;
         QTest::newRow("level 3 left out by the user import")
             << int(UserImport) << entry("349", "4096") + entry("7", "300")
-            << RegisterValues{{349, 2048}, {7, 300}} << 0;
+            << RegisterValues{{349, 2048}, {7, 300}} << 1;
         // Each entry stands on its own; the rest of the file still applies.
         QTest::newRow("missing Value")
             << named << entry("7", "300") + entry("52", nullptr) + entry("0", "200")
@@ -191,7 +191,8 @@ private slots:
                                     "2017", "2024", "2018", "2025"})
             identity += entry(address, "4660");
         QTest::newRow("identity never imported")
-            << named << identity << RegisterValues{{7, 321}} << 1; // 511 told as a command
+            << named << identity << RegisterValues{{7, 321}}
+            << 1; // 511 told as a command; the others tell where the file came from
         // Nothing of a file commands the controller; what would is told.
         const QByteArray commands = entry("481", "2") + entry("508", "1") + entry("509", "61957")
             + entry("7", "321") + entry("510", "0");
@@ -201,10 +202,10 @@ private slots:
                 << RegisterValues{{7, 321}, {481, 1}, {508, 0}, {509, 0}, {510, 0}}
                 << 3; // 510 at rest needs no mention
         QTest::newRow("address without a parameter")
-            << named << entry("9999", "5") + entry("7", "300") << RegisterValues{{7, 300}} << 0;
+            << named << entry("9999", "5") + entry("7", "300") << RegisterValues{{7, 300}} << 1;
         QTest::newRow("no register it can import") // told like a file without entries
             << int(UserImport) << entry("9999", "5") + entry("511", "1") + entry("349", "1")
-            << RegisterValues{} << 0;
+            << RegisterValues{} << 3; // each named
         // Values pass through both conversions, as an edit does.
         QTest::newRow("onto the display grid")
             << named << entry("154", "1000") << RegisterValues{{154, 1001}} << 0;
@@ -223,15 +224,17 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QByteArray, entries);
         QFETCH(RegisterValues, expected);
-        QFETCH(int, warnings);
+        QFETCH(int, told);
         const RegisterValues before = rawValues(device.get());
         const int placeholderBefore = p(-1)->getRegisterValue();
         const QString path = writeFile("import.xml", parameterDocument(entries));
         runImport(static_cast<ImportKind>(kind), path);
 
-        // Skipped entries are told in a box, one line each; so is a file without any.
-        const QStringList lines = dialogs->errors.join('\n').split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), warnings > 0 || expected.isEmpty() ? warnings + 1 : 0);
+        // Entries not imported are told in a box, one line each; so is a file
+        // without any.
+        const QStringList lines =
+            (dialogs->errors + dialogs->infos).join('\n').split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), told > 0 || expected.isEmpty() ? told + 1 : 0);
         QVERIFY(lines.isEmpty() || lines.first().contains(QDir::toNativeSeparators(path)));
         RegisterValues after = rawValues(device.get());
         for (auto it = expected.constBegin(); it != expected.constEnd(); ++it)
@@ -246,6 +249,53 @@ private slots:
         for (auto it = after.constBegin(); it != after.constEnd(); ++it)
             QCOMPARE(qMakePair(it.key(), it.value()), qMakePair(it.key(), before.value(it.key())));
         QCOMPARE(p(-1)->getRegisterValue(), placeholderBefore);
+    }
+
+    void reportsSayWhatHappened_data()
+    {
+        QTest::addColumn<QByteArray>("entries");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("information");
+        QTest::newRow("only commands: named, and nothing imported")
+            << entry("481", "2") + entry("509", "61957")
+            << "No parameters were imported: no entry of %1 is for a register this import "
+               "changes.\n481 Motor Discovery Mode = 2: a command, which a parameter file never "
+               "gives\n509 Parameter Access Code = 61957: a command, which a parameter file "
+               "never gives"
+            << QString();
+        QTest::newRow("commands left out of a good import: told, no error")
+            << entry("7", "300") + entry("508", "1") << QString()
+            << "Parameter File Imported|%1 holds commands, which were left out: a parameter "
+               "file never commands the controller.\n508 Fault Clear = 1";
+        // Of eight entries one is imported: two that cannot be read, five
+        // for addresses the suite has no register for; the firmware
+        // revision and a command at rest need no mention.
+        QByteArray eight = entry("7", "300") + entry(nullptr, "1") + entry("52", nullptr);
+        for (const char* address : {"66017", "9999", "2047", "600", "1"})
+            eight += entry(address, "5");
+        QTest::newRow("every entry not imported counted and named")
+            << eight + entry("256", "5921") + entry("481", "0") << QString()
+            << "Parameter File Imported|7 of the 10 entries of %1 could not be imported:\n";
+    }
+
+    void reportsSayWhatHappened()
+    {
+        QFETCH(QByteArray, entries);
+        QFETCH(QString, error);
+        QFETCH(QString, information);
+        const QString path = writeFile("report.xml", parameterDocument(entries));
+        runImport(NamedImport, path);
+        const QString source = QString("XML file \"%1\"").arg(QDir::toNativeSeparators(path));
+        QCOMPARE(dialogs->errors, error.isEmpty() ? QStringList() : QStringList{error.arg(source)});
+        QCOMPARE(dialogs->infos.size(), information.isEmpty() ? 0 : 1);
+        if (information.isEmpty())
+            return;
+        QVERIFY2(dialogs->infos.first().startsWith(information.arg(source)),
+                 qPrintable(dialogs->infos.first()));
+        for (const char* named : {"\n66017 = 5: the suite has no such register", "\n9999 = 5"})
+            QCOMPARE(dialogs->infos.first().contains(named),
+                     information.startsWith("Parameter "
+                                            "File Imported|7"));
     }
 
     void controllerTypeAdjustments_data()

@@ -45,9 +45,9 @@ public:
         return level3Answer;
     }
     void showError(const QString& text) override { errors << text; }
-    void showWarning(const QString& title, const QString& text) override
+    void showInformation(const QString& title, const QString& text) override
     {
-        warnings << title + '|' + text;
+        infos << title + '|' + text;
     }
 
     QString openAnswer;
@@ -60,7 +60,7 @@ public:
     QList<Question> questions;
     int level3Asked = 0;
     QStringList errors;
-    QStringList warnings; // "title|text"
+    QStringList infos; // "title|text"
 };
 
 using RegisterValues = QMap<int, int>;

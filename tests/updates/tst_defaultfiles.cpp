@@ -207,7 +207,10 @@ private slots:
         const QString pageFailed = "Failed to parse page read from server.";
         const QString entryFailed = "Failed to parse firmware list read from server.";
         QTest::newRow("no list") << QByteArray("<html>empty</html>") << pageFailed;
-        QTest::newRow("too large") << QByteArray(9 * 1024 * 1024, ' ') << pageFailed;
+        QTest::newRow("too large")
+            << QByteArray(9 * 1024 * 1024, ' ')
+            << "A page read from the server is larger than 8 MB, more than an index page can be: "
+               "it was not read.";
         QTest::newRow("no blank before name")
             << QByteArray("<ul><li><a href=\"Y/\">Y/</a></li></ul>") << entryFailed;
     }
@@ -233,7 +236,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("endless"); // its path below the base
         QTest::addColumn<QString>("outcome");
-        QTest::newRow("index page") << QByteArray("A/") << "failed: PageUnreadable";
+        QTest::newRow("index page") << QByteArray("A/") << "failed: PageTooLarge";
         QTest::newRow("file") << QByteArray("A/a.xml") << "A/a.xml: it is larger than 8 MB";
     }
 
@@ -411,6 +414,7 @@ private slots:
         QFETCH(QByteArray, controller);
         Importer importer;
         importer.readController({{0, 96}, {71, 70}});
+        QSignalSpy moved(&importer.model, &Kelvara::valuesMoved);
         importer.workspace.put("Alpha/m.xml", parameterDocument(motor));
         importer.workspace.put("Controller/C1.xml", parameterDocument(controller));
         importer.open();
@@ -420,13 +424,19 @@ private slots:
         importer.dialog->on_applyButton_clicked();
         QTEST(importer.model.getParameter(71)->getRegisterValue(), "phaseCurrent");
         QCOMPARE(importer.model.getUnsavedValues().keys(), (QList<int>{0, 71}));
-        QTEST(int(importer.dialogs->warnings.size()), "told");
-        for (const QString& warning : qAsConst(importer.dialogs->warnings))
-            QCOMPARE(warning,
-                     QString("Values Limited|These values of the applied files lie beyond "
-                             "their limits and were limited:\nMax Phase Current (71): 60 "
-                             "A in the file, 36 A now\n\nThe pages show the values that "
-                             "Save Parameters will write."));
+        // Told once the action is over, in one report.
+        QCOMPARE(moved.count(), 0);
+        QCoreApplication::processEvents();
+        QFETCH(int, told);
+        QCOMPARE(moved.count(), told);
+        if (told) {
+            const auto moves = moved.first().first().value<QList<MovedValue>>();
+            QCOMPARE(moves.size(), 1);
+            QCOMPARE(moves.first().address, 71);
+            QVERIFY(moves.first().fromFile);
+            QCOMPARE(moves.first().before, 60.0);
+            QCOMPARE(moves.first().after, 36.0);
+        }
     }
 };
 

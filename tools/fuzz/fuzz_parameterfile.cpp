@@ -40,6 +40,7 @@ public:
     }
     Level3Choice level3ImportChoice() override { return choice; }
     void showError(const QString& text) override { errors << text; }
+    void showInformation(const QString&, const QString&) override {}
 
     // The texts of an import that applied nothing.
     bool refused() const

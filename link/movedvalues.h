@@ -1,0 +1,106 @@
+#ifndef MOVEDVALUES_H
+#define MOVEDVALUES_H
+
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QMetaType>
+#include <QObject>
+#include <QSet>
+#include <QVector>
+
+#include <functional>
+
+class Parameter;
+
+// A value the suite moved by itself: what the register held before, read
+// with the values now set (or the value a file gave), and what it holds now.
+struct MovedValue
+{
+    int address = 0;
+    double before = 0.0;
+    double after = 0.0;
+    bool fromFile = false;
+};
+Q_DECLARE_METATYPE(MovedValue)
+
+// Follows the values the suite moves by itself, so that they are told and
+// go back with their cause. A register is moved when a change of another
+// one moves it: a formula that refers to the other register works it out
+// again (new limits, a new scale), or a widget's rule (the order of the
+// battery-voltage thumbs) pushes it.
+//
+// Each register keeps its origin, the value that last came from the user,
+// a file or the controller, and the values of the registers its formulas
+// refer to under which it stood at that origin unmoved. Once those hold
+// such values again, a moved register goes back to its origin; so does one
+// another register's change pushed, once that register is set back to what
+// it held before. One the user has changed since has a new origin and
+// stays.
+//
+// The moves of one action (an edit, a file, a pick from a list) are told
+// once it is over, in one valuesMoved().
+class MovedValues : public QObject
+{
+    Q_OBJECT
+
+public:
+    // putBack stores a raw value as the controller's own (no widget writes
+    // anything back meanwhile).
+    MovedValues(const QMap<int, Parameter*>& parameters,
+                std::function<void(int address, int raw)> putBack, QObject* parent = nullptr);
+
+    // Every register is at its origin as it stands; nothing is moved.
+    void settleAll();
+    // A register's value was stored or announced. takingControllerValues:
+    // the controller's own values are being taken (a read, a restore, a
+    // put-back), which move nothing.
+    void takeChange(int address, bool takingControllerValues);
+    // A file gave the register fileRaw, which its limits did not let stand.
+    void noteLimitedFileValue(int address, int fileRaw);
+
+signals:
+    // After the action that moved them; values back at their origin, and
+    // those that still show as they were, are left out.
+    void valuesMoved(const QList<MovedValue>& moves);
+
+private:
+    struct Track
+    {
+        Parameter* parameter = nullptr;
+        QVector<Parameter*> references;
+        int origin = 0;
+        QVector<QVector<int>> restingContexts;
+        int lastRaw = 0;
+        // Before its last own value (the user's, a file's, the controller's).
+        int rawBeforeStore = 0;
+        // The register whose change pushed it, and what that one held before.
+        int cause = -1;
+        int causeRaw = 0;
+    };
+    struct Pending
+    {
+        int raw = 0;
+        bool fromFile = false;
+    };
+
+    void settle(Track& track);
+    static QVector<int> contextOf(const Track& track);
+    void noteResting(Track& track, const QVector<int>& context);
+    void takeRecomputation(int address, Track& track);
+    void putBackOrigin(int address, Track& track);
+    void notePushedBy(int address, Track& track, const Parameter* cause);
+    void putBackPushedBy(int cause, int raw);
+    void notePending(int address, int raw, bool fromFile);
+    void report();
+
+    QHash<int, Track> tracks;
+    std::function<void(int, int)> putBack;
+    QMap<int, Pending> pending;
+    // Registers with a cause.
+    QSet<int> pushed;
+    bool reportQueued = false;
+    int puttingBack = -1;
+};
+
+#endif // MOVEDVALUES_H

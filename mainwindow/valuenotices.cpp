@@ -1,0 +1,111 @@
+#include "valuenotices.h"
+
+#include "kelvara.h"
+#include "kelvaracom.h"
+#include "parameter.h"
+
+#include <QStringList>
+#include <QTimer>
+
+ValueNotices::ValueNotices(Kelvara* model, KelvaraCom* link, QObject* parent)
+    : QObject(parent)
+    , model(model)
+    , link(link)
+{
+    connect(link, &KelvaraCom::readAllComplete, this, &ValueNotices::takeReadAll);
+    // The controller connected next may be another one, or hold other values.
+    connect(link, &KelvaraCom::controllerDisconnected, this, [this] { toldOutsideLimits.clear(); });
+    connect(model, &Kelvara::valuesMoved, this, &ValueNotices::tellMoves);
+}
+
+QMap<int, int> ValueNotices::valuesOutsideLimits() const
+{
+    QMap<int, int> outside;
+    const QMap<int, int> held = model->getSavedValues();
+    const QMap<int, Parameter*> parameters = model->getAllParameters();
+    for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it) {
+        const Parameter* parameter = model->getParameter(it.key());
+        if (parameter != it.value() || !parameter->isWriteable() || !held.contains(it.key()))
+            continue;
+        const int raw = held.value(it.key());
+        if (!parameter->isWithinLimits(raw))
+            outside.insert(it.key(), raw);
+    }
+    return outside;
+}
+
+// Once the reads under way are over, and outside the link's report.
+void ValueNotices::takeReadAll()
+{
+    if (link->getStatus() != KelvaraCom::StatusSuccess || !model->isValid()
+        || link->isReadAllQueued() || outsideLimitsQueued)
+        return;
+    outsideLimitsQueued = true;
+    QTimer::singleShot(0, this, &ValueNotices::tellOutsideLimits);
+}
+
+// Each value once for a connection; a box names them all whenever one is new.
+void ValueNotices::tellOutsideLimits()
+{
+    outsideLimitsQueued = false;
+    const QMap<int, int> outside = valuesOutsideLimits();
+    bool anyNew = false;
+    for (auto it = outside.constBegin(); it != outside.constEnd() && !anyNew; ++it)
+        anyNew = toldOutsideLimits.value(it.key(), it.value() + 1) != it.value();
+    toldOutsideLimits = outside;
+    if (anyNew)
+        emit notice(tr("Values Outside Limits"), outsideLimitsText(outside));
+}
+
+QString ValueNotices::outsideLimitsText(const QMap<int, int>& values) const
+{
+    QStringList lines;
+    for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
+        const Parameter* parameter = model->getParameter(it.key());
+        lines << tr("  %1: the controller holds %2, the page shows %3")
+                     .arg(nameOf(it.key()),
+                          withUnits(parameter, parameter->unlimitedValue(it.value())),
+                          withUnits(parameter, parameter->asValue(it.value())));
+    }
+    return tr("The controller holds values beyond the limits of the suite:\n%1\n\n"
+              "The page shows the nearest limit. Save Parameters leaves each value as the "
+              "controller holds it until you change it, and values that depend on it are shown "
+              "as the controller means them.")
+        .arg(lines.join(QLatin1Char('\n')));
+}
+
+void ValueNotices::tellMoves(const QList<MovedValue>& moves)
+{
+    emit notice(tr("Values Limited"), movedText(moves));
+}
+
+QString ValueNotices::movedText(const QList<MovedValue>& moves) const
+{
+    QStringList lines;
+    for (const MovedValue& move : moves) {
+        const Parameter* parameter = model->getParameter(move.address);
+        const QString before = withUnits(parameter, move.before);
+        const QString after = withUnits(parameter, move.after);
+        lines << (move.fromFile ? tr("  %1: %2 in the file, %3 now")
+                                : tr("  %1: %2 before, %3 now"))
+                     .arg(nameOf(move.address), before, after);
+    }
+    return tr("Limits set by other values moved these values, and Save Parameters will write "
+              "them as they are now:\n%1\n\n\"Before\" is what the register held, read with the "
+              "values set now. Setting back the value that moved one puts it back, unless you "
+              "have changed it since.")
+        .arg(lines.join(QLatin1Char('\n')));
+}
+
+QString ValueNotices::nameOf(int address) const
+{
+    return model->getParameter(address)->getName() + QStringLiteral(" (") + QString::number(address)
+        + QLatin1Char(')');
+}
+
+QString ValueNotices::withUnits(const Parameter* parameter, double value)
+{
+    const QString number = QString::number(value, 'g', 6);
+    return parameter->getUnits().isEmpty() ? number
+                                           : number + QLatin1Char(' ') + parameter->getUnits();
+}

@@ -1,0 +1,50 @@
+#ifndef VALUENOTICES_H
+#define VALUENOTICES_H
+
+#include "movedvalues.h"
+
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+class Kelvara;
+class KelvaraCom;
+class Parameter;
+
+// Tells the user of values that are not what they seem: values the
+// controller holds beyond the suite's limits, once a read has brought them
+// (the pages show the limit, and Save leaves them as the controller holds
+// them), and values the suite moved by itself (Kelvara::valuesMoved()).
+class ValueNotices : public QObject
+{
+    Q_OBJECT
+
+public:
+    ValueNotices(Kelvara* model, KelvaraCom* link, QObject* parent = nullptr);
+
+    // The writable registers whose controller values lie beyond the limits:
+    // address -> the controller's raw value.
+    QMap<int, int> valuesOutsideLimits() const;
+    QString outsideLimitsText(const QMap<int, int>& values) const;
+    QString movedText(const QList<MovedValue>& moves) const;
+
+signals:
+    // A box to show: its title and text.
+    void notice(const QString& title, const QString& text);
+
+private:
+    void takeReadAll();
+    void tellOutsideLimits();
+    void tellMoves(const QList<MovedValue>& moves);
+    QString nameOf(int address) const;
+    static QString withUnits(const Parameter* parameter, double value);
+
+    Kelvara* model;
+    KelvaraCom* link;
+    // What the last box of this connection told: told once.
+    QMap<int, int> toldOutsideLimits;
+    bool outsideLimitsQueued = false;
+};
+
+#endif // VALUENOTICES_H

@@ -55,7 +55,11 @@ void DiscoveryStop::send()
     sending = true;
     lost = false;
     probeTimer.stop();
+    // The model shows the stop as the controller's value at once; that is
+    // no report from the controller.
+    queueingStop = true;
     com->queueCommand(DiscoveryMode, 0);
+    queueingStop = false;
     com->oneRead(DiscoveryMode, 1);
 }
 
@@ -65,7 +69,8 @@ void DiscoveryStop::takeReport()
 {
     // Only a reply stores while the link reads: values put back from a
     // snapshot are no report.
-    if (!pending || !runner->isTakingControllerValues() || com->getMode() != KelvaraCom::ReadMode)
+    if (queueingStop || !pending || !runner->isTakingControllerValues()
+        || com->getMode() != KelvaraCom::ReadMode)
         return;
     if (runner->getParameter(DiscoveryMode)->getRegisterValue() == 0) {
         pending = false;

@@ -52,6 +52,8 @@ private:
     // the stop again. A stop it heard is sent again at the next connection
     // check only, so a controller that keeps running is not flooded.
     bool lost = false;
+    // The stop is being queued: what it puts into the model is no report.
+    bool queueingStop = false;
     QTimer probeTimer;
 };
 

@@ -279,12 +279,17 @@ void Kelvara::setControllerRamValue(int address, int raw)
 
 void Kelvara::setControllerFlashValue(int address, int flashRaw)
 {
+    noteControllerFlashValue(address, flashRaw);
+    parameterChanged(address);
+}
+
+void Kelvara::noteControllerFlashValue(int address, int flashRaw)
+{
     if (controllerFlashValues.isEmpty())
         controllerFlashIdentity = ControllerIdentity::of(this);
     if (!controllerFlashValues.contains(address))
         controllerFlashValues.insert(address, flashRaw);
     settleControllerFlashValue(address);
-    parameterChanged(address);
 }
 
 // Once the controller holds its flash value again, nothing is left to save.
@@ -311,6 +316,9 @@ void Kelvara::forgetControllerFlashValues()
 void Kelvara::setFlashRecoveryValues()
 {
     flashRecoveryValues = unsavedValues;
+    flashRecoveryRamValues.clear();
+    for (auto it = unsavedValues.constBegin(); it != unsavedValues.constEnd(); ++it)
+        flashRecoveryRamValues.insert(it.key(), controllerRamValues.value(it.key(), 0));
 }
 
 void Kelvara::resetUnsavedValues()
@@ -324,6 +332,10 @@ void Kelvara::setUnsavedToFlashRecovery()
         const int address = it.key();
         unsavedValues.insert(address, it.value());
         Parameter* parameter = getParameter(address);
+        // Written to the controller's RAM only: its flash holds what it held.
+        const int ramBefore = flashRecoveryRamValues.value(address, 0);
+        if (parameter->isSavable() && controllerRamValues.value(address, 0) != ramBefore)
+            noteControllerFlashValue(address, ramBefore);
         if (parameter->getType() == ParameterDefinition::TypeBitVector)
             emitBitMarks(address, truncateToInt(parameter->getValue()),
                          controllerRamValues.value(address, 0));

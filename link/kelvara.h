@@ -99,8 +99,13 @@ public:
     // a snapshot of its own.
     void clearFirstReadValues();
 
+    // Before a write: the unsaved values, and what the controller held of
+    // them, its flash as far as known.
     void setFlashRecoveryValues();
     void resetUnsavedValues();
+    // The write was not saved to flash: its values are unsaved again, and
+    // those that reached the controller stay unsaved, also over a read,
+    // until a save to flash (setControllerFlashToRam()).
     void setUnsavedToFlashRecovery();
 
     void setType(int idOrFirmware);
@@ -136,6 +141,7 @@ public slots:
 private:
     static QMap<int, Parameter*> buildParameters(ParameterLibrary* library);
     void emitBitMarks(int address, int value, int savedRaw);
+    void noteControllerFlashValue(int address, int flashRaw);
     void settleControllerFlashValue(int address);
     void markUnsaved(int address);
     void dropFirstReadValuesOfAnotherController();
@@ -155,6 +161,8 @@ private:
     QMap<int, int> controllerRamValues;
     QMap<int, int> unsavedValues;
     QMap<int, int> flashRecoveryValues;
+    // address -> the controller's value when flashRecoveryValues was taken
+    QMap<int, int> flashRecoveryRamValues;
     QMap<int, int> firstReadValues;
     // address -> raw value in the controller's flash, of registers whose
     // RAM value is not in its flash

@@ -171,21 +171,22 @@ void MainWindow::updateReplyStatus()
 void MainWindow::showReplyStatus(bool retrying)
 {
     const bool onDashboard = isDashboardShown();
+    // The Dashboard's line never contradicts the window's state: what the
+    // link still does for a lost controller shows on the console only.
+    const auto showStatus = [this, onDashboard](const QString& text) {
+        statusLabel->setText(onDashboard && !connected ? tr(notConnectedText) : text);
+    };
     QString text;
     switch (com->getStatus()) {
     case KelvaraCom::StatusSuccess:
-        // The page's line never contradicts the window's state.
-        if (onDashboard)
-            statusLabel->setText(connected ? connectedText() : tr(notConnectedText));
-        else
-            statusLabel->setText(tr("Success"));
+        showStatus(onDashboard ? connectedText() : tr("Success"));
         return;
     case KelvaraCom::StatusInvalidSerialPort:
         text = onDashboard ? tr(notConnectedText) : tr("Invalid address or params");
         break;
     case KelvaraCom::StatusCommunicationTimeout:
         if (retrying) {
-            statusLabel->setText(tr("Communicating..."));
+            showStatus(tr("Communicating..."));
             setDevReplyText(QStringLiteral("\n") + tr("Communicating..."));
             return;
         }
@@ -195,7 +196,7 @@ void MainWindow::showReplyStatus(bool retrying)
         text = onDashboard ? tr(notConnectedText) : tr("Message could not be sent");
         break;
     case KelvaraCom::StatusControllerConnected:
-        statusLabel->setText(connectedText());
+        showStatus(connectedText());
         return;
     case KelvaraCom::StatusControllerDisconnected:
         // One missed check is no disconnection: the link reports that from
@@ -205,7 +206,7 @@ void MainWindow::showReplyStatus(bool retrying)
     default:
         return;
     }
-    statusLabel->setText(text);
+    showStatus(text);
     setDevReplyText(text);
 }
 

@@ -251,9 +251,14 @@ private slots:
         QCOMPARE(device->getUnsavedValues().keys(), QList<int>({0}));
         QSignalSpy marks(device, &Kelvara::parameterIsOriginal);
         device->setUnsavedToFlashRecovery();
-        // 212 compared with the value just saved.
-        QCOMPARE(take(marks), QStringList({"71:0", bitMarks(212)}));
+        // 212's bit 1 reached the controller's RAM, not its flash.
+        QCOMPARE(take(marks), QStringList({"71:0", bitMarks(212, 1)}));
         QCOMPARE(device->getUnsavedValues().keys(), QList<int>({0, 71, 212}));
+        // A read shows the written values: still not in flash.
+        readReply(71, p(71)->getRegisterValue());
+        QCOMPARE(device->getUnsavedValues().keys(), QList<int>({0, 71, 212}));
+        device->setControllerFlashToRam();
+        QCOMPARE(device->getUnsavedValues().keys(), QList<int>({0}));
     }
 
     // Written, but not in the controller's flash: unsaved whatever the value

@@ -67,8 +67,11 @@ void SimulatorProcess::collectLog()
         const QByteArray line = m_pending.left(end).trimmed();
         m_pending.remove(0, end + 1);
         const int arrow = line.indexOf(" ms -> ");
-        if (arrow < 0)
+        if (arrow < 0) {
+            if (!line.isEmpty() && !line.contains(" ms "))
+                emit said(line);
             continue;
+        }
         QByteArray hex = line.mid(arrow + 7);
         const int note = hex.indexOf("  (");
         if (note >= 0)
@@ -78,6 +81,11 @@ void SimulatorProcess::collectLog()
         request.frame = QByteArray::fromHex(hex);
         m_requests.append(request);
     }
+}
+
+void SimulatorProcess::tell(const QByteArray& command)
+{
+    m_process.write(command + '\n');
 }
 
 QVector<double> SimulatorProcess::readStamps(int address, int count, int fromIndex) const

@@ -32,10 +32,19 @@ public:
     QString errorString() const { return m_error; }
     qint64 processId() const { return m_process.processId(); }
 
+    // A command on the simulator's standard input, e.g. "move 1 after 1500"
+    // to the cable of an adapter started with --controller.
+    void tell(const QByteArray& command);
+
     // The requests logged so far, in order.
     const QVector<Request>& requests() const { return m_requests; }
     // Stamps of the read requests for count registers from address.
     QVector<double> readStamps(int address, int count, int fromIndex = 0) const;
+
+signals:
+    // A line of the simulator's output other than a logged frame, e.g.
+    // "cable on controller 1".
+    void said(const QByteArray& line);
 
 private:
     void collectLog();

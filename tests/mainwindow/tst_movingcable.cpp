@@ -1,0 +1,641 @@
+// The window on a USB adapter that stays plugged in while its cable moves
+// from controller A to controller B, judged from what each controller
+// received: write frames, sent first or sent again, and saves to flash
+// reach only the controller that was read; a read-all shows one
+// controller's values; commands go out with the value they were queued
+// with; a short silence of A is no lost controller, on the Dashboard as on
+// Basic Setup; a save cut short keeps its marks.
+
+#include "discoverystop.h"
+#include "windowfixture.h"
+
+using namespace WindowFixture;
+using Trigger = CableAdapter::Trigger;
+Q_DECLARE_METATYPE(Trigger)
+
+namespace {
+
+const QString notConnectedText = QStringLiteral("Controller is not connected");
+const QString connectedText = QStringLiteral("Ostrel V4 Trelby is connected");
+
+// Two controllers of one model, each with values and a serial number of its
+// own: Kv, Rs and the hall table differ.
+const QMap<int, int> controllerA = {{72, 1234}, {75, 7000}, {81, 1}, {82, 3},    {83, 2},
+                                    {84, 5},    {85, 4},    {86, 0}, {237, 773}, {238, 4711}};
+const QMap<int, int> controllerB = {{72, 2222}, {75, 8100}, {81, 0}, {82, 2},    {83, 1},
+                                    {84, 4},    {85, 5},    {86, 3}, {237, 773}, {238, 5150}};
+
+// A cable moved by hand: off every controller this long, then on one.
+const int quickMoveMs = 1500;
+// The suite's own reply timeout, whose retries outlast a quick move.
+const int defaultTimeout = 250;
+
+const int kvAddress = 72;
+const int maxSpeedAddress = 229;
+const int wheelAddress = 227;
+const int discoveryModeAddress = 481;
+const int accessCodeAddress = 509;
+const int accessCode = 61957;
+const int flashSaveAddress = 511;
+const int flashSaved = 4096;
+const int statusBlockAddress = 258;
+const int statusBlockSize = 74;
+
+// Every write frame the controller received, but the lock of access level
+// 3 (509 := 0 alone, which follows every read-all): "address=value,...".
+QStringList writesButTheLock(const ControllerSimulator& controller)
+{
+    QStringList writes;
+    for (const QByteArray& frame : controller.requests()) {
+        const QMap<int, int> written = writtenRegisters({frame});
+        if (written.isEmpty() || written == QMap<int, int>{{accessCodeAddress, 0}})
+            continue;
+        QStringList values;
+        for (auto it = written.constBegin(); it != written.constEnd(); ++it)
+            values << QStringLiteral("%1=%2").arg(it.key()).arg(it.value());
+        writes << values.join(QLatin1Char(','));
+    }
+    return writes;
+}
+
+// The values the register was written with, one per frame, in order.
+QList<int> valuesWrittenTo(const ControllerSimulator& controller, int address)
+{
+    QList<int> values;
+    for (const QByteArray& frame : controller.requests()) {
+        const QMap<int, int> written = writtenRegisters({frame});
+        if (written.contains(address))
+            values << written.value(address);
+    }
+    return values;
+}
+
+QString listed(const QList<int>& values)
+{
+    QStringList texts;
+    for (const int value : values)
+        texts << QString::number(value);
+    return texts.join(QStringLiteral(", "));
+}
+
+// Samples the model between events, as the user sees it: notes each time
+// values of one controller are shown beside the serial number of the other.
+class MixWatch : public QObject
+{
+public:
+    explicit MixWatch(Kelvara* model)
+        : model(model)
+    {
+        connect(&timer, &QTimer::timeout, this, &MixWatch::check);
+        timer.start(5);
+    }
+    QStringList mixes() const { return found; }
+
+private:
+    void check()
+    {
+        const int serial = raw(238);
+        const bool ofA = serial == controllerA.value(238);
+        if (!ofA && serial != controllerB.value(238))
+            return;
+        const QMap<int, int>& other = ofA ? controllerB : controllerA;
+        for (auto it = other.constBegin(); it != other.constEnd(); ++it) {
+            const QMap<int, int>& own = ofA ? controllerA : controllerB;
+            if (raw(it.key()) == it.value() && own.value(it.key()) != it.value()) {
+                const QString mix = QStringLiteral("%1 of %2 beside serial number %3")
+                                        .arg(it.key())
+                                        .arg(ofA ? "B" : "A")
+                                        .arg(serial);
+                if (!found.contains(mix))
+                    found << mix;
+            }
+        }
+    }
+    int raw(int address) const { return model->getParameter(address)->getRegisterValue(); }
+
+    Kelvara* model;
+    QTimer timer;
+    QStringList found;
+};
+
+// The window's own state: a Read button that only a connection enables
+// (the Basic Setup one is off during a save too).
+bool isConnected(const SimulatedWindow& w)
+{
+    return w.find<QPushButton>("readAllAdvanced")->isEnabled();
+}
+
+// Samples the window between events: notes each status line that does not
+// say "not connected" while the window is not connected.
+class StatusWatch : public QObject
+{
+public:
+    explicit StatusWatch(const SimulatedWindow& w)
+        : w(w)
+    {
+        connect(&timer, &QTimer::timeout, this, &StatusWatch::check);
+        timer.start(5);
+    }
+    QStringList contradictions() const { return found; }
+
+private:
+    void check()
+    {
+        const QString text = statusText(w.window.get());
+        if (!isConnected(w) && text != notConnectedText && !found.contains(text))
+            found << text;
+    }
+
+    const SimulatedWindow& w;
+    QTimer timer;
+    QStringList found;
+};
+
+// The window on the adapter, the cable on A, with the link's default timeout
+// given.
+struct CableRig : CableWindow
+{
+    bool start(const QMap<int, int>& registersOfA = controllerA, int timeoutMs = testTimeout)
+    {
+        if (!CableWindow::start(registersOfA, controllerB))
+            return false;
+        link()->setDefaultTimeout(timeoutMs);
+        return true;
+    }
+    KelvaraCom* link() const { return w.window->link(); }
+    // Once the link has told B from A the move is over: B is read at the
+    // quick timeout, not block by block at the doubled one.
+    void quickenOnceBIsFound()
+    {
+        QObject::connect(link(), &KelvaraCom::otherControllerAnswered, link(),
+                         [this] { link()->setDefaultTimeout(testTimeout); });
+    }
+    ControllerSimulator* a() const { return bench.a.get(); }
+    ControllerSimulator* b() const { return bench.b.get(); }
+    QPushButton* button(const char* name) const { return w.find<QPushButton>(name); }
+    Parameter* parameter(int address) const { return w.model()->getParameter(address); }
+    void edit(int address, double value) { w.spin("displayParameters", address)->setValue(value); }
+    bool marked(int address) const
+    {
+        return w.label(address).endsWith("**") && w.model()->getUnsavedValues().contains(address);
+    }
+    // Saves the edits and waits until the controller confirms the save to flash.
+    bool saveConfirmed(int timeoutMs = 15000)
+    {
+        QSignalSpy saved(link(), &KelvaraCom::flashSaveComplete);
+        button("saveParamsBasic")->click();
+        return QTest::qWaitFor([&] { return saved.count() > 0; }, timeoutMs)
+            && waitIdle(w.window.get());
+    }
+    // Kv saved on A as 15.00, so that Restore has A's first read to write.
+    bool saveAnotherKvOnA()
+    {
+        edit(kvAddress, 15.0);
+        return saveConfirmed() && a()->registerValue(kvAddress) == 1500;
+    }
+    // Registers up to 510 in which the model holds other values than the
+    // controller. The status block is read by every connection check, from
+    // whichever controller answers.
+    QStringList registersUnlike(const ControllerSimulator& controller,
+                                bool statusBlockLeftOut = false) const
+    {
+        QStringList unlike;
+        const QMap<int, Parameter*> parameters = w.model()->getAllParameters();
+        for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it) {
+            if (it.key() >= flashSaveAddress)
+                break;
+            if (statusBlockLeftOut && it.key() >= statusBlockAddress
+                && it.key() < statusBlockAddress + statusBlockSize)
+                continue;
+            const int shown = it.value()->getRegisterValue() & 0xFFFF;
+            if (shown != controller.registerValue(it.key()))
+                unlike << QStringLiteral("%1: %2 for %3")
+                              .arg(it.key())
+                              .arg(shown)
+                              .arg(controller.registerValue(it.key()));
+        }
+        return unlike;
+    }
+};
+
+} // namespace
+
+class TestMovingCable : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writeAfterAMove_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<bool>("toB");
+        for (const char* how : {"Restore + Save", "edit saved", "Dev Screen write"}) {
+            QTest::addRow("%s, retries outlast the move", how) << how << defaultTimeout << true;
+            QTest::addRow("%s, retries end while moving", how) << how << testTimeout << true;
+        }
+        QTest::newRow("Restore + Save, back on A") << "Restore + Save" << defaultTimeout << false;
+    }
+    // The cable moves as the first write frame goes out: 1.5 s of silence,
+    // then B. B gets nothing of A's, sent first or sent again, and no save to
+    // flash; it is read as a new controller, whose own first read Restore
+    // then brings back, and the box names the edits its values replaced.
+    // Back on A, the frame goes out again to A.
+    void writeAfterAMove()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, timeoutMs);
+        QFETCH(bool, toB);
+        CableRig rig;
+        QVERIFY(rig.start(controllerA, timeoutMs));
+        rig.quickenOnceBIsFound();
+        const int address = how == "edit saved" ? maxSpeedAddress : kvAddress;
+        int value = how == "edit saved" ? 410 : 1500;
+        if (how == "Restore + Save") {
+            QVERIFY(rig.saveAnotherKvOnA());
+            rig.button("restore")->click();
+            value = controllerA.value(kvAddress);
+        }
+        const QString name = rig.parameter(address)->getName();
+        const int ofB = rig.b()->registerValue(address);
+        rig.bench.clearLogs();
+        QVERIFY(rig.bench.moveOn(Trigger::nextWrite(), toB ? rig.b() : rig.a(), quickMoveMs));
+        ModalWatcher watcher;
+        QSignalSpy saved(rig.link(), &KelvaraCom::flashSaveComplete);
+        if (how == "Dev Screen write") {
+            rig.w.find<QSpinBox>("addressInput")->setValue(address);
+            rig.w.find<QDoubleSpinBox>("valueDisplay")->setValue(15.0);
+            rig.button("write")->click();
+        } else {
+            if (how == "edit saved")
+                rig.edit(address, 41.0);
+            rig.button("saveParamsBasic")->click();
+        }
+        QVERIFY(rig.marked(address));
+
+        if (!toB) {
+            QTRY_VERIFY_WITH_TIMEOUT(saved.count() > 0, 20000);
+            QCOMPARE(valuesWrittenTo(*rig.a(), address), QList<int>{value});
+            QCOMPARE(int(rig.a()->registerValue(address)), value);
+            QCOMPARE(int(rig.a()->registerValue(flashSaveAddress)), flashSaved);
+            QVERIFY(!rig.marked(address));
+            QCOMPARE(watcher.titles(), QStringList());
+            return;
+        }
+        if (timeoutMs == testTimeout) {
+            // Given up before B answers: nothing is written, and what was
+            // not written stays marked. B is found at the next save.
+            QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(), QStringList{"Write Fail"}, 20000);
+            QVERIFY(watcher.texts().first().contains("Could not write"));
+            QVERIFY(waitIdle(rig.w.window.get()));
+            QVERIFY(rig.marked(address));
+            QVERIFY(rig.bench.waitUntilOn(rig.b()));
+            QVERIFY(rig.b()->waitForReplies(1, 10000));
+            rig.button("saveParamsBasic")->click();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.titles().contains("Another Controller"), 30000);
+        QVERIFY(waitIdle(rig.w.window.get(), 10000));
+        QCOMPARE(saved.count(), 0);
+        QCOMPARE(writesButTheLock(*rig.b()), QStringList());
+        QCOMPARE(int(rig.b()->registerValue(address)), ofB);
+        const QString told = watcher.texts().last();
+        QVERIFY2(told.contains("nothing was written to it")
+                     && told.contains("1 unsaved change was replaced") && told.contains(name),
+                 qPrintable(told));
+        QCOMPARE(watcher.titles().size(), timeoutMs == testTimeout ? 2 : 1);
+
+        rig.button("restore")->click();
+        QCOMPARE(rig.parameter(kvAddress)->getRegisterValue(), controllerB.value(kvAddress));
+        QCOMPARE(rig.parameter(75)->getRegisterValue(), controllerB.value(75));
+        QVERIFY(rig.w.model()->getUnsavedValues().isEmpty());
+    }
+
+    // The control: A falls silent alone, then Restore + Save on A gives A
+    // its own first-read values back.
+    void restoreAfterASilenceOfA()
+    {
+        CableRig rig;
+        QVERIFY(rig.start(controllerA, defaultTimeout));
+        QVERIFY(rig.saveAnotherKvOnA());
+        ModalWatcher watcher;
+        rig.bench.clearLogs();
+        QVERIFY(rig.bench.moveNow(rig.a(), quickMoveMs));
+        QVERIFY(rig.bench.waitUntilOn(rig.a()));
+        QVERIFY(rig.a()->waitForReplies(1, 10000));
+        rig.button("restore")->click();
+        QVERIFY(rig.saveConfirmed());
+        QCOMPARE(valuesWrittenTo(*rig.a(), kvAddress), QList<int>{controllerA.value(kvAddress)});
+        QCOMPARE(int(rig.a()->registerValue(kvAddress)), controllerA.value(kvAddress));
+        QCOMPARE(watcher.titles(), QStringList());
+        QVERIFY(rig.b()->requests().isEmpty());
+    }
+
+    void saveToFlashAfterAMove_data()
+    {
+        QTest::addColumn<Trigger>("trigger");
+        QTest::addColumn<int>("flashOfB");
+        QTest::addColumn<bool>("bNamed"); // the read-back tells of another controller
+        QTest::newRow("write of 511") << Trigger::writeTo(flashSaveAddress) << 0 << true;
+        QTest::newRow("read-back, B saved before")
+            << Trigger::readAt(flashSaveAddress) << flashSaved << true;
+        QTest::newRow("read-back, B never saved")
+            << Trigger::readAt(flashSaveAddress) << 0 << false;
+    }
+    // The values reached A; the save to flash, or its read-back, goes out as
+    // the cable moves to B. The save is not confirmed, whatever B's 511
+    // says: "Save to Flash Fail", and A's values stay unsaved until B's
+    // values replace them, which the box tells.
+    void saveToFlashAfterAMove()
+    {
+        QFETCH(Trigger, trigger);
+        QFETCH(int, flashOfB);
+        QFETCH(bool, bNamed);
+        CableRig rig;
+        QVERIFY(rig.start(controllerA, defaultTimeout));
+        rig.quickenOnceBIsFound();
+        rig.b()->setRegisterValue(flashSaveAddress, flashOfB);
+        const QString kv = rig.parameter(kvAddress)->getName();
+        const QString maxSpeed = rig.parameter(maxSpeedAddress)->getName();
+        rig.edit(kvAddress, 15.0);
+        rig.edit(maxSpeedAddress, 41.0);
+        QVERIFY(rig.bench.moveToB(trigger, quickMoveMs));
+        ModalWatcher watcher;
+        QSignalSpy saved(rig.link(), &KelvaraCom::flashSaveComplete);
+        rig.button("saveParamsBasic")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.count() > 0, 30000);
+        QCOMPARE(watcher.titles().first(), QString("Save to Flash Fail"));
+        QCOMPARE(int(rig.a()->registerValue(kvAddress)), 1500);
+        QCOMPARE(int(rig.a()->registerValue(maxSpeedAddress)), 410);
+        if (bNamed) {
+            QTRY_COMPARE_WITH_TIMEOUT(
+                watcher.titles(), (QStringList{"Save to Flash Fail", "Another Controller"}), 20000);
+            const QString told = watcher.texts().last();
+            QVERIFY2(told.contains("2 unsaved changes were replaced") && told.contains(kv)
+                         && told.contains(maxSpeed),
+                     qPrintable(told));
+        } else {
+            // Nothing told of B yet: A's values stay marked, and the next
+            // save finds B.
+            QVERIFY(waitIdle(rig.w.window.get(), 10000));
+            QVERIFY(rig.marked(kvAddress) && rig.marked(maxSpeedAddress));
+            rig.button("saveParamsBasic")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(watcher.titles().contains("Another Controller"), 20000);
+        }
+        QVERIFY(waitIdle(rig.w.window.get(), 10000));
+        QCOMPARE(saved.count(), 0);
+        QCOMPARE(writesButTheLock(*rig.b()), QStringList());
+        QCOMPARE(int(rig.b()->registerValue(flashSaveAddress)), flashOfB);
+        QCOMPARE(rig.parameter(kvAddress)->getRegisterValue(), controllerB.value(kvAddress));
+    }
+
+    void readAllAfterAMove_data()
+    {
+        QTest::addColumn<Trigger>("trigger");
+        QTest::addColumn<int>("silentMs");
+        QTest::addColumn<bool>("readFails"); // the retries end while the cable moves
+        QTest::newRow("after block 0") << Trigger::readAt(125) << 300 << false;
+        QTest::newRow("after block 0, retries end while moving")
+            << Trigger::readAt(125) << quickMoveMs << true;
+        QTest::newRow("after the identity block") << Trigger::readAt(375) << 300 << false;
+    }
+    // The cable moves during Read Parameters, after the first blocks came
+    // from A. The window never shows A's values beside B's identity: the
+    // read is taken from B alone, or not at all, and nothing of A's is
+    // written to B afterwards.
+    void readAllAfterAMove()
+    {
+        QFETCH(Trigger, trigger);
+        QFETCH(int, silentMs);
+        QFETCH(bool, readFails);
+        CableRig rig;
+        QVERIFY(rig.start());
+        MixWatch mix(rig.w.model());
+        QVERIFY(rig.bench.moveToB(trigger, silentMs));
+        ModalWatcher watcher;
+        QSignalSpy done(rig.link(), &KelvaraCom::readAllComplete);
+        rig.w.window->onReadAllClicked();
+        QTRY_VERIFY_WITH_TIMEOUT(done.count() > 0, 30000);
+        QVERIFY(waitIdle(rig.w.window.get(), 30000));
+        if (readFails) {
+            // Given up before B answers: nothing of the read is taken.
+            QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(), QStringList{"Read Fail"}, 10000);
+            QCOMPARE(rig.registersUnlike(*rig.a(), true), QStringList());
+            QVERIFY(rig.bench.waitUntilOn(rig.b()));
+            QVERIFY(rig.w.readAll());
+        } else {
+            QCOMPARE(watcher.titles(), QStringList());
+        }
+        QCOMPARE(rig.registersUnlike(*rig.b()), QStringList());
+        QCOMPARE(mix.mixes(), QStringList());
+
+        rig.edit(wheelAddress, 29.5);
+        QVERIFY(rig.saveConfirmed());
+        QCOMPARE(rig.valuesOfAWrittenToB(), (QMap<int, int>()));
+        QCOMPARE(writesButTheLock(*rig.b()), (QStringList{"227=295", QStringLiteral("511=32767")}));
+        QCOMPARE(int(rig.b()->registerValue(kvAddress)), controllerB.value(kvAddress));
+        QCOMPARE(mix.mixes(), QStringList());
+    }
+
+    void accessLockGoesOutAsZero_data()
+    {
+        QTest::addColumn<bool>("connecting");
+        QTest::newRow("connecting") << true;
+        QTest::newRow("Read Parameters") << false;
+    }
+    // A controller that holds the access code in 509 is read twice; the
+    // lock queued after the first read goes out as 0, though the second
+    // read put the code back into the model, and it is no edit of the
+    // user's that a box would name.
+    void accessLockGoesOutAsZero()
+    {
+        QFETCH(bool, connecting);
+        QMap<int, int> unlocked = controllerA;
+        unlocked.insert(accessCodeAddress, accessCode);
+        ModalWatcher watcher;
+        CableRig rig;
+        QVERIFY(rig.start(connecting ? unlocked : controllerA));
+        if (!connecting) {
+            rig.a()->setRegisterValue(accessCodeAddress, accessCode);
+            QVERIFY(rig.w.readAll());
+        }
+        QVERIFY(waitIdle(rig.w.window.get()));
+        QTRY_COMPARE(int(rig.a()->registerValue(accessCodeAddress)), 0);
+        const QList<int> locks = valuesWrittenTo(*rig.a(), accessCodeAddress);
+        QVERIFY2(!locks.isEmpty() && locks.count(0) == locks.size(), qPrintable(listed(locks)));
+        QCOMPARE(rig.parameter(accessCodeAddress)->getRegisterValue(), 0);
+        QVERIFY(!rig.w.model()->getUnsavedValues().contains(accessCodeAddress));
+        QVERIFY(!rig.w.find<QCheckBox>("AccessLevelBox")->isChecked());
+        QCOMPARE(watcher.titles(), QStringList());
+    }
+
+    void motorStopGoesOutAsZero_data()
+    {
+        QTest::addColumn<bool>("outage");
+        QTest::addColumn<bool>("stopLost");
+        QTest::newRow("queued behind a read") << false << false;
+        QTest::newRow("queued behind a read, lost in a silence") << false << true;
+        QTest::newRow("lost in an outage") << true << false;
+    }
+    // The controller spins (481 = 2). The stop, queued behind reads that
+    // bring 481 = 2 into the model, goes out as 0 and never as 2; one that
+    // is lost goes out again until the controller has stopped.
+    void motorStopGoesOutAsZero()
+    {
+        QFETCH(bool, outage);
+        QFETCH(bool, stopLost);
+        QMap<int, int> spinning = controllerA;
+        spinning.insert(discoveryModeAddress, 2);
+        CableRig rig;
+        QVERIFY(rig.start(spinning));
+        QCOMPARE(rig.parameter(discoveryModeAddress)->getRegisterValue(), 2);
+        ModalWatcher watcher;
+        DiscoveryStop* stop = DiscoveryStop::of(rig.w.model(), rig.link());
+        QSignalSpy readAlls(rig.link(), &KelvaraCom::readAllComplete);
+        if (outage) {
+            QVERIFY(rig.bench.adapter.unplug());
+            QTRY_VERIFY_WITH_TIMEOUT(!isConnected(rig.w), 20000);
+            stop->request();
+            QTRY_VERIFY_WITH_TIMEOUT(
+                writtenRegisters(rig.bench.lostFrames()).contains(discoveryModeAddress), 10000);
+            readAlls.clear();
+            QVERIFY(rig.bench.adapter.plugInto(rig.a()));
+        } else {
+            if (stopLost)
+                QVERIFY(
+                    rig.bench.moveOn(Trigger::writeTo(discoveryModeAddress), rig.a(), quickMoveMs));
+            rig.w.window->onReadAllClicked();
+            QVERIFY(rig.link()->isReadAllQueued());
+            stop->request();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(readAlls.count() >= 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(rig.a()->registerValue(discoveryModeAddress)), 0, 20000);
+        QVERIFY(waitIdle(rig.w.window.get(), 10000));
+        const QList<int> stops = valuesWrittenTo(*rig.a(), discoveryModeAddress);
+        QVERIFY2(!stops.isEmpty() && stops.count(0) == stops.size(), qPrintable(listed(stops)));
+        QCOMPARE(rig.bench.destinations(16).contains('-'), outage || stopLost);
+        QVERIFY(!rig.w.model()->getUnsavedValues().contains(discoveryModeAddress));
+        QVERIFY(!watcher.titles().contains("Unsaved Changes Replaced"));
+    }
+
+    void silenceOfAAlone_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<bool>("untilLost");
+        for (const char* page : {"releaseScreen", "dashboardScreen"}) {
+            const char* name = QByteArray(page) == "releaseScreen" ? "Basic Setup" : "Dashboard";
+            QTest::addRow("%s, 1.5 s", name) << page << defaultTimeout << false;
+            QTest::addRow("%s, 1.5 s, quick link", name) << page << testTimeout << false;
+            QTest::addRow("%s, until lost", name) << page << testTimeout << true;
+        }
+    }
+    // A alone falls silent. For 1.5 s that is no lost controller, on the
+    // Dashboard (whose polls keep the link busy) as on Basic Setup: no box,
+    // no refusal, and the next save reaches A. A long silence is a lost
+    // controller on both pages. The status line says "not connected"
+    // whenever the window is.
+    void silenceOfAAlone()
+    {
+        QFETCH(QString, page);
+        QFETCH(int, timeoutMs);
+        QFETCH(bool, untilLost);
+        CableRig rig;
+        QVERIFY(rig.start(controllerA, timeoutMs));
+        rig.w.showPage(page);
+        if (page == "dashboardScreen")
+            QVERIFY(rig.a()->waitForRequests(3, 5000)); // the polls are under way
+        StatusWatch status(rig.w);
+        ModalWatcher watcher;
+        QSignalSpy lost(rig.link(), &KelvaraCom::controllerDisconnected);
+        QSignalSpy checks(rig.w.find<QTimer>("monitorTimer"), &QTimer::timeout);
+        if (untilLost) {
+            QVERIFY(rig.bench.adapter.unplug());
+            QTRY_VERIFY_WITH_TIMEOUT(lost.count() > 0, 30000);
+            QTRY_VERIFY(!isConnected(rig.w));
+            QCOMPARE(statusText(rig.w.window.get()), notConnectedText);
+            QSignalSpy readAlls(rig.link(), &KelvaraCom::readAllComplete);
+            QVERIFY(rig.bench.adapter.plugInto(rig.a()));
+            QTRY_VERIFY_WITH_TIMEOUT(readAlls.count() >= 2, 30000);
+            QVERIFY(isConnected(rig.w));
+        } else {
+            QVERIFY(rig.bench.moveNow(rig.a(), quickMoveMs));
+            QVERIFY(rig.bench.waitUntilOn(rig.a()));
+            // Any loss the silence leads to is declared by then.
+            checks.clear();
+            QTRY_VERIFY_WITH_TIMEOUT(checks.count() >= 3, 20000);
+            QCOMPARE(lost.count(), 0);
+            QVERIFY(isConnected(rig.w));
+        }
+        if (page == "dashboardScreen")
+            QTRY_COMPARE_WITH_TIMEOUT(statusText(rig.w.window.get()), connectedText, 10000);
+        QVERIFY2(status.contradictions().isEmpty(),
+                 qPrintable(status.contradictions().join(" | ")));
+        QCOMPARE(watcher.titles(), QStringList());
+
+        rig.w.showPage("releaseScreen");
+        QVERIFY(waitIdle(rig.w.window.get(), 10000));
+        rig.bench.clearLogs();
+        rig.edit(maxSpeedAddress, 41.0);
+        QVERIFY(rig.saveConfirmed());
+        QCOMPARE(valuesWrittenTo(*rig.a(), maxSpeedAddress), QList<int>{410});
+        QCOMPARE(int(rig.a()->registerValue(flashSaveAddress)), flashSaved);
+        QCOMPARE(watcher.titles(), QStringList());
+        QVERIFY2(status.contradictions().isEmpty(),
+                 qPrintable(status.contradictions().join(" | ")));
+    }
+
+    void saveCutBetweenFrames_data()
+    {
+        QTest::addColumn<Trigger>("cut");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QList<int>>("written");
+        QTest::newRow("before the second write frame")
+            << Trigger::writeTo(maxSpeedAddress) << "Write Fail" << QList<int>{kvAddress};
+        QTest::newRow("after both write frames")
+            << Trigger::writeTo(flashSaveAddress) << "Save to Flash Fail"
+            << QList<int>{kvAddress, maxSpeedAddress};
+    }
+    // Edits of 72 and 229, the cable pulled as a frame of the save goes
+    // out. What was written sits in A's RAM only: it stays marked, over the
+    // connection checks and over a read, until a save to flash is confirmed.
+    void saveCutBetweenFrames()
+    {
+        QFETCH(Trigger, cut);
+        QFETCH(QString, title);
+        QFETCH(QList<int>, written);
+        CableRig rig;
+        QVERIFY(rig.start());
+        rig.edit(kvAddress, 15.0);
+        rig.edit(maxSpeedAddress, 41.0);
+        QVERIFY(rig.bench.moveOn(cut, nullptr, 0));
+        ModalWatcher watcher;
+        // Back while the box holds the connection check: no reconnection.
+        watcher.onBox = [&](QMessageBox*) { rig.bench.adapter.plugInto(rig.a()); };
+        rig.button("saveParamsBasic")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(), QStringList{title}, 20000);
+        QCOMPARE(int(rig.a()->registerValue(kvAddress)), 1500);
+        QVERIFY(rig.marked(kvAddress) && rig.marked(maxSpeedAddress));
+        QCOMPARE(rig.button("saveParamsBasic")->text(), QString("**Save Parameters"));
+
+        QVERIFY(waitIdle(rig.w.window.get()));
+        QSignalSpy answered(rig.link(), &KelvaraCom::controllerConnected);
+        QVERIFY(answered.wait(10000));
+        QVERIFY(rig.marked(kvAddress) && rig.marked(maxSpeedAddress));
+        // The read shows what A holds in RAM; an edit that never reached A
+        // is replaced, as by any read.
+        QVERIFY(rig.w.readAll());
+        QCOMPARE(rig.parameter(kvAddress)->getRegisterValue(), 1500);
+        for (const int address : {kvAddress, maxSpeedAddress})
+            QCOMPARE(rig.marked(address), written.contains(address));
+
+        QVERIFY(rig.saveConfirmed());
+        QCOMPARE(int(rig.a()->registerValue(kvAddress)), 1500);
+        QCOMPARE(int(rig.a()->registerValue(flashSaveAddress)), flashSaved);
+        QVERIFY(!rig.marked(kvAddress) && !rig.marked(maxSpeedAddress));
+        QVERIFY(rig.w.model()->getUnsavedValues().isEmpty());
+        QCOMPARE(watcher.titles(), QStringList{title});
+    }
+};
+
+QTEST_MAIN(TestMovingCable)
+#include "tst_movingcable.moc"

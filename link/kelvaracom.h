@@ -84,6 +84,11 @@ public:
 
     // Queue operations; they take the address first, the count second.
     void queueRead(int addr, int numRegs);
+    // A poll of live values, as the Dashboard's of the status block: sent
+    // once, as a connection check is. One that goes unanswered ends
+    // without a failure report and counts as a failed connection check at
+    // the next check; the next poll asks anew.
+    void pollStatus(int addr, int numRegs);
     // Like oneWrite() without resetting the timeout.
     void queueWrite(int addr, int numRegs);
     // A command register written with the value given now, whatever the
@@ -268,7 +273,12 @@ private:
         // The identity registers beyond the blocks (firmware 6000 on); the
         // last of them ends the read-all.
         ReadAllLastIdentityRegister,
+        StatusPoll,
     };
+    static bool isReadAllPurpose(ReadPurpose purpose)
+    {
+        return purpose != PlainRead && purpose != StatusPoll;
+    }
 
     // Steps of the state machines. Each machine advances on replyProcessed();
     // a step named WaitingFor... waits for the judgement of the request it
@@ -367,6 +377,8 @@ private:
     bool sendNextWrite();
     QByteArray nextWriteFrame() const;
     bool retransmitMessage();
+    bool isPollInFlight() const;
+    void endUnansweredPoll();
     bool takeJudgement(quint32& request);
     bool sendNextWriteIdentified();
     void writeError();

@@ -77,6 +77,12 @@ void KelvaraCom::queueCommand(int addr, int value)
     queueWriteHelper();
 }
 
+void KelvaraCom::pollStatus(int addr, int numRegs)
+{
+    appendRead(numRegs, addr, StatusPoll);
+    queueReadHelper();
+}
+
 void KelvaraCom::queueMultipleReads(QVector<QPair<int, int>> pairs)
 {
     for (const auto& pair : qAsConst(pairs))
@@ -192,7 +198,7 @@ bool KelvaraCom::sendNextRead()
         return true;
     const QPair<int, int> pair = readQueue.takeFirst();
     currentReadPurpose = readPurposes.takeFirst();
-    readAllBlockInFlight = currentReadPurpose != PlainRead;
+    readAllBlockInFlight = isReadAllPurpose(currentReadPurpose);
     if (currentReadPurpose == ReadAllBlock && pair.second == 0)
         noteReadAllStart();
     if (!read(pair.first, pair.second))
@@ -218,6 +224,10 @@ void KelvaraCom::readWrapper()
     }
     if (readState != ReadState::WaitingForReply || !takeJudgement(readMachineRequest))
         return;
+    if (status == StatusCommunicationTimeout && currentReadPurpose == StatusPoll) {
+        endUnansweredPoll();
+        return;
+    }
     if (status != StatusSuccess) {
         readError();
         return;
@@ -323,6 +333,29 @@ void KelvaraCom::sendNextReadBeforeCompletion()
         replyText = sendText;
         readError();
     }
+}
+
+bool KelvaraCom::isPollInFlight() const
+{
+    return mode == ReadMode && currentReadPurpose == StatusPoll
+        && readMachineRequest == requestInFlight;
+}
+
+// The poll measured nothing; the link goes on with what waits, and the
+// next connection check counts the silence.
+void KelvaraCom::endUnansweredPoll()
+{
+    currentReadPurpose = PlainRead;
+    if (!readQueue.isEmpty()) {
+        if (!sendNextRead())
+            readError();
+        return;
+    }
+    readState = ReadState::Idle;
+    mode = IdleMode;
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
+    processWriteQueue();
+    processReadQueue();
 }
 
 void KelvaraCom::readError()

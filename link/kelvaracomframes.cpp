@@ -374,7 +374,7 @@ void KelvaraCom::judgeGoodReply()
             takeIdentityAnswer(address, count, reply);
         } else {
             sendNextReadEarly();
-            if (purpose == PlainRead)
+            if (!isReadAllPurpose(purpose))
                 storeReadReply(address, count, reply);
             else
                 bufferReadAllReply(address, count, reply);
@@ -422,6 +422,12 @@ void KelvaraCom::judgeBadReply()
         return;
     }
     status = StatusCommunicationTimeout;
+    // A poll is never sent again: the next one asks anew.
+    if (isPollInFlight()) {
+        logText(replyText);
+        announceJudgement();
+        return;
+    }
     // A write frame goes out again only to the controller that was read.
     if (identifyBeforeResend()) {
         logText(replyText);

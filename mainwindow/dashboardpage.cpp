@@ -291,7 +291,7 @@ void DashboardPage::readDashboardValues()
         emit firstReadWanted();
     if (!com->isReadQueued(statusBlockAddress, statusBlockSize)
         && !com->isReadQueued(statusBlockAddress, clearFaultsReadSize))
-        com->oneRead(statusBlockAddress, statusBlockSize);
+        com->pollStatus(statusBlockAddress, statusBlockSize);
     if (statusBlockRead) {
         statusBlockRead = false;
         samplePlot();

@@ -260,6 +260,26 @@ private slots:
         QVERIFY(t.model->getUnsavedValues().isEmpty());
     }
 
+    // A poll of live values is sent once, as a connection check is: one
+    // that goes unanswered ends without a report, and what waits goes on.
+    void unansweredPollEndsQuietly()
+    {
+        SimulatedLink t(30);
+        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        t.sim.silenceNextRequests(1);
+        t.link->pollStatus(258, 74);
+        t.link->queueCommand(508, 1);
+        QVERIFY(t.sim.waitForReplies(1));
+        QTRY_COMPARE(t.link->getMode(), int(KelvaraCom::IdleMode));
+        QCOMPARE(t.requests(),
+                 (QStringList{spaced(Frames::read(258, 74)), spaced(Frames::write(508, {1}))}));
+        QCOMPARE(t.only({"comError", "errorMessage(Read Fail)", "timeoutOccured"}), QStringList());
+        // Answered, it stores what it read.
+        QVERIFY(t.sim.setRegisterValue(258, 4));
+        t.link->pollStatus(258, 74);
+        QTRY_COMPARE(t.model->getParameter(258)->getRegisterValue(), 4);
+    }
+
     void readAllAfterAnUnansweredBlock_data()
     {
         QTest::addColumn<int>("spoiled"); // replies of block 0 with a bad CRC

@@ -163,6 +163,7 @@ void KelvaraCom::dropPendingWork()
     earlyReadSendFailed = false;
     requestResent = false;
     statusReadFailedSinceCheck = false;
+    checkRidesOnStatusRead = false;
     probing = false;
     heldFrame = HeldFrame();
     readAllReplies.clear();

@@ -357,6 +357,8 @@ private:
     void judgeGoodReply();
     void judgeRejection();
     void judgeBadReply();
+    void judgeUnansweredExchange();
+    bool takeCheckOfStatusRead();
     void storeReadReply(int address, int count, const QByteArray& reply);
     void storeWriteReply();
     bool holdsSentValue(const QByteArray& frame, int index, int address) const;
@@ -491,6 +493,9 @@ private:
     // that counts as one failed check, however many checks fall inside the
     // wait of the poll sent again.
     bool statusReadFailedSinceCheck = false;
+    // A connection check fell while a read of the status block was waiting
+    // for its reply: that send is the check, as a check's own read would be.
+    bool checkRidesOnStatusRead = false;
     // The check in flight is a probe: its failure is not counted.
     bool probing = false;
 

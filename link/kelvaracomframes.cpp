@@ -11,6 +11,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 const char slaveAddress = 1;
@@ -353,6 +355,7 @@ void KelvaraCom::judgeGoodReply()
     if (isStatusRead()) {
         failedCheckCount = 0;
         statusReadFailedSinceCheck = false;
+        checkRidesOnStatusRead = false;
     }
     status = isConnectionCheckReply() ? StatusControllerConnected : StatusSuccess;
     if (mode == ReadMode) {
@@ -407,11 +410,30 @@ void KelvaraCom::judgeRejection()
     announceJudgement();
 }
 
+// The check that fell in the wait of this status read fails with it;
+// counted once the reply has been judged, so that a controller declared
+// lost finds the link between requests.
 void KelvaraCom::judgeBadReply()
 {
+    const bool checkFailed = takeCheckOfStatusRead();
+    judgeUnansweredExchange();
+    if (checkFailed)
+        countFailedCheck();
+}
+
+bool KelvaraCom::takeCheckOfStatusRead()
+{
+    if (!isStatusRead())
+        return false;
+    if (std::exchange(checkRidesOnStatusRead, false))
+        return true;
+    statusReadFailedSinceCheck = true;
+    return false;
+}
+
+void KelvaraCom::judgeUnansweredExchange()
+{
     noteFailedExchange();
-    if (isStatusRead())
-        statusReadFailedSinceCheck = true;
     if (isConnectionCheckReply()) {
         // A connection check is never sent again.
         if (!connectionFailsIgnored) {

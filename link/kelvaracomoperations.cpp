@@ -313,17 +313,22 @@ void KelvaraCom::clearFaults()
 void KelvaraCom::checkConnection()
 {
     if (mode != IdleMode) {
-        // The Dashboard's polls of the status block keep the link busy: a
-        // send of one that went unanswered since the last check counts as
-        // one failed check, unless the poll in flight is being answered.
-        // A check that falls inside the wait of a poll sent again learns
-        // nothing new, and counts nothing.
+        // The Dashboard's polls of the status block keep the link busy. A
+        // check that falls while one waits for its reply is judged with it,
+        // as the check's own read would be; one that is being answered
+        // passes. Otherwise a send of one that went unanswered since the
+        // last check counts as one failed check.
         const bool statusReadFailed = std::exchange(statusReadFailedSinceCheck, false);
-        if (statusReadFailed && !(isStatusRead() && rxCount > 0))
+        if (isStatusRead()) {
+            checkRidesOnStatusRead = rxCount == 0;
+            return;
+        }
+        if (statusReadFailed)
             countFailedCheck();
         return;
     }
     statusReadFailedSinceCheck = false;
+    checkRidesOnStatusRead = false;
     probing = false;
     connectionCheckState = ConnectionCheckState::Start;
     checkConnectionWrapper();

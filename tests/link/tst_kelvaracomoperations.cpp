@@ -280,6 +280,38 @@ private slots:
         QTRY_COMPARE(t.model->getParameter(258)->getRegisterValue(), 4);
     }
 
+    // A connection check that falls while a poll waits for its reply is
+    // judged with that poll, as its own read would be: each unanswered send
+    // counts once however many checks fall in its wait, an answered one
+    // starts the count anew, and the third in a row declares the loss.
+    void checksFallingInAPollAreJudgedWithIt()
+    {
+        SimulatedLink t(30);
+        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        const auto poll = [&](int checksInItsWait) {
+            const int before = t.events.size();
+            const int judged = t.events.count("replyProcessed");
+            t.link->pollStatus(258, 74);
+            for (int i = 0; i < checksInItsWait; ++i)
+                t.link->checkConnection();
+            if (!t.waitFor("replyProcessed", judged + 1, 2000))
+                return QStringLiteral("not judged");
+            return t.events.mid(before).filter("controller").join("");
+        };
+        t.sim.setSilent(true);
+        QCOMPARE(poll(3), QString());
+        QCOMPARE(poll(1), QString());
+        t.sim.setSilent(false);
+        QCOMPARE(poll(1), QString());
+        t.sim.setSilent(true);
+        QCOMPARE(poll(1), QString());
+        QCOMPARE(poll(1), QString());
+        // Unanswered with no check in its wait: the next check counts it.
+        QCOMPARE(poll(0), QString());
+        QCOMPARE(poll(1), QStringLiteral("controllerDisconnected"));
+        QCOMPARE(t.sim.requestCount(), 7);
+    }
+
     void readAllAfterAnUnansweredBlock_data()
     {
         QTest::addColumn<int>("spoiled"); // replies of block 0 with a bad CRC

@@ -186,9 +186,9 @@ void describeOptions(QCommandLineParser* parser)
          QStringLiteral("PATH")},
         {QStringLiteral("controller"),
          QStringLiteral("A controller behind the adapter (repeatable; the cable starts on the "
-                        "first): the other options, then SPEC, a register FILE or "
+                        "first): the other options, then REGISTERS, a register FILE or "
                         "ADDR=VALUE,ADDR=VALUE..."),
-         QStringLiteral("SPEC")},
+         QStringLiteral("REGISTERS")},
         {QStringLiteral("log"), QStringLiteral("Print every frame with its time.")},
         {QStringLiteral("flash-fail"),
          QStringLiteral("Never confirm a save to flash (register 511).")},
@@ -303,10 +303,10 @@ int serveOn(QCoreApplication* app, const QString& terminal, const QString& linkP
     return result;
 }
 
-// Every option that shapes a controller applied to it, SPEC (a register
+// Every option that shapes a controller applied to it, its registers (a register
 // file or ADDR=VALUE,...) last; 0, or the exit code after an error line.
 int setUp(const QCommandLineParser& parser, ControllerSimulator* simulator,
-          const QString& spec = QString())
+          const QString& registers = QString())
 {
     if (const int failure = loadRegisters(parser, simulator))
         return failure;
@@ -318,10 +318,10 @@ int setUp(const QCommandLineParser& parser, ControllerSimulator* simulator,
         return 2;
     simulator->setFlashSaveFails(parser.isSet(QStringLiteral("flash-fail")));
     simulator->setSilent(parser.isSet(QStringLiteral("silent")));
-    if (spec.isEmpty())
+    if (registers.isEmpty())
         return 0;
-    if (!QFileInfo::exists(spec) && spec.contains(QLatin1Char('='))) {
-        for (const QString& assignment : spec.split(QLatin1Char(','))) {
+    if (!QFileInfo::exists(registers) && registers.contains(QLatin1Char('='))) {
+        for (const QString& assignment : registers.split(QLatin1Char(','))) {
             int address = 0;
             quint16 value = 0;
             QString error;
@@ -331,7 +331,7 @@ int setUp(const QCommandLineParser& parser, ControllerSimulator* simulator,
             }
             simulator->setRegisterValue(address, value);
         }
-    } else if (!simulator->loadImage(spec)) {
+    } else if (!simulator->loadImage(registers)) {
         QTextStream(stderr) << "kelvara-sim: --controller: " << simulator->errorString() << "\n";
         return 1;
     }
@@ -357,13 +357,13 @@ int serveOne(QCoreApplication* app, const QCommandLineParser& parser)
 // first, moved by commands from standard input.
 int serveBehindAdapter(QCoreApplication* app, const QCommandLineParser& parser)
 {
-    const QStringList specs = parser.values(QStringLiteral("controller"));
+    const QStringList controllerRegisters = parser.values(QStringLiteral("controller"));
     std::vector<std::unique_ptr<ControllerSimulator>> simulators;
     QVector<ControllerSimulator*> controllers;
-    for (const QString& spec : specs) {
+    for (const QString& registers : controllerRegisters) {
         simulators.push_back(std::make_unique<ControllerSimulator>());
         controllers << simulators.back().get();
-        if (const int failure = setUp(parser, controllers.back(), spec))
+        if (const int failure = setUp(parser, controllers.back(), registers))
             return failure;
         if (!controllers.back()->start()) {
             QTextStream(stderr) << "kelvara-sim: " << controllers.back()->errorString() << "\n";

@@ -1,5 +1,7 @@
 #include "identitygate.h"
 
+#include "frameword.h"
+
 namespace {
 
 const char writeFunction = 16;
@@ -8,11 +10,6 @@ const int accessCodeAddress = 509;
 const int firmwareAddress = 256;
 // Address, count, byte count and one value.
 const int singleWriteFrameSize = 11;
-
-int word(const QByteArray& frame, int offset)
-{
-    return (quint8(frame.at(offset)) << 8) | quint8(frame.at(offset + 1));
-}
 
 } // namespace
 
@@ -35,10 +32,12 @@ bool IdentityGate::letsPass(const QByteArray& frame) const
 
 bool IdentityGate::isSafetyCommand(const QByteArray& frame)
 {
-    if (frame.size() != singleWriteFrameSize || frame.at(1) != writeFunction || word(frame, 4) != 1)
+    if (frame.size() != singleWriteFrameSize || frame.at(1) != writeFunction
+        || frameWord(frame, 4) != 1)
         return false;
-    const int address = word(frame, 2);
-    return (address == discoveryModeAddress || address == accessCodeAddress) && word(frame, 7) == 0;
+    const int address = frameWord(frame, 2);
+    return (address == discoveryModeAddress || address == accessCodeAddress)
+        && writeFrameValue(frame, 0) == 0;
 }
 
 void IdentityGate::beginCheck()

@@ -2,6 +2,7 @@
 #include "kelvaracom.h"
 
 #include "commtimer.h"
+#include "frameword.h"
 #include "kelvara.h"
 #include "identitygate.h"
 #include "logger.h"
@@ -138,8 +139,8 @@ QByteArray KelvaraCom::buildWriteFrame(int numRegs, int addr, const QVector<int>
 
 bool KelvaraCom::sendWrite(const QByteArray& frame)
 {
-    curAddr = (quint8(frame.at(2)) << 8) | quint8(frame.at(3));
-    curNumRegs = (quint8(frame.at(4)) << 8) | quint8(frame.at(5));
+    curAddr = frameWord(frame, 2);
+    curNumRegs = frameWord(frame, 4);
     prepareReplyBuffer(8);
     requestInFlight = ++requestCounter;
     requestResent = false;
@@ -487,9 +488,7 @@ void KelvaraCom::storeWriteReply()
         const int address = curAddr + i;
         if (commandParameterAddresses.contains(address)) {
             // What the controller was told, whatever a read put in between.
-            const int offset = 7 + 2 * i;
-            const int value = (quint8(sent.at(offset)) << 8) | quint8(sent.at(offset + 1));
-            runner->setEditToControllerValue(address, value);
+            runner->setEditToControllerValue(address, writeFrameValue(sent, i));
             runner->setControllerRamToEdit(address);
         } else if (holdsSentValue(sent, i, address)) {
             // A value changed while its frame was on the way has not reached
@@ -505,11 +504,10 @@ void KelvaraCom::storeWriteReply()
 
 bool KelvaraCom::holdsSentValue(const QByteArray& frame, int index, int address) const
 {
-    const int offset = 7 + 2 * index;
-    if (frame.size() < offset + 2)
+    if (frame.size() < 7 + 2 * (index + 1))
         return false;
-    const int sent = (quint8(frame.at(offset)) << 8) | quint8(frame.at(offset + 1));
-    return (runner->getParameter(address)->getRegisterValue() & 0xFFFF) == sent;
+    return (runner->getParameter(address)->getRegisterValue() & 0xFFFF)
+        == writeFrameValue(frame, index);
 }
 
 void KelvaraCom::announceJudgement()

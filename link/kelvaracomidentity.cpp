@@ -6,6 +6,7 @@
 
 #include "commtimer.h"
 #include "controlleridentity.h"
+#include "frameword.h"
 #include "identitygate.h"
 #include "kelvara.h"
 #include "parameter.h"
@@ -129,7 +130,7 @@ void KelvaraCom::takeIdentityAnswer(int address, int count, const QByteArray& re
     identityAnswerAddress = address;
     identityAnswer.clear();
     for (int i = 0; i < count; ++i)
-        identityAnswer << ((quint8(reply.at(3 + 2 * i)) << 8) | quint8(reply.at(4 + 2 * i)));
+        identityAnswer << readReplyValue(reply, i);
 }
 
 void KelvaraCom::identityCheckWrapper()

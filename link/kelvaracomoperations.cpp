@@ -4,6 +4,7 @@
 
 #include "commtimer.h"
 #include "controlleridentification.h"
+#include "frameword.h"
 #include "identitygate.h"
 #include "kelvara.h"
 #include "parameter.h"
@@ -52,9 +53,7 @@ QVector<int> KelvaraCom::identityRegistersBeyondBlocks() const
 {
     for (const ReadAllReply& block : readAllReplies) {
         if (firmwareAddress >= block.address && firmwareAddress < block.address + block.count) {
-            const int offset = 3 + 2 * (firmwareAddress - block.address);
-            const int firmware =
-                (quint8(block.reply.at(offset)) << 8) | quint8(block.reply.at(offset + 1));
+            const int firmware = readReplyValue(block.reply, firmwareAddress - block.address);
             return ControllerIdentity::registersBeyond(firmware, lastReadAllAddress);
         }
     }

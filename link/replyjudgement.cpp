@@ -1,5 +1,6 @@
 #include "replyjudgement.h"
 
+#include "frameword.h"
 #include "kelvaracom.h"
 
 namespace {
@@ -47,7 +48,7 @@ bool ReplyJudgement::isGoodReply(const QByteArray& request, const QByteArray& re
     if (reply.at(0) != slaveAddress || reply.at(1) != request.at(1))
         return false;
     if (request.at(1) == readFunction) {
-        const int count = (quint8(request.at(4)) << 8) | quint8(request.at(5));
+        const int count = frameWord(request, 4);
         return quint8(reply.at(2)) == quint8((count * 2) & 0xFF) && reply.size() == count * 2 + 5;
     }
     return reply.size() == 8 && reply.mid(2, 4) == request.mid(2, 4);

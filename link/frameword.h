@@ -1,0 +1,26 @@
+#ifndef FRAMEWORD_H
+#define FRAMEWORD_H
+
+#include <QByteArray>
+
+// A 16-bit word of a Modbus frame, high byte first, as an unsigned value.
+inline int frameWord(const QByteArray& frame, int offset)
+{
+    return (quint8(frame.at(offset)) << 8) | quint8(frame.at(offset + 1));
+}
+
+// Register value index of a read reply (after slave, function and byte
+// count).
+inline int readReplyValue(const QByteArray& reply, int index)
+{
+    return frameWord(reply, 3 + 2 * index);
+}
+
+// Register value index of a write request (after slave, function, address,
+// count and byte count).
+inline int writeFrameValue(const QByteArray& frame, int index)
+{
+    return frameWord(frame, 7 + 2 * index);
+}
+
+#endif // FRAMEWORD_H

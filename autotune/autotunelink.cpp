@@ -93,10 +93,6 @@ qint64 AutotuneLink::startDiscovery(int mode)
 
 void AutotuneLink::beginRun(KelvaraCom::AutotuneTestState kind)
 {
-    // A flash save by any path, after this run or later, stores what the
-    // run left outside flash.
-    QObject::connect(com, &KelvaraCom::flashSaveComplete, runner, &Kelvara::setControllerFlashToRam,
-                     Qt::UniqueConnection);
     com->startAutotune(kind);
     savedBefore = runner->getSavedValues();
     written.clear();

@@ -274,6 +274,8 @@ void KelvaraCom::saveValuesToFlash()
 void KelvaraCom::confirmFlashSave()
 {
     settleUnwritable();
+    // What earlier writes left in the controller's RAM only is saved now.
+    runner->setControllerFlashToRam();
     mode = IdleMode;
     flashSaveState = FlashSaveState::Idle;
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);

@@ -249,8 +249,6 @@ void MainWindow::createModelAndLink()
     connect(com, &KelvaraCom::errorMessage, this, &MainWindow::showLinkFailure);
     connect(com, &KelvaraCom::comConnectError, this, &MainWindow::comConnectError);
     connect(com, &KelvaraCom::motorRunning, this, &MainWindow::motorRunningError);
-    // What a failed save left in the controller's RAM only is saved now.
-    connect(com, &KelvaraCom::flashSaveComplete, model, &Kelvara::setControllerFlashToRam);
 #ifdef Q_OS_MACOS
     // The check by itself is about the driver of macOS; the Help menu
     // offers it everywhere.

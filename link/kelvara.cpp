@@ -252,10 +252,7 @@ void Kelvara::setControllerRamFromRead(int address, int raw)
     // As the controller holds it, also beyond the limits: shown as the
     // limit, sent back unchanged. The registers it limits or scales keep
     // their raw values too: they are the controller's, or the user's edits.
-    const bool wasTaking = takingControllerValues;
-    setTakingControllerValues(true);
-    parameter->setRegisterValueUnlimited(raw);
-    setTakingControllerValues(wasTaking);
+    setEditToControllerValue(address, raw);
     const bool replacesEdit = edited && parameter->getRegisterValue() != edit;
     setControllerRamToEdit(address);
     if (replacesEdit)

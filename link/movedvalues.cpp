@@ -90,11 +90,15 @@ void MovedValues::takeChange(int address, bool takingControllerValues)
     const int before = std::exchange(track.lastRaw, raw);
     if (!takingControllerValues && Parameter::isStoringAnother(track.parameter)) {
         notePushedBy(address, track, Parameter::outermostStore());
-        notePending(address, before, false);
+        notePending(address, {before, false, false});
         return;
     }
-    // The user's own value, a file's or the controller's.
-    track.rawBeforeStore = before;
+    // The user's own value, a file's or the controller's; the steps of one
+    // drag count as one.
+    if (!reportHeld || !storedWhileHeld.contains(address))
+        track.rawBeforeStore = before;
+    if (reportHeld && !takingControllerValues)
+        storedWhileHeld.insert(address);
     settle(track);
     track.cause = -1;
     pushed.remove(address);
@@ -147,7 +151,7 @@ void MovedValues::takeRecomputation(int address, Track& track)
     if (raw == track.origin)
         noteResting(track, context);
     else if (raw != before)
-        notePending(address, before, false);
+        notePending(address, {before, false, false});
 }
 
 void MovedValues::putBackOrigin(int address, Track& track)
@@ -161,14 +165,36 @@ void MovedValues::putBackOrigin(int address, Track& track)
 void MovedValues::noteLimitedFileValue(int address, int fileRaw)
 {
     if (tracks.contains(address))
-        notePending(address, fileRaw, true);
+        notePending(address, {fileRaw, true, false});
 }
 
-void MovedValues::notePending(int address, int raw, bool fromFile)
+void MovedValues::noteEnteredValue(int address, int enteredRaw)
 {
-    if (fromFile || !pending.contains(address))
-        pending.insert(address, {raw, fromFile});
-    if (reportQueued)
+    if (tracks.contains(address))
+        notePending(address, {enteredRaw, false, true});
+}
+
+void MovedValues::holdReport(bool held)
+{
+    if (held == reportHeld)
+        return;
+    reportHeld = held;
+    storedWhileHeld.clear();
+    if (!held && !pending.isEmpty())
+        queueReport();
+}
+
+// A value the action gave keeps its place; a move, the first value before.
+void MovedValues::notePending(int address, const Pending& value)
+{
+    if (value.fromFile || value.entered || !pending.contains(address))
+        pending.insert(address, value);
+    queueReport();
+}
+
+void MovedValues::queueReport()
+{
+    if (reportQueued || reportHeld)
         return;
     reportQueued = true;
     QMetaObject::invokeMethod(
@@ -178,17 +204,20 @@ void MovedValues::notePending(int address, int raw, bool fromFile)
 void MovedValues::report()
 {
     reportQueued = false;
+    if (reportHeld)
+        return; // told once the drag is released
     QList<MovedValue> moves;
     for (auto it = pending.constBegin(); it != pending.constEnd(); ++it) {
         const Track& track = tracks[it.key()];
         const Parameter* parameter = track.parameter;
-        if (!it->fromFile && parameter->getRegisterValue() == track.origin)
+        if (!it->fromFile && !it->entered && parameter->getRegisterValue() == track.origin)
             continue; // back where it was
         MovedValue move;
         move.address = it.key();
         move.before = parameter->unlimitedValue(it->raw);
         move.after = parameter->getValue();
         move.fromFile = it->fromFile;
+        move.entered = it->entered;
         if (!sameDisplayValue(move.before, move.after))
             moves.append(move);
     }

@@ -21,6 +21,8 @@ struct MovedValue
     double before = 0.0;
     double after = 0.0;
     bool fromFile = false;
+    // before is a value entered for the register that a rule held back.
+    bool entered = false;
 };
 Q_DECLARE_METATYPE(MovedValue)
 
@@ -38,8 +40,8 @@ Q_DECLARE_METATYPE(MovedValue)
 // it held before. One the user has changed since has a new origin and
 // stays.
 //
-// The moves of one action (an edit, a file, a pick from a list) are told
-// once it is over, in one valuesMoved().
+// The moves of one action (an edit, a file, a pick from a list, a drag) are
+// told once it is over, in one valuesMoved().
 class MovedValues : public QObject
 {
     Q_OBJECT
@@ -58,6 +60,13 @@ public:
     void takeChange(int address, bool takingControllerValues);
     // A file gave the register fileRaw, which its limits did not let stand.
     void noteLimitedFileValue(int address, int fileRaw);
+    // A value entered for the register (typed, or a file's) that a rule of
+    // a graph or slider held back at what the register holds now.
+    void noteEnteredValue(int address, int enteredRaw);
+    // While held, a drag is under way: its moves are told once it is
+    // released, and a register stored more than once meanwhile counts what
+    // it held before the drag as its value before.
+    void holdReport(bool held);
 
 signals:
     // After the action that moved them; values back at their origin, and
@@ -82,6 +91,7 @@ private:
     {
         int raw = 0;
         bool fromFile = false;
+        bool entered = false;
     };
 
     void settle(Track& track);
@@ -91,7 +101,8 @@ private:
     void putBackOrigin(int address, Track& track);
     void notePushedBy(int address, Track& track, const Parameter* cause);
     void putBackPushedBy(int cause, int raw);
-    void notePending(int address, int raw, bool fromFile);
+    void notePending(int address, const Pending& value);
+    void queueReport();
     void report();
 
     QHash<int, Track> tracks;
@@ -101,6 +112,9 @@ private:
     QSet<int> pushed;
     bool reportQueued = false;
     int puttingBack = -1;
+    bool reportHeld = false;
+    // Registers stored by the user while the report was held.
+    QSet<int> storedWhileHeld;
 };
 
 #endif // MOVEDVALUES_H

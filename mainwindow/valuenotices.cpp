@@ -86,15 +86,22 @@ QString ValueNotices::movedText(const QList<MovedValue>& moves) const
         const Parameter* parameter = model->getParameter(move.address);
         const QString before = withUnits(parameter, move.before);
         const QString after = withUnits(parameter, move.after);
-        lines << (move.fromFile ? tr("  %1: %2 in the file, %3 now")
-                                : tr("  %1: %2 before, %3 now"))
-                     .arg(nameOf(move.address), before, after);
+        lines << movedLine(move).arg(nameOf(move.address), before, after);
     }
     return tr("Limits set by other values moved these values, and Save Parameters will write "
               "them as they are now:\n%1\n\n\"Before\" is what the register held, read with the "
               "values set now. Setting back the value that moved one puts it back, unless you "
               "have changed it since.")
         .arg(lines.join(QLatin1Char('\n')));
+}
+
+QString ValueNotices::movedLine(const MovedValue& move)
+{
+    if (move.fromFile)
+        return tr("  %1: %2 in the file, %3 now");
+    if (move.entered)
+        return tr("  %1: %2 entered, %3 now");
+    return tr("  %1: %2 before, %3 now");
 }
 
 QString ValueNotices::nameOf(int address) const

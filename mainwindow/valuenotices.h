@@ -37,6 +37,7 @@ private:
     void takeReadAll();
     void tellOutsideLimits();
     void tellMoves(const QList<MovedValue>& moves);
+    static QString movedLine(const MovedValue& move);
     QString nameOf(int address) const;
     static QString withUnits(const Parameter* parameter, double value);
 

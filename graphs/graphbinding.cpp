@@ -2,6 +2,7 @@
 
 #include "draggablegraphnode.h"
 #include "kelvara.h"
+#include "movedvalues.h"
 #include "parameter.h"
 
 #include <QScopedValueRollback>
@@ -10,6 +11,16 @@
 #include <cmath>
 
 namespace GraphBinding {
+
+namespace {
+
+// The model's record of moved values, a child of the model.
+MovedValues* movedValues(Kelvara* device)
+{
+    return device->findChild<MovedValues*>();
+}
+
+} // namespace
 
 double value(Kelvara* device, int address)
 {
@@ -33,6 +44,34 @@ bool atValue(double expression, double nodeValue)
     return qFuzzyCompare(1 + expression, 1 + nodeValue);
 }
 
+bool holdsControllerValue(Kelvara* device, int address)
+{
+    if (!device->isValid())
+        return false;
+    const QMap<int, int> held = device->getSavedValues();
+    const auto it = held.constFind(address);
+    if (it == held.constEnd())
+        return false;
+    const Parameter* parameter = device->getParameter(address);
+    return parameter->getRegisterValue() == *it
+        || (parameter->isWithinLimits(*it) && parameter->getValue() == parameter->asValue(*it));
+}
+
+bool isEdit(Kelvara* device, int address)
+{
+    return !takingControllerValues(device) && !holdsControllerValue(device, address);
+}
+
+void hold(Kelvara* device, int address, double value, bool tell)
+{
+    Parameter* parameter = device->getParameter(address);
+    const int entered = parameter->getRegisterValue();
+    write(device, address, value);
+    MovedValues* moves = movedValues(device);
+    if (tell && moves && device->isValid() && parameter->getRegisterValue() != entered)
+        moves->noteEnteredValue(address, entered);
+}
+
 void followX(Kelvara* device, DraggableGraphNode* node, int address, bool* writingBack)
 {
     const double registerValue = value(device, address);
@@ -47,6 +86,24 @@ void writeX(Kelvara* device, DraggableGraphNode* node, int address)
 {
     if (!atValue(value(device, address), node->getX()))
         write(device, address, node->getX());
+}
+
+void placeX(DraggableGraphNode* node, double x)
+{
+    if (!atValue(x, node->getX()))
+        node->setXPosition(x);
+}
+
+void writeDragged(Kelvara* device, DraggableGraphNode* node, double v, int address, double value)
+{
+    if (node->isHeld() && !atValue(v, node->getX()))
+        write(device, address, value);
+}
+
+void holdMoveReport(Kelvara* device, bool held)
+{
+    if (MovedValues* moves = movedValues(device))
+        moves->holdReport(held);
 }
 
 } // namespace GraphBinding

@@ -1,26 +1,46 @@
 #ifndef GRAPHBINDING_H
 #define GRAPHBINDING_H
 
+#include <QObject>
+
 class DraggableGraphNode;
 class Kelvara;
 
 // How graphs and sliders follow and write the device model's registers.
+// Values flow from the registers into nodes and thumbs, which show them as
+// far as their bounds let them: a node or thumb writes only its own register,
+// only while the user drags it, and only where the user drags it. A rule of
+// a graph (an order, a gap) acts on the values the user sets; what it moves
+// is told like any other moved value.
 namespace GraphBinding {
 
 // Display value of a register.
 double value(Kelvara* device, int address);
 
-// True while the link stores a controller reply: nodes and thumbs then only
-// follow the registers and nothing is written back.
+// True while the model takes the controller's own values (a read, a
+// restore, a value put back): nodes and thumbs then only follow them.
 bool takingControllerValues(Kelvara* device);
 
-// Writes a display value as the user's edit. Nothing is written while the
-// link applies a controller read, nor a value that is not a finite number.
+// Writes a display value. Nothing is written while the link applies a
+// controller read, nor a value that is not a finite number.
 void write(Kelvara* device, int address, double value);
 
 // A node is at the value of its expression when both agree within the
 // relative tolerance of doubles; nothing is moved or written then.
 bool atValue(double expression, double nodeValue);
+
+// The register shows what the controller holds: read from it, or set back
+// to it (a value typed back). Before the first read nothing is held.
+bool holdsControllerValue(Kelvara* device, int address);
+
+// A change of the register that the graphs' rules act on: neither a value
+// the model takes from the controller nor the controller's value set back.
+bool isEdit(Kelvara* device, int address);
+
+// A rule holds the register's value back at value: written, and, when tell
+// is set, told with the values moved as the value entered and what it holds
+// now. A drag's own value is not told: the node stops there as at a bound.
+void hold(Kelvara* device, int address, double value, bool tell);
 
 // Register to node: unless the node's x is at the register's value, moves
 // the node there (through its bounds) and writes back the value it shows.
@@ -30,6 +50,26 @@ void followX(Kelvara* device, DraggableGraphNode* node, int address, bool* writi
 // Node to register: unless the node's x is at the register's value, writes
 // the node's x into the register.
 void writeX(Kelvara* device, DraggableGraphNode* node, int address);
+
+// Places a node on x unless it is there; its bounds apply.
+void placeX(DraggableGraphNode* node, double x);
+
+// Node to register, while the user drags the node: unless the register's
+// value v is where the node stands, writes value (what the node stands for).
+void writeDragged(Kelvara* device, DraggableGraphNode* node, double v, int address, double value);
+
+// The moves a drag sets off are told once, when it ends.
+void holdMoveReport(Kelvara* device, bool held);
+
+// Holds the report of moves from the item's press to its release (a node
+// or a thumb, with clicked() and released()). Connected after the graph's
+// own slots, so that what they move on release is told with the rest.
+template<typename Item>
+void tellMovesOnRelease(Kelvara* device, Item* item, QObject* context)
+{
+    QObject::connect(item, &Item::clicked, context, [device] { holdMoveReport(device, true); });
+    QObject::connect(item, &Item::released, context, [device] { holdMoveReport(device, false); });
+}
 
 } // namespace GraphBinding
 

@@ -5,6 +5,8 @@
 #include "sliderthumbline.h"
 
 #include <QCursor>
+#include <QEvent>
+#include <QGraphicsScene>
 #include <QPainter>
 #include <QRadialGradient>
 #include <QStyleOptionGraphicsItem>
@@ -66,6 +68,11 @@ double SliderThumb::getMax() const
     return rangeMin + ((rangeMax - rangeMin) * -maxPixel) / MultiSlider::trackLength;
 }
 
+bool SliderThumb::isHeld() const
+{
+    return scene() && scene()->mouseGrabberItem() == this;
+}
+
 void SliderThumb::addThumbLine(SliderThumbLine* line)
 {
     lines << line;
@@ -121,6 +128,7 @@ QVariant SliderThumb::itemChange(GraphicsItemChange change, const QVariant& valu
 
 void SliderThumb::mousePressEvent(QGraphicsSceneMouseEvent* event)
 {
+    pressed = true;
     emit clicked();
     update();
     QGraphicsItem::mousePressEvent(event);
@@ -128,7 +136,18 @@ void SliderThumb::mousePressEvent(QGraphicsSceneMouseEvent* event)
 
 void SliderThumb::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
 {
+    pressed = false;
     emit released();
     update();
     QGraphicsItem::mouseReleaseEvent(event);
+}
+
+bool SliderThumb::sceneEvent(QEvent* event)
+{
+    if (event->type() == QEvent::UngrabMouse && pressed) {
+        pressed = false;
+        emit released();
+        update();
+    }
+    return QGraphicsItem::sceneEvent(event);
 }

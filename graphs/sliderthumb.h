@@ -27,6 +27,8 @@ public:
     // The bounds in whole numbers.
     double getMin() const;
     double getMax() const;
+    // The mouse holds the thumb: the user is dragging it.
+    bool isHeld() const;
 
     void addThumbLine(SliderThumbLine* line);
     QList<SliderThumbLine*> thumbLines() const { return lines; }
@@ -44,6 +46,8 @@ protected:
     QVariant itemChange(GraphicsItemChange change, const QVariant& value) override;
     void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
     void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
+    // A drag that ends without a release (the grab taken away) ends as one.
+    bool sceneEvent(QEvent* event) override;
 
 private:
     double pixel(double value) const;
@@ -55,6 +59,7 @@ private:
     // Scene y bounds: minPixel for low values (the larger number).
     int minPixel = 0;
     int maxPixel = -200;
+    bool pressed = false;
 };
 
 #endif // SLIDERTHUMB_H

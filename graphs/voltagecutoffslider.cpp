@@ -6,7 +6,10 @@
 #include "parameter.h"
 #include "sliderthumb.h"
 
+#include <QGraphicsScene>
 #include <QScopedValueRollback>
+
+#include <limits>
 
 namespace {
 
@@ -16,8 +19,8 @@ const int highestVolts = 90;
 const int thumbAddresses[4] = {142, 141, 194, 195};
 const int labelHeights[4] = {0, -40, -70, -107};
 
-// Thumbs closer than the gap by less than this are taken as exactly apart:
-// values that went through pixels are not exact.
+// Values closer than the gap by less than this are taken as exactly apart:
+// display values are not exact in binary.
 const double gapTolerance = 1e-9;
 
 const QColor red(255, 0, 0, 100);
@@ -77,6 +80,11 @@ void VoltageCutoffSlider::initialize(Kelvara* device)
             &VoltageCutoffSlider::updateUpperOrangeShading);
     connect(thumb4, &SliderThumb::positionChanged, this,
             &VoltageCutoffSlider::updateUpperRedShading);
+    for (int k = 0; k < 4; ++k) {
+        connect(thumb(k), &SliderThumb::clicked, this, [this, k] { startDrag(k); });
+        GraphBinding::tellMovesOnRelease(device, thumb(k), this);
+    }
+    placeThumbs();
 }
 
 SliderThumb* VoltageCutoffSlider::thumb(int index) const
@@ -85,61 +93,124 @@ SliderThumb* VoltageCutoffSlider::thumb(int index) const
     return thumbs[index];
 }
 
+double VoltageCutoffSlider::registerValue(int index) const
+{
+    return GraphBinding::value(device, thumbAddresses[index]);
+}
+
+// The register's limits, as far as it has finite ones.
+void VoltageCutoffSlider::limits(int index, double* low, double* high) const
+{
+    const Parameter* parameter = device->getParameter(thumbAddresses[index]);
+    *low = -std::numeric_limits<double>::max();
+    *high = std::numeric_limits<double>::max();
+    parameter->minimumValue(low);
+    parameter->maximumValue(high);
+}
+
+bool VoltageCutoffSlider::dragging() const
+{
+    return scene()->mouseGrabberItem() != nullptr;
+}
+
 void VoltageCutoffSlider::followRegister(int index)
 {
-    if (writingBack[index])
-        return;
-    catchUpOtherThumbs(index);
-    const int address = thumbAddresses[index];
-    thumb(index)->setPosition(GraphBinding::value(device, address));
-    // The register keeps what the track can show (19 to 90 V).
-    QScopedValueRollback<bool> guard(writingBack[index], true);
-    GraphBinding::write(device, address, thumb(index)->getPosition());
+    if (!keepingOrder && GraphBinding::isEdit(device, thumbAddresses[index]))
+        keepOrder(index);
+    placeThumbs();
 }
 
-// The other thumbs stand where their registers are now before this one
-// pushes any: a new rated voltage rescales all four one after the other, and
-// a neighbour whose register has not announced itself yet must not be pushed
-// from where its thumb was.
-void VoltageCutoffSlider::catchUpOtherThumbs(int index)
+// Every thumb where its register is, a value beyond the track at its end.
+void VoltageCutoffSlider::placeThumbs()
 {
-    QScopedValueRollback<bool> guard(catchingUp, true);
     for (int k = 0; k < 4; ++k) {
-        if (k != index)
-            thumb(k)->setPosition(GraphBinding::value(device, thumbAddresses[k]));
+        if (!GraphBinding::atValue(registerValue(k), thumb(k)->getPosition()))
+            thumb(k)->setPosition(registerValue(k));
     }
 }
 
-// False while a controller read is applied, or other thumbs catch up with
-// their registers: the thumb only shows the value.
-bool VoltageCutoffSlider::writeRegister(int index)
+// The changed value stays where it is, unless its neighbours cannot make
+// room for it within their limits: then it is held where they can. The
+// neighbours are pushed first, so that the value they are pushed by is the
+// one the user set.
+void VoltageCutoffSlider::keepOrder(int changed)
 {
-    if (catchingUp || GraphBinding::takingControllerValues(device))
-        return false;
-    GraphBinding::write(device, thumbAddresses[index], thumb(index)->getPosition());
-    return true;
+    const QScopedValueRollback<bool> guard(keepingOrder, true);
+    const double held = heldValue(changed);
+    double previous = held;
+    for (int k = changed + 1; k < 4; ++k) {
+        if (registerValue(k) >= previous + gap - gapTolerance)
+            break;
+        push(k, previous + gap);
+        previous = registerValue(k);
+    }
+    previous = held;
+    for (int k = changed - 1; k >= 0; --k) {
+        if (registerValue(k) <= previous - gap + gapTolerance)
+            break;
+        push(k, previous - gap);
+        previous = registerValue(k);
+    }
+    if (!GraphBinding::atValue(held, registerValue(changed))) {
+        const Parameter* parameter = device->getParameter(thumbAddresses[changed]);
+        GraphBinding::hold(device, thumbAddresses[changed], held,
+                           !dragging() && !parameter->isRecomputing());
+    }
 }
 
-void VoltageCutoffSlider::ensureGap(SliderThumb* lower, SliderThumb* upper, double gap,
-                                    bool pushUpper)
+bool VoltageCutoffSlider::room(int index, double low, double high, double* from, double* to) const
 {
-    if (lower->getPosition() + gap <= upper->getPosition() + gapTolerance)
+    *from = low + index * gap;
+    *to = high - (3 - index) * gap;
+    for (int k = 0; k < 4; ++k) {
+        double kLow = 0.0;
+        double kHigh = 0.0;
+        limits(k, &kLow, &kHigh);
+        if (k <= index)
+            *from = qMax(*from, kLow + (index - k) * gap);
+        if (k >= index)
+            *to = qMin(*to, kHigh - (k - index) * gap);
+    }
+    return *from <= *to;
+}
+
+// Where the changed value leaves its neighbours room within their limits;
+// where the limits leave no such place, the value as it is.
+double VoltageCutoffSlider::heldValue(int changed) const
+{
+    const double value = registerValue(changed);
+    const double unbounded = std::numeric_limits<double>::max() / 4;
+    double from = 0.0;
+    double to = 0.0;
+    return room(changed, -unbounded, unbounded, &from, &to) ? qBound(from, value, to) : value;
+}
+
+// As far as the register's limits let it go.
+void VoltageCutoffSlider::push(int index, double value)
+{
+    double low = 0.0;
+    double high = 0.0;
+    limits(index, &low, &high);
+    GraphBinding::write(device, thumbAddresses[index], qBound(low, value, high));
+}
+
+// A dragged thumb pushes the others no further than the track's ends and
+// their limits: at the top they stack 0.5 V apart below 90 V.
+void VoltageCutoffSlider::startDrag(int index)
+{
+    if (!room(index, rangeMin, rangeMax, &dragFrom, &dragTo)) {
+        dragFrom = rangeMin;
+        dragTo = rangeMax;
+    }
+}
+
+void VoltageCutoffSlider::writeDragged(int index)
+{
+    SliderThumb* dragged = thumb(index);
+    if (!dragged->isHeld() || GraphBinding::atValue(registerValue(index), dragged->getPosition()))
         return;
-    if (pushUpper) {
-        if (lower->getPosition() + gap > upper->getMax()) {
-            upper->setPosition(upper->getMax());
-            lower->setPosition(upper->getMax() - gap);
-        } else {
-            upper->setPosition(lower->getPosition() + gap);
-        }
-    } else {
-        if (lower->getMin() > upper->getPosition() - gap) {
-            lower->setPosition(lower->getMin());
-            upper->setPosition(lower->getMin() + gap);
-        } else {
-            lower->setPosition(upper->getPosition() - gap);
-        }
-    }
+    GraphBinding::write(device, thumbAddresses[index],
+                        qBound(dragFrom, dragged->getPosition(), dragTo));
 }
 
 void VoltageCutoffSlider::updateThumb1Value()
@@ -164,30 +235,22 @@ void VoltageCutoffSlider::updateThumb4Value()
 
 void VoltageCutoffSlider::updateThumb1Param()
 {
-    if (writeRegister(0))
-        ensureGap(thumb1, thumb2, gap, true);
+    writeDragged(0);
 }
 
 void VoltageCutoffSlider::updateThumb2Param()
 {
-    if (!writeRegister(1))
-        return;
-    ensureGap(thumb1, thumb2, gap, false);
-    ensureGap(thumb2, thumb3, gap, true);
+    writeDragged(1);
 }
 
 void VoltageCutoffSlider::updateThumb3Param()
 {
-    if (!writeRegister(2))
-        return;
-    ensureGap(thumb2, thumb3, gap, false);
-    ensureGap(thumb3, thumb4, gap, true);
+    writeDragged(2);
 }
 
 void VoltageCutoffSlider::updateThumb4Param()
 {
-    if (writeRegister(3))
-        ensureGap(thumb3, thumb4, gap, false);
+    writeDragged(3);
 }
 
 void VoltageCutoffSlider::updateLowerRedShading()

@@ -10,8 +10,15 @@ class SliderThumb;
 // The battery-voltage slider of 19 to 90 V: from bottom to top its thumbs
 // set where the low-voltage rollback ends (register 142) and starts (141),
 // and where the maximum-regen-voltage rollback starts (194) and ends (195).
-// Bands show the zones: red, orange, green, orange, red. A dragged or edited
-// thumb pushes its neighbours so that adjacent thumbs stay 0.5 V apart.
+// Bands show the zones: red, orange, green, orange, red.
+//
+// The thumbs show the registers, a value beyond the track at its end; only
+// a thumb the user drags writes its register, within the stretch that
+// leaves the others room on the track and within their limits. The
+// registers keep their order 0.5 V apart: a value the user sets (dragged,
+// typed, or moved by a new rated voltage) pushes its neighbours away as far
+// as their limits let them, and is held back where they cannot make room.
+// Where the limits are too close for all four, the rule ends at them.
 class VoltageCutoffSlider : public MultiSlider
 {
     Q_OBJECT
@@ -21,7 +28,6 @@ public:
 
     // Adds the thumbs and bands and binds them to the registers; once.
     void initialize(Kelvara* device);
-    void ensureGap(SliderThumb* lower, SliderThumb* upper, double gap, bool pushUpper);
 
 public slots:
     void updateThumb1Value();
@@ -41,9 +47,19 @@ public slots:
 private:
     // Thumbs 1 to 4 at indices 0 to 3.
     SliderThumb* thumb(int index) const;
+    double registerValue(int index) const;
+    void limits(int index, double* low, double* high) const;
     void followRegister(int index);
-    void catchUpOtherThumbs(int index);
-    bool writeRegister(int index);
+    void placeThumbs();
+    void keepOrder(int changed);
+    // Where the value may go so that the others keep their gaps within
+    // [low, high] and their limits; false where there is no such place.
+    bool room(int index, double low, double high, double* from, double* to) const;
+    double heldValue(int changed) const;
+    void push(int index, double value);
+    void startDrag(int index);
+    void writeDragged(int index);
+    bool dragging() const;
 
     Kelvara* device = nullptr;
     SliderThumb* thumb1 = nullptr;
@@ -56,8 +72,10 @@ private:
     MultiSliderShading* upperOrangeShading = nullptr;
     MultiSliderShading* upperRedShading = nullptr;
     double gap = 0.5;
-    bool writingBack[4] = {};
-    bool catchingUp = false;
+    bool keepingOrder = false;
+    // The stretch of the track the dragged thumb may write.
+    double dragFrom = 0.0;
+    double dragTo = 0.0;
 };
 
 #endif // VOLTAGECUTOFFSLIDER_H

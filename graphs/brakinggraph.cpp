@@ -34,24 +34,28 @@ void BrakingGraph::initialize(Kelvara* device)
     connect(device->getParameter(brakeMaxAddress), &Parameter::valueChanged, this,
             &BrakingGraph::updateNode2Value);
     connect(node2, &DraggableGraphNode::xChanged, this, &BrakingGraph::updateNode2Param);
+    GraphBinding::tellMovesOnRelease(device, node1, this);
+    GraphBinding::tellMovesOnRelease(device, node2, this);
 }
 
 void BrakingGraph::updateNode1Value()
 {
-    GraphBinding::followX(device, node1, brakeStartAddress, &writingBack1);
+    GraphBinding::placeX(node1, GraphBinding::value(device, brakeStartAddress));
 }
 
 void BrakingGraph::updateNode2Value()
 {
-    GraphBinding::followX(device, node2, brakeMaxAddress, &writingBack2);
+    GraphBinding::placeX(node2, GraphBinding::value(device, brakeMaxAddress));
 }
 
 void BrakingGraph::updateNode1Param()
 {
-    GraphBinding::writeX(device, node1, brakeStartAddress);
+    GraphBinding::writeDragged(device, node1, GraphBinding::value(device, brakeStartAddress),
+                               brakeStartAddress, node1->getX());
 }
 
 void BrakingGraph::updateNode2Param()
 {
-    GraphBinding::writeX(device, node2, brakeMaxAddress);
+    GraphBinding::writeDragged(device, node2, GraphBinding::value(device, brakeMaxAddress),
+                               brakeMaxAddress, node2->getX());
 }

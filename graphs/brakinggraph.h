@@ -8,7 +8,9 @@ class Kelvara;
 
 // The analog brake input ramp alone: two red nodes on a 0 to 5 V by 0 to
 // 100 % plot, bound to Brake Start Voltage (216) and Brake Max Voltage (215).
-// The nodes may cross; no gap is kept. The suite builds it but does not
+// The nodes may cross; no gap is kept. The nodes show the registers, a
+// value beyond the plot at its edge; only a dragged node writes its
+// register. The suite builds it but does not
 // use it: no form or code creates one (ThrottleGraph edits the same ramp).
 class BrakingGraph : public DraggableGraph
 {
@@ -29,8 +31,6 @@ private:
     Kelvara* device = nullptr;
     DraggableGraphNode* node1 = nullptr;
     DraggableGraphNode* node2 = nullptr;
-    bool writingBack1 = false;
-    bool writingBack2 = false;
 };
 
 #endif // BRAKINGGRAPH_H

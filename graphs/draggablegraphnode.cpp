@@ -4,6 +4,7 @@
 #include "numericconversion.h"
 
 #include <QCursor>
+#include <QEvent>
 #include <QGraphicsScene>
 #include <QPainter>
 #include <QRadialGradient>
@@ -14,6 +15,7 @@
 namespace {
 
 const double diamondReach = 7 * M_SQRT2;
+const double pixelTolerance = 1e-9;
 
 } // namespace
 
@@ -140,6 +142,13 @@ void DraggableGraphNode::setYMax(double value)
     yMaxPixel = truncateToInt(pixelY(value));
 }
 
+void DraggableGraphNode::setXBounds(double min, double max)
+{
+    // A value on a whole pixel is not moved to the next by its rounding.
+    xMinPixel = truncateToInt(std::floor(pixelX(min) + pixelTolerance));
+    xMaxPixel = truncateToInt(std::ceil(pixelX(max) - pixelTolerance));
+}
+
 double DraggableGraphNode::getXMin() const
 {
     return valueX(xMinPixel);
@@ -249,6 +258,7 @@ QVariant DraggableGraphNode::itemChange(GraphicsItemChange change, const QVarian
 
 void DraggableGraphNode::mousePressEvent(QGraphicsSceneMouseEvent* event)
 {
+    pressed = true;
     emit clicked();
     update();
     QGraphicsItem::mousePressEvent(event);
@@ -256,7 +266,18 @@ void DraggableGraphNode::mousePressEvent(QGraphicsSceneMouseEvent* event)
 
 void DraggableGraphNode::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
 {
+    pressed = false;
     emit released();
     update();
     QGraphicsItem::mouseReleaseEvent(event);
+}
+
+bool DraggableGraphNode::sceneEvent(QEvent* event)
+{
+    if (event->type() == QEvent::UngrabMouse && pressed) {
+        pressed = false;
+        emit released();
+        update();
+    }
+    return QGraphicsItem::sceneEvent(event);
 }

@@ -46,6 +46,10 @@ public:
     double getXMax() const;
     double getYMin() const;
     double getYMax() const;
+    // Both horizontal bounds at once, without moving the node: the next
+    // move is checked against them. Kept in the whole pixels around the
+    // values, so that a node at either value is not moved off it.
+    void setXBounds(double min, double max);
 
     void setXFixed(bool fixed) { xFixed = fixed; }
     void setYFixed(bool fixed) { yFixed = fixed; }
@@ -72,6 +76,8 @@ protected:
     QVariant itemChange(GraphicsItemChange change, const QVariant& value) override;
     void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
     void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
+    // A drag that ends without a release (the grab taken away) ends as one.
+    bool sceneEvent(QEvent* event) override;
 
 private:
     double pixelX(double value) const;
@@ -96,6 +102,7 @@ private:
     int plotHeight;
     QColor fillColor;
     QColor rimColor;
+    bool pressed = false;
 };
 
 #endif // DRAGGABLEGRAPHNODE_H

@@ -4,10 +4,12 @@
 #include "draggablegraphshading.h"
 #include "graphbinding.h"
 #include "kelvara.h"
-#include "numericconversion.h"
 #include "parameter.h"
 
+#include <QGraphicsScene>
 #include <QScopedValueRollback>
+
+#include <cmath>
 
 using GraphBinding::atValue;
 
@@ -21,22 +23,15 @@ const int brakeMaxAddress = 215;
 const int brakeStartAddress = 216;
 
 const double fullScale = 5;
+// Where the fault nodes may go: their thresholds may lie off the plot.
+const double outOfPlot = 10000;
+// Display values closer than this are equal: they are not exact in binary.
+const double valueTolerance = 1e-9;
+const double pixelTolerance = 1e-9;
 const QColor faultColor(255, 0, 0, 70);
 const QColor activeColor(0, 0, 255, 70);
 
 } // namespace
-
-void sanitizeNodePair(DraggableGraphNode* lower, DraggableGraphNode* upper, double gap)
-{
-    if (upper->getX() - lower->getX() >= gap)
-        return;
-    if (upper->getXMax() > lower->getX() + gap) {
-        upper->setXPosition(lower->getX() + gap);
-    } else {
-        upper->setXPosition(upper->getXMax());
-        lower->setXPosition(upper->getXMax() - gap);
-    }
-}
 
 ThrottleGraph::ThrottleGraph(QWidget* parent)
     : DraggableGraph(parent, {400, 250, 40, 50}, tr("Throttle + Brake Map"))
@@ -69,13 +64,6 @@ void ThrottleGraph::initialize(Kelvara* device)
     title = QStringLiteral("Throttle + Brake Map");
     setScale(5, 100, QStringLiteral("Volts"), 0, QStringLiteral("Percent"), 0, 10, 10);
     createNodes();
-
-    // Node 0 and node 5 stand for fault thresholds that may lie off the plot.
-    node0->setXMin(-10000);
-    node4->setXMax(fullScale);
-    node5->setXMax(10000);
-    setThrottleNodeBounds();
-
     updateBrakingNode1Value();
     updateBrakingNode2Value();
 
@@ -108,15 +96,7 @@ void ThrottleGraph::createNodes()
     node3 = throttle(100);
     node4 = throttle(100);
     node5 = throttle(100);
-
-    const double start = startVoltage();
-    const double max = maxVoltage();
-    node0->setXPosition(start - faultRange());
-    node1->setXPosition(start);
-    node2->setXPosition(start + deadband());
-    node3->setXPosition(max - deadband());
-    node4->setXPosition(max);
-    node5->setXPosition(max + faultRange());
+    placeThrottleNodes();
 }
 
 void ThrottleGraph::createBands()
@@ -163,13 +143,14 @@ void ThrottleGraph::connectSlots()
     connect(node5, &DraggableGraphNode::xChanged, this, &ThrottleGraph::node5Moved);
 
     connect(brakeStart, &Parameter::valueChanged, this, &ThrottleGraph::updateBrakingNode1Value);
-    connect(brakeStart, &Parameter::valueChanged, this, &ThrottleGraph::sanitizeBrakingValues);
+    connect(brakeStart, &Parameter::valueChanged, this,
+            [this] { keepBrakeGap(brakeStartAddress); });
     connect(brakeNode1, &DraggableGraphNode::xChanged, this,
             &ThrottleGraph::updateBrakingNode1Param);
     connect(brakeNode1, &DraggableGraphNode::clicked, this, &ThrottleGraph::startDraggingBrakeV);
     connect(brakeNode1, &DraggableGraphNode::released, this, &ThrottleGraph::stopDraggingBrakeV);
     connect(brakeMax, &Parameter::valueChanged, this, &ThrottleGraph::updateBrakingNode2Value);
-    connect(brakeMax, &Parameter::valueChanged, this, &ThrottleGraph::sanitizeBrakingValues);
+    connect(brakeMax, &Parameter::valueChanged, this, [this] { keepBrakeGap(brakeMaxAddress); });
     connect(brakeNode2, &DraggableGraphNode::xChanged, this,
             &ThrottleGraph::updateBrakingNode2Param);
     connect(brakeNode2, &DraggableGraphNode::clicked, this, &ThrottleGraph::startDraggingBrakeV);
@@ -181,185 +162,177 @@ void ThrottleGraph::connectSlots()
     connect(node5, &DraggableGraphNode::xChanged, this, &ThrottleGraph::updateActiveShading);
     connect(brakeNode1, &DraggableGraphNode::xChanged, this, &ThrottleGraph::updateBrakingShading);
     connect(brakeNode2, &DraggableGraphNode::xChanged, this, &ThrottleGraph::updateBrakingShading);
+
+    for (DraggableGraphNode* node :
+         {node0, node1, node2, node3, node4, node5, brakeNode1, brakeNode2})
+        GraphBinding::tellMovesOnRelease(device, node, this);
 }
 
+double ThrottleGraph::throttleGap() const
+{
+    return qMax(2 * deadband(), minThrottleGap);
+}
+
+double ThrottleGraph::onWholePixel(double x, bool up) const
+{
+    // A value on a whole pixel stays on it, whatever its rounding.
+    const double pixel = plotWidth() * x / domain;
+    return (up ? std::ceil(pixel - pixelTolerance) : std::floor(pixel + pixelTolerance)) * domain
+        / plotWidth();
+}
+
+bool ThrottleGraph::dragging() const
+{
+    return scene()->mouseGrabberItem() != nullptr;
+}
+
+// A value the user set, which the graph's rules act on; a drag keeps to the
+// nodes' bounds instead.
+bool ThrottleGraph::isRuledEdit(int address) const
+{
+    return !holding && !dragging() && GraphBinding::isEdit(device, address);
+}
+
+// The bounds that keep the nodes in order, from the registers: the start
+// at least the gap below the maximum and the maximum the gap above the
+// start, both in whole pixels (a start within a pixel beyond its bound keeps
+// its place), the dead-band nodes in their halves between them, the fault
+// nodes outside them.
 void ThrottleGraph::setThrottleNodeBounds()
 {
-    const double gap = qMax(2 * deadband(), minThrottleGap);
-    // Node 4's left bound, kept in whole pixels, lets it come up to a pixel
-    // closer than the gap: node 1 is not pushed (and the start not
-    // rewritten) for that, nor node 4 pushed back off its bound.
-    double startLimit = node4->getX() - gap;
+    const double start = startVoltage();
+    const double gap = throttleGap();
+    const double max = qBound(0.0, maxVoltage(), double(fullScale));
+    const double startLimit = max - gap;
     const double pixel = double(domain) / plotWidth();
-    if (node1->getX() > startLimit && node1->getX() - startLimit < pixel)
-        startLimit = node1->getX();
-    node1->setXMax(startLimit);
-    const double maxLimit = node1->getX() + gap;
-    const bool onPixelBound = node4->pos().x() >= truncateToInt(plotWidth() * maxLimit / domain);
-    node4->setXMin(onPixelBound ? qMin(maxLimit, node4->getX()) : maxLimit);
-    node2->setXMin(node1->getX());
-    node2->setXMax((node1->getX() + node4->getX()) / 2);
-    node3->setXMin((node1->getX() + node4->getX()) / 2);
-    node3->setXMax(node4->getX());
-    node5->setXMin(node4->getX());
-    node0->setXMax(node1->getX());
-}
-
-// Registers of a controller read arrive one by one in address order (the
-// maximum before the start): every node is placed from the registers as they
-// stand, the start and maximum free of each other's old positions, and
-// nothing is written.
-void ThrottleGraph::showReadValues()
-{
-    node1->setXMax(fullScale);
-    node4->setXMin(0);
-    node1->setXPosition(startVoltage());
+    const bool withinAPixel = start > startLimit && start - startLimit <= pixel;
+    node1->setXBounds(0, withinAPixel ? start : onWholePixel(qMax(startLimit, 0.0)));
+    node1->setXPosition(start);
+    node4->setXBounds(onWholePixel(qMin(node1->getX() + gap, double(fullScale))), fullScale);
     node4->setXPosition(maxVoltage());
-    setThrottleNodeBounds();
-    node0->setXPosition(startVoltage() - faultRange());
-    node2->setXPosition(startVoltage() + deadband());
-    node3->setXPosition(maxVoltage() - deadband());
-    node5->setXPosition(maxVoltage() + faultRange());
+    const double middle = (node1->getX() + node4->getX()) / 2;
+    node2->setXBounds(node1->getX(), onWholePixel(middle));
+    node3->setXBounds(onWholePixel(middle, true), node4->getX());
+    node0->setXBounds(-outOfPlot, node1->getX());
+    node5->setXBounds(node4->getX(), outOfPlot);
 }
 
-void ThrottleGraph::placeNodes0And2()
+// Every throttle node where the registers put it, within its bounds. The
+// registers are left as they are.
+void ThrottleGraph::placeThrottleNodes()
 {
     setThrottleNodeBounds();
     node2->setXPosition(startVoltage() + deadband());
-    node0->setXPosition(startVoltage() - faultRange());
-}
-
-void ThrottleGraph::placeNodes3And5()
-{
-    setThrottleNodeBounds();
     node3->setXPosition(maxVoltage() - deadband());
+    node0->setXPosition(startVoltage() - faultRange());
     node5->setXPosition(maxVoltage() + faultRange());
 }
 
-// A derived node writes its register only while the user drags it: placed
-// from the registers or pushed by a bound it follows them, so the order in
-// which registers arrive or bounds move cannot rewrite another register.
-bool ThrottleGraph::userDrags(DraggableGraphNode* node) const
+// A start the user set closer to the maximum than the gap is held at the
+// start node's bound.
+void ThrottleGraph::holdStart()
 {
-    return !draggingThrottle && node->isHeld() && !GraphBinding::takingControllerValues(device);
+    const double limit = qBound(0.0, maxVoltage(), double(fullScale)) - throttleGap();
+    if (startVoltage() > limit + valueTolerance)
+        GraphBinding::hold(device, throttleStartAddress, onWholePixel(qMax(limit, 0.0)), true);
 }
 
-// Register to node: unless the node is at v, moves it there and writes back
-// the value it shows (shown()), with its own slot held off meanwhile. False
-// when nothing moved; while a read is applied every node is placed from the
-// registers instead and nothing is written.
-bool ThrottleGraph::followRegister(DraggableGraphNode* node, double v, int address,
-                                   const std::function<double()>& shown, bool* writingBack)
+// A maximum the user set closer to the start than the gap is held at the
+// maximum node's bound, which the register's step may put a little below it.
+void ThrottleGraph::holdMax()
 {
-    if (*writingBack)
-        return false;
-    if (GraphBinding::takingControllerValues(device)) {
-        showReadValues();
-        return false;
-    }
-    if (atValue(v, node->getX()))
-        return false;
-    node->setXPosition(v);
-    QScopedValueRollback<bool> guard(*writingBack, true);
-    GraphBinding::write(device, address, shown());
-    return true;
+    const double bound = qMin(onWholePixel(startVoltage() + throttleGap()), double(fullScale));
+    const double held = device->getParameter(throttleMaxAddress)->roundValue(bound);
+    if (maxVoltage() < held - valueTolerance)
+        GraphBinding::hold(device, throttleMaxAddress, held, true);
 }
 
-// Node to register for a derived node that the user drags off v.
-void ThrottleGraph::writeDragged(DraggableGraphNode* node, double v, int address, double value)
+// A dead band the user set wider than half the way from the start to the
+// maximum is held there, on the register's step.
+void ThrottleGraph::holdDeadband()
 {
-    if (userDrags(node) && !atValue(v, node->getX()))
-        GraphBinding::write(device, address, value);
+    const double half = qMax(0.0, (maxVoltage() - startVoltage()) / 2);
+    if (deadband() <= half + valueTolerance)
+        return;
+    const double step = std::pow(10.0, -device->getParameter(deadbandAddress)->numDecimals());
+    GraphBinding::hold(device, deadbandAddress, std::floor(half / step + valueTolerance) * step,
+                       true);
 }
 
-// Node 0 follows without writing back: a fault threshold below 0 V stays.
 void ThrottleGraph::node0ParamChanged()
 {
-    if (GraphBinding::takingControllerValues(device)) {
-        showReadValues();
-        return;
-    }
-    const double v = startVoltage() - faultRange();
-    if (!atValue(v, node0->getX()))
-        node0->setXPosition(v);
+    placeThrottleNodes();
 }
 
 void ThrottleGraph::node0Moved()
 {
-    writeDragged(node0, startVoltage() - faultRange(), faultRangeAddress,
-                 startVoltage() - node0->getX());
+    GraphBinding::writeDragged(device, node0, startVoltage() - faultRange(), faultRangeAddress,
+                               startVoltage() - node0->getX());
 }
 
 void ThrottleGraph::node1ParamChanged()
 {
-    if (followRegister(
-            node1, startVoltage(), throttleStartAddress, [this] { return node1->getX(); },
-            &writingBackStart))
-        placeNodes0And2();
+    if (isRuledEdit(throttleStartAddress)) {
+        const QScopedValueRollback<bool> guard(holding, true);
+        holdStart();
+    }
+    placeThrottleNodes();
 }
 
 void ThrottleGraph::node1Moved()
 {
-    if (GraphBinding::takingControllerValues(device) || atValue(startVoltage(), node1->getX()))
-        return;
-    GraphBinding::write(device, throttleStartAddress, node1->getX());
-    placeNodes0And2();
+    GraphBinding::writeDragged(device, node1, startVoltage(), throttleStartAddress, node1->getX());
 }
 
 void ThrottleGraph::node2ParamChanged()
 {
-    if (followRegister(
-            node2, startVoltage() + deadband(), deadbandAddress,
-            [this] { return node2->getX() - node1->getX(); }, &writingBackDeadbandLow))
-        setThrottleNodeBounds();
+    if (isRuledEdit(deadbandAddress)) {
+        const QScopedValueRollback<bool> guard(holding, true);
+        holdDeadband();
+    }
+    placeThrottleNodes();
 }
 
 void ThrottleGraph::node2Moved()
 {
-    writeDragged(node2, startVoltage() + deadband(), deadbandAddress,
-                 node2->getX() - node1->getX());
+    GraphBinding::writeDragged(device, node2, startVoltage() + deadband(), deadbandAddress,
+                               node2->getX() - startVoltage());
 }
 
 void ThrottleGraph::node3ParamChanged()
 {
-    if (followRegister(
-            node3, maxVoltage() - deadband(), deadbandAddress,
-            [this] { return node4->getX() - node3->getX(); }, &writingBackDeadbandHigh))
-        setThrottleNodeBounds();
+    placeThrottleNodes();
 }
 
 void ThrottleGraph::node3Moved()
 {
-    writeDragged(node3, maxVoltage() - deadband(), deadbandAddress, node4->getX() - node3->getX());
+    GraphBinding::writeDragged(device, node3, maxVoltage() - deadband(), deadbandAddress,
+                               maxVoltage() - node3->getX());
 }
 
 void ThrottleGraph::node4ParamChanged()
 {
-    if (followRegister(
-            node4, maxVoltage(), throttleMaxAddress, [this] { return node4->getX(); },
-            &writingBackMax))
-        placeNodes3And5();
+    if (isRuledEdit(throttleMaxAddress)) {
+        const QScopedValueRollback<bool> guard(holding, true);
+        holdMax();
+    }
+    placeThrottleNodes();
 }
 
 void ThrottleGraph::node4Moved()
 {
-    if (GraphBinding::takingControllerValues(device) || atValue(maxVoltage(), node4->getX()))
-        return;
-    GraphBinding::write(device, throttleMaxAddress, node4->getX());
-    placeNodes3And5();
+    GraphBinding::writeDragged(device, node4, maxVoltage(), throttleMaxAddress, node4->getX());
 }
 
 void ThrottleGraph::node5ParamChanged()
 {
-    followRegister(
-        node5, maxVoltage() + faultRange(), faultRangeAddress,
-        [this] { return node5->getX() - node4->getX(); }, &writingBackFault);
+    placeThrottleNodes();
 }
 
 void ThrottleGraph::node5Moved()
 {
-    writeDragged(node5, maxVoltage() + faultRange(), faultRangeAddress,
-                 node5->getX() - maxVoltage());
+    GraphBinding::writeDragged(device, node5, maxVoltage() + faultRange(), faultRangeAddress,
+                               node5->getX() - maxVoltage());
 }
 
 void ThrottleGraph::startDraggingThrottleV()
@@ -369,57 +342,95 @@ void ThrottleGraph::startDraggingThrottleV()
 
 void ThrottleGraph::stopDraggingThrottleV()
 {
-    // Placed while the flag still holds, so the derived nodes write nothing.
-    node2->setXPosition(startVoltage() + deadband());
-    node3->setXPosition(maxVoltage() - deadband());
+    placeThrottleNodes();
     draggingThrottle = false;
 }
 
 void ThrottleGraph::updateBrakingNode1Value()
 {
-    GraphBinding::followX(device, brakeNode1, brakeStartAddress, &writingBackBrakeStart);
+    brakeNode1->setXPosition(GraphBinding::value(device, brakeStartAddress));
 }
 
 void ThrottleGraph::updateBrakingNode2Value()
 {
-    GraphBinding::followX(device, brakeNode2, brakeMaxAddress, &writingBackBrakeMax);
+    brakeNode2->setXPosition(GraphBinding::value(device, brakeMaxAddress));
 }
 
 void ThrottleGraph::updateBrakingNode1Param()
 {
-    GraphBinding::writeX(device, brakeNode1, brakeStartAddress);
+    if (brakeNode1->isHeld())
+        brakeDragWrote = true;
+    GraphBinding::writeDragged(device, brakeNode1, GraphBinding::value(device, brakeStartAddress),
+                               brakeStartAddress, brakeNode1->getX());
 }
 
 void ThrottleGraph::updateBrakingNode2Param()
 {
-    GraphBinding::writeX(device, brakeNode2, brakeMaxAddress);
+    if (brakeNode2->isHeld())
+        brakeDragWrote = true;
+    GraphBinding::writeDragged(device, brakeNode2, GraphBinding::value(device, brakeMaxAddress),
+                               brakeMaxAddress, brakeNode2->getX());
 }
 
-void ThrottleGraph::pairBrakeNodes()
+// The gap is the user's rule: the controller's values stay as it holds them,
+// and during a drag the nodes may come closer.
+void ThrottleGraph::keepBrakeGap(int changed)
 {
-    if (brakeNode2->getX() >= brakeNode1->getX())
-        sanitizeNodePair(brakeNode1, brakeNode2, minBrakeGap);
-    else
-        sanitizeNodePair(brakeNode2, brakeNode1, minBrakeGap);
+    if (!draggingBrake && GraphBinding::isEdit(device, changed))
+        pairBrakes(changed, !releasingBrake);
 }
 
-void ThrottleGraph::sanitizeBrakingValues()
+// At least the gap between the brake values, whichever is larger: the upper
+// one goes up, or where it would pass 5 V, both stand at the top. The other
+// value is pushed first, by the one the user set, which a value entered is
+// then held at.
+void ThrottleGraph::pairBrakes(int changed, bool tellHeld)
 {
-    // The gap is the user's rule: a read shows the ramp as the controller has it.
-    if (draggingBrake || GraphBinding::takingControllerValues(device))
+    if (pairingBrakes)
         return;
-    pairBrakeNodes();
+    const QScopedValueRollback<bool> guard(pairingBrakes, true);
+    const double start = GraphBinding::value(device, brakeStartAddress);
+    const double max = GraphBinding::value(device, brakeMaxAddress);
+    const bool rising = max >= start;
+    const int upper = rising ? brakeMaxAddress : brakeStartAddress;
+    const int lower = rising ? brakeStartAddress : brakeMaxAddress;
+    double lowerValue = qMin(start, max);
+    if (qMax(start, max) - lowerValue >= minBrakeGap - valueTolerance)
+        return;
+    double upperValue = lowerValue + minBrakeGap;
+    if (upperValue > fullScale + valueTolerance) {
+        upperValue = fullScale;
+        lowerValue = fullScale - minBrakeGap;
+    }
+    const int other = changed == upper ? lower : upper;
+    const double otherValue = other == upper ? upperValue : lowerValue;
+    const double changedValue = changed == upper ? upperValue : lowerValue;
+    if (!atValue(otherValue, GraphBinding::value(device, other)))
+        GraphBinding::write(device, other, otherValue);
+    if (!atValue(changedValue, GraphBinding::value(device, changed)))
+        GraphBinding::hold(device, changed, changedValue,
+                           tellHeld && !device->getParameter(changed)->isRecomputing());
 }
 
 void ThrottleGraph::startDraggingBrakeV()
 {
     draggingBrake = true;
+    brakeDragWrote = false;
 }
 
+// The dragged value is taken once more as the user's change, so that the
+// gap is kept from it and the other value it pushes is told as moved by it.
 void ThrottleGraph::stopDraggingBrakeV()
 {
-    pairBrakeNodes();
     draggingBrake = false;
+    const int dragged = brakeNode1->isHeld() ? brakeStartAddress
+        : brakeNode2->isHeld()               ? brakeMaxAddress
+                                             : -1;
+    if (!brakeDragWrote || dragged < 0 || !GraphBinding::isEdit(device, dragged))
+        return;
+    const QScopedValueRollback<bool> guard(releasingBrake, true);
+    Parameter* parameter = device->getParameter(dragged);
+    parameter->setRegisterValue(parameter->getRegisterValue());
 }
 
 void ThrottleGraph::updateFaultShading()

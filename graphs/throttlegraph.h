@@ -3,8 +3,6 @@
 
 #include "draggablegraph.h"
 
-#include <functional>
-
 class DraggableGraphNode;
 class DraggableGraphShading;
 class Kelvara;
@@ -13,8 +11,14 @@ class Kelvara;
 // (0 to 100 %) up. Six green nodes show the throttle curve from its start
 // (register 214) with the dead band (151) to its maximum (213), with the
 // fault thresholds (152) beyond both ends; two red nodes show the brake
-// ramp from its start (216) to its maximum (215). Dragging a node writes
-// its registers, a changed register moves its nodes.
+// ramp from its start (216) to its maximum (215).
+//
+// The nodes show the registers, a node that its neighbours or the plot
+// bound at that bound; only a dragged node writes, and only its own
+// register. The rules (the start at least twice the dead band and 0.2 V
+// below the maximum, the brake nodes 0.2 V apart) hold back a value the user
+// sets, and the brake gap pushes the other brake value, which is told as
+// moved; they leave the controller's own values as they are.
 class ThrottleGraph : public DraggableGraph
 {
     Q_OBJECT
@@ -45,7 +49,6 @@ public slots:
     void updateBrakingNode2Value();
     void updateBrakingNode1Param();
     void updateBrakingNode2Param();
-    void sanitizeBrakingValues();
     void startDraggingBrakeV();
     void stopDraggingBrakeV();
     void updateFaultShading();
@@ -57,15 +60,17 @@ private:
     double maxVoltage() const;
     double deadband() const;
     double faultRange() const;
-    // Derived nodes placed after a primary node moved.
-    void placeNodes0And2();
-    void placeNodes3And5();
-    bool userDrags(DraggableGraphNode* node) const;
-    bool followRegister(DraggableGraphNode* node, double v, int address,
-                        const std::function<double()>& shown, bool* writingBack);
-    void writeDragged(DraggableGraphNode* node, double v, int address, double value);
-    void pairBrakeNodes();
-    void showReadValues();
+    double throttleGap() const;
+    // The value of the whole pixel at or left of x (right of it with up).
+    double onWholePixel(double x, bool up = false) const;
+    bool dragging() const;
+    bool isRuledEdit(int address) const;
+    void placeThrottleNodes();
+    void holdStart();
+    void holdMax();
+    void holdDeadband();
+    void keepBrakeGap(int changed);
+    void pairBrakes(int changed, bool tellHeld);
     void createNodes();
     void createBands();
     void connectSlots();
@@ -88,20 +93,12 @@ private:
     double minBrakeGap = 0.2;
     bool draggingThrottle = false;
     bool draggingBrake = false;
-
-    // Re-entry guards: a slot that writes back the register it follows is
-    // not run again meanwhile.
-    bool writingBackStart = false;
-    bool writingBackDeadbandLow = false;
-    bool writingBackDeadbandHigh = false;
-    bool writingBackMax = false;
-    bool writingBackFault = false;
-    bool writingBackBrakeStart = false;
-    bool writingBackBrakeMax = false;
+    // A brake drag wrote its register; the gap is kept on its release.
+    bool brakeDragWrote = false;
+    bool releasingBrake = false;
+    bool pairingBrakes = false;
+    // A rule holds a value back: the value it writes is not ruled again.
+    bool holding = false;
 };
-
-// Restores at least gap between two nodes by moving the upper one up, or,
-// where its right bound stops it, both down from that bound.
-void sanitizeNodePair(DraggableGraphNode* lower, DraggableGraphNode* upper, double gap);
 
 #endif // THROTTLEGRAPH_H

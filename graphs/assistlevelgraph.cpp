@@ -139,6 +139,8 @@ void AssistLevelGraph::createCadenceNodes(const QVector<double>& power)
     connect(node[5], &DraggableGraphNode::yChanged, this, &AssistLevelGraph::node5YChanged);
     connect(node[9], &DraggableGraphNode::yChanged, this, &AssistLevelGraph::node9YChanged);
     connect(node[27], &DraggableGraphNode::yChanged, this, &AssistLevelGraph::node27YChanged);
+    for (int k : {1, 5, 9, 27})
+        GraphBinding::tellMovesOnRelease(device, node[k], node[k]);
     createLines(leftEndBase);
 }
 
@@ -292,14 +294,14 @@ void AssistLevelGraph::updateNodesY()
 void AssistLevelGraph::writeX(DraggableGraphNode* moved, double placedX, int address, double value)
 {
     const double placed = qBound(moved->getXMin(), placedX, moved->getXMax());
-    if (!GraphBinding::atValue(placed, moved->getX()))
+    if (moved->isHeld() && !GraphBinding::atValue(placed, moved->getX()))
         GraphBinding::write(device, address, value);
 }
 
 void AssistLevelGraph::writeY(DraggableGraphNode* moved, double placedY, int address, double value)
 {
     const double placed = qBound(moved->getYMin(), placedY, moved->getYMax());
-    if (!GraphBinding::atValue(placed, moved->getY()))
+    if (moved->isHeld() && !GraphBinding::atValue(placed, moved->getY()))
         GraphBinding::write(device, address, value);
 }
 
@@ -358,7 +360,7 @@ void AssistLevelGraph::node9YChanged()
     // No PAS power of 0 W: the knee goes back to the register's value.
     if (node[9]->getY() > 0)
         writeY(node[9], levelPowers()[9], pasPowerAddress, node[9]->getY());
-    else
+    else if (node[9]->isHeld())
         updateNodesY();
 }
 

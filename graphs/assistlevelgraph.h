@@ -66,8 +66,8 @@ private:
     void createLines(int leftBase);
     void recolourLine(int line, const QColor& color);
     DraggableGraphNode* makeNode(double x, double y, bool xFixed, bool yFixed, bool visible);
-    // Writes only what the user moved: a node that stands where the
-    // registers place it (within its bounds) writes nothing.
+    // Writes only what the user drags: a node placed from the registers
+    // (within its bounds) writes nothing.
     void writeX(DraggableGraphNode* node, double placedX, int address, double value);
     void writeY(DraggableGraphNode* node, double placedY, int address, double value);
     void writeKneeX(int k);

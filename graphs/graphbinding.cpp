@@ -5,7 +5,6 @@
 #include "movedvalues.h"
 #include "parameter.h"
 
-#include <QScopedValueRollback>
 #include <QtGlobal>
 
 #include <cmath>
@@ -70,22 +69,6 @@ void hold(Kelvara* device, int address, double value, bool tell)
     MovedValues* moves = movedValues(device);
     if (tell && moves && device->isValid() && parameter->getRegisterValue() != entered)
         moves->noteEnteredValue(address, entered);
-}
-
-void followX(Kelvara* device, DraggableGraphNode* node, int address, bool* writingBack)
-{
-    const double registerValue = value(device, address);
-    if (*writingBack || atValue(registerValue, node->getX()))
-        return;
-    node->setXPosition(registerValue);
-    QScopedValueRollback<bool> guard(*writingBack, true);
-    write(device, address, node->getX());
-}
-
-void writeX(Kelvara* device, DraggableGraphNode* node, int address)
-{
-    if (!atValue(value(device, address), node->getX()))
-        write(device, address, node->getX());
 }
 
 void placeX(DraggableGraphNode* node, double x)

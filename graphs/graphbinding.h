@@ -42,15 +42,6 @@ bool isEdit(Kelvara* device, int address);
 // now. A drag's own value is not told: the node stops there as at a bound.
 void hold(Kelvara* device, int address, double value, bool tell);
 
-// Register to node: unless the node's x is at the register's value, moves
-// the node there (through its bounds) and writes back the value it shows.
-// writingBack is set meanwhile; the caller's slot returns while it is set.
-void followX(Kelvara* device, DraggableGraphNode* node, int address, bool* writingBack);
-
-// Node to register: unless the node's x is at the register's value, writes
-// the node's x into the register.
-void writeX(Kelvara* device, DraggableGraphNode* node, int address);
-
 // Places a node on x unless it is there; its bounds apply.
 void placeX(DraggableGraphNode* node, double x);
 

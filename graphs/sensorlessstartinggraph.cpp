@@ -6,8 +6,6 @@
 #include "kelvara.h"
 #include "parameter.h"
 
-#include <QScopedValueRollback>
-
 using GraphBinding::atValue;
 
 namespace {
@@ -54,26 +52,29 @@ void SensorlessStartingGraph::initialize(Kelvara* device)
     addEdge(node0, node1, Qt::darkRed, 3);
     addEdge(node1, node2, Qt::darkRed, 3);
 
-    node1ParamChanged();
-    node2XParamChanged();
-    node2YParamChanged();
-    createBands();
-
+    // Beyond the plot only the registers' own limits stop a node; the
+    // nodes show the registers from the start.
     node2->setYMax(unbounded);
     node2->setXMax(unbounded);
     node1->setXMax(unbounded);
+    node1ParamChanged();
+    node2YParamChanged();
+    createBands();
     connectSlots();
 }
 
 void SensorlessStartingGraph::createBands()
 {
     const double third = domain / 3.0;
-    alignmentShading = addShading(0, 0, node1->getX(), range, QColor(255, 0, 0, 70),
-                                  QStringLiteral("Alignment"), 0, third);
-    autostartShading = addShading(node1->getX(), 0, node2->getX(), range, QColor(0, 0, 255, 70),
+    // Bands end at the plot's right edge, also for a node beyond it.
+    const double end1 = qMin(node1->getX(), double(domain));
+    const double end2 = qMin(node2->getX(), double(domain));
+    alignmentShading =
+        addShading(0, 0, end1, range, QColor(255, 0, 0, 70), QStringLiteral("Alignment"), 0, third);
+    autostartShading = addShading(end1, 0, end2, range, QColor(0, 0, 255, 70),
                                   QStringLiteral("Autostart Ramp"), third, 2 * third);
     // Transparent: only the label and its leader lines show.
-    closedLoopShading = addShading(node2->getX(), 0, domain, range, QColor(0, 0, 0, 0),
+    closedLoopShading = addShading(end2, 0, domain, range, QColor(0, 0, 0, 0),
                                    QStringLiteral("Closed Loop"), 2 * third, domain);
 }
 
@@ -100,72 +101,53 @@ void SensorlessStartingGraph::connectSlots()
             &SensorlessStartingGraph::updateAutostartRegenShading);
     connect(node2, &DraggableGraphNode::xChanged, this,
             &SensorlessStartingGraph::updateClosedLoopShading);
+    GraphBinding::tellMovesOnRelease(device, node1, this);
+    GraphBinding::tellMovesOnRelease(device, node2, this);
 }
 
 void SensorlessStartingGraph::placeNode2()
 {
-    QScopedValueRollback<bool> guard(placingNode2, true);
     node2->setXMin(node1->getX());
-    node2->setXPosition((holdTime() + spinupTime()) / msPerSecond);
+    GraphBinding::placeX(node2, (holdTime() + spinupTime()) / msPerSecond);
 }
 
 void SensorlessStartingGraph::node1ParamChanged()
 {
-    if (writingBackHoldTime || atValue(holdTime(), node1->getX() * msPerSecond))
-        return;
-    node1->setPosition(holdTime() / msPerSecond, 0);
-    {
-        QScopedValueRollback<bool> guard(writingBackHoldTime, true);
-        GraphBinding::write(device, holdTimeAddress, node1->getX() * msPerSecond);
-    }
+    if (!atValue(holdTime(), node1->getX() * msPerSecond))
+        node1->setPosition(holdTime() / msPerSecond, 0);
     placeNode2();
 }
 
 void SensorlessStartingGraph::node1Moved()
 {
-    if (GraphBinding::takingControllerValues(device)
-        || atValue(holdTime(), node1->getX() * msPerSecond))
-        return;
-    GraphBinding::write(device, holdTimeAddress, node1->getX() * msPerSecond);
-    placeNode2();
+    GraphBinding::writeDragged(device, node1, holdTime() / msPerSecond, holdTimeAddress,
+                               node1->getX() * msPerSecond);
 }
 
 void SensorlessStartingGraph::node2XParamChanged()
 {
-    const double spinup = spinupTime();
-    if (writingBackSpinup
-        || atValue(node1->getX() * msPerSecond + spinup, node2->getX() * msPerSecond))
-        return;
-    node2->setXMin(node1->getX());
-    node2->setXPosition(spinup / msPerSecond + node1->getX());
-    QScopedValueRollback<bool> guard(writingBackSpinup, true);
-    GraphBinding::write(device, spinupTimeAddress, (node2->getX() - node1->getX()) * msPerSecond);
+    placeNode2();
 }
 
 void SensorlessStartingGraph::node2XMoved()
 {
-    if (draggingHoldTime || placingNode2 || GraphBinding::takingControllerValues(device))
+    if (draggingHoldTime)
         return;
-    const double shown = (node2->getX() - node1->getX()) * msPerSecond;
-    if (!atValue(spinupTime(), shown))
-        GraphBinding::write(device, spinupTimeAddress, shown);
+    GraphBinding::writeDragged(device, node2, (holdTime() + spinupTime()) / msPerSecond,
+                               spinupTimeAddress, (node2->getX() - node1->getX()) * msPerSecond);
 }
 
 void SensorlessStartingGraph::node2YParamChanged()
 {
-    if (writingBackRpm || atValue(maxRpm(), node2->getY()))
-        return;
-    node2->setYPosition(maxRpm());
-    QScopedValueRollback<bool> guard(writingBackRpm, true);
-    GraphBinding::write(device, maxRpmAddress, node2->getY());
+    if (!atValue(maxRpm(), node2->getY()))
+        node2->setYPosition(maxRpm());
 }
 
 void SensorlessStartingGraph::node2YMoved()
 {
-    if (draggingHoldTime || GraphBinding::takingControllerValues(device))
+    if (draggingHoldTime || !node2->isHeld() || atValue(maxRpm(), node2->getY()))
         return;
-    if (!atValue(maxRpm(), node2->getY()))
-        GraphBinding::write(device, maxRpmAddress, node2->getY());
+    GraphBinding::write(device, maxRpmAddress, node2->getY());
 }
 
 void SensorlessStartingGraph::startDraggingHoldTime()
@@ -175,7 +157,7 @@ void SensorlessStartingGraph::startDraggingHoldTime()
 
 void SensorlessStartingGraph::stopDraggingHoldTime()
 {
-    // Node 1's slots have placed node 2 already.
+    // Node 1's register has placed node 2 already.
     draggingHoldTime = false;
 }
 

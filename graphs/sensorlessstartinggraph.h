@@ -10,7 +10,8 @@ class Kelvara;
 // The sensorless start profile: time (s) across, motor speed (RPM) up.
 // Node 1 ends the alignment (Alignment Hold Time, register 110, ms); node 2
 // ends the open-loop ramp, the Autostart Spinup Time (109, ms) after node 1,
-// at the Autostart Max RPM (108). Bands name the three phases.
+// at the Autostart Max RPM (108). Bands name the three phases. The nodes
+// show the registers; only a dragged node writes them.
 class SensorlessStartingGraph : public DraggableGraph
 {
     Q_OBJECT
@@ -51,12 +52,6 @@ private:
     DraggableGraphShading* autostartShading = nullptr;
     DraggableGraphShading* closedLoopShading = nullptr;
     bool draggingHoldTime = false;
-
-    // Re-entry guards of the write-backs and of node 2's placement.
-    bool writingBackHoldTime = false;
-    bool writingBackSpinup = false;
-    bool writingBackRpm = false;
-    bool placingNode2 = false;
 };
 
 #endif // SENSORLESSSTARTINGGRAPH_H

@@ -6,8 +6,6 @@
 #include "kelvara.h"
 #include "parameter.h"
 
-#include <QScopedValueRollback>
-
 namespace {
 
 const int firstAddress = 93;
@@ -60,13 +58,9 @@ void TemperatureFeedbackGraph::followRegister(int index)
     const int address = firstAddress + index;
     DraggableGraphNode* node = nodes[index];
     const double voltage = GraphBinding::value(device, address);
-    if (writingBack[index] || GraphBinding::atValue(voltage, node->getY()))
+    if (GraphBinding::atValue(voltage, node->getY()))
         return;
     node->setYPosition(voltage);
-    {
-        QScopedValueRollback<bool> guard(writingBack[index], true);
-        GraphBinding::write(device, address, node->getY());
-    }
     spinboxes[index]->setValue(node->getY());
 }
 

@@ -9,8 +9,9 @@ class Kelvara;
 
 // The motor temperature sensor's voltage map: the voltages expected at 0,
 // 25, 50, 75, 100 and 125 degrees Celsius (registers 93 to 98) as six fixed
-// points joined by a line. It only shows them; each point follows its
-// register whenever a value is stored into it.
+// points joined by a line. It only shows them, a voltage beyond the plot at
+// its edge; each point follows its register whenever a value is stored into
+// it, and nothing is written back.
 class TemperatureFeedbackGraph : public DraggableGraph
 {
     Q_OBJECT
@@ -38,7 +39,6 @@ private:
     Kelvara* device = nullptr;
     DraggableGraphNode* nodes[pointCount] = {};
     DraggableGraphSpinbox* spinboxes[pointCount] = {};
-    bool writingBack[pointCount] = {};
 };
 
 #endif // TEMPERATUREFEEDBACKGRAPH_H

@@ -49,40 +49,9 @@ class TestMainWindowLimits : public QObject
         return index < 0 ? QString() : boxes->texts().at(index);
     }
 
-    QDoubleSpinBox* spin(int address) const
-    {
-        for (QWidget* row : FormRows::findRows(f->window.get())) {
-            if (FormRows::rowKey(row) == FormRows::Key(address, -1))
-                return row->findChild<QDoubleSpinBox*>();
-        }
-        return nullptr;
-    }
-
-    // A value typed into its row, Enter pressed.
-    void type(int address, double value)
-    {
-        QDoubleSpinBox* box = spin(address);
-        QVERIFY2(box, qPrintable(QString::number(address)));
-        box->setValue(value);
-        // The moves of one edit are told once it is over.
-        QCoreApplication::processEvents();
-    }
-
-    // What Save Parameters sent, apart from the save to flash and the
-    // switching off of access level 3 that follows it.
-    QMap<int, int> save()
-    {
-        f->simulator->clearLog();
-        const bool anything = !f->model()->getUnsavedValues().isEmpty();
-        QSignalSpy saved(f->window->link(), &KelvaraCom::flashSaveComplete);
-        f->find<QPushButton>("saveParamsBasic")->click();
-        if ((anything && !saved.wait(5000)) || !waitIdle(f->window.get()))
-            return {{-1, -1}};
-        QMap<int, int> written = writtenRegisters(f->simulator->requests());
-        if (anything && (written.take(511) != 32767 || written.take(509) != 0))
-            return {{-2, -2}};
-        return written;
-    }
+    QDoubleSpinBox* spin(int address) const { return f->spinOf(address); }
+    void type(int address, double value) { f->type(address, value); }
+    QMap<int, int> save() { return f->save(); }
 
     // Runs the stationary motor test on the window's model and link.
     QString runStationaryTest()

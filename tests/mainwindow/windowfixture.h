@@ -228,6 +228,40 @@ struct SimulatedWindow
     {
         return row(container, address)->findChild<QDoubleSpinBox*>();
     }
+    // The spin box of the register's row, on whichever page it is.
+    QDoubleSpinBox* spinOf(int address) const
+    {
+        for (QWidget* candidate : FormRows::findRows(window.get())) {
+            if (FormRows::rowKey(candidate) == FormRows::Key(address, -1))
+                return candidate->findChild<QDoubleSpinBox*>();
+        }
+        return nullptr;
+    }
+    // A value typed into its row, Enter pressed.
+    void type(int address, double value)
+    {
+        QDoubleSpinBox* box = spinOf(address);
+        QVERIFY2(box, qPrintable(QString::number(address)));
+        box->setValue(value);
+        // The moves of one edit are told once it is over.
+        QCoreApplication::processEvents();
+    }
+    // What Save Parameters sent, apart from the save to flash and the
+    // switching off of access level 3 that follows it ({-1: -1} when the
+    // save did not end, {-2: -2} when those did not follow).
+    QMap<int, int> save()
+    {
+        simulator->clearLog();
+        const bool anything = !model()->getUnsavedValues().isEmpty();
+        QSignalSpy saved(window->link(), &KelvaraCom::flashSaveComplete);
+        find<QPushButton>("saveParamsBasic")->click();
+        if ((anything && !saved.wait(5000)) || !waitIdle(window.get()))
+            return {{-1, -1}};
+        QMap<int, int> written = writtenRegisters(simulator->requests());
+        if (anything && (written.take(511) != 32767 || written.take(509) != 0))
+            return {{-2, -2}};
+        return written;
+    }
     // Reads everything twice, as the Read buttons do, and waits for the end.
     bool readAll()
     {

@@ -11,9 +11,13 @@
 
 #include <QApplication>
 #include <QGraphicsItem>
+#include <QGraphicsScene>
+#include <QGraphicsSceneMouseEvent>
 #include <QGraphicsView>
 #include <QMouseEvent>
 #include <QtTest>
+
+#include <limits>
 
 struct GraphModel
 {
@@ -77,6 +81,35 @@ void dragItem(
             between(i);
     }
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, from + QPoint(dx, dy));
+}
+
+// A drag of the item to a scene point through the scene's own mouse
+// handling, with exact scene positions (a view rounds them to its pixels):
+// pressed where the item stands (raised for the drag above what lies
+// there), moved there in steps and released. A drag back to where an item
+// stood ends exactly there.
+inline void dragInScene(QGraphicsItem* item, const QPointF& target, int steps = 8)
+{
+    QGraphicsScene* scene = item->scene();
+    const QPointF from = item->scenePos();
+    QPointF last = from;
+    auto send = [&](QEvent::Type type, const QPointF& at, Qt::MouseButtons held) {
+        QGraphicsSceneMouseEvent event(type);
+        event.setScenePos(at);
+        event.setLastScenePos(last);
+        event.setButtonDownScenePos(Qt::LeftButton, from);
+        event.setButton(type == QEvent::GraphicsSceneMouseMove ? Qt::NoButton : Qt::LeftButton);
+        event.setButtons(held);
+        QApplication::sendEvent(scene, &event);
+        last = at;
+    };
+    const qreal z = item->zValue();
+    item->setZValue(std::numeric_limits<qreal>::max());
+    send(QEvent::GraphicsSceneMousePress, from, Qt::LeftButton);
+    item->setZValue(z);
+    for (int i = 1; i <= steps; ++i)
+        send(QEvent::GraphicsSceneMouseMove, from + (target - from) * i / steps, Qt::LeftButton);
+    send(QEvent::GraphicsSceneMouseRelease, target, Qt::NoButton);
 }
 
 #endif // GRAPHTESTING_H

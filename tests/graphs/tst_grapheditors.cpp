@@ -238,6 +238,51 @@ private slots:
         }
     }
 
+    void brakingNodesPastAndBack_data()
+    {
+        QTest::addColumn<int>("node");
+        QTest::addColumn<double>("target"); // volts
+        QTest::addColumn<int>("raw");       // where the drag past it stops
+        QTest::newRow("start past 5 V") << 0 << 6.0 << 4096;
+        QTest::newRow("start past 0 V") << 0 << -1.0 << 0;
+        QTest::newRow("maximum past 5 V") << 1 << 6.0 << 4096;
+        QTest::newRow("maximum past 0 V") << 1 << -1.0 << 0;
+    }
+
+    // The analog brake map, on no page of the window: a node dragged past
+    // the plot's edge writes its register's value at the edge, the other
+    // register nothing; dragged back it writes the value it started from.
+    void brakingNodesPastAndBack()
+    {
+        QFETCH(int, node);
+        QFETCH(double, target);
+        QFETCH(int, raw);
+        BoundView<BrakingGraph> braking;
+        QVERIFY(showView(&braking.view));
+        const QMap<int, int> before = raws(braking.model);
+        DraggableGraphNode* dragged = itemsOf<DraggableGraphNode>(&braking.view).at(node);
+        const QPointF start = dragged->scenePos();
+        const int address = node == 0 ? 216 : 215;
+        dragInScene(dragged, QPointF(braking.view.plotWidth() * target / 5, start.y()));
+        QMap<int, int> expected = before;
+        expected[address] = raw;
+        QCOMPARE(raws(braking.model), expected);
+        dragInScene(dragged, start);
+        QCOMPARE(raws(braking.model), before);
+    }
+
+    // A voltage beyond the plot stands at its top; the register keeps it.
+    void temperaturePointBeyondThePlot()
+    {
+        Parameter* voltage = editors->model.device.getParameter(95);
+        voltage->setRegisterValueUnlimited(6000); // as a controller's read stores it
+        const auto nodes = itemsOf<DraggableGraphNode>(&editors->temperature);
+        QCOMPARE(nodes.at(2)->getY(), 5.0);
+        QCOMPARE(voltage->getRegisterValue(), 6000);
+        voltage->setValue(1.5);
+        QCOMPARE(nodes.at(2)->getY(), 1.5);
+    }
+
     // Nodes stay on the plot: x is put onto the domain and y down to the
     // range; a node below the x axis or not a number is refused, as is
     // every node before the scale and a second scale.

@@ -1,0 +1,220 @@
+// The registers the graph editors and the battery-voltage slider show, in
+// the real window against the simulated controller, judged by what Save
+// sends: a value typed into a row is written as typed, or held by a rule of
+// its graph and named, and typed back leaves nothing to write; the rated
+// voltage, which scales the slider's registers, over its whole range and
+// beyond, typed, from a file and read from the controller, never loops and
+// writes nothing the user did not choose.
+
+#include "graphwindow.h"
+
+using namespace GraphWindow;
+
+namespace {
+
+const int ratedVoltageAddress = 70;
+
+} // namespace
+
+class TestWindowGraphValues : public QObject
+{
+    Q_OBJECT
+    Fixture w;
+
+    // Registers whose values the rated voltage scales or limits.
+    QList<int> followingRatedVoltage() const
+    {
+        QList<int> following;
+        const QMap<int, Parameter*> parameters = w.f->model()->getAllParameters();
+        Parameter* rated = w.f->model()->getParameter(ratedVoltageAddress);
+        for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it) {
+            if (it.value()->referencedParameters().contains(rated))
+                following << it.key();
+        }
+        return following;
+    }
+
+    // What a save wrote besides the rated voltage, that does not follow it.
+    QList<int> writtenNotFollowing(QMap<int, int> written) const
+    {
+        written.remove(ratedVoltageAddress);
+        QList<int> others;
+        const QList<int> following = followingRatedVoltage();
+        for (int address : written.keys()) {
+            if (!following.contains(address))
+                others << address;
+        }
+        return others;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(w.start()); }
+    void cleanupTestCase() { w.finish(); }
+    void init()
+    {
+        QVERIFY(waitIdle(w.f->window.get()));
+        QVERIFY(w.f->model()->getUnsavedValues().isEmpty());
+    }
+    // The sample controller as it was, and nothing left to write.
+    void cleanup() { QVERIFY(w.putBack()); }
+
+    void typedAndTypedBack_data()
+    {
+        QTest::addColumn<RegisterMap>("controller");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<double>("typed");
+        QTest::addColumn<RegisterMap>("written");
+        QTest::addColumn<QList<int>>("named");
+        using M = QMap<int, int>;
+        using L = QList<int>;
+        // Rated voltage 48 V: the cutoffs at 40, 42, 57 and 58.5 V, within
+        // limits of 0 to 60 V, the slider's track 19 to 90 V.
+        QTest::newRow("cutoff end below the track") << M{} << 142 << 10.0 << M{{142, 853}} << L{};
+        QTest::newRow("cutoff start below the end pushes it")
+            << M{} << 141 << 10.0 << M{{141, 853}, {142, 811}} << L{142};
+        QTest::newRow("regen start below the cutoffs pushes both")
+            << M{} << 194 << 20.0 << M{{194, 1707}, {141, 1664}, {142, 1621}} << L{141, 142};
+        QTest::newRow("regen start held where the end has room")
+            << M{} << 194 << 59.9 << M{{194, 5077}, {195, 5120}} << L{194, 195};
+        QTest::newRow("regen end") << M{} << 195 << 59.0 << M{{195, 5035}} << L{};
+        // Throttle 1.2 to 3.6 V, no dead band; brake start 0.8 V, maximum 0 V.
+        QTest::newRow("throttle start held a pixel below the gap")
+            << M{} << 214 << 3.5 << M{{214, 2777}} << L{214};
+        QTest::newRow("throttle maximum held a pixel below the gap")
+            << M{} << 213 << 1.3 << M{{213, 1139}} << L{213};
+        QTest::newRow("dead band") << M{} << 151 << 0.05 << M{{151, 41}} << L{};
+        QTest::newRow("dead band held at half the span")
+            << M{} << 151 << 2.0 << M{{151, 983}} << L{151};
+        QTest::newRow("fault range off the plot") << M{} << 152 << 4.0 << M{{152, 3277}} << L{};
+        QTest::newRow("brake start held off the maximum")
+            << M{} << 216 << 0.1 << M{{216, 164}} << L{216};
+        QTest::newRow("brake maximum pushes the start")
+            << M{} << 215 << 0.7 << M{{215, 573}, {216, 737}} << L{216};
+        QTest::newRow("brake maximum at 5 V") << M{} << 215 << 5.0 << M{{215, 4096}} << L{};
+        // A controller whose throttle start lies within the gap of its
+        // maximum (4.0 and 4.1 V): shown at its bound, left as it is.
+        const M narrow{{213, 3359}, {214, 3277}};
+        QTest::newRow("dead band within a narrow throttle")
+            << narrow << 151 << 0.03 << M{{151, 25}} << L{};
+        QTest::newRow("dead band held within a narrow throttle")
+            << narrow << 151 << 0.08 << M{{151, 41}} << L{151};
+        QTest::newRow("start typed within a narrow throttle")
+            << narrow << 214 << 3.95 << M{{214, 3187}} << L{214};
+        // Beyond the other graphs' plots, within the registers' limits.
+        QTest::newRow("hold time") << M{} << 110 << 3000.0 << M{{110, 3000}} << L{};
+        QTest::newRow("spin-up") << M{} << 109 << 12000.0 << M{{109, 12000}} << L{};
+        QTest::newRow("start RPM") << M{} << 108 << 500.0 << M{{108, 500}} << L{};
+        QTest::newRow("max power") << M{} << 73 << 4000.0 << M{{73, 4000}} << L{};
+        QTest::newRow("assist level 1") << M{} << 219 << 0.9 << M{{219, 3686}} << L{};
+        QTest::newRow("PAS power") << M{} << 122 << 3000.0 << M{{122, 3000}} << L{};
+        QTest::newRow("map offset") << M{} << 175 << 80.0 << M{{175, 3277}} << L{};
+        QTest::newRow("map end") << M{} << 176 << 120.0 << M{{176, 120}} << L{};
+        QTest::newRow("temperature voltage") << M{} << 95 << 1.5 << M{{95, 1500}} << L{};
+    }
+
+    // Typed and typed back: nothing to write. Typed: the value as typed,
+    // or held by a rule of its graph and named; what the rule pushed named
+    // in the same box.
+    void typedAndTypedBack()
+    {
+        QFETCH(RegisterMap, controller);
+        QFETCH(int, address);
+        QFETCH(double, typed);
+        QFETCH(RegisterMap, written);
+        QFETCH(QList<int>, named);
+        QVERIFY(w.useController(controller));
+        const double shown = w.f->spinOf(address)->value();
+        w.f->type(address, typed);
+        w.f->type(address, shown);
+        const QMap<int, int> nothing = w.f->save();
+        QVERIFY2(nothing.isEmpty(), qPrintable(describe(nothing)));
+
+        const int told = w.limitedTexts().size();
+        w.f->type(address, typed);
+        const QStringList texts = w.limitedTexts();
+        QCOMPARE(texts.size(), told + (named.isEmpty() ? 0 : 1));
+        if (!named.isEmpty())
+            QCOMPARE(namedIn(texts.last()), named);
+        w.rememberController(written.keys());
+        QCOMPARE(describe(w.f->save()), describe(written));
+    }
+
+    // Every rated voltage typed in turn, and beyond its limits: no value
+    // typed loops or crashes the window, and 48 V typed back leaves nothing
+    // to write.
+    void ratedVoltageSwept()
+    {
+        w.f->showPage(pageOf(Slider));
+        w.f->find<QCheckBox>("ratedSystemVoltageCheckBox")->setChecked(true);
+        for (int volts = 0; volts <= 120; ++volts)
+            w.f->type(ratedVoltageAddress, volts);
+        for (int volts = 120; volts >= 0; volts -= 7)
+            w.f->type(ratedVoltageAddress, volts);
+        w.f->type(ratedVoltageAddress, 48);
+        const QMap<int, int> nothing = w.f->save();
+        QVERIFY2(nothing.isEmpty(), qPrintable(describe(nothing)));
+    }
+
+    void ratedVoltageSet_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<int>("volts");
+        QTest::addColumn<int>("taken"); // within the limits of 12 to 90 V
+        for (const char* from : {"typed", "file"}) {
+            for (int volts : {8, 12, 20, 21, 24, 47, 90, 100})
+                QTest::addRow("%s %d V", from, volts) << from << volts << qBound(12, volts, 90);
+        }
+    }
+
+    // A rated voltage typed or from a file: Save writes it and the values
+    // it scales or limits, nothing else. One from a file set back to what
+    // the controller holds leaves nothing to write.
+    void ratedVoltageSet()
+    {
+        QFETCH(QString, from);
+        QFETCH(int, volts);
+        QFETCH(int, taken);
+        auto set = [&] {
+            if (from == "typed")
+                w.f->type(ratedVoltageAddress, volts);
+            else
+                w.openFile(entry("70", QByteArray::number(volts).constData()));
+        };
+        set();
+        QCOMPARE(w.f->model()->getParameter(ratedVoltageAddress)->getValue(), double(taken));
+        w.f->type(ratedVoltageAddress, 48);
+        const QMap<int, int> nothing = w.f->save();
+        QVERIFY2(nothing.isEmpty(), qPrintable(describe(nothing)));
+
+        set();
+        const QList<int> marked = w.f->model()->getUnsavedValues().keys();
+        w.rememberController(marked);
+        const QMap<int, int> written = w.f->save();
+        QCOMPARE(written.value(ratedVoltageAddress, -1), taken);
+        QCOMPARE(writtenNotFollowing(written), QList<int>());
+    }
+
+    void ratedVoltageRead_data()
+    {
+        QTest::addColumn<int>("volts");
+        for (int volts : {0, 8, 12, 20, 21, 24, 90, 100, 255})
+            QTest::addRow("%d V", volts) << volts;
+    }
+
+    // A controller's rated voltage, within the limits or beyond: the
+    // graphs show what they can and the read leaves nothing to write.
+    void ratedVoltageRead()
+    {
+        QFETCH(int, volts);
+        QVERIFY(w.useController({{ratedVoltageAddress, volts}}));
+        QCOMPARE(w.f->model()->getUnsavedValues(), (QMap<int, int>()));
+        QCOMPARE(w.f->save(), (QMap<int, int>()));
+        for (const auto* thumb : itemsOf<SliderThumb>(w.view(Slider))) {
+            QVERIFY(thumb->getPosition() >= 19 - 1e-9);
+            QVERIFY(thumb->getPosition() <= 90 + 1e-9);
+        }
+    }
+};
+
+QTEST_MAIN(TestWindowGraphValues)
+#include "tst_windowgraphvalues.moc"

@@ -139,6 +139,43 @@ private slots:
         QCOMPARE(describe(w.f->save()), describe(written));
     }
 
+    void movesNamed_data()
+    {
+        QTest::addColumn<int>("address");
+        QTest::addColumn<double>("typed");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("held by the throttle's gap")
+            << 214 << 3.5 << "Throttle Start Voltage (214): 3.5 V entered, 3.39 V now";
+        QTest::newRow("pushed by the brake's gap")
+            << 215 << 0.7 << "Brake Start Voltage (216): 0.8 V before, 0.9 V now";
+        QTest::newRow("pushed by the cutoffs' order")
+            << 141 << 10.0 << "Low Voltage Cutoff (End) (142): 40 V before, 9.5 V now";
+    }
+
+    // The lines of the box: a value entered with what it is held at, a value
+    // pushed with what it held.
+    void movesNamed()
+    {
+        QFETCH(int, address);
+        QFETCH(double, typed);
+        QFETCH(QString, line);
+        const int told = w.limitedTexts().size();
+        w.f->type(address, typed);
+        const QStringList texts = w.limitedTexts();
+        QCOMPARE(texts.size(), told + 1);
+        QVERIFY2(texts.last().contains("\n  " + line + "\n"), qPrintable(texts.last()));
+    }
+
+    // The Dev Screen's value box writes the value typed, below the track
+    // of the slider as well.
+    void devScreenValueBelowTheTrack()
+    {
+        w.f->find<QSpinBox>("addressInput")->setValue(142);
+        w.f->find<QDoubleSpinBox>("valueDisplay")->setValue(10);
+        w.rememberController({142});
+        QCOMPARE(describe(w.f->save()), QString("142=853"));
+    }
+
     // Every rated voltage typed in turn, and beyond its limits: no value
     // typed loops or crashes the window, and 48 V typed back leaves nothing
     // to write.

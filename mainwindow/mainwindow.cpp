@@ -198,6 +198,7 @@ void MainWindow::createControlsAboveTabs()
     statusLabel->setFont(QFont(QStringLiteral("Liberation Sans"), 13));
     statusLabel->setText(QString::fromLatin1(widestStatusText));
     statusLabel->resize(statusLabel->sizeHint());
+    statusLabel->setWidestText(QString::fromLatin1(widestStatusText));
     statusLabel->clear();
     statusLabel->show();
 }

@@ -304,7 +304,7 @@ void AutotuneWizard::handleDynamicErrors(DynamicAutotune::ErrorType e)
         faultError();
         break;
     case DynamicAutotune::MotionFault:
-        motionFaultError(nullptr);
+        showMotionFault();
         break;
     case DynamicAutotune::ControllerChanged:
         controllerChanged(dynamicAutotune->endedWhileSpinning());

@@ -96,6 +96,7 @@ private:
     void faultError();
     void connectionError();
     void motionFaultError(QString* prefix);
+    void showMotionFault();
     QString getFaultText();
     void phaseError(QString phase);
     void phaseErrorHelper();

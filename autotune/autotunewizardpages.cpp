@@ -306,6 +306,17 @@ void AutotuneWizard::motionFaultError(QString* prefix)
     bindMotionFaultRows();
 }
 
+// A stall, or a phase without current, sets no fault bit: where none
+// explains the failure, the spinning test's own explanation does.
+void AutotuneWizard::showMotionFault()
+{
+    QString explanation = dynamicAutotune->getErrorMessage().trimmed();
+    if (explanation.isEmpty() || !getFaultText().isEmpty())
+        motionFaultError(nullptr);
+    else
+        motionFaultError(&explanation);
+}
+
 // The rows carry their register on the row widget. The boxes take their
 // range from the parameter as they are bound, so a value beyond a fixed
 // range is neither clamped nor written back.

@@ -74,6 +74,9 @@ void DynamicAutotune::startTest(bool flip)
     io.beginRun(KelvaraCom::DynamicTest);
     state = State::Idle;
     flipDirection = flip;
+    // The wizard shows the explanation: one of an earlier run is not this
+    // run's.
+    errorMessage.clear();
     runDynamicAutotune();
 }
 

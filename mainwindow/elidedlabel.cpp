@@ -15,6 +15,19 @@ QString ElidedLabel::shownText() const
     return fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
 }
 
+int ElidedLabel::wholeTextWidth() const
+{
+    const QFontMetrics metrics = fontMetrics();
+    const QMargins margins = contentsMargins();
+    return qMax(metrics.horizontalAdvance(text()), metrics.horizontalAdvance(widestText))
+        + margins.left() + margins.right() + 2 * margin();
+}
+
+void ElidedLabel::setWidestText(const QString& text)
+{
+    widestText = text;
+}
+
 bool ElidedLabel::event(QEvent* event)
 {
     if (event->type() != QEvent::ToolTip || shownText() == text())

@@ -15,10 +15,17 @@ public:
 
     // The text the label shows at its present width.
     QString shownText() const;
+    // The width that shows its text whole, and at least the widest text
+    // it is meant to show (setWidestText()).
+    int wholeTextWidth() const;
+    void setWidestText(const QString& text);
 
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString widestText;
 };
 
 #endif // ELIDEDLABEL_H

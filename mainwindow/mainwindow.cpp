@@ -49,6 +49,27 @@ const int firstAssistLevelWrapper = 4;
 // Sized once for the longest status text the label shows.
 const char* const widestStatusText = "V4 Ostrel Trelby is connected";
 
+const char* const logoPath = ":/tamsett_logo_revised.png";
+// The same picture at four times its pixels.
+const char* const largeLogoPath = ":/tamsett_logo_revised@4x.png";
+
+// The logo as large beside the tabs as their fonts are (its size at 96 dpi
+// times the scale), drawn for the screen's own pixels from the larger
+// picture wherever it has more of them than the picture: sharp at any
+// scale.
+QPixmap logoPicture(double scale, qreal pixelRatio)
+{
+    const QPixmap picture(QString::fromLatin1(logoPath));
+    const QSize pixels = (QSizeF(picture.size()) * scale * pixelRatio).toSize();
+    if (picture.isNull() || pixels == picture.size())
+        return picture;
+    const QPixmap large(QString::fromLatin1(largeLogoPath));
+    QPixmap sharp = (large.isNull() ? picture : large)
+                        .scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    sharp.setDevicePixelRatio(pixelRatio);
+    return sharp;
+}
+
 // A switch in the settings file is on only when it says so: a garbled value
 // must not turn factory mode on.
 bool storedSwitch(const QSettings& settings, const QString& key)
@@ -161,12 +182,11 @@ void MainWindow::deleteOwnedObjects()
 void MainWindow::createControlsAboveTabs()
 {
     logoLabel = new QLabel(this);
-    const QPixmap logo(QStringLiteral(":/tamsett_logo_revised.png"));
+    const QPixmap logo = logoPicture(ScreenFit::factor(), devicePixelRatioF());
     if (logo.isNull())
         qDebug() << "nullptr logo pixmap! Bad resource?";
-    else // As large beside the tabs as their fonts are.
-        logoLabel->setPixmap(logo.scaledToHeight(qRound(logo.height() * ScreenFit::factor()),
-                                                 Qt::SmoothTransformation));
+    else
+        logoLabel->setPixmap(logo);
     logoLabel->setObjectName(QStringLiteral("logoLabel"));
     logoLabel->resize(logoLabel->sizeHint());
     logoLabel->show();
@@ -198,6 +218,7 @@ void MainWindow::createControlsAboveTabs()
     statusLabel->setFont(QFont(QStringLiteral("Liberation Sans"), 13));
     statusLabel->setText(QString::fromLatin1(widestStatusText));
     statusLabel->resize(statusLabel->sizeHint());
+    statusLabel->setWidestText(QString::fromLatin1(widestStatusText));
     statusLabel->clear();
     statusLabel->show();
 }

@@ -30,7 +30,7 @@ class QColor;
 class QFrame;
 class QGraphicsEllipseItem;
 class QLabel;
-class QMessageBox;
+class ListMessageBox;
 class QResizeEvent;
 class QSettings;
 class QSimpleUpdater;
@@ -319,7 +319,7 @@ private:
     // failure report that follows starts reading it.
     bool otherControllerAnswers = false;
     QString alsoFailed;
-    QPointer<QMessageBox> errorBox;
+    QPointer<ListMessageBox> errorBox;
     // The text the save buttons show: marked while anything is unsaved.
     bool saveButtonsTexted = false;
     bool saveButtonsMarked = false;

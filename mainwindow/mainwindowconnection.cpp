@@ -8,6 +8,7 @@
 #include "devscreen.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
+#include "listmessagebox.h"
 #include "parameter.h"
 #include "ui_mainwindow.h"
 
@@ -264,7 +265,7 @@ void MainWindow::showLinkFailure(const QString& header, const QString& message)
     const QString folded = std::exchange(alsoFailed, QString());
     const bool readFailureUntold = std::exchange(tellReadFailure, false);
     if (errorBox) {
-        errorBox->setText(errorBox->text() + firstLine + folded);
+        errorBox->appendText(firstLine + folded);
         return;
     }
     if (windowless || (isDashboardShown() && !readFailureUntold))
@@ -274,7 +275,7 @@ void MainWindow::showLinkFailure(const QString& header, const QString& message)
 
 void MainWindow::errorPopupHelper(const QString& title, const QString& text)
 {
-    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+    ListMessageBox box(QMessageBox::Warning, title, text, this);
     const bool monitorRunning = monitorTimer && monitorTimer->isActive();
     if (monitorRunning)
         monitorTimer->stop();

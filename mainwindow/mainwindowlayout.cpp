@@ -84,12 +84,14 @@ void MainWindow::resizeEvent(QResizeEvent* e)
     portLabel->move(right - 4 - labelWidth - boxWidth - logoWidth,
                     y0 + boxHeight / 4 - (alert ? alertRaise : 0));
 
-    // Beside the tabs when the window is wide enough, else on a row of its
-    // own above them; never moved by its text, which shows as much as the
-    // room up to the port label holds (larger fonts widen the tabs).
+    // Beside the tabs where the window leaves it room for its longest text
+    // there, else on a row of its own above them (more tabs and larger
+    // fonts take the room). It shows as much as the room up to the port
+    // label holds, the whole text as its tooltip.
     const int tabsRight = ui->tabWidget->tabBar()->mapTo(this, QPoint(tabsWidth(), 0)).x();
     const int wideX = qMax(wideStatusX, tabsRight + statusGap);
-    const bool besideTabs = ui->centralWidget->width() >= narrowWindowWidth;
+    const bool besideTabs = ui->centralWidget->width() >= narrowWindowWidth
+        && portLabel->x() - statusGap - wideX >= statusLabel->wholeTextWidth();
     const int statusX = besideTabs ? wideX : narrowStatusX;
     statusLabel->resize(qMax(0, portLabel->x() - statusGap - statusX), statusLabel->height());
     statusLabel->move(statusX, y0 + boxHeight / 4);

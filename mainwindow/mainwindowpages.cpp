@@ -83,6 +83,9 @@ void MainWindow::togglePASTab(bool show)
     } else if (index > 0 && !show) {
         ui->show_pas_tab->setChecked(false);
         ui->tabWidget->removeTab(index);
+        // The status text may have room beside the tabs again.
+        resizeEvent(nullptr);
+        resizeEvent(nullptr);
     }
 }
 
@@ -109,6 +112,8 @@ void MainWindow::insertTemperatureTab()
 void MainWindow::removeTemperatureTab()
 {
     ui->tabWidget->removeTab(ui->tabWidget->indexOf(temperaturePage));
+    resizeEvent(nullptr);
+    resizeEvent(nullptr);
 }
 
 void MainWindow::wireReadCompletion()

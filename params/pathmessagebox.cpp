@@ -7,13 +7,6 @@
 
 namespace {
 
-// The widest a message box grows for a line it cannot wrap, as the toolkit
-// works it out from the screen's width.
-int widestBox(int screenWidth)
-{
-    return screenWidth <= 1024 ? screenWidth : qMin(screenWidth - 480, 1000);
-}
-
 // The parts of the line, each ending after a separator (the last one
 // however it ends).
 QStringList partsAfterSeparators(const QString& line)
@@ -52,7 +45,7 @@ QString brokenAtSeparators(const QString& line, const QFontMetrics& metrics, int
 
 PathMessageBox::PathMessageBox(Icon icon, const QString& title, const QString& text,
                                const QString& pathLine, QWidget* parent)
-    : QMessageBox(icon, title, text, QMessageBox::Ok, parent)
+    : ListMessageBox(icon, title, text, parent)
     , pathLine(pathLine)
 {
     setInformativeText(pathLine);
@@ -71,5 +64,5 @@ void PathMessageBox::showEvent(QShowEvent* event)
         line->setWordWrap(false);
         line->setText(brokenAtSeparators(pathLine, line->fontMetrics(), width));
     }
-    QMessageBox::showEvent(event);
+    ListMessageBox::showEvent(event);
 }

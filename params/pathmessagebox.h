@@ -1,13 +1,14 @@
 #ifndef PATHMESSAGEBOX_H
 #define PATHMESSAGEBOX_H
 
-#include <QMessageBox>
+#include "listmessagebox.h"
 
 // A message box that names a file or folder. The path, with what follows
 // it on its line, stands below the text, whole: broken into lines only
 // after its separators, each as wide as the box takes, so no name is cut
-// off or broken in the middle however long the path is.
-class PathMessageBox : public QMessageBox
+// off or broken in the middle however long the path is. Lists in its text
+// keep within the screen as ListMessageBox's do.
+class PathMessageBox : public ListMessageBox
 {
     Q_OBJECT
 

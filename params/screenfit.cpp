@@ -5,6 +5,7 @@
 #include <QLayout>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -259,6 +260,20 @@ void ScreenFit::fitToScreen(QWidget* window)
     window->resize(width, height);
 }
 
+void ScreenFit::widenForContent(QWidget* window)
+{
+    int needed = neededWidth(window);
+    if (const auto* area = window->findChild<QScrollArea*>(QLatin1String(scrollingContentName),
+                                                           Qt::FindDirectChildrenOnly)) {
+        needed = neededWidth(area->widget()) + 2 * area->frameWidth();
+        if (area->verticalScrollBar()->isVisible())
+            needed += area->verticalScrollBar()->sizeHint().width();
+    }
+    needed = qMin(needed, room(window).width());
+    if (needed > window->minimumWidth())
+        window->setMinimumWidth(needed);
+}
+
 void ScreenFit::keepWithinScreen(QWidget* window)
 {
     window->resize(window->size().boundedTo(room(window)));
@@ -266,8 +281,28 @@ void ScreenFit::keepWithinScreen(QWidget* window)
 
 QSize ScreenFit::room(const QWidget* window)
 {
+    return roomOnScreen(window).boundedTo(window->maximumSize());
+}
+
+QSize ScreenFit::roomOnScreen(const QWidget* window)
+{
     const QRect area = availableArea(window);
     const QMargins frame = expectedFrame(window);
-    return QSize(qMin(window->maximumWidth(), area.width() - frame.left() - frame.right()),
-                 qMin(window->maximumHeight(), area.height() - frame.top() - frame.bottom()));
+    return QSize(area.width() - frame.left() - frame.right(),
+                 area.height() - frame.top() - frame.bottom());
+}
+
+void ScreenFit::moveOntoScreen(QWidget* window)
+{
+    const QRect area = availableArea(window);
+    const QRect outer = window->geometry().marginsAdded(expectedFrame(window));
+    // The far edges first, so that a window larger than the area keeps its
+    // top left corner on it.
+    QPoint shift(qMin(0, area.right() - outer.right()), qMin(0, area.bottom() - outer.bottom()));
+    shift.rx() += qMax(0, area.left() - (outer.left() + shift.x()));
+    shift.ry() += qMax(0, area.top() - (outer.top() + shift.y()));
+    // Relative to where the widget believes it is, which may not know its
+    // frame yet.
+    if (!shift.isNull())
+        window->move(window->pos() + shift);
 }

@@ -49,9 +49,20 @@ public:
     // with its frame, and is made smaller where it does not.
     static void keepWithinScreen(QWidget* window);
 
+    // A window whose content came to need more width than it has (a
+    // control widened) grows that wide, within the screen's available
+    // area, also where its content scrolls.
+    static void widenForContent(QWidget* window);
+
     // What the screen's available area leaves the window inside the frame
     // the window manager will put around it, within its maximum size.
     static QSize room(const QWidget* window);
+    // The same, whatever the window's maximum size.
+    static QSize roomOnScreen(const QWidget* window);
+
+    // A shown window that has grown past the screen's available area, with
+    // its frame, moves back into it as far as its size allows.
+    static void moveOntoScreen(QWidget* window);
 };
 
 #endif // SCREENFIT_H

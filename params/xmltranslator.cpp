@@ -2,6 +2,7 @@
 
 #include "controllertype.h"
 #include "kelvara.h"
+#include "listmessagebox.h"
 #include "parameter.h"
 #include "parameterconstants.h"
 #include "parameterfilereader.h"
@@ -220,7 +221,7 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
                 ? QStringLiteral("No parameters were imported: %1 holds no parameter entries.")
                       .arg(source)
                 : QStringLiteral("No parameters were imported: every entry of %1 was skipped.\n%2")
-                      .arg(source, summary(skipped)));
+                      .arg(source, ListMessageBox::listed(skipped)));
         return false;
     }
 
@@ -232,7 +233,8 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
             QStringLiteral("No parameters were imported: no entry of %1 is for a register this "
                            "import changes.\n%2")
                 .arg(source,
-                     summary(skipped + leftOutEntries(reader.entries(), includeLevel3, true))));
+                     ListMessageBox::listed(
+                         skipped + leftOutEntries(reader.entries(), includeLevel3, true))));
         return false;
     }
     applyEntries(reader.entries(), includeLevel3);
@@ -253,13 +255,13 @@ void XMLTranslator::reportLeftOut(const QString& source, const QVector<Parameter
         report << QStringLiteral("%1 of the %2 entries of %3 could not be imported:\n%4")
                       .arg(notImported.size())
                       .arg(total)
-                      .arg(source, summary(notImported));
+                      .arg(source, ListMessageBox::listed(notImported));
     }
     const QStringList commands = commandEntries(entries);
     if (!commands.isEmpty()) {
         report << QStringLiteral("%1 holds commands, which were left out: a parameter file never "
                                  "commands the controller.\n%2")
-                      .arg(source, commands.join(QLatin1Char('\n')));
+                      .arg(source, ListMessageBox::listed(commands));
     }
     if (!report.isEmpty())
         m_dialogs->showInformation(QStringLiteral("Parameter File Imported"),
@@ -326,16 +328,6 @@ QStringList XMLTranslator::commandEntries(const QVector<ParameterFileEntry>& ent
             commands << entryText(entry);
     }
     return commands;
-}
-
-// One line per entry, the first ten of them.
-QString XMLTranslator::summary(const QStringList& skipped)
-{
-    const int shown = 10;
-    QString summary = skipped.mid(0, shown).join(QLatin1Char('\n'));
-    if (skipped.size() > shown)
-        summary += QStringLiteral("\n... and %1 more").arg(skipped.size() - shown);
-    return summary;
 }
 
 int XMLTranslator::applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3)

@@ -93,7 +93,6 @@ private:
     // False when nothing was applied (the file could not be opened or read).
     bool importFile(const QString& name, bool includeLevel3);
     bool importDocument(QIODevice* device, const QString& name, bool includeLevel3);
-    static QString summary(const QStringList& lines);
     void reportLeftOut(const QString& source, const QVector<ParameterFileEntry>& entries,
                        const QStringList& skipped, bool includeLevel3);
     QStringList leftOutEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3,

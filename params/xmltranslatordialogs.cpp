@@ -1,5 +1,6 @@
 #include "xmltranslatordialogs.h"
 
+#include "listmessagebox.h"
 #include "xmltranslator.h"
 
 #include <QAbstractButton>
@@ -139,10 +140,12 @@ XMLTranslatorDialogs::Level3Choice XMLTranslatorDialogs::level3ImportChoice()
 
 void XMLTranslatorDialogs::showError(const QString& text)
 {
-    QMessageBox::critical(m_parentWidget, QStringLiteral("Error"), text);
+    ListMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, m_parentWidget);
+    box.exec();
 }
 
 void XMLTranslatorDialogs::showInformation(const QString& title, const QString& text)
 {
-    QMessageBox::information(m_parentWidget, title, text);
+    ListMessageBox box(QMessageBox::Information, title, text, m_parentWidget);
+    box.exec();
 }

@@ -33,7 +33,8 @@ public:
                              const QString& informativeText);
     // Asked after an import changed level-3 parameters.
     virtual Level3Choice level3ImportChoice();
-    // A modal critical box titled "Error".
+    // A modal critical box titled "Error". Both boxes keep long lists in
+    // their texts within the screen (ListMessageBox).
     virtual void showError(const QString& text);
     // A modal information box.
     virtual void showInformation(const QString& title, const QString& text);

@@ -2,6 +2,7 @@
 
 #include "screenfit.h"
 #include "defaultstore.h"
+#include "dropdownwidths.h"
 #include "firmwaredownloader.h"
 #include "pasdeviceloader.h"
 #include "ui_defaultimporter.h"
@@ -62,12 +63,25 @@ DefaultImporter::DefaultImporter(QWidget* parent, XMLTranslator* translator,
     else
         initializeDropDowns();
     ScreenFit::scaleDialog(this);
+    fitDropDowns();
 }
 
 DefaultImporter::~DefaultImporter()
 {
     delete ui;
     delete firmwareDownloader;
+}
+
+// Each drop-down as wide as its longest name, Manufacturer and Model
+// sharing their row, within the screen; they follow their lists.
+void DefaultImporter::fitDropDowns()
+{
+    auto* widths = new DropDownWidths(this);
+    widths->addRow({ui->manufacturerBox, ui->modelBox});
+    widths->addRow({ui->controllerBox});
+    widths->addRow({ui->pasBox});
+    widths->fit();
+    ScreenFit::fitToScreen(this);
 }
 
 void DefaultImporter::initializeDropDowns()

@@ -42,6 +42,7 @@ public slots:
     void on_pasBox_currentIndexChanged(QString arg1);
 
 private:
+    void fitDropDowns();
     void updateApplyButton();
     bool isModelChosen() const;
     bool isControllerChosen() const;

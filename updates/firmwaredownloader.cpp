@@ -2,6 +2,7 @@
 
 #include "defaultstore.h"
 #include "firmwaredownloaderdialog.h"
+#include "listmessagebox.h"
 #include "pathmessagebox.h"
 #include "progressdialog.h"
 
@@ -12,15 +13,12 @@ const QString& FirmwareDownloader::FW_SEPARATOR = DefaultFileCrawler::FW_SEPARAT
 
 namespace {
 
-// Lists names one a line, the first ten of them.
+// Names one a line, in order: the closing box keeps a long list within the
+// screen.
 QString nameList(QStringList names)
 {
-    const int shown = 10;
     names.sort();
-    QString list = names.mid(0, shown).join(QLatin1Char('\n'));
-    if (names.size() > shown)
-        list += FirmwareDownloader::tr("\n... and %1 more").arg(names.size() - shown);
-    return list;
+    return ListMessageBox::listed(names);
 }
 
 } // namespace

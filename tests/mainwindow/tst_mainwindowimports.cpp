@@ -149,8 +149,8 @@ private slots:
                  qPrintable(dialogs->infos.first()));
         QVERIFY2(dialogs->infos.first().endsWith(
                      "holds commands, which were left out: a parameter file never commands the "
-                     "controller.\n481 Motor Discovery Mode = 2\n508 Fault Clear = 1\n509 "
-                     "Parameter Access Code = 61957\n510 Firmware Load = 1"),
+                     "controller.\n  481 Motor Discovery Mode = 2\n  508 Fault Clear = 1\n  509 "
+                     "Parameter Access Code = 61957\n  510 Firmware Load = 1"),
                  qPrintable(dialogs->infos.first()));
         QCOMPARE(markedRows(), QList<int>{227});
         QCOMPARE(save(), (QMap<int, int>{{227, wheelDiameter}}));

@@ -9,10 +9,17 @@
 // screen; a dialog too high for the screen scrolls, and so does the brand
 // choice with 40 brands; the unsaved list fills its window, and the
 // download's closing box names the store whole; the mouse wheel over boxes
-// the user has not clicked into.
+// the user has not clicked into. A box naming 40 values keeps to the screen
+// with its details; the status text and a long maker's name show whole,
+// each as its tooltip where the room cuts it; a stalled spin is explained;
+// the logo is drawn for the screen's pixels.
 
+#include "autotunelink.h"
 #include "autotunewizard.h"
 #include "customparameteredit.h"
+#include "defaultimporter.h"
+#include "dropdownwidths.h"
+#include "dynamicautotune.h"
 #include "draggablegraph.h"
 #include "firmwaredownloader.h"
 #include "firmwaredownloaderdialog.h"
@@ -25,6 +32,9 @@
 #include "updatestesting.h"
 #include "virtualdisplay.h"
 #include "windowfixture.h"
+
+#include <QTextBrowser>
+#include <QToolTip>
 
 using namespace WindowFixture;
 
@@ -219,6 +229,92 @@ QStringList overlaps(const QString& name, const QList<QRectF>& texts)
         }
     }
     return found;
+}
+
+// The window shown as the program shows it, on the sample controller.
+void showAsTheProgramDoes(MainWindow* window)
+{
+    qApp->setStyleSheet(SuiteStartup::styleSheet(SuiteStartup::registerSansFont()));
+    ScreenFit::keepWithinScreen(window);
+    window->show();
+    window->emitResizeEvent();
+}
+
+// Writable registers that no formula refers to, each with a raw value
+// beyond the suite's limits: as many as asked, in address order.
+QMap<int, int> valuesBeyondLimits(Kelvara* model, int count)
+{
+    const QMap<int, Parameter*> parameters = model->getAllParameters();
+    QSet<int> referenced;
+    for (const Parameter* parameter : parameters) {
+        for (const Parameter* other : parameter->referencedParameters())
+            referenced << other->getAddress();
+    }
+    QMap<int, int> values;
+    for (auto it = parameters.constBegin(); it != parameters.constEnd() && values.size() < count;
+         ++it) {
+        const Parameter* parameter = it.value();
+        // Plain settings only: no command, identity or live register.
+        if (it.key() < 100 || it.key() > 250 || parameter != model->getParameter(it.key())
+            || !parameter->isWriteable() || parameter->getLevel() == 3
+            || parameter->getType() != ParameterDefinition::TypeIndependent
+            || referenced.contains(it.key()))
+            continue;
+        for (const int raw : {65535, 32767, 0}) {
+            if (!parameter->isWithinLimits(raw)) {
+                values.insert(it.key(), raw);
+                break;
+            }
+        }
+    }
+    return values;
+}
+
+// The button's place on the screen, when the screen's available area does
+// not hold it whole.
+QStringList offScreen(const QAbstractButton* button)
+{
+    const QRect place(button->mapToGlobal(QPoint()), button->size());
+    if (button->screen()->availableGeometry().contains(place))
+        return {};
+    return {
+        QString("%1 at %2 %3 passes the screen").arg(button->text()).arg(place.x()).arg(place.y())};
+}
+
+// The tooltip a widget shows where the mouse rests on it.
+QString toolTipShown(QWidget* widget)
+{
+    QToolTip::hideText();
+    QHelpEvent rest(QEvent::ToolTip, QPoint(2, 2), widget->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(widget, &rest);
+    const QString text = QToolTip::isVisible() ? QToolTip::text() : QString();
+    QToolTip::hideText();
+    return text;
+}
+
+// The status text beside the tabs or on a row of its own above them: clear
+// of the tabs and the port label, whole where the window has room for it.
+QStringList statusFaults(MainWindow* window)
+{
+    const auto* status = window->findChild<ElidedLabel*>("statusLabel");
+    const auto* port = window->findChild<QLabel*>("portLabel");
+    const QTabBar* tabs = window->findChild<QTabWidget*>("tabWidget")->tabBar();
+    const QRect place(status->mapTo(window, QPoint()), status->size());
+    const QRect tabsPlace(tabs->mapTo(window, QPoint()), tabs->size());
+    QRect tabsTaken = tabsPlace;
+    tabsTaken.setWidth(0);
+    for (int i = 0; i < tabs->count(); ++i)
+        tabsTaken |= tabs->tabRect(i).translated(tabsPlace.topLeft());
+    QStringList faults;
+    if (place.intersects(tabsTaken))
+        faults << "the status text lies on the tabs";
+    if (place.right() >= port->mapTo(window, QPoint()).x())
+        faults << "the status text reaches the port label";
+    if (status->shownText() != status->text())
+        faults << QString("the status text shows \"%1\" of \"%2\" in %3 px")
+                      .arg(status->shownText(), status->text())
+                      .arg(status->width());
+    return faults;
 }
 
 } // namespace
@@ -530,6 +626,224 @@ private slots:
             QCOMPARE(bar->value() != scrolled, !focus);
             QCOMPARE(f.model()->getUnsavedValues().contains(155), focus);
         }
+    }
+
+    // A controller holding 40 registers beyond the suite's limits: the box
+    // that names them keeps to the screen with its frame, its texts whole
+    // and OK on the screen, also with its details shown, which list all 40.
+    void boxOfFortyValuesKeepsToTheScreen()
+    {
+        SimulatedWindow f;
+        QVERIFY(f.start({}, false));
+        const QMap<int, int> outside = valuesBeyondLimits(f.model(), 40);
+        QCOMPARE(outside.size(), 40);
+        for (auto it = outside.constBegin(); it != outside.constEnd(); ++it)
+            f.simulator->setRegisterValue(it.key(), it.value());
+        showAsTheProgramDoes(f.window.get());
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        QStringList faults = awaitFrame(f.window.get());
+
+        QString shown;
+        QString details;
+        ModalWatcher watcher;
+        watcher.onBox = [&](QMessageBox* box) {
+            if (box->windowTitle() != "Values Outside Limits")
+                return;
+            faults << windowFaults(box) << offScreen(box->button(QMessageBox::Ok));
+            QAbstractButton* more = nullptr;
+            for (QAbstractButton* button : box->buttons()) {
+                if (box->buttonRole(button) == QMessageBox::ActionRole)
+                    more = button;
+            }
+            if (!more) {
+                faults << "no details";
+                return;
+            }
+            more->click();
+            auto* list = box->findChild<QTextEdit*>();
+            if (!QTest::qWaitFor([&] { return list->isVisible(); }, 5000))
+                faults << "the details do not show";
+            const QRect area = box->screen()->availableGeometry();
+            if (!QTest::qWaitFor([&] { return area.contains(withFrame(box)); }, 5000))
+                faults << "the box with its details passes the screen";
+            faults << cutTexts(box) << offScreen(box->button(QMessageBox::Ok));
+            shown = box->text();
+            details = list->toPlainText();
+        };
+        QVERIFY(connectTo(f.window.get(), f.simulator.get()));
+        QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty() || !faults.isEmpty(), 10000);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+        QCOMPARE(watcher.titles().count("Values Outside Limits"), 1);
+        const QStringList lines = shown.split('\n');
+        const int named = lines.filter(QRegularExpression("^  .*: the controller holds")).size();
+        QVERIFY2(named >= 1 && named <= 10, qPrintable(shown));
+        QVERIFY2(lines.contains(QString("  ... and %1 more").arg(40 - named)), qPrintable(shown));
+        const QStringList all = details.split('\n');
+        QCOMPARE(all.size(), 40);
+        for (auto it = outside.constBegin(); it != outside.constEnd(); ++it) {
+            const QString name = f.model()->getParameter(it.key())->getName();
+            QVERIFY2(!all.filter(QString("%1 (%2): the controller holds").arg(name).arg(it.key()))
+                          .isEmpty(),
+                     qPrintable(name));
+        }
+    }
+
+    // The status text shows whole beside the tabs, or above them once the
+    // PAS tab takes its room there; in a window too narrow even there, the
+    // text cut shows whole as its tooltip.
+    void statusTextWhole()
+    {
+        SimulatedWindow f;
+        QVERIFY(f.start());
+        showAsTheProgramDoes(f.window.get());
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        QStringList faults = awaitFrame(f.window.get());
+        auto* status = f.window->findChild<ElidedLabel*>("statusLabel");
+        QTRY_COMPARE(status->text(), QString("Ostrel V4 Trelby is connected"));
+        QTRY_VERIFY2(statusFaults(f.window.get()).isEmpty(),
+                     qPrintable(statusFaults(f.window.get()).join("\n")));
+        f.window->findChild<QAction*>("show_pas_tab")->trigger();
+        QVERIFY(f.find<QTabWidget>("tabWidget")->indexOf(f.find("pasScreen")) > 0);
+        // The tabs move down once the window has laid them out again.
+        QTRY_VERIFY2(statusFaults(f.window.get()).isEmpty(),
+                     qPrintable(statusFaults(f.window.get()).join("\n")));
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+
+        f.window->resize(360, f.window->height());
+        QTRY_VERIFY(status->shownText() != status->text());
+        QCOMPARE(toolTipShown(status), status->text());
+    }
+
+    void longMakerNameShownWhole_data()
+    {
+        QTest::addColumn<QString>("maker");
+        QTest::addColumn<bool>("roomForIt"); // on a screen 1024 pixels wide or more
+        QTest::newRow("39 characters") << "Zhongshan Greenwheel Motor Works Co Ltd" << true;
+        QTest::newRow("wider than the screen")
+            << QString("Zhongshan Greenwheel Motor Works Co Ltd ").repeated(5).trimmed() << false;
+    }
+
+    // The defaults dialog's drop-downs widen to their longest name: a
+    // maker's, and its models', which begin with it and differ at the end.
+    // Where the screen has no room for a name, the dialog keeps to the
+    // screen and the name shows whole as its tooltip, in the list too.
+    void longMakerNameShownWhole()
+    {
+        QFETCH(QString, maker);
+        QFETCH(bool, roomForIt);
+        DownloadWorkspace workspace;
+        const QStringList models{maker + " Rear Hub 500W.xml", maker + " Rear Hub 750W.xml"};
+        for (const QString& model : models)
+            workspace.put(maker + "/" + model, defaultFile(1));
+        workspace.put("Alpha/A1.xml", defaultFile(2));
+        workspace.put("Controller/C.xml", defaultFile(3));
+        qApp->setStyleSheet(SuiteStartup::styleSheet(SuiteStartup::registerSansFont()));
+        QWidget parent;
+        parent.show();
+        QStringList faults = awaitFrame(&parent);
+        DefaultImporter dialog(&parent, nullptr, nullptr);
+        dialog.show();
+        faults << awaitFrame(&dialog);
+        auto* makers = dialog.findChild<QComboBox*>("manufacturerBox");
+        auto* modelBox = dialog.findChild<QComboBox*>("modelBox");
+        makers->setCurrentIndex(makers->findText(maker));
+        QCOMPARE(itemTexts(modelBox).mid(1), models);
+        modelBox->setCurrentIndex(2);
+        const QRect area = dialog.screen()->availableGeometry();
+        QTRY_VERIFY2(area.contains(withFrame(&dialog)),
+                     qPrintable(QString("%1 %2 %3 x %4 on %5 x %6")
+                                    .arg(withFrame(&dialog).x())
+                                    .arg(withFrame(&dialog).y())
+                                    .arg(withFrame(&dialog).width())
+                                    .arg(withFrame(&dialog).height())
+                                    .arg(area.width())
+                                    .arg(area.height())));
+        // The dialog grows with them: none reaches past its edge.
+        const auto outside = [&dialog, makers, modelBox] {
+            QStringList past;
+            for (const QComboBox* box : {makers, modelBox}) {
+                if (!dialog.rect().contains(QRect(box->mapTo(&dialog, QPoint()), box->size())))
+                    past << box->objectName() + " reaches past the dialog";
+            }
+            return past;
+        };
+        QTRY_VERIFY2(outside().isEmpty(), qPrintable(outside().join("\n")));
+        if (roomForIt && area.width() >= 1024)
+            QTRY_VERIFY2(cutTexts(&dialog).isEmpty(), qPrintable(cutTexts(&dialog).join("\n")));
+        else if (!roomForIt)
+            QVERIFY(!DropDownWidths::showsWhole(makers, maker));
+        for (QComboBox* box : {makers, modelBox}) {
+            const QString name = box->currentText();
+            const bool whole = DropDownWidths::showsWhole(box, name);
+            QCOMPARE(toolTipShown(box), whole ? QString() : name);
+            if (!whole)
+                QCOMPARE(box->itemData(box->currentIndex(), Qt::ToolTipRole).toString(), name);
+        }
+        // A short name needs no tooltip.
+        QVERIFY(!makers->itemData(makers->findText("Alpha"), Qt::ToolTipRole).isValid());
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+    }
+
+    // A motor that stalls sets no fault bit: the spinning test's page
+    // explains the failure in its own words, whole on the page.
+    void stalledSpinExplained()
+    {
+        SimulatedWindow f;
+        QVERIFY(f.start());
+        showAsTheProgramDoes(f.window.get());
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        MotorBehaviour motor = f.simulator->motorBehaviour();
+        motor.stall = true;
+        motor.spinMs = 1250;
+        f.simulator->setMotorBehaviour(motor);
+        QPointer<AutotuneWizard> wizard =
+            new AutotuneWizard(f.model(), f.window->link(), f.window.get());
+        // Test time 12 times faster: the stall watch (5 to 14 s) runs while
+        // the spin lasts (15 s), whose end is seen before the 20 s limit.
+        wizard->findChild<DynamicAutotune*>()->setClock(acceleratedClock(12));
+        wizard->show();
+        wizard->processNext();
+        wizard->processNext();
+        const auto shown = [&wizard](const QString& name) -> QWidget* {
+            for (QWidget* widget : wizard->findChildren<QWidget*>(name)) {
+                if (widget->isVisibleTo(wizard))
+                    return widget;
+            }
+            return nullptr;
+        };
+        qobject_cast<QPushButton*>(shown("launch"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(shown("MotionFaultError"), 20000);
+        QStringList faults = windowFaults(wizard);
+        auto* text = qobject_cast<QTextBrowser*>(shown("faultText"));
+        QVERIFY(text);
+        QVERIFY2(text->toPlainText().startsWith(
+                     "The spinning autotune test could not complete properly with these "
+                     "starting parameters."),
+                 qPrintable(text->toPlainText()));
+        QVERIFY2(text->toPlainText().contains("likely need adjustment to suit your motor."),
+                 qPrintable(text->toPlainText()));
+        QTRY_COMPARE(text->verticalScrollBar()->maximum(), 0);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+        wizard->findChild<QPushButton*>("cancel")->click();
+        QTRY_VERIFY(wizard.isNull());
+    }
+
+    // The logo is drawn for the screen's own pixels: as large as its
+    // picture at 96 dpi times the fonts' scale, never a smaller picture
+    // drawn larger.
+    void logoDrawnForTheScreensPixels()
+    {
+        qunsetenv("KELVARA_EXTRA_PORTS");
+        Workspace workspace;
+        MainWindow window;
+        SuiteStartup::showWindow(&window, SuiteStartup::registerSansFont());
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QPixmap logo = window.findChild<QLabel*>("logoLabel")->pixmap(Qt::ReturnByValue);
+        const qreal ratio = window.devicePixelRatioF();
+        QCOMPARE(logo.devicePixelRatio(), ratio);
+        const QSizeF logical =
+            QSizeF(QPixmap(":/tamsett_logo_revised.png").size()) * ScreenFit::factor();
+        QCOMPARE(logo.size(), (logical * ratio).toSize());
     }
 };
 

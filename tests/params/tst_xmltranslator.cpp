@@ -259,14 +259,14 @@ private slots:
         QTest::newRow("only commands: named, and nothing imported")
             << entry("481", "2") + entry("509", "61957")
             << "No parameters were imported: no entry of %1 is for a register this import "
-               "changes.\n481 Motor Discovery Mode = 2: a command, which a parameter file never "
-               "gives\n509 Parameter Access Code = 61957: a command, which a parameter file "
+               "changes.\n  481 Motor Discovery Mode = 2: a command, which a parameter file never "
+               "gives\n  509 Parameter Access Code = 61957: a command, which a parameter file "
                "never gives"
             << QString();
         QTest::newRow("commands left out of a good import: told, no error")
             << entry("7", "300") + entry("508", "1") << QString()
             << "Parameter File Imported|%1 holds commands, which were left out: a parameter "
-               "file never commands the controller.\n508 Fault Clear = 1";
+               "file never commands the controller.\n  508 Fault Clear = 1";
         // Of eight entries one is imported: two that cannot be read, five
         // for addresses the suite has no register for; the firmware
         // revision and a command at rest need no mention.
@@ -292,7 +292,7 @@ private slots:
             return;
         QVERIFY2(dialogs->infos.first().startsWith(information.arg(source)),
                  qPrintable(dialogs->infos.first()));
-        for (const char* named : {"\n66017 = 5: the suite has no such register", "\n9999 = 5"})
+        for (const char* named : {"\n  66017 = 5: the suite has no such register", "\n  9999 = 5"})
             QCOMPARE(dialogs->infos.first().contains(named),
                      information.startsWith("Parameter "
                                             "File Imported|7"));

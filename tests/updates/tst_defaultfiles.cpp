@@ -284,7 +284,7 @@ private slots:
         QCOMPARE(crawl.boxTitles().last(), "Request Timed Out");
         QCOMPARE(crawl.watcher.texts().last(),
                  "Timed out getting firmware files from 127.0.0.1. The server could be down or "
-                 "under high load.\n\nThese files could not be fetched or saved:\nA/a.xml");
+                 "under high load.\n\nThese files could not be fetched or saved:\n  A/a.xml");
         QTRY_VERIFY(crawl.downloader.findChildren<QNetworkReply*>().isEmpty());
         QVERIFY(crawl.parent.findChild<QProgressBar*>()->isEnabled()); // ready for the next batch
     }
@@ -317,8 +317,8 @@ private slots:
                               "Parameter Files Download Incomplete"}));
         QCOMPARE(crawl.watcher.texts().last(),
                  "1 of 5 default parameter files were downloaded to the folder below.\n\nThese "
-                 "files could not be fetched or saved:\nA/cut.xml\nA/drop.xml\nA/gone%2.xml\n"
-                 "A/page.xml\n\nThe server's listing is larger than the download's limits (2 "
+                 "files could not be fetched or saved:\n  A/cut.xml\n  A/drop.xml\n  A/gone%2.xml\n"
+                 "  A/page.xml\n\nThe server's listing is larger than the download's limits (2 "
                  "pages, folders 4 deep, 5 files): 2 folders not read and 1 file listed but not "
                  "fetched.\n\nThe dropdowns have been updated with the files that arrived.");
         QCOMPARE(crawl.watcher.details().last(), "\"" + crawl.workspace.store() + "\" |  | OK");

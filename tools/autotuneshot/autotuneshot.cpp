@@ -195,6 +195,7 @@ int main(int argc, char* argv[])
          },
          0},
         {"8-comm-error.png", true, false, [](MotorBehaviour& m) { m.discoveryStuck = true; }, 0},
+        {"9-stall.png", true, false, [](MotorBehaviour& m) { m.stall = true; }, 0},
     };
     for (const Scene& scene : scenes) {
         if (!shoot(scene, out, err, &scene == scenes))

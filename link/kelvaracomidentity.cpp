@@ -67,7 +67,7 @@ bool KelvaraCom::identifyBeforeRead()
 
 bool KelvaraCom::mustIdentifyBeforeResend(const QByteArray& frame) const
 {
-    // The check's own reads go out again as any read does.
+    // The check's own reads are never held for another check.
     if (identityCheckState != IdentityCheckState::Idle)
         return false;
     return (isWriteFrame(frame) || autotuneTestState != NoTest) && !gate->letsPass(frame);

@@ -11,7 +11,6 @@
 #include <QMap>
 #include <QPair>
 #include <QPointer>
-#include <QSet>
 #include <QString>
 
 #include <memory>

@@ -38,7 +38,7 @@ DiscoveryStop::DiscoveryStop(Kelvara* runner, KelvaraCom* com)
 void DiscoveryStop::request()
 {
     pending = true;
-    send();
+    send(true);
 }
 
 void DiscoveryStop::cancel()
@@ -48,7 +48,7 @@ void DiscoveryStop::cancel()
     probeTimer.stop();
 }
 
-void DiscoveryStop::send()
+void DiscoveryStop::send(bool atOnce)
 {
     if (sending)
         return;
@@ -58,7 +58,10 @@ void DiscoveryStop::send()
     // The model shows the stop as the controller's value at once; that is
     // no report from the controller.
     queueingStop = true;
-    com->queueCommand(DiscoveryMode, 0);
+    if (atOnce)
+        com->queueSafetyCommand(DiscoveryMode);
+    else
+        com->queueCommand(DiscoveryMode, 0);
     queueingStop = false;
     com->oneRead(DiscoveryMode, 1);
 }

@@ -25,7 +25,8 @@ public:
     // The link's one, made on first use.
     static DiscoveryStop* of(Kelvara* runner, KelvaraCom* com);
 
-    // Sends the stop now (or queues it behind the link's work).
+    // Sends the stop now: ahead of the read of a test that has just ended,
+    // otherwise queued behind the link's work.
     void request();
     // A new discovery run takes over the register: no stop is sent again.
     void cancel();
@@ -33,7 +34,8 @@ public:
 private:
     DiscoveryStop(Kelvara* runner, KelvaraCom* com);
 
-    void send();
+    // atOnce: ahead of the read of a test that has just ended.
+    void send(bool atOnce = false);
     // A read of 481 stored the controller's value.
     void takeReport();
     void takeFailure();

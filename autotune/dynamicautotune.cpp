@@ -23,6 +23,8 @@ enum SensorTypeValue {
 
 const int hallStates = 8;
 const int spinLimitMs = 20000;
+// How often the spin's time limit is looked at.
+const int spinLimitWatchMs = 20;
 const double stallWatchStartMs = 5000.0;
 const qint64 stallWatchEndMs = 14000;
 const double stalledRpm = 0.1;
@@ -62,6 +64,8 @@ DynamicAutotune::DynamicAutotune(QObject* parent, Kelvara* runner, KelvaraCom* c
     , io(runner, com)
 {
     io.attach(this);
+    spinLimitWatch.setInterval(spinLimitWatchMs);
+    connect(&spinLimitWatch, &QTimer::timeout, this, &DynamicAutotune::endSpinAtLimit);
 }
 
 DynamicAutotune::~DynamicAutotune()
@@ -182,12 +186,31 @@ void DynamicAutotune::startSpin()
     state = State::PollingSpin;
     startMs = io.startDiscovery(2);
     resetCurrentLatch();
+    spinLimitWatch.start();
+}
+
+bool DynamicAutotune::isSpinning() const
+{
+    return state == State::PollingSpin || state == State::ReadingSpinValues;
+}
+
+// The limit is a safety bound: the stop is decided as it passes, not once
+// the read under way (with any identity check and wait before it) is in.
+void DynamicAutotune::endSpinAtLimit()
+{
+    if (!isSpinning()) {
+        spinLimitWatch.stop();
+        return;
+    }
+    if (io.now() - spinLimitMs > startMs)
+        handleErrors(CommunicationError, QString());
 }
 
 // The controller sets 481 back to 0 when the spin is done.
 void DynamicAutotune::pollSpin()
 {
     if (io.value(DiscoveryMode) <= 0.0) {
+        spinLimitWatch.stop();
         state = State::ReadingLearntValues;
         io.read(LearntHallSectors, LearntBlockEnd);
     } else if (io.now() - spinLimitMs <= startMs) {
@@ -328,7 +351,8 @@ void DynamicAutotune::finish()
 // confirmed; one that ends during the spin tells the controller to stop.
 void DynamicAutotune::handleErrors(DynamicAutotune::ErrorType type, QString text)
 {
-    const bool spinning = state == State::PollingSpin || state == State::ReadingSpinValues;
+    const bool spinning = isSpinning();
+    spinLimitWatch.stop();
     state = State::Failed;
     if (!text.isEmpty())
         errorMessage = text;

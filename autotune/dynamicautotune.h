@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class HallChecker;
 class Kelvara;
@@ -18,7 +19,9 @@ class KelvaraCom;
 // saves everything to flash.
 //
 // A step machine driven by the link like StaticAutotune. A run ends with
-// stopLog() and then dynamicSuccess() or reportError().
+// stopLog() and then dynamicSuccess() or reportError(). The spin's time
+// limit is watched on its own: when it passes, the run ends at once and the
+// motor is told to stop, whatever the link is waiting for.
 class DynamicAutotune : public QObject
 {
     Q_OBJECT
@@ -90,6 +93,8 @@ private:
     void checkFaults();
     void startSpin();
     void pollSpin();
+    bool isSpinning() const;
+    void endSpinAtLimit();
     void watchSpin();
     void checkForStall();
     void readFaultsAfterSpin();
@@ -113,6 +118,7 @@ private:
     bool yellowCurrentSeen = false;
     bool greenCurrentSeen = false;
     bool stalled = false;
+    QTimer spinLimitWatch;
     AutotuneLink io;
 };
 

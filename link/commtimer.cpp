@@ -9,6 +9,11 @@ namespace {
 // Keeps the doubling ladder finite: a saturated timeout is always above it.
 const int largestMaxTimeout = INT_MAX - 1;
 
+int doubled(int ms)
+{
+    return ms > INT_MAX / 2 ? INT_MAX : 2 * ms;
+}
+
 } // namespace
 
 CommTimer::CommTimer(QObject* parent)
@@ -33,22 +38,35 @@ void CommTimer::setTimeoutTime(int t, bool setDefault)
         maxTimeout = int(qMin<qint64>(4LL * t, largestMaxTimeout));
     }
     timeout = t;
+    rung = t;
 }
 
 void CommTimer::resetTime()
 {
     if (defaultTimeout >= 1)
-        timeout = defaultTimeout;
+        timeout = rung = defaultTimeout;
 }
 
 int CommTimer::doubledTimeout() const
 {
-    return timeout > INT_MAX / 2 ? INT_MAX : 2 * timeout;
+    return doubled(timeout);
 }
 
 bool CommTimer::exceedsMaxTime() const
 {
-    return timeout > maxTimeout;
+    return rung > maxTimeout;
+}
+
+int CommTimer::climbedRung() const
+{
+    return doubled(rung);
+}
+
+void CommTimer::climbLadder(bool doubleWait)
+{
+    rung = doubled(rung);
+    if (doubleWait)
+        timeout = doubled(timeout);
 }
 
 void CommTimer::startTimer()

@@ -36,8 +36,12 @@ ControllerIdentity ControllerIdentity::fromRegisters(const QMap<int, int>& regis
     if (!registers.contains(firmwareAddress))
         return ControllerIdentity();
     const int firmware = registers.value(firmwareAddress);
-    return ControllerIdentity(firmware, registers.value(hardwareVersionAddress(firmware), -1),
-                              registers.value(serialNumberAddress(firmware), -1));
+    const int hardwareAddress = hardwareVersionAddress(firmware);
+    const int serialAddress = serialNumberAddress(firmware);
+    if (!registers.contains(hardwareAddress) || !registers.contains(serialAddress))
+        return ControllerIdentity();
+    return ControllerIdentity(firmware, registers.value(hardwareAddress),
+                              registers.value(serialAddress));
 }
 
 int ControllerIdentity::serialNumberAddress(int firmware)
@@ -45,17 +49,23 @@ int ControllerIdentity::serialNumberAddress(int firmware)
     return firmware < firstV6Firmware ? 238 : 2017;
 }
 
-QVector<QPair<int, int>> ControllerIdentity::registerReads() const
+QPair<int, int> ControllerIdentity::firmwareRead()
 {
-    QVector<QPair<int, int>> reads = {qMakePair(1, firmwareAddress)};
-    const int hardwareAddress = hardwareVersionAddress(firmwareNumber);
-    const int serialAddress = serialNumberAddress(firmwareNumber);
-    if (serialAddress == hardwareAddress + 1) {
-        reads << qMakePair(2, hardwareAddress);
-    } else {
-        reads << qMakePair(1, hardwareAddress) << qMakePair(1, serialAddress);
-    }
-    return reads;
+    return qMakePair(1, firmwareAddress);
+}
+
+QVector<QPair<int, int>> ControllerIdentity::readsAfterFirmware(int firmware)
+{
+    const int hardwareAddress = hardwareVersionAddress(firmware);
+    const int serialAddress = serialNumberAddress(firmware);
+    if (serialAddress == hardwareAddress + 1)
+        return {qMakePair(2, hardwareAddress)};
+    return {qMakePair(1, hardwareAddress), qMakePair(1, serialAddress)};
+}
+
+int ControllerIdentity::mostReads()
+{
+    return 1 + int(qMax(readsAfterFirmware(0).size(), readsAfterFirmware(firstV6Firmware).size()));
 }
 
 QVector<int> ControllerIdentity::registersBeyond(int firmware, int lastBlockAddress)

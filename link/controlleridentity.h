@@ -22,12 +22,17 @@ public:
     // Of the controller whose registers the model holds now.
     static ControllerIdentity of(const Kelvara* model);
     // Of the controller whose raw register values these are (address ->
-    // value); unknown without the firmware.
+    // value); unknown unless they hold the firmware and the two registers
+    // that firmware keeps the rest in.
     static ControllerIdentity fromRegisters(const QMap<int, int>& registers);
 
-    // Reads of (count, address), the firmware first, that bring a controller
-    // of this firmware's identity into the model.
-    QVector<QPair<int, int>> registerReads() const;
+    // The first read of an identity: the firmware, on which the rest
+    // depends. Reads are (count, address).
+    static QPair<int, int> firmwareRead();
+    // The reads that follow it for a controller of this firmware.
+    static QVector<QPair<int, int>> readsAfterFirmware(int firmware);
+    // The most reads any controller's identity takes.
+    static int mostReads();
     // The registers beyond the blocks of a read of all parameters that a
     // controller of this firmware keeps its identity in.
     static QVector<int> registersBeyond(int firmware, int lastBlockAddress);

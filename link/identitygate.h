@@ -4,56 +4,42 @@
 #include "controlleridentity.h"
 
 #include <QByteArray>
-#include <QMap>
-#include <QPair>
-#include <QVector>
 
 // Decides which write frames may leave the link. A cable moved from one
 // controller to another behind an adapter that stays plugged in shows only
 // as a silence; after one, a write frame, sent first or sent again, waits
-// until the controller that answers has been identified as the one whose
-// values were read. Only the stop of a discovery run and the lock of access
-// level 3 pass at once: they carry nothing of any controller's values.
+// until the controller that answers has been identified (IdentityCheck) as
+// the one whose values were read. Only the stop of a discovery run and the
+// lock of access level 3 pass at once: they carry nothing of any
+// controller's values.
+//
+// Another controller that answers is refused the write it was about to get,
+// not every write after it: the gate stays in doubt, so that the next write
+// asks again and the controller that was read, answering again, is served.
 class IdentityGate
 {
 public:
-    enum class Verdict {
-        NeedsMore,       // the next read of the check follows
-        SameController,  // the one that was read: writes may go on
-        OtherController, // another one: nothing more is written to it
-    };
-
-    // The controller whose values the last complete read brought in, every
-    // exchange of it answered at once.
+    // The controller whose values the last complete read brought in; whoever
+    // answers now is that one.
     void trust(const ControllerIdentity& identity);
+    ControllerIdentity trusted() const { return readIdentity; }
     // Whoever answers next may be another controller.
     void raiseDoubt() { doubt = true; }
     bool isInDoubt() const { return doubt; }
     // A controller has been read: there is one to tell others from.
     bool isKnown() const { return readIdentity.isKnown(); }
-    // Another controller answered and has not been read completely since.
-    bool refusesWrites() const { return otherAnswers; }
-    // The frame may go out now; otherwise identify the controller first
-    // (or refuse when another one is known to answer).
+    // The frame may go out now; otherwise identify the controller first.
     bool letsPass(const QByteArray& frame) const;
     // A write of 0 to register 481 or 509, alone.
     static bool isSafetyCommand(const QByteArray& frame);
 
-    // The check: reads of (count, address), the firmware first.
-    void beginCheck();
-    bool isChecking() const { return checking; }
-    QPair<int, int> takeNextRead();
-    // The registers of the answer to the last read taken.
-    Verdict takeAnswer(int address, const QVector<int>& values);
-    void endCheck();
+    // A check found this controller answering: true when it is the one that
+    // was read, and then the doubt is gone.
+    bool takeIdentity(const ControllerIdentity& answering);
 
 private:
     ControllerIdentity readIdentity;
     bool doubt = false;
-    bool otherAnswers = false;
-    bool checking = false;
-    QVector<QPair<int, int>> pendingReads;
-    QMap<int, int> answered;
 };
 
 #endif // IDENTITYGATE_H

@@ -238,7 +238,7 @@ void Kelvara::setControllerRamToEdit(int address)
     // Nothing writes these registers: a new value comes from another controller.
     if (ControllerIdentity::isIdentityRegister(address)) {
         dropFirstReadValuesOfAnotherController();
-        dropControllerFlashOfAnotherController();
+        followControllerFlashValues();
     }
 }
 
@@ -376,12 +376,34 @@ void Kelvara::dropFirstReadValuesOfAnotherController()
     emit firstReadValuesDropped();
 }
 
-// What another controller holds outside its flash says nothing of this one.
-void Kelvara::dropControllerFlashOfAnotherController()
+// What another controller holds outside its flash says nothing of this one:
+// it is put aside until that controller is shown again.
+void Kelvara::followControllerFlashValues()
 {
-    if (!controllerFlashValues.isEmpty()
-        && !controllerFlashIdentity.isSameController(ControllerIdentity::of(this)))
+    const ControllerIdentity shown = ControllerIdentity::of(this);
+    if (!controllerFlashValues.isEmpty()) {
+        if (controllerFlashIdentity.isSameController(shown))
+            return;
+        asideFlashValues.append(qMakePair(controllerFlashIdentity, controllerFlashValues));
         forgetControllerFlashValues();
+    }
+    takeBackControllerFlashValues(shown);
+}
+
+// A read settles each register as it stores it; those it stored before the
+// identity showed stay outside flash until read or saved again.
+void Kelvara::takeBackControllerFlashValues(const ControllerIdentity& identity)
+{
+    for (int i = 0; i < asideFlashValues.size(); ++i) {
+        if (!asideFlashValues.at(i).first.isSameController(identity))
+            continue;
+        controllerFlashValues = asideFlashValues.takeAt(i).second;
+        controllerFlashIdentity = identity;
+        const QList<int> addresses = controllerFlashValues.keys();
+        for (const int address : addresses)
+            parameterChanged(address);
+        return;
+    }
 }
 
 void Kelvara::restoreFirstReadValues()

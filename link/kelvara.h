@@ -68,7 +68,13 @@ public:
     // the RAM value, until the controller's RAM holds flashRaw again or it
     // saves to flash (setControllerFlashToRam()). A register already
     // outside flash keeps the flash value it had.
+    //
+    // These belong to the controller they were noted for: while the model
+    // shows another one (its identity registers were read), they are put
+    // aside, and they come back with that controller's identity.
     void setControllerFlashValue(int address, int flashRaw);
+    // The registers whose value in the controller's RAM is not in its flash.
+    QList<int> heldOutsideFlash() const { return controllerFlashValues.keys(); }
 
     // Set while the model takes the controller's own values: by the link
     // while it stores the registers of a reply, and while the first read is
@@ -145,8 +151,9 @@ private:
     void settleControllerFlashValue(int address);
     void markUnsaved(int address);
     void dropFirstReadValuesOfAnotherController();
-    void dropControllerFlashOfAnotherController();
+    void followControllerFlashValues();
     void forgetControllerFlashValues();
+    void takeBackControllerFlashValues(const ControllerIdentity& identity);
     bool isRestorable(const Parameter* parameter) const;
     void restoreFirstReadValue(Parameter* parameter);
 
@@ -169,6 +176,8 @@ private:
     QMap<int, int> controllerFlashValues;
     // whose controller values controllerFlashValues tells of
     ControllerIdentity controllerFlashIdentity;
+    // The same of other controllers, put aside while another is shown.
+    QList<QPair<ControllerIdentity, QMap<int, int>>> asideFlashValues;
     ControllerIdentity firstReadIdentity;
     bool valid = false;
     bool takingControllerValues = false;

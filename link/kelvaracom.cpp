@@ -1,9 +1,11 @@
 #include "kelvaracom.h"
 
 #include "commtimer.h"
+#include "identitycheck.h"
 #include "identitygate.h"
 #include "kelvara.h"
 #include "logger.h"
+#include "readallepochs.h"
 
 #include <QTimer>
 
@@ -14,7 +16,9 @@ KelvaraCom::KelvaraCom(Kelvara* model, QObject* parent)
     , timer(new CommTimer)
     , devLogger(new Logger(this, model))
     , quietLineTimer(new QTimer(this))
+    , epochs(std::make_unique<ReadAllEpochs>())
     , gate(std::make_unique<IdentityGate>())
+    , check(std::make_unique<IdentityCheck>())
 {
     quietLineTimer->setSingleShot(true);
     quietLineTimer->setTimerType(Qt::PreciseTimer);
@@ -166,7 +170,7 @@ void KelvaraCom::dropPendingWork()
     checkRidesOnStatusRead = false;
     probing = false;
     heldFrame = HeldFrame();
-    readAllReplies.clear();
+    epochs->clear();
     readAllRepeats = 0;
     // Whoever answers on the new port has not been read.
     identifyBeforeNextWrite();

@@ -12,10 +12,13 @@
 #include <memory>
 
 class CommTimer;
+class ControllerIdentity;
+class IdentityCheck;
 class IdentityGate;
 class Kelvara;
 class Logger;
 class QTimer;
+class ReadAllEpochs;
 
 // Spaced lower-case hex of a hex text, with a line end: "0103" -> "01 03\n".
 QString niceHex(QString hex);
@@ -29,7 +32,10 @@ QString niceHex(QString hex);
 // never when bytes arrive.
 // A frame without a good reply is sent again with a doubled timeout while
 // the timeout is not above the maximum (250, 500, 1000, 2000 and 4000 ms by
-// default; setDefaultTimeout(t) gives t, 2t, 4t, 8t).
+// default; setDefaultTimeout(t) gives t, 2t, 4t, 8t). A reply that came
+// whole but spoiled (a bad CRC, another slave or function) was the
+// controller's answer, in time: the frame goes again at once with the same
+// wait, as often as the ladder allows, and nothing else follows from it.
 //
 // Work asked for while the link is busy waits in the read or write queue and
 // starts at the next batch end (comSuccess(), comError()) or connection
@@ -41,13 +47,16 @@ QString niceHex(QString hex);
 // A controller that went silent may have been swapped for another behind
 // the same port: once any exchange has failed since the last complete read,
 // every write frame, sent first or sent again, waits until the controller
-// that answers has been identified as the one that was read (IdentityGate).
-// Another one gets nothing written: otherControllerAnswered(), then the
-// failure report of the operation (titled otherControllerTitle, or
-// flashSaveFailTitle when values already written are not in flash). A save
-// to flash counts as confirmed only from the controller that took it, and a
-// read-all is taken only when every one of its exchanges was answered at
-// once; one that was not is read again whole, a few times at most.
+// that answers has been identified as the one that was read (IdentityGate,
+// IdentityCheck). Another one gets nothing written: otherControllerAnswered(),
+// then the failure report of the operation (titled otherControllerTitle, or
+// flashSaveFailTitle when values already written are not in flash); the
+// next write asks again. A save to flash counts as confirmed only from the
+// controller that took it. A read-all keeps its blocks until all are in;
+// after an exchange of it failed, the controller that answers is identified
+// before its next block is kept, and the blocks are taken when they are all
+// one controller's (ReadAllEpochs). When another controller answered in
+// between, the read-all is begun again, a few times at most.
 //
 // Tests and tools that need a quick link use setDefaultTimeout() with a short
 // time (e.g. 40 ms): the whole retransmission ladder scales with it.
@@ -95,6 +104,11 @@ public:
     // model holds when the frame goes out; the model takes it as the
     // controller's own value, never as an unsaved edit.
     void queueCommand(int addr, int value);
+    // A safety command (0 to register 481 or 509) for an autotune test that
+    // has just ended: it goes out as the very next frame, and the test's
+    // read under way, with any identity check or quiet line it waits for,
+    // gives way.
+    void queueSafetyCommand(int addr);
     // Pairs of (count, address), queued in order.
     void queueMultipleReads(QVector<QPair<int, int>> pairs);
     void queueMultipleWrites(QVector<QPair<int, int>> pairs);
@@ -142,12 +156,9 @@ public:
     // The controller may have changed unseen (the connection check was held
     // up): the one that answers is identified before the next write.
     void identifyBeforeNextWrite();
-    // The last read-all that succeeded had no failed exchange: its values
-    // all come from one controller.
+    // The last read-all that succeeded brought in the values of one
+    // controller.
     bool wasLastReadAllClean() const { return lastReadAllClean; }
-    // A save to flash was confirmed by the controller that took the writes
-    // of the last write batch; false from the next write batch on.
-    bool wasFlashSaveConfirmed() const { return flashSaveConfirmed; }
     // Values that belong in flash have been written, or are being written,
     // and no save to flash has confirmed them yet.
     bool isSavingToFlash() const
@@ -217,7 +228,9 @@ signals:
     // The third and every further failed connection check in a row.
     void controllerDisconnected();
     void controllerConnected();
-    // A frame was sent again with a doubled timeout.
+    // A frame was sent again, after a silence with a doubled timeout, after
+    // a spoiled reply with the same one; also when an identity check begins
+    // again.
     void timeoutOccured();
     // The save to flash was not confirmed and the torque command is not 0.
     void motorRunning();
@@ -229,8 +242,8 @@ signals:
     // A read of the status block took more than its timeout + 1000 ms.
     void macSlowFaultRead(int elapsedMs);
     // The identity check found a controller other than the one that was
-    // read: nothing more is written until it has been read completely.
-    // Comes before the failure report of the operation it ended.
+    // read: the write it was about to get is not sent, and the operation
+    // ends with the failure report that follows.
     void otherControllerAnswered();
 
 public slots:
@@ -268,11 +281,15 @@ private:
     // read-all ends at its own last block, whatever else shares the queue.
     enum ReadPurpose {
         PlainRead,
+        // Block 0 of a read-all: a try begins.
+        ReadAllFirstBlock,
         ReadAllBlock,
+        // Block 500: the identity registers beyond the blocks (firmware
+        // 6000 on) follow, or the read-all ends.
         ReadAllLastBlock,
-        // The identity registers beyond the blocks (firmware 6000 on); the
-        // last of them ends the read-all.
-        ReadAllLastIdentityRegister,
+        // The read that ends the read-all: the last identity register
+        // beyond the blocks, or the last block read again.
+        ReadAllFinal,
         StatusPoll,
     };
     static bool isReadAllPurpose(ReadPurpose purpose)
@@ -311,11 +328,12 @@ private:
     };
     // What the identity check lets go on once the controller is the one read.
     enum class AfterIdentityCheck {
-        SendWrite,        // the next queued write, sent first
-        SendRead,         // the next queued read of an autotune test
-        StartFlashSave,   // the write of 511
-        ResendFrame,      // the frame whose wait ran out
-        ConfirmFlashSave, // the read-back of 511 that gave 4096
+        SendWrite,          // the next queued write, sent first
+        SendRead,           // the next queued read of an autotune test
+        StartFlashSave,     // the write of 511
+        ResendFrame,        // the frame whose wait ran out
+        ConfirmFlashSave,   // the read-back of 511 that gave 4096
+        ResendReadAllBlock, // a block of a read-all whose wait ran out
     };
     // A write frame (or a read of an autotune test) whose wait ran out,
     // held while the controller that answers is identified; sent again as
@@ -327,14 +345,8 @@ private:
         int count = 0;
         int mode = IdleMode;
         int timeout = 0; // of its next send
+        int rung = 0;    // of its next send on the ladder
         quint32 request = 0;
-    };
-    // A read-all block's reply, stored once the whole read-all is in.
-    struct ReadAllReply
-    {
-        int address;
-        int count;
-        QByteArray reply;
     };
 
     // Frames and judgement (kelvaracomframes.cpp).
@@ -356,8 +368,8 @@ private:
     void collectPendingBytes();
     void judgeGoodReply();
     void judgeRejection();
-    void judgeBadReply();
-    void judgeUnansweredExchange();
+    void judgeBadReply(bool garbled);
+    void judgeUnansweredExchange(bool garbled);
     bool takeCheckOfStatusRead();
     void storeReadReply(int address, int count, const QByteArray& reply);
     void storeWriteReply();
@@ -378,11 +390,12 @@ private:
     void sendNextReadBeforeCompletion();
     bool sendNextWrite();
     QByteArray nextWriteFrame() const;
-    bool retransmitMessage();
+    bool retransmitMessage(bool keepWait);
     bool isPollInFlight() const;
     void endUnansweredPoll();
     bool takeJudgement(quint32& request);
     bool sendNextWriteIdentified();
+    bool giveWayToSafety();
     void writeError();
     QString failureText(const QString& errorType);
     void reportFailure(QString title, const QString& text);
@@ -393,7 +406,10 @@ private:
     QVector<int> identityRegistersBeyondBlocks() const;
     void bufferReadAllReply(int address, int count, const QByteArray& reply);
     void storeReadAllReplies();
-    bool isReadAllClean() const;
+    bool isReadAllBlockInFlight() const;
+    bool readUnidentifiedBlocksAgain();
+    void beginReadAllAgain();
+    void dropRestOfReadAllTry();
     bool readAllAgain();
     void failMixedReadAll();
     void endReadAll(bool succeeded);
@@ -408,13 +424,18 @@ private:
     void noteReadAllStart();
     void noteCompleteRead();
     bool identifyBeforeWrite(const QByteArray& frame, AfterIdentityCheck then);
-    bool identifyBeforeResend();
+    bool identifyBeforeResend(bool garbled);
     bool identifyBeforeRead();
     bool mustIdentifyBeforeResend(const QByteArray& frame) const;
+    void holdFrameInFlight();
     void startIdentityCheck(AfterIdentityCheck then);
+    void beginIdentityCheckAgain();
     bool sendNextIdentityRead();
     bool isIdentityCheckReply() const;
     void takeIdentityAnswer(int address, int count, const QByteArray& reply);
+    void takeCheckedIdentity(const ControllerIdentity& identity);
+    bool clearedFrameWouldWait() const;
+    bool wouldWaitForQuietLine() const;
     void endIdentityCheck();
     void continueAfterIdentityCheck();
     void failAfterIdentityCheck();
@@ -499,18 +520,14 @@ private:
     // The check in flight is a probe: its failure is not counted.
     bool probing = false;
 
-    // Exchanges that got no good reply (or were not sent), counted so that a
-    // read-all can tell whether all its blocks came from one controller.
-    int failedExchanges = 0;
-    int failedExchangesAtReadAllStart = 0;
     bool lastReadAllClean = false;
     // The blocks of the read-all under way, and how often it was begun
-    // again after an exchange that was not answered at once.
-    QVector<ReadAllReply> readAllReplies;
+    // again because another controller answered in between.
+    std::unique_ptr<ReadAllEpochs> epochs;
     int readAllRepeats = 0;
-    bool flashSaveConfirmed = false;
 
     std::unique_ptr<IdentityGate> gate;
+    std::unique_ptr<IdentityCheck> check;
     IdentityCheckState identityCheckState = IdentityCheckState::Idle;
     AfterIdentityCheck afterIdentityCheck = AfterIdentityCheck::SendWrite;
     quint32 identityCheckRequest = 0;

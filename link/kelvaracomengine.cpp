@@ -8,8 +8,11 @@
 #include "kelvara.h"
 #include "logger.h"
 #include "parameter.h"
+#include "readallepochs.h"
 
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -77,6 +80,50 @@ void KelvaraCom::queueCommand(int addr, int value)
     queueWriteHelper();
 }
 
+void KelvaraCom::queueSafetyCommand(int addr)
+{
+    if (!IdentityGate::isSafetyCommand(buildWriteFrame(1, addr, {0})) || !giveWayToSafety()) {
+        queueCommand(addr, 0);
+        return;
+    }
+    runner->setEditToControllerValue(addr, 0);
+    runner->setControllerRamValue(addr, runner->getParameter(addr)->getRegisterValue());
+    timer->resetTime();
+    writeQueue.prepend(qMakePair(1, addr));
+    writeCommands.prepend(0);
+    queueWriteHelper();
+}
+
+// The read of an autotune test that has ended, under way (in flight,
+// waiting for a quiet line or for the identity check before it), is
+// dropped, and so is that check: nothing waits for them any more.
+bool KelvaraCom::giveWayToSafety()
+{
+    if (autotuneTestState == NoTest || mode != ReadMode || readState != ReadState::WaitingForReply
+        || connectionCheckState == ConnectionCheckState::WaitingForReply
+        || flashSaveState != FlashSaveState::Idle || isReadAllPending())
+        return false;
+    // An answer to the read may still come: what follows the command waits
+    // for the line to fall quiet.
+    if (timer->isRunning())
+        noteLateAnswersDue();
+    timer->stopTimer();
+    disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::readReply);
+    quietLineTimer->stop();
+    disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::discardLateAnswer);
+    frameAfterQuietLine.clear();
+    endIdentityCheck();
+    heldFrame = HeldFrame();
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
+    readState = ReadState::Idle;
+    readMachineRequest = 0;
+    requestInFlight = 0;
+    currentReadPurpose = PlainRead;
+    earlyReadSendFailed = false;
+    mode = IdleMode;
+    return true;
+}
+
 void KelvaraCom::pollStatus(int addr, int numRegs)
 {
     appendRead(numRegs, addr, StatusPoll);
@@ -123,9 +170,8 @@ void KelvaraCom::clearQueues()
 
 bool KelvaraCom::isReadAllPending() const
 {
-    return readAllBlockInFlight || readPurposes.contains(ReadAllBlock)
-        || readPurposes.contains(ReadAllLastBlock)
-        || readPurposes.contains(ReadAllLastIdentityRegister);
+    return readAllBlockInFlight
+        || std::any_of(readPurposes.cbegin(), readPurposes.cend(), isReadAllPurpose);
 }
 
 // Work queued while the link is busy starts at the next batch end or
@@ -199,7 +245,7 @@ bool KelvaraCom::sendNextRead()
     const QPair<int, int> pair = readQueue.takeFirst();
     currentReadPurpose = readPurposes.takeFirst();
     readAllBlockInFlight = isReadAllPurpose(currentReadPurpose);
-    if (currentReadPurpose == ReadAllBlock && pair.second == 0)
+    if (currentReadPurpose == ReadAllFirstBlock)
         noteReadAllStart();
     if (!read(pair.first, pair.second))
         return false;
@@ -250,22 +296,22 @@ void KelvaraCom::readWrapper()
         // cover; the last of them ends it.
         for (int i = beyondBlocks.size() - 1; i >= 0; --i) {
             readQueue.prepend(qMakePair(1, beyondBlocks.at(i)));
-            readPurposes.prepend(i == beyondBlocks.size() - 1 ? ReadAllLastIdentityRegister
-                                                              : ReadAllBlock);
+            readPurposes.prepend(i == beyondBlocks.size() - 1 ? ReadAllFinal : ReadAllBlock);
         }
     } else {
-        readAllEnds = currentReadPurpose == ReadAllLastBlock
-            || currentReadPurpose == ReadAllLastIdentityRegister;
+        readAllEnds = currentReadPurpose == ReadAllLastBlock || currentReadPurpose == ReadAllFinal;
     }
     currentReadPurpose = PlainRead;
 
     if (readAllEnds) {
-        // An exchange of it went unanswered: the cable may have moved to
-        // another controller meanwhile, so none of it is taken.
-        if (!isReadAllClean()) {
-            if (!readAllAgain())
-                failMixedReadAll();
-            else if (!sendNextRead())
+        // Blocks of two controllers (a cable moved in between), or of one
+        // that is not known: none of it is taken yet.
+        if (epochs->holdsTwoControllers()) {
+            beginReadAllAgain();
+            return;
+        }
+        if (readUnidentifiedBlocksAgain()) {
+            if (!sendNextRead())
                 readError();
             return;
         }
@@ -299,7 +345,7 @@ void KelvaraCom::readWrapper()
 void KelvaraCom::sendNextReadEarly()
 {
     const bool endsReadAll =
-        currentReadPurpose == ReadAllLastBlock || currentReadPurpose == ReadAllLastIdentityRegister;
+        currentReadPurpose == ReadAllLastBlock || currentReadPurpose == ReadAllFinal;
     if (readState != ReadState::WaitingForReply || readMachineRequest != requestInFlight
         || status != StatusSuccess || readQueue.isEmpty() || endsReadAll || !isPortReusable()
         || (autotuneTestState != NoTest && gate->isInDoubt()))
@@ -443,13 +489,15 @@ void KelvaraCom::writeError()
     reportError(QStringLiteral("Write Fail"));
 }
 
-bool KelvaraCom::retransmitMessage()
+// keepWait: the reply came in time, whole but spoiled; the frame climbs
+// the ladder as after a silence, with the wait it had.
+bool KelvaraCom::retransmitMessage(bool keepWait)
 {
     if (timer->exceedsMaxTime()) {
         timer->resetTime();
         return false;
     }
-    timer->setTimeoutTime(timer->doubledTimeout(), false);
+    timer->climbLadder(!keepWait);
     // The resent frame's reply must not be judged together with what is
     // left of the last one.
     rxBuffer.fill(char(0xFF));
@@ -462,8 +510,9 @@ bool KelvaraCom::retransmitMessage()
         return false;
     }
     requestResent = true;
-    replyText = QStringLiteral("TIMEOUT   - Increasing Timeout speed by x2: ")
-        + QString::number(timer->getTimeoutTime()) + QLatin1Char('\n');
+    replyText = keepWait ? QStringLiteral("BAD REPLY - Sending again: ")
+                         : QStringLiteral("TIMEOUT   - Increasing Timeout speed by x2: ");
+    replyText += QString::number(timer->getTimeoutTime()) + QLatin1Char('\n');
     emit timeoutOccured();
     rxCount = 0;
     return true;
@@ -500,7 +549,7 @@ void KelvaraCom::reportFailure(QString title, const QString& text)
     clearQueues();
     unwritableUnsaved.clear();
     heldFrame = HeldFrame();
-    readAllReplies.clear();
+    epochs->clear();
     readAllRepeats = 0;
 
     if (autotuneTestState != NoTest) {

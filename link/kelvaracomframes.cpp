@@ -97,6 +97,7 @@ bool KelvaraCom::read(int numRegs, int addr)
         faultReadTimer.start();
     requestInFlight = ++requestCounter;
     requestResent = false;
+    timer->beginLadder();
     if (!startExchange(frame)) {
         replyText = QStringLiteral("Failed sending read message");
         status = StatusFailedSendingReadMessage;
@@ -144,6 +145,7 @@ bool KelvaraCom::sendWrite(const QByteArray& frame)
     prepareReplyBuffer(8);
     requestInFlight = ++requestCounter;
     requestResent = false;
+    timer->beginLadder();
     if (!startExchange(frame)) {
         replyText = QStringLiteral("Failed sending write message");
         status = StatusFailedSendingReadMessage;
@@ -161,11 +163,13 @@ bool KelvaraCom::sendMessage(QByteArray frame)
 // A new request, as opposed to a frame sent again for the same request.
 bool KelvaraCom::startExchange(const QByteArray& frame)
 {
-    // Answers still due had their time while the port was closed and were
-    // thrown away when it opened.
-    if (lateAnswersDue && sinceLastJudgement.elapsed() >= 2 * lateAnswerWindowMs)
+    if (!wouldWaitForQuietLine()) {
         lateAnswersDue = false;
-    if (!lateAnswersDue)
+        return sendMessage(frame);
+    }
+    // A stop goes at once; a late answer that spoils its reply costs a
+    // send again, which it is given whatever the doubt.
+    if (IdentityGate::isSafetyCommand(frame))
         return sendMessage(frame);
     if (!openPort())
         return false;
@@ -175,6 +179,13 @@ bool KelvaraCom::startExchange(const QByteArray& frame)
     quietLineWait.start();
     quietLineTimer->start(qMax(lateAnswerWindowMs, timer->getTimeoutTime()));
     return true;
+}
+
+// Answers still due had their time while the port was closed and were
+// thrown away when it opened.
+bool KelvaraCom::wouldWaitForQuietLine() const
+{
+    return lateAnswersDue && sinceLastJudgement.elapsed() < 2 * qint64(lateAnswerWindowMs);
 }
 
 bool KelvaraCom::openPort()
@@ -289,18 +300,25 @@ void KelvaraCom::handleReply()
 
     const ReplyJudgement::Verdict verdict =
         ReplyJudgement::judge(timer->getLastMsg(), rxBuffer, rxCount, rxAfterReply);
-    const bool rejected = verdict == ReplyJudgement::Rejection;
-    const bool good = verdict == ReplyJudgement::Good;
     // After a wait that ran out, answers to every send of this request may
-    // still follow the one judged now.
-    if (lateAnswersDue || (!rejected && !good))
+    // still follow the one judged now. A reply that came whole leaves none
+    // due: the controller answered this send in time.
+    if (lateAnswersDue || verdict == ReplyJudgement::Bad)
         noteLateAnswersDue();
-    if (rejected)
+    switch (verdict) {
+    case ReplyJudgement::Rejection:
         judgeRejection();
-    else if (good)
+        return;
+    case ReplyJudgement::Good:
         judgeGoodReply();
-    else
-        judgeBadReply();
+        return;
+    case ReplyJudgement::Garbled:
+        judgeBadReply(true);
+        return;
+    case ReplyJudgement::Bad:
+        judgeBadReply(false);
+        return;
+    }
 }
 
 // Bytes that come while the port is closed never reach the link; those that
@@ -414,10 +432,10 @@ void KelvaraCom::judgeRejection()
 // The check that fell in the wait of this status read fails with it;
 // counted once the reply has been judged, so that a controller declared
 // lost finds the link between requests.
-void KelvaraCom::judgeBadReply()
+void KelvaraCom::judgeBadReply(bool garbled)
 {
     const bool checkFailed = takeCheckOfStatusRead();
-    judgeUnansweredExchange();
+    judgeUnansweredExchange(garbled);
     if (checkFailed)
         countFailedCheck();
 }
@@ -432,9 +450,13 @@ bool KelvaraCom::takeCheckOfStatusRead()
     return false;
 }
 
-void KelvaraCom::judgeUnansweredExchange()
+// garbled: the reply came whole but spoiled. The controller the request
+// reached answered it, so it tells of no other controller: no doubt, and
+// the frame goes again at once with the same wait.
+void KelvaraCom::judgeUnansweredExchange(bool garbled)
 {
-    noteFailedExchange();
+    if (!garbled)
+        noteFailedExchange();
     if (isConnectionCheckReply()) {
         // A connection check is never sent again.
         if (!connectionFailsIgnored) {
@@ -451,12 +473,20 @@ void KelvaraCom::judgeUnansweredExchange()
         announceJudgement();
         return;
     }
-    // A write frame goes out again only to the controller that was read.
-    if (identifyBeforeResend()) {
+    // A read of the identity check is not sent again: the check begins
+    // again from its first read (identityCheckWrapper()).
+    if (!garbled && isIdentityCheckReply()) {
+        logText(replyText);
+        announceJudgement();
+        return;
+    }
+    // A write frame goes out again only to the controller that was read,
+    // and a read-all keeps a block only once it knows whose it is.
+    if (identifyBeforeResend(garbled)) {
         logText(replyText);
         return; // the check sends it again, or ends the operation
     }
-    if (retransmitMessage()) {
+    if (retransmitMessage(garbled)) {
         logText(replyText);
         return; // the next expiry judges again
     }

@@ -1,15 +1,18 @@
 // Telling the controller that answers from the one that was read: a cable
 // moved from one controller to another behind an adapter that stays shows
 // only as a silence. After one, every write frame, sent first or sent
-// again, waits until the controller has been identified (IdentityGate).
+// again, waits until the controller has been identified (IdentityGate), and
+// a read-all keeps its next block only once it knows whose it is.
 #include "kelvaracom.h"
 
 #include "commtimer.h"
 #include "controlleridentity.h"
 #include "frameword.h"
+#include "identitycheck.h"
 #include "identitygate.h"
 #include "kelvara.h"
 #include "parameter.h"
+#include "readallepochs.h"
 
 #include <utility>
 
@@ -20,27 +23,27 @@ void KelvaraCom::identifyBeforeNextWrite()
     gate->raiseDoubt();
 }
 
-// A request that got no good reply, or was not sent: whoever answers next
-// may be another controller.
+// A request that got no answer (or a cut one), or was not sent: whoever
+// answers next may be another controller.
 void KelvaraCom::noteFailedExchange()
 {
-    ++failedExchanges;
     gate->raiseDoubt();
 }
 
+// A try of a read-all begins at the default timeout. The controller that
+// answers is known when nothing failed since the last complete read.
 void KelvaraCom::noteReadAllStart()
 {
-    failedExchangesAtReadAllStart = failedExchanges;
-    readAllReplies.clear();
+    timer->resetTime();
+    epochs->begin(gate->isInDoubt() ? ControllerIdentity() : gate->trusted());
 }
 
-// Every block of the read-all answered at once: the values and the identity
-// in the model are one controller's, and writes may follow without asking.
+// The read-all's blocks are one controller's: its values and identity are
+// in the model now, and writes may follow without asking.
 void KelvaraCom::noteCompleteRead()
 {
-    lastReadAllClean = isReadAllClean();
-    if (lastReadAllClean)
-        gate->trust(ControllerIdentity::of(runner));
+    lastReadAllClean = true;
+    gate->trust(ControllerIdentity::of(runner));
 }
 
 // True when the frame waits for the identity check, which sends it (or
@@ -49,10 +52,6 @@ bool KelvaraCom::identifyBeforeWrite(const QByteArray& frame, AfterIdentityCheck
 {
     if (gate->letsPass(frame))
         return false;
-    if (gate->refusesWrites()) {
-        refuseWriteToAnotherController();
-        return true;
-    }
     startIdentityCheck(then);
     return true;
 }
@@ -68,37 +67,54 @@ bool KelvaraCom::identifyBeforeRead()
 
 bool KelvaraCom::mustIdentifyBeforeResend(const QByteArray& frame) const
 {
-    // The check's own reads go out again as any read does.
+    // The check's own reads are never held for another check.
     if (identityCheckState != IdentityCheckState::Idle)
         return false;
     return (isWriteFrame(frame) || autotuneTestState != NoTest) && !gate->letsPass(frame);
 }
 
 // Called with the frame whose wait just ran out: true when it is held for
-// the identity check instead of being sent again at once.
-bool KelvaraCom::identifyBeforeResend()
+// the identity check instead of being sent again at once. garbled: the
+// reply came whole but spoiled, which tells of no other controller.
+bool KelvaraCom::identifyBeforeResend(bool garbled)
 {
-    const QByteArray frame = timer->getLastMsg();
-    if (!mustIdentifyBeforeResend(frame) || timer->exceedsMaxTime())
+    if (timer->exceedsMaxTime())
         return false;
-    heldFrame.frame = frame;
+    // The blocks kept so far may be another controller's than those to
+    // come; with none kept yet, whoever answers is as good as any.
+    if (!garbled && isReadAllBlockInFlight()) {
+        epochs->beginEpoch();
+        if (!epochs->holdsBlocks())
+            return false;
+        holdFrameInFlight();
+        replyText = QStringLiteral("TIMEOUT   - Identifying the controller before reading on\n");
+        startIdentityCheck(AfterIdentityCheck::ResendReadAllBlock);
+        return true;
+    }
+    if (!mustIdentifyBeforeResend(timer->getLastMsg()))
+        return false;
+    holdFrameInFlight();
+    replyText = QStringLiteral("TIMEOUT   - Identifying the controller before sending again\n");
+    startIdentityCheck(AfterIdentityCheck::ResendFrame);
+    return true;
+}
+
+// Kept as it is to be sent again, one rung up the ladder.
+void KelvaraCom::holdFrameInFlight()
+{
+    heldFrame.frame = timer->getLastMsg();
     heldFrame.address = curAddr;
     heldFrame.count = curNumRegs;
     heldFrame.mode = mode;
     heldFrame.timeout = timer->doubledTimeout();
+    heldFrame.rung = timer->climbedRung();
     heldFrame.request = requestInFlight;
-    replyText = QStringLiteral("TIMEOUT   - Identifying the controller before sending again\n");
-    if (gate->refusesWrites())
-        refuseWriteToAnotherController();
-    else
-        startIdentityCheck(AfterIdentityCheck::ResendFrame);
-    return true;
 }
 
 void KelvaraCom::startIdentityCheck(AfterIdentityCheck then)
 {
     afterIdentityCheck = then;
-    gate->beginCheck();
+    check->begin();
     connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::identityCheckWrapper,
             Qt::UniqueConnection);
     mode = ReadMode;
@@ -107,9 +123,28 @@ void KelvaraCom::startIdentityCheck(AfterIdentityCheck then)
         failAfterIdentityCheck();
 }
 
+// A read of the check went unanswered: another try from its first read,
+// with the wait doubled, as often as a frame is sent again.
+void KelvaraCom::beginIdentityCheckAgain()
+{
+    if (timer->exceedsMaxTime()) {
+        timer->resetTime();
+        failAfterIdentityCheck();
+        return;
+    }
+    timer->climbLadder(true);
+    check->beginAgain();
+    replyText = QStringLiteral("TIMEOUT   - Identifying the controller again: ")
+        + QString::number(timer->getTimeoutTime()) + QLatin1Char('\n');
+    logText(replyText);
+    emit timeoutOccured();
+    if (!sendNextIdentityRead())
+        failAfterIdentityCheck();
+}
+
 bool KelvaraCom::sendNextIdentityRead()
 {
-    const QPair<int, int> next = gate->takeNextRead();
+    const QPair<int, int> next = check->nextRead();
     identityAnswer.clear();
     if (!read(next.first, next.second))
         return false;
@@ -138,24 +173,65 @@ void KelvaraCom::identityCheckWrapper()
     if (identityCheckState != IdentityCheckState::WaitingForReply
         || !takeJudgement(identityCheckRequest))
         return;
+    if (status == StatusCommunicationTimeout) {
+        beginIdentityCheckAgain();
+        return;
+    }
     if (status != StatusSuccess) {
         failAfterIdentityCheck();
         return;
     }
-    switch (gate->takeAnswer(identityAnswerAddress, identityAnswer)) {
-    case IdentityGate::Verdict::NeedsMore:
+    if (!check->takeAnswer(identityAnswerAddress, identityAnswer)) {
         if (!sendNextIdentityRead())
             failAfterIdentityCheck();
         return;
-    case IdentityGate::Verdict::SameController:
+    }
+    takeCheckedIdentity(check->identity());
+}
+
+// The verdict of a try whose every read was answered at once. What it
+// clears goes out now; were it to wait for a quiet line first, the cable
+// could move meanwhile, so the controller is identified again instead.
+void KelvaraCom::takeCheckedIdentity(const ControllerIdentity& identity)
+{
+    if (afterIdentityCheck == AfterIdentityCheck::ResendReadAllBlock) {
         endIdentityCheck();
-        continueAfterIdentityCheck();
+        gate->takeIdentity(identity);
+        epochs->identify(identity);
+        if (epochs->holdsTwoControllers())
+            beginReadAllAgain();
+        else
+            resendHeldFrame();
         return;
-    case IdentityGate::Verdict::OtherController:
+    }
+    if (!gate->takeIdentity(identity)) {
         endIdentityCheck();
         refuseWriteToAnotherController();
         return;
     }
+    if (clearedFrameWouldWait()) {
+        gate->raiseDoubt();
+        beginIdentityCheckAgain();
+        return;
+    }
+    endIdentityCheck();
+    continueAfterIdentityCheck();
+}
+
+// A frame sent again goes at once; a new request may wait for the line.
+bool KelvaraCom::clearedFrameWouldWait() const
+{
+    switch (afterIdentityCheck) {
+    case AfterIdentityCheck::SendWrite:
+    case AfterIdentityCheck::SendRead:
+    case AfterIdentityCheck::StartFlashSave:
+        return wouldWaitForQuietLine();
+    case AfterIdentityCheck::ResendFrame:
+    case AfterIdentityCheck::ConfirmFlashSave:
+    case AfterIdentityCheck::ResendReadAllBlock:
+        return false;
+    }
+    return false;
 }
 
 void KelvaraCom::endIdentityCheck()
@@ -163,7 +239,7 @@ void KelvaraCom::endIdentityCheck()
     identityCheckState = IdentityCheckState::Idle;
     identityCheckRequest = 0;
     identityAnswer.clear();
-    gate->endCheck();
+    check->end();
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::identityCheckWrapper);
 }
 
@@ -177,6 +253,7 @@ void KelvaraCom::continueAfterIdentityCheck()
         confirmFlashSave();
         return;
     case AfterIdentityCheck::ResendFrame:
+    case AfterIdentityCheck::ResendReadAllBlock:
         resendHeldFrame();
         return;
     case AfterIdentityCheck::SendWrite:
@@ -199,6 +276,7 @@ void KelvaraCom::failAfterIdentityCheck()
     endIdentityCheck();
     if (afterIdentityCheck == AfterIdentityCheck::ConfirmFlashSave
         || afterIdentityCheck == AfterIdentityCheck::SendRead
+        || afterIdentityCheck == AfterIdentityCheck::ResendReadAllBlock
         || (afterIdentityCheck == AfterIdentityCheck::ResendFrame && heldFrame.mode == ReadMode))
         readError();
     else
@@ -215,6 +293,7 @@ void KelvaraCom::resendHeldFrame()
     curNumRegs = held.count;
     prepareReplyBuffer(isWriteFrame(held.frame) ? 8 : held.count * 2 + 5);
     timer->setTimeoutTime(held.timeout, false);
+    timer->setLadderRung(held.rung);
     requestInFlight = held.request;
     requestResent = true;
     if (!sendMessage(held.frame)) {

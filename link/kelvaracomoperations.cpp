@@ -5,9 +5,11 @@
 #include "commtimer.h"
 #include "controlleridentification.h"
 #include "frameword.h"
+#include "identitycheck.h"
 #include "identitygate.h"
 #include "kelvara.h"
 #include "parameter.h"
+#include "readallepochs.h"
 
 #include <QtGlobal>
 
@@ -30,8 +32,8 @@ const int flashSaveAddress = 511;
 
 const int flashSaveCommand = 32767;
 const int flashSaveConfirmation = 4096;
-// A read-all with an exchange that was not answered at once may hold two
-// controllers' values; it is begun again this many times at most.
+// A read-all in which another controller answered is begun again this many
+// times at most.
 const int maxReadAllRepeats = 2;
 
 } // namespace
@@ -41,7 +43,7 @@ const char* const KelvaraCom::flashSaveFailTitle = "Save to Flash Fail";
 void KelvaraCom::readAll()
 {
     for (int address = 0; address < lastBlockAddress; address += blockSize)
-        appendRead(blockSize, address, ReadAllBlock);
+        appendRead(blockSize, address, address == 0 ? ReadAllFirstBlock : ReadAllBlock);
     appendRead(lastBlockSize, lastBlockAddress, ReadAllLastBlock);
     queueReadHelper();
 }
@@ -51,42 +53,90 @@ void KelvaraCom::readAll()
 // must not use stale or zero values of them.
 QVector<int> KelvaraCom::identityRegistersBeyondBlocks() const
 {
-    for (const ReadAllReply& block : readAllReplies) {
-        if (firmwareAddress >= block.address && firmwareAddress < block.address + block.count) {
-            const int firmware = readReplyValue(block.reply, firmwareAddress - block.address);
-            return ControllerIdentity::registersBeyond(firmware, lastReadAllAddress);
-        }
-    }
-    return {};
+    const int firmware = epochs->registerValue(firmwareAddress);
+    if (firmware < 0)
+        return {};
+    return ControllerIdentity::registersBeyond(firmware, lastReadAllAddress);
 }
 
 // A read-all's blocks are kept until all are in: the model shows the
 // values of one controller, never those of two behind a moved cable.
 void KelvaraCom::bufferReadAllReply(int address, int count, const QByteArray& reply)
 {
-    readAllReplies.append({address, count, reply});
+    epochs->take(address, count, reply);
 }
 
 void KelvaraCom::storeReadAllReplies()
 {
-    const QVector<ReadAllReply> replies = std::exchange(readAllReplies, {});
-    for (const ReadAllReply& block : replies)
+    const QVector<ReadAllEpochs::Block> blocks = epochs->blocks();
+    epochs->clear();
+    for (const ReadAllEpochs::Block& block : blocks)
         storeReadReply(block.address, block.count, block.reply);
 }
 
-bool KelvaraCom::isReadAllClean() const
+// The frame in flight is a block of a read-all, sent first or again.
+bool KelvaraCom::isReadAllBlockInFlight() const
 {
-    return failedExchanges == failedExchangesAtReadAllStart;
+    return readAllBlockInFlight && identityCheckState == IdentityCheckState::Idle
+        && readMachineRequest == requestInFlight && isReadAllPurpose(currentReadPurpose);
 }
 
-// A read-all during which an exchange went unanswered is begun again whole
-// now that the controller answers; false once it has been too often.
+// Blocks that came before an exchange failed, from a controller that was
+// never identified, are read again, now that it is known who answers; the
+// last of them ends the read-all. False when there are none.
+bool KelvaraCom::readUnidentifiedBlocksAgain()
+{
+    const QVector<QPair<int, int>> again = epochs->takeUnidentifiedBlocks();
+    for (int i = again.size() - 1; i >= 0; --i) {
+        readQueue.prepend(again.at(i));
+        readPurposes.prepend(i == again.size() - 1 ? ReadAllFinal : ReadAllBlock);
+    }
+    return !again.isEmpty();
+}
+
+// Another controller answered than the one whose blocks are kept: the
+// read-all begins again with the controller that answers now, or fails
+// once that has happened too often.
+void KelvaraCom::beginReadAllAgain()
+{
+    heldFrame = HeldFrame();
+    readAllBlockInFlight = false;
+    currentReadPurpose = PlainRead;
+    dropRestOfReadAllTry();
+    if (!readAllAgain()) {
+        failMixedReadAll();
+        return;
+    }
+    mode = ReadMode;
+    if (!sendNextRead())
+        readError();
+}
+
+// What is queued of the try under way: the rest of its blocks, or of the
+// reads that end it. The next read-all queued stays.
+void KelvaraCom::dropRestOfReadAllTry()
+{
+    while (!readPurposes.isEmpty() && isReadAllPurpose(readPurposes.constFirst())
+           && readPurposes.constFirst() != ReadAllFirstBlock) {
+        const ReadPurpose purpose = readPurposes.takeFirst();
+        readQueue.removeFirst();
+        if (purpose == ReadAllLastBlock || purpose == ReadAllFinal)
+            return;
+    }
+}
+
+// Begins the read-all again whole, at the default timeout, knowing who
+// answers when the last check or block told; false once it has been too
+// often.
 bool KelvaraCom::readAllAgain()
 {
-    readAllReplies.clear();
+    const ControllerIdentity answering = epochs->newestIdentity();
+    epochs->clear();
     if (readAllRepeats >= maxReadAllRepeats)
         return false;
     ++readAllRepeats;
+    epochs->begin(answering);
+    timer->resetTime();
     for (int address = lastBlockAddress; address >= 0; address -= blockSize) {
         const bool last = address == lastBlockAddress;
         readQueue.prepend(qMakePair(last ? lastBlockSize : blockSize, address));
@@ -95,15 +145,27 @@ bool KelvaraCom::readAllAgain()
     return true;
 }
 
-// Every try was interrupted: nothing of it is taken.
+// The controller kept changing while the parameters were read: nothing of
+// it is taken. The controller answers, so the report says what happened
+// and gives no advice on timeouts.
 void KelvaraCom::failMixedReadAll()
 {
+    const int tries = readAllRepeats + 1;
     readAllRepeats = 0;
     // The report ends the read-all.
     readAllBlockInFlight = true;
+    readState = ReadState::Idle;
     status = StatusCommunicationTimeout;
-    replyText = QStringLiteral("Failed reading all parameters without interruption");
-    readError();
+    replyText = QStringLiteral("Failed reading all parameters from one controller");
+    reportFailure(
+        QStringLiteral("Read Fail"),
+        QStringLiteral("The parameters could not be read from one controller: each time they "
+                       "were read (%1 times), another controller answered part of them, as "
+                       "when the cable is moved from one controller to another while they are "
+                       "read.\n\nNothing of these reads was taken: the values shown are the "
+                       "ones shown before. A controller still answers: read the parameters "
+                       "again once the cable stays on one controller.")
+            .arg(tries));
 }
 
 void KelvaraCom::endReadAll(bool succeeded)
@@ -208,7 +270,8 @@ void KelvaraCom::saveValuesToFlash()
                 Qt::UniqueConnection);
         mode = WriteMode;
         flashSaveState = FlashSaveState::WaitingForWrite;
-        runner->setEditToControllerValue(flashSaveAddress, flashSaveCommand);
+        // The command is sent as given and never becomes an edit: the
+        // model takes it once the controller has answered its write.
         timer->setTimeoutTime(flashSaveTimeoutMs, false);
         if (!writeCommand(flashSaveAddress, flashSaveCommand)) {
             writeError();
@@ -315,17 +378,17 @@ void KelvaraCom::checkConnection()
 {
     if (mode != IdleMode) {
         // The Dashboard's polls of the status block keep the link busy. A
-        // check that falls while one waits for its reply is judged with it,
-        // as the check's own read would be; one that is being answered
-        // passes. Otherwise a send of one that went unanswered since the
-        // last check counts as one failed check.
-        const bool statusReadFailed = std::exchange(statusReadFailedSinceCheck, false);
-        if (isStatusRead()) {
-            checkRidesOnStatusRead = rxCount == 0;
+        // send of one that went unanswered since the last check, with no
+        // check in its wait, is this check's verdict: one failed check.
+        // Otherwise a check that falls while one waits for its reply is
+        // judged with it, as the check's own read would be; one that is
+        // being answered passes.
+        if (std::exchange(statusReadFailedSinceCheck, false)) {
+            countFailedCheck();
             return;
         }
-        if (statusReadFailed)
-            countFailedCheck();
+        if (isStatusRead())
+            checkRidesOnStatusRead = rxCount == 0;
         return;
     }
     statusReadFailedSinceCheck = false;

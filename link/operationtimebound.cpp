@@ -21,10 +21,10 @@ int doubled(int ms)
 
 } // namespace
 
-OperationTimeBound OperationTimeBound::of(const KelvaraCom* link, const Kelvara* model)
+OperationTimeBound OperationTimeBound::of(const KelvaraCom* link)
 {
     return OperationTimeBound(link->getDefaultTimeout(), link->getMaxTimeout(), link->getBaud(),
-                              ControllerIdentity::of(model).registerReads().size());
+                              ControllerIdentity::mostReads());
 }
 
 OperationTimeBound::OperationTimeBound(int defaultTimeout, int maxTimeout, int baudRate,
@@ -74,9 +74,16 @@ qint64 OperationTimeBound::request() const
     return quietLine + 2 * wait + sends * frameMs;
 }
 
+// A try of the check whose read fails is followed by another as often as
+// a frame is sent again.
+int OperationTimeBound::requestsOfCheck() const
+{
+    return sendsFrom(defaultTimeout) * identityReads;
+}
+
 int OperationTimeBound::requestsOfWrite(int timeout) const
 {
-    return 1 + sendsFrom(timeout) * identityReads;
+    return 1 + sendsFrom(timeout) * requestsOfCheck();
 }
 
 qint64 OperationTimeBound::oneRead() const
@@ -92,7 +99,7 @@ int OperationTimeBound::writeRequests(bool savedToFlash) const
         // controller that confirmed or the read of the torque command.
         requests += requestsOfWrite(KelvaraCom::flashSaveTimeoutMs);
         requests += 1 + KelvaraCom::flashSaveReadRetries;
-        requests += identityReads;
+        requests += requestsOfCheck();
     }
     return requests;
 }

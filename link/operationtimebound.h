@@ -3,23 +3,23 @@
 
 #include <QtGlobal>
 
-class Kelvara;
 class KelvaraCom;
 
 // The longest one read or one write of the link can take before the link
 // reports its outcome, counted from the link's own figures: every send of
 // the retransmission ladder with its frame's time on the line, the wait for
 // a quiet line before each new request, the identity check before a write
-// frame is sent first or again, and the save to flash with the wait of its
+// frame is sent first or again (begun again from its first read as often as
+// a frame is sent), and the save to flash with the wait of its
 // write and its read-backs. Far more than an operation takes on a line that
 // answers at all; a safety bound for a caller that ends on the link's own
 // outcome signals.
 class OperationTimeBound
 {
 public:
-    // The link's timeouts and baud rate now, and the controller identity
-    // the model holds (how many reads identify it).
-    static OperationTimeBound of(const KelvaraCom* link, const Kelvara* model);
+    // The link's timeouts and baud rate now; an identity takes the most
+    // reads any controller's does.
+    static OperationTimeBound of(const KelvaraCom* link);
     OperationTimeBound(int defaultTimeout, int maxTimeout, int baudRate, int identityReads);
 
     // Milliseconds: a read of a few registers; a write of one register,
@@ -43,6 +43,8 @@ private:
     qint64 request() const;
     // Requests of one write frame first sent with this timeout.
     int requestsOfWrite(int timeout) const;
+    // Requests of one identity check, every try of it.
+    int requestsOfCheck() const;
 
     int defaultTimeout;
     int maxTimeout;

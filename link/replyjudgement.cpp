@@ -22,7 +22,7 @@ ReplyJudgement::Verdict ReplyJudgement::judge(const QByteArray& request, const Q
     // can complete a valid CRC.
     if (received != reply.size() || holdsSecondAnswer(reply, afterReply))
         return Bad;
-    return isGoodReply(request, reply) ? Good : Bad;
+    return isGoodReply(request, reply) ? Good : Garbled;
 }
 
 bool ReplyJudgement::holdsSecondAnswer(const QByteArray& reply, const QByteArray& afterReply)

@@ -11,13 +11,19 @@ public:
     enum Verdict {
         Good,      // values (read) or the echo (write) of this request
         Rejection, // the controller refused the request
-        Bad,       // nothing usable: no, short, corrupted or foreign reply
+        // As many bytes as the reply holds, in one answer, but not a good
+        // one (a bad CRC, another slave or function, noise before it): the
+        // controller the request reached answered, and answered in time.
+        Garbled,
+        // Nothing usable and nothing to tell who answered: no reply, a
+        // short one (a moved cable cuts a reply short) or two answers.
+        Bad,
     };
 
     // request: the frame sent; reply: the reply buffer, pre-sized to the
     // expected reply and filled with 0xFF; received: bytes stored in it;
     // afterReply: bytes that came after a full buffer. Only a buffer filled
-    // by the reply can be good.
+    // by the reply can be good or garbled.
     static Verdict judge(const QByteArray& request, const QByteArray& reply, int received,
                          const QByteArray& afterReply = QByteArray());
 

@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "controllerreadreport.h"
 #include "elidedlabel.h"
 #include "serialportentry.h"
 
@@ -10,7 +11,6 @@
 #include <QMap>
 #include <QPair>
 #include <QPointer>
-#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -196,12 +196,11 @@ private:
     void showLinkFailure(const QString& header, const QString& message);
     void errorPopupHelper(const QString& title, const QString& text);
     // Why the window reads the whole controller on its own account.
-    enum class ControllerRead { None, Connection, Reconnection, AnotherController };
+    using ControllerRead = ControllerReadReport::Reason;
     void readControllerAgain(ControllerRead why);
     void completeFirstRead();
     void noteEditReplaced(int address);
-    void endControllerRead();
-    QString editsReplacedText(ControllerRead why, const QList<int>& replaced) const;
+    void endControllerRead(bool succeeded);
     void saveToFlashCutShort();
     void addPortToDropdown(const SerialPortEntry& port);
     void removePortFromDropdown(const SerialPortEntry& port);
@@ -308,10 +307,9 @@ private:
     bool readAllFailed = false;
     // The report of that failure is shown on the Dashboard too.
     bool tellReadFailure = false;
-    // The window's own reads of a connecting controller under way, and the
-    // unsaved edits they have replaced so far.
-    ControllerRead controllerRead = ControllerRead::None;
-    QSet<int> replacedEdits;
+    // The window's own reads of a whole controller under way, and what they
+    // have done so far.
+    ControllerReadReport controllerRead;
     // Failure reports of the link under way, the first lines of those folded
     // into the box of the one they are part of, and the open error box.
     int failureReports = 0;

@@ -67,9 +67,8 @@ void MainWindow::controllerConnected()
 // run, is told once they are done (endControllerRead()).
 void MainWindow::readControllerAgain(ControllerRead why)
 {
-    const bool underWay = controllerRead != ControllerRead::None && com->isReadAllQueued();
-    if (controllerRead == ControllerRead::None || why == ControllerRead::AnotherController)
-        controllerRead = why;
+    const bool underWay = controllerRead.isUnderWay() && com->isReadAllQueued();
+    controllerRead.begin(why);
     if (underWay)
         return;
     com->readAll();
@@ -88,58 +87,24 @@ void MainWindow::completeFirstRead()
 
 void MainWindow::noteEditReplaced(int address)
 {
-    if (controllerRead != ControllerRead::None)
-        replacedEdits.insert(address);
+    controllerRead.noteReplaced(address);
 }
 
 // The window's reads of the controller are over (done or failed): the
 // user hears which unsaved edits they replaced, on every page (on the
-// Dashboard too, nothing else would tell), and always when they were
-// read because another controller answered.
-void MainWindow::endControllerRead()
+// Dashboard too, nothing else would tell), and always what came of them
+// when they were read because another controller answered.
+void MainWindow::endControllerRead(bool succeeded)
 {
-    if (controllerRead == ControllerRead::None || com->isReadAllQueued())
+    controllerRead.noteReadEnded(succeeded);
+    if (!controllerRead.isUnderWay() || com->isReadAllQueued())
         return;
-    const ControllerRead why = std::exchange(controllerRead, ControllerRead::None);
-    QList<int> replaced = std::exchange(replacedEdits, QSet<int>()).values();
-    std::sort(replaced.begin(), replaced.end());
-    if (replaced.isEmpty() && why != ControllerRead::AnotherController)
+    const ControllerReadReport::Notice notice = controllerRead.finish(model);
+    if (notice.title.isEmpty())
         return;
-    const QString text = editsReplacedText(why, replaced);
-    setDevReplyText(text);
+    setDevReplyText(notice.text);
     if (!windowless)
-        errorPopupHelper(why == ControllerRead::AnotherController
-                             ? tr(KelvaraCom::otherControllerTitle)
-                             : tr("Unsaved Changes Replaced"),
-                         text);
-}
-
-QString MainWindow::editsReplacedText(ControllerRead why, const QList<int>& replaced) const
-{
-    const int count = replaced.size();
-    const QString changes =
-        count == 1 ? tr("1 unsaved change was") : tr("%1 unsaved changes were").arg(count);
-    QString text;
-    if (why == ControllerRead::AnotherController) {
-        text = tr("A controller other than the one that was read answered, so nothing was "
-                  "written to it. Its values were read");
-        text += count == 0 ? QStringLiteral(".")
-                           : tr(": %1 replaced by the controller's values.").arg(changes);
-    } else if (why == ControllerRead::Reconnection) {
-        text = tr("The controller was connected again and its values were read: "
-                  "%1 replaced by the controller's values.")
-                   .arg(changes);
-    } else {
-        text = tr("The controller was connected and its values were read: "
-                  "%1 replaced by the controller's values.")
-                   .arg(changes);
-    }
-    QStringList names;
-    for (const int address : replaced)
-        names << QStringLiteral("  ") + model->getParameter(address)->getName();
-    if (!names.isEmpty())
-        text += QStringLiteral("\n\n") + names.join(QLatin1Char('\n'));
-    return text;
+        errorPopupHelper(notice.title, notice.text);
 }
 
 void MainWindow::controllerDisconnected()
@@ -341,14 +306,19 @@ void MainWindow::linkFailed(const QString& title)
     // Written but not in flash: lost at the next power cycle, so unsaved.
     // A write batch cut short keeps the marks of the frames that reached
     // the controller as well.
-    if (flashSaveFailed || title == QLatin1String("Write Fail"))
+    // So does a batch cut short by another controller: what reached the
+    // controller that was read stays marked for it.
+    const bool otherController = std::exchange(otherControllerAnswers, false);
+    if (flashSaveFailed || title == QLatin1String("Write Fail") || otherController)
         model->setUnsavedToFlashRecovery();
-    if (std::exchange(otherControllerAnswers, false)) {
+    if (otherController) {
         // As for a new connection: its values are read, and its own first
         // read is what Restore brings back from now on.
         statusLabel->setText(tr(KelvaraCom::otherControllerTitle));
-        if (!windowless)
+        if (!windowless) {
             readControllerAgain(ControllerRead::AnotherController);
+            controllerRead.noteRefusal(ControllerIdentity::of(model), model->heldOutsideFlash());
+        }
         return;
     }
     if (flashSaveFailed)

@@ -129,7 +129,8 @@ void MainWindow::wireReadCompletion()
 // once, on the Dashboard too.
 void MainWindow::onReadAllComplete()
 {
-    if (connected && model->isValid() && com->getStatus() == KelvaraCom::StatusSuccess) {
+    const bool succeeded = com->getStatus() == KelvaraCom::StatusSuccess && model->isValid();
+    if (connected && succeeded) {
         firstReadDone = true;
         readAllFailed = false;
         if (!model->areFirstReadValuesSaved() && com->wasLastReadAllClean())
@@ -142,7 +143,7 @@ void MainWindow::onReadAllComplete()
     accessLevel->disable_level_3_checkbox();
     dashboard->updateDashboardUI();
     updateTemperatureTabVisibility();
-    endControllerRead();
+    endControllerRead(succeeded);
 }
 
 void MainWindow::connectPageHooks()

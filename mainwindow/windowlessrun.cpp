@@ -154,7 +154,7 @@ int WindowlessRun::windowlessRun(QCommandLineParser* parser)
     }
     // The link reports every outcome, after all its retries, identity
     // checks and read-backs, which at a slow rate take minutes.
-    const OperationTimeBound bound = OperationTimeBound::of(com, model);
+    const OperationTimeBound bound = OperationTimeBound::of(com);
     startTimeLimit((reading ? bound.oneRead() : bound.oneWrite(savedToFlash)) + timeLimitMarginMs);
     return 0;
 }

@@ -424,6 +424,59 @@ private slots:
         QVERIFY(!rig.model->getUnsavedValues().contains(481));
     }
 
+    // A spin that never ends, on a line where a reply of the spin's polls is
+    // lost: the controller is identified before the poll goes out again, and
+    // its identity reads go unanswered. When the spin's time limit passes,
+    // the run ends at once and the stop is the very next frame: the poll and
+    // the check give way, before the check has run its course.
+    void spinStopsAtItsLimitDuringACheck()
+    {
+        AutotuneRig rig;
+        rig.link->setDefaultTimeout(250);
+        rig.motor([](MotorBehaviour& m) { m.discoveryStuck = true; });
+        const QByteArray spin = QByteArray::fromHex("011001e10001020002");   // 481 := 2
+        const QByteArray stop = QByteArray::fromHex("011001e10001020000");   // 481 := 0
+        const QByteArray firmwareRead = QByteArray::fromHex("010301000001"); // the check's first
+        QObject::connect(&rig.sim, &ControllerSimulator::requestReceived, [&](QByteArray frame) {
+            if (!frame.startsWith(spin))
+                return;
+            rig.sim.loseRepliesAtAddress(263, 1);
+            rig.sim.setSilentAtAddress(256);
+        });
+        auto test = std::make_unique<DynamicAutotune>(nullptr, rig.model.get(), rig.link.get());
+        // 20 s of test time pass in about 1.7 s, long before the check's five
+        // tries (250 to 4000 ms, with the quiet line before each) are over.
+        test->setClock(AutotuneRig::fastClock(12));
+        // When the stop is decided, the model takes 0 for 481 at once.
+        int requestsAtTheEnd = -1;
+        Parameter* discoveryMode = rig.model->getParameter(481);
+        QObject::connect(discoveryMode, &Parameter::valueSet, [&] {
+            if (requestsAtTheEnd < 0 && discoveryMode->getRegisterValue() == 0
+                && !rig.writesTo(481).isEmpty())
+                requestsAtTheEnd = rig.sim.requestCount();
+        });
+        const QString outcome =
+            rig.run(*test, &DynamicAutotune::dynamicSuccess, &DynamicAutotune::reportError,
+                    [&] { test->startTest(false); });
+        QCOMPARE(outcome, QString("error 1"));
+        QVERIFY(test->endedWhileSpinning());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.sim.registerValue(481), quint16(0), 10000);
+        const QVector<QByteArray> requests = rig.sim.requests();
+        QVERIFY(requestsAtTheEnd > 0);
+        // The stop, after at most a check read that was on its way as the
+        // limit passed.
+        int next = requestsAtTheEnd;
+        if (next < requests.size() && requests.at(next).startsWith(firmwareRead))
+            ++next;
+        QVERIFY(next < requests.size());
+        QVERIFY2(requests.at(next).startsWith(stop), requests.at(next).toHex(' ').constData());
+        int checkReads = 0;
+        for (int i = 0; i < next; ++i)
+            checkReads += requests.at(i).startsWith(firmwareRead) ? 1 : 0;
+        QVERIFY2(checkReads >= 1 && checkReads < 5, qPrintable(QString::number(checkReads)));
+        QVERIFY(!rig.events.contains("errorMessage(Read Fail)"));
+    }
+
     // What a failed stationary test wrote is what the controller holds, not
     // in its flash: unsaved whether Kv is set back or left, and written by
     // the next save of another edit before its save to flash.

@@ -1,6 +1,7 @@
 // Which write frames may leave the link, and how the identity check's
-// answers are judged.
+// answers are put together and judged.
 
+#include "identitycheck.h"
 #include "identitygate.h"
 #include "kelvaracom.h"
 
@@ -30,6 +31,29 @@ QByteArray writeFrame(int address, const QVector<int>& values)
 
 const ControllerIdentity controllerA(5921, 0x0104, 4711);
 const ControllerIdentity controllerA6(6021, 0x0805, 4711);
+
+// The identity registers of a controller, address -> value.
+QMap<int, int> registersOf(const ControllerIdentity& identity)
+{
+    const bool v6 = identity.firmware() >= 6000;
+    if (v6)
+        return {{256, identity.firmware()}, {1881, 0x0805}, {2017, 4711}};
+    return {{256, identity.firmware()}, {237, 0x0104}, {238, 4711}};
+}
+
+// Answers every read of the check from the registers; true once whole.
+bool answerAll(IdentityCheck& check, const QMap<int, int>& registers)
+{
+    for (int read = 0; read < 3; ++read) {
+        const QPair<int, int> next = check.nextRead();
+        QVector<int> values;
+        for (int i = 0; i < next.first; ++i)
+            values << registers.value(next.second + i);
+        if (check.takeAnswer(next.second, values))
+            return true;
+    }
+    return false;
+}
 
 // A gate that has read the controller and since lost an exchange.
 IdentityGate inDoubt(const ControllerIdentity& identity)
@@ -86,7 +110,6 @@ private slots:
         QVERIFY(!gate.isInDoubt() && gate.letsPass(kv));
         gate.raiseDoubt();
         QVERIFY(!gate.letsPass(kv));
-        QVERIFY(!gate.refusesWrites());
     }
 
     void judgesAnswers_data()
@@ -94,55 +117,82 @@ private slots:
         QTest::addColumn<ControllerIdentity>("read");
         QTest::addColumn<Reads>("reads");
         QTest::addColumn<Answers>("answers");
-        QTest::addColumn<int>("verdict"); // of the last answer
+        QTest::addColumn<bool>("same");
         const Reads below6000{{1, 256}, {2, 237}};
         const Reads from6000{{1, 256}, {1, 1881}, {1, 2017}};
         QTest::newRow("the same") << controllerA << below6000
-                                  << Answers{{256, {5921}}, {237, {0x0104, 4711}}}
-                                  << int(IdentityGate::Verdict::SameController);
+                                  << Answers{{256, {5921}}, {237, {0x0104, 4711}}} << true;
         QTest::newRow("another serial number")
-            << controllerA << below6000 << Answers{{256, {5921}}, {237, {0x0104, 5150}}}
-            << int(IdentityGate::Verdict::OtherController);
+            << controllerA << below6000 << Answers{{256, {5921}}, {237, {0x0104, 5150}}} << false;
         QTest::newRow("another hardware version")
-            << controllerA << below6000 << Answers{{256, {5921}}, {237, {0x0105, 4711}}}
-            << int(IdentityGate::Verdict::OtherController);
-        // Where the rest lies depends on it: nothing more is read.
+            << controllerA << below6000 << Answers{{256, {5921}}, {237, {0x0105, 4711}}} << false;
+        // Where the rest lies depends on the firmware that answered: the
+        // whole identity of the one that answers is read.
         QTest::newRow("another firmware")
-            << controllerA << below6000.mid(0, 1) << Answers{{256, {6021}}}
-            << int(IdentityGate::Verdict::OtherController);
+            << controllerA << from6000 << Answers{{256, {6021}}, {1881, {0x0104}}, {2017, {4711}}}
+            << false;
         QTest::newRow("the same, firmware 6000 on")
             << controllerA6 << from6000 << Answers{{256, {6021}}, {1881, {0x0805}}, {2017, {4711}}}
-            << int(IdentityGate::Verdict::SameController);
+            << true;
         QTest::newRow("another serial number, firmware 6000 on")
             << controllerA6 << from6000 << Answers{{256, {6021}}, {1881, {0x0805}}, {2017, {4712}}}
-            << int(IdentityGate::Verdict::OtherController);
+            << false;
     }
     void judgesAnswers()
     {
         QFETCH(ControllerIdentity, read);
         QFETCH(Reads, reads);
         QFETCH(Answers, answers);
-        QFETCH(int, verdict);
+        QFETCH(bool, same);
         IdentityGate gate = inDoubt(read);
-        gate.beginCheck();
-        QVERIFY(gate.isChecking());
+        IdentityCheck check;
+        check.begin();
+        QVERIFY(check.isRunning());
         for (int i = 0; i < answers.size(); ++i) {
-            QCOMPARE(gate.takeNextRead(), reads.at(i));
-            const IdentityGate::Verdict got =
-                gate.takeAnswer(answers.at(i).first, answers.at(i).second);
-            if (i + 1 < answers.size())
-                QCOMPARE(int(got), int(IdentityGate::Verdict::NeedsMore));
-            else
-                QCOMPARE(int(got), verdict);
+            QCOMPARE(check.nextRead(), reads.at(i));
+            QCOMPARE(check.takeAnswer(answers.at(i).first, answers.at(i).second),
+                     i + 1 == answers.size());
         }
-        QVERIFY(!gate.isChecking());
-        const bool same = verdict == int(IdentityGate::Verdict::SameController);
+        QVERIFY(check.identity().isKnown());
+        check.end();
+        QCOMPARE(gate.takeIdentity(check.identity()), same);
         QCOMPARE(gate.isInDoubt(), !same);
-        QCOMPARE(gate.refusesWrites(), !same);
         QCOMPARE(gate.letsPass(writeFrame(72, {1500})), same);
-        // Until the other one has been read completely.
-        gate.trust(ControllerIdentity(5921, 0x0104, 5150));
-        QVERIFY(!gate.refusesWrites() && gate.letsPass(writeFrame(72, {1500})));
+        // Another controller is refused what it was about to get, not every
+        // write after it: the next check finds the one that was read again.
+        if (!same) {
+            check.begin();
+            QVERIFY(answerAll(check, registersOf(read)));
+            QVERIFY(gate.takeIdentity(check.identity()));
+            QVERIFY(!gate.isInDoubt() && gate.letsPass(writeFrame(72, {1500})));
+        }
+    }
+
+    // A read that fails begins the check again: the identity comes from the
+    // answers of one try, never from those of two controllers.
+    void triesAreNeverCombined()
+    {
+        IdentityGate gate = inDoubt(controllerA);
+        IdentityCheck check;
+        check.begin();
+        QVERIFY(!check.takeAnswer(256, {5921})); // A's firmware
+        // The read of 237 and 238 goes unanswered: the cable moves to C,
+        // which has A's serial number and another firmware.
+        check.beginAgain();
+        QCOMPARE(check.tries(), 2);
+        QCOMPARE(check.nextRead(), qMakePair(1, 256));
+        QVERIFY(!check.identity().isKnown());
+        QVERIFY(!check.takeAnswer(256, {5930}));
+        QVERIFY(check.takeAnswer(237, {0x0104, 4711}));
+        QCOMPARE(check.identity().firmware(), 5930);
+        QVERIFY(!gate.takeIdentity(check.identity()));
+        QVERIFY(gate.isInDoubt());
+        // Answers of a try that was begun again count for nothing.
+        check.begin();
+        QVERIFY(!check.takeAnswer(256, {5921}));
+        check.beginAgain();
+        QVERIFY(!check.takeAnswer(256, {5921}));
+        QVERIFY(!check.identity().isKnown());
     }
 };
 

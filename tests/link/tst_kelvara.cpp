@@ -339,17 +339,26 @@ private slots:
         QCOMPARE(device->rawToWrite(71), 50);
     }
 
-    // the same serial number read again keeps the mark, another drops it.
+    // the same serial number read again keeps the mark, another puts it
+    // aside, and the first one shown again brings it back.
     void heldOutsideFlashOfAnotherController()
     {
         readAll();
         p(71)->setValue(40);
         device->setControllerRamToEdit(71);
         device->setControllerFlashValue(71, 60);
-        readReply(238, p(238)->getRegisterValue());
+        const int serial = p(238)->getRegisterValue();
+        readReply(238, serial);
         QVERIFY(device->getUnsavedValues().contains(71));
-        readReply(238, p(238)->getRegisterValue() + 1);
+        QCOMPARE(device->heldOutsideFlash(), QList<int>{71});
+        readReply(238, serial + 1);
         QVERIFY(device->getUnsavedValues().isEmpty());
+        QCOMPARE(device->heldOutsideFlash(), QList<int>());
+        QSignalSpy marks(device, &Kelvara::parameterIsOriginal);
+        readReply(238, serial);
+        QCOMPARE(take(marks, 71), QStringList{"71:0"});
+        QVERIFY(device->getUnsavedValues().contains(71));
+        QCOMPARE(device->heldOutsideFlash(), QList<int>{71});
     }
 
     // A read replaces an edit only where the user's value gives way to the

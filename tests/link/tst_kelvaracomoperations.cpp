@@ -312,19 +312,54 @@ private slots:
         QCOMPARE(t.sim.requestCount(), 7);
     }
 
-    void readAllAfterAnUnansweredBlock_data()
+    // A poll that went unanswered with no check in its wait is the next
+    // check's verdict, also when that check falls while another poll waits
+    // (one that is answered, here): three failed checks in a row, the
+    // controller is lost, as on a page without polls.
+    void pollFailedAloneCountsAtTheNextCheck()
+    {
+        SimulatedLink t(30);
+        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        QSignalSpy lost(t.link.get(), &KelvaraCom::controllerDisconnected);
+        const auto poll = [&](int checksInItsWait) {
+            const int judged = t.events.count("replyProcessed");
+            t.link->pollStatus(258, 74);
+            for (int i = 0; i < checksInItsWait; ++i)
+                t.link->checkConnection();
+            return t.waitFor("replyProcessed", judged + 1, 2000);
+        };
+        t.sim.setSilent(true);
+        QVERIFY(poll(1) && poll(1));
+        QVERIFY(poll(0));
+        QCOMPARE(lost.count(), 0);
+        t.sim.setSilent(false);
+        QVERIFY(poll(1));
+        QCOMPARE(lost.count(), 1);
+        // The answered poll starts the count anew.
+        t.sim.setSilent(true);
+        QVERIFY(poll(1) && poll(0) && poll(1));
+        QCOMPARE(lost.count(), 1);
+        QVERIFY(poll(1));
+        QCOMPARE(lost.count(), 2);
+    }
+
+    void readAllAfterASpoiledBlock_data()
     {
         QTest::addColumn<int>("spoiled"); // replies of block 0 with a bad CRC
         QTest::newRow("once") << 1;
         QTest::newRow("twice") << 2;
     }
-    // A block sent again may have been answered by another controller: the
-    // read-all is begun again whole, and only the clean one is taken.
-    void readAllAfterAnUnansweredBlock()
+    // A block answered whole but with a bad CRC came from the controller it
+    // reached: it is sent again at once with the same wait, and the read-all
+    // goes on and is taken, never read again.
+    void readAllAfterASpoiledBlock()
     {
         QFETCH(int, spoiled);
         SimulatedLink t(30);
         QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        QStringList retries;
+        QObject::connect(t.link.get(), &KelvaraCom::timeoutOccured,
+                         [&] { retries << t.link->getReplyText(); });
         t.sim.corruptCrc(spoiled);
         t.link->readAll();
         QVERIFY(t.waitFor("readAllComplete"));
@@ -333,18 +368,113 @@ private slots:
         QStringList expected;
         for (int i = 0; i <= spoiled; ++i)
             expected << readAllFrames().first();
-        expected << readAllFrames().mid(1) << readAllFrames();
+        expected << readAllFrames().mid(1);
         QCOMPARE(t.requests(), expected);
+        QCOMPARE(retries, QVector<QString>(spoiled, "BAD REPLY - Sending again: 30\n").toList());
         QCOMPARE(t.model->getParameter(72)->getRegisterValue(), int(t.sim.registerValue(72)));
     }
 
-    // Every try lost a block: nothing of any is shown, and the read fails.
-    void interruptedReadAllsAreNeverShown()
+    void readAllAcrossASilence_data()
     {
-        ControllerSimulator controller;
-        QVERIFY(controller.start() && controller.loadImage(KELVARA_SIM_IMAGE));
+        QTest::addColumn<bool>("readBefore"); // a complete read, nothing failed since
+        QTest::addColumn<int>("lostAt");      // the block lost as the cable moves
+        QTest::addColumn<bool>("movedToB");
+        QTest::addColumn<QStringList>("framesOfA"); // blocks and identity reads, in order
+        QTest::addColumn<QStringList>("framesOfB");
+        const QString block0 = spaced(Frames::read(0, 125));
+        const QString firmware = spaced(Frames::read(256, 1));
+        const QString identity = spaced(Frames::read(237, 2));
+        const QStringList rest = readAllFrames().mid(1);
+        // A is known: block 0 is A's, and so is all that follows the check.
+        QTest::newRow("A again, A known")
+            << true << 125 << false << (QStringList{block0, firmware, identity} << rest)
+            << QStringList();
+        // Nobody was known when block 0 came: it is read again, alone.
+        QTest::newRow("A again, first read")
+            << false << 125 << false << (QStringList{block0, firmware, identity} << rest << block0)
+            << QStringList();
+        // Block 2 tells whose blocks 0 to 2 are.
+        QTest::newRow("A again after block 2, first read")
+            << false << 375 << false
+            << (QStringList{block0} << rest.mid(0, 2) << firmware << identity << rest.mid(2))
+            << QStringList();
+        // B answers the check: the read begins again, with B alone.
+        QTest::newRow("B, A known") << true << 125 << true << QStringList{block0}
+                                    << (QStringList{firmware, identity} << readAllFrames());
+        QTest::newRow("B after block 2, first read")
+            << false << 375 << true << (QStringList{block0} << rest.mid(0, 2))
+            << (QStringList{firmware, identity} << readAllFrames());
+    }
+    // The cable moves as a block goes out; whoever answers after the
+    // silence is identified before the next block is kept. The same
+    // controller: the read goes on, and only blocks of a controller that was
+    // not known are read again. Another one: the read begins again, and the
+    // model shows its values alone.
+    void readAllAcrossASilence()
+    {
+        QFETCH(bool, readBefore);
+        QFETCH(int, lostAt);
+        QFETCH(bool, movedToB);
+        ControllerSimulator a;
+        ControllerSimulator b;
+        QVERIFY(a.start() && a.loadImage(KELVARA_SIM_IMAGE));
+        QVERIFY(b.start() && b.loadImage(KELVARA_SIM_IMAGE));
+        QVERIFY(b.setRegisterValue(72, 2222) && b.setRegisterValue(238, 5150));
         CableAdapter adapter;
-        QVERIFY(adapter.start() && adapter.plugInto(&controller));
+        QVERIFY(adapter.start() && adapter.plugInto(&a));
+        Kelvara model(nullptr, QStringLiteral(":/BOD.json"), QStringLiteral(":/BOD.json"));
+        KelvaraCom link(&model);
+        link.setCurrentPortName(adapter.portName());
+        link.setDefaultTimeout(30);
+        QSignalSpy done(&link, &KelvaraCom::readAllComplete);
+        QSignalSpy failures(&link, &KelvaraCom::errorMessage);
+        if (readBefore) {
+            link.readAll();
+            QVERIFY(done.wait(5000) && model.isValid());
+        }
+        a.clearLog();
+        QVERIFY(a.setRegisterValue(75, 7000));
+
+        QVERIFY(adapter.moveOn(CableAdapter::Trigger::readAt(lostAt), {movedToB ? &b : &a}));
+        link.readAll();
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), readBefore ? 2 : 1, 10000);
+        QCOMPARE(failures.count(), 0);
+        QVERIFY(model.isValid());
+        const auto frames = [](const ControllerSimulator& controller) {
+            QStringList lines;
+            for (const QByteArray& frame : controller.requests())
+                lines << spaced(frame);
+            return lines;
+        };
+        QTEST(frames(a), "framesOfA");
+        QTEST(frames(b), "framesOfB");
+        QCOMPARE(adapter.requestsTo(nullptr).size(), 1);
+        const ControllerSimulator& shown = movedToB ? b : a;
+        for (const int address : {0, 72, 75, 238, 300, 510})
+            QCOMPARE(quint16(model.getParameter(address)->getRegisterValue()),
+                     shown.registerValue(address));
+        // Whoever was read answers now: a write goes without asking.
+        a.clearLog();
+        b.clearLog();
+        model.getParameter(229)->setValue(30.5);
+        QSignalSpy saved(&link, &KelvaraCom::flashSaveComplete);
+        link.writeAll();
+        QVERIFY(saved.wait(5000));
+        QCOMPARE(frames(shown).first(), spaced(Frames::write(229, {305})));
+    }
+
+    // Another controller answers part of every try: after three tries
+    // nothing of them is shown, and the report says what happened, without
+    // advice on the timeout.
+    void readAllsSplitBetweenControllersFail()
+    {
+        ControllerSimulator a;
+        ControllerSimulator b;
+        QVERIFY(a.start() && a.loadImage(KELVARA_SIM_IMAGE));
+        QVERIFY(b.start() && b.loadImage(KELVARA_SIM_IMAGE));
+        QVERIFY(b.setRegisterValue(72, 2222) && b.setRegisterValue(238, 5150));
+        CableAdapter adapter;
+        QVERIFY(adapter.start() && adapter.plugInto(&a));
         Kelvara model(nullptr, QStringLiteral(":/BOD.json"), QStringLiteral(":/BOD.json"));
         KelvaraCom link(&model);
         link.setCurrentPortName(adapter.portName());
@@ -355,22 +485,26 @@ private slots:
         QVERIFY(done.wait(5000) && model.isValid());
         const int kv = model.getParameter(72)->getRegisterValue();
 
-        QVERIFY(controller.setRegisterValue(72, kv + 100));
-        // Block 1 of each try is lost once (the first count of a later move
-        // is the block sent again).
-        QVERIFY(adapter.moveOn(CableAdapter::Trigger::readAt(125), {&controller}));
-        for (int attempt = 1; attempt < 3; ++attempt)
-            QVERIFY(adapter.moveOn(CableAdapter::Trigger::readAt(125).nth(2), {&controller}));
+        // Block 1 of each try is lost as the cable moves to the other one.
+        for (ControllerSimulator* to : {&b, &a, &b})
+            QVERIFY(adapter.moveOn(CableAdapter::Trigger::readAt(125), {to}));
         link.readAll();
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 10000);
         QCOMPARE(failures.count(), 1);
         QCOMPARE(failures.first().first().toString(), QString("Read Fail"));
+        const QString text = failures.first().at(1).toString();
+        QVERIFY2(text.contains("could not be read from one controller")
+                     && text.contains("(3 times)") && text.contains("A controller still answers")
+                     && !text.contains("Timeout"),
+                 qPrintable(text));
+        QCOMPARE(link.getReplyText(), QString("Failed reading all parameters from one controller"));
         QCOMPARE(model.getParameter(72)->getRegisterValue(), kv);
         QCOMPARE(adapter.requestsTo(nullptr).size(), 3);
+        QCOMPARE(link.getTimeoutTime(), 30);
 
         link.readAll();
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 3, 10000);
-        QCOMPARE(model.getParameter(72)->getRegisterValue(), kv + 100);
+        QCOMPARE(model.getParameter(72)->getRegisterValue(), 2222);
     }
 
     // From firmware 6000 on, the hardware version is register 1881 and the

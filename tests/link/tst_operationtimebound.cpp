@@ -29,7 +29,7 @@ private slots:
         QFETCH(int, defaultTimeout);
         SimulatedLink t(defaultTimeout);
         t.sim.setSilent(true);
-        const OperationTimeBound bound = OperationTimeBound::of(t.link.get(), t.model.get());
+        const OperationTimeBound bound = OperationTimeBound::of(t.link.get());
         t.link->oneRead(71);
         QVERIFY(t.waitFor("errorMessage(Read Fail)", 1, 30000));
         QTEST(t.sim.requestCount(), "sends");
@@ -56,7 +56,7 @@ private slots:
         QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
         t.link->readAll();
         QVERIFY(t.waitFor("readAllComplete"));
-        const OperationTimeBound bound = OperationTimeBound::of(t.link.get(), t.model.get());
+        const OperationTimeBound bound = OperationTimeBound::of(t.link.get());
 
         t.sim.setSilentAtAddress(silentAt);
         t.sim.clearLog();

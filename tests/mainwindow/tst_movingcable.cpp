@@ -635,6 +635,108 @@ private slots:
         QVERIFY(rig.w.model()->getUnsavedValues().isEmpty());
         QCOMPARE(watcher.titles(), QStringList{title});
     }
+
+    // The save to flash's write of 511 goes unanswered: the save fails, and
+    // the command is no edit left to save. The next save writes 511 once.
+    void flashSaveWriteUnanswered()
+    {
+        CableRig rig;
+        QVERIFY(rig.start());
+        rig.edit(maxSpeedAddress, 41.0);
+        rig.a()->setSilentAtAddress(flashSaveAddress);
+        ModalWatcher watcher;
+        rig.button("saveParamsBasic")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(), QStringList{"Save to Flash Fail"}, 20000);
+        QVERIFY(waitIdle(rig.w.window.get()));
+        QVERIFY(!rig.w.model()->getUnsavedValues().contains(flashSaveAddress));
+        QCOMPARE(rig.w.model()->getUnsavedValues().keys(), QList<int>{maxSpeedAddress});
+        QVERIFY(rig.marked(maxSpeedAddress));
+
+        rig.a()->setSilentAtAddress(flashSaveAddress, false);
+        rig.bench.clearLogs();
+        QVERIFY(rig.saveConfirmed());
+        QCOMPARE(valuesWrittenTo(*rig.a(), flashSaveAddress), QList<int>{32767});
+        QCOMPARE(valuesWrittenTo(*rig.a(), maxSpeedAddress), QList<int>{410});
+        QVERIFY(rig.w.model()->getUnsavedValues().isEmpty());
+        QCOMPARE(rig.button("saveParamsBasic")->text(), QString("Save Parameters"));
+        QCOMPARE(watcher.titles(), QStringList{"Save to Flash Fail"});
+    }
+
+    // A takes Kv; the frame of the maximum speed is lost as the cable moves
+    // to B, which is refused it and read. The box names Kv as held by A
+    // outside its flash; back on A, Kv is marked until a save to flash.
+    void refusalInMidBatch()
+    {
+        CableRig rig;
+        QVERIFY(rig.start(controllerA, defaultTimeout));
+        rig.quickenOnceBIsFound();
+        const QString kv = rig.parameter(kvAddress)->getName();
+        rig.edit(kvAddress, 15.0);
+        rig.edit(maxSpeedAddress, 41.0);
+        QVERIFY(rig.bench.moveToB(Trigger::writeTo(maxSpeedAddress), quickMoveMs));
+        ModalWatcher watcher;
+        rig.button("saveParamsBasic")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(), QStringList{"Another Controller"}, 30000);
+        QVERIFY(waitIdle(rig.w.window.get(), 10000));
+        const QString told = watcher.texts().first();
+        const QString heldPart = told.mid(told.indexOf("Written to the controller"));
+        QVERIFY2(told.contains("nothing was written to it") && told.contains("Its values were read")
+                     && heldPart.contains(kv) && !heldPart.contains("Maximum Speed"),
+                 qPrintable(told));
+        QCOMPARE(int(rig.a()->registerValue(kvAddress)), 1500);
+        QCOMPARE(writesButTheLock(*rig.b()), QStringList());
+        QCOMPARE(rig.parameter(kvAddress)->getRegisterValue(), controllerB.value(kvAddress));
+
+        // Back on A: its Kv is not in its flash, and stays marked.
+        QVERIFY(rig.bench.moveNow(rig.a()));
+        QVERIFY(rig.w.readAll());
+        QCOMPARE(rig.parameter(kvAddress)->getRegisterValue(), 1500);
+        QVERIFY(rig.marked(kvAddress));
+        QVERIFY(!rig.marked(maxSpeedAddress));
+        rig.bench.clearLogs();
+        QVERIFY(rig.saveConfirmed());
+        QCOMPARE(valuesWrittenTo(*rig.a(), kvAddress), QList<int>{1500});
+        QCOMPARE(int(rig.a()->registerValue(flashSaveAddress)), flashSaved);
+        QVERIFY(!rig.marked(kvAddress));
+        QCOMPARE(writesButTheLock(*rig.b()), QStringList());
+        QCOMPARE(watcher.titles(), QStringList{"Another Controller"});
+    }
+
+    // B is refused the save and cannot be read; meanwhile the cable goes
+    // back to A. The box says B's values could not be read, and the next
+    // save identifies A and writes to it.
+    void readControllerServedAfterARefusal()
+    {
+        CableRig rig;
+        QVERIFY(rig.start(controllerA, defaultTimeout));
+        rig.quickenOnceBIsFound();
+        rig.edit(maxSpeedAddress, 41.0);
+        QObject silence;
+        QObject::connect(rig.link(), &KelvaraCom::otherControllerAnswered, &silence,
+                         [&] { rig.b()->setSilent(true); });
+        QVERIFY(rig.bench.moveToB(Trigger::writeTo(maxSpeedAddress), quickMoveMs));
+        ModalWatcher watcher;
+        watcher.onBox = [&](QMessageBox*) { rig.bench.adapter.plugInto(rig.a()); };
+        rig.button("saveParamsBasic")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.titles().contains("Another Controller"), 30000);
+        QVERIFY(waitIdle(rig.w.window.get(), 10000));
+        const QString told = watcher.texts().at(watcher.titles().indexOf("Another Controller"));
+        QVERIFY2(told.contains("could not be read") && !told.contains("Its values were read")
+                     && !told.contains("replaced"),
+                 qPrintable(told));
+        QVERIFY(rig.marked(maxSpeedAddress));
+        const QStringList before = watcher.titles();
+
+        QSignalSpy answered(rig.link(), &KelvaraCom::controllerConnected);
+        QVERIFY(answered.wait(10000));
+        rig.bench.clearLogs();
+        QVERIFY(rig.saveConfirmed());
+        QCOMPARE(valuesWrittenTo(*rig.a(), maxSpeedAddress), QList<int>{410});
+        QCOMPARE(int(rig.a()->registerValue(flashSaveAddress)), flashSaved);
+        QVERIFY(!rig.marked(maxSpeedAddress));
+        QCOMPARE(writesButTheLock(*rig.b()), QStringList());
+        QCOMPARE(watcher.titles(), before);
+    }
 };
 
 QTEST_MAIN(TestMovingCable)

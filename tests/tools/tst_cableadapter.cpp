@@ -299,6 +299,31 @@ private slots:
 
     // A controller whose simulator stops takes nothing more; started anew,
     // it is reached again.
+    // A noisy controller's replies reach the client as they left it, spoilt
+    // ones byte for byte; a lost one is no reply at all.
+    void noiseIsPassedOn()
+    {
+        bench->a->setNoise(60, 5);
+        HeldPort port(bench->port());
+        QByteArray received;
+        int replies = 0;
+        for (int i = 1; i <= 15; ++i) {
+            QVERIFY(port.send(read(10, 1)));
+            QVERIFY(bench->a->waitForRequests(i));
+            if (bench->a->frameLog().last().direction == ControllerSimulator::Request
+                && bench->a->frameLog().last().note == "noise: reply lost")
+                continue;
+            QVERIFY(bench->a->waitForReplies(++replies));
+            received += port.receive(bench->a->replies().last().size());
+        }
+        QVERIFY2(replies > 0 && replies < 15, qPrintable(QString::number(replies)));
+        QCOMPARE(received, bench->a->replies().toList().join());
+        QCOMPARE(bytesOf(bench->adapter.frameLog(), CableAdapter::Reply), received);
+        QCOMPARE(port.receive(0, 100), QByteArray()); // nothing more: the wait is the check
+        QVERIFY(received.count(readReply({valueOfA})) < replies);
+        verifyLogsAgree();
+    }
+
     void controllerStartedAnew()
     {
         HeldPort port(bench->port());

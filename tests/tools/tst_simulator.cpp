@@ -3,9 +3,13 @@
 
 #include "controllersimulator.h"
 #include "portclient.h"
+#include "replynoise.h"
 
 #include <QTest>
 
+#include <QRegularExpression>
+
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -20,6 +24,50 @@ Q_DECLARE_METATYPE(Knob)
 namespace {
 
 const auto bytes = [](const char* text) { return QByteArray::fromHex(text); };
+
+// How the line delivered a reply: g whole, c one byte changed, - lost, l
+// one byte lost; ? for anything else.
+char spoiling(const QByteArray& sent, const QByteArray& delivered)
+{
+    if (delivered == sent)
+        return 'g';
+    if (delivered.isEmpty())
+        return '-';
+    if (delivered.size() == sent.size()) {
+        int changed = 0;
+        for (int i = 0; i < sent.size(); ++i)
+            changed += delivered.at(i) != sent.at(i);
+        return changed == 1 ? 'c' : '?';
+    }
+    if (delivered.size() == sent.size() - 1) {
+        for (int i = 0; i < sent.size(); ++i) {
+            if (QByteArray(sent).remove(i, 1) == delivered)
+                return 'l';
+        }
+    }
+    return '?';
+}
+
+// The log's last entry of the direction.
+Sim::LogEntry lastOf(const Sim& sim, Sim::Direction direction)
+{
+    const auto log = sim.frameLog();
+    for (auto it = log.crbegin(); it != log.crend(); ++it) {
+        if (it->direction == direction)
+            return *it;
+    }
+    return {};
+}
+
+// What the noise does to replies, one letter each (see spoiling()).
+QString spoilings(ReplyNoise& noise, const QVector<QByteArray>& replies)
+{
+    QStringList notes;
+    QString letters;
+    for (const QByteArray& reply : replies)
+        letters += spoiling(reply, noise.spoil(reply, &notes));
+    return letters;
+}
 
 // The reply to a read of register 10, which holds 0x1234.
 const QByteArray good = readReply({0x1234});
@@ -91,7 +139,9 @@ private slots:
         QTest::newRow("other slave") << Knob([](Sim& s) { s.replyFromSlave(2, 1); }) << "og";
         QTest::newRow("other function")
             << Knob([](Sim& s) { s.replyWithFunction(4, -1); }) << "fff";
+        QTest::newRow("no noise") << Knob([](Sim& s) { s.setNoise(0, 5); }) << "ggg";
         QTest::newRow("reset") << Knob([](Sim& s) {
+            s.setNoise(100);
             s.setSilent(true);
             s.corruptCrc(-1);
             s.setExceptionAtAddress(10, 4);
@@ -188,6 +238,111 @@ private slots:
         sim->setLineNoise(0);
         client->drain(50);                          // a byte may have been under way
         QCOMPARE(client->drain(100), QByteArray()); // nothing more comes: the wait is the check
+    }
+
+    // A share of the replies spoilt, evenly one way of three, each spoilt
+    // reply told; a changed byte never leaves the CRC good.
+    void noiseShare_data()
+    {
+        QTest::addColumn<double>("percent");
+        QTest::newRow("off") << 0.0;
+        QTest::newRow("2 %") << 2.0;
+        QTest::newRow("5 %") << 5.0;
+        QTest::newRow("10 %") << 10.0;
+        QTest::newRow("all") << 100.0;
+    }
+
+    void noiseShare()
+    {
+        QFETCH(double, percent);
+        const int count = 30000;
+        QVector<QByteArray> replies;
+        for (int i = 0; i < count; ++i)
+            replies << (i % 2 ? readReply({quint16(i)}) : withCrc(bytes("0110000a0001")));
+        ReplyNoise noise;
+        noise.set(percent, 42);
+        QCOMPARE(noise.isOn(), percent > 0);
+        QStringList notes;
+        QString letters;
+        for (const QByteArray& reply : replies) {
+            const QByteArray delivered = noise.spoil(reply, &notes);
+            letters += spoiling(reply, delivered);
+            if (letters.endsWith('c'))
+                QVERIFY(withCrc(delivered.left(delivered.size() - 2)) != delivered);
+        }
+        QCOMPARE(letters.count('?'), 0);
+        const int spoilt = count - int(letters.count('g'));
+        QCOMPARE(notes.size(), spoilt);
+        QCOMPARE(int(notes.filter(QRegularExpression("^noise: byte \\d+ of \\d+ changed$")).size()),
+                 int(letters.count('c')));
+        QCOMPARE(notes.filter("noise: reply lost").size(), int(letters.count('-')));
+        QCOMPARE(int(notes.filter(QRegularExpression("^noise: byte \\d+ of \\d+ lost$")).size()),
+                 int(letters.count('l')));
+        // Five standard deviations of the counts; the seed makes them fixed.
+        const double expected = count * percent / 100;
+        const double spread = 5 * std::sqrt(expected * (1 - percent / 100)) + 1;
+        QVERIFY2(std::abs(spoilt - expected) <= spread, qPrintable(QString::number(spoilt)));
+        for (const char way : {'c', '-', 'l'}) {
+            const double third = spoilt / 3.0;
+            QVERIFY2(std::abs(letters.count(way) - third) <= 5 * std::sqrt(third) + 1,
+                     qPrintable(QString("%1: %2").arg(way).arg(letters.count(way))));
+        }
+    }
+
+    // A seed spoils the same replies, by their order, the same way, whatever
+    // their length; another seed spoils others.
+    void noiseFollowsSeed()
+    {
+        QVector<QByteArray> shortReplies(400, readReply({1}));
+        QVector<QByteArray> longReplies(400, readReply(QVector<quint16>(125, 7)));
+        ReplyNoise noise;
+        noise.set(30, 7);
+        const QString first = spoilings(noise, shortReplies);
+        noise.set(30, 7);
+        QCOMPARE(spoilings(noise, longReplies), first);
+        noise.set(30, 7);
+        QCOMPARE(spoilings(noise, shortReplies), first);
+        noise.set(30, 8);
+        QVERIFY(spoilings(noise, shortReplies) != first);
+        // A spoilt reply is spoilt at a higher rate too: one draw decides.
+        noise.set(60, 7);
+        const QString more = spoilings(noise, shortReplies);
+        for (int i = 0; i < first.size(); ++i)
+            QVERIFY(first.at(i) == 'g' || more.at(i) == first.at(i));
+    }
+
+    // On the wire: the client gets what the log says was sent, nothing for a
+    // lost reply, and a request whose reply was lost was carried out.
+    void noiseOnTheWire()
+    {
+        sim->setNoise(50, 3);
+        HeldPort port(sim->portName());
+        QVERIFY(port.isOpen());
+        QString seen;
+        int replies = 0;
+        for (quint16 value = 1; value <= 24; ++value) {
+            const QByteArray request = write(10, {value});
+            QVERIFY(port.send(request));
+            QVERIFY(sim->waitForRequests(value));
+            const Sim::LogEntry asked = lastOf(*sim, Sim::Request);
+            QCOMPARE(asked.bytes, request);
+            QByteArray delivered;
+            if (asked.note != "noise: reply lost") {
+                QVERIFY(sim->waitForReplies(++replies));
+                const Sim::LogEntry sent = lastOf(*sim, Sim::Reply);
+                QCOMPARE(sent.note, asked.note);
+                delivered = port.receive(sent.bytes.size());
+                QCOMPARE(delivered, sent.bytes);
+            }
+            seen += spoiling(withCrc(request.left(6)), delivered);
+            QCOMPARE(sim->registerValue(10), value);
+        }
+        QCOMPARE(port.receive(0, 100), QByteArray()); // nothing more: the wait is the check
+        ReplyNoise twin;
+        twin.set(50, 3);
+        QCOMPARE(seen, spoilings(twin, QVector<QByteArray>(24, withCrc(bytes("0110000a0001")))));
+        for (const char way : {'g', 'c', '-', 'l'})
+            QVERIFY2(seen.contains(way), qPrintable(seen));
     }
 
     void portVanishesMidExchange()

@@ -3,6 +3,7 @@
 
 #include "portclient.h"
 #include "registerimage.h"
+#include "replynoise.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -132,6 +133,7 @@ private slots:
         QTest::newRow("delay") << "--blank --delay 100" << read(0, 1) << readReply({0});
         QTest::newRow("bad CRC") << "--blank --corrupt-crc 1" << read(0, 1) + read(0, 1)
                                  << spoilt + readReply({0});
+        QTest::newRow("no noise") << "--blank --noise 0 --seed 9" << read(0, 1) << readReply({0});
     }
 
     void options()
@@ -161,6 +163,78 @@ private slots:
         stop(SIGTERM);
     }
 
+    // --noise and --seed spoil the replies as the class does for that seed,
+    // and the log tells how each was spoilt.
+    void noiseAsTheClass()
+    {
+        const QString path =
+            start({"--blank", "--set", "10=4660", "--log", "--noise", "40", "--seed", "11"});
+        QVERIFY2(path.startsWith("/dev/pts/"), qPrintable(path));
+        HeldPort port(path);
+        ReplyNoise twin;
+        twin.set(40, 11);
+        const QString request = read(10, 1).toHex(' ');
+        QString ways;
+        for (int i = 0; i < 12; ++i) {
+            QStringList notes;
+            const QByteArray reply = twin.spoil(readReply({0x1234}), &notes);
+            const QString note = notes.isEmpty() ? "\n" : "  (" + notes.first() + ")\n";
+            QVERIFY(port.send(read(10, 1)));
+            QVERIFY(waitForOutput(" ms -> " + request + note));
+            if (!reply.isEmpty()) {
+                QVERIFY(waitForOutput(" ms <- " + reply.toHex(' ') + note));
+                QCOMPARE(port.receive(reply.size()), reply);
+            }
+            ways += notes.isEmpty() ? "g" : notes.first().section(' ', -1);
+        }
+        for (const QString way : {"g", "changed", "lost"})
+            QVERIFY2(ways.contains(way), qPrintable(ways));
+        stop(SIGINT);
+    }
+
+    // Behind the adapter each controller spoils its own replies, controller
+    // N from the seed N - 1 on, and the log tells how ("!! N").
+    void noiseBehindTheAdapter()
+    {
+        const QString path = start({"--blank", "--log", "--noise", "100", "--seed", "20",
+                                    "--controller", "10=1", "--controller", "10=2"});
+        QVERIFY2(path.startsWith("/dev/pts/"), qPrintable(path));
+        HeldPort port(path);
+        QStringList notesOf[2];
+        QByteArray replyOf[2];
+        for (int controller : {1, 2}) {
+            ReplyNoise twin;
+            twin.set(100, 20 + controller - 1);
+            replyOf[controller - 1] =
+                twin.spoil(readReply({quint16(controller)}), &notesOf[controller - 1]);
+        }
+        QVERIFY2(notesOf[0] != notesOf[1], "the seeds must tell the controllers apart");
+        for (int controller : {1, 2}) {
+            if (controller == 2) {
+                process.write("move 2\n");
+                QVERIFY(waitForOutput("cable on controller 2\n"));
+            }
+            QVERIFY(port.send(read(10, 1)));
+            QVERIFY(waitForOutput(
+                QString(" ms !! %1 %2  (%3)\n")
+                    .arg(controller)
+                    .arg(QString(read(10, 1).toHex(' ')), notesOf[controller - 1].first())));
+            const QByteArray& reply = replyOf[controller - 1];
+            if (!reply.isEmpty())
+                QCOMPARE(port.receive(reply.size()), reply);
+        }
+        stop(SIGTERM);
+    }
+
+    void helpListsTheNoise()
+    {
+        process.start(simProgram, {"--help"});
+        QVERIFY(process.waitForFinished(10000));
+        const QString help = QString::fromLocal8Bit(process.readAllStandardOutput());
+        QVERIFY2(help.contains("--noise <PERCENT>") && help.contains("--seed <N>"),
+                 qPrintable(help));
+    }
+
     void badArguments_data()
     {
         QTest::addColumn<QString>("arguments");
@@ -175,6 +249,10 @@ private slots:
         QTest::newRow("set out of range") << "--set 5=70000" << 2 << "65535";
         QTest::newRow("delay not a number") << "--delay soon" << 2 << "--delay";
         QTest::newRow("torque not a number") << "--torque high" << 2 << "--torque";
+        QTest::newRow("noise not a number") << "--noise lots" << 2 << "--noise";
+        QTest::newRow("noise above all") << "--noise 100.5" << 2 << "--noise";
+        QTest::newRow("seed without noise") << "--seed 5" << 2 << "--seed";
+        QTest::newRow("seed not a number") << "--noise 5 --seed -1" << 2 << "--seed";
         QTest::newRow("stray argument") << "extra" << 2 << "extra";
         QTest::newRow("short hall table") << "--hall-table 15,2,4" << 2 << "--hall-table";
         QTest::newRow("no such phase") << "--dead-phase red" << 2 << "red";

@@ -25,7 +25,6 @@
 
 namespace {
 
-const int connectTimeLimitMs = 30000;
 const int boxCheckIntervalMs = 200;
 
 void endOverTime(int)
@@ -95,7 +94,8 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
     return true;
 }
 
-std::unique_ptr<MainWindow> startConnectedWindow(SimulatorProcess& sim, const QString& page)
+std::unique_ptr<MainWindow> startConnectedWindow(SimulatorProcess& sim, const QString& page,
+                                                 int timeLimitMs)
 {
     // Offered beside the system's ports from the window's first scan on,
     // unless the caller offers it already (with other simulators' ports).
@@ -114,7 +114,7 @@ std::unique_ptr<MainWindow> startConnectedWindow(SimulatorProcess& sim, const QS
         QObject::connect(window->link(), &KelvaraCom::readAllComplete, [&readAlls] { ++readAlls; });
     auto* portBox = window->findChild<QComboBox*>("portBox");
     portBox->setCurrentIndex(portBox->findText(sim.portPath()));
-    const bool connected = waitUntil([&readAlls] { return readAlls >= 2; }, connectTimeLimitMs);
+    const bool connected = waitUntil([&readAlls] { return readAlls >= 2; }, timeLimitMs);
     QObject::disconnect(counter);
     if (!connected)
         return nullptr;

@@ -29,10 +29,12 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
 
 // Builds and shows the window on the page named (empty: the page it opens
 // on) and connects it to the simulator; null when the two read-alls of the
-// connection did not complete. The simulator's port is offered through
-// KELVARA_EXTRA_PORTS, which must name every simulator's port before the
-// first of several windows is built: a port that appears becomes current.
-std::unique_ptr<MainWindow> startConnectedWindow(SimulatorProcess& sim, const QString& page);
+// connection did not complete within timeLimitMs. The simulator's port is
+// offered through KELVARA_EXTRA_PORTS, which must name every simulator's
+// port before the first of several windows is built: a port that appears
+// becomes current.
+std::unique_ptr<MainWindow> startConnectedWindow(SimulatorProcess& sim, const QString& page,
+                                                 int timeLimitMs = 30000);
 
 // Notes a paint of the widget it watches: the end of what a step costs the
 // user.

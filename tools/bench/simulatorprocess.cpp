@@ -73,10 +73,12 @@ void SimulatorProcess::collectLog()
             continue;
         }
         QByteArray hex = line.mid(arrow + 7);
-        const int note = hex.indexOf("  (");
-        if (note >= 0)
-            hex.truncate(note);
         Request request;
+        const int note = hex.indexOf("  (");
+        if (note >= 0) {
+            request.note = hex.mid(note + 3).chopped(1);
+            hex.truncate(note);
+        }
         request.ms = line.left(arrow).toDouble();
         request.frame = QByteArray::fromHex(hex);
         m_requests.append(request);

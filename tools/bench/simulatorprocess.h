@@ -19,6 +19,7 @@ public:
     {
         double ms = 0.0; // on the simulator's clock
         QByteArray frame;
+        QByteArray note; // the faults the simulator applied, e.g. "noise: reply lost"
     };
 
     explicit SimulatorProcess(QObject* parent = nullptr);

@@ -66,6 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         KelvaraCom::niceHex(
             QString::fromLatin1(buffer.left(ReplyJudgement::exceptionReplyLength).toHex()));
         break;
+    case ReplyJudgement::Garbled:
+        if (received != buffer.size())
+            FuzzSupport::finding("an incomplete reply was taken for a whole one");
+        break;
     case ReplyJudgement::Bad:
         break;
     }

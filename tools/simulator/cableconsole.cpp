@@ -35,6 +35,12 @@ CableConsole::CableConsole(CableAdapter* adapter, const QVector<ControllerSimula
     , controllers(controllers)
 {
     connect(adapter, &CableAdapter::logged, this, &CableConsole::tell);
+    for (ControllerSimulator* controller : controllers) {
+        connect(controller, &ControllerSimulator::frameLogged, this,
+                [this, controller](const ControllerSimulator::LogEntry& entry) {
+                    tellFault(controller, entry);
+                });
+    }
 }
 
 void CableConsole::readCommandsFrom(int fd)
@@ -209,4 +215,19 @@ void CableConsole::tell(const CableAdapter::LogEntry& entry)
                                   .arg(number > 0 ? QString::number(number) : QStringLiteral("-")),
                               entry.bytes, entry.note)
         << Qt::endl;
+}
+
+// The adapter's log shows what passed the cable, not what a controller did
+// to it: "!! N" adds the frames controller N took with a fault noted (the
+// note of a reply repeats its request's) and the bytes it threw away, on
+// the adapter's clock.
+void CableConsole::tellFault(ControllerSimulator* controller,
+                             const ControllerSimulator::LogEntry& entry)
+{
+    if (!logging || entry.note.isEmpty() || entry.direction == ControllerSimulator::Reply)
+        return;
+    const double elapsedMs = adapter->elapsedMs() - controller->elapsedMs() + entry.elapsedMs;
+    QTextStream(stdout) << SimModbus::logLine(
+        elapsedMs, QStringLiteral("!! %1").arg(controllerNumber(controller)), entry.bytes,
+        entry.note) << Qt::endl;
 }

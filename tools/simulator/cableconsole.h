@@ -2,12 +2,12 @@
 #define CABLECONSOLE_H
 
 #include "cableadapter.h"
+#include "controllersimulator.h"
 
 #include <QObject>
 #include <QString>
 #include <QVector>
 
-class ControllerSimulator;
 class QSocketNotifier;
 class QTextStream;
 
@@ -23,7 +23,8 @@ class QTextStream;
 // ADDR". "after MS" unplugs the cable for MS first; the frame that sets a
 // move off is lost unless it reaches the old or the new controller. Each
 // move is told on the output as it happens; with the log on, so is every
-// frame, reply and lost reply.
+// frame, reply and lost reply, and every frame a controller took with a
+// fault noted (how its reply was spoilt or lost) or threw away.
 class CableConsole : public QObject
 {
     Q_OBJECT
@@ -41,6 +42,7 @@ public:
 private slots:
     void readCommands();
     void tell(const CableAdapter::LogEntry& entry);
+    void tellFault(ControllerSimulator* controller, const ControllerSimulator::LogEntry& entry);
 
 private:
     bool parseTrigger(const QStringList& words, int* at, CableAdapter::Trigger* trigger,

@@ -288,6 +288,12 @@ void ControllerSimulator::setLineNoise(int intervalMs)
         QMetaObject::invokeMethod(worker, [w = worker, intervalMs] { w->setNoise(intervalMs); });
 }
 
+void ControllerSimulator::setNoise(double percent, quint32 seed)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.noise.set(percent, seed);
+}
+
 void ControllerSimulator::closeTerminalAtRequest(int request)
 {
     QMutexLocker lock(&state->mutex);

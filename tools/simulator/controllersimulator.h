@@ -117,6 +117,13 @@ public:
     void duplicateReplies(int delayMs = 300, int times = 1);
     // A noisy line: a garbage byte every intervalMs, until switched off (0).
     void setLineNoise(int intervalMs);
+    // A line that spoils percent (0: none) of the replies at random, each
+    // evenly one way of three: one byte changed, the reply lost (the
+    // request is carried out) or one byte lost; the log's note tells how
+    // ("noise: byte 4 of 7 changed", "noise: reply lost", "noise: byte 4
+    // of 7 lost"). The same seed spoils the same replies, by their order,
+    // the same way; each call starts from the seed again.
+    void setNoise(double percent, quint32 seed = 1);
     // The port vanishes while a reply is awaited: the request-th request
     // from now goes unanswered and the simulator stops, closing the terminal.
     void closeTerminalAtRequest(int request = 1);

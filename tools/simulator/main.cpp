@@ -16,6 +16,7 @@
 #include <QTextStream>
 
 #include <csignal>
+#include <limits>
 #include <memory>
 #include <vector>
 #include <sys/socket.h>
@@ -200,6 +201,14 @@ void describeOptions(QCommandLineParser* parser)
          QStringLiteral("MS")},
         {QStringLiteral("corrupt-crc"), QStringLiteral("Spoil the CRC of the first N replies."),
          QStringLiteral("N")},
+        {QStringLiteral("noise"),
+         QStringLiteral("Spoil PERCENT of the replies at random, each evenly one way: a byte "
+                        "changed, the reply lost or a byte lost."),
+         QStringLiteral("PERCENT")},
+        {QStringLiteral("seed"),
+         QStringLiteral("Seed of --noise (1): the same seed spoils the same replies; controller "
+                        "N behind the adapter takes N - 1 more."),
+         QStringLiteral("N")},
         {QStringLiteral("static-ms"),
          QStringLiteral("A stationary measurement (481 := 1) lasts MS (1500)."),
          QStringLiteral("MS")},
@@ -261,6 +270,28 @@ int loadRegisters(const QCommandLineParser& parser, ControllerSimulator* simulat
     return 0;
 }
 
+// --noise and its --seed, the seed moved on by seedOffset; false after an
+// error line.
+bool applyNoiseOptions(const QCommandLineParser& parser, ControllerSimulator* simulator,
+                       int seedOffset)
+{
+    bool ok = true;
+    if (!parser.isSet(QStringLiteral("noise"))) {
+        if (parser.isSet(QStringLiteral("seed"))) {
+            QTextStream(stderr) << "kelvara-sim: --seed is the seed of --noise, which is not set\n";
+            ok = false;
+        }
+        return ok;
+    }
+    const double percent = doubleOption(parser, QStringLiteral("noise"), 100.0, &ok);
+    int seed = 1;
+    if (parser.isSet(QStringLiteral("seed")))
+        seed = intOption(parser, QStringLiteral("seed"), 0, std::numeric_limits<int>::max(), &ok);
+    if (ok)
+        simulator->setNoise(percent, quint32(seed) + quint32(seedOffset));
+    return ok;
+}
+
 // --torque, --delay and --corrupt-crc; false after an error line.
 bool applyReplyOptions(const QCommandLineParser& parser, ControllerSimulator* simulator)
 {
@@ -305,13 +336,16 @@ int serveOn(QCoreApplication* app, const QString& terminal, const QString& linkP
 
 // Every option that shapes a controller applied to it, its registers (a register
 // file or ADDR=VALUE,...) last; 0, or the exit code after an error line.
+// Controllers behind the adapter are numbered from 0 here.
 int setUp(const QCommandLineParser& parser, ControllerSimulator* simulator,
-          const QString& registers = QString())
+          const QString& registers = QString(), int controllerIndex = 0)
 {
     if (const int failure = loadRegisters(parser, simulator))
         return failure;
     // Every bad value is told before the exit.
     bool ok = applyReplyOptions(parser, simulator);
+    if (!applyNoiseOptions(parser, simulator, controllerIndex))
+        ok = false;
     if (!applyMotorOptions(parser, simulator))
         ok = false;
     if (!ok)
@@ -363,7 +397,8 @@ int serveBehindAdapter(QCoreApplication* app, const QCommandLineParser& parser)
     for (const QString& registers : controllerRegisters) {
         simulators.push_back(std::make_unique<ControllerSimulator>());
         controllers << simulators.back().get();
-        if (const int failure = setUp(parser, controllers.back(), registers))
+        if (const int failure =
+                setUp(parser, controllers.back(), registers, int(controllers.size()) - 1))
             return failure;
         if (!controllers.back()->start()) {
             QTextStream(stderr) << "kelvara-sim: " << controllers.back()->errorString() << "\n";

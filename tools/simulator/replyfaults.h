@@ -1,6 +1,8 @@
 #ifndef REPLYFAULTS_H
 #define REPLYFAULTS_H
 
+#include "replynoise.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QSet>
@@ -43,6 +45,7 @@ public:
     Knob corruptCrc;
     Knob lateDuplicate;      // parameter: ms after the reply
     int hangUpAtRequest = 0; // the terminal closes at this request from now; 0: never
+    ReplyNoise noise;        // spoils replies after every other fault
 
     void clear();
 

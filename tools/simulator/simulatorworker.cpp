@@ -117,8 +117,11 @@ void SimulatorWorker::handleRequest(const QByteArray& frame)
                 reply.clear();
             } else {
                 reply = state->faults.distort(reply, &notes);
-                delayMs = state->faults.replyDelay(reply.size());
-                duplicateMs = state->faults.takeDuplicateDelay(&notes);
+                reply = state->faults.noise.spoil(reply, &notes);
+                if (!reply.isEmpty()) {
+                    delayMs = state->faults.replyDelay(reply.size());
+                    duplicateMs = state->faults.takeDuplicateDelay(&notes);
+                }
             }
         }
     }

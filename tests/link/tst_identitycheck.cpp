@@ -1,0 +1,189 @@
+// The identity check of the link against controllers behind one adapter
+// whose cable moves, judged from what each controller received: the check's
+// answers come from one try, the write it clears leaves at once, and a
+// controller refused a write does not make the one that was read refused
+// when it answers again.
+
+#include "cableadapter.h"
+#include "kelvara.h"
+#include "kelvaracom.h"
+#include "linkcases.h"
+#include "parameter.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+const int wheelAddress = 229; // kept in flash
+const int flashSaveAddress = 511;
+
+// Controllers A, B (another serial number) and C (A's serial number,
+// another firmware) behind one adapter, the cable on A, and a link that
+// has read A completely.
+struct CableLink
+{
+    bool start(int timeoutMs)
+    {
+        for (ControllerSimulator* controller : {&a, &b, &c}) {
+            if (!controller->start() || !controller->loadImage(KELVARA_SIM_IMAGE))
+                return false;
+        }
+        b.setRegisterValue(72, 2222);
+        b.setRegisterValue(238, 5150);
+        c.setRegisterValue(256, 5930);
+        if (!adapter.start() || !adapter.plugInto(&a))
+            return false;
+        link.setCurrentPortName(adapter.portName());
+        link.setDefaultTimeout(timeoutMs);
+        QSignalSpy done(&link, &KelvaraCom::readAllComplete);
+        link.readAll();
+        if (!done.wait(10000) || !model.isValid())
+            return false;
+        for (ControllerSimulator* controller : {&a, &b, &c})
+            controller->clearLog();
+        adapter.clearLog();
+        return true;
+    }
+    // Saves an edit of the wheel register; the link is in doubt first, as
+    // after a silence.
+    void saveWheel(double value)
+    {
+        link.identifyBeforeNextWrite();
+        model.getParameter(wheelAddress)->setValue(value);
+        link.writeAll();
+    }
+    // Each request the controller received, as spaced hex.
+    static QStringList frames(const ControllerSimulator& controller)
+    {
+        QStringList lines;
+        for (const QByteArray& frame : controller.requests())
+            lines << spaced(frame);
+        return lines;
+    }
+    static QStringList writes(const ControllerSimulator& controller)
+    {
+        return frames(controller).filter(QRegularExpression("^01 10 "));
+    }
+
+    ControllerSimulator a;
+    ControllerSimulator b;
+    ControllerSimulator c;
+    CableAdapter adapter; // after the controllers: it lets go of their terminals first
+    Kelvara model{nullptr, QStringLiteral(":/BOD.json"), QStringLiteral(":/BOD.json")};
+    KelvaraCom link{&model};
+};
+
+const QString firmwareRead = spaced(Frames::read(256, 1));
+const QString identityRead = spaced(Frames::read(237, 2));
+const QString flashWrite = spaced(Frames::write(flashSaveAddress, {32767}));
+const QString flashRead = spaced(Frames::read(flashSaveAddress, 1));
+
+} // namespace
+
+class TestIdentityCheck : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void checkReadLostAsTheCableMoves_data()
+    {
+        QTest::addColumn<QString>("to"); // where the cable goes as 237 is read
+        QTest::newRow("C: A's serial number, another firmware") << "C";
+        QTest::newRow("back onto A") << "A";
+    }
+    // A answers the check's firmware read; its read of 237 and 238 is lost
+    // as the cable moves. The check begins again from the firmware: C,
+    // whose hardware version and serial number are A's, is told from A by
+    // its own firmware and gets nothing; A again is served.
+    void checkReadLostAsTheCableMoves()
+    {
+        QFETCH(QString, to);
+        CableLink t;
+        QVERIFY(t.start(40));
+        ControllerSimulator* next = to == "C" ? &t.c : &t.a;
+        QVERIFY(t.adapter.moveOn(CableAdapter::Trigger::readAt(237), {next}));
+        QSignalSpy refused(&t.link, &KelvaraCom::otherControllerAnswered);
+        QSignalSpy failures(&t.link, &KelvaraCom::errorMessage);
+        QSignalSpy saved(&t.link, &KelvaraCom::flashSaveComplete);
+        t.saveWheel(30.5);
+        QTRY_VERIFY_WITH_TIMEOUT(failures.count() + saved.count() > 0, 10000);
+        QCOMPARE(t.adapter.requestsTo(nullptr).size(), 1);
+        const QString write = spaced(Frames::write(wheelAddress, {305}));
+        if (to == "C") {
+            QCOMPARE(refused.count(), 1);
+            QCOMPARE(failures.first().first().toString(), QString("Another Controller"));
+            QCOMPARE(CableLink::frames(t.a), QStringList{firmwareRead});
+            QCOMPARE(CableLink::frames(t.c), (QStringList{firmwareRead, identityRead}));
+            QCOMPARE(CableLink::writes(t.c), QStringList());
+            QCOMPARE(int(t.c.registerValue(wheelAddress)), int(t.a.registerValue(wheelAddress)));
+            QVERIFY(t.model.getUnsavedValues().contains(wheelAddress));
+        } else {
+            QCOMPARE(refused.count(), 0);
+            QCOMPARE(failures.count(), 0);
+            QCOMPARE(CableLink::frames(t.a),
+                     (QStringList{firmwareRead, firmwareRead, identityRead, write, flashWrite,
+                                  flashRead}));
+            QCOMPARE(int(t.a.registerValue(wheelAddress)), 305);
+        }
+    }
+
+    // The check's first read goes unanswered on A, so answers may still be
+    // due when the check ends; the write it clears leaves at once all the
+    // same, right after the check's last read, and the cable that moves to
+    // B after that carries nothing of A's: the next frame is lost in the
+    // silence, and B, answering the check then, gets nothing.
+    void moveAfterACheckThatWaited()
+    {
+        CableLink t;
+        QVERIFY(t.start(100));
+        t.a.loseRepliesAtAddress(256, 1);
+        // A takes the check's read of 237 and 238 and stays for a while,
+        // then the cable is off for 1.5 s and on B.
+        QVERIFY(t.adapter.moveOn(CableAdapter::Trigger::readAt(237),
+                                 {CableAdapter::Stop(&t.a, 300), CableAdapter::silence(1500), &t.b},
+                                 CableAdapter::TriggerFrame::ToNew));
+        QSignalSpy failures(&t.link, &KelvaraCom::errorMessage);
+        QSignalSpy saved(&t.link, &KelvaraCom::flashSaveComplete);
+        t.saveWheel(30.5);
+        QTRY_VERIFY_WITH_TIMEOUT(failures.count() + saved.count() > 0, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(t.link.getMode(), int(KelvaraCom::IdleMode), 10000);
+        QCOMPARE(saved.count(), 0);
+        QCOMPARE(CableLink::writes(t.b), QStringList());
+        // The check's reads of A came from one try, and only a write can
+        // follow them.
+        const QStringList ofA = CableLink::frames(t.a);
+        QCOMPARE(ofA.mid(0, 3), (QStringList{firmwareRead, firmwareRead, identityRead}));
+        QVERIFY2(ofA.size() == 3 || ofA.at(3) == spaced(Frames::write(wheelAddress, {305})),
+                 qPrintable(ofA.join(" | ")));
+    }
+
+    // Another controller answers and is refused the write; the cable goes
+    // back to the one that was read, which is identified again at the next
+    // write and served.
+    void readControllerIsServedAfterARefusal()
+    {
+        CableLink t;
+        QVERIFY(t.start(40));
+        QVERIFY(t.adapter.plugInto(&t.b));
+        QSignalSpy failures(&t.link, &KelvaraCom::errorMessage);
+        t.saveWheel(30.5);
+        QVERIFY(failures.wait(10000));
+        QCOMPARE(failures.first().first().toString(), QString("Another Controller"));
+        QTRY_COMPARE(t.link.getMode(), int(KelvaraCom::IdleMode));
+
+        QVERIFY(t.adapter.plugInto(&t.a));
+        QSignalSpy saved(&t.link, &KelvaraCom::flashSaveComplete);
+        t.link.writeAll();
+        QVERIFY(saved.wait(10000));
+        QCOMPARE(failures.count(), 1);
+        QCOMPARE(CableLink::writes(t.b), QStringList());
+        QCOMPARE(CableLink::frames(t.a),
+                 (QStringList{firmwareRead, identityRead,
+                              spaced(Frames::write(wheelAddress, {305})), flashWrite, flashRead}));
+        QVERIFY(t.model.getUnsavedValues().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIdentityCheck)
+#include "tst_identitycheck.moc"

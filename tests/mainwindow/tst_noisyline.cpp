@@ -1,0 +1,212 @@
+// The window on a line that spoils or loses some replies of a healthy
+// controller, judged from the simulator's log: a spoiled reply costs one
+// send again, a lost one an identity check, and neither a read of
+// everything again nor a box; a controller that falls silent is lost after
+// three failed connection checks, on the Dashboard as on Basic Setup.
+
+#include "windowfixture.h"
+
+#include <utility>
+
+using namespace WindowFixture;
+
+namespace {
+
+const int blockSize = 125;
+
+// How often each read of the log started at the address.
+int readsAt(const ControllerSimulator& controller, int address)
+{
+    int count = 0;
+    for (const auto& frame : requestFrames(controller.requests(), 3))
+        count += frame.first == address ? 1 : 0;
+    return count;
+}
+
+// Registers 0 to 510 the model shows otherwise than the controller holds
+// them, but the live status block, which polls keep reading.
+QStringList registersUnlike(const SimulatedWindow& w)
+{
+    QStringList unlike;
+    const QMap<int, Parameter*> parameters = w.model()->getAllParameters();
+    for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it) {
+        if (it.key() > 510 || (it.key() >= 258 && it.key() < 258 + 74))
+            continue;
+        if (quint16(it.value()->getRegisterValue()) != w.simulator->registerValue(it.key()))
+            unlike << QString::number(it.key());
+    }
+    return unlike;
+}
+
+} // namespace
+
+class TestNoisyLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void spoiledRepliesCostOneSendEach_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("bad CRC") << "crc";
+        QTest::newRow("another slave") << "slave";
+        QTest::newRow("noise before the reply") << "garbage";
+    }
+    // The replies of the first four blocks of Read Parameters come whole but
+    // spoiled, each once: each block is sent again once, nothing more is
+    // read, and no box is shown.
+    void spoiledRepliesCostOneSendEach()
+    {
+        QFETCH(QString, fault);
+        SimulatedWindow w;
+        QVERIFY(w.start());
+        ModalWatcher watcher;
+        w.simulator->clearLog();
+        const auto spoilNextReply = [&] {
+            if (fault == "crc")
+                w.simulator->corruptCrc(1);
+            else if (fault == "slave")
+                w.simulator->replyFromSlave(2, 1);
+            else
+                w.simulator->prefixReplies(3, 1);
+        };
+        // The next reply is spoiled after each good one, four times: the
+        // link judges a reply only once its wait is over, long after the
+        // simulator has told it sent.
+        int left = 4;
+        bool spoiling = false;
+        QObject spoiler;
+        connect(w.simulator.get(), &ControllerSimulator::replySent, &spoiler, [&] {
+            if (std::exchange(spoiling, false) || left == 0)
+                return;
+            spoilNextReply();
+            spoiling = true;
+            --left;
+        });
+        spoilNextReply();
+        spoiling = true;
+        --left;
+        QVERIFY(w.readAll());
+        QCOMPARE(left, 0);
+        QCOMPARE(requestFrames(w.simulator->requests(), 3).size(), 2 * 5 + 4);
+        for (int address = 0; address <= 500; address += blockSize)
+            QCOMPARE(readsAt(*w.simulator, address), address < 500 ? 3 : 2);
+        QCOMPARE(readsAt(*w.simulator, 256), 0);
+        QCOMPARE(watcher.titles(), QStringList());
+        QCOMPARE(registersUnlike(w), QStringList());
+    }
+
+    void lostReplyCostsAnIdentityCheck_data()
+    {
+        QTest::addColumn<int>("lostAt"); // the block whose reply is lost once
+        for (int address = 0; address < 500; address += blockSize)
+            QTest::addRow("block at %d", address) << address;
+        QTest::newRow("last block") << 500;
+    }
+    // A block's reply is lost once. After the controller has answered an
+    // identity check the block is read again, and the read goes on: no
+    // block is read a third time, and no box is shown.
+    void lostReplyCostsAnIdentityCheck()
+    {
+        QFETCH(int, lostAt);
+        SimulatedWindow w;
+        QVERIFY(w.start());
+        ModalWatcher watcher;
+        w.simulator->clearLog();
+        w.simulator->loseRepliesAtAddress(lostAt, 1);
+        QVERIFY(w.readAll());
+        for (int address = 0; address <= 500; address += blockSize)
+            QCOMPARE(readsAt(*w.simulator, address), address == lostAt ? 3 : 2);
+        // Before block 0 nothing is kept: whoever answers is as good as any.
+        QCOMPARE(readsAt(*w.simulator, 256), lostAt == 0 ? 0 : 1);
+        QCOMPARE(watcher.titles(), QStringList());
+        QCOMPARE(registersUnlike(w), QStringList());
+    }
+
+    // A line that spoils a tenth of the replies (a byte changed, a reply
+    // lost or a byte lost): every Read Parameters completes, with no box,
+    // and a block is read again only when its own reply was spoiled: the
+    // last block, which no silence can leave unidentified, is read once per
+    // read besides.
+    void noisyLineReadsWithoutReadingAgain()
+    {
+        SimulatedWindow w;
+        QVERIFY(w.start());
+        // The connection checks would meet the noise too; only the reads are
+        // judged here.
+        w.find<QTimer>("monitorTimer")->stop();
+        ModalWatcher watcher;
+        KelvaraCom* link = w.window->link();
+        QSignalSpy done(link, &KelvaraCom::readAllComplete);
+        w.simulator->clearLog();
+        w.simulator->setNoise(10, 44);
+        const int presses = 6;
+        for (int press = 1; press <= presses; ++press) {
+            w.window->onReadAllClicked();
+            QTRY_VERIFY_WITH_TIMEOUT(done.count() == 2 * press && waitIdle(w.window.get(), 0),
+                                     60000);
+            QCOMPARE(link->getStatus(), KelvaraCom::StatusSuccess);
+        }
+        w.simulator->setNoise(0);
+        QCOMPARE(watcher.titles(), QStringList());
+        int spoiled = 0;
+        int lastBlockReads = 0;
+        int lastBlockSpoiled = 0;
+        for (const auto& entry : w.simulator->frameLog()) {
+            if (entry.direction != ControllerSimulator::Request)
+                continue;
+            const bool noisy = entry.note.contains("noise");
+            spoiled += noisy ? 1 : 0;
+            if (requestFrames({entry.bytes}, 3).value(0).first == 500) {
+                ++lastBlockReads;
+                lastBlockSpoiled += noisy ? 1 : 0;
+            }
+        }
+        QVERIFY2(spoiled > 0, "the line spoiled nothing");
+        QCOMPARE(lastBlockReads - lastBlockSpoiled, 2 * presses);
+        QCOMPARE(registersUnlike(w), QStringList());
+    }
+
+    void silentControllerLostAfterThreeChecks_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::newRow("Basic Setup") << "releaseScreen";
+        QTest::newRow("Dashboard") << "dashboardScreen";
+    }
+    // The controller falls silent just after a connection check: it is lost
+    // at the third check after that, or at the second when the check just
+    // made already went unanswered; on the Dashboard, whose polls keep the
+    // link busy, as on Basic Setup.
+    void silentControllerLostAfterThreeChecks()
+    {
+        QFETCH(QString, page);
+        SimulatedWindow w;
+        QVERIFY(w.start());
+        w.showPage(page);
+        if (page == "dashboardScreen")
+            QVERIFY(w.simulator->waitForRequests(w.simulator->requestCount() + 3, 5000));
+        auto* monitor = w.find<QTimer>("monitorTimer");
+        int ticks = 0;
+        int silentFrom = -1;
+        int lostAt = -1;
+        QObject watch;
+        connect(monitor, &QTimer::timeout, &watch, [&] {
+            ++ticks;
+            if (silentFrom < 0) {
+                silentFrom = ticks;
+                w.simulator->setSilent(true);
+            }
+        });
+        connect(w.window->link(), &KelvaraCom::controllerDisconnected, &watch, [&] {
+            if (lostAt < 0)
+                lostAt = ticks;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(lostAt > 0, 20000);
+        QVERIFY2(lostAt - silentFrom == 2 || lostAt - silentFrom == 3,
+                 qPrintable(QString("lost %1 checks after the silence").arg(lostAt - silentFrom)));
+        QTRY_VERIFY(!w.find<QPushButton>("readAllAdvanced")->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestNoisyLine)
+#include "tst_noisyline.moc"

@@ -1,0 +1,30 @@
+#ifndef REPLYNOISE_H
+#define REPLYNOISE_H
+
+#include <QByteArray>
+#include <QRandomGenerator>
+#include <QStringList>
+
+// A noisy line that spoils a share of a controller's replies, each spoilt
+// one of three ways chosen evenly: one byte changed, the whole reply lost,
+// or one byte lost. The same seed spoils the same replies (by their order)
+// the same way, whatever they hold and however long they are. Not
+// thread-safe on its own (ControllerSimulator guards it).
+class ReplyNoise
+{
+public:
+    // percent of the replies from 0 (off) to 100; the generator starts
+    // again from the seed.
+    void set(double percent, quint32 seed);
+    bool isOn() const;
+
+    // The reply as the line delivers it (empty when lost); a spoilt one
+    // adds how to notes, e.g. "noise: byte 4 of 7 changed".
+    QByteArray spoil(const QByteArray& reply, QStringList* notes);
+
+private:
+    double share = 0.0; // of the replies, 0 to 1
+    QRandomGenerator generator;
+};
+
+#endif // REPLYNOISE_H

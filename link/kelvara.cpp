@@ -221,10 +221,9 @@ void Kelvara::markUnsaved(int address)
 void Kelvara::setControllerRamToEdit(int address)
 {
     unsavedValues.remove(address);
-    controllerRamValues.remove(address);
     Parameter* parameter = getParameter(address);
     const int raw = parameter->getRegisterValue();
-    controllerRamValues.insert(address, raw);
+    noteControllerRamValue(address, raw);
     settleControllerFlashValue(address);
     // The controller's value is not in flash yet: still unsaved.
     if (controllerFlashValues.contains(address)) {
@@ -269,9 +268,17 @@ void Kelvara::setEditToControllerValue(int address, int raw)
 
 void Kelvara::setControllerRamValue(int address, int raw)
 {
-    controllerRamValues.insert(address, raw);
+    noteControllerRamValue(address, raw);
     settleControllerFlashValue(address);
     parameterChanged(address);
+}
+
+// The parameter knows it too: a value set back to what it shows takes it.
+void Kelvara::noteControllerRamValue(int address, int raw)
+{
+    controllerRamValues.insert(address, raw);
+    if (Parameter* parameter = activeParameters.value(address))
+        parameter->setHeldValue(raw);
 }
 
 void Kelvara::setControllerFlashValue(int address, int flashRaw)

@@ -147,6 +147,7 @@ public slots:
 private:
     static QMap<int, Parameter*> buildParameters(ParameterLibrary* library);
     void emitBitMarks(int address, int value, int savedRaw);
+    void noteControllerRamValue(int address, int raw);
     void noteControllerFlashValue(int address, int flashRaw);
     void settleControllerFlashValue(int address);
     void markUnsaved(int address);

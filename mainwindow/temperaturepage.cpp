@@ -76,10 +76,28 @@ void TemperaturePage::tempSensorTypeChanged(int type)
 {
     if (!temperatureMapping || type < 0 || type >= temperatureMapping->sensors.size())
         return;
-    const float* volts = temperatureMapping->sensors.at(type)->getMapping();
-    for (int point = 0; point < TemperatureSensor::pointCount; ++point)
-        model->getParameter(firstVoltageAddress + point)->setValue(volts[point]);
-    setVoltageBoxesEnabled(type == ui->comboBox_tempSensorType->count() - 1);
+    const bool currentValues = type == ui->comboBox_tempSensorType->count() - 1;
+    if (currentValues) {
+        putBackCurrentValues();
+    } else {
+        const float* volts = temperatureMapping->sensors.at(type)->getMapping();
+        for (int point = 0; point < TemperatureSensor::pointCount; ++point)
+            model->getParameter(firstVoltageAddress + point)->setValue(volts[point]);
+    }
+    setVoltageBoxesEnabled(currentValues);
+}
+
+// The controller's curve as it was taken, raw: a voltage beyond the limits
+// comes back as the controller holds it, and one that was not changed is
+// left alone, so that nothing is left to write that the user did not choose.
+void TemperaturePage::putBackCurrentValues()
+{
+    const QVector<int> raw = temperatureMapping->currentRawValues();
+    for (int point = 0; point < raw.size(); ++point) {
+        const int address = firstVoltageAddress + point;
+        if (model->getParameter(address)->getRegisterValue() != raw.at(point))
+            model->setEditToControllerValue(address, raw.at(point));
+    }
 }
 
 void TemperaturePage::showTempSensorControllerVals()

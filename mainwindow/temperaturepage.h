@@ -33,6 +33,7 @@ public slots:
 
 private:
     void setVoltageBoxesEnabled(bool enabled);
+    void putBackCurrentValues();
 
     Ui_MainWindow* ui;
     Kelvara* model;

@@ -1,5 +1,6 @@
 #include "valuenotices.h"
 
+#include "enumparameter.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
@@ -28,10 +29,20 @@ QMap<int, int> ValueNotices::valuesOutsideLimits() const
         if (parameter != it.value() || !parameter->isWriteable() || !held.contains(it.key()))
             continue;
         const int raw = held.value(it.key());
-        if (!parameter->isWithinLimits(raw))
+        if (!parameter->isWithinLimits(raw) || isUnlisted(parameter, raw))
             outside.insert(it.key(), raw);
     }
     return outside;
+}
+
+// A value of a list register that its list does not name: its drop-down
+// shows no entry.
+bool ValueNotices::isUnlisted(const Parameter* parameter, int raw)
+{
+    if (parameter->getType() != ParameterDefinition::TypeEnum)
+        return false;
+    const auto* list = static_cast<const EnumParameter*>(parameter);
+    return list->getEnumDefs() && !list->getEnumDefs()->isEmpty() && !list->isLabelled(raw);
 }
 
 // Once the reads under way are over, and outside the link's report.
@@ -62,15 +73,22 @@ QString ValueNotices::outsideLimitsText(const QMap<int, int>& values) const
     QStringList lines;
     for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
         const Parameter* parameter = model->getParameter(it.key());
-        lines << tr("  %1: the controller holds %2, the page shows %3")
-                     .arg(nameOf(it.key()),
-                          withUnits(parameter, parameter->unlimitedValue(it.value())),
-                          withUnits(parameter, parameter->asValue(it.value())));
+        const QString held = withUnits(parameter, parameter->unlimitedValue(it.value()));
+        if (isUnlisted(parameter, it.value())) {
+            lines << tr("  %1: the controller holds %2, which its list (%3) does not name, "
+                        "the page shows no entry")
+                         .arg(nameOf(it.key()), held,
+                              static_cast<const EnumParameter*>(parameter)->listedValues());
+        } else {
+            lines << tr("  %1: the controller holds %2, the page shows %3")
+                         .arg(nameOf(it.key()), held,
+                              withUnits(parameter, parameter->asValue(it.value())));
+        }
     }
     return tr("The controller holds values beyond the limits of the suite:\n%1\n\n"
-              "The page shows the nearest limit. Save Parameters leaves each value as the "
-              "controller holds it until you change it, and values that depend on it are shown "
-              "as the controller means them.")
+              "The page shows the nearest limit, or no entry for a value a list does not name. "
+              "Save Parameters leaves each value as the controller holds it until you change "
+              "it, and values that depend on it are shown as the controller means them.")
         .arg(lines.join(QLatin1Char('\n')));
 }
 

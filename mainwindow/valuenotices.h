@@ -13,9 +13,10 @@ class KelvaraCom;
 class Parameter;
 
 // Tells the user of values that are not what they seem: values the
-// controller holds beyond the suite's limits, once a read has brought them
-// (the pages show the limit, and Save leaves them as the controller holds
-// them), and values the suite moved by itself (Kelvara::valuesMoved()).
+// controller holds beyond the suite's limits or, of a list, that the list
+// does not name, once a read has brought them (the pages show the limit or
+// no entry, and Save leaves them as the controller holds them), and values
+// the suite moved by itself (Kelvara::valuesMoved()).
 class ValueNotices : public QObject
 {
     Q_OBJECT
@@ -39,6 +40,7 @@ private:
     void tellMoves(const QList<MovedValue>& moves);
     static QString movedLine(const MovedValue& move);
     QString nameOf(int address) const;
+    static bool isUnlisted(const Parameter* parameter, int raw);
     static QString withUnits(const Parameter* parameter, double value);
 
     Kelvara* model;

@@ -24,8 +24,7 @@ public:
     bool takesValue(double v) const;
     // The labelled values, e.g. "12, 96, 192".
     QString listedValues() const;
-
-private:
+    // The raw value is one of the labelled values.
     bool isLabelled(int value) const;
 };
 

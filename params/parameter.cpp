@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -29,6 +30,16 @@ bool limitValue(Formula* formula, double* value)
     if (!std::isfinite(v))
         return false;
     *value = v;
+    return true;
+}
+
+// A formula that does not evaluate to a number stays so.
+bool sameFormulaValues(const std::array<double, 4>& a, const std::array<double, 4>& b)
+{
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && !(std::isnan(a[i]) && std::isnan(b[i])))
+            return false;
+    }
     return true;
 }
 
@@ -201,6 +212,46 @@ bool Parameter::showsValue(double value) const
     return std::fabs(value - getValue()) < 0.5 * std::pow(10.0, -numDecimals());
 }
 
+void Parameter::setHeldValue(int raw)
+{
+    m_heldValue = raw;
+    m_hasHeldValue = true;
+}
+
+// The raw value that already shows as shown, so that the display step
+// never reaches it: the register's own (a widget writing back what it
+// shows), else the controller's (a value typed back). A value beyond the
+// limits stays only where the value set is within them; of the
+// controller's, only for a value set on its own: a rule of another
+// register's change (the order of the battery-voltage thumbs) that puts it
+// on the limit it shows as moves it there. A recomputation is no value set:
+// the device model puts back what it moves.
+bool Parameter::rawShowing(double shown, bool setWithinLimits, int* raw) const
+{
+    if (m_recomputing)
+        return false;
+    if (showsValue(shown) && (setWithinLimits || isWithinLimits(m_registerValue))) {
+        *raw = m_registerValue;
+        return true;
+    }
+    if (!m_hasHeldValue
+        || (!isWithinLimits(m_heldValue) && (!setWithinLimits || isStoringAnother(this))))
+        return false;
+    if (std::fabs(shown - asValue(m_heldValue)) >= 0.5 * std::pow(10.0, -numDecimals()))
+        return false;
+    *raw = m_heldValue;
+    return true;
+}
+
+// A raw value beyond the limits is stored as it stands, as a read stores it.
+void Parameter::storeRaw(int raw)
+{
+    if (isWithinLimits(raw))
+        setRegisterValue(raw);
+    else
+        setRegisterValueUnlimited(raw);
+}
+
 int Parameter::clampToRegisterWidth(int raw) const
 {
     if (isSigned())
@@ -236,10 +287,24 @@ void Parameter::setRegisterValueUnlimited(int raw)
     storeAndAnnounce(clampToRegisterWidth(raw), true);
 }
 
+Parameter::FormulaValues Parameter::formulaValues() const
+{
+    FormulaValues values;
+    values.fill(std::numeric_limits<double>::quiet_NaN());
+    const Formula* formulas[] = {m_scale, m_offset, m_min, m_max};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (formulas[i])
+            values[i] = const_cast<Formula*>(formulas[i])->evaluate();
+    }
+    return values;
+}
+
 void Parameter::storeAndAnnounce(int raw, bool unlimited)
 {
     const StoreScope scope(this);
     storeRegisterValue(raw, unlimited);
+    m_storedUnder = formulaValues();
+    m_hasStoredUnder = true;
     emit valueChanged();
     // The value as it stands now: a receiver of valueChanged() may have
     // stored another one, and a stale value would be written back by the
@@ -283,7 +348,9 @@ void Parameter::setValue(double newValue)
 
     if ((!hasMin || newValue >= min) && (!hasMax || newValue <= max)) {
         m_lastSetValue = roundValue(newValue);
-        if (rawFromDisplay(m_lastSetValue, &raw))
+        if (rawShowing(m_lastSetValue, true, &raw))
+            storeRaw(raw);
+        else if (rawFromDisplay(m_lastSetValue, &raw))
             setRegisterValue(raw);
         else
             announceCurrentValue();
@@ -297,7 +364,8 @@ void Parameter::setValue(double newValue)
     else
         m_lastSetValue = numDecimals() == 0 ? std::floor(max) : max;
 
-    if (!rawFromDisplay(m_lastSetValue, &raw)) {
+    // A value beyond the limits gives the limit.
+    if (!rawShowing(m_lastSetValue, false, &raw) && !rawFromDisplay(m_lastSetValue, &raw)) {
         announceCurrentValue();
         return;
     }
@@ -334,6 +402,14 @@ void Parameter::calledOnFormulaMemberChanged()
     if (currentAnnouncement != 0 && currentAnnouncement == m_recomputedFor)
         return;
     m_recomputedFor = currentAnnouncement;
+    // A register announced again with the values it had (a file applied
+    // twice, say) changes neither scale nor limits: worked out again, the
+    // raw value would only be put on the display grid.
+    const FormulaValues now = formulaValues();
+    if (m_hasStoredUnder && sameFormulaValues(now, m_storedUnder))
+        return;
+    m_storedUnder = now;
+    m_hasStoredUnder = true;
     m_recomputing = true;
     m_recomputationDepth = storesUnderWay.size();
     if (!recomputationKeepsRaw) {

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 
+#include <array>
 #include <cstddef>
 
 class Formula;
@@ -74,6 +75,13 @@ public:
     // The value is what the register shows, on its display grid: a widget
     // that offers it back offers no edit.
     bool showsValue(double value) const;
+
+    // The raw value the controller holds (its last read or written value):
+    // a value set that shows the same gives that very raw value back, not
+    // one put on the display grid, so that nothing is left to write. The
+    // device model keeps it; none until a read or a write. A value set that
+    // the register shows already keeps its raw value likewise.
+    void setHeldValue(int raw);
 
     // Stores a raw value clamped to the register width and the limits;
     // always emits valueChanged(), displayChanged() and valueSet().
@@ -151,8 +159,14 @@ protected:
     ParameterDefinition* definition() const { return m_definition; }
 
 private:
+    // Scale, offset, min and max as they evaluate now.
+    using FormulaValues = std::array<double, 4>;
+
     void replaceFormula(Formula*& slot, Formula* formula);
+    FormulaValues formulaValues() const;
     bool rawFromDisplay(double display, int* raw) const;
+    bool rawShowing(double shown, bool setWithinLimits, int* raw) const;
+    void storeRaw(int raw);
     void announceCurrentValue();
     void storeAndAnnounce(int raw, bool unlimited);
     void showInBoundBox(QDoubleSpinBox* box, double value) const;
@@ -170,6 +184,12 @@ private:
     quint64 m_stores = 0;
     std::size_t m_recomputationDepth = 0; // stores under way as it began
     bool m_unlimited = false;             // stored by setRegisterValueUnlimited()
+    bool m_hasHeldValue = false;
+    int m_heldValue = 0; // the controller's, see setHeldValue()
+    // What the formulas evaluated to as the value was last stored or
+    // worked out again; none before the first store.
+    bool m_hasStoredUnder = false;
+    FormulaValues m_storedUnder = {};
 };
 
 #endif // PARAMETER_H

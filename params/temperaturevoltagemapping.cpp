@@ -69,9 +69,10 @@ void TemperatureVoltageMapping::importFromController()
         current->setName(currentValuesName);
         sensors.append(current);
     }
+    m_currentRaw.clear();
     for (int point = 0; point < TemperatureSensor::pointCount; ++point) {
-        const float volts =
-            static_cast<float>(m_device->getParameter(firstVoltageAddress + point)->getValue());
-        current->setMapping(point, volts);
+        const Parameter* parameter = m_device->getParameter(firstVoltageAddress + point);
+        current->setMapping(point, static_cast<float>(parameter->getValue()));
+        m_currentRaw.append(parameter->getRegisterValue());
     }
 }

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QVector>
 
 class Kelvara;
 class TemperatureSensor;
@@ -29,12 +30,18 @@ public:
     // Owned by this table; "Current Values", once added, stays last.
     QList<TemperatureSensor*> sensors;
 
+    // Registers 93 to 98 as importFromController() last took them, raw:
+    // "Current Values" brings back these, not its volts, which show a value
+    // beyond the limits as the limit and round off the rest.
+    QVector<int> currentRawValues() const { return m_currentRaw; }
+
 public slots:
     // Adds or refreshes "Current Values" from registers 93 to 98.
     void importFromController();
 
 private:
     Kelvara* m_device;
+    QVector<int> m_currentRaw;
 };
 
 #endif // TEMPERATUREVOLTAGEMAPPING_H

@@ -350,12 +350,11 @@ bool XMLTranslator::applyEntry(const ParameterFileEntry& entry, bool includeLeve
     return true;
 }
 
-// Through both conversions, so the value lands on the display grid and
-// within its limits as an edit would.
+// As the file holds it where it lies within the limits: the display step
+// never moves it; a limit does, and noteLimitedValues() names that.
 void XMLTranslator::applyValue(Parameter* parameter, int value)
 {
     parameter->setRegisterValue(value);
-    parameter->setValue(parameter->getValue());
 }
 
 int XMLTranslator::adjustedForControllerType(int address, int value, const ControllerType& type)

@@ -216,6 +216,36 @@ private slots:
         QCOMPARE(boxes->count(), line.isEmpty() ? 0 : 1);
     }
 
+    // Values of list registers that their lists do not name are told with
+    // the others, and stay as the controller holds them: the drop-downs
+    // show no entry and Save writes nothing.
+    void unlistedValuesTold()
+    {
+        QVERIFY(connectWindow({{77, 9}, {208, 7}, {ratedVoltage, 100}}));
+        QTRY_VERIFY(!told("Values Outside Limits").isEmpty());
+        QCOMPARE(boxes->count(), 1);
+        const QString text = told("Values Outside Limits");
+        for (const char* line :
+             {"  Rated System Voltage (generally leave as-is) (70): the controller holds 100 V, "
+              "the page shows 90 V",
+              "  Motor Position Sensor Type (77): the controller holds 9, which its list (0, 1, "
+              "2) does not name, the page shows no entry",
+              "  Control Command Source (208): the controller holds 7, which its list (0, 1, 2, "
+              "3, 4) does not name, the page shows no entry"})
+            QVERIFY2(text.contains(QString(line) + '\n'), qPrintable(text));
+        for (int address : {77, 208}) {
+            QComboBox* list = nullptr;
+            for (QWidget* row : FormRows::findRows(f->window.get())) {
+                if (FormRows::rowKey(row) == FormRows::Key(address, -1))
+                    list = qobject_cast<QComboBox*>(FormRows::rowEditor(row));
+            }
+            QVERIFY(list);
+            QCOMPARE(list->currentIndex(), -1);
+        }
+        QVERIFY(f->model()->getUnsavedValues().isEmpty());
+        QCOMPARE(save(), (QMap<int, int>()));
+    }
+
     // Rated voltage 48 -> 72 moves voltages beyond their limits, and the
     // battery-voltage slider's order moves more: one box names every value
     // moved, with what it held and holds; 72 -> 48 puts them back, and Save

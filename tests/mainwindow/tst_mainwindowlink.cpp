@@ -208,8 +208,14 @@ private slots:
 
     void valueWithoutEnumTextIsKept()
     {
+        ModalWatcher boxes;
         f.simulator->setRegisterValue(77, 9);
         QVERIFY(f.readAll());
+        // Told as a value beyond what the page can show.
+        QTRY_COMPARE(boxes.titles(), QStringList{"Values Outside Limits"});
+        QVERIFY2(boxes.texts().first().contains("Motor Position Sensor Type (77): the controller "
+                                                "holds 9"),
+                 qPrintable(boxes.texts().first()));
         f.simulator->setRegisterValue(77, 2);
         QCOMPARE(qobject_cast<QComboBox*>(FormRows::rowEditor(f.row("displayParameters", 77)))
                      ->currentIndex(),

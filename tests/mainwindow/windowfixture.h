@@ -20,6 +20,16 @@
 
 #include <cstdio>
 
+// Register values as a failed comparison prints them: "{141: 3000, 219:
+// 1000}". Beside QMap, where the comparison finds it.
+inline char* toString(const QMap<int, int>& registers)
+{
+    QStringList values;
+    for (auto it = registers.constBegin(); it != registers.constEnd(); ++it)
+        values << QStringLiteral("%1: %2").arg(it.key()).arg(it.value());
+    return qstrdup(('{' + values.join(QStringLiteral(", ")) + '}').toUtf8().constData());
+}
+
 namespace WindowFixture {
 
 // Long enough for a 125-register reply on a busy machine, short enough to

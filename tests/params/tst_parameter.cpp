@@ -210,6 +210,61 @@ private slots:
         QCOMPARE(recorder.take(), signalList);
     }
 
+    void setValueKeepsARawValueShowingIt_data()
+    {
+        QTest::addColumn<int>("address");
+        QTest::addColumn<int>("held"); // the controller's; -1: none known
+        QTest::addColumn<int>("before");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("raw");
+        // 1000 of 4096 shows 0.24, which would store 983.
+        QTest::newRow("the register's own") << 10 << -1 << 1000 << 0.24 << 1000;
+        QTest::newRow("the controller's, set back") << 10 << 1000 << 2048 << 0.24 << 1000;
+        QTest::newRow("another value") << 10 << 1000 << 2048 << 0.25 << 1024;
+        // 4500 is 109.86 %, beyond 100 %: shown as the limit.
+        QTest::newRow("the controller's beyond the limit, set to the limit")
+            << 13 << 4500 << 2048 << 100.0 << 4500;
+        QTest::newRow("beyond the limit, set beyond it: the limit")
+            << 13 << 4500 << 2048 << 120.0 << 4096;
+    }
+
+    // A value set that shows as the register's raw value, or as the
+    // controller's, gives that very raw value: the display step never
+    // reaches a value set back.
+    void setValueKeepsARawValueShowingIt()
+    {
+        QFETCH(int, address);
+        QFETCH(int, held);
+        QFETCH(int, before);
+        QFETCH(double, value);
+        QFETCH(int, raw);
+        Parameter* p = (*set)[address];
+        if (held >= 0)
+            p->setHeldValue(held);
+        p->setRegisterValue(before);
+        SignalRecorder recorder(p);
+        p->setValue(value);
+        QCOMPARE(p->getRegisterValue(), raw);
+        QCOMPARE(recorder.take().mid(0, 3), stored(QString::number(p->getValue())));
+    }
+
+    // Announced again with the values it had, a register that formulas
+    // refer to leaves their raw values alone.
+    void announcedAgainRecomputesNothing()
+    {
+        Parameter* phase = (*set)[71];
+        Parameter* regen = (*set)[154];
+        phase->setRegisterValue(60);
+        regen->setRegisterValue(1000); // 17.09 A shows 17, which would store 995
+        SignalRecorder recorder(regen);
+        phase->setRegisterValue(60);
+        emit phase->displayChanged(phase->getValue());
+        QCOMPARE(regen->getRegisterValue(), 1000);
+        QVERIFY(recorder.take().isEmpty());
+        phase->setValue(70);
+        QCOMPARE(regen->getRegisterValue(), 995);
+    }
+
     void enumRegisterValueNeedsKey()
     {
         EnumParameter* baud = set->enumAt(4);

@@ -56,6 +56,11 @@ private slots:
         QCOMPARE(table.sensors.size(), 4);
         QCOMPARE(table.sensors.last(), current);
         QCOMPARE(current->getMapping()[5], 0.25f);
+
+        // The raw values too, as the registers hold them.
+        device.getParameter(93)->setRegisterValueUnlimited(6000);
+        table.importFromController();
+        QCOMPARE(table.currentRawValues(), (QVector<int>{6000, 3200, 2100, 1200, 600, 250}));
     }
 
     void sensorFiles_data()

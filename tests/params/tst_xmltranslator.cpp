@@ -206,9 +206,13 @@ private slots:
         QTest::newRow("no register it can import") // told like a file without entries
             << int(UserImport) << entry("9999", "5") + entry("511", "1") + entry("349", "1")
             << RegisterValues{} << 3; // each named
-        // Values pass through both conversions, as an edit does.
-        QTest::newRow("onto the display grid")
-            << named << entry("154", "1000") << RegisterValues{{154, 1001}} << 0;
+        // A value within its limits is taken as the file holds it, off the
+        // display grid too (1000 shows 17, which would be 1001); a limit
+        // moves one beyond them.
+        QTest::newRow("off the display grid")
+            << named << entry("154", "1000") << RegisterValues{{154, 1000}} << 0;
+        QTest::newRow("beyond the limit")
+            << named << entry("52", "12000") << RegisterValues{{52, 9999}} << 0;
         // The limit of 71 (96 now) follows register 0, listed after it: the
         // second pass applies 71 against the file's value of 0.
         QTest::newRow("from memory, second pass too")

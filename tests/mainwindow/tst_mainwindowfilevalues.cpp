@@ -1,0 +1,174 @@
+// File values are taken as the file holds them: the main window against the
+// simulated controller, judged from what Save sends it. A value off the
+// display step goes out as it stands, by every import path and through an
+// export and Open; only a limit moves one, and the box names that.
+
+#include "defaultstore.h"
+#include "pasdeviceloader.h"
+#include "windowfixture.h"
+#include "xmltranslatortesting.h"
+
+using namespace WindowFixture;
+
+namespace {
+
+enum ImportPath { OpenFile, AdvancedImport, DefaultsApply, PasDeviceList };
+
+// Off the display step: Assist Level 1 1000 shows 0.24 (983), Low Voltage
+// Cutoff (Start) 3000 35.2 V at 48 V (3004), Overload Foldback Start 2000
+// 48.8 % (1999).
+const QMap<int, int> offTheStep = {{219, 1000}, {141, 3000}, {104, 2000}};
+// What the sample controller holds of them.
+const QMap<int, int> sample = {{219, 1638}, {141, 3584}, {104, 3277}, {175, 2048}};
+// Low Voltage Cutoff (End) 30 V (40 V in the sample), so that 35.2 V keeps
+// the battery-voltage slider's order.
+const QMap<int, int> lowCutoffEnd = {{142, 2560}};
+
+} // namespace
+
+class TestMainWindowFileValues : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir home;
+    QString store;
+    SimulatedWindow f;
+    FakeDialogs* dialogs = nullptr; // owned by the window's translator
+
+    // What Save Parameters sent, apart from the save to flash and the
+    // switching off of access level 3 that follows it.
+    QMap<int, int> save()
+    {
+        f.simulator->clearLog();
+        QSignalSpy saved(f.window->link(), &KelvaraCom::flashSaveComplete);
+        f.find<QPushButton>("saveParamsBasic")->click();
+        if (!saved.wait(5000) || !waitIdle(f.window.get()))
+            return {{-1, -1}};
+        QMap<int, int> written = writtenRegisters(f.simulator->requests());
+        return written.take(511) == 32767 && written.take(509) == 0 ? written
+                                                                    : QMap<int, int>{{-2, -2}};
+    }
+
+    // The controller takes these values and is read again.
+    bool controllerHolds(const QMap<int, int>& values)
+    {
+        for (auto it = values.constBegin(); it != values.constEnd(); ++it)
+            f.simulator->setRegisterValue(it.key(), it.value());
+        return f.readAll() && f.model()->getUnsavedValues().isEmpty();
+    }
+
+    // The boxes that follow go to the watcher given.
+    void importBy(ImportPath path, const QByteArray& file, ModalWatcher* boxes)
+    {
+        if (path == OpenFile || path == AdvancedImport) {
+            dialogs->openAnswer = home.filePath("file.xml");
+            writeFile(dialogs->openAnswer, file);
+            f.find<QAction>(path == OpenFile ? "importXML" : "advanced_Import")->trigger();
+        } else if (path == DefaultsApply) {
+            writeFile(store + "/Controller/C.xml", file);
+            boxes->onDialog = [](QWidget* modal) {
+                modal->findChild<QComboBox*>("controllerBox")->setCurrentText("C.xml");
+                modal->findChild<QPushButton*>("applyButton")->click();
+            };
+            f.window->launchDefaultChecker();
+        } else {
+            writeFile(store + "/PAS/Device.xml", file);
+            f.window->findChild<PasDeviceLoader*>()->refreshPasDeviceList();
+            auto* devices = f.find<QComboBox>("pedal_assist_type");
+            devices->setCurrentIndex(devices->findText("Device"));
+        }
+        // The moves of one import are told once it is over.
+        QCoreApplication::processEvents();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("share"))); // the default files
+        store = DefaultStore::root();
+        QVERIFY(f.start(lowCutoffEnd));
+        dialogs = new FakeDialogs;
+        f.window->findChild<XMLTranslator*>()->setDialogs(dialogs);
+    }
+
+    void init()
+    {
+        QDir(store).removeRecursively();
+        QVERIFY(controllerHolds(sample));
+        *dialogs = FakeDialogs();
+    }
+
+    // Exported from a controller that holds values off the display step
+    // (one of them typed away and back meanwhile), opened on a controller
+    // that holds others: Save writes the first one's values as they were.
+    void exportThenOpenElsewhere()
+    {
+        ModalWatcher boxes;
+        QVERIFY(controllerHolds(offTheStep));
+        auto* assist = f.spin("pedalAssistParameters", 219);
+        assist->setValue(0.5);
+        assist->setValue(0.24);
+        QVERIFY(f.model()->getUnsavedValues().isEmpty());
+        dialogs->exportAnswer = XMLTranslator::ExportAll;
+        dialogs->saveAnswer = home.filePath("export.xml");
+        f.find<QAction>("exportXML")->trigger();
+
+        QVERIFY(controllerHolds(sample));
+        dialogs->openAnswer = dialogs->saveAnswer;
+        f.find<QAction>("importXML")->trigger();
+        QCOMPARE(dialogs->errors, QStringList());
+        QCOMPARE(boxes.texts(), QStringList());
+        QCOMPARE(save(), offTheStep);
+    }
+
+    void fileValuesTakenRaw_data()
+    {
+        QTest::addColumn<int>("path");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<RegisterValues>("written");
+        const QByteArray offTheStepFile = entry("104", "2000") + entry("141", "3000")
+            + entry("175", "2500") + entry("219", "1000");
+        // Pedal Speed Map Offset 2500 shows 61 % (2499).
+        const RegisterValues taken = {{104, 2000}, {141, 3000}, {175, 2500}, {219, 1000}};
+        QTest::newRow("Open") << int(OpenFile) << offTheStepFile << taken;
+        QTest::newRow("Advanced Import") << int(AdvancedImport) << offTheStepFile << taken;
+        QTest::newRow("defaults dialog") << int(DefaultsApply) << offTheStepFile << taken;
+        QTest::newRow("PAS device list") << int(PasDeviceList) << offTheStepFile << taken;
+        // The rated voltage that scales it, applied after it once more,
+        // leaves it as the file holds it.
+        QTest::newRow("listed before its rated voltage")
+            << int(DefaultsApply) << entry("141", "3000") + entry("70", "48")
+            << RegisterValues{{141, 3000}};
+    }
+
+    // Each import path takes a value off the display step as it stands,
+    // and names nothing.
+    void fileValuesTakenRaw()
+    {
+        QFETCH(int, path);
+        QFETCH(QByteArray, file);
+        QFETCH(RegisterValues, written);
+        ModalWatcher boxes;
+        importBy(static_cast<ImportPath>(path), parameterDocument(file), &boxes);
+        QCOMPARE(dialogs->errors, QStringList());
+        QCOMPARE(save(), written);
+        QStringList told = boxes.titles();
+        told.removeAll("Download Defaults"); // the dialog itself
+        QCOMPARE(told, QStringList());
+    }
+
+    // Only a limit moves a file's value: Overload Foldback Start 4500 is
+    // 109.9 %, beyond 100 %; the box names it and Save writes the limit.
+    void fileValueBeyondTheLimitNamed()
+    {
+        ModalWatcher boxes;
+        importBy(OpenFile, parameterDocument(entry("104", "4500") + entry("219", "1000")), &boxes);
+        QTRY_COMPARE(boxes.titles(), QStringList{"Values Limited"});
+        QVERIFY2(boxes.texts().first().contains(
+                     "\n  Overload Foldback Start (104): 109.9 % in the file, 100 % now\n"),
+                 qPrintable(boxes.texts().first()));
+        QCOMPARE(save(), (QMap<int, int>{{104, 4096}, {219, 1000}}));
+    }
+};
+
+QTEST_MAIN(TestMainWindowFileValues)
+#include "tst_mainwindowfilevalues.moc"

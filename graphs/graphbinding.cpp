@@ -61,6 +61,12 @@ bool isEdit(Kelvara* device, int address)
     return !takingControllerValues(device) && !holdsControllerValue(device, address);
 }
 
+bool isOwnEdit(Kelvara* device, int address)
+{
+    const MovedValues* moves = movedValues(device);
+    return isEdit(device, address) && moves && moves->isAtOrigin(address);
+}
+
 void hold(Kelvara* device, int address, double value, bool tell)
 {
     Parameter* parameter = device->getParameter(address);

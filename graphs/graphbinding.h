@@ -37,6 +37,10 @@ bool holdsControllerValue(Kelvara* device, int address);
 // the model takes from the controller nor the controller's value set back.
 bool isEdit(Kelvara* device, int address);
 
+// An edit that stands as it was set (the user's, a file's): no rule or
+// limit has moved it since.
+bool isOwnEdit(Kelvara* device, int address);
+
 // A rule holds the register's value back at value: written, and, when tell
 // is set, told with the values moved as the value entered and what it holds
 // now. A drag's own value is not told: the node stops there as at a bound.

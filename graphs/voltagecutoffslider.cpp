@@ -115,9 +115,29 @@ bool VoltageCutoffSlider::dragging() const
 
 void VoltageCutoffSlider::followRegister(int index)
 {
-    if (!keepingOrder && GraphBinding::isEdit(device, thumbAddresses[index]))
-        keepOrder(index);
+    if (!keepingOrder) {
+        if (GraphBinding::isEdit(device, thumbAddresses[index]))
+            keepOrder(index);
+        else
+            keepOrderAround(index);
+    }
     placeThumbs();
+}
+
+// A value that went back to the controller's (put back with its cause, or
+// scaled anew) must not break the order around a neighbour the user set:
+// that neighbour pushes it, whichever of the two changed last. A neighbour
+// the suite moved is on its way back itself.
+void VoltageCutoffSlider::keepOrderAround(int index)
+{
+    for (const int neighbour : {index - 1, index + 1}) {
+        if (neighbour < 0 || neighbour > 3
+            || !GraphBinding::isOwnEdit(device, thumbAddresses[neighbour]))
+            continue;
+        const int lower = qMin(index, neighbour);
+        if (registerValue(lower + 1) < registerValue(lower) + gap - gapTolerance)
+            keepOrder(neighbour);
+    }
 }
 
 // Every thumb where its register is, a value beyond the track at its end.

@@ -52,6 +52,7 @@ private:
     void followRegister(int index);
     void placeThumbs();
     void keepOrder(int changed);
+    void keepOrderAround(int index);
     // Where the value may go so that the others keep their gaps within
     // [low, high] and their limits; false where there is no such place.
     bool room(int index, double low, double high, double* from, double* to) const;

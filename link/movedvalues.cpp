@@ -46,6 +46,13 @@ void MovedValues::settleAll()
     pushed.clear();
 }
 
+bool MovedValues::isAtOrigin(int address) const
+{
+    const auto it = tracks.constFind(address);
+    return it != tracks.constEnd() && !pushed.contains(address)
+        && it->parameter->getRegisterValue() == it->origin;
+}
+
 void MovedValues::settle(Track& track)
 {
     track.origin = track.lastRaw;

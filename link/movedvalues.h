@@ -67,6 +67,9 @@ public:
     // released, and a register stored more than once meanwhile counts what
     // it held before the drag as its value before.
     void holdReport(bool held);
+    // The register holds the value last set for it (by the user, a file or
+    // the controller): nothing has moved it since.
+    bool isAtOrigin(int address) const;
 
 signals:
     // After the action that moved them; values back at their origin, and

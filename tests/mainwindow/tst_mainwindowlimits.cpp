@@ -277,14 +277,22 @@ private slots:
         QCOMPARE(boxes->count(), 1);
         QCOMPARE(save(), (QMap<int, int>()));
 
-        // The user's own value stays where it was put.
+        // The user's own value stays where it was put, and the slider's
+        // order holds around it: the cutoff's end, put back with the rated
+        // voltage, is pushed below the start again, and told.
         type(ratedVoltage, 72.0);
         type(141, 55.0);
+        const int boxesBefore = boxes->count();
         type(ratedVoltage, 48.0);
         QCOMPARE(spin(141)->value(), 36.7); // 55 V of 72 V at 48 V
+        QTRY_COMPARE(boxes->count(), boxesBefore + 1);
+        QVERIFY2(boxes->texts().constLast().contains(
+                     "\n  Low Voltage Cutoff (End) (142): 40 V before, 36.2 V now\n"),
+                 qPrintable(boxes->texts().constLast()));
         const QMap<int, int> written = save();
-        QCOMPARE(written.keys(), QList<int>{141});
+        QCOMPARE(written.keys(), (QList<int>{141, 142}));
         QCOMPARE(written.value(141), qRound(36.7 * 4096 / 48));
+        QCOMPARE(written.value(142), qRound(36.2 * 4096 / 48));
     }
 
     // Rescaled within their limits, nothing is told, and back at 48 V

@@ -34,20 +34,6 @@ class TestMainWindowFileValues : public QObject
     SimulatedWindow f;
     FakeDialogs* dialogs = nullptr; // owned by the window's translator
 
-    // What Save Parameters sent, apart from the save to flash and the
-    // switching off of access level 3 that follows it.
-    QMap<int, int> save()
-    {
-        f.simulator->clearLog();
-        QSignalSpy saved(f.window->link(), &KelvaraCom::flashSaveComplete);
-        f.find<QPushButton>("saveParamsBasic")->click();
-        if (!saved.wait(5000) || !waitIdle(f.window.get()))
-            return {{-1, -1}};
-        QMap<int, int> written = writtenRegisters(f.simulator->requests());
-        return written.take(511) == 32767 && written.take(509) == 0 ? written
-                                                                    : QMap<int, int>{{-2, -2}};
-    }
-
     // The controller takes these values and is read again.
     bool controllerHolds(const QMap<int, int>& values)
     {
@@ -117,7 +103,7 @@ private slots:
         f.find<QAction>("importXML")->trigger();
         QCOMPARE(dialogs->errors, QStringList());
         QCOMPARE(boxes.texts(), QStringList());
-        QCOMPARE(save(), offTheStep);
+        QCOMPARE(f.save(), offTheStep);
     }
 
     void fileValuesTakenRaw_data()
@@ -150,7 +136,7 @@ private slots:
         ModalWatcher boxes;
         importBy(static_cast<ImportPath>(path), parameterDocument(file), &boxes);
         QCOMPARE(dialogs->errors, QStringList());
-        QCOMPARE(save(), written);
+        QCOMPARE(f.save(), written);
         QStringList told = boxes.titles();
         told.removeAll("Download Defaults"); // the dialog itself
         QCOMPARE(told, QStringList());
@@ -166,7 +152,7 @@ private slots:
         QVERIFY2(boxes.texts().first().contains(
                      "\n  Overload Foldback Start (104): 109.9 % in the file, 100 % now\n"),
                  qPrintable(boxes.texts().first()));
-        QCOMPARE(save(), (QMap<int, int>{{104, 4096}, {219, 1000}}));
+        QCOMPARE(f.save(), (QMap<int, int>{{104, 4096}, {219, 1000}}));
     }
 };
 

@@ -26,22 +26,7 @@ class TestMainWindowTemperature : public QObject
     QComboBox* sensors() const { return f.find<QComboBox>("comboBox_tempSensorType"); }
     void pick(int index) { sensors()->setCurrentIndex(index); }
     void pickCurrentValues() { pick(sensors()->count() - 1); }
-
-    // What Save Parameters sent, apart from the save to flash and the
-    // switching off of access level 3 that follows it.
-    QMap<int, int> save()
-    {
-        f.simulator->clearLog();
-        const bool anything = !f.model()->getUnsavedValues().isEmpty();
-        QSignalSpy saved(f.window->link(), &KelvaraCom::flashSaveComplete);
-        f.find<QPushButton>("saveParamsTemperature")->click();
-        if ((anything && !saved.wait(5000)) || !waitIdle(f.window.get()))
-            return {{-1, -1}};
-        QMap<int, int> written = writtenRegisters(f.simulator->requests());
-        if (anything && (written.take(511) != 32767 || written.take(509) != 0))
-            return {{-2, -2}};
-        return written;
-    }
+    QMap<int, int> save() { return f.save("saveParamsTemperature"); }
 
     // The curve is the controller's again: 93 holds 6000 as it did, shown
     // as 5 V, and the drop-down is on Current Values.

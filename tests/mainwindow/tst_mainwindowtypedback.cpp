@@ -50,22 +50,6 @@ class TestMainWindowTypedBack : public QObject
         return nullptr;
     }
 
-    // What Save Parameters sent, apart from the save to flash and the
-    // switching off of access level 3 that follows it.
-    QMap<int, int> save()
-    {
-        f.simulator->clearLog();
-        const bool anything = !f.model()->getUnsavedValues().isEmpty();
-        QSignalSpy saved(f.window->link(), &KelvaraCom::flashSaveComplete);
-        f.find<QPushButton>("saveParamsBasic")->click();
-        if ((anything && !saved.wait(5000)) || !waitIdle(f.window.get()))
-            return {{-1, -1}};
-        QMap<int, int> written = writtenRegisters(f.simulator->requests());
-        if (anything && (written.take(511) != 32767 || written.take(509) != 0))
-            return {{-2, -2}};
-        return written;
-    }
-
     // Typed into a number box as the user does: the box takes it on Enter.
     static void type(QDoubleSpinBox* box, double value)
     {
@@ -82,7 +66,7 @@ class TestMainWindowTypedBack : public QObject
     {
         QCOMPARE(parameter(address)->getRegisterValue(), int(f.simulator->registerValue(address)));
         QVERIFY(f.model()->getUnsavedValues().isEmpty());
-        QCOMPARE(save(), (QMap<int, int>()));
+        QCOMPARE(f.save(), (QMap<int, int>()));
     }
 
     static void addNumberRows()

@@ -259,12 +259,12 @@ struct SimulatedWindow
     // What Save Parameters sent, apart from the save to flash and the
     // switching off of access level 3 that follows it ({-1: -1} when the
     // save did not end, {-2: -2} when those did not follow).
-    QMap<int, int> save()
+    QMap<int, int> save(const char* button = "saveParamsBasic")
     {
         simulator->clearLog();
         const bool anything = !model()->getUnsavedValues().isEmpty();
         QSignalSpy saved(window->link(), &KelvaraCom::flashSaveComplete);
-        find<QPushButton>("saveParamsBasic")->click();
+        find<QPushButton>(button)->click();
         if ((anything && !saved.wait(5000)) || !waitIdle(window.get()))
             return {{-1, -1}};
         QMap<int, int> written = writtenRegisters(simulator->requests());

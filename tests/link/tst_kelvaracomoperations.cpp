@@ -2,7 +2,7 @@
 // writes, the flash save, fault clearing, the connection check and the
 // identification after a read-all.
 
-#include "cableadapter.h"
+#include "cablelink.h"
 #include "linkcases.h"
 #include "parameter.h"
 #include "simulatedlink.h"
@@ -415,37 +415,23 @@ private slots:
         QFETCH(bool, readBefore);
         QFETCH(int, lostAt);
         QFETCH(bool, movedToB);
-        ControllerSimulator a;
-        ControllerSimulator b;
-        QVERIFY(a.start() && a.loadImage(KELVARA_SIM_IMAGE));
-        QVERIFY(b.start() && b.loadImage(KELVARA_SIM_IMAGE));
-        QVERIFY(b.setRegisterValue(72, 2222) && b.setRegisterValue(238, 5150));
-        CableAdapter adapter;
-        QVERIFY(adapter.start() && adapter.plugInto(&a));
-        Kelvara model(nullptr, QStringLiteral(":/BOD.json"), QStringLiteral(":/BOD.json"));
-        KelvaraCom link(&model);
-        link.setCurrentPortName(adapter.portName());
-        link.setDefaultTimeout(30);
+        CableLink t;
+        QVERIFY(t.start(30, readBefore));
+        ControllerSimulator& a = t.a;
+        ControllerSimulator& b = t.b;
+        CableAdapter& adapter = t.adapter;
+        Kelvara& model = t.model;
+        KelvaraCom& link = t.link;
         QSignalSpy done(&link, &KelvaraCom::readAllComplete);
         QSignalSpy failures(&link, &KelvaraCom::errorMessage);
-        if (readBefore) {
-            link.readAll();
-            QVERIFY(done.wait(5000) && model.isValid());
-        }
-        a.clearLog();
         QVERIFY(a.setRegisterValue(75, 7000));
 
         QVERIFY(adapter.moveOn(CableAdapter::Trigger::readAt(lostAt), {movedToB ? &b : &a}));
         link.readAll();
-        QTRY_COMPARE_WITH_TIMEOUT(done.count(), readBefore ? 2 : 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 10000);
         QCOMPARE(failures.count(), 0);
         QVERIFY(model.isValid());
-        const auto frames = [](const ControllerSimulator& controller) {
-            QStringList lines;
-            for (const QByteArray& frame : controller.requests())
-                lines << spaced(frame);
-            return lines;
-        };
+        const auto frames = &CableLink::frames;
         QTEST(frames(a), "framesOfA");
         QTEST(frames(b), "framesOfB");
         QCOMPARE(adapter.requestsTo(nullptr).size(), 1);
@@ -468,28 +454,22 @@ private slots:
     // advice on the timeout.
     void readAllsSplitBetweenControllersFail()
     {
-        ControllerSimulator a;
-        ControllerSimulator b;
-        QVERIFY(a.start() && a.loadImage(KELVARA_SIM_IMAGE));
-        QVERIFY(b.start() && b.loadImage(KELVARA_SIM_IMAGE));
-        QVERIFY(b.setRegisterValue(72, 2222) && b.setRegisterValue(238, 5150));
-        CableAdapter adapter;
-        QVERIFY(adapter.start() && adapter.plugInto(&a));
-        Kelvara model(nullptr, QStringLiteral(":/BOD.json"), QStringLiteral(":/BOD.json"));
-        KelvaraCom link(&model);
-        link.setCurrentPortName(adapter.portName());
-        link.setDefaultTimeout(30);
+        CableLink t;
+        QVERIFY(t.start(30));
+        ControllerSimulator& a = t.a;
+        ControllerSimulator& b = t.b;
+        CableAdapter& adapter = t.adapter;
+        Kelvara& model = t.model;
+        KelvaraCom& link = t.link;
         QSignalSpy done(&link, &KelvaraCom::readAllComplete);
         QSignalSpy failures(&link, &KelvaraCom::errorMessage);
-        link.readAll();
-        QVERIFY(done.wait(5000) && model.isValid());
         const int kv = model.getParameter(72)->getRegisterValue();
 
         // Block 1 of each try is lost as the cable moves to the other one.
         for (ControllerSimulator* to : {&b, &a, &b})
             QVERIFY(adapter.moveOn(CableAdapter::Trigger::readAt(125), {to}));
         link.readAll();
-        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 10000);
         QCOMPARE(failures.count(), 1);
         QCOMPARE(failures.first().first().toString(), QString("Read Fail"));
         const QString text = failures.first().at(1).toString();
@@ -503,7 +483,7 @@ private slots:
         QCOMPARE(link.getTimeoutTime(), 30);
 
         link.readAll();
-        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 3, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 10000);
         QCOMPARE(model.getParameter(72)->getRegisterValue(), 2222);
     }
 

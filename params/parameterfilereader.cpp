@@ -1,5 +1,6 @@
 #include "parameterfilereader.h"
 
+#include "boxquote.h"
 #include "xmltranslator.h"
 
 #include <QXmlStreamReader>
@@ -52,7 +53,10 @@ bool ParameterFileReader::read(QIODevice* device)
 
     if (xml.hasError()) {
         m_entries.clear();
-        m_error = QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(xml.errorString());
+        // The reader's message may quote a name from the file.
+        m_error = QStringLiteral("line %1: %2")
+                      .arg(xml.lineNumber())
+                      .arg(BoxQuote::cut(xml.errorString()));
         return false;
     }
     return true;
@@ -72,12 +76,14 @@ void ParameterFileReader::finishEntry(const PendingEntry& entry)
     ParameterFileEntry parsed;
     if (!wholeNumber(entry.address, &parsed.address)) {
         m_skipped << where
-                + QStringLiteral(": Address \"%1\" is not a whole number").arg(entry.address);
+                + QStringLiteral(": Address \"%1\" is not a whole number")
+                      .arg(BoxQuote::cut(entry.address));
         return;
     }
     if (!wholeNumber(entry.value, &parsed.value)) {
         m_skipped << where
-                + QStringLiteral(": Value \"%1\" is not a whole number").arg(entry.value);
+                + QStringLiteral(": Value \"%1\" is not a whole number")
+                      .arg(BoxQuote::cut(entry.value));
         return;
     }
     m_entries.append(parsed);

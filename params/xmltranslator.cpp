@@ -1,5 +1,6 @@
 #include "xmltranslator.h"
 
+#include "boxquote.h"
 #include "controllertype.h"
 #include "kelvara.h"
 #include "listmessagebox.h"
@@ -204,7 +205,7 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
     const bool complete = reader.read(device);
     const QString source = name.isEmpty()
         ? QStringLiteral("XML file")
-        : QStringLiteral("XML file \"%1\"").arg(QDir::toNativeSeparators(name));
+        : QStringLiteral("XML file \"%1\"").arg(BoxQuote::cut(QDir::toNativeSeparators(name)));
     if (!complete) {
         // Half a setup is worse than none: nothing of the file is applied.
         m_dialogs->showError(QStringLiteral("Failed to read %1 (%2). No parameters were imported.")

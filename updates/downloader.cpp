@@ -1,5 +1,6 @@
 #include "downloader.h"
 
+#include "boxquote.h"
 #include "screenfit.h"
 #include "ui_downloader.h"
 #include "webaddress.h"
@@ -154,7 +155,7 @@ void Downloader::fetch(const QUrl& url, int redirects)
     ui->openButton->setEnabled(false);
     ui->openButton->hide();
     if (!WebAddress::isWeb(url)) {
-        fail(tr("%1 is not a web address.").arg(url.toString()));
+        fail(tr("%1 is not a web address.").arg(BoxQuote::cut(url.toString())));
         return;
     }
 
@@ -253,7 +254,7 @@ void Downloader::finished()
             fail(tr("The server redirected the download too many times."));
         else if (!WebAddress::isWeb(target))
             fail(tr("The server redirected the download to %1, which is not a web address.")
-                     .arg(target.toString()));
+                     .arg(BoxQuote::cut(target.toString())));
         else
             fetch(target, m_redirects + 1);
         return;
@@ -264,7 +265,7 @@ void Downloader::finished()
         return;
     }
     if (m_reply->error() != QNetworkReply::NoError) {
-        fail(m_reply->errorString());
+        fail(BoxQuote::cut(m_reply->errorString()));
         return;
     }
 
@@ -272,7 +273,7 @@ void Downloader::finished()
     appendReceived();
     QFile::remove(filePath());
     if (m_writeFailed || m_reply->bytesAvailable() > 0 || !QFile::rename(partPath(), filePath())) {
-        fail(tr("The file %1 could not be written.").arg(filePath()));
+        fail(tr("The file %1 could not be written.").arg(BoxQuote::cut(filePath())));
         return;
     }
 
@@ -362,9 +363,11 @@ void Downloader::fail(const QString& reason)
     box.setWindowTitle(tr("Updater"));
     box.setIcon(QMessageBox::Critical);
     box.setStandardButtons(QMessageBox::Close);
+    box.setTextFormat(Qt::RichText);
     box.setText(QStringLiteral("<h3>") + tr("The update could not be downloaded")
                 + QStringLiteral("</h3>"));
-    box.setInformativeText(reason);
+    // Addresses from the server show as text, never as markup.
+    box.setInformativeText(reason.toHtmlEscaped());
     box.exec();
 }
 

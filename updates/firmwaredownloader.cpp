@@ -1,5 +1,6 @@
 #include "firmwaredownloader.h"
 
+#include "boxquote.h"
 #include "defaultstore.h"
 #include "firmwaredownloaderdialog.h"
 #include "listmessagebox.h"
@@ -13,12 +14,18 @@ const QString& FirmwareDownloader::FW_SEPARATOR = DefaultFileCrawler::FW_SEPARAT
 
 namespace {
 
-// Names one a line, in order: the closing box keeps a long list within the
-// screen.
-QString nameList(QStringList names)
+// Names one a line, in order, each with why it is missing where that is
+// known: the closing box keeps a long list within the screen.
+QString nameList(QStringList names, const QMap<QString, QString>& reasons)
 {
     names.sort();
-    return ListMessageBox::listed(names);
+    QStringList entries;
+    for (const QString& name : qAsConst(names)) {
+        const QString reason = reasons.value(name);
+        entries << BoxQuote::cut(name)
+                + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason);
+    }
+    return ListMessageBox::listed(entries);
 }
 
 } // namespace
@@ -43,7 +50,7 @@ FirmwareDownloader::FirmwareDownloader(QWidget* parent, bool)
     connect(crawler, &DefaultFileCrawler::crawlFailed, this, &FirmwareDownloader::showCrawlFailure);
     connect(crawler, &DefaultFileCrawler::crawlFinished, this, &FirmwareDownloader::chooseBrands);
     connect(crawler, &DefaultFileCrawler::fileFinished, this,
-            &FirmwareDownloader::showFileFinished);
+            &FirmwareDownloader::noteFileFinished);
     connect(crawler, &DefaultFileCrawler::batchFinished, this,
             &FirmwareDownloader::allDownloadsFinished);
     connect(crawler, &DefaultFileCrawler::batchTimedOut, this,
@@ -80,6 +87,8 @@ void FirmwareDownloader::getFirmware()
 
 void FirmwareDownloader::getFirmware(const QString& url)
 {
+    if (!crawler->isRunning())
+        fileFailures.clear();
     crawler->crawl(url);
 }
 
@@ -154,7 +163,7 @@ QStringList FirmwareDownloader::askForBrands()
     for (auto it = brands.constBegin(); it != brands.constEnd(); ++it) {
         if (it.value().contains(QLatin1String("release")))
             continue;
-        auto* box = new QCheckBox(tr("Download %1 parameter files").arg(it.value()));
+        auto* box = new QCheckBox(tr("Download %1 parameter files").arg(BoxQuote::cut(it.value())));
         box->setStyleSheet(styleSheet);
         brandBoxes.insert(it.key(), box);
         dialog->addWidget(box);
@@ -185,20 +194,19 @@ void FirmwareDownloader::toggleSelectAllBox(int checked)
         box->setChecked(checked != 0);
 }
 
-void FirmwareDownloader::showFileFinished(const QString& target, int code, const QString& problem)
+// A file that is not stored is told in the report at the batch's end, with
+// the others: a box for each would stop the user once a file.
+void FirmwareDownloader::noteFileFinished(const QString& target, int code, const QString& problem)
 {
     const DefaultFileCrawler::Tally& tally = crawler->tally();
     const int remaining = tally.filesRequested - tally.filesFinished;
     progressDialog->setProgress(100 - (remaining * 100) / tally.filesRequested);
     progressDialog->setProgressText(tr("Downloading Files... %1 done.").arg(tally.filesFinished));
-    if (code != 0) {
-        showBox(QMessageBox::Warning, tr("Network Error"),
-                tr("There was an error getting the remote firmware file: %1.\nError code: %2")
-                    .arg(target, QString::number(code)));
-    } else if (!problem.isEmpty()) {
-        showBox(QMessageBox::Warning, tr("File Not Saved"),
-                tr("Could not save the downloaded file %1: %2.").arg(target, problem));
-    }
+    const QString name = QDir(dataDir).relativeFilePath(target);
+    if (code != 0)
+        fileFailures.insert(name, tr("error code %1").arg(code));
+    else if (!problem.isEmpty())
+        fileFailures.insert(name, problem);
 }
 
 void FirmwareDownloader::allDownloadsFinished()
@@ -248,7 +256,8 @@ QString FirmwareDownloader::missingText() const
     QStringList parts;
     const QStringList missing = crawler->tally().filesMissing;
     if (!missing.isEmpty())
-        parts << tr("These files could not be fetched or saved:\n%1").arg(nameList(missing));
+        parts << tr("These files could not be fetched or saved:\n%1")
+                     .arg(nameList(missing, fileFailures));
     const QString leftOut = leftOutText();
     if (!leftOut.isEmpty())
         parts << leftOut;

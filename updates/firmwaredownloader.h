@@ -69,7 +69,7 @@ private:
     void showCrawlFailure(DefaultFileCrawler::Failure failure, int code);
     void chooseBrands();
     QStringList askForBrands();
-    void showFileFinished(const QString& target, int code, const QString& problem);
+    void noteFileFinished(const QString& target, int code, const QString& problem);
     void allDownloadsFinished();
     void showTimedOutBatch();
     QString storeLine() const;
@@ -85,6 +85,8 @@ private:
     QPointer<QCheckBox> selectAllBox;
     QString dataDir;
     QMap<QString, QCheckBox*> brandBoxes;
+    // Why a file of the batch was not stored, by its path below the store.
+    QMap<QString, QString> fileFailures;
 
     QList<Box> waitingBoxes;
     bool showingBox = false;

@@ -1,5 +1,6 @@
 #include "updater.h"
 
+#include "boxquote.h"
 #include "downloader.h"
 #include "replysizelimit.h"
 #include "versionfile.h"
@@ -276,7 +277,7 @@ void Updater::onReply(QNetworkReply* reply)
             checkFailed(tr("The server redirected the request too many times."));
         } else if (!WebAddress::isWeb(target)) {
             checkFailed(tr("The server redirected the request to %1, which is not a web address.")
-                            .arg(target.toString()));
+                            .arg(BoxQuote::cut(target.toString())));
         } else {
             // Later checks go straight to the new address.
             m_url = target.toString();
@@ -288,7 +289,8 @@ void Updater::onReply(QNetworkReply* reply)
         // Past the limits above, only the transfer timeout cancels a reply.
         const bool timedOut = reply->error() == QNetworkReply::OperationCanceledError;
         checkFailed(tr("The version file could not be fetched: %1")
-                        .arg(timedOut ? tr("the server did not answer") : reply->errorString()));
+                        .arg(timedOut ? tr("the server did not answer")
+                                      : BoxQuote::cut(reply->errorString())));
         return;
     }
 
@@ -374,8 +376,8 @@ void Updater::setUpdateAvailable(bool available)
 
     if (!m_notifyOnUpdate && !m_notifyOnFinish)
         return;
-    box.setText(heading(
-        tr("Version %1 of %2 has been released!").arg(m_latestVersion.toHtmlEscaped(), module)));
+    box.setText(heading(tr("Version %1 of %2 has been released!")
+                            .arg(BoxQuote::cut(m_latestVersion).toHtmlEscaped(), module)));
     box.setInformativeText(m_mandatoryUpdate
                                ? tr("Would you like to download the update now? This is a "
                                     "mandatory update, exiting now will close the application")
@@ -412,6 +414,6 @@ void Updater::openWebAddress(const QString& address)
     if (web && QDesktopServices::openUrl(url))
         return;
     showProblem(tr("The new version could not be opened"),
-                web ? tr("No browser opened %1.").arg(url.toString())
+                web ? tr("No browser opened %1.").arg(BoxQuote::cut(url.toString()))
                     : tr("The version file gives no web address for it."));
 }

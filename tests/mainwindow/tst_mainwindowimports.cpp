@@ -156,6 +156,47 @@ private slots:
         QCOMPARE(save(), (QMap<int, int>{{227, wheelDiameter}}));
     }
 
+    void hugeValueShowsABoundedBox_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QByteArray>("wheelDiameter");
+        QTest::newRow("File > Open Parameter File") << "importXML" << QByteArray("285");
+        QTest::newRow("Advanced Import") << "advanced_Import" << QByteArray("286");
+    }
+
+    // A value of millions of digits: the report box shows, quoting it cut,
+    // and the file's other value is imported.
+    void hugeValueShowsABoundedBox()
+    {
+        QFETCH(QString, action);
+        QFETCH(QByteArray, wheelDiameter);
+        struct ShownReport : FakeDialogs
+        {
+            void showInformation(const QString& title, const QString& text) override
+            {
+                XMLTranslatorDialogs::showInformation(title, text);
+            }
+        };
+        auto* shown = new ShownReport;
+        shown->openAnswer = home.filePath("huge.xml");
+        writeFile(shown->openAnswer,
+                  parameterDocument(entry("227", wheelDiameter.constData())
+                                    + entry("70", QByteArray(2000000, '1').constData())));
+        f.window->findChild<XMLTranslator*>()->setDialogs(dialogs = shown);
+        ModalWatcher watcher;
+        int shownText = 0;
+        watcher.onBox = [&](QMessageBox* box) {
+            shownText = box->findChild<QLabel*>("qt_msgbox_label")->text().size();
+        };
+        f.find<QAction>(action)->trigger();
+        QCOMPARE(watcher.titles(), QStringList{"Parameter File Imported"});
+        QVERIFY2(shownText > 0 && shownText < 300, qPrintable(QString::number(shownText)));
+        QVERIFY(watcher.texts().first().endsWith("\n  entry at line 8: Value \"" + QString(66, '1')
+                                                 + QChar(0x2026) + QString(33, '1')
+                                                 + "\" is not a whole number"));
+        checkSaveWritesWhatIsMarked({227});
+    }
+
     // An export taken while the controller reports its motor test under way
     // carries no command, whichever kind.
     void exportCarriesNoCommand()

@@ -202,28 +202,39 @@ private slots:
 
     void badPagesEndTheCrawl_data()
     {
+        QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("text");
+        const QString readFailed = "Firmware list read failed";
         const QString pageFailed = "Failed to parse page read from server.";
         const QString entryFailed = "Failed to parse firmware list read from server.";
-        QTest::newRow("no list") << QByteArray("<html>empty</html>") << pageFailed;
+        QTest::newRow("no list") << 200 << QByteArray("<html>empty</html>") << readFailed
+                                 << pageFailed;
         QTest::newRow("too large")
-            << QByteArray(9 * 1024 * 1024, ' ')
+            << 200 << QByteArray(9 * 1024 * 1024, ' ') << readFailed
             << "A page read from the server is larger than 8 MB, more than an index page can be: "
                "it was not read.";
         QTest::newRow("no blank before name")
-            << QByteArray("<ul><li><a href=\"Y/\">Y/</a></li></ul>") << entryFailed;
+            << 200 << QByteArray("<ul><li><a href=\"Y/\">Y/</a></li></ul>") << readFailed
+            << entryFailed;
+        QTest::newRow("not found")
+            << 404 << indexPage({"A/"}) << "Network Error"
+            << "There was a network error getting the remote firmware list.\nPlease ensure you "
+               "are connected to the internet.\n\nError code: 203 - Network Connection Error";
     }
 
+    // A crawl that fails as a whole says so at once, in one box.
     void badPagesEndTheCrawl()
     {
+        QFETCH(int, status);
         QFETCH(QByteArray, page);
         Crawl crawl;
-        crawl.serve("", page);
+        crawl.serve("", {status, page, {}, -1});
         QVERIFY(crawl.run());
         QCOMPARE(crawl.failed.count(), 1);
         QCOMPARE(crawl.watcher.count(), 1);
-        QCOMPARE(crawl.watcher.titles().first(), "Firmware list read failed");
+        QTEST(crawl.watcher.titles().first(), "title");
         QTEST(crawl.watcher.texts().first(), "text");
         QVERIFY(!crawl.downloader.isRunning());
     }
@@ -309,22 +320,46 @@ private slots:
 
         QVERIFY(crawl.run());
         QCOMPARE(crawl.succeeded.count(), 1);
-        QTRY_COMPARE(crawl.boxTitles().size(), 6);
-        QStringList titles = crawl.boxTitles(); // the failures in any order, then the summary
-        std::sort(titles.begin() + 1, titles.end() - 1);
-        QCOMPARE(titles.mid(1),
-                 QStringList({"File Not Saved", "File Not Saved", "Network Error", "Network Error",
-                              "Parameter Files Download Incomplete"}));
-        QCOMPARE(crawl.watcher.texts().last(),
-                 "1 of 5 default parameter files were downloaded to the folder below.\n\nThese "
-                 "files could not be fetched or saved:\n  A/cut.xml\n  A/drop.xml\n  A/gone%2.xml\n"
-                 "  A/page.xml\n\nThe server's listing is larger than the download's limits (2 "
-                 "pages, folders 4 deep, 5 files): 2 folders not read and 1 file listed but not "
-                 "fetched.\n\nThe dropdowns have been updated with the files that arrived.");
+        QCOMPARE(
+            crawl.boxTitles(),
+            QStringList({"Download Default Parameters", "Parameter Files Download Incomplete"}));
+        QCOMPARE(
+            crawl.watcher.texts().last(),
+            "1 of 5 default parameter files were downloaded to the folder below.\n\nThese "
+            "files could not be fetched or saved:\n  A/cut.xml: the parameter file the server "
+            "sent is broken or cut short (line 6: Premature end of document.)\n  A/drop.xml: error code 2\n  A/gone%2.xml: error code 203\n"
+            "  A/page.xml: the server sent no parameter file\n\nThe server's listing is larger than the download's limits (2 "
+            "pages, folders 4 deep, 5 files): 2 folders not read and 1 file listed but not "
+            "fetched.\n\nThe dropdowns have been updated with the files that arrived.");
         QCOMPARE(crawl.watcher.details().last(), "\"" + crawl.workspace.store() + "\" |  | OK");
         QCOMPARE(crawl.fetched("A/page.xml") + crawl.fetched("A/cut.xml")
                      + crawl.fetched("A/drop.xml") + crawl.fetched("A/good.xml"),
                  defaultFile(7) + defaultFile(7) + "missing" + defaultFile(6));
+    }
+
+    // Many files that are no parameter files: no box of their own, one
+    // report that names each with why, a long name cut.
+    void manyFailedFilesOneReport()
+    {
+        Crawl crawl;
+        QStringList names{QString(300, 'n') + ".xml"};
+        for (int i = 10; i < 57; ++i)
+            names << QString("f%1.xml").arg(i);
+        crawl.serve("", indexPage({"A/"}));
+        crawl.serve("A/", indexPage(names));
+        for (const QString& name : names)
+            crawl.serve("A/" + name.toUtf8(), "<html>Sign in</html>");
+        QVERIFY(crawl.run());
+        QCOMPARE(
+            crawl.boxTitles(),
+            QStringList({"Download Default Parameters", "Parameter Files Download Incomplete"}));
+        QVERIFY(crawl.watcher.texts().last().startsWith(
+            "0 of 48 default parameter files were downloaded to the folder below.\n\nThese files "
+            "could not be fetched or saved:\n  A/f10.xml: the server sent no parameter file\n"));
+        const QString details = crawl.watcher.details().last();
+        QCOMPARE(details.count(": the server sent no parameter file"), 48);
+        QVERIFY(details.contains("\nA/" + QString(64, 'n') + QChar(0x2026) + QString(29, 'n')
+                                 + ".xml: the server sent no parameter file |"));
     }
 
     void crawlerAlone_data()

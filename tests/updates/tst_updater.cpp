@@ -120,6 +120,12 @@ private slots:
             << release("1.8.1") << QByteArray("/moved.json") << QStringList{released} << page << 2;
         QTest::newRow("redirect loop")
             << release("1.8.1") << QByteArray("v.json") << fail << none << 11;
+        // A version of a megabyte is quoted cut, its start and end kept.
+        QTest::newRow("long version")
+            << release("1.9." + QByteArray(1000000, 'x')) << QByteArray()
+            << QStringList{"<h3>Version 1.9." + QString(62, 'x') + QChar(0x2026) + QString(33, 'x')
+                           + " of <nobr>tst_updater</nobr> has been released!</h3>"}
+            << page << 1;
         QTest::newRow("page is a file")
             << release("1.8.1", "file:///etc/hostname") << QByteArray()
             << QStringList{released, "<h3>The new version could not be opened</h3>"} << none << 1;
@@ -147,7 +153,7 @@ private slots:
         QCOMPARE(watcher.texts(), boxes);
         QTEST(QUrl::toStringList(browser.urls), "opened");
         QCOMPARE(server.requests().size(), requests);
-        QCOMPARE(front->getUpdateAvailable(url), boxes.first() == released);
+        QCOMPARE(front->getUpdateAvailable(url), boxes.first().endsWith("released!</h3>"));
         // Later checks of the same address go straight to the redirect's target.
         if (requests == 2)
             QCOMPARE(front->getUpdater(url)->url(), server.url() + redirect);

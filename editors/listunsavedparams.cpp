@@ -68,9 +68,10 @@ ListUnsavedParams::ListUnsavedParams(Kelvara* model, QWidget* parent)
         anyLevel3 = anyLevel3 || level3;
         if (it != unsaved.constBegin())
             cursor.insertBlock();
-        // Plain text: a name is never read as markup.
+        // Plain text: a name is never read as markup. The earlier value is
+        // what the controller holds, also beyond the limits the page shows.
         cursor.insertText(reportLine(address, level3, parameter->getName(),
-                                     parameter->asValue(saved.value(address, 0)),
+                                     parameter->unlimitedValue(saved.value(address, 0)),
                                      parameter->getValue(), parameter->getUnits()),
                           monospaced);
     }

@@ -21,13 +21,18 @@ bool sameDisplayValue(double a, double b)
     return std::fabs(a - b) * 1000000000000.0 <= qMin(std::fabs(a), std::fabs(b));
 }
 
-// A saved value beyond the present limits shows as the limit, which is not
-// what the controller holds: only that very raw value matches it.
-bool matchesSaved(const Parameter* parameter, int savedRaw)
+// A value set as it stands (typed, a file's, dragged) is what Save writes:
+// it matches only the very raw value the controller holds, also where both
+// show alike. One the suite moved by itself (worked out again under a new
+// scale) still matches where it shows as the controller's does; a saved
+// value beyond the present limits shows as the limit, which is not what the
+// controller holds, so only that very raw value matches it.
+bool matchesSaved(const Parameter* parameter, int savedRaw, bool setAsItStands)
 {
-    return parameter->getRegisterValue() == savedRaw
-        || (parameter->isWithinLimits(savedRaw)
-            && sameDisplayValue(parameter->getValue(), parameter->asValue(savedRaw)));
+    if (parameter->getRegisterValue() == savedRaw)
+        return true;
+    return !setAsItStands && parameter->isWithinLimits(savedRaw)
+        && sameDisplayValue(parameter->getValue(), parameter->asValue(savedRaw));
 }
 
 bool sameBit(int a, int b, int bit)
@@ -193,7 +198,8 @@ void Kelvara::parameterChanged(int addr)
     movedValues->takeChange(addr, takingControllerValues);
     Parameter* parameter = getParameter(addr);
     const int savedRaw = controllerRamValues.value(addr, 0);
-    if (controllerFlashValues.contains(addr) || !matchesSaved(parameter, savedRaw)) {
+    if (controllerFlashValues.contains(addr)
+        || !matchesSaved(parameter, savedRaw, movedValues->isAtOrigin(addr))) {
         markUnsaved(addr);
         return;
     }

@@ -1,5 +1,6 @@
 #include "movedvalues.h"
 
+#include "formula.h"
 #include "parameter.h"
 
 #include <QtGlobal>
@@ -15,6 +16,16 @@ const int maxRestingContexts = 16;
 bool sameDisplayValue(double a, double b)
 {
     return a == b || std::fabs(a - b) * 1000000000000.0 <= qMin(std::fabs(a), std::fabs(b));
+}
+
+// What raw means, not put on the display grid.
+double unroundedValue(Parameter* parameter, int raw)
+{
+    Formula* scale = parameter->getScaleFormula();
+    Formula* offset = parameter->getOffsetFormula();
+    if (!scale || !offset)
+        return -1.0;
+    return scale->toDisplay(raw) - offset->evaluate();
 }
 
 } // namespace
@@ -225,6 +236,11 @@ void MovedValues::report()
         move.after = parameter->getValue();
         move.fromFile = it->fromFile;
         move.entered = it->entered;
+        // A file's value the register cannot hold (-1 in an unsigned one)
+        // is told however close to the limit it shows.
+        if (move.fromFile && sameDisplayValue(move.before, move.after)
+            && it->raw != parameter->getRegisterValue())
+            move.before = unroundedValue(track.parameter, it->raw);
         if (!sameDisplayValue(move.before, move.after))
             moves.append(move);
     }

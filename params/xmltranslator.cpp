@@ -2,6 +2,7 @@
 
 #include "boxquote.h"
 #include "controllertype.h"
+#include "enumparameter.h"
 #include "kelvara.h"
 #include "listmessagebox.h"
 #include "parameter.h"
@@ -120,15 +121,22 @@ void XMLTranslator::importFiles(const QStringList& names)
 }
 
 // A file's value beyond its limits (which other values of the files may
-// have moved) shows as the limit, and Save writes the limit: the device
+// have moved), or beyond what the register can hold (a negative value in an
+// unsigned one), shows as the limit, and Save writes the limit: the device
 // model tells the user, with the other values that limits moved.
 void XMLTranslator::noteLimitedValues(const QMap<int, int>& fileValues)
 {
     for (auto it = fileValues.constBegin(); it != fileValues.constEnd(); ++it) {
         const Parameter* parameter = m_device->getParameter(it.key());
-        if (parameter->getRegisterValue() != it.value() && !parameter->isWithinLimits(it.value()))
+        if (parameter->getRegisterValue() != it.value()
+            && (!parameter->isWithinLimits(it.value()) || !fitsRegister(parameter, it.value())))
             m_device->noteLimitedFileValue(it.key(), it.value());
     }
+}
+
+bool XMLTranslator::fitsRegister(const Parameter* parameter, int value)
+{
+    return parameter->isSigned() ? value >= -32768 && value <= 32767 : value >= 0 && value <= 65535;
 }
 
 void XMLTranslator::importXmlFromWeb(QByteArray xmlFile)
@@ -305,6 +313,15 @@ QString XMLTranslator::leftOutReason(const ParameterFileEntry& entry, bool inclu
         return QStringLiteral("the suite has no such register");
     if (!includeLevel3 && parameter->getLevel() == 3)
         return QStringLiteral("a level 3 parameter, which only Advanced Import takes");
+    // Any other value would be taken for a setting the file does not give
+    // (0 of Control Command Source is Serial).
+    if (parameter->getType() == ParameterDefinition::TypeEnum) {
+        const auto* list = static_cast<const EnumParameter*>(parameter);
+        const int value =
+            adjustedForControllerType(entry.address, entry.value, m_device->getControllerType());
+        if (list->getEnumDefs() && !list->getEnumDefs()->isEmpty() && !list->isLabelled(value))
+            return QStringLiteral("not a value its list (%1) names").arg(list->listedValues());
+    }
     return QString();
 }
 

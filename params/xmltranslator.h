@@ -102,6 +102,8 @@ private:
     // One line for each entry that would command the controller.
     QStringList commandEntries(const QVector<ParameterFileEntry>& entries) const;
     void noteLimitedValues(const QMap<int, int>& fileValues);
+    // The value lies within the register's width (signed or not).
+    static bool fitsRegister(const Parameter* parameter, int value);
     // The number of entries applied.
     int applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3);
     bool applyEntry(const ParameterFileEntry& entry, bool includeLevel3);

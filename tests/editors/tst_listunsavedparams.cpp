@@ -1,5 +1,6 @@
 // The unsaved-parameter report over the embedded definitions.
 
+#include "formula.h"
 #include "listunsavedparams.h"
 #include "parameter.h"
 #include "readmodel.h"
@@ -36,6 +37,12 @@ private slots:
         QTest::newRow("markup") << Edits{{71, 60, 80}}
                                 << "71    Phase <b>Current</b> & more        60      --->  80     A"
                                 << false;
+        // What the controller holds beyond the page's limit of 120 km/h.
+        QTest::newRow("beyond the limits")
+            << Edits{{229, 200, 50}, {124, 199, 30}}
+            << "124   Maximum Speed in PAS Mode          199     --->  30     km/h\n"
+               "229   Maximum Speed                      200     --->  50     km/h"
+            << false;
     }
     void report()
     {
@@ -43,9 +50,11 @@ private slots:
         auto model = readModel();
         model->getParameter(71)->setName("Phase <b>Current</b> & more");
         for (const auto& [address, saved, value] : edits) {
-            model->getParameter(address)->setValue(saved);
-            model->setControllerRamToEdit(address);
-            model->getParameter(address)->setValue(value);
+            Parameter* parameter = model->getParameter(address);
+            const double offset = parameter->getOffsetFormula()->evaluate();
+            model->setControllerRamFromRead(address,
+                                            parameter->getScaleFormula()->toMemory(saved + offset));
+            parameter->setValue(value);
         }
         ListUnsavedParams dialog(model.get());
         QTEST(dialog.findChild<QTextEdit*>("unsaved_list")->toPlainText(), "text");

@@ -1,7 +1,8 @@
 // File values are taken as the file holds them: the main window against the
 // simulated controller, judged from what Save sends it. A value off the
 // display step goes out as it stands, by every import path and through an
-// export and Open; only a limit moves one, and the box names that.
+// export and Open, also one that shows as the controller's value does; only
+// a limit moves one, the register's own range too, and the box names that.
 
 #include "defaultstore.h"
 #include "pasdeviceloader.h"
@@ -23,6 +24,21 @@ const QMap<int, int> sample = {{219, 1638}, {141, 3584}, {104, 3277}, {175, 2048
 // Low Voltage Cutoff (End) 30 V (40 V in the sample), so that 35.2 V keeps
 // the battery-voltage slider's order.
 const QMap<int, int> lowCutoffEnd = {{142, 2560}};
+// One raw step from what the sample controller holds, each showing as the
+// controller's value does (Throttle Max Voltage 2950 and 2949 both 3.6 V).
+const QMap<int, int> withinAStep = {{53, 4097},  {79, 19598}, {105, 4095}, {147, 5377},
+                                    {149, 5292}, {151, 1},    {152, 411},  {154, 2049},
+                                    {182, 615},  {206, 83},   {213, 2950}, {214, 984},
+                                    {215, 1},    {216, 656},  {245, 3483}, {253, 820}};
+
+QByteArray entries(const QMap<int, int>& values)
+{
+    QByteArray text;
+    for (auto it = values.constBegin(); it != values.constEnd(); ++it)
+        text += entry(QByteArray::number(it.key()).constData(),
+                      QByteArray::number(it.value()).constData());
+    return text;
+}
 
 } // namespace
 
@@ -79,6 +95,9 @@ private slots:
     void init()
     {
         QDir(store).removeRecursively();
+        // What an earlier case saved goes: the sample controller again.
+        QVERIFY(f.simulator->loadImage(KELVARA_SIM_IMAGES "/controller.xml"));
+        QVERIFY(controllerHolds(lowCutoffEnd));
         QVERIFY(controllerHolds(sample));
         *dialogs = FakeDialogs();
     }
@@ -124,6 +143,15 @@ private slots:
         QTest::newRow("listed before its rated voltage")
             << int(DefaultsApply) << entry("141", "3000") + entry("70", "48")
             << RegisterValues{{141, 3000}};
+        // Values that show as the controller's are the file's all the same.
+        QTest::newRow("within a step, Open")
+            << int(OpenFile) << entries(withinAStep) << withinAStep;
+        QTest::newRow("within a step, Advanced Import")
+            << int(AdvancedImport) << entries(withinAStep) << withinAStep;
+        QTest::newRow("within a step, defaults dialog")
+            << int(DefaultsApply) << entries(withinAStep) << withinAStep;
+        QTest::newRow("within a step, PAS device list")
+            << int(PasDeviceList) << entries(withinAStep) << withinAStep;
     }
 
     // Each import path takes a value off the display step as it stands,
@@ -142,17 +170,49 @@ private slots:
         QCOMPARE(told, QStringList());
     }
 
-    // Only a limit moves a file's value: Overload Foldback Start 4500 is
-    // 109.9 %, beyond 100 %; the box names it and Save writes the limit.
+    void fileValueBeyondTheLimitNamed_data()
+    {
+        QTest::addColumn<int>("path");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<RegisterValues>("written");
+        // Overload Foldback Start 4500 is 109.9 %, beyond 100 %.
+        QTest::newRow("limit") << int(OpenFile) << entry("104", "4500") + entry("219", "1000")
+                               << "Overload Foldback Start (104): 109.9 % in the file, 100 % now"
+                               << RegisterValues{{104, 4096}, {219, 1000}};
+        // Beyond what the register holds: at its end, told however close
+        // to it the value shows (the sample holds 819 and 1).
+        QTest::newRow("negative, Open")
+            << int(OpenFile) << entry("253", "-1")
+            << "Assist Gain Walk (253): -0.000244141 per unit in the file, 0 per unit now"
+            << RegisterValues{{253, 0}};
+        QTest::newRow("negative, Advanced Import")
+            << int(AdvancedImport) << entry("76", "-1")
+            << "Depricated Kv Always 1 (76): -1 in the file, 0 now" << RegisterValues{{76, 0}};
+        QTest::newRow("negative, defaults dialog")
+            << int(DefaultsApply) << entry("76", "-2")
+            << "Depricated Kv Always 1 (76): -2 in the file, 0 now" << RegisterValues{{76, 0}};
+        QTest::newRow("above 65535, PAS device list")
+            << int(PasDeviceList) << entry("253", "65536")
+            << "Assist Gain Walk (253): 16 per unit in the file, 1 per unit now"
+            << RegisterValues{{253, 4096}};
+    }
+
+    // Only a limit moves a file's value, the register's own range too: the
+    // box names it and Save writes the limit.
     void fileValueBeyondTheLimitNamed()
     {
+        QFETCH(int, path);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, line);
+        QFETCH(RegisterValues, written);
         ModalWatcher boxes;
-        importBy(OpenFile, parameterDocument(entry("104", "4500") + entry("219", "1000")), &boxes);
-        QTRY_COMPARE(boxes.titles(), QStringList{"Values Limited"});
-        QVERIFY2(boxes.texts().first().contains(
-                     "\n  Overload Foldback Start (104): 109.9 % in the file, 100 % now\n"),
-                 qPrintable(boxes.texts().first()));
-        QCOMPARE(f.save(), (QMap<int, int>{{104, 4096}, {219, 1000}}));
+        importBy(static_cast<ImportPath>(path), parameterDocument(file), &boxes);
+        QTRY_VERIFY(boxes.titles().contains("Values Limited"));
+        QCOMPARE(boxes.titles().count("Values Limited"), 1);
+        const QString told = boxes.texts().at(boxes.titles().indexOf("Values Limited"));
+        QVERIFY2(told.contains("\n  " + line + "\n"), qPrintable(told));
+        QCOMPARE(f.save(), written);
     }
 };
 

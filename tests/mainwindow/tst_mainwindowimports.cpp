@@ -114,22 +114,35 @@ private slots:
     {
         QTest::addColumn<int>("path");
         QTest::addColumn<int>("wheelDiameter");
-        QTest::newRow("File > Open Parameter File") << int(OpenFile) << 281;
-        QTest::newRow("Advanced Import") << int(AdvancedImport) << 282;
-        QTest::newRow("defaults dialog, Apply") << int(DefaultsApply) << 283;
-        QTest::newRow("PAS device list") << int(PasDeviceList) << 284;
+        QTest::addColumn<QByteArray>("unlisted"); // a list register's value, "address value"
+        QTest::addColumn<QString>("line");
+        const QString sources = "Control Command Source = %1: not a value its list (0, 1, 2, 3, 4)";
+        QTest::newRow("File > Open Parameter File")
+            << int(OpenFile) << 281 << QByteArray("208 7") << sources.arg(7);
+        QTest::newRow("Advanced Import")
+            << int(AdvancedImport) << 282 << QByteArray("208 65535") << sources.arg(65535);
+        QTest::newRow("defaults dialog, Apply")
+            << int(DefaultsApply) << 283 << QByteArray("211 2")
+            << "Pedal Sensor Type = 2: not a value its list (0, 1, 3, 4, 5, 6, 8)";
+        // Not 0, which would be another source (Serial).
+        QTest::newRow("PAS device list")
+            << int(PasDeviceList) << 284 << QByteArray("208 -1") << sources.arg(-1);
     }
 
     // The four commands beside an ordinary value (227): the value is saved;
     // nothing reaches the controller as the file is read, its commands
-    // never do, and the import's report says so.
+    // never do, and the import's report says so. Nor is a list register's
+    // value its list does not name taken: the report names it too.
     void noCommandFromAnyFile()
     {
         QFETCH(int, path);
         QFETCH(int, wheelDiameter);
+        QFETCH(QByteArray, unlisted);
+        QFETCH(QString, line);
         const QByteArray file = parameterDocument(
             entry("481", "2") + entry("508", "1") + entry("509", "61957") + entry("510", "1")
-            + entry("227", QByteArray::number(wheelDiameter).constData()));
+            + entry("227", QByteArray::number(wheelDiameter).constData())
+            + entry(unlisted.split(' ').at(0).constData(), unlisted.split(' ').at(1).constData()));
         dialogs->openAnswer = home.filePath("file.xml");
         if (path == OpenFile || path == AdvancedImport) {
             writeFile(dialogs->openAnswer, file);
@@ -147,6 +160,8 @@ private slots:
         QCOMPARE(dialogs->infos.size(), 1);
         QVERIFY2(dialogs->infos.first().startsWith("Parameter File Imported|"),
                  qPrintable(dialogs->infos.first()));
+        const QString leftOut = "\n  " + unlisted.split(' ').at(0) + ' ' + line + " names\n\n";
+        QVERIFY2(dialogs->infos.first().contains(leftOut), qPrintable(dialogs->infos.first()));
         QVERIFY2(dialogs->infos.first().endsWith(
                      "holds commands, which were left out: a parameter file never commands the "
                      "controller.\n  481 Motor Discovery Mode = 2\n  508 Fault Clear = 1\n  509 "

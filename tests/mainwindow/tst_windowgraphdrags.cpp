@@ -231,8 +231,9 @@ private slots:
             << M{} << int(Assist) << 8 << QPointF(100, 1500) << 176 << 122;
     }
 
-    // A node that sets two registers, dragged both ways: both are the
-    // user's, neither named as moved, and setting one back leaves the other.
+    // A node that sets two registers, dragged both ways with the mouse on
+    // the view: both are the user's, neither named as moved, and setting
+    // one back leaves the other.
     void diagonalDrag()
     {
         QFETCH(RegisterMap, controller);
@@ -247,7 +248,10 @@ private slots:
         QVERIFY(dragged);
         const double acrossShown = w.f->spinOf(across)->value();
         const int told = w.limitedTexts().size();
-        dragInScene(dragged, w.scenePoint(graph, target));
+        QGraphicsView* view = w.view(graph);
+        const QPoint by = view->mapFromScene(w.scenePoint(graph, target))
+            - view->mapFromScene(dragged->scenePos());
+        dragItem(view, dragged, by.x(), by.y(), 12);
         const QStringList texts = w.limitedTexts();
         for (int i = told; i < texts.size(); ++i) {
             QVERIFY2(!namedIn(texts.at(i)).contains(across), qPrintable(texts.at(i)));
@@ -283,6 +287,9 @@ private slots:
         QCOMPARE(w.boxes->count(), told + 1);
         QCOMPARE(w.boxes->titles().last(), QString("Values Limited"));
         QCOMPARE(namedIn(texts.last()), (QList<int>{194, 195}));
+        // What they held before the drag, not before its last step.
+        QVERIFY2(texts.last().contains("(194): 57 V before"), qPrintable(texts.last()));
+        QVERIFY2(texts.last().contains("(195): 58.5 V before"), qPrintable(texts.last()));
         QVERIFY(w.f->model()->getParameter(141)->getValue() > 58);
         QCOMPARE(unsavedBut({141}), (QList<int>{194, 195}));
     }

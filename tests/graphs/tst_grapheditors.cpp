@@ -208,15 +208,6 @@ private slots:
         QTest::newRow("cutoff thumb 4 down and back") << int(Cutoff) << "t3:0,200<"
                                                       << ""
                                                       << "t3=58.5";
-        QTest::newRow("cutoff thumb 1 up and back") << int(Cutoff) << "t0:0,-100<"
-                                                    << ""
-                                                    << "t0=40 t1=42";
-        QTest::newRow("brake maximum right and back") << int(Throttle) << "216=0.2 n1:51,0<"
-                                                      << "216=0.2"
-                                                      << "n0=0.2 n1=0";
-        QTest::newRow("sensorless node 2 diagonal and back") << int(Sensorless) << "n2:40,-40<"
-                                                             << ""
-                                                             << "n2=1.1,30";
         // 0.85 x 200 / 71 viewport pixels per volt: one pixel moves 0.4 V.
         QTest::newRow("cutoff thumb 1 in 0.1 V steps") << int(Cutoff) << "t0:0,-5"
                                                        << "142=42.1 141=42.6"

@@ -295,14 +295,14 @@ void AssistLevelGraph::writeX(DraggableGraphNode* moved, double placedX, int add
 {
     const double placed = qBound(moved->getXMin(), placedX, moved->getXMax());
     if (moved->isHeld() && !GraphBinding::atValue(placed, moved->getX()))
-        GraphBinding::write(device, address, value);
+        GraphBinding::writeOwn(device, address, value);
 }
 
 void AssistLevelGraph::writeY(DraggableGraphNode* moved, double placedY, int address, double value)
 {
     const double placed = qBound(moved->getYMin(), placedY, moved->getYMax());
     if (moved->isHeld() && !GraphBinding::atValue(placed, moved->getY()))
-        GraphBinding::write(device, address, value);
+        GraphBinding::writeOwn(device, address, value);
 }
 
 void AssistLevelGraph::writeKneeX(int k)

@@ -259,6 +259,7 @@ QVariant DraggableGraphNode::itemChange(GraphicsItemChange change, const QVarian
 void DraggableGraphNode::mousePressEvent(QGraphicsSceneMouseEvent* event)
 {
     pressed = true;
+    dragReturn.press(event);
     emit clicked();
     update();
     QGraphicsItem::mousePressEvent(event);
@@ -267,6 +268,7 @@ void DraggableGraphNode::mousePressEvent(QGraphicsSceneMouseEvent* event)
 void DraggableGraphNode::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
 {
     pressed = false;
+    dragReturn.release(event, !xFixed, !yFixed);
     emit released();
     update();
     QGraphicsItem::mouseReleaseEvent(event);
@@ -276,6 +278,7 @@ bool DraggableGraphNode::sceneEvent(QEvent* event)
 {
     if (event->type() == QEvent::UngrabMouse && pressed) {
         pressed = false;
+        dragReturn.abandon();
         emit released();
         update();
     }

@@ -2,6 +2,8 @@
 #define DRAGGABLEGRAPHNODE_H
 
 #include <QColor>
+#include "dragreturn.h"
+
 #include <QGraphicsItem>
 #include <QList>
 #include <QObject>
@@ -57,6 +59,8 @@ public:
     bool isVisible() const { return visible; }
     // The mouse holds the node: the user is dragging it.
     bool isHeld() const;
+    // The drag last released ended within a pixel of where it began.
+    bool releasedNearStart() const { return dragReturn.endedNearStart(); }
 
     void addEdge(DraggableGraphEdge* edge);
     void removeEdge(DraggableGraphEdge* edge);
@@ -103,6 +107,7 @@ private:
     QColor fillColor;
     QColor rimColor;
     bool pressed = false;
+    DragReturn dragReturn;
 };
 
 #endif // DRAGGABLEGRAPHNODE_H

@@ -77,6 +77,16 @@ void hold(Kelvara* device, int address, double value, bool tell)
         moves->noteEnteredValue(address, entered);
 }
 
+void writeOwn(Kelvara* device, int address, double value)
+{
+    MovedValues* moves = movedValues(device);
+    if (moves)
+        moves->beginOwnStore(address);
+    write(device, address, value);
+    if (moves)
+        moves->endOwnStore();
+}
+
 void placeX(DraggableGraphNode* node, double x)
 {
     if (!atValue(x, node->getX()))
@@ -86,13 +96,13 @@ void placeX(DraggableGraphNode* node, double x)
 void writeDragged(Kelvara* device, DraggableGraphNode* node, double v, int address, double value)
 {
     if (node->isHeld() && !atValue(v, node->getX()))
-        write(device, address, value);
+        writeOwn(device, address, value);
 }
 
-void holdMoveReport(Kelvara* device, bool held)
+void holdMoveReport(Kelvara* device, bool held, bool backAtStart)
 {
     if (MovedValues* moves = movedValues(device))
-        moves->holdReport(held);
+        moves->holdReport(held, backAtStart);
 }
 
 } // namespace GraphBinding

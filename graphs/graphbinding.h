@@ -46,6 +46,11 @@ bool isOwnEdit(Kelvara* device, int address);
 // now. A drag's own value is not told: the node stops there as at a bound.
 void hold(Kelvara* device, int address, double value, bool tell);
 
+// Writes the value the user drags a node or thumb to: the register's own
+// value, also where another register's store is under way (a node that
+// sets two registers), never a value moved by that one.
+void writeOwn(Kelvara* device, int address, double value);
+
 // Places a node on x unless it is there; its bounds apply.
 void placeX(DraggableGraphNode* node, double x);
 
@@ -53,17 +58,20 @@ void placeX(DraggableGraphNode* node, double x);
 // value v is where the node stands, writes value (what the node stands for).
 void writeDragged(Kelvara* device, DraggableGraphNode* node, double v, int address, double value);
 
-// The moves a drag sets off are told once, when it ends.
-void holdMoveReport(Kelvara* device, bool held);
+// The moves a drag sets off are told once, when it ends. A drag that ends
+// where it began (backAtStart) gives back every value it changed.
+void holdMoveReport(Kelvara* device, bool held, bool backAtStart = false);
 
 // Holds the report of moves from the item's press to its release (a node
-// or a thumb, with clicked() and released()). Connected after the graph's
-// own slots, so that what they move on release is told with the rest.
+// or a thumb, with clicked(), released() and releasedNearStart()).
+// Connected after the graph's own slots, so that what they move on release
+// is told with the rest, or given back with it.
 template<typename Item>
 void tellMovesOnRelease(Kelvara* device, Item* item, QObject* context)
 {
     QObject::connect(item, &Item::clicked, context, [device] { holdMoveReport(device, true); });
-    QObject::connect(item, &Item::released, context, [device] { holdMoveReport(device, false); });
+    QObject::connect(item, &Item::released, context,
+                     [device, item] { holdMoveReport(device, false, item->releasedNearStart()); });
 }
 
 } // namespace GraphBinding

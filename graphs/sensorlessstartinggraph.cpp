@@ -147,7 +147,7 @@ void SensorlessStartingGraph::node2YMoved()
 {
     if (draggingHoldTime || !node2->isHeld() || atValue(maxRpm(), node2->getY()))
         return;
-    GraphBinding::write(device, maxRpmAddress, node2->getY());
+    GraphBinding::writeOwn(device, maxRpmAddress, node2->getY());
 }
 
 void SensorlessStartingGraph::startDraggingHoldTime()

@@ -129,6 +129,7 @@ QVariant SliderThumb::itemChange(GraphicsItemChange change, const QVariant& valu
 void SliderThumb::mousePressEvent(QGraphicsSceneMouseEvent* event)
 {
     pressed = true;
+    dragReturn.press(event);
     emit clicked();
     update();
     QGraphicsItem::mousePressEvent(event);
@@ -137,6 +138,7 @@ void SliderThumb::mousePressEvent(QGraphicsSceneMouseEvent* event)
 void SliderThumb::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
 {
     pressed = false;
+    dragReturn.release(event, false, true);
     emit released();
     update();
     QGraphicsItem::mouseReleaseEvent(event);
@@ -146,6 +148,7 @@ bool SliderThumb::sceneEvent(QEvent* event)
 {
     if (event->type() == QEvent::UngrabMouse && pressed) {
         pressed = false;
+        dragReturn.abandon();
         emit released();
         update();
     }

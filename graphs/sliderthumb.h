@@ -1,6 +1,8 @@
 #ifndef SLIDERTHUMB_H
 #define SLIDERTHUMB_H
 
+#include "dragreturn.h"
+
 #include <QGraphicsItem>
 #include <QList>
 #include <QObject>
@@ -29,6 +31,8 @@ public:
     double getMax() const;
     // The mouse holds the thumb: the user is dragging it.
     bool isHeld() const;
+    // The drag last released ended within a pixel of where it began.
+    bool releasedNearStart() const { return dragReturn.endedNearStart(); }
 
     void addThumbLine(SliderThumbLine* line);
     QList<SliderThumbLine*> thumbLines() const { return lines; }
@@ -60,6 +64,7 @@ private:
     int minPixel = 0;
     int maxPixel = -200;
     bool pressed = false;
+    DragReturn dragReturn;
 };
 
 #endif // SLIDERTHUMB_H

@@ -229,8 +229,8 @@ void VoltageCutoffSlider::writeDragged(int index)
     SliderThumb* dragged = thumb(index);
     if (!dragged->isHeld() || GraphBinding::atValue(registerValue(index), dragged->getPosition()))
         return;
-    GraphBinding::write(device, thumbAddresses[index],
-                        qBound(dragFrom, dragged->getPosition(), dragTo));
+    GraphBinding::writeOwn(device, thumbAddresses[index],
+                           qBound(dragFrom, dragged->getPosition(), dragTo));
 }
 
 void VoltageCutoffSlider::updateThumb1Value()

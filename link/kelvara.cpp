@@ -74,6 +74,10 @@ Kelvara::Kelvara(QObject* parent, const QString& definitionPath, const QString& 
         connect(
             it.value(), &Parameter::valueChanged, this,
             [this, address] { parameterChanged(address); }, Qt::DirectConnection);
+        connect(
+            it.value(), &Parameter::valueRefused, this,
+            [this, address](double value) { tellRefusedValue(address, value); },
+            Qt::DirectConnection);
     }
     movedValues = new MovedValues(
         activeParameters, [this](int address, int raw) { setEditToControllerValue(address, raw); },
@@ -178,6 +182,13 @@ void Kelvara::noteLimitedFileValue(int address, int fileRaw)
 {
     if (valid)
         movedValues->noteLimitedFileValue(address, fileRaw);
+}
+
+// A value entered that the register could not take is told, not dropped.
+void Kelvara::tellRefusedValue(int address, double value)
+{
+    if (valid && !takingControllerValues)
+        movedValues->noteRefusedValue(address, value);
 }
 
 // A bit is unsaved when it differs from the controller's, or the

@@ -146,6 +146,7 @@ public slots:
 
 private:
     static QMap<int, Parameter*> buildParameters(ParameterLibrary* library);
+    void tellRefusedValue(int address, double value);
     void emitBitMarks(int address, int value, int savedRaw);
     void noteControllerRamValue(int address, int raw);
     void noteControllerFlashValue(int address, int flashRaw);

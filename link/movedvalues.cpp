@@ -83,8 +83,9 @@ void MovedValues::noteResting(Track& track, const QVector<int>& context)
 {
     if (track.restingContexts.contains(context))
         return;
+    // The context of the origin itself stays.
     if (track.restingContexts.size() >= maxRestingContexts)
-        track.restingContexts.removeFirst();
+        track.restingContexts.removeAt(1);
     track.restingContexts.append(context);
 }
 
@@ -106,8 +107,9 @@ void MovedValues::takeChange(int address, bool takingControllerValues)
     if (raw == track.lastRaw)
         return; // only announced again
     const int before = std::exchange(track.lastRaw, raw);
-    if (!takingControllerValues && Parameter::isStoringAnother(track.parameter)) {
-        notePushedBy(address, track, Parameter::outermostStore());
+    const bool own = ownStores.contains(address);
+    if (!takingControllerValues && !own && Parameter::isStoringAnother(track.parameter)) {
+        notePushedBy(address, track, causeOfPush());
         notePending(address, {before, false, false});
         return;
     }
@@ -123,6 +125,26 @@ void MovedValues::takeChange(int address, bool takingControllerValues)
     pending.remove(address);
     if (!takingControllerValues)
         putBackPushedBy(address, raw);
+}
+
+// The user's own value being stored, else the store that set off all
+// under way.
+const Parameter* MovedValues::causeOfPush() const
+{
+    if (!ownStores.isEmpty())
+        return tracks.value(ownStores.constLast()).parameter;
+    return Parameter::outermostStore();
+}
+
+void MovedValues::beginOwnStore(int address)
+{
+    ownStores.append(address);
+}
+
+void MovedValues::endOwnStore()
+{
+    if (!ownStores.isEmpty())
+        ownStores.removeLast();
 }
 
 // The first push since its origin names the cause: a register that the
@@ -145,13 +167,23 @@ void MovedValues::putBackPushedBy(int cause, int raw)
     const QList<int> addresses = pushed.values();
     for (const int address : addresses) {
         Track& track = tracks[address];
-        if (track.cause != cause || track.causeRaw != raw)
+        if (track.cause != cause || !causeIsBack(tracks.value(cause), track.causeRaw, raw))
             continue;
         pushed.remove(address);
         track.cause = -1;
         if (track.lastRaw != track.origin && track.restingContexts.contains(contextOf(track)))
             putBackOrigin(address, track);
     }
+}
+
+// Back to the value it held, or to one that shows as that did.
+bool MovedValues::causeIsBack(const Track& cause, int causeRaw, int raw) const
+{
+    if (raw == causeRaw)
+        return true;
+    const Parameter* parameter = cause.parameter;
+    return parameter && parameter->isWithinLimits(causeRaw) && parameter->isWithinLimits(raw)
+        && sameDisplayValue(parameter->asValue(causeRaw), parameter->asValue(raw));
 }
 
 // A register its formulas refer to changed: where those hold values again
@@ -174,8 +206,13 @@ void MovedValues::takeRecomputation(int address, Track& track)
 
 void MovedValues::putBackOrigin(int address, Track& track)
 {
+    putBackOrigin(address, track, track.origin);
+}
+
+void MovedValues::putBackOrigin(int address, Track& track, int raw)
+{
     const int outer = std::exchange(puttingBack, address);
-    putBack(address, track.origin);
+    putBack(address, raw);
     puttingBack = outer;
     track.lastRaw = track.parameter->getRegisterValue();
 }
@@ -192,21 +229,68 @@ void MovedValues::noteEnteredValue(int address, int enteredRaw)
         notePending(address, {enteredRaw, false, true});
 }
 
-void MovedValues::holdReport(bool held)
+void MovedValues::noteRefusedValue(int address, double entered)
+{
+    if (!tracks.contains(address))
+        return;
+    Pending value;
+    value.refused = true;
+    value.display = entered;
+    notePending(address, value);
+}
+
+void MovedValues::holdReport(bool held, bool backAtStart)
 {
     if (held == reportHeld)
         return;
+    if (held)
+        noteDragStart();
+    else if (backAtStart)
+        putBackDragStart();
     reportHeld = held;
     storedWhileHeld.clear();
     if (!held && !pending.isEmpty())
         queueReport();
 }
 
-// A value the action gave keeps its place; a move, the first value before.
+void MovedValues::noteDragStart()
+{
+    dragStart.tracks = tracks;
+    dragStart.raws.clear();
+    for (auto it = tracks.constBegin(); it != tracks.constEnd(); ++it)
+        dragStart.raws.insert(it.key(), it->parameter->getRegisterValue());
+    dragStart.pending = pending;
+    dragStart.pushed = pushed;
+}
+
+// Every register the drag changed, by its own value or a push, takes its
+// value from before again, and is followed as it was then.
+void MovedValues::putBackDragStart()
+{
+    for (auto it = dragStart.raws.constBegin(); it != dragStart.raws.constEnd(); ++it) {
+        const auto track = tracks.find(it.key());
+        if (track == tracks.end() || track->parameter->getRegisterValue() == it.value())
+            continue;
+        putBackOrigin(it.key(), *track, it.value());
+    }
+    tracks = dragStart.tracks;
+    for (Track& track : tracks)
+        track.lastRaw = track.parameter->getRegisterValue();
+    pending = dragStart.pending;
+    pushed = dragStart.pushed;
+}
+
+// A value the action gave keeps its place; a move, the first value before:
+// in a drag, what the register held as it began.
 void MovedValues::notePending(int address, const Pending& value)
 {
-    if (value.fromFile || value.entered || !pending.contains(address))
-        pending.insert(address, value);
+    const bool given = value.fromFile || value.entered || value.refused;
+    if (given || !pending.contains(address)) {
+        Pending noted = value;
+        if (reportHeld && !given)
+            noted.raw = dragStart.raws.value(address, value.raw);
+        pending.insert(address, noted);
+    }
     queueReport();
 }
 
@@ -228,14 +312,15 @@ void MovedValues::report()
     for (auto it = pending.constBegin(); it != pending.constEnd(); ++it) {
         const Track& track = tracks[it.key()];
         const Parameter* parameter = track.parameter;
-        if (!it->fromFile && !it->entered && parameter->getRegisterValue() == track.origin)
+        if (!it->fromFile && !it->entered && !it->refused
+            && parameter->getRegisterValue() == track.origin)
             continue; // back where it was
         MovedValue move;
         move.address = it.key();
-        move.before = parameter->unlimitedValue(it->raw);
+        move.before = it->refused ? it->display : parameter->unlimitedValue(it->raw);
         move.after = parameter->getValue();
         move.fromFile = it->fromFile;
-        move.entered = it->entered;
+        move.entered = it->entered || it->refused;
         // A file's value the register cannot hold (-1 in an unsigned one)
         // is told however close to the limit it shows.
         if (move.fromFile && sameDisplayValue(move.before, move.after)

@@ -63,10 +63,19 @@ public:
     // A value entered for the register (typed, or a file's) that a rule of
     // a graph or slider held back at what the register holds now.
     void noteEnteredValue(int address, int enteredRaw);
+    // A value entered for the register that it could not take at all (its
+    // scale has no value): told with what it holds now.
+    void noteRefusedValue(int address, double entered);
     // While held, a drag is under way: its moves are told once it is
-    // released, and a register stored more than once meanwhile counts what
-    // it held before the drag as its value before.
-    void holdReport(bool held);
+    // released, and what a register held before the drag is its value
+    // before. A drag released where it began (backAtStart) changes
+    // nothing: every register it changed gets back its value from before.
+    void holdReport(bool held, bool backAtStart = false);
+    // The user's own value for the register, stored while another store
+    // is under way (a node that sets two registers, its second one): not
+    // moved by the first, and what it moves is moved by it.
+    void beginOwnStore(int address);
+    void endOwnStore();
     // The register holds the value last set for it (by the user, a file or
     // the controller): nothing has moved it since.
     bool isAtOrigin(int address) const;
@@ -95,6 +104,17 @@ private:
         int raw = 0;
         bool fromFile = false;
         bool entered = false;
+        // A value entered that has no raw value.
+        bool refused = false;
+        double display = 0.0;
+    };
+    // What a drag may change, as it stood when the drag began.
+    struct DragStart
+    {
+        QHash<int, Track> tracks;
+        QHash<int, int> raws;
+        QMap<int, Pending> pending;
+        QSet<int> pushed;
     };
 
     void settle(Track& track);
@@ -102,8 +122,13 @@ private:
     void noteResting(Track& track, const QVector<int>& context);
     void takeRecomputation(int address, Track& track);
     void putBackOrigin(int address, Track& track);
+    void putBackOrigin(int address, Track& track, int raw);
     void notePushedBy(int address, Track& track, const Parameter* cause);
     void putBackPushedBy(int cause, int raw);
+    bool causeIsBack(const Track& cause, int causeRaw, int raw) const;
+    const Parameter* causeOfPush() const;
+    void noteDragStart();
+    void putBackDragStart();
     void notePending(int address, const Pending& value);
     void queueReport();
     void report();
@@ -118,6 +143,9 @@ private:
     bool reportHeld = false;
     // Registers stored by the user while the report was held.
     QSet<int> storedWhileHeld;
+    DragStart dragStart;
+    // Registers whose own values are being stored, innermost last.
+    QVector<int> ownStores;
 };
 
 #endif // MOVEDVALUES_H

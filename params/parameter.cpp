@@ -337,6 +337,10 @@ void Parameter::setValue(double newValue)
     const StoreScope scope(this);
     if (!std::isfinite(m_scale->evaluate()) || std::isnan(newValue)) {
         announceCurrentValue();
+        // Told where it was entered, not where a rule passed it on.
+        if (!m_recomputing && outermostStore() == this && std::isfinite(newValue)
+            && !showsValue(newValue))
+            emit valueRefused(newValue);
         return;
     }
 
@@ -412,7 +416,9 @@ void Parameter::calledOnFormulaMemberChanged()
     m_hasStoredUnder = true;
     m_recomputing = true;
     m_recomputationDepth = storesUnderWay.size();
-    if (!recomputationKeepsRaw) {
+    // A raw value the new limits let stand keeps its place: only what it
+    // means is announced. One beyond them moves to the limit.
+    if (!recomputationKeepsRaw && !isWithinLimits(m_registerValue)) {
         setValue(asValue(m_registerValue));
     } else if (m_scale && isWriteable()) {
         const StoreScope scope(this);

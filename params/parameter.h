@@ -122,6 +122,9 @@ signals:
     void valueSet();
     void valueChanged();
     void displayChanged(double value);
+    // A value set that the register cannot take (its scale has no value
+    // now): it keeps what it holds.
+    void valueRefused(double value);
 
 public slots:
     void setValue(double newValue);

@@ -83,12 +83,25 @@ void dragItem(
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, from + QPoint(dx, dy));
 }
 
-// A drag of the item to a scene point through the scene's own mouse
+// Presses on the item, moves by (dx, dy) viewport pixels in steps and back
+// to the pixel it was pressed on, releases there.
+inline void dragItemAndBack(QGraphicsView* view, QGraphicsItem* item, int dx, int dy, int steps = 4)
+{
+    QWidget* viewport = view->viewport();
+    const QPoint from = view->mapFromScene(item->scenePos());
+    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, from);
+    for (int i = 1; i <= 2 * steps; ++i) {
+        const int out = i <= steps ? i : 2 * steps - i;
+        sendMove(viewport, from + QPoint(dx * out / steps, dy * out / steps));
+    }
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, from);
+}
+
+// A drag of the item through scene points, by the scene's own mouse
 // handling, with exact scene positions (a view rounds them to its pixels):
 // pressed where the item stands (raised for the drag above what lies
-// there), moved there in steps and released. A drag back to where an item
-// stood ends exactly there.
-inline void dragInScene(QGraphicsItem* item, const QPointF& target, int steps = 8)
+// there), moved to each point in steps and released at the last.
+inline void dragThrough(QGraphicsItem* item, const QList<QPointF>& points, int steps = 8)
 {
     QGraphicsScene* scene = item->scene();
     const QPointF from = item->scenePos();
@@ -107,9 +120,20 @@ inline void dragInScene(QGraphicsItem* item, const QPointF& target, int steps = 
     item->setZValue(std::numeric_limits<qreal>::max());
     send(QEvent::GraphicsSceneMousePress, from, Qt::LeftButton);
     item->setZValue(z);
-    for (int i = 1; i <= steps; ++i)
-        send(QEvent::GraphicsSceneMouseMove, from + (target - from) * i / steps, Qt::LeftButton);
-    send(QEvent::GraphicsSceneMouseRelease, target, Qt::NoButton);
+    QPointF leg = from;
+    for (const QPointF& point : points) {
+        for (int i = 1; i <= steps; ++i)
+            send(QEvent::GraphicsSceneMouseMove, leg + (point - leg) * i / steps, Qt::LeftButton);
+        leg = point;
+    }
+    send(QEvent::GraphicsSceneMouseRelease, leg, Qt::NoButton);
+}
+
+// A drag of the item to a scene point. A drag back to where an item stood
+// ends exactly there.
+inline void dragInScene(QGraphicsItem* item, const QPointF& target, int steps = 8)
+{
+    dragThrough(item, {target}, steps);
 }
 
 #endif // GRAPHTESTING_H

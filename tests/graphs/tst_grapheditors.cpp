@@ -89,7 +89,7 @@ class TestGraphEditors : public QObject
     std::unique_ptr<Editors> editors;
 
     // Runs "address=value" edits and "n<i>:dx,dy[/steps]" (or "t<i>:...")
-    // drags in order.
+    // drags in order; a drag ending in "<" comes back to where it began.
     void act(QGraphicsView* view, GraphModel& model, const QString& actions)
     {
         for (const QString& action : actions.split(' ', Qt::SkipEmptyParts)) {
@@ -103,7 +103,10 @@ class TestGraphEditors : public QObject
             QGraphicsItem* item = action.startsWith('t')
                 ? static_cast<QGraphicsItem*>(itemsOf<SliderThumb>(view).at(index))
                 : itemsOf<DraggableGraphNode>(view).at(index);
-            dragItem(view, item, by[0].toInt(), by[1].toInt(), steps);
+            if (action.endsWith('<'))
+                dragItemAndBack(view, item, by[0].toInt(), by[1].toInt(), steps);
+            else
+                dragItem(view, item, by[0].toInt(), by[1].toInt(), steps);
         }
     }
 
@@ -201,6 +204,10 @@ private slots:
         QTest::newRow("cutoff thumb 2 carries 3 and 4 up") << int(Cutoff) << "t1:0,-400"
                                                            << "142=40 141=89 194=89.5 195=90"
                                                            << "t1=89 t2=89.5 t3=90";
+        // Back where they were pressed: the start values, pushed ones too.
+        QTest::newRow("cutoff thumb 4 down and back") << int(Cutoff) << "t3:0,200<"
+                                                      << ""
+                                                      << "t3=58.5";
         // 0.85 x 200 / 71 viewport pixels per volt: one pixel moves 0.4 V.
         QTest::newRow("cutoff thumb 1 in 0.1 V steps") << int(Cutoff) << "t0:0,-5"
                                                        << "142=42.1 141=42.6"

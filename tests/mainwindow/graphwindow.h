@@ -161,6 +161,20 @@ struct Fixture
         QCoreApplication::processEvents();
     }
 
+    // Address -> value of File > Export Parameter File, all values.
+    QMap<int, int> exportAll()
+    {
+        auto* dialogs = new FakeDialogs;
+        dialogs->exportAnswer = XMLTranslator::ExportAll;
+        dialogs->saveAnswer = home.filePath("export.xml");
+        f->window->findChild<XMLTranslator*>()->setDialogs(dialogs);
+        f->find<QAction>("exportXML")->trigger();
+        QMap<int, int> values;
+        for (const auto& fileEntry : fileEntries(dialogs->saveAnswer))
+            values.insert(fileEntry.first, fileEntry.second);
+        return values;
+    }
+
     QTemporaryDir home;
     std::unique_ptr<ModalWatcher> boxes;
     std::unique_ptr<SimulatedWindow> f;

@@ -177,6 +177,96 @@ private slots:
         QCOMPARE(describe(w.f->save()), describe(original));
     }
 
+    void awayAndBackInOneDrag_data()
+    {
+        dragPastAndBack_data();
+        // The brake start 0.2 V before it, the maximum dragged 51 pixels on.
+        QTest::newRow("brake maximum pushes the start and comes back")
+            << RegisterMap{{216, 164}} << int(Throttle) << 1 << QPointF(0.85, 100) << RegisterMap{}
+            << QList<int>{};
+    }
+
+    // Pressed, dragged away and released within a pixel of where it was
+    // pressed: the start values again, pushed ones too, and nothing told.
+    void awayAndBackInOneDrag()
+    {
+        QFETCH(RegisterMap, controller);
+        QFETCH(int, graph);
+        QFETCH(int, index);
+        QFETCH(QPointF, target);
+        QVERIFY(w.useController(controller));
+        w.f->showPage(pageOf(graph));
+        QGraphicsItem* dragged = w.item(graph, index);
+        QVERIFY(dragged);
+        const QPointF start = dragged->scenePos();
+        const int told = w.limitedTexts().size();
+        dragThrough(dragged, {w.scenePoint(graph, target), start + QPointF(0.4, 0.4)});
+        QCOMPARE(w.limitedTexts().size(), told);
+        const QMap<int, int> nothing = w.f->save();
+        QVERIFY2(nothing.isEmpty(), qPrintable(describe(nothing)));
+    }
+
+    void diagonalDrag_data()
+    {
+        QTest::addColumn<RegisterMap>("controller");
+        QTest::addColumn<int>("graph");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QPointF>("target");
+        QTest::addColumn<int>("across");
+        QTest::addColumn<int>("up");
+        using M = QMap<int, int>;
+        // Node 2 at (1.1 s, 30 RPM); knees at 64 RPM on lines of 800 W,
+        // 1700 W and 2000 W.
+        QTest::newRow("sensorless right and up")
+            << M{} << int(Sensorless) << 2 << QPointF(1.5, 45) << 109 << 108;
+        QTest::newRow("sensorless left and down")
+            << M{} << int(Sensorless) << 2 << QPointF(0.7, 12) << 109 << 108;
+        QTest::newRow("sensorless up from 0 RPM")
+            << M{{108, 0}} << int(Sensorless) << 2 << QPointF(1.6, 20) << 109 << 108;
+        QTest::newRow("assist line 1 right and up")
+            << M{} << int(Assist) << 0 << QPointF(90, 1000) << 176 << 219;
+        QTest::newRow("assist line 5 left and down")
+            << M{} << int(Assist) << 4 << QPointF(40, 1200) << 176 << 245;
+        QTest::newRow("assist line 9 right and down")
+            << M{} << int(Assist) << 8 << QPointF(100, 1500) << 176 << 122;
+    }
+
+    // A node that sets two registers, dragged both ways with the mouse on
+    // the view: both are the user's, neither named as moved, and setting
+    // one back leaves the other.
+    void diagonalDrag()
+    {
+        QFETCH(RegisterMap, controller);
+        QFETCH(int, graph);
+        QFETCH(int, index);
+        QFETCH(QPointF, target);
+        QFETCH(int, across);
+        QFETCH(int, up);
+        QVERIFY(w.useController(controller));
+        w.f->showPage(pageOf(graph));
+        QGraphicsItem* dragged = w.item(graph, index);
+        QVERIFY(dragged);
+        const double acrossShown = w.f->spinOf(across)->value();
+        const int told = w.limitedTexts().size();
+        QGraphicsView* view = w.view(graph);
+        const QPoint by = view->mapFromScene(w.scenePoint(graph, target))
+            - view->mapFromScene(dragged->scenePos());
+        dragItem(view, dragged, by.x(), by.y(), 12);
+        const QStringList texts = w.limitedTexts();
+        for (int i = told; i < texts.size(); ++i) {
+            QVERIFY2(!namedIn(texts.at(i)).contains(across), qPrintable(texts.at(i)));
+            QVERIFY2(!namedIn(texts.at(i)).contains(up), qPrintable(texts.at(i)));
+        }
+        QCOMPARE(w.f->model()->getUnsavedValues().keys(),
+                 (QList<int>{qMin(across, up), qMax(across, up)}));
+        const int upDragged = w.f->model()->getParameter(up)->getRegisterValue();
+
+        w.f->type(across, acrossShown);
+        QCOMPARE(w.f->model()->getParameter(up)->getRegisterValue(), upDragged);
+        w.rememberController({up});
+        QCOMPARE(describe(w.f->save()), QString("%1=%2").arg(up).arg(upDragged));
+    }
+
     // A drag in steps that lets events in between: the values it pushes are
     // told once, when it is released, and none of it is lost to a box.
     void oneBoxPerDrag()
@@ -197,6 +287,9 @@ private slots:
         QCOMPARE(w.boxes->count(), told + 1);
         QCOMPARE(w.boxes->titles().last(), QString("Values Limited"));
         QCOMPARE(namedIn(texts.last()), (QList<int>{194, 195}));
+        // What they held before the drag, not before its last step.
+        QVERIFY2(texts.last().contains("(194): 57 V before"), qPrintable(texts.last()));
+        QVERIFY2(texts.last().contains("(195): 58.5 V before"), qPrintable(texts.last()));
         QVERIFY(w.f->model()->getParameter(141)->getValue() > 58);
         QCOMPARE(unsavedBut({141}), (QList<int>{194, 195}));
     }

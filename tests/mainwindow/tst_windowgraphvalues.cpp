@@ -231,6 +231,63 @@ private slots:
         QCOMPARE(writtenNotFollowing(written), QList<int>());
     }
 
+    void ratedVoltageKeepsScaledValues_data()
+    {
+        QTest::addColumn<int>("volts");
+        for (int volts : {13, 24, 47})
+            QTest::addRow("%d V", volts) << volts;
+    }
+
+    // A rated voltage typed: the values it scales keep the controller's raw
+    // values where their limits let them stand; Save writes the rated
+    // voltage alone, and an Export carries the controller's values.
+    void ratedVoltageKeepsScaledValues()
+    {
+        QFETCH(int, volts);
+        QMap<int, int> controller;
+        for (int address : {141, 142, 147, 148, 149, 150, 194, 195})
+            controller.insert(address, int(w.f->simulator->registerValue(address)));
+        w.f->type(ratedVoltageAddress, volts);
+        QMap<int, int> held;
+        for (int address : controller.keys())
+            held.insert(address, w.f->model()->getParameter(address)->getRegisterValue());
+        QCOMPARE(describe(held), describe(controller));
+        QCOMPARE(w.f->model()->getUnsavedValues().keys(), QList<int>{ratedVoltageAddress});
+        const QMap<int, int> exported = w.exportAll();
+        for (int address : controller.keys())
+            QCOMPARE(exported.value(address, -1), controller.value(address));
+        w.rememberController({ratedVoltageAddress});
+        QCOMPARE(describe(w.f->save()), QString("70=%1").arg(volts));
+    }
+
+    void typedOnBlankController_data()
+    {
+        QTest::addColumn<int>("address");
+        QTest::addColumn<double>("typed");
+        QTest::newRow("cutoff start") << 141 << 40.0;
+        QTest::newRow("cutoff end") << 142 << 30.0;
+        QTest::newRow("regen start") << 194 << 50.0;
+    }
+
+    // A controller whose rated voltage reads 0 gives its voltages no scale:
+    // a voltage typed cannot be taken, and a box tells so.
+    void typedOnBlankController()
+    {
+        QFETCH(int, address);
+        QFETCH(double, typed);
+        QVERIFY(w.useController({{ratedVoltageAddress, 0}}));
+        const int told = w.limitedTexts().size();
+        w.f->type(address, typed);
+        const QStringList texts = w.limitedTexts();
+        QCOMPARE(texts.size(), told + 1);
+        QCOMPARE(namedIn(texts.last()), QList<int>{address});
+        QVERIFY2(
+            texts.last().contains(QString("(%1): %2 V entered, 0 V now").arg(address).arg(typed)),
+            qPrintable(texts.last()));
+        QCOMPARE(w.f->model()->getUnsavedValues().keys(), QList<int>());
+        QCOMPARE(w.f->save(), (QMap<int, int>()));
+    }
+
     void ratedVoltageRead_data()
     {
         QTest::addColumn<int>("volts");

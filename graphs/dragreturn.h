@@ -1,0 +1,26 @@
+#ifndef DRAGRETURN_H
+#define DRAGRETURN_H
+
+#include <QPointF>
+
+class QGraphicsSceneMouseEvent;
+
+// Whether a drag of a node or thumb ended where it began: the mouse that
+// holds it released within a pixel of the view from where it was pressed,
+// on the axes the item moves along. A mouse back at its start pixel may
+// leave the item a fraction of a pixel off, which would be another value.
+class DragReturn
+{
+public:
+    void press(const QGraphicsSceneMouseEvent* event);
+    void release(const QGraphicsSceneMouseEvent* event, bool alongX, bool alongY);
+    // A grab taken away without a release.
+    void abandon() { nearStart = false; }
+    bool endedNearStart() const { return nearStart; }
+
+private:
+    QPointF mouseAtPress;
+    bool nearStart = false;
+};
+
+#endif // DRAGRETURN_H

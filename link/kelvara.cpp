@@ -35,6 +35,9 @@ bool matchesSaved(const Parameter* parameter, int savedRaw, bool setAsItStands)
         && sameDisplayValue(parameter->getValue(), parameter->asValue(savedRaw));
 }
 
+// The last register a read of all parameters brings in.
+const int lastReadAllAddress = 510;
+
 bool sameBit(int a, int b, int bit)
 {
     return ((a >> bit) & 1) == ((b >> bit) & 1);
@@ -156,9 +159,26 @@ void Kelvara::setValid(bool isValidNow)
 {
     valid = isValidNow;
     // Everything was just read: each value is the controller's own.
-    if (valid)
+    if (valid) {
         movedValues->settleAll();
+        settleReadControllerFlashValues();
+    }
     emit validated(valid);
+}
+
+// The values the registers were read with are one controller's: a register
+// stored before its identity showed which one is saved once its RAM holds
+// its flash value.
+void Kelvara::settleReadControllerFlashValues()
+{
+    const QList<int> addresses = controllerFlashValues.keys();
+    for (const int address : addresses) {
+        if (address > lastReadAllAddress)
+            continue;
+        settleControllerFlashValue(address);
+        if (!controllerFlashValues.contains(address))
+            parameterChanged(address);
+    }
 }
 
 void Kelvara::setTakingControllerValues(bool taking)
@@ -296,6 +316,13 @@ void Kelvara::noteControllerRamValue(int address, int raw)
     controllerRamValues.insert(address, raw);
     if (Parameter* parameter = activeParameters.value(address))
         parameter->setHeldValue(raw);
+}
+
+void Kelvara::setControllerWrittenValue(int address, int raw, int flashRaw)
+{
+    noteControllerRamValue(address, raw);
+    noteControllerFlashValue(address, flashRaw);
+    parameterChanged(address);
 }
 
 void Kelvara::setControllerFlashValue(int address, int flashRaw)

@@ -75,6 +75,15 @@ public:
     void setControllerFlashValue(int address, int flashRaw);
     // The registers whose value in the controller's RAM is not in its flash.
     QList<int> heldOutsideFlash() const { return controllerFlashValues.keys(); }
+    // What the controller's flash holds of the register, as far as known.
+    int controllerFlashValue(int address) const
+    {
+        return controllerFlashValues.value(address, controllerRamValues.value(address, 0));
+    }
+    // A write of raw reached the controller, or may have: its RAM is taken
+    // to hold raw, its flash flashRaw, so the register stays unsaved until
+    // a read finds flashRaw in its RAM or it saves to flash.
+    void setControllerWrittenValue(int address, int raw, int flashRaw);
 
     // Set while the model takes the controller's own values: by the link
     // while it stores the registers of a reply, and while the first read is
@@ -151,6 +160,7 @@ private:
     void noteControllerRamValue(int address, int raw);
     void noteControllerFlashValue(int address, int flashRaw);
     void settleControllerFlashValue(int address);
+    void settleReadControllerFlashValues();
     void markUnsaved(int address);
     void dropFirstReadValuesOfAnotherController();
     void followControllerFlashValues();

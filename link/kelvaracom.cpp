@@ -6,6 +6,7 @@
 #include "kelvara.h"
 #include "logger.h"
 #include "readallepochs.h"
+#include "unflashedwrites.h"
 
 #include <QTimer>
 
@@ -19,6 +20,7 @@ KelvaraCom::KelvaraCom(Kelvara* model, QObject* parent)
     , epochs(std::make_unique<ReadAllEpochs>())
     , gate(std::make_unique<IdentityGate>())
     , check(std::make_unique<IdentityCheck>())
+    , unflashed(std::make_unique<UnflashedWrites>())
 {
     quietLineTimer->setSingleShot(true);
     quietLineTimer->setTimerType(Qt::PreciseTimer);
@@ -172,6 +174,8 @@ void KelvaraCom::dropPendingWork()
     heldFrame = HeldFrame();
     epochs->clear();
     readAllRepeats = 0;
+    // What was sent may have reached the controller.
+    keepUnflashedWrites();
     // Whoever answers on the new port has not been read.
     identifyBeforeNextWrite();
 }

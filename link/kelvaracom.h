@@ -19,6 +19,7 @@ class Kelvara;
 class Logger;
 class QTimer;
 class ReadAllEpochs;
+class UnflashedWrites;
 
 // Spaced lower-case hex of a hex text, with a line end: "0103" -> "01 03\n".
 QString niceHex(QString hex);
@@ -56,7 +57,15 @@ QString niceHex(QString hex);
 // after an exchange of it failed, the controller that answers is identified
 // before its next block is kept, and the blocks are taken when they are all
 // one controller's (ReadAllEpochs). When another controller answered in
-// between, the read-all is begun again, a few times at most.
+// between, the read-all is begun again, a few times at most. The reads of a
+// save to flash (the read-back of 511, the torque command) that follow a
+// failed exchange wait for the check as writes do: what the save ends with
+// is the answer of the controller that took the writes.
+//
+// Every write of a register kept in flash that may have reached the
+// controller, answered or not, stays outside flash in the model until a
+// save to flash is confirmed (UnflashedWrites): the model is told when an
+// operation ends without that confirmation.
 //
 // Tests and tools that need a quick link use setDefaultTimeout() with a short
 // time (e.g. 40 ms): the whole retransmission ladder scales with it.
@@ -167,6 +176,12 @@ public:
             || (writeState == WriteState::WaitingForReply && flashSaveNeeded
                 && autotuneTestState == NoTest);
     }
+    // The last save to flash went out and no answer told whether the
+    // controller saved: it may or may not hold the values in flash.
+    bool isFlashSaveUnconfirmed() const;
+    // Writes left outside flash whose answer never came: the controller may
+    // or may not hold them.
+    QList<int> unansweredWrites() const;
 
     Status getStatus() const { return status; }
     static QString getStatusString(KelvaraCom::Status status);
@@ -334,6 +349,7 @@ private:
         ResendFrame,        // the frame whose wait ran out
         ConfirmFlashSave,   // the read-back of 511 that gave 4096
         ResendReadAllBlock, // a block of a read-all whose wait ran out
+        SendFlashSaveRead,  // the read-back of 511 or the torque command
     };
     // A write frame (or a read of an autotune test) whose wait ran out,
     // held while the controller that answers is identified; sent again as
@@ -414,8 +430,13 @@ private:
     void failMixedReadAll();
     void endReadAll(bool succeeded);
     void settleUnwritable();
+    bool readForFlashSave(int address);
     void confirmFlashSave();
     void endUnconfirmedFlashSave();
+    void noteSentWrite(const QByteArray& frame);
+    // taken: the controller echoed the write; otherwise it refused it.
+    void noteAnsweredWrite(const QByteArray& frame, bool taken = true);
+    void keepUnflashedWrites();
     void countFailedCheck();
     bool isStatusRead() const;
 
@@ -534,6 +555,8 @@ private:
     int identityAnswerAddress = -1;
     QVector<int> identityAnswer;
     HeldFrame heldFrame;
+    int flashSaveReadAddress = -1;
+    std::unique_ptr<UnflashedWrites> unflashed;
 };
 
 #endif // KELVARACOM_H

@@ -9,6 +9,7 @@
 #include "logger.h"
 #include "parameter.h"
 #include "readallepochs.h"
+#include "unflashedwrites.h"
 
 #include <QTimer>
 
@@ -450,6 +451,7 @@ void KelvaraCom::writeWrapper()
             mode = WriteMode;
             writeState = WriteState::WaitingForReply;
             flashSaveNeeded = false;
+            unflashed->forgetFlashSave();
             // What a batch that ends without a save to flash leaves unsaved.
             runner->setFlashRecoveryValues();
             if (sendNextWriteIdentified())
@@ -478,6 +480,9 @@ void KelvaraCom::writeWrapper()
         saveValuesToFlash();
         return;
     }
+    // The save to flash is left to the autotune test: until it confirms,
+    // what was written is not in flash.
+    keepUnflashedWrites();
     settleUnwritable();
     emit enableSaveButtons(true);
     emit comSuccess();
@@ -527,6 +532,9 @@ void KelvaraCom::reportError(QString errorType)
 // flash that was not confirmed is told as such, whatever ended it.
 void KelvaraCom::reportFailure(QString title, const QString& text)
 {
+    // Before anyone hears of the failure: the marks tell what the
+    // controller may hold.
+    keepUnflashedWrites();
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::writeWrapper);
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::saveValuesToFlash);
@@ -588,12 +596,19 @@ QString KelvaraCom::failureText(const QString& errorType)
             + QStringLiteral(" - Error code: ") + QString::number(error);
     }
 
-    // The words of what failed: a failed read wrote nothing.
+    // The words of what failed: a failed read wrote nothing. Values whose
+    // save to flash went out unconfirmed were written; only the outcome of
+    // the save is unknown.
     const QString operation =
         errorType == QLatin1String("Read Fail") ? QStringLiteral("read") : QStringLiteral("write");
-    return QStringLiteral("Communication fail. Could not ") + operation
-        + QStringLiteral(" parameter(s) requested.\nError code: ") + QString::number(error)
-        + QLatin1Char(' ') + errorText
+    const QString what = flashSaveState != FlashSaveState::Idle && isFlashSaveUnconfirmed()
+        ? QStringLiteral("Communication fail. The controller did not confirm the save to flash: "
+                         "it may or may not hold the values in flash, and they stay marked "
+                         "until a save to flash is confirmed.")
+        : QStringLiteral("Communication fail. Could not ") + operation
+            + QStringLiteral(" parameter(s) requested.");
+    return what + QStringLiteral("\nError code: ") + QString::number(error) + QLatin1Char(' ')
+        + errorText
         + QStringLiteral(
                "\n\nThis is likely a disconnection between the controller and your computer.\n"
                "Ensure your controller is: \n"

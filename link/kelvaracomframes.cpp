@@ -152,6 +152,7 @@ bool KelvaraCom::sendWrite(const QByteArray& frame)
         noteUnsentRequest();
         return false;
     }
+    noteSentWrite(frame);
     return true;
 }
 
@@ -406,8 +407,10 @@ void KelvaraCom::judgeGoodReply()
         announceJudgement(judged);
         return;
     }
-    if (mode == WriteMode)
+    if (mode == WriteMode) {
+        noteAnsweredWrite(timer->getLastMsg());
         storeWriteReply();
+    }
     replyText =
         QStringLiteral("SUCCESS - Reply: ") + ::niceHex(QString::fromLatin1(rxBuffer.toHex()));
     announceJudgement(requestInFlight);
@@ -420,6 +423,8 @@ void KelvaraCom::judgeRejection()
             status = StatusControllerDisconnected;
     } else {
         status = StatusInvalidSerialPort;
+        if (mode == WriteMode)
+            noteAnsweredWrite(timer->getLastMsg(), false);
     }
     replyText = QStringLiteral("ERROR: Invalid address or number parameters. Reply: ")
         + ::niceHex(QString::fromLatin1(

@@ -13,6 +13,7 @@
 #include "kelvara.h"
 #include "parameter.h"
 #include "readallepochs.h"
+#include "unflashedwrites.h"
 
 #include <utility>
 
@@ -70,7 +71,10 @@ bool KelvaraCom::mustIdentifyBeforeResend(const QByteArray& frame) const
     // The check's own reads are never held for another check.
     if (identityCheckState != IdentityCheckState::Idle)
         return false;
-    return (isWriteFrame(frame) || autotuneTestState != NoTest) && !gate->letsPass(frame);
+    // Nor are those of a save to flash: its outcome is decided by their answers.
+    return (isWriteFrame(frame) || autotuneTestState != NoTest
+            || flashSaveState != FlashSaveState::Idle)
+        && !gate->letsPass(frame);
 }
 
 // Called with the frame whose wait just ran out: true when it is held for
@@ -225,6 +229,7 @@ bool KelvaraCom::clearedFrameWouldWait() const
     case AfterIdentityCheck::SendWrite:
     case AfterIdentityCheck::SendRead:
     case AfterIdentityCheck::StartFlashSave:
+    case AfterIdentityCheck::SendFlashSaveRead:
         return wouldWaitForQuietLine();
     case AfterIdentityCheck::ResendFrame:
     case AfterIdentityCheck::ConfirmFlashSave:
@@ -266,6 +271,14 @@ void KelvaraCom::continueAfterIdentityCheck()
         if (!sendNextRead())
             readError();
         return;
+    case AfterIdentityCheck::SendFlashSaveRead:
+        mode = ReadMode;
+        if (!read(1, flashSaveReadAddress)) {
+            readError();
+            return;
+        }
+        flashSaveRequest = requestInFlight;
+        return;
     }
 }
 
@@ -276,6 +289,7 @@ void KelvaraCom::failAfterIdentityCheck()
     endIdentityCheck();
     if (afterIdentityCheck == AfterIdentityCheck::ConfirmFlashSave
         || afterIdentityCheck == AfterIdentityCheck::SendRead
+        || afterIdentityCheck == AfterIdentityCheck::SendFlashSaveRead
         || afterIdentityCheck == AfterIdentityCheck::ResendReadAllBlock
         || (afterIdentityCheck == AfterIdentityCheck::ResendFrame && heldFrame.mode == ReadMode))
         readError();
@@ -320,12 +334,19 @@ void KelvaraCom::refuseWriteToAnotherController()
         "A controller other than the one that was read answered: nothing was written to it");
     status = StatusCommunicationTimeout;
     emit otherControllerAnswered();
-    const QString text = savingToFlash
-        ? QStringLiteral("The controller that answers is not the one the values were written "
-                         "to, so they were not saved to flash: that controller holds them only "
-                         "until it is switched off. Nothing was written to the one that "
-                         "answers.")
-        : QStringLiteral("The controller that answers is not the one whose parameters "
-                         "were read, so nothing was written to it.");
+    QString text = QStringLiteral("The controller that answers is not the one whose parameters "
+                                  "were read, so nothing was written to it.");
+    if (savingToFlash && isFlashSaveUnconfirmed())
+        text = QStringLiteral(
+            "The controller that answers is not the one the values were "
+            "written to. The save to flash was sent to that controller, which "
+            "did not confirm it: it may or may not hold the values in flash, and they "
+            "stay marked until a save to flash is confirmed. Nothing was "
+            "written to the one that answers.");
+    else if (savingToFlash)
+        text = QStringLiteral("The controller that answers is not the one the values were "
+                              "written to, so they were not saved to flash: that controller "
+                              "holds them only until it is switched off. Nothing was written "
+                              "to the one that answers.");
     reportFailure(QString::fromLatin1(otherControllerTitle), text);
 }

@@ -10,6 +10,7 @@
 #include "kelvara.h"
 #include "parameter.h"
 #include "readallepochs.h"
+#include "unflashedwrites.h"
 
 #include <QtGlobal>
 
@@ -66,10 +67,20 @@ void KelvaraCom::bufferReadAllReply(int address, int count, const QByteArray& re
     epochs->take(address, count, reply);
 }
 
+// The identity goes first: what the model holds outside flash for one
+// controller is set aside before another one's values settle any of it.
 void KelvaraCom::storeReadAllReplies()
 {
     const QVector<ReadAllEpochs::Block> blocks = epochs->blocks();
     epochs->clear();
+    runner->setTakingControllerValues(true);
+    for (const ReadAllEpochs::Block& block : blocks) {
+        for (int i = 0; i < block.count; ++i) {
+            if (ControllerIdentity::isIdentityRegister(block.address + i))
+                runner->setControllerRamFromRead(block.address + i, readReplyValue(block.reply, i));
+        }
+    }
+    runner->setTakingControllerValues(false);
     for (const ReadAllEpochs::Block& block : blocks)
         storeReadReply(block.address, block.count, block.reply);
 }
@@ -261,6 +272,7 @@ void KelvaraCom::saveValuesToFlash()
 {
     switch (flashSaveState) {
     case FlashSaveState::Start:
+        unflashed->forgetFlashSave();
         // Saving a controller's own values is no harm; saving those of
         // another one is: the one that answers must be the one read.
         if (identifyBeforeWrite(buildWriteFrame(1, flashSaveAddress, {flashSaveCommand}),
@@ -287,14 +299,10 @@ void KelvaraCom::saveValuesToFlash()
             writeError();
             return;
         }
-        mode = ReadMode;
         flashSaveState = FlashSaveState::WaitingForReadBack;
-        if (!read(1, flashSaveAddress)) {
-            readError();
-            return;
-        }
-        flashSaveRequest = requestInFlight;
         flashReadRetries = 0;
+        if (!readForFlashSave(flashSaveAddress))
+            readError();
         return;
     case FlashSaveState::WaitingForReadBack:
         if (!takeJudgement(flashSaveRequest))
@@ -309,16 +317,14 @@ void KelvaraCom::saveValuesToFlash()
                     confirmFlashSave();
                 return;
             }
+            // The controller that took the writes answered: it did not save.
+            unflashed->noteFlashSaveRefused();
             flashSaveState = FlashSaveState::WaitingForTorqueCommand;
-            if (!read(1, torqueCommandAddress)) {
+            if (!readForFlashSave(torqueCommandAddress))
                 readError();
-                return;
-            }
-            flashSaveRequest = requestInFlight;
             return;
         }
-        if (flashReadRetries < flashSaveReadRetries && read(1, flashSaveAddress)) {
-            flashSaveRequest = requestInFlight;
+        if (flashReadRetries < flashSaveReadRetries && readForFlashSave(flashSaveAddress)) {
             ++flashReadRetries;
             return;
         }
@@ -334,8 +340,27 @@ void KelvaraCom::saveValuesToFlash()
     }
 }
 
+// After a failed exchange the controller that answers is identified first:
+// what the save ends with (a box, the marks) is the answer of the one that
+// took the writes.
+bool KelvaraCom::readForFlashSave(int address)
+{
+    mode = ReadMode;
+    flashSaveRequest = 0;
+    flashSaveReadAddress = address;
+    if (!gate->letsPass(QByteArray())) {
+        startIdentityCheck(AfterIdentityCheck::SendFlashSaveRead);
+        return true;
+    }
+    if (!read(1, address))
+        return false;
+    flashSaveRequest = requestInFlight;
+    return true;
+}
+
 void KelvaraCom::confirmFlashSave()
 {
+    unflashed->noteFlashSaveConfirmed();
     settleUnwritable();
     // What earlier writes left in the controller's RAM only is saved now.
     runner->setControllerFlashToRam();
@@ -356,6 +381,7 @@ void KelvaraCom::endUnconfirmedFlashSave()
     mode = IdleMode;
     flashSaveState = FlashSaveState::Idle;
     unwritableUnsaved.clear();
+    keepUnflashedWrites();
     const double torque = runner->getParameter(torqueCommandAddress)->getValue();
     status = StatusCommunicationTimeout;
     if (qFuzzyCompare(torque + 1.0, 1.0)) {
@@ -462,4 +488,63 @@ void KelvaraCom::checkConnectionWrapper()
     // A probe's failure is left to the window's own checks.
     if (!probe)
         countFailedCheck();
+}
+
+bool KelvaraCom::isFlashSaveUnconfirmed() const
+{
+    return unflashed->lastFlashSave() == UnflashedWrites::FlashSave::Unconfirmed;
+}
+
+QList<int> KelvaraCom::unansweredWrites() const
+{
+    return unflashed->unansweredWrites();
+}
+
+// Registers kept in flash, sent to the controller that was read: they may
+// reach it whether or not the answer comes.
+void KelvaraCom::noteSentWrite(const QByteArray& frame)
+{
+    const int first = frameWord(frame, 2);
+    const int count = frameWord(frame, 4);
+    if (first == flashSaveAddress && count == 1 && writeFrameValue(frame, 0) == flashSaveCommand) {
+        unflashed->noteFlashSaveSent();
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        const int address = first + i;
+        const Parameter* parameter = runner->getParameter(address);
+        if (!parameter->isSavable() || address == flashSaveAddress)
+            continue;
+        const int sent = writeFrameValue(frame, i);
+        const int raw = parameter->isSigned() ? int(qint16(quint16(sent))) : sent;
+        unflashed->noteSent(gate->trusted(), address, raw, runner->controllerFlashValue(address));
+    }
+}
+
+void KelvaraCom::noteAnsweredWrite(const QByteArray& frame, bool taken)
+{
+    if (frame.size() < 7)
+        return;
+    const int first = frameWord(frame, 2);
+    if (!taken && first == flashSaveAddress)
+        unflashed->noteFlashSaveRefused();
+    for (int i = 0; i < frameWord(frame, 4); ++i) {
+        if (taken)
+            unflashed->noteAnswered(first + i);
+        else
+            unflashed->noteRefused(first + i);
+    }
+}
+
+// The operation ends without a confirmed save to flash: what it sent of the
+// registers kept in flash stays outside flash in the model, answered or
+// not, so that no read of that controller takes it for saved.
+void KelvaraCom::keepUnflashedWrites()
+{
+    const ControllerIdentity writtenTo = unflashed->controller();
+    const QList<UnflashedWrites::Write> writes = unflashed->takeWrites();
+    if (writtenTo.isKnown() && !writtenTo.isSameController(ControllerIdentity::of(runner)))
+        return;
+    for (const UnflashedWrites::Write& write : writes)
+        runner->setControllerWrittenValue(write.address, write.raw, write.flashRaw);
 }

@@ -12,6 +12,7 @@ void RevertingWrite::start(KelvaraCom* link, Kelvara* model, int address)
 
 RevertingWrite::RevertingWrite(KelvaraCom* link, Kelvara* model, int address)
     : QObject(link)
+    , link(link)
     , model(model)
     , address(address)
 {
@@ -31,7 +32,9 @@ void RevertingWrite::takeSuccess()
 // the value to the flash-save handling.
 void RevertingWrite::takeFailure()
 {
-    if (unwritten())
+    if (link->unansweredWrites().contains(address))
+        model->setEditToControllerValue(address, model->controllerFlashValue(address));
+    else if (unwritten())
         model->setEditToControllerValue(address, model->getSavedValues().value(address));
     deleteLater();
 }

@@ -12,7 +12,9 @@ class KelvaraCom;
 // that no later save sends a change the user was told had failed.
 //
 // Owned by the link until the outcome is known, so it outlasts the dialog
-// that asked for the write.
+// that asked for the write. A write whose answer was lost may have reached
+// the controller: its edit goes back to the value in the controller's flash,
+// and stays marked until a read or a save to flash tells.
 class RevertingWrite : public QObject
 {
     Q_OBJECT
@@ -29,6 +31,7 @@ private:
     // The controller does not hold the model's value (yet).
     bool unwritten() const;
 
+    KelvaraCom* link;
     Kelvara* model;
     int address;
 };

@@ -16,10 +16,15 @@ void ControllerReadReport::begin(Reason reason)
 }
 
 void ControllerReadReport::noteRefusal(const ControllerIdentity& read,
-                                       const QList<int>& outsideFlash)
+                                       const QList<int>& outsideFlash, const QList<int>& unanswered,
+                                       bool flashSaveUnconfirmed)
 {
     refusedFor = read;
-    heldOutsideFlash = outsideFlash;
+    heldOutsideFlash.clear();
+    unansweredWrites.clear();
+    for (const int address : outsideFlash)
+        (unanswered.contains(address) ? unansweredWrites : heldOutsideFlash) << address;
+    flashSaveUnknown = flashSaveUnconfirmed;
 }
 
 void ControllerReadReport::noteReplaced(int address)
@@ -53,6 +58,8 @@ ControllerReadReport::Notice ControllerReadReport::finish(const Kelvara* model)
     anyReadSucceeded = false;
     refusedFor = ControllerIdentity();
     heldOutsideFlash.clear();
+    unansweredWrites.clear();
+    flashSaveUnknown = false;
     return notice;
 }
 
@@ -82,12 +89,33 @@ QString ControllerReadReport::anotherControllerText(const QList<int>& replaced,
         text += replaced.isEmpty() ? QStringLiteral(".")
                                    : QStringLiteral(": ") + replacedText(replaced, model);
     }
-    if (!heldOutsideFlash.isEmpty()) {
+    return text + outsideFlashText(model);
+}
+
+// What the controller that was read may hold outside its flash: only what
+// is known is said as a fact.
+QString ControllerReadReport::outsideFlashText(const Kelvara* model) const
+{
+    QString text;
+    if (!heldOutsideFlash.isEmpty() && flashSaveUnknown) {
+        text += QStringLiteral("\n\n")
+            + tr("Written to the controller that was read before the other one answered. It "
+                 "did not confirm the save to flash: it may or may not hold them in flash, and "
+                 "they stay marked for it.")
+            + names(heldOutsideFlash, model);
+    } else if (!heldOutsideFlash.isEmpty()) {
         text += QStringLiteral("\n\n")
             + tr("Written to the controller that was read before the other one answered, but "
                  "not saved to its flash: it keeps them only until it is switched off, and they "
                  "stay marked for it.")
             + names(heldOutsideFlash, model);
+    }
+    if (!unansweredWrites.isEmpty()) {
+        text += QStringLiteral("\n\n")
+            + tr("Sent to the controller that was read before the other one answered, which "
+                 "did not confirm them: it may hold them, not saved to its flash, and they stay "
+                 "marked for it.")
+            + names(unansweredWrites, model);
     }
     return text;
 }

@@ -28,8 +28,11 @@ public:
     // is told above a connection's reads already under way.
     void begin(Reason reason);
     // A write was refused to another controller: the controller that was
-    // read, and the registers it holds in its RAM but not in its flash.
-    void noteRefusal(const ControllerIdentity& read, const QList<int>& outsideFlash);
+    // read, the registers it holds in its RAM but not in its flash, those
+    // of them whose write it never answered, and whether a save to flash
+    // went out that it did not confirm.
+    void noteRefusal(const ControllerIdentity& read, const QList<int>& outsideFlash,
+                     const QList<int>& unanswered = {}, bool flashSaveUnconfirmed = false);
     void noteReplaced(int address);
     // A read of it ended, done or failed.
     void noteReadEnded(bool succeeded);
@@ -46,6 +49,7 @@ public:
 private:
     QString replacedText(const QList<int>& replaced, const Kelvara* model) const;
     QString anotherControllerText(const QList<int>& replaced, const Kelvara* model) const;
+    QString outsideFlashText(const Kelvara* model) const;
     static QString names(const QList<int>& addresses, const Kelvara* model);
 
     Reason why = Reason::None;
@@ -53,6 +57,8 @@ private:
     bool anyReadSucceeded = false;
     ControllerIdentity refusedFor;
     QList<int> heldOutsideFlash;
+    QList<int> unansweredWrites;
+    bool flashSaveUnknown = false;
 };
 
 #endif // CONTROLLERREADREPORT_H

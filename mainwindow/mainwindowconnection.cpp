@@ -317,7 +317,8 @@ void MainWindow::linkFailed(const QString& title)
         statusLabel->setText(tr(KelvaraCom::otherControllerTitle));
         if (!windowless) {
             readControllerAgain(ControllerRead::AnotherController);
-            controllerRead.noteRefusal(ControllerIdentity::of(model), model->heldOutsideFlash());
+            controllerRead.noteRefusal(ControllerIdentity::of(model), model->heldOutsideFlash(),
+                                       com->unansweredWrites(), com->isFlashSaveUnconfirmed());
         }
         return;
     }
@@ -333,12 +334,15 @@ void MainWindow::saveToFlashCutShort()
     linkFailed(QLatin1String(KelvaraCom::flashSaveFailTitle));
     if (windowless)
         return;
+    // The save itself may have gone out before the port went.
+    const QString text = com->isFlashSaveUnconfirmed()
+        ? tr("The port of the controller went away before it confirmed the save to flash: it "
+             "may or may not hold the values in flash.")
+        : tr("The port of the controller went away before it confirmed the save to flash: the "
+             "values are not saved.");
     // Not from inside the port watcher's report.
-    QTimer::singleShot(0, this, [this] {
-        errorPopupHelper(tr(KelvaraCom::flashSaveFailTitle),
-                         tr("The port of the controller went away before it confirmed the save "
-                            "to flash: the values are not saved."));
-    });
+    QTimer::singleShot(
+        0, this, [this, text] { errorPopupHelper(tr(KelvaraCom::flashSaveFailTitle), text); });
 }
 
 // The port watcher's reports arrive while it holds its scan lock: nothing

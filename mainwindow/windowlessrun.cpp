@@ -37,6 +37,8 @@ const int flashSaveAddress = 511;
 const char* const mayHoldValue = "it may hold the value, not saved to its flash.";
 const char* const notSavedToFlash = "The value was written to the controller but not saved to "
                                     "its flash: it is lost when the controller is switched off.";
+const char* const flashSaveUnconfirmed = "it did not confirm the save to flash: it may or may not "
+                                         "hold the value in flash.";
 const double widestSpinRange = 99999999.0;
 
 // The display values a register can hold: its limits where the definition
@@ -341,7 +343,10 @@ void WindowlessRun::takeWriteFailure(const QString& title)
     const bool written = title == QLatin1String(KelvaraCom::flashSaveFailTitle);
     if (otherControllerAnswered) {
         windowlessFailure = QLatin1String(KelvaraCom::otherControllerTitle);
-        if (written)
+        if (written && com->isFlashSaveUnconfirmed())
+            windowlessValueNote = tr("The value was written to the controller that was read, but ")
+                + tr(flashSaveUnconfirmed);
+        else if (written)
             windowlessValueNote =
                 tr("The value was written to the controller that was read but not saved to its "
                    "flash: it is lost when that controller is switched off.");
@@ -350,7 +355,9 @@ void WindowlessRun::takeWriteFailure(const QString& title)
                 tr("The controller that was read did not answer the write: ") + tr(mayHoldValue);
     } else if (written) {
         windowlessFailure = title;
-        windowlessValueNote = tr(notSavedToFlash);
+        windowlessValueNote = com->isFlashSaveUnconfirmed()
+            ? tr("The value was written to the controller, but ") + tr(flashSaveUnconfirmed)
+            : tr(notSavedToFlash);
         // The controller answered the read-back, with another value than
         // the one that confirms the save: no timeout to speak of.
         if (lastReplyAnswered)

@@ -661,14 +661,18 @@ private slots:
     {
         QTest::addColumn<bool>("spinning");
         QTest::addColumn<CableAdapter::Trigger>("move");
-        QTest::addColumn<bool>("toB"); // false: a frame lost, A answers again
+        QTest::addColumn<bool>("toB");            // false: a frame lost, A answers again
+        QTest::addColumn<bool>("resultsWritten"); // the move falls on their save to flash
         // A poll of the spin, and a read of the measurement's phase currents.
         const auto spinPoll = CableAdapter::Trigger::readAt(481).nth(2);
         const auto currents = CableAdapter::Trigger::readAt(282).nth(2);
-        QTest::newRow("spin, B") << true << spinPoll << true;
-        QTest::newRow("winding measurement, B") << false << currents << true;
-        QTest::newRow("spin, A again") << true << spinPoll << false;
-        QTest::newRow("winding measurement, A again") << false << currents << false;
+        QTest::newRow("spin, B") << true << spinPoll << true << false;
+        QTest::newRow("winding measurement, B") << false << currents << true << false;
+        QTest::newRow("spin, A again") << true << spinPoll << false << false;
+        QTest::newRow("winding measurement, A again") << false << currents << false << false;
+        // The spin's results reach A; its save to flash goes to B.
+        QTest::newRow("spin's save to flash, B")
+            << true << CableAdapter::Trigger::writeTo(511) << true << true;
     }
     // The cable moves to B while A runs a test, behind an adapter that stays
     // plugged in: nothing of the test reaches B, nothing of B is taken as
@@ -678,6 +682,7 @@ private slots:
         QFETCH(bool, spinning);
         QFETCH(CableAdapter::Trigger, move);
         QFETCH(bool, toB);
+        QFETCH(bool, resultsWritten);
         auto controller = [](int serial) {
             auto sim = std::make_unique<ControllerSimulator>();
             if (!sim->start() || !sim->loadImage(QStringLiteral(KELVARA_SIM_IMAGE)))
@@ -701,6 +706,10 @@ private slots:
         link.readAll();
         QVERIFY(read.wait(5000) && model.isValid());
         bench.clearLogs();
+        const QMap<int, int> savedBefore = model.getSavedValues();
+        QList<int> heldAtReport;
+        connect(&link, &KelvaraCom::errorMessage, &link,
+                [&] { heldAtReport = model.heldOutsideFlash(); });
 
         QPointer<AutotuneWizard> wizard = new AutotuneWizard(&model, &link, nullptr);
         wizard->show();
@@ -721,6 +730,38 @@ private slots:
             return;
         }
 
+        if (resultsWritten) {
+            for (const QByteArray& frame : bench.b->requests())
+                QCOMPARE(int(frame.at(1)), 3);
+            QCOMPARE(int(bench.a->registerValue(511)), 0); // the save never reached A
+            // What A took stays outside its flash, also over a read of A
+            // that shows it.
+            QList<int> changed;
+            for (const int address : {72, 79, 80}) {
+                if (bench.a->registerValue(address) != savedBefore.value(address))
+                    changed << address;
+            }
+            QVERIFY(!changed.isEmpty());
+            // The window names them from the failure report on.
+            for (const int address : qAsConst(changed))
+                QVERIFY2(heldAtReport.contains(address), qPrintable(QString::number(address)));
+            // B is read, as the window reads a controller that was refused,
+            // then A again.
+            for (ControllerSimulator* controller : {bench.b.get(), bench.a.get()}) {
+                QVERIFY(bench.moveNow(controller));
+                read.clear();
+                link.readAll();
+                QVERIFY(read.wait(5000) && model.isValid());
+            }
+            for (const int address : qAsConst(changed))
+                QVERIFY2(model.heldOutsideFlash().contains(address)
+                             && model.getUnsavedValues().contains(address),
+                         qPrintable(QString::number(address)));
+            wizard->close();
+            QTRY_VERIFY(wizard.isNull());
+            QDir::setCurrent(previous);
+            return;
+        }
         QVERIFY(shown<QWidget>(wizard, "CommError"));
         auto* note = shown<QLabel>(wizard, "controllerNote");
         QVERIFY(note);

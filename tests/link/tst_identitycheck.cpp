@@ -102,6 +102,41 @@ private slots:
                  qPrintable(ofA.join(" | ")));
     }
 
+    void flashSaveReadsAfterASilence_data()
+    {
+        QTest::addColumn<int>("flashOfB");
+        QTest::addColumn<int>("torqueOfB");
+        QTest::newRow("B's motor running") << 0 << 500;
+        QTest::newRow("B saved before") << 4096 << 0;
+    }
+    // A takes the wheel and the save to flash; the read-back of 511 is lost
+    // as the cable moves to B. Nothing of the save is decided by B: B gets
+    // the check's reads alone, is refused, and the save is told as not
+    // confirmed, with the wheel left outside A's flash.
+    void flashSaveReadsAfterASilence()
+    {
+        QFETCH(int, flashOfB);
+        QFETCH(int, torqueOfB);
+        CableLink t;
+        QVERIFY(t.start(40));
+        t.b.setRegisterValue(flashSaveAddress, flashOfB);
+        t.b.setTorqueCommand(torqueOfB);
+        QVERIFY(t.adapter.moveOn(CableAdapter::Trigger::readAt(flashSaveAddress), {&t.b}));
+        QSignalSpy failures(&t.link, &KelvaraCom::errorMessage);
+        QSignalSpy running(&t.link, &KelvaraCom::motorRunning);
+        QSignalSpy saved(&t.link, &KelvaraCom::flashSaveComplete);
+        t.model.getParameter(wheelAddress)->setValue(30.5);
+        t.link.writeAll();
+        QVERIFY(failures.wait(10000));
+        QCOMPARE(failures.first().first().toString(), QString("Save to Flash Fail"));
+        QVERIFY(failures.first().at(1).toString().contains("may or may not hold the values"));
+        QCOMPARE(running.count() + saved.count(), 0);
+        QCOMPARE(CableLink::frames(t.b), (QStringList{firmwareRead, identityRead}));
+        QCOMPARE(int(t.a.registerValue(flashSaveAddress)), 4096);
+        QVERIFY(t.link.isFlashSaveUnconfirmed());
+        QVERIFY(t.model.heldOutsideFlash().contains(wheelAddress));
+    }
+
     // Another controller answers and is refused the write; the cable goes
     // back to the one that was read, which is identified again at the next
     // write and served.

@@ -16,6 +16,9 @@ const QString valueNotInFlash =
     "controller is switched off.";
 const QString writeUnanswered =
     "The controller did not answer the write: it may hold the value, not saved to its flash.";
+const QString flashSaveUnconfirmed = "The value was written to the controller, but it did not "
+                                     "confirm the save to flash: it may or may not hold the "
+                                     "value in flash.";
 const QString writeUnansweredByTheOneRead = "The controller that was read did not answer the "
                                             "write: it may hold the value, not saved to its flash.";
 
@@ -37,11 +40,11 @@ class TestCommandLine : public QObject
 
     // Knobs of the simulator: "flash" (save not confirmed), "torque" (motor
     // running), "mute", "mute@A", "refuse@A", "lose@A" (the next reply to a
-    // request at A lost), "A=raw".
+    // request at A lost; "lose@A:n" the next n), "A=raw".
     static void applyFaults(ControllerSimulator& sim, const QString& faults)
     {
         for (const QString& fault : faults.split(' ', Qt::SkipEmptyParts)) {
-            const int at = fault.section(QRegularExpression("[@=]"), 1).toInt();
+            const int at = fault.section(QRegularExpression("[@=:]"), 1, 1).toInt();
             if (fault == "flash" || fault == "torque")
                 sim.setFlashSaveFails(true);
             if (fault == "torque")
@@ -53,7 +56,8 @@ class TestCommandLine : public QObject
             if (fault.startsWith("refuse@"))
                 sim.setExceptionAtAddress(at, 2);
             if (fault.startsWith("lose@"))
-                sim.loseRepliesAtAddress(at);
+                sim.loseRepliesAtAddress(at,
+                                         fault.contains(':') ? fault.section(':', 1).toInt() : 1);
             if (fault.contains('='))
                 sim.setRegisterValue(fault.section('=', 0, 0).toInt(), at);
         }
@@ -187,6 +191,10 @@ private slots:
             "Fail with error: 'Save Error', last message: 'The motor is currently running*'|"
                 + valueNotInFlash,
             "*", "229=310");
+        // The controller takes the save to flash; every answer at 511 is lost.
+        row("flash save unanswered", "-i -a 229 -w 31 -s SIM", "lose@511:99", 1,
+            "Fail with error: 'Save to Flash Fail', last message: '*'|" + flashSaveUnconfirmed, "*",
+            "229=310");
         row("write unanswered", "-i -a 229 -w 31 -s SIM", "mute@229", 1,
             "Fail with error: 'Communication timeout', last message: '*'|" + writeUnanswered, "*");
         row("write refused", "-i -a 229 -w 31 -s SIM", "refuse@229", 1,

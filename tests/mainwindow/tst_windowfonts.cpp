@@ -16,6 +16,7 @@
 
 #include "autotunelink.h"
 #include "autotunewizard.h"
+#include "boxchecks.h"
 #include "customparameteredit.h"
 #include "defaultimporter.h"
 #include "dropdownwidths.h"
@@ -26,17 +27,20 @@
 #include "helpwindow.h"
 #include "loopbackhttpserver.h"
 #include "multislider.h"
+#include "pathmessagebox.h"
 #include "scenetext.h"
 #include "screenfit.h"
 #include "suitestartup.h"
 #include "updatestesting.h"
 #include "virtualdisplay.h"
+#include "xmltranslatordialogs.h"
 #include "windowfixture.h"
 
 #include <QTextBrowser>
 #include <QToolTip>
 
 using namespace WindowFixture;
+using BoxChecks::withFrame;
 
 namespace {
 
@@ -45,14 +49,6 @@ bool windowManaged = false;
 // The desktop's DPI and the screen's pixels, as main starts the display.
 int desktopDpi = 96;
 QSize screenPixels(1920, 1080);
-
-// The window with the frame the window manager put around it: the platform
-// hears of a frame before the widget does.
-QRect withFrame(const QWidget* window)
-{
-    const QWindow* handle = window->windowHandle();
-    return handle ? window->geometry().marginsAdded(handle->frameMargins()) : window->geometry();
-}
 
 QString named(const QWidget* widget)
 {
@@ -317,6 +313,106 @@ QStringList statusFaults(MainWindow* window)
     return faults;
 }
 
+// Entries of a box's list, one a line, as long as the suite's longest
+// names give, or wider than any screen.
+QString entryLines(int count, bool wide, const QString& tail)
+{
+    QStringList entries;
+    const QString name = wide ? QString("Rated System Voltage (generally leave as-is) ").repeated(8)
+                              : QString("Rated System Voltage (generally leave as-is)");
+    for (int i = 0; i < count; ++i)
+        entries << QString("%1 (%2)%3").arg(name).arg(70 + i).arg(tail);
+    return ListMessageBox::listed(entries);
+}
+
+// The text of a box of the kind, as the suite words it, listing `count`
+// entries.
+QString boxText(const QString& title, int count, bool wide)
+{
+    const QString file = "XML file \"/home/rider/Documents/Kelvara/setups/rear hub 500W.xml\"";
+    const QString replaced =
+        QString("%1 unsaved changes were replaced by the controller's values.\n\n").arg(count)
+        + entryLines(count, wide, "");
+    if (title == "Another Controller")
+        return "A controller other than the one that was read answered, so nothing was written "
+               "to it. Its values were read: "
+            + replaced;
+    if (title == "Unsaved Changes Replaced")
+        return "The controller was connected again and its values were read: " + replaced;
+    if (title == "Values Limited")
+        return "Limits set by other values moved these values, and Save Parameters will write "
+               "them as they are now:\n"
+            + entryLines(count, wide, ": 100 V in the file, 90 V now")
+            + "\n\n\"Before\" is what the register held, read with the values set now. Setting "
+              "back the value that moved one puts it back, unless you have changed it since.";
+    if (title == "Values Outside Limits")
+        return "The controller holds values beyond the limits of the suite:\n"
+            + entryLines(count, wide, ": the controller holds 100 V, the page shows 90 V")
+            + "\n\nThe page shows the nearest limit, or no entry for a value a list does not "
+              "name. Save Parameters leaves each value as the controller holds it until you "
+              "change it, and values that depend on it are shown as the controller means them.";
+    if (title == "Parameter File Imported")
+        return QString("%1 of the %2 entries of %3 could not be imported:\n")
+                   .arg(count)
+                   .arg(count + 1)
+                   .arg(file)
+            + entryLines(count, wide, ": not a register of this suite") + "\n\n" + file
+            + " holds commands, which were left out: a parameter file never commands the "
+              "controller.\n"
+            + entryLines(2, wide, ": a command");
+    if (title == "Error")
+        return "No parameters were imported: no entry of " + file
+            + " is for a register this import changes.\n"
+            + entryLines(count, wide, ": the controller's identity");
+    if (title == "Parameter Files Download Incomplete")
+        return QString("%1 of %2 default parameter files were downloaded to the folder below.\n\n"
+                       "Not saved:\n")
+                   .arg(81 - count)
+                   .arg(81)
+            + entryLines(count, wide, ".xml: not a parameter file")
+            + "\n\nThe dropdowns have been updated with the files that arrived.";
+    return QString();
+}
+
+// Shows the box as the suite does, over the window.
+void showBox(MainWindow* window, const QString& title, const QString& text)
+{
+    XMLTranslatorDialogs dialogs(window);
+    if (title == "Save Error") {
+        window->motorRunningError();
+    } else if (title == "Parameter File Imported") {
+        dialogs.showInformation(title, text);
+    } else if (title == "Error") {
+        dialogs.showError(text);
+    } else if (title == "Parameter Files Download Incomplete") {
+        PathMessageBox box(QMessageBox::Warning, title, text,
+                           "\"/home/rider/.local/share/kelvara-default-parameter-files\"", window);
+        box.exec();
+    } else if (title == "Write Fail") {
+        window->errorPopup(title,
+                           "Communication fail. Could not write parameter(s) requested.\nError "
+                           "code: 3 Timeout\n\nThis is likely a disconnection between the "
+                           "controller and your computer.\nEnsure your controller is: \n  - Not "
+                           "running while you're trying to save parameters or autotune\n  - "
+                           "Connected correctly to the power source\n\nand please try again.");
+    } else {
+        window->errorPopup(title, text);
+    }
+}
+
+// Entries the label wraps although the screen has room for them on one
+// line.
+QStringList wrappedEntries(const QMessageBox* box)
+{
+    const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+    QStringList wrapped;
+    for (const QString& line : box->text().split('\n')) {
+        if (line.startsWith("  ")
+            && QFontMetricsF(label->font()).horizontalAdvance(line) >= label->width())
+            wrapped << QString("\"%1\" wraps in %2 px").arg(line).arg(label->width());
+    }
+    return wrapped;
+}
 } // namespace
 
 class TestWindowFonts : public QObject
@@ -686,6 +782,67 @@ private slots:
                           .isEmpty(),
                      qPrintable(name));
         }
+    }
+
+    void boxesReadWhole_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<bool>("wide"); // entries wider than any screen
+        for (const char* title :
+             {"Another Controller", "Unsaved Changes Replaced", "Values Limited",
+              "Values Outside Limits", "Parameter File Imported", "Error",
+              "Parameter Files Download Incomplete"}) {
+            QTest::addRow("%s, 3 entries", title) << title << 3 << false;
+            QTest::addRow("%s, 40 entries", title) << title << 40 << false;
+        }
+        QTest::newRow("Values Limited, wider than the screen") << "Values Limited" << 12 << true;
+        QTest::newRow("Write Fail") << "Write Fail" << 0 << false;
+        QTest::newRow("Save Error") << "Save Error" << 0 << false;
+    }
+
+    // Every box the suite shows over the window reads whole: its texts
+    // wrap to its width, its entries on one line where the screen has room,
+    // the box within the screen, centred over the window, and OK on the
+    // screen, also with its details shown.
+    void boxesReadWhole()
+    {
+        QFETCH(QString, title);
+        QFETCH(int, entries);
+        QFETCH(bool, wide);
+        qunsetenv("KELVARA_EXTRA_PORTS");
+        Workspace workspace;
+        MainWindow window;
+        SuiteStartup::showWindow(&window, SuiteStartup::registerSansFont());
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QStringList faults = awaitFrame(&window);
+        ModalWatcher watcher;
+        watcher.onBox = [&](QMessageBox* box) {
+            faults << awaitFrame(box);
+            // Once the box has answered the layout requests of its showing.
+            static_cast<void>(QTest::qWaitFor(
+                [&] { return BoxChecks::boxFaults(box, &window).isEmpty(); }, 2000));
+            faults << BoxChecks::boxFaults(box, &window) << offScreen(box->button(QMessageBox::Ok));
+            // Where the box does not span the screen, it had room for them.
+            if (!wide && withFrame(box).width() < box->screen()->availableGeometry().width() - 40)
+                faults << wrappedEntries(box);
+            QAbstractButton* more = nullptr;
+            for (QAbstractButton* button : box->buttons()) {
+                if (box->buttonRole(button) == QMessageBox::ActionRole)
+                    more = button;
+            }
+            if (!more)
+                return;
+            more->click();
+            const QRect area = box->screen()->availableGeometry();
+            if (!QTest::qWaitFor([&] { return area.contains(withFrame(box)); }, 5000))
+                faults << "the box with its details passes the screen";
+            faults << BoxChecks::cutLabels(box) << offScreen(box->button(QMessageBox::Ok));
+        };
+        showBox(&window, title, boxText(title, entries, wide));
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(watcher.titles(), QStringList{title});
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
     }
 
     // The status text shows whole beside the tabs, or above them once the

@@ -154,8 +154,15 @@ void ListMessageBox::showEntries(int shown)
 // may be put at the screen's corner).
 bool ListMessageBox::event(QEvent* event)
 {
-    if (event->type() != QEvent::LayoutRequest || !isVisible())
-        return QMessageBox::event(event);
+    if (event->type() != QEvent::LayoutRequest || !isVisible()) {
+        const bool handled = QMessageBox::event(event);
+        // The toolkit sized it on its own (its style or font changed, say):
+        // its texts are laid out again once that is over.
+        if (event->type() == QEvent::Resize && !event->spontaneous() && isVisible()
+            && size() != fittedSize)
+            QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
+        return handled;
+    }
     const bool handled = QDialog::event(event);
     layOutTexts();
     return handled;
@@ -205,7 +212,8 @@ void ListMessageBox::layOutTexts()
     const QFontMetrics titleMetrics(QApplication::font("QMdiSubWindowTitleBar"));
     const int titleWidth = titleMetrics.horizontalAdvance(windowTitle()) + besideTitle;
     const int width = qMin(room, qMax(layout()->totalMinimumSize().width(), titleWidth));
-    setFixedSize(width, layout()->totalHeightForWidth(width));
+    fittedSize = QSize(width, layout()->totalHeightForWidth(width));
+    setFixedSize(fittedSize);
     // Asked for by the changes above, and answered.
     QCoreApplication::removePostedEvents(this, QEvent::LayoutRequest);
 }

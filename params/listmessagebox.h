@@ -55,6 +55,7 @@ private:
     QLabel* textLabel() const;
 
     QString whole;
+    QSize fittedSize;
     // The lines of the text shown, apart as entries and other lines.
     QStringList shownEntryLines;
     QStringList shownOtherLines;

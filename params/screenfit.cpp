@@ -154,7 +154,16 @@ QPoint shiftOnto(const QRect& outer, const QRect& area)
 QMargins shownFrame(const QWidget* window)
 {
     const QWindow* handle = window->windowHandle();
-    return window->isVisible() && handle ? handle->frameMargins() : QMargins();
+    if (!window->isVisible() || !handle)
+        return QMargins();
+    const QMargins frame = handle->frameMargins();
+    // At a fractional scale the platform rounds each side of the frame to
+    // whole pixels, a part of one off at times: a window as high or wide as
+    // the screen allows would end a screen pixel past its far edge.
+    const qreal ratio = handle->devicePixelRatio();
+    if (frame.isNull() || qFuzzyCompare(ratio, std::round(ratio)))
+        return frame;
+    return frame + QMargins(0, 0, 1, 1);
 }
 
 // The frame the window manager will put around the window: its own once

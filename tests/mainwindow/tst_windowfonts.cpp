@@ -374,11 +374,20 @@ QString boxText(const QString& title, int count, bool wide)
     return QString();
 }
 
-// Shows the box as the suite does, over the window.
-void showBox(MainWindow* window, const QString& title, const QString& text)
+// Shows the box as the suite does, over the window `over` is set to.
+void showBox(MainWindow* window, const QString& title, const QString& text, QWidget** over)
 {
     XMLTranslatorDialogs dialogs(window);
-    if (title == "Save Error") {
+    *over = window;
+    if (title == "Select Export Type") {
+        dialogs.exportType();
+    } else if (title == "Caution!") {
+        dialogs.yesOrCancel(QMessageBox::Warning, title,
+                            "This feature will import all parameters contained in the selected "
+                            "XML file, including Level 3 parameters, which are not intended for "
+                            "typical user modification.",
+                            text);
+    } else if (title == "Save Error") {
         window->motorRunningError();
     } else if (title == "Parameter File Imported") {
         dialogs.showInformation(title, text);
@@ -798,7 +807,8 @@ private slots:
         }
         QTest::newRow("Values Limited, wider than the screen") << "Values Limited" << 12 << true;
         QTest::newRow("Write Fail") << "Write Fail" << 0 << false;
-        QTest::newRow("Save Error") << "Save Error" << 0 << false;
+        for (const char* title : {"Save Error", "Select Export Type", "Caution!"})
+            QTest::newRow(title) << title << 0 << false;
     }
 
     // Every box the suite shows over the window reads whole: its texts
@@ -816,13 +826,16 @@ private slots:
         SuiteStartup::showWindow(&window, SuiteStartup::registerSansFont());
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QStringList faults = awaitFrame(&window);
+        QWidget* over = nullptr;
         ModalWatcher watcher;
         watcher.onBox = [&](QMessageBox* box) {
             faults << awaitFrame(box);
             // Once the box has answered the layout requests of its showing.
-            static_cast<void>(QTest::qWaitFor(
-                [&] { return BoxChecks::boxFaults(box, &window).isEmpty(); }, 2000));
-            faults << BoxChecks::boxFaults(box, &window) << offScreen(box->button(QMessageBox::Ok));
+            static_cast<void>(
+                QTest::qWaitFor([&] { return BoxChecks::boxFaults(box, over).isEmpty(); }, 2000));
+            faults << BoxChecks::boxFaults(box, over);
+            for (const QAbstractButton* button : box->buttons())
+                faults << offScreen(button);
             // Where the box does not span the screen, it had room for them.
             if (!wide && withFrame(box).width() < box->screen()->availableGeometry().width() - 40)
                 faults << wrappedEntries(box);
@@ -839,7 +852,7 @@ private slots:
                 faults << "the box with its details passes the screen";
             faults << BoxChecks::cutLabels(box) << offScreen(box->button(QMessageBox::Ok));
         };
-        showBox(&window, title, boxText(title, entries, wide));
+        showBox(&window, title, boxText(title, entries, wide), &over);
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QCOMPARE(watcher.titles(), QStringList{title});
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));

@@ -1,13 +1,6 @@
 #ifndef BOXCHECKS_H
 #define BOXCHECKS_H
 
-// What keeps a box from reading whole where it opens: a label that shows
-// less than its text (a line, or a word of a wrapped text, wider than the
-// label, or the text taller), the box with the frame the window manager
-// put around it passing the screen's available area, and the box away from
-// the centre of the window it opens over, where being centred would pass
-// no edge of the screen. Call once the window manager has framed the box.
-
 #include <QtWidgets>
 
 namespace BoxChecks {
@@ -20,96 +13,63 @@ inline QRect withFrame(const QWidget* window)
     return handle ? window->geometry().marginsAdded(handle->frameMargins()) : window->geometry();
 }
 
-// The widest word of a wrapped label's text: its line breaks nowhere else.
-inline int widestWord(const QLabel* label)
-{
-    const bool rich = label->textFormat() == Qt::RichText
-        || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
-    const QString text =
-        rich ? QTextDocumentFragment::fromHtml(label->text()).toPlainText() : label->text();
-    int widest = 0;
-    for (const QString& word : text.split(QRegularExpression("\\s+")))
-        widest = qMax(widest, label->fontMetrics().horizontalAdvance(word));
-    return widest;
-}
-
-// The fault when the label shows less than its text, else empty.
-inline QString cutLabel(const QLabel* label)
-{
-    if (label->text().isEmpty() || !label->pixmap(Qt::ReturnByValue).isNull())
-        return {};
-    const QSize needed = label->wordWrap()
-        ? QSize(widestWord(label), label->heightForWidth(label->width()))
-        : label->sizeHint();
-    // A pixel short is the rounding of a fractional scale.
-    if (needed.width() <= label->width() + 1 && needed.height() <= label->height() + 1)
-        return {};
-    return QString("%1 \"%2\" %3 x %4 for %5 x %6")
-        .arg(label->objectName(), label->text().left(60))
-        .arg(label->width())
-        .arg(label->height())
-        .arg(needed.width())
-        .arg(needed.height());
-}
-
-inline QStringList cutLabels(const QWidget* window)
-{
-    QStringList cut;
-    for (const QLabel* label : window->findChildren<QLabel*>()) {
-        if (label->isVisibleTo(window) && label->width() > 0 && !cutLabel(label).isEmpty())
-            cut << cutLabel(label);
-    }
-    return cut;
-}
-
-inline QStringList offScreen(const QWidget* window)
-{
-    const QRect outer = withFrame(window);
-    const QRect area = window->screen()->availableGeometry();
-    if (area.contains(outer))
-        return {};
-    return {QString("%1 \"%2\" at %3 %4 %5 x %6 passes the screen's %7 x %8")
-                .arg(window->objectName(), window->windowTitle())
-                .arg(outer.x())
-                .arg(outer.y())
-                .arg(outer.width())
-                .arg(outer.height())
-                .arg(area.width())
-                .arg(area.height())};
-}
-
-// Centred over the window `over` belongs to, frames included, and moved
-// from there onto the screen's available area where that passes an edge.
-inline QStringList offCentre(const QWidget* box, const QWidget* over)
-{
-    const QRect outer = withFrame(box);
-    const QRect area = box->screen()->availableGeometry();
-    QRect expected(QPoint(), outer.size());
-    expected.moveCenter(withFrame(over->window()).center());
-    expected.moveRight(qMin(expected.right(), area.right()));
-    expected.moveBottom(qMin(expected.bottom(), area.bottom()));
-    expected.moveLeft(qMax(expected.left(), area.left()));
-    expected.moveTop(qMax(expected.top(), area.top()));
-    // Frames and centres rounded at a fractional scale; the toolkit places
-    // its own boxes before their frame is known, a title bar higher.
-    const int slack = 3;
-    const int titleBar = outer.top() - box->geometry().top();
-    const QPoint off = outer.topLeft() - expected.topLeft();
-    if (qAbs(off.x()) <= slack && off.y() <= slack && off.y() >= -slack + titleBar)
-        return {};
-    return {QString("\"%1\" at %2 %3, not %4 %5 over \"%6\"")
-                .arg(box->windowTitle())
-                .arg(outer.x())
-                .arg(outer.y())
-                .arg(expected.x())
-                .arg(expected.y())
-                .arg(over->window()->windowTitle())};
-}
-
-// Everything above: the box reads whole, centred over `over`.
+// What keeps a box from reading whole where it opens, once the window
+// manager has framed it: a label that shows less than its text (a line, or
+// a word of a wrapped text, wider than the label, or the text taller; a
+// pixel short is the rounding of a fractional scale), the box with its
+// frame passing the screen's available area, and, unless `over` is null,
+// the box away from the centre of the window `over` belongs to where being
+// centred passes no edge of the screen. The toolkit places its own boxes
+// before their frame is known, a title bar higher.
 inline QStringList boxFaults(const QWidget* box, const QWidget* over)
 {
-    return cutLabels(box) + offScreen(box) + offCentre(box, over);
+    QStringList faults;
+    for (const QLabel* label : box->findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(box) || !label->pixmap(Qt::ReturnByValue).isNull())
+            continue;
+        const QString text =
+            label->textFormat() != Qt::PlainText && Qt::mightBeRichText(label->text())
+            ? QTextDocumentFragment::fromHtml(label->text()).toPlainText()
+            : label->text();
+        int widestWord = 0;
+        for (const QString& word : text.split(QRegularExpression("\\s+")))
+            widestWord = qMax(widestWord, label->fontMetrics().horizontalAdvance(word));
+        const QSize needed = label->wordWrap()
+            ? QSize(widestWord, label->heightForWidth(label->width()))
+            : label->sizeHint();
+        if (!text.isEmpty()
+            && (needed.width() > label->width() + 1 || needed.height() > label->height() + 1))
+            faults << QString("\"%1\" %2 x %3 for %4 x %5")
+                          .arg(text.left(60))
+                          .arg(label->width())
+                          .arg(label->height())
+                          .arg(needed.width())
+                          .arg(needed.height());
+    }
+    const QRect outer = withFrame(box);
+    const QRect area = box->screen()->availableGeometry();
+    const auto where = [](const QRect& place) {
+        return QString("%1 %2 %3 x %4")
+            .arg(place.x())
+            .arg(place.y())
+            .arg(place.width())
+            .arg(place.height());
+    };
+    if (!area.contains(outer))
+        faults << "\"" + box->windowTitle() + "\" at " + where(outer) + " passes the screen";
+    if (!over)
+        return faults;
+    QRect centred(QPoint(), outer.size());
+    centred.moveCenter(withFrame(over->window()).center());
+    centred.moveRight(qMin(centred.right(), area.right()));
+    centred.moveBottom(qMin(centred.bottom(), area.bottom()));
+    centred.moveLeft(qMax(centred.left(), area.left()));
+    centred.moveTop(qMax(centred.top(), area.top()));
+    const QPoint off = outer.topLeft() - centred.topLeft();
+    const int titleBar = box->geometry().top() - outer.top();
+    if (qAbs(off.x()) > 3 || off.y() > 3 || off.y() < -3 - titleBar)
+        faults << "\"" + box->windowTitle() + "\" at " + where(outer) + ", not " + where(centred);
+    return faults;
 }
 
 } // namespace BoxChecks

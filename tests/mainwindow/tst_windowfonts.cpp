@@ -313,115 +313,39 @@ QStringList statusFaults(MainWindow* window)
     return faults;
 }
 
-// Entries of a box's list, one a line, as long as the suite's longest
-// names give, or wider than any screen.
-QString entryLines(int count, bool wide, const QString& tail)
+// Entries of a box's list as long as the suite's longest names give, or
+// wider than any screen, each followed by the tail.
+QString entries(int count, const QString& tail, bool wide = false)
 {
-    QStringList entries;
-    const QString name = wide ? QString("Rated System Voltage (generally leave as-is) ").repeated(8)
-                              : QString("Rated System Voltage (generally leave as-is)");
+    QStringList lines;
     for (int i = 0; i < count; ++i)
-        entries << QString("%1 (%2)%3").arg(name).arg(70 + i).arg(tail);
-    return ListMessageBox::listed(entries);
+        lines << QString("Rated System Voltage (generally leave as-is) ").repeated(wide ? 8 : 1)
+                + QString("(%1)").arg(70 + i) + tail;
+    return ListMessageBox::listed(lines);
 }
 
-// The text of a box of the kind, as the suite words it, listing `count`
-// entries.
-QString boxText(const QString& title, int count, bool wide)
-{
-    const QString file = "XML file \"/home/rider/Documents/Kelvara/setups/rear hub 500W.xml\"";
-    const QString replaced =
-        QString("%1 unsaved changes were replaced by the controller's values.\n\n").arg(count)
-        + entryLines(count, wide, "");
-    if (title == "Another Controller")
-        return "A controller other than the one that was read answered, so nothing was written "
-               "to it. Its values were read: "
-            + replaced;
-    if (title == "Unsaved Changes Replaced")
-        return "The controller was connected again and its values were read: " + replaced;
-    if (title == "Values Limited")
-        return "Limits set by other values moved these values, and Save Parameters will write "
-               "them as they are now:\n"
-            + entryLines(count, wide, ": 100 V in the file, 90 V now")
-            + "\n\n\"Before\" is what the register held, read with the values set now. Setting "
-              "back the value that moved one puts it back, unless you have changed it since.";
-    if (title == "Values Outside Limits")
-        return "The controller holds values beyond the limits of the suite:\n"
-            + entryLines(count, wide, ": the controller holds 100 V, the page shows 90 V")
-            + "\n\nThe page shows the nearest limit, or no entry for a value a list does not "
-              "name. Save Parameters leaves each value as the controller holds it until you "
-              "change it, and values that depend on it are shown as the controller means them.";
-    if (title == "Parameter File Imported")
-        return QString("%1 of the %2 entries of %3 could not be imported:\n")
-                   .arg(count)
-                   .arg(count + 1)
-                   .arg(file)
-            + entryLines(count, wide, ": not a register of this suite") + "\n\n" + file
-            + " holds commands, which were left out: a parameter file never commands the "
-              "controller.\n"
-            + entryLines(2, wide, ": a command");
-    if (title == "Error")
-        return "No parameters were imported: no entry of " + file
-            + " is for a register this import changes.\n"
-            + entryLines(count, wide, ": the controller's identity");
-    if (title == "Parameter Files Download Incomplete")
-        return QString("%1 of %2 default parameter files were downloaded to the folder below.\n\n"
-                       "Not saved:\n")
-                   .arg(81 - count)
-                   .arg(81)
-            + entryLines(count, wide, ".xml: not a parameter file")
-            + "\n\nThe dropdowns have been updated with the files that arrived.";
-    return QString();
-}
-
-// Shows the box as the suite does, over the window `over` is set to.
-void showBox(MainWindow* window, const QString& title, const QString& text, QWidget** over)
+// Shows the box as the suite does, over the window.
+void showBox(MainWindow* window, const QString& title, const QString& text)
 {
     XMLTranslatorDialogs dialogs(window);
-    *over = window;
-    if (title == "Select Export Type") {
-        dialogs.exportType();
-    } else if (title == "Caution!") {
-        dialogs.yesOrCancel(QMessageBox::Warning, title,
-                            "This feature will import all parameters contained in the selected "
-                            "XML file, including Level 3 parameters, which are not intended for "
-                            "typical user modification.",
-                            text);
-    } else if (title == "Save Error") {
+    if (title == "Save Error")
         window->motorRunningError();
-    } else if (title == "Parameter File Imported") {
+    else if (title == "Select Export Type")
+        dialogs.exportType();
+    else if (title == "Caution!")
+        dialogs.yesOrCancel(QMessageBox::Warning, title, text, text);
+    else if (title == "Parameter File Imported")
         dialogs.showInformation(title, text);
-    } else if (title == "Error") {
+    else if (title == "Error")
         dialogs.showError(text);
-    } else if (title == "Parameter Files Download Incomplete") {
-        PathMessageBox box(QMessageBox::Warning, title, text,
-                           "\"/home/rider/.local/share/kelvara-default-parameter-files\"", window);
-        box.exec();
-    } else if (title == "Write Fail") {
-        window->errorPopup(title,
-                           "Communication fail. Could not write parameter(s) requested.\nError "
-                           "code: 3 Timeout\n\nThis is likely a disconnection between the "
-                           "controller and your computer.\nEnsure your controller is: \n  - Not "
-                           "running while you're trying to save parameters or autotune\n  - "
-                           "Connected correctly to the power source\n\nand please try again.");
-    } else {
+    else if (title.startsWith("Parameter Files Download"))
+        PathMessageBox(QMessageBox::Warning, title, text, "\"/home/rider/.local/share/kelvara\"",
+                       window)
+            .exec();
+    else
         window->errorPopup(title, text);
-    }
 }
 
-// Entries the label wraps although the screen has room for them on one
-// line.
-QStringList wrappedEntries(const QMessageBox* box)
-{
-    const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
-    QStringList wrapped;
-    for (const QString& line : box->text().split('\n')) {
-        if (line.startsWith("  ")
-            && QFontMetricsF(label->font()).horizontalAdvance(line) >= label->width())
-            wrapped << QString("\"%1\" wraps in %2 px").arg(line).arg(label->width());
-    }
-    return wrapped;
-}
 } // namespace
 
 class TestWindowFonts : public QObject
@@ -796,63 +720,98 @@ private slots:
     void boxesReadWhole_data()
     {
         QTest::addColumn<QString>("title");
-        QTest::addColumn<int>("entries");
-        QTest::addColumn<bool>("wide"); // entries wider than any screen
-        for (const char* title :
-             {"Another Controller", "Unsaved Changes Replaced", "Values Limited",
-              "Values Outside Limits", "Parameter File Imported", "Error",
-              "Parameter Files Download Incomplete"}) {
-            QTest::addRow("%s, 3 entries", title) << title << 3 << false;
-            QTest::addRow("%s, 40 entries", title) << title << 40 << false;
+        QTest::addColumn<QString>("text");
+        const QString file = "XML file \"/home/rider/Documents/Kelvara/setups/rear hub 500W.xml\"";
+        const QString replaced =
+            "12 unsaved changes were replaced by the controller's values.\n\n%1";
+        const QString moved = "Limits set by other values moved these values, and Save "
+                              "Parameters will write them as they are now:\n%1\n\n\"Before\" is "
+                              "what the register held, read with the values set now. Setting "
+                              "back the value that moved one puts it back, unless you have "
+                              "changed it since.";
+        // Each kind of list box: its title, its text and what follows each entry.
+        const QList<std::tuple<QString, QString, QString>> kinds{
+            {"Another Controller",
+             "A controller other than the one that was read answered, so nothing was written "
+             "to it. Its values were read: "
+                 + replaced,
+             ""},
+            {"Unsaved Changes Replaced",
+             "The controller was connected again and its values were read: " + replaced, ""},
+            {"Values Limited", moved, ": 100 V in the file, 90 V now"},
+            {"Values Outside Limits",
+             "The controller holds values beyond the limits of the suite:\n%1\n\nThe page "
+             "shows the nearest limit, or no entry for a value a list does not name.",
+             ": the controller holds 100 V, the page shows 90 V"},
+            {"Parameter File Imported",
+             "40 of the 41 entries of " + file + " could not be imported:\n%1\n\n" + file
+                 + " holds commands, which were left out: a parameter file never commands the "
+                   "controller.\n  Motor Command (480): a command",
+             ": not a register of this suite"},
+            {"Error",
+             "No parameters were imported: no entry of " + file
+                 + " is for a register this import changes.\n%1",
+             ": the controller's identity"},
+            {"Parameter Files Download Incomplete",
+             "33 of 81 default parameter files were downloaded to the folder below.\n\n%1\n\n"
+             "The dropdowns have been updated with the files that arrived.",
+             ".xml: not a parameter file"}};
+        for (const auto& [title, text, tail] : kinds) {
+            for (const int count : {3, 40})
+                QTest::addRow("%s, %d entries", qPrintable(title), count)
+                    << title << text.arg(entries(count, tail));
         }
-        QTest::newRow("Values Limited, wider than the screen") << "Values Limited" << 12 << true;
-        QTest::newRow("Write Fail") << "Write Fail" << 0 << false;
+        QTest::newRow("entries wider than the screen")
+            << "Values Limited" << moved.arg(entries(12, ": 100 V in the file", true));
+        QTest::newRow("Write Fail") << "Write Fail"
+                                    << "Communication fail. Could not write parameter(s) "
+                                       "requested.\nError code: 3 Timeout";
         for (const char* title : {"Save Error", "Select Export Type", "Caution!"})
-            QTest::newRow(title) << title << 0 << false;
+            QTest::newRow(title) << title << "Use caution when modifying Level 3 parameters.";
     }
 
-    // Every box the suite shows over the window reads whole: its texts
-    // wrap to its width, its entries on one line where the screen has room,
-    // the box within the screen, centred over the window, and OK on the
-    // screen, also with its details shown.
+    // Every kind of box reads whole over the window: texts wrapped to its
+    // width, entries on one line where the screen has room, the box within
+    // the screen and centred over the window, its buttons on the screen,
+    // also with its details shown.
     void boxesReadWhole()
     {
         QFETCH(QString, title);
-        QFETCH(int, entries);
-        QFETCH(bool, wide);
+        QFETCH(QString, text);
         qunsetenv("KELVARA_EXTRA_PORTS");
         Workspace workspace;
         MainWindow window;
         SuiteStartup::showWindow(&window, SuiteStartup::registerSansFont());
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QStringList faults = awaitFrame(&window);
-        QWidget* over = nullptr;
         ModalWatcher watcher;
         watcher.onBox = [&](QMessageBox* box) {
             faults << awaitFrame(box);
             // Once the box has answered the layout requests of its showing.
-            static_cast<void>(
-                QTest::qWaitFor([&] { return BoxChecks::boxFaults(box, over).isEmpty(); }, 2000));
-            faults << BoxChecks::boxFaults(box, over);
+            static_cast<void>(QTest::qWaitFor(
+                [&] { return BoxChecks::boxFaults(box, &window).isEmpty(); }, 2000));
+            faults << BoxChecks::boxFaults(box, &window);
             for (const QAbstractButton* button : box->buttons())
                 faults << offScreen(button);
-            // Where the box does not span the screen, it had room for them.
-            if (!wide && withFrame(box).width() < box->screen()->availableGeometry().width() - 40)
-                faults << wrappedEntries(box);
-            QAbstractButton* more = nullptr;
-            for (QAbstractButton* button : box->buttons()) {
-                if (box->buttonRole(button) == QMessageBox::ActionRole)
-                    more = button;
+            const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+            const bool roomy =
+                withFrame(box).width() < box->screen()->availableGeometry().width() - 40;
+            for (const QString& line : box->text().split('\n')) {
+                if (roomy && line.startsWith("  ")
+                    && QFontMetricsF(label->font()).horizontalAdvance(line) >= label->width())
+                    faults << QString("\"%1\" wraps in %2 px").arg(line).arg(label->width());
             }
-            if (!more)
-                return;
-            more->click();
-            const QRect area = box->screen()->availableGeometry();
-            if (!QTest::qWaitFor([&] { return area.contains(withFrame(box)); }, 5000))
-                faults << "the box with its details passes the screen";
-            faults << BoxChecks::cutLabels(box) << offScreen(box->button(QMessageBox::Ok));
+            for (QAbstractButton* button : box->buttons()) {
+                if (box->buttonRole(button) != QMessageBox::ActionRole)
+                    continue;
+                button->click(); // "Show Details..."
+                static_cast<void>(QTest::qWaitFor(
+                    [&] { return BoxChecks::boxFaults(box, nullptr).isEmpty(); }, 5000));
+                faults << BoxChecks::boxFaults(box, nullptr)
+                       << offScreen(box->button(QMessageBox::Ok));
+            }
         };
-        showBox(&window, title, boxText(title, entries, wide), &over);
+        showBox(&window, title, text);
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QCOMPARE(watcher.titles(), QStringList{title});
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));

@@ -30,7 +30,8 @@ bool isEntry(const QString& line)
 }
 
 // The width the label needs to show the line unwrapped: its text's
-// advance, rounded up, and the pixel its text layout keeps for the cursor.
+// advance, rounded up, the pixel its text layout keeps for the cursor and
+// one for the rounding of a fractional scale.
 int unwrappedWidth(const QLabel* label, const QString& line)
 {
     const QMargins margins = label->contentsMargins();
@@ -198,6 +199,7 @@ void ListMessageBox::layOutTexts()
     policy.setHeightForWidth(true);
     label->setSizePolicy(policy);
     const int room = ScreenFit::roomOnScreen(this).width();
+    measureBesideText(label, room);
     int text = textWidth();
     for (int excess = 0;; text -= excess) {
         label->setMinimumWidth(text);
@@ -223,7 +225,6 @@ void ListMessageBox::layOutTexts()
 int ListMessageBox::textWidth() const
 {
     const QLabel* label = textLabel();
-    const int besides = besideText();
     const int comfortable = int(comfortableBoxWidth * ScreenFit::factor()) - besides;
     const int entries = widestLine(label, shownEntryLines);
     const int others = widestLine(label, shownOtherLines);
@@ -232,20 +233,20 @@ int ListMessageBox::textWidth() const
 
 int ListMessageBox::textRoom() const
 {
-    return ScreenFit::roomOnScreen(this).width() - besideText();
+    return ScreenFit::roomOnScreen(this).width() - besides;
 }
 
-// The margins, icon and spacing of the box beside its text: the text's
-// column takes whatever width the box has beyond them.
-int ListMessageBox::besideText() const
+// The margins, icon and spacing of the box beside its text: what the box
+// needs beyond a text wider than anything else in it.
+void ListMessageBox::measureBesideText(QLabel* label, int room)
 {
-    const QLabel* label = textLabel();
+    layout()->invalidate();
     layout()->activate();
-    if (label && label->width() > 0 && label->width() < width())
-        return width() - label->width();
-    const QMargins margins = layout()->contentsMargins();
-    return style()->pixelMetric(QStyle::PM_MessageBoxIconSize) + margins.left() + margins.right()
-        + 2 * style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing);
+    const int probe = qMax(room, layout()->totalMinimumSize().width());
+    label->setMinimumWidth(probe);
+    layout()->invalidate();
+    layout()->activate();
+    besides = qMax(0, layout()->totalMinimumSize().width() - probe);
 }
 
 QLabel* ListMessageBox::textLabel() const

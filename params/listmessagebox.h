@@ -50,12 +50,13 @@ private:
     void fitToScreen();
     void layOutTexts();
     int textWidth() const;
-    int besideText() const;
+    void measureBesideText(QLabel* label, int room);
     int detailsHeight() const;
     QLabel* textLabel() const;
 
     QString whole;
     QSize fittedSize;
+    int besides = 0;
     // The lines of the text shown, apart as entries and other lines.
     QStringList shownEntryLines;
     QStringList shownOtherLines;

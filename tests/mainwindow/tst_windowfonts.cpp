@@ -617,7 +617,7 @@ private slots:
         watcher.onBox = [&](QMessageBox* box) {
             if (!box->windowTitle().startsWith("Parameter Files Download"))
                 return;
-            faults << awaitFrame(box) << cutTexts(box);
+            faults << awaitFrame(box) << cutTexts(box) << BoxChecks::boxFaults(box, &parent);
             for (const QLabel* label : box->findChildren<QLabel*>()) {
                 if (label->isVisible() && label->text().remove('\n').contains(workspace.store()))
                     closing << label->text();
@@ -678,7 +678,8 @@ private slots:
         watcher.onBox = [&](QMessageBox* box) {
             if (box->windowTitle() != "Values Outside Limits")
                 return;
-            faults << windowFaults(box) << offScreen(box->button(QMessageBox::Ok));
+            faults << windowFaults(box) << offScreen(box->button(QMessageBox::Ok))
+                   << BoxChecks::boxFaults(box, f.window.get());
             QAbstractButton* more = nullptr;
             for (QAbstractButton* button : box->buttons()) {
                 if (box->buttonRole(button) == QMessageBox::ActionRole)

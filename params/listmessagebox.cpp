@@ -64,6 +64,7 @@ ListMessageBox::ListMessageBox(Icon icon, const QString& title, const QString& t
         connect(buttons, &QDialogButtonBox::clicked, this, [this] {
             if (!isVisible())
                 return;
+            centred = false;
             layOutTexts();
             ScreenFit::moveOntoScreen(this);
         });
@@ -74,6 +75,7 @@ void ListMessageBox::appendText(const QString& more)
 {
     whole += more;
     if (isVisible()) {
+        centred = false;
         fitToScreen();
         ScreenFit::moveOntoScreen(this);
     } else {
@@ -110,10 +112,11 @@ void ListMessageBox::showEvent(QShowEvent* event)
     ensurePolished();
     QMessageBox::showEvent(event);
     fitToScreen();
-    if (placed || event->spontaneous())
-        ScreenFit::moveOntoScreen(this);
-    else
+    centred = !placed && !event->spontaneous();
+    if (centred)
         ScreenFit::centreOver(this, parentWidget());
+    else
+        ScreenFit::moveOntoScreen(this);
     QCoreApplication::removePostedEvents(this, QEvent::LayoutRequest);
 }
 
@@ -165,7 +168,11 @@ bool ListMessageBox::event(QEvent* event)
         return handled;
     }
     const bool handled = QDialog::event(event);
+    const QSize before = fittedSize;
     layOutTexts();
+    // Sized anew as it maps (its fonts settled late, say): centred again.
+    if (fittedSize != before && centred)
+        ScreenFit::centreOver(this, parentWidget());
     return handled;
 }
 

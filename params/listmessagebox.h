@@ -57,6 +57,9 @@ private:
     QString whole;
     QSize fittedSize;
     int besides = 0;
+    // Placed by showing, centred over its window, and not sized since for
+    // a change of its own (details shown, text added).
+    bool centred = false;
     // The lines of the text shown, apart as entries and other lines.
     QStringList shownEntryLines;
     QStringList shownOtherLines;

@@ -617,7 +617,10 @@ private slots:
         watcher.onBox = [&](QMessageBox* box) {
             if (!box->windowTitle().startsWith("Parameter Files Download"))
                 return;
-            faults << awaitFrame(box) << cutTexts(box) << BoxChecks::boxFaults(box, &parent);
+            faults << awaitFrame(box);
+            static_cast<void>(QTest::qWaitFor(
+                [&] { return BoxChecks::boxFaults(box, &parent).isEmpty(); }, 2000));
+            faults << cutTexts(box) << BoxChecks::boxFaults(box, &parent);
             for (const QLabel* label : box->findChildren<QLabel*>()) {
                 if (label->isVisible() && label->text().remove('\n').contains(workspace.store()))
                     closing << label->text();

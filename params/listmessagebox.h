@@ -5,12 +5,16 @@
 #include <QString>
 #include <QStringList>
 
+class QLabel;
+
 // A message box whose text lists entries (values, names, files), one a
-// line: a run of lines that begin with two blanks is a list. However long
-// its lists, the box keeps within the screen's available area, its OK
+// line: a run of lines that begin with two blanks is a list. Its other
+// lines wrap to the box's width; an entry keeps to one line where the
+// screen has room for it, the box growing as wide as that takes. However
+// long its lists, the box keeps within the screen's available area, its OK
 // button on the screen: a list longer than the box has room for shows its
 // first entries and "... and N more", and the box's details hold every
-// entry, one click away.
+// entry, one click away. It opens centred over the window it belongs to.
 class ListMessageBox : public QMessageBox
 {
     Q_OBJECT
@@ -31,20 +35,34 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    // The widest a message box grows for a line it cannot wrap, as the
-    // toolkit works it out from the screen's width.
-    static int widestBox(int screenWidth);
+    bool event(QEvent* event) override;
+    // The widest the box's texts may be laid out: the screen's available
+    // area less the box's frame, margins and icon.
+    int textRoom() const;
+    // Lines that break by rules of their own are broken for the width the
+    // box's text takes, before the box takes its size from them.
+    virtual void breakLines(int width) { Q_UNUSED(width) }
 
 private:
     // The first entries and, when some are left out, "... and N more".
     static QStringList firstEntries(const QStringList& entries, int shown);
     void showEntries(int shown);
-    void keepEntriesOnOneLine(const QStringList& entries);
     void fitToScreen();
+    void layOutTexts();
+    int textWidth() const;
+    void measureBesideText(QLabel* label, int room);
     int detailsHeight() const;
+    QLabel* textLabel() const;
 
     QString whole;
+    QSize fittedSize;
+    int besides = 0;
+    // Placed by showing, centred over its window, and not sized since for
+    // a change of its own (details shown, text added).
+    bool centred = false;
+    // The lines of the text shown, apart as entries and other lines.
+    QStringList shownEntryLines;
+    QStringList shownOtherLines;
 };
 
 #endif // LISTMESSAGEBOX_H

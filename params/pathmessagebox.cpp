@@ -1,11 +1,14 @@
 #include "pathmessagebox.h"
 
+#include "screenfit.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
-#include <QStyle>
 
 namespace {
+
+const int labelSlack = 4;
 
 // The parts of the line, each ending after a separator (the last one
 // however it ends).
@@ -51,18 +54,19 @@ PathMessageBox::PathMessageBox(Icon icon, const QString& title, const QString& t
     setInformativeText(pathLine);
 }
 
-// Broken once the box has its fonts, before it takes its size from its
-// texts; as wide as the box may grow beside its icon and margins.
-void PathMessageBox::showEvent(QShowEvent* event)
+// As wide as the toolkit lets a box grow for a line it cannot wrap, or as
+// the box's text, within the screen.
+void PathMessageBox::breakLines(int width)
 {
     auto* line = findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (line && screen) {
-        line->ensurePolished();
-        const int besideText = style()->pixelMetric(QStyle::PM_MessageBoxIconSize) + 60;
-        const int width = widestBox(screen->availableGeometry().width()) - besideText;
-        line->setWordWrap(false);
-        line->setText(brokenAtSeparators(pathLine, line->fontMetrics(), width));
-    }
-    ListMessageBox::showEvent(event);
+    if (!line || !screen)
+        return;
+    const int screenWidth = screen->availableGeometry().width();
+    const int widestBox = screenWidth <= 1024 ? screenWidth : qMin(screenWidth - 480, 1000);
+    const int besides = ScreenFit::roomOnScreen(this).width() - textRoom();
+    // Less the pixels the label keeps beside its text.
+    const int pathWidth = qMin(textRoom(), qMax(width, widestBox - besides)) - labelSlack;
+    line->setWordWrap(false);
+    line->setText(brokenAtSeparators(pathLine, line->fontMetrics(), pathWidth));
 }

@@ -6,8 +6,8 @@
 // A message box that names a file or folder. The path, with what follows
 // it on its line, stands below the text, whole: broken into lines only
 // after its separators, each as wide as the box takes, so no name is cut
-// off or broken in the middle however long the path is. Lists in its text
-// keep within the screen as ListMessageBox's do.
+// off or broken in the middle however long the path is. Its texts keep
+// within the screen as ListMessageBox's do.
 class PathMessageBox : public ListMessageBox
 {
     Q_OBJECT
@@ -17,7 +17,7 @@ public:
                    QWidget* parent = nullptr);
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void breakLines(int width) override;
 
 private:
     QString pathLine;

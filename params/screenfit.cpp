@@ -138,13 +138,32 @@ void scrollContent(QWidget* window)
     window->setMinimumSize(0, 0);
 }
 
+// How far the rectangle moves onto the area. The far edges first, so that
+// one larger than the area keeps its top left corner on it.
+QPoint shiftOnto(const QRect& outer, const QRect& area)
+{
+    QPoint shift(qMin(0, area.right() - outer.right()), qMin(0, area.bottom() - outer.bottom()));
+    shift.rx() += qMax(0, area.left() - (outer.left() + shift.x()));
+    shift.ry() += qMax(0, area.top() - (outer.top() + shift.y()));
+    return shift;
+}
+
 // The frame the window manager put around a shown window; null without
 // one. The platform's word: the widget hears of a frame only once it next
 // moves.
 QMargins shownFrame(const QWidget* window)
 {
     const QWindow* handle = window->windowHandle();
-    return window->isVisible() && handle ? handle->frameMargins() : QMargins();
+    if (!window->isVisible() || !handle)
+        return QMargins();
+    const QMargins frame = handle->frameMargins();
+    // At a fractional scale the platform rounds each side of the frame to
+    // whole pixels, a part of one off at times: a window as high or wide as
+    // the screen allows would end a screen pixel past its far edge.
+    const qreal ratio = handle->devicePixelRatio();
+    if (frame.isNull() || qFuzzyCompare(ratio, std::round(ratio)))
+        return frame;
+    return frame + QMargins(0, 0, 1, 1);
 }
 
 // The frame the window manager will put around the window: its own once
@@ -292,15 +311,31 @@ QSize ScreenFit::roomOnScreen(const QWidget* window)
                  area.height() - frame.top() - frame.bottom());
 }
 
+void ScreenFit::centreOver(QWidget* window, const QWidget* over)
+{
+    const QWidget* anchor = over ? over->window() : nullptr;
+    if (!anchor || !anchor->isVisible() || anchor == window) {
+        moveOntoScreen(window);
+        return;
+    }
+    // Framed as the window it opens over is; the frame the window manager
+    // will put around it where that is not known yet.
+    const QMargins anchorFrame = shownFrame(anchor);
+    const QMargins frame = anchorFrame.isNull() ? shownFrame(window) : anchorFrame;
+    QRect outer(QPoint(), window->size().grownBy(frame));
+    outer.moveCenter(anchor->geometry().marginsAdded(anchorFrame).center());
+    const QRect client = outer.marginsRemoved(frame);
+    const QPoint shift =
+        shiftOnto(client.marginsAdded(expectedFrame(window)), availableArea(window));
+    // A window not framed yet takes the place of its frame for its own.
+    const QPoint knownFrame = window->geometry().topLeft() - window->pos();
+    window->move(client.topLeft() + shift - knownFrame);
+}
+
 void ScreenFit::moveOntoScreen(QWidget* window)
 {
-    const QRect area = availableArea(window);
-    const QRect outer = window->geometry().marginsAdded(expectedFrame(window));
-    // The far edges first, so that a window larger than the area keeps its
-    // top left corner on it.
-    QPoint shift(qMin(0, area.right() - outer.right()), qMin(0, area.bottom() - outer.bottom()));
-    shift.rx() += qMax(0, area.left() - (outer.left() + shift.x()));
-    shift.ry() += qMax(0, area.top() - (outer.top() + shift.y()));
+    const QPoint shift =
+        shiftOnto(window->geometry().marginsAdded(expectedFrame(window)), availableArea(window));
     // Relative to where the widget believes it is, which may not know its
     // frame yet.
     if (!shift.isNull())

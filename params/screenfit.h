@@ -60,6 +60,12 @@ public:
     // The same, whatever the window's maximum size.
     static QSize roomOnScreen(const QWidget* window);
 
+    // A window about to show opens centred over the window `over` belongs
+    // to, with the frames the window manager puts around them, and moves
+    // onto the screen's available area where that passes an edge. Without
+    // a shown window to centre on, it only moves onto the screen.
+    static void centreOver(QWidget* window, const QWidget* over);
+
     // A shown window that has grown past the screen's available area, with
     // its frame, moves back into it as far as its size allows.
     static void moveOntoScreen(QWidget* window);

@@ -20,9 +20,10 @@ const char* const exportTypeTable =
     "<tr><td><b>All</b></td><td>Export all parameters.</td></tr>"
     "</table>";
 
-QMessageBox* createExportTypeBox()
+// Each box opens over the window of the parent given.
+QMessageBox* createExportTypeBox(QWidget* parent)
 {
-    auto* box = new QMessageBox();
+    auto* box = new QMessageBox(parent);
     box->setWindowTitle(QStringLiteral("Select Export Type"));
     box->setIcon(QMessageBox::NoIcon);
     box->setStyleSheet(QStringLiteral("QLabel{min-width: 440px;}"));
@@ -45,9 +46,9 @@ QMessageBox* createExportTypeBox()
 }
 
 QMessageBox* createYesOrCancelBox(QMessageBox::Icon icon, const QString& title, const QString& text,
-                                  const QString& informativeText)
+                                  const QString& informativeText, QWidget* parent)
 {
-    auto* box = new QMessageBox();
+    auto* box = new QMessageBox(parent);
     box->setIcon(icon);
     box->setWindowTitle(title);
     box->setText(text);
@@ -57,9 +58,9 @@ QMessageBox* createYesOrCancelBox(QMessageBox::Icon icon, const QString& title, 
     return box;
 }
 
-QMessageBox* createLevel3WarningBox()
+QMessageBox* createLevel3WarningBox(QWidget* parent)
 {
-    auto* box = new QMessageBox();
+    auto* box = new QMessageBox(parent);
     box->setWindowTitle(QStringLiteral("Caution!"));
     box->setIcon(QMessageBox::Warning);
     box->setText(QStringLiteral("You have imported and changed one or more Level 3 parameters!"));
@@ -114,7 +115,7 @@ QString XMLTranslatorDialogs::saveFileName(const QString& caption, const QString
 
 int XMLTranslatorDialogs::exportType()
 {
-    const std::unique_ptr<QMessageBox> box(createExportTypeBox());
+    const std::unique_ptr<QMessageBox> box(createExportTypeBox(m_parentWidget));
     box->exec();
     const QAbstractButton* clicked = box->clickedButton();
     const QVariant type = clicked ? clicked->property("exportType") : QVariant();
@@ -125,13 +126,13 @@ bool XMLTranslatorDialogs::yesOrCancel(QMessageBox::Icon icon, const QString& ti
                                        const QString& text, const QString& informativeText)
 {
     const std::unique_ptr<QMessageBox> box(
-        createYesOrCancelBox(icon, title, text, informativeText));
+        createYesOrCancelBox(icon, title, text, informativeText, m_parentWidget));
     return box->exec() == QMessageBox::Yes;
 }
 
 XMLTranslatorDialogs::Level3Choice XMLTranslatorDialogs::level3ImportChoice()
 {
-    const std::unique_ptr<QMessageBox> box(createLevel3WarningBox());
+    const std::unique_ptr<QMessageBox> box(createLevel3WarningBox(m_parentWidget));
     box->exec();
     const QAbstractButton* clicked = box->clickedButton();
     const QVariant choice = clicked ? clicked->property("level3Choice") : QVariant();

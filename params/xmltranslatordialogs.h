@@ -18,7 +18,8 @@ public:
 
     enum Level3Choice { KeepImported, RestoreAll, RestoreLevel3Only };
 
-    // File dialogs and error boxes are parented to parentWidget.
+    // Every dialog and box is parented to parentWidget and opens over its
+    // window.
     explicit XMLTranslatorDialogs(QWidget* parentWidget = nullptr);
     virtual ~XMLTranslatorDialogs();
 

@@ -10,12 +10,14 @@
 // choice with 40 brands; the unsaved list fills its window, and the
 // download's closing box names the store whole; the mouse wheel over boxes
 // the user has not clicked into. A box naming 40 values keeps to the screen
-// with its details; the status text and a long maker's name show whole,
+// with its details; every kind of box reads whole, centred over the window
+// (BoxChecks), with short and long lists; the status text and a long maker's name show whole,
 // each as its tooltip where the room cuts it; a stalled spin is explained;
 // the logo is drawn for the screen's pixels.
 
 #include "autotunelink.h"
 #include "autotunewizard.h"
+#include "boxchecks.h"
 #include "customparameteredit.h"
 #include "defaultimporter.h"
 #include "dropdownwidths.h"
@@ -26,17 +28,20 @@
 #include "helpwindow.h"
 #include "loopbackhttpserver.h"
 #include "multislider.h"
+#include "pathmessagebox.h"
 #include "scenetext.h"
 #include "screenfit.h"
 #include "suitestartup.h"
 #include "updatestesting.h"
 #include "virtualdisplay.h"
+#include "xmltranslatordialogs.h"
 #include "windowfixture.h"
 
 #include <QTextBrowser>
 #include <QToolTip>
 
 using namespace WindowFixture;
+using BoxChecks::withFrame;
 
 namespace {
 
@@ -45,14 +50,6 @@ bool windowManaged = false;
 // The desktop's DPI and the screen's pixels, as main starts the display.
 int desktopDpi = 96;
 QSize screenPixels(1920, 1080);
-
-// The window with the frame the window manager put around it: the platform
-// hears of a frame before the widget does.
-QRect withFrame(const QWidget* window)
-{
-    const QWindow* handle = window->windowHandle();
-    return handle ? window->geometry().marginsAdded(handle->frameMargins()) : window->geometry();
-}
 
 QString named(const QWidget* widget)
 {
@@ -214,6 +211,9 @@ bool breaksWithinName(const QLabel* label, const QString& path)
 QStringList windowFaults(QWidget* window)
 {
     QStringList faults = awaitFrame(window);
+    // Once the window has laid out what it shows: on a busy machine that
+    // may follow its frame.
+    static_cast<void>(QTest::qWaitFor([window] { return cutTexts(window).isEmpty(); }, 2000));
     faults << cutTexts(window) << unfilledRoom(window);
     return faults;
 }
@@ -315,6 +315,39 @@ QStringList statusFaults(MainWindow* window)
                       .arg(status->shownText(), status->text())
                       .arg(status->width());
     return faults;
+}
+
+// Entries of a box's list as long as the suite's longest names give, or
+// wider than any screen, each followed by the tail.
+QString entries(int count, const QString& tail, bool wide = false)
+{
+    QStringList lines;
+    for (int i = 0; i < count; ++i)
+        lines << QString("Rated System Voltage (generally leave as-is) ").repeated(wide ? 8 : 1)
+                + QString("(%1)").arg(70 + i) + tail;
+    return ListMessageBox::listed(lines);
+}
+
+// Shows the box as the suite does, over the window.
+void showBox(MainWindow* window, const QString& title, const QString& text)
+{
+    XMLTranslatorDialogs dialogs(window);
+    if (title == "Save Error")
+        window->motorRunningError();
+    else if (title == "Select Export Type")
+        dialogs.exportType();
+    else if (title == "Caution!")
+        dialogs.yesOrCancel(QMessageBox::Warning, title, text, text);
+    else if (title == "Parameter File Imported")
+        dialogs.showInformation(title, text);
+    else if (title == "Error")
+        dialogs.showError(text);
+    else if (title.startsWith("Parameter Files Download"))
+        PathMessageBox(QMessageBox::Warning, title, text, "\"/home/rider/.local/share/kelvara\"",
+                       window)
+            .exec();
+    else
+        window->errorPopup(title, text);
 }
 
 } // namespace
@@ -588,7 +621,10 @@ private slots:
         watcher.onBox = [&](QMessageBox* box) {
             if (!box->windowTitle().startsWith("Parameter Files Download"))
                 return;
-            faults << awaitFrame(box) << cutTexts(box);
+            faults << awaitFrame(box);
+            static_cast<void>(QTest::qWaitFor(
+                [&] { return BoxChecks::boxFaults(box, &parent).isEmpty(); }, 2000));
+            faults << cutTexts(box) << BoxChecks::boxFaults(box, &parent);
             for (const QLabel* label : box->findChildren<QLabel*>()) {
                 if (label->isVisible() && label->text().remove('\n').contains(workspace.store()))
                     closing << label->text();
@@ -649,7 +685,8 @@ private slots:
         watcher.onBox = [&](QMessageBox* box) {
             if (box->windowTitle() != "Values Outside Limits")
                 return;
-            faults << windowFaults(box) << offScreen(box->button(QMessageBox::Ok));
+            faults << windowFaults(box) << offScreen(box->button(QMessageBox::Ok))
+                   << BoxChecks::boxFaults(box, f.window.get());
             QAbstractButton* more = nullptr;
             for (QAbstractButton* button : box->buttons()) {
                 if (box->buttonRole(button) == QMessageBox::ActionRole)
@@ -686,6 +723,106 @@ private slots:
                           .isEmpty(),
                      qPrintable(name));
         }
+    }
+
+    void boxesReadWhole_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        const QString file = "XML file \"/home/rider/Documents/Kelvara/setups/rear hub 500W.xml\"";
+        const QString replaced =
+            "12 unsaved changes were replaced by the controller's values.\n\n%1";
+        const QString moved = "Limits set by other values moved these values, and Save "
+                              "Parameters will write them as they are now:\n%1\n\n\"Before\" is "
+                              "what the register held, read with the values set now. Setting "
+                              "back the value that moved one puts it back, unless you have "
+                              "changed it since.";
+        // Each kind of list box: its title, its text and what follows each entry.
+        const QList<std::tuple<QString, QString, QString>> kinds{
+            {"Another Controller",
+             "A controller other than the one that was read answered, so nothing was written "
+             "to it. Its values were read: "
+                 + replaced,
+             ""},
+            {"Unsaved Changes Replaced",
+             "The controller was connected again and its values were read: " + replaced, ""},
+            {"Values Limited", moved, ": 100 V in the file, 90 V now"},
+            {"Values Outside Limits",
+             "The controller holds values beyond the limits of the suite:\n%1\n\nThe page "
+             "shows the nearest limit, or no entry for a value a list does not name.",
+             ": the controller holds 100 V, the page shows 90 V"},
+            {"Parameter File Imported",
+             "40 of the 41 entries of " + file + " could not be imported:\n%1\n\n" + file
+                 + " holds commands, which were left out: a parameter file never commands the "
+                   "controller.\n  Motor Command (480): a command",
+             ": not a register of this suite"},
+            {"Error",
+             "No parameters were imported: no entry of " + file
+                 + " is for a register this import changes.\n%1",
+             ": the controller's identity"},
+            {"Parameter Files Download Incomplete",
+             "33 of 81 default parameter files were downloaded to the folder below.\n\n%1\n\n"
+             "The dropdowns have been updated with the files that arrived.",
+             ".xml: not a parameter file"}};
+        for (const auto& [title, text, tail] : kinds) {
+            for (const int count : {3, 40})
+                QTest::addRow("%s, %d entries", qPrintable(title), count)
+                    << title << text.arg(entries(count, tail));
+        }
+        QTest::newRow("entries wider than the screen")
+            << "Values Limited" << moved.arg(entries(12, ": 100 V in the file", true));
+        QTest::newRow("Write Fail") << "Write Fail"
+                                    << "Communication fail. Could not write parameter(s) "
+                                       "requested.\nError code: 3 Timeout";
+        for (const char* title : {"Save Error", "Select Export Type", "Caution!"})
+            QTest::newRow(title) << title << "Use caution when modifying Level 3 parameters.";
+    }
+
+    // Every kind of box reads whole over the window: texts wrapped to its
+    // width, entries on one line where the screen has room, the box within
+    // the screen and centred over the window, its buttons on the screen,
+    // also with its details shown.
+    void boxesReadWhole()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        qunsetenv("KELVARA_EXTRA_PORTS");
+        Workspace workspace;
+        MainWindow window;
+        SuiteStartup::showWindow(&window, SuiteStartup::registerSansFont());
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QStringList faults = awaitFrame(&window);
+        ModalWatcher watcher;
+        watcher.onBox = [&](QMessageBox* box) {
+            faults << awaitFrame(box);
+            // Once the box has answered the layout requests of its showing.
+            static_cast<void>(QTest::qWaitFor(
+                [&] { return BoxChecks::boxFaults(box, &window).isEmpty(); }, 2000));
+            faults << BoxChecks::boxFaults(box, &window);
+            for (const QAbstractButton* button : box->buttons())
+                faults << offScreen(button);
+            const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+            const bool roomy =
+                withFrame(box).width() < box->screen()->availableGeometry().width() - 40;
+            for (const QString& line : box->text().split('\n')) {
+                if (roomy && line.startsWith("  ")
+                    && QFontMetricsF(label->font()).horizontalAdvance(line) >= label->width())
+                    faults << QString("\"%1\" wraps in %2 px").arg(line).arg(label->width());
+            }
+            for (QAbstractButton* button : box->buttons()) {
+                if (box->buttonRole(button) != QMessageBox::ActionRole)
+                    continue;
+                button->click(); // "Show Details..."
+                static_cast<void>(QTest::qWaitFor(
+                    [&] { return BoxChecks::boxFaults(box, nullptr).isEmpty(); }, 5000));
+                faults << BoxChecks::boxFaults(box, nullptr)
+                       << offScreen(box->button(QMessageBox::Ok));
+            }
+        };
+        showBox(&window, title, text);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(watcher.titles(), QStringList{title});
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
     }
 
     // The status text shows whole beside the tabs, or above them once the
@@ -771,7 +908,7 @@ private slots:
         if (roomForIt && area.width() >= 1024)
             QTRY_VERIFY2(cutTexts(&dialog).isEmpty(), qPrintable(cutTexts(&dialog).join("\n")));
         else if (!roomForIt)
-            QVERIFY(!DropDownWidths::showsWhole(makers, maker));
+            QTRY_VERIFY(!DropDownWidths::showsWhole(makers, maker));
         for (QComboBox* box : {makers, modelBox}) {
             const QString name = box->currentText();
             const bool whole = DropDownWidths::showsWhole(box, name);

@@ -1,0 +1,77 @@
+#ifndef BOXCHECKS_H
+#define BOXCHECKS_H
+
+#include <QtWidgets>
+
+namespace BoxChecks {
+
+// The window with the frame the window manager put around it: the platform
+// hears of a frame before the widget does.
+inline QRect withFrame(const QWidget* window)
+{
+    const QWindow* handle = window->windowHandle();
+    return handle ? window->geometry().marginsAdded(handle->frameMargins()) : window->geometry();
+}
+
+// What keeps a box from reading whole where it opens, once the window
+// manager has framed it: a label that shows less than its text (a line, or
+// a word of a wrapped text, wider than the label, or the text taller; a
+// pixel short is the rounding of a fractional scale), the box with its
+// frame passing the screen's available area, and, unless `over` is null,
+// the box away from the centre of the window `over` belongs to where being
+// centred passes no edge of the screen. The toolkit places its own boxes
+// before their frame is known, a title bar higher.
+inline QStringList boxFaults(const QWidget* box, const QWidget* over)
+{
+    QStringList faults;
+    for (const QLabel* label : box->findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(box) || !label->pixmap(Qt::ReturnByValue).isNull())
+            continue;
+        const QString text =
+            label->textFormat() != Qt::PlainText && Qt::mightBeRichText(label->text())
+            ? QTextDocumentFragment::fromHtml(label->text()).toPlainText()
+            : label->text();
+        int widestWord = 0;
+        for (const QString& word : text.split(QRegularExpression("\\s+")))
+            widestWord = qMax(widestWord, label->fontMetrics().horizontalAdvance(word));
+        const QSize needed = label->wordWrap()
+            ? QSize(widestWord, label->heightForWidth(label->width()))
+            : label->sizeHint();
+        if (!text.isEmpty()
+            && (needed.width() > label->width() + 1 || needed.height() > label->height() + 1))
+            faults << QString("\"%1\" %2 x %3 for %4 x %5")
+                          .arg(text.left(60))
+                          .arg(label->width())
+                          .arg(label->height())
+                          .arg(needed.width())
+                          .arg(needed.height());
+    }
+    const QRect outer = withFrame(box);
+    const QRect area = box->screen()->availableGeometry();
+    const auto where = [](const QRect& place) {
+        return QString("%1 %2 %3 x %4")
+            .arg(place.x())
+            .arg(place.y())
+            .arg(place.width())
+            .arg(place.height());
+    };
+    if (!area.contains(outer))
+        faults << "\"" + box->windowTitle() + "\" at " + where(outer) + " passes the screen";
+    if (!over)
+        return faults;
+    QRect centred(QPoint(), outer.size());
+    centred.moveCenter(withFrame(over->window()).center());
+    centred.moveRight(qMin(centred.right(), area.right()));
+    centred.moveBottom(qMin(centred.bottom(), area.bottom()));
+    centred.moveLeft(qMax(centred.left(), area.left()));
+    centred.moveTop(qMax(centred.top(), area.top()));
+    const QPoint off = outer.topLeft() - centred.topLeft();
+    const int titleBar = box->geometry().top() - outer.top();
+    if (qAbs(off.x()) > 3 || off.y() > 3 || off.y() < -3 - titleBar)
+        faults << "\"" + box->windowTitle() + "\" at " + where(outer) + ", not " + where(centred);
+    return faults;
+}
+
+} // namespace BoxChecks
+
+#endif // BOXCHECKS_H

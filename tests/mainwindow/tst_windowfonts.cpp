@@ -623,7 +623,7 @@ private slots:
                 return;
             faults << awaitFrame(box);
             static_cast<void>(QTest::qWaitFor(
-                [&] { return BoxChecks::boxFaults(box, &parent).isEmpty(); }, 2000));
+                [&] { return BoxChecks::boxFaults(box, &parent).isEmpty(); }, 5000));
             faults << cutTexts(box) << BoxChecks::boxFaults(box, &parent);
             for (const QLabel* label : box->findChildren<QLabel*>()) {
                 if (label->isVisible() && label->text().remove('\n').contains(workspace.store()))
@@ -685,8 +685,12 @@ private slots:
         watcher.onBox = [&](QMessageBox* box) {
             if (box->windowTitle() != "Values Outside Limits")
                 return;
-            faults << windowFaults(box) << offScreen(box->button(QMessageBox::Ok))
-                   << BoxChecks::boxFaults(box, f.window.get());
+            faults << windowFaults(box) << offScreen(box->button(QMessageBox::Ok));
+            // A loaded machine's window manager may place the box a moment
+            // after it shows.
+            static_cast<void>(QTest::qWaitFor(
+                [&] { return BoxChecks::boxFaults(box, f.window.get()).isEmpty(); }, 5000));
+            faults << BoxChecks::boxFaults(box, f.window.get());
             QAbstractButton* more = nullptr;
             for (QAbstractButton* button : box->buttons()) {
                 if (box->buttonRole(button) == QMessageBox::ActionRole)
@@ -797,7 +801,7 @@ private slots:
             faults << awaitFrame(box);
             // Once the box has answered the layout requests of its showing.
             static_cast<void>(QTest::qWaitFor(
-                [&] { return BoxChecks::boxFaults(box, &window).isEmpty(); }, 2000));
+                [&] { return BoxChecks::boxFaults(box, &window).isEmpty(); }, 5000));
             faults << BoxChecks::boxFaults(box, &window);
             for (const QAbstractButton* button : box->buttons())
                 faults << offScreen(button);

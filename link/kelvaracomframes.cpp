@@ -393,8 +393,10 @@ void KelvaraCom::judgeGoodReply()
         const ReadPurpose purpose = currentReadPurpose;
         emitDevMessage(address - 1, false, true, reply, showHex);
         if (isIdentityCheckReply()) {
+            tally.noteCheckAnswer();
             takeIdentityAnswer(address, count, reply);
         } else {
+            tally.restart();
             sendNextReadEarly();
             if (!isReadAllPurpose(purpose))
                 storeReadReply(address, count, reply);
@@ -406,6 +408,7 @@ void KelvaraCom::judgeGoodReply()
         announceJudgement(judged);
         return;
     }
+    tally.restart();
     if (mode == WriteMode)
         storeWriteReply();
     replyText =
@@ -455,6 +458,7 @@ bool KelvaraCom::takeCheckOfStatusRead()
 // the frame goes again at once with the same wait.
 void KelvaraCom::judgeUnansweredExchange(bool garbled)
 {
+    tally.noteFailedSend(garbled || rxCount > 0);
     if (!garbled)
         noteFailedExchange();
     if (isConnectionCheckReply()) {

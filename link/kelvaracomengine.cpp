@@ -450,7 +450,6 @@ void KelvaraCom::writeWrapper()
         if (!writeQueue.isEmpty()) {
             mode = WriteMode;
             writeState = WriteState::WaitingForReply;
-            tally.restart();
             flashSaveNeeded = false;
             // What a batch that ends without a save to flash leaves unsaved.
             runner->setFlashRecoveryValues();
@@ -587,7 +586,9 @@ QString KelvaraCom::failureText(const QString& errorType)
     const bool readFailed = errorType == QLatin1String("Read Fail");
     // The controller kept answering, but no reply came good: the line, not
     // the controller, failed, and a longer timeout would not help.
-    const bool spoiledLine = timedOut && readFailed && tally.controllerAnswered();
+    // A save to flash tells its own failure.
+    const bool spoiledLine = timedOut && readFailed && tally.controllerAnswered()
+        && flashSaveState == FlashSaveState::Idle;
     if (spoiledLine)
         errorText = QStringLiteral("- Replies spoiled on the line");
     const QString advice = timedOut ? QString::fromLatin1(timeoutAdvice) : QString();

@@ -147,7 +147,9 @@ public:
         auto* box = qobject_cast<QMessageBox*>(watched);
         if (box && event->type() == QEvent::Show) {
             const QWidget* owner = box->parentWidget() ? box->parentWidget()->window() : nullptr;
-            ++titles[owner][box->windowTitle()];
+            // The title and the first lines of the text tell one failure from another.
+            ++titles[owner][box->windowTitle() + QStringLiteral(": ")
+                            + box->text().section(QLatin1Char('\n'), 0, 1).left(120)];
             QTimer::singleShot(0, box, [box] { box->reject(); });
         }
         return false;
@@ -228,6 +230,7 @@ public:
         QObject::disconnect(done);
         QObject::disconnect(error);
         readSeconds << endMs / 1000.0;
+        lastFailed = failed;
         if (!failed)
             ++completed;
     }
@@ -256,6 +259,7 @@ public:
     int completed = 0;
     int unended = 0;
     int losses = 0;
+    bool lastFailed = false;
 
 private:
     bool isReady() const
@@ -413,7 +417,7 @@ int main(int argc, char* argv[])
 
     std::printf("Read Parameters in the real window (%s), one window and one kelvara-sim per "
                 "line of spoilt replies, %d presses each in turn, noise seed %d, reply timeout "
-                "250 ms; from the press to the values read or the failure box\n",
+                "250 ms; from the press to the values read or the failure box (marked !)\n",
                 qPrintable(shownOn), presses, seed);
     std::printf("round  read (s) at");
     for (const auto& noisy : windows)
@@ -424,7 +428,8 @@ int main(int argc, char* argv[])
         std::printf("%5d %12s", round, "");
         for (const auto& noisy : windows) {
             noisy->press();
-            std::printf(" %10.2f", noisy->readSeconds.last());
+            // A read that ended in the failure box is marked.
+            std::printf(" %9.2f%s", noisy->readSeconds.last(), noisy->lastFailed ? "!" : " ");
             std::fflush(stdout);
         }
         std::printf("\n");

@@ -1,6 +1,8 @@
 #ifndef KELVARACOM_H
 #define KELVARACOM_H
 
+#include "exchangetally.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -414,6 +416,7 @@ private:
     bool giveWayToSafety();
     void writeError();
     QString failureText(const QString& errorType);
+    QString spoiledLineText() const;
     void reportFailure(QString title, const QString& text);
     void clearQueues();
     bool isReadAllPending() const;
@@ -530,6 +533,9 @@ private:
 
     // The request in flight has been sent again.
     bool requestResent = false;
+    // Sends since the operation's last good reply, and whether the
+    // controller answered any of them.
+    ExchangeTally tally;
     // A send of a read of the status block went unanswered since the last
     // connection check: on the Dashboard, whose polls keep the link busy,
     // that counts as one failed check, however many checks fall inside the
@@ -551,6 +557,8 @@ private:
     std::unique_ptr<IdentityCheck> check;
     IdentityCheckState identityCheckState = IdentityCheckState::Idle;
     AfterIdentityCheck afterIdentityCheck = AfterIdentityCheck::SendWrite;
+    // The wait of the operation the check stands before, which it goes on with.
+    int operationTimeout = 0;
     quint32 identityCheckRequest = 0;
     int identityAnswerAddress = -1;
     QVector<int> identityAnswer;

@@ -265,6 +265,7 @@ void KelvaraCom::readWrapper()
                 Qt::UniqueConnection);
         mode = ReadMode;
         readState = ReadState::WaitingForReply;
+        tally.restart();
         if (!sendNextRead())
             QTimer::singleShot(delayedReadErrorMs, this, &KelvaraCom::readError);
         return;
@@ -590,17 +591,26 @@ QString KelvaraCom::failureText(const QString& errorType)
         errorText = replyText.trimmed();
     else if (timedOut)
         errorText = QStringLiteral("- Timeout Error");
+    const bool readFailed = errorType == QLatin1String("Read Fail");
+    // The controller kept answering, but no reply came good: the line, not
+    // the controller, failed, and a longer timeout would not help.
+    // A save to flash tells its own failure.
+    const bool spoiledLine = timedOut && readFailed && tally.controllerAnswered()
+        && flashSaveState == FlashSaveState::Idle;
+    if (spoiledLine)
+        errorText = QStringLiteral("- Replies spoiled on the line");
     const QString advice = timedOut ? QString::fromLatin1(timeoutAdvice) : QString();
     if (!refused) {
         replyText = QStringLiteral("Communication Error: ") + errorText
             + QStringLiteral(" - Error code: ") + QString::number(error);
     }
 
+    if (spoiledLine)
+        return spoiledLineText();
     // The words of what failed: a failed read wrote nothing. Values whose
     // save to flash went out unconfirmed were written; only the outcome of
     // the save is unknown.
-    const QString operation =
-        errorType == QLatin1String("Read Fail") ? QStringLiteral("read") : QStringLiteral("write");
+    const QString operation = readFailed ? QStringLiteral("read") : QStringLiteral("write");
     const QString what = flashSaveState != FlashSaveState::Idle && isFlashSaveUnconfirmed()
         ? QStringLiteral("Communication fail. The controller did not confirm the save to flash: "
                          "it may or may not hold the values in flash, and they stay marked "
@@ -618,4 +628,23 @@ QString KelvaraCom::failureText(const QString& errorType)
                "  - Connected correctly to the computer\n"
                "\nand please try again.")
         + advice;
+}
+
+// The read failed while the controller kept answering: its replies came
+// spoiled or cut short, however long they were waited for.
+QString KelvaraCom::spoiledLineText() const
+{
+    return QStringLiteral(
+               "Communication fail. Could not read parameter(s) requested.\n"
+               "The read could not be completed: the controller kept answering, but the line "
+               "spoiled its replies, and none came whole after %1 tries.\n\n"
+               "This is likely noise on the line between the controller and your computer, not "
+               "a disconnection.\n"
+               "Please check: \n"
+               "  - The serial cord and its connections\n"
+               "  - The cable length, and any loops of cable\n"
+               "  - Sources of electromagnetic interference nearby, such as a noisy power "
+               "supply (try a battery instead)\n"
+               "\nand please try again.")
+        .arg(tally.tries());
 }

@@ -394,8 +394,10 @@ void KelvaraCom::judgeGoodReply()
         const ReadPurpose purpose = currentReadPurpose;
         emitDevMessage(address - 1, false, true, reply, showHex);
         if (isIdentityCheckReply()) {
+            tally.noteCheckAnswer();
             takeIdentityAnswer(address, count, reply);
         } else {
+            tally.restart();
             sendNextReadEarly();
             if (!isReadAllPurpose(purpose))
                 storeReadReply(address, count, reply);
@@ -407,6 +409,7 @@ void KelvaraCom::judgeGoodReply()
         announceJudgement(judged);
         return;
     }
+    tally.restart();
     if (mode == WriteMode) {
         noteAnsweredWrite(timer->getLastMsg());
         storeWriteReply();
@@ -460,6 +463,7 @@ bool KelvaraCom::takeCheckOfStatusRead()
 // the frame goes again at once with the same wait.
 void KelvaraCom::judgeUnansweredExchange(bool garbled)
 {
+    tally.noteFailedSend(garbled || rxCount > 0);
     if (!garbled)
         noteFailedExchange();
     if (isConnectionCheckReply()) {

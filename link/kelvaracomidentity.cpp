@@ -115,9 +115,14 @@ void KelvaraCom::holdFrameInFlight()
     heldFrame.request = requestInFlight;
 }
 
+// The check climbs a ladder of its own from the default timeout: the waits
+// a noisy line made the operation climb are no measure of how quickly the
+// controller answers. The frame it holds keeps its own wait.
 void KelvaraCom::startIdentityCheck(AfterIdentityCheck then)
 {
     afterIdentityCheck = then;
+    operationTimeout = timer->getTimeoutTime();
+    timer->resetTime();
     check->begin();
     connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::identityCheckWrapper,
             Qt::UniqueConnection);
@@ -263,11 +268,13 @@ void KelvaraCom::continueAfterIdentityCheck()
         return;
     case AfterIdentityCheck::SendWrite:
         mode = WriteMode;
+        timer->setTimeoutTime(operationTimeout, false);
         if (!sendNextWrite())
             writeError();
         return;
     case AfterIdentityCheck::SendRead:
         mode = ReadMode;
+        timer->setTimeoutTime(operationTimeout, false);
         if (!sendNextRead())
             readError();
         return;

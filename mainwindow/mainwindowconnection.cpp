@@ -142,13 +142,16 @@ void MainWindow::showReplyStatus(bool retrying)
     const auto showStatus = [this, onDashboard](const QString& text) {
         statusLabel->setText(onDashboard && !connected ? tr(notConnectedText) : text);
     };
+    // Nor does it call a controller lost that the window still counts as
+    // connected: that is the link's verdict alone (controllerDisconnected()).
+    const bool sayNotConnected = onDashboard && !connected;
     QString text;
     switch (com->getStatus()) {
     case KelvaraCom::StatusSuccess:
         showStatus(onDashboard ? connectedText() : tr("Success"));
         return;
     case KelvaraCom::StatusInvalidSerialPort:
-        text = onDashboard ? tr(notConnectedText) : tr("Invalid address or params");
+        text = sayNotConnected ? tr(notConnectedText) : tr("Invalid address or params");
         break;
     case KelvaraCom::StatusCommunicationTimeout:
         if (retrying) {
@@ -159,7 +162,7 @@ void MainWindow::showReplyStatus(bool retrying)
         text = KelvaraCom::getStatusString(KelvaraCom::StatusCommunicationTimeout);
         break;
     case KelvaraCom::StatusFailedSendingReadMessage:
-        text = onDashboard ? tr(notConnectedText) : tr("Message could not be sent");
+        text = sayNotConnected ? tr(notConnectedText) : tr("Message could not be sent");
         break;
     case KelvaraCom::StatusControllerConnected:
         showStatus(connectedText());
@@ -167,6 +170,12 @@ void MainWindow::showReplyStatus(bool retrying)
     case KelvaraCom::StatusControllerDisconnected:
         // One missed check is no disconnection: the link reports that from
         // the third in a row, and a reconnection would re-read everything.
+        // Until then the link goes on asking.
+        if (connected) {
+            showStatus(tr("Communicating..."));
+            setDevReplyText(QStringLiteral("\n") + tr("Communicating..."));
+            return;
+        }
         text = tr(notConnectedText);
         break;
     default:

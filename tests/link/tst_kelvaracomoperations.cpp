@@ -398,6 +398,12 @@ private slots:
             << false << 375 << false
             << (QStringList{block0} << rest.mid(0, 2) << firmware << identity << rest.mid(2))
             << QStringList();
+        // One check serves both blocks read again after it.
+        QTest::newRow("A again after block 1, first read")
+            << false << 250 << false
+            << (QStringList{block0, rest.at(0), firmware, identity} << rest.mid(1) << block0
+                                                                    << rest.at(0))
+            << QStringList();
         // B answers the check: the read begins again, with B alone.
         QTest::newRow("B, A known") << true << 125 << true << QStringList{block0}
                                     << (QStringList{firmware, identity} << readAllFrames());
@@ -447,6 +453,121 @@ private slots:
         link.writeAll();
         QVERIFY(saved.wait(5000));
         QCOMPARE(frames(shown).first(), spaced(Frames::write(229, {305})));
+    }
+
+    // A read of the identity check answered whole but spoiled came from the
+    // controller it reached: it is sent again with the same wait, and the
+    // check goes on rather than beginning again.
+    void identityCheckSendsASpoiledReadAgain()
+    {
+        SimulatedLink t(30);
+        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        t.link->readAll();
+        QVERIFY(t.waitFor("readAllComplete"));
+        t.sim.clearLog();
+        QStringList resends;
+        QObject::connect(t.link.get(), &KelvaraCom::timeoutOccured,
+                         [&] { resends << t.link->getReplyText(); });
+        // The reply of block 1 is lost; the check's first read then comes spoiled.
+        t.sim.loseRepliesAtAddress(125, 1);
+        QObject spoiler;
+        bool spoiled = false;
+        QObject::connect(&t.sim, &ControllerSimulator::requestReceived, &spoiler,
+                         [&](const QByteArray& frame) {
+                             if (!spoiled && spaced(frame) == readAllFrames().at(1))
+                                 t.sim.corruptCrc(1);
+                             spoiled = spoiled || spaced(frame) == readAllFrames().at(1);
+                         });
+        t.link->readAll();
+        QVERIFY(t.waitFor("readAllComplete", 2));
+        const QString firmware = spaced(Frames::read(256, 1));
+        QCOMPARE(t.requests(),
+                 QStringList(readAllFrames().mid(0, 2))
+                     << firmware << firmware << spaced(Frames::read(237, 2))
+                     << readAllFrames().mid(1));
+        QCOMPARE(resends.filter("BAD REPLY - Sending again: 30").size(), 1);
+        QCOMPARE(resends.filter("Identifying the controller again").size(), 0);
+    }
+
+    void readAllTryStartsAtTheDefaultTimeout_data()
+    {
+        QTest::addColumn<bool>("readAllFailed"); // else a read needed a second send
+        QTest::newRow("after a failed read-all") << true;
+        QTest::newRow("after a read sent again") << false;
+    }
+    // A read-all begun after a try that failed, or after a read whose wait
+    // was doubled, goes out at the default timeout.
+    void readAllTryStartsAtTheDefaultTimeout()
+    {
+        QFETCH(bool, readAllFailed);
+        SimulatedLink t(30);
+        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        if (readAllFailed) {
+            t.link->readAll();
+            QVERIFY(t.waitFor("readAllComplete"));
+            t.sim.setSilentAtAddress(250);
+            t.link->readAll();
+            QVERIFY(t.waitFor("errorMessage(Read Fail)"));
+            t.sim.setSilentAtAddress(250, false);
+        } else {
+            t.sim.loseRepliesAtAddress(71, 1);
+            t.link->oneRead(71);
+            QVERIFY(t.waitFor("comSuccess"));
+            QCOMPARE(t.link->getTimeoutTime(), 60);
+        }
+        t.sim.clearLog();
+        t.events.clear();
+        t.link->readAll();
+        // The first block is on its way with the wait it was given.
+        QCOMPARE(t.link->getTimeoutTime(), 30);
+        QVERIFY(t.waitFor("readAllComplete"));
+        QCOMPARE(t.requests(), readAllFrames());
+    }
+
+    void readFailSaysWhatHappened_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("answering"); // the controller kept answering
+        QTest::newRow("silent controller") << "silent" << false;
+        QTest::newRow("every reply spoiled") << "spoiled" << true;
+        QTest::newRow("one block's replies lost") << "lost" << true;
+    }
+    // A read that fails while the controller keeps answering failed on a
+    // line that spoils replies: the box says so, with the tries made, and
+    // gives no advice on the timeout; a controller that stopped answering
+    // gets it.
+    void readFailSaysWhatHappened()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, answering);
+        SimulatedLink t(30);
+        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        QSignalSpy failures(t.link.get(), &KelvaraCom::errorMessage);
+        if (line == "silent")
+            t.sim.setSilent(true);
+        else if (line == "spoiled")
+            t.sim.corruptCrc(ControllerSimulator::Forever);
+        else
+            t.sim.loseRepliesAtAddress(125, ControllerSimulator::Forever);
+        t.link->readAll();
+        QVERIFY(t.waitFor("errorMessage(Read Fail)", 1, 20000));
+        const QString text = failures.first().at(1).toString();
+        int replies = 0;
+        for (const auto& entry : t.sim.frameLog())
+            replies += entry.direction == ControllerSimulator::Reply ? 1 : 0;
+        QCOMPARE(replies > 0, answering);
+        QCOMPARE(text.contains("double the 'Communication Timeout'"), !answering);
+        QCOMPARE(text.contains("- Timeout Error"), !answering);
+        QCOMPARE(text.contains("This is likely a disconnection"), !answering);
+        QCOMPARE(text.contains("the line spoiled its replies"), answering);
+        QCOMPARE(text.contains("noise on the line"), answering);
+        if (answering)
+            QVERIFY2(QRegularExpression("none came whole after ([3-9]|\\d\\d) tries")
+                         .match(text)
+                         .hasMatch(),
+                     qPrintable(text));
+        else
+            QCOMPARE(text, failureText("0", "- Timeout Error", true));
     }
 
     // Another controller answers part of every try: after three tries

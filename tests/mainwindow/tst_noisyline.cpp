@@ -176,7 +176,8 @@ private slots:
     // The controller falls silent just after a connection check: it is lost
     // at the third check after that, or at the second when the check just
     // made already went unanswered; on the Dashboard, whose polls keep the
-    // link busy, as on Basic Setup.
+    // link busy, as on Basic Setup. Until then the status line never calls
+    // it not connected; from then on it does.
     void silentControllerLostAfterThreeChecks()
     {
         QFETCH(QString, page);
@@ -201,7 +202,18 @@ private slots:
             if (lostAt < 0)
                 lostAt = ticks;
         });
+        QStringList saidWhileConnected;
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, &watch, [&] {
+            const QString text = statusText(w.window.get());
+            if (lostAt < 0 && !saidWhileConnected.contains(text))
+                saidWhileConnected << text;
+        });
+        sampler.start(5);
         QTRY_VERIFY_WITH_TIMEOUT(lostAt > 0, 20000);
+        QVERIFY2(!saidWhileConnected.contains("Controller is not connected"),
+                 qPrintable(saidWhileConnected.join(" | ")));
+        QCOMPARE(statusText(w.window.get()), QString("Controller is not connected"));
         QVERIFY2(lostAt - silentFrom == 2 || lostAt - silentFrom == 3,
                  qPrintable(QString("lost %1 checks after the silence").arg(lostAt - silentFrom)));
         QTRY_VERIFY(!w.find<QPushButton>("readAllAdvanced")->isEnabled());

@@ -1,12 +1,16 @@
 // Read Parameters on a noisy line:
 //
-//   kelvara-bench-noisyread [--rates LIST] [--presses N] [--seed N]
+//   kelvara-bench-noisyread [--rates LIST] [--single-kinds LIST] [--presses N]
+//                           [--seed N]
 //
 // Copies of the suite's window, built and shown as the program shows them,
 // are each connected to kelvara-sim in a process of its own: one healthy
 // controller on a line that spoils a share of its replies at random
 // ("--noise": one byte changed, the reply lost or one byte lost, evenly),
-// one window for each rate of LIST (2,5,10 %) and one at 0 %, the baseline.
+// one window for each rate of LIST (2,5,10,20 %), two more for each rate of
+// the single kinds' LIST (10 %) whose line spoils its replies one way only
+// ("--noise-kind": silence, the reply lost; short, one byte lost), and one
+// at 0 %, the baseline.
 // No settings file: the default reply timeout of 250 ms. In turn, N times
 // (100), each window gets one press of "Read Parameters" on Basic Setup,
 // once it is connected and its link is idle. A read is timed from the press
@@ -14,13 +18,17 @@
 // read-alls the button asks for) or the failure box. Boxes are closed as
 // soon as they open.
 //
-// Printed per rate: the share of replies the simulator spoiled, the reads
-// completed, the median, p90 and worst read, and these against the median
-// Read at 0 % of the same run, beside the reference figures of the build
-// before the identity gate and of the build it was filed against. Goals:
-// at 5 % every read completes, its p90 within 3 x and its worst within 7 x
-// the median Read (the reference: 2.3 x and 5.5 x); at 10 % as many reads
-// complete as the reference did (100 %). Exit status 1 when one is missed.
+// Printed per line: the share of replies the simulator spoiled, the reads
+// completed, the median, p90 and worst read, these against the median Read
+// at 0 % of the same run, the p90 and worst against the line's own median,
+// beside the reference figures of the build before the identity gate (and
+// of the build the 2-10 % goals were filed against). Goals: at 5 % every
+// read completes, its p90 within 3 x and its worst within 7 x the median
+// Read (the reference: 2.3 x and 5.5 x); at 10 % as many reads complete as
+// the reference did (100 %), and on each kind of line the worst read within
+// 7 x the line's median; at 20 % as many reads complete as before the gate
+// (91.9 %), the p90 within 2.5 x and the worst within 5 x the line's median
+// (before the gate 2.3 x and 3.7 x). Exit status 1 when one is missed.
 
 #include "benchwindow.h"
 #include "kelvaracom.h"
@@ -74,6 +82,35 @@ const double referenceP90Ratio = 2.3;
 const double referenceWorstRatio = 5.5;
 const double completionGoalPercent = 10;
 
+// Against the line's own median, before the identity gate (60 to 160
+// presses per line).
+struct OwnMedianReference
+{
+    double percent;
+    const char* kind;
+    double completed; // %
+    double p90Ratio, worstRatio;
+};
+const OwnMedianReference ownMedianReferences[] = {
+    {10, "silence", 99.4, 0, 6.4},
+    {10, "short", 98.75, 0, 3.4},
+    {20, "mixed", 91.9, 2.3, 3.7},
+};
+const double anyKindPercent = 10;
+const double anyKindWorstRatio = 7.0;
+const double heavyPercent = 20;
+const double heavyP90Ratio = 2.5;
+const double heavyWorstRatio = 5.0;
+
+const OwnMedianReference* ownMedianReferenceAt(double percent, const QString& kind)
+{
+    for (const OwnMedianReference& reference : ownMedianReferences) {
+        if (reference.percent == percent && kind == QLatin1String(reference.kind))
+            return &reference;
+    }
+    return nullptr;
+}
+
 const Reference* referenceAt(double percent)
 {
     for (const Reference& reference : references) {
@@ -110,7 +147,9 @@ public:
         auto* box = qobject_cast<QMessageBox*>(watched);
         if (box && event->type() == QEvent::Show) {
             const QWidget* owner = box->parentWidget() ? box->parentWidget()->window() : nullptr;
-            ++titles[owner][box->windowTitle()];
+            // The title and the first lines of the text tell one failure from another.
+            ++titles[owner][box->windowTitle() + QStringLiteral(": ")
+                            + box->text().section(QLatin1Char('\n'), 0, 1).left(120)];
             QTimer::singleShot(0, box, [box] { box->reject(); });
         }
         return false;
@@ -121,14 +160,16 @@ public:
 class NoisyWindow
 {
 public:
-    explicit NoisyWindow(double percent)
+    NoisyWindow(double percent, const QString& kind)
         : percent(percent)
+        , kind(kind)
     {
     }
 
     bool startSimulator(quint32 seed)
     {
-        if (sim.start({"--noise", QString::number(percent), "--seed", QString::number(seed)}))
+        if (sim.start({"--noise", QString::number(percent), "--noise-kind", kind, "--seed",
+                       QString::number(seed)}))
             return true;
         std::fprintf(stderr, "%s\n", qPrintable(sim.errorString()));
         return false;
@@ -189,6 +230,7 @@ public:
         QObject::disconnect(done);
         QObject::disconnect(error);
         readSeconds << endMs / 1000.0;
+        lastFailed = failed;
         if (!failed)
             ++completed;
     }
@@ -209,6 +251,7 @@ public:
     }
 
     const double percent;
+    const QString kind; // of the noise: mixed, silence or short
     // Outlives the window, which talks to it until it goes.
     SimulatorProcess sim;
     std::unique_ptr<MainWindow> window;
@@ -216,6 +259,7 @@ public:
     int completed = 0;
     int unended = 0;
     int losses = 0;
+    bool lastFailed = false;
 
 private:
     bool isReady() const
@@ -232,6 +276,8 @@ private:
 
 bool parseRates(const QString& text, QVector<double>* rates)
 {
+    if (text.trimmed().isEmpty())
+        return true;
     for (const QString& item : text.split(',', Qt::SkipEmptyParts)) {
         bool ok = false;
         const double rate = item.trimmed().toDouble(&ok);
@@ -241,12 +287,27 @@ bool parseRates(const QString& text, QVector<double>* rates)
             rates->append(rate);
     }
     std::sort(rates->begin(), rates->end());
-    return !rates->isEmpty();
+    return true;
 }
 
-QString referenceText(double percent)
+QString lineName(const NoisyWindow& noisy)
 {
-    const Reference* reference = referenceAt(percent);
+    if (noisy.percent == 0)
+        return QStringLiteral("0 %");
+    return QStringLiteral("%1 % %2").arg(noisy.percent).arg(noisy.kind);
+}
+
+QString referenceText(const NoisyWindow& noisy)
+{
+    const OwnMedianReference* own = ownMedianReferenceAt(noisy.percent, noisy.kind);
+    if (own) {
+        QString text = QString::asprintf("before the gate: %g %%", own->completed);
+        if (own->p90Ratio > 0)
+            text += QString::asprintf(", p90 %.1f x", own->p90Ratio);
+        return text + QString::asprintf(", worst %.1f x the line's median", own->worstRatio);
+    }
+    const Reference* reference =
+        noisy.kind == QLatin1String("mixed") ? referenceAt(noisy.percent) : nullptr;
     if (!reference)
         return QStringLiteral("-");
     return QString::asprintf("%g %% / %g %%, %.1f s / %.1f s, %.1f s / %.1f s",
@@ -262,6 +323,38 @@ bool goal(const QString& text, double value, bool met, const char* unit)
     return met;
 }
 
+// The goals against the line's own median: at 10 % of any kind the worst
+// read, at 20 % the reads completed, the p90 and the worst.
+bool ownMedianGoals(const NoisyWindow& noisy)
+{
+    const QVector<double>& reads = noisy.readSeconds;
+    const double own = median(reads);
+    if (own <= 0)
+        return true;
+    const QString at = QStringLiteral("at ") + lineName(noisy);
+    bool met = true;
+    if (noisy.percent == anyKindPercent) {
+        met &= goal(QString::asprintf("%s: worst within %g x the line's median", qPrintable(at),
+                                      anyKindWorstRatio),
+                    worst(reads) / own, worst(reads) <= anyKindWorstRatio * own, " x");
+    } else if (noisy.percent == heavyPercent && noisy.kind == QLatin1String("mixed")) {
+        const OwnMedianReference* before = ownMedianReferenceAt(noisy.percent, noisy.kind);
+        met &= goal(QString::asprintf("%s: reads complete as often as before the gate (%g %%)",
+                                      qPrintable(at), before->completed),
+                    noisy.completedPercent(), noisy.completedPercent() >= before->completed, " %");
+        met &=
+            goal(QString::asprintf("%s: p90 within %g x the line's median (before the gate "
+                                   "%g x)",
+                                   qPrintable(at), heavyP90Ratio, before->p90Ratio),
+                 percentile(reads, 0.9) / own, percentile(reads, 0.9) <= heavyP90Ratio * own, " x");
+        met &= goal(QString::asprintf("%s: worst within %g x the line's median (before the gate "
+                                      "%g x)",
+                                      qPrintable(at), heavyWorstRatio, before->worstRatio),
+                    worst(reads) / own, worst(reads) <= heavyWorstRatio * own, " x");
+    }
+    return met;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -270,31 +363,44 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOption(
-        {"rates", "Shares of the replies spoilt, in %, besides 0 %.", "list", "2,5,10"});
+    parser.addOption({"rates", "Shares of the replies spoilt every way, in %, besides 0 %.", "list",
+                      "2,5,10,20"});
+    parser.addOption({"single-kinds",
+                      "Shares of the replies spoilt by silences only and by short replies only, "
+                      "in %.",
+                      "list", "10"});
     parser.addOption({"presses", "Presses of Read Parameters per rate.", "n", "100"});
     parser.addOption({"seed", "Seed of the simulators' noise.", "n", "1"});
     parser.process(app);
     QVector<double> rates;
-    bool ok = parseRates(parser.value("rates"), &rates);
+    QVector<double> singleKindRates;
+    bool ok = parseRates(parser.value("rates"), &rates)
+        && parseRates(parser.value("single-kinds"), &singleKindRates)
+        && !(rates.isEmpty() && singleKindRates.isEmpty());
     const int presses = ok ? parser.value("presses").toInt(&ok) : 0;
     const int seed = ok ? parser.value("seed").toInt(&ok) : 0;
     if (!ok || presses < 1 || seed < 0) {
         std::fprintf(stderr,
-                     "--rates takes shares above 0 up to 100 separated by commas, "
-                     "--presses a whole number from 1, --seed one from 0\n");
+                     "--rates and --single-kinds take shares above 0 up to 100 separated by "
+                     "commas (one of them some), --presses a whole number from 1, --seed one "
+                     "from 0\n");
         return 2;
     }
-    guardBench(1800 + presses * (int(rates.size()) + 1) * secondsPerPressAllowed);
+    const int lines = 1 + int(rates.size()) + 2 * int(singleKindRates.size());
+    guardBench(1800 + presses * lines * secondsPerPressAllowed);
 
     // No settings file: the default reply timeout.
     QTemporaryDir scratch;
     if (!QDir::setCurrent(scratch.path()))
         return 1;
     std::vector<std::unique_ptr<NoisyWindow>> windows;
-    windows.push_back(std::make_unique<NoisyWindow>(0.0));
+    windows.push_back(std::make_unique<NoisyWindow>(0.0, "mixed"));
     for (const double rate : rates)
-        windows.push_back(std::make_unique<NoisyWindow>(rate));
+        windows.push_back(std::make_unique<NoisyWindow>(rate, "mixed"));
+    for (const double rate : singleKindRates) {
+        for (const char* kind : {"silence", "short"})
+            windows.push_back(std::make_unique<NoisyWindow>(rate, kind));
+    }
     QStringList ports;
     for (const auto& noisy : windows) {
         if (!noisy->startSimulator(quint32(seed)))
@@ -310,19 +416,20 @@ int main(int argc, char* argv[])
     }
 
     std::printf("Read Parameters in the real window (%s), one window and one kelvara-sim per "
-                "rate of spoilt replies, %d presses each in turn, noise seed %d, reply timeout "
-                "250 ms; from the press to the values read or the failure box\n",
+                "line of spoilt replies, %d presses each in turn, noise seed %d, reply timeout "
+                "250 ms; from the press to the values read or the failure box (marked !)\n",
                 qPrintable(shownOn), presses, seed);
     std::printf("round  read (s) at");
     for (const auto& noisy : windows)
-        std::printf(" %6g %%", noisy->percent);
+        std::printf(" %10s", qPrintable(lineName(*noisy)));
     std::printf("\n");
     std::fflush(stdout);
     for (int round = 1; round <= presses; ++round) {
         std::printf("%5d %12s", round, "");
         for (const auto& noisy : windows) {
             noisy->press();
-            std::printf(" %8.2f", noisy->readSeconds.last());
+            // A read that ended in the failure box is marked.
+            std::printf(" %9.2f%s", noisy->readSeconds.last(), noisy->lastFailed ? "!" : " ");
             std::fflush(stdout);
         }
         std::printf("\n");
@@ -330,20 +437,22 @@ int main(int argc, char* argv[])
 
     const QVector<double>& baseline = windows.front()->readSeconds;
     const double medianRead = median(baseline);
-    std::printf("\n%68s%s\n", "", "against the median Read");
-    std::printf("%6s  %17s  %9s  %8s  %8s  %8s  %7s  %7s  %7s   %s\n", "rate", "replies spoilt",
-                "completed", "median", "p90", "worst", "median", "p90", "worst",
-                "reference, before the gate / as filed: completed, p90, worst");
+    std::printf("\n%74s%-27s%s\n", "", "against the median Read", "against the line's median");
+    std::printf("%-12s  %17s  %9s  %8s  %8s  %8s  %7s  %7s  %7s  %7s  %7s   %s\n", "line",
+                "replies spoilt", "completed", "median", "p90", "worst", "median", "p90", "worst",
+                "p90", "worst", "reference, before the gate / as filed: completed, p90, worst");
     for (const auto& noisy : windows) {
         const QVector<double>& reads = noisy->readSeconds;
         const QPair<int, int> spoilt = noisy->spoilt();
-        std::printf(
-            "%4g %%  %5.1f %% of %6d  %7.1f %%  %6.2f s  %6.2f s  %6.2f s  %5.2f x  %5.2f x  "
-            "%5.2f x   %s\n",
-            noisy->percent, spoilt.second ? 100.0 * spoilt.first / spoilt.second : 0.0,
-            spoilt.second, noisy->completedPercent(), median(reads), percentile(reads, 0.9),
-            worst(reads), median(reads) / medianRead, percentile(reads, 0.9) / medianRead,
-            worst(reads) / medianRead, qPrintable(referenceText(noisy->percent)));
+        const double own = median(reads);
+        std::printf("%-12s  %5.1f %% of %6d  %7.1f %%  %6.2f s  %6.2f s  %6.2f s  %5.2f x  %5.2f "
+                    "x  %5.2f x  %5.2f x  %5.2f x   %s\n",
+                    qPrintable(lineName(*noisy)),
+                    spoilt.second ? 100.0 * spoilt.first / spoilt.second : 0.0, spoilt.second,
+                    noisy->completedPercent(), own, percentile(reads, 0.9), worst(reads),
+                    own / medianRead, percentile(reads, 0.9) / medianRead,
+                    worst(reads) / medianRead, own > 0 ? percentile(reads, 0.9) / own : 0.0,
+                    own > 0 ? worst(reads) / own : 0.0, qPrintable(referenceText(*noisy)));
     }
     for (const auto& noisy : windows) {
         QStringList told;
@@ -352,10 +461,11 @@ int main(int argc, char* argv[])
             told << QStringLiteral("\"%1\" %2 x").arg(it.key()).arg(it.value());
         if (told.isEmpty() && noisy->losses == 0 && noisy->unended == 0)
             continue;
-        std::printf("at %g %%: boxes: %s; connection lost between reads: %d x; reads without "
+        std::printf("at %s: boxes: %s; connection lost between reads: %d x; reads without "
                     "an end: %d\n",
-                    noisy->percent, told.isEmpty() ? "none" : qPrintable(told.join(", ")),
-                    noisy->losses, noisy->unended);
+                    qPrintable(lineName(*noisy)),
+                    told.isEmpty() ? "none" : qPrintable(told.join(", ")), noisy->losses,
+                    noisy->unended);
     }
 
     std::printf("goals (the median Read: %.2f s at 0 %%):\n", medianRead);
@@ -366,6 +476,9 @@ int main(int argc, char* argv[])
     }
     for (const auto& noisy : windows) {
         const QVector<double>& reads = noisy->readSeconds;
+        met &= ownMedianGoals(*noisy);
+        if (noisy->kind != QLatin1String("mixed"))
+            continue;
         if (noisy->percent == ratioGoalsPercent) {
             const QString at = QString::asprintf("at %g %%", noisy->percent);
             met &= goal(at + ": every read completes", noisy->completedPercent(),

@@ -288,10 +288,10 @@ void ControllerSimulator::setLineNoise(int intervalMs)
         QMetaObject::invokeMethod(worker, [w = worker, intervalMs] { w->setNoise(intervalMs); });
 }
 
-void ControllerSimulator::setNoise(double percent, quint32 seed)
+void ControllerSimulator::setNoise(double percent, quint32 seed, ReplyNoise::Kind kind)
 {
     QMutexLocker lock(&state->mutex);
-    state->faults.noise.set(percent, seed);
+    state->faults.noise.set(percent, seed, kind);
 }
 
 void ControllerSimulator::closeTerminalAtRequest(int request)

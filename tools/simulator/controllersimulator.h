@@ -2,6 +2,7 @@
 #define CONTROLLERSIMULATOR_H
 
 #include "pseudoterminal.h"
+#include "replynoise.h"
 #include "workerthread.h"
 #include "simulatedmotor.h"
 
@@ -122,8 +123,9 @@ public:
     // request is carried out) or one byte lost; the log's note tells how
     // ("noise: byte 4 of 7 changed", "noise: reply lost", "noise: byte 4
     // of 7 lost"). The same seed spoils the same replies, by their order,
-    // the same way; each call starts from the seed again.
-    void setNoise(double percent, quint32 seed = 1);
+    // the same way; each call starts from the seed again. A kind other
+    // than Mixed spoils every reply it spoils its one way.
+    void setNoise(double percent, quint32 seed = 1, ReplyNoise::Kind kind = ReplyNoise::Mixed);
     // The port vanishes while a reply is awaited: the request-th request
     // from now goes unanswered and the simulator stops, closing the terminal.
     void closeTerminalAtRequest(int request = 1);

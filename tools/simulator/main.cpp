@@ -6,6 +6,7 @@
 #include "cableconsole.h"
 #include "controllersimulator.h"
 #include "registerimage.h"
+#include "replynoise.h"
 #include "simmodbus.h"
 
 #include <QCommandLineParser>
@@ -205,6 +206,10 @@ void describeOptions(QCommandLineParser* parser)
          QStringLiteral("Spoil PERCENT of the replies at random, each evenly one way: a byte "
                         "changed, the reply lost or a byte lost."),
          QStringLiteral("PERCENT")},
+        {QStringLiteral("noise-kind"),
+         QStringLiteral("How --noise spoils a reply: mixed (the three ways, evenly; the "
+                        "default), silence (the reply lost) or short (a byte lost)."),
+         QStringLiteral("KIND")},
         {QStringLiteral("seed"),
          QStringLiteral("Seed of --noise (1): the same seed spoils the same replies; controller "
                         "N behind the adapter takes N - 1 more."),
@@ -281,14 +286,25 @@ bool applyNoiseOptions(const QCommandLineParser& parser, ControllerSimulator* si
             QTextStream(stderr) << "kelvara-sim: --seed is the seed of --noise, which is not set\n";
             ok = false;
         }
+        if (parser.isSet(QStringLiteral("noise-kind"))) {
+            QTextStream(stderr) << "kelvara-sim: --noise-kind is the kind of --noise, which is "
+                                   "not set\n";
+            ok = false;
+        }
         return ok;
+    }
+    ReplyNoise::Kind kind = ReplyNoise::Mixed;
+    if (parser.isSet(QStringLiteral("noise-kind"))
+        && !ReplyNoise::kindFromName(parser.value(QStringLiteral("noise-kind")), &kind)) {
+        QTextStream(stderr) << "kelvara-sim: --noise-kind takes mixed, silence or short\n";
+        ok = false;
     }
     const double percent = doubleOption(parser, QStringLiteral("noise"), 100.0, &ok);
     int seed = 1;
     if (parser.isSet(QStringLiteral("seed")))
         seed = intOption(parser, QStringLiteral("seed"), 0, std::numeric_limits<int>::max(), &ok);
     if (ok)
-        simulator->setNoise(percent, quint32(seed) + quint32(seedOffset));
+        simulator->setNoise(percent, quint32(seed) + quint32(seedOffset), kind);
     return ok;
 }
 

@@ -157,6 +157,10 @@ QMargins shownFrame(const QWidget* window)
     if (!window->isVisible() || !handle)
         return QMargins();
     const QMargins frame = handle->frameMargins();
+    // Measured while the window manager had not yet resized its frame to a
+    // window that just grew, a side comes out negative: no frame is known.
+    if (frame.left() < 0 || frame.top() < 0 || frame.right() < 0 || frame.bottom() < 0)
+        return QMargins();
     // At a fractional scale the platform rounds each side of the frame to
     // whole pixels, a part of one off at times: a window as high or wide as
     // the screen allows would end a screen pixel past its far edge.

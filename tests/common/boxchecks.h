@@ -10,7 +10,12 @@ namespace BoxChecks {
 inline QRect withFrame(const QWidget* window)
 {
     const QWindow* handle = window->windowHandle();
-    return handle ? window->geometry().marginsAdded(handle->frameMargins()) : window->geometry();
+    const QMargins frame = handle ? handle->frameMargins() : QMargins();
+    // A side measured before the window manager framed a window that just
+    // grew comes out negative: the window alone is all that is known.
+    if (frame.left() < 0 || frame.top() < 0 || frame.right() < 0 || frame.bottom() < 0)
+        return window->geometry();
+    return window->geometry().marginsAdded(frame);
 }
 
 // What keeps a box from reading whole where it opens, once the window

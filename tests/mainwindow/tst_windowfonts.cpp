@@ -969,6 +969,59 @@ private slots:
         QTRY_VERIFY(wizard.isNull());
     }
 
+    void autotuneBoxesReadWhole_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("the motor runs as a test starts") << "Motor is Running";
+        QTest::newRow("closed while a test runs") << "Continuing";
+    }
+
+    // The autotune's own boxes read whole and open over the wizard.
+    void autotuneBoxesReadWhole()
+    {
+        QFETCH(QString, title);
+        SimulatedWindow f;
+        QVERIFY(f.start());
+        showAsTheProgramDoes(f.window.get());
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        if (title == "Motor is Running")
+            f.simulator->setTorqueCommand(500);
+        QPointer<AutotuneWizard> wizard =
+            new AutotuneWizard(f.model(), f.window->link(), f.window.get());
+        wizard->show();
+        QStringList faults = awaitFrame(wizard);
+        bool seen = false;
+        ModalWatcher watcher;
+        watcher.onBox = [&](QMessageBox* box) {
+            if (box->windowTitle() != title)
+                return;
+            seen = true;
+            faults << awaitFrame(box);
+            static_cast<void>(
+                QTest::qWaitFor([&] { return BoxChecks::boxFaults(box, wizard).isEmpty(); }, 5000));
+            faults << cutTexts(box) << BoxChecks::boxFaults(box, wizard);
+            for (const QAbstractButton* button : box->buttons())
+                faults << offScreen(button);
+        };
+        QPushButton* cancel = wizard->findChild<QPushButton*>("cancel");
+        QPushButton* launch = nullptr;
+        for (QPushButton* button : wizard->findChildren<QPushButton*>("launch")) {
+            if (button->isVisibleTo(wizard))
+                launch = button;
+        }
+        QVERIFY(launch && cancel);
+        launch->click();
+        if (title == "Continuing") {
+            QTRY_VERIFY_WITH_TIMEOUT(!cancel->isEnabled(), 10000);
+            wizard->close();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(seen, 20000);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+        QTRY_VERIFY_WITH_TIMEOUT(cancel->isEnabled(), 20000);
+        cancel->click();
+        QTRY_VERIFY(wizard.isNull());
+    }
+
     // The logo is drawn for the screen's own pixels: as large as its
     // picture at 96 dpi times the fonts' scale, never a smaller picture
     // drawn larger.

@@ -12,9 +12,9 @@
 // The sends of one request climb a ladder: each send that got no good reply
 // takes a rung twice as high, and the frame is sent again only while the
 // rung it was sent on was not above the maximum. After a silence the wait
-// climbs with it; after a whole but spoiled reply only the rung does, so
-// that the frame goes again with the same wait as often, and no more often,
-// as after silences.
+// climbs with it; after a reply that came in time, whole but spoiled or
+// short of a byte, only the rung does, so that the frame goes again with
+// the same wait as often, and no more often, as after silences.
 //
 // A new timeout applies from the next startTimer(): changing it never
 // restarts or stretches a wait that is already running.

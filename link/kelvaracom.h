@@ -388,6 +388,8 @@ private:
     void judgeRejection();
     void judgeBadReply(bool garbled);
     void judgeUnansweredExchange(bool garbled);
+    bool replyEndedWellInTime() const;
+    bool keepsWaitAfterBadReply(bool garbled) const;
     bool takeCheckOfStatusRead();
     void storeReadReply(int address, int count, const QByteArray& reply);
     void storeWriteReply();
@@ -451,9 +453,9 @@ private:
     bool identifyBeforeResend(bool garbled);
     bool identifyBeforeRead();
     bool mustIdentifyBeforeResend(const QByteArray& frame) const;
-    void holdFrameInFlight();
+    void holdFrameInFlight(bool keepWait);
     void startIdentityCheck(AfterIdentityCheck then);
-    void beginIdentityCheckAgain();
+    void beginIdentityCheckAgain(bool keepWait = false);
     bool sendNextIdentityRead();
     bool isIdentityCheckReply() const;
     void takeIdentityAnswer(int address, int count, const QByteArray& reply);
@@ -480,6 +482,9 @@ private:
     QByteArray rxBuffer;
     int rxCount = -1;
     QByteArray rxAfterReply; // bytes after a complete reply, as many as it holds
+    // Since the frame in flight was sent, and when its reply's last byte came.
+    QElapsedTimer sinceFrameSent;
+    qint64 lastReplyByteMs = -1;
     int mode = IdleMode;
     Status status = StatusFailedSendingReadMessage;
     QString replyText;

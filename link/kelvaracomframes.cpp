@@ -235,6 +235,8 @@ bool KelvaraCom::writeFrame(const QByteArray& frame)
         // for the reply starts here.
         port->flush();
         timer->startTimer();
+        sinceFrameSent.start();
+        lastReplyByteMs = -1;
         return true;
     }
     port->close();
@@ -279,6 +281,9 @@ void KelvaraCom::sendAfterQuietLine()
 void KelvaraCom::readReply()
 {
     const QByteArray data = port->readAll();
+    // Bytes taken only as the wait runs out count as come then.
+    if (!data.isEmpty() && sinceFrameSent.isValid())
+        lastReplyByteMs = sinceFrameSent.elapsed();
     for (const char byte : data) {
         if (rxCount < 0)
             break;
@@ -458,6 +463,23 @@ bool KelvaraCom::takeCheckOfStatusRead()
     return false;
 }
 
+// A reply that came short, its last byte long before the wait ran out,
+// lost a byte on the line: the controller answered in time, and a longer
+// wait would not help. One that was still coming as the wait ran out may
+// have been cut by it.
+bool KelvaraCom::replyEndedWellInTime() const
+{
+    return rxCount > 0 && lastReplyByteMs >= 0
+        && lastReplyByteMs <= qint64(timer->getTimeoutTime()) / 2;
+}
+
+// The frame goes again with the wait it had when its reply came in time,
+// whole but spoiled or short; after a silence the wait doubles.
+bool KelvaraCom::keepsWaitAfterBadReply(bool garbled) const
+{
+    return garbled || replyEndedWellInTime();
+}
+
 // garbled: the reply came whole but spoiled. The controller the request
 // reached answered it, so it tells of no other controller: no doubt, and
 // the frame goes again at once with the same wait.
@@ -495,7 +517,7 @@ void KelvaraCom::judgeUnansweredExchange(bool garbled)
         logText(replyText);
         return; // the check sends it again, or ends the operation
     }
-    if (retransmitMessage(garbled)) {
+    if (retransmitMessage(keepsWaitAfterBadReply(garbled))) {
         logText(replyText);
         return; // the next expiry judges again
     }

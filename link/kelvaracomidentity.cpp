@@ -90,27 +90,28 @@ bool KelvaraCom::identifyBeforeResend(bool garbled)
         epochs->beginEpoch();
         if (!epochs->holdsBlocks())
             return false;
-        holdFrameInFlight();
+        holdFrameInFlight(keepsWaitAfterBadReply(garbled));
         replyText = QStringLiteral("TIMEOUT   - Identifying the controller before reading on\n");
         startIdentityCheck(AfterIdentityCheck::ResendReadAllBlock);
         return true;
     }
     if (!mustIdentifyBeforeResend(timer->getLastMsg()))
         return false;
-    holdFrameInFlight();
+    holdFrameInFlight(keepsWaitAfterBadReply(garbled));
     replyText = QStringLiteral("TIMEOUT   - Identifying the controller before sending again\n");
     startIdentityCheck(AfterIdentityCheck::ResendFrame);
     return true;
 }
 
-// Kept as it is to be sent again, one rung up the ladder.
-void KelvaraCom::holdFrameInFlight()
+// Kept as it is to be sent again, one rung up the ladder, with its wait
+// doubled unless keepWait.
+void KelvaraCom::holdFrameInFlight(bool keepWait)
 {
     heldFrame.frame = timer->getLastMsg();
     heldFrame.address = curAddr;
     heldFrame.count = curNumRegs;
     heldFrame.mode = mode;
-    heldFrame.timeout = timer->doubledTimeout();
+    heldFrame.timeout = keepWait ? timer->getTimeoutTime() : timer->doubledTimeout();
     heldFrame.rung = timer->climbedRung();
     heldFrame.request = requestInFlight;
 }
@@ -133,15 +134,16 @@ void KelvaraCom::startIdentityCheck(AfterIdentityCheck then)
 }
 
 // A read of the check went unanswered: another try from its first read,
-// with the wait doubled, as often as a frame is sent again.
-void KelvaraCom::beginIdentityCheckAgain()
+// with the wait doubled (kept when keepWait), as often as a frame is sent
+// again.
+void KelvaraCom::beginIdentityCheckAgain(bool keepWait)
 {
     if (timer->exceedsMaxTime()) {
         timer->resetTime();
         failAfterIdentityCheck();
         return;
     }
-    timer->climbLadder(true);
+    timer->climbLadder(!keepWait);
     check->beginAgain();
     replyText = QStringLiteral("TIMEOUT   - Identifying the controller again: ")
         + QString::number(timer->getTimeoutTime()) + QLatin1Char('\n');
@@ -183,7 +185,7 @@ void KelvaraCom::identityCheckWrapper()
         || !takeJudgement(identityCheckRequest))
         return;
     if (status == StatusCommunicationTimeout) {
-        beginIdentityCheckAgain();
+        beginIdentityCheckAgain(replyEndedWellInTime());
         return;
     }
     if (status != StatusSuccess) {

@@ -127,14 +127,18 @@ private slots:
     void badReply_data()
     {
         QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("wait");    // the default timeout
         QTest::addColumn<int>("timeout"); // after the good reply
-        // No reply, or one cut short: the wait ran out, and stays doubled.
-        for (const char* fault : {"silent", "short"})
-            QTest::newRow(fault) << fault << 80;
-        // A whole reply, spoiled: it came in time, so the wait stays.
+        // No reply, or one still coming as the wait ran out: the wait
+        // doubles, and stays doubled.
+        QTest::newRow("silent") << "silent" << 40 << 80;
+        QTest::newRow("short, cut as the wait ran out") << "short, late" << 400 << 800;
+        // A whole reply, spoiled, or one short of a byte long before the
+        // wait ran out: it came in time, so the wait stays.
+        QTest::newRow("short, in time") << "short" << 400 << 400;
         for (const char* fault : {"crc", "slave", "function", "garbage"})
-            QTest::newRow(fault) << fault << 40;
-        QTest::newRow("long") << "long" << 40;
+            QTest::newRow(fault) << fault << 40 << 40;
+        QTest::newRow("long") << "long" << 40 << 40;
     }
 
     // A bad reply is sent again and never stored (a reply from another
@@ -143,12 +147,19 @@ private slots:
     void badReply()
     {
         QFETCH(QString, fault);
-        SimulatedLink t;
+        QFETCH(int, wait);
+        SimulatedLink t(wait);
         QVERIFY(t.sim.setRegisterValue(10, 9));
         const QMap<QString, std::function<void()>> faults{
             {"silent", [&] { t.sim.silenceNextRequests(1); }},
             {"crc", [&] { t.sim.corruptCrc(1); }},
             {"short", [&] { t.sim.shortenReplies(1, 1); }},
+            // Past half the wait, however loaded the machine.
+            {"short, late",
+             [&] {
+                 t.sim.setReplyDelay(wait * 5 / 8);
+                 t.sim.shortenReplies(1, 1);
+             }},
             {"slave", [&] { t.sim.replyFromSlave(2, 1); }},
             {"garbage", [&] { t.sim.prefixReplies(3, 1); }},
             {"function", [&] { t.sim.replyWithFunction(4, 1); }},

@@ -49,15 +49,22 @@ int ControllerIdentity::serialNumberAddress(int firmware)
     return firmware < firstV6Firmware ? 238 : 2017;
 }
 
-QPair<int, int> ControllerIdentity::firmwareRead()
+QPair<int, int> ControllerIdentity::firstRead()
 {
-    return qMakePair(1, firmwareAddress);
+    const int first = hardwareVersionAddress(0);
+    return qMakePair(firmwareAddress - first + 1, first);
 }
 
-QVector<QPair<int, int>> ControllerIdentity::readsAfterFirmware(int firmware)
+QVector<QPair<int, int>> ControllerIdentity::readsAfterFirstRead(int firmware)
 {
+    const QPair<int, int> first = firstRead();
+    const auto covered = [&first](int address) {
+        return address >= first.second && address < first.second + first.first;
+    };
     const int hardwareAddress = hardwareVersionAddress(firmware);
     const int serialAddress = serialNumberAddress(firmware);
+    if (covered(hardwareAddress) && covered(serialAddress))
+        return {};
     if (serialAddress == hardwareAddress + 1)
         return {qMakePair(2, hardwareAddress)};
     return {qMakePair(1, hardwareAddress), qMakePair(1, serialAddress)};
@@ -65,7 +72,8 @@ QVector<QPair<int, int>> ControllerIdentity::readsAfterFirmware(int firmware)
 
 int ControllerIdentity::mostReads()
 {
-    return 1 + int(qMax(readsAfterFirmware(0).size(), readsAfterFirmware(firstV6Firmware).size()));
+    return 1
+        + int(qMax(readsAfterFirstRead(0).size(), readsAfterFirstRead(firstV6Firmware).size()));
 }
 
 QVector<int> ControllerIdentity::registersBeyond(int firmware, int lastBlockAddress)

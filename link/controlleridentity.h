@@ -26,11 +26,12 @@ public:
     // that firmware keeps the rest in.
     static ControllerIdentity fromRegisters(const QMap<int, int>& registers);
 
-    // The first read of an identity: the firmware, on which the rest
-    // depends. Reads are (count, address).
-    static QPair<int, int> firmwareRead();
+    // The first read of an identity: from the hardware version below
+    // firmware 6000 up to the firmware, so that one exchange brings the
+    // whole identity of such a controller. Reads are (count, address).
+    static QPair<int, int> firstRead();
     // The reads that follow it for a controller of this firmware.
-    static QVector<QPair<int, int>> readsAfterFirmware(int firmware);
+    static QVector<QPair<int, int>> readsAfterFirstRead(int firmware);
     // The most reads any controller's identity takes.
     static int mostReads();
     // The registers beyond the blocks of a read of all parameters that a

@@ -12,12 +12,12 @@ void IdentityCheck::beginAgain()
 {
     ++tryCount;
     answered.clear();
-    pendingReads = {ControllerIdentity::firmwareRead()};
+    pendingReads = {ControllerIdentity::firstRead()};
 }
 
 QPair<int, int> IdentityCheck::nextRead() const
 {
-    return pendingReads.value(0, ControllerIdentity::firmwareRead());
+    return pendingReads.value(0, ControllerIdentity::firstRead());
 }
 
 bool IdentityCheck::takeAnswer(int address, const QVector<int>& values)
@@ -27,8 +27,9 @@ bool IdentityCheck::takeAnswer(int address, const QVector<int>& values)
     for (int i = 0; i < values.size(); ++i)
         answered.insert(address + i, values.at(i) & 0xFFFF);
     // Where the rest lies depends on the firmware that answered.
-    if (address == ControllerIdentity::firmwareRead().second && !values.isEmpty())
-        pendingReads = ControllerIdentity::readsAfterFirmware(values.first() & 0xFFFF);
+    const QPair<int, int> first = ControllerIdentity::firstRead();
+    if (address == first.second && values.size() == first.first)
+        pendingReads = ControllerIdentity::readsAfterFirstRead(values.last() & 0xFFFF);
     if (!pendingReads.isEmpty())
         return false;
     answeringIdentity = ControllerIdentity::fromRegisters(answered);

@@ -7,8 +7,9 @@
 #include <QPair>
 #include <QVector>
 
-// One check of who answers: the controller's firmware first, then the
-// registers that firmware keeps its hardware version and serial number in.
+// One check of who answers: the controller's firmware, read with the
+// registers a controller below firmware 6000 keeps its hardware version and
+// serial number in, then those of a later firmware where it has them.
 // The identity comes from one try whose every read was answered at once: a
 // read that fails begins the check again from its first read, so that the
 // answers of two controllers (a cable moved between two reads) are never

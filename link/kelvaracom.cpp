@@ -145,6 +145,7 @@ void KelvaraCom::dropPendingWork()
     frameAfterQuietLine.clear();
     lateAnswersDue = false;
     lateAnswerWindowMs = 0;
+    lateAnswerLengths.clear();
     if (port->isOpen())
         port->close();
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);

@@ -340,7 +340,7 @@ private:
         Idle,
     };
     enum class IdentityCheckState {
-        WaitingForReply, // to a read of identity registers, the firmware first
+        WaitingForReply, // to a read of identity registers
         Idle,
     };
     // What the identity check lets go on once the controller is the one read.
@@ -526,6 +526,8 @@ private:
     // the new request's reply.
     bool lateAnswersDue = false;
     int lateAnswerWindowMs = 0;
+    // The lengths of the replies those answers would have.
+    QVector<int> lateAnswerLengths;
     QElapsedTimer sinceLastJudgement;
     QTimer* quietLineTimer;
     QElapsedTimer quietLineWait;

@@ -166,11 +166,17 @@ bool KelvaraCom::startExchange(const QByteArray& frame)
 {
     if (!wouldWaitForQuietLine()) {
         lateAnswersDue = false;
+        lateAnswerLengths.clear();
         return sendMessage(frame);
     }
     // A stop goes at once; a late answer that spoils its reply costs a
     // send again, which it is given whatever the doubt.
     if (IdentityGate::isSafetyCommand(frame))
+        return sendMessage(frame);
+    // No answer still due is as long as the identity check's reply: one
+    // that comes in its wait spoils it, and its read is sent again.
+    if (identityCheckState != IdentityCheckState::Idle
+        && !lateAnswerLengths.contains(rxBuffer.size()))
         return sendMessage(frame);
     if (!openPort())
         return false;
@@ -178,7 +184,7 @@ bool KelvaraCom::startExchange(const QByteArray& frame)
     connect(port, &QSerialPort::readyRead, this, &KelvaraCom::discardLateAnswer,
             Qt::UniqueConnection);
     quietLineWait.start();
-    quietLineTimer->start(qMax(lateAnswerWindowMs, timer->getTimeoutTime()));
+    quietLineTimer->start(qMax(1, lateAnswerWindowMs));
     return true;
 }
 
@@ -263,6 +269,7 @@ void KelvaraCom::sendAfterQuietLine()
     disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::discardLateAnswer);
     lateAnswersDue = false;
     lateAnswerWindowMs = 0;
+    lateAnswerLengths.clear();
     if (port->isOpen()) {
         port->readAll();
         port->clear(QSerialPort::Input);
@@ -308,9 +315,15 @@ void KelvaraCom::handleReply()
         ReplyJudgement::judge(timer->getLastMsg(), rxBuffer, rxCount, rxAfterReply);
     // After a wait that ran out, answers to every send of this request may
     // still follow the one judged now. A reply that came whole leaves none
-    // due: the controller answered this send in time.
-    if (lateAnswersDue || verdict == ReplyJudgement::Bad)
+    // due: the controller answered this send in time. Nor does a good reply
+    // no late answer would be as long as: the controller answers in turn,
+    // so every answer to an earlier request has come or never will.
+    if (verdict == ReplyJudgement::Good && !lateAnswerLengths.contains(rxBuffer.size())) {
+        lateAnswersDue = false;
+        lateAnswerLengths.clear();
+    } else if (lateAnswersDue || verdict == ReplyJudgement::Bad) {
         noteLateAnswersDue();
+    }
     switch (verdict) {
     case ReplyJudgement::Rejection:
         judgeRejection();
@@ -340,6 +353,8 @@ void KelvaraCom::noteLateAnswersDue()
 {
     lateAnswersDue = true;
     lateAnswerWindowMs = qMax(lateAnswerWindowMs, timer->getTimeoutTime());
+    if (!lateAnswerLengths.contains(rxBuffer.size()))
+        lateAnswerLengths << rxBuffer.size();
     sinceLastJudgement.start();
 }
 

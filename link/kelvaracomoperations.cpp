@@ -94,10 +94,14 @@ bool KelvaraCom::isReadAllBlockInFlight() const
 
 // Blocks that came before an exchange failed, from a controller that was
 // never identified, are read again, now that it is known who answers; the
-// last of them ends the read-all. False when there are none.
+// last of them ends the read-all. False when there are none. Like the
+// identity check, they start at the default timeout: the waits the read
+// climbed to are no measure of how quickly the controller answers them.
 bool KelvaraCom::readUnidentifiedBlocksAgain()
 {
     const QVector<QPair<int, int>> again = epochs->takeUnidentifiedBlocks();
+    if (!again.isEmpty())
+        timer->resetTime();
     for (int i = again.size() - 1; i >= 0; --i) {
         readQueue.prepend(again.at(i));
         readPurposes.prepend(i == again.size() - 1 ? ReadAllFinal : ReadAllBlock);

@@ -40,6 +40,13 @@ inline QStringList readAllFrames()
             spaced(Frames::read(500, 11))};
 }
 
+// The identity check's read below firmware 6000: 237 and 238 with the
+// firmware at 256, in one frame.
+inline QString identityCheckFrame()
+{
+    return spaced(Frames::read(237, 20));
+}
+
 // The failure report of the link, of a read or a write; a timeout adds the advice.
 inline QString failureText(const QString& errorCode, const QString& errorText, bool advice = false,
                            const QString& operation = "read")

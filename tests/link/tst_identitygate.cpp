@@ -41,6 +41,17 @@ QMap<int, int> registersOf(const ControllerIdentity& identity)
     return {{256, identity.firmware()}, {237, 0x0104}, {238, 4711}};
 }
 
+// The answer to the check's first read, 237 to 256: the hardware version
+// and serial number below firmware 6000, then the firmware.
+QVector<int> firstAnswer(int firmware, int hardware = 0, int serial = 0)
+{
+    QVector<int> values(20, 0);
+    values[0] = hardware;
+    values[1] = serial;
+    values[19] = firmware;
+    return values;
+}
+
 // Answers every read of the check from the registers; true once whole.
 bool answerAll(IdentityCheck& check, const QMap<int, int>& registers)
 {
@@ -118,25 +129,26 @@ private slots:
         QTest::addColumn<Reads>("reads");
         QTest::addColumn<Answers>("answers");
         QTest::addColumn<bool>("same");
-        const Reads below6000{{1, 256}, {2, 237}};
-        const Reads from6000{{1, 256}, {1, 1881}, {1, 2017}};
+        const Reads below6000{{20, 237}};
+        const Reads from6000{{20, 237}, {1, 1881}, {1, 2017}};
         QTest::newRow("the same") << controllerA << below6000
-                                  << Answers{{256, {5921}}, {237, {0x0104, 4711}}} << true;
+                                  << Answers{{237, firstAnswer(5921, 0x0104, 4711)}} << true;
         QTest::newRow("another serial number")
-            << controllerA << below6000 << Answers{{256, {5921}}, {237, {0x0104, 5150}}} << false;
+            << controllerA << below6000 << Answers{{237, firstAnswer(5921, 0x0104, 5150)}} << false;
         QTest::newRow("another hardware version")
-            << controllerA << below6000 << Answers{{256, {5921}}, {237, {0x0105, 4711}}} << false;
+            << controllerA << below6000 << Answers{{237, firstAnswer(5921, 0x0105, 4711)}} << false;
         // Where the rest lies depends on the firmware that answered: the
         // whole identity of the one that answers is read.
         QTest::newRow("another firmware")
-            << controllerA << from6000 << Answers{{256, {6021}}, {1881, {0x0104}}, {2017, {4711}}}
+            << controllerA << from6000
+            << Answers{{237, firstAnswer(6021, 0x0104, 4711)}, {1881, {0x0104}}, {2017, {4711}}}
             << false;
         QTest::newRow("the same, firmware 6000 on")
-            << controllerA6 << from6000 << Answers{{256, {6021}}, {1881, {0x0805}}, {2017, {4711}}}
-            << true;
+            << controllerA6 << from6000
+            << Answers{{237, firstAnswer(6021)}, {1881, {0x0805}}, {2017, {4711}}} << true;
         QTest::newRow("another serial number, firmware 6000 on")
-            << controllerA6 << from6000 << Answers{{256, {6021}}, {1881, {0x0805}}, {2017, {4712}}}
-            << false;
+            << controllerA6 << from6000
+            << Answers{{237, firstAnswer(6021)}, {1881, {0x0805}}, {2017, {4712}}} << false;
     }
     void judgesAnswers()
     {
@@ -172,26 +184,28 @@ private slots:
     // answers of one try, never from those of two controllers.
     void triesAreNeverCombined()
     {
-        IdentityGate gate = inDoubt(controllerA);
+        IdentityGate gate = inDoubt(controllerA6);
         IdentityCheck check;
         check.begin();
-        QVERIFY(!check.takeAnswer(256, {5921})); // A's firmware
-        // The read of 237 and 238 goes unanswered: the cable moves to C,
-        // which has A's serial number and another firmware.
+        QVERIFY(!check.takeAnswer(237, firstAnswer(6021))); // A's firmware
+        // The read of 1881 goes unanswered: the cable moves to C, which has
+        // A's hardware version and serial number and another firmware.
         check.beginAgain();
         QCOMPARE(check.tries(), 2);
-        QCOMPARE(check.nextRead(), qMakePair(1, 256));
+        QCOMPARE(check.nextRead(), qMakePair(20, 237));
         QVERIFY(!check.identity().isKnown());
-        QVERIFY(!check.takeAnswer(256, {5930}));
-        QVERIFY(check.takeAnswer(237, {0x0104, 4711}));
-        QCOMPARE(check.identity().firmware(), 5930);
+        QVERIFY(!check.takeAnswer(237, firstAnswer(6030)));
+        QVERIFY(!check.takeAnswer(1881, {0x0805}));
+        QVERIFY(check.takeAnswer(2017, {4711}));
+        QCOMPARE(check.identity().firmware(), 6030);
         QVERIFY(!gate.takeIdentity(check.identity()));
         QVERIFY(gate.isInDoubt());
         // Answers of a try that was begun again count for nothing.
         check.begin();
-        QVERIFY(!check.takeAnswer(256, {5921}));
+        QVERIFY(!check.takeAnswer(237, firstAnswer(6021)));
+        QVERIFY(!check.takeAnswer(1881, {0x0805}));
         check.beginAgain();
-        QVERIFY(!check.takeAnswer(256, {5921}));
+        QVERIFY(!check.takeAnswer(237, firstAnswer(6021)));
         QVERIFY(!check.identity().isKnown());
     }
 };

@@ -224,6 +224,74 @@ private slots:
         }
     }
 
+    // The identity check's read, as long as no answer still due, goes out
+    // without waiting for a quiet line: block 1's answer, late, comes in its
+    // wait and only spoils it. The check's read is sent again, and no block
+    // takes another's values.
+    void lateBlockAnswerSpoilsOnlyTheCheck()
+    {
+        // Block 1's answer comes 150 ms after its wait of 400 ms ran out,
+        // ahead of the answer to the check's read, as a controller answers
+        // in turn: both inside the check's wait, well before a quiet line's
+        // end.
+        SimulatedLink t(400);
+        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        t.link->readAll();
+        QVERIFY(t.waitFor("readAllComplete"));
+        t.sim.clearLog();
+        // A delay set as a request comes applies from the next one on.
+        int requests = 0;
+        QObject::connect(&t.sim, &ControllerSimulator::requestReceived, &t.sim, [&] {
+            ++requests;
+            t.sim.setReplyDelay(requests == 1 ? 550 : requests == 2 ? 250 : 0);
+        });
+        t.link->readAll();
+        QVERIFY(t.waitFor("readAllComplete", 2, 20000));
+        QCOMPARE(t.requests(),
+                 QStringList(readAllFrames().mid(0, 2))
+                     << identityCheckFrame() << identityCheckFrame() << readAllFrames().mid(1));
+        for (int address = 0; address <= 510; ++address) {
+            const Parameter* parameter = t.model->getParameter(address);
+            if (parameter != t.model->getParameter(-1))
+                QCOMPARE(quint16(parameter->getRegisterValue()), t.sim.registerValue(address));
+        }
+        QCOMPARE(t.events.count("errorMessage(Read Fail)"), 0);
+    }
+
+    // A read sent again leaves the answer to its second send due. It comes
+    // in the wait of the identity check a write asks for and spoils the
+    // check's read, which is sent again; an answer to that read may then
+    // still come, so the write would wait for a quiet line, in which the
+    // cable could move: the check is taken again after the quiet line, and
+    // the write follows it at once.
+    void checkLeavingItsWriteToWaitIsTakenAgain()
+    {
+        SimulatedLink t(1000);
+        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        t.link->readAll();
+        QVERIFY(t.waitFor("readAllComplete", 1, 20000));
+        const int kv = t.model->getParameter(72)->getRegisterValue() + 100;
+        t.model->getParameter(72)->setRegisterValue(kv);
+        t.sim.clearLog();
+        // Answers in turn: the first send's in the second's wait, the
+        // second's just after that wait, the check's after it. A delay set
+        // as a request comes applies from the next one on.
+        int requests = 0;
+        QObject::connect(&t.sim, &ControllerSimulator::requestReceived, &t.sim, [&] {
+            ++requests;
+            t.sim.setReplyDelay(requests == 1 ? 2250 : requests == 2 ? 500 : 0);
+        });
+        t.sim.setReplyDelay(1500);
+        t.link->oneRead(71);
+        t.link->writeAll();
+        QVERIFY(t.waitFor("flashSaveComplete", 1, 30000));
+        const QString read = spaced(Frames::read(71, 1));
+        const QString check = identityCheckFrame();
+        QCOMPARE(t.requests(),
+                 (QStringList{read, read, check, check, check,
+                              spaced(Frames::write(72, {quint16(kv)})), flashWrite, flashRead}));
+    }
+
     // A write frame whose wait ran out goes out again only once the
     // controller that answers has shown it is the one that was read.
     void writeSentAgainOnlyToTheControllerRead()
@@ -240,8 +308,7 @@ private slots:
         QVERIFY(t.waitFor("flashSaveComplete"));
         const QString write = spaced(Frames::write(72, {quint16(kv)}));
         QCOMPARE(t.requests(),
-                 (QStringList{write, spaced(Frames::read(256, 1)), spaced(Frames::read(237, 2)),
-                              write, flashWrite, flashRead}));
+                 (QStringList{write, identityCheckFrame(), write, flashWrite, flashRead}));
     }
 
     // The stop, queued behind a read that brings in the controller's 2,
@@ -382,34 +449,30 @@ private slots:
         QTest::addColumn<QStringList>("framesOfA"); // blocks and identity reads, in order
         QTest::addColumn<QStringList>("framesOfB");
         const QString block0 = spaced(Frames::read(0, 125));
-        const QString firmware = spaced(Frames::read(256, 1));
-        const QString identity = spaced(Frames::read(237, 2));
+        const QString check = identityCheckFrame();
         const QStringList rest = readAllFrames().mid(1);
         // A is known: block 0 is A's, and so is all that follows the check.
         QTest::newRow("A again, A known")
-            << true << 125 << false << (QStringList{block0, firmware, identity} << rest)
-            << QStringList();
+            << true << 125 << false << (QStringList{block0, check} << rest) << QStringList();
         // Nobody was known when block 0 came: it is read again, alone.
         QTest::newRow("A again, first read")
-            << false << 125 << false << (QStringList{block0, firmware, identity} << rest << block0)
+            << false << 125 << false << (QStringList{block0, check} << rest << block0)
             << QStringList();
         // Block 2 tells whose blocks 0 to 2 are.
         QTest::newRow("A again after block 2, first read")
             << false << 375 << false
-            << (QStringList{block0} << rest.mid(0, 2) << firmware << identity << rest.mid(2))
-            << QStringList();
+            << (QStringList{block0} << rest.mid(0, 2) << check << rest.mid(2)) << QStringList();
         // One check serves both blocks read again after it.
         QTest::newRow("A again after block 1, first read")
             << false << 250 << false
-            << (QStringList{block0, rest.at(0), firmware, identity} << rest.mid(1) << block0
-                                                                    << rest.at(0))
+            << (QStringList{block0, rest.at(0), check} << rest.mid(1) << block0 << rest.at(0))
             << QStringList();
         // B answers the check: the read begins again, with B alone.
         QTest::newRow("B, A known") << true << 125 << true << QStringList{block0}
-                                    << (QStringList{firmware, identity} << readAllFrames());
+                                    << (QStringList{check} << readAllFrames());
         QTest::newRow("B after block 2, first read")
             << false << 375 << true << (QStringList{block0} << rest.mid(0, 2))
-            << (QStringList{firmware, identity} << readAllFrames());
+            << (QStringList{check} << readAllFrames());
     }
     // The cable moves as a block goes out; whoever answers after the
     // silence is identified before the next block is kept. The same
@@ -433,6 +496,9 @@ private slots:
         QVERIFY(a.setRegisterValue(75, 7000));
 
         QVERIFY(adapter.moveOn(CableAdapter::Trigger::readAt(lostAt), {movedToB ? &b : &a}));
+        QVector<int> waitsOfA; // the link's wait as A received each frame
+        QObject::connect(&a, &ControllerSimulator::requestReceived, &link,
+                         [&] { waitsOfA << link.getTimeoutTime(); });
         link.readAll();
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 10000);
         QCOMPARE(failures.count(), 0);
@@ -440,6 +506,14 @@ private slots:
         const auto frames = &CableLink::frames;
         QTEST(frames(a), "framesOfA");
         QTEST(frames(b), "framesOfB");
+        // The blocks after the check keep the doubled wait; those read again
+        // start at the timeout set.
+        const int lastBlock = frames(a).lastIndexOf(readAllFrames().constLast());
+        QCOMPARE(waitsOfA.size(), frames(a).size());
+        if (!movedToB && lostAt < 500)
+            QCOMPARE(waitsOfA.at(lastBlock), 60);
+        for (int i = lastBlock + 1; i < waitsOfA.size(); ++i)
+            QCOMPARE(waitsOfA.at(i), 30);
         QCOMPARE(adapter.requestsTo(nullptr).size(), 1);
         const ControllerSimulator& shown = movedToB ? b : a;
         for (const int address : {0, 72, 75, 238, 300, 510})
@@ -480,11 +554,10 @@ private slots:
                          });
         t.link->readAll();
         QVERIFY(t.waitFor("readAllComplete", 2));
-        const QString firmware = spaced(Frames::read(256, 1));
+        qDebug() << t.requests();
         QCOMPARE(t.requests(),
                  QStringList(readAllFrames().mid(0, 2))
-                     << firmware << firmware << spaced(Frames::read(237, 2))
-                     << readAllFrames().mid(1));
+                     << identityCheckFrame() << identityCheckFrame() << readAllFrames().mid(1));
         QCOMPARE(resends.filter("BAD REPLY - Sending again: 30").size(), 1);
         QCOMPARE(resends.filter("Identifying the controller again").size(), 0);
     }

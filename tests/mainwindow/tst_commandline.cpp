@@ -371,7 +371,7 @@ private slots:
              "Fail with error: 'Another Controller', last message: 'A controller other than "
              "the one that was read answered: nothing was written to it'|"
                  + writeUnansweredByTheOneRead,
-             "0300ed0002",
+             "0300ed0014",
              1,
              ""},
             {"read reply lost", "-a 71 -r", "lose@71", {}, 0, "70", "0300470001", 0, ""},
@@ -448,7 +448,7 @@ private slots:
             if (c.writes > 1) {
                 const int first = heads.indexOf(writeHead);
                 QVERIFY2(
-                    heads.mid(first, heads.lastIndexOf(writeHead) - first).contains("0301000001"),
+                    heads.mid(first, heads.lastIndexOf(writeHead) - first).contains("0300ed0014"),
                     qPrintable(what));
             }
         }

@@ -143,9 +143,8 @@ void KelvaraCom::dropPendingWork()
     quietLineTimer->stop();
     disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::discardLateAnswer);
     frameAfterQuietLine.clear();
-    lateAnswersDue = false;
+    forgetLateAnswers();
     lateAnswerWindowMs = 0;
-    lateAnswerLengths.clear();
     if (port->isOpen())
         port->close();
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);

@@ -383,6 +383,7 @@ private:
     bool isPortReusable() const;
     bool writeFrame(const QByteArray& frame);
     void noteLateAnswersDue();
+    void forgetLateAnswers();
     void collectPendingBytes();
     void judgeGoodReply();
     void judgeRejection();

@@ -165,8 +165,7 @@ bool KelvaraCom::sendMessage(QByteArray frame)
 bool KelvaraCom::startExchange(const QByteArray& frame)
 {
     if (!wouldWaitForQuietLine()) {
-        lateAnswersDue = false;
-        lateAnswerLengths.clear();
+        forgetLateAnswers();
         return sendMessage(frame);
     }
     // A stop goes at once; a late answer that spoils its reply costs a
@@ -267,9 +266,8 @@ void KelvaraCom::discardLateAnswer()
 void KelvaraCom::sendAfterQuietLine()
 {
     disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::discardLateAnswer);
-    lateAnswersDue = false;
+    forgetLateAnswers();
     lateAnswerWindowMs = 0;
-    lateAnswerLengths.clear();
     if (port->isOpen()) {
         port->readAll();
         port->clear(QSerialPort::Input);
@@ -318,12 +316,10 @@ void KelvaraCom::handleReply()
     // due: the controller answered this send in time. Nor does a good reply
     // no late answer would be as long as: the controller answers in turn,
     // so every answer to an earlier request has come or never will.
-    if (verdict == ReplyJudgement::Good && !lateAnswerLengths.contains(rxBuffer.size())) {
-        lateAnswersDue = false;
-        lateAnswerLengths.clear();
-    } else if (lateAnswersDue || verdict == ReplyJudgement::Bad) {
+    if (verdict == ReplyJudgement::Good && !lateAnswerLengths.contains(rxBuffer.size()))
+        forgetLateAnswers();
+    else if (lateAnswersDue || verdict == ReplyJudgement::Bad)
         noteLateAnswersDue();
-    }
     switch (verdict) {
     case ReplyJudgement::Rejection:
         judgeRejection();
@@ -346,6 +342,12 @@ void KelvaraCom::closeIdlePort()
 {
     if (port->isOpen() && !timer->isRunning() && !quietLineTimer->isActive())
         port->close();
+}
+
+void KelvaraCom::forgetLateAnswers()
+{
+    lateAnswersDue = false;
+    lateAnswerLengths.clear();
 }
 
 // Called while the timer still holds the wait that just ran out.

@@ -7,6 +7,7 @@
 // Basic Setup; a save cut short keeps its marks.
 
 #include "discoverystop.h"
+#include "registersunlike.h"
 #include "windowfixture.h"
 
 using namespace WindowFixture;
@@ -40,8 +41,6 @@ const int accessCodeAddress = 509;
 const int accessCode = 61957;
 const int flashSaveAddress = 511;
 const int flashSaved = 4096;
-const int statusBlockAddress = 258;
-const int statusBlockSize = 74;
 
 // Every write frame the controller received, but the lock of access level
 // 3 (509 := 0 alone, which follows every read-all): "address=value,...".
@@ -195,28 +194,10 @@ struct CableRig : CableWindow
         edit(kvAddress, 15.0);
         return saveConfirmed() && a()->registerValue(kvAddress) == 1500;
     }
-    // Registers up to 510 in which the model holds other values than the
-    // controller. The status block is read by every connection check, from
-    // whichever controller answers.
     QStringList registersUnlike(const ControllerSimulator& controller,
                                 bool statusBlockLeftOut = false) const
     {
-        QStringList unlike;
-        const QMap<int, Parameter*> parameters = w.model()->getAllParameters();
-        for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it) {
-            if (it.key() >= flashSaveAddress)
-                break;
-            if (statusBlockLeftOut && it.key() >= statusBlockAddress
-                && it.key() < statusBlockAddress + statusBlockSize)
-                continue;
-            const int shown = it.value()->getRegisterValue() & 0xFFFF;
-            if (shown != controller.registerValue(it.key()))
-                unlike << QStringLiteral("%1: %2 for %3")
-                              .arg(it.key())
-                              .arg(shown)
-                              .arg(controller.registerValue(it.key()));
-        }
-        return unlike;
+        return ::registersUnlike(*w.model(), controller, statusBlockLeftOut);
     }
 };
 

@@ -512,6 +512,41 @@ private slots:
         QVERIFY(!rig.events.contains("errorMessage(Read Fail)"));
     }
 
+    void startAnsweredLate_data()
+    {
+        QTest::addColumn<bool>("spinning");
+        QTest::addColumn<RigSetup>("setup");
+        QTest::addColumn<QList<int>>("starts"); // written to 481
+        // On test time 4 times faster: the spin's 20 s limit and its stall
+        // watch (5 to 14 s) take 5000 and 1250 to 3500 ms from the answered
+        // start, a measurement's 5 s limit 1250 ms.
+        QTest::newRow("spin") << true << motor([](MotorBehaviour& m) { m.spinMs = 4300; })
+                              << QList<int>{2, 2};
+        QTest::newRow("winding measurement")
+            << false << motor([](MotorBehaviour& m) { m.staticMs = 700; })
+            << QList<int>{1, 1, 1, 1};
+    }
+    // The start of the controller's run is lost, and so are the first three
+    // reads of the identity check that follows; it goes out again 1.6 s
+    // after it was first sent, once the controller has been identified. A
+    // healthy run is timed from the start the controller answered, and
+    // succeeds.
+    void startAnsweredLate()
+    {
+        QFETCH(bool, spinning);
+        QFETCH(RigSetup, setup);
+        AutotuneRig rig;
+        rig.link->setDefaultTimeout(100);
+        setup(rig);
+        Parameter* mode = rig.model->getParameter(481);
+        QObject::connect(mode, &Parameter::valueSet, [&] {
+            if (mode->getRegisterValue() != 0 && rig.writesTo(481).isEmpty())
+                rig.sim.silenceNextRequests(4);
+        });
+        QCOMPARE(runTest(rig, spinning, 4).outcome, QString("success"));
+        QTEST(rig.writesTo(481), "starts");
+    }
+
     // The torque command read before a test is lost as the cable moves to
     // B, whose motor turns. B's answer decides nothing: the read waits for
     // the identity check, B is refused it, and no box is raised nor test run.

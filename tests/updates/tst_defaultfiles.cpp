@@ -402,12 +402,13 @@ private slots:
         QCOMPARE(crawler.isRunning(), outcome.startsWith("finished"));
     }
 
-    // The store's folders listed (the Controller and PAS folders apart);
-    // the files chosen are imported motor, controller, then PAS device.
+    // The store's folders listed (the Controller and PAS folders apart), a
+    // name's mark of direction shown blank; the files chosen are imported
+    // motor, controller, then PAS device.
     void importerListsAndApplies()
     {
         Importer importer;
-        importer.workspace.put("Alpha/m.xml",
+        importer.workspace.put(QString::fromUtf8("Alpha/\u202Em.xml"),
                                parameterDocument(entry("7", "11") + entry("8", "21")));
         importer.workspace.put("Controller/C1.xml", defaultFile(12));
         importer.workspace.put("PAS/P_1.xml", defaultFile(13));
@@ -418,7 +419,8 @@ private slots:
         QCOMPARE(importer.items("pasBox"), QStringList({"<Select PAS Device>", "P_1.xml"}));
         QVERIFY(!importer.canApply());
         importer.choose("manufacturerBox", "Alpha");
-        importer.choose("modelBox", "m.xml");
+        QCOMPARE(importer.items("modelBox"), QStringList({"<Select Model>", " m.xml"}));
+        importer.choose("modelBox", " m.xml");
         importer.choose("controllerBox", "C1.xml");
         importer.choose("pasBox", "P_1.xml");
         importer.dialog->on_applyButton_clicked();

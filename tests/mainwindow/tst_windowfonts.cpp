@@ -775,6 +775,14 @@ private slots:
         }
         QTest::newRow("entries wider than the screen")
             << "Values Limited" << moved.arg(entries(12, ": 100 V in the file", true));
+        // Alike but for their last character, which must show.
+        QStringList values;
+        for (const char* last : {"1", "2"})
+            values << "entry at line 8: Value \"" + QString(98, 'W') + last
+                    + "\" is not a whole number";
+        QTest::newRow("values without a break point") << "Parameter File Imported"
+                                                      << "2 of the 3 entries of " + file
+                + " could not be imported:\n" + ListMessageBox::listed(values);
         QTest::newRow("Write Fail") << "Write Fail"
                                     << "Communication fail. Could not write parameter(s) "
                                        "requested.\nError code: 3 Timeout";

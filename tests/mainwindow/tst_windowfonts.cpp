@@ -430,7 +430,15 @@ private slots:
             faults << overlaps(slider->objectName(), SceneText::sceneTexts(slider));
 
         ModalWatcher watcher;
-        watcher.onBox = [&faults](QMessageBox* box) { faults << windowFaults(box); };
+        watcher.onBox = [&faults, &window](QMessageBox* box) {
+            faults << windowFaults(box);
+            // The update check's, titled, over the window.
+            if (box->text().contains("running the latest version")) {
+                if (box->windowTitle() != "Updater" || box->parentWidget() != &window)
+                    faults << "the update check's box \"" + box->windowTitle() + "\" has no window";
+                faults << BoxChecks::boxFaults(box, &window);
+            }
+        };
         watcher.onDialog = [&faults](QWidget* dialog) {
             faults << windowFaults(dialog);
             if (auto* wizard = qobject_cast<AutotuneWizard*>(dialog)) {

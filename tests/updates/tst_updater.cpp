@@ -151,6 +151,7 @@ private slots:
         front->checkForUpdates(url);
         QVERIFY(finished.wait());
         QCOMPARE(watcher.texts(), boxes);
+        QCOMPARE(watcher.titles().count("Updater"), boxes.size());
         QTEST(QUrl::toStringList(browser.urls), "opened");
         QCOMPARE(server.requests().size(), requests);
         QCOMPARE(front->getUpdateAvailable(url), boxes.first().endsWith("released!</h3>"));

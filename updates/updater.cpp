@@ -2,6 +2,7 @@
 
 #include "boxquote.h"
 #include "downloader.h"
+#include "replyfailure.h"
 #include "replysizelimit.h"
 #include "versionfile.h"
 #include "webaddress.h"
@@ -301,9 +302,9 @@ void Updater::onReply(QNetworkReply* reply)
     if (reply->error() != QNetworkReply::NoError) {
         // Past the limits above, only the transfer timeout cancels a reply.
         const bool timedOut = reply->error() == QNetworkReply::OperationCanceledError;
-        checkFailed(tr("The version file could not be fetched: %1")
-                        .arg(timedOut ? tr("the server did not answer")
-                                      : BoxQuote::cut(reply->errorString())));
+        checkFailed(
+            tr("The version file could not be fetched: %1")
+                .arg(timedOut ? tr("the server did not answer") : ReplyFailure::text(reply)));
         return;
     }
 

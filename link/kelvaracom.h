@@ -420,6 +420,8 @@ private:
     void writeError();
     QString failureText(const QString& errorType);
     QString spoiledLineText() const;
+    bool isFlashSaveRefused(const QString& errorType) const;
+    static QString flashSaveRefusedText();
     void reportFailure(QString title, const QString& text);
     void clearQueues();
     bool isReadAllPending() const;

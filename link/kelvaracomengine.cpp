@@ -577,6 +577,15 @@ void KelvaraCom::reportFailure(QString title, const QString& text)
 // The text of a failure report; replyText becomes its one line.
 QString KelvaraCom::failureText(const QString& errorType)
 {
+    // The controller answered, and said it did not save: no fault of the
+    // line, and a longer timeout would not help.
+    if (isFlashSaveRefused(errorType)) {
+        // A rejection's own line stands.
+        if (status != StatusInvalidSerialPort)
+            replyText =
+                QStringLiteral("Not saved to flash: the controller did not save the values");
+        return flashSaveRefusedText();
+    }
     const int error = port->error();
     // The controller answered, refusing the request: its answer says why,
     // and a longer timeout would not help.
@@ -647,4 +656,23 @@ QString KelvaraCom::spoiledLineText() const
                "supply (try a battery instead)\n"
                "\nand please try again.")
         .arg(tally.tries());
+}
+
+// The save to flash failed on the controller's own answer (register 511
+// read back without the confirmation, or its write rejected), not on a
+// lost one.
+bool KelvaraCom::isFlashSaveRefused(const QString& errorType) const
+{
+    return (errorType == QLatin1String(flashSaveFailTitle)
+            || flashSaveState != FlashSaveState::Idle)
+        && unflashed->lastFlashSave() == UnflashedWrites::FlashSave::Refused;
+}
+
+QString KelvaraCom::flashSaveRefusedText()
+{
+    return QStringLiteral(
+        "The controller answered that it did not save the values to its flash.\n\n"
+        "They were written to the controller, but are not in its flash: it keeps them only "
+        "until it is switched off, and they stay marked until a save to flash is confirmed.\n\n"
+        "Please save the parameters again.");
 }

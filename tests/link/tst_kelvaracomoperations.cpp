@@ -143,8 +143,15 @@ private slots:
         t.model->setValid(true);
         t.model->getParameter(15)->setValue(30.0);
         t.events.clear();
+        QSignalSpy failures(t.link.get(), &KelvaraCom::errorMessage);
         t.link->writeAll();
         QVERIFY(t.waitFor(ending.last(), 1, 3000));
+        // Refused, not lost: no timeout, no disconnection.
+        const QString told = failures.isEmpty() ? QString() : failures.first().at(1).toString();
+        QVERIFY2(failures.isEmpty()
+                     || (told.contains("answered that it did not save") && !told.contains("Timeout")
+                         && !told.contains("disconnection")),
+                 qPrintable(told));
 
         QStringList frames{spaced(Frames::write(15, {3000})), flashWrite, flashRead};
         if (refused)

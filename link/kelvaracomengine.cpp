@@ -601,10 +601,10 @@ QString KelvaraCom::failureText(const QString& errorType)
     else if (timedOut)
         errorText = QStringLiteral("- Timeout Error");
     const bool readFailed = errorType == QLatin1String("Read Fail");
-    // The controller kept answering, but no reply came good: the line, not
-    // the controller, failed, and a longer timeout would not help.
+    // The controller was still answering when the read gave up: the line,
+    // not the controller, failed, and a longer timeout would not help.
     // A save to flash tells its own failure.
-    const bool spoiledLine = timedOut && readFailed && tally.controllerAnswered()
+    const bool spoiledLine = timedOut && readFailed && !tally.controllerStoppedAnswering()
         && flashSaveState == FlashSaveState::Idle;
     if (spoiledLine)
         errorText = QStringLiteral("- Replies spoiled on the line");
@@ -639,14 +639,15 @@ QString KelvaraCom::failureText(const QString& errorType)
         + advice;
 }
 
-// The read failed while the controller kept answering: its replies came
-// spoiled or cut short, however long they were waited for.
+// The read failed while the controller was still answering: its replies
+// came spoiled, cut short or not at all, however long they were waited for.
 QString KelvaraCom::spoiledLineText() const
 {
+    const int tries = tally.tries();
     return QStringLiteral(
                "Communication fail. Could not read parameter(s) requested.\n"
                "The read could not be completed: the controller kept answering, but the line "
-               "spoiled its replies, and none came whole after %1 tries.\n\n"
+               "spoiled its replies, and none came whole after %1.\n\n"
                "This is likely noise on the line between the controller and your computer, not "
                "a disconnection.\n"
                "Please check: \n"
@@ -655,7 +656,7 @@ QString KelvaraCom::spoiledLineText() const
                "  - Sources of electromagnetic interference nearby, such as a noisy power "
                "supply (try a battery instead)\n"
                "\nand please try again.")
-        .arg(tally.tries());
+        .arg(tries == 1 ? QStringLiteral("1 try") : QStringLiteral("%1 tries").arg(tries));
 }
 
 // The save to flash failed on the controller's own answer (register 511

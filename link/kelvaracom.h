@@ -431,6 +431,8 @@ private:
     void writeError();
     QString failureText(const QString& errorType);
     QString spoiledLineText() const;
+    bool isFlashSaveRefused(const QString& errorType) const;
+    static QString flashSaveRefusedText();
     void reportFailure(QString title, const QString& text);
     void clearQueues();
     bool isReadAllPending() const;
@@ -554,8 +556,7 @@ private:
 
     // The request in flight has been sent again.
     bool requestResent = false;
-    // Sends since the operation's last good reply, and whether the
-    // controller answered any of them.
+    // What the controller did with the sends of the operation under way.
     ExchangeTally tally;
     // A send of a read of the status block went unanswered since the last
     // connection check: on the Dashboard, whose polls keep the link busy,

@@ -97,6 +97,23 @@ inline void dragItemAndBack(QGraphicsView* view, QGraphicsItem* item, int dx, in
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, from);
 }
 
+// Presses on the item, moves through points given as viewport pixels from
+// the press, in steps, and releases at the last.
+inline void dragItemThrough(QGraphicsView* view, QGraphicsItem* item, const QList<QPoint>& points,
+                            int steps = 8)
+{
+    QWidget* viewport = view->viewport();
+    const QPoint from = view->mapFromScene(item->scenePos());
+    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, from);
+    QPoint leg;
+    for (const QPoint& point : points) {
+        for (int i = 1; i <= steps; ++i)
+            sendMove(viewport, from + leg + (point - leg) * i / steps);
+        leg = point;
+    }
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, from + leg);
+}
+
 // A drag of the item through scene points, by the scene's own mouse
 // handling, with exact scene positions (a view rounds them to its pixels):
 // pressed where the item stands (raised for the drag above what lies

@@ -84,8 +84,9 @@ void dragItem(
 }
 
 // Presses on the item, moves by (dx, dy) viewport pixels in steps and back
-// to the pixel it was pressed on, releases there.
-inline void dragItemAndBack(QGraphicsView* view, QGraphicsItem* item, int dx, int dy, int steps = 4)
+// to the pixel it was pressed on, or to one off it, releases there.
+inline void dragItemAndBack(QGraphicsView* view, QGraphicsItem* item, int dx, int dy, int steps = 4,
+                            const QPoint& off = QPoint())
 {
     QWidget* viewport = view->viewport();
     const QPoint from = view->mapFromScene(item->scenePos());
@@ -94,24 +95,8 @@ inline void dragItemAndBack(QGraphicsView* view, QGraphicsItem* item, int dx, in
         const int out = i <= steps ? i : 2 * steps - i;
         sendMove(viewport, from + QPoint(dx * out / steps, dy * out / steps));
     }
-    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, from);
-}
-
-// Presses on the item, moves through points given as viewport pixels from
-// the press, in steps, and releases at the last.
-inline void dragItemThrough(QGraphicsView* view, QGraphicsItem* item, const QList<QPoint>& points,
-                            int steps = 8)
-{
-    QWidget* viewport = view->viewport();
-    const QPoint from = view->mapFromScene(item->scenePos());
-    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, from);
-    QPoint leg;
-    for (const QPoint& point : points) {
-        for (int i = 1; i <= steps; ++i)
-            sendMove(viewport, from + leg + (point - leg) * i / steps);
-        leg = point;
-    }
-    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, from + leg);
+    sendMove(viewport, from + off);
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, from + off);
 }
 
 // A drag of the item through scene points, by the scene's own mouse

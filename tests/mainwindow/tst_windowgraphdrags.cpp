@@ -209,7 +209,7 @@ private slots:
         QGraphicsView* view = w.view(graph);
         const QPoint away = view->mapFromScene(w.scenePoint(graph, target))
             - view->mapFromScene(dragged->scenePos());
-        dragItemThrough(view, dragged, {away, QPoint(2, -2)});
+        dragItemAndBack(view, dragged, away.x(), away.y(), 8, QPoint(2, -2));
         QCOMPARE(w.limitedTexts().size(), told);
         nothing = w.f->save();
         QVERIFY2(nothing.isEmpty(), qPrintable(describe(nothing)));

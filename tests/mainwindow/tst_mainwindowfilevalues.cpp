@@ -2,7 +2,8 @@
 // simulated controller, judged from what Save sends it. A value off the
 // display step goes out as it stands, by every import path and through an
 // export and Open, also one that shows as the controller's value does; only
-// a limit moves one, the register's own range too, and the box names that.
+// a limit (a raw step past it too), the register's own range or a graph's
+// rule moves one, and one box names that, as the file's value.
 
 #include "defaultstore.h"
 #include "graphwindow.h"
@@ -200,9 +201,6 @@ private slots:
             << int(OpenFile) << entry("53", "16390") + entry("104", "4100") + entry("219", "4100")
             << "Assist Level 1 (219): 1.00098 per unit in the file, 1 per unit now"
             << RegisterValues{{53, 16384}, {104, 4096}, {219, 4096}};
-        QTest::newRow("a step past the maximum, Advanced Import")
-            << int(AdvancedImport) << entry("53", "16385")
-            << "PLL Damping (53): 4.00024 in the file, 4 now" << RegisterValues{{53, 16384}};
         // At the sample's 70 A, 1 A is raw 58.5.
         QTest::newRow("a step below the minimum, defaults dialog")
             << int(DefaultsApply) << entry("154", "57")
@@ -219,8 +217,8 @@ private slots:
             << RegisterValues{{151, 983}};
     }
 
-    // Only a limit moves a file's value, the register's own range too: the
-    // box names it and Save writes the limit.
+    // Only a limit moves a file's value, the register's own range or a
+    // graph's rule too: the box names it and Save writes what it holds.
     void fileValueBeyondTheLimitNamed()
     {
         QFETCH(int, path);

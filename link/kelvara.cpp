@@ -204,6 +204,11 @@ void Kelvara::noteLimitedFileValue(int address, int fileRaw)
         movedValues->noteLimitedFileValue(address, fileRaw);
 }
 
+void Kelvara::holdMovedValuesReport(bool held)
+{
+    movedValues->holdReport(held);
+}
+
 // A value entered that the register could not take is told, not dropped.
 void Kelvara::tellRefusedValue(int address, double value)
 {

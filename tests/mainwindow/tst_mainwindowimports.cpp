@@ -185,14 +185,7 @@ private slots:
     {
         QFETCH(QString, action);
         QFETCH(QByteArray, wheelDiameter);
-        struct ShownReport : FakeDialogs
-        {
-            void showInformation(const QString& title, const QString& text) override
-            {
-                XMLTranslatorDialogs::showInformation(title, text);
-            }
-        };
-        auto* shown = new ShownReport;
+        auto* shown = new ShownReportDialogs;
         shown->openAnswer = home.filePath("huge.xml");
         writeFile(shown->openAnswer,
                   parameterDocument(entry("227", wheelDiameter.constData())

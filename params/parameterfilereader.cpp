@@ -4,7 +4,10 @@
 #include "starttagbound.h"
 #include "xmltranslator.h"
 
+#include <QSet>
 #include <QXmlStreamReader>
+
+#include <algorithm>
 
 namespace {
 
@@ -72,6 +75,20 @@ bool ParameterFileReader::read(QIODevice* device)
         return false;
     }
     return true;
+}
+
+QVector<ParameterFileEntry> ParameterFileReader::lastOfEachAddress() const
+{
+    QVector<ParameterFileEntry> last;
+    QSet<int> seen;
+    for (auto it = m_entries.crbegin(); it != m_entries.crend(); ++it) {
+        if (!seen.contains(it->address)) {
+            seen.insert(it->address);
+            last.append(*it);
+        }
+    }
+    std::reverse(last.begin(), last.end());
+    return last;
 }
 
 // The document as far as the reader is to see it: each part of it passes

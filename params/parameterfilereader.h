@@ -34,6 +34,10 @@ public:
     bool isRefused() const { return m_refused; }
 
     const QVector<ParameterFileEntry>& entries() const { return m_entries; }
+    // Each address of the entries once, with the value of its last entry,
+    // in the order of those last entries: what applying every entry in
+    // turn comes to, however often a file names an address.
+    QVector<ParameterFileEntry> lastOfEachAddress() const;
     // One line per skipped entry, naming its line in the file.
     const QStringList& skippedEntries() const { return m_skipped; }
     QString errorString() const { return m_error; }

@@ -233,6 +233,9 @@ private slots:
         QTest::newRow("dependent limit settles in the second pass")
             << named << entry("71", "120") + entry("0", "200")
             << RegisterValues{{71, 120}, {0, 200}} << 0;
+        QTest::newRow("an address named again: its last value")
+            << named << entry("7", "100") + entry("52", "600") + entry("7", "321")
+            << RegisterValues{{7, 321}, {52, 600}} << 0;
     }
 
     void importTable()

@@ -61,6 +61,12 @@ void KelvaraCom::queueRead(int addr, int numRegs)
     queueReadHelper();
 }
 
+void KelvaraCom::queueDecidingRead(int addr, int numRegs)
+{
+    appendRead(numRegs, addr, DecidingRead);
+    queueReadHelper();
+}
+
 void KelvaraCom::queueWrite(int addr, int numRegs)
 {
     writeQueue.append(qMakePair(numRegs, addr));
@@ -350,7 +356,7 @@ void KelvaraCom::sendNextReadEarly()
         currentReadPurpose == ReadAllLastBlock || currentReadPurpose == ReadAllFinal;
     if (readState != ReadState::WaitingForReply || readMachineRequest != requestInFlight
         || status != StatusSuccess || readQueue.isEmpty() || endsReadAll || !isPortReusable()
-        || (autotuneTestState != NoTest && gate->isInDoubt()))
+        || nextReadWaitsForIdentity())
         return;
     readAllBlockInFlight = false;
     const Status judgedStatus = status;

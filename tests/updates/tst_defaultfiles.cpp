@@ -322,7 +322,7 @@ private slots:
         connect(&crawler, &DefaultFileCrawler::crawlFinished,
                 [&] { crawler.fetch(crawler.brands().keys()); });
         connect(&crawler, &DefaultFileCrawler::fileFinished,
-                [&](const QString&, int, const QString& told) { problem = told; });
+                [&](const QString&, const QString& told) { problem = told; });
         crawler.crawl(DefaultFileCrawler::FW_URL());
         QTRY_VERIFY_WITH_TIMEOUT(!problem.isEmpty(), 8000);
         QCOMPARE(problem, "the file the server sent was refused (" + refusal + ")");

@@ -183,7 +183,11 @@ void ListMessageBox::showEntries(int shown)
     }
     shownText = text.join(QLatin1Char('\n'));
     setText(shownText);
-    setDetailedText(details.join(QLatin1Char('\n')));
+    // Tens of thousands of entries take the details a while to lay out:
+    // once for the box, not again for each try at fitting it.
+    const QString detailsText = details.join(QLatin1Char('\n'));
+    if (detailsText != detailedText())
+        setDetailedText(detailsText);
 }
 
 // The toolkit would size the box anew, as a message box of its own,

@@ -235,8 +235,10 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
 
     // Entries for registers this import never changes, or that the suite
     // does not have, apply nothing: a file of only those must not pass for
-    // an import that worked either, and says what it held.
-    if (applyEntries(reader.entries(), includeLevel3) == 0) {
+    // an import that worked either, and says what it held. A register that
+    // many entries name is applied, and its row updated, as one named once.
+    const QVector<ParameterFileEntry> applied = reader.lastOfEachAddress();
+    if (applyEntries(applied, includeLevel3) == 0) {
         m_dialogs->showError(
             QStringLiteral("No parameters were imported: no entry of %1 is for a register this "
                            "import changes.\n%2")
@@ -245,7 +247,7 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
                          skipped + leftOutEntries(reader.entries(), includeLevel3, true))));
         return false;
     }
-    applyEntries(reader.entries(), includeLevel3);
+    applyEntries(applied, includeLevel3);
     if (noteLimited)
         noteLimitedValues(m_lastApplied);
     reportLeftOut(source, reader.entries(), skipped, includeLevel3);

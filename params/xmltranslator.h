@@ -25,10 +25,12 @@ struct ParameterFileEntry;
 // the controller only with the next save.
 //
 // A file is read completely before anything is applied: one that is
-// malformed or ends early changes nothing and is reported. Every file is
-// applied twice, so that a value clamped against a limit that refers to
-// another register is applied again once that register holds the file's
-// value. Identity and command registers are never changed by an import, and
+// malformed, ends early or asks more of the XML reader than a parameter
+// file does (ParameterFileReader) changes nothing and is reported. Every
+// file is applied twice, so that a value clamped against a limit that
+// refers to another register is applied again once that register holds the
+// file's value; each pass applies an address once, with the value of the
+// file's last entry for it. Identity and command registers are never changed by an import, and
 // a few source and feature registers are adjusted to the connected
 // controller type.
 class XMLTranslator : public QObject

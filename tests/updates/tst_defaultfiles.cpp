@@ -289,6 +289,48 @@ private slots:
                  qPrintable(QString::number(workspace.server.bytesSent())));
     }
 
+    void hostileFilesAreNotStored_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("refusal");
+        QByteArray attributes;
+        for (int i = 0; i < 100000; ++i)
+            attributes += " a" + QByteArray::number(i) + "=\"\"";
+        QTest::newRow("an element with 100,000 attributes")
+            << defaultFile(5).replace("<SerializableParameter>",
+                                      "<SerializableParameter" + attributes + ">")
+            << "line 3: an element carries more than 32 attributes";
+        QTest::newRow("a document type declaring an entity")
+            << "<?xml version=\"1.0\"?>\n<!DOCTYPE A [<!ENTITY v \"5\">]>\n"
+                + defaultFile(5).mid(39)
+            << "line 2: the document type holds declarations of its own";
+    }
+
+    // A file that would keep the XML reader busy for seconds is refused at
+    // once, saying why; the stored file of its name stays.
+    void hostileFilesAreNotStored()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, refusal);
+        DownloadWorkspace workspace;
+        workspace.server.serve("/downloads/kl/", indexPage({"A/"}));
+        workspace.server.serve("/downloads/kl/A/", indexPage({"a.xml"}));
+        workspace.server.serve("/downloads/kl/A/a.xml", file);
+        workspace.put("A/a.xml", defaultFile(7));
+        DefaultFileCrawler crawler;
+        QString problem;
+        connect(&crawler, &DefaultFileCrawler::crawlFinished,
+                [&] { crawler.fetch(crawler.brands().keys()); });
+        connect(&crawler, &DefaultFileCrawler::fileFinished,
+                [&](const QString&, const QString& told) { problem = told; });
+        crawler.crawl(DefaultFileCrawler::FW_URL());
+        QTRY_VERIFY_WITH_TIMEOUT(!problem.isEmpty(), 8000);
+        QCOMPARE(problem, "the file the server sent was refused (" + refusal + ")");
+        QFile stored(workspace.store() + "/A/a.xml");
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QCOMPARE(stored.readAll(), defaultFile(7));
+    }
+
     // The time limit ends a stalled request: one box, one updateFail(), and no
     // second report when the aborted request comes back.
     void stalledServerTimesOut()

@@ -197,7 +197,9 @@ bool ThrottleGraph::isRuledEdit(int address) const
 // at least the gap below the maximum and the maximum the gap above the
 // start, both in whole pixels (a start within a pixel beyond its bound keeps
 // its place), the dead-band nodes in their halves between them, the fault
-// nodes outside them.
+// nodes outside them. While the maximum is dragged its bound follows the
+// start's value, not its node, which its own bound may hold left of it: the
+// drag would else lower that bound with each step.
 void ThrottleGraph::setThrottleNodeBounds()
 {
     const double start = startVoltage();
@@ -208,7 +210,8 @@ void ThrottleGraph::setThrottleNodeBounds()
     const bool withinAPixel = start > startLimit && start - startLimit <= pixel;
     node1->setXBounds(0, withinAPixel ? start : onWholePixel(qMax(startLimit, 0.0)));
     node1->setXPosition(start);
-    node4->setXBounds(onWholePixel(qMin(node1->getX() + gap, double(fullScale))), fullScale);
+    const double startOfMax = node4->isHeld() ? start : node1->getX();
+    node4->setXBounds(onWholePixel(qMin(startOfMax + gap, double(fullScale))), fullScale);
     node4->setXPosition(maxVoltage());
     const double middle = (node1->getX() + node4->getX()) / 2;
     node2->setXBounds(node1->getX(), onWholePixel(middle));

@@ -321,6 +321,7 @@ void MovedValues::report()
         move.after = parameter->getValue();
         move.fromFile = it->fromFile;
         move.entered = it->entered || it->refused;
+        move.refused = it->refused;
         // A file's value the register cannot hold (-1 in an unsigned one)
         // is told however close to the limit it shows.
         if (move.fromFile && sameDisplayValue(move.before, move.after)

@@ -23,6 +23,9 @@ struct MovedValue
     bool fromFile = false;
     // before is a value entered for the register that a rule held back.
     bool entered = false;
+    // before is a value entered that the register could not take at all:
+    // it holds what it held, and nothing of it is written.
+    bool refused = false;
 };
 Q_DECLARE_METATYPE(MovedValue)
 

@@ -45,20 +45,17 @@ bool atValue(double expression, double nodeValue)
 
 bool holdsControllerValue(Kelvara* device, int address)
 {
-    if (!device->isValid())
-        return false;
-    const QMap<int, int> held = device->getSavedValues();
-    const auto it = held.constFind(address);
-    if (it == held.constEnd())
-        return false;
-    const Parameter* parameter = device->getParameter(address);
-    return parameter->getRegisterValue() == *it
-        || (parameter->isWithinLimits(*it) && parameter->getValue() == parameter->asValue(*it));
+    return device->holdsControllerValue(address);
 }
 
 bool isEdit(Kelvara* device, int address)
 {
-    return !takingControllerValues(device) && !holdsControllerValue(device, address);
+    if (takingControllerValues(device))
+        return false;
+    if (!holdsControllerValue(device, address))
+        return true;
+    // A value worked out anew under another scale is not set back.
+    return !device->getParameter(address)->isRecomputing() && device->fallsShortOfOrder(address);
 }
 
 bool isOwnEdit(Kelvara* device, int address)

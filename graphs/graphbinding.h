@@ -34,7 +34,9 @@ bool atValue(double expression, double nodeValue);
 bool holdsControllerValue(Kelvara* device, int address);
 
 // A change of the register that the graphs' rules act on: neither a value
-// the model takes from the controller nor the controller's value set back.
+// the model takes from the controller nor the controller's value set back,
+// unless set back it leaves an order broken further than the controller's
+// own values break it (by a value a rule pushed since, say).
 bool isEdit(Kelvara* device, int address);
 
 // An edit that stands as it was set (the user's, a file's): no rule or

@@ -76,6 +76,7 @@ void ThrottleGraph::initialize(Kelvara* device)
 
     createBands();
     connectSlots();
+    keepOrders();
 }
 
 void ThrottleGraph::createNodes()
@@ -168,9 +169,40 @@ void ThrottleGraph::connectSlots()
         GraphBinding::tellMovesOnRelease(device, node, this);
 }
 
+void ThrottleGraph::keepOrders()
+{
+    device->keepOrder({throttleStartAddress, throttleMaxAddress, deadbandAddress},
+                      [this](const ValueOrders::ValueOf& value) {
+                          return leastMax(value(throttleStartAddress), value(deadbandAddress))
+                              - value(throttleMaxAddress);
+                      });
+    device->keepOrder(
+        {brakeStartAddress, brakeMaxAddress}, [this](const ValueOrders::ValueOf& value) {
+            return minBrakeGap - std::fabs(value(brakeMaxAddress) - value(brakeStartAddress));
+        });
+}
+
 double ThrottleGraph::throttleGap() const
 {
-    return qMax(2 * deadband(), minThrottleGap);
+    return throttleGap(deadband());
+}
+
+double ThrottleGraph::throttleGap(double deadband) const
+{
+    return qMax(2 * deadband, minThrottleGap);
+}
+
+// The maximum node's bound, on the register's step, which may put it a
+// little below the gap; beyond the plot where the start leaves no room.
+double ThrottleGraph::leastMax(double start, double deadband) const
+{
+    return device->getParameter(throttleMaxAddress)
+        ->roundValue(onWholePixel(start + throttleGap(deadband)));
+}
+
+bool ThrottleGraph::brakesApart(double start, double max) const
+{
+    return std::fabs(max - start) >= minBrakeGap - valueTolerance;
 }
 
 double ThrottleGraph::onWholePixel(double x, bool up) const
@@ -197,7 +229,9 @@ bool ThrottleGraph::isRuledEdit(int address) const
 // at least the gap below the maximum and the maximum the gap above the
 // start, both in whole pixels (a start within a pixel beyond its bound keeps
 // its place), the dead-band nodes in their halves between them, the fault
-// nodes outside them.
+// nodes outside them. While the maximum is dragged its bound follows the
+// start's value, not its node, which its own bound may hold left of it: the
+// drag would else lower that bound with each step.
 void ThrottleGraph::setThrottleNodeBounds()
 {
     const double start = startVoltage();
@@ -208,7 +242,8 @@ void ThrottleGraph::setThrottleNodeBounds()
     const bool withinAPixel = start > startLimit && start - startLimit <= pixel;
     node1->setXBounds(0, withinAPixel ? start : onWholePixel(qMax(startLimit, 0.0)));
     node1->setXPosition(start);
-    node4->setXBounds(onWholePixel(qMin(node1->getX() + gap, double(fullScale))), fullScale);
+    const double startOfMax = node4->isHeld() ? start : node1->getX();
+    node4->setXBounds(onWholePixel(qMin(startOfMax + gap, double(fullScale))), fullScale);
     node4->setXPosition(maxVoltage());
     const double middle = (node1->getX() + node4->getX()) / 2;
     node2->setXBounds(node1->getX(), onWholePixel(middle));
@@ -238,11 +273,10 @@ void ThrottleGraph::holdStart()
 }
 
 // A maximum the user set closer to the start than the gap is held at the
-// maximum node's bound, which the register's step may put a little below it.
+// maximum node's bound.
 void ThrottleGraph::holdMax()
 {
-    const double bound = qMin(onWholePixel(startVoltage() + throttleGap()), double(fullScale));
-    const double held = device->getParameter(throttleMaxAddress)->roundValue(bound);
+    const double held = qMin(leastMax(startVoltage(), deadband()), double(fullScale));
     if (maxVoltage() < held - valueTolerance)
         GraphBinding::hold(device, throttleMaxAddress, held, true);
 }
@@ -395,7 +429,7 @@ void ThrottleGraph::pairBrakes(int changed, bool tellHeld)
     const int upper = rising ? brakeMaxAddress : brakeStartAddress;
     const int lower = rising ? brakeStartAddress : brakeMaxAddress;
     double lowerValue = qMin(start, max);
-    if (qMax(start, max) - lowerValue >= minBrakeGap - valueTolerance)
+    if (brakesApart(start, max))
         return;
     double upperValue = lowerValue + minBrakeGap;
     if (upperValue > fullScale + valueTolerance) {

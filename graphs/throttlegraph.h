@@ -61,6 +61,10 @@ private:
     double deadband() const;
     double faultRange() const;
     double throttleGap() const;
+    double throttleGap(double deadband) const;
+    // The least maximum the start and the dead band leave the throttle.
+    double leastMax(double start, double deadband) const;
+    bool brakesApart(double start, double max) const;
     // The value of the whole pixel at or left of x (right of it with up).
     double onWholePixel(double x, bool up = false) const;
     bool dragging() const;
@@ -74,6 +78,9 @@ private:
     void createNodes();
     void createBands();
     void connectSlots();
+    // The device model keeps the throttle's and the brake's order where it
+    // puts values back by itself.
+    void keepOrders();
 
     Kelvara* device = nullptr;
     DraggableGraphNode* node0 = nullptr;

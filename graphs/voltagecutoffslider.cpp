@@ -84,7 +84,19 @@ void VoltageCutoffSlider::initialize(Kelvara* device)
         connect(thumb(k), &SliderThumb::clicked, this, [this, k] { startDrag(k); });
         GraphBinding::tellMovesOnRelease(device, thumb(k), this);
     }
+    for (int k = 0; k < 3; ++k) {
+        const int lower = thumbAddresses[k];
+        const int upper = thumbAddresses[k + 1];
+        device->keepOrder({lower, upper}, [this, lower, upper](const ValueOrders::ValueOf& value) {
+            return value(lower) + gap - value(upper);
+        });
+    }
     placeThumbs();
+}
+
+bool VoltageCutoffSlider::inOrder(double lower, double upper) const
+{
+    return upper >= lower + gap - gapTolerance;
 }
 
 SliderThumb* VoltageCutoffSlider::thumb(int index) const
@@ -135,7 +147,7 @@ void VoltageCutoffSlider::keepOrderAround(int index)
             || !GraphBinding::isOwnEdit(device, thumbAddresses[neighbour]))
             continue;
         const int lower = qMin(index, neighbour);
-        if (registerValue(lower + 1) < registerValue(lower) + gap - gapTolerance)
+        if (!inOrder(registerValue(lower), registerValue(lower + 1)))
             keepOrder(neighbour);
     }
 }
@@ -159,14 +171,14 @@ void VoltageCutoffSlider::keepOrder(int changed)
     const double held = heldValue(changed);
     double previous = held;
     for (int k = changed + 1; k < 4; ++k) {
-        if (registerValue(k) >= previous + gap - gapTolerance)
+        if (inOrder(previous, registerValue(k)))
             break;
         push(k, previous + gap);
         previous = registerValue(k);
     }
     previous = held;
     for (int k = changed - 1; k >= 0; --k) {
-        if (registerValue(k) <= previous - gap + gapTolerance)
+        if (inOrder(registerValue(k), previous))
             break;
         push(k, previous - gap);
         previous = registerValue(k);

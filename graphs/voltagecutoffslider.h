@@ -18,7 +18,8 @@ class SliderThumb;
 // registers keep their order 0.5 V apart: a value the user sets (dragged,
 // typed, or moved by a new rated voltage) pushes its neighbours away as far
 // as their limits let them, and is held back where they cannot make room.
-// Where the limits are too close for all four, the rule ends at them.
+// Where the limits are too close for all four, the rule ends at them. The
+// device model keeps the order where it puts values back by itself.
 class VoltageCutoffSlider : public MultiSlider
 {
     Q_OBJECT
@@ -48,6 +49,8 @@ private:
     // Thumbs 1 to 4 at indices 0 to 3.
     SliderThumb* thumb(int index) const;
     double registerValue(int index) const;
+    // At least the gap apart, within what display values can tell.
+    bool inOrder(double lower, double upper) const;
     void limits(int index, double* low, double* high) const;
     void followRegister(int index);
     void placeThumbs();

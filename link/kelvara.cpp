@@ -84,7 +84,7 @@ Kelvara::Kelvara(QObject* parent, const QString& definitionPath, const QString& 
     }
     movedValues = new MovedValues(
         activeParameters, [this](int address, int raw) { setEditToControllerValue(address, raw); },
-        this);
+        [this](int address, int raw) { return putBackKeepsOrder(address, raw); }, this);
     connect(movedValues, &MovedValues::valuesMoved, this, &Kelvara::valuesMoved);
 }
 

@@ -4,6 +4,7 @@
 #include "controlleridentity.h"
 #include "controllertype.h"
 #include "movedvalues.h"
+#include "valueorders.h"
 
 #include <QList>
 #include <QMap>
@@ -110,6 +111,16 @@ public:
     // ends (an Apply of several files).
     void holdMovedValuesReport(bool held);
 
+    // An order a widget keeps among the display values of these registers:
+    // a value the model puts back by itself keeps it.
+    void keepOrder(const QVector<int>& addresses, const ValueOrders::Shortfall& shortfall);
+    // The register shows what the controller holds: read from it, or set
+    // back to it. Before the first read nothing is held.
+    bool holdsControllerValue(int address) const;
+    // An order of the register falls further short than the controller's
+    // own values of it do.
+    bool fallsShortOfOrder(int address) const;
+
     bool areFirstReadValuesSaved() const { return !firstReadValues.isEmpty(); }
     // Also notes whose values they are: the controller's identity.
     void saveFirstReadValues();
@@ -159,6 +170,9 @@ public slots:
 private:
     static QMap<int, Parameter*> buildParameters(ParameterLibrary* library);
     void tellRefusedValue(int address, double value);
+    bool holdsControllerValue(int address, int raw) const;
+    bool keepsOrders(int address, const ValueOrders::ValueOf& valueOf) const;
+    bool putBackKeepsOrder(int address, int raw) const;
     void emitBitMarks(int address, int value, int savedRaw);
     void noteControllerRamValue(int address, int raw);
     void noteControllerFlashValue(int address, int flashRaw);
@@ -198,6 +212,7 @@ private:
     bool takingControllerValues = false;
     ControllerType currentType;
     MovedValues* movedValues = nullptr;
+    ValueOrders valueOrders;
 };
 
 #endif // KELVARA_H

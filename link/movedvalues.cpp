@@ -20,9 +20,11 @@ bool sameDisplayValue(double a, double b)
 } // namespace
 
 MovedValues::MovedValues(const QMap<int, Parameter*>& parameters,
-                         std::function<void(int, int)> putBack, QObject* parent)
+                         std::function<void(int, int)> putBack,
+                         std::function<bool(int, int)> keepsOrder, QObject* parent)
     : QObject(parent)
     , putBack(std::move(putBack))
+    , keepsOrder(std::move(keepsOrder))
 {
     qRegisterMetaType<QList<MovedValue>>();
     for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it) {
@@ -44,6 +46,7 @@ void MovedValues::settleAll()
     }
     pending.clear();
     pushed.clear();
+    putBackFrom.clear();
 }
 
 bool MovedValues::isAtOrigin(int address) const
@@ -90,7 +93,7 @@ void MovedValues::takeChange(int address, bool takingControllerValues)
         return;
     }
     if (track.parameter->isRecomputing()) {
-        takeRecomputation(address, track);
+        takeRecomputation(address, track, takingControllerValues);
         return;
     }
     if (raw == track.lastRaw)
@@ -112,6 +115,7 @@ void MovedValues::takeChange(int address, bool takingControllerValues)
     track.cause = -1;
     pushed.remove(address);
     pending.remove(address);
+    putBackFrom.remove(address);
     if (!takingControllerValues)
         putBackPushedBy(address, raw);
 }
@@ -161,7 +165,7 @@ void MovedValues::putBackPushedBy(int cause, int raw)
         pushed.remove(address);
         track.cause = -1;
         if (track.lastRaw != track.origin && track.restingContexts.contains(contextOf(track)))
-            putBackOrigin(address, track);
+            returnToOrigin(address, track, true);
     }
 }
 
@@ -177,14 +181,14 @@ bool MovedValues::causeIsBack(const Track& cause, int causeRaw, int raw) const
 
 // A register its formulas refer to changed: where those hold values again
 // under which this one stood at its origin, it goes back there.
-void MovedValues::takeRecomputation(int address, Track& track)
+void MovedValues::takeRecomputation(int address, Track& track, bool takingControllerValues)
 {
     const int raw = track.parameter->getRegisterValue();
     const int before = std::exchange(track.lastRaw, raw);
     const QVector<int> context = contextOf(track);
     if (track.restingContexts.contains(context)) {
         if (raw != track.origin)
-            putBackOrigin(address, track);
+            returnToOrigin(address, track, !takingControllerValues);
         return;
     }
     if (raw == track.origin)
@@ -193,9 +197,15 @@ void MovedValues::takeRecomputation(int address, Track& track)
         notePending(address, {before, false, false});
 }
 
-void MovedValues::putBackOrigin(int address, Track& track)
+// Kept in order once the action is over (keepOrdersOfPutBacks()), unless
+// the controller's values are being taken: they are its own.
+void MovedValues::returnToOrigin(int address, Track& track, bool keepInOrder)
 {
+    if (keepInOrder && !putBackFrom.contains(address))
+        putBackFrom.insert(address, track.lastRaw);
     putBackOrigin(address, track, track.origin);
+    if (keepInOrder)
+        queueReport();
 }
 
 void MovedValues::putBackOrigin(int address, Track& track, int raw)
@@ -206,6 +216,46 @@ void MovedValues::putBackOrigin(int address, Track& track, int raw)
     track.lastRaw = track.parameter->getRegisterValue();
 }
 
+// A value put back in the action that leaves an order broken, with the
+// others where the action left them, stays where it was and is told. One
+// kept so may leave another out of order in turn.
+void MovedValues::keepOrdersOfPutBacks()
+{
+    QMap<int, int> putBacks = std::exchange(putBackFrom, {});
+    bool anyKept = true;
+    while (anyKept) {
+        anyKept = false;
+        for (auto it = putBacks.begin(); it != putBacks.end();) {
+            Track& track = tracks[it.key()];
+            // Moved again since, it is no put back any more.
+            const bool back = track.lastRaw == track.origin;
+            if (back && keepsOrder(it.key(), track.origin)) {
+                ++it;
+                continue;
+            }
+            if (back) {
+                keepWhereItWas(it.key(), track, it.value());
+                anyKept = true;
+            }
+            it = putBacks.erase(it);
+        }
+    }
+}
+
+// Not as the controller's value: the widgets' rules act on it as on the
+// value the action left there, and what they hold it at is no value
+// entered.
+void MovedValues::keepWhereItWas(int address, Track& track, int raw)
+{
+    const int outer = std::exchange(puttingBack, address);
+    track.parameter->setRegisterValue(raw);
+    puttingBack = outer;
+    track.lastRaw = track.parameter->getRegisterValue();
+    Pending& noted = pending[address];
+    if (!noted.fromFile && !noted.entered && !noted.refused)
+        noted.raw = track.origin;
+}
+
 void MovedValues::noteLimitedFileValue(int address, int fileRaw)
 {
     if (tracks.contains(address))
@@ -214,7 +264,7 @@ void MovedValues::noteLimitedFileValue(int address, int fileRaw)
 
 void MovedValues::noteEnteredValue(int address, int enteredRaw)
 {
-    if (tracks.contains(address))
+    if (tracks.contains(address) && address != puttingBack)
         notePending(address, {enteredRaw, false, true});
 }
 
@@ -238,7 +288,7 @@ void MovedValues::holdReport(bool held, bool backAtStart)
         putBackDragStart();
     reportHeld = held;
     storedWhileHeld.clear();
-    if (!held && !pending.isEmpty())
+    if (!held && (!pending.isEmpty() || !putBackFrom.isEmpty()))
         queueReport();
 }
 
@@ -267,6 +317,7 @@ void MovedValues::putBackDragStart()
         track.lastRaw = track.parameter->getRegisterValue();
     pending = dragStart.pending;
     pushed = dragStart.pushed;
+    putBackFrom.clear();
 }
 
 // A value the action gave keeps its place; a move, the first value before:
@@ -297,6 +348,7 @@ void MovedValues::report()
     reportQueued = false;
     if (reportHeld)
         return; // told once the drag is released
+    keepOrdersOfPutBacks();
     QList<MovedValue> moves;
     for (auto it = pending.constBegin(); it != pending.constEnd(); ++it) {
         const Track& track = tracks[it.key()];
@@ -310,6 +362,7 @@ void MovedValues::report()
         move.after = parameter->getValue();
         move.fromFile = it->fromFile;
         move.entered = it->entered || it->refused;
+        move.refused = it->refused;
         // A file's value the register cannot hold (-1 in an unsigned one)
         // is told however close to the limit it shows.
         if (move.fromFile && sameDisplayValue(move.before, move.after)

@@ -23,6 +23,9 @@ struct MovedValue
     bool fromFile = false;
     // before is a value entered for the register that a rule held back.
     bool entered = false;
+    // before is a value entered that the register could not take at all:
+    // it holds what it held, and nothing of it is written.
+    bool refused = false;
 };
 Q_DECLARE_METATYPE(MovedValue)
 
@@ -38,7 +41,9 @@ Q_DECLARE_METATYPE(MovedValue)
 // such values again, a moved register goes back to its origin; so does one
 // another register's change pushed, once that register is set back to what
 // it held before. One the user has changed since has a new origin and
-// stays.
+// stays. A value goes back only where the orders widgets keep among values
+// hold with it once the action is over; where they do not, it stays where
+// it was and is told.
 //
 // The moves of one action (an edit, a file, a pick from a list, a drag) are
 // told once it is over, in one valuesMoved().
@@ -48,9 +53,11 @@ class MovedValues : public QObject
 
 public:
     // putBack stores a raw value as the controller's own (no widget writes
-    // anything back meanwhile).
+    // anything back meanwhile); keepsOrder tells whether a register may go
+    // back to raw with the others as they are.
     MovedValues(const QMap<int, Parameter*>& parameters,
-                std::function<void(int address, int raw)> putBack, QObject* parent = nullptr);
+                std::function<void(int address, int raw)> putBack,
+                std::function<bool(int address, int raw)> keepsOrder, QObject* parent = nullptr);
 
     // Every register is at its origin as it stands; nothing is moved.
     void settleAll();
@@ -120,9 +127,11 @@ private:
     void settle(Track& track);
     static QVector<int> contextOf(const Track& track);
     void noteResting(Track& track, const QVector<int>& context);
-    void takeRecomputation(int address, Track& track);
-    void putBackOrigin(int address, Track& track);
+    void takeRecomputation(int address, Track& track, bool takingControllerValues);
+    void returnToOrigin(int address, Track& track, bool keepInOrder);
     void putBackOrigin(int address, Track& track, int raw);
+    void keepOrdersOfPutBacks();
+    void keepWhereItWas(int address, Track& track, int raw);
     void notePushedBy(int address, Track& track, const Parameter* cause);
     void putBackPushedBy(int cause, int raw);
     bool causeIsBack(const Track& cause, int causeRaw, int raw) const;
@@ -135,6 +144,10 @@ private:
 
     QHash<int, Track> tracks;
     std::function<void(int, int)> putBack;
+    std::function<bool(int, int)> keepsOrder;
+    // Registers put back in the action under way: address -> what each
+    // held before.
+    QMap<int, int> putBackFrom;
     QMap<int, Pending> pending;
     // Registers with a cause.
     QSet<int> pushed;

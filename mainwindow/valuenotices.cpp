@@ -107,15 +107,40 @@ QString ValueNotices::movedText(const QList<MovedValue>& moves) const
 {
     QStringList lines;
     for (const MovedValue& move : moves) {
+        if (move.refused)
+            continue;
         const Parameter* parameter = model->getParameter(move.address);
         const QString before = withUnits(parameter, move.before);
         const QString after = withUnits(parameter, move.after);
         lines << movedLine(move).arg(nameOf(move.address), before, after);
     }
+    const QString refused = refusedText(moves);
+    if (lines.isEmpty())
+        return refused;
     return tr("Limits set by other values moved these values, and Save Parameters will write "
               "them as they are now:\n%1\n\n\"Before\" is what the register held, read with the "
               "values set now. Setting back the value that moved one puts it back, unless you "
               "have changed it since.")
+               .arg(lines.join(QLatin1Char('\n')))
+        + (refused.isEmpty() ? QString() : QStringLiteral("\n\n") + refused);
+}
+
+// Values entered that were not taken at all: nothing of them is written.
+QString ValueNotices::refusedText(const QList<MovedValue>& moves) const
+{
+    QStringList lines;
+    for (const MovedValue& move : moves) {
+        if (!move.refused)
+            continue;
+        const Parameter* parameter = model->getParameter(move.address);
+        lines << movedLine(move).arg(nameOf(move.address), withUnits(parameter, move.before),
+                                     withUnits(parameter, move.after));
+    }
+    if (lines.isEmpty())
+        return QString();
+    return tr("These values could not be taken, as the values their scale depends on give them "
+              "none; each register keeps what it held, and Save Parameters does not write the "
+              "value entered:\n%1")
         .arg(lines.join(QLatin1Char('\n')));
 }
 

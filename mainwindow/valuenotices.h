@@ -38,6 +38,7 @@ private:
     void takeReadAll();
     void tellOutsideLimits();
     void tellMoves(const QList<MovedValue>& moves);
+    QString refusedText(const QList<MovedValue>& moves) const;
     static QString movedLine(const MovedValue& move);
     QString nameOf(int address) const;
     static bool isUnlisted(const Parameter* parameter, int raw);

@@ -64,6 +64,10 @@ private slots:
             << M{} << int(Throttle) << 6 << QPointF(0, 100) << M{{213, 1139}} << L{};
         QTest::newRow("throttle maximum past 5 V")
             << M{} << int(Throttle) << 6 << QPointF(6, 100) << M{{213, 4096}} << L{};
+        // A start of 4.8 V, the gap below a maximum of 5 V: its node stands a
+        // fraction of a pixel left of it, and the maximum stays.
+        QTest::newRow("throttle maximum past a start at its bound")
+            << M{{213, 4096}, {214, 3932}} << int(Throttle) << 6 << QPointF(0, 100) << M{} << L{};
         QTest::newRow("dead band from node 2 past the middle")
             << M{{151, 164}} << int(Throttle) << 3 << QPointF(5, 0) << M{{151, 975}} << L{};
         QTest::newRow("dead band from node 3 past the middle")

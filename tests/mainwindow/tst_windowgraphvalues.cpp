@@ -8,6 +8,9 @@
 
 #include "graphwindow.h"
 
+#include <algorithm>
+#include <cmath>
+
 using namespace GraphWindow;
 
 namespace {
@@ -32,6 +35,38 @@ class TestWindowGraphValues : public QObject
                 following << it.key();
         }
         return following;
+    }
+
+    // The orders that the controller's values break where Save wrote one of
+    // them, on the display grid of each value.
+    QString judgeOrders() const
+    {
+        const ControllerSimulator& controller = *w.f->simulator;
+        auto shown = [&](int address, double scale, int decimals) {
+            const double p = std::pow(10.0, decimals);
+            return std::floor(controller.registerValue(address) / scale * p + 0.5) / p;
+        };
+        auto written = [&](const QList<int>& addresses) {
+            return std::any_of(addresses.begin(), addresses.end(), [&](int address) {
+                return int(controller.registerValue(address)) != w.replaced.value(address);
+            });
+        };
+        const double perVolt = 4096.0 / controller.registerValue(ratedVoltageAddress);
+        QStringList broken;
+        const QList<int> cutoffs{142, 141, 194, 195};
+        for (int k = 0; k < 3; ++k) {
+            if (written(cutoffs.mid(k, 2))
+                && shown(cutoffs[k + 1], perVolt, 1) < shown(cutoffs[k], perVolt, 1) + 0.5 - 1e-9)
+                broken << QString("%1 below %2").arg(cutoffs[k + 1]).arg(cutoffs[k]);
+        }
+        auto volts = [&](int address) { return shown(address, 819.2, 2); };
+        // The maximum's bound lies within a pixel of the graph below the gap.
+        if (written({213, 214, 151})
+            && volts(213) < volts(214) + qMax(2 * volts(151), 0.2) - 5.0 / 320 - 0.005)
+            broken << "throttle";
+        if (written({215, 216}) && std::fabs(volts(215) - volts(216)) < 0.2 - 1e-9)
+            broken << "brake";
+        return broken.join(", ");
     }
 
     // What a save wrote besides the rated voltage, that does not follow it.
@@ -260,6 +295,69 @@ private slots:
         QCOMPARE(describe(w.f->save()), QString("70=%1").arg(volts));
     }
 
+    void orderHoldsForWhatSaveWrites_data()
+    {
+        QTest::addColumn<int>("rated");
+        QTest::addColumn<QString>("steps");
+        // Steps: "A=V" types V into register A's row, "dA=V" drags its thumb
+        // to V; V is a number, "R" the rated voltage of the row, "@B+d" the
+        // value register B shows now plus d, or "back" what the controller
+        // holds; "save" saves and judges the controller's values.
+        const QList<QPair<const char*, const char*>> pairs = {
+            {"cutoff end pushed by the start", "70=R; 141=@142; 70=48; save; 141=back; save"},
+            {"cutoff start pushed by the regen start", "70=R; 194=@141; 70=48; save"},
+            {"regen start pushed by the regen end", "70=R; 195=@194; 70=48; save"},
+            {"cutoff start pushed up by the end typed back",
+             "70=R; 141=@142-2; 142=@142+1; 142=back; save"},
+            {"cutoffs put back by a drag", "70=R; d142=90; 194=@194-3; d194=90; save"},
+            {"throttle maximum typed back", "70=R; 213=4; 151=1.4; 213=back; save"},
+            {"brake start typed back", "70=R; 215=@216-0.1; 216=back; save"}};
+        for (int rated : {13, 48, 72}) {
+            for (const auto& pair : pairs)
+                QTest::addRow("%s, %d V", pair.first, rated) << rated << pair.second;
+        }
+    }
+
+    // Typed values, rated voltages, drags and values put back in turn: what
+    // the controller holds after each save keeps the graphs' orders, the
+    // cutoffs 0.5 V apart, the throttle's maximum above its start and dead
+    // band, the brake values 0.2 V apart.
+    void orderHoldsForWhatSaveWrites()
+    {
+        QFETCH(int, rated);
+        QFETCH(QString, steps);
+        Kelvara* model = w.f->model();
+        const QList<int> ordered{70, 142, 141, 194, 195, 151, 213, 214, 215, 216};
+        w.rememberController(ordered);
+        for (QString step : steps.split("; ")) {
+            if (step == "save") {
+                const QMap<int, int> written = w.f->save();
+                QVERIFY2(!written.contains(-1) && !written.contains(-2),
+                         qPrintable(describe(written)));
+                QCOMPARE(judgeOrders(), QString());
+                continue;
+            }
+            const bool drag = step.startsWith('d');
+            const int address = step.mid(drag ? 1 : 0, step.indexOf('=') - (drag ? 1 : 0)).toInt();
+            const QString value =
+                step.mid(step.indexOf('=') + 1).replace('R', QString::number(rated));
+            Parameter* parameter = model->getParameter(address);
+            double typed = value.toDouble();
+            if (value == "back")
+                typed = parameter->asValue(model->getSavedValues().value(address));
+            else if (value.startsWith('@'))
+                typed = model->getParameter(value.mid(1, 3).toInt())->getValue()
+                    + value.mid(4).toDouble();
+            if (drag) {
+                dragInScene(w.item(Slider, QList<int>{142, 141, 194, 195}.indexOf(address)),
+                            w.scenePoint(Slider, QPointF(0, typed)));
+                QCoreApplication::processEvents();
+            } else {
+                w.f->type(address, typed);
+            }
+        }
+    }
+
     void typedOnBlankController_data()
     {
         QTest::addColumn<int>("address");
@@ -270,7 +368,8 @@ private slots:
     }
 
     // A controller whose rated voltage reads 0 gives its voltages no scale:
-    // a voltage typed cannot be taken, and a box tells so.
+    // a voltage typed cannot be taken, and a box tells so, without a word
+    // of writing it.
     void typedOnBlankController()
     {
         QFETCH(int, address);
@@ -284,6 +383,7 @@ private slots:
         QVERIFY2(
             texts.last().contains(QString("(%1): %2 V entered, 0 V now").arg(address).arg(typed)),
             qPrintable(texts.last()));
+        QVERIFY2(!texts.last().contains("will write"), qPrintable(texts.last()));
         QCOMPARE(w.f->model()->getUnsavedValues().keys(), QList<int>());
         QCOMPARE(w.f->save(), (QMap<int, int>()));
     }

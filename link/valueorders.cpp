@@ -1,0 +1,16 @@
+#include "valueorders.h"
+
+void ValueOrders::add(const QVector<int>& addresses, const Shortfall& shortfall)
+{
+    orders.append({addresses, shortfall});
+}
+
+QVector<ValueOrders::Order> ValueOrders::ordersOf(int address) const
+{
+    QVector<Order> of;
+    for (const Order& order : orders) {
+        if (order.addresses.contains(address))
+            of.append(order);
+    }
+    return of;
+}

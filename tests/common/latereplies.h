@@ -81,21 +81,72 @@ inline bool takenInBurst(const QVector<Request>& requests, int i, int defaultTim
         || (i + 1 < requests.size() && apart(i) < defaultTimeoutMs / 2.0);
 }
 
+inline bool isRead(const QByteArray& frame, int address, int count)
+{
+    return frame.size() == 8 && frame.at(1) == 3 && frameAddress(frame) == address
+        && ((quint8(frame.at(4)) << 8) | quint8(frame.at(5))) == count;
+}
+
+// A block of a read-all before its last one.
+inline bool isBlockRead(const QByteArray& frame)
+{
+    for (int address = 0; address < 500; address += 125) {
+        if (isRead(frame, address, 125))
+            return true;
+    }
+    return false;
+}
+
+inline bool isLastBlockRead(const QByteArray& frame)
+{
+    return isRead(frame, 500, 11);
+}
+
+// After the last block of a read-all whose request was sent again late:
+// where the read began without knowing who answers, the blocks taken
+// before then are read again in order, now that the controller has been
+// identified. The index past those reads; a new read-all begins again at
+// block 0 and goes on to its last block.
+inline int pastBlocksReadAgain(const QVector<Request>& requests, int lastBlock)
+{
+    int next = lastBlock + 1;
+    int previous = -1;
+    while (next < requests.size()) {
+        const QByteArray& frame = requests.at(next).entry.bytes;
+        if (isBlockRead(frame) && frameAddress(frame) > previous)
+            previous = frameAddress(frame);
+        else if (!isIdentityRead(frame))
+            break;
+        ++next;
+    }
+    if (next < requests.size() && isLastBlockRead(requests.at(next).entry.bytes))
+        return lastBlock + 1;
+    return next;
+}
+
 // The requests of the log as the link would have sent them had every reply
-// reached it within its wait: a request taken in a burst and answered, that
-// the link sent again, is left out with the reads of the check in between.
+// reached it within its wait. Left out: a request taken in a burst and
+// answered, that the link sent again, with the reads of the check in
+// between, and the blocks of a read-all that the link read again for it.
 // One whose reply the simulator left out stays: the link sent it again for
 // that. defaultTimeoutMs: the link's default timeout, its shortest wait.
 inline QVector<LogEntry> requestsTakenInTime(const ControllerSimulator& sim, int defaultTimeoutMs)
 {
     const QVector<Request> all = requests(sim);
     QVector<LogEntry> taken;
+    bool sentAgainLate = false;
     for (int i = 0; i < all.size(); ++i) {
         const int again = sentAgainAt(all, i);
-        if (again > 0 && all.at(i).answered && takenInBurst(all, i, defaultTimeoutMs))
+        if (again > 0 && all.at(i).answered && takenInBurst(all, i, defaultTimeoutMs)) {
             i = again - 1; // the late one and the checks after it
-        else
-            taken << all.at(i).entry;
+            sentAgainLate = true;
+            continue;
+        }
+        taken << all.at(i).entry;
+        if (sentAgainLate && isLastBlockRead(all.at(i).entry.bytes)) {
+            i = pastBlocksReadAgain(all, i) - 1;
+            sentAgainLate = false;
+        }
     }
     return taken;
 }

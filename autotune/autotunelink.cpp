@@ -84,11 +84,10 @@ void AutotuneLink::readFaults()
     read(Firmware, Faults2);
 }
 
-qint64 AutotuneLink::startDiscovery(int mode)
+void AutotuneLink::startDiscovery(int mode)
 {
     DiscoveryStop::of(runner, com)->cancel();
     writeCommand(DiscoveryMode, mode);
-    return now();
 }
 
 void AutotuneLink::beginRun(KelvaraCom::AutotuneTestState kind)

@@ -114,8 +114,8 @@ public:
     void readFaults();
     // Starts a discovery run of the controller (register 481 := mode), which
     // sets 481 back to 0 when done; it takes over from a stop still being
-    // delivered. Returns now().
-    qint64 startDiscovery(int mode);
+    // delivered. The run's time starts with the answer (DiscoveryRunTime).
+    void startDiscovery(int mode);
 
     qint64 now() const { return clock(); }
     void setClock(AutotuneClock newClock) { clock = newClock; }

@@ -159,7 +159,9 @@ void AutotuneWizard::startDynamicTest()
 
 // The torque command is read before a test starts; a turning motor stops
 // the start. A read that fails drops the check, so that no later success
-// of the link can start a test the user did not ask for again.
+// of the link can start a test the user did not ask for again. After a
+// silence only the controller that was read answers it: another one's
+// torque decides nothing.
 void AutotuneWizard::checkMotorSpinning()
 {
     if (wheelState == WheelState::Idle) {
@@ -168,7 +170,7 @@ void AutotuneWizard::checkMotorSpinning()
                               &AutotuneWizard::checkMotorSpinning)
                    << connect(com, &KelvaraCom::comError, this, &AutotuneWizard::cancelMotorCheck);
         wheelState = WheelState::ReadingTorque;
-        com->oneRead(TorqueCommand, 1);
+        com->queueDecidingRead(TorqueCommand, 1);
         return;
     }
     cancelMotorCheck();

@@ -111,6 +111,9 @@ void DynamicAutotune::runDynamicAutotune()
     case State::ReadingFaults:
         checkFaults();
         return;
+    case State::StartingSpin:
+        takeSpinStart();
+        return;
     case State::PollingSpin:
         pollSpin();
         return;
@@ -183,15 +186,27 @@ void DynamicAutotune::checkFaults()
 
 void DynamicAutotune::startSpin()
 {
-    state = State::PollingSpin;
-    startMs = io.startDiscovery(2);
+    state = State::StartingSpin;
+    spinTime.awaitStart();
+    io.startDiscovery(2);
     resetCurrentLatch();
-    spinLimitWatch.start();
 }
 
+// The controller spins from the start it answered, however long the link
+// took to get it through: the limit and the stall watch count from there.
+void DynamicAutotune::takeSpinStart()
+{
+    spinTime.takeStart(io.now());
+    spinLimitWatch.start();
+    state = State::PollingSpin;
+    pollSpin();
+}
+
+// A start whose answer has not come may have reached the controller.
 bool DynamicAutotune::isSpinning() const
 {
-    return state == State::PollingSpin || state == State::ReadingSpinValues;
+    return state == State::StartingSpin || state == State::PollingSpin
+        || state == State::ReadingSpinValues;
 }
 
 // The limit is a safety bound: the stop is decided as it passes, not once
@@ -202,7 +217,7 @@ void DynamicAutotune::endSpinAtLimit()
         spinLimitWatch.stop();
         return;
     }
-    if (io.now() - spinLimitMs > startMs)
+    if (spinTime.isPast(spinLimitMs, io.now()))
         handleErrors(CommunicationError, QString());
 }
 
@@ -213,7 +228,7 @@ void DynamicAutotune::pollSpin()
         spinLimitWatch.stop();
         state = State::ReadingLearntValues;
         io.read(LearntHallSectors, LearntBlockEnd);
-    } else if (io.now() - spinLimitMs <= startMs) {
+    } else if (!spinTime.isPast(spinLimitMs, io.now())) {
         state = State::ReadingSpinValues;
         io.read(MotorRpm, PhaseCurrentGreen);
     } else {
@@ -231,7 +246,7 @@ void DynamicAutotune::watchSpin()
 
 void DynamicAutotune::checkForStall()
 {
-    const qint64 elapsed = io.now() - startMs;
+    const qint64 elapsed = spinTime.elapsed(io.now());
     if (double(elapsed) > max(stallWatchStartMs, io.value(SpinupTime)) && elapsed < stallWatchEndMs
         && io.value(MotorRpm) <= stalledRpm)
         stalled = true;

@@ -2,6 +2,7 @@
 #define DYNAMICAUTOTUNE_H
 
 #include "autotunelink.h"
+#include "discoveryruntime.h"
 
 #include <QObject>
 #include <QString>
@@ -20,8 +21,9 @@ class KelvaraCom;
 //
 // A step machine driven by the link like StaticAutotune. A run ends with
 // stopLog() and then dynamicSuccess() or reportError(). The spin's time
-// limit is watched on its own: when it passes, the run ends at once and the
-// motor is told to stop, whatever the link is waiting for.
+// limit counts from the start command the controller answered, and is
+// watched on its own: when it passes, the run ends at once and the motor is
+// told to stop, whatever the link is waiting for.
 class DynamicAutotune : public QObject
 {
     Q_OBJECT
@@ -72,8 +74,8 @@ private:
         FlippingDirection, // bit 0 of the motor features
         WritingPolePairs,
         ReadingFaults,
-        // The start write of the spin (which leaves 2 in 481) or a read of
-        // 481, back to 0 once the spin is done.
+        StartingSpin, // 481 := 2
+        // A read of 481, back to 0 once the spin is done.
         PollingSpin,
         ReadingSpinValues, // the motor RPM and the phase currents
         ReadingLearntValues,
@@ -92,6 +94,7 @@ private:
     void readFaults();
     void checkFaults();
     void startSpin();
+    void takeSpinStart();
     void pollSpin();
     bool isSpinning() const;
     void endSpinAtLimit();
@@ -111,7 +114,7 @@ private:
     Kelvara* runner;
     HallChecker* hallChecker;
     State state = State::Idle;
-    qint64 startMs = 0;
+    DiscoveryRunTime spinTime;
     bool flipDirection = false;
     QString errorMessage;
     bool blueCurrentSeen = false;

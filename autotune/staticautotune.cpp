@@ -76,7 +76,7 @@ void StaticAutotune::runStaticAutotune()
         startMeasurement();
         return;
     case State::StartingMeasurement:
-        readPhaseCurrents();
+        takeMeasurementStart();
         return;
     case State::ReadingPhaseCurrents:
         readDiscoveryMode();
@@ -142,7 +142,16 @@ void StaticAutotune::applyKvCap()
 void StaticAutotune::startMeasurement()
 {
     state = State::StartingMeasurement;
-    startMs = io.startDiscovery(1);
+    measurementTime.awaitStart();
+    io.startDiscovery(1);
+}
+
+// The controller measures from the start it answered, however long the
+// link took to get it through.
+void StaticAutotune::takeMeasurementStart()
+{
+    measurementTime.takeStart(io.now());
+    readPhaseCurrents();
 }
 
 void StaticAutotune::readPhaseCurrents()
@@ -163,7 +172,7 @@ void StaticAutotune::pollMeasurement()
     if (truncateToInt(io.value(DiscoveryMode)) == 0) {
         state = State::ReadingResults;
         io.read(MeasuredRs, MeasuredLs);
-    } else if (io.now() - measurementWaitMs > startMs) {
+    } else if (measurementTime.isPast(measurementWaitMs, io.now())) {
         handleErrors(CommunicationError);
     } else {
         readPhaseCurrents();

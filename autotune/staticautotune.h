@@ -2,6 +2,7 @@
 #define STATICAUTOTUNE_H
 
 #include "autotunelink.h"
+#include "discoveryruntime.h"
 
 #include <QList>
 #include <QObject>
@@ -18,7 +19,8 @@ class KelvaraCom;
 // A step machine driven by the link: each step queues one transfer and
 // returns, and the link's comSuccess() (flashSaveComplete() for the last
 // step) performs the next one. A run ends with stopLog() and then
-// staticSuccess() or reportError().
+// staticSuccess() or reportError(). A measurement's time limit counts from
+// the start command the controller answered.
 class StaticAutotune : public QObject
 {
     Q_OBJECT
@@ -76,6 +78,7 @@ private:
     void startRun();
     void checkFaultsCleared();
     void startMeasurement();
+    void takeMeasurementStart();
     void readPhaseCurrents();
     void readDiscoveryMode();
     void pollMeasurement();
@@ -91,7 +94,9 @@ private:
     Kelvara* runner;
     QList<QPair<double, double>>* measurements;
     State state = State::Idle;
+    // When the fault clear was asked for.
     qint64 startMs = 0;
+    DiscoveryRunTime measurementTime;
     int measurementCount = 0;
     AutotuneLink io;
 };

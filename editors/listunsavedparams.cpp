@@ -2,6 +2,7 @@
 #include "screenfit.h"
 #include "ui_listunsavedparams.h"
 
+#include "formulanodevar.h"
 #include "kelvara.h"
 #include "parameter.h"
 
@@ -32,6 +33,14 @@ QString reportLine(int address, bool level3, const QString& name, double savedVa
     return addressText.leftJustified(addressColumn) + name.leftJustified(nameColumn)
         + number(savedValue) + QStringLiteral("  --->  ") + number(newValue)
         + (units.isEmpty() ? QString() : QLatin1Char(' ') + units);
+}
+
+// What the controller holds: its raw value read with its own values of the
+// registers the scale and offset refer to, not the values pending here.
+double heldValue(const Parameter* parameter, const QMap<int, int>& held, int address)
+{
+    const FormulaNodeVar::HeldValues controllerValues(held);
+    return parameter->unlimitedValue(held.value(address, 0));
 }
 
 } // namespace
@@ -71,8 +80,8 @@ ListUnsavedParams::ListUnsavedParams(Kelvara* model, QWidget* parent)
         // Plain text: a name is never read as markup. The earlier value is
         // what the controller holds, also beyond the limits the page shows.
         cursor.insertText(reportLine(address, level3, parameter->getName(),
-                                     parameter->unlimitedValue(saved.value(address, 0)),
-                                     parameter->getValue(), parameter->getUnits()),
+                                     heldValue(parameter, saved, address), parameter->getValue(),
+                                     parameter->getUnits()),
                           monospaced);
     }
     ui->unsaved_list->moveCursor(QTextCursor::Start);

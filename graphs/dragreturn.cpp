@@ -8,6 +8,8 @@
 
 namespace {
 
+const double nearStartPixels = 2.0;
+
 // View pixels per scene unit on each axis; 1 where no view tells.
 QPointF pixelsPerUnit(const QGraphicsSceneMouseEvent* event)
 {
@@ -18,6 +20,13 @@ QPointF pixelsPerUnit(const QGraphicsSceneMouseEvent* event)
     const QTransform transform = view->transform();
     return QPointF(std::hypot(transform.m11(), transform.m12()),
                    std::hypot(transform.m21(), transform.m22()));
+}
+
+// A view's pixels turned into scene units and back may come out a hair
+// over a whole number.
+bool withinNearStart(double sceneUnits, double pixelsPerUnit)
+{
+    return std::fabs(sceneUnits) * pixelsPerUnit <= nearStartPixels + 1e-6;
 }
 
 } // namespace
@@ -32,6 +41,6 @@ void DragReturn::release(const QGraphicsSceneMouseEvent* event, bool alongX, boo
 {
     const QPointF scale = pixelsPerUnit(event);
     const QPointF moved = event->scenePos() - mouseAtPress;
-    nearStart = (!alongX || std::fabs(moved.x()) * scale.x() < 1)
-        && (!alongY || std::fabs(moved.y()) * scale.y() < 1);
+    nearStart = (!alongX || withinNearStart(moved.x(), scale.x()))
+        && (!alongY || withinNearStart(moved.y(), scale.y()));
 }

@@ -6,9 +6,10 @@
 class QGraphicsSceneMouseEvent;
 
 // Whether a drag of a node or thumb ended where it began: the mouse that
-// holds it released within a pixel of the view from where it was pressed,
-// on the axes the item moves along. A mouse back at its start pixel may
-// leave the item a fraction of a pixel off, which would be another value.
+// holds it released within two pixels of the view from where it was
+// pressed, on the axes the item moves along. A hand brings the mouse back
+// near its start, seldom onto its very pixel, and each pixel off may be
+// another value.
 class DragReturn
 {
 public:

@@ -1,37 +1,64 @@
 #ifndef EXCHANGETALLY_H
 #define EXCHANGETALLY_H
 
-// What the line did since the operation's last good reply: how many sends
-// went without one, and whether the controller answered meanwhile (a reply
-// spoiled or cut short, or a good answer to an identity check). A request
-// that fails while the controller keeps answering failed on a line that
-// spoils replies, not on a controller that went away.
+// What the controller did in the operation under way, send by send: whether
+// it answered any of them (a good reply, one spoiled or cut short, or a good
+// answer to an identity check), how many of the last sends got no byte at
+// all, and how many went without a good reply since the last one. A request
+// that fails where the last sends got nothing failed on a controller that
+// stopped answering; one that fails while the controller was still
+// answering failed on a line that spoils or loses its replies. A single
+// silence after answers is such a line, as is one answer before a silence:
+// a cable pulled while a reply was on the wire.
 class ExchangeTally
 {
 public:
-    // A good reply to the operation's own request, or a new operation:
-    // the trouble is over.
+    // A new operation: nothing is known of the controller yet.
     void restart() { *this = ExchangeTally(); }
+    // A good reply to the operation's own request: its sends are over.
+    void noteGoodReply()
+    {
+        failedSends = 0;
+        noteAnswer();
+    }
     // A send that got no good reply; answered: bytes of the controller came.
     void noteFailedSend(bool answered)
     {
         ++failedSends;
-        answeredSends += answered ? 1 : 0;
+        if (answered)
+            noteAnswer();
+        else
+            ++silentSendsInRow;
     }
     // A good answer to a read of the identity check: the controller is
     // there, though the request it stands before has not been answered.
     void noteCheckAnswer()
     {
         ++failedSends;
-        ++answeredSends;
+        noteAnswer();
     }
 
+    // Sends without a good reply since the operation's last one.
     int tries() const { return failedSends; }
-    bool controllerAnswered() const { return answeredSends > 0; }
+    // Nothing came of the last sends, or of any send of the operation.
+    bool controllerStoppedAnswering() const
+    {
+        return !answeredAny || silentSendsInRow >= silentSendsOfAStop;
+    }
 
 private:
+    void noteAnswer()
+    {
+        answeredAny = true;
+        silentSendsInRow = 0;
+    }
+
+    // Fewer silences at the end are a line that loses replies.
+    static constexpr int silentSendsOfAStop = 2;
+
     int failedSends = 0;
-    int answeredSends = 0;
+    int silentSendsInRow = 0;
+    bool answeredAny = false;
 };
 
 #endif // EXCHANGETALLY_H

@@ -5,11 +5,12 @@
 
 #include <QByteArray>
 
-// Decides which write frames may leave the link. A cable moved from one
-// controller to another behind an adapter that stays plugged in shows only
-// as a silence; after one, a write frame, sent first or sent again, waits
-// until the controller that answers has been identified (IdentityCheck) as
-// the one whose values were read. Only the stop of a discovery run and the
+// Decides which write frames, and which reads, may leave the link. A cable
+// moved from one controller to another behind an adapter that stays plugged
+// in shows only as a silence; after one, a write frame, sent first or sent
+// again, waits until the controller that answers has been identified
+// (IdentityCheck) as the one whose values were read, and so does a read
+// whose answer decides something. Only the stop of a discovery run and the
 // lock of access level 3 pass at once: they carry nothing of any
 // controller's values.
 //
@@ -30,6 +31,10 @@ public:
     bool isKnown() const { return readIdentity.isKnown(); }
     // The frame may go out now; otherwise identify the controller first.
     bool letsPass(const QByteArray& frame) const;
+    // The same for a read: one that only shows a value goes at once, one
+    // whose answer decides something (a box, a write, a test's outcome)
+    // is held as a write is.
+    bool letsReadPass(bool decides) const { return !decides || !doubt || !readIdentity.isKnown(); }
     // A write of 0 to register 481 or 509, alone.
     static bool isSafetyCommand(const QByteArray& frame);
 

@@ -204,6 +204,11 @@ void Kelvara::noteLimitedFileValue(int address, int fileRaw)
         movedValues->noteLimitedFileValue(address, fileRaw);
 }
 
+void Kelvara::holdMovedValuesReport(bool held)
+{
+    movedValues->holdReport(held);
+}
+
 // A value entered that the register could not take is told, not dropped.
 void Kelvara::tellRefusedValue(int address, double value)
 {
@@ -283,8 +288,11 @@ void Kelvara::setControllerRamFromRead(int address, int raw)
     Parameter* parameter = getParameter(address);
     if (!parameter)
         return;
-    const bool edited = unsavedValues.contains(address);
     const int edit = parameter->getRegisterValue();
+    // A mark over the controller's own value (not in its flash, or a
+    // controller's marks taken back as its identity is read) is no edit.
+    const bool edited = unsavedValues.contains(address)
+        && (!controllerRamValues.contains(address) || controllerRamValues.value(address) != edit);
     // As the controller holds it, also beyond the limits: shown as the
     // limit, sent back unchanged. The registers it limits or scales keep
     // their raw values too: they are the controller's, or the user's edits.

@@ -103,9 +103,12 @@ public:
     // value put on the display grid or limited).
     int rawToWrite(int address) const;
 
-    // An import gave the register fileRaw, which its limits did not let
-    // stand: told with the values the suite moved (valuesMoved()).
+    // An import gave the register fileRaw, which did not stand (a limit or
+    // a rule moved it): told with the values the suite moved (valuesMoved()).
     void noteLimitedFileValue(int address, int fileRaw);
+    // While held, the values moved are told once, as the action under way
+    // ends (an Apply of several files).
+    void holdMovedValuesReport(bool held);
 
     bool areFirstReadValuesSaved() const { return !firstReadValues.isEmpty(); }
     // Also notes whose values they are: the controller's identity.

@@ -62,7 +62,9 @@ QString niceHex(QString hex);
 // between, the read-all is begun again, a few times at most. The reads of a
 // save to flash (the read-back of 511, the torque command) that follow a
 // failed exchange wait for the check as writes do: what the save ends with
-// is the answer of the controller that took the writes.
+// is the answer of the controller that took the writes. So do the reads of
+// an autotune test and every other read whose answer decides something
+// (queueDecidingRead()).
 //
 // Every write of a register kept in flash that may have reached the
 // controller, answered or not, stays outside flash in the model until a
@@ -109,6 +111,13 @@ public:
     // without a failure report and counts as a failed connection check at
     // the next check; the next poll asks anew.
     void pollStatus(int addr, int numRegs);
+    // A read whose answer decides something (a box, a write, a test's
+    // outcome), such as the torque command read before an autotune test:
+    // after a failed exchange it waits, sent first or sent again, until the
+    // controller that answers has been identified as the one that was read,
+    // as writes do. Another one is refused: the read ends with the failure
+    // report, and nothing of it is taken.
+    void queueDecidingRead(int addr, int numRegs);
     // Like oneWrite() without resetting the timeout.
     void queueWrite(int addr, int numRegs);
     // A command register written with the value given now, whatever the
@@ -308,10 +317,12 @@ private:
         // beyond the blocks, or the last block read again.
         ReadAllFinal,
         StatusPoll,
+        // Its answer decides something: see queueDecidingRead().
+        DecidingRead,
     };
     static bool isReadAllPurpose(ReadPurpose purpose)
     {
-        return purpose != PlainRead && purpose != StatusPoll;
+        return purpose != PlainRead && purpose != StatusPoll && purpose != DecidingRead;
     }
 
     // Steps of the state machines. Each machine advances on replyProcessed();
@@ -346,14 +357,14 @@ private:
     // What the identity check lets go on once the controller is the one read.
     enum class AfterIdentityCheck {
         SendWrite,          // the next queued write, sent first
-        SendRead,           // the next queued read of an autotune test
+        SendRead,           // the next queued read, whose answer decides something
         StartFlashSave,     // the write of 511
         ResendFrame,        // the frame whose wait ran out
         ConfirmFlashSave,   // the read-back of 511 that gave 4096
         ResendReadAllBlock, // a block of a read-all whose wait ran out
         SendFlashSaveRead,  // the read-back of 511 or the torque command
     };
-    // A write frame (or a read of an autotune test) whose wait ran out,
+    // A write frame (or a read whose answer decides something) whose wait ran out,
     // held while the controller that answers is identified; sent again as
     // it was.
     struct HeldFrame
@@ -420,6 +431,8 @@ private:
     void writeError();
     QString failureText(const QString& errorType);
     QString spoiledLineText() const;
+    bool isFlashSaveRefused(const QString& errorType) const;
+    static QString flashSaveRefusedText();
     void reportFailure(QString title, const QString& text);
     void clearQueues();
     bool isReadAllPending() const;
@@ -453,6 +466,8 @@ private:
     bool identifyBeforeWrite(const QByteArray& frame, AfterIdentityCheck then);
     bool identifyBeforeResend(bool garbled);
     bool identifyBeforeRead();
+    bool readDecides(ReadPurpose purpose) const;
+    bool nextReadWaitsForIdentity() const;
     bool mustIdentifyBeforeResend(const QByteArray& frame) const;
     void holdFrameInFlight(bool keepWait);
     void startIdentityCheck(AfterIdentityCheck then);
@@ -541,8 +556,7 @@ private:
 
     // The request in flight has been sent again.
     bool requestResent = false;
-    // Sends since the operation's last good reply, and whether the
-    // controller answered any of them.
+    // What the controller did with the sends of the operation under way.
     ExchangeTally tally;
     // A send of a read of the status block went unanswered since the last
     // connection check: on the Dashboard, whose polls keep the link busy,

@@ -61,6 +61,12 @@ void KelvaraCom::queueRead(int addr, int numRegs)
     queueReadHelper();
 }
 
+void KelvaraCom::queueDecidingRead(int addr, int numRegs)
+{
+    appendRead(numRegs, addr, DecidingRead);
+    queueReadHelper();
+}
+
 void KelvaraCom::queueWrite(int addr, int numRegs)
 {
     writeQueue.append(qMakePair(numRegs, addr));
@@ -350,7 +356,7 @@ void KelvaraCom::sendNextReadEarly()
         currentReadPurpose == ReadAllLastBlock || currentReadPurpose == ReadAllFinal;
     if (readState != ReadState::WaitingForReply || readMachineRequest != requestInFlight
         || status != StatusSuccess || readQueue.isEmpty() || endsReadAll || !isPortReusable()
-        || (autotuneTestState != NoTest && gate->isInDoubt()))
+        || nextReadWaitsForIdentity())
         return;
     readAllBlockInFlight = false;
     const Status judgedStatus = status;
@@ -577,6 +583,15 @@ void KelvaraCom::reportFailure(QString title, const QString& text)
 // The text of a failure report; replyText becomes its one line.
 QString KelvaraCom::failureText(const QString& errorType)
 {
+    // The controller answered, and said it did not save: no fault of the
+    // line, and a longer timeout would not help.
+    if (isFlashSaveRefused(errorType)) {
+        // A rejection's own line stands.
+        if (status != StatusInvalidSerialPort)
+            replyText =
+                QStringLiteral("Not saved to flash: the controller did not save the values");
+        return flashSaveRefusedText();
+    }
     const int error = port->error();
     // The controller answered, refusing the request: its answer says why,
     // and a longer timeout would not help.
@@ -592,10 +607,10 @@ QString KelvaraCom::failureText(const QString& errorType)
     else if (timedOut)
         errorText = QStringLiteral("- Timeout Error");
     const bool readFailed = errorType == QLatin1String("Read Fail");
-    // The controller kept answering, but no reply came good: the line, not
-    // the controller, failed, and a longer timeout would not help.
+    // The controller was still answering when the read gave up: the line,
+    // not the controller, failed, and a longer timeout would not help.
     // A save to flash tells its own failure.
-    const bool spoiledLine = timedOut && readFailed && tally.controllerAnswered()
+    const bool spoiledLine = timedOut && readFailed && !tally.controllerStoppedAnswering()
         && flashSaveState == FlashSaveState::Idle;
     if (spoiledLine)
         errorText = QStringLiteral("- Replies spoiled on the line");
@@ -630,14 +645,15 @@ QString KelvaraCom::failureText(const QString& errorType)
         + advice;
 }
 
-// The read failed while the controller kept answering: its replies came
-// spoiled or cut short, however long they were waited for.
+// The read failed while the controller was still answering: its replies
+// came spoiled, cut short or not at all, however long they were waited for.
 QString KelvaraCom::spoiledLineText() const
 {
+    const int tries = tally.tries();
     return QStringLiteral(
                "Communication fail. Could not read parameter(s) requested.\n"
                "The read could not be completed: the controller kept answering, but the line "
-               "spoiled its replies, and none came whole after %1 tries.\n\n"
+               "spoiled its replies, and none came whole after %1.\n\n"
                "This is likely noise on the line between the controller and your computer, not "
                "a disconnection.\n"
                "Please check: \n"
@@ -646,5 +662,24 @@ QString KelvaraCom::spoiledLineText() const
                "  - Sources of electromagnetic interference nearby, such as a noisy power "
                "supply (try a battery instead)\n"
                "\nand please try again.")
-        .arg(tally.tries());
+        .arg(tries == 1 ? QStringLiteral("1 try") : QStringLiteral("%1 tries").arg(tries));
+}
+
+// The save to flash failed on the controller's own answer (register 511
+// read back without the confirmation, or its write rejected), not on a
+// lost one.
+bool KelvaraCom::isFlashSaveRefused(const QString& errorType) const
+{
+    return (errorType == QLatin1String(flashSaveFailTitle)
+            || flashSaveState != FlashSaveState::Idle)
+        && unflashed->lastFlashSave() == UnflashedWrites::FlashSave::Refused;
+}
+
+QString KelvaraCom::flashSaveRefusedText()
+{
+    return QStringLiteral(
+        "The controller answered that it did not save the values to its flash.\n\n"
+        "They were written to the controller, but are not in its flash: it keeps them only "
+        "until it is switched off, and they stay marked until a save to flash is confirmed.\n\n"
+        "Please save the parameters again.");
 }

@@ -419,7 +419,7 @@ void KelvaraCom::judgeGoodReply()
             tally.noteCheckAnswer();
             takeIdentityAnswer(address, count, reply);
         } else {
-            tally.restart();
+            tally.noteGoodReply();
             sendNextReadEarly();
             if (!isReadAllPurpose(purpose))
                 storeReadReply(address, count, reply);
@@ -431,7 +431,7 @@ void KelvaraCom::judgeGoodReply()
         announceJudgement(judged);
         return;
     }
-    tally.restart();
+    tally.noteGoodReply();
     if (mode == WriteMode) {
         noteAnsweredWrite(timer->getLastMsg());
         storeWriteReply();

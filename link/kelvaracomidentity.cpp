@@ -57,13 +57,25 @@ bool KelvaraCom::identifyBeforeWrite(const QByteArray& frame, AfterIdentityCheck
     return true;
 }
 
-// While an autotune test runs, its readings and results come only from the
-// controller it was started on: its reads wait for the check as writes do.
+// A read whose answer decides something waits for the check as writes do.
 bool KelvaraCom::identifyBeforeRead()
 {
-    if (autotuneTestState == NoTest || readQueue.isEmpty())
+    if (!nextReadWaitsForIdentity())
         return false;
-    return identifyBeforeWrite(QByteArray(), AfterIdentityCheck::SendRead);
+    startIdentityCheck(AfterIdentityCheck::SendRead);
+    return true;
+}
+
+// While an autotune test runs, its readings and results come only from the
+// controller it was started on.
+bool KelvaraCom::readDecides(ReadPurpose purpose) const
+{
+    return purpose == DecidingRead || autotuneTestState != NoTest;
+}
+
+bool KelvaraCom::nextReadWaitsForIdentity() const
+{
+    return !readPurposes.isEmpty() && !gate->letsReadPass(readDecides(readPurposes.constFirst()));
 }
 
 bool KelvaraCom::mustIdentifyBeforeResend(const QByteArray& frame) const
@@ -71,10 +83,11 @@ bool KelvaraCom::mustIdentifyBeforeResend(const QByteArray& frame) const
     // The check's own reads are never held for another check.
     if (identityCheckState != IdentityCheckState::Idle)
         return false;
-    // Nor are those of a save to flash: its outcome is decided by their answers.
-    return (isWriteFrame(frame) || autotuneTestState != NoTest
-            || flashSaveState != FlashSaveState::Idle)
-        && !gate->letsPass(frame);
+    if (isWriteFrame(frame))
+        return !gate->letsPass(frame);
+    // A save to flash is decided by the answers to its reads.
+    return !gate->letsReadPass(flashSaveState != FlashSaveState::Idle
+                               || readDecides(currentReadPurpose));
 }
 
 // Called with the frame whose wait just ran out: true when it is held for

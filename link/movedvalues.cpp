@@ -1,6 +1,5 @@
 #include "movedvalues.h"
 
-#include "formula.h"
 #include "parameter.h"
 
 #include <QtGlobal>
@@ -16,16 +15,6 @@ const int maxRestingContexts = 16;
 bool sameDisplayValue(double a, double b)
 {
     return a == b || std::fabs(a - b) * 1000000000000.0 <= qMin(std::fabs(a), std::fabs(b));
-}
-
-// What raw means, not put on the display grid.
-double unroundedValue(Parameter* parameter, int raw)
-{
-    Formula* scale = parameter->getScaleFormula();
-    Formula* offset = parameter->getOffsetFormula();
-    if (!scale || !offset)
-        return -1.0;
-    return scale->toDisplay(raw) - offset->evaluate();
 }
 
 } // namespace
@@ -325,7 +314,7 @@ void MovedValues::report()
         // is told however close to the limit it shows.
         if (move.fromFile && sameDisplayValue(move.before, move.after)
             && it->raw != parameter->getRegisterValue())
-            move.before = unroundedValue(track.parameter, it->raw);
+            move.before = parameter->unroundedValue(it->raw);
         if (!sameDisplayValue(move.before, move.after))
             moves.append(move);
     }

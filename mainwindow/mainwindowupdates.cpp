@@ -52,5 +52,6 @@ void MainWindow::CheckForUpdates()
     updater->setDownloaderEnabled(url, false);
     updater->setMandatoryUpdate(url, false);
     updater->setUseCustomInstallProcedures(url, true);
+    updater->setParentWidget(url, this);
     updater->checkForUpdates(url);
 }

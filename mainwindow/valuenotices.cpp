@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <cmath>
+
 ValueNotices::ValueNotices(Kelvara* model, KelvaraCom* link, QObject* parent)
     : QObject(parent)
     , model(model)
@@ -73,7 +75,12 @@ QString ValueNotices::outsideLimitsText(const QMap<int, int>& values) const
     QStringList lines;
     for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
         const Parameter* parameter = model->getParameter(it.key());
-        const QString held = withUnits(parameter, parameter->unlimitedValue(it.value()));
+        const double shown = parameter->asValue(it.value());
+        double heldValue = parameter->unlimitedValue(it.value());
+        // One raw step beyond a limit may show as the limit itself.
+        if (heldValue == shown)
+            heldValue = parameter->unroundedValue(it.value());
+        const QString held = withUnits(parameter, heldValue);
         if (isUnlisted(parameter, it.value())) {
             lines << tr("  %1: the controller holds %2, which its list (%3) does not name, "
                         "the page shows no entry")
@@ -81,8 +88,7 @@ QString ValueNotices::outsideLimitsText(const QMap<int, int>& values) const
                               static_cast<const EnumParameter*>(parameter)->listedValues());
         } else {
             lines << tr("  %1: the controller holds %2, the page shows %3")
-                         .arg(nameOf(it.key()), held,
-                              withUnits(parameter, parameter->asValue(it.value())));
+                         .arg(nameOf(it.key()), held, withUnits(parameter, shown));
         }
     }
     return tr("The controller holds values beyond the limits of the suite:\n%1\n\n"
@@ -128,9 +134,11 @@ QString ValueNotices::nameOf(int address) const
         + QLatin1Char(')');
 }
 
+// Whole numbers in full (a file may give any), others to 6 digits.
 QString ValueNotices::withUnits(const Parameter* parameter, double value)
 {
-    const QString number = QString::number(value, 'g', 6);
+    const bool whole = std::fabs(value) < 1e15 && value == std::trunc(value);
+    const QString number = whole ? QString::number(value, 'f', 0) : QString::number(value, 'g', 6);
     return parameter->getUnits().isEmpty() ? number
                                            : number + QLatin1Char(' ') + parameter->getUnits();
 }

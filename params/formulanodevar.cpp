@@ -19,6 +19,8 @@ namespace {
 // keep their storage from one evaluation to the next.
 std::vector<std::pair<const Parameter*, double>> knownValues;
 std::vector<const Parameter*> valuesUnderWay;
+// Of the innermost HeldValues; none outside of one.
+const QMap<int, int>* heldRaws = nullptr;
 
 bool isUnderWay(const Parameter* parameter)
 {
@@ -26,9 +28,31 @@ bool isUnderWay(const Parameter* parameter)
         != valuesUnderWay.rend();
 }
 
+// What the register stands for in a formula now.
+double referenceOf(const Parameter* parameter)
+{
+    if (heldRaws) {
+        const auto held = heldRaws->constFind(parameter->getAddress());
+        if (held != heldRaws->constEnd())
+            return parameter->unlimitedValue(*held);
+    }
+    return parameter->referenceValue();
+}
+
 } // namespace
 
 int FormulaNodeVar::Evaluation::depth = 0;
+
+FormulaNodeVar::HeldValues::HeldValues(const QMap<int, int>& raws)
+    : outer(heldRaws)
+{
+    heldRaws = &raws;
+}
+
+FormulaNodeVar::HeldValues::~HeldValues()
+{
+    heldRaws = outer;
+}
 
 void FormulaNodeVar::Evaluation::forget()
 {
@@ -47,7 +71,7 @@ double FormulaNodeVar::evaluate()
             return known->second;
     }
     valuesUnderWay.push_back(parameter);
-    const double value = parameter->referenceValue();
+    const double value = referenceOf(parameter);
     valuesUnderWay.pop_back();
     knownValues.emplace_back(parameter, value);
     return value;

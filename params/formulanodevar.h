@@ -3,6 +3,7 @@
 
 #include "formulanode.h"
 
+#include <QMap>
 #include <QPointer>
 
 class Parameter;
@@ -40,6 +41,23 @@ public:
     private:
         static void forget();
         static int depth;
+    };
+    // While one lives, a register given a raw value here stands for what
+    // that value means (read through its own formulas, under the same
+    // values, beyond its limits too) instead of its own: values read as
+    // another holder of the registers, the controller, reads them. Not to
+    // be opened within an evaluation.
+    class HeldValues
+    {
+    public:
+        // Address -> raw value.
+        explicit HeldValues(const QMap<int, int>& raws);
+        ~HeldValues();
+        HeldValues(const HeldValues&) = delete;
+        HeldValues& operator=(const HeldValues&) = delete;
+
+    private:
+        const QMap<int, int>* outer;
     };
     int getNodeType() override { return RegisterNode; }
     void attachParameterChangedSignals() override;

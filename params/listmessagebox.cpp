@@ -9,6 +9,7 @@
 #include <QLayout>
 #include <QShowEvent>
 #include <QStyle>
+#include <QTextBoundaryFinder>
 #include <QTextEdit>
 
 #include <cmath>
@@ -45,6 +46,38 @@ int widestLine(const QLabel* label, const QStringList& lines)
     for (const QString& line : lines)
         widest = qMax(widest, unwrappedWidth(label, line));
     return widest;
+}
+
+// The run with a break point between each two of its characters.
+QString breakableAnywhere(const QString& run)
+{
+    const QChar breakPoint(0x200b); // zero width space
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, run);
+    QString broken;
+    int start = 0;
+    for (int end = characters.toNextBoundary(); end > 0; end = characters.toNextBoundary()) {
+        if (start > 0)
+            broken += breakPoint;
+        broken += run.mid(start, end - start);
+        start = end;
+    }
+    return broken;
+}
+
+// The text as the label shows it at a width: a run without a break point
+// that is wider (a value of a hundred "W", say) may break anywhere, so that
+// its end shows on the next line instead of being cut at the label's edge.
+QString breakableAt(const QLabel* label, const QString& text, int width)
+{
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
+    QString shown;
+    int start = 0;
+    for (int end = breaks.toNextBoundary(); end > 0; end = breaks.toNextBoundary()) {
+        const QString run = text.mid(start, end - start);
+        shown += unwrappedWidth(label, run) > width ? breakableAnywhere(run) : run;
+        start = end;
+    }
+    return shown;
 }
 
 } // namespace
@@ -148,8 +181,13 @@ void ListMessageBox::showEntries(int shown)
             details << QString();
         details << entries;
     }
-    setText(text.join(QLatin1Char('\n')));
-    setDetailedText(details.join(QLatin1Char('\n')));
+    shownText = text.join(QLatin1Char('\n'));
+    setText(shownText);
+    // Tens of thousands of entries take the details a while to lay out:
+    // once for the box, not again for each try at fitting it.
+    const QString detailsText = details.join(QLatin1Char('\n'));
+    if (detailsText != detailedText())
+        setDetailedText(detailsText);
 }
 
 // The toolkit would size the box anew, as a message box of its own,
@@ -210,6 +248,7 @@ void ListMessageBox::layOutTexts()
     int text = textWidth();
     for (int excess = 0;; text -= excess) {
         label->setMinimumWidth(text);
+        label->setText(breakableAt(label, shownText, text));
         breakLines(text);
         // Sizes the layout keeps may be of the unwrapped text.
         layout()->invalidate();

@@ -10,8 +10,9 @@ class QLabel;
 // A message box whose text lists entries (values, names, files), one a
 // line: a run of lines that begin with two blanks is a list. Its other
 // lines wrap to the box's width; an entry keeps to one line where the
-// screen has room for it, the box growing as wide as that takes. However
-// long its lists, the box keeps within the screen's available area, its OK
+// screen has room for it, the box growing as wide as that takes; one wider
+// than the screen wraps, within a word where it must. However long its
+// lists, the box keeps within the screen's available area, its OK
 // button on the screen: a list longer than the box has room for shows its
 // first entries and "... and N more", and the box's details hold every
 // entry, one click away. It opens centred over the window it belongs to.
@@ -60,7 +61,8 @@ private:
     // Placed by showing, centred over its window, and not sized since for
     // a change of its own (details shown, text added).
     bool centred = false;
-    // The lines of the text shown, apart as entries and other lines.
+    // The text shown, and its lines apart as entries and other lines.
+    QString shownText;
     QStringList shownEntryLines;
     QStringList shownOtherLines;
 };

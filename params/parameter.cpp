@@ -189,12 +189,15 @@ double Parameter::asValue(int raw) const
 
 double Parameter::unlimitedValue(int raw) const
 {
+    return roundValue(unroundedValue(raw));
+}
+
+double Parameter::unroundedValue(int raw) const
+{
     if (!m_scale || !m_offset)
         return -1.0;
     const double v = m_scale->toDisplay(raw) - m_offset->evaluate();
-    if (m_scale->isNaN())
-        return -1.0;
-    return roundValue(v);
+    return m_scale->isNaN() ? -1.0 : v;
 }
 
 double Parameter::referenceValue() const
@@ -202,9 +205,11 @@ double Parameter::referenceValue() const
     return m_unlimited ? unlimitedValue(m_registerValue) : asValue(m_registerValue);
 }
 
+// Judged on the raw value first: one raw step past a limit may still show
+// as the limit, and is stored as the limit all the same.
 bool Parameter::isWithinLimits(int raw) const
 {
-    return unlimitedValue(raw) == asValue(raw);
+    return limitedRaw(raw) == raw && unlimitedValue(raw) == asValue(raw);
 }
 
 bool Parameter::showsValue(double value) const
@@ -259,27 +264,31 @@ int Parameter::clampToRegisterWidth(int raw) const
     return qBound(0, raw, 65535);
 }
 
-void Parameter::setRegisterValue(int raw)
+int Parameter::limitedRaw(int raw) const
 {
     raw = clampToRegisterWidth(raw);
-    if (m_scale) {
-        const double scale = m_scale->evaluate();
-        double limit;
-        if (maximumValue(&limit)) {
-            const double bound = std::trunc(limit * scale);
-            if (std::isfinite(bound) && raw > bound)
-                raw = truncateToInt(bound);
-        }
-        if (minimumValue(&limit)) {
-            const double bound = std::trunc(limit * scale);
-            if (std::isfinite(bound) && raw < bound)
-                raw = truncateToInt(bound);
-        }
-        // A limit beyond what the register can hold must not push the value
-        // out of the register's width.
-        raw = clampToRegisterWidth(raw);
+    if (!m_scale)
+        return raw;
+    const double scale = m_scale->evaluate();
+    double limit;
+    if (maximumValue(&limit)) {
+        const double bound = std::trunc(limit * scale);
+        if (std::isfinite(bound) && raw > bound)
+            raw = truncateToInt(bound);
     }
-    storeAndAnnounce(raw, false);
+    if (minimumValue(&limit)) {
+        const double bound = std::trunc(limit * scale);
+        if (std::isfinite(bound) && raw < bound)
+            raw = truncateToInt(bound);
+    }
+    // A limit beyond what the register can hold must not push the value out
+    // of the register's width.
+    return clampToRegisterWidth(raw);
+}
+
+void Parameter::setRegisterValue(int raw)
+{
+    storeAndAnnounce(limitedRaw(raw), false);
 }
 
 void Parameter::setRegisterValueUnlimited(int raw)

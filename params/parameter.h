@@ -66,12 +66,17 @@ public:
     double roundValue(double v) const;
     // What a register holding raw means, whatever the limits allow now.
     double unlimitedValue(int raw) const;
+    // The same, not put on the display grid.
+    double unroundedValue(int raw) const;
     // The value formulas of other registers take: the display value, but
     // for a value stored as the controller holds it, what it means to the
     // controller, also beyond the limits.
     double referenceValue() const;
-    // The limits leave the display value of raw as it is.
+    // The limits leave raw, and its display value, as they are.
     bool isWithinLimits(int raw) const;
+    // raw clamped to the register width and the limits, as stored by
+    // setRegisterValue().
+    int limitedRaw(int raw) const;
     // The value is what the register shows, on its display grid: a widget
     // that offers it back offers no edit.
     bool showsValue(double value) const;

@@ -1,11 +1,17 @@
 #include "parameterfilereader.h"
 
 #include "boxquote.h"
+#include "starttagbound.h"
 #include "xmltranslator.h"
 
+#include <QSet>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+
 namespace {
+
+const qint64 chunkBytes = 64 * 1024;
 
 bool wholeNumber(const QString& text, int* number)
 {
@@ -21,8 +27,17 @@ bool ParameterFileReader::read(QIODevice* device)
     m_entries.clear();
     m_skipped.clear();
     m_error.clear();
+    m_refused = false;
 
-    QXmlStreamReader xml(device);
+    StartTagBound bound;
+    const QByteArray document = readBounded(device, &bound);
+    if (!bound.refusal().isEmpty()) {
+        m_error = bound.refusal();
+        m_refused = true;
+        return false;
+    }
+
+    QXmlStreamReader xml(document);
     PendingEntry entry;
     bool inEntry = false;
     while (!xml.atEnd()) {
@@ -60,6 +75,37 @@ bool ParameterFileReader::read(QIODevice* device)
         return false;
     }
     return true;
+}
+
+QVector<ParameterFileEntry> ParameterFileReader::lastOfEachAddress() const
+{
+    QVector<ParameterFileEntry> last;
+    QSet<int> seen;
+    for (auto it = m_entries.crbegin(); it != m_entries.crend(); ++it) {
+        if (!seen.contains(it->address)) {
+            seen.insert(it->address);
+            last.append(*it);
+        }
+    }
+    std::reverse(last.begin(), last.end());
+    return last;
+}
+
+// The document as far as the reader is to see it: each part of it passes
+// the bound before the reader is given any.
+QByteArray ParameterFileReader::readBounded(QIODevice* device, StartTagBound* bound)
+{
+    QByteArray document;
+    for (;;) {
+        const QByteArray chunk = device->read(chunkBytes);
+        if (chunk.isEmpty()) {
+            bound->finish();
+            return document;
+        }
+        document += chunk;
+        if (!bound->take(chunk))
+            return document;
+    }
 }
 
 void ParameterFileReader::finishEntry(const PendingEntry& entry)

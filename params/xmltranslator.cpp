@@ -105,9 +105,12 @@ void XMLTranslator::importFromXML(QString name)
 
 void XMLTranslator::importFiles(const QStringList& names)
 {
+    // One action: what its files move is told once, as it ends, also where
+    // a file's report box comes first.
+    m_device->holdMovedValuesReport(true);
     QMap<int, int> fileValues;
     for (const QString& name : names) {
-        if (importFile(name, true))
+        if (importFile(name, true, false))
             fileValues.insert(m_lastApplied);
     }
     // A later file may have moved the limits of an earlier file's values:
@@ -118,25 +121,20 @@ void XMLTranslator::importFiles(const QStringList& names)
             applyValue(m_device->getParameter(it.key()), it.value());
     }
     noteLimitedValues(fileValues);
+    m_device->holdMovedValuesReport(false);
 }
 
-// A file's value beyond its limits (which other values of the files may
-// have moved), or beyond what the register can hold (a negative value in an
-// unsigned one), shows as the limit, and Save writes the limit: the device
-// model tells the user, with the other values that limits moved.
+// A file's value that the register does not hold now was moved: by a limit
+// (which other values of the files may have moved), by what the register
+// can hold (a negative value in an unsigned one) or by a rule of a graph,
+// and Save writes what it holds. The device model tells the user, with the
+// other values that moved, as the file's.
 void XMLTranslator::noteLimitedValues(const QMap<int, int>& fileValues)
 {
     for (auto it = fileValues.constBegin(); it != fileValues.constEnd(); ++it) {
-        const Parameter* parameter = m_device->getParameter(it.key());
-        if (parameter->getRegisterValue() != it.value()
-            && (!parameter->isWithinLimits(it.value()) || !fitsRegister(parameter, it.value())))
+        if (m_device->getParameter(it.key())->getRegisterValue() != it.value())
             m_device->noteLimitedFileValue(it.key(), it.value());
     }
-}
-
-bool XMLTranslator::fitsRegister(const Parameter* parameter, int value)
-{
-    return parameter->isSigned() ? value >= -32768 && value <= 32767 : value >= 0 && value <= 65535;
 }
 
 void XMLTranslator::importXmlFromWeb(QByteArray xmlFile)
@@ -196,17 +194,18 @@ QString XMLTranslator::chooseSaveFile()
     return name;
 }
 
-bool XMLTranslator::importFile(const QString& name, bool includeLevel3)
+bool XMLTranslator::importFile(const QString& name, bool includeLevel3, bool noteLimited)
 {
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         m_dialogs->showError(QString::fromLatin1(openFailedText));
         return false;
     }
-    return importDocument(&file, name, includeLevel3);
+    return importDocument(&file, name, includeLevel3, noteLimited);
 }
 
-bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool includeLevel3)
+bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool includeLevel3,
+                                   bool noteLimited)
 {
     m_lastApplied.clear();
     ParameterFileReader reader;
@@ -236,8 +235,10 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
 
     // Entries for registers this import never changes, or that the suite
     // does not have, apply nothing: a file of only those must not pass for
-    // an import that worked either, and says what it held.
-    if (applyEntries(reader.entries(), includeLevel3) == 0) {
+    // an import that worked either, and says what it held. A register that
+    // many entries name is applied, and its row updated, as one named once.
+    const QVector<ParameterFileEntry> applied = reader.lastOfEachAddress();
+    if (applyEntries(applied, includeLevel3) == 0) {
         m_dialogs->showError(
             QStringLiteral("No parameters were imported: no entry of %1 is for a register this "
                            "import changes.\n%2")
@@ -246,8 +247,9 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
                          skipped + leftOutEntries(reader.entries(), includeLevel3, true))));
         return false;
     }
-    applyEntries(reader.entries(), includeLevel3);
-    noteLimitedValues(m_lastApplied);
+    applyEntries(applied, includeLevel3);
+    if (noteLimited)
+        noteLimitedValues(m_lastApplied);
     reportLeftOut(source, reader.entries(), skipped, includeLevel3);
     return true;
 }

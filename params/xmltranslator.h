@@ -25,10 +25,12 @@ struct ParameterFileEntry;
 // the controller only with the next save.
 //
 // A file is read completely before anything is applied: one that is
-// malformed or ends early changes nothing and is reported. Every file is
-// applied twice, so that a value clamped against a limit that refers to
-// another register is applied again once that register holds the file's
-// value. Identity and command registers are never changed by an import, and
+// malformed, ends early or asks more of the XML reader than a parameter
+// file does (ParameterFileReader) changes nothing and is reported. Every
+// file is applied twice, so that a value clamped against a limit that
+// refers to another register is applied again once that register holds the
+// file's value; each pass applies an address once, with the value of the
+// file's last entry for it. Identity and command registers are never changed by an import, and
 // a few source and feature registers are adjusted to the connected
 // controller type.
 class XMLTranslator : public QObject
@@ -65,7 +67,7 @@ public:
     // Imports named files in turn, level-3 parameters included, so that a
     // register in two files keeps the later file's value; then applies the
     // files' values once more against the limits they all set. The device
-    // model tells which values those limits did not let stand.
+    // model tells, once for all files, which values did not stand.
     void importFiles(const QStringList& names);
 
 signals:
@@ -91,8 +93,11 @@ private:
     static QString exportFolder();
     QString chooseSaveFile();
     // False when nothing was applied (the file could not be opened or read).
-    bool importFile(const QString& name, bool includeLevel3);
-    bool importDocument(QIODevice* device, const QString& name, bool includeLevel3);
+    // noteLimited: the file's values that did not stand are told (not so
+    // for one of several files, which are told together).
+    bool importFile(const QString& name, bool includeLevel3, bool noteLimited = true);
+    bool importDocument(QIODevice* device, const QString& name, bool includeLevel3,
+                        bool noteLimited = true);
     void reportLeftOut(const QString& source, const QVector<ParameterFileEntry>& entries,
                        const QStringList& skipped, bool includeLevel3);
     QStringList leftOutEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3,
@@ -102,8 +107,6 @@ private:
     // One line for each entry that would command the controller.
     QStringList commandEntries(const QVector<ParameterFileEntry>& entries) const;
     void noteLimitedValues(const QMap<int, int>& fileValues);
-    // The value lies within the register's width (signed or not).
-    static bool fitsRegister(const Parameter* parameter, int value);
     // The number of entries applied.
     int applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3);
     bool applyEntry(const ParameterFileEntry& entry, bool includeLevel3);

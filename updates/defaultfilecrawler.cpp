@@ -3,6 +3,7 @@
 #include "defaultstore.h"
 #include "indexpage.h"
 #include "makerserver.h"
+#include "replyfailure.h"
 #include "replysizelimit.h"
 
 #include <QDebug>
@@ -21,14 +22,12 @@ const char* const tooLargeProperty = "kelvaraTooLarge";
 const int maxRedirects = 5;
 
 // A network error, or an answer other than 2xx.
-int failureCode(QNetworkReply* reply)
+bool failed(QNetworkReply* reply)
 {
     if (reply->error() != QNetworkReply::NoError)
-        return reply->error();
+        return true;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid() && (status.toInt() < 200 || status.toInt() > 299))
-        return QNetworkReply::UnknownContentError;
-    return QNetworkReply::NoError;
+    return status.isValid() && (status.toInt() < 200 || status.toInt() > 299);
 }
 
 QString lastPathStep(const QString& url)
@@ -192,16 +191,16 @@ void DefaultFileCrawler::getFirmwareListFinished(QNetworkReply* reply)
     stopListTimers();
 
     if (reply->property(tooLargeProperty).toBool())
-        return endCrawl(PageTooLarge, 0);
-    if (const int code = failureCode(reply))
-        return endCrawl(NetworkFailure, code);
+        return endCrawl(PageTooLarge);
+    if (failed(reply))
+        return endCrawl(NetworkFailure, ReplyFailure::text(reply));
     QStringList files;
     QStringList folders;
     switch (IndexPage::read(body(reply), &files, &folders)) {
     case IndexPage::NoList:
-        return endCrawl(PageUnreadable, 0);
+        return endCrawl(PageUnreadable);
     case IndexPage::BadEntry:
-        return endCrawl(EntryUnreadable, 0);
+        return endCrawl(EntryUnreadable);
     case IndexPage::Read:
         break;
     }
@@ -283,10 +282,10 @@ void DefaultFileCrawler::requestNextPage()
     requestPage(below(crawlBase, next.name + QLatin1Char('/')), next.name, next.depth);
 }
 
-void DefaultFileCrawler::endCrawl(Failure failure, int code)
+void DefaultFileCrawler::endCrawl(Failure failure, const QString& reason)
 {
     phase = Phase::Idle;
-    emit crawlFailed(failure, code);
+    emit crawlFailed(failure, reason);
 }
 
 void DefaultFileCrawler::fetch(const QStringList& pages)
@@ -334,13 +333,12 @@ void DefaultFileCrawler::firmwareFileDownloadFinished(QNetworkReply* reply)
     if (last)
         stopFileTimers();
 
-    const int code = reply->property(tooLargeProperty).toBool() ? 0 : failureCode(reply);
-    const QString problem = fileProblem(reply, target, code);
-    if (code == 0 && problem.isEmpty())
+    const QString problem = fileProblem(reply, target);
+    if (problem.isEmpty())
         ++counts.filesSaved;
     else
         counts.filesMissing << QDir(dataDir).relativeFilePath(target);
-    emit fileFinished(target, code, problem);
+    emit fileFinished(target, problem);
     if (last) {
         phase = Phase::Idle;
         emit batchFinished();
@@ -348,12 +346,12 @@ void DefaultFileCrawler::firmwareFileDownloadFinished(QNetworkReply* reply)
 }
 
 // Why a file that came back is not in the store; empty when it is now.
-QString DefaultFileCrawler::fileProblem(QNetworkReply* reply, const QString& target, int code) const
+QString DefaultFileCrawler::fileProblem(QNetworkReply* reply, const QString& target) const
 {
     if (reply->property(tooLargeProperty).toBool())
         return tr("it is larger than %1 MB").arg(MAX_REPLY_BYTES / (1024 * 1024));
-    if (code != QNetworkReply::NoError)
-        return QString();
+    if (failed(reply))
+        return ReplyFailure::text(reply);
     return DefaultStore::saveFile(dataDir, target, body(reply));
 }
 
@@ -365,7 +363,7 @@ void DefaultFileCrawler::getFirmwareListTimeout()
     listReply = nullptr;
     stopListTimers();
     reply->abort();
-    endCrawl(PageTimedOut, 0);
+    endCrawl(PageTimedOut);
 }
 
 void DefaultFileCrawler::getFirmwareTimeout()

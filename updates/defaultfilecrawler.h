@@ -87,11 +87,12 @@ signals:
     // brands() lists what to offer. With nothing to offer the crawl has
     // ended; otherwise it waits for fetch().
     void crawlFinished();
-    // The crawl ended; code is the network error of NetworkFailure.
-    void crawlFailed(DefaultFileCrawler::Failure failure, int code);
-    // A file of the batch came back: code is its network error (0 when it
-    // arrived), problem why it was not stored (empty when it was).
-    void fileFinished(const QString& target, int code, const QString& problem);
+    // The crawl ended; reason tells what failed of a NetworkFailure (the
+    // server's status, "HTTP 404", or the network's words).
+    void crawlFailed(DefaultFileCrawler::Failure failure, const QString& reason);
+    // A file of the batch came back: problem tells why it was not stored
+    // (empty when it was).
+    void fileFinished(const QString& target, const QString& problem);
     void batchFinished();
     // The files still outstanding were given up (tally() names them).
     void batchTimedOut();
@@ -119,8 +120,8 @@ private:
     void takeFiles(const QStringList& names);
     QStringList exclusionList() const;
     void requestNextPage();
-    void endCrawl(Failure failure, int code);
-    QString fileProblem(QNetworkReply* reply, const QString& target, int code) const;
+    void endCrawl(Failure failure, const QString& reason = QString());
+    QString fileProblem(QNetworkReply* reply, const QString& target) const;
     void keepWatching(QTimer* watchdog);
     void stopListTimers();
     void stopFileTimers();

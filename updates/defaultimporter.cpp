@@ -1,5 +1,6 @@
 #include "defaultimporter.h"
 
+#include "boxquote.h"
 #include "screenfit.h"
 #include "defaultstore.h"
 #include "dropdownwidths.h"
@@ -30,10 +31,19 @@ QStringList placeholderAnd(const char* placeholder, const QStringList& entries =
     return QStringList(QString::fromLatin1(placeholder)) + entries;
 }
 
+// Each name shows with its control and direction characters blanked; the
+// item keeps it as the store has it.
 void fill(QComboBox* box, const QStringList& items)
 {
     box->clear();
-    box->addItems(items);
+    for (const QString& item : items)
+        box->addItem(BoxQuote::plain(item), item);
+}
+
+// The store's name of the item chosen.
+QString chosenName(const QComboBox* box)
+{
+    return box->currentData().toString();
 }
 
 } // namespace
@@ -126,9 +136,9 @@ void DefaultImporter::getModels(const QString& manufacturer)
     updateApplyButton();
 }
 
-void DefaultImporter::on_manufacturerBox_currentIndexChanged(QString arg1)
+void DefaultImporter::on_manufacturerBox_currentIndexChanged(QString)
 {
-    getModels(arg1);
+    getModels(chosenName(ui->manufacturerBox));
 }
 
 void DefaultImporter::on_modelBox_currentIndexChanged(QString)
@@ -148,18 +158,18 @@ void DefaultImporter::on_pasBox_currentIndexChanged(QString)
 
 bool DefaultImporter::isModelChosen() const
 {
-    return isChosen(ui->manufacturerBox->currentText(), manufacturerPlaceholder)
-        && isChosen(ui->modelBox->currentText(), modelPlaceholder);
+    return isChosen(chosenName(ui->manufacturerBox), manufacturerPlaceholder)
+        && isChosen(chosenName(ui->modelBox), modelPlaceholder);
 }
 
 bool DefaultImporter::isControllerChosen() const
 {
-    return isChosen(ui->controllerBox->currentText(), controllerPlaceholder);
+    return isChosen(chosenName(ui->controllerBox), controllerPlaceholder);
 }
 
 bool DefaultImporter::isPasDeviceChosen() const
 {
-    return isChosen(ui->pasBox->currentText(), pasPlaceholder);
+    return isChosen(chosenName(ui->pasBox), pasPlaceholder);
 }
 
 void DefaultImporter::updateApplyButton()
@@ -174,13 +184,13 @@ void DefaultImporter::on_applyButton_clicked()
 {
     QStringList files;
     if (isModelChosen())
-        files << DefaultStore::path(
-            dataDir, {ui->manufacturerBox->currentText(), ui->modelBox->currentText()});
+        files << DefaultStore::path(dataDir,
+                                    {chosenName(ui->manufacturerBox), chosenName(ui->modelBox)});
     if (isControllerChosen())
         files << DefaultStore::path(
-            dataDir, {QLatin1String(controllerFolder), ui->controllerBox->currentText()});
+            dataDir, {QLatin1String(controllerFolder), chosenName(ui->controllerBox)});
     if (isPasDeviceChosen())
-        files << DefaultStore::path(dataDir, {QLatin1String(pasFolder), ui->pasBox->currentText()});
+        files << DefaultStore::path(dataDir, {QLatin1String(pasFolder), chosenName(ui->pasBox)});
     xmlTranslator->importFiles(files);
     close();
 }
@@ -197,9 +207,9 @@ void DefaultImporter::reloadBrands()
 {
     disconnect(firmwareDownloader, &FirmwareDownloader::updateSuccess, this,
                &DefaultImporter::reloadBrands);
-    const QString manufacturer = ui->manufacturerBox->currentText();
+    const QString manufacturer = chosenName(ui->manufacturerBox);
     getManufacturers();
     // The maker chosen before, when it is still there; else the placeholder.
-    ui->manufacturerBox->setCurrentIndex(qMax(0, ui->manufacturerBox->findText(manufacturer)));
+    ui->manufacturerBox->setCurrentIndex(qMax(0, ui->manufacturerBox->findData(manufacturer)));
     emit dataDownloaded();
 }

@@ -61,13 +61,18 @@ bool isSafeName(const QString& name)
 
 QString saveFile(const QString& root, const QString& target, const QByteArray& body)
 {
-    if (!hasParameterFileRoot(body))
-        return tr("the server sent no parameter file");
+    // Read first: what the XML reader could not take in time is refused
+    // before it looks for the root.
     QBuffer buffer;
     buffer.setData(body);
     buffer.open(QIODevice::ReadOnly);
     ParameterFileReader reader;
-    if (!reader.read(&buffer))
+    const bool complete = reader.read(&buffer);
+    if (reader.isRefused())
+        return tr("the file the server sent was refused (%1)").arg(reader.errorString());
+    if (!hasParameterFileRoot(body))
+        return tr("the server sent no parameter file");
+    if (!complete)
         return tr("the parameter file the server sent is broken or cut short (%1)")
             .arg(reader.errorString());
     if (reader.entries().isEmpty())

@@ -1,6 +1,7 @@
 #include "downloader.h"
 
 #include "boxquote.h"
+#include "replyfailure.h"
 #include "screenfit.h"
 #include "ui_downloader.h"
 #include "webaddress.h"
@@ -265,7 +266,7 @@ void Downloader::finished()
         return;
     }
     if (m_reply->error() != QNetworkReply::NoError) {
-        fail(BoxQuote::cut(m_reply->errorString()));
+        fail(ReplyFailure::text(m_reply));
         return;
     }
 

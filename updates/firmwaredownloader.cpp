@@ -92,7 +92,8 @@ void FirmwareDownloader::getFirmware(const QString& url)
     crawler->crawl(url);
 }
 
-void FirmwareDownloader::showCrawlFailure(DefaultFileCrawler::Failure failure, int code)
+void FirmwareDownloader::showCrawlFailure(DefaultFileCrawler::Failure failure,
+                                          const QString& reason)
 {
     const QString readFailedTitle = tr("Firmware list read failed");
     switch (failure) {
@@ -101,7 +102,7 @@ void FirmwareDownloader::showCrawlFailure(DefaultFileCrawler::Failure failure, i
                  tr("There was a network error getting the remote firmware list.\n"
                     "Please ensure you are connected to the internet.\n\n"
                     "Error code: %1 - Network Connection Error")
-                     .arg(code),
+                     .arg(reason),
                  false);
         break;
     case DefaultFileCrawler::PageUnreadable:
@@ -196,17 +197,14 @@ void FirmwareDownloader::toggleSelectAllBox(int checked)
 
 // A file that is not stored is told in the report at the batch's end, with
 // the others: a box for each would stop the user once a file.
-void FirmwareDownloader::noteFileFinished(const QString& target, int code, const QString& problem)
+void FirmwareDownloader::noteFileFinished(const QString& target, const QString& problem)
 {
     const DefaultFileCrawler::Tally& tally = crawler->tally();
     const int remaining = tally.filesRequested - tally.filesFinished;
     progressDialog->setProgress(100 - (remaining * 100) / tally.filesRequested);
     progressDialog->setProgressText(tr("Downloading Files... %1 done.").arg(tally.filesFinished));
-    const QString name = QDir(dataDir).relativeFilePath(target);
-    if (code != 0)
-        fileFailures.insert(name, tr("error code %1").arg(code));
-    else if (!problem.isEmpty())
-        fileFailures.insert(name, problem);
+    if (!problem.isEmpty())
+        fileFailures.insert(QDir(dataDir).relativeFilePath(target), problem);
 }
 
 void FirmwareDownloader::allDownloadsFinished()

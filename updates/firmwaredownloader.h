@@ -66,10 +66,10 @@ private:
         QString pathLine;
     };
 
-    void showCrawlFailure(DefaultFileCrawler::Failure failure, int code);
+    void showCrawlFailure(DefaultFileCrawler::Failure failure, const QString& reason);
     void chooseBrands();
     QStringList askForBrands();
-    void noteFileFinished(const QString& target, int code, const QString& problem);
+    void noteFileFinished(const QString& target, const QString& problem);
     void allDownloadsFinished();
     void showTimedOutBatch();
     QString storeLine() const;

@@ -1,5 +1,6 @@
 #include "pasdeviceloader.h"
 
+#include "boxquote.h"
 #include "defaultstore.h"
 #include "kelvara.h"
 #include "parameter.h"
@@ -38,7 +39,7 @@ void PasDeviceLoader::refreshPasDeviceList()
 
 void PasDeviceLoader::addDeviceToDropdown(QString fileName)
 {
-    QString text = fileName;
+    QString text = BoxQuote::plain(fileName);
     text.replace(QLatin1Char('_'), QLatin1Char(' '));
     text.remove(QStringLiteral(".xml"), Qt::CaseInsensitive);
     comboBox->addItem(text, fileName);

@@ -160,3 +160,7 @@ void QSimpleUpdater::setMandatoryUpdate(const QString& url, bool mandatory_updat
 {
     getUpdater(url)->setMandatoryUpdate(mandatory_update);
 }
+void QSimpleUpdater::setParentWidget(const QString& url, QWidget* parent)
+{
+    getUpdater(url)->setParentWidget(parent);
+}

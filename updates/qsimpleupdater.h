@@ -6,6 +6,7 @@
 #include <QString>
 
 class Updater;
+class QWidget;
 
 // The process-wide front of the update check: keeps one Updater per
 // version-file address, created on first use, and forwards settings,
@@ -54,6 +55,8 @@ public slots:
     void setUseCustomAppcast(const QString& url, bool customAppcast);
     void setUseCustomInstallProcedures(const QString& url, bool custom);
     void setMandatoryUpdate(const QString& url, bool mandatory_update);
+    // The window the check's boxes open over.
+    void setParentWidget(const QString& url, QWidget* parent);
 
 private:
     QSimpleUpdater() = default;

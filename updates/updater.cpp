@@ -2,6 +2,7 @@
 
 #include "boxquote.h"
 #include "downloader.h"
+#include "replyfailure.h"
 #include "replysizelimit.h"
 #include "versionfile.h"
 #include "webaddress.h"
@@ -40,18 +41,6 @@ void endForLimit(QNetworkReply* reply, const char* limit)
 QString heading(const QString& text)
 {
     return QStringLiteral("<h3>") + text + QStringLiteral("</h3>");
-}
-
-// Tells what went wrong; the detail is shown as text, never as markup.
-void showProblem(const QString& text, const QString& detail)
-{
-    QMessageBox box;
-    box.setTextFormat(Qt::RichText);
-    box.setIcon(QMessageBox::Warning);
-    box.setStandardButtons(QMessageBox::Close);
-    box.setText(heading(text));
-    box.setInformativeText(detail.toHtmlEscaped());
-    box.exec();
 }
 
 } // namespace
@@ -226,6 +215,31 @@ void Updater::setTimeLimit(int millis)
     m_timeLimit = millis;
 }
 
+void Updater::setParentWidget(QWidget* parent)
+{
+    m_parentWidget = parent;
+}
+
+// Titled as the update's other windows are; made over the window that
+// asked for the check.
+void Updater::prepareBox(QMessageBox* box, const QString& text) const
+{
+    box->setWindowTitle(tr("Updater"));
+    box->setTextFormat(Qt::RichText);
+    box->setText(heading(text));
+}
+
+// Tells what went wrong; the detail is shown as text, never as markup.
+void Updater::showProblem(const QString& text, const QString& detail) const
+{
+    QMessageBox box(m_parentWidget);
+    prepareBox(&box, text);
+    box.setIcon(QMessageBox::Warning);
+    box.setStandardButtons(QMessageBox::Close);
+    box.setInformativeText(detail.toHtmlEscaped());
+    box.exec();
+}
+
 void Updater::checkForUpdates()
 {
     request(0, QDeadlineTimer(m_timeLimit));
@@ -288,9 +302,9 @@ void Updater::onReply(QNetworkReply* reply)
     if (reply->error() != QNetworkReply::NoError) {
         // Past the limits above, only the transfer timeout cancels a reply.
         const bool timedOut = reply->error() == QNetworkReply::OperationCanceledError;
-        checkFailed(tr("The version file could not be fetched: %1")
-                        .arg(timedOut ? tr("the server did not answer")
-                                      : BoxQuote::cut(reply->errorString())));
+        checkFailed(
+            tr("The version file could not be fetched: %1")
+                .arg(timedOut ? tr("the server did not answer") : ReplyFailure::text(reply)));
         return;
     }
 
@@ -355,8 +369,7 @@ void Updater::setUpdateAvailable(bool available)
 {
     m_updateAvailable = available;
 
-    QMessageBox box;
-    box.setTextFormat(Qt::RichText);
+    QMessageBox box(m_parentWidget);
     box.setIcon(QMessageBox::Information);
     // Texts from the version file are shown as text, never as markup. The
     // name is never broken at its hyphen ("kelvara-/suite").
@@ -367,8 +380,8 @@ void Updater::setUpdateAvailable(bool available)
         if (!m_notifyOnFinish)
             return;
         box.setStandardButtons(QMessageBox::Close);
-        box.setText(
-            heading(tr("Congratulations! You are running the latest version of %1").arg(module)));
+        prepareBox(&box,
+                   tr("Congratulations! You are running the latest version of %1").arg(module));
         box.setInformativeText(tr("No updates are available for the moment"));
         box.exec();
         return;
@@ -376,8 +389,9 @@ void Updater::setUpdateAvailable(bool available)
 
     if (!m_notifyOnUpdate && !m_notifyOnFinish)
         return;
-    box.setText(heading(tr("Version %1 of %2 has been released!")
-                            .arg(BoxQuote::cut(m_latestVersion).toHtmlEscaped(), module)));
+    prepareBox(&box,
+               tr("Version %1 of %2 has been released!")
+                   .arg(BoxQuote::cut(m_latestVersion).toHtmlEscaped(), module));
     box.setInformativeText(m_mandatoryUpdate
                                ? tr("Would you like to download the update now? This is a "
                                     "mandatory update, exiting now will close the application")

@@ -3,18 +3,21 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class Downloader;
 class QDeadlineTimer;
+class QMessageBox;
 class QNetworkAccessManager;
 class QNetworkReply;
+class QWidget;
 
 // One update check for one version-file address: fetches the JSON version
 // file, compares this platform's latest version with the running one and
 // tells the user. Accepting an update opens its web page or download
 // address in the browser, or downloads it in the download window, which is
-// built only then.
+// built only then. Its boxes open over the window that asked for the check.
 class Updater : public QObject
 {
     Q_OBJECT
@@ -53,6 +56,8 @@ public:
 
     // The limit of a whole check, in ms (CHECK_TIME_LIMIT_MILLIS unless set).
     void setTimeLimit(int millis);
+    // The window the boxes open over; none unless set.
+    void setParentWidget(QWidget* parent);
 
 signals:
     void checkingFinished(const QString& url);
@@ -80,6 +85,8 @@ private:
     QString brokenLimit(const QNetworkReply* reply) const;
     QString readVersionFile(const QByteArray& body);
     void checkFailed(const QString& reason);
+    void prepareBox(QMessageBox* box, const QString& text) const;
+    void showProblem(const QString& text, const QString& detail) const;
     void acceptUpdate();
     Downloader* downloader();
     void openWebAddress(const QString& address);
@@ -103,6 +110,7 @@ private:
     Downloader* m_downloader = nullptr;
     QNetworkAccessManager* m_manager = nullptr;
     int m_timeLimit = CHECK_TIME_LIMIT_MILLIS;
+    QPointer<QWidget> m_parentWidget;
 };
 
 #endif // UPDATER_H

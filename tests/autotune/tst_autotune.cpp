@@ -73,6 +73,41 @@ RigSetup motor(const std::function<void(MotorBehaviour&)>& change)
     return [=](AutotuneRig& r) { r.motor(change); };
 }
 
+// Controllers A and B (another serial number) behind the cable bench, the
+// cable on A, their motors slow enough to be caught at a run, and a link
+// that has read A.
+struct BenchLink
+{
+    static std::unique_ptr<ControllerSimulator> controller(int serial)
+    {
+        auto sim = std::make_unique<ControllerSimulator>();
+        if (!sim->start() || !sim->loadImage(QStringLiteral(KELVARA_SIM_IMAGE)))
+            return std::unique_ptr<ControllerSimulator>();
+        sim->setRegisterValue(238, serial);
+        MotorBehaviour motor = sim->motorBehaviour();
+        motor.staticMs = 1500, motor.spinMs = 3000;
+        sim->setMotorBehaviour(motor);
+        return sim;
+    }
+    bool start()
+    {
+        if (!bench.start(controller(4711), controller(5150)))
+            return false;
+        link.setCurrentPortName(bench.port());
+        link.setDefaultTimeout(40);
+        QSignalSpy read(&link, &KelvaraCom::readAllComplete);
+        link.readAll();
+        if (!read.wait(5000) || !model.isValid())
+            return false;
+        bench.clearLogs();
+        return true;
+    }
+
+    CableBench bench;
+    Kelvara model;
+    KelvaraCom link{&model};
+};
+
 // A widget of the page on show (earlier pages may still await deletion).
 template<class T>
 T* shown(QWidget* wizard, const QString& name = QString())
@@ -477,6 +512,65 @@ private slots:
         QVERIFY(!rig.events.contains("errorMessage(Read Fail)"));
     }
 
+    void startAnsweredLate_data()
+    {
+        QTest::addColumn<bool>("spinning");
+        QTest::addColumn<RigSetup>("setup");
+        QTest::addColumn<QList<int>>("starts"); // written to 481
+        // On test time 4 times faster: the spin's 20 s limit and its stall
+        // watch (5 to 14 s) take 5000 and 1250 to 3500 ms from the answered
+        // start, a measurement's 5 s limit 1250 ms.
+        QTest::newRow("spin") << true << motor([](MotorBehaviour& m) { m.spinMs = 4300; })
+                              << QList<int>{2, 2};
+        QTest::newRow("winding measurement")
+            << false << motor([](MotorBehaviour& m) { m.staticMs = 700; })
+            << QList<int>{1, 1, 1, 1};
+    }
+    // The start of the controller's run is lost, and so are the first three
+    // reads of the identity check that follows; it goes out again 1.6 s
+    // after it was first sent, once the controller has been identified. A
+    // healthy run is timed from the start the controller answered, and
+    // succeeds.
+    void startAnsweredLate()
+    {
+        QFETCH(bool, spinning);
+        QFETCH(RigSetup, setup);
+        AutotuneRig rig;
+        rig.link->setDefaultTimeout(100);
+        setup(rig);
+        Parameter* mode = rig.model->getParameter(481);
+        QObject::connect(mode, &Parameter::valueSet, [&] {
+            if (mode->getRegisterValue() != 0 && rig.writesTo(481).isEmpty())
+                rig.sim.silenceNextRequests(4);
+        });
+        QCOMPARE(runTest(rig, spinning, 4).outcome, QString("success"));
+        QTEST(rig.writesTo(481), "starts");
+    }
+
+    // The torque command read before a test is lost as the cable moves to
+    // B, whose motor turns. B's answer decides nothing: the read waits for
+    // the identity check, B is refused it, and no box is raised nor test run.
+    void motorCheckOfAnotherController()
+    {
+        BenchLink t;
+        QVERIFY(t.start());
+        t.bench.b->setTorqueCommand(200);
+        QSignalSpy failures(&t.link, &KelvaraCom::errorMessage);
+        ModalWatcher watcher;
+        QPointer<AutotuneWizard> wizard = new AutotuneWizard(&t.model, &t.link, nullptr);
+        wizard->show();
+        QVERIFY(t.bench.moveOn(CableBench::Trigger::readAt(477), t.bench.b.get(), 0));
+        shown<QPushButton>(wizard, "launch")->click();
+        QVERIFY(failures.wait(5000));
+        QCOMPARE(failures.first().first().toString(), QString("Another Controller"));
+        QCOMPARE(watcher.count(), 0);
+        QVERIFY(button(wizard, "cancel")->isEnabled());
+        const QVector<QByteArray> ofB = t.bench.b->requests(); // the check's read of 237 to 256
+        QVERIFY(ofB.size() == 1 && ofB.first().startsWith(QByteArray::fromHex("010300ed0014")));
+        wizard->close();
+        QTRY_VERIFY(wizard.isNull());
+    }
+
     // What a failed stationary test wrote is what the controller holds, not
     // in its flash: unsaved whether Kv is set back or left, and written by
     // the next save of another edit before its save to flash.
@@ -683,29 +777,15 @@ private slots:
         QFETCH(CableAdapter::Trigger, move);
         QFETCH(bool, toB);
         QFETCH(bool, resultsWritten);
-        auto controller = [](int serial) {
-            auto sim = std::make_unique<ControllerSimulator>();
-            if (!sim->start() || !sim->loadImage(QStringLiteral(KELVARA_SIM_IMAGE)))
-                return std::unique_ptr<ControllerSimulator>();
-            sim->setRegisterValue(238, serial);
-            MotorBehaviour motor = sim->motorBehaviour();
-            motor.staticMs = 1500, motor.spinMs = 3000;
-            sim->setMotorBehaviour(motor);
-            return sim;
-        };
         QTemporaryDir logs;
         const QString previous = QDir::currentPath();
         QDir::setCurrent(logs.path());
-        CableBench bench;
-        QVERIFY(bench.start(controller(4711), controller(5150)));
-        Kelvara model;
-        KelvaraCom link(&model);
-        link.setCurrentPortName(bench.port());
-        link.setDefaultTimeout(40);
+        BenchLink t;
+        QVERIFY(t.start());
+        CableBench& bench = t.bench;
+        Kelvara& model = t.model;
+        KelvaraCom& link = t.link;
         QSignalSpy read(&link, &KelvaraCom::readAllComplete);
-        link.readAll();
-        QVERIFY(read.wait(5000) && model.isValid());
-        bench.clearLogs();
         const QMap<int, int> savedBefore = model.getSavedValues();
         QList<int> heldAtReport;
         connect(&link, &KelvaraCom::errorMessage, &link,

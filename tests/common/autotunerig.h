@@ -58,7 +58,7 @@ public:
         QObject::connect(&test, success, [&] { outcome = "success"; });
         QObject::connect(&test, failure, [&](Error e) { outcome = QString("error %1").arg(e); });
         start();
-        const bool ended = QTest::qWaitFor([&] { return !outcome.isEmpty(); }, 8000);
+        const bool ended = QTest::qWaitFor([&] { return !outcome.isEmpty(); }, 15000);
         const bool idle =
             QTest::qWaitFor([&] { return link->getMode() == KelvaraCom::IdleMode; }, 10000);
         return ended && idle ? outcome : QString("still running");

@@ -37,7 +37,8 @@ inline QStringList boxFaults(const QWidget* box, const QWidget* over)
             ? QTextDocumentFragment::fromHtml(label->text()).toPlainText()
             : label->text();
         int widestWord = 0;
-        for (const QString& word : text.split(QRegularExpression("\\s+")))
+        // Zero width spaces break a word where it must.
+        for (const QString& word : text.split(QRegularExpression("[\\s\\x{200b}]+")))
             widestWord = qMax(widestWord, label->fontMetrics().horizontalAdvance(word));
         const QSize needed = label->wordWrap()
             ? QSize(widestWord, label->heightForWidth(label->width()))

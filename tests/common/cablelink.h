@@ -19,16 +19,23 @@ struct CableLink
 {
     static constexpr int wheelAddress = 229; // kept in flash
 
-    // readA: the link reads A before the test begins.
-    bool start(int timeoutMs, bool readA = true)
+    // readA: the link reads A before the test begins. firmware: of A and B
+    // from 6000 on, which keep their hardware version and serial number in
+    // 1881 and 2017, C's a later one; 0: the sample's (5921, C's 5930).
+    bool start(int timeoutMs, bool readA = true, int firmware = 0)
     {
         for (ControllerSimulator* controller : {&a, &b, &c}) {
             if (!controller->start() || !controller->loadImage(KELVARA_SIM_IMAGE))
                 return false;
+            if (firmware > 0) {
+                controller->setRegisterValue(256, firmware);
+                controller->setRegisterValue(1881, 0x0805);
+                controller->setRegisterValue(2017, 4711);
+            }
         }
         b.setRegisterValue(72, 2222);
-        b.setRegisterValue(238, 5150);
-        c.setRegisterValue(256, 5930);
+        b.setRegisterValue(firmware > 0 ? 2017 : 238, 5150);
+        c.setRegisterValue(256, firmware > 0 ? firmware + 9 : 5930);
         if (!adapter.start() || !adapter.plugInto(&a))
             return false;
         link.setCurrentPortName(adapter.portName());

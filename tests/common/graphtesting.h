@@ -84,8 +84,9 @@ void dragItem(
 }
 
 // Presses on the item, moves by (dx, dy) viewport pixels in steps and back
-// to the pixel it was pressed on, releases there.
-inline void dragItemAndBack(QGraphicsView* view, QGraphicsItem* item, int dx, int dy, int steps = 4)
+// to the pixel it was pressed on, or to one off it, releases there.
+inline void dragItemAndBack(QGraphicsView* view, QGraphicsItem* item, int dx, int dy, int steps = 4,
+                            const QPoint& off = QPoint())
 {
     QWidget* viewport = view->viewport();
     const QPoint from = view->mapFromScene(item->scenePos());
@@ -94,7 +95,8 @@ inline void dragItemAndBack(QGraphicsView* view, QGraphicsItem* item, int dx, in
         const int out = i <= steps ? i : 2 * steps - i;
         sendMove(viewport, from + QPoint(dx * out / steps, dy * out / steps));
     }
-    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, from);
+    sendMove(viewport, from + off);
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, from + off);
 }
 
 // A drag of the item through scene points, by the scene's own mouse

@@ -45,7 +45,9 @@ private:
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             if (onBox)
                 onBox(box);
-            m_texts << box->text();
+            // As it reads: without the zero width spaces that break a word
+            // wider than the box.
+            m_texts << box->text().remove(QChar(0x200b));
             const auto buttons = box->buttons();
             QStringList names;
             for (QAbstractButton* button : buttons)

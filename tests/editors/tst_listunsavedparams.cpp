@@ -43,19 +43,33 @@ private slots:
             << "124   Maximum Speed in PAS Mode          199     --->  30     km/h\n"
                "229   Maximum Speed                      200     --->  50     km/h"
             << false;
+        // Read at the controller's Max Phase Current and rated voltage, not
+        // the ones typed since.
+        QTest::newRow("at the controller's scale")
+            << Edits{{71, 70, 30}, {154, 35, 20}}
+            << "71    Phase <b>Current</b> & more        70      --->  30     A\n"
+               "154   Max Regen Phase Current            35      --->  20     A"
+            << false;
+        QTest::newRow("at the controller's rated voltage")
+            << Edits{{70, 48, 24}, {141, 42, 20}}
+            << "70    Rated System Voltage (generally leave as-is)    48      --->  24     V\n"
+               "141   Low Voltage Cutoff (Start)         42      --->  20     V"
+            << false;
     }
     void report()
     {
         QFETCH(Edits, edits);
         auto model = readModel();
         model->getParameter(71)->setName("Phase <b>Current</b> & more");
+        // All read first: the controller's values scale one another.
         for (const auto& [address, saved, value] : edits) {
             Parameter* parameter = model->getParameter(address);
             const double offset = parameter->getOffsetFormula()->evaluate();
             model->setControllerRamFromRead(address,
                                             parameter->getScaleFormula()->toMemory(saved + offset));
-            parameter->setValue(value);
         }
+        for (const auto& [address, saved, value] : edits)
+            model->getParameter(address)->setValue(value);
         ListUnsavedParams dialog(model.get());
         QTEST(dialog.findChild<QTextEdit*>("unsaved_list")->toPlainText(), "text");
         QTEST(!dialog.findChild<QLabel*>("level_3_label")->isHidden(), "level3");

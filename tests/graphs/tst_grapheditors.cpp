@@ -189,9 +189,13 @@ private slots:
                                                    << "109=1000 110=500"
                                                    << "n1=0.5 n2=1.5,30 b0=0..0 b1=0..1";
         // 19 pixels are 0.1 s, 3 pixels 1 RPM.
-        QTest::newRow("sensorless node 1 in 1 ms steps") << int(Sensorless) << "n1:1,0"
-                                                         << "110=105"
-                                                         << "n2=1.105";
+        QTest::newRow("sensorless node 1 in 1 ms steps") << int(Sensorless) << "n1:3,0"
+                                                         << "110=116"
+                                                         << "n2=1.116";
+        // Released within two pixels of the press: where it began.
+        QTest::newRow("sensorless node 1 two pixels off") << int(Sensorless) << "n1:2,0"
+                                                          << "110=100"
+                                                          << "n1=0.1 n2=1.1";
 
         QTest::newRow("temperature points are fixed") << int(Temperature) << "95=1.5 n3:20,-40"
                                                       << "95=1.5 96=1.12"

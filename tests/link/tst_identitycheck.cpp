@@ -31,39 +31,62 @@ class TestIdentityCheck : public QObject
 private slots:
     void checkReadLostAsTheCableMoves_data()
     {
-        QTest::addColumn<QString>("to"); // where the cable goes as the check reads
-        QTest::newRow("C: A's serial number, another firmware") << "C";
-        QTest::newRow("back onto A") << "A";
+        QTest::addColumn<int>("firmware"); // of A and B; 0: the sample's
+        QTest::addColumn<int>("lostRead"); // the address of the check's read that is lost
+        QTest::addColumn<QString>("to");   // where the cable goes as the check reads
+        QTest::addColumn<int>("tries");    // of the check after the lost read, on A
+        QTest::newRow("C: A's serial number, another firmware") << 0 << 237 << "C" << 0;
+        QTest::newRow("back onto A") << 0 << 237 << "A" << 1;
+        // From firmware 6000 on the check reads 1881 and 2017 after 237 to
+        // 256; a try begun again starts from its first read.
+        QTest::newRow("firmware 6000 on, 1881 lost, C") << 6021 << 1881 << "C" << 0;
+        QTest::newRow("firmware 6000 on, 2017 lost, C") << 6021 << 2017 << "C" << 0;
+        QTest::newRow("firmware 6000 on, 2017 lost, back onto A") << 6021 << 2017 << "A" << 1;
     }
-    // The check's read is lost as the cable moves. The check begins again: C, whose hardware version and serial number are A's, is
-    // told from A by its own firmware and gets nothing; A again is served.
+    // A read of the check is lost as the cable moves. The check begins
+    // again from its first read, and no answer of the earlier try counts:
+    // C, whose hardware version and serial number are A's, is told from A by
+    // its own firmware and gets nothing; A again is served.
     void checkReadLostAsTheCableMoves()
     {
+        QFETCH(int, firmware);
+        QFETCH(int, lostRead);
         QFETCH(QString, to);
+        QFETCH(int, tries);
         CableLink t;
-        QVERIFY(t.start(40));
+        QVERIFY(t.start(40, true, firmware));
         ControllerSimulator* next = to == "C" ? &t.c : &t.a;
-        QVERIFY(t.adapter.moveOn(CableAdapter::Trigger::readAt(237), {next}));
+        QVERIFY(t.adapter.moveOn(CableAdapter::Trigger::readAt(lostRead), {next}));
         QSignalSpy refused(&t.link, &KelvaraCom::otherControllerAnswered);
         QSignalSpy failures(&t.link, &KelvaraCom::errorMessage);
         QSignalSpy saved(&t.link, &KelvaraCom::flashSaveComplete);
         t.saveWheel(30.5);
         QTRY_VERIFY_WITH_TIMEOUT(failures.count() + saved.count() > 0, 10000);
         QCOMPARE(t.adapter.requestsTo(nullptr).size(), 1);
+        QStringList tryReads{checkRead};
+        if (firmware >= 6000)
+            tryReads << spaced(Frames::read(1881, 1)) << spaced(Frames::read(2017, 1));
+        const QStringList answeredBefore = tryReads.mid(0,
+                                                        lostRead == 237        ? 0
+                                                            : lostRead == 1881 ? 1
+                                                                               : 2);
         const QString write = spaced(Frames::write(wheelAddress, {305}));
         if (to == "C") {
             QCOMPARE(refused.count(), 1);
             QCOMPARE(failures.first().first().toString(), QString("Another Controller"));
-            QCOMPARE(CableLink::frames(t.a), QStringList());
-            QCOMPARE(CableLink::frames(t.c), QStringList{checkRead});
+            QCOMPARE(CableLink::frames(t.a), answeredBefore);
+            QCOMPARE(CableLink::frames(t.c), tryReads);
             QCOMPARE(CableLink::writes(t.c), QStringList());
             QCOMPARE(int(t.c.registerValue(wheelAddress)), int(t.a.registerValue(wheelAddress)));
             QVERIFY(t.model.getUnsavedValues().contains(wheelAddress));
         } else {
             QCOMPARE(refused.count(), 0);
             QCOMPARE(failures.count(), 0);
-            QCOMPARE(CableLink::frames(t.a),
-                     (QStringList{checkRead, write, flashWrite, flashRead}));
+            QStringList expected = answeredBefore;
+            for (int i = 0; i < tries; ++i)
+                expected += tryReads;
+            expected << write << flashWrite << flashRead;
+            QCOMPARE(CableLink::frames(t.a), expected);
             QCOMPARE(int(t.a.registerValue(wheelAddress)), 305);
         }
     }

@@ -121,6 +121,9 @@ private slots:
         QVERIFY(!gate.isInDoubt() && gate.letsPass(kv));
         gate.raiseDoubt();
         QVERIFY(!gate.letsPass(kv));
+        // A read whose answer decides something waits as a write does; one
+        // that only shows a value goes.
+        QVERIFY(!gate.letsReadPass(true) && gate.letsReadPass(false));
     }
 
     void judgesAnswers_data()

@@ -2,12 +2,12 @@
 // simulated controller, judged from what Save sends it. A value off the
 // display step goes out as it stands, by every import path and through an
 // export and Open, also one that shows as the controller's value does; only
-// a limit moves one, the register's own range too, and the box names that.
+// a limit (a raw step past it too), the register's own range or a graph's
+// rule moves one, and one box names that, as the file's value.
 
 #include "defaultstore.h"
+#include "graphwindow.h"
 #include "pasdeviceloader.h"
-#include "windowfixture.h"
-#include "xmltranslatortesting.h"
 
 using namespace WindowFixture;
 
@@ -99,7 +99,7 @@ private slots:
         QVERIFY(f.simulator->loadImage(KELVARA_SIM_IMAGES "/controller.xml"));
         QVERIFY(controllerHolds(lowCutoffEnd));
         QVERIFY(controllerHolds(sample));
-        *dialogs = FakeDialogs();
+        f.window->findChild<XMLTranslator*>()->setDialogs(dialogs = new FakeDialogs);
     }
 
     // Exported from a controller that holds values off the display step
@@ -196,10 +196,29 @@ private slots:
             << int(PasDeviceList) << entry("253", "65536")
             << "Assist Gain Walk (253): 16 per unit in the file, 1 per unit now"
             << RegisterValues{{253, 4096}};
+        // One raw step past a limit shows as the limit, and is held there.
+        QTest::newRow("a step past the maximum, Open")
+            << int(OpenFile) << entry("53", "16390") + entry("104", "4100") + entry("219", "4100")
+            << "Assist Level 1 (219): 1.00098 per unit in the file, 1 per unit now"
+            << RegisterValues{{53, 16384}, {104, 4096}, {219, 4096}};
+        // At the sample's 70 A, 1 A is raw 58.5.
+        QTest::newRow("a step below the minimum, defaults dialog")
+            << int(DefaultsApply) << entry("154", "57")
+            << "Max Regen Phase Current (154): 0.974121 A in the file, 1 A now"
+            << RegisterValues{{154, 58}};
+        QTest::newRow("whole numbers in full, PAS device list")
+            << int(PasDeviceList) << entry("76", "2147483647")
+            << "Depricated Kv Always 1 (76): 2147483647 in the file, 65535 now"
+            << RegisterValues{{76, 65535}};
+        // The throttle graph keeps the dead band within half the span.
+        QTest::newRow("held by a graph's rule, defaults dialog")
+            << int(DefaultsApply) << entry("151", "3000")
+            << "Throttle Deadband Threshold (151): 3.66 V in the file, 1.2 V now"
+            << RegisterValues{{151, 983}};
     }
 
-    // Only a limit moves a file's value, the register's own range too: the
-    // box names it and Save writes the limit.
+    // Only a limit moves a file's value, the register's own range or a
+    // graph's rule too: the box names it and Save writes what it holds.
     void fileValueBeyondTheLimitNamed()
     {
         QFETCH(int, path);
@@ -213,6 +232,37 @@ private slots:
         const QString told = boxes.texts().at(boxes.titles().indexOf("Values Limited"));
         QVERIFY2(told.contains("\n  " + line + "\n"), qPrintable(told));
         QCOMPARE(f.save(), written);
+    }
+
+    // Motor and controller files applied at once, the first with a report
+    // box of its own (its command): what they moved is told once, as it
+    // stands at the end. The motor file's 72 V moves the voltages, the
+    // controller file's cutoff stands.
+    void oneBoxForOneApply()
+    {
+        f.window->findChild<XMLTranslator*>()->setDialogs(dialogs = new ShownReportDialogs);
+        writeFile(store + "/Maker/M.xml", parameterDocument(entry("70", "72") + entry("481", "2")));
+        writeFile(store + "/Controller/C.xml", parameterDocument(entry("141", "3000")));
+        ModalWatcher boxes;
+        bool applied = false;
+        boxes.onDialog = [&](QWidget* modal) {
+            if (std::exchange(applied, true)) {
+                modal->close();
+                return;
+            }
+            modal->findChild<QComboBox*>("manufacturerBox")->setCurrentText("Maker");
+            modal->findChild<QComboBox*>("modelBox")->setCurrentText("M.xml");
+            modal->findChild<QComboBox*>("controllerBox")->setCurrentText("C.xml");
+            // Outside the watcher: the report box the Apply opens is its.
+            QTimer::singleShot(0, modal->findChild<QPushButton*>("applyButton"),
+                               &QPushButton::click);
+        };
+        f.window->launchDefaultChecker();
+        QTRY_VERIFY(boxes.titles().contains("Parameter File Imported"));
+        QCoreApplication::processEvents();
+        QCOMPARE(boxes.titles().count("Values Limited"), 1);
+        const QString told = boxes.texts().at(boxes.titles().indexOf("Values Limited"));
+        QCOMPARE(GraphWindow::namedIn(told), (QList<int>{147, 149, 194, 195}));
     }
 };
 

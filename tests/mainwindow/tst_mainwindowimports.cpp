@@ -45,6 +45,23 @@ class TestMainWindowImports : public QObject
         devices->setCurrentIndex(qMax(0, devices->findText(text)));
     }
 
+    // The file through the path given, as the user takes it there; name is
+    // its name in the store.
+    void importThrough(int path, const QByteArray& file, const QString& name)
+    {
+        dialogs->openAnswer = home.filePath(name);
+        if (path == OpenFile || path == AdvancedImport) {
+            writeFile(dialogs->openAnswer, file);
+            f.find<QAction>(path == OpenFile ? "importXML" : "advanced_Import")->trigger();
+        } else if (path == DefaultsApply) {
+            writeFile(store + "/Controller/" + name, file);
+            applyDefaults({{"controllerBox", name}});
+        } else {
+            writeFile(store + "/PAS/" + name, file);
+            pickPasDevice(QString(name).remove(".xml"));
+        }
+    }
+
     QList<int> markedRows() const
     {
         QList<int> marked;
@@ -143,17 +160,7 @@ private slots:
             entry("481", "2") + entry("508", "1") + entry("509", "61957") + entry("510", "1")
             + entry("227", QByteArray::number(wheelDiameter).constData())
             + entry(unlisted.split(' ').at(0).constData(), unlisted.split(' ').at(1).constData()));
-        dialogs->openAnswer = home.filePath("file.xml");
-        if (path == OpenFile || path == AdvancedImport) {
-            writeFile(dialogs->openAnswer, file);
-            f.find<QAction>(path == OpenFile ? "importXML" : "advanced_Import")->trigger();
-        } else if (path == DefaultsApply) {
-            writeFile(store + "/Controller/C.xml", file);
-            applyDefaults({{"controllerBox", "C.xml"}});
-        } else {
-            writeFile(store + "/PAS/Device.xml", file);
-            pickPasDevice("Device");
-        }
+        importThrough(path, file, "Device.xml");
         QVERIFY(waitIdle(f.window.get()));
         QCOMPARE(writtenRegisters(f.simulator->requests()), (QMap<int, int>()));
         QCOMPARE(dialogs->errors.size(), 0);
@@ -171,6 +178,64 @@ private slots:
         QCOMPARE(save(), (QMap<int, int>{{227, wheelDiameter}}));
     }
 
+    void floodsAndRepeatsByEveryPath_data()
+    {
+        QTest::addColumn<int>("path");
+        QTest::addColumn<bool>("flood");
+        const QStringList paths{"File > Open Parameter File", "Advanced Import",
+                                "defaults dialog, Apply", "PAS device list"};
+        for (int path : {OpenFile, AdvancedImport, DefaultsApply, PasDeviceList}) {
+            QTest::addRow("attribute flood, %s", qPrintable(paths[path])) << path << true;
+            QTest::addRow("one register 20,000 times, %s", qPrintable(paths[path]))
+                << path << false;
+        }
+    }
+
+    // By every path: a start tag of 10,000 attributes (which the XML reader
+    // would take seconds over) is refused with a box that says why, and
+    // nothing is lost; a file naming one register 20,000 times sets it, and
+    // its row, as often as a file naming it once.
+    void floodsAndRepeatsByEveryPath()
+    {
+        QFETCH(int, path);
+        QFETCH(bool, flood);
+        Parameter* wheel = f.model()->getParameter(227);
+        QSignalSpy shown(wheel, &Parameter::displayChanged);
+        importThrough(path, parameterDocument(entry("227", "287")), "Once.xml");
+        const int once = shown.count();
+        QCOMPARE(wheel->getRegisterValue(), 287);
+        if (path == PasDeviceList)
+            pickPasDevice(QString()); // one device at a time: its values go
+        shown.clear();
+
+        QByteArray entries = entry("227", "288").repeated(19999) + entry("227", "289");
+        if (flood) {
+            QByteArray attributes;
+            for (int i = 0; i < 10000; ++i)
+                attributes += " a" + QByteArray::number(i) + "=\"\"";
+            entries = entry("227", "289")
+                          .replace("<SerializableParameter>",
+                                   "<SerializableParameter" + attributes + ">");
+        }
+        const QMap<int, int> unsaved = f.model()->getUnsavedValues();
+        importThrough(path, parameterDocument(entries), "Many.xml");
+        QVERIFY(waitIdle(f.window.get()));
+        if (flood) {
+            QCOMPARE(dialogs->errors.size(), 1);
+            QVERIFY2(dialogs->errors.first().endsWith(
+                         "(line 3: an element carries more than 32 attributes). No parameters "
+                         "were imported."),
+                     qPrintable(dialogs->errors.first()));
+            QCOMPARE(f.model()->getUnsavedValues(), unsaved);
+            QCOMPARE(shown.count(), 0);
+        } else {
+            QCOMPARE(dialogs->errors, QStringList());
+            QCOMPARE(wheel->getRegisterValue(), 289);
+            QCOMPARE(shown.count(), once);
+        }
+        QCOMPARE(writtenRegisters(f.simulator->requests()), (QMap<int, int>()));
+    }
+
     void hugeValueShowsABoundedBox_data()
     {
         QTest::addColumn<QString>("action");
@@ -185,14 +250,7 @@ private slots:
     {
         QFETCH(QString, action);
         QFETCH(QByteArray, wheelDiameter);
-        struct ShownReport : FakeDialogs
-        {
-            void showInformation(const QString& title, const QString& text) override
-            {
-                XMLTranslatorDialogs::showInformation(title, text);
-            }
-        };
-        auto* shown = new ShownReport;
+        auto* shown = new ShownReportDialogs;
         shown->openAnswer = home.filePath("huge.xml");
         writeFile(shown->openAnswer,
                   parameterDocument(entry("227", wheelDiameter.constData())
@@ -201,7 +259,9 @@ private slots:
         ModalWatcher watcher;
         int shownText = 0;
         watcher.onBox = [&](QMessageBox* box) {
-            shownText = box->findChild<QLabel*>("qt_msgbox_label")->text().size();
+            // Less the break points of a value wider than the box.
+            shownText =
+                box->findChild<QLabel*>("qt_msgbox_label")->text().remove(QChar(0x200b)).size();
         };
         f.find<QAction>(action)->trigger();
         QCOMPARE(watcher.titles(), QStringList{"Parameter File Imported"});

@@ -25,8 +25,9 @@ struct TypedBack
 // Low Voltage Cutoff (Start) 3000 is 35.16 V at 48 V, shown 35.2 V (3004);
 // Overload Foldback Start 2000 is 48.83 %, shown 48.8 % (1999); Assist
 // Level 1 1000 is 0.244, shown 0.24 (983); a Wheel Diameter of 120 shows
-// the limit, 99.
-const QMap<int, int> heldValues = {{141, 3000}, {104, 2000}, {219, 1000}, {227, 1200}};
+// the limit, 99; Assist Level 2 4097, a raw step past its limit, shows it,
+// 1.
+const QMap<int, int> heldValues = {{141, 3000}, {104, 2000}, {219, 1000}, {227, 1200}, {245, 4097}};
 
 } // namespace
 
@@ -77,6 +78,8 @@ class TestMainWindowTypedBack : public QObject
         QTest::newRow("PAS Setup") << TypedBack{219, 1000, 0.5, 0.24};
         QTest::newRow("beyond the limits, typed back to the limit shown")
             << TypedBack{227, 1200, 70.0, 99.0};
+        QTest::newRow("a step beyond the limit, typed back to the limit shown")
+            << TypedBack{245, 4097, 0.5, 1.0};
     }
 
 private slots:

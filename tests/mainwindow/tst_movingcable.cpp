@@ -34,6 +34,7 @@ const int quickMoveMs = 1500;
 const int defaultTimeout = 250;
 
 const int kvAddress = 72;
+const int rsAddress = 75;
 const int maxSpeedAddress = 229;
 const int wheelAddress = 227;
 const int discoveryModeAddress = 481;
@@ -710,11 +711,20 @@ private slots:
         QCOMPARE(watcher.titles(), QStringList{"Save to Flash Fail"});
     }
 
+    void refusalInMidBatch_data()
+    {
+        QTest::addColumn<bool>("editOnB");
+        QTest::newRow("Read on A") << false;
+        QTest::newRow("an edit on B, Save on A") << true;
+    }
     // A takes Kv; the frame of the maximum speed is lost as the cable moves
     // to B, which is refused it and read. The box names Kv as held by A
     // outside its flash; back on A, Kv is marked until a save to flash.
+    // Rs typed while B is shown is refused to A, whose read replaces it:
+    // the box names Rs alone, not Kv, which stays A's own, marked.
     void refusalInMidBatch()
     {
+        QFETCH(bool, editOnB);
         CableRig rig;
         QVERIFY(rig.start(controllerA, defaultTimeout));
         rig.quickenOnceBIsFound();
@@ -741,8 +751,21 @@ private slots:
         QCOMPARE(rig.parameter(kvAddress)->getRegisterValue(), controllerB.value(kvAddress));
 
         // Back on A: its Kv is not in its flash, and stays marked.
+        if (editOnB)
+            rig.edit(rsAddress, 90.0);
         QVERIFY(rig.bench.moveNow(rig.a()));
-        QVERIFY(rig.w.readAll());
+        QStringList refusals{"Another Controller"};
+        if (editOnB) {
+            rig.button("saveParamsBasic")->click();
+            refusals << refusals;
+            QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(), refusals, 30000);
+            QVERIFY(waitIdle(rig.w.window.get(), 10000));
+            QVERIFY2(watcher.texts().last().endsWith(
+                         ": 1 unsaved change was replaced by the controller's values.\n\n  Rs"),
+                     qPrintable(watcher.texts().last()));
+        } else {
+            QVERIFY(rig.w.readAll());
+        }
         QCOMPARE(rig.parameter(kvAddress)->getRegisterValue(), 1500);
         QVERIFY(rig.marked(kvAddress));
         QVERIFY(!rig.marked(maxSpeedAddress));
@@ -752,7 +775,7 @@ private slots:
         QCOMPARE(int(rig.a()->registerValue(flashSaveAddress)), flashSaved);
         QVERIFY(!rig.marked(kvAddress));
         QCOMPARE(writesButTheLock(*rig.b()), QStringList());
-        QCOMPARE(watcher.titles(), QStringList{"Another Controller"});
+        QCOMPARE(watcher.titles(), refusals);
     }
 
     // B is refused the save and cannot be read; meanwhile the cable goes

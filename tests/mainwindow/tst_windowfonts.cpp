@@ -430,7 +430,15 @@ private slots:
             faults << overlaps(slider->objectName(), SceneText::sceneTexts(slider));
 
         ModalWatcher watcher;
-        watcher.onBox = [&faults](QMessageBox* box) { faults << windowFaults(box); };
+        watcher.onBox = [&faults, &window](QMessageBox* box) {
+            faults << windowFaults(box);
+            // The update check's, titled, over the window.
+            if (box->text().contains("running the latest version")) {
+                if (box->windowTitle() != "Updater" || box->parentWidget() != &window)
+                    faults << "the update check's box \"" + box->windowTitle() + "\" has no window";
+                faults << BoxChecks::boxFaults(box, &window);
+            }
+        };
         watcher.onDialog = [&faults](QWidget* dialog) {
             faults << windowFaults(dialog);
             if (auto* wizard = qobject_cast<AutotuneWizard*>(dialog)) {
@@ -777,6 +785,14 @@ private slots:
         }
         QTest::newRow("entries wider than the screen")
             << "Values Limited" << moved.arg(entries(12, ": 100 V in the file", true));
+        // Alike but for their last character, which must show.
+        QStringList values;
+        for (const char* last : {"1", "2"})
+            values << "entry at line 8: Value \"" + QString(98, 'W') + last
+                    + "\" is not a whole number";
+        QTest::newRow("values without a break point") << "Parameter File Imported"
+                                                      << "2 of the 3 entries of " + file
+                + " could not be imported:\n" + ListMessageBox::listed(values);
         QTest::newRow("Write Fail") << "Write Fail"
                                     << "Communication fail. Could not write parameter(s) "
                                        "requested.\nError code: 3 Timeout";

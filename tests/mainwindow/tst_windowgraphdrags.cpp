@@ -186,8 +186,9 @@ private slots:
             << QList<int>{};
     }
 
-    // Pressed, dragged away and released within a pixel of where it was
-    // pressed: the start values again, pushed ones too, and nothing told.
+    // Pressed, dragged away and released near where it was pressed (within
+    // a pixel of the scene, then two of the view on each axis): the start
+    // values again, pushed ones too, and nothing told.
     void awayAndBackInOneDrag()
     {
         QFETCH(RegisterMap, controller);
@@ -202,7 +203,15 @@ private slots:
         const int told = w.limitedTexts().size();
         dragThrough(dragged, {w.scenePoint(graph, target), start + QPointF(0.4, 0.4)});
         QCOMPARE(w.limitedTexts().size(), told);
-        const QMap<int, int> nothing = w.f->save();
+        QMap<int, int> nothing = w.f->save();
+        QVERIFY2(nothing.isEmpty(), qPrintable(describe(nothing)));
+
+        QGraphicsView* view = w.view(graph);
+        const QPoint away = view->mapFromScene(w.scenePoint(graph, target))
+            - view->mapFromScene(dragged->scenePos());
+        dragItemAndBack(view, dragged, away.x(), away.y(), 8, QPoint(2, -2));
+        QCOMPARE(w.limitedTexts().size(), told);
+        nothing = w.f->save();
         QVERIFY2(nothing.isEmpty(), qPrintable(describe(nothing)));
     }
 

@@ -1,7 +1,9 @@
 // A box whose text lists entries shows a long list's first entries and
 // "... and N more", every entry in its details, and keeps within the
 // screen, its details too; text added while it is open is fitted alike.
+// What a box quotes keeps to one line and to its place.
 
+#include "boxquote.h"
 #include "listmessagebox.h"
 #include "screenfit.h"
 
@@ -161,6 +163,30 @@ private slots:
         QVERIFY(label);
         QCOMPARE(label->textFormat(), Qt::PlainText);
         QVERIFY(label->text().contains("  Phase <b>Current</b> & more"));
+    }
+
+    void quotedOnOneLineInPlace_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("quoted");
+        const QString cut(QChar(0x2026));
+        QTest::newRow("marks of direction")
+            << QString::fromUtf8("a\u202Ab\u202Bc\u202Cd\u202Ee\u2066f\u2067g\u2068h\u2069i\u200Ej"
+                                 "\u200Fk\u061Cl\u202Dm")
+            << "a b c d e f g h i j k l m";
+        const QString name = "Kelvara_parameter_exports_Ostrel_V4_Trelby_2024-06-01.xml";
+        const QString folders = "/home/rider/" + QString("Kelvara exports/").repeated(6);
+        QTest::newRow("a path: the folders cut, the name whole")
+            << folders + name << folders.left(98 - name.size()) + cut + "/" + name;
+        QTest::newRow("a name too long: the folders go, the name cut")
+            << folders + QString(300, 'n') << cut + "/" + QString(64, 'n') + cut + QString(33, 'n');
+    }
+
+    void quotedOnOneLineInPlace()
+    {
+        QFETCH(QString, text);
+        QTEST(BoxQuote::cut(text), "quoted");
+        QVERIFY(BoxQuote::cut(text).size() <= BoxQuote::maxLength);
     }
 };
 

@@ -40,6 +40,7 @@ QByteArray conversionSet()
         registerEntry(22, "Cycle B", "\"scale\": \"1\", \"max\": \"p[21] + 5\""),
         registerEntry(23, "Volts", "\"scale\": \"1000\", \"decimals\": 3, \"units\": \"V\""),
         registerEntry(24, "Two decimals", "\"scale\": \"1\", \"decimals\": 2"),
+        registerEntry(25, "Per unit", "\"scale\": \"4096\", \"max\": \"1\", \"decimals\": 2"),
         registerEntry(26, "Infinite scale", "\"scale\": \"1 / 0\""),
         registerEntry(27, "Huge limit", "\"scale\": \"1000\", \"min\": \"100\""),
         registerEntry(71, "Max Phase Current",
@@ -226,6 +227,9 @@ private slots:
             << 13 << 4500 << 2048 << 100.0 << 4500;
         QTest::newRow("beyond the limit, set beyond it: the limit")
             << 13 << 4500 << 2048 << 120.0 << 4096;
+        // 4097 is 1.00024, on the display grid the limit itself.
+        QTest::newRow("the controller's a raw step beyond the limit, set to the limit")
+            << 25 << 4097 << 2048 << 1.0 << 4097;
     }
 
     // A value set that shows as the register's raw value, or as the

@@ -63,6 +63,16 @@ public:
     QStringList infos; // "title|text"
 };
 
+// As FakeDialogs, but an import's report box shows as it does in the suite.
+class ShownReportDialogs : public FakeDialogs
+{
+public:
+    void showInformation(const QString& title, const QString& text) override
+    {
+        XMLTranslatorDialogs::showInformation(title, text);
+    }
+};
+
 using RegisterValues = QMap<int, int>;
 
 inline RegisterValues rawValues(const Kelvara* device)

@@ -221,7 +221,12 @@ private slots:
         QTest::newRow("not found")
             << 404 << indexPage({"A/"}) << "Network Error"
             << "There was a network error getting the remote firmware list.\nPlease ensure you "
-               "are connected to the internet.\n\nError code: 203 - Network Connection Error";
+               "are connected to the internet.\n\nError code: HTTP 404 - Network Connection Error";
+        // Redirects go to local files (file:///etc/hostname) in this test.
+        QTest::newRow("redirect to a local file")
+            << 302 << indexPage({"A/"}) << "Network Error"
+            << "There was a network error getting the remote firmware list.\nPlease ensure you "
+               "are connected to the internet.\n\nError code: Unknown protocol specified - Network Connection Error";
     }
 
     // A crawl that fails as a whole says so at once, in one box.
@@ -230,7 +235,10 @@ private slots:
         QFETCH(int, status);
         QFETCH(QByteArray, page);
         Crawl crawl;
-        crawl.serve("", {status, page, {}, -1});
+        LoopbackHttpServer::Response response{status, page, {}, -1};
+        if (status / 100 == 3)
+            response.headers = {{"Location", "file:///etc/hostname"}};
+        crawl.serve("", response);
         QVERIFY(crawl.run());
         QCOMPARE(crawl.failed.count(), 1);
         QCOMPARE(crawl.watcher.count(), 1);
@@ -270,7 +278,7 @@ private slots:
             outcome = QString("failed: %1").arg(failures.valueToKey(failure));
         });
         connect(&crawler, &DefaultFileCrawler::fileFinished,
-                [&](const QString& target, int, const QString& problem) {
+                [&](const QString& target, const QString& problem) {
                     outcome = QDir(workspace.store()).relativeFilePath(target) + ": " + problem;
                 });
         crawler.crawl(DefaultFileCrawler::FW_URL());
@@ -279,6 +287,48 @@ private slots:
         const qint64 socketBuffers = 16 * 1024 * 1024;
         QVERIFY2(workspace.server.bytesSent() < DefaultFileCrawler::MAX_REPLY_BYTES + socketBuffers,
                  qPrintable(QString::number(workspace.server.bytesSent())));
+    }
+
+    void hostileFilesAreNotStored_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("refusal");
+        QByteArray attributes;
+        for (int i = 0; i < 100000; ++i)
+            attributes += " a" + QByteArray::number(i) + "=\"\"";
+        QTest::newRow("an element with 100,000 attributes")
+            << defaultFile(5).replace("<SerializableParameter>",
+                                      "<SerializableParameter" + attributes + ">")
+            << "line 3: an element carries more than 32 attributes";
+        QTest::newRow("a document type declaring an entity")
+            << "<?xml version=\"1.0\"?>\n<!DOCTYPE A [<!ENTITY v \"5\">]>\n"
+                + defaultFile(5).mid(39)
+            << "line 2: the document type holds declarations of its own";
+    }
+
+    // A file that would keep the XML reader busy for seconds is refused at
+    // once, saying why; the stored file of its name stays.
+    void hostileFilesAreNotStored()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, refusal);
+        DownloadWorkspace workspace;
+        workspace.server.serve("/downloads/kl/", indexPage({"A/"}));
+        workspace.server.serve("/downloads/kl/A/", indexPage({"a.xml"}));
+        workspace.server.serve("/downloads/kl/A/a.xml", file);
+        workspace.put("A/a.xml", defaultFile(7));
+        DefaultFileCrawler crawler;
+        QString problem;
+        connect(&crawler, &DefaultFileCrawler::crawlFinished,
+                [&] { crawler.fetch(crawler.brands().keys()); });
+        connect(&crawler, &DefaultFileCrawler::fileFinished,
+                [&](const QString&, const QString& told) { problem = told; });
+        crawler.crawl(DefaultFileCrawler::FW_URL());
+        QTRY_VERIFY_WITH_TIMEOUT(!problem.isEmpty(), 8000);
+        QCOMPARE(problem, "the file the server sent was refused (" + refusal + ")");
+        QFile stored(workspace.store() + "/A/a.xml");
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QCOMPARE(stored.readAll(), defaultFile(7));
     }
 
     // The time limit ends a stalled request: one box, one updateFail(), and no
@@ -327,7 +377,7 @@ private slots:
             crawl.watcher.texts().last(),
             "1 of 5 default parameter files were downloaded to the folder below.\n\nThese "
             "files could not be fetched or saved:\n  A/cut.xml: the parameter file the server "
-            "sent is broken or cut short (line 6: Premature end of document.)\n  A/drop.xml: error code 2\n  A/gone%2.xml: error code 203\n"
+            "sent is broken or cut short (line 6: Premature end of document.)\n  A/drop.xml: Connection closed\n  A/gone%2.xml: HTTP 404\n"
             "  A/page.xml: the server sent no parameter file\n\nThe server's listing is larger than the download's limits (2 "
             "pages, folders 4 deep, 5 files): 2 folders not read and 1 file listed but not "
             "fetched.\n\nThe dropdowns have been updated with the files that arrived.");
@@ -370,9 +420,10 @@ private slots:
         QTest::addColumn<QString>("outcome");
         const QByteArray listing = indexPage({"A/"});
         QTest::newRow("offers") << 200 << listing << -1 << "finished: A";
-        QTest::newRow("not found") << 404 << listing << -1 << "failed: NetworkFailure 203";
-        QTest::newRow("no list") << 200 << QByteArray("<p>") << -1 << "failed: PageUnreadable 0";
-        QTest::newRow("stalled") << 200 << listing << 10 << "failed: PageTimedOut 0";
+        QTest::newRow("not found") << 404 << listing << -1 << "failed: NetworkFailure HTTP 404";
+        QTest::newRow("server error") << 500 << listing << -1 << "failed: NetworkFailure HTTP 500";
+        QTest::newRow("no list") << 200 << QByteArray("<p>") << -1 << "failed: PageUnreadable";
+        QTest::newRow("stalled") << 200 << listing << 10 << "failed: PageTimedOut";
     }
 
     // Without any widget: one report per crawl, no request left behind, and
@@ -391,10 +442,12 @@ private slots:
         QString outcome;
         connect(&crawler, &DefaultFileCrawler::crawlFinished,
                 [&] { outcome += "finished: " + crawler.brands().values().join(","); });
-        connect(&crawler, &DefaultFileCrawler::crawlFailed, [&](auto failure, int code) {
-            const auto failures = QMetaEnum::fromType<DefaultFileCrawler::Failure>();
-            outcome += QString("failed: %1 %2").arg(failures.valueToKey(failure)).arg(code);
-        });
+        connect(&crawler, &DefaultFileCrawler::crawlFailed,
+                [&](auto failure, const QString& reason) {
+                    const auto failures = QMetaEnum::fromType<DefaultFileCrawler::Failure>();
+                    outcome += QString("failed: %1").arg(failures.valueToKey(failure))
+                        + (reason.isEmpty() ? QString() : " " + reason);
+                });
         crawler.crawl(DefaultFileCrawler::FW_URL());
         QTRY_VERIFY_WITH_TIMEOUT(!outcome.isEmpty(), 8000);
         QTRY_VERIFY(crawler.findChildren<QNetworkReply*>().isEmpty());
@@ -402,12 +455,13 @@ private slots:
         QCOMPARE(crawler.isRunning(), outcome.startsWith("finished"));
     }
 
-    // The store's folders listed (the Controller and PAS folders apart);
-    // the files chosen are imported motor, controller, then PAS device.
+    // The store's folders listed (the Controller and PAS folders apart), a
+    // name's mark of direction shown blank; the files chosen are imported
+    // motor, controller, then PAS device.
     void importerListsAndApplies()
     {
         Importer importer;
-        importer.workspace.put("Alpha/m.xml",
+        importer.workspace.put(QString::fromUtf8("Alpha/\u202Em.xml"),
                                parameterDocument(entry("7", "11") + entry("8", "21")));
         importer.workspace.put("Controller/C1.xml", defaultFile(12));
         importer.workspace.put("PAS/P_1.xml", defaultFile(13));
@@ -418,7 +472,8 @@ private slots:
         QCOMPARE(importer.items("pasBox"), QStringList({"<Select PAS Device>", "P_1.xml"}));
         QVERIFY(!importer.canApply());
         importer.choose("manufacturerBox", "Alpha");
-        importer.choose("modelBox", "m.xml");
+        QCOMPARE(importer.items("modelBox"), QStringList({"<Select Model>", " m.xml"}));
+        importer.choose("modelBox", " m.xml");
         importer.choose("controllerBox", "C1.xml");
         importer.choose("pasBox", "P_1.xml");
         importer.dialog->on_applyButton_clicked();

@@ -98,7 +98,8 @@ private slots:
         QTEST(Updater::compare(x, y), "newer");
     }
 
-    // Running 1.8.0, every outcome told, Yes opens the browser.
+    // Running 1.8.0, every outcome told in a box titled as the update's
+    // windows are, Yes opens the browser.
     void check_data()
     {
         QTest::addColumn<QByteArray>("body");
@@ -151,6 +152,7 @@ private slots:
         front->checkForUpdates(url);
         QVERIFY(finished.wait());
         QCOMPARE(watcher.texts(), boxes);
+        QCOMPARE(watcher.titles().count("Updater"), boxes.size());
         QTEST(QUrl::toStringList(browser.urls), "opened");
         QCOMPARE(server.requests().size(), requests);
         QCOMPARE(front->getUpdateAvailable(url), boxes.first().endsWith("released!</h3>"));
@@ -287,6 +289,8 @@ private slots:
         QTRY_VERIFY(d.window.isHidden());
         QTRY_COMPARE(watcher.texts(), boxes);
         const bool ok = boxes != QStringList{downloadFailed};
+        if (!ok) // named by the server's status
+            QCOMPARE(watcher.details().first().section(" | ", 0, 0), "HTTP 404");
         const QString path = d.home.filePath("Kelvara.dmg");
         QCOMPARE(d.files(), ok ? QStringList{"Kelvara.dmg"} : QStringList());
         const QList<QVariantList> announced{{"the version file", path}};

@@ -155,18 +155,10 @@ int main(int argc, char* argv[])
     }
     guardBench(benchTimeLimitSeconds);
 
-    // No settings file: the default reply timeout.
-    QTemporaryDir scratch;
-    SimulatorProcess sim;
-    if (!QDir::setCurrent(scratch.path()) || !sim.start()) {
-        std::fprintf(stderr, "%s\n", qPrintable(sim.errorString()));
+    ScratchWindow scratch;
+    if (!scratch.start())
         return 1;
-    }
-    const std::unique_ptr<MainWindow> window = startConnectedWindow(sim, QString());
-    if (!window) {
-        std::fprintf(stderr, "the window did not connect to %s\n", qPrintable(sim.portPath()));
-        return 1;
-    }
+    MainWindow* window = scratch.window.get();
 
     DragBench bench(*window, steps);
     auto* throttle = window->findChild<ThrottleGraph*>();

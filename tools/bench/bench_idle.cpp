@@ -71,19 +71,10 @@ int main(int argc, char* argv[])
 
     guardBench(seconds + 300);
 
-    // No settings file: the default reply timeout of 250 ms.
-    QTemporaryDir scratch;
-    SimulatorProcess sim;
-    if (!QDir::setCurrent(scratch.path()) || !sim.start()) {
-        std::fprintf(stderr, "%s\n", qPrintable(sim.errorString()));
+    // The default reply timeout of 250 ms.
+    ScratchWindow scratch;
+    if (!scratch.start(devScreen ? "devScreen" : ""))
         return 1;
-    }
-    const std::unique_ptr<MainWindow> window =
-        startConnectedWindow(sim, devScreen ? "devScreen" : "");
-    if (!window) {
-        std::fprintf(stderr, "the window did not connect to %s\n", qPrintable(sim.portPath()));
-        return 1;
-    }
 
     std::printf("idle window (%s) on %s, connected to kelvara-sim, %d s in %d slices\n",
                 qPrintable(shownOn), devScreen ? "the Dev Screen" : "its first page", seconds,

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -59,10 +60,12 @@ QString prepareBenchApplication()
     return shownOn;
 }
 
-void guardBench(int limitSeconds)
+void guardBench(int limitSeconds, bool closeBoxes)
 {
     std::signal(SIGALRM, endOverTime);
     alarm(unsigned(limitSeconds));
+    if (!closeBoxes)
+        return;
     auto* boxCheck = new QTimer(qApp);
     QObject::connect(boxCheck, &QTimer::timeout, [] {
         QWidget* box = QApplication::activeModalWidget();
@@ -119,6 +122,22 @@ std::unique_ptr<MainWindow> startConnectedWindow(SimulatorProcess& sim, const QS
     if (!connected)
         return nullptr;
     return window;
+}
+
+ScratchWindow::ScratchWindow() = default;
+
+ScratchWindow::~ScratchWindow() = default;
+
+bool ScratchWindow::start(const QString& page)
+{
+    if (!QDir::setCurrent(scratch.path()) || !sim.start()) {
+        std::fprintf(stderr, "%s\n", qPrintable(sim.errorString()));
+        return false;
+    }
+    window = startConnectedWindow(sim, page);
+    if (!window)
+        std::fprintf(stderr, "the window did not connect to %s\n", qPrintable(sim.portPath()));
+    return window != nullptr;
 }
 
 double processCpuSeconds()

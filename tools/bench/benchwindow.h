@@ -1,15 +1,17 @@
 #ifndef BENCHWINDOW_H
 #define BENCHWINDOW_H
 
+#include "simulatorprocess.h"
+
 #include <QEvent>
 #include <QObject>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
 
 class MainWindow;
-class SimulatorProcess;
 
 // The suite's window in a benchmark, started as the program starts it.
 
@@ -20,9 +22,10 @@ class SimulatorProcess;
 QString prepareBenchApplication();
 
 // No box may hold a benchmark up: from now on any modal window is closed
-// soon after it opens, with a line on standard error; and the process ends
-// (status 3, with a line) once it has run for limitSeconds.
-void guardBench(int limitSeconds);
+// soon after it opens, with a line on standard error, unless the benchmark
+// answers its boxes itself (closeBoxes false); and the process ends (status
+// 3, with a line) once it has run for limitSeconds.
+void guardBench(int limitSeconds, bool closeBoxes = true);
 
 // Runs the event loop until condition() holds; false when the time ran out.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
@@ -35,6 +38,22 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
 // becomes current.
 std::unique_ptr<MainWindow> startConnectedWindow(SimulatorProcess& sim, const QString& page,
                                                  int timeLimitMs = 30000);
+
+// The window run from a scratch working folder, so with no settings file
+// (the default reply timeout), and connected to a simulator of its own.
+struct ScratchWindow
+{
+    ScratchWindow();
+    ~ScratchWindow();
+
+    // Starts both, the window on the page named; false, with a line on
+    // standard error, when either did not.
+    bool start(const QString& page = QString());
+
+    QTemporaryDir scratch;
+    SimulatorProcess sim;
+    std::unique_ptr<MainWindow> window;
+};
 
 // Notes a paint of the widget it watches: the end of what a step costs the
 // user.

@@ -3,16 +3,21 @@
 // model with the embedded definitions, followed by an export.
 //
 // Asserted: a file the import refuses changes no register, and the
-// registers no import may change keep their values.
+// registers no import may change keep their values; in a file the start
+// tags' bound lets pass, the XML reader meets no start tag that carries
+// more than the bound allows, nor declarations of a document type.
 #include "controllertype.h"
 #include "fuzzsupport.h"
 #include "kelvara.h"
 #include "parameter.h"
 #include "parameterconstants.h"
+#include "starttagbound.h"
 #include "xmltranslator.h"
 #include "xmltranslatordialogs.h"
 
 #include <QMap>
+#include <QVector>
+#include <QXmlStreamReader>
 
 namespace {
 
@@ -89,6 +94,40 @@ void check(const ScriptedDialogs& dialogs, const QMap<int, int>& before)
     }
 }
 
+// The reader, where the bound let the file pass, as far as it reads it.
+void checkBound(const QByteArray& content)
+{
+    if (!StartTagBound::refusalOf(content).isEmpty())
+        return;
+    QXmlStreamReader xml(content);
+    QVector<int> open; // namespace declarations of each open element
+    int inForce = 0;
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::DTD:
+            if (!xml.entityDeclarations().isEmpty() || !xml.notationDeclarations().isEmpty())
+                FuzzSupport::finding("the bound let declarations of a document type pass");
+            break;
+        case QXmlStreamReader::StartElement: {
+            const int declared = xml.namespaceDeclarations().size();
+            if (xml.attributes().size() + declared > StartTagBound::maxAttributes)
+                FuzzSupport::finding("the bound let a start tag of too many attributes pass");
+            if (inForce + declared > StartTagBound::maxNamespaces)
+                FuzzSupport::finding("the bound let too many namespace declarations pass");
+            open.append(declared);
+            inForce += declared;
+            break;
+        }
+        case QXmlStreamReader::EndElement:
+            if (!open.isEmpty())
+                inForce -= open.takeLast();
+            break;
+        default:
+            break;
+        }
+    }
+}
+
 // As the main window starts: embedded definitions and initial values, then
 // a controller read, from which on changes are tracked.
 void setUp()
@@ -113,6 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QList<ControllerType> types = ControllerType::table();
     const ControllerType type = types.at(int(size % size_t(types.size())));
 
+    checkBound(content);
     restoreBaseline();
     model->setType(type.id);
     {

@@ -1,0 +1,86 @@
+#ifndef STARTTAGBOUND_H
+#define STARTTAGBOUND_H
+
+#include "xmldocumentdecoder.h"
+
+#include <QByteArray>
+#include <QChar>
+#include <QString>
+#include <QVector>
+
+// Bounds what the start tags of a document may carry before the toolkit's
+// XML reader sees it. The reader's time grows with the square of one start
+// tag's attributes, with the namespace declarations in force for every name
+// it resolves, and, for every start tag, with each attribute a document type
+// declares; entities a document type declares may bring start tags of their
+// own. A parameter file needs none of that: its root carries two namespace
+// declarations and its entries nothing.
+//
+// The document is taken as it is read. It is refused by a start tag with
+// more than maxAttributes attributes or within more than maxNamespaces
+// namespace declarations, by a document type with declarations of its own,
+// and by an XML declaration that names an encoding in which the declaration
+// itself reads otherwise (what the reader makes of the rest is unknown).
+class StartTagBound
+{
+public:
+    static const int maxAttributes = 32;
+    static const int maxNamespaces = 32;
+
+    // Takes the document's next bytes. False once reading on is of no use:
+    // the document is refused, or holds what the reader fails at (a NUL
+    // character, bytes not of its encoding) and reports itself.
+    bool take(const QByteArray& bytes);
+    // Takes what is left once the document has ended.
+    void finish();
+
+    // Why the document is refused, after the line of the refusal
+    // ("line 3: ..."); empty while it is not.
+    QString refusal() const { return m_refusal; }
+
+    // The refusal of a whole document; empty when it is not refused.
+    static QString refusalOf(const QByteArray& document);
+
+private:
+    enum class State {
+        Text,
+        Markup,      // after "<"
+        Declaration, // after "<!"
+        Comment,
+        CData,
+        DocumentType, // or another declaration, which the reader refuses
+        Instruction,
+        EndTag,
+        StartTag
+    };
+
+    void scan(const QString& text);
+    void countLine(QChar c);
+    void scanMarkup(QChar c);
+    void scanDeclaration(QChar c);
+    void scanDocumentType(QChar c);
+    void scanStartTag(QChar c);
+    void startTagEnded();
+    void endTagEnded();
+    void refuse(qint64 line, const QString& why);
+
+    XmlDocumentDecoder m_decoder;
+    State m_state = State::Text;
+    bool m_stopped = false;
+    QString m_refusal;
+    qint64 m_line = 1;
+    bool m_afterReturn = false;
+    qint64 m_tagLine = 1;
+    QString m_word; // of a declaration, of a start tag's name being read
+    bool m_wordEnded = false;
+    int m_run = 0; // of the characters that end a comment, CDATA or instruction
+    QChar m_quote; // that opened the quoted text being read; null outside
+    bool m_afterSlash = false;
+    int m_attributes = 0;
+    int m_namespaces = 0;
+    // Namespace declarations of each open element, and their sum.
+    QVector<int> m_openNamespaces;
+    int m_namespacesInForce = 0;
+};
+
+#endif // STARTTAGBOUND_H

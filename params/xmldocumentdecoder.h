@@ -1,0 +1,59 @@
+#ifndef XMLDOCUMENTDECODER_H
+#define XMLDOCUMENTDECODER_H
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+class QTextCodec;
+class QTextDecoder;
+
+// Decodes an XML document's bytes, as they come, into the characters the
+// toolkit's XML reader takes them for: in the encoding the first bytes show
+// (a byte order mark, or a first "<" of UTF-16 or UTF-32), else UTF-8, or
+// in the one the XML declaration names.
+//
+// Where the declaration names an encoding in which the declaration itself
+// reads otherwise (an ASCII declaration before a body in UTF-16 or EBCDIC),
+// what the reader makes of the rest is not known here: the document is
+// misdeclared.
+class XmlDocumentDecoder
+{
+public:
+    XmlDocumentDecoder();
+    ~XmlDocumentDecoder();
+
+    // The characters of the bytes given so far that could be decoded now;
+    // none while the encoding is still undecided.
+    QString take(const QByteArray& bytes);
+    // What is left once the document has ended.
+    QString finish();
+
+    // The reader fails at what was taken: bytes that are not of the
+    // encoding, or an encoding it does not know.
+    bool failed() const { return m_failed; }
+    // The encoding named by a misdeclared document; empty for one that is not.
+    QString misdeclared() const { return m_misdeclared; }
+
+private:
+    // Decides the encoding once the bytes taken show it (or, at the end,
+    // with what there is); false while they do not.
+    bool decide(bool atEnd);
+    QString decodePending();
+    QString decode(const QByteArray& bytes);
+
+    // Until the encoding is decided: the bytes taken, and their text in
+    // the encoding of the first bytes.
+    QByteArray m_pending;
+    QTextCodec* m_firstCodec = nullptr;
+    std::unique_ptr<QTextDecoder> m_firstDecoder;
+    QString m_firstText;
+    int m_searchedTo = 0; // for the declaration's end
+
+    std::unique_ptr<QTextDecoder> m_decoder;
+    bool m_failed = false;
+    QString m_misdeclared;
+};
+
+#endif // XMLDOCUMENTDECODER_H

@@ -129,7 +129,7 @@ private slots:
         // Two complete read-alls of five blocks; nothing written but access level 3 switched off.
         const QList<QPair<int, int>> blocks = {
             {0, 125}, {125, 125}, {250, 125}, {375, 125}, {500, 11}};
-        const auto reads = requestFrames(f.simulator->requests(), 3);
+        const auto reads = requestFrames(requestsInTime(*f.simulator), 3);
         for (const auto& block : blocks)
             QCOMPARE(reads.count(block), 2);
         QCOMPARE(writtenRegisters(f.simulator->requests()), (QMap<int, int>{{509, 0}}));
@@ -236,7 +236,7 @@ private slots:
         QVERIFY(saved.wait(5000) && waitIdle(f.window.get()));
         // The save to flash ends with access level 3 switched off.
         const QList<QPair<int, int>> frames = {{109, 1}, {227, 1}, {229, 2}, {511, 1}, {509, 1}};
-        QCOMPARE(requestFrames(f.simulator->requests()), frames);
+        QCOMPARE(requestFrames(requestsInTime(*f.simulator)), frames);
         const QMap<int, int> written = {{109, 9000}, {227, 285}, {229, 400},
                                         {230, 55},   {509, 0},   {511, 32767}};
         QCOMPARE(writtenRegisters(f.simulator->requests()), written);

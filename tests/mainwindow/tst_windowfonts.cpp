@@ -617,9 +617,11 @@ private slots:
         workspace.server.serve("/downloads/kl/Yoro/Y1.xml", defaultFile(1));
         QWidget parent;
         parent.show();
+        // The box opens over the window where the window manager put it,
+        // as over the program's window, long placed when a download starts.
+        QStringList faults = awaitFrame(&parent);
         FirmwareDownloader downloader(&parent, false);
         QSignalSpy succeeded(&downloader, &FirmwareDownloader::updateSuccess);
-        QStringList faults;
         QStringList closing;
         ModalWatcher watcher;
         watcher.onDialog = [](QWidget* dialog) {

@@ -8,6 +8,7 @@
 #include "cablebench.h"
 #include "controllersimulator.h"
 #include "../forms/formrows.h"
+#include "latereplies.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "mainwindow.h"
@@ -95,6 +96,13 @@ inline bool connectToPort(MainWindow* window, const QString& port)
 inline bool connectTo(MainWindow* window, ControllerSimulator* simulator)
 {
     return connectToPort(window, simulator->portName());
+}
+
+// The requests the simulator took, less the sends that replies late on a
+// loaded machine cost (see LateReplies).
+inline QVector<QByteArray> requestsInTime(const ControllerSimulator& simulator)
+{
+    return LateReplies::framesTakenInTime(simulator, testTimeout);
 }
 
 // (first address, count) of each request of a function (16 or 3), in order.

@@ -2,9 +2,10 @@
 #define EXCHANGETALLY_H
 
 // What the controller did in the operation under way, send by send: whether
-// it answered any of them (a good reply, one spoiled or cut short, or a good
+// it answered any of them (a good reply, one spoiled or cut short, or an
 // answer to an identity check), how many of the last sends got no byte at
-// all, and how many went without a good reply since the last one. A request
+// all, and how many sends of the request itself went without a good reply
+// since the last one (the identity check's reads are no tries). A request
 // that fails where the last sends got nothing failed on a controller that
 // stopped answering; one that fails while the controller was still
 // answering failed on a line that spoils or loses its replies. A single
@@ -25,20 +26,14 @@ public:
     void noteFailedSend(bool answered)
     {
         ++failedSends;
-        if (answered)
-            noteAnswer();
-        else
-            ++silentSendsInRow;
+        noteSend(answered);
     }
-    // A good answer to a read of the identity check: the controller is
-    // there, though the request it stands before has not been answered.
-    void noteCheckAnswer()
-    {
-        ++failedSends;
-        noteAnswer();
-    }
+    // A read of the identity check the request waits for: an answer tells
+    // that the controller is there, a silence that it may not be, though
+    // the request itself has not been sent again.
+    void noteCheckSend(bool answered) { noteSend(answered); }
 
-    // Sends without a good reply since the operation's last one.
+    // Sends of the request without a good reply since the operation's last one.
     int tries() const { return failedSends; }
     // Nothing came of the last sends, or of any send of the operation.
     bool controllerStoppedAnswering() const
@@ -47,6 +42,13 @@ public:
     }
 
 private:
+    void noteSend(bool answered)
+    {
+        if (answered)
+            noteAnswer();
+        else
+            ++silentSendsInRow;
+    }
     void noteAnswer()
     {
         answeredAny = true;

@@ -268,8 +268,9 @@ signals:
     // A read of the status block took more than its timeout + 1000 ms.
     void macSlowFaultRead(int elapsedMs);
     // The identity check found a controller other than the one that was
-    // read: the write it was about to get is not sent, and the operation
-    // ends with the failure report that follows.
+    // read: the write, or the read whose answer decides something, it was
+    // about to get is not sent, and the operation ends with the failure
+    // report that follows.
     void otherControllerAnswered();
 
 public slots:
@@ -467,6 +468,7 @@ private:
     bool identifyBeforeResend(bool garbled);
     bool identifyBeforeRead();
     bool readDecides(ReadPurpose purpose) const;
+    bool isReadHeldForCheck() const;
     bool nextReadWaitsForIdentity() const;
     bool mustIdentifyBeforeResend(const QByteArray& frame) const;
     void holdFrameInFlight(bool keepWait);

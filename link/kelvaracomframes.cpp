@@ -416,7 +416,7 @@ void KelvaraCom::judgeGoodReply()
         const ReadPurpose purpose = currentReadPurpose;
         emitDevMessage(address - 1, false, true, reply, showHex);
         if (isIdentityCheckReply()) {
-            tally.noteCheckAnswer();
+            tally.noteCheckSend(true);
             takeIdentityAnswer(address, count, reply);
         } else {
             tally.noteGoodReply();
@@ -502,7 +502,10 @@ bool KelvaraCom::keepsWaitAfterBadReply(bool garbled) const
 // the frame goes again at once with the same wait.
 void KelvaraCom::judgeUnansweredExchange(bool garbled)
 {
-    tally.noteFailedSend(garbled || rxCount > 0);
+    if (isIdentityCheckReply())
+        tally.noteCheckSend(garbled || rxCount > 0);
+    else
+        tally.noteFailedSend(garbled || rxCount > 0);
     if (!garbled)
         noteFailedExchange();
     if (isConnectionCheckReply()) {

@@ -73,6 +73,15 @@ bool KelvaraCom::readDecides(ReadPurpose purpose) const
     return purpose == DecidingRead || autotuneTestState != NoTest;
 }
 
+// The request the identity check stands before is a read, sent first or
+// sent again.
+bool KelvaraCom::isReadHeldForCheck() const
+{
+    return afterIdentityCheck == AfterIdentityCheck::SendRead
+        || (afterIdentityCheck == AfterIdentityCheck::ResendFrame
+            && !isWriteFrame(heldFrame.frame));
+}
+
 bool KelvaraCom::nextReadWaitsForIdentity() const
 {
     return !readPurposes.isEmpty() && !gate->letsReadPass(readDecides(readPurposes.constFirst()));
@@ -346,19 +355,27 @@ void KelvaraCom::resendHeldFrame()
     emit timeoutOccured();
 }
 
-// Nothing of the controller that was read goes to another one: the
-// operation ends as any failure does, after the window has heard who
-// answers. Reads go on, so that the window can read the new controller.
+// Nothing of the controller that was read goes to another one, and no
+// answer of another one decides anything: the operation ends as any
+// failure does, after the window has heard who answers. Reads go on, so
+// that the window can read the new controller.
 void KelvaraCom::refuseWriteToAnotherController()
 {
     const bool savingToFlash = flashSaveState != FlashSaveState::Idle;
-    replyText = QStringLiteral(
-        "A controller other than the one that was read answered: nothing was written to it");
+    const bool readHeld = !savingToFlash && isReadHeldForCheck();
+    replyText = readHeld
+        ? QStringLiteral(
+            "A controller other than the one that was read answered: the read was not sent to it")
+        : QStringLiteral(
+            "A controller other than the one that was read answered: nothing was written to it");
     status = StatusCommunicationTimeout;
     emit otherControllerAnswered();
     QString text = QStringLiteral("The controller that answers is not the one whose parameters "
                                   "were read, so nothing was written to it.");
-    if (savingToFlash && isFlashSaveUnconfirmed())
+    if (readHeld)
+        text = QStringLiteral("The controller that answers is not the one whose parameters "
+                              "were read, so the read was not sent to it.");
+    else if (savingToFlash && isFlashSaveUnconfirmed())
         text = QStringLiteral(
             "The controller that answers is not the one the values were "
             "written to. The save to flash was sent to that controller, which "

@@ -81,23 +81,23 @@ int OperationTimeBound::requestsOfCheck() const
     return sendsFrom(defaultTimeout) * identityReads;
 }
 
-int OperationTimeBound::requestsOfWrite(int timeout) const
+int OperationTimeBound::requestsOfIdentifiedFrame(int timeout) const
 {
     return 1 + sendsFrom(timeout) * requestsOfCheck();
 }
 
 qint64 OperationTimeBound::oneRead() const
 {
-    return request();
+    return requestsOfIdentifiedFrame(defaultTimeout) * request();
 }
 
 int OperationTimeBound::writeRequests(bool savedToFlash) const
 {
-    int requests = requestsOfWrite(defaultTimeout);
+    int requests = requestsOfIdentifiedFrame(defaultTimeout);
     if (savedToFlash) {
         // The write of 511, its read-backs, then the identity check of the
         // controller that confirmed or the read of the torque command.
-        requests += requestsOfWrite(KelvaraCom::flashSaveTimeoutMs);
+        requests += requestsOfIdentifiedFrame(KelvaraCom::flashSaveTimeoutMs);
         requests += 1 + KelvaraCom::flashSaveReadRetries;
         requests += requestsOfCheck();
     }

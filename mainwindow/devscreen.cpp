@@ -40,7 +40,10 @@ DevScreen::DevScreen(Ui_MainWindow* ui, Kelvara* model, KelvaraCom* com, const Q
     , com(com)
     , monoFont(monoFont)
 {
-    connect(this, &DevScreen::read, com, QOverload<int>::of(&KelvaraCom::oneRead));
+    // The value shown is the controller's: after a silence only the
+    // controller that was read may answer it.
+    connect(this, &DevScreen::read, com,
+            [com](int address) { com->queueDecidingRead(address, 1); });
     connect(this, &DevScreen::write, com, QOverload<int>::of(&KelvaraCom::oneWrite));
     connect(ui->read, &QPushButton::clicked, this, &DevScreen::onReadClicked);
     connect(ui->write, &QPushButton::clicked, this, &DevScreen::writeDevRegister);

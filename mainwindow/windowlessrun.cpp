@@ -270,15 +270,18 @@ bool WindowlessRun::runPreparatoryReads()
     return anySucceeded && model->isValid();
 }
 
+// The read's answer is the run's outcome: it ends on the link's outcome of
+// the read, never on the answer of an identity check the read waits for.
 void WindowlessRun::startWindowlessRead()
 {
     windowlessOperation = WindowlessOperation::Read;
-    // Made before the read starts, so the reply reaches it while the link
-    // is still in its read mode.
-    connect(com, &KelvaraCom::replyProcessed, this, [this] {
-        windowlessConfirmed = com->getStatus() == KelvaraCom::StatusSuccess;
+    connect(com, &KelvaraCom::comSuccess, this, [this] {
+        windowlessConfirmed = true;
         finishWindowlessRun();
     });
+    connect(com, &KelvaraCom::otherControllerAnswered, this,
+            [this] { windowlessFailure = QLatin1String(KelvaraCom::otherControllerTitle); });
+    connect(com, &KelvaraCom::errorMessage, this, &WindowlessRun::finishWindowlessRun);
     ui->read->click();
 }
 

@@ -326,9 +326,10 @@ private slots:
             QString name;
             QString arguments;
             QString faults; // as in runs()
-            // Another controller answers from the first write on: the
-            // register that tells it, and its value.
-            QPair<int, int> movedAtWrite;
+            // Another controller answers from the operation's first frame
+            // (the read or the write) on: the register that tells it, and
+            // its value.
+            QPair<int, int> movedAtOperation;
             int status;
             QString out;      // as in runs()
             QString lastHead; // of the operation's last request: nothing may follow it
@@ -375,6 +376,17 @@ private slots:
              1,
              ""},
             {"read reply lost", "-a 71 -r", "lose@71", {}, 0, "70", "0300470001", 0, ""},
+            // Its value is not printed as the one read.
+            {"another controller answers the read",
+             "-a 71 -r",
+             "lose@71",
+             {238, 4242},
+             1,
+             "Fail with error: 'Another Controller', last message: 'A controller other than "
+             "the one that was read answered: the read was not sent to it'",
+             "0300ed0014",
+             0,
+             ""},
         };
 
         // Declared before the processes, whose handlers use them.
@@ -388,12 +400,16 @@ private slots:
             QVERIFY(sim->start() && sim->loadImage(KELVARA_SIM_IMAGES "/controller.xml"));
             sim->setLineRate(rate);
             applyFaults(*sim, c.faults);
-            if (c.movedAtWrite.first > 0) {
-                // Well before the identity check: the write's wait and a
+            if (c.movedAtOperation.first > 0) {
+                // Well before the identity check: the operation's wait and a
                 // quiet line come first.
+                const QByteArray head =
+                    QString::asprintf("%02x%04x", c.arguments.contains("-w") ? 16 : 3,
+                                      c.arguments.section(' ', 1, 1).toInt())
+                        .toLatin1();
                 connect(sim, &ControllerSimulator::requestReceived,
-                        [sim, moved = c.movedAtWrite](const QByteArray& frame) {
-                            if (frame.mid(1, 3).toHex() == "1000e5")
+                        [sim, head, moved = c.movedAtOperation](const QByteArray& frame) {
+                            if (frame.mid(1, 3).toHex() == head)
                                 sim->setRegisterValue(moved.first, moved.second);
                         });
             }

@@ -203,8 +203,9 @@ void describeOptions(QCommandLineParser* parser)
         {QStringLiteral("corrupt-crc"), QStringLiteral("Spoil the CRC of the first N replies."),
          QStringLiteral("N")},
         {QStringLiteral("noise"),
-         QStringLiteral("Spoil PERCENT of the replies at random, each evenly one way: a byte "
-                        "changed, the reply lost or a byte lost."),
+         QStringLiteral("Spoil PERCENT of the replies at random, each one way of three: a "
+                        "byte changed, the reply lost or a byte lost; which ways, --noise-kind "
+                        "says (by default the three evenly)."),
          QStringLiteral("PERCENT")},
         {QStringLiteral("noise-kind"),
          QStringLiteral("How --noise spoils a reply: mixed (the three ways, evenly; the "

@@ -23,4 +23,16 @@ inline int writeFrameValue(const QByteArray& frame, int index)
     return frameWord(frame, 7 + 2 * index);
 }
 
+// The register a write request of one register is for; -1 for any other
+// frame.
+inline int singleWriteAddress(const QByteArray& frame)
+{
+    const char writeFunction = 16;
+    // Slave, function, address, count, byte count, one value and the CRC.
+    const int singleWriteSize = 11;
+    if (frame.size() != singleWriteSize || frame.at(1) != writeFunction || frameWord(frame, 4) != 1)
+        return -1;
+    return frameWord(frame, 2);
+}
+
 #endif // FRAMEWORD_H

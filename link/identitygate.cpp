@@ -4,11 +4,8 @@
 
 namespace {
 
-const char writeFunction = 16;
 const int discoveryModeAddress = 481;
 const int accessCodeAddress = 509;
-// Address, count, byte count and one value.
-const int singleWriteFrameSize = 11;
 
 } // namespace
 
@@ -28,10 +25,7 @@ bool IdentityGate::letsPass(const QByteArray& frame) const
 
 bool IdentityGate::isSafetyCommand(const QByteArray& frame)
 {
-    if (frame.size() != singleWriteFrameSize || frame.at(1) != writeFunction
-        || frameWord(frame, 4) != 1)
-        return false;
-    const int address = frameWord(frame, 2);
+    const int address = singleWriteAddress(frame);
     return (address == discoveryModeAddress || address == accessCodeAddress)
         && writeFrameValue(frame, 0) == 0;
 }

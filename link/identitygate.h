@@ -29,6 +29,10 @@ public:
     bool isInDoubt() const { return doubt; }
     // A controller has been read: there is one to tell others from.
     bool isKnown() const { return readIdentity.isKnown(); }
+    // Whose answers come now, as far as the link can tell: the controller
+    // that was read, unless an exchange failed since and no check has found
+    // it answering again; unknown then.
+    ControllerIdentity answering() const { return doubt ? ControllerIdentity() : readIdentity; }
     // The frame may go out now; otherwise identify the controller first.
     bool letsPass(const QByteArray& frame) const;
     // The same for a read: one that only shows a value goes at once, one

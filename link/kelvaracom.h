@@ -176,6 +176,13 @@ public:
     // The controller may have changed unseen (the connection check was held
     // up): the one that answers is identified before the next write.
     void identifyBeforeNextWrite();
+    // The controller that was read, whose values the model shows; unknown
+    // before a complete read.
+    ControllerIdentity readController() const;
+    // Whose answers the link takes now: the controller that was read,
+    // unless an exchange failed since and no identity check has found it
+    // answering again; unknown then.
+    ControllerIdentity answeringController() const;
     // The last read-all that succeeded brought in the values of one
     // controller.
     bool wasLastReadAllClean() const { return lastReadAllClean; }
@@ -254,6 +261,8 @@ signals:
     // The third and every further failed connection check in a row.
     void controllerDisconnected();
     void controllerConnected();
+    // A frame went out on the line, sent first or sent again.
+    void frameSent(const QByteArray& frame);
     // A frame was sent again, after a silence with a doubled timeout, after
     // a spoiled reply with the same one; also when an identity check begins
     // again.

@@ -242,6 +242,7 @@ bool KelvaraCom::writeFrame(const QByteArray& frame)
         timer->startTimer();
         sinceFrameSent.start();
         lastReplyByteMs = -1;
+        emit frameSent(frame);
         return true;
     }
     port->close();

@@ -24,6 +24,16 @@ void KelvaraCom::identifyBeforeNextWrite()
     gate->raiseDoubt();
 }
 
+ControllerIdentity KelvaraCom::readController() const
+{
+    return gate->trusted();
+}
+
+ControllerIdentity KelvaraCom::answeringController() const
+{
+    return gate->answering();
+}
+
 // A request that got no answer (or a cut one), or was not sent: whoever
 // answers next may be another controller.
 void KelvaraCom::noteFailedExchange()
@@ -36,7 +46,7 @@ void KelvaraCom::noteFailedExchange()
 void KelvaraCom::noteReadAllStart()
 {
     timer->resetTime();
-    epochs->begin(gate->isInDoubt() ? ControllerIdentity() : gate->trusted());
+    epochs->begin(gate->answering());
 }
 
 // The read-all's blocks are one controller's: its values and identity are

@@ -2,6 +2,7 @@
 
 #include "autotuneregisters.h"
 #include "discoverystop.h"
+#include "frameword.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
@@ -87,12 +88,28 @@ void AutotuneLink::readFaults()
 void AutotuneLink::startDiscovery(int mode)
 {
     DiscoveryStop::of(runner, com)->cancel();
+    startSentMs = -1;
     writeCommand(DiscoveryMode, mode);
+}
+
+qint64 AutotuneLink::discoveryStartSent() const
+{
+    return startSentMs >= 0 ? startSentMs : now();
+}
+
+// The controller cannot have started its run before it got the frame it
+// answered, and the link judges that answer only when its wait runs out,
+// up to seconds later: the run's time counts from the send.
+void AutotuneLink::noteSentFrame(const QByteArray& frame)
+{
+    if (singleWriteAddress(frame) == DiscoveryMode && writeFrameValue(frame, 0) != 0)
+        startSentMs = now();
 }
 
 void AutotuneLink::beginRun(KelvaraCom::AutotuneTestState kind)
 {
     com->startAutotune(kind);
+    runController = com->readController();
     savedBefore = runner->getSavedValues();
     written.clear();
     leftUnsaved.clear();
@@ -113,7 +130,7 @@ void AutotuneLink::abandonRun(bool discoveryRunning)
     }
     leftUnsaved = keepOutsideFlash();
     if (discoveryRunning)
-        DiscoveryStop::of(runner, com)->request();
+        DiscoveryStop::of(runner, com)->request(runController);
 }
 
 void AutotuneLink::confirm()

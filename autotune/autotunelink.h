@@ -1,6 +1,7 @@
 #ifndef AUTOTUNELINK_H
 #define AUTOTUNELINK_H
 
+#include "controlleridentity.h"
 #include "kelvaracom.h"
 
 #include <QList>
@@ -44,6 +45,8 @@ public:
     {
         lifetime << QObject::connect(com, &KelvaraCom::otherControllerAnswered,
                                      [this] { changedController = true; })
+                 << QObject::connect(com, &KelvaraCom::frameSent,
+                                     [this](const QByteArray& frame) { noteSentFrame(frame); })
                  << QObject::connect(test, &Test::stopLog, com, &KelvaraCom::haltLog)
                  << QObject::connect(com, &KelvaraCom::comError, test, &Test::comError)
                  << QObject::connect(com, &KelvaraCom::motorRunning, test, &Test::flashError);
@@ -114,14 +117,19 @@ public:
     void readFaults();
     // Starts a discovery run of the controller (register 481 := mode), which
     // sets 481 back to 0 when done; it takes over from a stop still being
-    // delivered. The run's time starts with the answer (DiscoveryRunTime).
+    // delivered. The run's time starts with the start the controller
+    // answered (DiscoveryRunTime).
     void startDiscovery(int mode);
+    // Once the start is answered: when the frame the controller answered
+    // went out, the last of its sends.
+    qint64 discoveryStartSent() const;
 
     qint64 now() const { return clock(); }
     void setClock(AutotuneClock newClock) { clock = newClock; }
 
 private:
     void stopStepping();
+    void noteSentFrame(const QByteArray& frame);
     void abandonRun(bool discoveryRunning);
     // The flash save confirmed every write so far.
     void confirm();
@@ -137,6 +145,9 @@ private:
     QList<QMetaObject::Connection> lifetime;
     QMetaObject::Connection stepping;
     bool running = false;
+    // The controller the run was started on.
+    ControllerIdentity runController;
+    qint64 startSentMs = -1;
     QList<int> leftUnsaved;
     bool stoppedDiscovery = false;
     bool changedController = false;

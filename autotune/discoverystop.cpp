@@ -35,8 +35,9 @@ DiscoveryStop::DiscoveryStop(Kelvara* runner, KelvaraCom* com)
     connect(&probeTimer, &QTimer::timeout, this, &DiscoveryStop::probe);
 }
 
-void DiscoveryStop::request()
+void DiscoveryStop::request(const ControllerIdentity& controller)
 {
+    stopped = controller;
     pending = true;
     send(true);
 }
@@ -63,7 +64,8 @@ void DiscoveryStop::send(bool atOnce)
     else
         com->queueCommand(DiscoveryMode, 0);
     queueingStop = false;
-    com->oneRead(DiscoveryMode, 1);
+    // Its answer ends the stop: it must come from the controller stopped.
+    com->queueDecidingRead(DiscoveryMode, 1);
 }
 
 // Any read of 481 tells whether the run has ended; the stop's own read-back
@@ -76,13 +78,26 @@ void DiscoveryStop::takeReport()
         || com->getMode() != KelvaraCom::ReadMode)
         return;
     if (runner->getParameter(DiscoveryMode)->getRegisterValue() == 0) {
-        pending = false;
-        sending = false;
-        probeTimer.stop();
-        return;
+        if (isReportOfStoppedController()) {
+            pending = false;
+            sending = false;
+            probeTimer.stop();
+            return;
+        }
+        // The cable may have moved back to the controller stopped without a
+        // failed exchange: the next read-back waits until the one that
+        // answers is identified.
+        com->identifyBeforeNextWrite();
     }
     if (sending && !readStillQueued())
         sending = false;
+}
+
+// Another controller that answers in its place, or one not yet identified
+// after a failed exchange, may report 0 while the one stopped spins on.
+bool DiscoveryStop::isReportOfStoppedController() const
+{
+    return !stopped.isKnown() || com->answeringController().isSameController(stopped);
 }
 
 // A failure empties the link's queues: the stop in flight is gone unless it

@@ -1,6 +1,8 @@
 #ifndef DISCOVERYSTOP_H
 #define DISCOVERYSTOP_H
 
+#include "controlleridentity.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -14,6 +16,12 @@ class KelvaraCom;
 // goes out also while nothing else talks to the controller (the window
 // holds its checks while a box is open).
 //
+// The stop goes at once to whichever controller answers: it carries nothing
+// of any controller's values. Only the controller it stops confirms it,
+// though: after a failed exchange its read-back waits until the controller
+// that answers has been identified, and a 481 = 0 of another controller
+// (the cable moved) leaves the stop pending for the one that spins.
+//
 // One per link, owned by it: a stop outlasts the test and the wizard that
 // asked for it. The stop is the suite's own write, never an unsaved change
 // for the next save.
@@ -26,8 +34,9 @@ public:
     static DiscoveryStop* of(Kelvara* runner, KelvaraCom* com);
 
     // Sends the stop now: ahead of the read of a test that has just ended,
-    // otherwise queued behind the link's work.
-    void request();
+    // otherwise queued behind the link's work. Only the controller given
+    // ends it (any controller, when it is unknown).
+    void request(const ControllerIdentity& controller);
     // A new discovery run takes over the register: no stop is sent again.
     void cancel();
 
@@ -38,6 +47,8 @@ private:
     void send(bool atOnce = false);
     // A read of 481 stored the controller's value.
     void takeReport();
+    // The value being stored is known to be of the controller stopped.
+    bool isReportOfStoppedController() const;
     void takeFailure();
     void resendAfterLoss();
     void resend();
@@ -47,6 +58,7 @@ private:
 
     Kelvara* runner;
     KelvaraCom* com;
+    ControllerIdentity stopped;
     bool pending = false;
     // A stop and its read-back are queued or on the line.
     bool sending = false;

@@ -196,7 +196,7 @@ void DynamicAutotune::startSpin()
 // took to get it through: the limit and the stall watch count from there.
 void DynamicAutotune::takeSpinStart()
 {
-    spinTime.takeStart(io.now());
+    spinTime.takeStart(io.discoveryStartSent());
     spinLimitWatch.start();
     state = State::PollingSpin;
     pollSpin();

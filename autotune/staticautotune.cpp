@@ -17,6 +17,8 @@ namespace {
 const double kvCap = 61400.0;
 const int faultClearWaitMs = 1000;
 const int measurementWaitMs = 5000;
+// How often the measurement's time limit is looked at.
+const int measurementLimitWatchMs = 20;
 const int measurementsPerRun = 3;
 
 bool differsByMoreThanTenPercent(double a, double b)
@@ -33,6 +35,8 @@ StaticAutotune::StaticAutotune(QObject* parent, Kelvara* runner, KelvaraCom* com
     , io(runner, com)
 {
     io.attach(this);
+    measurementLimitWatch.setInterval(measurementLimitWatchMs);
+    connect(&measurementLimitWatch, &QTimer::timeout, this, &StaticAutotune::endMeasurementAtLimit);
 }
 
 StaticAutotune::~StaticAutotune()
@@ -150,8 +154,19 @@ void StaticAutotune::startMeasurement()
 // link took to get it through.
 void StaticAutotune::takeMeasurementStart()
 {
-    measurementTime.takeStart(io.now());
+    measurementTime.takeStart(io.discoveryStartSent());
+    measurementLimitWatch.start();
     readPhaseCurrents();
+}
+
+// As the spin's: the stop goes as the limit passes, not once the read under
+// way is in.
+void StaticAutotune::endMeasurementAtLimit()
+{
+    if (!measuring())
+        measurementLimitWatch.stop();
+    else if (measurementTime.isPast(measurementWaitMs, io.now()))
+        handleErrors(CommunicationError);
 }
 
 void StaticAutotune::readPhaseCurrents()
@@ -170,6 +185,7 @@ void StaticAutotune::readDiscoveryMode()
 void StaticAutotune::pollMeasurement()
 {
     if (truncateToInt(io.value(DiscoveryMode)) == 0) {
+        measurementLimitWatch.stop();
         state = State::ReadingResults;
         io.read(MeasuredRs, MeasuredLs);
     } else if (measurementTime.isPast(measurementWaitMs, io.now())) {
@@ -262,6 +278,7 @@ bool StaticAutotune::measuring() const
 void StaticAutotune::handleErrors(StaticAutotune::ErrorType type)
 {
     const bool stopMeasurement = measuring();
+    measurementLimitWatch.stop();
     state = State::Idle;
     io.failRun(this, &StaticAutotune::reportError, type, stopMeasurement);
 }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QPair>
+#include <QTimer>
 
 class Kelvara;
 class KelvaraCom;
@@ -20,7 +21,8 @@ class KelvaraCom;
 // returns, and the link's comSuccess() (flashSaveComplete() for the last
 // step) performs the next one. A run ends with stopLog() and then
 // staticSuccess() or reportError(). A measurement's time limit counts from
-// the start command the controller answered.
+// the send of the start command the controller answered, and ends the run
+// as it passes.
 class StaticAutotune : public QObject
 {
     Q_OBJECT
@@ -82,6 +84,7 @@ private:
     void readPhaseCurrents();
     void readDiscoveryMode();
     void pollMeasurement();
+    void endMeasurementAtLimit();
     void takeMeasurement();
     void readFaults();
     void checkFaults();
@@ -97,6 +100,7 @@ private:
     // When the fault clear was asked for.
     qint64 startMs = 0;
     DiscoveryRunTime measurementTime;
+    QTimer measurementLimitWatch;
     int measurementCount = 0;
     AutotuneLink io;
 };

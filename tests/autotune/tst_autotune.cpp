@@ -461,9 +461,9 @@ private slots:
 
     // A spin that never ends, on a line where a reply of the spin's polls is
     // lost: the controller is identified before the poll goes out again, and
-    // its identity reads go unanswered. When the spin's time limit passes,
-    // the run ends at once and the stop is the very next frame: the poll and
-    // the check give way, before the check has run its course.
+    // its identity reads go unanswered until the stop. When the spin's time
+    // limit passes, the run ends at once and the stop is the very next frame:
+    // the poll and the check give way, before the check has run its course.
     void spinStopsAtItsLimitDuringACheck()
     {
         AutotuneRig rig;
@@ -473,6 +473,9 @@ private slots:
         const QByteArray stop = QByteArray::fromHex("011001e10001020000"); // 481 := 0
         const QByteArray checkRead = QByteArray::fromHex("010300ed0014");  // the check's
         QObject::connect(&rig.sim, &ControllerSimulator::requestReceived, [&](QByteArray frame) {
+            // The stop's read-back is taken once the controller is identified.
+            if (frame.startsWith(stop))
+                rig.sim.setSilentAtAddress(237, false);
             if (!frame.startsWith(spin))
                 return;
             rig.sim.loseRepliesAtAddress(263, 1);
@@ -516,35 +519,67 @@ private slots:
     {
         QTest::addColumn<bool>("spinning");
         QTest::addColumn<RigSetup>("setup");
-        QTest::addColumn<QList<int>>("starts"); // written to 481
+        QTest::addColumn<QList<int>>("starts"); // written to 481; a stop last
+        QTest::addColumn<int>("lost");          // requests lost from the start on
         // On test time 4 times faster: the spin's 20 s limit and its stall
         // watch (5 to 14 s) take 5000 and 1250 to 3500 ms from the answered
         // start, a measurement's 5 s limit 1250 ms.
         QTest::newRow("spin") << true << motor([](MotorBehaviour& m) { m.spinMs = 4300; })
-                              << QList<int>{2, 2};
+                              << QList<int>{2, 2} << 4;
         QTest::newRow("winding measurement")
-            << false << motor([](MotorBehaviour& m) { m.staticMs = 700; })
-            << QList<int>{1, 1, 1, 1};
+            << false << motor([](MotorBehaviour& m) { m.staticMs = 700; }) << QList<int>{1, 1, 1, 1}
+            << 4;
+        // The start alone is lost three times; its fourth send waits 2000 ms
+        // for the answer.
+        const RigSetup neverEnds = [](AutotuneRig& r) {
+            r.link->setDefaultTimeout(250);
+            r.motor([](MotorBehaviour& m) { m.discoveryStuck = true; });
+            r.sim.setSilentAtAddress(481);
+            QObject::connect(&r.sim, &ControllerSimulator::requestReceived, [&r] {
+                if (r.writesTo(481).size() == 3)
+                    r.sim.setSilentAtAddress(481, false);
+            });
+        };
+        QTest::newRow("spin never ends") << true << neverEnds << QList<int>{2, 2, 2, 2, 0} << 0;
+        QTest::newRow("measurement never ends")
+            << false << neverEnds << QList<int>{1, 1, 1, 1, 0} << 0;
     }
     // The start of the controller's run is lost, and so are the first three
     // reads of the identity check that follows; it goes out again 1.6 s
     // after it was first sent, once the controller has been identified. A
     // healthy run is timed from the start the controller answered, and
-    // succeeds.
+    // succeeds. One that does not end is stopped as its limit passes,
+    // counted from the send of the answered start, not from when the wait
+    // for its answer ran out.
     void startAnsweredLate()
     {
         QFETCH(bool, spinning);
         QFETCH(RigSetup, setup);
+        QFETCH(QList<int>, starts);
+        QFETCH(int, lost);
         AutotuneRig rig;
         rig.link->setDefaultTimeout(100);
         setup(rig);
         Parameter* mode = rig.model->getParameter(481);
         QObject::connect(mode, &Parameter::valueSet, [&] {
             if (mode->getRegisterValue() != 0 && rig.writesTo(481).isEmpty())
-                rig.sim.silenceNextRequests(4);
+                rig.sim.silenceNextRequests(lost);
         });
-        QCOMPARE(runTest(rig, spinning, 4).outcome, QString("success"));
-        QTEST(rig.writesTo(481), "starts");
+        const bool stopped = starts.last() == 0;
+        const QString failed = spinning ? "error 1" : "error 0";
+        QCOMPARE(runTest(rig, spinning, 4).outcome, stopped ? failed : QString("success"));
+        QCOMPARE(rig.writesTo(481), starts);
+        if (!stopped)
+            return;
+        double answered = 0;
+        double stop = 0;
+        for (const auto& entry : rig.sim.frameLog()) {
+            if (entry.direction == ControllerSimulator::Request && entry.note.isEmpty()
+                && entry.bytes.startsWith(QByteArray::fromHex("011001e1000102")))
+                (entry.bytes.at(8) ? answered : stop) = entry.elapsedMs;
+        }
+        const int limitMs = spinning ? 5000 : 1250;
+        QVERIFY2(stop - answered < limitMs + 1000, qPrintable(QString::number(stop - answered)));
     }
 
     // The torque command read before a test is lost as the cable moves to
@@ -569,6 +604,51 @@ private slots:
         QVERIFY(ofB.size() == 1 && ofB.first().startsWith(QByteArray::fromHex("010300ed0014")));
         wizard->close();
         QTRY_VERIFY(wizard.isNull());
+    }
+
+    // A spin of A that never ends is stopped at its limit, and the stop is
+    // lost as the cable moves to B. The stop goes to B at once, but only A
+    // ends it: its read-back waits for the identity check and B is refused
+    // it; once B has been read (as the window reads a controller that was
+    // refused), B's 481 = 0 still ends nothing, and A gets the stop when
+    // the cable is back.
+    void stopEndedOnlyByTheControllerStopped()
+    {
+        QTemporaryDir logs;
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(logs.path());
+        BenchLink t;
+        QVERIFY(t.start());
+        MotorBehaviour motor = t.bench.a->motorBehaviour();
+        motor.discoveryStuck = true;
+        t.bench.a->setMotorBehaviour(motor);
+        auto received = [](const ControllerSimulator& controller, const char* hex) {
+            const QVector<QByteArray> frames = controller.requests();
+            return int(std::count_if(frames.cbegin(), frames.cend(), [&](const QByteArray& frame) {
+                return frame.startsWith(QByteArray::fromHex(hex));
+            }));
+        };
+        const char* const stop = "011001e10001020000";
+        const char* const readBack = "010301e10001";
+        DynamicAutotune test(nullptr, &t.model, &t.link);
+        test.setClock(AutotuneRig::fastClock(12));
+        QSignalSpy refused(&t.link, &KelvaraCom::otherControllerAnswered);
+        QVERIFY(t.bench.moveOn(CableBench::Trigger::writeTo(481).nth(2), t.bench.b.get(), 0));
+        test.startTest(false);
+        QVERIFY(refused.wait(15000));
+        QVERIFY(received(*t.bench.b, stop) > 0);
+        QCOMPARE(received(*t.bench.b, readBack), 0);
+
+        QSignalSpy read(&t.link, &KelvaraCom::readAllComplete);
+        t.link.readAll();
+        QVERIFY(read.wait(5000));
+        QTimer monitor; // the window's connection check
+        connect(&monitor, &QTimer::timeout, &t.link, &KelvaraCom::checkConnection);
+        monitor.start(100);
+        QTRY_VERIFY(received(*t.bench.b, readBack) > 0);
+        QVERIFY(t.bench.moveNow(t.bench.a.get()));
+        QTRY_COMPARE(int(t.bench.a->registerValue(481)), 0);
+        QDir::setCurrent(previous);
     }
 
     // What a failed stationary test wrote is what the controller holds, not

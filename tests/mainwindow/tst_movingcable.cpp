@@ -543,7 +543,7 @@ private slots:
         if (outage) {
             QVERIFY(rig.bench.adapter.unplug());
             QTRY_VERIFY_WITH_TIMEOUT(!isConnected(rig.w), 20000);
-            stop->request();
+            stop->request(rig.link()->readController());
             QTRY_VERIFY_WITH_TIMEOUT(
                 writtenRegisters(rig.bench.lostFrames()).contains(discoveryModeAddress), 10000);
             readAlls.clear();
@@ -554,7 +554,7 @@ private slots:
                     rig.bench.moveOn(Trigger::writeTo(discoveryModeAddress), rig.a(), quickMoveMs));
             rig.w.window->onReadAllClicked();
             QVERIFY(rig.link()->isReadAllQueued());
-            stop->request();
+            stop->request(rig.link()->readController());
         }
         QTRY_VERIFY_WITH_TIMEOUT(readAlls.count() >= 2, 20000);
         QTRY_COMPARE_WITH_TIMEOUT(int(rig.a()->registerValue(discoveryModeAddress)), 0, 20000);

@@ -201,11 +201,11 @@ private slots:
             << int(OpenFile) << entry("53", "16390") + entry("104", "4100") + entry("219", "4100")
             << "Assist Level 1 (219): 1.00098 per unit in the file, 1 per unit now"
             << RegisterValues{{53, 16384}, {104, 4096}, {219, 4096}};
-        // At the sample's 70 A, 1 A is raw 58.5.
+        // At the sample's 70 A, 1 A is raw 58.5: 58 is below it, held on 59.
         QTest::newRow("a step below the minimum, defaults dialog")
-            << int(DefaultsApply) << entry("154", "57")
-            << "Max Regen Phase Current (154): 0.974121 A in the file, 1 A now"
-            << RegisterValues{{154, 58}};
+            << int(DefaultsApply) << entry("154", "58")
+            << "Max Regen Phase Current (154): 0.991211 A in the file, 1 A now"
+            << RegisterValues{{154, 59}};
         QTest::newRow("whole numbers in full, PAS device list")
             << int(PasDeviceList) << entry("76", "2147483647")
             << "Depricated Kv Always 1 (76): 2147483647 in the file, 65535 now"

@@ -358,7 +358,12 @@ void MovedValues::report()
             continue; // back where it was
         MovedValue move;
         move.address = it.key();
-        move.before = it->refused ? it->display : parameter->unlimitedValue(it->raw);
+        if (it->refused)
+            move.before = it->display;
+        else if (it->fromFile)
+            move.before = parameter->toldValue(it->raw);
+        else
+            move.before = parameter->unlimitedValue(it->raw);
         move.after = parameter->getValue();
         move.fromFile = it->fromFile;
         move.entered = it->entered || it->refused;

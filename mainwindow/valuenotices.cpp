@@ -76,11 +76,7 @@ QString ValueNotices::outsideLimitsText(const QMap<int, int>& values) const
     for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
         const Parameter* parameter = model->getParameter(it.key());
         const double shown = parameter->asValue(it.value());
-        double heldValue = parameter->unlimitedValue(it.value());
-        // One raw step beyond a limit may show as the limit itself.
-        if (heldValue == shown)
-            heldValue = parameter->unroundedValue(it.value());
-        const QString held = withUnits(parameter, heldValue);
+        const QString held = withUnits(parameter, parameter->toldValue(it.value()));
         if (isUnlisted(parameter, it.value())) {
             lines << tr("  %1: the controller holds %2, which its list (%3) does not name, "
                         "the page shows no entry")

@@ -214,6 +214,14 @@ double Parameter::unroundedValue(int raw) const
     return m_scale->isNaN() ? -1.0 : v;
 }
 
+double Parameter::toldValue(int raw) const
+{
+    const double value = unlimitedValue(raw);
+    if (!isWithinLimits(raw) && value == asValue(raw))
+        return unroundedValue(raw);
+    return value;
+}
+
 double Parameter::referenceValue() const
 {
     return m_unlimited ? unlimitedValue(m_registerValue) : asValue(m_registerValue);

@@ -215,6 +215,11 @@ private slots:
             << int(DefaultsApply) << entry("151", "3000")
             << "Throttle Deadband Threshold (151): 3.66 V in the file, 1.2 V now"
             << RegisterValues{{151, 983}};
+        // Past the 5 V maximum as well: quoted as the file holds it.
+        QTest::newRow("a step past the maximum, held by a graph's rule, Open")
+            << int(OpenFile) << entry("151", "4097")
+            << "Throttle Deadband Threshold (151): 5.00122 V in the file, 1.2 V now"
+            << RegisterValues{{151, 983}};
     }
 
     // Only a limit moves a file's value, the register's own range or a

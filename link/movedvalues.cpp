@@ -252,8 +252,10 @@ void MovedValues::keepWhereItWas(int address, Track& track, int raw)
     puttingBack = outer;
     track.lastRaw = track.parameter->getRegisterValue();
     Pending& noted = pending[address];
-    if (!noted.fromFile && !noted.entered && !noted.refused)
+    if (!noted.fromFile && !noted.entered && !noted.refused) {
         noted.raw = track.origin;
+        noted.keptBack = true;
+    }
 }
 
 void MovedValues::noteLimitedFileValue(int address, int fileRaw)
@@ -368,6 +370,7 @@ void MovedValues::report()
         move.fromFile = it->fromFile;
         move.entered = it->entered || it->refused;
         move.refused = it->refused;
+        move.keptBack = it->keptBack;
         // A file's value the register cannot hold (-1 in an unsigned one)
         // is told however close to the limit it shows.
         if (move.fromFile && sameDisplayValue(move.before, move.after)

@@ -26,6 +26,9 @@ struct MovedValue
     // before is a value entered that the register could not take at all:
     // it holds what it held, and nothing of it is written.
     bool refused = false;
+    // Not moved: before is the value it was not put back to, as that would
+    // break an order widgets keep among values.
+    bool keptBack = false;
 };
 Q_DECLARE_METATYPE(MovedValue)
 
@@ -114,6 +117,8 @@ private:
         // A value entered that has no raw value.
         bool refused = false;
         double display = 0.0;
+        // raw is the origin it was not put back to.
+        bool keptBack = false;
     };
     // What a drag may change, as it stood when the drag began.
     struct DragStart

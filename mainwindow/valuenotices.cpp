@@ -101,43 +101,50 @@ void ValueNotices::tellMoves(const QList<MovedValue>& moves)
 
 QString ValueNotices::movedText(const QList<MovedValue>& moves) const
 {
-    QStringList lines;
-    for (const MovedValue& move : moves) {
-        if (move.refused)
-            continue;
-        const Parameter* parameter = model->getParameter(move.address);
-        const QString before = withUnits(parameter, move.before);
-        const QString after = withUnits(parameter, move.after);
-        lines << movedLine(move).arg(nameOf(move.address), before, after);
+    const QStringList lines = linesOf(moves, Moved);
+    QStringList parts;
+    if (!lines.isEmpty()) {
+        parts << tr("Limits set by other values moved these values, and Save Parameters will "
+                    "write them as they are now:\n%1\n\n\"Before\" is what the register held, "
+                    "read with the values set now. Setting back the value that moved one puts it "
+                    "back, unless you have changed it since.")
+                     .arg(lines.join(QLatin1Char('\n')));
     }
-    const QString refused = refusedText(moves);
-    if (lines.isEmpty())
-        return refused;
-    return tr("Limits set by other values moved these values, and Save Parameters will write "
-              "them as they are now:\n%1\n\n\"Before\" is what the register held, read with the "
-              "values set now. Setting back the value that moved one puts it back, unless you "
-              "have changed it since.")
-               .arg(lines.join(QLatin1Char('\n')))
-        + (refused.isEmpty() ? QString() : QStringLiteral("\n\n") + refused);
+    const QStringList kept = linesOf(moves, KeptBack);
+    if (!kept.isEmpty()) {
+        parts << tr("Putting these values back would break the order they keep with other "
+                    "values: they stay as they are, and Save Parameters will write them so:\n%1")
+                     .arg(kept.join(QLatin1Char('\n')));
+    }
+    // Values entered that were not taken at all: nothing of them is written.
+    const QStringList refused = linesOf(moves, Refused);
+    if (!refused.isEmpty()) {
+        parts << tr("These values could not be taken, as the values their scale depends on give "
+                    "them none; each register keeps what it held, and Save Parameters does not "
+                    "write the value entered:\n%1")
+                     .arg(refused.join(QLatin1Char('\n')));
+    }
+    return parts.join(QStringLiteral("\n\n"));
 }
 
-// Values entered that were not taken at all: nothing of them is written.
-QString ValueNotices::refusedText(const QList<MovedValue>& moves) const
+QStringList ValueNotices::linesOf(const QList<MovedValue>& moves, MoveKind kind) const
 {
     QStringList lines;
     for (const MovedValue& move : moves) {
-        if (!move.refused)
+        if (kindOf(move) != kind)
             continue;
         const Parameter* parameter = model->getParameter(move.address);
         lines << movedLine(move).arg(nameOf(move.address), withUnits(parameter, move.before),
                                      withUnits(parameter, move.after));
     }
-    if (lines.isEmpty())
-        return QString();
-    return tr("These values could not be taken, as the values their scale depends on give them "
-              "none; each register keeps what it held, and Save Parameters does not write the "
-              "value entered:\n%1")
-        .arg(lines.join(QLatin1Char('\n')));
+    return lines;
+}
+
+ValueNotices::MoveKind ValueNotices::kindOf(const MovedValue& move)
+{
+    if (move.refused)
+        return Refused;
+    return move.keptBack ? KeptBack : Moved;
 }
 
 QString ValueNotices::movedLine(const MovedValue& move)
@@ -146,6 +153,8 @@ QString ValueNotices::movedLine(const MovedValue& move)
         return tr("  %1: %2 in the file, %3 now");
     if (move.entered)
         return tr("  %1: %2 entered, %3 now");
+    if (move.keptBack)
+        return tr("  %1: stays at %3, not put back to %2");
     return tr("  %1: %2 before, %3 now");
 }
 

@@ -38,7 +38,9 @@ private:
     void takeReadAll();
     void tellOutsideLimits();
     void tellMoves(const QList<MovedValue>& moves);
-    QString refusedText(const QList<MovedValue>& moves) const;
+    enum MoveKind { Moved, KeptBack, Refused };
+    QStringList linesOf(const QList<MovedValue>& moves, MoveKind kind) const;
+    static MoveKind kindOf(const MovedValue& move);
     static QString movedLine(const MovedValue& move);
     QString nameOf(int address) const;
     static bool isUnlisted(const Parameter* parameter, int raw);

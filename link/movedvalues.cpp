@@ -258,10 +258,13 @@ void MovedValues::keepWhereItWas(int address, Track& track, int raw)
     }
 }
 
-void MovedValues::noteLimitedFileValue(int address, int fileRaw)
+void MovedValues::noteLimitedFileValue(int address, int fileRaw, const QString& fileDigits)
 {
-    if (tracks.contains(address))
-        notePending(address, {fileRaw, true, false});
+    if (!tracks.contains(address))
+        return;
+    Pending value{fileRaw, true, false};
+    value.digits = fileDigits;
+    notePending(address, value);
 }
 
 void MovedValues::noteEnteredValue(int address, int enteredRaw)
@@ -371,6 +374,7 @@ void MovedValues::report()
         move.entered = it->entered || it->refused;
         move.refused = it->refused;
         move.keptBack = it->keptBack;
+        move.beforeDigits = it->digits;
         // A file's value the register cannot hold (-1 in an unsigned one)
         // is told however close to the limit it shows.
         if (move.fromFile && sameDisplayValue(move.before, move.after)

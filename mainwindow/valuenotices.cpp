@@ -1,5 +1,6 @@
 #include "valuenotices.h"
 
+#include "boxquote.h"
 #include "enumparameter.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
@@ -134,7 +135,10 @@ QStringList ValueNotices::linesOf(const QList<MovedValue>& moves, MoveKind kind)
         if (kindOf(move) != kind)
             continue;
         const Parameter* parameter = model->getParameter(move.address);
-        lines << movedLine(move).arg(nameOf(move.address), withUnits(parameter, move.before),
+        const QString before = move.beforeDigits.isEmpty()
+            ? withUnits(parameter, move.before)
+            : withUnits(parameter, fileNumber(parameter, move.beforeDigits));
+        lines << movedLine(move).arg(nameOf(move.address), before,
                                      withUnits(parameter, move.after));
     }
     return lines;
@@ -168,7 +172,32 @@ QString ValueNotices::nameOf(int address) const
 QString ValueNotices::withUnits(const Parameter* parameter, double value)
 {
     const bool whole = std::fabs(value) < 1e15 && value == std::trunc(value);
-    const QString number = whole ? QString::number(value, 'f', 0) : QString::number(value, 'g', 6);
+    return withUnits(parameter,
+                     whole ? QString::number(value, 'f', 0) : QString::number(value, 'g', 6));
+}
+
+QString ValueNotices::withUnits(const Parameter* parameter, const QString& number)
+{
     return parameter->getUnits().isEmpty() ? number
                                            : number + QLatin1Char(' ') + parameter->getUnits();
+}
+
+// A file's whole number beyond an int, of any length: its digits, as a box
+// quotes them, where the register shows raw values as they are; else its
+// leading digits through the scale, to 6 digits, with the power of ten.
+QString ValueNotices::fileNumber(const Parameter* parameter, const QString& digits)
+{
+    const double zero = parameter->unroundedValue(0);
+    const double perRaw = parameter->unroundedValue(1) - zero;
+    if ((zero == 0.0 && perRaw == 1.0) || !std::isfinite(perRaw) || perRaw == 0.0)
+        return BoxQuote::cut(digits);
+    const bool negative = digits.startsWith(QLatin1Char('-'));
+    const QString magnitude = digits.mid(negative ? 1 : 0);
+    double value = QString(QStringLiteral("0.") + magnitude.left(17)).toDouble() * perRaw;
+    const int shift = int(std::floor(std::log10(std::fabs(value))));
+    value /= std::pow(10.0, shift);
+    const int exponent = magnitude.size() + shift;
+    return QString::number(negative ? -value : value, 'g', 6)
+        + (exponent < 0 ? QStringLiteral("e-") : QStringLiteral("e+"))
+        + QStringLiteral("%1").arg(std::abs(exponent), 2, 10, QLatin1Char('0'));
 }

@@ -45,6 +45,8 @@ private:
     QString nameOf(int address) const;
     static bool isUnlisted(const Parameter* parameter, int raw);
     static QString withUnits(const Parameter* parameter, double value);
+    static QString withUnits(const Parameter* parameter, const QString& number);
+    static QString fileNumber(const Parameter* parameter, const QString& digits);
 
     Kelvara* model;
     KelvaraCom* link;

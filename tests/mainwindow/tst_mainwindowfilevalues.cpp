@@ -210,6 +210,19 @@ private slots:
             << int(PasDeviceList) << entry("76", "2147483647")
             << "Depricated Kv Always 1 (76): 2147483647 in the file, 65535 now"
             << RegisterValues{{76, 65535}};
+        QTest::newRow("beyond 32 bits, Open")
+            << int(OpenFile) << entry("76", "0099999999999")
+            << "Depricated Kv Always 1 (76): 99999999999 in the file, 65535 now"
+            << RegisterValues{{76, 65535}};
+        QTest::newRow("millions of digits, Advanced Import")
+            << int(AdvancedImport) << entry("76", QByteArray(4000000, '9').constData())
+            << "Depricated Kv Always 1 (76): " + QString(66, '9') + QChar(0x2026) + QString(33, '9')
+                + " in the file, 65535 now"
+            << RegisterValues{{76, 65535}};
+        QTest::newRow("below 32 bits through a scale, defaults dialog")
+            << int(DefaultsApply) << entry("253", "-99999999999")
+            << "Assist Gain Walk (253): -2.44141e+07 per unit in the file, 0 per unit now"
+            << RegisterValues{{253, 0}};
         // The throttle graph keeps the dead band within half the span.
         QTest::newRow("held by a graph's rule, defaults dialog")
             << int(DefaultsApply) << entry("151", "3000")

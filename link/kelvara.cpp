@@ -198,10 +198,10 @@ int Kelvara::rawToWrite(int address) const
     return controllerRamValues.value(address);
 }
 
-void Kelvara::noteLimitedFileValue(int address, int fileRaw)
+void Kelvara::noteLimitedFileValue(int address, int fileRaw, const QString& fileDigits)
 {
     if (valid)
-        movedValues->noteLimitedFileValue(address, fileRaw);
+        movedValues->noteLimitedFileValue(address, fileRaw, fileDigits);
 }
 
 void Kelvara::holdMovedValuesReport(bool held)

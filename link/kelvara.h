@@ -106,7 +106,8 @@ public:
 
     // An import gave the register fileRaw, which did not stand (a limit or
     // a rule moved it): told with the values the suite moved (valuesMoved()).
-    void noteLimitedFileValue(int address, int fileRaw);
+    // fileDigits: the file's whole number, where it was beyond an int.
+    void noteLimitedFileValue(int address, int fileRaw, const QString& fileDigits = QString());
     // While held, the values moved are told once, as the action under way
     // ends (an Apply of several files).
     void holdMovedValuesReport(bool held);

@@ -252,14 +252,19 @@ void MovedValues::keepWhereItWas(int address, Track& track, int raw)
     puttingBack = outer;
     track.lastRaw = track.parameter->getRegisterValue();
     Pending& noted = pending[address];
-    if (!noted.fromFile && !noted.entered && !noted.refused)
+    if (!noted.fromFile && !noted.entered && !noted.refused) {
         noted.raw = track.origin;
+        noted.keptBack = true;
+    }
 }
 
-void MovedValues::noteLimitedFileValue(int address, int fileRaw)
+void MovedValues::noteLimitedFileValue(int address, int fileRaw, const QString& fileDigits)
 {
-    if (tracks.contains(address))
-        notePending(address, {fileRaw, true, false});
+    if (!tracks.contains(address))
+        return;
+    Pending value{fileRaw, true, false};
+    value.digits = fileDigits;
+    notePending(address, value);
 }
 
 void MovedValues::noteEnteredValue(int address, int enteredRaw)
@@ -358,11 +363,18 @@ void MovedValues::report()
             continue; // back where it was
         MovedValue move;
         move.address = it.key();
-        move.before = it->refused ? it->display : parameter->unlimitedValue(it->raw);
+        if (it->refused)
+            move.before = it->display;
+        else if (it->fromFile)
+            move.before = parameter->toldValue(it->raw);
+        else
+            move.before = parameter->unlimitedValue(it->raw);
         move.after = parameter->getValue();
         move.fromFile = it->fromFile;
         move.entered = it->entered || it->refused;
         move.refused = it->refused;
+        move.keptBack = it->keptBack;
+        move.beforeDigits = it->digits;
         // A file's value the register cannot hold (-1 in an unsigned one)
         // is told however close to the limit it shows.
         if (move.fromFile && sameDisplayValue(move.before, move.after)

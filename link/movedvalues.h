@@ -7,6 +7,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QSet>
+#include <QString>
 #include <QVector>
 
 #include <functional>
@@ -26,6 +27,12 @@ struct MovedValue
     // before is a value entered that the register could not take at all:
     // it holds what it held, and nothing of it is written.
     bool refused = false;
+    // Not moved: before is the value it was not put back to, as that would
+    // break an order widgets keep among values.
+    bool keptBack = false;
+    // A file's whole number beyond an int, as the file gave it (before holds
+    // the int's end).
+    QString beforeDigits;
 };
 Q_DECLARE_METATYPE(MovedValue)
 
@@ -66,7 +73,7 @@ public:
     // put-back), which move nothing.
     void takeChange(int address, bool takingControllerValues);
     // A file gave the register fileRaw, which its limits did not let stand.
-    void noteLimitedFileValue(int address, int fileRaw);
+    void noteLimitedFileValue(int address, int fileRaw, const QString& fileDigits);
     // A value entered for the register (typed, or a file's) that a rule of
     // a graph or slider held back at what the register holds now.
     void noteEnteredValue(int address, int enteredRaw);
@@ -114,6 +121,9 @@ private:
         // A value entered that has no raw value.
         bool refused = false;
         double display = 0.0;
+        // raw is the origin it was not put back to.
+        bool keptBack = false;
+        QString digits = QString();
     };
     // What a drag may change, as it stood when the drag began.
     struct DragStart

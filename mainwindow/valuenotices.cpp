@@ -1,5 +1,6 @@
 #include "valuenotices.h"
 
+#include "boxquote.h"
 #include "enumparameter.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
@@ -76,11 +77,7 @@ QString ValueNotices::outsideLimitsText(const QMap<int, int>& values) const
     for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
         const Parameter* parameter = model->getParameter(it.key());
         const double shown = parameter->asValue(it.value());
-        double heldValue = parameter->unlimitedValue(it.value());
-        // One raw step beyond a limit may show as the limit itself.
-        if (heldValue == shown)
-            heldValue = parameter->unroundedValue(it.value());
-        const QString held = withUnits(parameter, heldValue);
+        const QString held = withUnits(parameter, parameter->toldValue(it.value()));
         if (isUnlisted(parameter, it.value())) {
             lines << tr("  %1: the controller holds %2, which its list (%3) does not name, "
                         "the page shows no entry")
@@ -105,43 +102,53 @@ void ValueNotices::tellMoves(const QList<MovedValue>& moves)
 
 QString ValueNotices::movedText(const QList<MovedValue>& moves) const
 {
-    QStringList lines;
-    for (const MovedValue& move : moves) {
-        if (move.refused)
-            continue;
-        const Parameter* parameter = model->getParameter(move.address);
-        const QString before = withUnits(parameter, move.before);
-        const QString after = withUnits(parameter, move.after);
-        lines << movedLine(move).arg(nameOf(move.address), before, after);
+    const QStringList lines = linesOf(moves, Moved);
+    QStringList parts;
+    if (!lines.isEmpty()) {
+        parts << tr("Limits set by other values moved these values, and Save Parameters will "
+                    "write them as they are now:\n%1\n\n\"Before\" is what the register held, "
+                    "read with the values set now. Setting back the value that moved one puts it "
+                    "back, unless you have changed it since.")
+                     .arg(lines.join(QLatin1Char('\n')));
     }
-    const QString refused = refusedText(moves);
-    if (lines.isEmpty())
-        return refused;
-    return tr("Limits set by other values moved these values, and Save Parameters will write "
-              "them as they are now:\n%1\n\n\"Before\" is what the register held, read with the "
-              "values set now. Setting back the value that moved one puts it back, unless you "
-              "have changed it since.")
-               .arg(lines.join(QLatin1Char('\n')))
-        + (refused.isEmpty() ? QString() : QStringLiteral("\n\n") + refused);
+    const QStringList kept = linesOf(moves, KeptBack);
+    if (!kept.isEmpty()) {
+        parts << tr("Putting these values back would break the order they keep with other "
+                    "values: they stay as they are, and Save Parameters will write them so:\n%1")
+                     .arg(kept.join(QLatin1Char('\n')));
+    }
+    // Values entered that were not taken at all: nothing of them is written.
+    const QStringList refused = linesOf(moves, Refused);
+    if (!refused.isEmpty()) {
+        parts << tr("These values could not be taken, as the values their scale depends on give "
+                    "them none; each register keeps what it held, and Save Parameters does not "
+                    "write the value entered:\n%1")
+                     .arg(refused.join(QLatin1Char('\n')));
+    }
+    return parts.join(QStringLiteral("\n\n"));
 }
 
-// Values entered that were not taken at all: nothing of them is written.
-QString ValueNotices::refusedText(const QList<MovedValue>& moves) const
+QStringList ValueNotices::linesOf(const QList<MovedValue>& moves, MoveKind kind) const
 {
     QStringList lines;
     for (const MovedValue& move : moves) {
-        if (!move.refused)
+        if (kindOf(move) != kind)
             continue;
         const Parameter* parameter = model->getParameter(move.address);
-        lines << movedLine(move).arg(nameOf(move.address), withUnits(parameter, move.before),
+        const QString before = move.beforeDigits.isEmpty()
+            ? withUnits(parameter, move.before)
+            : withUnits(parameter, fileNumber(parameter, move.beforeDigits));
+        lines << movedLine(move).arg(nameOf(move.address), before,
                                      withUnits(parameter, move.after));
     }
-    if (lines.isEmpty())
-        return QString();
-    return tr("These values could not be taken, as the values their scale depends on give them "
-              "none; each register keeps what it held, and Save Parameters does not write the "
-              "value entered:\n%1")
-        .arg(lines.join(QLatin1Char('\n')));
+    return lines;
+}
+
+ValueNotices::MoveKind ValueNotices::kindOf(const MovedValue& move)
+{
+    if (move.refused)
+        return Refused;
+    return move.keptBack ? KeptBack : Moved;
 }
 
 QString ValueNotices::movedLine(const MovedValue& move)
@@ -150,6 +157,8 @@ QString ValueNotices::movedLine(const MovedValue& move)
         return tr("  %1: %2 in the file, %3 now");
     if (move.entered)
         return tr("  %1: %2 entered, %3 now");
+    if (move.keptBack)
+        return tr("  %1: stays at %3, not put back to %2");
     return tr("  %1: %2 before, %3 now");
 }
 
@@ -163,7 +172,32 @@ QString ValueNotices::nameOf(int address) const
 QString ValueNotices::withUnits(const Parameter* parameter, double value)
 {
     const bool whole = std::fabs(value) < 1e15 && value == std::trunc(value);
-    const QString number = whole ? QString::number(value, 'f', 0) : QString::number(value, 'g', 6);
+    return withUnits(parameter,
+                     whole ? QString::number(value, 'f', 0) : QString::number(value, 'g', 6));
+}
+
+QString ValueNotices::withUnits(const Parameter* parameter, const QString& number)
+{
     return parameter->getUnits().isEmpty() ? number
                                            : number + QLatin1Char(' ') + parameter->getUnits();
+}
+
+// A file's whole number beyond an int, of any length: its digits, as a box
+// quotes them, where the register shows raw values as they are; else its
+// leading digits through the scale, to 6 digits, with the power of ten.
+QString ValueNotices::fileNumber(const Parameter* parameter, const QString& digits)
+{
+    const double zero = parameter->unroundedValue(0);
+    const double perRaw = parameter->unroundedValue(1) - zero;
+    if ((zero == 0.0 && perRaw == 1.0) || !std::isfinite(perRaw) || perRaw == 0.0)
+        return BoxQuote::cut(digits);
+    const bool negative = digits.startsWith(QLatin1Char('-'));
+    const QString magnitude = digits.mid(negative ? 1 : 0);
+    double value = QString(QStringLiteral("0.") + magnitude.left(17)).toDouble() * perRaw;
+    const int shift = int(std::floor(std::log10(std::fabs(value))));
+    value /= std::pow(10.0, shift);
+    const int exponent = magnitude.size() + shift;
+    return QString::number(negative ? -value : value, 'g', 6)
+        + (exponent < 0 ? QStringLiteral("e-") : QStringLiteral("e+"))
+        + QStringLiteral("%1").arg(std::abs(exponent), 2, 10, QLatin1Char('0'));
 }

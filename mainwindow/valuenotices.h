@@ -38,11 +38,15 @@ private:
     void takeReadAll();
     void tellOutsideLimits();
     void tellMoves(const QList<MovedValue>& moves);
-    QString refusedText(const QList<MovedValue>& moves) const;
+    enum MoveKind { Moved, KeptBack, Refused };
+    QStringList linesOf(const QList<MovedValue>& moves, MoveKind kind) const;
+    static MoveKind kindOf(const MovedValue& move);
     static QString movedLine(const MovedValue& move);
     QString nameOf(int address) const;
     static bool isUnlisted(const Parameter* parameter, int raw);
     static QString withUnits(const Parameter* parameter, double value);
+    static QString withUnits(const Parameter* parameter, const QString& number);
+    static QString fileNumber(const Parameter* parameter, const QString& digits);
 
     Kelvara* model;
     KelvaraCom* link;

@@ -43,6 +43,20 @@ bool sameFormulaValues(const std::array<double, 4>& a, const std::array<double, 
     return true;
 }
 
+// raw held at a limit whose raw value is bound: below it (an upper bound)
+// or above it. A bound a rounding error off a whole number is that number.
+int rawInsideLimit(int raw, double bound, bool upper)
+{
+    if (!std::isfinite(bound))
+        return raw;
+    const double whole = std::round(bound);
+    if (std::fabs(bound - whole) < 1e-6)
+        bound = whole;
+    if (upper)
+        return raw > bound ? truncateToInt(std::floor(bound)) : raw;
+    return raw < bound ? truncateToInt(std::ceil(bound)) : raw;
+}
+
 } // namespace
 
 Parameter::StoreScope::StoreScope(const Parameter* parameter)
@@ -200,6 +214,14 @@ double Parameter::unroundedValue(int raw) const
     return m_scale->isNaN() ? -1.0 : v;
 }
 
+double Parameter::toldValue(int raw) const
+{
+    const double value = unlimitedValue(raw);
+    if (!isWithinLimits(raw) && value == asValue(raw))
+        return unroundedValue(raw);
+    return value;
+}
+
 double Parameter::referenceValue() const
 {
     return m_unlimited ? unlimitedValue(m_registerValue) : asValue(m_registerValue);
@@ -264,6 +286,10 @@ int Parameter::clampToRegisterWidth(int raw) const
     return qBound(0, raw, 65535);
 }
 
+// The whole raw values inside the limits: a limit whose raw value is not
+// whole is held on the raw step on its own side. A minimum bounds the raw
+// value from below where the scale is positive, from above where it is
+// negative; a maximum the other way round.
 int Parameter::limitedRaw(int raw) const
 {
     raw = clampToRegisterWidth(raw);
@@ -271,16 +297,11 @@ int Parameter::limitedRaw(int raw) const
         return raw;
     const double scale = m_scale->evaluate();
     double limit;
-    if (maximumValue(&limit)) {
-        const double bound = std::trunc(limit * scale);
-        if (std::isfinite(bound) && raw > bound)
-            raw = truncateToInt(bound);
-    }
-    if (minimumValue(&limit)) {
-        const double bound = std::trunc(limit * scale);
-        if (std::isfinite(bound) && raw < bound)
-            raw = truncateToInt(bound);
-    }
+    if (maximumValue(&limit))
+        raw = rawInsideLimit(raw, limit * scale, scale >= 0);
+    // After the maximum, so a minimum above the maximum wins.
+    if (minimumValue(&limit))
+        raw = rawInsideLimit(raw, limit * scale, scale < 0);
     // A limit beyond what the register can hold must not push the value out
     // of the register's width.
     return clampToRegisterWidth(raw);

@@ -68,6 +68,9 @@ public:
     double unlimitedValue(int raw) const;
     // The same, not put on the display grid.
     double unroundedValue(int raw) const;
+    // What raw means, to be told: on the display grid, unless that shows a
+    // raw value beyond the limits as the limit itself.
+    double toldValue(int raw) const;
     // The value formulas of other registers take: the display value, but
     // for a value stored as the controller holds it, what it means to the
     // controller, also beyond the limits.

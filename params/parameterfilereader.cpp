@@ -8,6 +8,7 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -18,6 +19,39 @@ bool wholeNumber(const QString& text, int* number)
     bool ok = false;
     *number = text.trimmed().toInt(&ok, 10);
     return ok;
+}
+
+// Any count of digits, signed: one beyond an int is held at the int's end
+// and its digits kept, so that a box can quote it as it stands.
+bool wholeValue(const QString& text, int* number, QString* digits)
+{
+    if (wholeNumber(text, number))
+        return true;
+    const QString trimmed = text.trimmed();
+    const bool negative = trimmed.startsWith(QLatin1Char('-'));
+    const int signLength = negative || trimmed.startsWith(QLatin1Char('+')) ? 1 : 0;
+    if (trimmed.size() == signLength)
+        return false;
+    int firstDigit = -1;
+    for (int i = signLength; i < trimmed.size(); ++i) {
+        const QChar c = trimmed.at(i);
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+        if (firstDigit < 0 && c != QLatin1Char('0'))
+            firstDigit = i;
+    }
+    const QString significant = firstDigit < 0 ? QStringLiteral("0") : trimmed.mid(firstDigit);
+    bool fits = false;
+    const qint64 magnitude = significant.size() <= 10 ? significant.toLongLong(&fits) : 0;
+    const qint64 value = negative ? -magnitude : magnitude;
+    if (fits && value >= std::numeric_limits<int>::min()
+        && value <= std::numeric_limits<int>::max()) {
+        *number = int(value);
+        return true;
+    }
+    *number = negative ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
+    *digits = (negative ? QStringLiteral("-") : QString()) + significant;
+    return true;
 }
 
 } // namespace
@@ -126,7 +160,7 @@ void ParameterFileReader::finishEntry(const PendingEntry& entry)
                       .arg(BoxQuote::cut(entry.address));
         return;
     }
-    if (!wholeNumber(entry.value, &parsed.value)) {
+    if (!wholeValue(entry.value, &parsed.value, &parsed.valueDigits)) {
         m_skipped << where
                 + QStringLiteral(": Value \"%1\" is not a whole number")
                       .arg(BoxQuote::cut(entry.value));

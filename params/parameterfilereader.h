@@ -12,7 +12,10 @@ class StartTagBound;
 struct ParameterFileEntry
 {
     int address;
+    // A whole number beyond an int is held at the int's end, and
+    // valueDigits keeps it: its sign and digits, without leading zeros.
     int value;
+    QString valueDigits;
 };
 
 // Reads a whole parameter file before anything is applied, so that a file

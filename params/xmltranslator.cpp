@@ -133,7 +133,7 @@ void XMLTranslator::noteLimitedValues(const QMap<int, int>& fileValues)
 {
     for (auto it = fileValues.constBegin(); it != fileValues.constEnd(); ++it) {
         if (m_device->getParameter(it.key())->getRegisterValue() != it.value())
-            m_device->noteLimitedFileValue(it.key(), it.value());
+            m_device->noteLimitedFileValue(it.key(), it.value(), m_appliedDigits.value(it.key()));
     }
 }
 
@@ -334,8 +334,9 @@ QString XMLTranslator::entryText(const ParameterFileEntry& entry) const
     const QString name = parameter == m_device->getParameter(-1)
         ? QString()
         : QLatin1Char(' ') + parameter->getName();
-    return QString::number(entry.address) + name + QStringLiteral(" = ")
-        + QString::number(entry.value);
+    const QString value = entry.valueDigits.isEmpty() ? QString::number(entry.value)
+                                                      : BoxQuote::cut(entry.valueDigits);
+    return QString::number(entry.address) + name + QStringLiteral(" = ") + value;
 }
 
 // A command register at rest (0) commands nothing: ordinary exports of old
@@ -366,6 +367,10 @@ bool XMLTranslator::applyEntry(const ParameterFileEntry& entry, bool includeLeve
     const int value =
         adjustedForControllerType(entry.address, entry.value, m_device->getControllerType());
     m_lastApplied.insert(entry.address, value);
+    if (value == entry.value && !entry.valueDigits.isEmpty())
+        m_appliedDigits.insert(entry.address, entry.valueDigits);
+    else
+        m_appliedDigits.remove(entry.address);
     applyValue(parameter, value);
     return true;
 }

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QHash>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -123,6 +124,8 @@ private:
     // Address -> value of each register the last import applied, as the
     // file gave it (after the controller-type adjustment).
     QMap<int, int> m_lastApplied;
+    // Address -> the digits of a value applied that was beyond an int.
+    QHash<int, QString> m_appliedDigits;
 };
 
 #endif // XMLTRANSLATOR_H

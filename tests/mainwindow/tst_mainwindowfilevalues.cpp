@@ -201,19 +201,37 @@ private slots:
             << int(OpenFile) << entry("53", "16390") + entry("104", "4100") + entry("219", "4100")
             << "Assist Level 1 (219): 1.00098 per unit in the file, 1 per unit now"
             << RegisterValues{{53, 16384}, {104, 4096}, {219, 4096}};
-        // At the sample's 70 A, 1 A is raw 58.5.
+        // At the sample's 70 A, 1 A is raw 58.5: 58 is below it, held on 59.
         QTest::newRow("a step below the minimum, defaults dialog")
-            << int(DefaultsApply) << entry("154", "57")
-            << "Max Regen Phase Current (154): 0.974121 A in the file, 1 A now"
-            << RegisterValues{{154, 58}};
+            << int(DefaultsApply) << entry("154", "58")
+            << "Max Regen Phase Current (154): 0.991211 A in the file, 1 A now"
+            << RegisterValues{{154, 59}};
         QTest::newRow("whole numbers in full, PAS device list")
             << int(PasDeviceList) << entry("76", "2147483647")
             << "Depricated Kv Always 1 (76): 2147483647 in the file, 65535 now"
             << RegisterValues{{76, 65535}};
+        QTest::newRow("beyond 32 bits, Open")
+            << int(OpenFile) << entry("76", "0099999999999")
+            << "Depricated Kv Always 1 (76): 99999999999 in the file, 65535 now"
+            << RegisterValues{{76, 65535}};
+        QTest::newRow("millions of digits, Advanced Import")
+            << int(AdvancedImport) << entry("76", QByteArray(4000000, '9').constData())
+            << "Depricated Kv Always 1 (76): " + QString(66, '9') + QChar(0x2026) + QString(33, '9')
+                + " in the file, 65535 now"
+            << RegisterValues{{76, 65535}};
+        QTest::newRow("below 32 bits through a scale, defaults dialog")
+            << int(DefaultsApply) << entry("253", "-99999999999")
+            << "Assist Gain Walk (253): -2.44141e+07 per unit in the file, 0 per unit now"
+            << RegisterValues{{253, 0}};
         // The throttle graph keeps the dead band within half the span.
         QTest::newRow("held by a graph's rule, defaults dialog")
             << int(DefaultsApply) << entry("151", "3000")
             << "Throttle Deadband Threshold (151): 3.66 V in the file, 1.2 V now"
+            << RegisterValues{{151, 983}};
+        // Past the 5 V maximum as well: quoted as the file holds it.
+        QTest::newRow("a step past the maximum, held by a graph's rule, Open")
+            << int(OpenFile) << entry("151", "4097")
+            << "Throttle Deadband Threshold (151): 5.00122 V in the file, 1.2 V now"
             << RegisterValues{{151, 983}};
     }
 

@@ -252,9 +252,10 @@ private slots:
         QFETCH(QByteArray, wheelDiameter);
         auto* shown = new ShownReportDialogs;
         shown->openAnswer = home.filePath("huge.xml");
-        writeFile(shown->openAnswer,
-                  parameterDocument(entry("227", wheelDiameter.constData())
-                                    + entry("70", QByteArray(2000000, '1').constData())));
+        writeFile(
+            shown->openAnswer,
+            parameterDocument(entry("227", wheelDiameter.constData())
+                              + entry("70", QByteArray(2000000, '1').append(".5").constData())));
         f.window->findChild<XMLTranslator*>()->setDialogs(dialogs = shown);
         ModalWatcher watcher;
         int shownText = 0;
@@ -267,8 +268,8 @@ private slots:
         QCOMPARE(watcher.titles(), QStringList{"Parameter File Imported"});
         QVERIFY2(shownText > 0 && shownText < 300, qPrintable(QString::number(shownText)));
         QVERIFY(watcher.texts().first().endsWith("\n  entry at line 8: Value \"" + QString(66, '1')
-                                                 + QChar(0x2026) + QString(33, '1')
-                                                 + "\" is not a whole number"));
+                                                 + QChar(0x2026) + QString(31, '1')
+                                                 + ".5\" is not a whole number"));
         checkSaveWritesWhatIsMarked({227});
     }
 

@@ -176,29 +176,38 @@ private slots:
 
     void movesNamed_data()
     {
+        QTest::addColumn<QString>("before"); // "A=V" typed first
         QTest::addColumn<int>("address");
         QTest::addColumn<double>("typed");
         QTest::addColumn<QString>("line");
         QTest::newRow("held by the throttle's gap")
-            << 214 << 3.5 << "Throttle Start Voltage (214): 3.5 V entered, 3.39 V now";
+            << "" << 214 << 3.5 << "Throttle Start Voltage (214): 3.5 V entered, 3.39 V now";
         QTest::newRow("pushed by the brake's gap")
-            << 215 << 0.7 << "Brake Start Voltage (216): 0.8 V before, 0.9 V now";
+            << "" << 215 << 0.7 << "Brake Start Voltage (216): 0.8 V before, 0.9 V now";
         QTest::newRow("pushed by the cutoffs' order")
-            << 141 << 10.0 << "Low Voltage Cutoff (End) (142): 40 V before, 9.5 V now";
+            << "" << 141 << 10.0 << "Low Voltage Cutoff (End) (142): 40 V before, 9.5 V now";
+        // 142 pushed to 9.5 V at 13 V keeps its raw value at 48 V: 40 V
+        // would break the order with the start typed.
+        QTest::newRow("kept back by the cutoffs' order")
+            << "70=13 141=10" << 70 << 48.0
+            << "Low Voltage Cutoff (End) (142): stays at 35.1 V, not put back to 40 V";
     }
 
     // The lines of the box: a value entered with what it is held at, a value
-    // pushed with what it held.
+    // pushed with what it held, one not put back with where it stays.
     void movesNamed()
     {
+        QFETCH(QString, before);
         QFETCH(int, address);
         QFETCH(double, typed);
         QFETCH(QString, line);
+        for (const QString& step : before.split(' ', Qt::SkipEmptyParts))
+            w.f->type(step.section('=', 0, 0).toInt(), step.section('=', 1).toDouble());
         const int told = w.limitedTexts().size();
         w.f->type(address, typed);
         const QStringList texts = w.limitedTexts();
         QCOMPARE(texts.size(), told + 1);
-        QVERIFY2(texts.last().contains("\n  " + line + "\n"), qPrintable(texts.last()));
+        QVERIFY2((texts.last() + "\n").contains("\n  " + line + "\n"), qPrintable(texts.last()));
     }
 
     // The Dev Screen's value box writes the value typed, below the track

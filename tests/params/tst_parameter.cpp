@@ -43,6 +43,12 @@ QByteArray conversionSet()
         registerEntry(25, "Per unit", "\"scale\": \"4096\", \"max\": \"1\", \"decimals\": 2"),
         registerEntry(26, "Infinite scale", "\"scale\": \"1 / 0\""),
         registerEntry(27, "Huge limit", "\"scale\": \"1000\", \"min\": \"100\""),
+        registerEntry(28, "Reversed",
+                      "\"scale\": \"-40.96\", \"min\": \"-10\", \"max\": \"10\", "
+                      "\"isSigned\": true"),
+        registerEntry(29, "Below zero",
+                      "\"scale\": \"40.96\", \"min\": \"-10.01\", \"max\": \"-0.01\", "
+                      "\"isSigned\": true"),
         registerEntry(71, "Max Phase Current",
                       "\"units\": \"A\", \"scale\": \"1\", \"min\": \"30\", "
                       "\"max\": \"0.75 * p[0] - 1\", \"type\": \"dependent\""),
@@ -151,6 +157,12 @@ private slots:
         QTest::newRow("infinite max is no limit") << 18 << 500 << 500;
         QTest::newRow("min over max: min wins") << 19 << 0 << 10;
         QTest::newRow("raw min beyond width stays in width") << 27 << 5 << 65535;
+        // A limit between two raw steps holds the step inside it; a
+        // negative scale turns the minimum into the upper raw bound.
+        QTest::newRow("negative scale, inside the limits") << 28 << 100 << 100;
+        QTest::newRow("negative scale, below the minimum") << 28 << 500 << 409;
+        QTest::newRow("negative scale, above the maximum") << 28 << -500 << -409;
+        QTest::newRow("maximum below zero") << 29 << 5 << -1;
         // A controller reply goes through a plain Parameter pointer: no key check.
         QTest::newRow("enum through the base") << 4 << 100 << 100;
     }

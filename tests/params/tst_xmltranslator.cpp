@@ -297,10 +297,19 @@ private slots:
             << "Parameter File Imported|7 of the 10 entries of %1 could not be imported:\n";
         // Quoted on one line, its start and end kept: the box stays small.
         QTest::newRow("a value of millions of digits quoted cut")
-            << entry("7", "300") + entry("70", QByteArray(4000000, '1').constData()) << QString()
+            << entry("7", "300") + entry("70", QByteArray(4000000, '1').append(".5").constData())
+            << QString()
             << "Parameter File Imported|1 of the 2 entries of %1 could not be imported:\n  entry "
                "at line 8: Value \""
-                + QString(66, '1') + QChar(0x2026) + QString(33, '1') + "\" is not a whole number";
+                + QString(66, '1') + QChar(0x2026) + QString(31, '1')
+                + ".5\" is not a whole number";
+        // A whole number of any length is one: it names its register.
+        QTest::newRow("a whole number of millions of digits quoted cut")
+            << entry("7", "300") + entry("70000", QByteArray(4000000, '1').prepend('-').constData())
+            << QString()
+            << "Parameter File Imported|1 of the 2 entries of %1 could not be imported:\n  70000 = -"
+                + QString(65, '1') + QChar(0x2026) + QString(33, '1')
+                + ": the suite has no such register";
         QTest::newRow("an address with a line break")
             << entry("7\n  8" + QByteArray(200, ' ') + "x", "1")
             << "No parameters were imported: every entry of %1 was skipped.\n  entry at line 3: "

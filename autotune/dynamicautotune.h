@@ -22,8 +22,8 @@ class KelvaraCom;
 // A step machine driven by the link like StaticAutotune. A run ends with
 // stopLog() and then dynamicSuccess() or reportError(). The spin's time
 // limit counts from the send of the start command the controller answered,
-// and is watched on its own: when it passes, the run ends at once and the motor is
-// told to stop, whatever the link is waiting for.
+// and is watched on its own: when it passes, the run ends at once and the
+// motor is told to stop, whatever the link is waiting for.
 class DynamicAutotune : public QObject
 {
     Q_OBJECT

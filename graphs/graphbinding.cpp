@@ -43,16 +43,11 @@ bool atValue(double expression, double nodeValue)
     return qFuzzyCompare(1 + expression, 1 + nodeValue);
 }
 
-bool holdsControllerValue(Kelvara* device, int address)
-{
-    return device->holdsControllerValue(address);
-}
-
 bool isEdit(Kelvara* device, int address)
 {
     if (takingControllerValues(device))
         return false;
-    if (!holdsControllerValue(device, address))
+    if (!device->holdsControllerValue(address))
         return true;
     // A value worked out anew under another scale is not set back.
     return !device->getParameter(address)->isRecomputing() && device->fallsShortOfOrder(address);

@@ -29,10 +29,6 @@ void write(Kelvara* device, int address, double value);
 // relative tolerance of doubles; nothing is moved or written then.
 bool atValue(double expression, double nodeValue);
 
-// The register shows what the controller holds: read from it, or set back
-// to it (a value typed back). Before the first read nothing is held.
-bool holdsControllerValue(Kelvara* device, int address);
-
 // A change of the register that the graphs' rules act on: neither a value
 // the model takes from the controller nor the controller's value set back,
 // unless set back it leaves an order broken further than the controller's

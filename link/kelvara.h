@@ -116,7 +116,7 @@ public:
     // a value the model puts back by itself keeps it.
     void keepOrder(const QVector<int>& addresses, const ValueOrders::Shortfall& shortfall);
     // The register shows what the controller holds: read from it, or set
-    // back to it. Before the first read nothing is held.
+    // back to it (a value typed back). Before the first read nothing is held.
     bool holdsControllerValue(int address) const;
     // An order of the register falls further short than the controller's
     // own values of it do.

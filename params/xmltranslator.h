@@ -31,9 +31,9 @@ struct ParameterFileEntry;
 // file is applied twice, so that a value clamped against a limit that
 // refers to another register is applied again once that register holds the
 // file's value; each pass applies an address once, with the value of the
-// file's last entry for it. Identity and command registers are never changed by an import, and
-// a few source and feature registers are adjusted to the connected
-// controller type.
+// file's last entry for it. Identity and command registers are never
+// changed by an import, and a few source and feature registers are adjusted
+// to the connected controller type.
 class XMLTranslator : public QObject
 {
     Q_OBJECT

@@ -21,15 +21,6 @@ namespace {
 const char* const tooLargeProperty = "kelvaraTooLarge";
 const int maxRedirects = 5;
 
-// A network error, or an answer other than 2xx.
-bool failed(QNetworkReply* reply)
-{
-    if (reply->error() != QNetworkReply::NoError)
-        return true;
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    return status.isValid() && (status.toInt() < 200 || status.toInt() > 299);
-}
-
 QString lastPathStep(const QString& url)
 {
     const QStringList steps = QUrl(url).path().split(QLatin1Char('/'), Qt::SkipEmptyParts);
@@ -192,7 +183,7 @@ void DefaultFileCrawler::getFirmwareListFinished(QNetworkReply* reply)
 
     if (reply->property(tooLargeProperty).toBool())
         return endCrawl(PageTooLarge);
-    if (failed(reply))
+    if (ReplyFailure::failed(reply))
         return endCrawl(NetworkFailure, ReplyFailure::text(reply));
     QStringList files;
     QStringList folders;
@@ -350,7 +341,7 @@ QString DefaultFileCrawler::fileProblem(QNetworkReply* reply, const QString& tar
 {
     if (reply->property(tooLargeProperty).toBool())
         return tr("it is larger than %1 MB").arg(MAX_REPLY_BYTES / (1024 * 1024));
-    if (failed(reply))
+    if (ReplyFailure::failed(reply))
         return ReplyFailure::text(reply);
     return DefaultStore::saveFile(dataDir, target, body(reply));
 }

@@ -11,6 +11,8 @@ class QNetworkReply;
 // status.
 namespace ReplyFailure {
 
+// A network error, or an answer other than 2xx.
+bool failed(const QNetworkReply* reply);
 QString text(const QNetworkReply* reply);
 
 } // namespace ReplyFailure

@@ -16,6 +16,7 @@
 // that wait apart, had waited for it.
 
 #include "controllersimulator.h"
+#include "frameword.h"
 
 #include <QVector>
 
@@ -25,7 +26,7 @@ using LogEntry = ControllerSimulator::LogEntry;
 
 inline int frameAddress(const QByteArray& frame)
 {
-    return frame.size() >= 4 ? (quint8(frame.at(2)) << 8) | quint8(frame.at(3)) : -1;
+    return frame.size() >= 4 ? frameWord(frame, 2) : -1;
 }
 
 // A read of the identity check: the firmware with the registers below it,
@@ -84,7 +85,7 @@ inline bool takenInBurst(const QVector<Request>& requests, int i, int defaultTim
 inline bool isRead(const QByteArray& frame, int address, int count)
 {
     return frame.size() == 8 && frame.at(1) == 3 && frameAddress(frame) == address
-        && ((quint8(frame.at(4)) << 8) | quint8(frame.at(5))) == count;
+        && frameWord(frame, 4) == count;
 }
 
 // A block of a read-all before its last one.

@@ -75,9 +75,12 @@ RigSetup motor(const std::function<void(MotorBehaviour&)>& change)
 
 // Controllers A and B (another serial number) behind the cable bench, the
 // cable on A, their motors slow enough to be caught at a run, and a link
-// that has read A.
+// that has read A; test logs go to a scratch folder.
 struct BenchLink
 {
+    BenchLink() { QDir::setCurrent(logs.path()); }
+    ~BenchLink() { QDir::setCurrent(previous); }
+
     static std::unique_ptr<ControllerSimulator> controller(int serial)
     {
         auto sim = std::make_unique<ControllerSimulator>();
@@ -102,7 +105,16 @@ struct BenchLink
         bench.clearLogs();
         return true;
     }
+    // A's discovery runs never end by themselves.
+    void keepRunsOfA()
+    {
+        MotorBehaviour motor = bench.a->motorBehaviour();
+        motor.discoveryStuck = true;
+        bench.a->setMotorBehaviour(motor);
+    }
 
+    QTemporaryDir logs;
+    QString previous = QDir::currentPath();
     CableBench bench;
     Kelvara model;
     KelvaraCom link{&model};
@@ -662,14 +674,9 @@ private slots:
     // cable is back and A is read.
     void stopEndedOnlyByTheControllerStopped()
     {
-        QTemporaryDir logs;
-        const QString previous = QDir::currentPath();
-        QDir::setCurrent(logs.path());
         BenchLink t;
         QVERIFY(t.start());
-        MotorBehaviour motor = t.bench.a->motorBehaviour();
-        motor.discoveryStuck = true;
-        t.bench.a->setMotorBehaviour(motor);
+        t.keepRunsOfA();
         auto received = [](const ControllerSimulator& controller, const char* hex) {
             const QVector<QByteArray> frames = controller.requests();
             return int(std::count_if(frames.cbegin(), frames.cend(), [&](const QByteArray& frame) {
@@ -703,7 +710,6 @@ private slots:
         QVERIFY2(afterRead.startsWith(stopFrame), afterRead.toHex(' ').constData());
         QTRY_COMPARE(int(t.bench.a->registerValue(481)), 0);
         QCOMPARE(received(*t.bench.b, stop), stopsOfB);
-        QDir::setCurrent(previous);
     }
 
     void stopOwedToTheControllerTested_data()
@@ -723,14 +729,9 @@ private slots:
     {
         QFETCH(bool, spinning);
         QFETCH(CableAdapter::Trigger, move);
-        QTemporaryDir logs;
-        const QString previous = QDir::currentPath();
-        QDir::setCurrent(logs.path());
         BenchLink t;
         QVERIFY(t.start());
-        MotorBehaviour motor = t.bench.a->motorBehaviour();
-        motor.discoveryStuck = true;
-        t.bench.a->setMotorBehaviour(motor);
+        t.keepRunsOfA();
         QPointer<AutotuneWizard> wizard = new AutotuneWizard(&t.model, &t.link, nullptr);
         wizard->show();
         if (spinning) {
@@ -761,7 +762,6 @@ private slots:
             QCOMPARE(int(frame.at(1)), 3);
         wizard->close();
         QTRY_VERIFY(wizard.isNull());
-        QDir::setCurrent(previous);
     }
 
     // What a failed stationary test wrote is what the controller holds, not
@@ -980,9 +980,6 @@ private slots:
         QFETCH(CableAdapter::Trigger, move);
         QFETCH(bool, toB);
         QFETCH(bool, resultsWritten);
-        QTemporaryDir logs;
-        const QString previous = QDir::currentPath();
-        QDir::setCurrent(logs.path());
         BenchLink t;
         QVERIFY(t.start());
         CableBench& bench = t.bench;
@@ -1009,7 +1006,6 @@ private slots:
             QVERIFY(bench.b->requests().isEmpty());
             wizard->close();
             QTRY_VERIFY(wizard.isNull());
-            QDir::setCurrent(previous);
             return;
         }
 
@@ -1042,7 +1038,6 @@ private slots:
                          qPrintable(QString::number(address)));
             wizard->close();
             QTRY_VERIFY(wizard.isNull());
-            QDir::setCurrent(previous);
             return;
         }
         QVERIFY(shown<QWidget>(wizard, "CommError"));
@@ -1067,7 +1062,6 @@ private slots:
         QVERIFY(!bench.b->requests().isEmpty());
         wizard->close();
         QTRY_VERIFY(wizard.isNull());
-        QDir::setCurrent(previous);
     }
 };
 

@@ -27,10 +27,14 @@ AutotuneClock acceleratedClock(int factor)
     return [=] { return base + wall.elapsed() * factor; };
 }
 
-AutotuneLink::AutotuneLink(Kelvara* runner, KelvaraCom* com)
+AutotuneLink::AutotuneLink(Kelvara* runner, KelvaraCom* com, qint64 discoveryLimitMs)
     : runner(runner)
     , com(com)
+    , limit(discoveryLimitMs, [this] { return now(); })
 {
+    // From now on it knows which controller the link identifies: a stop may
+    // be owed to the one tested when another has answered.
+    DiscoveryStop::of(runner, com);
 }
 
 AutotuneLink::~AutotuneLink()
@@ -87,23 +91,18 @@ void AutotuneLink::readFaults()
 
 void AutotuneLink::startDiscovery(int mode)
 {
-    DiscoveryStop::of(runner, com)->cancel();
-    startSentMs = -1;
+    DiscoveryStop::of(runner, com)->cancel(runController);
+    limit.watchStart();
     writeCommand(DiscoveryMode, mode);
 }
 
-qint64 AutotuneLink::discoveryStartSent() const
-{
-    return startSentMs >= 0 ? startSentMs : now();
-}
-
-// The controller cannot have started its run before it got the frame it
-// answered, and the link judges that answer only when its wait runs out,
-// up to seconds later: the run's time counts from the send.
+// The controller may start its run at any send of the start, the first
+// one too, whose answer was lost; the link judges an answer only when its
+// wait runs out, up to seconds later: the run's time counts from the send.
 void AutotuneLink::noteSentFrame(const QByteArray& frame)
 {
-    if (singleWriteAddress(frame) == DiscoveryMode && writeFrameValue(frame, 0) != 0)
-        startSentMs = now();
+    if (running && singleWriteAddress(frame) == DiscoveryMode && writeFrameValue(frame, 0) != 0)
+        limit.noteStartSent();
 }
 
 void AutotuneLink::beginRun(KelvaraCom::AutotuneTestState kind)
@@ -121,14 +120,14 @@ void AutotuneLink::beginRun(KelvaraCom::AutotuneTestState kind)
 void AutotuneLink::abandonRun(bool discoveryRunning)
 {
     running = false;
+    limit.stop();
     stoppedDiscovery = discoveryRunning;
     // The controller tested is out of reach: what it holds is told by its
-    // next read, and a stop would reach only the one that answers now.
-    if (changedController) {
+    // next read, and its stop waits until it is identified again.
+    if (changedController)
         written.clear();
-        return;
-    }
-    leftUnsaved = keepOutsideFlash();
+    else
+        leftUnsaved = keepOutsideFlash();
     if (discoveryRunning)
         DiscoveryStop::of(runner, com)->request(runController);
 }

@@ -2,6 +2,7 @@
 #define AUTOTUNELINK_H
 
 #include "controlleridentity.h"
+#include "discoverylimit.h"
 #include "kelvaracom.h"
 
 #include <QList>
@@ -34,7 +35,8 @@ AutotuneClock acceleratedClock(int factor);
 class AutotuneLink
 {
 public:
-    AutotuneLink(Kelvara* runner, KelvaraCom* com);
+    // discoveryLimitMs: how long a discovery run of the test may go.
+    AutotuneLink(Kelvara* runner, KelvaraCom* com, qint64 discoveryLimitMs);
     // Removes the connections made through it.
     ~AutotuneLink();
 
@@ -83,8 +85,9 @@ public:
     }
     // The run ends early (or the link failed while none ran): no more
     // steps; the values the run changed are held outside flash and a
-    // discovery run of the controller is stopped (DiscoveryStop); then the
-    // test closes its log and reports the error.
+    // discovery run of the controller is stopped (DiscoveryStop), at once
+    // unless another controller answers, then as soon as the one tested is
+    // identified again; then the test closes its log and reports the error.
     template<class Test, class Error>
     void failRun(Test* test, void (Test::*failure)(Error), Error type, bool discoveryRunning)
     {
@@ -97,7 +100,8 @@ public:
     // The registers the last run wrote that it left unsaved in flash (after
     // an error).
     QList<int> unsavedAfterRun() const { return leftUnsaved; }
-    // The last run ended while a discovery run of the controller went on.
+    // The last run ended while a discovery run of the controller went on:
+    // its controller is owed a stop (DiscoveryStop).
     bool stoppedDiscoveryRun() const { return stoppedDiscovery; }
     // Another controller answered than the one the run was started on: the
     // link wrote nothing to it and read nothing of it for the run.
@@ -117,12 +121,10 @@ public:
     void readFaults();
     // Starts a discovery run of the controller (register 481 := mode), which
     // sets 481 back to 0 when done; it takes over from a stop still being
-    // delivered. The run's time starts with the start the controller
-    // answered (DiscoveryRunTime).
+    // delivered to the same controller. The run's limit counts from the
+    // first send of the start.
     void startDiscovery(int mode);
-    // Once the start is answered: when the frame the controller answered
-    // went out, the last of its sends.
-    qint64 discoveryStartSent() const;
+    DiscoveryLimit& discoveryLimit() { return limit; }
 
     qint64 now() const { return clock(); }
     void setClock(AutotuneClock newClock) { clock = newClock; }
@@ -147,7 +149,7 @@ private:
     bool running = false;
     // The controller the run was started on.
     ControllerIdentity runController;
-    qint64 startSentMs = -1;
+    DiscoveryLimit limit;
     QList<int> leftUnsaved;
     bool stoppedDiscovery = false;
     bool changedController = false;

@@ -2,6 +2,7 @@
 #include "autotunewizard.h"
 
 #include "autotuneregisters.h"
+#include "discoverystop.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
@@ -277,7 +278,10 @@ void AutotuneWizard::handleStaticErrors(StaticAutotune::ErrorType e)
         flashSaveWasInterrupted();
         break;
     case StaticAutotune::ControllerChanged:
-        controllerChanged(false);
+        controllerChanged(staticAutotune->endedWhileMeasuring());
+        break;
+    case StaticAutotune::StartLost:
+        startLost();
         break;
     default:
         return;
@@ -291,10 +295,11 @@ void AutotuneWizard::handleDynamicErrors(DynamicAutotune::ErrorType e)
     switch (e) {
     case DynamicAutotune::CommunicationError:
         comError();
-        if (dynamicAutotune->endedWhileSpinning())
-            noteOnPage(QStringLiteral("motorNote"),
-                       tr("The test stopped while the motor may still be turning. Switch the "
-                          "controller off before you touch the motor or the wheel."));
+        noteMotorMayTurn();
+        break;
+    case DynamicAutotune::StartLost:
+        startLost();
+        noteMotorMayTurn();
         break;
     case DynamicAutotune::MotorNotDetected:
         connectionError();
@@ -319,11 +324,59 @@ void AutotuneWizard::handleDynamicErrors(DynamicAutotune::ErrorType e)
 
 void AutotuneWizard::flashSaveWasInterrupted()
 {
+    showTestPageAgain();
+}
+
+// The test's page stays, ready for another run.
+void AutotuneWizard::showTestPageAgain()
+{
     if (auto* progress = pageWidget<QProgressBar>())
         progress->hide();
     if (auto* results = pageWidget<QWidget>(QStringLiteral("results")))
         results->hide();
     setBusy(false, testType == TestType::Dynamic);
+}
+
+// The answer to the start was lost, and the run's time ran out before its
+// end was seen: nothing tells of a broken connection, and another run may
+// well end in time.
+void AutotuneWizard::startLost()
+{
+    showTestPageAgain();
+    noteOnPage(QStringLiteral("startNote"),
+               tr("The answer to the start of the test was lost on the line, and the test's time "
+                  "ran out before its end could be seen: the test was stopped. Please run it "
+                  "again."));
+    tellStopDelivered();
+}
+
+void AutotuneWizard::noteMotorMayTurn()
+{
+    if (!dynamicAutotune->endedWhileSpinning())
+        return;
+    noteOnPage(QStringLiteral("motorNote"),
+               tr("The test stopped while the motor may still be turning. Switch the "
+                  "controller off before you touch the motor or the wheel."));
+    tellStopDelivered();
+}
+
+// The stop of a run left may reach its controller only later, the wizard
+// still open: the user hears once it has.
+void AutotuneWizard::tellStopDelivered()
+{
+    DiscoveryStop* stop = DiscoveryStop::of(runner, com);
+    if (stop->isPending())
+        connect(stop, &DiscoveryStop::delivered, this, &AutotuneWizard::noteStopDelivered,
+                Qt::UniqueConnection);
+}
+
+void AutotuneWizard::noteStopDelivered()
+{
+    disconnect(DiscoveryStop::of(runner, com), &DiscoveryStop::delivered, this,
+               &AutotuneWizard::noteStopDelivered);
+    noteOnPage(QStringLiteral("stopNote"),
+               tr("The stop was sent to the controller the test was started on, and it reported "
+                  "that its run has ended."));
 }
 
 void AutotuneWizard::onclearFaults_clicked()

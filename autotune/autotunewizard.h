@@ -65,7 +65,7 @@ public slots:
     void finishedDiscoverDynamicAutotune();
     void handleDynamicErrors(DynamicAutotune::ErrorType e);
     void comError();
-    void controllerChanged(bool motorMayTurn);
+    void controllerChanged(bool runMayGoOn);
     void onclearFaults_clicked();
 
 protected:
@@ -108,6 +108,11 @@ private:
     void bindMotionFaultRows();
     void showRunning();
     void showFinished();
+    void showTestPageAgain();
+    void startLost();
+    void noteMotorMayTurn();
+    void tellStopDelivered();
+    void noteStopDelivered();
     void cancelMotorCheck();
     void disconnectTest();
     void noteOnPage(const QString& objectName, const QString& text);

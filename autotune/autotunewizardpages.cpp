@@ -263,16 +263,20 @@ void AutotuneWizard::comError()
 }
 
 // The cable moved to another controller during the test: nothing of the
-// test reached it, and the one tested is out of reach.
-void AutotuneWizard::controllerChanged(bool motorMayTurn)
+// test reached it, and the one tested is out of reach. A run it was left
+// in is stopped once it answers again (DiscoveryStop).
+void AutotuneWizard::controllerChanged(bool runMayGoOn)
 {
     comError();
     QString text = tr("Another controller answers than the one the test was started on: the test "
-                      "was stopped, and nothing more was written to either controller.");
-    if (motorMayTurn)
-        text += tr(" The motor of the controller the test was started on may still be turning. "
-                   "Switch that controller off before you touch the motor or the wheel.");
+                      "was stopped, and nothing of it was written to the controller that answers.");
+    if (runMayGoOn)
+        text += tr(" The controller the test was started on may still be running the motor: the "
+                   "stop will be sent to it as soon as it is identified again. Switch that "
+                   "controller off before you touch the motor or the wheel.");
     noteOnPage(QStringLiteral("controllerNote"), text);
+    if (runMayGoOn)
+        tellStopDelivered();
 }
 
 void AutotuneWizard::connectionError()

@@ -31,6 +31,8 @@ DiscoveryStop::DiscoveryStop(Kelvara* runner, KelvaraCom* com)
     connect(com, &KelvaraCom::comError, this, &DiscoveryStop::takeFailure);
     connect(com, &KelvaraCom::comSuccess, this, &DiscoveryStop::resendAfterLoss);
     connect(com, &KelvaraCom::controllerConnected, this, &DiscoveryStop::resend);
+    connect(com, &KelvaraCom::controllerIdentified, this, &DiscoveryStop::takeIdentity);
+    onCable = com->answeringController();
     probeTimer.setInterval(probeInterval);
     connect(&probeTimer, &QTimer::timeout, this, &DiscoveryStop::probe);
 }
@@ -39,19 +41,23 @@ void DiscoveryStop::request(const ControllerIdentity& controller)
 {
     stopped = controller;
     pending = true;
-    send(true);
+    lost = false;
+    send(Order::AfterTestRead);
 }
 
-void DiscoveryStop::cancel()
+void DiscoveryStop::cancel(const ControllerIdentity& controller)
 {
+    if (pending && stopped.isKnown() && controller.isKnown()
+        && !controller.isSameController(stopped))
+        return;
     pending = false;
     lost = false;
     probeTimer.stop();
 }
 
-void DiscoveryStop::send(bool atOnce)
+void DiscoveryStop::send(Order order)
 {
-    if (sending)
+    if (sending || !mayReachStopped())
         return;
     sending = true;
     lost = false;
@@ -59,13 +65,34 @@ void DiscoveryStop::send(bool atOnce)
     // The model shows the stop as the controller's value at once; that is
     // no report from the controller.
     queueingStop = true;
-    if (atOnce)
+    if (order == Order::BeforeEverything)
+        com->sendSafetyCommandNext(DiscoveryMode);
+    else if (order == Order::AfterTestRead)
         com->queueSafetyCommand(DiscoveryMode);
     else
         com->queueCommand(DiscoveryMode, 0);
     queueingStop = false;
     // Its answer ends the stop: it must come from the controller stopped.
     com->queueDecidingRead(DiscoveryMode, 1);
+}
+
+bool DiscoveryStop::mayReachStopped() const
+{
+    return !stopped.isKnown() || !onCable.isKnown() || onCable.isSameController(stopped);
+}
+
+// The controller stopped, identified again, gets its stop before anything
+// else; another one gets nothing more of it.
+void DiscoveryStop::takeIdentity(const ControllerIdentity& identity)
+{
+    onCable = identity;
+    if (!pending || !stopped.isKnown())
+        return;
+    if (!identity.isSameController(stopped)) {
+        probeTimer.stop();
+        return;
+    }
+    send(Order::BeforeEverything);
 }
 
 // Any read of 481 tells whether the run has ended; the stop's own read-back
@@ -82,6 +109,7 @@ void DiscoveryStop::takeReport()
             pending = false;
             sending = false;
             probeTimer.stop();
+            emit delivered();
             return;
         }
         // The cable may have moved back to the controller stopped without a
@@ -131,7 +159,7 @@ void DiscoveryStop::resend()
 // A check starts only while the link is idle; its answer sends the stop.
 void DiscoveryStop::probe()
 {
-    if (!pending || !lost)
+    if (!pending || !lost || !mayReachStopped())
         probeTimer.stop();
     else
         com->probeConnection();

@@ -16,11 +16,16 @@ class KelvaraCom;
 // goes out also while nothing else talks to the controller (the window
 // holds its checks while a box is open).
 //
-// The stop goes at once to whichever controller answers: it carries nothing
-// of any controller's values. Only the controller it stops confirms it,
-// though: after a failed exchange its read-back waits until the controller
-// that answers has been identified, and a 481 = 0 of another controller
-// (the cable moved) leaves the stop pending for the one that spins.
+// The stop goes to the controller it stops, and to none known to be
+// another. While no check has told who answers (after a silence), it goes
+// at once to whichever controller answers: it carries nothing of any
+// controller's values. Once another controller has been identified on the
+// cable, the stop is owed: it waits until the controller it stops is
+// identified again, and then goes before anything else. Only the
+// controller it stops confirms it: after a failed exchange its read-back
+// waits until the controller that answers has been identified, and a
+// 481 = 0 of another controller (the cable moved) leaves the stop pending
+// for the one that runs.
 //
 // One per link, owned by it: a stop outlasts the test and the wizard that
 // asked for it. The stop is the suite's own write, never an unsaved change
@@ -33,18 +38,37 @@ public:
     // The link's one, made on first use.
     static DiscoveryStop* of(Kelvara* runner, KelvaraCom* com);
 
-    // Sends the stop now: ahead of the read of a test that has just ended,
-    // otherwise queued behind the link's work. Only the controller given
+    // Sends the stop now, ahead of the request of a test that has just
+    // ended, unless the link has identified another controller answering:
+    // then it is owed to the controller given. Only the controller given
     // ends it (any controller, when it is unknown).
     void request(const ControllerIdentity& controller);
-    // A new discovery run takes over the register: no stop is sent again.
-    void cancel();
+    // A new discovery run on the controller given takes over the register:
+    // a stop owed to it is not sent again. One owed to another stays.
+    void cancel(const ControllerIdentity& controller);
+
+    // A stop has not been confirmed by its controller yet.
+    bool isPending() const { return pending; }
+    // The stop waits until its controller is identified again.
+    bool isOwed() const { return pending && !mayReachStopped(); }
+
+signals:
+    // The controller stopped reported 481 = 0.
+    void delivered();
 
 private:
     DiscoveryStop(Kelvara* runner, KelvaraCom* com);
 
-    // atOnce: ahead of the read of a test that has just ended.
-    void send(bool atOnce = false);
+    enum class Order {
+        AfterWork,       // behind the link's work
+        AfterTestRead,   // ahead of the request of a test that has just ended
+        BeforeEverything // the very next frame
+    };
+    void send(Order order = Order::AfterWork);
+    // The controller that answers may be the one stopped: none known to
+    // be another has been identified since.
+    bool mayReachStopped() const;
+    void takeIdentity(const ControllerIdentity& identity);
     // A read of 481 stored the controller's value.
     void takeReport();
     // The value being stored is known to be of the controller stopped.
@@ -59,6 +83,8 @@ private:
     Kelvara* runner;
     KelvaraCom* com;
     ControllerIdentity stopped;
+    // The controller the link last identified as the one that answers.
+    ControllerIdentity onCable;
     bool pending = false;
     // A stop and its read-back are queued or on the line.
     bool sending = false;

@@ -23,8 +23,6 @@ enum SensorTypeValue {
 
 const int hallStates = 8;
 const int spinLimitMs = 20000;
-// How often the spin's time limit is looked at.
-const int spinLimitWatchMs = 20;
 const double stallWatchStartMs = 5000.0;
 const qint64 stallWatchEndMs = 14000;
 const double stalledRpm = 0.1;
@@ -61,11 +59,10 @@ DynamicAutotune::DynamicAutotune(QObject* parent, Kelvara* runner, KelvaraCom* c
     : QObject(parent)
     , runner(runner)
     , hallChecker(new HallChecker(this, runner))
-    , io(runner, com)
+    , io(runner, com, spinLimitMs)
 {
     io.attach(this);
-    spinLimitWatch.setInterval(spinLimitWatchMs);
-    connect(&spinLimitWatch, &QTimer::timeout, this, &DynamicAutotune::endSpinAtLimit);
+    connect(&io.discoveryLimit(), &DiscoveryLimit::passed, this, &DynamicAutotune::endSpinAtLimit);
 }
 
 DynamicAutotune::~DynamicAutotune()
@@ -187,17 +184,14 @@ void DynamicAutotune::checkFaults()
 void DynamicAutotune::startSpin()
 {
     state = State::StartingSpin;
-    spinTime.awaitStart();
     io.startDiscovery(2);
     resetCurrentLatch();
 }
 
-// The controller spins from the start it answered, however long the link
-// took to get it through: the limit and the stall watch count from there.
+// The limit and the stall watch count from the first send of the start.
 void DynamicAutotune::takeSpinStart()
 {
-    spinTime.takeStart(io.discoveryStartSent());
-    spinLimitWatch.start();
+    io.discoveryLimit().noteStartAnswered();
     state = State::PollingSpin;
     pollSpin();
 }
@@ -210,29 +204,32 @@ bool DynamicAutotune::isSpinning() const
 }
 
 // The limit is a safety bound: the stop is decided as it passes, not once
-// the read under way (with any identity check and wait before it) is in.
+// the request under way (with any identity check and wait before it) is in.
 void DynamicAutotune::endSpinAtLimit()
 {
-    if (!isSpinning()) {
-        spinLimitWatch.stop();
-        return;
-    }
-    if (spinTime.isPast(spinLimitMs, io.now()))
-        handleErrors(CommunicationError, QString());
+    if (isSpinning())
+        handleErrors(limitError(), QString());
+}
+
+// A start whose answer was lost cost the spin its time: run again, it may
+// well end in time.
+DynamicAutotune::ErrorType DynamicAutotune::limitError()
+{
+    return io.discoveryLimit().startWasLost() ? StartLost : CommunicationError;
 }
 
 // The controller sets 481 back to 0 when the spin is done.
 void DynamicAutotune::pollSpin()
 {
     if (io.value(DiscoveryMode) <= 0.0) {
-        spinLimitWatch.stop();
+        io.discoveryLimit().stop();
         state = State::ReadingLearntValues;
         io.read(LearntHallSectors, LearntBlockEnd);
-    } else if (!spinTime.isPast(spinLimitMs, io.now())) {
+    } else if (!io.discoveryLimit().isPast()) {
         state = State::ReadingSpinValues;
         io.read(MotorRpm, PhaseCurrentGreen);
     } else {
-        handleErrors(CommunicationError, QString());
+        handleErrors(limitError(), QString());
     }
 }
 
@@ -246,7 +243,7 @@ void DynamicAutotune::watchSpin()
 
 void DynamicAutotune::checkForStall()
 {
-    const qint64 elapsed = spinTime.elapsed(io.now());
+    const qint64 elapsed = io.discoveryLimit().elapsed();
     if (double(elapsed) > max(stallWatchStartMs, io.value(SpinupTime)) && elapsed < stallWatchEndMs
         && io.value(MotorRpm) <= stalledRpm)
         stalled = true;
@@ -367,7 +364,7 @@ void DynamicAutotune::finish()
 void DynamicAutotune::handleErrors(DynamicAutotune::ErrorType type, QString text)
 {
     const bool spinning = isSpinning();
-    spinLimitWatch.stop();
+    io.discoveryLimit().stop();
     state = State::Failed;
     if (!text.isEmpty())
         errorMessage = text;

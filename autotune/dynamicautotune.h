@@ -2,11 +2,9 @@
 #define DYNAMICAUTOTUNE_H
 
 #include "autotunelink.h"
-#include "discoveryruntime.h"
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 class HallChecker;
 class Kelvara;
@@ -21,9 +19,9 @@ class KelvaraCom;
 //
 // A step machine driven by the link like StaticAutotune. A run ends with
 // stopLog() and then dynamicSuccess() or reportError(). The spin's time
-// limit counts from the send of the start command the controller answered,
-// and is watched on its own: when it passes, the run ends at once and the
-// motor is told to stop, whatever the link is waiting for.
+// limit counts from the first send of its start command, and is watched on
+// its own: when it passes, the run ends at once and the motor is told to
+// stop, whatever the link is waiting for.
 class DynamicAutotune : public QObject
 {
     Q_OBJECT
@@ -36,6 +34,9 @@ public:
         FaultBeforeSpin = 4,
         MotionFault = 5,       // a fault after the spin, or a stall
         ControllerChanged = 6, // another controller answers than the one tested
+        // The start of the spin went unanswered, and its time ran out before
+        // its end was seen.
+        StartLost = 7,
     };
 
     DynamicAutotune(QObject* parent, Kelvara* runner, KelvaraCom* com);
@@ -98,6 +99,7 @@ private:
     void pollSpin();
     bool isSpinning() const;
     void endSpinAtLimit();
+    DynamicAutotune::ErrorType limitError();
     void watchSpin();
     void checkForStall();
     void readFaultsAfterSpin();
@@ -114,14 +116,12 @@ private:
     Kelvara* runner;
     HallChecker* hallChecker;
     State state = State::Idle;
-    DiscoveryRunTime spinTime;
     bool flipDirection = false;
     QString errorMessage;
     bool blueCurrentSeen = false;
     bool yellowCurrentSeen = false;
     bool greenCurrentSeen = false;
     bool stalled = false;
-    QTimer spinLimitWatch;
     AutotuneLink io;
 };
 

@@ -17,8 +17,6 @@ namespace {
 const double kvCap = 61400.0;
 const int faultClearWaitMs = 1000;
 const int measurementWaitMs = 5000;
-// How often the measurement's time limit is looked at.
-const int measurementLimitWatchMs = 20;
 const int measurementsPerRun = 3;
 
 bool differsByMoreThanTenPercent(double a, double b)
@@ -32,11 +30,11 @@ StaticAutotune::StaticAutotune(QObject* parent, Kelvara* runner, KelvaraCom* com
     : QObject(parent)
     , runner(runner)
     , measurements(new QList<QPair<double, double>>)
-    , io(runner, com)
+    , io(runner, com, measurementWaitMs)
 {
     io.attach(this);
-    measurementLimitWatch.setInterval(measurementLimitWatchMs);
-    connect(&measurementLimitWatch, &QTimer::timeout, this, &StaticAutotune::endMeasurementAtLimit);
+    connect(&io.discoveryLimit(), &DiscoveryLimit::passed, this,
+            &StaticAutotune::endMeasurementAtLimit);
 }
 
 StaticAutotune::~StaticAutotune()
@@ -146,27 +144,28 @@ void StaticAutotune::applyKvCap()
 void StaticAutotune::startMeasurement()
 {
     state = State::StartingMeasurement;
-    measurementTime.awaitStart();
     io.startDiscovery(1);
 }
 
-// The controller measures from the start it answered, however long the
-// link took to get it through.
 void StaticAutotune::takeMeasurementStart()
 {
-    measurementTime.takeStart(io.discoveryStartSent());
-    measurementLimitWatch.start();
+    io.discoveryLimit().noteStartAnswered();
     readPhaseCurrents();
 }
 
-// As the spin's: the stop goes as the limit passes, not once the read under
-// way is in.
+// As the spin's: the stop goes as the limit passes, not once the request
+// under way is in.
 void StaticAutotune::endMeasurementAtLimit()
 {
-    if (!measuring())
-        measurementLimitWatch.stop();
-    else if (measurementTime.isPast(measurementWaitMs, io.now()))
-        handleErrors(CommunicationError);
+    if (measuring())
+        handleErrors(limitError());
+}
+
+// A start whose answer was lost cost the measurement its time: run again,
+// it may well end in time.
+StaticAutotune::ErrorType StaticAutotune::limitError()
+{
+    return io.discoveryLimit().startWasLost() ? StartLost : CommunicationError;
 }
 
 void StaticAutotune::readPhaseCurrents()
@@ -185,11 +184,11 @@ void StaticAutotune::readDiscoveryMode()
 void StaticAutotune::pollMeasurement()
 {
     if (truncateToInt(io.value(DiscoveryMode)) == 0) {
-        measurementLimitWatch.stop();
+        io.discoveryLimit().stop();
         state = State::ReadingResults;
         io.read(MeasuredRs, MeasuredLs);
-    } else if (measurementTime.isPast(measurementWaitMs, io.now())) {
-        handleErrors(CommunicationError);
+    } else if (io.discoveryLimit().isPast()) {
+        handleErrors(limitError());
     } else {
         readPhaseCurrents();
     }
@@ -278,7 +277,7 @@ bool StaticAutotune::measuring() const
 void StaticAutotune::handleErrors(StaticAutotune::ErrorType type)
 {
     const bool stopMeasurement = measuring();
-    measurementLimitWatch.stop();
+    io.discoveryLimit().stop();
     state = State::Idle;
     io.failRun(this, &StaticAutotune::reportError, type, stopMeasurement);
 }

@@ -2,12 +2,10 @@
 #define STATICAUTOTUNE_H
 
 #include "autotunelink.h"
-#include "discoveryruntime.h"
 
 #include <QList>
 #include <QObject>
 #include <QPair>
-#include <QTimer>
 
 class Kelvara;
 class KelvaraCom;
@@ -21,8 +19,7 @@ class KelvaraCom;
 // returns, and the link's comSuccess() (flashSaveComplete() for the last
 // step) performs the next one. A run ends with stopLog() and then
 // staticSuccess() or reportError(). A measurement's time limit counts from
-// the send of the start command the controller answered, and ends the run
-// as it passes.
+// the first send of its start command, and ends the run as it passes.
 class StaticAutotune : public QObject
 {
     Q_OBJECT
@@ -34,6 +31,9 @@ public:
         ControllerFault = 2,
         FlashSaveFailed = 3,   // refused: the motor is running
         ControllerChanged = 4, // another controller answers than the one tested
+        // The start of a measurement went unanswered, and its time ran out
+        // before its end was seen.
+        StartLost = 5,
     };
 
     StaticAutotune(QObject* parent, Kelvara* runner, KelvaraCom* com);
@@ -45,6 +45,8 @@ public:
     // The registers this test wrote that its last run left unsaved in
     // flash (after an error); shown as unsaved in the model.
     QList<int> unsavedAfterRun() const { return io.unsavedAfterRun(); }
+    // The last run ended while the controller may still have been measuring.
+    bool endedWhileMeasuring() const { return io.stoppedDiscoveryRun(); }
 
     void setClock(AutotuneClock clock) { io.setClock(clock); }
 
@@ -85,6 +87,7 @@ private:
     void readDiscoveryMode();
     void pollMeasurement();
     void endMeasurementAtLimit();
+    StaticAutotune::ErrorType limitError();
     void takeMeasurement();
     void readFaults();
     void checkFaults();
@@ -99,8 +102,6 @@ private:
     State state = State::Idle;
     // When the fault clear was asked for.
     qint64 startMs = 0;
-    DiscoveryRunTime measurementTime;
-    QTimer measurementLimitWatch;
     int measurementCount = 0;
     AutotuneLink io;
 };

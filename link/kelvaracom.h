@@ -1,6 +1,7 @@
 #ifndef KELVARACOM_H
 #define KELVARACOM_H
 
+#include "controlleridentity.h"
 #include "exchangetally.h"
 
 #include <QByteArray>
@@ -14,7 +15,6 @@
 #include <memory>
 
 class CommTimer;
-class ControllerIdentity;
 class IdentityCheck;
 class IdentityGate;
 class Kelvara;
@@ -126,9 +126,13 @@ public:
     void queueCommand(int addr, int value);
     // A safety command (0 to register 481 or 509) for an autotune test that
     // has just ended: it goes out as the very next frame, and the test's
-    // read under way, with any identity check or quiet line it waits for,
-    // gives way.
+    // request under way (a read, or the start of its run), with any
+    // identity check or quiet line it waits for, gives way. With no test
+    // request under way it is queued as a command.
     void queueSafetyCommand(int addr);
+    // A safety command that goes out as the very next frame, ahead of every
+    // read and write waiting: the reads go on after it.
+    void sendSafetyCommandNext(int addr);
     // Pairs of (count, address), queued in order.
     void queueMultipleReads(QVector<QPair<int, int>> pairs);
     void queueMultipleWrites(QVector<QPair<int, int>> pairs);
@@ -281,6 +285,10 @@ signals:
     // about to get is not sent, and the operation ends with the failure
     // report that follows.
     void otherControllerAnswered();
+    // The controller that answers has been identified, by an identity check
+    // or by a complete read of its parameters. A safety command a handler
+    // sends next (sendSafetyCommandNext()) is the next frame sent.
+    void controllerIdentified(const ControllerIdentity& identity);
 
 public slots:
     void oneWrite(int addr, int numRegs);
@@ -438,6 +446,8 @@ private:
     bool takeJudgement(quint32& request);
     bool sendNextWriteIdentified();
     bool giveWayToSafety();
+    bool safetyCommandWaits() const;
+    bool yieldToSafetyCommand();
     void writeError();
     QString failureText(const QString& errorType);
     QString spoiledLineText() const;
@@ -526,9 +536,11 @@ private:
     QVector<ReadPurpose> readPurposes; // one per readQueue entry
     WriteState writeState = WriteState::Idle;
     QVector<QPair<int, int>> writeQueue;
-    // One per writeQueue entry: the value of a command, or noCommand.
+    // One per writeQueue entry: the value of a command, or noCommand, or
+    // safetyCommand (0, ahead of every request waiting).
     QVector<int> writeCommands;
     static constexpr int noCommand = -1;
+    static constexpr int safetyCommand = -2;
     int flashReadRetries = 0;
     bool flashSaveNeeded = false;
     QList<int> unwritableUnsaved; // of the write-all under way

@@ -93,20 +93,32 @@ void KelvaraCom::queueSafetyCommand(int addr)
         queueCommand(addr, 0);
         return;
     }
+    sendSafetyCommandNext(addr);
+}
+
+void KelvaraCom::sendSafetyCommandNext(int addr)
+{
+    if (!IdentityGate::isSafetyCommand(buildWriteFrame(1, addr, {0}))) {
+        queueCommand(addr, 0);
+        return;
+    }
     runner->setEditToControllerValue(addr, 0);
     runner->setControllerRamValue(addr, runner->getParameter(addr)->getRegisterValue());
     timer->resetTime();
     writeQueue.prepend(qMakePair(1, addr));
-    writeCommands.prepend(0);
+    writeCommands.prepend(safetyCommand);
     queueWriteHelper();
 }
 
-// The read of an autotune test that has ended, under way (in flight,
+// The request of an autotune test that has ended, under way (in flight,
 // waiting for a quiet line or for the identity check before it), is
-// dropped, and so is that check: nothing waits for them any more.
+// dropped, and so is that check: nothing waits for them any more. A start
+// of its run sent again after the test ended would start the motor anew.
 bool KelvaraCom::giveWayToSafety()
 {
-    if (autotuneTestState == NoTest || mode != ReadMode || readState != ReadState::WaitingForReply
+    const bool testRead = mode == ReadMode && readState == ReadState::WaitingForReply;
+    const bool testWrite = writeState == WriteState::WaitingForReply;
+    if (autotuneTestState == NoTest || (!testRead && !testWrite)
         || connectionCheckState == ConnectionCheckState::WaitingForReply
         || flashSaveState != FlashSaveState::Idle || isReadAllPending())
         return false;
@@ -122,12 +134,35 @@ bool KelvaraCom::giveWayToSafety()
     endIdentityCheck();
     heldFrame = HeldFrame();
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::writeWrapper);
     readState = ReadState::Idle;
+    writeState = WriteState::Idle;
     readMachineRequest = 0;
+    writeMachineRequest = 0;
     requestInFlight = 0;
     currentReadPurpose = PlainRead;
     earlyReadSendFailed = false;
     mode = IdleMode;
+    return true;
+}
+
+bool KelvaraCom::safetyCommandWaits() const
+{
+    return !writeCommands.isEmpty() && writeCommands.constFirst() == safetyCommand;
+}
+
+// A safety command put first goes before the read machine's next frame:
+// the reads wait in their queue and go on when its write batch ends.
+bool KelvaraCom::yieldToSafetyCommand()
+{
+    if (!safetyCommandWaits())
+        return false;
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
+    readState = ReadState::Idle;
+    readMachineRequest = 0;
+    mode = IdleMode;
+    writeState = WriteState::Start;
+    writeWrapper();
     return true;
 }
 
@@ -342,7 +377,7 @@ void KelvaraCom::readWrapper()
             endReadAll(true);
         return;
     }
-    if (!sendNextRead())
+    if (!yieldToSafetyCommand() && !sendNextRead())
         readError();
 }
 
@@ -356,7 +391,7 @@ void KelvaraCom::sendNextReadEarly()
         currentReadPurpose == ReadAllLastBlock || currentReadPurpose == ReadAllFinal;
     if (readState != ReadState::WaitingForReply || readMachineRequest != requestInFlight
         || status != StatusSuccess || readQueue.isEmpty() || endsReadAll || !isPortReusable()
-        || nextReadWaitsForIdentity())
+        || nextReadWaitsForIdentity() || safetyCommandWaits())
         return;
     readAllBlockInFlight = false;
     const Status judgedStatus = status;
@@ -375,6 +410,12 @@ void KelvaraCom::sendNextReadBeforeCompletion()
     timer->resetTime();
     const Status judgedStatus = status;
     const QString judgedText = replyText;
+    if (yieldToSafetyCommand()) {
+        status = judgedStatus;
+        replyText = judgedText;
+        endReadAll(true);
+        return;
+    }
     const bool sent = sendNextRead();
     const Status sendStatus = status;
     const QString sendText = replyText;
@@ -422,8 +463,9 @@ QByteArray KelvaraCom::nextWriteFrame() const
 {
     const QPair<int, int> pair = writeQueue.constFirst();
     const int command = writeCommands.constFirst();
-    return buildWriteFrame(pair.first, pair.second,
-                           command == noCommand ? QVector<int>() : QVector<int>{command});
+    if (command == noCommand)
+        return buildWriteFrame(pair.first, pair.second);
+    return buildWriteFrame(pair.first, pair.second, {command == safetyCommand ? 0 : command});
 }
 
 bool KelvaraCom::sendNextWrite()

@@ -55,6 +55,7 @@ void KelvaraCom::noteCompleteRead()
 {
     lastReadAllClean = true;
     gate->trust(ControllerIdentity::of(runner));
+    emit controllerIdentified(gate->trusted());
 }
 
 // True when the frame waits for the identity check, which sends it (or
@@ -241,6 +242,7 @@ void KelvaraCom::takeCheckedIdentity(const ControllerIdentity& identity)
         endIdentityCheck();
         gate->takeIdentity(identity);
         epochs->identify(identity);
+        emit controllerIdentified(identity);
         if (epochs->holdsTwoControllers())
             beginReadAllAgain();
         else
@@ -249,6 +251,7 @@ void KelvaraCom::takeCheckedIdentity(const ControllerIdentity& identity)
     }
     if (!gate->takeIdentity(identity)) {
         endIdentityCheck();
+        emit controllerIdentified(identity);
         refuseWriteToAnotherController();
         return;
     }
@@ -258,6 +261,7 @@ void KelvaraCom::takeCheckedIdentity(const ControllerIdentity& identity)
         return;
     }
     endIdentityCheck();
+    emit controllerIdentified(identity);
     continueAfterIdentityCheck();
 }
 
@@ -309,7 +313,7 @@ void KelvaraCom::continueAfterIdentityCheck()
     case AfterIdentityCheck::SendRead:
         mode = ReadMode;
         timer->setTimeoutTime(operationTimeout, false);
-        if (!sendNextRead())
+        if (!yieldToSafetyCommand() && !sendNextRead())
             readError();
         return;
     case AfterIdentityCheck::SendFlashSaveRead:

@@ -293,6 +293,7 @@ void Kelvara::setControllerRamFromRead(int address, int raw)
     // controller's marks taken back as its identity is read) is no edit.
     const bool edited = unsavedValues.contains(address)
         && (!controllerRamValues.contains(address) || controllerRamValues.value(address) != edit);
+    const bool replacesKept = keptMarks.readReplaces(address, raw, shownKeptValue(address, edit));
     // As the controller holds it, also beyond the limits: shown as the
     // limit, sent back unchanged. The registers it limits or scales keep
     // their raw values too: they are the controller's, or the user's edits.
@@ -301,6 +302,20 @@ void Kelvara::setControllerRamFromRead(int address, int raw)
     setControllerRamToEdit(address);
     if (replacesEdit)
         emit unsavedValueReplaced(address);
+    else if (edited && !unsavedValues.contains(address))
+        emit unsavedValueMatched(address);
+    if (replacesKept)
+        emit keptValueReplaced(address);
+}
+
+// The register is kept marked for the controller shown, outside its flash,
+// and the page shows the value its RAM was taken to hold.
+std::optional<int> Kelvara::shownKeptValue(int address, int edit) const
+{
+    if (controllerFlashValues.contains(address) && controllerRamValues.contains(address)
+        && controllerRamValues.value(address) == edit)
+        return edit;
+    return std::nullopt;
 }
 
 void Kelvara::setEditToControllerValue(int address, int raw)
@@ -322,6 +337,7 @@ void Kelvara::setControllerRamValue(int address, int raw)
 void Kelvara::noteControllerRamValue(int address, int raw)
 {
     controllerRamValues.insert(address, raw);
+    keptMarks.forgetDue(address);
     if (Parameter* parameter = activeParameters.value(address))
         parameter->setHeldValue(raw);
 }
@@ -365,6 +381,7 @@ void Kelvara::forgetControllerFlashValues()
 {
     const QList<int> addresses = controllerFlashValues.keys();
     controllerFlashValues.clear();
+    keptMarks.forgetDue();
     for (const int address : addresses)
         parameterChanged(address);
 }
@@ -443,7 +460,7 @@ void Kelvara::followControllerFlashValues()
     if (!controllerFlashValues.isEmpty()) {
         if (controllerFlashIdentity.isSameController(shown))
             return;
-        asideFlashValues.append(qMakePair(controllerFlashIdentity, controllerFlashValues));
+        keptMarks.putAside(controllerFlashIdentity, controllerFlashValues, controllerRamValues);
         forgetControllerFlashValues();
     }
     takeBackControllerFlashValues(shown);
@@ -453,16 +470,14 @@ void Kelvara::followControllerFlashValues()
 // identity showed stay outside flash until read or saved again.
 void Kelvara::takeBackControllerFlashValues(const ControllerIdentity& identity)
 {
-    for (int i = 0; i < asideFlashValues.size(); ++i) {
-        if (!asideFlashValues.at(i).first.isSameController(identity))
-            continue;
-        controllerFlashValues = asideFlashValues.takeAt(i).second;
-        controllerFlashIdentity = identity;
-        const QList<int> addresses = controllerFlashValues.keys();
-        for (const int address : addresses)
-            parameterChanged(address);
+    const QMap<int, int> takenBack = keptMarks.takeBack(identity);
+    if (takenBack.isEmpty())
         return;
-    }
+    controllerFlashValues = takenBack;
+    controllerFlashIdentity = identity;
+    const QList<int> addresses = controllerFlashValues.keys();
+    for (const int address : addresses)
+        parameterChanged(address);
 }
 
 void Kelvara::restoreFirstReadValues()

@@ -3,6 +3,7 @@
 
 #include "controlleridentity.h"
 #include "controllertype.h"
+#include "keptmarks.h"
 #include "movedvalues.h"
 #include "valueorders.h"
 
@@ -11,6 +12,8 @@
 #include <QObject>
 #include <QPair>
 #include <QString>
+
+#include <optional>
 
 class Parameter;
 class ParameterDefinition;
@@ -59,7 +62,9 @@ public:
     void setControllerRamToEdit(int address);
     // A read found raw in the controller's RAM: the edit takes it too. An
     // unsaved edit that held another value is lost, and
-    // unsavedValueReplaced() says so.
+    // unsavedValueReplaced() says so; one that held raw is the controller's
+    // own now (unsavedValueMatched()). A value kept marked for the controller
+    // that it no longer holds is told by keptValueReplaced().
     void setControllerRamFromRead(int address, int raw);
     // The controller's RAM holds raw after all (a write that no flash save
     // followed); the register's unsaved mark follows.
@@ -149,6 +154,14 @@ signals:
     void validated(bool valid);
     // A read brought the controller's value over an edit that was not saved.
     void unsavedValueReplaced(int addr);
+    // A read found an unsaved edit's value in the controller: it is no
+    // longer unsaved. Of another controller than the edit was made for, the
+    // edit is gone as surely as a replaced one.
+    void unsavedValueMatched(int addr);
+    // A read found another value than the one the register was kept marked
+    // for, outside the controller's flash: the controller does not hold it
+    // (the write never reached it, or it was switched off since).
+    void keptValueReplaced(int addr);
     // A read showed another controller than the one the first-read values
     // belong to: they are gone, and Restore has nothing to bring back until
     // the next complete read.
@@ -184,6 +197,7 @@ private:
     void followControllerFlashValues();
     void forgetControllerFlashValues();
     void takeBackControllerFlashValues(const ControllerIdentity& identity);
+    std::optional<int> shownKeptValue(int address, int edit) const;
     bool isRestorable(const Parameter* parameter) const;
     void restoreFirstReadValue(Parameter* parameter);
 
@@ -206,8 +220,9 @@ private:
     QMap<int, int> controllerFlashValues;
     // whose controller values controllerFlashValues tells of
     ControllerIdentity controllerFlashIdentity;
-    // The same of other controllers, put aside while another is shown.
-    QList<QPair<ControllerIdentity, QMap<int, int>>> asideFlashValues;
+    // The same of other controllers, put aside while another is shown,
+    // with what their RAM was taken to hold of those registers.
+    KeptMarks keptMarks;
     ControllerIdentity firstReadIdentity;
     bool valid = false;
     bool takingControllerValues = false;

@@ -11,7 +11,7 @@
 
 void ControllerReadReport::begin(Reason reason)
 {
-    if (why == Reason::None || reason == Reason::AnotherController)
+    if (why == Reason::None || why == Reason::Read || reason == Reason::AnotherController)
         why = reason;
 }
 
@@ -25,11 +25,36 @@ void ControllerReadReport::noteRefusal(const ControllerIdentity& read,
     for (const int address : outsideFlash)
         (unanswered.contains(address) ? unansweredWrites : heldOutsideFlash) << address;
     flashSaveUnknown = flashSaveUnconfirmed;
+    toldKept.note(read, outsideFlash);
+}
+
+void ControllerReadReport::noteToldKept(const ControllerIdentity& controller,
+                                        const QList<int>& addresses)
+{
+    toldKept.note(controller, addresses);
+}
+
+void ControllerReadReport::noteFlashSaved(const ControllerIdentity& controller)
+{
+    toldKept.forget(controller);
 }
 
 void ControllerReadReport::noteReplaced(int address)
 {
-    if (isUnderWay())
+    if (isUnderWay() && why != Reason::Read)
+        replacedEdits.insert(address);
+}
+
+void ControllerReadReport::noteMatched(int address)
+{
+    if (isUnderWay() && why != Reason::Read)
+        matchedEdits.insert(address);
+}
+
+void ControllerReadReport::noteKeptReplaced(int address, const ControllerIdentity& shown)
+{
+    const bool told = toldKept.take(shown, address);
+    if (isUnderWay() && (why != Reason::Read || told))
         replacedEdits.insert(address);
 }
 
@@ -42,18 +67,25 @@ void ControllerReadReport::noteReadEnded(bool succeeded)
 ControllerReadReport::Notice ControllerReadReport::finish(const Kelvara* model)
 {
     const Reason reason = std::exchange(why, Reason::None);
-    QList<int> replaced = std::exchange(replacedEdits, QSet<int>()).values();
-    std::sort(replaced.begin(), replaced.end());
+    const QSet<int> replacedSet = std::exchange(replacedEdits, QSet<int>());
+    // An edit typed again and found held is told as replaced all the same.
+    const QList<int> matched = sorted(std::exchange(matchedEdits, QSet<int>()) - replacedSet);
+    const QList<int> replaced = sorted(replacedSet);
+    const QString changes = changesText(replaced, matched, model);
     Notice notice;
     if (reason == Reason::AnotherController) {
         notice.title = tr(KelvaraCom::otherControllerTitle);
-        notice.text = anotherControllerText(replaced, model);
-    } else if (!replaced.isEmpty()) {
-        const QString changes = replacedText(replaced, model);
+        notice.text = anotherControllerText(changes, model) + outsideFlashText(replaced, model);
+    } else if (!changes.isEmpty()) {
         notice.title = tr("Unsaved Changes Replaced");
-        notice.text = reason == Reason::Reconnection
-            ? tr("The controller was connected again and its values were read: %1").arg(changes)
-            : tr("The controller was connected and its values were read: %1").arg(changes);
+        if (reason == Reason::Reconnection)
+            notice.text = tr("The controller was connected again and its values were read: %1");
+        else if (reason == Reason::Read)
+            notice.text = tr("The controller's values were read: it does not hold the values "
+                             "kept marked for it. %1");
+        else
+            notice.text = tr("The controller was connected and its values were read: %1");
+        notice.text = notice.text.arg(changes);
     }
     anyReadSucceeded = false;
     refusedFor = ControllerIdentity();
@@ -61,6 +93,24 @@ ControllerReadReport::Notice ControllerReadReport::finish(const Kelvara* model)
     unansweredWrites.clear();
     flashSaveUnknown = false;
     return notice;
+}
+
+QList<int> ControllerReadReport::sorted(const QSet<int>& addresses)
+{
+    QList<int> list = addresses.values();
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
+// The edits the reads took from the page: replaced, or held by the
+// controller read and so no longer marked. Empty when there were none.
+QString ControllerReadReport::changesText(const QList<int>& replaced, const QList<int>& matched,
+                                          const Kelvara* model) const
+{
+    QString text = replaced.isEmpty() ? QString() : replacedText(replaced, model);
+    if (!matched.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n\n")) + matchedText(matched, model);
+    return text;
 }
 
 // "N unsaved changes were replaced by the controller's values." and their
@@ -73,7 +123,16 @@ QString ControllerReadReport::replacedText(const QList<int>& replaced, const Kel
     return tr("%1 replaced by the controller's values.").arg(changes) + names(replaced, model);
 }
 
-QString ControllerReadReport::anotherControllerText(const QList<int>& replaced,
+QString ControllerReadReport::matchedText(const QList<int>& matched, const Kelvara* model) const
+{
+    const int count = matched.size();
+    const QString changes = count == 1
+        ? tr("1 unsaved change equals the controller's own value and is")
+        : tr("%1 unsaved changes equal the controller's own values and are").arg(count);
+    return tr("%1 no longer marked.").arg(changes) + names(matched, model);
+}
+
+QString ControllerReadReport::anotherControllerText(const QString& changes,
                                                     const Kelvara* model) const
 {
     QString text = tr("A controller other than the one that was read answered, so nothing was "
@@ -86,36 +145,43 @@ QString ControllerReadReport::anotherControllerText(const QList<int>& replaced,
         text += sameAgain ? tr(" Then the controller that was read answered again, and its "
                                "values were read")
                           : tr(" Its values were read");
-        text += replaced.isEmpty() ? QStringLiteral(".")
-                                   : QStringLiteral(": ") + replacedText(replaced, model);
+        text += changes.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + changes;
     }
-    return text + outsideFlashText(model);
+    return text;
 }
 
 // What the controller that was read may hold outside its flash: only what
-// is known is said as a fact.
-QString ControllerReadReport::outsideFlashText(const Kelvara* model) const
+// is known is said as a fact. A value its read showed it does not hold is
+// told as replaced instead.
+QString ControllerReadReport::outsideFlashText(const QList<int>& replaced,
+                                               const Kelvara* model) const
 {
+    QList<int> held = heldOutsideFlash;
+    QList<int> unanswered = unansweredWrites;
+    for (const int address : replaced) {
+        held.removeAll(address);
+        unanswered.removeAll(address);
+    }
     QString text;
-    if (!heldOutsideFlash.isEmpty() && flashSaveUnknown) {
+    if (!held.isEmpty() && flashSaveUnknown) {
         text += QStringLiteral("\n\n")
             + tr("Written to the controller that was read before the other one answered. It "
                  "did not confirm the save to flash: it may or may not hold them in flash, and "
                  "they stay marked for it.")
-            + names(heldOutsideFlash, model);
-    } else if (!heldOutsideFlash.isEmpty()) {
+            + names(held, model);
+    } else if (!held.isEmpty()) {
         text += QStringLiteral("\n\n")
             + tr("Written to the controller that was read before the other one answered, but "
                  "not saved to its flash: it keeps them only until it is switched off, and they "
                  "stay marked for it.")
-            + names(heldOutsideFlash, model);
+            + names(held, model);
     }
-    if (!unansweredWrites.isEmpty()) {
+    if (!unanswered.isEmpty()) {
         text += QStringLiteral("\n\n")
             + tr("Sent to the controller that was read before the other one answered, which "
                  "did not confirm them: it may hold them, not saved to its flash, and they stay "
                  "marked for it.")
-            + names(unansweredWrites, model);
+            + names(unanswered, model);
     }
     return text;
 }

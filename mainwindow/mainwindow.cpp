@@ -236,7 +236,14 @@ void MainWindow::createModelAndLink()
 {
     model = new Kelvara();
     connect(model, &Kelvara::parameterIsOriginal, this, &MainWindow::markModifiedParameter);
-    connect(model, &Kelvara::unsavedValueReplaced, this, &MainWindow::noteEditReplaced);
+    // What reads take from the page, told once they are over (endControllerRead()).
+    connect(model, &Kelvara::unsavedValueReplaced, this,
+            [this](int address) { controllerRead.noteReplaced(address); });
+    connect(model, &Kelvara::unsavedValueMatched, this,
+            [this](int address) { controllerRead.noteMatched(address); });
+    connect(model, &Kelvara::keptValueReplaced, this, [this](int address) {
+        controllerRead.noteKeptReplaced(address, ControllerIdentity::of(model));
+    });
     connect(model, &Kelvara::firstReadValuesDropped, this, &MainWindow::setRestoreButtonsEnabled);
 
     portListener = new SerialPortListener();
@@ -270,6 +277,8 @@ void MainWindow::createModelAndLink()
     connect(com, &KelvaraCom::errorMessage, this, &MainWindow::showLinkFailure);
     connect(com, &KelvaraCom::comConnectError, this, &MainWindow::comConnectError);
     connect(com, &KelvaraCom::motorRunning, this, &MainWindow::motorRunningError);
+    connect(com, &KelvaraCom::flashSaveComplete, this,
+            [this] { controllerRead.noteFlashSaved(ControllerIdentity::of(model)); });
 #ifdef Q_OS_MACOS
     // The check by itself is about the driver of macOS; the Help menu
     // offers it everywhere.

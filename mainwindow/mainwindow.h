@@ -199,7 +199,6 @@ private:
     using ControllerRead = ControllerReadReport::Reason;
     void readControllerAgain(ControllerRead why);
     void completeFirstRead();
-    void noteEditReplaced(int address);
     void endControllerRead(bool succeeded);
     void saveToFlashCutShort();
     void addPortToDropdown(const SerialPortEntry& port);

@@ -85,11 +85,6 @@ void MainWindow::completeFirstRead()
                                              : ControllerRead::Connection);
 }
 
-void MainWindow::noteEditReplaced(int address)
-{
-    controllerRead.noteReplaced(address);
-}
-
 // The window's reads of the controller are over (done or failed): the
 // user hears which unsaved edits they replaced, on every page (on the
 // Dashboard too, nothing else would tell), and always what came of them
@@ -331,8 +326,10 @@ void MainWindow::linkFailed(const QString& title)
         }
         return;
     }
-    if (flashSaveFailed)
+    if (flashSaveFailed) {
         statusLabel->setText(tr(KelvaraCom::flashSaveFailTitle));
+        controllerRead.noteToldKept(ControllerIdentity::of(model), model->heldOutsideFlash());
+    }
 }
 
 // The port went away while the controller saved to flash: the values are

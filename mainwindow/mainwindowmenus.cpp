@@ -47,8 +47,11 @@ void MainWindow::wireMenuActions()
     connect(driverCheck, &QAction::triggered, this, &MainWindow::checkDriverMac);
 }
 
+// A value the window said stays marked that the controller turns out not
+// to hold is told once the reads are over (endControllerRead()).
 void MainWindow::onReadAllClicked()
 {
+    controllerRead.begin(ControllerRead::Read);
     com->readAll();
     com->readAll();
 }

@@ -67,6 +67,14 @@ private:
         device->setControllerRamToEdit(address);
     }
 
+    // What the link does for each register of a read reply now.
+    void readFromController(int address, int raw)
+    {
+        device->setTakingControllerValues(true);
+        device->setControllerRamFromRead(address, raw);
+        device->setTakingControllerValues(false);
+    }
+
     // A complete first read: every register gets a value and the model becomes valid.
     void readAll()
     {
@@ -369,25 +377,52 @@ private slots:
     {
         readAll();
         QSignalSpy replaced(device, &Kelvara::unsavedValueReplaced);
-        const auto read = [this](int address, int raw) {
-            device->setTakingControllerValues(true);
-            device->setControllerRamFromRead(address, raw);
-            device->setTakingControllerValues(false);
-        };
-        read(0, 50); // 71 shown at its new limit of 36, held as it is
+        QSignalSpy matched(device, &Kelvara::unsavedValueMatched);
+        readFromController(0, 50); // 71 shown at its new limit of 36, held as it is
         QCOMPARE(p(71)->getRegisterValue(), 60);
         QCOMPARE(p(71)->getValue(), 36.0);
         QVERIFY(device->getUnsavedValues().isEmpty());
-        read(71, 35);
+        readFromController(71, 35);
         QCOMPARE(replaced.count(), 0);
         QVERIFY(device->getUnsavedValues().isEmpty());
 
         p(71)->setValue(32);
-        read(71, 32); // the controller holds the edit already
+        readFromController(71, 32); // the controller holds the edit already
+        QCOMPARE(matched.count(), 1);
         p(71)->setValue(33);
-        read(71, 35);
+        readFromController(71, 35);
         QCOMPARE(replaced.count(), 1);
         QCOMPARE(replaced.at(0).at(0).toInt(), 71);
+        QCOMPARE(matched.count(), 1);
+    }
+
+    void readOfKeptValues_data()
+    {
+        QTest::addColumn<bool>("setBackToFlash"); // as a write the user was told failed
+        QTest::addColumn<int>("read");
+        QTest::addColumn<bool>("told");
+        QTest::newRow("holding the value kept") << false << 40 << false;
+        QTest::newRow("at a third value, still outside flash") << false << 50 << true;
+        QTest::newRow("edit set back to flash") << true << 60 << false;
+    }
+    // 71 written as 40, kept marked outside the controller's flash (60): a
+    // read that finds another value than the one kept tells so, once; not
+    // where the page had gone back to the flash value already.
+    void readOfKeptValues()
+    {
+        QFETCH(bool, setBackToFlash);
+        QFETCH(int, read);
+        QFETCH(bool, told);
+        readAll();
+        p(71)->setValue(40);
+        device->setControllerWrittenValue(71, 40, 60);
+        if (setBackToFlash)
+            device->setEditToControllerValue(71, 60);
+        QSignalSpy kept(device, &Kelvara::keptValueReplaced);
+        readFromController(71, read);
+        readFromController(71, read);
+        QCOMPARE(kept.count(), told ? 1 : 0);
+        QCOMPARE(device->getUnsavedValues().contains(71), read != 60);
     }
 
     // Firmware, hardware version at 237 and at 1881, voltage gain and current

@@ -177,9 +177,13 @@ struct CableRig : CableWindow
     QPushButton* button(const char* name) const { return w.find<QPushButton>(name); }
     Parameter* parameter(int address) const { return w.model()->getParameter(address); }
     void edit(int address, double value) { w.spin("displayParameters", address)->setValue(value); }
+    // On Basic Setup, or Advanced Setup for a register it alone shows.
     bool marked(int address) const
     {
-        return w.label(address).endsWith("**") && w.model()->getUnsavedValues().contains(address);
+        const char* page =
+            w.row("displayParameters", address) ? "displayParameters" : "advancedParameters";
+        return FormRows::rowLabel(w.row(page, address))->text().endsWith("**")
+            && w.model()->getUnsavedValues().contains(address);
     }
     // Saves the edits and waits until the controller confirms the save to flash.
     bool saveConfirmed(int timeoutMs = 15000)
@@ -638,22 +642,30 @@ private slots:
         QTest::addColumn<Trigger>("cut");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QList<int>>("written");
+        QTest::addColumn<bool>("switchedOff"); // A, before the read
         QTest::newRow("before the second write frame")
-            << Trigger::writeTo(maxSpeedAddress) << "Write Fail" << QList<int>{kvAddress};
+            << Trigger::writeTo(maxSpeedAddress) << "Write Fail" << QList<int>{kvAddress} << false;
         QTest::newRow("after both write frames")
             << Trigger::writeTo(flashSaveAddress) << "Save to Flash Fail"
-            << QList<int>{kvAddress, maxSpeedAddress};
+            << QList<int>{kvAddress, maxSpeedAddress} << false;
+        QTest::newRow("after both write frames, A switched off since")
+            << Trigger::writeTo(flashSaveAddress) << "Save to Flash Fail" << QList<int>{} << true;
     }
     // Edits of 72 and 229, the cable pulled as a frame of the save goes
     // out. What was written sits in A's RAM only: it stays marked, over the
     // connection checks and over a read, until a save to flash is confirmed.
+    // A read that finds A without what "Save to Flash Fail" said stays
+    // marked names it as replaced.
     void saveCutBetweenFrames()
     {
         QFETCH(Trigger, cut);
         QFETCH(QString, title);
         QFETCH(QList<int>, written);
+        QFETCH(bool, switchedOff);
         CableRig rig;
         QVERIFY(rig.start());
+        const QList<int> flashOfA{int(rig.a()->registerValue(kvAddress)),
+                                  int(rig.a()->registerValue(maxSpeedAddress))};
         rig.edit(kvAddress, 15.0);
         rig.edit(maxSpeedAddress, 41.0);
         QVERIFY(rig.bench.moveOn(cut, nullptr, 0));
@@ -670,12 +682,24 @@ private slots:
         QSignalSpy answered(rig.link(), &KelvaraCom::controllerConnected);
         QVERIFY(answered.wait(10000));
         QVERIFY(rig.marked(kvAddress) && rig.marked(maxSpeedAddress));
+        if (switchedOff) {
+            rig.a()->setRegisterValue(kvAddress, flashOfA.first());
+            rig.a()->setRegisterValue(maxSpeedAddress, flashOfA.last());
+        }
         // The read shows what A holds in RAM; an edit that never reached A
         // is replaced, as by any read.
         QVERIFY(rig.w.readAll());
-        QCOMPARE(rig.parameter(kvAddress)->getRegisterValue(), 1500);
         for (const int address : {kvAddress, maxSpeedAddress})
             QCOMPARE(rig.marked(address), written.contains(address));
+        if (switchedOff) {
+            QCOMPARE(watcher.titles(), (QStringList{title, "Unsaved Changes Replaced"}));
+            QVERIFY2(watcher.texts().last().endsWith(
+                         "2 unsaved changes were replaced by the controller's values.\n\n  "
+                         "Kv\n  Maximum Speed"),
+                     qPrintable(watcher.texts().last()));
+            return;
+        }
+        QCOMPARE(rig.parameter(kvAddress)->getRegisterValue(), 1500);
 
         QVERIFY(rig.saveConfirmed());
         QCOMPARE(int(rig.a()->registerValue(kvAddress)), 1500);
@@ -719,9 +743,11 @@ private slots:
     }
     // A takes Kv; the frame of the maximum speed is lost as the cable moves
     // to B, which is refused it and read. The box names Kv as held by A
-    // outside its flash; back on A, Kv is marked until a save to flash.
-    // Rs typed while B is shown is refused to A, whose read replaces it:
-    // the box names Rs alone, not Kv, which stays A's own, marked.
+    // outside its flash and the maximum speed as sent to A; back on A, Kv
+    // is marked until a save to flash, and the read that finds A without
+    // the maximum speed names it as replaced. Rs typed while B is shown is
+    // refused to A, whose read replaces it: the box names Rs and the
+    // maximum speed, not Kv, which stays A's own, marked.
     void refusalInMidBatch()
     {
         QFETCH(bool, editOnB);
@@ -761,10 +787,17 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(), refusals, 30000);
             QVERIFY(waitIdle(rig.w.window.get(), 10000));
             QVERIFY2(watcher.texts().last().endsWith(
-                         ": 1 unsaved change was replaced by the controller's values.\n\n  Rs"),
+                         ": 2 unsaved changes were replaced by the controller's values.\n\n  "
+                         "Rs\n  Maximum Speed"),
                      qPrintable(watcher.texts().last()));
         } else {
             QVERIFY(rig.w.readAll());
+            refusals << "Unsaved Changes Replaced";
+            QCOMPARE(watcher.titles(), refusals);
+            QVERIFY2(watcher.texts().last().endsWith(
+                         " 1 unsaved change was replaced by the controller's values.\n\n  "
+                         "Maximum Speed"),
+                     qPrintable(watcher.texts().last()));
         }
         QCOMPARE(rig.parameter(kvAddress)->getRegisterValue(), 1500);
         QVERIFY(rig.marked(kvAddress));
@@ -776,6 +809,58 @@ private slots:
         QVERIFY(!rig.marked(kvAddress));
         QCOMPARE(writesButTheLock(*rig.b()), QStringList());
         QCOMPARE(watcher.titles(), refusals);
+    }
+
+    void editsSaidToStayMarked_data()
+    {
+        QTest::addColumn<int>("spinupOfB"); // B's 109; the edit is 1200
+        QTest::newRow("109 unlike B's") << 800;
+        QTest::newRow("109 as B's") << 1200;
+    }
+    // Edits of Kv, Rs and 109; Save; the cable moves to B as Rs is written,
+    // its frame lost. "Another Controller" names every edit it takes from
+    // the page: Kv and Rs stay marked for A, 109 is replaced by B's value
+    // or, as B's own, no longer marked. Back on A, Read Parameters keeps
+    // Kv's mark, which A holds, and names Rs, which A never got, as replaced.
+    void editsSaidToStayMarked()
+    {
+        QFETCH(int, spinupOfB);
+        CableRig rig;
+        QVERIFY(rig.start(controllerA, defaultTimeout));
+        rig.quickenOnceBIsFound();
+        rig.b()->setRegisterValue(109, spinupOfB);
+        rig.edit(kvAddress, 15.0);
+        rig.edit(rsAddress, 35.0);
+        rig.w.type(109, 1200);
+        QVERIFY(rig.bench.moveToB(Trigger::writeTo(rsAddress), quickMoveMs));
+        ModalWatcher watcher;
+        rig.button("saveParamsBasic")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(), QStringList{"Another Controller"}, 30000);
+        QVERIFY(waitIdle(rig.w.window.get(), 10000));
+        QCOMPARE(writesButTheLock(*rig.a()), QStringList{"72=1500"});
+        const QString told = watcher.texts().first();
+        const QString spinupTold = spinupOfB == 1200
+            ? "1 unsaved change equals the controller's own value and is no longer marked."
+            : "1 unsaved change was replaced by the controller's values.";
+        QVERIFY2(told.contains("Its values were read: " + spinupTold
+                               + "\n\n  Autostart Spinup Time\n\nWritten to the controller")
+                     && told.contains("stay marked for it.\n\n  Kv\n\nSent to")
+                     && told.endsWith("stay marked for it.\n\n  Rs"),
+                 qPrintable(told));
+
+        QVERIFY(rig.bench.moveNow(rig.a()));
+        QVERIFY(rig.w.readAll());
+        QVERIFY(rig.marked(kvAddress) && !rig.marked(rsAddress) && !rig.marked(109));
+        QCOMPARE(rig.parameter(rsAddress)->getRegisterValue(), controllerA.value(rsAddress));
+        QCOMPARE(watcher.titles(), (QStringList{"Another Controller", "Unsaved Changes Replaced"}));
+        QCOMPARE(watcher.texts().last(),
+                 QString("The controller's values were read: it does not hold the values kept "
+                         "marked for it. 1 unsaved change was replaced by the controller's "
+                         "values.\n\n  Rs"));
+        rig.bench.clearLogs();
+        QVERIFY(rig.saveConfirmed());
+        QCOMPARE(writesButTheLock(*rig.a()), (QStringList{"72=1500", "511=32767"}));
+        QCOMPARE(writesButTheLock(*rig.b()), QStringList());
     }
 
     // B is refused the save and cannot be read; meanwhile the cable goes

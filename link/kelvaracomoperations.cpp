@@ -263,6 +263,7 @@ void KelvaraCom::settleUnwritable()
 
 void KelvaraCom::flashSaveAutotune()
 {
+    tally.restart();
     flashSaveState = FlashSaveState::Start;
     saveValuesToFlash();
 }

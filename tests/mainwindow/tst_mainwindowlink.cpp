@@ -303,6 +303,44 @@ private slots:
         QVERIFY(f.find<QTimer>("monitorTimer")->isActive());
     }
 
+    void refusalNamedInTheBox_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("exception 2") << 2
+                                     << "The read could not be completed: the controller refused "
+                                        "the read of registers 250 to 374: exception 2, illegal "
+                                        "data address.";
+        QTest::newRow("exception 4") << 4
+                                     << "The read could not be completed: the controller refused "
+                                        "the read of registers 250 to 374: exception 4, slave "
+                                        "device failure.";
+    }
+    // The controller refuses a block of Read Parameters at once: the block
+    // is sent once, and the box and the status line name the refusal, with
+    // no word of a disconnection or advice on the cable or the timeout.
+    void refusalNamedInTheBox()
+    {
+        QFETCH(int, code);
+        f.simulator->setExceptionAtAddress(250, code);
+        QString statusAtFailure;
+        const auto failure = connect(f.window->link(), &KelvaraCom::errorMessage, this,
+                                     [&] { statusAtFailure = statusText(f.window.get()); });
+        ModalWatcher watcher;
+        button("readAll")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.count() > 0, 8000);
+        f.simulator->setExceptionAtAddress(250, 0);
+        disconnect(failure);
+        QCOMPARE(watcher.titles(), QStringList{"Read Fail"});
+        const QString text = watcher.texts().first();
+        QFETCH(QString, told);
+        QVERIFY2(text.endsWith(told), qPrintable(text));
+        for (const char* untrue : {"disconnection", "Timeout", "noise", "serial cord"})
+            QVERIFY2(!text.contains(untrue), qPrintable(text));
+        QCOMPARE(requestFrames(f.simulator->requests(), 3).count(qMakePair(250, 125)), 1);
+        QCOMPARE(statusAtFailure, QString("Refused by the controller"));
+    }
+
     // One unanswered connection check is no disconnection: nothing is read
     // again, so an edit that was not saved stays.
     void missedCheckKeepsEdits()

@@ -213,16 +213,6 @@ private slots:
             "acknowledge. Reply: 01 90 05 8c 03'|The controller did not confirm the write: it may "
             "hold the value, not saved to its flash.",
             "00e50001");
-        row("write refused, exception 4", "-i -a 509 -w 7 -s SIM", "refuse@509:4", 1,
-            "Fail with error: 'Refused by the controller', last message: 'ERROR: The controller "
-            "refused the write of register 509: exception 4, slave device failure. Reply: 01 90 "
-            "04 4d c3'",
-            "01fd0001");
-        row("read refused", "-i -a 72 -r -s SIM", "refuse@72", 1,
-            "Fail with error: 'Refused by the controller', last message: 'ERROR: The controller "
-            "refused the read of register 72: exception 2, illegal data address. Reply: 01 83 02 "
-            "c0 f1'",
-            "");
         row("read refused, exception 4", "-i -a 72 -r -s SIM", "refuse@72:4", 1,
             "Fail with error: 'Refused by the controller', last message: 'ERROR: The controller "
             "refused the read of register 72: exception 4, slave device failure. Reply: 01 83 04 "

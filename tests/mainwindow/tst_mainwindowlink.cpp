@@ -296,44 +296,15 @@ private slots:
         f.simulator->resetFaults();
         disconnect(failure);
         QTEST(watcher.titles().first(), "boxTitle");
+        // Named as the controller's answer.
+        QCOMPARE(watcher.texts().first().contains("it refused the write of register 511: "
+                                                  "exception 4, slave device failure."),
+                 atSaveToFlash == "refusal");
         QCOMPARE(saved.count(), 0);
         QVERIFY(marked(229) && f.model()->getUnsavedValues().contains(229));
         QTEST(statusAtFailure, "status");
         // The connection check goes on once the box is closed.
         QVERIFY(f.find<QTimer>("monitorTimer")->isActive());
-    }
-
-    void refusalNamedInTheBox_data()
-    {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("exception 2") << 2 << "exception 2, illegal data address";
-        QTest::newRow("exception 4") << 4 << "exception 4, slave device failure";
-    }
-    // The controller refuses a block of Read Parameters at once: the block
-    // is sent once, and the box and the status line name the refusal, with
-    // no word of a disconnection or advice on the cable or the timeout.
-    void refusalNamedInTheBox()
-    {
-        QFETCH(int, code);
-        f.simulator->setExceptionAtAddress(250, code);
-        QString statusAtFailure;
-        const auto failure = connect(f.window->link(), &KelvaraCom::errorMessage, this,
-                                     [&] { statusAtFailure = statusText(f.window.get()); });
-        ModalWatcher watcher;
-        button("readAll")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(watcher.count() > 0, 8000);
-        f.simulator->setExceptionAtAddress(250, 0);
-        disconnect(failure);
-        QCOMPARE(watcher.titles(), QStringList{"Read Fail"});
-        const QString text = watcher.texts().first();
-        QFETCH(QString, reason);
-        QCOMPARE(text,
-                 "Communication fail. Could not read parameter(s) requested.\nThe read could not "
-                 "be completed: the controller refused the read of registers 250 to 374: "
-                     + reason + ".");
-        QCOMPARE(requestFrames(f.simulator->requests(), 3).count(qMakePair(250, 125)), 1);
-        QCOMPARE(statusAtFailure, QString("Refused by the controller"));
     }
 
     // One unanswered connection check is no disconnection: nothing is read

@@ -5,15 +5,24 @@
 // it answered any of them (a good reply, one spoiled or cut short, or an
 // answer to an identity check), how many of the last sends got no byte at
 // all, and how many sends of the request itself went without a good reply
-// since the last one (the identity check's reads are no tries). A request
-// that fails where the last sends got nothing failed on a controller that
-// stopped answering; one that fails while the controller was still
-// answering failed on a line that spoils or loses its replies. A single
-// silence after answers is such a line, as is one answer before a silence:
-// a cable pulled while a reply was on the wire.
+// since the last one (the identity check's reads are no tries). How the
+// last sends went tells how a request that failed ended (ending()).
 class ExchangeTally
 {
 public:
+    // How the last sends of a failed request went.
+    enum class Ending {
+        // Nothing came of the last two sends or more, or of any send.
+        StoppedAnswering,
+        // The controller answered the last send, though not with a good
+        // reply: the line spoils or cuts its replies.
+        SpoiledLine,
+        // The controller's last answer was followed by a single silence: a
+        // cable pulled then, or one reply lost on the line; the frames do
+        // not tell which.
+        SilenceAfterAnswer,
+    };
+
     // A new operation: nothing is known of the controller yet.
     void restart() { *this = ExchangeTally(); }
     // A good reply to the operation's own request: its sends are over.
@@ -35,10 +44,11 @@ public:
 
     // Sends of the request without a good reply since the operation's last one.
     int tries() const { return failedSends; }
-    // Nothing came of the last sends, or of any send of the operation.
-    bool controllerStoppedAnswering() const
+    Ending ending() const
     {
-        return !answeredAny || silentSendsInRow >= silentSendsOfAStop;
+        if (!answeredAny || silentSendsInRow >= silentSendsOfAStop)
+            return Ending::StoppedAnswering;
+        return silentSendsInRow == 0 ? Ending::SpoiledLine : Ending::SilenceAfterAnswer;
     }
 
 private:
@@ -55,7 +65,7 @@ private:
         silentSendsInRow = 0;
     }
 
-    // Fewer silences at the end are a line that loses replies.
+    // Fewer silences at the end may be a line that loses replies.
     static constexpr int silentSendsOfAStop = 2;
 
     int failedSends = 0;

@@ -15,6 +15,7 @@
 #include <memory>
 
 class CommTimer;
+class ExceptionReply;
 class IdentityCheck;
 class IdentityGate;
 class Kelvara;
@@ -206,6 +207,9 @@ public:
     QList<int> unansweredWrites() const;
 
     Status getStatus() const { return status; }
+    // The controller's refusal that the last exchange was judged to be
+    // (StatusInvalidSerialPort): the request sent and its answer.
+    ExceptionReply refusal() const;
     static QString getStatusString(KelvaraCom::Status status);
     QString getReplyText() const { return replyText; }
     // ReadMode, WriteMode or IdleMode.
@@ -450,9 +454,7 @@ private:
     bool yieldToSafetyCommand();
     void writeError();
     QString failureText(const QString& errorType);
-    QString spoiledLineText() const;
     bool isFlashSaveRefused(const QString& errorType) const;
-    static QString flashSaveRefusedText();
     void reportFailure(QString title, const QString& text);
     void clearQueues();
     bool isReadAllPending() const;

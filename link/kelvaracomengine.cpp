@@ -4,6 +4,8 @@
 
 #include "commtimer.h"
 #include "controlleridentification.h"
+#include "exceptionreply.h"
+#include "failurereport.h"
 #include "identitygate.h"
 #include "kelvara.h"
 #include "logger.h"
@@ -21,14 +23,6 @@ const int delayedReadErrorMs = 10;
 
 // (count, address) of the last read-all block, registers 500 to 510.
 const QPair<int, int> lastReadAllBlock(11, 500);
-
-const char* timeoutAdvice =
-    "\n\nIf this error continues to reappear and the connection has been checked, please go to "
-    "File->Preferences->Communication Speed, double the 'Communication Timeout' time, and try "
-    "again.\n\nIf that does not resolve the issue, it is likely that the CRC check is failing "
-    "(data coming from the controller is corrupted), likely due to using a noisy power supply or "
-    "electromagnetic interference.Try using a battery instead of a power supply, reducing cable "
-    "length, checking connections, and straightening any loops of cable";
 
 } // namespace
 
@@ -499,6 +493,7 @@ void KelvaraCom::writeWrapper()
         if (!writeQueue.isEmpty()) {
             mode = WriteMode;
             writeState = WriteState::WaitingForReply;
+            tally.restart();
             flashSaveNeeded = false;
             unflashed->forgetFlashSave();
             // What a batch that ends without a save to flash leaves unsaved.
@@ -625,86 +620,28 @@ void KelvaraCom::reportFailure(QString title, const QString& text)
 // The text of a failure report; replyText becomes its one line.
 QString KelvaraCom::failureText(const QString& errorType)
 {
-    // The controller answered, and said it did not save: no fault of the
-    // line, and a longer timeout would not help.
-    if (isFlashSaveRefused(errorType)) {
-        // A rejection's own line stands.
-        if (status != StatusInvalidSerialPort)
-            replyText =
-                QStringLiteral("Not saved to flash: the controller did not save the values");
-        return flashSaveRefusedText();
-    }
+    FailureReport::FlashSave flashSave = FailureReport::FlashSave::None;
+    if (isFlashSaveRefused(errorType))
+        flashSave = FailureReport::FlashSave::Refused;
+    else if (flashSaveState != FlashSaveState::Idle)
+        flashSave = isFlashSaveUnconfirmed() ? FailureReport::FlashSave::Unconfirmed
+                                             : FailureReport::FlashSave::NotSent;
+    FailureReport report(errorType == QLatin1String("Read Fail") ? FailureReport::Operation::Read
+                                                                 : FailureReport::Operation::Write,
+                         flashSave);
     const int error = port->error();
-    // The controller answered, refusing the request: its answer says why,
-    // and a longer timeout would not help.
-    const bool refused = error == QSerialPort::NoError && status == StatusInvalidSerialPort;
-    // With the drop-down's empty entry nothing was sent, nor timed out.
-    const bool noPort = portName.isEmpty();
-    const bool timedOut = error == QSerialPort::NoError && !refused && !noPort;
-    QString errorText = port->errorString();
-    if (noPort)
-        errorText = QStringLiteral("- No serial port chosen");
-    else if (refused)
-        errorText = replyText.trimmed();
-    else if (timedOut)
-        errorText = QStringLiteral("- Timeout Error");
-    const bool readFailed = errorType == QLatin1String("Read Fail");
-    // The controller was still answering when the read gave up: the line,
-    // not the controller, failed, and a longer timeout would not help.
-    // A save to flash tells its own failure.
-    const bool spoiledLine = timedOut && readFailed && !tally.controllerStoppedAnswering()
-        && flashSaveState == FlashSaveState::Idle;
-    if (spoiledLine)
-        errorText = QStringLiteral("- Replies spoiled on the line");
-    const QString advice = timedOut ? QString::fromLatin1(timeoutAdvice) : QString();
-    if (!refused) {
-        replyText = QStringLiteral("Communication Error: ") + errorText
-            + QStringLiteral(" - Error code: ") + QString::number(error);
-    }
-
-    if (spoiledLine)
-        return spoiledLineText();
-    // The words of what failed: a failed read wrote nothing. Values whose
-    // save to flash went out unconfirmed were written; only the outcome of
-    // the save is unknown.
-    const QString operation = readFailed ? QStringLiteral("read") : QStringLiteral("write");
-    const QString what = flashSaveState != FlashSaveState::Idle && isFlashSaveUnconfirmed()
-        ? QStringLiteral("Communication fail. The controller did not confirm the save to flash: "
-                         "it may or may not hold the values in flash, and they stay marked "
-                         "until a save to flash is confirmed.")
-        : QStringLiteral("Communication fail. Could not ") + operation
-            + QStringLiteral(" parameter(s) requested.");
-    return what + QStringLiteral("\nError code: ") + QString::number(error) + QLatin1Char(' ')
-        + errorText
-        + QStringLiteral(
-               "\n\nThis is likely a disconnection between the controller and your computer.\n"
-               "Ensure your controller is: \n"
-               "  - Not running while you're trying to save parameters or autotune\n"
-               "  - Connected correctly to the power source\n"
-               "  - Connected correctly to the serial cord\n"
-               "  - Connected correctly to the computer\n"
-               "\nand please try again.")
-        + advice;
-}
-
-// The read failed while the controller was still answering: its replies
-// came spoiled, cut short or not at all, however long they were waited for.
-QString KelvaraCom::spoiledLineText() const
-{
-    const int tries = tally.tries();
-    return QStringLiteral(
-               "Communication fail. Could not read parameter(s) requested.\n"
-               "The read could not be completed: the controller kept answering, but the line "
-               "spoiled its replies, and none came whole after %1.\n\n"
-               "This is likely noise on the line between the controller and your computer, not "
-               "a disconnection.\n"
-               "Please check: \n"
-               "  - The serial cord and its connections\n"
-               "  - The cable length, and any loops of cable\n"
-               "  - Sources of electromagnetic interference nearby, such as a noisy power "
-               "supply (try a battery instead)\n"
-               "\nand please try again.")
-        .arg(tries == 1 ? QStringLiteral("1 try") : QStringLiteral("%1 tries").arg(tries));
+    if (portName.isEmpty())
+        report.setNoPortChosen(error);
+    else if (error != QSerialPort::NoError)
+        report.setPortError(error, port->errorString());
+    else if (status == StatusInvalidSerialPort)
+        report.setRefusal(refusal().action());
+    else
+        report.setUnanswered(tally);
+    const QString line = report.replyLine();
+    if (!line.isEmpty())
+        replyText = line;
+    return report.text();
 }
 
 // The save to flash failed on the controller's own answer (register 511
@@ -715,13 +652,4 @@ bool KelvaraCom::isFlashSaveRefused(const QString& errorType) const
     return (errorType == QLatin1String(flashSaveFailTitle)
             || flashSaveState != FlashSaveState::Idle)
         && unflashed->lastFlashSave() == UnflashedWrites::FlashSave::Refused;
-}
-
-QString KelvaraCom::flashSaveRefusedText()
-{
-    return QStringLiteral(
-        "The controller answered that it did not save the values to its flash.\n\n"
-        "They were written to the controller, but are not in its flash: it keeps them only "
-        "until it is switched off, and they stay marked until a save to flash is confirmed.\n\n"
-        "Please save the parameters again.");
 }

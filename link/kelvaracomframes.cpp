@@ -2,6 +2,7 @@
 #include "kelvaracom.h"
 
 #include "commtimer.h"
+#include "exceptionreply.h"
 #include "frameword.h"
 #include "kelvara.h"
 #include "identitygate.h"
@@ -442,19 +443,26 @@ void KelvaraCom::judgeGoodReply()
     announceJudgement(requestInFlight);
 }
 
+ExceptionReply KelvaraCom::refusal() const
+{
+    return ExceptionReply(timer->getLastMsg(), rxBuffer);
+}
+
+// The controller's answer ends the request: sent again, the frame would get
+// the same one.
 void KelvaraCom::judgeRejection()
 {
+    const ExceptionReply refused = refusal();
     if (isConnectionCheckReply()) {
         if (!connectionFailsIgnored)
             status = StatusControllerDisconnected;
     } else {
         status = StatusInvalidSerialPort;
-        if (mode == WriteMode)
+        // A write the controller took, to carry out later, may still land.
+        if (mode == WriteMode && !refused.mayBeCarriedOut())
             noteAnsweredWrite(timer->getLastMsg(), false);
     }
-    replyText = QStringLiteral("ERROR: Invalid address or number parameters. Reply: ")
-        + ::niceHex(QString::fromLatin1(
-            rxBuffer.left(ReplyJudgement::exceptionReplyLength).toHex()));
+    replyText = refused.replyLine();
     if (isConnectionCheckReply() && !connectionFailsIgnored)
         logText(replyText);
     announceJudgement();

@@ -263,6 +263,7 @@ void KelvaraCom::settleUnwritable()
 
 void KelvaraCom::flashSaveAutotune()
 {
+    tally.restart();
     flashSaveState = FlashSaveState::Start;
     saveValuesToFlash();
 }
@@ -328,6 +329,11 @@ void KelvaraCom::saveValuesToFlash()
                 readError();
             return;
         }
+        // The controller's refusal is its answer: read again, 511 gets the same one.
+        if (status == StatusInvalidSerialPort) {
+            readError();
+            return;
+        }
         if (flashReadRetries < flashSaveReadRetries && readForFlashSave(flashSaveAddress)) {
             ++flashReadRetries;
             return;
@@ -386,9 +392,11 @@ void KelvaraCom::endUnconfirmedFlashSave()
     flashSaveState = FlashSaveState::Idle;
     unwritableUnsaved.clear();
     keepUnflashedWrites();
+    // A torque command that was not read is not known to be running.
+    const bool torqueRead = status == StatusSuccess;
     const double torque = runner->getParameter(torqueCommandAddress)->getValue();
     status = StatusCommunicationTimeout;
-    if (qFuzzyCompare(torque + 1.0, 1.0)) {
+    if (!torqueRead || qFuzzyCompare(torque + 1.0, 1.0)) {
         flashSaveError();
         return;
     }

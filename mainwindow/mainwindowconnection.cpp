@@ -6,6 +6,7 @@
 
 #include "dashboardpage.h"
 #include "devscreen.h"
+#include "exceptionreply.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "listmessagebox.h"
@@ -146,7 +147,8 @@ void MainWindow::showReplyStatus(bool retrying)
         showStatus(onDashboard ? connectedText() : tr("Success"));
         return;
     case KelvaraCom::StatusInvalidSerialPort:
-        text = sayNotConnected ? tr(notConnectedText) : tr("Invalid address or params");
+        // The controller answered, refusing the request.
+        text = sayNotConnected ? tr(notConnectedText) : com->refusal().name();
         break;
     case KelvaraCom::StatusCommunicationTimeout:
         if (retrying) {

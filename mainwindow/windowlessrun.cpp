@@ -5,6 +5,7 @@
 
 #include "commtimeoutadjust.h"
 #include "devscreen.h"
+#include "exceptionreply.h"
 #include "formula.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
@@ -370,6 +371,9 @@ void WindowlessRun::takeWriteFailure(const QString& title)
                     .arg(model->getParameter(flashSaveAddress)->getRegisterValue());
     } else if (savedToFlash && com->getStatus() == KelvaraCom::StatusCommunicationTimeout) {
         windowlessValueNote = tr("The controller did not answer the write: ") + tr(mayHoldValue);
+    } else if (savedToFlash && com->unansweredWrites().contains(ui->addressInput->value())) {
+        // Taken to be carried out later: it may still land.
+        windowlessValueNote = tr("The controller did not confirm the write: ") + tr(mayHoldValue);
     }
     finishWindowlessRun();
 }
@@ -387,6 +391,9 @@ void WindowlessRun::finishWindowlessRun()
     if (!success) {
         // A failure the link reported by name says more than its status code.
         QString reason = windowlessFailure;
+        // The controller answered: its refusal, named in the last message.
+        if (reason.isEmpty() && com->getStatus() == KelvaraCom::StatusInvalidSerialPort)
+            reason = com->refusal().name();
         if (reason.isEmpty())
             reason = KelvaraCom::getStatusString(com->getStatus() != KelvaraCom::StatusSuccess
                                                      ? com->getStatus()

@@ -181,27 +181,109 @@ private slots:
         QTEST(t.link->getTimeoutTime(), "timeout"); // a doubled one stays after a retry
     }
 
+    void exceptionReplyEndsAtOnce_data()
+    {
+        QTest::addColumn<QString>(
+            "request");                      // "read 10", "read-all", "write 509", "save, ...", ...
+        QTest::addColumn<int>("code");       // of the exception, at the request's address
+        QTest::addColumn<QString>("title");  // of the failure report
+        QTest::addColumn<QString>("action"); // what the controller did, as told
+        QTest::addColumn<int>("requests");   // sent in all
+        QTest::addColumn<bool>("held");      // the write may still land, and is held so
+        const auto row = [](const char* tag, const QString& request, int code, const QString& title,
+                            const QString& action, int requests, bool held = false) {
+            QTest::newRow(tag) << request << code << title << action << requests << held;
+        };
+        row("read, 2", "read 10", 2, "Read Fail",
+            "refused the read of register 10: exception 2, illegal data address", 1);
+        row("block of a read-all, 4", "read-all", 4, "Read Fail",
+            "refused the read of registers 250 to 374: exception 4, slave device failure", 3);
+        // The write a Read begins with.
+        row("write, 2", "write 509", 2, "Write Fail",
+            "refused the write of register 509: exception 2, illegal data address", 1);
+        // Taken, to be carried out later: it may land, and is held as a
+        // write whose answer never came.
+        row("write kept in flash, 5", "write 229", 5, "Write Fail",
+            "took the write of register 229 but did not confirm it: exception 5, acknowledge", 1,
+            true);
+        row("save to flash, its read-back", "save, read-back", 4, "Save to Flash Fail",
+            "The controller did not confirm the save to flash: it may or may not hold the values "
+            "in flash, and they stay marked until a save to flash is confirmed.\nThe save to flash "
+            "could not be completed: the controller refused the read of register 511: exception "
+            "4, slave device failure.",
+            3);
+        // The torque command was not read: nothing says the motor runs.
+        row("save to flash refused, torque read refused", "save, torque", 4, "Save to Flash Fail",
+            "The controller answered that it did not save the values to its flash.\n\n", 4);
+    }
+    // The controller's answer ends the request: sent again, the frame would
+    // get the same one. The box names the request it refused and the reason
+    // it gave, with no word of a disconnection or advice on the timeout.
     void exceptionReplyEndsAtOnce()
     {
+        QFETCH(QString, request);
+        QFETCH(int, code);
+        QFETCH(QString, title);
+        QFETCH(QString, action);
+        QFETCH(int, requests);
+        QFETCH(bool, held);
         SimulatedLink t;
-        t.sim.replyWithException(2, 1);
         QSignalSpy values(t.model->getParameter(10), &Parameter::valueSet);
         QSignalSpy errors(t.link.get(), &KelvaraCom::errorMessage);
         QString replyWhenJudged;
         QObject::connect(t.link.get(), &KelvaraCom::replyProcessed,
                          [&] { replyWhenJudged = t.link->getReplyText(); });
-        t.link->oneRead(10);
-        QVERIFY(t.waitFor("errorMessage(Read Fail)", 1, 1000));
-        QCOMPARE(t.sim.requestCount(), 1);
+        QObject refuser;
+        const bool save = request.startsWith("save");
+        if (request == "read-all") {
+            t.sim.setExceptionAtAddress(250, code);
+            t.link->readAll();
+        } else if (save) {
+            t.model->setValid(true);
+            t.model->getParameter(15)->setValue(30.0);
+            if (request.endsWith("read-back")) {
+                // Once the write of 511 is answered.
+                QObject::connect(&t.sim, &ControllerSimulator::replySent, &refuser, [&] {
+                    if (t.sim.replyCount() == 2)
+                        t.sim.replyWithException(code, 1);
+                });
+            } else {
+                t.sim.setFlashSaveFails(true);
+                t.sim.setExceptionAtAddress(477, code);
+                t.model->getParameter(477)->setRegisterValue(800);
+            }
+            t.link->writeAll();
+        } else {
+            t.sim.replyWithException(code, 1);
+            const int address = request.section(' ', 1).toInt();
+            if (request.startsWith("read"))
+                t.link->oneRead(address);
+            else
+                t.link->oneWrite(address);
+        }
+        QVERIFY(t.waitFor("errorMessage(" + title + ")"));
+        QCOMPARE(t.sim.requestCount(), requests);
         QVERIFY(!t.events.contains("timeoutOccured"));
-        QCOMPARE(t.link->getStatus(), KelvaraCom::StatusInvalidSerialPort);
-        const QString refusal = "ERROR: Invalid address or number parameters. Reply: "
-            + spaced(Frames::withCrc(hex("018302"))) + "\n";
-        QCOMPARE(replyWhenJudged, refusal);
+        QVERIFY(!t.events.contains("motorRunning"));
         QCOMPARE(values.size(), 0);
-        // The failure report keeps the controller's answer, without timeout advice.
-        QCOMPARE(t.link->getReplyText(), refusal);
-        QCOMPARE(errors.first().at(1).toString(), failureText("0", refusal.chopped(1)));
+        const QString text = errors.first().at(1).toString();
+        for (const char* untrue : {"disconnection", "Timeout", "noise", "Error code"})
+            QVERIFY2(!text.contains(untrue), qPrintable(text));
+        if (save) {
+            QVERIFY2(text.contains(action), qPrintable(text));
+            return;
+        }
+        QCOMPARE(t.link->getStatus(), KelvaraCom::StatusInvalidSerialPort);
+        const QString operation = request.startsWith("read") ? "read" : "write";
+        QCOMPARE(text,
+                 "Communication fail. Could not " + operation + " parameter(s) requested.\nThe "
+                     + operation + " could not be completed: the controller " + action + ".");
+        // The console's line, kept by the failure report.
+        const QString line = "ERROR: The controller " + action
+            + ". Reply: " + spaced(t.sim.replies().constLast()) + "\n";
+        QCOMPARE(replyWhenJudged, line);
+        QCOMPARE(t.link->getReplyText(), line);
+        QCOMPARE(t.link->unansweredWrites().contains(229), held);
     }
 
     // A copy of a reply that comes after its exchange has ended waits in the

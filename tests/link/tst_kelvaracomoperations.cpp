@@ -42,6 +42,64 @@ QByteArray groupingDefinitions()
 const QString flashWrite = "01 10 01 ff 00 01 02 7f ff c2 ef";
 const QString flashRead = "01 03 01 ff 00 01 b5 c6";
 
+// How the log of a failed operation ends: "stopped" (no reply at all, or
+// its last two requests or more unanswered), "silence" (one unanswered
+// request after a reply) or "spoiled" (the last request answered, though
+// not well).
+QString endingInLog(const ControllerSimulator& sim)
+{
+    int silentAtEnd = 0;
+    for (const auto& entry : sim.frameLog()) {
+        if (entry.direction == ControllerSimulator::Reply)
+            silentAtEnd = 0;
+        else if (entry.direction == ControllerSimulator::Request)
+            ++silentAtEnd;
+    }
+    if (sim.replyCount() == 0 || silentAtEnd >= 2)
+        return "stopped";
+    return silentAtEnd == 1 ? "silence" : "spoiled";
+}
+
+// The failure text of an operation ("read", "write", "save to flash") says
+// what its log shows, and no more: a disconnection, with the advice on the
+// timeout, only where the controller stopped answering; a spoiling line,
+// without that advice, only where it kept answering; after a single
+// silence, neither as a fact, and the advice of both. The tries are the
+// sends of the request that failed, not the identity check's reads between
+// them (counted from the log unless its other requests may be the same).
+void checkFailureText(const QString& text, const QString& ending, const QString& operation,
+                      const QString& tries, const ControllerSimulator& sim, bool triesInLog = true)
+{
+    const bool stopped = ending == "stopped";
+    const bool spoiled = ending == "spoiled";
+    QCOMPARE(text.contains("This is likely a disconnection"), stopped);
+    QCOMPARE(text.contains("- Timeout Error"), stopped);
+    QCOMPARE(text.contains("double the 'Communication Timeout'"), !spoiled);
+    QCOMPARE(text.contains("Connected correctly to the serial cord"), !spoiled);
+    QCOMPARE(text.contains("The cable length, and any loops of cable"), !stopped);
+    QCOMPARE(text.contains("kept answering"), spoiled);
+    QCOMPARE(text.contains("stopped answering after its last reply"), ending == "silence");
+    if (stopped) {
+        if (operation != "save to flash")
+            QCOMPARE(text, failureText("0", "- Timeout Error", true, operation));
+        return;
+    }
+    const QString said = spoiled ? "the controller kept answering, but the line spoiled its "
+                                   "replies, and none came whole after "
+                                 : "the controller stopped answering after its last reply, and "
+                                   "no reply came whole after ";
+    QVERIFY2(QRegularExpression(
+                 QRegularExpression::escape("The " + operation + " could not be completed: " + said)
+                 + tries + "\\.")
+                 .match(text)
+                 .hasMatch(),
+             qPrintable(text));
+    QVector<QByteArray> own = sim.requests();
+    own.removeAll(Frames::read(237, 20));
+    QVERIFY2(!triesInLog || text.contains(QString(" after %1 tr").arg(own.count(own.constLast()))),
+             qPrintable(text));
+}
+
 } // namespace
 
 class TestKelvaraComOperations : public QObject
@@ -595,31 +653,37 @@ private slots:
     void readFailSaysWhatHappened_data()
     {
         QTest::addColumn<QString>("line");
-        QTest::addColumn<bool>("answering"); // the controller was still answering at the end
+        QTest::addColumn<QString>("ending"); // how the log ends (endingInLog())
         QTest::addColumn<QString>("tries");  // the count the box gives then
-        QTest::newRow("silent controller") << "silent" << false << "";
-        QTest::newRow("every reply spoiled") << "spoiled" << true << "([3-9]|\\d\\d) tries";
-        QTest::newRow("one block's replies lost") << "lost" << true << "([3-9]|\\d\\d) tries";
+        const auto row = [](const char* tag, const QString& line, const QString& ending,
+                            const QString& tries = QString()) {
+            QTest::newRow(tag) << line << ending << tries;
+        };
+        row("silent controller", "silent", "stopped");
+        row("every reply spoiled", "spoiled", "spoiled", "([3-9]|\\d\\d) tries");
+        // The identity checks between its sends are answered.
+        row("one block's replies lost", "lost", "silence", "([3-9]|\\d\\d) tries");
         // A cable pulled while a reply is on the wire.
-        QTest::newRow("a reply cut, then silence") << "cut" << false << "";
-        QTest::newRow("a reply spoiled, then silence") << "garbled" << false << "";
+        row("a reply cut, then silence", "cut", "stopped");
+        row("a reply spoiled, then silence", "garbled", "stopped");
         // Block 375 is answered at its last send; block 500's only send, at
-        // the longest wait, is lost.
-        QTest::newRow("one reply lost after answers") << "lost 1" << true << "1 try";
-        QTest::newRow("two replies lost after answers") << "lost 2" << true << "1 try";
-        QTest::newRow("a line losing 30 % of the replies") << "lossy" << true << "\\d+ tr(y|ies)";
+        // the longest wait, is lost: as when the cable is pulled then.
+        row("one reply lost after answers", "lost 1", "silence", "1 try");
+        row("two replies lost after answers", "lost 2", "silence", "1 try");
+        row("a line losing 30 % of the replies", "lossy", "silence", "\\d+ tr(y|ies)");
     }
-    // A read that fails while the controller is still answering failed on
-    // a line that spoils or loses replies: the box says so, with the tries
-    // made, and gives no advice on the timeout; a controller whose last two
-    // sends or more got no byte, or none did, stopped answering, and gets
-    // it. Judged by what the simulator logged of the read that failed; a
-    // lossy line reads until a read fails on one lost reply right after a
-    // good one.
+    // A read that fails is told by what the simulator logged of it: where
+    // the controller answered its last send, though not well, the line
+    // spoiled the replies, with the tries made and no advice on the
+    // timeout; where its last answer was followed by a single silence,
+    // neither a disconnection nor a spoiling line is said as a fact, and
+    // the advice of both is given; a controller whose last two sends or
+    // more got no byte, or none did, stopped answering. A lossy line reads
+    // until a read fails on one lost reply right after a good one.
     void readFailSaysWhatHappened()
     {
         QFETCH(QString, line);
-        QFETCH(bool, answering);
+        QFETCH(QString, ending);
         QFETCH(QString, tries);
         SimulatedLink t(30);
         QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
@@ -650,36 +714,68 @@ private slots:
                 continue;
             QCOMPARE(failures.first().first().toString(), QString("Read Fail"));
             const QString text = failures.takeFirst().at(1).toString();
-            int silentAtEnd = 0;
-            for (const auto& entry : t.sim.frameLog())
-                silentAtEnd = entry.direction == ControllerSimulator::Reply ? 0 : silentAtEnd + 1;
-            const bool stillAnswering = t.sim.replyCount() > 0 && silentAtEnd < 2;
-            QCOMPARE(text.contains("double the 'Communication Timeout'"), !stillAnswering);
-            QCOMPARE(text.contains("- Timeout Error"), !stillAnswering);
-            QCOMPARE(text.contains("This is likely a disconnection"), !stillAnswering);
-            QCOMPARE(text.contains("the line spoiled its replies"), stillAnswering);
-            QCOMPARE(text.contains("noise on the line"), stillAnswering);
-            if (stillAnswering)
-                QVERIFY2(QRegularExpression("none came whole after " + tries + "\\.")
-                             .match(text)
-                             .hasMatch(),
-                         qPrintable(text));
-            else
-                QCOMPARE(text, failureText("0", "- Timeout Error", true));
+            const QString logged = endingInLog(t.sim);
+            checkFailureText(text, logged, "read", tries, t.sim, line != "lossy");
+            if (QTest::currentTestFailed())
+                return;
             const QVector<QByteArray> sent = t.sim.requests();
-            // Tries are the sends of the request that failed, not the
-            // identity check's reads between them.
-            QVector<QByteArray> own = sent;
-            own.removeAll(Frames::read(237, 20));
-            if (stillAnswering && line != "lossy")
-                QVERIFY2(text.contains(QString(" after %1 tr").arg(own.count(own.constLast()))),
-                         qPrintable(text));
-            if (line != "lossy" || (silentAtEnd == 1 && sent.count(sent.constLast()) == 1)) {
-                QCOMPARE(stillAnswering, answering);
+            if (line != "lossy" || (logged == "silence" && sent.count(sent.constLast()) == 1)) {
+                QCOMPARE(logged, ending);
                 return;
             }
         }
         QFAIL("no read failed on one lost reply right after a good one");
+    }
+
+    void writeFailSaysWhatHappened_data()
+    {
+        QTest::addColumn<bool>("save"); // else the 509 := 0 that a Read begins with
+        QTest::newRow("write, on a noisy line") << false;
+        // The reply to the write of 511, sent once with its long wait, is lost.
+        QTest::newRow("save to flash, its write's reply lost") << true;
+    }
+    // Writes and saves to flash are told by what the controller did, as
+    // reads are (readFailSaysWhatHappened): the write until it has failed
+    // each way.
+    void writeFailSaysWhatHappened()
+    {
+        QFETCH(bool, save);
+        SimulatedLink t(30);
+        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        QSignalSpy failures(t.link.get(), &KelvaraCom::errorMessage);
+        t.link->readAll(); // the controller the writes are for is known
+        QVERIFY(t.waitFor("readAllComplete"));
+        save ? t.sim.loseRepliesAtAddress(511, 1) : t.sim.setNoise(50, 3);
+        QSet<QString> endings;
+        for (int writes = 1; writes <= 300 && endings.size() < (save ? 1 : 3); ++writes) {
+            t.sim.clearLog();
+            const int ends = t.events.count("comSuccess") + t.events.count("comError");
+            if (save) {
+                t.model->setValid(true);
+                t.model->getParameter(15)->setValue(30.0);
+            }
+            save ? t.link->writeAll() : t.link->queueCommand(509, 0);
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    return t.events.count("comSuccess") + t.events.count("comError") > ends
+                        && t.link->getMode() == KelvaraCom::IdleMode;
+                },
+                20000));
+            if (failures.isEmpty())
+                continue;
+            QCOMPARE(failures.first().first().toString(),
+                     QString(save ? "Save to Flash Fail" : "Write Fail"));
+            const QString text = failures.takeFirst().at(1).toString();
+            QCOMPARE(text.startsWith("Communication fail. The controller did not confirm the save"),
+                     save);
+            endings << endingInLog(t.sim);
+            checkFailureText(text, endingInLog(t.sim), save ? "save to flash" : "write",
+                             save ? "1 try" : "\\d+ tr(y|ies)", t.sim);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        QCOMPARE(endings.size(), save ? 1 : 3);
+        QVERIFY(!save || endings.contains("silence"));
     }
 
     // Another controller answers part of every try: after three tries

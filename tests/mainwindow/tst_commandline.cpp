@@ -39,8 +39,9 @@ class TestCommandLine : public QObject
     }
 
     // Knobs of the simulator: "flash" (save not confirmed), "torque" (motor
-    // running), "mute", "mute@A", "refuse@A", "lose@A" (the next reply to a
-    // request at A lost; "lose@A:n" the next n), "A=raw".
+    // running), "mute", "mute@A", "refuse@A" (every request at A refused
+    // with exception 2; "refuse@A:n" with exception n), "lose@A" (the next
+    // reply to a request at A lost; "lose@A:n" the next n), "A=raw".
     static void applyFaults(ControllerSimulator& sim, const QString& faults)
     {
         for (const QString& fault : faults.split(' ', Qt::SkipEmptyParts)) {
@@ -54,7 +55,8 @@ class TestCommandLine : public QObject
             if (fault.startsWith("mute@"))
                 sim.setSilentAtAddress(at);
             if (fault.startsWith("refuse@"))
-                sim.setExceptionAtAddress(at, 2);
+                sim.setExceptionAtAddress(at,
+                                          fault.contains(':') ? fault.section(':', 1).toInt() : 2);
             if (fault.startsWith("lose@"))
                 sim.loseRepliesAtAddress(at,
                                          fault.contains(':') ? fault.section(':', 1).toInt() : 1);
@@ -197,10 +199,25 @@ private slots:
             "229=310");
         row("write unanswered", "-i -a 229 -w 31 -s SIM", "mute@229", 1,
             "Fail with error: 'Communication timeout', last message: '*'|" + writeUnanswered, "*");
+        // A refusal is the controller's answer, named as such; nothing was
+        // written.
         row("write refused", "-i -a 229 -w 31 -s SIM", "refuse@229", 1,
-            "Fail with error: 'Invalid serial port', last message: 'ERROR: Invalid address or number parameters. "
-            "Reply: 01 90 02 cd c1'",
-            "*");
+            "Fail with error: 'Refused by the controller', last message: 'ERROR: The controller "
+            "refused the write of register 229: exception 2, illegal data address. Reply: 01 90 "
+            "02 cd c1'",
+            "*", "229=450");
+        // Taken, to be carried out later: it may still land.
+        row("write taken, not confirmed", "-i -a 229 -w 31 -s SIM", "refuse@229:5", 1,
+            "Fail with error: 'Not confirmed by the controller', last message: 'ERROR: The "
+            "controller took the write of register 229 but did not confirm it: exception 5, "
+            "acknowledge. Reply: 01 90 05 8c 03'|The controller did not confirm the write: it may "
+            "hold the value, not saved to its flash.",
+            "00e50001");
+        row("read refused, exception 4", "-i -a 72 -r -s SIM", "refuse@72:4", 1,
+            "Fail with error: 'Refused by the controller', last message: 'ERROR: The controller "
+            "refused the read of register 72: exception 4, slave device failure. Reply: 01 83 04 "
+            "40 f3'",
+            "");
     }
     void runs()
     {

@@ -296,6 +296,10 @@ private slots:
         f.simulator->resetFaults();
         disconnect(failure);
         QTEST(watcher.titles().first(), "boxTitle");
+        // Named as the controller's answer.
+        QCOMPARE(watcher.texts().first().contains("it refused the write of register 511: "
+                                                  "exception 4, slave device failure."),
+                 atSaveToFlash == "refusal");
         QCOMPARE(saved.count(), 0);
         QVERIFY(marked(229) && f.model()->getUnsavedValues().contains(229));
         QTEST(statusAtFailure, "status");

@@ -290,8 +290,8 @@ private slots:
         QCOMPARE(boxes, QStringList({"Export to Tab Separated Values File", "Export Error"}));
     }
 
-    // A controller refusing part of a read-all: told once, and the Dashboard
-    // asks for no more read-alls while its polls go on.
+    // A controller refusing part of a read-all: told once, as its refusal,
+    // and the Dashboard asks for no more read-alls while its polls go on.
     void dashboardReadAllFailsOnce()
     {
         f.showPage("dashboardScreen");
@@ -299,6 +299,10 @@ private slots:
         ModalWatcher watcher;
         f.window->controllerDisconnected(); // the next check connects again
         QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(), QStringList{"Read Fail"}, 8000);
+        QCOMPARE(watcher.texts().first(),
+                 QString("Communication fail. Could not read parameter(s) requested.\nThe read "
+                         "could not be completed: the controller refused the read of registers "
+                         "125 to 249: exception 2, illegal data address."));
         f.simulator->clearLog();
         QTRY_VERIFY_WITH_TIMEOUT(polls() >= 6, 8000);
         QVERIFY(!requestFrames(f.simulator->requests(), 3).contains(qMakePair(0, 125))

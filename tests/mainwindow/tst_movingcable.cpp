@@ -709,6 +709,32 @@ private slots:
         QCOMPARE(watcher.titles(), QStringList{title});
     }
 
+    // Block 375 of Read Parameters is answered at its fourth send; then the
+    // cable is pulled for good as block 500 goes out, whose one send, at the
+    // longest wait, goes nowhere. The box tells that the controller stopped
+    // answering after its last reply, and says neither a disconnection nor
+    // a spoiling line as a fact.
+    void cablePulledAfterAnswers()
+    {
+        CableRig rig;
+        QVERIFY(rig.start());
+        rig.bench.clearLogs();
+        rig.a()->loseRepliesAtAddress(375, 3);
+        QVERIFY(rig.bench.adapter.moveOn(Trigger::readAt(500), {nullptr}));
+        ModalWatcher watcher;
+        rig.w.window->onReadAllClicked();
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.count() > 0, 30000);
+        QCOMPARE(watcher.titles(), QStringList{"Read Fail"});
+        const QString text = watcher.texts().first();
+        QVERIFY2(text.contains("The read could not be completed: the controller stopped answering "
+                               "after its last reply, and no reply came whole after 1 try."),
+                 qPrintable(text));
+        QVERIFY2(!text.contains("kept answering") && !text.contains("This is likely"),
+                 qPrintable(text));
+        QCOMPARE(requestFrames(rig.bench.lostFrames(), 3).count(qMakePair(500, 11)), 1);
+        QCOMPARE(requestFrames(rig.a()->requests(), 3).count(qMakePair(375, 125)), 4);
+    }
+
     // The save to flash's write of 511 goes unanswered: the save fails, and
     // the command is no edit left to save. The next save writes 511 once.
     void flashSaveWriteUnanswered()

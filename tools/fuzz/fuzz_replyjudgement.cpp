@@ -4,7 +4,9 @@
 // dropping what goes beyond it).
 //
 // Asserted: what the link then does with a verdict stays within the
-// buffer, and a good reply is one the request could have had.
+// buffer, a good reply is one the request could have had, and a refusal is
+// told with the code the controller gave.
+#include "exceptionreply.h"
 #include "fuzzsupport.h"
 #include "kelvaracom.h"
 #include "replyjudgement.h"
@@ -60,12 +62,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             (void)(quint8(buffer.at(3 + 2 * i)) << 8 | quint8(buffer.at(4 + 2 * i)));
         KelvaraCom::niceHex(QString::fromLatin1(buffer.toHex()));
         break;
-    case ReplyJudgement::Rejection:
+    case ReplyJudgement::Rejection: {
         if (received < ReplyJudgement::exceptionReplyLength)
             FuzzSupport::finding("a refusal was read from bytes that never came");
-        KelvaraCom::niceHex(
-            QString::fromLatin1(buffer.left(ReplyJudgement::exceptionReplyLength).toHex()));
+        // Told as the controller's answer: the request, and the code it gave.
+        const ExceptionReply refusal(sent, buffer);
+        if ((buffer.at(1) & 0x80) && refusal.code() != quint8(buffer.at(2)))
+            FuzzSupport::finding("a refusal was told with another code than it gave");
+        if (!refusal.replyLine().contains(refusal.action()) && refusal.code() >= 0)
+            FuzzSupport::finding("a refusal's line does not say what the controller did");
         break;
+    }
     case ReplyJudgement::Garbled:
         if (received != buffer.size())
             FuzzSupport::finding("an incomplete reply was taken for a whole one");

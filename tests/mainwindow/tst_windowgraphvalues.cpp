@@ -61,9 +61,7 @@ class TestWindowGraphValues : public QObject
                 broken << QString("%1 below %2").arg(cutoffs[k + 1]).arg(cutoffs[k]);
         }
         auto volts = [&](int address) { return shown(address, 819.2, 2); };
-        // The maximum's bound lies within a pixel of the graph below the gap.
-        if (written({213, 214, 151})
-            && volts(213) < volts(214) + qMax(2 * volts(151), 0.2) - 5.0 / 320 - 0.005)
+        if (written({213, 214, 151}) && volts(213) < volts(214) + qMax(2 * volts(151), 0.2) - 1e-9)
             broken << "throttle";
         if (written({215, 216}) && std::fabs(volts(215) - volts(216)) < 0.2 - 1e-9)
             broken << "brake";
@@ -146,8 +144,8 @@ private slots:
         // Throttle 1.2 to 3.6 V, no dead band; brake start 0.8 V, maximum 0 V.
         QTest::newRow("throttle start held a pixel below the gap")
             << M{} << 214 << 3.5 << M{{214, 2777}} << L{214};
-        QTest::newRow("throttle maximum held a pixel below the gap")
-            << M{} << 213 << 1.3 << M{{213, 1139}} << L{213};
+        QTest::newRow("throttle maximum held at the gap")
+            << M{} << 213 << 1.3 << M{{213, 1147}} << L{213};
         QTest::newRow("dead band") << M{} << 151 << 0.05 << M{{151, 41}} << L{};
         QTest::newRow("dead band held at half the span")
             << M{} << 151 << 2.0 << M{{151, 983}} << L{151};

@@ -14,8 +14,9 @@
 
 class Parameter;
 
-// A value the suite moved by itself: what the register held before, read
-// with the values now set (or the value a file gave), and what it holds now.
+// A value the suite moved by itself: the value last given to the register
+// (the user's, a file's or the controller's), read with the values now set,
+// or the value a file gave, and what it holds now.
 struct MovedValue
 {
     int address = 0;
@@ -52,8 +53,9 @@ Q_DECLARE_METATYPE(MovedValue)
 // pushed it as another value the user set moved. A push stays: the values
 // the user sets are kept in order. With its rest it keeps the values of the
 // registers its formulas refer to under which it stood there unmoved. Once
-// those hold such values again (a rated voltage set back), a register they
-// moved, by its limits or by an order, goes back to its rest. One pushed
+// those hold such values again, or values whose limits let it stand (a
+// rated voltage set back), a register they moved, by its limits or by an
+// order, goes back to its rest. One pushed
 // goes back to its origin once the register that pushed it is set back to
 // what it held before. One the user has changed since has a new origin and
 // stays. A value goes back only where the orders widgets keep among values
@@ -123,6 +125,7 @@ private:
         // The contexts of the origin, while the register is pushed from it.
         QVector<Context> originContexts;
         int rest = 0;
+        // The contexts it stood in at its rest.
         QVector<Context> restingContexts;
         int lastRaw = 0;
         // Before its last own value (the user's, a file's, the controller's).
@@ -133,6 +136,7 @@ private:
     };
     struct Pending
     {
+        // The value a file gave, the value entered, or the origin of a move.
         int raw = 0;
         bool fromFile = false;
         bool entered = false;

@@ -65,8 +65,12 @@ void hold(Kelvara* device, int address, double value, bool tell)
     const int entered = parameter->getRegisterValue();
     write(device, address, value);
     MovedValues* moves = movedValues(device);
-    if (tell && moves && device->isValid() && parameter->getRegisterValue() != entered)
+    if (!moves || !device->isValid() || parameter->getRegisterValue() == entered)
+        return;
+    if (tell)
         moves->noteEnteredValue(address, entered);
+    else
+        moves->noteHeldByOrder(address);
 }
 
 void writeOwn(Kelvara* device, int address, double value)

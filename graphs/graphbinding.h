@@ -41,7 +41,8 @@ bool isOwnEdit(Kelvara* device, int address);
 
 // A rule holds the register's value back at value: written, and, when tell
 // is set, told with the values moved as the value entered and what it holds
-// now. A drag's own value is not told: the node stops there as at a bound.
+// now; else a move of the register under way is told as the rule's. A
+// drag's own value is not told: the node stops there as at a bound.
 void hold(Kelvara* device, int address, double value, bool tell);
 
 // Writes the value the user drags a node or thumb to: the register's own

@@ -5,6 +5,7 @@
 #include "graphbinding.h"
 #include "kelvara.h"
 #include "parameter.h"
+#include "valueorders.h"
 
 #include <QGraphicsScene>
 #include <QScopedValueRollback>
@@ -173,13 +174,14 @@ void ThrottleGraph::keepOrders()
 {
     device->keepOrder({throttleStartAddress, throttleMaxAddress, deadbandAddress},
                       [this](const ValueOrders::ValueOf& value) {
-                          return leastMax(value(throttleStartAddress), value(deadbandAddress))
-                              - value(throttleMaxAddress);
+                          return throttleShortfall(value(throttleStartAddress),
+                                                   value(throttleMaxAddress),
+                                                   value(deadbandAddress));
                       });
-    device->keepOrder(
-        {brakeStartAddress, brakeMaxAddress}, [this](const ValueOrders::ValueOf& value) {
-            return minBrakeGap - std::fabs(value(brakeMaxAddress) - value(brakeStartAddress));
-        });
+    device->keepOrder({brakeStartAddress, brakeMaxAddress},
+                      [this](const ValueOrders::ValueOf& value) {
+                          return brakeShortfall(value(brakeStartAddress), value(brakeMaxAddress));
+                      });
 }
 
 double ThrottleGraph::throttleGap() const
@@ -192,17 +194,34 @@ double ThrottleGraph::throttleGap(double deadband) const
     return qMax(2 * deadband, minThrottleGap);
 }
 
-// The maximum node's bound, on the register's step, which may put it a
-// little below the gap; beyond the plot where the start leaves no room.
+// The maximum at least the gap above the start.
+double ThrottleGraph::throttleShortfall(double start, double max, double deadband) const
+{
+    return start + throttleGap(deadband) - max;
+}
+
+// The brake values at least the gap apart, whichever is larger.
+double ThrottleGraph::brakeShortfall(double start, double max) const
+{
+    return minBrakeGap - std::fabs(max - start);
+}
+
+// Rounded up: a display step must not let the maximum fall short of the
+// gap. Beyond the plot where the start leaves no room.
 double ThrottleGraph::leastMax(double start, double deadband) const
 {
-    return device->getParameter(throttleMaxAddress)
-        ->roundValue(onWholePixel(start + throttleGap(deadband)));
+    const double step = std::pow(10.0, -device->getParameter(throttleMaxAddress)->numDecimals());
+    return std::ceil((start + throttleGap(deadband)) / step - valueTolerance) * step;
+}
+
+double ThrottleGraph::mostStart(double max, double deadband) const
+{
+    return max - throttleGap(deadband);
 }
 
 bool ThrottleGraph::brakesApart(double start, double max) const
 {
-    return std::fabs(max - start) >= minBrakeGap - valueTolerance;
+    return ValueOrders::keeps(brakeShortfall(start, max));
 }
 
 double ThrottleGraph::onWholePixel(double x, bool up) const
@@ -235,15 +254,15 @@ bool ThrottleGraph::isRuledEdit(int address) const
 void ThrottleGraph::setThrottleNodeBounds()
 {
     const double start = startVoltage();
-    const double gap = throttleGap();
     const double max = qBound(0.0, maxVoltage(), double(fullScale));
-    const double startLimit = max - gap;
+    const double startLimit = mostStart(max, deadband());
     const double pixel = double(domain) / plotWidth();
     const bool withinAPixel = start > startLimit && start - startLimit <= pixel;
     node1->setXBounds(0, withinAPixel ? start : onWholePixel(qMax(startLimit, 0.0)));
     node1->setXPosition(start);
     const double startOfMax = node4->isHeld() ? start : node1->getX();
-    node4->setXBounds(onWholePixel(qMin(startOfMax + gap, double(fullScale))), fullScale);
+    node4->setXBounds(onWholePixel(qMin(leastMax(startOfMax, deadband()), double(fullScale))),
+                      fullScale);
     node4->setXPosition(maxVoltage());
     const double middle = (node1->getX() + node4->getX()) / 2;
     node2->setXBounds(node1->getX(), onWholePixel(middle));
@@ -267,17 +286,20 @@ void ThrottleGraph::placeThrottleNodes()
 // start node's bound.
 void ThrottleGraph::holdStart()
 {
-    const double limit = qBound(0.0, maxVoltage(), double(fullScale)) - throttleGap();
-    if (startVoltage() > limit + valueTolerance)
-        GraphBinding::hold(device, throttleStartAddress, onWholePixel(qMax(limit, 0.0)), true);
+    const double max = qBound(0.0, maxVoltage(), double(fullScale));
+    if (!ValueOrders::keeps(throttleShortfall(startVoltage(), max, deadband())))
+        GraphBinding::hold(device, throttleStartAddress,
+                           onWholePixel(qMax(mostStart(max, deadband()), 0.0)), true);
 }
 
 // A maximum the user set closer to the start than the gap is held at the
-// maximum node's bound.
+// least maximum.
 void ThrottleGraph::holdMax()
 {
+    if (ValueOrders::keeps(throttleShortfall(startVoltage(), maxVoltage(), deadband())))
+        return;
     const double held = qMin(leastMax(startVoltage(), deadband()), double(fullScale));
-    if (maxVoltage() < held - valueTolerance)
+    if (!atValue(held, maxVoltage()))
         GraphBinding::hold(device, throttleMaxAddress, held, true);
 }
 
@@ -353,9 +375,12 @@ void ThrottleGraph::node4ParamChanged()
     placeThrottleNodes();
 }
 
+// The node's bound is a whole pixel, which may lie below the least maximum.
 void ThrottleGraph::node4Moved()
 {
-    GraphBinding::writeDragged(device, node4, maxVoltage(), throttleMaxAddress, node4->getX());
+    const double least = qMin(leastMax(startVoltage(), deadband()), double(fullScale));
+    GraphBinding::writeDragged(device, node4, maxVoltage(), throttleMaxAddress,
+                               qMax(node4->getX(), least));
 }
 
 void ThrottleGraph::node5ParamChanged()

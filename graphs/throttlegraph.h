@@ -62,8 +62,14 @@ private:
     double faultRange() const;
     double throttleGap() const;
     double throttleGap(double deadband) const;
-    // The least maximum the start and the dead band leave the throttle.
+    // The orders of the throttle and of the brake: how far the values fall
+    // short of each. The device model keeps them too.
+    double throttleShortfall(double start, double max, double deadband) const;
+    double brakeShortfall(double start, double max) const;
+    // The least maximum the start and the dead band leave the throttle, on
+    // the register's step, and the most start the maximum leaves it.
     double leastMax(double start, double deadband) const;
+    double mostStart(double max, double deadband) const;
     bool brakesApart(double start, double max) const;
     // The value of the whole pixel at or left of x (right of it with up).
     double onWholePixel(double x, bool up = false) const;

@@ -19,10 +19,6 @@ const int highestVolts = 90;
 const int thumbAddresses[4] = {142, 141, 194, 195};
 const int labelHeights[4] = {0, -40, -70, -107};
 
-// Values closer than the gap by less than this are taken as exactly apart:
-// display values are not exact in binary.
-const double gapTolerance = 1e-9;
-
 const QColor red(255, 0, 0, 100);
 const QColor orange(255, 165, 0, 100);
 const QColor green(0, 255, 0, 100);
@@ -88,15 +84,20 @@ void VoltageCutoffSlider::initialize(Kelvara* device)
         const int lower = thumbAddresses[k];
         const int upper = thumbAddresses[k + 1];
         device->keepOrder({lower, upper}, [this, lower, upper](const ValueOrders::ValueOf& value) {
-            return value(lower) + gap - value(upper);
+            return shortfall(value(lower), value(upper));
         });
     }
     placeThumbs();
 }
 
+double VoltageCutoffSlider::shortfall(double lower, double upper) const
+{
+    return lower + gap - upper;
+}
+
 bool VoltageCutoffSlider::inOrder(double lower, double upper) const
 {
-    return upper >= lower + gap - gapTolerance;
+    return ValueOrders::keeps(shortfall(lower, upper));
 }
 
 SliderThumb* VoltageCutoffSlider::thumb(int index) const

@@ -49,7 +49,9 @@ private:
     // Thumbs 1 to 4 at indices 0 to 3.
     SliderThumb* thumb(int index) const;
     double registerValue(int index) const;
-    // At least the gap apart, within what display values can tell.
+    // The order of two neighbouring values, the gap between them: how far
+    // the upper one falls short of it. The device model keeps it too.
+    double shortfall(double lower, double upper) const;
     bool inOrder(double lower, double upper) const;
     void limits(int index, double* low, double* high) const;
     void followRegister(int index);

@@ -204,6 +204,12 @@ void Kelvara::noteLimitedFileValue(int address, int fileRaw, const QString& file
         movedValues->noteLimitedFileValue(address, fileRaw, fileDigits);
 }
 
+void Kelvara::noteFileValue(int address)
+{
+    if (valid)
+        movedValues->takeFileValue(address);
+}
+
 void Kelvara::holdMovedValuesReport(bool held)
 {
     movedValues->holdReport(held);

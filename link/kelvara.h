@@ -113,6 +113,9 @@ public:
     // a rule moved it): told with the values the suite moved (valuesMoved()).
     // fileDigits: the file's whole number, where it was beyond an int.
     void noteLimitedFileValue(int address, int fileRaw, const QString& fileDigits = QString());
+    // An import gave the register the value it holds: the file's own, not a
+    // value moved there.
+    void noteFileValue(int address);
     // While held, the values moved are told once, as the action under way
     // ends (an Apply of several files).
     void holdMovedValuesReport(bool held);

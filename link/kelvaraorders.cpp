@@ -6,13 +6,6 @@
 
 #include <QtGlobal>
 
-namespace {
-
-// Display values are not exact in binary.
-const double orderTolerance = 1e-9;
-
-} // namespace
-
 void Kelvara::keepOrder(const QVector<int>& addresses, const ValueOrders::Shortfall& shortfall)
 {
     valueOrders.add(addresses, shortfall);
@@ -57,7 +50,7 @@ bool Kelvara::keepsOrders(int address, const ValueOrders::ValueOf& valueOf) cons
     };
     const QVector<ValueOrders::Order> orders = valueOrders.ordersOf(address);
     for (const ValueOrders::Order& order : orders) {
-        if (order.shortfall(valueOf) > qMax(0.0, order.shortfall(held)) + orderTolerance)
+        if (!ValueOrders::keeps(order.shortfall(valueOf) - qMax(0.0, order.shortfall(held))))
             return false;
     }
     return true;

@@ -30,7 +30,8 @@ MovedValues::MovedValues(const QMap<int, Parameter*>& parameters,
     for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it) {
         Track track;
         track.parameter = it.value();
-        track.references = it.value()->referencedParameters().toVector();
+        const QList<Parameter*> references = it.value()->referencedParameters();
+        track.references = QVector<const Parameter*>(references.begin(), references.end());
         tracks.insert(it.key(), track);
     }
     settleAll();
@@ -41,7 +42,6 @@ void MovedValues::settleAll()
     for (Track& track : tracks) {
         track.lastRaw = track.parameter->getRegisterValue();
         track.rawBeforeStore = track.lastRaw;
-        track.cause = -1;
         settle(track);
     }
     pending.clear();
@@ -59,19 +59,34 @@ bool MovedValues::isAtOrigin(int address) const
 void MovedValues::settle(Track& track)
 {
     track.origin = track.lastRaw;
+    track.originContexts.clear();
+    track.cause = -1;
+    restAt(track, track.lastRaw);
+}
+
+void MovedValues::restAt(Track& track, int raw)
+{
+    track.rest = raw;
     track.restingContexts = {contextOf(track)};
 }
 
-QVector<int> MovedValues::contextOf(const Track& track)
+MovedValues::Context MovedValues::contextOf(const Track& track)
 {
-    QVector<int> context;
+    Context context;
     context.reserve(track.references.size());
     for (const Parameter* reference : track.references)
         context.append(reference->getRegisterValue());
     return context;
 }
 
-void MovedValues::noteResting(Track& track, const QVector<int>& context)
+// Under the values the register's formulas refer to now, raw would stand
+// unmoved: it stood under such values, or the limits they set let it.
+bool MovedValues::stands(const Track& track, int raw, const QVector<Context>& contexts)
+{
+    return contexts.contains(contextOf(track)) || track.parameter->isWithinLimits(raw);
+}
+
+void MovedValues::noteResting(Track& track, const Context& context)
 {
     if (track.restingContexts.contains(context))
         return;
@@ -100,24 +115,37 @@ void MovedValues::takeChange(int address, bool takingControllerValues)
         return; // only announced again
     const int before = std::exchange(track.lastRaw, raw);
     const bool own = ownStores.contains(address);
-    if (!takingControllerValues && !own && Parameter::isStoringAnother(track.parameter)) {
-        notePushedBy(address, track, causeOfPush());
-        notePending(address, {before, false, false});
-        return;
-    }
-    // The user's own value, a file's or the controller's; the steps of one
-    // drag count as one.
+    if (!takingControllerValues && !own && Parameter::isStoringAnother(track.parameter))
+        takePush(address, track, causeOfPush());
+    else
+        takeOwnValue(address, track, before, takingControllerValues);
+}
+
+// The user's own value, a file's or the controller's; the steps of one
+// drag count as one.
+void MovedValues::takeOwnValue(int address, Track& track, int before, bool takingControllerValues)
+{
     if (!reportHeld || !storedWhileHeld.contains(address))
         track.rawBeforeStore = before;
     if (reportHeld && !takingControllerValues)
         storedWhileHeld.insert(address);
     settle(track);
-    track.cause = -1;
     pushed.remove(address);
     pending.remove(address);
     putBackFrom.remove(address);
-    if (!takingControllerValues)
-        putBackPushedBy(address, raw);
+    if (takingControllerValues)
+        return;
+    putBackPushedBy(address, track.lastRaw);
+    putBackFollowersOf(address);
+}
+
+void MovedValues::takeFileValue(int address)
+{
+    const auto it = tracks.find(address);
+    if (it == tracks.end() || isAtOrigin(address))
+        return;
+    it->lastRaw = it->parameter->getRegisterValue();
+    takeOwnValue(address, *it, it->rest, false);
 }
 
 // The user's own value being stored, else the store that set off all
@@ -140,16 +168,25 @@ void MovedValues::endOwnStore()
         ownStores.removeLast();
 }
 
-// The first push since its origin names the cause: a register that the
-// user, a file or the controller set.
-void MovedValues::notePushedBy(int address, Track& track, const Parameter* cause)
+// An order pushed the register as another value was set. Set for a
+// register its formulas refer to (a rated voltage), that value moved it as
+// its limits do: it goes back to its rest with the value. Else the push
+// is where the user's values leave it, and it rests there. The first push
+// since its origin names the cause: a register that the user, a file or
+// the controller set.
+void MovedValues::takePush(int address, Track& track, const Parameter* cause)
 {
-    const auto it = cause ? tracks.constFind(cause->getAddress()) : tracks.constEnd();
-    if (track.cause >= 0 || it == tracks.constEnd() || it->parameter != cause)
+    noteMove(address, track, true);
+    if (track.references.contains(cause))
         return;
-    track.cause = it.key();
-    track.causeRaw = it->rawBeforeStore;
-    pushed.insert(address);
+    const auto it = cause ? tracks.constFind(cause->getAddress()) : tracks.constEnd();
+    if (track.cause < 0 && it != tracks.constEnd() && it->parameter == cause) {
+        track.originContexts = track.restingContexts;
+        track.cause = it.key();
+        track.causeRaw = it->rawBeforeStore;
+        pushed.insert(address);
+    }
+    restAt(track, track.lastRaw);
 }
 
 // Where the register that pushed others holds again what it held before,
@@ -164,8 +201,27 @@ void MovedValues::putBackPushedBy(int cause, int raw)
             continue;
         pushed.remove(address);
         track.cause = -1;
-        if (track.lastRaw != track.origin && track.restingContexts.contains(contextOf(track)))
-            returnToOrigin(address, track, true);
+        if (!stands(track, track.origin, track.originContexts))
+            continue;
+        track.rest = track.origin;
+        track.restingContexts = std::exchange(track.originContexts, {});
+        if (track.lastRaw != track.rest)
+            returnToRest(address, track, true);
+    }
+}
+
+// A value set for a register others' formulas refer to: those it moved
+// (by their limits, or by an order as it moved them), that stand now under
+// values again that they rested under, go back to their rests at once, so
+// that the widgets' rules meet them as they were.
+void MovedValues::putBackFollowersOf(int address)
+{
+    const Parameter* changed = tracks.value(address).parameter;
+    for (auto it = tracks.begin(); it != tracks.end(); ++it) {
+        Track& track = *it;
+        if (it.key() != address && track.lastRaw != track.rest && track.references.contains(changed)
+            && stands(track, track.rest, track.restingContexts))
+            returnToRest(it.key(), track, true);
     }
 }
 
@@ -180,30 +236,29 @@ bool MovedValues::causeIsBack(const Track& cause, int causeRaw, int raw) const
 }
 
 // A register its formulas refer to changed: where those hold values again
-// under which this one stood at its origin, it goes back there.
+// under which this one stood at its rest, it goes back there.
 void MovedValues::takeRecomputation(int address, Track& track, bool takingControllerValues)
 {
     const int raw = track.parameter->getRegisterValue();
     const int before = std::exchange(track.lastRaw, raw);
-    const QVector<int> context = contextOf(track);
-    if (track.restingContexts.contains(context)) {
-        if (raw != track.origin)
-            returnToOrigin(address, track, !takingControllerValues);
+    const Context context = contextOf(track);
+    if (raw != track.rest && stands(track, track.rest, track.restingContexts)) {
+        returnToRest(address, track, !takingControllerValues);
         return;
     }
-    if (raw == track.origin)
+    if (raw == track.rest)
         noteResting(track, context);
     else if (raw != before)
-        notePending(address, {before, false, false});
+        noteMove(address, track, false);
 }
 
 // Kept in order once the action is over (keepOrdersOfPutBacks()), unless
 // the controller's values are being taken: they are its own.
-void MovedValues::returnToOrigin(int address, Track& track, bool keepInOrder)
+void MovedValues::returnToRest(int address, Track& track, bool keepInOrder)
 {
     if (keepInOrder && !putBackFrom.contains(address))
         putBackFrom.insert(address, track.lastRaw);
-    putBackOrigin(address, track, track.origin);
+    putBackOrigin(address, track, track.rest);
     if (keepInOrder)
         queueReport();
 }
@@ -228,8 +283,8 @@ void MovedValues::keepOrdersOfPutBacks()
         for (auto it = putBacks.begin(); it != putBacks.end();) {
             Track& track = tracks[it.key()];
             // Moved again since, it is no put back any more.
-            const bool back = track.lastRaw == track.origin;
-            if (back && keepsOrder(it.key(), track.origin)) {
+            const bool back = track.lastRaw == track.rest;
+            if (back && keepsOrder(it.key(), track.rest)) {
                 ++it;
                 continue;
             }
@@ -244,16 +299,18 @@ void MovedValues::keepOrdersOfPutBacks()
 
 // Not as the controller's value: the widgets' rules act on it as on the
 // value the action left there, and what they hold it at is no value
-// entered.
+// entered. It rests there now, kept in order with the values the user set.
 void MovedValues::keepWhereItWas(int address, Track& track, int raw)
 {
+    const int notPutBackTo = track.rest;
     const int outer = std::exchange(puttingBack, address);
     track.parameter->setRegisterValue(raw);
     puttingBack = outer;
     track.lastRaw = track.parameter->getRegisterValue();
+    restAt(track, track.lastRaw);
     Pending& noted = pending[address];
     if (!noted.fromFile && !noted.entered && !noted.refused) {
-        noted.raw = track.origin;
+        noted.raw = notPutBackTo;
         noted.keptBack = true;
     }
 }
@@ -271,6 +328,13 @@ void MovedValues::noteEnteredValue(int address, int enteredRaw)
 {
     if (tracks.contains(address) && address != puttingBack)
         notePending(address, {enteredRaw, false, true});
+}
+
+void MovedValues::noteHeldByOrder(int address)
+{
+    const auto noted = pending.find(address);
+    if (noted != pending.end() && !noted->fromFile && !noted->entered && !noted->refused)
+        noted->byOrder = true;
 }
 
 void MovedValues::noteRefusedValue(int address, double entered)
@@ -325,17 +389,29 @@ void MovedValues::putBackDragStart()
     putBackFrom.clear();
 }
 
-// A value the action gave keeps its place; a move, the first value before:
-// in a drag, what the register held as it began.
+// Told with its origin, the value last set for it (not where an earlier
+// move left it), and left out where the action leaves it at its rest: in a
+// drag, as both were as it began.
+void MovedValues::noteMove(int address, const Track& track, bool byOrder)
+{
+    const Track& before = reportHeld ? dragStart.tracks.value(address, track) : track;
+    Pending move;
+    move.raw = before.origin;
+    move.rest = before.rest;
+    move.byOrder = byOrder;
+    notePending(address, move);
+}
+
+// A value the action gave keeps its place; a move, the first value before,
+// and whether an order moved it.
 void MovedValues::notePending(int address, const Pending& value)
 {
     const bool given = value.fromFile || value.entered || value.refused;
-    if (given || !pending.contains(address)) {
-        Pending noted = value;
-        if (reportHeld && !given)
-            noted.raw = dragStart.raws.value(address, value.raw);
-        pending.insert(address, noted);
-    }
+    const auto noted = pending.find(address);
+    if (given || noted == pending.end())
+        pending.insert(address, value);
+    else if (!noted->fromFile && !noted->entered && !noted->refused)
+        noted->byOrder = noted->byOrder || value.byOrder;
     queueReport();
 }
 
@@ -358,8 +434,8 @@ void MovedValues::report()
     for (auto it = pending.constBegin(); it != pending.constEnd(); ++it) {
         const Track& track = tracks[it.key()];
         const Parameter* parameter = track.parameter;
-        if (!it->fromFile && !it->entered && !it->refused
-            && parameter->getRegisterValue() == track.origin)
+        if (!it->fromFile && !it->entered && !it->refused && !it->keptBack
+            && parameter->getRegisterValue() == it->rest)
             continue; // back where it was
         MovedValue move;
         move.address = it.key();
@@ -370,10 +446,13 @@ void MovedValues::report()
         else
             move.before = parameter->unlimitedValue(it->raw);
         move.after = parameter->getValue();
+        move.rawBefore = it->raw;
+        move.rawAfter = parameter->getRegisterValue();
         move.fromFile = it->fromFile;
         move.entered = it->entered || it->refused;
         move.refused = it->refused;
         move.keptBack = it->keptBack;
+        move.byOrder = it->byOrder;
         move.beforeDigits = it->digits;
         // A file's value the register cannot hold (-1 in an unsigned one)
         // is told however close to the limit it shows.

@@ -14,8 +14,9 @@
 
 class Parameter;
 
-// A value the suite moved by itself: what the register held before, read
-// with the values now set (or the value a file gave), and what it holds now.
+// A value the suite moved by itself: the value last given to the register
+// (the user's, a file's or the controller's), read with the values now set,
+// or the value a file gave, and what it holds now.
 struct MovedValue
 {
     int address = 0;
@@ -30,6 +31,11 @@ struct MovedValue
     // Not moved: before is the value it was not put back to, as that would
     // break an order widgets keep among values.
     bool keptBack = false;
+    // Moved by such an order (pushed by a value next to it), not by a limit.
+    bool byOrder = false;
+    // The raw values behind before (but for a value refused) and after.
+    int rawBefore = 0;
+    int rawAfter = 0;
     // A file's whole number beyond an int, as the file gave it (before holds
     // the int's end).
     QString beforeDigits;
@@ -43,11 +49,15 @@ Q_DECLARE_METATYPE(MovedValue)
 // battery-voltage thumbs) pushes it.
 //
 // Each register keeps its origin, the value that last came from the user,
-// a file or the controller, and the values of the registers its formulas
-// refer to under which it stood at that origin unmoved. Once those hold
-// such values again, a moved register goes back to its origin; so does one
-// another register's change pushed, once that register is set back to what
-// it held before. One the user has changed since has a new origin and
+// a file or the controller, and its rest: the origin, or where an order
+// pushed it as another value the user set moved. A push stays: the values
+// the user sets are kept in order. With its rest it keeps the values of the
+// registers its formulas refer to under which it stood there unmoved. Once
+// those hold such values again, or values whose limits let it stand (a
+// rated voltage set back), a register they moved, by its limits or by an
+// order, goes back to its rest. One pushed
+// goes back to its origin once the register that pushed it is set back to
+// what it held before. One the user has changed since has a new origin and
 // stays. A value goes back only where the orders widgets keep among values
 // hold with it once the action is over; where they do not, it stays where
 // it was and is told.
@@ -85,6 +95,9 @@ public:
     // before. A drag released where it began (backAtStart) changes
     // nothing: every register it changed gets back its value from before.
     void holdReport(bool held, bool backAtStart = false);
+    // A rule of a graph held the register, which a limit moved, where it
+    // keeps an order: it is told as moved by that order.
+    void noteHeldByOrder(int address);
     // The user's own value for the register, stored while another store
     // is under way (a node that sets two registers, its second one): not
     // moved by the first, and what it moves is moved by it.
@@ -93,6 +106,9 @@ public:
     // The register holds the value last set for it (by the user, a file or
     // the controller): nothing has moved it since.
     bool isAtOrigin(int address) const;
+    // A file's value the register holds as the file gives it: its own, also
+    // where an order had pushed it there before.
+    void takeFileValue(int address);
 
 signals:
     // After the action that moved them; values back at their origin, and
@@ -100,12 +116,17 @@ signals:
     void valuesMoved(const QList<MovedValue>& moves);
 
 private:
+    using Context = QVector<int>;
     struct Track
     {
         Parameter* parameter = nullptr;
-        QVector<Parameter*> references;
+        QVector<const Parameter*> references;
         int origin = 0;
-        QVector<QVector<int>> restingContexts;
+        // The contexts of the origin, while the register is pushed from it.
+        QVector<Context> originContexts;
+        int rest = 0;
+        // The contexts it stood in at its rest.
+        QVector<Context> restingContexts;
         int lastRaw = 0;
         // Before its last own value (the user's, a file's, the controller's).
         int rawBeforeStore = 0;
@@ -115,14 +136,18 @@ private:
     };
     struct Pending
     {
+        // The value a file gave, the value entered, or the origin of a move.
         int raw = 0;
         bool fromFile = false;
         bool entered = false;
         // A value entered that has no raw value.
         bool refused = false;
         double display = 0.0;
-        // raw is the origin it was not put back to.
+        // Where it rested as the action began.
+        int rest = 0;
+        // raw is the rest it was not put back to.
         bool keptBack = false;
+        bool byOrder = false;
         QString digits = QString();
     };
     // What a drag may change, as it stood when the drag began.
@@ -135,19 +160,24 @@ private:
     };
 
     void settle(Track& track);
-    static QVector<int> contextOf(const Track& track);
-    void noteResting(Track& track, const QVector<int>& context);
+    static void restAt(Track& track, int raw);
+    static Context contextOf(const Track& track);
+    static bool stands(const Track& track, int raw, const QVector<Context>& contexts);
+    void noteResting(Track& track, const Context& context);
+    void takeOwnValue(int address, Track& track, int before, bool takingControllerValues);
     void takeRecomputation(int address, Track& track, bool takingControllerValues);
-    void returnToOrigin(int address, Track& track, bool keepInOrder);
+    void returnToRest(int address, Track& track, bool keepInOrder);
     void putBackOrigin(int address, Track& track, int raw);
     void keepOrdersOfPutBacks();
     void keepWhereItWas(int address, Track& track, int raw);
-    void notePushedBy(int address, Track& track, const Parameter* cause);
+    void takePush(int address, Track& track, const Parameter* cause);
     void putBackPushedBy(int cause, int raw);
+    void putBackFollowersOf(int address);
     bool causeIsBack(const Track& cause, int causeRaw, int raw) const;
     const Parameter* causeOfPush() const;
     void noteDragStart();
     void putBackDragStart();
+    void noteMove(int address, const Track& track, bool byOrder);
     void notePending(int address, const Pending& value);
     void queueReport();
     void report();

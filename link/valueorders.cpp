@@ -1,5 +1,16 @@
 #include "valueorders.h"
 
+namespace {
+
+const double shortfallTolerance = 1e-9;
+
+} // namespace
+
+bool ValueOrders::keeps(double shortfall)
+{
+    return shortfall <= shortfallTolerance;
+}
+
 void ValueOrders::add(const QVector<int>& addresses, const Shortfall& shortfall)
 {
     orders.append({addresses, shortfall});

@@ -25,6 +25,10 @@ public:
         Shortfall shortfall;
     };
 
+    // Values short of an order by no more than display values are off in
+    // binary keep it.
+    static bool keeps(double shortfall);
+
     void add(const QVector<int>& addresses, const Shortfall& shortfall);
     // The orders the register is one of.
     QVector<Order> ordersOf(int address) const;

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 ValueNotices::ValueNotices(Kelvara* model, KelvaraCom* link, QObject* parent)
@@ -100,25 +101,26 @@ void ValueNotices::tellMoves(const QList<MovedValue>& moves)
     emit notice(tr("Values Limited"), movedText(moves));
 }
 
+// One paragraph for each reason values moved, the values Save writes
+// apart from those it does not (the controller holds them so already).
 QString ValueNotices::movedText(const QList<MovedValue>& moves) const
 {
-    const QStringList lines = linesOf(moves, Moved);
     QStringList parts;
-    if (!lines.isEmpty()) {
-        parts << tr("Limits set by other values moved these values, and Save Parameters will "
-                    "write them as they are now:\n%1\n\n\"Before\" is what the register held, "
-                    "read with the values set now. Setting back the value that moved one puts it "
-                    "back, unless you have changed it since.")
-                     .arg(lines.join(QLatin1Char('\n')));
-    }
-    const QStringList kept = linesOf(moves, KeptBack);
-    if (!kept.isEmpty()) {
-        parts << tr("Putting these values back would break the order they keep with other "
-                    "values: they stay as they are, and Save Parameters will write them so:\n%1")
-                     .arg(kept.join(QLatin1Char('\n')));
+    for (const MoveKind kind : {Entered, FromFile, Limited, Ordered, KeptBack}) {
+        for (const bool written : {true, false}) {
+            const QStringList lines = linesOf(moves, kind, written);
+            if (!lines.isEmpty())
+                parts << headingOf(kind, written) + QLatin1Char('\n')
+                        + lines.join(QLatin1Char('\n'));
+        }
+        if (kind == Ordered && (anyOf(moves, Limited) || anyOf(moves, Ordered))) {
+            parts << tr("\"Before\" is the value the register was last given (by you, a file or "
+                        "the controller), read with the values set now. Setting back the value "
+                        "that moved one puts it back, unless you have changed it since.");
+        }
     }
     // Values entered that were not taken at all: nothing of them is written.
-    const QStringList refused = linesOf(moves, Refused);
+    const QStringList refused = linesOf(moves, Refused, false);
     if (!refused.isEmpty()) {
         parts << tr("These values could not be taken, as the values their scale depends on give "
                     "them none; each register keeps what it held, and Save Parameters does not "
@@ -128,18 +130,61 @@ QString ValueNotices::movedText(const QList<MovedValue>& moves) const
     return parts.join(QStringLiteral("\n\n"));
 }
 
-QStringList ValueNotices::linesOf(const QList<MovedValue>& moves, MoveKind kind) const
+bool ValueNotices::anyOf(const QList<MovedValue>& moves, MoveKind kind)
 {
+    return std::any_of(moves.begin(), moves.end(),
+                       [kind](const MovedValue& move) { return kindOf(move) == kind; });
+}
+
+QString ValueNotices::headingOf(MoveKind kind, bool written)
+{
+    QString why;
+    switch (kind) {
+    case Limited:
+        why = tr("Limits set by other values moved these values");
+        break;
+    case Ordered:
+        why = tr("The order these values keep with others moved them as other values changed");
+        break;
+    case Entered:
+        why = tr("These values entered would break the order they keep with others, or a graph's "
+                 "bounds: each is held where it keeps them");
+        break;
+    case FromFile:
+        why = tr("The file's values of these registers lie beyond their limits or what the "
+                 "register holds, or would break the order they keep with others: each is held "
+                 "where it keeps them");
+        break;
+    default:
+        why = tr("Putting these values back would break the order they keep with other values, "
+                 "so they stay where they are");
+        break;
+    }
+    return why
+        + (written ? tr(", and Save Parameters will write them as they are now:")
+                   : tr(", as the controller holds them already; Save Parameters does not write "
+                        "them:"));
+}
+
+// Each value once, under the reason it moved; two values that would read
+// alike are told with their raw values as well.
+QStringList ValueNotices::linesOf(const QList<MovedValue>& moves, MoveKind kind, bool written) const
+{
+    const QMap<int, int> unsaved = model->getUnsavedValues();
     QStringList lines;
     for (const MovedValue& move : moves) {
-        if (kindOf(move) != kind)
+        if (kindOf(move) != kind || (kind != Refused && unsaved.contains(move.address) != written))
             continue;
         const Parameter* parameter = model->getParameter(move.address);
-        const QString before = move.beforeDigits.isEmpty()
+        QString before = move.beforeDigits.isEmpty()
             ? withUnits(parameter, move.before)
             : withUnits(parameter, fileNumber(parameter, move.beforeDigits));
-        lines << movedLine(move).arg(nameOf(move.address), before,
-                                     withUnits(parameter, move.after));
+        QString after = withUnits(parameter, move.after);
+        if (before == after && !move.refused) {
+            before += tr(" (raw %1)").arg(move.rawBefore);
+            after += tr(" (raw %1)").arg(move.rawAfter);
+        }
+        lines << movedLine(move).arg(nameOf(move.address), before, after);
     }
     return lines;
 }
@@ -148,7 +193,13 @@ ValueNotices::MoveKind ValueNotices::kindOf(const MovedValue& move)
 {
     if (move.refused)
         return Refused;
-    return move.keptBack ? KeptBack : Moved;
+    if (move.keptBack)
+        return KeptBack;
+    if (move.fromFile)
+        return FromFile;
+    if (move.entered)
+        return Entered;
+    return move.byOrder ? Ordered : Limited;
 }
 
 QString ValueNotices::movedLine(const MovedValue& move)

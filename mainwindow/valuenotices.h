@@ -38,8 +38,11 @@ private:
     void takeReadAll();
     void tellOutsideLimits();
     void tellMoves(const QList<MovedValue>& moves);
-    enum MoveKind { Moved, KeptBack, Refused };
-    QStringList linesOf(const QList<MovedValue>& moves, MoveKind kind) const;
+    // Why a value moved, in the order the box tells them.
+    enum MoveKind { Entered, FromFile, Limited, Ordered, KeptBack, Refused };
+    static bool anyOf(const QList<MovedValue>& moves, MoveKind kind);
+    static QString headingOf(MoveKind kind, bool written);
+    QStringList linesOf(const QList<MovedValue>& moves, MoveKind kind, bool written) const;
     static MoveKind kindOf(const MovedValue& move);
     static QString movedLine(const MovedValue& move);
     QString nameOf(int address) const;

@@ -120,7 +120,7 @@ void XMLTranslator::importFiles(const QStringList& names)
         for (auto it = fileValues.constBegin(); it != fileValues.constEnd(); ++it)
             applyValue(m_device->getParameter(it.key()), it.value());
     }
-    noteLimitedValues(fileValues);
+    noteFileValues(fileValues);
     m_device->holdMovedValuesReport(false);
 }
 
@@ -128,12 +128,15 @@ void XMLTranslator::importFiles(const QStringList& names)
 // (which other values of the files may have moved), by what the register
 // can hold (a negative value in an unsigned one) or by a rule of a graph,
 // and Save writes what it holds. The device model tells the user, with the
-// other values that moved, as the file's.
-void XMLTranslator::noteLimitedValues(const QMap<int, int>& fileValues)
+// other values that moved, as the file's. One it holds is the file's own,
+// also where a rule had pushed it there as an earlier value was applied.
+void XMLTranslator::noteFileValues(const QMap<int, int>& fileValues)
 {
     for (auto it = fileValues.constBegin(); it != fileValues.constEnd(); ++it) {
         if (m_device->getParameter(it.key())->getRegisterValue() != it.value())
             m_device->noteLimitedFileValue(it.key(), it.value(), m_appliedDigits.value(it.key()));
+        else
+            m_device->noteFileValue(it.key());
     }
 }
 
@@ -249,7 +252,7 @@ bool XMLTranslator::importDocument(QIODevice* device, const QString& name, bool 
     }
     applyEntries(applied, includeLevel3);
     if (noteLimited)
-        noteLimitedValues(m_lastApplied);
+        noteFileValues(m_lastApplied);
     reportLeftOut(source, reader.entries(), skipped, includeLevel3);
     return true;
 }
@@ -376,7 +379,7 @@ bool XMLTranslator::applyEntry(const ParameterFileEntry& entry, bool includeLeve
 }
 
 // As the file holds it where it lies within the limits: the display step
-// never moves it; a limit does, and noteLimitedValues() names that.
+// never moves it; a limit does, and noteFileValues() names that.
 void XMLTranslator::applyValue(Parameter* parameter, int value)
 {
     parameter->setRegisterValue(value);

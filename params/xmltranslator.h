@@ -107,7 +107,7 @@ private:
     QString entryText(const ParameterFileEntry& entry) const;
     // One line for each entry that would command the controller.
     QStringList commandEntries(const QVector<ParameterFileEntry>& entries) const;
-    void noteLimitedValues(const QMap<int, int>& fileValues);
+    void noteFileValues(const QMap<int, int>& fileValues);
     // The number of entries applied.
     int applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3);
     bool applyEntry(const ParameterFileEntry& entry, bool includeLevel3);

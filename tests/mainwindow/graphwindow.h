@@ -37,13 +37,25 @@ using RegisterMap = QMap<int, int>;
 // The addresses a "Values Limited" text names, in its order.
 inline QList<int> namedIn(const QString& text)
 {
+    static const QRegularExpression address(" \\((\\d+)\\): ");
     QList<int> named;
     for (const QString& line : text.split('\n')) {
-        const int open = line.lastIndexOf('(');
-        if (line.startsWith("  ") && open > 0)
-            named << line.mid(open + 1, line.indexOf(')', open) - open - 1).toInt();
+        const QRegularExpressionMatch match = address.match(line);
+        if (line.startsWith("  ") && match.hasMatch())
+            named << match.captured(1).toInt();
     }
     return named;
+}
+
+// The paragraph of a "Values Limited" text that holds the line, from its
+// heading on; empty where no paragraph holds it.
+inline QString paragraphOf(const QString& text, const QString& line)
+{
+    for (const QString& paragraph : text.split("\n\n")) {
+        if ((paragraph + '\n').contains("\n  " + line + '\n'))
+            return paragraph;
+    }
+    return QString();
 }
 
 // "address=value ...", for messages that name every value.

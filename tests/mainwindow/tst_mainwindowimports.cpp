@@ -310,7 +310,7 @@ private slots:
         QCOMPARE(f.spin("displayParameters", 71)->value(), 36.0);
         QTRY_VERIFY(boxes.titles().contains("Values Limited"));
         const QString told = boxes.texts().at(boxes.titles().indexOf("Values Limited"));
-        QVERIFY2(told.contains("\n  Max Phase Current (71): 60 A in the file, 36 A now\n"),
+        QVERIFY2((told + "\n").contains("\n  Max Phase Current (71): 60 A in the file, 36 A now\n"),
                  qPrintable(told));
         checkSaveWritesWhatIsMarked({71}); // 0 has no row
         QCOMPARE(f.simulator->registerValues(71, 1), QVector<quint16>{36});

@@ -746,11 +746,10 @@ private slots:
         const QString file = "XML file \"/home/rider/Documents/Kelvara/setups/rear hub 500W.xml\"";
         const QString replaced =
             "12 unsaved changes were replaced by the controller's values.\n\n%1";
-        const QString moved = "Limits set by other values moved these values, and Save "
-                              "Parameters will write them as they are now:\n%1\n\n\"Before\" is "
-                              "what the register held, read with the values set now. Setting "
-                              "back the value that moved one puts it back, unless you have "
-                              "changed it since.";
+        const QString moved =
+            "The file's values of these registers lie beyond their limits or what the register "
+            "holds, or would break the order they keep with others: each is held where it keeps "
+            "them, and Save Parameters will write them as they are now:\n%1";
         // Each kind of list box: its title, its text and what follows each entry.
         const QList<std::tuple<QString, QString, QString>> kinds{
             {"Another Controller",

@@ -60,8 +60,8 @@ private slots:
             << M{} << int(Throttle) << 4 << QPointF(5, 0) << M{{214, 2777}} << L{};
         QTest::newRow("throttle start past 0 V")
             << M{} << int(Throttle) << 4 << QPointF(-1, 0) << M{{214, 0}} << L{};
-        QTest::newRow("throttle maximum past the start, held a pixel below 1.4 V")
-            << M{} << int(Throttle) << 6 << QPointF(0, 100) << M{{213, 1139}} << L{};
+        QTest::newRow("throttle maximum past the start, held at 1.4 V")
+            << M{} << int(Throttle) << 6 << QPointF(0, 100) << M{{213, 1147}} << L{};
         QTest::newRow("throttle maximum past 5 V")
             << M{} << int(Throttle) << 6 << QPointF(6, 100) << M{{213, 4096}} << L{};
         // A start of 4.8 V, the gap below a maximum of 5 V: its node stands a

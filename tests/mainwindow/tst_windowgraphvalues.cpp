@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 using namespace GraphWindow;
 
@@ -60,9 +61,7 @@ class TestWindowGraphValues : public QObject
                 broken << QString("%1 below %2").arg(cutoffs[k + 1]).arg(cutoffs[k]);
         }
         auto volts = [&](int address) { return shown(address, 819.2, 2); };
-        // The maximum's bound lies within a pixel of the graph below the gap.
-        if (written({213, 214, 151})
-            && volts(213) < volts(214) + qMax(2 * volts(151), 0.2) - 5.0 / 320 - 0.005)
+        if (written({213, 214, 151}) && volts(213) < volts(214) + qMax(2 * volts(151), 0.2) - 1e-9)
             broken << "throttle";
         if (written({215, 216}) && std::fabs(volts(215) - volts(216)) < 0.2 - 1e-9)
             broken << "brake";
@@ -80,6 +79,36 @@ class TestWindowGraphValues : public QObject
                 others << address;
         }
         return others;
+    }
+
+    // One step: "A=V" types V into register A's row, "dA=V" drags its
+    // thumb to V, "fA=V" opens a file that gives it the raw value V; V is a
+    // number, "R" the rated voltage given, "@B+d" the value register B shows
+    // now plus d, or "back" what the controller holds.
+    void take(const QString& step, int rated = 0)
+    {
+        Kelvara* model = w.f->model();
+        const QChar kind = step.at(0).isLetter() ? step.at(0) : QChar();
+        const int address = step.mid(kind.isNull() ? 0 : 1).section('=', 0, 0).toInt();
+        const QString value = step.section('=', 1).replace('R', QString::number(rated));
+        if (kind == 'f') {
+            w.openFile(entry(QByteArray::number(address).constData(), qPrintable(value)));
+            return;
+        }
+        Parameter* parameter = model->getParameter(address);
+        double typed = value.toDouble();
+        if (value == "back")
+            typed = parameter->asValue(model->getSavedValues().value(address));
+        else if (value.startsWith('@'))
+            typed =
+                model->getParameter(value.mid(1, 3).toInt())->getValue() + value.mid(4).toDouble();
+        if (kind == 'd') {
+            dragInScene(w.item(Slider, QList<int>{142, 141, 194, 195}.indexOf(address)),
+                        w.scenePoint(Slider, QPointF(0, typed)));
+            QCoreApplication::processEvents();
+        } else {
+            w.f->type(address, typed);
+        }
     }
 
 private slots:
@@ -115,8 +144,8 @@ private slots:
         // Throttle 1.2 to 3.6 V, no dead band; brake start 0.8 V, maximum 0 V.
         QTest::newRow("throttle start held a pixel below the gap")
             << M{} << 214 << 3.5 << M{{214, 2777}} << L{214};
-        QTest::newRow("throttle maximum held a pixel below the gap")
-            << M{} << 213 << 1.3 << M{{213, 1139}} << L{213};
+        QTest::newRow("throttle maximum held at the gap")
+            << M{} << 213 << 1.3 << M{{213, 1147}} << L{213};
         QTest::newRow("dead band") << M{} << 151 << 0.05 << M{{151, 41}} << L{};
         QTest::newRow("dead band held at half the span")
             << M{} << 151 << 2.0 << M{{151, 983}} << L{151};
@@ -180,34 +209,50 @@ private slots:
         QTest::addColumn<int>("address");
         QTest::addColumn<double>("typed");
         QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("heading");
+        const QString entered = "These values entered would break the order";
+        const QString ordered = "The order these values keep with others moved them";
+        const QString limited = "Limits set by other values moved these values, and Save "
+                                "Parameters will write them";
         QTest::newRow("held by the throttle's gap")
-            << "" << 214 << 3.5 << "Throttle Start Voltage (214): 3.5 V entered, 3.39 V now";
+            << "" << 214 << 3.5 << "Throttle Start Voltage (214): 3.5 V entered, 3.39 V now"
+            << entered;
         QTest::newRow("pushed by the brake's gap")
-            << "" << 215 << 0.7 << "Brake Start Voltage (216): 0.8 V before, 0.9 V now";
+            << "" << 215 << 0.7 << "Brake Start Voltage (216): 0.8 V before, 0.9 V now" << ordered;
         QTest::newRow("pushed by the cutoffs' order")
-            << "" << 141 << 10.0 << "Low Voltage Cutoff (End) (142): 40 V before, 9.5 V now";
-        // 142 pushed to 9.5 V at 13 V keeps its raw value at 48 V: 40 V
-        // would break the order with the start typed.
+            << "" << 141 << 10.0 << "Low Voltage Cutoff (End) (142): 40 V before, 9.5 V now"
+            << ordered;
+        QTest::newRow("moved by a limit of a rated voltage")
+            << "" << 70 << 72.0 << "Fast Over Voltage Fault (147): 94.5 V before, 90 V now"
+            << limited;
+        QTest::newRow("held by a limit, then by the cutoffs' order")
+            << "" << 70 << 72.0 << "Max Regen Voltage (Start) (194): 85.5 V before, 59.5 V now"
+            << ordered;
+        // 141 pushed down by the regen start and up by the end typed: 42 V
+        // would break the order with the end, once the regen start is back.
         QTest::newRow("kept back by the cutoffs' order")
-            << "70=13 141=10" << 70 << 48.0
-            << "Low Voltage Cutoff (End) (142): stays at 35.1 V, not put back to 40 V";
+            << "194=40 142=41.8" << 194 << 57.0
+            << "Low Voltage Cutoff (Start) (141): stays at 42.3 V, not put back to 42 V"
+            << "Putting these values back would break the order";
     }
 
-    // The lines of the box: a value entered with what it is held at, a value
-    // pushed with what it held, one not put back with where it stays.
+    // The lines of the box under the reason each value moved: a value
+    // entered with what it is held at, a value moved with the value last
+    // given to it, one not put back with where it stays.
     void movesNamed()
     {
         QFETCH(QString, before);
         QFETCH(int, address);
         QFETCH(double, typed);
         QFETCH(QString, line);
+        QFETCH(QString, heading);
         for (const QString& step : before.split(' ', Qt::SkipEmptyParts))
-            w.f->type(step.section('=', 0, 0).toInt(), step.section('=', 1).toDouble());
+            take(step);
         const int told = w.limitedTexts().size();
         w.f->type(address, typed);
         const QStringList texts = w.limitedTexts();
         QCOMPARE(texts.size(), told + 1);
-        QVERIFY2((texts.last() + "\n").contains("\n  " + line + "\n"), qPrintable(texts.last()));
+        QVERIFY2(paragraphOf(texts.last(), line).startsWith(heading), qPrintable(texts.last()));
     }
 
     // The Dev Screen's value box writes the value typed, below the track
@@ -308,63 +353,129 @@ private slots:
     {
         QTest::addColumn<int>("rated");
         QTest::addColumn<QString>("steps");
-        // Steps: "A=V" types V into register A's row, "dA=V" drags its thumb
-        // to V; V is a number, "R" the rated voltage of the row, "@B+d" the
-        // value register B shows now plus d, or "back" what the controller
-        // holds; "save" saves and judges the controller's values.
-        const QList<QPair<const char*, const char*>> pairs = {
-            {"cutoff end pushed by the start", "70=R; 141=@142; 70=48; save; 141=back; save"},
-            {"cutoff start pushed by the regen start", "70=R; 194=@141; 70=48; save"},
-            {"regen start pushed by the regen end", "70=R; 195=@194; 70=48; save"},
+        QTest::addColumn<QStringList>("written");
+        // Steps as take() reads them; "save" saves, judges the controller's
+        // values and compares what it wrote with the next of written, for
+        // rated voltages of 13, 48 and 72 V. At 72 V the cutoffs stand at
+        // their limits, 58.5, 59, 59.5 and 60 V, before a step.
+        using Saves = QList<QStringList>;
+        const QList<std::tuple<const char*, const char*, Saves>> rows = {
+            {"cutoff end pushed by the start",
+             "70=R; 141=@142; 70=48; save; 141=back; save",
+             {{"141=3403 142=3245", ""}, {"141=3413 142=3371", ""}, {"141=3328 142=3285", ""}}},
+            {"cutoff start pushed by the regen start",
+             "70=R; 194=@141; 70=48; save",
+             {{"141=3434 142=3277 194=3592"},
+              {"141=3541 194=3584"},
+              {"141=3328 142=3285 194=3371"}}},
+            {"regen start pushed by the regen end",
+             "70=R; 195=@194; 70=48; save",
+             {{"194=4695 195=4852"},
+              {"194=4821 195=4864"},
+              {"141=3328 142=3285 194=3371 195=3413"}}},
             {"cutoff start pushed up by the end typed back",
-             "70=R; 141=@142-2; 142=@142+1; 142=back; save"},
-            {"cutoffs put back by a drag", "70=R; d142=90; 194=@194-3; d194=90; save"},
-            {"throttle maximum typed back", "70=R; 213=4; 151=1.4; 213=back; save"},
-            {"brake start typed back", "70=R; 215=@216-0.1; 216=back; save"}};
-        for (int rated : {13, 48, 72}) {
-            for (const auto& pair : pairs)
-                QTest::addRow("%s, %d V", pair.first, rated) << rated << pair.second;
+             "70=R; 141=@142-2; 142=@142+1; 142=back; save",
+             {{"70=13 141=3560"},
+              {"141=3456"},
+              {"70=72 141=3356 142=3328 147=5120 149=5120 194=3385 195=3413"}}},
+            {"cutoffs put back by a drag",
+             "70=R; d142=90; 194=@194-3; d194=90; save",
+             {{"70=13 141=17644 142=17487 194=18747 195=18904"},
+              {"141=4779 142=4736 194=5077 195=5120"},
+              {"70=72 141=3186 142=3157 194=3385 195=3413"}}},
+            {"throttle maximum typed back",
+             "70=R; 213=4; 151=1.4; 213=back; save",
+             {{"70=13 151=1147 213=3277"},
+              {"151=1147 213=3277"},
+              {"70=72 141=3356 142=3328 151=1147 194=3385 195=3413 213=3277"}}},
+            {"brake start typed back",
+             "70=R; 215=@216-0.1; 216=back; save",
+             {{"70=13 215=573 216=737"},
+              {"215=573 216=737"},
+              {"70=72 141=3356 142=3328 194=3385 195=3413 215=573 216=737"}}},
+            // Pushed by one value and back by another typed next to its own:
+            // set back, the first would leave it 0.2 V from that one.
+            {"cutoff start not put back within 0.5 V of the end",
+             "70=R; 194=@141-2; 142=@141+2.3; 194=back; save",
+             {{"70=13 141=3686 142=3529"},
+              {"141=3610 142=3567"},
+              {"70=72 141=3356 142=3328 194=3385 195=3413"}}},
+            {"regen start not put back within 0.5 V of the end",
+             "70=R; 141=@194+2; 195=@194-2.3; 141=back; save",
+             {{"70=13 194=4758 195=4915"},
+              {"194=4838 195=4881"},
+              {"70=72 141=3356 142=3169 194=3385 195=3413"}}}};
+        const QList<int> rated{13, 48, 72};
+        for (int k = 0; k < rated.size(); ++k) {
+            for (const auto& row : rows)
+                QTest::addRow("%s, %d V", std::get<0>(row), rated[k])
+                    << rated[k] << std::get<1>(row) << std::get<2>(row).at(k);
         }
     }
 
-    // Typed values, rated voltages, drags and values put back in turn: what
-    // the controller holds after each save keeps the graphs' orders, the
-    // cutoffs 0.5 V apart, the throttle's maximum above its start and dead
-    // band, the brake values 0.2 V apart.
+    // Typed values, rated voltages, drags and values put back in turn: Save
+    // writes the values expected, and what the controller holds after each
+    // save keeps the graphs' orders, the cutoffs 0.5 V apart, the throttle's
+    // maximum above its start and dead band, the brake values 0.2 V apart.
     void orderHoldsForWhatSaveWrites()
     {
         QFETCH(int, rated);
         QFETCH(QString, steps);
-        Kelvara* model = w.f->model();
-        const QList<int> ordered{70, 142, 141, 194, 195, 151, 213, 214, 215, 216};
-        w.rememberController(ordered);
-        for (QString step : steps.split("; ")) {
-            if (step == "save") {
-                const QMap<int, int> written = w.f->save();
-                QVERIFY2(!written.contains(-1) && !written.contains(-2),
-                         qPrintable(describe(written)));
-                QCOMPARE(judgeOrders(), QString());
+        QFETCH(QStringList, written);
+        w.rememberController({70, 142, 141, 194, 195, 151, 213, 214, 215, 216});
+        for (const QString& step : steps.split("; ")) {
+            if (step != "save") {
+                take(step, rated);
                 continue;
             }
-            const bool drag = step.startsWith('d');
-            const int address = step.mid(drag ? 1 : 0, step.indexOf('=') - (drag ? 1 : 0)).toInt();
-            const QString value =
-                step.mid(step.indexOf('=') + 1).replace('R', QString::number(rated));
-            Parameter* parameter = model->getParameter(address);
-            double typed = value.toDouble();
-            if (value == "back")
-                typed = parameter->asValue(model->getSavedValues().value(address));
-            else if (value.startsWith('@'))
-                typed = model->getParameter(value.mid(1, 3).toInt())->getValue()
-                    + value.mid(4).toDouble();
-            if (drag) {
-                dragInScene(w.item(Slider, QList<int>{142, 141, 194, 195}.indexOf(address)),
-                            w.scenePoint(Slider, QPointF(0, typed)));
-                QCoreApplication::processEvents();
-            } else {
-                w.f->type(address, typed);
-            }
+            QVERIFY(!written.isEmpty());
+            QCOMPARE(describe(w.f->save()), written.takeFirst());
+            QCOMPARE(judgeOrders(), QString());
         }
+    }
+
+    void ratedVoltageRoundTrip_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("trip");
+        const QList<QPair<const char*, const char*>> sequences = {
+            {"cutoff start typed", "141=42.4"},
+            {"regen start typed", "194=45"},
+            {"cutoff start pushed by the regen start", "141=41.7; 194=42"},
+            {"regen start from a file", "f194=3840"},
+            {"cutoff start pushed by a drag", "d194=42.2"}};
+        for (const auto& sequence : sequences) {
+            for (int trip : {72, 24})
+                QTest::addRow("%s, 48 V to %d V and back", sequence.first, trip)
+                    << sequence.second << trip;
+        }
+        QTest::newRow("regen start typed, 24 V to 72 V and back") << "70=24; 194=45" << 72;
+        QTest::newRow("cutoff start pushed by the regen start, 48 V to 12 V and back")
+            << "141=41.7; 194=42" << 12;
+    }
+
+    // Typed values, files and drags, then the rated voltage set to another
+    // value and back: Save writes what it writes without that round trip,
+    // and the way back tells of no move.
+    void ratedVoltageRoundTrip()
+    {
+        QFETCH(QString, steps);
+        QFETCH(int, trip);
+        w.rememberController({70, 142, 141, 194, 195});
+        for (const QString& step : steps.split("; "))
+            take(step);
+        const QMap<int, int> without = w.f->save();
+        QVERIFY(w.putBack());
+
+        w.rememberController({70, 142, 141, 194, 195});
+        for (const QString& step : steps.split("; "))
+            take(step);
+        const double rated = w.f->model()->getParameter(ratedVoltageAddress)->getValue();
+        w.f->type(ratedVoltageAddress, trip);
+        const int told = w.limitedTexts().size();
+        w.f->type(ratedVoltageAddress, rated);
+        QCOMPARE(w.limitedTexts().mid(told), QStringList());
+        QCOMPARE(describe(w.f->save()), describe(without));
     }
 
     void typedOnBlankController_data()

@@ -4,8 +4,9 @@
 // What the controller did in the operation under way, send by send: whether
 // it answered any of them (a good reply, one spoiled or cut short, or an
 // answer to an identity check), how many of the last sends got no byte at
-// all, and how many sends of the request itself went without a good reply
-// since the last one (the identity check's reads are no tries). A request
+// all, and how many sends went without a good reply since the last one: the
+// request's own and the identity check's reads it waits for, which are its
+// tries as much as its own sends are. A request
 // that fails where the last sends got nothing failed on a controller that
 // stopped answering; one that fails while the controller was still
 // answering failed on a line that spoils or loses its replies. A single
@@ -28,12 +29,13 @@ public:
         ++failedSends;
         noteSend(answered);
     }
-    // A read of the identity check the request waits for: an answer tells
-    // that the controller is there, a silence that it may not be, though
-    // the request itself has not been sent again.
+    // A read of the identity check the request waits for, answered: the
+    // controller is there, though the request itself has not been answered.
+    // One without a good reply is a failed send of the request.
     void noteCheckSend(bool answered) { noteSend(answered); }
 
-    // Sends of the request without a good reply since the operation's last one.
+    // Sends without a good reply since the operation's last one, the
+    // identity check's reads among them.
     int tries() const { return failedSends; }
     // Nothing came of the last sends, or of any send of the operation.
     bool controllerStoppedAnswering() const

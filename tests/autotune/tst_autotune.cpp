@@ -525,10 +525,10 @@ private slots:
         // watch (5 to 14 s) take 5000 and 1250 to 3500 ms from the answered
         // start, a measurement's 5 s limit 1250 ms.
         QTest::newRow("spin") << true << motor([](MotorBehaviour& m) { m.spinMs = 4300; })
-                              << QList<int>{2, 2} << 4;
+                              << QList<int>{2, 2} << 3;
         QTest::newRow("winding measurement")
             << false << motor([](MotorBehaviour& m) { m.staticMs = 700; }) << QList<int>{1, 1, 1, 1}
-            << 4;
+            << 3;
         // The start alone is lost three times; its fourth send waits 2000 ms
         // for the answer.
         const RigSetup neverEnds = [](AutotuneRig& r) {
@@ -544,9 +544,10 @@ private slots:
         QTest::newRow("measurement never ends")
             << false << neverEnds << QList<int>{1, 1, 1, 1, 0} << 0;
     }
-    // The start of the controller's run is lost, and so are the first three
-    // reads of the identity check that follows; it goes out again 1.6 s
-    // after it was first sent, once the controller has been identified. A
+    // The start of the controller's run is lost, and so are the first two
+    // reads of the identity check that follows, three of its four tries; it
+    // goes out again 0.8 s after it was first sent, once the controller has
+    // been identified. A
     // healthy run is timed from the start the controller answered, and
     // succeeds. One that does not end is stopped as its limit passes,
     // counted from the send of the answered start, not from when the wait

@@ -1,7 +1,9 @@
 // The time bound of a link operation against the link itself, on the
 // controller simulator: the ladder it counts is the one the link sends, and
-// an operation that goes as badly as a line allows makes no more requests
-// than it counts. Judged from the simulator's log, never from the clock.
+// an operation that goes as badly as a line allows, whatever the controller
+// answers from any of its requests on, makes no more sends than it counts.
+// Judged from the simulator's log and the link's waits, never from the
+// clock.
 
 #include "operationtimebound.h"
 #include "parameter.h"

@@ -4,9 +4,10 @@
 // What the controller did in the operation under way, send by send: whether
 // it answered any of them (a good reply, one spoiled or cut short, or an
 // answer to an identity check), how many of the last sends got no byte at
-// all, and how many sends of the request itself went without a good reply
-// since the last one (the identity check's reads are no tries). How the
-// last sends went tells how a request that failed ended (ending()).
+// all, and how many sends went without a good reply since the last one: the
+// request's own and the identity check's reads it waits for, which are its
+// tries as much as its own sends are. How the last sends went tells how a
+// request that failed ended (ending()).
 class ExchangeTally
 {
 public:
@@ -37,12 +38,13 @@ public:
         ++failedSends;
         noteSend(answered);
     }
-    // A read of the identity check the request waits for: an answer tells
-    // that the controller is there, a silence that it may not be, though
-    // the request itself has not been sent again.
+    // A read of the identity check the request waits for, answered: the
+    // controller is there, though the request itself has not been answered.
+    // One without a good reply is a failed send of the request.
     void noteCheckSend(bool answered) { noteSend(answered); }
 
-    // Sends of the request without a good reply since the operation's last one.
+    // Sends without a good reply since the operation's last one, the
+    // identity check's reads among them.
     int tries() const { return failedSends; }
     Ending ending() const
     {

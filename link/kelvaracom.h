@@ -55,7 +55,10 @@ QString niceHex(QString hex);
 // IdentityCheck). Another one gets nothing written: otherControllerAnswered(),
 // then the failure report of the operation (titled otherControllerTitle, or
 // flashSaveFailTitle when values already written are not in flash); the
-// next write asks again. A save to flash counts as confirmed only from the
+// next write asks again. The check's reads are tries of the request it
+// stands before and climb its ladder, so that no reply, nor any pattern of
+// replies, keeps a request going beyond the sends the ladder allows
+// (OperationTimeBound). A save to flash counts as confirmed only from the
 // controller that took it. A read-all keeps its blocks until all are in;
 // after an exchange of it failed, the controller that answers is identified
 // before its next block is kept, and the blocks are taken when they are all
@@ -170,6 +173,9 @@ public:
     // quiet; a line that keeps carrying bytes holds it at most this many
     // times the longest wait given.
     static constexpr int maxQuietLineWaits = 4;
+    // A read-all in which another controller answered is begun again this
+    // many times at most.
+    static constexpr int maxReadAllRepeats = 2;
 
     // Title of the failure report of a save to flash the controller did
     // not confirm, whatever ended it.
@@ -503,6 +509,7 @@ private:
     bool wouldWaitForQuietLine() const;
     void endIdentityCheck();
     void continueAfterIdentityCheck();
+    void sendWhatTheCheckCleared();
     void failAfterIdentityCheck();
     void resendHeldFrame();
     void refuseWriteToAnotherController();

@@ -511,10 +511,8 @@ bool KelvaraCom::keepsWaitAfterBadReply(bool garbled) const
 // the frame goes again at once with the same wait.
 void KelvaraCom::judgeUnansweredExchange(bool garbled)
 {
-    if (isIdentityCheckReply())
-        tally.noteCheckSend(garbled || rxCount > 0);
-    else
-        tally.noteFailedSend(garbled || rxCount > 0);
+    // A read of the identity check the request waits for is one of its tries.
+    tally.noteFailedSend(garbled || rxCount > 0);
     if (!garbled)
         noteFailedExchange();
     if (isConnectionCheckReply()) {
@@ -533,9 +531,11 @@ void KelvaraCom::judgeUnansweredExchange(bool garbled)
         announceJudgement();
         return;
     }
-    // A read of the identity check is not sent again: the check begins
-    // again from its first read (identityCheckWrapper()).
-    if (!garbled && isIdentityCheckReply()) {
+    // A read of the identity check is not sent again after a silence: the
+    // check begins again from its first read (identityCheckWrapper()). Nor
+    // once the ladder of the request it stands before has run out, however
+    // its reply came: the check fails there.
+    if (isIdentityCheckReply() && (!garbled || timer->exceedsMaxTime())) {
         logText(replyText);
         announceJudgement();
         return;

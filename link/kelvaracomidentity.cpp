@@ -15,6 +15,7 @@
 #include "readallepochs.h"
 #include "unflashedwrites.h"
 
+#include <algorithm>
 #include <utility>
 
 const char* const KelvaraCom::otherControllerTitle = "Another Controller";
@@ -149,14 +150,21 @@ void KelvaraCom::holdFrameInFlight(bool keepWait)
     heldFrame.request = requestInFlight;
 }
 
-// The check climbs a ladder of its own from the default timeout: the waits
-// a noisy line made the operation climb are no measure of how quickly the
-// controller answers. The frame it holds keeps its own wait.
+// The check's waits start at the default timeout: the waits a noisy line
+// made the operation climb are no measure of how quickly the controller
+// answers. The frame it holds keeps its own wait. Its reads are tries of
+// the request it stands before: they climb that request's ladder, from the
+// rung of its next send, so that no reply of any kind keeps the request
+// going beyond the sends the ladder allows.
 void KelvaraCom::startIdentityCheck(AfterIdentityCheck then)
 {
     afterIdentityCheck = then;
     operationTimeout = timer->getTimeoutTime();
+    const bool resend =
+        then == AfterIdentityCheck::ResendFrame || then == AfterIdentityCheck::ResendReadAllBlock;
+    const int rung = resend ? heldFrame.rung : operationTimeout;
     timer->resetTime();
+    timer->setLadderRung(std::max(rung, timer->ladderRung()));
     check->begin();
     connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::identityCheckWrapper,
             Qt::UniqueConnection);
@@ -167,7 +175,8 @@ void KelvaraCom::startIdentityCheck(AfterIdentityCheck then)
 }
 
 // A read of the check went unanswered: another try from its first read,
-// with the wait doubled (kept when keepWait), as often as a frame is sent
+// with the wait doubled (kept when keepWait), one rung up the ladder of the
+// request the check stands before, as long as that request may be sent
 // again.
 void KelvaraCom::beginIdentityCheckAgain(bool keepWait)
 {
@@ -186,12 +195,16 @@ void KelvaraCom::beginIdentityCheckAgain(bool keepWait)
         failAfterIdentityCheck();
 }
 
+// Each read of the check is a request of its own, but on the ladder of the
+// request the check stands before.
 bool KelvaraCom::sendNextIdentityRead()
 {
     const QPair<int, int> next = check->nextRead();
     identityAnswer.clear();
+    const int rung = timer->ladderRung();
     if (!read(next.first, next.second))
         return false;
+    timer->setLadderRung(rung);
     identityCheckRequest = requestInFlight;
     return true;
 }
@@ -291,7 +304,18 @@ void KelvaraCom::endIdentityCheck()
     disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::identityCheckWrapper);
 }
 
+// What the check cleared goes on from the rung its reads climbed to: they
+// were tries of that request.
 void KelvaraCom::continueAfterIdentityCheck()
+{
+    const int rung = timer->ladderRung();
+    const quint32 clearedRequest = requestCounter + 1;
+    sendWhatTheCheckCleared();
+    if (requestInFlight == clearedRequest)
+        timer->setLadderRung(std::max(rung, timer->ladderRung()));
+}
+
+void KelvaraCom::sendWhatTheCheckCleared()
 {
     switch (afterIdentityCheck) {
     case AfterIdentityCheck::StartFlashSave:
@@ -347,12 +371,13 @@ void KelvaraCom::failAfterIdentityCheck()
 void KelvaraCom::resendHeldFrame()
 {
     const HeldFrame held = std::exchange(heldFrame, HeldFrame());
+    const int checkRung = timer->ladderRung();
     mode = held.mode;
     curAddr = held.address;
     curNumRegs = held.count;
     prepareReplyBuffer(isWriteFrame(held.frame) ? 8 : held.count * 2 + 5);
     timer->setTimeoutTime(held.timeout, false);
-    timer->setLadderRung(held.rung);
+    timer->setLadderRung(std::max(held.rung, checkRung));
     requestInFlight = held.request;
     requestResent = true;
     if (!sendMessage(held.frame)) {

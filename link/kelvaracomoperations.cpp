@@ -33,9 +33,6 @@ const int flashSaveAddress = 511;
 
 const int flashSaveCommand = 32767;
 const int flashSaveConfirmation = 4096;
-// A read-all in which another controller answered is begun again this many
-// times at most.
-const int maxReadAllRepeats = 2;
 
 } // namespace
 

@@ -8,10 +8,12 @@
 
 namespace {
 
-// The largest request these operations send, a write of one register, with
-// ten bits a byte on the line.
-const int largestRequestBytes = 11;
+// The largest request the link sends, a write of 123 registers, with ten
+// bits a byte on the line.
+const int largestRequestBytes = 9 + 2 * 123;
 const int bitsPerByte = 10;
+// A read of all parameters reads registers 0 to 510 in five blocks.
+const int readAllBlocks = 5;
 
 // As the link's reply timer doubles a wait that ran out.
 int doubled(int ms)
@@ -20,6 +22,19 @@ int doubled(int ms)
 }
 
 } // namespace
+
+OperationTimeBound::Cost& OperationTimeBound::Cost::operator+=(const Cost& other)
+{
+    sends += other.sends;
+    waitsMs += other.waitsMs;
+    ms += other.ms;
+    return *this;
+}
+
+OperationTimeBound::Cost OperationTimeBound::Cost::times(int count) const
+{
+    return {sends * count, waitsMs * count, ms * count};
+}
 
 OperationTimeBound OperationTimeBound::of(const KelvaraCom* link)
 {
@@ -54,57 +69,98 @@ int OperationTimeBound::lastWaitFrom(int timeout) const
 }
 
 // Every wait the link gives lies on the ladder from the default timeout or
-// on the one from the flash save's write.
+// on the one from the save to flash's write; a request starts on one of
+// their rungs, and the lowest has the longest ladder.
+int OperationTimeBound::triesOfRequest() const
+{
+    return std::max(sendsFrom(defaultTimeout), sendsFrom(KelvaraCom::flashSaveTimeoutMs));
+}
+
 int OperationTimeBound::longestWait() const
 {
     return std::max(lastWaitFrom(defaultTimeout), lastWaitFrom(KelvaraCom::flashSaveTimeoutMs));
 }
 
-qint64 OperationTimeBound::request() const
+qint64 OperationTimeBound::ladderSumFrom(int timeout) const
 {
-    const qint64 wait = longestWait();
-    const int sends =
-        std::max(sendsFrom(defaultTimeout), sendsFrom(KelvaraCom::flashSaveTimeoutMs));
-    const qint64 frameMs = baudRate > 0
+    qint64 sum = 0;
+    for (timeout = std::max(1, timeout); timeout <= maxTimeout; timeout = doubled(timeout))
+        sum += timeout;
+    return sum + timeout;
+}
+
+// A line that keeps carrying bytes holds a request maxQuietLineWaits
+// windows at most; one that falls quiet just before then takes one more.
+qint64 OperationTimeBound::quietLine() const
+{
+    return qint64(KelvaraCom::maxQuietLineWaits + 1) * longestWait();
+}
+
+qint64 OperationTimeBound::frameMs() const
+{
+    return baudRate > 0
         ? (qint64(largestRequestBytes) * bitsPerByte * 1000 + baudRate - 1) / baudRate
         : 0;
-    // Waits that double from send to send add up to less than twice the
-    // last one, wherever on the ladder the request starts.
-    const qint64 quietLine = (KelvaraCom::maxQuietLineWaits + 1) * wait;
-    return quietLine + 2 * wait + sends * frameMs;
 }
 
-// A try of the check whose read fails is followed by another as often as
-// a frame is sent again.
-int OperationTimeBound::requestsOfCheck() const
+OperationTimeBound::Cost OperationTimeBound::request() const
 {
-    return sendsFrom(defaultTimeout) * identityReads;
+    const int tries = triesOfRequest();
+    Cost cost;
+    cost.sends = tries * (identityReads + 1);
+    cost.waitsMs = qint64(identityReads + 1)
+        * std::max(ladderSumFrom(defaultTimeout), ladderSumFrom(KelvaraCom::flashSaveTimeoutMs));
+    cost.ms = cost.waitsMs + (tries + 1) * quietLine() + cost.sends * frameMs();
+    return cost;
 }
 
-int OperationTimeBound::requestsOfIdentifiedFrame(int timeout) const
+// Each time it is begun: its blocks, the identity registers beyond them
+// (all but the first read of an identity), and its blocks read again once
+// it is known whose they are.
+int OperationTimeBound::readAllRequests() const
 {
-    return 1 + sendsFrom(timeout) * requestsOfCheck();
+    return (KelvaraCom::maxReadAllRepeats + 1) * (2 * readAllBlocks + identityReads - 1);
+}
+
+// The write of 511, its first read-back and those after a failed one, then
+// the read of the torque command or the check of the controller that
+// confirmed.
+int OperationTimeBound::flashSaveRequests()
+{
+    return 1 + 1 + KelvaraCom::flashSaveReadRetries + 1;
+}
+
+OperationTimeBound::Cost OperationTimeBound::readAll() const
+{
+    return request().times(readAllRequests());
+}
+
+OperationTimeBound::Cost OperationTimeBound::writes(int frames, bool savedToFlash) const
+{
+    Cost cost = request().times(frames);
+    if (savedToFlash)
+        cost += flashSave();
+    return cost;
+}
+
+OperationTimeBound::Cost OperationTimeBound::flashSave() const
+{
+    return request().times(flashSaveRequests());
+}
+
+// Never sent again, nor held for an identity check.
+OperationTimeBound::Cost OperationTimeBound::connectionCheck() const
+{
+    const int wait = longestWait();
+    return {1, wait, quietLine() + wait + frameMs()};
 }
 
 qint64 OperationTimeBound::oneRead() const
 {
-    return requestsOfIdentifiedFrame(defaultTimeout) * request();
-}
-
-int OperationTimeBound::writeRequests(bool savedToFlash) const
-{
-    int requests = requestsOfIdentifiedFrame(defaultTimeout);
-    if (savedToFlash) {
-        // The write of 511, its read-backs, then the identity check of the
-        // controller that confirmed or the read of the torque command.
-        requests += requestsOfIdentifiedFrame(KelvaraCom::flashSaveTimeoutMs);
-        requests += 1 + KelvaraCom::flashSaveReadRetries;
-        requests += requestsOfCheck();
-    }
-    return requests;
+    return request().ms;
 }
 
 qint64 OperationTimeBound::oneWrite(bool savedToFlash) const
 {
-    return writeRequests(savedToFlash) * request();
+    return writes(1, savedToFlash).ms;
 }

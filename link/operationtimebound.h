@@ -5,22 +5,70 @@
 
 class KelvaraCom;
 
-// The longest one read or one write of the link can take before the link
-// reports its outcome, counted from the link's own figures: every send of
-// the retransmission ladder with its frame's time on the line, the wait for
-// a quiet line before each new request, the identity check before a write
-// frame, or a read whose answer decides something, is sent first or again
-// (begun again from its first read as often as a frame is sent), and the
-// save to flash with the wait of its write and its read-backs. Far more
-// than an operation takes on a line that answers at all; a safety bound for
-// a caller that ends on the link's own outcome signals.
+// The most one operation of the link can cost before the link reports its
+// outcome, whatever comes back, counted from the link's own figures. A
+// safety bound for a caller that ends on the link's own outcome signals,
+// far more than an operation takes on a line that answers at all.
+//
+// One request (a block, a write frame, a read-back of 511) gets at most as
+// many sends without a good reply as the retransmission ladder allows from
+// the wait it starts with: its tries. The reads of the identity checks it
+// waits for are tries of it as much as its own sends are, and climb the
+// same ladder. Before each try the controller may have answered a whole
+// check, so a request makes at most tries x (identity reads + 1) sends.
+// No send waits longer than the rung it was sent on, and each rung is
+// climbed once, so its waits add up to at most (identity reads + 1) times
+// the sum of the ladder. Before a new request, once per send that got no
+// whole answer and once before the first, the link may wait for the line to
+// fall quiet, at most (maxQuietLineWaits + 1) times the longest wait.
+//
+// An operation is a number of requests: a read of one register one; a read
+// of all parameters its blocks, the identity registers beyond them and its
+// blocks read again, for each time it is begun; a write its frames, then
+// the save to flash (the write of 511, its read-backs, the read of the
+// torque command or the check of the controller that confirmed). A
+// connection check is one send.
 class OperationTimeBound
 {
 public:
+    // What an operation may cost at most: its sends, the waits the link
+    // gives them, and the time in all (the waits, quiet lines and the
+    // frames' time on the line).
+    struct Cost
+    {
+        int sends = 0;
+        qint64 waitsMs = 0;
+        qint64 ms = 0;
+
+        Cost& operator+=(const Cost& other);
+        Cost times(int count) const;
+    };
+
     // The link's timeouts and baud rate now; an identity takes the most
     // reads any controller's does.
     static OperationTimeBound of(const KelvaraCom* link);
     OperationTimeBound(int defaultTimeout, int maxTimeout, int baudRate, int identityReads);
+
+    // How often a frame first sent with this timeout goes out in all, and
+    // the wait of its last send.
+    int sendsFrom(int timeout) const;
+    int lastWaitFrom(int timeout) const;
+
+    // Sends without a good reply one request may get, the identity check's
+    // reads among them.
+    int triesOfRequest() const;
+    Cost request() const;
+    // Requests of one read of all parameters, every time it is begun.
+    int readAllRequests() const;
+    // Requests of the save to flash after a write.
+    static int flashSaveRequests();
+
+    Cost readAll() const;
+    // A write batch of this many frames, followed by the save to flash when
+    // savedToFlash.
+    Cost writes(int frames, bool savedToFlash) const;
+    Cost flashSave() const;
+    Cost connectionCheck() const;
 
     // Milliseconds: a read of a few registers whose answer decides
     // something; a write of one register, followed by the save to flash
@@ -28,26 +76,11 @@ public:
     qint64 oneRead() const;
     qint64 oneWrite(bool savedToFlash) const;
 
-    // How often a frame first sent with this timeout goes out in all, and
-    // the wait of its last send.
-    int sendsFrom(int timeout) const;
-    int lastWaitFrom(int timeout) const;
-    // The most requests a write of one register can make, each with all
-    // its sends: the frame, the identity checks before its first send and
-    // each send again, and with savedToFlash those of the save to flash.
-    int writeRequests(bool savedToFlash) const;
-
 private:
     int longestWait() const;
-    // One request from the moment it is due: the quiet line, then every
-    // send with its wait and its frame's time on the line.
-    qint64 request() const;
-    // Requests of one frame that goes only to the identified controller (a
-    // write, or a read whose answer decides something) first sent with
-    // this timeout.
-    int requestsOfIdentifiedFrame(int timeout) const;
-    // Requests of one identity check, every try of it.
-    int requestsOfCheck() const;
+    qint64 ladderSumFrom(int timeout) const;
+    qint64 quietLine() const;
+    qint64 frameMs() const;
 
     int defaultTimeout;
     int maxTimeout;

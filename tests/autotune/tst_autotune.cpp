@@ -558,18 +558,20 @@ private slots:
         QTest::addColumn<int>("clockScale");
         // On test time 4 times faster: the spin's 20 s limit takes 5000 ms
         // from the first send of the start, a measurement's 5 s 1250 ms. The
-        // start is lost, and so are the first three reads of the identity
-        // check that follows; it goes out again 1.6 s after its first send.
+        // start is lost, and so are the first two reads of the identity
+        // check that follows, three of its four tries; it goes out again
+        // 0.8 s after its first send.
         QTest::newRow("spin, in time after its lost start")
-            << true << motor([](MotorBehaviour& m) { m.spinMs = 2000; }) << QList<int>{2, 2} << 4
+            << true << motor([](MotorBehaviour& m) { m.spinMs = 2000; }) << QList<int>{2, 2} << 3
             << "success" << 4;
         QTest::newRow("spin cut short by its lost start")
-            << true << motor([](MotorBehaviour& m) { m.spinMs = 4300; }) << QList<int>{2, 2, 0} << 4
+            << true << motor([](MotorBehaviour& m) { m.spinMs = 4300; }) << QList<int>{2, 2, 0} << 3
             << "error 7" << 4;
-        // The limit passes before the start goes out again: it is not sent.
+        // At 8 times faster the limit (625 ms) passes before the start goes
+        // out again: it is not sent.
         QTest::newRow("measurement cut short by its lost start")
-            << false << motor([](MotorBehaviour& m) { m.staticMs = 700; }) << QList<int>{1, 0} << 4
-            << "error 5" << 4;
+            << false << motor([](MotorBehaviour& m) { m.staticMs = 700; }) << QList<int>{1, 0} << 3
+            << "error 5" << 8;
         // The start alone is lost three times; each send after a silence
         // follows an identity check of 250 ms: the sends go at 0, 500, 1250
         // and 2500 ms, the fourth waiting 2000 ms for the answer. At 3 times

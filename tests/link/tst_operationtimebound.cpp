@@ -1,13 +1,47 @@
 // The time bound of a link operation against the link itself, on the
 // controller simulator: the ladder it counts is the one the link sends, and
-// an operation that goes as badly as a line allows makes no more requests
-// than it counts. Judged from the simulator's log, never from the clock.
+// an operation that goes as badly as a line allows, whatever the controller
+// answers from any of its requests on, makes no more sends than it counts.
+// Judged from the simulator's log and the link's waits, never from the
+// clock.
 
 #include "operationtimebound.h"
 #include "parameter.h"
 #include "simulatedlink.h"
 
 #include <QtTest>
+
+#include <functional>
+
+namespace {
+
+const int serialNumberAddress = 238; // of the sample, below firmware 6000
+
+// How the controller answers from a request on, for good.
+void answerFromNowOn(ControllerSimulator& sim, const QString& pattern)
+{
+    if (pattern == "short")
+        sim.shortenReplies(1, ControllerSimulator::Forever);
+    else if (pattern == "long")
+        sim.lengthenReplies(1, ControllerSimulator::Forever);
+    else if (pattern == "exception")
+        sim.replyWithException(2, ControllerSimulator::Forever);
+    else if (pattern == "silence")
+        sim.setSilent(true);
+    // Whole replies with a bad CRC after a silence, which the identity
+    // check stands in.
+    else if (pattern == "spoiled after a silence") {
+        sim.silenceNextRequests(1);
+        sim.corruptCrc(ControllerSimulator::Forever);
+    }
+    // Another controller behind the cable, which moved in a silence.
+    else if (pattern == "another controller") {
+        sim.silenceNextRequests(1);
+        sim.setRegisterValue(serialNumberAddress, sim.registerValue(serialNumberAddress) ^ 0x5A5A);
+    }
+}
+
+} // namespace
 
 class TestOperationTimeBound : public QObject
 {
@@ -77,11 +111,104 @@ private slots:
         QCOMPARE(sendsOfSilent, bound.sendsFrom(ladderStart));
         // One before each send again; every other request answered at once.
         QCOMPARE(identityChecks, sendsOfSilent - 1);
-        const int requestCount = requests.size() - (sendsOfSilent - 1);
-        QVERIFY2(requestCount <= bound.writeRequests(true),
-                 qPrintable(QString("%1 requests, %2 counted")
-                                .arg(requestCount)
-                                .arg(bound.writeRequests(true))));
+        QVERIFY2(requests.size() <= bound.writes(1, true).sends,
+                 qPrintable(QString("%1 sends, %2 counted")
+                                .arg(requests.size())
+                                .arg(bound.writes(1, true).sends)));
+    }
+
+    // Whatever the controller answers from any request of an operation on,
+    // the operation comes back to rest within its bound, counted in the
+    // sends the controller received and in the waits the link gave them.
+    void everyOperationEnds_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<int>("from"); // the request the pattern starts at
+        QTest::addColumn<QString>("pattern");
+        // Requests of each operation when all goes well.
+        const QVector<QPair<QString, int>> operations = {
+            {"read", 1},  {"deciding read", 1}, {"read-all", 5}, {"save", 3},
+            {"flash", 2}, {"check", 1},         {"poll", 1}};
+        for (const auto& operation : operations) {
+            for (int from = 1; from <= operation.second; ++from) {
+                for (const QString pattern : {"short", "long", "exception", "silence",
+                                              "another controller", "spoiled after a silence"})
+                    QTest::addRow("%s from request %d, %s", qPrintable(operation.first), from,
+                                  qPrintable(pattern))
+                        << operation.first << from << pattern;
+            }
+        }
+    }
+    void everyOperationEnds()
+    {
+        QFETCH(QString, operation);
+        QFETCH(int, from);
+        QFETCH(QString, pattern);
+        SimulatedLink t(20);
+        KelvaraCom* link = t.link.get();
+        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        link->readAll();
+        QVERIFY(t.waitFor("readAllComplete"));
+        t.sim.clearLog();
+        const OperationTimeBound bound = OperationTimeBound::of(link);
+        qint64 waitsMs = 0;
+        QObject counter;
+        QObject::connect(link, &KelvaraCom::frameSent, &counter,
+                         [&] { waitsMs += link->getTimeoutTime(); });
+        int wholeReplies = from - 1;
+        if (wholeReplies == 0)
+            answerFromNowOn(t.sim, pattern);
+        QObject::connect(&t.sim, &ControllerSimulator::replySent, &counter, [&] {
+            if (wholeReplies > 0 && --wholeReplies == 0)
+                answerFromNowOn(t.sim, pattern);
+        });
+
+        const QMap<QString, std::function<OperationTimeBound::Cost()>> operations = {
+            {"read",
+             [&] {
+                 link->oneRead(71);
+                 return bound.request();
+             }},
+            {"deciding read",
+             [&] {
+                 link->queueDecidingRead(71, 1);
+                 return bound.request();
+             }},
+            {"read-all",
+             [&] {
+                 link->readAll();
+                 return bound.readAll();
+             }},
+            {"save",
+             [&] {
+                 t.model->getParameter(229)->setValue(30.5);
+                 link->writeAll();
+                 return bound.writes(1, true);
+             }},
+            {"flash",
+             [&] {
+                 link->flashSaveAutotune();
+                 return bound.flashSave();
+             }},
+            {"check",
+             [&] {
+                 link->checkConnection();
+                 return bound.connectionCheck();
+             }},
+            {"poll", [&] {
+                 link->pollStatus(258, 74);
+                 return bound.request();
+             }}};
+        const OperationTimeBound::Cost cost = operations.value(operation)();
+        QVERIFY(link->getMode() != KelvaraCom::IdleMode);
+        // A link that goes beyond its bound has failed already.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            link->getMode() == KelvaraCom::IdleMode || t.sim.requestCount() > cost.sends, 60000);
+        QVERIFY2(
+            t.sim.requestCount() <= cost.sends,
+            qPrintable(QString("%1 sends, %2 counted").arg(t.sim.requestCount()).arg(cost.sends)));
+        QVERIFY2(waitsMs <= cost.waitsMs,
+                 qPrintable(QString("%1 ms of waits, %2 counted").arg(waitsMs).arg(cost.waitsMs)));
     }
 };
 

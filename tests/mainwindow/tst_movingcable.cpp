@@ -373,16 +373,22 @@ private slots:
         QTest::addColumn<TriggerFrame>("frame");
         QTest::addColumn<int>("flashOfB");
         QTest::addColumn<int>("torqueOfB");
+        QTest::addColumn<int>("silentMs"); // of the move
+        // The write of 511 gets two tries at this timeout, the check's read
+        // after its wait the second: B is on the cable by then.
+        const int withinTheWrite = KelvaraCom::flashSaveTimeoutMs / 2;
         QTest::newRow("write of 511")
-            << Trigger::writeTo(flashSaveAddress) << TriggerFrame::Lost << 0 << 0;
+            << Trigger::writeTo(flashSaveAddress) << TriggerFrame::Lost << 0 << 0 << withinTheWrite;
         QTest::newRow("write of 511 reaching A, its answer lost")
-            << Trigger::writeTo(flashSaveAddress) << TriggerFrame::ToOld << 0 << 0;
+            << Trigger::writeTo(flashSaveAddress) << TriggerFrame::ToOld << 0 << 0
+            << withinTheWrite;
         QTest::newRow("read-back, B saved before")
-            << Trigger::readAt(flashSaveAddress) << TriggerFrame::Lost << flashSaved << 0;
+            << Trigger::readAt(flashSaveAddress) << TriggerFrame::Lost << flashSaved << 0
+            << quickMoveMs;
         QTest::newRow("read-back, B never saved")
-            << Trigger::readAt(flashSaveAddress) << TriggerFrame::Lost << 0 << 0;
+            << Trigger::readAt(flashSaveAddress) << TriggerFrame::Lost << 0 << 0 << quickMoveMs;
         QTest::newRow("read-back, B's motor running")
-            << Trigger::readAt(flashSaveAddress) << TriggerFrame::Lost << 0 << 500;
+            << Trigger::readAt(flashSaveAddress) << TriggerFrame::Lost << 0 << 500 << quickMoveMs;
     }
     // The values reached A; the save to flash, or its read-back, goes out as
     // the cable moves to B. The save is not confirmed, whatever B's 511 or
@@ -396,6 +402,7 @@ private slots:
         QFETCH(TriggerFrame, frame);
         QFETCH(int, flashOfB);
         QFETCH(int, torqueOfB);
+        QFETCH(int, silentMs);
         CableRig rig;
         QVERIFY(rig.start(controllerA, defaultTimeout));
         rig.quickenOnceBIsFound();
@@ -405,7 +412,7 @@ private slots:
         const QString maxSpeed = rig.parameter(maxSpeedAddress)->getName();
         rig.edit(kvAddress, 15.0);
         rig.edit(maxSpeedAddress, 41.0);
-        QVERIFY(rig.bench.moveToB(trigger, quickMoveMs, frame));
+        QVERIFY(rig.bench.moveToB(trigger, silentMs, frame));
         ModalWatcher watcher;
         QSignalSpy saved(rig.link(), &KelvaraCom::flashSaveComplete);
         rig.button("saveParamsBasic")->click();

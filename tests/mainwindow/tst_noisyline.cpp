@@ -131,6 +131,51 @@ private slots:
         QCOMPARE(registersUnlike(*w.model(), *w.simulator, true), QStringList());
     }
 
+    void repliesCutShortEndTheRead_data()
+    {
+        QTest::addColumn<int>("wholeBlocks"); // blocks of Read Parameters answered whole
+        for (int blocks = 0; blocks <= 3; ++blocks)
+            QTest::addRow("after %d whole blocks", blocks) << blocks;
+    }
+    // From a block of Read Parameters on, every reply comes a byte short:
+    // the read ends in one "Read Fail" box that tells of a line spoiling
+    // the replies, after the tries the ladder allows, the identity check's
+    // reads the block waited for among them, and the status line stops
+    // saying "Communicating...".
+    void repliesCutShortEndTheRead()
+    {
+        QFETCH(int, wholeBlocks);
+        SimulatedWindow w;
+        QVERIFY(w.start());
+        w.find<QTimer>("monitorTimer")->stop();
+        ModalWatcher watcher;
+        w.simulator->clearLog();
+        int whole = wholeBlocks;
+        QObject cutter;
+        const auto cutFromNowOn = [&] {
+            w.simulator->shortenReplies(1, ControllerSimulator::Forever);
+        };
+        if (whole == 0)
+            cutFromNowOn();
+        connect(w.simulator.get(), &ControllerSimulator::replySent, &cutter, [&] {
+            if (whole > 0 && --whole == 0)
+                cutFromNowOn();
+        });
+        w.window->onReadAllClicked();
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.count() > 0 && waitIdle(w.window.get(), 0), 30000);
+        QCOMPARE(watcher.titles(), QStringList("Read Fail"));
+        const QString text = watcher.texts().constFirst();
+        QVERIFY2(text.contains("the line spoiled its replies, and none came whole after 4 tries"),
+                 qPrintable(text));
+        QVERIFY(statusText(w.window.get()) != "Communicating...");
+        // Nothing more was sent than those four tries: the block's own
+        // sends and the identity check's reads after the first.
+        int cut = 0;
+        for (const auto& entry : w.simulator->frameLog())
+            cut += entry.direction == ControllerSimulator::Request && !entry.note.isEmpty() ? 1 : 0;
+        QCOMPARE(cut, 4);
+    }
+
     // A line that spoils a tenth of the replies (a byte changed, a reply
     // lost or a byte lost): every Read Parameters completes, with no box,
     // and a block is read again only when its own reply was spoiled: the

@@ -1,14 +1,20 @@
 // The request engine of the link against a hostile controller on a
 // pseudo-terminal. The input is a handful of operations of the suite
-// (reads, writes, read-all, write-all, fault clear, connection check, flash
-// save, edits) followed by the controller's script (see ScriptedController).
+// (reads, reads whose answer decides something, status polls, writes,
+// read-all, write-all, fault clear, connection check, flash save, edits)
+// followed by the controller's script (see ScriptedController), which may
+// end in a way of answering that lasts: a byte short or long, a refusal,
+// another controller, silence, or these in turn.
 //
-// Asserted: the link always comes back to rest; a reply is never taken for
-// the answer to another request; a failure report keeps its order
+// Asserted: the link always comes back to rest, within the bound of the
+// operations asked for (OperationTimeBound), counted in sends and in the
+// waits it gave them, never by the clock; a reply is never taken for the
+// answer to another request; a failure report keeps its order
 // (enableSaveButtons(true), comError(), errorMessage()).
 #include "fuzzsupport.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
+#include "operationtimebound.h"
 #include "parameter.h"
 #include "scriptedcontroller.h"
 
@@ -21,7 +27,9 @@
 namespace {
 
 const int unitMs = 10; // the link's default timeout here
-const int restLimitMs = 30000;
+// Far beyond any bound here: only a link that hangs without sending runs
+// into it.
+const int restLimitMs = 60000;
 const int maxOperations = 4;
 
 enum Operation {
@@ -35,6 +43,8 @@ enum Operation {
     Edit,
     IgnoreConnectionFails,
     QueueReads,
+    DecidingRead,
+    StatusPoll,
     OperationCount
 };
 
@@ -44,17 +54,32 @@ struct Session
     std::unique_ptr<KelvaraCom> link;
     ScriptedController* controller;
     QStringList events;
+    // What the operations asked for may cost at most, and what they cost.
+    OperationTimeBound::Cost bound;
+    int sends = 0;
+    qint64 waitsMs = 0;
 };
 
-// Runs the event loop until the link is at rest: no exchange under way and
-// nothing waiting. A link that never gets there is a finding.
-void waitForRest(KelvaraCom* link)
+void checkBound(const Session& session)
 {
+    if (session.sends > session.bound.sends)
+        FuzzSupport::finding("more sends than the operations' bound");
+    if (session.waitsMs > session.bound.waitsMs)
+        FuzzSupport::finding("longer waits than the operations' bound");
+}
+
+// Runs the event loop until the link is at rest: no exchange under way and
+// nothing waiting. A link that never gets there, or goes beyond the bound
+// on its way, is a finding.
+void waitForRest(Session& session)
+{
+    KelvaraCom* link = session.link.get();
     QElapsedTimer elapsed;
     elapsed.start();
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        checkBound(session);
         if (link->getMode() == KelvaraCom::IdleMode)
             loop.quit();
         else if (elapsed.elapsed() > restLimitMs)
@@ -62,6 +87,16 @@ void waitForRest(KelvaraCom* link)
     });
     poll.start(1);
     loop.exec();
+}
+
+// Every send, and the wait it was given.
+void countSends(Session& session)
+{
+    KelvaraCom* link = session.link.get();
+    QObject::connect(link, &KelvaraCom::frameSent, [&session, link] {
+        ++session.sends;
+        session.waitsMs += link->getTimeoutTime();
+    });
 }
 
 void record(Session& session, bool hexReplies)
@@ -77,7 +112,9 @@ void record(Session& session, bool hexReplies)
     QObject::connect(
         link, &KelvaraCom::errorMessage, [&events](const QString& title, const QString&) {
             const int at = events.size();
-            if (title != "Read Fail" && title != "Write Fail" && title != "Save to Flash Fail")
+            if (title != "Read Fail" && title != "Write Fail"
+                && title != QLatin1String(KelvaraCom::flashSaveFailTitle)
+                && title != QLatin1String(KelvaraCom::otherControllerTitle))
                 FuzzSupport::finding("a failure report with an unknown title");
             const bool afterError = (at >= 1 && events.at(at - 1) == "comError")
                 || (at >= 2 && events.at(at - 1) == "readAllComplete"
@@ -108,6 +145,7 @@ int addressFrom(quint8 high, quint8 low)
 void perform(Session& session, FuzzSupport::ByteReader& input)
 {
     KelvaraCom* link = session.link.get();
+    const OperationTimeBound bound = OperationTimeBound::of(link);
     const quint8 kind = input.take();
     const quint8 high = input.take();
     const quint8 low = input.take();
@@ -116,26 +154,34 @@ void perform(Session& session, FuzzSupport::ByteReader& input)
     const int count = extra & 0x7F;
     switch ((kind & 0x7F) % OperationCount) {
     case Read:
+        session.bound += bound.request();
         link->oneRead(address, count);
         break;
     case Write:
+        session.bound += bound.writes(1, true);
         link->oneWrite(address, count);
         break;
     case ReadAll:
+        session.bound += bound.readAll();
         link->readAll();
         break;
     case WriteAll:
+        session.bound += bound.writes(session.model->getUnsavedValues().size(), true);
         link->writeAll();
         break;
     case CheckConnection:
+        session.bound += bound.connectionCheck();
         link->checkConnection();
         break;
     case ClearFaults:
+        session.bound += bound.writes(1, true);
+        session.bound += bound.request();
         link->clearFaults();
         break;
     case FlashSave:
         // The autotune asks for it only with the link at rest.
-        waitForRest(link);
+        waitForRest(session);
+        session.bound += bound.flashSave();
         link->flashSaveAutotune();
         break;
     case Edit:
@@ -145,12 +191,21 @@ void perform(Session& session, FuzzSupport::ByteReader& input)
         link->ignoreConnectionFails(extra & 1);
         break;
     case QueueReads:
+        session.bound += bound.request().times(2);
         link->queueMultipleReads({qMakePair(count, address), qMakePair(1 + low % 4, 256)});
+        break;
+    case DecidingRead:
+        session.bound += bound.request();
+        link->queueDecidingRead(address, count);
+        break;
+    case StatusPoll:
+        session.bound += bound.request();
+        link->pollStatus(address, count);
         break;
     }
     // Now and then the next operation comes while this one is under way.
     if (!(kind & 0x80))
-        waitForRest(link);
+        waitForRest(session);
 }
 
 } // namespace
@@ -177,10 +232,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     session.link->setDefaultTimeout(unitMs);
     session.link->showHexMessage(hexReplies);
     record(session, hexReplies);
+    countSends(session);
 
     for (int i = 0; i < operations; ++i)
         perform(session, input);
-    waitForRest(session.link.get());
+    waitForRest(session);
 
     session.link.reset();
     controller.reset();

@@ -31,8 +31,18 @@ enum Step {
     LyingReply,
     ReplyThenLateGarbage,
     Vanish,
+    // Every request from here on, whatever the script holds after it.
+    ShortForever,
+    LongForever,
+    RefusalForever,
+    OtherControllerForever,
+    SilenceForever,
+    SpoiledForever, // a bad CRC
+    MixForever,     // the six above in turn
     StepCount
 };
+
+const int mixedSteps = MixForever - ShortForever;
 
 int count(const QByteArray& request)
 {
@@ -57,7 +67,7 @@ int requestLength(const QByteArray& bytes)
     return bytes.size() < 6 ? 0 : 9 + 2 * count(bytes);
 }
 
-QByteArray goodReply(const QByteArray& request)
+QByteArray goodReply(const QByteArray& request, bool otherController = false)
 {
     QByteArray reply = request.left(2);
     if (quint8(request.at(1)) == SimModbus::WriteMultipleRegisters)
@@ -65,7 +75,9 @@ QByteArray goodReply(const QByteArray& request)
     const int registers = count(request);
     reply.append(char((registers * 2) & 0xFF));
     for (int i = 0; i < registers; ++i) {
-        const quint16 value = ScriptedController::registerValue(address(request) + i);
+        const int at = address(request) + i;
+        const quint16 value = otherController ? ScriptedController::otherControllersValue(at)
+                                              : ScriptedController::registerValue(at);
         reply.append(char(value >> 8));
         reply.append(char(value & 0xFF));
     }
@@ -104,6 +116,13 @@ quint16 ScriptedController::registerValue(int address)
     if (address == torqueCommandAddress)
         return 0;
     return quint16(quint32(address & 0xFFFF) * 40503u + 0x1234u);
+}
+
+quint16 ScriptedController::otherControllersValue(int address)
+{
+    // The serial numbers below firmware 6000 and from 6000 on.
+    const quint16 value = registerValue(address);
+    return address == 238 || address == 2017 ? quint16(value ^ 0x5A5A) : value;
 }
 
 bool ScriptedController::start()
@@ -217,12 +236,22 @@ QByteArray ScriptedController::garbage(int count)
 
 void ScriptedController::answer(const QByteArray& request)
 {
+    if (m_forever >= 0) {
+        answerForever(request);
+        return;
+    }
     const QByteArray good = goodReply(request);
     if (m_position >= m_script.size()) {
         send(request, good, 0);
         return;
     }
     const quint8 step = take() % StepCount;
+    if (step >= ShortForever) {
+        m_forever = step;
+        m_foreverCount = take();
+        answerForever(request);
+        return;
+    }
     const quint8 parameter = take();
     // Within half the shortest wait, or later than it (below 1.3 units).
     const qint64 early = m_unitMs * (parameter % 50) / 100;
@@ -278,6 +307,38 @@ void ScriptedController::answer(const QByteArray& request)
     case Vanish:
         closeTerminal();
         break;
+    }
+}
+
+// At once, as a controller answers; the kind of a mix goes round from the
+// step's parameter.
+void ScriptedController::answerForever(const QByteArray& request)
+{
+    int step = m_forever;
+    if (step == MixForever)
+        step = ShortForever + m_foreverCount++ % mixedSteps;
+    const QByteArray good = goodReply(request);
+    switch (step) {
+    case ShortForever:
+        send(request, good.left(good.size() - 1), 0);
+        break;
+    case LongForever:
+        send(request, good + char(0), 0);
+        break;
+    case RefusalForever:
+        send(request, SimModbus::exceptionReply(slave, quint8(request.at(1)), 2), 0);
+        break;
+    case OtherControllerForever:
+        send(request, goodReply(request, true), 0);
+        break;
+    case SilenceForever:
+        break;
+    case SpoiledForever: {
+        QByteArray spoilt = good;
+        spoilt[spoilt.size() - 1] = char(spoilt.at(spoilt.size() - 1) ^ 0x5A);
+        send(request, spoilt, 0);
+        break;
+    }
     }
 }
 

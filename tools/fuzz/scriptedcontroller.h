@@ -13,8 +13,11 @@
 // each request it receives takes the next step of the script (a good reply,
 // silence, a late, cut-off, corrupted, foreign or lying reply, garbage, a
 // refusal, or the terminal vanishing). Once the script is used up it
-// answers every request well. It serves from a thread of its own, so its
-// timing does not depend on the link's event loop.
+// answers every request well, unless a step said how it answers from then
+// on: a byte short or long, with a refusal, as another controller (other
+// serial numbers), not at all, with a bad CRC, or each of these in turn. It serves from a
+// thread of its own, so its timing does not depend on the link's event
+// loop.
 //
 // Every step writes its bytes at one moment, except a good reply followed
 // by late garbage. A late reply is never later than 1.3 units after its
@@ -38,6 +41,8 @@ public:
 
     // What the controller holds; a read answers these values.
     static quint16 registerValue(int address);
+    // What another controller holds: other serial numbers.
+    static quint16 otherControllersValue(int address);
 
 private:
     struct Pending
@@ -49,6 +54,7 @@ private:
     void serve();
     void takeRequests();
     void answer(const QByteArray& request);
+    void answerForever(const QByteArray& request);
     void send(const QByteArray& request, const QByteArray& bytes, qint64 delayMs);
     void writeDue();
     void closeTerminal();
@@ -58,6 +64,8 @@ private:
 
     QByteArray m_script;
     int m_position = 0;
+    int m_forever = -1; // the step every request takes once the script has ended
+    int m_foreverCount = 0;
     int m_unitMs;
     int m_masterFd = -1;
     int m_slaveFd = -1;

@@ -721,8 +721,9 @@ private slots:
         QTest::newRow("spin") << true << CableAdapter::Trigger::readAt(481).nth(2);
         QTest::newRow("winding measurement") << false << CableAdapter::Trigger::readAt(282).nth(2);
     }
-    // A's run never ends by itself. The cable moves to B 0.3 s into a
-    // silence during a poll of the run, and B is refused the test's read.
+    // A's run never ends by itself. The cable moves to B 0.1 s into a
+    // silence during a poll of the run, well inside the tries of the poll
+    // (40 ms at first), and B is refused the test's read.
     // The window reads B; the cable comes back to A and the window reads
     // A: the stop goes to A right after the first read of it, and B never
     // gets one. The wizard tells that the stop is owed, then that it
@@ -741,7 +742,7 @@ private slots:
             button(wizard, "next")->click();
         }
         QSignalSpy refused(&t.link, &KelvaraCom::otherControllerAnswered);
-        QVERIFY(t.bench.moveOn(move, t.bench.b.get(), 300));
+        QVERIFY(t.bench.moveOn(move, t.bench.b.get(), 100));
         QVERIFY(launch(wizard));
         QVERIFY(!refused.isEmpty());
         auto* note = shown<QLabel>(wizard, "controllerNote");

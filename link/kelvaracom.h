@@ -379,7 +379,8 @@ private:
         Idle,
     };
     enum class IdentityCheckState {
-        WaitingForReply, // to a read of identity registers
+        WaitingForReply,      // to a read of identity registers
+        SendingSafetyCommand, // a stop owed to the controller identified, sent first
         Idle,
     };
     // What the identity check lets go on once the controller is the one read.
@@ -505,6 +506,9 @@ private:
     bool isIdentityCheckReply() const;
     void takeIdentityAnswer(int address, int count, const QByteArray& reply);
     void takeCheckedIdentity(const ControllerIdentity& identity);
+    void sendSafetyCommandInCheck();
+    void goOnAfterSafetyCommand();
+    void goOnAfterIdentityCheck();
     bool clearedFrameWouldWait() const;
     bool wouldWaitForQuietLine() const;
     void endIdentityCheck();

@@ -227,6 +227,11 @@ void KelvaraCom::takeIdentityAnswer(int address, int count, const QByteArray& re
 
 void KelvaraCom::identityCheckWrapper()
 {
+    if (identityCheckState == IdentityCheckState::SendingSafetyCommand) {
+        if (takeJudgement(identityCheckRequest))
+            goOnAfterSafetyCommand();
+        return;
+    }
     if (identityCheckState != IdentityCheckState::WaitingForReply
         || !takeJudgement(identityCheckRequest))
         return;
@@ -249,33 +254,90 @@ void KelvaraCom::identityCheckWrapper()
 // The verdict of a try whose every read was answered at once. What it
 // clears goes out now; were it to wait for a quiet line first, the cable
 // could move meanwhile, so the controller is identified again instead.
+// A stop owed to the controller identified, which a handler of
+// controllerIdentified() puts first, goes out before anything the check
+// decides: a write, a read, a block or a save to flash sent or sent again,
+// or the refusal that empties the queues.
 void KelvaraCom::takeCheckedIdentity(const ControllerIdentity& identity)
 {
+    const bool readController = gate->takeIdentity(identity);
     if (afterIdentityCheck == AfterIdentityCheck::ResendReadAllBlock) {
-        endIdentityCheck();
-        gate->takeIdentity(identity);
         epochs->identify(identity);
-        emit controllerIdentified(identity);
+    } else if (readController && clearedFrameWouldWait()) {
+        gate->raiseDoubt();
+        beginIdentityCheckAgain();
+        return;
+    }
+    emit controllerIdentified(identity);
+    // A handler may have dropped the work the check stood before.
+    if (identityCheckState != IdentityCheckState::WaitingForReply)
+        return;
+    if (safetyCommandWaits()) {
+        sendSafetyCommandInCheck();
+        return;
+    }
+    goOnAfterIdentityCheck();
+}
+
+// The stop is a try of the request the check stands before, on its
+// ladder, as the check's reads are.
+void KelvaraCom::sendSafetyCommandInCheck()
+{
+    const QByteArray frame = nextWriteFrame();
+    writeQueue.removeFirst();
+    writeCommands.removeFirst();
+    identityCheckState = IdentityCheckState::SendingSafetyCommand;
+    mode = WriteMode;
+    const int rung = timer->ladderRung();
+    if (!sendWrite(frame)) {
+        goOnAfterSafetyCommand();
+        return;
+    }
+    timer->setLadderRung(rung);
+    identityCheckRequest = requestInFlight;
+}
+
+// The stop has been judged. A refusal stands whatever became of it. What
+// the check cleared goes on only if the controller answered the stop at
+// its first send: after a silence the cable may have moved again.
+void KelvaraCom::goOnAfterSafetyCommand()
+{
+    identityCheckState = IdentityCheckState::WaitingForReply;
+    mode = ReadMode;
+    const bool anotherController = afterIdentityCheck != AfterIdentityCheck::ResendReadAllBlock
+        && !check->identity().isSameController(gate->trusted());
+    if (anotherController) {
+        goOnAfterIdentityCheck();
+        return;
+    }
+    if (status != StatusSuccess && status != StatusInvalidSerialPort) {
+        failAfterIdentityCheck();
+        return;
+    }
+    if (requestResent || clearedFrameWouldWait()) {
+        gate->raiseDoubt();
+        beginIdentityCheckAgain();
+        return;
+    }
+    goOnAfterIdentityCheck();
+}
+
+// The controller identified is the one that was read, or the check left
+// the doubt: another one answers.
+void KelvaraCom::goOnAfterIdentityCheck()
+{
+    endIdentityCheck();
+    if (afterIdentityCheck == AfterIdentityCheck::ResendReadAllBlock) {
         if (epochs->holdsTwoControllers())
             beginReadAllAgain();
         else
             resendHeldFrame();
         return;
     }
-    if (!gate->takeIdentity(identity)) {
-        endIdentityCheck();
-        emit controllerIdentified(identity);
+    if (gate->isInDoubt())
         refuseWriteToAnotherController();
-        return;
-    }
-    if (clearedFrameWouldWait()) {
-        gate->raiseDoubt();
-        beginIdentityCheckAgain();
-        return;
-    }
-    endIdentityCheck();
-    emit controllerIdentified(identity);
-    continueAfterIdentityCheck();
+    else
+        continueAfterIdentityCheck();
 }
 
 // A frame sent again goes at once; a new request may wait for the line.

@@ -23,6 +23,15 @@
 
 Q_DECLARE_METATYPE(CableAdapter::Trigger)
 
+// How the controller a stop is owed to is identified again.
+enum class Identified {
+    ByRead,                    // the window's complete read of it
+    ByCheckBeforeSave,         // the identity check before a write, refused
+    ByCheckBeforeDecidingRead, // the one before a read whose answer decides
+    ByCheckInARead,            // the one before a block of a read sent again
+};
+Q_DECLARE_METATYPE(Identified)
+
 using Registers = QVector<quint16>;
 using Table = QList<int>;
 using Measurements = QList<QPair<double, double>>; // (Rs, Ls)
@@ -139,6 +148,29 @@ QByteArray requestAfterRead(BenchLink& t, const ControllerSimulator& controller)
             return frames.at(i + 1);
     }
     return QByteArray();
+}
+
+// The request the controller got right after the identity check's read
+// that identified it (the last of a run of them), from its request from on.
+QByteArray requestAfterCheck(const ControllerSimulator& controller, int from)
+{
+    const QByteArray checkRead = QByteArray::fromHex("010300ed0014"); // registers 237 to 256
+    const QVector<QByteArray> frames = controller.requests().mid(from);
+    for (int i = 0; i + 1 < frames.size(); ++i) {
+        if (frames.at(i).startsWith(checkRead) && !frames.at(i + 1).startsWith(checkRead))
+            return frames.at(i + 1);
+    }
+    return QByteArray("no check");
+}
+
+// Write frames the controller received other than the one given, from its
+// request from on.
+int writesOtherThan(const ControllerSimulator& controller, int from, const QByteArray& allowed)
+{
+    const QVector<QByteArray> frames = controller.requests().mid(from);
+    return int(std::count_if(frames.cbegin(), frames.cend(), [&](const QByteArray& frame) {
+        return frame.size() > 1 && frame.at(1) == 0x10 && !frame.startsWith(allowed);
+    }));
 }
 
 // A widget of the page on show (earlier pages may still await deletion).
@@ -718,20 +750,34 @@ private slots:
     {
         QTest::addColumn<bool>("spinning");
         QTest::addColumn<CableAdapter::Trigger>("move");
-        QTest::newRow("spin") << true << CableAdapter::Trigger::readAt(481).nth(2);
-        QTest::newRow("winding measurement") << false << CableAdapter::Trigger::readAt(282).nth(2);
+        QTest::addColumn<Identified>("identified");
+        const CableAdapter::Trigger pollOfSpin = CableAdapter::Trigger::readAt(481).nth(2);
+        const CableAdapter::Trigger pollOfMeasurement = CableAdapter::Trigger::readAt(282).nth(2);
+        QTest::newRow("spin") << true << pollOfSpin << Identified::ByRead;
+        QTest::newRow("winding measurement") << false << pollOfMeasurement << Identified::ByRead;
+        QTest::newRow("spin, the check before a Save")
+            << true << pollOfSpin << Identified::ByCheckBeforeSave;
+        QTest::newRow("winding measurement, the check before a deciding read")
+            << false << pollOfMeasurement << Identified::ByCheckBeforeDecidingRead;
+        QTest::newRow("spin, the check in a read of A")
+            << true << pollOfSpin << Identified::ByCheckInARead;
     }
     // A's run never ends by itself. The cable moves to B 0.1 s into a
     // silence during a poll of the run, well inside the tries of the poll
     // (40 ms at first), and B is refused the test's read.
-    // The window reads B; the cable comes back to A and the window reads
-    // A: the stop goes to A right after the first read of it, and B never
-    // gets one. The wizard tells that the stop is owed, then that it
-    // reached A.
+    // The window reads B; the cable comes back to A, which is identified
+    // again by the window's read of it, or by the check before the user's
+    // Save or a read whose answer decides something (both refused, B being
+    // the controller read). Or the cable comes back before B is read, and
+    // a block of the window's read of A is lost: the check before the block
+    // goes again identifies A. The stop is the very next request A gets,
+    // and B never gets one. The wizard tells that the stop is owed, then
+    // that it reached A.
     void stopOwedToTheControllerTested()
     {
         QFETCH(bool, spinning);
         QFETCH(CableAdapter::Trigger, move);
+        QFETCH(Identified, identified);
         BenchLink t;
         QVERIFY(t.start());
         t.keepRunsOfA();
@@ -749,18 +795,46 @@ private slots:
         QVERIFY(note);
         QVERIFY(note->text().contains("the stop will be sent to it as soon as it is identified"));
 
-        requestAfterRead(t, *t.bench.b);
+        if (identified != Identified::ByCheckInARead)
+            requestAfterRead(t, *t.bench.b);
         QVERIFY(t.bench.moveNow(t.bench.a.get()));
-        const QByteArray afterRead = requestAfterRead(t, *t.bench.a);
-        QVERIFY2(afterRead.startsWith(stopFrame), afterRead.toHex(' ').constData());
+        const int fromRequest = t.bench.a->requestCount();
+        QByteArray next;
+        if (identified == Identified::ByRead) {
+            next = requestAfterRead(t, *t.bench.a);
+        } else if (identified == Identified::ByCheckInARead) {
+            QVERIFY(t.bench.moveOn(CableAdapter::Trigger::readAt(250), t.bench.a.get(), 0));
+            requestAfterRead(t, *t.bench.a);
+            next = requestAfterCheck(*t.bench.a, fromRequest);
+        } else {
+            QSignalSpy failed(&t.link, &KelvaraCom::errorMessage);
+            // As the window does once a box is closed: the cable may have moved.
+            t.link.identifyBeforeNextWrite();
+            if (identified == Identified::ByCheckBeforeSave) {
+                Parameter* speed = t.model.getParameter(229);
+                speed->setValue(speed->getValue() + 1);
+                t.link.writeAll();
+            } else {
+                t.link.queueDecidingRead(477, 1);
+            }
+            QVERIFY(failed.wait(5000));
+            QCOMPARE(failed.first().first().toString(), QString("Another Controller"));
+            // The window reads the controller that answers, as after any refusal.
+            requestAfterRead(t, *t.bench.a);
+            next = requestAfterCheck(*t.bench.a, fromRequest);
+        }
+        QVERIFY2(next.startsWith(stopFrame), next.toHex(' ').constData());
         QTRY_COMPARE(int(t.bench.a->registerValue(481)), 0);
         QTRY_VERIFY(shown<QLabel>(wizard, "stopNote"));
+        // The run, then only its stop, however often it went.
         QList<int> runsOfA;
         for (const QByteArray& frame : t.bench.a->requests()) {
             if (frame.startsWith(QByteArray::fromHex("011001e1000102")))
                 runsOfA << quint8(frame.at(8));
         }
-        QCOMPARE(runsOfA, (QList<int>{spinning ? 2 : 1, 0}));
+        QVERIFY(runsOfA.size() >= 2 && runsOfA.takeFirst() == (spinning ? 2 : 1));
+        QCOMPARE(runsOfA.count(0), runsOfA.size());
+        QCOMPARE(writesOtherThan(*t.bench.a, fromRequest, stopFrame), 0);
         for (const QByteArray& frame : t.bench.b->requests())
             QCOMPARE(int(frame.at(1)), 3);
         wizard->close();

@@ -49,6 +49,11 @@ public:
     // The form's width widened for a logical horizontal DPI.
     static int widenedWidth(int width, int dpi);
 
+signals:
+    // The page told the user that these values stay marked until they are
+    // saved: the controller holds them outside its flash.
+    void toldStayMarked(const QList<int>& addresses);
+
 public slots:
     void cancel();
     void reject() override;

@@ -426,10 +426,13 @@ void AutotuneWizard::removeNotes()
 void AutotuneWizard::noteUnsavedValues(const QList<int>& addresses)
 {
     const QMap<int, int> unsaved = runner->getUnsavedValues();
+    QList<int> marked;
     QStringList names;
     for (const int address : addresses) {
-        if (unsaved.contains(address))
-            names << runner->getParameter(address)->getName();
+        if (!unsaved.contains(address))
+            continue;
+        marked << address;
+        names << runner->getParameter(address)->getName();
     }
     if (names.isEmpty())
         return;
@@ -437,4 +440,5 @@ void AutotuneWizard::noteUnsavedValues(const QList<int>& addresses)
                tr("Not saved to the controller's flash: %1. These values stay marked ** until you "
                   "save them.")
                    .arg(names.join(QStringLiteral(", "))));
+    emit toldStayMarked(marked);
 }

@@ -4,6 +4,9 @@
 // reconnection, and a cable moved from one controller to another on a port
 // path that stays.
 
+#include "autotunelink.h"
+#include "autotunewizard.h"
+#include "staticautotune.h"
 #include "windowfixture.h"
 
 using namespace WindowFixture;
@@ -83,6 +86,47 @@ class TestMainWindowLink : public QObject
             ->setValue(value);
     }
     bool marked(int address, int bit = -1) const { return f.label(address, bit).endsWith("**"); }
+    // On Basic Setup, or Advanced Setup for a register it alone shows.
+    bool markedOnAnyPage(int address) const
+    {
+        QWidget* row = f.row("displayParameters", address);
+        row = row ? row : f.row("advancedParameters", address);
+        return FormRows::rowLabel(row)->text().endsWith("**")
+            && f.model()->getUnsavedValues().contains(address);
+    }
+    // Kv typed, then the stationary test run in the wizard of the Autotune
+    // button, with no motor connected: it writes Kv and the other motor
+    // values, finds no motor and leaves what it wrote unsaved in flash, as
+    // its page says. The wizard is closed.
+    void failAutotuneAfterItsWrites(ModalWatcher& watcher, double kv)
+    {
+        const MotorBehaviour before = f.simulator->motorBehaviour();
+        MotorBehaviour motor = before;
+        motor.connected = false;
+        motor.staticMs = 120;
+        f.simulator->setMotorBehaviour(motor);
+        edit(72, kv);
+        bool noted = false;
+        watcher.onDialog = [&](QWidget* dialog) {
+            dialog->findChild<StaticAutotune*>()->setClock(acceleratedClock(20));
+            for (auto* launch : dialog->findChildren<QPushButton*>("launch")) {
+                if (launch->isVisibleTo(dialog))
+                    launch->click();
+            }
+            noted = QTest::qWaitFor(
+                [&] {
+                    auto* note = dialog->findChild<QLabel*>("unsavedNote");
+                    return note && note->text().contains("stay marked");
+                },
+                15000);
+            dialog->close();
+        };
+        button("autotuneWizard")->click();
+        f.simulator->setMotorBehaviour(before);
+        watcher.onDialog = nullptr;
+        QVERIFY(noted);
+    }
+
     // A window of its own; the test's window lets go of the port first.
     std::unique_ptr<MainWindow> freshWindow()
     {
@@ -305,6 +349,71 @@ private slots:
         QTEST(statusAtFailure, "status");
         // The connection check goes on once the box is closed.
         QVERIFY(f.find<QTimer>("monitorTimer")->isActive());
+    }
+
+    void marksToldToStayAfterARead_data()
+    {
+        QTest::addColumn<bool>("autotune");  // told by the wizard; else by Save to Flash Fail
+        QTest::addColumn<bool>("devScreen"); // its Read of the register; else Read Parameters
+        QTest::addColumn<bool>("held");      // the controller still holds the value
+        QTest::newRow("save to flash failed, Read Parameters, lost") << false << false << false;
+        QTest::newRow("autotune, Read Parameters, lost") << true << false << false;
+        QTest::newRow("autotune, Read Parameters, held") << true << false << true;
+    }
+    // A value written to the controller but not to its flash, which a box
+    // or the autotune wizard said stays marked: a Read, of every value or
+    // the Dev Screen's of the one, keeps its mark while the controller
+    // holds it, and names it as replaced when the controller does not
+    // (switched off since).
+    void marksToldToStayAfterARead()
+    {
+        QFETCH(bool, autotune);
+        QFETCH(bool, devScreen);
+        QFETCH(bool, held);
+        const int address = autotune ? 72 : 229;
+        const int flashRaw = f.simulator->registerValue(address);
+        ModalWatcher watcher;
+        if (autotune) {
+            failAutotuneAfterItsWrites(watcher, f.model()->getParameter(72)->getValue() + 1);
+            QCOMPARE(watcher.titles(), QStringList{"Wizard"});
+        } else {
+            edit(address, f.model()->getParameter(address)->getValue() + 1);
+            f.simulator->setFlashSaveFails(true);
+            button("saveParamsBasic")->click();
+            QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(), QStringList{"Save to Flash Fail"}, 8000);
+            f.simulator->setFlashSaveFails(false);
+        }
+        QVERIFY(waitIdle(f.window.get()));
+        QVERIFY(markedOnAnyPage(address) && f.simulator->registerValue(address) != flashRaw);
+        if (!held)
+            f.simulator->setRegisterValue(address, flashRaw);
+
+        if (devScreen) {
+            QSignalSpy done(f.window->link(), &KelvaraCom::comSuccess);
+            f.find<QSpinBox>("addressInput")->setValue(address);
+            f.find<QPushButton>("read")->click();
+            QVERIFY(done.wait(5000) && waitIdle(f.window.get()));
+        } else {
+            QVERIFY(f.readAll());
+        }
+        QCOMPARE(markedOnAnyPage(address), held);
+        QCOMPARE(f.model()->getParameter(address)->getRegisterValue(),
+                 int(f.simulator->registerValue(address)));
+        if (held) {
+            QCOMPARE(watcher.count(), 1);
+            return;
+        }
+        QTRY_COMPARE(watcher.count(), 2);
+        QCOMPARE(watcher.titles().last(), QString("Unsaved Changes Replaced"));
+        const QString told = watcher.texts().last();
+        const QString name = f.model()->getParameter(address)->getName();
+        QVERIFY2(told.contains("does not hold the value")
+                     && told.endsWith("replaced by the "
+                                      "controller's values.\n\n  "
+                                      + name),
+                 qPrintable(told));
+        if (devScreen)
+            QTRY_VERIFY(f.find<QPlainTextEdit>("replyText")->toPlainText().contains(told));
     }
 
     // One unanswered connection check is no disconnection: nothing is read

@@ -81,7 +81,7 @@ private slots:
         QCOMPARE(left, 0);
         // Each read spoiled was sent again at once, and the reads besides
         // are those of two read-alls, with no identity check.
-        const auto requests = LateReplies::requestsTakenInTime(*w.simulator, testTimeout);
+        const auto requests = LateReplies::requestsTakenInTime(*w.simulator, *w.sent);
         int spoiled = 0;
         QStringList reads;
         for (int i = 0; i < requests.size(); ++i) {
@@ -121,8 +121,7 @@ private slots:
         w.simulator->clearLog();
         w.simulator->loseRepliesAtAddress(lostAt, 1);
         QVERIFY(w.readAll());
-        const QVector<QByteArray> frames =
-            LateReplies::framesTakenInTime(*w.simulator, testTimeout);
+        const QVector<QByteArray> frames = LateReplies::framesTakenInTime(*w.simulator, *w.sent);
         for (int address = 0; address <= 500; address += blockSize)
             QCOMPARE(readsAt(frames, address), address == lostAt ? 3 : 2);
         // Before block 0 nothing is kept: whoever answers is as good as any.
@@ -160,7 +159,7 @@ private slots:
         int spoiled = 0;
         int lastBlockReads = 0;
         int lastBlockSpoiled = 0;
-        for (const auto& entry : LateReplies::requestsTakenInTime(*w.simulator, testTimeout)) {
+        for (const auto& entry : LateReplies::requestsTakenInTime(*w.simulator, *w.sent)) {
             const bool noisy = entry.note.contains("noise");
             spoiled += noisy ? 1 : 0;
             if (requestFrames({entry.bytes}, 3).value(0).first == 500) {

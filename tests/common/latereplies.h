@@ -1,28 +1,52 @@
 #ifndef LATEREPLIES_H
 #define LATEREPLIES_H
 
-// The simulator answers from a thread of its own. On a loaded machine that
-// thread, or the whole test, can be held up while a request waits for it:
-// the link's wait runs out and it sends the request again (after an
-// identity check where it doubts who answers) before the simulator has
-// taken the first send. The late reply then comes in the wait of the next
-// request and may spoil its reply too. Those sends are what the machine's
-// slowness cost, not the line; tests that count frames leave them out with
-// requestsTakenInTime().
+// The simulator answers from a thread of its own, and the cable adapter
+// passes frames on from another. On a loaded machine those threads can be
+// held up while a request waits: the answer comes after the link's wait
+// for it ran out, and the link sends the request again (after an identity
+// check where it doubts who answers); or the late answer comes in the wait
+// of the next request and spoils its reply. Those sends are what the
+// machine's slowness cost, not the line; tests that count frames leave
+// them out with requestsTakenInTime().
 //
-// The log tells them: the link waits at least its default timeout for
-// every reply, so a simulator that keeps up takes one request a whole wait
-// or more after the one before. Requests it took in a burst, less than half
-// that wait apart, had waited for it.
+// The simulator's log tells when it took each request, which on a loaded
+// machine can be a whole wait after the link sent it; the link's own sends
+// (SentFrames) tell when each wait started and how long it was. A request
+// sent again is left out only where the log shows its answer going back
+// after its wait had run out and the link, having found none, sent it with
+// a longer wait; or an answer still due to an earlier request going back
+// within its wait. A frame sent twice whose first answer came in time is
+// counted twice, and so is one the link sent once that arrived twice.
+//
+// A reply a test delays on purpose is late the same way: tests that delay
+// replies count frames without this.
 
+#include "cableadapter.h"
 #include "controllersimulator.h"
 #include "frameword.h"
+#include "sentframes.h"
 
+#include <QHash>
 #include <QVector>
+
+#include <utility>
 
 namespace LateReplies {
 
-using LogEntry = ControllerSimulator::LogEntry;
+// A request of a frame log, with what it is judged by.
+struct Request
+{
+    int entry = -1; // its index in the log
+    QByteArray bytes;
+    QString note; // the faults the simulator applied
+    // Where the adapter sent it (nullptr: lost on the way); the simulator's
+    // own log leaves it empty.
+    const ControllerSimulator* controller = nullptr;
+    double answeredMs = -1; // when its answer had gone back whole; -1: none
+    double sentMs = -1;     // when the link sent it; -1: no send of the link's
+    int waitMs = 0;         // the wait that started with that send
+};
 
 inline int frameAddress(const QByteArray& frame)
 {
@@ -39,22 +63,145 @@ inline bool isIdentityRead(const QByteArray& frame)
     return address == 237 || address == 1881 || address == 2017;
 }
 
-struct Request
+// Each log request is the link's last send of its bytes before the send of
+// the request after it; a request no send is left for was not the link's.
+inline void alignWithSends(QVector<Request>& requests, const QVector<SentFrames::Send>& sends)
 {
-    LogEntry entry;
-    bool answered = false; // the simulator sent a reply, spoiled or not
-};
+    int before = sends.size();
+    for (int i = requests.size() - 1; i >= 0; --i) {
+        int send = before - 1;
+        while (send >= 0 && sends.at(send).bytes != requests.at(i).bytes)
+            --send;
+        if (send < 0)
+            continue;
+        requests[i].sentMs = sends.at(send).sentMs;
+        requests[i].waitMs = sends.at(send).waitMs;
+        before = send;
+    }
+}
 
-inline QVector<Request> requests(const ControllerSimulator& sim)
+inline QVector<Request> requests(const ControllerSimulator& sim, const SentFrames& sent)
 {
     QVector<Request> found;
-    for (const LogEntry& entry : sim.frameLog()) {
+    const QVector<ControllerSimulator::LogEntry> log = sim.frameLog();
+    for (int i = 0; i < log.size(); ++i) {
+        const ControllerSimulator::LogEntry& entry = log.at(i);
         if (entry.direction == ControllerSimulator::Request)
-            found.append({entry, false});
-        else if (entry.direction == ControllerSimulator::Reply && !found.isEmpty())
-            found.last().answered = true;
+            found.append({i, entry.bytes, entry.note});
+        else if (entry.direction == ControllerSimulator::Reply && !found.isEmpty()
+                 && found.last().answeredMs < 0)
+            found.last().answeredMs = entry.elapsedMs;
     }
+    alignWithSends(found, sent.sendsOnClock(sim.elapsedMs()));
     return found;
+}
+
+// The replies a controller sent, in the order it sent them: how long each
+// was, and which request of its own log it followed.
+struct ControllerReplies
+{
+    QVector<int> lengths;
+    QVector<int> requestOf;
+    int requests = 0;
+};
+
+inline ControllerReplies repliesOf(const ControllerSimulator& controller)
+{
+    ControllerReplies replies;
+    for (const ControllerSimulator::LogEntry& entry : controller.frameLog()) {
+        if (entry.direction == ControllerSimulator::Request) {
+            ++replies.requests;
+        } else if (entry.direction == ControllerSimulator::Reply) {
+            replies.lengths << entry.bytes.size();
+            replies.requestOf << replies.requests - 1;
+        }
+    }
+    return replies;
+}
+
+// By the adapter's log: where each request went, and when the adapter had
+// passed the whole of its answer back. Which answer a run of bytes belongs
+// to, the controller's own log tells: the adapter may have taken requests,
+// and passed answers, in a burst.
+inline QVector<Request> requests(const CableAdapter& adapter, const SentFrames& sent)
+{
+    QVector<Request> found;
+    QHash<const ControllerSimulator*, QVector<int>> sentTo; // indices in found
+    const QVector<CableAdapter::LogEntry> log = adapter.frameLog();
+    for (int i = 0; i < log.size(); ++i) {
+        const CableAdapter::LogEntry& entry = log.at(i);
+        if (entry.event != CableAdapter::Request)
+            continue;
+        if (entry.controller)
+            sentTo[entry.controller] << found.size();
+        found.append({i, entry.bytes, entry.note, entry.controller});
+    }
+    struct Replies
+    {
+        ControllerReplies sent;
+        int next = 0;       // the reply whose bytes come now
+        int taken = 0;      // of its bytes
+        bool passed = true; // all of them went back to the link
+    };
+    QHash<const ControllerSimulator*, Replies> repliesBy;
+    for (const CableAdapter::LogEntry& entry : log) {
+        if ((entry.event != CableAdapter::Reply && entry.event != CableAdapter::Dropped)
+            || !entry.controller)
+            continue;
+        if (!repliesBy.contains(entry.controller))
+            repliesBy.insert(entry.controller, {repliesOf(*entry.controller)});
+        Replies& replies = repliesBy[entry.controller];
+        const QVector<int>& requestsTo = sentTo.value(entry.controller);
+        // The controller's log may begin later than the adapter's.
+        const int skipped = requestsTo.size() - replies.sent.requests;
+        for (int bytes = entry.bytes.size();
+             bytes > 0 && replies.next < replies.sent.lengths.size();) {
+            const int length = replies.sent.lengths.at(replies.next);
+            const int used = qMin(bytes, length - replies.taken);
+            bytes -= used;
+            replies.taken += used;
+            replies.passed = replies.passed && entry.event == CableAdapter::Reply;
+            if (replies.taken < length)
+                break;
+            const int request = skipped + replies.sent.requestOf.at(replies.next);
+            if (replies.passed && request >= 0 && request < requestsTo.size()
+                && found.at(requestsTo.at(request)).answeredMs < 0)
+                found[requestsTo.at(request)].answeredMs = entry.elapsedMs;
+            ++replies.next;
+            replies.taken = 0;
+            replies.passed = true;
+        }
+    }
+    alignWithSends(found, sent.sendsOnClock(adapter.elapsedMs()));
+    return found;
+}
+
+// Bytes written to a terminal are read at its other end within this on a
+// loaded machine: an answer sent so long before a wait ran out was there
+// when the link judged.
+const double deliveryMs = 5;
+
+// The answer went back too late to be there when the link's wait for it
+// ran out.
+inline bool answeredLate(const Request& request)
+{
+    return request.answeredMs >= 0 && request.sentMs >= 0
+        && request.answeredMs > request.sentMs + request.waitMs - deliveryMs;
+}
+
+// An answer to an earlier request came in the wait of the i-th, where the
+// link took it for the i-th's own.
+inline bool answeredByAnotherLate(const QVector<Request>& requests, int i)
+{
+    const Request& request = requests.at(i);
+    if (request.sentMs < 0)
+        return false;
+    for (int earlier = 0; earlier < i; ++earlier) {
+        const double at = requests.at(earlier).answeredMs;
+        if (at > request.sentMs && at <= request.sentMs + request.waitMs)
+            return true;
+    }
+    return false;
 }
 
 // Where the link sent the i-th request again, at once or after the reads of
@@ -62,24 +209,23 @@ inline QVector<Request> requests(const ControllerSimulator& sim)
 // check is sent again only at once.
 inline int sentAgainAt(const QVector<Request>& requests, int i)
 {
-    const QByteArray& frame = requests.at(i).entry.bytes;
+    const QByteArray& frame = requests.at(i).bytes;
     int next = i + 1;
-    while (!isIdentityRead(frame) && next < requests.size()
-           && requests.at(next).entry.bytes != frame
-           && isIdentityRead(requests.at(next).entry.bytes))
+    while (!isIdentityRead(frame) && next < requests.size() && requests.at(next).bytes != frame
+           && isIdentityRead(requests.at(next).bytes))
         ++next;
-    return next < requests.size() && requests.at(next).entry.bytes == frame ? next : -1;
+    return next < requests.size() && requests.at(next).bytes == frame ? next : -1;
 }
 
-// Whether the simulator took the i-th request in a burst with the one
-// before or after it.
-inline bool takenInBurst(const QVector<Request>& requests, int i, int defaultTimeoutMs)
+// The i-th request was sent again (at again) for what the machine's
+// slowness cost: its answer went back after its wait and the link, having
+// found none, sent it with a longer wait (a reply it found spoiled goes
+// again with the same one); or a late answer to an earlier request
+// spoiled its reply.
+inline bool sentAgainForALateAnswer(const QVector<Request>& requests, int i, int again)
 {
-    const auto apart = [&requests](int first) {
-        return requests.at(first + 1).entry.elapsedMs - requests.at(first).entry.elapsedMs;
-    };
-    return (i > 0 && apart(i - 1) < defaultTimeoutMs / 2.0)
-        || (i + 1 < requests.size() && apart(i) < defaultTimeoutMs / 2.0);
+    return (answeredLate(requests.at(i)) && requests.at(again).waitMs > requests.at(i).waitMs)
+        || answeredByAnotherLate(requests, i);
 }
 
 inline bool isRead(const QByteArray& frame, int address, int count)
@@ -88,11 +234,14 @@ inline bool isRead(const QByteArray& frame, int address, int count)
         && frameWord(frame, 4) == count;
 }
 
+const int blockSize = 125;
+const int lastBlockAddress = 500;
+
 // A block of a read-all before its last one.
 inline bool isBlockRead(const QByteArray& frame)
 {
-    for (int address = 0; address < 500; address += 125) {
-        if (isRead(frame, address, 125))
+    for (int address = 0; address < lastBlockAddress; address += blockSize) {
+        if (isRead(frame, address, blockSize))
             return true;
     }
     return false;
@@ -100,63 +249,118 @@ inline bool isBlockRead(const QByteArray& frame)
 
 inline bool isLastBlockRead(const QByteArray& frame)
 {
-    return isRead(frame, 500, 11);
+    return isRead(frame, lastBlockAddress, 11);
 }
 
-// After the last block of a read-all whose request was sent again late:
-// where the read began without knowing who answers, the blocks taken
-// before then are read again in order, now that the controller has been
-// identified. The index past those reads; a new read-all begins again at
-// block 0 and goes on to its last block.
-inline int pastBlocksReadAgain(const QVector<Request>& requests, int lastBlock)
+inline bool isBlockAt(const QByteArray& frame, int address)
+{
+    return address < lastBlockAddress ? isRead(frame, address, blockSize) : isLastBlockRead(frame);
+}
+
+// When the i-th request is a block of a read-all sent again for a late
+// answer, the link may not have known whose the blocks before it were: it
+// reads those below the address returned again once its last block is in
+// (0: none). Blocks 0 to 250 hold the whole identity.
+inline int blocksReadAgainFor(const QVector<Request>& requests, int i)
+{
+    const int address = frameAddress(requests.at(i).bytes);
+    if (!isBlockRead(requests.at(i).bytes) || address == 0 || address > 2 * blockSize)
+        return 0;
+    for (int before = i - 1, expected = address - blockSize; before >= 0;
+         --before, expected -= blockSize) {
+        if (!isBlockAt(requests.at(before).bytes, expected))
+            return 0;
+        if (expected == 0)
+            return address;
+    }
+    return 0;
+}
+
+// Past the last block of a read-all: the blocks below readAgainBelow read
+// again in order, with identity reads among them. A new read-all goes on
+// from them to the next block: nothing was read again.
+inline int pastBlocksReadAgain(const QVector<Request>& requests, int lastBlock, int readAgainBelow)
 {
     int next = lastBlock + 1;
     int previous = -1;
     while (next < requests.size()) {
-        const QByteArray& frame = requests.at(next).entry.bytes;
-        if (isBlockRead(frame) && frameAddress(frame) > previous)
-            previous = frameAddress(frame);
+        const QByteArray& frame = requests.at(next).bytes;
+        const int address = frameAddress(frame);
+        if (isBlockRead(frame) && address > previous && address < readAgainBelow)
+            previous = address;
         else if (!isIdentityRead(frame))
             break;
         ++next;
     }
-    if (next < requests.size() && isLastBlockRead(requests.at(next).entry.bytes))
+    if (previous < 0
+        || (next < requests.size() && isBlockAt(requests.at(next).bytes, previous + blockSize)))
         return lastBlock + 1;
     return next;
 }
 
-// The requests of the log as the link would have sent them had every reply
-// reached it within its wait. Left out: a request taken in a burst and
-// answered, that the link sent again, with the reads of the check in
-// between, and the blocks of a read-all that the link read again for it.
-// One whose reply the simulator left out stays: the link sent it again for
-// that. defaultTimeoutMs: the link's default timeout, its shortest wait.
-inline QVector<LogEntry> requestsTakenInTime(const ControllerSimulator& sim, int defaultTimeoutMs)
+// The requests as the link would have sent them had every answer reached
+// it within its wait. Left out: a request the link sent again for a late
+// answer, with the reads of the check in between, and the blocks of a
+// read-all that the link read again for it alone. One whose answer the
+// simulator left out stays: the link sent it again for that. Where the
+// line failed too in the same read-all, what it reads again is left in:
+// the link reads a block again once for both.
+inline QVector<Request> takenInTime(const QVector<Request>& all)
 {
-    const QVector<Request> all = requests(sim);
-    QVector<LogEntry> taken;
-    bool sentAgainLate = false;
+    QVector<Request> taken;
+    int readAgainBelow = 0;
+    bool lineFailed = false; // in the read-all under way
     for (int i = 0; i < all.size(); ++i) {
+        const QByteArray& frame = all.at(i).bytes;
+        if (isBlockAt(frame, 0)) {
+            readAgainBelow = 0;
+            lineFailed = false;
+        }
         const int again = sentAgainAt(all, i);
-        if (again > 0 && all.at(i).answered && takenInBurst(all, i, defaultTimeoutMs)) {
+        if (again > 0 && sentAgainForALateAnswer(all, i, again)) {
+            readAgainBelow = qMax(readAgainBelow, blocksReadAgainFor(all, i));
             i = again - 1; // the late one and the checks after it
-            sentAgainLate = true;
             continue;
         }
-        taken << all.at(i).entry;
-        if (sentAgainLate && isLastBlockRead(all.at(i).entry.bytes)) {
-            i = pastBlocksReadAgain(all, i) - 1;
-            sentAgainLate = false;
-        }
+        lineFailed = lineFailed || again > 0 || all.at(i).answeredMs < 0;
+        taken << all.at(i);
+        if (!isLastBlockRead(frame))
+            continue;
+        const int below = std::exchange(readAgainBelow, 0);
+        if (below > 0 && !lineFailed)
+            i = pastBlocksReadAgain(all, i, below) - 1;
     }
     return taken;
 }
 
-inline QVector<QByteArray> framesTakenInTime(const ControllerSimulator& sim, int defaultTimeoutMs)
+inline QVector<Request> requestsTakenInTime(const ControllerSimulator& sim, const SentFrames& sent)
+{
+    return takenInTime(requests(sim, sent));
+}
+
+inline QVector<QByteArray> framesTakenInTime(const ControllerSimulator& sim, const SentFrames& sent)
 {
     QVector<QByteArray> frames;
-    for (const LogEntry& entry : requestsTakenInTime(sim, defaultTimeoutMs))
-        frames << entry.bytes;
+    for (const Request& request : requestsTakenInTime(sim, sent))
+        frames << request.bytes;
+    return frames;
+}
+
+// By the adapter's log: each request with where it went.
+inline QVector<Request> requestsTakenInTime(const CableAdapter& adapter, const SentFrames& sent)
+{
+    return takenInTime(requests(adapter, sent));
+}
+
+// Those that went to the controller (nullptr: those lost on the way).
+inline QVector<QByteArray> framesTakenInTime(const CableAdapter& adapter, const SentFrames& sent,
+                                             const ControllerSimulator* controller)
+{
+    QVector<QByteArray> frames;
+    for (const Request& request : requestsTakenInTime(adapter, sent)) {
+        if (request.controller == controller)
+            frames << request.bytes;
+    }
     return frames;
 }
 

@@ -168,12 +168,13 @@ private slots:
                  QString()); // until the user chooses
         QVERIFY(!fresh->findChild<QPushButton*>("readAll")->isEnabled());
         f.simulator->clearLog();
+        const SentFrames sent(fresh->link());
         QVERIFY(connectTo(fresh.get(), f.simulator.get()));
         QTRY_COMPARE(statusText(fresh.get()), connectedText);
         // Two complete read-alls of five blocks; nothing written but access level 3 switched off.
         const QList<QPair<int, int>> blocks = {
             {0, 125}, {125, 125}, {250, 125}, {375, 125}, {500, 11}};
-        const auto reads = requestFrames(requestsInTime(*f.simulator), 3);
+        const auto reads = requestFrames(LateReplies::framesTakenInTime(*f.simulator, sent), 3);
         for (const auto& block : blocks)
             QCOMPARE(reads.count(block), 2);
         QCOMPARE(writtenRegisters(f.simulator->requests()), (QMap<int, int>{{509, 0}}));
@@ -269,20 +270,37 @@ private slots:
         QVERIFY(!writtenRegisters(f.simulator->requests()).contains(77));
     }
 
+    void saveSendsExactlyTheChangedRegisters_data()
+    {
+        QTest::addColumn<bool>("twice");
+        QTest::addColumn<int>("step"); // each row changes the values anew
+        QTest::newRow("each frame once") << false << 0;
+        // What the frames are counted without, the sends that answers late
+        // on a loaded machine cost, never hides a frame sent twice.
+        QTest::newRow("every frame twice") << true << 1;
+    }
     void saveSendsExactlyTheChangedRegisters()
     {
-        edit(227, 28.5);
-        edit(229, 40.0);
-        edit(230, 5.5);
-        edit(109, 9000); // an Advanced Setup row
+        QFETCH(bool, twice);
+        QFETCH(int, step);
+        edit(227, 28.5 + step);
+        edit(229, 40.0 + step);
+        edit(230, 5.5 + step);
+        edit(109, 9000 + 100 * step); // an Advanced Setup row
+        f.simulator->takeRequestsTwice(twice ? ControllerSimulator::Forever : 0);
         QSignalSpy saved(f.window->link(), &KelvaraCom::flashSaveComplete);
         button("saveParamsBasic")->click();
         QVERIFY(saved.wait(5000) && waitIdle(f.window.get()));
         // The save to flash ends with access level 3 switched off.
         const QList<QPair<int, int>> frames = {{109, 1}, {227, 1}, {229, 2}, {511, 1}, {509, 1}};
-        QCOMPARE(requestFrames(requestsInTime(*f.simulator)), frames);
-        const QMap<int, int> written = {{109, 9000}, {227, 285}, {229, 400},
-                                        {230, 55},   {509, 0},   {511, 32767}};
+        QEXPECT_FAIL("every frame twice", "each frame is counted as often as it came", Abort);
+        QCOMPARE(requestFrames(f.requestsInTime()), frames);
+        const QMap<int, int> written = {{109, 9000 + 100 * step},
+                                        {227, 285 + 10 * step},
+                                        {229, 400 + 10 * step},
+                                        {230, 55 + 10 * step},
+                                        {509, 0},
+                                        {511, 32767}};
         QCOMPARE(writtenRegisters(f.simulator->requests()), written);
         QCOMPARE(int(f.simulator->registerValue(511)), 4096);
         QVERIFY(f.model()->getUnsavedValues().isEmpty() && !marked(227));

@@ -156,7 +156,7 @@ private slots:
         // What a save to flash the controller refuses puts back as unsaved.
         QCOMPARE(f.model()->getFlashRecoveryValues().keys(), QList<int>{227});
         QVERIFY(saved.wait(5000) && waitIdle(f.window.get()));
-        QCOMPARE(requestFrames(requestsInTime(*f.simulator)),
+        QCOMPARE(requestFrames(f.requestsInTime()),
                  (QList<QPair<int, int>>{{227, 1}, {511, 1}, {509, 1}}));
         QCOMPARE(int(f.simulator->registerValue(227)), 305);
         QCOMPARE(f.find<QSpinBox>("numUnsaved")->value(), 0);
@@ -373,8 +373,7 @@ private slots:
             QCOMPARE(refresh->isActive(), dashboard);
             QVERIFY(refresh->remainingTime() < 0 || refresh->remainingTime() > 300);
             QTRY_COMPARE(lamp("faultIndicator"), QColor(Qt::green));
-            QCOMPARE(requestFrames(requestsInTime(*f.simulator)),
-                     (QList<QPair<int, int>>{{508, 1}}));
+            QCOMPARE(requestFrames(f.requestsInTime()), (QList<QPair<int, int>>{{508, 1}}));
         }
         f.showPage("releaseScreen");
     }

@@ -14,6 +14,7 @@
 #include "mainwindow.h"
 #include "modalwatcher.h"
 #include "parameter.h"
+#include "sentframes.h"
 
 #include <QtTest>
 
@@ -96,13 +97,6 @@ inline bool connectToPort(MainWindow* window, const QString& port)
 inline bool connectTo(MainWindow* window, ControllerSimulator* simulator)
 {
     return connectToPort(window, simulator->portName());
-}
-
-// The requests the simulator took, less the sends that replies late on a
-// loaded machine cost (see LateReplies).
-inline QVector<QByteArray> requestsInTime(const ControllerSimulator& simulator)
-{
-    return LateReplies::framesTakenInTime(simulator, testTimeout);
 }
 
 // (first address, count) of each request of a function (16 or 3), in order.
@@ -217,8 +211,15 @@ struct SimulatedWindow
     void startWindow()
     {
         window = std::make_unique<MainWindow>();
+        sent = std::make_unique<SentFrames>(window->link());
         window->initControllerConnectionMonitor();
         window->initDraggableGraphs();
+    }
+    // The requests the simulator took, less the sends that answers late on
+    // a loaded machine cost (see LateReplies).
+    QVector<QByteArray> requestsInTime() const
+    {
+        return LateReplies::framesTakenInTime(*simulator, *sent);
     }
     template<typename T = QWidget>
     T* find(const QString& name) const
@@ -291,6 +292,7 @@ struct SimulatedWindow
     Workspace workspace;
     std::unique_ptr<ControllerSimulator> simulator;
     std::unique_ptr<MainWindow> window;
+    std::unique_ptr<SentFrames> sent; // by the window's link
 };
 
 // A window on a USB adapter left plugged in while its cable moves from
@@ -314,6 +316,12 @@ struct CableWindow
     {
         w.window.reset();
         qputenv("KELVARA_EXTRA_PORTS", previousPorts);
+    }
+    // The requests the controller received, less the sends that answers
+    // late on a loaded machine cost (see LateReplies).
+    QVector<QByteArray> requestsInTimeTo(const ControllerSimulator* controller) const
+    {
+        return LateReplies::framesTakenInTime(bench.adapter, *w.sent, controller);
     }
     // Writes B received of A's values, and the other way round.
     QMap<int, int> valuesOfAWrittenToB() const

@@ -79,10 +79,28 @@ char kind(const QByteArray& reply)
     known << withCrc(bytes("0203021234")) << withCrc(bytes("0104021234"));
     if (known.contains(reply))
         return "-gsxof"[known.indexOf(reply)];
+    if (reply == good + good)
+        return 'd';
     if (reply.size() == good.size() + 3)
         return reply.startsWith(good) ? 'l' : reply.endsWith(good) ? 'p' : '?';
     const bool badCrc = reply.size() == good.size() && withCrc(reply.left(5)) != reply;
     return badCrc && reply.startsWith(good.left(5)) ? 'c' : '?';
+}
+
+// How many bytes a reply of the kind has (see knobs_data()).
+int replySize(char kind)
+{
+    switch (kind) {
+    case 'x':
+        return 5;
+    case 'l':
+    case 'p':
+        return 10;
+    case 'd':
+        return 14;
+    default:
+        return 7;
+    }
 }
 
 } // namespace
@@ -98,8 +116,7 @@ private:
     // A read of register 10, waiting for as many bytes as the letter expects.
     QByteArray ask(char expected = 'g')
     {
-        const int size = expected == 'x' ? 5 : QByteArray("lp").contains(expected) ? 10 : 7;
-        return client->exchange(read(10, 1), size,
+        return client->exchange(read(10, 1), replySize(expected),
                                 QByteArray("-s").contains(expected) ? 300 : 3000);
     }
 
@@ -114,7 +131,8 @@ private slots:
 
     // Each letter is what one read of register 10 brings back: g good, -
     // nothing, c a bad CRC, s two bytes short, l three bytes after, p three
-    // bytes before, x exception 4, o from slave 2, f with function 4.
+    // bytes before, x exception 4, o from slave 2, f with function 4, d two
+    // good replies (the request taken twice).
     void knobs_data()
     {
         QTest::addColumn<Knob>("knob");
@@ -139,6 +157,8 @@ private slots:
         QTest::newRow("other slave") << Knob([](Sim& s) { s.replyFromSlave(2, 1); }) << "og";
         QTest::newRow("other function")
             << Knob([](Sim& s) { s.replyWithFunction(4, -1); }) << "fff";
+        QTest::newRow("each request twice")
+            << Knob([](Sim& s) { s.takeRequestsTwice(2); }) << "ddg";
         QTest::newRow("no noise") << Knob([](Sim& s) { s.setNoise(0, 5); }) << "ggg";
         QTest::newRow("reset") << Knob([](Sim& s) {
             s.setNoise(100);

@@ -282,6 +282,12 @@ void ControllerSimulator::duplicateReplies(int delayMs, int times)
     state->faults.lateDuplicate.set(times, delayMs);
 }
 
+void ControllerSimulator::takeRequestsTwice(int times)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.requestTwice.set(times, 0);
+}
+
 void ControllerSimulator::setLineNoise(int intervalMs)
 {
     if (worker)

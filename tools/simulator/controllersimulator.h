@@ -116,6 +116,10 @@ public:
     void replyWithFunction(int functionCode = 4, int times = 1);
     // Sends the next replies a second time, delayMs after the first.
     void duplicateReplies(int delayMs = 300, int times = 1);
+    // A master that sends every frame twice: the next requests each
+    // arrive a second time right after the first, and each arrival is
+    // carried out, logged and answered.
+    void takeRequestsTwice(int times = 1);
     // A noisy line: a garbage byte every intervalMs, until switched off (0).
     void setLineNoise(int intervalMs);
     // A line that spoils percent (0: none) of the replies at random, each

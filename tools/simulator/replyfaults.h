@@ -44,6 +44,7 @@ public:
     Knob leadingGarbage;               // parameter: bytes sent before the reply
     Knob corruptCrc;
     Knob lateDuplicate;      // parameter: ms after the reply
+    Knob requestTwice;       // the request arrives a second time at once
     int hangUpAtRequest = 0; // the terminal closes at this request from now; 0: never
     ReplyNoise noise;        // spoils replies after every other fault
 

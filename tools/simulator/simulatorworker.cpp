@@ -49,6 +49,12 @@ int SimulatorWorker::frameGap() const
     return state->frameGapMs;
 }
 
+bool SimulatorWorker::takeRequestTwice()
+{
+    QMutexLocker lock(&state->mutex);
+    return state->faults.requestTwice.take();
+}
+
 void SimulatorWorker::takeBytes(const QByteArray& arrived)
 {
     PseudoTerminal::releaseExclusiveUse(slaveFd);
@@ -74,9 +80,12 @@ void SimulatorWorker::takeCompleteFrames()
             return; // more bytes to come, or only a pause can tell the end
         const QByteArray frame = input.left(length);
         input.remove(0, length);
-        if (SimModbus::hasValidCrc(frame))
+        if (SimModbus::hasValidCrc(frame)) {
+            const bool twice = takeRequestTwice();
             handleRequest(frame);
-        else
+            if (twice)
+                handleRequest(frame);
+        } else
             discard(frame, QStringLiteral("bad CRC"));
     }
 }

@@ -43,6 +43,7 @@ private:
     void log(ControllerSimulator::Direction direction, const QByteArray& bytes,
              const QString& note);
     int frameGap() const;
+    bool takeRequestTwice();
 
     int masterFd;
     int slaveFd;

@@ -51,11 +51,14 @@ void ControllerReadReport::noteMatched(int address)
         matchedEdits.insert(address);
 }
 
-void ControllerReadReport::noteKeptReplaced(int address, const ControllerIdentity& shown)
+bool ControllerReadReport::noteKeptReplaced(int address, const ControllerIdentity& shown)
 {
     const bool told = toldKept.take(shown, address);
-    if (isUnderWay() && (why != Reason::Read || told))
+    if (!isUnderWay())
+        return told;
+    if (why != Reason::Read || told)
         replacedEdits.insert(address);
+    return false;
 }
 
 void ControllerReadReport::noteReadEnded(bool succeeded)
@@ -76,13 +79,12 @@ ControllerReadReport::Notice ControllerReadReport::finish(const Kelvara* model)
     if (reason == Reason::AnotherController) {
         notice.title = tr(KelvaraCom::otherControllerTitle);
         notice.text = anotherControllerText(changes, model) + outsideFlashText(replaced, model);
+    } else if (reason == Reason::Read && !replaced.isEmpty()) {
+        notice = keptReplacedNotice(replaced, model);
     } else if (!changes.isEmpty()) {
         notice.title = tr("Unsaved Changes Replaced");
         if (reason == Reason::Reconnection)
             notice.text = tr("The controller was connected again and its values were read: %1");
-        else if (reason == Reason::Read)
-            notice.text = tr("The controller's values were read: it does not hold the values "
-                             "kept marked for it. %1");
         else
             notice.text = tr("The controller was connected and its values were read: %1");
         notice.text = notice.text.arg(changes);
@@ -92,6 +94,20 @@ ControllerReadReport::Notice ControllerReadReport::finish(const Kelvara* model)
     heldOutsideFlash.clear();
     unansweredWrites.clear();
     flashSaveUnknown = false;
+    return notice;
+}
+
+ControllerReadReport::Notice ControllerReadReport::keptReplacedNotice(const QList<int>& replaced,
+                                                                      const Kelvara* model,
+                                                                      bool oneRegister)
+{
+    Notice notice;
+    notice.title = tr("Unsaved Changes Replaced");
+    notice.text = oneRegister ? tr("The controller's value was read: it does not hold the value "
+                                   "kept marked for it. %1")
+                              : tr("The controller's values were read: it does not hold the values "
+                                   "kept marked for it. %1");
+    notice.text = notice.text.arg(replacedText(replaced, model));
     return notice;
 }
 
@@ -115,7 +131,7 @@ QString ControllerReadReport::changesText(const QList<int>& replaced, const QLis
 
 // "N unsaved changes were replaced by the controller's values." and their
 // names.
-QString ControllerReadReport::replacedText(const QList<int>& replaced, const Kelvara* model) const
+QString ControllerReadReport::replacedText(const QList<int>& replaced, const Kelvara* model)
 {
     const int count = replaced.size();
     const QString changes =

@@ -48,7 +48,9 @@ public:
     // the controller shown.
     void noteReplaced(int address);
     void noteMatched(int address);
-    void noteKeptReplaced(int address, const ControllerIdentity& shown);
+    // The last one is true when a box said the register stays marked and
+    // no read under way names it: the read's own caller tells it.
+    bool noteKeptReplaced(int address, const ControllerIdentity& shown);
     // A read of it ended, done or failed.
     void noteReadEnded(bool succeeded);
 
@@ -60,11 +62,16 @@ public:
         QString text;
     };
     Notice finish(const Kelvara* model);
+    // The box of a Read the user asked for that found the controller
+    // without values kept marked for it; oneRegister: the Dev Screen's Read
+    // of one register.
+    static Notice keptReplacedNotice(const QList<int>& replaced, const Kelvara* model,
+                                     bool oneRegister = false);
 
 private:
     QString changesText(const QList<int>& replaced, const QList<int>& matched,
                         const Kelvara* model) const;
-    QString replacedText(const QList<int>& replaced, const Kelvara* model) const;
+    static QString replacedText(const QList<int>& replaced, const Kelvara* model);
     QString matchedText(const QList<int>& matched, const Kelvara* model) const;
     QString anotherControllerText(const QString& changes, const Kelvara* model) const;
     QString outsideFlashText(const QList<int>& replaced, const Kelvara* model) const;

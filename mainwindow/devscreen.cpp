@@ -3,6 +3,7 @@
 
 #include "devscreen.h"
 
+#include "controllerreadreport.h"
 #include "enumparameter.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
@@ -56,6 +57,8 @@ DevScreen::DevScreen(Ui_MainWindow* ui, Kelvara* model, KelvaraCom* com, const Q
     // The console's own "Clear" button empties it.
     connect(ui->pushButton, &QPushButton::clicked, this, &DevScreen::clearDevReplyText);
     connect(com, &KelvaraCom::replyMessageCreated, this, &DevScreen::setDevReplyText);
+    connect(com, &KelvaraCom::comSuccess, this, &DevScreen::endReads);
+    connect(com, &KelvaraCom::comError, this, &DevScreen::endReads);
 
     devParameter = model->getParameter(ui->addressInput->value());
     addressChanged(ui->addressInput->value());
@@ -177,7 +180,38 @@ QString DevScreen::devValueRefusal(double value, const QString& valueText) const
 
 void DevScreen::onReadClicked()
 {
-    emit read(ui->addressInput->value());
+    const int address = ui->addressInput->value();
+    if (!readsAsked.contains(address))
+        readsAsked << address;
+    emit read(address);
+}
+
+void DevScreen::noteKeptReplaced(int address)
+{
+    if (readsAsked.contains(address) && !keptReplaced.contains(address))
+        keptReplaced << address;
+}
+
+// A batch of the link ended: a read no longer queued has been answered, or
+// dropped with a failure. What the Read button's reads replaced of the
+// values a box said stay marked is told as a Read of all values tells it.
+void DevScreen::endReads()
+{
+    QList<int> replaced;
+    for (int i = readsAsked.size() - 1; i >= 0; --i) {
+        const int address = readsAsked.at(i);
+        if (com->isReadQueued(address, 1))
+            continue;
+        readsAsked.removeAt(i);
+        if (keptReplaced.removeAll(address) > 0)
+            replaced.prepend(address);
+    }
+    if (replaced.isEmpty())
+        return;
+    const ControllerReadReport::Notice notice =
+        ControllerReadReport::keptReplacedNotice(replaced, model, true);
+    setDevReplyText(notice.text);
+    emit keptValueReplaced(notice.title, notice.text);
 }
 
 void DevScreen::connectDevHWIDParameters()

@@ -2,6 +2,7 @@
 #define DEVSCREEN_H
 
 #include <QFont>
+#include <QList>
 #include <QMetaObject>
 #include <QObject>
 #include <QString>
@@ -33,12 +34,19 @@ public:
     QString devValueRefusal(double value, const QString& valueText) const;
     // The Save button writes only to a connected controller.
     void setConnected(bool isConnected);
+    // A read found another value in the register than the one a box said
+    // it stays marked with, and no read of the whole controller names it:
+    // when it was the Read button's, its box does, once the read is over.
+    void noteKeptReplaced(int address);
 
 signals:
     void read(int address);
     void write(int address);
     // A typed value the register does not take.
     void valueRefused(const QString& title, const QString& text);
+    // The Read button's read found the controller without a value a box
+    // said stays marked.
+    void keptValueReplaced(const QString& title, const QString& text);
 
 public slots:
     void addressChanged(int addr);
@@ -52,6 +60,7 @@ private:
     void connectDevHWIDParameters();
     void showNoDevValue();
     void writeDevRegister();
+    void endReads();
     void flushDevReplyText();
     void dropOldestConsoleLines(int incoming);
     void clearDevReplyText();
@@ -66,6 +75,10 @@ private:
     QMetaObject::Connection devDisplayConnection;
     QString lastReplyText;
     QStringList pendingReplyLines;
+    // Registers the Read button asked for, until their reads are over, and
+    // those of them whose read replaced a value a box said stays marked.
+    QList<int> readsAsked;
+    QList<int> keptReplaced;
 };
 
 #endif // DEVSCREEN_H

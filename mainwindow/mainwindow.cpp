@@ -120,6 +120,7 @@ MainWindow::MainWindow(QWidget* parent, FirstPortScan firstScan)
 
     devScreen = new DevScreen(ui, model, com, monoFont, this);
     connect(devScreen, &DevScreen::valueRefused, this, &MainWindow::errorPopup);
+    connect(devScreen, &DevScreen::keptValueReplaced, this, &MainWindow::errorPopup);
 
     connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainWindow::tabChanged);
     connect(model, &Kelvara::validated, this, &MainWindow::runnerValid);
@@ -242,7 +243,8 @@ void MainWindow::createModelAndLink()
     connect(model, &Kelvara::unsavedValueMatched, this,
             [this](int address) { controllerRead.noteMatched(address); });
     connect(model, &Kelvara::keptValueReplaced, this, [this](int address) {
-        controllerRead.noteKeptReplaced(address, ControllerIdentity::of(model));
+        if (controllerRead.noteKeptReplaced(address, ControllerIdentity::of(model)))
+            devScreen->noteKeptReplaced(address);
     });
     connect(model, &Kelvara::firstReadValuesDropped, this, &MainWindow::setRestoreButtonsEnabled);
 

@@ -377,6 +377,9 @@ private slots:
         QTest::newRow("save to flash failed, Read Parameters, lost") << false << false << false;
         QTest::newRow("autotune, Read Parameters, lost") << true << false << false;
         QTest::newRow("autotune, Read Parameters, held") << true << false << true;
+        QTest::newRow("save to flash failed, Dev Screen, lost") << false << true << false;
+        QTest::newRow("save to flash failed, Dev Screen, held") << false << true << true;
+        QTest::newRow("autotune, Dev Screen, lost") << true << true << false;
     }
     // A value written to the controller but not to its flash, which a box
     // or the autotune wizard said stays marked: a Read, of every value or
@@ -425,10 +428,8 @@ private slots:
         QCOMPARE(watcher.titles().last(), QString("Unsaved Changes Replaced"));
         const QString told = watcher.texts().last();
         const QString name = f.model()->getParameter(address)->getName();
-        QVERIFY2(told.contains("does not hold the value")
-                     && told.endsWith("replaced by the "
-                                      "controller's values.\n\n  "
-                                      + name),
+        const QString replaced = "replaced by the controller's values.\n\n  " + name;
+        QVERIFY2(told.contains("does not hold the value") && told.endsWith(replaced),
                  qPrintable(told));
         if (devScreen)
             QTRY_VERIFY(f.find<QPlainTextEdit>("replyText")->toPlainText().contains(told));

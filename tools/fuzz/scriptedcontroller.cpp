@@ -164,6 +164,40 @@ QVector<QByteArray> ScriptedController::requestsAnsweredWith(const QByteArray& r
     return requests;
 }
 
+void ScriptedController::noteLinkSent(const QByteArray& frame)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_linkSends.append(qMakePair(frame, nowUs()));
+}
+
+bool ScriptedController::keptTiming() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_keptTiming;
+}
+
+// An answer written later than its promise, counted from the link's last
+// send of its request: this thread, or the one reading the request, was
+// held up by the machine.
+void ScriptedController::noteWritten(const QByteArray& request)
+{
+    const qint64 written = nowUs();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (int i = m_linkSends.size() - 1; i >= 0; --i) {
+        if (m_linkSends.at(i).first != request)
+            continue;
+        if (written - m_linkSends.at(i).second > qint64(m_unitMs) * 1300)
+            m_keptTiming = false;
+        return;
+    }
+}
+
+qint64 ScriptedController::nowUs()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 qint64 ScriptedController::nowMs() const
 {
     using namespace std::chrono;
@@ -350,7 +384,7 @@ void ScriptedController::send(const QByteArray& request, const QByteArray& bytes
         std::lock_guard<std::mutex> lock(m_mutex);
         m_answers.append(qMakePair(request, bytes));
     }
-    m_pending.append({nowMs() + delayMs, bytes});
+    m_pending.append({nowMs() + delayMs, bytes, request});
     writeDue();
 }
 
@@ -363,8 +397,9 @@ void ScriptedController::writeDue()
             continue;
         }
         // Each answer goes out in one write.
-        const QByteArray bytes = m_pending.takeAt(i).bytes;
-        (void)::write(m_masterFd, bytes.constData(), size_t(bytes.size()));
+        const Pending pending = m_pending.takeAt(i);
+        (void)::write(m_masterFd, pending.bytes.constData(), size_t(pending.bytes.size()));
+        noteWritten(pending.request);
     }
 }
 

@@ -20,9 +20,11 @@
 // loop.
 //
 // Every step writes its bytes at one moment, except a good reply followed
-// by late garbage. A late reply is never later than 1.3 units after its
-// request, and the link waits at least a unit: so none of its answers can
-// pass for the answer to another request unless the link mixes them up.
+// by late garbage. A late reply is meant to come no later than 1.3 units
+// after its request, and the link waits at least a unit: so none of its
+// answers can pass for the answer to another request unless the link mixes
+// them up. On a loaded machine the controller's thread may be late itself;
+// keptTiming() tells whether it was.
 class ScriptedController
 {
 public:
@@ -38,6 +40,11 @@ public:
     QByteArray lastRequest() const;
     // The requests of which reply is the beginning of an answer sent.
     QVector<QByteArray> requestsAnsweredWith(const QByteArray& reply) const;
+    // The link has just put frame on the line.
+    void noteLinkSent(const QByteArray& frame);
+    // Whether every answer so far went out within 1.3 units of the link's
+    // last send of its request.
+    bool keptTiming() const;
 
     // What the controller holds; a read answers these values.
     static quint16 registerValue(int address);
@@ -49,6 +56,7 @@ private:
     {
         qint64 dueMs;
         QByteArray bytes;
+        QByteArray request;
     };
 
     void serve();
@@ -61,6 +69,8 @@ private:
     quint8 take();
     QByteArray garbage(int count);
     qint64 nowMs() const;
+    static qint64 nowUs();
+    void noteWritten(const QByteArray& request);
 
     QByteArray m_script;
     int m_position = 0;
@@ -80,6 +90,8 @@ private:
     mutable std::mutex m_mutex; // guards what the link's thread reads
     QByteArray m_lastRequest;
     QVector<QPair<QByteArray, QByteArray>> m_answers; // (request, bytes sent)
+    QVector<QPair<QByteArray, qint64>> m_linkSends;   // (frame, when the link sent it, in us)
+    bool m_keptTiming = true;
 };
 
 #endif // SCRIPTEDCONTROLLER_H

@@ -236,6 +236,47 @@ private slots:
         QCOMPARE(writtenRegisters(f.simulator->requests()), (QMap<int, int>()));
     }
 
+    void encodingsByEveryPath_data()
+    {
+        QTest::addColumn<int>("path");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("wheelDiameter"); // one of its own, so that each row marks it
+        const QStringList paths{"File > Open Parameter File", "Advanced Import",
+                                "defaults dialog, Apply", "PAS device list"};
+        int wheelDiameter = 290;
+        const auto entries = [&wheelDiameter] {
+            // "č" is U+010D: in UTF-16 one of its bytes is a carriage return.
+            return entry("227", QByteArray::number(++wheelDiameter).constData())
+                .replace("ignored", "Wheel \xc4\x8d");
+        };
+        for (int path : {OpenFile, AdvancedImport, DefaultsApply, PasDeviceList}) {
+            QTest::addRow("UTF-16 LE, CRLF, %s", qPrintable(paths[path]))
+                << path << encodedDocument(entries(), "UTF-16", "UTF-16LE", true, "\r\n")
+                << wheelDiameter;
+            QTest::addRow("UTF-16 BE, CRLF, %s", qPrintable(paths[path]))
+                << path << encodedDocument(entries(), "UTF-16", "UTF-16BE", true, "\r\n")
+                << wheelDiameter;
+            QTest::addRow("UTF-16 LE, LF, %s", qPrintable(paths[path]))
+                << path << encodedDocument(entries(), "UTF-16", "UTF-16LE", true, "\n")
+                << wheelDiameter;
+        }
+    }
+
+    // By every path a file is read as its bytes are written: its value
+    // taken, marked and saved.
+    void encodingsByEveryPath()
+    {
+        QFETCH(int, path);
+        QFETCH(QByteArray, file);
+        QFETCH(int, wheelDiameter);
+        importThrough(path, file, "Encoded.xml");
+        QVERIFY(waitIdle(f.window.get()));
+        QCOMPARE(dialogs->errors, QStringList());
+        QCOMPARE(f.model()->getParameter(227)->getRegisterValue(), wheelDiameter);
+        QCOMPARE(markedRows(), QList<int>{227});
+        QCOMPARE(save(), (QMap<int, int>{{227, wheelDiameter}}));
+    }
+
     void hugeValueShowsABoundedBox_data()
     {
         QTest::addColumn<QString>("action");

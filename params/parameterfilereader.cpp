@@ -75,8 +75,9 @@ bool ParameterFileReader::read(QIODevice* device)
     // it never decodes more than a piece at once.
     StartTagBound bound;
     QXmlStreamReader xml;
+    qint64 pieceBytes = chunkBytes;
     for (bool more = true; more;) {
-        const QByteArray piece = device->read(chunkBytes);
+        const QByteArray piece = device->read(pieceBytes);
         m_bytesRead += piece.size();
         if (piece.isEmpty())
             bound.finish();
@@ -87,7 +88,7 @@ bool ParameterFileReader::read(QIODevice* device)
             return false;
         }
         xml.addData(bound.text());
-        more = readTokens(&xml) && more;
+        more = readTokens(&xml, &pieceBytes) && more;
     }
 
     if (m_rootSeen && !m_parameterRoot)
@@ -100,10 +101,15 @@ bool ParameterFileReader::read(QIODevice* device)
     return true;
 }
 
-bool ParameterFileReader::readTokens(QXmlStreamReader* xml)
+// The reader reads a comment, instruction or CDATA section that a piece
+// ends within again from its start with the next piece: one that spans many
+// pieces would cost it the square of its length. The next piece is as large
+// again, so the reader's time stays in step with the file's size.
+bool ParameterFileReader::readTokens(QXmlStreamReader* xml, qint64* nextPieceBytes)
 {
+    bool tokenRead = false;
     while (!xml->atEnd()) {
-        xml->readNext();
+        tokenRead = xml->readNext() != QXmlStreamReader::Invalid || tokenRead;
         if (xml->isStartElement()) {
             readStartElement(xml);
             if (m_rootSeen && !m_parameterRoot)
@@ -117,6 +123,7 @@ bool ParameterFileReader::readTokens(QXmlStreamReader* xml)
             m_inEntry = false;
         }
     }
+    *nextPieceBytes = tokenRead ? chunkBytes : 2 * *nextPieceBytes;
     return xml->error() == QXmlStreamReader::PrematureEndOfDocumentError;
 }
 

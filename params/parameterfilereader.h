@@ -64,9 +64,9 @@ private:
         QString value;
     };
 
-    // Reads the tokens given so far; false once the document has ended,
-    // failed or is not a parameter file.
-    bool readTokens(QXmlStreamReader* xml);
+    // Reads the tokens given so far and sets how much to read next; false
+    // once the document has ended, failed or is not a parameter file.
+    bool readTokens(QXmlStreamReader* xml, qint64* nextPieceBytes);
     void readStartElement(QXmlStreamReader* xml);
     void setError(const QXmlStreamReader& xml, const StartTagBound& bound);
     void finishEntry(const PendingEntry& entry);

@@ -82,10 +82,13 @@ public:
     }
 
     qint64 size() const override { return m_size; }
+    // How often the file was read from.
+    int reads() const { return m_reads; }
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override
     {
+        ++m_reads;
         const qint64 count = qMin(maxSize, m_size - pos());
         for (qint64 i = 0, at = pos(); i < count; ++i, ++at) {
             data[i] = at < m_head.size() ? m_head.at(int(at))
@@ -99,6 +102,7 @@ private:
     QByteArray m_head;
     QByteArray m_line;
     qint64 m_size;
+    int m_reads = 0;
 };
 
 // Registers whose limits or scale refer to another one, by the referenced one.
@@ -406,6 +410,30 @@ private slots:
         for (auto it = stored.constBegin(); it != stored.constEnd(); ++it)
             QCOMPARE(qMakePair(it.key(), p(it.key())->getRegisterValue()),
                      qMakePair(it.key(), it.value()));
+    }
+
+    void longMarkupIsReadInGrowingPieces_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        const QByteArray root = "<ArrayOfSerializableParameter>\n";
+        QTest::newRow("a comment") << root + "<!--";
+        QTest::newRow("a CDATA section") << root + "<![CDATA[";
+        QTest::newRow("a processing instruction") << root + "<?notes ";
+    }
+
+    // The XML reader reads what a piece ends within again from its start:
+    // 8 MB of one comment in pieces of the same size throughout would cost
+    // it 128 times 4 MB. It is read in a few pieces, as large again each.
+    void longMarkupIsReadInGrowingPieces()
+    {
+        QFETCH(QByteArray, head);
+        LargeFile file(head, "notes\n", qint64(8) << 20);
+        ParameterFileReader reader;
+        QVERIFY(!reader.read(&file));
+        QCOMPARE(reader.bytesRead(), file.size());
+        QVERIFY2(file.reads() <= 16, qPrintable(QString::number(file.reads())));
+        QVERIFY2(reader.errorString().endsWith(": Premature end of document."),
+                 qPrintable(reader.errorString()));
     }
 
     void malformedFileChangesNothing_data()

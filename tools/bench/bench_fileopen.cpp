@@ -8,8 +8,8 @@
 // register holds), one entry whose element carries 100,000 attributes, and
 // the download limit's 8 MB filled with entries that carry as many
 // attributes as a start tag may, or with entries for an address the suite
-// has no register for (the box lists each), and a 300 MB file that is no
-// parameter file (comma-separated values). Each is opened in turn with a
+// has no register for (the box lists each) or with one comment, and a
+// 300 MB file that is no parameter file (comma-separated values). Each is opened in turn with a
 // one-entry file, the baseline, `rounds` times (5).
 //
 // Printed: per file its size, the median time, the baseline's and their
@@ -253,6 +253,12 @@ int main(int argc, char* argv[])
          [&](int i) { return entryElement(entries.at(i % entries.size()), bounded); }},
         {"8 MB of entries for no register", int(MakerServer::maxReplyBytes / unknownEntry) - 1,
          [&](int) { return entryElement(unknown); }},
+        {"8 MB of one comment", 1,
+         [&entries](int) {
+             return entryElement(entries.first()) + "<!--"
+                 + QByteArray("notes\n").repeated(int(MakerServer::maxReplyBytes / 6) - 20)
+                 + "-->\n";
+         }},
     };
     File baseline("one entry", scratch.filePath("one.xml"));
     if (!writeDocument(baseline.path, 1, cycling))

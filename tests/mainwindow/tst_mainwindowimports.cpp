@@ -241,25 +241,20 @@ private slots:
         QTest::addColumn<int>("path");
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<int>("wheelDiameter"); // one of its own, so that each row marks it
-        const QStringList paths{"File > Open Parameter File", "Advanced Import",
-                                "defaults dialog, Apply", "PAS device list"};
-        int wheelDiameter = 290;
-        const auto entries = [&wheelDiameter] {
-            // "č" is U+010D: in UTF-16 one of its bytes is a carriage return.
-            return entry("227", QByteArray::number(++wheelDiameter).constData())
-                .replace("ignored", "Wheel \xc4\x8d");
+        // "č" is U+010D: in UTF-16 one of its bytes is a carriage return.
+        const auto document = [](int wheelDiameter, const char* encoding, const char* lineEnd) {
+            return encodedDocument(entry("227", QByteArray::number(wheelDiameter).constData())
+                                       .replace("ignored", "Wheel \xc4\x8d"),
+                                   "UTF-16", encoding, true, lineEnd);
         };
-        for (int path : {OpenFile, AdvancedImport, DefaultsApply, PasDeviceList}) {
-            QTest::addRow("UTF-16 LE, CRLF, %s", qPrintable(paths[path]))
-                << path << encodedDocument(entries(), "UTF-16", "UTF-16LE", true, "\r\n")
-                << wheelDiameter;
-            QTest::addRow("UTF-16 BE, CRLF, %s", qPrintable(paths[path]))
-                << path << encodedDocument(entries(), "UTF-16", "UTF-16BE", true, "\r\n")
-                << wheelDiameter;
-            QTest::addRow("UTF-16 LE, LF, %s", qPrintable(paths[path]))
-                << path << encodedDocument(entries(), "UTF-16", "UTF-16LE", true, "\n")
-                << wheelDiameter;
-        }
+        QTest::newRow("UTF-16 LE, CRLF, File > Open Parameter File")
+            << int(OpenFile) << document(291, "UTF-16LE", "\r\n") << 291;
+        QTest::newRow("UTF-16 BE, CRLF, Advanced Import")
+            << int(AdvancedImport) << document(292, "UTF-16BE", "\r\n") << 292;
+        QTest::newRow("UTF-16 LE, LF, defaults dialog, Apply")
+            << int(DefaultsApply) << document(293, "UTF-16LE", "\n") << 293;
+        QTest::newRow("UTF-16 BE, CRLF, PAS device list")
+            << int(PasDeviceList) << document(294, "UTF-16BE", "\r\n") << 294;
     }
 
     // By every path a file is read as its bytes are written: its value

@@ -4,6 +4,7 @@
 #include "starttagbound.h"
 #include "xmltranslator.h"
 
+#include <QCoreApplication>
 #include <QSet>
 #include <QXmlStreamReader>
 
@@ -62,53 +63,118 @@ bool ParameterFileReader::read(QIODevice* device)
     m_skipped.clear();
     m_error.clear();
     m_refused = false;
+    m_parameterRoot = false;
+    m_bytesRead = 0;
+    m_entry = PendingEntry();
+    m_inEntry = false;
+    m_rootSeen = false;
+    m_elementText = nullptr;
 
+    // Each piece passes the bound before the reader is given it. The
+    // reader is given characters, in the encoding the bound found, so that
+    // it never decodes more than a piece at once.
     StartTagBound bound;
-    const QByteArray document = readBounded(device, &bound);
-    if (!bound.refusal().isEmpty()) {
-        m_error = bound.refusal();
-        m_refused = true;
+    QXmlStreamReader xml;
+    qint64 pieceBytes = chunkBytes;
+    for (bool more = true; more;) {
+        const QByteArray piece = device->read(pieceBytes);
+        m_bytesRead += piece.size();
+        if (piece.isEmpty())
+            bound.finish();
+        more = !piece.isEmpty() && bound.take(piece);
+        if (!bound.refusal().isEmpty()) {
+            m_error = bound.refusal();
+            m_refused = true;
+            return false;
+        }
+        xml.addData(bound.text());
+        more = readTokens(&xml, &pieceBytes) && more;
+    }
+
+    if (m_rootSeen && !m_parameterRoot)
+        return true; // another kind of file: it holds no entries
+    setError(xml, bound);
+    if (!m_error.isEmpty()) {
+        m_entries.clear();
         return false;
     }
+    return true;
+}
 
-    QXmlStreamReader xml(document);
-    PendingEntry entry;
-    bool inEntry = false;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement()) {
-            const QStringRef name = xml.name();
-            if (name == XMLTranslator::parameterTag) {
-                if (inEntry) {
-                    xml.raiseError(QStringLiteral("\"%1\" inside another one")
-                                       .arg(XMLTranslator::parameterTag));
-                    break;
-                }
-                entry = PendingEntry();
-                entry.line = xml.lineNumber();
-                inEntry = true;
-            } else if (inEntry && name == XMLTranslator::addressTag) {
-                entry.address = xml.readElementText();
-                entry.hasAddress = true;
-            } else if (inEntry && name == XMLTranslator::valueTag) {
-                entry.value = xml.readElementText();
-                entry.hasValue = true;
-            }
-        } else if (xml.isEndElement() && xml.name() == XMLTranslator::parameterTag) {
-            finishEntry(entry);
-            inEntry = false;
+// The reader reads a comment, instruction or CDATA section that a piece
+// ends within again from its start with the next piece: one that spans many
+// pieces would cost it the square of its length. The next piece is as large
+// again, so the reader's time stays in step with the file's size.
+bool ParameterFileReader::readTokens(QXmlStreamReader* xml, qint64* nextPieceBytes)
+{
+    bool tokenRead = false;
+    while (!xml->atEnd()) {
+        tokenRead = xml->readNext() != QXmlStreamReader::Invalid || tokenRead;
+        if (xml->isStartElement()) {
+            readStartElement(xml);
+            if (m_rootSeen && !m_parameterRoot)
+                return false;
+        } else if (m_elementText && (xml->isCharacters() || xml->isEntityReference())) {
+            *m_elementText += xml->text();
+        } else if (m_elementText && xml->isEndElement()) {
+            m_elementText = nullptr;
+        } else if (xml->isEndElement() && xml->name() == XMLTranslator::parameterTag) {
+            finishEntry(m_entry);
+            m_inEntry = false;
         }
     }
+    *nextPieceBytes = tokenRead ? chunkBytes : 2 * *nextPieceBytes;
+    return xml->error() == QXmlStreamReader::PrematureEndOfDocumentError;
+}
 
-    if (xml.hasError()) {
-        m_entries.clear();
+void ParameterFileReader::readStartElement(QXmlStreamReader* xml)
+{
+    const QStringRef name = xml->name();
+    if (m_elementText) {
+        // An Address or Value holds a number, not elements.
+        xml->raiseError(QCoreApplication::translate("QXmlStream", "Expected character data."));
+    } else if (!m_rootSeen) {
+        m_rootSeen = true;
+        m_parameterRoot = name == XMLTranslator::rootTag;
+    } else if (name == XMLTranslator::parameterTag) {
+        if (m_inEntry) {
+            xml->raiseError(
+                QStringLiteral("\"%1\" inside another one").arg(XMLTranslator::parameterTag));
+            return;
+        }
+        m_entry = PendingEntry();
+        m_entry.line = xml->lineNumber();
+        m_inEntry = true;
+    } else if (m_inEntry && name == XMLTranslator::addressTag) {
+        m_entry.address.clear();
+        m_entry.hasAddress = true;
+        m_elementText = &m_entry.address;
+    } else if (m_inEntry && name == XMLTranslator::valueTag) {
+        m_entry.value.clear();
+        m_entry.hasValue = true;
+        m_elementText = &m_entry.value;
+    }
+}
+
+// The reader's fault, or a byte not of the file's encoding where that
+// comes first: the reader takes characters and never sees the byte, so
+// its line is the bound's.
+void ParameterFileReader::setError(const QXmlStreamReader& xml, const StartTagBound& bound)
+{
+    const qint64 badLine = bound.badEncodingLine();
+    const bool readerFault =
+        xml.hasError() && xml.error() != QXmlStreamReader::PrematureEndOfDocumentError;
+    if (badLine > 0 && !(readerFault && xml.lineNumber() < badLine)) {
+        m_error = QStringLiteral("line %1: %2")
+                      .arg(badLine)
+                      .arg(QCoreApplication::translate("QXmlStream",
+                                                       "Encountered incorrectly encoded content."));
+    } else if (xml.hasError()) {
         // The reader's message may quote a name from the file.
         m_error = QStringLiteral("line %1: %2")
                       .arg(xml.lineNumber())
                       .arg(BoxQuote::cut(xml.errorString()));
-        return false;
     }
-    return true;
 }
 
 QVector<ParameterFileEntry> ParameterFileReader::lastOfEachAddress() const
@@ -123,23 +189,6 @@ QVector<ParameterFileEntry> ParameterFileReader::lastOfEachAddress() const
     }
     std::reverse(last.begin(), last.end());
     return last;
-}
-
-// The document as far as the reader is to see it: each part of it passes
-// the bound before the reader is given any.
-QByteArray ParameterFileReader::readBounded(QIODevice* device, StartTagBound* bound)
-{
-    QByteArray document;
-    for (;;) {
-        const QByteArray chunk = device->read(chunkBytes);
-        if (chunk.isEmpty()) {
-            bound->finish();
-            return document;
-        }
-        document += chunk;
-        if (!bound->take(chunk))
-            return document;
-    }
 }
 
 void ParameterFileReader::finishEntry(const PendingEntry& entry)

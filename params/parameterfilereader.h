@@ -6,6 +6,7 @@
 #include <QVector>
 
 class QIODevice;
+class QXmlStreamReader;
 class StartTagBound;
 
 // One register value of a parameter file.
@@ -23,6 +24,10 @@ struct ParameterFileEntry
 // whose start tags carry more than a parameter file's do (StartTagBound):
 // the XML reader would take minutes over a few megabytes of it.
 //
+// The file is read as bytes, in pieces, each decoded and given to the XML
+// reader as it comes: reading ends at the first fault, or at a root that
+// is not a parameter file's, however large the file is.
+//
 // Each "SerializableParameter" element stands on its own: an entry whose
 // "Address" or "Value" is missing or not a whole number is skipped, and a
 // value never goes to the address of another entry. "Notes" and unknown
@@ -35,6 +40,10 @@ public:
     bool read(QIODevice* device);
     // The document was refused before the XML reader saw it.
     bool isRefused() const { return m_refused; }
+    // The document's root is a parameter file's, broken or not.
+    bool hasParameterRoot() const { return m_parameterRoot; }
+    // How much of the device was read.
+    qint64 bytesRead() const { return m_bytesRead; }
 
     const QVector<ParameterFileEntry>& entries() const { return m_entries; }
     // Each address of the entries once, with the value of its last entry,
@@ -55,13 +64,25 @@ private:
         QString value;
     };
 
-    static QByteArray readBounded(QIODevice* device, StartTagBound* bound);
+    // Reads the tokens given so far and sets how much to read next; false
+    // once the document has ended, failed or is not a parameter file.
+    bool readTokens(QXmlStreamReader* xml, qint64* nextPieceBytes);
+    void readStartElement(QXmlStreamReader* xml);
+    void setError(const QXmlStreamReader& xml, const StartTagBound& bound);
     void finishEntry(const PendingEntry& entry);
 
     QVector<ParameterFileEntry> m_entries;
     QStringList m_skipped;
     QString m_error;
     bool m_refused = false;
+    bool m_parameterRoot = false;
+    qint64 m_bytesRead = 0;
+
+    // The entry being read, and the text of its Address or Value being read.
+    PendingEntry m_entry;
+    bool m_inEntry = false;
+    bool m_rootSeen = false;
+    QString* m_elementText = nullptr;
 };
 
 #endif // PARAMETERFILEREADER_H

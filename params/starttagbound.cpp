@@ -10,12 +10,6 @@ const QLatin1String documentTypeStart("DOCTYPE");
 const QLatin1String namespaceAttribute("xmlns");
 const QLatin1String prefixedNamespaceAttribute("xmlns:");
 
-bool isXmlSpace(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r')
-        || c == QLatin1Char('\n');
-}
-
 bool isQuote(QChar c)
 {
     return c == QLatin1Char('"') || c == QLatin1Char('\'');
@@ -25,15 +19,21 @@ bool isQuote(QChar c)
 
 bool StartTagBound::take(const QByteArray& bytes)
 {
-    if (!m_stopped)
-        scan(m_decoder.take(bytes));
+    m_text.clear();
+    if (!m_stopped) {
+        m_text = m_decoder.take(bytes);
+        scan(m_text);
+    }
     return !m_stopped;
 }
 
 void StartTagBound::finish()
 {
-    if (!m_stopped)
-        scan(m_decoder.finish());
+    m_text.clear();
+    if (!m_stopped) {
+        m_text = m_decoder.finish();
+        scan(m_text);
+    }
 }
 
 QString StartTagBound::refusalOf(const QByteArray& document)
@@ -55,13 +55,16 @@ void StartTagBound::scan(const QString& text)
         return;
     }
     bool readerFails = m_decoder.failed();
-    const QChar* c = text.constData();
-    for (const QChar* const end = c + text.size(); c != end && !m_stopped; ++c) {
-        countLine(*c);
-        readerFails = readerFails || c->isNull();
+    const int bad = m_decoder.badCharacterAt();
+    for (int i = 0; i < text.size() && !m_stopped; ++i) {
+        const QChar c = text.at(i);
+        countLine(c);
+        if (i == bad)
+            m_badEncodingLine = m_line;
+        readerFails = readerFails || c.isNull();
         if (m_state != State::Text) {
-            scanMarkup(*c);
-        } else if (*c == QLatin1Char('<')) {
+            scanMarkup(c);
+        } else if (c == QLatin1Char('<')) {
             m_state = State::Markup;
             m_tagLine = m_line;
         }
@@ -197,7 +200,7 @@ void StartTagBound::scanStartTag(QChar c)
         m_afterSlash = false;
     } else if (c == QLatin1Char('>')) {
         startTagEnded();
-    } else if (isXmlSpace(c)) {
+    } else if (XmlDocumentDecoder::isXmlSpace(c)) {
         m_wordEnded = true;
     } else {
         if (m_wordEnded)

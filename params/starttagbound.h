@@ -28,11 +28,18 @@ public:
     static const int maxNamespaces = 32;
 
     // Takes the document's next bytes. False once reading on is of no use:
-    // the document is refused, or holds what the reader fails at (a NUL
-    // character, bytes not of its encoding) and reports itself.
+    // the document is refused, holds what the reader fails at and reports
+    // (a NUL character, an encoding it does not know) or bytes not of its
+    // encoding (badEncodingLine()).
     bool take(const QByteArray& bytes);
     // Takes what is left once the document has ended.
     void finish();
+    // The characters of the bytes last taken (or of finish()), as the
+    // reader is to see them.
+    const QString& text() const { return m_text; }
+    // The line of the first byte not of the document's encoding; 0 while
+    // there is none.
+    qint64 badEncodingLine() const { return m_badEncodingLine; }
 
     // Why the document is refused, after the line of the refusal
     // ("line 3: ..."); empty while it is not.
@@ -65,6 +72,8 @@ private:
     void refuse(qint64 line, const QString& why);
 
     XmlDocumentDecoder m_decoder;
+    QString m_text;
+    qint64 m_badEncodingLine = 0;
     State m_state = State::Text;
     bool m_stopped = false;
     QString m_refusal;

@@ -39,12 +39,6 @@ QString withoutByteOrderMark(QString text)
     return text;
 }
 
-bool isXmlSpace(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r')
-        || c == QLatin1Char('\n');
-}
-
 // The value of the declaration's "encoding"; empty when it names none.
 QString declaredEncoding(const QString& declaration)
 {
@@ -68,8 +62,15 @@ XmlDocumentDecoder::XmlDocumentDecoder() = default;
 
 XmlDocumentDecoder::~XmlDocumentDecoder() = default;
 
+bool XmlDocumentDecoder::isXmlSpace(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r')
+        || c == QLatin1Char('\n');
+}
+
 QString XmlDocumentDecoder::take(const QByteArray& bytes)
 {
+    m_badAt = -1;
     if (m_decoder)
         return decode(bytes);
     m_pending += bytes;
@@ -87,6 +88,7 @@ QString XmlDocumentDecoder::take(const QByteArray& bytes)
 
 QString XmlDocumentDecoder::finish()
 {
+    m_badAt = -1;
     if (m_decoder)
         return QString();
     if (!m_firstDecoder) {
@@ -145,6 +147,12 @@ QString XmlDocumentDecoder::decodePending()
 QString XmlDocumentDecoder::decode(const QByteArray& bytes)
 {
     const QString text = m_decoder->toUnicode(bytes);
-    m_failed = m_failed || m_decoder->hasFailure();
+    // The decoder tells only that it failed; the byte it failed at became
+    // the first replacement character since.
+    if (!m_badBytes && m_decoder->hasFailure()) {
+        m_badBytes = true;
+        m_badAt = qMax(0, text.indexOf(QChar(QChar::ReplacementCharacter)));
+    }
+    m_failed = m_failed || m_badBytes;
     return text;
 }

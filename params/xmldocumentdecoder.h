@@ -33,8 +33,14 @@ public:
     // The reader fails at what was taken: bytes that are not of the
     // encoding, or an encoding it does not know.
     bool failed() const { return m_failed; }
+    // Where in the characters last returned the first byte not of the
+    // encoding stands (as a replacement character); -1 where it is not.
+    int badCharacterAt() const { return m_badAt; }
     // The encoding named by a misdeclared document; empty for one that is not.
     QString misdeclared() const { return m_misdeclared; }
+
+    // Blank, tab, carriage return and line feed: the white space of XML.
+    static bool isXmlSpace(QChar c);
 
 private:
     // Decides the encoding once the bytes taken show it (or, at the end,
@@ -53,6 +59,8 @@ private:
 
     std::unique_ptr<QTextDecoder> m_decoder;
     bool m_failed = false;
+    bool m_badBytes = false;
+    int m_badAt = -1;
     QString m_misdeclared;
 };
 

@@ -199,8 +199,10 @@ QString XMLTranslator::chooseSaveFile()
 
 bool XMLTranslator::importFile(const QString& name, bool includeLevel3, bool noteLimited)
 {
+    // As bytes: text mode would drop every carriage return, also the 0x0D
+    // bytes of UTF-16 characters.
     QFile file(name);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (!file.open(QIODevice::ReadOnly)) {
         m_dialogs->showError(QString::fromLatin1(openFailedText));
         return false;
     }

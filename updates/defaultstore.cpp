@@ -1,7 +1,6 @@
 #include "defaultstore.h"
 
 #include "parameterfilereader.h"
-#include "xmltranslator.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -9,7 +8,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QXmlStreamReader>
 
 namespace DefaultStore {
 
@@ -18,16 +16,6 @@ namespace {
 QString tr(const char* text)
 {
     return QCoreApplication::translate("DefaultStore", text);
-}
-
-bool hasParameterFileRoot(const QByteArray& body)
-{
-    QXmlStreamReader xml(body);
-    while (!xml.atEnd()) {
-        if (xml.readNext() == QXmlStreamReader::StartElement)
-            return xml.name() == XMLTranslator::rootTag;
-    }
-    return false;
 }
 
 } // namespace
@@ -62,7 +50,8 @@ bool isSafeName(const QString& name)
 QString saveFile(const QString& root, const QString& target, const QByteArray& body)
 {
     // Read first: what the XML reader could not take in time is refused
-    // before it looks for the root.
+    // before it looks for the root. A file with a parameter file's root is
+    // one, broken or not.
     QBuffer buffer;
     buffer.setData(body);
     buffer.open(QIODevice::ReadOnly);
@@ -70,7 +59,7 @@ QString saveFile(const QString& root, const QString& target, const QByteArray& b
     const bool complete = reader.read(&buffer);
     if (reader.isRefused())
         return tr("the file the server sent was refused (%1)").arg(reader.errorString());
-    if (!hasParameterFileRoot(body))
+    if (!reader.hasParameterRoot())
         return tr("the server sent no parameter file");
     if (!complete)
         return tr("the parameter file the server sent is broken or cut short (%1)")

@@ -236,6 +236,42 @@ private slots:
         QCOMPARE(writtenRegisters(f.simulator->requests()), (QMap<int, int>()));
     }
 
+    void encodingsByEveryPath_data()
+    {
+        QTest::addColumn<int>("path");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("wheelDiameter"); // one of its own, so that each row marks it
+        // "č" is U+010D: in UTF-16 one of its bytes is a carriage return.
+        const auto document = [](int wheelDiameter, const char* encoding, const char* lineEnd) {
+            return encodedDocument(entry("227", QByteArray::number(wheelDiameter).constData())
+                                       .replace("ignored", "Wheel \xc4\x8d"),
+                                   "UTF-16", encoding, true, lineEnd);
+        };
+        QTest::newRow("UTF-16 LE, CRLF, File > Open Parameter File")
+            << int(OpenFile) << document(291, "UTF-16LE", "\r\n") << 291;
+        QTest::newRow("UTF-16 BE, CRLF, Advanced Import")
+            << int(AdvancedImport) << document(292, "UTF-16BE", "\r\n") << 292;
+        QTest::newRow("UTF-16 LE, LF, defaults dialog, Apply")
+            << int(DefaultsApply) << document(293, "UTF-16LE", "\n") << 293;
+        QTest::newRow("UTF-16 BE, CRLF, PAS device list")
+            << int(PasDeviceList) << document(294, "UTF-16BE", "\r\n") << 294;
+    }
+
+    // By every path a file is read as its bytes are written: its value
+    // taken, marked and saved.
+    void encodingsByEveryPath()
+    {
+        QFETCH(int, path);
+        QFETCH(QByteArray, file);
+        QFETCH(int, wheelDiameter);
+        importThrough(path, file, "Encoded.xml");
+        QVERIFY(waitIdle(f.window.get()));
+        QCOMPARE(dialogs->errors, QStringList());
+        QCOMPARE(f.model()->getParameter(227)->getRegisterValue(), wheelDiameter);
+        QCOMPARE(markedRows(), QList<int>{227});
+        QCOMPARE(save(), (QMap<int, int>{{227, wheelDiameter}}));
+    }
+
     void hugeValueShowsABoundedBox_data()
     {
         QTest::addColumn<QString>("action");

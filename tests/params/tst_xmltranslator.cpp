@@ -1,3 +1,4 @@
+#include "parameterfilereader.h"
 #include "parameternotes.h"
 #include "parameterset.h"
 #include "xmltranslatortesting.h"
@@ -66,6 +67,43 @@ QByteArray entryCarrying(int count, const QByteArray& name)
     return entry("7", "321")
         .replace("<SerializableParameter>", "<SerializableParameter" + attributes + ">");
 }
+
+// A file of the size given, read as it is asked for: its head, then its
+// line over and over.
+class LargeFile : public QIODevice
+{
+public:
+    LargeFile(const QByteArray& head, const QByteArray& line, qint64 size)
+        : m_head(head)
+        , m_line(line)
+        , m_size(size)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+
+    qint64 size() const override { return m_size; }
+    // How often the file was read from.
+    int reads() const { return m_reads; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        ++m_reads;
+        const qint64 count = qMin(maxSize, m_size - pos());
+        for (qint64 i = 0, at = pos(); i < count; ++i, ++at) {
+            data[i] = at < m_head.size() ? m_head.at(int(at))
+                                         : m_line.at(int((at - m_head.size()) % m_line.size()));
+        }
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_head;
+    QByteArray m_line;
+    qint64 m_size;
+    int m_reads = 0;
+};
 
 // Registers whose limits or scale refer to another one, by the referenced one.
 const QMap<int, QList<int>> dependants = {{0, {71, 154}}, {71, {154}}};
@@ -374,6 +412,30 @@ private slots:
                      qMakePair(it.key(), it.value()));
     }
 
+    void longMarkupIsReadInGrowingPieces_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        const QByteArray root = "<ArrayOfSerializableParameter>\n";
+        QTest::newRow("a comment") << root + "<!--";
+        QTest::newRow("a CDATA section") << root + "<![CDATA[";
+        QTest::newRow("a processing instruction") << root + "<?notes ";
+    }
+
+    // The XML reader reads what a piece ends within again from its start:
+    // 8 MB of one comment in pieces of the same size throughout would cost
+    // it 128 times 4 MB. It is read in a few pieces, as large again each.
+    void longMarkupIsReadInGrowingPieces()
+    {
+        QFETCH(QByteArray, head);
+        LargeFile file(head, "notes\n", qint64(8) << 20);
+        ParameterFileReader reader;
+        QVERIFY(!reader.read(&file));
+        QCOMPARE(reader.bytesRead(), file.size());
+        QVERIFY2(file.reads() <= 16, qPrintable(QString::number(file.reads())));
+        QVERIFY2(reader.errorString().endsWith(": Premature end of document."),
+                 qPrintable(reader.errorString()));
+    }
+
     void malformedFileChangesNothing_data()
     {
         QTest::addColumn<QByteArray>("content");
@@ -399,10 +461,101 @@ private slots:
                 + parameterDocument(entry("7", "&v;")).mid(39)
             << "line 2: the document type holds declarations of its own";
         const QByteArray body = parameterDocument(entry("7", "321")).mid(38);
+        // Named on their own lines, wherever they fall in the pieces read.
+        QTest::newRow("a byte not of UTF-8 on line 6")
+            << QByteArray(good).replace("ignored", "ign\xf0red")
+            << "line 6: Encountered incorrectly encoded content.";
+        QTest::newRow("an encoding the suite does not know")
+            << QByteArray(good).replace("UTF-8", "x-kelvara-7")
+            << "line 1: Encoding x-kelvara-7 is unsupported";
+        QTest::newRow("a NUL character on line 6")
+            << QByteArray(good).replace("ignored", QByteArray("ign\0red", 7))
+            << "line 6: Unexpected ''.";
+        const QByteArray many = entry("7", "300").repeated(3000);
+        QTest::newRow("a byte not of UTF-8 on line 15,006, past 200 KB")
+            << parameterDocument(many + entry("7", "300").replace("ignored", "\xff"))
+            << "line 15006: Encountered incorrectly encoded content.";
         QTest::newRow("declared in an encoding it is not written in")
             << "<?xml version=\"1.0\" encoding=\"IBM037\"?>"
                 + QTextCodec::codecForName("IBM037")->fromUnicode(QString::fromUtf8(body))
             << "line 1: the file is not written in the encoding it declares (IBM037)";
+    }
+
+    void encodingsAndLineEnds_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        // "č" is U+010D: in UTF-16 one of its bytes is a carriage return.
+        const QByteArray entries = entry("7", "321").replace("ignored", "Kv č (rpm/V)")
+            + entry("52", "600").replace("ignored", "ěščřžýáíé");
+        QTest::newRow("UTF-16 LE, byte order mark, CRLF")
+            << encodedDocument(entries, "UTF-16", "UTF-16LE", true, "\r\n");
+        QTest::newRow("UTF-16 BE, byte order mark, CRLF")
+            << encodedDocument(entries, "UTF-16", "UTF-16BE", true, "\r\n");
+        QTest::newRow("UTF-16 LE, byte order mark, LF")
+            << encodedDocument(entries, "UTF-16", "UTF-16LE", true, "\n");
+        QTest::newRow("UTF-16 LE declared, no byte order mark, CRLF")
+            << encodedDocument(entries, "UTF-16LE", "UTF-16LE", false, "\r\n");
+        QTest::newRow("UTF-32 LE, byte order mark, CRLF")
+            << encodedDocument(entries, "UTF-32", "UTF-32LE", true, "\r\n");
+        QTest::newRow("UTF-8, byte order mark, CRLF")
+            << encodedDocument(entries, "UTF-8", "UTF-8", true, "\r\n");
+        QByteArray across = parameterDocument(QByteArray(entries).replace("Kv", "@"));
+        const int at = across.indexOf('@'); // "č" across the first two pieces read
+        QTest::newRow("UTF-8, a character across two pieces")
+            << across.replace(at, 1, QByteArray(64 * 1024 - 2 - at, '-'));
+        QTest::newRow("ISO-8859-2, CR only")
+            << encodedDocument(entries, "ISO-8859-2", "ISO-8859-2", false, "\r");
+    }
+
+    // Every path reads the file's bytes as they are, whatever the encoding
+    // and line ends.
+    void encodingsAndLineEnds()
+    {
+        QFETCH(QByteArray, content);
+        const QString path = writeFile("encoded.xml", content);
+        for (ImportKind kind : {UserImport, AdvancedImport, NamedImport, WebImport}) {
+            p(7)->setRegisterValue(300);
+            p(52)->setRegisterValue(500);
+            runImport(kind, path);
+            QCOMPARE(dialogs->errors, QStringList());
+            QCOMPARE(p(7)->getRegisterValue(), 321);
+            QCOMPARE(p(52)->getRegisterValue(), 600);
+        }
+    }
+
+    void largeFilesOfAnotherKindAreReadInPart_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("comma-separated values")
+            << QByteArray("Address,Value\n") << QByteArray("7,300\n")
+            << "line 1: Start tag expected.";
+        QTest::newRow("the same in UTF-16")
+            << QByteArray("\xff\xfe") << QByteArray("7\0,\0003\0000\0000\0\r\0\n\0", 14)
+            << "line 1: Start tag expected.";
+        QTest::newRow("bytes not of UTF-8")
+            << QByteArray("PK\x03\x04") << QByteArray("\xff\xfe\x80\n")
+            << "line 1: Encountered incorrectly encoded content.";
+        // Well-formed, of another kind: no entries, as from a small one.
+        QTest::newRow("a web page")
+            << QByteArray("<html>\n") << QByteArray("<p>a</p>\n") << QString();
+    }
+
+    // However large, a file that is not a parameter file is read no further
+    // than a few pieces.
+    void largeFilesOfAnotherKindAreReadInPart()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(QByteArray, line);
+        QFETCH(QString, error);
+        LargeFile file(head, line, qint64(4) << 30);
+        ParameterFileReader reader;
+        QCOMPARE(reader.read(&file), error.isEmpty());
+        QCOMPARE(reader.errorString(), error);
+        QVERIFY(reader.entries().isEmpty());
+        QVERIFY(!reader.hasParameterRoot());
+        QVERIFY2(reader.bytesRead() <= 256 * 1024, qPrintable(QString::number(reader.bytesRead())));
     }
 
     void malformedFileChangesNothing()

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QMap>
 #include <QStringList>
+#include <QTextCodec>
 
 // Answers the translator's questions without showing anything, and records
 // what was asked.
@@ -101,6 +102,21 @@ inline QByteArray parameterDocument(const QByteArray& entries)
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<ArrayOfSerializableParameter xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
         + entries + "</ArrayOfSerializableParameter>\n";
+}
+
+// The document as another encoding writes it: declared as declared (in
+// place of UTF-8), its line ends those given, with a byte order mark or
+// without.
+inline QByteArray encodedDocument(const QByteArray& entries, const char* declared,
+                                  const char* encoding, bool byteOrderMark, const char* lineEnd)
+{
+    QString text = QString::fromUtf8(parameterDocument(entries))
+                       .replace("UTF-8", QLatin1String(declared))
+                       .replace('\n', QLatin1String(lineEnd));
+    if (byteOrderMark)
+        text.prepend(QChar(QChar::ByteOrderMark));
+    QTextEncoder encoder(QTextCodec::codecForName(encoding), QTextCodec::IgnoreHeader);
+    return encoder.fromUnicode(text);
 }
 
 #endif // XMLTRANSLATORTESTING_H

@@ -289,29 +289,39 @@ private slots:
                  qPrintable(QString::number(workspace.server.bytesSent())));
     }
 
-    void hostileFilesAreNotStored_data()
+    void refusedFilesAreNotStored_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QString>("told");
         QByteArray attributes;
         for (int i = 0; i < 100000; ++i)
             attributes += " a" + QByteArray::number(i) + "=\"\"";
         QTest::newRow("an element with 100,000 attributes")
             << defaultFile(5).replace("<SerializableParameter>",
                                       "<SerializableParameter" + attributes + ">")
-            << "line 3: an element carries more than 32 attributes";
+            << "the file the server sent was refused (line 3: an element carries more than 32 "
+               "attributes)";
         QTest::newRow("a document type declaring an entity")
             << "<?xml version=\"1.0\"?>\n<!DOCTYPE A [<!ENTITY v \"5\">]>\n"
                 + defaultFile(5).mid(39)
-            << "line 2: the document type holds declarations of its own";
+            << "the file the server sent was refused (line 2: the document type holds "
+               "declarations of its own)";
+        // A parameter file all the same, broken where the byte is.
+        QTest::newRow("a byte not of UTF-8 on line 6")
+            << defaultFile(5).replace("ignored", "ign\xf0red")
+            << "the parameter file the server sent is broken or cut short (line 6: Encountered "
+               "incorrectly encoded content.)";
+        QTest::newRow("comma-separated values") << QByteArray("Address,Value\n7,5\n").repeated(1000)
+                                                << "the server sent no parameter file";
     }
 
     // A file that would keep the XML reader busy for seconds is refused at
-    // once, saying why; the stored file of its name stays.
-    void hostileFilesAreNotStored()
+    // once, saying why, and one that is broken or of another kind is told
+    // as such; the stored file of its name stays.
+    void refusedFilesAreNotStored()
     {
         QFETCH(QByteArray, file);
-        QFETCH(QString, refusal);
+        QFETCH(QString, told);
         DownloadWorkspace workspace;
         workspace.server.serve("/downloads/kl/", indexPage({"A/"}));
         workspace.server.serve("/downloads/kl/A/", indexPage({"a.xml"}));
@@ -322,13 +332,58 @@ private slots:
         connect(&crawler, &DefaultFileCrawler::crawlFinished,
                 [&] { crawler.fetch(crawler.brands().keys()); });
         connect(&crawler, &DefaultFileCrawler::fileFinished,
-                [&](const QString&, const QString& told) { problem = told; });
+                [&](const QString&, const QString& problemTold) { problem = problemTold; });
         crawler.crawl(DefaultFileCrawler::FW_URL());
         QTRY_VERIFY_WITH_TIMEOUT(!problem.isEmpty(), 8000);
-        QCOMPARE(problem, "the file the server sent was refused (" + refusal + ")");
+        QCOMPARE(problem, told);
         QFile stored(workspace.store() + "/A/a.xml");
         QVERIFY(stored.open(QIODevice::ReadOnly));
         QCOMPARE(stored.readAll(), defaultFile(7));
+    }
+
+    // Files in UTF-16 with Windows line ends, one holding "č" (a 0x0D byte
+    // in UTF-16), are stored as sent and applied from the store.
+    void downloadedFilesApplyInTheirEncoding()
+    {
+        Importer importer;
+        const QByteArray notes = "Kv \xc4\x8d";
+        const QMap<QString, QByteArray> files{
+            {"le.xml",
+             encodedDocument(entry("7", "31").replace("ignored", notes), "UTF-16", "UTF-16LE", true,
+                             "\r\n")},
+            {"be.xml",
+             encodedDocument(entry("8", "32").replace("ignored", notes), "UTF-16", "UTF-16BE", true,
+                             "\r\n")},
+            {"lf.xml",
+             encodedDocument(entry("7", "33").replace("ignored", notes), "UTF-16", "UTF-16LE", true,
+                             "\n")}};
+        const auto serve = [&importer](const QByteArray& path, const QByteArray& body) {
+            importer.workspace.server.serve("/downloads/kl/" + path, body);
+        };
+        serve("", indexPage({"Controller/"}));
+        serve("Controller/", indexPage(files.keys()));
+        for (auto it = files.constBegin(); it != files.constEnd(); ++it)
+            serve("Controller/" + it.key().toUtf8(), it.value());
+        DefaultFileCrawler crawler;
+        QStringList told;
+        connect(&crawler, &DefaultFileCrawler::crawlFinished,
+                [&] { crawler.fetch(crawler.brands().keys()); });
+        connect(&crawler, &DefaultFileCrawler::fileFinished,
+                [&](const QString&, const QString& problem) { told << problem; });
+        crawler.crawl(DefaultFileCrawler::FW_URL());
+        QTRY_COMPARE_WITH_TIMEOUT(told, QStringList({"", "", ""}), 8000);
+
+        for (auto it = files.constBegin(); it != files.constEnd(); ++it) {
+            QFile stored(importer.workspace.store() + "/Controller/" + it.key());
+            QVERIFY(stored.open(QIODevice::ReadOnly));
+            QCOMPARE(stored.readAll(), it.value());
+            importer.open();
+            importer.choose("controllerBox", it.key());
+            importer.dialog->on_applyButton_clicked();
+        }
+        QCOMPARE(importer.dialogs->errors, QStringList());
+        QCOMPARE(importer.model.getParameter(7)->getRegisterValue(), 33);
+        QCOMPARE(importer.model.getParameter(8)->getRegisterValue(), 32);
     }
 
     // The time limit ends a stalled request: one box, one updateFail(), and no

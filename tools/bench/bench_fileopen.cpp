@@ -8,12 +8,16 @@
 // register holds), one entry whose element carries 100,000 attributes, and
 // the download limit's 8 MB filled with entries that carry as many
 // attributes as a start tag may, or with entries for an address the suite
-// has no register for (the box lists each). Each is opened in turn with a
+// has no register for (the box lists each) or with one comment, and a
+// 300 MB file that is no parameter file (comma-separated values). Each is opened in turn with a
 // one-entry file, the baseline, `rounds` times (5).
 //
 // Printed: per file its size, the median time, the baseline's and their
-// ratio, and the box it ended with. The goal is at most a second for every
-// file up to the download limit (exit status 1 above).
+// ratio, the median rise of the peak resident memory over the open, and
+// the box it ended with. The goals: at most a second for every file up to
+// the download limit and for the file that is no parameter file, whatever
+// its size, whose peak rises at most 8 MB more than the baseline's (exit
+// status 1 above).
 
 #include "benchwindow.h"
 #include "kelvara.h"
@@ -41,6 +45,8 @@
 namespace {
 
 const double goalMs = 1000.0;
+const double goalMegabytes = 8.0;
+const qint64 notParameterFileBytes = qint64(300) * 1024 * 1024;
 const int benchTimeLimitSeconds = 3600;
 
 struct Entry
@@ -87,6 +93,40 @@ bool writeDocument(const QString& path, int count,
     return file.error() == QFileDevice::NoError;
 }
 
+// Address and value pairs, one a line, up to the size given.
+bool writeCommaSeparated(const QString& path, qint64 bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write("Address,Value\n");
+    const QByteArray block = QByteArray("7,300\n").repeated(1024 * 1024 / 6);
+    while (file.size() + block.size() <= bytes)
+        file.write(block);
+    return file.error() == QFileDevice::NoError;
+}
+
+// Peak resident memory from now on: the kernel's record of it starts again.
+void restartPeakMemory()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+// "VmHWM" (the peak) or "VmRSS" (now), in MB; -1 where not known.
+double residentMegabytes(const QByteArray& field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1.0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').first().toDouble() / 1024;
+    }
+    return -1.0;
+}
+
 QByteArray attributes(int count)
 {
     QByteArray text;
@@ -106,7 +146,9 @@ struct File
     QString name;
     QString path;
     qint64 bytes = 0;
+    bool parameterFile = true;
     QVector<double> ms;
+    QVector<double> peakRise; // MB
     QString box;
 };
 
@@ -153,10 +195,13 @@ double openThroughMenu(QAction* open, File& file)
     watch.path = file.path;
     qApp->installEventFilter(&watch);
     QCoreApplication::processEvents();
+    const double residentBefore = residentMegabytes("VmRSS");
+    restartPeakMemory();
     open->trigger();
     // What the import left to paint is painted now.
     QCoreApplication::sendPostedEvents();
     const double ms = watch.boxMs >= 0 ? watch.boxMs : watch.clock.nsecsElapsed() / 1e6;
+    file.peakRise << residentMegabytes("VmHWM") - residentBefore;
     qApp->removeEventFilter(&watch);
     file.box = watch.box.isEmpty() ? QStringLiteral("none") : watch.box;
     return ms;
@@ -208,6 +253,12 @@ int main(int argc, char* argv[])
          [&](int i) { return entryElement(entries.at(i % entries.size()), bounded); }},
         {"8 MB of entries for no register", int(MakerServer::maxReplyBytes / unknownEntry) - 1,
          [&](int) { return entryElement(unknown); }},
+        {"8 MB of one comment", 1,
+         [&entries](int) {
+             return entryElement(entries.first()) + "<!--"
+                 + QByteArray("notes\n").repeated(int(MakerServer::maxReplyBytes / 6) - 20)
+                 + "-->\n";
+         }},
     };
     File baseline("one entry", scratch.filePath("one.xml"));
     if (!writeDocument(baseline.path, 1, cycling))
@@ -219,6 +270,12 @@ int main(int argc, char* argv[])
         file.bytes = QFileInfo(file.path).size();
         files << file;
     }
+    File commaSeparated("300 MB of comma-separated values", scratch.filePath("values.csv"));
+    if (!writeCommaSeparated(commaSeparated.path, notParameterFileBytes))
+        return 1;
+    commaSeparated.bytes = QFileInfo(commaSeparated.path).size();
+    commaSeparated.parameterFile = false;
+    files << commaSeparated;
 
     for (int round = 0; round < rounds; ++round) {
         for (File& file : files) {
@@ -229,24 +286,29 @@ int main(int argc, char* argv[])
 
     QTextStream out(stdout);
     const double baselineMs = median(baseline.ms);
+    const double baselineRise = median(baseline.peakRise);
     out << "File > Open in the connected window (" << shownOn << "), median of " << rounds
         << ", each in turn with a one-entry file (" << QString::number(baselineMs, 'f', 1)
-        << " ms)\n";
+        << " ms, peak memory up " << QString::number(baselineRise, 'f', 1) << " MB)\n";
     bool met = true;
     for (const File& file : qAsConst(files)) {
         const double ms = median(file.ms);
-        out << QString("%1 (%2 MB): %3 ms, ratio %4; box: %5\n")
+        const double rise = median(file.peakRise);
+        out << QString("%1 (%2 MB): %3 ms, ratio %4; peak memory up %5 MB; box: %6\n")
                    .arg(file.name, -40)
                    .arg(file.bytes / (1024.0 * 1024.0), 0, 'f', 1)
                    .arg(ms, 0, 'f', 1)
                    .arg(ms / baselineMs, 0, 'f', 1)
+                   .arg(rise, 0, 'f', 1)
                    .arg(file.box);
-        if (file.bytes <= MakerServer::maxReplyBytes)
+        if (file.bytes <= MakerServer::maxReplyBytes || !file.parameterFile)
             met = met && ms <= goalMs;
+        if (!file.parameterFile)
+            met = met && rise <= baselineRise + goalMegabytes;
     }
-    out << (met ? "every file up to the download limit within "
-                : "a file up to the download "
-                  "limit took longer than ")
-        << goalMs / 1000 << " s\n";
+    out << (met ? "goals met" : "a goal missed")
+        << ": a second for every file up to the download limit and for the one that is no "
+           "parameter file, whose peak memory rises at most "
+        << goalMegabytes << " MB more than the one-entry file's\n";
     return met ? 0 : 1;
 }

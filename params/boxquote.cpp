@@ -64,13 +64,18 @@ QString shortened(const QString& text)
     if (separator < 0)
         return keepStartAndEnd(text, maxLength);
     const QString name = text.mid(separator);
-    // The name whole, after as much of the folders as leaves room for it.
+    // The name whole, after as much of the folders as leaves room for it;
+    // the separator before it, then the ellipsis, give way to a long name.
     if (name.size() < maxLength) {
         int head = maxLength - 1 - name.size();
         if (splitsPair(text, head))
             --head;
         return text.left(head) + ellipsis + name;
     }
+    if (name.size() == maxLength)
+        return ellipsis + name.mid(1);
+    if (name.size() == maxLength + 1)
+        return name.mid(1);
     // The name alone is too long: the folders go where the cut would not
     // reach into the name anyway.
     if (separator >= (maxLength - 1) * 2 / 3)

@@ -7,7 +7,7 @@
 // file, a server text, a web address): at most maxLength characters on one
 // line. A longer text keeps its start and its end around an ellipsis; a
 // path gives up its folders first and keeps its file name whole, unless
-// the name alone is that long. Line breaks, other control characters and
+// the name alone is longer. Line breaks, other control characters and
 // the marks that turn the writing direction show as blanks, so nothing
 // quoted acts on the words around it. However large the input, the box
 // lays out a few words.

@@ -1,6 +1,7 @@
 #include "listmessagebox.h"
 
 #include "screenfit.h"
+#include "withinwordwrap.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -9,7 +10,6 @@
 #include <QLayout>
 #include <QShowEvent>
 #include <QStyle>
-#include <QTextBoundaryFinder>
 #include <QTextEdit>
 
 #include <cmath>
@@ -46,38 +46,6 @@ int widestLine(const QLabel* label, const QStringList& lines)
     for (const QString& line : lines)
         widest = qMax(widest, unwrappedWidth(label, line));
     return widest;
-}
-
-// The run with a break point between each two of its characters.
-QString breakableAnywhere(const QString& run)
-{
-    const QChar breakPoint(0x200b); // zero width space
-    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, run);
-    QString broken;
-    int start = 0;
-    for (int end = characters.toNextBoundary(); end > 0; end = characters.toNextBoundary()) {
-        if (start > 0)
-            broken += breakPoint;
-        broken += run.mid(start, end - start);
-        start = end;
-    }
-    return broken;
-}
-
-// The text as the label shows it at a width: a run without a break point
-// that is wider (a value of a hundred "W", say) may break anywhere, so that
-// its end shows on the next line instead of being cut at the label's edge.
-QString breakableAt(const QLabel* label, const QString& text, int width)
-{
-    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
-    QString shown;
-    int start = 0;
-    for (int end = breaks.toNextBoundary(); end > 0; end = breaks.toNextBoundary()) {
-        const QString run = text.mid(start, end - start);
-        shown += unwrappedWidth(label, run) > width ? breakableAnywhere(run) : run;
-        start = end;
-    }
-    return shown;
 }
 
 } // namespace
@@ -236,10 +204,7 @@ void ListMessageBox::layOutTexts()
     QLabel* label = textLabel();
     if (!label)
         return;
-    // Unwrapped first: the toolkit may have set a long text to wrap
-    // anywhere, also within words.
-    label->setWordWrap(false);
-    label->setWordWrap(true);
+    WithinWordWrap::apply(label);
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     label->setSizePolicy(policy);
@@ -248,8 +213,7 @@ void ListMessageBox::layOutTexts()
     int text = textWidth();
     for (int excess = 0;; text -= excess) {
         label->setMinimumWidth(text);
-        label->setText(breakableAt(label, shownText, text));
-        breakLines(text);
+        fitOtherTexts(text);
         // Sizes the layout keeps may be of the unwrapped text.
         layout()->invalidate();
         layout()->activate();

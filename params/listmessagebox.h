@@ -11,11 +11,11 @@ class QLabel;
 // line: a run of lines that begin with two blanks is a list. Its other
 // lines wrap to the box's width; an entry keeps to one line where the
 // screen has room for it, the box growing as wide as that takes; one wider
-// than the screen wraps, within a word where it must. However long its
-// lists, the box keeps within the screen's available area, its OK
-// button on the screen: a list longer than the box has room for shows its
-// first entries and "... and N more", and the box's details hold every
-// entry, one click away. It opens centred over the window it belongs to.
+// than the screen wraps, within a word where it must, at nothing added to
+// it (WithinWordWrap). However long its lists, the box keeps within the
+// screen's available area, its OK button on the screen: a list longer than
+// the box has room for shows its first entries and "... and N more", and
+// the box's details hold every entry, one click away. It opens centred over the window it belongs to.
 class ListMessageBox : public QMessageBox
 {
     Q_OBJECT
@@ -40,9 +40,9 @@ protected:
     // The widest the box's texts may be laid out: the screen's available
     // area less the box's frame, margins and icon.
     int textRoom() const;
-    // Lines that break by rules of their own are broken for the width the
+    // Texts laid out by rules of their own are fitted to the width the
     // box's text takes, before the box takes its size from them.
-    virtual void breakLines(int width) { Q_UNUSED(width) }
+    virtual void fitOtherTexts(int width) { Q_UNUSED(width) }
 
 private:
     // The first entries and, when some are left out, "... and N more".

@@ -4,10 +4,11 @@
 #include "listmessagebox.h"
 
 // A message box that names a file or folder. The path, with what follows
-// it on its line, stands below the text, whole: broken into lines only
-// after its separators, each as wide as the box takes, so no name is cut
-// off or broken in the middle however long the path is. Its texts keep
-// within the screen as ListMessageBox's do.
+// it on its line, stands below the text, whole: it wraps after its
+// folders' separators, within a name only where the name alone is wider
+// than the box, and nothing is cut off however long the path is; selected
+// or copied, it reads as given. Its texts keep within the screen as
+// ListMessageBox's do.
 class PathMessageBox : public ListMessageBox
 {
     Q_OBJECT
@@ -17,7 +18,7 @@ public:
                    QWidget* parent = nullptr);
 
 protected:
-    void breakLines(int width) override;
+    void fitOtherTexts(int width) override;
 
 private:
     QString pathLine;

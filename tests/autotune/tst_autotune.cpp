@@ -459,6 +459,9 @@ private slots:
         QVERIFY(rig.model->getUnsavedValues().contains(78));
         QVERIFY(!rig.model->getUnsavedValues().contains(481)); // the stop is no edit to save
         QVERIFY(rig.logs().value(0).endsWith("End of Test\n"));
+        // A spin that failed takes no Kv and no hall offset.
+        if (spinning)
+            QCOMPARE(rig.writesTo(72) + rig.writesTo(79), QList<int>());
     }
 
     // A spin whose link drops every frame from its start until the stop has

@@ -20,9 +20,9 @@ inline QRect withFrame(const QWidget* window)
 
 // What keeps a box from reading whole where it opens, once the window
 // manager has framed it: a label that shows less than its text (a line, or
-// a word of a wrapped text, wider than the label, or the text taller; a
-// pixel short is the rounding of a fractional scale), the box with its
-// frame passing the screen's available area, and, unless `over` is null,
+// a word of a text wrapped only between words, wider than the label, or
+// the text taller; a pixel short is the rounding of a fractional scale),
+// a break point of its own in the text, the box with its frame passing the screen's available area, and, unless `over` is null,
 // the box away from the centre of the window `over` belongs to where being
 // centred passes no edge of the screen. The toolkit places its own boxes
 // before their frame is known, a title bar higher.
@@ -36,10 +36,21 @@ inline QStringList boxFaults(const QWidget* box, const QWidget* over)
             label->textFormat() != Qt::PlainText && Qt::mightBeRichText(label->text())
             ? QTextDocumentFragment::fromHtml(label->text()).toPlainText()
             : label->text();
+        // A label whose text wraps within words where it must shows every
+        // word; any other shows a word wider than itself cut.
+        const QTextDocument* document = label->findChild<QTextDocument*>();
+        const auto wraps =
+            document ? document->defaultTextOption().wrapMode() : QTextOption::WordWrap;
+        const bool withinWords = wraps == QTextOption::WrapAtWordBoundaryOrAnywhere
+            || wraps == QTextOption::WrapAnywhere;
         int widestWord = 0;
-        // Zero width spaces break a word where it must.
-        for (const QString& word : text.split(QRegularExpression("[\\s\\x{200b}]+")))
-            widestWord = qMax(widestWord, label->fontMetrics().horizontalAdvance(word));
+        if (!withinWords) {
+            for (const QString& word : text.split(QRegularExpression("\\s+")))
+                widestWord = qMax(widestWord, label->fontMetrics().horizontalAdvance(word));
+        }
+        // A break point of its own would be copied with the text.
+        if (text.contains(QChar(0x200b)))
+            faults << QString("\"%1\" holds a zero width space").arg(text.left(60));
         const QSize needed = label->wordWrap()
             ? QSize(widestWord, label->heightForWidth(label->width()))
             : label->sizeHint();

@@ -45,9 +45,7 @@ private:
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             if (onBox)
                 onBox(box);
-            // As it reads: without the zero width spaces that break a word
-            // wider than the box.
-            m_texts << box->text().remove(QChar(0x200b));
+            m_texts << box->text();
             const auto buttons = box->buttons();
             QStringList names;
             for (QAbstractButton* button : buttons)

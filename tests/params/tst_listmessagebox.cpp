@@ -1,10 +1,13 @@
 // A box whose text lists entries shows a long list's first entries and
 // "... and N more", every entry in its details, and keeps within the
 // screen, its details too; text added while it is open is fitted alike.
-// What a box quotes keeps to one line and to its place.
+// A run without spaces wraps at nothing inserted, so that it is selected
+// and copied as given. What a box quotes keeps to one line and to its place.
 
+#include "boxchecks.h"
 #include "boxquote.h"
 #include "listmessagebox.h"
+#include "pathmessagebox.h"
 #include "screenfit.h"
 
 #include <QtTest>
@@ -35,6 +38,18 @@ QRect withFrame(const QWidget* box)
     const int sides = area.width() - room.width();
     const int topAndBottom = area.height() - room.height();
     return box->geometry().adjusted(-sides / 2, -(topAndBottom - sides / 2), sides / 2, sides / 2);
+}
+
+// Where the label's lines start within its text.
+QList<int> lineStarts(const QLabel* label)
+{
+    QList<int> starts;
+    const auto* document = label->findChild<QTextDocument*>();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (int i = 0; i < block.layout()->lineCount(); ++i)
+            starts << block.position() + block.layout()->lineAt(i).textStart();
+    }
+    return starts;
 }
 
 QAbstractButton* detailsButton(QMessageBox* box)
@@ -165,6 +180,58 @@ private slots:
         QVERIFY(label->text().contains("  Phase <b>Current</b> & more"));
     }
 
+    void longRunWrapsAsGiven_data()
+    {
+        QTest::addColumn<bool>("path");
+        QTest::addColumn<QString>("run");
+        const QString folders =
+            "/home/rider/" + QString("Kelvara_exports_of_the_shop/").repeated(12);
+        QTest::newRow("a value") << false << QString(300, 'W');
+        QTest::newRow("a path") << true << folders + "rear hub.xml";
+        QTest::newRow("a path whose name is wider than the screen")
+            << true << folders + QString(400, 'n') + ".xml";
+    }
+
+    // A run wider than the screen wraps, within the screen, at nothing of
+    // its own: selected or copied it reads as given. A path breaks after
+    // its folders' separators, within a name only where the name is wider
+    // than the box. It still does after the box has been resized.
+    void longRunWrapsAsGiven()
+    {
+        QFETCH(bool, path);
+        QFETCH(QString, run);
+        std::unique_ptr<ListMessageBox> box(
+            path ? new PathMessageBox(QMessageBox::Warning, "Export Failed", "Not written:", run)
+                 : new ListMessageBox(QMessageBox::Warning, "Parameter File Imported",
+                                      "Not imported:\n" + ListMessageBox::listed({run})));
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        for (const int pass : {1, 2}) {
+            QVERIFY2(BoxChecks::boxFaults(box.get(), nullptr).isEmpty(),
+                     qPrintable(QString::number(pass) + ": "
+                                + BoxChecks::boxFaults(box.get(), nullptr).join('\n')));
+            box->setFixedSize(box->size() + QSize(0, pass));
+            QTest::qWait(0);
+        }
+        auto* shown =
+            box->findChild<QLabel*>(path ? "qt_msgbox_informativelabel" : "qt_msgbox_label");
+        QVERIFY(shown);
+        const int start = int(shown->text().indexOf(run));
+        QVERIFY(start >= 0);
+        const QList<int> starts = lineStarts(shown);
+        QVERIFY2(starts.size() > 2, qPrintable(QString::number(starts.size())));
+        const int name = int(run.lastIndexOf('/')) + 1;
+        for (const int line : starts) {
+            if (path && line > start && line - start <= name)
+                QCOMPARE(shown->text().at(line - 1), QChar('/'));
+        }
+        shown->setSelection(start, int(run.size()));
+        QCOMPARE(shown->selectedText(), run);
+        shown->setFocus();
+        QTest::keyClick(shown, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), run);
+    }
+
     void quotedOnOneLineInPlace_data()
     {
         QTest::addColumn<QString>("text");
@@ -180,6 +247,14 @@ private slots:
             << folders + name << folders.left(98 - name.size()) + cut + "/" + name;
         QTest::newRow("a name too long: the folders go, the name cut")
             << folders + QString(300, 'n') << cut + "/" + QString(64, 'n') + cut + QString(33, 'n');
+        // The separator before the name, then the ellipsis, give way to it.
+        QTest::newRow("a name of 98") << folders + QString(98, 'n') << cut + "/" + QString(98, 'n');
+        QTest::newRow("a name of 99") << folders + QString(99, 'n') << cut + QString(99, 'n');
+        QTest::newRow("a name of 100") << folders + QString(100, 'n') << QString(100, 'n');
+        QTest::newRow("a name of 101")
+            << folders + QString(101, 'n') << cut + "/" + QString(64, 'n') + cut + QString(33, 'n');
+        QTest::newRow("a folder's name of 99")
+            << folders + QString(99, 'n') + "/" << QString(99, 'n') + "/";
     }
 
     void quotedOnOneLineInPlace()

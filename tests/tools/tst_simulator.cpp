@@ -394,6 +394,36 @@ private slots:
                  readReply({0}) + readReply({0x00ff}) + readReply({0}));
     }
 
+    void spinLearnsOnlyWithAMotor_data()
+    {
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<QVector<quint16>>("learnt"); // 440..447, 460 and 462
+        QTest::newRow("a motor") << true << QVector<quint16>{15, 2, 4, 3, 0, 1, 5, 15, 27352, 1135};
+        // No rotation, no results: the hall offset and Kv held before stay.
+        QTest::newRow("no motor") << false
+                                  << QVector<quint16>{15, 15, 15, 15, 15, 15, 15, 15, 7, 9};
+    }
+
+    // A spin (481 := 2) ends by setting 481 back to 0, with what it learnt.
+    void spinLearnsOnlyWithAMotor()
+    {
+        QFETCH(bool, connected);
+        QFETCH(QVector<quint16>, learnt);
+        MotorBehaviour motor;
+        motor.connected = connected;
+        motor.spinMs = 50;
+        sim->setMotorBehaviour(motor);
+        QVERIFY(sim->setRegisterValue(460, 7) && sim->setRegisterValue(462, 9));
+        QCOMPARE(client->exchange(write(481, {2}), 8), withCrc(bytes("011001e10001")));
+        QTRY_COMPARE(client->exchange(read(481, 1), 7), readReply({0}));
+        const QByteArray table = client->exchange(read(440, 23), 51);
+        QCOMPARE(table.size(), 51);
+        QVector<quint16> seen;
+        for (const int index : {0, 1, 2, 3, 4, 5, 6, 7, 20, 22})
+            seen << quint16(quint8(table.at(3 + 2 * index)) << 8 | quint8(table.at(4 + 2 * index)));
+        QCOMPARE(seen, learnt);
+    }
+
     void framesAcrossPauses()
     {
         sim->setFrameGap(2000); // the 30 ms between fragments stay well inside it

@@ -234,7 +234,7 @@ void describeOptions(QCommandLineParser* parser)
                         "(15,2,4,3,0,1,5,15)."),
          QStringLiteral("LIST")},
         {QStringLiteral("no-motor"),
-         QStringLiteral("No motor on the phases: nothing measured, no current.")},
+         QStringLiteral("No motor on the phases: no current, nothing measured or learnt.")},
         {QStringLiteral("inconsistent"),
          QStringLiteral("Every second measurement reads 20 % high.")},
         {QStringLiteral("stall"), QStringLiteral("The motor never turns during the spin.")},

@@ -109,13 +109,17 @@ void SimulatedMotor::showSpin(double elapsedMs, QVector<quint16>& registers) con
         quint16((registers[DigitalInputs] & ~hallBits) | (state > 0 ? state : 0));
 }
 
+// Without a motor nothing turned: no hall state was seen, and no hall
+// offset or Kv was learnt, so those registers keep what they held.
 void SimulatedMotor::finishSpin(QVector<quint16>& registers)
 {
     for (int state = 0; state < 8; ++state)
         registers[LearntHallSectors + state] =
             word(behaviour.connected ? behaviour.hallTable.value(state, 15) : 15);
-    registers[LearntHallOffset] = word(behaviour.hallOffsetDegrees * hallOffsetScale);
-    registers[LearntKv] = word(behaviour.kv * 100.0);
+    if (behaviour.connected) {
+        registers[LearntHallOffset] = word(behaviour.hallOffsetDegrees * hallOffsetScale);
+        registers[LearntKv] = word(behaviour.kv * 100.0);
+    }
     registers[Faults] = quint16(registers[Faults] | behaviour.spinFaults);
     registers[DiscoveryModeRegister] = 0;
     registers[MotorRpm] = 0;

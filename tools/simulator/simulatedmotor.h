@@ -14,7 +14,7 @@ struct MotorBehaviour
     QVector<int> hallTable = {15, 2, 4, 3, 0, 1, 5, 15};
     int staticMs = 1500;         // one stationary measurement
     int spinMs = 15000;          // the spinning test
-    bool connected = true;       // false: no current flows, nothing is measured
+    bool connected = true;       // false: no current flows, nothing is measured or learnt
     bool inconsistent = false;   // every second measurement reads 20 % high
     bool stall = false;          // the motor never turns during the spin
     int deadPhases = 0;          // phases without current: 1 blue, 2 yellow, 4 green

@@ -5,9 +5,6 @@
 
 namespace {
 
-const char readFunction = 3;
-const char writeFunction = 16;
-const char exceptionFlag = char(0x80);
 const int acknowledgeCode = 5;
 // Slave address, function, first address and count.
 const int requestHeaderLength = 6;
@@ -19,7 +16,7 @@ ExceptionReply::ExceptionReply(const QByteArray& request, const QByteArray& repl
     , reply(reply.left(ReplyJudgement::exceptionReplyLength))
 {
     if (this->reply.size() == ReplyJudgement::exceptionReplyLength
-        && (this->reply.at(1) & exceptionFlag))
+        && (this->reply.at(1) & ModbusFunction::exceptionFlag))
         exceptionCode = quint8(this->reply.at(2));
 }
 
@@ -77,9 +74,9 @@ QString ExceptionReply::requestText() const
 {
     if (request.size() < requestHeaderLength)
         return QStringLiteral("the request");
-    const QString operation = request.at(1) == readFunction ? QStringLiteral("read")
-        : request.at(1) == writeFunction                    ? QStringLiteral("write")
-                                                            : QStringLiteral("request");
+    const QString operation = request.at(1) == ModbusFunction::read ? QStringLiteral("read")
+        : request.at(1) == ModbusFunction::write                    ? QStringLiteral("write")
+                                                                    : QStringLiteral("request");
     const int first = frameWord(request, 2);
     const int count = frameWord(request, 4);
     if (count == 1)

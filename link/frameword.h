@@ -3,6 +3,14 @@
 
 #include <QByteArray>
 
+// The Modbus functions the controllers answer, and the bit an exception
+// reply sets in the function of the request it refuses.
+namespace ModbusFunction {
+constexpr char read = 3;
+constexpr char write = 16;
+constexpr char exceptionFlag = char(0x80);
+} // namespace ModbusFunction
+
 // A 16-bit word of a Modbus frame, high byte first, as an unsigned value.
 inline int frameWord(const QByteArray& frame, int offset)
 {
@@ -27,10 +35,10 @@ inline int writeFrameValue(const QByteArray& frame, int index)
 // frame.
 inline int singleWriteAddress(const QByteArray& frame)
 {
-    const char writeFunction = 16;
     // Slave, function, address, count, byte count, one value and the CRC.
     const int singleWriteSize = 11;
-    if (frame.size() != singleWriteSize || frame.at(1) != writeFunction || frameWord(frame, 4) != 1)
+    if (frame.size() != singleWriteSize || frame.at(1) != ModbusFunction::write
+        || frameWord(frame, 4) != 1)
         return -1;
     return frameWord(frame, 2);
 }

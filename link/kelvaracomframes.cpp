@@ -18,8 +18,6 @@
 namespace {
 
 const char slaveAddress = 1;
-const char readFunction = 3;
-const char writeFunction = 16;
 const int faultsAddress = 258;
 const int slowFaultReadMarginMs = 1000;
 
@@ -91,7 +89,7 @@ bool KelvaraCom::read(int numRegs, int addr)
     prepareReplyBuffer(curNumRegs * 2 + 5);
 
     QByteArray frame = initializeMsg(QByteArray(6, char(0xFF)), addr);
-    frame[1] = readFunction;
+    frame[1] = ModbusFunction::read;
     frame = fillInCRC(frame);
 
     if (addr == faultsAddress)
@@ -123,7 +121,7 @@ QByteArray KelvaraCom::buildWriteFrame(int numRegs, int addr, const QVector<int>
     const int count = qMax(0, numRegs);
     QByteArray frame(count * 2 + 7, char(0xFF));
     frame[0] = slaveAddress;
-    frame[1] = writeFunction;
+    frame[1] = ModbusFunction::write;
     frame[2] = char((addr >> 8) & 0xFF);
     frame[3] = char(addr & 0xFF);
     frame[4] = char((count >> 8) & 0xFF);
@@ -277,7 +275,7 @@ void KelvaraCom::sendAfterQuietLine()
     if ((port->isOpen() || openPort()) && writeFrame(frameAfterQuietLine))
         return;
     // The request never left: its machine learns it as a failed send.
-    replyText = frameAfterQuietLine.at(1) == writeFunction
+    replyText = frameAfterQuietLine.at(1) == ModbusFunction::write
         ? QStringLiteral("Failed sending write message")
         : QStringLiteral("Failed sending read message");
     status = StatusFailedSendingReadMessage;
@@ -385,7 +383,7 @@ void KelvaraCom::noteUnsentRequest()
 
 bool KelvaraCom::isWriteFrame(const QByteArray& frame) const
 {
-    return frame.size() > 1 && frame.at(1) == writeFunction;
+    return frame.size() > 1 && frame.at(1) == ModbusFunction::write;
 }
 
 bool KelvaraCom::isConnectionCheckReply() const

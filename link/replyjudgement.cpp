@@ -6,8 +6,6 @@
 namespace {
 
 const char slaveAddress = 1;
-const char readFunction = 3;
-const char exceptionFlag = char(0x80);
 // Slave address, function and byte count (or first address byte).
 const int replyHeaderLength = 3;
 
@@ -47,7 +45,7 @@ bool ReplyJudgement::isGoodReply(const QByteArray& request, const QByteArray& re
         return false;
     if (reply.at(0) != slaveAddress || reply.at(1) != request.at(1))
         return false;
-    if (request.at(1) == readFunction) {
+    if (request.at(1) == ModbusFunction::read) {
         const int count = frameWord(request, 4);
         return quint8(reply.at(2)) == quint8((count * 2) & 0xFF) && reply.size() == count * 2 + 5;
     }
@@ -64,7 +62,7 @@ bool ReplyJudgement::isRejection(const QByteArray& request, const QByteArray& re
         return false;
     if (KelvaraCom::calculateCRC(head.left(3)) != head.right(2))
         return false;
-    if (head.at(1) == char(request.at(1) | exceptionFlag))
+    if (head.at(1) == char(request.at(1) | ModbusFunction::exceptionFlag))
         return true;
     return reply.size() == exceptionReplyLength && head.at(1) == request.at(1);
 }

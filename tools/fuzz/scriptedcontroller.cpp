@@ -200,8 +200,7 @@ qint64 ScriptedController::nowUs()
 
 qint64 ScriptedController::nowMs() const
 {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return nowUs() / 1000;
 }
 
 void ScriptedController::serve()

@@ -62,6 +62,7 @@ void StartTagBound::scan(const QString& text)
         if (i == bad)
             m_badEncodingLine = m_line;
         readerFails = readerFails || c.isNull();
+        countProlog();
         if (m_state != State::Text) {
             scanMarkup(c);
         } else if (c == QLatin1Char('<')) {
@@ -129,6 +130,20 @@ void StartTagBound::scanMarkup(QChar c)
         scanStartTag(c);
         break;
     }
+}
+
+void StartTagBound::countProlog()
+{
+    if (m_prologCharacters < 0)
+        return;
+    if (m_state == State::StartTag) {
+        m_prologCharacters = -1;
+        return;
+    }
+    if (++m_prologCharacters > maxPrologCharacters)
+        refuse(m_state == State::Text ? m_line : m_tagLine,
+               QStringLiteral("no element begins within its first %1 characters")
+                   .arg(maxPrologCharacters));
 }
 
 // The reader counts a line break of two characters once.

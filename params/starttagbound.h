@@ -19,13 +19,17 @@
 // The document is taken as it is read. It is refused by a start tag with
 // more than maxAttributes attributes or within more than maxNamespaces
 // namespace declarations, by a document type with declarations of its own,
-// and by an XML declaration that names an encoding in which the declaration
-// itself reads otherwise (what the reader makes of the rest is unknown).
+// by an XML declaration that names an encoding in which the declaration
+// itself reads otherwise (what the reader makes of the rest is unknown),
+// and by a first element that has not begun within maxPrologCharacters:
+// the reader would hold a comment or instruction before it whole, however
+// large, and a parameter file's root comes at once.
 class StartTagBound
 {
 public:
     static const int maxAttributes = 32;
     static const int maxNamespaces = 32;
+    static const int maxPrologCharacters = 128 * 1024;
 
     // Takes the document's next bytes. False once reading on is of no use:
     // the document is refused, holds what the reader fails at and reports
@@ -63,6 +67,7 @@ private:
 
     void scan(const QString& text);
     void countLine(QChar c);
+    void countProlog();
     void scanMarkup(QChar c);
     void scanDeclaration(QChar c);
     void scanDocumentType(QChar c);
@@ -79,6 +84,7 @@ private:
     QString m_refusal;
     qint64 m_line = 1;
     bool m_afterReturn = false;
+    qint64 m_prologCharacters = 0; // before the first start tag; -1 once it has begun
     qint64 m_tagLine = 1;
     QString m_word; // of a declaration, of a start tag's name being read
     bool m_wordEnded = false;

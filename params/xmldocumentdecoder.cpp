@@ -8,6 +8,10 @@ namespace {
 const QChar byteOrderMark(0xfeff);
 const QLatin1String declarationStart("<?xml");
 const QLatin1String declarationEnd("?>");
+// A declaration is a line; one that has not ended within this many
+// characters is taken as undeclared, so that its bytes are not held on
+// waiting for an end that may never come.
+const int maxDeclarationCharacters = 4096;
 
 // The encoding as the reader tells it from the first four bytes.
 QTextCodec* codecOfFirstBytes(const QByteArray& bytes)
@@ -113,7 +117,7 @@ bool XmlDocumentDecoder::decide(bool atEnd)
     if (declared) {
         end = text.indexOf(declarationEnd, m_searchedTo);
         m_searchedTo = qMax(0, text.size() - 1);
-        if (end < 0 && !atEnd)
+        if (end < 0 && !atEnd && text.size() < maxDeclarationCharacters)
             return false;
     }
 

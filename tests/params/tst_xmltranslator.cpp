@@ -540,6 +540,12 @@ private slots:
         // Well-formed, of another kind: no entries, as from a small one.
         QTest::newRow("a web page")
             << QByteArray("<html>\n") << QByteArray("<p>a</p>\n") << QString();
+        // No element ever begins: the reader would hold what comes whole.
+        const QString noElement = "line 1: no element begins within its first 131072 characters";
+        QTest::newRow("a comment that never ends")
+            << QByteArray("<!--") << QByteArray("notes\n") << noElement;
+        QTest::newRow("a declaration that never ends")
+            << QByteArray("<?xml ") << QByteArray("    \n") << noElement;
     }
 
     // However large, a file that is not a parameter file is read no further

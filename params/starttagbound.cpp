@@ -63,12 +63,14 @@ void StartTagBound::scan(const QString& text)
             m_badEncodingLine = m_line;
         readerFails = readerFails || c.isNull();
         countProlog();
-        if (m_state != State::Text) {
+        const bool inMarkup = m_state != State::Text;
+        if (inMarkup) {
             scanMarkup(c);
         } else if (c == QLatin1Char('<')) {
             m_state = State::Markup;
             m_tagLine = m_line;
         }
+        countRun(inMarkup);
     }
     m_stopped = m_stopped || readerFails;
 }
@@ -144,6 +146,18 @@ void StartTagBound::countProlog()
         refuse(m_state == State::Text ? m_line : m_tagLine,
                QStringLiteral("no element begins within its first %1 characters")
                    .arg(maxPrologCharacters));
+}
+
+void StartTagBound::countRun(bool wasInMarkup)
+{
+    if ((m_state != State::Text) != wasInMarkup) {
+        m_runCharacters = 0;
+        m_runLine = m_line;
+    } else if (++m_runCharacters > maxRunCharacters) {
+        refuse(m_runLine,
+               QStringLiteral("a comment, tag or text runs beyond %1 characters")
+                   .arg(maxRunCharacters));
+    }
 }
 
 // The reader counts a line break of two characters once.

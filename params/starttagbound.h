@@ -21,15 +21,17 @@
 // namespace declarations, by a document type with declarations of its own,
 // by an XML declaration that names an encoding in which the declaration
 // itself reads otherwise (what the reader makes of the rest is unknown),
-// and by a first element that has not begun within maxPrologCharacters:
-// the reader would hold a comment or instruction before it whole, however
-// large, and a parameter file's root comes at once.
+// by a first element that has not begun within maxPrologCharacters (a
+// parameter file's root comes at once), and by a comment, tag or run of
+// text longer than maxRunCharacters: the reader holds each whole, however
+// large.
 class StartTagBound
 {
 public:
     static const int maxAttributes = 32;
     static const int maxNamespaces = 32;
     static const int maxPrologCharacters = 128 * 1024;
+    static const int maxRunCharacters = 16 * 1024 * 1024;
 
     // Takes the document's next bytes. False once reading on is of no use:
     // the document is refused, holds what the reader fails at and reports
@@ -68,6 +70,7 @@ private:
     void scan(const QString& text);
     void countLine(QChar c);
     void countProlog();
+    void countRun(bool wasInMarkup);
     void scanMarkup(QChar c);
     void scanDeclaration(QChar c);
     void scanDocumentType(QChar c);
@@ -85,6 +88,8 @@ private:
     qint64 m_line = 1;
     bool m_afterReturn = false;
     qint64 m_prologCharacters = 0; // before the first start tag; -1 once it has begun
+    qint64 m_runCharacters = 0;    // of the text or markup being read
+    qint64 m_runLine = 1;
     qint64 m_tagLine = 1;
     QString m_word; // of a declaration, of a start tag's name being read
     bool m_wordEnded = false;

@@ -436,6 +436,29 @@ private slots:
                  qPrintable(reader.errorString()));
     }
 
+    void endlessRunsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        const QByteArray root = "<ArrayOfSerializableParameter>\n";
+        QTest::newRow("a comment") << root + "<!--";
+        QTest::newRow("a CDATA section") << root + "<![CDATA[";
+        QTest::newRow("the notes of an entry") << root + "<SerializableParameter><Notes>";
+    }
+
+    // The reader would hold one run whole, until memory runs out.
+    void endlessRunsAreRefused()
+    {
+        QFETCH(QByteArray, head);
+        LargeFile file(head, "notes\n", qint64(4) << 30);
+        ParameterFileReader reader;
+        QVERIFY(!reader.read(&file));
+        QVERIFY(reader.isRefused());
+        QCOMPARE(reader.errorString(),
+                 QString("line 2: a comment, tag or text runs beyond 16777216 characters"));
+        QVERIFY2(reader.bytesRead() <= qint64(64) << 20,
+                 qPrintable(QString::number(reader.bytesRead())));
+    }
+
     void malformedFileChangesNothing_data()
     {
         QTest::addColumn<QByteArray>("content");

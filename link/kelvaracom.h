@@ -69,7 +69,9 @@ QString niceHex(QString hex);
 // failed exchange wait for the check as writes do: what the save ends with
 // is the answer of the controller that took the writes. So do the reads of
 // an autotune test and every other read whose answer decides something
-// (queueDecidingRead()).
+// (queueDecidingRead()). A stop an autotune test leaves owed goes first to
+// the controller it stops, once identified, and to no other
+// (stopDiscoveryRun()).
 //
 // Every write of a register kept in flash that may have reached the
 // controller, answered or not, stays outside flash in the model until a

@@ -184,12 +184,14 @@ void KelvaraCom::endCheckBeforeNothing(bool answered)
         emit controllerConnected();
         return;
     }
-    if (connectionCheck) {
-        if (!connectionFailsIgnored)
-            status = StatusControllerDisconnected;
-        if (!probe)
-            countFailedCheck();
-    }
+    // As a check whose frame was not sent, or went unanswered.
+    const bool unsent = status == StatusFailedSendingReadMessage;
+    if (connectionCheck && !connectionFailsIgnored)
+        status = StatusControllerDisconnected;
+    if (connectionCheck && unsent && !connectionFailsIgnored && !probe)
+        emit controllerDisconnected();
+    else if (connectionCheck && !probe)
+        countFailedCheck();
     processWriteQueue();
     processReadQueue();
 }

@@ -257,23 +257,22 @@ bool writesDiscoveryMode(const QByteArray& frame)
 // offsetMs after the limit on sets the move off (lost, or reaching A whose
 // answer is lost, as frame says), the cable is off every controller for
 // gapMs, and the same way back to A backMs after it reached B (never when
-// negative).
+// -1).
 struct CableMove
 {
-    bool spinning = true;
-    int offsetMs = 0;
-    int gapMs = 0;
-    int backMs = -1;
-    CableAdapter::TriggerFrame frame = CableAdapter::TriggerFrame::Lost;
+    bool spinning;
+    int offsetMs;
+    int gapMs;
+    int backMs;
+    CableAdapter::TriggerFrame frame;
 
     QString name() const
     {
-        return QStringLiteral("%1 at %2 ms, gap %3 ms, %4%5")
+        return QStringLiteral("%1 at %2 ms, gap %3 ms, back after %4 ms%5")
             .arg(spinning ? "spin" : "measurement")
             .arg(offsetMs)
             .arg(gapMs)
-            .arg(backMs < 0 ? QStringLiteral("never back")
-                            : QStringLiteral("back after %1 ms").arg(backMs))
+            .arg(backMs)
             .arg(frame == CableAdapter::TriggerFrame::ToOld ? ", the frame reaching A" : "");
     }
 };
@@ -378,27 +377,6 @@ public:
         return found;
     }
 
-    QString summary() const
-    {
-        QStringList lines{name() + ": told " + toldFate() + ", page "
-                          + QString::number(wizard->getPageState())};
-        for (const auto& e : bench.exchanges())
-            lines << QString("  %1 %2 %3 -> %4")
-                         .arg(e.ms, 0, 'f', 0)
-                         .arg(e.controller == bench.a.get()       ? "A"
-                                  : e.controller == bench.b.get() ? "B"
-                                                                  : "-")
-                         .arg(QString(e.request.left(8).toHex(' ')))
-                         .arg(QString(e.answer.left(10).toHex(' ')));
-        for (double t : bench.arrivals(bench.b.get()))
-            lines << QString("  B at %1").arg(t);
-        for (double t : bench.arrivals(bench.a.get()))
-            lines << QString("  A at %1").arg(t);
-        for (double t : bench.arrivals(nullptr))
-            lines << QString("  none at %1").arg(t);
-        return lines.join('\n');
-    }
-
 private:
     using Answered = std::function<bool(int)>;
 
@@ -448,10 +426,11 @@ private:
         const ControllerSimulator* a = bench.a.get();
         if (a->registerValue(481) != 0)
             found << QStringLiteral("A's motor runs");
-        const QVector<double> arrivals = bench.arrivals(a);
-        if (!back || arrivals.isEmpty())
-            return;
-        const double returnMs = arrivals.last();
+        double returnMs = -1;
+        for (const CableAdapter::LogEntry& entry : bench.adapter.frameLog()) {
+            if (entry.event == CableAdapter::Moved && entry.controller == a)
+                returnMs = entry.elapsedMs;
+        }
         bool stoppedBefore = false;
         double firstAnswerMs = -1;
         QStringList beforeStop;
@@ -484,14 +463,12 @@ private:
     // What the wizard's page says became of the stop.
     QString toldFate() const
     {
-        if (auto* note = shown<QLabel>(wizard, "stopNote")) {
-            if (note->text() == stopDeliveredText)
-                return "delivered";
-            if (note->text() == stopUnansweredText)
-                return "unanswered";
-            return note->text() == stopOwedText ? "owed" : note->text();
-        }
-        return shown<QLabel>(wizard, "controllerNote") ? "owed" : "nothing";
+        const QString text = noteText(wizard, "stopNote");
+        if (text.isEmpty())
+            return shown<QLabel>(wizard, "controllerNote") ? "owed" : "nothing";
+        const int fate =
+            QStringList{stopDeliveredText, stopUnansweredText, stopOwedText}.indexOf(text);
+        return QStringList{"delivered", "unanswered", "owed"}.value(fate, text);
     }
 
     // What the log says: the last stop went out unanswered; or its read-back
@@ -945,14 +922,12 @@ private slots:
         std::vector<std::unique_ptr<CableMoveRun>> runs;
         for (const bool spinning : {true, false}) {
             for (int i = 0; i <= 30; ++i) {
-                CableMove move;
-                move.spinning = spinning;
-                move.offsetMs = -1000 + 50 * i;
-                move.backMs = backs[(i + int(spinning)) % 4];
-                move.gapMs = gaps[(i / 4) % 3];
-                if ((i / 4 + int(spinning)) % 3 == 2)
-                    move.frame = CableAdapter::TriggerFrame::ToOld;
-                runs.push_back(std::make_unique<CableMoveRun>(move));
+                const auto frame = (i / 4 + int(spinning)) % 3 == 2
+                    ? CableAdapter::TriggerFrame::ToOld
+                    : CableAdapter::TriggerFrame::Lost;
+                runs.push_back(std::make_unique<CableMoveRun>(
+                    CableMove{spinning, -1000 + 50 * i, gaps[(i / 4) % 3],
+                              backs[(i + int(spinning)) % 4], frame}));
             }
         }
         const auto all = [&runs](bool (CableMoveRun::*state)() const) {

@@ -92,16 +92,6 @@ public:
         }
         return all;
     }
-    // When the cable reached the controller (nullptr: came off every one).
-    QVector<double> arrivals(const ControllerSimulator* controller) const
-    {
-        QVector<double> times;
-        for (const CableAdapter::LogEntry& entry : adapter.frameLog()) {
-            if (entry.event == CableAdapter::Moved && entry.controller == controller)
-                times << entry.elapsedMs;
-        }
-        return times;
-    }
     void clearLogs()
     {
         a->clearLog();

@@ -161,9 +161,8 @@ private slots:
         QTest::addColumn<QString>("pattern");
         // Requests of each operation when all goes well.
         const QVector<QPair<QString, int>> operations = {
-            {"read", 1}, {"deciding read", 1}, {"read-all", 5},
-            {"save", 3}, {"flash", 2},         {"check", 1},
-            {"poll", 1}, {"stop", 2},          {"stop before a read", 4}};
+            {"read", 1},  {"deciding read", 1}, {"read-all", 5}, {"save", 3},
+            {"flash", 2}, {"check", 1},         {"poll", 1}};
         for (const auto& operation : operations) {
             for (int from = 1; from <= operation.second; ++from) {
                 for (const QString pattern : {"short", "long", "exception", "silence",
@@ -230,26 +229,9 @@ private slots:
                  link->checkConnection();
                  return bound.connectionCheck();
              }},
-            {"poll",
-             [&] {
+            {"poll", [&] {
                  link->pollStatus(258, 74);
                  return bound.request();
-             }},
-            // A stop owed while the link is idle, and one owed as a check
-            // is in flight, which goes before the read queued after it.
-            {"stop",
-             [&] {
-                 link->stopDiscoveryRun(link->readController());
-                 OperationTimeBound::Cost cost = bound.request();
-                 return cost += bound.owedStop();
-             }},
-            {"stop before a read", [&] {
-                 link->checkConnection();
-                 link->stopDiscoveryRun(link->readController());
-                 link->oneRead(71);
-                 OperationTimeBound::Cost cost = bound.connectionCheck();
-                 cost += bound.request();
-                 return cost += bound.owedStop();
              }}};
         const OperationTimeBound::Cost cost = operations.value(operation)();
         QVERIFY(link->getMode() != KelvaraCom::IdleMode);

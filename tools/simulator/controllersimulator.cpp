@@ -10,6 +10,8 @@
 #include <QMutexLocker>
 #include <QTimer>
 
+#include <algorithm>
+
 ControllerSimulator::ControllerSimulator(QObject* parent)
     : QObject(parent)
     , state(new SimulatorState)
@@ -189,6 +191,13 @@ void ControllerSimulator::silenceNextRequests(int times)
     state->faults.silenceNext.set(times, 0);
 }
 
+void ControllerSimulator::silenceEvery(int nth)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.silenceEvery = std::max(nth, 0);
+    state->faults.sinceEverySilence = 0;
+}
+
 void ControllerSimulator::setSilentAtAddress(int address, bool silent)
 {
     QMutexLocker lock(&state->mutex);
@@ -229,6 +238,15 @@ void ControllerSimulator::corruptCrc(int times)
 {
     QMutexLocker lock(&state->mutex);
     state->faults.corruptCrc.set(times, 0);
+}
+
+void ControllerSimulator::setBadCrcAtAddress(int address, bool bad)
+{
+    QMutexLocker lock(&state->mutex);
+    if (bad)
+        state->faults.badCrcAddresses.insert(address);
+    else
+        state->faults.badCrcAddresses.remove(address);
 }
 
 void ControllerSimulator::shortenReplies(int missingBytes, int times)
@@ -288,10 +306,11 @@ void ControllerSimulator::takeRequestsTwice(int times)
     state->faults.requestTwice.set(times, 0);
 }
 
-void ControllerSimulator::setLineNoise(int intervalMs)
+void ControllerSimulator::setLineNoise(int intervalMs, char byte)
 {
     if (worker)
-        QMetaObject::invokeMethod(worker, [w = worker, intervalMs] { w->setNoise(intervalMs); });
+        QMetaObject::invokeMethod(
+            worker, [w = worker, intervalMs, byte] { w->setNoise(intervalMs, byte); });
 }
 
 void ControllerSimulator::setNoise(double percent, quint32 seed, ReplyNoise::Kind kind)

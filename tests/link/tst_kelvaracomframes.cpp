@@ -95,8 +95,8 @@ private slots:
             }
         }
         for (int value = 0; value < 256; ++value) {
-            const bool begins = value == 0x01 || value == 0x03 || value == 0x10 || value == 0x83
-                || value == 0x90;
+            const bool begins =
+                value == 0x01 || value == 0x03 || value == 0x10 || value == 0x83 || value == 0x90;
             for (const int length : {1, 2, 7, 255})
                 QCOMPARE(ReplyJudgement::holdsAnswer(QByteArray(length, char(value))), begins);
         }
@@ -244,9 +244,12 @@ private slots:
             "could not be completed: the controller refused the read of register 511: exception "
             "4, slave device failure.",
             3);
-        // The torque command was not read: nothing says the motor runs.
+        // The torque command was not read: nothing says the motor runs, and
+        // the refusal is named.
         row("save to flash refused, torque read refused", "save, torque", 4, "Save to Flash Fail",
-            "The controller answered that it did not save the values to its flash.\n\n", 4);
+            "The controller answered that it did not save the values to its flash, and then "
+            "refused the read of register 477: exception 4, slave device failure.\n\n",
+            4);
     }
     // The controller's answer ends the request: sent again, the frame would
     // get the same one. The box names the request it refused and the reason

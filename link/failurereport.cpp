@@ -83,50 +83,50 @@ QString FailureReport::text() const
         + QLatin1String(disconnectionChecks) + QLatin1String(tryAgain);
     if (cause != Cause::Unanswered)
         return whatFailed() + disconnection;
+    QString said;
+    QString advice = bothAdvices();
     switch (tally.ending()) {
     case ExchangeTally::Ending::StoppedAnswering:
         return whatFailed() + disconnection + QLatin1String(timeoutAdvice);
     case ExchangeTally::Ending::SpoiledLine:
         // However long its replies were waited for, they came spoiled or
         // cut short: a longer timeout would not help.
-        return whatFailed() + completed
-            + QStringLiteral("the controller kept answering, but the line spoiled its replies, "
-                             "and none came whole after %1.\n\n"
-                             "This is likely noise on the line between the controller and your "
-                             "computer, not a disconnection.\n"
-                             "Please check: \n")
-                  .arg(triesText())
-            + QLatin1String(lineChecks) + QLatin1String(tryAgain);
+        said = QStringLiteral("the controller kept answering, but the line spoiled its replies, "
+                              "and none came whole after %1.\n\n"
+                              "This is likely noise on the line between the controller and your "
+                              "computer, not a disconnection.\n"
+                              "Please check: \n")
+                   .arg(triesText());
+        advice = QLatin1String(lineChecks) + QLatin1String(tryAgain);
+        break;
     case ExchangeTally::Ending::SilenceAfterAnswer:
-        return whatFailed() + completed
-            + QStringLiteral("the controller stopped answering after its last reply, and no "
-                             "reply came whole after %1. A single silence does not tell a "
-                             "disconnection from a reply lost on the line.\n\n"
-                             "This may be a disconnection between the controller and your "
-                             "computer, or noise on the line.\n")
-                  .arg(triesText())
-            + bothAdvices();
+        said = QStringLiteral("the controller stopped answering after its last reply, and no "
+                              "reply came whole after %1. A single silence does not tell a "
+                              "disconnection from a reply lost on the line.\n\n"
+                              "This may be a disconnection between the controller and your "
+                              "computer, or noise on the line.\n")
+                   .arg(triesText());
+        break;
     case ExchangeTally::Ending::PartlyAnswered:
-        return whatFailed() + completed
-            + QStringLiteral("the controller answered %1 of the %2, but no reply came whole, "
-                             "and the other tries got no answer.\n\n"
-                             "This may be a loose connection between the controller and your "
-                             "computer, or noise on the line.\n")
-                  .arg(tally.answeredTries())
-                  .arg(triesText())
-            + bothAdvices();
+        said = QStringLiteral("the controller answered %1 of the %2, but no reply came whole, "
+                              "and the other tries got no answer.\n\n"
+                              "This may be a loose connection between the controller and your "
+                              "computer, or noise on the line.\n")
+                   .arg(tally.answeredTries())
+                   .arg(triesText());
+        break;
     case ExchangeTally::Ending::RequestUnanswered:
         // Its identity was read in between: the controller is there.
-        return whatFailed() + completed
-            + QStringLiteral("the controller answered the identity check's reads between the "
-                             "tries (%1), but the request itself got no answer in %2.\n\n"
-                             "The controller is connected, but does not answer this request, or "
-                             "its answers to it are lost on the line.\n"
-                             "Please check: \n")
-                  .arg(countText(tally.answersBetweenTries(), "read", "reads"), triesText())
-            + QLatin1String(lineChecks) + QLatin1String(tryAgain) + QLatin1String(timeoutAdvice);
+        said = QStringLiteral("the controller answered the identity check's reads between the "
+                              "tries (%1), but the request itself got no answer in %2.\n\n"
+                              "The controller is connected, but does not answer this request, "
+                              "or its answers to it are lost on the line.\n"
+                              "Please check: \n")
+                   .arg(countText(tally.answersBetweenTries(), "read", "reads"), triesText());
+        advice = QLatin1String(lineChecks) + QLatin1String(tryAgain) + QLatin1String(timeoutAdvice);
+        break;
     }
-    return whatFailed() + disconnection;
+    return whatFailed() + completed + said + advice;
 }
 
 QString FailureReport::replyLine() const

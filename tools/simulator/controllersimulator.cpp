@@ -8,9 +8,22 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QMutexLocker>
+#include <QSet>
 #include <QTimer>
 
 #include <algorithm>
+
+namespace {
+
+void setMember(QSet<int>& addresses, int address, bool member)
+{
+    if (member)
+        addresses.insert(address);
+    else
+        addresses.remove(address);
+}
+
+} // namespace
 
 ControllerSimulator::ControllerSimulator(QObject* parent)
     : QObject(parent)
@@ -201,10 +214,7 @@ void ControllerSimulator::silenceEvery(int nth)
 void ControllerSimulator::setSilentAtAddress(int address, bool silent)
 {
     QMutexLocker lock(&state->mutex);
-    if (silent)
-        state->faults.silentAddresses.insert(address);
-    else
-        state->faults.silentAddresses.remove(address);
+    setMember(state->faults.silentAddresses, address, silent);
 }
 
 void ControllerSimulator::dropRequestsFor(int ms)
@@ -243,10 +253,7 @@ void ControllerSimulator::corruptCrc(int times)
 void ControllerSimulator::setBadCrcAtAddress(int address, bool bad)
 {
     QMutexLocker lock(&state->mutex);
-    if (bad)
-        state->faults.badCrcAddresses.insert(address);
-    else
-        state->faults.badCrcAddresses.remove(address);
+    setMember(state->faults.badCrcAddresses, address, bad);
 }
 
 void ControllerSimulator::shortenReplies(int missingBytes, int times)

@@ -24,6 +24,10 @@ const char* const timeoutAdvice =
     "electromagnetic interference.Try using a battery instead of a power supply, reducing cable "
     "length, checking connections, and straightening any loops of cable";
 
+// Names of failures where the controller answered, though never well.
+const char* const spoiledName = "Replies spoiled on the line";
+const char* const spoiledOrLostName = "Replies spoiled or lost on the line";
+
 } // namespace
 
 FailureReport::FailureReport(Operation operation, FlashSave flashSave)
@@ -45,10 +49,11 @@ void FailureReport::setPortError(int error, const QString& errorString)
     portErrorString = errorString;
 }
 
-void FailureReport::setRefusal(const QString& action)
+void FailureReport::setRefusal(const QString& action, bool ofSave)
 {
     cause = Cause::Refusal;
     refusal = action;
+    refusalOfSave = ofSave;
 }
 
 void FailureReport::setUnanswered(const ExchangeTally& sends)
@@ -78,32 +83,50 @@ QString FailureReport::text() const
         + QLatin1String(disconnectionChecks) + QLatin1String(tryAgain);
     if (cause != Cause::Unanswered)
         return whatFailed() + disconnection;
+    QString said;
+    QString advice = bothAdvices();
     switch (tally.ending()) {
     case ExchangeTally::Ending::StoppedAnswering:
         return whatFailed() + disconnection + QLatin1String(timeoutAdvice);
     case ExchangeTally::Ending::SpoiledLine:
-        // However long its replies were waited for, they came spoiled,
-        // cut short or not at all: a longer timeout would not help.
-        return whatFailed() + completed
-            + QStringLiteral("the controller kept answering, but the line spoiled its replies, "
-                             "and none came whole after %1.\n\n"
-                             "This is likely noise on the line between the controller and your "
-                             "computer, not a disconnection.\n"
-                             "Please check: \n")
-                  .arg(triesText())
-            + QLatin1String(lineChecks) + QLatin1String(tryAgain);
+        // However long its replies were waited for, they came spoiled or
+        // cut short: a longer timeout would not help.
+        said = QStringLiteral("the controller kept answering, but the line spoiled its replies, "
+                              "and none came whole after %1.\n\n"
+                              "This is likely noise on the line between the controller and your "
+                              "computer, not a disconnection.\n"
+                              "Please check: \n")
+                   .arg(triesText());
+        advice = QLatin1String(lineChecks) + QLatin1String(tryAgain);
+        break;
     case ExchangeTally::Ending::SilenceAfterAnswer:
-        return whatFailed() + completed
-            + QStringLiteral("the controller stopped answering after its last reply, and no "
-                             "reply came whole after %1. A single silence does not tell a "
-                             "disconnection from a reply lost on the line.\n\n"
-                             "This may be a disconnection between the controller and your "
-                             "computer, or noise on the line.\n")
-                  .arg(triesText())
-            + QLatin1String(disconnectionChecks) + QStringLiteral("Please also check: \n")
-            + QLatin1String(lineChecks) + QLatin1String(tryAgain) + QLatin1String(timeoutAdvice);
+        said = QStringLiteral("the controller stopped answering after its last reply, and no "
+                              "reply came whole after %1. A single silence does not tell a "
+                              "disconnection from a reply lost on the line.\n\n"
+                              "This may be a disconnection between the controller and your "
+                              "computer, or noise on the line.\n")
+                   .arg(triesText());
+        break;
+    case ExchangeTally::Ending::PartlyAnswered:
+        said = QStringLiteral("the controller answered %1 of the %2, but no reply came whole, "
+                              "and the other tries got no answer.\n\n"
+                              "This may be a loose connection between the controller and your "
+                              "computer, or noise on the line.\n")
+                   .arg(tally.answeredTries())
+                   .arg(triesText());
+        break;
+    case ExchangeTally::Ending::RequestUnanswered:
+        // Its identity was read in between: the controller is there.
+        said = QStringLiteral("the controller answered the identity check's reads between the "
+                              "tries (%1), but the request itself got no answer in %2.\n\n"
+                              "The controller is connected, but does not answer this request, "
+                              "or its answers to it are lost on the line.\n"
+                              "Please check: \n")
+                   .arg(countText(tally.answersBetweenTries(), "read", "reads"), triesText());
+        advice = QLatin1String(lineChecks) + QLatin1String(tryAgain) + QLatin1String(timeoutAdvice);
+        break;
     }
-    return whatFailed() + disconnection;
+    return whatFailed() + completed + said + advice;
 }
 
 QString FailureReport::replyLine() const
@@ -155,22 +178,56 @@ QString FailureReport::errorText() const
     case ExchangeTally::Ending::StoppedAnswering:
         break;
     case ExchangeTally::Ending::SpoiledLine:
-        return QStringLiteral("- Replies spoiled on the line");
+        return QStringLiteral("- ") + QLatin1String(spoiledName);
     case ExchangeTally::Ending::SilenceAfterAnswer:
         return QStringLiteral("- No answer after the controller's last reply");
+    case ExchangeTally::Ending::PartlyAnswered:
+        return QStringLiteral("- ") + QLatin1String(spoiledOrLostName);
+    case ExchangeTally::Ending::RequestUnanswered:
+        return QStringLiteral("- No answer to the request");
     }
     return QStringLiteral("- Timeout Error");
 }
 
+QString FailureReport::unansweredName(const ExchangeTally& tally)
+{
+    if (tally.tries() == 0)
+        return QString();
+    switch (tally.ending()) {
+    case ExchangeTally::Ending::SpoiledLine:
+        return QLatin1String(spoiledName);
+    case ExchangeTally::Ending::PartlyAnswered:
+        return QLatin1String(spoiledOrLostName);
+    case ExchangeTally::Ending::StoppedAnswering:
+    case ExchangeTally::Ending::RequestUnanswered:
+    case ExchangeTally::Ending::SilenceAfterAnswer:
+        break;
+    }
+    return QString();
+}
+
 QString FailureReport::triesText() const
 {
-    const int tries = tally.tries();
-    return tries == 1 ? QStringLiteral("1 try") : QStringLiteral("%1 tries").arg(tries);
+    return countText(tally.tries(), "try", "tries");
+}
+
+QString FailureReport::countText(int count, const char* one, const char* many)
+{
+    return QString::number(count) + QLatin1Char(' ') + QLatin1String(count == 1 ? one : many);
+}
+
+// Neither a disconnection nor noise is said as a fact: the advice of both.
+QString FailureReport::bothAdvices()
+{
+    return QLatin1String(disconnectionChecks) + QStringLiteral("Please also check: \n")
+        + QLatin1String(lineChecks) + QLatin1String(tryAgain) + QLatin1String(timeoutAdvice);
 }
 
 QString FailureReport::flashSaveRefusedText() const
 {
-    const QString why = cause == Cause::Refusal ? QStringLiteral(": it ") + refusal : QString();
+    QString why;
+    if (cause == Cause::Refusal)
+        why = (refusalOfSave ? QStringLiteral(": it ") : QStringLiteral(", and then ")) + refusal;
     return QStringLiteral("The controller answered that it did not save the values to its flash")
         + why
         + QStringLiteral(

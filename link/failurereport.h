@@ -27,11 +27,17 @@ public:
     // What ended the operation; each replaces what was given before.
     void setNoPortChosen(int portError);
     void setPortError(int portError, const QString& errorString);
-    // action: what the controller did (ExceptionReply::action()).
-    void setRefusal(const QString& action);
+    // action: what the controller did (ExceptionReply::action()); ofSave:
+    // the refused request is the save to flash's own command, else one
+    // that followed it (the read of the torque command).
+    void setRefusal(const QString& action, bool ofSave = true);
     void setUnanswered(const ExchangeTally& tally);
 
     QString text() const;
+    // How the status line and the command line name a request that got no
+    // good reply, where the status text would not be true ("Replies
+    // spoiled on the line"); empty where "Communication timeout" stands.
+    static QString unansweredName(const ExchangeTally& tally);
     // The line the failure is told with; empty where the last exchange's
     // own line (a refusal's) stands.
     QString replyLine() const;
@@ -44,6 +50,9 @@ private:
     QString operationNoun() const;
     QString errorText() const;
     QString triesText() const;
+    // "1 try", "5 tries".
+    static QString countText(int count, const char* one, const char* many);
+    static QString bothAdvices();
     QString flashSaveRefusedText() const;
 
     Operation operation;
@@ -52,6 +61,7 @@ private:
     int portError = 0;
     QString portErrorString;
     QString refusal;
+    bool refusalOfSave = true;
     ExchangeTally tally;
 };
 

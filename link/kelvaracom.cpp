@@ -1,6 +1,8 @@
 #include "kelvaracom.h"
 
 #include "commtimer.h"
+#include "exceptionreply.h"
+#include "failurereport.h"
 #include "identitycheck.h"
 #include "identitygate.h"
 #include "kelvara.h"
@@ -75,6 +77,18 @@ QString KelvaraCom::getStatusString(KelvaraCom::Status status)
         return QStringLiteral("Controller disconnected");
     }
     return QStringLiteral("Unknown status");
+}
+
+QString KelvaraCom::statusName() const
+{
+    if (status == StatusInvalidSerialPort)
+        return refusal().name();
+    if (status == StatusCommunicationTimeout) {
+        const QString unanswered = FailureReport::unansweredName(tally);
+        if (!unanswered.isEmpty())
+            return unanswered;
+    }
+    return getStatusString(status);
 }
 
 void KelvaraCom::setCurrentPortName(QString name)

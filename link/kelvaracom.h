@@ -222,6 +222,14 @@ public:
     // (StatusInvalidSerialPort): the request sent and its answer.
     ExceptionReply refusal() const;
     static QString getStatusString(KelvaraCom::Status status);
+    // How the status line and the command line name the last exchange's
+    // status: a refusal by the controller's answer ("Refused by the
+    // controller"), a request whose replies came spoiled as such ("Replies
+    // spoiled on the line"), any other by its status text.
+    QString statusName() const;
+    // What the controller did with the sends of the operation under way,
+    // or of the last one.
+    const ExchangeTally& exchangeTally() const { return tally; }
     QString getReplyText() const { return replyText; }
     // ReadMode, WriteMode or IdleMode.
     int getMode() const { return mode; }

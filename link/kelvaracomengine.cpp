@@ -592,7 +592,8 @@ QString KelvaraCom::failureText(const QString& errorType)
     else if (error != QSerialPort::NoError)
         report.setPortError(error, port->errorString());
     else if (status == StatusInvalidSerialPort)
-        report.setRefusal(refusal().action());
+        // The one write of a save to flash is its command.
+        report.setRefusal(refusal().action(), isWriteFrame(timer->getLastMsg()));
     else
         report.setUnanswered(tally);
     const QString line = report.replyLine();

@@ -13,6 +13,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -509,8 +510,10 @@ bool KelvaraCom::keepsWaitAfterBadReply(bool garbled) const
 // the frame goes again at once with the same wait.
 void KelvaraCom::judgeUnansweredExchange(bool garbled)
 {
-    // A read of the identity check the request waits for is one of its tries.
-    tally.noteFailedSend(garbled || rxCount > 0);
+    // A read of the identity check the request waits for is one of its
+    // tries. Noise that filled the wait is no answer of the controller.
+    tally.noteFailedSend(
+        ReplyJudgement::holdsAnswer(rxBuffer.left(std::max(rxCount, 0)) + rxAfterReply));
     if (!garbled)
         noteFailedExchange();
     if (isConnectionCheckReply()) {

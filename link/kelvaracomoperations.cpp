@@ -391,10 +391,12 @@ void KelvaraCom::endUnconfirmedFlashSave()
     flashSaveState = FlashSaveState::Idle;
     unwritableUnsaved.clear();
     keepUnflashedWrites();
-    // A torque command that was not read is not known to be running.
+    // A torque command that was not read is not known to be running. A
+    // refusal of its read stays the status, so that the report names it.
     const bool torqueRead = status == StatusSuccess;
     const double torque = runner->getParameter(torqueCommandAddress)->getValue();
-    status = StatusCommunicationTimeout;
+    if (status != StatusInvalidSerialPort)
+        status = StatusCommunicationTimeout;
     if (!torqueRead || qFuzzyCompare(torque + 1.0, 1.0)) {
         flashSaveError();
         return;

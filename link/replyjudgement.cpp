@@ -9,6 +9,12 @@ const char slaveAddress = 1;
 // Slave address, function and byte count (or first address byte).
 const int replyHeaderLength = 3;
 
+bool isAnswerFunction(char function)
+{
+    const char plain = char(function & ~ModbusFunction::exceptionFlag);
+    return plain == ModbusFunction::read || plain == ModbusFunction::write;
+}
+
 } // namespace
 
 ReplyJudgement::Verdict ReplyJudgement::judge(const QByteArray& request, const QByteArray& reply,
@@ -29,6 +35,21 @@ bool ReplyJudgement::holdsSecondAnswer(const QByteArray& reply, const QByteArray
         || afterReply.left(replyHeaderLength) != reply.left(replyHeaderLength))
         return false;
     return afterReply != reply.left(afterReply.size());
+}
+
+bool ReplyJudgement::holdsAnswer(const QByteArray& received)
+{
+    if (received.isEmpty())
+        return false;
+    // A spoiled or lost byte may have taken either of the two.
+    if (received.at(0) == slaveAddress || isAnswerFunction(received.at(0))
+        || (received.size() > 1 && isAnswerFunction(received.at(1))))
+        return true;
+    for (int i = 1; i + 1 < received.size(); ++i) {
+        if (received.at(i) == slaveAddress && isAnswerFunction(received.at(i + 1)))
+            return true;
+    }
+    return false;
 }
 
 bool ReplyJudgement::crcMatches(const QByteArray& reply)

@@ -47,6 +47,13 @@ public:
     // such doubt.
     static bool holdsSecondAnswer(const QByteArray& reply, const QByteArray& afterReply);
 
+    // Bytes that came in a wait hold an answer of the controller, however
+    // spoiled or cut, when they begin one: its slave address or a function
+    // it answers with (read or write, or either refused) at the head, or
+    // the two together further on, behind noise. Noise on the line alone,
+    // such as a run of 0xFF, holds none.
+    static bool holdsAnswer(const QByteArray& received);
+
 private:
     static bool crcMatches(const QByteArray& reply);
 };

@@ -195,6 +195,7 @@ private:
     void showReplyStatus(bool retrying);
     void showLinkFailure(const QString& header, const QString& message);
     void errorPopupHelper(const QString& title, const QString& text);
+    void showErrorBox(const QString& title, const QString& text);
     // Why the window reads the whole controller on its own account.
     using ControllerRead = ControllerReadReport::Reason;
     void readControllerAgain(ControllerRead why);
@@ -317,6 +318,8 @@ private:
     bool otherControllerAnswers = false;
     QString alsoFailed;
     QPointer<ListMessageBox> errorBox;
+    // Boxes raised while one is open: (title, text), in the order they came.
+    QList<QPair<QString, QString>> boxesWaiting;
     // The text the save buttons show: marked while anything is unsaved.
     bool saveButtonsTexted = false;
     bool saveButtonsMarked = false;

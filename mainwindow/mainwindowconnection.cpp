@@ -6,7 +6,6 @@
 
 #include "dashboardpage.h"
 #include "devscreen.h"
-#include "exceptionreply.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "listmessagebox.h"
@@ -148,7 +147,7 @@ void MainWindow::showReplyStatus(bool retrying)
         return;
     case KelvaraCom::StatusInvalidSerialPort:
         // The controller answered, refusing the request.
-        text = sayNotConnected ? tr(notConnectedText) : com->refusal().name();
+        text = sayNotConnected ? tr(notConnectedText) : com->statusName();
         break;
     case KelvaraCom::StatusCommunicationTimeout:
         if (retrying) {
@@ -156,7 +155,8 @@ void MainWindow::showReplyStatus(bool retrying)
             setDevReplyText(QStringLiteral("\n") + tr("Communicating..."));
             return;
         }
-        text = KelvaraCom::getStatusString(KelvaraCom::StatusCommunicationTimeout);
+        // Replies that came spoiled are no timeout.
+        text = com->statusName();
         break;
     case KelvaraCom::StatusFailedSendingReadMessage:
         text = sayNotConnected ? tr(notConnectedText) : tr("Message could not be sent");
@@ -244,7 +244,23 @@ void MainWindow::showLinkFailure(const QString& header, const QString& message)
     errorPopupHelper(header, message + folded);
 }
 
+// One box at a time: one raised while another is open (the reads a
+// failure started may end meanwhile) opens once it is closed, so that the
+// user reads them in the order they came, not the last on top.
 void MainWindow::errorPopupHelper(const QString& title, const QString& text)
+{
+    if (errorBox) {
+        boxesWaiting.append({title, text});
+        return;
+    }
+    showErrorBox(title, text);
+    while (!boxesWaiting.isEmpty()) {
+        const QPair<QString, QString> next = boxesWaiting.takeFirst();
+        showErrorBox(next.first, next.second);
+    }
+}
+
+void MainWindow::showErrorBox(const QString& title, const QString& text)
 {
     ListMessageBox box(QMessageBox::Warning, title, text, this);
     const bool monitorRunning = monitorTimer && monitorTimer->isActive();

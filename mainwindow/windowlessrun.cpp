@@ -5,7 +5,6 @@
 
 #include "commtimeoutadjust.h"
 #include "devscreen.h"
-#include "exceptionreply.h"
 #include "formula.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
@@ -134,7 +133,8 @@ int WindowlessRun::windowlessRun(QCommandLineParser* parser)
     }
 
     if (!runPreparatoryReads()) {
-        failWindowlessRun(KelvaraCom::getStatusString(com->getStatus()));
+        // A refusal is named as the controller's answer, as in the window.
+        failWindowlessRun(com->statusName());
         return -1;
     }
 
@@ -370,12 +370,24 @@ void WindowlessRun::takeWriteFailure(const QString& title)
                     .arg(flashSaveAddress)
                     .arg(model->getParameter(flashSaveAddress)->getRegisterValue());
     } else if (savedToFlash && com->getStatus() == KelvaraCom::StatusCommunicationTimeout) {
-        windowlessValueNote = tr("The controller did not answer the write: ") + tr(mayHoldValue);
+        windowlessValueNote = unansweredWriteNote() + tr(mayHoldValue);
     } else if (savedToFlash && com->unansweredWrites().contains(ui->addressInput->value())) {
         // Taken to be carried out later: it may still land.
         windowlessValueNote = tr("The controller did not confirm the write: ") + tr(mayHoldValue);
     }
     finishWindowlessRun();
+}
+
+// What the controller did with the tries of a write that got no good
+// answer: replies that came spoiled were answers all the same.
+QString WindowlessRun::unansweredWriteNote() const
+{
+    const ExchangeTally& tally = com->exchangeTally();
+    if (tally.answeredTries() == 0)
+        return tr("The controller did not answer the write: ");
+    if (tally.answeredTries() == tally.tries())
+        return tr("The controller's answers to the write came spoiled: ");
+    return tr("The controller's answers to the write came spoiled or not at all: ");
 }
 
 void WindowlessRun::finishWindowlessRun()
@@ -391,13 +403,11 @@ void WindowlessRun::finishWindowlessRun()
     if (!success) {
         // A failure the link reported by name says more than its status code.
         QString reason = windowlessFailure;
-        // The controller answered: its refusal, named in the last message.
-        if (reason.isEmpty() && com->getStatus() == KelvaraCom::StatusInvalidSerialPort)
-            reason = com->refusal().name();
+        // A refusal by the controller's answer, named in the last message.
         if (reason.isEmpty())
-            reason = KelvaraCom::getStatusString(com->getStatus() != KelvaraCom::StatusSuccess
-                                                     ? com->getStatus()
-                                                     : KelvaraCom::StatusCommunicationTimeout);
+            reason = com->getStatus() != KelvaraCom::StatusSuccess
+                ? com->statusName()
+                : KelvaraCom::getStatusString(KelvaraCom::StatusCommunicationTimeout);
         failWindowlessRun(reason);
         emit finished(1);
         return;

@@ -48,6 +48,7 @@ private:
     bool isWithinLimits(double value);
     void startWindowlessWrite(double value);
     void takeWriteFailure(const QString& title);
+    QString unansweredWriteNote() const;
     void startTimeLimit(qint64 ms);
     void failWindowlessRun(const QString& reason);
     static void printLine(const QString& line);

@@ -64,6 +64,7 @@ bool ParameterFileReader::read(QIODevice* device)
     m_error.clear();
     m_refused = false;
     m_parameterRoot = false;
+    m_encodingFault = false;
     m_bytesRead = 0;
     m_entry = PendingEntry();
     m_inEntry = false;
@@ -169,7 +170,10 @@ void ParameterFileReader::setError(const QXmlStreamReader& xml, const StartTagBo
                       .arg(badLine)
                       .arg(QCoreApplication::translate("QXmlStream",
                                                        "Encountered incorrectly encoded content."));
+        m_encodingFault = true;
     } else if (xml.hasError()) {
+        // An encoding the reader does not know is the first thing it fails at.
+        m_encodingFault = bound.encodingUnknown();
         // The reader's message may quote a name from the file.
         m_error = QStringLiteral("line %1: %2")
                       .arg(xml.lineNumber())

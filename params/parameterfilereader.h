@@ -42,6 +42,9 @@ public:
     bool isRefused() const { return m_refused; }
     // The document's root is a parameter file's, broken or not.
     bool hasParameterRoot() const { return m_parameterRoot; }
+    // The error is the encoding's: one the reader does not know, or a byte
+    // not of it. Reading ends there, before a root that may follow.
+    bool failedOnEncoding() const { return m_encodingFault; }
     // How much of the device was read.
     qint64 bytesRead() const { return m_bytesRead; }
 
@@ -76,6 +79,7 @@ private:
     QString m_error;
     bool m_refused = false;
     bool m_parameterRoot = false;
+    bool m_encodingFault = false;
     qint64 m_bytesRead = 0;
 
     // The entry being read, and the text of its Address or Value being read.

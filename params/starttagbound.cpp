@@ -1,7 +1,5 @@
 #include "starttagbound.h"
 
-#include "boxquote.h"
-
 namespace {
 
 const QLatin1String commentStart("--");
@@ -48,10 +46,8 @@ QString StartTagBound::refusalOf(const QByteArray& document)
 // fails at: it may get past that one.
 void StartTagBound::scan(const QString& text)
 {
-    if (!m_decoder.misdeclared().isEmpty()) {
-        refuse(1,
-               QStringLiteral("the file is not written in the encoding it declares (%1)")
-                   .arg(BoxQuote::cut(m_decoder.misdeclared())));
+    if (!m_decoder.refusal().isEmpty()) {
+        refuse(1, m_decoder.refusal());
         return;
     }
     bool readerFails = m_decoder.failed();
@@ -62,7 +58,9 @@ void StartTagBound::scan(const QString& text)
         if (i == bad)
             m_badEncodingLine = m_line;
         readerFails = readerFails || c.isNull();
-        countProlog();
+        // The bounds count characters: a surrogate pair is one.
+        const bool newCharacter = !(c.isLowSurrogate() && m_afterHighSurrogate);
+        m_afterHighSurrogate = c.isHighSurrogate();
         const bool inMarkup = m_state != State::Text;
         if (inMarkup) {
             scanMarkup(c);
@@ -70,7 +68,10 @@ void StartTagBound::scan(const QString& text)
             m_state = State::Markup;
             m_tagLine = m_line;
         }
-        countRun(inMarkup);
+        if (newCharacter) {
+            countProlog();
+            countRun(inMarkup);
+        }
     }
     m_stopped = m_stopped || readerFails;
 }
@@ -134,6 +135,8 @@ void StartTagBound::scanMarkup(QChar c)
     }
 }
 
+// An element begins at its "<", as the name after it tells: one whose "<"
+// is the last character within the bound is in time.
 void StartTagBound::countProlog()
 {
     if (m_prologCharacters < 0)

@@ -20,11 +20,12 @@
 // more than maxAttributes attributes or within more than maxNamespaces
 // namespace declarations, by a document type with declarations of its own,
 // by an XML declaration that names an encoding in which the declaration
-// itself reads otherwise (what the reader makes of the rest is unknown),
-// by a first element that has not begun within maxPrologCharacters (a
-// parameter file's root comes at once), and by a comment, tag or run of
-// text longer than maxRunCharacters: the reader holds each whole, however
-// large.
+// itself reads otherwise (what the reader makes of the rest is unknown)
+// or by UCS-4 in an unusual byte order, by a first element that has not
+// begun within maxPrologCharacters (a parameter file's root comes at once),
+// and by a comment, tag or run of text longer than maxRunCharacters: the
+// reader holds each whole, however large. Both count characters, not
+// UTF-16 units.
 class StartTagBound
 {
 public:
@@ -46,6 +47,8 @@ public:
     // The line of the first byte not of the document's encoding; 0 while
     // there is none.
     qint64 badEncodingLine() const { return m_badEncodingLine; }
+    // The document declares an encoding the reader does not know.
+    bool encodingUnknown() const { return m_decoder.unknownEncoding(); }
 
     // Why the document is refused, after the line of the refusal
     // ("line 3: ..."); empty while it is not.
@@ -87,6 +90,7 @@ private:
     QString m_refusal;
     qint64 m_line = 1;
     bool m_afterReturn = false;
+    bool m_afterHighSurrogate = false;
     qint64 m_prologCharacters = 0; // before the first start tag; -1 once it has begun
     qint64 m_runCharacters = 0;    // of the text or markup being read
     qint64 m_runLine = 1;

@@ -1,7 +1,13 @@
 #include "xmldocumentdecoder.h"
 
+#include "boxquote.h"
+
 #include <QRegularExpression>
 #include <QTextCodec>
+#include <QtEndian>
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -13,27 +19,66 @@ const QLatin1String declarationEnd("?>");
 // waiting for an end that may never come.
 const int maxDeclarationCharacters = 4096;
 
-// The encoding as the reader tells it from the first four bytes.
-QTextCodec* codecOfFirstBytes(const QByteArray& bytes)
+const int utf8Mib = 106;
+const int utf16BeMib = 1013;
+const int utf16LeMib = 1014;
+const int utf16Mib = 1015; // the byte order its mark shows
+const int utf32Mib = 1017;
+const int utf32BeMib = 1018;
+const int utf32LeMib = 1019;
+const char* const ebcdicName = "IBM037";
+
+// The encoding the first four bytes show, by the XML rules; null for UCS-4
+// in an unusual byte order, which *unusualOrder then names.
+QTextCodec* codecOfFirstBytes(const QByteArray& bytes, QString* unusualOrder)
 {
     if (bytes.size() < 4)
-        return QTextCodec::codecForMib(106);
-    const auto at = [&bytes](int i) { return uchar(bytes.at(i)); };
-    int mib = 106; // UTF-8
-    if ((at(0) == 0 && at(1) == 0 && at(2) == 0xfe && at(3) == 0xff)
-        || (at(0) == 0xff && at(1) == 0xfe && at(2) == 0 && at(3) == 0))
-        mib = 1017; // UTF-32 with a byte order mark
-    else if (at(0) == 0x3c && at(1) == 0 && at(2) == 0 && at(3) == 0)
-        mib = 1019; // UTF-32LE
-    else if (at(0) == 0 && at(1) == 0 && at(2) == 0 && at(3) == 0x3c)
-        mib = 1018; // UTF-32BE
-    else if ((at(0) == 0xfe && at(1) == 0xff) || (at(0) == 0xff && at(1) == 0xfe))
-        mib = 1015; // UTF-16 with a byte order mark
-    else if (at(0) == 0x3c && at(1) == 0)
-        mib = 1014; // UTF-16LE
-    else if (at(0) == 0 && at(1) == 0x3c)
-        mib = 1013; // UTF-16BE
-    return QTextCodec::codecForMib(mib);
+        return QTextCodec::codecForMib(utf8Mib);
+    const quint32 first = qFromBigEndian<quint32>(bytes.constData());
+    switch (first) {
+    case 0x0000feff: // byte order marks
+    case 0xfffe0000:
+        return QTextCodec::codecForMib(utf32Mib);
+    case 0x0000003c: // "<"
+        return QTextCodec::codecForMib(utf32BeMib);
+    case 0x3c000000:
+        return QTextCodec::codecForMib(utf32LeMib);
+    case 0x0000fffe:
+    case 0x00003c00:
+        *unusualOrder = QStringLiteral("2143");
+        return nullptr;
+    case 0xfeff0000:
+    case 0x003c0000:
+        *unusualOrder = QStringLiteral("3412");
+        return nullptr;
+    case 0x4c6fa794: // "<?xm"; the declaration names the variant
+        if (QTextCodec* ebcdic = QTextCodec::codecForName(ebcdicName))
+            return ebcdic;
+        break;
+    default:
+        break;
+    }
+    const quint32 firstTwo = first >> 16;
+    if (firstTwo == 0xfeff || firstTwo == 0xfffe)
+        return QTextCodec::codecForMib(utf16Mib);
+    if (firstTwo == 0x3c00)
+        return QTextCodec::codecForMib(utf16LeMib);
+    if (firstTwo == 0x003c)
+        return QTextCodec::codecForMib(utf16BeMib);
+    return QTextCodec::codecForMib(utf8Mib);
+}
+
+// "UTF-16" and "UTF-32" name a family whose byte order the first bytes
+// show: the reader keeps that order.
+bool namesFamilyOf(const QTextCodec* named, const QTextCodec* first)
+{
+    const int family = named->mibEnum();
+    const int member = first->mibEnum();
+    if (family == utf16Mib)
+        return member == utf16BeMib || member == utf16LeMib;
+    if (family == utf32Mib)
+        return member == utf32BeMib || member == utf32LeMib;
+    return false;
 }
 
 QString withoutByteOrderMark(QString text)
@@ -60,6 +105,45 @@ QString declaredEncoding(const QString& declaration)
     }
 }
 
+// Where a decoder stood before a piece, so that the piece can be decoded
+// again from there. Codecs that keep their state elsewhere (d) cannot be.
+struct SavedState
+{
+    explicit SavedState(const QTextCodec::ConverterState& state)
+        : flags(state.flags)
+        , remainingChars(state.remainingChars)
+        , data{state.state_data[0], state.state_data[1], state.state_data[2]}
+        , restorable(state.d == nullptr && !(state.flags & QTextCodec::FreeFunction))
+    {
+    }
+
+    QTextCodec::ConversionFlags flags;
+    int remainingChars;
+    uint data[3];
+    bool restorable;
+};
+
+// The index in text, the piece's characters, of its first byte not of the
+// encoding: the piece is decoded again with such bytes as NUL, so that a
+// replacement character the file itself holds is told from one of a bad
+// byte. Where that cannot be, the first replacement character.
+int firstBadCharacter(const QTextCodec* codec, const QByteArray& piece, const QString& text,
+                      const SavedState& before)
+{
+    if (before.restorable) {
+        QTextCodec::ConverterState again(before.flags | QTextCodec::ConvertInvalidToNull);
+        again.remainingChars = before.remainingChars;
+        std::copy(std::begin(before.data), std::end(before.data), again.state_data);
+        const QString marked = codec->toUnicode(piece.constData(), piece.size(), &again);
+        const int size = qMin(text.size(), marked.size());
+        for (int i = 0; i < size; ++i) {
+            if (text.at(i) != marked.at(i))
+                return i;
+        }
+    }
+    return qMax(0, text.indexOf(QChar(QChar::ReplacementCharacter)));
+}
+
 } // namespace
 
 XmlDocumentDecoder::XmlDocumentDecoder() = default;
@@ -75,13 +159,13 @@ bool XmlDocumentDecoder::isXmlSpace(QChar c)
 QString XmlDocumentDecoder::take(const QByteArray& bytes)
 {
     m_badAt = -1;
-    if (m_decoder)
+    if (m_state)
         return decode(bytes);
     m_pending += bytes;
     if (m_firstDecoder) {
         m_firstText += m_firstDecoder->toUnicode(bytes);
     } else if (m_pending.size() >= 4) {
-        m_firstCodec = codecOfFirstBytes(m_pending);
+        takeFirstCodec();
         m_firstDecoder.reset(m_firstCodec->makeDecoder());
         m_firstText = withoutByteOrderMark(m_firstDecoder->toUnicode(m_pending));
     }
@@ -93,14 +177,29 @@ QString XmlDocumentDecoder::take(const QByteArray& bytes)
 QString XmlDocumentDecoder::finish()
 {
     m_badAt = -1;
-    if (m_decoder)
+    if (m_state)
         return QString();
     if (!m_firstDecoder) {
-        m_firstCodec = codecOfFirstBytes(m_pending);
+        takeFirstCodec();
         m_firstText = withoutByteOrderMark(m_firstCodec->toUnicode(m_pending));
     }
     decide(true);
     return decodePending();
+}
+
+// UCS-4 in an unusual byte order is refused; what the reader is given
+// then does not matter.
+void XmlDocumentDecoder::takeFirstCodec()
+{
+    QString unusualOrder;
+    m_firstCodec = codecOfFirstBytes(m_pending, &unusualOrder);
+    if (m_firstCodec)
+        return;
+    m_refusal = QStringLiteral("the file is in UCS-4 with the unusual byte order %1, which "
+                               "the suite does not read")
+                    .arg(unusualOrder);
+    m_failed = true;
+    m_firstCodec = QTextCodec::codecForMib(utf8Mib);
 }
 
 // The declaration's start and a blank make a declaration, its end tells
@@ -127,15 +226,20 @@ bool XmlDocumentDecoder::decide(bool atEnd)
         QTextCodec* named = QTextCodec::codecForName(name.toLatin1());
         if (!named) {
             m_failed = true;
-        } else if (named != m_firstCodec) {
+            m_unknownEncoding = true;
+        } else if (named != m_firstCodec && !namesFamilyOf(named, m_firstCodec)) {
             const int declarationLength = end + declarationEnd.size();
-            if (withoutByteOrderMark(named->toUnicode(m_pending)).left(declarationLength)
-                != text.left(declarationLength))
-                m_misdeclared = name;
+            if (m_refusal.isEmpty()
+                && withoutByteOrderMark(named->toUnicode(m_pending)).left(declarationLength)
+                    != text.left(declarationLength))
+                m_refusal = QStringLiteral("the file is not written in the encoding it declares "
+                                           "(%1)")
+                                .arg(BoxQuote::cut(name));
             codec = named;
         }
     }
-    m_decoder.reset(codec->makeDecoder());
+    m_codec = codec;
+    m_state.reset(new QTextCodec::ConverterState);
     return true;
 }
 
@@ -150,12 +254,11 @@ QString XmlDocumentDecoder::decodePending()
 
 QString XmlDocumentDecoder::decode(const QByteArray& bytes)
 {
-    const QString text = m_decoder->toUnicode(bytes);
-    // The decoder tells only that it failed; the byte it failed at became
-    // the first replacement character since.
-    if (!m_badBytes && m_decoder->hasFailure()) {
+    const SavedState before(*m_state);
+    const QString text = m_codec->toUnicode(bytes.constData(), bytes.size(), m_state.get());
+    if (!m_badBytes && m_state->invalidChars > 0) {
         m_badBytes = true;
-        m_badAt = qMax(0, text.indexOf(QChar(QChar::ReplacementCharacter)));
+        m_badAt = firstBadCharacter(m_codec, bytes, text, before);
     }
     m_failed = m_failed || m_badBytes;
     return text;

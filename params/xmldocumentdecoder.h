@@ -3,16 +3,18 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTextCodec>
 
 #include <memory>
 
-class QTextCodec;
 class QTextDecoder;
 
 // Decodes an XML document's bytes, as they come, into the characters the
 // toolkit's XML reader takes them for: in the encoding the first bytes show
-// (a byte order mark, or a first "<" of UTF-16 or UTF-32), else UTF-8, or
-// in the one the XML declaration names.
+// (a byte order mark, or a first "<" of UTF-16, UTF-32 or EBCDIC), else
+// UTF-8, or in the one the XML declaration names. A declaration of
+// "UTF-16" or "UTF-32" names the family: the byte order stays the one the
+// first bytes show.
 //
 // Where the declaration names an encoding in which the declaration itself
 // reads otherwise (an ASCII declaration before a body in UTF-16 or EBCDIC),
@@ -33,11 +35,14 @@ public:
     // The reader fails at what was taken: bytes that are not of the
     // encoding, or an encoding it does not know.
     bool failed() const { return m_failed; }
+    // The declaration names an encoding the toolkit does not know.
+    bool unknownEncoding() const { return m_unknownEncoding; }
     // Where in the characters last returned the first byte not of the
     // encoding stands (as a replacement character); -1 where it is not.
     int badCharacterAt() const { return m_badAt; }
-    // The encoding named by a misdeclared document; empty for one that is not.
-    QString misdeclared() const { return m_misdeclared; }
+    // Why the document cannot be read in any encoding (a misdeclared one,
+    // or UCS-4 in an unusual byte order); empty for one that can.
+    QString refusal() const { return m_refusal; }
 
     // Blank, tab, carriage return and line feed: the white space of XML.
     static bool isXmlSpace(QChar c);
@@ -48,6 +53,7 @@ private:
     bool decide(bool atEnd);
     QString decodePending();
     QString decode(const QByteArray& bytes);
+    void takeFirstCodec();
 
     // Until the encoding is decided: the bytes taken, and their text in
     // the encoding of the first bytes.
@@ -57,11 +63,14 @@ private:
     QString m_firstText;
     int m_searchedTo = 0; // for the declaration's end
 
-    std::unique_ptr<QTextDecoder> m_decoder;
+    // Once decided: the encoding, and where its decoding stands.
+    QTextCodec* m_codec = nullptr;
+    std::unique_ptr<QTextCodec::ConverterState> m_state;
     bool m_failed = false;
+    bool m_unknownEncoding = false;
     bool m_badBytes = false;
     int m_badAt = -1;
-    QString m_misdeclared;
+    QString m_refusal;
 };
 
 #endif // XMLDOCUMENTDECODER_H

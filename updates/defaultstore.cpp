@@ -59,8 +59,12 @@ QString saveFile(const QString& root, const QString& target, const QByteArray& b
     const bool complete = reader.read(&buffer);
     if (reader.isRefused())
         return tr("the file the server sent was refused (%1)").arg(reader.errorString());
-    if (!reader.hasParameterRoot())
+    // One that could not be decoded may be a parameter file: it is told as
+    // opening it would tell it.
+    if (!reader.hasParameterRoot() && !reader.failedOnEncoding())
         return tr("the server sent no parameter file");
+    if (!reader.hasParameterRoot())
+        return tr("the file the server sent could not be read (%1)").arg(reader.errorString());
     if (!complete)
         return tr("the parameter file the server sent is broken or cut short (%1)")
             .arg(reader.errorString());

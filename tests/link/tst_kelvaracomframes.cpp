@@ -73,6 +73,36 @@ private slots:
         QTEST(int(ReplyJudgement::judge(request, buffer, received.size())), "expected");
     }
 
+    // Whatever the line does to one of the controller's replies (a byte
+    // changed to anything, a byte lost, the rest cut off, noise before it),
+    // what comes holds an answer of the controller; noise alone, any run of
+    // one byte but the slave address or a function, holds none.
+    void answersAreToldFromNoise()
+    {
+        const QList<QByteArray> replies = {Frames::withCrc(hex("010302002a")),
+                                           Frames::withCrc(hex("011001fc0001")),
+                                           Frames::withCrc(hex("018302"))};
+        for (const QByteArray& reply : replies) {
+            for (int i = 0; i < reply.size(); ++i) {
+                for (int value = 0; value < 256; ++value) {
+                    QByteArray changed = reply;
+                    changed[i] = char(value);
+                    QVERIFY2(ReplyJudgement::holdsAnswer(changed), changed.toHex().data());
+                }
+                QVERIFY(ReplyJudgement::holdsAnswer(QByteArray(reply).remove(i, 1)));
+                QVERIFY(ReplyJudgement::holdsAnswer(reply.left(i + 1)));
+                QVERIFY(ReplyJudgement::holdsAnswer(QByteArray(i + 1, char(0xFF)) + reply));
+            }
+        }
+        for (int value = 0; value < 256; ++value) {
+            const bool begins =
+                value == 0x01 || value == 0x03 || value == 0x10 || value == 0x83 || value == 0x90;
+            for (const int length : {1, 2, 7, 255})
+                QCOMPARE(ReplyJudgement::holdsAnswer(QByteArray(length, char(value))), begins);
+        }
+        QVERIFY(!ReplyJudgement::holdsAnswer(QByteArray()));
+    }
+
     void readAllBlocks()
     {
         SimulatedLink t;
@@ -214,9 +244,12 @@ private slots:
             "could not be completed: the controller refused the read of register 511: exception "
             "4, slave device failure.",
             3);
-        // The torque command was not read: nothing says the motor runs.
+        // The torque command was not read: nothing says the motor runs, and
+        // the refusal is named.
         row("save to flash refused, torque read refused", "save, torque", 4, "Save to Flash Fail",
-            "The controller answered that it did not save the values to its flash.\n\n", 4);
+            "The controller answered that it did not save the values to its flash, and then "
+            "refused the read of register 477: exception 4, slave device failure.\n\n",
+            4);
     }
     // The controller's answer ends the request: sent again, the frame would
     // get the same one. The box names the request it refused and the reason

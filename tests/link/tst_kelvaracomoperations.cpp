@@ -66,81 +66,116 @@ QStringList readAgain(const QVector<LateReplies::Request>& sends,
 const QString flashWrite = "01 10 01 ff 00 01 02 7f ff c2 ef";
 const QString flashRead = "01 03 01 ff 00 01 b5 c6";
 
-// How the log of a failed operation ends: "stopped" (no reply at all, or
-// its last two requests or more unanswered), "silence" (one unanswered
-// request after a reply) or "spoiled" (the last request answered, though
-// not well).
-QString endingInLog(const ControllerSimulator& sim)
+// What the log of a failed operation shows of the request that failed: its
+// tries (the sends without a good reply since the last good reply to a
+// request of the operation's own, the identity check's reads among them; a
+// good answer to one is no try), those of them the controller answered (a
+// reply logged, however spoiled; noise on the line is no reply of its), the
+// identity reads answered well between them, and how it ended: "stopped"
+// (no reply at all, or its last two requests or more unanswered), "spoiled"
+// (every try answered, though not well), "silence" (one unanswered try, the
+// last, after answers), "partly" (tries answered and unanswered) or
+// "unanswered" (no try answered, identity reads answered between them).
+struct LoggedTries
 {
-    int silentAtEnd = 0;
-    for (const auto& entry : sim.frameLog()) {
-        if (entry.direction == ControllerSimulator::Reply)
-            silentAtEnd = 0;
-        else if (entry.direction == ControllerSimulator::Request)
-            ++silentAtEnd;
-    }
-    if (sim.replyCount() == 0 || silentAtEnd >= 2)
-        return "stopped";
-    return silentAtEnd == 1 ? "silence" : "spoiled";
-}
+    QString ending;
+    int tries = 0;
+    int answered = 0;
+    int between = 0;
+};
 
-// The tries a failed request got, from the log: the sends without a good
-// reply since the last good reply to a request of the operation's own, the
-// identity check's reads among them (a good answer to one is no try).
-int failedTriesInLog(const ControllerSimulator& sim)
+LoggedTries triesInLog(const ControllerSimulator& sim)
 {
     const auto log = sim.frameLog();
-    int tries = 0;
+    LoggedTries logged;
+    int silentAtEnd = 0;
+    bool anyReply = false;
     for (int i = 0; i < log.size(); ++i) {
         const auto& entry = log.at(i);
         if (entry.direction != ControllerSimulator::Request)
             continue;
         const bool answered =
             i + 1 < log.size() && log.at(i + 1).direction == ControllerSimulator::Reply;
-        if (!answered || !entry.note.isEmpty())
-            ++tries;
-        else if (entry.bytes != Frames::read(237, 20))
-            tries = 0;
+        anyReply = anyReply || answered;
+        silentAtEnd = answered ? 0 : silentAtEnd + 1;
+        if (!answered || !entry.note.isEmpty()) {
+            ++logged.tries;
+            logged.answered += answered ? 1 : 0;
+        } else if (entry.bytes == Frames::read(237, 20)) {
+            logged.between += logged.tries > 0 ? 1 : 0;
+        } else {
+            logged = LoggedTries();
+        }
     }
-    return tries;
+    if (!anyReply || silentAtEnd >= 2)
+        logged.ending = "stopped";
+    else if (logged.answered == logged.tries)
+        logged.ending = "spoiled";
+    else if (logged.answered == 0)
+        logged.ending = logged.between > 0 ? "unanswered" : "silence";
+    else if (logged.tries - logged.answered == 1 && silentAtEnd == 1)
+        logged.ending = "silence";
+    else
+        logged.ending = "partly";
+    return logged;
 }
 
 // The failure text of an operation ("read", "write", "save to flash") says
 // what its log shows, and no more: a disconnection, with the advice on the
-// timeout, only where the controller stopped answering; a spoiling line,
-// without that advice, only where it kept answering; after a single
-// silence, neither as a fact, and the advice of both. The tries are the
-// sends of the request that failed, not the identity check's reads between
-// them (counted from the log unless its other requests may be the same).
-void checkFailureText(const QString& text, const QString& ending, const QString& operation,
-                      const QString& tries, const ControllerSimulator& sim, bool triesInLog = true)
+// timeout, only where the controller stopped answering; a spoiling line, and
+// no disconnection, without that advice, only where it answered every try;
+// after a single silence, or tries answered and lost in turn, neither as a
+// fact, and the advice of both; a request unanswered between answered
+// identity reads as that. The counts are the log's (unless its other
+// requests may be the same), tries matches them.
+void checkFailureText(const QString& text, const LoggedTries& logged, const QString& operation,
+                      const QString& tries, bool countsInLog = true)
 {
+    const QString& ending = logged.ending;
     const bool stopped = ending == "stopped";
     const bool spoiled = ending == "spoiled";
+    const bool unanswered = ending == "unanswered";
     QCOMPARE(text.contains("This is likely a disconnection"), stopped);
     QCOMPARE(text.contains("- Timeout Error"), stopped);
     QCOMPARE(text.contains("double the 'Communication Timeout'"), !spoiled);
-    QCOMPARE(text.contains("Connected correctly to the serial cord"), !spoiled);
+    QCOMPARE(text.contains("Connected correctly to the serial cord"), !spoiled && !unanswered);
     QCOMPARE(text.contains("The cable length, and any loops of cable"), !stopped);
     QCOMPARE(text.contains("kept answering"), spoiled);
+    QCOMPARE(text.contains("not a disconnection"), spoiled);
     QCOMPARE(text.contains("stopped answering after its last reply"), ending == "silence");
     if (stopped) {
         if (operation != "save to flash")
             QCOMPARE(text, failureText("0", "- Timeout Error", true, operation));
         return;
     }
-    const QString said = spoiled ? "the controller kept answering, but the line spoiled its "
-                                   "replies, and none came whole after "
-                                 : "the controller stopped answering after its last reply, and "
-                                   "no reply came whole after ";
-    QVERIFY2(QRegularExpression(
-                 QRegularExpression::escape("The " + operation + " could not be completed: " + said)
-                 + tries + "\\.")
-                 .match(text)
-                 .hasMatch(),
-             qPrintable(text));
-    QVERIFY2(!triesInLog || text.contains(QString(" after %1 tr").arg(failedTriesInLog(sim))),
-             qPrintable(text));
+    const QMap<QString, QString> said = {
+        {"spoiled",
+         "the controller kept answering, but the line spoiled its replies, and none "
+         "came whole after TRIES."},
+        {"silence",
+         "the controller stopped answering after its last reply, and no reply came "
+         "whole after TRIES."},
+        {"partly",
+         "the controller answered ANSWERED of the TRIES, but no reply came whole, and "
+         "the other tries got no answer."},
+        {"unanswered",
+         "the controller answered the identity check's reads between the tries "
+         "(BETWEEN), but the request itself got no answer in TRIES."}};
+    const QString pattern =
+        QRegularExpression::escape("The " + operation
+                                   + " could not be completed: " + said.value(ending))
+            .replace("TRIES", "(?<tries>" + tries + ")")
+            .replace("ANSWERED", "(?<answered>\\d+)")
+            .replace("BETWEEN", "(?<between>\\d+ reads?)");
+    const QRegularExpressionMatch match = QRegularExpression(pattern).match(text);
+    QVERIFY2(match.hasMatch(), qPrintable(ending + ": " + text));
+    if (!countsInLog)
+        return;
+    QCOMPARE(match.captured("tries").section(' ', 0, 0).toInt(), logged.tries);
+    if (ending == "partly")
+        QCOMPARE(match.captured("answered").toInt(), logged.answered);
+    if (unanswered)
+        QCOMPARE(match.captured("between").section(' ', 0, 0).toInt(), logged.between);
 }
 
 } // namespace
@@ -744,7 +779,7 @@ private slots:
     void readFailSaysWhatHappened_data()
     {
         QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("ending"); // how the log ends (endingInLog())
+        QTest::addColumn<QString>("ending"); // how the log ends (triesInLog())
         QTest::addColumn<QString>("tries");  // the count the box gives then
         const auto row = [](const char* tag, const QString& line, const QString& ending,
                             const QString& tries = QString()) {
@@ -753,7 +788,12 @@ private slots:
         row("silent controller", "silent", "stopped");
         row("every reply spoiled", "spoiled", "spoiled", "([3-9]|\\d\\d) tries");
         // The identity checks between its sends are answered.
-        row("one block's replies lost", "lost", "silence", "([3-9]|\\d\\d) tries");
+        row("one block's replies lost", "lost", "unanswered", "([3-9]|\\d\\d) tries");
+        // Replies cut short and lost in turn: the controller did not keep
+        // answering, nor stop.
+        row("replies short and lost in turn", "short, silenced", "partly", "\\d+ tries");
+        // Noise bytes on the line are no answer of the controller.
+        row("silent controller on a line of noise bytes", "silent, noise", "stopped");
         // A cable pulled while a reply is on the wire.
         row("a reply cut, then silence", "cut", "stopped");
         row("a reply spoiled, then silence", "garbled", "stopped");
@@ -769,14 +809,9 @@ private slots:
                 << QString("short %1").arg(block) << "spoiled"
                 << "4 tries";
     }
-    // A read that fails is told by what the simulator logged of it: where
-    // the controller answered its last send, though not well, the line
-    // spoiled the replies, with the tries made and no advice on the
-    // timeout; where its last answer was followed by a single silence,
-    // neither a disconnection nor a spoiling line is said as a fact, and
-    // the advice of both is given; a controller whose last two sends or
-    // more got no byte, or none did, stopped answering. A lossy line reads
-    // until a read fails on one lost reply right after a good one.
+    // A read that fails is told by what the simulator logged of it
+    // (checkFailureText()). A lossy line reads until a read fails on one
+    // lost reply right after a good one.
     void readFailSaysWhatHappened()
     {
         QFETCH(QString, line);
@@ -788,7 +823,12 @@ private slots:
         QObject silencer;
         if (line.startsWith("lost "))
             t.sim.loseRepliesAtAddress(375, 3);
-        if (line == "silent")
+        if (line == "silent, noise")
+            t.sim.setLineNoise(5, '\xff');
+        if (line == "short, silenced") {
+            t.sim.shortenReplies(1, ControllerSimulator::Forever);
+            t.sim.silenceEvery(2);
+        } else if (line == "silent" || line == "silent, noise")
             t.sim.setSilent(true);
         else if (line == "spoiled" || line == "garbled")
             t.sim.corruptCrc(line == "spoiled" ? ControllerSimulator::Forever : 1);
@@ -817,13 +857,14 @@ private slots:
                 continue;
             QCOMPARE(failures.first().first().toString(), QString("Read Fail"));
             const QString text = failures.takeFirst().at(1).toString();
-            const QString logged = endingInLog(t.sim);
-            checkFailureText(text, logged, "read", tries, t.sim, line != "lossy");
+            const LoggedTries logged = triesInLog(t.sim);
+            checkFailureText(text, logged, "read", tries, line != "lossy");
             if (QTest::currentTestFailed())
                 return;
             const QVector<QByteArray> sent = t.sim.requests();
-            if (line != "lossy" || (logged == "silence" && sent.count(sent.constLast()) == 1)) {
-                QCOMPARE(logged, ending);
+            if (line != "lossy"
+                || (logged.ending == "silence" && sent.count(sent.constLast()) == 1)) {
+                QCOMPARE(logged.ending, ending);
                 return;
             }
         }
@@ -871,9 +912,10 @@ private slots:
             const QString text = failures.takeFirst().at(1).toString();
             QCOMPARE(text.startsWith("Communication fail. The controller did not confirm the save"),
                      save);
-            endings << endingInLog(t.sim);
-            checkFailureText(text, endingInLog(t.sim), save ? "save to flash" : "write",
-                             save ? "1 try" : "\\d+ tr(y|ies)", t.sim);
+            const LoggedTries logged = triesInLog(t.sim);
+            endings << logged.ending;
+            checkFailureText(text, logged, save ? "save to flash" : "write",
+                             save ? "1 try" : "\\d+ tr(y|ies)");
             if (QTest::currentTestFailed())
                 return;
         }

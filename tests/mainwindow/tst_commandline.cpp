@@ -41,7 +41,8 @@ class TestCommandLine : public QObject
     // Knobs of the simulator: "flash" (save not confirmed), "torque" (motor
     // running), "mute", "mute@A", "refuse@A" (every request at A refused
     // with exception 2; "refuse@A:n" with exception n), "lose@A" (the next
-    // reply to a request at A lost; "lose@A:n" the next n), "A=raw".
+    // reply to a request at A lost; "lose@A:n" the next n), "spoil@A" (every
+    // reply to a request at A with its CRC spoiled), "A=raw".
     static void applyFaults(ControllerSimulator& sim, const QString& faults)
     {
         for (const QString& fault : faults.split(' ', Qt::SkipEmptyParts)) {
@@ -57,6 +58,8 @@ class TestCommandLine : public QObject
             if (fault.startsWith("refuse@"))
                 sim.setExceptionAtAddress(at,
                                           fault.contains(':') ? fault.section(':', 1).toInt() : 2);
+            if (fault.startsWith("spoil@"))
+                sim.setBadCrcAtAddress(at);
             if (fault.startsWith("lose@"))
                 sim.loseRepliesAtAddress(at,
                                          fault.contains(':') ? fault.section(':', 1).toInt() : 1);
@@ -213,6 +216,46 @@ private slots:
             "acknowledge. Reply: 01 90 05 8c 03'|The controller did not confirm the write: it may "
             "hold the value, not saved to its flash.",
             "00e50001");
+        // Every answer came in time, spoiled: told as such, not as a time-out.
+        row("write answered spoiled", "-i -a 229 -w 31 -s SIM", "spoil@229", 1,
+            "Fail with error: 'Replies spoiled on the line', last message: 'Communication Error: "
+            "- Replies spoiled on the line - Error code: 0'|The controller's answers to the write "
+            "came spoiled: it may hold the value, not saved to its flash.",
+            "00e50001,00e50001,00e50001,00e50001", "229=310");
+        // Not saved, and the torque command refused: both named.
+        row("torque read refused", "-i -a 229 -w 31 -s SIM", "flash refuse@477", 1,
+            "Fail with error: 'Save to Flash Fail', last message: 'ERROR: The controller refused "
+            "the read of register 477: exception 2, illegal data address. Reply: *'|"
+                + valueNotInFlash,
+            "*", "229=310");
+        // A refused preparatory read is named as in the window, whatever the
+        // code; the run ends there, as when the controller answers neither.
+        const QStringList codes = {"",
+                                   "exception 1, illegal function",
+                                   "exception 2, illegal data address",
+                                   "exception 3, illegal data value",
+                                   "exception 4, slave device failure",
+                                   "exception 5, acknowledge",
+                                   "exception 6, slave device busy",
+                                   "exception 7"};
+        for (int code = 1; code < codes.size(); ++code) {
+            const bool acknowledged = code == 5;
+            QTest::addRow("preparatory read refused, exception %d", code)
+                << QString("-i -a 71 -r -s SIM").split(' ') << QString("refuse@250:%1").arg(code)
+                << 255
+                << QString("Fail with error: '%1 by the controller', last message: 'ERROR: The "
+                           "controller %2 the read of registers 250 to 374%3: %4. Reply: *'")
+                       .arg(acknowledged ? "Not confirmed" : "Refused",
+                            acknowledged ? "took" : "refused",
+                            acknowledged ? " but did not confirm it" : "", codes.at(code))
+                << "" << QString();
+        }
+        // From firmware 6000 on the read of all parameters reads the
+        // hardware version beyond its blocks.
+        row("identity read refused", "-i -a 71 -r -s SIM", "256=6100 refuse@1881", 255,
+            "Fail with error: 'Refused by the controller', last message: 'ERROR: The controller "
+            "refused the read of register 1881: exception 2, illegal data address. Reply: *'",
+            "");
         row("read refused, exception 4", "-i -a 72 -r -s SIM", "refuse@72:4", 1,
             "Fail with error: 'Refused by the controller', last message: 'ERROR: The controller "
             "refused the read of register 72: exception 4, slave device failure. Reply: 01 83 04 "

@@ -313,24 +313,43 @@ private slots:
         QTest::addColumn<bool>("flashFails");
         QTest::addColumn<int>("torque");
         QTest::addColumn<bool>("silent");
-        QTest::addColumn<QString>("atSaveToFlash"); // what register 511 meets
+        QTest::addColumn<QString>("atSaveToFlash"); // what register 511 (or 477, 229) meets
         QTest::addColumn<QString>("boxTitle");
         QTest::addColumn<QString>("status"); // once the failure is reported
+        QTest::addColumn<QString>("told");   // in the box
         QTest::newRow("flash not confirmed") << true << 0 << false << ""
                                              << "Save to Flash Fail"
-                                             << "Save to Flash Fail";
+                                             << "Save to Flash Fail"
+                                             << "";
         QTest::newRow("motor running") << true << 5 << false << ""
                                        << "Save Error"
+                                       << ""
                                        << "";
         QTest::newRow("controller silent") << false << 0 << true << ""
                                            << "Write Fail"
-                                           << "Communication timeout";
-        QTest::newRow("save to flash refused") << false << 0 << false << "refusal"
-                                               << "Save to Flash Fail"
-                                               << "Save to Flash Fail";
+                                           << "Communication timeout"
+                                           << "";
+        // Every answer to the write came in time, spoiled: no time-out.
+        QTest::newRow("writes answered spoiled")
+            << false << 0 << false << "spoiled"
+            << "Write Fail"
+            << "Replies spoiled on the line"
+            << "the controller kept answering, but the line spoiled its replies";
+        QTest::newRow("torque command refused")
+            << true << 0 << false << "torque refusal"
+            << "Save to Flash Fail"
+            << "Save to Flash Fail"
+            << "did not save the values to its flash, and then refused the read of register 477: "
+               "exception 2, illegal data address.";
+        QTest::newRow("save to flash refused")
+            << false << 0 << false << "refusal"
+            << "Save to Flash Fail"
+            << "Save to Flash Fail"
+            << "it refused the write of register 511: exception 4, slave device failure.";
         QTest::newRow("silent at the save to flash") << false << 0 << false << "silence"
                                                      << "Save to Flash Fail"
-                                                     << "Save to Flash Fail";
+                                                     << "Save to Flash Fail"
+                                                     << "";
     }
     // A failed save says so in a box; what is not in flash stays marked.
     void failedSave()
@@ -351,6 +370,10 @@ private slots:
             f.simulator->setExceptionAtAddress(511, 4);
         else if (atSaveToFlash == "silence")
             f.simulator->setSilentAtAddress(511);
+        else if (atSaveToFlash == "torque refusal")
+            f.simulator->setExceptionAtAddress(477, 2);
+        else if (atSaveToFlash == "spoiled")
+            f.simulator->setBadCrcAtAddress(229);
         ModalWatcher watcher;
         QSignalSpy saved(f.window->link(), &KelvaraCom::flashSaveComplete);
         button("saveParamsBasic")->click();
@@ -358,10 +381,11 @@ private slots:
         f.simulator->resetFaults();
         disconnect(failure);
         QTEST(watcher.titles().first(), "boxTitle");
-        // Named as the controller's answer.
-        QCOMPARE(watcher.texts().first().contains("it refused the write of register 511: "
-                                                  "exception 4, slave device failure."),
-                 atSaveToFlash == "refusal");
+        // A refusal is named as the controller's answer.
+        QFETCH(QString, told);
+        const QString text = watcher.texts().first();
+        QVERIFY2(text.contains(told), qPrintable(text));
+        QCOMPARE(text.contains("refused the"), told.contains("refused the"));
         QCOMPARE(saved.count(), 0);
         QVERIFY(marked(229) && f.model()->getUnsavedValues().contains(229));
         QTEST(statusAtFailure, "status");

@@ -418,10 +418,18 @@ private slots:
         rig.edit(maxSpeedAddress, 41.0);
         QVERIFY(rig.bench.moveToB(trigger, silentMs, frame));
         ModalWatcher watcher;
+        // B's values are read while "Save to Flash Fail" is open: the box
+        // that tells of them opens once it is closed, not over it.
+        int opensOverFirst = -1;
+        watcher.onBox = [&](QMessageBox*) {
+            if (watcher.count() == 1 && waitIdle(rig.w.window.get(), 30000))
+                opensOverFirst = watcher.count() - 1;
+        };
         QSignalSpy saved(rig.link(), &KelvaraCom::flashSaveComplete);
         rig.button("saveParamsBasic")->click();
         QTRY_COMPARE_WITH_TIMEOUT(watcher.titles(),
                                   (QStringList{"Save to Flash Fail", "Another Controller"}), 30000);
+        QCOMPARE(opensOverFirst, 0);
         QCOMPARE(int(rig.a()->registerValue(kvAddress)), 1500);
         QCOMPARE(int(rig.a()->registerValue(maxSpeedAddress)), 410);
         const QString failed = watcher.texts().first();

@@ -1,11 +1,13 @@
 #include "parameterfilereader.h"
 #include "parameternotes.h"
 #include "parameterset.h"
+#include "starttagbound.h"
 #include "xmltranslatortesting.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -502,6 +504,88 @@ private slots:
             << "<?xml version=\"1.0\" encoding=\"IBM037\"?>"
                 + QTextCodec::codecForName("IBM037")->fromUnicode(QString::fromUtf8(body))
             << "line 1: the file is not written in the encoding it declares (IBM037)";
+        QTest::newRow("declared UTF-16, written in UTF-8")
+            << QByteArray(good).replace("UTF-8", "UTF-16")
+            << "line 1: the file is not written in the encoding it declares (UTF-16)";
+        const QString unusualOrder =
+            "line 1: the file is in UCS-4 with the unusual byte order %1, which the suite does "
+            "not read";
+        QTest::newRow("UCS-4 in the byte order 2143")
+            << QByteArray("\0\0<\0\0\0?\0\0\0x\0", 12) << unusualOrder.arg(2143);
+        QTest::newRow("UCS-4 in the byte order 3412")
+            << QByteArray("\0<\0\0\0?\0\0\0x\0\0", 12) << unusualOrder.arg(3412);
+    }
+
+    // Wherever a byte not of UTF-8 falls, in whichever piece, after
+    // characters of many bytes and replacement characters the file holds
+    // itself, the error names the byte's own line.
+    void badByteNamesItsLine()
+    {
+        const QList<QByteArray> notes = {"ignored", "\xef\xbf\xbd", "\xc4\x8d",
+                                         "\xf0\x9f\x98\x80\xef\xbf\xbd"};
+        const QList<QByteArray> badBytes = {"\xff", "\x80", "\xc4 ", "\xed\xa0\x80",
+                                            "\xf0\x9f\x98"};
+        QRandomGenerator random(69);
+        for (int round = 0; round < 60; ++round) {
+            const int count = 1 + random.bounded(2500);
+            const int badEntry = random.bounded(count);
+            const QByteArray bad = badBytes.at(random.bounded(badBytes.size()));
+            QByteArray entries;
+            for (int i = 0; i < count; ++i) {
+                QByteArray text = notes.at(random.bounded(notes.size()));
+                if (i == badEntry)
+                    text.insert(random.bounded(text.size() + 1), bad);
+                entries += entry("7", "300").replace("ignored", text);
+            }
+            QBuffer buffer;
+            buffer.setData(parameterDocument(entries));
+            buffer.open(QIODevice::ReadOnly);
+            ParameterFileReader reader;
+            QVERIFY(!reader.read(&buffer));
+            // Two lines before the entries, five to an entry, its notes the fourth.
+            QCOMPARE(reader.errorString(),
+                     QString("line %1: Encountered incorrectly encoded content.")
+                         .arg(2 + 5 * badEntry + 4));
+        }
+    }
+
+    void firstElementBoundCountsCharacters_data()
+    {
+        QTest::addColumn<QString>("filler");
+        QTest::addColumn<QByteArray>("encoding");
+        QTest::addColumn<int>("rootAt"); // the character of the root's "<"
+        const QString emoji = QString::fromUcs4(U"\U0001F600");
+        QTest::newRow("the root's < as character 131,072") << "x" << QByteArray("UTF-8") << 131072;
+        QTest::newRow("the root's < as character 131,073") << "x" << QByteArray("UTF-8") << 131073;
+        QTest::newRow("a comment of emoji, the root at 131,072")
+            << emoji << QByteArray("UTF-8") << 131072;
+        QTest::newRow("a comment of emoji, the root at 131,073")
+            << emoji << QByteArray("UTF-8") << 131073;
+        QTest::newRow("the same in UTF-16, the root at 131,072")
+            << emoji << QByteArray("UTF-16LE") << 131072;
+    }
+
+    // A root whose "<" is within the first 131072 characters is read; a
+    // character of two UTF-16 units counts once.
+    void firstElementBoundCountsCharacters()
+    {
+        QFETCH(QString, filler);
+        QFETCH(QByteArray, encoding);
+        QFETCH(int, rootAt);
+        const QString head = "<!--";
+        const QString tail = "-->";
+        const QString text = head + filler.repeated(rootAt - 1 - head.size() - tail.size()) + tail
+            + QString::fromUtf8(parameterDocument(entry("7", "321")).mid(39));
+        QBuffer buffer;
+        buffer.setData(QTextCodec::codecForName(encoding)->fromUnicode(text));
+        buffer.open(QIODevice::ReadOnly);
+        ParameterFileReader reader;
+        const bool inTime = rootAt <= StartTagBound::maxPrologCharacters;
+        QCOMPARE(reader.read(&buffer), inTime);
+        QCOMPARE(reader.errorString(),
+                 inTime ? QString()
+                        : QString("line 1: no element begins within its first 131072 characters"));
+        QCOMPARE(reader.entries().size(), inTime ? 1 : 0);
     }
 
     void encodingsAndLineEnds_data()
@@ -520,6 +604,17 @@ private slots:
             << encodedDocument(entries, "UTF-16LE", "UTF-16LE", false, "\r\n");
         QTest::newRow("UTF-32 LE, byte order mark, CRLF")
             << encodedDocument(entries, "UTF-32", "UTF-32LE", true, "\r\n");
+        // Declared as the family: the first bytes show the order.
+        for (const char* order : {"LE", "BE"}) {
+            for (const char* family : {"UTF-16", "UTF-32"}) {
+                QTest::addRow("%s %s declared %s, no byte order mark", family, order, family)
+                    << encodedDocument(entries, family, QByteArray(family).append(order), false,
+                                       "\r\n");
+            }
+        }
+        QTest::newRow("EBCDIC, declared IBM037") // which has no "č"
+            << encodedDocument(entry("7", "321") + entry("52", "600"), "IBM037", "IBM037", false,
+                               "\n");
         QTest::newRow("UTF-8, byte order mark, CRLF")
             << encodedDocument(entries, "UTF-8", "UTF-8", true, "\r\n");
         QByteArray across = parameterDocument(QByteArray(entries).replace("Kv", "@"));

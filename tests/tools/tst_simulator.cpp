@@ -148,6 +148,9 @@ private slots:
         QTest::newRow("dropping") << Knob([](Sim& s) { s.dropRequestsFor(60000); }) << "---";
         QTest::newRow("bad CRC once") << Knob([](Sim& s) { s.corruptCrc(1); }) << "cgg";
         QTest::newRow("bad CRC always") << Knob([](Sim& s) { s.corruptCrc(-1); }) << "ccccc";
+        QTest::newRow("bad CRC at 10") << Knob([](Sim& s) { s.setBadCrcAtAddress(10); }) << "ccc";
+        QTest::newRow("bad CRC at 11") << Knob([](Sim& s) { s.setBadCrcAtAddress(11); }) << "ggg";
+        QTest::newRow("every other silent") << Knob([](Sim& s) { s.silenceEvery(2); }) << "g-g-g";
         QTest::newRow("short") << Knob([](Sim& s) { s.shortenReplies(2, 1); }) << "sg";
         QTest::newRow("bytes after") << Knob([](Sim& s) { s.lengthenReplies(3, 2); }) << "llg";
         QTest::newRow("bytes before") << Knob([](Sim& s) { s.prefixReplies(3, 1); }) << "pg";
@@ -168,6 +171,8 @@ private slots:
             s.dropRequestsFor(60000);
             s.duplicateReplies(50, -1);
             s.setLineNoise(5);
+            s.setBadCrcAtAddress(10);
+            s.silenceEvery(2);
             s.resetFaults();
         }) << "ggg";
     }
@@ -250,11 +255,18 @@ private slots:
         QCOMPARE(client->exchange(write(10, {7}), 8), withCrc(bytes("0110000a0001")));
     }
 
+    void lineNoise_data()
+    {
+        QTest::addColumn<char>("byte");
+        QTest::newRow("0x55") << '\x55';
+        QTest::newRow("an idle line's 0xFF") << '\xff';
+    }
     void lineNoise()
     {
-        sim->setLineNoise(10);
+        QFETCH(char, byte);
+        sim->setLineNoise(10, byte);
         const QByteArray noise = client->drain(200);
-        QVERIFY2(noise.size() >= 5 && noise.count('\x55') == noise.size(), noise.toHex().data());
+        QVERIFY2(noise.size() >= 5 && noise.count(byte) == noise.size(), noise.toHex().data());
         sim->setLineNoise(0);
         client->drain(50);                          // a byte may have been under way
         QCOMPARE(client->drain(100), QByteArray()); // nothing more comes: the wait is the check

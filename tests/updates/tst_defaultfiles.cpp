@@ -313,6 +313,17 @@ private slots:
                "incorrectly encoded content.)";
         QTest::newRow("comma-separated values") << QByteArray("Address,Value\n7,5\n").repeated(1000)
                                                 << "the server sent no parameter file";
+        // Told as opening it tells it: one that cannot be decoded may be a
+        // parameter file.
+        QTest::newRow("a parameter file declaring an encoding the suite does not know")
+            << defaultFile(5).replace("UTF-8", "x-kelvara-7")
+            << "the file the server sent could not be read (line 1: Encoding x-kelvara-7 is "
+               "unsupported)";
+        QTest::newRow("a byte not of UTF-8 before a root past the first 64 KB")
+            << defaultFile(5).replace("?>\n",
+                                      "?>\n<!-- \xff -->\n<!--" + QByteArray(70000, 'x') + "-->\n")
+            << "the file the server sent could not be read (line 2: Encountered incorrectly "
+               "encoded content.)";
     }
 
     // A file that would keep the XML reader busy for seconds is refused at

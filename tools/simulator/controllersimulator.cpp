@@ -8,7 +8,22 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QMutexLocker>
+#include <QSet>
 #include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+void setMember(QSet<int>& addresses, int address, bool member)
+{
+    if (member)
+        addresses.insert(address);
+    else
+        addresses.remove(address);
+}
+
+} // namespace
 
 ControllerSimulator::ControllerSimulator(QObject* parent)
     : QObject(parent)
@@ -189,13 +204,17 @@ void ControllerSimulator::silenceNextRequests(int times)
     state->faults.silenceNext.set(times, 0);
 }
 
+void ControllerSimulator::silenceEvery(int nth)
+{
+    QMutexLocker lock(&state->mutex);
+    state->faults.silenceEvery = std::max(nth, 0);
+    state->faults.sinceEverySilence = 0;
+}
+
 void ControllerSimulator::setSilentAtAddress(int address, bool silent)
 {
     QMutexLocker lock(&state->mutex);
-    if (silent)
-        state->faults.silentAddresses.insert(address);
-    else
-        state->faults.silentAddresses.remove(address);
+    setMember(state->faults.silentAddresses, address, silent);
 }
 
 void ControllerSimulator::dropRequestsFor(int ms)
@@ -229,6 +248,12 @@ void ControllerSimulator::corruptCrc(int times)
 {
     QMutexLocker lock(&state->mutex);
     state->faults.corruptCrc.set(times, 0);
+}
+
+void ControllerSimulator::setBadCrcAtAddress(int address, bool bad)
+{
+    QMutexLocker lock(&state->mutex);
+    setMember(state->faults.badCrcAddresses, address, bad);
 }
 
 void ControllerSimulator::shortenReplies(int missingBytes, int times)
@@ -288,10 +313,11 @@ void ControllerSimulator::takeRequestsTwice(int times)
     state->faults.requestTwice.set(times, 0);
 }
 
-void ControllerSimulator::setLineNoise(int intervalMs)
+void ControllerSimulator::setLineNoise(int intervalMs, char byte)
 {
     if (worker)
-        QMetaObject::invokeMethod(worker, [w = worker, intervalMs] { w->setNoise(intervalMs); });
+        QMetaObject::invokeMethod(
+            worker, [w = worker, intervalMs, byte] { w->setNoise(intervalMs, byte); });
 }
 
 void ControllerSimulator::setNoise(double percent, quint32 seed, ReplyNoise::Kind kind)

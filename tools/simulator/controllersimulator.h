@@ -90,6 +90,10 @@ public:
     // 0 switches it off, Forever keeps it on.
     void setSilent(bool silent);
     void silenceNextRequests(int times);
+    // Every nth request from now goes unanswered (2: the second, the
+    // fourth, ...), until switched off (0); with other faults, replies
+    // spoiled and lost in turn.
+    void silenceEvery(int nth);
     void setSilentAtAddress(int address, bool silent = true);
     // A link that drops every frame for ms from now: requests are neither
     // carried out nor answered (unlike a stopped simulator, whose terminal
@@ -103,6 +107,9 @@ public:
     // bits a byte), after the delay; 0 switches it off.
     void setLineRate(int bitsPerSecond);
     void corruptCrc(int times = 1);
+    // Every reply to a request that starts at the address comes with its
+    // CRC spoiled (the request is carried out), until switched off.
+    void setBadCrcAtAddress(int address, bool bad = true);
     void shortenReplies(int missingBytes = 1, int times = 1);
     void lengthenReplies(int extraBytes = 2, int times = 1);
     // Garbage bytes on the line just before the next replies.
@@ -120,8 +127,9 @@ public:
     // arrive a second time right after the first, and each arrival is
     // carried out, logged and answered.
     void takeRequestsTwice(int times = 1);
-    // A noisy line: a garbage byte every intervalMs, until switched off (0).
-    void setLineNoise(int intervalMs);
+    // A noisy line: a garbage byte (0x55, or the one given, such as an
+    // idle line's 0xFF) every intervalMs, until switched off (0).
+    void setLineNoise(int intervalMs, char byte = 0x55);
     // A line that spoils percent (0: none) of the replies at random, each
     // evenly one way of three: one byte changed, the reply lost (the
     // request is carried out) or one byte lost; the log's note tells how

@@ -2,6 +2,16 @@
 
 #include "simmodbus.h"
 
+namespace {
+
+// The first register a request names.
+int requestAddress(const QByteArray& request)
+{
+    return (static_cast<quint8>(request.at(2)) << 8) | static_cast<quint8>(request.at(3));
+}
+
+} // namespace
+
 void ReplyFaults::Knob::set(int times, int value)
 {
     remaining = times;
@@ -40,8 +50,7 @@ bool ReplyFaults::takeSilence(const QByteArray& request, double nowMs, QStringLi
         notes->append(QStringLiteral("silent"));
         return true;
     }
-    const int address =
-        (static_cast<quint8>(request.at(2)) << 8) | static_cast<quint8>(request.at(3));
+    const int address = requestAddress(request);
     if (silentAddresses.contains(address)) {
         notes->append(QStringLiteral("silent at address %1").arg(address));
         return true;
@@ -50,13 +59,17 @@ bool ReplyFaults::takeSilence(const QByteArray& request, double nowMs, QStringLi
         notes->append(QStringLiteral("silenced"));
         return true;
     }
+    if (silenceEvery > 0 && ++sinceEverySilence >= silenceEvery) {
+        sinceEverySilence = 0;
+        notes->append(QStringLiteral("silenced, one in %1").arg(silenceEvery));
+        return true;
+    }
     return false;
 }
 
 bool ReplyFaults::takeLostReply(const QByteArray& request, QStringList* notes)
 {
-    const int address =
-        (static_cast<quint8>(request.at(2)) << 8) | static_cast<quint8>(request.at(3));
+    const int address = requestAddress(request);
     const auto lost = lostReplyAddresses.find(address);
     if (lost == lostReplyAddresses.end())
         return false;
@@ -68,8 +81,7 @@ bool ReplyFaults::takeLostReply(const QByteArray& request, QStringList* notes)
 
 QByteArray ReplyFaults::takeException(const QByteArray& request, QStringList* notes)
 {
-    const int address =
-        (static_cast<quint8>(request.at(2)) << 8) | static_cast<quint8>(request.at(3));
+    const int address = requestAddress(request);
     int code = exceptionAddresses.value(address, 0);
     if (code == 0 && exception.take())
         code = exception.parameter;
@@ -80,7 +92,8 @@ QByteArray ReplyFaults::takeException(const QByteArray& request, QStringList* no
                                      static_cast<quint8>(request.at(1)), static_cast<quint8>(code));
 }
 
-QByteArray ReplyFaults::distort(const QByteArray& reply, QStringList* notes)
+QByteArray ReplyFaults::distort(const QByteArray& request, const QByteArray& reply,
+                                QStringList* notes)
 {
     QByteArray out = reply;
     bool headerChanged = false;
@@ -97,7 +110,7 @@ QByteArray ReplyFaults::distort(const QByteArray& reply, QStringList* notes)
     if (headerChanged)
         out = SimModbus::withCrc(out.left(out.size() - 2));
 
-    if (corruptCrc.take()) {
+    if (corruptCrc.take() || badCrcAddresses.contains(requestAddress(request))) {
         out[out.size() - 1] = static_cast<char>(out.at(out.size() - 1) ^ 0xFF);
         notes->append(QStringLiteral("bad CRC"));
     }

@@ -29,6 +29,8 @@ public:
 
     bool silent = false;
     Knob silenceNext;
+    int silenceEvery = 0;      // every Nth request from the knob on goes unanswered; 0: none
+    int sinceEverySilence = 0; // requests since that knob or its last silence
     QSet<int> silentAddresses;
     double dropUntilMs = 0;            // requests before this time never arrive
     QMap<int, int> lostReplyAddresses; // first address -> replies still to lose
@@ -43,10 +45,11 @@ public:
     Knob longReply;                    // parameter: bytes added after the CRC
     Knob leadingGarbage;               // parameter: bytes sent before the reply
     Knob corruptCrc;
-    Knob lateDuplicate;      // parameter: ms after the reply
-    Knob requestTwice;       // the request arrives a second time at once
-    int hangUpAtRequest = 0; // the terminal closes at this request from now; 0: never
-    ReplyNoise noise;        // spoils replies after every other fault
+    QSet<int> badCrcAddresses; // every reply to a request at these
+    Knob lateDuplicate;        // parameter: ms after the reply
+    Knob requestTwice;         // the request arrives a second time at once
+    int hangUpAtRequest = 0;   // the terminal closes at this request from now; 0: never
+    ReplyNoise noise;          // spoils replies after every other fault
 
     void clear();
 
@@ -64,7 +67,7 @@ public:
 
     // The reply as the faults change it: header bytes (with a fresh CRC),
     // then a spoilt CRC, then the length, then garbage before it.
-    QByteArray distort(const QByteArray& reply, QStringList* notes);
+    QByteArray distort(const QByteArray& request, const QByteArray& reply, QStringList* notes);
 
     // Milliseconds after its request at which a reply of that many bytes is
     // sent: the delay, then the time its bytes take on the line (ten bits

@@ -31,11 +31,13 @@ void SimulatorWorker::begin()
     connect(gapTimer, &QTimer::timeout, this, &SimulatorWorker::endOfGap);
 }
 
-void SimulatorWorker::setNoise(int intervalMs)
+void SimulatorWorker::setNoise(int intervalMs, char byte)
 {
+    noiseByte = byte;
     if (!noiseTimer) {
         noiseTimer = new QTimer(this);
-        connect(noiseTimer, &QTimer::timeout, this, [this] { channel->send(QByteArray(1, 0x55)); });
+        connect(noiseTimer, &QTimer::timeout, this,
+                [this] { channel->send(QByteArray(1, noiseByte)); });
     }
     if (intervalMs > 0)
         noiseTimer->start(intervalMs);
@@ -125,7 +127,7 @@ void SimulatorWorker::handleRequest(const QByteArray& frame)
             if (state->faults.takeLostReply(frame, &notes)) {
                 reply.clear();
             } else {
-                reply = state->faults.distort(reply, &notes);
+                reply = state->faults.distort(frame, reply, &notes);
                 reply = state->faults.noise.spoil(reply, &notes);
                 if (!reply.isEmpty()) {
                     delayMs = state->faults.replyDelay(reply.size());

@@ -24,7 +24,7 @@ public slots:
     // Runs in the serving thread once it has started.
     void begin();
     // A garbage byte every intervalMs; 0 stops it.
-    void setNoise(int intervalMs);
+    void setNoise(int intervalMs, char byte);
 
 signals:
     void frameLogged(const ControllerSimulator::LogEntry& entry);
@@ -51,6 +51,7 @@ private:
     TerminalChannel* channel = nullptr;
     QTimer* gapTimer = nullptr;
     QTimer* noiseTimer = nullptr;
+    char noiseByte = 0x55;
     QByteArray input;
     double lastInputMs = 0;
 };

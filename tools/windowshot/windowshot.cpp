@@ -21,11 +21,12 @@
 // dialog the window opens and of the box that closes a download of default
 // files.
 //
-// Without a display by default (offscreen); with --xcb on an X server of
-// its own (Xvfb) of WxH pixels (1920x1080 by default) at N dots per inch
-// (96 by default; the desktop's Xft.dpi, by which the toolkit scales), as
-// on a desktop, where a window manager (openbox, when installed) frames the
-// windows and the dialogs' pictures show their frames.
+// Needs no display: the window shows on an X server of its own (Xvfb) of
+// WxH pixels (1920x1080 by default) at N dots per inch (96 by default; the
+// desktop's Xft.dpi, by which the toolkit scales), each window at its own
+// size; with --xcb as on a desktop, where a window manager (openbox, when
+// installed) frames the windows and the dialogs' pictures show their
+// frames. Offscreen, on an 800 x 600 screen, where Xvfb is not installed.
 
 #include "controllersimulator.h"
 #include "customparameteredit.h"
@@ -114,13 +115,15 @@ void editSomeValues(Kelvara* model)
 }
 
 // The window as the screen shows it, with the frame a window manager put
-// around it; without one, as the window draws itself.
+// around it; without one, as the window draws itself. The offscreen
+// platform tells of frames it does not draw.
 QPixmap framedPicture(QWidget* window)
 {
     const QWindow* handle = window->windowHandle();
     const QRect frame =
         window->geometry().marginsAdded(handle ? handle->frameMargins() : QMargins());
-    if (frame == window->geometry())
+    if (frame == window->geometry()
+        || QGuiApplication::platformName() == QLatin1String("offscreen"))
         return window->grab();
     return window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
 }
@@ -227,10 +230,10 @@ void addOptions(QCommandLineParser* parser)
         {"page", "Object name of the page to show (its tab added when hidden).", "name"});
     parser->addOption({"settle", "Milliseconds the page runs before the picture.", "ms", "1000"});
     parser->addOption({"dialog", "Picture of a dialog instead: custom or unsaved.", "name"});
-    parser->addOption({"all", "OUTPUT is a folder: every tab and the preferences dialog."});
-    parser->addOption({"xcb", "Show the window on an X server of its own (Xvfb)."});
-    parser->addOption({"dpi", "Dots per inch of that X server (its Xft.dpi too).", "dpi", "96"});
-    parser->addOption({"screen", "Pixels of that X server's screen.", "WxH", "1920x1080"});
+    parser->addOption({"all", "OUTPUT is a folder: every tab and every dialog."});
+    parser->addOption({"xcb", "Frame the windows by a window manager, as on a desktop."});
+    parser->addOption({"dpi", "Dots per inch of its X server (its Xft.dpi too).", "dpi", "96"});
+    parser->addOption({"screen", "Pixels of its X server's screen.", "WxH", "1920x1080"});
     parser->addPositionalArgument("output", "The PNG file (or with --all the folder) to write.");
 }
 
@@ -388,8 +391,10 @@ private:
     QTextStream& m_err;
 };
 
-// An X server of its own with --xcb, else offscreen unless a platform is
-// chosen; false after an error line.
+// An X server of its own: with --xcb framed by a window manager, else
+// without one. The offscreen platform's screen is 800 x 600, to which the
+// window and dialogs would keep: offscreen only where no Xvfb is installed
+// or a platform is chosen. False after an error line.
 bool choosePlatform(const QCommandLineParser& parser, std::unique_ptr<VirtualDisplay>* display,
                     QTextStream& err)
 {
@@ -400,7 +405,10 @@ bool choosePlatform(const QCommandLineParser& parser, std::unique_ptr<VirtualDis
         return false;
     }
     *display = std::make_unique<VirtualDisplay>(parser.value("dpi").toInt(), screen);
-    if ((*display)->startOrOffscreen(parser.isSet("xcb")))
+    const bool xcb = parser.isSet("xcb");
+    const bool ownServer =
+        !xcb && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && VirtualDisplay::isAvailable();
+    if (ownServer ? (*display)->start() : (*display)->startOrOffscreen(xcb))
         return true;
     err << "kelvara-windowshot: " << (*display)->errorString() << "\n";
     return false;

@@ -1,7 +1,6 @@
 #include "autotunelink.h"
 
 #include "autotuneregisters.h"
-#include "discoverystop.h"
 #include "frameword.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
@@ -32,9 +31,6 @@ AutotuneLink::AutotuneLink(Kelvara* runner, KelvaraCom* com, qint64 discoveryLim
     , com(com)
     , limit(discoveryLimitMs, [this] { return now(); })
 {
-    // From now on it knows which controller the link identifies: a stop may
-    // be owed to the one tested when another has answered.
-    DiscoveryStop::of(runner, com);
 }
 
 AutotuneLink::~AutotuneLink()
@@ -91,7 +87,7 @@ void AutotuneLink::readFaults()
 
 void AutotuneLink::startDiscovery(int mode)
 {
-    DiscoveryStop::of(runner, com)->cancel(runController);
+    com->cancelDiscoveryStop(runController);
     limit.watchStart();
     writeCommand(DiscoveryMode, mode);
 }
@@ -123,13 +119,13 @@ void AutotuneLink::abandonRun(bool discoveryRunning)
     limit.stop();
     stoppedDiscovery = discoveryRunning;
     // The controller tested is out of reach: what it holds is told by its
-    // next read, and its stop waits until it is identified again.
+    // next read.
     if (changedController)
         written.clear();
     else
         leftUnsaved = keepOutsideFlash();
     if (discoveryRunning)
-        DiscoveryStop::of(runner, com)->request(runController);
+        com->stopDiscoveryRun(runController);
 }
 
 void AutotuneLink::confirm()

@@ -84,10 +84,11 @@ public:
         emit(test->*success)();
     }
     // The run ends early (or the link failed while none ran): no more
-    // steps; the values the run changed are held outside flash and a
-    // discovery run of the controller is stopped (DiscoveryStop), at once
-    // unless another controller answers, then as soon as the one tested is
-    // identified again; then the test closes its log and reports the error.
+    // steps; the values the run changed are held outside flash and the link
+    // owes the controller tested a stop of its discovery run
+    // (KelvaraCom::stopDiscoveryRun()), sent as soon as that controller is
+    // identified answering; then the test closes its log and reports the
+    // error.
     template<class Test, class Error>
     void failRun(Test* test, void (Test::*failure)(Error), Error type, bool discoveryRunning)
     {
@@ -101,7 +102,7 @@ public:
     // an error).
     QList<int> unsavedAfterRun() const { return leftUnsaved; }
     // The last run ended while a discovery run of the controller went on:
-    // its controller is owed a stop (DiscoveryStop).
+    // its controller is owed a stop.
     bool stoppedDiscoveryRun() const { return stoppedDiscovery; }
     // Another controller answered than the one the run was started on: the
     // link wrote nothing to it and read nothing of it for the run.

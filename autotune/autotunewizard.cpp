@@ -2,7 +2,6 @@
 #include "autotunewizard.h"
 
 #include "autotuneregisters.h"
-#include "discoverystop.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "parameter.h"
@@ -267,6 +266,8 @@ void AutotuneWizard::handleStaticErrors(StaticAutotune::ErrorType e)
     switch (e) {
     case StaticAutotune::CommunicationError:
         comError();
+        if (staticAutotune->endedWhileMeasuring())
+            followStop();
         break;
     case StaticAutotune::MotorNotDetected:
         connectionError();
@@ -347,7 +348,7 @@ void AutotuneWizard::startLost()
                tr("The answer to the start of the test was lost on the line, and the test's time "
                   "ran out before its end could be seen: the test was stopped. Please run it "
                   "again."));
-    tellStopDelivered();
+    followStop();
 }
 
 void AutotuneWizard::noteMotorMayTurn()
@@ -357,26 +358,43 @@ void AutotuneWizard::noteMotorMayTurn()
     noteOnPage(QStringLiteral("motorNote"),
                tr("The test stopped while the motor may still be turning. Switch the "
                   "controller off before you touch the motor or the wheel."));
-    tellStopDelivered();
+    followStop();
 }
 
-// The stop of a run left may reach its controller only later, the wizard
-// still open: the user hears once it has.
-void AutotuneWizard::tellStopDelivered()
+// The stop of a run left going may reach its controller only later, the
+// wizard still open: the page says what became of it, as the link learns.
+void AutotuneWizard::followStop()
 {
-    DiscoveryStop* stop = DiscoveryStop::of(runner, com);
-    if (stop->isPending())
-        connect(stop, &DiscoveryStop::delivered, this, &AutotuneWizard::noteStopDelivered,
-                Qt::UniqueConnection);
+    connect(com, &KelvaraCom::discoveryStopChanged, this, &AutotuneWizard::showStopFate,
+            Qt::UniqueConnection);
+    showStopFate();
 }
 
-void AutotuneWizard::noteStopDelivered()
+// Only the controller tested, answering its stop's read-back, tells that
+// its run has ended. While the stop is owed, a note that another controller
+// answers already says that it goes as soon as the one tested answers.
+void AutotuneWizard::showStopFate()
 {
-    disconnect(DiscoveryStop::of(runner, com), &DiscoveryStop::delivered, this,
-               &AutotuneWizard::noteStopDelivered);
-    noteOnPage(QStringLiteral("stopNote"),
-               tr("The stop was sent to the controller the test was started on, and it reported "
-                  "that its run has ended."));
+    QString text;
+    switch (com->discoveryStopFate()) {
+    case OwedStop::Fate::Delivered:
+        text = tr("The stop was sent to the controller the test was started on, and it reported "
+                  "that its run has ended.");
+        break;
+    case OwedStop::Fate::Unanswered:
+        text = tr("The stop was sent, but its answer was lost: the frames cannot tell which "
+                  "controller took it. It will be sent again to the controller the test was "
+                  "started on as soon as that controller answers again.");
+        break;
+    case OwedStop::Fate::Owed:
+        if (!pageWidget<QLabel>(QStringLiteral("controllerNote")))
+            text = tr("The controller the test was started on has not confirmed the stop yet: "
+                      "the stop will be sent to it as soon as it answers again.");
+        break;
+    case OwedStop::Fate::None:
+        break;
+    }
+    setNoteOnPage(QStringLiteral("stopNote"), text);
 }
 
 void AutotuneWizard::onclearFaults_clicked()

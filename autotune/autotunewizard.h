@@ -116,11 +116,13 @@ private:
     void showTestPageAgain();
     void startLost();
     void noteMotorMayTurn();
-    void tellStopDelivered();
-    void noteStopDelivered();
+    void followStop();
+    void showStopFate();
     void cancelMotorCheck();
     void disconnectTest();
     void noteOnPage(const QString& objectName, const QString& text);
+    // The note's text, replaced; none when empty.
+    void setNoteOnPage(const QString& objectName, const QString& text);
     void noteUnsavedValues(const QList<int>& addresses);
     void removeNotes();
     // Widgets of the page on show only: a page being deleted is never found.

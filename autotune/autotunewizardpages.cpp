@@ -264,7 +264,7 @@ void AutotuneWizard::comError()
 
 // The cable moved to another controller during the test: nothing of the
 // test reached it, and the one tested is out of reach. A run it was left
-// in is stopped once it answers again (DiscoveryStop).
+// in is stopped once it answers again (KelvaraCom::stopDiscoveryRun()).
 void AutotuneWizard::controllerChanged(bool runMayGoOn)
 {
     comError();
@@ -276,7 +276,7 @@ void AutotuneWizard::controllerChanged(bool runMayGoOn)
                    "controller off before you touch the motor or the wheel.");
     noteOnPage(QStringLiteral("controllerNote"), text);
     if (runMayGoOn)
-        tellStopDelivered();
+        followStop();
 }
 
 void AutotuneWizard::connectionError()
@@ -413,9 +413,21 @@ void AutotuneWizard::noteOnPage(const QString& objectName, const QString& text)
     notes << note;
 }
 
+void AutotuneWizard::setNoteOnPage(const QString& objectName, const QString& text)
+{
+    auto* note = pageWidget<QLabel>(objectName);
+    if (note && text.isEmpty())
+        delete note;
+    else if (note)
+        note->setText(text);
+    else if (!text.isEmpty())
+        noteOnPage(objectName, text);
+}
+
 // What a note said of an earlier run is out of date once a new run starts.
 void AutotuneWizard::removeNotes()
 {
+    disconnect(com, &KelvaraCom::discoveryStopChanged, this, &AutotuneWizard::showStopFate);
     for (const QPointer<QLabel>& note : qAsConst(notes))
         delete note.data();
     notes.clear();

@@ -11,7 +11,8 @@
 // whose answer was lost may have been carried out, so the controller may
 // have been running since, however long the link takes to get an answer
 // through. The limit is watched on its own: passed() comes as it passes,
-// whatever the link is waiting for, so that the stop goes at once.
+// whatever the link is waiting for, so that the run ends and its stop is
+// owed at once.
 class DiscoveryLimit : public QObject
 {
     Q_OBJECT

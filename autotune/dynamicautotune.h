@@ -20,8 +20,8 @@ class KelvaraCom;
 // A step machine driven by the link like StaticAutotune. A run ends with
 // stopLog() and then dynamicSuccess() or reportError(). The spin's time
 // limit counts from the first send of its start command, and is watched on
-// its own: when it passes, the run ends at once and the motor is told to
-// stop, whatever the link is waiting for.
+// its own: when it passes, the run ends at once, whatever the link is
+// waiting for, and the link owes the controller its stop.
 class DynamicAutotune : public QObject
 {
     Q_OBJECT

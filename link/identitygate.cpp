@@ -12,6 +12,7 @@ const int accessCodeAddress = 509;
 void IdentityGate::trust(const ControllerIdentity& identity)
 {
     readIdentity = identity;
+    found = identity;
     doubt = false;
 }
 
@@ -32,6 +33,7 @@ bool IdentityGate::isSafetyCommand(const QByteArray& frame)
 
 bool IdentityGate::takeIdentity(const ControllerIdentity& answering)
 {
+    found = answering;
     if (!answering.isSameController(readIdentity))
         return false;
     doubt = false;

@@ -22,6 +22,8 @@ KelvaraCom::KelvaraCom(Kelvara* model, QObject* parent)
     , epochs(std::make_unique<ReadAllEpochs>())
     , gate(std::make_unique<IdentityGate>())
     , check(std::make_unique<IdentityCheck>())
+    , owedStop(std::make_unique<OwedStop>())
+    , stopProbe(new QTimer(this))
     , unflashed(std::make_unique<UnflashedWrites>())
 {
     quietLineTimer->setSingleShot(true);
@@ -40,6 +42,14 @@ KelvaraCom::KelvaraCom(Kelvara* model, QObject* parent)
     connect(this, &KelvaraCom::comError, this, &KelvaraCom::processReadQueue);
     connect(this, &KelvaraCom::comSuccess, this, &KelvaraCom::processReadQueue);
     connect(timer, &CommTimer::notifyTimeout, this, &KelvaraCom::handleReply);
+
+    // A stop owed goes once the batch has ended and nothing waits.
+    connect(this, &KelvaraCom::comSuccess, this, &KelvaraCom::goOnWithOwedStop);
+    connect(this, &KelvaraCom::comError, this, &KelvaraCom::goOnWithOwedStop);
+    connect(this, &KelvaraCom::controllerConnected, this, &KelvaraCom::goOnWithOwedStop);
+    connect(this, &KelvaraCom::controllerDisconnected, this, &KelvaraCom::goOnWithOwedStop);
+    stopProbe->setInterval(stopProbeIntervalMs / 4);
+    connect(stopProbe, &QTimer::timeout, this, &KelvaraCom::probeForStop);
 }
 
 KelvaraCom::~KelvaraCom()

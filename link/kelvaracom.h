@@ -3,6 +3,7 @@
 
 #include "controlleridentity.h"
 #include "exchangetally.h"
+#include "owedstop.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -68,7 +69,9 @@ QString niceHex(QString hex);
 // failed exchange wait for the check as writes do: what the save ends with
 // is the answer of the controller that took the writes. So do the reads of
 // an autotune test and every other read whose answer decides something
-// (queueDecidingRead()).
+// (queueDecidingRead()). A stop an autotune test leaves owed goes first to
+// the controller it stops, once identified, and to no other
+// (stopDiscoveryRun()).
 //
 // Every write of a register kept in flash that may have reached the
 // controller, answered or not, stays outside flash in the model until a
@@ -128,15 +131,23 @@ public:
     // model holds when the frame goes out; the model takes it as the
     // controller's own value, never as an unsaved edit.
     void queueCommand(int addr, int value);
-    // A safety command (0 to register 481 or 509) for an autotune test that
-    // has just ended: it goes out as the very next frame, and the test's
-    // request under way (a read, or the start of its run), with any
-    // identity check or quiet line it waits for, gives way. With no test
-    // request under way it is queued as a command.
-    void queueSafetyCommand(int addr);
-    // A safety command that goes out as the very next frame, ahead of every
-    // read and write waiting: the reads go on after it.
-    void sendSafetyCommandNext(int addr);
+    // A test left the controller's motor discovery run (register 481) going:
+    // the link owes that controller a stop (0 to 481) until the controller
+    // reports 481 = 0 (OwedStop). The test's request under way gives way.
+    // While the stop is owed, whoever answers after any exchange that got no
+    // answer is identified before anything else is sent, connection checks
+    // included; once the controller owed is identified, the stop is the very
+    // next frame, ahead of every request waiting, and its read-back follows.
+    // Neither goes after a failed exchange before a check has said who
+    // answers, nor to a controller identified as another. While the stop
+    // is owed and not known to be out of reach, the link checks the
+    // connection by itself once a second when nothing else is sent.
+    // controller: the one the test ran on; unknown: whichever answers.
+    void stopDiscoveryRun(const ControllerIdentity& controller);
+    // A new run of the controller takes over register 481: a stop owed to
+    // it is not sent again. One owed to another stays.
+    void cancelDiscoveryStop(const ControllerIdentity& controller);
+    OwedStop::Fate discoveryStopFate() const;
     // Pairs of (count, address), queued in order.
     void queueMultipleReads(QVector<QPair<int, int>> pairs);
     void queueMultipleWrites(QVector<QPair<int, int>> pairs);
@@ -150,11 +161,6 @@ public:
     // autotune calls it from its comSuccess() handler, with the link idle.
     void flashSaveAutotune();
     void flashSaveError();
-    // A connection check of its own for a caller that must hear from the
-    // controller (a lost stop): it runs only while the link is idle, and
-    // its failure is not counted, so the window's checks alone decide when
-    // the controller is lost.
-    void probeConnection();
     // While set, failed connection checks pass silently.
     void ignoreConnectionFails(bool ignore);
     // Clears and closes the port when open and empties both queues.
@@ -176,6 +182,9 @@ public:
     // A read-all in which another controller answered is begun again this
     // many times at most.
     static constexpr int maxReadAllRepeats = 2;
+    // While a stop is owed, the link checks the connection by itself when
+    // nothing was sent for this long.
+    static constexpr int stopProbeIntervalMs = 1000;
 
     // Title of the failure report of a save to flash the controller did
     // not confirm, whatever ended it.
@@ -190,10 +199,6 @@ public:
     // The controller that was read, whose values the model shows; unknown
     // before a complete read.
     ControllerIdentity readController() const;
-    // Whose answers the link takes now: the controller that was read,
-    // unless an exchange failed since and no identity check has found it
-    // answering again; unknown then.
-    ControllerIdentity answeringController() const;
     // The last read-all that succeeded brought in the values of one
     // controller.
     bool wasLastReadAllClean() const { return lastReadAllClean; }
@@ -303,10 +308,8 @@ signals:
     // about to get is not sent, and the operation ends with the failure
     // report that follows.
     void otherControllerAnswered();
-    // The controller that answers has been identified, by an identity check
-    // or by a complete read of its parameters. A safety command a handler
-    // sends next (sendSafetyCommandNext()) is the next frame sent.
-    void controllerIdentified(const ControllerIdentity& identity);
+    // What became of the stop owed (discoveryStopFate()) has changed.
+    void discoveryStopChanged();
 
 public slots:
     void oneWrite(int addr, int numRegs);
@@ -387,8 +390,9 @@ private:
         Idle,
     };
     enum class IdentityCheckState {
-        WaitingForReply,      // to a read of identity registers
-        SendingSafetyCommand, // a stop owed to the controller identified, sent first
+        WaitingForReply, // to a read of identity registers
+        SendingStop,     // the stop owed to the controller identified, sent first
+        ReadingBackStop, // 481, right after the stop was answered
         Idle,
     };
     // What the identity check lets go on once the controller is the one read.
@@ -400,6 +404,11 @@ private:
         ConfirmFlashSave,   // the read-back of 511 that gave 4096
         ResendReadAllBlock, // a block of a read-all whose wait ran out
         SendFlashSaveRead,  // the read-back of 511 or the torque command
+        // No request: a connection check (or the link's own) while a stop
+        // is owed, which the check's answer stands for.
+        ConnectionCheck,
+        // No request: the stop of a test that has just ended.
+        Nothing,
     };
     // A write frame (or a read whose answer decides something) whose wait ran out,
     // held while the controller that answers is identified; sent again as
@@ -464,9 +473,7 @@ private:
     void endUnansweredPoll();
     bool takeJudgement(quint32& request);
     bool sendNextWriteIdentified();
-    bool giveWayToSafety();
-    bool safetyCommandWaits() const;
-    bool yieldToSafetyCommand();
+    bool giveWayToStop();
     void writeError();
     QString failureText(const QString& errorType);
     bool isFlashSaveRefused(const QString& errorType) const;
@@ -494,6 +501,10 @@ private:
     void noteAnsweredWrite(const QByteArray& frame, bool taken = true);
     void keepUnflashedWrites();
     void countFailedCheck();
+    // A connection check of its own, while a stop is owed: its failure is
+    // not counted, so the window's checks alone decide when the controller
+    // is lost.
+    void probeConnection();
     bool isStatusRead() const;
 
     // Identity (kelvaracomidentity.cpp).
@@ -509,14 +520,14 @@ private:
     bool mustIdentifyBeforeResend(const QByteArray& frame) const;
     void holdFrameInFlight(bool keepWait);
     void startIdentityCheck(AfterIdentityCheck then);
+    void beginCheckLadder(AfterIdentityCheck then);
     void beginIdentityCheckAgain(bool keepWait = false);
     bool sendNextIdentityRead();
     bool isIdentityCheckReply() const;
     void takeIdentityAnswer(int address, int count, const QByteArray& reply);
     void takeCheckedIdentity(const ControllerIdentity& identity);
-    void sendSafetyCommandInCheck();
-    void goOnAfterSafetyCommand();
     void goOnAfterIdentityCheck();
+    bool clearedWorkNeedsGate() const;
     bool clearedFrameWouldWait() const;
     bool wouldWaitForQuietLine() const;
     void endIdentityCheck();
@@ -525,6 +536,22 @@ private:
     void failAfterIdentityCheck();
     void resendHeldFrame();
     void refuseWriteToAnotherController();
+
+    // The stop owed (kelvaracomstop.cpp).
+    bool stopWantsCheck() const;
+    bool stopMayGo(AfterIdentityCheck before) const;
+    bool stopGoesFirst(AfterIdentityCheck then);
+    bool isStopStepReply() const;
+    void startStopStep(AfterIdentityCheck then);
+    void sendOwedStop();
+    void sendStopFrame(IdentityCheckState step);
+    void takeStopAnswer();
+    void takeStopReadBack();
+    void goOnAfterStop();
+    void endCheckBeforeNothing(bool answered);
+    void goOnWithOwedStop();
+    void probeForStop();
+    void tellStopFate(OwedStop::Fate before);
 
     // Logs (kelvaracomlogs.cpp).
     void logText(const QString& text);
@@ -557,11 +584,9 @@ private:
     QVector<ReadPurpose> readPurposes; // one per readQueue entry
     WriteState writeState = WriteState::Idle;
     QVector<QPair<int, int>> writeQueue;
-    // One per writeQueue entry: the value of a command, or noCommand, or
-    // safetyCommand (0, ahead of every request waiting).
+    // One per writeQueue entry: the value of a command, or noCommand.
     QVector<int> writeCommands;
     static constexpr int noCommand = -1;
-    static constexpr int safetyCommand = -2;
     int flashReadRetries = 0;
     bool flashSaveNeeded = false;
     QList<int> unwritableUnsaved; // of the write-all under way
@@ -629,6 +654,12 @@ private:
     int identityAnswerAddress = -1;
     QVector<int> identityAnswer;
     HeldFrame heldFrame;
+    // The check stands before no request: one try, as a connection check.
+    bool checkTriesOnce = false;
+    // A read of the check was answered whole: the controller answers.
+    bool checkAnswered = false;
+    std::unique_ptr<OwedStop> owedStop;
+    QTimer* stopProbe;
     int flashSaveReadAddress = -1;
     std::unique_ptr<UnflashedWrites> unflashed;
 };

@@ -81,34 +81,13 @@ void KelvaraCom::queueCommand(int addr, int value)
     queueWriteHelper();
 }
 
-void KelvaraCom::queueSafetyCommand(int addr)
-{
-    if (!IdentityGate::isSafetyCommand(buildWriteFrame(1, addr, {0})) || !giveWayToSafety()) {
-        queueCommand(addr, 0);
-        return;
-    }
-    sendSafetyCommandNext(addr);
-}
-
-void KelvaraCom::sendSafetyCommandNext(int addr)
-{
-    if (!IdentityGate::isSafetyCommand(buildWriteFrame(1, addr, {0}))) {
-        queueCommand(addr, 0);
-        return;
-    }
-    runner->setEditToControllerValue(addr, 0);
-    runner->setControllerRamValue(addr, runner->getParameter(addr)->getRegisterValue());
-    timer->resetTime();
-    writeQueue.prepend(qMakePair(1, addr));
-    writeCommands.prepend(safetyCommand);
-    queueWriteHelper();
-}
-
 // The request of an autotune test that has ended, under way (in flight,
 // waiting for a quiet line or for the identity check before it), is
-// dropped, and so is that check: nothing waits for them any more. A start
-// of its run sent again after the test ended would start the motor anew.
-bool KelvaraCom::giveWayToSafety()
+// dropped: nothing waits for it any more. A start of its run sent again
+// after the test ended would start the motor anew. A check under way, or
+// the stop it let go, goes on for the stop alone: who answers is what the
+// stop waits for.
+bool KelvaraCom::giveWayToStop()
 {
     const bool testRead = mode == ReadMode && readState == ReadState::WaitingForReply;
     const bool testWrite = writeState == WriteState::WaitingForReply;
@@ -116,7 +95,20 @@ bool KelvaraCom::giveWayToSafety()
         || connectionCheckState == ConnectionCheckState::WaitingForReply
         || flashSaveState != FlashSaveState::Idle || isReadAllPending())
         return false;
-    // An answer to the read may still come: what follows the command waits
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
+    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::writeWrapper);
+    readState = ReadState::Idle;
+    writeState = WriteState::Idle;
+    readMachineRequest = 0;
+    writeMachineRequest = 0;
+    currentReadPurpose = PlainRead;
+    earlyReadSendFailed = false;
+    heldFrame = HeldFrame();
+    if (identityCheckState != IdentityCheckState::Idle) {
+        afterIdentityCheck = AfterIdentityCheck::Nothing;
+        return true;
+    }
+    // An answer to the request may still come: what follows the stop waits
     // for the line to fall quiet.
     if (timer->isRunning())
         noteLateAnswersDue();
@@ -125,38 +117,8 @@ bool KelvaraCom::giveWayToSafety()
     quietLineTimer->stop();
     disconnect(port, &QSerialPort::readyRead, this, &KelvaraCom::discardLateAnswer);
     frameAfterQuietLine.clear();
-    endIdentityCheck();
-    heldFrame = HeldFrame();
-    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
-    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::writeWrapper);
-    readState = ReadState::Idle;
-    writeState = WriteState::Idle;
-    readMachineRequest = 0;
-    writeMachineRequest = 0;
     requestInFlight = 0;
-    currentReadPurpose = PlainRead;
-    earlyReadSendFailed = false;
     mode = IdleMode;
-    return true;
-}
-
-bool KelvaraCom::safetyCommandWaits() const
-{
-    return !writeCommands.isEmpty() && writeCommands.constFirst() == safetyCommand;
-}
-
-// A safety command put first goes before the read machine's next frame:
-// the reads wait in their queue and go on when its write batch ends.
-bool KelvaraCom::yieldToSafetyCommand()
-{
-    if (!safetyCommandWaits())
-        return false;
-    disconnect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::readWrapper);
-    readState = ReadState::Idle;
-    readMachineRequest = 0;
-    mode = IdleMode;
-    writeState = WriteState::Start;
-    writeWrapper();
     return true;
 }
 
@@ -371,7 +333,7 @@ void KelvaraCom::readWrapper()
             endReadAll(true);
         return;
     }
-    if (!yieldToSafetyCommand() && !sendNextRead())
+    if (!sendNextRead())
         readError();
 }
 
@@ -385,7 +347,8 @@ void KelvaraCom::sendNextReadEarly()
         currentReadPurpose == ReadAllLastBlock || currentReadPurpose == ReadAllFinal;
     if (readState != ReadState::WaitingForReply || readMachineRequest != requestInFlight
         || status != StatusSuccess || readQueue.isEmpty() || endsReadAll || !isPortReusable()
-        || nextReadWaitsForIdentity() || safetyCommandWaits())
+        || nextReadWaitsForIdentity() || stopWantsCheck()
+        || stopMayGo(AfterIdentityCheck::SendRead))
         return;
     readAllBlockInFlight = false;
     const Status judgedStatus = status;
@@ -404,12 +367,6 @@ void KelvaraCom::sendNextReadBeforeCompletion()
     timer->resetTime();
     const Status judgedStatus = status;
     const QString judgedText = replyText;
-    if (yieldToSafetyCommand()) {
-        status = judgedStatus;
-        replyText = judgedText;
-        endReadAll(true);
-        return;
-    }
     const bool sent = sendNextRead();
     const Status sendStatus = status;
     const QString sendText = replyText;
@@ -459,7 +416,7 @@ QByteArray KelvaraCom::nextWriteFrame() const
     const int command = writeCommands.constFirst();
     if (command == noCommand)
         return buildWriteFrame(pair.first, pair.second);
-    return buildWriteFrame(pair.first, pair.second, {command == safetyCommand ? 0 : command});
+    return buildWriteFrame(pair.first, pair.second, {command});
 }
 
 bool KelvaraCom::sendNextWrite()

@@ -168,8 +168,8 @@ bool KelvaraCom::startExchange(const QByteArray& frame)
         forgetLateAnswers();
         return sendMessage(frame);
     }
-    // A stop goes at once; a late answer that spoils its reply costs a
-    // send again, which it is given whatever the doubt.
+    // A stop goes at once, never after a wait in which the cable could
+    // move; a late answer that spoils its reply costs a send again.
     if (IdentityGate::isSafetyCommand(frame))
         return sendMessage(frame);
     // No answer still due is as long as the identity check's reply: one
@@ -533,10 +533,11 @@ void KelvaraCom::judgeUnansweredExchange(bool garbled)
         return;
     }
     // A read of the identity check is not sent again after a silence: the
-    // check begins again from its first read (identityCheckWrapper()). Nor
+    // check begins again from its first read (identityCheckWrapper()); nor
+    // is the stop owed, or its read-back, before a check said who answers. Nor
     // once the ladder of the request it stands before has run out, however
     // its reply came: the check fails there.
-    if (isIdentityCheckReply() && (!garbled || timer->exceedsMaxTime())) {
+    if ((isIdentityCheckReply() || isStopStepReply()) && (!garbled || timer->exceedsMaxTime())) {
         logText(replyText);
         announceJudgement();
         return;

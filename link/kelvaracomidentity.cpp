@@ -30,11 +30,6 @@ ControllerIdentity KelvaraCom::readController() const
     return gate->trusted();
 }
 
-ControllerIdentity KelvaraCom::answeringController() const
-{
-    return gate->answering();
-}
-
 // A request that got no answer (or a cut one), or was not sent: whoever
 // answers next may be another controller.
 void KelvaraCom::noteFailedExchange()
@@ -56,13 +51,14 @@ void KelvaraCom::noteCompleteRead()
 {
     lastReadAllClean = true;
     gate->trust(ControllerIdentity::of(runner));
-    emit controllerIdentified(gate->trusted());
 }
 
 // True when the frame waits for the identity check, which sends it (or
 // ends the operation) once the answer is in.
 bool KelvaraCom::identifyBeforeWrite(const QByteArray& frame, AfterIdentityCheck then)
 {
+    if (stopGoesFirst(then))
+        return true;
     if (gate->letsPass(frame))
         return false;
     startIdentityCheck(then);
@@ -72,6 +68,8 @@ bool KelvaraCom::identifyBeforeWrite(const QByteArray& frame, AfterIdentityCheck
 // A read whose answer decides something waits for the check as writes do.
 bool KelvaraCom::identifyBeforeRead()
 {
+    if (stopGoesFirst(AfterIdentityCheck::SendRead))
+        return true;
     if (!nextReadWaitsForIdentity())
         return false;
     startIdentityCheck(AfterIdentityCheck::SendRead);
@@ -113,23 +111,27 @@ bool KelvaraCom::mustIdentifyBeforeResend(const QByteArray& frame) const
 
 // Called with the frame whose wait just ran out: true when it is held for
 // the identity check instead of being sent again at once. garbled: the
-// reply came whole but spoiled, which tells of no other controller.
+// reply came whole but spoiled, which tells of no other controller. While a
+// stop is owed, whoever answers after a silence is identified before any
+// frame goes again.
 bool KelvaraCom::identifyBeforeResend(bool garbled)
 {
     if (timer->exceedsMaxTime())
         return false;
+    const bool forStop =
+        !garbled && identityCheckState == IdentityCheckState::Idle && stopWantsCheck();
     // The blocks kept so far may be another controller's than those to
     // come; with none kept yet, whoever answers is as good as any.
     if (!garbled && isReadAllBlockInFlight()) {
         epochs->beginEpoch();
-        if (!epochs->holdsBlocks())
+        if (!epochs->holdsBlocks() && !forStop)
             return false;
         holdFrameInFlight(keepsWaitAfterBadReply(garbled));
         replyText = QStringLiteral("TIMEOUT   - Identifying the controller before reading on\n");
         startIdentityCheck(AfterIdentityCheck::ResendReadAllBlock);
         return true;
     }
-    if (!mustIdentifyBeforeResend(timer->getLastMsg()))
+    if (!forStop && !mustIdentifyBeforeResend(timer->getLastMsg()))
         return false;
     holdFrameInFlight(keepsWaitAfterBadReply(garbled));
     replyText = QStringLiteral("TIMEOUT   - Identifying the controller before sending again\n");
@@ -158,20 +160,31 @@ void KelvaraCom::holdFrameInFlight(bool keepWait)
 // going beyond the sends the ladder allows.
 void KelvaraCom::startIdentityCheck(AfterIdentityCheck then)
 {
+    beginCheckLadder(then);
+    check->begin();
+    mode = ReadMode;
+    identityCheckState = IdentityCheckState::WaitingForReply;
+    if (!sendNextIdentityRead())
+        failAfterIdentityCheck();
+}
+
+// A check, or a stop, that stands before no request is one send, as a
+// connection check: the next check asks again.
+void KelvaraCom::beginCheckLadder(AfterIdentityCheck then)
+{
     afterIdentityCheck = then;
+    checkTriesOnce =
+        then == AfterIdentityCheck::ConnectionCheck || then == AfterIdentityCheck::Nothing;
+    checkAnswered = false;
     operationTimeout = timer->getTimeoutTime();
     const bool resend =
         then == AfterIdentityCheck::ResendFrame || then == AfterIdentityCheck::ResendReadAllBlock;
     const int rung = resend ? heldFrame.rung : operationTimeout;
     timer->resetTime();
-    timer->setLadderRung(std::max(rung, timer->ladderRung()));
-    check->begin();
+    timer->setLadderRung(checkTriesOnce ? timer->getDefaultTimeout()
+                                        : std::max(rung, timer->ladderRung()));
     connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::identityCheckWrapper,
             Qt::UniqueConnection);
-    mode = ReadMode;
-    identityCheckState = IdentityCheckState::WaitingForReply;
-    if (!sendNextIdentityRead())
-        failAfterIdentityCheck();
 }
 
 // A read of the check went unanswered: another try from its first read,
@@ -180,6 +193,11 @@ void KelvaraCom::startIdentityCheck(AfterIdentityCheck then)
 // again.
 void KelvaraCom::beginIdentityCheckAgain(bool keepWait)
 {
+    if (checkTriesOnce) {
+        timer->resetTime();
+        endCheckBeforeNothing(checkAnswered);
+        return;
+    }
     if (timer->exceedsMaxTime()) {
         timer->resetTime();
         failAfterIdentityCheck();
@@ -227,9 +245,14 @@ void KelvaraCom::takeIdentityAnswer(int address, int count, const QByteArray& re
 
 void KelvaraCom::identityCheckWrapper()
 {
-    if (identityCheckState == IdentityCheckState::SendingSafetyCommand) {
+    if (identityCheckState == IdentityCheckState::SendingStop) {
         if (takeJudgement(identityCheckRequest))
-            goOnAfterSafetyCommand();
+            takeStopAnswer();
+        return;
+    }
+    if (identityCheckState == IdentityCheckState::ReadingBackStop) {
+        if (takeJudgement(identityCheckRequest))
+            takeStopReadBack();
         return;
     }
     if (identityCheckState != IdentityCheckState::WaitingForReply
@@ -251,70 +274,24 @@ void KelvaraCom::identityCheckWrapper()
     takeCheckedIdentity(check->identity());
 }
 
-// The verdict of a try whose every read was answered at once. What it
-// clears goes out now; were it to wait for a quiet line first, the cable
-// could move meanwhile, so the controller is identified again instead.
-// A stop owed to the controller identified, which a handler of
-// controllerIdentified() puts first, goes out before anything the check
+// The verdict of a try whose every read was answered at once. A stop owed
+// to the controller identified goes out first, before anything the check
 // decides: a write, a read, a block or a save to flash sent or sent again,
-// or the refusal that empties the queues.
+// or the refusal that empties the queues. What the check clears goes out
+// now; were it to wait for a quiet line first, the cable could move
+// meanwhile, so the controller is identified again instead.
 void KelvaraCom::takeCheckedIdentity(const ControllerIdentity& identity)
 {
+    checkAnswered = true;
     const bool readController = gate->takeIdentity(identity);
-    if (afterIdentityCheck == AfterIdentityCheck::ResendReadAllBlock) {
+    if (afterIdentityCheck == AfterIdentityCheck::ResendReadAllBlock)
         epochs->identify(identity);
-    } else if (readController && clearedFrameWouldWait()) {
-        gate->raiseDoubt();
-        beginIdentityCheckAgain();
+    if (stopMayGo(afterIdentityCheck)) {
+        sendOwedStop();
         return;
     }
-    emit controllerIdentified(identity);
-    // A handler may have dropped the work the check stood before.
-    if (identityCheckState != IdentityCheckState::WaitingForReply)
-        return;
-    if (safetyCommandWaits()) {
-        sendSafetyCommandInCheck();
-        return;
-    }
-    goOnAfterIdentityCheck();
-}
-
-// The stop is a try of the request the check stands before, on its
-// ladder, as the check's reads are.
-void KelvaraCom::sendSafetyCommandInCheck()
-{
-    const QByteArray frame = nextWriteFrame();
-    writeQueue.removeFirst();
-    writeCommands.removeFirst();
-    identityCheckState = IdentityCheckState::SendingSafetyCommand;
-    mode = WriteMode;
-    const int rung = timer->ladderRung();
-    if (!sendWrite(frame)) {
-        goOnAfterSafetyCommand();
-        return;
-    }
-    timer->setLadderRung(rung);
-    identityCheckRequest = requestInFlight;
-}
-
-// The stop has been judged. A refusal stands whatever became of it. What
-// the check cleared goes on only if the controller answered the stop at
-// its first send: after a silence the cable may have moved again.
-void KelvaraCom::goOnAfterSafetyCommand()
-{
-    identityCheckState = IdentityCheckState::WaitingForReply;
-    mode = ReadMode;
-    const bool anotherController = afterIdentityCheck != AfterIdentityCheck::ResendReadAllBlock
-        && !check->identity().isSameController(gate->trusted());
-    if (anotherController) {
-        goOnAfterIdentityCheck();
-        return;
-    }
-    if (status != StatusSuccess && status != StatusInvalidSerialPort) {
-        failAfterIdentityCheck();
-        return;
-    }
-    if (requestResent || clearedFrameWouldWait()) {
+    if (afterIdentityCheck != AfterIdentityCheck::ResendReadAllBlock && readController
+        && clearedFrameWouldWait()) {
         gate->raiseDoubt();
         beginIdentityCheckAgain();
         return;
@@ -323,21 +300,57 @@ void KelvaraCom::goOnAfterSafetyCommand()
 }
 
 // The controller identified is the one that was read, or the check left
-// the doubt: another one answers.
+// the doubt: another one answers, and what only the one read may get is
+// refused. A check that stood before no request ends here.
 void KelvaraCom::goOnAfterIdentityCheck()
 {
+    const bool needsGate = clearedWorkNeedsGate();
     endIdentityCheck();
-    if (afterIdentityCheck == AfterIdentityCheck::ResendReadAllBlock) {
+    switch (afterIdentityCheck) {
+    case AfterIdentityCheck::ResendReadAllBlock:
         if (epochs->holdsTwoControllers())
             beginReadAllAgain();
         else
             resendHeldFrame();
         return;
+    case AfterIdentityCheck::ConnectionCheck:
+    case AfterIdentityCheck::Nothing:
+        endCheckBeforeNothing(true);
+        return;
+    default:
+        break;
     }
-    if (gate->isInDoubt())
+    if (gate->isInDoubt() && needsGate)
         refuseWriteToAnotherController();
     else
         continueAfterIdentityCheck();
+}
+
+// What the check cleared goes only to the controller that was read: a
+// write, a read whose answer decides something, a step of a save to flash.
+// A read that only shows values waited for the check for the stop's sake.
+bool KelvaraCom::clearedWorkNeedsGate() const
+{
+    switch (afterIdentityCheck) {
+    case AfterIdentityCheck::SendWrite:
+        return !writeQueue.isEmpty() && !gate->letsPass(nextWriteFrame());
+    case AfterIdentityCheck::SendRead:
+        return nextReadWaitsForIdentity();
+    case AfterIdentityCheck::ResendFrame:
+        return isWriteFrame(heldFrame.frame)
+            ? !gate->letsPass(heldFrame.frame)
+            : !gate->letsReadPass(flashSaveState != FlashSaveState::Idle
+                                  || readDecides(currentReadPurpose));
+    case AfterIdentityCheck::StartFlashSave:
+    case AfterIdentityCheck::ConfirmFlashSave:
+    case AfterIdentityCheck::SendFlashSaveRead:
+        return !gate->letsPass(QByteArray());
+    case AfterIdentityCheck::ResendReadAllBlock:
+    case AfterIdentityCheck::ConnectionCheck:
+    case AfterIdentityCheck::Nothing:
+        return false;
+    }
+    return false;
 }
 
 // A frame sent again goes at once; a new request may wait for the line.
@@ -352,6 +365,8 @@ bool KelvaraCom::clearedFrameWouldWait() const
     case AfterIdentityCheck::ResendFrame:
     case AfterIdentityCheck::ConfirmFlashSave:
     case AfterIdentityCheck::ResendReadAllBlock:
+    case AfterIdentityCheck::ConnectionCheck:
+    case AfterIdentityCheck::Nothing:
         return false;
     }
     return false;
@@ -399,7 +414,7 @@ void KelvaraCom::sendWhatTheCheckCleared()
     case AfterIdentityCheck::SendRead:
         mode = ReadMode;
         timer->setTimeoutTime(operationTimeout, false);
-        if (!yieldToSafetyCommand() && !sendNextRead())
+        if (!sendNextRead())
             readError();
         return;
     case AfterIdentityCheck::SendFlashSaveRead:
@@ -410,6 +425,10 @@ void KelvaraCom::sendWhatTheCheckCleared()
         }
         flashSaveRequest = requestInFlight;
         return;
+    case AfterIdentityCheck::ConnectionCheck:
+    case AfterIdentityCheck::Nothing:
+        endCheckBeforeNothing(true);
+        return;
     }
 }
 
@@ -417,6 +436,10 @@ void KelvaraCom::sendWhatTheCheckCleared()
 // own frame had gone unanswered.
 void KelvaraCom::failAfterIdentityCheck()
 {
+    if (checkTriesOnce || afterIdentityCheck == AfterIdentityCheck::Nothing) {
+        endCheckBeforeNothing(checkAnswered);
+        return;
+    }
     endIdentityCheck();
     if (afterIdentityCheck == AfterIdentityCheck::ConfirmFlashSave
         || afterIdentityCheck == AfterIdentityCheck::SendRead

@@ -355,6 +355,8 @@ bool KelvaraCom::readForFlashSave(int address)
     mode = ReadMode;
     flashSaveRequest = 0;
     flashSaveReadAddress = address;
+    if (stopGoesFirst(AfterIdentityCheck::SendFlashSaveRead))
+        return true;
     if (!gate->letsPass(QByteArray())) {
         startIdentityCheck(AfterIdentityCheck::SendFlashSaveRead);
         return true;
@@ -464,6 +466,11 @@ bool KelvaraCom::isStatusRead() const
 void KelvaraCom::checkConnectionWrapper()
 {
     if (connectionCheckState == ConnectionCheckState::Start) {
+        // While a stop is owed, the check is the identity check, or the stop.
+        if (stopGoesFirst(AfterIdentityCheck::ConnectionCheck)) {
+            connectionCheckState = ConnectionCheckState::Idle;
+            return;
+        }
         connect(this, &KelvaraCom::replyProcessed, this, &KelvaraCom::checkConnectionWrapper,
                 Qt::UniqueConnection);
         mode = ReadMode;

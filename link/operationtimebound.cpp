@@ -155,6 +155,20 @@ OperationTimeBound::Cost OperationTimeBound::connectionCheck() const
     return {1, wait, quietLine() + wait + frameMs()};
 }
 
+// The stop goes at once; its read-back, a new request, may wait for a
+// quiet line each time.
+OperationTimeBound::Cost OperationTimeBound::owedStop() const
+{
+    const int tries = triesOfRequest();
+    Cost cost;
+    cost.sends = tries + 1;
+    cost.waitsMs =
+        std::max(ladderSumFrom(defaultTimeout), ladderSumFrom(KelvaraCom::flashSaveTimeoutMs))
+        + longestWait();
+    cost.ms = cost.waitsMs + (tries + 1) * quietLine() + cost.sends * frameMs();
+    return cost;
+}
+
 qint64 OperationTimeBound::oneRead() const
 {
     return request().ms;

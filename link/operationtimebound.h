@@ -69,6 +69,14 @@ public:
     Cost writes(int frames, bool savedToFlash) const;
     Cost flashSave() const;
     Cost connectionCheck() const;
+    // What a stop owed to a controller (KelvaraCom::stopDiscoveryRun()) may
+    // add to the request it goes before, after the identity check: each of
+    // its sends that goes unanswered, the stop's or its read-back's, is a try
+    // of that request, as the check's reads are; answered, the stop may go
+    // before each try, and its read-back once. A connection check that the
+    // stop, or the check it waits for, stands for is a request with this
+    // term.
+    Cost owedStop() const;
 
     // Milliseconds: a read of a few registers whose answer decides
     // something; a write of one register, followed by the save to flash

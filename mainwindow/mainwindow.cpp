@@ -281,6 +281,13 @@ void MainWindow::createModelAndLink()
     connect(com, &KelvaraCom::motorRunning, this, &MainWindow::motorRunningError);
     connect(com, &KelvaraCom::flashSaveComplete, this,
             [this] { controllerRead.noteFlashSaved(ControllerIdentity::of(model)); });
+    // The stop an autotune test left owed may reach its controller once the
+    // wizard has closed: the console says so.
+    connect(com, &KelvaraCom::discoveryStopChanged, this, [this] {
+        if (com->discoveryStopFate() == OwedStop::Fate::Delivered)
+            setDevReplyText(tr("The motor test's stop reached the controller the test ran on, "
+                               "which reported that its run has ended."));
+    });
 #ifdef Q_OS_MACOS
     // The check by itself is about the driver of macOS; the Help menu
     // offers it everywhere.

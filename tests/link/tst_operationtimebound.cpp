@@ -117,6 +117,40 @@ private slots:
                                 .arg(bound.writes(1, true).sends)));
     }
 
+    // A stop owed goes before a read, after the identity check: a controller
+    // of firmware 6000 on (three identity reads) answers the check and the
+    // stop each time, and loses the stop's read-back, until the read's tries
+    // are used up. Each try costs a whole check, the stop and its read-back:
+    // more than a request alone is counted, within the stop's term.
+    void owedStopCostsItsTerm()
+    {
+        SimulatedLink t(20);
+        KelvaraCom* link = t.link.get();
+        QVERIFY(t.sim.loadImage(KELVARA_SIM_IMAGE));
+        t.sim.setRegisterValue(256, 6019);
+        t.sim.setRegisterValue(1881, 0x0805);
+        t.sim.setRegisterValue(2017, 4711);
+        link->readAll();
+        QVERIFY(t.waitFor("readAllComplete"));
+        t.sim.clearLog();
+        QObject::connect(&t.sim, &ControllerSimulator::requestReceived, [&](QByteArray frame) {
+            if (frame.startsWith(QByteArray::fromHex("011001e10001020000"))) // 481 := 0
+                t.sim.loseRepliesAtAddress(481);
+        });
+        const OperationTimeBound bound = OperationTimeBound::of(link);
+        link->checkConnection();
+        link->stopDiscoveryRun(link->readController());
+        link->oneRead(71);
+        QVERIFY(t.waitFor("errorMessage(Read Fail)", 1, 30000));
+        OperationTimeBound::Cost cost = bound.connectionCheck();
+        cost += bound.request();
+        const int sends = t.sim.requestCount();
+        QVERIFY2(sends > cost.sends, qPrintable(QString::number(sends)));
+        cost += bound.owedStop();
+        QVERIFY2(sends <= cost.sends,
+                 qPrintable(QString("%1 sends, %2 counted").arg(sends).arg(cost.sends)));
+    }
+
     // Whatever the controller answers from any request of an operation on,
     // the operation comes back to rest within its bound, counted in the
     // sends the controller received and in the waits the link gave them.

@@ -9,6 +9,7 @@
 #include "hallchecker.h"
 #include "kelvara.h"
 #include "modalwatcher.h"
+#include "operationlimit.h"
 #include "parameter.h"
 #include "staticautotune.h"
 
@@ -109,7 +110,7 @@ struct BenchLink
         link.setDefaultTimeout(40);
         QSignalSpy read(&link, &KelvaraCom::readAllComplete);
         link.readAll();
-        if (!read.wait(5000) || !model.isValid())
+        if (!read.wait(operationLimitMs(&link)) || !model.isValid())
             return false;
         bench.clearLogs();
         return true;

@@ -147,7 +147,7 @@ private slots:
         t.sim.setLineNoise(5);
         t.events.clear();
         t.link->oneRead(20);
-        QVERIFY(t.waitForAny({"comSuccess", "errorMessage(Read Fail)"}, 5000));
+        QVERIFY(t.waitForAny({"comSuccess", "errorMessage(Read Fail)"}));
     }
 };
 

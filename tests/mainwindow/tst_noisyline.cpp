@@ -9,6 +9,7 @@
 #include "registersunlike.h"
 #include "windowfixture.h"
 
+#include <functional>
 #include <utility>
 
 using namespace WindowFixture;
@@ -42,24 +43,34 @@ bool heardSinceLastFailure(const SimulatedWindow& w, double nowMs)
     return false;
 }
 
-// The ticks of a timer, each counted as it begins: a slot of its timeout
-// connected before the test's (the window's connection check) already
-// sees it counted.
+// The ticks of a timer, each counted as it begins, and when the last one
+// began on a clock: a slot of its timeout connected before the test's (the
+// window's connection check) already sees it counted.
 class TickCount : public QObject
 {
 public:
-    explicit TickCount(QTimer* timer) { timer->installEventFilter(this); }
+    TickCount(QTimer* timer, std::function<double()> clock)
+        : clock(std::move(clock))
+    {
+        timer->installEventFilter(this);
+    }
     int ticks() const { return count; }
+    double lastTickMs() const { return lastMs; }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        count += event->type() == QEvent::Timer ? 1 : 0;
+        if (event->type() == QEvent::Timer) {
+            ++count;
+            lastMs = clock();
+        }
         return false;
     }
 
 private:
+    std::function<double()> clock;
     int count = 0;
+    double lastMs = -1;
 };
 
 } // namespace
@@ -281,20 +292,20 @@ private slots:
             QVERIFY(w.simulator->waitForRequests(w.simulator->requestCount() + 3,
                                                  operationLimitMs(w.window->link())));
         auto* monitor = w.find<QTimer>("monitorTimer");
-        const TickCount ticks(monitor);
+        const TickCount ticks(monitor, [&] { return w.simulator->elapsedMs(); });
         int silentFrom = -1;
         double armedAtMs = -1;
         bool silenced = false;
         int lostAt = -1;
         QObject watch;
         connect(monitor, &QTimer::timeout, &watch, [&] {
-            if (silentFrom < 0 && heardSinceLastFailure(w, w.simulator->elapsedMs())) {
+            if (silentFrom < 0 && heardSinceLastFailure(w, ticks.lastTickMs())) {
                 silentFrom = ticks.ticks();
-                armedAtMs = w.simulator->elapsedMs();
+                armedAtMs = ticks.lastTickMs();
             }
         });
-        // The first answer sent after that check is the last: the one that
-        // tells the link how the check went.
+        // The first answer sent since that tick began is the last: the one
+        // that tells the link how its check went.
         connect(w.simulator.get(), &ControllerSimulator::frameLogged, &watch,
                 [&](const ControllerSimulator::LogEntry& entry) {
                     if (silentFrom > 0 && !silenced && entry.direction == ControllerSimulator::Reply

@@ -234,15 +234,16 @@ inline bool sentAgainForALateAnswer(const QVector<Request>& requests, int i, int
         || answeredByAnotherLate(requests, i);
 }
 
-// Before the end-th request, one was sent again for a late answer.
-inline bool sentAgainForALateAnswerBefore(const QVector<Request>& requests, int end)
+// The first request before the end-th that was sent again for a late
+// answer; -1: none.
+inline int firstSentAgainForALateAnswer(const QVector<Request>& requests, int end)
 {
     for (int i = 0; i < end; ++i) {
         const int again = sentAgainAt(requests, i);
         if (again > 0 && sentAgainForALateAnswer(requests, i, again))
-            return true;
+            return i;
     }
-    return false;
+    return -1;
 }
 
 inline bool isRead(const QByteArray& frame, int address, int count)

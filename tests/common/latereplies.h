@@ -212,12 +212,23 @@ inline bool answeredByAnotherLate(const QVector<Request>& requests, int i)
 
 // Where the link sent the i-th request again, at once or after the reads of
 // an identity check; -1 when it went on with another one. A read of the
-// check is sent again only at once.
+// check is sent again at once; a register of the identity that a read-all
+// reads beyond its blocks, after a check that reads it too: its last send
+// among the identity reads that follow is the one sent again.
 inline int sentAgainAt(const QVector<Request>& requests, int i)
 {
     const QByteArray& frame = requests.at(i).bytes;
+    if (isIdentityRead(frame)) {
+        int again = -1;
+        for (int next = i + 1; next < requests.size() && isIdentityRead(requests.at(next).bytes);
+             ++next) {
+            if (requests.at(next).bytes == frame)
+                again = next;
+        }
+        return again;
+    }
     int next = i + 1;
-    while (!isIdentityRead(frame) && next < requests.size() && requests.at(next).bytes != frame
+    while (next < requests.size() && requests.at(next).bytes != frame
            && isIdentityRead(requests.at(next).bytes))
         ++next;
     return next < requests.size() && requests.at(next).bytes == frame ? next : -1;

@@ -1,20 +1,10 @@
 #include "commtimer.h"
 
+#include "timeoutladder.h"
+
 #include <QtGlobal>
 
 #include <climits>
-
-namespace {
-
-// Keeps the doubling ladder finite: a saturated timeout is always above it.
-const int largestMaxTimeout = INT_MAX - 1;
-
-int doubled(int ms)
-{
-    return ms > INT_MAX / 2 ? INT_MAX : 2 * ms;
-}
-
-} // namespace
 
 CommTimer::CommTimer(QObject* parent)
     : QObject(parent)
@@ -35,7 +25,7 @@ void CommTimer::setTimeoutTime(int t, bool setDefault)
         return;
     if (setDefault) {
         defaultTimeout = t;
-        maxTimeout = int(qMin<qint64>(4LL * t, largestMaxTimeout));
+        maxTimeout = int(qMin<qint64>(4LL * t, INT_MAX));
     }
     timeout = t;
     rung = t;
@@ -49,24 +39,24 @@ void CommTimer::resetTime()
 
 int CommTimer::doubledTimeout() const
 {
-    return doubled(timeout);
+    return TimeoutLadder::climbed(timeout);
 }
 
 bool CommTimer::exceedsMaxTime() const
 {
-    return rung > maxTimeout;
+    return !TimeoutLadder(maxTimeout).sendsAgainFrom(rung);
 }
 
 int CommTimer::climbedRung() const
 {
-    return doubled(rung);
+    return TimeoutLadder::climbed(rung);
 }
 
 void CommTimer::climbLadder(bool doubleWait)
 {
-    rung = doubled(rung);
+    rung = TimeoutLadder::climbed(rung);
     if (doubleWait)
-        timeout = doubled(timeout);
+        timeout = TimeoutLadder::climbed(timeout);
 }
 
 void CommTimer::startTimer()

@@ -9,15 +9,15 @@
 // when the reply gets judged. Keeps the current, default and maximum reply
 // timeout and the last frame sent, which retransmission sends again.
 //
-// The sends of one request climb a ladder: each send that got no good reply
-// takes a rung twice as high, and the frame is sent again only while the
-// rung it was sent on was not above the maximum. After a silence the wait
-// climbs with it; after a reply that came in time, whole but spoiled or
-// short of a byte, only the rung does, so that the frame goes again with
-// the same wait as often, and no more often, as after silences. The reads
-// of an identity check a request waits for are sends of that request on
-// this ladder: they start from the rung of its next send and leave it
-// where they climbed to (setLadderRung()).
+// The sends of one request climb a ladder (TimeoutLadder): each send that
+// got no good reply takes a rung twice as high, and the frame is sent again
+// only while the rung it was sent on was not above the maximum. After a
+// silence the wait climbs with it; after a reply that came in time, whole
+// but spoiled or short of a byte, only the rung does, so that the frame goes
+// again with the same wait as often, and no more often, as after silences.
+// The reads of an identity check a request waits for are sends of that
+// request on this ladder: they start from the rung of its next send and
+// leave it where they climbed to (setLadderRung()).
 //
 // A new timeout applies from the next startTimer(): changing it never
 // restarts or stretches a wait that is already running.

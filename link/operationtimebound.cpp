@@ -4,7 +4,7 @@
 #include "kelvaracom.h"
 
 #include <algorithm>
-#include <climits>
+#include <numeric>
 
 namespace {
 
@@ -14,12 +14,6 @@ const int largestRequestBytes = 9 + 2 * 123;
 const int bitsPerByte = 10;
 // A read of all parameters reads registers 0 to 510 in five blocks.
 const int readAllBlocks = 5;
-
-// As the link's reply timer doubles a wait that ran out.
-int doubled(int ms)
-{
-    return ms > INT_MAX / 2 ? INT_MAX : 2 * ms;
-}
 
 } // namespace
 
@@ -45,27 +39,21 @@ OperationTimeBound OperationTimeBound::of(const KelvaraCom* link)
 OperationTimeBound::OperationTimeBound(int defaultTimeout, int maxTimeout, int baudRate,
                                        int identityReads)
     : defaultTimeout(std::max(1, defaultTimeout))
-    , maxTimeout(maxTimeout)
+    , ladder(maxTimeout)
     , baudRate(baudRate)
     , identityReads(std::max(1, identityReads))
 {
 }
 
-// A frame whose wait ran out goes out again with the doubled wait while
-// the wait it had was not above the maximum.
+// A send waits at most the rung it went out on.
 int OperationTimeBound::sendsFrom(int timeout) const
 {
-    int sends = 1;
-    for (timeout = std::max(1, timeout); timeout <= maxTimeout; timeout = doubled(timeout))
-        ++sends;
-    return sends;
+    return ladder.rungsFrom(timeout).size();
 }
 
 int OperationTimeBound::lastWaitFrom(int timeout) const
 {
-    for (timeout = std::max(1, timeout); timeout <= maxTimeout; timeout = doubled(timeout)) {
-    }
-    return timeout;
+    return ladder.rungsFrom(timeout).constLast();
 }
 
 // Every wait the link gives lies on the ladder from the default timeout or
@@ -83,10 +71,8 @@ int OperationTimeBound::longestWait() const
 
 qint64 OperationTimeBound::ladderSumFrom(int timeout) const
 {
-    qint64 sum = 0;
-    for (timeout = std::max(1, timeout); timeout <= maxTimeout; timeout = doubled(timeout))
-        sum += timeout;
-    return sum + timeout;
+    const QVector<int> rungs = ladder.rungsFrom(timeout);
+    return std::accumulate(rungs.cbegin(), rungs.cend(), qint64(0));
 }
 
 // A line that keeps carrying bytes holds a request maxQuietLineWaits

@@ -1,6 +1,8 @@
 #ifndef OPERATIONTIMEBOUND_H
 #define OPERATIONTIMEBOUND_H
 
+#include "timeoutladder.h"
+
 #include <QtGlobal>
 
 class KelvaraCom;
@@ -91,7 +93,7 @@ private:
     qint64 frameMs() const;
 
     int defaultTimeout;
-    int maxTimeout;
+    TimeoutLadder ladder;
     int baudRate;
     int identityReads;
 };

@@ -10,6 +10,7 @@
 #include "kelvara.h"
 #include "latereplies.h"
 #include "modalwatcher.h"
+#include "operationlimit.h"
 #include "parameter.h"
 #include "staticautotune.h"
 
@@ -110,7 +111,7 @@ struct BenchLink
         link.setDefaultTimeout(40);
         QSignalSpy read(&link, &KelvaraCom::readAllComplete);
         link.readAll();
-        if (!read.wait(5000) || !model.isValid())
+        if (!read.wait(operationLimitMs(&link)) || !model.isValid())
             return false;
         bench.clearLogs();
         return true;

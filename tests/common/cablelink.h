@@ -6,6 +6,7 @@
 #include "kelvara.h"
 #include "kelvaracom.h"
 #include "linkcases.h"
+#include "operationlimit.h"
 #include "parameter.h"
 
 #include <QRegularExpression>
@@ -43,7 +44,7 @@ struct CableLink
         QSignalSpy done(&link, &KelvaraCom::readAllComplete);
         if (readA) {
             link.readAll();
-            if (!done.wait(10000) || !model.isValid())
+            if (!done.wait(operationLimitMs(&link)) || !model.isValid())
                 return false;
         }
         for (ControllerSimulator* controller : {&a, &b, &c})

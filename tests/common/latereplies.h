@@ -19,8 +19,8 @@
 // within its wait. A frame sent twice whose first answer came in time is
 // counted twice, and so is one the link sent once that arrived twice.
 //
-// A reply a test delays on purpose is late the same way: tests that delay
-// replies count frames without this.
+// A reply a test delays on purpose (the simulator's log notes "reply
+// delayed") is the test's own doing: the sends it costs are counted.
 
 #include "cableadapter.h"
 #include "controllersimulator.h"
@@ -181,16 +181,21 @@ inline QVector<Request> requests(const CableAdapter& adapter, const SentFrames& 
 // when the link judged.
 const double deliveryMs = 5;
 
+inline bool delayedOnPurpose(const Request& request)
+{
+    return request.note.contains(QLatin1String("reply delayed"));
+}
+
 // The answer went back too late to be there when the link's wait for it
-// ran out.
+// ran out, and not because the test held it back.
 inline bool answeredLate(const Request& request)
 {
-    return request.answeredMs >= 0 && request.sentMs >= 0
+    return request.answeredMs >= 0 && request.sentMs >= 0 && !delayedOnPurpose(request)
         && request.answeredMs > request.sentMs + request.waitMs - deliveryMs;
 }
 
-// An answer to an earlier request came in the wait of the i-th, where the
-// link took it for the i-th's own.
+// An answer to an earlier request came late in the wait of the i-th, where
+// the link took it for the i-th's own.
 inline bool answeredByAnotherLate(const QVector<Request>& requests, int i)
 {
     const Request& request = requests.at(i);
@@ -198,7 +203,8 @@ inline bool answeredByAnotherLate(const QVector<Request>& requests, int i)
         return false;
     for (int earlier = 0; earlier < i; ++earlier) {
         const double at = requests.at(earlier).answeredMs;
-        if (at > request.sentMs && at <= request.sentMs + request.waitMs)
+        if (!delayedOnPurpose(requests.at(earlier)) && at > request.sentMs
+            && at <= request.sentMs + request.waitMs)
             return true;
     }
     return false;
@@ -206,12 +212,23 @@ inline bool answeredByAnotherLate(const QVector<Request>& requests, int i)
 
 // Where the link sent the i-th request again, at once or after the reads of
 // an identity check; -1 when it went on with another one. A read of the
-// check is sent again only at once.
+// check is sent again at once; a register of the identity that a read-all
+// reads beyond its blocks, after a check that reads it too: its last send
+// among the identity reads that follow is the one sent again.
 inline int sentAgainAt(const QVector<Request>& requests, int i)
 {
     const QByteArray& frame = requests.at(i).bytes;
+    if (isIdentityRead(frame)) {
+        int again = -1;
+        for (int next = i + 1; next < requests.size() && isIdentityRead(requests.at(next).bytes);
+             ++next) {
+            if (requests.at(next).bytes == frame)
+                again = next;
+        }
+        return again;
+    }
     int next = i + 1;
-    while (!isIdentityRead(frame) && next < requests.size() && requests.at(next).bytes != frame
+    while (next < requests.size() && requests.at(next).bytes != frame
            && isIdentityRead(requests.at(next).bytes))
         ++next;
     return next < requests.size() && requests.at(next).bytes == frame ? next : -1;
@@ -226,6 +243,18 @@ inline bool sentAgainForALateAnswer(const QVector<Request>& requests, int i, int
 {
     return (answeredLate(requests.at(i)) && requests.at(again).waitMs > requests.at(i).waitMs)
         || answeredByAnotherLate(requests, i);
+}
+
+// The first request before the end-th that was sent again for a late
+// answer; -1: none.
+inline int firstSentAgainForALateAnswer(const QVector<Request>& requests, int end)
+{
+    for (int i = 0; i < end; ++i) {
+        const int again = sentAgainAt(requests, i);
+        if (again > 0 && sentAgainForALateAnswer(requests, i, again))
+            return i;
+    }
+    return -1;
 }
 
 inline bool isRead(const QByteArray& frame, int address, int count)
@@ -258,27 +287,19 @@ inline bool isBlockAt(const QByteArray& frame, int address)
 }
 
 // When the i-th request is a block of a read-all sent again for a late
-// answer, the link may not have known whose the blocks before it were: it
-// reads those below the address returned again once its last block is in
-// (0: none). Blocks 0 to 250 hold the whole identity.
+// answer, the blocks of the read-all before it (those below the address
+// returned; 0: none) came before an exchange failed: the link may read
+// them again once its last block is in.
 inline int blocksReadAgainFor(const QVector<Request>& requests, int i)
 {
-    const int address = frameAddress(requests.at(i).bytes);
-    if (!isBlockRead(requests.at(i).bytes) || address == 0 || address > 2 * blockSize)
-        return 0;
-    for (int before = i - 1, expected = address - blockSize; before >= 0;
-         --before, expected -= blockSize) {
-        if (!isBlockAt(requests.at(before).bytes, expected))
-            return 0;
-        if (expected == 0)
-            return address;
-    }
-    return 0;
+    return isBlockRead(requests.at(i).bytes) ? frameAddress(requests.at(i).bytes) : 0;
 }
 
 // Past the last block of a read-all: the blocks below readAgainBelow read
-// again in order, with identity reads among them. A new read-all goes on
-// from them to the next block: nothing was read again.
+// again in order, with identity reads among them, which end the read-all:
+// after them comes the next one's first block, another request or nothing.
+// Blocks followed by a later one are a new read-all under way: nothing was
+// read again.
 inline int pastBlocksReadAgain(const QVector<Request>& requests, int lastBlock, int readAgainBelow)
 {
     int next = lastBlock + 1;
@@ -292,10 +313,10 @@ inline int pastBlocksReadAgain(const QVector<Request>& requests, int lastBlock, 
             break;
         ++next;
     }
-    if (previous < 0
-        || (next < requests.size() && isBlockAt(requests.at(next).bytes, previous + blockSize)))
-        return lastBlock + 1;
-    return next;
+    const bool readAllGoesOn = next < requests.size()
+        && (isBlockRead(requests.at(next).bytes) || isLastBlockRead(requests.at(next).bytes))
+        && !isBlockAt(requests.at(next).bytes, 0);
+    return previous < 0 || readAllGoesOn ? lastBlock + 1 : next;
 }
 
 // The requests as the link would have sent them had every answer reached

@@ -4,6 +4,9 @@
 #include "controllersimulator.h"
 #include "kelvara.h"
 #include "kelvaracom.h"
+#include "latereplies.h"
+#include "operationlimit.h"
+#include "sentframes.h"
 
 #include <QStringList>
 #include <QTest>
@@ -32,14 +35,16 @@ public:
         record();
     }
 
-    // Runs the event loop until event has been recorded count times.
-    bool waitFor(const QString& event, int count = 1, int timeoutMs = 5000)
+    // Runs the event loop until event has been recorded count times; by
+    // default for as long as the link's bound allows a read of all
+    // parameters.
+    bool waitFor(const QString& event, int count = 1, int timeoutMs = 0)
     {
-        return QTest::qWaitFor([&] { return events.count(event) >= count; }, timeoutMs);
+        return QTest::qWaitFor([&] { return events.count(event) >= count; }, limit(timeoutMs));
     }
 
     // Runs the event loop until any of the events has been recorded.
-    bool waitForAny(const QStringList& wanted, int timeoutMs = 5000)
+    bool waitForAny(const QStringList& wanted, int timeoutMs = 0)
     {
         return QTest::qWaitFor(
             [&] {
@@ -49,7 +54,7 @@ public:
                 }
                 return false;
             },
-            timeoutMs);
+            limit(timeoutMs));
     }
 
     // The recorded events among the given names, in order.
@@ -77,20 +82,33 @@ public:
     }
 
     // The requests the simulator received, as spaced hex.
-    QStringList requests() const
+    QStringList requests() const { return spacedFrames(sim.requests()); }
+
+    // The same less the sends that answers late on a loaded machine cost
+    // (see LateReplies): what the link sent for what the line did.
+    QStringList requestsInTime() const
     {
-        QStringList lines;
-        for (const QByteArray& frame : sim.requests())
-            lines << frame.toHex(' ');
-        return lines;
+        return spacedFrames(LateReplies::framesTakenInTime(sim, sent));
     }
 
     ControllerSimulator sim;
     std::unique_ptr<Kelvara> model;
     std::unique_ptr<KelvaraCom> link;
+    SentFrames sent{link.get()};
     QStringList events;
 
 private:
+    static QStringList spacedFrames(const QVector<QByteArray>& frames)
+    {
+        QStringList lines;
+        for (const QByteArray& frame : frames)
+            lines << frame.toHex(' ');
+        return lines;
+    }
+    int limit(int timeoutMs) const
+    {
+        return timeoutMs > 0 ? timeoutMs : operationLimitMs(link.get());
+    }
     void record()
     {
         KelvaraCom* com = link.get();

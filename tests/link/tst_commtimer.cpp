@@ -1,8 +1,11 @@
 // The reply timer: timeouts, the doubling ladder and the single-shot wait.
 
 #include "commtimer.h"
+#include "operationtimebound.h"
+#include "timeoutladder.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -66,6 +69,36 @@ private slots:
             seen << timer.getTimeoutTime();
         }
         QTEST(seen, "waits");
+    }
+
+    // The timer and the bound of an operation climb one ladder: from any
+    // first wait, with any default, and whether each send met silence or a
+    // spoiled reply, the timer sends on the rungs the bound counts.
+    void timerAndBoundClimbOneLadder()
+    {
+        QRandomGenerator random(70);
+        for (int i = 0; i < 3000; ++i) {
+            const int defaultTimeout = 1 + int(random.bounded(i % 3 ? 4000u : INT_MAX / 3u));
+            const int first = 1 + int(random.bounded(i % 5 ? 10000u : quint32(INT_MAX)));
+            CommTimer timer;
+            timer.setTimeoutTime(defaultTimeout, true);
+            timer.setTimeoutTime(first, false);
+            timer.beginLadder();
+            QVector<int> rungs{timer.ladderRung()};
+            while (!timer.exceedsMaxTime() && rungs.size() <= 40) {
+                QCOMPARE(timer.climbedRung(), TimeoutLadder::climbed(timer.ladderRung()));
+                timer.climbLadder(random.bounded(2) == 0);
+                rungs << timer.ladderRung();
+            }
+            const QString row = QString("default %1, first %2").arg(defaultTimeout).arg(first);
+            QVERIFY2(timer.getTimeoutTime() <= rungs.constLast(), qPrintable(row));
+            const OperationTimeBound bound(defaultTimeout, timer.getMaxTimeout(), 0, 1);
+            QVERIFY2(rungs.size() == bound.sendsFrom(first)
+                         && rungs.constLast() == bound.lastWaitFrom(first),
+                     qPrintable(row));
+            QVERIFY2(rungs == TimeoutLadder(timer.getMaxTimeout()).rungsFrom(first),
+                     qPrintable(row));
+        }
     }
 
     // Qt's setInterval() restarts a running timer; a timeout changed during

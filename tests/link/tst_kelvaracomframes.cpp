@@ -263,7 +263,6 @@ private slots:
         QFETCH(int, requests);
         QFETCH(bool, held);
         SimulatedLink t;
-        const SentFrames sent(t.link.get());
         QSignalSpy values(t.model->getParameter(10), &Parameter::valueSet);
         QSignalSpy errors(t.link.get(), &KelvaraCom::errorMessage);
         QString replyWhenJudged;
@@ -301,8 +300,7 @@ private slots:
         QVERIFY(t.waitFor("errorMessage(" + title + ")"));
         // Sent once each; a request sent again is what a loaded machine
         // cost, where its answer came back after the wait had run out.
-        const int lateSends =
-            t.sim.requestCount() - LateReplies::framesTakenInTime(t.sim, sent).size();
+        const int lateSends = t.sim.requestCount() - t.requestsInTime().size();
         QCOMPARE(t.sim.requestCount() - lateSends, requests);
         QVERIFY(lateSends > 0 || !t.events.contains("timeoutOccured"));
         QVERIFY(!t.events.contains("motorRunning"));

@@ -80,7 +80,7 @@ class TestMainWindowImports : public QObject
         f.simulator->clearLog();
         QSignalSpy saved(f.window->link(), &KelvaraCom::flashSaveComplete);
         f.find<QPushButton>("saveParamsBasic")->click();
-        if (!saved.wait(5000) || !waitIdle(f.window.get()))
+        if (!saved.wait(operationLimitMs(f.window->link())) || !waitIdle(f.window.get()))
             return {{-1, -1}};
         QMap<int, int> written = writtenRegisters(f.simulator->requests());
         return written.take(511) == 32767 && written.take(509) == 0 ? written

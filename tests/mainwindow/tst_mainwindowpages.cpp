@@ -155,7 +155,7 @@ private slots:
         f.find<QPushButton>("write")->click();
         // What a save to flash the controller refuses puts back as unsaved.
         QCOMPARE(f.model()->getFlashRecoveryValues().keys(), QList<int>{227});
-        QVERIFY(saved.wait(5000) && waitIdle(f.window.get()));
+        QVERIFY(saved.wait(operationLimitMs(f.window->link())) && waitIdle(f.window.get()));
         QCOMPARE(requestFrames(f.requestsInTime()),
                  (QList<QPair<int, int>>{{227, 1}, {511, 1}, {509, 1}}));
         QCOMPARE(int(f.simulator->registerValue(227)), 305);

@@ -13,6 +13,7 @@
 #include "kelvaracom.h"
 #include "mainwindow.h"
 #include "modalwatcher.h"
+#include "operationlimit.h"
 #include "parameter.h"
 #include "sentframes.h"
 
@@ -76,21 +77,24 @@ inline bool choosePort(MainWindow* window, const QString& name)
     return index >= 0;
 }
 
-inline bool waitIdle(MainWindow* window, int timeoutMs = 5000)
+// timeoutMs 0: as long as the link's bound allows a read of all parameters.
+inline bool waitIdle(MainWindow* window, int timeoutMs = 0)
 {
     return QTest::qWaitFor(
         [window] {
             return window->link()->getMode() == KelvaraCom::IdleMode
                 && !window->link()->isReadAllQueued();
         },
-        timeoutMs);
+        timeoutMs > 0 ? timeoutMs : operationLimitMs(window->link()));
 }
 
 // Chooses the port and waits for both read-alls of the connection.
 inline bool connectToPort(MainWindow* window, const QString& port)
 {
     QSignalSpy readAlls(window->link(), &KelvaraCom::readAllComplete);
-    return choosePort(window, port) && QTest::qWaitFor([&] { return readAlls.count() >= 2; }, 8000)
+    return choosePort(window, port)
+        && QTest::qWaitFor([&] { return readAlls.count() >= 2; },
+                           operationLimitMs(window->link(), 2))
         && waitIdle(window);
 }
 
@@ -274,7 +278,7 @@ struct SimulatedWindow
         const bool anything = !model()->getUnsavedValues().isEmpty();
         QSignalSpy saved(window->link(), &KelvaraCom::flashSaveComplete);
         find<QPushButton>(button)->click();
-        if ((anything && !saved.wait(5000)) || !waitIdle(window.get()))
+        if ((anything && !saved.wait(operationLimitMs(window->link()))) || !waitIdle(window.get()))
             return {{-1, -1}};
         QMap<int, int> written = writtenRegisters(simulator->requests());
         if (anything && (written.take(511) != 32767 || written.take(509) != 0))
@@ -286,7 +290,9 @@ struct SimulatedWindow
     {
         QSignalSpy done(window->link(), &KelvaraCom::readAllComplete);
         window->onReadAllClicked();
-        return QTest::qWaitFor([&] { return done.count() == 2; }, 8000) && waitIdle(window.get());
+        return QTest::qWaitFor([&] { return done.count() == 2; },
+                               operationLimitMs(window->link(), 2))
+            && waitIdle(window.get());
     }
 
     Workspace workspace;

@@ -234,6 +234,7 @@ private slots:
         // Never early; late only by what a loaded machine may add. Both are
         // timed from the request: the first reply may be late by itself.
         const auto log = sim->frameLog();
+        QCOMPARE(log.at(0).note.contains(QString("reply delayed %1 ms").arg(takesMs)), takesMs > 0);
         QVector<double> late = {log.at(1).elapsedMs - log.at(0).elapsedMs - takesMs};
         for (const Sim::LogEntry& entry : log) {
             if (entry.note == "late duplicate")

@@ -153,15 +153,15 @@ QByteArray ScriptedController::lastRequest() const
     return m_lastRequest;
 }
 
-QVector<QByteArray> ScriptedController::requestsAnsweredWith(const QByteArray& reply) const
+QVector<ScriptedController::Answer> ScriptedController::answersWith(const QByteArray& reply) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    QVector<QByteArray> requests;
-    for (const auto& answer : m_answers) {
-        if (answer.second.startsWith(reply))
-            requests << answer.first;
+    QVector<Answer> found;
+    for (const Answer& answer : m_answers) {
+        if (answer.bytes.startsWith(reply))
+            found << answer;
     }
-    return requests;
+    return found;
 }
 
 void ScriptedController::noteLinkSent(const QByteArray& frame)
@@ -170,26 +170,21 @@ void ScriptedController::noteLinkSent(const QByteArray& frame)
     m_linkSends.append(qMakePair(frame, nowUs()));
 }
 
-bool ScriptedController::keptTiming() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_keptTiming;
-}
-
-// An answer written later than its promise, counted from the link's last
-// send of its request: this thread, or the one reading the request, was
-// held up by the machine.
-void ScriptedController::noteWritten(const QByteArray& request)
+// Whether the answer kept its promise, counted from the link's last send
+// of its request: written later, this thread or the one reading the
+// request was held up by the machine.
+void ScriptedController::noteWritten(const Pending& pending)
 {
     const qint64 written = nowUs();
     std::lock_guard<std::mutex> lock(m_mutex);
+    Answer answer{pending.request, pending.bytes};
     for (int i = m_linkSends.size() - 1; i >= 0; --i) {
-        if (m_linkSends.at(i).first != request)
+        if (m_linkSends.at(i).first != pending.request)
             continue;
-        if (written - m_linkSends.at(i).second > qint64(m_unitMs) * 1300)
-            m_keptTiming = false;
-        return;
+        answer.keptTiming = written - m_linkSends.at(i).second <= qint64(m_unitMs) * 1300;
+        break;
     }
+    m_answers.append(answer);
 }
 
 qint64 ScriptedController::nowUs()
@@ -379,10 +374,6 @@ void ScriptedController::send(const QByteArray& request, const QByteArray& bytes
 {
     if (bytes.isEmpty())
         return;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_answers.append(qMakePair(request, bytes));
-    }
     m_pending.append({nowMs() + delayMs, bytes, request});
     writeDue();
 }
@@ -397,8 +388,9 @@ void ScriptedController::writeDue()
         }
         // Each answer goes out in one write.
         const Pending pending = m_pending.takeAt(i);
+        // Known before the link can read it.
+        noteWritten(pending);
         (void)::write(m_masterFd, pending.bytes.constData(), size_t(pending.bytes.size()));
-        noteWritten(pending.request);
     }
 }
 

@@ -24,7 +24,7 @@
 // after its request, and the link waits at least a unit: so none of its
 // answers can pass for the answer to another request unless the link mixes
 // them up. On a loaded machine the controller's thread may be late itself;
-// keptTiming() tells whether it was.
+// each answer tells whether it kept that promise.
 class ScriptedController
 {
 public:
@@ -36,15 +36,21 @@ public:
     bool start();
     QString portName() const { return m_portName; }
 
+    // An answer written to the line.
+    struct Answer
+    {
+        QByteArray request;
+        QByteArray bytes;
+        // Written within 1.3 units of the link's last send of its request.
+        bool keptTiming = true;
+    };
+
     // The last complete request with a good CRC that came in.
     QByteArray lastRequest() const;
-    // The requests of which reply is the beginning of an answer sent.
-    QVector<QByteArray> requestsAnsweredWith(const QByteArray& reply) const;
+    // The answers written so far of which reply is the beginning.
+    QVector<Answer> answersWith(const QByteArray& reply) const;
     // The link has just put frame on the line.
     void noteLinkSent(const QByteArray& frame);
-    // Whether every answer so far went out within 1.3 units of the link's
-    // last send of its request.
-    bool keptTiming() const;
 
     // What the controller holds; a read answers these values.
     static quint16 registerValue(int address);
@@ -70,7 +76,7 @@ private:
     QByteArray garbage(int count);
     qint64 nowMs() const;
     static qint64 nowUs();
-    void noteWritten(const QByteArray& request);
+    void noteWritten(const Pending& pending);
 
     QByteArray m_script;
     int m_position = 0;
@@ -89,9 +95,8 @@ private:
 
     mutable std::mutex m_mutex; // guards what the link's thread reads
     QByteArray m_lastRequest;
-    QVector<QPair<QByteArray, QByteArray>> m_answers; // (request, bytes sent)
-    QVector<QPair<QByteArray, qint64>> m_linkSends;   // (frame, when the link sent it, in us)
-    bool m_keptTiming = true;
+    QVector<Answer> m_answers;
+    QVector<QPair<QByteArray, qint64>> m_linkSends; // (frame, when the link sent it, in us)
 };
 
 #endif // SCRIPTEDCONTROLLER_H

@@ -104,7 +104,8 @@ public:
     void loseRepliesAtAddress(int address, int times = 1);
     void setReplyDelay(int ms);
     // Replies take as long as their bytes would on a line of this rate (ten
-    // bits a byte), after the delay; 0 switches it off.
+    // bits a byte), after the delay; 0 switches it off. The log's note tells
+    // a reply held back either way ("reply delayed 59 ms").
     void setLineRate(int bitsPerSecond);
     void corruptCrc(int times = 1);
     // Every reply to a request that starts at the address comes with its

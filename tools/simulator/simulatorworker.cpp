@@ -131,6 +131,8 @@ void SimulatorWorker::handleRequest(const QByteArray& frame)
                 reply = state->faults.noise.spoil(reply, &notes);
                 if (!reply.isEmpty()) {
                     delayMs = state->faults.replyDelay(reply.size());
+                    if (delayMs > 0)
+                        notes.append(QStringLiteral("reply delayed %1 ms").arg(delayMs));
                     duplicateMs = state->faults.takeDuplicateDelay(&notes);
                 }
             }

@@ -43,44 +43,15 @@ bool atValue(double expression, double nodeValue)
     return qFuzzyCompare(1 + expression, 1 + nodeValue);
 }
 
-bool isEdit(Kelvara* device, int address)
+bool rulesActOnChange(Kelvara* device)
 {
-    if (takingControllerValues(device))
-        return false;
-    if (!device->holdsControllerValue(address))
-        return true;
-    // A value worked out anew under another scale is not set back.
-    return !device->getParameter(address)->isRecomputing() && device->fallsShortOfOrder(address);
-}
-
-bool isOwnEdit(Kelvara* device, int address)
-{
-    const MovedValues* moves = movedValues(device);
-    return isEdit(device, address) && moves && moves->isAtOrigin(address);
-}
-
-void hold(Kelvara* device, int address, double value, bool tell)
-{
-    Parameter* parameter = device->getParameter(address);
-    const int entered = parameter->getRegisterValue();
-    write(device, address, value);
-    MovedValues* moves = movedValues(device);
-    if (!moves || !device->isValid() || parameter->getRegisterValue() == entered)
-        return;
-    if (tell)
-        moves->noteEnteredValue(address, entered);
-    else
-        moves->noteHeldByOrder(address);
+    return !device->settlesOrders() && !takingControllerValues(device);
 }
 
 void writeOwn(Kelvara* device, int address, double value)
 {
-    MovedValues* moves = movedValues(device);
-    if (moves)
-        moves->beginOwnStore(address);
-    write(device, address, value);
-    if (moves)
-        moves->endOwnStore();
+    if (!takingControllerValues(device) && std::isfinite(value))
+        device->setDraggedValue(address, value);
 }
 
 void placeX(DraggableGraphNode* node, double x)

@@ -10,8 +10,10 @@ class Kelvara;
 // Values flow from the registers into nodes and thumbs, which show them as
 // far as their bounds let them: a node or thumb writes only its own register,
 // only while the user drags it, and only where the user drags it. A rule of
-// a graph (an order, a gap) acts on the values the user sets; what it moves
-// is told like any other moved value.
+// a graph (an order, a gap) acts on the values the user sets: the device
+// model settles it as it works out the page's values (Kelvara::keepOrder()),
+// and tells what it moves like any other moved value; before the first read
+// the graph applies it to each edit at once.
 namespace GraphBinding {
 
 // Display value of a register.
@@ -29,21 +31,10 @@ void write(Kelvara* device, int address, double value);
 // relative tolerance of doubles; nothing is moved or written then.
 bool atValue(double expression, double nodeValue);
 
-// A change of the register that the graphs' rules act on: neither a value
-// the model takes from the controller nor the controller's value set back,
-// unless set back it leaves an order broken further than the controller's
-// own values break it (by a value a rule pushed since, say).
-bool isEdit(Kelvara* device, int address);
-
-// An edit that stands as it was set (the user's, a file's): no rule or
-// limit has moved it since.
-bool isOwnEdit(Kelvara* device, int address);
-
-// A rule holds the register's value back at value: written, and, when tell
-// is set, told with the values moved as the value entered and what it holds
-// now; else a move of the register under way is told as the rule's. A
-// drag's own value is not told: the node stops there as at a bound.
-void hold(Kelvara* device, int address, double value, bool tell);
+// A change of a register that a graph's rule acts on at once: the model
+// does not settle the orders itself yet, and the change is no value it
+// takes from the controller.
+bool rulesActOnChange(Kelvara* device);
 
 // Writes the value the user drags a node or thumb to: the register's own
 // value, also where another register's store is under way (a node that

@@ -165,6 +165,14 @@ void ThrottleGraph::connectSlots()
     connect(brakeNode1, &DraggableGraphNode::xChanged, this, &ThrottleGraph::updateBrakingShading);
     connect(brakeNode2, &DraggableGraphNode::xChanged, this, &ThrottleGraph::updateBrakingShading);
 
+    const QList<QPair<DraggableGraphNode*, int>> registers = {
+        {node0, faultRangeAddress}, {node1, throttleStartAddress}, {node2, deadbandAddress},
+        {node3, deadbandAddress},   {node4, throttleMaxAddress},   {node5, faultRangeAddress}};
+    for (const auto& node : registers) {
+        connect(node.first, &DraggableGraphNode::clicked, this,
+                [this, node] { draggedRegister = node.second; });
+        connect(node.first, &DraggableGraphNode::released, this, [this] { draggedRegister = -1; });
+    }
     for (DraggableGraphNode* node :
          {node0, node1, node2, node3, node4, node5, brakeNode1, brakeNode2})
         GraphBinding::tellMovesOnRelease(device, node, this);
@@ -172,16 +180,19 @@ void ThrottleGraph::connectSlots()
 
 void ThrottleGraph::keepOrders()
 {
-    device->keepOrder({throttleStartAddress, throttleMaxAddress, deadbandAddress},
-                      [this](const ValueOrders::ValueOf& value) {
-                          return throttleShortfall(value(throttleStartAddress),
-                                                   value(throttleMaxAddress),
-                                                   value(deadbandAddress));
-                      });
-    device->keepOrder({brakeStartAddress, brakeMaxAddress},
-                      [this](const ValueOrders::ValueOf& value) {
-                          return brakeShortfall(value(brakeStartAddress), value(brakeMaxAddress));
-                      });
+    device->keepOrder(
+        {throttleStartAddress, throttleMaxAddress, deadbandAddress},
+        [this](const ValueOrders::ValueOf& value) {
+            return throttleShortfall(value(throttleStartAddress), value(throttleMaxAddress),
+                                     value(deadbandAddress));
+        },
+        [this](int changed) { settleThrottle(changed); });
+    device->keepOrder(
+        {brakeStartAddress, brakeMaxAddress},
+        [this](const ValueOrders::ValueOf& value) {
+            return brakeShortfall(value(brakeStartAddress), value(brakeMaxAddress));
+        },
+        [this](int changed) { settleBrakes(changed); });
 }
 
 double ThrottleGraph::throttleGap() const
@@ -237,11 +248,11 @@ bool ThrottleGraph::dragging() const
     return scene()->mouseGrabberItem() != nullptr;
 }
 
-// A value the user set, which the graph's rules act on; a drag keeps to the
-// nodes' bounds instead.
-bool ThrottleGraph::isRuledEdit(int address) const
+// A value the user set, which the graph's rules act on at once; a drag
+// keeps to the nodes' bounds instead.
+bool ThrottleGraph::isRuledEdit() const
 {
-    return !holding && !dragging() && GraphBinding::isEdit(device, address);
+    return !holding && !dragging() && GraphBinding::rulesActOnChange(device);
 }
 
 // The bounds that keep the nodes in order, from the registers: the start
@@ -288,8 +299,8 @@ void ThrottleGraph::holdStart()
 {
     const double max = qBound(0.0, maxVoltage(), double(fullScale));
     if (!ValueOrders::keeps(throttleShortfall(startVoltage(), max, deadband())))
-        GraphBinding::hold(device, throttleStartAddress,
-                           onWholePixel(qMax(mostStart(max, deadband()), 0.0)), true);
+        GraphBinding::write(device, throttleStartAddress,
+                            onWholePixel(qMax(mostStart(max, deadband()), 0.0)));
 }
 
 // A maximum the user set closer to the start than the gap is held at the
@@ -300,7 +311,7 @@ void ThrottleGraph::holdMax()
         return;
     const double held = qMin(leastMax(startVoltage(), deadband()), double(fullScale));
     if (!atValue(held, maxVoltage()))
-        GraphBinding::hold(device, throttleMaxAddress, held, true);
+        GraphBinding::write(device, throttleMaxAddress, held);
 }
 
 // A dead band the user set wider than half the way from the start to the
@@ -311,8 +322,7 @@ void ThrottleGraph::holdDeadband()
     if (deadband() <= half + valueTolerance)
         return;
     const double step = std::pow(10.0, -device->getParameter(deadbandAddress)->numDecimals());
-    GraphBinding::hold(device, deadbandAddress, std::floor(half / step + valueTolerance) * step,
-                       true);
+    GraphBinding::write(device, deadbandAddress, std::floor(half / step + valueTolerance) * step);
 }
 
 void ThrottleGraph::node0ParamChanged()
@@ -328,7 +338,7 @@ void ThrottleGraph::node0Moved()
 
 void ThrottleGraph::node1ParamChanged()
 {
-    if (isRuledEdit(throttleStartAddress)) {
+    if (isRuledEdit()) {
         const QScopedValueRollback<bool> guard(holding, true);
         holdStart();
     }
@@ -342,7 +352,7 @@ void ThrottleGraph::node1Moved()
 
 void ThrottleGraph::node2ParamChanged()
 {
-    if (isRuledEdit(deadbandAddress)) {
+    if (isRuledEdit()) {
         const QScopedValueRollback<bool> guard(holding, true);
         holdDeadband();
     }
@@ -368,7 +378,7 @@ void ThrottleGraph::node3Moved()
 
 void ThrottleGraph::node4ParamChanged()
 {
-    if (isRuledEdit(throttleMaxAddress)) {
+    if (isRuledEdit()) {
         const QScopedValueRollback<bool> guard(holding, true);
         holdMax();
     }
@@ -435,15 +445,37 @@ void ThrottleGraph::updateBrakingNode2Param()
 // and during a drag the nodes may come closer.
 void ThrottleGraph::keepBrakeGap(int changed)
 {
-    if (!draggingBrake && GraphBinding::isEdit(device, changed))
-        pairBrakes(changed, !releasingBrake);
+    if (!draggingBrake && GraphBinding::rulesActOnChange(device))
+        pairBrakes(changed);
+}
+
+// The device model settles the orders: the register was set. A value the
+// user is dragging keeps to its node's bounds; the brake values may come
+// closer while either is dragged.
+void ThrottleGraph::settleThrottle(int changed)
+{
+    if (changed == draggedRegister)
+        return;
+    const QScopedValueRollback<bool> guard(holding, true);
+    if (changed == throttleStartAddress)
+        holdStart();
+    else if (changed == throttleMaxAddress)
+        holdMax();
+    else if (changed == deadbandAddress)
+        holdDeadband();
+}
+
+void ThrottleGraph::settleBrakes(int changed)
+{
+    if (!draggingBrake)
+        pairBrakes(changed);
 }
 
 // At least the gap between the brake values, whichever is larger: the upper
 // one goes up, or where it would pass 5 V, both stand at the top. The other
 // value is pushed first, by the one the user set, which a value entered is
 // then held at.
-void ThrottleGraph::pairBrakes(int changed, bool tellHeld)
+void ThrottleGraph::pairBrakes(int changed)
 {
     if (pairingBrakes)
         return;
@@ -467,8 +499,7 @@ void ThrottleGraph::pairBrakes(int changed, bool tellHeld)
     if (!atValue(otherValue, GraphBinding::value(device, other)))
         GraphBinding::write(device, other, otherValue);
     if (!atValue(changedValue, GraphBinding::value(device, changed)))
-        GraphBinding::hold(device, changed, changedValue,
-                           tellHeld && !device->getParameter(changed)->isRecomputing());
+        GraphBinding::write(device, changed, changedValue);
 }
 
 void ThrottleGraph::startDraggingBrakeV()
@@ -485,9 +516,8 @@ void ThrottleGraph::stopDraggingBrakeV()
     const int dragged = brakeNode1->isHeld() ? brakeStartAddress
         : brakeNode2->isHeld()               ? brakeMaxAddress
                                              : -1;
-    if (!brakeDragWrote || dragged < 0 || !GraphBinding::isEdit(device, dragged))
+    if (!brakeDragWrote || dragged < 0 || !GraphBinding::rulesActOnChange(device))
         return;
-    const QScopedValueRollback<bool> guard(releasingBrake, true);
     Parameter* parameter = device->getParameter(dragged);
     parameter->setRegisterValue(parameter->getRegisterValue());
 }

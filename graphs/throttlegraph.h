@@ -18,7 +18,9 @@ class Kelvara;
 // register. The rules (the start at least twice the dead band and 0.2 V
 // below the maximum, the brake nodes 0.2 V apart) hold back a value the user
 // sets, and the brake gap pushes the other brake value, which is told as
-// moved; they leave the controller's own values as they are.
+// moved; they leave the controller's own values as they are. The device
+// model settles them as it works out the page's values; before the first
+// read the graph applies them to each edit.
 class ThrottleGraph : public DraggableGraph
 {
     Q_OBJECT
@@ -74,18 +76,21 @@ private:
     // The value of the whole pixel at or left of x (right of it with up).
     double onWholePixel(double x, bool up = false) const;
     bool dragging() const;
-    bool isRuledEdit(int address) const;
+    bool isRuledEdit() const;
     void placeThrottleNodes();
     void holdStart();
     void holdMax();
     void holdDeadband();
     void keepBrakeGap(int changed);
-    void pairBrakes(int changed, bool tellHeld);
+    void pairBrakes(int changed);
+    // The device model settles the orders: the register was set.
+    void settleThrottle(int changed);
+    void settleBrakes(int changed);
     void createNodes();
     void createBands();
     void connectSlots();
-    // The device model keeps the throttle's and the brake's order where it
-    // puts values back by itself.
+    // The device model keeps the throttle's and the brake's order as it
+    // works out the page's values.
     void keepOrders();
 
     Kelvara* device = nullptr;
@@ -108,7 +113,8 @@ private:
     bool draggingBrake = false;
     // A brake drag wrote its register; the gap is kept on its release.
     bool brakeDragWrote = false;
-    bool releasingBrake = false;
+    // The register of the throttle node the user holds; -1 when none.
+    int draggedRegister = -1;
     bool pairingBrakes = false;
     // A rule holds a value back: the value it writes is not ruled again.
     bool holding = false;

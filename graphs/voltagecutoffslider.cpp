@@ -83,9 +83,12 @@ void VoltageCutoffSlider::initialize(Kelvara* device)
     for (int k = 0; k < 3; ++k) {
         const int lower = thumbAddresses[k];
         const int upper = thumbAddresses[k + 1];
-        device->keepOrder({lower, upper}, [this, lower, upper](const ValueOrders::ValueOf& value) {
-            return shortfall(value(lower), value(upper));
-        });
+        device->keepOrder(
+            {lower, upper},
+            [this, lower, upper](const ValueOrders::ValueOf& value) {
+                return shortfall(value(lower), value(upper));
+            },
+            [this](int changed) { settle(changed); });
     }
     placeThumbs();
 }
@@ -121,35 +124,18 @@ void VoltageCutoffSlider::limits(int index, double* low, double* high) const
     parameter->maximumValue(high);
 }
 
-bool VoltageCutoffSlider::dragging() const
-{
-    return scene()->mouseGrabberItem() != nullptr;
-}
-
 void VoltageCutoffSlider::followRegister(int index)
 {
-    if (!keepingOrder) {
-        if (GraphBinding::isEdit(device, thumbAddresses[index]))
-            keepOrder(index);
-        else
-            keepOrderAround(index);
-    }
+    if (!keepingOrder && GraphBinding::rulesActOnChange(device))
+        keepOrder(index);
     placeThumbs();
 }
 
-// A value that went back to the controller's (put back with its cause, or
-// scaled anew) must not break the order around a neighbour the user set:
-// that neighbour pushes it, whichever of the two changed last. A neighbour
-// the suite moved is on its way back itself.
-void VoltageCutoffSlider::keepOrderAround(int index)
+void VoltageCutoffSlider::settle(int changed)
 {
-    for (const int neighbour : {index - 1, index + 1}) {
-        if (neighbour < 0 || neighbour > 3
-            || !GraphBinding::isOwnEdit(device, thumbAddresses[neighbour]))
-            continue;
-        const int lower = qMin(index, neighbour);
-        if (!inOrder(registerValue(lower), registerValue(lower + 1)))
-            keepOrder(neighbour);
+    for (int k = 0; k < 4; ++k) {
+        if (thumbAddresses[k] == changed && !keepingOrder)
+            keepOrder(k);
     }
 }
 
@@ -184,11 +170,8 @@ void VoltageCutoffSlider::keepOrder(int changed)
         push(k, previous - gap);
         previous = registerValue(k);
     }
-    if (!GraphBinding::atValue(held, registerValue(changed))) {
-        const Parameter* parameter = device->getParameter(thumbAddresses[changed]);
-        GraphBinding::hold(device, thumbAddresses[changed], held,
-                           !dragging() && !parameter->isRecomputing());
-    }
+    if (!GraphBinding::atValue(held, registerValue(changed)))
+        GraphBinding::write(device, thumbAddresses[changed], held);
 }
 
 bool VoltageCutoffSlider::room(int index, double low, double high, double* from, double* to) const

@@ -19,7 +19,8 @@ class SliderThumb;
 // typed, or moved by a new rated voltage) pushes its neighbours away as far
 // as their limits let them, and is held back where they cannot make room.
 // Where the limits are too close for all four, the rule ends at them. The
-// device model keeps the order where it puts values back by itself.
+// device model settles the order with this rule as it works out the page's
+// values; before the first read the slider applies it to each edit.
 class VoltageCutoffSlider : public MultiSlider
 {
     Q_OBJECT
@@ -55,9 +56,10 @@ private:
     bool inOrder(double lower, double upper) const;
     void limits(int index, double* low, double* high) const;
     void followRegister(int index);
+    // The device model settles the order: the register was set.
+    void settle(int changed);
     void placeThumbs();
     void keepOrder(int changed);
-    void keepOrderAround(int index);
     // Where the value may go so that the others keep their gaps within
     // [low, high] and their limits; false where there is no such place.
     bool room(int index, double low, double high, double* from, double* to) const;
@@ -65,7 +67,6 @@ private:
     void push(int index, double value);
     void startDrag(int index);
     void writeDragged(int index);
-    bool dragging() const;
 
     Kelvara* device = nullptr;
     SliderThumb* thumb1 = nullptr;

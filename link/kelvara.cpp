@@ -10,6 +10,8 @@
 #include "parameterlibrary.h"
 #include "stdoutline.h"
 
+#include <QScopedValueRollback>
+
 #include <cmath>
 
 namespace {
@@ -81,10 +83,14 @@ Kelvara::Kelvara(QObject* parent, const QString& definitionPath, const QString& 
             it.value(), &Parameter::valueRefused, this,
             [this, address](double value) { tellRefusedValue(address, value); },
             Qt::DirectConnection);
+        connect(
+            it.value(), &Parameter::valueGiven, this,
+            [this, address](double value) { takeGivenValue(address, value); },
+            Qt::DirectConnection);
+        connect(it.value(), &Parameter::storesEnded, this, &Kelvara::deriveIfDue,
+                Qt::DirectConnection);
     }
-    movedValues = new MovedValues(
-        activeParameters, [this](int address, int raw) { setEditToControllerValue(address, raw); },
-        [this](int address, int raw) { return putBackKeepsOrder(address, raw); }, this);
+    movedValues = new MovedValues(this);
     connect(movedValues, &MovedValues::valuesMoved, this, &Kelvara::valuesMoved);
 }
 
@@ -158,6 +164,7 @@ QMap<QString, QPair<int, int>> Kelvara::getAllNames() const
 void Kelvara::setValid(bool isValidNow)
 {
     valid = isValidNow;
+    Parameter::setRecomputationKeepsRaw(takingControllerValues || valid);
     // Everything was just read: each value is the controller's own.
     if (valid) {
         movedValues->settleAll();
@@ -181,10 +188,149 @@ void Kelvara::settleReadControllerFlashValues()
     }
 }
 
+// From the first read on, the model works out what limits do to values
+// (MovedValues): a recomputation keeps the raw value and only tells what it
+// means now.
 void Kelvara::setTakingControllerValues(bool taking)
 {
+    const bool ended = takingControllerValues && !taking;
     takingControllerValues = taking;
-    Parameter::setRecomputationKeepsRaw(taking);
+    Parameter::setRecomputationKeepsRaw(taking || valid);
+    if (ended)
+        deriveIfDue();
+}
+
+// Once no store is under way, nor are the controller's values being taken.
+void Kelvara::deriveIfDue()
+{
+    if (valid && !takingControllerValues && !Parameter::outermostStore())
+        movedValues->deriveIfDue();
+}
+
+// A value set on its own (typed, chosen) for a register whose value is
+// worked out: the user's, as set.
+void Kelvara::takeGivenValue(int address, double value)
+{
+    if (!valid || takingControllerValues || movedValues->isDeriving() || address == draggedAddress
+        || !movedValues->isDerived(address))
+        return;
+    GivenValues::Value given;
+    given.kind = GivenValues::Typed;
+    given.display = value;
+    movedValues->give(address, given);
+}
+
+void Kelvara::setDraggedValue(int address, double value)
+{
+    if (movedValues->isDeriving())
+        return; // a node placed anew as the values are worked out
+    Parameter* parameter = getParameter(address);
+    if (valid && !takingControllerValues && movedValues->isDerived(address)) {
+        GivenValues::Value given;
+        given.kind = GivenValues::Dragged;
+        given.display = parameter->roundValue(value);
+        movedValues->give(address, given);
+    }
+    const QScopedValueRollback<int> guard(draggedAddress, address);
+    parameter->setValue(value);
+}
+
+void Kelvara::setFileValue(int address, int raw, const QString& fileDigits)
+{
+    Parameter* parameter = getParameter(address);
+    if (valid && !takingControllerValues && movedValues->isDerived(address)) {
+        GivenValues::Value given;
+        given.kind = GivenValues::FromFile;
+        given.raw = parameter->clampToRegisterWidth(raw);
+        given.digits = fileDigits;
+        movedValues->give(address, given);
+    }
+    parameter->setRegisterValue(raw);
+}
+
+// The controller's value is the register's own; another one (its flash
+// value put back) is given to it as the controller holds it.
+void Kelvara::takeHeldValue(int address, int raw)
+{
+    giveHeldValue(address, raw, referredValues(address, false));
+}
+
+// raw as a controller held it, with these values of the registers its
+// formulas refer to; the controller's value now is the register's own.
+void Kelvara::giveHeldValue(int address, int raw, const QVector<int>& context)
+{
+    if (!valid || movedValues->isDeriving() || !movedValues->isDerived(address))
+        return;
+    if (raw == controllerValue(address)) {
+        movedValues->forget(address);
+        return;
+    }
+    GivenValues::Value given;
+    given.kind = GivenValues::Restored;
+    given.raw = raw;
+    given.context = context;
+    movedValues->give(address, given);
+}
+
+// A save to flash: the values the controller holds now that the page
+// shows are its own, as though read.
+void Kelvara::forgetGivenValuesHeld()
+{
+    if (!valid)
+        return;
+    movedValues->forgetTold();
+    const QMap<int, Parameter*> parameters = activeParameters;
+    for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it) {
+        const int address = it.key();
+        if (!movedValues->isDerived(address)
+            || it.value()->getRegisterValue() != controllerValue(address))
+            continue;
+        movedValues->forget(address);
+        noteControllerMeaning(address, true);
+    }
+}
+
+int Kelvara::controllerValue(int address) const
+{
+    return controllerRamValues.value(address, getParameter(address)->getRegisterValue());
+}
+
+QVector<int> Kelvara::referredValues(int address, bool controllers) const
+{
+    QVector<int> values;
+    const QList<Parameter*> references = getParameter(address)->referencedParameters();
+    for (const Parameter* reference : references) {
+        values.append(controllers ? controllerValue(reference->getAddress())
+                                  : reference->getRegisterValue());
+    }
+    return values;
+}
+
+QVector<int> Kelvara::referredAddresses(int address) const
+{
+    QVector<int> addresses;
+    const QList<Parameter*> references = getParameter(address)->referencedParameters();
+    for (const Parameter* reference : references)
+        addresses.append(reference->getAddress());
+    return addresses;
+}
+
+Kelvara::HeldMeaning Kelvara::controllerMeaning(int address) const
+{
+    const auto it = controllerMeanings.constFind(address);
+    if (it != controllerMeanings.constEnd())
+        return *it;
+    return {referredValues(address, true), true};
+}
+
+// With the values of the registers it refers to, the controller's or the
+// page's, as they are now.
+void Kelvara::noteControllerMeaning(int address, bool controllers)
+{
+    const Parameter* parameter = getParameter(address);
+    controllerMeanings.insert(address,
+                              {referredValues(address, controllers),
+                               parameter->isWithinLimits(controllerValue(address))});
 }
 
 int Kelvara::rawToWrite(int address) const
@@ -200,14 +346,8 @@ int Kelvara::rawToWrite(int address) const
 
 void Kelvara::noteLimitedFileValue(int address, int fileRaw, const QString& fileDigits)
 {
-    if (valid)
+    if (valid && !movedValues->isDerived(address))
         movedValues->noteLimitedFileValue(address, fileRaw, fileDigits);
-}
-
-void Kelvara::noteFileValue(int address)
-{
-    if (valid)
-        movedValues->takeFileValue(address);
 }
 
 void Kelvara::holdMovedValuesReport(bool held)
@@ -218,7 +358,7 @@ void Kelvara::holdMovedValuesReport(bool held)
 // A value entered that the register could not take is told, not dropped.
 void Kelvara::tellRefusedValue(int address, double value)
 {
-    if (valid && !takingControllerValues)
+    if (valid && !takingControllerValues && !movedValues->isDeriving())
         movedValues->noteRefusedValue(address, value);
 }
 
@@ -234,14 +374,11 @@ void Kelvara::emitBitMarks(int address, int value, int savedRaw)
 
 void Kelvara::parameterChanged(int addr)
 {
-    if (!valid)
+    // While the page's values are worked out, their marks follow at the end.
+    if (!valid || movedValues->isDeriving())
         return;
-    // First: a value put back there is tracked as it then stands.
-    movedValues->takeChange(addr, takingControllerValues);
     Parameter* parameter = getParameter(addr);
-    const int savedRaw = controllerRamValues.value(addr, 0);
-    if (controllerFlashValues.contains(addr)
-        || !matchesSaved(parameter, savedRaw, movedValues->isAtOrigin(addr))) {
+    if (differsFromController(addr)) {
         markUnsaved(addr);
         return;
     }
@@ -253,6 +390,19 @@ void Kelvara::parameterChanged(int addr)
     } else {
         emit parameterIsOriginal(addr, -1, true);
     }
+}
+
+bool Kelvara::differsFromController(int address) const
+{
+    return controllerFlashValues.contains(address)
+        || !matchesSaved(getParameter(address), controllerRamValues.value(address, 0),
+                         !movedValues->isMoved(address));
+}
+
+void Kelvara::refreshMark(int address, bool changed)
+{
+    if (changed || differsFromController(address) != unsavedValues.contains(address))
+        parameterChanged(address);
 }
 
 void Kelvara::markUnsaved(int address)
@@ -272,6 +422,8 @@ void Kelvara::setControllerRamToEdit(int address)
     Parameter* parameter = getParameter(address);
     const int raw = parameter->getRegisterValue();
     noteControllerRamValue(address, raw);
+    // Written as the page meant it.
+    noteControllerMeaning(address, false);
     settleControllerFlashValue(address);
     // The controller's value is not in flash yet: still unsaved.
     if (controllerFlashValues.contains(address)) {
@@ -294,6 +446,9 @@ void Kelvara::setControllerRamFromRead(int address, int raw)
     Parameter* parameter = getParameter(address);
     if (!parameter)
         return;
+    // The page's values are worked out once the controller holds this one.
+    const bool wasTaking = takingControllerValues;
+    setTakingControllerValues(true);
     const int edit = parameter->getRegisterValue();
     // A mark over the controller's own value (not in its flash, or a
     // controller's marks taken back as its identity is read) is no edit.
@@ -306,12 +461,28 @@ void Kelvara::setControllerRamFromRead(int address, int raw)
     setEditToControllerValue(address, raw);
     const bool replacesEdit = edited && parameter->getRegisterValue() != edit;
     setControllerRamToEdit(address);
+    takeReadValue(address);
     if (replacesEdit)
         emit unsavedValueReplaced(address);
     else if (edited && !unsavedValues.contains(address))
         emit unsavedValueMatched(address);
     if (replacesKept)
         emit keptValueReplaced(address);
+    setTakingControllerValues(wasTaking);
+}
+
+// The register, and each one whose formulas refer to it, is held as the
+// controller means it now: both values are the controller's.
+void Kelvara::takeReadValue(int address)
+{
+    noteControllerMeaning(address, true);
+    if (!valid || !movedValues->isDerived(address))
+        return;
+    movedValues->forget(address);
+    movedValues->noteControllerChange();
+    const QVector<int> dependents = movedValues->dependentsOf(address);
+    for (const int dependent : dependents)
+        noteControllerMeaning(dependent, true);
 }
 
 // The register is kept marked for the controller shown, outside its flash,
@@ -326,6 +497,7 @@ std::optional<int> Kelvara::shownKeptValue(int address, int edit) const
 
 void Kelvara::setEditToControllerValue(int address, int raw)
 {
+    takeHeldValue(address, raw);
     const bool wasTaking = takingControllerValues;
     setTakingControllerValues(true);
     getParameter(address)->setRegisterValueUnlimited(raw);
@@ -351,6 +523,7 @@ void Kelvara::noteControllerRamValue(int address, int raw)
 void Kelvara::setControllerWrittenValue(int address, int raw, int flashRaw)
 {
     noteControllerRamValue(address, raw);
+    noteControllerMeaning(address, false);
     noteControllerFlashValue(address, flashRaw);
     parameterChanged(address);
 }
@@ -381,6 +554,7 @@ void Kelvara::settleControllerFlashValue(int address)
 void Kelvara::setControllerFlashToRam()
 {
     forgetControllerFlashValues();
+    forgetGivenValuesHeld();
 }
 
 void Kelvara::forgetControllerFlashValues()
@@ -507,10 +681,11 @@ void Kelvara::restoreFirstReadValues()
 void Kelvara::restoreFirstReadValue(Parameter* parameter)
 {
     const int address = parameter->getAddress();
-    if (isRestorable(parameter))
+    if (isRestorable(parameter)) {
+        giveRestoredValue(parameter, firstReadValues.value(address, 0));
         parameter->setRegisterValueUnlimited(firstReadValues.value(address, 0));
-    else if (commandParameterAddresses.contains(address) && parameter->isWriteable()
-             && parameter->getRegisterValue() != controllerRamValues.value(address, 0))
+    } else if (commandParameterAddresses.contains(address) && parameter->isWriteable()
+               && parameter->getRegisterValue() != controllerRamValues.value(address, 0))
         parameter->setRegisterValueUnlimited(controllerRamValues.value(address, 0));
 }
 
@@ -522,8 +697,23 @@ void Kelvara::restoreLevel3FirstReadValues()
     // from the saved one, so the unsaved map and the marks stay in step.
     setTakingControllerValues(true);
     for (Parameter* parameter : qAsConst(activeParameters)) {
-        if (parameter->getLevel() == 3 && isRestorable(parameter))
-            parameter->setRegisterValueUnlimited(firstReadValues.value(parameter->getAddress(), 0));
+        if (parameter->getLevel() != 3 || !isRestorable(parameter))
+            continue;
+        giveRestoredValue(parameter, firstReadValues.value(parameter->getAddress(), 0));
+        parameter->setRegisterValueUnlimited(firstReadValues.value(parameter->getAddress(), 0));
     }
     setTakingControllerValues(false);
+}
+
+// A value first read that the controller holds no longer is given to the
+// register, as the controller held it then; one it holds is its own.
+void Kelvara::giveRestoredValue(Parameter* parameter, int raw)
+{
+    QVector<int> context;
+    const QList<Parameter*> references = parameter->referencedParameters();
+    for (const Parameter* reference : references) {
+        const int referenced = reference->getAddress();
+        context.append(firstReadValues.value(referenced, controllerValue(referenced)));
+    }
+    giveHeldValue(parameter->getAddress(), raw, context);
 }

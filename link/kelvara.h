@@ -7,6 +7,7 @@
 #include "movedvalues.h"
 #include "valueorders.h"
 
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -24,9 +25,11 @@ class ParameterLibrary;
 // snapshots that tell what differs from the controller.
 //
 // From the first successful read-all on (isValid()), every value change is
-// compared, by display value, with the saved one and reported through
+// compared with the saved one and reported through
 // parameterIsOriginal(address, bit, original); a register whose controller
-// value is not in flash stays unsaved (setControllerFlashValue()).
+// value is not in flash stays unsaved (setControllerFlashValue()). What the
+// registers that depend on others hold is worked out from the controller's
+// values and the values the user gave (MovedValues).
 class Kelvara : public QObject
 {
     Q_OBJECT
@@ -100,7 +103,9 @@ public:
     bool isTakingControllerValues() const { return takingControllerValues; }
     void setTakingControllerValues(bool taking);
     // The register's edit takes raw back as the controller's own value, as
-    // a read stores it: widgets that follow it only show it.
+    // a read stores it: widgets that follow it only show it. A value the
+    // user gave it is gone; raw, where it is not what the controller's RAM
+    // holds (its flash value), stands as given.
     void setEditToControllerValue(int address, int raw);
 
     // What a write of the register sends: the edit where it differs from
@@ -108,27 +113,49 @@ public:
     // that a register the user did not change goes back as it was (never a
     // value put on the display grid or limited).
     int rawToWrite(int address) const;
+    // What the controller's RAM holds of the register, as far as known.
+    int controllerValue(int address) const;
 
-    // An import gave the register fileRaw, which did not stand (a limit or
-    // a rule moved it): told with the values the suite moved (valuesMoved()).
+    // A file (an import, a default file, a device file) gives the register
+    // raw, as it stands there: held at the limits now in force, and told
+    // with the values the suite moved (valuesMoved()) where they move it.
     // fileDigits: the file's whole number, where it was beyond an int.
+    void setFileValue(int address, int raw, const QString& fileDigits = QString());
+    // An import gave a register whose value is not worked out from others
+    // fileRaw, which did not stand (a limit moved it): told with the values
+    // the suite moved.
     void noteLimitedFileValue(int address, int fileRaw, const QString& fileDigits = QString());
-    // An import gave the register the value it holds: the file's own, not a
-    // value moved there.
-    void noteFileValue(int address);
+    // The user drags a node or thumb to value: the register's own value,
+    // also where another register's store is under way (a node that sets
+    // two registers).
+    void setDraggedValue(int address, double value);
     // While held, the values moved are told once, as the action under way
     // ends (an Apply of several files).
     void holdMovedValuesReport(bool held);
 
-    // An order a widget keeps among the display values of these registers:
-    // a value the model puts back by itself keeps it.
-    void keepOrder(const QVector<int>& addresses, const ValueOrders::Shortfall& shortfall);
-    // The register shows what the controller holds: read from it, or set
-    // back to it (a value typed back). Before the first read nothing is held.
-    bool holdsControllerValue(int address) const;
-    // An order of the register falls further short than the controller's
-    // own values of it do.
-    bool fallsShortOfOrder(int address) const;
+    // An order a widget keeps among the display values of these registers,
+    // and the widget's rule that settles them once one of them was set.
+    void keepOrder(const QVector<int>& addresses, const ValueOrders::Shortfall& shortfall,
+                   const ValueOrders::Settle& settle);
+    const ValueOrders& orders() const { return valueOrders; }
+    // The model works out the page's values itself, from the controller's
+    // and the user's (MovedValues), from the first complete read on: the
+    // orders are settled there, and widgets only follow their registers.
+    // Before, a widget's rule acts on each edit at once.
+    bool settlesOrders() const { return valid; }
+    // The raw values of the registers the register's formulas refer to:
+    // the controller's, or those the page holds.
+    QVector<int> referredValues(int address, bool controllers) const;
+    QVector<int> referredAddresses(int address) const;
+    // How the controller holds the register's value: with which values of
+    // the registers its formulas refer to (as it was read, or as the page
+    // held them as it was written), and whether their limits let it stand.
+    struct HeldMeaning
+    {
+        QVector<int> references;
+        bool withinLimits = true;
+    };
+    HeldMeaning controllerMeaning(int address) const;
 
     bool areFirstReadValuesSaved() const { return !firstReadValues.isEmpty(); }
     // Also notes whose values they are: the controller's identity.
@@ -172,29 +199,42 @@ signals:
     // Values the suite moved by itself in the action just over (a limit,
     // a scale or an order a change of another value set): they stay
     // unsaved and Save writes them, unless that change is set back first.
+    // A value given that a rule holds back is told as entered.
     void valuesMoved(const QList<MovedValue>& moves);
     void resetTempSensorDropdown();
     void resetPasDeviceDropdown();
     void controllerTypeChanged();
 
 public slots:
-    // The controller saved everything its RAM holds to flash.
+    // The controller saved everything its RAM holds to flash: the values
+    // the page shows as it holds them are its own, no longer the user's.
     void setControllerFlashToRam();
+    // Each register as the first read found it, given to it where the
+    // controller holds another value now.
     void restoreFirstReadValues();
     void restoreLevel3FirstReadValues();
+    // The register's value changed: its unsaved mark follows.
     void parameterChanged(int addr);
+    // The same where the value changed, or its mark is to change.
+    void refreshMark(int address, bool changed);
 
 private:
     static QMap<int, Parameter*> buildParameters(ParameterLibrary* library);
     void tellRefusedValue(int address, double value);
-    bool holdsControllerValue(int address, int raw) const;
-    bool keepsOrders(int address, const ValueOrders::ValueOf& valueOf) const;
-    bool putBackKeepsOrder(int address, int raw) const;
+    void takeGivenValue(int address, double value);
+    void deriveIfDue();
+    void takeHeldValue(int address, int raw);
+    void giveHeldValue(int address, int raw, const QVector<int>& context);
+    void takeReadValue(int address);
+    void noteControllerMeaning(int address, bool controllers);
+    void forgetGivenValuesHeld();
+    void giveRestoredValue(Parameter* parameter, int raw);
     void emitBitMarks(int address, int value, int savedRaw);
     void noteControllerRamValue(int address, int raw);
     void noteControllerFlashValue(int address, int flashRaw);
     void settleControllerFlashValue(int address);
     void settleReadControllerFlashValues();
+    bool differsFromController(int address) const;
     void markUnsaved(int address);
     void dropFirstReadValuesOfAnotherController();
     void followControllerFlashValues();
@@ -232,6 +272,10 @@ private:
     ControllerType currentType;
     MovedValues* movedValues = nullptr;
     ValueOrders valueOrders;
+    // address -> how the controller holds its value (controllerMeaning()).
+    QHash<int, HeldMeaning> controllerMeanings;
+    // The register a drag is setting; -1 when none.
+    int draggedAddress = -1;
 };
 
 #endif // KELVARA_H

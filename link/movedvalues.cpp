@@ -1,16 +1,21 @@
 #include "movedvalues.h"
 
+#include "kelvara.h"
 #include "parameter.h"
 
+#include <QScopedValueRollback>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cmath>
-#include <utility>
 
 namespace {
 
-// Enough for every step of a limit's way back and forth.
-const int maxRestingContexts = 16;
+// What a moved register is told against where no value was given.
+const int controllerReference = -1;
+
+// Enough for the ways of any limit back and forth.
+const int maxToldStandings = 32;
 
 bool sameDisplayValue(double a, double b)
 {
@@ -19,400 +24,435 @@ bool sameDisplayValue(double a, double b)
 
 } // namespace
 
-MovedValues::MovedValues(const QMap<int, Parameter*>& parameters,
-                         std::function<void(int, int)> putBack,
-                         std::function<bool(int, int)> keepsOrder, QObject* parent)
-    : QObject(parent)
-    , putBack(std::move(putBack))
-    , keepsOrder(std::move(keepsOrder))
+bool MovedValues::Standing::operator==(const Standing& other) const
+{
+    return held == other.held && reference == other.reference && given == other.given
+        && order == other.order && cause == other.cause && written == other.written;
+}
+
+MovedValues::MovedValues(Kelvara* model)
+    : QObject(model)
+    , model(model)
 {
     qRegisterMetaType<QList<MovedValue>>();
-    for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it) {
-        Track track;
-        track.parameter = it.value();
-        const QList<Parameter*> references = it.value()->referencedParameters();
-        track.references = QVector<const Parameter*>(references.begin(), references.end());
-        tracks.insert(it.key(), track);
+}
+
+Parameter* MovedValues::parameter(int address) const
+{
+    return model->getParameter(address);
+}
+
+bool MovedValues::isDerived(int address)
+{
+    if (!familyFound)
+        findFamily();
+    return familySet.contains(address);
+}
+
+// The writable registers whose formulas refer to others, the writable ones
+// they refer to, and every register of an order.
+void MovedValues::findFamily()
+{
+    familyFound = true;
+    family.clear();
+    familySet.clear();
+    const QVector<int> members = model->orders().members();
+    orderMembers = QSet<int>(members.begin(), members.end());
+    QSet<int> wanted = orderMembers;
+    const QMap<int, Parameter*> parameters = model->getAllParameters();
+    for (Parameter* candidate : parameters) {
+        if (!candidate->isWriteable() || !candidate->isValid())
+            continue;
+        const QList<Parameter*> references = candidate->referencedParameters();
+        if (references.isEmpty())
+            continue;
+        wanted.insert(candidate->getAddress());
+        for (const Parameter* reference : references) {
+            if (reference->isWriteable() && reference->isValid())
+                wanted.insert(reference->getAddress());
+        }
     }
-    settleAll();
+    QList<int> addresses = wanted.values();
+    std::sort(addresses.begin(), addresses.end());
+    QSet<int> visiting;
+    for (const int address : qAsConst(addresses))
+        addToFamily(address, &visiting);
+    for (const int address : qAsConst(addresses)) {
+        if (!familySet.contains(address))
+            orderMembers.remove(address); // no register of this model
+    }
+    findOrderGroups();
+}
+
+// The registers each one keeps an order with, by way of others too.
+void MovedValues::findOrderGroups()
+{
+    orderGroups.clear();
+    for (const int member : qAsConst(orderMembers)) {
+        QVector<int> group{member};
+        for (int k = 0; k < group.size(); ++k) {
+            const QVector<ValueOrders::Order> orders = model->orders().ordersOf(group.at(k));
+            for (const ValueOrders::Order& order : orders) {
+                for (const int other : order.addresses) {
+                    if (!group.contains(other))
+                        group.append(other);
+                }
+            }
+        }
+        orderGroups.insert(member, group);
+    }
+}
+
+// After the registers its formulas refer to.
+void MovedValues::addToFamily(int address, QSet<int>* visiting)
+{
+    Parameter* member = parameter(address);
+    if (familySet.contains(address) || visiting->contains(address) || !member->isValid()
+        || member->getAddress() != address)
+        return;
+    visiting->insert(address);
+    const QList<Parameter*> references = member->referencedParameters();
+    for (const Parameter* reference : references) {
+        if (reference->isWriteable())
+            addToFamily(reference->getAddress(), visiting);
+    }
+    family.append(address);
+    familySet.insert(address);
+}
+
+QVector<int> MovedValues::dependentsOf(int address)
+{
+    if (!familyFound)
+        findFamily();
+    QVector<int> dependents;
+    Parameter* changed = parameter(address);
+    for (const int member : qAsConst(family)) {
+        if (member != address && parameter(member)->referencedParameters().contains(changed))
+            dependents << member;
+    }
+    return dependents;
+}
+
+void MovedValues::give(int address, const GivenValues::Value& value)
+{
+    given.give(address, value);
+    due = true;
+}
+
+void MovedValues::forget(int address)
+{
+    given.forget(address);
+    if (isDerived(address))
+        due = true;
 }
 
 void MovedValues::settleAll()
 {
-    for (Track& track : tracks) {
-        track.lastRaw = track.parameter->getRegisterValue();
-        track.rawBeforeStore = track.lastRaw;
-        settle(track);
-    }
-    pending.clear();
-    pushed.clear();
-    putBackFrom.clear();
+    given.clear();
+    told.clear();
+    notes.clear();
+    ownRaws.clear();
+    derivedRaws.clear();
+    due = false;
+    toldThrough = given.lastOrder();
 }
 
-bool MovedValues::isAtOrigin(int address) const
+void MovedValues::deriveIfDue()
 {
-    const auto it = tracks.constFind(address);
-    return it != tracks.constEnd() && !pushed.contains(address)
-        && it->parameter->getRegisterValue() == it->origin;
+    if (due && !deriving)
+        derive();
 }
 
-void MovedValues::settle(Track& track)
+void MovedValues::derive()
 {
-    track.origin = track.lastRaw;
-    track.originContexts.clear();
-    track.cause = -1;
-    restAt(track, track.lastRaw);
-}
-
-void MovedValues::restAt(Track& track, int raw)
-{
-    track.rest = raw;
-    track.restingContexts = {contextOf(track)};
-}
-
-MovedValues::Context MovedValues::contextOf(const Track& track)
-{
-    Context context;
-    context.reserve(track.references.size());
-    for (const Parameter* reference : track.references)
-        context.append(reference->getRegisterValue());
-    return context;
-}
-
-// Under the values the register's formulas refer to now, raw would stand
-// unmoved: it stood under such values, or the limits they set let it.
-bool MovedValues::stands(const Track& track, int raw, const QVector<Context>& contexts)
-{
-    return contexts.contains(contextOf(track)) || track.parameter->isWithinLimits(raw);
-}
-
-void MovedValues::noteResting(Track& track, const Context& context)
-{
-    if (track.restingContexts.contains(context))
-        return;
-    // The context of the origin itself stays.
-    if (track.restingContexts.size() >= maxRestingContexts)
-        track.restingContexts.removeAt(1);
-    track.restingContexts.append(context);
-}
-
-void MovedValues::takeChange(int address, bool takingControllerValues)
-{
-    const auto it = tracks.find(address);
-    if (it == tracks.end())
-        return;
-    Track& track = *it;
-    const int raw = track.parameter->getRegisterValue();
-    if (address == puttingBack) {
-        track.lastRaw = raw;
-        return;
-    }
-    if (track.parameter->isRecomputing()) {
-        takeRecomputation(address, track, takingControllerValues);
-        return;
-    }
-    if (raw == track.lastRaw)
-        return; // only announced again
-    const int before = std::exchange(track.lastRaw, raw);
-    const bool own = ownStores.contains(address);
-    if (!takingControllerValues && !own && Parameter::isStoringAnother(track.parameter))
-        takePush(address, track, causeOfPush());
-    else
-        takeOwnValue(address, track, before, takingControllerValues);
-}
-
-// The user's own value, a file's or the controller's; the steps of one
-// drag count as one.
-void MovedValues::takeOwnValue(int address, Track& track, int before, bool takingControllerValues)
-{
-    if (!reportHeld || !storedWhileHeld.contains(address))
-        track.rawBeforeStore = before;
-    if (reportHeld && !takingControllerValues)
-        storedWhileHeld.insert(address);
-    settle(track);
-    pushed.remove(address);
-    pending.remove(address);
-    putBackFrom.remove(address);
-    if (takingControllerValues)
-        return;
-    putBackPushedBy(address, track.lastRaw);
-    putBackFollowersOf(address);
-}
-
-void MovedValues::takeFileValue(int address)
-{
-    const auto it = tracks.find(address);
-    if (it == tracks.end() || isAtOrigin(address))
-        return;
-    it->lastRaw = it->parameter->getRegisterValue();
-    takeOwnValue(address, *it, it->rest, false);
-}
-
-// The user's own value being stored, else the store that set off all
-// under way.
-const Parameter* MovedValues::causeOfPush() const
-{
-    if (!ownStores.isEmpty())
-        return tracks.value(ownStores.constLast()).parameter;
-    return Parameter::outermostStore();
-}
-
-void MovedValues::beginOwnStore(int address)
-{
-    ownStores.append(address);
-}
-
-void MovedValues::endOwnStore()
-{
-    if (!ownStores.isEmpty())
-        ownStores.removeLast();
-}
-
-// An order pushed the register as another value was set. Set for a
-// register its formulas refer to (a rated voltage), that value moved it as
-// its limits do: it goes back to its rest with the value. Else the push
-// is where the user's values leave it, and it rests there. The first push
-// since its origin names the cause: a register that the user, a file or
-// the controller set.
-void MovedValues::takePush(int address, Track& track, const Parameter* cause)
-{
-    noteMove(address, track, true);
-    if (track.references.contains(cause))
-        return;
-    const auto it = cause ? tracks.constFind(cause->getAddress()) : tracks.constEnd();
-    if (track.cause < 0 && it != tracks.constEnd() && it->parameter == cause) {
-        track.originContexts = track.restingContexts;
-        track.cause = it.key();
-        track.causeRaw = it->rawBeforeStore;
-        pushed.insert(address);
-    }
-    restAt(track, track.lastRaw);
-}
-
-// Where the register that pushed others holds again what it held before,
-// they go back to their origins, if those stand under the values their
-// formulas refer to now.
-void MovedValues::putBackPushedBy(int cause, int raw)
-{
-    const QList<int> addresses = pushed.values();
-    for (const int address : addresses) {
-        Track& track = tracks[address];
-        if (track.cause != cause || !causeIsBack(tracks.value(cause), track.causeRaw, raw))
-            continue;
-        pushed.remove(address);
-        track.cause = -1;
-        if (!stands(track, track.origin, track.originContexts))
-            continue;
-        track.rest = track.origin;
-        track.restingContexts = std::exchange(track.originContexts, {});
-        if (track.lastRaw != track.rest)
-            returnToRest(address, track, true);
-    }
-}
-
-// A value set for a register others' formulas refer to: those it moved
-// (by their limits, or by an order as it moved them), that stand now under
-// values again that they rested under, go back to their rests at once, so
-// that the widgets' rules meet them as they were.
-void MovedValues::putBackFollowersOf(int address)
-{
-    const Parameter* changed = tracks.value(address).parameter;
-    for (auto it = tracks.begin(); it != tracks.end(); ++it) {
-        Track& track = *it;
-        if (it.key() != address && track.lastRaw != track.rest && track.references.contains(changed)
-            && stands(track, track.rest, track.restingContexts))
-            returnToRest(it.key(), track, true);
-    }
-}
-
-// Back to the value it held, or to one that shows as that did.
-bool MovedValues::causeIsBack(const Track& cause, int causeRaw, int raw) const
-{
-    if (raw == causeRaw)
-        return true;
-    const Parameter* parameter = cause.parameter;
-    return parameter && parameter->isWithinLimits(causeRaw) && parameter->isWithinLimits(raw)
-        && sameDisplayValue(parameter->asValue(causeRaw), parameter->asValue(raw));
-}
-
-// A register its formulas refer to changed: where those hold values again
-// under which this one stood at its rest, it goes back there.
-void MovedValues::takeRecomputation(int address, Track& track, bool takingControllerValues)
-{
-    const int raw = track.parameter->getRegisterValue();
-    const int before = std::exchange(track.lastRaw, raw);
-    const Context context = contextOf(track);
-    if (raw != track.rest && stands(track, track.rest, track.restingContexts)) {
-        returnToRest(address, track, !takingControllerValues);
-        return;
-    }
-    if (raw == track.rest)
-        noteResting(track, context);
-    else if (raw != before)
-        noteMove(address, track, false);
-}
-
-// Kept in order once the action is over (keepOrdersOfPutBacks()), unless
-// the controller's values are being taken: they are its own.
-void MovedValues::returnToRest(int address, Track& track, bool keepInOrder)
-{
-    if (keepInOrder && !putBackFrom.contains(address))
-        putBackFrom.insert(address, track.lastRaw);
-    putBackOrigin(address, track, track.rest);
-    if (keepInOrder)
-        queueReport();
-}
-
-void MovedValues::putBackOrigin(int address, Track& track, int raw)
-{
-    const int outer = std::exchange(puttingBack, address);
-    putBack(address, raw);
-    puttingBack = outer;
-    track.lastRaw = track.parameter->getRegisterValue();
-}
-
-// A value put back in the action that leaves an order broken, with the
-// others where the action left them, stays where it was and is told. One
-// kept so may leave another out of order in turn.
-void MovedValues::keepOrdersOfPutBacks()
-{
-    QMap<int, int> putBacks = std::exchange(putBackFrom, {});
-    bool anyKept = true;
-    while (anyKept) {
-        anyKept = false;
-        for (auto it = putBacks.begin(); it != putBacks.end();) {
-            Track& track = tracks[it.key()];
-            // Moved again since, it is no put back any more.
-            const bool back = track.lastRaw == track.rest;
-            if (back && keepsOrder(it.key(), track.rest)) {
-                ++it;
+    if (!familyFound)
+        findFamily();
+    due = false;
+    QHash<int, int> before;
+    for (const int address : qAsConst(family))
+        before.insert(address, parameter(address)->getRegisterValue());
+    {
+        const QScopedValueRollback<bool> guard(deriving, true);
+        QVector<int> limited;
+        for (const int address : qAsConst(family)) {
+            bool moved = false;
+            placeOwnValue(address, &moved);
+            if (moved && orderMembers.contains(address))
+                limited << address;
+        }
+        for (const int address : qAsConst(limited))
+            settle(address);
+        const QVector<int> inOrder = given.inOrderOfGiving();
+        for (const int address : inOrder) {
+            if (!orderMembers.contains(address))
                 continue;
-            }
-            if (back) {
-                keepWhereItWas(it.key(), track, it.value());
-                anyKept = true;
-            }
-            it = putBacks.erase(it);
+            placeOwnValue(address, nullptr);
+            settle(address);
         }
     }
+    for (const int address : qAsConst(family)) {
+        const int raw = parameter(address)->getRegisterValue();
+        derivedRaws.insert(address, raw);
+        model->refreshMark(address, raw != before.value(address));
+    }
+    queueReport();
 }
 
-// Not as the controller's value: the widgets' rules act on it as on the
-// value the action left there, and what they hold it at is no value
-// entered. It rests there now, kept in order with the values the user set.
-void MovedValues::keepWhereItWas(int address, Track& track, int raw)
+// The value given, held at its limits, or the controller's: as it holds it
+// unless the limits now in force move it. Always from the controller's, so
+// that a value set that shows as the controller's takes its very raw value.
+void MovedValues::placeOwnValue(int address, bool* limited)
 {
-    const int notPutBackTo = track.rest;
-    const int outer = std::exchange(puttingBack, address);
-    track.parameter->setRegisterValue(raw);
-    puttingBack = outer;
-    track.lastRaw = track.parameter->getRegisterValue();
-    restAt(track, track.lastRaw);
-    Pending& noted = pending[address];
-    if (!noted.fromFile && !noted.entered && !noted.refused) {
-        noted.raw = notPutBackTo;
-        noted.keptBack = true;
+    Parameter* placed = parameter(address);
+    const int held = model->controllerValue(address);
+    placed->setRegisterValueUnlimited(held);
+    const QVector<int> references = model->referredValues(address, false);
+    if (const GivenValues::Value* value = given.find(address)) {
+        placeGivenValue(placed, *value, references);
+    } else if (!placed->isWithinLimits(held) && movedByLimits(address, references)) {
+        placed->setRegisterValue(held);
+        if (limited)
+            *limited = true;
     }
+    ownRaws.insert(address, placed->getRegisterValue());
+}
+
+// A controller's value beyond the limits now, that stood within them with
+// the values it was held with: the values that changed since moved it. One
+// beyond them then is the controller's own, and stays as it holds it.
+bool MovedValues::movedByLimits(int address, const QVector<int>& references) const
+{
+    const Kelvara::HeldMeaning meaning = model->controllerMeaning(address);
+    return meaning.withinLimits && references != meaning.references;
+}
+
+void MovedValues::placeGivenValue(Parameter* placed, const GivenValues::Value& value,
+                                  const QVector<int>& references)
+{
+    switch (value.kind) {
+    case GivenValues::Typed:
+    case GivenValues::Dragged:
+        placed->setValue(value.display);
+        break;
+    case GivenValues::FromFile:
+        placed->setRegisterValue(value.raw);
+        break;
+    case GivenValues::Restored:
+        // As the controller held it, where its references are as they were.
+        if (placed->isWithinLimits(value.raw) || references == value.context)
+            placed->setRegisterValueUnlimited(value.raw);
+        else
+            placed->setRegisterValue(value.raw);
+        break;
+    }
+}
+
+// A register that holds the controller's value leaves its orders to the
+// controller's own values, unless they break one further than those do.
+void MovedValues::settle(int address)
+{
+    const QVector<ValueOrders::Order> orders = model->orders().ordersOf(address);
+    if (holdsControllerValue(address)
+        && std::none_of(orders.begin(), orders.end(),
+                        [this](const ValueOrders::Order& order) { return breaksFurther(order); }))
+        return;
+    Parameter::setSetByRule(true);
+    for (const ValueOrders::Order& order : orders) {
+        if (order.settle)
+            order.settle(address);
+    }
+    Parameter::setSetByRule(false);
+}
+
+// The very raw value, or within the limits one that shows as it does.
+bool MovedValues::holdsControllerValue(int address) const
+{
+    const Parameter* held = parameter(address);
+    const int controllerRaw = model->controllerValue(address);
+    return held->getRegisterValue() == controllerRaw
+        || (held->isWithinLimits(controllerRaw)
+            && held->asValue(held->getRegisterValue()) == held->asValue(controllerRaw));
+}
+
+// Each value as the controller would mean it, also beyond the limits.
+bool MovedValues::breaksFurther(const ValueOrders::Order& order) const
+{
+    const ValueOrders::ValueOf page = [this](int address) {
+        const Parameter* held = parameter(address);
+        return held->unlimitedValue(held->getRegisterValue());
+    };
+    const ValueOrders::ValueOf controller = [this](int address) {
+        return parameter(address)->unlimitedValue(model->controllerValue(address));
+    };
+    return !ValueOrders::keeps(order.shortfall(page) - qMax(0.0, order.shortfall(controller)));
+}
+
+// Only a value worked out here: one stored since by other means stands as
+// it was set.
+bool MovedValues::isMoved(int address) const
+{
+    const int raw = parameter(address)->getRegisterValue();
+    const auto derived = derivedRaws.constFind(address);
+    return derived != derivedRaws.constEnd() && *derived == raw && differsFromOwn(address, raw);
+}
+
+// raw is not the value given, or else the controller's: a value given as
+// shown, where it shows otherwise.
+bool MovedValues::differsFromOwn(int address, int raw) const
+{
+    const GivenValues::Value* value = given.find(address);
+    if (value && value->isDisplayValue()) {
+        const Parameter* held = parameter(address);
+        return std::fabs(held->asValue(raw) - value->display)
+            >= 0.5 * std::pow(10.0, -held->numDecimals());
+    }
+    return raw != (value ? value->raw : model->controllerValue(address));
+}
+
+// A value given as shown is told against what the page shows, the others
+// against their raw values; and whether Save writes it.
+MovedValues::Standing MovedValues::standingOf(int address) const
+{
+    const Parameter* held = parameter(address);
+    Standing standing;
+    standing.held = held->getRegisterValue();
+    standing.written = model->getUnsavedValues().contains(address);
+    if (const GivenValues::Value* value = given.find(address)) {
+        standing.reference = value->kind;
+        standing.given = value->isDisplayValue() ? value->display : value->raw;
+        standing.order = value->order;
+        if (value->isDisplayValue())
+            standing.held = held->getValue();
+    } else {
+        standing.reference = controllerReference;
+        standing.given = model->controllerValue(address);
+    }
+    // The last value given among those that moved it: by an order, those
+    // of the values kept in it; by a limit, those the limit refers to.
+    const int raw = held->getRegisterValue();
+    if (raw != ownRaws.value(address, raw)) {
+        const QVector<int> group = orderGroups.value(address);
+        for (const int member : group)
+            standing.cause = qMax(standing.cause, causeOf(member));
+    }
+    standing.cause = qMax(standing.cause, causeOf(address));
+    return standing;
+}
+
+// The register's own value given, or the values its limits refer to where
+// they moved it.
+quint64 MovedValues::causeOf(int address) const
+{
+    const GivenValues::Value* value = given.find(address);
+    quint64 cause = value ? value->order : 0;
+    const int raw = parameter(address)->getRegisterValue();
+    if (differsFromOwn(address, ownRaws.value(address, raw)))
+        cause = qMax(cause, lastGivenOf(model->referredAddresses(address)));
+    return cause;
+}
+
+quint64 MovedValues::lastGivenOf(const QVector<int>& addresses) const
+{
+    quint64 last = 0;
+    for (const int address : addresses) {
+        if (const GivenValues::Value* value = given.find(address))
+            last = qMax(last, value->order);
+    }
+    return last;
+}
+
+// What the register holds against the value given, or the controller's.
+// A value given in the action is told as entered, or as the file's; not
+// one typed or dragged that its own limits alone hold, which its row and
+// its node show at once.
+bool MovedValues::tellMove(int address, MovedValue* move) const
+{
+    const Parameter* held = parameter(address);
+    const int raw = held->getRegisterValue();
+    const GivenValues::Value* value = given.find(address);
+    const bool justGiven = value && value->order > toldThrough;
+    move->address = address;
+    move->after = held->getValue();
+    move->rawAfter = raw;
+    move->byOrder = raw != ownRaws.value(address, raw);
+    if (!value) {
+        move->rawBefore = model->controllerValue(address);
+        move->before = held->unlimitedValue(move->rawBefore);
+        return true;
+    }
+    if (value->isDisplayValue()) {
+        if (justGiven && !move->byOrder)
+            return false;
+        move->before = value->display;
+        if (!held->rawFromDisplay(value->display, &move->rawBefore))
+            move->rawBefore = raw;
+        move->entered = justGiven;
+        return true;
+    }
+    if (justGiven && value->kind == GivenValues::Restored)
+        return false;
+    move->rawBefore = value->raw;
+    move->fromFile = justGiven && value->kind == GivenValues::FromFile;
+    move->before = move->fromFile ? held->toldValue(value->raw) : held->unlimitedValue(value->raw);
+    if (move->fromFile) {
+        move->beforeDigits = value->digits;
+        // A value the register cannot hold (-1 in an unsigned one) is told
+        // however close to the limit it shows.
+        if (sameDisplayValue(move->before, move->after))
+            move->before = held->unroundedValue(value->raw);
+    }
+    return true;
 }
 
 void MovedValues::noteLimitedFileValue(int address, int fileRaw, const QString& fileDigits)
 {
-    if (!tracks.contains(address))
-        return;
-    Pending value{fileRaw, true, false};
-    value.digits = fileDigits;
-    notePending(address, value);
-}
-
-void MovedValues::noteEnteredValue(int address, int enteredRaw)
-{
-    if (tracks.contains(address) && address != puttingBack)
-        notePending(address, {enteredRaw, false, true});
-}
-
-void MovedValues::noteHeldByOrder(int address)
-{
-    const auto noted = pending.find(address);
-    if (noted != pending.end() && !noted->fromFile && !noted->entered && !noted->refused)
-        noted->byOrder = true;
+    Note note;
+    note.raw = fileRaw;
+    note.digits = fileDigits;
+    notes.insert(address, note);
+    queueReport();
 }
 
 void MovedValues::noteRefusedValue(int address, double entered)
 {
-    if (!tracks.contains(address))
-        return;
-    Pending value;
-    value.refused = true;
-    value.display = entered;
-    notePending(address, value);
+    Note note;
+    note.refused = true;
+    note.entered = entered;
+    notes.insert(address, note);
+    queueReport();
 }
 
 void MovedValues::holdReport(bool held, bool backAtStart)
 {
     if (held == reportHeld)
         return;
-    if (held)
-        noteDragStart();
-    else if (backAtStart)
+    if (held) {
+        dragStart.given = given;
+        dragStart.raws.clear();
+        const QMap<int, Parameter*> parameters = model->getAllParameters();
+        for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it)
+            dragStart.raws.insert(it.key(), it.value()->getRegisterValue());
+    } else if (backAtStart) {
         putBackDragStart();
+    }
     reportHeld = held;
-    storedWhileHeld.clear();
-    if (!held && (!pending.isEmpty() || !putBackFrom.isEmpty()))
-        queueReport();
+    if (held)
+        return;
+    // Rules a drag leaves aside while it is under way settle its values now.
+    if (model->isValid())
+        derive();
+    queueReport();
 }
 
-void MovedValues::noteDragStart()
-{
-    dragStart.tracks = tracks;
-    dragStart.raws.clear();
-    for (auto it = tracks.constBegin(); it != tracks.constEnd(); ++it)
-        dragStart.raws.insert(it.key(), it->parameter->getRegisterValue());
-    dragStart.pending = pending;
-    dragStart.pushed = pushed;
-}
-
-// Every register the drag changed, by its own value or a push, takes its
-// value from before again, and is followed as it was then.
+// The values given as the drag began; a register outside the ones worked
+// out here takes back its value as it was.
 void MovedValues::putBackDragStart()
 {
+    given = dragStart.given;
     for (auto it = dragStart.raws.constBegin(); it != dragStart.raws.constEnd(); ++it) {
-        const auto track = tracks.find(it.key());
-        if (track == tracks.end() || track->parameter->getRegisterValue() == it.value())
-            continue;
-        putBackOrigin(it.key(), *track, it.value());
+        if (!familySet.contains(it.key()) && parameter(it.key())->getRegisterValue() != it.value())
+            model->setEditToControllerValue(it.key(), it.value());
     }
-    tracks = dragStart.tracks;
-    for (Track& track : tracks)
-        track.lastRaw = track.parameter->getRegisterValue();
-    pending = dragStart.pending;
-    pushed = dragStart.pushed;
-    putBackFrom.clear();
-}
-
-// Told with its origin, the value last set for it (not where an earlier
-// move left it), and left out where the action leaves it at its rest: in a
-// drag, as both were as it began.
-void MovedValues::noteMove(int address, const Track& track, bool byOrder)
-{
-    const Track& before = reportHeld ? dragStart.tracks.value(address, track) : track;
-    Pending move;
-    move.raw = before.origin;
-    move.rest = before.rest;
-    move.byOrder = byOrder;
-    notePending(address, move);
-}
-
-// A value the action gave keeps its place; a move, the first value before,
-// and whether an order moved it.
-void MovedValues::notePending(int address, const Pending& value)
-{
-    const bool given = value.fromFile || value.entered || value.refused;
-    const auto noted = pending.find(address);
-    if (given || noted == pending.end())
-        pending.insert(address, value);
-    else if (!noted->fromFile && !noted->entered && !noted->refused)
-        noted->byOrder = noted->byOrder || value.byOrder;
-    queueReport();
 }
 
 void MovedValues::queueReport()
@@ -424,45 +464,59 @@ void MovedValues::queueReport()
         this, [this] { report(); }, Qt::QueuedConnection);
 }
 
+// Each value moved once for each way it stands, by the values given that
+// moved it: set back to stand as it stood (a rated voltage there and
+// back), it is not told again; moved again by a value given since, it is.
 void MovedValues::report()
 {
     reportQueued = false;
     if (reportHeld)
-        return; // told once the drag is released
-    keepOrdersOfPutBacks();
+        return;
     QList<MovedValue> moves;
-    for (auto it = pending.constBegin(); it != pending.constEnd(); ++it) {
-        const Track& track = tracks[it.key()];
-        const Parameter* parameter = track.parameter;
-        if (!it->fromFile && !it->entered && !it->refused && !it->keptBack
-            && parameter->getRegisterValue() == it->rest)
-            continue; // back where it was
+    for (const int address : qAsConst(family)) {
+        if (!isMoved(address))
+            continue;
+        const Standing standing = standingOf(address);
+        QVector<Standing>& toldOfIt = told[address];
+        if (toldOfIt.contains(standing))
+            continue;
+        if (toldOfIt.size() >= maxToldStandings)
+            toldOfIt.removeFirst();
+        toldOfIt.append(standing);
         MovedValue move;
-        move.address = it.key();
-        if (it->refused)
-            move.before = it->display;
-        else if (it->fromFile)
-            move.before = parameter->toldValue(it->raw);
-        else
-            move.before = parameter->unlimitedValue(it->raw);
-        move.after = parameter->getValue();
-        move.rawBefore = it->raw;
-        move.rawAfter = parameter->getRegisterValue();
-        move.fromFile = it->fromFile;
-        move.entered = it->entered || it->refused;
-        move.refused = it->refused;
-        move.keptBack = it->keptBack;
-        move.byOrder = it->byOrder;
-        move.beforeDigits = it->digits;
-        // A file's value the register cannot hold (-1 in an unsigned one)
-        // is told however close to the limit it shows.
-        if (move.fromFile && sameDisplayValue(move.before, move.after)
-            && it->raw != parameter->getRegisterValue())
-            move.before = parameter->unroundedValue(it->raw);
-        if (!sameDisplayValue(move.before, move.after))
-            moves.append(move);
+        if (tellMove(address, &move))
+            moves << move;
     }
-    pending.clear();
+    reportNotes(&moves);
+    toldThrough = given.lastOrder();
     if (!moves.isEmpty())
         emit valuesMoved(moves);
+}
+
+void MovedValues::reportNotes(QList<MovedValue>* moves)
+{
+    for (auto it = notes.constBegin(); it != notes.constEnd(); ++it) {
+        const Parameter* held = parameter(it.key());
+        MovedValue move;
+        move.address = it.key();
+        move.after = held->getValue();
+        move.rawAfter = held->getRegisterValue();
+        if (it->refused) {
+            move.before = it->entered;
+            move.entered = true;
+            move.refused = true;
+        } else {
+            if (held->getRegisterValue() == it->raw)
+                continue; // the file's value stands after all
+            move.fromFile = true;
+            move.rawBefore = it->raw;
+            move.beforeDigits = it->digits;
+            move.before = held->toldValue(it->raw);
+            if (sameDisplayValue(move.before, move.after))
+                move.before = held->unroundedValue(it->raw);
+        }
+        if (!sameDisplayValue(move.before, move.after))
+            moves->append(move);
+    }
+    notes.clear();
 }

@@ -1,6 +1,9 @@
 #ifndef MOVEDVALUES_H
 #define MOVEDVALUES_H
 
+#include "givenvalues.h"
+#include "valueorders.h"
+
 #include <QHash>
 #include <QList>
 #include <QMap>
@@ -10,13 +13,12 @@
 #include <QString>
 #include <QVector>
 
-#include <functional>
-
+class Kelvara;
 class Parameter;
 
-// A value the suite moved by itself: the value last given to the register
-// (the user's, a file's or the controller's), read with the values now set,
-// or the value a file gave, and what it holds now.
+// A value the suite moved by itself: the value given to the register (by
+// the user or a file) or else the controller's, read with the values set
+// now, and what it holds now.
 struct MovedValue
 {
     int address = 0;
@@ -28,10 +30,8 @@ struct MovedValue
     // before is a value entered that the register could not take at all:
     // it holds what it held, and nothing of it is written.
     bool refused = false;
-    // Not moved: before is the value it was not put back to, as that would
-    // break an order widgets keep among values.
-    bool keptBack = false;
-    // Moved by such an order (pushed by a value next to it), not by a limit.
+    // Moved by an order widgets keep among values (pushed by a value next
+    // to it, or held back by it), not by a limit alone.
     bool byOrder = false;
     // The raw values behind before (but for a value refused) and after.
     int rawBefore = 0;
@@ -42,163 +42,154 @@ struct MovedValue
 };
 Q_DECLARE_METATYPE(MovedValue)
 
-// Follows the values the suite moves by itself, so that they are told and
-// go back with their cause. A register is moved when a change of another
-// one moves it: a formula that refers to the other register works it out
-// again (new limits, a new scale), or a widget's rule (the order of the
-// battery-voltage thumbs) pushes it.
+// Works out what the page holds of the registers whose values depend on
+// others: those whose formulas refer to other registers (a scale or a limit
+// that follows the rated voltage), the registers they refer to, and those
+// widgets keep in an order (ValueOrders). What they hold is a function of
+// the controller's values, the values the user gave (GivenValues) and the
+// values those limits and orders refer to as they stand now, never of the
+// way that led there:
 //
-// Each register keeps its origin, the value that last came from the user,
-// a file or the controller, and its rest: the origin, or where an order
-// pushed it as another value the user set moved. A push stays: the values
-// the user sets are kept in order. With its rest it keeps the values of the
-// registers its formulas refer to under which it stood there unmoved. Once
-// those hold such values again, or values whose limits let it stand (a
-// rated voltage set back), a register they moved, by its limits or by an
-// order, goes back to its rest. One pushed
-// goes back to its origin once the register that pushed it is set back to
-// what it held before. One the user has changed since has a new origin and
-// stays. A value goes back only where the orders widgets keep among values
-// hold with it once the action is over; where they do not, it stays where
-// it was and is told.
+//  - in the order of references, each register takes its given value,
+//    held at its limits, or else the controller's, which stands as the
+//    controller holds it unless the limits now in force move it (one beyond
+//    them stands where it stood beyond them as the controller held it, or
+//    while the registers it refers to hold what they held then);
+//  - the orders then settle the values the limits moved, and then, in the
+//    order they were given, each given value once more: so a value given
+//    later pushes, or holds back, one given earlier. A value that shows as
+//    the controller's leaves an order as the controller's own values leave
+//    it, unless it breaks it further.
 //
-// The moves of one action (an edit, a file, a pick from a list, a drag) are
-// told once it is over, in one valuesMoved().
+// A value given is thus held at a limit or pushed by an order only while
+// the values now in force demand it, and comes back whole once they no
+// longer do; a save makes what it wrote the controller's own.
+//
+// The values that differ from what was given, or from the controller's, are
+// told once the action that moved them is over (an edit, a file, a drag), in
+// one valuesMoved(): each once for each way it stands.
 class MovedValues : public QObject
 {
     Q_OBJECT
 
 public:
-    // putBack stores a raw value as the controller's own (no widget writes
-    // anything back meanwhile); keepsOrder tells whether a register may go
-    // back to raw with the others as they are.
-    MovedValues(const QMap<int, Parameter*>& parameters,
-                std::function<void(int address, int raw)> putBack,
-                std::function<bool(int address, int raw)> keepsOrder, QObject* parent = nullptr);
+    explicit MovedValues(Kelvara* model);
 
-    // Every register is at its origin as it stands; nothing is moved.
+    // The register's value is worked out here.
+    bool isDerived(int address);
+    // The registers worked out here whose formulas refer to the register.
+    QVector<int> dependentsOf(int address);
+    // The orders widgets keep changed: the registers worked out are found
+    // again.
+    void ordersChanged() { familyFound = false; }
+
+    void give(int address, const GivenValues::Value& value);
+    void forget(int address);
+    const GivenValues& givenValues() const { return given; }
+    // The controller's value of a register changed, or another value it
+    // refers to: the page's values are to be worked out again.
+    void noteControllerChange() { due = true; }
+    // Everything on the page is the controller's own (a complete read):
+    // nothing is given, nothing moved.
     void settleAll();
-    // A register's value was stored or announced. takingControllerValues:
-    // the controller's own values are being taken (a read, a restore, a
-    // put-back), which move nothing.
-    void takeChange(int address, bool takingControllerValues);
-    // A file gave the register fileRaw, which its limits did not let stand.
+    // A save: what was told of the values moved is told again where they
+    // move once more, also as they stood before.
+    void forgetTold() { told.clear(); }
+
+    // Works the page's values out again, where anything changed since.
+    void deriveIfDue();
+    bool isDeriving() const { return deriving; }
+    // The register holds neither the value given nor the controller's: the
+    // suite moved it.
+    bool isMoved(int address) const;
+
+    // A file gave a register that is not worked out here fileRaw, which its
+    // limits did not let stand.
     void noteLimitedFileValue(int address, int fileRaw, const QString& fileDigits);
-    // A value entered for the register (typed, or a file's) that a rule of
-    // a graph or slider held back at what the register holds now.
-    void noteEnteredValue(int address, int enteredRaw);
     // A value entered for the register that it could not take at all (its
     // scale has no value): told with what it holds now.
     void noteRefusedValue(int address, double entered);
-    // While held, a drag is under way: its moves are told once it is
-    // released, and what a register held before the drag is its value
-    // before. A drag released where it began (backAtStart) changes
-    // nothing: every register it changed gets back its value from before.
+    // While held, a drag or an import of several files is under way: what
+    // it moves is told once it is over. A drag released where it began
+    // (backAtStart) changes nothing: every register gets back what it held
+    // as the drag began.
     void holdReport(bool held, bool backAtStart = false);
-    // A rule of a graph held the register, which a limit moved, where it
-    // keeps an order: it is told as moved by that order.
-    void noteHeldByOrder(int address);
-    // The user's own value for the register, stored while another store
-    // is under way (a node that sets two registers, its second one): not
-    // moved by the first, and what it moves is moved by it.
-    void beginOwnStore(int address);
-    void endOwnStore();
-    // The register holds the value last set for it (by the user, a file or
-    // the controller): nothing has moved it since.
-    bool isAtOrigin(int address) const;
-    // A file's value the register holds as the file gives it: its own, also
-    // where an order had pushed it there before.
-    void takeFileValue(int address);
 
 signals:
-    // After the action that moved them; values back at their origin, and
-    // those that still show as they were, are left out.
+    // After the action that moved them.
     void valuesMoved(const QList<MovedValue>& moves);
 
 private:
-    using Context = QVector<int>;
-    struct Track
+    // What a register moved holds, against what: told again only once it
+    // changes.
+    struct Standing
     {
-        Parameter* parameter = nullptr;
-        QVector<const Parameter*> references;
-        int origin = 0;
-        // The contexts of the origin, while the register is pushed from it.
-        QVector<Context> originContexts;
-        int rest = 0;
-        // The contexts it stood in at its rest.
-        QVector<Context> restingContexts;
-        int lastRaw = 0;
-        // Before its last own value (the user's, a file's, the controller's).
-        int rawBeforeStore = 0;
-        // The register whose change pushed it, and what that one held before.
-        int cause = -1;
-        int causeRaw = 0;
+        double held = 0.0;
+        int reference = 0;
+        double given = 0.0;
+        quint64 order = 0;
+        quint64 cause = 0;
+        bool written = false;
+        bool operator==(const Standing& other) const;
     };
-    struct Pending
+    // A value the report is to tell of a register not worked out here.
+    struct Note
     {
-        // The value a file gave, the value entered, or the origin of a move.
         int raw = 0;
-        bool fromFile = false;
-        bool entered = false;
-        // A value entered that has no raw value.
+        double entered = 0.0;
         bool refused = false;
-        double display = 0.0;
-        // Where it rested as the action began.
-        int rest = 0;
-        // raw is the rest it was not put back to.
-        bool keptBack = false;
-        bool byOrder = false;
-        QString digits = QString();
+        QString digits;
     };
-    // What a drag may change, as it stood when the drag began.
+    // What the registers and the given values were as a drag began.
     struct DragStart
     {
-        QHash<int, Track> tracks;
+        GivenValues given;
         QHash<int, int> raws;
-        QMap<int, Pending> pending;
-        QSet<int> pushed;
     };
 
-    void settle(Track& track);
-    static void restAt(Track& track, int raw);
-    static Context contextOf(const Track& track);
-    static bool stands(const Track& track, int raw, const QVector<Context>& contexts);
-    void noteResting(Track& track, const Context& context);
-    void takeOwnValue(int address, Track& track, int before, bool takingControllerValues);
-    void takeRecomputation(int address, Track& track, bool takingControllerValues);
-    void returnToRest(int address, Track& track, bool keepInOrder);
-    void putBackOrigin(int address, Track& track, int raw);
-    void keepOrdersOfPutBacks();
-    void keepWhereItWas(int address, Track& track, int raw);
-    void takePush(int address, Track& track, const Parameter* cause);
-    void putBackPushedBy(int cause, int raw);
-    void putBackFollowersOf(int address);
-    bool causeIsBack(const Track& cause, int causeRaw, int raw) const;
-    const Parameter* causeOfPush() const;
-    void noteDragStart();
+    void findFamily();
+    void addToFamily(int address, QSet<int>* visiting);
+    void findOrderGroups();
+    quint64 lastGivenOf(const QVector<int>& addresses) const;
+    quint64 causeOf(int address) const;
+    bool differsFromOwn(int address, int raw) const;
+    Parameter* parameter(int address) const;
+    void derive();
+    void placeOwnValue(int address, bool* limited);
+    bool movedByLimits(int address, const QVector<int>& references) const;
+    void placeGivenValue(Parameter* parameter, const GivenValues::Value& value,
+                         const QVector<int>& references);
+    void settle(int address);
+    bool holdsControllerValue(int address) const;
+    bool breaksFurther(const ValueOrders::Order& order) const;
+    Standing standingOf(int address) const;
+    bool tellMove(int address, MovedValue* move) const;
     void putBackDragStart();
-    void noteMove(int address, const Track& track, bool byOrder);
-    void notePending(int address, const Pending& value);
     void queueReport();
     void report();
+    void reportNotes(QList<MovedValue>* moves);
 
-    QHash<int, Track> tracks;
-    std::function<void(int, int)> putBack;
-    std::function<bool(int, int)> keepsOrder;
-    // Registers put back in the action under way: address -> what each
-    // held before.
-    QMap<int, int> putBackFrom;
-    QMap<int, Pending> pending;
-    // Registers with a cause.
-    QSet<int> pushed;
+    Kelvara* model;
+    GivenValues given;
+    bool familyFound = false;
+    // The registers worked out, those they refer to first.
+    QVector<int> family;
+    QSet<int> familySet;
+    QSet<int> orderMembers;
+    QHash<int, QVector<int>> orderGroups;
+    // What each register held after its own value, before the orders, and
+    // once they were settled.
+    QHash<int, int> ownRaws;
+    QHash<int, int> derivedRaws;
+    bool due = false;
+    bool deriving = false;
+    QHash<int, QVector<Standing>> told;
+    // The number of the last value given that a report has seen.
+    quint64 toldThrough = 0;
+    QMap<int, Note> notes;
     bool reportQueued = false;
-    int puttingBack = -1;
     bool reportHeld = false;
-    // Registers stored by the user while the report was held.
-    QSet<int> storedWhileHeld;
     DragStart dragStart;
-    // Registers whose own values are being stored, innermost last.
-    QVector<int> ownStores;
 };
 
 #endif // MOVEDVALUES_H

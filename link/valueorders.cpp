@@ -11,9 +11,10 @@ bool ValueOrders::keeps(double shortfall)
     return shortfall <= shortfallTolerance;
 }
 
-void ValueOrders::add(const QVector<int>& addresses, const Shortfall& shortfall)
+void ValueOrders::add(const QVector<int>& addresses, const Shortfall& shortfall,
+                      const Settle& settle)
 {
-    orders.append({addresses, shortfall});
+    orders.append({addresses, shortfall, settle});
 }
 
 QVector<ValueOrders::Order> ValueOrders::ordersOf(int address) const
@@ -24,4 +25,16 @@ QVector<ValueOrders::Order> ValueOrders::ordersOf(int address) const
             of.append(order);
     }
     return of;
+}
+
+QVector<int> ValueOrders::members() const
+{
+    QVector<int> addresses;
+    for (const Order& order : orders) {
+        for (const int address : order.addresses) {
+            if (!addresses.contains(address))
+                addresses.append(address);
+        }
+    }
+    return addresses;
 }

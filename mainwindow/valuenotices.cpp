@@ -106,7 +106,7 @@ void ValueNotices::tellMoves(const QList<MovedValue>& moves)
 QString ValueNotices::movedText(const QList<MovedValue>& moves) const
 {
     QStringList parts;
-    for (const MoveKind kind : {Entered, FromFile, Limited, Ordered, KeptBack}) {
+    for (const MoveKind kind : {Entered, FromFile, Limited, Ordered}) {
         for (const bool written : {true, false}) {
             const QStringList lines = linesOf(moves, kind, written);
             if (!lines.isEmpty())
@@ -114,9 +114,9 @@ QString ValueNotices::movedText(const QList<MovedValue>& moves) const
                         + lines.join(QLatin1Char('\n'));
         }
         if (kind == Ordered && (anyOf(moves, Limited) || anyOf(moves, Ordered))) {
-            parts << tr("\"Before\" is the value the register was last given (by you, a file or "
-                        "the controller), read with the values set now. Setting back the value "
-                        "that moved one puts it back, unless you have changed it since.");
+            parts << tr("\"Before\" is the value you or a file gave the register, or else the "
+                        "value the controller holds, read with the values set now. Each goes back "
+                        "to it as soon as the values that moved it no longer demand it.");
         }
     }
     // Values entered that were not taken at all: nothing of them is written.
@@ -150,14 +150,10 @@ QString ValueNotices::headingOf(MoveKind kind, bool written)
         why = tr("These values entered would break the order they keep with others, or a graph's "
                  "bounds: each is held where it keeps them");
         break;
-    case FromFile:
+    default:
         why = tr("The file's values of these registers lie beyond their limits or what the "
                  "register holds, or would break the order they keep with others: each is held "
                  "where it keeps them");
-        break;
-    default:
-        why = tr("Putting these values back would break the order they keep with other values, "
-                 "so they stay where they are");
         break;
     }
     return why
@@ -193,8 +189,6 @@ ValueNotices::MoveKind ValueNotices::kindOf(const MovedValue& move)
 {
     if (move.refused)
         return Refused;
-    if (move.keptBack)
-        return KeptBack;
     if (move.fromFile)
         return FromFile;
     if (move.entered)
@@ -208,8 +202,6 @@ QString ValueNotices::movedLine(const MovedValue& move)
         return tr("  %1: %2 in the file, %3 now");
     if (move.entered)
         return tr("  %1: %2 entered, %3 now");
-    if (move.keptBack)
-        return tr("  %1: stays at %3, not put back to %2");
     return tr("  %1: %2 before, %3 now");
 }
 

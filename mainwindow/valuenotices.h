@@ -39,7 +39,7 @@ private:
     void tellOutsideLimits();
     void tellMoves(const QList<MovedValue>& moves);
     // Why a value moved, in the order the box tells them.
-    enum MoveKind { Entered, FromFile, Limited, Ordered, KeptBack, Refused };
+    enum MoveKind { Entered, FromFile, Limited, Ordered, Refused };
     static bool anyOf(const QList<MovedValue>& moves, MoveKind kind);
     static QString headingOf(MoveKind kind, bool written);
     QStringList linesOf(const QList<MovedValue>& moves, MoveKind kind, bool written) const;

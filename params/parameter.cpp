@@ -19,6 +19,7 @@ quint64 lastAnnouncement = 0;
 quint64 currentAnnouncement = 0;
 
 bool recomputationKeepsRaw = false;
+bool setByRule = false;
 // The registers whose stores are under way, innermost last.
 std::vector<const Parameter*> storesUnderWay;
 
@@ -59,7 +60,8 @@ int rawInsideLimit(int raw, double bound, bool upper)
 
 } // namespace
 
-Parameter::StoreScope::StoreScope(const Parameter* parameter)
+Parameter::StoreScope::StoreScope(Parameter* parameter)
+    : m_parameter(parameter)
 {
     storesUnderWay.push_back(parameter);
 }
@@ -67,6 +69,8 @@ Parameter::StoreScope::StoreScope(const Parameter* parameter)
 Parameter::StoreScope::~StoreScope()
 {
     storesUnderWay.pop_back();
+    if (storesUnderWay.empty())
+        emit m_parameter->storesEnded();
 }
 
 bool Parameter::isStoringAnother(const Parameter* parameter)
@@ -91,6 +95,11 @@ bool Parameter::isRecomputing() const
 void Parameter::setRecomputationKeepsRaw(bool keeps)
 {
     recomputationKeepsRaw = keeps;
+}
+
+void Parameter::setSetByRule(bool byRule)
+{
+    setByRule = byRule;
 }
 
 Parameter::Parameter(ParameterDefinition* definition, QObject* parent)
@@ -252,7 +261,7 @@ void Parameter::setHeldValue(int raw)
 // controller's, only for a value set on its own: a rule of another
 // register's change (the order of the battery-voltage thumbs) that puts it
 // on the limit it shows as moves it there. A recomputation is no value set:
-// the device model puts back what it moves.
+// the device model works out what the limits do.
 bool Parameter::rawShowing(double shown, bool setWithinLimits, int* raw) const
 {
     if (m_recomputing)
@@ -262,7 +271,8 @@ bool Parameter::rawShowing(double shown, bool setWithinLimits, int* raw) const
         return true;
     }
     if (!m_hasHeldValue
-        || (!isWithinLimits(m_heldValue) && (!setWithinLimits || isStoringAnother(this))))
+        || (!isWithinLimits(m_heldValue)
+            && (!setWithinLimits || isStoringAnother(this) || setByRule)))
         return false;
     if (std::fabs(shown - asValue(m_heldValue)) >= 0.5 * std::pow(10.0, -numDecimals()))
         return false;
@@ -345,7 +355,7 @@ void Parameter::storeAndAnnounce(int raw, bool unlimited)
 
 bool Parameter::rawFromDisplay(double display, int* raw) const
 {
-    if (!m_offset)
+    if (!m_scale || !m_offset)
         return false;
     const double memoryValue = m_offset->evaluate() + display;
     if (!std::isfinite(m_scale->evaluate() * memoryValue))
@@ -365,11 +375,14 @@ void Parameter::setValue(double newValue)
     if (!m_scale || !isWriteable())
         return;
     const StoreScope scope(this);
+    // Only this store is under way: no other one set it off.
+    const bool given = !m_recomputing && storesUnderWay.size() == 1;
+    if (given && std::isfinite(m_scale->evaluate()) && std::isfinite(newValue))
+        emit valueGiven(roundValue(newValue));
     if (!std::isfinite(m_scale->evaluate()) || std::isnan(newValue)) {
         announceCurrentValue();
         // Told where it was entered, not where a rule passed it on.
-        if (!m_recomputing && outermostStore() == this && std::isfinite(newValue)
-            && !showsValue(newValue))
+        if (given && std::isfinite(newValue) && !showsValue(newValue))
             emit valueRefused(newValue);
         return;
     }

@@ -80,9 +80,14 @@ public:
     // raw clamped to the register width and the limits, as stored by
     // setRegisterValue().
     int limitedRaw(int raw) const;
+    // raw clamped to the register width alone.
+    int clampToRegisterWidth(int raw) const;
     // The value is what the register shows, on its display grid: a widget
     // that offers it back offers no edit.
     bool showsValue(double value) const;
+    // The raw value a display value stands for, whatever the limits; false
+    // where the formulas give it none.
+    bool rawFromDisplay(double display, int* raw) const;
 
     // The raw value the controller holds (its last read or written value):
     // a value set that shows the same gives that very raw value back, not
@@ -115,6 +120,9 @@ public:
     // The register whose store set off every store under way (the user's
     // edit, say); null outside of any store.
     static const Parameter* outermostStore();
+    // While set, values are set by a rule that another value set off (an
+    // order pushing a neighbour), as a store under way sets them.
+    static void setSetByRule(bool byRule);
 
     // Binds a spin box both ways to the display value. A typed value is
     // taken once complete (Enter or leaving the box).
@@ -133,6 +141,13 @@ signals:
     // A value set that the register cannot take (its scale has no value
     // now): it keeps what it holds.
     void valueRefused(double value);
+    // A value set for the register on its own, not by a rule that another
+    // store set off (typed, dragged, chosen): emitted before it is stored,
+    // with the value as it was set, also where the limits hold it back.
+    void valueGiven(double value);
+    // The store that set off every store under way, this register's, is
+    // over: the values they stored all stand.
+    void storesEnded();
 
 public slots:
     void setValue(double newValue);
@@ -149,13 +164,15 @@ protected:
     class StoreScope
     {
     public:
-        explicit StoreScope(const Parameter* parameter);
+        explicit StoreScope(Parameter* parameter);
         ~StoreScope();
         StoreScope(const StoreScope&) = delete;
         StoreScope& operator=(const StoreScope&) = delete;
+
+    private:
+        Parameter* m_parameter;
     };
 
-    int clampToRegisterWidth(int raw) const;
     void storeRegisterValue(int raw, bool unlimited = false)
     {
         m_registerValue = raw;
@@ -175,7 +192,6 @@ private:
 
     void replaceFormula(Formula*& slot, Formula* formula);
     FormulaValues formulaValues() const;
-    bool rawFromDisplay(double display, int* raw) const;
     bool rawShowing(double shown, bool setWithinLimits, int* raw) const;
     void storeRaw(int raw);
     void announceCurrentValue();

@@ -118,25 +118,22 @@ void XMLTranslator::importFiles(const QStringList& names)
     // twice as within one file.
     for (int pass = 0; pass < 2; ++pass) {
         for (auto it = fileValues.constBegin(); it != fileValues.constEnd(); ++it)
-            applyValue(m_device->getParameter(it.key()), it.value());
+            applyValue(it.key(), it.value());
     }
     noteFileValues(fileValues);
     m_device->holdMovedValuesReport(false);
 }
 
 // A file's value that the register does not hold now was moved: by a limit
-// (which other values of the files may have moved), by what the register
-// can hold (a negative value in an unsigned one) or by a rule of a graph,
-// and Save writes what it holds. The device model tells the user, with the
-// other values that moved, as the file's. One it holds is the file's own,
-// also where a rule had pushed it there as an earlier value was applied.
+// (which other values of the files may have moved) or by what the register
+// can hold (a negative value in an unsigned one), and Save writes what it
+// holds. The device model tells the user, with the other values that moved,
+// as the file's.
 void XMLTranslator::noteFileValues(const QMap<int, int>& fileValues)
 {
     for (auto it = fileValues.constBegin(); it != fileValues.constEnd(); ++it) {
         if (m_device->getParameter(it.key())->getRegisterValue() != it.value())
             m_device->noteLimitedFileValue(it.key(), it.value(), m_appliedDigits.value(it.key()));
-        else
-            m_device->noteFileValue(it.key());
     }
 }
 
@@ -368,7 +365,6 @@ bool XMLTranslator::applyEntry(const ParameterFileEntry& entry, bool includeLeve
 {
     if (!leftOutReason(entry, includeLevel3).isEmpty())
         return false;
-    Parameter* parameter = m_device->getParameter(entry.address);
     const int value =
         adjustedForControllerType(entry.address, entry.value, m_device->getControllerType());
     m_lastApplied.insert(entry.address, value);
@@ -376,15 +372,15 @@ bool XMLTranslator::applyEntry(const ParameterFileEntry& entry, bool includeLeve
         m_appliedDigits.insert(entry.address, entry.valueDigits);
     else
         m_appliedDigits.remove(entry.address);
-    applyValue(parameter, value);
+    applyValue(entry.address, value);
     return true;
 }
 
 // As the file holds it where it lies within the limits: the display step
-// never moves it; a limit does, and noteFileValues() names that.
-void XMLTranslator::applyValue(Parameter* parameter, int value)
+// never moves it; a limit does, and the device model names that.
+void XMLTranslator::applyValue(int address, int value)
 {
-    parameter->setRegisterValue(value);
+    m_device->setFileValue(address, value, m_appliedDigits.value(address));
 }
 
 int XMLTranslator::adjustedForControllerType(int address, int value, const ControllerType& type)

@@ -111,7 +111,7 @@ private:
     // The number of entries applied.
     int applyEntries(const QVector<ParameterFileEntry>& entries, bool includeLevel3);
     bool applyEntry(const ParameterFileEntry& entry, bool includeLevel3);
-    static void applyValue(Parameter* parameter, int value);
+    void applyValue(int address, int value);
     static int adjustedForControllerType(int address, int value, const ControllerType& type);
     void exportTo(bool includeLevel3, int exportType);
     void processKelvara(QXmlStreamWriter* writer, bool includeLevel3, int exportType);

@@ -342,6 +342,36 @@ private slots:
         QTest::newRow("dragged down") << "drag 300" << 30.0;
     }
 
+    // A dead band of three decimals leaves the start and the gap between
+    // the steps of the maximum: 1.19 V and 2 x 0.101 V hold a maximum typed
+    // below them at 1.40 V, the step above 1.392 V, never at 1.39 V, which
+    // falls short of the gap.
+    void throttleMaximumRoundedUp()
+    {
+        QTemporaryFile definitions;
+        QVERIFY(definitions.open());
+        QByteArray json = "{";
+        for (const char* address : {"151", "152", "213", "214", "215", "216"}) {
+            json += QByteArray("\"") + address
+                + "\": {\"name\": \"V\", \"read\": true, \"write\": true, \"saved\": true, "
+                  "\"scale\": \"819.2\", \"units\": \"V\", \"min\": \"0\", \"max\": \"5\", "
+                  "\"decimals\": "
+                + (QByteArray(address) == "151" ? "3" : "2") + ", \"type\": \"independent\"},";
+        }
+        json.chop(1);
+        definitions.write(json + "}");
+        definitions.flush();
+        Kelvara model(nullptr, definitions.fileName(), definitions.fileName());
+        ThrottleGraph graph(nullptr);
+        graph.initialize(&model);
+        for (const auto& [address, value] : {std::pair{213, 4.0}, {214, 1.19}, {151, 0.101}})
+            model.getParameter(address)->setValue(value);
+        QCOMPARE(model.getParameter(151)->getValue(), 0.101);
+        model.getParameter(213)->setValue(1.3);
+        QCOMPARE(model.getParameter(213)->getValue(), 1.40);
+        QCOMPARE(model.getParameter(213)->getRegisterValue(), 1147);
+    }
+
     void sliderThumbLimits()
     {
         QFETCH(QString, action);

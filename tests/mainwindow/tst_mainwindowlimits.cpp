@@ -252,7 +252,7 @@ private slots:
     // battery-voltage slider's order moves more: one box names every value
     // moved, with what it held and holds; 72 -> 48 puts them back, and Save
     // has nothing to write. A voltage the user typed meanwhile is the
-    // user's and stays.
+    // user's and stays as typed.
     void limitMovedAndMovedBack()
     {
         QVERIFY(connectWindow());
@@ -280,23 +280,22 @@ private slots:
         QCOMPARE(boxes->count(), 1);
         QCOMPARE(save(), (QMap<int, int>()));
 
-        // The user's own value stays where it was put, and the slider's
-        // order holds around it: the cutoff's end, put back with the rated
-        // voltage, is pushed below the start again, and told.
+        // The user's own value stays as typed, and the slider's order holds
+        // around it: the cutoff's end, put back with the rated voltage, is
+        // pushed below the start again, and told.
         type(ratedVoltage, 72.0);
-        type(141, 55.0);
+        type(141, 39.0);
         const int boxesBefore = boxes->count();
         type(ratedVoltage, 48.0);
-        QCOMPARE(spin(141)->value(), 36.7); // 55 V of 72 V at 48 V
+        QCOMPARE(spin(141)->value(), 39.0);
         QTRY_COMPARE(boxes->count(), boxesBefore + 1);
         QVERIFY2(boxes->texts().constLast().contains(
-                     "\n  Low Voltage Cutoff (End) (142): 40 V before, 36.2 V now\n"),
+                     "\n  Low Voltage Cutoff (End) (142): 40 V before, 38.5 V now\n"),
                  qPrintable(boxes->texts().constLast()));
         const QMap<int, int> written = save();
         QCOMPARE(written.keys(), (QList<int>{141, 142}));
-        // The raw value of 55 V at 72 V, kept: it shows 36.7 V at 48 V.
-        QCOMPARE(written.value(141), qRound(55.0 * 4096 / 72));
-        QCOMPARE(written.value(142), qRound(36.2 * 4096 / 48));
+        QCOMPARE(written.value(141), qRound(39.0 * 4096 / 48));
+        QCOMPARE(written.value(142), qRound(38.5 * 4096 / 48));
     }
 
     // Rescaled within their limits, nothing is told, and back at 48 V

@@ -2,7 +2,8 @@
 // against the simulated controller, their nodes and thumbs dragged to, past
 // and back from their bounds, judged by what Save sends: a drag writes only
 // the register of what it moves, where it stops; what a graph's rule moves
-// with it is named in one box, after the release, and goes back with it.
+// with it is named in one box, after the release, and goes back with it
+// until a save makes it the controller's own.
 
 #include "graphwindow.h"
 
@@ -146,7 +147,8 @@ private slots:
 
     // Past the bound and back: nothing to write. Past it: the dragged
     // register takes the bound, what the graph's rule pushed is named in
-    // one box. Back once that is saved: the controller's values again.
+    // one box. Back once that is saved: the dragged register's value again,
+    // while what it pushed is the controller's own now and stays.
     void dragPastAndBack()
     {
         QFETCH(RegisterMap, controller);
@@ -160,7 +162,10 @@ private slots:
         QGraphicsItem* dragged = w.item(graph, index);
         QVERIFY(dragged);
         const QPointF start = dragged->scenePos();
-        const QMap<int, int> original = controllerValues(written.keys());
+        w.rememberController(written.keys());
+        QMap<int, int> original = controllerValues(written.keys());
+        for (int address : named)
+            original.remove(address);
 
         dragInScene(dragged, w.scenePoint(graph, target));
         dragInScene(dragged, start);

@@ -228,12 +228,15 @@ private slots:
         QTest::newRow("held by a limit, then by the cutoffs' order")
             << "" << 70 << 72.0 << "Max Regen Voltage (Start) (194): 85.5 V before, 59.5 V now"
             << ordered;
-        // 141 pushed down by the regen start and up by the end typed: 42 V
-        // would break the order with the end, once the regen start is back.
-        QTest::newRow("kept back by the cutoffs' order")
+        // Beyond its limit of 60 V and the room the regen values leave it.
+        QTest::newRow("entered beyond its limit, quoted as entered")
+            << "" << 141 << 65.0 << "Low Voltage Cutoff (Start) (141): 65 V entered, 59 V now"
+            << entered;
+        // 141 pushed down by the regen start and up by the end typed: once
+        // the regen start is back, the end still holds it up.
+        QTest::newRow("held by the order once the value pushing it is back")
             << "194=40 142=41.8" << 194 << 57.0
-            << "Low Voltage Cutoff (Start) (141): stays at 42.3 V, not put back to 42 V"
-            << "Putting these values back would break the order";
+            << "Low Voltage Cutoff (Start) (141): 42 V before, 42.3 V now" << ordered;
     }
 
     // The lines of the box under the reason each value moved: a value
@@ -253,6 +256,23 @@ private slots:
         const QStringList texts = w.limitedTexts();
         QCOMPARE(texts.size(), told + 1);
         QVERIFY2(paragraphOf(texts.last(), line).startsWith(heading), qPrintable(texts.last()));
+    }
+
+    // A limit's move by one raw step, 60.01 V to 60 V, reads alike: it is
+    // named with both raw values, and written.
+    void moveThatReadsAlikeNamed()
+    {
+        QVERIFY(w.useController({{195, 3414}}));
+        const int told = w.limitedTexts().size();
+        w.rememberController(followingRatedVoltage() << ratedVoltageAddress);
+        w.f->type(ratedVoltageAddress, 72);
+        const QStringList texts = w.limitedTexts();
+        QCOMPARE(texts.size(), told + 1);
+        QVERIFY2(
+            texts.last().contains(
+                "\n  Max Regen Voltage (End) (195): 60 V (raw 3414) before, 60 V (raw 3413) now"),
+            qPrintable(texts.last()));
+        QVERIFY(describe(w.f->save()).contains("195=3413"));
     }
 
     // The Dev Screen's value box writes the value typed, below the track
@@ -357,37 +377,41 @@ private slots:
         // Steps as take() reads them; "save" saves, judges the controller's
         // values and compares what it wrote with the next of written, for
         // rated voltages of 13, 48 and 72 V. At 72 V the cutoffs stand at
-        // their limits, 58.5, 59, 59.5 and 60 V, before a step.
+        // their limits, 58.5, 59, 59.5 and 60 V, before a step. A value
+        // typed keeps the volts typed when the rated voltage changes; the
+        // controller's keep their raw values.
         using Saves = QList<QStringList>;
         const QList<std::tuple<const char*, const char*, Saves>> rows = {
             {"cutoff end pushed by the start",
              "70=R; 141=@142; 70=48; save; 141=back; save",
-             {{"141=3403 142=3245", ""}, {"141=3413 142=3371", ""}, {"141=3328 142=3285", ""}}},
+             {{"141=922 142=879", ""},
+              {"141=3413 142=3371", ""},
+              {"141=4992 194=5035 195=5077", ""}}},
             {"cutoff start pushed by the regen start",
              "70=R; 194=@141; 70=48; save",
-             {{"141=3434 142=3277 194=3592"},
-              {"141=3541 194=3584"},
-              {"141=3328 142=3285 194=3371"}}},
+             {{"141=930 142=887 194=973"}, {"141=3541 194=3584"}, {"194=5035 195=5077"}}},
             {"regen start pushed by the regen end",
              "70=R; 195=@194; 70=48; save",
-             {{"194=4695 195=4852"},
-              {"194=4821 195=4864"},
-              {"141=3328 142=3285 194=3371 195=3413"}}},
+             {{"141=1229 142=1186 194=1271 195=1314"}, {"194=4821 195=4864"}, {"195=5077"}}},
             {"cutoff start pushed up by the end typed back",
              "70=R; 141=@142-2; 142=@142+1; 142=back; save",
              {{"70=13 141=3560"},
               {"141=3456"},
               {"70=72 141=3356 142=3328 147=5120 149=5120 194=3385 195=3413"}}},
+            // The end dragged to the top stays there once the regen start
+            // that pushed it down goes up again.
             {"cutoffs put back by a drag",
              "70=R; d142=90; 194=@194-3; d194=90; save",
-             {{"70=13 141=17644 142=17487 194=18747 195=18904"},
-              {"141=4779 142=4736 194=5077 195=5120"},
-              {"70=72 141=3186 142=3157 194=3385 195=3413"}}},
+             {{"70=13 141=18590 142=18432 194=18747 195=18904"},
+              {"141=5035 142=4992 194=5077 195=5120"},
+              {"70=72 141=3356 142=3328 194=3385 195=3413"}}},
+            // The maximum typed back last wins: the dead band typed before
+            // it is held at half the way from the start.
             {"throttle maximum typed back",
              "70=R; 213=4; 151=1.4; 213=back; save",
-             {{"70=13 151=1147 213=3277"},
-              {"151=1147 213=3277"},
-              {"70=72 141=3356 142=3328 151=1147 194=3385 195=3413 213=3277"}}},
+             {{"70=13 151=983"},
+              {"151=983"},
+              {"70=72 141=3356 142=3328 151=983 194=3385 195=3413"}}},
             {"brake start typed back",
              "70=R; 215=@216-0.1; 216=back; save",
              {{"70=13 215=573 216=737"},
@@ -476,6 +500,61 @@ private slots:
         w.f->type(ratedVoltageAddress, rated);
         QCOMPARE(w.limitedTexts().mid(told), QStringList());
         QCOMPARE(describe(w.f->save()), describe(without));
+    }
+
+    void ratedVoltageChains_data()
+    {
+        QTest::addColumn<RegisterMap>("controller");
+        QTest::addColumn<QString>("steps");    // as take() reads them, and "save"
+        QTest::addColumn<QString>("written");  // by the last save
+        QTest::addColumn<QList<int>>("named"); // by the last step's box
+        using M = QMap<int, int>;
+        using L = QList<int>;
+        QTest::newRow("set back after a save") << M{} << "70=72; save; 70=48"
+                                               << "70=48" << L{};
+        QTest::newRow("typed values, then 48, 72, 24 and 48 V")
+            << M{} << "141=41.7; 194=42; 70=72; 70=24; 70=48"
+            << "141=3541 194=3584" << L{};
+        QTest::newRow("48, 72, 90 and 72 V")
+            << M{} << "70=72; 70=90; 70=72"
+            << "70=72 141=3356 142=3328 147=5120 149=5120 194=3385 195=3413"
+            << L{141, 142, 147, 149, 194, 195};
+        // The cutoffs and the regen values 0.2 V apart at 48 V.
+        QTest::newRow("typed, then 48, 72 and 48 V on orders broken")
+            << M{{141, 3413}, {142, 3396}, {195, 4881}} << "194=50; 70=72; 70=48"
+            << "194=4267" << L{};
+    }
+
+    // Chains of rated voltages after typed values and saves: the last save
+    // writes what the last rated voltage and the values typed give, the
+    // values a save wrote being the controller's own, and the last step's
+    // box names each value it moved.
+    void ratedVoltageChains()
+    {
+        QFETCH(RegisterMap, controller);
+        QFETCH(QString, steps);
+        QFETCH(QString, written);
+        QFETCH(QList<int>, named);
+        // The sample's voltages, whatever earlier cases saved.
+        RegisterMap voltages{{70, 48},    {141, 3584}, {142, 3413}, {147, 5376},
+                             {149, 5291}, {194, 4864}, {195, 4992}};
+        voltages.insert(controller);
+        QVERIFY(w.useController(voltages));
+        w.rememberController(followingRatedVoltage() << ratedVoltageAddress);
+        const QStringList taken = steps.split("; ");
+        for (const QString& step : taken.mid(0, taken.size() - 1)) {
+            if (step == "save")
+                w.f->save();
+            else
+                take(step);
+        }
+        const int told = w.limitedTexts().size();
+        take(taken.last());
+        const QStringList texts = w.limitedTexts().mid(told);
+        QList<int> namedNow = texts.isEmpty() ? QList<int>() : namedIn(texts.last());
+        std::sort(namedNow.begin(), namedNow.end());
+        QCOMPARE(namedNow, named);
+        QCOMPARE(describe(w.f->save()), written);
     }
 
     void typedOnBlankController_data()

@@ -71,27 +71,6 @@ public:
     }
     // The frames lost on the way, sent while the cable was on no controller.
     QVector<QByteArray> lostFrames() const { return adapter.requestsTo(nullptr); }
-
-    // A frame from the master, where it went (nullptr: lost) and the bytes
-    // passed back to the master before the next frame went out.
-    struct Exchange
-    {
-        double ms = 0; // on the adapter's log clock
-        ControllerSimulator* controller = nullptr;
-        QByteArray request;
-        QByteArray answer;
-    };
-    QVector<Exchange> exchanges() const
-    {
-        QVector<Exchange> all;
-        for (const CableAdapter::LogEntry& entry : adapter.frameLog()) {
-            if (entry.event == CableAdapter::Request)
-                all.append({entry.elapsedMs, entry.controller, entry.bytes, QByteArray()});
-            else if (entry.event == CableAdapter::Reply && !all.isEmpty())
-                all.last().answer += entry.bytes;
-        }
-        return all;
-    }
     void clearLogs()
     {
         a->clearLog();

@@ -16,20 +16,17 @@ namespace {
 
 const int waitMs = 30;
 
+const QStringList names = {"C", "H", "S", "R", "W", "0", "125", "250", "375", "500"};
+
+// The frame of a name: one of the identity check, a read, a write, or the
+// block of a read-all at that address.
 QByteArray frameOf(const QString& name)
 {
-    if (name == "C")
-        return Frames::read(237, 20);
-    if (name == "R")
-        return Frames::read(71, 1);
-    if (name == "H")
-        return Frames::read(1881, 1);
-    if (name == "S")
-        return Frames::read(2017, 1);
-    if (name == "W")
-        return Frames::write(229, {305});
+    const QVector<QByteArray> others = {Frames::read(237, 20), Frames::read(1881, 1),
+                                        Frames::read(2017, 1), Frames::read(71, 1),
+                                        Frames::write(229, {305})};
     const int address = name.toInt();
-    return Frames::read(address, address == 500 ? 11 : 125);
+    return others.value(names.indexOf(name), Frames::read(address, address == 500 ? 11 : 125));
 }
 
 // Each send starts when the wait before it ran out. Each wait of a frame
@@ -64,15 +61,14 @@ QVector<LateReplies::Request> logOf(const QString& row)
 
 QString namesOf(const QVector<LateReplies::Request>& requests)
 {
-    QStringList names;
+    QStringList found;
     for (const auto& request : requests) {
-        const QString frame = spaced(request.bytes);
-        for (const char* name : {"C", "H", "S", "R", "W", "0", "125", "250", "375", "500"}) {
-            if (spaced(frameOf(name)) == frame)
-                names << name;
+        for (const QString& name : names) {
+            if (frameOf(name) == request.bytes)
+                found << name;
         }
     }
-    return names.join(' ');
+    return found.join(' ');
 }
 
 } // namespace
@@ -86,38 +82,30 @@ private slots:
     {
         QTest::addColumn<QString>("log");
         QTest::addColumn<QString>("counted");
-        QTest::newRow("late answer sent again") << "0~ 0 125 250 375 500"
-                                                << "0 125 250 375 500";
-        QTest::newRow("spoiled in time") << "0* 0 125 250 375 500"
-                                         << "0 0 125 250 375 500";
-        QTest::newRow("lost on the line") << "0x 0 125 250 375 500"
-                                          << "0 0 125 250 375 500";
-        QTest::newRow("late, after a check") << "0 125~ C 125 250 375 500"
-                                             << "0 125 250 375 500";
-        QTest::newRow("blocks read again for a late one") << "0 125 250~ C 250 375 500 0 125"
-                                                          << "0 125 250 375 500";
-        QTest::newRow("read again, then the next read-all")
-            << "0 125 250~ C 250 375 500 0 0 125 250 375 500"
-            << "0 125 250 375 500 0 125 250 375 500";
-        QTest::newRow("nothing read again, the next read-all")
-            << "0 125 250~ C 250 375 500 0 125 250 375 500"
-            << "0 125 250 375 500 0 125 250 375 500";
-        QTest::newRow("the line failed too: what is read again stays")
-            << "0 125 250~ C 250 375x C 375 500 0 125"
-            << "0 125 250 375 C 375 500 0 125";
+        const auto row = [](const char* tag, const char* log, const char* counted) {
+            QTest::newRow(tag) << QString(log) << QString(counted);
+        };
+        row("late answer sent again", "0~ 0 125 250 375 500", "0 125 250 375 500");
+        row("spoiled in time", "0* 0 125 250 375 500", "0 0 125 250 375 500");
+        row("lost on the line", "0x 0 125 250 375 500", "0 0 125 250 375 500");
+        row("late, after a check", "0 125~ C 125 250 375 500", "0 125 250 375 500");
+        row("blocks read again for a late one", "0 125 250~ C 250 375 500 0 125",
+            "0 125 250 375 500");
+        row("read again, then the next read-all", "0 125 250~ C 250 375 500 0 0 125 250 375 500",
+            "0 125 250 375 500 0 125 250 375 500");
+        row("nothing read again, the next read-all", "0 125 250~ C 250 375 500 0 125 250 375 500",
+            "0 125 250 375 500 0 125 250 375 500");
+        row("the line failed too: what is read again stays",
+            "0 125 250~ C 250 375x C 375 500 0 125", "0 125 250 375 C 375 500 0 125");
         // From firmware 6000 on the check reads the hardware version (H)
         // and serial number (S) as well, which a read-all reads after its
         // blocks.
-        QTest::newRow("late hardware version, after a check") << "0 125 250 375 500 H~ C H S H S"
-                                                              << "0 125 250 375 500 H S";
-        QTest::newRow("a check's read sent again at once") << "0 C~ C H S 0"
-                                                           << "0 C H S 0";
-        QTest::newRow("held back on purpose") << "0 125d C 125 250 375 500"
-                                              << "0 125 C 125 250 375 500";
-        QTest::newRow("another's late answer spoils the next") << "R~ W W"
-                                                               << "R W";
-        QTest::newRow("sent twice, answered in time") << "W W R"
-                                                      << "W W R";
+        row("late hardware version, after a check", "0 125 250 375 500 H~ C H S H S",
+            "0 125 250 375 500 H S");
+        row("a check's read sent again at once", "0 C~ C H S 0", "0 C H S 0");
+        row("held back on purpose", "0 125d C 125 250 375 500", "0 125 C 125 250 375 500");
+        row("another's late answer spoils the next", "R~ W W", "R W");
+        row("sent twice, answered in time", "W W R", "W W R");
     }
     void takenInTime()
     {

@@ -677,46 +677,43 @@ private slots:
         QTest::addColumn<QList<int>>("unsaved"); // written by the test, unsaved again
         const QList<int> constants{78};
         const QString stall = "The spinning autotune test could not complete properly";
-        const RigSetup linkLost =
-            [](AutotuneRig& r) { // from the spin's start: no check is answered
-                QObject::connect(
-                    &r.sim, &ControllerSimulator::requestReceived, [&r](QByteArray frame) {
-                        if (frame.startsWith(QByteArray::fromHex("011001e10001020002"))) // 481 := 2
-                            r.sim.setSilent(true);
-                    });
-            };
+        // From the spin's start: no check is answered.
+        const RigSetup linkLost = [](AutotuneRig& r) {
+            QObject::connect(&r.sim, &ControllerSimulator::requestReceived, [&r](QByteArray frame) {
+                if (frame.startsWith(QByteArray::fromHex("011001e10001020002"))) // 481 := 2
+                    r.sim.setSilent(true);
+            });
+        };
         const RigSetup flashRefused = [](AutotuneRig& r) {
             r.sim.setFlashSaveFails(true);
             r.sim.setTorqueCommand(200);
         };
+        const auto row = [](const char* tag, bool spinning, const RigSetup& setup,
+                            const char* outcome, const QString& message, const char* stop,
+                            const QList<int>& unsaved) {
+            QTest::newRow(tag) << spinning << setup << QString(outcome) << message << QString(stop)
+                               << unsaved;
+        };
 
-        QTest::newRow("inconsistent")
-            << false << motor([](MotorBehaviour& m) { m.inconsistent = true; }) << "error 1"
-            << ""
-            << "" << constants;
-        QTest::newRow("measurement never ends")
-            << false << motor([](MotorBehaviour& m) { m.discoveryStuck = true; }) << "error 0"
-            << ""
-            << "sent" << constants;
-        QTest::newRow("motor running at the flash save") << false << flashRefused << "error 3"
-                                                         << ""
-                                                         << "" << QList<int>{74, 75, 78};
-        QTest::newRow("stall") << true << motor([](MotorBehaviour& m) { m.stall = true; })
-                               << "error 5" << stall << "" << QList<int>{127};
-        QTest::newRow("no motor") << true << motor([](MotorBehaviour& m) { m.connected = false; })
-                                  << "error 5"
-                                  << stall
+        row("inconsistent", false, motor([](MotorBehaviour& m) { m.inconsistent = true; }),
+            "error 1", "", "", constants);
+        row("measurement never ends", false,
+            motor([](MotorBehaviour& m) { m.discoveryStuck = true; }), "error 0", "", "sent",
+            constants);
+        row("motor running at the flash save", false, flashRefused, "error 3", "", "",
+            {74, 75, 78});
+        row("stall", true, motor([](MotorBehaviour& m) { m.stall = true; }), "error 5", stall, "",
+            {127});
+        row("no motor", true, motor([](MotorBehaviour& m) { m.connected = false; }), "error 5",
+            stall
                 + ".*\n\\*No phase currents detected. Please ensure that all 3 "
-                  "phases are connected to motor windings.\n"
-                                  << "" << QList<int>{127};
-        QTest::newRow("link lost during the spin") << true << linkLost << "error 1"
-                                                   << ""
-                                                   << "owed" << QList<int>{127};
-        QTest::newRow("fault after the spin, yellow dead")
-            << true << motor([](MotorBehaviour& m) { m.spinFaults = 2, m.deadPhases = 2; })
-            << "error 5"
-            << "^No current detected on Yellow phase. Please check motor connection and try again.\n$"
-            << "" << QList<int>{127};
+                  "phases are connected to motor windings.\n",
+            "", {127});
+        row("link lost during the spin", true, linkLost, "error 1", "", "owed", {127});
+        row("fault after the spin, yellow dead", true,
+            motor([](MotorBehaviour& m) { m.spinFaults = 2, m.deadPhases = 2; }), "error 5",
+            "^No current detected on Yellow phase. Please check motor connection and try again.\n$",
+            "", {127});
     }
 
     void errorPaths()

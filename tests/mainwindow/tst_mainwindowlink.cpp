@@ -319,43 +319,27 @@ private slots:
         QTest::addColumn<bool>("flashFails");
         QTest::addColumn<int>("torque");
         QTest::addColumn<bool>("silent");
-        QTest::addColumn<QString>("atSaveToFlash"); // what register 511 (or 477, 229) meets
+        QTest::addColumn<QString>("atSaveToFlash"); // what register 511 (or 229) meets
         QTest::addColumn<QString>("boxTitle");
         QTest::addColumn<QString>("status"); // once the failure is reported
         QTest::addColumn<QString>("told");   // in the box
-        QTest::newRow("flash not confirmed") << true << 0 << false << ""
-                                             << "Save to Flash Fail"
-                                             << "Save to Flash Fail"
-                                             << "";
-        QTest::newRow("motor running") << true << 5 << false << ""
-                                       << "Save Error"
-                                       << ""
-                                       << "";
-        QTest::newRow("controller silent") << false << 0 << true << ""
-                                           << "Write Fail"
-                                           << "Communication timeout"
-                                           << "";
+        const auto row = [](const char* tag, bool flashFails, int torque, bool silent,
+                            const QString& atSaveToFlash, const QString& boxTitle,
+                            const QString& status, const QString& told = QString()) {
+            QTest::newRow(tag) << flashFails << torque << silent << atSaveToFlash << boxTitle
+                               << status << told;
+        };
+        const QString flashFail = "Save to Flash Fail";
+        row("flash not confirmed", true, 0, false, "", flashFail, flashFail);
+        row("motor running", true, 5, false, "", "Save Error", "");
+        row("controller silent", false, 0, true, "", "Write Fail", "Communication timeout");
         // Every answer to the write came in time, spoiled: no time-out.
-        QTest::newRow("writes answered spoiled")
-            << false << 0 << false << "spoiled"
-            << "Write Fail"
-            << "Replies spoiled on the line"
-            << "the controller kept answering, but the line spoiled its replies";
-        QTest::newRow("torque command refused")
-            << true << 0 << false << "torque refusal"
-            << "Save to Flash Fail"
-            << "Save to Flash Fail"
-            << "did not save the values to its flash, and then refused the read of register 477: "
-               "exception 2, illegal data address.";
-        QTest::newRow("save to flash refused")
-            << false << 0 << false << "refusal"
-            << "Save to Flash Fail"
-            << "Save to Flash Fail"
-            << "it refused the write of register 511: exception 4, slave device failure.";
-        QTest::newRow("silent at the save to flash") << false << 0 << false << "silence"
-                                                     << "Save to Flash Fail"
-                                                     << "Save to Flash Fail"
-                                                     << "";
+        row("writes answered spoiled", false, 0, false, "spoiled", "Write Fail",
+            "Replies spoiled on the line",
+            "the controller kept answering, but the line spoiled its replies");
+        row("save to flash refused", false, 0, false, "refusal", flashFail, flashFail,
+            "it refused the write of register 511: exception 4, slave device failure.");
+        row("silent at the save to flash", false, 0, false, "silence", flashFail, flashFail);
     }
     // A failed save says so in a box; what is not in flash stays marked.
     void failedSave()
@@ -376,8 +360,6 @@ private slots:
             f.simulator->setExceptionAtAddress(511, 4);
         else if (atSaveToFlash == "silence")
             f.simulator->setSilentAtAddress(511);
-        else if (atSaveToFlash == "torque refusal")
-            f.simulator->setExceptionAtAddress(477, 2);
         else if (atSaveToFlash == "spoiled")
             f.simulator->setBadCrcAtAddress(229);
         ModalWatcher watcher;

@@ -319,7 +319,7 @@ private slots:
         QTest::addColumn<bool>("flashFails");
         QTest::addColumn<int>("torque");
         QTest::addColumn<bool>("silent");
-        QTest::addColumn<QString>("atSaveToFlash"); // what register 511 (or 229) meets
+        QTest::addColumn<QString>("atSaveToFlash"); // what register 511 (or 477, 229) meets
         QTest::addColumn<QString>("boxTitle");
         QTest::addColumn<QString>("status"); // once the failure is reported
         QTest::addColumn<QString>("told");   // in the box
@@ -337,6 +337,9 @@ private slots:
         row("writes answered spoiled", false, 0, false, "spoiled", "Write Fail",
             "Replies spoiled on the line",
             "the controller kept answering, but the line spoiled its replies");
+        row("torque command refused", true, 0, false, "torque refusal", flashFail, flashFail,
+            "did not save the values to its flash, and then refused the read of register 477: "
+            "exception 2, illegal data address.");
         row("save to flash refused", false, 0, false, "refusal", flashFail, flashFail,
             "it refused the write of register 511: exception 4, slave device failure.");
         row("silent at the save to flash", false, 0, false, "silence", flashFail, flashFail);
@@ -360,6 +363,8 @@ private slots:
             f.simulator->setExceptionAtAddress(511, 4);
         else if (atSaveToFlash == "silence")
             f.simulator->setSilentAtAddress(511);
+        else if (atSaveToFlash == "torque refusal")
+            f.simulator->setExceptionAtAddress(477, 2);
         else if (atSaveToFlash == "spoiled")
             f.simulator->setBadCrcAtAddress(229);
         ModalWatcher watcher;

@@ -591,9 +591,7 @@ private slots:
         QVERIFY(process.waitForFinished(300000));
         const QStringList printed =
             QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(process.exitCode(), 1);
-        QCOMPARE(printed.value(0).section(',', 0, 0),
-                 QString("Fail with error: 'Another Controller'"));
+        QVERIFY(printed.value(0).startsWith("Fail with error: 'Another Controller'"));
         QCOMPARE(printed.value(1), note);
         // Written only where the controller that was read answered the write.
         bool answered = false;

@@ -179,27 +179,46 @@ QString ControllerReadReport::outsideFlashText(const QList<int>& replaced,
         unanswered.removeAll(address);
     }
     QString text;
-    if (!held.isEmpty() && flashSaveUnknown) {
-        text += QStringLiteral("\n\n")
-            + tr("Written to the controller that was read before the other one answered. It "
-                 "did not confirm the save to flash: it may or may not hold them in flash, and "
-                 "they stay marked for it.")
-            + names(held, model);
-    } else if (!held.isEmpty()) {
-        text += QStringLiteral("\n\n")
-            + tr("Written to the controller that was read before the other one answered, but "
-                 "not saved to its flash: it keeps them only until it is switched off, and they "
-                 "stay marked for it.")
+    if (!held.isEmpty()) {
+        text +=
+            QStringLiteral("\n\n")
+            + sentValuesText(
+                flashSaveUnknown ? SentValues::WrittenFlashSaveUnknown : SentValues::Written, false)
             + names(held, model);
     }
     if (!unanswered.isEmpty()) {
-        text += QStringLiteral("\n\n")
-            + tr("Sent to the controller that was read before the other one answered, which "
-                 "did not confirm them: it may hold them, not saved to its flash, and they stay "
-                 "marked for it.")
+        text += QStringLiteral("\n\n") + sentValuesText(SentValues::Unconfirmed, false)
             + names(unanswered, model);
     }
     return text;
+}
+
+QString ControllerReadReport::sentValuesText(SentValues sent, bool oneValue)
+{
+    switch (sent) {
+    case SentValues::Written:
+        return oneValue ? tr("The value was written to the controller that was read before the "
+                             "other one answered, but not saved to its flash: it keeps it only "
+                             "until it is switched off.")
+                        : tr("Written to the controller that was read before the other one "
+                             "answered, but not saved to its flash: it keeps them only until it "
+                             "is switched off, and they stay marked for it.");
+    case SentValues::WrittenFlashSaveUnknown:
+        return oneValue ? tr("The value was written to the controller that was read before the "
+                             "other one answered. It did not confirm the save to flash: it may or "
+                             "may not hold the value in flash.")
+                        : tr("Written to the controller that was read before the other one "
+                             "answered. It did not confirm the save to flash: it may or may not "
+                             "hold them in flash, and they stay marked for it.");
+    case SentValues::Unconfirmed:
+        return oneValue ? tr("The value was sent to the controller that was read before the "
+                             "other one answered, which did not confirm it: it may hold the "
+                             "value, not saved to its flash.")
+                        : tr("Sent to the controller that was read before the other one "
+                             "answered, which did not confirm them: it may hold them, not saved "
+                             "to its flash, and they stay marked for it.");
+    }
+    return QString();
 }
 
 QString ControllerReadReport::names(const QList<int>& addresses, const Kelvara* model)

@@ -68,6 +68,13 @@ public:
     static Notice keptReplacedNotice(const QList<int>& replaced, const Kelvara* model,
                                      bool oneRegister = false);
 
+    // What the controller that was read holds of values sent to it before
+    // another controller answered, as the link confirmed them: of many,
+    // named after it in the box and kept marked, or of the command line's
+    // one value.
+    enum class SentValues { Written, WrittenFlashSaveUnknown, Unconfirmed };
+    static QString sentValuesText(SentValues sent, bool oneValue);
+
 private:
     QString changesText(const QList<int>& replaced, const QList<int>& matched,
                         const Kelvara* model) const;

@@ -4,6 +4,7 @@
 #include "windowlessrun.h"
 
 #include "commtimeoutadjust.h"
+#include "controllerreadreport.h"
 #include "devscreen.h"
 #include "formula.h"
 #include "kelvara.h"
@@ -347,16 +348,16 @@ void WindowlessRun::takeWriteFailure(const QString& title)
     const bool written = title == QLatin1String(KelvaraCom::flashSaveFailTitle);
     if (otherControllerAnswered) {
         windowlessFailure = QLatin1String(KelvaraCom::otherControllerTitle);
-        if (written && com->isFlashSaveUnconfirmed())
-            windowlessValueNote = tr("The value was written to the controller that was read, but ")
-                + tr(flashSaveUnconfirmed);
-        else if (written)
+        // Told as the window's box tells it, from what the link confirmed.
+        using SentValues = ControllerReadReport::SentValues;
+        if (com->unansweredWrites().contains(ui->addressInput->value()))
             windowlessValueNote =
-                tr("The value was written to the controller that was read but not saved to its "
-                   "flash: it is lost when that controller is switched off.");
-        else if (writeSentBeforeRefusal)
-            windowlessValueNote =
-                tr("The controller that was read did not answer the write: ") + tr(mayHoldValue);
+                ControllerReadReport::sentValuesText(SentValues::Unconfirmed, true);
+        else if (written || writeSentBeforeRefusal)
+            windowlessValueNote = ControllerReadReport::sentValuesText(
+                com->isFlashSaveUnconfirmed() ? SentValues::WrittenFlashSaveUnknown
+                                              : SentValues::Written,
+                true);
     } else if (written) {
         windowlessFailure = title;
         windowlessValueNote = com->isFlashSaveUnconfirmed()

@@ -117,6 +117,16 @@ struct SavedState
     {
     }
 
+    // The characters of bytes decoded from where the decoder stood.
+    QString decodeAgain(const QTextCodec* codec, const char* bytes, int size,
+                        QTextCodec::ConversionFlags extraFlags = {}) const
+    {
+        QTextCodec::ConverterState again(flags | extraFlags);
+        again.remainingChars = remainingChars;
+        std::copy(std::begin(data), std::end(data), again.state_data);
+        return codec->toUnicode(bytes, size, &again);
+    }
+
     QTextCodec::ConversionFlags flags;
     int remainingChars;
     uint data[3];
@@ -131,10 +141,8 @@ int firstBadCharacter(const QTextCodec* codec, const QByteArray& piece, const QS
                       const SavedState& before)
 {
     if (before.restorable) {
-        QTextCodec::ConverterState again(before.flags | QTextCodec::ConvertInvalidToNull);
-        again.remainingChars = before.remainingChars;
-        std::copy(std::begin(before.data), std::end(before.data), again.state_data);
-        const QString marked = codec->toUnicode(piece.constData(), piece.size(), &again);
+        const QString marked = before.decodeAgain(codec, piece.constData(), piece.size(),
+                                                  QTextCodec::ConvertInvalidToNull);
         const int size = qMin(text.size(), marked.size());
         for (int i = 0; i < size; ++i) {
             if (text.at(i) != marked.at(i))
@@ -142,6 +150,49 @@ int firstBadCharacter(const QTextCodec* codec, const QByteArray& piece, const QS
         }
     }
     return qMax(0, text.indexOf(QChar(QChar::ReplacementCharacter)));
+}
+
+// The first surrogate of text that is not one of a pair; -1 where there is
+// none. The toolkit's UTF-16 decoder passes such a unit on, and the reader
+// would take it for another character.
+int firstLoneSurrogate(const QString& text)
+{
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return i;
+    }
+    return -1;
+}
+
+// The index in the characters of bytes of the first UTF-32 unit that is no
+// character (beyond U+10FFFF, or a surrogate), of which the toolkit's
+// decoder makes some character all the same; 0 for one begun in the piece
+// before, -1 where there is none.
+int firstBadUtf32Unit(const QTextCodec* codec, const QByteArray& begun, const QByteArray& bytes,
+                      bool bigEndian, const SavedState& before)
+{
+    const QByteArray units = begun + bytes;
+    for (int at = 0; at + 4 <= units.size(); at += 4) {
+        const char* unitAt = units.constData() + at;
+        const quint32 unit =
+            bigEndian ? qFromBigEndian<quint32>(unitAt) : qFromLittleEndian<quint32>(unitAt);
+        if (unit <= 0x10ffff && !QChar::isSurrogate(unit))
+            continue;
+        const int byteAt = at - begun.size();
+        return byteAt > 0 && before.restorable
+            ? before.decodeAgain(codec, bytes.constData(), byteAt).size()
+            : 0;
+    }
+    return -1;
+}
+
+// The earlier of two indexes, -1 for none.
+int earlier(int one, int other)
+{
+    return one < 0 || (other >= 0 && other < one) ? other : one;
 }
 
 } // namespace
@@ -178,13 +229,13 @@ QString XmlDocumentDecoder::finish()
 {
     m_badAt = -1;
     if (m_state)
-        return QString();
+        return decode(QByteArray(), true);
     if (!m_firstDecoder) {
         takeFirstCodec();
         m_firstText = withoutByteOrderMark(m_firstCodec->toUnicode(m_pending));
     }
     decide(true);
-    return decodePending();
+    return decodePending(true);
 }
 
 // UCS-4 in an unusual byte order is refused; what the reader is given
@@ -240,25 +291,50 @@ bool XmlDocumentDecoder::decide(bool atEnd)
     }
     m_codec = codec;
     m_state.reset(new QTextCodec::ConverterState);
+    const int mib = codec->mibEnum();
+    m_utf32 = mib == utf32Mib || mib == utf32BeMib || mib == utf32LeMib;
+    m_bigEndianUnits = mib == utf32BeMib
+        || (mib == utf32Mib && !m_pending.startsWith(QByteArray("\xff\xfe\0\0", 4)));
     return true;
 }
 
-QString XmlDocumentDecoder::decodePending()
+QString XmlDocumentDecoder::decodePending(bool atEnd)
 {
     QByteArray pending;
     pending.swap(m_pending);
     m_firstDecoder.reset();
     m_firstText.clear();
-    return decode(pending);
+    return decode(pending, atEnd);
 }
 
-QString XmlDocumentDecoder::decode(const QByteArray& bytes)
+// A high surrogate that ends the piece is held back until the next piece
+// shows whether it is of a pair.
+QString XmlDocumentDecoder::decode(const QByteArray& bytes, bool atEnd)
 {
     const SavedState before(*m_state);
-    const QString text = m_codec->toUnicode(bytes.constData(), bytes.size(), m_state.get());
-    if (!m_badBytes && m_state->invalidChars > 0) {
-        m_badBytes = true;
-        m_badAt = firstBadCharacter(m_codec, bytes, text, before);
+    const QString decoded = m_codec->toUnicode(bytes.constData(), bytes.size(), m_state.get());
+    const int held = m_heldSurrogate.size();
+    QString text = m_heldSurrogate + decoded;
+    m_heldSurrogate.clear();
+    const bool endsInHigh = !atEnd && !text.isEmpty() && QChar(text.back()).isHighSurrogate();
+    if (!m_badBytes) {
+        m_badAt = firstLoneSurrogate(endsInHigh ? text.chopped(1) : text);
+        if (m_state->invalidChars > 0)
+            m_badAt = earlier(m_badAt, held + firstBadCharacter(m_codec, bytes, decoded, before));
+        if (m_utf32) {
+            const int badUnit =
+                firstBadUtf32Unit(m_codec, m_unitBytes, bytes, m_bigEndianUnits, before);
+            m_badAt = earlier(m_badAt, badUnit < 0 ? -1 : held + badUnit);
+        }
+        m_badBytes = m_badAt >= 0;
+    }
+    if (m_utf32) {
+        const QByteArray units = m_unitBytes + bytes;
+        m_unitBytes = units.right(units.size() % 4);
+    }
+    if (endsInHigh && !m_badBytes) {
+        m_heldSurrogate = text.back();
+        text.chop(1);
     }
     m_failed = m_failed || m_badBytes;
     return text;

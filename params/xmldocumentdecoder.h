@@ -37,8 +37,10 @@ public:
     bool failed() const { return m_failed; }
     // The declaration names an encoding the toolkit does not know.
     bool unknownEncoding() const { return m_unknownEncoding; }
-    // Where in the characters last returned the first byte not of the
-    // encoding stands (as a replacement character); -1 where it is not.
+    // Where in the characters last returned the first byte or unit not of
+    // the encoding stands (as a replacement character, a surrogate not of a
+    // pair, or the characters made of a UTF-32 unit beyond U+10FFFF); -1
+    // where it is not.
     int badCharacterAt() const { return m_badAt; }
     // Why the document cannot be read in any encoding (a misdeclared one,
     // or UCS-4 in an unusual byte order); empty for one that can.
@@ -51,8 +53,8 @@ private:
     // Decides the encoding once the bytes taken show it (or, at the end,
     // with what there is); false while they do not.
     bool decide(bool atEnd);
-    QString decodePending();
-    QString decode(const QByteArray& bytes);
+    QString decodePending(bool atEnd = false);
+    QString decode(const QByteArray& bytes, bool atEnd = false);
     void takeFirstCodec();
 
     // Until the encoding is decided: the bytes taken, and their text in
@@ -66,6 +68,10 @@ private:
     // Once decided: the encoding, and where its decoding stands.
     QTextCodec* m_codec = nullptr;
     std::unique_ptr<QTextCodec::ConverterState> m_state;
+    bool m_utf32 = false;
+    bool m_bigEndianUnits = false;
+    QByteArray m_unitBytes;  // of a UTF-32 unit the next piece ends
+    QString m_heldSurrogate; // of a pair the next piece may end
     bool m_failed = false;
     bool m_unknownEncoding = false;
     bool m_badBytes = false;

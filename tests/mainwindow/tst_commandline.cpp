@@ -2,6 +2,7 @@
 // controller, from a scratch copy whose settings give a short reply timeout:
 // the lines it prints, its exit status and the frames it sends.
 
+#include "cableadapter.h"
 #include "controllersimulator.h"
 
 #include <QtTest>
@@ -19,8 +20,9 @@ const QString writeUnanswered =
 const QString flashSaveUnconfirmed = "The value was written to the controller, but it did not "
                                      "confirm the save to flash: it may or may not hold the "
                                      "value in flash.";
-const QString writeUnansweredByTheOneRead = "The controller that was read did not answer the "
-                                            "write: it may hold the value, not saved to its flash.";
+const QString writeUnansweredByTheOneRead =
+    "The value was sent to the controller that was read before the other one answered, which did "
+    "not confirm it: it may hold the value, not saved to its flash.";
 
 class TestCommandLine : public QObject
 {
@@ -552,6 +554,55 @@ private slots:
                  QString("Write success\n"));
         QCOMPARE(int(simulator.registerValue(229)), 305);
         QCOMPARE(other.requestCount(), 0);
+    }
+
+    void anotherControllerDuringTheWrite_data()
+    {
+        QTest::addColumn<bool>("movedAtTheWrite"); // else at the save's read-back
+        QTest::addColumn<QString>("note");         // the line after the failure
+        QTest::newRow("the write lost") << true << writeUnansweredByTheOneRead;
+        QTest::newRow("the save's read-back lost")
+            << false
+            << "The value was written to the controller that was read before the other one "
+               "answered. It did not confirm the save to flash: it may or may not hold the value "
+               "in flash.";
+    }
+
+    // The cable moves to another controller while a register kept in flash
+    // is written: what the run says of the controller that was read is what
+    // the frames show, as the window tells it.
+    void anotherControllerDuringTheWrite()
+    {
+        QFETCH(bool, movedAtTheWrite);
+        QFETCH(QString, note);
+        ControllerSimulator a;
+        ControllerSimulator b;
+        for (ControllerSimulator* sim : {&a, &b})
+            QVERIFY(sim->start() && sim->loadImage(KELVARA_SIM_IMAGES "/controller.xml"));
+        b.setRegisterValue(238, 4242); // another serial number
+        CableAdapter adapter;
+        QVERIFY(adapter.start() && adapter.plugInto(&a));
+        QVERIFY(adapter.moveOn(movedAtTheWrite ? CableAdapter::Trigger::writeTo(229)
+                                               : CableAdapter::Trigger::readAt(511),
+                               {CableAdapter::silence(300), &b}));
+        QProcess process;
+        process.setProcessEnvironment(environment(adapter.portName()));
+        process.start(program, {"-i", "-a", "229", "-w", "30.5", "-s", adapter.portName()});
+        QVERIFY(process.waitForFinished(300000));
+        const QStringList printed =
+            QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QVERIFY(printed.value(0).startsWith("Fail with error: 'Another Controller'"));
+        QCOMPARE(printed.value(1), note);
+        // Written only where the controller that was read answered the write.
+        bool answered = false;
+        const QVector<CableAdapter::LogEntry> log = adapter.frameLog();
+        for (int i = 1; i < log.size(); ++i) {
+            answered = answered
+                || (log.at(i).event == CableAdapter::Reply && log.at(i).controller == &a
+                    && log.at(i - 1).bytes.startsWith(QByteArray::fromHex("011000e5")));
+        }
+        QCOMPARE(answered, note.contains("written"));
+        QVERIFY(b.registerValue(229) != 305);
     }
 };
 

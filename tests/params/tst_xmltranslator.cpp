@@ -107,6 +107,24 @@ private:
     int m_reads = 0;
 };
 
+// The text in the encoding given, without a byte order mark. The toolkit's
+// UTF-32 encoder adds a unit after a surrogate pair: those units are made
+// here.
+QByteArray encodedText(const QString& text, const QByteArray& encoding)
+{
+    if (!encoding.startsWith("UTF-32")) {
+        QTextEncoder encoder(QTextCodec::codecForName(encoding), QTextCodec::IgnoreHeader);
+        return encoder.fromUnicode(text);
+    }
+    QByteArray bytes;
+    for (const uint character : text.toUcs4()) {
+        char unit[4];
+        encoding.endsWith("BE") ? qToBigEndian(character, unit) : qToLittleEndian(character, unit);
+        bytes.append(unit, 4);
+    }
+    return bytes;
+}
+
 // Registers whose limits or scale refer to another one, by the referenced one.
 const QMap<int, QList<int>> dependants = {{0, {71, 154}}, {71, {154}}};
 
@@ -514,31 +532,71 @@ private slots:
             << QByteArray("\0\0<\0\0\0?\0\0\0x\0", 12) << unusualOrder.arg(2143);
         QTest::newRow("UCS-4 in the byte order 3412")
             << QByteArray("\0<\0\0\0?\0\0\0x\0\0", 12) << unusualOrder.arg(3412);
+        // The toolkit's decoders make a character of each of these units.
+        const QByteArray marked =
+            entry("7", "300").replace("ignored", "ign@red") + entry("52", "600");
+        const QByteArray utf16 = encodedDocument(marked, "UTF-16LE", "UTF-16LE", false, "\n");
+        const QByteArray utf32 = encodedDocument(marked, "UTF-32BE", "UTF-32BE", false, "\n");
+        const QString badUnit = "line %1: Encountered incorrectly encoded content.";
+        QTest::newRow("a surrogate not of a pair in UTF-16 on line 6")
+            << QByteArray(utf16).replace(QByteArray("@\0", 2), QByteArray("\0\xdc", 2))
+            << badUnit.arg(6);
+        QTest::newRow("a UTF-32 unit beyond U+10FFFF on line 6")
+            << QByteArray(utf32).replace(QByteArray("\0\0\0@", 4), QByteArray("\0\x11\0\0", 4))
+            << badUnit.arg(6);
     }
 
-    // Wherever a byte not of UTF-8 falls, in whichever piece, after
-    // characters of many bytes and replacement characters the file holds
-    // itself, the error names the byte's own line.
+    void badByteNamesItsLine_data()
+    {
+        QTest::addColumn<QByteArray>("encoding");
+        QTest::addColumn<QByteArrayList>("badUnits");
+        QTest::newRow("UTF-8") << QByteArray(
+            "UTF-8") << QByteArrayList{"\xff", "\x80", "\xc4 ", "\xed\xa0\x80", "\xf0\x9f\x98"};
+        // Surrogates not of a pair, and UTF-32 units beyond U+10FFFF (one of
+        // which the toolkit would read as U+10000) or holding a surrogate.
+        QTest::newRow("UTF-16BE") << QByteArray("UTF-16BE")
+                                  << QByteArrayList{QByteArray("\xd8\0", 2), "\xdf\xff\xdb\xff"};
+        QTest::newRow("UTF-16LE") << QByteArray("UTF-16LE")
+                                  << QByteArrayList{QByteArray("\0\xdc", 2), "\xff\xdf\xff\xdb"};
+        QTest::newRow("UTF-32BE") << QByteArray("UTF-32BE")
+                                  << QByteArrayList{QByteArray("\0\x11\0\0", 4),
+                                                    QByteArray("\0\0\xd8\0\0\0\xdc\0", 8)};
+        QTest::newRow("UTF-32LE") << QByteArray("UTF-32LE")
+                                  << QByteArrayList{QByteArray("\0\0\x01\x04", 4),
+                                                    QByteArray("\0\xdc\0\0", 4)};
+    }
+
+    // Wherever a byte or unit not of the encoding falls, in whichever
+    // piece, after characters of many bytes and replacement characters the
+    // file holds itself, the error names its own line.
     void badByteNamesItsLine()
     {
-        const QList<QByteArray> notes = {"ignored", "\xef\xbf\xbd", "\xc4\x8d",
-                                         "\xf0\x9f\x98\x80\xef\xbf\xbd"};
-        const QList<QByteArray> badBytes = {"\xff", "\x80", "\xc4 ", "\xed\xa0\x80",
-                                            "\xf0\x9f\x98"};
+        QFETCH(QByteArray, encoding);
+        QFETCH(QByteArrayList, badUnits);
+        const QStringList notes = {"ignored", "\ufffd", "\u010d",
+                                   QString::fromUcs4(U"\U0001F600\ufffd")};
+        QString head = QString::fromUtf8(parameterDocument("")).replace("UTF-8", encoding);
+        const QString tail = head.mid(head.indexOf("</"));
+        head.chop(tail.size());
         QRandomGenerator random(69);
-        for (int round = 0; round < 60; ++round) {
+        for (int round = 0; round < 40; ++round) {
             const int count = 1 + random.bounded(2500);
             const int badEntry = random.bounded(count);
-            const QByteArray bad = badBytes.at(random.bounded(badBytes.size()));
-            QByteArray entries;
+            QString entries;
+            int badAt = 0;
             for (int i = 0; i < count; ++i) {
-                QByteArray text = notes.at(random.bounded(notes.size()));
+                const QString text = notes.at(random.bounded(notes.size()));
+                const QString one = QString::fromUtf8(entry("7", "300")).replace("ignored", text);
                 if (i == badEntry)
-                    text.insert(random.bounded(text.size() + 1), bad);
-                entries += entry("7", "300").replace("ignored", text);
+                    badAt = entries.size() + one.indexOf(text) + random.bounded(text.size() + 1);
+                entries += one;
             }
+            // Not within a surrogate pair: that would be a fault of its own.
+            badAt -= entries.at(badAt).isLowSurrogate() ? 1 : 0;
             QBuffer buffer;
-            buffer.setData(parameterDocument(entries));
+            buffer.setData(encodedText(head + entries.left(badAt), encoding)
+                           + badUnits.at(random.bounded(badUnits.size()))
+                           + encodedText(entries.mid(badAt) + tail, encoding));
             buffer.open(QIODevice::ReadOnly);
             ParameterFileReader reader;
             QVERIFY(!reader.read(&buffer));

@@ -1,11 +1,7 @@
-// The values that follow the rated voltage and those the graphs keep in
-// order, on the device model with the battery-voltage slider and the
-// throttle graph bound to it: whatever way led to the rated voltage and the
-// values the user gave, Save writes what the shortest way to them writes,
-// and each value it writes is one the user gave or one a box named as one
-// Save writes (PageProperty). Checked over seeded random sequences on a
-// controller whose own values keep the orders and one whose own values
-// break them, and on the ways users found wrong.
+// What Save writes of the values that follow the rated voltage and those
+// the graphs keep in order (PageProperty), on the device model with the
+// slider and the throttle graph bound to it: over seeded sequences, and on
+// the ways users found wrong.
 
 #include "pageproperty.h"
 

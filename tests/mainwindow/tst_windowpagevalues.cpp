@@ -1,11 +1,7 @@
-// The values that follow the rated voltage and those the graphs keep in
-// order, in the real window against the simulated controller, for a sample
-// of the seeded sequences the device model is judged on (tst_pagevalues):
-// values typed into rows, thumbs and nodes dragged, files opened, saves and
-// reads. Each save, judged from the simulator's log, writes what the
-// shortest way to the same rated voltage and values writes in the same
-// window on the controller as it stood, and only values given or named as
-// written (PageProperty).
+// The first few of the seeded sequences tst_pagevalues judges on the device
+// model (PageProperty), in the real window against the simulated
+// controller: values typed into rows, thumbs and nodes dragged, files
+// opened, each save judged from the simulator's log.
 
 #include "graphwindow.h"
 #include "pageproperty.h"

@@ -19,6 +19,8 @@
 
 #include <QCoreApplication>
 
+#include <cmath>
+
 struct PageModel
 {
     struct Box
@@ -34,9 +36,14 @@ struct PageModel
         slider.initialize(&model);
         XMLTranslator(&model).importFromXML(QStringLiteral(":/InitialValues.xml"));
         throttle.initialize(&model);
-        QObject::connect(&model, &Kelvara::valuesMoved, &model,
-                         [this](const QList<MovedValue>& moves) {
-                             boxes << Box{moves, model.getUnsavedValues()};
+        keepBoxes(&model, &boxes);
+    }
+    // Each box the model asks for, with what was unsaved as it was told.
+    static void keepBoxes(Kelvara* model, QList<Box>* boxes)
+    {
+        QObject::connect(model, &Kelvara::valuesMoved, model,
+                         [model, boxes](const QList<MovedValue>& moves) {
+                             *boxes << Box{moves, model->getUnsavedValues()};
                          });
     }
 
@@ -109,6 +116,12 @@ struct PageModel
         return written;
     }
 
+    // The register shows the display value as the other, rounded.
+    static bool showsAs(const Parameter* parameter, double shown, double value)
+    {
+        return std::fabs(shown - parameter->roundValue(value))
+            < 0.5 * std::pow(10.0, -parameter->numDecimals());
+    }
     // The moves of the action just over are told.
     static void settle() { QCoreApplication::processEvents(); }
 

@@ -15,8 +15,6 @@
 #include "pagemodel.h"
 #include "pagesequences.h"
 
-#include <cmath>
-
 template<typename Page>
 class PageProperty
 {
@@ -32,21 +30,43 @@ public:
     {
     }
 
-    // The steps on the page read from the controller; empty where every
-    // save holds, else what went wrong at which step.
-    QString run(const QList<Step>& steps, const QMap<int, int>& controller)
+    // The seeded sequence, every other one on the controller that breaks
+    // the orders itself; empty where every save holds.
+    QString runSeed(int seed, const QMap<int, int>& sample)
     {
+        const QString steps = PageSequences::sequence(quint32(seed), 4 + seed % 13);
+        const bool breaking = seed % 2 == 0;
+        const QString wrong =
+            run(steps, breaking ? PageSequences::breakingController(sample) : sample);
+        return wrong.isEmpty() ? wrong
+                               : QStringLiteral("seed %1%2: %3: %4")
+                                     .arg(seed)
+                                     .arg(breaking ? " (orders broken)" : "")
+                                     .arg(steps, wrong);
+    }
+
+    // The steps (as parseSteps() reads them) on the page read from the
+    // controller; empty where every save holds, else what went wrong at
+    // which step.
+    QString run(const QString& text, const QMap<int, int>& controller)
+    {
+        const QList<Step> steps = PageSequences::parseSteps(text);
         page->read(controller);
         Given given;
-        QMap<int, int> readOrSaved = controller;
-        int boxesSince = page->boxes.size();
+        QMap<int, int> readOrSaved;
+        int boxesSince = 0;
+        // The controller's values are the page's own: nothing given or told.
+        const auto ownValues = [&] {
+            given = Given();
+            readOrSaved = page->controllerValues();
+            boxesSince = page->boxes.size();
+        };
+        ownValues();
         for (int k = 0; k < steps.size(); ++k) {
             const Step& step = steps.at(k);
             if (step.kind == Step::Read) {
                 page->read(page->controllerValues());
-                given.clear();
-                readOrSaved = page->controllerValues();
-                boxesSince = page->boxes.size();
+                ownValues();
             } else if (step.kind == Step::Save) {
                 const QList<PageModel::Box> boxes = page->boxes.mid(boxesSince);
                 lastWritten = page->save();
@@ -54,11 +74,8 @@ public:
                 if (!wrong.isEmpty())
                     return QStringLiteral("at step %1, %2").arg(k + 1).arg(wrong);
                 // A save of nothing leaves the values given as they are.
-                if (!lastWritten.isEmpty()) {
-                    given.clear();
-                    readOrSaved = page->controllerValues();
-                    boxesSince = page->boxes.size();
-                }
+                if (!lastWritten.isEmpty())
+                    ownValues();
             } else {
                 take(step, &given);
             }
@@ -143,8 +160,7 @@ private:
             shown = qMin(shown, limit);
         if (parameter->minimumValue(&limit))
             shown = qMax(shown, limit);
-        return std::fabs(parameter->asValue(raw) - parameter->roundValue(shown))
-            < 0.5 * std::pow(10.0, -parameter->numDecimals());
+        return PageModel::showsAs(parameter, parameter->asValue(raw), shown);
     }
 
     // A box named the register with this value, among those Save writes; a

@@ -5,7 +5,8 @@
 // rated voltage and the values the graphs keep in order: rated voltages of
 // 12 to 100 V typed, cutoffs, regen and over-voltage values, throttle and
 // brake values typed or dragged, files that give some of them, saves and
-// reads. Seeded, so a sequence comes back from its seed. Given keeps what
+// reads, as text parseSteps() reads. Seeded, so a sequence comes back from
+// its seed, and a failing one can be pasted into a row. Given keeps what
 // the user gave since the controller's values were last read or saved, as
 // the shortest way to the same values gives it: the rated voltage first,
 // then each other value once, in the order each was last given.
@@ -37,37 +38,7 @@ struct Step
     QList<double> through;
     // A file: address -> raw value.
     QMap<int, int> entries;
-
-    QString text() const
-    {
-        switch (kind) {
-        case Type:
-            return QStringLiteral("%1=%2").arg(address).arg(value);
-        case TypeBack:
-            return QStringLiteral("%1=back").arg(address);
-        case Drag:
-            return QStringLiteral("d%1=%2").arg(address).arg(through.constLast());
-        case File: {
-            QStringList parts;
-            for (auto it = entries.constBegin(); it != entries.constEnd(); ++it)
-                parts << QStringLiteral("%1:%2").arg(it.key()).arg(it.value());
-            return QStringLiteral("file(%1)").arg(parts.join(' '));
-        }
-        case Save:
-            return QStringLiteral("save");
-        default:
-            return QStringLiteral("read");
-        }
-    }
 };
-
-inline QString describe(const QList<Step>& steps)
-{
-    QStringList texts;
-    for (const Step& step : steps)
-        texts << step.text();
-    return texts.join(QStringLiteral("; "));
-}
 
 // A display value of the register as a user types it, now and then beyond
 // its limits.
@@ -91,54 +62,46 @@ inline int fileValue(QRandomGenerator& random, int address)
     return random.bounded(4300);
 }
 
-inline Step randomStep(QRandomGenerator& random)
+// One step as parseSteps() reads it.
+inline QString randomStep(QRandomGenerator& random)
 {
-    Step step;
+    const auto anyTyped = [&] { return typedRegisters.at(random.bounded(typedRegisters.size())); };
     const int pick = random.bounded(100);
-    if (pick < 22) {
-        step.address = ratedVoltage;
-        step.value = typedValue(random, ratedVoltage);
-    } else if (pick < 50) {
-        step.address = typedRegisters.at(random.bounded(typedRegisters.size()));
-        step.value = typedValue(random, step.address);
-    } else if (pick < 56) {
-        step.kind = Step::TypeBack;
-        step.address = typedRegisters.at(random.bounded(typedRegisters.size()));
-    } else if (pick < 70) {
-        step.kind = Step::Drag;
-        step.address = draggedRegisters.at(random.bounded(draggedRegisters.size()));
-        const int moves = 1 + random.bounded(3);
-        for (int k = 0; k < moves; ++k)
-            step.through << (isVoltage(step.address) ? 19 + random.bounded(711) / 10.0
-                                                     : random.bounded(500) / 100.0);
-    } else if (pick < 80) {
-        step.kind = Step::File;
-        const int count = 1 + random.bounded(4);
-        for (int k = 0; k < count; ++k) {
-            const int address = random.bounded(5) == 0
-                ? ratedVoltage
-                : typedRegisters.at(random.bounded(typedRegisters.size()));
-            step.entries.insert(address, fileValue(random, address));
-        }
-    } else if (pick < 95) {
-        step.kind = Step::Save;
-    } else {
-        step.kind = Step::Read;
+    if (pick < 50) {
+        const int address = pick < 22 ? ratedVoltage : anyTyped();
+        return QStringLiteral("%1=%2").arg(address).arg(typedValue(random, address));
     }
-    return step;
+    if (pick < 56)
+        return QStringLiteral("%1=back").arg(anyTyped());
+    QStringList parts;
+    if (pick < 70) {
+        const int address = draggedRegisters.at(random.bounded(draggedRegisters.size()));
+        for (int moves = 1 + random.bounded(3); moves > 0; --moves)
+            parts << QString::number(isVoltage(address) ? 19 + random.bounded(711) / 10.0
+                                                        : random.bounded(500) / 100.0);
+        return QStringLiteral("d%1=%2").arg(address).arg(parts.join(','));
+    }
+    if (pick < 80) {
+        QMap<int, int> entries;
+        for (int count = 1 + random.bounded(4); count > 0; --count) {
+            const int address = random.bounded(5) == 0 ? ratedVoltage : anyTyped();
+            entries.insert(address, fileValue(random, address));
+        }
+        for (auto it = entries.constBegin(); it != entries.constEnd(); ++it)
+            parts << QStringLiteral("%1:%2").arg(it.key()).arg(it.value());
+        return 'f' + parts.join(',');
+    }
+    return QLatin1String(pick < 95 ? "save" : "read");
 }
 
 // Ends with a save, so that every sequence is judged.
-inline QList<Step> sequence(quint32 seed, int length)
+inline QString sequence(quint32 seed, int length)
 {
     QRandomGenerator random(seed);
-    QList<Step> steps;
+    QStringList steps;
     for (int k = 0; k < length; ++k)
         steps << randomStep(random);
-    Step save;
-    save.kind = Step::Save;
-    steps << save;
-    return steps;
+    return (steps << QStringLiteral("save")).join(QStringLiteral("; "));
 }
 
 // The sample controller with values of its own that break the orders: the
@@ -147,11 +110,7 @@ inline QList<Step> sequence(quint32 seed, int length)
 // maximum 0.1 V above its start.
 inline QMap<int, int> breakingController(QMap<int, int> values)
 {
-    values.insert(141, 3413);
-    values.insert(142, 3396);
-    values.insert(195, 4881);
-    values.insert(214, 2867);
-    values.insert(215, 737);
+    values.insert(QMap<int, int>{{141, 3413}, {142, 3396}, {195, 4881}, {214, 2867}, {215, 737}});
     return values;
 }
 
@@ -170,11 +129,6 @@ struct Given
         order.removeAll(address);
         order << address;
         values.insert(address, Value{raw, value});
-    }
-    void clear()
-    {
-        values.clear();
-        order.clear();
     }
     // The rated voltage first, then the others in the order given.
     QList<int> shortestOrder() const

@@ -348,18 +348,16 @@ private slots:
     // falls short of the gap.
     void throttleMaximumRoundedUp()
     {
+        QStringList entries;
+        for (int address : {151, 152, 213, 214, 215, 216})
+            entries << QString(R"("%1": {"name": "V", "read": true, "write": true, "saved": true,
+                "scale": "819.2", "units": "V", "min": "0", "max": "5", "decimals": %2,
+                "type": "independent"})")
+                           .arg(address)
+                           .arg(address == 151 ? 3 : 2);
         QTemporaryFile definitions;
         QVERIFY(definitions.open());
-        QByteArray json = "{";
-        for (const char* address : {"151", "152", "213", "214", "215", "216"}) {
-            json += QByteArray("\"") + address
-                + "\": {\"name\": \"V\", \"read\": true, \"write\": true, \"saved\": true, "
-                  "\"scale\": \"819.2\", \"units\": \"V\", \"min\": \"0\", \"max\": \"5\", "
-                  "\"decimals\": "
-                + (QByteArray(address) == "151" ? "3" : "2") + ", \"type\": \"independent\"},";
-        }
-        json.chop(1);
-        definitions.write(json + "}");
+        definitions.write(('{' + entries.join(',') + '}').toUtf8());
         definitions.flush();
         Kelvara model(nullptr, definitions.fileName(), definitions.fileName());
         ThrottleGraph graph(nullptr);

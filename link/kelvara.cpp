@@ -681,11 +681,10 @@ void Kelvara::restoreFirstReadValues()
 void Kelvara::restoreFirstReadValue(Parameter* parameter)
 {
     const int address = parameter->getAddress();
-    if (isRestorable(parameter)) {
-        giveRestoredValue(parameter, firstReadValues.value(address, 0));
-        parameter->setRegisterValueUnlimited(firstReadValues.value(address, 0));
-    } else if (commandParameterAddresses.contains(address) && parameter->isWriteable()
-               && parameter->getRegisterValue() != controllerRamValues.value(address, 0))
+    if (isRestorable(parameter))
+        putBackFirstReadValue(parameter);
+    else if (commandParameterAddresses.contains(address) && parameter->isWriteable()
+             && parameter->getRegisterValue() != controllerRamValues.value(address, 0))
         parameter->setRegisterValueUnlimited(controllerRamValues.value(address, 0));
 }
 
@@ -697,23 +696,24 @@ void Kelvara::restoreLevel3FirstReadValues()
     // from the saved one, so the unsaved map and the marks stay in step.
     setTakingControllerValues(true);
     for (Parameter* parameter : qAsConst(activeParameters)) {
-        if (parameter->getLevel() != 3 || !isRestorable(parameter))
-            continue;
-        giveRestoredValue(parameter, firstReadValues.value(parameter->getAddress(), 0));
-        parameter->setRegisterValueUnlimited(firstReadValues.value(parameter->getAddress(), 0));
+        if (parameter->getLevel() == 3 && isRestorable(parameter))
+            putBackFirstReadValue(parameter);
     }
     setTakingControllerValues(false);
 }
 
 // A value first read that the controller holds no longer is given to the
 // register, as the controller held it then; one it holds is its own.
-void Kelvara::giveRestoredValue(Parameter* parameter, int raw)
+void Kelvara::putBackFirstReadValue(Parameter* parameter)
 {
+    const int address = parameter->getAddress();
+    const int raw = firstReadValues.value(address, 0);
     QVector<int> context;
     const QList<Parameter*> references = parameter->referencedParameters();
     for (const Parameter* reference : references) {
         const int referenced = reference->getAddress();
         context.append(firstReadValues.value(referenced, controllerValue(referenced)));
     }
-    giveHeldValue(parameter->getAddress(), raw, context);
+    giveHeldValue(address, raw, context);
+    parameter->setRegisterValueUnlimited(raw);
 }

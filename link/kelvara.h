@@ -228,7 +228,7 @@ private:
     void takeReadValue(int address);
     void noteControllerMeaning(int address, bool controllers);
     void forgetGivenValuesHeld();
-    void giveRestoredValue(Parameter* parameter, int raw);
+    void putBackFirstReadValue(Parameter* parameter);
     void emitBitMarks(int address, int value, int savedRaw);
     void noteControllerRamValue(int address, int raw);
     void noteControllerFlashValue(int address, int flashRaw);
